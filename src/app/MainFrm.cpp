@@ -1,0 +1,284 @@
+#include "app/MainFrm.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "db/TombolixDM.h"
+#include "records/Global.h"
+#include "text/Gbk.h"
+#include "text/Paths.h"
+#include "ui/AboutFrm.h"
+#include "ui/Art.h"
+#include "ui/Dialogs.h"
+#include "ui/Fonts.h"
+#include "ui/HelpFrm.h"
+#include "ui/Qt.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("Qarvo抽奖软件");
+
+QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption,
+                       const QString& hint, const QString& glyph) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setToolTip(hint);
+  b->setIcon(ArtIcon(glyph, QSize(32, 32)));
+  b->setIconSize(QSize(32, 32));
+  b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFixedSize(73, 56);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setStyleSheet(QStringLiteral(
+      "QToolButton { color: white; border: 1px solid transparent; background: transparent; }"
+      "QToolButton:hover { background: rgba(255,255,255,40); border-color: rgba(255,230,160,150);"
+      " border-radius: 4px; }"
+      "QToolButton:pressed { background: rgba(0,0,0,50); }"));
+  return b;
+}
+
+QToolButton* LinkButton(QWidget* parent, const char* name, const QString& caption) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFixedSize(60, 22);
+  b->setFocusPolicy(Qt::NoFocus);
+  QFont f = UiFont(QStringLiteral("宋体"), 12);
+  f.setUnderline(true);
+  b->setFont(f);
+  b->setStyleSheet(
+      QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"
+                     "QToolButton:hover { color: #ffe08a; }"));
+  return b;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainForm"));
+  setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
+  setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  resize(730, 510);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  ImageHead = new QLabel(central);
+  ImageHead->setObjectName(QStringLiteral("ImageHead"));
+  ImageHead->setFixedHeight(73);
+  ImageHead->setMinimumWidth(1);
+  ImageHead->setScaledContents(true);
+  layout->addWidget(ImageHead);
+
+  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于"));
+  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助"));
+
+  Image1 = new QLabel(central);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setFixedHeight(64);
+  Image1->setMinimumWidth(1);
+  Image1->setScaledContents(true);
+  layout->addWidget(Image1);
+
+  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖"),
+                          QStringLiteral("点击进入抽奖界面"), QStringLiteral("glyph_getluck"));
+  SBtnConfig =
+      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置"),
+                QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
+  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询"),
+                        QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
+  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出"), QStringLiteral("点击退出该软件"),
+                       QStringLiteral("glyph_exit"));
+  int x = 10;
+  for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
+    b->move(x, 4);
+    x += 81;
+  }
+
+  LVHeaders = new QTableWidget(0, 4, central);
+  LVHeaders->setObjectName(QStringLiteral("LVHeaders"));
+  LVHeaders->setFont(UiFont(QStringLiteral("宋体"), 12));
+  LVHeaders->setShowGrid(true);
+  LVHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
+  LVHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LVHeaders->setWordWrap(false);
+  LVHeaders->verticalHeader()->hide();
+  LVHeaders->verticalHeader()->setDefaultSectionSize(20);
+  LVHeaders->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  LVHeaders->horizontalHeader()->setHighlightSections(false);
+  LVHeaders->horizontalHeader()->setStretchLastSection(false);
+  auto head = [this](int col, const QString& text, const QString& icon) {
+    auto* h = new QTableWidgetItem(text);
+    if (!icon.isEmpty()) h->setIcon(ArtIcon(icon, QSize(16, 16)));
+    LVHeaders->setHorizontalHeaderItem(col, h);
+  };
+  head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
+  head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
+  head(2, QStringLiteral("序号"), QString());
+  head(3, QString(), QString());
+  LVHeaders->setColumnWidth(0, 220);
+  LVHeaders->setColumnWidth(1, 300);
+  LVHeaders->setColumnWidth(2, 100);
+  // The draw type rides along in a column the operator never sees.
+  LVHeaders->setColumnHidden(3, true);
+  // Keep the selection visible when the list does not have the focus.
+  QPalette pal = LVHeaders->palette();
+  pal.setColor(QPalette::Inactive, QPalette::Highlight,
+               pal.color(QPalette::Active, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               pal.color(QPalette::Active, QPalette::HighlightedText));
+  LVHeaders->setPalette(pal);
+  layout->addWidget(LVHeaders, 1);
+  setCentralWidget(central);
+
+  StBMain = new QStatusBar(this);
+  StBMain->setObjectName(QStringLiteral("StBMain"));
+  for (int w : {400, 100}) {
+    auto* panel = new QLabel(StBMain);
+    panel->setFixedWidth(w);
+    panel->setAlignment(Qt::AlignCenter);
+    StBMain->addWidget(panel);
+  }
+  setStatusBar(StBMain);
+
+  connect(SBtnGetLuck, &QToolButton::clicked, this, &TMainForm::SBtnGetLuckClick);
+  connect(SBtnConfig, &QToolButton::clicked, this, &TMainForm::SBtnConfigClick);
+  connect(SBtnQuery, &QToolButton::clicked, this, &TMainForm::SBtnQueryClick);
+  connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
+  connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
+  connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
+
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect r = s->availableGeometry();
+    move(r.center() - QPoint(width() / 2, height() / 2));
+  }
+  FormCreate();
+}
+
+void TMainForm::FormCreate() {
+  setWindowTitle(kCaption);
+  PaintBanner();
+  LoadTaskList();
+}
+
+void TMainForm::LoadTaskList() {
+  std::string error = text::G("数据库未连接");
+  if (!TombolixDataModule ||
+      !db::OpenSql(TombolixDataModule->ARryPub, db::sql::kSelectTaskList, {}, error)) {
+    ShowMessageBox(2, error);
+    return;
+  }
+  db::TQuery& q = TombolixDataModule->ARryPub;
+  LVHeaders->setRowCount(0);
+  const int n = q.RecordCount();
+  LVHeaders->setRowCount(n);
+  q.First();
+  for (int r = 0; r < n && !q.Eof(); ++r, q.Next()) {
+    for (int c = 0; c < 4; ++c) LVHeaders->setItem(r, c, new QTableWidgetItem(Q(q.FieldText(c))));
+  }
+  if (n > 0) LVHeaders->selectRow(0);
+}
+
+int TMainForm::SelectedRow() const {
+  const QModelIndexList rows = LVHeaders->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TMainForm::SBtnGetLuckClick() {
+  const int row = SelectedRow();
+  if (row < 0) {
+    ShowMessageBox(3, "请先选择抽奖项目");
+    return;
+  }
+  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
+  const int orderBy = LVHeaders->item(row, 3)->text().toInt();
+  if (!m_drawFactory) return;
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, orderBy);
+  if (screen && screen->SetUp() == 1) screen->ShowModal();
+}
+
+void TMainForm::SBtnQueryClick() {
+  const int row = SelectedRow();
+  if (row < 0) {
+    ShowMessageBox(3, "请先选择抽奖项目");
+    return;
+  }
+  if (LVHeaders->item(row, 3)->text().toInt() != 0) {
+    ShowMessageBox(0, "按概率抽奖无查询结果");
+    return;
+  }
+  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
+  if (!m_queryFactory) return;
+  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this);
+  if (screen && screen->SetUp() == 1) screen->ShowModal();
+}
+
+void TMainForm::SBtnConfigClick() {
+  if (m_configOpener) m_configOpener(this);
+}
+
+void TMainForm::SBtnHelpClick() {
+  const QString chm = Q(paths::ProgramDir() + "Help.chm");
+  if (QFileInfo(chm).isFile()) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(chm));
+    return;
+  }
+  THelpForm help(this);
+  help.exec();
+}
+
+void TMainForm::SBtnAboutClick() {
+  TAboutForm about(windowTitle(), QString::fromLatin1(kVersionText), this);
+  about.exec();
+}
+
+void TMainForm::SBtnExitClick() {
+  close();
+  QApplication::quit();
+}
+
+void TMainForm::PlaceBannerButtons() {
+  const int w = ImageHead->width();
+  SBtnHelp->move(w - 60 - 8, 6);
+  SBtnAbout->move(w - 120 - 12, 6);
+}
+
+void TMainForm::PaintBanner() {
+  const int w = qMax(width(), 1);
+  QPixmap head = ArtPixmap(QStringLiteral("banner_head"), QSize(w, 73));
+  if (!head.isNull()) {
+    QPainter p(&head);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(UiFont(QStringLiteral("隶书"), 34, true));
+    const QRect box(86, 0, w - 86, 73);
+    p.setPen(QColor(90, 0, 0, 160));
+    p.drawText(box.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, kCaption);
+    p.setPen(QColor(255, 226, 140));
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, kCaption);
+  }
+  ImageHead->setPixmap(head);
+  Image1->setPixmap(ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64)));
+  PlaceBannerButtons();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  PaintBanner();
+}

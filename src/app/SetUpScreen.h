@@ -1,0 +1,22 @@
+// A window the main window opens after a set-up: the draw screens and the results window.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+class TSetUpScreen {
+ public:
+  virtual ~TSetUpScreen() = default;
+  // Loads what the window needs; 1 when it may be shown. A failure has shown its message.
+  virtual int SetUp() = 0;
+  virtual void ShowModal() = 0;
+};
+
+// Makes the draw screen for a task's draw type (0: from imported data, otherwise by
+// probability), or the results window; null while that window is not available.
+using DrawScreenFactory = std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner, int orderBy)>;
+using QueryScreenFactory = std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner)>;
+// The configuration window, shown modally; it reloads the task list itself.
+using ConfigWindowOpener = std::function<void(QWidget* owner)>;

@@ -1,0 +1,78 @@
+#include "records/Loaders.h"
+
+#include "db/TombolixDM.h"
+#include "text/Gbk.h"
+
+namespace {
+
+db::TQuery* SharedQuery(std::string& error) {
+  if (!TombolixDataModule) {
+    error = text::G("数据库未连接");
+    return nullptr;
+  }
+  return &TombolixDataModule->ARryPub;
+}
+
+}  // namespace
+
+bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectTask, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  task.TaskId = q->FieldAsInteger("TaskId");
+  task.TaskName = q->FieldAsString("TaskName");
+  task.MainImageName = q->FieldAsString("MainImageName");
+  task.IdType = q->FieldAsInteger("IdType");
+  task.MainTitle = q->FieldAsString("MainTitle");
+  task.FontSize = q->FieldAsInteger("FontSize");
+  task.FontColor = q->FieldAsString("FontColor");
+  task.RemainText = q->FieldAsString("RemainText");
+  task.HideBegin = q->FieldAsInteger("HideBegin");
+  task.HideEnd = q->FieldAsInteger("HideEnd");
+  task.PassWd = q->FieldAsString("PassWd");
+  task.OrderBy = q->FieldAsInteger("OrderBy");
+  task.DataFilePath = q->FieldAsString("DataFilePath");
+  task.LuckAgain = q->FieldAsInteger("LuckAgain");
+  task.MusicFilePath = q->FieldAsString("MusicFilePath");
+  task.ShowLuck = q->FieldAsInteger("ShowLuck");
+  error.clear();
+  return true;
+}
+
+bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum,
+                   std::string& error) {
+  items.clear();
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectItems, {int64_t{taskId}}, error)) return false;
+  if (q->RecordCount() == 0) {
+    error = text::G("该抽奖项目尚未配置抽奖奖项,请配置抽奖奖项,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  count = 0;
+  sum = 0;
+  int32_t r = 0;
+  items.reserve(static_cast<size_t>(q->RecordCount()));
+  for (q->First(); !q->Eof(); q->Next()) {
+    TLuckItem it;
+    it.TaskId = q->FieldAsInteger("TaskId");
+    it.ItemName = q->FieldAsString("ItemName");
+    it.ItemId = q->FieldAsInteger("ItemId");
+    it.LuckCount = q->FieldAsInteger("LuckCount");
+    it.ListCount = q->FieldAsInteger("ListCount");
+    it.AwardName = q->FieldAsString("AwardName");
+    it.AwardImageName = q->FieldAsString("AwardImageName");
+    it.DrawnCount = 0;
+    ++count;
+    sum += it.LuckCount;
+    it.FirstNumber = r;
+    it.LastNumber = r + it.LuckCount - 1;
+    r += it.LuckCount;
+    items.push_back(std::move(it));
+  }
+  error.clear();
+  return true;
+}

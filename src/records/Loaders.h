@@ -1,0 +1,14 @@
+// Loading a draw task and its prize items from the database into the records.
+#pragma once
+
+#include <string>
+
+#include "records/Global.h"
+
+// Fills `task` from LuckTask; without a row the record keeps its contents.
+bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error);
+
+// Fills `items` in ascending ListIndex with their number ranges; `items` is emptied first,
+// so it is empty after every failure. `count` and `sum` change only on success.
+bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum,
+                   std::string& error);

@@ -1,0 +1,133 @@
+#include "text/Paths.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+#include "text/Gbk.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace paths {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex g_mutex;
+std::string g_root;  // GBK, trailing separator; empty until first asked
+
+std::string WithSlash(std::string s) {
+  if (s.empty() || (s.back() != '/' && s.back() != '\\')) s.push_back('/');
+  return s;
+}
+
+std::string FromNative(const fs::path& p) { return text::Utf8ToGbk(U8(p)); }
+
+fs::path ExecutablePath() {
+#ifdef _WIN32
+  wchar_t buf[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
+  return fs::path(std::wstring(buf, n));
+#else
+  std::error_code ec;
+  fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) p = fs::current_path(ec) / "tombolix";
+  return p;
+#endif
+}
+
+bool IsWritableDir(const fs::path& dir) {
+#ifdef _WIN32
+  const fs::path probe = dir / ".tombolix-write-test";
+  FILE* f = _wfopen(probe.c_str(), L"wb");
+  if (!f) return false;
+  fclose(f);
+  std::error_code ec;
+  fs::remove(probe, ec);
+  return true;
+#else
+  return access(dir.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+fs::path UserDataDir() {
+#ifdef _WIN32
+  if (const wchar_t* a = _wgetenv(L"APPDATA")) return fs::path(a) / "Qarvo";
+  return fs::temp_directory_path() / "Qarvo";
+#else
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "Qarvo";
+  if (const char* h = std::getenv("HOME"); h && *h) return fs::path(h) / ".local/share/Qarvo";
+  return fs::temp_directory_path() / "Qarvo";
+#endif
+}
+
+}  // namespace
+
+std::string ProgramDir() { return WithSlash(FromNative(ExecutablePath().parent_path())); }
+
+std::string DataRoot() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_root.empty()) {
+    const fs::path exeDir = ExecutablePath().parent_path();
+    const fs::path dataDir = exeDir / "DATA";
+    std::error_code ec;
+    const bool usable =
+        IsWritableDir(exeDir) || (fs::is_directory(dataDir, ec) && IsWritableDir(dataDir));
+    g_root = WithSlash(FromNative(usable ? exeDir : UserDataDir()));
+  }
+  return g_root;
+}
+
+void SetDataRoot(std::string_view gbkDir) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_root = WithSlash(std::string(gbkDir));
+}
+
+std::string DatabasePath() { return DataRoot() + "DATA/Tombolix.db"; }
+std::string DataFileDir() { return DataRoot() + "DATA_FILE/"; }
+std::string LuckFileDir() { return DataRoot() + "LUCK_FILE/"; }
+
+std::string DrawDataPath(int taskId) { return DataFileDir() + std::to_string(taskId) + ".txt"; }
+
+std::string U8(const fs::path& p) {
+  const std::u8string s = p.u8string();
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+fs::path FromU8(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+fs::path NativePath(std::string_view gbkPath) {
+  std::string p(gbkPath);
+  // The system names one directory in two spellings; on a case-sensitive file system the
+  // upper-case one is the one on disk.
+  for (const char* lower : {"/data_file/", "\\data_file\\"}) {
+    const size_t at = p.find(lower);
+    if (at != std::string::npos) p.replace(at + 1, 9, "DATA_FILE");
+  }
+  return FromU8(text::GbkToUtf8(p));
+}
+
+bool FileExists(std::string_view gbkPath) {
+  std::error_code ec;
+  return fs::is_regular_file(NativePath(gbkPath), ec);
+}
+
+bool EnsureDir(std::string_view gbkDir, std::string& error) {
+  std::error_code ec;
+  const fs::path dir = NativePath(gbkDir);
+  if (fs::is_directory(dir, ec)) return true;
+  fs::create_directories(dir, ec);
+  if (ec || !fs::is_directory(dir, ec)) {
+    error = text::G("无法创建目录") + std::string(gbkDir) + text::G("：") +
+            text::Utf8ToGbk(ec ? ec.message() : std::string("not a directory"));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace paths

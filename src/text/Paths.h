@@ -1,0 +1,38 @@
+// The one place that answers where the system's files live. Paths handed around in the
+// core are GBK texts, as the database stores them; NativePath turns one into a path the
+// operating system takes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace paths {
+
+// Directory of the running executable, GBK, with a trailing separator.
+std::string ProgramDir();
+
+// Root of DATA/, DATA_FILE/ and LUCK_FILE/, GBK, with a trailing separator: the program's
+// directory, or the per-user data folder when that directory is not writable.
+std::string DataRoot();
+
+// Replaces the data root for the rest of the process (tests use a fresh temporary one).
+void SetDataRoot(std::string_view gbkDir);
+
+std::string DatabasePath();  // DATA/Tombolix.db
+std::string DataFileDir();   // DATA_FILE/ (also named data_file; one directory)
+std::string LuckFileDir();   // LUCK_FILE/
+
+std::string DrawDataPath(int taskId);  // DATA_FILE/<TaskId>.txt
+
+std::filesystem::path NativePath(std::string_view gbkPath);
+
+// UTF-8 bytes of a native path and back.
+std::string U8(const std::filesystem::path& p);
+std::filesystem::path FromU8(std::string_view utf8);
+bool FileExists(std::string_view gbkPath);
+
+// Creates the directory and its parents when missing.
+bool EnsureDir(std::string_view gbkDir, std::string& error);
+
+}  // namespace paths

@@ -1,0 +1,73 @@
+#include "ui/Dialogs.h"
+
+#include <QFileDialog>
+
+#include "text/Messages.h"
+#include "ui/MessageFrm.h"
+#include "ui/Qt.h"
+
+namespace {
+WindowDialogProvider g_windows;
+DialogProvider* g_provider = nullptr;
+}  // namespace
+
+void WindowDialogProvider::showMessage(int kind, const QString& text) {
+  TMessageForm form;
+  form.SetMessage(kind, text);
+  form.exec();
+}
+
+Answer WindowDialogProvider::askYesNo(const QString& text) {
+  TConfirmDialog dialog(text);
+  dialog.exec();
+  return dialog.answer();
+}
+
+void WindowDialogProvider::warning(const QString& text) {
+  TWarningDialog dialog(text);
+  dialog.exec();
+}
+
+bool WindowDialogProvider::getSaveFileName(QWidget* owner, const QString& title,
+                                           const QString& filter, const QString& initialName,
+                                           QString& chosen) {
+  QFileDialog dialog(owner, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // Overwriting is asked by the caller in the program's own words.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.selectFile(initialName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  chosen = dialog.selectedFiles().first();
+  return true;
+}
+
+bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
+                                           const QString& filter, QString& chosen) {
+  QFileDialog dialog(owner, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // The caller reports a missing file itself, so the dialog takes any name typed.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  chosen = dialog.selectedFiles().first();
+  return true;
+}
+
+DialogProvider* SetDialogProvider(DialogProvider* provider) {
+  DialogProvider* previous = g_provider;
+  g_provider = provider;
+  return previous;
+}
+
+DialogProvider& Dialogs() { return g_provider ? *g_provider : g_windows; }
+
+void InstallCoreMessageSink() {
+  msg::SetSink([](int kind, const std::string& gbk) { ShowMessageBox(kind, gbk); });
+}
+
+void ShowMessageBox(int kind, const QString& text) { Dialogs().showMessage(kind, text); }
+void ShowMessageBox(int kind, const std::string& gbkText) { ShowMessageBox(kind, Q(gbkText)); }
+void ShowMessageBox(int kind, const char* utf8Text) {
+  ShowMessageBox(kind, QString::fromUtf8(utf8Text));
+}
+
+Answer AskYesNo(const QString& text) { return Dialogs().askYesNo(text); }

@@ -1,0 +1,49 @@
+// The program's four dialog routines (message box, yes/no question, open and save file
+// choice) and the framework's warning go through one replaceable provider. The real
+// provider shows windows; tests install a recorder that answers from a script.
+#pragma once
+
+#include <QString>
+#include <string>
+
+class QWidget;
+
+enum class Answer { Yes, No, Closed };
+
+class DialogProvider {
+ public:
+  virtual ~DialogProvider() = default;
+  virtual void showMessage(int kind, const QString& text) = 0;
+  virtual Answer askYesNo(const QString& text) = 0;
+  // The framework's warning dialog with a single Yes button.
+  virtual void warning(const QString& text) = 0;
+  // File choices; false when cancelled. `filter` is in Qt's form ("desc (*.ext);;…").
+  virtual bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                               const QString& initialName, QString& chosen) = 0;
+  virtual bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                               QString& chosen) = 0;
+};
+
+// Shows the real windows.
+class WindowDialogProvider : public DialogProvider {
+ public:
+  void showMessage(int kind, const QString& text) override;
+  Answer askYesNo(const QString& text) override;
+  void warning(const QString& text) override;
+  bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                       const QString& initialName, QString& chosen) override;
+  bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                       QString& chosen) override;
+};
+
+// Installs a provider (not owned) and returns the previous one; null restores the real one.
+DialogProvider* SetDialogProvider(DialogProvider* provider);
+DialogProvider& Dialogs();
+
+// Routes the core's own messages (id allocator, database connection) to ShowMessageBox.
+void InstallCoreMessageSink();
+
+void ShowMessageBox(int kind, const QString& text);
+void ShowMessageBox(int kind, const std::string& gbkText);
+void ShowMessageBox(int kind, const char* utf8Text);
+Answer AskYesNo(const QString& text);

@@ -1,0 +1,18 @@
+// The two file choices with the checks every caller needs.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Save: asks for a name with extension `extension` (no dot); forces that extension, asks
+// before overwriting an existing file and deletes it on yes. Empty when nothing was chosen.
+void ChooseSaveFile(const QString& extension, const QString& title, const QString& defaultName,
+                    QWidget* owner, QString& fileName);
+
+// Open: `filter` is an extension ("txt"), or description|patterns pairs ("图片|*.jpg;*.bmp").
+// Gives the path of an existing file, or empty after telling the operator it does not exist.
+void ChooseOpenFile(const QString& filter, const QString& title, QString& fileName);
+
+// The Qt filter text for ChooseOpenFile's filter argument.
+QString OpenFilterToQt(const QString& filter);

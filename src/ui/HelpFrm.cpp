@@ -1,0 +1,32 @@
+#include "ui/HelpFrm.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "ui/Art.h"
+#include "ui/Fonts.h"
+
+THelpForm::THelpForm(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("HelpForm"));
+  setWindowTitle(QStringLiteral("Qarvo抽奖软件 帮助"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::WindowMaximizeButtonHint);
+  resize(760, 600);
+  Browser = new QTextBrowser(this);
+  Browser->setObjectName(QStringLiteral("Browser"));
+  Browser->setOpenLinks(true);
+  Browser->setOpenExternalLinks(true);
+  Browser->setFont(UiFont(QStringLiteral("宋体"), 14));
+  EnsureResources();
+  QFile page(QStringLiteral(":/help/help.html"));
+  if (page.open(QIODevice::ReadOnly)) Browser->setHtml(QString::fromUtf8(page.readAll()));
+  auto* ok = new QPushButton(QStringLiteral("关闭"), this);
+  ok->setObjectName(QStringLiteral("BtnClose"));
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(Browser, 1);
+  root->addWidget(ok, 0, Qt::AlignRight);
+}

@@ -1,0 +1,50 @@
+#include "DialogRecorder.h"
+
+DialogRecorder::DialogRecorder() : m_previous(SetDialogProvider(this)) {}
+DialogRecorder::~DialogRecorder() { SetDialogProvider(m_previous); }
+
+void DialogRecorder::showMessage(int kind, const QString& text) {
+  log.push_back({RecordedDialog::Message, kind, text, {}, {}});
+}
+
+Answer DialogRecorder::askYesNo(const QString& text) {
+  log.push_back({RecordedDialog::Question, -1, text, {}, {}});
+  if (answers.empty()) return Answer::Yes;
+  const Answer a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+void DialogRecorder::warning(const QString& text) {
+  log.push_back({RecordedDialog::Warning, -1, text, {}, {}});
+}
+
+bool DialogRecorder::getSaveFileName(QWidget*, const QString& title, const QString& filter,
+                                     const QString& initialName, QString& chosen) {
+  log.push_back({RecordedDialog::SaveFile, -1, title, filter, initialName});
+  if (files.empty()) return false;
+  const std::optional<QString> f = files.front();
+  files.pop_front();
+  if (!f) return false;
+  chosen = *f;
+  return true;
+}
+
+bool DialogRecorder::getOpenFileName(QWidget*, const QString& title, const QString& filter,
+                                     QString& chosen) {
+  log.push_back({RecordedDialog::OpenFile, -1, title, filter, {}});
+  if (files.empty()) return false;
+  const std::optional<QString> f = files.front();
+  files.pop_front();
+  if (!f) return false;
+  chosen = *f;
+  return true;
+}
+
+std::vector<std::pair<int, QString>> DialogRecorder::messages() const {
+  std::vector<std::pair<int, QString>> out;
+  for (const RecordedDialog& d : log) {
+    if (d.type == RecordedDialog::Message) out.emplace_back(d.kind, d.text);
+  }
+  return out;
+}

@@ -1,0 +1,41 @@
+// Test provider for the dialog routines: records every dialog and answers from a script, so
+// no test ever waits on a modal window.
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "ui/Dialogs.h"
+
+struct RecordedDialog {
+  enum Type { Message, Question, Warning, SaveFile, OpenFile } type;
+  int kind = -1;  // message kind
+  QString text;   // message, question or warning text; dialog title for file choices
+  QString filter;
+  QString initialName;
+};
+
+class DialogRecorder : public DialogProvider {
+ public:
+  DialogRecorder();
+  ~DialogRecorder() override;
+
+  void showMessage(int kind, const QString& text) override;
+  Answer askYesNo(const QString& text) override;
+  void warning(const QString& text) override;
+  bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                       const QString& initialName, QString& chosen) override;
+  bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                       QString& chosen) override;
+
+  std::vector<std::pair<int, QString>> messages() const;
+  std::vector<RecordedDialog> log;
+  std::deque<Answer> answers;                // Yes when empty
+  std::deque<std::optional<QString>> files;  // nullopt or empty queue: cancelled
+
+ private:
+  DialogProvider* m_previous;
+};

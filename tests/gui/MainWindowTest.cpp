@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+
+#include "DialogRecorder.h"
+#include "ModalHelper.h"
+#include "TempRoot.h"
+#include "UrlCatcher.h"
+#include "app/MainFrm.h"
+#include "db/TombolixDM.h"
+#include "records/ExampleTasks.h"
+#include "records/Global.h"
+#include "text/Paths.h"
+#include "ui/AboutFrm.h"
+#include "ui/HelpFrm.h"
+
+namespace {
+
+// A screen that records what the main window did with it.
+struct ScreenLog {
+  int made = 0, setUps = 0, shown = 0, destroyed = 0;
+  int lastOrderBy = -1;
+  int setUpTaskId = 0;
+};
+
+class FakeScreen : public TSetUpScreen {
+ public:
+  FakeScreen(ScreenLog& log, int result) : m_log(log), m_result(result) { ++m_log.made; }
+  ~FakeScreen() override { ++m_log.destroyed; }
+  int SetUp() override {
+    ++m_log.setUps;
+    m_log.setUpTaskId = global::CurrentTaskId;
+    return m_result;
+  }
+  void ShowModal() override { ++m_log.shown; }
+
+ private:
+  ScreenLog& m_log;
+  int m_result;
+};
+
+class MainWindow : public ::testing::Test {
+ protected:
+  TempRoot m_root;
+  DialogRecorder m_dialogs;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
+  QTableWidget* lv = w.LVHeaders;
+  ASSERT_EQ(lv->rowCount(), 2);
+  EXPECT_EQ(lv->columnCount(), 4);
+  EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
+  EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
+  EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
+  EXPECT_FALSE(lv->horizontalHeaderItem(0)->icon().isNull());
+  EXPECT_EQ(lv->columnWidth(0), 220);
+  EXPECT_EQ(lv->columnWidth(1), 300);
+  EXPECT_EQ(lv->columnWidth(2), 100);
+  EXPECT_TRUE(lv->isColumnHidden(3));
+  EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
+  EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
+  EXPECT_EQ(lv->item(0, 3)->text(), QStringLiteral("0"));
+  EXPECT_EQ(lv->item(1, 0)->text(), QStringLiteral("幸运转盘示例"));
+  EXPECT_EQ(lv->item(1, 3)->text(), QStringLiteral("1"));
+  ASSERT_EQ(lv->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(lv->selectionModel()->selectedRows()[0].row(), 0);
+  // Buttons in their order, with their hints.
+  EXPECT_LT(w.SBtnGetLuck->x(), w.SBtnConfig->x());
+  EXPECT_LT(w.SBtnConfig->x(), w.SBtnQuery->x());
+  EXPECT_LT(w.SBtnQuery->x(), w.SBtnExit->x());
+  EXPECT_EQ(w.SBtnGetLuck->toolTip(), QStringLiteral("点击进入抽奖界面"));
+  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出"));
+  EXPECT_LT(w.SBtnAbout->x(), w.SBtnHelp->x());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
+  TTombolixDataModule dm;  // no example tasks
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetDrawScreenFactory([&](QWidget*, int) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
+  EXPECT_EQ(w.LVHeaders->rowCount(), 0);
+  QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  const std::vector<std::pair<int, QString>> expected = {{3, QStringLiteral("请先选择抽奖项目")},
+                                                         {3, QStringLiteral("请先选择抽奖项目")}};
+  EXPECT_EQ(m_dialogs.messages(), expected);
+  EXPECT_EQ(log.made, 0);
+}
+
+TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessfulSetUp) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  int setUpResult = 0;
+  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
+    log.lastOrderBy = orderBy;
+    return std::make_unique<FakeScreen>(log, setUpResult);
+  });
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(log.lastOrderBy, 0);
+  EXPECT_EQ(log.setUpTaskId, 1001);
+  EXPECT_EQ(log.shown, 0);
+  EXPECT_EQ(log.destroyed, 1);
+
+  setUpResult = 1;
+  w.LVHeaders->selectRow(1);
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(log.lastOrderBy, 1);
+  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.shown, 1);
+  EXPECT_EQ(log.destroyed, 2);
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
+  global::CurrentTaskId = 77;
+  w.LVHeaders->selectRow(1);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(0, QStringLiteral("按概率抽奖无查询结果")));
+  EXPECT_EQ(global::CurrentTaskId, 77);
+  EXPECT_EQ(log.made, 0);
+
+  w.LVHeaders->selectRow(0);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(log.shown, 1);
+}
+
+TEST_F(MainWindow, ReloadSelectsTheFirstRowAndAFailedQueryKeepsTheRows) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.LVHeaders->selectRow(1);
+  w.LoadTaskList();
+  EXPECT_EQ(w.LVHeaders->selectionModel()->selectedRows()[0].row(), 0);
+  std::string err;
+  ASSERT_TRUE(db::ExecRaw(dm.ADOConnection1, "drop table LuckTask", err));
+  w.LoadTaskList();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, 2);
+  EXPECT_TRUE(m_dialogs.messages()[0].second.contains(QStringLiteral("LuckTask")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 2);
+}
+
+TEST_F(MainWindow, FailedConnectionLeavesAnEmptyListAndTheProgramRunning) {
+  WriteAll(m_root.dir() / "DATA/Tombolix.db", std::string(2048, 'x'));
+  TTombolixDataModule dm(SeedExampleTasks);
+  EXPECT_FALSE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.LVHeaders->rowCount(), 0);
+  const auto msgs = m_dialogs.messages();
+  ASSERT_EQ(msgs.size(), 2u);
+  EXPECT_EQ(msgs[0].first, 0);
+  EXPECT_TRUE(msgs[0].second.startsWith(QStringLiteral("数据库连接失败,")));
+  EXPECT_EQ(msgs[1].first, 2);
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(m_dialogs.messages().back(), std::make_pair(3, QStringLiteral("请先选择抽奖项目")));
+}
+
+TEST_F(MainWindow, AboutShowsTheCaptionAndVersion) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  QString caption, version;
+  OnNextModal([&](QWidget* m) {
+    auto* about = qobject_cast<TAboutForm*>(m);
+    ASSERT_NE(about, nullptr);
+    caption = about->windowTitle();
+    version = about->LVec->text();
+    about->BtnOk->click();
+  });
+  QTest::mouseClick(w.SBtnAbout, Qt::LeftButton);
+  EXPECT_EQ(caption, QStringLiteral("关于Qarvo抽奖软件"));
+  EXPECT_EQ(version, QStringLiteral("V2.7"));
+}
+
+TEST_F(MainWindow, HelpOpensOurPageOrTheHelpFileBesideTheProgram) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  QString page;
+  OnNextModal([&](QWidget* m) {
+    auto* help = qobject_cast<THelpForm*>(m);
+    ASSERT_NE(help, nullptr);
+    page = help->Browser->toPlainText();
+    help->close();
+  });
+  QTest::mouseClick(w.SBtnHelp, Qt::LeftButton);
+  EXPECT_TRUE(page.contains(QStringLiteral("导入抽奖名单")));
+  EXPECT_TRUE(page.contains(QStringLiteral("回车键")));
+
+  // With Help.chm beside the program the desktop opens that file instead.
+  const QString chm = QString::fromStdString(paths::ProgramDir()) + QStringLiteral("Help.chm");
+  QFile f(chm);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+  QTest::mouseClick(w.SBtnHelp, Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QFile::remove(chm);
+  ASSERT_EQ(catcher.urls.size(), 1);
+  EXPECT_EQ(catcher.urls[0].toLocalFile(), chm);
+}
+
+TEST_F(MainWindow, ExitClosesTheWindow) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QTest::mouseClick(w.SBtnExit, Qt::LeftButton);
+  EXPECT_FALSE(w.isVisible());
+}

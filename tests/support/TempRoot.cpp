@@ -1,0 +1,43 @@
+#include "TempRoot.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "text/Paths.h"
+
+TempRoot::TempRoot() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "tombolix-test-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) std::abort();
+  m_dir = tmpl;
+  paths::SetDataRoot(m_dir.string());
+}
+
+TempRoot::~TempRoot() {
+  std::error_code ec;
+  // Read-only directories made by a test must not keep their contents alive.
+  for (auto it = std::filesystem::recursive_directory_iterator(m_dir, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(m_dir, ec);
+}
+
+std::string TempRoot::path(const std::string& relative) const {
+  return (m_dir / relative).string();
+}
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::filesystem::path& p, const std::string& bytes) {
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TempRoot.h"
+#include "text/FileWrite.h"
+#include "text/Gbk.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+bool RunningAsRootIgnoresModes() { return geteuid() == 0; }
+
+size_t EntriesIn(const fs::path& dir) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(WriteFileAtomic, CreatesDirectoryAndReplacesWholeFile) {
+  TempRoot root;
+  std::string err;
+  const std::string p = root.path("LUCK_FILE/1001_1002.txt");
+  ASSERT_TRUE(files::WriteFileAtomic(p, "first\r\n", err)) << err;
+  ASSERT_TRUE(files::WriteFileAtomic(p, "second\r\n", err)) << err;
+  EXPECT_EQ(ReadAll(p), "second\r\n");
+  // No temporaries left beside it.
+  EXPECT_EQ(EntriesIn(root.dir() / "LUCK_FILE"), 1u);
+}
+
+TEST(WriteFileAtomic, DirectoryInTheWayFailsAndKeepsEverything) {
+  TempRoot root;
+  fs::create_directories(root.dir() / "out.txt");
+  std::string err;
+  EXPECT_FALSE(files::WriteFileAtomic(root.path("out.txt"), "x", err));
+  EXPECT_FALSE(err.empty());
+  EXPECT_TRUE(fs::is_directory(root.dir() / "out.txt"));
+}
+
+TEST(WriteFileAtomic, ReadOnlyDirectoryKeepsPreviousFile) {
+  if (RunningAsRootIgnoresModes()) {
+    // Root writes through directory modes; a file where the directory should be stands in.
+    TempRoot root;
+    WriteAll(root.dir() / "LUCK_FILE", "not a directory");
+    std::string err;
+    EXPECT_FALSE(files::WriteFileAtomic(root.path("LUCK_FILE/a.txt"), "x", err));
+    EXPECT_NE(err.find(text::G("无法写入文件")), std::string::npos);
+    EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE"), "not a directory");
+    return;
+  }
+  TempRoot root;
+  const fs::path dir = root.dir() / "LUCK_FILE";
+  WriteAll(dir / "a.txt", "old");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  std::string err;
+  EXPECT_FALSE(files::WriteFileAtomic((dir / "a.txt").string(), "new", err));
+  EXPECT_FALSE(err.empty());
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_EQ(ReadAll(dir / "a.txt"), "old");
+}
+
+TEST(AtomicBatch, FailedStageLeavesAllPreviousFiles) {
+  TempRoot root;
+  WriteAll(root.dir() / "d/a.txt", "old a");
+  WriteAll(root.dir() / "d/b.txt", "old b");
+  fs::create_directories(root.dir() / "d/c.txt");  // cannot be replaced by a file
+  std::string err;
+  {
+    files::AtomicBatch batch;
+    ASSERT_TRUE(batch.Stage(root.path("d/a.txt"), "new a", err));
+    ASSERT_TRUE(batch.Stage(root.path("d/b.txt"), "new b", err));
+    EXPECT_FALSE(batch.Stage(root.path("d/c.txt"), "new c", err));
+    EXPECT_FALSE(err.empty());
+  }
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "old a");
+  EXPECT_EQ(ReadAll(root.dir() / "d/b.txt"), "old b");
+  EXPECT_EQ(EntriesIn(root.dir() / "d"), 3u);  // temporaries are gone
+}
+
+TEST(AtomicBatch, CommitReplacesEveryFile) {
+  TempRoot root;
+  WriteAll(root.dir() / "d/a.txt", "old a");
+  std::string err;
+  files::AtomicBatch batch;
+  ASSERT_TRUE(batch.Stage(root.path("d/a.txt"), "new a", err));
+  ASSERT_TRUE(batch.Stage(root.path("d/b.txt"), "new b", err));
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "old a");  // nothing visible before commit
+  ASSERT_TRUE(batch.Commit(err)) << err;
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "new a");
+  EXPECT_EQ(ReadAll(root.dir() / "d/b.txt"), "new b");
+}
