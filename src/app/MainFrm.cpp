@@ -255,7 +255,8 @@ void TMainForm::SBtnExitClick() {
 }
 
 void TMainForm::PlaceBannerButtons() {
-  const int w = ImageHead->width();
+  // The banner spans the window; its own width is not laid out yet while the window is made.
+  const int w = width();
   SBtnHelp->move(w - 60 - 8, 6);
   SBtnAbout->move(w - 120 - 12, 6);
 }

@@ -19,7 +19,7 @@ THelpForm::THelpForm(QWidget* parent) : QDialog(parent) {
   Browser->setObjectName(QStringLiteral("Browser"));
   Browser->setOpenLinks(true);
   Browser->setOpenExternalLinks(true);
-  Browser->setFont(UiFont(QStringLiteral("宋体"), 14));
+  Browser->setFont(UiFont(QStringLiteral("黑体"), 15));
   EnsureResources();
   QFile page(QStringLiteral(":/help/help.html"));
   if (page.open(QIODevice::ReadOnly)) Browser->setHtml(QString::fromUtf8(page.readAll()));
