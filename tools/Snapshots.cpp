@@ -12,8 +12,8 @@
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
 #include "ui/AboutFrm.h"
-#include "ui/HelpFrm.h"
 #include "ui/Fonts.h"
+#include "ui/HelpFrm.h"
 #include "ui/MessageFrm.h"
 
 namespace {
@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
   TMainForm main;
   Save(&main, QStringLiteral("main_window"));
 
-  const char* texts[] = {"保存成功!", "可用的提示窗口种类。", "数据库连接失败,file is not a database",
-                         "请先选择抽奖项目"};
+  const char* texts[] = {"保存成功!", "可用的提示窗口种类。",
+                         "数据库连接失败,file is not a database", "请先选择抽奖项目"};
   for (int k = 0; k < 4; ++k) {
     TMessageForm f;
     f.SetMessage(k, QString::fromUtf8(texts[k]));
@@ -56,8 +56,9 @@ int main(int argc, char** argv) {
   }
   {
     TMessageForm f;
-    f.SetMessage(2, QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
-                                   "denied\n第二行文字\n第三行文字\n第四行文字会被截断吗？第五行"));
+    f.SetMessage(
+        2, QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
+                          "denied\n第二行文字\n第三行文字\n第四行文字会被截断吗？第五行"));
     Save(&f, QStringLiteral("message_long"));
   }
   {

@@ -1,5 +1,8 @@
 #include "records/Loaders.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "db/TombolixDM.h"
 #include "text/Gbk.h"
 
@@ -52,9 +55,13 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
     error = text::G("该抽奖项目尚未配置抽奖奖项,请配置抽奖奖项,任务号=") + std::to_string(taskId);
     return false;
   }
+  // Summed wide and held at the 32-bit limit: many large counts must not wrap round.
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
   count = 0;
-  sum = 0;
-  int32_t r = 0;
+  int64_t total = 0;
+  int64_t r = 0;
   items.reserve(static_cast<size_t>(q->RecordCount()));
   for (q->First(); !q->Eof(); q->Next()) {
     TLuckItem it;
@@ -67,12 +74,13 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
     it.AwardImageName = q->FieldAsString("AwardImageName");
     it.DrawnCount = 0;
     ++count;
-    sum += it.LuckCount;
-    it.FirstNumber = r;
-    it.LastNumber = r + it.LuckCount - 1;
+    total += it.LuckCount;
+    it.FirstNumber = clamp32(r);
+    it.LastNumber = clamp32(r + it.LuckCount - 1);
     r += it.LuckCount;
     items.push_back(std::move(it));
   }
+  sum = clamp32(total);
   error.clear();
   return true;
 }

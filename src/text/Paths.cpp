@@ -94,6 +94,14 @@ std::string LuckFileDir() { return DataRoot() + "LUCK_FILE/"; }
 
 std::string DrawDataPath(int taskId) { return DataFileDir() + std::to_string(taskId) + ".txt"; }
 
+std::string WinnerFilePath(int taskId, int itemId) {
+  return LuckFileDir() + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+}
+
+std::string PresetFilePath(int taskId, int itemId) {
+  return DataFileDir() + "CHEAT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+}
+
 std::string U8(const fs::path& p) {
   const std::u8string s = p.u8string();
   return std::string(reinterpret_cast<const char*>(s.data()), s.size());

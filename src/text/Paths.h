@@ -23,7 +23,9 @@ std::string DatabasePath();  // DATA/Tombolix.db
 std::string DataFileDir();   // DATA_FILE/ (also named data_file; one directory)
 std::string LuckFileDir();   // LUCK_FILE/
 
-std::string DrawDataPath(int taskId);  // DATA_FILE/<TaskId>.txt
+std::string DrawDataPath(int taskId);                // DATA_FILE/<TaskId>.txt
+std::string WinnerFilePath(int taskId, int itemId);  // LUCK_FILE/<TaskId>_<ItemId>.txt
+std::string PresetFilePath(int taskId, int itemId);  // DATA_FILE/CHEAT_<TaskId>_<ItemId>.txt
 
 std::filesystem::path NativePath(std::string_view gbkPath);
 

@@ -1,0 +1,147 @@
+// The decisions of the draw from imported data: set-up, batches, preset winners, the roll,
+// the reveal layout, the winners list and the save at the end. The screen shows what this
+// class decides and decides nothing itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "draw/Random.h"
+#include "records/Global.h"
+
+// Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
+std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
+
+// The reveal panel's lines for the ids of one batch: ids over 8 bytes on a line of their
+// own, others padded to 8 bytes, at most 26 bytes a line, each line trimmed.
+std::vector<std::string> RevealLayout(const std::vector<std::string>& ids);
+
+// The candidate id of a candidate line: the text before its first blank.
+std::string_view CandidateId(std::string_view line);
+
+// The scrolling list of winners, with a caption before the first winner of each prize item.
+class TWinnerList {
+ public:
+  static constexpr int kCharWidth = 21;  // pixels per byte of a line
+
+  explicit TWinnerList(int initialWidth = 423) : m_width(initialWidth) {}
+  // Adds an already masked line under its prize item's caption.
+  void Add(std::string_view maskedLine, std::string_view itemName);
+  const std::vector<std::string>& Lines() const { return m_lines; }
+  int Width() const { return m_width; }
+
+ private:
+  std::vector<std::string> m_lines;
+  std::string m_lastItemName;
+  int m_width;
+};
+
+class TDataDraw {
+ public:
+  enum class State { Ready, Selecting, Rolling, BetweenBatches, Finished };
+
+  // A failed set-up: the message box kind and text.
+  struct Failure {
+    int kind = 0;
+    std::string text;
+  };
+
+  // What a batch's selection decided.
+  struct Batch {
+    int wanted = 0;              // n: winners this batch should have
+    std::vector<int32_t> picks;  // candidate indices, in pick order
+    // Set when no eligible candidate was left: the text names the prize item.
+    std::string exhaustedText;
+  };
+
+  // What the end of a batch decided.
+  struct BatchEnd {
+    std::string progressText;  // LbShowList
+    bool prizeChanged = false;
+    std::string prizeText;  // LGet for the next item when prizeChanged
+    bool finished = false;
+    bool saved = false;
+    std::string saveError;  // the writer's text when saving failed
+  };
+
+  explicit TDataDraw(TRandom& rng) : m_rng(rng) {}
+
+  // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
+  // the shared draw data. False with the message to show.
+  bool SetUp(int32_t taskId, Failure& failure);
+
+  State state() const { return m_state; }
+  const TLuckTask& Task() const { return global::CurrentTask; }
+  const TArrLuckItem& Items() const { return global::CurrentItems; }
+  int32_t CurItemIndex() const { return m_curItem; }
+  const std::string& TitleLine() const { return m_titleLine; }
+  const TWinnerList& WinnerList() const { return m_list; }
+  bool IsNumeric() const { return global::CurrentTask.IdType == 0; }
+  // Number of roll labels: one per id byte for numeric ids, one otherwise.
+  int RollLabelCount() const;
+
+  // Texts of the screen.
+  std::string ReadyText() const;
+  std::string PrizeText(int itemIndex) const;  // ItemName + "奖品:" + AwardName, or empty
+  static std::string SelectingText();
+  static std::string RollingText();
+
+  // n = min(ListCount, LuckCount − DrawnCount) of the current item; 0 when nothing is left.
+  int BatchSize() const;
+
+  // Starts a batch and picks all its winners at once (preset entries first): fills the
+  // winner records, the batch's ids and the winners list. Only from Ready or between
+  // batches; afterwards the state is Rolling.
+  Batch SelectBatchWinners();
+
+  // One roll tick: a random candidate's id, masked, as the roll labels show it.
+  std::vector<std::string> RollStep();
+  // The roll label texts for an id (masked here).
+  std::vector<std::string> RollTexts(std::string_view id) const;
+
+  // Enter while rolling: the reveal panel's lines for the batch, unmasked; empties the batch.
+  std::vector<std::string> RevealBatch();
+
+  // After the reveal: counts the batch, moves on to the next item, and on the last one
+  // writes the winner files once.
+  BatchEnd EndBatch();
+
+  // Exactly counted candidates that may still win at random (not on a preset list, and
+  // not drawn yet unless repeated winning is on).
+  int64_t RandomPool() const { return m_randomPool; }
+
+  const std::vector<std::string>& BatchIds() const { return m_batchIds; }
+
+ private:
+  int32_t PickCandidate(int32_t itemId);
+  bool IsEligible(int32_t k) const;
+  bool CanPickFor(int32_t itemId) const;
+  void Accept(int32_t k, const TLuckItem& item);
+
+  TRandom& m_rng;
+  State m_state = State::Ready;
+  int32_t m_curItem = 0;
+  std::string m_titleLine;
+  TWinnerList m_list;
+  std::vector<std::string> m_batchIds;
+  Batch m_lastBatch;
+
+  // Per candidate index: drawn on this screen; line equal to some preset entry's text.
+  std::vector<uint8_t> m_drawn;
+  std::vector<uint8_t> m_isPreset;
+  int64_t m_randomPool = 0;
+  // Per preset entry: the first candidate index with the same line, or -1.
+  std::vector<int32_t> m_presetIndex;
+  int64_t m_nonPresetCount = 0;
+  // Per prize item id: its preset entry indices in load order and the next unused one.
+  struct PresetQueue {
+    std::vector<size_t> entries;
+    size_t next = 0;
+  };
+  std::unordered_map<int32_t, PresetQueue> m_presets;
+  // Items that ran out of eligible candidates count as complete.
+  std::vector<uint8_t> m_closed;
+};

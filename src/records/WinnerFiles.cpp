@@ -1,0 +1,126 @@
+#include "records/WinnerFiles.h"
+
+#include <unordered_map>
+
+#include "text/FileWrite.h"
+#include "text/Gbk.h"
+#include "text/LineReader.h"
+#include "text/Paths.h"
+#include "text/Text.h"
+
+bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                     std::string_view titleLine, std::string& error) {
+  if (items.empty()) return true;
+  // One pass over the winners, whatever the number of items.
+  std::unordered_map<int32_t, std::string> bodies;
+  for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
+  for (const TLuckId& w : winners) {
+    auto found = bodies.find(w.ItemId);
+    if (found == bodies.end()) continue;
+    found->second += w.CandidateLine;
+    found->second += "\r\n";
+  }
+  files::AtomicBatch batch;
+  for (const TLuckItem& it : items) {
+    std::string content;
+    const std::string& body = bodies[it.ItemId];
+    content.reserve(titleLine.size() + 2 + body.size());
+    content.append(titleLine).append("\r\n").append(body);
+    if (!batch.Stage(paths::WinnerFilePath(it.TaskId, it.ItemId), content, error)) return false;
+  }
+  return batch.Commit(error);
+}
+
+bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
+  const std::string path = paths::PresetFilePath(taskId, itemId);
+  if (!paths::FileExists(path)) return true;
+  LineReader in;
+  if (!in.Open(path, error)) return false;
+  std::string_view line;
+  while (in.Next(line)) {
+    const std::string_view t = text::TrimView(line);
+    if (!t.empty()) entries.push_back({false, taskId, itemId, std::string(t)});
+  }
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  return true;
+}
+
+bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error) {
+  error.clear();
+  file = TWinnerFile();
+  const std::string path = paths::WinnerFilePath(taskId, itemId);
+  if (!paths::FileExists(path)) return true;
+  LineReader in;
+  if (!in.Open(path, error)) return false;
+  file.exists = true;
+  file.head = text::SplitFields(in.NextOrEmpty());
+  std::string_view line;
+  while (in.Next(line)) {
+    if (static_cast<int>(file.rows.size()) >= kMaxWinnerRows) {
+      error = text::G("由于中奖个数太多,无法全部显示,您可以把抽奖结果导出到文件");
+      break;
+    }
+    file.rows.push_back(text::SplitFields(line));
+  }
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  return true;
+}
+
+bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
+                       std::string_view gbkPath, std::string& error) {
+  std::string out = task.TaskName + "\r\n";
+  for (const TLuckItem& it : items) {
+    if (itemId >= 0 && itemId != it.ItemId) continue;
+    const std::string path = paths::WinnerFilePath(it.TaskId, it.ItemId);
+    if (!paths::FileExists(path)) continue;
+    LineReader in;
+    if (!in.Open(path, error)) return false;
+    out += "\r\n";
+    out += it.ItemName;
+    out += "\r\n";
+    std::string_view line;
+    while (in.Next(line)) {
+      out.append(line);
+      out += "\r\n";
+    }
+    if (in.Failed()) {
+      error = in.Error();
+      return false;
+    }
+  }
+  return files::WriteFileAtomic(gbkPath, out, error);
+}
+
+bool DeleteTaskFile(std::string_view taskId, std::string_view itemId, int kind,
+                    std::string& error) {
+  const std::string root = paths::DataRoot();
+  std::string path;
+  switch (kind) {
+    case 1:
+      path = root + "data_file/" + std::string(taskId) + ".txt";
+      break;
+    case 2:
+      path = root + "LUCK_FILE/" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+      break;
+    case 3:
+      path = root + "data_file/CHEAT_" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+      break;
+    default:
+      return true;
+  }
+  // The ids come as texts; one that would leave the directory names no file of the task.
+  if (taskId.find_first_of("/\\") != std::string_view::npos ||
+      itemId.find_first_of("/\\") != std::string_view::npos ||
+      taskId.find("..") != std::string_view::npos || itemId.find("..") != std::string_view::npos)
+    return true;
+  std::string ignored;
+  files::RemoveFile(path, ignored);  // whether the deletion succeeded is not looked at
+  (void)error;
+  return true;
+}

@@ -1,0 +1,40 @@
+// Winner files (LUCK_FILE/<TaskId>_<ItemId>.txt), preset-winner files
+// (DATA_FILE/CHEAT_<TaskId>_<ItemId>.txt) and the text export of winners.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Global.h"
+
+// Writes one winner file per prize item: the title line, then the candidate lines of the
+// item's winners in draw order. Either every file is replaced or none is.
+bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                     std::string_view titleLine, std::string& error);
+
+// Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
+// nothing and is no error.
+bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);
+
+// A winner file split into fields, as a grid shows it.
+struct TWinnerFile {
+  bool exists = false;
+  std::vector<std::string> head;               // fields of the title line
+  std::vector<std::vector<std::string>> rows;  // at most kMaxWinnerRows
+};
+
+inline constexpr int kMaxWinnerRows = 1000;
+
+// Reads the item's winner file. A missing file gives true with `exists` false. More than
+// kMaxWinnerRows winners gives true with the warning in `error`.
+bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error);
+
+// Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
+// winner file exists, an empty line, the item name and the winner file's lines.
+bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
+                       std::string_view gbkPath, std::string& error);
+
+// Deletes a task's file: kind 1 the draw data file, 2 the winner file, 3 the preset-winner
+// file. A missing file, or any other kind, is no error.
+bool DeleteTaskFile(std::string_view taskId, std::string_view itemId, int kind, std::string& error);

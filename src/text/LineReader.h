@@ -1,0 +1,41 @@
+// Reads a text file line by line in large blocks, without holding it whole. Lines end at LF;
+// a CR before the LF is dropped. A last line without LF counts; nothing follows a final LF.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class LineReader {
+ public:
+  LineReader() = default;
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+  ~LineReader();
+
+  // Opens a GBK path; false with the error text when it cannot be opened.
+  bool Open(std::string_view gbkPath, std::string& error);
+
+  // The next line, valid until the following call; false at the end or on a read error.
+  bool Next(std::string_view& line);
+  // An empty line at the end, as a reader past the end of a file gets.
+  std::string_view NextOrEmpty();
+
+  bool Failed() const { return m_failed; }
+  const std::string& Error() const { return m_error; }
+  // Size of the file, for reserving.
+  long long Size() const { return m_size; }
+
+ private:
+  bool Fill();
+
+  FILE* m_file = nullptr;
+  std::vector<char> m_buf;
+  size_t m_begin = 0;
+  size_t m_end = 0;
+  bool m_eof = false;
+  bool m_failed = false;
+  std::string m_error;
+  long long m_size = 0;
+};

@@ -1,0 +1,38 @@
+// Builds draw tasks in a test database: task row, prize items, draw data and preset files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/TombolixDM.h"
+
+struct ItemSpec {
+  std::string name;  // GBK
+  int luckCount;
+  int listCount;
+  std::string award;  // GBK
+};
+
+struct TaskSpec {
+  int taskId = 1001;
+  int idType = 0;
+  int hideBegin = 0;
+  int hideEnd = 0;
+  int orderBy = 0;
+  int luckAgain = 0;
+  int showLuck = 0;
+  std::string remainText;
+  std::string fontColor = "clWhite";
+  std::string mainImage;
+  std::vector<ItemSpec> items;
+  std::string title = "id name";
+  std::vector<std::string> candidates;  // written as the draw data file when not empty
+};
+
+// Inserts the task and its items (ItemIds 2001, 2002, … in draw order) and writes its draw
+// data file. Returns the item ids.
+std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskSpec& spec);
+
+// Writes DATA_FILE/CHEAT_<task>_<item>.txt with the lines, CR LF.
+void WritePresets(int taskId, int itemId, const std::vector<std::string>& lines);
