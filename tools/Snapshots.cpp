@@ -7,11 +7,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "db/TombolixDM.h"
+#include "draw/DrawScreenArt.h"
+#include "draw/GetLuckMainFrm.h"
+#include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
+#include "records/Global.h"
+#include "text/Gbk.h"
 #include "ui/AboutFrm.h"
+#include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/HelpFrm.h"
 #include "ui/MessageFrm.h"
@@ -20,9 +27,26 @@ namespace {
 
 QString g_out;
 
+// Messages are printed, questions answered yes: the pictures are taken without a person.
+class PrintingDialogs : public DialogProvider {
+ public:
+  void showMessage(int kind, const QString& text) override {
+    qInfo("message %d: %s", kind, qPrintable(text));
+  }
+  Answer askYesNo(const QString&) override { return Answer::Yes; }
+  void warning(const QString&) override {}
+  bool getSaveFileName(QWidget*, const QString&, const QString&, const QString&,
+                       QString&) override {
+    return false;
+  }
+  bool getOpenFileName(QWidget*, const QString&, const QString&, QString&) override {
+    return false;
+  }
+};
+
 void Save(QWidget* w, const QString& name) {
   w->show();
-  QTest::qWaitForWindowExposed(w);
+  (void)QTest::qWaitForWindowExposed(w);
   QTest::qWait(150);
   // The whole virtual screen shows what a person sees, the window frame included.
   QPixmap shot = w->screen()->grabWindow(0, w->frameGeometry().x(), w->frameGeometry().y(),
@@ -78,5 +102,76 @@ int main(int argc, char** argv) {
     THelpForm help;
     Save(&help, QStringLiteral("help"));
   }
+
+  PrintingDialogs printing;
+  SetDialogProvider(&printing);
+  const QString size = QStringLiteral("_%1x%2")
+                           .arg(main.screen()->size().width())
+                           .arg(main.screen()->size().height());
+  auto full = [&](QWidget* w, const QString& name) {
+    ShowOnWholeScreen(w);
+    Save(w, name + size);
+  };
+  {
+    // The example party draw: numeric ids, middle digits masked.
+    global::CurrentTaskId = 1001;
+    TGetLuckMainForm screen(nullptr, 20261208u);
+    if (screen.SetUpDraw() != 1) return 3;
+    full(&screen, QStringLiteral("draw_ready"));
+    screen.SBeginClick();
+    QTest::qWait(50);
+    for (int i = 0; i < 3; ++i) screen.RollTick();
+    full(&screen, QStringLiteral("draw_rolling"));
+    screen.EKeyCtrlKeyPress();  // 一等奖 complete
+    for (int b = 0; b < 2; ++b) {
+      screen.EKeyCtrlKeyPress();
+      QTest::qWait(50);
+      screen.RollTick();
+      screen.EKeyCtrlKeyPress();
+    }
+    for (int i = 0; i < 40; ++i) screen.TMListTimer();
+    full(&screen, QStringLiteral("draw_between"));
+    screen.EKeyCtrlKeyPress();
+    QTest::qWait(50);
+    screen.EKeyCtrlKeyPress();
+    for (int i = 0; i < 60; ++i) screen.TMListTimer();
+    full(&screen, QStringLiteral("draw_finished"));
+  }
+  {
+    // Names as ids, in one label.
+    TaskSpec spec;
+    spec.taskId = 1003;
+    spec.idType = 1;
+    spec.hideBegin = 3;
+    spec.hideEnd = 4;
+    spec.fontColor = "clYellow";
+    spec.remainText = text::G("请按回车键开始抽奖");
+    spec.items = {{text::G("幸运奖"), 6, 6, text::G("精美礼品")}};
+    for (const char* n :
+         {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"})
+      spec.candidates.push_back(text::G(n) + text::G(" 研发部"));
+    spec.title = text::G("姓名 部门");
+    BuildTask(dm, spec);
+    global::CurrentTaskId = 1003;
+    TGetLuckMainForm screen(nullptr, 7u);
+    if (screen.SetUpDraw() != 1) return 4;
+    screen.SBeginClick();
+    QTest::qWait(50);
+    screen.RollTick();
+    full(&screen, QStringLiteral("draw_names_rolling"));
+    screen.EKeyCtrlKeyPress();
+    full(&screen, QStringLiteral("draw_names_revealed"));
+  }
+  {
+    global::CurrentTaskId = 1002;
+    TGetLuckProdForm screen(nullptr, 99u);
+    if (screen.SetUpDraw() != 1) return 5;
+    screen.SBeginClick();
+    screen.RollTick();
+    full(&screen, QStringLiteral("prob_rolling"));
+    screen.SContinueClick();
+    full(&screen, QStringLiteral("prob_result"));
+  }
+  SetDialogProvider(nullptr);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
 #include "db/TombolixDM.h"
+#include "draw/DrawScreens.h"
 #include "records/ExampleTasks.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
@@ -96,6 +97,7 @@ int RunTombolix(int argc, char** argv) {
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
+  mainForm.SetDrawScreenFactory(MakeDrawScreen);
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);

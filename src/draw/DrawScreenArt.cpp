@@ -1,0 +1,59 @@
+#include "draw/DrawScreenArt.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+
+#include "ui/Art.h"
+
+void AddTextShadow(QWidget* w) {
+  auto* shadow = new QGraphicsDropShadowEffect(w);
+  shadow->setBlurRadius(8);
+  shadow->setOffset(2, 2);
+  shadow->setColor(QColor(0, 0, 0, 190));
+  w->setGraphicsEffect(shadow);
+}
+
+QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPicture,
+                             const QString& art) {
+  if (screen.isEmpty()) return {};
+  QPixmap pm(screen);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (!taskPicture.isNull()) {
+    // Cover the whole screen, keeping the picture's proportions.
+    const QSize scaled = taskPicture.size().scaled(screen, Qt::KeepAspectRatioByExpanding);
+    const QRect target(
+        QPoint((screen.width() - scaled.width()) / 2, (screen.height() - scaled.height()) / 2),
+        scaled);
+    p.drawImage(target, taskPicture);
+    return pm;
+  }
+  // The picture's bands run the full width; only its height follows the grid.
+  const QPixmap bands = ArtPixmap(art, QSize(screen.width(), stage.height()));
+  // Margins above and below the grid continue its top and bottom colours.
+  const QImage edge = bands.toImage();
+  if (!edge.isNull()) {
+    p.fillRect(QRect(0, 0, screen.width(), stage.y() + 1), edge.pixelColor(edge.width() / 2, 0));
+    p.fillRect(QRect(0, stage.bottom(), screen.width(), screen.height() - stage.bottom()),
+               edge.pixelColor(edge.width() / 2, edge.height() - 1));
+  }
+  p.drawPixmap(0, stage.y(), bands);
+  // Lanterns keep their shape: placed on the grid, not stretched.
+  const double s = stage.width() / 1016.0;
+  const QSize lantern(qRound(70 * s), qRound(120 * s));
+  const QPixmap l = ArtPixmap(QStringLiteral("lantern"), lantern);
+  p.drawPixmap(stage.x() + qRound(846 * s), stage.y(), l);
+  p.drawPixmap(stage.x() + qRound(926 * s), stage.y() + qRound(-12 * s), l);
+  return pm;
+}
+
+void ShowOnWholeScreen(QWidget* w) {
+  QScreen* screen =
+      w->parentWidget() ? w->parentWidget()->screen() : QGuiApplication::primaryScreen();
+  if (screen) w->setGeometry(screen->geometry());
+  // Without a window manager the full-screen state alone would not size the window.
+  w->setWindowState(w->windowState() | Qt::WindowFullScreen);
+}

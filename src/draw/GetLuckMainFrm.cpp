@@ -1,0 +1,515 @@
+#include "draw/GetLuckMainFrm.h"
+
+#include <QAudioOutput>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPainter>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include "draw/Colour.h"
+#include "draw/DrawScreenArt.h"
+#include "records/Global.h"
+#include "text/Messages.h"
+#include "text/Paths.h"
+#include "ui/Dialogs.h"
+#include "ui/Fonts.h"
+#include "ui/Qt.h"
+#include "ui/ScrollText.h"
+
+namespace {
+
+// The controls stand on a 1016-wide grid; the prize text at 722 needs room below it, so the
+// grid is fitted with its full height of content.
+const QSize kDesign(1016, 756);
+const QColor kMaroon(128, 0, 0);
+// The status colour: a light blue that reads on dark pictures as well as on light ones,
+// with the text shadow.
+const QColor kBlue(150, 205, 255);
+constexpr int kListTop = 1;      // MUser2_1's top in its panel
+constexpr int kListLine = 37;    // winners list line height
+constexpr int kRevealLine = 69;  // reveal panel line height
+constexpr int kRollTop = 300;
+constexpr int kRollPixels = 93;  // 70 points
+
+QLabel* TextLabel(QWidget* parent, const char* name, const QString& family) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setAttribute(Qt::WA_TranslucentBackground);
+  l->setTextFormat(Qt::PlainText);
+  l->setFont(UiFont(family, 24, true));
+  return l;
+}
+
+QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setFont(UiFont(QStringLiteral("隶书"), 24, true));
+  b->setStyleSheet(
+      QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
+                     "rgba(255,215,120,170); border-radius: 4px; }"
+                     "QToolButton:hover { background: rgba(200,30,30,170); }"
+                     "QToolButton:disabled { color: rgba(255,255,255,110); border-color: "
+                     "rgba(255,255,255,60); }"));
+  return b;
+}
+
+QFrame* WhitePanel(QWidget* parent, const char* name) {
+  auto* p = new QFrame(parent);
+  p->setObjectName(QString::fromLatin1(name));
+  p->setFrameStyle(QFrame::NoFrame);
+  p->setAutoFillBackground(true);
+  QPalette pal = p->palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  p->setPalette(pal);
+  return p;
+}
+
+QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0) {
+  QStringList out;
+  out.reserve(static_cast<qsizetype>(lines.size() - std::min(from, lines.size())));
+  for (size_t i = from; i < lines.size(); ++i) out << Q(lines[i]);
+  return out;
+}
+
+}  // namespace
+
+TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed)
+    : QDialog(parent), m_engine(Rng()), m_design(kDesign) {
+  setObjectName(QStringLiteral("GetLuckMainForm"));
+  setWindowTitle(QStringLiteral("Qarvo抽奖软件"));
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  setModal(true);
+  resize(1024, 768);
+
+  LbMain = TextLabel(this, "LbMain", QStringLiteral("隶书"));
+  LbShowList = TextLabel(this, "LbShowList", QStringLiteral("隶书"));
+  HintList = TextLabel(this, "HintList", QStringLiteral("隶书"));
+  LGet = TextLabel(this, "LGet", QStringLiteral("隶书"));
+  m_design.Add(LbMain, QRect(40, 80, 0, 0), 48);
+  m_design.Add(LbShowList, QRect(40, 234, 0, 0), 24);
+  m_design.Add(HintList, QRect(56, 418, 0, 0), 24);
+  m_design.Add(LGet, QRect(56, 722, 0, 0), 24);
+  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) AddTextShadow(l);
+
+  SBegin = FlatButton(this, "SBegin", QStringLiteral("开始"));
+  SContinue = FlatButton(this, "SContinue", QStringLiteral("继续"));
+  SOut = FlatButton(this, "SOut", QStringLiteral("结束"));
+  m_design.Add(SBegin, QRect(744, 413, 80, 28), 24);
+  m_design.Add(SContinue, QRect(824, 413, 80, 28), 24);
+  m_design.Add(SOut, QRect(904, 413, 80, 28), 24);
+  SContinue->hide();
+
+  PLuckNow = WhitePanel(this, "PLuckNow");
+  m_design.Add(PLuckNow, QRect(36, 297, 952, 82));
+  MLuckNow = new TScrollText(PLuckNow);
+  MLuckNow->setObjectName(QStringLiteral("MLuckNow"));
+  MLuckNow->SetFontFamily(QStringLiteral("宋体"), true);
+  MLuckNow->SetTextColor(kMaroon);
+  MLuckNow->SetLineHeight(kRevealLine);
+  MLuckNow->SetLeft(4);
+  MLuckNow->SetTop(3);
+
+  PUser2 = WhitePanel(this, "PUser2");
+  m_design.Add(PUser2, QRect(77, 506, 428, 207));
+  PUser2->hide();
+  MUser2_1 = new TScrollText(PUser2);
+  MUser2_1->setObjectName(QStringLiteral("MUser2_1"));
+  MUser2_1->SetFontFamily(QStringLiteral("宋体"), true);
+  MUser2_1->SetTextColor(kMaroon);
+  MUser2_1->SetLineHeight(kListLine);
+  MUser2_1->SetLeft(2);
+  MUser2_1->SetTop(kListTop);
+  MUser2_1->SetLines({QString()});
+  MUser2_1->hide();
+  MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
+  MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
+
+  IMGet = new QLabel(this);
+  IMGet->setObjectName(QStringLiteral("IMGet"));
+  IMGet->setAlignment(Qt::AlignCenter);
+  IMGet->setAttribute(Qt::WA_TranslucentBackground);
+  m_design.Add(IMGet, QRect(560, 520, 209, 161));
+  IMGet->hide();
+
+  EKeyCtrl = new QLineEdit(this);
+  EKeyCtrl->setObjectName(QStringLiteral("EKeyCtrl"));
+  EKeyCtrl->setFrame(false);
+  EKeyCtrl->setAttribute(Qt::WA_TranslucentBackground);
+  EKeyCtrl->setStyleSheet(QStringLiteral("background: transparent; color: transparent;"));
+  m_design.Add(EKeyCtrl, QRect(824, 200, 9, 1));
+  EKeyCtrl->installEventFilter(this);
+  // It only takes the keys; nothing of it may show on the screen.
+  auto* invisible = new QGraphicsOpacityEffect(EKeyCtrl);
+  invisible->setOpacity(0.0);
+  EKeyCtrl->setGraphicsEffect(invisible);
+
+  TMList = new QTimer(this);
+  TMList->setInterval(30);
+  TMListNow = new QTimer(this);
+  TMListNow->setInterval(80);
+  TMRoll = new QTimer(this);
+  TMRoll->setInterval(70);
+  connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
+  connect(TMListNow, &QTimer::timeout, this, &TGetLuckMainForm::TMListNowTimer);
+  connect(TMRoll, &QTimer::timeout, this, &TGetLuckMainForm::RollTick);
+  connect(SBegin, &QToolButton::clicked, this, &TGetLuckMainForm::SBeginClick);
+  connect(SContinue, &QToolButton::clicked, this, &TGetLuckMainForm::SContinueClick);
+  connect(SOut, &QToolButton::clicked, this, &TGetLuckMainForm::SOutClick);
+
+  // FormCreate
+  LGet->clear();
+  Rng().Randomize(seed ? *seed : ClockSeed());
+  m_busy = false;
+  TMList->start();
+}
+
+TGetLuckMainForm::~TGetLuckMainForm() { FormClose(); }
+
+int TGetLuckMainForm::SetUpDraw() {
+  SBegin->hide();
+  m_stopped = true;
+  TDataDraw::Failure failure;
+  if (!m_engine.SetUp(global::CurrentTaskId, failure)) {
+    ShowMessageBox(failure.kind, failure.text);
+    return 0;
+  }
+  const TLuckTask& task = m_engine.Task();
+  uint32_t rgb = 0xFFFFFF;
+  if (!ColourFromName(task.FontColor, rgb)) rgb = 0xFFFFFF;
+  m_textColor = QColor::fromRgb(rgb);
+
+  const bool numeric = m_engine.IsNumeric();
+  for (int j = 0; j < m_engine.RollLabelCount(); ++j) {
+    QLabel* l =
+        TextLabel(this, "RollLabel", numeric ? QStringLiteral("隶书") : QStringLiteral("宋体"));
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kMaroon);
+    l->setPalette(pal);
+    m_design.Add(l, QRect(numeric ? 50 + 45 * j : 40, kRollTop, 0, 0), kRollPixels);
+    l->hide();
+    RollLabels.push_back(l);
+  }
+
+  const QString image = Q(task.MainImageName);
+  if (!task.MainImageName.empty() && QFileInfo(image).isFile()) {
+    QImage picture;
+    if (!picture.load(image)) {
+      ShowMessageBox(msg::kError, "图像加载失败，请重新选择！");
+      return 0;
+    }
+    m_taskBackground = picture;
+  }
+
+  m_listBaseTop = MUser2_1->Top();
+  SBegin->show();
+  PUser2->setVisible(task.ShowLuck != 1);
+  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, m_textColor);
+    l->setPalette(pal);
+  }
+  SetShowList(Q(m_engine.ReadyText()), m_textColor);
+  HintList->setText(Q(task.RemainText));
+  LbMain->setText(Q(task.MainTitle));
+  m_design.SetFontPixels(LbMain, qMax(1, task.FontSize) * 4 / 3);
+  m_design.Fit(HintList);
+  ShowPrize(0);
+  m_mayClose = true;
+  m_setUp = true;
+  RenderBackground();
+  return 1;
+}
+
+void TGetLuckMainForm::SetShowList(const QString& text, const QColor& colour) {
+  QPalette pal = LbShowList->palette();
+  pal.setColor(QPalette::WindowText, colour);
+  LbShowList->setPalette(pal);
+  LbShowList->setText(text);
+  m_design.Fit(LbShowList);
+}
+
+void TGetLuckMainForm::ShowPrize(int itemIndex) {
+  LGet->setText(Q(m_engine.PrizeText(itemIndex)));
+  m_design.Fit(LGet);
+  // The prize picture of the item, when its file loads.
+  m_prizePicture = QPixmap();
+  if (itemIndex >= 0 && itemIndex < static_cast<int>(m_engine.Items().size())) {
+    const std::string& path = m_engine.Items()[static_cast<size_t>(itemIndex)].AwardImageName;
+    QImage picture;
+    if (!path.empty() && picture.load(Q(path))) m_prizePicture = QPixmap::fromImage(picture);
+  }
+  IMGet->setVisible(!m_prizePicture.isNull());
+  LayoutPanels();
+}
+
+void TGetLuckMainForm::SBeginClick() { StartBatch(); }
+void TGetLuckMainForm::SContinueClick() { StartBatch(); }
+
+void TGetLuckMainForm::StartBatch() {
+  if (!m_setUp || m_busy || !m_stopped) return;
+  if (m_engine.CurItemIndex() >= static_cast<int>(m_engine.Items().size())) return;
+  EKeyCtrl->setFocus();
+  m_stopped = false;
+  TMList->stop();
+  SetShowList(QString(), kBlue);
+  SBegin->hide();
+  SContinue->hide();
+  if (m_engine.BatchSize() == 0) return;
+  PLuckNow->hide();
+  TMListNow->stop();
+  m_mayClose = false;
+  // Selecting: the winners are fixed before anything rolls.
+  SetShowList(Q(TDataDraw::SelectingText()), kBlue);
+  MUser2_1->hide();
+  SOut->setEnabled(false);
+  m_busy = true;
+  QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
+}
+
+void TGetLuckMainForm::SelectWinners() {
+  if (m_closed) return;
+  const TDataDraw::Batch batch = m_engine.SelectBatchWinners();
+  m_exhaustedText = batch.exhaustedText;
+  SyncWinnerList();
+  if (!m_engine.BatchIds().empty()) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().back()));
+  m_busy = false;
+  if (batch.picks.empty()) {
+    // Nobody could be drawn: nothing to roll for.
+    StopRoll();
+    return;
+  }
+  SetShowList(Q(TDataDraw::RollingText()), m_textColor);
+  TMRoll->start();
+  emit rollingStarted();
+}
+
+void TGetLuckMainForm::RollTick() {
+  if (m_stopped || m_busy) return;
+  ShowRollTexts(m_engine.RollStep());
+}
+
+void TGetLuckMainForm::EKeyCtrlKeyPress() {
+  if (m_busy) return;
+  if (m_stopped) {
+    StartBatch();
+  } else {
+    StopRoll();
+  }
+}
+
+void TGetLuckMainForm::StopRoll() {
+  m_stopped = true;
+  TMRoll->stop();
+  // RevealBatch: the batch's ids, unmasked.
+  const std::vector<std::string> lines = m_engine.RevealBatch();
+  MLuckNow->SetLines(ToQ(lines));
+  PLuckNow->show();
+  MLuckNow->SetTop(m_listBaseTop + 10);
+  if (lines.size() >= 2) {
+    TMListNow->start();
+  } else {
+    TMListNow->stop();
+  }
+  HideRollLabels();
+  MUser2_1->show();
+  SOut->setEnabled(true);
+  FinishBatch();
+}
+
+void TGetLuckMainForm::FinishBatch() {
+  if (!m_exhaustedText.empty()) {
+    ShowMessageBox(msg::kAttention, m_exhaustedText);
+    m_exhaustedText.clear();
+  }
+  const TDataDraw::BatchEnd end = m_engine.EndBatch();
+  if (end.finished) {
+    SBegin->hide();
+    SContinue->hide();
+    SetShowList(Q(end.progressText), kBlue);
+    m_mayClose = true;
+    if (!end.saved) {
+      ShowMessageBox(msg::kError, end.saveError);
+      return;  // the winners list stays still
+    }
+    ShowMessageBox(msg::kInformation, "所有奖项已经全部抽取完毕");
+  } else {
+    SBegin->hide();
+    SContinue->show();
+    SetShowList(Q(end.progressText), kBlue);
+    if (end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
+  }
+  if (m_engine.Task().ShowLuck != 1) TMList->start();
+}
+
+void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
+  for (size_t j = 0; j < RollLabels.size(); ++j) {
+    RollLabels[j]->setText(j < texts.size() ? Q(texts[j]) : QString());
+    m_design.Fit(RollLabels[j]);
+    RollLabels[j]->show();
+    RollLabels[j]->raise();
+  }
+}
+
+void TGetLuckMainForm::HideRollLabels() {
+  for (QLabel* l : RollLabels) l->hide();
+}
+
+void TGetLuckMainForm::SyncWinnerList() {
+  const std::vector<std::string>& lines = m_engine.WinnerList().Lines();
+  if (static_cast<size_t>(m_listShown) < lines.size()) {
+    MUser2_1->AppendLines(ToQ(lines, static_cast<size_t>(m_listShown)));
+    m_listShown = static_cast<int>(lines.size());
+  }
+  const int width = m_engine.WinnerList().Width();
+  QRect r = m_design.DesignRect(PUser2);
+  // The list widens for long lines, but never past the right edge of the screen.
+  const int wanted = std::min(width + 5, kDesign.width() - r.x());
+  if (r.width() < wanted) {
+    r.setWidth(wanted);
+    m_design.SetDesignRect(PUser2, r);
+    LayoutPanels();
+  }
+}
+
+void TGetLuckMainForm::TMListTimer() {
+  HideRollLabels();
+  MUser2_1->show();
+  if (MUser2_1->Top() < m_listBaseTop - MUser2_1->Height()) {
+    MUser2_1->SetTop(m_listBaseTop);
+  } else {
+    MUser2_1->SetTop(MUser2_1->Top() - 1);
+  }
+}
+
+void TGetLuckMainForm::TMListNowTimer() {
+  MLuckNow->show();
+  if (MLuckNow->Top() >= m_listBaseTop - MLuckNow->Height()) {
+    MLuckNow->SetTop(MLuckNow->Top() - 1);
+    return;
+  }
+  if (m_engine.CurItemIndex() >= static_cast<int>(m_engine.Items().size())) {
+    PLuckNow->hide();
+    TMListNow->stop();
+  }
+  MLuckNow->SetTop(m_listBaseTop);
+}
+
+void TGetLuckMainForm::SOutClick() {
+  if (!SOut->isEnabled()) return;
+  Leave();
+}
+
+bool TGetLuckMainForm::Leave() {
+  if (!m_stopped || m_busy) return false;
+  if (!m_mayClose &&
+      AskYesNo(QStringLiteral(
+          "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？")) ==
+          Answer::No)
+    return false;
+  done(QDialog::Accepted);
+  return true;
+}
+
+void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
+  // A close from the window manager is the 结束 button; while a batch runs it is refused.
+  e->ignore();
+  if (m_closed) {
+    e->accept();
+    return;
+  }
+  Leave();
+}
+
+void TGetLuckMainForm::reject() { Leave(); }
+
+void TGetLuckMainForm::done(int r) {
+  FormClose();
+  QDialog::done(r);
+}
+
+void TGetLuckMainForm::FormClose() {
+  if (m_closed) return;
+  m_closed = true;
+  TMList->stop();
+  TMListNow->stop();
+  TMRoll->stop();
+  if (m_player) m_player->stop();
+  if (!m_setUp) return;
+  global::CandidateLines.clear();
+  global::CandidateLines.shrink_to_fit();
+  global::CurrentItems.clear();
+  global::WinnerRecords.clear();
+  global::PresetEntries.clear();
+}
+
+void TGetLuckMainForm::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  PlayMusic();
+  EKeyCtrl->setFocus();
+}
+
+void TGetLuckMainForm::PlayMusic() {
+  if (m_player || !m_setUp) return;
+  const QString music = Q(m_engine.Task().MusicFilePath);
+  if (m_engine.Task().MusicFilePath.empty() || !QFileInfo(music).isFile()) return;
+  // Any failure of the player is silent: the draw goes on without music.
+  m_audio = new QAudioOutput(this);
+  m_player = new QMediaPlayer(this);
+  m_player->setAudioOutput(m_audio);
+  m_player->setSource(QUrl::fromLocalFile(music));
+  m_player->play();
+}
+
+bool TGetLuckMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      EKeyCtrlKeyPress();
+      return true;
+    }
+    if (key == Qt::Key_Escape) return false;  // reaches reject(): as 结束
+    return true;                              // other keys have no effect on the draw
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TGetLuckMainForm::resizeEvent(QResizeEvent* e) {
+  QDialog::resizeEvent(e);
+  m_design.Apply(size());
+  LayoutPanels();
+  RenderBackground();
+}
+
+void TGetLuckMainForm::LayoutPanels() {
+  for (TScrollText* t : {MLuckNow, MUser2_1}) {
+    t->setGeometry(t->parentWidget()->rect());
+    t->SetScale(m_design.Scale());
+  }
+  if (!m_prizePicture.isNull()) {
+    IMGet->setPixmap(
+        m_prizePicture.scaled(IMGet->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  }
+}
+
+void TGetLuckMainForm::RenderBackground() {
+  m_background = DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground,
+                                      QStringLiteral("draw_background"));
+  update();
+}
+
+void TGetLuckMainForm::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (!m_background.isNull()) p.drawPixmap(0, 0, m_background);
+}

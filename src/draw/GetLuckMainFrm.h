@@ -1,0 +1,114 @@
+// The full-screen draw from imported data. It shows what TDataDraw decides: Ready →
+// Selecting → Rolling → Between batches … → Finished, driven by timers, never by a nested
+// event loop.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QPixmap>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "draw/DataDraw.h"
+#include "ui/DesignScale.h"
+
+class QAudioOutput;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMediaPlayer;
+class QTimer;
+class QToolButton;
+class TScrollText;
+
+class TGetLuckMainForm : public QDialog {
+  Q_OBJECT
+ public:
+  // `seed` replaces the clock's seed, so that a draw can be replayed exactly.
+  explicit TGetLuckMainForm(QWidget* parent = nullptr, std::optional<uint32_t> seed = {});
+  ~TGetLuckMainForm() override;
+
+  // Loads the draw and prepares the screen; 1 when it may be shown. Failures are shown.
+  int SetUpDraw();
+
+  const TDataDraw& Engine() const { return m_engine; }
+  bool Stopped() const { return m_stopped; }
+  bool Busy() const { return m_busy; }
+  bool MayClose() const { return m_mayClose; }
+  const QColor& TextColor() const { return m_textColor; }
+  bool HasTaskBackground() const { return !m_taskBackground.isNull(); }
+
+  QLabel* LbMain;
+  QLabel* LbShowList;
+  QLabel* HintList;
+  QLabel* LGet;
+  QLabel* IMGet;
+  QToolButton* SBegin;
+  QToolButton* SContinue;
+  QToolButton* SOut;
+  QFrame* PLuckNow;
+  TScrollText* MLuckNow;
+  QFrame* PUser2;
+  TScrollText* MUser2_1;
+  QLineEdit* EKeyCtrl;
+  QTimer* TMList;
+  QTimer* TMListNow;
+  QTimer* TMRoll;
+  std::vector<QLabel*> RollLabels;
+
+ public slots:
+  void SBeginClick();
+  void SContinueClick();
+  void SOutClick();
+  void EKeyCtrlKeyPress();  // Enter
+  void TMListTimer();
+  void TMListNowTimer();
+  void RollTick();
+
+ signals:
+  // The batch's winners are chosen and the roll has started.
+  void rollingStarted();
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void reject() override;
+  void done(int r) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void StartBatch();
+  void SelectWinners();
+  void StopRoll();
+  void FinishBatch();
+  void ShowRollTexts(const std::vector<std::string>& texts);
+  void HideRollLabels();
+  void SyncWinnerList();
+  void ShowPrize(int itemIndex);
+  void SetShowList(const QString& text, const QColor& colour);
+  void FormClose();
+  void PlayMusic();
+  void RenderBackground();
+  void LayoutPanels();
+  bool Leave();
+
+  TDataDraw m_engine;
+  TDesignScale m_design;
+  bool m_stopped = true;
+  bool m_busy = false;
+  bool m_mayClose = true;
+  bool m_closed = false;
+  bool m_setUp = false;
+  int m_listBaseTop = 1;
+  int m_listShown = 0;  // winners list lines already handed to MUser2_1
+  std::string m_exhaustedText;
+  QColor m_textColor{Qt::white};
+  QImage m_taskBackground;
+  QPixmap m_background;
+  QPixmap m_prizePicture;
+  QMediaPlayer* m_player = nullptr;
+  QAudioOutput* m_audio = nullptr;
+};
