@@ -355,10 +355,17 @@ void TGetLuckMainForm::FinishBatch() {
 
 void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
   for (size_t j = 0; j < RollLabels.size(); ++j) {
-    RollLabels[j]->setText(j < texts.size() ? Q(texts[j]) : QString());
-    m_design.Fit(RollLabels[j]);
-    RollLabels[j]->show();
-    RollLabels[j]->raise();
+    QLabel* l = RollLabels[j];
+    const QString t = j < texts.size() ? Q(texts[j]) : QString();
+    // Only what changed is laid out and painted again: a tick stays cheap.
+    if (l->text() != t) {
+      l->setText(t);
+      m_design.Fit(l);
+    }
+    if (!l->isVisible()) {
+      l->show();
+      l->raise();
+    }
   }
 }
 

@@ -1,0 +1,158 @@
+// The draw screen with a million candidates: set-up to shown, a roll tick, a batch of 1,000,
+// and the processor time of the idle screen.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdio>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "draw/GetLuckMainFrm.h"
+#include "records/Global.h"
+#include "ui/Dialogs.h"
+#include "ui/Fonts.h"
+
+namespace {
+
+class Silent : public DialogProvider {
+ public:
+  void showMessage(int, const QString&) override {}
+  Answer askYesNo(const QString&) override { return Answer::Yes; }
+  void warning(const QString&) override {}
+  bool getSaveFileName(QWidget*, const QString&, const QString&, const QString&,
+                       QString&) override {
+    return false;
+  }
+  bool getOpenFileName(QWidget*, const QString&, const QString&, QString&) override {
+    return false;
+  }
+};
+
+struct MillionTask {
+  TempRoot root;
+  TTombolixDataModule dm;
+  MillionTask() {
+    dm.DataModuleCreate();
+    TaskSpec spec;
+    spec.hideBegin = 4;
+    spec.hideEnd = 7;
+    spec.items = {{"A", 100000, 1000, ""}};
+    char id[16];
+    spec.candidates.reserve(1000000);
+    for (int i = 0; i < 1000000; ++i) {
+      std::snprintf(id, sizeof id, "138%08d", i);
+      spec.candidates.push_back(std::string(id) + " name" + std::to_string(i % 977));
+    }
+    BuildTask(dm, spec);
+    global::CurrentTaskId = 1001;
+  }
+};
+
+MillionTask& Task() {
+  static MillionTask t;
+  return t;
+}
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_SetUpToShown1M(benchmark::State& state) {
+  Task();
+  for (auto _ : state) {
+    TGetLuckMainForm screen(nullptr, 1u);
+    if (screen.SetUpDraw() != 1) state.SkipWithError("set-up failed");
+    screen.resize(1920, 1080);
+    screen.show();
+    if (!QTest::qWaitForWindowExposed(&screen)) state.SkipWithError("not shown");
+    QApplication::processEvents();
+    state.PauseTiming();
+    screen.close();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SetUpToShown1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// One roll tick: the engine's pick and the changed labels painted, as the event loop does.
+void BM_RollTick1M(benchmark::State& state) {
+  Task();
+  TGetLuckMainForm screen(nullptr, 1u);
+  screen.SetUpDraw();
+  screen.resize(1920, 1080);
+  screen.show();
+  (void)QTest::qWaitForWindowExposed(&screen);
+  screen.SBeginClick();
+  QApplication::processEvents();  // the selection
+  for (auto _ : state) {
+    screen.RollTick();
+    QApplication::processEvents();
+  }
+  screen.EKeyCtrlKeyPress();
+}
+BENCHMARK(BM_RollTick1M)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The longest the window is held up by one batch of 1,000: the selection, then the reveal.
+void BM_Batch1000Of1M(benchmark::State& state) {
+  Task();
+  TGetLuckMainForm screen(nullptr, 1u);
+  screen.SetUpDraw();
+  screen.resize(1920, 1080);
+  screen.show();
+  (void)QTest::qWaitForWindowExposed(&screen);
+  double worst = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    screen.SBeginClick();
+    QApplication::processEvents();  // selects the 1,000 winners
+    screen.repaint();
+    const double select = t.nsecsElapsed() / 1e6;
+    t.restart();
+    screen.EKeyCtrlKeyPress();  // reveal and winners list
+    screen.repaint();
+    const double reveal = t.nsecsElapsed() / 1e6;
+    worst = std::max({worst, select, reveal});
+  }
+  state.counters["worst_block_ms"] = worst;
+}
+BENCHMARK(BM_Batch1000Of1M)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+
+// Processor time the Ready screen uses while it waits (its winners list scrolls).
+void BM_IdleReadyCpu(benchmark::State& state) {
+  Task();
+  TGetLuckMainForm screen(nullptr, 1u);
+  screen.SetUpDraw();
+  screen.resize(1920, 1080);
+  screen.show();
+  (void)QTest::qWaitForWindowExposed(&screen);
+  double percent = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
+}
+BENCHMARK(BM_IdleReadyCpu)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  InstallFontSubstitutions();
+  Silent silent;
+  SetDialogProvider(&silent);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  SetDialogProvider(nullptr);
+  return 0;
+}
