@@ -380,3 +380,33 @@ TEST_F(DrawScreen, MainWindowOpensTheScreenOfEachExampleTask) {
   w.SBtnGetLuckClick();
   EXPECT_EQ(opened, QStringLiteral("TGetLuckProdForm"));
 }
+
+TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
+  TempRoot fresh;
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.SetDrawScreenFactory(MakeDrawScreen);
+  size_t winners = 0;
+  int presses = 0;
+  OnNextModal([&](QWidget* m) {
+    auto* screen = qobject_cast<TGetLuckMainForm*>(m);
+    ASSERT_NE(screen, nullptr);
+    // Enter starts, Enter stops, batch after batch.
+    while (screen->Engine().state() != TDataDraw::State::Finished && presses < 100) {
+      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
+      QCoreApplication::processEvents();
+      ++presses;
+    }
+    winners = global::WinnerRecords.size();
+    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
+  });
+  w.SBtnGetLuckClick();
+  // 一等奖 1, 二等奖 3 and 三等奖 10 in batches of 5: four batches, two presses each.
+  EXPECT_EQ(presses, 8);
+  EXPECT_EQ(winners, 14u);
+  EXPECT_EQ(m_dialogs.messages().back(),
+            std::make_pair(0, QStringLiteral("所有奖项已经全部抽取完毕")));
+  for (int item = 1001; item <= 1003; ++item)
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(paths::WinnerFilePath(1001, item))));
+}
