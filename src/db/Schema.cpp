@@ -58,6 +58,20 @@ bool Exec(sqlite3* h, const std::string& statement, std::string& error) {
   return true;
 }
 
+// True when the three tables of the system exist in the file.
+bool HasTheTables(sqlite3* h) {
+  sqlite3_stmt* st = nullptr;
+  bool has = false;
+  if (sqlite3_prepare_v2(h,
+                         "select count(*) from sqlite_master where type='table' and "
+                         "name in ('LuckTask','TaskItem','Sequence')",
+                         -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    has = sqlite3_column_int(st, 0) == 3;
+  sqlite3_finalize(st);
+  return has;
+}
+
 }  // namespace
 
 bool ReadSchemaVersion(sqlite3* h, int& version, std::string& error) {
@@ -79,32 +93,12 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (version >= kSchemaVersion) return true;
   // A file from before versioning that already holds the tables is version 1 as it is; one
   // without tables is initialised by the data module.
-  sqlite3_stmt* st = nullptr;
-  bool hasTables = false;
-  if (sqlite3_prepare_v2(h,
-                         "select count(*) from sqlite_master where type='table' and "
-                         "name in ('LuckTask','TaskItem','Sequence')",
-                         -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW)
-    hasTables = sqlite3_column_int(st, 0) == 3;
-  sqlite3_finalize(st);
-  if (!hasTables) return true;
+  if (!HasTheTables(h)) return true;
   return Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error);
 }
 
 bool HasSchema(TConnection& connection) {
-  sqlite3* h = connection.Handle();
-  if (!h) return false;
-  sqlite3_stmt* st = nullptr;
-  bool has = false;
-  if (sqlite3_prepare_v2(h,
-                         "select count(*) from sqlite_master where type='table' and "
-                         "name in ('LuckTask','TaskItem','Sequence')",
-                         -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW)
-    has = sqlite3_column_int(st, 0) == 3;
-  sqlite3_finalize(st);
-  return has;
+  return connection.Handle() && HasTheTables(connection.Handle());
 }
 
 bool CreateSchema(TConnection& connection, std::string& error) {

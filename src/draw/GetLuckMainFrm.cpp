@@ -1,24 +1,15 @@
 #include "draw/GetLuckMainFrm.h"
 
-#include <QAudioOutput>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFrame>
-#include <QGraphicsOpacityEffect>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMediaPlayer>
-#include <QPainter>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 
-#include "draw/Colour.h"
 #include "draw/DrawScreenArt.h"
 #include "records/Global.h"
 #include "text/Messages.h"
-#include "text/Paths.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Qt.h"
@@ -86,13 +77,8 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0) {
 }  // namespace
 
 TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed)
-    : QDialog(parent), m_engine(Rng()), m_design(kDesign) {
-  setObjectName(QStringLiteral("GetLuckMainForm"));
-  setWindowTitle(QStringLiteral("Qarvo抽奖软件"));
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  setModal(true);
-  resize(1024, 768);
-
+    : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
+      m_engine(Rng()) {
   LbMain = TextLabel(this, "LbMain", QStringLiteral("隶书"));
   LbShowList = TextLabel(this, "LbShowList", QStringLiteral("隶书"));
   HintList = TextLabel(this, "HintList", QStringLiteral("隶书"));
@@ -143,18 +129,6 @@ TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed
   m_design.Add(IMGet, QRect(560, 520, 209, 161));
   IMGet->hide();
 
-  EKeyCtrl = new QLineEdit(this);
-  EKeyCtrl->setObjectName(QStringLiteral("EKeyCtrl"));
-  EKeyCtrl->setFrame(false);
-  EKeyCtrl->setAttribute(Qt::WA_TranslucentBackground);
-  EKeyCtrl->setStyleSheet(QStringLiteral("background: transparent; color: transparent;"));
-  m_design.Add(EKeyCtrl, QRect(824, 200, 9, 1));
-  EKeyCtrl->installEventFilter(this);
-  // It only takes the keys; nothing of it may show on the screen.
-  auto* invisible = new QGraphicsOpacityEffect(EKeyCtrl);
-  invisible->setOpacity(0.0);
-  EKeyCtrl->setGraphicsEffect(invisible);
-
   TMList = new QTimer(this);
   TMList->setInterval(30);
   TMListNow = new QTimer(this);
@@ -168,9 +142,8 @@ TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed
   connect(SContinue, &QToolButton::clicked, this, &TGetLuckMainForm::SContinueClick);
   connect(SOut, &QToolButton::clicked, this, &TGetLuckMainForm::SOutClick);
 
-  // FormCreate
+  // FormCreate (the generator was seeded by the base)
   LGet->clear();
-  Rng().Randomize(seed ? *seed : ClockSeed());
   m_busy = false;
   TMList->start();
 }
@@ -186,9 +159,7 @@ int TGetLuckMainForm::SetUpDraw() {
     return 0;
   }
   const TLuckTask& task = m_engine.Task();
-  uint32_t rgb = 0xFFFFFF;
-  if (!ColourFromName(task.FontColor, rgb)) rgb = 0xFFFFFF;
-  m_textColor = QColor::fromRgb(rgb);
+  SetTextColour(task.FontColor);
 
   const bool numeric = m_engine.IsNumeric();
   for (int j = 0; j < m_engine.RollLabelCount(); ++j) {
@@ -202,15 +173,7 @@ int TGetLuckMainForm::SetUpDraw() {
     RollLabels.push_back(l);
   }
 
-  const QString image = Q(task.MainImageName);
-  if (!task.MainImageName.empty() && QFileInfo(image).isFile()) {
-    QImage picture;
-    if (!picture.load(image)) {
-      ShowMessageBox(msg::kError, "图像加载失败，请重新选择！");
-      return 0;
-    }
-    m_taskBackground = picture;
-  }
+  if (!LoadTaskPicture(task.MainImageName)) return 0;
 
   m_listBaseTop = MUser2_1->Top();
   SBegin->show();
@@ -228,7 +191,6 @@ int TGetLuckMainForm::SetUpDraw() {
   ShowPrize(0);
   m_mayClose = true;
   m_setUp = true;
-  RenderBackground();
   return 1;
 }
 
@@ -452,7 +414,7 @@ void TGetLuckMainForm::FormClose() {
   TMList->stop();
   TMListNow->stop();
   TMRoll->stop();
-  if (m_player) m_player->stop();
+  StopMusic();
   if (!m_setUp) return;
   global::CandidateLines.clear();
   global::CandidateLines.shrink_to_fit();
@@ -462,41 +424,8 @@ void TGetLuckMainForm::FormClose() {
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  PlayMusic();
-  EKeyCtrl->setFocus();
-}
-
-void TGetLuckMainForm::PlayMusic() {
-  if (m_player || !m_setUp) return;
-  const QString music = Q(m_engine.Task().MusicFilePath);
-  if (m_engine.Task().MusicFilePath.empty() || !QFileInfo(music).isFile()) return;
-  // Any failure of the player is silent: the draw goes on without music.
-  m_audio = new QAudioOutput(this);
-  m_player = new QMediaPlayer(this);
-  m_player->setAudioOutput(m_audio);
-  m_player->setSource(QUrl::fromLocalFile(music));
-  m_player->play();
-}
-
-bool TGetLuckMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      EKeyCtrlKeyPress();
-      return true;
-    }
-    if (key == Qt::Key_Escape) return false;  // reaches reject(): as 结束
-    return true;                              // other keys have no effect on the draw
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-void TGetLuckMainForm::resizeEvent(QResizeEvent* e) {
-  QDialog::resizeEvent(e);
-  m_design.Apply(size());
-  LayoutPanels();
-  RenderBackground();
+  TDrawScreenBase::showEvent(e);
+  if (m_setUp) StartMusic(m_engine.Task().MusicFilePath);
 }
 
 void TGetLuckMainForm::LayoutPanels() {
@@ -508,15 +437,4 @@ void TGetLuckMainForm::LayoutPanels() {
     IMGet->setPixmap(
         m_prizePicture.scaled(IMGet->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
   }
-}
-
-void TGetLuckMainForm::RenderBackground() {
-  m_background = DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground,
-                                      QStringLiteral("draw_background"));
-  update();
-}
-
-void TGetLuckMainForm::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  if (!m_background.isNull()) p.drawPixmap(0, 0, m_background);
 }

@@ -3,26 +3,19 @@
 // event loop.
 #pragma once
 
-#include <QDialog>
-#include <QImage>
-#include <QPixmap>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "draw/DataDraw.h"
-#include "ui/DesignScale.h"
+#include "draw/DrawScreenBase.h"
 
-class QAudioOutput;
 class QFrame;
 class QLabel;
-class QLineEdit;
-class QMediaPlayer;
 class QTimer;
 class QToolButton;
 class TScrollText;
 
-class TGetLuckMainForm : public QDialog {
+class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
  public:
   // `seed` replaces the clock's seed, so that a draw can be replayed exactly.
@@ -36,8 +29,6 @@ class TGetLuckMainForm : public QDialog {
   bool Stopped() const { return m_stopped; }
   bool Busy() const { return m_busy; }
   bool MayClose() const { return m_mayClose; }
-  const QColor& TextColor() const { return m_textColor; }
-  bool HasTaskBackground() const { return !m_taskBackground.isNull(); }
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -51,7 +42,6 @@ class TGetLuckMainForm : public QDialog {
   TScrollText* MLuckNow;
   QFrame* PUser2;
   TScrollText* MUser2_1;
-  QLineEdit* EKeyCtrl;
   QTimer* TMList;
   QTimer* TMListNow;
   QTimer* TMRoll;
@@ -75,9 +65,8 @@ class TGetLuckMainForm : public QDialog {
   void closeEvent(QCloseEvent* e) override;
   void reject() override;
   void done(int r) override;
-  void resizeEvent(QResizeEvent* e) override;
-  void paintEvent(QPaintEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void EnterPressed() override { EKeyCtrlKeyPress(); }
+  void LayoutChanged() override { LayoutPanels(); }
 
  private:
   void StartBatch();
@@ -90,13 +79,10 @@ class TGetLuckMainForm : public QDialog {
   void ShowPrize(int itemIndex);
   void SetShowList(const QString& text, const QColor& colour);
   void FormClose();
-  void PlayMusic();
-  void RenderBackground();
   void LayoutPanels();
   bool Leave();
 
   TDataDraw m_engine;
-  TDesignScale m_design;
   bool m_stopped = true;
   bool m_busy = false;
   bool m_mayClose = true;
@@ -105,10 +91,5 @@ class TGetLuckMainForm : public QDialog {
   int m_listBaseTop = 1;
   int m_listShown = 0;  // winners list lines already handed to MUser2_1
   std::string m_exhaustedText;
-  QColor m_textColor{Qt::white};
-  QImage m_taskBackground;
-  QPixmap m_background;
   QPixmap m_prizePicture;
-  QMediaPlayer* m_player = nullptr;
-  QAudioOutput* m_audio = nullptr;
 };

@@ -1,19 +1,11 @@
 #include "draw/GetLuckProdFrm.h"
 
-#include <QAudioOutput>
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QGraphicsOpacityEffect>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMediaPlayer>
-#include <QPainter>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 
-#include "draw/Colour.h"
 #include "draw/DrawScreenArt.h"
 #include "records/Global.h"
 #include "ui/Dialogs.h"
@@ -47,13 +39,8 @@ QToolButton* HeiButton(QWidget* parent, const char* name, const QString& caption
 }  // namespace
 
 TGetLuckProdForm::TGetLuckProdForm(QWidget* parent, std::optional<uint32_t> seed)
-    : QDialog(parent), m_engine(Rng()), m_design(kDesign) {
-  setObjectName(QStringLiteral("GetLuckProdForm"));
-  setWindowTitle(QStringLiteral("Qarvo抽奖软件"));
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  setModal(true);
-  resize(1024, 768);
-
+    : TDrawScreenBase(parent, "GetLuckProdForm", kDesign, QStringLiteral("prob_background"), seed),
+      m_engine(Rng()) {
   LbMain = HeiLabel(this, "LbMain", 56);
   LLuck = HeiLabel(this, "LLuck", 80);
   LbShowList = HeiLabel(this, "LbShowList", 24);
@@ -73,16 +60,6 @@ TGetLuckProdForm::TGetLuckProdForm(QWidget* parent, std::optional<uint32_t> seed
   m_design.Add(SOut, QRect(856, 589, 90, 40), 29);
   SContinue->setEnabled(false);
 
-  EKeyCtrl = new QLineEdit(this);
-  EKeyCtrl->setObjectName(QStringLiteral("EKeyCtrl"));
-  EKeyCtrl->setFrame(false);
-  EKeyCtrl->setStyleSheet(QStringLiteral("background: transparent; color: transparent;"));
-  m_design.Add(EKeyCtrl, QRect(824, 200, 9, 1));
-  EKeyCtrl->installEventFilter(this);
-  auto* invisible = new QGraphicsOpacityEffect(EKeyCtrl);
-  invisible->setOpacity(0.0);
-  EKeyCtrl->setGraphicsEffect(invisible);
-
   TMRoll = new QTimer(this);
   TMRoll->setInterval(70);
   connect(TMRoll, &QTimer::timeout, this, &TGetLuckProdForm::RollTick);
@@ -90,7 +67,6 @@ TGetLuckProdForm::TGetLuckProdForm(QWidget* parent, std::optional<uint32_t> seed
   connect(SContinue, &QToolButton::clicked, this, &TGetLuckProdForm::SContinueClick);
   connect(SOut, &QToolButton::clicked, this, &TGetLuckProdForm::SOutClick);
   RollLabel = nullptr;
-  Rng().Randomize(seed ? *seed : ClockSeed());
 }
 
 TGetLuckProdForm::~TGetLuckProdForm() { FormClose(); }
@@ -109,24 +85,14 @@ int TGetLuckProdForm::SetUpDraw() {
     return 0;
   }
   const TLuckTask& task = global::CurrentTask;
-  uint32_t rgb = 0xFFFFFF;
-  if (!ColourFromName(task.FontColor, rgb)) rgb = 0xFFFFFF;
-  m_textColor = QColor::fromRgb(rgb);
+  SetTextColour(task.FontColor);
   Fit(LbMain, Q(task.MainTitle));
   RollLabel = HeiLabel(this, "RollLabel", 93);
   m_design.Add(RollLabel, QRect(200, 300, 0, 0), 93);
   RollLabel->hide();
   AddTextShadow(RollLabel);
 
-  const QString image = Q(task.MainImageName);
-  if (!task.MainImageName.empty() && QFileInfo(image).isFile()) {
-    QImage picture;
-    if (!picture.load(image)) {
-      ShowMessageBox(2, "图像加载失败，请重新选择！");
-      return 0;
-    }
-    m_taskBackground = picture;
-  }
+  if (!LoadTaskPicture(task.MainImageName)) return 0;
   for (QWidget* w : std::initializer_list<QWidget*>{LbMain, HintList, LbShowList, LLuck, RollLabel,
                                                     SBegin, SContinue, SOut}) {
     QPalette pal = w->palette();
@@ -147,8 +113,6 @@ int TGetLuckProdForm::SetUpDraw() {
   Fit(LbShowList, Q(TProbDraw::ReadyText()));
   SBegin->show();
   m_setUp = true;
-  m_background = DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground,
-                                      QStringLiteral("prob_background"));
   return 1;
 }
 
@@ -214,7 +178,7 @@ void TGetLuckProdForm::FormClose() {
   if (m_closed) return;
   m_closed = true;
   TMRoll->stop();
-  if (m_player) m_player->stop();
+  StopMusic();
   if (!m_setUp) return;
   global::CandidateLines.clear();
   global::CurrentItems.clear();
@@ -222,38 +186,6 @@ void TGetLuckProdForm::FormClose() {
 }
 
 void TGetLuckProdForm::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  EKeyCtrl->setFocus();
-  const QString music = Q(global::CurrentTask.MusicFilePath);
-  if (m_player || !m_setUp || music.isEmpty() || !QFileInfo(music).isFile()) return;
-  m_audio = new QAudioOutput(this);
-  m_player = new QMediaPlayer(this);
-  m_player->setAudioOutput(m_audio);
-  m_player->setSource(QUrl::fromLocalFile(music));
-  m_player->play();
-}
-
-bool TGetLuckProdForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      EKeyCtrlKeyPress();
-      return true;
-    }
-    return key != Qt::Key_Escape;
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-void TGetLuckProdForm::resizeEvent(QResizeEvent* e) {
-  QDialog::resizeEvent(e);
-  m_design.Apply(size());
-  m_background = DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground,
-                                      QStringLiteral("prob_background"));
-  update();
-}
-
-void TGetLuckProdForm::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  if (!m_background.isNull()) p.drawPixmap(0, 0, m_background);
+  TDrawScreenBase::showEvent(e);
+  if (m_setUp) StartMusic(global::CurrentTask.MusicFilePath);
 }

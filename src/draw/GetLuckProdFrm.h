@@ -2,22 +2,16 @@
 // until 确定 or Enter, then the result shows in large type.
 #pragma once
 
-#include <QDialog>
-#include <QImage>
-#include <QPixmap>
 #include <optional>
 
+#include "draw/DrawScreenBase.h"
 #include "draw/ProbDraw.h"
-#include "ui/DesignScale.h"
 
-class QAudioOutput;
 class QLabel;
-class QLineEdit;
-class QMediaPlayer;
 class QTimer;
 class QToolButton;
 
-class TGetLuckProdForm : public QDialog {
+class TGetLuckProdForm : public TDrawScreenBase {
   Q_OBJECT
  public:
   explicit TGetLuckProdForm(QWidget* parent = nullptr, std::optional<uint32_t> seed = {});
@@ -27,7 +21,6 @@ class TGetLuckProdForm : public QDialog {
 
   const TProbDraw& Engine() const { return m_engine; }
   bool Stopped() const { return !m_engine.Rolling(); }
-  const QColor& TextColor() const { return m_textColor; }
 
   QLabel* LbMain;
   QLabel* LLuck;
@@ -37,7 +30,6 @@ class TGetLuckProdForm : public QDialog {
   QToolButton* SBegin;
   QToolButton* SContinue;
   QToolButton* SOut;
-  QLineEdit* EKeyCtrl;
   QTimer* TMRoll;
 
  public slots:
@@ -52,21 +44,13 @@ class TGetLuckProdForm : public QDialog {
   void closeEvent(QCloseEvent* e) override;
   void reject() override;
   void done(int r) override;
-  void resizeEvent(QResizeEvent* e) override;
-  void paintEvent(QPaintEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void EnterPressed() override { EKeyCtrlKeyPress(); }
 
  private:
   void Fit(QLabel* l, const QString& text);
   void FormClose();
 
   TProbDraw m_engine;
-  TDesignScale m_design;
   bool m_setUp = false;
   bool m_closed = false;
-  QColor m_textColor{Qt::white};
-  QImage m_taskBackground;
-  QPixmap m_background;
-  QMediaPlayer* m_player = nullptr;
-  QAudioOutput* m_audio = nullptr;
 };

@@ -1,0 +1,59 @@
+// What both full-screen draw screens share: the design grid, the background, the text
+// colour, the music and the borderless key-capture edit.
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QImage>
+#include <QPixmap>
+#include <optional>
+#include <string>
+
+#include "ui/DesignScale.h"
+
+class QAudioOutput;
+class QLineEdit;
+class QMediaPlayer;
+
+class TDrawScreenBase : public QDialog {
+  Q_OBJECT
+ public:
+  const QColor& TextColor() const { return m_textColor; }
+  bool HasTaskBackground() const { return !m_taskBackground.isNull(); }
+
+  QLineEdit* EKeyCtrl;
+
+ protected:
+  // `art` names our background picture; `seed` replaces the clock's seed of the generator.
+  TDrawScreenBase(QWidget* parent, const char* objectName, QSize design, const QString& art,
+                  std::optional<uint32_t> seed);
+
+  // Enter typed into the key-capture edit.
+  virtual void EnterPressed() = 0;
+  // Called after the controls were laid out for a new size.
+  virtual void LayoutChanged() {}
+
+  // The task's picture, when its file exists; false after telling that it cannot be loaded.
+  bool LoadTaskPicture(const std::string& gbkPath);
+  // The colour named by the task (white when the name does not convert).
+  void SetTextColour(const std::string& fontColor);
+  // Plays the file once from the start; any failure is silent.
+  void StartMusic(const std::string& gbkPath);
+  void StopMusic();
+  void RenderBackground();
+
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  TDesignScale m_design;
+  QColor m_textColor{Qt::white};
+
+ private:
+  QString m_art;
+  QImage m_taskBackground;
+  QPixmap m_background;
+  QMediaPlayer* m_player = nullptr;
+  QAudioOutput* m_audio = nullptr;
+};
