@@ -2,8 +2,11 @@
 // looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -12,6 +15,7 @@
 #include "app/MainFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
+#include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
@@ -173,5 +177,38 @@ int main(int argc, char** argv) {
     full(&screen, QStringLiteral("prob_result"));
   }
   SetDialogProvider(nullptr);
+  {
+    // As the program runs it: the screen modal over the main window, Enter after Enter, and
+    // the real message box at the end over the whole screen.
+    main.SetDrawScreenFactory(MakeDrawScreen);
+    main.LVHeaders->selectRow(0);
+    auto* driver = new QTimer;
+    int step = 0;
+    QObject::connect(driver, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<TMessageForm*>(modal)) {
+        if (++step > 10) {
+          box->screen()->grabWindow(0).save(
+              QDir(g_out).filePath(QStringLiteral("draw_finished_message") + size + ".png"));
+          box->BtnOk->click();
+        }
+        return;
+      }
+      if (auto* screen = qobject_cast<TGetLuckMainForm*>(modal)) {
+        if (screen->Engine().state() == TDataDraw::State::Finished) {
+          QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
+          driver->stop();
+          return;
+        }
+        // From a slot of its own: a timer never fires again while its slot runs, and the
+        // message box at the end runs its own loop inside this key press.
+        QLineEdit* keys = screen->EKeyCtrl;
+        QTimer::singleShot(0, keys, [keys] { QTest::keyClick(keys, Qt::Key_Return); });
+      }
+    });
+    driver->start(100);
+    main.SBtnGetLuckClick();
+    delete driver;
+  }
   return 0;
 }

@@ -164,6 +164,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
   connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
+  // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
+  connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
 
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     const QRect r = s->availableGeometry();
@@ -193,7 +195,10 @@ void TMainForm::LoadTaskList() {
   for (int r = 0; r < n && !q.Eof(); ++r, q.Next()) {
     for (int c = 0; c < 4; ++c) LVHeaders->setItem(r, c, new QTableWidgetItem(Q(q.FieldText(c))));
   }
-  if (n > 0) LVHeaders->selectRow(0);
+  if (n > 0) {
+    LVHeaders->selectRow(0);
+    LVHeaders->setCurrentCell(0, 0);
+  }
 }
 
 int TMainForm::SelectedRow() const {

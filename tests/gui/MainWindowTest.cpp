@@ -237,3 +237,24 @@ TEST_F(MainWindow, ExitClosesTheWindow) {
   QTest::mouseClick(w.SBtnExit, Qt::LeftButton);
   EXPECT_FALSE(w.isVisible());
 }
+
+TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
+    log.lastOrderBy = orderBy;
+    return std::make_unique<FakeScreen>(log, 1);
+  });
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  EXPECT_EQ(QApplication::focusWidget(), w.LVHeaders);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Down);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Return);
+  EXPECT_EQ(log.shown, 1);
+  EXPECT_EQ(log.lastOrderBy, 1);
+  EXPECT_EQ(global::CurrentTaskId, 1002);
+}
