@@ -92,10 +92,10 @@ void BM_FullDraw900kOf1M(benchmark::State& state) {
   TempRoot root;
   TTombolixDataModule dm;
   dm.DataModuleCreate();
-  TaskSpec spec;
-  for (int i = 0; i < 9; ++i) spec.items.push_back({"item" + std::to_string(i), 100000, 1000, ""});
-  spec.candidates = Candidates(kMillion);
-  BuildTask(dm, spec);
+  TaskDef def;
+  for (int i = 0; i < 9; ++i) def.items.push_back({"item" + std::to_string(i), 100000, 1000, ""});
+  def.candidates = Candidates(kMillion);
+  BuildTask(dm, def);
   for (auto _ : state) {
     state.PauseTiming();
     TRandom rng;
@@ -122,11 +122,11 @@ void BM_DataDrawSetUp1M(benchmark::State& state) {
   TempRoot root;
   TTombolixDataModule dm;
   dm.DataModuleCreate();
-  TaskSpec spec;
-  spec.items = {{"A", 10, 10, ""}};
-  spec.candidates = Candidates(kMillion);
-  const std::vector<int> ids = BuildTask(dm, spec);
-  WritePresets(1001, ids[0], {spec.candidates[5], spec.candidates[999999]});
+  TaskDef def;
+  def.items = {{"A", 10, 10, ""}};
+  def.candidates = Candidates(kMillion);
+  const std::vector<int> ids = BuildTask(dm, def);
+  WritePresets(1001, ids[0], {def.candidates[5], def.candidates[999999]});
   for (auto _ : state) {
     TRandom rng;
     TDataDraw draw(rng);
@@ -140,12 +140,12 @@ void BM_RollStep1M(benchmark::State& state) {
   TempRoot root;
   TTombolixDataModule dm;
   dm.DataModuleCreate();
-  TaskSpec spec;
-  spec.hideBegin = 4;
-  spec.hideEnd = 7;
-  spec.items = {{"A", 10, 10, ""}};
-  spec.candidates = Candidates(kMillion);
-  BuildTask(dm, spec);
+  TaskDef def;
+  def.hideBegin = 4;
+  def.hideEnd = 7;
+  def.items = {{"A", 10, 10, ""}};
+  def.candidates = Candidates(kMillion);
+  BuildTask(dm, def);
   TRandom rng;
   TDataDraw draw(rng);
   TDataDraw::Failure failure;

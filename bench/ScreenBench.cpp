@@ -36,17 +36,17 @@ struct MillionTask {
   TTombolixDataModule dm;
   MillionTask() {
     dm.DataModuleCreate();
-    TaskSpec spec;
-    spec.hideBegin = 4;
-    spec.hideEnd = 7;
-    spec.items = {{"A", 100000, 1000, ""}};
+    TaskDef def;
+    def.hideBegin = 4;
+    def.hideEnd = 7;
+    def.items = {{"A", 100000, 1000, ""}};
     char id[16];
-    spec.candidates.reserve(1000000);
+    def.candidates.reserve(1000000);
     for (int i = 0; i < 1000000; ++i) {
       std::snprintf(id, sizeof id, "138%08d", i);
-      spec.candidates.push_back(std::string(id) + " name" + std::to_string(i % 977));
+      def.candidates.push_back(std::string(id) + " name" + std::to_string(i % 977));
     }
-    BuildTask(dm, spec);
+    BuildTask(dm, def);
     global::CurrentTaskId = 1001;
   }
 };

@@ -143,19 +143,19 @@ int main(int argc, char** argv) {
   }
   {
     // Names as ids, in one label.
-    TaskSpec spec;
-    spec.taskId = 1003;
-    spec.idType = 1;
-    spec.hideBegin = 3;
-    spec.hideEnd = 4;
-    spec.fontColor = "clYellow";
-    spec.remainText = text::G("请按回车键开始抽奖");
-    spec.items = {{text::G("幸运奖"), 6, 6, text::G("精美礼品")}};
+    TaskDef def;
+    def.taskId = 1003;
+    def.idType = 1;
+    def.hideBegin = 3;
+    def.hideEnd = 4;
+    def.fontColor = "clYellow";
+    def.remainText = text::G("请按回车键开始抽奖");
+    def.items = {{text::G("幸运奖"), 6, 6, text::G("精美礼品")}};
     for (const char* n :
          {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"})
-      spec.candidates.push_back(text::G(n) + text::G(" 研发部"));
-    spec.title = text::G("姓名 部门");
-    BuildTask(dm, spec);
+      def.candidates.push_back(text::G(n) + text::G(" 研发部"));
+    def.title = text::G("姓名 部门");
+    BuildTask(dm, def);
     global::CurrentTaskId = 1003;
     TGetLuckMainForm screen(nullptr, 7u);
     if (screen.SetUpDraw() != 1) return 4;

@@ -81,8 +81,8 @@ class DataDraw : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
 
   // Builds the task and sets the engine up on it.
-  std::vector<int> Build(const TaskSpec& spec, uint32_t seed = 12345) {
-    std::vector<int> ids = BuildTask(m_dm, spec);
+  std::vector<int> Build(const TaskDef& def, uint32_t seed = 12345) {
+    std::vector<int> ids = BuildTask(m_dm, def);
     m_rng.Randomize(seed);
     return ids;
   }
@@ -132,31 +132,31 @@ TEST(Random, IsTheHighWordOfTheAdvancedSeedTimesN) {
 }
 
 TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
-  TaskSpec spec;
-  spec.items = {{G("一等奖"), 3, 2, ""}, {G("二等奖"), 5, 3, G("手机")}, {G("三等奖"), 4, 4, ""}};
-  spec.candidates = Numbered(40);
-  const std::vector<int> ids = Build(spec, 987654321u);
-  WritePresets(1001, ids[1], {spec.candidates[7], "no such line", spec.candidates[7]});
-  WritePresets(1001, ids[2], {spec.candidates[30]});
+  TaskDef def;
+  def.items = {{G("一等奖"), 3, 2, ""}, {G("二等奖"), 5, 3, G("手机")}, {G("三等奖"), 4, 4, ""}};
+  def.candidates = Numbered(40);
+  const std::vector<int> ids = Build(def, 987654321u);
+  WritePresets(1001, ids[1], {def.candidates[7], "no such line", def.candidates[7]});
+  WritePresets(1001, ids[2], {def.candidates[30]});
   ASSERT_TRUE(SetUpEngine()) << m_failure.text;
 
   std::vector<std::vector<std::string>> rolled;
   DrawAll(5, &rolled);
   ASSERT_EQ(m_engine.state(), TDataDraw::State::Finished);
 
-  RefDraw ref{{987654321u}, spec.candidates, {}, 0, {}};
-  ref.presets = {{false, ids[1], spec.candidates[7]},
+  RefDraw ref{{987654321u}, def.candidates, {}, 0, {}};
+  ref.presets = {{false, ids[1], def.candidates[7]},
                  {false, ids[1], "no such line"},
-                 {false, ids[1], spec.candidates[7]},
-                 {false, ids[2], spec.candidates[30]}};
+                 {false, ids[1], def.candidates[7]},
+                 {false, ids[2], def.candidates[30]}};
   std::vector<std::string> refRolls;
-  for (size_t i = 0; i < spec.items.size(); ++i) {
-    for (int drawn = 0; drawn < spec.items[i].luckCount;) {
-      const int n = std::min(spec.items[i].listCount, spec.items[i].luckCount - drawn);
+  for (size_t i = 0; i < def.items.size(); ++i) {
+    for (int drawn = 0; drawn < def.items[i].luckCount;) {
+      const int n = std::min(def.items[i].listCount, def.items[i].luckCount - drawn);
       ref.Select(ids[i], n);
       drawn += n;
       for (int r = 0; r < 5; ++r) {
-        const std::string& line = spec.candidates[static_cast<size_t>(ref.rng.Random(40))];
+        const std::string& line = def.candidates[static_cast<size_t>(ref.rng.Random(40))];
         refRolls.push_back(line.substr(0, line.find(' ')));
       }
     }
@@ -166,7 +166,7 @@ TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
     EXPECT_EQ(global::WinnerRecords[i].ItemId, ref.winners[i].first) << i;
     EXPECT_EQ(global::WinnerRecords[i].CandidateIndex, ref.winners[i].second) << i;
     EXPECT_EQ(global::WinnerRecords[i].CandidateLine,
-              spec.candidates[static_cast<size_t>(ref.winners[i].second)]);
+              def.candidates[static_cast<size_t>(ref.winners[i].second)]);
   }
   ASSERT_EQ(rolled.size(), refRolls.size());
   for (size_t i = 0; i < rolled.size(); ++i) {
@@ -181,12 +181,12 @@ TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
 }
 
 TEST_F(DataDraw, PresetEntriesComeFirstAcrossBatchesAndNeverWinAtRandom) {
-  TaskSpec spec;
-  spec.items = {{"A", 3, 2, ""}, {"B", 2, 2, ""}};
-  spec.candidates = Numbered(12);
-  const std::vector<int> ids = Build(spec);
-  WritePresets(1001, ids[0], {spec.candidates[9], spec.candidates[4], spec.candidates[2]});
-  WritePresets(1001, ids[1], {spec.candidates[0], spec.candidates[1], spec.candidates[5]});
+  TaskDef def;
+  def.items = {{"A", 3, 2, ""}, {"B", 2, 2, ""}};
+  def.candidates = Numbered(12);
+  const std::vector<int> ids = Build(def);
+  WritePresets(1001, ids[0], {def.candidates[9], def.candidates[4], def.candidates[2]});
+  WritePresets(1001, ids[1], {def.candidates[0], def.candidates[1], def.candidates[5]});
   for (uint32_t seed = 1; seed <= 30; ++seed) {
     m_rng.Randomize(seed);
     ASSERT_TRUE(SetUpEngine());
@@ -200,18 +200,18 @@ TEST_F(DataDraw, PresetEntriesComeFirstAcrossBatchesAndNeverWinAtRandom) {
     EXPECT_EQ(global::WinnerRecords[3].CandidateIndex, 0);
     EXPECT_EQ(global::WinnerRecords[4].CandidateIndex, 1);
     for (const TCheatId& e : global::PresetEntries) {
-      const bool third = e.IdText == spec.candidates[5];
+      const bool third = e.IdText == def.candidates[5];
       EXPECT_EQ(e.Used, !third);
     }
   }
 }
 
 TEST_F(DataDraw, PresetOfAnotherItemIsNeverDrawnAtRandom) {
-  TaskSpec spec;
-  spec.items = {{"A", 5, 5, ""}, {"B", 1, 1, ""}};
-  spec.candidates = Numbered(8);
-  const std::vector<int> ids = Build(spec);
-  WritePresets(1001, ids[1], {spec.candidates[3]});
+  TaskDef def;
+  def.items = {{"A", 5, 5, ""}, {"B", 1, 1, ""}};
+  def.candidates = Numbered(8);
+  const std::vector<int> ids = Build(def);
+  WritePresets(1001, ids[1], {def.candidates[3]});
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     m_rng.Randomize(seed);
     ASSERT_TRUE(SetUpEngine());
@@ -221,10 +221,10 @@ TEST_F(DataDraw, PresetOfAnotherItemIsNeverDrawnAtRandom) {
 }
 
 TEST_F(DataDraw, NoRepeatOverAFullDrawOfEveryCandidateUnlessRepeatingIsOn) {
-  TaskSpec spec;
-  spec.items = {{"A", 30, 7, ""}, {"B", 20, 20, ""}, {"C", 14, 3, ""}};
-  spec.candidates = Numbered(64);
-  Build(spec, 424242u);
+  TaskDef def;
+  def.items = {{"A", 30, 7, ""}, {"B", 20, 20, ""}, {"C", 14, 3, ""}};
+  def.candidates = Numbered(64);
+  Build(def, 424242u);
   ASSERT_TRUE(SetUpEngine());
   DrawAll(2);
   std::set<int32_t> seen;
@@ -233,7 +233,7 @@ TEST_F(DataDraw, NoRepeatOverAFullDrawOfEveryCandidateUnlessRepeatingIsOn) {
   EXPECT_EQ(m_engine.RandomPool(), 0);
 
   // With repeated winning on and three candidates for ten places, repeats must happen.
-  TaskSpec again;
+  TaskDef again;
   again.taskId = 1002;
   again.luckAgain = 1;
   again.items = {{"X", 10, 10, ""}};
@@ -246,12 +246,12 @@ TEST_F(DataDraw, NoRepeatOverAFullDrawOfEveryCandidateUnlessRepeatingIsOn) {
 }
 
 TEST_F(DataDraw, ExhaustedPoolEndsTheItemWithAMessageAndTheDrawStillSaves) {
-  TaskSpec spec;
-  spec.items = {{G("一等奖"), 4, 4, ""}, {G("二等奖"), 2, 2, ""}};
-  spec.candidates = Numbered(6);
-  const std::vector<int> ids = Build(spec);
+  TaskDef def;
+  def.items = {{G("一等奖"), 4, 4, ""}, {G("二等奖"), 2, 2, ""}};
+  def.candidates = Numbered(6);
+  const std::vector<int> ids = Build(def);
   // Three of six lines are preset for the second item: only three can win the first.
-  WritePresets(1001, ids[1], {spec.candidates[4], spec.candidates[5], spec.candidates[3]});
+  WritePresets(1001, ids[1], {def.candidates[4], def.candidates[5], def.candidates[3]});
   ASSERT_TRUE(SetUpEngine());
   TDataDraw::Batch b = m_engine.SelectBatchWinners();
   EXPECT_EQ(b.wanted, 4);
@@ -275,12 +275,12 @@ TEST_F(DataDraw, ExhaustedPoolEndsTheItemWithAMessageAndTheDrawStillSaves) {
 }
 
 TEST_F(DataDraw, ListOfOnlyPresetIdsDoesNotHangWithRepeatedWinningOn) {
-  TaskSpec spec;
-  spec.luckAgain = 1;
-  spec.items = {{"A", 5, 5, ""}};
-  spec.candidates = Numbered(2);
-  const std::vector<int> ids = Build(spec);
-  WritePresets(1001, ids[0], {spec.candidates[0], spec.candidates[1]});
+  TaskDef def;
+  def.luckAgain = 1;
+  def.items = {{"A", 5, 5, ""}};
+  def.candidates = Numbered(2);
+  const std::vector<int> ids = Build(def);
+  WritePresets(1001, ids[0], {def.candidates[0], def.candidates[1]});
   ASSERT_TRUE(SetUpEngine());
   TDataDraw::Batch b = m_engine.SelectBatchWinners();
   EXPECT_EQ(b.picks, (std::vector<int32_t>{0, 1}));
@@ -290,14 +290,14 @@ TEST_F(DataDraw, ListOfOnlyPresetIdsDoesNotHangWithRepeatedWinningOn) {
 }
 
 TEST_F(DataDraw, ItemsThatCanTakeNoWinnerAreRefusedAtSetUp) {
-  TaskSpec spec;
-  spec.items = {{"A", 2, 1, ""}, {G("特等奖"), 3, 0, ""}};
-  spec.candidates = Numbered(6);
-  Build(spec);
+  TaskDef def;
+  def.items = {{"A", 2, 1, ""}, {G("特等奖"), 3, 0, ""}};
+  def.candidates = Numbered(6);
+  Build(def);
   EXPECT_FALSE(SetUpEngine());
   EXPECT_EQ(m_failure.kind, 3);
   EXPECT_NE(m_failure.text.find(G("[特等奖]")), std::string::npos);
-  TaskSpec zero = spec;
+  TaskDef zero = def;
   zero.taskId = 1002;
   zero.items = {{G("空奖"), 0, 1, ""}};
   zero.candidates = Numbered(3);
@@ -313,20 +313,20 @@ TEST_F(DataDraw, SetUpFailuresGiveTheirKindAndText) {
   EXPECT_FALSE(SetUpEngine(4711));
   EXPECT_EQ(m_failure.kind, 2);
   EXPECT_EQ(m_failure.text, G("不存在该抽奖任务,任务号=4711"));
-  TaskSpec spec;
-  spec.items = {{"A", 1, 1, ""}};
-  Build(spec);  // no draw data file
+  TaskDef def;
+  def.items = {{"A", 1, 1, ""}};
+  Build(def);  // no draw data file
   EXPECT_FALSE(SetUpEngine());
   EXPECT_EQ(m_failure.kind, 2);
   EXPECT_EQ(m_failure.text, G("文件不存在，请重新导入文件"));
 }
 
 TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
-  TaskSpec spec;
-  spec.items = {{G("一等奖"), 5, 2, G("电脑")}, {G("二等奖"), 1, 1, ""}};
-  spec.candidates = Numbered(10);
-  spec.title = G("号码 姓名");
-  const std::vector<int> ids = Build(spec);
+  TaskDef def;
+  def.items = {{G("一等奖"), 5, 2, G("电脑")}, {G("二等奖"), 1, 1, ""}};
+  def.candidates = Numbered(10);
+  def.title = G("号码 姓名");
+  const std::vector<int> ids = Build(def);
   ASSERT_TRUE(SetUpEngine());
   EXPECT_EQ(m_engine.ReadyText(), G("请点击[开始]抽取一等奖"));
   EXPECT_EQ(m_engine.PrizeText(0), G("一等奖奖品:电脑"));
@@ -349,7 +349,7 @@ TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
   EXPECT_TRUE(ends[3].finished && ends[3].saved);
   for (size_t i = 0; i < 3; ++i) EXPECT_FALSE(ends[i].finished);
   // The files hold exactly the winners drawn, in draw order.
-  std::string expectA = spec.title + "\r\n", expectB = spec.title + "\r\n";
+  std::string expectA = def.title + "\r\n", expectB = def.title + "\r\n";
   for (const TLuckId& w : global::WinnerRecords)
     (w.ItemId == ids[0] ? expectA : expectB) += w.CandidateLine + "\r\n";
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, ids[0]))), expectA);
@@ -360,10 +360,10 @@ TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
 }
 
 TEST_F(DataDraw, NothingIsWrittenBeforeTheLastItemIsComplete) {
-  TaskSpec spec;
-  spec.items = {{"A", 2, 1, ""}, {"B", 1, 1, ""}};
-  spec.candidates = Numbered(5);
-  const std::vector<int> ids = Build(spec);
+  TaskDef def;
+  def.items = {{"A", 2, 1, ""}, {"B", 1, 1, ""}};
+  def.candidates = Numbered(5);
+  const std::vector<int> ids = Build(def);
   ASSERT_TRUE(SetUpEngine());
   for (int i = 0; i < 2; ++i) {
     m_engine.SelectBatchWinners();
@@ -411,12 +411,12 @@ TEST(WinnerList, CaptionBeforeEachItemsFirstWinnerAndWidthGrows) {
 }
 
 TEST_F(DataDraw, WinnersListAndRollLabelsAreMaskedTheRevealIsNot) {
-  TaskSpec spec;
-  spec.hideBegin = 4;
-  spec.hideEnd = 7;
-  spec.items = {{"A", 2, 2, ""}};
-  spec.candidates = {"13812345678 a", "139876543 b", "15000001111 c"};
-  Build(spec);
+  TaskDef def;
+  def.hideBegin = 4;
+  def.hideEnd = 7;
+  def.items = {{"A", 2, 2, ""}};
+  def.candidates = {"13812345678 a", "139876543 b", "15000001111 c"};
+  Build(def);
   ASSERT_TRUE(SetUpEngine());
   EXPECT_EQ(m_engine.RollLabelCount(), 11);
   const std::vector<std::string> roll = m_engine.RollTexts("139876543");
@@ -425,8 +425,7 @@ TEST_F(DataDraw, WinnersListAndRollLabelsAreMaskedTheRevealIsNot) {
   const std::vector<std::string> reveal = m_engine.RevealBatch();
   ASSERT_EQ(b.picks.size(), 2u);
   std::vector<std::string> ids;
-  for (int32_t k : b.picks)
-    ids.push_back(spec.candidates[k].substr(0, spec.candidates[k].find(' ')));
+  for (int32_t k : b.picks) ids.push_back(def.candidates[k].substr(0, def.candidates[k].find(' ')));
   EXPECT_EQ(reveal, RevealLayout(ids));
   for (const std::string& l : m_engine.WinnerList().Lines()) {
     if (l.size() > 3) {
@@ -437,13 +436,13 @@ TEST_F(DataDraw, WinnersListAndRollLabelsAreMaskedTheRevealIsNot) {
 }
 
 TEST_F(DataDraw, NonNumericIdsRollInOneLabel) {
-  TaskSpec spec;
-  spec.idType = 1;
-  spec.hideBegin = 3;
-  spec.hideEnd = 4;
-  spec.items = {{"A", 1, 1, ""}};
-  spec.candidates = {G("张三丰 研发部")};
-  Build(spec);
+  TaskDef def;
+  def.idType = 1;
+  def.hideBegin = 3;
+  def.hideEnd = 4;
+  def.items = {{"A", 1, 1, ""}};
+  def.candidates = {G("张三丰 研发部")};
+  Build(def);
   ASSERT_TRUE(SetUpEngine());
   EXPECT_EQ(m_engine.RollLabelCount(), 1);
   EXPECT_EQ(m_engine.RollStep(), (std::vector<std::string>{G("张") + "XX" + G("丰")}));

@@ -14,8 +14,8 @@ namespace {
 class ProbDraw : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
-  bool Make(int n, const std::vector<ItemSpec>& items, const std::string& remain = "") {
-    TaskSpec s;
+  bool Make(int n, const std::vector<ItemDef>& items, const std::string& remain = "") {
+    TaskDef s;
     s.taskId = m_next++;
     s.orderBy = 1;
     s.hideBegin = n;
@@ -90,7 +90,7 @@ TEST_F(ProbDraw, PressFixesTheNumberFirstThenRollsNamesFromTheSameGenerator) {
 }
 
 TEST_F(ProbDraw, HugeCountsDoNotWrapPastTheCheck) {
-  std::vector<ItemSpec> items;
+  std::vector<ItemDef> items;
   for (int i = 0; i < 300; ++i) items.push_back({"i", 9999999, 9999999, ""});
   EXPECT_FALSE(Make(99999999, items));
   EXPECT_EQ(m_failure.text, G("概率值太小,请重新配置"));

@@ -38,11 +38,11 @@ class DrawScreen : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
 
-  std::vector<int> Task(TaskSpec spec) {
-    if (spec.candidates.empty()) spec.candidates = People(10);
-    m_spec = spec;
-    global::CurrentTaskId = spec.taskId;
-    return BuildTask(m_dm, spec);
+  std::vector<int> Task(TaskDef def) {
+    if (def.candidates.empty()) def.candidates = People(10);
+    m_def = def;
+    global::CurrentTaskId = def.taskId;
+    return BuildTask(m_dm, def);
   }
 
   static void Enter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
@@ -56,21 +56,21 @@ class DrawScreen : public ::testing::Test {
   }
 
   std::string WinnerFile(int itemId) const {
-    return ReadAll(paths::NativePath(paths::WinnerFilePath(m_spec.taskId, itemId)));
+    return ReadAll(paths::NativePath(paths::WinnerFilePath(m_def.taskId, itemId)));
   }
 
   TempRoot m_root;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
-  TaskSpec m_spec;
+  TaskDef m_def;
 };
 
 }  // namespace
 
 TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
-  TaskSpec spec;
-  spec.items = {{G("一等奖"), 3, 2, G("电脑")}, {G("二等奖"), 2, 2, ""}};
-  const std::vector<int> ids = Task(spec);
+  TaskDef def;
+  def.items = {{G("一等奖"), 3, 2, G("电脑")}, {G("二等奖"), 2, 2, ""}};
+  const std::vector<int> ids = Task(def);
   TGetLuckMainForm screen(nullptr, 4242u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -123,7 +123,7 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_TRUE(screen.MayClose());
 
   // The winner files hold exactly the winners drawn, in draw order.
-  std::string a = m_spec.title + "\r\n", b = m_spec.title + "\r\n";
+  std::string a = m_def.title + "\r\n", b = m_def.title + "\r\n";
   ASSERT_EQ(global::WinnerRecords.size(), 5u);
   for (const TLuckId& w : global::WinnerRecords)
     (w.ItemId == ids[0] ? a : b) += w.CandidateLine + "\r\n";
@@ -144,9 +144,9 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
 }
 
 TEST_F(DrawScreen, EndBeforeTheFirstBatchClosesWithoutAsking) {
-  TaskSpec spec;
-  spec.items = {{"A", 2, 1, ""}};
-  Task(spec);
+  TaskDef def;
+  def.items = {{"A", 2, 1, ""}};
+  Task(def);
   TGetLuckMainForm screen(nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -156,9 +156,9 @@ TEST_F(DrawScreen, EndBeforeTheFirstBatchClosesWithoutAsking) {
 }
 
 TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
-  TaskSpec spec;
-  spec.items = {{"A", 4, 2, ""}};
-  const std::vector<int> ids = Task(spec);
+  TaskDef def;
+  def.items = {{"A", 4, 2, ""}};
+  const std::vector<int> ids = Task(def);
   TGetLuckMainForm screen(nullptr, 9u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -188,9 +188,9 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
 }
 
 TEST_F(DrawScreen, ClosingIsRefusedWhileABatchIsSelectedOrRolled) {
-  TaskSpec spec;
-  spec.items = {{"A", 4, 2, ""}};
-  Task(spec);
+  TaskDef def;
+  def.items = {{"A", 4, 2, ""}};
+  Task(def);
   TGetLuckMainForm screen(nullptr, 3u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -209,10 +209,10 @@ TEST_F(DrawScreen, ClosingIsRefusedWhileABatchIsSelectedOrRolled) {
 }
 
 TEST_F(DrawScreen, HiddenWinnersListStillSaves) {
-  TaskSpec spec;
-  spec.showLuck = 1;
-  spec.items = {{"A", 2, 2, ""}};
-  const std::vector<int> ids = Task(spec);
+  TaskDef def;
+  def.showLuck = 1;
+  def.items = {{"A", 2, 2, ""}};
+  const std::vector<int> ids = Task(def);
   TGetLuckMainForm screen(nullptr, 5u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -229,10 +229,10 @@ TEST_F(DrawScreen, HiddenWinnersListStillSaves) {
 TEST_F(DrawScreen, BackgroundThatIsNoPictureFailsTheSetUp) {
   const std::string bad = m_root.path("not-a-picture.jpg");
   WriteAll(bad, "this is text, not a JPEG");
-  TaskSpec spec;
-  spec.mainImage = bad;
-  spec.items = {{"A", 1, 1, ""}};
-  Task(spec);
+  TaskDef def;
+  def.mainImage = bad;
+  def.items = {{"A", 1, 1, ""}};
+  Task(def);
   TGetLuckMainForm screen(nullptr, 1u);
   EXPECT_EQ(screen.SetUpDraw(), 0);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
@@ -242,10 +242,10 @@ TEST_F(DrawScreen, BackgroundThatIsNoPictureFailsTheSetUp) {
 }
 
 TEST_F(DrawScreen, MissingBackgroundKeepsOursAndAGoodOneIsUsed) {
-  TaskSpec spec;
-  spec.mainImage = m_root.path("gone.jpg");
-  spec.items = {{"A", 1, 1, ""}};
-  Task(spec);
+  TaskDef def;
+  def.mainImage = m_root.path("gone.jpg");
+  def.items = {{"A", 1, 1, ""}};
+  Task(def);
   {
     TGetLuckMainForm screen(nullptr, 1u);
     EXPECT_EQ(screen.SetUpDraw(), 1);
@@ -269,11 +269,11 @@ TEST_F(DrawScreen, SetUpFailureShowsTheEngineMessage) {
 }
 
 TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
-  TaskSpec spec;
-  spec.items = {{G("一等奖"), 4, 4, ""}, {G("二等奖"), 1, 1, ""}};
-  spec.candidates = People(5);
-  const std::vector<int> ids = Task(spec);
-  WritePresets(1001, ids[1], {spec.candidates[4], spec.candidates[3]});
+  TaskDef def;
+  def.items = {{G("一等奖"), 4, 4, ""}, {G("二等奖"), 1, 1, ""}};
+  def.candidates = People(5);
+  const std::vector<int> ids = Task(def);
+  WritePresets(1001, ids[1], {def.candidates[4], def.candidates[3]});
   TGetLuckMainForm screen(nullptr, 2u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -291,9 +291,9 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
 }
 
 TEST_F(DrawScreen, KeyboardStaysWithTheScreenAfterAClickOnTheLists) {
-  TaskSpec spec;
-  spec.items = {{"A", 1, 1, ""}};
-  Task(spec);
+  TaskDef def;
+  def.items = {{"A", 1, 1, ""}};
+  Task(def);
   TGetLuckMainForm screen(nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -306,11 +306,11 @@ TEST_F(DrawScreen, KeyboardStaysWithTheScreenAfterAClickOnTheLists) {
 }
 
 TEST_F(DrawScreen, ProbabilityPressRollAndResult) {
-  TaskSpec spec;
-  spec.orderBy = 1;
-  spec.hideBegin = 10;
-  spec.items = {{G("一等奖"), 3, 3, G("电视")}, {G("二等奖"), 4, 4, ""}};
-  Task(spec);
+  TaskDef def;
+  def.orderBy = 1;
+  def.hideBegin = 10;
+  def.items = {{G("一等奖"), 3, 3, G("电视")}, {G("二等奖"), 4, 4, ""}};
+  Task(def);
   TGetLuckProdForm screen(nullptr, 77u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   ShowOn(screen);
@@ -348,11 +348,11 @@ TEST_F(DrawScreen, ProbabilityPressRollAndResult) {
 }
 
 TEST_F(DrawScreen, ProbabilityValueNotAboveTheWinningNumbersIsRefused) {
-  TaskSpec spec;
-  spec.orderBy = 1;
-  spec.hideBegin = 7;
-  spec.items = {{"A", 3, 3, ""}, {"B", 4, 4, ""}};
-  Task(spec);
+  TaskDef def;
+  def.orderBy = 1;
+  def.hideBegin = 7;
+  def.items = {{"A", 3, 3, ""}, {"B", 4, 4, ""}};
+  Task(def);
   TGetLuckProdForm screen(nullptr, 1u);
   EXPECT_EQ(screen.SetUpDraw(), 0);
   EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(3, QStringLiteral("概率值太小,请重新配置")));

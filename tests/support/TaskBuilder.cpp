@@ -6,7 +6,7 @@
 #include "records/DrawDataFile.h"
 #include "text/Paths.h"
 
-std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskSpec& s) {
+std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
   std::string err;
   auto N = [](int64_t v) { return db::Value(v); };
   const db::Params p = {
@@ -17,7 +17,7 @@ std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskSpec& s) {
   std::vector<int> ids;
   for (size_t i = 0; i < s.items.size(); ++i) {
     const int itemId = 2001 + static_cast<int>(i) + (s.taskId - 1001) * 100;
-    const ItemSpec& it = s.items[i];
+    const ItemDef& it = s.items[i];
     EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kInsertItem,
                             {N(itemId), it.name, N(s.taskId), N(it.luckCount), N(it.listCount),
                              it.award, std::string(), N(static_cast<int64_t>(i) + 1)},

@@ -7,14 +7,14 @@
 
 #include "db/TombolixDM.h"
 
-struct ItemSpec {
+struct ItemDef {
   std::string name;  // GBK
   int luckCount;
   int listCount;
   std::string award;  // GBK
 };
 
-struct TaskSpec {
+struct TaskDef {
   int taskId = 1001;
   int idType = 0;
   int hideBegin = 0;
@@ -25,14 +25,14 @@ struct TaskSpec {
   std::string remainText;
   std::string fontColor = "clWhite";
   std::string mainImage;
-  std::vector<ItemSpec> items;
+  std::vector<ItemDef> items;
   std::string title = "id name";
   std::vector<std::string> candidates;  // written as the draw data file when not empty
 };
 
 // Inserts the task and its items (ItemIds 2001, 2002, … in draw order) and writes its draw
 // data file. Returns the item ids.
-std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskSpec& spec);
+std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& def);
 
 // Writes DATA_FILE/CHEAT_<task>_<item>.txt with the lines, CR LF.
 void WritePresets(int taskId, int itemId, const std::vector<std::string>& lines);
