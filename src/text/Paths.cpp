@@ -1,5 +1,6 @@
 #include "text/Paths.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
@@ -111,11 +112,15 @@ fs::path FromU8(std::string_view utf8) { return fs::path(std::u8string(utf8.begi
 
 fs::path NativePath(std::string_view gbkPath) {
   std::string p(gbkPath);
-  // The system names one directory in two spellings; on a case-sensitive file system the
-  // upper-case one is the one on disk.
-  for (const char* lower : {"/data_file/", "\\data_file\\"}) {
-    const size_t at = p.find(lower);
-    if (at != std::string::npos) p.replace(at + 1, 9, "DATA_FILE");
+  // The system names one directory of the data root in two spellings; on a case-sensitive
+  // file system the upper-case one is the one on disk. Paths elsewhere are left alone.
+  const std::string root = DataRoot();
+  if (p.size() > root.size() + 9 && p.compare(0, root.size(), root) == 0) {
+    std::string segment = p.substr(root.size(), 9);
+    for (char& c : segment) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const char after = p[root.size() + 9];
+    if (segment == "DATA_FILE" && (after == '/' || after == '\\'))
+      p.replace(root.size(), 9, "DATA_FILE");
   }
   return FromU8(text::GbkToUtf8(p));
 }

@@ -5,6 +5,7 @@
 #include "TempRoot.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -89,4 +90,17 @@ TEST(AtomicBatch, CommitReplacesEveryFile) {
   ASSERT_TRUE(batch.Commit(err)) << err;
   EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "new a");
   EXPECT_EQ(ReadAll(root.dir() / "d/b.txt"), "new b");
+}
+
+TEST(NativePath, BothSpellingsOfTheDataFolderAreOneDirectoryOnlyUnderTheDataRoot) {
+  TempRoot root;
+  const std::string r = paths::DataRoot();
+  EXPECT_EQ(paths::NativePath(r + "data_file/1001.txt"),
+            paths::NativePath(r + "DATA_FILE/1001.txt"));
+  EXPECT_EQ(paths::NativePath(r + "Data_File/CHEAT_1_2.txt").string(),
+            r + "DATA_FILE/CHEAT_1_2.txt");
+  EXPECT_EQ(paths::NativePath("/media/usb/data_file/x.txt").string(), "/media/usb/data_file/x.txt");
+  EXPECT_EQ(paths::NativePath(r + "data_files/x.txt").string(), r + "data_files/x.txt");
+  // GBK names reach the file system as UTF-8.
+  EXPECT_EQ(paths::NativePath(r + text::G("名单.txt")).string(), r + "名单.txt");
 }
