@@ -410,3 +410,31 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
   for (int item = 1001; item <= 1003; ++item)
     EXPECT_TRUE(QFile::exists(QString::fromStdString(paths::WinnerFilePath(1001, item))));
 }
+
+TEST_F(DrawScreen, PrizePictureShowsForItsItemAndABadMusicFileIsSilent) {
+  QImage cup(400, 200, QImage::Format_RGB32);
+  cup.fill(Qt::yellow);
+  const std::string picture = m_root.path("cup.png");
+  ASSERT_TRUE(cup.save(QString::fromStdString(picture)));
+  const std::string music = m_root.path("party.mp3");
+  WriteAll(music, "this is not music");
+  TaskDef def;
+  def.music = music;
+  def.items = {{"A", 1, 1, G("奖杯"), picture}, {"B", 1, 1, "", m_root.path("missing.png")}};
+  Task(def);
+  TGetLuckMainForm screen(nullptr, 6u);
+  ASSERT_EQ(screen.SetUpDraw(), 1);
+  ShowOn(screen);
+  QTest::qWait(100);  // the player may report its failure; nobody must hear of it
+  ASSERT_TRUE(screen.IMGet->isVisible());
+  const QPixmap shown = screen.IMGet->pixmap();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_LE(shown.width(), screen.IMGet->width());
+  EXPECT_LE(shown.height(), screen.IMGet->height());
+  EXPECT_NEAR(double(shown.width()) / shown.height(), 2.0, 0.05);  // proportions kept
+  Enter(screen.EKeyCtrl);
+  Settle();
+  Enter(screen.EKeyCtrl);  // on to item B, whose picture does not load
+  EXPECT_FALSE(screen.IMGet->isVisible());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}

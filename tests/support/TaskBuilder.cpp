@@ -12,7 +12,7 @@ std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
   const db::Params p = {
       N(s.taskId),   std::string("task"), s.mainImage,    N(s.idType),    std::string("title"),
       N(36),         s.fontColor,         s.remainText,   N(s.hideBegin), N(s.hideEnd),
-      std::string(), N(s.orderBy),        N(s.luckAgain), std::string(),  N(s.showLuck)};
+      std::string(), N(s.orderBy),        N(s.luckAgain), s.music,        N(s.showLuck)};
   EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kInsertTask, p, err)) << err;
   std::vector<int> ids;
   for (size_t i = 0; i < s.items.size(); ++i) {
@@ -20,7 +20,7 @@ std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
     const ItemDef& it = s.items[i];
     EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kInsertItem,
                             {N(itemId), it.name, N(s.taskId), N(it.luckCount), N(it.listCount),
-                             it.award, std::string(), N(static_cast<int64_t>(i) + 1)},
+                             it.award, it.awardImage, N(static_cast<int64_t>(i) + 1)},
                             err))
         << err;
     ids.push_back(itemId);

@@ -12,6 +12,7 @@ struct ItemDef {
   int luckCount;
   int listCount;
   std::string award;  // GBK
+  std::string awardImage = {};
 };
 
 struct TaskDef {
@@ -25,6 +26,7 @@ struct TaskDef {
   std::string remainText;
   std::string fontColor = "clWhite";
   std::string mainImage;
+  std::string music;
   std::vector<ItemDef> items;
   std::string title = "id name";
   std::vector<std::string> candidates;  // written as the draw data file when not empty
