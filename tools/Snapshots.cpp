@@ -31,23 +31,6 @@ namespace {
 
 QString g_out;
 
-// Messages are printed, questions answered yes: the pictures are taken without a person.
-class PrintingDialogs : public DialogProvider {
- public:
-  void showMessage(int kind, const QString& text) override {
-    qInfo("message %d: %s", kind, qPrintable(text));
-  }
-  Answer askYesNo(const QString&) override { return Answer::Yes; }
-  void warning(const QString&) override {}
-  bool getSaveFileName(QWidget*, const QString&, const QString&, const QString&,
-                       QString&) override {
-    return false;
-  }
-  bool getOpenFileName(QWidget*, const QString&, const QString&, QString&) override {
-    return false;
-  }
-};
-
 void Save(QWidget* w, const QString& name) {
   w->show();
   (void)QTest::qWaitForWindowExposed(w);
@@ -107,7 +90,8 @@ int main(int argc, char** argv) {
     Save(&help, QStringLiteral("help"));
   }
 
-  PrintingDialogs printing;
+  // Messages are printed, questions answered yes: the pictures are taken without a person.
+  UnattendedDialogProvider printing([](const QString& line) { qInfo("%s", qPrintable(line)); });
   SetDialogProvider(&printing);
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())

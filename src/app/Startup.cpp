@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTextStream>
 #include <exception>
 #include <memory>
 
@@ -36,41 +35,6 @@ class TApplication : public QApplication {
   }
 };
 
-// For the program's own end-to-end tests: every dialog is written to a file instead of shown,
-// questions are answered Yes and file choices cancelled, so a run never waits for a person.
-class LogDialogProvider : public DialogProvider {
- public:
-  explicit LogDialogProvider(const QString& path) : m_file(path) {
-    m_file.open(QIODevice::Append | QIODevice::Text);
-  }
-  void showMessage(int kind, const QString& text) override {
-    write(QStringLiteral("message\t%1\t%2").arg(kind).arg(text));
-  }
-  Answer askYesNo(const QString& text) override {
-    write(QStringLiteral("question\t%1").arg(text));
-    return Answer::Yes;
-  }
-  void warning(const QString& text) override { write(QStringLiteral("warning\t%1").arg(text)); }
-  bool getSaveFileName(QWidget*, const QString& title, const QString&, const QString&,
-                       QString&) override {
-    write(QStringLiteral("save\t%1").arg(title));
-    return false;
-  }
-  bool getOpenFileName(QWidget*, const QString& title, const QString&, QString&) override {
-    write(QStringLiteral("open\t%1").arg(title));
-    return false;
-  }
-
- private:
-  void write(const QString& line) {
-    QString one = line;
-    one.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    m_file.write(one.toUtf8() + '\n');
-    m_file.flush();
-  }
-  QFile m_file;
-};
-
 }  // namespace
 
 int RunTombolix(int argc, char** argv) {
@@ -79,10 +43,17 @@ int RunTombolix(int argc, char** argv) {
   QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   InstallFontSubstitutions();
 
-  std::unique_ptr<LogDialogProvider> logProvider;
-  const QString logPath = qEnvironmentVariable("TOMBOLIX_DIALOG_LOG");
-  if (!logPath.isEmpty()) {
-    logProvider = std::make_unique<LogDialogProvider>(logPath);
+  // For the program's own end-to-end tests: every dialog is written to a file instead of
+  // shown, so a run never waits for a person.
+  QFile dialogLog(qEnvironmentVariable("TOMBOLIX_DIALOG_LOG"));
+  std::unique_ptr<UnattendedDialogProvider> logProvider;
+  if (!dialogLog.fileName().isEmpty() && dialogLog.open(QIODevice::Append | QIODevice::Text)) {
+    logProvider = std::make_unique<UnattendedDialogProvider>([&dialogLog](const QString& line) {
+      QString one = line;
+      one.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+      dialogLog.write(one.toUtf8() + '\n');
+      dialogLog.flush();
+    });
     SetDialogProvider(logProvider.get());
   }
   InstallCoreMessageSink();

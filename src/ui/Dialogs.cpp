@@ -52,6 +52,31 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
   return true;
 }
 
+void UnattendedDialogProvider::showMessage(int kind, const QString& text) {
+  Log(QStringLiteral("message\t%1\t%2").arg(kind).arg(text));
+}
+
+Answer UnattendedDialogProvider::askYesNo(const QString& text) {
+  Log(QStringLiteral("question\t%1").arg(text));
+  return Answer::Yes;
+}
+
+void UnattendedDialogProvider::warning(const QString& text) {
+  Log(QStringLiteral("warning\t%1").arg(text));
+}
+
+bool UnattendedDialogProvider::getSaveFileName(QWidget*, const QString& title, const QString&,
+                                               const QString&, QString&) {
+  Log(QStringLiteral("save\t%1").arg(title));
+  return false;
+}
+
+bool UnattendedDialogProvider::getOpenFileName(QWidget*, const QString& title, const QString&,
+                                               QString&) {
+  Log(QStringLiteral("open\t%1").arg(title));
+  return false;
+}
+
 DialogProvider* SetDialogProvider(DialogProvider* provider) {
   DialogProvider* previous = g_provider;
   g_provider = provider;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
+#include <utility>
 
 class QWidget;
 
@@ -34,6 +36,28 @@ class WindowDialogProvider : public DialogProvider {
                        const QString& initialName, QString& chosen) override;
   bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
                        QString& chosen) override;
+};
+
+// Answers without a window: questions Yes, file choices cancelled. Each dialog is handed to
+// `log` as one line ("message\t<kind>\t<text>", "question\t<text>", "warning\t<text>",
+// "save\t<title>", "open\t<title>"), for runs that no person watches.
+class UnattendedDialogProvider : public DialogProvider {
+ public:
+  explicit UnattendedDialogProvider(std::function<void(const QString&)> log = {})
+      : m_log(std::move(log)) {}
+  void showMessage(int kind, const QString& text) override;
+  Answer askYesNo(const QString& text) override;
+  void warning(const QString& text) override;
+  bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                       const QString& initialName, QString& chosen) override;
+  bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                       QString& chosen) override;
+
+ private:
+  void Log(const QString& line) const {
+    if (m_log) m_log(line);
+  }
+  std::function<void(const QString&)> m_log;
 };
 
 // Installs a provider (not owned) and returns the previous one; null restores the real one.
