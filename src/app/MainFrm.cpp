@@ -15,7 +15,6 @@
 
 #include "db/TombolixDM.h"
 #include "records/Global.h"
-#include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Art.h"
@@ -181,7 +180,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadTaskList() {
-  std::string error = text::G("数据库未连接");
+  std::string error = db::NotConnectedText();
   if (!TombolixDataModule ||
       !db::OpenSql(TombolixDataModule->ARryPub, db::sql::kSelectTaskList, {}, error)) {
     ShowMessageBox(2, error);

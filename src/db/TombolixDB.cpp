@@ -75,6 +75,8 @@ std::string TQuery::FieldText(int position) const {
   return ValueText(m_rows[m_pos][static_cast<size_t>(position)]);
 }
 
+std::string NotConnectedText() { return text::G("数据库未连接"); }
+
 std::string ValueText(const Value& v) {
   if (const auto* i = std::get_if<int64_t>(&v)) return std::to_string(*i);
   if (const auto* s = std::get_if<std::string>(&v)) return *s;
@@ -125,7 +127,7 @@ bool RunSql(TQuery& query, std::string_view statement, const Params& params, boo
   query.Close();
   sqlite3* h = query.m_conn->Handle();
   if (!h) {
-    error = text::G("数据库未连接");
+    error = NotConnectedText();
     return false;
   }
   sqlite3_stmt* st = nullptr;
@@ -207,7 +209,7 @@ bool ExecSql(TQuery& query, std::string_view statement, const Params& params, st
 
 bool ExecRaw(TConnection& connection, const char* statement, std::string& error) {
   if (!connection.Handle()) {
-    error = text::G("数据库未连接");
+    error = NotConnectedText();
     return false;
   }
   char* msg = nullptr;

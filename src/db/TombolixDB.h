@@ -79,6 +79,9 @@ bool RunSql(TQuery& query, std::string_view statement, const Params& params, boo
 bool OpenSql(TQuery& query, std::string_view statement, const Params& params, std::string& error);
 bool ExecSql(TQuery& query, std::string_view statement, const Params& params, std::string& error);
 
+// The error text of every database call made without a connection.
+std::string NotConnectedText();
+
 // Text form of a value as the database gives it: integers in decimal, NULL as empty.
 std::string ValueText(const Value& v);
 

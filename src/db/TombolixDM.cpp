@@ -66,7 +66,7 @@ bool AllocateId(TConnection& connection, TQuery& query, int kind, int& id, std::
 }  // namespace db
 
 int GetNextId(int kind) {
-  std::string error = text::G("数据库未连接");
+  std::string error = db::NotConnectedText();
   int id = -1;
   if (!TombolixDataModule || !db::AllocateId(TombolixDataModule->ADOConnection1,
                                              TombolixDataModule->ARryPub, kind, id, error)) {

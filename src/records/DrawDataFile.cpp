@@ -141,10 +141,8 @@ bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& li
   in.NextOrEmpty();
   std::string_view l;
   for (int32_t i = 0; i < count && in.Next(l); ++i) {
-    const std::string_view t = text::TrimView(l);
-    const size_t blank = t.find(' ');
-    if (text::TrimView(blank == std::string_view::npos ? t : t.substr(0, blank)) == id) {
-      line = std::string(t);
+    if (text::FirstField(l) == id) {
+      line = std::string(text::TrimView(l));
       break;
     }
   }

@@ -10,7 +10,7 @@ namespace {
 
 db::TQuery* SharedQuery(std::string& error) {
   if (!TombolixDataModule) {
-    error = text::G("数据库未连接");
+    error = db::NotConnectedText();
     return nullptr;
   }
   return &TombolixDataModule->ARryPub;

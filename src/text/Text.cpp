@@ -44,10 +44,10 @@ std::vector<std::string> SplitFields(std::string_view line, char firstSeparator)
   return fields;
 }
 
-std::string FirstField(std::string_view line) {
+std::string_view FirstField(std::string_view line) {
   std::string_view t = TrimView(line);
   const size_t p = t.find(' ');
-  return Trim(p == std::string_view::npos ? t : t.substr(0, p));
+  return TrimView(p == std::string_view::npos ? t : t.substr(0, p));
 }
 
 bool IsAllDigits(std::string_view s) {

@@ -22,8 +22,8 @@ void SplitHead(std::string& rest, char separator, std::string& head);
 // and the first empty field ends the line. `firstSeparator` splits the first field only.
 std::vector<std::string> SplitFields(std::string_view line, char firstSeparator = ' ');
 
-// First field of a line: the text before its first blank, trimmed.
-std::string FirstField(std::string_view line);
+// First field of a line: the text before its first blank, trimmed; a view into `line`.
+std::string_view FirstField(std::string_view line);
 
 // Non-empty, and every byte is '0'..'9'.
 bool IsAllDigits(std::string_view s);
