@@ -62,13 +62,13 @@ int main(int argc, char** argv) {
                          "数据库连接失败,file is not a database", "请先选择抽奖项目"};
   for (int k = 0; k < 4; ++k) {
     TMessageForm f;
-    f.SetMessage(k, QString::fromUtf8(texts[k]));
+    f.SetMessage(static_cast<MessageKind>(k), QString::fromUtf8(texts[k]));
     Save(&f, QStringLiteral("message_kind%1").arg(k));
   }
   {
     TMessageForm f;
     f.SetMessage(
-        2, QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
+        MessageKind::Error, QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
                           "denied\n第二行文字\n第三行文字\n第四行文字会被截断吗？第五行"));
     Save(&f, QStringLiteral("message_long"));
   }

@@ -183,7 +183,7 @@ void TMainForm::LoadTaskList() {
   std::string error = db::NotConnectedText();
   if (!TombolixDataModule ||
       !db::OpenSql(TombolixDataModule->ARryPub, db::sql::kSelectTaskList, {}, error)) {
-    ShowMessageBox(2, error);
+    ShowMessageBox(MessageKind::Error, error);
     return;
   }
   db::TQuery& q = TombolixDataModule->ARryPub;
@@ -208,7 +208,7 @@ int TMainForm::SelectedRow() const {
 void TMainForm::SBtnGetLuckClick() {
   const int row = SelectedRow();
   if (row < 0) {
-    ShowMessageBox(3, "请先选择抽奖项目");
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
   global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
@@ -221,11 +221,11 @@ void TMainForm::SBtnGetLuckClick() {
 void TMainForm::SBtnQueryClick() {
   const int row = SelectedRow();
   if (row < 0) {
-    ShowMessageBox(3, "请先选择抽奖项目");
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
   if (LVHeaders->item(row, 3)->text().toInt() != 0) {
-    ShowMessageBox(0, "按概率抽奖无查询结果");
+    ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
   global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();

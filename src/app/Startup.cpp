@@ -27,9 +27,9 @@ class TApplication : public QApplication {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-      ShowMessageBox(2, QString::fromLocal8Bit(e.what()));
+      ShowMessageBox(MessageKind::Error, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-      ShowMessageBox(2, "程序内部错误");
+      ShowMessageBox(MessageKind::Error, "程序内部错误");
     }
     return false;
   }
@@ -60,7 +60,7 @@ int RunTombolix(int argc, char** argv) {
 
   SingleInstance instance(kProductName);
   if (!instance.tryAcquire()) {
-    ShowMessageBox(0, "Qarvo抽奖软件已经在执行");
+    ShowMessageBox(MessageKind::Information, "Qarvo抽奖软件已经在执行");
     return 0;
   }
 

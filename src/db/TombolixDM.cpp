@@ -31,7 +31,7 @@ bool TTombolixDataModule::DataModuleCreate() {
     ok = db::InitializeDatabase(ADOConnection1, m_seed, error);
     if (!ok) ADOConnection1.Close();
   }
-  if (!ok) msg::Show(msg::kInformation, text::G("数据库连接失败,") + error);
+  if (!ok) msg::Show(MessageKind::Information, text::G("数据库连接失败,") + error);
   return ok;
 }
 
@@ -70,7 +70,7 @@ int GetNextId(int kind) {
   int id = -1;
   if (!TombolixDataModule || !db::AllocateId(TombolixDataModule->ADOConnection1,
                                              TombolixDataModule->ARryPub, kind, id, error)) {
-    msg::Show(msg::kInformation, error);
+    msg::Show(MessageKind::Information, error);
     return -1;
   }
   return id;

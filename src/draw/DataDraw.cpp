@@ -74,29 +74,29 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   m_curItem = 0;
   m_state = State::Ready;
   if (taskId <= 0) {
-    failure = {msg::kInformation, G("抽奖任务未选择,请重新选择")};
+    failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
     return false;
   }
   std::string error;
   if (!LoadLuckTask(taskId, global::CurrentTask, error)) {
-    failure = {msg::kError, error};
+    failure = {MessageKind::Error, error};
     return false;
   }
   if (!LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
-    failure = {msg::kError, error};
+    failure = {MessageKind::Error, error};
     return false;
   }
   // An item that can take no winner would never complete, and the draw could never finish.
   for (const TLuckItem& it : global::CurrentItems) {
     if (it.LuckCount < 1 || it.ListCount < 1) {
-      failure = {msg::kAttention,
+      failure = {MessageKind::Attention,
                  G("奖项[") + it.ItemName + G("]的中奖人数和每次抽取人数必须大于0,请重新配置奖项")};
       return false;
     }
   }
   global::WinnerRecords.clear();
   if (!ReadDrawData(global::CurrentTask.DataFilePath, m_titleLine, error)) {
-    failure = {msg::kError, error};
+    failure = {MessageKind::Error, error};
     return false;
   }
   global::PresetEntries.clear();

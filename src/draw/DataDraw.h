@@ -11,6 +11,7 @@
 
 #include "draw/Random.h"
 #include "records/Global.h"
+#include "text/Messages.h"
 
 // Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
 std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
@@ -45,7 +46,7 @@ class TDataDraw {
 
   // A failed set-up: the message box kind and text.
   struct Failure {
-    int kind = 0;
+    MessageKind kind = MessageKind::Information;
     std::string text;
   };
 

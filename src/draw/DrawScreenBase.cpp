@@ -43,7 +43,7 @@ bool TDrawScreenBase::LoadTaskPicture(const std::string& gbkPath) {
   if (gbkPath.empty() || !QFileInfo(image).isFile()) return true;  // ours stays
   QImage picture;
   if (!picture.load(image)) {
-    ShowMessageBox(msg::kError, "图像加载失败，请重新选择！");
+    ShowMessageBox(MessageKind::Error, "图像加载失败，请重新选择！");
     return false;
   }
   m_taskBackground = picture;

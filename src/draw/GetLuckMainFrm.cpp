@@ -292,7 +292,7 @@ void TGetLuckMainForm::StopRoll() {
 
 void TGetLuckMainForm::FinishBatch() {
   if (!m_exhaustedText.empty()) {
-    ShowMessageBox(msg::kAttention, m_exhaustedText);
+    ShowMessageBox(MessageKind::Attention, m_exhaustedText);
     m_exhaustedText.clear();
   }
   const TDataDraw::BatchEnd end = m_engine.EndBatch();
@@ -302,10 +302,10 @@ void TGetLuckMainForm::FinishBatch() {
     SetShowList(Q(end.progressText), kBlue);
     m_mayClose = true;
     if (!end.saved) {
-      ShowMessageBox(msg::kError, end.saveError);
+      ShowMessageBox(MessageKind::Error, end.saveError);
       return;  // the winners list stays still
     }
-    ShowMessageBox(msg::kInformation, "所有奖项已经全部抽取完毕");
+    ShowMessageBox(MessageKind::Information, "所有奖项已经全部抽取完毕");
   } else {
     SBegin->hide();
     SContinue->show();

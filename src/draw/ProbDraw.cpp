@@ -9,20 +9,20 @@ using text::G;
 bool TProbDraw::SetUp(int32_t taskId, Failure& failure) {
   m_rolling = false;
   if (taskId <= 0) {
-    failure = {msg::kInformation, G("抽奖任务未选择,请重新选择")};
+    failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
     return false;
   }
   std::string error;
   if (!LoadLuckTask(taskId, global::CurrentTask, error) ||
       !LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
-    failure = {msg::kError, error};
+    failure = {MessageKind::Error, error};
     return false;
   }
   // Summed wide: many large counts must not wrap round and pass the check.
   int64_t s = 0;
   for (const TLuckItem& it : global::CurrentItems) s += it.LuckCount;
   if (static_cast<int64_t>(N()) <= s) {
-    failure = {msg::kAttention, G("概率值太小,请重新配置")};
+    failure = {MessageKind::Attention, G("概率值太小,请重新配置")};
     return false;
   }
   global::WinnerRecords.clear();

@@ -7,11 +7,12 @@
 
 #include "draw/Random.h"
 #include "records/Global.h"
+#include "text/Messages.h"
 
 class TProbDraw {
  public:
   struct Failure {
-    int kind = 0;
+    MessageKind kind = MessageKind::Information;
     std::string text;
   };
 

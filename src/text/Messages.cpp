@@ -16,12 +16,12 @@ Sink& Current() {
 
 Sink SetSink(Sink sink) { return std::exchange(Current(), std::move(sink)); }
 
-void Show(int kind, const std::string& gbkText) {
+void Show(MessageKind kind, const std::string& gbkText) {
   if (Current()) {
     Current()(kind, gbkText);
     return;
   }
-  std::fprintf(stderr, "[%d] %s\n", kind, text::GbkToUtf8(gbkText).c_str());
+  std::fprintf(stderr, "[%d] %s\n", static_cast<int>(kind), text::GbkToUtf8(gbkText).c_str());
 }
 
 }  // namespace msg

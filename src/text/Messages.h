@@ -6,21 +6,16 @@
 #include <functional>
 #include <string>
 
+// Kinds of the program's message box; the values are the picture's index in the box.
+enum class MessageKind { Information = 0, Warning = 1, Error = 2, Attention = 3 };
+
 namespace msg {
 
-// Kinds of the program's message box.
-enum MessageKind : int {
-  kInformation = 0,
-  kWarning = 1,
-  kError = 2,
-  kAttention = 3,
-};
-
-using Sink = std::function<void(int kind, const std::string& gbkText)>;
+using Sink = std::function<void(MessageKind kind, const std::string& gbkText)>;
 
 // Installs the sink and returns the previous one.
 Sink SetSink(Sink sink);
 
-void Show(int kind, const std::string& gbkText);
+void Show(MessageKind kind, const std::string& gbkText);
 
 }  // namespace msg

@@ -11,7 +11,7 @@ WindowDialogProvider g_windows;
 DialogProvider* g_provider = nullptr;
 }  // namespace
 
-void WindowDialogProvider::showMessage(int kind, const QString& text) {
+void WindowDialogProvider::showMessage(MessageKind kind, const QString& text) {
   TMessageForm form;
   form.SetMessage(kind, text);
   form.exec();
@@ -52,8 +52,8 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
   return true;
 }
 
-void UnattendedDialogProvider::showMessage(int kind, const QString& text) {
-  Log(QStringLiteral("message\t%1\t%2").arg(kind).arg(text));
+void UnattendedDialogProvider::showMessage(MessageKind kind, const QString& text) {
+  Log(QStringLiteral("message\t%1\t%2").arg(static_cast<int>(kind)).arg(text));
 }
 
 Answer UnattendedDialogProvider::askYesNo(const QString& text) {
@@ -86,12 +86,12 @@ DialogProvider* SetDialogProvider(DialogProvider* provider) {
 DialogProvider& Dialogs() { return g_provider ? *g_provider : g_windows; }
 
 void InstallCoreMessageSink() {
-  msg::SetSink([](int kind, const std::string& gbk) { ShowMessageBox(kind, gbk); });
+  msg::SetSink([](MessageKind kind, const std::string& gbk) { ShowMessageBox(kind, gbk); });
 }
 
-void ShowMessageBox(int kind, const QString& text) { Dialogs().showMessage(kind, text); }
-void ShowMessageBox(int kind, const std::string& gbkText) { ShowMessageBox(kind, Q(gbkText)); }
-void ShowMessageBox(int kind, const char* utf8Text) {
+void ShowMessageBox(MessageKind kind, const QString& text) { Dialogs().showMessage(kind, text); }
+void ShowMessageBox(MessageKind kind, const std::string& gbkText) { ShowMessageBox(kind, Q(gbkText)); }
+void ShowMessageBox(MessageKind kind, const char* utf8Text) {
   ShowMessageBox(kind, QString::fromUtf8(utf8Text));
 }
 

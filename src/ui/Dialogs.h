@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include "text/Messages.h"
 
 class QWidget;
 
@@ -15,7 +16,7 @@ enum class Answer { Yes, No, Closed };
 class DialogProvider {
  public:
   virtual ~DialogProvider() = default;
-  virtual void showMessage(int kind, const QString& text) = 0;
+  virtual void showMessage(MessageKind kind, const QString& text) = 0;
   virtual Answer askYesNo(const QString& text) = 0;
   // The framework's warning dialog with a single Yes button.
   virtual void warning(const QString& text) = 0;
@@ -29,7 +30,7 @@ class DialogProvider {
 // Shows the real windows.
 class WindowDialogProvider : public DialogProvider {
  public:
-  void showMessage(int kind, const QString& text) override;
+  void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -45,7 +46,7 @@ class UnattendedDialogProvider : public DialogProvider {
  public:
   explicit UnattendedDialogProvider(std::function<void(const QString&)> log = {})
       : m_log(std::move(log)) {}
-  void showMessage(int kind, const QString& text) override;
+  void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -67,7 +68,7 @@ DialogProvider& Dialogs();
 // Routes the core's own messages (id allocator, database connection) to ShowMessageBox.
 void InstallCoreMessageSink();
 
-void ShowMessageBox(int kind, const QString& text);
-void ShowMessageBox(int kind, const std::string& gbkText);
-void ShowMessageBox(int kind, const char* utf8Text);
+void ShowMessageBox(MessageKind kind, const QString& text);
+void ShowMessageBox(MessageKind kind, const std::string& gbkText);
+void ShowMessageBox(MessageKind kind, const char* utf8Text);
 Answer AskYesNo(const QString& text);

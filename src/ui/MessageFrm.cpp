@@ -93,12 +93,11 @@ TMessageForm::TMessageForm(QWidget* parent)
   CentreOnScreen(this);
 }
 
-void TMessageForm::SetMessage(int kind, const QString& text) {
-  if (kind < 0 || kind > 3) kind = 0;
-  Img0->setVisible(kind == 0);
-  Img1->setVisible(kind == 1);
-  Img2->setVisible(kind == 2);
-  Img3->setVisible(kind == 3);
+void TMessageForm::SetMessage(MessageKind kind, const QString& text) {
+  Img0->setVisible(kind == MessageKind::Information);
+  Img1->setVisible(kind == MessageKind::Warning);
+  Img2->setVisible(kind == MessageKind::Error);
+  Img3->setVisible(kind == MessageKind::Attention);
   MemMessage->setPlainText(text);
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "ui/Dialogs.h"
+#include "text/Messages.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -18,7 +19,7 @@ class TMessageForm : public QDialog {
   explicit TMessageForm(QWidget* parent = nullptr);
 
   // Shows exactly one kind picture (kind 0 for any unknown kind) and the text.
-  void SetMessage(int kind, const QString& text);
+  void SetMessage(MessageKind kind, const QString& text);
 
   QLabel* ImgTitle;
   QLabel* Img0;

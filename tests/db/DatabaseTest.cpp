@@ -21,10 +21,10 @@ namespace {
 
 // Keeps every message the core shows while it lives.
 struct MessageCapture {
-  std::vector<std::pair<int, std::string>> messages;
+  std::vector<std::pair<MessageKind, std::string>> messages;
   msg::Sink previous;
   MessageCapture() {
-    previous = msg::SetSink([this](int k, const std::string& t) { messages.emplace_back(k, t); });
+    previous = msg::SetSink([this](MessageKind k, const std::string& t) { messages.emplace_back(k, t); });
   }
   ~MessageCapture() { msg::SetSink(previous); }
 };
@@ -156,7 +156,7 @@ TEST(Allocator, FailedUpdateReturnsMinusOneShowsKindZeroAndKeepsCounter) {
   MessageCapture capture;
   EXPECT_EQ(GetNextId(1), -1);
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_EQ(capture.messages[0].first, msg::kInformation);
+  EXPECT_EQ(capture.messages[0].first, MessageKind::Information);
   EXPECT_NE(capture.messages[0].second.find("counter is locked"), std::string::npos);
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select SeqId from Sequence where SeqType=1"),
             (std::vector<std::string>{"1002"}));
@@ -173,7 +173,7 @@ TEST(Allocator, FailedSelectReturnsMinusOne) {
   MessageCapture capture;
   EXPECT_EQ(GetNextId(2), -1);
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_EQ(capture.messages[0].first, 0);
+  EXPECT_EQ(capture.messages[0].first, MessageKind::Information);
   EXPECT_NE(capture.messages[0].second.find("Sequence"), std::string::npos);
 }
 
@@ -247,7 +247,7 @@ TEST(Connection, FileThatIsNotADatabaseIsRefusedAndLeftUntouched) {
   TTombolixDataModule dm(SeedExampleTasks);
   EXPECT_FALSE(dm.DataModuleCreate());
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_EQ(capture.messages[0].first, 0);
+  EXPECT_EQ(capture.messages[0].first, MessageKind::Information);
   EXPECT_EQ(capture.messages[0].second.rfind(G("数据库连接失败,"), 0), 0u);
   EXPECT_GT(capture.messages[0].second.size(), G("数据库连接失败,").size());
   EXPECT_EQ(ReadAll(db), garbage);

@@ -295,7 +295,7 @@ TEST_F(DataDraw, ItemsThatCanTakeNoWinnerAreRefusedAtSetUp) {
   def.candidates = Numbered(6);
   Build(def);
   EXPECT_FALSE(SetUpEngine());
-  EXPECT_EQ(m_failure.kind, 3);
+  EXPECT_EQ(m_failure.kind, MessageKind::Attention);
   EXPECT_NE(m_failure.text.find(G("[特等奖]")), std::string::npos);
   TaskDef zero = def;
   zero.taskId = 1002;
@@ -308,16 +308,16 @@ TEST_F(DataDraw, ItemsThatCanTakeNoWinnerAreRefusedAtSetUp) {
 
 TEST_F(DataDraw, SetUpFailuresGiveTheirKindAndText) {
   EXPECT_FALSE(SetUpEngine(0));
-  EXPECT_EQ(m_failure.kind, 0);
+  EXPECT_EQ(m_failure.kind, MessageKind::Information);
   EXPECT_EQ(m_failure.text, G("抽奖任务未选择,请重新选择"));
   EXPECT_FALSE(SetUpEngine(4711));
-  EXPECT_EQ(m_failure.kind, 2);
+  EXPECT_EQ(m_failure.kind, MessageKind::Error);
   EXPECT_EQ(m_failure.text, G("不存在该抽奖任务,任务号=4711"));
   TaskDef def;
   def.items = {{"A", 1, 1, ""}};
   Build(def);  // no draw data file
   EXPECT_FALSE(SetUpEngine());
-  EXPECT_EQ(m_failure.kind, 2);
+  EXPECT_EQ(m_failure.kind, MessageKind::Error);
   EXPECT_EQ(m_failure.text, G("文件不存在，请重新导入文件"));
 }
 

@@ -36,7 +36,7 @@ class ProbDraw : public ::testing::Test {
 
 TEST_F(ProbDraw, NMustExceedTheWinningNumbers) {
   EXPECT_FALSE(Make(6, {{"a", 1, 1, ""}, {"b", 2, 2, ""}, {"c", 3, 3, ""}}));
-  EXPECT_EQ(m_failure.kind, 3);
+  EXPECT_EQ(m_failure.kind, MessageKind::Attention);
   EXPECT_EQ(m_failure.text, G("概率值太小,请重新配置"));
   EXPECT_TRUE(Make(7, {{"a", 1, 1, ""}, {"b", 2, 2, ""}, {"c", 3, 3, ""}}));
   EXPECT_FALSE(m_engine.SetUp(0, m_failure));

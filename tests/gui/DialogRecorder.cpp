@@ -3,12 +3,12 @@
 DialogRecorder::DialogRecorder() : m_previous(SetDialogProvider(this)) {}
 DialogRecorder::~DialogRecorder() { SetDialogProvider(m_previous); }
 
-void DialogRecorder::showMessage(int kind, const QString& text) {
+void DialogRecorder::showMessage(MessageKind kind, const QString& text) {
   log.push_back({RecordedDialog::Message, kind, text, {}, {}});
 }
 
 Answer DialogRecorder::askYesNo(const QString& text) {
-  log.push_back({RecordedDialog::Question, -1, text, {}, {}});
+  log.push_back({RecordedDialog::Question, {}, text, {}, {}});
   if (answers.empty()) return Answer::Yes;
   const Answer a = answers.front();
   answers.pop_front();
@@ -16,12 +16,12 @@ Answer DialogRecorder::askYesNo(const QString& text) {
 }
 
 void DialogRecorder::warning(const QString& text) {
-  log.push_back({RecordedDialog::Warning, -1, text, {}, {}});
+  log.push_back({RecordedDialog::Warning, {}, text, {}, {}});
 }
 
 bool DialogRecorder::getSaveFileName(QWidget*, const QString& title, const QString& filter,
                                      const QString& initialName, QString& chosen) {
-  log.push_back({RecordedDialog::SaveFile, -1, title, filter, initialName});
+  log.push_back({RecordedDialog::SaveFile, {}, title, filter, initialName});
   if (files.empty()) return false;
   const std::optional<QString> f = files.front();
   files.pop_front();
@@ -32,7 +32,7 @@ bool DialogRecorder::getSaveFileName(QWidget*, const QString& title, const QStri
 
 bool DialogRecorder::getOpenFileName(QWidget*, const QString& title, const QString& filter,
                                      QString& chosen) {
-  log.push_back({RecordedDialog::OpenFile, -1, title, filter, {}});
+  log.push_back({RecordedDialog::OpenFile, {}, title, filter, {}});
   if (files.empty()) return false;
   const std::optional<QString> f = files.front();
   files.pop_front();
@@ -41,8 +41,8 @@ bool DialogRecorder::getOpenFileName(QWidget*, const QString& title, const QStri
   return true;
 }
 
-std::vector<std::pair<int, QString>> DialogRecorder::messages() const {
-  std::vector<std::pair<int, QString>> out;
+std::vector<std::pair<MessageKind, QString>> DialogRecorder::messages() const {
+  std::vector<std::pair<MessageKind, QString>> out;
   for (const RecordedDialog& d : log) {
     if (d.type == RecordedDialog::Message) out.emplace_back(d.kind, d.text);
   }

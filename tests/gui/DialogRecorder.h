@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "ui/Dialogs.h"
+#include "text/Messages.h"
 
 struct RecordedDialog {
   enum Type { Message, Question, Warning, SaveFile, OpenFile } type;
-  int kind = -1;  // message kind
+  MessageKind kind = MessageKind::Information;  // messages only
   QString text;   // message, question or warning text; dialog title for file choices
   QString filter;
   QString initialName;
@@ -23,7 +24,7 @@ class DialogRecorder : public DialogProvider {
   DialogRecorder();
   ~DialogRecorder() override;
 
-  void showMessage(int kind, const QString& text) override;
+  void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
@@ -31,7 +32,7 @@ class DialogRecorder : public DialogProvider {
   bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
                        QString& chosen) override;
 
-  std::vector<std::pair<int, QString>> messages() const;
+  std::vector<std::pair<MessageKind, QString>> messages() const;
   std::vector<RecordedDialog> log;
   std::deque<Answer> answers;                // Yes when empty
   std::deque<std::optional<QString>> files;  // nullopt or empty queue: cancelled

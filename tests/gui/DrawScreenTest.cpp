@@ -119,7 +119,7 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_FALSE(screen.SContinue->isVisible());
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(0, QStringLiteral("所有奖项已经全部抽取完毕")));
+  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
   EXPECT_TRUE(screen.MayClose());
 
   // The winner files hold exactly the winners drawn, in draw order.
@@ -237,7 +237,7 @@ TEST_F(DrawScreen, BackgroundThatIsNoPictureFailsTheSetUp) {
   EXPECT_EQ(screen.SetUpDraw(), 0);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
-            std::make_pair(2, QStringLiteral("图像加载失败，请重新选择！")));
+            std::make_pair(MessageKind::Error, QStringLiteral("图像加载失败，请重新选择！")));
   EXPECT_FALSE(screen.SBegin->isVisibleTo(&screen));
 }
 
@@ -265,7 +265,7 @@ TEST_F(DrawScreen, SetUpFailureShowsTheEngineMessage) {
   TGetLuckMainForm screen(nullptr, 1u);
   EXPECT_EQ(screen.SetUpDraw(), 0);
   EXPECT_EQ(m_dialogs.messages()[0],
-            std::make_pair(0, QStringLiteral("抽奖任务未选择,请重新选择")));
+            std::make_pair(MessageKind::Information, QStringLiteral("抽奖任务未选择,请重新选择")));
 }
 
 TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
@@ -282,7 +282,7 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   Enter(screen.EKeyCtrl);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
-            std::make_pair(3, QStringLiteral("[一等奖]可抽取的号码已不足,无法继续抽取")));
+            std::make_pair(MessageKind::Attention, QStringLiteral("[一等奖]可抽取的号码已不足,无法继续抽取")));
   EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("[一等奖]已经抽取完毕")));
   Enter(screen.EKeyCtrl);
   Settle();
@@ -355,7 +355,7 @@ TEST_F(DrawScreen, ProbabilityValueNotAboveTheWinningNumbersIsRefused) {
   Task(def);
   TGetLuckProdForm screen(nullptr, 1u);
   EXPECT_EQ(screen.SetUpDraw(), 0);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(3, QStringLiteral("概率值太小,请重新配置")));
+  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Attention, QStringLiteral("概率值太小,请重新配置")));
 }
 
 TEST_F(DrawScreen, MainWindowOpensTheScreenOfEachExampleTask) {
@@ -406,7 +406,7 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
   EXPECT_EQ(presses, 8);
   EXPECT_EQ(winners, 14u);
   EXPECT_EQ(m_dialogs.messages().back(),
-            std::make_pair(0, QStringLiteral("所有奖项已经全部抽取完毕")));
+            std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
   for (int item = 1001; item <= 1003; ++item)
     EXPECT_TRUE(QFile::exists(QString::fromStdString(paths::WinnerFilePath(1001, item))));
 }

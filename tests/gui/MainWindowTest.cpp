@@ -99,8 +99,9 @@ TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
-  const std::vector<std::pair<int, QString>> expected = {{3, QStringLiteral("请先选择抽奖项目")},
-                                                         {3, QStringLiteral("请先选择抽奖项目")}};
+  const std::vector<std::pair<MessageKind, QString>> expected = {
+      {MessageKind::Attention, QStringLiteral("请先选择抽奖项目")},
+      {MessageKind::Attention, QStringLiteral("请先选择抽奖项目")}};
   EXPECT_EQ(m_dialogs.messages(), expected);
   EXPECT_EQ(log.made, 0);
 }
@@ -141,7 +142,7 @@ TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
   w.LVHeaders->selectRow(1);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(0, QStringLiteral("按概率抽奖无查询结果")));
+  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
   EXPECT_EQ(global::CurrentTaskId, 77);
   EXPECT_EQ(log.made, 0);
 
@@ -162,7 +163,7 @@ TEST_F(MainWindow, ReloadSelectsTheFirstRowAndAFailedQueryKeepsTheRows) {
   ASSERT_TRUE(db::ExecRaw(dm.ADOConnection1, "drop table LuckTask", err));
   w.LoadTaskList();
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  EXPECT_EQ(m_dialogs.messages()[0].first, 2);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Error);
   EXPECT_TRUE(m_dialogs.messages()[0].second.contains(QStringLiteral("LuckTask")));
   EXPECT_EQ(w.LVHeaders->rowCount(), 2);
 }
@@ -175,11 +176,11 @@ TEST_F(MainWindow, FailedConnectionLeavesAnEmptyListAndTheProgramRunning) {
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   const auto msgs = m_dialogs.messages();
   ASSERT_EQ(msgs.size(), 2u);
-  EXPECT_EQ(msgs[0].first, 0);
+  EXPECT_EQ(msgs[0].first, MessageKind::Information);
   EXPECT_TRUE(msgs[0].second.startsWith(QStringLiteral("数据库连接失败,")));
-  EXPECT_EQ(msgs[1].first, 2);
+  EXPECT_EQ(msgs[1].first, MessageKind::Error);
   w.SBtnGetLuckClick();
-  EXPECT_EQ(m_dialogs.messages().back(), std::make_pair(3, QStringLiteral("请先选择抽奖项目")));
+  EXPECT_EQ(m_dialogs.messages().back(), std::make_pair(MessageKind::Attention, QStringLiteral("请先选择抽奖项目")));
 }
 
 TEST_F(MainWindow, AboutShowsTheCaptionAndVersion) {

@@ -34,22 +34,25 @@ int VisibleKind(const TMessageForm& f) {
 
 }  // namespace
 
-TEST(MessageForm, EachKindShowsExactlyItsPictureAndUnknownKindsShowInformation) {
-  const std::pair<int, int> cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {7, 0}, {-1, 0}, {4, 0}};
+TEST(MessageForm, EachKindShowsExactlyItsPicture) {
+  const std::pair<MessageKind, int> cases[] = {{MessageKind::Information, 0},
+                                                {MessageKind::Warning, 1},
+                                                {MessageKind::Error, 2},
+                                                {MessageKind::Attention, 3}};
   for (auto [kind, picture] : cases) {
     TMessageForm f;
     f.SetMessage(kind, QStringLiteral("x"));
-    EXPECT_EQ(VisibleKind(f), picture) << "kind " << kind;
+    EXPECT_EQ(VisibleKind(f), picture) << "kind " << picture;
     EXPECT_EQ(f.windowTitle(), QStringLiteral("提示"));
   }
 }
 
 TEST(MessageForm, TextLinesAndEmptyText) {
   TMessageForm f;
-  f.SetMessage(2, QStringLiteral("第一行\n第二行"));
+  f.SetMessage(MessageKind::Error, QStringLiteral("第一行\n第二行"));
   EXPECT_EQ(f.MemMessage->document()->blockCount(), 2);
   EXPECT_EQ(f.MemMessage->document()->findBlockByNumber(1).text(), QStringLiteral("第二行"));
-  f.SetMessage(0, QString());
+  f.SetMessage(MessageKind::Information, QString());
   EXPECT_EQ(f.MemMessage->toPlainText(), QString());
   EXPECT_EQ(VisibleKind(f), 0);
   EXPECT_TRUE(f.MemMessage->isReadOnly());
@@ -58,7 +61,7 @@ TEST(MessageForm, TextLinesAndEmptyText) {
 
 TEST(MessageForm, EnterPressesOk) {
   TMessageForm f;
-  f.SetMessage(0, QStringLiteral("保存成功!"));
+  f.SetMessage(MessageKind::Information, QStringLiteral("保存成功!"));
   f.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
   EXPECT_TRUE(f.BtnOk->isDefault());
@@ -77,16 +80,16 @@ TEST(MessageForm, RealProviderShowsTheWindowModallyAndReturnsAfterOk) {
     seenText = f->MemMessage->toPlainText();
     f->BtnOk->click();
   });
-  ShowMessageBox(3, "请先选择抽奖项目");
+  ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
   EXPECT_EQ(seenKind, 3);
   EXPECT_EQ(seenText, QStringLiteral("请先选择抽奖项目"));
 }
 
 TEST(CoreMessages, AreShownThroughTheProviderDecodedFromGbk) {
   DialogRecorder rec;
-  msg::Show(0, text::G("数据库连接失败,坏了"));
+  msg::Show(MessageKind::Information, text::G("数据库连接失败,坏了"));
   ASSERT_EQ(rec.messages().size(), 1u);
-  EXPECT_EQ(rec.messages()[0], std::make_pair(0, QStringLiteral("数据库连接失败,坏了")));
+  EXPECT_EQ(rec.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("数据库连接失败,坏了")));
 }
 
 TEST(ConfirmDialog, EnterIsYesEscIsNoCloseBoxIsUnanswered) {
