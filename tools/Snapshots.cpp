@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -13,6 +14,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
+#include "db/TombolixDB.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
@@ -100,65 +102,111 @@ int main(int argc, char** argv) {
     ShowOnWholeScreen(w);
     Save(w, name + size);
   };
-  {
-    // The example party draw: numeric ids, middle digits masked.
-    global::CurrentTaskId = 1001;
-    TGetLuckMainForm screen(nullptr, 20261208u);
-    if (screen.SetUpDraw() != 1) return 3;
-    full(&screen, QStringLiteral("draw_ready"));
-    screen.SBeginClick();
-    QTest::qWait(50);
-    for (int i = 0; i < 3; ++i) screen.RollTick();
-    full(&screen, QStringLiteral("draw_rolling"));
-    screen.EKeyCtrlKeyPress();  // 一等奖 complete
-    for (int b = 0; b < 2; ++b) {
+  // The data draw through every state: Ready, Rolling, the landing frame, each batch
+  // revealed, and the summary once finished.
+  auto dataSeries = [&](int taskId, uint32_t seed, const QString& prefix) {
+    global::CurrentTaskId = taskId;
+    TGetLuckMainForm screen(nullptr, seed);
+    if (screen.SetUpDraw() != 1) return false;
+    full(&screen, prefix + QStringLiteral("_ready"));
+    int batch = 0;
+    while (screen.Engine().state() != TDataDraw::State::Finished && batch < 12) {
+      ++batch;
       screen.EKeyCtrlKeyPress();
-      QTest::qWait(50);
-      screen.RollTick();
+      QApplication::processEvents();  // the selection
+      for (int i = 0; i < 3; ++i) screen.RollTick();
+      if (batch == 1) full(&screen, prefix + QStringLiteral("_rolling"));
       screen.EKeyCtrlKeyPress();
+      if (batch == 1) full(&screen, prefix + QStringLiteral("_landing"));
+      screen.ShowReveal();
+      for (int i = 0; i < 40; ++i) screen.TMListTimer();
+      full(&screen, prefix + QStringLiteral("_batch%1").arg(batch));
     }
-    for (int i = 0; i < 40; ++i) screen.TMListTimer();
-    full(&screen, QStringLiteral("draw_between"));
-    screen.EKeyCtrlKeyPress();
-    QTest::qWait(50);
-    screen.EKeyCtrlKeyPress();
-    for (int i = 0; i < 60; ++i) screen.TMListTimer();
-    full(&screen, QStringLiteral("draw_finished"));
-  }
-  {
-    // Names as ids, in one label.
-    TaskDef def;
-    def.taskId = 1003;
-    def.idType = 1;
-    def.hideBegin = 3;
-    def.hideEnd = 4;
-    def.fontColor = "clYellow";
-    def.remainText = text::G("请按回车键开始抽奖");
-    def.items = {{text::G("幸运奖"), 6, 6, text::G("精美礼品")}};
-    for (const char* n :
-         {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"})
-      def.candidates.push_back(text::G(n) + text::G(" 研发部"));
-    def.title = text::G("姓名 部门");
-    BuildTask(dm, def);
-    global::CurrentTaskId = 1003;
-    TGetLuckMainForm screen(nullptr, 7u);
-    if (screen.SetUpDraw() != 1) return 4;
-    screen.SBeginClick();
-    QTest::qWait(50);
-    screen.RollTick();
-    full(&screen, QStringLiteral("draw_names_rolling"));
-    screen.EKeyCtrlKeyPress();
-    full(&screen, QStringLiteral("draw_names_revealed"));
-  }
-  {
-    global::CurrentTaskId = 1002;
+    screen.ShowSummary();
+    full(&screen, prefix + QStringLiteral("_finished"));
+    return true;
+  };
+  auto probSeries = [&](int taskId, const QString& prefix) {
+    global::CurrentTaskId = taskId;
     TGetLuckProdForm screen(nullptr, 99u);
-    if (screen.SetUpDraw() != 1) return 5;
+    if (screen.SetUpDraw() != 1) return false;
     screen.SBeginClick();
     screen.RollTick();
-    full(&screen, QStringLiteral("prob_rolling"));
-    screen.SContinueClick();
-    full(&screen, QStringLiteral("prob_result"));
+    full(&screen, prefix + QStringLiteral("_rolling"));
+    bool lost = false, won = false;
+    for (int press = 0; press < 400 && !(lost && won); ++press) {
+      if (press > 0) {
+        screen.SBeginClick();
+        screen.RollTick();
+      }
+      screen.SContinueClick();
+      if (screen.WonItem() < 0 && !lost) {
+        lost = true;
+        full(&screen, prefix + QStringLiteral("_lost"));
+      } else if (screen.WonItem() >= 0 && !won) {
+        won = true;
+        full(&screen, prefix + QStringLiteral("_won"));
+      }
+    }
+    return true;
+  };
+  if (!dataSeries(1001, 20261208u, QStringLiteral("draw"))) return 3;
+  if (!probSeries(1002, QStringLiteral("prob"))) return 5;
+  {
+    // Long texts: a 30-character title at size 72, long prize names with pictures, five
+    // columns per candidate, and batches of 1, 3 and 12.
+    const QString cup = QDir(g_out).filePath(QStringLiteral("prize.png"));
+    QImage picture(480, 360, QImage::Format_RGB32);
+    QPainter p(&picture);
+    QLinearGradient g(0, 0, 480, 360);
+    g.setColorAt(0, QColor(250, 220, 120));
+    g.setColorAt(1, QColor(190, 40, 40));
+    p.fillRect(picture.rect(), g);
+    p.setPen(Qt::white);
+    p.setFont(UiFont(QStringLiteral("黑体"), 90, true));
+    p.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("奖品"));
+    p.end();
+    picture.save(cup);
+    const std::string cupPath = cup.toStdString();
+    TaskDef def;
+    def.taskId = 1004;
+    def.hideBegin = 4;
+    def.hideEnd = 7;
+    def.remainText = text::G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运");
+    def.items = {
+        {text::G("特别贡献奖（年度最佳团队代表）"), 1, 1,
+         text::G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞"), cupPath},
+        {text::G("一等奖（各地分公司员工专属）"), 3, 3, text::G("五星级海岛度假酒店双人三晚套餐"), cupPath},
+        {text::G("二等奖"), 12, 12, text::G("智能扫地机器人")}};
+    const char* names[] = {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"};
+    const char* depts[] = {"研发中心", "市场营销部", "财务共享中心", "人力资源部"};
+    const char* sites[] = {"北京总部", "上海分公司", "深圳研发基地", "成都分公司"};
+    for (int i = 0; i < 200; ++i)
+      def.candidates.push_back(std::to_string(13900000000LL + 7919LL * i) + " " +
+                               text::G(names[i % 8]) + " " + text::G(depts[i % 4]) + " " +
+                               text::G(sites[(i / 4) % 4]) + " " + text::G("高级工程师"));
+    def.title = text::G("手机号 姓名 部门 地点 职务");
+    BuildTask(dm, def);
+    std::string err;
+    db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
+                {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"),
+                 db::Value(int64_t{72}), db::Value(int64_t{1004})},
+                err);
+    if (!dataSeries(1004, 7u, QStringLiteral("long"))) return 4;
+
+    TaskDef prob;
+    prob.taskId = 1005;
+    prob.orderBy = 1;
+    prob.hideBegin = 6;
+    prob.items = {{text::G("特等奖（现场幸运观众）"), 2, 1, text::G("华为MateBook X Pro 笔记本电脑"), cupPath},
+                  {text::G("一等奖"), 1, 1, text::G("海岛度假双人套餐")},
+                  {text::G("二等奖"), 1, 1, ""}};
+    BuildTask(dm, prob);
+    db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
+                {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大转盘活动"),
+                 db::Value(int64_t{72}), db::Value(int64_t{1005})},
+                err);
+    if (!probSeries(1005, QStringLiteral("long_prob"))) return 6;
   }
   SetDialogProvider(nullptr);
   {

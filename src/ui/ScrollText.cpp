@@ -1,5 +1,6 @@
 #include "ui/ScrollText.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -14,12 +15,50 @@ TScrollText::TScrollText(QWidget* panel) : QWidget(panel), m_color(128, 0, 0) {
 
 void TScrollText::SetLines(QStringList lines) {
   m_lines = std::move(lines);
+  m_widest100 = 0;
+  Measure(m_lines);
   update();
 }
 
 void TScrollText::AppendLines(const QStringList& lines) {
   m_lines.append(lines);
+  Measure(lines);
   update();
+}
+
+void TScrollText::Measure(const QStringList& lines) {
+  QFont f = m_font;
+  f.setPixelSize(100);
+  const QFontMetricsF fm(f);
+  for (const QString& l : lines) m_widest100 = std::max(m_widest100, fm.horizontalAdvance(l));
+}
+
+void TScrollText::SetColumns(int columns) {
+  m_columns = std::max(1, columns);
+  update();
+}
+
+void TScrollText::SetCentered(bool centered) {
+  m_centered = centered;
+  update();
+}
+
+void TScrollText::SetShrinkToWidth(bool shrink) {
+  m_shrink = shrink;
+  update();
+}
+
+double TScrollText::WidestLine(int lineHeight) const {
+  return m_widest100 * lineHeight * 0.92 / 100.0;
+}
+
+int TScrollText::FontPixels() const {
+  double px = m_lineHeight * m_scale * 0.92;
+  if (m_shrink && m_widest100 > 0) {
+    const double column = (width() - 2 * m_left * m_scale) / m_columns;
+    px = std::min(px, column * 100.0 / m_widest100);
+  }
+  return std::max(1, static_cast<int>(std::floor(px)));
 }
 
 void TScrollText::SetTop(int top) {
@@ -35,6 +74,8 @@ void TScrollText::SetScale(double s) {
 
 void TScrollText::SetFontFamily(const QString& family, bool bold) {
   m_font = UiFont(family, 12, bold);
+  m_widest100 = 0;
+  Measure(m_lines);
   update();
 }
 
@@ -43,18 +84,24 @@ void TScrollText::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::TextAntialiasing);
   QFont f = m_font;
-  f.setPixelSize(std::max(1, static_cast<int>(std::lround(m_lineHeight * m_scale * 0.92))));
+  f.setPixelSize(FontPixels());
   p.setFont(f);
   p.setPen(m_color);
   const double lh = m_lineHeight * m_scale;
   const double top = m_top * m_scale;
-  // Only the lines that fall inside the widget.
+  // Only the rows that fall inside the widget.
   const int first = std::max(0, static_cast<int>(std::floor(-top / lh)));
-  const int last = std::min(LineCount() - 1, static_cast<int>(std::ceil((height() - top) / lh)));
-  const int x = static_cast<int>(std::lround(m_left * m_scale));
-  for (int i = first; i <= last; ++i) {
-    const QRectF r(x, top + i * lh, width() - x, lh);
-    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_lines[i]);
+  const int last = std::min(Rows() - 1, static_cast<int>(std::ceil((height() - top) / lh)));
+  const double x = m_left * m_scale;
+  const double column = (width() - 2 * x) / m_columns;
+  const int align = (m_centered ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+  for (int row = first; row <= last; ++row) {
+    for (int c = 0; c < m_columns; ++c) {
+      const int i = row * m_columns + c;
+      if (i >= LineCount()) break;
+      const QRectF r(x + c * column, top + row * lh, m_columns > 1 || m_centered ? column : width() - x, lh);
+      p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
+    }
   }
 }
 

@@ -1,5 +1,7 @@
 // A borderless, read-only block of text lines inside a clipping panel, moved up a pixel at a
 // time. Paints only the lines in view, so a list of many thousand winners costs nothing.
+// Lines may stand in several columns (row by row), and their type may shrink so that the
+// widest line fits its column.
 #pragma once
 
 #include <QColor>
@@ -23,9 +25,20 @@ class TScrollText : public QWidget {
   int Top() const { return m_top; }
   int LineHeight() const { return m_lineHeight; }
   void SetLineHeight(int h) { m_lineHeight = h; }
-  // The text's design height: a line height per line.
-  int Height() const { return m_lineHeight * LineCount(); }
+  // The text's design height: a line height per row.
+  int Height() const { return m_lineHeight * Rows(); }
   void SetLeft(int left) { m_left = left; }
+  void SetColumns(int columns);
+  int Columns() const { return m_columns; }
+  int Rows() const { return (LineCount() + m_columns - 1) / m_columns; }
+  // Each line centred in its column rather than left-aligned.
+  void SetCentered(bool centered);
+  // The type shrinks below the line height when the widest line is wider than its column.
+  void SetShrinkToWidth(bool shrink);
+  // Design width of the widest line at a line height.
+  double WidestLine(int lineHeight) const;
+  // Screen pixel size of the type as it is painted now.
+  int FontPixels() const;
 
   void SetScale(double s);
   void SetTextColor(const QColor& c) { m_color = c; }
@@ -36,6 +49,7 @@ class TScrollText : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void Measure(const QStringList& lines);
   void mouseReleaseEvent(QMouseEvent* e) override;
 
  private:
@@ -43,6 +57,10 @@ class TScrollText : public QWidget {
   int m_top = 0;
   int m_left = 0;
   int m_lineHeight = 20;
+  int m_columns = 1;
+  bool m_centered = false;
+  bool m_shrink = false;
+  double m_widest100 = 0;  // screen width of the widest line at 100 px type
   double m_scale = 1.0;
   QColor m_color;
   QFont m_font;
