@@ -106,7 +106,7 @@ class TBelowReveal : public QObject {
     if (e->type() == QEvent::Show && w && w->isWindow() && w != m_screen &&
         qobject_cast<QDialog*>(w)) {
       const QRect stage = m_design.StageRect();
-      const int below = stage.y() + m_design.Px(kRevealRect.bottom() + 50);
+      const int below = stage.y() + m_design.Px(kRevealRect.bottom() + 110);
       QPoint at(stage.center().x() - w->width() / 2,
                 std::min(below, m_screen->height() - w->height() - m_design.Px(8)));
       w->move(m_screen->mapToGlobal(at));

@@ -53,12 +53,7 @@ double TScrollText::WidestLine(int lineHeight) const {
 }
 
 int TScrollText::FontPixels() const {
-  double px = m_lineHeight * m_scale * 0.92;
-  if (m_shrink && m_widest100 > 0) {
-    const double column = (width() - 2 * m_left * m_scale) / m_columns;
-    px = std::min(px, column * 100.0 / m_widest100);
-  }
-  return std::max(1, static_cast<int>(std::floor(px)));
+  return std::max(1, static_cast<int>(std::floor(m_lineHeight * m_scale * 0.92)));
 }
 
 void TScrollText::SetTop(int top) {
@@ -86,6 +81,7 @@ void TScrollText::paintEvent(QPaintEvent*) {
   QFont f = m_font;
   f.setPixelSize(FontPixels());
   p.setFont(f);
+  const QFontMetricsF fm(f);
   p.setPen(m_color);
   const double lh = m_lineHeight * m_scale;
   const double top = m_top * m_scale;
@@ -99,8 +95,18 @@ void TScrollText::paintEvent(QPaintEvent*) {
     for (int c = 0; c < m_columns; ++c) {
       const int i = row * m_columns + c;
       if (i >= LineCount()) break;
-      const QRectF r(x + c * column, top + row * lh, m_columns > 1 || m_centered ? column : width() - x, lh);
-      p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
+      const QRectF r(x + c * column, top + row * lh, column, lh);
+      // A line too wide for its place is drawn smaller; the others keep their size.
+      const double w = m_shrink ? fm.horizontalAdvance(m_lines[i]) : 0;
+      if (w > r.width()) {
+        QFont small = f;
+        small.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * r.width() / w)));
+        p.setFont(small);
+        p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
+        p.setFont(f);
+      } else {
+        p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
+      }
     }
   }
 }

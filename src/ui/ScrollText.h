@@ -1,7 +1,7 @@
 // A borderless, read-only block of text lines inside a clipping panel, moved up a pixel at a
 // time. Paints only the lines in view, so a list of many thousand winners costs nothing.
-// Lines may stand in several columns (row by row), and their type may shrink so that the
-// widest line fits its column.
+// Lines may stand in several columns (row by row), and a line too wide for its column may be
+// drawn smaller.
 #pragma once
 
 #include <QColor>
@@ -33,7 +33,7 @@ class TScrollText : public QWidget {
   int Rows() const { return (LineCount() + m_columns - 1) / m_columns; }
   // Each line centred in its column rather than left-aligned.
   void SetCentered(bool centered);
-  // The type shrinks below the line height when the widest line is wider than its column.
+  // A line wider than its column is drawn in smaller type.
   void SetShrinkToWidth(bool shrink);
   // Design width of the widest line at a line height.
   double WidestLine(int lineHeight) const;
