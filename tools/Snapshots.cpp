@@ -153,6 +153,23 @@ int main(int argc, char** argv) {
   if (!dataSeries(1001, 20261208u, QStringLiteral("draw"))) return 3;
   if (!probSeries(1002, QStringLiteral("prob"))) return 5;
   {
+    // Names as ids, in one label.
+    TaskDef def;
+    def.taskId = 1003;
+    def.idType = 1;
+    def.hideBegin = 3;
+    def.hideEnd = 4;
+    def.fontColor = "clYellow";
+    def.remainText = text::G("请按回车键开始抽奖");
+    def.items = {{text::G("幸运奖"), 6, 3, text::G("精美礼品")}};
+    for (const char* n : {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖",
+                          "黄蓉", "司马相如", "慕容复"})
+      def.candidates.push_back(text::G(n) + text::G(" 研发部"));
+    def.title = text::G("姓名 部门");
+    BuildTask(dm, def);
+    if (!dataSeries(1003, 7u, QStringLiteral("names"))) return 7;
+  }
+  {
     // Long texts: a 30-character title at size 72, long prize names with pictures, five
     // columns per candidate, and batches of 1, 3 and 12.
     const QString cup = QDir(g_out).filePath(QStringLiteral("prize.png"));

@@ -24,7 +24,7 @@ const QSize kDesign(1016, 701);
 const QRect kStage(40, 284, 936, 146);
 const QRect kResultWithPicture(40, 284, 640, 146);
 const QRect kPicture(700, 290, 276, 134);
-const QRect kLadder(40, 446, 560, 86);
+const QRect kLadder(40, 446, 936, 86);
 constexpr int kWinPixels = 96;
 constexpr int kLossPixels = 64;
 const QColor kGold(255, 214, 64);
