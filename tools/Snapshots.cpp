@@ -224,6 +224,31 @@ int main(int argc, char** argv) {
                  db::Value(int64_t{72}), db::Value(int64_t{1005})},
                 err);
     if (!probSeries(1005, QStringLiteral("long_prob"))) return 6;
+
+    // The task's own picture: a light one, where the roll needs the band most.
+    const QString photo = QDir(g_out).filePath(QStringLiteral("stage.jpg"));
+    QImage stage(1600, 900, QImage::Format_RGB32);
+    QPainter sp(&stage);
+    QLinearGradient sky(0, 0, 1600, 900);
+    sky.setColorAt(0, QColor(235, 240, 250));
+    sky.setColorAt(1, QColor(120, 160, 220));
+    sp.fillRect(stage.rect(), sky);
+    sp.setBrush(QColor(255, 255, 255, 140));
+    sp.setPen(Qt::NoPen);
+    for (int i = 0; i < 12; ++i) sp.drawEllipse(QPoint(130 * i + 40, 200 + (i % 4) * 150), 90, 90);
+    sp.end();
+    stage.save(photo);
+    TaskDef own;
+    own.taskId = 1006;
+    own.mainImage = photo.toStdString();
+    own.fontColor = "clNavy";
+    own.remainText = text::G("按回车键开始，再按回车键停止");
+    own.items = {{text::G("一等奖"), 1, 1, text::G("笔记本电脑")}, {text::G("二等奖"), 3, 3, ""}};
+    for (int i = 0; i < 50; ++i)
+      own.candidates.push_back(std::to_string(13800000000LL + 104729LL * i) + " " +
+                               text::G(names[i % 8]));
+    BuildTask(dm, own);
+    if (!dataSeries(1006, 3u, QStringLiteral("picture"))) return 8;
   }
   SetDialogProvider(nullptr);
   {

@@ -69,14 +69,17 @@ QToolButton* FlatButton(QWidget* parent, const char* name, const QString& captio
   return b;
 }
 
-// A warm, slightly translucent card with a gold edge: it reads on any picture and does not
-// look like a blank box.
+// A warm card with a gold edge: it reads on any picture and does not look like a blank box.
+// It is opaque, so that its text can scroll by copying.
+const QColor kCard(255, 248, 232);
+constexpr int kCardInset = 4;  // screen pixels kept clear for the rounded edge
+
 QFrame* StagePanel(QWidget* parent, const char* name) {
   auto* p = new QFrame(parent);
   p->setObjectName(QString::fromLatin1(name));
   p->setFrameStyle(QFrame::NoFrame);
-  p->setStyleSheet(QStringLiteral("QFrame#%1 { background: rgba(255, 248, 232, 228); border: 2px "
-                                  "solid rgba(232, 178, 64, 235); border-radius: 10px; }")
+  p->setStyleSheet(QStringLiteral("QFrame#%1 { background: rgb(255, 248, 232); border: 2px "
+                                  "solid rgb(232, 178, 64); border-radius: 10px; }")
                        .arg(QString::fromLatin1(name)));
   return p;
 }
@@ -89,6 +92,7 @@ TScrollText* PanelText(QFrame* panel, const char* name, int lineHeight, int left
   t->SetLineHeight(lineHeight);
   t->SetLeft(left);
   t->SetShrinkToWidth(true);
+  t->SetOpaque(kCard);
   return t;
 }
 
@@ -163,6 +167,7 @@ TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed
   PLuckNow->hide();
   MLuckNow = PanelText(PLuckNow, "MLuckNow", kRevealLine, 8);
   MLuckNow->SetCentered(true);
+  MLuckNow->SetOpaque(QColor());  // over the band, which is no single colour
   MLuckNow->SetTop(3);
 
   PUser2 = StagePanel(this, "PUser2");
@@ -642,7 +647,8 @@ void TGetLuckMainForm::showEvent(QShowEvent* e) {
 
 void TGetLuckMainForm::LayoutPanels() {
   for (TScrollText* t : {MLuckNow, MUser2_1, MSummary}) {
-    t->setGeometry(t->parentWidget()->rect());
+    const int inset = t == MLuckNow ? 0 : kCardInset;
+    t->setGeometry(t->parentWidget()->rect().adjusted(inset, inset, -inset, -inset));
     t->SetScale(m_design.Scale());
   }
   if (!m_prizePicture.isNull()) {

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+
+class QPainter;
 
 class TScrollText : public QWidget {
   Q_OBJECT
@@ -24,7 +28,10 @@ class TScrollText : public QWidget {
   void SetTop(int top);
   int Top() const { return m_top; }
   int LineHeight() const { return m_lineHeight; }
-  void SetLineHeight(int h) { m_lineHeight = h; }
+  void SetLineHeight(int h) {
+    m_lineHeight = h;
+    m_rowCache.clear();
+  }
   // The text's design height: a line height per row.
   int Height() const { return m_lineHeight * Rows(); }
   void SetLeft(int left) { m_left = left; }
@@ -41,7 +48,13 @@ class TScrollText : public QWidget {
   int FontPixels() const;
 
   void SetScale(double s);
-  void SetTextColor(const QColor& c) { m_color = c; }
+  // Fills its own background with `c`: the text then moves by copying what is already
+  // painted, and only the strip that comes into view is drawn (cheap at 4K).
+  void SetOpaque(const QColor& c);
+  void SetTextColor(const QColor& c) {
+    m_color = c;
+    m_rowCache.clear();
+  }
   void SetFontFamily(const QString& family, bool bold);
 
   // Called on a mouse release over the text, so the screen can take the keyboard back.
@@ -49,6 +62,8 @@ class TScrollText : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void PaintRow(QPainter& p, int row, double y) const;
   void Measure(const QStringList& lines);
   void mouseReleaseEvent(QMouseEvent* e) override;
 
@@ -63,5 +78,7 @@ class TScrollText : public QWidget {
   double m_widest100 = 0;  // screen width of the widest line at 100 px type
   double m_scale = 1.0;
   QColor m_color;
+  QColor m_fill;  // invalid: transparent
   QFont m_font;
+  QHash<int, QPixmap> m_rowCache;  // rows drawn once, for text over a background
 };

@@ -92,10 +92,15 @@ class DrawLook : public ::testing::Test {
 };
 
 TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
+  QImage cup(300, 200, QImage::Format_RGB32);
+  cup.fill(Qt::yellow);
+  const std::string picture = m_root.path("cup.png");
+  ASSERT_TRUE(cup.save(QString::fromStdString(picture)));
   TaskDef def;
+  def.candidates = Phones(20, G(" 张三丰 研发中心 北京总部暨各地分公司 高级工程师"));
   def.remainText = G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运连连");
   def.items = {{G("特别贡献奖（年度最佳团队代表及各地分公司员工）"), 2, 1,
-                G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞和无线鼠标")},
+                G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞和无线鼠标"), picture},
                {G("二等奖"), 1, 1, ""}};
   // 30 characters at size 72.
   Task(def, G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"), 72);
@@ -117,6 +122,11 @@ TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
     Key(screen);  // the long progress text
     ExpectInside(screen.LbShowList, whole);
     EXPECT_FALSE(screen.LbShowList->geometry().intersects(screen.PLuckNow->geometry()));
+    // The long winners list and the prize picture each keep their own place.
+    ASSERT_TRUE(screen.PUser2->isVisible());
+    ASSERT_TRUE(screen.IMGet->isVisible());
+    EXPECT_FALSE(screen.PUser2->geometry().intersects(screen.IMGet->geometry()));
+    EXPECT_TRUE(whole.contains(screen.PUser2->geometry()));
   }
 }
 
@@ -217,6 +227,38 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   EXPECT_TRUE(lines.contains(QStringLiteral("二等奖 40名")));
   EXPECT_TRUE(lines[1].trimmed().startsWith(QStringLiteral("139XXXX00")));
   EXPECT_FALSE(lines.join(QString()).contains(QStringLiteral("1390000")));  // masked
+}
+
+// Shows each message as a real box, as the program does, and notes where it stood.
+class ShowingRecorder : public DialogRecorder {
+ public:
+  void showMessage(MessageKind kind, const QString& text) override {
+    DialogRecorder::showMessage(kind, text);
+    TMessageForm box;
+    box.SetMessage(kind, text);
+    box.show();
+    (void)QTest::qWaitForWindowExposed(&box);
+    placed.push_back(box.frameGeometry());
+    box.close();
+  }
+  std::vector<QRect> placed;
+};
+
+TEST_F(DrawLook, FinishMessageStandsClearOfTheReveal) {
+  TaskDef def;
+  def.items = {{"A", 2, 2, ""}};
+  Task(def);
+  ShowingRecorder boxes;
+  TGetLuckMainForm screen(nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(), 1);
+  Show(screen, QSize(1280, 720));
+  Key(screen);
+  Key(screen);
+  ASSERT_EQ(boxes.placed.size(), 1u);
+  const QRect reveal(screen.PLuckNow->mapToGlobal(QPoint(0, 0)), screen.PLuckNow->size());
+  const QRect whole(screen.mapToGlobal(QPoint(0, 0)), screen.size());
+  EXPECT_FALSE(boxes.placed[0].intersects(reveal));
+  EXPECT_TRUE(whole.contains(boxes.placed[0]));
 }
 
 TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
