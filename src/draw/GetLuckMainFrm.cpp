@@ -328,6 +328,7 @@ void TGetLuckMainForm::StartBatch() {
   // Selecting: the winners are fixed before anything rolls.
   SetShowList(Q(TDataDraw::SelectingText()), m_textColor);
   MUser2_1->hide();
+  PUser2->hide();  // no empty card while the roll runs
   SOut->setEnabled(false);
   m_busy = true;
   QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
