@@ -451,8 +451,11 @@ void TGetLuckMainForm::ShowSummary() {
 
 void TGetLuckMainForm::LayoutSummary() {
   const TLuckTask& task = m_engine.Task();
-  const std::vector<TItemSummary> items =
+  std::vector<TItemSummary> items =
       WinnerSummary(m_engine.Items(), global::WinnerRecords, task.HideBegin, task.HideEnd);
+  // A task that keeps its winners list hidden shows only how many each item has.
+  if (task.ShowLuck == 1)
+    for (TItemSummary& s : items) s.ids.clear();
   QFont f = UiFont(QStringLiteral("宋体"), 100, true);
   const QFontMetricsF fm(f);
   double idWidth100 = 1;

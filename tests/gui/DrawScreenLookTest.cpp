@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -271,6 +272,10 @@ TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
   const QPoint roll = screen.PLuckNow->geometry().center();
   // Keys that are not "next" do nothing.
   for (Qt::Key k : {Qt::Key_B, Qt::Key_PageUp, Qt::Key_Left, Qt::Key_A}) Key(screen, k);
+  // Nor does a held key repeating.
+  QKeyEvent held(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+  QApplication::sendEvent(screen.EKeyCtrl, &held);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(global::WinnerRecords.empty());
 
   int batches = 0;

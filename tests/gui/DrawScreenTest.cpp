@@ -224,6 +224,8 @@ TEST_F(DrawScreen, HiddenWinnersListStillSaves) {
   EXPECT_FALSE(screen.TMList->isActive());
   const std::string saved = WinnerFile(ids[0]);
   EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 3);
+  screen.ShowSummary();  // counts only, no winners
+  EXPECT_EQ(screen.MSummary->Lines(), QStringList{QStringLiteral("A 2名")});
 }
 
 TEST_F(DrawScreen, BackgroundThatIsNoPictureFailsTheSetUp) {
