@@ -126,7 +126,12 @@ void BM_IdleReadyCpu(benchmark::State& state) {
   }
   state.counters["cpu_percent_of_one_core"] = percent;
 }
-BENCHMARK(BM_IdleReadyCpu)->Arg(1920)->Arg(3840)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_IdleReadyCpu)
+    ->Arg(1920)
+    ->Arg(3840)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // The same between batches: the winners list scrolls and a batch of 1,000 crawls.
 void BM_IdleBetweenCpu(benchmark::State& state) {
@@ -147,7 +152,12 @@ void BM_IdleBetweenCpu(benchmark::State& state) {
   }
   state.counters["cpu_percent_of_one_core"] = percent;
 }
-BENCHMARK(BM_IdleBetweenCpu)->Arg(1920)->Arg(3840)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_IdleBetweenCpu)
+    ->Arg(1920)
+    ->Arg(3840)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

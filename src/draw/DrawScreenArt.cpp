@@ -1,12 +1,12 @@
 #include "draw/DrawScreenArt.h"
 
 #include <QGraphicsDropShadowEffect>
-#include <algorithm>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "ui/Art.h"
 #include "ui/DesignScale.h"

@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLineEdit>
 #include <QMediaPlayer>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QUrl>

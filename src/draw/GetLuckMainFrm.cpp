@@ -24,18 +24,18 @@ namespace {
 // grid is fitted with its full height of content.
 const QSize kDesign(1016, 756);
 const QColor kMaroon(128, 0, 0);
-constexpr int kListTop = 1;      // MUser2_1's top in its panel
-constexpr int kListLine = 37;    // winners list line height
-constexpr int kRevealLine = 94;  // reveal panel line height, the largest it takes
-constexpr int kRevealMin = 30;   // below this a batch crawls instead of shrinking further
+constexpr int kListTop = 1;       // MUser2_1's top in its panel
+constexpr int kListLine = 37;     // winners list line height
+constexpr int kRevealLine = 94;   // reveal panel line height, the largest it takes
+constexpr int kRevealMin = 30;    // below this a batch crawls instead of shrinking further
 constexpr int kRevealCrawl = 46;  // line height of a crawling batch
-constexpr int kRollPixels = 93;  // 70 points
+constexpr int kRollPixels = 93;   // 70 points
 constexpr int kStatusPixels = 30;
 constexpr int kLandingMs = 900;
 constexpr int kSummaryMs = 4000;
-// Areas of the grid. The roll, the reveal and the summary share the band under the status
-// line; the winners list and the prize picture each have their own place below.
-// The roll and the reveal stand on the background's light band (286 to 392).
+// Areas of the grid. The roll and the reveal stand on the background's light band (286 to
+// 392), where the summary takes over at the end; the winners list and the prize picture
+// each have their own place below.
 const QRect kRevealRect(36, 288, 952, 102);
 const QRect kSummaryRect(36, 288, 856, 425);
 const QRect kListRect(77, 506, 428, 207);
@@ -426,13 +426,13 @@ void TGetLuckMainForm::LayoutReveal() {
   m_revealCrawls = line == 0;
   if (m_revealCrawls) {
     line = kRevealCrawl;
-    columns = std::max(1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) +
-                                                                0.3 * line))));
+    columns = std::max(
+        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.3 * line))));
   }
   MLuckNow->SetLineHeight(line);
   MLuckNow->SetColumns(columns);
-  const int top = m_revealCrawls ? m_listBaseTop + 10 : (kRevealRect.height() - MLuckNow->Height()) / 2;
-  MLuckNow->SetTop(top);
+  MLuckNow->SetTop(m_revealCrawls ? m_listBaseTop + 10
+                                  : (kRevealRect.height() - MLuckNow->Height()) / 2);
 }
 
 void TGetLuckMainForm::ShowSummary() {
@@ -471,8 +471,7 @@ void TGetLuckMainForm::LayoutSummary() {
     const double id = idWidth100 * l * 0.92 / 100 + l;  // with a gap of one line height
     const int k = std::max(1, static_cast<int>(width / id));
     int rows = 0;
-    for (const TItemSummary& s : items)
-      rows += 1 + (static_cast<int>(s.ids.size()) + k - 1) / k;
+    for (const TItemSummary& s : items) rows += 1 + (static_cast<int>(s.ids.size()) + k - 1) / k;
     line = l;
     perLine = k;
     if (rows * l <= inner) break;
@@ -579,7 +578,7 @@ void TGetLuckMainForm::TMListNowTimer() {
   if (PSummary->isVisible()) {
     // A summary taller than its panel crawls the same way.
     MSummary->SetTop(MSummary->Top() < m_listBaseTop - MSummary->Height() ? m_listBaseTop
-                                                                         : MSummary->Top() - 1);
+                                                                          : MSummary->Top() - 1);
     return;
   }
   MLuckNow->show();

@@ -166,7 +166,8 @@ int TGetLuckProdForm::SetUpDraw() {
     const int rows = (n + c - 1) / c;
     int l = std::min(34, (kLadder.height() - 10) / rows);
     const double column = (kLadder.width() - 24.0) / c;
-    if (MLadder->WidestLine(l) > column - 8) l = static_cast<int>(l * (column - 8) / MLadder->WidestLine(l));
+    const double wide = MLadder->WidestLine(l);
+    if (wide > column - 8) l = static_cast<int>(l * (column - 8) / wide);
     if (l > best) {
       best = l;
       bestColumns = c;

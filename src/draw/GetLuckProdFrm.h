@@ -31,8 +31,8 @@ class TGetLuckProdForm : public TDrawScreenBase {
   QLabel* LbShowList;
   QLabel* HintList;
   QLabel* RollLabel;
-  QLabel* IMLuck;      // the won item's prize picture
-  QFrame* PLadder;     // the prize items and what they are
+  QLabel* IMLuck;   // the won item's prize picture
+  QFrame* PLadder;  // the prize items and what they are
   TScrollText* MLadder;
   QToolButton* SBegin;
   QToolButton* SContinue;

@@ -60,10 +60,9 @@ class DrawLook : public ::testing::Test {
     m_ids = BuildTask(m_dm, def);
     if (!title.empty()) {
       std::string err;
-      ASSERT_TRUE(db::ExecSql(m_dm.ARryPub,
-                              "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
-                              {title, db::Value(int64_t{fontSize}), db::Value(int64_t{def.taskId})},
-                              err))
+      ASSERT_TRUE(
+          db::ExecSql(m_dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
+                      {title, db::Value(int64_t{fontSize}), db::Value(int64_t{def.taskId})}, err))
           << err;
     }
   }
@@ -99,7 +98,8 @@ TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
   ASSERT_TRUE(cup.save(QString::fromStdString(picture)));
   TaskDef def;
   def.candidates = Phones(20, G(" 张三丰 研发中心 北京总部暨各地分公司 高级工程师"));
-  def.remainText = G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运连连");
+  def.remainText =
+      G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运连连");
   def.items = {{G("特别贡献奖（年度最佳团队代表及各地分公司员工）"), 2, 1,
                 G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞和无线鼠标"), picture},
                {G("二等奖"), 1, 1, ""}};
@@ -358,7 +358,8 @@ TEST_F(DrawLook, ProbabilityWinLooksUnlikeALossWhereTheRollWas) {
   Show(screen);
   // The ladder names every item and its prize.
   EXPECT_TRUE(screen.PLadder->isVisible());
-  EXPECT_EQ(screen.MLadder->Lines(), QStringList({QStringLiteral("一等奖  电视"), QStringLiteral("二等奖")}));
+  EXPECT_EQ(screen.MLadder->Lines(),
+            QStringList({QStringLiteral("一等奖  电视"), QStringLiteral("二等奖")}));
 
   bool sawWin = false, sawLoss = false, sawPlainWin = false;
   for (int press = 0; press < 60 && !(sawWin && sawLoss && sawPlainWin); ++press) {
