@@ -18,9 +18,12 @@
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "presets/LuckCheatAddFrm.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Global.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -88,6 +91,31 @@ int main(int argc, char** argv) {
   {
     THelpForm help;
     Save(&help, QStringLiteral("help"));
+  }
+  {
+    // The preset-winner editor of a prize item with three entries, and its entry dialog.
+    TaskDef def;
+    def.taskId = 1004;
+    def.items = {{text::G("特等奖"), 5, 1, text::G("汽车")}};
+    def.title = text::G("手机号码 姓名 部门 工号");
+    const char* people[][3] = {{"张三丰", "研发部", "A1001"}, {"李小龙", "市场部", "A1002"},
+                               {"王重阳", "财务部", "A1003"}, {"欧阳锋", "行政部", "A1004"}};
+    for (int i = 0; i < 4; ++i)
+      def.candidates.push_back(std::to_string(13800138001LL + i) + " " + text::G(people[i][0]) +
+                               " " + text::G(people[i][1]) + " " + people[i][2]);
+    const std::vector<int> ids = BuildTask(dm, def);
+    WritePresets(1004, ids[0], {def.candidates[2], def.candidates[0], def.candidates[3]});
+    TLuckCheatForm editor;
+    if (editor.SetUp({1004, text::G("年会抽奖"), ids[0], text::G("特等奖"),
+                      paths::DrawDataPath(1004), 5}) != 1)
+      return 6;
+    editor.SGLuckId->selectRow(2);
+    Save(&editor, QStringLiteral("preset_editor"));
+    TLuckCheatAddForm entry;
+    entry.SetInputs(text::G("手机号码"), paths::DrawDataPath(1004), &editor.List());
+    entry.show();
+    entry.EdtInPut->setText(QStringLiteral("13800138002"));
+    Save(&entry, QStringLiteral("preset_entry"));
   }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.
