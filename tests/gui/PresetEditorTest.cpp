@@ -216,6 +216,22 @@ TEST_F(PresetEditor, WithoutColumnHeadsSaveKeepsTheSavedFile) {
   EXPECT_TRUE(editor.List().Modified());
 }
 
+TEST_F(PresetEditor, AFailedSaveShowsTheErrorAndKeepsTheMark) {
+  TLuckCheatForm editor;
+  ASSERT_EQ(editor.SetUp(m_target), 1);
+  Add(editor, [](TLuckCheatAddForm* d) { TypeId(d, QStringLiteral("13900000001")); });
+  // Something that is not a file stands where the list must go.
+  const auto target = paths::NativePath(paths::PresetFilePath(1001, 2001));
+  std::filesystem::create_directories(target);
+  editor.BtnSaveItem->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Error);
+  EXPECT_TRUE(m_dialogs.messages()[0].second.startsWith(QStringLiteral("无法写入文件")));
+  EXPECT_TRUE(editor.List().Modified());
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+
+}
+
 TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
   TempRoot root;
   TTombolixDataModule dm;
