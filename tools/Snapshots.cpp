@@ -116,6 +116,9 @@ int main(int argc, char** argv) {
     entry.show();
     entry.EdtInPut->setText(QStringLiteral("13800138002"));
     Save(&entry, QStringLiteral("preset_entry"));
+    entry.hide();
+    entry.SetInputs(text::G("身份证号码或者手机号码"), paths::DrawDataPath(1004), nullptr);
+    Save(&entry, QStringLiteral("preset_entry_long_head"));
   }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.

@@ -1,9 +1,10 @@
 #include "presets/LuckCheatAddFrm.h"
 
 #include <QLabel>
-#include <QShowEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+#include <algorithm>
 
 #include "presets/PresetList.h"
 #include "records/DrawDataFile.h"
@@ -65,6 +66,8 @@ void TLuckCheatAddForm::showEvent(QShowEvent* e) {
 
 void TLuckCheatAddForm::FormShow() {
   LInputName->setText(QStringLiteral("请输入指定中奖的") + Q(m_idHead) + QStringLiteral(":"));
+  // 220 wide, wider when a long column head would be cut off.
+  LInputName->resize(std::clamp(LInputName->sizeHint().width(), 220, width() - 2 * 24), 18);
   m_output.clear();
   EdtInPut->setFocus();
 }
