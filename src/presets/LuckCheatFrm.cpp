@@ -146,7 +146,7 @@ bool TLuckCheatForm::LoadPresetWinners() {
   return true;
 }
 
-QString TLuckCheatForm::IdHead() const { return GridCell(SGLuckId, 0, 0).trimmed(); }
+std::string TLuckCheatForm::IdHead() const { return text::Trim(FromQ(GridCell(SGLuckId, 0, 0))); }
 
 void TLuckCheatForm::BtnAddItemClick() {
   if (m_list.Full(m_target.LuckCount)) {
@@ -155,7 +155,7 @@ void TLuckCheatForm::BtnAddItemClick() {
     return;
   }
   TLuckCheatAddForm dialog(this);
-  dialog.SetInputs(text::Trim(FromQ(GridCell(SGLuckId, 0, 0))), m_target.DataFilePath, &m_list);
+  dialog.SetInputs(IdHead(), m_target.DataFilePath, &m_list);
   dialog.exec();
   const std::string line = dialog.Output();
   if (m_list.Add(line, m_target.LuckCount) == TPresetList::AddResult::Added)
@@ -170,7 +170,7 @@ void TLuckCheatForm::BtnDelItemClick() {
 
 void TLuckCheatForm::BtnSaveItemClick() {
   // Without column heads there is nothing to save the list against; the saved file stays.
-  if (GridCell(SGLuckId, 0, 0).isEmpty()) return;
+  if (IdHead().empty()) return;
   std::string error;
   if (!SavePresetLines(m_target.TaskId, m_target.ItemId, m_list.Lines(), error)) {
     ShowMessageBox(MessageKind::Error, error);

@@ -44,7 +44,7 @@ class TLuckCheatForm : public QDialog {
  private:
   bool LoadColumnHeads();
   bool LoadPresetWinners();
-  QString IdHead() const;
+  std::string IdHead() const;  // GBK, trimmed
 
   TPresetTarget m_target;
   TPresetList m_list;
