@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -20,7 +21,10 @@
 #include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Global.h"
+#include "records/Loaders.h"
+#include "results/QueryFrm.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -159,6 +163,35 @@ int main(int argc, char** argv) {
     full(&screen, QStringLiteral("prob_rolling"));
     screen.SContinueClick();
     full(&screen, QStringLiteral("prob_result"));
+  }
+  {
+    // The results window over winner files of the example party task: 12, 3 and 1,200
+    // winners, the last more than the grid shows.
+    global::CurrentTaskId = 1001;
+    TArrLuckItem items;
+    int32_t count = 0, sum = 0;
+    std::string err;
+    if (!LoadLuckItems(1001, items, count, sum, err) || items.size() < 3) return 6;
+    const std::vector<std::string> people = ExampleCandidates(1215);
+    auto winners = [&](size_t k, size_t from, size_t n) {
+      std::string content = text::G("手机号码 姓名 部门") + "\r\n";
+      for (size_t i = from; i < from + n; ++i) content += people[i] + "\r\n";
+      WriteAll(paths::NativePath(paths::WinnerFilePath(1001, items[k].ItemId)), content);
+    };
+    winners(0, 0, 12);
+    winners(1, 12, 3);
+    winners(2, 15, 1200);
+    TQueryForm query;
+    if (query.SetUpQuery() != 1) return 7;
+    Save(&query, QStringLiteral("query_winners"));
+    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    query.FindWinner();
+    Save(&query, QStringLiteral("query_search"));
+    query.LBItem->setCurrentRow(2);
+    Save(&query, QStringLiteral("query_advice"));
+    query.move(0, 0);
+    query.resize(1000, 700);
+    Save(&query, QStringLiteral("query_resized"));
   }
   SetDialogProvider(nullptr);
   {

@@ -10,6 +10,7 @@
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
 #include "records/ExampleTasks.h"
+#include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -69,6 +70,7 @@ int RunTombolix(int argc, char** argv) {
 
   TMainForm mainForm;
   mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);

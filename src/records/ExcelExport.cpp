@@ -28,6 +28,7 @@ namespace {
 
 constexpr size_t kMaxSheetUnits = 31;  // Excel counts UTF-16 code units
 constexpr double kMaxColumnWidth = 255;
+constexpr size_t kMaxStreamedSheets = 100;
 
 // --- worksheet names -----------------------------------------------------------------
 
@@ -232,7 +233,12 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     return false;
   }
   const std::string tempU8 = paths::U8(temp.Path());
-  WorkbookPtr wb(workbook_new(tempU8.c_str()));
+  // Rows go to disk as they are written, so a large export does not sit in memory. That
+  // holds a temporary file open per worksheet, though; with many prize items the rows stay
+  // in memory instead, so that no number of items runs out of open files.
+  lxw_workbook_options options{};
+  options.constant_memory = exported.size() <= kMaxStreamedSheets ? LXW_TRUE : LXW_FALSE;
+  WorkbookPtr wb(workbook_new_opt(tempU8.c_str(), &options));
   if (!wb) {
     error = WriteErrorText(gbkPath, text::Utf8ToGbk(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
     return false;

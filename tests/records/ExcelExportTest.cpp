@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "TempRoot.h"
@@ -52,6 +53,24 @@ TEST_F(ExcelExport, ReplacesThePreviousFileAndLeavesNothingElse) {
   EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
   EXPECT_EQ(fs::status(Out("w.xlsx")).permissions() & fs::perms::others_read,
             fs::perms::others_read);
+}
+
+TEST_F(ExcelExport, AnyNumberOfItemsExports) {
+  // More worksheets than the process may hold files open.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit low = old;
+  low.rlim_cur = 128;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  TArrLuckItem many;
+  for (int k = 0; k < 200; ++k) {
+    many.push_back(Item(3000 + k, "A"));
+    WriteAll(WinnerPath(3000 + k), "id\r\n" + std::to_string(k) + "\r\n");
+  }
+  const bool ok = ExportWinnersExcel(many, m_task, -1, Out("w.xlsx"), m_err);
+  setrlimit(RLIMIT_NOFILE, &old);
+  ASSERT_TRUE(ok) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")).substr(0, 2), "PK");
 }
 
 TEST_F(ExcelExport, AnEmptyPathWritesNothing) {
