@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +17,9 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
+#include "draw/DrawScreens.h"
+#include "draw/GetLuckMainFrm.h"
+#include "records/ExampleTasks.h"
 #include "records/Global.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
@@ -216,4 +221,59 @@ TEST_F(QueryForm, TheMainWindowOpensItForTheSelectedTask) {
   });
   main.SBtnQuery->click();
   EXPECT_EQ(title, QStringLiteral("抽奖结果查询--task"));
+}
+
+// A new user's way: draw the example task to the end, open 结果查询, find a winner, export.
+TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
+  TempRoot root;
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  DialogRecorder dialogs;
+  TMainForm main;
+  main.SetDrawScreenFactory(MakeDrawScreen);
+  main.SetQueryScreenFactory(MakeQueryScreen);
+  OnNextModal([](QWidget* m) {
+    auto* screen = qobject_cast<TGetLuckMainForm*>(m);
+    ASSERT_NE(screen, nullptr);
+    for (int presses = 0;
+         screen->Engine().state() != TDataDraw::State::Finished && presses < 100; ++presses) {
+      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
+      QCoreApplication::processEvents();
+    }
+    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
+  });
+  main.SBtnGetLuckClick();
+
+  const QString txt = QString::fromStdString(root.path("winners.txt"));
+  const QString xlsx = QString::fromStdString(root.path("winners.xlsx"));
+  dialogs.files = {txt, xlsx};
+  QString count, found, fifth;
+  OnNextModal([&](QWidget* m) {
+    auto* form = qobject_cast<TQueryForm*>(m);
+    ASSERT_NE(form, nullptr);
+    form->LBItem->setCurrentRow(2);  // 三等奖, ten winners
+    count = form->LbCount->text();
+    fifth = GridCell(form->SGLuckId, 5, 0);
+    form->EdtFindId->setText(fifth);
+    QTest::keyClick(form->EdtFindId, Qt::Key_Return);
+    found = GridCell(form->SGLuckId, form->SGLuckId->currentRow(), 0);
+    form->BitBtn1->click();
+    form->BitBtn2->click();
+    form->BtnCloseBase->click();
+  });
+  main.SBtnQueryClick();
+  EXPECT_EQ(count, QStringLiteral("共(10)名"));
+  EXPECT_EQ(fifth.size(), 11);
+  EXPECT_EQ(found, fifth);
+  const auto messages = dialogs.messages();
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[messages.size() - 2],
+            std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入文本文件：") + txt));
+  EXPECT_EQ(messages.back(),
+            std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入EXCEL文件：") + xlsx));
+  // 14 winners under three item names and their title lines, after the task name.
+  const std::string text = ReadAll(root.path("winners.txt"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3 * 3 + 14);
+  EXPECT_NE(text.find(FromQ(fifth)), std::string::npos);
+  EXPECT_EQ(ReadAll(root.path("winners.xlsx")).substr(0, 2), "PK");
 }
