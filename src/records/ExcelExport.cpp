@@ -101,11 +101,12 @@ std::string LibraryErrorText(lxw_error e) {
   return text::G("导出到Excel出错：") + text::Utf8ToGbk(lxw_strerror(e));
 }
 
-// A workbook that is given up is freed without writing anything.
-struct WorkbookFree {
-  void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
+// A workbook that is given up is still closed, into the temporary that is removed after it:
+// only closing releases the temporary files its streamed worksheets hold open.
+struct WorkbookClose {
+  void operator()(lxw_workbook* wb) const { workbook_close(wb); }
 };
-using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookFree>;
+using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookClose>;
 
 // A file beside the target that the workbook is written to; removed unless renamed into
 // place, so no failure leaves a partial file.
@@ -265,8 +266,8 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   for (size_t k = 0; k < exported.size(); ++k) {
     const TLuckItem& it = *exported[k].item;
     lxw_worksheet* ws = workbook_add_worksheet(wb.get(), sheetNames[k].c_str());
-    if (!ws) {
-      error = LibraryErrorText(LXW_ERROR_PARAMETER_VALIDATION);
+    if (!ws) {  // the names are valid, so only memory or a temporary file can be missing
+      error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetNames[k]);
       return false;
     }
     lxw_error e = worksheet_write_string(ws, 0, 0, itemNames[k].c_str(), head);
@@ -293,7 +294,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   }
   // An export of nothing still gives a workbook that opens: one empty worksheet.
   if (exported.empty() && !workbook_add_worksheet(wb.get(), nullptr)) {
-    error = LibraryErrorText(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    error = text::G("导出到Excel出错：无法添加工作表");
     return false;
   }
 

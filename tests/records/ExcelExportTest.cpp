@@ -96,8 +96,10 @@ TEST_F(ExcelExport, AFolderThatCannotBeWrittenIsAnErrorText) {
 TEST_F(ExcelExport, AnUnreadableWinnerFileKeepsThePreviousFileAndLeavesNoPart) {
   // Reading this file fails with an I/O error, for every user.
   fs::create_symlink("/proc/self/mem", WinnerPath(2002));
+  const size_t open = Entries("/proc/self/fd").size();
   EXPECT_FALSE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err));
   EXPECT_EQ(m_err.rfind(G("读取文件出错："), 0), 0u) << m_err;
+  EXPECT_EQ(Entries("/proc/self/fd").size(), open);  // nothing of the workbook stays open
   EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
   EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
 }

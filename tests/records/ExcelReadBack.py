@@ -74,6 +74,9 @@ class ReadBack(unittest.TestCase):
         self.assertTrue(8 <= widths["一等奖 (2)"] < 9, widths)  # the item name is wider
         self.assertTrue(74 <= widths[LONG[:31]] < 75, widths)
 
+    def test_the_task_name_is_the_title(self):
+        self.assertEqual(self.all.properties.title, "年会抽奖")
+
     def test_one_item_fills_the_first_sheet_only(self):
         self.assertEqual(self.one.sheetnames, ["一等奖"])
         self.assertEqual(self.column(self.one["一等奖"]), ["一等奖", "号码"])
