@@ -7,6 +7,7 @@
 
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
 #include "records/ExampleTasks.h"
@@ -71,6 +72,7 @@ int RunTombolix(int argc, char** argv) {
   TMainForm mainForm;
   mainForm.SetDrawScreenFactory(MakeDrawScreen);
   mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener([&mainForm](QWidget*) { ShowLuckConfig(mainForm); });
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);
