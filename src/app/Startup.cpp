@@ -10,6 +10,7 @@
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "results/QueryFrm.h"
 #include "ui/Art.h"
@@ -38,6 +39,13 @@ class TApplication : public QApplication {
 };
 
 }  // namespace
+
+void ConnectWindows(TMainForm& mainForm) {
+  mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener(
+      [&mainForm](QWidget*) { ShowLuckConfig(mainForm, OpenPresetEditorFromConfig); });
+}
 
 int RunTombolix(int argc, char** argv) {
   TApplication app(argc, argv);
@@ -70,9 +78,7 @@ int RunTombolix(int argc, char** argv) {
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
-  mainForm.SetDrawScreenFactory(MakeDrawScreen);
-  mainForm.SetQueryScreenFactory(MakeQueryScreen);
-  mainForm.SetConfigWindowOpener([&mainForm](QWidget*) { ShowLuckConfig(mainForm); });
+  ConnectWindows(mainForm);
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTableWidget>
 
+#include "config/ItemSettings.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "text/Text.h"
 #include "ui/Art.h"
@@ -214,4 +215,9 @@ void TLuckCheatForm::keyPressEvent(QKeyEvent* e) {
 void OpenPresetEditor(QWidget* owner, const TPresetTarget& target) {
   TLuckCheatForm editor(owner);
   if (editor.SetUp(target) == 1) editor.exec();
+}
+
+void OpenPresetEditorFromConfig(QWidget* owner, const config::TPresetEditorArgs& args) {
+  OpenPresetEditor(owner, {args.TaskId, args.TaskName, args.ItemId, args.ItemName,
+                           args.ImportedDataFile, args.LuckCount});
 }

@@ -7,6 +7,10 @@
 
 #include "presets/PresetList.h"
 
+namespace config {
+struct TPresetEditorArgs;
+}
+
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -52,3 +56,6 @@ class TLuckCheatForm : public QDialog {
 
 // Opens the editor modally over `owner` for one prize item, when its set-up succeeds.
 void OpenPresetEditor(QWidget* owner, const TPresetTarget& target);
+
+// The same with what the configuration window's 指定中奖 hands over, after its question.
+void OpenPresetEditorFromConfig(QWidget* owner, const config::TPresetEditorArgs& args);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -12,15 +14,20 @@
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
+#include "app/MainFrm.h"
+#include "app/Startup.h"
+#include "config/LuckConfigFrm.h"
 #include "TempRoot.h"
 #include "draw/GetLuckMainFrm.h"
 #include "records/Global.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/DrawDataFile.h"
+#include "records/ExampleTasks.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/GridHelpers.h"
+#include "ui/Qt.h"
 
 using text::G;
 
@@ -288,4 +295,77 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
   EXPECT_EQ(global::WinnerRecords[3].CandidateLine, def.candidates[4]);
   EXPECT_NE(global::WinnerRecords[4].CandidateLine, def.candidates[17]);
   screen.close();
+}
+
+TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
+  TempRoot root;
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  DialogRecorder dialogs;  // every question answered yes
+  TMainForm main;
+  ConnectWindows(main);
+  TArraySring lines;
+  int32_t idLength = 0;
+  std::string title, err;
+  ASSERT_TRUE(ReadDrawDataFile(paths::DrawDataPath(1001), 0, 1, lines, idLength, title, err));
+  ASSERT_GT(lines.size(), 150u);
+  const std::vector<std::string> picked = {lines[150], lines[7]};
+
+  // 抽奖配置 → 二等奖 → 指定中奖 → 增加 twice → 保存 → 返回 → 返回.
+  bool saved = false;
+  OnNextModal([&](QWidget* w) {
+    auto* config = qobject_cast<TLuckConfigForm*>(w);
+    if (!config) return w->close(), void();
+    config->LBItem->setCurrentRow(1);
+    config->LBItemClick();
+    OnNextModal([&](QWidget* e) {
+      auto* editor = qobject_cast<TLuckCheatForm*>(e);
+      if (!editor) return e->close(), void();
+      for (const std::string& line : picked) {
+        OnNextModal([line](QWidget* d) {
+          if (auto* add = qobject_cast<TLuckCheatAddForm*>(d)) {
+            add->EdtInPut->setText(Q(PresetId(line)));
+            add->BOK->click();
+          }
+          if (d->isVisible()) d->close();
+        });
+        editor->BtnAddItem->click();
+      }
+      editor->BtnSaveItem->click();
+      saved = editor->List().Lines() == picked && !editor->List().Modified();
+      editor->BtnCloseItem->click();
+    });
+    QTest::mouseClick(config->BntCheat, Qt::LeftButton);
+    QTest::mouseClick(config->BtnCloseBase, Qt::LeftButton);
+  });
+  QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(dialogs.messages().back().second, QStringLiteral("保存成功!"));
+
+  // 抽奖: 一等奖's one winner, then 二等奖's batch of three starts with the two presets.
+  for (int r = 0; r < main.LVHeaders->rowCount(); ++r) {
+    if (main.LVHeaders->item(r, 0)->text() == QStringLiteral("年会抽奖示例"))
+      main.LVHeaders->selectRow(r);
+  }
+  TArrLuckId winners;
+  OnNextModal([&](QWidget* w) {
+    auto* screen = qobject_cast<TGetLuckMainForm*>(w);
+    if (!screen) return w->close(), void();
+    for (int batch = 0; batch < 2; ++batch) {
+      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
+      QCoreApplication::processEvents();
+      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
+    }
+    winners = global::WinnerRecords;
+    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);  // leaving is confirmed by the recorder
+    if (screen->isVisible()) screen->close();
+  });
+  QTest::mouseClick(main.SBtnGetLuck, Qt::LeftButton);
+  ASSERT_EQ(winners.size(), 4u);
+  EXPECT_NE(winners[0].CandidateLine, picked[0]);
+  EXPECT_NE(winners[0].CandidateLine, picked[1]);
+  EXPECT_EQ(winners[1].CandidateLine, picked[0]);
+  EXPECT_EQ(winners[2].CandidateLine, picked[1]);
+  EXPECT_EQ(winners[1].ItemId, winners[3].ItemId);
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }));
 }
