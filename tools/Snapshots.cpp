@@ -151,6 +151,22 @@ int main(int argc, char** argv) {
   // Messages are printed, questions answered yes: the pictures are taken without a person.
   UnattendedDialogProvider printing([](const QString& line) { qInfo("%s", qPrintable(line)); });
   SetDialogProvider(&printing);
+  {
+    // The editor as 指定中奖 opens it over the configuration window, on the example task.
+    TLuckConfigForm config(&main);
+    config.SetPresetEditorOpener(OpenPresetEditorFromConfig);
+    config.show();
+    config.LBItem->setCurrentRow(1);
+    config.LBItemClick();
+    QTimer::singleShot(400, [&] {
+      if (auto* editor = qobject_cast<TLuckCheatForm*>(QApplication::activeModalWidget())) {
+        editor->screen()->grabWindow(0).save(
+            QDir(g_out).filePath(QStringLiteral("preset_editor_over_config.png")));
+        editor->close();
+      }
+    });
+    config.BntCheat->click();
+  }
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())
                            .arg(main.screen()->size().height());
