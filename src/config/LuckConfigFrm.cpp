@@ -135,6 +135,9 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(x, y, w, 25);
     b->setCursor(Qt::PointingHandCursor);
+    // Enter in a field must not press whichever button comes first (新增抽奖 would drop the
+    // edits).
+    b->setAutoDefault(false);
     return b;
   };
   auto combo = [](QWidget* parent, const char* name, const QStringList& items, int x, int y,

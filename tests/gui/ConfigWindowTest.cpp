@@ -21,6 +21,8 @@
 #include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
+#include "draw/GetLuckProdFrm.h"
+#include "records/Global.h"
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
 #include "text/Gbk.h"
@@ -137,11 +139,15 @@ TEST_F(ConfigWindow, EditsAreDroppedByCancelAndKeptBySave) {
   TMainForm main;
   main.LVHeaders->selectRow(1);
   TLuckConfigForm f(&main);
+  f.show();
   EXPECT_EQ(SelectedNode(f), 1);  // follows the main window's selection
   EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
   EXPECT_EQ(f.CBOrderBy->currentIndex(), 1);
 
   f.EdtTaskName->setText(QStringLiteral("改过的名字"));
+  QTest::keyClick(f.EdtTaskName, Qt::Key_Return);  // presses no button
+  EXPECT_EQ(f.EdtTaskId->text(), QStringLiteral("1002"));
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("改过的名字"));
   f.EProb->setText(QStringLiteral("777"));
   QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
   EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
@@ -393,4 +399,35 @@ TEST_F(ConfigWindow, MainWindowOpensItModallyAndDestroysIt) {
   EXPECT_TRUE(modal);
   EXPECT_TRUE(seen.isNull());  // gone once closed
   EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == nullptr; }));
+}
+
+TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  f.EdtTaskName->setText(QStringLiteral("幸运大转盘"));
+  f.CBOrderBy->setCurrentIndex(1);
+  QTest::keyClicks(f.EProb, QStringLiteral("100"));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  f.PageControl1->setCurrentWidget(f.TSItem);
+  AddItem(f, QStringLiteral("一等奖"), QStringLiteral("1"), {});
+  AddItem(f, QStringLiteral("二等奖"), QStringLiteral("10"), {});
+  AddItem(f, QStringLiteral("三等奖"), QStringLiteral("20"), {});
+  EXPECT_EQ(f.DBEditListCount->text(), QStringLiteral("20"));  // per press = the count
+  EXPECT_EQ(StoredOrder(dm, 1001),
+            (QStringList{QStringLiteral("一等奖:1"), QStringLiteral("二等奖:2"),
+                         QStringLiteral("三等奖:3")}));
+  for (const auto& [kind, text] : m_dialogs.messages())
+    EXPECT_EQ(kind, MessageKind::Information) << text.toStdString();
+
+  global::CurrentTaskId = main.LVHeaders->item(0, 2)->text().toInt();
+  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(main.LVHeaders->item(0, 3)->text(), QStringLiteral("1"));
+  TGetLuckProdForm screen(nullptr, 5u);
+  EXPECT_EQ(screen.SetUpDraw(), 1);
+  EXPECT_EQ(global::CurrentTask.HideBegin, 100);
+  EXPECT_EQ(global::ItemCount, 3);
+  EXPECT_EQ(global::LuckTotal, 31);
 }
