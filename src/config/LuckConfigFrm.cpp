@@ -1017,7 +1017,8 @@ void TLuckConfigForm::BtnCancelDataClick() { EdtFileName->clear(); }
 
 void TLuckConfigForm::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  PageControl1->setCurrentWidget(TSBase);
+  // Only when the window opens, not when it comes back from being minimised.
+  if (!e->spontaneous()) PageControl1->setCurrentWidget(TSBase);
 }
 
 void TLuckConfigForm::keyPressEvent(QKeyEvent* e) {
