@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
                           .arg(QString::fromLatin1(tabs[tab])));
       }
     }
+    config.PageControl1->setCurrentWidget(config.TSBase);
     config.CLBColor->showPopup();
     QTest::qWait(150);
     config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
