@@ -1,28 +1,38 @@
 // Shows each window of the program on the current display and saves a picture of it, for
 // looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDB.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "presets/LuckCheatAddFrm.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Global.h"
+#include "records/Loaders.h"
+#include "results/QueryFrm.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -91,10 +101,75 @@ int main(int argc, char** argv) {
     THelpForm help;
     Save(&help, QStringLiteral("help"));
   }
+  {
+    // The configuration window on the example data task, then on the prize wheel.
+    TLuckConfigForm config(&main);
+    const char* tabs[] = {"base", "items", "import"};
+    for (int node = 0; node < 2; ++node) {
+      config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(node));
+      config.LuckTaskTVClick();
+      for (int tab = 0; tab < 3; ++tab) {
+        config.show();
+        config.PageControl1->setCurrentIndex(tab);
+        Save(&config, QStringLiteral("config_%1_%2")
+                          .arg(node == 0 ? QStringLiteral("data") : QStringLiteral("prob"))
+                          .arg(QString::fromLatin1(tabs[tab])));
+      }
+    }
+    config.PageControl1->setCurrentWidget(config.TSBase);
+    config.CLBColor->showPopup();
+    QTest::qWait(150);
+    config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
+    config.CLBColor->hidePopup();
+  }
+  {
+    // The preset-winner editor of a prize item with three entries, and its entry dialog.
+    TaskDef def;
+    def.taskId = 1004;
+    def.items = {{text::G("特等奖"), 5, 1, text::G("汽车")}};
+    def.title = text::G("手机号码 姓名 部门 工号");
+    const char* people[][3] = {{"张三丰", "研发部", "A1001"}, {"李小龙", "市场部", "A1002"},
+                               {"王重阳", "财务部", "A1003"}, {"欧阳锋", "行政部", "A1004"}};
+    for (int i = 0; i < 4; ++i)
+      def.candidates.push_back(std::to_string(13800138001LL + i) + " " + text::G(people[i][0]) +
+                               " " + text::G(people[i][1]) + " " + people[i][2]);
+    const std::vector<int> ids = BuildTask(dm, def);
+    WritePresets(1004, ids[0], {def.candidates[2], def.candidates[0], def.candidates[3]});
+    TLuckCheatForm editor;
+    if (editor.SetUp({1004, text::G("年会抽奖"), ids[0], text::G("特等奖"),
+                      paths::DrawDataPath(1004), 5}) != 1)
+      return 6;
+    editor.SGLuckId->selectRow(2);
+    Save(&editor, QStringLiteral("preset_editor"));
+    TLuckCheatAddForm entry;
+    entry.SetInputs(text::G("手机号码"), paths::DrawDataPath(1004), &editor.List());
+    entry.show();
+    entry.EdtInPut->setText(QStringLiteral("13800138002"));
+    Save(&entry, QStringLiteral("preset_entry"));
+    entry.hide();
+    entry.SetInputs(text::G("身份证号码或者手机号码"), paths::DrawDataPath(1004), nullptr);
+    Save(&entry, QStringLiteral("preset_entry_long_head"));
+  }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.
   UnattendedDialogProvider printing([](const QString& line) { qInfo("%s", qPrintable(line)); });
   SetDialogProvider(&printing);
+  {
+    // The editor as 指定中奖 opens it over the configuration window, on the example task.
+    TLuckConfigForm config(&main);
+    config.SetPresetEditorOpener(OpenPresetEditorFromConfig);
+    config.show();
+    config.LBItem->setCurrentRow(1);
+    config.LBItemClick();
+    QTimer::singleShot(400, [&] {
+      if (auto* editor = qobject_cast<TLuckCheatForm*>(QApplication::activeModalWidget())) {
+        editor->screen()->grabWindow(0).save(
+            QDir(g_out).filePath(QStringLiteral("preset_editor_over_config.png")));
+        editor->close();
+      }
+    });
+    config.BntCheat->click();
+  }
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())
                            .arg(main.screen()->size().height());
@@ -150,12 +225,12 @@ int main(int argc, char** argv) {
     }
     return true;
   };
-  if (!dataSeries(1001, 20261208u, QStringLiteral("draw"))) return 3;
-  if (!probSeries(1002, QStringLiteral("prob"))) return 5;
+  if (!dataSeries(1001, 20261208u, QStringLiteral("draw"))) return 21;
+  if (!probSeries(1002, QStringLiteral("prob"))) return 22;
   {
     // Names as ids, in one label.
     TaskDef def;
-    def.taskId = 1003;
+    def.taskId = 1010;
     def.idType = 1;
     def.hideBegin = 3;
     def.hideEnd = 4;
@@ -167,7 +242,7 @@ int main(int argc, char** argv) {
       def.candidates.push_back(text::G(n) + text::G(" 研发部"));
     def.title = text::G("姓名 部门");
     BuildTask(dm, def);
-    if (!dataSeries(1003, 7u, QStringLiteral("names"))) return 7;
+    if (!dataSeries(1010, 7u, QStringLiteral("names"))) return 23;
   }
   {
     // Long texts: a 30-character title at size 72, long prize names with pictures, five
@@ -186,7 +261,7 @@ int main(int argc, char** argv) {
     picture.save(cup);
     const std::string cupPath = cup.toStdString();
     TaskDef def;
-    def.taskId = 1004;
+    def.taskId = 1011;
     def.hideBegin = 4;
     def.hideEnd = 7;
     def.remainText = text::G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运");
@@ -207,12 +282,12 @@ int main(int argc, char** argv) {
     std::string err;
     db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
                 {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"),
-                 db::Value(int64_t{72}), db::Value(int64_t{1004})},
+                 db::Value(int64_t{72}), db::Value(int64_t{1011})},
                 err);
-    if (!dataSeries(1004, 7u, QStringLiteral("long"))) return 4;
+    if (!dataSeries(1011, 7u, QStringLiteral("long"))) return 24;
 
     TaskDef prob;
-    prob.taskId = 1005;
+    prob.taskId = 1012;
     prob.orderBy = 1;
     prob.hideBegin = 6;
     prob.items = {{text::G("特等奖（现场幸运观众）"), 2, 1, text::G("华为MateBook X Pro 笔记本电脑"), cupPath},
@@ -221,9 +296,9 @@ int main(int argc, char** argv) {
     BuildTask(dm, prob);
     db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
                 {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大转盘活动"),
-                 db::Value(int64_t{72}), db::Value(int64_t{1005})},
+                 db::Value(int64_t{72}), db::Value(int64_t{1012})},
                 err);
-    if (!probSeries(1005, QStringLiteral("long_prob"))) return 6;
+    if (!probSeries(1012, QStringLiteral("long_prob"))) return 25;
 
     // The task's own picture: a light one, where the roll needs the band most.
     const QString photo = QDir(g_out).filePath(QStringLiteral("stage.jpg"));
@@ -239,7 +314,7 @@ int main(int argc, char** argv) {
     sp.end();
     stage.save(photo);
     TaskDef own;
-    own.taskId = 1006;
+    own.taskId = 1013;
     own.mainImage = photo.toStdString();
     own.fontColor = "clNavy";
     own.remainText = text::G("按回车键开始，再按回车键停止");
@@ -248,7 +323,36 @@ int main(int argc, char** argv) {
       own.candidates.push_back(std::to_string(13800000000LL + 104729LL * i) + " " +
                                text::G(names[i % 8]));
     BuildTask(dm, own);
-    if (!dataSeries(1006, 3u, QStringLiteral("picture"))) return 8;
+    if (!dataSeries(1013, 3u, QStringLiteral("picture"))) return 26;
+  }
+  {
+    // The results window over winner files of the example party task: 12, 3 and 1,200
+    // winners, the last more than the grid shows.
+    global::CurrentTaskId = 1001;
+    TArrLuckItem items;
+    int32_t count = 0, sum = 0;
+    std::string err;
+    if (!LoadLuckItems(1001, items, count, sum, err) || items.size() < 3) return 6;
+    const std::vector<std::string> people = ExampleCandidates(1215);
+    auto winners = [&](size_t k, size_t from, size_t n) {
+      std::string content = text::G("手机号码 姓名 部门") + "\r\n";
+      for (size_t i = from; i < from + n; ++i) content += people[i] + "\r\n";
+      WriteAll(paths::NativePath(paths::WinnerFilePath(1001, items[k].ItemId)), content);
+    };
+    winners(0, 0, 12);
+    winners(1, 12, 3);
+    winners(2, 15, 1200);
+    TQueryForm query;
+    if (query.SetUpQuery() != 1) return 7;
+    Save(&query, QStringLiteral("query_winners"));
+    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    query.FindWinner();
+    Save(&query, QStringLiteral("query_search"));
+    query.LBItem->setCurrentRow(2);
+    Save(&query, QStringLiteral("query_advice"));
+    query.move(0, 0);
+    query.resize(1000, 700);
+    Save(&query, QStringLiteral("query_resized"));
   }
   SetDialogProvider(nullptr);
   {

@@ -7,9 +7,12 @@
 
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
+#include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -36,6 +39,13 @@ class TApplication : public QApplication {
 };
 
 }  // namespace
+
+void ConnectWindows(TMainForm& mainForm) {
+  mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener(
+      [&mainForm](QWidget*) { ShowLuckConfig(mainForm, OpenPresetEditorFromConfig); });
+}
 
 int RunTombolix(int argc, char** argv) {
   TApplication app(argc, argv);
@@ -68,7 +78,7 @@ int RunTombolix(int argc, char** argv) {
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
-  mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  ConnectWindows(mainForm);
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);
