@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <initializer_list>
 
 #include "app/MainFrm.h"
 #include "draw/Colour.h"
@@ -103,6 +104,12 @@ class DigitKeyFilter : public QObject {
     return QObject::eventFilter(watched, event);
   }
 };
+
+// A loaded value is shown from its first character: setText leaves the cursor at the end,
+// and a long title or path would show only its tail.
+void ShowFromStart(std::initializer_list<QLineEdit*> edits) {
+  for (QLineEdit* e : edits) e->setCursorPosition(0);
+}
 
 }  // namespace
 
@@ -580,6 +587,7 @@ void TLuckConfigForm::FillBaseTab(const TLuckTask* t) {
     EdtMusicFilePath->setText(Q(t->MusicFilePath));
     EdtHideBegin->setText(QString::number(t->HideBegin));
     EProb->setText(QString::number(t->HideBegin));
+    ShowFromStart({EdtTaskName, EdtMainTitle, EdtRemainText, EdtMainImage, EdtMusicFilePath});
     auto pick = [](QComboBox* c, int index) {
       c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
     };
@@ -826,6 +834,7 @@ void TLuckConfigForm::ShowSelectedItem() {
       DBEdtAwardName->setText(Q(row.AwardName));
       DBEdtAwardImage->setText(Q(row.AwardImageName));
       EdtListIndex->setText(QString::number(row.ListIndex));
+      ShowFromStart({DBEdtName, DBEdtAwardName, DBEdtAwardImage});
       shown = true;
     }
   }

@@ -170,6 +170,27 @@ TEST_F(ConfigWindow, EditsAreDroppedByCancelAndKeptBySave) {
   EXPECT_EQ(f.EProb->text(), QStringLiteral("1000"));
 }
 
+TEST_F(ConfigWindow, LoadedLongTextsAreShownFromTheirStart) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  const QString title = QStringLiteral("一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十");
+  f.EdtMainTitle->setText(title);
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  EXPECT_EQ(f.EdtMainTitle->text(), title);
+  EXPECT_EQ(f.EdtMainTitle->cursorPosition(), 0);
+
+  f.PageControl1->setCurrentWidget(f.TSItem);
+  const QString award = QStringLiteral("华为MateBook X Pro 笔记本电脑一台及配套扩展坞和电脑包");
+  f.DBEdtAwardName->setText(award);
+  QTest::mouseClick(f.BtnSaveItem, Qt::LeftButton);
+  QTest::mouseClick(f.BtnCancelItem, Qt::LeftButton);
+  EXPECT_EQ(f.DBEdtAwardName->text(), award);
+  EXPECT_EQ(f.DBEdtAwardName->cursorPosition(), 0);
+}
+
 TEST_F(ConfigWindow, DrawTypeSwitchesPanelsLabelsAndImportButtons) {
   TTombolixDataModule dm(SeedExampleTasks);
   ASSERT_TRUE(dm.DataModuleCreate());
