@@ -16,6 +16,7 @@
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
+#include "ui/Qt.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int RunTombolix(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tombolix"));
   QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   InstallFontSubstitutions();
+  InstallChineseQtTexts(app);
 
   // For the program's own end-to-end tests: every dialog is written to a file instead of
   // shown, so a run never waits for a person.

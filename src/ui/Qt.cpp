@@ -1,7 +1,22 @@
 #include "ui/Qt.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include "text/Gbk.h"
 
 QString Q(std::string_view gbk) { return QString::fromStdString(text::GbkToUtf8(gbk)); }
 
 std::string FromQ(const QString& s) { return text::Utf8ToGbk(s.toStdString()); }
+
+QTranslator* InstallChineseQtTexts(QCoreApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      !QCoreApplication::installTranslator(translator)) {
+    delete translator;
+    return nullptr;
+  }
+  return translator;
+}

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include "DialogRecorder.h"
 #include "ui/FileDialogs.h"
+#include "ui/Qt.h"
 
 namespace {
 void Touch(const QString& path) {
@@ -107,4 +112,22 @@ TEST(ChooseOpenFile, FilterFormsAndMissingFile) {
   ChooseOpenFile(QStringLiteral("jpg"), QStringLiteral("t"), name);  // a directory is no file
   EXPECT_TRUE(name.isEmpty());
   EXPECT_EQ(rec.log.back().type, RecordedDialog::Warning);
+}
+
+TEST(QtTexts, TheFileDialogSpeaksChinese) {
+  QTranslator* translator = InstallChineseQtTexts(*QCoreApplication::instance());
+  ASSERT_NE(translator, nullptr);
+  {
+    QFileDialog dialog(nullptr, QStringLiteral("请选择文件"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    auto* fileName = dialog.findChild<QLabel*>(QStringLiteral("fileNameLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    ASSERT_NE(fileName, nullptr);
+    EXPECT_EQ(lookIn->text(), QStringLiteral("查找范围："));
+    EXPECT_EQ(fileName->text(), QStringLiteral("文件名称(&N)："));
+  }
+  QCoreApplication::removeTranslator(translator);
+  delete translator;
 }
