@@ -52,6 +52,10 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
   std::string message;
   if (!detail::NumberField(Trim(s.FontSize), kMaxFontSize, "标题字体大小", row.FontSize, message))
     return Refuse(f, MessageKind::Attention, message, TaskField::FontSize);
+  if (row.FontSize < kMinFontSize)
+    return Refuse(f, MessageKind::Attention,
+                  G("[标题字体大小]不能小于") + std::to_string(kMinFontSize) + G(",请重新输入!"),
+                  TaskField::FontSize);
   if (s.OrderBy < 0)
     return Refuse(f, MessageKind::Attention, G("请选择抽奖类型!"), TaskField::OrderBy);
 

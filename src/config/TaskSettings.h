@@ -49,6 +49,8 @@ struct TTaskFailure {
 inline constexpr int32_t kMaxProbability = 99999999;  // 8 digits
 inline constexpr int32_t kMaxHidePosition = 99;       // 2 digits
 inline constexpr int32_t kMaxFontSize = 99;           // 2 digits
+// The up-down control's minimum: a smaller title is a speck on the draw screen.
+inline constexpr int32_t kMinFontSize = 10;
 
 // Checks the settings and turns them into the row a save writes (`row.TaskId` only for an
 // update). Fills in what the rules fill in: an empty font size becomes "36", the hide

@@ -85,6 +85,8 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
   badId.TaskId = "10x";
   config::TTaskSettings badFont = DataTask();
   badFont.FontSize = "1a";
+  config::TTaskSettings tinyFont = DataTask();
+  tinyFont.FontSize = "9";
   // Both a missing name and a missing type: the name is reported first.
   config::TTaskSettings twoFaults = named("");
   twoFaults.OrderBy = -1;
@@ -95,6 +97,8 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
       {"update id not digits", badId, MessageKind::Attention, "", TaskField::None},
       {"font size pasted", badFont, MessageKind::Attention,
        "[标题字体大小]只能输入数字,请重新输入!", TaskField::FontSize},
+      {"font size below the up-down's 10", tinyFont, MessageKind::Attention,
+       "[标题字体大小]不能小于10,请重新输入!", TaskField::FontSize},
       {"no draw type", noType, MessageKind::Attention, "请选择抽奖类型!", TaskField::OrderBy},
       {"no probability", ProbTask(" "), MessageKind::Attention, "请输入概率值!", TaskField::Prob},
       {"probability 0", ProbTask("0"), MessageKind::Attention, "概率值不正确,请重新输入!",
