@@ -68,6 +68,13 @@ bool CheckItem(TItemSettings& s, bool probabilityTask, TItemFailure& f) {
   if (luckCount < listCount)
     return Refuse(f, MessageKind::Attention, G("[每次抽取个数]不能大于[中奖个数],请重新选择"),
                   ItemField::ListCount);
+  // The data draw refuses an item that draws nobody; say so here, where it can be mended.
+  if (!probabilityTask && luckCount < 1)
+    return Refuse(f, MessageKind::Attention, G("[中奖个数]必须大于0,请重新输入!"),
+                  ItemField::LuckCount);
+  if (!probabilityTask && listCount < 1)
+    return Refuse(f, MessageKind::Attention, G("[每次抽取个数]必须大于0,请重新输入!"),
+                  ItemField::ListCount);
   if (!Trim(s.ItemId).empty() && !text::ParseInt32(Trim(s.ItemId), id))
     return Refuse(f, MessageKind::Attention, {}, ItemField::None);
   return true;

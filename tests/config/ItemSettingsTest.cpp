@@ -86,6 +86,10 @@ TEST(ItemChecks, RefuseInTheirOrder) {
        "[每次抽取个数]只能输入数字,请重新输入!", ItemField::ListCount},
       {"more per press than in all", Item(G("一等奖"), "5", "6"), false,
        "[每次抽取个数]不能大于[中奖个数],请重新选择", ItemField::ListCount},
+      {"nobody to draw", Item(G("一等奖"), "0", "0"), false, "[中奖个数]必须大于0,请重新输入!",
+       ItemField::LuckCount},
+      {"nobody per press", Item(G("一等奖"), "5", "00"), false,
+       "[每次抽取个数]必须大于0,请重新输入!", ItemField::ListCount},
   };
   for (Case c : cases) {
     config::TItemFailure f;
@@ -101,6 +105,9 @@ TEST(ItemChecks, RefuseInTheirOrder) {
   config::TItemSettings prob = Item(G("一等奖"), "5", "");
   EXPECT_TRUE(config::CheckItem(prob, true, f));
   EXPECT_EQ(prob.ListCount, "5");
+  // A prize of a probability task may be out of stock: it then never wins.
+  config::TItemSettings none = Item(G("一等奖"), "0", "");
+  EXPECT_TRUE(config::CheckItem(none, true, f));
 }
 
 TEST_F(ItemStore, InsertGoesLastAndUpdateKeepsThePlace) {
