@@ -45,6 +45,9 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
                                            const QString& filter, QString& chosen) {
   QFileDialog dialog(owner, title, QString(), filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // The type list shows the caption ("图像文件(JPG/JPGE/BMP)"), not the any-case patterns
+  // behind it.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   // The caller reports a missing file itself, so the dialog takes any name typed.
   dialog.setFileMode(QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTranslator>
 
 #include "DialogRecorder.h"
+#include "ModalHelper.h"
 #include "ui/FileDialogs.h"
 #include "ui/Qt.h"
 
@@ -130,4 +132,18 @@ TEST(QtTexts, TheFileDialogSpeaksChinese) {
   }
   QCoreApplication::removeTranslator(translator);
   delete translator;
+}
+
+TEST(ChooseOpenFile, TheRealDialogShowsTheFilterCaptionWithoutItsPatterns) {
+  QString shown;
+  OnNextModal([&shown](QWidget* w) {
+    if (auto* combo = w->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+      shown = combo->currentText();
+    w->close();
+  });
+  QString name;
+  ChooseOpenFile(QStringLiteral("图像文件(JPG/JPGE/BMP)|*.[jJ][pP][gG];*.[bB][mM][pP]"),
+                 QStringLiteral("请选择图像文件"), name);
+  EXPECT_EQ(shown, QStringLiteral("图像文件(JPG/JPGE/BMP)"));
+  EXPECT_TRUE(name.isEmpty());
 }
