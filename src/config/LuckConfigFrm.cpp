@@ -88,14 +88,16 @@ QIcon Swatch(QRgb rgb) {
 }
 
 // Discards the characters the number fields do not take; keys that type nothing (arrows,
-// Delete, Tab, Esc) pass.
+// Delete, Tab, Esc) pass, and so do Ctrl shortcuts: without Ctrl+A an operator who means to
+// replace "1000" by "10" types "100010". Pasted non-digits are caught on save.
 class DigitKeyFilter : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::KeyPress) {
-      const QString t = static_cast<QKeyEvent*>(event)->text();
-      if (t.size() == 1) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const QString t = key->text();
+      if (t.size() == 1 && !key->modifiers().testFlag(Qt::ControlModifier)) {
         const char32_t c = t[0].unicode();
         const bool typing = c >= 32 ? c != 127 : (c != 9 && c != 27);
         if (typing && !config::DigitKeyPasses(c)) return true;

@@ -328,6 +328,11 @@ TEST_F(ConfigWindow, DigitFieldsTakeDigitsOnlyAndTheRightClickKeepsTheSelection)
   QTest::keyClicks(f.DBEdtLuckCount, QStringLiteral("3 x4"));
   QTest::keyClick(f.DBEdtLuckCount, Qt::Key_Backspace);
   EXPECT_EQ(f.DBEdtLuckCount->text(), QStringLiteral("3"));
+  // Ctrl+A selects, so typing replaces rather than appends.
+  f.EdtHideBegin->setText(QStringLiteral("12"));
+  QTest::keyClick(f.EdtHideBegin, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(f.EdtHideBegin, QStringLiteral("7"));
+  EXPECT_EQ(f.EdtHideBegin->text(), QStringLiteral("7"));
 
   QTreeWidgetItem* second = f.LuckTaskTV->topLevelItem(1);
   const QPoint at = f.LuckTaskTV->visualItemRect(second).center();
