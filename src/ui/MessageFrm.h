@@ -38,7 +38,9 @@ class TMessageForm : public QDialog {
 class TConfirmDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr);
+  // `defaultAnswer` No makes No the button that Enter and Space press.
+  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr,
+                          Answer defaultAnswer = Answer::Yes);
   Answer answer() const { return m_answer; }
 
   QPushButton* BtnYes;
