@@ -600,10 +600,8 @@ void TGetLuckMainForm::SOutClick() {
 
 bool TGetLuckMainForm::Leave() {
   if (!m_stopped || m_busy) return false;
-  // No is the default: Enter (or a clicker's Space) right after a stray Esc must not throw
-  // the batches drawn so far away.
   if (!m_mayClose &&
-      AskYesNoDefaultNo(QStringLiteral(
+      AskYesNo(QStringLiteral(
           "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？")) ==
           Answer::No)
     return false;

@@ -23,12 +23,6 @@ Answer WindowDialogProvider::askYesNo(const QString& text) {
   return dialog.answer();
 }
 
-Answer WindowDialogProvider::askYesNoDefaultNo(const QString& text) {
-  TConfirmDialog dialog(text, nullptr, Answer::No);
-  dialog.exec();
-  return dialog.answer();
-}
-
 void WindowDialogProvider::warning(const QString& text) {
   TWarningDialog dialog(text);
   dialog.exec();
@@ -105,4 +99,3 @@ void ShowMessageBox(MessageKind kind, const char* utf8Text) {
 }
 
 Answer AskYesNo(const QString& text) { return Dialogs().askYesNo(text); }
-Answer AskYesNoDefaultNo(const QString& text) { return Dialogs().askYesNoDefaultNo(text); }

@@ -18,9 +18,6 @@ class DialogProvider {
   virtual ~DialogProvider() = default;
   virtual void showMessage(MessageKind kind, const QString& text) = 0;
   virtual Answer askYesNo(const QString& text) = 0;
-  // The same question with No as the default button, for a Yes that throws work away on a
-  // screen driven by Enter. A provider that does not tell them apart asks it as askYesNo.
-  virtual Answer askYesNoDefaultNo(const QString& text) { return askYesNo(text); }
   // The framework's warning dialog with a single Yes button.
   virtual void warning(const QString& text) = 0;
   // File choices; false when cancelled. `filter` is in Qt's form ("desc (*.ext);;…").
@@ -35,7 +32,6 @@ class WindowDialogProvider : public DialogProvider {
  public:
   void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text) override;
-  Answer askYesNoDefaultNo(const QString& text) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;
@@ -76,4 +72,3 @@ void ShowMessageBox(MessageKind kind, const QString& text);
 void ShowMessageBox(MessageKind kind, const std::string& gbkText);
 void ShowMessageBox(MessageKind kind, const char* utf8Text);
 Answer AskYesNo(const QString& text);
-Answer AskYesNoDefaultNo(const QString& text);

@@ -101,7 +101,7 @@ void TMessageForm::SetMessage(MessageKind kind, const QString& text) {
   MemMessage->setPlainText(text);
 }
 
-TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer defaultAnswer)
+TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow()) {
   setObjectName(QStringLiteral("ConfirmDialog"));
   setWindowTitle(QStringLiteral("Confirm"));
@@ -120,8 +120,7 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer defa
   BtnYes->setObjectName(QStringLiteral("BtnYes"));
   BtnNo = new QPushButton(QStringLiteral("&No"), this);
   BtnNo->setObjectName(QStringLiteral("BtnNo"));
-  QPushButton* preferred = defaultAnswer == Answer::No ? BtnNo : BtnYes;
-  preferred->setDefault(true);
+  BtnYes->setDefault(true);
   BtnYes->setAutoDefault(true);
   BtnNo->setAutoDefault(true);
   connect(BtnYes, &QPushButton::clicked, this, [this] {
@@ -147,7 +146,7 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer defa
   root->addSpacing(12);
   root->addLayout(buttons);
   setFixedSize(sizeHint());
-  preferred->setFocus();
+  BtnYes->setFocus();
 }
 
 void TConfirmDialog::keyPressEvent(QKeyEvent* e) {

@@ -38,9 +38,7 @@ class TMessageForm : public QDialog {
 class TConfirmDialog : public QDialog {
   Q_OBJECT
  public:
-  // `defaultAnswer` No makes No the button that Enter and Space press.
-  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr,
-                          Answer defaultAnswer = Answer::Yes);
+  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr);
   Answer answer() const { return m_answer; }
 
   QPushButton* BtnYes;

@@ -15,12 +15,6 @@ Answer DialogRecorder::askYesNo(const QString& text) {
   return a;
 }
 
-Answer DialogRecorder::askYesNoDefaultNo(const QString& text) {
-  const Answer a = askYesNo(text);
-  log.back().defaultNo = true;
-  return a;
-}
-
 void DialogRecorder::warning(const QString& text) {
   log.push_back({RecordedDialog::Warning, {}, text, {}, {}});
 }

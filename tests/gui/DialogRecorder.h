@@ -17,7 +17,6 @@ struct RecordedDialog {
   QString text;   // message, question or warning text; dialog title for file choices
   QString filter;
   QString initialName;
-  bool defaultNo = false;  // questions only: asked with No as the default button
 };
 
 class DialogRecorder : public DialogProvider {
@@ -27,7 +26,6 @@ class DialogRecorder : public DialogProvider {
 
   void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text) override;
-  Answer askYesNoDefaultNo(const QString& text) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;

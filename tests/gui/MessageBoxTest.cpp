@@ -139,15 +139,6 @@ TEST(ConfirmDialog, RealAskYesNoReturnsTheButtonPressed) {
   EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::No);
 }
 
-TEST(ConfirmDialog, WithNoAsDefaultEnterAndSpaceAnswerNo) {
-  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
-    OnNextModal([key](QWidget* w) { QTest::keyClick(w->focusWidget(), key); });
-    EXPECT_EQ(AskYesNoDefaultNo(QStringLiteral("是否要退出？")), Answer::No) << key;
-  }
-  OnNextModal([](QWidget* w) { qobject_cast<TConfirmDialog*>(w)->BtnYes->click(); });
-  EXPECT_EQ(AskYesNoDefaultNo(QStringLiteral("是否要退出？")), Answer::Yes);
-}
-
 TEST(Recorder, AnswersQuestionsInOrderThenYes) {
   DialogRecorder rec;
   rec.answers = {Answer::No, Answer::Closed};
