@@ -32,9 +32,8 @@ class TMessageForm : public QDialog {
   QPushButton* BtnOk;
 };
 
-// The yes/no question: caption "Confirm", question icon, "&Yes" (default) and "&No". Esc and
-// the close box answer No: callers go on with everything but No, and an operator who closes
-// "delete this task?" with the close box means to back out, not to delete.
+// The yes/no question: caption "Confirm", question icon, "&Yes" (default) and "&No". Esc
+// answers No; the close box leaves it unanswered (Closed), which callers take as yes.
 class TConfirmDialog : public QDialog {
   Q_OBJECT
  public:
@@ -48,7 +47,7 @@ class TConfirmDialog : public QDialog {
   void keyPressEvent(QKeyEvent* e) override;
 
  private:
-  Answer m_answer = Answer::No;
+  Answer m_answer = Answer::Closed;
 };
 
 // The framework's warning dialog: warning icon, the text, a single Yes button.

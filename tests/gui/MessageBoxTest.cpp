@@ -92,7 +92,7 @@ TEST(CoreMessages, AreShownThroughTheProviderDecodedFromGbk) {
   EXPECT_EQ(rec.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("数据库连接失败,坏了")));
 }
 
-TEST(ConfirmDialog, EnterIsYesEscAndCloseBoxAreNo) {
+TEST(ConfirmDialog, EnterIsYesEscIsNoCloseBoxIsUnanswered) {
   {
     TConfirmDialog d(QStringLiteral("确定要删除吗？"));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Confirm"));
@@ -116,7 +116,7 @@ TEST(ConfirmDialog, EnterIsYesEscAndCloseBoxAreNo) {
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     d.close();
-    EXPECT_EQ(d.answer(), Answer::No);
+    EXPECT_EQ(d.answer(), Answer::Closed);
     EXPECT_FALSE(d.isVisible());
   }
   {
@@ -134,9 +134,8 @@ TEST(ConfirmDialog, RealAskYesNoReturnsTheButtonPressed) {
     d->BtnNo->click();
   });
   EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::No);
-  // Closing "delete?" with the close box must not delete.
   OnNextModal([](QWidget* w) { w->close(); });
-  EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::No);
+  EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::Closed);
 }
 
 TEST(Recorder, AnswersQuestionsInOrderThenYes) {
