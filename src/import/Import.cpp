@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_set>
+#include <functional>
 #include <vector>
 
 #include "import/Sheet.h"
@@ -129,24 +129,43 @@ class Job {
 
  private:
   // Repeated ids do not stop the import (a list may mean them), but the operator is told.
+  // An open-addressing table of line numbers keyed by the id's hash: one pass, no copies.
   void ReportDuplicates() {
     const size_t n = m_starts.size();
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(n);
-    size_t repeats = 0;
-    std::string examples;
-    size_t shown = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const std::string_view id(m_data.data() + m_starts[i], m_idLengths[i]);
-      if (seen.insert(id).second) continue;
-      ++repeats;
-      if (shown < kDuplicatesShown) {
-        if (shown++ > 0) examples += G("、");
-        examples += std::string(id) + G("(第") + std::to_string(m_where[i]) + G("行)");
+    const auto id = [&](uint32_t i) {
+      return std::string_view(m_data.data() + m_starts[i], m_idLengths[i]);
+    };
+    size_t size = 16;
+    while (size < 2 * n) size *= 2;
+    const size_t mask = size - 1;
+    std::vector<uint32_t> table(size, UINT32_MAX);
+    std::vector<uint32_t> tags(size);
+    std::vector<uint32_t> repeats;  // every line whose id an earlier line already had
+    for (uint32_t i = 0; i < n; ++i) {
+      const std::string_view key = id(i);
+      const uint64_t h = std::hash<std::string_view>()(key);
+      const uint32_t tag = static_cast<uint32_t>(h >> 32);
+      for (size_t slot = h & mask;; slot = (slot + 1) & mask) {
+        if (table[slot] == UINT32_MAX) {
+          table[slot] = i;
+          tags[slot] = tag;
+          break;
+        }
+        if (tags[slot] == tag && id(table[slot]) == key) {
+          repeats.push_back(i);
+          break;
+        }
       }
     }
-    if (repeats > 0)
-      Log(G("警告:有") + std::to_string(repeats) + G("行的编号与前面的行重复,例如:") + examples);
+    if (repeats.empty()) return;
+    std::string examples;
+    for (size_t k = 0; k < repeats.size() && k < kDuplicatesShown; ++k) {
+      if (k > 0) examples += G("、");
+      examples += std::string(id(repeats[k])) + G("(第") + std::to_string(m_where[repeats[k]]) +
+                  G("行)");
+    }
+    Log(G("警告:有") + std::to_string(repeats.size()) + G("行的编号与前面的行重复,例如:") +
+        examples);
   }
 
   const Callbacks& m_cb;
