@@ -255,3 +255,79 @@ TEST(Cells, NumbersAndDatesAsShown) {
   EXPECT_TRUE(sheet::IsDateFormatCode("[h]:mm"));
   EXPECT_TRUE(sheet::IsDateFormatCode("[$-804]yyyy\"年\"m\"月\"d\"日\""));
 }
+
+#include "TaskBuilder.h"
+#include "import/ImportTask.h"
+#include "records/Loaders.h"
+
+namespace {
+
+class ImportForTask : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.candidates = {"1 old"};
+    BuildTask(m_dm, def);
+    m_old = ReadAll(paths::DrawDataPath(1001));
+  }
+  dataimport::Outcome Run(const std::string& taskId, const std::string& source,
+                          dataimport::SourceKind kind = dataimport::SourceKind::Text) {
+    log.clear();
+    dataimport::Callbacks cb;
+    cb.log = [this](const std::string& l) { log.push_back(text::GbkToUtf8(l)); };
+    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind,
+                                     dataimport::IdType::Digits, cb);
+  }
+  std::string StoredPath() {
+    TLuckTask task;
+    std::string error;
+    EXPECT_TRUE(LoadLuckTask(1001, task, error)) << error;
+    return task.DataFilePath;
+  }
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  std::string m_old;
+  std::vector<std::string> log;
+};
+
+}  // namespace
+
+TEST_F(ImportForTask, SuccessStoresThePathAndFailureChangesNothing) {
+  const std::string stored = StoredPath();
+  ASSERT_EQ(stored, paths::DrawDataPath(1001));
+
+  EXPECT_FALSE(Run("  ", m_root.path("any.txt")).ran);
+  EXPECT_TRUE(log.empty());
+
+  dataimport::Outcome o = Run("1001", m_root.path("missing.txt"));
+  EXPECT_TRUE(o.ran);
+  EXPECT_FALSE(o.imported);
+  EXPECT_EQ(o.messageKind, MessageKind::Error);
+  EXPECT_EQ(text::GbkToUtf8(o.message), "文件不存在,请重新选择文件!");
+  EXPECT_TRUE(log.empty());
+
+  const std::string bad = m_root.path("bad.txt");
+  WriteAll(bad, G("号\nx1 甲\n"));
+  o = Run("1001", bad);
+  EXPECT_FALSE(o.imported);
+  EXPECT_EQ(o.messageKind, MessageKind::Error);
+  EXPECT_EQ(log.at(0), "开始导入文件...");
+  EXPECT_EQ(log.at(1), "正在导入文件:" + bad);
+  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
+  EXPECT_EQ(StoredPath(), stored);
+
+  const std::string good = m_root.path("good.csv");
+  WriteAll(good, G("号,名\n7,甲\n"));
+  o = Run(" 1001 ", " " + good + " ", dataimport::SourceKind::Spreadsheet);
+  EXPECT_TRUE(o.imported);
+  EXPECT_EQ(o.messageKind, MessageKind::Information);
+  EXPECT_EQ(text::GbkToUtf8(o.message), "导入成功!");
+  EXPECT_EQ(o.targetPath, paths::DrawDataPath(1001));
+  EXPECT_EQ(log, (std::vector<std::string>{"开始导入文件...", "正在导入文件:" + good,
+                                           "导入文件类型为[Excel文件]", "正在检查文件...",
+                                           "检查文件文件结束,文件行数=1", "已经导入行数=1",
+                                           "导入文件成功!"}));
+  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)),
+            "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n" + G("号 名\r\n7 甲\r\n") + "END\r\n");
+}
