@@ -50,6 +50,11 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
     error = corrupt;
     return false;
   }
+  // libfreexl opens a password-protected (RC4) workbook without giving a handle.
+  if (!x.h) {
+    error = Encrypted(gbkPath);
+    return false;
+  }
   unsigned int info = 0;
   if (freexl_get_info(x.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
       info == FREEXL_BIFF_OBFUSCATED) {

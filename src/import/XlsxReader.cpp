@@ -139,6 +139,7 @@ class WorkbookParser : public XmlParser {
 
 class SharedStringsParser : public XmlParser {
  public:
+  explicit SharedStringsParser(Visitor& v) : m_v(v) {}
   std::vector<std::string> strings;  // GBK, line breaks flattened
 
  protected:
@@ -163,6 +164,7 @@ class SharedStringsParser : public XmlParser {
       std::string g;
       Utf8CellToGbk(m_buf, g);
       strings.push_back(std::move(g));
+      if (m_v.onPulse && (strings.size() & 0x3FFF) == 0) m_v.onPulse();
     }
   }
   void OnText(std::string_view s) override {
@@ -170,6 +172,7 @@ class SharedStringsParser : public XmlParser {
   }
 
  private:
+  Visitor& m_v;
   bool m_si = false;
   bool m_inT = false;
   int m_phonetic = 0;
@@ -373,7 +376,7 @@ bool ReadXlsxZip(ZipArchive& zip, Visitor& visitor, std::string& error) {
     if (EndsWith(r.type, "/sharedStrings")) sharedPart = ResolvePart(base, r.target);
     if (EndsWith(r.type, "/styles")) stylesPart = ResolvePart(base, r.target);
   }
-  SharedStringsParser shared;
+  SharedStringsParser shared(visitor);
   if (!sharedPart.empty() && zip.Has(sharedPart) && !shared.ParsePart(zip, sharedPart, error))
     return false;
   StylesParser styles;

@@ -211,6 +211,7 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
       {"entity-bomb.xlsx", "文件内容格式不正确(含有DTD),不能导入"},
       {"zip-bomb.xlsx", "文件解压后超过2048MB,不能导入:" + path + "zip-bomb.xlsx"},
       {"encrypted.xlsx", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xlsx"},
+      {"encrypted.xls", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xls"},
       {"empty-sheet.xlsx", "第一行第一列【标题】为空，请重新选择文件!"},
   };
   for (const Case& c : cases) {

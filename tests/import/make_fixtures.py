@@ -181,6 +181,39 @@ if os.path.exists(out("encrypted.xlsx")):
 subprocess.run(["zip", "-q", "-r", "-P", "secret", out("encrypted.xlsx"), "."], cwd=tmp, check=True)
 shutil.rmtree(tmp)
 
+# An xls saved with a password by LibreOffice (RC4 encryption), through a Basic macro in a
+# throw-away profile, as the command line takes no password.
+prof = tempfile.mkdtemp()
+subprocess.run(["soffice", "-env:UserInstallation=file://" + prof, "--headless",
+                "--terminate_after_init"], check=True, stdout=subprocess.DEVNULL,
+               stderr=subprocess.DEVNULL)
+with open(os.path.join(prof, "user/basic/Standard/Module1.xba"), "w") as f:
+    f.write("""<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE script:module PUBLIC "-//OpenOffice.org//DTD OfficeDocument 1.0//EN" "module.dtd">
+<script:module xmlns:script="http://openoffice.org/2000/script" script:name="Module1" script:language="StarBasic">
+Sub SaveEncrypted(src As String, dst As String)
+  Dim args(0) As New com.sun.star.beans.PropertyValue
+  args(0).Name = &quot;Hidden&quot;
+  args(0).Value = True
+  doc = StarDesktop.loadComponentFromURL(ConvertToURL(src), &quot;_blank&quot;, 0, args())
+  Dim out(1) As New com.sun.star.beans.PropertyValue
+  out(0).Name = &quot;FilterName&quot;
+  out(0).Value = &quot;MS Excel 97&quot;
+  out(1).Name = &quot;Password&quot;
+  out(1).Value = &quot;secret&quot;
+  doc.storeToURL(ConvertToURL(dst), out())
+  doc.close(True)
+End Sub
+</script:module>
+""")
+if os.path.exists(out("encrypted.xls")):
+    os.remove(out("encrypted.xls"))
+subprocess.run(["soffice", "-env:UserInstallation=file://" + prof, "--headless", "--norestore",
+                'macro:///Standard.Module1.SaveEncrypted("%s","%s")'
+                % (out("people-openpyxl.xlsx"), out("encrypted.xls"))],
+               check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+shutil.rmtree(prof)
+
 # An empty first sheet.
 wb = openpyxl.Workbook()
 wb.active.title = "空"
