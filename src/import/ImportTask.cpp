@@ -9,11 +9,6 @@ namespace dataimport {
 
 using text::G;
 
-std::string ImportedFlagText() { return G("抽奖数据已导入"); }
-std::string ImportedStatusText() {
-  return G("抽奖数据已经导入,如需更换数据,请重新选择文件导入数据!");
-}
-
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
                       SourceKind kind, IdType idType, const Callbacks& callbacks) {
   Outcome out;

@@ -33,8 +33,4 @@ struct Outcome {
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
                       SourceKind kind, IdType idType, const Callbacks& callbacks);
 
-// The data status texts a successful import leaves on the tab.
-std::string ImportedFlagText();    // "抽奖数据已导入" (EdtDateFlag)
-std::string ImportedStatusText();  // LBData, in blue
-
 }  // namespace dataimport
