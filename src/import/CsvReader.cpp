@@ -1,6 +1,7 @@
 // csv: comma-separated, fields in double quotes may hold commas, line breaks and doubled
 // quotes. The text is decoded like a text source first (GBK, UTF-8 with or without BOM,
-// UTF-16 with BOM).
+// UTF-16 with BOM). A first line with more tabs than commas is taken as tab-separated, as
+// Excel's "Unicode text" and most web exports of .txt/.tsv are.
 #include "import/Cells.h"
 #include "import/Sheet.h"
 #include "import/TextDecode.h"
@@ -8,8 +9,23 @@
 
 namespace sheet {
 
+namespace {
+
+char Separator(std::string_view s) {
+  const std::string_view first = s.substr(0, s.find('\n'));
+  size_t commas = 0, tabs = 0;
+  for (char c : first) {
+    if (c == ',') ++commas;
+    if (c == '\t') ++tabs;
+  }
+  return tabs > commas ? '\t' : ',';
+}
+
+}  // namespace
+
 bool ReadCsvText(std::string_view s, Visitor& visitor, std::string& error) {
   (void)error;
+  const char sep = Separator(s);
   std::vector<std::string> cells;
   std::string field;
   int64_t row = 0;
@@ -52,7 +68,7 @@ bool ReadCsvText(std::string_view s, Visitor& visitor, std::string& error) {
       }
       continue;
     }
-    if (c == ',') {
+    if (c == sep) {
       any = true;
       endField();
       ++i;
@@ -63,7 +79,7 @@ bool ReadCsvText(std::string_view s, Visitor& visitor, std::string& error) {
       any = true;
       // Plain bytes up to the next separator in one go.
       size_t j = i;
-      while (j < n && s[j] != ',' && s[j] != '\r' && s[j] != '\n') ++j;
+      while (j < n && s[j] != sep && s[j] != '\r' && s[j] != '\n') ++j;
       field.append(s.substr(i, j - i));
       i = j;
     }

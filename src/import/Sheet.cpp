@@ -44,7 +44,9 @@ Kind DetectKind(std::string_view gbkPath) {
     return Kind::Xlsx;
   }
   if (n == 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) return Kind::Xls;
-  if (HasExtension(gbkPath, ".csv") || HasExtension(gbkPath, ".txt")) return Kind::Csv;
+  if (HasExtension(gbkPath, ".csv") || HasExtension(gbkPath, ".txt") ||
+      HasExtension(gbkPath, ".tsv"))
+    return Kind::Csv;
   return Kind::Unknown;
 }
 

@@ -25,7 +25,7 @@ struct Visitor {
 enum class Kind { Unknown, Xlsx, Ods, Xls, Csv };
 
 // The kind by content (zip with a workbook or an ods mimetype, an OLE2 compound file) and,
-// for csv, by extension.
+// for csv (comma or tab separated), by extension: .csv, .txt, .tsv.
 Kind DetectKind(std::string_view gbkPath);
 
 // Reads the first worksheet; false with the error text in the system's words.

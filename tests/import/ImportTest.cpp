@@ -185,6 +185,16 @@ TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
             "002 李四 两 行\r\n003 王五\r\nEND\r\n");
 }
 
+TEST_F(Import, TabSeparatedUnicodeTextAsASpreadsheet) {
+  // What Excel saves as "Unicode text": UTF-16 LE with BOM, tabs between cells.
+  const std::u16string utf16 = u"\uFEFF编号\t姓名\r\n001\t张 三\r\n002\t\"李,四\"\r\n";
+  WriteAll(m_root.path("unicode.txt"),
+           std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
+  ASSERT_TRUE(Run(Source::Sheet, m_root.path("unicode.txt"))) << text::GbkToUtf8(error);
+  EXPECT_EQ(DataFile(),
+            "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n编号 姓名\r\n001 张 三\r\n002 李,四\r\nEND\r\n");
+}
+
 TEST_F(Import, CountAndWriteStopAtTheSameRow) {
   ASSERT_TRUE(Run(Source::Sheet, Source("gap.csv", "号,名,,备\n1,甲,x,y\n,乙\n3,丙\n")));
   EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n号 名\r\n1 甲\r\nEND\r\n");
