@@ -52,6 +52,11 @@ Kind DetectKind(std::string_view gbkPath) {
 
 bool ReadSheet(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   std::error_code ec;
+  if (std::filesystem::exists(paths::NativePath(gbkPath), ec) &&
+      !std::filesystem::is_regular_file(paths::NativePath(gbkPath), ec)) {
+    error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：不是普通文件");
+    return false;
+  }
   const auto size = std::filesystem::file_size(paths::NativePath(gbkPath), ec);
   if (!ec && size == 0) {
     error = text::G("文件为空，请重新选择文件!");

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "text/Gbk.h"
@@ -70,6 +71,17 @@ bool DecodeToGbk(std::string bytes, std::string& gbk, std::string& error) {
 
 bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error) {
   const auto p = paths::NativePath(gbkPath);
+  std::error_code ec;
+  // A device or a pipe would never end; a file beyond the bound would not fit in memory.
+  if (!std::filesystem::is_regular_file(p, ec)) {
+    error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：不是普通文件");
+    return false;
+  }
+  const auto size = std::filesystem::file_size(p, ec);
+  if (!ec && size > kMaxTextBytes) {
+    error = text::G("文件太大(超过1024MB),不能导入:") + std::string(gbkPath);
+    return false;
+  }
 #ifdef _WIN32
   std::unique_ptr<FILE, int (*)(FILE*)> f(_wfopen(p.c_str(), L"rb"), std::fclose);
 #else
@@ -81,6 +93,7 @@ bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& er
     return false;
   }
   bytes.clear();
+  if (!ec) bytes.reserve(static_cast<size_t>(size));
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);

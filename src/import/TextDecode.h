@@ -12,7 +12,10 @@ namespace textsrc {
 // with the error text only for a UTF-16 text that does not convert.
 bool DecodeToGbk(std::string bytes, std::string& gbk, std::string& error);
 
-// Reads a whole file; false with the error text when it cannot be read.
+// Largest text or csv source: some 35 million candidates.
+inline constexpr unsigned long long kMaxTextBytes = 1ull << 30;
+
+// Reads a whole regular file of at most kMaxTextBytes; false with the error text otherwise.
 bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error);
 
 }  // namespace textsrc
