@@ -140,7 +140,9 @@ class WorkbookParser : public XmlParser {
 class SharedStringsParser : public XmlParser {
  public:
   explicit SharedStringsParser(Visitor& v) : m_v(v) {}
+  static constexpr size_t kMaxSharedStrings = 16u << 20;
   std::vector<std::string> strings;  // GBK, line breaks flattened
+  bool tooMany = false;
 
  protected:
   void OnStart(std::string_view name, const char**) override {
@@ -163,6 +165,12 @@ class SharedStringsParser : public XmlParser {
       DecodeXEscapes(m_buf);
       std::string g;
       Utf8CellToGbk(m_buf, g);
+      // Far beyond any real list; a crafted part of empty strings would fill the memory.
+      if (strings.size() >= kMaxSharedStrings) {
+        tooMany = true;
+        Stop();
+        return;
+      }
       strings.push_back(std::move(g));
       if (m_v.onPulse && (strings.size() & 0x3FFF) == 0) m_v.onPulse();
     }
@@ -379,6 +387,10 @@ bool ReadXlsxZip(ZipArchive& zip, Visitor& visitor, std::string& error) {
   SharedStringsParser shared(visitor);
   if (!sharedPart.empty() && zip.Has(sharedPart) && !shared.ParsePart(zip, sharedPart, error))
     return false;
+  if (shared.tooMany) {
+    error = text::G("文件中的字符串超过16777216个,不能导入:") + zip.Name();
+    return false;
+  }
   StylesParser styles;
   if (!stylesPart.empty() && zip.Has(stylesPart) && !styles.ParsePart(zip, stylesPart, error))
     return false;
