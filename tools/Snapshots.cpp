@@ -1,18 +1,23 @@
 // Shows each window of the program on the current display and saves a picture of it, for
 // looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
@@ -20,7 +25,10 @@
 #include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Global.h"
+#include "records/Loaders.h"
+#include "results/QueryFrm.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -88,6 +96,27 @@ int main(int argc, char** argv) {
   {
     THelpForm help;
     Save(&help, QStringLiteral("help"));
+  }
+  {
+    // The configuration window on the example data task, then on the prize wheel.
+    TLuckConfigForm config(&main);
+    const char* tabs[] = {"base", "items", "import"};
+    for (int node = 0; node < 2; ++node) {
+      config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(node));
+      config.LuckTaskTVClick();
+      for (int tab = 0; tab < 3; ++tab) {
+        config.show();
+        config.PageControl1->setCurrentIndex(tab);
+        Save(&config, QStringLiteral("config_%1_%2")
+                          .arg(node == 0 ? QStringLiteral("data") : QStringLiteral("prob"))
+                          .arg(QString::fromLatin1(tabs[tab])));
+      }
+    }
+    config.PageControl1->setCurrentWidget(config.TSBase);
+    config.CLBColor->showPopup();
+    QTest::qWait(150);
+    config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
+    config.CLBColor->hidePopup();
   }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.
@@ -159,6 +188,35 @@ int main(int argc, char** argv) {
     full(&screen, QStringLiteral("prob_rolling"));
     screen.SContinueClick();
     full(&screen, QStringLiteral("prob_result"));
+  }
+  {
+    // The results window over winner files of the example party task: 12, 3 and 1,200
+    // winners, the last more than the grid shows.
+    global::CurrentTaskId = 1001;
+    TArrLuckItem items;
+    int32_t count = 0, sum = 0;
+    std::string err;
+    if (!LoadLuckItems(1001, items, count, sum, err) || items.size() < 3) return 6;
+    const std::vector<std::string> people = ExampleCandidates(1215);
+    auto winners = [&](size_t k, size_t from, size_t n) {
+      std::string content = text::G("手机号码 姓名 部门") + "\r\n";
+      for (size_t i = from; i < from + n; ++i) content += people[i] + "\r\n";
+      WriteAll(paths::NativePath(paths::WinnerFilePath(1001, items[k].ItemId)), content);
+    };
+    winners(0, 0, 12);
+    winners(1, 12, 3);
+    winners(2, 15, 1200);
+    TQueryForm query;
+    if (query.SetUpQuery() != 1) return 7;
+    Save(&query, QStringLiteral("query_winners"));
+    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    query.FindWinner();
+    Save(&query, QStringLiteral("query_search"));
+    query.LBItem->setCurrentRow(2);
+    Save(&query, QStringLiteral("query_advice"));
+    query.move(0, 0);
+    query.resize(1000, 700);
+    Save(&query, QStringLiteral("query_resized"));
   }
   SetDialogProvider(nullptr);
   {

@@ -7,9 +7,11 @@
 
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
 #include "records/ExampleTasks.h"
+#include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -69,6 +71,8 @@ int RunTombolix(int argc, char** argv) {
 
   TMainForm mainForm;
   mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener([&mainForm](QWidget*) { ShowLuckConfig(mainForm); });
   mainForm.show();
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);
