@@ -1,7 +1,20 @@
 // Legacy xls (BIFF 2 to 8) through libfreexl: the first worksheet, cells as freexl gives
 // them (texts UTF-8, dates already as "2024-03-12" / "2024-03-12 08:30:00").
+//
+// libfreexl reads beyond its buffers on some malformed files (found by fuzzing), so where
+// processes can be forked it runs in a child that hands the rows back through a pipe: a
+// file that crashes or hangs the library is reported as damaged and the program goes on.
 #include <freexl.h>
 
+#ifndef _WIN32
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "import/Cells.h"
@@ -33,7 +46,7 @@ struct Handle {
 
 }  // namespace
 
-bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
+static bool ReadXlsHere(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   const std::string corrupt =
       text::G("文件不是有效的电子表格文件,或者已经损坏:") + std::string(gbkPath);
   {
@@ -118,5 +131,165 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   }
   return true;
 }
+
+#ifndef _WIN32
+
+namespace {
+
+constexpr int kQuietSeconds = 60;  // a child silent this long is taken as hung
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void PutString(std::string& out, std::string_view s) {
+  const uint32_t n = static_cast<uint32_t>(s.size());
+  out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  out.append(s);
+}
+
+// Reads the child's messages: [int64 row][uint32 cells]{[uint32 len][bytes]}..., ended by
+// row -1 with [uint32 ok][uint32 len][error text].
+class PipeReader {
+ public:
+  explicit PipeReader(int fd) : m_fd(fd) {}
+  bool Read(void* out, size_t size) {
+    char* p = static_cast<char*>(out);
+    while (size > 0) {
+      if (m_at == m_end && !Fill()) return false;
+      const size_t n = std::min(size, m_end - m_at);
+      std::memcpy(p, m_buf + m_at, n);
+      m_at += n;
+      p += n;
+      size -= n;
+    }
+    return true;
+  }
+  bool ReadString(std::string& s) {
+    uint32_t n = 0;
+    if (!Read(&n, sizeof n) || n > (64u << 20)) return false;
+    s.resize(n);
+    return n == 0 || Read(s.data(), n);
+  }
+
+ private:
+  bool Fill() {
+    pollfd pfd{m_fd, POLLIN, 0};
+    while (true) {
+      const int r = ::poll(&pfd, 1, kQuietSeconds * 1000);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) return false;
+      const ssize_t n = ::read(m_fd, m_buf, sizeof m_buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      m_at = 0;
+      m_end = static_cast<size_t>(n);
+      return true;
+    }
+  }
+  int m_fd;
+  char m_buf[1 << 16];
+  size_t m_at = 0, m_end = 0;
+};
+
+}  // namespace
+
+bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
+  const std::string corrupt =
+      text::G("文件不是有效的电子表格文件,或者已经损坏:") + std::string(gbkPath);
+  int fds[2];
+  if (::pipe(fds) != 0) return ReadXlsHere(gbkPath, visitor, error);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return ReadXlsHere(gbkPath, visitor, error);
+  }
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::string out;
+    Visitor child;
+    child.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
+      out.append(reinterpret_cast<const char*>(&number), sizeof number);
+      const uint32_t n = static_cast<uint32_t>(cells.size());
+      out.append(reinterpret_cast<const char*>(&n), sizeof n);
+      for (const std::string& c : cells) PutString(out, c);
+      if (out.size() >= (1u << 16)) {
+        if (!WriteAll(fds[1], out.data(), out.size())) ::_exit(1);
+        out.clear();
+      }
+      return true;
+    };
+    std::string why;
+    const bool ok = ReadXlsHere(gbkPath, child, why);
+    const int64_t end = -1;
+    out.append(reinterpret_cast<const char*>(&end), sizeof end);
+    const uint32_t okFlag = ok ? 1 : 0;
+    out.append(reinterpret_cast<const char*>(&okFlag), sizeof okFlag);
+    PutString(out, why);
+    WriteAll(fds[1], out.data(), out.size());
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  bool finished = false, ok = false, stopped = false;
+  {
+    PipeReader in(fds[0]);
+    std::vector<std::string> cells;
+    uint64_t rows = 0;
+    while (true) {
+      int64_t number = 0;
+      if (!in.Read(&number, sizeof number)) break;
+      if (number == -1) {
+        uint32_t okFlag = 0;
+        std::string why;
+        if (in.Read(&okFlag, sizeof okFlag) && in.ReadString(why)) {
+          finished = true;
+          ok = okFlag == 1;
+          if (!ok) error = why;
+        }
+        break;
+      }
+      uint32_t n = 0;
+      if (!in.Read(&n, sizeof n) || n > 65536) break;
+      cells.resize(n);
+      bool good = true;
+      for (std::string& c : cells) good = good && in.ReadString(c);
+      if (!good) break;
+      if (cells.size() > visitor.maxColumns) cells.resize(visitor.maxColumns);
+      if (visitor.onPulse && (++rows & 0x3FFF) == 0) visitor.onPulse();
+      if (!visitor.onRow(number, cells)) {
+        stopped = true;
+        break;
+      }
+    }
+  }
+  ::close(fds[0]);
+  if (!finished) ::kill(pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (stopped) return true;
+  if (!finished) {
+    error = corrupt;
+    return false;
+  }
+  return ok;
+}
+
+#else
+
+bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
+  return ReadXlsHere(gbkPath, visitor, error);
+}
+
+#endif
 
 }  // namespace sheet

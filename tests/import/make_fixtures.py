@@ -236,4 +236,6 @@ with open(out("utf16le.txt"), "wb") as f:
     f.write(b"\xff\xfe" + TEXT.encode("utf-16-le"))
 with open(out("utf16be.txt"), "wb") as f:
     f.write(b"\xfe\xff" + TEXT.encode("utf-16-be"))
+# fuzzed-overread.xls is not made here: it is an input the xls fuzz harness found, on which
+# libfreexl reads beyond a buffer; it is kept as it was found.
 print("fixtures written to", OUT)
