@@ -179,6 +179,11 @@ TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
             "A001 FALSE\r\nEND\r\n");
   EXPECT_EQ(log.at(3), "警告:有1行的编号与前面的行重复,例如:A001(第4行)");
 
+  ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-dates.xlsx"));
+  EXPECT_EQ(DataFile(),
+            "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=1\r\n编号 日期 时间 城市\r\n"
+            "1 1904-01-01 12:00:00 东京\r\n2 2024-03-12 08:30:00 18:00:00\r\nEND\r\n");
+
   ASSERT_TRUE(RunFixture(Source::Sheet, "repeat-lo.ods"));
   EXPECT_EQ(DataFile(),
             "BEGIN\r\nCOUNT=4\r\nID_MAX_LENGTH=1\r\n编号 姓名\r\n7 同   名 第二段\r\n"

@@ -74,7 +74,8 @@ with open(fods, "w", encoding="utf-8") as f:
 <table:table-cell office:value-type="string"><text:p>姓名</text:p></table:table-cell></table:table-row>
 <table:table-row table:number-rows-repeated="3"><table:table-cell office:value-type="float" office:value="7"><text:p>7</text:p></table:table-cell>
 <table:table-cell office:value-type="string"><text:p>同<text:s text:c="3"/>名</text:p><text:p>第二段</text:p></table:table-cell></table:table-row>
-<table:table-row><table:table-cell table:number-columns-repeated="2" office:value-type="string"><text:p>9</text:p></table:table-cell></table:table-row>
+<table:table-row><table:table-cell office:value-type="string"><text:p>9</text:p></table:table-cell>
+<table:table-cell office:value-type="string"><office:annotation><text:p>批注不读</text:p></office:annotation><text:p>9</text:p></table:table-cell></table:table-row>
 </table:table></office:spreadsheet></office:body></office:document>
 """)
 conv = os.path.join(tmp, "conv")
@@ -120,6 +121,34 @@ with zipfile.ZipFile(out("handmade-inline.xlsx"), "w", zipfile.ZIP_DEFLATED) as 
     z.writestr("book/_rels/wb.xml.rels", WBRELS)
     z.writestr("book/data/s1.xml", S1)
     z.writestr("book/data/s2.xml", S2)
+
+# Dates in the 1904 system, a time-only format, an ISO date cell, and phonetic runs that
+# are not part of the text.
+WB1904 = WB.replace("<x:sheets>", '<x:workbookPr date1904="1"/><x:sheets>')
+WBRELS2 = WBRELS.replace("</Relationships>",
+    '<Relationship Id="rIdS" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="../book/strings.xml"/>'
+    '<Relationship Id="rIdY" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/></Relationships>')
+STRINGS = """<?xml version="1.0" encoding="UTF-8"?>
+<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="1" uniqueCount="1">
+<si><r><t>东</t></r><r><t>京</t></r><rPh sb="0" eb="2"><t>トウキョウ</t></rPh></si></sst>"""
+STYLES = """<?xml version="1.0" encoding="UTF-8"?>
+<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<numFmts count="1"><numFmt numFmtId="164" formatCode="yyyy/m/d;@"/></numFmts>
+<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="20"/></cellXfs></styleSheet>"""
+S3 = """<?xml version="1.0" encoding="UTF-8"?>
+<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>
+<row r="1"><c r="A1" t="inlineStr"><is><t>编号</t></is></c><c r="B1" t="inlineStr"><is><t>日期</t></is></c><c r="C1" t="inlineStr"><is><t>时间</t></is></c><c r="D1" t="inlineStr"><is><t>城市</t></is></c></row>
+<row r="2"><c r="A2"><v>1</v></c><c r="B2" s="1"><v>0</v></c><c r="C2" s="2"><v>0.5</v></c><c r="D2" t="s"><v>0</v></c></row>
+<row r="3"><c r="A3"><v>2</v></c><c r="B3" t="d"><v>2024-03-12T08:30:00</v></c><c r="C3" s="2"><v>0.75</v></c></row>
+</sheetData></worksheet>"""
+with zipfile.ZipFile(out("handmade-dates.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("[Content_Types].xml", CT)
+    z.writestr("_rels/.rels", RELS)
+    z.writestr("book/wb.xml", WB1904)
+    z.writestr("book/_rels/wb.xml.rels", WBRELS2)
+    z.writestr("book/data/s1.xml", S3)
+    z.writestr("book/strings.xml", STRINGS)
+    z.writestr("book/styles.xml", STYLES)
 
 # --- Broken and hostile workbooks. ----------------------------------------------------
 with open(out("people-lo.xlsx"), "rb") as f:
