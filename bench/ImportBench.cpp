@@ -207,10 +207,39 @@ void BM_ImportOds100000(benchmark::State& state) {
   RunImport(state, Made("rows100k.ods", MakeOds, 100000), true, 100000);
 }
 
+// The longest stretch without a callback during a million-row xlsx import: how long the
+// tab's log and progress bar could go without repainting.
+void BM_ImportXlsx1MLongestQuietSpell(benchmark::State& state) {
+  const std::string source = Made("shared1m.xlsx", MakeXlsx, 1000000);
+  if (source.empty()) {
+    state.SkipWithError("source file could not be made");
+    return;
+  }
+  paths::SetDataRoot(Dir() + "root/");
+  double longest = 0;
+  for (auto _ : state) {
+    auto last = std::chrono::steady_clock::now();
+    const auto tick = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
+      last = now;
+    };
+    dataimport::Callbacks cb;
+    cb.log = [&](const std::string&) { tick(); };
+    cb.progress = [&](int) { tick(); };
+    std::string target, error;
+    if (!dataimport::ImportSpreadsheet(source, 1001, dataimport::IdType::Digits, cb, target, error))
+      state.SkipWithError("import failed");
+    tick();
+  }
+  state.counters["longest_quiet_ms"] = longest;
+}
+
 BENCHMARK(BM_ImportText1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ImportXlsx1Mx3Shared)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ImportXls65000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ImportOds100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImportXlsx1MLongestQuietSpell)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int ReadOnly(const char* path) {
   const auto t0 = std::chrono::steady_clock::now();
