@@ -388,5 +388,26 @@ int main(int argc, char** argv) {
     main.SBtnGetLuckClick();
     delete driver;
   }
+  {
+    // The import tab after a list of 60 candidates came in from a csv (last, since it
+    // replaces the example task's list that the draw pictures use).
+    std::string csv = text::G("手机号码,姓名,部门\r\n");
+    for (int i = 0; i < 60; ++i)
+      csv += "139" + std::to_string(10000000 + i) + text::G(",员工") + std::to_string(i) +
+             text::G(",市场部\r\n");
+    WriteAll(root.path("candidates.csv"), csv);
+    UnattendedDialogProvider answering([](const QString& line) { qInfo("%s", qPrintable(line)); });
+    DialogProvider* previous = SetDialogProvider(&answering);
+    TLuckConfigForm config(&main);
+    config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(0));
+    config.LuckTaskTVClick();
+    config.show();
+    config.PageControl1->setCurrentWidget(config.TsData);
+    config.CBFileType->setCurrentIndex(1);
+    config.EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
+    config.BtnSaveDataClick();
+    Save(&config, QStringLiteral("config_data_import_done"));
+    SetDialogProvider(previous);
+  }
   return 0;
 }
