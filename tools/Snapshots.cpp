@@ -1,18 +1,22 @@
 // Shows each window of the program on the current display and saves a picture of it, for
 // looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
@@ -88,6 +92,26 @@ int main(int argc, char** argv) {
   {
     THelpForm help;
     Save(&help, QStringLiteral("help"));
+  }
+  {
+    // The configuration window on the example data task, then on the prize wheel.
+    TLuckConfigForm config(&main);
+    const char* tabs[] = {"base", "items", "import"};
+    for (int node = 0; node < 2; ++node) {
+      config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(node));
+      config.LuckTaskTVClick();
+      for (int tab = 0; tab < 3; ++tab) {
+        config.show();
+        config.PageControl1->setCurrentIndex(tab);
+        Save(&config, QStringLiteral("config_%1_%2")
+                          .arg(node == 0 ? QStringLiteral("data") : QStringLiteral("prob"))
+                          .arg(QString::fromLatin1(tabs[tab])));
+      }
+    }
+    config.CLBColor->showPopup();
+    QTest::qWait(150);
+    config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
+    config.CLBColor->hidePopup();
   }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.

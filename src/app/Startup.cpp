@@ -10,6 +10,7 @@
 
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
+#include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
 #include "records/ExampleTasks.h"
@@ -100,6 +101,7 @@ int RunTombolix(int argc, char** argv) {
 
   TMainForm mainForm;
   mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetConfigWindowOpener([&mainForm](QWidget*) { ShowLuckConfig(mainForm); });
   mainForm.show();
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that

@@ -126,6 +126,8 @@ inline constexpr std::string_view kUpdateItem =
 inline constexpr std::string_view kUpdateItemIndex =
     "update TaskItem set ListIndex=? where TaskId=? and ItemName=?";
 inline constexpr std::string_view kDeleteItem = "delete from TaskItem where TaskId=? and ItemId=?";
+inline constexpr std::string_view kCountItemsNamed =
+    "select count(*) as Named from TaskItem where TaskId=? and ItemName=? and ItemId<>?";
 }  // namespace sql
 
 }  // namespace db

@@ -1,0 +1,396 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "DialogRecorder.h"
+#include "ModalHelper.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "app/MainFrm.h"
+#include "config/LuckConfigFrm.h"
+#include "db/TombolixDM.h"
+#include "records/ExampleTasks.h"
+#include "text/Gbk.h"
+#include "text/Paths.h"
+#include "ui/Qt.h"
+
+using text::G;
+
+namespace {
+
+class ConfigWindow : public ::testing::Test {
+ protected:
+  TempRoot m_root;
+  DialogRecorder m_dialogs;
+};
+
+QStringList Nodes(const TLuckConfigForm& f) {
+  QStringList out;
+  for (int i = 0; i < f.LuckTaskTV->topLevelItemCount(); ++i)
+    out << f.LuckTaskTV->topLevelItem(i)->text(0);
+  return out;
+}
+
+QStringList Lines(const TLuckConfigForm& f) {
+  QStringList out;
+  for (int i = 0; i < f.LBItem->count(); ++i) out << f.LBItem->item(i)->text();
+  return out;
+}
+
+int SelectedNode(const TLuckConfigForm& f) {
+  const auto sel = f.LuckTaskTV->selectedItems();
+  return sel.isEmpty() ? -1 : f.LuckTaskTV->indexOfTopLevelItem(sel.first());
+}
+
+void AddItem(TLuckConfigForm& f, const QString& name, const QString& luck, const QString& list) {
+  QTest::mouseClick(f.BtnAddItem, Qt::LeftButton);
+  f.DBEdtName->setText(name);  // typed by an input method
+  QTest::keyClicks(f.DBEdtLuckCount, luck);
+  if (!f.DBEditListCount->isHidden()) QTest::keyClicks(f.DBEditListCount, list);
+  QTest::mouseClick(f.BtnSaveItem, Qt::LeftButton);
+}
+
+// "name:ListIndex" in draw order.
+QStringList StoredOrder(TTombolixDataModule& dm, int taskId) {
+  QStringList out;
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(dm.ADOConnection1.Handle(),
+                     "select ItemName, ListIndex from TaskItem where TaskId=? order by ListIndex",
+                     -1, &st, nullptr);
+  sqlite3_bind_int(st, 1, taskId);
+  while (sqlite3_step(st) == SQLITE_ROW)
+    out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) +
+               QStringLiteral(":%1").arg(sqlite3_column_int(st, 1));
+  sqlite3_finalize(st);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ConfigWindow, ANewTaskSavedInTheWindowAppearsInTheMainList) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  EXPECT_EQ(f.windowTitle(), QStringLiteral("抽奖配置"));
+  EXPECT_EQ(f.PageControl1->currentWidget(), f.TSBase);
+  EXPECT_TRUE(Nodes(f).isEmpty());
+  // New-task defaults.
+  EXPECT_EQ(f.EdtFontSize->text(), QStringLiteral("36"));
+  EXPECT_EQ(f.CLBColor->currentData().toString(), QStringLiteral("clWhite"));
+  EXPECT_TRUE(f.CKShowLuck->isChecked());
+  EXPECT_EQ(f.EdtDateFlag->text(), QStringLiteral("未导入"));
+  EXPECT_FALSE(f.BtnAddItem->isEnabled());  // items need a saved task
+
+  QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+  f.EdtTaskName->setText(QStringLiteral("新年抽奖"));
+  f.EdtMainTitle->setText(QStringLiteral("2027 新年"));
+  f.CLBColor->setCurrentIndex(f.CLBColor->findData(QStringLiteral("clYellow")));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+
+  const std::vector<std::pair<MessageKind, QString>> saved = {
+      {MessageKind::Information, QStringLiteral("保存成功")}};
+  EXPECT_EQ(m_dialogs.messages(), saved);
+  EXPECT_EQ(Nodes(f), QStringList{QStringLiteral("新年抽奖")});
+  EXPECT_EQ(SelectedNode(f), 0);
+  EXPECT_EQ(f.TaskIds, QStringList{QStringLiteral("1001")});
+  EXPECT_EQ(f.EdtTaskId->text(), QStringLiteral("1001"));
+  EXPECT_EQ(f.CLBColor->currentData().toString(), QStringLiteral("clYellow"));
+  EXPECT_EQ(f.EdtDateFlag->text(), QStringLiteral("抽奖数据未导入,请到\"抽奖数据导入\"页面导入抽奖数据"));
+  EXPECT_EQ(f.LBData->text(), QStringLiteral("抽奖数据尚未导入,抽奖前请先导入抽奖数据!"));
+  EXPECT_TRUE(f.BtnAddItem->isEnabled());
+  ASSERT_EQ(main.LVHeaders->rowCount(), 1);
+  EXPECT_EQ(main.LVHeaders->item(0, 0)->text(), QStringLiteral("新年抽奖"));
+  EXPECT_EQ(main.LVHeaders->item(0, 1)->text(), QStringLiteral("2027 新年"));
+
+  // A second one lands at the end of the tree and is selected.
+  QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+  EXPECT_EQ(f.EdtTaskId->text(), QString());
+  f.EdtTaskName->setText(QStringLiteral("转盘"));
+  f.CBOrderBy->setCurrentIndex(1);
+  QTest::keyClicks(f.EProb, QStringLiteral("500"));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  EXPECT_EQ(Nodes(f), (QStringList{QStringLiteral("新年抽奖"), QStringLiteral("转盘")}));
+  EXPECT_EQ(SelectedNode(f), 1);
+  EXPECT_EQ(f.EdtDateFlag->text(), QStringLiteral("无需导入抽奖数据"));
+  EXPECT_EQ(f.EProb->text(), QStringLiteral("500"));
+  EXPECT_EQ(main.LVHeaders->rowCount(), 2);
+}
+
+TEST_F(ConfigWindow, EditsAreDroppedByCancelAndKeptBySave) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  main.LVHeaders->selectRow(1);
+  TLuckConfigForm f(&main);
+  EXPECT_EQ(SelectedNode(f), 1);  // follows the main window's selection
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
+  EXPECT_EQ(f.CBOrderBy->currentIndex(), 1);
+
+  f.EdtTaskName->setText(QStringLiteral("改过的名字"));
+  f.EProb->setText(QStringLiteral("777"));
+  QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
+  EXPECT_EQ(f.EProb->text(), QStringLiteral("1000"));
+
+  f.EdtTaskName->setText(QStringLiteral("  大转盘 "));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  EXPECT_EQ(Nodes(f)[1], QStringLiteral("大转盘"));
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("大转盘"));
+  EXPECT_EQ(main.LVHeaders->item(1, 0)->text(), QStringLiteral("大转盘"));
+
+  // A pasted non-digit is named and focused; nothing is stored.
+  f.EProb->setText(QStringLiteral("12a"));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  EXPECT_EQ(m_dialogs.messages().back(),
+            std::make_pair(MessageKind::Attention, QStringLiteral("[中奖概率值]只能输入数字,请重新输入!")));
+  EXPECT_EQ(f.focusWidget(), f.EProb);
+  QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
+  EXPECT_EQ(f.EProb->text(), QStringLiteral("1000"));
+}
+
+TEST_F(ConfigWindow, DrawTypeSwitchesPanelsLabelsAndImportButtons) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  auto shown = [](QWidget* w) { return !w->isHidden(); };
+  ASSERT_EQ(f.CBOrderBy->currentIndex(), 0);
+  EXPECT_TRUE(shown(f.PData));
+  EXPECT_FALSE(shown(f.PProb));
+  EXPECT_TRUE(shown(f.PHide));
+  EXPECT_TRUE(f.BtnSaveData->isEnabled());
+  EXPECT_EQ(f.EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
+  EXPECT_TRUE(f.DataImported);
+  EXPECT_TRUE(f.BntCheat->isEnabled());
+  EXPECT_EQ(f.ImportedDataFile, Q(paths::DrawDataPath(1001)));
+
+  f.CBOrderBy->setCurrentIndex(1);
+  EXPECT_FALSE(shown(f.PData));
+  EXPECT_TRUE(shown(f.PProb));
+  EXPECT_FALSE(shown(f.PHide));
+  EXPECT_FALSE(shown(f.CKShowLuck));
+  EXPECT_FALSE(shown(f.DBEditListCount));
+  EXPECT_FALSE(shown(f.LListCount));
+  EXPECT_EQ(f.LShow->text(), QStringLiteral("未中奖提示信息："));
+  EXPECT_TRUE(f.LDesc->text().startsWith(QStringLiteral("选择“按概率抽奖”时")));
+  EXPECT_FALSE(f.BtnSaveData->isEnabled());
+  EXPECT_FALSE(f.SpFileData->isEnabled());
+
+  f.CBOrderBy->setCurrentIndex(0);
+  EXPECT_TRUE(shown(f.PData));
+  EXPECT_TRUE(shown(f.DBEditListCount));
+  EXPECT_EQ(f.LShow->text(), QStringLiteral("抽奖时提示信息："));
+  EXPECT_TRUE(f.BtnSaveData->isEnabled());
+}
+
+TEST_F(ConfigWindow, DeletingTheOnlyTaskLeavesAnEmptyTreeAndNewTaskDefaults) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef def;
+  def.items = {{"A", 1, 1, "x"}};
+  def.candidates = {"111 a"};
+  BuildTask(dm, def);
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  ASSERT_EQ(Nodes(f), QStringList{QStringLiteral("task")});
+
+  m_dialogs.answers = {Answer::No};
+  QTest::mouseClick(f.SpeedButton4, Qt::LeftButton);
+  EXPECT_EQ(Nodes(f).size(), 1);
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].text,
+            QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[task]吗？"));
+
+  f.N2->trigger();
+  EXPECT_TRUE(Nodes(f).isEmpty());
+  EXPECT_TRUE(f.TaskIds.isEmpty());
+  EXPECT_EQ(f.EdtTaskId->text(), QString());
+  EXPECT_EQ(f.EdtTaskName->text(), QString());
+  EXPECT_EQ(f.EdtFontSize->text(), QStringLiteral("36"));
+  EXPECT_EQ(f.LBItem->count(), 0);
+  EXPECT_EQ(main.LVHeaders->rowCount(), 0);
+  EXPECT_FALSE(QFile::exists(Q(paths::DrawDataPath(1001))));
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(ConfigWindow, ItemsAreAddedMovedAndDeletedInDrawOrder) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef def;
+  BuildTask(dm, def);
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  f.PageControl1->setCurrentWidget(f.TSItem);
+  AddItem(f, QStringLiteral("一等奖"), QStringLiteral("1"), QStringLiteral("1"));
+  AddItem(f, QStringLiteral("二等奖"), QStringLiteral("5"), QStringLiteral("5"));
+  AddItem(f, QStringLiteral("三等奖"), QStringLiteral("10"), QStringLiteral("5"));
+  EXPECT_EQ(Lines(f), (QStringList{QStringLiteral("一等奖"), QStringLiteral("二等奖"),
+                                   QStringLiteral("三等奖")}));
+  EXPECT_EQ(f.LBItem->currentRow(), 2);
+  EXPECT_FALSE(f.BtnSaveItem->isEnabled());
+  EXPECT_TRUE(f.BtnDelItem->isEnabled());
+  EXPECT_FALSE(f.BntCheat->isEnabled());  // no draw data imported
+
+  // After 增加奖项 the list keeps its selection and 取消 shows that item again.
+  QTest::mouseClick(f.BtnAddItem, Qt::LeftButton);
+  EXPECT_EQ(f.DBEdtName->text(), QString());
+  EXPECT_FALSE(f.BtnDelItem->isEnabled());
+  QTest::mouseClick(f.BtnCancelItem, Qt::LeftButton);
+  EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("三等奖"));
+  EXPECT_EQ(f.DBEditListCount->text(), QStringLiteral("5"));
+
+  QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);  // 三等奖 up
+  EXPECT_EQ(f.LBItem->currentRow(), 1);
+  EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("三等奖"));
+  f.LBItem->setCurrentRow(0);
+  f.LBItemClick();
+  QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);  // the first one does not move up
+  EXPECT_EQ(StoredOrder(dm, 1001), (QStringList{QStringLiteral("一等奖:1"),
+                                                QStringLiteral("三等奖:2"),
+                                                QStringLiteral("二等奖:3")}));
+
+  // Delete the middle one: the last follows up.
+  f.LBItem->setCurrentRow(1);
+  f.LBItemClick();
+  QTest::mouseClick(f.BtnDelItem, Qt::LeftButton);
+  EXPECT_EQ(m_dialogs.log.back().text, QStringLiteral("您确认要删除[三等奖]吗？"));
+  EXPECT_EQ(Lines(f), (QStringList{QStringLiteral("一等奖"), QStringLiteral("二等奖")}));
+  EXPECT_EQ(f.LBItem->currentRow(), 1);
+  EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("二等奖"));
+  EXPECT_EQ(StoredOrder(dm, 1001),
+            (QStringList{QStringLiteral("一等奖:1"), QStringLiteral("二等奖:2")}));
+
+  // A duplicate name is refused with the focus on the name.
+  AddItem(f, QStringLiteral("一等奖"), QStringLiteral("2"), QStringLiteral("1"));
+  EXPECT_EQ(m_dialogs.messages().back(),
+            std::make_pair(MessageKind::Attention,
+                           QStringLiteral("该抽奖任务已有奖项[一等奖],请输入其他奖项名称!")));
+  EXPECT_EQ(f.focusWidget(), f.DBEdtName);
+  EXPECT_EQ(Lines(f).size(), 2);
+}
+
+TEST_F(ConfigWindow, DigitFieldsTakeDigitsOnlyAndTheRightClickKeepsTheSelection) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  f.EdtHideBegin->clear();
+  QTest::keyClicks(f.EdtHideBegin, QStringLiteral("a1-2"));
+  EXPECT_EQ(f.EdtHideBegin->text(), QStringLiteral("12"));
+  f.DBEdtLuckCount->clear();
+  QTest::keyClicks(f.DBEdtLuckCount, QStringLiteral("3 x4"));
+  QTest::keyClick(f.DBEdtLuckCount, Qt::Key_Backspace);
+  EXPECT_EQ(f.DBEdtLuckCount->text(), QStringLiteral("3"));
+
+  QTreeWidgetItem* second = f.LuckTaskTV->topLevelItem(1);
+  const QPoint at = f.LuckTaskTV->visualItemRect(second).center();
+  QTest::mousePress(f.LuckTaskTV->viewport(), Qt::RightButton, {}, at);
+  QTest::mouseRelease(f.LuckTaskTV->viewport(), Qt::RightButton, {}, at);
+  EXPECT_EQ(SelectedNode(f), 0);
+  QTest::mouseClick(f.LuckTaskTV->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(SelectedNode(f), 1);
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
+}
+
+TEST_F(ConfigWindow, PresetButtonAsksThenHandsTheItemToTheEditor) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  std::vector<config::TPresetEditorArgs> opened;
+  f.SetPresetEditorOpener([&](QWidget* owner, const config::TPresetEditorArgs& a) {
+    EXPECT_EQ(owner, &f);
+    opened.push_back(a);
+  });
+  ASSERT_TRUE(f.BntCheat->isEnabled());
+  m_dialogs.answers = {Answer::No};
+  QTest::mouseClick(f.BntCheat, Qt::LeftButton);
+  EXPECT_TRUE(opened.empty());
+  QTest::mouseClick(f.BntCheat, Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(m_dialogs.log[0].text.startsWith(QStringLiteral("选择【指定中奖】名单后")));
+  EXPECT_EQ(opened[0].TaskId, 1001);
+  EXPECT_EQ(opened[0].TaskName, G("年会抽奖示例"));
+  EXPECT_EQ(Q(opened[0].ItemName), f.LBItem->item(0)->text());
+  EXPECT_EQ(QString::number(opened[0].ItemId), f.DBEdtId->text());
+  EXPECT_EQ(QString::number(opened[0].LuckCount), f.DBEdtLuckCount->text());
+  EXPECT_EQ(opened[0].ImportedDataFile, paths::DrawDataPath(1001));
+
+  // A probability task has no draw data to choose from.
+  f.LuckTaskTV->setCurrentItem(f.LuckTaskTV->topLevelItem(1));
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
+  EXPECT_FALSE(f.BntCheat->isEnabled());
+}
+
+TEST_F(ConfigWindow, PictureChoiceFindsPicturesInAnyLetterCase) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  const QString photo = QString::fromStdString(m_root.path("photo.jpg"));
+  WriteAll(m_root.path("photo.jpg"), "jpeg");
+  m_dialogs.files = {photo};
+  QTest::mouseClick(f.SbSelectItem, Qt::LeftButton);
+  EXPECT_EQ(f.DBEdtAwardImage->text(), photo);
+  EXPECT_TRUE(f.BtnSaveItem->isEnabled());
+  const RecordedDialog& d = m_dialogs.log.back();
+  EXPECT_EQ(d.text, QStringLiteral("请选择图像文件"));
+  ASSERT_TRUE(d.filter.startsWith(QStringLiteral("图像文件(JPG/JPGE/BMP) (")));
+  // The patterns the dialog filters with, as Qt reads them.
+  const QString patterns = d.filter.section(QStringLiteral(" ("), 1).chopped(1);
+  auto matches = [&](const QString& name) {
+    for (const QString& p : patterns.split(QLatin1Char(' '))) {
+      if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch())
+        return true;
+    }
+    return false;
+  };
+  for (const char* yes : {"photo.jpg", "PHOTO.JPG", "a.Jpeg", "b.bmp", "c.BMP"})
+    EXPECT_TRUE(matches(QString::fromLatin1(yes))) << yes;
+  for (const char* no : {"photo.png", "jpg.txt", "song.mp3"})
+    EXPECT_FALSE(matches(QString::fromLatin1(no))) << no;
+
+  // The background picture choice: a cancelled dialog empties the field.
+  f.EdtMainImage->setText(QStringLiteral("/old.jpg"));
+  QTest::mouseClick(f.SpSelectImage, Qt::LeftButton);
+  EXPECT_EQ(m_dialogs.log.back().text, QStringLiteral("请选择图像文件(1024×768)"));
+  EXPECT_EQ(f.EdtMainImage->text(), QString());
+}
+
+TEST_F(ConfigWindow, MainWindowOpensItModallyAndDestroysIt) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  main.SetConfigWindowOpener([&main](QWidget*) { ShowLuckConfig(main); });
+  QPointer<TLuckConfigForm> seen;
+  bool modal = false;
+  OnNextModal([&](QWidget* w) {
+    seen = qobject_cast<TLuckConfigForm*>(w);
+    modal = w->isModal();
+    if (seen) QTest::mouseClick(seen->BtnCloseBase, Qt::LeftButton);
+    else w->close();
+  });
+  QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
+  EXPECT_TRUE(modal);
+  EXPECT_TRUE(seen.isNull());  // gone once closed
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == nullptr; }));
+}
