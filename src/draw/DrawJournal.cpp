@@ -178,7 +178,12 @@ JournalRead ReadJournal(std::string_view gbkPath, TJournal& journal, std::string
     error = text::G("无法读取文件") + std::string(gbkPath);
     return JournalRead::Unreadable;
   }
-  const std::string all = ss.str();
+  return ParseJournal(ss.str(), journal, gbkPath, error);
+}
+
+JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_view gbkPath,
+                         std::string& error) {
+  journal = TJournal();
   // Whole lines only: what follows the last line end was cut short.
   std::vector<std::string_view> lines;
   size_t start = 0;

@@ -59,6 +59,9 @@ enum class JournalRead {
 // Reads the journal. A last line without its line end, or any line whose check value
 // fails, is a write cut short: it is ignored and everything else kept.
 JournalRead ReadJournal(std::string_view gbkPath, TJournal& journal, std::string& error);
+// The same for the journal's text; `gbkPath` only names it in the error text.
+JournalRead ParseJournal(std::string_view text, TJournal& journal, std::string_view gbkPath,
+                         std::string& error);
 
 // Appends records and flushes them to disk.
 bool AppendJournal(std::string_view gbkPath, std::string_view lines, std::string& error);
