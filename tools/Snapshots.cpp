@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -17,14 +19,20 @@
 #include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
+#include "db/TombolixDB.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "presets/LuckCheatAddFrm.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Global.h"
+#include "records/Loaders.h"
+#include "results/QueryFrm.h"
 #include "text/Gbk.h"
+#include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -108,15 +116,60 @@ int main(int argc, char** argv) {
                           .arg(QString::fromLatin1(tabs[tab])));
       }
     }
+    config.PageControl1->setCurrentWidget(config.TSBase);
     config.CLBColor->showPopup();
     QTest::qWait(150);
     config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
     config.CLBColor->hidePopup();
   }
+  {
+    // The preset-winner editor of a prize item with three entries, and its entry dialog.
+    TaskDef def;
+    def.taskId = 1004;
+    def.items = {{text::G("特等奖"), 5, 1, text::G("汽车")}};
+    def.title = text::G("手机号码 姓名 部门 工号");
+    const char* people[][3] = {{"张三丰", "研发部", "A1001"}, {"李小龙", "市场部", "A1002"},
+                               {"王重阳", "财务部", "A1003"}, {"欧阳锋", "行政部", "A1004"}};
+    for (int i = 0; i < 4; ++i)
+      def.candidates.push_back(std::to_string(13800138001LL + i) + " " + text::G(people[i][0]) +
+                               " " + text::G(people[i][1]) + " " + people[i][2]);
+    const std::vector<int> ids = BuildTask(dm, def);
+    WritePresets(1004, ids[0], {def.candidates[2], def.candidates[0], def.candidates[3]});
+    TLuckCheatForm editor;
+    if (editor.SetUp({1004, text::G("年会抽奖"), ids[0], text::G("特等奖"),
+                      paths::DrawDataPath(1004), 5}) != 1)
+      return 6;
+    editor.SGLuckId->selectRow(2);
+    Save(&editor, QStringLiteral("preset_editor"));
+    TLuckCheatAddForm entry;
+    entry.SetInputs(text::G("手机号码"), paths::DrawDataPath(1004), &editor.List());
+    entry.show();
+    entry.EdtInPut->setText(QStringLiteral("13800138002"));
+    Save(&entry, QStringLiteral("preset_entry"));
+    entry.hide();
+    entry.SetInputs(text::G("身份证号码或者手机号码"), paths::DrawDataPath(1004), nullptr);
+    Save(&entry, QStringLiteral("preset_entry_long_head"));
+  }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.
   UnattendedDialogProvider printing([](const QString& line) { qInfo("%s", qPrintable(line)); });
   SetDialogProvider(&printing);
+  {
+    // The editor as 指定中奖 opens it over the configuration window, on the example task.
+    TLuckConfigForm config(&main);
+    config.SetPresetEditorOpener(OpenPresetEditorFromConfig);
+    config.show();
+    config.LBItem->setCurrentRow(1);
+    config.LBItemClick();
+    QTimer::singleShot(400, [&] {
+      if (auto* editor = qobject_cast<TLuckCheatForm*>(QApplication::activeModalWidget())) {
+        editor->screen()->grabWindow(0).save(
+            QDir(g_out).filePath(QStringLiteral("preset_editor_over_config.png")));
+        editor->close();
+      }
+    });
+    config.BntCheat->click();
+  }
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())
                            .arg(main.screen()->size().height());
@@ -124,75 +177,192 @@ int main(int argc, char** argv) {
     ShowOnWholeScreen(w);
     Save(w, name + size);
   };
-  {
-    // The example party draw: numeric ids, middle digits masked.
-    global::CurrentTaskId = 1001;
-    TGetLuckMainForm screen(nullptr, 20261208u);
-    if (screen.SetUpDraw() != 1) return 3;
-    full(&screen, QStringLiteral("draw_ready"));
-    screen.SBeginClick();
-    QTest::qWait(50);
-    for (int i = 0; i < 3; ++i) screen.RollTick();
-    full(&screen, QStringLiteral("draw_rolling"));
-    screen.EKeyCtrlKeyPress();  // 一等奖 complete
-    for (int b = 0; b < 2; ++b) {
+  // The data draw through every state: Ready, Rolling, the landing frame, each batch
+  // revealed, and the summary once finished.
+  auto dataSeries = [&](int taskId, uint32_t seed, const QString& prefix) {
+    global::CurrentTaskId = taskId;
+    TGetLuckMainForm screen(nullptr, seed);
+    if (screen.SetUpDraw() != 1) return false;
+    full(&screen, prefix + QStringLiteral("_ready"));
+    int batch = 0;
+    while (screen.Engine().state() != TDataDraw::State::Finished && batch < 12) {
+      ++batch;
       screen.EKeyCtrlKeyPress();
-      QTest::qWait(50);
-      screen.RollTick();
+      QApplication::processEvents();  // the selection
+      for (int i = 0; i < 3; ++i) screen.RollTick();
+      if (batch == 1) full(&screen, prefix + QStringLiteral("_rolling"));
       screen.EKeyCtrlKeyPress();
+      if (batch == 1) full(&screen, prefix + QStringLiteral("_landing"));
+      screen.ShowReveal();
+      for (int i = 0; i < 40; ++i) screen.TMListTimer();
+      full(&screen, prefix + QStringLiteral("_batch%1").arg(batch));
     }
-    for (int i = 0; i < 40; ++i) screen.TMListTimer();
-    full(&screen, QStringLiteral("draw_between"));
-    screen.EKeyCtrlKeyPress();
-    QTest::qWait(50);
-    screen.EKeyCtrlKeyPress();
-    for (int i = 0; i < 60; ++i) screen.TMListTimer();
-    full(&screen, QStringLiteral("draw_finished"));
-  }
+    screen.ShowSummary();
+    full(&screen, prefix + QStringLiteral("_finished"));
+    return true;
+  };
+  auto probSeries = [&](int taskId, const QString& prefix) {
+    global::CurrentTaskId = taskId;
+    TGetLuckProdForm screen(nullptr, 99u);
+    if (screen.SetUpDraw() != 1) return false;
+    screen.SBeginClick();
+    screen.RollTick();
+    full(&screen, prefix + QStringLiteral("_rolling"));
+    bool lost = false, won = false;
+    for (int press = 0; press < 400 && !(lost && won); ++press) {
+      if (press > 0) {
+        screen.SBeginClick();
+        screen.RollTick();
+      }
+      screen.SContinueClick();
+      if (screen.WonItem() < 0 && !lost) {
+        lost = true;
+        full(&screen, prefix + QStringLiteral("_lost"));
+      } else if (screen.WonItem() >= 0 && !won) {
+        won = true;
+        full(&screen, prefix + QStringLiteral("_won"));
+      }
+    }
+    return true;
+  };
+  if (!dataSeries(1001, 20261208u, QStringLiteral("draw"))) return 21;
+  if (!probSeries(1002, QStringLiteral("prob"))) return 22;
   {
     // Names as ids, in one label.
     TaskDef def;
-    def.taskId = 1003;
+    def.taskId = 1010;
     def.idType = 1;
     def.hideBegin = 3;
     def.hideEnd = 4;
     def.fontColor = "clYellow";
     def.remainText = text::G("请按回车键开始抽奖");
-    def.items = {{text::G("幸运奖"), 6, 6, text::G("精美礼品")}};
-    for (const char* n :
-         {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"})
+    def.items = {{text::G("幸运奖"), 6, 3, text::G("精美礼品")}};
+    for (const char* n : {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖",
+                          "黄蓉", "司马相如", "慕容复"})
       def.candidates.push_back(text::G(n) + text::G(" 研发部"));
     def.title = text::G("姓名 部门");
     BuildTask(dm, def);
-    global::CurrentTaskId = 1003;
-    TGetLuckMainForm screen(nullptr, 7u);
-    if (screen.SetUpDraw() != 1) return 4;
-    screen.SBeginClick();
-    QTest::qWait(50);
-    screen.RollTick();
-    full(&screen, QStringLiteral("draw_names_rolling"));
-    screen.EKeyCtrlKeyPress();
-    full(&screen, QStringLiteral("draw_names_revealed"));
+    if (!dataSeries(1010, 7u, QStringLiteral("names"))) return 23;
   }
   {
-    global::CurrentTaskId = 1002;
-    TGetLuckProdForm screen(nullptr, 99u);
-    if (screen.SetUpDraw() != 1) return 5;
-    screen.SBeginClick();
-    screen.RollTick();
-    full(&screen, QStringLiteral("prob_rolling"));
-    screen.SContinueClick();
-    full(&screen, QStringLiteral("prob_result"));
-  }
-  {
-    // A draw left after two batches (as after a kill) and continued on a new screen.
+    // Long texts: a 30-character title at size 72, long prize names with pictures, five
+    // columns per candidate, and batches of 1, 3 and 12.
+    const QString cup = QDir(g_out).filePath(QStringLiteral("prize.png"));
+    QImage picture(480, 360, QImage::Format_RGB32);
+    QPainter p(&picture);
+    QLinearGradient g(0, 0, 480, 360);
+    g.setColorAt(0, QColor(250, 220, 120));
+    g.setColorAt(1, QColor(190, 40, 40));
+    p.fillRect(picture.rect(), g);
+    p.setPen(Qt::white);
+    p.setFont(UiFont(QStringLiteral("黑体"), 90, true));
+    p.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("奖品"));
+    p.end();
+    picture.save(cup);
+    const std::string cupPath = cup.toStdString();
     TaskDef def;
-    def.taskId = 1004;
+    def.taskId = 1011;
+    def.hideBegin = 4;
+    def.hideEnd = 7;
+    def.remainText = text::G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运");
+    def.items = {
+        {text::G("特别贡献奖（年度最佳团队代表）"), 1, 1,
+         text::G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞"), cupPath},
+        {text::G("一等奖（各地分公司员工专属）"), 3, 3, text::G("五星级海岛度假酒店双人三晚套餐"), cupPath},
+        {text::G("二等奖"), 12, 12, text::G("智能扫地机器人")}};
+    const char* names[] = {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"};
+    const char* depts[] = {"研发中心", "市场营销部", "财务共享中心", "人力资源部"};
+    const char* sites[] = {"北京总部", "上海分公司", "深圳研发基地", "成都分公司"};
+    for (int i = 0; i < 200; ++i)
+      def.candidates.push_back(std::to_string(13900000000LL + 7919LL * i) + " " +
+                               text::G(names[i % 8]) + " " + text::G(depts[i % 4]) + " " +
+                               text::G(sites[(i / 4) % 4]) + " " + text::G("高级工程师"));
+    def.title = text::G("手机号 姓名 部门 地点 职务");
+    BuildTask(dm, def);
+    std::string err;
+    db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
+                {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"),
+                 db::Value(int64_t{72}), db::Value(int64_t{1011})},
+                err);
+    if (!dataSeries(1011, 7u, QStringLiteral("long"))) return 24;
+
+    TaskDef prob;
+    prob.taskId = 1012;
+    prob.orderBy = 1;
+    prob.hideBegin = 6;
+    prob.items = {{text::G("特等奖（现场幸运观众）"), 2, 1, text::G("华为MateBook X Pro 笔记本电脑"), cupPath},
+                  {text::G("一等奖"), 1, 1, text::G("海岛度假双人套餐")},
+                  {text::G("二等奖"), 1, 1, ""}};
+    BuildTask(dm, prob);
+    db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=?, FontSize=? where TaskId=?",
+                {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大转盘活动"),
+                 db::Value(int64_t{72}), db::Value(int64_t{1012})},
+                err);
+    if (!probSeries(1012, QStringLiteral("long_prob"))) return 25;
+
+    // The task's own picture: a light one, where the roll needs the band most.
+    const QString photo = QDir(g_out).filePath(QStringLiteral("stage.jpg"));
+    QImage stage(1600, 900, QImage::Format_RGB32);
+    QPainter sp(&stage);
+    QLinearGradient sky(0, 0, 1600, 900);
+    sky.setColorAt(0, QColor(235, 240, 250));
+    sky.setColorAt(1, QColor(120, 160, 220));
+    sp.fillRect(stage.rect(), sky);
+    sp.setBrush(QColor(255, 255, 255, 140));
+    sp.setPen(Qt::NoPen);
+    for (int i = 0; i < 12; ++i) sp.drawEllipse(QPoint(130 * i + 40, 200 + (i % 4) * 150), 90, 90);
+    sp.end();
+    stage.save(photo);
+    TaskDef own;
+    own.taskId = 1013;
+    own.mainImage = photo.toStdString();
+    own.fontColor = "clNavy";
+    own.remainText = text::G("按回车键开始，再按回车键停止");
+    own.items = {{text::G("一等奖"), 1, 1, text::G("笔记本电脑")}, {text::G("二等奖"), 3, 3, ""}};
+    for (int i = 0; i < 50; ++i)
+      own.candidates.push_back(std::to_string(13800000000LL + 104729LL * i) + " " +
+                               text::G(names[i % 8]));
+    BuildTask(dm, own);
+    if (!dataSeries(1013, 3u, QStringLiteral("picture"))) return 26;
+  }
+  {
+    // The results window over winner files of the example party task: 12, 3 and 1,200
+    // winners, the last more than the grid shows.
+    global::CurrentTaskId = 1001;
+    TArrLuckItem items;
+    int32_t count = 0, sum = 0;
+    std::string err;
+    if (!LoadLuckItems(1001, items, count, sum, err) || items.size() < 3) return 6;
+    const std::vector<std::string> people = ExampleCandidates(1215);
+    auto winners = [&](size_t k, size_t from, size_t n) {
+      std::string content = text::G("手机号码 姓名 部门") + "\r\n";
+      for (size_t i = from; i < from + n; ++i) content += people[i] + "\r\n";
+      WriteAll(paths::NativePath(paths::WinnerFilePath(1001, items[k].ItemId)), content);
+    };
+    winners(0, 0, 12);
+    winners(1, 12, 3);
+    winners(2, 15, 1200);
+    TQueryForm query;
+    if (query.SetUpQuery() != 1) return 7;
+    Save(&query, QStringLiteral("query_winners"));
+    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    query.FindWinner();
+    Save(&query, QStringLiteral("query_search"));
+    query.LBItem->setCurrentRow(2);
+    Save(&query, QStringLiteral("query_advice"));
+    query.move(0, 0);
+    query.resize(1000, 700);
+    Save(&query, QStringLiteral("query_resized"));
+  }
+  {
+    // A draw left after three batches (as after a kill) and continued on a new screen.
+    TaskDef def;
+    def.taskId = 1020;
     def.items = {{text::G("一等奖"), 2, 1, text::G("笔记本电脑")}, {text::G("二等奖"), 6, 3, ""}};
     for (int i = 0; i < 40; ++i)
       def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工"));
     BuildTask(dm, def);
-    global::CurrentTaskId = 1004;
+    global::CurrentTaskId = 1020;
     {
       TGetLuckMainForm left(nullptr, 5u);
       if (left.SetUpDraw() != 1) return 6;

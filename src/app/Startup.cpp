@@ -13,10 +13,12 @@
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
 #include "draw/DrawScreens.h"
+#include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
+#include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -43,6 +45,13 @@ class TApplication : public QApplication {
 };
 
 }  // namespace
+
+void ConnectWindows(TMainForm& mainForm) {
+  mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener(
+      [&mainForm](QWidget*) { ShowLuckConfig(mainForm, OpenPresetEditorFromConfig); });
+}
 
 int RunTombolix(int argc, char** argv) {
   TApplication app(argc, argv);
@@ -100,8 +109,7 @@ int RunTombolix(int argc, char** argv) {
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
-  mainForm.SetDrawScreenFactory(MakeDrawScreen);
-  mainForm.SetConfigWindowOpener([&mainForm](QWidget*) { ShowLuckConfig(mainForm); });
+  ConnectWindows(mainForm);
   mainForm.show();
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -103,8 +104,6 @@ class DigitKeyFilter : public QObject {
   }
 };
 
-QString Trimmed(const QString& s) { return Q(text::Trim(FromQ(s))); }
-
 }  // namespace
 
 TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_main(mainForm) {
@@ -135,6 +134,9 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(x, y, w, 25);
     b->setCursor(Qt::PointingHandCursor);
+    // Enter in a field must not press whichever button comes first (新增抽奖 would drop the
+    // edits).
+    b->setAutoDefault(false);
     return b;
   };
   auto combo = [](QWidget* parent, const char* name, const QStringList& items, int x, int y,
@@ -409,6 +411,10 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
   connect(SpSelectMusic, &QPushButton::clicked, this, &TLuckConfigForm::SpSelectMusicClick);
 
   connect(LBItem, &QListWidget::itemClicked, this, &TLuckConfigForm::LBItemClick);
+  connect(LBItem, &QListWidget::currentRowChanged, this, [this] {
+    if (!m_listMouse) LBItemClick();
+  });
+  LBItem->viewport()->installEventFilter(this);
   connect(BtnAddItem, &QPushButton::clicked, this, &TLuckConfigForm::BtnAddItemClick);
   connect(BtnSaveItem, &QPushButton::clicked, this, &TLuckConfigForm::BtnSaveItemClick);
   connect(BtnCancelItem, &QPushButton::clicked, this, &TLuckConfigForm::BtnCancelItemClick);
@@ -523,6 +529,10 @@ void TLuckConfigForm::DeleteTask() {
 }
 
 bool TLuckConfigForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LBItem->viewport()) {
+    if (event->type() == QEvent::MouseButtonPress) m_listMouse = true;
+    if (event->type() == QEvent::MouseButtonRelease) m_listMouse = false;
+  }
   if (watched == LuckTaskTV->viewport()) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
       // A right click opens the menu without moving the selection.
@@ -752,7 +762,10 @@ void TLuckConfigForm::ClearItemFields() {
 void TLuckConfigForm::ResetItemTab() {
   for (QPushButton* b : {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BntCheat})
     b->setEnabled(false);
-  LBItem->clear();
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->clear();
+  }
   ClearItemFields();
 }
 
@@ -775,6 +788,7 @@ void TLuckConfigForm::LoadItemList() {
       ShowMessageBox(MessageKind::Error, error);
       return;
     }
+    const QSignalBlocker quiet(LBItem);
     for (const config::TItemRow& r : rows) LBItem->addItem(Q(r.ItemName));
     if (!rows.empty()) {
       LBItem->setCurrentRow(0);
@@ -866,6 +880,7 @@ void TLuckConfigForm::BtnSaveItemClick() {
   ShowMessageBox(MessageKind::Information, "保存成功");
   const QString name = Q(text::Trim(s.Name));
   if (insert) {
+    const QSignalBlocker quiet(LBItem);
     LBItem->addItem(name);
     LBItem->setCurrentRow(LBItem->count() - 1);
     EdtListIndex->setText(QString::number(LBItem->count()));
@@ -899,8 +914,11 @@ void TLuckConfigForm::BtnDelItemClick() {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  delete LBItem->takeItem(p);
-  if (next >= 0) LBItem->setCurrentRow(next);
+  {
+    const QSignalBlocker quiet(LBItem);
+    delete LBItem->takeItem(p);
+    if (next >= 0) LBItem->setCurrentRow(next);
+  }
   ShowSelectedItem();
 }
 
@@ -919,8 +937,11 @@ void TLuckConfigForm::SpeedButton1Click() {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  LBItem->insertItem(p - 1, LBItem->takeItem(p));
-  LBItem->setCurrentRow(p - 1);
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->insertItem(p - 1, LBItem->takeItem(p));
+    LBItem->setCurrentRow(p - 1);
+  }
   ShowSelectedItem();
 }
 
@@ -938,8 +959,11 @@ void TLuckConfigForm::SpeedButton2Click() {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  LBItem->insertItem(p + 1, LBItem->takeItem(p));
-  LBItem->setCurrentRow(p + 1);
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->insertItem(p + 1, LBItem->takeItem(p));
+    LBItem->setCurrentRow(p + 1);
+  }
   ShowSelectedItem();
 }
 
@@ -993,7 +1017,8 @@ void TLuckConfigForm::BtnCancelDataClick() { EdtFileName->clear(); }
 
 void TLuckConfigForm::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
-  PageControl1->setCurrentWidget(TSBase);
+  // Only when the window opens, not when it comes back from being minimised.
+  if (!e->spontaneous()) PageControl1->setCurrentWidget(TSBase);
 }
 
 void TLuckConfigForm::keyPressEvent(QKeyEvent* e) {

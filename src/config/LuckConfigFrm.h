@@ -189,6 +189,7 @@ class TLuckConfigForm : public QDialog {
   PresetEditorOpener m_presetOpener;
   bool m_quietTree = false;
   bool m_treeMouse = false;
+  bool m_listMouse = false;
 };
 
 // Shows the configuration window modally over the main window and destroys it afterwards.

@@ -470,7 +470,7 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
   const int32_t count = static_cast<int32_t>(Items().size());
   if (m_curItem < count) {
     m_state = State::BetweenBatches;
-    end.progressText = G("[") + item.ItemName + G("]已经抽取完毕,请抽继续取[") +
+    end.progressText = G("[") + item.ItemName + G("]已经抽取完毕,请继续抽取[") +
                        Items()[static_cast<size_t>(m_curItem)].ItemName + G("],还剩") +
                        std::to_string(count - m_curItem) + G("个奖项");
     end.prizeChanged = true;

@@ -2,11 +2,14 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "ui/Art.h"
+#include "ui/DesignScale.h"
 
 void AddTextShadow(QWidget* w) {
   auto* shadow = new QGraphicsDropShadowEffect(w);
@@ -17,7 +20,7 @@ void AddTextShadow(QWidget* w) {
 }
 
 QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPicture,
-                             const QString& art) {
+                             const QString& art, QRect band) {
   if (screen.isEmpty()) return {};
   QPixmap pm(screen);
   QPainter p(&pm);
@@ -29,6 +32,15 @@ QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPictur
         QPoint((screen.width() - scaled.width()) / 2, (screen.height() - scaled.height()) / 2),
         scaled);
     p.drawImage(target, taskPicture);
+    if (!band.isEmpty()) {
+      const double s = stage.width() / 1016.0;
+      const int top = stage.y() + qRound(band.y() * s);
+      const int height = qRound(band.height() * s);
+      const int gold = std::max(2, qRound(5 * s));
+      p.fillRect(QRect(0, top, screen.width(), height), QColor(255, 246, 222, 215));
+      p.fillRect(QRect(0, top - gold, screen.width(), gold), QColor(232, 178, 64, 235));
+      p.fillRect(QRect(0, top + height, screen.width(), gold), QColor(232, 178, 64, 235));
+    }
     return pm;
   }
   // The picture's bands run the full width; only its height follows the grid.
@@ -50,10 +62,31 @@ QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPictur
   return pm;
 }
 
+QScreen* DrawScreenFor(const QWidget* owner) {
+  QScreen* own = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  for (QScreen* s : QGuiApplication::screens()) {
+    if (s != own) return s;
+  }
+  return own;
+}
+
 void ShowOnWholeScreen(QWidget* w) {
-  QScreen* screen =
-      w->parentWidget() ? w->parentWidget()->screen() : QGuiApplication::primaryScreen();
-  if (screen) w->setGeometry(screen->geometry());
+  QScreen* screen = DrawScreenFor(w->parentWidget());
+  if (screen) {
+    w->setScreen(screen);
+    w->setGeometry(screen->geometry());
+  }
   // Without a window manager the full-screen state alone would not size the window.
   w->setWindowState(w->windowState() | Qt::WindowFullScreen);
+}
+
+void SetTitleText(TDesignScale& design, QLabel* label, const QString& title, QChar breakAfter) {
+  label->setText(title);
+  design.Fit(label);
+  const int full = design.Px(design.FontPixels(label));
+  if (title.size() < 8 || design.FontPixelsShown(label) >= full * 6 / 10) return;
+  const qsizetype mark = breakAfter.isNull() ? -1 : title.indexOf(breakAfter);
+  const qsizetype half = mark > 0 ? mark + 1 : (title.size() + 1) / 2;
+  label->setText(title.left(half) + QLatin1Char('\n') + title.mid(half));
+  design.Fit(label);
 }

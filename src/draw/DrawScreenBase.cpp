@@ -1,12 +1,15 @@
 #include "draw/DrawScreenBase.h"
 
+#include <QApplication>
 #include <QAudioOutput>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMediaPlayer>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
 
 #include "draw/Colour.h"
@@ -35,7 +38,40 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
   invisible->setOpacity(0.0);
   EKeyCtrl->setGraphicsEffect(invisible);
 
+  TMPointer = new QTimer(this);
+  TMPointer->setObjectName(QStringLiteral("TMPointer"));
+  TMPointer->setSingleShot(true);
+  TMPointer->setInterval(2000);
+  connect(TMPointer, &QTimer::timeout, this, &TDrawScreenBase::HidePointer);
+
   Rng().Randomize(seed ? *seed : ClockSeed());
+}
+
+TDrawScreenBase::~TDrawScreenBase() { ShowPointer(); }
+
+bool TDrawScreenBase::IsEnterKey(int key) {
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TDrawScreenBase::HidePointer() {
+  if (m_pointerHidden || !isVisible()) return;
+  m_pointerHidden = true;
+  QApplication::setOverrideCursor(Qt::BlankCursor);
+}
+
+void TDrawScreenBase::ShowPointer() {
+  if (!m_pointerHidden) return;
+  m_pointerHidden = false;
+  QApplication::restoreOverrideCursor();
 }
 
 bool TDrawScreenBase::LoadTaskPicture(const std::string& gbkPath) {
@@ -72,13 +108,47 @@ void TDrawScreenBase::StopMusic() {
 }
 
 void TDrawScreenBase::RenderBackground() {
-  m_background = DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground, m_art);
+  m_background =
+      DrawScreenBackground(size(), m_design.StageRect(), m_taskBackground, m_art, StageBand());
   update();
 }
 
 void TDrawScreenBase::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
   EKeyCtrl->setFocus();
+  // Any movement of the mouse, over whichever window, brings the pointer back.
+  qApp->installEventFilter(this);
+  TMPointer->start();
+}
+
+void TDrawScreenBase::hideEvent(QHideEvent* e) {
+  qApp->removeEventFilter(this);
+  TMPointer->stop();
+  ShowPointer();
+  QDialog::hideEvent(e);
+}
+
+void TDrawScreenBase::keyPressEvent(QKeyEvent* e) {
+  // Keys that reach the window itself (the edit lost the focus) act as in the edit.
+  if (IsEnterKey(e->key())) {
+    if (!e->isAutoRepeat()) EnterPressed();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void TDrawScreenBase::mousePressEvent(QMouseEvent* e) {
+  QDialog::mousePressEvent(e);
+  e->accept();  // so that the release comes here too
+}
+
+void TDrawScreenBase::mouseReleaseEvent(QMouseEvent* e) {
+  QDialog::mouseReleaseEvent(e);
+  EKeyCtrl->setFocus();
+  const QRect a = EnterArea();
+  const QRect area(m_design.Origin() + QPoint(m_design.Px(a.x()), m_design.Px(a.y())),
+                   QSize(m_design.Px(a.width()), m_design.Px(a.height())));
+  if (e->button() == Qt::LeftButton && area.contains(e->position().toPoint())) EnterPressed();
 }
 
 void TDrawScreenBase::resizeEvent(QResizeEvent* e) {
@@ -94,10 +164,26 @@ void TDrawScreenBase::paintEvent(QPaintEvent*) {
 }
 
 bool TDrawScreenBase::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && isVisible()) {
+    ShowPointer();
+    TMPointer->start();
+  }
+  // A message shown while the draw screen is up comes up on it, not on the main window's
+  // screen, however it was parented.
+  if (event->type() == QEvent::Show && watched != this && isVisible()) {
+    auto* box = qobject_cast<QDialog*>(watched);
+    if (box && box->isWindow()) {
+      if (box->screen() != screen()) box->setScreen(screen());
+      if (!geometry().contains(box->frameGeometry().center()))
+        box->move(geometry().center() - QPoint(box->width() / 2, box->height() / 2));
+    }
+  }
   if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      EnterPressed();
+    const auto* k = static_cast<QKeyEvent*>(event);
+    const int key = k->key();
+    if (IsEnterKey(key)) {
+      // A held key would start and stop a roll in a flash.
+      if (!k->isAutoRepeat()) EnterPressed();
       return true;
     }
     // Esc reaches the dialog (leaving, as 结束 does); other keys do nothing to the draw.

@@ -14,14 +14,22 @@
 class QAudioOutput;
 class QLineEdit;
 class QMediaPlayer;
+class QTimer;
 
 class TDrawScreenBase : public QDialog {
   Q_OBJECT
  public:
+  ~TDrawScreenBase() override;
   const QColor& TextColor() const { return m_textColor; }
   bool HasTaskBackground() const { return !m_taskBackground.isNull(); }
 
   QLineEdit* EKeyCtrl;
+  // Hides the mouse pointer once it has rested this long (2 s).
+  QTimer* TMPointer;
+  bool PointerHidden() const { return m_pointerHidden; }
+
+  // Keys that count as Enter: Enter itself and what presentation clickers send for "next".
+  static bool IsEnterKey(int key);
 
  protected:
   // `art` names our background picture; `seed` replaces the clock's seed of the generator.
@@ -32,6 +40,10 @@ class TDrawScreenBase : public QDialog {
   virtual void EnterPressed() = 0;
   // Called after the controls were laid out for a new size.
   virtual void LayoutChanged() {}
+  // Design area where a click counts as Enter (the roll and its result).
+  virtual QRect EnterArea() const = 0;
+  // Design rows of the light band under the roll, if the screen has one.
+  virtual QRect StageBand() const { return {}; }
 
   // The task's picture, when its file exists; false after telling that it cannot be loaded.
   bool LoadTaskPicture(const std::string& gbkPath);
@@ -43,6 +55,10 @@ class TDrawScreenBase : public QDialog {
   void RenderBackground();
 
   void showEvent(QShowEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,7 +67,11 @@ class TDrawScreenBase : public QDialog {
   QColor m_textColor{Qt::white};
 
  private:
+  void HidePointer();
+  void ShowPointer();
+
   QString m_art;
+  bool m_pointerHidden = false;
   QImage m_taskBackground;
   QPixmap m_background;
   QMediaPlayer* m_player = nullptr;

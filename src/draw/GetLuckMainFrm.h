@@ -42,9 +42,16 @@ class TGetLuckMainForm : public TDrawScreenBase {
   TScrollText* MLuckNow;
   QFrame* PUser2;
   TScrollText* MUser2_1;
+  // The winners of every prize item, shown in the reveal's place once all are drawn.
+  QFrame* PSummary;
+  TScrollText* MSummary;
   QTimer* TMList;
   QTimer* TMListNow;
   QTimer* TMRoll;
+  // How long the roll rests on the batch's first winner before the reveal.
+  QTimer* TMLanding;
+  // How long the last batch stays revealed before the summary takes its place.
+  QTimer* TMSummary;
   std::vector<QLabel*> RollLabels;
 
  public slots:
@@ -55,6 +62,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void TMListTimer();
   void TMListNowTimer();
   void RollTick();
+  // The roll's last frame has been seen: the batch is revealed.
+  void ShowReveal();
+  void ShowSummary();
 
  signals:
   // The batch's winners are chosen and the roll has started.
@@ -67,6 +77,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void done(int r) override;
   void EnterPressed() override { EKeyCtrlKeyPress(); }
   void LayoutChanged() override { LayoutPanels(); }
+  QRect EnterArea() const override;
+  QRect StageBand() const override { return QRect(0, 286, 1016, 106); }
 
  private:
   void StartBatch();
@@ -80,6 +92,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void SetShowList(const QString& text, const QColor& colour);
   void FormClose();
   void LayoutPanels();
+  void LayoutReveal();
+  void LayoutSummary();
+  void FitRollLabels();
   bool Leave();
   bool SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end);
   void ShowResumed(const TDataDraw::BatchEnd& end);
@@ -92,4 +107,6 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_listShown = 0;  // winners list lines already handed to MUser2_1
   std::string m_exhaustedText;
   QPixmap m_prizePicture;
+  bool m_revealCrawls = false;
+  bool m_summaryDue = false;  // the finish message has been answered
 };

@@ -7,9 +7,11 @@
 #include "draw/DrawScreenBase.h"
 #include "draw/ProbDraw.h"
 
+class QFrame;
 class QLabel;
 class QTimer;
 class QToolButton;
+class TScrollText;
 
 class TGetLuckProdForm : public TDrawScreenBase {
   Q_OBJECT
@@ -21,12 +23,17 @@ class TGetLuckProdForm : public TDrawScreenBase {
 
   const TProbDraw& Engine() const { return m_engine; }
   bool Stopped() const { return !m_engine.Rolling(); }
+  // Index of the prize item the last press won, or -1 for a loss (and before any press).
+  int WonItem() const { return m_wonItem; }
 
   QLabel* LbMain;
   QLabel* LLuck;
   QLabel* LbShowList;
   QLabel* HintList;
   QLabel* RollLabel;
+  QLabel* IMLuck;   // the won item's prize picture
+  QFrame* PLadder;  // the prize items and what they are
+  TScrollText* MLadder;
   QToolButton* SBegin;
   QToolButton* SContinue;
   QToolButton* SOut;
@@ -45,12 +52,17 @@ class TGetLuckProdForm : public TDrawScreenBase {
   void reject() override;
   void done(int r) override;
   void EnterPressed() override { EKeyCtrlKeyPress(); }
+  QRect EnterArea() const override;
+  void LayoutChanged() override;
 
  private:
   void Fit(QLabel* l, const QString& text);
   void FormClose();
+  void ShowResult(int wonItem, const QString& text);
 
   TProbDraw m_engine;
   bool m_setUp = false;
   bool m_closed = false;
+  int m_wonItem = -1;
+  QPixmap m_wonPicture;
 };

@@ -18,6 +18,13 @@ class TDesignScale {
   void SetDesignRect(QWidget* w, QRect designRect);
   QRect DesignRect(QWidget* w) const;
   void SetFontPixels(QWidget* w, int fontPixels);
+  // A self-sizing label that must stay inside a design box: its font shrinks below its
+  // design size until the text fits (an empty box lifts the limit).
+  void SetFitBox(QWidget* w, QSize designBox);
+  // The design font size of a control (0 when it has none).
+  int FontPixels(QWidget* w) const;
+  // The font size in screen pixels the control was given at its last placing.
+  int FontPixelsShown(QWidget* w) const;
 
   // Lays everything out for an actual client size.
   void Apply(QSize actual);
@@ -37,6 +44,8 @@ class TDesignScale {
     QRect rect;
     int fontPixels;
     bool inPanel;
+    QSize fitBox{};
+    int shownPixels = 0;
   };
   Entry* Find(QWidget* w);
   void Place(Entry& e);

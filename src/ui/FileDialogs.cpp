@@ -52,7 +52,8 @@ void ChooseSaveFile(const QString& extension, const QString& title, const QStrin
   const QString question = QStringLiteral("文件:\"") + name + QStringLiteral("\"已经存在！\n") +
                            QStringLiteral("要覆盖该文件请按“yes”");
   if (AskYesNo(question) == Answer::No) return;
-  QFile::remove(name);
+  // The file is left in place: every writer replaces its target atomically, so an export
+  // that fails keeps the file the operator agreed to overwrite.
   fileName = name;
 }
 

@@ -6,7 +6,8 @@
 class QWidget;
 
 // Save: asks for a name with extension `extension` (no dot); forces that extension, asks
-// before overwriting an existing file and deletes it on yes. Empty when nothing was chosen.
+// before overwriting an existing file; on yes the file stays until the writer replaces it.
+// Empty when nothing was chosen.
 void ChooseSaveFile(const QString& extension, const QString& title, const QString& defaultName,
                     QWidget* owner, QString& fileName);
 

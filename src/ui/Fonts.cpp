@@ -16,9 +16,10 @@ const QList<Mapping>& Mappings() {
       {{QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")},
        {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
         QStringLiteral("AR PL SungtiL GB"), QStringLiteral("WenQuanYi Zen Hei")}},
+      // The Kai faces have no bold weight, and the screens draw these titles bold.
       {{QStringLiteral("隶书"), QStringLiteral("LiSu")},
-       {QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL KaitiM GB"),
-        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")}},
+       {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UKai CN"),
+        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("WenQuanYi Zen Hei")}},
       {{QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("微软雅黑"),
         QStringLiteral("Microsoft YaHei")},
        {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),

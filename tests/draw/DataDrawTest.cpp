@@ -262,7 +262,7 @@ TEST_F(DataDraw, ExhaustedPoolEndsTheItemWithAMessageAndTheDrawStillSaves) {
   TDataDraw::BatchEnd e = m_engine.EndBatch();
   EXPECT_FALSE(e.finished);
   EXPECT_EQ(m_engine.CurItemIndex(), 1);
-  EXPECT_EQ(e.progressText, G("[一等奖]已经抽取完毕,请抽继续取[二等奖],还剩1个奖项"));
+  EXPECT_EQ(e.progressText, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
   b = m_engine.SelectBatchWinners();
   EXPECT_EQ(b.picks, (std::vector<int32_t>{4, 5}));
   EXPECT_TRUE(b.exhaustedText.empty());
@@ -342,7 +342,7 @@ TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
   EXPECT_EQ(sizes, (std::vector<int>{2, 2, 1, 1}));
   EXPECT_EQ(ends[0].progressText, G("[一等奖]已经抽取2名, 请继续抽取(还剩3名)"));
   EXPECT_EQ(ends[1].progressText, G("[一等奖]已经抽取4名, 请继续抽取(还剩1名)"));
-  EXPECT_EQ(ends[2].progressText, G("[一等奖]已经抽取完毕,请抽继续取[二等奖],还剩1个奖项"));
+  EXPECT_EQ(ends[2].progressText, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
   EXPECT_TRUE(ends[2].prizeChanged);
   EXPECT_EQ(ends[2].prizeText, "");
   EXPECT_EQ(ends[3].progressText, G("所有奖项已经全部抽取完毕!"));

@@ -254,7 +254,7 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   EXPECT_EQ(e.WinnerList().Lines(), listLines);
   EXPECT_EQ(e.CurItemIndex(), curItem);
   EXPECT_EQ(curItem, 1);
-  EXPECT_EQ(end.progressText, G("[一等奖]已经抽取完毕,请抽继续取[二等奖],还剩2个奖项"));
+  EXPECT_EQ(end.progressText, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩2个奖项"));
   EXPECT_EQ(e.PrizeText(e.CurItemIndex()), "");
   EXPECT_EQ(e.LastReveal().size(), 1u);  // the last batch's one id
   // The second item's first batch takes its presets: 11, then "nobody" falls back at random.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -21,6 +22,8 @@
 #include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
+#include "draw/GetLuckProdFrm.h"
+#include "records/Global.h"
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
 #include "text/Gbk.h"
@@ -137,11 +140,15 @@ TEST_F(ConfigWindow, EditsAreDroppedByCancelAndKeptBySave) {
   TMainForm main;
   main.LVHeaders->selectRow(1);
   TLuckConfigForm f(&main);
+  f.show();
   EXPECT_EQ(SelectedNode(f), 1);  // follows the main window's selection
   EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
   EXPECT_EQ(f.CBOrderBy->currentIndex(), 1);
 
   f.EdtTaskName->setText(QStringLiteral("改过的名字"));
+  QTest::keyClick(f.EdtTaskName, Qt::Key_Return);  // presses no button
+  EXPECT_EQ(f.EdtTaskId->text(), QStringLiteral("1002"));
+  EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("改过的名字"));
   f.EProb->setText(QStringLiteral("777"));
   QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
   EXPECT_EQ(f.EdtTaskName->text(), QStringLiteral("幸运转盘示例"));
@@ -259,8 +266,8 @@ TEST_F(ConfigWindow, ItemsAreAddedMovedAndDeletedInDrawOrder) {
   QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);  // 三等奖 up
   EXPECT_EQ(f.LBItem->currentRow(), 1);
   EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("三等奖"));
-  f.LBItem->setCurrentRow(0);
-  f.LBItemClick();
+  QTest::keyClick(f.LBItem, Qt::Key_Up);  // the keys show the item like a click
+  EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("一等奖"));
   QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);  // the first one does not move up
   EXPECT_EQ(StoredOrder(dm, 1001), (QStringList{QStringLiteral("一等奖:1"),
                                                 QStringLiteral("三等奖:2"),
@@ -303,8 +310,11 @@ TEST_F(ConfigWindow, DigitFieldsTakeDigitsOnlyAndTheRightClickKeepsTheSelection)
 
   QTreeWidgetItem* second = f.LuckTaskTV->topLevelItem(1);
   const QPoint at = f.LuckTaskTV->visualItemRect(second).center();
-  QTest::mousePress(f.LuckTaskTV->viewport(), Qt::RightButton, {}, at);
-  QTest::mouseRelease(f.LuckTaskTV->viewport(), Qt::RightButton, {}, at);
+  // Through the window, as a real click arrives, so the menu is asked for too.
+  const QPoint inWindow = f.LuckTaskTV->viewport()->mapTo(&f, at);
+  QTest::mouseClick(f.windowHandle(), Qt::RightButton, {}, inWindow);
+  EXPECT_TRUE(QTest::qWaitFor([&f] { return f.PMTask->isVisible(); }));
+  f.PMTask->hide();
   EXPECT_EQ(SelectedNode(f), 0);
   QTest::mouseClick(f.LuckTaskTV->viewport(), Qt::LeftButton, {}, at);
   EXPECT_EQ(SelectedNode(f), 1);
@@ -393,4 +403,35 @@ TEST_F(ConfigWindow, MainWindowOpensItModallyAndDestroysIt) {
   EXPECT_TRUE(modal);
   EXPECT_TRUE(seen.isNull());  // gone once closed
   EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == nullptr; }));
+}
+
+TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  f.EdtTaskName->setText(QStringLiteral("幸运大转盘"));
+  f.CBOrderBy->setCurrentIndex(1);
+  QTest::keyClicks(f.EProb, QStringLiteral("100"));
+  QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  f.PageControl1->setCurrentWidget(f.TSItem);
+  AddItem(f, QStringLiteral("一等奖"), QStringLiteral("1"), {});
+  AddItem(f, QStringLiteral("二等奖"), QStringLiteral("10"), {});
+  AddItem(f, QStringLiteral("三等奖"), QStringLiteral("20"), {});
+  EXPECT_EQ(f.DBEditListCount->text(), QStringLiteral("20"));  // per press = the count
+  EXPECT_EQ(StoredOrder(dm, 1001),
+            (QStringList{QStringLiteral("一等奖:1"), QStringLiteral("二等奖:2"),
+                         QStringLiteral("三等奖:3")}));
+  for (const auto& [kind, text] : m_dialogs.messages())
+    EXPECT_EQ(kind, MessageKind::Information) << text.toStdString();
+
+  global::CurrentTaskId = main.LVHeaders->item(0, 2)->text().toInt();
+  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(main.LVHeaders->item(0, 3)->text(), QStringLiteral("1"));
+  TGetLuckProdForm screen(nullptr, 5u);
+  EXPECT_EQ(screen.SetUpDraw(), 1);
+  EXPECT_EQ(global::CurrentTask.HideBegin, 100);
+  EXPECT_EQ(global::ItemCount, 3);
+  EXPECT_EQ(global::LuckTotal, 31);
 }

@@ -124,7 +124,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
     list = first.MUser2_1->Lines();
     // Gone without a word, as after a kill.
   }
-  EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕,请抽继续取[二等奖],还剩1个奖项"));
+  EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
   EXPECT_EQ(prize, QStringLiteral("二等奖奖品:手机"));
 
   TGetLuckMainForm screen(nullptr, 1u);

@@ -54,7 +54,7 @@ TEST(ChooseSaveFile, CancelAndBlankName) {
   EXPECT_EQ(rec.log[2].text, QStringLiteral("请选择保存的文件名"));
 }
 
-TEST(ChooseSaveFile, ExistingFileIsDeletedOnlyAfterAnAnswerOtherThanNo) {
+TEST(ChooseSaveFile, ExistingFileIsChosenAfterAnAnswerOtherThanNoAndKept) {
   QTemporaryDir dir;
   const QString target = dir.filePath(QStringLiteral("名单.txt"));
   Touch(target);
@@ -72,12 +72,11 @@ TEST(ChooseSaveFile, ExistingFileIsDeletedOnlyAfterAnAnswerOtherThanNo) {
 
   ChooseSaveFile(QStringLiteral("txt"), QStringLiteral("t"), QString(), nullptr, name);
   EXPECT_EQ(name, target);  // the close box counts as yes
-  EXPECT_FALSE(QFile::exists(target));
+  EXPECT_TRUE(QFile::exists(target));
 
-  Touch(target);
   ChooseSaveFile(QStringLiteral("txt"), QStringLiteral("t"), QString(), nullptr, name);
   EXPECT_EQ(name, target);
-  EXPECT_FALSE(QFile::exists(target));
+  EXPECT_TRUE(QFile::exists(target));
 }
 
 TEST(ChooseOpenFile, FilterFormsAndMissingFile) {

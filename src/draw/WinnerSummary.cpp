@@ -1,0 +1,22 @@
+#include "draw/WinnerSummary.h"
+
+#include "draw/DataDraw.h"
+#include "text/Gbk.h"
+
+std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuckId& winners,
+                                        int32_t hideBegin, int32_t hideEnd) {
+  std::vector<TItemSummary> out;
+  out.reserve(items.size());
+  for (const TLuckItem& item : items) {
+    TItemSummary s;
+    for (const TLuckId& w : winners) {
+      if (w.ItemId == item.ItemId)
+        s.ids.push_back(MaskId(CandidateId(w.CandidateLine), hideBegin, hideEnd));
+    }
+    s.caption = item.ItemName;
+    if (!item.AwardName.empty()) s.caption += " " + item.AwardName;
+    s.caption += " " + std::to_string(s.ids.size()) + text::G("名");
+    out.push_back(std::move(s));
+  }
+  return out;
+}

@@ -1,0 +1,16 @@
+// What the finished draw screen shows: for each prize item, in draw order, a caption and
+// the ids of its winners, masked as the winners list masks them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "records/Global.h"
+
+struct TItemSummary {
+  std::string caption;           // ItemName, its AwardName when set, and "N名"
+  std::vector<std::string> ids;  // masked candidate ids, in draw order
+};
+
+std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuckId& winners,
+                                        int32_t hideBegin, int32_t hideEnd);

@@ -1,0 +1,317 @@
+#include "results/QueryFrm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "records/ExcelExport.h"
+#include "records/Loaders.h"
+#include "records/WinnerFiles.h"
+#include "text/Paths.h"
+#include "text/Text.h"
+#include "ui/Art.h"
+#include "ui/Dialogs.h"
+#include "ui/FileDialogs.h"
+#include "ui/Fonts.h"
+#include "ui/GridHelpers.h"
+#include "ui/Qt.h"
+#include "ui/WinnerGrid.h"
+
+namespace {
+
+// Client area the controls' places are given in; the frame comes on top.
+constexpr int kDesignWidth = 777;
+constexpr int kDesignHeight = 547;
+constexpr int kSingleColumnWidth = 500;
+
+// The busy cursor for the length of an export, restored on every way out.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QLabel* Panel(QWidget* parent, const char* name, Qt::Alignment align) {
+  auto* p = new QLabel(parent);
+  p->setObjectName(QString::fromLatin1(name));
+  p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  p->setAlignment(align | Qt::AlignVCenter);
+  p->setIndent(4);
+  return p;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QString& hint) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setToolTip(hint);
+  b->setCursor(Qt::PointingHandCursor);
+  // Enter in the search field searches; it must not press a button of the window.
+  b->setAutoDefault(false);
+  b->setDefault(false);
+  return b;
+}
+
+}  // namespace
+
+TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("QueryForm"));
+  setWindowTitle(QStringLiteral("抽奖结果查询"));
+  setFont(UiFont(QStringLiteral("宋体"), 12));
+  setMinimumSize(560, 300);
+
+  PItem = Panel(this, "PItem", Qt::AlignLeft);
+  Place(PItem, {0, 0, 200, 25}, Left);
+  PTitle = Panel(this, "PTitle", Qt::AlignHCenter);
+  Place(PTitle, {200, 0, 569, 25}, Wide);
+
+  LBItem = new QListWidget(this);
+  LBItem->setObjectName(QStringLiteral("LBItem"));
+  LBItem->setCursor(Qt::PointingHandCursor);
+  LBItem->setUniformItemSizes(true);
+  Place(LBItem, {0, 24, 201, 519}, Tall);
+
+  SGLuckId = new QTableWidget(2, 1, this);
+  SGLuckId->setObjectName(QStringLiteral("SGLuckId"));
+  SGLuckId->setColumnWidth(0, 186);
+  SGLuckId->setSelectionBehavior(QAbstractItemView::SelectRows);
+  SGLuckId->setSelectionMode(QAbstractItemView::SingleSelection);
+  SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  SGLuckId->setShowGrid(true);
+  SGLuckId->setWordWrap(false);
+  SGLuckId->verticalHeader()->hide();
+  SGLuckId->verticalHeader()->setDefaultSectionSize(20);
+  SGLuckId->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  SGLuckId->horizontalHeader()->setHighlightSections(false);
+  SGLuckId->horizontalHeader()->setStretchLastSection(false);
+  Place(SGLuckId, {199, 23, 571, 410}, Wide | Tall);
+  ShowHeadRow();
+
+  LbCount = new QLabel(QStringLiteral("个数"), this);
+  LbCount->setObjectName(QStringLiteral("LbCount"));
+  LbCount->setFont(UiFont(QStringLiteral("宋体"), 14));
+  QPalette red = LbCount->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  LbCount->setPalette(red);
+  Place(LbCount, {210, 446, 560, 16}, Bottom | Wide);
+
+  Label1 = new QLabel(QStringLiteral("查找："), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Place(Label1, {210, 470, 36, 14}, Bottom);
+
+  EdtFindId = new QLineEdit(this);
+  EdtFindId->setObjectName(QStringLiteral("EdtFindId"));
+  EdtFindId->setMaxLength(50);
+  EdtFindId->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
+  Place(EdtFindId, {245, 466, 225, 20}, Bottom);
+
+  SBFind = new QToolButton(this);
+  SBFind->setObjectName(QStringLiteral("SBFind"));
+  SBFind->setAutoRaise(true);
+  SBFind->setCursor(Qt::PointingHandCursor);
+  SBFind->setIcon(ArtIcon(QStringLiteral("glyph_find"), QSize(16, 16)));
+  SBFind->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
+  Place(SBFind, {469, 466, 23, 20}, Bottom);
+
+  CBOnly = new QCheckBox(QStringLiteral("仅导出当前奖项"), this);
+  CBOnly->setObjectName(QStringLiteral("CBOnly"));
+  CBOnly->setChecked(false);
+  CBOnly->setToolTip(QStringLiteral("选择是否仅导出当前选中奖项的抽奖结果"));
+  Place(CBOnly, {514, 468, 129, 17}, Bottom);
+
+  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel"),
+                   QStringLiteral("以Excel文件方式保存抽奖结果"));
+  Place(BitBtn2, {454, 506, 111, 25}, Bottom | Right);
+  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本"),
+                   QStringLiteral("以文本文件方式保存抽奖结果"));
+  Place(BitBtn1, {577, 506, 108, 25}, Bottom | Right);
+  BtnCloseBase =
+      Button(this, "BtnCloseBase", QStringLiteral("返回"), QStringLiteral("点击退出查询界面"));
+  Place(BtnCloseBase, {695, 506, 75, 25}, Bottom | Right);
+
+  connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
+  connect(EdtFindId, &QLineEdit::returnPressed, this, &TQueryForm::EdtFindIdKeyPress);
+  connect(SBFind, &QToolButton::clicked, this, &TQueryForm::SBFindClick);
+  connect(BitBtn1, &QPushButton::clicked, this, &TQueryForm::BitBtn1Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TQueryForm::BitBtn2Click);
+  connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
+
+  resize(kDesignWidth, kDesignHeight);
+  const QWidget* over = parent ? parent->window() : nullptr;
+  const QRect area = over ? over->frameGeometry()
+                          : (QGuiApplication::primaryScreen()
+                                 ? QGuiApplication::primaryScreen()->availableGeometry()
+                                 : QRect(0, 0, kDesignWidth, kDesignHeight));
+  move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
+}
+
+void TQueryForm::Place(QWidget* w, const QRect& design, int anchors) {
+  m_placed.push_back({w, design, anchors});
+  w->setGeometry(design);
+}
+
+void TQueryForm::resizeEvent(QResizeEvent* e) {
+  QDialog::resizeEvent(e);
+  const int dw = width() - kDesignWidth;
+  const int dh = height() - kDesignHeight;
+  for (const Placed& p : m_placed) {
+    QRect r = p.design;
+    if (p.anchors & Right) r.translate(dw, 0);
+    if (p.anchors & Bottom) r.translate(0, dh);
+    if (p.anchors & Wide) r.setWidth(qMax(1, r.width() + dw));
+    if (p.anchors & Tall) r.setHeight(qMax(1, r.height() + dh));
+    p.w->setGeometry(r);
+  }
+}
+
+int TQueryForm::SetUpQuery() {
+  const int taskId = global::CurrentTaskId;
+  if (taskId <= 0) {
+    ShowMessageBox(MessageKind::Information, "抽奖任务未选择,请重新选择");
+    return 0;
+  }
+  std::string error;
+  if (!LoadLuckTask(taskId, global::CurrentTask, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return 0;
+  }
+  if (!LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return 0;
+  }
+  const QString taskName = Q(global::CurrentTask.TaskName);
+  setWindowTitle(QStringLiteral("抽奖结果查询--") + taskName);
+  PItem->setText(QStringLiteral("[") + taskName + QStringLiteral("]奖项列表:"));
+  FillItemList();
+  if (LBItem->count() > 0) {
+    LBItem->setCurrentRow(0);
+    ShowItemWinners();
+  }
+  if (SGLuckId->columnCount() == 1) SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+  return 1;
+}
+
+void TQueryForm::FillItemList() {
+  // Filling is not a choice of the operator: the winners are shown once, by the caller.
+  const QSignalBlocker quiet(LBItem);
+  LBItem->clear();
+  for (const TLuckItem& it : global::CurrentItems) LBItem->addItem(Q(it.ItemName));
+  if (LBItem->count() > 0) LBItem->setCurrentRow(0);
+}
+
+void TQueryForm::ShowItemWinners() {
+  const int index = LBItem->currentRow();
+  if (LBItem->count() == 0 || index < 0 ||
+      index >= static_cast<int>(global::CurrentItems.size()))
+    return;
+  const TLuckItem& item = global::CurrentItems[static_cast<size_t>(index)];
+  SGLuckId->setRowCount(2);
+  // The previous item's heads must not stand over this item's winners.
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < SGLuckId->columnCount(); ++c) SetGridCell(SGLuckId, r, c, QString());
+  PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
+
+  if (!paths::FileExists(paths::WinnerFilePath(global::CurrentTaskId, item.ItemId))) {
+    // Not drawn yet: no heads, no winners, and a count that says so.
+    SGLuckId->setColumnCount(1);
+    SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+    ShowHeadRow();
+    LbCount->setText(Q(query::WinnerCountText(0)));
+    return;
+  }
+  std::string error;
+  int count = 0;
+  const bool ok = LoadWinnerFile(global::CurrentTaskId, item.ItemId, SGLuckId, error, count);
+  ShowHeadRow();
+  if (!ok) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
+  SGLuckId->setCurrentCell(1, 0);
+  SGLuckId->selectRow(1);
+}
+
+void TQueryForm::ShowHeadRow() {
+  if (SGLuckId->rowCount() < 1) SGLuckId->setRowCount(1);
+  for (int c = 0; c < SGLuckId->columnCount(); ++c) {
+    const QString head = GridCell(SGLuckId, 0, c);
+    if (QTableWidgetItem* h = SGLuckId->horizontalHeaderItem(c)) {
+      h->setText(head);
+    } else {
+      SGLuckId->setHorizontalHeaderItem(c, new QTableWidgetItem(head));
+    }
+  }
+  SGLuckId->setRowHidden(0, true);
+}
+
+void TQueryForm::FindWinner() {
+  const std::string needle = text::Trim(FromQ(EdtFindId->text()));
+  if (needle.empty()) return;
+  std::vector<std::string> column0;
+  column0.reserve(static_cast<size_t>(SGLuckId->rowCount()));
+  for (int r = 0; r < SGLuckId->rowCount(); ++r) column0.push_back(FromQ(GridCell(SGLuckId, r, 0)));
+  const int row = query::FindRowFrom(column0, SGLuckId->currentRow(), needle);
+  if (row < 0) return;
+  SGLuckId->setCurrentCell(row, 0);
+  SGLuckId->selectRow(row);
+  SGLuckId->scrollTo(SGLuckId->model()->index(row, 0));
+}
+
+void TQueryForm::ExportWinners(query::ExportKind kind) {
+  QString path;
+  ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
+                 QString(), this, path);
+  if (path.isEmpty()) return;
+  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(),
+                                       global::CurrentItems);
+  const std::string gbkPath = FromQ(path);
+  std::string error;
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = kind == query::ExportKind::Text
+             ? ExportWinnersText(global::CurrentItems, global::CurrentTask, scope, gbkPath, error)
+             : ExportWinnersExcel(global::CurrentItems, global::CurrentTask, scope, gbkPath, error);
+  }
+  if (ok) {
+    ShowMessageBox(MessageKind::Information, query::ExportDoneText(kind, gbkPath));
+  } else {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+}
+
+void TQueryForm::LBItemClick() { ShowItemWinners(); }
+void TQueryForm::EdtFindIdKeyPress() { FindWinner(); }
+void TQueryForm::SBFindClick() { FindWinner(); }
+void TQueryForm::BitBtn1Click() { ExportWinners(query::ExportKind::Text); }
+void TQueryForm::BitBtn2Click() { ExportWinners(query::ExportKind::Excel); }
+void TQueryForm::BtnCloseBaseClick() { close(); }
+
+namespace {
+
+class QueryScreen : public TSetUpScreen {
+ public:
+  explicit QueryScreen(QWidget* owner) : m_form(owner) {}
+  int SetUp() override { return m_form.SetUpQuery(); }
+  void ShowModal() override { m_form.exec(); }
+
+ private:
+  TQueryForm m_form;
+};
+
+}  // namespace
+
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner) {
+  return std::make_unique<QueryScreen>(owner);
+}

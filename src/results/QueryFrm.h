@@ -1,0 +1,78 @@
+// The results window: the prize items of the current draw task, the winners of the selected
+// one, a search in them and the export to a text file or a workbook.
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <memory>
+#include <vector>
+
+#include "app/SetUpScreen.h"
+#include "results/QueryRules.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+
+class TQueryForm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TQueryForm(QWidget* parent = nullptr);
+
+  // Loads global::CurrentTaskId's task and prize items and shows the first item's winners;
+  // 1 when the window is to be shown. A failure has shown its message.
+  int SetUpQuery();
+  // LBItem := the names of the current prize items; the first is selected.
+  void FillItemList();
+  // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
+  // LbCount := the number of winners or the reader's advice text.
+  void ShowItemWinners();
+  // Selects the first row from the selected one down whose first column holds EdtFindId's
+  // text; nothing changes when there is none.
+  void FindWinner();
+
+  QLabel* PItem;
+  QLabel* PTitle;
+  QListWidget* LBItem;
+  QTableWidget* SGLuckId;
+  QLabel* LbCount;
+  QLabel* Label1;
+  QLineEdit* EdtFindId;
+  QToolButton* SBFind;
+  QCheckBox* CBOnly;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn1;
+  QPushButton* BtnCloseBase;
+
+ public slots:
+  void LBItemClick();
+  void EdtFindIdKeyPress();
+  void SBFindClick();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BtnCloseBaseClick();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  enum Anchor { Left = 0, Right = 1, Bottom = 2, Wide = 4, Tall = 8 };
+  struct Placed {
+    QWidget* w;
+    QRect design;
+    int anchors;
+  };
+  void Place(QWidget* w, const QRect& design, int anchors);
+  void ExportWinners(query::ExportKind kind);
+  // The head row is shown as the grid's column heads, which stay in view while scrolling.
+  void ShowHeadRow();
+
+  std::vector<Placed> m_placed;
+};
+
+// The results window as the main window opens it.
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner);
