@@ -409,10 +409,10 @@ std::vector<std::string> TDataDraw::RevealBatch() {
     record.Winners = m_lastBatch.picks;
     Journal(record);
     m_revealed = true;
+    m_lastReveal = RevealLayout(m_batchIds);
   }
   std::vector<std::string> lines = RevealLayout(m_batchIds);
   m_batchIds.clear();
-  m_lastReveal = lines;
   return lines;
 }
 
