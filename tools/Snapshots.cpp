@@ -354,6 +354,38 @@ int main(int argc, char** argv) {
     query.resize(1000, 700);
     Save(&query, QStringLiteral("query_resized"));
   }
+  {
+    // A draw left after three batches (as after a kill) and continued on a new screen.
+    TaskDef def;
+    def.taskId = 1020;
+    def.items = {{text::G("一等奖"), 2, 1, text::G("笔记本电脑")}, {text::G("二等奖"), 6, 3, ""}};
+    for (int i = 0; i < 40; ++i)
+      def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工"));
+    BuildTask(dm, def);
+    global::CurrentTaskId = 1020;
+    {
+      TGetLuckMainForm left(nullptr, 5u);
+      if (left.SetUpDraw() != 1) return 6;
+      for (int b = 0; b < 3; ++b) {
+        left.EKeyCtrlKeyPress();
+        QTest::qWait(50);
+        left.RollTick();
+        left.EKeyCtrlKeyPress();
+      }
+    }
+    TGetLuckMainForm screen(nullptr, 6u);
+    if (screen.SetUpDraw() != 1) return 7;
+    for (int i = 0; i < 40; ++i) screen.TMListTimer();
+    full(&screen, QStringLiteral("draw_resumed"));
+  }
+  {
+    TConfirmDialog resume(QStringLiteral("上次抽奖尚未完成(已抽出5名),是否继续上次的抽奖?"));
+    Save(&resume, QStringLiteral("ask_resume"));
+    TConfirmDialog leave(QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，"
+                                        "是否要退出？"),
+                         nullptr, Answer::No);
+    Save(&leave, QStringLiteral("ask_leave_default_no"));
+  }
   SetDialogProvider(nullptr);
   {
     // As the program runs it: the screen modal over the main window, Enter after Enter, and
@@ -364,6 +396,12 @@ int main(int argc, char** argv) {
     int step = 0;
     QObject::connect(driver, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
+      // The task was drawn above: its results move to the history when this draw ends.
+      if (auto* question = qobject_cast<TConfirmDialog*>(modal)) {
+        Save(question, QStringLiteral("ask_results"));
+        question->BtnYes->click();
+        return;
+      }
       if (auto* box = qobject_cast<TMessageForm*>(modal)) {
         if (++step > 10) {
           box->screen()->grabWindow(0).save(
@@ -387,6 +425,27 @@ int main(int argc, char** argv) {
     driver->start(100);
     main.SBtnGetLuckClick();
     delete driver;
+  }
+  {
+    // The import tab after a list of 60 candidates came in from a csv (last, since it
+    // replaces the example task's list that the draw pictures use).
+    std::string csv = text::G("手机号码,姓名,部门\r\n");
+    for (int i = 0; i < 60; ++i)
+      csv += "139" + std::to_string(10000000 + i) + text::G(",员工") + std::to_string(i) +
+             text::G(",市场部\r\n");
+    WriteAll(root.path("candidates.csv"), csv);
+    UnattendedDialogProvider answering([](const QString& line) { qInfo("%s", qPrintable(line)); });
+    DialogProvider* previous = SetDialogProvider(&answering);
+    TLuckConfigForm config(&main);
+    config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(0));
+    config.LuckTaskTVClick();
+    config.show();
+    config.PageControl1->setCurrentWidget(config.TsData);
+    config.CBFileType->setCurrentIndex(1);
+    config.EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
+    config.BtnSaveDataClick();
+    Save(&config, QStringLiteral("config_data_import_done"));
+    SetDialogProvider(previous);
   }
   return 0;
 }

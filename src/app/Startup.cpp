@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
 #include <exception>
 #include <memory>
 
@@ -12,6 +15,9 @@
 #include "draw/DrawScreens.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
+#include "text/FileWrite.h"
+#include "text/Gbk.h"
+#include "text/Paths.h"
 #include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
@@ -56,16 +62,27 @@ int RunTombolix(int argc, char** argv) {
   InstallChineseQtTexts(app);
 
   // For the program's own end-to-end tests: every dialog is written to a file instead of
-  // shown, so a run never waits for a person.
+  // shown, so a run never waits for a person; questions take the answers listed in
+  // TOMBOLIX_DIALOG_ANSWERS ("yes,no,closed"), then Yes.
   QFile dialogLog(qEnvironmentVariable("TOMBOLIX_DIALOG_LOG"));
   std::unique_ptr<UnattendedDialogProvider> logProvider;
   if (!dialogLog.fileName().isEmpty() && dialogLog.open(QIODevice::Append | QIODevice::Text)) {
-    logProvider = std::make_unique<UnattendedDialogProvider>([&dialogLog](const QString& line) {
-      QString one = line;
-      one.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-      dialogLog.write(one.toUtf8() + '\n');
-      dialogLog.flush();
-    });
+    std::vector<Answer> answers;
+    for (const QString& a : qEnvironmentVariable("TOMBOLIX_DIALOG_ANSWERS")
+                                .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+      const QString t = a.trimmed().toLower();
+      answers.push_back(t == QLatin1String("no")       ? Answer::No
+                        : t == QLatin1String("closed") ? Answer::Closed
+                                                       : Answer::Yes);
+    }
+    logProvider = std::make_unique<UnattendedDialogProvider>(
+        [&dialogLog](const QString& line) {
+          QString one = line;
+          one.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+          dialogLog.write(one.toUtf8() + '\n');
+          dialogLog.flush();
+        },
+        answers);
     SetDialogProvider(logProvider.get());
   }
   InstallCoreMessageSink();
@@ -76,12 +93,50 @@ int RunTombolix(int argc, char** argv) {
     return 0;
   }
 
+  // A read-only program folder with data in it: that data moves on with the operator.
+  std::string from, to, error;
+  if (paths::AdoptProgramData(from, to, error)) {
+    ShowMessageBox(MessageKind::Information, text::G("程序目录") + from +
+                                                 text::G("不可写入,其中的抽奖数据已复制到") +
+                                                 to + text::G(",以后使用该目录中的数据"));
+  } else if (!error.empty()) {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+  // Temporaries of writes that a kill or a power cut interrupted; no other copy runs now.
+  for (const std::string& dir : {paths::DataRoot() + "DATA/", paths::DataFileDir(),
+                                 paths::LuckFileDir(), paths::HistoryDir()})
+    files::RemoveStaleTemporaries(dir);
+
   TTombolixDataModule dataModule(SeedExampleTasks);
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
   ConnectWindows(mainForm);
   mainForm.show();
+
+  // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that
+  // has the keyboard, one key every 150 ms, as an operator would.
+  const QStringList keys =
+      qEnvironmentVariable("TOMBOLIX_KEYS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+  QTimer keyTimer;
+  qsizetype nextKey = 0;
+  QObject::connect(&keyTimer, &QTimer::timeout, &keyTimer, [&keys, &nextKey, &keyTimer] {
+    // The topmost modal window (a question over the draw screen) takes the key first.
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window) window = QApplication::activeWindow();
+    QWidget* target = window && window->focusWidget() ? window->focusWidget() : window;
+    if (!target) target = QApplication::focusWidget();
+    if (!target) return;
+    if (nextKey >= keys.size()) {
+      keyTimer.stop();
+      return;
+    }
+    const int key = keys[nextKey++].trimmed().toLower() == QLatin1String("esc") ? Qt::Key_Escape
+                                                                                  : Qt::Key_Return;
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+  });
+  if (!keys.isEmpty()) keyTimer.start(150);
   const int rc = QApplication::exec();
   SetDialogProvider(nullptr);
   return rc;

@@ -439,6 +439,7 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
 
   connect(SpFileData, &QPushButton::clicked, this, &TLuckConfigForm::SpFileDataClick);
   connect(BtnCancelData, &QPushButton::clicked, this, &TLuckConfigForm::BtnCancelDataClick);
+  connect(BtnSaveData, &QPushButton::clicked, this, &TLuckConfigForm::BtnSaveDataClick);
   connect(BtnCloseData, &QPushButton::clicked, this, &TLuckConfigForm::BtnCloseBaseClick);
 
   if (QScreen* s = (mainForm ? mainForm->screen() : QGuiApplication::primaryScreen())) {
@@ -1017,7 +1018,10 @@ void TLuckConfigForm::ResetImportTab() {
 
 void TLuckConfigForm::SpFileDataClick() {
   QString chosen;
-  ChooseOpenFile(CBFileType->currentIndex() == 0 ? QStringLiteral("txt") : QStringLiteral("xls"),
+  // Every spreadsheet the import reads, offered together.
+  ChooseOpenFile(CBFileType->currentIndex() == 0
+                     ? QStringLiteral("txt")
+                     : QStringLiteral("Excel文件|*.xls;*.xlsx;*.xlsm;*.ods;*.csv"),
                  QStringLiteral("请选择文件"), chosen);
   EdtFileName->setText(chosen);
 }

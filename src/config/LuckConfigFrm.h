@@ -157,6 +157,8 @@ class TLuckConfigForm : public QDialog {
 
   void SpFileDataClick();
   void BtnCancelDataClick();
+  // The import (config/LuckConfigImport.cpp).
+  void BtnSaveDataClick();
 
  public:
   void LoadTaskTree();

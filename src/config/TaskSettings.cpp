@@ -3,6 +3,7 @@
 #include "config/ConfigStore.h"
 #include "db/TombolixDM.h"
 #include "draw/Colour.h"
+#include "records/ResultsHistory.h"
 #include "records/WinnerFiles.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -202,9 +203,12 @@ bool RemoveTaskFiles(int taskId, const std::vector<int>& itemIds, std::string& e
   if (!DeleteTaskFile(task, "", 1, error)) return false;
   for (int itemId : itemIds) {
     std::string ignored;
-    DeleteTaskFile(task, std::to_string(itemId), 2, ignored);
     DeleteTaskFile(task, std::to_string(itemId), 3, ignored);
   }
+  // Results are never deleted: the winner files and journals go to the history (and stay
+  // where they are when they cannot be moved).
+  std::string ignored;
+  MoveTaskResultsToHistory(taskId, ignored);
   return true;
 }
 

@@ -71,8 +71,9 @@ DataState DataStateOf(int32_t orderBy, std::string_view dataFilePath);
 std::string DataFlagText(DataState state);   // the base tab's status field
 std::string DataLabelText(DataState state);  // the import tab's status line
 
-// The draw data file, the winner files and the preset-winner files of a deleted task. A
-// failure to remove the draw data file is reported; the others are not.
+// Removes the draw data file and the preset-winner files of a deleted task and moves its
+// winner files and journals to the results history. A failure to remove the draw data file
+// is reported; the others are not.
 bool RemoveTaskFiles(int taskId, const std::vector<int>& itemIds, std::string& error);
 
 // Deletes the task's row and its prize items in one transaction (all or nothing), then its

@@ -74,6 +74,24 @@ bool HasTheTables(sqlite3* h) {
 
 }  // namespace
 
+std::vector<std::string> MissingTables(TConnection& connection) {
+  std::vector<std::string> missing;
+  sqlite3* h = connection.Handle();
+  for (const char* name : {"LuckTask", "TaskItem", "Sequence"}) {
+    sqlite3_stmt* st = nullptr;
+    bool has = false;
+    if (h &&
+        sqlite3_prepare_v2(h, "select 1 from sqlite_master where type='table' and name=?", -1,
+                           &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
+      has = sqlite3_step(st) == SQLITE_ROW;
+    }
+    sqlite3_finalize(st);
+    if (!has) missing.emplace_back(name);
+  }
+  return missing;
+}
+
 bool ReadSchemaVersion(sqlite3* h, int& version, std::string& error) {
   sqlite3_stmt* st = nullptr;
   // Touching sqlite_master reads the file header, so a foreign file fails right here.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/TombolixDB.h"
 
@@ -19,6 +20,8 @@ bool MigrateSchema(sqlite3* handle, int version, std::string& error);
 
 // True when the three tables exist.
 bool HasSchema(TConnection& connection);
+// Which of the three tables the connected file lacks, in schema order.
+std::vector<std::string> MissingTables(TConnection& connection);
 
 // Creates the three tables and sets the version; the caller holds the transaction.
 bool CreateSchema(TConnection& connection, std::string& error);

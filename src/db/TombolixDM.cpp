@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "text/Gbk.h"
 #include "text/Messages.h"
@@ -26,10 +27,18 @@ bool TTombolixDataModule::DataModuleCreate() {
   if (!std::filesystem::exists(paths::NativePath(path), ec) && !ec)
     ok = db::CreateDatabaseFile(path, m_seed, error);
   if (ok) ok = db::ConnectDatabase(ADOConnection1, path, "", error);
-  // A database file that exists but holds no tables yet (an empty file) is set up in place.
-  if (ok && !db::HasSchema(ADOConnection1)) {
+  // A database file that exists but holds no tables yet (an empty file) is set up in place;
+  // one that lacks only some of them is someone's damaged data and is left alone.
+  const std::vector<std::string> missing =
+      ok ? db::MissingTables(ADOConnection1) : std::vector<std::string>();
+  if (ok && missing.size() == 3) {
     ok = db::InitializeDatabase(ADOConnection1, m_seed, error);
     if (!ok) ADOConnection1.Close();
+  } else if (ok && !missing.empty()) {
+    error = text::G("数据库中缺少数据表");
+    for (size_t i = 0; i < missing.size(); ++i) error += (i ? "," : "") + missing[i];
+    ok = false;
+    ADOConnection1.Close();
   }
   if (!ok) msg::Show(MessageKind::Information, text::G("数据库连接失败,") + error);
   return ok;

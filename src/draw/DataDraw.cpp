@@ -3,8 +3,12 @@
 #include <algorithm>
 
 #include "records/DrawDataFile.h"
+#include "records/FileHash.h"
 #include "records/Loaders.h"
+#include "records/ResultsHistory.h"
 #include "records/WinnerFiles.h"
+#include "text/FileWrite.h"
+#include "text/Paths.h"
 #include "text/Gbk.h"
 #include "text/Messages.h"
 #include "text/Text.h"
@@ -71,8 +75,14 @@ void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName) {
 }
 
 bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
+  m_setUp = false;
   m_curItem = 0;
   m_state = State::Ready;
+  m_pending = Pending::None;
+  m_pendingJournal = TJournal();
+  m_journalStarted = false;
+  m_unwritten.clear();
+  m_journalError.clear();
   if (taskId <= 0) {
     failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
     return false;
@@ -95,7 +105,8 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     }
   }
   global::WinnerRecords.clear();
-  if (!ReadDrawData(global::CurrentTask.DataFilePath, m_titleLine, error)) {
+  m_dataPath = DrawDataFileOf(global::CurrentTask);
+  if (!ReadDrawData(m_dataPath, m_titleLine, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
@@ -105,13 +116,27 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     LoadPresetEntries(taskId, it.ItemId, global::PresetEntries, ignored);
   }
 
+  // What this draw is drawn from, for its journal and for matching an earlier one.
+  m_head = TJournalHead();
+  m_head.TaskId = taskId;
+  if (!Sha256File(m_dataPath, m_head.DataHash, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  std::string presets;
+  for (const TCheatId& e : global::PresetEntries)
+    presets += std::to_string(e.ItemId) + "\t" + e.IdText + "\n";
+  m_head.PresetHash = Sha256Hex(presets);
+  m_head.LuckAgain = global::CurrentTask.LuckAgain;
+  m_head.Seed = m_rng.Seed();
+  for (const TLuckItem& it : global::CurrentItems)
+    m_head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+
   // Which candidate lines are on a preset list, and where each entry's line first stands.
   const TArraySring& lines = global::CandidateLines;
   const size_t n = lines.size();
-  m_drawn.assign(n, 0);
   m_isPreset.assign(n, 0);
   m_presetIndex.assign(global::PresetEntries.size(), -1);
-  m_presets.clear();
   if (!global::PresetEntries.empty()) {
     std::unordered_map<std::string_view, int32_t> first;
     for (const TCheatId& e : global::PresetEntries) first.emplace(e.IdText, -1);
@@ -121,17 +146,128 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
       m_isPreset[k] = 1;
       if (it->second < 0) it->second = static_cast<int32_t>(k);
     }
-    for (size_t e = 0; e < global::PresetEntries.size(); ++e) {
+    for (size_t e = 0; e < global::PresetEntries.size(); ++e)
       m_presetIndex[e] = first[global::PresetEntries[e].IdText];
-      m_presets[global::PresetEntries[e].ItemId].entries.push_back(e);
-    }
   }
   m_nonPresetCount =
       static_cast<int64_t>(n) - std::count(m_isPreset.begin(), m_isPreset.end(), uint8_t{1});
+  ResetDraw();
+
+  std::string ignored;
+  switch (ReadJournal(paths::JournalPath(taskId), m_pendingJournal, ignored)) {
+    case JournalRead::Ok:
+      m_pending = m_pendingJournal.Head.SameDraw(m_head) ? Pending::Resumable : Pending::Mismatch;
+      break;
+    case JournalRead::Unreadable:
+      m_pending = Pending::Mismatch;
+      break;
+    case JournalRead::Missing:
+    case JournalRead::Empty:  // set aside by the first batch of this draw
+      break;
+  }
+  m_setUp = true;
+  return true;
+}
+
+void TDataDraw::ResetDraw() {
+  m_curItem = 0;
+  m_state = State::Ready;
+  global::WinnerRecords.clear();
+  for (TLuckItem& it : global::CurrentItems) it.DrawnCount = 0;
+  for (TCheatId& e : global::PresetEntries) e.Used = false;
+  m_drawn.assign(global::CandidateLines.size(), 0);
   m_randomPool = m_nonPresetCount;
+  m_presets.clear();
+  for (size_t e = 0; e < global::PresetEntries.size(); ++e)
+    m_presets[global::PresetEntries[e].ItemId].entries.push_back(e);
   m_closed.assign(global::CurrentItems.size(), 0);
   m_list = TWinnerList();
   m_batchIds.clear();
+  m_lastBatch = Batch();
+  m_lastReveal.clear();
+  m_revealed = false;
+}
+
+std::string TDataDraw::ResumeQuestion() const {
+  return G("上次抽奖尚未完成(已抽出") + std::to_string(PendingWinners()) +
+         G("名),是否继续上次的抽奖?");
+}
+
+std::string TDataDraw::MismatchText() {
+  return G("上次未完成的抽奖与当前的抽奖数据或奖项设置不一致,无法继续,已移至历史记录,将重新开始抽奖");
+}
+
+bool TDataDraw::HasResults() const { return HasWinnerFiles(Task().TaskId); }
+
+std::string TDataDraw::ResultsQuestion() {
+  return G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?");
+}
+
+std::string TDataDraw::TakeJournalError() {
+  std::string e;
+  e.swap(m_journalError);
+  return e;
+}
+
+bool TDataDraw::SetAsidePending(std::string& error) {
+  const std::string path = paths::JournalPath(Task().TaskId);
+  m_pending = Pending::None;
+  m_pendingJournal = TJournal();
+  if (!paths::FileExists(path)) return true;
+  std::string folder;
+  return MoveToHistory(Task().TaskId, {path}, folder, error);
+}
+
+bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
+  const int32_t count = static_cast<int32_t>(Items().size());
+  const int32_t candidates = static_cast<int32_t>(global::CandidateLines.size());
+  for (const TJournalBatch& b : journal.Batches) {
+    if (m_state == State::Finished || m_curItem >= count) return false;
+    TLuckItem& item = global::CurrentItems[static_cast<size_t>(m_curItem)];
+    if (item.ItemId != b.ItemId || b.PresetsUsed < 0) return false;
+    auto q = m_presets.find(item.ItemId);
+    const size_t used = static_cast<size_t>(b.PresetsUsed);
+    const size_t available = q == m_presets.end() ? 0 : q->second.entries.size();
+    if (used > available) return false;
+    if (q != m_presets.end()) {
+      if (used < q->second.next) return false;
+      for (size_t i = q->second.next; i < used; ++i)
+        global::PresetEntries[q->second.entries[i]].Used = true;
+      q->second.next = used;
+    }
+    m_lastBatch = Batch();
+    m_batchIds.clear();
+    if (static_cast<int64_t>(b.Winners.size()) > BatchSize()) return false;
+    for (int32_t k : b.Winners) {
+      if (k < 0 || k >= candidates || !IsEligible(k)) return false;
+      Accept(k, item);
+      m_lastBatch.picks.push_back(k);
+    }
+    if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
+    if (b.Closed) m_closed[static_cast<size_t>(m_curItem)] = 1;
+    m_lastReveal = RevealLayout(m_batchIds);
+    m_batchIds.clear();
+    m_state = State::Rolling;
+    end = Advance();
+  }
+  return !journal.Batches.empty();
+}
+
+bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
+  end = BatchEnd();
+  if (m_pending != Pending::Resumable || m_state != State::Ready) return false;
+  if (!Replay(m_pendingJournal, end)) {
+    ResetDraw();
+    m_pending = Pending::Mismatch;
+    error = MismatchText();
+    return false;
+  }
+  m_rng.Randomize(m_pendingJournal.Batches.back().Rng);
+  m_head.Seed = m_pendingJournal.Head.Seed;
+  m_journalStarted = true;
+  m_pending = Pending::None;
+  m_pendingJournal = TJournal();
+  if (m_state == State::Finished) Save(end);
   return true;
 }
 
@@ -205,12 +341,28 @@ void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
   m_batchIds.emplace_back(CandidateId(line));
 }
 
+bool TDataDraw::BeginBatch() {
+  if (!m_setUp || (m_state != State::Ready && m_state != State::BetweenBatches)) return false;
+  if (BatchSize() == 0) return false;
+  m_state = State::Selecting;
+  return true;
+}
+
 TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   Batch batch;
-  if (m_state != State::Ready && m_state != State::BetweenBatches) return batch;
+  if (m_state != State::Ready && m_state != State::BetweenBatches &&
+      m_state != State::Selecting)
+    return batch;
   batch.wanted = BatchSize();
-  if (batch.wanted == 0) return batch;
+  if (batch.wanted == 0) {
+    if (m_state == State::Selecting) m_state = m_curItem == 0 && global::WinnerRecords.empty()
+                                                  ? State::Ready
+                                                  : State::BetweenBatches;
+    return batch;
+  }
   m_state = State::Selecting;
+  m_revealed = false;
+  m_batchIds.clear();
   const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
@@ -245,16 +397,67 @@ std::vector<std::string> TDataDraw::RollStep() {
 }
 
 std::vector<std::string> TDataDraw::RevealBatch() {
+  if (m_state == State::Rolling && !m_revealed) {
+    const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
+    auto q = m_presets.find(item.ItemId);
+    TJournalBatch record;
+    record.ItemId = item.ItemId;
+    record.Drawn = item.DrawnCount + static_cast<int32_t>(m_lastBatch.picks.size());
+    record.Closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
+    record.PresetsUsed = q == m_presets.end() ? 0 : static_cast<int32_t>(q->second.next);
+    record.Rng = m_rng.Seed();
+    record.Winners = m_lastBatch.picks;
+    Journal(record);
+    m_revealed = true;
+    m_lastReveal = RevealLayout(m_batchIds);
+  }
   std::vector<std::string> lines = RevealLayout(m_batchIds);
   m_batchIds.clear();
   return lines;
 }
 
+void TDataDraw::Journal(const TJournalBatch& batch) {
+  const int32_t taskId = Task().TaskId;
+  const std::string path = paths::JournalPath(taskId);
+  const std::string records = m_unwritten + FormatJournalBatch(batch);
+  std::string lines;
+  if (!m_journalStarted) {
+    // A journal of an earlier draw that was never continued goes to the history first.
+    if (paths::FileExists(path)) {
+      std::string folder;
+      if (!MoveToHistory(taskId, {path}, folder, m_journalError)) {
+        m_unwritten = records;
+        return;
+      }
+    }
+    lines = FormatJournalHead(m_head) + records;
+  } else {
+    // A line cut short by the failed write before is ended first; the reader skips it.
+    lines = (m_unwritten.empty() ? std::string() : std::string("\r\n")) + records;
+  }
+  std::string error;
+  if (AppendJournal(path, lines, error)) {
+    m_journalStarted = true;
+    m_unwritten.clear();
+    return;
+  }
+  m_unwritten = records;
+  m_journalError = error;
+}
+
 TDataDraw::BatchEnd TDataDraw::EndBatch() {
+  if (m_state != State::Rolling) return BatchEnd();
+  if (!m_revealed) RevealBatch();
+  BatchEnd end = Advance();
+  if (end.finished) Save(end);
+  return end;
+}
+
+TDataDraw::BatchEnd TDataDraw::Advance() {
   BatchEnd end;
-  if (m_state != State::Rolling) return end;
   TLuckItem& item = global::CurrentItems[static_cast<size_t>(m_curItem)];
   item.DrawnCount += static_cast<int32_t>(m_lastBatch.picks.size());
+  m_revealed = false;
   const bool closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
   if (item.DrawnCount < item.LuckCount && !closed) {
     m_state = State::BetweenBatches;
@@ -277,7 +480,15 @@ TDataDraw::BatchEnd TDataDraw::EndBatch() {
   m_state = State::Finished;
   end.finished = true;
   end.progressText = G("所有奖项已经全部抽取完毕!");
+  return end;
+}
+
+void TDataDraw::Save(BatchEnd& end) {
   end.saved =
       SaveWinnerFiles(global::CurrentItems, global::WinnerRecords, m_titleLine, end.saveError);
-  return end;
+  if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
+  const int32_t taskId = Task().TaskId;
+  std::string ignored;
+  if (paths::FileExists(paths::JournalPath(taskId)))
+    files::MoveFile(paths::JournalPath(taskId), paths::FinishedJournalPath(taskId), ignored);
 }

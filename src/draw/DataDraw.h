@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "draw/DrawJournal.h"
 #include "draw/Random.h"
 #include "records/Global.h"
 #include "text/Messages.h"
@@ -68,13 +69,53 @@ class TDataDraw {
     std::string saveError;  // the writer's text when saving failed
   };
 
+  // A journal of an earlier draw of the task that did not finish.
+  enum class Pending {
+    None,
+    Resumable,  // same data file, presets and prize items: it can go on
+    Mismatch,   // drawn from something else, or damaged: it cannot
+  };
+
   explicit TDataDraw(TRandom& rng) : m_rng(rng) {}
 
   // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
-  // the shared draw data. False with the message to show.
+  // the shared draw data, and looks for an unfinished journal of the task. False with the
+  // message to show.
   bool SetUp(int32_t taskId, Failure& failure);
 
   State state() const { return m_state; }
+  bool IsSetUp() const { return m_setUp; }
+  // What the screen's keys and its 结束 may do now.
+  bool Busy() const { return m_state == State::Selecting; }
+  bool Stopped() const { return m_state != State::Selecting && m_state != State::Rolling; }
+  bool MayLeave() const { return Stopped(); }
+  // Winners revealed and not yet in the winner files: leaving asks first.
+  bool LeaveNeedsQuestion() const { return m_state == State::BetweenBatches; }
+  bool Finished() const { return m_state == State::Finished; }
+  // The winners list shows (and scrolls) unless the task hides it or a batch is running.
+  bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }
+
+  // The unfinished journal found by SetUp, and the number of winners it holds.
+  Pending PendingDraw() const { return m_pending; }
+  int32_t PendingWinners() const { return m_pendingJournal.WinnerCount(); }
+  std::string ResumeQuestion() const;
+  static std::string MismatchText();
+  // The task already has winner files, which a new draw moves to the history.
+  bool HasResults() const;
+  static std::string ResultsQuestion();
+  // Continues the pending draw: the screen is between batches as after its last batch, with
+  // the winners list, the generator and the preset entries as they were; `end` holds the
+  // texts of that moment. A draw whose every item was complete is saved here. False when
+  // the journal does not replay (the draw stays fresh).
+  bool Resume(BatchEnd& end, std::string& error);
+  // Moves the pending journal to the history; the draw starts afresh.
+  bool SetAsidePending(std::string& error);
+  // The reveal lines of the last batch (also after a resume).
+  const std::vector<std::string>& LastReveal() const { return m_lastReveal; }
+  // The text of the last failed journal write, cleared when read by the screen.
+  std::string TakeJournalError();
+  // What the current draw's journal names in its first record.
+  const TJournalHead& JournalHead() const { return m_head; }
   const TLuckTask& Task() const { return global::CurrentTask; }
   const TArrLuckItem& Items() const { return global::CurrentItems; }
   int32_t CurItemIndex() const { return m_curItem; }
@@ -93,9 +134,13 @@ class TDataDraw {
   // n = min(ListCount, LuckCount − DrawnCount) of the current item; 0 when nothing is left.
   int BatchSize() const;
 
-  // Starts a batch and picks all its winners at once (preset entries first): fills the
-  // winner records, the batch's ids and the winners list. Only from Ready or between
-  // batches; afterwards the state is Rolling.
+  // Start pressed: Selecting, when a batch can start (Ready or between batches, something
+  // left to draw).
+  bool BeginBatch();
+
+  // Picks all the batch's winners at once (preset entries first): fills the winner records,
+  // the batch's ids and the winners list. From Selecting (or directly from Ready or between
+  // batches); afterwards the state is Rolling.
   Batch SelectBatchWinners();
 
   // One roll tick: a random candidate's id, masked, as the roll labels show it.
@@ -103,11 +148,12 @@ class TDataDraw {
   // The roll label texts for an id (masked here).
   std::vector<std::string> RollTexts(std::string_view id) const;
 
-  // Enter while rolling: the reveal panel's lines for the batch, unmasked; empties the batch.
+  // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
+  // reveal panel's lines for the batch, unmasked; empties the batch.
   std::vector<std::string> RevealBatch();
 
   // After the reveal: counts the batch, moves on to the next item, and on the last one
-  // writes the winner files once.
+  // writes the winner files once (the previous ones move to the history).
   BatchEnd EndBatch();
 
   // Exactly counted candidates that may still win at random (not on a preset list, and
@@ -121,8 +167,23 @@ class TDataDraw {
   bool IsEligible(int32_t k) const;
   bool CanPickFor(int32_t itemId) const;
   void Accept(int32_t k, const TLuckItem& item);
+  void ResetDraw();
+  BatchEnd Advance();
+  void Save(BatchEnd& end);
+  void Journal(const TJournalBatch& batch);
+  bool Replay(const TJournal& journal, BatchEnd& end);
 
   TRandom& m_rng;
+  bool m_setUp = false;
+  std::string m_dataPath;
+  TJournalHead m_head;
+  Pending m_pending = Pending::None;
+  TJournal m_pendingJournal;
+  bool m_journalStarted = false;
+  std::string m_unwritten;  // records whose write failed, tried again with the next
+  std::string m_journalError;
+  bool m_revealed = false;  // the running batch is in the journal
+  std::vector<std::string> m_lastReveal;
   State m_state = State::Ready;
   int32_t m_curItem = 0;
   std::string m_titleLine;

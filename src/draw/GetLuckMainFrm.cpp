@@ -215,7 +215,6 @@ TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed
 
   // FormCreate (the generator was seeded by the base)
   LGet->clear();
-  m_busy = false;
   TMList->start();
 }
 
@@ -223,12 +222,14 @@ TGetLuckMainForm::~TGetLuckMainForm() { FormClose(); }
 
 int TGetLuckMainForm::SetUpDraw() {
   SBegin->hide();
-  m_stopped = true;
   TDataDraw::Failure failure;
   if (!m_engine.SetUp(global::CurrentTaskId, failure)) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
+  bool resumed = false;
+  TDataDraw::BatchEnd resumedEnd;
+  if (!SettleEarlierDraw(resumed, resumedEnd)) return 0;
   const TLuckTask& task = m_engine.Task();
   SetTextColour(task.FontColor);
 
@@ -280,9 +281,68 @@ int TGetLuckMainForm::SetUpDraw() {
   m_design.Fit(HintList);
   m_design.Fit(LbShowList);
   ShowPrize(0);
-  m_mayClose = true;
-  m_setUp = true;
+  if (resumed) ShowResumed(resumedEnd);
   return 1;
+}
+
+bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end) {
+  resumed = false;
+  std::string error;
+  switch (m_engine.PendingDraw()) {
+    case TDataDraw::Pending::Resumable: {
+      const Answer a = AskYesNo(Q(m_engine.ResumeQuestion()));
+      if (a == Answer::Closed) return false;  // nothing decided: nothing moves
+      if (a == Answer::Yes) {
+        resumed = m_engine.Resume(end, error);
+        if (!resumed) ShowMessageBox(MessageKind::Attention, error);
+      }
+      break;
+    }
+    case TDataDraw::Pending::Mismatch:
+      ShowMessageBox(MessageKind::Attention, TDataDraw::MismatchText());
+      break;
+    case TDataDraw::Pending::None:
+      break;
+  }
+  if (resumed) return true;
+  if (!m_engine.SetAsidePending(error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  return !m_engine.HasResults() || AskYesNo(Q(TDataDraw::ResultsQuestion())) == Answer::Yes;
+}
+
+void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
+  SyncWinnerList();
+  SBegin->hide();
+  SContinue->setVisible(!m_engine.Finished());
+  SetShowList(Q(end.progressText), m_textColor);
+  const int last = static_cast<int>(m_engine.Items().size()) - 1;
+  ShowPrize(std::min(m_engine.CurItemIndex(), last));
+  MUser2_1->show();
+  if (m_engine.Task().ShowLuck != 1 && m_listShown > 1) PUser2->show();
+  // The last batch as it was revealed.
+  MLuckNow->SetLines(ToQ(m_engine.LastReveal()));
+  LayoutReveal();
+  if (end.finished) {
+    ShowSaveResult(end);
+    m_summaryDue = true;
+  }
+  ShowReveal();
+}
+
+void TGetLuckMainForm::ShowSaveResult(const TDataDraw::BatchEnd& end) {
+  const TBelowReveal place(this, m_design);
+  if (!end.saved) {
+    ShowMessageBox(MessageKind::Error, end.saveError);
+    return;
+  }
+  ShowMessageBox(MessageKind::Information, "所有奖项已经全部抽取完毕");
+}
+
+void TGetLuckMainForm::ShowJournalError() {
+  const std::string error = m_engine.TakeJournalError();
+  if (!error.empty()) ShowMessageBox(MessageKind::Error, error);
 }
 
 void TGetLuckMainForm::SetShowList(const QString& text, const QColor& colour) {
@@ -312,25 +372,20 @@ void TGetLuckMainForm::SBeginClick() { StartBatch(); }
 void TGetLuckMainForm::SContinueClick() { StartBatch(); }
 
 void TGetLuckMainForm::StartBatch() {
-  if (!m_setUp || m_busy || !m_stopped) return;
-  if (m_engine.CurItemIndex() >= static_cast<int>(m_engine.Items().size())) return;
+  if (m_closed || !m_engine.BeginBatch()) return;
   EKeyCtrl->setFocus();
-  m_stopped = false;
   TMLanding->stop();
   TMList->stop();
   SetShowList(QString(), m_textColor);
   SBegin->hide();
   SContinue->hide();
-  if (m_engine.BatchSize() == 0) return;
   PLuckNow->hide();
   TMListNow->stop();
-  m_mayClose = false;
   // Selecting: the winners are fixed before anything rolls.
   SetShowList(Q(TDataDraw::SelectingText()), m_textColor);
   MUser2_1->hide();
   PUser2->hide();  // no empty card while the roll runs
   SOut->setEnabled(false);
-  m_busy = true;
   QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
 }
 
@@ -340,7 +395,6 @@ void TGetLuckMainForm::SelectWinners() {
   m_exhaustedText = batch.exhaustedText;
   SyncWinnerList();
   if (!m_engine.BatchIds().empty()) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().back()));
-  m_busy = false;
   if (batch.picks.empty()) {
     // Nobody could be drawn: nothing to roll for.
     StopRoll();
@@ -352,13 +406,13 @@ void TGetLuckMainForm::SelectWinners() {
 }
 
 void TGetLuckMainForm::RollTick() {
-  if (m_stopped || m_busy) return;
+  if (m_engine.state() != TDataDraw::State::Rolling) return;
   ShowRollTexts(m_engine.RollStep());
 }
 
 void TGetLuckMainForm::EKeyCtrlKeyPress() {
-  if (m_busy) return;
-  if (m_stopped) {
+  if (m_engine.Busy()) return;
+  if (m_engine.Stopped()) {
     StartBatch();
   } else {
     StopRoll();
@@ -366,12 +420,12 @@ void TGetLuckMainForm::EKeyCtrlKeyPress() {
 }
 
 void TGetLuckMainForm::StopRoll() {
-  m_stopped = true;
+  if (m_engine.state() != TDataDraw::State::Rolling) return;
   TMRoll->stop();
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const bool landing = !m_engine.BatchIds().empty();
   if (landing) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().front()));
-  // RevealBatch: the batch's ids, unmasked.
+  // RevealBatch: the batch goes to the journal on disk, then its ids show, unmasked.
   const std::vector<std::string> lines = m_engine.RevealBatch();
   MLuckNow->SetLines(ToQ(lines));
   LayoutReveal();
@@ -389,7 +443,7 @@ void TGetLuckMainForm::StopRoll() {
 
 void TGetLuckMainForm::ShowReveal() {
   TMLanding->stop();
-  if (!m_stopped) return;
+  if (!m_engine.Stopped()) return;
   HideRollLabels();
   if (MLuckNow->LineCount() > 0 && !PSummary->isVisible()) {
     PLuckNow->show();
@@ -493,6 +547,7 @@ void TGetLuckMainForm::LayoutSummary() {
 }
 
 void TGetLuckMainForm::FinishBatch() {
+  ShowJournalError();
   if (!m_exhaustedText.empty()) {
     const TBelowReveal place(this, m_design);
     ShowMessageBox(MessageKind::Attention, m_exhaustedText);
@@ -503,15 +558,7 @@ void TGetLuckMainForm::FinishBatch() {
     SBegin->hide();
     SContinue->hide();
     SetShowList(Q(end.progressText), m_textColor);
-    m_mayClose = true;
-    {
-      const TBelowReveal place(this, m_design);
-      if (!end.saved) {
-        ShowMessageBox(MessageKind::Error, end.saveError);
-      } else {
-        ShowMessageBox(MessageKind::Information, "所有奖项已经全部抽取完毕");
-      }
-    }
+    ShowSaveResult(end);
     // Once the message is answered and the last batch has been seen, the summary follows.
     m_summaryDue = true;
     if (!m_closed && !TMLanding->isActive()) TMSummary->start();
@@ -522,7 +569,7 @@ void TGetLuckMainForm::FinishBatch() {
     SetShowList(Q(end.progressText), m_textColor);
     if (end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
   }
-  if (m_engine.Task().ShowLuck != 1) TMList->start();
+  if (m_engine.ShowsWinnersList()) TMList->start();
 }
 
 void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
@@ -599,11 +646,12 @@ void TGetLuckMainForm::SOutClick() {
 }
 
 bool TGetLuckMainForm::Leave() {
-  if (!m_stopped || m_busy) return false;
-  if (!m_mayClose &&
+  if (!m_engine.MayLeave()) return false;
+  // No is the default and closing the question is No: a habitual Enter keeps the draw.
+  if (m_engine.LeaveNeedsQuestion() &&
       AskYesNo(QStringLiteral(
-          "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？")) ==
-          Answer::No)
+                   "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"),
+               Answer::No) != Answer::Yes)
     return false;
   done(QDialog::Accepted);
   return true;
@@ -635,7 +683,7 @@ void TGetLuckMainForm::FormClose() {
   TMLanding->stop();
   TMSummary->stop();
   StopMusic();
-  if (!m_setUp) return;
+  if (!m_engine.IsSetUp()) return;
   global::CandidateLines.clear();
   global::CandidateLines.shrink_to_fit();
   global::CurrentItems.clear();
@@ -645,7 +693,7 @@ void TGetLuckMainForm::FormClose() {
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
   TDrawScreenBase::showEvent(e);
-  if (m_setUp) StartMusic(m_engine.Task().MusicFilePath);
+  if (m_engine.IsSetUp()) StartMusic(m_engine.Task().MusicFilePath);
 }
 
 void TGetLuckMainForm::LayoutPanels() {

@@ -26,9 +26,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int SetUpDraw();
 
   const TDataDraw& Engine() const { return m_engine; }
-  bool Stopped() const { return m_stopped; }
-  bool Busy() const { return m_busy; }
-  bool MayClose() const { return m_mayClose; }
+  bool Stopped() const { return m_engine.Stopped(); }
+  bool Busy() const { return m_engine.Busy(); }
+  bool MayClose() const { return m_engine.Stopped() && !m_engine.LeaveNeedsQuestion(); }
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -96,13 +96,13 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void LayoutSummary();
   void FitRollLabels();
   bool Leave();
+  bool SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end);
+  void ShowResumed(const TDataDraw::BatchEnd& end);
+  void ShowSaveResult(const TDataDraw::BatchEnd& end);
+  void ShowJournalError();
 
   TDataDraw m_engine;
-  bool m_stopped = true;
-  bool m_busy = false;
-  bool m_mayClose = true;
   bool m_closed = false;
-  bool m_setUp = false;
   int m_listBaseTop = 1;
   int m_listShown = 0;  // winners list lines already handed to MUser2_1
   std::string m_exhaustedText;

@@ -74,23 +74,31 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
     error = std::move(message);
     return false;
   };
-  if (in.NextOrEmpty() != "BEGIN") return fail(text::G("文件格式错误,第一行"));
+  // A read that fails is reported as itself, not as a malformed header.
+  const std::string_view first = in.NextOrEmpty();
+  if (in.Failed()) return fail(in.Error());
+  if (first != "BEGIN") return fail(text::G("文件格式错误,第一行"));
   int32_t count = 0;
   std::string value;
-  switch (HeaderNumber(in.NextOrEmpty(), count, value)) {
+  const std::string_view second = in.NextOrEmpty();
+  if (in.Failed()) return fail(in.Error());
+  switch (HeaderNumber(second, count, value)) {
     case 0:
       return fail(text::G("文件格式错误,第二行"));
     case -1:
       return fail(NotAnInteger(value));
   }
   int32_t maxLength = 0;
-  switch (HeaderNumber(in.NextOrEmpty(), maxLength, value)) {
+  const std::string_view third = in.NextOrEmpty();
+  if (in.Failed()) return fail(in.Error());
+  switch (HeaderNumber(third, maxLength, value)) {
     case 0:
       return fail(text::G("文件格式错误,第三行"));
     case -1:
       return fail(NotAnInteger(value));
   }
   titleLine = std::string(in.NextOrEmpty());
+  if (in.Failed()) return fail(in.Error());
   // Reserve for what the file can hold, not for what a header claims.
   const long long bySize = in.Size() / 8 + 16;
   lines.reserve(static_cast<size_t>(std::min<long long>(count, bySize)));
@@ -103,6 +111,12 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
     return fail(text::G("抽奖记录行数为少于设定的中奖数"));
   error.clear();
   return true;
+}
+
+std::string DrawDataFileOf(const TLuckTask& task) {
+  if (paths::FileExists(task.DataFilePath)) return task.DataFilePath;
+  const std::string here = paths::DrawDataPath(task.TaskId);
+  return paths::FileExists(here) ? here : task.DataFilePath;
 }
 
 bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error) {
@@ -123,13 +137,21 @@ bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& li
   }
   LineReader in;
   if (!in.Open(gbkPath, error)) return false;
-  if (in.NextOrEmpty() != "BEGIN") {
+  const auto readFailed = [&] {
+    error = in.Error();
+    return false;
+  };
+  const std::string_view first = in.NextOrEmpty();
+  if (in.Failed()) return readFailed();
+  if (first != "BEGIN") {
     error = text::G("输入文件格式错误,第一行，请导入文件后再设置");
     return false;
   }
   int32_t count = 0;
   std::string value;
-  switch (HeaderNumber(in.NextOrEmpty(), count, value)) {
+  const std::string_view second = in.NextOrEmpty();
+  if (in.Failed()) return readFailed();
+  switch (HeaderNumber(second, count, value)) {
     case 0:
       error = text::G("输入文件格式错误,第二行，请导入文件后再设置");
       return false;

@@ -28,6 +28,10 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
                       TArraySring& lines, int32_t& idMaxLength, std::string& titleLine,
                       std::string& error);
 
+// The task's draw data file: its stored DataFilePath, or, when that is gone (the data
+// folder was copied or restored elsewhere), DATA_FILE/<TaskId>.txt of the current data root.
+std::string DrawDataFileOf(const TLuckTask& task);
+
 // The same into the shared draw data (CandidateLines, CandidateCount, IdMaxLength), for the
 // task and prize items already loaded (LuckTotal, CurrentTask.LuckAgain).
 bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error);

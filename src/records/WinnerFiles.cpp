@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "records/ResultsHistory.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
@@ -28,7 +29,16 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
     content.append(titleLine).append("\r\n").append(body);
     if (!batch.Stage(paths::WinnerFilePath(it.TaskId, it.ItemId), content, error)) return false;
   }
-  return batch.Commit(error);
+  const int taskId = items.front().TaskId;
+  const std::vector<std::string> previous = TaskResultFiles(taskId);
+  std::string folder;
+  if (!MoveToHistory(taskId, previous, folder, error)) return false;
+  if (batch.Commit(error)) return true;
+  // Half written: the new files go, the previous ones come back.
+  std::string ignored;
+  for (const std::string& p : batch.Replaced()) files::RemoveFile(p, ignored);
+  if (!folder.empty()) RestoreFromHistory(folder, previous, ignored);
+  return false;
 }
 
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {

@@ -9,7 +9,9 @@
 #include "records/Global.h"
 
 // Writes one winner file per prize item: the title line, then the candidate lines of the
-// item's winners in draw order. Either every file is replaced or none is.
+// item's winners in draw order. The task's previous winner files and finished journal move
+// to a dated folder of the results history first. Either every file is written or none
+// is: on a failure the previous files are back in place.
 bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                      std::string_view titleLine, std::string& error);
 

@@ -96,13 +96,35 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
   return true;
 }
 
+RenameFault g_renameFault = nullptr;
+
+// Flushes a directory's entries, so a rename or a new file in it survives a power cut.
+void SyncDir(const fs::path& dir) {
+#ifndef _WIN32
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+#else
+  (void)dir;
+#endif
+}
+
 bool RenameOver(const std::string& temp, const std::string& target, std::string& error) {
+  if (g_renameFault) {
+    if (const int err = g_renameFault(target); err != 0) {
+      error = WriteError(text::Utf8ToGbk(target), err);
+      return false;
+    }
+  }
   std::error_code ec;
-  fs::rename(paths::FromU8(temp), paths::FromU8(target), ec);
+  const fs::path to = paths::FromU8(target);
+  fs::rename(paths::FromU8(temp), to, ec);
   if (ec) {
     error = WriteError(text::Utf8ToGbk(target), ec.value());
     return false;
   }
+  SyncDir(to.parent_path());
   return true;
 }
 
@@ -142,8 +164,10 @@ bool AtomicBatch::Stage(std::string_view gbkPath, std::string_view content, std:
 bool AtomicBatch::Commit(std::string& error) {
   // Renames within one directory do not fail for want of space; what could fail was found
   // while staging. A failure here still stops before touching the remaining targets.
+  m_replaced.clear();
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (!RenameOver(m_entries[i].tempPath, m_entries[i].target, error)) {
+      for (size_t j = 0; j < i; ++j) m_replaced.push_back(text::Utf8ToGbk(m_entries[j].target));
       m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<long>(i));
       Discard();
       return false;
@@ -164,5 +188,107 @@ bool RemoveFile(std::string_view gbkPath, std::string& error) {
   }
   return true;
 }
+
+bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  std::error_code ec;
+  const fs::path dir = target.parent_path();
+  if (!dir.empty() && !fs::is_directory(dir, ec)) {
+    fs::create_directories(dir, ec);
+    if (ec) {
+      error = WriteError(gbkPath, ec.value());
+      return false;
+    }
+  }
+  const bool isNew = !fs::exists(target, ec);
+#ifdef _WIN32
+  FILE* f = _wfopen(target.c_str(), L"ab");
+  if (!f) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && fflush(f) == 0 &&
+                  _commit(_fileno(f)) == 0;
+  const int werr = errno;
+  fclose(f);
+  if (!ok) {
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+#else
+  const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  size_t done = 0;
+  int werr = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      werr = errno;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (werr == 0 && ::fdatasync(fd) != 0) werr = errno;
+  if (::close(fd) != 0 && werr == 0) werr = errno;
+  if (werr != 0) {
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+#endif
+  if (isNew) SyncDir(dir);
+  return true;
+}
+
+bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& error) {
+  const fs::path from = paths::NativePath(gbkFrom);
+  const fs::path to = paths::NativePath(gbkTo);
+  std::error_code ec;
+  if (!to.parent_path().empty()) fs::create_directories(to.parent_path(), ec);
+  if (fs::exists(to, ec)) {
+    error = WriteError(gbkTo, EEXIST);
+    return false;
+  }
+  if (g_renameFault) {
+    if (const int err = g_renameFault(paths::U8(to)); err != 0) {
+      error = WriteError(gbkTo, err);
+      return false;
+    }
+  }
+  fs::rename(from, to, ec);
+  if (ec) {
+    error = WriteError(gbkTo, ec.value());
+    return false;
+  }
+  SyncDir(to.parent_path());
+  if (from.parent_path() != to.parent_path()) SyncDir(from.parent_path());
+  return true;
+}
+
+int RemoveStaleTemporaries(std::string_view gbkDir) {
+  std::error_code ec;
+  const fs::path dir = paths::NativePath(gbkDir);
+  int removed = 0;
+  std::vector<fs::path> stale;
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    const std::string name = paths::U8(it->path().filename());
+    // mkstemp's suffix: ".tmp-" and six characters.
+    const size_t at = name.rfind(".tmp-");
+    if (at == std::string::npos || at == 0 || name.size() != at + 11) continue;
+    stale.push_back(it->path());
+  }
+  for (const fs::path& p : stale) {
+    if (fs::remove(p, ec)) ++removed;
+  }
+  if (removed > 0) SyncDir(dir);
+  return removed;
+}
+
+void SetRenameFault(RenameFault fault) { g_renameFault = fault; }
 
 }  // namespace files

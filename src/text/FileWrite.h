@@ -24,6 +24,8 @@ class AtomicBatch {
 
   bool Stage(std::string_view gbkPath, std::string_view content, std::string& error);
   bool Commit(std::string& error);
+  // After a failed Commit: the targets (GBK) that were already replaced.
+  const std::vector<std::string>& Replaced() const { return m_replaced; }
 
  private:
   struct Entry {
@@ -31,10 +33,29 @@ class AtomicBatch {
     std::string target;    // native, UTF-8
   };
   std::vector<Entry> m_entries;
+  std::vector<std::string> m_replaced;
   void Discard();
 };
 
 // Deletes a file when it exists; a missing file is no error.
 bool RemoveFile(std::string_view gbkPath, std::string& error);
+
+// Appends `bytes` to the file (created when missing, with its directory) and flushes it to
+// disk before returning; a new file's directory is flushed too, so the name survives a
+// power cut.
+bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string& error);
+
+// Renames a file to another name on the same disk (creating the target's directory) and
+// flushes both directories. An existing target is never replaced.
+bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& error);
+
+// Deletes the temporaries (`<name>.tmp-XXXXXX`) that a killed writer left in the directory
+// and returns how many. Only to be called while no other writer of ours runs.
+int RemoveStaleTemporaries(std::string_view gbkDir);
+
+// For tests of failures half way: called before each rename into place with the target's
+// native UTF-8 path; a non-zero errno it returns makes that rename fail. Null: no fault.
+using RenameFault = int (*)(const std::string& target);
+void SetRenameFault(RenameFault fault);
 
 }  // namespace files

@@ -56,10 +56,11 @@ bool Convert(Converter& c, std::string_view in, std::string& out, bool strict,
     // EILSEQ or EINVAL: a byte that does not convert.
     ok = false;
     if (strict) break;
-    out.resize(done);
-    out.append(replacement);
-    done = out.size();
-    out.resize(done + srcLeft * 2 + 16);
+    // The replacement goes in place; the buffer only ever grows by doubling, so text full
+    // of bad bytes still converts in time linear in its length.
+    if (out.size() - done < replacement.size() + 16) out.resize(out.size() * 2 + replacement.size());
+    out.replace(done, replacement.size(), replacement);
+    done += replacement.size();
     ++src;
     --srcLeft;
     iconv(c.cd, nullptr, nullptr, nullptr, nullptr);

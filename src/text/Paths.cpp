@@ -103,6 +103,16 @@ std::string PresetFilePath(int taskId, int itemId) {
   return DataFileDir() + "CHEAT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
 }
 
+std::string JournalPath(int taskId) {
+  return LuckFileDir() + "JOURNAL_" + std::to_string(taskId) + ".txt";
+}
+
+std::string FinishedJournalPath(int taskId) {
+  return LuckFileDir() + "JOURNAL_" + std::to_string(taskId) + "_DONE.txt";
+}
+
+std::string HistoryDir() { return LuckFileDir() + "history/"; }
+
 std::string U8(const fs::path& p) {
   const std::u8string s = p.u8string();
   return std::string(reinterpret_cast<const char*>(s.data()), s.size());
@@ -128,6 +138,56 @@ fs::path NativePath(std::string_view gbkPath) {
 bool FileExists(std::string_view gbkPath) {
   std::error_code ec;
   return fs::is_regular_file(NativePath(gbkPath), ec);
+}
+
+bool CopyProgramData(const fs::path& from, const fs::path& to, std::string& error) {
+  error.clear();
+  std::error_code ec;
+  if (fs::equivalent(from, to, ec) || !fs::is_regular_file(from / "DATA/Tombolix.db", ec) ||
+      fs::exists(to / "DATA/Tombolix.db", ec))
+    return false;
+  const fs::path db = to / "DATA/Tombolix.db";
+  const fs::path temp = to / "DATA/Tombolix.db.copying";
+  const auto failed = [&](const std::error_code& e) {
+    error = text::G("无法复制数据到") + FromNative(to) + text::G("：") +
+            text::Utf8ToGbk(e.message());
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    fs::remove(db, ignored);
+    return false;
+  };
+  for (const char* dir : {"DATA_FILE", "LUCK_FILE", "DATA"}) {
+    if (!fs::is_directory(from / dir, ec)) continue;
+    fs::create_directories(to / dir, ec);
+    if (ec) return failed(ec);
+    for (auto it = fs::recursive_directory_iterator(from / dir, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      const fs::path rel = fs::relative(it->path(), from, ec);
+      if (ec) break;
+      if (rel == fs::path("DATA/Tombolix.db")) continue;  // last, below
+      if (it->is_directory(ec)) {
+        fs::create_directories(to / rel, ec);
+      } else if (!fs::exists(to / rel, ec)) {
+        fs::copy_file(it->path(), to / rel, ec);
+      }
+      if (ec) break;
+    }
+    if (ec) return failed(ec);
+  }
+  // The database goes beside its place and is renamed into it: its presence means done.
+  fs::remove(temp, ec);
+  fs::copy_file(from / "DATA/Tombolix.db", temp, ec);
+  if (!ec) fs::rename(temp, db, ec);
+  if (ec) return failed(ec);
+  return true;
+}
+
+bool AdoptProgramData(std::string& from, std::string& to, std::string& error) {
+  const fs::path exeDir = ExecutablePath().parent_path();
+  if (!CopyProgramData(exeDir, NativePath(DataRoot()), error)) return false;
+  from = WithSlash(FromNative(exeDir));
+  to = DataRoot();
+  return true;
 }
 
 bool EnsureDir(std::string_view gbkDir, std::string& error) {

@@ -26,6 +26,9 @@ std::string LuckFileDir();   // LUCK_FILE/
 std::string DrawDataPath(int taskId);                // DATA_FILE/<TaskId>.txt
 std::string WinnerFilePath(int taskId, int itemId);  // LUCK_FILE/<TaskId>_<ItemId>.txt
 std::string PresetFilePath(int taskId, int itemId);  // DATA_FILE/CHEAT_<TaskId>_<ItemId>.txt
+std::string JournalPath(int taskId);                 // LUCK_FILE/JOURNAL_<TaskId>.txt
+std::string FinishedJournalPath(int taskId);         // LUCK_FILE/JOURNAL_<TaskId>_DONE.txt
+std::string HistoryDir();                            // LUCK_FILE/history/
 
 std::filesystem::path NativePath(std::string_view gbkPath);
 
@@ -33,6 +36,18 @@ std::filesystem::path NativePath(std::string_view gbkPath);
 std::string U8(const std::filesystem::path& p);
 std::filesystem::path FromU8(std::string_view utf8);
 bool FileExists(std::string_view gbkPath);
+
+// When the data root is the per-user folder because the program's folder is read-only, and
+// the program's folder holds DATA/Tombolix.db while the per-user folder has no database:
+// copies DATA, DATA_FILE and LUCK_FILE over, the database last, so an interrupted copy is
+// done again at the next start. True when it copied, with both folders (GBK); false with
+// an empty `error` when there was nothing to do.
+bool AdoptProgramData(std::string& from, std::string& to, std::string& error);
+
+// The copy itself, between two data roots: false with an empty `error` when `from` holds no
+// database or `to` already has one.
+bool CopyProgramData(const std::filesystem::path& from, const std::filesystem::path& to,
+                     std::string& error);
 
 // Creates the directory and its parents when missing.
 bool EnsureDir(std::string_view gbkDir, std::string& error);

@@ -17,8 +17,8 @@ void WindowDialogProvider::showMessage(MessageKind kind, const QString& text) {
   form.exec();
 }
 
-Answer WindowDialogProvider::askYesNo(const QString& text) {
-  TConfirmDialog dialog(text);
+Answer WindowDialogProvider::askYesNo(const QString& text, Answer preferred) {
+  TConfirmDialog dialog(text, nullptr, preferred);
   dialog.exec();
   return dialog.answer();
 }
@@ -59,9 +59,9 @@ void UnattendedDialogProvider::showMessage(MessageKind kind, const QString& text
   Log(QStringLiteral("message\t%1\t%2").arg(static_cast<int>(kind)).arg(text));
 }
 
-Answer UnattendedDialogProvider::askYesNo(const QString& text) {
+Answer UnattendedDialogProvider::askYesNo(const QString& text, Answer) {
   Log(QStringLiteral("question\t%1").arg(text));
-  return Answer::Yes;
+  return m_asked < m_answers.size() ? m_answers[m_asked++] : Answer::Yes;
 }
 
 void UnattendedDialogProvider::warning(const QString& text) {
@@ -98,4 +98,6 @@ void ShowMessageBox(MessageKind kind, const char* utf8Text) {
   ShowMessageBox(kind, QString::fromUtf8(utf8Text));
 }
 
-Answer AskYesNo(const QString& text) { return Dialogs().askYesNo(text); }
+Answer AskYesNo(const QString& text, Answer preferred) {
+  return Dialogs().askYesNo(text, preferred);
+}

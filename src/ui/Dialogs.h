@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 #include "text/Messages.h"
 
 class QWidget;
@@ -17,7 +18,8 @@ class DialogProvider {
  public:
   virtual ~DialogProvider() = default;
   virtual void showMessage(MessageKind kind, const QString& text) = 0;
-  virtual Answer askYesNo(const QString& text) = 0;
+  // `preferred` is the default button: the answer Enter gives.
+  virtual Answer askYesNo(const QString& text, Answer preferred) = 0;
   // The framework's warning dialog with a single Yes button.
   virtual void warning(const QString& text) = 0;
   // File choices; false when cancelled. `filter` is in Qt's form ("desc (*.ext);;…").
@@ -31,7 +33,7 @@ class DialogProvider {
 class WindowDialogProvider : public DialogProvider {
  public:
   void showMessage(MessageKind kind, const QString& text) override;
-  Answer askYesNo(const QString& text) override;
+  Answer askYesNo(const QString& text, Answer preferred) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;
@@ -39,15 +41,17 @@ class WindowDialogProvider : public DialogProvider {
                        QString& chosen) override;
 };
 
-// Answers without a window: questions Yes, file choices cancelled. Each dialog is handed to
+// Answers without a window: questions from `answers` in order, then Yes; file choices
+// cancelled. Each dialog is handed to
 // `log` as one line ("message\t<kind>\t<text>", "question\t<text>", "warning\t<text>",
 // "save\t<title>", "open\t<title>"), for runs that no person watches.
 class UnattendedDialogProvider : public DialogProvider {
  public:
-  explicit UnattendedDialogProvider(std::function<void(const QString&)> log = {})
-      : m_log(std::move(log)) {}
+  explicit UnattendedDialogProvider(std::function<void(const QString&)> log = {},
+                                    std::vector<Answer> answers = {})
+      : m_log(std::move(log)), m_answers(std::move(answers)) {}
   void showMessage(MessageKind kind, const QString& text) override;
-  Answer askYesNo(const QString& text) override;
+  Answer askYesNo(const QString& text, Answer preferred) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;
@@ -59,6 +63,8 @@ class UnattendedDialogProvider : public DialogProvider {
     if (m_log) m_log(line);
   }
   std::function<void(const QString&)> m_log;
+  std::vector<Answer> m_answers;
+  size_t m_asked = 0;
 };
 
 // Installs a provider (not owned) and returns the previous one; null restores the real one.
@@ -71,4 +77,6 @@ void InstallCoreMessageSink();
 void ShowMessageBox(MessageKind kind, const QString& text);
 void ShowMessageBox(MessageKind kind, const std::string& gbkText);
 void ShowMessageBox(MessageKind kind, const char* utf8Text);
-Answer AskYesNo(const QString& text);
+// The question with Yes as its default button, or No where a habitual Enter must not
+// throw work away.
+Answer AskYesNo(const QString& text, Answer preferred = Answer::Yes);

@@ -101,7 +101,7 @@ void TMessageForm::SetMessage(MessageKind kind, const QString& text) {
   MemMessage->setPlainText(text);
 }
 
-TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent)
+TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer preferred)
     : QDialog(parent ? parent : QApplication::activeWindow()) {
   setObjectName(QStringLiteral("ConfirmDialog"));
   setWindowTitle(QStringLiteral("Confirm"));
@@ -120,7 +120,8 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent)
   BtnYes->setObjectName(QStringLiteral("BtnYes"));
   BtnNo = new QPushButton(QStringLiteral("&No"), this);
   BtnNo->setObjectName(QStringLiteral("BtnNo"));
-  BtnYes->setDefault(true);
+  QPushButton* preferredButton = preferred == Answer::No ? BtnNo : BtnYes;
+  preferredButton->setDefault(true);
   BtnYes->setAutoDefault(true);
   BtnNo->setAutoDefault(true);
   connect(BtnYes, &QPushButton::clicked, this, [this] {
@@ -146,7 +147,7 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent)
   root->addSpacing(12);
   root->addLayout(buttons);
   setFixedSize(sizeHint());
-  BtnYes->setFocus();
+  preferredButton->setFocus();
 }
 
 void TConfirmDialog::keyPressEvent(QKeyEvent* e) {

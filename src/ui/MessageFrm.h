@@ -32,12 +32,14 @@ class TMessageForm : public QDialog {
   QPushButton* BtnOk;
 };
 
-// The yes/no question: caption "Confirm", question icon, "&Yes" (default) and "&No". Esc
-// answers No; the close box leaves it unanswered (Closed), which callers take as yes.
+// The yes/no question: caption "Confirm", question icon, "&Yes" and "&No", the `preferred`
+// one the default button with the focus. Esc answers No; the close box leaves it
+// unanswered (Closed).
 class TConfirmDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr);
+  explicit TConfirmDialog(const QString& text, QWidget* parent = nullptr,
+                          Answer preferred = Answer::Yes);
   Answer answer() const { return m_answer; }
 
   QPushButton* BtnYes;

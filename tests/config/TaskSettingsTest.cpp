@@ -305,6 +305,12 @@ TEST(TaskDelete, RemovesRowsItemsAndFilesOfThatTaskOnly) {
             std::vector<std::string>{"1002"});
   for (const fs::path& p : t.FilesOf(1001, t.items1)) EXPECT_FALSE(fs::exists(p)) << p;
   for (const fs::path& p : t.FilesOf(1002, t.items2)) EXPECT_TRUE(fs::exists(p)) << p;
+  // The winner files went to the results history, not away.
+  size_t kept = 0;
+  for (const auto& folder : fs::directory_iterator(paths::NativePath(paths::HistoryDir())))
+    for (int id : t.items1)
+      kept += fs::exists(folder.path() / ("1001_" + std::to_string(id) + ".txt")) ? 1 : 0;
+  EXPECT_EQ(kept, t.items1.size());
 }
 
 TEST(TaskDelete, AFailureBetweenTheStatementsKeepsTaskItemsAndFiles) {

@@ -307,3 +307,23 @@ TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
   EXPECT_EQ(capture.messages[0].second.rfind(G("数据库连接失败,"), 0), 0u);
   EXPECT_EQ(ReadAll(root.dir() / "DATA"), "a file where the directory should be");
 }
+
+TEST(Connection, ADatabaseLackingATableNamesTheMissingOne) {
+  TempRoot root;
+  {
+    TTombolixDataModule dm(SeedExampleTasks);
+    ASSERT_TRUE(dm.DataModuleCreate());
+    std::string err;
+    ASSERT_TRUE(db::ExecRaw(dm.ADOConnection1, "drop table TaskItem", err)) << err;
+  }
+  MessageCapture capture;
+  TTombolixDataModule dm(SeedExampleTasks);
+  EXPECT_FALSE(dm.DataModuleCreate());
+  ASSERT_EQ(capture.messages.size(), 1u);
+  EXPECT_EQ(capture.messages[0].second, G("数据库连接失败,数据库中缺少数据表TaskItem"));
+  // The rest of the file is left as it was.
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open((root.dir() / "DATA/Tombolix.db").c_str(), &h), SQLITE_OK);
+  EXPECT_EQ(Rows(h, "select count(*) from LuckTask"), (std::vector<std::string>{"2"}));
+  sqlite3_close(h);
+}

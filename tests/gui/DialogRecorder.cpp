@@ -7,8 +7,8 @@ void DialogRecorder::showMessage(MessageKind kind, const QString& text) {
   log.push_back({RecordedDialog::Message, kind, text, {}, {}});
 }
 
-Answer DialogRecorder::askYesNo(const QString& text) {
-  log.push_back({RecordedDialog::Question, {}, text, {}, {}});
+Answer DialogRecorder::askYesNo(const QString& text, Answer preferred) {
+  log.push_back({RecordedDialog::Question, {}, text, {}, {}, preferred});
   if (answers.empty()) return Answer::Yes;
   const Answer a = answers.front();
   answers.pop_front();

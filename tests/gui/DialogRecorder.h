@@ -17,6 +17,7 @@ struct RecordedDialog {
   QString text;   // message, question or warning text; dialog title for file choices
   QString filter;
   QString initialName;
+  Answer preferred = Answer::Yes;  // questions only: the default button
 };
 
 class DialogRecorder : public DialogProvider {
@@ -25,7 +26,7 @@ class DialogRecorder : public DialogProvider {
   ~DialogRecorder() override;
 
   void showMessage(MessageKind kind, const QString& text) override;
-  Answer askYesNo(const QString& text) override;
+  Answer askYesNo(const QString& text, Answer preferred) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;

@@ -106,6 +106,8 @@ TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
   // 30 characters at size 72.
   Task(def, G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"), 72);
   for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(1280, 1024)}) {
+    // Each size draws afresh rather than continuing the journal of the one before.
+    m_dialogs.answers = {Answer::No};
     TGetLuckMainForm screen(nullptr, 1u);
     ASSERT_EQ(screen.SetUpDraw(), 1);
     Show(screen, size);

@@ -175,6 +175,7 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
   EXPECT_EQ(
       m_dialogs.log[0].text,
       QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"));
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(screen.LbShowList->text(), progress);
   EXPECT_TRUE(screen.SContinue->isVisible());

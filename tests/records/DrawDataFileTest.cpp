@@ -156,3 +156,33 @@ TEST_F(DrawDataFile, FindDataLineErrors) {
       FindDataLine(Write("BEGIN\r\nCOUNT=1\r\nwhatever\r\nt\r\n1 a\r\n"), "1", line, error));
   EXPECT_EQ(line, "1 a");
 }
+
+TEST(DrawDataFileRead, AFailingFirstReadGivesTheReadErrorNotAFormatError) {
+  TempRoot root;
+  // A regular file whose very first read fails (EIO).
+  const std::string failing = "/proc/self/mem";
+  TArraySring lines;
+  int32_t maxLength = 0;
+  std::string title, error;
+  EXPECT_FALSE(ReadDrawDataFile(failing, 1, 0, lines, maxLength, title, error));
+  EXPECT_EQ(error.find(G("文件格式错误")), std::string::npos) << error;
+  EXPECT_FALSE(error.empty());
+  std::string line;
+  std::string findError;
+  EXPECT_FALSE(FindDataLine(failing, "1", line, findError));
+  EXPECT_EQ(findError.find(G("文件格式错误")), std::string::npos);
+  EXPECT_EQ(findError, error);  // the reader's own text in both
+}
+
+TEST(DrawDataFileOf, AStoredPathThatIsGoneFallsBackToTheTasksFileUnderTheDataRoot) {
+  TempRoot root;
+  TLuckTask task;
+  task.TaskId = 1001;
+  task.DataFilePath = "/somewhere/else/DATA_FILE/1001.txt";
+  EXPECT_EQ(DrawDataFileOf(task), task.DataFilePath);  // neither exists: the stored one
+  WriteAll(root.dir() / "DATA_FILE/1001.txt", "BEGIN\r\n");
+  EXPECT_EQ(DrawDataFileOf(task), root.path("DATA_FILE/1001.txt"));
+  task.DataFilePath = root.path("elsewhere.txt");
+  WriteAll(root.dir() / "elsewhere.txt", "BEGIN\r\n");
+  EXPECT_EQ(DrawDataFileOf(task), task.DataFilePath);  // an existing stored path wins
+}

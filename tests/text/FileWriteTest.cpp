@@ -104,3 +104,55 @@ TEST(NativePath, BothSpellingsOfTheDataFolderAreOneDirectoryOnlyUnderTheDataRoot
   // GBK names reach the file system as UTF-8.
   EXPECT_EQ(paths::NativePath(r + text::G("名单.txt")).string(), r + "名单.txt");
 }
+
+TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
+  TempRoot root;
+  const fs::path dir = root.dir() / "DATA_FILE";
+  WriteAll(dir / "1001.txt", "kept");
+  WriteAll(dir / "1001.txt.tmp-a1B2c3", "left by a kill");
+  WriteAll(dir / "CHEAT_1001_2001.txt.tmp-ZZZZZZ", "left by a kill");
+  WriteAll(dir / "notes.tmp-1", "not ours: suffix too short");
+  WriteAll(dir / ".tmp-abcdef", "not ours: no name before it");
+  EXPECT_EQ(files::RemoveStaleTemporaries(root.path("DATA_FILE")), 2);
+  EXPECT_EQ(EntriesIn(dir), 3u);
+  EXPECT_TRUE(fs::exists(dir / "1001.txt"));
+  EXPECT_EQ(files::RemoveStaleTemporaries(root.path("NO_SUCH_DIR")), 0);
+}
+
+TEST(MoveFile, NeverReplacesAnExistingTarget) {
+  TempRoot root;
+  WriteAll(root.dir() / "a.txt", "a");
+  WriteAll(root.dir() / "b.txt", "b");
+  std::string err;
+  EXPECT_FALSE(files::MoveFile(root.path("a.txt"), root.path("b.txt"), err));
+  EXPECT_EQ(ReadAll(root.dir() / "b.txt"), "b");
+  EXPECT_EQ(ReadAll(root.dir() / "a.txt"), "a");
+  ASSERT_TRUE(files::MoveFile(root.path("a.txt"), root.path("sub/dir/a.txt"), err)) << err;
+  EXPECT_EQ(ReadAll(root.dir() / "sub/dir/a.txt"), "a");
+  EXPECT_FALSE(fs::exists(root.dir() / "a.txt"));
+}
+
+TEST(CopyProgramData, AReadOnlyProgramFoldersDataIsCopiedOnceDatabaseLast) {
+  TempRoot root;
+  const fs::path program = root.dir() / "program";
+  const fs::path user = root.dir() / "user";
+  std::string err;
+  EXPECT_FALSE(paths::CopyProgramData(program, user, err));  // no database there
+  EXPECT_TRUE(err.empty());
+  WriteAll(program / "DATA/Tombolix.db", "db");
+  WriteAll(program / "DATA_FILE/1001.txt", "list");
+  WriteAll(program / "LUCK_FILE/1001_2001.txt", "winners");
+  WriteAll(program / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt", "old winners");
+  WriteAll(user / "DATA_FILE/1002.txt", "the user's own");
+  ASSERT_TRUE(paths::CopyProgramData(program, user, err)) << err;
+  EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
+  EXPECT_EQ(ReadAll(user / "DATA_FILE/1001.txt"), "list");
+  EXPECT_EQ(ReadAll(user / "DATA_FILE/1002.txt"), "the user's own");
+  EXPECT_EQ(ReadAll(user / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt"),
+            "old winners");
+  EXPECT_FALSE(fs::exists(user / "DATA/Tombolix.db.copying"));
+  // Once: the user's database is never replaced.
+  WriteAll(program / "DATA/Tombolix.db", "newer");
+  EXPECT_FALSE(paths::CopyProgramData(program, user, err));
+  EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
+}

@@ -129,3 +129,13 @@ TEST(Utf8Check, ValidAndInvalidForms) {
   EXPECT_TRUE(IsAscii("abc"));
   EXPECT_FALSE(IsAscii("中"));
 }
+
+TEST(Gbk, TextFullOfBadBytesIsReplacedByteForByte) {
+  // 0xFF is no lead byte of GB18030: each one becomes one replacement character.
+  const std::string bad(256 * 1024, '\xFF');
+  const std::string u = text::GbkToUtf8("a" + bad + G("中"));
+  ASSERT_EQ(u.size(), 1 + bad.size() * 3 + 3);
+  EXPECT_EQ(u.substr(0, 4), "a\xEF\xBF\xBD");
+  EXPECT_EQ(u.substr(u.size() - 3), "中");
+  EXPECT_EQ(text::Utf8ToGbk(std::string(1000, '\x80')), std::string(1000, '?'));
+}

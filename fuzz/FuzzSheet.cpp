@@ -1,0 +1,137 @@
+// libFuzzer harness for the spreadsheet readers, one per build: xlsx (default), FUZZ_ODS,
+// FUZZ_CSV, FUZZ_XLS (written to a file and read through libfreexl). An xlsx or ods input
+// that starts with '<' is XML put into a package of stored parts, so mutations reach the
+// parsers; any other input is the file itself.
+#include <pthread.h>
+#include <sanitizer/common_interface_defs.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "import/Sheet.h"
+
+namespace {
+
+sheet::Visitor& Visitor() {
+  static sheet::Visitor v;
+  static size_t cells = 0;
+  v.onRow = [](int64_t, const std::vector<std::string>& row) {
+    for (const std::string& c : row) cells += c.size();
+    return true;
+  };
+  return v;
+}
+
+void Put16(std::string& s, uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+// A zip of stored parts, so that mutations reach the XML parsers instead of failing the
+// checksum of a deflated part.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string_view>>& parts) {
+  std::string zip, dir;
+  for (const auto& [name, data] : parts) {
+    const uint32_t crc = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    const uint32_t offset = static_cast<uint32_t>(zip.size());
+    Put32(zip, 0x04034b50);
+    Put16(zip, 20); Put16(zip, 0); Put16(zip, 0); Put16(zip, 0); Put16(zip, 0);
+    Put32(zip, crc); Put32(zip, static_cast<uint32_t>(data.size()));
+    Put32(zip, static_cast<uint32_t>(data.size()));
+    Put16(zip, static_cast<uint32_t>(name.size())); Put16(zip, 0);
+    zip += name;
+    zip.append(data);
+    Put32(dir, 0x02014b50);
+    Put16(dir, 20); Put16(dir, 20); Put16(dir, 0); Put16(dir, 0); Put16(dir, 0); Put16(dir, 0);
+    Put32(dir, crc); Put32(dir, static_cast<uint32_t>(data.size()));
+    Put32(dir, static_cast<uint32_t>(data.size()));
+    Put16(dir, static_cast<uint32_t>(name.size())); Put16(dir, 0); Put16(dir, 0);
+    Put16(dir, 0); Put16(dir, 0); Put32(dir, 0); Put32(dir, offset);
+    dir += name;
+  }
+  const uint32_t dirAt = static_cast<uint32_t>(zip.size());
+  zip += dir;
+  Put32(zip, 0x06054b50);
+  Put16(zip, 0); Put16(zip, 0);
+  Put16(zip, static_cast<uint32_t>(parts.size())); Put16(zip, static_cast<uint32_t>(parts.size()));
+  Put32(zip, static_cast<uint32_t>(dir.size())); Put32(zip, dirAt); Put16(zip, 0);
+  return zip;
+}
+
+// "sheet XML \0 shared strings XML \0 styles XML" (ods: content XML) in a package.
+std::vector<std::string_view> SplitNul(std::string_view s) {
+  std::vector<std::string_view> out;
+  size_t at = 0;
+  while (out.size() < 2) {
+    const size_t nul = s.find('\0', at);
+    if (nul == std::string_view::npos) break;
+    out.push_back(s.substr(at, nul - at));
+    at = nul + 1;
+  }
+  out.push_back(s.substr(std::min(at, s.size())));
+  while (out.size() < 3) out.push_back("");
+  return out;
+}
+
+const char kRels[] =
+    "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"/xl/workbook.xml\"/></Relationships>";
+const char kWorkbook[] =
+    "<workbook><workbookPr date1904=\"0\"/><sheets><sheet r:id=\"s1\"/></sheets></workbook>";
+const char kWorkbookRels[] =
+    "<Relationships><Relationship Id=\"s1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+    "<Relationship Id=\"s2\" Type=\"x/sharedStrings\" Target=\"../xl/sharedStrings.xml\"/>"
+    "<Relationship Id=\"s3\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::string error;
+  sheet::Visitor& v = Visitor();
+#if defined(FUZZ_XLS)
+  // libfreexl runs in a forked child; a crash there is contained and reported as a damaged
+  // file, so the child must not report it as a finding of this process.
+  static const bool once = [] {
+    pthread_atfork(nullptr, nullptr, [] { __sanitizer_set_death_callback(nullptr); });
+    return true;
+  }();
+  (void)once;
+  static const std::string path = "/dev/shm/tombolix-fuzz-" + std::to_string(getpid()) + ".xls";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  sheet::ReadXls(path, v, error);
+#elif defined(FUZZ_ODS)
+  if (size > 0 && data[0] == '<')
+    sheet::ReadOdsBuffer(StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                                    {"content.xml", bytes}}),
+                         v, error);
+  else
+    sheet::ReadOdsBuffer(bytes, v, error);
+#elif defined(FUZZ_CSV)
+  sheet::ReadCsvText(bytes, v, error);
+#else
+  if (size > 0 && data[0] == '<') {
+    const std::vector<std::string_view> p = SplitNul(bytes);
+    sheet::ReadXlsxBuffer(StoredZip({{"_rels/.rels", kRels},
+                                     {"xl/workbook.xml", kWorkbook},
+                                     {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                                     {"xl/worksheets/sheet1.xml", p[0]},
+                                     {"xl/sharedStrings.xml", p[1]},
+                                     {"xl/styles.xml", p[2]}}),
+                          v, error);
+  } else {
+    sheet::ReadXlsxBuffer(bytes, v, error);
+  }
+#endif
+  return 0;
+}

@@ -1,0 +1,30 @@
+// libFuzzer harness for the text import, end to end: decoding, normalising, the id checks
+// and the draw data file, in a data root under /dev/shm.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "import/Import.h"
+#include "text/Paths.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string root = [] {
+    const std::string r = "/dev/shm/tombolix-fuzz-text-" + std::to_string(getpid()) + "/";
+    paths::SetDataRoot(r);
+    std::string e;
+    paths::EnsureDir(r, e);
+    return r;
+  }();
+  const std::string source = root + "source.txt";
+  FILE* f = std::fopen(source.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  dataimport::Callbacks cb;
+  std::string target, error;
+  const auto kind = size > 0 && (data[0] & 1) ? dataimport::IdType::Any : dataimport::IdType::Digits;
+  dataimport::ImportTextFile(source, 1001, kind, cb, target, error);
+  return 0;
+}

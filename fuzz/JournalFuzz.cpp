@@ -1,0 +1,23 @@
+// libFuzzer harness for the draw journal reader: any bytes, never a crash, and whatever it
+// accepts is written back by the formatter to text that reads the same.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "draw/DrawJournal.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  TJournal j;
+  std::string error;
+  if (ParseJournal(text, j, "fuzz", error) != JournalRead::Ok) return 0;
+  std::string again = FormatJournalHead(j.Head);
+  for (const TJournalBatch& b : j.Batches) again += FormatJournalBatch(b);
+  TJournal k;
+  if (ParseJournal(again, k, "fuzz", error) != JournalRead::Ok || !k.Head.SameDraw(j.Head) ||
+      k.Head.Seed != j.Head.Seed || k.Batches != j.Batches)
+    std::abort();
+  return 0;
+}

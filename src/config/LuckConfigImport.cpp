@@ -1,0 +1,76 @@
+// The import of the "抽奖数据导入" tab: asks, then runs the core import while the log and the
+// progress bar repaint as it goes, and shows the data status the import leaves.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "config/LuckConfigFrm.h"
+#include "db/TombolixDM.h"
+#include "import/ImportTask.h"
+#include "text/Text.h"
+#include "ui/Dialogs.h"
+#include "ui/Qt.h"
+
+namespace {
+
+// The busy cursor from here to every way out.
+struct BusyCursor {
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+void TLuckConfigForm::BtnSaveDataClick() {
+  const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
+  if (taskId.empty() || !TombolixDataModule) return;
+  if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) == Answer::No) return;
+  MLog->clear();
+  const auto idType = CBIdType->currentIndex() == 1 ? dataimport::IdType::Any
+                                                     : dataimport::IdType::Digits;
+  const auto kind = CBFileType->currentIndex() == 0 ? dataimport::SourceKind::Text
+                                                    : dataimport::SourceKind::Spreadsheet;
+
+  // Repaint, but take no input while the import runs: nothing may start a second one or
+  // close the window under it.
+  QElapsedTimer sincePaint;
+  sincePaint.start();
+  const auto repaint = [&sincePaint](bool now) {
+    if (now || sincePaint.elapsed() >= 40) {
+      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      sincePaint.restart();
+    }
+  };
+  dataimport::Callbacks cb;
+  cb.log = [&](const std::string& line) {
+    MLog->appendPlainText(Q(line));
+    repaint(false);
+  };
+  cb.progress = [&](int position) {
+    PrgBar->setMaximum(dataimport::kProgressMax);
+    PrgBar->setValue(position);
+    repaint(false);
+  };
+  dataimport::Outcome outcome;
+  {
+    BusyCursor busy;
+    outcome = dataimport::ImportForTask(TombolixDataModule->ARryPub, taskId,
+                                        FromQ(EdtFileName->text()), kind, idType, cb);
+  }
+  if (!outcome.ran) return;
+  if (outcome.imported) {
+    ShowDataState(config::DataState::Imported, Q(outcome.targetPath));
+    BntCheat->setEnabled(true);
+  } else if (!outcome.targetPath.empty()) {
+    // The file is in place but its path could not be stored: the status texts stay.
+    DataImported = true;
+  }
+  // A failed import changed nothing, so the task keeps the data status it had.
+  if (!outcome.message.empty()) ShowMessageBox(outcome.messageKind, outcome.message);
+}

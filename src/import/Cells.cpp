@@ -1,0 +1,198 @@
+#include "import/Cells.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "text/Gbk.h"
+#include "text/Text.h"
+
+namespace sheet {
+
+namespace {
+
+bool IsIntegerLiteral(std::string_view s) {
+  if (!s.empty() && s[0] == '-') s.remove_prefix(1);
+  if (s.empty() || (s.size() > 1 && s[0] == '0')) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Days since 1970-01-01 to a civil date.
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  y = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  if (m <= 2) ++y;
+}
+
+}  // namespace
+
+bool FormatNumber(std::string_view raw, std::string& out) {
+  const std::string_view s = text::TrimView(raw);
+  if (IsIntegerLiteral(s)) {
+    out.assign(s);
+    return true;
+  }
+  std::string z(s);
+  char* end = nullptr;
+  const double v = std::strtod(z.c_str(), &end);
+  if (z.empty() || end != z.c_str() + z.size() || !std::isfinite(v)) return false;
+  out = FormatDouble(v);
+  return true;
+}
+
+std::string FormatDouble(double v) {
+  if (!std::isfinite(v)) return std::isnan(v) ? "NaN" : (v > 0 ? "Infinity" : "-Infinity");
+  std::string out;
+  char buf[400];
+  std::to_chars_result r;
+  if (v == std::floor(v) && std::fabs(v) < 1e21)
+    r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  else
+    r = std::to_chars(buf, buf + sizeof buf, v);
+  if (r.ec != std::errc()) return "0";
+  out.assign(buf, r.ptr);
+  if (out == "-0") out = "0";
+  return out;
+}
+
+std::string SerialToDateText(double serial, bool date1904, bool timeOnly) {
+  if (!std::isfinite(serial) || serial < 0 || serial > 2958466) {
+    return FormatDouble(serial);
+  }
+  int64_t day = static_cast<int64_t>(std::floor(serial));
+  int64_t secs = std::llround((serial - static_cast<double>(day)) * 86400.0);
+  if (secs >= 86400) {
+    ++day;
+    secs -= 86400;
+  }
+  char buf[64];
+  const int hh = static_cast<int>(secs / 3600), mm = static_cast<int>(secs / 60 % 60),
+            ss = static_cast<int>(secs % 60);
+  if (timeOnly && day == 0) {
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hh, mm, ss);
+    return buf;
+  }
+  // 1900 system: day 1 is 1900-01-01 and day 60 the 29 February 1900 that never was.
+  int64_t unixDays;
+  if (date1904)
+    unixDays = day - 24107;  // 1904-01-01
+  else if (day >= 61)
+    unixDays = day - 25569;  // 1899-12-30
+  else
+    unixDays = day - 25568;  // 1899-12-31
+  int64_t y;
+  unsigned m, d;
+  if (!date1904 && day == 60) {
+    y = 1900, m = 2, d = 29;
+  } else {
+    CivilFromDays(unixDays, y, m, d);
+  }
+  if (secs == 0)
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
+  else
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y),
+                  m, d, hh, mm, ss);
+  return buf;
+}
+
+bool IsDateFormatCode(std::string_view code) {
+  bool inQuote = false;
+  for (size_t i = 0; i < code.size(); ++i) {
+    const char c = code[i];
+    if (inQuote) {
+      if (c == '"') inQuote = false;
+      continue;
+    }
+    switch (c) {
+      case '"':
+        inQuote = true;
+        break;
+      case '\\':
+      case '_':
+      case '*':
+        ++i;
+        break;
+      case '[': {
+        // [h], [mm], [ss] are elapsed times; colours and locales are not.
+        const size_t close = code.find(']', i);
+        if (close == std::string_view::npos) return false;
+        const std::string_view inner = code.substr(i + 1, close - i - 1);
+        if (!inner.empty() && (inner[0] == 'h' || inner[0] == 'H' || inner[0] == 'm' ||
+                               inner[0] == 'M' || inner[0] == 's' || inner[0] == 'S'))
+          return true;
+        i = close;
+        break;
+      }
+      case 'y': case 'Y': case 'm': case 'M': case 'd': case 'D':
+      case 'h': case 'H': case 's': case 'S':
+        return true;
+      case ';':
+        return false;  // only the first section decides
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+bool IsBuiltinDateFormat(int id) {
+  return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+         (id >= 50 && id <= 58);
+}
+
+bool IsBuiltinTimeOnlyFormat(int id) { return (id >= 18 && id <= 21) || (id >= 45 && id <= 47); }
+
+std::string IsoDateText(std::string_view iso) {
+  std::string s(text::TrimView(iso));
+  const size_t t = s.find('T');
+  if (t == std::string::npos) return s;
+  std::string date = s.substr(0, t);
+  std::string time = s.substr(t + 1);
+  const size_t cut = time.find_first_of(".Z+-");
+  if (cut != std::string::npos) time.resize(cut);
+  if (time.empty() || time == "00:00:00" || time == "00:00") return date;
+  return date + " " + time;
+}
+
+void FlattenLineBreaks(std::string& s) {
+  size_t w = 0;
+  bool inRun = false;
+  for (size_t r = 0; r < s.size(); ++r) {
+    const char c = s[r];
+    if (c == '\r' || c == '\n' || c == '\t') {
+      if (!inRun) s[w++] = ' ';
+      inRun = true;
+    } else {
+      s[w++] = c;
+      inRun = false;
+    }
+  }
+  s.resize(w);
+}
+
+void Utf8CellToGbk(std::string_view utf8, std::string& gbk) {
+  bool ascii = true;
+  for (unsigned char c : utf8)
+    if (c >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii)
+    gbk.assign(utf8);
+  else
+    gbk = text::Utf8ToGbk(utf8);
+  FlattenLineBreaks(gbk);
+}
+
+}  // namespace sheet

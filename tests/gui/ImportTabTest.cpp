@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "DialogRecorder.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "app/MainFrm.h"
+#include "config/LuckConfigFrm.h"
+#include "db/TombolixDM.h"
+#include "text/Gbk.h"
+#include "text/Paths.h"
+#include "ui/Qt.h"
+
+using text::G;
+
+namespace {
+
+const QString kFixtures = QString::fromUtf8(IMPORT_FIXTURES) + QStringLiteral("/");
+const QString kImportedLabel = QStringLiteral("抽奖数据已经导入,如需更换数据,请重新选择文件导入数据!");
+
+// A data task with one prize item and a previous list, shown on the import tab.
+class ImportTab : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.items = {{G("一等奖"), 1, 1, G("电脑")}};
+    def.candidates = {"1 old"};
+    BuildTask(m_dm, def);
+    m_old = ReadAll(paths::DrawDataPath(1001));
+    m_main = std::make_unique<TMainForm>();
+    m_form = std::make_unique<TLuckConfigForm>(m_main.get());
+    m_form->show();
+    m_form->LuckTaskTV->setCurrentItem(m_form->LuckTaskTV->topLevelItem(0));
+    m_form->LuckTaskTVClick();
+    m_form->PageControl1->setCurrentWidget(m_form->TsData);
+    QObject::connect(m_form->PrgBar, &QProgressBar::valueChanged,
+                     [this](int v) { m_positions.push_back(v); });
+  }
+
+  // Picks the kind and the file as the operator does, and presses 导入.
+  void Import(int fileType, const QString& path) {
+    m_dialogs.log.clear();
+    m_positions.clear();
+    m_form->CBFileType->setCurrentIndex(fileType);
+    m_dialogs.files.push_back(path);
+    QTest::mouseClick(m_form->SpFileData, Qt::LeftButton);
+    ASSERT_EQ(m_form->EdtFileName->text(), path);
+    ASSERT_EQ(m_dialogs.log.at(0).type, RecordedDialog::OpenFile);
+    EXPECT_EQ(m_dialogs.log.at(0).filter,
+              fileType == 0 ? QStringLiteral(".txt (*.txt)")
+                            : QStringLiteral("Excel文件 (*.xls *.xlsx *.xlsm *.ods *.csv)"));
+    QTest::mouseClick(m_form->BtnSaveData, Qt::LeftButton);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor is gone again
+  }
+  QStringList Log() const { return m_form->MLog->toPlainText().split(QLatin1Char('\n')); }
+  std::string DataFile() const { return text::GbkToUtf8(ReadAll(paths::DrawDataPath(1001))); }
+
+  TempRoot m_root;
+  DialogRecorder m_dialogs;
+  TTombolixDataModule m_dm;
+  std::unique_ptr<TMainForm> m_main;
+  std::unique_ptr<TLuckConfigForm> m_form;
+  std::vector<int> m_positions;
+  std::string m_old;
+};
+
+}  // namespace
+
+TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
+  struct Case {
+    int fileType;
+    const char* file;
+    const char* kindLine;
+    int count;
+  } cases[] = {
+      {0, "gbk-crlf.txt", "导入文件类型为[文本文件]", 3},
+      {1, "people-lo.xlsx", "导入文件类型为[Excel文件]", 6},
+      {1, "people-lo.xls", "导入文件类型为[Excel文件]", 6},
+      {1, "people-lo.ods", "导入文件类型为[Excel文件]", 6},
+      {1, "quoted.csv", "导入文件类型为[Excel文件]", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const QString path = kFixtures + QString::fromUtf8(c.file);
+    Import(c.fileType, path);
+    ASSERT_EQ(m_dialogs.log.size(), 3u);  // the file choice, the question, the result
+    EXPECT_EQ(m_dialogs.log[1].type, RecordedDialog::Question);
+    EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入数据将会覆盖原有数据，是否继续？"));
+    EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Information);
+    EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("导入成功!"));
+    const QString n = QString::number(c.count);
+    EXPECT_EQ(Log(), (QStringList{QStringLiteral("开始导入文件..."),
+                                  QStringLiteral("正在导入文件:") + path,
+                                  QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
+                                  QStringLiteral("检查文件文件结束,文件行数=") + n,
+                                  QStringLiteral("已经导入行数=") + n,
+                                  QStringLiteral("导入文件成功!")}));
+    EXPECT_EQ(m_form->LBData->text(), kImportedLabel);
+    EXPECT_EQ(m_form->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
+    EXPECT_EQ(m_form->EdtDataFilePath->text(), Q(paths::DrawDataPath(1001)));
+    EXPECT_TRUE(m_form->DataImported);
+    EXPECT_EQ(m_form->ImportedDataFile, Q(paths::DrawDataPath(1001)));
+    EXPECT_TRUE(m_form->BntCheat->isEnabled());
+    EXPECT_NE(std::find(m_positions.begin(), m_positions.end(), 26), m_positions.end());
+    EXPECT_EQ(m_form->PrgBar->value(), 0);
+    EXPECT_EQ(DataFile().find("COUNT=" + n.toStdString() + "\r\n"), 7u);
+  }
+}
+
+TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
+  const QString labelBefore = m_form->LBData->text();
+  const QString flagBefore = m_form->EdtDateFlag->text();
+  const bool cheatBefore = m_form->BntCheat->isEnabled();
+  ASSERT_TRUE(m_form->DataImported);
+
+  const QString bad = kFixtures + QStringLiteral("not-a-workbook.xlsx");
+  Import(1, bad);
+  ASSERT_EQ(m_dialogs.log.size(), 3u);
+  EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Error);
+  EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("文件不是有效的电子表格文件,或者已经损坏:") + bad);
+  EXPECT_EQ(Log().last(), QStringLiteral("文件导入出错,文件不是有效的电子表格文件,或者已经损坏:") + bad);
+  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
+  EXPECT_EQ(m_form->LBData->text(), labelBefore);
+  EXPECT_EQ(m_form->EdtDateFlag->text(), flagBefore);
+  EXPECT_TRUE(m_form->DataImported);
+  EXPECT_EQ(m_form->BntCheat->isEnabled(), cheatBefore);
+
+  // No in the question: nothing at all happens, the log stays.
+  const QString logBefore = m_form->MLog->toPlainText();
+  m_dialogs.answers.push_back(Answer::No);
+  Import(0, kFixtures + QStringLiteral("gbk-crlf.txt"));
+  EXPECT_EQ(m_dialogs.log.size(), 2u);
+  EXPECT_EQ(m_form->MLog->toPlainText(), logBefore);
+  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
+}

@@ -1,0 +1,180 @@
+// The real program killed in the middle of a draw: what was revealed is kept and the draw
+// continues to its end.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace {
+
+class KilledDraw : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    m_exe = m_dir.filePath(QStringLiteral("tombolix"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), m_exe));
+    QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("tmp")));
+    m_log = m_dir.filePath(QStringLiteral("dialogs.log"));
+  }
+
+  // Starts the program typing `keys`; `answers` for its questions, or real question windows
+  // when `realDialogs`.
+  std::unique_ptr<QProcess> Start(const QString& keys, const QString& answers = {},
+                                  bool realDialogs = false) {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
+    if (!realDialogs) env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), m_log);
+    env.insert(QStringLiteral("TOMBOLIX_DIALOG_ANSWERS"), answers);
+    env.insert(QStringLiteral("TOMBOLIX_KEYS"), keys);
+    p->setProcessEnvironment(env);
+    p->setProgram(m_exe);
+    p->start();
+    EXPECT_TRUE(p->waitForStarted(10000));
+    return p;
+  }
+
+  QString Path(const QString& rel) const { return m_dir.filePath(rel); }
+
+  static QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // The batch records of the journal (whole lines only).
+  QList<QByteArray> Batches() const {
+    QList<QByteArray> out;
+    for (const QByteArray& l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"))).split('\n'))
+      if (l.startsWith("BATCH\t") && l.endsWith('\r')) out << l;
+    return out;
+  }
+
+  // Waits for a condition while the program runs.
+  template <typename F>
+  static bool WaitFor(QProcess& p, F done, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+      if (done()) return true;
+      if (p.state() != QProcess::Running) return done();
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+  static void Kill(QProcess& p) {
+    ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+    p.waitForFinished(10000);
+  }
+
+  QStringList LogLines() const {
+    return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+  // The candidate lines of the example task, by index.
+  QList<QByteArray> Candidates() const {
+    QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n');
+    lines = lines.mid(4);  // BEGIN, COUNT=, ID_MAX_LENGTH=, title
+    for (QByteArray& l : lines) l = l.trimmed();
+    return lines;
+  }
+
+  static QList<int> Winners(const QByteArray& batch) {
+    QList<int> out;
+    for (const QByteArray& f : batch.split('\t'))
+      if (f.startsWith("winners="))
+        for (const QByteArray& k : f.mid(8).split(',')) out << k.toInt();
+    return out;
+  }
+
+  // The winner lines of the three prize items of the example task, in order.
+  QList<QByteArray> WinnerLines() const {
+    QList<QByteArray> out;
+    const QStringList files = QDir(Path(QStringLiteral("LUCK_FILE")))
+                                  .entryList({QStringLiteral("1001_*.txt")}, QDir::Files,
+                                             QDir::Name);
+    for (const QString& f : files) {
+      QList<QByteArray> lines = Read(Path(QStringLiteral("LUCK_FILE/") + f)).split('\n');
+      for (int i = 1; i < lines.size(); ++i)
+        if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
+    }
+    return out;
+  }
+
+  QTemporaryDir m_dir;
+  QString m_exe;
+  QString m_log;
+};
+
+const QString kDone = QStringLiteral("message\t0\t所有奖项已经全部抽取完毕");
+
+}  // namespace
+
+// The example task draws 1, 3, 5 and 5 winners in four batches.
+TEST_F(KilledDraw, BetweenBatchesEveryRevealedWinnerIsKeptAndTheDrawFinishes) {
+  // Open the draw, two batches, then nothing more is pressed.
+  auto first = Start(QStringLiteral("enter,enter,enter,enter,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2; }));
+  QThread::msleep(400);
+  Kill(*first);
+  const QList<QByteArray> kept = Batches();
+  ASSERT_EQ(kept.size(), 2);
+
+  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
+      << LogLines().join('\n').toStdString();
+  EXPECT_TRUE(LogLines().contains(
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出4名),是否继续上次的抽奖?")));
+  second->kill();
+  second->waitForFinished(10000);
+
+  const QList<QByteArray> lines = WinnerLines();
+  ASSERT_EQ(lines.size(), 14);
+  const QList<QByteArray> candidates = Candidates();
+  QList<int> revealed = Winners(kept[0]) + Winners(kept[1]);
+  ASSERT_EQ(revealed.size(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(lines[i], candidates[revealed[i]]) << i;
+  EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"))));
+  EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt"))));
+}
+
+TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
+  // Open, one batch, then the second batch rolls until the kill.
+  auto first = Start(QStringLiteral("enter,enter,enter,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 1; }));
+  QThread::msleep(700);
+  Kill(*first);
+  ASSERT_EQ(Batches().size(), 1);
+  const QList<int> revealed = Winners(Batches()[0]);
+  ASSERT_EQ(revealed.size(), 1);
+
+  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"),
+                      QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
+      << LogLines().join('\n').toStdString();
+  EXPECT_TRUE(LogLines().contains(
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出1名),是否继续上次的抽奖?")));
+  second->kill();
+  second->waitForFinished(10000);
+  const QList<QByteArray> lines = WinnerLines();
+  ASSERT_EQ(lines.size(), 14);
+  EXPECT_EQ(lines[0], Candidates()[revealed[0]]);
+}
+
+TEST_F(KilledDraw, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
+  // Open, a batch, Esc and the habitual Enter, then another batch.
+  auto p = Start(QStringLiteral("enter,enter,enter,esc,enter,enter,enter"), {}, true);
+  ASSERT_TRUE(WaitFor(*p, [&] { return Batches().size() == 2; }, 20000))
+      << Batches().size();
+  EXPECT_EQ(p->state(), QProcess::Running);
+  Kill(*p);
+  EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("LUCK_FILE/history"))));
+}
