@@ -512,8 +512,9 @@ void TLuckConfigForm::DeleteTask() {
   const int node = SelectedNode();
   if (node < 0 || node >= TaskIds.size()) return;
   const QString name = LuckTaskTV->topLevelItem(node)->text(0);
+  // Only Yes deletes: a question closed with its close box backs out.
   if (AskYesNo(QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[") +
-               name + QStringLiteral("]吗？")) == Answer::No)
+               name + QStringLiteral("]吗？")) != Answer::Yes)
     return;
   int32_t taskId = 0;
   if (!text::ParseInt32(text::Trim(FromQ(TaskIds[node])), taskId)) return;
@@ -913,8 +914,8 @@ void TLuckConfigForm::BtnDelItemClick() {
     return;
   const int p = LBItem->currentRow();
   if (p < 0) return;
-  if (AskYesNo(QStringLiteral("您确认要删除[") + DBEdtName->text() + QStringLiteral("]吗？")) ==
-      Answer::No)
+  if (AskYesNo(QStringLiteral("您确认要删除[") + DBEdtName->text() + QStringLiteral("]吗？")) !=
+      Answer::Yes)
     return;
   QStringList lines = ItemLines();
   lines.removeAt(p);

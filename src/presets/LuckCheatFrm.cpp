@@ -183,14 +183,14 @@ void TLuckCheatForm::BtnSaveItemClick() {
 
 void TLuckCheatForm::BtnCancelItemClick() {
   if (m_list.Modified() &&
-      AskYesNo(QStringLiteral("取消将丢失修改，是否确定要重新初始化列表？")) == Answer::No)
+      AskYesNo(QStringLiteral("取消将丢失修改，是否确定要重新初始化列表？")) != Answer::Yes)
     return;
   if (!LoadPresetWinners()) reject();
 }
 
 void TLuckCheatForm::BtnCloseItemClick() {
   if (m_list.Modified() &&
-      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？")) == Answer::No)
+      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？")) != Answer::Yes)
     return;
   accept();
 }

@@ -51,7 +51,8 @@ void ChooseSaveFile(const QString& extension, const QString& title, const QStrin
   }
   const QString question = QStringLiteral("文件:\"") + name + QStringLiteral("\"已经存在！\n") +
                            QStringLiteral("要覆盖该文件请按“yes”");
-  if (AskYesNo(question) == Answer::No) return;
+  // Only Yes overwrites: a question closed with its close box keeps the file.
+  if (AskYesNo(question) != Answer::Yes) return;
   // The file is left in place: every writer replaces its target atomically, so an export
   // that fails keeps the file the operator agreed to overwrite.
   fileName = name;

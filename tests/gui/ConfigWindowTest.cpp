@@ -238,10 +238,13 @@ TEST_F(ConfigWindow, DeletingTheOnlyTaskLeavesAnEmptyTreeAndNewTaskDefaults) {
   TLuckConfigForm f(&main);
   ASSERT_EQ(Nodes(f), QStringList{QStringLiteral("task")});
 
-  m_dialogs.answers = {Answer::No};
+  // No, and a question closed with its close box, delete nothing.
+  m_dialogs.answers = {Answer::No, Answer::Closed};
+  QTest::mouseClick(f.SpeedButton4, Qt::LeftButton);
   QTest::mouseClick(f.SpeedButton4, Qt::LeftButton);
   EXPECT_EQ(Nodes(f).size(), 1);
-  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_TRUE(QFile::exists(Q(paths::DrawDataPath(1001))));
+  ASSERT_EQ(m_dialogs.log.size(), 2u);
   EXPECT_EQ(m_dialogs.log[0].text,
             QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[task]吗？"));
 

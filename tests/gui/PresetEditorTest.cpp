@@ -163,9 +163,11 @@ TEST_F(PresetEditor, CancelReloadsTheSavedListAndCloseStillAsks) {
   Add(editor, [](TLuckCheatAddForm* d) { TypeId(d, QStringLiteral("13900000003")); });
   ASSERT_EQ(editor.SGLuckId->rowCount(), 3);
 
-  m_dialogs.answers = {Answer::No};
+  m_dialogs.answers = {Answer::No, Answer::Closed};
   editor.BtnCancelItem->click();
   EXPECT_EQ(editor.SGLuckId->rowCount(), 3);  // No keeps the changes
+  editor.BtnCancelItem->click();
+  EXPECT_EQ(editor.SGLuckId->rowCount(), 3);  // and so does closing the question
   editor.BtnCancelItem->click();              // Yes reloads
   EXPECT_EQ(editor.SGLuckId->rowCount(), 2);
   EXPECT_EQ(Row(editor.SGLuckId, 1), (QStringList{"13900000001", "a", "b"}));
@@ -178,10 +180,10 @@ TEST_F(PresetEditor, CancelReloadsTheSavedListAndCloseStillAsks) {
   int questions = 0;
   for (const RecordedDialog& d : m_dialogs.log) {
     if (d.type == RecordedDialog::Question) {
-      EXPECT_EQ(d.text, ++questions <= 2 ? kCancelQuestion : kCloseQuestion);
+      EXPECT_EQ(d.text, ++questions <= 3 ? kCancelQuestion : kCloseQuestion);
     }
   }
-  EXPECT_EQ(questions, 4);
+  EXPECT_EQ(questions, 5);
   EXPECT_EQ(PresetFile(), "13900000001 a b\r\n");
 }
 
