@@ -30,7 +30,7 @@ struct BusyCursor {
 void TLuckConfigForm::BtnSaveDataClick() {
   const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
   if (taskId.empty() || !TombolixDataModule) return;
-  if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) == Answer::No) return;
+  if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
   MLog->clear();
   const auto idType = CBIdType->currentIndex() == 1 ? dataimport::IdType::Any
                                                      : dataimport::IdType::Digits;

@@ -136,11 +136,13 @@ TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
   EXPECT_TRUE(m_form->DataImported);
   EXPECT_EQ(m_form->BntCheat->isEnabled(), cheatBefore);
 
-  // No in the question: nothing at all happens, the log stays.
+  // No, or the question's close box: nothing at all happens, the log stays.
   const QString logBefore = m_form->MLog->toPlainText();
-  m_dialogs.answers.push_back(Answer::No);
-  Import(0, kFixtures + QStringLiteral("gbk-crlf.txt"));
-  EXPECT_EQ(m_dialogs.log.size(), 2u);
-  EXPECT_EQ(m_form->MLog->toPlainText(), logBefore);
-  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
+  for (const Answer a : {Answer::No, Answer::Closed}) {
+    m_dialogs.answers.push_back(a);
+    Import(0, kFixtures + QStringLiteral("gbk-crlf.txt"));
+    EXPECT_EQ(m_dialogs.log.size(), 2u);
+    EXPECT_EQ(m_form->MLog->toPlainText(), logBefore);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
+  }
 }
