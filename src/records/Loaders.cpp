@@ -18,6 +18,25 @@ db::TQuery* SharedQuery(std::string& error) {
 
 }  // namespace
 
+void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
+  task.TaskId = q.FieldAsInteger("TaskId");
+  task.TaskName = q.FieldAsString("TaskName");
+  task.MainImageName = q.FieldAsString("MainImageName");
+  task.IdType = q.FieldAsInteger("IdType");
+  task.MainTitle = q.FieldAsString("MainTitle");
+  task.FontSize = q.FieldAsInteger("FontSize");
+  task.FontColor = q.FieldAsString("FontColor");
+  task.RemainText = q.FieldAsString("RemainText");
+  task.HideBegin = q.FieldAsInteger("HideBegin");
+  task.HideEnd = q.FieldAsInteger("HideEnd");
+  task.PassWd = q.FieldAsString("PassWd");
+  task.OrderBy = q.FieldAsInteger("OrderBy");
+  task.DataFilePath = q.FieldAsString("DataFilePath");
+  task.LuckAgain = q.FieldAsInteger("LuckAgain");
+  task.MusicFilePath = q.FieldAsString("MusicFilePath");
+  task.ShowLuck = q.FieldAsInteger("ShowLuck");
+}
+
 bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
   db::TQuery* q = SharedQuery(error);
   if (!q || !db::OpenSql(*q, db::sql::kSelectTask, {int64_t{taskId}}, error)) return false;
@@ -26,22 +45,7 @@ bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
     error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
     return false;
   }
-  task.TaskId = q->FieldAsInteger("TaskId");
-  task.TaskName = q->FieldAsString("TaskName");
-  task.MainImageName = q->FieldAsString("MainImageName");
-  task.IdType = q->FieldAsInteger("IdType");
-  task.MainTitle = q->FieldAsString("MainTitle");
-  task.FontSize = q->FieldAsInteger("FontSize");
-  task.FontColor = q->FieldAsString("FontColor");
-  task.RemainText = q->FieldAsString("RemainText");
-  task.HideBegin = q->FieldAsInteger("HideBegin");
-  task.HideEnd = q->FieldAsInteger("HideEnd");
-  task.PassWd = q->FieldAsString("PassWd");
-  task.OrderBy = q->FieldAsInteger("OrderBy");
-  task.DataFilePath = q->FieldAsString("DataFilePath");
-  task.LuckAgain = q->FieldAsInteger("LuckAgain");
-  task.MusicFilePath = q->FieldAsString("MusicFilePath");
-  task.ShowLuck = q->FieldAsInteger("ShowLuck");
+  ReadLuckTask(*q, task);
   error.clear();
   return true;
 }
