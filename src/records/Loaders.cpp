@@ -37,6 +37,16 @@ void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
   task.ShowLuck = q.FieldAsInteger("ShowLuck");
 }
 
+void ReadItemRecord(const db::TQuery& q, TItemRecord& item) {
+  item.ItemId = q.FieldAsInteger("ItemId");
+  item.ItemName = q.FieldAsString("ItemName");
+  item.TaskId = q.FieldAsInteger("TaskId");
+  item.LuckCount = q.FieldAsInteger("LuckCount");
+  item.ListCount = q.FieldAsInteger("ListCount");
+  item.AwardName = q.FieldAsString("AwardName");
+  item.AwardImageName = q.FieldAsString("AwardImageName");
+}
+
 bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
   db::TQuery* q = SharedQuery(error);
   if (!q || !db::OpenSql(*q, db::sql::kSelectTask, {int64_t{taskId}}, error)) return false;
@@ -69,13 +79,7 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
   items.reserve(static_cast<size_t>(q->RecordCount()));
   for (q->First(); !q->Eof(); q->Next()) {
     TLuckItem it;
-    it.TaskId = q->FieldAsInteger("TaskId");
-    it.ItemName = q->FieldAsString("ItemName");
-    it.ItemId = q->FieldAsInteger("ItemId");
-    it.LuckCount = q->FieldAsInteger("LuckCount");
-    it.ListCount = q->FieldAsInteger("ListCount");
-    it.AwardName = q->FieldAsString("AwardName");
-    it.AwardImageName = q->FieldAsString("AwardImageName");
+    ReadItemRecord(*q, it);
     it.DrawnCount = 0;
     ++count;
     total += it.LuckCount;
