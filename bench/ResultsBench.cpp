@@ -19,8 +19,6 @@
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
-#include "ui/Dialogs.h"
-#include "ui/Fonts.h"
 
 namespace {
 
@@ -148,16 +146,3 @@ void BM_OpenResultsWindow100k(benchmark::State& state) {
 BENCHMARK(BM_OpenResultsWindow100k)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  InstallFontSubstitutions();
-  UnattendedDialogProvider silent;
-  SetDialogProvider(&silent);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  SetDialogProvider(nullptr);
-  return 0;
-}

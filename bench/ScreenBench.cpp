@@ -12,8 +12,6 @@
 #include "TempRoot.h"
 #include "draw/GetLuckMainFrm.h"
 #include "records/Global.h"
-#include "ui/Dialogs.h"
-#include "ui/Fonts.h"
 
 namespace {
 
@@ -55,6 +53,19 @@ double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor time of five seconds of the event loop, as a percentage of one core.
+void MeasureIdleCpu(benchmark::State& state) {
+  double percent = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
 }
 
 void BM_SetUpToShown1M(benchmark::State& state) {
@@ -116,15 +127,7 @@ void BM_IdleReadyCpu(benchmark::State& state) {
   Task();
   TGetLuckMainForm screen(nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
-  double percent = 0;
-  for (auto _ : state) {
-    const double cpu0 = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < 5000) QTest::qWait(50);
-    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
-  }
-  state.counters["cpu_percent_of_one_core"] = percent;
+  MeasureIdleCpu(state);
 }
 BENCHMARK(BM_IdleReadyCpu)
     ->Arg(1920)
@@ -142,15 +145,7 @@ void BM_IdleBetweenCpu(benchmark::State& state) {
   QApplication::processEvents();  // the selection
   screen.EKeyCtrlKeyPress();
   screen.ShowReveal();
-  double percent = 0;
-  for (auto _ : state) {
-    const double cpu0 = CpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < 5000) QTest::qWait(50);
-    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
-  }
-  state.counters["cpu_percent_of_one_core"] = percent;
+  MeasureIdleCpu(state);
 }
 BENCHMARK(BM_IdleBetweenCpu)
     ->Arg(1920)
@@ -160,16 +155,3 @@ BENCHMARK(BM_IdleBetweenCpu)
     ->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  InstallFontSubstitutions();
-  UnattendedDialogProvider silent;
-  SetDialogProvider(&silent);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  SetDialogProvider(nullptr);
-  return 0;
-}

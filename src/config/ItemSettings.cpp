@@ -2,6 +2,7 @@
 
 #include "config/ConfigStore.h"
 #include "db/TombolixDM.h"
+#include "records/Loaders.h"
 #include "text/Gbk.h"
 #include "text/Text.h"
 
@@ -31,13 +32,7 @@ bool WriteIndexes(db::TQuery& q, int taskId, const std::vector<std::string>& lin
 }
 
 void ReadRow(const db::TQuery& q, TItemRow& row) {
-  row.ItemId = q.FieldAsInteger("ItemId");
-  row.ItemName = q.FieldAsString("ItemName");
-  row.TaskId = q.FieldAsInteger("TaskId");
-  row.LuckCount = q.FieldAsInteger("LuckCount");
-  row.ListCount = q.FieldAsInteger("ListCount");
-  row.AwardName = q.FieldAsString("AwardName");
-  row.AwardImageName = q.FieldAsString("AwardImageName");
+  ReadItemRecord(q, row);
   row.ListIndex = q.FieldAsInteger("ListIndex");
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "records/Global.h"
 #include "text/Messages.h"
 
 namespace config {
@@ -32,14 +33,7 @@ struct TItemFailure {
 inline constexpr int32_t kMaxItemCount = 9999999;  // 7 digits
 
 // One TaskItem row.
-struct TItemRow {
-  int32_t ItemId = 0;
-  std::string ItemName;
-  int32_t TaskId = 0;
-  int32_t LuckCount = 0;
-  int32_t ListCount = 0;
-  std::string AwardName;
-  std::string AwardImageName;
+struct TItemRow : TItemRecord {
   int32_t ListIndex = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "config/ConfigStore.h"
 #include "db/TombolixDM.h"
 #include "draw/Colour.h"
+#include "records/Loaders.h"
 #include "records/ResultsHistory.h"
 #include "records/WinnerFiles.h"
 #include "text/Gbk.h"
@@ -148,22 +149,7 @@ bool SelectTask(int taskId, TLuckTask& task, bool& found, std::string& error) {
   q->First();
   if (q->Eof()) return true;
   found = true;
-  task.TaskId = q->FieldAsInteger("TaskId");
-  task.TaskName = q->FieldAsString("TaskName");
-  task.MainImageName = q->FieldAsString("MainImageName");
-  task.IdType = q->FieldAsInteger("IdType");
-  task.MainTitle = q->FieldAsString("MainTitle");
-  task.FontSize = q->FieldAsInteger("FontSize");
-  task.FontColor = q->FieldAsString("FontColor");
-  task.RemainText = q->FieldAsString("RemainText");
-  task.HideBegin = q->FieldAsInteger("HideBegin");
-  task.HideEnd = q->FieldAsInteger("HideEnd");
-  task.PassWd = q->FieldAsString("PassWd");
-  task.OrderBy = q->FieldAsInteger("OrderBy");
-  task.DataFilePath = q->FieldAsString("DataFilePath");
-  task.LuckAgain = q->FieldAsInteger("LuckAgain");
-  task.MusicFilePath = q->FieldAsString("MusicFilePath");
-  task.ShowLuck = q->FieldAsInteger("ShowLuck");
+  ReadLuckTask(*q, task);
   return true;
 }
 

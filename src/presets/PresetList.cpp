@@ -47,18 +47,10 @@ bool ReadPresetHeads(std::string_view gbkPath, std::vector<std::string>& heads,
 bool ReadPresetLines(int taskId, int itemId, std::vector<std::string>& lines, std::string& error) {
   lines.clear();
   error.clear();
-  const std::string path = paths::PresetFilePath(taskId, itemId);
-  if (!paths::FileExists(path)) return true;
-  LineReader in;
-  if (!in.Open(path, error)) return false;
-  std::string_view line;
-  while (in.Next(line)) {
-    const std::string_view t = text::TrimView(line);
-    if (!t.empty()) lines.emplace_back(t);
-  }
-  if (in.Failed()) {
+  if (!ForEachTrimmedLine(
+          paths::PresetFilePath(taskId, itemId),
+          [&lines](std::string_view t) { lines.emplace_back(t); }, error)) {
     lines.clear();
-    error = in.Error();
     return false;
   }
   return true;

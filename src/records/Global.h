@@ -25,8 +25,8 @@ struct TLuckTask {
   int32_t ShowLuck = 0;
 };
 
-// One prize item: a row of TaskItem (without ListIndex) and the counters of a draw.
-struct TLuckItem {
+// The columns of a TaskItem row but its ListIndex.
+struct TItemRecord {
   int32_t ItemId = 0;
   std::string ItemName;
   int32_t TaskId = 0;
@@ -34,6 +34,10 @@ struct TLuckItem {
   int32_t ListCount = 0;
   std::string AwardName;
   std::string AwardImageName;
+};
+
+// One prize item: a row of TaskItem (without ListIndex) and the counters of a draw.
+struct TLuckItem : TItemRecord {
   int32_t DrawnCount = 0;
   int32_t FirstNumber = 0;
   int32_t LastNumber = 0;

@@ -18,6 +18,35 @@ db::TQuery* SharedQuery(std::string& error) {
 
 }  // namespace
 
+void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
+  task.TaskId = q.FieldAsInteger("TaskId");
+  task.TaskName = q.FieldAsString("TaskName");
+  task.MainImageName = q.FieldAsString("MainImageName");
+  task.IdType = q.FieldAsInteger("IdType");
+  task.MainTitle = q.FieldAsString("MainTitle");
+  task.FontSize = q.FieldAsInteger("FontSize");
+  task.FontColor = q.FieldAsString("FontColor");
+  task.RemainText = q.FieldAsString("RemainText");
+  task.HideBegin = q.FieldAsInteger("HideBegin");
+  task.HideEnd = q.FieldAsInteger("HideEnd");
+  task.PassWd = q.FieldAsString("PassWd");
+  task.OrderBy = q.FieldAsInteger("OrderBy");
+  task.DataFilePath = q.FieldAsString("DataFilePath");
+  task.LuckAgain = q.FieldAsInteger("LuckAgain");
+  task.MusicFilePath = q.FieldAsString("MusicFilePath");
+  task.ShowLuck = q.FieldAsInteger("ShowLuck");
+}
+
+void ReadItemRecord(const db::TQuery& q, TItemRecord& item) {
+  item.ItemId = q.FieldAsInteger("ItemId");
+  item.ItemName = q.FieldAsString("ItemName");
+  item.TaskId = q.FieldAsInteger("TaskId");
+  item.LuckCount = q.FieldAsInteger("LuckCount");
+  item.ListCount = q.FieldAsInteger("ListCount");
+  item.AwardName = q.FieldAsString("AwardName");
+  item.AwardImageName = q.FieldAsString("AwardImageName");
+}
+
 bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
   db::TQuery* q = SharedQuery(error);
   if (!q || !db::OpenSql(*q, db::sql::kSelectTask, {int64_t{taskId}}, error)) return false;
@@ -26,22 +55,7 @@ bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
     error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
     return false;
   }
-  task.TaskId = q->FieldAsInteger("TaskId");
-  task.TaskName = q->FieldAsString("TaskName");
-  task.MainImageName = q->FieldAsString("MainImageName");
-  task.IdType = q->FieldAsInteger("IdType");
-  task.MainTitle = q->FieldAsString("MainTitle");
-  task.FontSize = q->FieldAsInteger("FontSize");
-  task.FontColor = q->FieldAsString("FontColor");
-  task.RemainText = q->FieldAsString("RemainText");
-  task.HideBegin = q->FieldAsInteger("HideBegin");
-  task.HideEnd = q->FieldAsInteger("HideEnd");
-  task.PassWd = q->FieldAsString("PassWd");
-  task.OrderBy = q->FieldAsInteger("OrderBy");
-  task.DataFilePath = q->FieldAsString("DataFilePath");
-  task.LuckAgain = q->FieldAsInteger("LuckAgain");
-  task.MusicFilePath = q->FieldAsString("MusicFilePath");
-  task.ShowLuck = q->FieldAsInteger("ShowLuck");
+  ReadLuckTask(*q, task);
   error.clear();
   return true;
 }
@@ -65,13 +79,7 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
   items.reserve(static_cast<size_t>(q->RecordCount()));
   for (q->First(); !q->Eof(); q->Next()) {
     TLuckItem it;
-    it.TaskId = q->FieldAsInteger("TaskId");
-    it.ItemName = q->FieldAsString("ItemName");
-    it.ItemId = q->FieldAsInteger("ItemId");
-    it.LuckCount = q->FieldAsInteger("LuckCount");
-    it.ListCount = q->FieldAsInteger("ListCount");
-    it.AwardName = q->FieldAsString("AwardName");
-    it.AwardImageName = q->FieldAsString("AwardImageName");
+    ReadItemRecord(*q, it);
     it.DrawnCount = 0;
     ++count;
     total += it.LuckCount;

@@ -5,6 +5,16 @@
 
 #include "records/Global.h"
 
+namespace db {
+class TQuery;
+}
+
+// Copies the LuckTask row the query stands on into `task`.
+void ReadLuckTask(const db::TQuery& q, TLuckTask& task);
+
+// Copies the TaskItem row the query stands on into `item` (all but ListIndex).
+void ReadItemRecord(const db::TQuery& q, TItemRecord& item);
+
 // Fills `task` from LuckTask; without a row the record keeps its contents.
 bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error);
 

@@ -42,20 +42,10 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 }
 
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
-  const std::string path = paths::PresetFilePath(taskId, itemId);
-  if (!paths::FileExists(path)) return true;
-  LineReader in;
-  if (!in.Open(path, error)) return false;
-  std::string_view line;
-  while (in.Next(line)) {
-    const std::string_view t = text::TrimView(line);
-    if (!t.empty()) entries.push_back({false, taskId, itemId, std::string(t)});
-  }
-  if (in.Failed()) {
-    error = in.Error();
-    return false;
-  }
-  return true;
+  return ForEachTrimmedLine(
+      paths::PresetFilePath(taskId, itemId),
+      [&](std::string_view t) { entries.push_back({false, taskId, itemId, std::string(t)}); },
+      error);
 }
 
 bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error) {

@@ -30,11 +30,9 @@ std::string WriteError(std::string_view gbkPath, int err) {
   return text::G("无法写入文件") + std::string(gbkPath) + text::G("：") + OsError(err);
 }
 
-// Writes content to a fresh temporary beside `target`; returns its path or empty.
-bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_view content,
-               std::string& tempOut, std::string& error) {
+// Creates the folder a file is written into when it is missing.
+bool MakeFolder(const fs::path& dir, std::string_view gbkPath, std::string& error) {
   std::error_code ec;
-  const fs::path dir = target.parent_path();
   if (!dir.empty() && !fs::is_directory(dir, ec)) {
     fs::create_directories(dir, ec);
     if (ec) {
@@ -42,6 +40,30 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
       return false;
     }
   }
+  return true;
+}
+
+#ifndef _WIN32
+// Writes every byte, resuming after interruptions; 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+#endif
+
+// Writes content to a fresh temporary beside `target`; returns its path or empty.
+bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_view content,
+               std::string& tempOut, std::string& error) {
+  if (!MakeFolder(target.parent_path(), gbkPath, error)) return false;
+  std::error_code ec;
   if (fs::is_directory(target, ec)) {
     error = WriteError(gbkPath, EISDIR);
     return false;
@@ -71,17 +93,7 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     error = WriteError(gbkPath, errno);
     return false;
   }
-  size_t done = 0;
-  int werr = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      werr = errno;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  int werr = WriteAll(fd, content);
   if (werr == 0 && ::fsync(fd) != 0) werr = errno;
   // Keep the target's usual permissions rather than mkstemp's 0600.
   if (werr == 0) ::fchmod(fd, 0644);
@@ -191,15 +203,9 @@ bool RemoveFile(std::string_view gbkPath, std::string& error) {
 
 bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string& error) {
   const fs::path target = paths::NativePath(gbkPath);
-  std::error_code ec;
   const fs::path dir = target.parent_path();
-  if (!dir.empty() && !fs::is_directory(dir, ec)) {
-    fs::create_directories(dir, ec);
-    if (ec) {
-      error = WriteError(gbkPath, ec.value());
-      return false;
-    }
-  }
+  if (!MakeFolder(dir, gbkPath, error)) return false;
+  std::error_code ec;
   const bool isNew = !fs::exists(target, ec);
 #ifdef _WIN32
   FILE* f = _wfopen(target.c_str(), L"ab");
@@ -221,17 +227,7 @@ bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string
     error = WriteError(gbkPath, errno);
     return false;
   }
-  size_t done = 0;
-  int werr = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      werr = errno;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  int werr = WriteAll(fd, bytes);
   if (werr == 0 && ::fdatasync(fd) != 0) werr = errno;
   if (::close(fd) != 0 && werr == 0) werr = errno;
   if (werr != 0) {

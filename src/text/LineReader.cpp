@@ -7,6 +7,7 @@
 
 #include "text/Gbk.h"
 #include "text/Paths.h"
+#include "text/Text.h"
 
 namespace {
 constexpr size_t kBlock = 1 << 20;
@@ -88,4 +89,21 @@ bool LineReader::Next(std::string_view& line) {
 std::string_view LineReader::NextOrEmpty() {
   std::string_view line;
   return Next(line) ? line : std::string_view();
+}
+
+bool ForEachTrimmedLine(std::string_view gbkPath,
+                        const std::function<void(std::string_view)>& each, std::string& error) {
+  if (!paths::FileExists(gbkPath)) return true;
+  LineReader in;
+  if (!in.Open(gbkPath, error)) return false;
+  std::string_view line;
+  while (in.Next(line)) {
+    const std::string_view t = text::TrimView(line);
+    if (!t.empty()) each(t);
+  }
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,3 +40,9 @@ class LineReader {
   std::string m_error;
   long long m_size = 0;
 };
+
+// Hands each non-empty line of a GBK path, trimmed, to `each`, in file order. A missing file
+// has no lines and is no error; false with the error text when it cannot be opened or read
+// (the lines before the failure have been handed on).
+bool ForEachTrimmedLine(std::string_view gbkPath,
+                        const std::function<void(std::string_view)>& each, std::string& error);

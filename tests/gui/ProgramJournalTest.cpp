@@ -1,54 +1,16 @@
 // The real program killed in the middle of a draw: what was revealed is kept and the draw
 // continues to its end.
-#include <gtest/gtest.h>
-#include <signal.h>
-
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
+
+#include "ProgramCopy.h"
 
 namespace {
 
-class KilledDraw : public ::testing::Test {
+class KilledDraw : public ProgramCopy {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_dir.isValid());
-    m_exe = m_dir.filePath(QStringLiteral("tombolix"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), m_exe));
-    QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("tmp")));
-    m_log = m_dir.filePath(QStringLiteral("dialogs.log"));
-  }
-
-  // Starts the program typing `keys`; `answers` for its questions, or real question windows
-  // when `realDialogs`.
-  std::unique_ptr<QProcess> Start(const QString& keys, const QString& answers = {},
-                                  bool realDialogs = false) {
-    auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
-    if (!realDialogs) env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), m_log);
-    env.insert(QStringLiteral("TOMBOLIX_DIALOG_ANSWERS"), answers);
-    env.insert(QStringLiteral("TOMBOLIX_KEYS"), keys);
-    p->setProcessEnvironment(env);
-    p->setProgram(m_exe);
-    p->start();
-    EXPECT_TRUE(p->waitForStarted(10000));
-    return p;
-  }
-
-  QString Path(const QString& rel) const { return m_dir.filePath(rel); }
-
-  static QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
-
   // The batch records of the journal (whole lines only).
   QList<QByteArray> Batches() const {
     QList<QByteArray> out;
@@ -68,15 +30,6 @@ class KilledDraw : public ::testing::Test {
       QThread::msleep(20);
     }
     return false;
-  }
-
-  static void Kill(QProcess& p) {
-    ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
-    p.waitForFinished(10000);
-  }
-
-  QStringList LogLines() const {
-    return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
 
   // The candidate lines of the example task, by index.
@@ -108,10 +61,6 @@ class KilledDraw : public ::testing::Test {
     }
     return out;
   }
-
-  QTemporaryDir m_dir;
-  QString m_exe;
-  QString m_log;
 };
 
 const QString kDone = QStringLiteral("message\t0\t所有奖项已经全部抽取完毕");

@@ -1,0 +1,65 @@
+// A copy of the real program in a folder of its own, started as a user starts it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class ProgramCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    // The data root is the program's directory, so each test runs its own copy.
+    m_exe = m_dir.filePath(QStringLiteral("tombolix"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), m_exe));
+    QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("tmp")));
+    m_log = m_dir.filePath(QStringLiteral("dialogs.log"));
+  }
+
+  // Starts the program typing `keys`; `answers` for its questions, or real question windows
+  // when `realDialogs`.
+  std::unique_ptr<QProcess> Start(const QString& keys = {}, const QString& answers = {},
+                                  bool realDialogs = false) {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
+    if (!realDialogs) env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), m_log);
+    env.insert(QStringLiteral("TOMBOLIX_DIALOG_ANSWERS"), answers);
+    env.insert(QStringLiteral("TOMBOLIX_KEYS"), keys);
+    p->setProcessEnvironment(env);
+    p->setProgram(m_exe);
+    p->start();
+    EXPECT_TRUE(p->waitForStarted(10000));
+    return p;
+  }
+
+  QString Path(const QString& rel) const { return m_dir.filePath(rel); }
+
+  static QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // The lines of the dialog log: every message and question the program showed.
+  QStringList LogLines() const {
+    return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+  static void Kill(QProcess& p) {
+    ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+    p.waitForFinished(10000);
+  }
+
+  QTemporaryDir m_dir;
+  QString m_exe;
+  QString m_log;
+};
