@@ -33,6 +33,15 @@ bool IsEncryptedPackage(std::string_view bytes) {
   return bytes.find(kName) != std::string_view::npos;
 }
 
+// A BIFF8 workbook protected by a password starts its globals with a FILEPASS record right
+// after the BOF record.
+bool HasFilePass(std::string_view bytes) {
+  static const std::string_view kBof("\x09\x08\x10\x00\x00\x06\x05\x00", 8);
+  const std::size_t at = bytes.find(kBof);
+  return at != std::string_view::npos && bytes.size() >= at + 22 &&
+         bytes.substr(at + 20, 2) == std::string_view("\x2F\x00", 2);
+}
+
 std::string Encrypted(std::string_view name) {
   return text::G("文件已加密,请先在电子表格软件中取消密码后再导入:") + std::string(name);
 }
@@ -49,6 +58,7 @@ struct Handle {
 static bool ReadXlsHere(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   const std::string corrupt =
       text::G("文件不是有效的电子表格文件,或者已经损坏:") + std::string(gbkPath);
+  bool filePass = false;
   {
     std::string bytes;
     if (!textsrc::ReadWholeFile(gbkPath, bytes, error)) return false;
@@ -56,6 +66,7 @@ static bool ReadXlsHere(std::string_view gbkPath, Visitor& visitor, std::string&
       error = Encrypted(gbkPath);
       return false;
     }
+    filePass = HasFilePass(bytes);
   }
   Handle x;
   const std::string native = paths::U8(paths::NativePath(gbkPath));
@@ -63,9 +74,13 @@ static bool ReadXlsHere(std::string_view gbkPath, Visitor& visitor, std::string&
     error = corrupt;
     return false;
   }
-  // libfreexl opens a password-protected (RC4) workbook without giving a handle.
+  // libfreexl opens a password-protected (RC4) workbook without giving a handle, but also
+  // some plain workbooks it cannot read (LibreOffice writes them too): only the first kind
+  // may be called encrypted, or the operator hunts for a password that does not exist.
   if (!x.h) {
-    error = Encrypted(gbkPath);
+    error = filePass ? Encrypted(gbkPath)
+                     : text::G("文件无法读取,请在电子表格软件中另存为xlsx格式后再导入:") +
+                           std::string(gbkPath);
     return false;
   }
   unsigned int info = 0;

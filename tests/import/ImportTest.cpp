@@ -232,6 +232,9 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
       {"zip-bomb.xlsx", "文件解压后超过2048MB,不能导入:" + path + "zip-bomb.xlsx"},
       {"encrypted.xlsx", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xlsx"},
       {"encrypted.xls", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xls"},
+      // Plain, but libfreexl gives no handle for it, as for an encrypted one.
+      {"lo-unreadable.xls",
+       "文件无法读取,请在电子表格软件中另存为xlsx格式后再导入:" + path + "lo-unreadable.xls"},
       {"empty-sheet.xlsx", "第一行第一列【标题】为空，请重新选择文件!"},
       // Found by the fuzzer: libfreexl reads past a buffer on it.
       {"fuzzed-overread.xls", "文件不是有效的电子表格文件,或者已经损坏:" + path + "fuzzed-overread.xls"},

@@ -267,4 +267,7 @@ with open(out("utf16be.txt"), "wb") as f:
     f.write(b"\xfe\xff" + TEXT.encode("utf-16-be"))
 # fuzzed-overread.xls is not made here: it is an input the xls fuzz harness found, on which
 # libfreexl reads beyond a buffer; it is kept as it was found.
+# lo-unreadable.xls is not made here either: LibreOffice wrote it from a csv of 22 rows
+# (text, text, date, number columns); its Workbook stream is exactly 4096 bytes and
+# libfreexl gives no handle for it. Another LibreOffice version may lay it out otherwise.
 print("fixtures written to", OUT)
