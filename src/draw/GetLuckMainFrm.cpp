@@ -60,9 +60,10 @@ QToolButton* FlatButton(QWidget* parent, const char* name, const QString& captio
   b->setCursor(Qt::PointingHandCursor);
   b->setFocusPolicy(Qt::NoFocus);
   b->setFont(UiFont(QStringLiteral("隶书"), 24, true));
+  // The buttons stand edge to edge in the layout; the margin keeps their frames apart.
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
-                     "rgba(255,215,120,170); border-radius: 4px; }"
+                     "rgba(255,215,120,170); border-radius: 4px; margin: 0px 3px; }"
                      "QToolButton:hover { background: rgba(200,30,30,170); }"
                      "QToolButton:disabled { color: rgba(255,255,255,110); border-color: "
                      "rgba(255,255,255,60); }"));
