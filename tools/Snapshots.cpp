@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "Version.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "app/MainFrm.h"
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     Save(&d, QStringLiteral("warning"));
   }
   {
-    TAboutForm about(QStringLiteral("Qarvo抽奖软件"), QStringLiteral("V2.7"));
+    TAboutForm about(QString::fromUtf8(kProductName), QString::fromLatin1(kVersionText));
     Save(&about, QStringLiteral("about"));
   }
   {

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "db/TombolixDM.h"
 #include "records/Global.h"
 #include "text/Paths.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("Qarvo抽奖软件");
+const QString kCaption = QString::fromUtf8(kProductName);
 
 QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption,
                        const QString& hint, const QString& glyph) {

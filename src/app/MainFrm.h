@@ -54,6 +54,3 @@ class TMainForm : public QMainWindow {
   QueryScreenFactory m_queryFactory;
   ConfigWindowOpener m_configOpener;
 };
-
-// The version shown in the about window.
-inline constexpr const char* kVersionText = "V2.7";

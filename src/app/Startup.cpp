@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 
+#include "Version.h"
 #include "app/MainFrm.h"
 #include "app/SingleInstance.h"
 #include "config/LuckConfigFrm.h"
@@ -26,7 +27,6 @@
 
 namespace {
 
-const QString kProductName = QStringLiteral("Qarvo抽奖软件");
 
 // No exception may reach the event loop: one that escapes a handler is shown and the program
 // goes on.
@@ -87,7 +87,7 @@ int RunTombolix(int argc, char** argv) {
   }
   InstallCoreMessageSink();
 
-  SingleInstance instance(kProductName);
+  SingleInstance instance(QString::fromUtf8(kProductName));
   if (!instance.tryAcquire()) {
     ShowMessageBox(MessageKind::Information, "Qarvo抽奖软件已经在执行");
     return 0;

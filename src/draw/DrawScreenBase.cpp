@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "Version.h"
 #include "draw/Colour.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/Random.h"
@@ -23,7 +24,7 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
                                  const QString& art, std::optional<uint32_t> seed)
     : QDialog(parent), m_design(design), m_art(art) {
   setObjectName(QString::fromLatin1(objectName));
-  setWindowTitle(QStringLiteral("Qarvo抽奖软件"));
+  setWindowTitle(QString::fromUtf8(kProductName));
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setModal(true);
   resize(1024, 768);

@@ -6,12 +6,13 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "ui/Art.h"
 #include "ui/Fonts.h"
 
 THelpForm::THelpForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("HelpForm"));
-  setWindowTitle(QStringLiteral("Qarvo抽奖软件 帮助"));
+  setWindowTitle(QString::fromUtf8(kProductName) + QStringLiteral(" 帮助"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowMaximizeButtonHint);
   resize(760, 600);
