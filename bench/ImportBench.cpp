@@ -40,14 +40,16 @@ std::string Dir() {
 }
 
 // Parts added to a zip must live until it is closed.
-bool WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts) {
+bool WriteZip(const std::string& path,
+              const std::vector<std::pair<std::string, std::string>>& parts) {
   int err = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   if (!z) return false;
   for (const auto& [name, data] : parts) {
     zip_source_t* s = zip_source_buffer(z, data.data(), data.size(), 0);
     const zip_int64_t i = zip_file_add(z, name.c_str(), s, ZIP_FL_ENC_UTF_8);
-    if (name == "mimetype") zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
+    if (name == "mimetype")
+      zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_STORE, 0);
   }
   return zip_close(z) == 0;
 }
@@ -57,38 +59,70 @@ bool MakeXlsx(long rows, const std::string& path) {
   shared.reserve(static_cast<size_t>(rows) * 40);
   sheet.reserve(static_cast<size_t>(rows) * 110);
   const long fixed = 1 + 8 + 5;
-  shared = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+  shared =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst "
+      "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
   shared += "<si><t>手机号码</t></si>";
   for (const char* n : kNames) shared += std::string("<si><t>") + n + "</t></si>";
   for (const char* d : kDepts) shared += std::string("<si><t>") + d + "</t></si>";
-  sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
-  sheet += "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>9</v></c></row>";
+  sheet =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
+      "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+  sheet +=
+      "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" "
+      "t=\"s\"><v>9</v></c></row>";
   char buf[256];
   for (long r = 0; r < rows; ++r) {
     std::snprintf(buf, sizeof buf, "<si><t>138%08ld</t></si>", r);
     shared += buf;
-    std::snprintf(buf, sizeof buf,
-                  "<row r=\"%ld\"><c r=\"A%ld\" t=\"s\"><v>%ld</v></c><c r=\"B%ld\" t=\"s\"><v>%ld</v></c>"
-                  "<c r=\"C%ld\" t=\"s\"><v>%ld</v></c></row>",
-                  r + 2, r + 2, fixed + r, r + 2, 1 + r % 8, r + 2, 9 + r % 5);
+    std::snprintf(
+        buf, sizeof buf,
+        "<row r=\"%ld\"><c r=\"A%ld\" t=\"s\"><v>%ld</v></c><c r=\"B%ld\" t=\"s\"><v>%ld</v></c>"
+        "<c r=\"C%ld\" t=\"s\"><v>%ld</v></c></row>",
+        r + 2, r + 2, fixed + r, r + 2, 1 + r % 8, r + 2, 9 + r % 5);
     sheet += buf;
   }
   shared += "</sst>";
   sheet += "</sheetData></worksheet>";
-  return WriteZip(path, {
-      {"[Content_Types].xml",
-       "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-       "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
-       "</Types>"},
-      {"_rels/.rels", "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets><sheet name=\"名单\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
-      {"xl/sharedStrings.xml", shared},
-      {"xl/worksheets/sheet1.xml", sheet}});
+  return WriteZip(path,
+                  {{"[Content_Types].xml",
+                    "<?xml version=\"1.0\"?><Types "
+                    "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                    "<Default Extension=\"rels\" "
+                    "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                    "<Override PartName=\"/xl/workbook.xml\" "
+                    "ContentType=\"application/"
+                    "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                    "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+                    "ContentType=\"application/"
+                    "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+                    "<Override PartName=\"/xl/sharedStrings.xml\" "
+                    "ContentType=\"application/"
+                    "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+                    "</Types>"},
+                   {"_rels/.rels",
+                    "<?xml version=\"1.0\"?><Relationships "
+                    "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                    "relationships\"><Relationship Id=\"rId1\" "
+                    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                    "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+                   {"xl/workbook.xml",
+                    "<?xml version=\"1.0\"?><workbook "
+                    "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                    "relationships\"><sheets><sheet name=\"名单\" sheetId=\"1\" "
+                    "r:id=\"rId1\"/></sheets></workbook>"},
+                   {"xl/_rels/workbook.xml.rels",
+                    "<?xml version=\"1.0\"?><Relationships "
+                    "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                    "relationships\"><Relationship Id=\"rId1\" "
+                    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                    "worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
+                    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                    "sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+                   {"xl/sharedStrings.xml", shared},
+                   {"xl/worksheets/sheet1.xml", sheet}});
 }
 
 bool MakeOds(long rows, const std::string& path) {
@@ -96,21 +130,28 @@ bool MakeOds(long rows, const std::string& path) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
       "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
       "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:"
+      "spreadsheet>"
       "<table:table table:name=\"名单\"><table:table-row>"
       "<table:table-cell office:value-type=\"string\"><text:p>手机号码</text:p></table:table-cell>"
       "<table:table-cell office:value-type=\"string\"><text:p>姓名</text:p></table:table-cell>"
-      "<table:table-cell office:value-type=\"string\"><text:p>部门</text:p></table:table-cell></table:table-row>";
+      "<table:table-cell "
+      "office:value-type=\"string\"><text:p>部门</text:p></table:table-cell></table:table-row>";
   char buf[512];
   for (long r = 0; r < rows; ++r) {
-    std::snprintf(buf, sizeof buf,
-                  "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"138%08ld\"><text:p>138%08ld</text:p></table:table-cell>"
-                  "<table:table-cell office:value-type=\"string\"><text:p>%s</text:p></table:table-cell>"
-                  "<table:table-cell office:value-type=\"string\"><text:p>%s</text:p></table:table-cell></table:table-row>",
-                  r, r, kNames[r % 8], kDepts[r % 5]);
+    std::snprintf(
+        buf, sizeof buf,
+        "<table:table-row><table:table-cell office:value-type=\"float\" "
+        "office:value=\"138%08ld\"><text:p>138%08ld</text:p></table:table-cell>"
+        "<table:table-cell office:value-type=\"string\"><text:p>%s</text:p></table:table-cell>"
+        "<table:table-cell "
+        "office:value-type=\"string\"><text:p>%s</text:p></table:table-cell></table:table-row>",
+        r, r, kNames[r % 8], kDepts[r % 5]);
     content += buf;
   }
-  content += "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell table:number-columns-repeated=\"1024\"/></table:table-row>";
+  content +=
+      "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+      "table:number-columns-repeated=\"1024\"/></table:table-row>";
   content += "</table:table></office:spreadsheet></office:body></office:document-content>";
   return WriteZip(path, {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                          {"content.xml", content}});
@@ -138,10 +179,12 @@ std::string MakeXls(long rows) {
   FILE* f = std::fopen(csv.c_str(), "wb");
   if (!f) return "";
   std::fputs("\xEF\xBB\xBF手机号码,姓名,部门\n", f);
-  for (long r = 0; r < rows; ++r) std::fprintf(f, "138%08ld,%s,%s\n", r, kNames[r % 8], kDepts[r % 5]);
+  for (long r = 0; r < rows; ++r)
+    std::fprintf(f, "138%08ld,%s,%s\n", r, kNames[r % 8], kDepts[r % 5]);
   std::fclose(f);
-  const std::string cmd = "soffice --headless --norestore --infilter=CSV:44,34,76 --convert-to xls --outdir " +
-                          Dir() + " " + csv + " >/dev/null 2>&1";
+  const std::string cmd =
+      "soffice --headless --norestore --infilter=CSV:44,34,76 --convert-to xls --outdir " + Dir() +
+      " " + csv + " >/dev/null 2>&1";
   if (std::system(cmd.c_str()) != 0 || !fs::exists(xls)) return "";
   return xls;
 }
@@ -173,15 +216,18 @@ void RunImport(benchmark::State& state, const std::string& source, bool spreadsh
       dataimport::Callbacks cb;
       std::string target, error;
       const bool ok = spreadsheet
-                          ? dataimport::ImportSpreadsheet(source, 1001, dataimport::IdType::Digits, cb, target, error)
-                          : dataimport::ImportTextFile(source, 1001, dataimport::IdType::Digits, cb, target, error);
+                          ? dataimport::ImportSpreadsheet(source, 1001, dataimport::IdType::Digits,
+                                                          cb, target, error)
+                          : dataimport::ImportTextFile(source, 1001, dataimport::IdType::Digits, cb,
+                                                       target, error);
       if (!ok) std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
       _exit(ok ? 0 : 1);
     }
     int status = 0;
     struct rusage ru {};
     wait4(pid, &status, 0, &ru);
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     if (status != 0) {
       state.SkipWithError("import failed");
       return;
@@ -256,14 +302,16 @@ int ReadOnly(const char* path) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
-  std::printf("%.3f %ld\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), rows);
+  std::printf("%.3f %ld\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), rows);
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--make-xlsx") return MakeXlsx(std::atol(argv[2]), argv[3]) ? 0 : 1;
+  if (argc == 4 && std::string(argv[1]) == "--make-xlsx")
+    return MakeXlsx(std::atol(argv[2]), argv[3]) ? 0 : 1;
   if (argc == 3 && std::string(argv[1]) == "--read") return ReadOnly(argv[2]);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

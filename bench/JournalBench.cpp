@@ -79,7 +79,11 @@ void BM_GbkToUtf8BadBytes(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(text::GbkToUtf8(bad));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_GbkToUtf8BadBytes)->Arg(64 << 10)->Arg(256 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GbkToUtf8BadBytes)
+    ->Arg(64 << 10)
+    ->Arg(256 << 10)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -43,26 +43,47 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string_view>
         crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
     const uint32_t offset = static_cast<uint32_t>(zip.size());
     Put32(zip, 0x04034b50);
-    Put16(zip, 20); Put16(zip, 0); Put16(zip, 0); Put16(zip, 0); Put16(zip, 0);
-    Put32(zip, crc); Put32(zip, static_cast<uint32_t>(data.size()));
+    Put16(zip, 20);
+    Put16(zip, 0);
+    Put16(zip, 0);
+    Put16(zip, 0);
+    Put16(zip, 0);
+    Put32(zip, crc);
     Put32(zip, static_cast<uint32_t>(data.size()));
-    Put16(zip, static_cast<uint32_t>(name.size())); Put16(zip, 0);
+    Put32(zip, static_cast<uint32_t>(data.size()));
+    Put16(zip, static_cast<uint32_t>(name.size()));
+    Put16(zip, 0);
     zip += name;
     zip.append(data);
     Put32(dir, 0x02014b50);
-    Put16(dir, 20); Put16(dir, 20); Put16(dir, 0); Put16(dir, 0); Put16(dir, 0); Put16(dir, 0);
-    Put32(dir, crc); Put32(dir, static_cast<uint32_t>(data.size()));
+    Put16(dir, 20);
+    Put16(dir, 20);
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put32(dir, crc);
     Put32(dir, static_cast<uint32_t>(data.size()));
-    Put16(dir, static_cast<uint32_t>(name.size())); Put16(dir, 0); Put16(dir, 0);
-    Put16(dir, 0); Put16(dir, 0); Put32(dir, 0); Put32(dir, offset);
+    Put32(dir, static_cast<uint32_t>(data.size()));
+    Put16(dir, static_cast<uint32_t>(name.size()));
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put16(dir, 0);
+    Put32(dir, 0);
+    Put32(dir, offset);
     dir += name;
   }
   const uint32_t dirAt = static_cast<uint32_t>(zip.size());
   zip += dir;
   Put32(zip, 0x06054b50);
-  Put16(zip, 0); Put16(zip, 0);
-  Put16(zip, static_cast<uint32_t>(parts.size())); Put16(zip, static_cast<uint32_t>(parts.size()));
-  Put32(zip, static_cast<uint32_t>(dir.size())); Put32(zip, dirAt); Put16(zip, 0);
+  Put16(zip, 0);
+  Put16(zip, 0);
+  Put16(zip, static_cast<uint32_t>(parts.size()));
+  Put16(zip, static_cast<uint32_t>(parts.size()));
+  Put32(zip, static_cast<uint32_t>(dir.size()));
+  Put32(zip, dirAt);
+  Put16(zip, 0);
   return zip;
 }
 
@@ -82,7 +103,8 @@ std::vector<std::string_view> SplitNul(std::string_view s) {
 }
 
 const char kRels[] =
-    "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"/xl/workbook.xml\"/></Relationships>";
+    "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+    "Target=\"/xl/workbook.xml\"/></Relationships>";
 const char kWorkbook[] =
     "<workbook><workbookPr date1904=\"0\"/><sheets><sheet r:id=\"s1\"/></sheets></workbook>";
 const char kWorkbookRels[] =

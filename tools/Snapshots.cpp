@@ -11,13 +11,13 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
-#include "Version.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "Version.h"
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDB.h"
@@ -81,8 +81,9 @@ int main(int argc, char** argv) {
   {
     TMessageForm f;
     f.SetMessage(
-        MessageKind::Error, QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
-                          "denied\n第二行文字\n第三行文字\n第四行文字会被截断吗？第五行"));
+        MessageKind::Error,
+        QStringLiteral("无法写入文件/home/operator/抽奖/LUCK_FILE/1001_1002.txt：Permission "
+                       "denied\n第二行文字\n第三行文字\n第四行文字会被截断吗？第五行"));
     Save(&f, QStringLiteral("message_long"));
   }
   {
@@ -129,8 +130,10 @@ int main(int argc, char** argv) {
     def.taskId = 1004;
     def.items = {{text::G("特等奖"), 5, 1, text::G("汽车")}};
     def.title = text::G("手机号码 姓名 部门 工号");
-    const char* people[][3] = {{"张三丰", "研发部", "A1001"}, {"李小龙", "市场部", "A1002"},
-                               {"王重阳", "财务部", "A1003"}, {"欧阳锋", "行政部", "A1004"}};
+    const char* people[][3] = {{"张三丰", "研发部", "A1001"},
+                               {"李小龙", "市场部", "A1002"},
+                               {"王重阳", "财务部", "A1003"},
+                               {"欧阳锋", "行政部", "A1004"}};
     for (int i = 0; i < 4; ++i)
       def.candidates.push_back(std::to_string(13800138001LL + i) + " " + text::G(people[i][0]) +
                                " " + text::G(people[i][1]) + " " + people[i][2]);
@@ -265,13 +268,15 @@ int main(int argc, char** argv) {
     def.taskId = 1011;
     def.hideBegin = 4;
     def.hideEnd = 7;
-    def.remainText = text::G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运");
-    def.items = {
-        {text::G("特别贡献奖（年度最佳团队代表）"), 1, 1,
-         text::G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞"), cupPath},
-        {text::G("一等奖（各地分公司员工专属）"), 3, 3, text::G("五星级海岛度假酒店双人三晚套餐"), cupPath},
-        {text::G("二等奖"), 12, 12, text::G("智能扫地机器人")}};
-    const char* names[] = {"张三丰", "李小龙", "王重阳", "欧阳锋", "黄药师", "周伯通", "郭靖", "黄蓉"};
+    def.remainText =
+        text::G("请各位来宾保持安静，主持人按下回车键后即开始抽取本轮的幸运观众，祝大家好运");
+    def.items = {{text::G("特别贡献奖（年度最佳团队代表）"), 1, 1,
+                  text::G("华为MateBook X Pro 笔记本电脑一台及配套扩展坞"), cupPath},
+                 {text::G("一等奖（各地分公司员工专属）"), 3, 3,
+                  text::G("五星级海岛度假酒店双人三晚套餐"), cupPath},
+                 {text::G("二等奖"), 12, 12, text::G("智能扫地机器人")}};
+    const char* names[] = {"张三丰", "李小龙", "王重阳", "欧阳锋",
+                           "黄药师", "周伯通", "郭靖",   "黄蓉"};
     const char* depts[] = {"研发中心", "市场营销部", "财务共享中心", "人力资源部"};
     const char* sites[] = {"北京总部", "上海分公司", "深圳研发基地", "成都分公司"};
     for (int i = 0; i < 200; ++i)
@@ -291,7 +296,8 @@ int main(int argc, char** argv) {
     prob.taskId = 1012;
     prob.orderBy = 1;
     prob.hideBegin = 6;
-    prob.items = {{text::G("特等奖（现场幸运观众）"), 2, 1, text::G("华为MateBook X Pro 笔记本电脑"), cupPath},
+    prob.items = {{text::G("特等奖（现场幸运观众）"), 2, 1,
+                   text::G("华为MateBook X Pro 笔记本电脑"), cupPath},
                   {text::G("一等奖"), 1, 1, text::G("海岛度假双人套餐")},
                   {text::G("二等奖"), 1, 1, ""}};
     BuildTask(dm, prob);
@@ -382,9 +388,10 @@ int main(int argc, char** argv) {
   {
     TConfirmDialog resume(QStringLiteral("上次抽奖尚未完成(已抽出5名),是否继续上次的抽奖?"));
     Save(&resume, QStringLiteral("ask_resume"));
-    TConfirmDialog leave(QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，"
-                                        "是否要退出？"),
-                         nullptr, Answer::No);
+    TConfirmDialog leave(
+        QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，"
+                       "是否要退出？"),
+        nullptr, Answer::No);
     Save(&leave, QStringLiteral("ask_leave_default_no"));
   }
   SetDialogProvider(nullptr);

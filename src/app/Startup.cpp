@@ -16,17 +16,16 @@
 #include "draw/DrawScreens.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
+#include "results/QueryFrm.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
-#include "results/QueryFrm.h"
 #include "ui/Art.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Qt.h"
 
 namespace {
-
 
 // No exception may reach the event loop: one that escapes a handler is shown and the program
 // goes on.
@@ -97,8 +96,8 @@ int RunTombolix(int argc, char** argv) {
   std::string from, to, error;
   if (paths::AdoptProgramData(from, to, error)) {
     ShowMessageBox(MessageKind::Information, text::G("程序目录") + from +
-                                                 text::G("不可写入,其中的抽奖数据已复制到") +
-                                                 to + text::G(",以后使用该目录中的数据"));
+                                                 text::G("不可写入,其中的抽奖数据已复制到") + to +
+                                                 text::G(",以后使用该目录中的数据"));
   } else if (!error.empty()) {
     ShowMessageBox(MessageKind::Error, error);
   }
@@ -132,7 +131,7 @@ int RunTombolix(int argc, char** argv) {
       return;
     }
     const int key = keys[nextKey++].trimmed().toLower() == QLatin1String("esc") ? Qt::Key_Escape
-                                                                                  : Qt::Key_Return;
+                                                                                : Qt::Key_Return;
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
   });

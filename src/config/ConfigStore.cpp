@@ -35,8 +35,8 @@ bool AllOrNothing(const std::function<bool(db::TQuery&, std::string&)>& statemen
   return false;
 }
 
-bool NumberField(std::string_view trimmed, int32_t max, std::string_view utf8Label,
-                 int32_t& value, std::string& message) {
+bool NumberField(std::string_view trimmed, int32_t max, std::string_view utf8Label, int32_t& value,
+                 std::string& message) {
   const std::string label = "[" + text::G(utf8Label) + "]";
   if (!text::IsAllDigits(trimmed)) {
     message = label + text::G("只能输入数字,请重新输入!");

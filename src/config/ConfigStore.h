@@ -23,7 +23,7 @@ bool AllOrNothing(const std::function<bool(db::TQuery&, std::string&)>& statemen
 
 // Checks a trimmed number field: digits only and at most `max`. On failure `message` holds
 // the operator's text naming the field by `label`.
-bool NumberField(std::string_view trimmed, int32_t max, std::string_view utf8Label,
-                 int32_t& value, std::string& message);
+bool NumberField(std::string_view trimmed, int32_t max, std::string_view utf8Label, int32_t& value,
+                 std::string& message);
 
 }  // namespace config::detail

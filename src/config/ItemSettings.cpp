@@ -89,8 +89,7 @@ bool SaveItem(TItemSettings& s, bool probabilityTask, int itemCount, TItemFailur
   if (!q) return Refuse(f, MessageKind::Error, error, ItemField::None);
 
   // Items are shown and renumbered by name, so a name may be used once per task.
-  if (!db::OpenSql(*q, db::sql::kCountItemsNamed, {int64_t{taskId}, name, int64_t{itemId}},
-                   error))
+  if (!db::OpenSql(*q, db::sql::kCountItemsNamed, {int64_t{taskId}, name, int64_t{itemId}}, error))
     return Refuse(f, MessageKind::Error, error, ItemField::None);
   q->First();
   const bool taken = !q->Eof() && q->FieldAsInteger("Named") > 0;

@@ -64,13 +64,13 @@ QString MusicFilter() {
 // What the colour list shows for each named colour.
 QString ColourCaption(const char* name) {
   static const std::pair<const char*, const char*> kNames[] = {
-      {"clBlack", "黑色"},      {"clMaroon", "栗色"},      {"clGreen", "绿色"},
-      {"clOlive", "橄榄色"},    {"clNavy", "藏青色"},      {"clPurple", "紫色"},
-      {"clTeal", "蓝绿色"},     {"clGray", "灰色"},        {"clSilver", "银色"},
-      {"clRed", "红色"},        {"clLime", "亮绿色"},      {"clYellow", "黄色"},
-      {"clBlue", "蓝色"},       {"clFuchsia", "紫红色"},   {"clAqua", "青色"},
-      {"clWhite", "白色"},      {"clMoneyGreen", "淡绿色"}, {"clSkyBlue", "天蓝色"},
-      {"clCream", "乳白色"},    {"clMedGray", "中灰色"},
+      {"clBlack", "黑色"},   {"clMaroon", "栗色"},       {"clGreen", "绿色"},
+      {"clOlive", "橄榄色"}, {"clNavy", "藏青色"},       {"clPurple", "紫色"},
+      {"clTeal", "蓝绿色"},  {"clGray", "灰色"},         {"clSilver", "银色"},
+      {"clRed", "红色"},     {"clLime", "亮绿色"},       {"clYellow", "黄色"},
+      {"clBlue", "蓝色"},    {"clFuchsia", "紫红色"},    {"clAqua", "青色"},
+      {"clWhite", "白色"},   {"clMoneyGreen", "淡绿色"}, {"clSkyBlue", "天蓝色"},
+      {"clCream", "乳白色"}, {"clMedGray", "中灰色"},
   };
   for (const auto& [n, caption] : kNames) {
     if (qstrcmp(n, name) == 0) return QString::fromUtf8(caption);
@@ -239,8 +239,8 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
   for (const NamedColour& c : NamedColours())
     CLBColor->addItem(Swatch(c.rgb), ColourCaption(c.name), QString::fromLatin1(c.name));
   label(b, QStringLiteral("抽奖类型："), lx, 96, lw);
-  CBOrderBy = combo(b, "CBOrderBy", {QStringLiteral("按导入数据抽奖"), QStringLiteral("按概率抽奖")},
-                    fx, 96, 150);
+  CBOrderBy = combo(b, "CBOrderBy",
+                    {QStringLiteral("按导入数据抽奖"), QStringLiteral("按概率抽奖")}, fx, 96, 150);
   CKShowLuck = new QCheckBox(QStringLiteral("抽奖界面显示中奖名单"), b);
   CKShowLuck->setObjectName(QStringLiteral("CKShowLuck"));
   CKShowLuck->setGeometry(334, 96, 164, 22);
@@ -249,12 +249,12 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
   PData->setObjectName(QStringLiteral("PData"));
   PData->setGeometry(0, 124, 517, 50);
   label(PData, QStringLiteral("是否重复中奖："), lx, 0, lw);
-  CBLuckAgain = combo(PData, "CBLuckAgain",
-                      {QStringLiteral("奖项间不重复中奖"), QStringLiteral("奖项间可重复中奖")}, fx,
-                      0, 150);
+  CBLuckAgain =
+      combo(PData, "CBLuckAgain",
+            {QStringLiteral("奖项间不重复中奖"), QStringLiteral("奖项间可重复中奖")}, fx, 0, 150);
   label(PData, QStringLiteral("导入数据类型："), lx, 28, lw);
-  CBIdType = combo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx, 28,
-                   150);
+  CBIdType =
+      combo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx, 28, 150);
   PProb = new QWidget(b);
   PProb->setObjectName(QStringLiteral("PProb"));
   PProb->setGeometry(0, 124, 517, 24);
@@ -481,7 +481,8 @@ void TLuckConfigForm::LoadTaskTree() {
     for (int r = 0; r < list->rowCount(); ++r) {
       QTableWidgetItem* caption = list->item(r, 0);
       QTableWidgetItem* id = list->item(r, 2);
-      LuckTaskTV->addTopLevelItem(new QTreeWidgetItem(QStringList{caption ? caption->text() : QString()}));
+      LuckTaskTV->addTopLevelItem(
+          new QTreeWidgetItem(QStringList{caption ? caption->text() : QString()}));
       TaskIds << (id ? id->text() : QString());
     }
     const QModelIndexList rows = list->selectionModel()->selectedRows();
@@ -630,9 +631,9 @@ void TLuckConfigForm::ShowDataState(config::DataState state, const QString& path
 }
 
 void TLuckConfigForm::ResetBaseTab() {
-  for (QLineEdit* e : {EdtTaskId, EdtTaskName, EdtMainTitle, EdtRemainText, EdtMainImage,
-                       EdtHideBegin, EdtHideEnd, EdtPassWord, EdtDataFilePath, EdtMusicFilePath,
-                       EProb})
+  for (QLineEdit* e :
+       {EdtTaskId, EdtTaskName, EdtMainTitle, EdtRemainText, EdtMainImage, EdtHideBegin, EdtHideEnd,
+        EdtPassWord, EdtDataFilePath, EdtMusicFilePath, EProb})
     e->clear();
   EdtFontSize->setText(QStringLiteral("36"));
   EdtDateFlag->setText(QStringLiteral("未导入"));
@@ -692,15 +693,32 @@ config::TTaskSettings TLuckConfigForm::BaseSettings() const {
 void TLuckConfigForm::FocusTaskField(config::TaskField field) {
   QWidget* w = nullptr;
   switch (field) {
-    case config::TaskField::TaskName: w = EdtTaskName; break;
-    case config::TaskField::FontSize: w = EdtFontSize; break;
-    case config::TaskField::OrderBy: w = CBOrderBy; break;
-    case config::TaskField::Prob: w = EProb; break;
-    case config::TaskField::HideBegin: w = EdtHideBegin; break;
-    case config::TaskField::HideEnd: w = EdtHideEnd; break;
-    case config::TaskField::IdType: w = CBIdType; break;
-    case config::TaskField::LuckAgain: w = CBLuckAgain; break;
-    case config::TaskField::None: break;
+    case config::TaskField::TaskName:
+      w = EdtTaskName;
+      break;
+    case config::TaskField::FontSize:
+      w = EdtFontSize;
+      break;
+    case config::TaskField::OrderBy:
+      w = CBOrderBy;
+      break;
+    case config::TaskField::Prob:
+      w = EProb;
+      break;
+    case config::TaskField::HideBegin:
+      w = EdtHideBegin;
+      break;
+    case config::TaskField::HideEnd:
+      w = EdtHideEnd;
+      break;
+    case config::TaskField::IdType:
+      w = CBIdType;
+      break;
+    case config::TaskField::LuckAgain:
+      w = CBLuckAgain;
+      break;
+    case config::TaskField::None:
+      break;
   }
   if (!w) return;
   PageControl1->setCurrentWidget(TSBase);
@@ -862,10 +880,17 @@ void TLuckConfigForm::BtnAddItemClick() {
 void TLuckConfigForm::FocusItemField(config::ItemField field) {
   QWidget* w = nullptr;
   switch (field) {
-    case config::ItemField::Name: w = DBEdtName; break;
-    case config::ItemField::LuckCount: w = DBEdtLuckCount; break;
-    case config::ItemField::ListCount: w = DBEditListCount; break;
-    case config::ItemField::None: break;
+    case config::ItemField::Name:
+      w = DBEdtName;
+      break;
+    case config::ItemField::LuckCount:
+      w = DBEdtLuckCount;
+      break;
+    case config::ItemField::ListCount:
+      w = DBEditListCount;
+      break;
+    case config::ItemField::None:
+      break;
   }
   if (w) w->setFocus();
 }
@@ -990,8 +1015,9 @@ void TLuckConfigForm::BntCheatClick() {
   const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
   const std::string itemId = text::Trim(FromQ(DBEdtId->text()));
   if (taskId.empty() || itemId.empty()) return;
-  if (AskYesNo(QStringLiteral("选择【指定中奖】名单后，该名单在抽奖时将被强制指定为中奖名单。该功能仅"
-                              "用于抽奖前测试使用，请勿用于商业用途，是否继续？")) == Answer::No)
+  if (AskYesNo(
+          QStringLiteral("选择【指定中奖】名单后，该名单在抽奖时将被强制指定为中奖名单。该功能仅"
+                         "用于抽奖前测试使用，请勿用于商业用途，是否继续？")) == Answer::No)
     return;
   config::TPresetEditorArgs args;
   text::ParseInt32(taskId, args.TaskId);

@@ -32,8 +32,8 @@ void TLuckConfigForm::BtnSaveDataClick() {
   if (taskId.empty() || !TombolixDataModule) return;
   if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
   MLog->clear();
-  const auto idType = CBIdType->currentIndex() == 1 ? dataimport::IdType::Any
-                                                     : dataimport::IdType::Digits;
+  const auto idType =
+      CBIdType->currentIndex() == 1 ? dataimport::IdType::Any : dataimport::IdType::Digits;
   const auto kind = CBFileType->currentIndex() == 0 ? dataimport::SourceKind::Text
                                                     : dataimport::SourceKind::Spreadsheet;
 

@@ -65,8 +65,7 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
     s.HideBegin = "0";
     s.HideEnd = "0";
     const std::string prob = Trim(s.Prob);
-    if (prob.empty())
-      return Refuse(f, MessageKind::Attention, G("请输入概率值!"), TaskField::Prob);
+    if (prob.empty()) return Refuse(f, MessageKind::Attention, G("请输入概率值!"), TaskField::Prob);
     if (!detail::NumberField(prob, kMaxProbability, "中奖概率值", row.HideBegin, message))
       return Refuse(f, MessageKind::Attention, message, TaskField::Prob);
     if (row.HideBegin < 1)
@@ -77,13 +76,13 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
     if (!HidePosition(s.HideBegin, "抽奖序号隐藏起始位置", TaskField::HideBegin, row.HideBegin, f))
       return false;
     if (nonDigitIds && row.HideBegin != 0 && row.HideBegin % 2 == 0)
-      return Refuse(f, MessageKind::Error,
-                    G("抽奖序号类型为非数字时，隐藏起始位必须是奇数!"), TaskField::HideBegin);
+      return Refuse(f, MessageKind::Error, G("抽奖序号类型为非数字时，隐藏起始位必须是奇数!"),
+                    TaskField::HideBegin);
     if (!HidePosition(s.HideEnd, "抽奖序号隐藏截至位置", TaskField::HideEnd, row.HideEnd, f))
       return false;
     if (nonDigitIds && row.HideEnd != 0 && row.HideEnd % 2 != 0)
-      return Refuse(f, MessageKind::Error,
-                    G("抽奖序号类型为非数字时，隐藏截止位必须是偶数!"), TaskField::HideEnd);
+      return Refuse(f, MessageKind::Error, G("抽奖序号类型为非数字时，隐藏截止位必须是偶数!"),
+                    TaskField::HideEnd);
     if (row.HideEnd < row.HideBegin)
       return Refuse(f, MessageKind::Error, G("隐藏起始位不能大于截止位!"), TaskField::HideBegin);
   }
@@ -123,12 +122,12 @@ bool SaveTask(TTaskSettings& s, TTaskFailure& f) {
     if (id < 0) return Refuse(f, MessageKind::Error, {}, TaskField::None);
     row.TaskId = id;
     s.TaskId = std::to_string(id);
-    ok = db::ExecSql(*q, db::sql::kInsertTask,
-                     {N{row.TaskId}, row.TaskName, row.MainImageName, N{row.IdType}, row.MainTitle,
-                      N{row.FontSize}, row.FontColor, row.RemainText, N{row.HideBegin},
-                      N{row.HideEnd}, row.PassWd, N{row.OrderBy}, N{row.LuckAgain},
-                      row.MusicFilePath, N{row.ShowLuck}},
-                     error);
+    ok = db::ExecSql(
+        *q, db::sql::kInsertTask,
+        {N{row.TaskId}, row.TaskName, row.MainImageName, N{row.IdType}, row.MainTitle,
+         N{row.FontSize}, row.FontColor, row.RemainText, N{row.HideBegin}, N{row.HideEnd},
+         row.PassWd, N{row.OrderBy}, N{row.LuckAgain}, row.MusicFilePath, N{row.ShowLuck}},
+        error);
     if (!ok) s.TaskId.clear();
   } else {
     ok = db::ExecSql(*q, db::sql::kUpdateTask,

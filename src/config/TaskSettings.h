@@ -35,7 +35,17 @@ struct TTaskSettings {
 };
 
 // The control that gets the focus after a refused save.
-enum class TaskField { None, TaskName, FontSize, OrderBy, Prob, HideBegin, HideEnd, IdType, LuckAgain };
+enum class TaskField {
+  None,
+  TaskName,
+  FontSize,
+  OrderBy,
+  Prob,
+  HideBegin,
+  HideEnd,
+  IdType,
+  LuckAgain
+};
 
 // Why a save did not happen. An empty text means nothing is shown: a refusal without a message,
 // or a failure that has already been shown (the id allocator's).

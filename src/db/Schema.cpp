@@ -80,9 +80,8 @@ std::vector<std::string> MissingTables(TConnection& connection) {
   for (const char* name : {"LuckTask", "TaskItem", "Sequence"}) {
     sqlite3_stmt* st = nullptr;
     bool has = false;
-    if (h &&
-        sqlite3_prepare_v2(h, "select 1 from sqlite_master where type='table' and name=?", -1,
-                           &st, nullptr) == SQLITE_OK) {
+    if (h && sqlite3_prepare_v2(h, "select 1 from sqlite_master where type='table' and name=?", -1,
+                                &st, nullptr) == SQLITE_OK) {
       sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
       has = sqlite3_step(st) == SQLITE_ROW;
     }

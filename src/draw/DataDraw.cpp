@@ -8,9 +8,9 @@
 #include "records/ResultsHistory.h"
 #include "records/WinnerFiles.h"
 #include "text/FileWrite.h"
-#include "text/Paths.h"
 #include "text/Gbk.h"
 #include "text/Messages.h"
+#include "text/Paths.h"
 #include "text/Text.h"
 
 using text::G;
@@ -194,7 +194,8 @@ std::string TDataDraw::ResumeQuestion() const {
 }
 
 std::string TDataDraw::MismatchText() {
-  return G("上次未完成的抽奖与当前的抽奖数据或奖项设置不一致,无法继续,已移至历史记录,将重新开始抽奖");
+  return G(
+      "上次未完成的抽奖与当前的抽奖数据或奖项设置不一致,无法继续,已移至历史记录,将重新开始抽奖");
 }
 
 bool TDataDraw::HasResults() const { return HasWinnerFiles(Task().TaskId); }
@@ -350,14 +351,13 @@ bool TDataDraw::BeginBatch() {
 
 TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   Batch batch;
-  if (m_state != State::Ready && m_state != State::BetweenBatches &&
-      m_state != State::Selecting)
+  if (m_state != State::Ready && m_state != State::BetweenBatches && m_state != State::Selecting)
     return batch;
   batch.wanted = BatchSize();
   if (batch.wanted == 0) {
-    if (m_state == State::Selecting) m_state = m_curItem == 0 && global::WinnerRecords.empty()
-                                                  ? State::Ready
-                                                  : State::BetweenBatches;
+    if (m_state == State::Selecting)
+      m_state =
+          m_curItem == 0 && global::WinnerRecords.empty() ? State::Ready : State::BetweenBatches;
     return batch;
   }
   m_state = State::Selecting;

@@ -54,8 +54,8 @@ std::vector<std::string_view> Split(std::string_view s, char sep) {
   size_t start = 0;
   while (true) {
     const size_t at = s.find(sep, start);
-    out.push_back(s.substr(start, at == std::string_view::npos ? std::string_view::npos
-                                                               : at - start));
+    out.push_back(
+        s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
     if (at == std::string_view::npos) break;
     start = at + 1;
   }
@@ -157,8 +157,8 @@ std::string FormatJournalHead(const TJournalHead& h) {
 }
 
 std::string FormatJournalBatch(const TJournalBatch& b) {
-  std::string s = "BATCH\titem=" + std::to_string(b.ItemId) + "\tdrawn=" +
-                  std::to_string(b.Drawn) + "\tclosed=" + (b.Closed ? "1" : "0") +
+  std::string s = "BATCH\titem=" + std::to_string(b.ItemId) + "\tdrawn=" + std::to_string(b.Drawn) +
+                  "\tclosed=" + (b.Closed ? "1" : "0") +
                   "\tpresets=" + std::to_string(b.PresetsUsed) + "\trng=" + std::to_string(b.Rng) +
                   "\twinners=";
   for (size_t i = 0; i < b.Winners.size(); ++i) {

@@ -31,10 +31,10 @@ struct TJournalHead {
 
 struct TJournalBatch {
   int32_t ItemId = 0;
-  int32_t Drawn = 0;        // the item's DrawnCount after the batch
-  bool Closed = false;      // the item ran out of eligible candidates in this batch
-  int32_t PresetsUsed = 0;  // the item's preset entries used up so far
-  uint32_t Rng = 0;         // the generator's state when the batch was revealed
+  int32_t Drawn = 0;             // the item's DrawnCount after the batch
+  bool Closed = false;           // the item ran out of eligible candidates in this batch
+  int32_t PresetsUsed = 0;       // the item's preset entries used up so far
+  uint32_t Rng = 0;              // the generator's state when the batch was revealed
   std::vector<int32_t> Winners;  // candidate indices in pick order
   bool operator==(const TJournalBatch&) const = default;
 };

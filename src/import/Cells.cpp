@@ -101,8 +101,8 @@ std::string SerialToDateText(double serial, bool date1904, bool timeOnly) {
   if (secs == 0)
     std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
   else
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y),
-                  m, d, hh, mm, ss);
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m,
+                  d, hh, mm, ss);
   return buf;
 }
 
@@ -134,8 +134,16 @@ bool IsDateFormatCode(std::string_view code) {
         i = close;
         break;
       }
-      case 'y': case 'Y': case 'm': case 'M': case 'd': case 'D':
-      case 'h': case 'H': case 's': case 'S':
+      case 'y':
+      case 'Y':
+      case 'm':
+      case 'M':
+      case 'd':
+      case 'D':
+      case 'h':
+      case 'H':
+      case 's':
+      case 'S':
         return true;
       case ';':
         return false;  // only the first section decides

@@ -75,8 +75,9 @@ class Job {
   }
 
   bool FailBadId(std::string& error) {
-    const std::string message = G(
-        "您的[导入数据类型]选择的是数字，但是导入文件出现非数字，请在[基本配置]界面检查[导入数据类型]选项是否正确!");
+    const std::string message =
+        G("您的[导入数据类型]选择的是数字，但是导入文件出现非数字，请在[基本配置]界面检查["
+          "导入数据类型]选项是否正确!");
     Log(message);
     Log(G("第") + std::to_string(m_badWhere) + G("行:") + m_badLine);
     Progress(0);
@@ -161,8 +162,8 @@ class Job {
     std::string examples;
     for (size_t k = 0; k < repeats.size() && k < kDuplicatesShown; ++k) {
       if (k > 0) examples += G("、");
-      examples += std::string(id(repeats[k])) + G("(第") + std::to_string(m_where[repeats[k]]) +
-                  G("行)");
+      examples +=
+          std::string(id(repeats[k])) + G("(第") + std::to_string(m_where[repeats[k]]) + G("行)");
     }
     Log(G("警告:有") + std::to_string(repeats.size()) + G("行的编号与前面的行重复,例如:") +
         examples);

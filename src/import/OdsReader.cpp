@@ -50,9 +50,12 @@ class ContentParser : public XmlParser {
       const char* type = Attr(attrs, "value-type");
       m_type = type ? type : "";
       const char* value = nullptr;
-      if (m_type == "float") value = Attr(attrs, "value");
-      else if (m_type == "date") value = Attr(attrs, "date-value");
-      else if (m_type == "boolean") value = Attr(attrs, "boolean-value");
+      if (m_type == "float")
+        value = Attr(attrs, "value");
+      else if (m_type == "date")
+        value = Attr(attrs, "date-value");
+      else if (m_type == "boolean")
+        value = Attr(attrs, "boolean-value");
       m_value = value ? value : "";
     } else if (m_inCell) {
       if (name == "annotation") {

@@ -55,7 +55,8 @@ std::string DirOf(std::string_view part) {
 
 std::string RelsOf(std::string_view part) {
   const size_t slash = part.rfind('/');
-  const std::string dir = slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
+  const std::string dir =
+      slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
   const std::string file(slash == std::string_view::npos ? part : part.substr(slash + 1));
   return dir + "_rels/" + file + ".rels";
 }

@@ -41,7 +41,8 @@ class ZipArchive {
   uint64_t m_unpacked = 0;
 };
 
-// An expat parser that hands local names (the part after the prefix) to its handlers. Documents with a DOCTYPE are refused, so no entity is ever expanded.
+// An expat parser that hands local names (the part after the prefix) to its handlers. Documents
+// with a DOCTYPE are refused, so no entity is ever expanded.
 class XmlParser {
  public:
   XmlParser();

@@ -93,9 +93,8 @@ void TLuckCheatAddForm::BOKClick() {
     return;
   }
   if (line.empty()) {
-    ShowMessageBox(MessageKind::Information,
-                   QStringLiteral("抽奖数据未找到指定的") + Q(m_idHead) +
-                       QStringLiteral(", 请重新输入"));
+    ShowMessageBox(MessageKind::Information, QStringLiteral("抽奖数据未找到指定的") + Q(m_idHead) +
+                                                 QStringLiteral(", 请重新输入"));
     return;
   }
   m_output = line;

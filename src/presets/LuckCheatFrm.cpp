@@ -1,13 +1,13 @@
 #include "presets/LuckCheatFrm.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "config/ItemSettings.h"
 #include "presets/LuckCheatAddFrm.h"
@@ -66,10 +66,10 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
     b->setAutoDefault(false);
     return b;
   };
-  BtnAddItem = button("BtnAddItem", QStringLiteral("增加"), 250, QString(),
-                      QStringLiteral("preset_add"));
-  BtnDelItem = button("BtnDelItem", QStringLiteral("删除"), 330, QString(),
-                      QStringLiteral("preset_delete"));
+  BtnAddItem =
+      button("BtnAddItem", QStringLiteral("增加"), 250, QString(), QStringLiteral("preset_add"));
+  BtnDelItem =
+      button("BtnDelItem", QStringLiteral("删除"), 330, QString(), QStringLiteral("preset_delete"));
   BtnSaveItem = button("BtnSaveItem", QStringLiteral("保存"), 410,
                        QStringLiteral("点击保存修改结果"), QStringLiteral("preset_save"));
   BtnCancelItem = button("BtnCancelItem", QStringLiteral("取消"), 490,
@@ -200,7 +200,8 @@ void TLuckCheatForm::resizeEvent(QResizeEvent* e) {
   const int designX[] = {250, 330, 410, 490, 570};
   QPushButton* buttons[] = {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BtnCloseItem};
   for (int i = 0; i < 5; ++i)
-    buttons[i]->move(width() - (kClientWidth - designX[i]), height() - (kClientHeight - kButtonTop));
+    buttons[i]->move(width() - (kClientWidth - designX[i]),
+                     height() - (kClientHeight - kButtonTop));
 }
 
 void TLuckCheatForm::keyPressEvent(QKeyEvent* e) {

@@ -20,8 +20,7 @@ struct TPresetTarget {
 // Reads the head of the draw data file: "BEGIN", two lines whose text after the first '='
 // is all digits, then the title line, split into the column heads (possibly none). Each
 // failure gives the editor's own text; the file is read no further than line 4.
-bool ReadPresetHeads(std::string_view gbkPath, std::vector<std::string>& heads,
-                     std::string& error);
+bool ReadPresetHeads(std::string_view gbkPath, std::vector<std::string>& heads, std::string& error);
 
 // The trimmed non-empty lines of the item's preset-winner file, in file order. A missing
 // file gives no lines and is no error.

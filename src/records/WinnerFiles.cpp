@@ -44,7 +44,9 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
   return ForEachTrimmedLine(
       paths::PresetFilePath(taskId, itemId),
-      [&](std::string_view t) { entries.push_back({false, taskId, itemId, std::string(t)}); },
+      [&](std::string_view t) {
+        entries.push_back({false, taskId, itemId, std::string(t)});
+      },
       error);
 }
 

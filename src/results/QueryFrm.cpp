@@ -211,8 +211,7 @@ void TQueryForm::FillItemList() {
 
 void TQueryForm::ShowItemWinners() {
   const int index = LBItem->currentRow();
-  if (LBItem->count() == 0 || index < 0 ||
-      index >= static_cast<int>(global::CurrentItems.size()))
+  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(global::CurrentItems.size()))
     return;
   const TLuckItem& item = global::CurrentItems[static_cast<size_t>(index)];
   SGLuckId->setRowCount(2);
@@ -273,8 +272,8 @@ void TQueryForm::ExportWinners(query::ExportKind kind) {
   ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
                  QString(), this, path);
   if (path.isEmpty()) return;
-  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(),
-                                       global::CurrentItems);
+  const int scope =
+      query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), global::CurrentItems);
   const std::string gbkPath = FromQ(path);
   std::string error;
   bool ok = false;

@@ -58,7 +58,8 @@ bool Convert(Converter& c, std::string_view in, std::string& out, bool strict,
     if (strict) break;
     // The replacement goes in place; the buffer only ever grows by doubling, so text full
     // of bad bytes still converts in time linear in its length.
-    if (out.size() - done < replacement.size() + 16) out.resize(out.size() * 2 + replacement.size());
+    if (out.size() - done < replacement.size() + 16)
+      out.resize(out.size() * 2 + replacement.size());
     out.replace(done, replacement.size(), replacement);
     done += replacement.size();
     ++src;

@@ -91,8 +91,8 @@ std::string_view LineReader::NextOrEmpty() {
   return Next(line) ? line : std::string_view();
 }
 
-bool ForEachTrimmedLine(std::string_view gbkPath,
-                        const std::function<void(std::string_view)>& each, std::string& error) {
+bool ForEachTrimmedLine(std::string_view gbkPath, const std::function<void(std::string_view)>& each,
+                        std::string& error) {
   if (!paths::FileExists(gbkPath)) return true;
   LineReader in;
   if (!in.Open(gbkPath, error)) return false;

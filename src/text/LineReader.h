@@ -44,5 +44,5 @@ class LineReader {
 // Hands each non-empty line of a GBK path, trimmed, to `each`, in file order. A missing file
 // has no lines and is no error; false with the error text when it cannot be opened or read
 // (the lines before the failure have been handed on).
-bool ForEachTrimmedLine(std::string_view gbkPath,
-                        const std::function<void(std::string_view)>& each, std::string& error);
+bool ForEachTrimmedLine(std::string_view gbkPath, const std::function<void(std::string_view)>& each,
+                        std::string& error);

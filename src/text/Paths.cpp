@@ -149,8 +149,8 @@ bool CopyProgramData(const fs::path& from, const fs::path& to, std::string& erro
   const fs::path db = to / "DATA/Tombolix.db";
   const fs::path temp = to / "DATA/Tombolix.db.copying";
   const auto failed = [&](const std::error_code& e) {
-    error = text::G("无法复制数据到") + FromNative(to) + text::G("：") +
-            text::Utf8ToGbk(e.message());
+    error =
+        text::G("无法复制数据到") + FromNative(to) + text::G("：") + text::Utf8ToGbk(e.message());
     std::error_code ignored;
     fs::remove(temp, ignored);
     fs::remove(db, ignored);

@@ -93,7 +93,9 @@ void InstallCoreMessageSink() {
 }
 
 void ShowMessageBox(MessageKind kind, const QString& text) { Dialogs().showMessage(kind, text); }
-void ShowMessageBox(MessageKind kind, const std::string& gbkText) { ShowMessageBox(kind, Q(gbkText)); }
+void ShowMessageBox(MessageKind kind, const std::string& gbkText) {
+  ShowMessageBox(kind, Q(gbkText));
+}
 void ShowMessageBox(MessageKind kind, const char* utf8Text) {
   ShowMessageBox(kind, QString::fromUtf8(utf8Text));
 }

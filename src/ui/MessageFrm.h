@@ -4,8 +4,8 @@
 #include <QDialog>
 #include <QString>
 
-#include "ui/Dialogs.h"
 #include "text/Messages.h"
+#include "ui/Dialogs.h"
 
 class QLabel;
 class QPlainTextEdit;

@@ -35,8 +35,8 @@ std::vector<std::string> Order(TTombolixDataModule& dm, int taskId = 1001) {
                      -1, &st, nullptr);
   sqlite3_bind_int(st, 1, taskId);
   while (sqlite3_step(st) == SQLITE_ROW)
-    out.push_back(text::Utf8ToGbk(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) +
-                  ":" + std::to_string(sqlite3_column_int(st, 1)));
+    out.push_back(text::Utf8ToGbk(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + ":" +
+                  std::to_string(sqlite3_column_int(st, 1)));
   sqlite3_finalize(st);
   return out;
 }
@@ -76,8 +76,8 @@ TEST(ItemChecks, RefuseInTheirOrder) {
       {"empty name", Item("", "", ""), false, "请输入奖项名称!", ItemField::Name},
       {"blank name", Item("   ", "5", "5"), false, "请输入奖项名称!", ItemField::Name},
       {"no count", Item(G("一等奖"), "", "1"), false, "请输入中奖个数!", ItemField::LuckCount},
-      {"count pasted", Item(G("一等奖"), "5x", "1"), false,
-       "[中奖个数]只能输入数字,请重新输入!", ItemField::LuckCount},
+      {"count pasted", Item(G("一等奖"), "5x", "1"), false, "[中奖个数]只能输入数字,请重新输入!",
+       ItemField::LuckCount},
       {"count too big", Item(G("一等奖"), "10000000", "1"), false,
        "[中奖个数]不能大于9999999,请重新输入!", ItemField::LuckCount},
       {"no per-press count", Item(G("一等奖"), "5", " "), false, "请输入每次抽取个数!",

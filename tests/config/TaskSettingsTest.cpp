@@ -143,12 +143,9 @@ TEST(TaskChecks, PassingSettingsBecomeTheStoredRow) {
     const char* shownEnd;
   };
   const std::vector<Pass> cases = {
-      {Hide(0, "5", "9"), 5, 9, "5", "9"},
-      {Hide(0, "", " "), 0, 0, "0", "0"},
-      {Hide(0, "4", "4"), 4, 4, "4", "4"},
-      {Hide(1, "1", "4"), 1, 4, "1", "4"},
-      {Hide(1, "0", "4"), 0, 4, "0", "4"},
-      {ProbTask(" 1000 "), 1000, 0, "0", "0"},
+      {Hide(0, "5", "9"), 5, 9, "5", "9"},           {Hide(0, "", " "), 0, 0, "0", "0"},
+      {Hide(0, "4", "4"), 4, 4, "4", "4"},           {Hide(1, "1", "4"), 1, 4, "1", "4"},
+      {Hide(1, "0", "4"), 0, 4, "0", "4"},           {ProbTask(" 1000 "), 1000, 0, "0", "0"},
       {ProbTask("99999999"), 99999999, 0, "0", "0"},
   };
   for (Pass c : cases) {
@@ -301,8 +298,7 @@ TEST(TaskDelete, RemovesRowsItemsAndFilesOfThatTaskOnly) {
   ASSERT_TRUE(config::DeleteTask(1001, rowsDeleted, err)) << err;
   EXPECT_TRUE(rowsDeleted);
   EXPECT_EQ(Rows(t.h(), "select TaskId from LuckTask"), std::vector<std::string>{"1002"});
-  EXPECT_EQ(Rows(t.h(), "select distinct TaskId from TaskItem"),
-            std::vector<std::string>{"1002"});
+  EXPECT_EQ(Rows(t.h(), "select distinct TaskId from TaskItem"), std::vector<std::string>{"1002"});
   for (const fs::path& p : t.FilesOf(1001, t.items1)) EXPECT_FALSE(fs::exists(p)) << p;
   for (const fs::path& p : t.FilesOf(1002, t.items2)) EXPECT_TRUE(fs::exists(p)) << p;
   // The winner files went to the results history, not away.
@@ -351,8 +347,8 @@ TEST(TaskDataState, FollowsDrawTypeAndTheFile) {
 }
 
 TEST(TaskFields, DigitKeysAndColourChoice) {
-  for (char32_t c : {U'0', U'7', U'9', char32_t{8}, char32_t{13}, char32_t{3}, char32_t{22},
-                     char32_t{24}})
+  for (char32_t c :
+       {U'0', U'7', U'9', char32_t{8}, char32_t{13}, char32_t{3}, char32_t{22}, char32_t{24}})
     EXPECT_TRUE(config::DigitKeyPasses(c)) << static_cast<int>(c);
   for (char32_t c : {U'a', U'-', U' ', U'.', U'０', char32_t{1}, char32_t{26}, char32_t{9}})
     EXPECT_FALSE(config::DigitKeyPasses(c)) << static_cast<int>(c);

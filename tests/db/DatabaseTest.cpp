@@ -24,7 +24,8 @@ struct MessageCapture {
   std::vector<std::pair<MessageKind, std::string>> messages;
   msg::Sink previous;
   MessageCapture() {
-    previous = msg::SetSink([this](MessageKind k, const std::string& t) { messages.emplace_back(k, t); });
+    previous =
+        msg::SetSink([this](MessageKind k, const std::string& t) { messages.emplace_back(k, t); });
   }
   ~MessageCapture() { msg::SetSink(previous); }
 };

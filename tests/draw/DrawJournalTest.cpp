@@ -85,8 +85,8 @@ TEST(DrawJournal, RecordsReadBackAsWritten) {
 TEST(DrawJournal, ALineCutShortIsIgnoredAndEverythingBeforeItKept) {
   TempRoot root;
   const std::string path = paths::JournalPath(1001);
-  const std::string whole = FormatJournalHead(Head()) +
-                            FormatJournalBatch({2001, 2, false, 0, 7u, {1, 2}});
+  const std::string whole =
+      FormatJournalHead(Head()) + FormatJournalBatch({2001, 2, false, 0, 7u, {1, 2}});
   const std::string last = FormatJournalBatch({2001, 4, false, 0, 8u, {3, 5}});
   TJournal j;
   std::string err;
@@ -301,8 +301,8 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   EXPECT_TRUE(j.Head.SameDraw(e.JournalHead()));
 
   // Other prize counts: the journal of this draw does not match either.
-  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update TaskItem set LuckCount=5 where ItemId=2001", {},
-                          err))
+  ASSERT_TRUE(
+      db::ExecSql(m_dm.ARryPub, "update TaskItem set LuckCount=5 where ItemId=2001", {}, err))
       << err;
   TDataDraw other(rng);
   ASSERT_TRUE(other.SetUp(1001, f));
@@ -352,7 +352,8 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_TRUE(e.HasResults());
-  EXPECT_EQ(e.ResultsQuestion(), G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
+  EXPECT_EQ(e.ResultsQuestion(),
+            G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
   Draw(e, 4);
   // The second new winner file cannot be put in place.
   static std::string failing;
@@ -379,8 +380,9 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   EXPECT_TRUE(end.saved) << end.saveError;
   const std::vector<fs::path> folders = HistoryFolders();
   ASSERT_EQ(folders.size(), 1u);
-  EXPECT_EQ(Names(folders[0]), (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt",
-                                                         "1001_2003.txt", "JOURNAL_1001_DONE.txt"}));
+  EXPECT_EQ(Names(folders[0]),
+            (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt", "1001_2003.txt",
+                                      "JOURNAL_1001_DONE.txt"}));
   EXPECT_EQ(ReadAll(folders[0] / "1001_2002.txt"), old[1]);
   EXPECT_EQ(ReadAll(folders[0] / "JOURNAL_1001_DONE.txt"), oldJournal);
 }
@@ -413,9 +415,9 @@ TEST(ResultsHistory, AMoveThatFailsHalfWayPutsBackWhatItMoved) {
   ASSERT_TRUE(MoveTaskResultsToHistory(1001, err)) << err;
   const std::vector<fs::path> folders = HistoryFolders();
   ASSERT_EQ(folders.size(), 1u);
-  EXPECT_EQ(Names(folders[0]), (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt",
-                                                         "1001_2003.txt", "JOURNAL_1001.txt",
-                                                         "JOURNAL_1001_DONE.txt"}));
+  EXPECT_EQ(Names(folders[0]),
+            (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt", "1001_2003.txt",
+                                      "JOURNAL_1001.txt", "JOURNAL_1001_DONE.txt"}));
   EXPECT_EQ(Names(root.dir() / "LUCK_FILE"),
             (std::vector<std::string>{"1001_x.txt", "1002_2101.txt", "history"}));
   // A second move in the same second gets its own folder.

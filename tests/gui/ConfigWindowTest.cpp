@@ -22,10 +22,10 @@
 #include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
-#include "draw/GetLuckProdFrm.h"
-#include "records/Global.h"
 #include "db/TombolixDM.h"
+#include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
+#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/Qt.h"
@@ -113,7 +113,8 @@ TEST_F(ConfigWindow, ANewTaskSavedInTheWindowAppearsInTheMainList) {
   EXPECT_EQ(f.TaskIds, QStringList{QStringLiteral("1001")});
   EXPECT_EQ(f.EdtTaskId->text(), QStringLiteral("1001"));
   EXPECT_EQ(f.CLBColor->currentData().toString(), QStringLiteral("clYellow"));
-  EXPECT_EQ(f.EdtDateFlag->text(), QStringLiteral("抽奖数据未导入,请到\"抽奖数据导入\"页面导入抽奖数据"));
+  EXPECT_EQ(f.EdtDateFlag->text(),
+            QStringLiteral("抽奖数据未导入,请到\"抽奖数据导入\"页面导入抽奖数据"));
   EXPECT_EQ(f.LBData->text(), QStringLiteral("抽奖数据尚未导入,抽奖前请先导入抽奖数据!"));
   EXPECT_TRUE(f.BtnAddItem->isEnabled());
   ASSERT_EQ(main.LVHeaders->rowCount(), 1);
@@ -164,7 +165,8 @@ TEST_F(ConfigWindow, EditsAreDroppedByCancelAndKeptBySave) {
   f.EProb->setText(QStringLiteral("12a"));
   QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
   EXPECT_EQ(m_dialogs.messages().back(),
-            std::make_pair(MessageKind::Attention, QStringLiteral("[中奖概率值]只能输入数字,请重新输入!")));
+            std::make_pair(MessageKind::Attention,
+                           QStringLiteral("[中奖概率值]只能输入数字,请重新输入!")));
   EXPECT_EQ(f.focusWidget(), f.EProb);
   QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
   EXPECT_EQ(f.EProb->text(), QStringLiteral("1000"));
@@ -176,7 +178,8 @@ TEST_F(ConfigWindow, LoadedLongTextsAreShownFromTheirStart) {
   TMainForm main;
   TLuckConfigForm f(&main);
   f.show();
-  const QString title = QStringLiteral("一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十");
+  const QString title =
+      QStringLiteral("一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十");
   f.EdtMainTitle->setText(title);
   QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
   EXPECT_EQ(f.EdtMainTitle->text(), title);
@@ -245,8 +248,9 @@ TEST_F(ConfigWindow, DeletingTheOnlyTaskLeavesAnEmptyTreeAndNewTaskDefaults) {
   EXPECT_EQ(Nodes(f).size(), 1);
   EXPECT_TRUE(QFile::exists(Q(paths::DrawDataPath(1001))));
   ASSERT_EQ(m_dialogs.log.size(), 2u);
-  EXPECT_EQ(m_dialogs.log[0].text,
-            QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[task]吗？"));
+  EXPECT_EQ(
+      m_dialogs.log[0].text,
+      QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[task]吗？"));
 
   f.N2->trigger();
   EXPECT_TRUE(Nodes(f).isEmpty());
@@ -293,9 +297,9 @@ TEST_F(ConfigWindow, ItemsAreAddedMovedAndDeletedInDrawOrder) {
   QTest::keyClick(f.LBItem, Qt::Key_Up);  // the keys show the item like a click
   EXPECT_EQ(f.DBEdtName->text(), QStringLiteral("一等奖"));
   QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);  // the first one does not move up
-  EXPECT_EQ(StoredOrder(dm, 1001), (QStringList{QStringLiteral("一等奖:1"),
-                                                QStringLiteral("三等奖:2"),
-                                                QStringLiteral("二等奖:3")}));
+  EXPECT_EQ(StoredOrder(dm, 1001),
+            (QStringList{QStringLiteral("一等奖:1"), QStringLiteral("三等奖:2"),
+                         QStringLiteral("二等奖:3")}));
 
   // Delete the middle one: the last follows up.
   f.LBItem->setCurrentRow(1);
@@ -398,7 +402,9 @@ TEST_F(ConfigWindow, PictureChoiceFindsPicturesInAnyLetterCase) {
   const QString patterns = d.filter.section(QStringLiteral(" ("), 1).chopped(1);
   auto matches = [&](const QString& name) {
     for (const QString& p : patterns.split(QLatin1Char(' '))) {
-      if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch())
+      if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p))
+              .match(name)
+              .hasMatch())
         return true;
     }
     return false;
@@ -425,8 +431,10 @@ TEST_F(ConfigWindow, MainWindowOpensItModallyAndDestroysIt) {
   OnNextModal([&](QWidget* w) {
     seen = qobject_cast<TLuckConfigForm*>(w);
     modal = w->isModal();
-    if (seen) QTest::mouseClick(seen->BtnCloseBase, Qt::LeftButton);
-    else w->close();
+    if (seen)
+      QTest::mouseClick(seen->BtnCloseBase, Qt::LeftButton);
+    else
+      w->close();
   });
   QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
   EXPECT_TRUE(modal);

@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "ui/Dialogs.h"
 #include "text/Messages.h"
+#include "ui/Dialogs.h"
 
 struct RecordedDialog {
   enum Type { Message, Question, Warning, SaveFile, OpenFile } type;
   MessageKind kind = MessageKind::Information;  // messages only
-  QString text;   // message, question or warning text; dialog title for file choices
+  QString text;  // message, question or warning text; dialog title for file choices
   QString filter;
   QString initialName;
   Answer preferred = Answer::Yes;  // questions only: the default button

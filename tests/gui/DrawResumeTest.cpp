@@ -129,8 +129,8 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
 
   TGetLuckMainForm screen(nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
-  ASSERT_EQ(Questions(),
-            std::vector<QString>{QStringLiteral("上次抽奖尚未完成(已抽出3名),是否继续上次的抽奖?")});
+  ASSERT_EQ(Questions(), std::vector<QString>{
+                             QStringLiteral("上次抽奖尚未完成(已抽出3名),是否继续上次的抽奖?")});
   EXPECT_EQ(m_dialogs.log.back().preferred, Answer::Yes);
   ShowOn(screen);
   EXPECT_EQ(screen.LbShowList->text(), progress);
@@ -153,7 +153,8 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕!"));
   const std::string title = "id name\r\n";
   std::string a = title, b = title;
-  for (const TLuckId& w : global::WinnerRecords) (w.ItemId == m_ids[0] ? a : b) += w.CandidateLine + "\r\n";
+  for (const TLuckId& w : global::WinnerRecords)
+    (w.ItemId == m_ids[0] ? a : b) += w.CandidateLine + "\r\n";
   EXPECT_EQ(global::WinnerRecords.size(), 5u);
   EXPECT_EQ(WinnerFile(0), a);
   EXPECT_EQ(WinnerFile(1), b);
@@ -212,14 +213,15 @@ TEST_F(DrawResume, AJournalOfOtherItemsIsToldAndSetAside) {
     Batch(first);
   }
   std::string err;
-  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update TaskItem set ListCount=1 where ItemId=2002", {},
-                          err));
+  ASSERT_TRUE(
+      db::ExecSql(m_dm.ARryPub, "update TaskItem set ListCount=1 where ItemId=2002", {}, err));
   TGetLuckMainForm screen(nullptr, 9u);
   ASSERT_EQ(screen.SetUpDraw(), 1);
   EXPECT_TRUE(Questions().empty());
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Attention);
-  EXPECT_EQ(m_dialogs.messages()[0].second, QString::fromStdString(text::GbkToUtf8(TDataDraw::MismatchText())));
+  EXPECT_EQ(m_dialogs.messages()[0].second,
+            QString::fromStdString(text::GbkToUtf8(TDataDraw::MismatchText())));
   EXPECT_FALSE(QFile::exists(QString::fromStdString(paths::JournalPath(1001))));
   EXPECT_TRUE(global::WinnerRecords.empty());
 }

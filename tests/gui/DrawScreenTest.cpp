@@ -119,7 +119,8 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_FALSE(screen.SContinue->isVisible());
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
   EXPECT_TRUE(screen.MayClose());
 
   // The winner files hold exactly the winners drawn, in draw order.
@@ -285,7 +286,8 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   Enter(screen.EKeyCtrl);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
-            std::make_pair(MessageKind::Attention, QStringLiteral("[一等奖]可抽取的号码已不足,无法继续抽取")));
+            std::make_pair(MessageKind::Attention,
+                           QStringLiteral("[一等奖]可抽取的号码已不足,无法继续抽取")));
   EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("[一等奖]已经抽取完毕")));
   Enter(screen.EKeyCtrl);
   Settle();
@@ -358,7 +360,8 @@ TEST_F(DrawScreen, ProbabilityValueNotAboveTheWinningNumbersIsRefused) {
   Task(def);
   TGetLuckProdForm screen(nullptr, 1u);
   EXPECT_EQ(screen.SetUpDraw(), 0);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Attention, QStringLiteral("概率值太小,请重新配置")));
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Attention, QStringLiteral("概率值太小,请重新配置")));
 }
 
 TEST_F(DrawScreen, MainWindowOpensTheScreenOfEachExampleTask) {

@@ -26,7 +26,8 @@ using text::G;
 namespace {
 
 const QString kFixtures = QString::fromUtf8(IMPORT_FIXTURES) + QStringLiteral("/");
-const QString kImportedLabel = QStringLiteral("抽奖数据已经导入,如需更换数据,请重新选择文件导入数据!");
+const QString kImportedLabel =
+    QStringLiteral("抽奖数据已经导入,如需更换数据,请重新选择文件导入数据!");
 
 // A data task with one prize item and a previous list, shown on the import tab.
 class ImportTab : public ::testing::Test {
@@ -100,12 +101,11 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Information);
     EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("导入成功!"));
     const QString n = QString::number(c.count);
-    EXPECT_EQ(Log(), (QStringList{QStringLiteral("开始导入文件..."),
-                                  QStringLiteral("正在导入文件:") + path,
-                                  QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
-                                  QStringLiteral("检查文件文件结束,文件行数=") + n,
-                                  QStringLiteral("已经导入行数=") + n,
-                                  QStringLiteral("导入文件成功!")}));
+    EXPECT_EQ(Log(), (QStringList{
+                         QStringLiteral("开始导入文件..."), QStringLiteral("正在导入文件:") + path,
+                         QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
+                         QStringLiteral("检查文件文件结束,文件行数=") + n,
+                         QStringLiteral("已经导入行数=") + n, QStringLiteral("导入文件成功!")}));
     EXPECT_EQ(m_form->LBData->text(), kImportedLabel);
     EXPECT_EQ(m_form->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
     EXPECT_EQ(m_form->EdtDataFilePath->text(), Q(paths::DrawDataPath(1001)));
@@ -128,8 +128,10 @@ TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
   Import(1, bad);
   ASSERT_EQ(m_dialogs.log.size(), 3u);
   EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Error);
-  EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("文件不是有效的电子表格文件,或者已经损坏:") + bad);
-  EXPECT_EQ(Log().last(), QStringLiteral("文件导入出错,文件不是有效的电子表格文件,或者已经损坏:") + bad);
+  EXPECT_EQ(m_dialogs.log[2].text,
+            QStringLiteral("文件不是有效的电子表格文件,或者已经损坏:") + bad);
+  EXPECT_EQ(Log().last(),
+            QStringLiteral("文件导入出错,文件不是有效的电子表格文件,或者已经损坏:") + bad);
   EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
   EXPECT_EQ(m_form->LBData->text(), labelBefore);
   EXPECT_EQ(m_form->EdtDateFlag->text(), flagBefore);

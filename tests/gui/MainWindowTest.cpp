@@ -142,7 +142,8 @@ TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
   w.LVHeaders->selectRow(1);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  EXPECT_EQ(m_dialogs.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
   EXPECT_EQ(global::CurrentTaskId, 77);
   EXPECT_EQ(log.made, 0);
 
@@ -180,7 +181,8 @@ TEST_F(MainWindow, FailedConnectionLeavesAnEmptyListAndTheProgramRunning) {
   EXPECT_TRUE(msgs[0].second.startsWith(QStringLiteral("数据库连接失败,")));
   EXPECT_EQ(msgs[1].first, MessageKind::Error);
   w.SBtnGetLuckClick();
-  EXPECT_EQ(m_dialogs.messages().back(), std::make_pair(MessageKind::Attention, QStringLiteral("请先选择抽奖项目")));
+  EXPECT_EQ(m_dialogs.messages().back(),
+            std::make_pair(MessageKind::Attention, QStringLiteral("请先选择抽奖项目")));
 }
 
 TEST_F(MainWindow, AboutShowsTheCaptionAndVersion) {

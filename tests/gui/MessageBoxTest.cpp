@@ -36,9 +36,9 @@ int VisibleKind(const TMessageForm& f) {
 
 TEST(MessageForm, EachKindShowsExactlyItsPicture) {
   const std::pair<MessageKind, int> cases[] = {{MessageKind::Information, 0},
-                                                {MessageKind::Warning, 1},
-                                                {MessageKind::Error, 2},
-                                                {MessageKind::Attention, 3}};
+                                               {MessageKind::Warning, 1},
+                                               {MessageKind::Error, 2},
+                                               {MessageKind::Attention, 3}};
   for (auto [kind, picture] : cases) {
     TMessageForm f;
     f.SetMessage(kind, QStringLiteral("x"));
@@ -89,7 +89,8 @@ TEST(CoreMessages, AreShownThroughTheProviderDecodedFromGbk) {
   DialogRecorder rec;
   msg::Show(MessageKind::Information, text::G("数据库连接失败,坏了"));
   ASSERT_EQ(rec.messages().size(), 1u);
-  EXPECT_EQ(rec.messages()[0], std::make_pair(MessageKind::Information, QStringLiteral("数据库连接失败,坏了")));
+  EXPECT_EQ(rec.messages()[0],
+            std::make_pair(MessageKind::Information, QStringLiteral("数据库连接失败,坏了")));
 }
 
 TEST(ConfirmDialog, EnterIsYesEscIsNoCloseBoxIsUnanswered) {

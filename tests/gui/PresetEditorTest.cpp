@@ -4,26 +4,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QToolButton>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 #include <functional>
 #include <memory>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
+#include "TempRoot.h"
 #include "app/MainFrm.h"
 #include "app/Startup.h"
 #include "config/LuckConfigFrm.h"
-#include "TempRoot.h"
 #include "draw/GetLuckMainFrm.h"
-#include "records/Global.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/DrawDataFile.h"
 #include "records/ExampleTasks.h"
+#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/GridHelpers.h"
@@ -46,11 +46,11 @@ class PresetEditor : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string err;
-    ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), G("号码 姓名 部门"),
-                                  {"13900000001 " + G("张三 研发部"),
-                                   "13900000002 " + G("李四 市场部"),
-                                   "13900000003 " + G("王五 财务部")},
-                                  11, err));
+    ASSERT_TRUE(
+        WriteDrawDataFile(paths::DrawDataPath(1001), G("号码 姓名 部门"),
+                          {"13900000001 " + G("张三 研发部"), "13900000002 " + G("李四 市场部"),
+                           "13900000003 " + G("王五 财务部")},
+                          11, err));
     m_target = {1001, G("年会抽奖"), 2001, G("一等奖"), paths::DrawDataPath(1001), 2};
   }
 
@@ -106,10 +106,11 @@ TEST_F(PresetEditor, IdWithBlanksIsFoundAndAPrefixIsNot) {
     TypeId(d, QStringLiteral("  13900000002  "));
     EXPECT_EQ(d->Output(), "13900000002 " + G("李四 市场部"));
   });
-  EXPECT_EQ(m_dialogs.messages(),
-            (std::vector<std::pair<MessageKind, QString>>{
-                {MessageKind::Attention, QStringLiteral("请输入指定的号码")},
-                {MessageKind::Information, QStringLiteral("抽奖数据未找到指定的号码, 请重新输入")}}));
+  EXPECT_EQ(
+      m_dialogs.messages(),
+      (std::vector<std::pair<MessageKind, QString>>{
+          {MessageKind::Attention, QStringLiteral("请输入指定的号码")},
+          {MessageKind::Information, QStringLiteral("抽奖数据未找到指定的号码, 请重新输入")}}));
   EXPECT_EQ(Row(editor.SGLuckId, 1), (QStringList{"13900000002", "李四", "市场部"}));
   EXPECT_TRUE(editor.List().Modified());
   EXPECT_EQ(PresetFile(), "");  // nothing reaches the file before 保存
@@ -132,9 +133,10 @@ TEST_F(PresetEditor, ADuplicateIsRefusedByNameAndAFullListOpensNoDialog) {
   Add(editor, [](TLuckCheatAddForm* d) { TypeId(d, QStringLiteral("13900000003")); });
   EXPECT_EQ(editor.SGLuckId->rowCount(), 3);
   editor.BtnAddItem->click();  // two of two: refused before any dialog
-  EXPECT_EQ(m_dialogs.messages().back(),
-            std::make_pair(MessageKind::Attention,
-                           QStringLiteral("一等奖设定的中奖总数为:2,指定中奖数已经达到设定的最大值了")));
+  EXPECT_EQ(
+      m_dialogs.messages().back(),
+      std::make_pair(MessageKind::Attention,
+                     QStringLiteral("一等奖设定的中奖总数为:2,指定中奖数已经达到设定的最大值了")));
   EXPECT_EQ(editor.SGLuckId->rowCount(), 3);
 }
 
@@ -238,7 +240,6 @@ TEST_F(PresetEditor, AFailedSaveShowsTheErrorAndKeepsTheMark) {
   EXPECT_TRUE(m_dialogs.messages()[0].second.startsWith(QStringLiteral("无法写入文件")));
   EXPECT_TRUE(editor.List().Modified());
   EXPECT_TRUE(std::filesystem::is_directory(target));
-
 }
 
 TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
@@ -256,8 +257,8 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
   const std::vector<int> ids = BuildTask(dm, def);
 
   TLuckCheatForm editor;
-  ASSERT_EQ(editor.SetUp({def.taskId, G("年会"), ids[1], G("二等奖"),
-                          paths::DrawDataPath(def.taskId), 3}),
+  ASSERT_EQ(editor.SetUp(
+                {def.taskId, G("年会"), ids[1], G("二等奖"), paths::DrawDataPath(def.taskId), 3}),
             1);
   for (const char* id : {"13900000017", "13900000004"}) {
     auto done = std::make_shared<bool>(false);

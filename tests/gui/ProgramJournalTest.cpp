@@ -51,9 +51,9 @@ class KilledDraw : public ProgramCopy {
   // The winner lines of the three prize items of the example task, in order.
   QList<QByteArray> WinnerLines() const {
     QList<QByteArray> out;
-    const QStringList files = QDir(Path(QStringLiteral("LUCK_FILE")))
-                                  .entryList({QStringLiteral("1001_*.txt")}, QDir::Files,
-                                             QDir::Name);
+    const QStringList files =
+        QDir(Path(QStringLiteral("LUCK_FILE")))
+            .entryList({QStringLiteral("1001_*.txt")}, QDir::Files, QDir::Name);
     for (const QString& f : files) {
       QList<QByteArray> lines = Read(Path(QStringLiteral("LUCK_FILE/") + f)).split('\n');
       for (int i = 1; i < lines.size(); ++i)
@@ -105,8 +105,8 @@ TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
   const QList<int> revealed = Winners(Batches()[0]);
   ASSERT_EQ(revealed.size(), 1);
 
-  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"),
-                      QStringLiteral("yes"));
+  auto second =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
@@ -121,7 +121,8 @@ TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
 TEST_F(KilledDraw, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   // Open, a batch, Esc and the habitual Enter, then another batch.
   auto p = Start(QStringLiteral("enter,enter,enter,esc,enter,enter,enter"), {}, true);
-  ASSERT_TRUE(WaitFor(*p, [&] { return Batches().size() == 2; }, 20000))
+  ASSERT_TRUE(WaitFor(
+      *p, [&] { return Batches().size() == 2; }, 20000))
       << Batches().size();
   EXPECT_EQ(p->state(), QProcess::Running);
   Kill(*p);

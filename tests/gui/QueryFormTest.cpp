@@ -235,8 +235,8 @@ TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
   OnNextModal([](QWidget* m) {
     auto* screen = qobject_cast<TGetLuckMainForm*>(m);
     ASSERT_NE(screen, nullptr);
-    for (int presses = 0;
-         screen->Engine().state() != TDataDraw::State::Finished && presses < 100; ++presses) {
+    for (int presses = 0; screen->Engine().state() != TDataDraw::State::Finished && presses < 100;
+         ++presses) {
       QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
       QCoreApplication::processEvents();
     }
@@ -267,10 +267,11 @@ TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
   EXPECT_EQ(found, fifth);
   const auto messages = dialogs.messages();
   ASSERT_GE(messages.size(), 2u);
-  EXPECT_EQ(messages[messages.size() - 2],
-            std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入文本文件：") + txt));
-  EXPECT_EQ(messages.back(),
-            std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入EXCEL文件：") + xlsx));
+  EXPECT_EQ(
+      messages[messages.size() - 2],
+      std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入文本文件：") + txt));
+  EXPECT_EQ(messages.back(), std::make_pair(MessageKind::Information,
+                                            QStringLiteral("已经成功导入EXCEL文件：") + xlsx));
   // 14 winners under three item names and their title lines, after the task name.
   const std::string text = ReadAll(root.path("winners.txt"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3 * 3 + 14);

@@ -116,7 +116,8 @@ TEST_F(Import, FailuresKeepThePreviousFileAndLeaveNothingBehind) {
       {"手机号码 姓名\n\n   \n", "文件导入出错,文件行数为0,请重新选择文件!",
        "文件导入出错,文件行数为0,请重新选择文件!"},
       {"号 名\n123 甲\n12a3 乙 丙\n",
-       "您的[导入数据类型]选择的是数字，但是导入文件出现非数字，请在[基本配置]界面检查[导入数据类型]选项是否正确!",
+       "您的[导入数据类型]选择的是数字，但是导入文件出现非数字，请在[基本配置]界面检查["
+       "导入数据类型]选项是否正确!",
        "第3行:12a3 乙 丙"},
   };
   for (const Case& c : cases) {
@@ -201,8 +202,9 @@ TEST_F(Import, TabSeparatedUnicodeTextAsASpreadsheet) {
   WriteAll(m_root.path("unicode.txt"),
            std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
   ASSERT_TRUE(Run(Source::Sheet, m_root.path("unicode.txt"))) << text::GbkToUtf8(error);
-  EXPECT_EQ(DataFile(),
-            "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n编号 姓名\r\n001 张 三\r\n002 李,四\r\nEND\r\n");
+  EXPECT_EQ(
+      DataFile(),
+      "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n编号 姓名\r\n001 张 三\r\n002 李,四\r\nEND\r\n");
 }
 
 TEST_F(Import, CountAndWriteStopAtTheSameRow) {
@@ -230,21 +232,24 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
       {"empty.xlsx", "文件为空，请重新选择文件!"},
       {"entity-bomb.xlsx", "文件内容格式不正确(含有DTD),不能导入"},
       {"zip-bomb.xlsx", "文件解压后超过2048MB,不能导入:" + path + "zip-bomb.xlsx"},
-      {"encrypted.xlsx", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xlsx"},
-      {"encrypted.xls", "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xls"},
+      {"encrypted.xlsx",
+       "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xlsx"},
+      {"encrypted.xls",
+       "文件已加密,请先在电子表格软件中取消密码后再导入:" + path + "encrypted.xls"},
       // Plain, but libfreexl gives no handle for it, as for an encrypted one.
       {"lo-unreadable.xls",
        "文件无法读取,请在电子表格软件中另存为xlsx格式后再导入:" + path + "lo-unreadable.xls"},
       {"empty-sheet.xlsx", "第一行第一列【标题】为空，请重新选择文件!"},
       // Found by the fuzzer: libfreexl reads past a buffer on it.
-      {"fuzzed-overread.xls", "文件不是有效的电子表格文件,或者已经损坏:" + path + "fuzzed-overread.xls"},
+      {"fuzzed-overread.xls",
+       "文件不是有效的电子表格文件,或者已经损坏:" + path + "fuzzed-overread.xls"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_FALSE(RunFixture(Source::Sheet, c.name));
     EXPECT_EQ(text::GbkToUtf8(error), c.shown);
-    const std::string logged = c.shown.rfind("第一行", 0) == 0 ? c.shown + "!"
-                                                               : "文件导入出错," + c.shown;
+    const std::string logged =
+        c.shown.rfind("第一行", 0) == 0 ? c.shown + "!" : "文件导入出错," + c.shown;
     EXPECT_EQ(log.back(), logged);
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
     EXPECT_EQ(DataDirEntries(), std::vector<std::string>{"1001.txt"});
@@ -302,8 +307,8 @@ class ImportForTask : public ::testing::Test {
     log.clear();
     dataimport::Callbacks cb;
     cb.log = [this](const std::string& l) { log.push_back(text::GbkToUtf8(l)); };
-    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind,
-                                     dataimport::IdType::Digits, cb);
+    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind, dataimport::IdType::Digits,
+                                     cb);
   }
   std::string StoredPath() {
     TLuckTask task;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 #include "TempRoot.h"
 #include "presets/PresetList.h"
@@ -32,10 +32,10 @@ std::vector<std::string> Heads(const std::string& fileText, std::string& error) 
 
 TEST(ReadPresetHeads, TitleLineSplitIntoHeadsAndEachBadLineNamed) {
   std::string err;
-  EXPECT_EQ(Heads("BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=11\r\n  " + G("号码   姓名 部门") +
-                      " \r\n1 a x\r\n",
-                  err),
-            (std::vector<std::string>{G("号码"), G("姓名"), G("部门")}));
+  EXPECT_EQ(
+      Heads("BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=11\r\n  " + G("号码   姓名 部门") + " \r\n1 a x\r\n",
+            err),
+      (std::vector<std::string>{G("号码"), G("姓名"), G("部门")}));
   EXPECT_TRUE(Heads("BEGIN\nCOUNT=0\nID_MAX_LENGTH=0\n\n", err).empty());  // no heads, no error
   EXPECT_TRUE(err.empty());
 

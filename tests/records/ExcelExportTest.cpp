@@ -107,11 +107,11 @@ TEST_F(ExcelExport, AnUnreadableWinnerFileKeepsThePreviousFileAndLeavesNoPart) {
 
 TEST(WorksheetNames, ValidUniqueAndCloseToTheItemName) {
   const std::string thirty(30, 'x');
-  EXPECT_EQ(WorksheetNames({"'quoted'", "", "Abc", "aBC", "abc (2)", thirty + "yz", thirty + "yq",
-                            thirty + "'", "a\tb"}),
-            (std::vector<std::string>{"_quoted_", "Sheet2", "Abc", "aBC (2)", "abc (2) (2)",
-                                      thirty + "y", std::string(27, 'x') + " (2)", thirty + "_",
-                                      "a_b"}));
+  EXPECT_EQ(
+      WorksheetNames({"'quoted'", "", "Abc", "aBC", "abc (2)", thirty + "yz", thirty + "yq",
+                      thirty + "'", "a\tb"}),
+      (std::vector<std::string>{"_quoted_", "Sheet2", "Abc", "aBC (2)", "abc (2) (2)", thirty + "y",
+                                std::string(27, 'x') + " (2)", thirty + "_", "a_b"}));
   // Characters, not bytes, count: 31 Chinese characters fit, a 32nd does not.
   std::string han;
   for (int i = 0; i < 32; ++i) han += "奖";

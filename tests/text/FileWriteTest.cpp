@@ -148,8 +148,7 @@ TEST(CopyProgramData, AReadOnlyProgramFoldersDataIsCopiedOnceDatabaseLast) {
   EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
   EXPECT_EQ(ReadAll(user / "DATA_FILE/1001.txt"), "list");
   EXPECT_EQ(ReadAll(user / "DATA_FILE/1002.txt"), "the user's own");
-  EXPECT_EQ(ReadAll(user / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt"),
-            "old winners");
+  EXPECT_EQ(ReadAll(user / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt"), "old winners");
   EXPECT_FALSE(fs::exists(user / "DATA/Tombolix.db.copying"));
   // Once: the user's database is never replaced.
   WriteAll(program / "DATA/Tombolix.db", "newer");
