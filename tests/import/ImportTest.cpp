@@ -342,6 +342,34 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
   }
 }
 
+TEST_F(Import, XlsHelperThatFailsOrIsMissingLosesNothing) {
+  const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
+  WriteAll(paths::DrawDataPath(1001), old);
+  const std::string xls = kFixtures + "/people-lo.xls";
+  struct Case {
+    std::string helper, shown;
+  } cases[] = {
+      // A helper that dies without a word is a damaged file, as a crash of libfreexl is.
+      {"/bin/false", "文件不是有效的电子表格文件,或者已经损坏:" + xls},
+      {"/nonexistent/tombolix_xls",
+       "无法读取xls文件:找不到辅助程序/nonexistent/tombolix_xls,请重新安装本软件,"
+       "或将文件另存为xlsx格式后再导入"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.helper);
+    sheet::SetXlsHelperPath(c.helper);
+    const bool ok = Run(Source::Sheet, xls);
+    sheet::SetXlsHelperPath("");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text::GbkToUtf8(error), c.shown);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
+  }
+  // The helper beside this test program, as beside the installed program.
+  EXPECT_EQ(sheet::XlsHelperPath(),
+            paths::U8(paths::NativePath(paths::ProgramDir())) + "tombolix_xls");
+  EXPECT_TRUE(Run(Source::Sheet, xls)) << text::GbkToUtf8(error);
+}
+
 TEST(Cells, NumbersAndDatesAsShown) {
   std::string s;
   const auto num = [&](const char* raw) {
