@@ -57,6 +57,8 @@ void ConnectWindows(TMainForm& mainForm) {
 int RunTombolix(int argc, char** argv) {
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tombolix"));
+  // Ties the windows to the installed menu entry and its icon (Wayland app id, task bars).
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
   QuitOnTerminationSignals(&app);
   QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   InstallFontSubstitutions();
