@@ -58,7 +58,7 @@ expected=(
   "/usr/share/icons/hicolor/128x128/apps/$appid.png"
   "/usr/share/icons/hicolor/256x256/apps/$appid.png"
 )
-for helper in tombolix-verify; do
+for helper in tombolix-verify tombolix_xls; do
   if [ -x "$build/$helper" ]; then expected+=("/usr/bin/$helper"); fi
 done
 for f in "${expected[@]}"; do
@@ -120,7 +120,7 @@ done
 [ "$rc" = 0 ] || fail "exit after SIGTERM: $rc; $(cat "$work/program.log")"
 [ -e "$lock" ] && fail "the single-instance lock was left behind"
 [ -s "$work/dialogs.log" ] && fail "messages at start: $(cat "$work/dialogs.log")"
-ls "$work/root/usr/bin" | grep -vx -e tombolix -e 'tombolix-.*' && fail "files beside the program"
+ls "$work/root/usr/bin" | grep -vxE 'tombolix([-_].+)?' && fail "files beside the program"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
