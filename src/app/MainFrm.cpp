@@ -213,9 +213,9 @@ void TMainForm::SBtnGetLuckClick() {
     return;
   }
   global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
-  const int orderBy = LVHeaders->item(row, 3)->text().toInt();
+  const TDrawType type = DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt());
   if (!m_drawFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, orderBy);
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, type);
   if (screen && screen->SetUp() == 1) screen->ShowModal();
 }
 
@@ -225,7 +225,7 @@ void TMainForm::SBtnQueryClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (LVHeaders->item(row, 3)->text().toInt() != 0) {
+  if (DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt()) != TDrawType::FromData) {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
