@@ -221,9 +221,9 @@ void TMainForm::SBtnGetLuckClick() {
     return;
   }
   global::CurrentTaskId = task->TaskId;
-  const int orderBy = task->OrderBy;
+  const TDrawType type = task->OrderBy;
   if (!m_drawFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, orderBy);
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, type);
   if (screen && screen->SetUp() == 1) screen->ShowModal();
 }
 
@@ -233,7 +233,7 @@ void TMainForm::SBtnQueryClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (task->OrderBy != 0) {
+  if (task->OrderBy != TDrawType::FromData) {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "records/Records.h"
+
 class QWidget;
 
 class TSetUpScreen {
@@ -14,9 +16,10 @@ class TSetUpScreen {
   virtual void ShowModal() = 0;
 };
 
-// Makes the draw screen for a task's draw type (0: from imported data, otherwise by
-// probability), or the results window; null while that window is not available.
-using DrawScreenFactory = std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner, int orderBy)>;
+// Makes the draw screen for a task's draw type, or the results window; null while that
+// window is not available.
+using DrawScreenFactory =
+    std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner, TDrawType type)>;
 using QueryScreenFactory = std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner)>;
 // The configuration window, shown modally; it reloads the task list itself.
 using ConfigWindowOpener = std::function<void(QWidget* owner)>;

@@ -17,7 +17,7 @@ bool TTaskList::Load(std::string& error) {
     r.TaskName = q->FieldAsString("TaskName");
     r.MainTitle = q->FieldAsString("MainTitle");
     r.TaskId = q->FieldAsInteger("TaskId");
-    r.OrderBy = q->FieldAsInteger("OrderBy");
+    r.OrderBy = DrawTypeOfColumn(q->FieldAsInteger("OrderBy"));
     rows.push_back(std::move(r));
   }
   m_rows = std::move(rows);

@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "records/Records.h"
+
 namespace config {
 
 struct TTaskRow {
   int32_t TaskId = 0;
   std::string TaskName;   // GBK, as stored
   std::string MainTitle;  // GBK, as stored
-  int32_t OrderBy = 0;    // the stored draw type: 0 from imported data, else by probability
+  TDrawType OrderBy = TDrawType::FromData;
 };
 
 class TTaskList {

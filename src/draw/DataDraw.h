@@ -121,7 +121,7 @@ class TDataDraw {
   int32_t CurItemIndex() const { return m_curItem; }
   const std::string& TitleLine() const { return m_titleLine; }
   const TWinnerList& WinnerList() const { return m_list; }
-  bool IsNumeric() const { return global::CurrentTask.IdType == 0; }
+  bool IsNumeric() const { return global::CurrentTask.IdType == TIdType::Numeric; }
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
   int RollLabelCount() const;
 

@@ -22,7 +22,8 @@ class DrawScreen : public TSetUpScreen {
 
 }  // namespace
 
-std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, int orderBy) {
-  if (orderBy != 0) return std::make_unique<DrawScreen<TGetLuckProdForm>>(owner);
+std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawType type) {
+  if (type == TDrawType::ByProbability)
+    return std::make_unique<DrawScreen<TGetLuckProdForm>>(owner);
   return std::make_unique<DrawScreen<TGetLuckMainForm>>(owner);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "records/Global.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"

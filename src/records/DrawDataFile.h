@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // The file's whole text. `idMaxLength` is the byte length of the longest id as the import
 // saw it, which for spreadsheet rows may differ from the first field of the written line.

@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "records/ExcelExport.h"
+#include "records/Global.h"
 #include "records/Loaders.h"
 #include "records/WinnerFiles.h"
 #include "text/Paths.h"

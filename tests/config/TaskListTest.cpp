@@ -20,9 +20,9 @@ TEST(TaskList, ReadsEveryTaskWithItsIdAndDrawTypeAndKeepsItsRowsOnFailure) {
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.At(0)->TaskId, 1001);
   EXPECT_EQ(list.At(0)->TaskName, G("年会抽奖示例"));
-  EXPECT_EQ(list.At(0)->OrderBy, 0);
+  EXPECT_EQ(list.At(0)->OrderBy, TDrawType::FromData);
   EXPECT_EQ(list.At(1)->TaskId, 1002);
-  EXPECT_EQ(list.At(1)->OrderBy, 1);
+  EXPECT_EQ(list.At(1)->OrderBy, TDrawType::ByProbability);
   EXPECT_EQ(list.At(2), nullptr);
   EXPECT_EQ(list.At(-1), nullptr);
   EXPECT_EQ(list.IndexOf(1002), 1);

@@ -467,7 +467,7 @@ TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
   global::CurrentTaskId = main.LVHeaders->item(0, 2)->text().toInt();
   EXPECT_EQ(global::CurrentTaskId, 1001);
   ASSERT_NE(main.SelectedTask(), nullptr);
-  EXPECT_EQ(main.SelectedTask()->OrderBy, 1);
+  EXPECT_EQ(main.SelectedTask()->OrderBy, TDrawType::ByProbability);
   TGetLuckProdForm screen(nullptr, 5u);
   EXPECT_EQ(screen.SetUpDraw(), 1);
   EXPECT_EQ(global::CurrentTask.HideBegin, 100);

@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
+#include <optional>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
@@ -28,7 +29,7 @@ namespace {
 // A screen that records what the main window did with it.
 struct ScreenLog {
   int made = 0, setUps = 0, shown = 0, destroyed = 0;
-  int lastOrderBy = -1;
+  std::optional<TDrawType> lastType;
   int setUpTaskId = 0;
 };
 
@@ -74,9 +75,9 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(lv->columnWidth(2), 100);
   EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
   EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
-  EXPECT_EQ(w.Tasks().At(0)->OrderBy, 0);
+  EXPECT_EQ(w.Tasks().At(0)->OrderBy, TDrawType::FromData);
   EXPECT_EQ(lv->item(1, 0)->text(), QStringLiteral("幸运转盘示例"));
-  EXPECT_EQ(w.Tasks().At(1)->OrderBy, 1);
+  EXPECT_EQ(w.Tasks().At(1)->OrderBy, TDrawType::ByProbability);
   ASSERT_EQ(lv->selectionModel()->selectedRows().size(), 1);
   EXPECT_EQ(lv->selectionModel()->selectedRows()[0].row(), 0);
   // Buttons in their order, with their hints.
@@ -94,7 +95,7 @@ TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetDrawScreenFactory([&](QWidget*, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
   w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
@@ -112,12 +113,12 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   TMainForm w;
   ScreenLog log;
   int setUpResult = 0;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, setUpResult);
   });
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 0);
+  EXPECT_EQ(log.lastType, TDrawType::FromData);
   EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 0);
   EXPECT_EQ(log.destroyed, 1);
@@ -125,7 +126,7 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   setUpResult = 1;
   w.LVHeaders->selectRow(1);
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 1);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
   EXPECT_EQ(global::CurrentTaskId, 1002);
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.destroyed, 2);
@@ -246,8 +247,8 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, 1);
   });
   w.show();
@@ -258,6 +259,6 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   QTest::keyClick(w.LVHeaders, Qt::Key_Down);
   QTest::keyClick(w.LVHeaders, Qt::Key_Return);
   EXPECT_EQ(log.shown, 1);
-  EXPECT_EQ(log.lastOrderBy, 1);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
   EXPECT_EQ(global::CurrentTaskId, 1002);
 }
