@@ -57,6 +57,9 @@ expected=(
   "/usr/share/icons/hicolor/48x48/apps/$appid.png"
   "/usr/share/icons/hicolor/128x128/apps/$appid.png"
   "/usr/share/icons/hicolor/256x256/apps/$appid.png"
+  /usr/share/man/man1/tombolix.1.gz
+  /usr/share/doc/tombolix/copyright
+  /usr/share/doc/tombolix/changelog.Debian.gz
 )
 for helper in tombolix-verify tombolix_xls; do
   if [ -x "$build/$helper" ]; then expected+=("/usr/bin/$helper"); fi
@@ -80,6 +83,8 @@ out=$(appstreamcli validate --no-net --pedantic "$share/metainfo/$appid.metainfo
   fail "appstreamcli validate: $out"
 grep -q "<release version=\"$version\"" "$share/metainfo/$appid.metainfo.xml" ||
   fail "metainfo release is not $version"
+zcat "$share/doc/tombolix/changelog.Debian.gz" | head -n1 | grep -qF "tombolix (${version}-1) " ||
+  fail "changelog does not start with ${version}-1"
 # PNG width and height are bytes 16..23 of the file, big-endian.
 for size in 48 128 256; do
   png="$share/icons/hicolor/${size}x${size}/apps/$appid.png"
