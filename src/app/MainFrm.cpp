@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
-#include "records/Global.h"
+#include "db/TombolixDM.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Art.h"
@@ -220,11 +220,11 @@ void TMainForm::SBtnGetLuckClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  global::CurrentTaskId = task->TaskId;
+  const int32_t taskId = task->TaskId;
   const TDrawType type = task->OrderBy;
   if (!m_drawFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, type);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnQueryClick() {
@@ -237,10 +237,10 @@ void TMainForm::SBtnQueryClick() {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
-  global::CurrentTaskId = task->TaskId;
+  const int32_t taskId = task->TaskId;
   if (!m_queryFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnConfigClick() {

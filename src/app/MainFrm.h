@@ -6,6 +6,7 @@
 #include "app/SetUpScreen.h"
 #include "config/TaskList.h"
 #include "config/TaskListHost.h"
+#include "draw/DrawSession.h"
 
 class QLabel;
 class QStatusBar;
@@ -68,4 +69,6 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   DrawScreenFactory m_drawFactory;
   QueryScreenFactory m_queryFactory;
   ConfigWindowOpener m_configOpener;
+  // The program's one draw session, lent to the draw screen or results window that is open.
+  TDrawSession m_drawSession;
 };

@@ -25,7 +25,6 @@
 #include "db/TombolixDM.h"
 #include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/Qt.h"
@@ -464,15 +463,16 @@ TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
   for (const auto& [kind, text] : m_dialogs.messages())
     EXPECT_EQ(kind, MessageKind::Information) << text.toStdString();
 
-  global::CurrentTaskId = main.LVHeaders->item(0, 2)->text().toInt();
-  EXPECT_EQ(global::CurrentTaskId, 1001);
+  const int32_t taskId = main.LVHeaders->item(0, 2)->text().toInt();
+  EXPECT_EQ(taskId, 1001);
   ASSERT_NE(main.SelectedTask(), nullptr);
   EXPECT_EQ(main.SelectedTask()->OrderBy, TDrawType::ByProbability);
-  TGetLuckProdForm screen(nullptr, 5u);
-  EXPECT_EQ(screen.SetUpDraw(), 1);
-  EXPECT_EQ(global::CurrentTask.HideBegin, 100);
-  EXPECT_EQ(global::ItemCount, 3);
-  EXPECT_EQ(global::LuckTotal, 31);
+  TDrawSession session;
+  TGetLuckProdForm screen(session, nullptr, 5u);
+  EXPECT_EQ(screen.SetUpDraw(taskId), 1);
+  EXPECT_EQ(session.Task.HideBegin, 100);
+  EXPECT_EQ(session.ItemCount, 3);
+  EXPECT_EQ(session.LuckTotal, 31);
 }
 
 // After 抽奖配置 closes, 抽奖 draws the task the operator worked on, not the first row.
