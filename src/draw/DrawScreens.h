@@ -6,4 +6,4 @@
 #include "app/SetUpScreen.h"
 
 // The screen of a task's draw type.
-std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawType type);
+std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawSession& session, TDrawType type);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "records/Global.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
@@ -118,14 +117,6 @@ std::string DrawDataFileOf(const TLuckTask& task) {
   if (paths::FileExists(task.DataFilePath)) return task.DataFilePath;
   const std::string here = paths::DrawDataPath(task.TaskId);
   return paths::FileExists(here) ? here : task.DataFilePath;
-}
-
-bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error) {
-  const bool ok = ReadDrawDataFile(gbkPath, global::LuckTotal, global::CurrentTask.LuckAgain,
-                                   global::CandidateLines, global::IdMaxLength, titleLine, error);
-  // The count always tells how many lines are really there.
-  global::CandidateCount = static_cast<int32_t>(global::CandidateLines.size());
-  return ok;
 }
 
 bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& line,

@@ -32,10 +32,6 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
 // folder was copied or restored elsewhere), DATA_FILE/<TaskId>.txt of the current data root.
 std::string DrawDataFileOf(const TLuckTask& task);
 
-// The same into the shared draw data (CandidateLines, CandidateCount, IdMaxLength), for the
-// task and prize items already loaded (LuckTotal, CurrentTask.LuckAgain).
-bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error);
-
 // Looks up the candidate line whose first field is `id`. True also when nothing matched; the
 // line is then empty.
 bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& line,

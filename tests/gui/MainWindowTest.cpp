@@ -19,7 +19,6 @@
 #include "app/MainFrm.h"
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/HelpFrm.h"
@@ -37,9 +36,9 @@ class FakeScreen : public TSetUpScreen {
  public:
   FakeScreen(ScreenLog& log, int result) : m_log(log), m_result(result) { ++m_log.made; }
   ~FakeScreen() override { ++m_log.destroyed; }
-  int SetUp() override {
+  int SetUp(int32_t taskId) override {
     ++m_log.setUps;
-    m_log.setUpTaskId = global::CurrentTaskId;
+    m_log.setUpTaskId = taskId;
     return m_result;
   }
   void ShowModal() override { ++m_log.shown; }
@@ -95,8 +94,10 @@ TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetDrawScreenFactory(
+      [&](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
@@ -113,7 +114,7 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   TMainForm w;
   ScreenLog log;
   int setUpResult = 0;
-  w.SetDrawScreenFactory([&](QWidget*, TDrawType type) {
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
     log.lastType = type;
     return std::make_unique<FakeScreen>(log, setUpResult);
   });
@@ -127,7 +128,7 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   w.LVHeaders->selectRow(1);
   w.SBtnGetLuckClick();
   EXPECT_EQ(log.lastType, TDrawType::ByProbability);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.setUpTaskId, 1002);
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.destroyed, 2);
   EXPECT_TRUE(m_dialogs.messages().empty());
@@ -138,19 +139,18 @@ TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
-  global::CurrentTaskId = 77;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   w.LVHeaders->selectRow(1);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
-  EXPECT_EQ(global::CurrentTaskId, 77);
   EXPECT_EQ(log.made, 0);
 
   w.LVHeaders->selectRow(0);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
-  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 1);
 }
 
@@ -247,7 +247,7 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, TDrawType type) {
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
     log.lastType = type;
     return std::make_unique<FakeScreen>(log, 1);
   });
@@ -260,5 +260,5 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   QTest::keyClick(w.LVHeaders, Qt::Key_Return);
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.lastType, TDrawType::ByProbability);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.setUpTaskId, 1002);
 }
