@@ -53,4 +53,5 @@ class TMainForm : public QMainWindow {
   DrawScreenFactory m_drawFactory;
   QueryScreenFactory m_queryFactory;
   ConfigWindowOpener m_configOpener;
+  int m_bannerWidth = 0;  // the width the banner was painted for
 };
