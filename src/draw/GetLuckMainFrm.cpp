@@ -310,7 +310,9 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
-  return !m_engine.HasResults() || AskYesNo(Q(TDataDraw::ResultsQuestion())) == Answer::Yes;
+  // No is the default: a habitual Enter must not start over a task that was drawn.
+  return !m_engine.HasResults() ||
+         AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) == Answer::Yes;
 }
 
 void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
