@@ -131,6 +131,13 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
   return true;
 }
 
+bool ParseAbsence(const std::vector<std::string_view>& f, TJournalAbsence& a) {
+  if (f.empty() || f[0] != "ABSENT") return false;
+  return NumberField(f, "item", a.ItemId) && NumberField(f, "place", a.Place) &&
+         NumberField(f, "absent", a.Absent) && NumberField(f, "replacement", a.Replacement) &&
+         NumberField(f, "rng", a.Rng);
+}
+
 }  // namespace
 
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
@@ -141,7 +148,20 @@ bool TJournalHead::SameDraw(const TJournalHead& o) const {
 int32_t TJournal::WinnerCount() const {
   int64_t n = 0;
   for (const TJournalBatch& b : Batches) n += static_cast<int64_t>(b.Winners.size());
+  n += static_cast<int64_t>(Absences.size());
   return static_cast<int32_t>(std::min<int64_t>(n, INT32_MAX));
+}
+
+uint32_t TJournal::LastRng() const {
+  if (!Absences.empty() && Absences.back().AfterBatches >= Batches.size())
+    return Absences.back().Rng;
+  return Batches.empty() ? Head.Seed : Batches.back().Rng;
+}
+
+std::string FormatJournalAbsence(const TJournalAbsence& a) {
+  return Sealed("ABSENT\titem=" + std::to_string(a.ItemId) + "\tplace=" + std::to_string(a.Place) +
+                "\tabsent=" + std::to_string(a.Absent) + "\treplacement=" +
+                std::to_string(a.Replacement) + "\trng=" + std::to_string(a.Rng));
 }
 
 std::string FormatJournalHead(const TJournalHead& h) {
@@ -207,6 +227,13 @@ JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_vi
   };
   if (!ParseHead(records[0], journal.Head)) return bad();
   for (size_t i = 1; i < records.size(); ++i) {
+    if (!records[i].empty() && records[i][0] == "ABSENT") {
+      TJournalAbsence a;
+      if (!ParseAbsence(records[i], a)) return bad();
+      a.AfterBatches = journal.Batches.size();
+      journal.Absences.push_back(a);
+      continue;
+    }
     TJournalBatch b;
     if (!ParseBatch(records[i], b)) return bad();
     journal.Batches.push_back(std::move(b));

@@ -39,15 +39,32 @@ struct TJournalBatch {
   bool operator==(const TJournalBatch&) const = default;
 };
 
+// A revealed winner marked absent and the one replacement drawn for the place, written
+// and flushed before the replacement is revealed, like a batch.
+struct TJournalAbsence {
+  size_t AfterBatches = 0;  // the batches before it in the journal
+  int32_t ItemId = 0;
+  int32_t Place = 0;        // the winner's place among all winners, in draw order
+  int32_t Absent = 0;       // candidate index of the absent winner
+  int32_t Replacement = 0;  // candidate index of the replacement
+  uint32_t Rng = 0;         // the generator's state when the replacement was revealed
+  bool operator==(const TJournalAbsence&) const = default;
+};
+
 struct TJournal {
   TJournalHead Head;
   std::vector<TJournalBatch> Batches;
+  std::vector<TJournalAbsence> Absences;  // in the order written
+  // Winners revealed: every batch's, and one replacement per absence.
   int32_t WinnerCount() const;
+  // The generator's state after the last record.
+  uint32_t LastRng() const;
 };
 
 // One record's line, CR LF included.
 std::string FormatJournalHead(const TJournalHead& head);
 std::string FormatJournalBatch(const TJournalBatch& batch);
+std::string FormatJournalAbsence(const TJournalAbsence& absence);
 
 enum class JournalRead {
   Missing,     // no journal

@@ -9,8 +9,40 @@
 #include "text/Paths.h"
 #include "text/Text.h"
 
+namespace {
+
+const std::string& ReplacementMark() {
+  static const std::string mark = text::G("替补:");
+  return mark;
+}
+
+}  // namespace
+
+std::string AbsentLine(const TAbsentId& a) {
+  const std::string_view line = a.ReplacementLine;
+  const size_t blank = line.find(' ');
+  return a.CandidateLine + " " + ReplacementMark() +
+         std::string(blank == std::string_view::npos ? line : line.substr(0, blank));
+}
+
+bool SplitAbsentLine(std::string_view line, std::string& candidateLine,
+                     std::string& replacementId) {
+  const std::string& mark = ReplacementMark();
+  const size_t at = line.rfind(" " + mark);
+  if (at == std::string_view::npos) return false;
+  candidateLine = std::string(line.substr(0, at));
+  replacementId = std::string(line.substr(at + 1 + mark.size()));
+  return true;
+}
+
 bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                      std::string_view titleLine, std::string& error) {
+  return SaveDrawFiles(items, winners, {}, titleLine, true, error);
+}
+
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
+                   std::string& error) {
   if (items.empty()) return true;
   // One pass over the winners, whatever the number of items.
   std::unordered_map<int32_t, std::string> bodies;
@@ -28,7 +60,14 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
     content.reserve(titleLine.size() + 2 + body.size());
     content.append(titleLine).append("\r\n").append(body);
     if (!batch.Stage(paths::WinnerFilePath(it.TaskId, it.ItemId), content, error)) return false;
+    std::string absent;
+    for (const TAbsentId& a : absences)
+      if (a.ItemId == it.ItemId) absent += AbsentLine(a) + "\r\n";
+    if (absent.empty()) continue;
+    absent.insert(0, std::string(titleLine) + "\r\n");
+    if (!batch.Stage(paths::AbsentFilePath(it.TaskId, it.ItemId), absent, error)) return false;
   }
+  if (!intoHistory) return batch.Commit(error);
   const int taskId = items.front().TaskId;
   const std::vector<std::string> previous = TaskResultFiles(taskId);
   std::string folder;
@@ -93,6 +132,21 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     }
     if (in.Failed()) {
       error = in.Error();
+      return false;
+    }
+    const std::string absent = paths::AbsentFilePath(it.TaskId, it.ItemId);
+    if (!paths::FileExists(absent)) continue;
+    LineReader absentIn;
+    if (!absentIn.Open(absent, error)) return false;
+    out += "\r\n";
+    out += it.ItemName + text::G("缺席名单");
+    out += "\r\n";
+    while (absentIn.Next(line)) {
+      out.append(line);
+      out += "\r\n";
+    }
+    if (absentIn.Failed()) {
+      error = absentIn.Error();
       return false;
     }
   }
