@@ -94,7 +94,9 @@ class EnterPresses : public QObject {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
-  setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  // The program sets its icon for every window; drawn here only for a window made alone.
+  if (QApplication::windowIcon().isNull())
+    setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   resize(730, 510);
 
   auto* central = new QWidget(this);
@@ -320,6 +322,9 @@ void TMainForm::PlaceBannerButtons() {
 
 void TMainForm::PaintBanner() {
   const int w = qMax(width(), 1);
+  // Shown for the first time, the window is told its size again: the banner stays.
+  if (w == m_bannerWidth) return;
+  m_bannerWidth = w;
   QPixmap head = ArtPixmap(QStringLiteral("banner_head"), QSize(w, 73));
   if (!head.isNull()) {
     QPainter p(&head);

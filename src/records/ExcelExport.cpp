@@ -3,28 +3,14 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <vector>
 
+#include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
 #include "text/Paths.h"
 #include "text/Text.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -110,75 +96,15 @@ struct WorkbookClose {
 };
 using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookClose>;
 
-// A file beside the target that the workbook is written to; removed unless renamed into
-// place, so no failure leaves a partial file.
-class TempBeside {
- public:
-  TempBeside() = default;
-  TempBeside(const TempBeside&) = delete;
-  TempBeside& operator=(const TempBeside&) = delete;
-  ~TempBeside() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove(m_path, ec);
-  }
-
-  // Reserves a fresh name in the target's directory; false with errno's value.
-  bool Create(const fs::path& target, int& err) {
-#ifdef _WIN32
-    m_path = fs::path(target.wstring() + L".tmp" + std::to_wstring(GetCurrentProcessId()));
-    FILE* f = _wfopen(m_path.c_str(), L"wb");
-    if (!f) {
-      err = errno;
-      m_path.clear();
-      return false;
-    }
-    fclose(f);
-#else
-    std::string tmpl = target.string() + ".tmp-XXXXXX";
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-      err = errno;
-      return false;
-    }
-    // Keep the usual permissions of a file we write rather than mkstemp's 0600.
-    ::fchmod(fd, 0644);
-    ::close(fd);
-    m_path = tmpl;
-#endif
-    return true;
-  }
-
-  const fs::path& Path() const { return m_path; }
-
-  // Flushes the finished file to disk and renames it over the target.
-  bool RenameOver(const fs::path& target, int& err) {
-#ifndef _WIN32
-    const int fd = ::open(m_path.c_str(), O_RDONLY);
-    if (fd < 0 || ::fsync(fd) != 0) {
-      err = errno;
-      if (fd >= 0) ::close(fd);
-      return false;
-    }
-    ::close(fd);
-#endif
-    std::error_code ec;
-    fs::rename(m_path, target, ec);
-    if (ec) {
-      err = ec.value();
-      return false;
-    }
-    m_path.clear();
-    return true;
-  }
-
- private:
-  fs::path m_path;
-};
-
 struct Exported {
   const TLuckItem* item;
   std::string winnerPath;  // GBK
 };
+
+// Writes the whole workbook at `tempU8`; `gbkPath` names the target in error texts.
+bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
+                   const std::vector<Exported>& exported,
+                   const std::vector<std::string>& sheetNames, std::string& error);
 
 // The cell formats of a prize item's worksheet.
 struct ItemFormats {
@@ -293,14 +219,20 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   }
   const std::vector<std::string> sheetNames = WorksheetNames(itemNames);
 
-  const fs::path target = paths::NativePath(gbkPath);
-  TempBeside temp;
-  int err = 0;
-  if (!temp.Create(target, err)) {
-    error = WriteErrorText(gbkPath, text::Utf8ToGbk(std::strerror(err)));
-    return false;
-  }
-  const std::string tempU8 = paths::U8(temp.Path());
+  // The workbook is written beside the target and renamed into place only when whole.
+  return files::WriteFileAtomicBy(
+      gbkPath,
+      [&](const std::string& tempU8, std::string& error) {
+        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, error);
+      },
+      error);
+}
+
+namespace {
+
+bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
+                   const std::vector<Exported>& exported,
+                   const std::vector<std::string>& sheetNames, std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -350,9 +282,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     error = WriteErrorText(gbkPath, text::Utf8ToGbk(lxw_strerror(closed)));
     return false;
   }
-  if (!temp.RenameOver(target, err)) {
-    error = WriteErrorText(gbkPath, text::Utf8ToGbk(std::strerror(err)));
-    return false;
-  }
   return true;
 }
+
+}  // namespace
