@@ -119,10 +119,10 @@ int main(int argc, char** argv) {
       }
     }
     config.PageControl1->setCurrentWidget(config.TSBase);
-    config.CLBColor->showPopup();
+    config.TSBase->CLBColor->showPopup();
     QTest::qWait(150);
     config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
-    config.CLBColor->hidePopup();
+    config.TSBase->CLBColor->hidePopup();
   }
   {
     // The preset-winner editor of a prize item with three entries, and its entry dialog.
@@ -163,8 +163,8 @@ int main(int argc, char** argv) {
     TLuckConfigForm config(&main);
     config.SetPresetEditorOpener(OpenPresetEditorFromConfig);
     config.show();
-    config.LBItem->setCurrentRow(1);
-    config.LBItemClick();
+    config.TSItem->LBItem->setCurrentRow(1);
+    config.TSItem->LBItemClick();
     QTimer::singleShot(400, [&] {
       if (auto* editor = qobject_cast<TLuckCheatForm*>(QApplication::activeModalWidget())) {
         editor->screen()->grabWindow(0).save(
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
         editor->close();
       }
     });
-    config.BntCheat->click();
+    config.TSItem->BntCheat->click();
   }
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())
@@ -447,9 +447,9 @@ int main(int argc, char** argv) {
     config.LuckTaskTVClick();
     config.show();
     config.PageControl1->setCurrentWidget(config.TsData);
-    config.CBFileType->setCurrentIndex(1);
-    config.EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
-    config.BtnSaveDataClick();
+    config.TsData->CBFileType->setCurrentIndex(1);
+    config.TsData->EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
+    config.TsData->BtnSaveDataClick();
     Save(&config, QStringLiteral("config_data_import_done"));
     SetDialogProvider(previous);
   }
