@@ -1,19 +1,26 @@
 // Legacy xls (BIFF 2 to 8) through libfreexl: the first worksheet, cells as freexl gives
 // them (texts UTF-8, dates already as "2024-03-12" / "2024-03-12 08:30:00").
 //
-// libfreexl reads beyond its buffers on some malformed files (found by fuzzing), so where
-// processes can be forked it runs in a child that hands the rows back through a pipe: a
-// file that crashes or hangs the library is reported as damaged and the program goes on.
+// libfreexl reads beyond its buffers on some malformed files (found by fuzzing), so outside
+// Windows it runs in a helper program of its own (tombolix_xls beside the program), started
+// fresh for each file, that hands the rows back through a pipe: a file that crashes or hangs
+// the library is reported as damaged and the program goes on. The helper is spawned, never
+// forked from the program, whose threads would leave a forked copy unable to do more than
+// async-signal-safe calls.
 #include <freexl.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -215,48 +222,105 @@ class PipeReader {
   size_t m_at = 0, m_end = 0;
 };
 
+std::string& HelperOverride() {
+  static std::string path;
+  return path;
+}
+
+// The rows of the file, written to `fd` in the form PipeReader reads.
+int ServeRows(std::string_view gbkPath, int fd) {
+  std::string out;
+  Visitor rows;
+  rows.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
+    out.append(reinterpret_cast<const char*>(&number), sizeof number);
+    const uint32_t n = static_cast<uint32_t>(cells.size());
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    for (const std::string& c : cells) PutString(out, c);
+    if (out.size() >= (1u << 16)) {
+      if (!WriteAll(fd, out.data(), out.size())) return false;
+      out.clear();
+    }
+    return true;
+  };
+  std::string why;
+  const bool ok = ReadXlsHere(gbkPath, rows, why);
+  const int64_t end = -1;
+  out.append(reinterpret_cast<const char*>(&end), sizeof end);
+  const uint32_t okFlag = ok ? 1 : 0;
+  out.append(reinterpret_cast<const char*>(&okFlag), sizeof okFlag);
+  PutString(out, why);
+  return WriteAll(fd, out.data(), out.size()) ? 0 : 1;
+}
+
+// Starts the helper on the file with its output on the write end of a pipe; false when it
+// cannot be started.
+bool SpawnHelper(const std::string& helper, std::string_view gbkPath, pid_t& pid, int& readFd) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  // A fresh signal state: whatever the program blocks or ignores is not the helper's.
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGCHLD);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const std::string path(gbkPath);
+  char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>("--"),
+                  const_cast<char*>(path.c_str()), nullptr};
+  const int rc = ::posix_spawn(&pid, helper.c_str(), &actions, &attr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(fds[1]);
+  if (rc != 0) {
+    ::close(fds[0]);
+    return false;
+  }
+  readFd = fds[0];
+  return true;
+}
+
 }  // namespace
+
+void SetXlsHelperPath(std::string_view nativePath) { HelperOverride() = std::string(nativePath); }
+
+std::string XlsHelperPath() {
+  if (!HelperOverride().empty()) return HelperOverride();
+  return paths::U8(paths::NativePath(paths::ProgramDir() + kXlsHelperName));
+}
+
+int XlsHelperMain(int argc, char** argv) {
+  if (argc != 3 || std::string_view(argv[1]) != "--") {
+    std::fprintf(stderr, "%s: reads an xls workbook for Qarvo; not meant to be run by hand\n",
+                 argc > 0 ? argv[0] : kXlsHelperName);
+    return 2;
+  }
+  std::signal(SIGPIPE, SIG_DFL);
+  return ServeRows(argv[2], STDOUT_FILENO);
+}
 
 bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   const std::string corrupt =
       text::G("文件不是有效的电子表格文件,或者已经损坏:") + std::string(gbkPath);
-  int fds[2];
-  if (::pipe(fds) != 0) return ReadXlsHere(gbkPath, visitor, error);
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return ReadXlsHere(gbkPath, visitor, error);
+  const std::string helper = XlsHelperPath();
+  pid_t pid = 0;
+  int readFd = -1;
+  if (!SpawnHelper(helper, gbkPath, pid, readFd)) {
+    error = text::G("无法读取xls文件:找不到辅助程序") + text::Utf8ToGbk(helper) +
+            text::G(",请重新安装本软件,或将文件另存为xlsx格式后再导入");
+    return false;
   }
-  if (pid == 0) {
-    ::close(fds[0]);
-    std::string out;
-    Visitor child;
-    child.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
-      out.append(reinterpret_cast<const char*>(&number), sizeof number);
-      const uint32_t n = static_cast<uint32_t>(cells.size());
-      out.append(reinterpret_cast<const char*>(&n), sizeof n);
-      for (const std::string& c : cells) PutString(out, c);
-      if (out.size() >= (1u << 16)) {
-        if (!WriteAll(fds[1], out.data(), out.size())) ::_exit(1);
-        out.clear();
-      }
-      return true;
-    };
-    std::string why;
-    const bool ok = ReadXlsHere(gbkPath, child, why);
-    const int64_t end = -1;
-    out.append(reinterpret_cast<const char*>(&end), sizeof end);
-    const uint32_t okFlag = ok ? 1 : 0;
-    out.append(reinterpret_cast<const char*>(&okFlag), sizeof okFlag);
-    PutString(out, why);
-    WriteAll(fds[1], out.data(), out.size());
-    ::_exit(0);
-  }
-  ::close(fds[1]);
   bool finished = false, ok = false, stopped = false;
   {
-    PipeReader in(fds[0]);
+    PipeReader in(readFd);
     std::vector<std::string> cells;
     uint64_t rows = 0;
     while (true) {
@@ -286,7 +350,7 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
       }
     }
   }
-  ::close(fds[0]);
+  ::close(readFd);
   if (!finished) ::kill(pid, SIGKILL);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -300,6 +364,10 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
 }
 
 #else
+
+void SetXlsHelperPath(std::string_view) {}
+std::string XlsHelperPath() { return std::string(); }
+int XlsHelperMain(int, char**) { return 2; }
 
 bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   return ReadXlsHere(gbkPath, visitor, error);

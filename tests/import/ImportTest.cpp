@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <filesystem>
 
 #include "TempRoot.h"
 #include "import/Cells.h"
 #include "import/Import.h"
+#include "import/Sheet.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 
@@ -218,6 +221,89 @@ TEST_F(Import, CountAndWriteStopAtTheSameRow) {
   EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n号\r\n007\r\n1 2\r\nEND\r\n");
 }
 
+TEST_F(Import, CsvQuoteLeftOpenNamesItsLineAndKeepsTheList) {
+  const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
+  WriteAll(paths::DrawDataPath(1001), old);
+  struct Case {
+    const char* content;
+    int line;
+  } cases[] = {
+      {"号,名\n1,\"甲\n2,乙\n3,丙\n", 2},
+      // A closed quote may span lines; CR LF, LF and a lone CR each end one line.
+      {"号,名\r\n1,\"两\r\n行\"\r\n2,乙\r3,\"丙,丁\r\n", 5},
+      {"号,名\n1,甲\n\"2", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    EXPECT_FALSE(Run(Source::Sheet, Source("open.csv", c.content)));
+    const std::string shown =
+        "文件内容格式不正确,第" + std::to_string(c.line) + "行的引号没有结束,请检查文件后重新导入!";
+    EXPECT_EQ(text::GbkToUtf8(error), shown);
+    EXPECT_EQ(log.back(), "文件导入出错," + shown);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
+    EXPECT_EQ(DataDirEntries(), std::vector<std::string>{"1001.txt"});
+  }
+  // A list that ends (empty id) before the open quote never reads it.
+  ASSERT_TRUE(Run(Source::Sheet, Source("open.csv", "号,名\n1,甲\n,\n2,\"乙\n")));
+  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n号 名\r\n1 甲\r\nEND\r\n");
+}
+
+namespace {
+
+// Every row of a sheet, GBK cells joined by '|'.
+std::vector<std::string> SheetRows(const std::string& path, std::string& error) {
+  std::vector<std::string> rows;
+  sheet::Visitor v;
+  v.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
+    std::string joined = std::to_string(number) + ":";
+    for (size_t i = 0; i < cells.size(); ++i) joined += (i ? "|" : "") + cells[i];
+    rows.push_back(joined);
+    return true;
+  };
+  if (!sheet::ReadSheet(path, v, error)) rows.clear();
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(Import, CsvRecordsRunAcrossTheReadBlocks) {
+  // Some 300 KB: the 64 KiB read blocks cut characters (an emoji is 4 bytes in UTF-8 and a
+  // surrogate pair in UTF-16), quoted line breaks, doubled quotes and CR LF.
+  const std::string row = ",\"张😀\r\n\"\"三\"\"\",李四王五赵六钱七孙八\r\n";
+  std::string utf8 = "编号,姓名\r\n";
+  for (int i = 1; i <= 6000; ++i) utf8 += "0000" + std::to_string(i) + row;
+  const std::string bom = "\xEF\xBB\xBF";
+  std::string utf16 = "\xFF\xFE";
+  {
+    iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string out(utf8.size() * 2, '\0');
+    char* in = utf8.data();
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    ASSERT_NE(iconv(cd, &in, &inLeft, &o, &outLeft), static_cast<size_t>(-1));
+    iconv_close(cd);
+    utf16 += out.substr(0, out.size() - outLeft);
+  }
+  for (const auto& [name, bytes] :
+       std::vector<std::pair<std::string, std::string>>{{"utf8.csv", utf8},
+                                                        {"bom.csv", bom + utf8},
+                                                        {"gbk.csv", G(utf8)},
+                                                        {"utf16.csv", utf16}}) {
+    SCOPED_TRACE(name);
+    WriteAll(m_root.path(name), bytes);
+    std::string error;
+    const std::vector<std::string> rows = SheetRows(m_root.path(name), error);
+    ASSERT_EQ(rows.size(), 6001u) << text::GbkToUtf8(error);
+    EXPECT_EQ(text::GbkToUtf8(rows[0]), "1:编号|姓名");
+    for (int i = 1; i <= 6000; ++i)
+      ASSERT_EQ(
+          text::GbkToUtf8(rows[static_cast<size_t>(i)]),
+          std::to_string(i + 1) + ":0000" + std::to_string(i) + "|张😀 \"三\"|李四王五赵六钱七孙八");
+  }
+}
+
 TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
   const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
   WriteAll(paths::DrawDataPath(1001), old);
@@ -254,6 +340,34 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
     EXPECT_EQ(DataDirEntries(), std::vector<std::string>{"1001.txt"});
   }
+}
+
+TEST_F(Import, XlsHelperThatFailsOrIsMissingLosesNothing) {
+  const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
+  WriteAll(paths::DrawDataPath(1001), old);
+  const std::string xls = kFixtures + "/people-lo.xls";
+  struct Case {
+    std::string helper, shown;
+  } cases[] = {
+      // A helper that dies without a word is a damaged file, as a crash of libfreexl is.
+      {"/bin/false", "文件不是有效的电子表格文件,或者已经损坏:" + xls},
+      {"/nonexistent/tombolix_xls",
+       "无法读取xls文件:找不到辅助程序/nonexistent/tombolix_xls,请重新安装本软件,"
+       "或将文件另存为xlsx格式后再导入"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.helper);
+    sheet::SetXlsHelperPath(c.helper);
+    const bool ok = Run(Source::Sheet, xls);
+    sheet::SetXlsHelperPath("");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text::GbkToUtf8(error), c.shown);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
+  }
+  // The helper beside this test program, as beside the installed program.
+  EXPECT_EQ(sheet::XlsHelperPath(),
+            paths::U8(paths::NativePath(paths::ProgramDir())) + "tombolix_xls");
+  EXPECT_TRUE(Run(Source::Sheet, xls)) << text::GbkToUtf8(error);
 }
 
 TEST(Cells, NumbersAndDatesAsShown) {
