@@ -115,6 +115,7 @@ namespace {
 class Resume : public ::testing::Test {
  protected:
   static constexpr uint32_t kSeed = 20261208u;
+  static constexpr uint32_t kSecret = 1208u;  // the same draw each time
   static constexpr int kRolls = 4;
 
   void SetUp() override {
@@ -168,7 +169,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
   std::vector<size_t> winners;        // and the winners drawn by then
   int batches = 0;
   {
-    TDataDraw e(rng);
+    TDataDraw e(rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
     EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
@@ -193,7 +194,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       {
         TRandom first;
         first.Randomize(kSeed);
-        TDataDraw e(first);
+        TDataDraw e(first, kSecret);
         TDataDraw::Failure f;
         ASSERT_TRUE(e.SetUp(1001, f));
         Draw(e, cut);
@@ -205,7 +206,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       }
       TRandom second;
       second.Randomize(99u);  // a new screen seeds anew; the journal's state wins
-      TDataDraw e(second);
+      TDataDraw e(second, kSecret);
       TDataDraw::Failure f;
       ASSERT_TRUE(e.SetUp(1001, f));
       ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
@@ -237,14 +238,14 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   std::vector<std::string> listLines;
   int32_t curItem = 0;
   {
-    TDataDraw e(rng);
+    TDataDraw e(rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 2);  // the first item complete, the second item's presets drawn first
     listLines = e.WinnerList().Lines();
     curItem = e.CurItemIndex();
   }
-  TDataDraw e(rng);
+  TDataDraw e(rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingWinners(), 3);
@@ -268,7 +269,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   TRandom rng;
   rng.Randomize(kSeed);
   {
-    TDataDraw e(rng);
+    TDataDraw e(rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 1);
@@ -280,7 +281,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   std::string err;
   ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), G("号码 姓名"), more,
                                 LongestIdLength(more), err));
-  TDataDraw e(rng);
+  TDataDraw e(rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
@@ -304,7 +305,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   ASSERT_TRUE(
       db::ExecSql(m_dm.ARryPub, "update TaskItem set LuckCount=5 where ItemId=2001", {}, err))
       << err;
-  TDataDraw other(rng);
+  TDataDraw other(rng, kSecret);
   ASSERT_TRUE(other.SetUp(1001, f));
   EXPECT_EQ(other.PendingDraw(), TDataDraw::Pending::Mismatch);
 }
@@ -312,7 +313,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
 TEST_F(Resume, LeaveDecisionsFollowTheDraw) {
   TRandom rng;
   rng.Randomize(kSeed);
-  TDataDraw e(rng);
+  TDataDraw e(rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_FALSE(e.LeaveNeedsQuestion());
@@ -341,14 +342,14 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   rng.Randomize(kSeed);
   std::vector<std::string> old;
   {
-    TDataDraw e(rng);
+    TDataDraw e(rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, -1);
     old = Files();
   }
   const std::string oldJournal = ReadAll(paths::NativePath(paths::FinishedJournalPath(1001)));
-  TDataDraw e(rng);
+  TDataDraw e(rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_TRUE(e.HasResults());
@@ -369,9 +370,10 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   EXPECT_EQ(ReadAll(paths::NativePath(paths::FinishedJournalPath(1001))), oldJournal);
   EXPECT_TRUE(HistoryFolders().empty());
   // The new winners are all in the journal: the next opening saves them.
-  TDataDraw next(rng);
+  TDataDraw next(rng, kSecret);
   ASSERT_TRUE(next.SetUp(1001, f));
-  ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Resumable);
+  // Every batch was drawn: it is finished without a question.
+  ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Complete);
   EXPECT_EQ(next.PendingWinners(), 9);
   TDataDraw::BatchEnd end;
   std::string err;
