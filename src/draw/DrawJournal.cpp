@@ -164,6 +164,8 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
 
 }  // namespace
 
+std::string SealJournalRecord(std::string body) { return Sealed(std::move(body)); }
+
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
          LuckAgain == o.LuckAgain && Items == o.Items;

@@ -73,6 +73,10 @@ struct TJournal {
   uint32_t DrawSeed() const { return Started ? Start.Seed : Head.Seed; }
 };
 
+// A record line of any kind from its TAB-separated fields: the fields, the check value and
+// CR LF. Readers that do not know the kind keep it in its place.
+std::string SealJournalRecord(std::string body);
+
 // One record's line, CR LF included.
 std::string FormatJournalHead(const TJournalHead& head);
 std::string FormatJournalStart(const TJournalStart& start);
