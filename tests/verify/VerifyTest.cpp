@@ -209,11 +209,6 @@ TEST_F(Verify, TheAuditBundleHoldsWhatTheCheckNeedsAndPasses) {
   TVerifyResult r = VerifyAuditBundle(zip);
   EXPECT_TRUE(r.Passed) << Joined(r);
   EXPECT_EQ(r.Lines.size(), 1u + 6u + 1u);
-  // Only the bundle's own temporary folder was used, and it is gone.
-  int left = 0;
-  for (auto& e : fs::directory_iterator(fs::temp_directory_path()))
-    left += e.path().filename().string().rfind("tombolix-verify-", 0) == 0;
-  EXPECT_EQ(left, 0);
   // A file that is not a bundle.
   WriteAll(m_root.dir() / "out/not.zip", "PK no zip");
   r = VerifyAuditBundle(m_root.path("out/not.zip"));
