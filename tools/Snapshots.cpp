@@ -24,12 +24,12 @@
 #include "db/TombolixDM.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
+#include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "records/Loaders.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
@@ -183,10 +183,11 @@ int main(int argc, char** argv) {
   };
   // The data draw through every state: Ready, Rolling, the landing frame, each batch
   // revealed, and the summary once finished.
+  // The program's one draw session, as the main window lends it to each window.
+  TDrawSession session;
   auto dataSeries = [&](int taskId, uint32_t seed, const QString& prefix) {
-    global::CurrentTaskId = taskId;
-    TGetLuckMainForm screen(nullptr, seed);
-    if (screen.SetUpDraw() != 1) return false;
+    TGetLuckMainForm screen(session, nullptr, seed);
+    if (screen.SetUpDraw(taskId) != 1) return false;
     full(&screen, prefix + QStringLiteral("_ready"));
     int batch = 0;
     while (screen.Engine().state() != TDataDraw::State::Finished && batch < 12) {
@@ -206,9 +207,8 @@ int main(int argc, char** argv) {
     return true;
   };
   auto probSeries = [&](int taskId, const QString& prefix) {
-    global::CurrentTaskId = taskId;
-    TGetLuckProdForm screen(nullptr, 99u);
-    if (screen.SetUpDraw() != 1) return false;
+    TGetLuckProdForm screen(session, nullptr, 99u);
+    if (screen.SetUpDraw(taskId) != 1) return false;
     screen.SBeginClick();
     screen.RollTick();
     full(&screen, prefix + QStringLiteral("_rolling"));
@@ -335,7 +335,6 @@ int main(int argc, char** argv) {
   {
     // The results window over winner files of the example party task: 12, 3 and 1,200
     // winners, the last more than the grid shows.
-    global::CurrentTaskId = 1001;
     TArrLuckItem items;
     int32_t count = 0, sum = 0;
     std::string err;
@@ -349,8 +348,8 @@ int main(int argc, char** argv) {
     winners(0, 0, 12);
     winners(1, 12, 3);
     winners(2, 15, 1200);
-    TQueryForm query;
-    if (query.SetUpQuery() != 1) return 7;
+    TQueryForm query(session);
+    if (query.SetUpQuery(1001) != 1) return 7;
     Save(&query, QStringLiteral("query_winners"));
     query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
     query.FindWinner();
@@ -369,10 +368,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 40; ++i)
       def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工"));
     BuildTask(dm, def);
-    global::CurrentTaskId = 1020;
     {
-      TGetLuckMainForm left(nullptr, 5u);
-      if (left.SetUpDraw() != 1) return 6;
+      TGetLuckMainForm left(session, nullptr, 5u);
+      if (left.SetUpDraw(1020) != 1) return 6;
       for (int b = 0; b < 3; ++b) {
         left.EKeyCtrlKeyPress();
         QTest::qWait(50);
@@ -380,8 +378,8 @@ int main(int argc, char** argv) {
         left.EKeyCtrlKeyPress();
       }
     }
-    TGetLuckMainForm screen(nullptr, 6u);
-    if (screen.SetUpDraw() != 1) return 7;
+    TGetLuckMainForm screen(session, nullptr, 6u);
+    if (screen.SetUpDraw(1020) != 1) return 7;
     for (int i = 0; i < 40; ++i) screen.TMListTimer();
     full(&screen, QStringLiteral("draw_resumed"));
   }

@@ -15,7 +15,6 @@
 
 #include "Version.h"
 #include "db/TombolixDM.h"
-#include "records/Global.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Art.h"
@@ -212,11 +211,11 @@ void TMainForm::SBtnGetLuckClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
-  const int orderBy = LVHeaders->item(row, 3)->text().toInt();
+  const int32_t taskId = LVHeaders->item(row, 2)->text().toInt();
+  const TDrawType type = DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt());
   if (!m_drawFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, orderBy);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnQueryClick() {
@@ -225,14 +224,14 @@ void TMainForm::SBtnQueryClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (LVHeaders->item(row, 3)->text().toInt() != 0) {
+  if (DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt()) != TDrawType::FromData) {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
-  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
+  const int32_t taskId = LVHeaders->item(row, 2)->text().toInt();
   if (!m_queryFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnConfigClick() {

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include "app/SetUpScreen.h"
+#include "draw/DrawSession.h"
 
 class QLabel;
 class QStatusBar;
@@ -53,4 +54,6 @@ class TMainForm : public QMainWindow {
   DrawScreenFactory m_drawFactory;
   QueryScreenFactory m_queryFactory;
   ConfigWindowOpener m_configOpener;
+  // The program's one draw session, lent to the draw screen or results window that is open.
+  TDrawSession m_drawSession;
 };

@@ -25,6 +25,7 @@
 #include <initializer_list>
 
 #include "app/MainFrm.h"
+#include "config/TypeChoice.h"
 #include "draw/Colour.h"
 #include "text/Gbk.h"
 #include "text/Text.h"
@@ -596,8 +597,8 @@ void TLuckConfigForm::FillBaseTab(const TLuckTask* t) {
     auto pick = [](QComboBox* c, int index) {
       c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
     };
-    pick(CBIdType, t->IdType);
-    pick(CBOrderBy, t->OrderBy);
+    config::ShowIdType(CBIdType, t->IdType);
+    config::ShowDrawType(CBOrderBy, t->OrderBy);
     pick(CBLuckAgain, t->LuckAgain);
     CKShowLuck->setChecked(t->ShowLuck != 1);
     const int colour = config::ColourListIndex(t->FontColor);
@@ -641,9 +642,9 @@ void TLuckConfigForm::ResetBaseTab() {
   while (CLBColor->count() > static_cast<int>(NamedColours().size()))
     CLBColor->removeItem(CLBColor->count() - 1);
   CLBColor->setCurrentIndex(config::WhiteColourIndex());
-  CBOrderBy->setCurrentIndex(0);
+  config::ShowDrawType(CBOrderBy, TDrawType::FromData);
   CBLuckAgain->setCurrentIndex(0);
-  CBIdType->setCurrentIndex(0);
+  config::ShowIdType(CBIdType, TIdType::Numeric);
   CKShowLuck->setChecked(true);
   ApplyDrawType();
 }
@@ -651,7 +652,7 @@ void TLuckConfigForm::ResetBaseTab() {
 void TLuckConfigForm::CBOrderByChange() { ApplyDrawType(); }
 
 void TLuckConfigForm::ApplyDrawType() {
-  const bool byData = CBOrderBy->currentIndex() != 1;
+  const bool byData = config::ChosenDrawType(CBOrderBy) != TDrawType::ByProbability;
   PData->setVisible(byData);
   PProb->setVisible(!byData);
   PHide->setVisible(byData);
@@ -675,10 +676,10 @@ config::TTaskSettings TLuckConfigForm::BaseSettings() const {
   s.MainTitle = FromQ(EdtMainTitle->text());
   s.FontSize = FromQ(EdtFontSize->text());
   s.FontColor = FromQ(CLBColor->currentData().toString());
-  s.OrderBy = CBOrderBy->currentIndex();
+  s.OrderBy = config::ChosenDrawType(CBOrderBy);
   s.ShowLuck = CKShowLuck->isChecked();
   s.LuckAgain = CBLuckAgain->currentIndex();
-  s.IdType = CBIdType->currentIndex();
+  s.IdType = config::ChosenIdType(CBIdType);
   s.Prob = FromQ(EProb->text());
   s.RemainText = FromQ(EdtRemainText->text());
   s.MainImage = FromQ(EdtMainImage->text());
@@ -904,7 +905,7 @@ void TLuckConfigForm::BtnSaveItemClick() {
   s.ListCount = FromQ(DBEditListCount->text());
   s.AwardName = FromQ(DBEdtAwardName->text());
   s.AwardImage = FromQ(DBEdtAwardImage->text());
-  const bool probability = CBOrderBy->currentIndex() == 1;
+  const bool probability = config::ChosenDrawType(CBOrderBy) == TDrawType::ByProbability;
   const bool insert = text::Trim(s.ItemId).empty();
   config::TItemFailure failure;
   const bool ok = config::SaveItem(s, probability, LBItem->count(), failure);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "config/LuckConfigFrm.h"
+#include "config/TypeChoice.h"
 #include "db/TombolixDM.h"
 #include "import/ImportTask.h"
 #include "text/Text.h"
@@ -32,8 +33,8 @@ void TLuckConfigForm::BtnSaveDataClick() {
   if (taskId.empty() || !TombolixDataModule) return;
   if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
   MLog->clear();
-  const auto idType =
-      CBIdType->currentIndex() == 1 ? dataimport::IdType::Any : dataimport::IdType::Digits;
+  // No choice imports as numeric ids, the stricter rule.
+  const TIdType idType = config::ChosenIdType(CBIdType).value_or(TIdType::Numeric);
   const auto kind = CBFileType->currentIndex() == 0 ? dataimport::SourceKind::Text
                                                     : dataimport::SourceKind::Spreadsheet;
 

@@ -12,7 +12,6 @@
 
 #include "draw/DrawScreenArt.h"
 #include "draw/WinnerSummary.h"
-#include "records/Global.h"
 #include "text/Messages.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -134,9 +133,10 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0) {
 
 }  // namespace
 
-TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed)
+TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
+                                   std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(Rng(), seed) {
+      m_engine(session, Rng(), seed) {
   LbMain = TextLabel(this, "LbMain", QStringLiteral("隶书"));
   LbShowList = TextLabel(this, "LbShowList", QStringLiteral("隶书"));
   HintList = TextLabel(this, "HintList", QStringLiteral("隶书"));
@@ -238,10 +238,10 @@ TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed
 
 TGetLuckMainForm::~TGetLuckMainForm() { FormClose(); }
 
-int TGetLuckMainForm::SetUpDraw() {
+int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SBegin->hide();
   TDataDraw::Failure failure;
-  if (!m_engine.SetUp(global::CurrentTaskId, failure)) {
+  if (!m_engine.SetUp(taskId, failure)) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
@@ -574,7 +574,7 @@ void TGetLuckMainForm::ShowSummary() {
 void TGetLuckMainForm::LayoutSummary() {
   const TLuckTask& task = m_engine.Task();
   std::vector<TItemSummary> items =
-      WinnerSummary(m_engine.Items(), global::WinnerRecords, task.HideBegin, task.HideEnd);
+      WinnerSummary(m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd);
   // A task that keeps its winners list hidden shows only how many each item has.
   if (task.ShowLuck == 1)
     for (TItemSummary& s : items) s.ids.clear();
@@ -752,11 +752,7 @@ void TGetLuckMainForm::FormClose() {
   TMSummary->stop();
   StopMusic();
   if (!m_engine.IsSetUp()) return;
-  global::CandidateLines.clear();
-  global::CandidateLines.shrink_to_fit();
-  global::CurrentItems.clear();
-  global::WinnerRecords.clear();
-  global::PresetEntries.clear();
+  m_engine.Close();
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {

@@ -24,7 +24,7 @@ constexpr size_t kDuplicatesShown = 5;
 // buffer, already joined by CR LF as the file holds them.
 class Job {
  public:
-  Job(const Callbacks& cb, IdType idType, int taskId)
+  Job(const Callbacks& cb, TIdType idType, int taskId)
       : m_cb(cb), m_idType(idType), m_target(paths::DrawDataPath(taskId)) {}
 
   void Log(const std::string& line) {
@@ -60,7 +60,7 @@ class Job {
   // names the source line or row.
   bool Add(std::string_view line, size_t idLength, int64_t where) {
     const std::string_view id = line.substr(0, idLength);
-    if (m_idType == IdType::Digits && !text::IsAllDigits(id)) {
+    if (m_idType == TIdType::Numeric && !text::IsAllDigits(id)) {
       m_badWhere = where;
       m_badLine = std::string(line);
       return false;
@@ -170,7 +170,7 @@ class Job {
   }
 
   const Callbacks& m_cb;
-  IdType m_idType;
+  TIdType m_idType;
   std::string m_target;
   int m_position = 0;
   bool m_checking = false;
@@ -202,7 +202,7 @@ void NormaliseLine(std::string_view line, std::string& out) {
   }
 }
 
-bool ImportTextFile(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
                     const Callbacks& callbacks, std::string& targetPath, std::string& error) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[文本文件]"));
@@ -239,7 +239,7 @@ bool ImportTextFile(std::string_view gbkSource, int taskId, IdType idType,
   return job.Finish(title, targetPath, error);
 }
 
-bool ImportSpreadsheet(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
                        const Callbacks& callbacks, std::string& targetPath, std::string& error) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[Excel文件]"));

@@ -119,14 +119,6 @@ std::string DrawDataFileOf(const TLuckTask& task) {
   return paths::FileExists(here) ? here : task.DataFilePath;
 }
 
-bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error) {
-  const bool ok = ReadDrawDataFile(gbkPath, global::LuckTotal, global::CurrentTask.LuckAgain,
-                                   global::CandidateLines, global::IdMaxLength, titleLine, error);
-  // The count always tells how many lines are really there.
-  global::CandidateCount = static_cast<int32_t>(global::CandidateLines.size());
-  return ok;
-}
-
 bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& line,
                   std::string& error) {
   line.clear();

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // The file's whole text. `idMaxLength` is the byte length of the longest id as the import
 // saw it, which for spreadsheet rows may differ from the first field of the written line.
@@ -31,10 +31,6 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
 // The task's draw data file: its stored DataFilePath, or, when that is gone (the data
 // folder was copied or restored elsewhere), DATA_FILE/<TaskId>.txt of the current data root.
 std::string DrawDataFileOf(const TLuckTask& task);
-
-// The same into the shared draw data (CandidateLines, CandidateCount, IdMaxLength), for the
-// task and prize items already loaded (LuckTotal, CurrentTask.LuckAgain).
-bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error);
 
 // Looks up the candidate line whose first field is `id`. True also when nothing matched; the
 // line is then empty.

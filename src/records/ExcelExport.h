@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // Writes one worksheet per prize item (or only `itemId` when it is 0 or more) whose winner
 // file exists, in list order: A1 the item name (bold, centred), A2 onward the winner file's

@@ -14,7 +14,6 @@
 #include <QToolButton>
 
 #include "records/ExcelExport.h"
-#include "records/Loaders.h"
 #include "records/WinnerFiles.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -66,7 +65,8 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, cons
 
 }  // namespace
 
-TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
+TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
   setObjectName(QStringLiteral("QueryForm"));
   setWindowTitle(QStringLiteral("抽奖结果查询"));
   setFont(UiFont(QStringLiteral("宋体"), 12));
@@ -181,22 +181,17 @@ void TQueryForm::resizeEvent(QResizeEvent* e) {
   }
 }
 
-int TQueryForm::SetUpQuery() {
-  const int taskId = global::CurrentTaskId;
+int TQueryForm::SetUpQuery(int32_t taskId) {
   if (taskId <= 0) {
     ShowMessageBox(MessageKind::Information, "抽奖任务未选择,请重新选择");
     return 0;
   }
   std::string error;
-  if (!LoadLuckTask(taskId, global::CurrentTask, error)) {
+  if (!m_session.LoadTask(taskId, error)) {
     ShowMessageBox(MessageKind::Error, error);
     return 0;
   }
-  if (!LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
-    ShowMessageBox(MessageKind::Error, error);
-    return 0;
-  }
-  const QString taskName = Q(global::CurrentTask.TaskName);
+  const QString taskName = Q(m_session.Task.TaskName);
   setWindowTitle(QStringLiteral("抽奖结果查询--") + taskName);
   PItem->setText(QStringLiteral("[") + taskName + QStringLiteral("]奖项列表:"));
   FillItemList();
@@ -207,7 +202,7 @@ int TQueryForm::SetUpQuery() {
   if (SGLuckId->columnCount() == 1) SGLuckId->setColumnWidth(0, kSingleColumnWidth);
   // Only a finished draw that can be checked has an audit to export.
   TAuditRows rows;
-  BtnAudit->setEnabled(AuditReport(global::CurrentTask, rows, error));
+  BtnAudit->setEnabled(AuditReport(m_session.Task, rows, error));
   return 1;
 }
 
@@ -215,22 +210,22 @@ void TQueryForm::FillItemList() {
   // Filling is not a choice of the operator: the winners are shown once, by the caller.
   const QSignalBlocker quiet(LBItem);
   LBItem->clear();
-  for (const TLuckItem& it : global::CurrentItems) LBItem->addItem(Q(it.ItemName));
+  for (const TLuckItem& it : m_session.Items) LBItem->addItem(Q(it.ItemName));
   if (LBItem->count() > 0) LBItem->setCurrentRow(0);
 }
 
 void TQueryForm::ShowItemWinners() {
   const int index = LBItem->currentRow();
-  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(global::CurrentItems.size()))
+  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(m_session.Items.size()))
     return;
-  const TLuckItem& item = global::CurrentItems[static_cast<size_t>(index)];
+  const TLuckItem& item = m_session.Items[static_cast<size_t>(index)];
   SGLuckId->setRowCount(2);
   // The previous item's heads must not stand over this item's winners.
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < SGLuckId->columnCount(); ++c) SetGridCell(SGLuckId, r, c, QString());
   PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
 
-  if (!paths::FileExists(paths::WinnerFilePath(global::CurrentTaskId, item.ItemId))) {
+  if (!paths::FileExists(paths::WinnerFilePath(m_session.Task.TaskId, item.ItemId))) {
     // Not drawn yet: no heads, no winners, and a count that says so.
     SGLuckId->setColumnCount(1);
     SGLuckId->setColumnWidth(0, kSingleColumnWidth);
@@ -240,7 +235,7 @@ void TQueryForm::ShowItemWinners() {
   }
   std::string error;
   int count = 0;
-  const bool ok = LoadWinnerFile(global::CurrentTaskId, item.ItemId, SGLuckId, error, count);
+  const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, SGLuckId, error, count);
   ShowHeadRow();
   if (!ok) {
     ShowMessageBox(MessageKind::Error, error);
@@ -282,16 +277,15 @@ void TQueryForm::ExportWinners(query::ExportKind kind) {
   ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
                  QString(), this, path);
   if (path.isEmpty()) return;
-  const int scope =
-      query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), global::CurrentItems);
+  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), m_session.Items);
   const std::string gbkPath = FromQ(path);
   std::string error;
   bool ok = false;
   {
     BusyCursor busy;
     ok = kind == query::ExportKind::Text
-             ? ExportWinnersText(global::CurrentItems, global::CurrentTask, scope, gbkPath, error)
-             : ExportWinnersExcel(global::CurrentItems, global::CurrentTask, scope, gbkPath, error);
+             ? ExportWinnersText(m_session.Items, m_session.Task, scope, gbkPath, error)
+             : ExportWinnersExcel(m_session.Items, m_session.Task, scope, gbkPath, error);
   }
   if (ok) {
     ShowMessageBox(MessageKind::Information, query::ExportDoneText(kind, gbkPath));
@@ -315,7 +309,7 @@ void TQueryForm::BtnAuditClick() {
   bool ok = false;
   {
     BusyCursor busy;
-    ok = WriteAuditBundle(global::CurrentTask, gbkPath, error);
+    ok = WriteAuditBundle(m_session.Task, gbkPath, error);
   }
   if (ok) {
     ShowMessageBox(MessageKind::Information, text::G("已经成功导出审计包：") + gbkPath);
@@ -329,8 +323,8 @@ namespace {
 
 class QueryScreen : public TSetUpScreen {
  public:
-  explicit QueryScreen(QWidget* owner) : m_form(owner) {}
-  int SetUp() override { return m_form.SetUpQuery(); }
+  QueryScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
+  int SetUp(int32_t taskId) override { return m_form.SetUpQuery(taskId); }
   void ShowModal() override { m_form.exec(); }
 
  private:
@@ -339,6 +333,6 @@ class QueryScreen : public TSetUpScreen {
 
 }  // namespace
 
-std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner) {
-  return std::make_unique<QueryScreen>(owner);
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session) {
+  return std::make_unique<QueryScreen>(owner, session);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/SetUpScreen.h"
+#include "draw/DrawSession.h"
 #include "results/QueryRules.h"
 
 class QCheckBox;
@@ -21,11 +22,12 @@ class QToolButton;
 class TQueryForm : public QDialog {
   Q_OBJECT
  public:
-  explicit TQueryForm(QWidget* parent = nullptr);
+  // The window loads its task into `session`.
+  explicit TQueryForm(TDrawSession& session, QWidget* parent = nullptr);
 
-  // Loads global::CurrentTaskId's task and prize items and shows the first item's winners;
-  // 1 when the window is to be shown. A failure has shown its message.
-  int SetUpQuery();
+  // Loads the task `taskId` and its prize items and shows the first item's winners; 1 when
+  // the window is to be shown. A failure has shown its message.
+  int SetUpQuery(int32_t taskId);
   // LBItem := the names of the current prize items; the first is selected.
   void FillItemList();
   // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
@@ -74,8 +76,9 @@ class TQueryForm : public QDialog {
   // The head row is shown as the grid's column heads, which stay in view while scrolling.
   void ShowHeadRow();
 
+  TDrawSession& m_session;
   std::vector<Placed> m_placed;
 };
 
 // The results window as the main window opens it.
-std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner);
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session);

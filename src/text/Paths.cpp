@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "Version.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 
@@ -57,6 +58,20 @@ bool IsWritableDir(const fs::path& dir) {
 #endif
 }
 
+// An installed program (<prefix>/bin beside <prefix>/share/applications holding its menu
+// entry) belongs to the system: its folder never takes data, even for a user who may write
+// there (root under /usr), so removing the package cannot take the data with it.
+bool InstalledLayout(const fs::path& exeDir) {
+#ifdef _WIN32
+  (void)exeDir;
+  return false;
+#else
+  std::error_code ec;
+  return fs::is_regular_file(
+      exeDir.parent_path() / "share/applications" / (std::string(kAppId) + ".desktop"), ec);
+#endif
+}
+
 fs::path UserDataDir() {
 #ifdef _WIN32
   if (const wchar_t* a = _wgetenv(L"APPDATA")) return fs::path(a) / "Qarvo";
@@ -79,7 +94,8 @@ std::string DataRoot() {
     const fs::path dataDir = exeDir / "DATA";
     std::error_code ec;
     const bool usable =
-        IsWritableDir(exeDir) || (fs::is_directory(dataDir, ec) && IsWritableDir(dataDir));
+        !InstalledLayout(exeDir) &&
+        (IsWritableDir(exeDir) || (fs::is_directory(dataDir, ec) && IsWritableDir(dataDir)));
     g_root = WithSlash(FromNative(usable ? exeDir : UserDataDir()));
   }
   return g_root;

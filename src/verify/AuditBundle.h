@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // GBK label and value pairs, in the order shown.
 using TAuditRows = std::vector<std::pair<std::string, std::string>>;

@@ -198,9 +198,9 @@ class JournalFaults : public ::testing::Test {
       e.EndBatch();
     }
   }
-  static std::vector<int32_t> Revealed() {
+  static std::vector<int32_t> Revealed(const TDataDraw& e) {
     std::vector<int32_t> out;
-    for (const TLuckId& w : global::WinnerRecords) out.push_back(w.CandidateIndex);
+    for (const TLuckId& w : e.Winners()) out.push_back(w.CandidateIndex);
     return out;
   }
   std::string Journal() const { return ReadAll(paths::NativePath(paths::JournalPath(1001))); }
@@ -224,12 +224,13 @@ class JournalFaults : public ::testing::Test {
 TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
   std::vector<int32_t> shown;
   {
-    TDataDraw e(m_rng, 5u);
+    TDrawSession eSession;
+    TDataDraw e(eSession, m_rng, 5u);
     Open(e);
     std::string err;
     ASSERT_TRUE(e.StartJournal(err)) << err;
     Batches(e, 2);
-    shown = Revealed();
+    shown = Revealed(e);
   }
   // Half of the last line gone, as a power cut leaves it.
   std::string text = Journal();
@@ -237,7 +238,8 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
   shown.resize(2);  // the second batch's record is torn: it counts as not drawn
   std::vector<int32_t> second;
   {
-    TDataDraw e(m_rng, 6u);
+    TDrawSession eSession;
+    TDataDraw e(eSession, m_rng, 6u);
     Open(e);
     ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
     EXPECT_EQ(e.PendingWinners(), 2);
@@ -247,24 +249,26 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
     // Cut back to its whole lines at once, before anything is appended.
     EXPECT_EQ(Journal().back(), '\n');
     Batches(e, 2);
-    second = Revealed();
+    second = Revealed(e);
   }
   EXPECT_EQ(std::vector<int32_t>(second.begin(), second.begin() + 2), shown);
   ASSERT_EQ(second.size(), 5u);  // 2, then 1 and 2 after the resume
   // Every revealed winner reads back: no record was glued onto a torn one.
-  TDataDraw e(m_rng, 7u);
+  TDrawSession eSession;
+  TDataDraw e(eSession, m_rng, 7u);
   Open(e);
   ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
   EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出5名),是否继续上次的抽奖?"));
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;
-  EXPECT_EQ(Revealed(), second);
+  EXPECT_EQ(Revealed(e), second);
 }
 
 TEST_F(JournalFaults, ADamagedMiddleIsToldNotCountedAndKeptInTheHistory) {
   {
-    TDataDraw e(m_rng, 5u);
+    TDrawSession eSession;
+    TDataDraw e(eSession, m_rng, 5u);
     Open(e);
     Batches(e, 3);
   }
@@ -272,7 +276,8 @@ TEST_F(JournalFaults, ADamagedMiddleIsToldNotCountedAndKeptInTheHistory) {
   const size_t second = text.find("BATCH", text.find("BATCH") + 1);
   text[text.find("winners=", second) + 8] ^= 1;
   WriteAll(paths::NativePath(paths::JournalPath(1001)), text);
-  TDataDraw e(m_rng, 6u);
+  TDrawSession eSession;
+  TDataDraw e(eSession, m_rng, 6u);
   Open(e);
   EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Damaged);
   TDataDraw::BatchEnd end;
@@ -291,14 +296,16 @@ TEST_F(JournalFaults, ADamagedMiddleIsToldNotCountedAndKeptInTheHistory) {
 
 TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinished) {
   {
-    TDataDraw e(m_rng, 5u);
+    TDrawSession eSession;
+    TDataDraw e(eSession, m_rng, 5u);
     Open(e);
     std::string err;
     ASSERT_TRUE(e.StartJournal(err));
   }
   const std::string head = Journal();
   {
-    TDataDraw e(m_rng, 6u);
+    TDrawSession eSession;
+    TDataDraw e(eSession, m_rng, 6u);
     Open(e);
     EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
     std::string err;
@@ -315,7 +322,8 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
              paths::NativePath(paths::JournalPath(1001)), ec);
   ASSERT_FALSE(ec);
   const std::string files = ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[1])));
-  TDataDraw e(m_rng, 7u);
+  TDrawSession eSession;
+  TDataDraw e(eSession, m_rng, 7u);
   Open(e);
   ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Complete);
   TDataDraw::BatchEnd end;
@@ -330,7 +338,8 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
 }
 
 TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
-  TDataDraw e(m_rng, 5u);
+  TDrawSession eSession;
+  TDataDraw e(eSession, m_rng, 5u);
   Open(e);
   EXPECT_TRUE(e.AudienceOpen());
   EXPECT_FALSE(e.SetAudienceNumber("12x"));

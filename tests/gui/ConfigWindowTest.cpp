@@ -25,7 +25,6 @@
 #include "db/TombolixDM.h"
 #include "draw/GetLuckProdFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/Qt.h"
@@ -463,12 +462,13 @@ TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
   for (const auto& [kind, text] : m_dialogs.messages())
     EXPECT_EQ(kind, MessageKind::Information) << text.toStdString();
 
-  global::CurrentTaskId = main.LVHeaders->item(0, 2)->text().toInt();
-  EXPECT_EQ(global::CurrentTaskId, 1001);
+  const int32_t taskId = main.LVHeaders->item(0, 2)->text().toInt();
+  EXPECT_EQ(taskId, 1001);
   EXPECT_EQ(main.LVHeaders->item(0, 3)->text(), QStringLiteral("1"));
-  TGetLuckProdForm screen(nullptr, 5u);
-  EXPECT_EQ(screen.SetUpDraw(), 1);
-  EXPECT_EQ(global::CurrentTask.HideBegin, 100);
-  EXPECT_EQ(global::ItemCount, 3);
-  EXPECT_EQ(global::LuckTotal, 31);
+  TDrawSession session;
+  TGetLuckProdForm screen(session, nullptr, 5u);
+  EXPECT_EQ(screen.SetUpDraw(taskId), 1);
+  EXPECT_EQ(session.Task.HideBegin, 100);
+  EXPECT_EQ(session.ItemCount, 3);
+  EXPECT_EQ(session.LuckTotal, 31);
 }

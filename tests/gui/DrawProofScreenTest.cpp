@@ -20,7 +20,6 @@
 #include "draw/GetLuckMainFrm.h"
 #include "import/Zip.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -40,7 +39,6 @@ class DrawProofScreen : public ::testing::Test {
     for (int i = 0; i < 20; ++i)
       def.candidates.push_back(std::to_string(13500000000LL + i * 7) + " q" + std::to_string(i));
     m_ids = BuildTask(m_dm, def);
-    global::CurrentTaskId = 1001;
   }
   static void ShowOn(QWidget& w) {
     w.resize(1024, 768);
@@ -63,6 +61,7 @@ class DrawProofScreen : public ::testing::Test {
 
   TempRoot m_root;
   TTombolixDataModule m_dm;
+  TDrawSession m_session;
   DialogRecorder m_dialogs;
   std::vector<int> m_ids;
 };
@@ -70,8 +69,8 @@ class DrawProofScreen : public ::testing::Test {
 }  // namespace
 
 TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
-  TGetLuckMainForm screen(nullptr, 3u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
   ShowOn(screen);
   // The commitment is on disk before it is on the screen.
   const TJournal head = Journal(paths::JournalPath(1001));
@@ -106,19 +105,19 @@ TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
 }
 
 TEST_F(DrawProofScreen, EnterAloneStartsTheDrawAsAlways) {
-  TGetLuckMainForm screen(nullptr, 4u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 4u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
   ShowOn(screen);
   Batch(screen);
-  EXPECT_EQ(global::WinnerRecords.size(), 1u);
+  EXPECT_EQ(m_session.Winners.size(), 1u);
   EXPECT_EQ(Journal(paths::JournalPath(1001)).Start.Audience, "");
   EXPECT_TRUE(m_dialogs.log.empty());
 }
 
 TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
   {
-    TGetLuckMainForm first(nullptr, 5u);
-    ASSERT_EQ(first.SetUpDraw(), 1);
+    TGetLuckMainForm first(m_session, nullptr, 5u);
+    ASSERT_EQ(first.SetUpDraw(1001), 1);
     ShowOn(first);
     for (int i = 0; i < 3; ++i) Batch(first);
     ASSERT_TRUE(first.Engine().Finished());
@@ -131,8 +130,8 @@ TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
   ASSERT_FALSE(ec);
   m_dialogs.log.clear();
   {
-    TGetLuckMainForm screen(nullptr, 6u);
-    ASSERT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 6u);
+    ASSERT_EQ(screen.SetUpDraw(1001), 1);
     ASSERT_EQ(m_dialogs.log.size(), 1u);
     EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Message);
     EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("所有奖项已经全部抽取完毕"));
@@ -144,8 +143,8 @@ TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
   // A new draw, two batches, then one byte of its first batch record flipped.
   m_dialogs.answers = {Answer::Yes};  // its results go to the history
   {
-    TGetLuckMainForm screen(nullptr, 7u);
-    ASSERT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 7u);
+    ASSERT_EQ(screen.SetUpDraw(1001), 1);
     ShowOn(screen);
     for (int i = 0; i < 2; ++i) Batch(screen);
   }
@@ -154,15 +153,15 @@ TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
   WriteAll(paths::NativePath(paths::JournalPath(1001)), text);
   m_dialogs.log.clear();
   m_dialogs.answers = {Answer::Yes};
-  TGetLuckMainForm screen(nullptr, 8u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 8u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
   ASSERT_GE(m_dialogs.log.size(), 1u);
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Message);
   EXPECT_EQ(m_dialogs.log[0].kind, MessageKind::Attention);
   EXPECT_EQ(
       m_dialogs.log[0].text,
       QStringLiteral("上次未完成的抽奖记录已损坏,无法准确继续,已移至历史记录,将重新开始抽奖"));
-  EXPECT_TRUE(global::WinnerRecords.empty());
+  EXPECT_TRUE(m_session.Winners.empty());
   EXPECT_TRUE(Journal(paths::JournalPath(1001)).Batches.empty());
 }
 

@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
+#include <optional>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
@@ -18,7 +19,6 @@
 #include "app/MainFrm.h"
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/HelpFrm.h"
@@ -28,7 +28,7 @@ namespace {
 // A screen that records what the main window did with it.
 struct ScreenLog {
   int made = 0, setUps = 0, shown = 0, destroyed = 0;
-  int lastOrderBy = -1;
+  std::optional<TDrawType> lastType;
   int setUpTaskId = 0;
 };
 
@@ -36,9 +36,9 @@ class FakeScreen : public TSetUpScreen {
  public:
   FakeScreen(ScreenLog& log, int result) : m_log(log), m_result(result) { ++m_log.made; }
   ~FakeScreen() override { ++m_log.destroyed; }
-  int SetUp() override {
+  int SetUp(int32_t taskId) override {
     ++m_log.setUps;
-    m_log.setUpTaskId = global::CurrentTaskId;
+    m_log.setUpTaskId = taskId;
     return m_result;
   }
   void ShowModal() override { ++m_log.shown; }
@@ -94,8 +94,10 @@ TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int) { return std::make_unique<FakeScreen>(log, 1); });
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetDrawScreenFactory(
+      [&](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
@@ -112,12 +114,12 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   TMainForm w;
   ScreenLog log;
   int setUpResult = 0;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, setUpResult);
   });
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 0);
+  EXPECT_EQ(log.lastType, TDrawType::FromData);
   EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 0);
   EXPECT_EQ(log.destroyed, 1);
@@ -125,8 +127,8 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   setUpResult = 1;
   w.LVHeaders->selectRow(1);
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 1);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.destroyed, 2);
   EXPECT_TRUE(m_dialogs.messages().empty());
@@ -137,19 +139,18 @@ TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
-  global::CurrentTaskId = 77;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   w.LVHeaders->selectRow(1);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
-  EXPECT_EQ(global::CurrentTaskId, 77);
   EXPECT_EQ(log.made, 0);
 
   w.LVHeaders->selectRow(0);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
-  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 1);
 }
 
@@ -246,8 +247,8 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, 1);
   });
   w.show();
@@ -258,6 +259,6 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   QTest::keyClick(w.LVHeaders, Qt::Key_Down);
   QTest::keyClick(w.LVHeaders, Qt::Key_Return);
   EXPECT_EQ(log.shown, 1);
-  EXPECT_EQ(log.lastOrderBy, 1);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
 }

@@ -23,7 +23,6 @@
 #include "presets/LuckCheatFrm.h"
 #include "records/DrawDataFile.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/GridHelpers.h"
@@ -276,9 +275,9 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
   editor.BtnSaveItem->click();
   ASSERT_EQ(dialogs.messages().back().second, QStringLiteral("保存成功!"));
 
-  global::CurrentTaskId = def.taskId;
-  TGetLuckMainForm screen(nullptr, 99u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 99u);
+  ASSERT_EQ(screen.SetUpDraw(def.taskId), 1);
   screen.resize(1024, 768);
   screen.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
@@ -287,16 +286,16 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
     QCoreApplication::processEvents();
     QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
   }
-  ASSERT_EQ(global::WinnerRecords.size(), 5u);
+  ASSERT_EQ(screen.Engine().Winners().size(), 5u);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(global::WinnerRecords[i].ItemId, ids[0]);
-    EXPECT_NE(global::WinnerRecords[i].CandidateLine, def.candidates[17]);
-    EXPECT_NE(global::WinnerRecords[i].CandidateLine, def.candidates[4]);
+    EXPECT_EQ(screen.Engine().Winners()[i].ItemId, ids[0]);
+    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[17]);
+    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[4]);
   }
-  EXPECT_EQ(global::WinnerRecords[2].ItemId, ids[1]);
-  EXPECT_EQ(global::WinnerRecords[2].CandidateLine, def.candidates[17]);
-  EXPECT_EQ(global::WinnerRecords[3].CandidateLine, def.candidates[4]);
-  EXPECT_NE(global::WinnerRecords[4].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Winners()[2].ItemId, ids[1]);
+  EXPECT_EQ(screen.Engine().Winners()[2].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Winners()[3].CandidateLine, def.candidates[4]);
+  EXPECT_NE(screen.Engine().Winners()[4].CandidateLine, def.candidates[17]);
   screen.close();
 }
 
@@ -359,7 +358,7 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
       QCoreApplication::processEvents();
       QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
     }
-    winners = global::WinnerRecords;
+    winners = screen->Engine().Winners();
     QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);  // leaving is confirmed by the recorder
     if (screen->isVisible()) screen->close();
   });

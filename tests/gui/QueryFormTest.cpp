@@ -20,7 +20,6 @@
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -40,7 +39,7 @@ class QueryForm : public ::testing::Test {
     TaskDef def;
     def.items = {{G("一等奖"), 3, 1, ""}, {G("二等奖"), 5, 1, ""}, {G("三等奖"), 9, 1, ""}};
     m_ids = BuildTask(m_dm, def);
-    global::CurrentTaskId = def.taskId;
+    m_taskId = def.taskId;
   }
 
   void Winners(int k, const std::string& utf8) {
@@ -59,17 +58,19 @@ class QueryForm : public ::testing::Test {
   QString Out(const char* name) const { return QString::fromStdString(m_root.path(name)); }
 
   TempRoot m_root;
+  TDrawSession m_session;  // the program's one session, as the main window lends it
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
   std::vector<int> m_ids;
-  TQueryForm m_form;
+  TQueryForm m_form{m_session};
 };
 
 }  // namespace
 
 TEST_F(QueryForm, ThreeWinnersUnderTheirHeads) {
   Winners(0, "号码 姓名\r\n13800000001 张三\r\n13800000002 李四\r\n13900000003 王五\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.windowTitle(), QStringLiteral("抽奖结果查询--task"));
   EXPECT_EQ(m_form.PItem->text(), QStringLiteral("[task]奖项列表:"));
   ASSERT_EQ(m_form.LBItem->count(), 3);
@@ -92,7 +93,7 @@ TEST_F(QueryForm, ThreeWinnersUnderTheirHeads) {
 TEST_F(QueryForm, ASingleColumnIsWideAndNothingOfThePreviousItemStays) {
   Winners(0, "号码\r\n1\r\n");
   Winners(1, "号码 姓名 部门\r\n2 b c\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.SGLuckId->columnCount(), 1);
   EXPECT_EQ(m_form.SGLuckId->columnWidth(0), 500);
 
@@ -118,7 +119,7 @@ TEST_F(QueryForm, AThousandRowsAtMostWithTheAdvice) {
   std::string content = "id\r\n";
   for (int i = 1; i <= 1001; ++i) content += std::to_string(i) + "\r\n";
   Winners(0, content);
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.SGLuckId->rowCount(), 1001);
   EXPECT_EQ(GridCell(m_form.SGLuckId, 1000, 0), QStringLiteral("1000"));
   EXPECT_EQ(m_form.LbCount->text(), kTooMany);
@@ -126,7 +127,7 @@ TEST_F(QueryForm, AThousandRowsAtMostWithTheAdvice) {
 
 TEST_F(QueryForm, SearchWalksDownFromTheSelectedRow) {
   Winners(0, "id\r\n13800000001 a\r\n13912345678 b\r\n13800138000 c\r\n139 d\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   m_form.show();
   Find(QStringLiteral("138"));
   EXPECT_EQ(Row(), 1);  // the selected row itself matches
@@ -149,7 +150,7 @@ TEST_F(QueryForm, SearchWalksDownFromTheSelectedRow) {
 TEST_F(QueryForm, BothExportsWithTheirMessages) {
   Winners(0, "id\r\n1 a\r\n");
   Winners(1, "id\r\n2 b\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
 
   m_dialogs.files.push_back(Out("all"));
   m_form.BitBtn1->click();
@@ -191,7 +192,7 @@ TEST_F(QueryForm, BothExportsWithTheirMessages) {
 
 TEST_F(QueryForm, ACancelledChoiceDoesNothing) {
   Winners(0, "id\r\n1 a\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   m_form.BitBtn1->click();
   m_form.BitBtn2->click();
   ASSERT_EQ(m_dialogs.log.size(), 2u);
@@ -199,10 +200,10 @@ TEST_F(QueryForm, ACancelledChoiceDoesNothing) {
 }
 
 TEST_F(QueryForm, SetUpFailuresShowTheirMessageAndRefuse) {
-  global::CurrentTaskId = 0;
-  EXPECT_EQ(m_form.SetUpQuery(), 0);
-  global::CurrentTaskId = 4242;
-  EXPECT_EQ(m_form.SetUpQuery(), 0);
+  m_taskId = 0;
+  EXPECT_EQ(m_form.SetUpQuery(m_taskId), 0);
+  m_taskId = 4242;
+  EXPECT_EQ(m_form.SetUpQuery(m_taskId), 0);
   EXPECT_EQ(m_dialogs.messages(),
             (std::vector<std::pair<MessageKind, QString>>{
                 {MessageKind::Information, QStringLiteral("抽奖任务未选择,请重新选择")},

@@ -23,8 +23,7 @@ enum class Source { Text, Sheet };
 class Import : public ::testing::Test {
  protected:
   // Runs an import of task 1001; the log is kept in UTF-8 for readable expectations.
-  bool Run(Source kind, const std::string& gbkPath,
-           dataimport::IdType idType = dataimport::IdType::Digits) {
+  bool Run(Source kind, const std::string& gbkPath, TIdType idType = TIdType::Numeric) {
     log.clear();
     positions.clear();
     target.clear();
@@ -38,8 +37,7 @@ class Import : public ::testing::Test {
                ? dataimport::ImportTextFile(gbkPath, 1001, idType, cb, target, error)
                : dataimport::ImportSpreadsheet(gbkPath, 1001, idType, cb, target, error);
   }
-  bool RunFixture(Source kind, const std::string& name,
-                  dataimport::IdType idType = dataimport::IdType::Digits) {
+  bool RunFixture(Source kind, const std::string& name, TIdType idType = TIdType::Numeric) {
     return Run(kind, kFixtures + "/" + name, idType);
   }
   // A source written by the test, GBK bytes.
@@ -86,8 +84,8 @@ TEST_F(Import, TextInEveryEncodingGivesTheSameFile) {
 TEST_F(Import, ChineseIdsCountBytesAndRepeatsAreReported) {
   const std::string src =
       Source("list.txt", "姓名 号\n张三 1\n欧阳娜娜 2\n张三 3\nA 4\nA 5\n张三 6\n");
-  ASSERT_FALSE(Run(Source::Text, src, dataimport::IdType::Digits));
-  ASSERT_TRUE(Run(Source::Text, src, dataimport::IdType::Any)) << text::GbkToUtf8(error);
+  ASSERT_FALSE(Run(Source::Text, src, TIdType::Numeric));
+  ASSERT_TRUE(Run(Source::Text, src, TIdType::NonNumeric)) << text::GbkToUtf8(error);
   EXPECT_EQ(DataFile().substr(0, 36), "BEGIN\r\nCOUNT=6\r\nID_MAX_LENGTH=8\r\n姓");
   EXPECT_EQ(log.at(3), "警告:有3行的编号与前面的行重复,例如:张三(第4行)、A(第6行)、张三(第7行)");
 }
@@ -177,7 +175,7 @@ TEST_F(Import, SpreadsheetsFromEveryProducer) {
 TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
   ASSERT_FALSE(RunFixture(Source::Sheet, "handmade-inline.xlsx"));
   EXPECT_EQ(log.back(), "第2行:A001 钱七 备注");
-  ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-inline.xlsx", dataimport::IdType::Any));
+  ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-inline.xlsx", TIdType::NonNumeric));
   EXPECT_EQ(DataFile(),
             "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=4\r\n工号 姓名\r\nA001 钱七 备注\r\n1500 #N/A\r\n"
             "A001 FALSE\r\nEND\r\n");
@@ -217,7 +215,7 @@ TEST_F(Import, CountAndWriteStopAtTheSameRow) {
   const std::string ids = Source("ids.csv", "号\n 007 \n\"1 2\",x\n");
   EXPECT_FALSE(Run(Source::Sheet, ids));
   EXPECT_EQ(log.back(), "第3行:1 2");
-  ASSERT_TRUE(Run(Source::Sheet, ids, dataimport::IdType::Any));
+  ASSERT_TRUE(Run(Source::Sheet, ids, TIdType::NonNumeric));
   EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n号\r\n007\r\n1 2\r\nEND\r\n");
 }
 
@@ -421,8 +419,7 @@ class ImportForTask : public ::testing::Test {
     log.clear();
     dataimport::Callbacks cb;
     cb.log = [this](const std::string& l) { log.push_back(text::GbkToUtf8(l)); };
-    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind, dataimport::IdType::Digits,
-                                     cb);
+    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind, TIdType::Numeric, cb);
   }
   std::string StoredPath() {
     TLuckTask task;

@@ -48,7 +48,8 @@ class Verify : public ::testing::Test {
   void KilledAndResumed(const std::string& audience, int before) {
     TRandom rng;
     {
-      TDataDraw e(rng);
+      TDrawSession eSession;
+      TDataDraw e(eSession, rng);
       TDataDraw::Failure f;
       ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
       std::string err;
@@ -56,7 +57,8 @@ class Verify : public ::testing::Test {
       ASSERT_TRUE(e.SetAudienceNumber(audience));
       Batches(e, before, 3);
     }
-    TDataDraw e(rng);
+    TDrawSession eSession;
+    TDataDraw e(eSession, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
