@@ -110,7 +110,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     x += 81;
   }
 
-  LVHeaders = new QTableWidget(0, 4, central);
+  LVHeaders = new QTableWidget(0, 3, central);
   LVHeaders->setObjectName(QStringLiteral("LVHeaders"));
   LVHeaders->setFont(UiFont(QStringLiteral("宋体"), 12));
   LVHeaders->setShowGrid(true);
@@ -131,12 +131,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
   head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
   head(2, QStringLiteral("序号"), QString());
-  head(3, QString(), QString());
   LVHeaders->setColumnWidth(0, 220);
   LVHeaders->setColumnWidth(1, 300);
   LVHeaders->setColumnWidth(2, 100);
-  // The draw type rides along in a column the operator never sees.
-  LVHeaders->setColumnHidden(3, true);
   // Keep the selection visible when the list does not have the focus.
   QPalette pal = LVHeaders->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -180,24 +177,29 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadTaskList() {
-  std::string error = db::NotConnectedText();
-  if (!TombolixDataModule ||
-      !db::OpenSql(TombolixDataModule->ARryPub, db::sql::kSelectTaskList, {}, error)) {
+  std::string error;
+  if (!m_tasks.Load(error)) {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  db::TQuery& q = TombolixDataModule->ARryPub;
   LVHeaders->setRowCount(0);
-  const int n = q.RecordCount();
-  LVHeaders->setRowCount(n);
-  q.First();
-  for (int r = 0; r < n && !q.Eof(); ++r, q.Next()) {
-    for (int c = 0; c < 4; ++c) LVHeaders->setItem(r, c, new QTableWidgetItem(Q(q.FieldText(c))));
+  LVHeaders->setRowCount(m_tasks.Count());
+  for (int r = 0; r < m_tasks.Count(); ++r) {
+    const config::TTaskRow& t = *m_tasks.At(r);
+    LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
+    LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
+    LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
   }
-  if (n > 0) {
-    LVHeaders->selectRow(0);
-    LVHeaders->setCurrentCell(0, 0);
+  SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+}
+
+void TMainForm::SelectRow(int index) {
+  if (index < 0 || index >= LVHeaders->rowCount()) {
+    LVHeaders->clearSelection();
+    return;
   }
+  LVHeaders->selectRow(index);
+  LVHeaders->setCurrentCell(index, 0);
 }
 
 int TMainForm::SelectedRow() const {
@@ -205,37 +207,52 @@ int TMainForm::SelectedRow() const {
   return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+const config::TTaskRow* TMainForm::SelectedTask() const { return m_tasks.At(SelectedRow()); }
+
+void TMainForm::TasksChanged(int32_t taskId) {
+  if (taskId > 0) m_savedTaskId = taskId;
+  LoadTaskList();
+}
+
 void TMainForm::SBtnGetLuckClick() {
-  const int row = SelectedRow();
-  if (row < 0) {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  const int32_t taskId = LVHeaders->item(row, 2)->text().toInt();
-  const TDrawType type = DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt());
+  const int32_t taskId = task->TaskId;
+  const TDrawType type = task->OrderBy;
   if (!m_drawFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
   if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnQueryClick() {
-  const int row = SelectedRow();
-  if (row < 0) {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (DrawTypeOfColumn(LVHeaders->item(row, 3)->text().toInt()) != TDrawType::FromData) {
+  if (task->OrderBy != TDrawType::FromData) {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
-  const int32_t taskId = LVHeaders->item(row, 2)->text().toInt();
+  const int32_t taskId = task->TaskId;
   if (!m_queryFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
   if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnConfigClick() {
+  const int previousIndex = SelectedRow();
+  const config::TTaskRow* before = SelectedTask();
+  const int32_t previous = before ? before->TaskId : 0;
+  m_savedTaskId = 0;
   if (m_configOpener) m_configOpener(this);
+  // A reload selects the first row; the operator goes on with the task they worked on, so
+  // that 抽奖 does not draw another one.
+  if (m_savedTaskId > 0 || SelectedTask() == nullptr || SelectedTask()->TaskId != previous)
+    SelectRow(config::RowAfterReload(m_tasks, m_savedTaskId, previous, previousIndex));
 }
 
 void TMainForm::SBtnHelpClick() {

@@ -24,7 +24,6 @@
 #include <QTreeWidget>
 #include <initializer_list>
 
-#include "app/MainFrm.h"
 #include "config/TypeChoice.h"
 #include "draw/Colour.h"
 #include "text/Gbk.h"
@@ -116,7 +115,8 @@ void ShowFromStart(std::initializer_list<QLineEdit*> edits) {
 
 }  // namespace
 
-TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_main(mainForm) {
+TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
+    : QDialog(host ? host->HostWindow() : nullptr), m_host(host) {
   setObjectName(QStringLiteral("LuckConfigForm"));
   setWindowTitle(QStringLiteral("抽奖配置"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -443,7 +443,8 @@ TLuckConfigForm::TLuckConfigForm(TMainForm* mainForm) : QDialog(mainForm), m_mai
   connect(BtnSaveData, &QPushButton::clicked, this, &TLuckConfigForm::BtnSaveDataClick);
   connect(BtnCloseData, &QPushButton::clicked, this, &TLuckConfigForm::BtnCloseBaseClick);
 
-  if (QScreen* s = (mainForm ? mainForm->screen() : QGuiApplication::primaryScreen())) {
+  if (QScreen* s = (host && host->HostWindow() ? host->HostWindow()->screen()
+                                               : QGuiApplication::primaryScreen())) {
     const QRect r = s->availableGeometry();
     move(r.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
   }
@@ -475,19 +476,13 @@ void TLuckConfigForm::SelectNode(int index) {
 void TLuckConfigForm::LoadTaskTree() {
   m_quietTree = true;
   LuckTaskTV->clear();
-  TaskIds.clear();
+  Tasks = m_host ? m_host->Tasks() : config::TTaskList();
+  for (const config::TTaskRow& t : Tasks.Rows())
+    LuckTaskTV->addTopLevelItem(new QTreeWidgetItem(QStringList{Q(t.TaskName)}));
   int selected = -1;
-  if (m_main) {
-    QTableWidget* list = m_main->LVHeaders;
-    for (int r = 0; r < list->rowCount(); ++r) {
-      QTableWidgetItem* caption = list->item(r, 0);
-      QTableWidgetItem* id = list->item(r, 2);
-      LuckTaskTV->addTopLevelItem(
-          new QTreeWidgetItem(QStringList{caption ? caption->text() : QString()}));
-      TaskIds << (id ? id->text() : QString());
-    }
-    const QModelIndexList rows = list->selectionModel()->selectedRows();
-    selected = rows.isEmpty() ? 0 : rows.first().row();
+  if (m_host) {
+    selected = m_host->SelectedTaskIndex();
+    if (selected < 0) selected = 0;
   }
   m_quietTree = false;
   SelectNode(selected);
@@ -512,14 +507,14 @@ void TLuckConfigForm::N2Click() { DeleteTask(); }
 
 void TLuckConfigForm::DeleteTask() {
   const int node = SelectedNode();
-  if (node < 0 || node >= TaskIds.size()) return;
+  const config::TTaskRow* row = Tasks.At(node);
+  if (!row) return;
+  const int32_t taskId = row->TaskId;
   const QString name = LuckTaskTV->topLevelItem(node)->text(0);
   // Only Yes deletes: a question closed with its close box backs out.
   if (AskYesNo(QStringLiteral("将删除该抽奖项目的基本配置、导入数据和中奖数据，您确认要删除[") +
                name + QStringLiteral("]吗？")) != Answer::Yes)
     return;
-  int32_t taskId = 0;
-  if (!text::ParseInt32(text::Trim(FromQ(TaskIds[node])), taskId)) return;
   bool rowsDeleted = false;
   std::string error;
   const bool ok = config::DeleteTask(taskId, rowsDeleted, error);
@@ -528,7 +523,7 @@ void TLuckConfigForm::DeleteTask() {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  TaskIds.removeAt(node);
+  Tasks.Remove(node);
   m_quietTree = true;
   delete LuckTaskTV->takeTopLevelItem(node);
   m_quietTree = false;
@@ -538,7 +533,7 @@ void TLuckConfigForm::DeleteTask() {
   ShowSelectedTask();
   LoadItemList();
   // The rows are gone either way, so the main list must no longer offer the task.
-  if (m_main) m_main->LoadTaskList();
+  if (m_host) m_host->TasksChanged(0);
 }
 
 bool TLuckConfigForm::eventFilter(QObject* watched, QEvent* event) {
@@ -565,9 +560,9 @@ void TLuckConfigForm::ShowSelectedTask() {
   ResetBaseTab();
   ResetImportTab();
   const int node = SelectedNode();
-  if (LuckTaskTV->topLevelItemCount() == 0 || node < 0 || node >= TaskIds.size()) return;
-  int32_t taskId = 0;
-  if (!text::ParseInt32(text::Trim(FromQ(TaskIds[node])), taskId)) return;
+  const config::TTaskRow* row = Tasks.At(node);
+  if (LuckTaskTV->topLevelItemCount() == 0 || !row) return;
+  const int32_t taskId = row->TaskId;
   TLuckTask task;
   bool found = false;
   std::string error;
@@ -581,6 +576,7 @@ void TLuckConfigForm::ShowSelectedTask() {
 void TLuckConfigForm::FillBaseTab(const TLuckTask* t) {
   DataImported = false;
   ImportedDataFile.clear();
+  m_taskId = t ? t->TaskId : 0;
   if (t) {
     EdtTaskId->setText(QString::number(t->TaskId));
     EdtTaskName->setText(Q(t->TaskName));
@@ -636,6 +632,7 @@ void TLuckConfigForm::ResetBaseTab() {
        {EdtTaskId, EdtTaskName, EdtMainTitle, EdtRemainText, EdtMainImage, EdtHideBegin, EdtHideEnd,
         EdtPassWord, EdtDataFilePath, EdtMusicFilePath, EProb})
     e->clear();
+  m_taskId = 0;
   EdtFontSize->setText(QStringLiteral("36"));
   EdtDateFlag->setText(QStringLiteral("未导入"));
   // Drop a stored colour the list did not name, offered for the task shown before.
@@ -671,7 +668,7 @@ void TLuckConfigForm::ApplyDrawType() {
 
 config::TTaskSettings TLuckConfigForm::BaseSettings() const {
   config::TTaskSettings s;
-  s.TaskId = FromQ(EdtTaskId->text());
+  s.TaskId = m_taskId > 0 ? std::to_string(m_taskId) : std::string();
   s.TaskName = FromQ(EdtTaskName->text());
   s.MainTitle = FromQ(EdtMainTitle->text());
   s.FontSize = FromQ(EdtFontSize->text());
@@ -728,9 +725,11 @@ void TLuckConfigForm::FocusTaskField(config::TaskField field) {
 
 void TLuckConfigForm::BtnSaveBaseClick() {
   config::TTaskSettings s = BaseSettings();
-  const bool insert = text::Trim(s.TaskId).empty();
+  const bool insert = m_taskId == 0;
   config::TTaskFailure failure;
   const bool ok = config::SaveTask(s, failure);
+  int32_t savedId = 0;
+  m_taskId = text::ParseInt32(s.TaskId, savedId) ? savedId : 0;
   // The rules fill in what they fill in whether or not the save goes through.
   EdtFontSize->setText(Q(s.FontSize));
   EdtHideBegin->setText(Q(s.HideBegin));
@@ -743,16 +742,20 @@ void TLuckConfigForm::BtnSaveBaseClick() {
   }
   const QString name = Q(text::Trim(s.TaskName));
   if (insert) {
-    TaskIds << Q(s.TaskId);
+    config::TTaskRow row;
+    row.TaskId = m_taskId;
+    row.TaskName = text::Trim(s.TaskName);
+    Tasks.Append(std::move(row));
     m_quietTree = true;
     LuckTaskTV->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
     m_quietTree = false;
     SelectNode(LuckTaskTV->topLevelItemCount() - 1);
   } else if (QTreeWidgetItem* node = LuckTaskTV->topLevelItem(SelectedNode())) {
     node->setText(0, name);
+    Tasks.Rename(SelectedNode(), text::Trim(s.TaskName));
   }
   ShowMessageBox(MessageKind::Information, "保存成功");
-  if (m_main) m_main->LoadTaskList();
+  if (m_host) m_host->TasksChanged(m_taskId);
   ShowSelectedTask();
   LoadItemList();
 }
@@ -788,6 +791,7 @@ void TLuckConfigForm::ClearItemFields() {
   for (QLineEdit* e :
        {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName, DBEdtAwardImage})
     e->clear();
+  m_item = config::TItemRow();
 }
 
 void TLuckConfigForm::ResetItemTab() {
@@ -808,11 +812,10 @@ QStringList TLuckConfigForm::ItemLines() const {
 
 void TLuckConfigForm::LoadItemList() {
   ResetItemTab();
-  const int node = SelectedNode();
-  int32_t taskId = 0;
-  const bool task = node >= 0 && node < TaskIds.size() &&
-                    text::ParseInt32(text::Trim(FromQ(TaskIds[node])), taskId);
+  const config::TTaskRow* node = Tasks.At(SelectedNode());
+  const bool task = node != nullptr;
   if (task) {
+    const int32_t taskId = node->TaskId;
     std::vector<config::TItemRow> rows;
     std::string error;
     if (!config::SelectItems(taskId, rows, error)) {
@@ -838,10 +841,9 @@ void TLuckConfigForm::LoadItemList() {
 void TLuckConfigForm::ShowSelectedItem() {
   ClearItemFields();
   bool shown = false;
-  int32_t taskId = 0;
+  const int32_t taskId = m_taskId;
   QListWidgetItem* line = LBItem->currentItem();
-  if (LBItem->count() > 0 && line &&
-      text::ParseInt32(text::Trim(FromQ(EdtTaskId->text())), taskId)) {
+  if (LBItem->count() > 0 && line && taskId > 0) {
     config::TItemRow row;
     bool found = false;
     std::string error;
@@ -857,6 +859,7 @@ void TLuckConfigForm::ShowSelectedItem() {
       DBEdtAwardName->setText(Q(row.AwardName));
       DBEdtAwardImage->setText(Q(row.AwardImageName));
       EdtListIndex->setText(QString::number(row.ListIndex));
+      m_item = row;
       ShowFromStart({DBEdtName, DBEdtAwardName, DBEdtAwardImage});
       shown = true;
     }
@@ -898,23 +901,33 @@ void TLuckConfigForm::FocusItemField(config::ItemField field) {
 
 void TLuckConfigForm::BtnSaveItemClick() {
   config::TItemSettings s;
-  s.TaskId = FromQ(EdtTaskId->text());
-  s.ItemId = FromQ(DBEdtId->text());
+  s.TaskId = m_taskId > 0 ? std::to_string(m_taskId) : std::string();
+  s.ItemId = m_item.ItemId > 0 ? std::to_string(m_item.ItemId) : std::string();
   s.Name = FromQ(DBEdtName->text());
   s.LuckCount = FromQ(DBEdtLuckCount->text());
   s.ListCount = FromQ(DBEditListCount->text());
   s.AwardName = FromQ(DBEdtAwardName->text());
   s.AwardImage = FromQ(DBEdtAwardImage->text());
   const bool probability = config::ChosenDrawType(CBOrderBy) == TDrawType::ByProbability;
-  const bool insert = text::Trim(s.ItemId).empty();
+  const bool insert = m_item.ItemId == 0;
   config::TItemFailure failure;
   const bool ok = config::SaveItem(s, probability, LBItem->count(), failure);
   if (probability) DBEditListCount->setText(Q(s.ListCount));
   DBEdtId->setText(Q(s.ItemId));
+  // A failed statement leaves no id, so the next save inserts.
+  if (text::Trim(s.ItemId).empty()) m_item.ItemId = 0;
   if (!ok) {
     if (!failure.text.empty()) ShowMessageBox(failure.kind, failure.text);
     FocusItemField(failure.focus);
     return;
+  }
+  {
+    // The item as stored, with the id a new one was given.
+    config::TItemRow stored;
+    bool found = false;
+    std::string error;
+    if (config::SelectItemByName(m_taskId, text::Trim(s.Name), stored, found, error) && found)
+      m_item = stored;
   }
   ShowMessageBox(MessageKind::Information, "保存成功");
   const QString name = Q(text::Trim(s.Name));
@@ -934,10 +947,8 @@ void TLuckConfigForm::BtnSaveItemClick() {
 void TLuckConfigForm::BtnCancelItemClick() { ShowSelectedItem(); }
 
 void TLuckConfigForm::BtnDelItemClick() {
-  int32_t taskId = 0, itemId = 0;
-  if (!text::ParseInt32(text::Trim(FromQ(EdtTaskId->text())), taskId) ||
-      !text::ParseInt32(text::Trim(FromQ(DBEdtId->text())), itemId))
-    return;
+  const int32_t taskId = m_taskId, itemId = m_item.ItemId;
+  if (taskId <= 0 || itemId <= 0) return;
   const int p = LBItem->currentRow();
   if (p < 0) return;
   if (AskYesNo(QStringLiteral("您确认要删除[") + DBEdtName->text() + QStringLiteral("]吗？")) !=
@@ -964,8 +975,8 @@ void TLuckConfigForm::BtnDelItemClick() {
 void TLuckConfigForm::SpeedButton1Click() {
   const int p = LBItem->currentRow();
   if (p <= 0) return;
-  int32_t taskId = 0;
-  if (!text::ParseInt32(text::Trim(FromQ(EdtTaskId->text())), taskId)) return;
+  const int32_t taskId = m_taskId;
+  if (taskId <= 0) return;
   QStringList lines = ItemLines();
   lines.move(p, p - 1);
   std::vector<std::string> order;
@@ -987,8 +998,8 @@ void TLuckConfigForm::SpeedButton1Click() {
 void TLuckConfigForm::SpeedButton2Click() {
   const int p = LBItem->currentRow();
   if (p < 0 || p >= LBItem->count() - 1) return;
-  int32_t taskId = 0;
-  if (!text::ParseInt32(text::Trim(FromQ(EdtTaskId->text())), taskId)) return;
+  const int32_t taskId = m_taskId;
+  if (taskId <= 0) return;
   QStringList lines = ItemLines();
   lines.move(p, p + 1);
   std::vector<std::string> order;
@@ -1013,20 +1024,18 @@ void TLuckConfigForm::SbSelectItemClick() {
 }
 
 void TLuckConfigForm::BntCheatClick() {
-  const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
-  const std::string itemId = text::Trim(FromQ(DBEdtId->text()));
-  if (taskId.empty() || itemId.empty()) return;
+  if (m_taskId <= 0 || m_item.ItemId <= 0) return;
   if (AskYesNo(
           QStringLiteral("选择【指定中奖】名单后，该名单在抽奖时将被强制指定为中奖名单。该功能仅"
                          "用于抽奖前测试使用，请勿用于商业用途，是否继续？")) == Answer::No)
     return;
   config::TPresetEditorArgs args;
-  text::ParseInt32(taskId, args.TaskId);
+  args.TaskId = m_taskId;
   args.TaskName = text::Trim(FromQ(EdtTaskName->text()));
-  text::ParseInt32(itemId, args.ItemId);
+  args.ItemId = m_item.ItemId;
   args.ItemName = text::Trim(FromQ(DBEdtName->text()));
   args.ImportedDataFile = text::Trim(FromQ(ImportedDataFile));
-  text::ParseInt32(text::Trim(FromQ(DBEdtLuckCount->text())), args.LuckCount);
+  args.LuckCount = m_item.LuckCount;
   if (m_presetOpener) m_presetOpener(this, args);
 }
 
@@ -1070,8 +1079,8 @@ void TLuckConfigForm::keyPressEvent(QKeyEvent* e) {
   QDialog::keyPressEvent(e);
 }
 
-void ShowLuckConfig(TMainForm& mainForm, const PresetEditorOpener& presets) {
-  TLuckConfigForm form(&mainForm);
+void ShowLuckConfig(TTaskListHost& host, const PresetEditorOpener& presets) {
+  TLuckConfigForm form(&host);
   form.SetPresetEditorOpener(presets);
   form.exec();
 }

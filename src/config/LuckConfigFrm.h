@@ -9,6 +9,8 @@
 #include <functional>
 
 #include "config/ItemSettings.h"
+#include "config/TaskList.h"
+#include "config/TaskListHost.h"
 #include "config/TaskSettings.h"
 
 class QAction;
@@ -25,7 +27,6 @@ class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TMainForm;
 
 // Opens the preset-winner editor modally over `owner` and returns when it has closed.
 using PresetEditorOpener =
@@ -34,15 +35,15 @@ using PresetEditorOpener =
 class TLuckConfigForm : public QDialog {
   Q_OBJECT
  public:
-  // Copies the main window's task list into the tree; the main window reloads its list after
-  // every save and delete.
-  explicit TLuckConfigForm(TMainForm* mainForm);
+  // Copies the host's task list into the tree, with the host's selected task selected; the
+  // host reloads its list after every save and delete.
+  explicit TLuckConfigForm(TTaskListHost* host);
 
   // What 指定中奖 opens; without one the button asks its question and does nothing more.
   void SetPresetEditorOpener(PresetEditorOpener f) { m_presetOpener = std::move(f); }
 
-  // The TaskId of each tree node, in node order.
-  QStringList TaskIds;
+  // The tasks of the tree, in node order.
+  config::TTaskList Tasks;
   // True while the shown task draws from imported data and its draw data file exists.
   bool DataImported = false;
   // The draw data file of the shown task while DataImported, else empty.
@@ -187,12 +188,16 @@ class TLuckConfigForm : public QDialog {
   QStringList ItemLines() const;
   void StepFontSize(int delta);
 
-  TMainForm* m_main;
+  TTaskListHost* m_host;
+  // The task the base tab shows, 0 for a new one; the prize item the item tab shows (ItemId 0
+  // for a new one).
+  int32_t m_taskId = 0;
+  config::TItemRow m_item;
   PresetEditorOpener m_presetOpener;
   bool m_quietTree = false;
   bool m_treeMouse = false;
   bool m_listMouse = false;
 };
 
-// Shows the configuration window modally over the main window and destroys it afterwards.
-void ShowLuckConfig(TMainForm& mainForm, const PresetEditorOpener& presets = {});
+// Shows the configuration window modally over the host and destroys it afterwards.
+void ShowLuckConfig(TTaskListHost& host, const PresetEditorOpener& presets = {});

@@ -29,8 +29,8 @@ struct BusyCursor {
 }  // namespace
 
 void TLuckConfigForm::BtnSaveDataClick() {
-  const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
-  if (taskId.empty() || !TombolixDataModule) return;
+  if (m_taskId <= 0 || !TombolixDataModule) return;
+  const std::string taskId = std::to_string(m_taskId);
   if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
   MLog->clear();
   // No choice imports as numeric ids, the stricter rule.

@@ -339,7 +339,8 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
-  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion())) != Answer::Yes)
+  // No is the default: a habitual Enter must not start over a task that was drawn.
+  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) != Answer::Yes)
     return false;
   // The commitment is on disk before it is on the screen. Should that fail, the first
   // batch writes it together with its own record.

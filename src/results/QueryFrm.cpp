@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -225,17 +226,22 @@ void TQueryForm::ShowItemWinners() {
     for (int c = 0; c < SGLuckId->columnCount(); ++c) SetGridCell(SGLuckId, r, c, QString());
   PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
 
-  if (!paths::FileExists(paths::WinnerFilePath(m_session.Task.TaskId, item.ItemId))) {
-    // Not drawn yet: no heads, no winners, and a count that says so.
+  m_winners = TWinnerFile();
+  std::string error;
+  const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, m_winners, error);
+  if (ok && !m_winners.exists) {
+    // Not drawn yet: no heads and no empty row, but a line that says so.
     SGLuckId->setColumnCount(1);
     SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+    SGLuckId->setRowCount(1);
     ShowHeadRow();
-    LbCount->setText(Q(query::WinnerCountText(0)));
+    SGLuckId->horizontalHeader()->hide();
+    LbCount->setText(Q(query::NotDrawnText()));
     return;
   }
-  std::string error;
+  SGLuckId->horizontalHeader()->show();
   int count = 0;
-  const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, SGLuckId, error, count);
+  if (ok) ShowWinnerFile(m_winners, SGLuckId, count);
   ShowHeadRow();
   if (!ok) {
     ShowMessageBox(MessageKind::Error, error);
@@ -262,22 +268,34 @@ void TQueryForm::ShowHeadRow() {
 void TQueryForm::FindWinner() {
   const std::string needle = text::Trim(FromQ(EdtFindId->text()));
   if (needle.empty()) return;
-  std::vector<std::string> column0;
-  column0.reserve(static_cast<size_t>(SGLuckId->rowCount()));
-  for (int r = 0; r < SGLuckId->rowCount(); ++r) column0.push_back(FromQ(GridCell(SGLuckId, r, 0)));
-  const int row = query::FindRowFrom(column0, SGLuckId->currentRow(), needle);
-  if (row < 0) return;
+  // Grid row 0 is the hidden head row: winner k stands in row k + 1.
+  const int found = query::FindWinnerRow(m_winners.rows, SGLuckId->currentRow() - 1, needle);
+  if (found < 0) {
+    ShowMessageBox(MessageKind::Information, query::NotFoundText());
+    return;
+  }
+  const int row = found + 1;
   SGLuckId->setCurrentCell(row, 0);
   SGLuckId->selectRow(row);
   SGLuckId->scrollTo(SGLuckId->model()->index(row, 0));
 }
 
 void TQueryForm::ExportWinners(query::ExportKind kind) {
+  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), m_session.Items);
+  if (!query::HasWinnersToExport(m_session.Items, scope)) {
+    ShowMessageBox(MessageKind::Information, query::NothingToExportText(scope));
+    return;
+  }
+  const TLuckItem* only = nullptr;
+  for (const TLuckItem& it : m_session.Items) {
+    if (it.ItemId == scope) only = &it;
+  }
+  const std::string date = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
   QString path;
   ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
-                 QString(), this, path);
+                 Q(query::ExportFileName(m_session.Task, only, date)), this, path,
+                 QString::fromUtf8(query::ExportTypeName(kind)));
   if (path.isEmpty()) return;
-  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), m_session.Items);
   const std::string gbkPath = FromQ(path);
   std::string error;
   bool ok = false;

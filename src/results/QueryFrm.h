@@ -9,6 +9,7 @@
 
 #include "app/SetUpScreen.h"
 #include "draw/DrawSession.h"
+#include "records/WinnerFiles.h"
 #include "results/QueryRules.h"
 
 class QCheckBox;
@@ -33,8 +34,8 @@ class TQueryForm : public QDialog {
   // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
   // LbCount := the number of winners or the reader's advice text.
   void ShowItemWinners();
-  // Selects the first row from the selected one down whose first column holds EdtFindId's
-  // text; nothing changes when there is none.
+  // Selects the next winner after the selected row, wrapping once, with a field that holds
+  // EdtFindId's text (Latin letters in any case); "未找到" when there is none.
   void FindWinner();
 
   QLabel* PItem;
@@ -78,6 +79,8 @@ class TQueryForm : public QDialog {
 
   TDrawSession& m_session;
   std::vector<Placed> m_placed;
+  // The winners the grid shows, which 查找 searches.
+  TWinnerFile m_winners;
 };
 
 // The results window as the main window opens it.

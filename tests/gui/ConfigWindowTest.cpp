@@ -109,7 +109,8 @@ TEST_F(ConfigWindow, ANewTaskSavedInTheWindowAppearsInTheMainList) {
   EXPECT_EQ(m_dialogs.messages(), saved);
   EXPECT_EQ(Nodes(f), QStringList{QStringLiteral("新年抽奖")});
   EXPECT_EQ(SelectedNode(f), 0);
-  EXPECT_EQ(f.TaskIds, QStringList{QStringLiteral("1001")});
+  ASSERT_EQ(f.Tasks.Count(), 1);
+  EXPECT_EQ(f.Tasks.At(0)->TaskId, 1001);
   EXPECT_EQ(f.EdtTaskId->text(), QStringLiteral("1001"));
   EXPECT_EQ(f.CLBColor->currentData().toString(), QStringLiteral("clYellow"));
   EXPECT_EQ(f.EdtDateFlag->text(),
@@ -253,7 +254,7 @@ TEST_F(ConfigWindow, DeletingTheOnlyTaskLeavesAnEmptyTreeAndNewTaskDefaults) {
 
   f.N2->trigger();
   EXPECT_TRUE(Nodes(f).isEmpty());
-  EXPECT_TRUE(f.TaskIds.isEmpty());
+  EXPECT_EQ(f.Tasks.Count(), 0);
   EXPECT_EQ(f.EdtTaskId->text(), QString());
   EXPECT_EQ(f.EdtTaskName->text(), QString());
   EXPECT_EQ(f.EdtFontSize->text(), QStringLiteral("36"));
@@ -464,11 +465,76 @@ TEST_F(ConfigWindow, AProbabilityTaskSetUpInTheWindowIsReadyToDraw) {
 
   const int32_t taskId = main.LVHeaders->item(0, 2)->text().toInt();
   EXPECT_EQ(taskId, 1001);
-  EXPECT_EQ(main.LVHeaders->item(0, 3)->text(), QStringLiteral("1"));
+  ASSERT_NE(main.SelectedTask(), nullptr);
+  EXPECT_EQ(main.SelectedTask()->OrderBy, TDrawType::ByProbability);
   TDrawSession session;
   TGetLuckProdForm screen(session, nullptr, 5u);
   EXPECT_EQ(screen.SetUpDraw(taskId), 1);
   EXPECT_EQ(session.Task.HideBegin, 100);
   EXPECT_EQ(session.ItemCount, 3);
   EXPECT_EQ(session.LuckTotal, 31);
+}
+
+// After 抽奖配置 closes, 抽奖 draws the task the operator worked on, not the first row.
+TEST_F(ConfigWindow, TheMainListKeepsTheTaskWorkedOnWhenTheWindowCloses) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  main.SetConfigWindowOpener([&main](QWidget*) { ShowLuckConfig(main); });
+  auto selectedId = [&main] {
+    const config::TTaskRow* t = main.SelectedTask();
+    return t ? t->TaskId : 0;
+  };
+  auto session = [&main](const std::function<void(TLuckConfigForm&)>& work) {
+    OnNextModal([work](QWidget* w) {
+      auto* f = qobject_cast<TLuckConfigForm*>(w);
+      ASSERT_NE(f, nullptr);
+      work(*f);
+      QTest::mouseClick(f->BtnCloseBase, Qt::LeftButton);
+    });
+    QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
+  };
+
+  // Save: the second task is saved, which reloads the list; it stays selected.
+  main.SelectRow(1);
+  session([](TLuckConfigForm& f) {
+    f.EdtTaskName->setText(QStringLiteral("大转盘"));
+    QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+  });
+  EXPECT_EQ(selectedId(), 1002);
+  EXPECT_EQ(main.LVHeaders->item(1, 0)->text(), QStringLiteral("大转盘"));
+
+  // Cancel: edits dropped, the selection as it was.
+  session([](TLuckConfigForm& f) {
+    f.EdtTaskName->setText(QStringLiteral("不要"));
+    QTest::mouseClick(f.BtnCancelBase, Qt::LeftButton);
+  });
+  EXPECT_EQ(selectedId(), 1002);
+
+  // New: the task just created, and the tree selected it too.
+  int treeSelected = -1;
+  session([&treeSelected](TLuckConfigForm& f) {
+    QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+    f.EdtTaskName->setText(QStringLiteral("新任务"));
+    QTest::mouseClick(f.BtnSaveBase, Qt::LeftButton);
+    const auto sel = f.LuckTaskTV->selectedItems();
+    treeSelected = sel.isEmpty() ? -1 : f.LuckTaskTV->indexOfTopLevelItem(sel.first());
+  });
+  EXPECT_EQ(treeSelected, 2);
+  EXPECT_EQ(selectedId(), 1003);
+
+  // Delete of another task: the selected one stays selected.
+  main.SelectRow(0);
+  session([](TLuckConfigForm& f) {
+    f.LuckTaskTV->setCurrentItem(f.LuckTaskTV->topLevelItem(1));
+    QTest::mouseClick(f.SpeedButton4, Qt::LeftButton);
+  });
+  ASSERT_EQ(main.LVHeaders->rowCount(), 2);
+  EXPECT_EQ(selectedId(), 1001);
+
+  // Delete of the selected task: its neighbour, never nothing.
+  main.SelectRow(1);
+  session([](TLuckConfigForm& f) { QTest::mouseClick(f.SpeedButton4, Qt::LeftButton); });
+  ASSERT_EQ(main.LVHeaders->rowCount(), 1);
+  EXPECT_EQ(selectedId(), 1001);
 }

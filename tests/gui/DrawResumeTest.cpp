@@ -198,6 +198,8 @@ TEST_F(DrawResume, NoSetsTheJournalAsideAndAnotherDrawAsksBeforeReplacingResults
     EXPECT_EQ(screen.SetUpDraw(m_taskId), 0);
   }
   ASSERT_EQ(Questions(), std::vector<QString>{kResults});
+  // A habitual Enter keeps the finished result.
+  EXPECT_EQ(m_dialogs.log.back().preferred, Answer::No);
   m_dialogs.answers = {Answer::Yes};
   TGetLuckMainForm screen(m_session, nullptr, 11u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);

@@ -59,7 +59,7 @@ class ImportTab : public ::testing::Test {
     ASSERT_EQ(m_form->EdtFileName->text(), path);
     ASSERT_EQ(m_dialogs.log.at(0).type, RecordedDialog::OpenFile);
     EXPECT_EQ(m_dialogs.log.at(0).filter,
-              fileType == 0 ? QStringLiteral(".txt (*.txt)")
+              fileType == 0 ? QStringLiteral("文本文件 (*.txt)")
                             : QStringLiteral("Excel文件 (*.xls *.xlsx *.xlsm *.ods *.csv)"));
     QTest::mouseClick(m_form->BtnSaveData, Qt::LeftButton);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor is gone again

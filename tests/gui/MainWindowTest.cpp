@@ -63,7 +63,8 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
   QTableWidget* lv = w.LVHeaders;
   ASSERT_EQ(lv->rowCount(), 2);
-  EXPECT_EQ(lv->columnCount(), 4);
+  // Three columns; the draw type is the task list's, not a hidden column's.
+  EXPECT_EQ(lv->columnCount(), 3);
   EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
   EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
@@ -71,12 +72,11 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(lv->columnWidth(0), 220);
   EXPECT_EQ(lv->columnWidth(1), 300);
   EXPECT_EQ(lv->columnWidth(2), 100);
-  EXPECT_TRUE(lv->isColumnHidden(3));
   EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
   EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
-  EXPECT_EQ(lv->item(0, 3)->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.Tasks().At(0)->OrderBy, TDrawType::FromData);
   EXPECT_EQ(lv->item(1, 0)->text(), QStringLiteral("幸运转盘示例"));
-  EXPECT_EQ(lv->item(1, 3)->text(), QStringLiteral("1"));
+  EXPECT_EQ(w.Tasks().At(1)->OrderBy, TDrawType::ByProbability);
   ASSERT_EQ(lv->selectionModel()->selectedRows().size(), 1);
   EXPECT_EQ(lv->selectionModel()->selectedRows()[0].row(), 0);
   // Buttons in their order, with their hints.
