@@ -1,12 +1,15 @@
 #include "app/MainFrm.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -39,11 +42,13 @@ QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
   b->setFixedSize(73, 56);
-  b->setFocusPolicy(Qt::NoFocus);
+  // Reached with Tab, not by a click, so a click leaves the focus in the task list.
+  b->setFocusPolicy(Qt::TabFocus);
   b->setStyleSheet(QStringLiteral(
       "QToolButton { color: white; border: 1px solid transparent; background: transparent; }"
       "QToolButton:hover { background: rgba(255,255,255,40); border-color: rgba(255,230,160,150);"
       " border-radius: 4px; }"
+      "QToolButton:focus { border: 1px dotted rgb(255,230,160); border-radius: 4px; }"
       "QToolButton:pressed { background: rgba(0,0,0,50); }"));
   return b;
 }
@@ -55,22 +60,43 @@ QToolButton* LinkButton(QWidget* parent, const char* name, const QString& captio
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
   b->setFixedSize(60, 22);
-  b->setFocusPolicy(Qt::NoFocus);
+  b->setFocusPolicy(Qt::TabFocus);
   QFont f = UiFont(QStringLiteral("宋体"), 12);
   f.setUnderline(true);
   b->setFont(f);
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"
-                     "QToolButton:hover { color: #ffe08a; }"));
+                     "QToolButton:hover { color: #ffe08a; }"
+                     "QToolButton:focus { color: #ffe08a; border: 1px dotted #ffe08a; }"));
   return b;
 }
+
+// Enter on a focused button presses it, as Space does.
+class EnterPresses : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QAbstractButton*>(watched)) {
+          b->click();
+          return true;
+        }
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
-  setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  // The program sets its icon for every window; drawn here only for a window made alone.
+  if (QApplication::windowIcon().isNull())
+    setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   resize(730, 510);
 
   auto* central = new QWidget(this);
@@ -85,8 +111,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   ImageHead->setScaledContents(true);
   layout->addWidget(ImageHead);
 
-  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于"));
-  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助"));
+  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于(&A)"));
+  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助(&H)"));
 
   Image1 = new QLabel(central);
   Image1->setObjectName(QStringLiteral("Image1"));
@@ -95,15 +121,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   Image1->setScaledContents(true);
   layout->addWidget(Image1);
 
-  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖"),
+  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖(&D)"),
                           QStringLiteral("点击进入抽奖界面"), QStringLiteral("glyph_getluck"));
   SBtnConfig =
-      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置"),
+      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置(&C)"),
                 QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
-  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询"),
+  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询(&Q)"),
                         QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
-  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出"), QStringLiteral("点击退出该软件"),
-                       QStringLiteral("glyph_exit"));
+  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出(&X)"),
+                       QStringLiteral("点击退出该软件"), QStringLiteral("glyph_exit"));
   int x = 10;
   for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
     b->move(x, 4);
@@ -118,6 +144,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
   LVHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LVHeaders->setWordWrap(false);
+  // One Tab stop: the arrow keys move in the list, Tab leaves it without changing the task.
+  LVHeaders->setTabKeyNavigation(false);
   LVHeaders->verticalHeader()->hide();
   LVHeaders->verticalHeader()->setDefaultSectionSize(20);
   LVHeaders->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -162,6 +190,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
+  auto* enter = new EnterPresses(this);
+  QWidget* order[] = {LVHeaders, SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnHelp, SBtnAbout, SBtnExit};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(order[i - 1], order[i]);
+    order[i]->installEventFilter(enter);
+  }
+  // The window opens with the focus in the task list.
+  LVHeaders->setFocus();
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TMainForm::SBtnHelpClick);
 
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     const QRect r = s->availableGeometry();
@@ -284,6 +322,9 @@ void TMainForm::PlaceBannerButtons() {
 
 void TMainForm::PaintBanner() {
   const int w = qMax(width(), 1);
+  // Shown for the first time, the window is told its size again: the banner stays.
+  if (w == m_bannerWidth) return;
+  m_bannerWidth = w;
   QPixmap head = ArtPixmap(QStringLiteral("banner_head"), QSize(w, 73));
   if (!head.isNull()) {
     QPainter p(&head);

@@ -71,4 +71,5 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   ConfigWindowOpener m_configOpener;
   // The program's one draw session, lent to the draw screen or results window that is open.
   TDrawSession m_drawSession;
+  int m_bannerWidth = 0;  // the width the banner was painted for
 };

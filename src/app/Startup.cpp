@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "Version.h"
+#include "app/FirstPaintProbe.h"
 #include "app/MainFrm.h"
 #include "app/QuitSignal.h"
 #include "app/SingleInstance.h"
@@ -115,6 +116,7 @@ int RunTombolix(int argc, char** argv) {
 
   TMainForm mainForm;
   ConnectWindows(mainForm);
+  FirstPaintProbe::Watch(mainForm);
   mainForm.show();
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that

@@ -9,12 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "draw/Music.h"
 #include "ui/DesignScale.h"
 
-class QAudioOutput;
 class QKeyEvent;
 class QLineEdit;
-class QMediaPlayer;
 class QTimer;
 
 class TDrawScreenBase : public QDialog {
@@ -77,6 +76,5 @@ class TDrawScreenBase : public QDialog {
   bool m_pointerHidden = false;
   QImage m_taskBackground;
   QPixmap m_background;
-  QMediaPlayer* m_player = nullptr;
-  QAudioOutput* m_audio = nullptr;
+  TMusic m_music{this};
 };

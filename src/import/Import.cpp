@@ -7,6 +7,7 @@
 
 #include "import/Sheet.h"
 #include "import/TextDecode.h"
+#include "records/DrawDataFile.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -96,20 +97,6 @@ class Job {
     }
     ReportDuplicates();
 
-    std::string out;
-    out.reserve(m_data.size() + title.size() + 64);
-    out += "BEGIN\r\nCOUNT=";
-    out += std::to_string(n);
-    out += "\r\nID_MAX_LENGTH=";
-    out += std::to_string(m_idMax);
-    out += "\r\n";
-    out += title;
-    out += "\r\n";
-    out += m_data;
-    out += "END\r\n";
-    m_data.clear();
-    m_data.shrink_to_fit();
-
     const size_t step = n / 20;
     int position = 5;
     if (step >= 1) {
@@ -121,7 +108,11 @@ class Job {
     }
     Log(G("已经导入行数=") + std::to_string(n));
     std::string why;
-    if (!files::WriteFileAtomic(m_target, out, why)) return FailOther(why, error);
+    const bool written =
+        WriteDrawDataFile(m_target, title, n, static_cast<int>(m_idMax), m_data, why);
+    m_data.clear();
+    m_data.shrink_to_fit();
+    if (!written) return FailOther(why, error);
     Progress(kProgressMax);
     Progress(0);
     targetPath = m_target;

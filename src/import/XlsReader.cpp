@@ -139,8 +139,9 @@ static bool ReadXlsHere(std::string_view gbkPath, Visitor& visitor, std::string&
         case FREEXL_CELL_DATETIME:
           if (v.value.text_value) {
             out = v.value.text_value;
-            // Midnight alone is a plain date, as the other readers show it.
-            if (out.size() == 19 && out.compare(10, 9, " 00:00:00") == 0) out.resize(10);
+            // libfreexl calls a cell a date-time when its format shows both: past the id in
+            // column 1 it keeps its time at midnight too. The id shows a plain date then.
+            if (c == 0 && out.size() == 19 && out.compare(10, 9, " 00:00:00") == 0) out.resize(10);
           }
           break;
         default:

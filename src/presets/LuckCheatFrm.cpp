@@ -54,6 +54,7 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
   SGLuckId->setSelectionMode(QAbstractItemView::SingleSelection);
   SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
   SGLuckId->setWordWrap(false);
+  SGLuckId->setTabKeyNavigation(false);
 
   auto button = [this](const char* name, const QString& caption, int x, const QString& hint,
                        const QString& glyph) {
@@ -66,15 +67,15 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
     b->setAutoDefault(false);
     return b;
   };
-  BtnAddItem =
-      button("BtnAddItem", QStringLiteral("增加"), 250, QString(), QStringLiteral("preset_add"));
-  BtnDelItem =
-      button("BtnDelItem", QStringLiteral("删除"), 330, QString(), QStringLiteral("preset_delete"));
-  BtnSaveItem = button("BtnSaveItem", QStringLiteral("保存"), 410,
+  BtnAddItem = button("BtnAddItem", QStringLiteral("增加(&A)"), 250, QString(),
+                      QStringLiteral("preset_add"));
+  BtnDelItem = button("BtnDelItem", QStringLiteral("删除(&D)"), 330, QString(),
+                      QStringLiteral("preset_delete"));
+  BtnSaveItem = button("BtnSaveItem", QStringLiteral("保存(&S)"), 410,
                        QStringLiteral("点击保存修改结果"), QStringLiteral("preset_save"));
-  BtnCancelItem = button("BtnCancelItem", QStringLiteral("取消"), 490,
+  BtnCancelItem = button("BtnCancelItem", QStringLiteral("取消(&C)"), 490,
                          QStringLiteral("点击取消修改"), QStringLiteral("preset_cancel"));
-  BtnCloseItem = button("BtnCloseItem", QStringLiteral("返回"), 570,
+  BtnCloseItem = button("BtnCloseItem", QStringLiteral("返回(&R)"), 570,
                         QStringLiteral("点击退出配置界面"), QStringLiteral("preset_back"));
 
   connect(BtnAddItem, &QPushButton::clicked, this, &TLuckCheatForm::BtnAddItemClick);
@@ -189,8 +190,10 @@ void TLuckCheatForm::BtnCancelItemClick() {
 }
 
 void TLuckCheatForm::BtnCloseItemClick() {
+  // No is the default: a habitual Enter keeps the edits.
   if (m_list.Modified() &&
-      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？")) != Answer::Yes)
+      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？"), Answer::No) !=
+          Answer::Yes)
     return;
   accept();
 }
@@ -205,9 +208,10 @@ void TLuckCheatForm::resizeEvent(QResizeEvent* e) {
 }
 
 void TLuckCheatForm::keyPressEvent(QKeyEvent* e) {
-  // Esc would leave without the question 返回 asks; only the buttons and the close box leave.
+  // Esc leaves as 返回 does, asking first about unsaved changes.
   if (e->key() == Qt::Key_Escape) {
     e->accept();
+    BtnCloseItemClick();
     return;
   }
   QDialog::keyPressEvent(e);

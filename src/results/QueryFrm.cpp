@@ -92,6 +92,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
   SGLuckId->setShowGrid(true);
   SGLuckId->setWordWrap(false);
+  // One Tab stop: the arrow keys move between winners.
+  SGLuckId->setTabKeyNavigation(false);
   SGLuckId->verticalHeader()->hide();
   SGLuckId->verticalHeader()->setDefaultSectionSize(20);
   SGLuckId->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -132,19 +134,22 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   CBOnly->setToolTip(QStringLiteral("选择是否仅导出当前选中奖项的抽奖结果"));
   Place(CBOnly, {514, 468, 129, 17}, Bottom);
 
-  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel"),
+  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel(&E)"),
                    QStringLiteral("以Excel文件方式保存抽奖结果"));
   Place(BitBtn2, {454, 506, 111, 25}, Bottom | Right);
-  BtnAudit = Button(this, "BtnAudit", QStringLiteral("导出审计包"),
+  BtnAudit = Button(this, "BtnAudit", QStringLiteral("导出审计包(&A)"),
                     QStringLiteral("把名单、指定中奖、抽奖记录和中奖名单打包，供 tombolix-verify "
                                    "验证抽奖"));
   Place(BtnAudit, {331, 506, 111, 25}, Bottom | Right);
-  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本"),
+  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
   Place(BitBtn1, {577, 506, 108, 25}, Bottom | Right);
   BtnCloseBase =
-      Button(this, "BtnCloseBase", QStringLiteral("返回"), QStringLiteral("点击退出查询界面"));
+      Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
   Place(BtnCloseBase, {695, 506, 75, 25}, Bottom | Right);
+
+  QWidget* order[] = {LBItem, SGLuckId, EdtFindId, SBFind, CBOnly, BitBtn2, BitBtn1, BtnCloseBase};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
   connect(EdtFindId, &QLineEdit::returnPressed, this, &TQueryForm::EdtFindIdKeyPress);

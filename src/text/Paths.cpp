@@ -110,14 +110,26 @@ std::string DatabasePath() { return DataRoot() + "DATA/Tombolix.db"; }
 std::string DataFileDir() { return DataRoot() + "DATA_FILE/"; }
 std::string LuckFileDir() { return DataRoot() + "LUCK_FILE/"; }
 
-std::string DrawDataPath(int taskId) { return DataFileDir() + std::to_string(taskId) + ".txt"; }
+std::string DrawDataPath(std::string_view taskId) {
+  return DataFileDir() + std::string(taskId) + ".txt";
+}
+
+std::string WinnerFilePath(std::string_view taskId, std::string_view itemId) {
+  return LuckFileDir() + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+}
+
+std::string PresetFilePath(std::string_view taskId, std::string_view itemId) {
+  return DataFileDir() + "CHEAT_" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+}
+
+std::string DrawDataPath(int taskId) { return DrawDataPath(std::to_string(taskId)); }
 
 std::string WinnerFilePath(int taskId, int itemId) {
-  return LuckFileDir() + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+  return WinnerFilePath(std::to_string(taskId), std::to_string(itemId));
 }
 
 std::string PresetFilePath(int taskId, int itemId) {
-  return DataFileDir() + "CHEAT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+  return PresetFilePath(std::to_string(taskId), std::to_string(itemId));
 }
 
 std::string JournalPath(int taskId) {

@@ -30,6 +30,10 @@ std::string PresetFilePath(int taskId, int itemId);  // DATA_FILE/CHEAT_<TaskId>
 std::string JournalPath(int taskId);                 // LUCK_FILE/JOURNAL_<TaskId>.txt
 std::string FinishedJournalPath(int taskId);         // LUCK_FILE/JOURNAL_<TaskId>_DONE.txt
 std::string HistoryDir();                            // LUCK_FILE/history/
+// The same three files for ids given as texts, used as they are.
+std::string DrawDataPath(std::string_view taskId);
+std::string WinnerFilePath(std::string_view taskId, std::string_view itemId);
+std::string PresetFilePath(std::string_view taskId, std::string_view itemId);
 
 std::filesystem::path NativePath(std::string_view gbkPath);
 

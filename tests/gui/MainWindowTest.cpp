@@ -84,7 +84,7 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_LT(w.SBtnConfig->x(), w.SBtnQuery->x());
   EXPECT_LT(w.SBtnQuery->x(), w.SBtnExit->x());
   EXPECT_EQ(w.SBtnGetLuck->toolTip(), QStringLiteral("点击进入抽奖界面"));
-  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出"));
+  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出(&X)"));
   EXPECT_LT(w.SBtnAbout->x(), w.SBtnHelp->x());
   EXPECT_TRUE(m_dialogs.messages().empty());
 }
@@ -261,4 +261,48 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.lastType, TDrawType::ByProbability);
   EXPECT_EQ(log.setUpTaskId, 1002);
+}
+
+TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ASSERT_EQ(QApplication::focusWidget(), w.LVHeaders);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Down);
+  ASSERT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // One Tab stop for the list, then the buttons in their order, then round again.
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp,
+                                          w.SBtnAbout,   w.SBtnExit,   w.LVHeaders};
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // Each button shows its accelerator; Alt+Q opens the results of the selected task.
+  for (QToolButton* b :
+       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
+    EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
+  w.SelectRow(0);
+  QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.shown == 1; }));
+  EXPECT_EQ(log.setUpTaskId, 1001);
+
+  // F1 opens the help.
+  bool helpShown = false;
+  OnNextModal([&](QWidget* m) {
+    helpShown = qobject_cast<THelpForm*>(m) != nullptr;
+    m->close();
+  });
+  QTest::keyClick(w.LVHeaders, Qt::Key_F1);
+  EXPECT_TRUE(helpShown);
 }

@@ -188,6 +188,23 @@ TEST_F(PresetEditor, CancelReloadsTheSavedListAndCloseStillAsks) {
   EXPECT_EQ(PresetFile(), "13900000001 a b\r\n");
 }
 
+TEST_F(PresetEditor, EscLeavesAsReturnDoesAskingWithNoAsTheDefault) {
+  TLuckCheatForm editor;
+  ASSERT_EQ(editor.SetUp(m_target), 1);
+  editor.show();
+  Add(editor, [](TLuckCheatAddForm* d) { TypeId(d, QStringLiteral("13900000003")); });
+  m_dialogs.log.clear();
+  m_dialogs.answers = {Answer::No, Answer::Yes};
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_TRUE(editor.isVisible());  // No keeps the edits
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].text, kCloseQuestion);
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_FALSE(editor.isVisible());
+  EXPECT_FALSE(paths::FileExists(paths::PresetFilePath(1001, 2001)));
+}
+
 TEST_F(PresetEditor, UnchangedListLeavesWithoutAQuestion) {
   TLuckCheatForm editor;
   ASSERT_EQ(editor.SetUp(m_target), 1);

@@ -197,6 +197,33 @@ TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
             "002 李四 两 行\r\n003 王五\r\nEND\r\n");
 }
 
+TEST_F(Import, NumberFormatsAsShownAndIdsPlain) {
+  // Made by openpyxl (pandas' "YYYY-MM-DD HH:MM:SS" on the dates), and by LibreOffice from it.
+  // The ids carry formats too ("#,##0", "0.00", "0%"), which never change an id.
+  const std::string head = "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=11\r\n编号 时间 比例 金额 整数\r\n";
+  const std::string shown =
+      "13812345678 2024-03-12 00:00:00 25% 1234.50 3\r\n"
+      "1002 2024-03-12 08:30:15 12.34% 1,234,567.89 1.01\r\n"
+      "7 2024-12-31 23:59:59 150% 0.50 -3\r\nEND\r\n";
+  struct Case {
+    const char* name;
+    std::string lines;
+  } cases[] = {
+      {"formats-openpyxl.xlsx", shown},
+      {"formats-lo.ods", shown},
+      // libfreexl gives no number formats: only the date keeps its time at midnight.
+      {"formats-lo.xls",
+       "13812345678 2024-03-12 00:00:00 0.25 1234.5 2.5\r\n"
+       "1002 2024-03-12 08:30:15 0.1234 1234567.891 1.005\r\n"
+       "7 2024-12-31 23:59:59 1.5 0.5 -2.5\r\nEND\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(RunFixture(Source::Sheet, c.name)) << text::GbkToUtf8(error);
+    EXPECT_EQ(DataFile(), head + c.lines);
+  }
+}
+
 TEST_F(Import, TabSeparatedUnicodeTextAsASpreadsheet) {
   // What Excel saves as "Unicode text": UTF-16 LE with BOM, tabs between cells.
   const std::u16string utf16 = u"\uFEFF编号\t姓名\r\n001\t张 三\r\n002\t\"李,四\"\r\n";
@@ -397,6 +424,45 @@ TEST(Cells, NumbersAndDatesAsShown) {
   EXPECT_TRUE(sheet::IsDateFormatCode("yyyy\\-mm\\-dd"));
   EXPECT_TRUE(sheet::IsDateFormatCode("[h]:mm"));
   EXPECT_TRUE(sheet::IsDateFormatCode("[$-804]yyyy\"年\"m\"月\"d\"日\""));
+}
+
+TEST(Cells, FormatCodesAndNumbersAsShown) {
+  using K = sheet::NumberFormat::Kind;
+  const auto kind = [](const char* code) { return sheet::ParseFormatCode(code).kind; };
+  EXPECT_EQ(kind("YYYY-MM-DD HH:MM:SS"), K::DateTime);
+  EXPECT_EQ(kind("yyyy/m/d;@"), K::Date);
+  EXPECT_EQ(kind("[$-804]yyyy\"年\"m\"月\"d\"日\""), K::Date);
+  EXPECT_EQ(kind("hh:mm"), K::Time);
+  EXPECT_EQ(kind("[h]:mm:ss"), K::Time);
+  // Texts of their own, exponents and varying decimals stay General.
+  EXPECT_EQ(kind("[$¥-804]#,##0.00"), K::General);
+  EXPECT_EQ(kind("0.00E+00"), K::General);
+  EXPECT_EQ(kind("0.##"), K::General);
+  EXPECT_EQ(kind("#,##0,"), K::General);
+  EXPECT_EQ(kind("0.00\" 元\""), K::General);
+  EXPECT_EQ(kind("General"), K::General);
+  const sheet::NumberFormat red = sheet::ParseFormatCode("#,##0.00_);[Red](#,##0.00)");
+  EXPECT_EQ(red.kind, K::Fixed);
+  EXPECT_EQ(red.decimals, 2);
+  EXPECT_TRUE(red.grouped);
+  EXPECT_EQ(sheet::ParseFormatCode("0.0%").decimals, 1);
+
+  const auto show = [](double v, const char* code) {
+    return sheet::ShowNumber(v, sheet::ParseFormatCode(code), false);
+  };
+  EXPECT_EQ(show(0.125, "0.0%"), "12.5%");
+  EXPECT_EQ(show(-0.004, "0.00"), "0.00");  // no sign on a number shown as zero
+  EXPECT_EQ(show(999.995, "0.00"), "1000.00");
+  EXPECT_EQ(show(0.5, "0"), "1");
+  EXPECT_EQ(show(-1234.5, "#,##0"), "-1,235");
+  EXPECT_EQ(show(1e20, "#,##0"), "100,000,000,000,000,000,000");
+  EXPECT_EQ(show(0.000001, "0.00%"), "0.00%");
+  EXPECT_EQ(show(45363, "yyyy-mm-dd hh:mm:ss"), "2024-03-12 00:00:00");
+  EXPECT_EQ(show(45363.5, "yyyy-mm-dd"), "2024-03-12 12:00:00");  // as before: time when there
+  EXPECT_EQ(sheet::ShowNumber(2.5, sheet::IdColumnFormat(sheet::BuiltinFormat(2)), false), "2.5");
+  EXPECT_EQ(sheet::BuiltinFormat(10).kind, K::Percent);
+  EXPECT_EQ(sheet::IsoDateText("2024-03-12", true), "2024-03-12 00:00:00");
+  EXPECT_EQ(sheet::IsoDateText("2024-03-12T00:00:00", true), "2024-03-12 00:00:00");
 }
 
 #include "TaskBuilder.h"

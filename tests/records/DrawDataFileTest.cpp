@@ -4,6 +4,7 @@
 #include "draw/DrawSession.h"
 #include "records/DrawDataFile.h"
 #include "text/Gbk.h"
+#include "text/LineReader.h"
 
 using text::G;
 
@@ -186,4 +187,34 @@ TEST(DrawDataFileOf, AStoredPathThatIsGoneFallsBackToTheTasksFileUnderTheDataRoo
   task.DataFilePath = root.path("elsewhere.txt");
   WriteAll(root.dir() / "elsewhere.txt", "BEGIN\r\n");
   EXPECT_EQ(DrawDataFileOf(task), task.DataFilePath);  // an existing stored path wins
+}
+
+TEST_F(DrawDataFile, TheOneHeadParserTellsEachLineAsItStands) {
+  Write("BEGIN\r\nN=99999999999\r\nID_MAX_LENGTH= 4\r\n" + G("号码 姓名") + "\r\n1 a\r\n");
+  LineReader in;
+  ASSERT_TRUE(in.Open(m_root.path("DATA_FILE/1001.txt"), error)) << error;
+  TDrawDataHead head;
+  ReadDrawDataHead(in, head);
+  EXPECT_EQ(head.linesRead, 4);
+  EXPECT_TRUE(head.begin);
+  EXPECT_EQ(head.count.text, "99999999999");  // digits, but too large for the count
+  EXPECT_TRUE(head.count.digits);
+  EXPECT_FALSE(head.count.fits);
+  EXPECT_EQ(head.idMaxLength.text, " 4");  // a blank is no digit
+  EXPECT_FALSE(head.idMaxLength.digits);
+  EXPECT_EQ(head.titleLine, G("号码 姓名"));
+  std::string_view next;
+  ASSERT_TRUE(in.Next(next));  // the reader stands on the first candidate
+  EXPECT_EQ(next, "1 a");
+
+  // A head cut short reads as empty lines past the end.
+  Write("BEGIN\r\nCOUNT=3\r\n");
+  LineReader shortFile;
+  ASSERT_TRUE(shortFile.Open(m_root.path("DATA_FILE/1001.txt"), error));
+  ReadDrawDataHead(shortFile, head);
+  EXPECT_EQ(head.linesRead, 4);
+  EXPECT_TRUE(head.count.fits);
+  EXPECT_EQ(head.count.value, 3);
+  EXPECT_FALSE(head.idMaxLength.digits);
+  EXPECT_EQ(head.titleLine, "");
 }
