@@ -46,6 +46,8 @@ bool ReadCsvText(std::string_view gbk, Visitor& visitor, std::string& error);
 // looked for; SetXlsHelperPath puts it elsewhere (a native path; empty for the default).
 inline constexpr char kXlsHelperName[] = "tombolix_xls";
 int XlsHelperMain(int argc, char** argv);
+// libfreexl in this process: what the helper runs, and ReadXls on Windows.
+bool ReadXlsDirect(std::string_view gbkPath, Visitor& visitor, std::string& error);
 std::string XlsHelperPath();
 void SetXlsHelperPath(std::string_view nativePath);
 

@@ -28,7 +28,8 @@ constexpr int kButtonTop = 410;
 
 }  // namespace
 
-TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
+TLuckCheatForm::TLuckCheatForm(QWidget* parent)
+    : QDialog(parent), m_layout(QSize(kClientWidth, kClientHeight)) {
   setObjectName(QStringLiteral("LuckCheatForm"));
   setWindowTitle(QStringLiteral("指定中奖"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -77,6 +78,10 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
                          QStringLiteral("点击取消修改"), QStringLiteral("preset_cancel"));
   BtnCloseItem = button("BtnCloseItem", QStringLiteral("返回(&R)"), 570,
                         QStringLiteral("点击退出配置界面"), QStringLiteral("preset_back"));
+
+  // The buttons keep to the window's bottom right.
+  for (QPushButton* b : {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BtnCloseItem})
+    m_layout.Place(b, b->geometry(), TDesignLayout::Right | TDesignLayout::Bottom);
 
   connect(BtnAddItem, &QPushButton::clicked, this, &TLuckCheatForm::BtnAddItemClick);
   connect(BtnDelItem, &QPushButton::clicked, this, &TLuckCheatForm::BtnDelItemClick);
@@ -200,11 +205,7 @@ void TLuckCheatForm::BtnCloseItemClick() {
 
 void TLuckCheatForm::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
-  const int designX[] = {250, 330, 410, 490, 570};
-  QPushButton* buttons[] = {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BtnCloseItem};
-  for (int i = 0; i < 5; ++i)
-    buttons[i]->move(width() - (kClientWidth - designX[i]),
-                     height() - (kClientHeight - kButtonTop));
+  m_layout.Apply(size());
 }
 
 void TLuckCheatForm::keyPressEvent(QKeyEvent* e) {

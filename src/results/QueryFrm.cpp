@@ -67,22 +67,22 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, cons
 }  // namespace
 
 TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
-    : QDialog(parent), m_session(session) {
+    : QDialog(parent), m_session(session), m_layout(QSize(kDesignWidth, kDesignHeight)) {
   setObjectName(QStringLiteral("QueryForm"));
   setWindowTitle(QStringLiteral("抽奖结果查询"));
   setFont(UiFont(QStringLiteral("宋体"), 12));
   setMinimumSize(560, 300);
 
   PItem = Panel(this, "PItem", Qt::AlignLeft);
-  Place(PItem, {0, 0, 200, 25}, Left);
+  m_layout.Place(PItem, {0, 0, 200, 25}, TDesignLayout::Left);
   PTitle = Panel(this, "PTitle", Qt::AlignHCenter);
-  Place(PTitle, {200, 0, 569, 25}, Wide);
+  m_layout.Place(PTitle, {200, 0, 569, 25}, TDesignLayout::Wide);
 
   LBItem = new QListWidget(this);
   LBItem->setObjectName(QStringLiteral("LBItem"));
   LBItem->setCursor(Qt::PointingHandCursor);
   LBItem->setUniformItemSizes(true);
-  Place(LBItem, {0, 24, 201, 519}, Tall);
+  m_layout.Place(LBItem, {0, 24, 201, 519}, TDesignLayout::Tall);
 
   SGLuckId = new QTableWidget(2, 1, this);
   SGLuckId->setObjectName(QStringLiteral("SGLuckId"));
@@ -99,7 +99,7 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   SGLuckId->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   SGLuckId->horizontalHeader()->setHighlightSections(false);
   SGLuckId->horizontalHeader()->setStretchLastSection(false);
-  Place(SGLuckId, {199, 23, 571, 410}, Wide | Tall);
+  m_layout.Place(SGLuckId, {199, 23, 571, 410}, TDesignLayout::Wide | TDesignLayout::Tall);
   ShowHeadRow();
 
   LbCount = new QLabel(QStringLiteral("个数"), this);
@@ -108,17 +108,17 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   QPalette red = LbCount->palette();
   red.setColor(QPalette::WindowText, Qt::red);
   LbCount->setPalette(red);
-  Place(LbCount, {210, 446, 560, 16}, Bottom | Wide);
+  m_layout.Place(LbCount, {210, 446, 560, 16}, TDesignLayout::Bottom | TDesignLayout::Wide);
 
   Label1 = new QLabel(QStringLiteral("查找："), this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  Place(Label1, {210, 470, 36, 14}, Bottom);
+  m_layout.Place(Label1, {210, 470, 36, 14}, TDesignLayout::Bottom);
 
   EdtFindId = new QLineEdit(this);
   EdtFindId->setObjectName(QStringLiteral("EdtFindId"));
   EdtFindId->setMaxLength(50);
   EdtFindId->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
-  Place(EdtFindId, {245, 466, 225, 20}, Bottom);
+  m_layout.Place(EdtFindId, {245, 466, 225, 20}, TDesignLayout::Bottom);
 
   SBFind = new QToolButton(this);
   SBFind->setObjectName(QStringLiteral("SBFind"));
@@ -126,29 +126,30 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   SBFind->setCursor(Qt::PointingHandCursor);
   SBFind->setIcon(ArtIcon(QStringLiteral("glyph_find"), QSize(16, 16)));
   SBFind->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
-  Place(SBFind, {469, 466, 23, 20}, Bottom);
+  m_layout.Place(SBFind, {469, 466, 23, 20}, TDesignLayout::Bottom);
 
   CBOnly = new QCheckBox(QStringLiteral("仅导出当前奖项"), this);
   CBOnly->setObjectName(QStringLiteral("CBOnly"));
   CBOnly->setChecked(false);
   CBOnly->setToolTip(QStringLiteral("选择是否仅导出当前选中奖项的抽奖结果"));
-  Place(CBOnly, {514, 468, 129, 17}, Bottom);
+  m_layout.Place(CBOnly, {514, 468, 129, 17}, TDesignLayout::Bottom);
 
   BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel(&E)"),
                    QStringLiteral("以Excel文件方式保存抽奖结果"));
-  Place(BitBtn2, {454, 506, 111, 25}, Bottom | Right);
+  m_layout.Place(BitBtn2, {454, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BtnAudit = Button(this, "BtnAudit", QStringLiteral("导出审计包(&A)"),
                     QStringLiteral("把名单、指定中奖、抽奖记录和中奖名单打包，供 tombolix-verify "
                                    "验证抽奖"));
-  Place(BtnAudit, {331, 506, 111, 25}, Bottom | Right);
+  m_layout.Place(BtnAudit, {331, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
-  Place(BitBtn1, {577, 506, 108, 25}, Bottom | Right);
+  m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BtnCloseBase =
       Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
-  Place(BtnCloseBase, {695, 506, 75, 25}, Bottom | Right);
+  m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
 
-  QWidget* order[] = {LBItem, SGLuckId, EdtFindId, SBFind, CBOnly, BitBtn2, BitBtn1, BtnCloseBase};
+  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,      CBOnly,
+                      BtnAudit, BitBtn2,  BitBtn1,   BtnCloseBase};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
@@ -168,23 +169,9 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
 }
 
-void TQueryForm::Place(QWidget* w, const QRect& design, int anchors) {
-  m_placed.push_back({w, design, anchors});
-  w->setGeometry(design);
-}
-
 void TQueryForm::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
-  const int dw = width() - kDesignWidth;
-  const int dh = height() - kDesignHeight;
-  for (const Placed& p : m_placed) {
-    QRect r = p.design;
-    if (p.anchors & Right) r.translate(dw, 0);
-    if (p.anchors & Bottom) r.translate(0, dh);
-    if (p.anchors & Wide) r.setWidth(qMax(1, r.width() + dw));
-    if (p.anchors & Tall) r.setHeight(qMax(1, r.height() + dh));
-    p.w->setGeometry(r);
-  }
+  m_layout.Apply(size());
 }
 
 int TQueryForm::SetUpQuery(int32_t taskId) {

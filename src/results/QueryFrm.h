@@ -11,6 +11,7 @@
 #include "draw/DrawSession.h"
 #include "records/WinnerFiles.h"
 #include "results/QueryRules.h"
+#include "ui/DesignLayout.h"
 
 class QCheckBox;
 class QLabel;
@@ -66,19 +67,12 @@ class TQueryForm : public QDialog {
   void resizeEvent(QResizeEvent* e) override;
 
  private:
-  enum Anchor { Left = 0, Right = 1, Bottom = 2, Wide = 4, Tall = 8 };
-  struct Placed {
-    QWidget* w;
-    QRect design;
-    int anchors;
-  };
-  void Place(QWidget* w, const QRect& design, int anchors);
   void ExportWinners(query::ExportKind kind);
   // The head row is shown as the grid's column heads, which stay in view while scrolling.
   void ShowHeadRow();
 
   TDrawSession& m_session;
-  std::vector<Placed> m_placed;
+  TDesignLayout m_layout;
   // The winners the grid shows, which 查找 searches.
   TWinnerFile m_winners;
 };

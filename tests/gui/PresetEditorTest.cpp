@@ -335,8 +335,8 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
   OnNextModal([&](QWidget* w) {
     auto* config = qobject_cast<TLuckConfigForm*>(w);
     if (!config) return w->close(), void();
-    config->LBItem->setCurrentRow(1);
-    config->LBItemClick();
+    config->TSItem->LBItem->setCurrentRow(1);
+    config->TSItem->LBItemClick();
     OnNextModal([&](QWidget* e) {
       auto* editor = qobject_cast<TLuckCheatForm*>(e);
       if (!editor) return e->close(), void();
@@ -354,8 +354,8 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
       saved = editor->List().Lines() == picked && !editor->List().Modified();
       editor->BtnCloseItem->click();
     });
-    QTest::mouseClick(config->BntCheat, Qt::LeftButton);
-    QTest::mouseClick(config->BtnCloseBase, Qt::LeftButton);
+    QTest::mouseClick(config->TSItem->BntCheat, Qt::LeftButton);
+    QTest::mouseClick(config->TSBase->BtnCloseBase, Qt::LeftButton);
   });
   QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
   ASSERT_TRUE(saved);
