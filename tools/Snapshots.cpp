@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -34,11 +36,13 @@
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
+#include "text/Text.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/HelpFrm.h"
 #include "ui/MessageFrm.h"
+#include "ui/Qt.h"
 
 namespace {
 
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
   g_out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_out);
   InstallFontSubstitutions();
+  InstallChineseQtTexts(app);
 
   TempRoot root;
   TTombolixDataModule dm(SeedExampleTasks);
@@ -94,6 +99,16 @@ int main(int argc, char** argv) {
   {
     TWarningDialog d(QStringLiteral("该文件不存在！"));
     Save(&d, QStringLiteral("warning"));
+  }
+  {
+    // The save dialog as the results window opens it, in the program's own file dialog.
+    QFileDialog d(nullptr, QStringLiteral("请选择文件"), QDir::homePath(),
+                  QStringLiteral("Excel文件 (*.xlsx)"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setViewMode(QFileDialog::Detail);
+    d.selectFile(QStringLiteral("年会抽奖示例_20271231.xlsx"));
+    Save(&d, QStringLiteral("file_dialog_save"));
   }
   {
     TAboutForm about(QString::fromUtf8(kProductName), QString::fromLatin1(kVersionText));
@@ -351,11 +366,15 @@ int main(int argc, char** argv) {
     TQueryForm query(session);
     if (query.SetUpQuery(1001) != 1) return 7;
     Save(&query, QStringLiteral("query_winners"));
-    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    // 查找 by a name.
+    query.EdtFindId->setText(Q(text::SplitFields(people[8])[1]));
     query.FindWinner();
     Save(&query, QStringLiteral("query_search"));
     query.LBItem->setCurrentRow(2);
     Save(&query, QStringLiteral("query_advice"));
+    std::remove(paths::NativePath(paths::WinnerFilePath(1001, items[1].ItemId)).c_str());
+    query.LBItem->setCurrentRow(1);
+    Save(&query, QStringLiteral("query_not_drawn"));
     query.move(0, 0);
     query.resize(1000, 700);
     Save(&query, QStringLiteral("query_resized"));

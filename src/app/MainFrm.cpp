@@ -41,7 +41,8 @@ QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption
   b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
-  b->setFixedSize(73, 56);
+  // Wider than the designed 73, so that the Alt accelerator fits beside the caption.
+  b->setFixedSize(88, 56);
   // Reached with Tab, not by a click, so a click leaves the focus in the task list.
   b->setFocusPolicy(Qt::TabFocus);
   b->setStyleSheet(QStringLiteral(
@@ -133,7 +134,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   int x = 10;
   for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
     b->move(x, 4);
-    x += 81;
+    x += 96;
   }
 
   LVHeaders = new QTableWidget(0, 3, central);

@@ -297,6 +297,18 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return log.shown == 1; }));
   EXPECT_EQ(log.setUpTaskId, 1001);
 
+  // Enter on a button reached with Tab presses it.
+  int drawn = 0;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType) {
+    ++drawn;
+    return std::make_unique<FakeScreen>(log, 0);
+  });
+  w.LVHeaders->setFocus();
+  QTest::keyClick(w.LVHeaders, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), w.SBtnGetLuck);
+  QTest::keyClick(w.SBtnGetLuck, Qt::Key_Return);
+  EXPECT_EQ(drawn, 1);
+
   // F1 opens the help.
   bool helpShown = false;
   OnNextModal([&](QWidget* m) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDate>
 #include <QHeaderView>
@@ -308,4 +309,25 @@ TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3 * 3 + 14);
   EXPECT_NE(text.find(FromQ(fifth)), std::string::npos);
   EXPECT_EQ(ReadAll(root.path("winners.xlsx")).substr(0, 2), "PK");
+}
+
+TEST_F(QueryForm, TabWalksTheWindowOnceAndEscCloses) {
+  Winners(0, "id\r\n1 a\r\n2 b\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  m_form.show();
+  m_form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
+  m_form.LBItem->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected = {m_form.SGLuckId,    m_form.EdtFindId, m_form.SBFind,
+                                          m_form.CBOnly,      m_form.BitBtn2,   m_form.BitBtn1,
+                                          m_form.BtnCloseBase};
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(Row(), 1);  // Tab through the grid moved no winner
+  QTest::keyClick(m_form.BtnCloseBase, Qt::Key_Escape);
+  EXPECT_FALSE(m_form.isVisible());
 }
