@@ -170,12 +170,18 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
   r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u);
   EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的密钥与抽奖凭证的承诺值不符");
-  // Another winner in the first batch.
+  // Another winner in the first batch: the one after the drawn one.
   WriteAll(journal, good);
-  Forge("BATCH", "winners", "0");
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  const int32_t other = (j.Batches[0].Winners[0] + 1) % 30;
+  Forge("BATCH", "winners", std::to_string(other));
   r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u);
-  EXPECT_EQ(text::GbkToUtf8(r.Problems[0]).rfind("第1批 奖项2001 1名: 抽奖记录为 13600000000", 0),
+  EXPECT_EQ(r.Problems[0].rfind(G("第1批 奖项2001 1名: 抽奖记录为 ") +
+                                    m_candidates[static_cast<size_t>(other)].substr(0, 11),
+                                0),
             0u)
       << Joined(r);
   // A roll count that does not lead to the recorded generator state.
