@@ -202,7 +202,7 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     TRandom rng;
     rng.Randomize(seed);
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, 5u);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Batch(e);
@@ -218,7 +218,7 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     TRandom rng;
     rng.Randomize(1u);  // a new screen seeds anew; the journal's state wins
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, 5u);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
@@ -256,7 +256,7 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     TRandom rng;
     rng.Randomize(seed);
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, 5u);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Batch(e);
