@@ -12,6 +12,7 @@
 #include "draw/Music.h"
 #include "ui/DesignScale.h"
 
+class QKeyEvent;
 class QLineEdit;
 class QTimer;
 
@@ -37,6 +38,8 @@ class TDrawScreenBase : public QDialog {
 
   // Enter typed into the key-capture edit.
   virtual void EnterPressed() = 0;
+  // Any other key typed into it but Esc; true when the screen took it.
+  virtual bool OtherKeyPressed(const QKeyEvent*) { return false; }
   // Called after the controls were laid out for a new size.
   virtual void LayoutChanged() {}
   // Design area where a click counts as Enter (the roll and its result).

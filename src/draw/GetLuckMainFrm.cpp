@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -135,7 +136,7 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0) {
 TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(session, Rng()) {
+      m_engine(session, Rng(), seed) {
   LbMain = TextLabel(this, "LbMain", QStringLiteral("隶书"));
   LbShowList = TextLabel(this, "LbShowList", QStringLiteral("隶书"));
   HintList = TextLabel(this, "HintList", QStringLiteral("隶书"));
@@ -185,6 +186,22 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   m_design.Add(PSummary, kSummaryRect);
   PSummary->hide();
   MSummary = PanelText(PSummary, "MSummary", kListLine, 12);
+
+  // On the empty band of the Ready screen, where the roll will run.
+  LbProof = TextLabel(this, "LbProof", QStringLiteral("黑体"));
+  LbAudience = TextLabel(this, "LbAudience", QStringLiteral("黑体"));
+  for (QLabel* l : {LbProof, LbAudience}) {
+    l->setAlignment(Qt::AlignCenter);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kMaroon);
+    l->setPalette(pal);
+    l->hide();
+  }
+  m_design.Add(LbProof, QRect(kRevealRect.x(), kRevealRect.y() + 8, kRevealRect.width(), 40), 26);
+  m_design.Add(LbAudience, QRect(kRevealRect.x(), kRevealRect.y() + 54, kRevealRect.width(), 40),
+               26);
+  m_design.SetFitBox(LbProof, QSize(kRevealRect.width() - 16, 40));
+  m_design.SetFitBox(LbAudience, QSize(kRevealRect.width() - 16, 40));
 
   IMGet = new QLabel(this);
   IMGet->setObjectName(QStringLiteral("IMGet"));
@@ -282,7 +299,11 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   m_design.Fit(HintList);
   m_design.Fit(LbShowList);
   ShowPrize(0);
-  if (resumed) ShowResumed(resumedEnd);
+  if (resumed) {
+    ShowResumed(resumedEnd);
+  } else {
+    ShowProof(true);
+  }
   return 1;
 }
 
@@ -299,8 +320,16 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
       }
       break;
     }
+    case TDataDraw::Pending::Complete:
+      // Every batch was drawn: only the winner files were missing. Nothing to ask.
+      resumed = m_engine.Resume(end, error);
+      if (!resumed) ShowMessageBox(MessageKind::Attention, error);
+      break;
     case TDataDraw::Pending::Mismatch:
       ShowMessageBox(MessageKind::Attention, TDataDraw::MismatchText());
+      break;
+    case TDataDraw::Pending::Damaged:
+      ShowMessageBox(MessageKind::Attention, TDataDraw::DamagedText());
       break;
     case TDataDraw::Pending::None:
       break;
@@ -311,8 +340,44 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
     return false;
   }
   // No is the default: a habitual Enter must not start over a task that was drawn.
-  return !m_engine.HasResults() ||
-         AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) == Answer::Yes;
+  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) != Answer::Yes)
+    return false;
+  // The commitment is on disk before it is on the screen. Should that fail, the first
+  // batch writes it together with its own record.
+  if (!m_engine.StartJournal(error)) ShowMessageBox(MessageKind::Error, error);
+  return true;
+}
+
+void TGetLuckMainForm::ShowProof(bool shown) {
+  LbProof->setVisible(shown);
+  LbAudience->setVisible(shown);
+  if (!shown) return;
+  LbProof->setText(Q(m_engine.ProofText()));
+  m_design.Fit(LbProof);
+  ShowAudienceNumber();
+}
+
+void TGetLuckMainForm::ShowAudienceNumber() {
+  const std::string& n = m_engine.AudienceNumber();
+  LbAudience->setText(n.empty()
+                          ? QStringLiteral("现场号码(可选): 输入数字后按回车开始")
+                          : QStringLiteral("现场号码: ") + Q(n) + QStringLiteral("    按回车开始"));
+  m_design.Fit(LbAudience);
+}
+
+bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
+  if (!m_engine.AudienceOpen()) return false;
+  std::string n = m_engine.AudienceNumber();
+  if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
+    n += static_cast<char>('0' + (e->key() - Qt::Key_0));
+  } else if (e->key() == Qt::Key_Backspace && !n.empty()) {
+    n.pop_back();
+  } else {
+    return false;
+  }
+  if (!m_engine.SetAudienceNumber(n)) return false;  // too long: the key does nothing
+  ShowAudienceNumber();
+  return true;
 }
 
 void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
@@ -383,6 +448,7 @@ void TGetLuckMainForm::StartBatch() {
   SBegin->hide();
   SContinue->hide();
   PLuckNow->hide();
+  ShowProof(false);
   TMListNow->stop();
   // Selecting: the winners are fixed before anything rolls.
   SetShowList(Q(TDataDraw::SelectingText()), m_textColor);
