@@ -100,7 +100,8 @@ void BM_FullDraw900kOf1M(benchmark::State& state) {
     state.PauseTiming();
     TRandom rng;
     rng.Randomize(7);
-    TDataDraw draw(rng);
+    TDrawSession session;
+    TDataDraw draw(session, rng);
     TDataDraw::Failure failure;
     if (!draw.SetUp(1001, failure)) state.SkipWithError("set-up failed");
     state.ResumeTiming();
@@ -113,7 +114,7 @@ void BM_FullDraw900kOf1M(benchmark::State& state) {
       ++batches;
     }
     state.counters["batches"] = batches;
-    state.counters["winners"] = static_cast<double>(global::WinnerRecords.size());
+    state.counters["winners"] = static_cast<double>(draw.Winners().size());
   }
 }
 BENCHMARK(BM_FullDraw900kOf1M)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -129,7 +130,8 @@ void BM_DataDrawSetUp1M(benchmark::State& state) {
   WritePresets(1001, ids[0], {def.candidates[5], def.candidates[999999]});
   for (auto _ : state) {
     TRandom rng;
-    TDataDraw draw(rng);
+    TDrawSession session;
+    TDataDraw draw(session, rng);
     TDataDraw::Failure failure;
     if (!draw.SetUp(1001, failure)) state.SkipWithError("set-up failed");
   }
@@ -147,7 +149,8 @@ void BM_RollStep1M(benchmark::State& state) {
   def.candidates = Candidates(kMillion);
   BuildTask(dm, def);
   TRandom rng;
-  TDataDraw draw(rng);
+  TDrawSession session;
+  TDataDraw draw(session, rng);
   TDataDraw::Failure failure;
   draw.SetUp(1001, failure);
   for (auto _ : state) benchmark::DoNotOptimize(draw.RollStep());

@@ -215,11 +215,10 @@ void RunImport(benchmark::State& state, const std::string& source, bool spreadsh
       paths::SetDataRoot(Dir() + "root/");
       dataimport::Callbacks cb;
       std::string target, error;
-      const bool ok = spreadsheet
-                          ? dataimport::ImportSpreadsheet(source, 1001, dataimport::IdType::Digits,
-                                                          cb, target, error)
-                          : dataimport::ImportTextFile(source, 1001, dataimport::IdType::Digits, cb,
-                                                       target, error);
+      const bool ok =
+          spreadsheet
+              ? dataimport::ImportSpreadsheet(source, 1001, TIdType::Numeric, cb, target, error)
+              : dataimport::ImportTextFile(source, 1001, TIdType::Numeric, cb, target, error);
       if (!ok) std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
       _exit(ok ? 0 : 1);
     }
@@ -274,7 +273,7 @@ void BM_ImportXlsx1MLongestQuietSpell(benchmark::State& state) {
     cb.log = [&](const std::string&) { tick(); };
     cb.progress = [&](int) { tick(); };
     std::string target, error;
-    if (!dataimport::ImportSpreadsheet(source, 1001, dataimport::IdType::Digits, cb, target, error))
+    if (!dataimport::ImportSpreadsheet(source, 1001, TIdType::Numeric, cb, target, error))
       state.SkipWithError("import failed");
     tick();
   }

@@ -12,9 +12,9 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "draw/DrawSession.h"
 #include "records/ExampleTasks.h"
 #include "records/ExcelExport.h"
-#include "records/Global.h"
 #include "records/WinnerFiles.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
@@ -131,10 +131,10 @@ BENCHMARK(BM_ExportText100k)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Set-up to shown: the task, its item, the first 1,000 of 100,000 winners in the grid.
 void BM_OpenResultsWindow100k(benchmark::State& state) {
   Data();
-  global::CurrentTaskId = 1002;
+  TDrawSession session;
   for (auto _ : state) {
-    TQueryForm form;
-    if (form.SetUpQuery() != 1) state.SkipWithError("set-up failed");
+    TQueryForm form(session);
+    if (form.SetUpQuery(1002) != 1) state.SkipWithError("set-up failed");
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) state.SkipWithError("not shown");
     QApplication::processEvents();

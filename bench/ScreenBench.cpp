@@ -10,8 +10,8 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
-#include "records/Global.h"
 
 namespace {
 
@@ -31,7 +31,6 @@ struct MillionTask {
       def.candidates.push_back(std::string(id) + " name" + std::to_string(i % 977));
     }
     BuildTask(dm, def);
-    global::CurrentTaskId = 1001;
   }
 };
 
@@ -43,7 +42,7 @@ MillionTask& Task() {
 // The draw screen of the million-candidate task, shown at projector size: the benchmark's
 // argument is the width, 1920 (1080p) or 3840 (4K).
 void ShowScreen(TGetLuckMainForm& screen, int width = 1920) {
-  if (screen.SetUpDraw() != 1) return;
+  if (screen.SetUpDraw(1001) != 1) return;
   screen.resize(width, width * 9 / 16);
   screen.show();
   (void)QTest::qWaitForWindowExposed(&screen);
@@ -71,8 +70,9 @@ void MeasureIdleCpu(benchmark::State& state) {
 void BM_SetUpToShown1M(benchmark::State& state) {
   Task();
   for (auto _ : state) {
-    TGetLuckMainForm screen(nullptr, 1u);
-    if (screen.SetUpDraw() != 1) state.SkipWithError("set-up failed");
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 1u);
+    if (screen.SetUpDraw(1001) != 1) state.SkipWithError("set-up failed");
     screen.resize(1920, 1080);
     screen.show();
     if (!QTest::qWaitForWindowExposed(&screen)) state.SkipWithError("not shown");
@@ -87,7 +87,8 @@ BENCHMARK(BM_SetUpToShown1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseR
 // One roll tick: the engine's pick and the changed labels painted, as the event loop does.
 void BM_RollTick1M(benchmark::State& state) {
   Task();
-  TGetLuckMainForm screen(nullptr, 1u);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
   screen.SBeginClick();
   QApplication::processEvents();  // the selection
@@ -102,7 +103,8 @@ BENCHMARK(BM_RollTick1M)->Arg(1920)->Arg(3840)->Unit(benchmark::kMillisecond)->U
 // The longest the window is held up by one batch of 1,000: the selection, then the reveal.
 void BM_Batch1000Of1M(benchmark::State& state) {
   Task();
-  TGetLuckMainForm screen(nullptr, 1u);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen);
   double worst = 0;
   for (auto _ : state) {
@@ -125,7 +127,8 @@ BENCHMARK(BM_Batch1000Of1M)->Unit(benchmark::kMillisecond)->Iterations(20)->UseR
 // Processor time the Ready screen uses while it waits (its winners list scrolls).
 void BM_IdleReadyCpu(benchmark::State& state) {
   Task();
-  TGetLuckMainForm screen(nullptr, 1u);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
   MeasureIdleCpu(state);
 }
@@ -139,7 +142,8 @@ BENCHMARK(BM_IdleReadyCpu)
 // The same between batches: the winners list scrolls and a batch of 1,000 crawls.
 void BM_IdleBetweenCpu(benchmark::State& state) {
   Task();
-  TGetLuckMainForm screen(nullptr, 1u);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
   screen.SBeginClick();
   QApplication::processEvents();  // the selection

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
   dataimport::Callbacks cb;
   std::string target, error;
-  const auto kind =
-      size > 0 && (data[0] & 1) ? dataimport::IdType::Any : dataimport::IdType::Digits;
+  const auto kind = size > 0 && (data[0] & 1) ? TIdType::NonNumeric : TIdType::Numeric;
   dataimport::ImportTextFile(source, 1001, kind, cb, target, error);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -25,23 +27,25 @@
 #include "draw/Celebration.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
+#include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
 #include "draw/StagePrompt.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "records/Loaders.h"
 #include "records/WinnerPhotos.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
+#include "text/Text.h"
 #include "ui/AboutFrm.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/HelpFrm.h"
 #include "ui/MessageFrm.h"
+#include "ui/Qt.h"
 
 namespace {
 
@@ -66,6 +70,7 @@ int main(int argc, char** argv) {
   g_out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_out);
   InstallFontSubstitutions();
+  InstallChineseQtTexts(app);
 
   TempRoot root;
   TTombolixDataModule dm(SeedExampleTasks);
@@ -99,6 +104,16 @@ int main(int argc, char** argv) {
     Save(&d, QStringLiteral("warning"));
   }
   {
+    // The save dialog as the results window opens it, in the program's own file dialog.
+    QFileDialog d(nullptr, QStringLiteral("请选择文件"), QDir::homePath(),
+                  QStringLiteral("Excel文件 (*.xlsx)"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setViewMode(QFileDialog::Detail);
+    d.selectFile(QStringLiteral("年会抽奖示例_20271231.xlsx"));
+    Save(&d, QStringLiteral("file_dialog_save"));
+  }
+  {
     TAboutForm about(QString::fromUtf8(kProductName), QString::fromLatin1(kVersionText));
     Save(&about, QStringLiteral("about"));
   }
@@ -122,10 +137,10 @@ int main(int argc, char** argv) {
       }
     }
     config.PageControl1->setCurrentWidget(config.TSBase);
-    config.CLBColor->showPopup();
+    config.TSBase->CLBColor->showPopup();
     QTest::qWait(150);
     config.screen()->grabWindow(0).save(QDir(g_out).filePath(QStringLiteral("config_colours.png")));
-    config.CLBColor->hidePopup();
+    config.TSBase->CLBColor->hidePopup();
   }
   {
     // The preset-winner editor of a prize item with three entries, and its entry dialog.
@@ -166,8 +181,8 @@ int main(int argc, char** argv) {
     TLuckConfigForm config(&main);
     config.SetPresetEditorOpener(OpenPresetEditorFromConfig);
     config.show();
-    config.LBItem->setCurrentRow(1);
-    config.LBItemClick();
+    config.TSItem->LBItem->setCurrentRow(1);
+    config.TSItem->LBItemClick();
     QTimer::singleShot(400, [&] {
       if (auto* editor = qobject_cast<TLuckCheatForm*>(QApplication::activeModalWidget())) {
         editor->screen()->grabWindow(0).save(
@@ -175,7 +190,7 @@ int main(int argc, char** argv) {
         editor->close();
       }
     });
-    config.BntCheat->click();
+    config.TSItem->BntCheat->click();
   }
   const QString size = QStringLiteral("_%1x%2")
                            .arg(main.screen()->size().width())
@@ -186,10 +201,11 @@ int main(int argc, char** argv) {
   };
   // The data draw through every state: Ready, Rolling, the landing frame, each batch
   // revealed, and the summary once finished.
+  // The program's one draw session, as the main window lends it to each window.
+  TDrawSession session;
   auto dataSeries = [&](int taskId, uint32_t seed, const QString& prefix) {
-    global::CurrentTaskId = taskId;
-    TGetLuckMainForm screen(nullptr, seed);
-    if (screen.SetUpDraw() != 1) return false;
+    TGetLuckMainForm screen(session, nullptr, seed);
+    if (screen.SetUpDraw(taskId) != 1) return false;
     full(&screen, prefix + QStringLiteral("_ready"));
     int batch = 0;
     while (screen.Engine().state() != TDataDraw::State::Finished && batch < 12) {
@@ -214,9 +230,8 @@ int main(int argc, char** argv) {
     return true;
   };
   auto probSeries = [&](int taskId, const QString& prefix) {
-    global::CurrentTaskId = taskId;
-    TGetLuckProdForm screen(nullptr, 99u);
-    if (screen.SetUpDraw() != 1) return false;
+    TGetLuckProdForm screen(session, nullptr, 99u);
+    if (screen.SetUpDraw(taskId) != 1) return false;
     screen.SBeginClick();
     screen.RollTick();
     full(&screen, prefix + QStringLiteral("_rolling"));
@@ -366,7 +381,6 @@ int main(int argc, char** argv) {
   {
     // The results window over winner files of the example party task: 12, 3 and 1,200
     // winners, the last more than the grid shows.
-    global::CurrentTaskId = 1001;
     TArrLuckItem items;
     int32_t count = 0, sum = 0;
     std::string err;
@@ -380,14 +394,18 @@ int main(int argc, char** argv) {
     winners(0, 0, 12);
     winners(1, 12, 3);
     winners(2, 15, 1200);
-    TQueryForm query;
-    if (query.SetUpQuery() != 1) return 7;
+    TQueryForm query(session);
+    if (query.SetUpQuery(1001) != 1) return 7;
     Save(&query, QStringLiteral("query_winners"));
-    query.EdtFindId->setText(QString::fromStdString(people[8].substr(3, 6)));
+    // 查找 by a name.
+    query.EdtFindId->setText(Q(text::SplitFields(people[8])[1]));
     query.FindWinner();
     Save(&query, QStringLiteral("query_search"));
     query.LBItem->setCurrentRow(2);
     Save(&query, QStringLiteral("query_advice"));
+    std::remove(paths::NativePath(paths::WinnerFilePath(1001, items[1].ItemId)).c_str());
+    query.LBItem->setCurrentRow(1);
+    Save(&query, QStringLiteral("query_not_drawn"));
     query.move(0, 0);
     query.resize(1000, 700);
     Save(&query, QStringLiteral("query_resized"));
@@ -400,10 +418,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 40; ++i)
       def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工"));
     BuildTask(dm, def);
-    global::CurrentTaskId = 1020;
     {
-      TGetLuckMainForm left(nullptr, 5u);
-      if (left.SetUpDraw() != 1) return 6;
+      TGetLuckMainForm left(session, nullptr, 5u);
+      if (left.SetUpDraw(1020) != 1) return 6;
       for (int b = 0; b < 3; ++b) {
         left.EKeyCtrlKeyPress();
         QTest::qWait(50);
@@ -411,8 +428,8 @@ int main(int argc, char** argv) {
         left.EKeyCtrlKeyPress();
       }
     }
-    TGetLuckMainForm screen(nullptr, 6u);
-    if (screen.SetUpDraw() != 1) return 7;
+    TGetLuckMainForm screen(session, nullptr, 6u);
+    if (screen.SetUpDraw(1020) != 1) return 7;
     full(&screen, QStringLiteral("draw_resumed"));
   }
   {
@@ -434,9 +451,8 @@ int main(int argc, char** argv) {
       def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工") +
                                std::to_string(i));
     BuildTask(dm, def);
-    global::CurrentTaskId = 1030;
-    TGetLuckMainForm screen(nullptr, 4u);
-    if (screen.SetUpDraw() == 1) {
+    TGetLuckMainForm screen(session, nullptr, 4u);
+    if (screen.SetUpDraw(1030) == 1) {
       ShowOnWholeScreen(&screen);
       screen.show();
       (void)QTest::qWaitForWindowExposed(&screen);
@@ -509,9 +525,9 @@ int main(int argc, char** argv) {
     config.LuckTaskTVClick();
     config.show();
     config.PageControl1->setCurrentWidget(config.TsData);
-    config.CBFileType->setCurrentIndex(1);
-    config.EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
-    config.BtnSaveDataClick();
+    config.TsData->CBFileType->setCurrentIndex(1);
+    config.TsData->EdtFileName->setText(QString::fromStdString(root.path("candidates.csv")));
+    config.TsData->BtnSaveDataClick();
     Save(&config, QStringLiteral("config_data_import_done"));
     SetDialogProvider(previous);
   }

@@ -1,12 +1,15 @@
 #include "app/MainFrm.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -15,7 +18,6 @@
 
 #include "Version.h"
 #include "db/TombolixDM.h"
-#include "records/Global.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/Art.h"
@@ -39,12 +41,15 @@ QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption
   b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
-  b->setFixedSize(73, 56);
-  b->setFocusPolicy(Qt::NoFocus);
+  // Wider than the designed 73, so that the Alt accelerator fits beside the caption.
+  b->setFixedSize(88, 56);
+  // Reached with Tab, not by a click, so a click leaves the focus in the task list.
+  b->setFocusPolicy(Qt::TabFocus);
   b->setStyleSheet(QStringLiteral(
       "QToolButton { color: white; border: 1px solid transparent; background: transparent; }"
       "QToolButton:hover { background: rgba(255,255,255,40); border-color: rgba(255,230,160,150);"
       " border-radius: 4px; }"
+      "QToolButton:focus { border: 1px dotted rgb(255,230,160); border-radius: 4px; }"
       "QToolButton:pressed { background: rgba(0,0,0,50); }"));
   return b;
 }
@@ -56,22 +61,43 @@ QToolButton* LinkButton(QWidget* parent, const char* name, const QString& captio
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
   b->setFixedSize(60, 22);
-  b->setFocusPolicy(Qt::NoFocus);
+  b->setFocusPolicy(Qt::TabFocus);
   QFont f = UiFont(QStringLiteral("宋体"), 12);
   f.setUnderline(true);
   b->setFont(f);
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"
-                     "QToolButton:hover { color: #ffe08a; }"));
+                     "QToolButton:hover { color: #ffe08a; }"
+                     "QToolButton:focus { color: #ffe08a; border: 1px dotted #ffe08a; }"));
   return b;
 }
+
+// Enter on a focused button presses it, as Space does.
+class EnterPresses : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QAbstractButton*>(watched)) {
+          b->click();
+          return true;
+        }
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
-  setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  // The program sets its icon for every window; drawn here only for a window made alone.
+  if (QApplication::windowIcon().isNull())
+    setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   resize(730, 510);
 
   auto* central = new QWidget(this);
@@ -86,8 +112,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   ImageHead->setScaledContents(true);
   layout->addWidget(ImageHead);
 
-  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于"));
-  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助"));
+  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于(&A)"));
+  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助(&H)"));
 
   Image1 = new QLabel(central);
   Image1->setObjectName(QStringLiteral("Image1"));
@@ -96,22 +122,22 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   Image1->setScaledContents(true);
   layout->addWidget(Image1);
 
-  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖"),
+  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖(&D)"),
                           QStringLiteral("点击进入抽奖界面"), QStringLiteral("glyph_getluck"));
   SBtnConfig =
-      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置"),
+      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置(&C)"),
                 QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
-  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询"),
+  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询(&Q)"),
                         QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
-  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出"), QStringLiteral("点击退出该软件"),
-                       QStringLiteral("glyph_exit"));
+  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出(&X)"),
+                       QStringLiteral("点击退出该软件"), QStringLiteral("glyph_exit"));
   int x = 10;
   for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
     b->move(x, 4);
-    x += 81;
+    x += 96;
   }
 
-  LVHeaders = new QTableWidget(0, 4, central);
+  LVHeaders = new QTableWidget(0, 3, central);
   LVHeaders->setObjectName(QStringLiteral("LVHeaders"));
   LVHeaders->setFont(UiFont(QStringLiteral("宋体"), 12));
   LVHeaders->setShowGrid(true);
@@ -119,6 +145,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
   LVHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LVHeaders->setWordWrap(false);
+  // One Tab stop: the arrow keys move in the list, Tab leaves it without changing the task.
+  LVHeaders->setTabKeyNavigation(false);
   LVHeaders->verticalHeader()->hide();
   LVHeaders->verticalHeader()->setDefaultSectionSize(20);
   LVHeaders->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -132,12 +160,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
   head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
   head(2, QStringLiteral("序号"), QString());
-  head(3, QString(), QString());
   LVHeaders->setColumnWidth(0, 220);
   LVHeaders->setColumnWidth(1, 300);
   LVHeaders->setColumnWidth(2, 100);
-  // The draw type rides along in a column the operator never sees.
-  LVHeaders->setColumnHidden(3, true);
   // Keep the selection visible when the list does not have the focus.
   QPalette pal = LVHeaders->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -166,6 +191,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
+  auto* enter = new EnterPresses(this);
+  QWidget* order[] = {LVHeaders, SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnHelp, SBtnAbout, SBtnExit};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(order[i - 1], order[i]);
+    order[i]->installEventFilter(enter);
+  }
+  // The window opens with the focus in the task list.
+  LVHeaders->setFocus();
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TMainForm::SBtnHelpClick);
 
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     const QRect r = s->availableGeometry();
@@ -181,24 +216,29 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadTaskList() {
-  std::string error = db::NotConnectedText();
-  if (!TombolixDataModule ||
-      !db::OpenSql(TombolixDataModule->ARryPub, db::sql::kSelectTaskList, {}, error)) {
+  std::string error;
+  if (!m_tasks.Load(error)) {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  db::TQuery& q = TombolixDataModule->ARryPub;
   LVHeaders->setRowCount(0);
-  const int n = q.RecordCount();
-  LVHeaders->setRowCount(n);
-  q.First();
-  for (int r = 0; r < n && !q.Eof(); ++r, q.Next()) {
-    for (int c = 0; c < 4; ++c) LVHeaders->setItem(r, c, new QTableWidgetItem(Q(q.FieldText(c))));
+  LVHeaders->setRowCount(m_tasks.Count());
+  for (int r = 0; r < m_tasks.Count(); ++r) {
+    const config::TTaskRow& t = *m_tasks.At(r);
+    LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
+    LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
+    LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
   }
-  if (n > 0) {
-    LVHeaders->selectRow(0);
-    LVHeaders->setCurrentCell(0, 0);
+  SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+}
+
+void TMainForm::SelectRow(int index) {
+  if (index < 0 || index >= LVHeaders->rowCount()) {
+    LVHeaders->clearSelection();
+    return;
   }
+  LVHeaders->selectRow(index);
+  LVHeaders->setCurrentCell(index, 0);
 }
 
 int TMainForm::SelectedRow() const {
@@ -206,37 +246,52 @@ int TMainForm::SelectedRow() const {
   return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+const config::TTaskRow* TMainForm::SelectedTask() const { return m_tasks.At(SelectedRow()); }
+
+void TMainForm::TasksChanged(int32_t taskId) {
+  if (taskId > 0) m_savedTaskId = taskId;
+  LoadTaskList();
+}
+
 void TMainForm::SBtnGetLuckClick() {
-  const int row = SelectedRow();
-  if (row < 0) {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
-  const int orderBy = LVHeaders->item(row, 3)->text().toInt();
+  const int32_t taskId = task->TaskId;
+  const TDrawType type = task->OrderBy;
   if (!m_drawFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, orderBy);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnQueryClick() {
-  const int row = SelectedRow();
-  if (row < 0) {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (LVHeaders->item(row, 3)->text().toInt() != 0) {
+  if (task->OrderBy != TDrawType::FromData) {
     ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
     return;
   }
-  global::CurrentTaskId = LVHeaders->item(row, 2)->text().toInt();
+  const int32_t taskId = task->TaskId;
   if (!m_queryFactory) return;
-  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this);
-  if (screen && screen->SetUp() == 1) screen->ShowModal();
+  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
 }
 
 void TMainForm::SBtnConfigClick() {
+  const int previousIndex = SelectedRow();
+  const config::TTaskRow* before = SelectedTask();
+  const int32_t previous = before ? before->TaskId : 0;
+  m_savedTaskId = 0;
   if (m_configOpener) m_configOpener(this);
+  // A reload selects the first row; the operator goes on with the task they worked on, so
+  // that 抽奖 does not draw another one.
+  if (m_savedTaskId > 0 || SelectedTask() == nullptr || SelectedTask()->TaskId != previous)
+    SelectRow(config::RowAfterReload(m_tasks, m_savedTaskId, previous, previousIndex));
 }
 
 void TMainForm::SBtnHelpClick() {
@@ -268,6 +323,9 @@ void TMainForm::PlaceBannerButtons() {
 
 void TMainForm::PaintBanner() {
   const int w = qMax(width(), 1);
+  // Shown for the first time, the window is told its size again: the banner stays.
+  if (w == m_bannerWidth) return;
+  m_bannerWidth = w;
   QPixmap head = ArtPixmap(QStringLiteral("banner_head"), QSize(w, 73));
   if (!head.isNull()) {
     QPainter p(&head);

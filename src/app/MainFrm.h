@@ -4,19 +4,32 @@
 #include <QMainWindow>
 
 #include "app/SetUpScreen.h"
+#include "config/TaskList.h"
+#include "config/TaskListHost.h"
+#include "draw/DrawSession.h"
 
 class QLabel;
 class QStatusBar;
 class QTableWidget;
 class QToolButton;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TTaskListHost {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* parent = nullptr);
 
-  // Refills LVHeaders from LuckTask and selects the first row.
+  // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
+  // On failure the list keeps its rows.
   void LoadTaskList();
+  // Selects the row at `index` (none for -1).
+  void SelectRow(int index);
+  // The selected task, or null.
+  const config::TTaskRow* SelectedTask() const;
+
+  QWidget* HostWindow() override { return this; }
+  const config::TTaskList& Tasks() const override { return m_tasks; }
+  int SelectedTaskIndex() const override { return SelectedRow(); }
+  void TasksChanged(int32_t taskId) override;
 
   void SetDrawScreenFactory(DrawScreenFactory f) { m_drawFactory = std::move(f); }
   void SetQueryScreenFactory(QueryScreenFactory f) { m_queryFactory = std::move(f); }
@@ -50,7 +63,13 @@ class TMainForm : public QMainWindow {
   void PlaceBannerButtons();
   void PaintBanner();
 
+  config::TTaskList m_tasks;
+  // The task the configuration window saved last while it is open.
+  int32_t m_savedTaskId = 0;
   DrawScreenFactory m_drawFactory;
   QueryScreenFactory m_queryFactory;
   ConfigWindowOpener m_configOpener;
+  // The program's one draw session, lent to the draw screen or results window that is open.
+  TDrawSession m_drawSession;
+  int m_bannerWidth = 0;  // the width the banner was painted for
 };

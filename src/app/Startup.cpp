@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "Version.h"
+#include "app/FirstPaintProbe.h"
 #include "app/MainFrm.h"
+#include "app/QuitSignal.h"
 #include "app/SingleInstance.h"
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
@@ -56,6 +58,9 @@ void ConnectWindows(TMainForm& mainForm) {
 int RunTombolix(int argc, char** argv) {
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tombolix"));
+  // Ties the windows to the installed menu entry and its icon (Wayland app id, task bars).
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+  QuitOnTerminationSignals(&app);
   QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
   InstallFontSubstitutions();
   InstallChineseQtTexts(app);
@@ -111,6 +116,7 @@ int RunTombolix(int argc, char** argv) {
 
   TMainForm mainForm;
   ConnectWindows(mainForm);
+  FirstPaintProbe::Watch(mainForm);
   mainForm.show();
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that
@@ -136,7 +142,7 @@ int RunTombolix(int argc, char** argv) {
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
   });
   if (!keys.isEmpty()) keyTimer.start(150);
-  const int rc = QApplication::exec();
+  const int rc = QuitRequested() ? 0 : QApplication::exec();
   SetDialogProvider(nullptr);
   return rc;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 #include "text/Messages.h"
 
 namespace config {

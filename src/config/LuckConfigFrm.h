@@ -1,48 +1,44 @@
-// The configuration window: the task tree, the settings of one draw task ("基本配置"), its
-// prize items ("奖项配置") and the import of its draw data ("抽奖数据导入"). The rules live in
-// config/TaskSettings and config/ItemSettings; the window holds the controls and shows what
-// the rules answer.
+// The configuration window: the task tree and three tabs, the settings of one draw task
+// (基本配置, TTaskBaseTab), its prize items (奖项配置, TItemTab) and the import of its draw data
+// (抽奖数据导入, TImportTab). The window keeps the task shown and what the tabs share of it;
+// each tab holds its own controls and forwards them to the rules.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
 #include <functional>
 
+#include "config/ImportTab.h"
 #include "config/ItemSettings.h"
+#include "config/ItemTab.h"
+#include "config/TaskBaseTab.h"
+#include "config/TaskList.h"
+#include "config/TaskListHost.h"
 #include "config/TaskSettings.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QToolButton;
 class QTreeWidget;
-class QTreeWidgetItem;
-class TMainForm;
 
 // Opens the preset-winner editor modally over `owner` and returns when it has closed.
 using PresetEditorOpener =
     std::function<void(QWidget* owner, const config::TPresetEditorArgs& args)>;
 
-class TLuckConfigForm : public QDialog {
+class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHost {
   Q_OBJECT
  public:
-  // Copies the main window's task list into the tree; the main window reloads its list after
-  // every save and delete.
-  explicit TLuckConfigForm(TMainForm* mainForm);
+  // Copies the host's task list into the tree, with the host's selected task selected; the
+  // host reloads its list after every save and delete.
+  explicit TLuckConfigForm(TTaskListHost* host);
 
   // What 指定中奖 opens; without one the button asks its question and does nothing more.
   void SetPresetEditorOpener(PresetEditorOpener f) { m_presetOpener = std::move(f); }
 
-  // The TaskId of each tree node, in node order.
-  QStringList TaskIds;
+  // The tasks of the tree, in node order.
+  config::TTaskList Tasks;
   // True while the shown task draws from imported data and its draw data file exists.
   bool DataImported = false;
   // The draw data file of the shown task while DataImported, else empty.
@@ -51,6 +47,8 @@ class TLuckConfigForm : public QDialog {
   // Shows the data status in both tabs and sets DataImported, ImportedDataFile and
   // EdtDataFilePath (the path only for an imported state).
   void ShowDataState(config::DataState state, const QString& path);
+  // Whether a tab holds edits that were not saved.
+  bool HasUnsavedEdits() const;
 
   // Task tree.
   QLabel* Panel1;
@@ -61,75 +59,18 @@ class TLuckConfigForm : public QDialog {
   QPushButton* SpeedButton3;
   QPushButton* SpeedButton4;
   QTabWidget* PageControl1;
-  QWidget* TSBase;
-  QWidget* TSItem;
-  QWidget* TsData;
+  TTaskBaseTab* TSBase;
+  TItemTab* TSItem;
+  TImportTab* TsData;
 
-  // 基本配置
-  QLineEdit* EdtTaskId;
-  QLineEdit* EdtTaskName;
-  QLineEdit* EdtMainTitle;
-  QLineEdit* EdtFontSize;
-  QWidget* UpDown1;
-  QComboBox* CLBColor;
-  QComboBox* CBOrderBy;
-  QCheckBox* CKShowLuck;
-  QWidget* PData;
-  QComboBox* CBLuckAgain;
-  QComboBox* CBIdType;
-  QWidget* PProb;
-  QLineEdit* EProb;
-  QLabel* LShow;
-  QLineEdit* EdtRemainText;
-  QLineEdit* EdtMainImage;
-  QPushButton* SpSelectImage;
-  QLineEdit* EdtMusicFilePath;
-  QPushButton* SpSelectMusic;
-  QWidget* PHide;
-  QLineEdit* EdtHideBegin;
-  QLineEdit* EdtHideEnd;
-  QLineEdit* EdtPassWord;
-  QLineEdit* EdtDataFilePath;
-  QLineEdit* EdtDateFlag;
-  QLabel* Label16;
-  QLabel* LDesc;
-  QPushButton* BtnSaveBase;
-  QPushButton* BtnCancelBase;
-  QPushButton* BtnCloseBase;
-
-  // 奖项配置
-  QLabel* Label25;
-  QLabel* Label18;
-  QListWidget* LBItem;
-  QLineEdit* DBEdtId;
-  QLineEdit* DBEdtName;
-  QLineEdit* DBEdtLuckCount;
-  QLabel* LListCount;
-  QLineEdit* DBEditListCount;
-  QLineEdit* DBEdtAwardName;
-  QLineEdit* DBEdtAwardImage;
-  QPushButton* SbSelectItem;
-  QLineEdit* EdtListIndex;
-  QPushButton* SpeedButton1;
-  QPushButton* SpeedButton2;
-  QPushButton* BntCheat;
-  QPushButton* BtnAddItem;
-  QPushButton* BtnDelItem;
-  QPushButton* BtnSaveItem;
-  QPushButton* BtnCancelItem;
-  QPushButton* BtnCloseItem;
-
-  // 抽奖数据导入. BtnSaveData (导入) is laid out and enabled by the draw type; the import
-  // that it runs is connected by the import code.
-  QLabel* LBData;
-  QComboBox* CBFileType;
-  QLineEdit* EdtFileName;
-  QPushButton* SpFileData;
-  QPlainTextEdit* MLog;
-  QProgressBar* PrgBar;
-  QPushButton* BtnSaveData;
-  QPushButton* BtnCancelData;
-  QPushButton* BtnCloseData;
+  // TItemTabHost, TImportTabHost.
+  int32_t ShownTaskId() const override { return m_taskId; }
+  bool ShownDataImported() const override { return DataImported; }
+  bool ProbabilityChosen() const override;
+  void OpenPresetEditor(const config::TItemRow& item, const std::string& itemName) override;
+  TIdType ChosenIdType() const override;
+  void DataImportedAs(const QString& path) override;
+  void DataFileKept() override { DataImported = true; }
 
  public slots:
   void LuckTaskTVClick();
@@ -141,24 +82,6 @@ class TLuckConfigForm : public QDialog {
   void BtnSaveBaseClick();
   void BtnCancelBaseClick();
   void BtnCloseBaseClick();
-  void SpSelectImageClick();
-  void SpSelectMusicClick();
-
-  void LBItemClick();
-  void BtnAddItemClick();
-  void BtnSaveItemClick();
-  void BtnCancelItemClick();
-  void BtnDelItemClick();
-  void SpeedButton1Click();
-  void SpeedButton2Click();
-  void SbSelectItemClick();
-  void ItemFieldChange();
-  void BntCheatClick();
-
-  void SpFileDataClick();
-  void BtnCancelDataClick();
-  // The import (config/LuckConfigImport.cpp).
-  void BtnSaveDataClick();
 
  public:
   void LoadTaskTree();
@@ -166,33 +89,31 @@ class TLuckConfigForm : public QDialog {
   void ResetBaseTab();
   void ApplyDrawType();
   void DeleteTask();
-  void ResetItemTab();
-  void ClearItemFields();
   void LoadItemList();
-  void ShowSelectedItem();
-  void ResetImportTab();
 
  protected:
   void showEvent(QShowEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FillBaseTab(const TLuckTask* task);
-  config::TTaskSettings BaseSettings() const;
   void FocusTaskField(config::TaskField field);
-  void FocusItemField(config::ItemField field);
   int SelectedNode() const;
   void SelectNode(int index);
-  QStringList ItemLines() const;
-  void StepFontSize(int delta);
+  // The base tab as shown or last saved, to tell unsaved edits.
+  void KeepBaseState();
+  void PopupTaskMenu();
 
-  TMainForm* m_main;
+  TTaskListHost* m_host;
   PresetEditorOpener m_presetOpener;
+  // The task the base tab shows, 0 for a new one.
+  int32_t m_taskId = 0;
+  QStringList m_baseState;
   bool m_quietTree = false;
   bool m_treeMouse = false;
-  bool m_listMouse = false;
 };
 
-// Shows the configuration window modally over the main window and destroys it afterwards.
-void ShowLuckConfig(TMainForm& mainForm, const PresetEditorOpener& presets = {});
+// Shows the configuration window modally over the host and destroys it afterwards.
+void ShowLuckConfig(TTaskListHost& host, const PresetEditorOpener& presets = {});

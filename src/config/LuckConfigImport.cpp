@@ -8,7 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "config/LuckConfigFrm.h"
+#include "config/ImportTab.h"
+#include "config/TypeChoice.h"
 #include "db/TombolixDM.h"
 #include "import/ImportTask.h"
 #include "text/Text.h"
@@ -27,13 +28,13 @@ struct BusyCursor {
 
 }  // namespace
 
-void TLuckConfigForm::BtnSaveDataClick() {
-  const std::string taskId = text::Trim(FromQ(EdtTaskId->text()));
-  if (taskId.empty() || !TombolixDataModule) return;
+void TImportTab::BtnSaveDataClick() {
+  const int32_t shown = m_host->ShownTaskId();
+  if (shown <= 0 || !TombolixDataModule) return;
+  const std::string taskId = std::to_string(shown);
   if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
   MLog->clear();
-  const auto idType =
-      CBIdType->currentIndex() == 1 ? dataimport::IdType::Any : dataimport::IdType::Digits;
+  const TIdType idType = m_host->ChosenIdType();
   const auto kind = CBFileType->currentIndex() == 0 ? dataimport::SourceKind::Text
                                                     : dataimport::SourceKind::Spreadsheet;
 
@@ -65,11 +66,9 @@ void TLuckConfigForm::BtnSaveDataClick() {
   }
   if (!outcome.ran) return;
   if (outcome.imported) {
-    ShowDataState(config::DataState::Imported, Q(outcome.targetPath));
-    BntCheat->setEnabled(true);
+    m_host->DataImportedAs(Q(outcome.targetPath));
   } else if (!outcome.targetPath.empty()) {
-    // The file is in place but its path could not be stored: the status texts stay.
-    DataImported = true;
+    m_host->DataFileKept();
   }
   // A failed import changed nothing, so the task keeps the data status it had.
   if (!outcome.message.empty()) ShowMessageBox(outcome.messageKind, outcome.message);

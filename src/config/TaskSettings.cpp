@@ -58,10 +58,10 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
     return Refuse(f, MessageKind::Attention,
                   G("[标题字体大小]不能小于") + std::to_string(kMinFontSize) + G(",请重新输入!"),
                   TaskField::FontSize);
-  if (s.OrderBy < 0)
+  if (!s.OrderBy)
     return Refuse(f, MessageKind::Attention, G("请选择抽奖类型!"), TaskField::OrderBy);
 
-  if (s.OrderBy == global::kDrawByProbability) {
+  if (*s.OrderBy == TDrawType::ByProbability) {
     s.HideBegin = "0";
     s.HideEnd = "0";
     const std::string prob = Trim(s.Prob);
@@ -72,7 +72,7 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
       return Refuse(f, MessageKind::Attention, G("概率值不正确,请重新输入!"), TaskField::Prob);
     row.HideEnd = 0;
   } else {
-    const bool nonDigitIds = s.IdType == 1;
+    const bool nonDigitIds = s.IdType == TIdType::NonNumeric;
     if (!HidePosition(s.HideBegin, "抽奖序号隐藏起始位置", TaskField::HideBegin, row.HideBegin, f))
       return false;
     if (nonDigitIds && row.HideBegin != 0 && row.HideBegin % 2 == 0)
@@ -86,19 +86,19 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
     if (row.HideEnd < row.HideBegin)
       return Refuse(f, MessageKind::Error, G("隐藏起始位不能大于截止位!"), TaskField::HideBegin);
   }
-  if (s.IdType < 0)
+  if (!s.IdType)
     return Refuse(f, MessageKind::Attention, G("请选择抽奖序号类型!"), TaskField::IdType);
   if (s.LuckAgain < 0)
     return Refuse(f, MessageKind::Attention, G("请选是否重复中奖!"), TaskField::LuckAgain);
 
   row.TaskName = Trim(s.TaskName);
   row.MainImageName = Trim(s.MainImage);
-  row.IdType = s.IdType;
+  row.IdType = *s.IdType;
   row.MainTitle = Trim(s.MainTitle);
   row.FontColor = Trim(s.FontColor);
   row.RemainText = Trim(s.RemainText);
   row.PassWd = Trim(s.PassWord);
-  row.OrderBy = s.OrderBy;
+  row.OrderBy = *s.OrderBy;
   // A new task never has draw data yet.
   row.DataFilePath = update ? Trim(s.DataFilePath) : std::string();
   row.LuckAgain = s.LuckAgain;
@@ -122,18 +122,18 @@ bool SaveTask(TTaskSettings& s, TTaskFailure& f) {
     if (id < 0) return Refuse(f, MessageKind::Error, {}, TaskField::None);
     row.TaskId = id;
     s.TaskId = std::to_string(id);
-    ok = db::ExecSql(
-        *q, db::sql::kInsertTask,
-        {N{row.TaskId}, row.TaskName, row.MainImageName, N{row.IdType}, row.MainTitle,
-         N{row.FontSize}, row.FontColor, row.RemainText, N{row.HideBegin}, N{row.HideEnd},
-         row.PassWd, N{row.OrderBy}, N{row.LuckAgain}, row.MusicFilePath, N{row.ShowLuck}},
-        error);
+    ok = db::ExecSql(*q, db::sql::kInsertTask,
+                     {N{row.TaskId}, row.TaskName, row.MainImageName, N{ColumnOf(row.IdType)},
+                      row.MainTitle, N{row.FontSize}, row.FontColor, row.RemainText,
+                      N{row.HideBegin}, N{row.HideEnd}, row.PassWd, N{ColumnOf(row.OrderBy)},
+                      N{row.LuckAgain}, row.MusicFilePath, N{row.ShowLuck}},
+                     error);
     if (!ok) s.TaskId.clear();
   } else {
     ok = db::ExecSql(*q, db::sql::kUpdateTask,
-                     {row.TaskName, row.MainImageName, N{row.IdType}, row.MainTitle,
+                     {row.TaskName, row.MainImageName, N{ColumnOf(row.IdType)}, row.MainTitle,
                       N{row.FontSize}, row.FontColor, row.RemainText, N{row.HideBegin},
-                      N{row.HideEnd}, N{row.OrderBy}, row.DataFilePath, N{row.LuckAgain},
+                      N{row.HideEnd}, N{ColumnOf(row.OrderBy)}, row.DataFilePath, N{row.LuckAgain},
                       row.PassWd, row.MusicFilePath, N{row.ShowLuck}, N{row.TaskId}},
                      error);
   }
@@ -152,8 +152,8 @@ bool SelectTask(int taskId, TLuckTask& task, bool& found, std::string& error) {
   return true;
 }
 
-DataState DataStateOf(int32_t orderBy, std::string_view dataFilePath) {
-  if (orderBy != global::kDrawFromData) return DataState::NotNeeded;
+DataState DataStateOf(TDrawType orderBy, std::string_view dataFilePath) {
+  if (orderBy != TDrawType::FromData) return DataState::NotNeeded;
   const std::string path = Trim(dataFilePath);
   if (!path.empty() && paths::FileExists(path)) return DataState::Imported;
   return DataState::NotImported;

@@ -4,26 +4,27 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 #include "text/Messages.h"
 
 namespace config {
 
-// The base tab's fields as typed (GBK), list choices as item indexes (-1: none chosen).
+// The base tab's fields as typed (GBK); a list without a choice is empty (nullopt, -1).
 struct TTaskSettings {
   std::string TaskId;  // empty for a task not saved yet
   std::string TaskName;
   std::string MainTitle;
   std::string FontSize;
   std::string FontColor;  // a colour name such as "clWhite"
-  int OrderBy = 0;
+  std::optional<TDrawType> OrderBy = TDrawType::FromData;
   bool ShowLuck = true;  // ticked: the draw screen lists the winners
   int LuckAgain = 0;
-  int IdType = 0;
+  std::optional<TIdType> IdType = TIdType::Numeric;
   std::string Prob;
   std::string RemainText;
   std::string MainImage;
@@ -77,7 +78,7 @@ bool SelectTask(int taskId, TLuckTask& task, bool& found, std::string& error);
 // The state of a task's draw data as the window shows it.
 enum class DataState { NotNeeded, Imported, NotImported };
 
-DataState DataStateOf(int32_t orderBy, std::string_view dataFilePath);
+DataState DataStateOf(TDrawType orderBy, std::string_view dataFilePath);
 std::string DataFlagText(DataState state);   // the base tab's status field
 std::string DataLabelText(DataState state);  // the import tab's status line
 

@@ -1,13 +1,16 @@
 #include "draw/Celebration.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSoundEffect>
 #include <QTimer>
-#include <QUrl>
 #include <cmath>
 
+#include "draw/Music.h"
+#include "text/FileWrite.h"
 #include "ui/Art.h"
+#include "ui/Qt.h"
 
 namespace {
 
@@ -16,6 +19,23 @@ constexpr int kBurstUntilMs = 2400;
 constexpr int kSparksPerBurst = 44;
 const QColor kColours[] = {QColor(255, 215, 64), QColor(255, 120, 40),  QColor(255, 250, 220),
                            QColor(255, 70, 110), QColor(120, 220, 255), QColor(170, 255, 120)};
+
+// Our fanfare as a file the player can open: written once a run into the temporary folder.
+QString FanfareFile() {
+  static const QString path = [] {
+    EnsureResources();
+    QFile wav(QStringLiteral(":/sound/fanfare.wav"));
+    if (!wav.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray bytes = wav.readAll();
+    const QString target = QDir::temp().filePath(QStringLiteral("tombolix-fanfare.wav"));
+    std::string error;
+    if (!files::WriteFileAtomic(FromQ(target), std::string_view(bytes.constData(), bytes.size()),
+                                error))
+      return QString();
+    return target;
+  }();
+  return path;
+}
 
 }  // namespace
 
@@ -48,13 +68,10 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
   TMFrame->start();
   Frame();
   if (fanfare) {
-    if (!m_fanfare) {
-      EnsureResources();
-      m_fanfare = new QSoundEffect(this);
-      m_fanfare->setSource(QUrl(QStringLiteral("qrc:/sound/fanfare.wav")));
-      m_fanfare->setVolume(0.8f);
-    }
-    m_fanfare->play();
+    // A fresh player each time: the fanfare plays from its start.
+    delete m_fanfare;
+    m_fanfare = new QObject(this);
+    TMusic(m_fanfare).Play(FanfareFile());
   }
 }
 

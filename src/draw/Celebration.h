@@ -11,7 +11,6 @@
 #include <random>
 #include <vector>
 
-class QSoundEffect;
 class QTimer;
 
 class TCelebration : public QWidget {
@@ -51,5 +50,5 @@ class TCelebration : public QWidget {
   int m_nextBurst = 0;
   double m_unit = 1;  // pixels of a design pixel
   std::minstd_rand m_rand{20261208u};
-  QSoundEffect* m_fanfare = nullptr;
+  QObject* m_fanfare = nullptr;  // owns the player of the fanfare that sounds now
 };

@@ -88,33 +88,25 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     return false;
   }
   std::string error;
-  if (!LoadLuckTask(taskId, global::CurrentTask, error)) {
-    failure = {MessageKind::Error, error};
-    return false;
-  }
-  if (!LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
+  if (!m_s.LoadTask(taskId, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
   // An item that can take no winner would never complete, and the draw could never finish.
-  for (const TLuckItem& it : global::CurrentItems) {
+  for (const TLuckItem& it : m_s.Items) {
     if (it.LuckCount < 1 || it.ListCount < 1) {
       failure = {MessageKind::Attention,
                  G("奖项[") + it.ItemName + G("]的中奖人数和每次抽取人数必须大于0,请重新配置奖项")};
       return false;
     }
   }
-  global::WinnerRecords.clear();
-  m_dataPath = DrawDataFileOf(global::CurrentTask);
-  if (!ReadDrawData(m_dataPath, m_titleLine, error)) {
+  m_s.Winners.clear();
+  m_dataPath = DrawDataFileOf(m_s.Task);
+  if (!m_s.LoadCandidates(m_dataPath, m_titleLine, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
-  global::PresetEntries.clear();
-  for (const TLuckItem& it : global::CurrentItems) {
-    std::string ignored;
-    LoadPresetEntries(taskId, it.ItemId, global::PresetEntries, ignored);
-  }
+  m_s.LoadPresets();
 
   // What this draw is drawn from, for its journal and for matching an earlier one.
   m_head = TJournalHead();
@@ -124,30 +116,29 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     return false;
   }
   std::string presets;
-  for (const TCheatId& e : global::PresetEntries)
+  for (const TCheatId& e : m_s.Presets)
     presets += std::to_string(e.ItemId) + "\t" + e.IdText + "\n";
   m_head.PresetHash = Sha256Hex(presets);
-  m_head.LuckAgain = global::CurrentTask.LuckAgain;
+  m_head.LuckAgain = m_s.Task.LuckAgain;
   m_head.Seed = m_rng.Seed();
-  for (const TLuckItem& it : global::CurrentItems)
+  for (const TLuckItem& it : m_s.Items)
     m_head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
 
   // Which candidate lines are on a preset list, and where each entry's line first stands.
-  const TArraySring& lines = global::CandidateLines;
+  const TArraySring& lines = m_s.CandidateLines;
   const size_t n = lines.size();
   m_isPreset.assign(n, 0);
-  m_presetIndex.assign(global::PresetEntries.size(), -1);
-  if (!global::PresetEntries.empty()) {
+  m_presetIndex.assign(m_s.Presets.size(), -1);
+  if (!m_s.Presets.empty()) {
     std::unordered_map<std::string_view, int32_t> first;
-    for (const TCheatId& e : global::PresetEntries) first.emplace(e.IdText, -1);
+    for (const TCheatId& e : m_s.Presets) first.emplace(e.IdText, -1);
     for (size_t k = 0; k < n; ++k) {
       auto it = first.find(lines[k]);
       if (it == first.end()) continue;
       m_isPreset[k] = 1;
       if (it->second < 0) it->second = static_cast<int32_t>(k);
     }
-    for (size_t e = 0; e < global::PresetEntries.size(); ++e)
-      m_presetIndex[e] = first[global::PresetEntries[e].IdText];
+    for (size_t e = 0; e < m_s.Presets.size(); ++e) m_presetIndex[e] = first[m_s.Presets[e].IdText];
   }
   m_nonPresetCount =
       static_cast<int64_t>(n) - std::count(m_isPreset.begin(), m_isPreset.end(), uint8_t{1});
@@ -172,17 +163,16 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
 void TDataDraw::ResetDraw() {
   m_curItem = 0;
   m_state = State::Ready;
-  global::WinnerRecords.clear();
-  for (TLuckItem& it : global::CurrentItems) it.DrawnCount = 0;
-  for (TCheatId& e : global::PresetEntries) e.Used = false;
-  m_drawn.assign(global::CandidateLines.size(), 0);
+  m_s.Winners.clear();
+  for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
+  for (TCheatId& e : m_s.Presets) e.Used = false;
+  m_drawn.assign(m_s.CandidateLines.size(), 0);
   m_randomPool = m_nonPresetCount;
   m_presets.clear();
-  for (size_t e = 0; e < global::PresetEntries.size(); ++e)
-    m_presets[global::PresetEntries[e].ItemId].entries.push_back(e);
-  m_closed.assign(global::CurrentItems.size(), 0);
+  for (size_t e = 0; e < m_s.Presets.size(); ++e)
+    m_presets[m_s.Presets[e].ItemId].entries.push_back(e);
+  m_closed.assign(m_s.Items.size(), 0);
   m_list = TWinnerList();
-  m_batchIds.clear();
   m_lastBatch = Batch();
   m_lastReveal.clear();
   m_revealed = false;
@@ -221,10 +211,10 @@ bool TDataDraw::SetAsidePending(std::string& error) {
 
 bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
   const int32_t count = static_cast<int32_t>(Items().size());
-  const int32_t candidates = static_cast<int32_t>(global::CandidateLines.size());
+  const int32_t candidates = static_cast<int32_t>(m_s.CandidateLines.size());
   for (const TJournalBatch& b : journal.Batches) {
     if (m_state == State::Finished || m_curItem >= count) return false;
-    TLuckItem& item = global::CurrentItems[static_cast<size_t>(m_curItem)];
+    TLuckItem& item = m_s.Items[static_cast<size_t>(m_curItem)];
     if (item.ItemId != b.ItemId || b.PresetsUsed < 0) return false;
     auto q = m_presets.find(item.ItemId);
     const size_t used = static_cast<size_t>(b.PresetsUsed);
@@ -232,12 +222,10 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     if (used > available) return false;
     if (q != m_presets.end()) {
       if (used < q->second.next) return false;
-      for (size_t i = q->second.next; i < used; ++i)
-        global::PresetEntries[q->second.entries[i]].Used = true;
+      for (size_t i = q->second.next; i < used; ++i) m_s.Presets[q->second.entries[i]].Used = true;
       q->second.next = used;
     }
     m_lastBatch = Batch();
-    m_batchIds.clear();
     if (static_cast<int64_t>(b.Winners.size()) > BatchSize()) return false;
     for (int32_t k : b.Winners) {
       if (k < 0 || k >= candidates || !IsEligible(k)) return false;
@@ -246,8 +234,7 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     }
     if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
     if (b.Closed) m_closed[static_cast<size_t>(m_curItem)] = 1;
-    m_lastReveal = RevealLayout(m_batchIds);
-    m_batchIds.clear();
+    m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
     m_state = State::Rolling;
     end = Advance();
   }
@@ -274,7 +261,7 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
 
 int TDataDraw::RollLabelCount() const {
   if (!IsNumeric()) return 1;
-  return std::clamp<int32_t>(global::IdMaxLength, 0, kMaxRollLabels);
+  return std::clamp<int32_t>(m_s.IdMaxLength, 0, kMaxRollLabels);
 }
 
 std::string TDataDraw::ReadyText() const {
@@ -298,8 +285,8 @@ int TDataDraw::BatchSize() const {
 }
 
 bool TDataDraw::IsEligible(int32_t k) const {
-  if (k < 0 || k >= static_cast<int32_t>(global::CandidateLines.size())) return false;
-  if (global::CurrentTask.LuckAgain == 1) return true;
+  if (k < 0 || k >= static_cast<int32_t>(m_s.CandidateLines.size())) return false;
+  if (m_s.Task.LuckAgain == 1) return true;
   return m_drawn[static_cast<size_t>(k)] == 0;
 }
 
@@ -319,11 +306,11 @@ int32_t TDataDraw::PickCandidate(int32_t itemId) {
   auto q = m_presets.find(itemId);
   if (q != m_presets.end() && q->second.next < q->second.entries.size()) {
     const size_t e = q->second.entries[q->second.next++];
-    global::PresetEntries[e].Used = true;  // used up whatever follows
+    m_s.Presets[e].Used = true;  // used up whatever follows
     if (m_presetIndex[e] >= 0) return m_presetIndex[e];
   }
   if (m_nonPresetCount == 0) return -1;
-  const int32_t count = static_cast<int32_t>(global::CandidateLines.size());
+  const int32_t count = static_cast<int32_t>(m_s.CandidateLines.size());
   while (true) {
     const int32_t k = m_rng.Random(count);
     if (!m_isPreset[static_cast<size_t>(k)]) return k;
@@ -331,15 +318,14 @@ int32_t TDataDraw::PickCandidate(int32_t itemId) {
 }
 
 void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
-  const std::string& line = global::CandidateLines[static_cast<size_t>(k)];
-  global::WinnerRecords.push_back({item.ItemId, global::CurrentTask.TaskId, k, line});
-  if (global::CurrentTask.LuckAgain != 1) {
+  const std::string& line = m_s.CandidateLines[static_cast<size_t>(k)];
+  m_s.Winners.push_back({item.ItemId, m_s.Task.TaskId, k, line});
+  if (m_s.Task.LuckAgain != 1) {
     m_drawn[static_cast<size_t>(k)] = 1;
     if (!m_isPreset[static_cast<size_t>(k)]) --m_randomPool;
   }
-  const TLuckTask& t = global::CurrentTask;
+  const TLuckTask& t = m_s.Task;
   m_list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName);
-  m_batchIds.emplace_back(CandidateId(line));
 }
 
 bool TDataDraw::BeginBatch() {
@@ -356,13 +342,11 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   batch.wanted = BatchSize();
   if (batch.wanted == 0) {
     if (m_state == State::Selecting)
-      m_state =
-          m_curItem == 0 && global::WinnerRecords.empty() ? State::Ready : State::BetweenBatches;
+      m_state = m_curItem == 0 && m_s.Winners.empty() ? State::Ready : State::BetweenBatches;
     return batch;
   }
   m_state = State::Selecting;
   m_revealed = false;
-  m_batchIds.clear();
   const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
@@ -390,30 +374,39 @@ std::vector<std::string> TDataDraw::RollTexts(std::string_view id) const {
 }
 
 std::vector<std::string> TDataDraw::RollStep() {
-  const TArraySring& lines = global::CandidateLines;
+  const TArraySring& lines = m_s.CandidateLines;
   if (lines.empty()) return RollTexts({});
   const int32_t r = m_rng.Random(static_cast<int32_t>(lines.size()));
   return RollTexts(CandidateId(lines[static_cast<size_t>(r)]));
 }
 
+std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) const {
+  std::vector<std::string> ids;
+  ids.reserve(picks.size());
+  for (int32_t k : picks) ids.emplace_back(CandidateId(m_s.CandidateLines[static_cast<size_t>(k)]));
+  return ids;
+}
+
+std::vector<std::string> TDataDraw::BatchIds() const {
+  if (m_state != State::Rolling || m_revealed) return {};
+  return IdsOf(m_lastBatch.picks);
+}
+
 std::vector<std::string> TDataDraw::RevealBatch() {
-  if (m_state == State::Rolling && !m_revealed) {
-    const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
-    auto q = m_presets.find(item.ItemId);
-    TJournalBatch record;
-    record.ItemId = item.ItemId;
-    record.Drawn = item.DrawnCount + static_cast<int32_t>(m_lastBatch.picks.size());
-    record.Closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
-    record.PresetsUsed = q == m_presets.end() ? 0 : static_cast<int32_t>(q->second.next);
-    record.Rng = m_rng.Seed();
-    record.Winners = m_lastBatch.picks;
-    Journal(record);
-    m_revealed = true;
-    m_lastReveal = RevealLayout(m_batchIds);
-  }
-  std::vector<std::string> lines = RevealLayout(m_batchIds);
-  m_batchIds.clear();
-  return lines;
+  if (m_state != State::Rolling || m_revealed) return {};
+  const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
+  auto q = m_presets.find(item.ItemId);
+  TJournalBatch record;
+  record.ItemId = item.ItemId;
+  record.Drawn = item.DrawnCount + static_cast<int32_t>(m_lastBatch.picks.size());
+  record.Closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
+  record.PresetsUsed = q == m_presets.end() ? 0 : static_cast<int32_t>(q->second.next);
+  record.Rng = m_rng.Seed();
+  record.Winners = m_lastBatch.picks;
+  Journal(record);
+  m_revealed = true;
+  m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
+  return m_lastReveal;
 }
 
 void TDataDraw::Journal(const TJournalBatch& batch) {
@@ -455,7 +448,7 @@ TDataDraw::BatchEnd TDataDraw::EndBatch() {
 
 TDataDraw::BatchEnd TDataDraw::Advance() {
   BatchEnd end;
-  TLuckItem& item = global::CurrentItems[static_cast<size_t>(m_curItem)];
+  TLuckItem& item = m_s.Items[static_cast<size_t>(m_curItem)];
   item.DrawnCount += static_cast<int32_t>(m_lastBatch.picks.size());
   m_revealed = false;
   const bool closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
@@ -484,8 +477,7 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
 }
 
 void TDataDraw::Save(BatchEnd& end) {
-  end.saved =
-      SaveWinnerFiles(global::CurrentItems, global::WinnerRecords, m_titleLine, end.saveError);
+  end.saved = SaveWinnerFiles(m_s.Items, m_s.Winners, m_titleLine, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "draw/DrawJournal.h"
+#include "draw/DrawSession.h"
 #include "draw/Random.h"
-#include "records/Global.h"
 #include "text/Messages.h"
 
 // Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
@@ -76,11 +76,12 @@ class TDataDraw {
     Mismatch,   // drawn from something else, or damaged: it cannot
   };
 
-  explicit TDataDraw(TRandom& rng) : m_rng(rng) {}
+  // The engine works on `session`, which it alone changes while the screen is open.
+  TDataDraw(TDrawSession& session, TRandom& rng) : m_s(session), m_rng(rng) {}
 
   // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
-  // the shared draw data, and looks for an unfinished journal of the task. False with the
-  // message to show.
+  // the session, and looks for an unfinished journal of the task. False with the message to
+  // show.
   bool SetUp(int32_t taskId, Failure& failure);
 
   State state() const { return m_state; }
@@ -116,12 +117,15 @@ class TDataDraw {
   std::string TakeJournalError();
   // What the current draw's journal names in its first record.
   const TJournalHead& JournalHead() const { return m_head; }
-  const TLuckTask& Task() const { return global::CurrentTask; }
-  const TArrLuckItem& Items() const { return global::CurrentItems; }
+  const TDrawSession& Session() const { return m_s; }
+  const TLuckTask& Task() const { return m_s.Task; }
+  const TArrLuckItem& Items() const { return m_s.Items; }
+  // Every winner drawn so far, in draw order.
+  const TArrLuckId& Winners() const { return m_s.Winners; }
   int32_t CurItemIndex() const { return m_curItem; }
   const std::string& TitleLine() const { return m_titleLine; }
   const TWinnerList& WinnerList() const { return m_list; }
-  bool IsNumeric() const { return global::CurrentTask.IdType == 0; }
+  bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
   int RollLabelCount() const;
 
@@ -138,8 +142,8 @@ class TDataDraw {
   // left to draw).
   bool BeginBatch();
 
-  // Picks all the batch's winners at once (preset entries first): fills the winner records,
-  // the batch's ids and the winners list. From Selecting (or directly from Ready or between
+  // Picks all the batch's winners at once (preset entries first): fills the winner records
+  // and the winners list. From Selecting (or directly from Ready or between
   // batches); afterwards the state is Rolling.
   Batch SelectBatchWinners();
 
@@ -149,18 +153,22 @@ class TDataDraw {
   std::vector<std::string> RollTexts(std::string_view id) const;
 
   // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
-  // reveal panel's lines for the batch, unmasked; empties the batch.
+  // reveal panel's lines for the batch, unmasked. Empty once the batch is revealed.
   std::vector<std::string> RevealBatch();
 
   // After the reveal: counts the batch, moves on to the next item, and on the last one
   // writes the winner files once (the previous ones move to the history).
   BatchEnd EndBatch();
 
+  // Empties the session, as every draw screen does when it closes.
+  void Close() { m_s.Clear(); }
+
   // Exactly counted candidates that may still win at random (not on a preset list, and
   // not drawn yet unless repeated winning is on).
   int64_t RandomPool() const { return m_randomPool; }
 
-  const std::vector<std::string>& BatchIds() const { return m_batchIds; }
+  // The candidate ids of the batch being rolled, in pick order; empty once it is revealed.
+  std::vector<std::string> BatchIds() const;
 
  private:
   int32_t PickCandidate(int32_t itemId);
@@ -172,7 +180,9 @@ class TDataDraw {
   void Save(BatchEnd& end);
   void Journal(const TJournalBatch& batch);
   bool Replay(const TJournal& journal, BatchEnd& end);
+  std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
 
+  TDrawSession& m_s;
   TRandom& m_rng;
   bool m_setUp = false;
   std::string m_dataPath;
@@ -188,8 +198,7 @@ class TDataDraw {
   int32_t m_curItem = 0;
   std::string m_titleLine;
   TWinnerList m_list;
-  std::vector<std::string> m_batchIds;
-  Batch m_lastBatch;
+  Batch m_lastBatch;  // the running batch, or the last one
 
   // Per candidate index: drawn on this screen; line equal to some preset entry's text.
   std::vector<uint8_t> m_drawn;

@@ -1,12 +1,10 @@
 #include "draw/DrawScreenBase.h"
 
 #include <QApplication>
-#include <QAudioOutput>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMediaPlayer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -151,18 +149,10 @@ void TDrawScreenBase::SetTextColour(const std::string& fontColor) {
 }
 
 void TDrawScreenBase::StartMusic(const std::string& gbkPath) {
-  const QString music = Q(gbkPath);
-  if (m_player || gbkPath.empty() || !QFileInfo(music).isFile()) return;
-  m_audio = new QAudioOutput(this);
-  m_player = new QMediaPlayer(this);
-  m_player->setAudioOutput(m_audio);
-  m_player->setSource(QUrl::fromLocalFile(music));
-  m_player->play();
+  if (!gbkPath.empty()) m_music.Play(Q(gbkPath));
 }
 
-void TDrawScreenBase::StopMusic() {
-  if (m_player) m_player->stop();
-}
+void TDrawScreenBase::StopMusic() { m_music.Stop(); }
 
 void TDrawScreenBase::RenderBackground() {
   m_background =

@@ -9,12 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "draw/Music.h"
 #include "ui/DesignScale.h"
 #include "ui/Dialogs.h"
 
-class QAudioOutput;
 class QLineEdit;
-class QMediaPlayer;
 class QTimer;
 class TStagePrompt;
 
@@ -96,6 +95,5 @@ class TDrawScreenBase : public QDialog, public MessageStage {
   bool m_pointerHidden = false;
   QImage m_taskBackground;
   QPixmap m_background;
-  QMediaPlayer* m_player = nullptr;
-  QAudioOutput* m_audio = nullptr;
+  TMusic m_music{this};
 };

@@ -9,8 +9,8 @@ namespace {
 template <typename Form>
 class DrawScreen : public TSetUpScreen {
  public:
-  explicit DrawScreen(QWidget* owner) : m_form(owner) {}
-  int SetUp() override { return m_form.SetUpDraw(); }
+  DrawScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
+  int SetUp(int32_t taskId) override { return m_form.SetUpDraw(taskId); }
   void ShowModal() override {
     ShowOnWholeScreen(&m_form);
     m_form.exec();
@@ -22,7 +22,9 @@ class DrawScreen : public TSetUpScreen {
 
 }  // namespace
 
-std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, int orderBy) {
-  if (orderBy != 0) return std::make_unique<DrawScreen<TGetLuckProdForm>>(owner);
-  return std::make_unique<DrawScreen<TGetLuckMainForm>>(owner);
+std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawSession& session,
+                                             TDrawType type) {
+  if (type == TDrawType::ByProbability)
+    return std::make_unique<DrawScreen<TGetLuckProdForm>>(owner, session);
+  return std::make_unique<DrawScreen<TGetLuckMainForm>>(owner, session);
 }

@@ -5,5 +5,5 @@
 
 #include "app/SetUpScreen.h"
 
-// The screen for a task's draw type: 0 draws from imported data, any other by probability.
-std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, int orderBy);
+// The screen of a task's draw type.
+std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawSession& session, TDrawType type);

@@ -15,7 +15,6 @@
 #include "draw/StagePrompt.h"
 #include "draw/StageText.h"
 #include "draw/WinnerSummary.h"
-#include "records/Global.h"
 #include "records/WinnerPhotos.h"
 #include "text/Messages.h"
 #include "ui/Dialogs.h"
@@ -144,9 +143,10 @@ QLabel* BandLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TGetLuckMainForm::TGetLuckMainForm(QWidget* parent, std::optional<uint32_t> seed)
+TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
+                                   std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(Rng()) {
+      m_engine(session, Rng()) {
   Celebration = new TCelebration(this);
   LbMain = TextLabel(this, "LbMain");
   LbShowList = TextLabel(this, "LbShowList");
@@ -250,10 +250,10 @@ QRect TGetLuckMainForm::StageBand() const { return kBand; }
 // list stay in sight.
 QRect TGetLuckMainForm::BannerArea() const { return QRect(60, 24, 896, 200); }
 
-int TGetLuckMainForm::SetUpDraw() {
+int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SBegin->hide();
   TDataDraw::Failure failure;
-  if (!m_engine.SetUp(global::CurrentTaskId, failure)) {
+  if (!m_engine.SetUp(taskId, failure)) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
@@ -345,7 +345,9 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
-  return !m_engine.HasResults() || AskYesNo(Q(TDataDraw::ResultsQuestion())) == Answer::Yes;
+  // No is the default: a habitual Enter must not start over a task that was drawn.
+  return !m_engine.HasResults() ||
+         AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) == Answer::Yes;
 }
 
 void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
@@ -453,7 +455,7 @@ void TGetLuckMainForm::SelectWinners() {
   m_exhaustedText = batch.exhaustedText;
   m_batchLines.clear();
   for (int32_t k : batch.picks)
-    m_batchLines.push_back(global::CandidateLines[static_cast<size_t>(k)]);
+    m_batchLines.push_back(m_engine.Session().CandidateLines[static_cast<size_t>(k)]);
   // The grand prize (the last item) and a winner drawn alone are celebrated at the reveal.
   m_celebrateBatch = !batch.picks.empty() &&
                      (batch.picks.size() == 1 ||
@@ -673,7 +675,7 @@ void TGetLuckMainForm::ShowSummary() {
 void TGetLuckMainForm::LayoutSummary() {
   const TLuckTask& task = m_engine.Task();
   std::vector<TItemSummary> items =
-      WinnerSummary(m_engine.Items(), global::WinnerRecords, task.HideBegin, task.HideEnd);
+      WinnerSummary(m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd);
   // A task that keeps its winners list hidden shows only how many each item has.
   if (task.ShowLuck == 1)
     for (TItemSummary& s : items) s.winners.clear();
@@ -839,11 +841,7 @@ void TGetLuckMainForm::FormClose() {
   Celebration->Stop();
   StopMusic();
   if (!m_engine.IsSetUp()) return;
-  global::CandidateLines.clear();
-  global::CandidateLines.shrink_to_fit();
-  global::CurrentItems.clear();
-  global::WinnerRecords.clear();
-  global::PresetEntries.clear();
+  m_engine.Close();
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {

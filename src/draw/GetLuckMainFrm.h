@@ -20,12 +20,15 @@ class TScrollText;
 class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
  public:
-  // `seed` replaces the clock's seed, so that a draw can be replayed exactly.
-  explicit TGetLuckMainForm(QWidget* parent = nullptr, std::optional<uint32_t> seed = {});
+  // The screen works on `session` through its engine. `seed` replaces the clock's seed, so
+  // that a draw can be replayed exactly.
+  explicit TGetLuckMainForm(TDrawSession& session, QWidget* parent = nullptr,
+                            std::optional<uint32_t> seed = {});
   ~TGetLuckMainForm() override;
 
-  // Loads the draw and prepares the screen; 1 when it may be shown. Failures are shown.
-  int SetUpDraw();
+  // Loads the draw of `taskId` and prepares the screen; 1 when it may be shown. Failures are
+  // shown.
+  int SetUpDraw(int32_t taskId);
 
   const TDataDraw& Engine() const { return m_engine; }
   bool Stopped() const { return m_engine.Stopped(); }

@@ -10,7 +10,6 @@
 
 #include "draw/DrawScreenArt.h"
 #include "draw/StageText.h"
-#include "records/Global.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Qt.h"
@@ -53,9 +52,10 @@ QToolButton* HeiButton(QWidget* parent, const char* name, const QString& caption
 
 }  // namespace
 
-TGetLuckProdForm::TGetLuckProdForm(QWidget* parent, std::optional<uint32_t> seed)
+TGetLuckProdForm::TGetLuckProdForm(TDrawSession& session, QWidget* parent,
+                                   std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckProdForm", kDesign, QStringLiteral("prob_background"), seed),
-      m_engine(Rng()) {
+      m_engine(session, Rng()) {
   LbMain = HeiLabel(this, "LbMain", 56);
   LLuck = HeiLabel(this, "LLuck", 80);
   LbShowList = HeiLabel(this, "LbShowList", 24);
@@ -116,15 +116,15 @@ void TGetLuckProdForm::Fit(QLabel* l, const QString& text) {
   m_design.Fit(l);
 }
 
-int TGetLuckProdForm::SetUpDraw() {
+int TGetLuckProdForm::SetUpDraw(int32_t taskId) {
   LLuck->clear();
   SBegin->hide();
   TProbDraw::Failure failure;
-  if (!m_engine.SetUp(global::CurrentTaskId, failure)) {
+  if (!m_engine.SetUp(taskId, failure)) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
-  const TLuckTask& task = global::CurrentTask;
+  const TLuckTask& task = m_engine.Task();
   SetTextColour(task.FontColor);
   SetTitleText(m_design, LbMain, Q(task.MainTitle));
   RollLabel = HeiLabel(this, "RollLabel", 93);
@@ -156,7 +156,7 @@ int TGetLuckProdForm::SetUpDraw() {
 
   // The ladder: each prize item with what it is, in draw order, as large as fits.
   QStringList ladder;
-  for (const TLuckItem& it : global::CurrentItems)
+  for (const TLuckItem& it : m_engine.Items())
     ladder << (it.AwardName.empty() ? Q(it.ItemName)
                                     : Q(it.ItemName) + QStringLiteral("  ") + Q(it.AwardName));
   MLadder->SetLines(ladder);
@@ -201,7 +201,7 @@ void TGetLuckProdForm::ShowResult(int wonItem, const QString& text) {
   m_wonPicture = QPixmap();
   if (wonItem >= 0) {
     QImage picture;
-    const std::string& path = global::CurrentItems[static_cast<size_t>(wonItem)].AwardImageName;
+    const std::string& path = m_engine.Items()[static_cast<size_t>(wonItem)].AwardImageName;
     if (!path.empty() && picture.load(Q(path))) m_wonPicture = QPixmap::fromImage(picture);
   }
   const bool won = wonItem >= 0;
@@ -251,8 +251,8 @@ void TGetLuckProdForm::SContinueClick() {
   const QString result = Q(StagePunctuation(m_engine.Stop()));
   int won = -1;
   const int32_t number = m_engine.DrawNumber();
-  for (size_t i = 0; i < global::CurrentItems.size() && won < 0; ++i) {
-    const TLuckItem& it = global::CurrentItems[i];
+  for (size_t i = 0; i < m_engine.Items().size() && won < 0; ++i) {
+    const TLuckItem& it = m_engine.Items()[i];
     if (it.FirstNumber <= number && number <= it.LastNumber) won = static_cast<int>(i);
   }
   ShowResult(won, result);
@@ -294,12 +294,10 @@ void TGetLuckProdForm::FormClose() {
   TMRoll->stop();
   StopMusic();
   if (!m_setUp) return;
-  global::CandidateLines.clear();
-  global::CurrentItems.clear();
-  global::WinnerRecords.clear();
+  m_engine.Close();
 }
 
 void TGetLuckProdForm::showEvent(QShowEvent* e) {
   TDrawScreenBase::showEvent(e);
-  if (m_setUp) StartMusic(global::CurrentTask.MusicFilePath);
+  if (m_setUp) StartMusic(m_engine.Task().MusicFilePath);
 }

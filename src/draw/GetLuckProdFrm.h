@@ -16,10 +16,15 @@ class TScrollText;
 class TGetLuckProdForm : public TDrawScreenBase {
   Q_OBJECT
  public:
-  explicit TGetLuckProdForm(QWidget* parent = nullptr, std::optional<uint32_t> seed = {});
+  // The screen works on `session` through its engine. `seed` replaces the clock's seed, so
+  // that a draw can be replayed exactly.
+  explicit TGetLuckProdForm(TDrawSession& session, QWidget* parent = nullptr,
+                            std::optional<uint32_t> seed = {});
   ~TGetLuckProdForm() override;
 
-  int SetUpDraw();
+  // Loads the draw of `taskId` and prepares the screen; 1 when it may be shown. Failures are
+  // shown.
+  int SetUpDraw(int32_t taskId);
 
   const TProbDraw& Engine() const { return m_engine; }
   bool Stopped() const { return !m_engine.Rolling(); }

@@ -1,6 +1,5 @@
 #include "draw/ProbDraw.h"
 
-#include "records/Loaders.h"
 #include "text/Gbk.h"
 #include "text/Messages.h"
 
@@ -13,20 +12,19 @@ bool TProbDraw::SetUp(int32_t taskId, Failure& failure) {
     return false;
   }
   std::string error;
-  if (!LoadLuckTask(taskId, global::CurrentTask, error) ||
-      !LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
+  if (!m_s.LoadTask(taskId, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
   // Summed wide: many large counts must not wrap round and pass the check.
   int64_t s = 0;
-  for (const TLuckItem& it : global::CurrentItems) s += it.LuckCount;
+  for (const TLuckItem& it : m_s.Items) s += it.LuckCount;
   if (static_cast<int64_t>(N()) <= s) {
     failure = {MessageKind::Attention, G("概率值太小,请重新配置")};
     return false;
   }
-  global::WinnerRecords.clear();
-  if (global::CurrentTask.RemainText.empty()) global::CurrentTask.RemainText = G("谢谢您的参与");
+  m_s.Winners.clear();
+  if (m_s.Task.RemainText.empty()) m_s.Task.RemainText = G("谢谢您的参与");
   return true;
 }
 
@@ -36,9 +34,9 @@ void TProbDraw::Press() {
 }
 
 std::string TProbDraw::RollText() {
-  const int32_t count = static_cast<int32_t>(global::CurrentItems.size());
+  const int32_t count = static_cast<int32_t>(m_s.Items.size());
   const int32_t r = m_rng.Random(count + 1);
-  return r < count ? global::CurrentItems[static_cast<size_t>(r)].ItemName : RemainText();
+  return r < count ? m_s.Items[static_cast<size_t>(r)].ItemName : RemainText();
 }
 
 std::string TProbDraw::Stop() {
@@ -47,7 +45,7 @@ std::string TProbDraw::Stop() {
 }
 
 std::string TProbDraw::ResultText(int32_t number) const {
-  for (const TLuckItem& it : global::CurrentItems) {
+  for (const TLuckItem& it : m_s.Items) {
     if (it.FirstNumber <= number && number <= it.LastNumber)
       return it.AwardName.empty() ? it.ItemName : it.ItemName + G(",奖品:") + it.AwardName;
   }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "draw/DrawSession.h"
 #include "draw/Random.h"
-#include "records/Global.h"
 #include "text/Messages.h"
 
 class TProbDraw {
@@ -16,14 +16,18 @@ class TProbDraw {
     std::string text;
   };
 
-  explicit TProbDraw(TRandom& rng) : m_rng(rng) {}
+  // The engine works on `session`, which it alone changes while the screen is open.
+  TProbDraw(TDrawSession& session, TRandom& rng) : m_s(session), m_rng(rng) {}
 
   // Loads the task and its prize items; refuses N ≤ S. The consolation text defaults to
   // "谢谢您的参与" in memory.
   bool SetUp(int32_t taskId, Failure& failure);
 
-  int32_t N() const { return global::CurrentTask.HideBegin; }
-  const std::string& RemainText() const { return global::CurrentTask.RemainText; }
+  const TDrawSession& Session() const { return m_s; }
+  const TLuckTask& Task() const { return m_s.Task; }
+  const TArrLuckItem& Items() const { return m_s.Items; }
+  int32_t N() const { return m_s.Task.HideBegin; }
+  const std::string& RemainText() const { return m_s.Task.RemainText; }
   bool Rolling() const { return m_rolling; }
   int32_t DrawNumber() const { return m_drawNumber; }
 
@@ -36,10 +40,14 @@ class TProbDraw {
   // The result for a number: the first item whose range holds it, or the consolation text.
   std::string ResultText(int32_t number) const;
 
+  // Empties the session, as every draw screen does when it closes.
+  void Close() { m_s.Clear(); }
+
   static std::string ReadyText();
   static std::string RollingText();
 
  private:
+  TDrawSession& m_s;
   TRandom& m_rng;
   bool m_rolling = false;
   int32_t m_drawNumber = -1;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 struct TItemSummary {
   std::string caption;               // ItemName, its AwardName when set, and "N名"

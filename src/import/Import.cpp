@@ -7,6 +7,7 @@
 
 #include "import/Sheet.h"
 #include "import/TextDecode.h"
+#include "records/DrawDataFile.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -24,7 +25,7 @@ constexpr size_t kDuplicatesShown = 5;
 // buffer, already joined by CR LF as the file holds them.
 class Job {
  public:
-  Job(const Callbacks& cb, IdType idType, int taskId)
+  Job(const Callbacks& cb, TIdType idType, int taskId)
       : m_cb(cb), m_idType(idType), m_target(paths::DrawDataPath(taskId)) {}
 
   void Log(const std::string& line) {
@@ -60,7 +61,7 @@ class Job {
   // names the source line or row.
   bool Add(std::string_view line, size_t idLength, int64_t where) {
     const std::string_view id = line.substr(0, idLength);
-    if (m_idType == IdType::Digits && !text::IsAllDigits(id)) {
+    if (m_idType == TIdType::Numeric && !text::IsAllDigits(id)) {
       m_badWhere = where;
       m_badLine = std::string(line);
       return false;
@@ -96,20 +97,6 @@ class Job {
     }
     ReportDuplicates();
 
-    std::string out;
-    out.reserve(m_data.size() + title.size() + 64);
-    out += "BEGIN\r\nCOUNT=";
-    out += std::to_string(n);
-    out += "\r\nID_MAX_LENGTH=";
-    out += std::to_string(m_idMax);
-    out += "\r\n";
-    out += title;
-    out += "\r\n";
-    out += m_data;
-    out += "END\r\n";
-    m_data.clear();
-    m_data.shrink_to_fit();
-
     const size_t step = n / 20;
     int position = 5;
     if (step >= 1) {
@@ -121,7 +108,11 @@ class Job {
     }
     Log(G("已经导入行数=") + std::to_string(n));
     std::string why;
-    if (!files::WriteFileAtomic(m_target, out, why)) return FailOther(why, error);
+    const bool written =
+        WriteDrawDataFile(m_target, title, n, static_cast<int>(m_idMax), m_data, why);
+    m_data.clear();
+    m_data.shrink_to_fit();
+    if (!written) return FailOther(why, error);
     Progress(kProgressMax);
     Progress(0);
     targetPath = m_target;
@@ -170,7 +161,7 @@ class Job {
   }
 
   const Callbacks& m_cb;
-  IdType m_idType;
+  TIdType m_idType;
   std::string m_target;
   int m_position = 0;
   bool m_checking = false;
@@ -202,7 +193,7 @@ void NormaliseLine(std::string_view line, std::string& out) {
   }
 }
 
-bool ImportTextFile(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
                     const Callbacks& callbacks, std::string& targetPath, std::string& error) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[文本文件]"));
@@ -239,7 +230,7 @@ bool ImportTextFile(std::string_view gbkSource, int taskId, IdType idType,
   return job.Finish(title, targetPath, error);
 }
 
-bool ImportSpreadsheet(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
                        const Callbacks& callbacks, std::string& targetPath, std::string& error) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[Excel文件]"));

@@ -8,10 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace dataimport {
+#include "records/Records.h"
 
-// The task's IdType: 0 "数字" (ids of digits only), 1 "非数字" (any id).
-enum class IdType { Digits = 0, Any = 1 };
+namespace dataimport {
 
 // Maximum of the progress bar; the position runs 0, 1 (checking), 5 (checked), up to 25
 // while writing, 26 (written) and back to 0 at the end.
@@ -26,9 +25,9 @@ struct Callbacks {
 
 // Each returns true and the target path (DATA_FILE/<taskId>.txt) on success. On failure
 // `error` holds the text to show with kind Error; the log already tells why.
-bool ImportTextFile(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
                     const Callbacks& callbacks, std::string& targetPath, std::string& error);
-bool ImportSpreadsheet(std::string_view gbkSource, int taskId, IdType idType,
+bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
                        const Callbacks& callbacks, std::string& targetPath, std::string& error);
 
 // Normalises a text line: its blank-separated tokens, each trimmed, joined by single

@@ -10,7 +10,7 @@ namespace dataimport {
 using text::G;
 
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
-                      SourceKind kind, IdType idType, const Callbacks& callbacks) {
+                      SourceKind kind, TIdType idType, const Callbacks& callbacks) {
   Outcome out;
   const std::string id = text::Trim(taskIdText);
   int32_t taskId = 0;

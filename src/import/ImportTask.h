@@ -31,6 +31,6 @@ struct Outcome {
 // changes nothing: the previous draw data file and the stored path stay as they were, so
 // the window keeps the task's data status.
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
-                      SourceKind kind, IdType idType, const Callbacks& callbacks);
+                      SourceKind kind, TIdType idType, const Callbacks& callbacks);
 
 }  // namespace dataimport

@@ -1,6 +1,7 @@
 // ods: the first table of content.xml. Repeated rows and columns are counted, not copied,
 // so a sheet that ends in a million repeated empty rows costs nothing.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -19,6 +20,42 @@ int64_t Repeat(const char* v) {
   if (!v) return 1;
   const long long n = std::atoll(v);
   return n < 1 ? 1 : std::min<long long>(n, kMaxRows);
+}
+
+// Whether `text` is `value` written with a fixed number of decimals, perhaps with thousands
+// separated by commas ("1234.50", "1,234.50"), as a number format shows it. A text in another
+// notation (an exponent, a decimal comma) is not.
+bool IsDecimalText(const std::string& text, const std::string& value) {
+  std::string digits;
+  size_t i = text[0] == '-' ? 1 : 0, run = 0, decimals = 0;
+  bool comma = false, dot = false;
+  if (i >= text.size()) return false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++run;
+      if (dot) ++decimals;
+      digits += c;
+    } else if (c == ',' && !dot && run > 0 && (comma ? run == 3 : run <= 3)) {
+      comma = true;
+      run = 0;
+    } else if (c == '.' && !dot && run > 0 && (!comma || run == 3)) {
+      dot = true;
+      run = 0;
+    } else {
+      return false;
+    }
+  }
+  if (run == 0 || (comma && !dot && run != 3)) return false;
+  char* end = nullptr;
+  const double v = std::strtod(value.c_str(), &end);
+  std::string plain = text;
+  plain.erase(std::remove(plain.begin(), plain.end(), ','), plain.end());
+  const double shown = std::strtod(plain.c_str(), nullptr);
+  if (value.empty() || *end != 0) return false;
+  // Rounded to its decimals, the text stands for the value.
+  return std::fabs(shown - v) <=
+         0.5 * std::pow(10.0, -static_cast<double>(decimals)) * 1.000001 + std::fabs(v) * 1e-12;
 }
 
 class ContentParser : public XmlParser {
@@ -50,7 +87,7 @@ class ContentParser : public XmlParser {
       const char* type = Attr(attrs, "value-type");
       m_type = type ? type : "";
       const char* value = nullptr;
-      if (m_type == "float")
+      if (m_type == "float" || m_type == "percentage")
         value = Attr(attrs, "value");
       else if (m_type == "date")
         value = Attr(attrs, "date-value");
@@ -103,14 +140,21 @@ class ContentParser : public XmlParser {
  private:
   void EndCell() {
     std::string shown;
+    // Past the id in column 1, numbers are taken as their format shows them.
+    const bool asShown = m_col > 0;
     if (m_type == "float") {
       // A format that shows words for numbers (TRUE/FALSE of a boolean) is shown as such.
       if (m_text.find_first_of("0123456789") == std::string::npos && !m_text.empty())
         Utf8CellToGbk(m_text, shown);
+      else if (asShown && IsDecimalText(m_text, m_value))
+        shown = m_text;
       else if (!FormatNumber(m_value, shown))
         Utf8CellToGbk(m_text, shown);
     } else if (m_type == "date" && !m_value.empty()) {
-      shown = IsoDateText(m_value);
+      // A style that shows the time of day shows it at midnight too.
+      shown = IsoDateText(m_value, asShown && m_text.find(':') != std::string::npos);
+    } else if (m_type == "percentage" && !asShown && !m_value.empty()) {
+      if (!FormatNumber(m_value, shown)) Utf8CellToGbk(m_text, shown);  // an id stays plain
     } else if (m_type == "boolean" && !m_value.empty()) {
       shown = m_value == "true" || m_value == "1" ? "TRUE" : "FALSE";
     } else {

@@ -1,6 +1,6 @@
 // xlsx and xlsm: the package relationships lead to the workbook, the workbook to its first
 // sheet in workbook order, the workbook's relationships to the sheet, the shared strings
-// and the styles (which say which number cells are dates).
+// and the styles (which say how number cells are shown: dates, times, decimals, percent).
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -188,11 +188,9 @@ class SharedStringsParser : public XmlParser {
   std::string m_buf;
 };
 
-enum class DateKind : char { None, Date, TimeOnly };
-
 class StylesParser : public XmlParser {
  public:
-  std::vector<DateKind> xfDates;  // by cell style index
+  std::vector<NumberFormat> xfFormats;  // by cell style index
 
  protected:
   void OnStart(std::string_view name, const char** attrs) override {
@@ -205,16 +203,9 @@ class StylesParser : public XmlParser {
     } else if (name == "xf" && m_inXfs) {
       const char* id = Attr(attrs, "numFmtId");
       const int fmt = id ? std::atoi(id) : 0;
-      DateKind k = DateKind::None;
       const auto custom = m_codes.find(fmt);
-      if (custom != m_codes.end()) {
-        if (IsDateFormatCode(custom->second))
-          k = custom->second.find_first_of("yYdD") == std::string::npos ? DateKind::TimeOnly
-                                                                        : DateKind::Date;
-      } else if (IsBuiltinDateFormat(fmt)) {
-        k = IsBuiltinTimeOnlyFormat(fmt) ? DateKind::TimeOnly : DateKind::Date;
-      }
-      xfDates.push_back(k);
+      xfFormats.push_back(custom != m_codes.end() ? ParseFormatCode(custom->second)
+                                                  : BuiltinFormat(fmt));
     }
   }
   void OnEnd(std::string_view name) override {
@@ -239,7 +230,7 @@ void ParseRef(const char* ref, int64_t& col, int64_t& row) {
 class SheetParser : public XmlParser {
  public:
   SheetParser(Visitor& v, const std::vector<std::string>& shared,
-              const std::vector<DateKind>& styles, bool date1904)
+              const std::vector<NumberFormat>& styles, bool date1904)
       : m_v(v), m_shared(shared), m_styles(styles), m_date1904(date1904) {}
 
  protected:
@@ -264,9 +255,10 @@ class SheetParser : public XmlParser {
       m_type = t ? t : "n";
       const char* s = Attr(attrs, "s");
       const long style = s ? std::atol(s) : 0;
-      m_date = style >= 0 && static_cast<size_t>(style) < m_styles.size()
-                   ? m_styles[static_cast<size_t>(style)]
-                   : DateKind::None;
+      m_format = style >= 0 && static_cast<size_t>(style) < m_styles.size()
+                     ? m_styles[static_cast<size_t>(style)]
+                     : NumberFormat();
+      if (m_col == 1) m_format = IdColumnFormat(m_format);
     } else if (m_inCell) {
       if (name == "v") {
         m_inV = true;
@@ -319,16 +311,16 @@ class SheetParser : public XmlParser {
     } else if (m_type == "b") {
       if (!m_value.empty()) out = m_value == "1" || m_value == "true" ? "TRUE" : "FALSE";
     } else if (m_type == "d") {
-      out = IsoDateText(m_value);
+      out = IsoDateText(m_value, m_format.kind == NumberFormat::Kind::DateTime);
     } else if (m_type == "str" || m_type == "e") {
       DecodeXEscapes(m_value);
       Utf8CellToGbk(m_value, out);
     } else if (!m_value.empty()) {
-      if (m_date != DateKind::None) {
+      if (m_format.kind != NumberFormat::Kind::General) {
         char* end = nullptr;
         const double v = std::strtod(m_value.c_str(), &end);
         if (*end == 0) {
-          out = SerialToDateText(v, m_date1904, m_date == DateKind::TimeOnly);
+          out = ShowNumber(v, m_format, m_date1904);
           return;
         }
       }
@@ -338,7 +330,7 @@ class SheetParser : public XmlParser {
 
   Visitor& m_v;
   const std::vector<std::string>& m_shared;
-  const std::vector<DateKind>& m_styles;
+  const std::vector<NumberFormat>& m_styles;
   bool m_date1904;
   std::vector<std::string> m_cells;
   int64_t m_row = 0, m_col = 0, m_lastCol = 0;
@@ -346,7 +338,7 @@ class SheetParser : public XmlParser {
   bool m_inRow = false, m_inCell = false, m_inV = false, m_inT = false;
   int m_phonetic = 0;
   std::string m_type, m_value, m_inline;
-  DateKind m_date = DateKind::None;
+  NumberFormat m_format;
 };
 
 bool ReadXlsxZip(ZipArchive& zip, Visitor& visitor, std::string& error) {
@@ -395,7 +387,7 @@ bool ReadXlsxZip(ZipArchive& zip, Visitor& visitor, std::string& error) {
   StylesParser styles;
   if (!stylesPart.empty() && zip.Has(stylesPart) && !styles.ParsePart(zip, stylesPart, error))
     return false;
-  SheetParser sheet(visitor, shared.strings, styles.xfDates, wb.date1904);
+  SheetParser sheet(visitor, shared.strings, styles.xfFormats, wb.date1904);
   return sheet.ParsePart(zip, sheetPart, error);
 }
 

@@ -28,7 +28,8 @@ constexpr int kButtonTop = 410;
 
 }  // namespace
 
-TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
+TLuckCheatForm::TLuckCheatForm(QWidget* parent)
+    : QDialog(parent), m_layout(QSize(kClientWidth, kClientHeight)) {
   setObjectName(QStringLiteral("LuckCheatForm"));
   setWindowTitle(QStringLiteral("指定中奖"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -54,6 +55,7 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
   SGLuckId->setSelectionMode(QAbstractItemView::SingleSelection);
   SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
   SGLuckId->setWordWrap(false);
+  SGLuckId->setTabKeyNavigation(false);
 
   auto button = [this](const char* name, const QString& caption, int x, const QString& hint,
                        const QString& glyph) {
@@ -66,16 +68,20 @@ TLuckCheatForm::TLuckCheatForm(QWidget* parent) : QDialog(parent) {
     b->setAutoDefault(false);
     return b;
   };
-  BtnAddItem =
-      button("BtnAddItem", QStringLiteral("增加"), 250, QString(), QStringLiteral("preset_add"));
-  BtnDelItem =
-      button("BtnDelItem", QStringLiteral("删除"), 330, QString(), QStringLiteral("preset_delete"));
-  BtnSaveItem = button("BtnSaveItem", QStringLiteral("保存"), 410,
+  BtnAddItem = button("BtnAddItem", QStringLiteral("增加(&A)"), 250, QString(),
+                      QStringLiteral("preset_add"));
+  BtnDelItem = button("BtnDelItem", QStringLiteral("删除(&D)"), 330, QString(),
+                      QStringLiteral("preset_delete"));
+  BtnSaveItem = button("BtnSaveItem", QStringLiteral("保存(&S)"), 410,
                        QStringLiteral("点击保存修改结果"), QStringLiteral("preset_save"));
-  BtnCancelItem = button("BtnCancelItem", QStringLiteral("取消"), 490,
+  BtnCancelItem = button("BtnCancelItem", QStringLiteral("取消(&C)"), 490,
                          QStringLiteral("点击取消修改"), QStringLiteral("preset_cancel"));
-  BtnCloseItem = button("BtnCloseItem", QStringLiteral("返回"), 570,
+  BtnCloseItem = button("BtnCloseItem", QStringLiteral("返回(&R)"), 570,
                         QStringLiteral("点击退出配置界面"), QStringLiteral("preset_back"));
+
+  // The buttons keep to the window's bottom right.
+  for (QPushButton* b : {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BtnCloseItem})
+    m_layout.Place(b, b->geometry(), TDesignLayout::Right | TDesignLayout::Bottom);
 
   connect(BtnAddItem, &QPushButton::clicked, this, &TLuckCheatForm::BtnAddItemClick);
   connect(BtnDelItem, &QPushButton::clicked, this, &TLuckCheatForm::BtnDelItemClick);
@@ -189,25 +195,24 @@ void TLuckCheatForm::BtnCancelItemClick() {
 }
 
 void TLuckCheatForm::BtnCloseItemClick() {
+  // No is the default: a habitual Enter keeps the edits.
   if (m_list.Modified() &&
-      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？")) != Answer::Yes)
+      AskYesNo(QStringLiteral("返回将丢失本次修改，是否确定不保存直接退出界面？"), Answer::No) !=
+          Answer::Yes)
     return;
   accept();
 }
 
 void TLuckCheatForm::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
-  const int designX[] = {250, 330, 410, 490, 570};
-  QPushButton* buttons[] = {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BtnCloseItem};
-  for (int i = 0; i < 5; ++i)
-    buttons[i]->move(width() - (kClientWidth - designX[i]),
-                     height() - (kClientHeight - kButtonTop));
+  m_layout.Apply(size());
 }
 
 void TLuckCheatForm::keyPressEvent(QKeyEvent* e) {
-  // Esc would leave without the question 返回 asks; only the buttons and the close box leave.
+  // Esc leaves as 返回 does, asking first about unsaved changes.
   if (e->key() == Qt::Key_Escape) {
     e->accept();
+    BtnCloseItemClick();
     return;
   }
   QDialog::keyPressEvent(e);

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "presets/PresetList.h"
+#include "ui/DesignLayout.h"
 
 namespace config {
 struct TPresetEditorArgs;
@@ -52,6 +53,7 @@ class TLuckCheatForm : public QDialog {
 
   TPresetTarget m_target;
   TPresetList m_list;
+  TDesignLayout m_layout;
 };
 
 // Opens the editor modally over `owner` for one prize item, when its set-up succeeds.

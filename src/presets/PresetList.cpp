@@ -1,22 +1,11 @@
 #include "presets/PresetList.h"
 
+#include "records/DrawDataFile.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
 #include "text/Paths.h"
 #include "text/Text.h"
-
-namespace {
-
-// A header line whose value, the text after its first '=', is one or more digits.
-bool DigitsAfterEquals(std::string_view line) {
-  std::string rest(line);
-  std::string head;
-  text::SplitHead(rest, '=', head);
-  return text::IsAllDigits(rest);
-}
-
-}  // namespace
 
 bool ReadPresetHeads(std::string_view gbkPath, std::vector<std::string>& heads,
                      std::string& error) {
@@ -27,19 +16,23 @@ bool ReadPresetHeads(std::string_view gbkPath, std::vector<std::string>& heads,
   }
   LineReader in;
   if (!in.Open(gbkPath, error)) return false;
-  auto failed = [&](const char* utf8) {
-    error = in.Failed() ? in.Error() : text::G(utf8);
+  TDrawDataHead head;
+  ReadDrawDataHead(in, head);
+  // Each line in turn: a read that failed on it, or its own fault.
+  auto failed = [&](int line, const char* utf8) {
+    error = head.linesRead < line ? in.Error() : text::G(utf8);
     return false;
   };
-  if (in.NextOrEmpty() != "BEGIN") return failed("文件格式错误,第一行，请重新导入数据");
-  if (!DigitsAfterEquals(in.NextOrEmpty())) return failed("文件格式错误,第二行，请重新导入数据");
-  if (!DigitsAfterEquals(in.NextOrEmpty())) return failed("文件格式错误,第三行，请重新导入数据");
-  const std::string title(in.NextOrEmpty());
-  if (in.Failed()) {
+  if (head.linesRead < 1 || !head.begin) return failed(1, "文件格式错误,第一行，请重新导入数据");
+  if (head.linesRead < 2 || !head.count.digits)
+    return failed(2, "文件格式错误,第二行，请重新导入数据");
+  if (head.linesRead < 3 || !head.idMaxLength.digits)
+    return failed(3, "文件格式错误,第三行，请重新导入数据");
+  if (head.linesRead < 4) {
     error = in.Error();
     return false;
   }
-  heads = text::SplitFields(title);
+  heads = text::SplitFields(head.titleLine);
   error.clear();
   return true;
 }

@@ -8,25 +8,33 @@
 #include "text/Paths.h"
 #include "text/Text.h"
 
-std::string FormatDrawData(std::string_view titleLine, const std::vector<std::string>& lines,
-                           int idMaxLength) {
-  size_t size = 64 + titleLine.size();
-  for (const std::string& l : lines) size += l.size() + 2;
+std::string FormatDrawData(std::string_view titleLine, size_t count, int idMaxLength,
+                           std::string_view joinedLines) {
   std::string out;
-  out.reserve(size);
+  out.reserve(joinedLines.size() + titleLine.size() + 64);
   out += "BEGIN\r\nCOUNT=";
-  out += std::to_string(lines.size());
+  out += std::to_string(count);
   out += "\r\nID_MAX_LENGTH=";
   out += std::to_string(idMaxLength);
   out += "\r\n";
   out += titleLine;
   out += "\r\n";
-  for (const std::string& l : lines) {
-    out += l;
-    out += "\r\n";
-  }
+  out += joinedLines;
   out += "END\r\n";
   return out;
+}
+
+std::string FormatDrawData(std::string_view titleLine, const std::vector<std::string>& lines,
+                           int idMaxLength) {
+  size_t size = 0;
+  for (const std::string& l : lines) size += l.size() + 2;
+  std::string joined;
+  joined.reserve(size);
+  for (const std::string& l : lines) {
+    joined += l;
+    joined += "\r\n";
+  }
+  return FormatDrawData(titleLine, lines.size(), idMaxLength, joined);
 }
 
 int LongestIdLength(const std::vector<std::string>& lines) {
@@ -40,23 +48,50 @@ bool WriteDrawDataFile(std::string_view gbkPath, std::string_view titleLine,
   return files::WriteFileAtomic(gbkPath, FormatDrawData(titleLine, lines, idMaxLength), error);
 }
 
+bool WriteDrawDataFile(std::string_view gbkPath, std::string_view titleLine, size_t count,
+                       int idMaxLength, std::string_view joinedLines, std::string& error) {
+  return files::WriteFileAtomic(gbkPath, FormatDrawData(titleLine, count, idMaxLength, joinedLines),
+                                error);
+}
+
 namespace {
 
 std::string NotAnInteger(std::string_view value) {
   return text::G("'") + std::string(value) + text::G("'不是有效的整数");
 }
 
-// The number after the first '=' of a header line: 1 ok, 0 not digits, -1 too large.
-int HeaderNumber(std::string_view line, int32_t& value, std::string& valueText) {
-  std::string rest(line);
+// The number after the first '=' of a head line.
+TDrawDataNumber HeadNumber(std::string_view line) {
+  TDrawDataNumber n;
   std::string head;
-  text::SplitHead(rest, '=', head);
-  valueText = rest;
-  if (!text::IsAllDigits(rest)) return 0;
-  return text::ParseInt32(rest, value) ? 1 : -1;
+  n.text = std::string(line);
+  text::SplitHead(n.text, '=', head);
+  n.digits = text::IsAllDigits(n.text);
+  n.fits = n.digits && text::ParseInt32(n.text, n.value);
+  return n;
 }
 
 }  // namespace
+
+void ReadDrawDataHead(LineReader& in, TDrawDataHead& head) {
+  head = TDrawDataHead();
+  const std::string_view first = in.NextOrEmpty();
+  if (in.Failed()) return;
+  head.linesRead = 1;
+  head.begin = first == "BEGIN";
+  const std::string_view second = in.NextOrEmpty();
+  if (in.Failed()) return;
+  head.linesRead = 2;
+  head.count = HeadNumber(second);
+  const std::string_view third = in.NextOrEmpty();
+  if (in.Failed()) return;
+  head.linesRead = 3;
+  head.idMaxLength = HeadNumber(third);
+  const std::string_view fourth = in.NextOrEmpty();
+  if (in.Failed()) return;
+  head.linesRead = 4;
+  head.titleLine = std::string(fourth);
+}
 
 bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckAgain,
                       TArraySring& lines, int32_t& idMaxLength, std::string& titleLine,
@@ -75,30 +110,20 @@ bool ReadDrawDataFile(std::string_view gbkPath, int32_t luckTotal, int32_t luckA
     return false;
   };
   // A read that fails is reported as itself, not as a malformed header.
-  const std::string_view first = in.NextOrEmpty();
-  if (in.Failed()) return fail(in.Error());
-  if (first != "BEGIN") return fail(text::G("文件格式错误,第一行"));
-  int32_t count = 0;
-  std::string value;
-  const std::string_view second = in.NextOrEmpty();
-  if (in.Failed()) return fail(in.Error());
-  switch (HeaderNumber(second, count, value)) {
-    case 0:
-      return fail(text::G("文件格式错误,第二行"));
-    case -1:
-      return fail(NotAnInteger(value));
-  }
-  int32_t maxLength = 0;
-  const std::string_view third = in.NextOrEmpty();
-  if (in.Failed()) return fail(in.Error());
-  switch (HeaderNumber(third, maxLength, value)) {
-    case 0:
-      return fail(text::G("文件格式错误,第三行"));
-    case -1:
-      return fail(NotAnInteger(value));
-  }
-  titleLine = std::string(in.NextOrEmpty());
-  if (in.Failed()) return fail(in.Error());
+  TDrawDataHead head;
+  ReadDrawDataHead(in, head);
+  if (head.linesRead < 1) return fail(in.Error());
+  if (!head.begin) return fail(text::G("文件格式错误,第一行"));
+  if (head.linesRead < 2) return fail(in.Error());
+  if (!head.count.digits) return fail(text::G("文件格式错误,第二行"));
+  if (!head.count.fits) return fail(NotAnInteger(head.count.text));
+  if (head.linesRead < 3) return fail(in.Error());
+  if (!head.idMaxLength.digits) return fail(text::G("文件格式错误,第三行"));
+  if (!head.idMaxLength.fits) return fail(NotAnInteger(head.idMaxLength.text));
+  titleLine = head.titleLine;
+  if (head.linesRead < 4) return fail(in.Error());
+  const int32_t count = head.count.value;
+  const int32_t maxLength = head.idMaxLength.value;
   // Reserve for what the file can hold, not for what a header claims.
   const long long bySize = in.Size() / 8 + 16;
   lines.reserve(static_cast<size_t>(std::min<long long>(count, bySize)));
@@ -119,14 +144,6 @@ std::string DrawDataFileOf(const TLuckTask& task) {
   return paths::FileExists(here) ? here : task.DataFilePath;
 }
 
-bool ReadDrawData(std::string_view gbkPath, std::string& titleLine, std::string& error) {
-  const bool ok = ReadDrawDataFile(gbkPath, global::LuckTotal, global::CurrentTask.LuckAgain,
-                                   global::CandidateLines, global::IdMaxLength, titleLine, error);
-  // The count always tells how many lines are really there.
-  global::CandidateCount = static_cast<int32_t>(global::CandidateLines.size());
-  return ok;
-}
-
 bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& line,
                   std::string& error) {
   line.clear();
@@ -141,26 +158,24 @@ bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& li
     error = in.Error();
     return false;
   };
-  const std::string_view first = in.NextOrEmpty();
-  if (in.Failed()) return readFailed();
-  if (first != "BEGIN") {
+  TDrawDataHead head;
+  ReadDrawDataHead(in, head);
+  if (head.linesRead < 1) return readFailed();
+  if (!head.begin) {
     error = text::G("输入文件格式错误,第一行，请导入文件后再设置");
     return false;
   }
-  int32_t count = 0;
-  std::string value;
-  const std::string_view second = in.NextOrEmpty();
-  if (in.Failed()) return readFailed();
-  switch (HeaderNumber(second, count, value)) {
-    case 0:
-      error = text::G("输入文件格式错误,第二行，请导入文件后再设置");
-      return false;
-    case -1:
-      error = NotAnInteger(value);
-      return false;
+  if (head.linesRead < 2) return readFailed();
+  if (!head.count.digits) {
+    error = text::G("输入文件格式错误,第二行，请导入文件后再设置");
+    return false;
   }
-  in.NextOrEmpty();
-  in.NextOrEmpty();
+  if (!head.count.fits) {
+    error = NotAnInteger(head.count.text);
+    return false;
+  }
+  // Lines 3 and 4 are passed over untested.
+  const int32_t count = head.count.value;
   std::string_view l;
   for (int32_t i = 0; i < count && in.Next(l); ++i) {
     if (text::FirstField(l) == id) {

@@ -3,26 +3,14 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <system_error>
+#include <vector>
 
+#include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
 #include "text/Paths.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace fs = std::filesystem;
+#include "text/Text.h"
 
 namespace {
 
@@ -108,75 +96,80 @@ struct WorkbookClose {
 };
 using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookClose>;
 
-// A file beside the target that the workbook is written to; removed unless renamed into
-// place, so no failure leaves a partial file.
-class TempBeside {
- public:
-  TempBeside() = default;
-  TempBeside(const TempBeside&) = delete;
-  TempBeside& operator=(const TempBeside&) = delete;
-  ~TempBeside() {
-    std::error_code ec;
-    if (!m_path.empty()) fs::remove(m_path, ec);
-  }
-
-  // Reserves a fresh name in the target's directory; false with errno's value.
-  bool Create(const fs::path& target, int& err) {
-#ifdef _WIN32
-    m_path = fs::path(target.wstring() + L".tmp" + std::to_wstring(GetCurrentProcessId()));
-    FILE* f = _wfopen(m_path.c_str(), L"wb");
-    if (!f) {
-      err = errno;
-      m_path.clear();
-      return false;
-    }
-    fclose(f);
-#else
-    std::string tmpl = target.string() + ".tmp-XXXXXX";
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-      err = errno;
-      return false;
-    }
-    // Keep the usual permissions of a file we write rather than mkstemp's 0600.
-    ::fchmod(fd, 0644);
-    ::close(fd);
-    m_path = tmpl;
-#endif
-    return true;
-  }
-
-  const fs::path& Path() const { return m_path; }
-
-  // Flushes the finished file to disk and renames it over the target.
-  bool RenameOver(const fs::path& target, int& err) {
-#ifndef _WIN32
-    const int fd = ::open(m_path.c_str(), O_RDONLY);
-    if (fd < 0 || ::fsync(fd) != 0) {
-      err = errno;
-      if (fd >= 0) ::close(fd);
-      return false;
-    }
-    ::close(fd);
-#endif
-    std::error_code ec;
-    fs::rename(m_path, target, ec);
-    if (ec) {
-      err = ec.value();
-      return false;
-    }
-    m_path.clear();
-    return true;
-  }
-
- private:
-  fs::path m_path;
-};
-
 struct Exported {
   const TLuckItem* item;
   std::string winnerPath;  // GBK
 };
+
+// Writes the whole workbook at `tempU8`; `gbkPath` names the target in error texts.
+bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
+                   const std::vector<Exported>& exported,
+                   const std::vector<std::string>& sheetNames, std::string& error);
+
+// The cell formats of a prize item's worksheet.
+struct ItemFormats {
+  lxw_format* title;  // A1, the item name
+  lxw_format* head;   // the column heads from the title line
+  lxw_format* cell;   // the winners' fields
+};
+
+lxw_error WriteRow(lxw_worksheet* ws, lxw_row_t row, const std::vector<std::string>& fields,
+                   lxw_format* format, std::vector<size_t>& widest) {
+  lxw_error e = LXW_NO_ERROR;
+  for (size_t c = 0; c < fields.size() && e == LXW_NO_ERROR; ++c) {
+    if (widest.size() <= c) widest.resize(c + 1, 0);
+    widest[c] = std::max(widest[c], fields[c].size());
+    e = worksheet_write_string(ws, row, static_cast<lxw_col_t>(c),
+                               text::GbkToUtf8(fields[c]).c_str(), format);
+  }
+  return e;
+}
+
+// One prize item's worksheet: A1 the item name across the table, row 2 the title line's
+// fields as column heads, then one winner a row, each field in its own column, so that the
+// sheet sorts and filters. Every column is as wide as its widest cell.
+bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported& item,
+                  const ItemFormats& formats, std::string& error) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
+  if (!ws) {  // the names are valid, so only memory or a temporary file can be missing
+    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
+    return false;
+  }
+  LineReader in;
+  if (!in.Open(item.winnerPath, error)) return false;
+  std::string_view line;
+  const std::vector<std::string> heads =
+      in.Next(line) ? text::SplitFields(line) : std::vector<std::string>();
+  const std::string name = text::GbkToUtf8(item.item->ItemName);
+  // Rows are streamed, so A1 is written (and merged over the heads) before anything else.
+  lxw_error e = heads.size() > 1
+                    ? worksheet_merge_range(ws, 0, 0, 0, static_cast<lxw_col_t>(heads.size() - 1),
+                                            name.c_str(), formats.title)
+                    : worksheet_write_string(ws, 0, 0, name.c_str(), formats.title);
+  std::vector<size_t> widest;
+  if (e == LXW_NO_ERROR) e = WriteRow(ws, 1, heads, formats.head, widest);
+  // A single column also holds the item name.
+  if (heads.size() <= 1) {
+    widest.resize(1, 0);
+    widest[0] = std::max(widest[0], item.item->ItemName.size());
+  }
+  lxw_row_t row = 2;
+  while (e == LXW_NO_ERROR && in.Next(line))
+    e = WriteRow(ws, row++, text::SplitFields(line), formats.cell, widest);
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
+    const auto col = static_cast<lxw_col_t>(c);
+    e = worksheet_set_column(ws, col, col, ColumnWidthFor(widest[c]), nullptr);
+  }
+  if (e != LXW_NO_ERROR) {
+    error = LibraryErrorText(e);
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -226,14 +219,20 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   }
   const std::vector<std::string> sheetNames = WorksheetNames(itemNames);
 
-  const fs::path target = paths::NativePath(gbkPath);
-  TempBeside temp;
-  int err = 0;
-  if (!temp.Create(target, err)) {
-    error = WriteErrorText(gbkPath, text::Utf8ToGbk(std::strerror(err)));
-    return false;
-  }
-  const std::string tempU8 = paths::U8(temp.Path());
+  // The workbook is written beside the target and renamed into place only when whole.
+  return files::WriteFileAtomicBy(
+      gbkPath,
+      [&](const std::string& tempU8, std::string& error) {
+        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, error);
+      },
+      error);
+}
+
+namespace {
+
+bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
+                   const std::vector<Exported>& exported,
+                   const std::vector<std::string>& sheetNames, std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -249,48 +248,28 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   props.title = title.data();
   workbook_set_properties(wb.get(), &props);
 
-  lxw_format* head = workbook_add_format(wb.get());
-  format_set_font_name(head, "宋体");
-  format_set_bold(head);
-  format_set_num_format(head, "@");
-  format_set_align(head, LXW_ALIGN_CENTER);
-  format_set_align(head, LXW_ALIGN_VERTICAL_CENTER);
-  lxw_format* cell = workbook_add_format(wb.get());
-  format_set_font_name(cell, "宋体");
-  format_set_num_format(cell, "@");
-  format_set_border(cell, LXW_BORDER_THIN);
-  format_set_align(cell, LXW_ALIGN_CENTER);
-  format_set_align(cell, LXW_ALIGN_VERTICAL_BOTTOM);
+  ItemFormats formats{};
+  formats.title = workbook_add_format(wb.get());
+  format_set_font_name(formats.title, "宋体");
+  format_set_bold(formats.title);
+  format_set_num_format(formats.title, "@");
+  format_set_align(formats.title, LXW_ALIGN_CENTER);
+  format_set_align(formats.title, LXW_ALIGN_VERTICAL_CENTER);
+  formats.head = workbook_add_format(wb.get());
+  format_set_font_name(formats.head, "宋体");
+  format_set_bold(formats.head);
+  format_set_num_format(formats.head, "@");
+  format_set_border(formats.head, LXW_BORDER_THIN);
+  format_set_align(formats.head, LXW_ALIGN_CENTER);
+  formats.cell = workbook_add_format(wb.get());
+  format_set_font_name(formats.cell, "宋体");
+  format_set_num_format(formats.cell, "@");
+  format_set_border(formats.cell, LXW_BORDER_THIN);
+  format_set_align(formats.cell, LXW_ALIGN_CENTER);
+  format_set_align(formats.cell, LXW_ALIGN_VERTICAL_BOTTOM);
 
-  std::string u8;
   for (size_t k = 0; k < exported.size(); ++k) {
-    const TLuckItem& it = *exported[k].item;
-    lxw_worksheet* ws = workbook_add_worksheet(wb.get(), sheetNames[k].c_str());
-    if (!ws) {  // the names are valid, so only memory or a temporary file can be missing
-      error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetNames[k]);
-      return false;
-    }
-    lxw_error e = worksheet_write_string(ws, 0, 0, itemNames[k].c_str(), head);
-    // Column A takes the widest cell, so no line is cut at its border.
-    size_t widest = it.ItemName.size();
-    LineReader in;
-    if (!in.Open(exported[k].winnerPath, error)) return false;
-    std::string_view line;
-    lxw_row_t row = 1;
-    while (e == LXW_NO_ERROR && in.Next(line)) {
-      widest = std::max(widest, line.size());
-      u8 = text::GbkToUtf8(line);
-      e = worksheet_write_string(ws, row++, 0, u8.c_str(), cell);
-    }
-    if (in.Failed()) {
-      error = in.Error();
-      return false;
-    }
-    if (e == LXW_NO_ERROR) e = worksheet_set_column(ws, 0, 0, ColumnWidthFor(widest), nullptr);
-    if (e != LXW_NO_ERROR) {
-      error = LibraryErrorText(e);
-      return false;
-    }
+    if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], formats, error)) return false;
   }
   // An export of nothing still gives a workbook that opens: one empty worksheet.
   if (exported.empty() && !workbook_add_worksheet(wb.get(), nullptr)) {
@@ -303,9 +282,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     error = WriteErrorText(gbkPath, text::Utf8ToGbk(lxw_strerror(closed)));
     return false;
   }
-  if (!temp.RenameOver(target, err)) {
-    error = WriteErrorText(gbkPath, text::Utf8ToGbk(std::strerror(err)));
-    return false;
-  }
   return true;
 }
+
+}  // namespace

@@ -5,12 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // Writes one worksheet per prize item (or only `itemId` when it is 0 or more) whose winner
-// file exists, in list order: A1 the item name (bold, centred), A2 onward the winner file's
-// lines, one whole line per cell (thin borders), all in 宋体 and text format so that long
-// digit strings stay text. Column A is as wide as the widest cell. The workbook is written
+// file exists, in list order: A1 the item name (bold, centred, merged over the columns),
+// row 2 the title line's fields as bold column heads, then one winner a row with each field
+// in its own column (thin borders); all in 宋体 and text format so that long digit strings
+// and leading zeros stay text. Each column is as wide as its widest cell. The workbook is written
 // beside `gbkPath` and renamed into place: a failure leaves no file and the previous one as
 // it was. False with the error text on any failure.
 bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int itemId,

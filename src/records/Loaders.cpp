@@ -22,7 +22,7 @@ void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
   task.TaskId = q.FieldAsInteger("TaskId");
   task.TaskName = q.FieldAsString("TaskName");
   task.MainImageName = q.FieldAsString("MainImageName");
-  task.IdType = q.FieldAsInteger("IdType");
+  task.IdType = IdTypeOfColumn(q.FieldAsInteger("IdType"));
   task.MainTitle = q.FieldAsString("MainTitle");
   task.FontSize = q.FieldAsInteger("FontSize");
   task.FontColor = q.FieldAsString("FontColor");
@@ -30,7 +30,7 @@ void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
   task.HideBegin = q.FieldAsInteger("HideBegin");
   task.HideEnd = q.FieldAsInteger("HideEnd");
   task.PassWd = q.FieldAsString("PassWd");
-  task.OrderBy = q.FieldAsInteger("OrderBy");
+  task.OrderBy = DrawTypeOfColumn(q.FieldAsInteger("OrderBy"));
   task.DataFilePath = q.FieldAsString("DataFilePath");
   task.LuckAgain = q.FieldAsInteger("LuckAgain");
   task.MusicFilePath = q.FieldAsString("MusicFilePath");

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 namespace db {
 class TQuery;

@@ -101,17 +101,16 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
 
 bool DeleteTaskFile(std::string_view taskId, std::string_view itemId, int kind,
                     std::string& error) {
-  const std::string root = paths::DataRoot();
   std::string path;
   switch (kind) {
     case 1:
-      path = root + "data_file/" + std::string(taskId) + ".txt";
+      path = paths::DrawDataPath(taskId);
       break;
     case 2:
-      path = root + "LUCK_FILE/" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+      path = paths::WinnerFilePath(taskId, itemId);
       break;
     case 3:
-      path = root + "data_file/CHEAT_" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+      path = paths::PresetFilePath(taskId, itemId);
       break;
     default:
       return true;

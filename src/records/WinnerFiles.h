@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Global.h"
+#include "records/Records.h"
 
 // Writes one winner file per prize item: the title line, then the candidate lines of the
 // item's winners in draw order. The task's previous winner files and finished journal move

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,7 +15,6 @@
 #include <QToolButton>
 
 #include "records/ExcelExport.h"
-#include "records/Loaders.h"
 #include "records/WinnerFiles.h"
 #include "text/Paths.h"
 #include "text/Text.h"
@@ -64,22 +64,23 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, cons
 
 }  // namespace
 
-TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
+TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_layout(QSize(kDesignWidth, kDesignHeight)) {
   setObjectName(QStringLiteral("QueryForm"));
   setWindowTitle(QStringLiteral("抽奖结果查询"));
   setFont(UiFont(QStringLiteral("宋体"), 12));
   setMinimumSize(560, 300);
 
   PItem = Panel(this, "PItem", Qt::AlignLeft);
-  Place(PItem, {0, 0, 200, 25}, Left);
+  m_layout.Place(PItem, {0, 0, 200, 25}, TDesignLayout::Left);
   PTitle = Panel(this, "PTitle", Qt::AlignHCenter);
-  Place(PTitle, {200, 0, 569, 25}, Wide);
+  m_layout.Place(PTitle, {200, 0, 569, 25}, TDesignLayout::Wide);
 
   LBItem = new QListWidget(this);
   LBItem->setObjectName(QStringLiteral("LBItem"));
   LBItem->setCursor(Qt::PointingHandCursor);
   LBItem->setUniformItemSizes(true);
-  Place(LBItem, {0, 24, 201, 519}, Tall);
+  m_layout.Place(LBItem, {0, 24, 201, 519}, TDesignLayout::Tall);
 
   SGLuckId = new QTableWidget(2, 1, this);
   SGLuckId->setObjectName(QStringLiteral("SGLuckId"));
@@ -89,12 +90,14 @@ TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
   SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
   SGLuckId->setShowGrid(true);
   SGLuckId->setWordWrap(false);
+  // One Tab stop: the arrow keys move between winners.
+  SGLuckId->setTabKeyNavigation(false);
   SGLuckId->verticalHeader()->hide();
   SGLuckId->verticalHeader()->setDefaultSectionSize(20);
   SGLuckId->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   SGLuckId->horizontalHeader()->setHighlightSections(false);
   SGLuckId->horizontalHeader()->setStretchLastSection(false);
-  Place(SGLuckId, {199, 23, 571, 410}, Wide | Tall);
+  m_layout.Place(SGLuckId, {199, 23, 571, 410}, TDesignLayout::Wide | TDesignLayout::Tall);
   ShowHeadRow();
 
   LbCount = new QLabel(QStringLiteral("个数"), this);
@@ -103,17 +106,17 @@ TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
   QPalette red = LbCount->palette();
   red.setColor(QPalette::WindowText, Qt::red);
   LbCount->setPalette(red);
-  Place(LbCount, {210, 446, 560, 16}, Bottom | Wide);
+  m_layout.Place(LbCount, {210, 446, 560, 16}, TDesignLayout::Bottom | TDesignLayout::Wide);
 
   Label1 = new QLabel(QStringLiteral("查找："), this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  Place(Label1, {210, 470, 36, 14}, Bottom);
+  m_layout.Place(Label1, {210, 470, 36, 14}, TDesignLayout::Bottom);
 
   EdtFindId = new QLineEdit(this);
   EdtFindId->setObjectName(QStringLiteral("EdtFindId"));
   EdtFindId->setMaxLength(50);
   EdtFindId->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
-  Place(EdtFindId, {245, 466, 225, 20}, Bottom);
+  m_layout.Place(EdtFindId, {245, 466, 225, 20}, TDesignLayout::Bottom);
 
   SBFind = new QToolButton(this);
   SBFind->setObjectName(QStringLiteral("SBFind"));
@@ -121,23 +124,26 @@ TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
   SBFind->setCursor(Qt::PointingHandCursor);
   SBFind->setIcon(ArtIcon(QStringLiteral("glyph_find"), QSize(16, 16)));
   SBFind->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
-  Place(SBFind, {469, 466, 23, 20}, Bottom);
+  m_layout.Place(SBFind, {469, 466, 23, 20}, TDesignLayout::Bottom);
 
   CBOnly = new QCheckBox(QStringLiteral("仅导出当前奖项"), this);
   CBOnly->setObjectName(QStringLiteral("CBOnly"));
   CBOnly->setChecked(false);
   CBOnly->setToolTip(QStringLiteral("选择是否仅导出当前选中奖项的抽奖结果"));
-  Place(CBOnly, {514, 468, 129, 17}, Bottom);
+  m_layout.Place(CBOnly, {514, 468, 129, 17}, TDesignLayout::Bottom);
 
-  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel"),
+  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel(&E)"),
                    QStringLiteral("以Excel文件方式保存抽奖结果"));
-  Place(BitBtn2, {454, 506, 111, 25}, Bottom | Right);
-  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本"),
+  m_layout.Place(BitBtn2, {454, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
-  Place(BitBtn1, {577, 506, 108, 25}, Bottom | Right);
+  m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BtnCloseBase =
-      Button(this, "BtnCloseBase", QStringLiteral("返回"), QStringLiteral("点击退出查询界面"));
-  Place(BtnCloseBase, {695, 506, 75, 25}, Bottom | Right);
+      Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
+  m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+
+  QWidget* order[] = {LBItem, SGLuckId, EdtFindId, SBFind, CBOnly, BitBtn2, BitBtn1, BtnCloseBase};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
   connect(EdtFindId, &QLineEdit::returnPressed, this, &TQueryForm::EdtFindIdKeyPress);
@@ -155,41 +161,22 @@ TQueryForm::TQueryForm(QWidget* parent) : QDialog(parent) {
   move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
 }
 
-void TQueryForm::Place(QWidget* w, const QRect& design, int anchors) {
-  m_placed.push_back({w, design, anchors});
-  w->setGeometry(design);
-}
-
 void TQueryForm::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
-  const int dw = width() - kDesignWidth;
-  const int dh = height() - kDesignHeight;
-  for (const Placed& p : m_placed) {
-    QRect r = p.design;
-    if (p.anchors & Right) r.translate(dw, 0);
-    if (p.anchors & Bottom) r.translate(0, dh);
-    if (p.anchors & Wide) r.setWidth(qMax(1, r.width() + dw));
-    if (p.anchors & Tall) r.setHeight(qMax(1, r.height() + dh));
-    p.w->setGeometry(r);
-  }
+  m_layout.Apply(size());
 }
 
-int TQueryForm::SetUpQuery() {
-  const int taskId = global::CurrentTaskId;
+int TQueryForm::SetUpQuery(int32_t taskId) {
   if (taskId <= 0) {
     ShowMessageBox(MessageKind::Information, "抽奖任务未选择,请重新选择");
     return 0;
   }
   std::string error;
-  if (!LoadLuckTask(taskId, global::CurrentTask, error)) {
+  if (!m_session.LoadTask(taskId, error)) {
     ShowMessageBox(MessageKind::Error, error);
     return 0;
   }
-  if (!LoadLuckItems(taskId, global::CurrentItems, global::ItemCount, global::LuckTotal, error)) {
-    ShowMessageBox(MessageKind::Error, error);
-    return 0;
-  }
-  const QString taskName = Q(global::CurrentTask.TaskName);
+  const QString taskName = Q(m_session.Task.TaskName);
   setWindowTitle(QStringLiteral("抽奖结果查询--") + taskName);
   PItem->setText(QStringLiteral("[") + taskName + QStringLiteral("]奖项列表:"));
   FillItemList();
@@ -205,32 +192,37 @@ void TQueryForm::FillItemList() {
   // Filling is not a choice of the operator: the winners are shown once, by the caller.
   const QSignalBlocker quiet(LBItem);
   LBItem->clear();
-  for (const TLuckItem& it : global::CurrentItems) LBItem->addItem(Q(it.ItemName));
+  for (const TLuckItem& it : m_session.Items) LBItem->addItem(Q(it.ItemName));
   if (LBItem->count() > 0) LBItem->setCurrentRow(0);
 }
 
 void TQueryForm::ShowItemWinners() {
   const int index = LBItem->currentRow();
-  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(global::CurrentItems.size()))
+  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(m_session.Items.size()))
     return;
-  const TLuckItem& item = global::CurrentItems[static_cast<size_t>(index)];
+  const TLuckItem& item = m_session.Items[static_cast<size_t>(index)];
   SGLuckId->setRowCount(2);
   // The previous item's heads must not stand over this item's winners.
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < SGLuckId->columnCount(); ++c) SetGridCell(SGLuckId, r, c, QString());
   PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
 
-  if (!paths::FileExists(paths::WinnerFilePath(global::CurrentTaskId, item.ItemId))) {
-    // Not drawn yet: no heads, no winners, and a count that says so.
+  m_winners = TWinnerFile();
+  std::string error;
+  const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, m_winners, error);
+  if (ok && !m_winners.exists) {
+    // Not drawn yet: no heads and no empty row, but a line that says so.
     SGLuckId->setColumnCount(1);
     SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+    SGLuckId->setRowCount(1);
     ShowHeadRow();
-    LbCount->setText(Q(query::WinnerCountText(0)));
+    SGLuckId->horizontalHeader()->hide();
+    LbCount->setText(Q(query::NotDrawnText()));
     return;
   }
-  std::string error;
+  SGLuckId->horizontalHeader()->show();
   int count = 0;
-  const bool ok = LoadWinnerFile(global::CurrentTaskId, item.ItemId, SGLuckId, error, count);
+  if (ok) ShowWinnerFile(m_winners, SGLuckId, count);
   ShowHeadRow();
   if (!ok) {
     ShowMessageBox(MessageKind::Error, error);
@@ -257,31 +249,42 @@ void TQueryForm::ShowHeadRow() {
 void TQueryForm::FindWinner() {
   const std::string needle = text::Trim(FromQ(EdtFindId->text()));
   if (needle.empty()) return;
-  std::vector<std::string> column0;
-  column0.reserve(static_cast<size_t>(SGLuckId->rowCount()));
-  for (int r = 0; r < SGLuckId->rowCount(); ++r) column0.push_back(FromQ(GridCell(SGLuckId, r, 0)));
-  const int row = query::FindRowFrom(column0, SGLuckId->currentRow(), needle);
-  if (row < 0) return;
+  // Grid row 0 is the hidden head row: winner k stands in row k + 1.
+  const int found = query::FindWinnerRow(m_winners.rows, SGLuckId->currentRow() - 1, needle);
+  if (found < 0) {
+    ShowMessageBox(MessageKind::Information, query::NotFoundText());
+    return;
+  }
+  const int row = found + 1;
   SGLuckId->setCurrentCell(row, 0);
   SGLuckId->selectRow(row);
   SGLuckId->scrollTo(SGLuckId->model()->index(row, 0));
 }
 
 void TQueryForm::ExportWinners(query::ExportKind kind) {
+  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), m_session.Items);
+  if (!query::HasWinnersToExport(m_session.Items, scope)) {
+    ShowMessageBox(MessageKind::Information, query::NothingToExportText(scope));
+    return;
+  }
+  const TLuckItem* only = nullptr;
+  for (const TLuckItem& it : m_session.Items) {
+    if (it.ItemId == scope) only = &it;
+  }
+  const std::string date = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
   QString path;
   ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
-                 QString(), this, path);
+                 Q(query::ExportFileName(m_session.Task, only, date)), this, path,
+                 QString::fromUtf8(query::ExportTypeName(kind)));
   if (path.isEmpty()) return;
-  const int scope =
-      query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), global::CurrentItems);
   const std::string gbkPath = FromQ(path);
   std::string error;
   bool ok = false;
   {
     BusyCursor busy;
     ok = kind == query::ExportKind::Text
-             ? ExportWinnersText(global::CurrentItems, global::CurrentTask, scope, gbkPath, error)
-             : ExportWinnersExcel(global::CurrentItems, global::CurrentTask, scope, gbkPath, error);
+             ? ExportWinnersText(m_session.Items, m_session.Task, scope, gbkPath, error)
+             : ExportWinnersExcel(m_session.Items, m_session.Task, scope, gbkPath, error);
   }
   if (ok) {
     ShowMessageBox(MessageKind::Information, query::ExportDoneText(kind, gbkPath));
@@ -301,8 +304,8 @@ namespace {
 
 class QueryScreen : public TSetUpScreen {
  public:
-  explicit QueryScreen(QWidget* owner) : m_form(owner) {}
-  int SetUp() override { return m_form.SetUpQuery(); }
+  QueryScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
+  int SetUp(int32_t taskId) override { return m_form.SetUpQuery(taskId); }
   void ShowModal() override { m_form.exec(); }
 
  private:
@@ -311,6 +314,6 @@ class QueryScreen : public TSetUpScreen {
 
 }  // namespace
 
-std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner) {
-  return std::make_unique<QueryScreen>(owner);
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session) {
+  return std::make_unique<QueryScreen>(owner, session);
 }

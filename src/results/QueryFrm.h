@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "app/SetUpScreen.h"
+#include "draw/DrawSession.h"
+#include "records/WinnerFiles.h"
 #include "results/QueryRules.h"
+#include "ui/DesignLayout.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,18 +24,19 @@ class QToolButton;
 class TQueryForm : public QDialog {
   Q_OBJECT
  public:
-  explicit TQueryForm(QWidget* parent = nullptr);
+  // The window loads its task into `session`.
+  explicit TQueryForm(TDrawSession& session, QWidget* parent = nullptr);
 
-  // Loads global::CurrentTaskId's task and prize items and shows the first item's winners;
-  // 1 when the window is to be shown. A failure has shown its message.
-  int SetUpQuery();
+  // Loads the task `taskId` and its prize items and shows the first item's winners; 1 when
+  // the window is to be shown. A failure has shown its message.
+  int SetUpQuery(int32_t taskId);
   // LBItem := the names of the current prize items; the first is selected.
   void FillItemList();
   // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
   // LbCount := the number of winners or the reader's advice text.
   void ShowItemWinners();
-  // Selects the first row from the selected one down whose first column holds EdtFindId's
-  // text; nothing changes when there is none.
+  // Selects the next winner after the selected row, wrapping once, with a field that holds
+  // EdtFindId's text (Latin letters in any case); "未找到" when there is none.
   void FindWinner();
 
   QLabel* PItem;
@@ -60,19 +64,15 @@ class TQueryForm : public QDialog {
   void resizeEvent(QResizeEvent* e) override;
 
  private:
-  enum Anchor { Left = 0, Right = 1, Bottom = 2, Wide = 4, Tall = 8 };
-  struct Placed {
-    QWidget* w;
-    QRect design;
-    int anchors;
-  };
-  void Place(QWidget* w, const QRect& design, int anchors);
   void ExportWinners(query::ExportKind kind);
   // The head row is shown as the grid's column heads, which stay in view while scrolling.
   void ShowHeadRow();
 
-  std::vector<Placed> m_placed;
+  TDrawSession& m_session;
+  TDesignLayout m_layout;
+  // The winners the grid shows, which 查找 searches.
+  TWinnerFile m_winners;
 };
 
 // The results window as the main window opens it.
-std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner);
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session);

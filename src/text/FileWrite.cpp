@@ -154,6 +154,41 @@ bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::st
   return true;
 }
 
+bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  // An empty temporary reserves the name beside the target; `fill` then writes it whole.
+  std::string temp;
+  if (!WriteTemp(target, gbkPath, {}, temp, error)) return false;
+  const auto discard = [&temp] {
+    std::error_code ec;
+    fs::remove(paths::FromU8(temp), ec);
+  };
+  if (!fill(temp, error)) {
+    discard();
+    return false;
+  }
+  int err = 0;
+#ifdef _WIN32
+  FILE* f = _wfopen(paths::FromU8(temp).c_str(), L"r+b");
+  if (!f || _commit(_fileno(f)) != 0) err = errno;
+  if (f) fclose(f);
+#else
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) err = errno;
+  if (fd >= 0) ::close(fd);
+#endif
+  if (err != 0) {
+    discard();
+    error = WriteError(gbkPath, err);
+    return false;
+  }
+  if (!RenameOver(temp, paths::U8(target), error)) {
+    discard();
+    return false;
+  }
+  return true;
+}
+
 AtomicBatch::~AtomicBatch() { Discard(); }
 
 void AtomicBatch::Discard() {

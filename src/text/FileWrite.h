@@ -3,6 +3,7 @@
 // A crash or a full disk never leaves a half-written file or destroys the previous one.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,13 @@ namespace files {
 
 // Writes `content` to `gbkPath` atomically; creates the directory when missing.
 bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::string& error);
+
+// Writes a file that a library writes itself (a workbook): `fill` gets the temporary's
+// native UTF-8 path, writes the whole file there, and returns false with its error text.
+// Then as WriteFileAtomic: the temporary is flushed, renamed over `gbkPath` and the folder
+// flushed. A fill or rename that fails leaves no temporary and the previous file as it was.
+using FillTemporary = std::function<bool(const std::string& tempU8, std::string& error)>;
+bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std::string& error);
 
 // Several files that are replaced together: Stage() writes each to a temporary, Commit()
 // renames them all over their targets. If any stage fails, nothing is renamed and every

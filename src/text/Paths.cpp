@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "Version.h"
 #include "text/Gbk.h"
 
 #ifdef _WIN32
@@ -56,6 +57,20 @@ bool IsWritableDir(const fs::path& dir) {
 #endif
 }
 
+// An installed program (<prefix>/bin beside <prefix>/share/applications holding its menu
+// entry) belongs to the system: its folder never takes data, even for a user who may write
+// there (root under /usr), so removing the package cannot take the data with it.
+bool InstalledLayout(const fs::path& exeDir) {
+#ifdef _WIN32
+  (void)exeDir;
+  return false;
+#else
+  std::error_code ec;
+  return fs::is_regular_file(
+      exeDir.parent_path() / "share/applications" / (std::string(kAppId) + ".desktop"), ec);
+#endif
+}
+
 fs::path UserDataDir() {
 #ifdef _WIN32
   if (const wchar_t* a = _wgetenv(L"APPDATA")) return fs::path(a) / "Qarvo";
@@ -78,7 +93,8 @@ std::string DataRoot() {
     const fs::path dataDir = exeDir / "DATA";
     std::error_code ec;
     const bool usable =
-        IsWritableDir(exeDir) || (fs::is_directory(dataDir, ec) && IsWritableDir(dataDir));
+        !InstalledLayout(exeDir) &&
+        (IsWritableDir(exeDir) || (fs::is_directory(dataDir, ec) && IsWritableDir(dataDir)));
     g_root = WithSlash(FromNative(usable ? exeDir : UserDataDir()));
   }
   return g_root;
@@ -93,14 +109,26 @@ std::string DatabasePath() { return DataRoot() + "DATA/Tombolix.db"; }
 std::string DataFileDir() { return DataRoot() + "DATA_FILE/"; }
 std::string LuckFileDir() { return DataRoot() + "LUCK_FILE/"; }
 
-std::string DrawDataPath(int taskId) { return DataFileDir() + std::to_string(taskId) + ".txt"; }
+std::string DrawDataPath(std::string_view taskId) {
+  return DataFileDir() + std::string(taskId) + ".txt";
+}
+
+std::string WinnerFilePath(std::string_view taskId, std::string_view itemId) {
+  return LuckFileDir() + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+}
+
+std::string PresetFilePath(std::string_view taskId, std::string_view itemId) {
+  return DataFileDir() + "CHEAT_" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+}
+
+std::string DrawDataPath(int taskId) { return DrawDataPath(std::to_string(taskId)); }
 
 std::string WinnerFilePath(int taskId, int itemId) {
-  return LuckFileDir() + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+  return WinnerFilePath(std::to_string(taskId), std::to_string(itemId));
 }
 
 std::string PresetFilePath(int taskId, int itemId) {
-  return DataFileDir() + "CHEAT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+  return PresetFilePath(std::to_string(taskId), std::to_string(itemId));
 }
 
 std::string JournalPath(int taskId) {

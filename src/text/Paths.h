@@ -13,7 +13,8 @@ namespace paths {
 std::string ProgramDir();
 
 // Root of DATA/, DATA_FILE/ and LUCK_FILE/, GBK, with a trailing separator: the program's
-// directory, or the per-user data folder when that directory is not writable.
+// directory, or the per-user data folder when that directory is not writable or belongs to an
+// installation (<prefix>/bin with the menu entry in <prefix>/share/applications).
 std::string DataRoot();
 
 // Replaces the data root for the rest of the process (tests use a fresh temporary one).
@@ -29,6 +30,10 @@ std::string PresetFilePath(int taskId, int itemId);  // DATA_FILE/CHEAT_<TaskId>
 std::string JournalPath(int taskId);                 // LUCK_FILE/JOURNAL_<TaskId>.txt
 std::string FinishedJournalPath(int taskId);         // LUCK_FILE/JOURNAL_<TaskId>_DONE.txt
 std::string HistoryDir();                            // LUCK_FILE/history/
+// The same three files for ids given as texts, used as they are.
+std::string DrawDataPath(std::string_view taskId);
+std::string WinnerFilePath(std::string_view taskId, std::string_view itemId);
+std::string PresetFilePath(std::string_view taskId, std::string_view itemId);
 
 std::filesystem::path NativePath(std::string_view gbkPath);
 

@@ -25,13 +25,25 @@ qsizetype ExtensionStart(const QString& name) {
   return dot > sep ? dot : -1;
 }
 
+// A file type named the way the operator's system names it: "文本文件", "xlsx文件".
+QString TypeName(const QString& extension) {
+  const QString e = extension.toLower();
+  if (e == QLatin1String("txt")) return QStringLiteral("文本文件");
+  if (e == QLatin1String("xlsx") || e == QLatin1String("xls")) return QStringLiteral("Excel文件");
+  if (e == QLatin1String("jpg") || e == QLatin1String("jpeg") || e == QLatin1String("bmp"))
+    return QStringLiteral("图像文件");
+  if (e == QLatin1String("mp3") || e == QLatin1String("wma")) return QStringLiteral("音频文件");
+  return extension + QStringLiteral("文件");
+}
+
 }  // namespace
 
 void ChooseSaveFile(const QString& extension, const QString& title, const QString& defaultName,
-                    QWidget* owner, QString& fileName) {
+                    QWidget* owner, QString& fileName, const QString& typeName) {
   fileName.clear();
   const QString dotExt = QLatin1Char('.') + extension;
-  const QString filter = QStringLiteral("%1 (*.%2)").arg(dotExt, extension);
+  const QString filter = QStringLiteral("%1 (*.%2)")
+                             .arg(typeName.isEmpty() ? TypeName(extension) : typeName, extension);
   QString chosen;
   if (!Dialogs().getSaveFileName(owner, title, filter, defaultName + dotExt, chosen)) return;
   QString name = TrimControl(chosen);
@@ -50,7 +62,7 @@ void ChooseSaveFile(const QString& extension, const QString& title, const QStrin
     return;
   }
   const QString question = QStringLiteral("文件:\"") + name + QStringLiteral("\"已经存在！\n") +
-                           QStringLiteral("要覆盖该文件请按“yes”");
+                           QStringLiteral("要覆盖该文件请按“是”");
   // Only Yes overwrites: a question closed with its close box keeps the file.
   if (AskYesNo(question) != Answer::Yes) return;
   // The file is left in place: every writer replaces its target atomically, so an export
@@ -60,7 +72,9 @@ void ChooseSaveFile(const QString& extension, const QString& title, const QStrin
 
 QString OpenFilterToQt(const QString& filter) {
   if (filter.isEmpty()) return {};
-  if (!filter.contains(QLatin1Char('|'))) return QStringLiteral(".%1 (*.%1)").arg(filter);
+  if (!filter.contains(QLatin1Char('|'))) {
+    return QStringLiteral("%1 (*.%2)").arg(TypeName(filter), filter);
+  }
   // Pairs of description and ';'-separated patterns, as the configuration window gives them.
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList out;

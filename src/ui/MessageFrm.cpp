@@ -30,8 +30,9 @@ TMessageForm::TMessageForm(QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow()) {
   setObjectName(QStringLiteral("MessageForm"));
   setWindowTitle(QStringLiteral("提示"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint);
+  // Customised so that no window manager adds a minimise or maximise button.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
   setFixedSize(394, 208);
   setFont(UiFont(QStringLiteral("宋体"), 12));
@@ -104,8 +105,10 @@ void TMessageForm::SetMessage(MessageKind kind, const QString& text) {
 TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer preferred)
     : QDialog(parent ? parent : QApplication::activeWindow()) {
   setObjectName(QStringLiteral("ConfirmDialog"));
-  setWindowTitle(QStringLiteral("Confirm"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  // The captions and buttons the operators' Chinese systems give a question.
+  setWindowTitle(QStringLiteral("确认"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("Icon"));
@@ -116,9 +119,9 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer pref
   label->setWordWrap(true);
   label->setMinimumWidth(260);
   label->setMaximumWidth(520);
-  BtnYes = new QPushButton(QStringLiteral("&Yes"), this);
+  BtnYes = new QPushButton(QStringLiteral("是(&Y)"), this);
   BtnYes->setObjectName(QStringLiteral("BtnYes"));
-  BtnNo = new QPushButton(QStringLiteral("&No"), this);
+  BtnNo = new QPushButton(QStringLiteral("否(&N)"), this);
   BtnNo->setObjectName(QStringLiteral("BtnNo"));
   QPushButton* preferredButton = preferred == Answer::No ? BtnNo : BtnYes;
   preferredButton->setDefault(true);
@@ -162,8 +165,9 @@ void TConfirmDialog::keyPressEvent(QKeyEvent* e) {
 TWarningDialog::TWarningDialog(const QString& text, QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow()) {
   setObjectName(QStringLiteral("WarningDialog"));
-  setWindowTitle(QStringLiteral("Warning"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QStringLiteral("警告"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
@@ -172,7 +176,7 @@ TWarningDialog::TWarningDialog(const QString& text, QWidget* parent)
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(true);
   label->setMinimumWidth(200);
-  BtnYes = new QPushButton(QStringLiteral("&Yes"), this);
+  BtnYes = new QPushButton(QStringLiteral("确定"), this);
   BtnYes->setObjectName(QStringLiteral("BtnYes"));
   BtnYes->setDefault(true);
   connect(BtnYes, &QPushButton::clicked, this, &QDialog::accept);

@@ -32,7 +32,7 @@ class TMessageForm : public QDialog {
   QPushButton* BtnOk;
 };
 
-// The yes/no question: caption "Confirm", question icon, "&Yes" and "&No", the `preferred`
+// The yes/no question: caption "确认", question icon, "是(&Y)" and "否(&N)", the `preferred`
 // one the default button with the focus. Esc answers No; the close box leaves it
 // unanswered (Closed).
 class TConfirmDialog : public QDialog {
@@ -52,7 +52,7 @@ class TConfirmDialog : public QDialog {
   Answer m_answer = Answer::Closed;
 };
 
-// The framework's warning dialog: warning icon, the text, a single Yes button.
+// The framework's warning dialog: caption "警告", warning icon, the text, a single 确定 button.
 class TWarningDialog : public QDialog {
   Q_OBJECT
  public:

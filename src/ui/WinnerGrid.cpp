@@ -9,7 +9,12 @@
 bool LoadWinnerFile(int taskId, int itemId, QTableWidget* grid, std::string& error, int& rowCount) {
   TWinnerFile file;
   if (!LoadWinnerFile(taskId, itemId, file, error)) return false;
-  if (!file.exists) return true;
+  ShowWinnerFile(file, grid, rowCount);
+  return true;
+}
+
+void ShowWinnerFile(const TWinnerFile& file, QTableWidget* grid, int& rowCount) {
+  if (!file.exists) return;
   if (grid->rowCount() < 1) grid->setRowCount(1);
   for (size_t j = 0; j < file.head.size(); ++j) {
     const int col = static_cast<int>(j);
@@ -28,5 +33,4 @@ bool LoadWinnerFile(int taskId, int itemId, QTableWidget* grid, std::string& err
     ++r;
   }
   rowCount = r - 1;
-  return true;
 }

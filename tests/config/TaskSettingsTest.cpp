@@ -29,12 +29,12 @@ config::TTaskSettings DataTask() {
 
 config::TTaskSettings ProbTask(const std::string& prob) {
   config::TTaskSettings s = DataTask();
-  s.OrderBy = 1;
+  s.OrderBy = TDrawType::ByProbability;
   s.Prob = prob;
   return s;
 }
 
-config::TTaskSettings Hide(int idType, const std::string& begin, const std::string& end) {
+config::TTaskSettings Hide(TIdType idType, const std::string& begin, const std::string& end) {
   config::TTaskSettings s = DataTask();
   s.IdType = idType;
   s.HideBegin = begin;
@@ -76,9 +76,9 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
     return s;
   };
   config::TTaskSettings noType = named("a");
-  noType.OrderBy = -1;
+  noType.OrderBy = std::nullopt;
   config::TTaskSettings noIdType = ProbTask("10");
-  noIdType.IdType = -1;
+  noIdType.IdType = std::nullopt;
   config::TTaskSettings noAgain = DataTask();
   noAgain.LuckAgain = -1;
   config::TTaskSettings badId = DataTask();
@@ -89,7 +89,7 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
   tinyFont.FontSize = "9";
   // Both a missing name and a missing type: the name is reported first.
   config::TTaskSettings twoFaults = named("");
-  twoFaults.OrderBy = -1;
+  twoFaults.OrderBy = std::nullopt;
   const std::vector<Refusal> cases = {
       {"empty name", twoFaults, MessageKind::Attention, "请输入抽奖名称!", TaskField::TaskName},
       {"blank name", named("  \t "), MessageKind::Attention, "请输入抽奖名称!",
@@ -109,17 +109,17 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
        "[中奖概率值]不能大于99999999,请重新输入!", TaskField::Prob},
       {"probability beyond 32 bits", ProbTask("4294967297"), MessageKind::Attention,
        "[中奖概率值]不能大于99999999,请重新输入!", TaskField::Prob},
-      {"even begin for names", Hide(1, "2", "4"), MessageKind::Error,
+      {"even begin for names", Hide(TIdType::NonNumeric, "2", "4"), MessageKind::Error,
        "抽奖序号类型为非数字时，隐藏起始位必须是奇数!", TaskField::HideBegin},
-      {"odd end for names", Hide(1, "1", "3"), MessageKind::Error,
+      {"odd end for names", Hide(TIdType::NonNumeric, "1", "3"), MessageKind::Error,
        "抽奖序号类型为非数字时，隐藏截止位必须是偶数!", TaskField::HideEnd},
-      {"begin with empty end", Hide(0, "3", ""), MessageKind::Error, "隐藏起始位不能大于截止位!",
-       TaskField::HideBegin},
-      {"begin after end", Hide(0, "7", "5"), MessageKind::Error, "隐藏起始位不能大于截止位!",
-       TaskField::HideBegin},
-      {"begin pasted", Hide(0, "-1", "5"), MessageKind::Attention,
+      {"begin with empty end", Hide(TIdType::Numeric, "3", ""), MessageKind::Error,
+       "隐藏起始位不能大于截止位!", TaskField::HideBegin},
+      {"begin after end", Hide(TIdType::Numeric, "7", "5"), MessageKind::Error,
+       "隐藏起始位不能大于截止位!", TaskField::HideBegin},
+      {"begin pasted", Hide(TIdType::Numeric, "-1", "5"), MessageKind::Attention,
        "[抽奖序号隐藏起始位置]只能输入数字,请重新输入!", TaskField::HideBegin},
-      {"end too big", Hide(0, "1", "123"), MessageKind::Attention,
+      {"end too big", Hide(TIdType::Numeric, "1", "123"), MessageKind::Attention,
        "[抽奖序号隐藏截至位置]不能大于99,请重新输入!", TaskField::HideEnd},
       {"no id type", noIdType, MessageKind::Attention, "请选择抽奖序号类型!", TaskField::IdType},
       {"no repeat choice", noAgain, MessageKind::Attention, "请选是否重复中奖!",
@@ -143,9 +143,12 @@ TEST(TaskChecks, PassingSettingsBecomeTheStoredRow) {
     const char* shownEnd;
   };
   const std::vector<Pass> cases = {
-      {Hide(0, "5", "9"), 5, 9, "5", "9"},           {Hide(0, "", " "), 0, 0, "0", "0"},
-      {Hide(0, "4", "4"), 4, 4, "4", "4"},           {Hide(1, "1", "4"), 1, 4, "1", "4"},
-      {Hide(1, "0", "4"), 0, 4, "0", "4"},           {ProbTask(" 1000 "), 1000, 0, "0", "0"},
+      {Hide(TIdType::Numeric, "5", "9"), 5, 9, "5", "9"},
+      {Hide(TIdType::Numeric, "", " "), 0, 0, "0", "0"},
+      {Hide(TIdType::Numeric, "4", "4"), 4, 4, "4", "4"},
+      {Hide(TIdType::NonNumeric, "1", "4"), 1, 4, "1", "4"},
+      {Hide(TIdType::NonNumeric, "0", "4"), 0, 4, "0", "4"},
+      {ProbTask(" 1000 "), 1000, 0, "0", "0"},
       {ProbTask("99999999"), 99999999, 0, "0", "0"},
   };
   for (Pass c : cases) {
@@ -205,14 +208,14 @@ TEST(TaskStore, InsertThenUpdateRoundTripsQuotesAndChinese) {
   EXPECT_EQ(t.MainImageName, G("/图片/bg's.jpg"));
   EXPECT_EQ(t.PassWd, "12'4");
   EXPECT_EQ(t.FontColor, "clRed");
-  EXPECT_EQ(t.OrderBy, 1);
+  EXPECT_EQ(t.OrderBy, TDrawType::ByProbability);
   EXPECT_EQ(t.HideBegin, 1000);
   EXPECT_EQ(t.HideEnd, 0);
   EXPECT_EQ(t.DataFilePath, "");
   EXPECT_EQ(t.ShowLuck, 0);
 
   // The same task turned into a data task with a draw data path.
-  config::TTaskSettings u = Hide(1, "3", "6");
+  config::TTaskSettings u = Hide(TIdType::NonNumeric, "3", "6");
   u.TaskId = "1001";
   u.TaskName = G("新名字");
   u.LuckAgain = 1;
@@ -221,8 +224,8 @@ TEST(TaskStore, InsertThenUpdateRoundTripsQuotesAndChinese) {
   ASSERT_TRUE(config::SaveTask(u, f)) << f.text;
   ASSERT_TRUE(config::SelectTask(1001, t, found, err));
   EXPECT_EQ(t.TaskName, G("新名字"));
-  EXPECT_EQ(t.OrderBy, 0);
-  EXPECT_EQ(t.IdType, 1);
+  EXPECT_EQ(t.OrderBy, TDrawType::FromData);
+  EXPECT_EQ(t.IdType, TIdType::NonNumeric);
   EXPECT_EQ(t.HideBegin, 3);
   EXPECT_EQ(t.HideEnd, 6);
   EXPECT_EQ(t.LuckAgain, 1);
@@ -335,12 +338,13 @@ TEST(TaskDelete, AFailureBetweenTheStatementsKeepsTaskItemsAndFiles) {
 TEST(TaskDataState, FollowsDrawTypeAndTheFile) {
   TempRoot root;
   const std::string file = root.path("1001.txt");
-  EXPECT_EQ(config::DataStateOf(1, file), config::DataState::NotNeeded);
-  EXPECT_EQ(config::DataStateOf(0, file), config::DataState::NotImported);
+  EXPECT_EQ(config::DataStateOf(TDrawType::ByProbability, file), config::DataState::NotNeeded);
+  EXPECT_EQ(config::DataStateOf(TDrawType::FromData, file), config::DataState::NotImported);
   WriteAll(file, "BEGIN\r\n");
-  EXPECT_EQ(config::DataStateOf(0, " " + file + " "), config::DataState::Imported);
-  EXPECT_EQ(config::DataStateOf(1, file), config::DataState::NotNeeded);
-  EXPECT_EQ(config::DataStateOf(0, ""), config::DataState::NotImported);
+  EXPECT_EQ(config::DataStateOf(TDrawType::FromData, " " + file + " "),
+            config::DataState::Imported);
+  EXPECT_EQ(config::DataStateOf(TDrawType::ByProbability, file), config::DataState::NotNeeded);
+  EXPECT_EQ(config::DataStateOf(TDrawType::FromData, ""), config::DataState::NotImported);
   EXPECT_EQ(config::DataFlagText(config::DataState::NotImported),
             G("抽奖数据未导入,请到\"抽奖数据导入\"页面导入抽奖数据"));
   EXPECT_EQ(config::DataLabelText(config::DataState::NotNeeded), G("无需导入抽奖数据!"));

@@ -108,7 +108,8 @@ class DataDraw : public ::testing::Test {
   TempRoot m_root;
   TTombolixDataModule m_dm;
   TRandom m_rng;
-  TDataDraw m_engine{m_rng};
+  TDrawSession m_session;
+  TDataDraw m_engine{m_session, m_rng};
   TDataDraw::Failure m_failure;
 };
 
@@ -161,11 +162,11 @@ TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
       }
     }
   }
-  ASSERT_EQ(global::WinnerRecords.size(), ref.winners.size());
+  ASSERT_EQ(m_session.Winners.size(), ref.winners.size());
   for (size_t i = 0; i < ref.winners.size(); ++i) {
-    EXPECT_EQ(global::WinnerRecords[i].ItemId, ref.winners[i].first) << i;
-    EXPECT_EQ(global::WinnerRecords[i].CandidateIndex, ref.winners[i].second) << i;
-    EXPECT_EQ(global::WinnerRecords[i].CandidateLine,
+    EXPECT_EQ(m_session.Winners[i].ItemId, ref.winners[i].first) << i;
+    EXPECT_EQ(m_session.Winners[i].CandidateIndex, ref.winners[i].second) << i;
+    EXPECT_EQ(m_session.Winners[i].CandidateLine,
               def.candidates[static_cast<size_t>(ref.winners[i].second)]);
   }
   ASSERT_EQ(rolled.size(), refRolls.size());
@@ -176,8 +177,8 @@ TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
   }
   // The first winner of the second item is its preset; the duplicate entry fell back to a
   // random pick because that candidate had already won.
-  EXPECT_EQ(global::WinnerRecords[3].CandidateIndex, 7);
-  EXPECT_EQ(global::WinnerRecords[8].CandidateIndex, 30);
+  EXPECT_EQ(m_session.Winners[3].CandidateIndex, 7);
+  EXPECT_EQ(m_session.Winners[8].CandidateIndex, 30);
 }
 
 TEST_F(DataDraw, PresetEntriesComeFirstAcrossBatchesAndNeverWinAtRandom) {
@@ -191,15 +192,15 @@ TEST_F(DataDraw, PresetEntriesComeFirstAcrossBatchesAndNeverWinAtRandom) {
     m_rng.Randomize(seed);
     ASSERT_TRUE(SetUpEngine());
     DrawAll(3);
-    ASSERT_EQ(global::WinnerRecords.size(), 5u);
+    ASSERT_EQ(m_session.Winners.size(), 5u);
     // Item A: its three presets in file order over two batches of 2 and 1.
-    EXPECT_EQ(global::WinnerRecords[0].CandidateIndex, 9);
-    EXPECT_EQ(global::WinnerRecords[1].CandidateIndex, 4);
-    EXPECT_EQ(global::WinnerRecords[2].CandidateIndex, 2);
+    EXPECT_EQ(m_session.Winners[0].CandidateIndex, 9);
+    EXPECT_EQ(m_session.Winners[1].CandidateIndex, 4);
+    EXPECT_EQ(m_session.Winners[2].CandidateIndex, 2);
     // Item B: its first two presets; 5, preset for B but never reached, never wins.
-    EXPECT_EQ(global::WinnerRecords[3].CandidateIndex, 0);
-    EXPECT_EQ(global::WinnerRecords[4].CandidateIndex, 1);
-    for (const TCheatId& e : global::PresetEntries) {
+    EXPECT_EQ(m_session.Winners[3].CandidateIndex, 0);
+    EXPECT_EQ(m_session.Winners[4].CandidateIndex, 1);
+    for (const TCheatId& e : m_session.Presets) {
       const bool third = e.IdText == def.candidates[5];
       EXPECT_EQ(e.Used, !third);
     }
@@ -216,7 +217,7 @@ TEST_F(DataDraw, PresetOfAnotherItemIsNeverDrawnAtRandom) {
     m_rng.Randomize(seed);
     ASSERT_TRUE(SetUpEngine());
     m_engine.SelectBatchWinners();
-    for (const TLuckId& w : global::WinnerRecords) EXPECT_NE(w.CandidateIndex, 3) << seed;
+    for (const TLuckId& w : m_session.Winners) EXPECT_NE(w.CandidateIndex, 3) << seed;
   }
 }
 
@@ -228,7 +229,7 @@ TEST_F(DataDraw, NoRepeatOverAFullDrawOfEveryCandidateUnlessRepeatingIsOn) {
   ASSERT_TRUE(SetUpEngine());
   DrawAll(2);
   std::set<int32_t> seen;
-  for (const TLuckId& w : global::WinnerRecords) EXPECT_TRUE(seen.insert(w.CandidateIndex).second);
+  for (const TLuckId& w : m_session.Winners) EXPECT_TRUE(seen.insert(w.CandidateIndex).second);
   EXPECT_EQ(seen.size(), 64u);
   EXPECT_EQ(m_engine.RandomPool(), 0);
 
@@ -350,7 +351,7 @@ TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
   for (size_t i = 0; i < 3; ++i) EXPECT_FALSE(ends[i].finished);
   // The files hold exactly the winners drawn, in draw order.
   std::string expectA = def.title + "\r\n", expectB = def.title + "\r\n";
-  for (const TLuckId& w : global::WinnerRecords)
+  for (const TLuckId& w : m_session.Winners)
     (w.ItemId == ids[0] ? expectA : expectB) += w.CandidateLine + "\r\n";
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, ids[0]))), expectA);
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, ids[1]))), expectB);

@@ -168,7 +168,8 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
   std::vector<size_t> winners;        // and the winners drawn by then
   int batches = 0;
   {
-    TDataDraw e(rng);
+    TDrawSession session;
+    TDataDraw e(session, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
     EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
@@ -178,7 +179,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       for (int r = 0; r < kRolls; ++r) e.RollStep();
       e.RevealBatch();
       progress.push_back(e.EndBatch().progressText);
-      winners.push_back(global::WinnerRecords.size());
+      winners.push_back(e.Winners().size());
       ++batches;
     }
     expected = Files();
@@ -193,7 +194,8 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       {
         TRandom first;
         first.Randomize(kSeed);
-        TDataDraw e(first);
+        TDrawSession session;
+        TDataDraw e(session, first);
         TDataDraw::Failure f;
         ASSERT_TRUE(e.SetUp(1001, f));
         Draw(e, cut);
@@ -205,18 +207,19 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       }
       TRandom second;
       second.Randomize(99u);  // a new screen seeds anew; the journal's state wins
-      TDataDraw e(second);
+      TDrawSession session;
+      TDataDraw e(session, second);
       TDataDraw::Failure f;
       ASSERT_TRUE(e.SetUp(1001, f));
       ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-      EXPECT_TRUE(global::WinnerRecords.empty());
+      EXPECT_TRUE(e.Winners().empty());
       EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出") +
                                         std::to_string(winners[static_cast<size_t>(cut - 1)]) +
                                         G("名),是否继续上次的抽奖?"));
       TDataDraw::BatchEnd end;
       std::string err;
       ASSERT_TRUE(e.Resume(end, err)) << err;
-      EXPECT_EQ(global::WinnerRecords.size(), winners[static_cast<size_t>(cut - 1)]);
+      EXPECT_EQ(e.Winners().size(), winners[static_cast<size_t>(cut - 1)]);
       EXPECT_EQ(end.progressText, progress[static_cast<size_t>(cut - 1)]);
       EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
       EXPECT_TRUE(e.LeaveNeedsQuestion());
@@ -237,14 +240,16 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   std::vector<std::string> listLines;
   int32_t curItem = 0;
   {
-    TDataDraw e(rng);
+    TDrawSession session;
+    TDataDraw e(session, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 2);  // the first item complete, the second item's presets drawn first
     listLines = e.WinnerList().Lines();
     curItem = e.CurItemIndex();
   }
-  TDataDraw e(rng);
+  TDrawSession session;
+  TDataDraw e(session, rng);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingWinners(), 3);
@@ -268,7 +273,8 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   TRandom rng;
   rng.Randomize(kSeed);
   {
-    TDataDraw e(rng);
+    TDrawSession session;
+    TDataDraw e(session, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 1);
@@ -280,13 +286,14 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   std::string err;
   ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), G("号码 姓名"), more,
                                 LongestIdLength(more), err));
-  TDataDraw e(rng);
+  TDrawSession session;
+  TDataDraw e(session, rng);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
   TDataDraw::BatchEnd end;
   EXPECT_FALSE(e.Resume(end, err));
-  EXPECT_TRUE(global::WinnerRecords.empty());
+  EXPECT_TRUE(e.Winners().empty());
   ASSERT_TRUE(e.SetAsidePending(err)) << err;
   EXPECT_FALSE(paths::FileExists(paths::JournalPath(1001)));
   const std::vector<fs::path> folders = HistoryFolders();
@@ -304,7 +311,8 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   ASSERT_TRUE(
       db::ExecSql(m_dm.ARryPub, "update TaskItem set LuckCount=5 where ItemId=2001", {}, err))
       << err;
-  TDataDraw other(rng);
+  TDrawSession otherSession;
+  TDataDraw other(otherSession, rng);
   ASSERT_TRUE(other.SetUp(1001, f));
   EXPECT_EQ(other.PendingDraw(), TDataDraw::Pending::Mismatch);
 }
@@ -312,7 +320,8 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
 TEST_F(Resume, LeaveDecisionsFollowTheDraw) {
   TRandom rng;
   rng.Randomize(kSeed);
-  TDataDraw e(rng);
+  TDrawSession session;
+  TDataDraw e(session, rng);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_FALSE(e.LeaveNeedsQuestion());
@@ -341,14 +350,16 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   rng.Randomize(kSeed);
   std::vector<std::string> old;
   {
-    TDataDraw e(rng);
+    TDrawSession session;
+    TDataDraw e(session, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, -1);
     old = Files();
   }
   const std::string oldJournal = ReadAll(paths::NativePath(paths::FinishedJournalPath(1001)));
-  TDataDraw e(rng);
+  TDrawSession session;
+  TDataDraw e(session, rng);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_TRUE(e.HasResults());
@@ -369,7 +380,8 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   EXPECT_EQ(ReadAll(paths::NativePath(paths::FinishedJournalPath(1001))), oldJournal);
   EXPECT_TRUE(HistoryFolders().empty());
   // The new winners are all in the journal: the next opening saves them.
-  TDataDraw next(rng);
+  TDrawSession nextSession;
+  TDataDraw next(nextSession, rng);
   ASSERT_TRUE(next.SetUp(1001, f));
   ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Resumable);
   EXPECT_EQ(next.PendingWinners(), 9);

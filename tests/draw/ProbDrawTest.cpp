@@ -27,7 +27,8 @@ class ProbDraw : public ::testing::Test {
   TempRoot m_root;
   TTombolixDataModule m_dm;
   TRandom m_rng;
-  TProbDraw m_engine{m_rng};
+  TDrawSession m_session;
+  TProbDraw m_engine{m_session, m_rng};
   TProbDraw::Failure m_failure;
   int m_next = 1001;
 };

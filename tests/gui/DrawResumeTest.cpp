@@ -18,7 +18,6 @@
 #include "TempRoot.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/StagePrompt.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/MessageFrm.h"
@@ -43,7 +42,7 @@ class DrawResume : public ::testing::Test {
     for (int i = 0; i < 12; ++i)
       def.candidates.push_back(std::to_string(13900000000LL + i * 101) + " p" + std::to_string(i));
     m_ids = BuildTask(m_dm, def);
-    global::CurrentTaskId = 1001;
+    m_taskId = 1001;
   }
 
   static void Enter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
@@ -70,6 +69,8 @@ class DrawResume : public ::testing::Test {
   }
 
   TempRoot m_root;
+  TDrawSession m_session;  // the program's one session, as the main window lends it
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
   std::vector<int> m_ids;
@@ -78,11 +79,11 @@ class DrawResume : public ::testing::Test {
 }  // namespace
 
 TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
-  TGetLuckMainForm screen(nullptr, 77u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 77u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   Batch(screen);
-  ASSERT_EQ(global::WinnerRecords.size(), 2u);
+  ASSERT_EQ(m_session.Winners.size(), 2u);
   const QString progress = screen.LbShowList->text();
 
   DialogProvider* recorder = SetDialogProvider(nullptr);  // the real question, on the stage
@@ -109,7 +110,7 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(screen.LbShowList->text(), progress);
   EXPECT_TRUE(screen.SContinue->isVisible());
-  EXPECT_EQ(global::WinnerRecords.size(), 2u);
+  EXPECT_EQ(m_session.Winners.size(), 2u);
 
   // The draw goes on to the end after both.
   Batch(screen);
@@ -122,8 +123,8 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   QString progress, prize;
   QStringList list;
   {
-    TGetLuckMainForm first(nullptr, 5150u);
-    ASSERT_EQ(first.SetUpDraw(), 1);
+    TGetLuckMainForm first(m_session, nullptr, 5150u);
+    ASSERT_EQ(first.SetUpDraw(m_taskId), 1);
     ShowOn(first);
     Batch(first);
     Batch(first);  // the first item complete
@@ -135,8 +136,8 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
   EXPECT_EQ(prize, QStringLiteral("二等奖奖品：手机"));
 
-  TGetLuckMainForm screen(nullptr, 1u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ASSERT_EQ(Questions(), std::vector<QString>{
                              QStringLiteral("上次抽奖尚未完成(已抽出3名),是否继续上次的抽奖?")});
   EXPECT_EQ(m_dialogs.log.back().preferred, Answer::Yes);
@@ -148,7 +149,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_TRUE(screen.PLuckNow->isVisible());
   EXPECT_EQ(screen.MLuckNow->LineCount(), 1);
-  EXPECT_EQ(global::WinnerRecords.size(), 3u);
+  EXPECT_EQ(m_session.Winners.size(), 3u);
 
   // Leaving now asks, with No as the default.
   m_dialogs.answers = {Answer::No};
@@ -161,26 +162,26 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕！"));
   const std::string title = "id name\r\n";
   std::string a = title, b = title;
-  for (const TLuckId& w : global::WinnerRecords)
+  for (const TLuckId& w : m_session.Winners)
     (w.ItemId == m_ids[0] ? a : b) += w.CandidateLine + "\r\n";
-  EXPECT_EQ(global::WinnerRecords.size(), 5u);
+  EXPECT_EQ(m_session.Winners.size(), 5u);
   EXPECT_EQ(WinnerFile(0), a);
   EXPECT_EQ(WinnerFile(1), b);
 }
 
 TEST_F(DrawResume, NoSetsTheJournalAsideAndAnotherDrawAsksBeforeReplacingResults) {
   {
-    TGetLuckMainForm first(nullptr, 8u);
-    ASSERT_EQ(first.SetUpDraw(), 1);
+    TGetLuckMainForm first(m_session, nullptr, 8u);
+    ASSERT_EQ(first.SetUpDraw(m_taskId), 1);
     ShowOn(first);
     Batch(first);
   }
   m_dialogs.answers = {Answer::No};
   {
-    TGetLuckMainForm screen(nullptr, 9u);
-    ASSERT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 9u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
     EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("请点击[开始]抽取一等奖"));
-    EXPECT_TRUE(global::WinnerRecords.empty());
+    EXPECT_TRUE(m_session.Winners.empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(paths::JournalPath(1001))));
     ShowOn(screen);
     for (int i = 0; i < 3; ++i) Batch(screen);
@@ -192,13 +193,15 @@ TEST_F(DrawResume, NoSetsTheJournalAsideAndAnotherDrawAsksBeforeReplacingResults
   m_dialogs.log.clear();
   m_dialogs.answers = {Answer::No};
   {
-    TGetLuckMainForm screen(nullptr, 10u);
-    EXPECT_EQ(screen.SetUpDraw(), 0);
+    TGetLuckMainForm screen(m_session, nullptr, 10u);
+    EXPECT_EQ(screen.SetUpDraw(m_taskId), 0);
   }
   ASSERT_EQ(Questions(), std::vector<QString>{kResults});
+  // A habitual Enter keeps the finished result.
+  EXPECT_EQ(m_dialogs.log.back().preferred, Answer::No);
   m_dialogs.answers = {Answer::Yes};
-  TGetLuckMainForm screen(nullptr, 11u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 11u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   for (int i = 0; i < 3; ++i) Batch(screen);
   // The earlier result is in the history beside the journal set aside before it.
@@ -215,21 +218,21 @@ TEST_F(DrawResume, NoSetsTheJournalAsideAndAnotherDrawAsksBeforeReplacingResults
 
 TEST_F(DrawResume, AJournalOfOtherItemsIsToldAndSetAside) {
   {
-    TGetLuckMainForm first(nullptr, 8u);
-    ASSERT_EQ(first.SetUpDraw(), 1);
+    TGetLuckMainForm first(m_session, nullptr, 8u);
+    ASSERT_EQ(first.SetUpDraw(m_taskId), 1);
     ShowOn(first);
     Batch(first);
   }
   std::string err;
   ASSERT_TRUE(
       db::ExecSql(m_dm.ARryPub, "update TaskItem set ListCount=1 where ItemId=2002", {}, err));
-  TGetLuckMainForm screen(nullptr, 9u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 9u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   EXPECT_TRUE(Questions().empty());
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Attention);
   EXPECT_EQ(m_dialogs.messages()[0].second,
             QString::fromStdString(text::GbkToUtf8(TDataDraw::MismatchText())));
   EXPECT_FALSE(QFile::exists(QString::fromStdString(paths::JournalPath(1001))));
-  EXPECT_TRUE(global::WinnerRecords.empty());
+  EXPECT_TRUE(m_session.Winners.empty());
 }

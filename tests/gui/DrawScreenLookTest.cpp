@@ -26,7 +26,6 @@
 #include "draw/RevealCards.h"
 #include "draw/StagePrompt.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "ui/MessageFrm.h"
 #include "ui/ScrollText.h"
@@ -58,7 +57,7 @@ class DrawLook : public ::testing::Test {
 
   void Task(TaskDef def, const std::string& title = {}, int fontSize = 36) {
     if (def.candidates.empty()) def.candidates = Phones(20);
-    global::CurrentTaskId = def.taskId;
+    m_taskId = def.taskId;
     m_ids = BuildTask(m_dm, def);
     if (!title.empty()) {
       std::string err;
@@ -88,6 +87,8 @@ class DrawLook : public ::testing::Test {
   }
 
   TempRoot m_root;
+  TDrawSession m_session;  // the program's one session, as the main window lends it
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
   std::vector<int> m_ids;
@@ -110,8 +111,8 @@ TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
   for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(1280, 1024)}) {
     // Each size draws afresh rather than continuing the journal of the one before.
     m_dialogs.answers = {Answer::No};
-    TGetLuckMainForm screen(nullptr, 1u);
-    ASSERT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 1u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
     Show(screen, size);
     const QRect whole = screen.rect();
     // The title stops short of the lanterns, the hint short of the buttons.
@@ -150,14 +151,14 @@ TEST_F(DrawLook, RollLandsOnTheFirstWinnerMaskedThenTheBatchShowsAtOnce) {
   def.hideEnd = 7;
   def.items = {{"A", 3, 3, G("电脑")}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 4242u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 4242u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   Key(screen);
   for (int i = 0; i < 5; ++i) screen.RollTick();
   Key(screen);  // stop
-  ASSERT_EQ(global::WinnerRecords.size(), 3u);
-  const std::string first = global::WinnerRecords[0].CandidateLine.substr(0, 11);
+  ASSERT_EQ(m_session.Winners.size(), 3u);
+  const std::string first = m_session.Winners[0].CandidateLine.substr(0, 11);
   // "139" + the four masked digits + the last four.
   EXPECT_EQ(RollShown(screen), QStringLiteral("139XXXX") + QString::fromStdString(first.substr(7)));
   EXPECT_FALSE(screen.PLuckNow->isVisible());
@@ -191,7 +192,8 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
   {
     TRandom rng;
     rng.Randomize(77u);
-    TDataDraw engine(rng);
+    TDrawSession session;
+    TDataDraw engine(session, rng);
     TDataDraw::Failure f;
     ASSERT_TRUE(engine.SetUp(1001, f));
     for (int batch = 0; batch < 2; ++batch) {
@@ -200,10 +202,10 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
       engine.RevealBatch();
       engine.EndBatch();
     }
-    for (const TLuckId& w : global::WinnerRecords) alone.push_back(w.CandidateLine);
+    for (const TLuckId& w : engine.Winners()) alone.push_back(w.CandidateLine);
   }
-  TGetLuckMainForm screen(nullptr, 77u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 77u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   for (int batch = 0; batch < 2; ++batch) {
     Key(screen);
@@ -212,7 +214,7 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
     screen.ShowReveal();
   }
   std::vector<std::string> shown;
-  for (const TLuckId& w : global::WinnerRecords) shown.push_back(w.CandidateLine);
+  for (const TLuckId& w : m_session.Winners) shown.push_back(w.CandidateLine);
   ASSERT_EQ(shown.size(), 6u);
   EXPECT_EQ(shown, alone);
 }
@@ -224,8 +226,8 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   def.items = {{G("一等奖"), 12, 12, G("电脑")}, {G("二等奖"), 40, 40, ""}};
   def.candidates = Phones(100);
   Task(def);
-  TGetLuckMainForm screen(nullptr, 5u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 5u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   Key(screen);
   Key(screen);
@@ -268,8 +270,8 @@ TEST_F(DrawLook, FinishBannerLeavesTheWinnersInSightWithTheLastOnesInTheList) {
   TaskDef def;
   def.items = {{"A", 2, 2, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 3u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen, QSize(1280, 720));
   DialogProvider* recorder = SetDialogProvider(nullptr);  // the program's own way of telling
   QRect banner;
@@ -294,7 +296,7 @@ TEST_F(DrawLook, FinishBannerLeavesTheWinnersInSightWithTheLastOnesInTheList) {
   EXPECT_FALSE(banner.intersects(screen.PUser2->geometry()));
   EXPECT_TRUE(screen.rect().contains(banner));
   // Both winners of the last batch are in the list when the banner shows.
-  for (const TLuckId& w : global::WinnerRecords)
+  for (const TLuckId& w : m_session.Winners)
     EXPECT_TRUE(listAtBanner.contains(QString::fromStdString(w.CandidateLine)));
   EXPECT_FALSE(screen.Prompt()->IsOpen());
 }
@@ -303,8 +305,8 @@ TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
   TaskDef def;
   def.items = {{"A", 6, 1, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 8u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 8u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   const QPoint roll = screen.PLuckNow->geometry().center();
   // Keys that are not "next" do nothing.
@@ -313,14 +315,14 @@ TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
   QKeyEvent held(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
   QApplication::sendEvent(screen.EKeyCtrl, &held);
   QCoreApplication::processEvents();
-  EXPECT_TRUE(global::WinnerRecords.empty());
+  EXPECT_TRUE(m_session.Winners.empty());
 
   int batches = 0;
   auto press = [&](const std::function<void()>& act) {
     act();  // ready or between batches: starts a batch
     QCoreApplication::processEvents();
     ++batches;
-    EXPECT_EQ(global::WinnerRecords.size(), static_cast<size_t>(batches));
+    EXPECT_EQ(m_session.Winners.size(), static_cast<size_t>(batches));
     EXPECT_FALSE(screen.Stopped());
     act();  // rolling: stops it
     EXPECT_TRUE(screen.Stopped());
@@ -342,8 +344,8 @@ TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
   prob.hideBegin = 10;
   prob.items = {{"A", 3, 1, ""}};
   Task(prob);
-  TGetLuckProdForm wheel(nullptr, 3u);
-  ASSERT_EQ(wheel.SetUpDraw(), 1);
+  TGetLuckProdForm wheel(m_session, nullptr, 3u);
+  ASSERT_EQ(wheel.SetUpDraw(m_taskId), 1);
   Show(wheel);
   for (Qt::Key k : {Qt::Key_Space, Qt::Key_PageDown, Qt::Key_Right}) {
     QTest::keyClick(wheel.EKeyCtrl, k);
@@ -362,8 +364,8 @@ TEST_F(DrawLook, PointerHidesWhenStillAndComesBackWhenMoved) {
   TaskDef def;
   def.items = {{"A", 1, 1, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 1u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   EXPECT_EQ(screen.TMPointer->interval(), 2000);
   screen.TMPointer->setInterval(30);
   Show(screen);
@@ -390,8 +392,8 @@ TEST_F(DrawLook, ProbabilityWinLooksUnlikeALossWhereTheRollWas) {
   def.fontColor = "clWhite";
   def.items = {{G("一等奖"), 1, 1, G("电视"), picture}, {G("二等奖"), 1, 1, ""}};
   Task(def);
-  TGetLuckProdForm screen(nullptr, 11u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckProdForm screen(m_session, nullptr, 11u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   // The ladder names every item and its prize.
   EXPECT_TRUE(screen.PLadder->isVisible());

@@ -19,7 +19,6 @@
 #include "draw/GetLuckProdFrm.h"
 #include "draw/RevealCards.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/ScrollText.h"
@@ -42,7 +41,7 @@ class DrawScreen : public ::testing::Test {
   std::vector<int> Task(TaskDef def) {
     if (def.candidates.empty()) def.candidates = People(10);
     m_def = def;
-    global::CurrentTaskId = def.taskId;
+    m_taskId = def.taskId;
     return BuildTask(m_dm, def);
   }
 
@@ -63,6 +62,8 @@ class DrawScreen : public ::testing::Test {
   }
 
   TempRoot m_root;
+  TDrawSession m_session;  // the program's one session, as the main window lends it
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
   TaskDef m_def;
@@ -74,8 +75,8 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   TaskDef def;
   def.items = {{G("一等奖"), 3, 2, G("电脑")}, {G("二等奖"), 2, 2, ""}};
   const std::vector<int> ids = Task(def);
-  TGetLuckMainForm screen(nullptr, 4242u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 4242u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   EXPECT_TRUE(screen.SBegin->isVisible());
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("请点击[开始]抽取一等奖"));
@@ -131,31 +132,34 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
 
   // The winner files hold exactly the winners drawn, in draw order.
   std::string a = m_def.title + "\r\n", b = m_def.title + "\r\n";
-  ASSERT_EQ(global::WinnerRecords.size(), 5u);
-  for (const TLuckId& w : global::WinnerRecords)
+  ASSERT_EQ(m_session.Winners.size(), 5u);
+  for (const TLuckId& w : m_session.Winners)
     (w.ItemId == ids[0] ? a : b) += w.CandidateLine + "\r\n";
   EXPECT_EQ(WinnerFile(ids[0]), a);
   EXPECT_EQ(WinnerFile(ids[1]), b);
   // The winners list shows them masked under their captions (no masking set here).
   const QStringList& list = screen.MUser2_1->Lines();
   EXPECT_TRUE(list.contains(QStringLiteral("一等奖：")));
-  EXPECT_TRUE(list.contains(QString::fromStdString(global::WinnerRecords[4].CandidateLine)));
+  EXPECT_TRUE(list.contains(QString::fromStdString(m_session.Winners[4].CandidateLine)));
 
   Enter(screen.EKeyCtrl);  // nothing happens once finished
   EXPECT_EQ(m_dialogs.messages().size(), 1u);
   screen.SOut->click();  // closes without asking
   EXPECT_FALSE(screen.isVisible());
   EXPECT_TRUE(m_dialogs.log.size() == 1u);
-  EXPECT_TRUE(global::CandidateLines.empty());  // the shared draw data is emptied
-  EXPECT_TRUE(global::WinnerRecords.empty());
+  EXPECT_TRUE(m_session.CandidateLines.empty());  // the shared draw data is emptied
+  EXPECT_TRUE(m_session.Winners.empty());
+  EXPECT_TRUE(m_session.Items.empty());
+  EXPECT_TRUE(m_session.Presets.empty());
+  EXPECT_EQ(m_session.Task.TaskId, 1001);  // the task record stays
 }
 
 TEST_F(DrawScreen, EndBeforeTheFirstBatchClosesWithoutAsking) {
   TaskDef def;
   def.items = {{"A", 2, 1, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 1u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   screen.SOut->click();
   EXPECT_FALSE(screen.isVisible());
@@ -166,15 +170,15 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
   TaskDef def;
   def.items = {{"A", 4, 2, ""}};
   const std::vector<int> ids = Task(def);
-  TGetLuckMainForm screen(nullptr, 9u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 9u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
   Reveal(screen);
   const QString progress = screen.LbShowList->text();
-  ASSERT_EQ(global::WinnerRecords.size(), 2u);
+  ASSERT_EQ(m_session.Winners.size(), 2u);
 
   m_dialogs.answers = {Answer::No, Answer::Yes};
   screen.SOut->click();
@@ -187,7 +191,7 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(screen.LbShowList->text(), progress);
   EXPECT_TRUE(screen.SContinue->isVisible());
-  EXPECT_EQ(global::WinnerRecords.size(), 2u);
+  EXPECT_EQ(m_session.Winners.size(), 2u);
 
   // A close from the window manager is the same question; yes closes and saves nothing.
   screen.close();
@@ -200,8 +204,8 @@ TEST_F(DrawScreen, ClosingIsRefusedWhileABatchIsSelectedOrRolled) {
   TaskDef def;
   def.items = {{"A", 4, 2, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 3u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   Enter(screen.EKeyCtrl);
   EXPECT_FALSE(screen.close());  // selecting
@@ -211,7 +215,7 @@ TEST_F(DrawScreen, ClosingIsRefusedWhileABatchIsSelectedOrRolled) {
   screen.SOut->click();  // disabled while rolling
   EXPECT_TRUE(screen.isVisible());
   EXPECT_TRUE(m_dialogs.log.empty());
-  EXPECT_FALSE(global::CandidateLines.empty());  // the roll still has its data
+  EXPECT_FALSE(m_session.CandidateLines.empty());  // the roll still has its data
   screen.RollTick();
   Enter(screen.EKeyCtrl);
   EXPECT_TRUE(screen.Stopped());
@@ -222,8 +226,8 @@ TEST_F(DrawScreen, HiddenWinnersListStillSaves) {
   def.showLuck = 1;
   def.items = {{"A", 2, 2, ""}};
   const std::vector<int> ids = Task(def);
-  TGetLuckMainForm screen(nullptr, 5u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 5u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   EXPECT_FALSE(screen.PUser2->isVisible());
   Enter(screen.EKeyCtrl);
@@ -244,8 +248,8 @@ TEST_F(DrawScreen, BackgroundThatIsNoPictureFailsTheSetUp) {
   def.mainImage = bad;
   def.items = {{"A", 1, 1, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 1u);
-  EXPECT_EQ(screen.SetUpDraw(), 0);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  EXPECT_EQ(screen.SetUpDraw(m_taskId), 0);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Error, QStringLiteral("图像加载失败，请重新选择！")));
@@ -258,23 +262,23 @@ TEST_F(DrawScreen, MissingBackgroundKeepsOursAndAGoodOneIsUsed) {
   def.items = {{"A", 1, 1, ""}};
   Task(def);
   {
-    TGetLuckMainForm screen(nullptr, 1u);
-    EXPECT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 1u);
+    EXPECT_EQ(screen.SetUpDraw(m_taskId), 1);
     EXPECT_FALSE(screen.HasTaskBackground());
   }
   QImage red(64, 48, QImage::Format_RGB32);
   red.fill(Qt::red);
   ASSERT_TRUE(red.save(QString::fromStdString(m_root.path("gone.jpg")), "JPG"));
-  TGetLuckMainForm screen(nullptr, 1u);
-  EXPECT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  EXPECT_EQ(screen.SetUpDraw(m_taskId), 1);
   EXPECT_TRUE(screen.HasTaskBackground());
   EXPECT_TRUE(m_dialogs.messages().empty());
 }
 
 TEST_F(DrawScreen, SetUpFailureShowsTheEngineMessage) {
-  global::CurrentTaskId = 0;
-  TGetLuckMainForm screen(nullptr, 1u);
-  EXPECT_EQ(screen.SetUpDraw(), 0);
+  m_taskId = 0;
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  EXPECT_EQ(screen.SetUpDraw(m_taskId), 0);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Information, QStringLiteral("抽奖任务未选择,请重新选择")));
 }
@@ -285,8 +289,8 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   def.candidates = People(5);
   const std::vector<int> ids = Task(def);
   WritePresets(1001, ids[1], {def.candidates[4], def.candidates[3]});
-  TGetLuckMainForm screen(nullptr, 2u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 2u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   Enter(screen.EKeyCtrl);
   Settle();
@@ -309,8 +313,8 @@ TEST_F(DrawScreen, KeyboardStaysWithTheScreenAfterAClickOnTheLists) {
   TaskDef def;
   def.items = {{"A", 1, 1, ""}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 1u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 1u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   screen.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&screen));
@@ -326,8 +330,8 @@ TEST_F(DrawScreen, ProbabilityPressRollAndResult) {
   def.hideBegin = 10;
   def.items = {{G("一等奖"), 3, 3, G("电视")}, {G("二等奖"), 4, 4, ""}};
   Task(def);
-  TGetLuckProdForm screen(nullptr, 77u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckProdForm screen(m_session, nullptr, 77u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("请点击[开始]按钮或按[回车]键开始抽奖"));
   EXPECT_FALSE(screen.SContinue->isEnabled());
@@ -357,9 +361,15 @@ TEST_F(DrawScreen, ProbabilityPressRollAndResult) {
     EXPECT_EQ(screen.LLuck->text(), expected);
     EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("请点击[开始]按钮或按[回车]键开始抽奖"));
   }
+  // What a data draw left in the session goes when the wheel closes, as on the data screen.
+  m_session.Presets.push_back({false, 1001, 2001, "13800000000"});
+  m_session.CandidateLines = {"13800000000"};
   screen.SOut->click();
   EXPECT_FALSE(screen.isVisible());
   EXPECT_TRUE(m_dialogs.log.empty());  // 退出 never asks
+  EXPECT_TRUE(m_session.Items.empty());
+  EXPECT_TRUE(m_session.Presets.empty());
+  EXPECT_TRUE(m_session.CandidateLines.empty());
 }
 
 TEST_F(DrawScreen, ProbabilityValueNotAboveTheWinningNumbersIsRefused) {
@@ -368,8 +378,8 @@ TEST_F(DrawScreen, ProbabilityValueNotAboveTheWinningNumbersIsRefused) {
   def.hideBegin = 7;
   def.items = {{"A", 3, 3, ""}, {"B", 4, 4, ""}};
   Task(def);
-  TGetLuckProdForm screen(nullptr, 1u);
-  EXPECT_EQ(screen.SetUpDraw(), 0);
+  TGetLuckProdForm screen(m_session, nullptr, 1u);
+  EXPECT_EQ(screen.SetUpDraw(m_taskId), 0);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Attention, QStringLiteral("概率值太小,请重新配置")));
 }
@@ -414,7 +424,7 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
       QCoreApplication::processEvents();
       ++presses;
     }
-    winners = global::WinnerRecords.size();
+    winners = screen->Engine().Winners().size();
     // The end is told once the last batch is in sight.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }, 3000));
     QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
@@ -441,10 +451,15 @@ TEST_F(DrawScreen, PrizePictureShowsForItsItemAndABadMusicFileIsSilent) {
   def.music = music;
   def.items = {{"A", 1, 1, G("奖杯"), picture}, {"B", 1, 1, "", m_root.path("missing.png")}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 6u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 6u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
   QTest::qWait(100);  // the player may report its failure; nobody must hear of it
+  // The music module was found beside the program and made a player for the file.
+  const QObject* player = nullptr;
+  for (const QObject* o : screen.findChildren<QObject*>())
+    if (QLatin1String(o->metaObject()->className()) == QLatin1String("QMediaPlayer")) player = o;
+  EXPECT_NE(player, nullptr);
   ASSERT_TRUE(screen.IMGet->isVisible());
   const QPixmap shown = screen.IMGet->pixmap();
   ASSERT_FALSE(shown.isNull());

@@ -15,10 +15,10 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "draw/Celebration.h"
+#include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/RevealCards.h"
 #include "draw/StagePrompt.h"
-#include "records/Global.h"
 #include "records/WinnerPhotos.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -61,7 +61,7 @@ class DrawStage : public ::testing::Test {
 
   std::vector<int> Task(TaskDef def) {
     if (def.candidates.empty()) def.candidates = People(10);
-    global::CurrentTaskId = def.taskId;
+    m_taskId = def.taskId;
     return BuildTask(m_dm, def);
   }
   static void Show(QWidget& w) {
@@ -89,6 +89,8 @@ class DrawStage : public ::testing::Test {
   }
 
   TempRoot m_root;
+  TDrawSession m_session;
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
 };
@@ -103,8 +105,8 @@ TEST_F(DrawStage, TextsListAndPrizeChangeAtTheRevealNotWhenTheRollStops) {
   TaskDef def;
   def.items = {{G("一等奖"), 2, 2, G("电脑"), picture}, {G("二等奖"), 2, 2, G("手机")}};
   Task(def);
-  TGetLuckMainForm screen(nullptr, 31u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   // Before the first batch the band says what comes.
   EXPECT_TRUE(screen.LbNextItem->isVisible());
@@ -132,8 +134,7 @@ TEST_F(DrawStage, TextsListAndPrizeChangeAtTheRevealNotWhenTheRollStops) {
   const QStringList after = screen.MUser2_1->Lines();
   ASSERT_EQ(after.size(), 3);  // the caption and both winners, no blank line before them
   EXPECT_EQ(after[0], QStringLiteral("一等奖："));
-  EXPECT_EQ(after[1],
-            QString::fromStdString(text::GbkToUtf8(global::WinnerRecords[0].CandidateLine)));
+  EXPECT_EQ(after[1], QString::fromStdString(text::GbkToUtf8(m_session.Winners[0].CandidateLine)));
 
   // The list stays in sight while the next batch rolls, without that batch.
   Enter(screen);
@@ -154,8 +155,8 @@ TEST_F(DrawStage, AWinnersListThatFitsStandsStillALongOneMovesByWholeLines) {
   def.items = {{"A", 3, 1, ""}, {"B", 6, 6, ""}};
   def.candidates = People(20);
   Task(def);
-  TGetLuckMainForm screen(nullptr, 5u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 5u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   Enter(screen);
   Enter(screen);
@@ -196,8 +197,8 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
   WritePresets(1001, ids[1], {def.candidates[4], def.candidates[3]});
   DialogProvider* recorder = SetDialogProvider(nullptr);  // the program's own windows
   {
-    TGetLuckMainForm screen(nullptr, 2u);
-    ASSERT_EQ(screen.SetUpDraw(), 1);
+    TGetLuckMainForm screen(m_session, nullptr, 2u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
     Show(screen);
     WindowWatch watch(&screen);
     // The first item runs out of candidates: told on the stage once the batch is in sight.
@@ -219,7 +220,7 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     screen.SOut->click();
     EXPECT_TRUE(screen.isVisible());
     // Keys while a question waits answer it and do not start a batch.
-    EXPECT_EQ(global::WinnerRecords.size(), 3u);
+    EXPECT_EQ(m_session.Winners.size(), 3u);
     // The last item, to the end: the finish banner.
     Enter(screen);
     Enter(screen);
@@ -230,12 +231,12 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
   }
   {
     // Opening the task again asks about its results on the screen itself, shown already.
-    TGetLuckMainForm screen(nullptr, 3u);
+    TGetLuckMainForm screen(m_session, nullptr, 3u);
     WindowWatch watch(&screen);
     bool shownWhenAsked = false;
     QString asked;
     AnswerWith(screen, Qt::Key_Y, &asked, &shownWhenAsked);
-    EXPECT_EQ(screen.SetUpDraw(), 1);
+    EXPECT_EQ(screen.SetUpDraw(m_taskId), 1);
     EXPECT_EQ(asked,
               QStringLiteral("该抽奖任务已有中奖结果，重新抽奖后原结果将移至历史记录，是否继续？"));
     EXPECT_TRUE(shownWhenAsked);
@@ -256,8 +257,8 @@ TEST_F(DrawStage, CardsShowThePhotosThatAreThereAndNoFrameForTheOthers) {
   face.fill(Qt::blue);
   ASSERT_TRUE(face.save(dir + QStringLiteral("/13900000000.jpg")));
   ASSERT_TRUE(face.save(dir + QStringLiteral("/13900000002.jpg")));
-  TGetLuckMainForm screen(nullptr, 7u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 7u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   Enter(screen);
   Enter(screen);
@@ -285,8 +286,8 @@ TEST_F(DrawStage, OneWinnerAndTheGrandPrizeAreCelebratedWithoutHoldingTheNextKey
   def.items = {{G("三等奖"), 3, 3, ""}, {G("一等奖"), 2, 2, ""}, {G("特等奖"), 2, 1, ""}};
   def.candidates = People(20);
   Task(def);
-  TGetLuckMainForm screen(nullptr, 11u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TGetLuckMainForm screen(m_session, nullptr, 11u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen);
   auto batch = [&] {
     Enter(screen);

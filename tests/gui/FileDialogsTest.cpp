@@ -34,7 +34,7 @@ TEST(ChooseSaveFile, AsksWithTheExtensionFilterAndForcesTheExtension) {
   ASSERT_EQ(rec.log.size(), 1u);
   EXPECT_EQ(rec.log[0].type, RecordedDialog::SaveFile);
   EXPECT_EQ(rec.log[0].text, QStringLiteral("请选择文件"));
-  EXPECT_EQ(rec.log[0].filter, QStringLiteral(".txt (*.txt)"));
+  EXPECT_EQ(rec.log[0].filter, QStringLiteral("文本文件 (*.txt)"));
   EXPECT_EQ(rec.log[0].initialName, QStringLiteral(".txt"));
 
   ChooseSaveFile(QStringLiteral("txt"), QStringLiteral("t"), QStringLiteral("结果"), nullptr, name);
@@ -75,7 +75,7 @@ TEST(ChooseSaveFile, ExistingFileIsChosenOnlyAfterYesAndKept) {
   ASSERT_EQ(rec.log.size(), 2u);
   EXPECT_EQ(rec.log[1].type, RecordedDialog::Question);
   EXPECT_EQ(rec.log[1].text, QStringLiteral("文件:\"") + target +
-                                 QStringLiteral("\"已经存在！\n要覆盖该文件请按“yes”"));
+                                 QStringLiteral("\"已经存在！\n要覆盖该文件请按“是”"));
 
   ChooseSaveFile(QStringLiteral("txt"), QStringLiteral("t"), QString(), nullptr, name);
   EXPECT_TRUE(name.isEmpty());  // closing the question is no overwrite
@@ -87,7 +87,7 @@ TEST(ChooseSaveFile, ExistingFileIsChosenOnlyAfterYesAndKept) {
 }
 
 TEST(ChooseOpenFile, FilterFormsAndMissingFile) {
-  EXPECT_EQ(OpenFilterToQt(QStringLiteral("txt")), QStringLiteral(".txt (*.txt)"));
+  EXPECT_EQ(OpenFilterToQt(QStringLiteral("txt")), QStringLiteral("文本文件 (*.txt)"));
   EXPECT_EQ(OpenFilterToQt(QStringLiteral("图片文件|*.jpg;*.bmp|全部|*.*")),
             QStringLiteral("图片文件 (*.jpg *.bmp);;全部 (*.*)"));
   EXPECT_EQ(OpenFilterToQt(QString()), QString());
@@ -102,7 +102,7 @@ TEST(ChooseOpenFile, FilterFormsAndMissingFile) {
   ChooseOpenFile(QStringLiteral("jpg"), QStringLiteral("请选择图片"), name);
   EXPECT_TRUE(name.isEmpty());
   ASSERT_EQ(rec.log.size(), 2u);
-  EXPECT_EQ(rec.log[0].filter, QStringLiteral(".jpg (*.jpg)"));
+  EXPECT_EQ(rec.log[0].filter, QStringLiteral("图像文件 (*.jpg)"));
   EXPECT_EQ(rec.log[1].type, RecordedDialog::Warning);
   EXPECT_EQ(rec.log[1].text, QStringLiteral("该文件不存在！"));
 

@@ -45,7 +45,7 @@ class ImportTab : public ::testing::Test {
     m_form->LuckTaskTV->setCurrentItem(m_form->LuckTaskTV->topLevelItem(0));
     m_form->LuckTaskTVClick();
     m_form->PageControl1->setCurrentWidget(m_form->TsData);
-    QObject::connect(m_form->PrgBar, &QProgressBar::valueChanged,
+    QObject::connect(m_form->TsData->PrgBar, &QProgressBar::valueChanged,
                      [this](int v) { m_positions.push_back(v); });
   }
 
@@ -53,18 +53,18 @@ class ImportTab : public ::testing::Test {
   void Import(int fileType, const QString& path) {
     m_dialogs.log.clear();
     m_positions.clear();
-    m_form->CBFileType->setCurrentIndex(fileType);
+    m_form->TsData->CBFileType->setCurrentIndex(fileType);
     m_dialogs.files.push_back(path);
-    QTest::mouseClick(m_form->SpFileData, Qt::LeftButton);
-    ASSERT_EQ(m_form->EdtFileName->text(), path);
+    QTest::mouseClick(m_form->TsData->SpFileData, Qt::LeftButton);
+    ASSERT_EQ(m_form->TsData->EdtFileName->text(), path);
     ASSERT_EQ(m_dialogs.log.at(0).type, RecordedDialog::OpenFile);
     EXPECT_EQ(m_dialogs.log.at(0).filter,
-              fileType == 0 ? QStringLiteral(".txt (*.txt)")
+              fileType == 0 ? QStringLiteral("文本文件 (*.txt)")
                             : QStringLiteral("Excel文件 (*.xls *.xlsx *.xlsm *.ods *.csv)"));
-    QTest::mouseClick(m_form->BtnSaveData, Qt::LeftButton);
+    QTest::mouseClick(m_form->TsData->BtnSaveData, Qt::LeftButton);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor is gone again
   }
-  QStringList Log() const { return m_form->MLog->toPlainText().split(QLatin1Char('\n')); }
+  QStringList Log() const { return m_form->TsData->MLog->toPlainText().split(QLatin1Char('\n')); }
   std::string DataFile() const { return text::GbkToUtf8(ReadAll(paths::DrawDataPath(1001))); }
 
   TempRoot m_root;
@@ -106,22 +106,22 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
                          QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
                          QStringLiteral("检查文件文件结束,文件行数=") + n,
                          QStringLiteral("已经导入行数=") + n, QStringLiteral("导入文件成功!")}));
-    EXPECT_EQ(m_form->LBData->text(), kImportedLabel);
-    EXPECT_EQ(m_form->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
-    EXPECT_EQ(m_form->EdtDataFilePath->text(), Q(paths::DrawDataPath(1001)));
+    EXPECT_EQ(m_form->TsData->LBData->text(), kImportedLabel);
+    EXPECT_EQ(m_form->TSBase->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
+    EXPECT_EQ(m_form->TSBase->EdtDataFilePath->text(), Q(paths::DrawDataPath(1001)));
     EXPECT_TRUE(m_form->DataImported);
     EXPECT_EQ(m_form->ImportedDataFile, Q(paths::DrawDataPath(1001)));
-    EXPECT_TRUE(m_form->BntCheat->isEnabled());
+    EXPECT_TRUE(m_form->TSItem->BntCheat->isEnabled());
     EXPECT_NE(std::find(m_positions.begin(), m_positions.end(), 26), m_positions.end());
-    EXPECT_EQ(m_form->PrgBar->value(), 0);
+    EXPECT_EQ(m_form->TsData->PrgBar->value(), 0);
     EXPECT_EQ(DataFile().find("COUNT=" + n.toStdString() + "\r\n"), 7u);
   }
 }
 
 TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
-  const QString labelBefore = m_form->LBData->text();
-  const QString flagBefore = m_form->EdtDateFlag->text();
-  const bool cheatBefore = m_form->BntCheat->isEnabled();
+  const QString labelBefore = m_form->TsData->LBData->text();
+  const QString flagBefore = m_form->TSBase->EdtDateFlag->text();
+  const bool cheatBefore = m_form->TSItem->BntCheat->isEnabled();
   ASSERT_TRUE(m_form->DataImported);
 
   const QString bad = kFixtures + QStringLiteral("not-a-workbook.xlsx");
@@ -133,18 +133,18 @@ TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
   EXPECT_EQ(Log().last(),
             QStringLiteral("文件导入出错,文件不是有效的电子表格文件,或者已经损坏:") + bad);
   EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
-  EXPECT_EQ(m_form->LBData->text(), labelBefore);
-  EXPECT_EQ(m_form->EdtDateFlag->text(), flagBefore);
+  EXPECT_EQ(m_form->TsData->LBData->text(), labelBefore);
+  EXPECT_EQ(m_form->TSBase->EdtDateFlag->text(), flagBefore);
   EXPECT_TRUE(m_form->DataImported);
-  EXPECT_EQ(m_form->BntCheat->isEnabled(), cheatBefore);
+  EXPECT_EQ(m_form->TSItem->BntCheat->isEnabled(), cheatBefore);
 
   // No, or the question's close box: nothing at all happens, the log stays.
-  const QString logBefore = m_form->MLog->toPlainText();
+  const QString logBefore = m_form->TsData->MLog->toPlainText();
   for (const Answer a : {Answer::No, Answer::Closed}) {
     m_dialogs.answers.push_back(a);
     Import(0, kFixtures + QStringLiteral("gbk-crlf.txt"));
     EXPECT_EQ(m_dialogs.log.size(), 2u);
-    EXPECT_EQ(m_form->MLog->toPlainText(), logBefore);
+    EXPECT_EQ(m_form->TsData->MLog->toPlainText(), logBefore);
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
   }
 }

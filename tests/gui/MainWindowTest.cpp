@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
+#include <optional>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
@@ -18,7 +19,6 @@
 #include "app/MainFrm.h"
 #include "db/TombolixDM.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
 #include "ui/HelpFrm.h"
@@ -28,7 +28,7 @@ namespace {
 // A screen that records what the main window did with it.
 struct ScreenLog {
   int made = 0, setUps = 0, shown = 0, destroyed = 0;
-  int lastOrderBy = -1;
+  std::optional<TDrawType> lastType;
   int setUpTaskId = 0;
 };
 
@@ -36,9 +36,9 @@ class FakeScreen : public TSetUpScreen {
  public:
   FakeScreen(ScreenLog& log, int result) : m_log(log), m_result(result) { ++m_log.made; }
   ~FakeScreen() override { ++m_log.destroyed; }
-  int SetUp() override {
+  int SetUp(int32_t taskId) override {
     ++m_log.setUps;
-    m_log.setUpTaskId = global::CurrentTaskId;
+    m_log.setUpTaskId = taskId;
     return m_result;
   }
   void ShowModal() override { ++m_log.shown; }
@@ -63,7 +63,8 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
   QTableWidget* lv = w.LVHeaders;
   ASSERT_EQ(lv->rowCount(), 2);
-  EXPECT_EQ(lv->columnCount(), 4);
+  // Three columns; the draw type is the task list's, not a hidden column's.
+  EXPECT_EQ(lv->columnCount(), 3);
   EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
   EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
@@ -71,12 +72,11 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(lv->columnWidth(0), 220);
   EXPECT_EQ(lv->columnWidth(1), 300);
   EXPECT_EQ(lv->columnWidth(2), 100);
-  EXPECT_TRUE(lv->isColumnHidden(3));
   EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
   EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
-  EXPECT_EQ(lv->item(0, 3)->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.Tasks().At(0)->OrderBy, TDrawType::FromData);
   EXPECT_EQ(lv->item(1, 0)->text(), QStringLiteral("幸运转盘示例"));
-  EXPECT_EQ(lv->item(1, 3)->text(), QStringLiteral("1"));
+  EXPECT_EQ(w.Tasks().At(1)->OrderBy, TDrawType::ByProbability);
   ASSERT_EQ(lv->selectionModel()->selectedRows().size(), 1);
   EXPECT_EQ(lv->selectionModel()->selectedRows()[0].row(), 0);
   // Buttons in their order, with their hints.
@@ -84,7 +84,7 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_LT(w.SBtnConfig->x(), w.SBtnQuery->x());
   EXPECT_LT(w.SBtnQuery->x(), w.SBtnExit->x());
   EXPECT_EQ(w.SBtnGetLuck->toolTip(), QStringLiteral("点击进入抽奖界面"));
-  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出"));
+  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出(&X)"));
   EXPECT_LT(w.SBtnAbout->x(), w.SBtnHelp->x());
   EXPECT_TRUE(m_dialogs.messages().empty());
 }
@@ -94,8 +94,10 @@ TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int) { return std::make_unique<FakeScreen>(log, 1); });
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetDrawScreenFactory(
+      [&](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   EXPECT_EQ(w.LVHeaders->rowCount(), 0);
   QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
@@ -112,12 +114,12 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   TMainForm w;
   ScreenLog log;
   int setUpResult = 0;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, setUpResult);
   });
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 0);
+  EXPECT_EQ(log.lastType, TDrawType::FromData);
   EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 0);
   EXPECT_EQ(log.destroyed, 1);
@@ -125,8 +127,8 @@ TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessful
   setUpResult = 1;
   w.LVHeaders->selectRow(1);
   w.SBtnGetLuckClick();
-  EXPECT_EQ(log.lastOrderBy, 1);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
   EXPECT_EQ(log.shown, 1);
   EXPECT_EQ(log.destroyed, 2);
   EXPECT_TRUE(m_dialogs.messages().empty());
@@ -137,19 +139,18 @@ TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetQueryScreenFactory([&](QWidget*) { return std::make_unique<FakeScreen>(log, 1); });
-  global::CurrentTaskId = 77;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
   w.LVHeaders->selectRow(1);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
-  EXPECT_EQ(global::CurrentTaskId, 77);
   EXPECT_EQ(log.made, 0);
 
   w.LVHeaders->selectRow(0);
   QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
-  EXPECT_EQ(global::CurrentTaskId, 1001);
+  EXPECT_EQ(log.setUpTaskId, 1001);
   EXPECT_EQ(log.shown, 1);
 }
 
@@ -246,8 +247,8 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   ScreenLog log;
-  w.SetDrawScreenFactory([&](QWidget*, int orderBy) {
-    log.lastOrderBy = orderBy;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
     return std::make_unique<FakeScreen>(log, 1);
   });
   w.show();
@@ -258,6 +259,62 @@ TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
   QTest::keyClick(w.LVHeaders, Qt::Key_Down);
   QTest::keyClick(w.LVHeaders, Qt::Key_Return);
   EXPECT_EQ(log.shown, 1);
-  EXPECT_EQ(log.lastOrderBy, 1);
-  EXPECT_EQ(global::CurrentTaskId, 1002);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
+}
+
+TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ASSERT_EQ(QApplication::focusWidget(), w.LVHeaders);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Down);
+  ASSERT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // One Tab stop for the list, then the buttons in their order, then round again.
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp,
+                                          w.SBtnAbout,   w.SBtnExit,   w.LVHeaders};
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // Each button shows its accelerator; Alt+Q opens the results of the selected task.
+  for (QToolButton* b :
+       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
+    EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
+  w.SelectRow(0);
+  QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.shown == 1; }));
+  EXPECT_EQ(log.setUpTaskId, 1001);
+
+  // Enter on a button reached with Tab presses it.
+  int drawn = 0;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType) {
+    ++drawn;
+    return std::make_unique<FakeScreen>(log, 0);
+  });
+  w.LVHeaders->setFocus();
+  QTest::keyClick(w.LVHeaders, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), w.SBtnGetLuck);
+  QTest::keyClick(w.SBtnGetLuck, Qt::Key_Return);
+  EXPECT_EQ(drawn, 1);
+
+  // F1 opens the help.
+  bool helpShown = false;
+  OnNextModal([&](QWidget* m) {
+    helpShown = qobject_cast<THelpForm*>(m) != nullptr;
+    m->close();
+  });
+  QTest::keyClick(w.LVHeaders, Qt::Key_F1);
+  EXPECT_TRUE(helpShown);
 }

@@ -96,9 +96,10 @@ TEST(CoreMessages, AreShownThroughTheProviderDecodedFromGbk) {
 TEST(ConfirmDialog, EnterIsYesEscIsNoCloseBoxIsUnanswered) {
   {
     TConfirmDialog d(QStringLiteral("确定要删除吗？"));
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Confirm"));
-    EXPECT_EQ(d.BtnYes->text(), QStringLiteral("&Yes"));
-    EXPECT_EQ(d.BtnNo->text(), QStringLiteral("&No"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("确认"));
+    EXPECT_EQ(d.BtnYes->text(), QStringLiteral("是(&Y)"));
+    EXPECT_EQ(d.BtnNo->text(), QStringLiteral("否(&N)"));
+    EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     QTest::keyClick(&d, Qt::Key_Return);

@@ -23,7 +23,6 @@
 #include "presets/LuckCheatFrm.h"
 #include "records/DrawDataFile.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/GridHelpers.h"
@@ -189,6 +188,23 @@ TEST_F(PresetEditor, CancelReloadsTheSavedListAndCloseStillAsks) {
   EXPECT_EQ(PresetFile(), "13900000001 a b\r\n");
 }
 
+TEST_F(PresetEditor, EscLeavesAsReturnDoesAskingWithNoAsTheDefault) {
+  TLuckCheatForm editor;
+  ASSERT_EQ(editor.SetUp(m_target), 1);
+  editor.show();
+  Add(editor, [](TLuckCheatAddForm* d) { TypeId(d, QStringLiteral("13900000003")); });
+  m_dialogs.log.clear();
+  m_dialogs.answers = {Answer::No, Answer::Yes};
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_TRUE(editor.isVisible());  // No keeps the edits
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].text, kCloseQuestion);
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_FALSE(editor.isVisible());
+  EXPECT_FALSE(paths::FileExists(paths::PresetFilePath(1001, 2001)));
+}
+
 TEST_F(PresetEditor, UnchangedListLeavesWithoutAQuestion) {
   TLuckCheatForm editor;
   ASSERT_EQ(editor.SetUp(m_target), 1);
@@ -276,9 +292,9 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
   editor.BtnSaveItem->click();
   ASSERT_EQ(dialogs.messages().back().second, QStringLiteral("保存成功!"));
 
-  global::CurrentTaskId = def.taskId;
-  TGetLuckMainForm screen(nullptr, 99u);
-  ASSERT_EQ(screen.SetUpDraw(), 1);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 99u);
+  ASSERT_EQ(screen.SetUpDraw(def.taskId), 1);
   screen.resize(1024, 768);
   screen.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
@@ -287,16 +303,16 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
     QCoreApplication::processEvents();
     QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
   }
-  ASSERT_EQ(global::WinnerRecords.size(), 5u);
+  ASSERT_EQ(screen.Engine().Winners().size(), 5u);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(global::WinnerRecords[i].ItemId, ids[0]);
-    EXPECT_NE(global::WinnerRecords[i].CandidateLine, def.candidates[17]);
-    EXPECT_NE(global::WinnerRecords[i].CandidateLine, def.candidates[4]);
+    EXPECT_EQ(screen.Engine().Winners()[i].ItemId, ids[0]);
+    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[17]);
+    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[4]);
   }
-  EXPECT_EQ(global::WinnerRecords[2].ItemId, ids[1]);
-  EXPECT_EQ(global::WinnerRecords[2].CandidateLine, def.candidates[17]);
-  EXPECT_EQ(global::WinnerRecords[3].CandidateLine, def.candidates[4]);
-  EXPECT_NE(global::WinnerRecords[4].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Winners()[2].ItemId, ids[1]);
+  EXPECT_EQ(screen.Engine().Winners()[2].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Winners()[3].CandidateLine, def.candidates[4]);
+  EXPECT_NE(screen.Engine().Winners()[4].CandidateLine, def.candidates[17]);
   screen.close();
 }
 
@@ -319,8 +335,8 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
   OnNextModal([&](QWidget* w) {
     auto* config = qobject_cast<TLuckConfigForm*>(w);
     if (!config) return w->close(), void();
-    config->LBItem->setCurrentRow(1);
-    config->LBItemClick();
+    config->TSItem->LBItem->setCurrentRow(1);
+    config->TSItem->LBItemClick();
     OnNextModal([&](QWidget* e) {
       auto* editor = qobject_cast<TLuckCheatForm*>(e);
       if (!editor) return e->close(), void();
@@ -338,8 +354,8 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
       saved = editor->List().Lines() == picked && !editor->List().Modified();
       editor->BtnCloseItem->click();
     });
-    QTest::mouseClick(config->BntCheat, Qt::LeftButton);
-    QTest::mouseClick(config->BtnCloseBase, Qt::LeftButton);
+    QTest::mouseClick(config->TSItem->BntCheat, Qt::LeftButton);
+    QTest::mouseClick(config->TSBase->BtnCloseBase, Qt::LeftButton);
   });
   QTest::mouseClick(main.SBtnConfig, Qt::LeftButton);
   ASSERT_TRUE(saved);
@@ -359,7 +375,7 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
       QCoreApplication::processEvents();
       QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
     }
-    winners = global::WinnerRecords;
+    winners = screen->Engine().Winners();
     QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);  // leaving is confirmed by the recorder
     if (screen->isVisible()) screen->close();
   });

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,6 +21,13 @@ class ProgramCopy : public ::testing::Test {
     m_exe = m_dir.filePath(QStringLiteral("tombolix"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), m_exe));
     QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
+    // The xls reader's helper and the music module go beside it, as an installation puts them.
+    for (const QString& name :
+         {QStringLiteral("tombolix_xls"), QStringLiteral("tombolix_music.so")}) {
+      const QString copy = m_dir.filePath(name);
+      ASSERT_TRUE(QFile::copy(QFileInfo(QStringLiteral(TOMBOLIX_EXE)).dir().filePath(name), copy));
+      QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
+    }
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("tmp")));
     m_log = m_dir.filePath(QStringLiteral("dialogs.log"));
   }

@@ -128,3 +128,24 @@ TEST_F(KilledDraw, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   Kill(*p);
   EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("LUCK_FILE/history"))));
 }
+
+TEST_F(KilledDraw, SigtermOverTheDrawScreenEndsCleanlyAndTheDrawResumes) {
+  // Open the draw, two batches; the session then ends the program with SIGTERM.
+  auto first = Start(QStringLiteral("enter,enter,enter,enter,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2; }));
+  ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
+  ASSERT_TRUE(first->waitForFinished(20000));
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first->exitCode(), 0);
+  // It left as by its exit button: no question on the way out, the lock released.
+  EXPECT_TRUE(LogLines().isEmpty()) << LogLines().join('\n').toStdString();
+  EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("tmp/Qarvo抽奖软件.lock"))));
+  EXPECT_EQ(Batches().size(), 2);
+
+  auto second = Start(QStringLiteral("enter"), QStringLiteral("no"));
+  const QString resume =
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出4名),是否继续上次的抽奖?");
+  EXPECT_TRUE(WaitFor(*second, [&] { return LogLines().contains(resume); }))
+      << LogLines().join('\n').toStdString();
+  Kill(*second);
+}

@@ -65,3 +65,56 @@ TEST_F(Program, CopyStartedAfterAKilledOneStartsNormally) {
   EXPECT_EQ(next->state(), QProcess::Running);
   Stop(*next);
 }
+
+namespace {
+
+// The program laid out as `cmake --install` lays it out: <prefix>/bin/tombolix, with the menu
+// entry in <prefix>/share/applications once `installed`.
+class InstalledLayout : public ::testing::TestWithParam<bool> {
+ protected:
+  QTemporaryDir m_dir;
+  QString Path(const QString& rel) const { return m_dir.filePath(rel); }
+};
+
+}  // namespace
+
+TEST_P(InstalledLayout, DataGoesUnderHomeOnlyForAnInstallation) {
+  const bool installed = GetParam();
+  ASSERT_TRUE(m_dir.isValid());
+  QDir root(m_dir.path());
+  ASSERT_TRUE(root.mkpath(QStringLiteral("prefix/bin")) && root.mkpath(QStringLiteral("home")) &&
+              root.mkpath(QStringLiteral("tmp")));
+  const QString exe = Path(QStringLiteral("prefix/bin/tombolix"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), exe));
+  if (installed) {
+    ASSERT_TRUE(root.mkpath(QStringLiteral("prefix/share/applications")));
+    QFile entry(Path(QStringLiteral("prefix/share/applications/com.qarvo.tombolix.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+  }
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove(QStringLiteral("XDG_DATA_HOME"));
+  env.insert(QStringLiteral("HOME"), Path(QStringLiteral("home")));
+  env.insert(QStringLiteral("TMPDIR"), Path(QStringLiteral("tmp")));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), Path(QStringLiteral("dialogs.log")));
+  p.setProcessEnvironment(env);
+  p.start(exe, {});
+  ASSERT_TRUE(p.waitForStarted(10000));
+
+  const QString underHome = Path(QStringLiteral("home/.local/share/Qarvo/DATA/Tombolix.db"));
+  const QString beside = Path(QStringLiteral("prefix/bin/DATA/Tombolix.db"));
+  const QString expected = installed ? underHome : beside;
+  QElapsedTimer t;
+  t.start();
+  while (!QFileInfo::exists(expected) && p.state() == QProcess::Running && t.elapsed() < 20000)
+    QThread::msleep(20);
+  EXPECT_TRUE(QFileInfo::exists(expected));
+  EXPECT_FALSE(QFileInfo::exists(installed ? beside : underHome));
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  ASSERT_TRUE(p.waitForFinished(20000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, InstalledLayout, ::testing::Values(false, true));

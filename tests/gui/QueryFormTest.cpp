@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +22,6 @@
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "records/ExampleTasks.h"
-#include "records/Global.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -40,7 +41,7 @@ class QueryForm : public ::testing::Test {
     TaskDef def;
     def.items = {{G("一等奖"), 3, 1, ""}, {G("二等奖"), 5, 1, ""}, {G("三等奖"), 9, 1, ""}};
     m_ids = BuildTask(m_dm, def);
-    global::CurrentTaskId = def.taskId;
+    m_taskId = def.taskId;
   }
 
   void Winners(int k, const std::string& utf8) {
@@ -59,17 +60,19 @@ class QueryForm : public ::testing::Test {
   QString Out(const char* name) const { return QString::fromStdString(m_root.path(name)); }
 
   TempRoot m_root;
+  TDrawSession m_session;  // the program's one session, as the main window lends it
+  int32_t m_taskId = 0;
   TTombolixDataModule m_dm;
   DialogRecorder m_dialogs;
   std::vector<int> m_ids;
-  TQueryForm m_form;
+  TQueryForm m_form{m_session};
 };
 
 }  // namespace
 
 TEST_F(QueryForm, ThreeWinnersUnderTheirHeads) {
   Winners(0, "号码 姓名\r\n13800000001 张三\r\n13800000002 李四\r\n13900000003 王五\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.windowTitle(), QStringLiteral("抽奖结果查询--task"));
   EXPECT_EQ(m_form.PItem->text(), QStringLiteral("[task]奖项列表:"));
   ASSERT_EQ(m_form.LBItem->count(), 3);
@@ -92,7 +95,7 @@ TEST_F(QueryForm, ThreeWinnersUnderTheirHeads) {
 TEST_F(QueryForm, ASingleColumnIsWideAndNothingOfThePreviousItemStays) {
   Winners(0, "号码\r\n1\r\n");
   Winners(1, "号码 姓名 部门\r\n2 b c\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.SGLuckId->columnCount(), 1);
   EXPECT_EQ(m_form.SGLuckId->columnWidth(0), 500);
 
@@ -104,61 +107,88 @@ TEST_F(QueryForm, ASingleColumnIsWideAndNothingOfThePreviousItemStays) {
   EXPECT_EQ(Head(0), QStringLiteral("号码"));
   EXPECT_EQ(Head(1), QString());
   EXPECT_EQ(Head(2), QString());
-  // Not drawn yet: no heads, no rows, and a count of none rather than the last item's.
+  // Not drawn yet: no heads, no empty row, and a line that says so.
   m_form.LBItem->setCurrentRow(2);
   EXPECT_EQ(m_form.PTitle->text(), QStringLiteral("三等奖中奖名单："));
   EXPECT_EQ(m_form.SGLuckId->columnCount(), 1);
-  EXPECT_EQ(Head(0), QString());
-  EXPECT_EQ(m_form.SGLuckId->rowCount(), 2);
-  EXPECT_EQ(GridCell(m_form.SGLuckId, 1, 0), QString());
-  EXPECT_EQ(m_form.LbCount->text(), QStringLiteral("共(0)名"));
+  EXPECT_TRUE(m_form.SGLuckId->horizontalHeader()->isHidden());
+  EXPECT_EQ(m_form.SGLuckId->rowCount(), 1);
+  EXPECT_EQ(m_form.LbCount->text(), QStringLiteral("该奖项尚未抽取"));
+  // A drawn item shows its heads again.
+  m_form.LBItem->setCurrentRow(0);
+  EXPECT_FALSE(m_form.SGLuckId->horizontalHeader()->isHidden());
+  EXPECT_EQ(m_form.LbCount->text(), QStringLiteral("共(1)名"));
 }
 
 TEST_F(QueryForm, AThousandRowsAtMostWithTheAdvice) {
   std::string content = "id\r\n";
   for (int i = 1; i <= 1001; ++i) content += std::to_string(i) + "\r\n";
   Winners(0, content);
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   EXPECT_EQ(m_form.SGLuckId->rowCount(), 1001);
   EXPECT_EQ(GridCell(m_form.SGLuckId, 1000, 0), QStringLiteral("1000"));
   EXPECT_EQ(m_form.LbCount->text(), kTooMany);
 }
 
-TEST_F(QueryForm, SearchWalksDownFromTheSelectedRow) {
-  Winners(0, "id\r\n13800000001 a\r\n13912345678 b\r\n13800138000 c\r\n139 d\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+TEST_F(QueryForm, SearchFindsAnyFieldFromTheSelectedRowOnAndWrapsOnce) {
+  Winners(0,
+          "号码 姓名 部门\r\n13800000001 Anna 销售部\r\n13912345678 张三 技术部\r\n"
+          "13800138000 ANNA 销售部\r\n139 李四 市场部\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   m_form.show();
+  EXPECT_EQ(Row(), 1);
   Find(QStringLiteral("138"));
-  EXPECT_EQ(Row(), 1);  // the selected row itself matches
-  m_form.SGLuckId->selectRow(2);
+  EXPECT_EQ(Row(), 3);  // the next match after the selected row, anywhere in the id
   Find(QStringLiteral("138"));
-  EXPECT_EQ(Row(), 3);  // anywhere in the text
-  Find(QStringLiteral("13800000001"));
-  EXPECT_EQ(Row(), 3);  // only above the selection: not found, nothing changes
-  m_form.EdtFindId->setText(QStringLiteral("  139 "));
+  EXPECT_EQ(Row(), 1);  // wrapped round to the top
+  Find(QStringLiteral("anna"));
+  EXPECT_EQ(Row(), 3);  // a name, Latin letters in any case
+  Find(QStringLiteral("市场"));
+  EXPECT_EQ(Row(), 4);  // a department
+  m_form.EdtFindId->setText(QStringLiteral("  张三 "));
   m_form.SBFind->click();
-  EXPECT_EQ(Row(), 4);
-  Find(QStringLiteral("a"));  // only column 0 is searched
-  EXPECT_EQ(Row(), 4);
-  Find(QStringLiteral("   "));
-  EXPECT_EQ(Row(), 4);
+  EXPECT_EQ(Row(), 2);
   EXPECT_TRUE(m_dialogs.log.empty());  // Enter pressed no button
+  Find(QStringLiteral("赵六"));
+  EXPECT_EQ(Row(), 2);  // nothing found: the selection stays, and the operator is told
+  EXPECT_EQ(m_dialogs.messages(), (std::vector<std::pair<MessageKind, QString>>{
+                                      {MessageKind::Information, QStringLiteral("未找到")}}));
+  Find(QStringLiteral("   "));
+  EXPECT_EQ(Row(), 2);
+  EXPECT_EQ(m_dialogs.log.size(), 1u);
   EXPECT_TRUE(m_form.isVisible());
+}
+
+TEST_F(QueryForm, AnExportWithoutWinnersIsRefusedAndWritesNothing) {
+  Winners(0, "id\r\n1 a\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  m_form.LBItem->setCurrentRow(1);
+  m_form.CBOnly->setChecked(true);
+  m_form.BitBtn2->click();
+  m_form.BitBtn1->click();
+  EXPECT_EQ(m_dialogs.messages(),
+            (std::vector<std::pair<MessageKind, QString>>{
+                {MessageKind::Information, QStringLiteral("该奖项尚未抽取,没有可导出的内容")},
+                {MessageKind::Information, QStringLiteral("该奖项尚未抽取,没有可导出的内容")}}));
+  EXPECT_EQ(m_dialogs.log.size(), 2u);  // no file was asked for
 }
 
 TEST_F(QueryForm, BothExportsWithTheirMessages) {
   Winners(0, "id\r\n1 a\r\n");
   Winners(1, "id\r\n2 b\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
 
   m_dialogs.files.push_back(Out("all"));
   m_form.BitBtn1->click();
   ASSERT_EQ(m_dialogs.log.size(), 2u);
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::SaveFile);
   EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("请选择文件"));
+  EXPECT_EQ(m_dialogs.log[0].filter, QStringLiteral("文本文件 (*.txt)"));
+  const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+  EXPECT_EQ(m_dialogs.log[0].initialName, QStringLiteral("task_") + today + QStringLiteral(".txt"));
   EXPECT_EQ(m_dialogs.messages().back(),
             std::make_pair(MessageKind::Information,
-                           QStringLiteral("已经成功导入文本文件：") + Out("all.txt")));
+                           QStringLiteral("已经成功导出文本文件：") + Out("all.txt")));
   EXPECT_EQ(ReadAll(m_root.path("all.txt")),
             G("task\r\n\r\n一等奖\r\nid\r\n1 a\r\n\r\n二等奖\r\nid\r\n2 b\r\n"));
 
@@ -167,10 +197,12 @@ TEST_F(QueryForm, BothExportsWithTheirMessages) {
   m_form.CBOnly->setChecked(true);
   m_dialogs.files.push_back(Out("one"));
   m_form.BitBtn2->click();
-  EXPECT_TRUE(m_dialogs.log[2].filter.contains(QStringLiteral("*.xlsx")));
+  EXPECT_EQ(m_dialogs.log[2].filter, QStringLiteral("Excel文件 (*.xlsx)"));
+  EXPECT_EQ(m_dialogs.log[2].initialName,
+            QStringLiteral("task_二等奖_") + today + QStringLiteral(".xlsx"));
   EXPECT_EQ(m_dialogs.messages().back(),
             std::make_pair(MessageKind::Information,
-                           QStringLiteral("已经成功导入EXCEL文件：") + Out("one.xlsx")));
+                           QStringLiteral("已经成功导出EXCEL文件：") + Out("one.xlsx")));
   EXPECT_EQ(ReadAll(m_root.path("one.xlsx")).substr(0, 2), "PK");
   m_dialogs.files.push_back(Out("one"));
   m_form.BitBtn1->click();
@@ -191,7 +223,7 @@ TEST_F(QueryForm, BothExportsWithTheirMessages) {
 
 TEST_F(QueryForm, ACancelledChoiceDoesNothing) {
   Winners(0, "id\r\n1 a\r\n");
-  ASSERT_EQ(m_form.SetUpQuery(), 1);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
   m_form.BitBtn1->click();
   m_form.BitBtn2->click();
   ASSERT_EQ(m_dialogs.log.size(), 2u);
@@ -199,10 +231,10 @@ TEST_F(QueryForm, ACancelledChoiceDoesNothing) {
 }
 
 TEST_F(QueryForm, SetUpFailuresShowTheirMessageAndRefuse) {
-  global::CurrentTaskId = 0;
-  EXPECT_EQ(m_form.SetUpQuery(), 0);
-  global::CurrentTaskId = 4242;
-  EXPECT_EQ(m_form.SetUpQuery(), 0);
+  m_taskId = 0;
+  EXPECT_EQ(m_form.SetUpQuery(m_taskId), 0);
+  m_taskId = 4242;
+  EXPECT_EQ(m_form.SetUpQuery(m_taskId), 0);
   EXPECT_EQ(m_dialogs.messages(),
             (std::vector<std::pair<MessageKind, QString>>{
                 {MessageKind::Information, QStringLiteral("抽奖任务未选择,请重新选择")},
@@ -269,12 +301,33 @@ TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(
       messages[messages.size() - 2],
-      std::make_pair(MessageKind::Information, QStringLiteral("已经成功导入文本文件：") + txt));
+      std::make_pair(MessageKind::Information, QStringLiteral("已经成功导出文本文件：") + txt));
   EXPECT_EQ(messages.back(), std::make_pair(MessageKind::Information,
-                                            QStringLiteral("已经成功导入EXCEL文件：") + xlsx));
+                                            QStringLiteral("已经成功导出EXCEL文件：") + xlsx));
   // 14 winners under three item names and their title lines, after the task name.
   const std::string text = ReadAll(root.path("winners.txt"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3 * 3 + 14);
   EXPECT_NE(text.find(FromQ(fifth)), std::string::npos);
   EXPECT_EQ(ReadAll(root.path("winners.xlsx")).substr(0, 2), "PK");
+}
+
+TEST_F(QueryForm, TabWalksTheWindowOnceAndEscCloses) {
+  Winners(0, "id\r\n1 a\r\n2 b\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  m_form.show();
+  m_form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
+  m_form.LBItem->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected = {m_form.SGLuckId,    m_form.EdtFindId, m_form.SBFind,
+                                          m_form.CBOnly,      m_form.BitBtn2,   m_form.BitBtn1,
+                                          m_form.BtnCloseBase};
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(Row(), 1);  // Tab through the grid moved no winner
+  QTest::keyClick(m_form.BtnCloseBase, Qt::Key_Escape);
+  EXPECT_FALSE(m_form.isVisible());
 }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <filesystem>
 
 #include "TempRoot.h"
 #include "import/Cells.h"
 #include "import/Import.h"
+#include "import/Sheet.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 
@@ -20,8 +23,7 @@ enum class Source { Text, Sheet };
 class Import : public ::testing::Test {
  protected:
   // Runs an import of task 1001; the log is kept in UTF-8 for readable expectations.
-  bool Run(Source kind, const std::string& gbkPath,
-           dataimport::IdType idType = dataimport::IdType::Digits) {
+  bool Run(Source kind, const std::string& gbkPath, TIdType idType = TIdType::Numeric) {
     log.clear();
     positions.clear();
     target.clear();
@@ -35,8 +37,7 @@ class Import : public ::testing::Test {
                ? dataimport::ImportTextFile(gbkPath, 1001, idType, cb, target, error)
                : dataimport::ImportSpreadsheet(gbkPath, 1001, idType, cb, target, error);
   }
-  bool RunFixture(Source kind, const std::string& name,
-                  dataimport::IdType idType = dataimport::IdType::Digits) {
+  bool RunFixture(Source kind, const std::string& name, TIdType idType = TIdType::Numeric) {
     return Run(kind, kFixtures + "/" + name, idType);
   }
   // A source written by the test, GBK bytes.
@@ -83,8 +84,8 @@ TEST_F(Import, TextInEveryEncodingGivesTheSameFile) {
 TEST_F(Import, ChineseIdsCountBytesAndRepeatsAreReported) {
   const std::string src =
       Source("list.txt", "姓名 号\n张三 1\n欧阳娜娜 2\n张三 3\nA 4\nA 5\n张三 6\n");
-  ASSERT_FALSE(Run(Source::Text, src, dataimport::IdType::Digits));
-  ASSERT_TRUE(Run(Source::Text, src, dataimport::IdType::Any)) << text::GbkToUtf8(error);
+  ASSERT_FALSE(Run(Source::Text, src, TIdType::Numeric));
+  ASSERT_TRUE(Run(Source::Text, src, TIdType::NonNumeric)) << text::GbkToUtf8(error);
   EXPECT_EQ(DataFile().substr(0, 36), "BEGIN\r\nCOUNT=6\r\nID_MAX_LENGTH=8\r\n姓");
   EXPECT_EQ(log.at(3), "警告:有3行的编号与前面的行重复,例如:张三(第4行)、A(第6行)、张三(第7行)");
 }
@@ -174,7 +175,7 @@ TEST_F(Import, SpreadsheetsFromEveryProducer) {
 TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
   ASSERT_FALSE(RunFixture(Source::Sheet, "handmade-inline.xlsx"));
   EXPECT_EQ(log.back(), "第2行:A001 钱七 备注");
-  ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-inline.xlsx", dataimport::IdType::Any));
+  ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-inline.xlsx", TIdType::NonNumeric));
   EXPECT_EQ(DataFile(),
             "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=4\r\n工号 姓名\r\nA001 钱七 备注\r\n1500 #N/A\r\n"
             "A001 FALSE\r\nEND\r\n");
@@ -196,6 +197,33 @@ TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
             "002 李四 两 行\r\n003 王五\r\nEND\r\n");
 }
 
+TEST_F(Import, NumberFormatsAsShownAndIdsPlain) {
+  // Made by openpyxl (pandas' "YYYY-MM-DD HH:MM:SS" on the dates), and by LibreOffice from it.
+  // The ids carry formats too ("#,##0", "0.00", "0%"), which never change an id.
+  const std::string head = "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=11\r\n编号 时间 比例 金额 整数\r\n";
+  const std::string shown =
+      "13812345678 2024-03-12 00:00:00 25% 1234.50 3\r\n"
+      "1002 2024-03-12 08:30:15 12.34% 1,234,567.89 1.01\r\n"
+      "7 2024-12-31 23:59:59 150% 0.50 -3\r\nEND\r\n";
+  struct Case {
+    const char* name;
+    std::string lines;
+  } cases[] = {
+      {"formats-openpyxl.xlsx", shown},
+      {"formats-lo.ods", shown},
+      // libfreexl gives no number formats: only the date keeps its time at midnight.
+      {"formats-lo.xls",
+       "13812345678 2024-03-12 00:00:00 0.25 1234.5 2.5\r\n"
+       "1002 2024-03-12 08:30:15 0.1234 1234567.891 1.005\r\n"
+       "7 2024-12-31 23:59:59 1.5 0.5 -2.5\r\nEND\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(RunFixture(Source::Sheet, c.name)) << text::GbkToUtf8(error);
+    EXPECT_EQ(DataFile(), head + c.lines);
+  }
+}
+
 TEST_F(Import, TabSeparatedUnicodeTextAsASpreadsheet) {
   // What Excel saves as "Unicode text": UTF-16 LE with BOM, tabs between cells.
   const std::u16string utf16 = u"\uFEFF编号\t姓名\r\n001\t张 三\r\n002\t\"李,四\"\r\n";
@@ -214,8 +242,91 @@ TEST_F(Import, CountAndWriteStopAtTheSameRow) {
   const std::string ids = Source("ids.csv", "号\n 007 \n\"1 2\",x\n");
   EXPECT_FALSE(Run(Source::Sheet, ids));
   EXPECT_EQ(log.back(), "第3行:1 2");
-  ASSERT_TRUE(Run(Source::Sheet, ids, dataimport::IdType::Any));
+  ASSERT_TRUE(Run(Source::Sheet, ids, TIdType::NonNumeric));
   EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n号\r\n007\r\n1 2\r\nEND\r\n");
+}
+
+TEST_F(Import, CsvQuoteLeftOpenNamesItsLineAndKeepsTheList) {
+  const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
+  WriteAll(paths::DrawDataPath(1001), old);
+  struct Case {
+    const char* content;
+    int line;
+  } cases[] = {
+      {"号,名\n1,\"甲\n2,乙\n3,丙\n", 2},
+      // A closed quote may span lines; CR LF, LF and a lone CR each end one line.
+      {"号,名\r\n1,\"两\r\n行\"\r\n2,乙\r3,\"丙,丁\r\n", 5},
+      {"号,名\n1,甲\n\"2", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    EXPECT_FALSE(Run(Source::Sheet, Source("open.csv", c.content)));
+    const std::string shown =
+        "文件内容格式不正确,第" + std::to_string(c.line) + "行的引号没有结束,请检查文件后重新导入!";
+    EXPECT_EQ(text::GbkToUtf8(error), shown);
+    EXPECT_EQ(log.back(), "文件导入出错," + shown);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
+    EXPECT_EQ(DataDirEntries(), std::vector<std::string>{"1001.txt"});
+  }
+  // A list that ends (empty id) before the open quote never reads it.
+  ASSERT_TRUE(Run(Source::Sheet, Source("open.csv", "号,名\n1,甲\n,\n2,\"乙\n")));
+  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n号 名\r\n1 甲\r\nEND\r\n");
+}
+
+namespace {
+
+// Every row of a sheet, GBK cells joined by '|'.
+std::vector<std::string> SheetRows(const std::string& path, std::string& error) {
+  std::vector<std::string> rows;
+  sheet::Visitor v;
+  v.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
+    std::string joined = std::to_string(number) + ":";
+    for (size_t i = 0; i < cells.size(); ++i) joined += (i ? "|" : "") + cells[i];
+    rows.push_back(joined);
+    return true;
+  };
+  if (!sheet::ReadSheet(path, v, error)) rows.clear();
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(Import, CsvRecordsRunAcrossTheReadBlocks) {
+  // Some 300 KB: the 64 KiB read blocks cut characters (an emoji is 4 bytes in UTF-8 and a
+  // surrogate pair in UTF-16), quoted line breaks, doubled quotes and CR LF.
+  const std::string row = ",\"张😀\r\n\"\"三\"\"\",李四王五赵六钱七孙八\r\n";
+  std::string utf8 = "编号,姓名\r\n";
+  for (int i = 1; i <= 6000; ++i) utf8 += "0000" + std::to_string(i) + row;
+  const std::string bom = "\xEF\xBB\xBF";
+  std::string utf16 = "\xFF\xFE";
+  {
+    iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string out(utf8.size() * 2, '\0');
+    char* in = utf8.data();
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    ASSERT_NE(iconv(cd, &in, &inLeft, &o, &outLeft), static_cast<size_t>(-1));
+    iconv_close(cd);
+    utf16 += out.substr(0, out.size() - outLeft);
+  }
+  for (const auto& [name, bytes] :
+       std::vector<std::pair<std::string, std::string>>{{"utf8.csv", utf8},
+                                                        {"bom.csv", bom + utf8},
+                                                        {"gbk.csv", G(utf8)},
+                                                        {"utf16.csv", utf16}}) {
+    SCOPED_TRACE(name);
+    WriteAll(m_root.path(name), bytes);
+    std::string error;
+    const std::vector<std::string> rows = SheetRows(m_root.path(name), error);
+    ASSERT_EQ(rows.size(), 6001u) << text::GbkToUtf8(error);
+    EXPECT_EQ(text::GbkToUtf8(rows[0]), "1:编号|姓名");
+    for (int i = 1; i <= 6000; ++i)
+      ASSERT_EQ(
+          text::GbkToUtf8(rows[static_cast<size_t>(i)]),
+          std::to_string(i + 1) + ":0000" + std::to_string(i) + "|张😀 \"三\"|李四王五赵六钱七孙八");
+  }
 }
 
 TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
@@ -256,6 +367,34 @@ TEST_F(Import, BadWorkbooksAreRefusedAndChangeNothing) {
   }
 }
 
+TEST_F(Import, XlsHelperThatFailsOrIsMissingLosesNothing) {
+  const std::string old = "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\nT\r\n1\r\nEND\r\n";
+  WriteAll(paths::DrawDataPath(1001), old);
+  const std::string xls = kFixtures + "/people-lo.xls";
+  struct Case {
+    std::string helper, shown;
+  } cases[] = {
+      // A helper that dies without a word is a damaged file, as a crash of libfreexl is.
+      {"/bin/false", "文件不是有效的电子表格文件,或者已经损坏:" + xls},
+      {"/nonexistent/tombolix_xls",
+       "无法读取xls文件:找不到辅助程序/nonexistent/tombolix_xls,请重新安装本软件,"
+       "或将文件另存为xlsx格式后再导入"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.helper);
+    sheet::SetXlsHelperPath(c.helper);
+    const bool ok = Run(Source::Sheet, xls);
+    sheet::SetXlsHelperPath("");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text::GbkToUtf8(error), c.shown);
+    EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
+  }
+  // The helper beside this test program, as beside the installed program.
+  EXPECT_EQ(sheet::XlsHelperPath(),
+            paths::U8(paths::NativePath(paths::ProgramDir())) + "tombolix_xls");
+  EXPECT_TRUE(Run(Source::Sheet, xls)) << text::GbkToUtf8(error);
+}
+
 TEST(Cells, NumbersAndDatesAsShown) {
   std::string s;
   const auto num = [&](const char* raw) {
@@ -287,6 +426,45 @@ TEST(Cells, NumbersAndDatesAsShown) {
   EXPECT_TRUE(sheet::IsDateFormatCode("[$-804]yyyy\"年\"m\"月\"d\"日\""));
 }
 
+TEST(Cells, FormatCodesAndNumbersAsShown) {
+  using K = sheet::NumberFormat::Kind;
+  const auto kind = [](const char* code) { return sheet::ParseFormatCode(code).kind; };
+  EXPECT_EQ(kind("YYYY-MM-DD HH:MM:SS"), K::DateTime);
+  EXPECT_EQ(kind("yyyy/m/d;@"), K::Date);
+  EXPECT_EQ(kind("[$-804]yyyy\"年\"m\"月\"d\"日\""), K::Date);
+  EXPECT_EQ(kind("hh:mm"), K::Time);
+  EXPECT_EQ(kind("[h]:mm:ss"), K::Time);
+  // Texts of their own, exponents and varying decimals stay General.
+  EXPECT_EQ(kind("[$¥-804]#,##0.00"), K::General);
+  EXPECT_EQ(kind("0.00E+00"), K::General);
+  EXPECT_EQ(kind("0.##"), K::General);
+  EXPECT_EQ(kind("#,##0,"), K::General);
+  EXPECT_EQ(kind("0.00\" 元\""), K::General);
+  EXPECT_EQ(kind("General"), K::General);
+  const sheet::NumberFormat red = sheet::ParseFormatCode("#,##0.00_);[Red](#,##0.00)");
+  EXPECT_EQ(red.kind, K::Fixed);
+  EXPECT_EQ(red.decimals, 2);
+  EXPECT_TRUE(red.grouped);
+  EXPECT_EQ(sheet::ParseFormatCode("0.0%").decimals, 1);
+
+  const auto show = [](double v, const char* code) {
+    return sheet::ShowNumber(v, sheet::ParseFormatCode(code), false);
+  };
+  EXPECT_EQ(show(0.125, "0.0%"), "12.5%");
+  EXPECT_EQ(show(-0.004, "0.00"), "0.00");  // no sign on a number shown as zero
+  EXPECT_EQ(show(999.995, "0.00"), "1000.00");
+  EXPECT_EQ(show(0.5, "0"), "1");
+  EXPECT_EQ(show(-1234.5, "#,##0"), "-1,235");
+  EXPECT_EQ(show(1e20, "#,##0"), "100,000,000,000,000,000,000");
+  EXPECT_EQ(show(0.000001, "0.00%"), "0.00%");
+  EXPECT_EQ(show(45363, "yyyy-mm-dd hh:mm:ss"), "2024-03-12 00:00:00");
+  EXPECT_EQ(show(45363.5, "yyyy-mm-dd"), "2024-03-12 12:00:00");  // as before: time when there
+  EXPECT_EQ(sheet::ShowNumber(2.5, sheet::IdColumnFormat(sheet::BuiltinFormat(2)), false), "2.5");
+  EXPECT_EQ(sheet::BuiltinFormat(10).kind, K::Percent);
+  EXPECT_EQ(sheet::IsoDateText("2024-03-12", true), "2024-03-12 00:00:00");
+  EXPECT_EQ(sheet::IsoDateText("2024-03-12T00:00:00", true), "2024-03-12 00:00:00");
+}
+
 #include "TaskBuilder.h"
 #include "import/ImportTask.h"
 #include "records/Loaders.h"
@@ -307,8 +485,7 @@ class ImportForTask : public ::testing::Test {
     log.clear();
     dataimport::Callbacks cb;
     cb.log = [this](const std::string& l) { log.push_back(text::GbkToUtf8(l)); };
-    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind, dataimport::IdType::Digits,
-                                     cb);
+    return dataimport::ImportForTask(m_dm.ARryPub, taskId, source, kind, TIdType::Numeric, cb);
   }
   std::string StoredPath() {
     TLuckTask task;

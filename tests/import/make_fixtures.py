@@ -248,6 +248,44 @@ wb = openpyxl.Workbook()
 wb.active.title = "空"
 wb.save(out("empty-sheet.xlsx"))
 
+# --- Number formats shown as they are: a date with its time (pandas' default format for a
+# datetime column), percentages, fixed decimals; the id in column 1 keeps its plain number.
+# openpyxl writes the xlsx, LibreOffice its ods and xls forms.
+def formats_workbook(path):
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "格式"
+    ws.append(["编号", "时间", "比例", "金额", "整数"])
+    ws.append([13812345678, datetime.datetime(2024, 3, 12, 0, 0), 0.25, 1234.5, 2.5])
+    ws.append([1002, datetime.datetime(2024, 3, 12, 8, 30, 15), 0.1234, 1234567.891, 1.005])
+    ws.append([7, datetime.datetime(2024, 12, 31, 23, 59, 59), 1.5, 0.5, -2.5])
+    for row in (2, 3, 4):
+        ws["B%d" % row].number_format = "YYYY-MM-DD HH:MM:SS"
+    ws["A2"].number_format = "#,##0"
+    ws["A3"].number_format = "0.00"
+    ws["A4"].number_format = "0%"
+    ws["C2"].number_format = "0%"
+    ws["C3"].number_format = "0.00%"
+    ws["C4"].number_format = "0%"
+    ws["D2"].number_format = "0.00"
+    ws["D3"].number_format = "#,##0.00"
+    ws["D4"].number_format = "0.00"
+    ws["E2"].number_format = "0"
+    ws["E3"].number_format = "0.00"
+    ws["E4"].number_format = "0"
+    wb.save(path)
+
+
+formats_workbook(out("formats-openpyxl.xlsx"))
+tmp = tempfile.mkdtemp()
+for fmt in ("ods", "xls"):
+    conv = os.path.join(tmp, "conv")
+    subprocess.run(["soffice", "--headless", "--norestore", "--convert-to", fmt,
+                    "--outdir", conv, out("formats-openpyxl.xlsx")], check=True,
+                   stdout=subprocess.DEVNULL)
+    shutil.copy(os.path.join(conv, "formats-openpyxl." + fmt), out("formats-lo." + fmt))
+shutil.rmtree(tmp)
+
 # --- csv and text files. -----------------------------------------------------------------
 with open(out("quoted.csv"), "wb") as f:
     f.write(b"\xef\xbb\xbf")

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "TempRoot.h"
+#include "draw/DrawSession.h"
 #include "records/DrawDataFile.h"
-#include "records/Global.h"
 #include "text/Gbk.h"
+#include "text/LineReader.h"
 
 using text::G;
 
@@ -103,26 +104,27 @@ TEST_F(DrawDataFile, CandidateCountAgainstTheWinnersToDraw) {
   EXPECT_EQ(error, G("抽奖记录行数为0，请重新导入文件"));
 }
 
-TEST_F(DrawDataFile, SharedReaderKeepsEverythingWhenTheFileIsMissing) {
-  global::CandidateLines = {"kept"};
-  global::CandidateCount = 1;
-  global::IdMaxLength = 4;
+TEST_F(DrawDataFile, SessionReaderKeepsEverythingWhenTheFileIsMissing) {
+  TDrawSession session;
+  session.CandidateLines = {"kept"};
+  session.CandidateCount = 1;
+  session.IdMaxLength = 4;
   std::string t;
-  EXPECT_FALSE(ReadDrawData(m_root.path("DATA_FILE/none.txt"), t, error));
+  EXPECT_FALSE(session.LoadCandidates(m_root.path("DATA_FILE/none.txt"), t, error));
   EXPECT_EQ(error, G("文件不存在，请重新导入文件"));
-  EXPECT_EQ(global::CandidateLines, (TArraySring{"kept"}));
-  EXPECT_EQ(global::IdMaxLength, 4);
+  EXPECT_EQ(session.CandidateLines, (TArraySring{"kept"}));
+  EXPECT_EQ(session.IdMaxLength, 4);
   // A malformed file empties the list, and the count follows it.
   Write("BEGIN\r\nCOUNT=x\r\n");
-  EXPECT_FALSE(ReadDrawData(m_root.path("DATA_FILE/1001.txt"), t, error));
-  EXPECT_TRUE(global::CandidateLines.empty());
-  EXPECT_EQ(global::CandidateCount, 0);
-  global::LuckTotal = 2;
-  global::CurrentTask.LuckAgain = 0;
+  EXPECT_FALSE(session.LoadCandidates(m_root.path("DATA_FILE/1001.txt"), t, error));
+  EXPECT_TRUE(session.CandidateLines.empty());
+  EXPECT_EQ(session.CandidateCount, 0);
+  session.LuckTotal = 2;
+  session.Task.LuckAgain = 0;
   Write("BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=2\r\nt\r\n11 a\r\n22 b\r\nEND\r\n");
-  ASSERT_TRUE(ReadDrawData(m_root.path("DATA_FILE/1001.txt"), t, error));
-  EXPECT_EQ(global::CandidateCount, 2);
-  EXPECT_EQ(global::IdMaxLength, 2);
+  ASSERT_TRUE(session.LoadCandidates(m_root.path("DATA_FILE/1001.txt"), t, error));
+  EXPECT_EQ(session.CandidateCount, 2);
+  EXPECT_EQ(session.IdMaxLength, 2);
 }
 
 TEST_F(DrawDataFile, FindDataLineMatchesTheWholeFirstField) {
@@ -185,4 +187,34 @@ TEST(DrawDataFileOf, AStoredPathThatIsGoneFallsBackToTheTasksFileUnderTheDataRoo
   task.DataFilePath = root.path("elsewhere.txt");
   WriteAll(root.dir() / "elsewhere.txt", "BEGIN\r\n");
   EXPECT_EQ(DrawDataFileOf(task), task.DataFilePath);  // an existing stored path wins
+}
+
+TEST_F(DrawDataFile, TheOneHeadParserTellsEachLineAsItStands) {
+  Write("BEGIN\r\nN=99999999999\r\nID_MAX_LENGTH= 4\r\n" + G("号码 姓名") + "\r\n1 a\r\n");
+  LineReader in;
+  ASSERT_TRUE(in.Open(m_root.path("DATA_FILE/1001.txt"), error)) << error;
+  TDrawDataHead head;
+  ReadDrawDataHead(in, head);
+  EXPECT_EQ(head.linesRead, 4);
+  EXPECT_TRUE(head.begin);
+  EXPECT_EQ(head.count.text, "99999999999");  // digits, but too large for the count
+  EXPECT_TRUE(head.count.digits);
+  EXPECT_FALSE(head.count.fits);
+  EXPECT_EQ(head.idMaxLength.text, " 4");  // a blank is no digit
+  EXPECT_FALSE(head.idMaxLength.digits);
+  EXPECT_EQ(head.titleLine, G("号码 姓名"));
+  std::string_view next;
+  ASSERT_TRUE(in.Next(next));  // the reader stands on the first candidate
+  EXPECT_EQ(next, "1 a");
+
+  // A head cut short reads as empty lines past the end.
+  Write("BEGIN\r\nCOUNT=3\r\n");
+  LineReader shortFile;
+  ASSERT_TRUE(shortFile.Open(m_root.path("DATA_FILE/1001.txt"), error));
+  ReadDrawDataHead(shortFile, head);
+  EXPECT_EQ(head.linesRead, 4);
+  EXPECT_TRUE(head.count.fits);
+  EXPECT_EQ(head.count.value, 3);
+  EXPECT_FALSE(head.idMaxLength.digits);
+  EXPECT_EQ(head.titleLine, "");
 }

@@ -5,6 +5,7 @@
 
 #include "TempRoot.h"
 #include "records/ExcelExport.h"
+#include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 
@@ -90,6 +91,18 @@ TEST_F(ExcelExport, AFolderThatCannotBeWrittenIsAnErrorText) {
     EXPECT_FALSE(m_err.empty());
     EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
   }
+}
+
+TEST_F(ExcelExport, ARenameThatFailsKeepsThePreviousFileAndLeavesNoTemporary) {
+  // The workbook goes through the one atomic writer, whose fault hook stands for a disk
+  // that refuses the rename.
+  files::SetRenameFault([](const std::string&) { return EIO; });
+  const bool ok = ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err);
+  files::SetRenameFault(nullptr);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(m_err.rfind(G("无法写入文件") + Out("w.xlsx") + G("："), 0), 0u) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
+  EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
 }
 
 #ifdef __linux__

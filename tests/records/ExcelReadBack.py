@@ -24,6 +24,9 @@ class ReadBack(unittest.TestCase):
     def column(self, ws):
         return [ws.cell(row=r, column=1).value for r in range(1, ws.max_row + 1)]
 
+    def rows(self, ws):
+        return [[c.value for c in row] for row in ws.iter_rows(min_row=2)]
+
     def test_one_sheet_per_item_with_a_file_in_list_order_and_valid_unique_names(self):
         self.assertEqual(self.all.sheetnames, [
             "一等奖",
@@ -36,15 +39,21 @@ class ReadBack(unittest.TestCase):
         self.assertEqual([self.all[n]["A1"].value for n in self.all.sheetnames],
                          ["一等奖", "一等奖", "a:b/c?d*e[f]g\\h", LONG, LONG, "HISTORY"])
 
-    def test_cells_hold_the_whole_lines_as_text(self):
+    def test_each_field_in_its_own_column_under_the_heads_as_text(self):
         ws = self.all["一等奖"]
-        self.assertEqual(self.column(ws), [
-            "一等奖", "号码 姓名 部门", "110101199001011234 张三 销售部", "013800000001",
-            "110101199001011234", "000123 李四"])
-        for r in range(1, ws.max_row + 1):
-            self.assertEqual(ws.cell(row=r, column=1).data_type, "s")
-        self.assertEqual(ws.max_column, 1)
-        # A title line alone gives A1 and A2.
+        self.assertEqual(ws["A1"].value, "一等奖")
+        self.assertEqual([str(r) for r in ws.merged_cells.ranges], ["A1:C1"])
+        self.assertEqual(self.rows(ws), [
+            ["号码", "姓名", "部门"],
+            ["110101199001011234", "张三", "销售部"],
+            ["013800000001", None, None],
+            ["110101199001011234", None, None],
+            ["000123", "李四", None]])
+        for row in ws.iter_rows():
+            for c in row:
+                if c.value is not None:
+                    self.assertEqual(c.data_type, "s", c.coordinate)
+        # A title line alone gives A1 and the head.
         self.assertEqual(self.column(self.all["一等奖 (2)"]), ["一等奖", "号码"])
         self.assertEqual(self.column(self.all["a_b_c_d_e_f_g_h"]), ["a:b/c?d*e[f]g\\h", "id", "1"])
 
@@ -56,7 +65,11 @@ class ReadBack(unittest.TestCase):
         self.assertEqual(a1.number_format, "@")
         self.assertEqual((a1.alignment.horizontal, a1.alignment.vertical), ("center", "center"))
         self.assertIsNone(a1.border.left.style)
-        for r in range(2, ws.max_row + 1):
+        for c in ws[2]:  # the heads: bold, framed
+            self.assertTrue(c.font.b, c.coordinate)
+            self.assertEqual(c.number_format, "@")
+            self.assertEqual(c.border.bottom.style, "thin")
+        for r in range(3, ws.max_row + 1):
             c = ws.cell(row=r, column=1)
             self.assertFalse(c.font.b)
             self.assertEqual(c.font.name, "宋体")
@@ -67,10 +80,15 @@ class ReadBack(unittest.TestCase):
             self.assertEqual([c.border.left.style, c.border.right.style, c.border.top.style,
                               c.border.bottom.style], ["thin"] * 4)
 
-    def test_column_a_is_as_wide_as_the_widest_cell(self):
-        # GBK bytes + 2: the second line (30 bytes) is the widest, not the last one.
+    def test_each_column_is_as_wide_as_its_widest_cell(self):
+        # GBK bytes + 2: the 18-digit id, the name and the department.
+        ws = self.all["一等奖"]
+        widths = [ws.column_dimensions[c].width for c in "ABC"]
+        self.assertTrue(20 <= widths[0] < 21, widths)
+        self.assertTrue(6 <= widths[1] < 7, widths)
+        self.assertTrue(8 <= widths[2] < 9, widths)
+        # One column holds the item name as well.
         widths = {n: self.all[n].column_dimensions["A"].width for n in self.all.sheetnames}
-        self.assertTrue(32 <= widths["一等奖"] < 33, widths)
         self.assertTrue(8 <= widths["一等奖 (2)"] < 9, widths)  # the item name is wider
         self.assertTrue(74 <= widths[LONG[:31]] < 75, widths)
 

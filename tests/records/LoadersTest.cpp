@@ -57,7 +57,7 @@ TEST_F(Loaders, TaskRecordCarriesEveryColumnByteForByte) {
   EXPECT_EQ(t.TaskId, 1001);
   EXPECT_EQ(t.TaskName, G("春节联欢"));
   EXPECT_EQ(t.MainImageName, G("/图片/背景.jpg"));
-  EXPECT_EQ(t.IdType, 1);
+  EXPECT_EQ(t.IdType, TIdType::NonNumeric);
   EXPECT_EQ(t.MainTitle, G("新春抽奖"));
   EXPECT_EQ(t.FontSize, 48);
   EXPECT_EQ(t.FontColor, "clLime");
@@ -65,7 +65,7 @@ TEST_F(Loaders, TaskRecordCarriesEveryColumnByteForByte) {
   EXPECT_EQ(t.HideBegin, 3);
   EXPECT_EQ(t.HideEnd, 6);
   EXPECT_EQ(t.PassWd, "abc123");
-  EXPECT_EQ(t.OrderBy, 0);
+  EXPECT_EQ(t.OrderBy, TDrawType::FromData);
   EXPECT_EQ(t.DataFilePath, G("/数据/1001.txt"));
   EXPECT_EQ(t.LuckAgain, 1);
   EXPECT_EQ(t.MusicFilePath, G("/音乐/喜洋洋.mp3"));
@@ -159,7 +159,7 @@ TEST(ExampleTaskRecords, LoadAsADataDrawAndAProbabilityDraw) {
   int32_t count = 0, sum = 0;
   std::string err;
   ASSERT_TRUE(LoadLuckTask(1001, t, err));
-  EXPECT_EQ(t.OrderBy, 0);
+  EXPECT_EQ(t.OrderBy, TDrawType::FromData);
   ASSERT_TRUE(LoadLuckItems(1001, items, count, sum, err));
   ASSERT_EQ(count, 3);
   EXPECT_EQ(sum, 14);
@@ -168,9 +168,40 @@ TEST(ExampleTaskRecords, LoadAsADataDrawAndAProbabilityDraw) {
     EXPECT_LE(it.ListCount, it.LuckCount);
   }
   ASSERT_TRUE(LoadLuckTask(1002, t, err));
-  EXPECT_EQ(t.OrderBy, 1);
+  EXPECT_EQ(t.OrderBy, TDrawType::ByProbability);
   EXPECT_EQ(t.RemainText, G("谢谢您的参与"));
   ASSERT_TRUE(LoadLuckItems(1002, items, count, sum, err));
   EXPECT_LT(sum, t.HideBegin);  // the probability value must exceed the winning numbers
   for (const TLuckItem& it : items) EXPECT_EQ(it.ListCount, it.LuckCount);
+}
+
+TEST_F(Loaders, DrawTypeAndIdTypeReadAsTheDrawHasAlwaysReadThem) {
+  // OrderBy 0 draws from the data, anything else by probability; IdType 0 is numeric,
+  // anything else not.
+  struct Case {
+    int orderBy, idType;
+    TDrawType type;
+    TIdType ids;
+  };
+  const Case cases[] = {{0, 0, TDrawType::FromData, TIdType::Numeric},
+                        {1, 1, TDrawType::ByProbability, TIdType::NonNumeric},
+                        {2, 7, TDrawType::ByProbability, TIdType::NonNumeric},
+                        {-1, -3, TDrawType::ByProbability, TIdType::NonNumeric}};
+  for (const Case& c : cases) {
+    std::string err;
+    const db::Params p = {N(1001),       G("任务"),    std::string(), N(c.idType),   std::string(),
+                          N(36),         "clWhite",    std::string(), N(0),          N(0),
+                          std::string(), N(c.orderBy), N(0),          std::string(), N(0)};
+    ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "delete from LuckTask", {}, err)) << err;
+    ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, db::sql::kInsertTask, p, err)) << err;
+    TLuckTask t;
+    ASSERT_TRUE(LoadLuckTask(1001, t, err)) << err;
+    EXPECT_EQ(t.OrderBy, c.type) << c.orderBy;
+    EXPECT_EQ(t.IdType, c.ids) << c.idType;
+  }
+  // What a save writes back.
+  EXPECT_EQ(ColumnOf(TDrawType::FromData), 0);
+  EXPECT_EQ(ColumnOf(TDrawType::ByProbability), 1);
+  EXPECT_EQ(ColumnOf(TIdType::Numeric), 0);
+  EXPECT_EQ(ColumnOf(TIdType::NonNumeric), 1);
 }

@@ -1,16 +1,36 @@
-// Record types of the current draw and the shared draw data of the process.
+// The record types of a draw task: the task, its prize items, a winner, a preset entry, and
+// the typed values of the task's draw type and id type.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// How a task draws (LuckTask.OrderBy).
+enum class TDrawType : int32_t {
+  FromData = 0,       // from the imported candidate list
+  ByProbability = 1,  // one of N numbers per press, no list
+};
+
+// What the candidate ids are (LuckTask.IdType): "数字" or "非数字".
+enum class TIdType : int32_t {
+  Numeric = 0,
+  NonNumeric = 1,
+};
+
+// The column values: OrderBy 0 draws from the data, any other value by probability; IdType
+// 0 is numeric, any other value non-numeric (that is how the draw has always read them).
+TDrawType DrawTypeOfColumn(int32_t orderBy);
+TIdType IdTypeOfColumn(int32_t idType);
+int32_t ColumnOf(TDrawType type);
+int32_t ColumnOf(TIdType type);
+
 // One draw task: a row of LuckTask.
 struct TLuckTask {
   int32_t TaskId = 0;
   std::string TaskName;
   std::string MainImageName;
-  int32_t IdType = 0;
+  TIdType IdType = TIdType::Numeric;
   std::string MainTitle;
   int32_t FontSize = 0;
   std::string FontColor;
@@ -18,7 +38,7 @@ struct TLuckTask {
   int32_t HideBegin = 0;
   int32_t HideEnd = 0;
   std::string PassWd;
-  int32_t OrderBy = 0;
+  TDrawType OrderBy = TDrawType::FromData;
   std::string DataFilePath;
   int32_t LuckAgain = 0;
   std::string MusicFilePath;
@@ -63,22 +83,3 @@ struct TCheatId {
 using TArrCheatId = std::vector<TCheatId>;
 
 using TArraySring = std::vector<std::string>;
-
-namespace global {
-
-// Draw types of LuckTask.OrderBy.
-inline constexpr int32_t kDrawFromData = 0;
-inline constexpr int32_t kDrawByProbability = 1;
-
-extern int32_t CurrentTaskId;
-extern TLuckTask CurrentTask;
-extern TArrLuckItem CurrentItems;
-extern int32_t ItemCount;
-extern int32_t LuckTotal;
-extern TArraySring CandidateLines;
-extern int32_t CandidateCount;
-extern int32_t IdMaxLength;
-extern TArrLuckId WinnerRecords;
-extern TArrCheatId PresetEntries;
-
-}  // namespace global

@@ -1,0 +1,85 @@
+#include "config/ImportTab.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "ui/DesignLayout.h"
+#include "ui/FileDialogs.h"
+#include "ui/Fonts.h"
+#include "ui/Qt.h"
+
+TImportTab::TImportTab(TImportTabHost& host, QWidget* parent) : QWidget(parent), m_host(&host) {
+  setObjectName(QStringLiteral("TsData"));
+  QWidget* d = this;
+  LBData = new QLabel(d);
+  LBData->setObjectName(QStringLiteral("LBData"));
+  LBData->setGeometry(12, 12, 490, 22);
+  QFont dataFont = UiFont(QStringLiteral("宋体"), 14);
+  dataFont.setUnderline(true);
+  LBData->setFont(dataFont);
+  DesignLabel(d, QStringLiteral("导入文件格式："), 8, 48, 100);
+  CBFileType = DesignCombo(d, "CBFileType",
+                           {QStringLiteral("文本文件"), QStringLiteral("Excel文件")}, 112, 48, 130);
+  DesignLabel(d, QStringLiteral("选择文件："), 8, 78, 100);
+  EdtFileName = DesignEdit(d, "EdtFileName", 112, 78, 314);
+  SpFileData = DesignButton(d, "SpFileData", QStringLiteral("选择..."), 430, 76, 68);
+  SpFileData->setToolTip(QStringLiteral("选择数据文件"));
+  MLog = new QPlainTextEdit(d);
+  MLog->setObjectName(QStringLiteral("MLog"));
+  MLog->setGeometry(12, 110, 486, 270);
+  MLog->setReadOnly(true);
+  MLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  MLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  MLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  PrgBar = new QProgressBar(d);
+  PrgBar->setObjectName(QStringLiteral("PrgBar"));
+  PrgBar->setGeometry(12, 388, 486, 18);
+  PrgBar->setRange(0, 26);
+  PrgBar->setValue(0);
+  PrgBar->setTextVisible(false);
+  BtnSaveData = DesignButton(d, "BtnSaveData", QStringLiteral("导入"), 258, 420, 75);
+  BtnSaveData->setToolTip(QStringLiteral("点击开始导入数据"));
+  BtnCancelData = DesignButton(d, "BtnCancelData", QStringLiteral("取消"), 341, 420, 75);
+  BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回"), 424, 420, 75);
+
+  connect(SpFileData, &QPushButton::clicked, this, &TImportTab::SpFileDataClick);
+  connect(BtnCancelData, &QPushButton::clicked, this, &TImportTab::BtnCancelDataClick);
+  connect(BtnSaveData, &QPushButton::clicked, this, &TImportTab::BtnSaveDataClick);
+}
+
+void TImportTab::ShowDataLabel(config::DataState state) {
+  LBData->setText(Q(config::DataLabelText(state)));
+  QPalette p = LBData->palette();
+  p.setColor(QPalette::WindowText,
+             state == config::DataState::NotImported ? QColor(255, 0, 0) : QColor(0, 0, 255));
+  LBData->setPalette(p);
+}
+
+void TImportTab::EnableImport(bool on) {
+  BtnSaveData->setEnabled(on);
+  SpFileData->setEnabled(on);
+}
+
+void TImportTab::Reset() {
+  CBFileType->setCurrentIndex(0);
+  EdtFileName->clear();
+  MLog->clear();
+  ShowDataLabel(config::DataState::NotImported);
+  EnableImport(false);
+}
+
+void TImportTab::SpFileDataClick() {
+  QString chosen;
+  // Every spreadsheet the import reads, offered together.
+  ChooseOpenFile(CBFileType->currentIndex() == 0
+                     ? QStringLiteral("txt")
+                     : QStringLiteral("Excel文件|*.xls;*.xlsx;*.xlsm;*.ods;*.csv"),
+                 QStringLiteral("请选择文件"), chosen);
+  EdtFileName->setText(chosen);
+}
+
+void TImportTab::BtnCancelDataClick() { EdtFileName->clear(); }
