@@ -5,8 +5,10 @@
 // copy in a fresh folder whose data a first, unmeasured start creates. The platform is
 // QT_QPA_PLATFORM's, else xcb when DISPLAY is set, else offscreen.
 //
-//   build/bench/bench_startup [N]
-//   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_startup [N]
+//   build/bench/bench_startup [N [PROGRAM]]
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_startup [N [PROGRAM]]
+//
+// PROGRAM measures another build of the program (an older one, say) in place of this one.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -100,8 +102,13 @@ int main(int argc, char** argv) {
   if (!::mkdtemp(tmpl)) return 1;
   const fs::path dir(tmpl);
   const fs::path program = dir / "tombolix";
-  fs::copy_file(TOMBOLIX_EXE, program);
-  fs::copy_file(fs::path(TOMBOLIX_EXE).parent_path() / "tombolix_xls", dir / "tombolix_xls");
+  const fs::path source = argc > 2 ? fs::path(argv[2]) : fs::path(TOMBOLIX_EXE);
+  fs::copy_file(source, program);
+  // What the program loads from its folder goes with it.
+  for (const char* beside : {"tombolix_xls", "tombolix_music.so"}) {
+    std::error_code ec;
+    fs::copy_file(source.parent_path() / beside, dir / beside, ec);
+  }
   fs::create_directory(dir / "tmp");
   const std::string tmp = (dir / "tmp").string();
 

@@ -41,10 +41,10 @@ TImportTab::TImportTab(TImportTabHost& host, QWidget* parent) : QWidget(parent),
   PrgBar->setRange(0, 26);
   PrgBar->setValue(0);
   PrgBar->setTextVisible(false);
-  BtnSaveData = DesignButton(d, "BtnSaveData", QStringLiteral("导入"), 258, 420, 75);
+  BtnSaveData = DesignButton(d, "BtnSaveData", QStringLiteral("导入(&I)"), 258, 420, 75);
   BtnSaveData->setToolTip(QStringLiteral("点击开始导入数据"));
-  BtnCancelData = DesignButton(d, "BtnCancelData", QStringLiteral("取消"), 341, 420, 75);
-  BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回"), 424, 420, 75);
+  BtnCancelData = DesignButton(d, "BtnCancelData", QStringLiteral("取消(&C)"), 341, 420, 75);
+  BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回(&R)"), 424, 420, 75);
 
   connect(SpFileData, &QPushButton::clicked, this, &TImportTab::SpFileDataClick);
   connect(BtnCancelData, &QPushButton::clicked, this, &TImportTab::BtnCancelDataClick);

@@ -57,16 +57,16 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   DBEdtAwardImage->setMaxLength(100);
   SbSelectItem =
       DesignButton(it, "SbSelectItem", QStringLiteral("选择..."), ifx + ifw - 68, 138, 68);
-  BntCheat = DesignButton(it, "BntCheat", QStringLiteral("指定中奖"), ifx, 176, 100);
+  BntCheat = DesignButton(it, "BntCheat", QStringLiteral("指定中奖(&P)"), ifx, 176, 100);
   DBEdtId = DesignEdit(it, "DBEdtId", 0, 0, 10);
   EdtListIndex = DesignEdit(it, "EdtListIndex", 0, 0, 10);
   DBEdtId->hide();
   EdtListIndex->hide();
-  BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项"), 92, 420, 80);
-  BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项"), 177, 420, 80);
-  BtnSaveItem = DesignButton(it, "BtnSaveItem", QStringLiteral("保存"), 262, 420, 75);
-  BtnCancelItem = DesignButton(it, "BtnCancelItem", QStringLiteral("取消"), 342, 420, 75);
-  BtnCloseItem = DesignButton(it, "BtnCloseItem", QStringLiteral("返回"), 424, 420, 75);
+  BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项(&A)"), 92, 420, 80);
+  BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项(&L)"), 177, 420, 80);
+  BtnSaveItem = DesignButton(it, "BtnSaveItem", QStringLiteral("保存(&S)"), 262, 420, 75);
+  BtnCancelItem = DesignButton(it, "BtnCancelItem", QStringLiteral("取消(&C)"), 342, 420, 75);
+  BtnCloseItem = DesignButton(it, "BtnCloseItem", QStringLiteral("返回(&R)"), 424, 420, 75);
 
   for (QLineEdit* e : {DBEdtLuckCount, DBEditListCount}) e->installEventFilter(digits);
   connect(LBItem, &QListWidget::itemClicked, this, &TItemTab::LBItemClick);

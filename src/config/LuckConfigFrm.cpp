@@ -54,8 +54,8 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
   N1->setObjectName(QStringLiteral("N1"));
   N2 = PMTask->addAction(QStringLiteral("删除抽奖任务"));
   N2->setObjectName(QStringLiteral("N2"));
-  SpeedButton3 = DesignButton(this, "SpeedButton3", QStringLiteral("新增抽奖"), 4, 465, 88);
-  SpeedButton4 = DesignButton(this, "SpeedButton4", QStringLiteral("删除"), 96, 465, 88);
+  SpeedButton3 = DesignButton(this, "SpeedButton3", QStringLiteral("新增抽奖(&N)"), 4, 465, 88);
+  SpeedButton4 = DesignButton(this, "SpeedButton4", QStringLiteral("删除(&D)"), 96, 465, 88);
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));

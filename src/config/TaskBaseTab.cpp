@@ -154,9 +154,9 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   EdtDataFilePath = DesignEdit(b, "EdtDataFilePath", 0, 0, 10);
   for (QLineEdit* hidden : {EdtTaskId, EdtPassWord, EdtDataFilePath}) hidden->hide();
 
-  BtnSaveBase = DesignButton(b, "BtnSaveBase", QStringLiteral("保存"), 258, 420, 75);
-  BtnCancelBase = DesignButton(b, "BtnCancelBase", QStringLiteral("取消"), 341, 420, 75);
-  BtnCloseBase = DesignButton(b, "BtnCloseBase", QStringLiteral("返回"), 424, 420, 75);
+  BtnSaveBase = DesignButton(b, "BtnSaveBase", QStringLiteral("保存(&S)"), 258, 420, 75);
+  BtnCancelBase = DesignButton(b, "BtnCancelBase", QStringLiteral("取消(&C)"), 341, 420, 75);
+  BtnCloseBase = DesignButton(b, "BtnCloseBase", QStringLiteral("返回(&R)"), 424, 420, 75);
 
   for (QLineEdit* e : {EdtHideBegin, EdtHideEnd, EProb}) e->installEventFilter(digits);
   connect(CBOrderBy, &QComboBox::currentIndexChanged, this, [this] { ShowDrawType(); });

@@ -81,8 +81,12 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   m_pending = Pending::None;
   m_pendingJournal = TJournal();
   m_journalStarted = false;
+  m_journalBytes = 0;
   m_unwritten.clear();
   m_journalError.clear();
+  m_start = TJournalStart();
+  m_started = false;
+  m_startWritten = false;
   if (taskId <= 0) {
     failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
     return false;
@@ -120,9 +124,12 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     presets += std::to_string(e.ItemId) + "\t" + e.IdText + "\n";
   m_head.PresetHash = Sha256Hex(presets);
   m_head.LuckAgain = m_s.Task.LuckAgain;
-  m_head.Seed = m_rng.Seed();
   for (const TLuckItem& it : m_s.Items)
     m_head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+  if (!MakeSecret(error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
 
   // Which candidate lines are on a preset list, and where each entry's line first stands.
   const TArraySring& lines = m_s.CandidateLines;
@@ -147,16 +154,73 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   std::string ignored;
   switch (ReadJournal(paths::JournalPath(taskId), m_pendingJournal, ignored)) {
     case JournalRead::Ok:
-      m_pending = m_pendingJournal.Head.SameDraw(m_head) ? Pending::Resumable : Pending::Mismatch;
+      if (m_pendingJournal.Batches.empty()) break;  // nothing shown: set aside unasked
+      if (!m_pendingJournal.Head.SameDraw(m_head)) {
+        m_pending = Pending::Mismatch;
+        break;
+      }
+      {
+        // A journal whose batches complete every item only lacks its winner files.
+        BatchEnd end;
+        const bool replays = Replay(m_pendingJournal, end);
+        m_pending = replays && m_state == State::Finished ? Pending::Complete : Pending::Resumable;
+        ResetDraw();
+      }
+      break;
+    case JournalRead::Damaged:
+      m_pending = Pending::Damaged;
       break;
     case JournalRead::Unreadable:
       m_pending = Pending::Mismatch;
       break;
     case JournalRead::Missing:
-    case JournalRead::Empty:  // set aside by the first batch of this draw
+    case JournalRead::Empty:  // set aside when this draw's journal starts
       break;
   }
   m_setUp = true;
+  return true;
+}
+
+bool TDataDraw::MakeSecret(std::string& error) {
+  if (m_fixedSecret) {
+    m_secret = NumberedSecret(*m_fixedSecret);
+  } else if (!SystemSecret(m_secret, error)) {
+    return false;
+  }
+  m_head.Secret = SecretHex(m_secret);
+  m_head.Commit = Commitment(m_secret);
+  m_head.Seed = 0;
+  return true;
+}
+
+bool TDataDraw::StartJournal(std::string& error) {
+  if (!m_setUp || m_journalStarted || m_started) return m_journalStarted;
+  const int32_t taskId = Task().TaskId;
+  const std::string path = paths::JournalPath(taskId);
+  if (paths::FileExists(path)) {
+    std::string folder;
+    if (!MoveToHistory(taskId, {path}, folder, error)) return false;
+  }
+  const std::string head = FormatJournalHead(m_head);
+  if (!files::WriteFileAtomic(path, head, error)) return false;
+  m_journalStarted = true;
+  m_journalBytes = head.size();
+  return true;
+}
+
+std::string TDataDraw::ProofText() const {
+  const size_t n = m_s.CandidateLines.size();
+  return G("抽奖凭证  名单 ") + m_head.DataHash.substr(0, 12) + "  " + std::to_string(n) +
+         G("人  承诺 ") + m_head.Commit.substr(0, 16);
+}
+
+bool TDataDraw::AudienceOpen() const {
+  return m_setUp && m_state == State::Ready && !m_started && m_s.Winners.empty();
+}
+
+bool TDataDraw::SetAudienceNumber(std::string_view digits) {
+  if (!AudienceOpen() || !ValidAudienceNumber(digits)) return false;
+  m_start.Audience = std::string(digits);
   return true;
 }
 
@@ -181,6 +245,10 @@ void TDataDraw::ResetDraw() {
 std::string TDataDraw::ResumeQuestion() const {
   return G("上次抽奖尚未完成(已抽出") + std::to_string(PendingWinners()) +
          G("名),是否继续上次的抽奖?");
+}
+
+std::string TDataDraw::DamagedText() {
+  return G("上次未完成的抽奖记录已损坏,无法准确继续,已移至历史记录,将重新开始抽奖");
 }
 
 std::string TDataDraw::MismatchText() {
@@ -243,7 +311,9 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   end = BatchEnd();
-  if (m_pending != Pending::Resumable || m_state != State::Ready) return false;
+  if ((m_pending != Pending::Resumable && m_pending != Pending::Complete) ||
+      m_state != State::Ready)
+    return false;
   if (!Replay(m_pendingJournal, end)) {
     ResetDraw();
     m_pending = Pending::Mismatch;
@@ -251,8 +321,23 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     return false;
   }
   m_rng.Randomize(m_pendingJournal.Batches.back().Rng);
-  m_head.Seed = m_pendingJournal.Head.Seed;
+  // The draw goes on with the journal's secret, seed and audience's number.
+  const TJournalHead& h = m_pendingJournal.Head;
+  m_head.Seed = h.Seed;
+  m_head.Commit = h.Commit;
+  m_head.Secret = h.Secret;
+  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_secret);
+  m_start = m_pendingJournal.Start;
+  m_started = true;
+  m_startWritten = true;
   m_journalStarted = true;
+  m_journalBytes = m_pendingJournal.WholeBytes;
+  // A record cut short goes before anything is appended; if that fails here, the next
+  // append tries again.
+  if (m_pendingJournal.TornTail) {
+    std::string cutError;
+    CutJournalTail(paths::JournalPath(Task().TaskId), m_journalBytes, cutError);
+  }
   m_pending = Pending::None;
   m_pendingJournal = TJournal();
   if (m_state == State::Finished) Save(end);
@@ -347,6 +432,18 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   }
   m_state = State::Selecting;
   m_revealed = false;
+  m_rolls = 0;
+  if (!m_started) {
+    // The first batch: the seed follows from the committed secret and the audience's
+    // number, both fixed from now on.
+    std::vector<TProofItem> items;
+    for (const TJournalItem& it : m_head.Items)
+      items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+    m_start.Seed = DeriveSeed(m_head.Secret, m_start.Audience, m_head.DataHash, m_head.PresetHash,
+                              ItemsText(items));
+    m_rng.Randomize(m_start.Seed);
+    m_started = true;
+  }
   const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
@@ -376,6 +473,10 @@ std::vector<std::string> TDataDraw::RollTexts(std::string_view id) const {
 std::vector<std::string> TDataDraw::RollStep() {
   const TArraySring& lines = m_s.CandidateLines;
   if (lines.empty()) return RollTexts({});
+  // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
+  // other moment the first candidate stands still.
+  if (m_state != State::Rolling || m_revealed) return RollTexts(CandidateId(lines.front()));
+  ++m_rolls;
   const int32_t r = m_rng.Random(static_cast<int32_t>(lines.size()));
   return RollTexts(CandidateId(lines[static_cast<size_t>(r)]));
 }
@@ -402,6 +503,7 @@ std::vector<std::string> TDataDraw::RevealBatch() {
   record.Closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
   record.PresetsUsed = q == m_presets.end() ? 0 : static_cast<int32_t>(q->second.next);
   record.Rng = m_rng.Seed();
+  record.Rolls = m_rolls;
   record.Winners = m_lastBatch.picks;
   Journal(record);
   m_revealed = true;
@@ -412,7 +514,12 @@ std::vector<std::string> TDataDraw::RevealBatch() {
 void TDataDraw::Journal(const TJournalBatch& batch) {
   const int32_t taskId = Task().TaskId;
   const std::string path = paths::JournalPath(taskId);
-  const std::string records = m_unwritten + FormatJournalBatch(batch);
+  std::string records = m_unwritten;
+  if (!m_startWritten && !m_head.Commit.empty()) {
+    records += FormatJournalStart(m_start);
+    m_startWritten = true;  // from now on it travels in m_unwritten until written
+  }
+  records += FormatJournalBatch(batch);
   std::string lines;
   if (!m_journalStarted) {
     // A journal of an earlier draw that was never continued goes to the history first.
@@ -425,12 +532,20 @@ void TDataDraw::Journal(const TJournalBatch& batch) {
     }
     lines = FormatJournalHead(m_head) + records;
   } else {
-    // A line cut short by the failed write before is ended first; the reader skips it.
-    lines = (m_unwritten.empty() ? std::string() : std::string("\r\n")) + records;
+    lines = records;
+    // A write that failed half way, or a torn record, is cut back first: the next record
+    // never lands on a torn line.
+    if (JournalSize(path) != static_cast<int64_t>(m_journalBytes) &&
+        !CutJournalTail(path, m_journalBytes, m_journalError)) {
+      m_unwritten = records;
+      return;
+    }
   }
   std::string error;
   if (AppendJournal(path, lines, error)) {
+    if (!m_journalStarted) m_journalBytes = 0;
     m_journalStarted = true;
+    m_journalBytes += lines.size();
     m_unwritten.clear();
     return;
   }

@@ -9,7 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <optional>
+
 #include "draw/DrawJournal.h"
+#include "draw/DrawProof.h"
 #include "draw/DrawSession.h"
 #include "draw/Random.h"
 #include "text/Messages.h"
@@ -71,13 +74,18 @@ class TDataDraw {
 
   // A journal of an earlier draw of the task that did not finish.
   enum class Pending {
-    None,
+    None,       // none, or one that holds no batch (set aside without asking)
     Resumable,  // same data file, presets and prize items: it can go on
-    Mismatch,   // drawn from something else, or damaged: it cannot
+    Complete,   // its batches complete every item: it is finished without asking
+    Mismatch,   // drawn from something else, or not a journal: it cannot
+    Damaged,    // a record in its middle is damaged: it cannot go on exactly
   };
 
   // The engine works on `session`, which it alone changes while the screen is open.
-  TDataDraw(TDrawSession& session, TRandom& rng) : m_s(session), m_rng(rng) {}
+  // `fixedSecret` replaces the system's random secret with one made from the number, so
+  // that a draw can be replayed exactly (tests, pictures).
+  TDataDraw(TDrawSession& session, TRandom& rng, std::optional<uint32_t> fixedSecret = {})
+      : m_s(session), m_rng(rng), m_fixedSecret(fixedSecret) {}
 
   // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
   // the session, and looks for an unfinished journal of the task. False with the message to
@@ -101,6 +109,7 @@ class TDataDraw {
   int32_t PendingWinners() const { return m_pendingJournal.WinnerCount(); }
   std::string ResumeQuestion() const;
   static std::string MismatchText();
+  static std::string DamagedText();
   // The task already has winner files, which a new draw moves to the history.
   bool HasResults() const;
   static std::string ResultsQuestion();
@@ -111,6 +120,21 @@ class TDataDraw {
   bool Resume(BatchEnd& end, std::string& error);
   // Moves the pending journal to the history; the draw starts afresh.
   bool SetAsidePending(std::string& error);
+  // A fresh draw: its journal begins with the head that holds the commitment, before the
+  // Ready screen shows it (an earlier journal goes to the history first). When this fails
+  // the first batch tries again.
+  bool StartJournal(std::string& error);
+
+  // The line the audience can photograph before the draw: the list's fingerprint, the
+  // number of candidates and the commitment, shortened.
+  std::string ProofText() const;
+  // The audience's number may be given until the first batch starts: empty or 1 … 18
+  // digits. False (and nothing changes) otherwise.
+  bool AudienceOpen() const;
+  bool SetAudienceNumber(std::string_view digits);
+  const std::string& AudienceNumber() const { return m_start.Audience; }
+  // The generator's seed, derived when the first batch started (0 before).
+  uint32_t DrawSeed() const { return m_start.Seed; }
   // The reveal lines of the last batch (also after a resume).
   const std::vector<std::string>& LastReveal() const { return m_lastReveal; }
   // The text of the last failed journal write, cleared when read by the screen.
@@ -179,12 +203,20 @@ class TDataDraw {
   BatchEnd Advance();
   void Save(BatchEnd& end);
   void Journal(const TJournalBatch& batch);
+  bool MakeSecret(std::string& error);
   bool Replay(const TJournal& journal, BatchEnd& end);
   std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
 
   TDrawSession& m_s;
   TRandom& m_rng;
+  std::optional<uint32_t> m_fixedSecret;
   bool m_setUp = false;
+  TDrawSecret m_secret{};
+  TJournalStart m_start;
+  bool m_started = false;       // the seed is derived and in use
+  bool m_startWritten = false;  // the START record is in the journal
+  int32_t m_rolls = 0;          // roll ticks of the running batch
+  size_t m_journalBytes = 0;    // whole records in the journal file
   std::string m_dataPath;
   TJournalHead m_head;
   Pending m_pending = Pending::None;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -90,13 +91,30 @@ bool NumberField(const std::vector<std::string_view>& fields, std::string_view k
   return Field(fields, key, s) && Number(s, v);
 }
 
+bool IsHex64(std::string_view s) {
+  if (s.size() != 64) return false;
+  for (char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
 bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   if (f.empty() || f[0] != "DRAW") return false;
-  std::string_view data, presets, items;
+  std::string_view data, presets, items, commit, secret;
   if (!NumberField(f, "task", h.TaskId) || !Field(f, "data", data) ||
       !Field(f, "presets", presets) || !NumberField(f, "again", h.LuckAgain) ||
-      !NumberField(f, "seed", h.Seed) || !Field(f, "items", items))
+      !Field(f, "items", items))
     return false;
+  // A checkable draw names its commitment and secret; an older one its seed.
+  const bool checkable = Field(f, "commit", commit);
+  if (checkable) {
+    if (!Field(f, "secret", secret) || !IsHex64(commit) || !IsHex64(secret)) return false;
+    h.Commit = std::string(commit);
+    h.Secret = std::string(secret);
+    h.Seed = 0;
+  } else if (!NumberField(f, "seed", h.Seed)) {
+    return false;
+  }
   h.DataHash = std::string(data);
   h.PresetHash = std::string(presets);
   h.Items.clear();
@@ -112,6 +130,16 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   return true;
 }
 
+bool ParseStart(const std::vector<std::string_view>& f, TJournalStart& s) {
+  std::string_view audience;
+  if (!Field(f, "audience", audience) || !NumberField(f, "seed", s.Seed)) return false;
+  if (audience.size() > 18) return false;
+  for (char c : audience)
+    if (c < '0' || c > '9') return false;
+  s.Audience = std::string(audience);
+  return true;
+}
+
 bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
   if (f.empty() || f[0] != "BATCH") return false;
   int closed = 0;
@@ -121,6 +149,9 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
       !NumberField(f, "rng", b.Rng) || !Field(f, "winners", winners))
     return false;
   b.Closed = closed != 0;
+  b.Rolls = -1;
+  if (std::string_view rolls; Field(f, "rolls", rolls) && (!Number(rolls, b.Rolls) || b.Rolls < 0))
+    return false;
   b.Winners.clear();
   if (winners.empty()) return true;
   for (std::string_view w : Split(winners, ',')) {
@@ -132,6 +163,8 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
 }
 
 }  // namespace
+
+std::string SealJournalRecord(std::string body) { return Sealed(std::move(body)); }
 
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
@@ -146,8 +179,12 @@ int32_t TJournal::WinnerCount() const {
 
 std::string FormatJournalHead(const TJournalHead& h) {
   std::string s = "DRAW\ttask=" + std::to_string(h.TaskId) + "\tdata=" + h.DataHash +
-                  "\tpresets=" + h.PresetHash + "\tagain=" + std::to_string(h.LuckAgain) +
-                  "\tseed=" + std::to_string(h.Seed) + "\titems=";
+                  "\tpresets=" + h.PresetHash + "\tagain=" + std::to_string(h.LuckAgain);
+  if (h.Commit.empty())
+    s += "\tseed=" + std::to_string(h.Seed);
+  else
+    s += "\tcommit=" + h.Commit + "\tsecret=" + h.Secret;
+  s += "\titems=";
   for (size_t i = 0; i < h.Items.size(); ++i) {
     if (i) s += ',';
     s += std::to_string(h.Items[i].ItemId) + "/" + std::to_string(h.Items[i].LuckCount) + "/" +
@@ -156,11 +193,16 @@ std::string FormatJournalHead(const TJournalHead& h) {
   return Sealed(std::move(s));
 }
 
+std::string FormatJournalStart(const TJournalStart& st) {
+  return Sealed("START\taudience=" + st.Audience + "\tseed=" + std::to_string(st.Seed));
+}
+
 std::string FormatJournalBatch(const TJournalBatch& b) {
   std::string s = "BATCH\titem=" + std::to_string(b.ItemId) + "\tdrawn=" + std::to_string(b.Drawn) +
                   "\tclosed=" + (b.Closed ? "1" : "0") +
-                  "\tpresets=" + std::to_string(b.PresetsUsed) + "\trng=" + std::to_string(b.Rng) +
-                  "\twinners=";
+                  "\tpresets=" + std::to_string(b.PresetsUsed) + "\trng=" + std::to_string(b.Rng);
+  if (b.Rolls >= 0) s += "\trolls=" + std::to_string(b.Rolls);
+  s += "\twinners=";
   for (size_t i = 0; i < b.Winners.size(); ++i) {
     if (i) s += ',';
     s += std::to_string(b.Winners[i]);
@@ -184,36 +226,89 @@ JournalRead ReadJournal(std::string_view gbkPath, TJournal& journal, std::string
 JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_view gbkPath,
                          std::string& error) {
   journal = TJournal();
+  struct Line {
+    std::string_view text;  // without its line end
+    size_t end;             // offset just past its line end
+  };
   // Whole lines only: what follows the last line end was cut short.
-  std::vector<std::string_view> lines;
+  std::vector<Line> lines;
   size_t start = 0;
   for (size_t at; (at = all.find('\n', start)) != std::string::npos; start = at + 1) {
     std::string_view l(all.data() + start, at - start);
     if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-    lines.push_back(l);
+    lines.push_back({l, at + 1});
   }
-  // A line that does not verify was cut short by a crash or a failed write: skipped. What
-  // it held is missing from the batches, which a replay finds by their counts.
-  std::vector<std::vector<std::string_view>> records;
-  for (std::string_view l : lines) {
-    std::vector<std::string_view> f = Verified(l);
-    if (!f.empty()) records.push_back(std::move(f));
+  // The records that pass their check; the last of them ends the whole part. A failing
+  // line after it is the tail of a write cut short, one before it is damage.
+  std::vector<std::vector<std::string_view>> fields(lines.size());
+  size_t lastWhole = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    fields[i] = Verified(lines[i].text);
+    if (!fields[i].empty()) lastWhole = i;
   }
-  if (records.empty()) return JournalRead::Empty;
-  const auto bad = [&] {
+  if (lastWhole == lines.size()) return JournalRead::Empty;
+  const auto damaged = [&] {
+    error = text::G("抽奖记录文件已损坏：") + std::string(gbkPath);
+    journal = TJournal();
+    return JournalRead::Damaged;
+  };
+  if (fields[0].empty()) {
+    // The head itself failed while later records passed: not a torn write.
+    return damaged();
+  }
+  if (!ParseHead(fields[0], journal.Head)) {
     error = text::G("抽奖记录文件已损坏：") + std::string(gbkPath);
     journal = TJournal();
     return JournalRead::Unreadable;
-  };
-  if (!ParseHead(records[0], journal.Head)) return bad();
-  for (size_t i = 1; i < records.size(); ++i) {
-    TJournalBatch b;
-    if (!ParseBatch(records[i], b)) return bad();
-    journal.Batches.push_back(std::move(b));
   }
+  const bool checkable = !journal.Head.Commit.empty();
+  for (size_t i = 1; i <= lastWhole; ++i) {
+    const std::vector<std::string_view>& f = fields[i];
+    if (f.empty()) return damaged();
+    if (f[0] == "START") {
+      if (!checkable || journal.Started || !journal.Batches.empty()) return damaged();
+      if (!ParseStart(f, journal.Start)) return damaged();
+      journal.Started = true;
+    } else if (f[0] == "BATCH") {
+      TJournalBatch b;
+      if (!ParseBatch(f, b)) return damaged();
+      // A checkable draw's batches follow its START and count their roll ticks.
+      if (checkable && (!journal.Started || b.Rolls < 0)) return damaged();
+      journal.Batches.push_back(std::move(b));
+    } else if (f[0] == "DRAW") {
+      return damaged();
+    } else {
+      journal.Others.push_back({journal.Batches.size(), std::string(lines[i].text)});
+    }
+  }
+  journal.WholeBytes = lines[lastWhole].end;
+  journal.TornTail = journal.WholeBytes < all.size();
   return JournalRead::Ok;
 }
 
 bool AppendJournal(std::string_view gbkPath, std::string_view lines, std::string& error) {
   return files::AppendDurable(gbkPath, lines, error);
+}
+
+int64_t JournalSize(std::string_view gbkPath) {
+  std::error_code ec;
+  const auto n = std::filesystem::file_size(paths::NativePath(gbkPath), ec);
+  return ec ? -1 : static_cast<int64_t>(n);
+}
+
+bool CutJournalTail(std::string_view gbkPath, size_t wholeBytes, std::string& error) {
+  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (!in.is_open() || in.bad()) {
+    error = text::G("无法读取文件") + std::string(gbkPath);
+    return false;
+  }
+  const std::string all = ss.str();
+  if (all.size() < wholeBytes) {
+    error = text::G("抽奖记录文件已损坏：") + std::string(gbkPath);
+    return false;
+  }
+  if (all.size() == wholeBytes) return true;
+  return files::WriteFileAtomic(gbkPath, std::string_view(all).substr(0, wholeBytes), error);
 }

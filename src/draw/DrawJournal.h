@@ -1,7 +1,9 @@
 // The journal of a draw from imported data (LUCK_FILE/JOURNAL_<TaskId>.txt): GBK text, one
-// record a line, each line ending in its own check value. The first record names what the
-// draw was drawn from; each later one is a batch, written and flushed to disk before its
-// reveal is shown, with everything needed to continue the draw exactly after it.
+// record a line, each line ending in its own check value. The first record (DRAW) names what
+// the draw is drawn from and the commitment to its secret; START gives the audience's number
+// and the generator's seed; each BATCH is written and flushed to disk before its reveal is
+// shown, with everything needed to continue the draw exactly after it and to replay it.
+// Records of other kinds are kept in their place for the readers that know them.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +24,22 @@ struct TJournalHead {
   std::string DataHash;    // SHA-256 of the draw data file
   std::string PresetHash;  // SHA-256 of the preset entries in load order
   int32_t LuckAgain = 0;
-  uint32_t Seed = 0;  // the generator's seed when the draw was set up
+  // Journals written before the draw could be checked: the generator's seed at set-up.
+  // Later ones leave it 0 here and give the derived seed in their START record.
+  uint32_t Seed = 0;
   std::vector<TJournalItem> Items;
+  std::string Commit;  // SHA-256 of the secret (hex); empty in older journals
+  std::string Secret;  // the 32-byte secret (hex)
 
   // Same task, data, presets, repeat rule and prize items; the seed may differ.
   bool SameDraw(const TJournalHead& other) const;
+};
+
+// The moment the first batch began: the audience's number (may be empty) and the seed.
+struct TJournalStart {
+  std::string Audience;
+  uint32_t Seed = 0;
+  bool operator==(const TJournalStart&) const = default;
 };
 
 struct TJournalBatch {
@@ -36,28 +49,51 @@ struct TJournalBatch {
   int32_t PresetsUsed = 0;       // the item's preset entries used up so far
   uint32_t Rng = 0;              // the generator's state when the batch was revealed
   std::vector<int32_t> Winners;  // candidate indices in pick order
+  int32_t Rolls = -1;            // roll ticks before the reveal; -1 in older journals
   bool operator==(const TJournalBatch&) const = default;
+};
+
+// A whole record of a kind this reader does not know, after `AfterBatches` batches.
+struct TJournalOther {
+  size_t AfterBatches = 0;
+  std::string Line;  // without its line end
 };
 
 struct TJournal {
   TJournalHead Head;
+  bool Started = false;  // a START record was written
+  TJournalStart Start;
   std::vector<TJournalBatch> Batches;
+  std::vector<TJournalOther> Others;
+  // Bytes of the whole records from the start of the file; a torn tail lies beyond them.
+  size_t WholeBytes = 0;
+  bool TornTail = false;
   int32_t WinnerCount() const;
+  // The generator's seed the draw started from.
+  uint32_t DrawSeed() const { return Started ? Start.Seed : Head.Seed; }
 };
+
+// A record line of any kind from its TAB-separated fields: the fields, the check value and
+// CR LF. Readers that do not know the kind keep it in its place.
+std::string SealJournalRecord(std::string body);
 
 // One record's line, CR LF included.
 std::string FormatJournalHead(const TJournalHead& head);
+std::string FormatJournalStart(const TJournalStart& start);
 std::string FormatJournalBatch(const TJournalBatch& batch);
 
 enum class JournalRead {
   Missing,     // no journal
   Empty,       // not even its first record was written whole
-  Ok,          // the head and every whole batch line
-  Unreadable,  // its first record is not a head, or a record does not parse
+  Ok,          // the head and every whole record; a torn tail is left out
+  Damaged,     // a record before the last whole one fails its check or does not parse
+  Unreadable,  // the file cannot be read, or its first record is not a head
 };
 
-// Reads the journal. A last line without its line end, or any line whose check value
-// fails, is a write cut short: it is ignored and everything else kept.
+// Reads the journal. What follows the last record that passes its check (a line without
+// its line end, or lines whose check fails) is a write cut short: the tail, left out and
+// named by WholeBytes and TornTail. A failing line with a whole record after it is damage
+// that no write of ours leaves: the journal cannot be continued exactly.
 JournalRead ReadJournal(std::string_view gbkPath, TJournal& journal, std::string& error);
 // The same for the journal's text; `gbkPath` only names it in the error text.
 JournalRead ParseJournal(std::string_view text, TJournal& journal, std::string_view gbkPath,
@@ -65,3 +101,11 @@ JournalRead ParseJournal(std::string_view text, TJournal& journal, std::string_v
 
 // Appends records and flushes them to disk.
 bool AppendJournal(std::string_view gbkPath, std::string_view lines, std::string& error);
+
+// Cuts the journal back to its first `wholeBytes` bytes, atomically (written beside it and
+// renamed over it), when it is longer; the bytes kept are those read now. True when the
+// file holds exactly those bytes afterwards.
+bool CutJournalTail(std::string_view gbkPath, size_t wholeBytes, std::string& error);
+
+// The size of a file in bytes; -1 when it is missing or cannot be read.
+int64_t JournalSize(std::string_view gbkPath);

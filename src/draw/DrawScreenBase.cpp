@@ -241,7 +241,8 @@ bool TDrawScreenBase::eventFilter(QObject* watched, QEvent* event) {
       if (!k->isAutoRepeat()) EnterPressed();
       return true;
     }
-    // Esc reaches the dialog (leaving, as 结束 does); other keys do nothing to the draw.
+    // Esc reaches the dialog (leaving, as 结束 does); other keys are the screen's or nothing.
+    if (key != Qt::Key_Escape) OtherKeyPressed(k);
     return key != Qt::Key_Escape;
   }
   return QDialog::eventFilter(watched, event);

@@ -13,6 +13,7 @@
 #include "ui/DesignScale.h"
 #include "ui/Dialogs.h"
 
+class QKeyEvent;
 class QLineEdit;
 class QTimer;
 class TStagePrompt;
@@ -46,6 +47,8 @@ class TDrawScreenBase : public QDialog, public MessageStage {
 
   // Enter typed into the key-capture edit.
   virtual void EnterPressed() = 0;
+  // Any other key typed into it but Esc; true when the screen took it.
+  virtual bool OtherKeyPressed(const QKeyEvent*) { return false; }
   // Called after the controls were laid out for a new size.
   virtual void LayoutChanged() {}
   // Design area where a click counts as Enter (the roll and its result).

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -43,8 +44,11 @@ constexpr int kStepMs = 2500;  // a list too long for its panel moves on by a li
 // At the end the summary takes the band and the list's place.
 const QRect kBand(0, 236, 1016, 210);
 const QRect kRevealRect(36, 240, 944, 202);
-const QRect kNextItemRect(36, 258, 944, 104);
-const QRect kNextGiftRect(36, 362, 944, 64);
+// The Ready band: the next prize item, its count and gift, and the draw's proof below them.
+const QRect kNextItemRect(36, 242, 944, 84);
+const QRect kNextGiftRect(36, 324, 944, 44);
+const QRect kProofRect(36, 370, 944, 32);
+const QRect kAudienceRect(36, 404, 944, 36);
 const QRect kSummaryRect(36, 236, 944, 480);
 constexpr int kListZoneTop = 500;
 constexpr int kListZoneBottom = 716;
@@ -146,7 +150,7 @@ QLabel* BandLabel(QWidget* parent, const char* name) {
 TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(session, Rng()) {
+      m_engine(session, Rng(), seed) {
   Celebration = new TCelebration(this);
   LbMain = TextLabel(this, "LbMain");
   LbShowList = TextLabel(this, "LbShowList");
@@ -175,7 +179,7 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
 
   LbNextItem = BandLabel(this, "LbNextItem");
   LbNextGift = BandLabel(this, "LbNextGift");
-  m_design.Add(LbNextItem, kNextItemRect, 72);
+  m_design.Add(LbNextItem, kNextItemRect, 64);
   m_design.Add(LbNextGift, kNextGiftRect, 36);
   m_design.SetFitBox(LbNextItem, kNextItemRect.size());
   m_design.SetFitBox(LbNextGift, kNextGiftRect.size());
@@ -208,6 +212,21 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   m_design.Add(PSummary, kSummaryRect);
   PSummary->hide();
   MSummary = PanelText(PSummary, "MSummary", kListLine, 12);
+
+  // On the empty band of the Ready screen, where the roll will run.
+  LbProof = TextLabel(this, "LbProof");
+  LbAudience = TextLabel(this, "LbAudience");
+  for (QLabel* l : {LbProof, LbAudience}) {
+    l->setAlignment(Qt::AlignCenter);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kMaroon);
+    l->setPalette(pal);
+    l->hide();
+  }
+  m_design.Add(LbProof, kProofRect, 22);
+  m_design.Add(LbAudience, kAudienceRect, 22);
+  m_design.SetFitBox(LbProof, kProofRect.size());
+  m_design.SetFitBox(LbAudience, kAudienceRect.size());
 
   IMGet = new QLabel(this);
   IMGet->setObjectName(QStringLiteral("IMGet"));
@@ -314,7 +333,11 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SetShowList(m_engine.ReadyText());
   ShowPrize(0);
   ShowNext(0);
-  if (resumed) ShowResumed(resumedEnd);
+  if (resumed) {
+    ShowResumed(resumedEnd);
+  } else {
+    ShowProof(true);
+  }
   return 1;
 }
 
@@ -334,8 +357,16 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
       }
       break;
     }
+    case TDataDraw::Pending::Complete:
+      // Every batch was drawn: only the winner files were missing. Nothing to ask.
+      resumed = m_engine.Resume(end, error);
+      if (!resumed) ShowMessageBox(MessageKind::Attention, error);
+      break;
     case TDataDraw::Pending::Mismatch:
       ShowMessageBox(MessageKind::Attention, TDataDraw::MismatchText());
+      break;
+    case TDataDraw::Pending::Damaged:
+      ShowMessageBox(MessageKind::Attention, TDataDraw::DamagedText());
       break;
     case TDataDraw::Pending::None:
       break;
@@ -346,8 +377,44 @@ bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end
     return false;
   }
   // No is the default: a habitual Enter must not start over a task that was drawn.
-  return !m_engine.HasResults() ||
-         AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) == Answer::Yes;
+  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) != Answer::Yes)
+    return false;
+  // The commitment is on disk before it is on the screen. Should that fail, the first
+  // batch writes it together with its own record.
+  if (!m_engine.StartJournal(error)) ShowMessageBox(MessageKind::Error, error);
+  return true;
+}
+
+void TGetLuckMainForm::ShowProof(bool shown) {
+  LbProof->setVisible(shown);
+  LbAudience->setVisible(shown);
+  if (!shown) return;
+  LbProof->setText(Q(m_engine.ProofText()));
+  m_design.Fit(LbProof);
+  ShowAudienceNumber();
+}
+
+void TGetLuckMainForm::ShowAudienceNumber() {
+  const std::string& n = m_engine.AudienceNumber();
+  LbAudience->setText(n.empty()
+                          ? QStringLiteral("现场号码(可选): 输入数字后按回车开始")
+                          : QStringLiteral("现场号码: ") + Q(n) + QStringLiteral("    按回车开始"));
+  m_design.Fit(LbAudience);
+}
+
+bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
+  if (!m_engine.AudienceOpen()) return false;
+  std::string n = m_engine.AudienceNumber();
+  if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
+    n += static_cast<char>('0' + (e->key() - Qt::Key_0));
+  } else if (e->key() == Qt::Key_Backspace && !n.empty()) {
+    n.pop_back();
+  } else {
+    return false;
+  }
+  if (!m_engine.SetAudienceNumber(n)) return false;  // too long: the key does nothing
+  ShowAudienceNumber();
+  return true;
 }
 
 void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
@@ -441,6 +508,7 @@ void TGetLuckMainForm::StartBatch() {
   SContinue->hide();
   PLuckNow->hide();
   ShowNext(-1);
+  ShowProof(false);
   TMListNow->stop();
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
   // sight, as it was.

@@ -20,8 +20,9 @@ class TScrollText;
 class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
  public:
-  // The screen works on `session` through its engine. `seed` replaces the clock's seed, so
-  // that a draw can be replayed exactly.
+  // The screen works on `session` through its engine. `seed` replaces the system's random
+  // secret of the draw (and the clock's seed of the generator), so that a draw can be
+  // replayed exactly.
   explicit TGetLuckMainForm(TDrawSession& session, QWidget* parent = nullptr,
                             std::optional<uint32_t> seed = {});
   ~TGetLuckMainForm() override;
@@ -40,6 +41,10 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QLabel* HintList;
   QLabel* LGet;
   QLabel* IMGet;
+  // Ready screen: the draw's proof (list fingerprint, candidates, commitment) and the
+  // audience's number as it is typed.
+  QLabel* LbProof;
+  QLabel* LbAudience;
   QToolButton* SBegin;
   QToolButton* SContinue;
   QToolButton* SOut;
@@ -91,6 +96,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void reject() override;
   void done(int r) override;
   void EnterPressed() override { EKeyCtrlKeyPress(); }
+  bool OtherKeyPressed(const QKeyEvent* e) override;
   void LayoutChanged() override { LayoutPanels(); }
   QRect EnterArea() const override;
   QRect StageBand() const override;
@@ -119,6 +125,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowResumed(const TDataDraw::BatchEnd& end);
   void ShowSaveResult(const TDataDraw::BatchEnd& end);
   void ShowJournalError();
+  void ShowProof(bool shown);
+  void ShowAudienceNumber();
 
   TDataDraw m_engine;
   bool m_closed = false;

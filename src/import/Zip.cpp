@@ -87,6 +87,17 @@ bool ZipArchive::Check(std::string& error) {
   return true;
 }
 
+std::vector<std::string> ZipArchive::Names() const {
+  std::vector<std::string> out;
+  if (!m_zip) return out;
+  const zip_int64_t n = zip_get_num_entries(m_zip, 0);
+  for (zip_int64_t i = 0; i < n; ++i) {
+    const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (name) out.emplace_back(name);
+  }
+  return out;
+}
+
 bool ZipArchive::Has(std::string_view name) const {
   return m_zip && zip_name_locate(m_zip, std::string(name).c_str(), ZIP_FL_NOCASE) >= 0;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct zip;
 struct XML_ParserStruct;
@@ -26,6 +27,8 @@ class ZipArchive {
   bool OpenBuffer(std::string_view bytes, std::string& error);
 
   bool Has(std::string_view name) const;
+  // The entries' names in directory order.
+  std::vector<std::string> Names() const;
   // Whole part (for the small ones: relationships, workbook, styles, mimetype).
   bool ReadPart(std::string_view name, std::string& out, std::string& error);
   // Hands the part to `sink` block by block; `sink` returns false to stop early.

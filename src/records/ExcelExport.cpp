@@ -11,6 +11,7 @@
 #include "text/LineReader.h"
 #include "text/Paths.h"
 #include "text/Text.h"
+#include "verify/AuditBundle.h"
 
 namespace {
 
@@ -104,7 +105,8 @@ struct Exported {
 // Writes the whole workbook at `tempU8`; `gbkPath` names the target in error texts.
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
-                   const std::vector<std::string>& sheetNames, std::string& error);
+                   const std::vector<std::string>& sheetNames, const TAuditRows* audit,
+                   std::string& error);
 
 // The cell formats of a prize item's worksheet.
 struct ItemFormats {
@@ -197,6 +199,42 @@ std::vector<std::string> WorksheetNames(const std::vector<std::string>& utf8Name
   return out;
 }
 
+namespace {
+
+// The audit report as label and value columns, as text.
+bool AddAuditSheet(lxw_workbook* wb, const std::string& name, const TAuditRows& rows,
+                   std::string& error) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, name.c_str());
+  if (!ws) {
+    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(name);
+    return false;
+  }
+  lxw_format* cell = workbook_add_format(wb);
+  format_set_font_name(cell, "宋体");
+  format_set_num_format(cell, "@");
+  lxw_error e = LXW_NO_ERROR;
+  size_t wideLabel = 0, wideValue = 0;
+  lxw_row_t row = 0;
+  for (const auto& [label, value] : rows) {
+    wideLabel = std::max(wideLabel, label.size());
+    wideValue = std::max(wideValue, value.size());
+    if (e == LXW_NO_ERROR)
+      e = worksheet_write_string(ws, row, 0, text::GbkToUtf8(label).c_str(), cell);
+    if (e == LXW_NO_ERROR)
+      e = worksheet_write_string(ws, row, 1, text::GbkToUtf8(value).c_str(), cell);
+    ++row;
+  }
+  if (e == LXW_NO_ERROR) e = worksheet_set_column(ws, 0, 0, ColumnWidthFor(wideLabel), nullptr);
+  if (e == LXW_NO_ERROR) e = worksheet_set_column(ws, 1, 1, ColumnWidthFor(wideValue), nullptr);
+  if (e != LXW_NO_ERROR) {
+    error = LibraryErrorText(e);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 double ColumnWidthFor(size_t gbkBytes) {
   return std::min(static_cast<double>(gbkBytes) + 2, kMaxColumnWidth);
 }
@@ -217,13 +255,20 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     exported.push_back({&it, std::move(path)});
     itemNames.push_back(text::GbkToUtf8(it.ItemName));
   }
+  // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
+  TAuditRows audit;
+  std::string noAudit;
+  const bool withAudit = itemId < 0 && AuditReport(task, audit, noAudit);
+  if (withAudit) itemNames.push_back(kAuditSheetName);
   const std::vector<std::string> sheetNames = WorksheetNames(itemNames);
+  if (withAudit) itemNames.pop_back();
 
   // The workbook is written beside the target and renamed into place only when whole.
   return files::WriteFileAtomicBy(
       gbkPath,
       [&](const std::string& tempU8, std::string& error) {
-        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, error);
+        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames,
+                             withAudit ? &audit : nullptr, error);
       },
       error);
 }
@@ -232,7 +277,8 @@ namespace {
 
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
-                   const std::vector<std::string>& sheetNames, std::string& error) {
+                   const std::vector<std::string>& sheetNames, const TAuditRows* audit,
+                   std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -271,6 +317,7 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   for (size_t k = 0; k < exported.size(); ++k) {
     if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], formats, error)) return false;
   }
+  if (audit && !AddAuditSheet(wb.get(), sheetNames.back(), *audit, error)) return false;
   // An export of nothing still gives a workbook that opens: one empty worksheet.
   if (exported.empty() && !workbook_add_worksheet(wb.get(), nullptr)) {
     error = text::G("导出到Excel出错：无法添加工作表");

@@ -36,6 +36,7 @@ bool NewFolder(int taskId, std::string& folder, std::string& error) {
     const std::string name = n == 1 ? base : base + "_" + std::to_string(n);
     std::error_code ec;
     if (fs::create_directory(paths::NativePath(name), ec)) {
+      files::FlushFolder(paths::HistoryDir());  // the new folder's name survives a power cut
       folder = name + "/";
       return true;
     }

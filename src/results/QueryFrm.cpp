@@ -16,6 +16,7 @@
 
 #include "records/ExcelExport.h"
 #include "records/WinnerFiles.h"
+#include "text/Gbk.h"
 #include "text/Paths.h"
 #include "text/Text.h"
 #include "ui/Art.h"
@@ -25,6 +26,7 @@
 #include "ui/GridHelpers.h"
 #include "ui/Qt.h"
 #include "ui/WinnerGrid.h"
+#include "verify/AuditBundle.h"
 
 namespace {
 
@@ -135,6 +137,10 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel(&E)"),
                    QStringLiteral("以Excel文件方式保存抽奖结果"));
   m_layout.Place(BitBtn2, {454, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BtnAudit = Button(this, "BtnAudit", QStringLiteral("导出审计包(&A)"),
+                    QStringLiteral("把名单、指定中奖、抽奖记录和中奖名单打包，供 tombolix-verify "
+                                   "验证抽奖"));
+  m_layout.Place(BtnAudit, {331, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
   m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
@@ -142,7 +148,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
       Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
   m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
 
-  QWidget* order[] = {LBItem, SGLuckId, EdtFindId, SBFind, CBOnly, BitBtn2, BitBtn1, BtnCloseBase};
+  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,      CBOnly,
+                      BtnAudit, BitBtn2,  BitBtn1,   BtnCloseBase};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
@@ -150,6 +157,7 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   connect(SBFind, &QToolButton::clicked, this, &TQueryForm::SBFindClick);
   connect(BitBtn1, &QPushButton::clicked, this, &TQueryForm::BitBtn1Click);
   connect(BitBtn2, &QPushButton::clicked, this, &TQueryForm::BitBtn2Click);
+  connect(BtnAudit, &QPushButton::clicked, this, &TQueryForm::BtnAuditClick);
   connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
 
   resize(kDesignWidth, kDesignHeight);
@@ -185,6 +193,9 @@ int TQueryForm::SetUpQuery(int32_t taskId) {
     ShowItemWinners();
   }
   if (SGLuckId->columnCount() == 1) SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+  // Only a finished draw that can be checked has an audit to export.
+  TAuditRows rows;
+  BtnAudit->setEnabled(AuditReport(m_session.Task, rows, error));
   return 1;
 }
 
@@ -298,6 +309,24 @@ void TQueryForm::EdtFindIdKeyPress() { FindWinner(); }
 void TQueryForm::SBFindClick() { FindWinner(); }
 void TQueryForm::BitBtn1Click() { ExportWinners(query::ExportKind::Text); }
 void TQueryForm::BitBtn2Click() { ExportWinners(query::ExportKind::Excel); }
+
+void TQueryForm::BtnAuditClick() {
+  QString path;
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("请选择文件"), QString(), this, path);
+  if (path.isEmpty()) return;
+  const std::string gbkPath = FromQ(path);
+  std::string error;
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = WriteAuditBundle(m_session.Task, gbkPath, error);
+  }
+  if (ok) {
+    ShowMessageBox(MessageKind::Information, text::G("已经成功导出审计包：") + gbkPath);
+  } else {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+}
 void TQueryForm::BtnCloseBaseClick() { close(); }
 
 namespace {

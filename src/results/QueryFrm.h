@@ -50,6 +50,8 @@ class TQueryForm : public QDialog {
   QCheckBox* CBOnly;
   QPushButton* BitBtn2;
   QPushButton* BitBtn1;
+  // The audit bundle of a finished draw, for tombolix-verify.
+  QPushButton* BtnAudit;
   QPushButton* BtnCloseBase;
 
  public slots:
@@ -58,6 +60,7 @@ class TQueryForm : public QDialog {
   void SBFindClick();
   void BitBtn1Click();
   void BitBtn2Click();
+  void BtnAuditClick();
   void BtnCloseBaseClick();
 
  protected:

@@ -30,15 +30,35 @@ std::string WriteError(std::string_view gbkPath, int err) {
   return text::G("无法写入文件") + std::string(gbkPath) + text::G("：") + OsError(err);
 }
 
+void SyncDir(const fs::path& dir);
+
+// Creates the missing folders of `dir`, outermost first, flushing the folder each one was
+// made in: a new folder's name must survive a power cut like a new file's.
+bool CreateFolders(const fs::path& dir, std::error_code& ec) {
+  ec.clear();
+  if (dir.empty() || fs::is_directory(dir, ec)) return true;
+  std::vector<fs::path> missing;
+  for (fs::path p = dir; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!fs::create_directory(*it, ec) && ec) return false;
+    SyncDir(it->parent_path());
+  }
+  if (!fs::is_directory(dir, ec)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    return false;
+  }
+  return true;
+}
+
 // Creates the folder a file is written into when it is missing.
 bool MakeFolder(const fs::path& dir, std::string_view gbkPath, std::string& error) {
   std::error_code ec;
-  if (!dir.empty() && !fs::is_directory(dir, ec)) {
-    fs::create_directories(dir, ec);
-    if (ec) {
-      error = WriteError(gbkPath, ec.value());
-      return false;
-    }
+  if (!CreateFolders(dir, ec)) {
+    error = WriteError(gbkPath, ec.value());
+    return false;
   }
   return true;
 }
@@ -278,7 +298,7 @@ bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& err
   const fs::path from = paths::NativePath(gbkFrom);
   const fs::path to = paths::NativePath(gbkTo);
   std::error_code ec;
-  if (!to.parent_path().empty()) fs::create_directories(to.parent_path(), ec);
+  if (!to.parent_path().empty()) CreateFolders(to.parent_path(), ec);
   if (fs::exists(to, ec)) {
     error = WriteError(gbkTo, EEXIST);
     return false;
@@ -319,6 +339,16 @@ int RemoveStaleTemporaries(std::string_view gbkDir) {
   if (removed > 0) SyncDir(dir);
   return removed;
 }
+
+bool MakeFolders(std::string_view gbkDir, std::string& error) {
+  std::error_code ec;
+  if (CreateFolders(paths::NativePath(gbkDir), ec)) return true;
+  error =
+      text::G("无法创建目录") + std::string(gbkDir) + text::G("：") + text::Utf8ToGbk(ec.message());
+  return false;
+}
+
+void FlushFolder(std::string_view gbkDir) { SyncDir(paths::NativePath(gbkDir)); }
 
 void SetRenameFault(RenameFault fault) { g_renameFault = fault; }
 

@@ -61,6 +61,13 @@ bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& err
 // and returns how many. Only to be called while no other writer of ours runs.
 int RemoveStaleTemporaries(std::string_view gbkDir);
 
+// Creates a folder and the folders above it that are missing, flushing the folder each new
+// one was made in; false with the error text.
+bool MakeFolders(std::string_view gbkDir, std::string& error);
+
+// Flushes a folder's entries to disk (a new folder or a rename in it survives a power cut).
+void FlushFolder(std::string_view gbkDir);
+
 // For tests of failures half way: called before each rename into place with the target's
 // native UTF-8 path; a non-zero errno it returns makes that rename fail. Null: no fault.
 using RenameFault = int (*)(const std::string& target);

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "Version.h"
+#include "text/FileWrite.h"
 #include "text/Gbk.h"
 
 #ifdef _WIN32
@@ -219,16 +220,7 @@ bool AdoptProgramData(std::string& from, std::string& to, std::string& error) {
 }
 
 bool EnsureDir(std::string_view gbkDir, std::string& error) {
-  std::error_code ec;
-  const fs::path dir = NativePath(gbkDir);
-  if (fs::is_directory(dir, ec)) return true;
-  fs::create_directories(dir, ec);
-  if (ec || !fs::is_directory(dir, ec)) {
-    error = text::G("无法创建目录") + std::string(gbkDir) + text::G("：") +
-            text::Utf8ToGbk(ec ? ec.message() : std::string("not a directory"));
-    return false;
-  }
-  return true;
+  return files::MakeFolders(gbkDir, error);
 }
 
 }  // namespace paths

@@ -115,6 +115,7 @@ namespace {
 class Resume : public ::testing::Test {
  protected:
   static constexpr uint32_t kSeed = 20261208u;
+  static constexpr uint32_t kSecret = 1208u;  // the same draw each time
   static constexpr int kRolls = 4;
 
   void SetUp() override {
@@ -169,7 +170,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
   int batches = 0;
   {
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
     EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
@@ -195,7 +196,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
         TRandom first;
         first.Randomize(kSeed);
         TDrawSession session;
-        TDataDraw e(session, first);
+        TDataDraw e(session, first, kSecret);
         TDataDraw::Failure f;
         ASSERT_TRUE(e.SetUp(1001, f));
         Draw(e, cut);
@@ -208,7 +209,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       TRandom second;
       second.Randomize(99u);  // a new screen seeds anew; the journal's state wins
       TDrawSession session;
-      TDataDraw e(session, second);
+      TDataDraw e(session, second, kSecret);
       TDataDraw::Failure f;
       ASSERT_TRUE(e.SetUp(1001, f));
       ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
@@ -241,7 +242,7 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   int32_t curItem = 0;
   {
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 2);  // the first item complete, the second item's presets drawn first
@@ -249,7 +250,7 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
     curItem = e.CurItemIndex();
   }
   TDrawSession session;
-  TDataDraw e(session, rng);
+  TDataDraw e(session, rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingWinners(), 3);
@@ -274,7 +275,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   rng.Randomize(kSeed);
   {
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, 1);
@@ -287,7 +288,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), G("号码 姓名"), more,
                                 LongestIdLength(more), err));
   TDrawSession session;
-  TDataDraw e(session, rng);
+  TDataDraw e(session, rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
@@ -312,7 +313,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
       db::ExecSql(m_dm.ARryPub, "update TaskItem set LuckCount=5 where ItemId=2001", {}, err))
       << err;
   TDrawSession otherSession;
-  TDataDraw other(otherSession, rng);
+  TDataDraw other(otherSession, rng, kSecret);
   ASSERT_TRUE(other.SetUp(1001, f));
   EXPECT_EQ(other.PendingDraw(), TDataDraw::Pending::Mismatch);
 }
@@ -321,7 +322,7 @@ TEST_F(Resume, LeaveDecisionsFollowTheDraw) {
   TRandom rng;
   rng.Randomize(kSeed);
   TDrawSession session;
-  TDataDraw e(session, rng);
+  TDataDraw e(session, rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_FALSE(e.LeaveNeedsQuestion());
@@ -351,7 +352,7 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   std::vector<std::string> old;
   {
     TDrawSession session;
-    TDataDraw e(session, rng);
+    TDataDraw e(session, rng, kSecret);
     TDataDraw::Failure f;
     ASSERT_TRUE(e.SetUp(1001, f));
     Draw(e, -1);
@@ -359,7 +360,7 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   }
   const std::string oldJournal = ReadAll(paths::NativePath(paths::FinishedJournalPath(1001)));
   TDrawSession session;
-  TDataDraw e(session, rng);
+  TDataDraw e(session, rng, kSecret);
   TDataDraw::Failure f;
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_TRUE(e.HasResults());
@@ -381,9 +382,10 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   EXPECT_TRUE(HistoryFolders().empty());
   // The new winners are all in the journal: the next opening saves them.
   TDrawSession nextSession;
-  TDataDraw next(nextSession, rng);
+  TDataDraw next(nextSession, rng, kSecret);
   ASSERT_TRUE(next.SetUp(1001, f));
-  ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Resumable);
+  // Every batch was drawn: it is finished without a question.
+  ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Complete);
   EXPECT_EQ(next.PendingWinners(), 9);
   TDataDraw::BatchEnd end;
   std::string err;

@@ -600,3 +600,20 @@ TEST_F(ConfigWindow, ShiftF10OpensTheTaskMenu) {
   f.PMTask->close();
   EXPECT_EQ(SelectedNode(f), 0);  // the menu does not move the selection
 }
+
+TEST_F(ConfigWindow, AltKeysPressTheButtonsOfTheTabShown) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  f.TSBase->EdtTaskName->setText(QStringLiteral("按键保存"));
+  QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);  // 保存(&S) of 基本配置, not of 奖项配置
+  // A shortcut presses its button as a click would show it, a moment later.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }));
+  EXPECT_EQ(m_dialogs.messages(), (std::vector<std::pair<MessageKind, QString>>{
+                                      {MessageKind::Information, QStringLiteral("保存成功")}}));
+  EXPECT_EQ(main.LVHeaders->item(0, 0)->text(), QStringLiteral("按键保存"));
+}

@@ -193,7 +193,7 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
     TRandom rng;
     rng.Randomize(77u);
     TDrawSession session;
-    TDataDraw engine(session, rng);
+    TDataDraw engine(session, rng, 77u);
     TDataDraw::Failure f;
     ASSERT_TRUE(engine.SetUp(1001, f));
     for (int batch = 0; batch < 2; ++batch) {

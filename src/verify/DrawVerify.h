@@ -1,0 +1,29 @@
+// The check of a finished draw that anyone can run: the commitment against the secret, the
+// candidate list and the preset lists against their hashes, the seed against its
+// derivation, every batch replayed from the seed and the roll counts, and the winner files
+// against the replay. It reads files only: no database, no window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TVerifyResult {
+  bool Passed = false;
+  // GBK lines to print: one per batch, then each thing that differs, then the verdict.
+  std::vector<std::string> Lines;
+  // The things that differ (also among Lines), empty when it passed.
+  std::vector<std::string> Problems;
+};
+
+// Checks the draw of `taskId` whose files lie below the data folder `gbkRoot` (DATA_FILE/,
+// LUCK_FILE/): the finished journal JOURNAL_<TaskId>_DONE.txt, or the unfinished one.
+TVerifyResult VerifyDrawFolder(const std::string& gbkRoot, int32_t taskId);
+
+// The same for an audit bundle (a zip the results window exported); its entries are
+// unpacked into a temporary folder first.
+TVerifyResult VerifyAuditBundle(const std::string& gbkZipPath);
+
+// The verdicts as printed.
+std::string VerifyPassedText();  // "验证通过"
+std::string VerifyFailedText();  // "验证未通过"
