@@ -207,6 +207,12 @@ int main(int argc, char** argv) {
     TGetLuckMainForm screen(session, nullptr, seed);
     if (screen.SetUpDraw(taskId) != 1) return false;
     full(&screen, prefix + QStringLiteral("_ready"));
+    if (prefix == QStringLiteral("draw")) {
+      // The hall's number typed on the Ready screen, under the proof line.
+      for (Qt::Key k : {Qt::Key_2, Qt::Key_0, Qt::Key_2, Qt::Key_6})
+        QTest::keyClick(screen.EKeyCtrl, k);
+      full(&screen, prefix + QStringLiteral("_ready_number"));
+    }
     int batch = 0;
     while (screen.Engine().state() != TDataDraw::State::Finished && batch < 12) {
       ++batch;
