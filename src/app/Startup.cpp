@@ -119,7 +119,7 @@ int RunTombolix(int argc, char** argv) {
   FirstPaintProbe::Watch(mainForm);
   mainForm.show();
 
-  // Also for those tests: TOMBOLIX_KEYS ("enter,enter,esc") is typed into the window that
+  // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,esc") is typed into the window that
   // has the keyboard, one key every 150 ms, as an operator would.
   const QStringList keys =
       qEnvironmentVariable("TOMBOLIX_KEYS").split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -136,10 +136,19 @@ int RunTombolix(int argc, char** argv) {
       keyTimer.stop();
       return;
     }
-    const int key = keys[nextKey++].trimmed().toLower() == QLatin1String("esc") ? Qt::Key_Escape
-                                                                                : Qt::Key_Return;
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+    // "esc", a digit (the audience's number on the draw screen), or Enter.
+    const QString name = keys[nextKey++].trimmed().toLower();
+    int key = Qt::Key_Return;
+    QString text;
+    if (name == QLatin1String("esc")) {
+      key = Qt::Key_Escape;
+    } else if (name.size() == 1 && name[0].isDigit()) {
+      key = Qt::Key_0 + name[0].digitValue();
+      text = name;
+    }
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    QCoreApplication::postEvent(target,
+                                new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
   });
   if (!keys.isEmpty()) keyTimer.start(150);
   const int rc = QuitRequested() ? 0 : QApplication::exec();

@@ -149,3 +149,99 @@ TEST_F(KilledDraw, SigtermOverTheDrawScreenEndsCleanlyAndTheDrawResumes) {
       << LogLines().join('\n').toStdString();
   Kill(*second);
 }
+
+namespace {
+
+// tombolix-verify on the program's folder: its exit status and what it printed.
+int RunVerify(const QString& folder, QString& out) {
+  QProcess p;
+  p.start(QStringLiteral(TOMBOLIX_VERIFY_EXE), {folder, QStringLiteral("1001")});
+  if (!p.waitForFinished(30000)) return -1;
+  out = QString::fromUtf8(p.readAllStandardOutput());
+  return p.exitCode();
+}
+
+}  // namespace
+
+// With or without the hall's number: a torn last record, a resume that draws on, a kill, a
+// resume to the end. Every revealed winner is kept and the draw verifies; a changed winner
+// file does not.
+class TornDraw : public KilledDraw {
+ protected:
+  // `digits`: the hall's number typed before the first batch, e.g. "4,7,1,1", or empty.
+  void Run(const QString& digits, const QString& number);
+};
+
+TEST_F(TornDraw, WithTheHallsNumber) { Run(QStringLiteral("4,7,1,1,"), QStringLiteral("4711")); }
+TEST_F(TornDraw, WithoutANumber) { Run(QString(), QStringLiteral("(无)")); }
+
+void TornDraw::Run(const QString& digits, const QString& number) {
+  auto first = Start(QStringLiteral("enter,") + digits + QStringLiteral("enter,enter,enter,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2; }));
+  QThread::msleep(400);
+  Kill(*first);
+  ASSERT_EQ(Batches().size(), 2);
+  const QList<int> firstBatch = Winners(Batches()[0]);
+  // A power cut in the middle of the last record: half of it is left.
+  const QString journal = Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"));
+  {
+    QFile f(journal);
+    ASSERT_TRUE(f.resize(f.size() - 47));
+  }
+  ASSERT_EQ(Batches().size(), 1);
+
+  // Yes, then two more batches, and a kill.
+  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*second, [&] { return Batches().size() == 3; }))
+      << LogLines().join('\n').toStdString();
+  QThread::msleep(400);
+  Kill(*second);
+  EXPECT_TRUE(LogLines().contains(
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出1名),是否继续上次的抽奖?")));
+  const QList<QByteArray> kept = Batches();
+  ASSERT_EQ(kept.size(), 3);
+  // No record was glued onto the torn one: every line of the journal is whole.
+  for (const QByteArray& l : Read(journal).split('\n').mid(0, Read(journal).count('\n')))
+    EXPECT_TRUE(l.endsWith('\r')) << l.toStdString();
+  EXPECT_EQ(Winners(kept[0]), firstBatch);
+  EXPECT_TRUE(Read(journal).contains(
+      "START\taudience=" + (number == QStringLiteral("(无)") ? QByteArray() : number.toUtf8()) +
+      "\t"));
+
+  auto third =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*third, [&] { return LogLines().contains(kDone); }))
+      << LogLines().join('\n').toStdString();
+  EXPECT_TRUE(LogLines().contains(
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出9名),是否继续上次的抽奖?")));
+  third->kill();
+  third->waitForFinished(10000);
+  const QList<QByteArray> lines = WinnerLines();
+  ASSERT_EQ(lines.size(), 14);
+  const QList<int> revealed = Winners(kept[0]) + Winners(kept[1]) + Winners(kept[2]);
+  ASSERT_EQ(revealed.size(), 9);
+  for (int i = 0; i < revealed.size(); ++i) EXPECT_EQ(lines[i], Candidates()[revealed[i]]) << i;
+
+  QString out;
+  EXPECT_EQ(RunVerify(Path(QString()), out), 0) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("现场号码") + number)) << out.toStdString();
+  EXPECT_TRUE(out.endsWith(QStringLiteral("验证通过\n"))) << out.toStdString();
+  EXPECT_EQ(out.count(QStringLiteral("  一致\n")), 4);
+  // One byte of a winner file changed.
+  const QString name = QDir(Path(QStringLiteral("LUCK_FILE")))
+                           .entryList({QStringLiteral("1001_*.txt")}, QDir::Files, QDir::Name)
+                           .value(0);
+  const QString winners = Path(QStringLiteral("LUCK_FILE/") + name);
+  QByteArray bytes = Read(winners);
+  ASSERT_FALSE(bytes.isEmpty());
+  bytes[bytes.size() - 3] = bytes[bytes.size() - 3] == '1' ? '2' : '1';
+  {
+    QFile f(winners);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  }
+  EXPECT_EQ(RunVerify(Path(QString()), out), 1);
+  EXPECT_TRUE(out.contains(QStringLiteral("中奖名单文件LUCK_FILE/") + name +
+                           QStringLiteral("与重放结果不符")))
+      << out.toStdString();
+}
