@@ -24,15 +24,18 @@
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDB.h"
 #include "db/TombolixDM.h"
+#include "draw/Celebration.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/DrawScreens.h"
 #include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "draw/StagePrompt.h"
 #include "presets/LuckCheatAddFrm.h"
 #include "presets/LuckCheatFrm.h"
 #include "records/ExampleTasks.h"
 #include "records/Loaders.h"
+#include "records/WinnerPhotos.h"
 #include "results/QueryFrm.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -220,8 +223,13 @@ int main(int argc, char** argv) {
       screen.EKeyCtrlKeyPress();
       if (batch == 1) full(&screen, prefix + QStringLiteral("_landing"));
       screen.ShowReveal();
-      for (int i = 0; i < 40; ++i) screen.TMListTimer();
       full(&screen, prefix + QStringLiteral("_batch%1").arg(batch));
+      if (screen.Celebration->Running()) {
+        // The fireworks in the air, a moment after the reveal.
+        QTest::qWait(900);
+        full(&screen, prefix + QStringLiteral("_celebration%1").arg(batch));
+        screen.Celebration->Stop();
+      }
     }
     screen.ShowSummary();
     full(&screen, prefix + QStringLiteral("_finished"));
@@ -311,6 +319,29 @@ int main(int argc, char** argv) {
                 {text::G("二〇二六年度集团总部暨各地分公司员工新春联欢晚会幸运大抽奖活动"),
                  db::Value(int64_t{72}), db::Value(int64_t{1011})},
                 err);
+    // Photos for every other candidate: a batch shows some winners with and some without.
+    const QString photoDir =
+        QString::fromStdString(paths::U8(paths::NativePath(photos::PhotoDir(1011))));
+    QDir().mkpath(photoDir);
+    for (int i = 0; i < 200; i += 2) {
+      QImage face(480, 600, QImage::Format_RGB32);
+      QPainter fp(&face);
+      fp.setRenderHint(QPainter::Antialiasing);
+      QLinearGradient bg(0, 0, 0, 600);
+      bg.setColorAt(0, QColor::fromHsv((i * 37) % 360, 60, 230));
+      bg.setColorAt(1, QColor::fromHsv((i * 37) % 360, 90, 150));
+      fp.fillRect(face.rect(), bg);
+      fp.setPen(Qt::NoPen);
+      fp.setBrush(QColor(250, 222, 196));
+      fp.drawEllipse(QPoint(240, 230), 110, 130);
+      fp.setBrush(QColor::fromHsv((i * 53) % 360, 140, 110));
+      fp.drawEllipse(QRect(60, 400, 360, 400));
+      fp.setBrush(QColor(60, 40, 30));
+      fp.drawChord(QRect(125, 95, 230, 200), 0, 180 * 16);
+      fp.end();
+      const std::string id = std::to_string(13900000000LL + 7919LL * i);
+      face.save(QDir(photoDir).filePath(QString::fromStdString(id) + QStringLiteral(".jpg")));
+    }
     if (!dataSeries(1011, 7u, QStringLiteral("long"))) return 24;
 
     TaskDef prob;
@@ -405,7 +436,6 @@ int main(int argc, char** argv) {
     }
     TGetLuckMainForm screen(session, nullptr, 6u);
     if (screen.SetUpDraw(1020) != 1) return 7;
-    for (int i = 0; i < 40; ++i) screen.TMListTimer();
     full(&screen, QStringLiteral("draw_resumed"));
   }
   {
@@ -419,6 +449,34 @@ int main(int argc, char** argv) {
   }
   SetDialogProvider(nullptr);
   {
+    // The leave question on the stage, between two batches.
+    TaskDef def;
+    def.taskId = 1030;
+    def.items = {{text::G("一等奖"), 2, 1, text::G("笔记本电脑")}};
+    for (int i = 0; i < 30; ++i)
+      def.candidates.push_back(std::to_string(13912340000LL + i * 7) + text::G(" 员工") +
+                               std::to_string(i));
+    BuildTask(dm, def);
+    TGetLuckMainForm screen(session, nullptr, 4u);
+    if (screen.SetUpDraw(1030) == 1) {
+      ShowOnWholeScreen(&screen);
+      screen.show();
+      (void)QTest::qWaitForWindowExposed(&screen);
+      screen.EKeyCtrlKeyPress();
+      QApplication::processEvents();
+      screen.RollTick();
+      screen.EKeyCtrlKeyPress();
+      screen.ShowReveal();
+      screen.Celebration->Stop();
+      QTimer::singleShot(400, &screen, [&] {
+        screen.screen()->grabWindow(0).save(
+            QDir(g_out).filePath(QStringLiteral("stage_ask_leave") + size + ".png"));
+        QTest::keyClick(screen.EKeyCtrl, Qt::Key_N);
+      });
+      screen.SOutClick();
+    }
+  }
+  {
     // As the program runs it: the screen modal over the main window, Enter after Enter, and
     // the real message box at the end over the whole screen.
     main.SetDrawScreenFactory(MakeDrawScreen);
@@ -427,21 +485,22 @@ int main(int argc, char** argv) {
     int step = 0;
     QObject::connect(driver, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
-      // The task was drawn above: its results move to the history when this draw ends.
-      if (auto* question = qobject_cast<TConfirmDialog*>(modal)) {
-        Save(question, QStringLiteral("ask_results"));
-        question->BtnYes->click();
-        return;
-      }
-      if (auto* box = qobject_cast<TMessageForm*>(modal)) {
-        if (++step > 10) {
-          box->screen()->grabWindow(0).save(
-              QDir(g_out).filePath(QStringLiteral("draw_finished_message") + size + ".png"));
-          box->BtnOk->click();
+      auto* screen = qobject_cast<TGetLuckMainForm*>(modal);
+      // Every question and message comes up on the screen itself.
+      if (screen && screen->Prompt()->IsOpen()) {
+        const bool question = screen->Prompt()->CurrentStyle() == TStagePrompt::Style::Question;
+        // The task was drawn above: its results move to the history when this draw starts.
+        if (question || ++step > 10) {
+          screen->screen()->grabWindow(0).save(
+              QDir(g_out).filePath((question ? QStringLiteral("stage_ask_results")
+                                             : QStringLiteral("stage_finished_banner")) +
+                                   size + ".png"));
+          QLineEdit* keys = screen->EKeyCtrl;
+          QTimer::singleShot(0, keys, [keys] { QTest::keyClick(keys, Qt::Key_Return); });
         }
         return;
       }
-      if (auto* screen = qobject_cast<TGetLuckMainForm*>(modal)) {
+      if (screen) {
         if (screen->Engine().state() == TDataDraw::State::Finished) {
           QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
           driver->stop();

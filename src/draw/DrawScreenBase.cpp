@@ -14,6 +14,8 @@
 #include "draw/Colour.h"
 #include "draw/DrawScreenArt.h"
 #include "draw/Random.h"
+#include "draw/StagePrompt.h"
+#include "draw/StageText.h"
 #include "text/Messages.h"
 #include "ui/Dialogs.h"
 #include "ui/Qt.h"
@@ -37,6 +39,8 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
   invisible->setOpacity(0.0);
   EKeyCtrl->setGraphicsEffect(invisible);
 
+  m_prompt = new TStagePrompt(this);
+
   TMPointer = new QTimer(this);
   TMPointer->setObjectName(QStringLiteral("TMPointer"));
   TMPointer->setSingleShot(true);
@@ -46,7 +50,59 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
   Rng().Randomize(seed ? *seed : ClockSeed());
 }
 
-TDrawScreenBase::~TDrawScreenBase() { ShowPointer(); }
+TDrawScreenBase::~TDrawScreenBase() {
+  LeaveStage();
+  ShowPointer();
+}
+
+void TDrawScreenBase::LeaveStage() {
+  if (!m_isStage) return;
+  m_isStage = false;
+  if (CurrentMessageStage() == this) SetMessageStage(m_previousStage);
+  m_prompt->Cancel();
+}
+
+QRect TDrawScreenBase::ScreenRect(QRect d) const {
+  return QRect(m_design.Origin() + QPoint(m_design.Px(d.x()), m_design.Px(d.y())),
+               QSize(m_design.Px(d.width()), m_design.Px(d.height())));
+}
+
+QRect TDrawScreenBase::BannerArea() const {
+  const QSize g = m_design.Design();
+  return QRect((g.width() - 760) / 2, (g.height() - 300) / 2, 760, 300);
+}
+
+void TDrawScreenBase::stageMessage(MessageKind kind, const QString& text) {
+  // A notice is a banner of the stage; failures and warnings ask to be read.
+  const bool banner = kind == MessageKind::Information;
+  const QSize g = m_design.Design();
+  const QRect card =
+      banner ? BannerArea() : QRect((g.width() - 760) / 2, (g.height() - 300) / 2, 760, 300);
+  m_prompt->Run(banner ? TStagePrompt::Style::Banner : TStagePrompt::Style::Message,
+                Q(StagePunctuation(FromQ(text))), ScreenRect(card), m_design.Scale());
+  EKeyCtrl->setFocus();
+}
+
+Answer TDrawScreenBase::stageQuestion(const QString& text, Answer preferred) {
+  const QSize g = m_design.Design();
+  const QRect card((g.width() - 760) / 2, (g.height() - 300) / 2, 760, 300);
+  const Answer a = m_prompt->Run(TStagePrompt::Style::Question, Q(StagePunctuation(FromQ(text))),
+                                 ScreenRect(card), m_design.Scale(), preferred);
+  EKeyCtrl->setFocus();
+  return a;
+}
+
+void TDrawScreenBase::ShowForQuestions() {
+  if (isVisible()) return;
+  ShowOnWholeScreen(this);
+  show();
+  QApplication::processEvents();  // laid out at its size before the question is placed
+}
+
+void TDrawScreenBase::done(int r) {
+  LeaveStage();
+  QDialog::done(r);
+}
 
 bool TDrawScreenBase::IsEnterKey(int key) {
   switch (key) {
@@ -106,6 +162,10 @@ void TDrawScreenBase::RenderBackground() {
 
 void TDrawScreenBase::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
+  if (!m_isStage) {
+    m_isStage = true;
+    m_previousStage = SetMessageStage(this);
+  }
   EKeyCtrl->setFocus();
   // Any movement of the mouse, over whichever window, brings the pointer back.
   qApp->installEventFilter(this);
@@ -113,6 +173,7 @@ void TDrawScreenBase::showEvent(QShowEvent* e) {
 }
 
 void TDrawScreenBase::hideEvent(QHideEvent* e) {
+  LeaveStage();
   qApp->removeEventFilter(this);
   TMPointer->stop();
   ShowPointer();
@@ -120,6 +181,7 @@ void TDrawScreenBase::hideEvent(QHideEvent* e) {
 }
 
 void TDrawScreenBase::keyPressEvent(QKeyEvent* e) {
+  if (m_prompt->Key(e)) return;  // a waiting message or question takes every key
   // Keys that reach the window itself (the edit lost the focus) act as in the edit.
   if (IsEnterKey(e->key())) {
     if (!e->isAutoRepeat()) EnterPressed();
@@ -145,6 +207,7 @@ void TDrawScreenBase::mouseReleaseEvent(QMouseEvent* e) {
 void TDrawScreenBase::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
   m_design.Apply(size());
+  if (m_prompt->isVisible()) m_prompt->setGeometry(rect());
   LayoutChanged();
   RenderBackground();
 }
@@ -171,6 +234,7 @@ bool TDrawScreenBase::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
     const auto* k = static_cast<QKeyEvent*>(event);
+    if (m_prompt->Key(k)) return true;
     const int key = k->key();
     if (IsEnterKey(key)) {
       // A held key would start and stop a roll in a flash.

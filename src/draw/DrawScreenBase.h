@@ -11,12 +11,16 @@
 
 #include "draw/Music.h"
 #include "ui/DesignScale.h"
+#include "ui/Dialogs.h"
 
 class QKeyEvent;
 class QLineEdit;
 class QTimer;
+class TStagePrompt;
 
-class TDrawScreenBase : public QDialog {
+// While shown, the screen is the message stage: the program's messages and questions come up
+// on it in its own style, never as desktop boxes over the projector.
+class TDrawScreenBase : public QDialog, public MessageStage {
   Q_OBJECT
  public:
   ~TDrawScreenBase() override;
@@ -30,6 +34,11 @@ class TDrawScreenBase : public QDialog {
 
   // Keys that count as Enter: Enter itself and what presentation clickers send for "next".
   static bool IsEnterKey(int key);
+
+  // The message or question waiting on the screen (hidden when none).
+  TStagePrompt* Prompt() const { return m_prompt; }
+  void stageMessage(MessageKind kind, const QString& text) override;
+  Answer stageQuestion(const QString& text, Answer preferred) override;
 
  protected:
   // `art` names our background picture; `seed` replaces the clock's seed of the generator.
@@ -46,6 +55,13 @@ class TDrawScreenBase : public QDialog {
   virtual QRect EnterArea() const = 0;
   // Design rows of the light band under the roll, if the screen has one.
   virtual QRect StageBand() const { return {}; }
+  // Design area of the banner that tells a notice (the end of the draw) without hiding the
+  // winners; by default the middle of the screen.
+  virtual QRect BannerArea() const;
+  // A design rectangle in screen pixels.
+  QRect ScreenRect(QRect design) const;
+  // Shows the screen before it is set up, for a question that set-up must ask on it.
+  void ShowForQuestions();
 
   // The task's picture, when its file exists; false after telling that it cannot be loaded.
   bool LoadTaskPicture(const std::string& gbkPath);
@@ -58,6 +74,7 @@ class TDrawScreenBase : public QDialog {
 
   void showEvent(QShowEvent* e) override;
   void hideEvent(QHideEvent* e) override;
+  void done(int r) override;
   void keyPressEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -72,6 +89,11 @@ class TDrawScreenBase : public QDialog {
   void HidePointer();
   void ShowPointer();
 
+  void LeaveStage();
+
+  TStagePrompt* m_prompt = nullptr;
+  bool m_isStage = false;
+  MessageStage* m_previousStage = nullptr;
   QString m_art;
   bool m_pointerHidden = false;
   QImage m_taskBackground;

@@ -10,8 +10,13 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "draw/Celebration.h"
 #include "draw/DrawScreenArt.h"
+#include "draw/RevealCards.h"
+#include "draw/StagePrompt.h"
+#include "draw/StageText.h"
 #include "draw/WinnerSummary.h"
+#include "records/WinnerPhotos.h"
 #include "text/Messages.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -20,35 +25,47 @@
 
 namespace {
 
-// The controls stand on a 1016-wide grid; the prize text at 722 needs room below it, so the
-// grid is fitted with its full height of content.
+// The controls stand on a 1016 × 756 grid, with a margin kept clear at every edge.
 const QSize kDesign(1016, 756);
 const QColor kMaroon(128, 0, 0);
 constexpr int kListTop = 1;       // MUser2_1's top in its panel
 constexpr int kListLine = 37;     // winners list line height
 constexpr int kRevealLine = 94;   // reveal panel line height, the largest it takes
-constexpr int kRevealMin = 30;    // below this a batch crawls instead of shrinking further
-constexpr int kRevealCrawl = 46;  // line height of a crawling batch
+constexpr int kRevealMin = 28;    // below this a batch steps through its rows instead
+constexpr int kRevealCrawl = 40;  // line height of a stepping batch
 constexpr int kRollPixels = 93;   // 70 points
 constexpr int kStatusPixels = 30;
 constexpr int kLandingMs = 900;
 constexpr int kSummaryMs = 4000;
-// Areas of the grid. The roll and the reveal stand on the background's light band (286 to
-// 392), where the summary takes over at the end; the winners list and the prize picture
-// each have their own place below.
-const QRect kRevealRect(36, 288, 952, 102);
-const QRect kSummaryRect(36, 288, 856, 425);
-const QRect kListRect(77, 506, 428, 207);
-const QRect kPictureRect(770, 506, 210, 207);
-constexpr int kStageRight = 990;  // lanterns and edge stay clear to the right of this
+constexpr int kStepMs = 2500;  // a list too long for its panel moves on by a line this often
+// Areas of the grid, top to bottom: the title; the status line with the buttons at its
+// right; the prize line; the light band (236 to 446) where the roll, the reveal and the
+// announcement of the next prize stand; the hint; the winners list with the prize picture.
+// At the end the summary takes the band and the list's place.
+const QRect kBand(0, 236, 1016, 210);
+const QRect kRevealRect(36, 240, 944, 202);
+// The Ready band: the next prize item, its count and gift, and the draw's proof below them.
+const QRect kNextItemRect(36, 242, 944, 84);
+const QRect kNextGiftRect(36, 324, 944, 44);
+const QRect kProofRect(36, 370, 944, 32);
+const QRect kAudienceRect(36, 404, 944, 36);
+const QRect kSummaryRect(36, 236, 944, 480);
+constexpr int kListZoneTop = 500;
+constexpr int kListZoneBottom = 716;
+constexpr int kListMinWidth = 428;
+constexpr int kListMaxWidth = 944;
+const QSize kPictureSize(210, 196);
+constexpr int kButtonsLeft = 744;
+constexpr int kButtonsTop = 148;
+constexpr int kStageRight = 980;  // texts stay clear of the right edge
 constexpr int kLanternLeft = 840;
 
-QLabel* TextLabel(QWidget* parent, const char* name, const QString& family) {
+QLabel* TextLabel(QWidget* parent, const char* name) {
   auto* l = new QLabel(parent);
   l->setObjectName(QString::fromLatin1(name));
   l->setAttribute(Qt::WA_TranslucentBackground);
   l->setTextFormat(Qt::PlainText);
-  l->setFont(UiFont(family, 24, true));
+  l->setFont(UiFont(StageFamily(), 24, true));
   return l;
 }
 
@@ -59,7 +76,7 @@ QToolButton* FlatButton(QWidget* parent, const char* name, const QString& captio
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
   b->setFocusPolicy(Qt::NoFocus);
-  b->setFont(UiFont(QStringLiteral("隶书"), 24, true));
+  b->setFont(UiFont(StageFamily(), 22, true));
   // The buttons stand edge to edge in the layout; the margin keeps their frames apart.
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
@@ -88,7 +105,7 @@ QFrame* StagePanel(QWidget* parent, const char* name) {
 TScrollText* PanelText(QFrame* panel, const char* name, int lineHeight, int left) {
   auto* t = new TScrollText(panel);
   t->setObjectName(QString::fromLatin1(name));
-  t->SetFontFamily(QStringLiteral("宋体"), true);
+  t->SetFontFamily(StageFamily(), true);
   t->SetTextColor(kMaroon);
   t->SetLineHeight(lineHeight);
   t->SetLeft(left);
@@ -97,38 +114,35 @@ TScrollText* PanelText(QFrame* panel, const char* name, int lineHeight, int left
   return t;
 }
 
-// While a message box of the screen is open, it stands below the band of the reveal.
-class TBelowReveal : public QObject {
- public:
-  TBelowReveal(QWidget* screen, const TDesignScale& design) : m_screen(screen), m_design(design) {
-    qApp->installEventFilter(this);
-  }
-  ~TBelowReveal() override { qApp->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject* o, QEvent* e) override {
-    auto* w = qobject_cast<QWidget*>(o);
-    if (e->type() == QEvent::Show && w && w->isWindow() && w != m_screen &&
-        qobject_cast<QDialog*>(w)) {
-      const QRect stage = m_design.StageRect();
-      const int below = stage.y() + m_design.Px(kRevealRect.bottom() + 110);
-      QPoint at(stage.center().x() - w->width() / 2,
-                std::min(below, m_screen->height() - w->height() - m_design.Px(8)));
-      w->move(m_screen->mapToGlobal(at));
-    }
-    return false;
-  }
-
- private:
-  QWidget* m_screen;
-  const TDesignScale& m_design;
-};
-
-QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0) {
+QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
+                size_t to = std::string::npos) {
+  to = std::min(to, lines.size());
   QStringList out;
-  out.reserve(static_cast<qsizetype>(lines.size() - std::min(from, lines.size())));
-  for (size_t i = from; i < lines.size(); ++i) out << Q(lines[i]);
+  out.reserve(static_cast<qsizetype>(to - std::min(from, to)));
+  for (size_t i = from; i < to; ++i) out << Q(lines[i]);
   return out;
+}
+
+// The winners list's lines as the stage shows them: a prize item's caption ends in a
+// full-width colon; the winners' lines stay exactly as they are.
+QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t to) {
+  QStringList out = ToQ(lines, from, to);
+  for (QString& l : out)
+    if (l.endsWith(QLatin1Char(':'))) l = l.left(l.size() - 1) + QStringLiteral("：");
+  return out;
+}
+
+QLabel* BandLabel(QWidget* parent, const char* name) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setAttribute(Qt::WA_TranslucentBackground);
+  l->setTextFormat(Qt::PlainText);
+  l->setAlignment(Qt::AlignCenter);
+  l->setFont(UiFont(StageFamily(), 40, true));
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, kMaroon);
+  l->setPalette(pal);
+  return l;
 }
 
 }  // namespace
@@ -137,31 +151,42 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
       m_engine(session, Rng(), seed) {
-  LbMain = TextLabel(this, "LbMain", QStringLiteral("隶书"));
-  LbShowList = TextLabel(this, "LbShowList", QStringLiteral("隶书"));
-  HintList = TextLabel(this, "HintList", QStringLiteral("隶书"));
-  LGet = TextLabel(this, "LGet", QStringLiteral("隶书"));
-  m_design.Add(LbMain, QRect(40, 80, 0, 0), 48);
-  m_design.Add(LbShowList, QRect(40, 234, 0, 0), kStatusPixels);
-  m_design.Add(HintList, QRect(56, 418, 0, 0), 24);
-  m_design.Add(LGet, QRect(56, 722, 0, 0), 24);
-  // Each text shrinks into its own area: the title stops short of the lanterns, the hint of
-  // the buttons.
-  m_design.SetFitBox(LbMain, QSize(kLanternLeft - 40, 150));
-  m_design.SetFitBox(LbShowList, QSize(kStageRight - 40, 60));
-  m_design.SetFitBox(HintList, QSize(744 - 8 - 56, 80));
-  m_design.SetFitBox(LGet, QSize(kStageRight - 56, kDesign.height() - 722));
+  Celebration = new TCelebration(this);
+  LbMain = TextLabel(this, "LbMain");
+  LbShowList = TextLabel(this, "LbShowList");
+  HintList = TextLabel(this, "HintList");
+  LGet = TextLabel(this, "LGet");
+  m_design.Add(LbMain, QRect(40, 40, 0, 0), 48);
+  m_design.Add(LbShowList, QRect(40, kButtonsTop, 0, 0), kStatusPixels);
+  m_design.Add(HintList, QRect(40, 462, 0, 0), 24);
+  m_design.Add(LGet, QRect(40, 194, 0, 0), 26);
+  // Each text shrinks into its own area: the title stops short of the lanterns, the status
+  // line of the buttons.
+  m_design.SetFitBox(LbMain, QSize(kLanternLeft - 40, 104));
+  m_design.SetFitBox(LbShowList, QSize(kButtonsLeft - 8 - 40, 44));
+  m_design.SetFitBox(HintList, QSize(kStageRight - 40, 36));
+  m_design.SetFitBox(LGet, QSize(kStageRight - 40, 38));
   for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) AddTextShadow(l);
 
   SBegin = FlatButton(this, "SBegin", QStringLiteral("开始"));
   SContinue = FlatButton(this, "SContinue", QStringLiteral("继续"));
   SOut = FlatButton(this, "SOut", QStringLiteral("结束"));
-  m_design.Add(SBegin, QRect(744, 413, 80, 28), 24);
-  m_design.Add(SContinue, QRect(824, 413, 80, 28), 24);
-  m_design.Add(SOut, QRect(904, 413, 80, 28), 24);
+  // 开始 and 继续 never show together: they share a place.
+  m_design.Add(SBegin, QRect(kButtonsLeft + 80, kButtonsTop, 80, 32), 22);
+  m_design.Add(SContinue, QRect(kButtonsLeft + 80, kButtonsTop, 80, 32), 22);
+  m_design.Add(SOut, QRect(kButtonsLeft + 160, kButtonsTop, 80, 32), 22);
   SContinue->hide();
 
-  // The band of the background is the reveal's card; the panel itself stays transparent.
+  LbNextItem = BandLabel(this, "LbNextItem");
+  LbNextGift = BandLabel(this, "LbNextGift");
+  m_design.Add(LbNextItem, kNextItemRect, 64);
+  m_design.Add(LbNextGift, kNextGiftRect, 36);
+  m_design.SetFitBox(LbNextItem, kNextItemRect.size());
+  m_design.SetFitBox(LbNextGift, kNextGiftRect.size());
+  LbNextItem->hide();
+  LbNextGift->hide();
+
+  // The band of the background is the reveal's stage; the panel itself stays transparent.
   PLuckNow = new QFrame(this);
   PLuckNow->setObjectName(QStringLiteral("PLuckNow"));
   PLuckNow->setFrameStyle(QFrame::NoFrame);
@@ -171,13 +196,14 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MLuckNow->SetCentered(true);
   MLuckNow->SetOpaque(QColor());  // over the band, which is no single colour
   MLuckNow->SetTop(3);
+  CardsNow = new TRevealCards(PLuckNow);
 
   PUser2 = StagePanel(this, "PUser2");
-  m_design.Add(PUser2, kListRect);
+  m_design.Add(PUser2, QRect((kDesign.width() - kListMinWidth) / 2, kListZoneTop, kListMinWidth,
+                             kListZoneBottom - kListZoneTop));
   PUser2->hide();
   MUser2_1 = PanelText(PUser2, "MUser2_1", kListLine, 8);
   MUser2_1->SetTop(kListTop);
-  MUser2_1->SetLines({QString()});
   MUser2_1->hide();
   MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
   MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
@@ -188,8 +214,8 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MSummary = PanelText(PSummary, "MSummary", kListLine, 12);
 
   // On the empty band of the Ready screen, where the roll will run.
-  LbProof = TextLabel(this, "LbProof", QStringLiteral("黑体"));
-  LbAudience = TextLabel(this, "LbAudience", QStringLiteral("黑体"));
+  LbProof = TextLabel(this, "LbProof");
+  LbAudience = TextLabel(this, "LbAudience");
   for (QLabel* l : {LbProof, LbAudience}) {
     l->setAlignment(Qt::AlignCenter);
     QPalette pal = l->palette();
@@ -197,23 +223,23 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
     l->setPalette(pal);
     l->hide();
   }
-  m_design.Add(LbProof, QRect(kRevealRect.x(), kRevealRect.y() + 8, kRevealRect.width(), 40), 26);
-  m_design.Add(LbAudience, QRect(kRevealRect.x(), kRevealRect.y() + 54, kRevealRect.width(), 40),
-               26);
-  m_design.SetFitBox(LbProof, QSize(kRevealRect.width() - 16, 40));
-  m_design.SetFitBox(LbAudience, QSize(kRevealRect.width() - 16, 40));
+  m_design.Add(LbProof, kProofRect, 22);
+  m_design.Add(LbAudience, kAudienceRect, 22);
+  m_design.SetFitBox(LbProof, kProofRect.size());
+  m_design.SetFitBox(LbAudience, kAudienceRect.size());
 
   IMGet = new QLabel(this);
   IMGet->setObjectName(QStringLiteral("IMGet"));
   IMGet->setAlignment(Qt::AlignCenter);
   IMGet->setAttribute(Qt::WA_TranslucentBackground);
-  m_design.Add(IMGet, kPictureRect);
+  m_design.Add(IMGet, QRect(QPoint(kDesign.width() - 36 - kPictureSize.width(), kListZoneTop),
+                            kPictureSize));
   IMGet->hide();
 
   TMList = new QTimer(this);
-  TMList->setInterval(30);
+  TMList->setInterval(kStepMs);
   TMListNow = new QTimer(this);
-  TMListNow->setInterval(80);
+  TMListNow->setInterval(kStepMs);
   TMRoll = new QTimer(this);
   TMRoll->setInterval(70);
   TMLanding = new QTimer(this);
@@ -233,10 +259,15 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
 
   // FormCreate (the generator was seeded by the base)
   LGet->clear();
-  TMList->start();
 }
 
 TGetLuckMainForm::~TGetLuckMainForm() { FormClose(); }
+
+QRect TGetLuckMainForm::StageBand() const { return kBand; }
+
+// The end of the draw is told over the title and the status line: the band and the winners
+// list stay in sight.
+QRect TGetLuckMainForm::BannerArea() const { return QRect(60, 24, 896, 200); }
 
 int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SBegin->hide();
@@ -245,17 +276,32 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
-  bool resumed = false;
-  TDataDraw::BatchEnd resumedEnd;
-  if (!SettleEarlierDraw(resumed, resumedEnd)) return 0;
   const TLuckTask& task = m_engine.Task();
   SetTextColour(task.FontColor);
+  // The screen as the hall will see it, before any question is asked on it.
+  if (!LoadTaskPicture(task.MainImageName)) return 0;
+  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, m_textColor);
+    l->setPalette(pal);
+  }
+  m_design.SetFontPixels(LbMain, qMax(1, task.FontSize) * 4 / 3);
+  SetTitleText(m_design, LbMain, Q(task.MainTitle));
+  HintList->setText(Q(StagePunctuation(task.RemainText)));
+  m_design.Fit(HintList);
+
+  bool resumed = false;
+  TDataDraw::BatchEnd resumedEnd;
+  if (!SettleEarlierDraw(resumed, resumedEnd)) {
+    hide();
+    return 0;
+  }
 
   const bool numeric = m_engine.IsNumeric();
   const int count = m_engine.RollLabelCount();
   // One cell per digit, as wide as the face's digits, the row centred on the band; a long
   // id makes its digits smaller rather than run off the screen.
-  const QFontMetricsF digits(UiFont(QStringLiteral("隶书"), 100, true));
+  const QFontMetricsF digits(UiFont(StageFamily(), 100, true));
   double step = digits.horizontalAdvance(QLatin1Char('0')) * kRollPixels / 100.0 + 4;
   int pixels = kRollPixels;
   const int room = kRevealRect.width() - 16;
@@ -266,8 +312,7 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   const int cell = static_cast<int>(std::ceil(step));
   const int left = kRevealRect.x() + (kRevealRect.width() - cell * count) / 2;
   for (int j = 0; j < count; ++j) {
-    QLabel* l =
-        TextLabel(this, "RollLabel", numeric ? QStringLiteral("隶书") : QStringLiteral("宋体"));
+    QLabel* l = TextLabel(this, "RollLabel");
     l->setAlignment(Qt::AlignCenter);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, kMaroon);
@@ -276,29 +321,18 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
       m_design.Add(l, QRect(left + cell * j, kRevealRect.y(), cell, kRevealRect.height()), pixels);
     } else {
       m_design.Add(l, kRevealRect, kRollPixels);
-      m_design.SetFitBox(l, QSize(kRevealRect.width() - 16, kRevealRect.height() + 30));
+      m_design.SetFitBox(l, QSize(kRevealRect.width() - 16, kRevealRect.height()));
     }
     l->hide();
     RollLabels.push_back(l);
   }
 
-  if (!LoadTaskPicture(task.MainImageName)) return 0;
-
   m_listBaseTop = MUser2_1->Top();
   SBegin->show();
   PUser2->hide();  // shown with its first winner
-  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) {
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, m_textColor);
-    l->setPalette(pal);
-  }
-  SetShowList(Q(m_engine.ReadyText()), m_textColor);
-  HintList->setText(Q(task.RemainText));
-  m_design.SetFontPixels(LbMain, qMax(1, task.FontSize) * 4 / 3);
-  SetTitleText(m_design, LbMain, Q(task.MainTitle));
-  m_design.Fit(HintList);
-  m_design.Fit(LbShowList);
+  SetShowList(m_engine.ReadyText());
   ShowPrize(0);
+  ShowNext(0);
   if (resumed) {
     ShowResumed(resumedEnd);
   } else {
@@ -310,6 +344,9 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
 bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end) {
   resumed = false;
   std::string error;
+  // What set-up asks, it asks on the screen itself.
+  const bool asks = m_engine.PendingDraw() != TDataDraw::Pending::None || m_engine.HasResults();
+  if (asks) ShowForQuestions();
   switch (m_engine.PendingDraw()) {
     case TDataDraw::Pending::Resumable: {
       const Answer a = AskYesNo(Q(m_engine.ResumeQuestion()));
@@ -381,26 +418,30 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
 }
 
 void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
+  ShowNext(-1);
+  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
   SyncWinnerList();
   SBegin->hide();
   SContinue->setVisible(!m_engine.Finished());
-  SetShowList(Q(end.progressText), m_textColor);
+  SetShowList(end.progressText);
   const int last = static_cast<int>(m_engine.Items().size()) - 1;
   ShowPrize(std::min(m_engine.CurItemIndex(), last));
   MUser2_1->show();
-  if (m_engine.Task().ShowLuck != 1 && m_listShown > 1) PUser2->show();
+  if (m_engine.Task().ShowLuck != 1 && MUser2_1->LineCount() > 0) PUser2->show();
   // The last batch as it was revealed.
   MLuckNow->SetLines(ToQ(m_engine.LastReveal()));
+  CardsNow->SetCards({});
   LayoutReveal();
+  PLuckNow->show();
+  if (m_engine.ShowsWinnersList()) TMList->start();
   if (end.finished) {
     ShowSaveResult(end);
     m_summaryDue = true;
+    TMSummary->start();
   }
-  ShowReveal();
 }
 
 void TGetLuckMainForm::ShowSaveResult(const TDataDraw::BatchEnd& end) {
-  const TBelowReveal place(this, m_design);
   if (!end.saved) {
     ShowMessageBox(MessageKind::Error, end.saveError);
     return;
@@ -413,16 +454,13 @@ void TGetLuckMainForm::ShowJournalError() {
   if (!error.empty()) ShowMessageBox(MessageKind::Error, error);
 }
 
-void TGetLuckMainForm::SetShowList(const QString& text, const QColor& colour) {
-  QPalette pal = LbShowList->palette();
-  pal.setColor(QPalette::WindowText, colour);
-  LbShowList->setPalette(pal);
-  LbShowList->setText(text);
+void TGetLuckMainForm::SetShowList(const std::string& gbkText) {
+  LbShowList->setText(Q(StagePunctuation(gbkText)));
   m_design.Fit(LbShowList);
 }
 
 void TGetLuckMainForm::ShowPrize(int itemIndex) {
-  LGet->setText(Q(m_engine.PrizeText(itemIndex)));
+  LGet->setText(Q(StagePunctuation(m_engine.PrizeText(itemIndex))));
   m_design.Fit(LGet);
   // The prize picture of the item, when its file loads.
   m_prizePicture = QPixmap();
@@ -436,24 +474,45 @@ void TGetLuckMainForm::ShowPrize(int itemIndex) {
   LayoutPanels();
 }
 
+void TGetLuckMainForm::ShowNext(int itemIndex) {
+  // Before the first batch the band says what comes: the prize item, how many win it and
+  // its gift.
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_engine.Items().size())) {
+    LbNextItem->hide();
+    LbNextGift->hide();
+    return;
+  }
+  const TLuckItem& it = m_engine.Items()[static_cast<size_t>(itemIndex)];
+  LbNextItem->setText(Q(it.ItemName));
+  QString gift = QStringLiteral("共%1名").arg(it.LuckCount);
+  if (!it.AwardName.empty()) gift += QStringLiteral("　奖品：") + Q(it.AwardName);
+  LbNextGift->setText(gift);
+  m_design.Fit(LbNextItem);
+  m_design.Fit(LbNextGift);
+  LbNextItem->show();
+  LbNextGift->show();
+}
+
 void TGetLuckMainForm::SBeginClick() { StartBatch(); }
 void TGetLuckMainForm::SContinueClick() { StartBatch(); }
 
 void TGetLuckMainForm::StartBatch() {
+  if (m_closed) return;
+  // A key during the landing shows the batch at once and goes on: it is never kept waiting.
+  if (m_revealPending) ShowReveal();
   if (m_closed || !m_engine.BeginBatch()) return;
   EKeyCtrl->setFocus();
+  Celebration->Stop();
   TMLanding->stop();
-  TMList->stop();
-  SetShowList(QString(), m_textColor);
   SBegin->hide();
   SContinue->hide();
   PLuckNow->hide();
+  ShowNext(-1);
   ShowProof(false);
   TMListNow->stop();
-  // Selecting: the winners are fixed before anything rolls.
-  SetShowList(Q(TDataDraw::SelectingText()), m_textColor);
-  MUser2_1->hide();
-  PUser2->hide();  // no empty card while the roll runs
+  // Selecting: the winners are fixed before anything rolls. The winners list stays in
+  // sight, as it was.
+  SetShowList(TDataDraw::SelectingText());
   SOut->setEnabled(false);
   QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
 }
@@ -462,14 +521,20 @@ void TGetLuckMainForm::SelectWinners() {
   if (m_closed) return;
   const TDataDraw::Batch batch = m_engine.SelectBatchWinners();
   m_exhaustedText = batch.exhaustedText;
-  SyncWinnerList();
+  m_batchLines.clear();
+  for (int32_t k : batch.picks)
+    m_batchLines.push_back(m_engine.Session().CandidateLines[static_cast<size_t>(k)]);
+  // The grand prize (the last item) and a winner drawn alone are celebrated at the reveal.
+  m_celebrateBatch = !batch.picks.empty() &&
+                     (batch.picks.size() == 1 ||
+                      m_engine.CurItemIndex() == static_cast<int>(m_engine.Items().size()) - 1);
   if (!m_engine.BatchIds().empty()) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().back()));
   if (batch.picks.empty()) {
     // Nobody could be drawn: nothing to roll for.
     StopRoll();
     return;
   }
-  SetShowList(Q(TDataDraw::RollingText()), m_textColor);
+  SetShowList(TDataDraw::RollingText());
   TMRoll->start();
   emit rollingStarted();
 }
@@ -494,49 +559,142 @@ void TGetLuckMainForm::StopRoll() {
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const bool landing = !m_engine.BatchIds().empty();
   if (landing) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().front()));
-  // RevealBatch: the batch goes to the journal on disk, then its ids show, unmasked.
+  // RevealBatch: the batch goes to the journal on disk before anything of it shows; the
+  // end of the batch is decided (and a finished draw saved) now, shown at the reveal.
   const std::vector<std::string> lines = m_engine.RevealBatch();
-  MLuckNow->SetLines(ToQ(lines));
-  LayoutReveal();
-  TMListNow->stop();
-  MUser2_1->show();
-  if (m_engine.Task().ShowLuck != 1 && m_listShown > 1) PUser2->show();
+  m_end = m_engine.EndBatch();
+  m_revealPending = true;
+  // More than six winners show their whole lines; fewer stand on cards.
+  if (m_batchLines.size() > static_cast<size_t>(TRevealCards::kMaxCards)) {
+    MLuckNow->SetLines(ToQ(m_batchLines));
+  } else {
+    MLuckNow->SetLines({});
+  }
   SOut->setEnabled(true);
   if (landing) {
     TMLanding->start();
   } else {
     ShowReveal();
   }
-  FinishBatch();
 }
 
 void TGetLuckMainForm::ShowReveal() {
   TMLanding->stop();
+  if (m_revealPending) {
+    ApplyReveal();
+    return;
+  }
   if (!m_engine.Stopped()) return;
   HideRollLabels();
-  if (MLuckNow->LineCount() > 0 && !PSummary->isVisible()) {
-    PLuckNow->show();
-    if (m_revealCrawls) {
-      MLuckNow->SetTop(m_listBaseTop + 10);
-      TMListNow->start();
+  if (m_summaryDue && !PSummary->isVisible()) TMSummary->start();
+}
+
+void TGetLuckMainForm::ApplyReveal() {
+  m_revealPending = false;
+  HideRollLabels();
+  // The batch: cards for up to six, whole lines in columns for more.
+  std::vector<TStageCard> cards;
+  if (m_batchLines.size() <= static_cast<size_t>(TRevealCards::kMaxCards)) {
+    const int32_t taskId = m_engine.Task().TaskId;
+    for (const std::string& line : m_batchLines) {
+      const TWinnerCard c = WinnerCard(line);
+      TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
+      const std::string photo = photos::PhotoOf(taskId, c.id);
+      QImage picture;
+      if (!photo.empty() && picture.load(Q(photo))) card.photo = QPixmap::fromImage(picture);
+      cards.push_back(std::move(card));
     }
   }
-  if (m_summaryDue) TMSummary->start();
+  CardsNow->SetCards(std::move(cards));
+  LayoutReveal();
+  if ((MLuckNow->LineCount() > 0 || !CardsNow->Cards().empty()) && !PSummary->isVisible()) {
+    PLuckNow->show();
+    if (m_revealCrawls) TMListNow->start();
+  }
+  // Now, and not before, the rest of the screen moves on.
+  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
+  SyncWinnerList();
+  SetShowList(m_end.progressText);
+  if (m_end.finished) {
+    SBegin->hide();
+    SContinue->hide();
+  } else {
+    SBegin->hide();
+    SContinue->show();
+    if (m_end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
+  }
+  if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+    PUser2->show();
+    MUser2_1->show();
+    TMList->start();
+  }
+  if (m_celebrateBatch) Celebrate();
+  m_celebrateBatch = false;
+
+  // What there is to tell comes after the winners are in sight.
+  ShowJournalError();
+  if (m_closed) return;
+  if (!m_exhaustedText.empty()) {
+    const std::string text = m_exhaustedText;
+    m_exhaustedText.clear();
+    ShowMessageBox(MessageKind::Attention, text);
+    if (m_closed) return;
+  }
+  if (m_end.finished) {
+    ShowSaveResult(m_end);
+    if (m_closed) return;
+    // Once the message is answered, the summary follows.
+    m_summaryDue = true;
+    if (m_end.saved) TMSummary->start();
+  }
+}
+
+void TGetLuckMainForm::Celebrate() {
+  // The fireworks burst where nothing is written: over the top of the screen beside the
+  // title, and at both sides of the winners list and of the band; they are never drawn over
+  // a card, a text or the list.
+  const QRect stage = m_design.StageRect();
+  const int gap = m_design.Px(16);
+  const int bandTop = stage.top() + m_design.Px(kBand.y());
+  const int bandBottom = stage.top() + m_design.Px(kBand.bottom());
+  std::vector<QRect> zones;
+  const int textRight = std::max(
+      {LbMain->geometry().right(), LbShowList->geometry().right(), LGet->geometry().right()});
+  zones.push_back(QRect(QPoint(textRight + gap, 0), QPoint(width() - gap, bandTop - gap)));
+  zones.push_back(QRect(QPoint(gap, 0), QPoint(LbMain->geometry().left() - gap, bandTop - gap)));
+  QRect cards;
+  for (const QRect& r : CardsNow->CardRects()) cards |= r.translated(PLuckNow->pos());
+  if (cards.isEmpty()) cards = PLuckNow->geometry();
+  zones.push_back(
+      QRect(QPoint(gap, bandBottom + gap),
+            QPoint(std::min(PUser2->geometry().left(), cards.left()) - gap, height() - gap)));
+  const int rightOfList =
+      std::max(PUser2->geometry().right(), IMGet->isVisible() ? IMGet->geometry().right() : 0);
+  zones.push_back(QRect(QPoint(std::max(rightOfList, cards.right()) + gap, bandBottom + gap),
+                        QPoint(width() - gap, height() - gap)));
+  QRegion keepOut;
+  for (QWidget* w : std::initializer_list<QWidget*>{LbMain, LbShowList, LGet, HintList, PUser2,
+                                                    IMGet, SBegin, SContinue, SOut})
+    if (w->isVisible()) keepOut += w->geometry().adjusted(-4, -4, 4, 4);
+  for (const QRect& r : CardsNow->CardRects()) keepOut += r.translated(PLuckNow->pos());
+  if (MLuckNow->isVisible() && PLuckNow->isVisible()) keepOut += PLuckNow->geometry();
+  const bool sound = !m_engine.Task().MusicFilePath.empty();
+  Celebration->Start(zones, keepOut, sound);
 }
 
 QRect TGetLuckMainForm::EnterArea() const {
-  return QRect(kRevealRect.x(), kRevealRect.y() - 10, kRevealRect.width(),
-               kRevealRect.height() + 10);
+  return QRect(kRevealRect.x(), kRevealRect.y() - 4, kRevealRect.width(), kRevealRect.height() + 8);
 }
 
 void TGetLuckMainForm::LayoutReveal() {
+  CardsNow->setGeometry(PLuckNow->rect());
   // Every line at once, as large as the panel allows: in up to six columns, from the full
-  // size down to kRevealMin. Only a batch that still does not fit crawls.
+  // size down to kRevealMin. Only a batch that still does not fit steps through its rows.
   const int n = MLuckNow->LineCount();
   const int inner = kRevealRect.height() - 8;
   const int width = kRevealRect.width() - 16;
   int line = 0, columns = 1;
-  for (int l = kRevealLine; l >= kRevealMin && line == 0; --l) {
+  for (int l = kRevealLine; l >= kRevealMin && line == 0 && n > 0; --l) {
     for (int c = 1; c <= 6; ++c) {
       const int rows = (n + c - 1) / c;
       if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.3 * l <= double(width) / c) {
@@ -546,30 +704,40 @@ void TGetLuckMainForm::LayoutReveal() {
       }
     }
   }
-  m_revealCrawls = line == 0;
+  m_revealCrawls = n > 0 && line == 0;
   if (m_revealCrawls) {
     line = kRevealCrawl;
     columns = std::max(
         1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.3 * line))));
   }
+  if (line == 0) line = kRevealLine;
   MLuckNow->SetLineHeight(line);
   MLuckNow->SetColumns(columns);
-  MLuckNow->SetTop(m_revealCrawls ? m_listBaseTop + 10
-                                  : (kRevealRect.height() - MLuckNow->Height()) / 2);
+  m_crawlRow = 0;
+  // A stepping batch shows whole rows only: the text's own height is cut to them.
+  const int rowsShown = m_revealCrawls ? inner / line : MLuckNow->Rows();
+  const int top = m_revealCrawls ? (kRevealRect.height() - rowsShown * line) / 2
+                                 : (kRevealRect.height() - MLuckNow->Height()) / 2;
+  MLuckNow->setGeometry(QRect(0, m_design.Px(top), PLuckNow->width(),
+                              m_design.Px(std::min(kRevealRect.height(), rowsShown * line))));
+  MLuckNow->SetTop(0);
+  MLuckNow->setVisible(n > 0);
 }
 
 void TGetLuckMainForm::ShowSummary() {
   TMSummary->stop();
   TMListNow->stop();
+  Celebration->Stop();
   PLuckNow->hide();
   HideRollLabels();
   HintList->hide();
   IMGet->hide();
+  ShowNext(-1);
+  TMList->stop();
   PUser2->hide();  // the summary holds every winner
   PSummary->show();
   PSummary->raise();
   LayoutSummary();
-  SyncWinnerList();
 }
 
 void TGetLuckMainForm::LayoutSummary() {
@@ -578,67 +746,53 @@ void TGetLuckMainForm::LayoutSummary() {
       WinnerSummary(m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd);
   // A task that keeps its winners list hidden shows only how many each item has.
   if (task.ShowLuck == 1)
-    for (TItemSummary& s : items) s.ids.clear();
-  QFont f = UiFont(QStringLiteral("宋体"), 100, true);
+    for (TItemSummary& s : items) s.winners.clear();
+  QFont f = UiFont(StageFamily(), 100, true);
   const QFontMetricsF fm(f);
-  double idWidth100 = 1;
+  double entry100 = 1;
   for (const TItemSummary& s : items) {
-    for (const std::string& id : s.ids)
-      idWidth100 = std::max(idWidth100, fm.horizontalAdvance(Q(id)));
+    for (const std::string& w : s.winners)
+      entry100 = std::max(entry100, fm.horizontalAdvance(Q(w)));
   }
-  const int inner = kSummaryRect.height() - 10;
-  const double width = kSummaryRect.width() - 24 - 24;  // margins and the ids' indent
+  const int inner = kSummaryRect.height() - 12;
+  const double width = kSummaryRect.width() - 24 - 24;  // margins and the winners' indent
   // The largest line height at which every item with all its winners fits the panel.
   int line = 20, perLine = 1;
   for (int l = 56; l >= 20; --l) {
-    const double id = idWidth100 * l * 0.92 / 100 + l;  // with a gap of one line height
-    const int k = std::max(1, static_cast<int>(width / id));
+    const double one = entry100 * l * 0.92 / 100 + l;  // with a gap of one line height
+    const int k = std::max(1, static_cast<int>((width + l) / one));
     int rows = 0;
-    for (const TItemSummary& s : items) rows += 1 + (static_cast<int>(s.ids.size()) + k - 1) / k;
+    for (const TItemSummary& s : items)
+      rows += 1 + (static_cast<int>(s.winners.size()) + k - 1) / k;
     line = l;
     perLine = k;
     if (rows * l <= inner) break;
   }
   QStringList lines;
   for (const TItemSummary& s : items) {
-    lines << Q(s.caption);
-    for (size_t i = 0; i < s.ids.size(); i += static_cast<size_t>(perLine)) {
+    lines << Q(StagePunctuation(s.caption));
+    for (size_t i = 0; i < s.winners.size(); i += static_cast<size_t>(perLine)) {
       QStringList row;
-      for (size_t j = i; j < std::min(s.ids.size(), i + static_cast<size_t>(perLine)); ++j)
-        row << Q(s.ids[j]);
-      lines << QStringLiteral("    ") + row.join(QStringLiteral("  "));
+      for (size_t j = i; j < std::min(s.winners.size(), i + static_cast<size_t>(perLine)); ++j)
+        row << Q(s.winners[j]);
+      lines << QStringLiteral("    ") + row.join(QStringLiteral("    "));
     }
   }
   MSummary->SetLines(lines);
   MSummary->SetLineHeight(line);
-  MSummary->SetTop(MSummary->Height() <= inner ? 4 : m_listBaseTop + 10);
-  if (MSummary->Height() > inner) TMListNow->start();
-}
-
-void TGetLuckMainForm::FinishBatch() {
-  ShowJournalError();
-  if (!m_exhaustedText.empty()) {
-    const TBelowReveal place(this, m_design);
-    ShowMessageBox(MessageKind::Attention, m_exhaustedText);
-    m_exhaustedText.clear();
-  }
-  const TDataDraw::BatchEnd end = m_engine.EndBatch();
-  if (end.finished) {
-    SBegin->hide();
-    SContinue->hide();
-    SetShowList(Q(end.progressText), m_textColor);
-    ShowSaveResult(end);
-    // Once the message is answered and the last batch has been seen, the summary follows.
-    m_summaryDue = true;
-    if (!m_closed && !TMLanding->isActive()) TMSummary->start();
-    if (!end.saved) return;  // the winners list stays still
-  } else {
-    SBegin->hide();
-    SContinue->show();
-    SetShowList(Q(end.progressText), m_textColor);
-    if (end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
-  }
-  if (m_engine.ShowsWinnersList()) TMList->start();
+  // The block stands in the middle of the panel's width.
+  const int left =
+      std::max(12, static_cast<int>((kSummaryRect.width() - MSummary->WidestLine(line)) / 2));
+  MSummary->SetLeft(left);
+  const bool steps = MSummary->Height() > inner;
+  const int rowsShown = steps ? inner / line : MSummary->Rows();
+  const int top = (kSummaryRect.height() - rowsShown * line) / 2;
+  MSummary->setGeometry(
+      QRect(0, m_design.Px(top), PSummary->width(), m_design.Px(rowsShown * line)));
+  MSummary->SetScale(m_design.Scale());
+  m_crawlRow = 0;
+  MSummary->SetTop(0);
+  if (steps) TMListNow->start();
 }
 
 void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
@@ -662,51 +816,52 @@ void TGetLuckMainForm::HideRollLabels() {
 }
 
 void TGetLuckMainForm::SyncWinnerList() {
+  // Only what has been revealed: a batch still rolling is not in the list yet.
   const std::vector<std::string>& lines = m_engine.WinnerList().Lines();
-  if (static_cast<size_t>(m_listShown) < lines.size()) {
-    MUser2_1->AppendLines(ToQ(lines, static_cast<size_t>(m_listShown)));
-    m_listShown = static_cast<int>(lines.size());
+  const size_t upTo = std::min(lines.size(), static_cast<size_t>(m_listRevealed));
+  if (static_cast<size_t>(m_listShown) < upTo) {
+    QStringList add = ListLines(lines, static_cast<size_t>(m_listShown), upTo);
+    // The list starts with its first caption, not with blank lines.
+    while (MUser2_1->LineCount() == 0 && !add.isEmpty() && add.front().isEmpty()) add.pop_front();
+    MUser2_1->AppendLines(add);
+    m_listShown = static_cast<int>(upTo);
+    // The newest winners in view.
+    m_listFirst = std::max(0, MUser2_1->Rows() - m_listRows);
+    ShowListFrom(m_listFirst);
   }
-  // The list widens for long lines up to the prize picture or the edge of the screen; what
-  // is wider still is drawn smaller.
-  const int width = m_engine.WinnerList().Width();
-  const int right = IMGet->isVisibleTo(this) ? kPictureRect.x() - 10 : kStageRight;
-  QRect r = m_design.DesignRect(PUser2);
-  const int wanted = std::clamp(width + 16, kListRect.width(), right - r.x());
-  if (r.width() != wanted) {
-    r.setWidth(wanted);
-    m_design.SetDesignRect(PUser2, r);
-    LayoutPanels();
-  }
+  LayoutPanels();
 }
 
 void TGetLuckMainForm::TMListTimer() {
-  if (!TMLanding->isActive()) HideRollLabels();
-  MUser2_1->show();
-  if (MUser2_1->Top() < m_listBaseTop - MUser2_1->Height()) {
-    MUser2_1->SetTop(m_listBaseTop);
+  // A list that fits stands still; a longer one moves on by a whole line, and after its
+  // last line starts again from the top.
+  const int rows = MUser2_1->Rows();
+  if (rows <= m_listRows) {
+    m_listFirst = 0;
   } else {
-    MUser2_1->SetTop(MUser2_1->Top() - 1);
+    m_listFirst = m_listFirst + 1 > rows - m_listRows ? 0 : m_listFirst + 1;
   }
+  ShowListFrom(m_listFirst);
+}
+
+void TGetLuckMainForm::ShowListFrom(int row) {
+  MUser2_1->SetTop(-row * kListLine);
+  MUser2_1->update();  // whole rows, painted afresh: no part of a line is left at an edge
 }
 
 void TGetLuckMainForm::TMListNowTimer() {
-  if (PSummary->isVisible()) {
-    // A summary taller than its panel crawls the same way.
-    MSummary->SetTop(MSummary->Top() < m_listBaseTop - MSummary->Height() ? m_listBaseTop
-                                                                          : MSummary->Top() - 1);
-    return;
-  }
-  MLuckNow->show();
-  if (MLuckNow->Top() >= m_listBaseTop - MLuckNow->Height()) {
-    MLuckNow->SetTop(MLuckNow->Top() - 1);
-    return;
-  }
-  if (m_engine.CurItemIndex() >= static_cast<int>(m_engine.Items().size())) {
-    PLuckNow->hide();
+  // A batch or a summary taller than its panel moves on by a whole row the same way.
+  TScrollText* t = PSummary->isVisible() ? MSummary : MLuckNow;
+  const int line = t->LineHeight();
+  const int shown =
+      std::max(1, static_cast<int>(std::lround(t->height() / (line * m_design.Scale()))));
+  const int rows = t->Rows();
+  if (rows <= shown) {
     TMListNow->stop();
+    return;
   }
-  MLuckNow->SetTop(m_listBaseTop);
+  m_crawlRow = m_crawlRow + 1 > rows - shown ? 0 : m_crawlRow + 1;
+  t->SetTop(-m_crawlRow * line);
 }
 
 void TGetLuckMainForm::SOutClick() {
@@ -715,7 +870,7 @@ void TGetLuckMainForm::SOutClick() {
 }
 
 bool TGetLuckMainForm::Leave() {
-  if (!m_engine.MayLeave()) return false;
+  if (!m_engine.MayLeave() || Prompt()->IsOpen()) return false;
   // No is the default and closing the question is No: a habitual Enter keeps the draw.
   if (m_engine.LeaveNeedsQuestion() &&
       AskYesNo(QStringLiteral(
@@ -740,7 +895,7 @@ void TGetLuckMainForm::reject() { Leave(); }
 
 void TGetLuckMainForm::done(int r) {
   FormClose();
-  QDialog::done(r);
+  TDrawScreenBase::done(r);
 }
 
 void TGetLuckMainForm::FormClose() {
@@ -751,6 +906,7 @@ void TGetLuckMainForm::FormClose() {
   TMRoll->stop();
   TMLanding->stop();
   TMSummary->stop();
+  Celebration->Stop();
   StopMusic();
   if (!m_engine.IsSetUp()) return;
   m_engine.Close();
@@ -762,11 +918,35 @@ void TGetLuckMainForm::showEvent(QShowEvent* e) {
 }
 
 void TGetLuckMainForm::LayoutPanels() {
-  for (TScrollText* t : {MLuckNow, MUser2_1, MSummary}) {
-    const int inset = t == MLuckNow ? 0 : kCardInset;
-    t->setGeometry(t->parentWidget()->rect().adjusted(inset, inset, -inset, -inset));
-    t->SetScale(m_design.Scale());
+  // The winners list stands in the middle, as wide as its lines need, with the prize picture
+  // beside it when there is one; the pair is centred as one.
+  const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);
+  const int gap = 24;
+  const int room = kListMaxWidth - (picture ? kPictureSize.width() + gap : 0);
+  const int width = std::clamp(m_engine.WinnerList().Width() + 24, kListMinWidth, room);
+  const int group = width + (picture ? gap + kPictureSize.width() : 0);
+  const int left = (kDesign.width() - group) / 2;
+  m_listRows = (kListZoneBottom - kListZoneTop - 12) / kListLine;
+  const int height = m_listRows * kListLine + 12;
+  const int top = kListZoneTop + (kListZoneBottom - kListZoneTop - height) / 2;
+  const QRect list(left, top, width, height);
+  if (m_design.DesignRect(PUser2) != list) m_design.SetDesignRect(PUser2, list);
+  if (picture) {
+    const QRect pic(
+        QPoint(left + width + gap,
+               kListZoneTop + (kListZoneBottom - kListZoneTop - kPictureSize.height()) / 2),
+        kPictureSize);
+    if (m_design.DesignRect(IMGet) != pic) m_design.SetDesignRect(IMGet, pic);
   }
+  // Whole lines only: the text is cut to the rows the panel holds.
+  MUser2_1->setGeometry(QRect(kCardInset, m_design.Px(6), PUser2->width() - 2 * kCardInset,
+                              m_design.Px(kListTop + m_listRows * kListLine)));
+  MUser2_1->SetScale(m_design.Scale());
+  PSummary->setVisible(PSummary->isVisible());
+  MSummary->SetScale(m_design.Scale());
+  MLuckNow->SetScale(m_design.Scale());
+  if (PSummary->isVisible()) LayoutSummary();
+  LayoutReveal();
   if (!m_prizePicture.isNull()) {
     IMGet->setPixmap(
         m_prizePicture.scaled(IMGet->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));

@@ -13,6 +13,8 @@ class QFrame;
 class QLabel;
 class QTimer;
 class QToolButton;
+class TCelebration;
+class TRevealCards;
 class TScrollText;
 
 class TGetLuckMainForm : public TDrawScreenBase {
@@ -47,13 +49,22 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QToolButton* SContinue;
   QToolButton* SOut;
   QFrame* PLuckNow;
+  // A batch of more than six: its whole lines, in columns.
   TScrollText* MLuckNow;
+  // A batch of up to six: a card for each winner, with the photo when there is one.
+  TRevealCards* CardsNow;
+  // On the band before the first batch: the prize item that comes next and its gift.
+  QLabel* LbNextItem;
+  QLabel* LbNextGift;
+  TCelebration* Celebration;
   QFrame* PUser2;
   TScrollText* MUser2_1;
   // The winners of every prize item, shown in the reveal's place once all are drawn.
   QFrame* PSummary;
   TScrollText* MSummary;
+  // Steps the winners list by a whole line when it holds more than its panel shows.
   QTimer* TMList;
+  // Steps a batch or a summary that is taller than its panel by a whole row.
   QTimer* TMListNow;
   QTimer* TMRoll;
   // How long the roll rests on the batch's first winner before the reveal.
@@ -70,7 +81,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void TMListTimer();
   void TMListNowTimer();
   void RollTick();
-  // The roll's last frame has been seen: the batch is revealed.
+  // The roll's last frame has been seen: the batch is revealed, and with it the texts, the
+  // winners list and the prize change.
   void ShowReveal();
   void ShowSummary();
 
@@ -87,18 +99,22 @@ class TGetLuckMainForm : public TDrawScreenBase {
   bool OtherKeyPressed(const QKeyEvent* e) override;
   void LayoutChanged() override { LayoutPanels(); }
   QRect EnterArea() const override;
-  QRect StageBand() const override { return QRect(0, 286, 1016, 106); }
+  QRect StageBand() const override;
+  QRect BannerArea() const override;
 
  private:
   void StartBatch();
   void SelectWinners();
   void StopRoll();
-  void FinishBatch();
+  void ApplyReveal();
+  void ShowNext(int itemIndex);
+  void Celebrate();
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();
   void SyncWinnerList();
+  void ShowListFrom(int row);
   void ShowPrize(int itemIndex);
-  void SetShowList(const QString& text, const QColor& colour);
+  void SetShowList(const std::string& gbkText);
   void FormClose();
   void LayoutPanels();
   void LayoutReveal();
@@ -115,7 +131,15 @@ class TGetLuckMainForm : public TDrawScreenBase {
   TDataDraw m_engine;
   bool m_closed = false;
   int m_listBaseTop = 1;
-  int m_listShown = 0;  // winners list lines already handed to MUser2_1
+  int m_listShown = 0;           // winners list lines already handed to MUser2_1
+  int m_listRevealed = 0;        // winners list lines of batches already revealed
+  int m_listFirst = 0;           // first row of the winners list in view
+  int m_listRows = 5;            // rows the winners list shows at once
+  int m_crawlRow = 0;            // first row in view of a batch or summary taller than its panel
+  bool m_revealPending = false;  // a batch has been stopped and is not shown yet
+  TDataDraw::BatchEnd m_end;     // what the end of that batch decided
+  std::vector<std::string> m_batchLines;  // candidate lines of the batch, in pick order
+  bool m_celebrateBatch = false;
   std::string m_exhaustedText;
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "draw/DrawScreenArt.h"
+#include "draw/StageText.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Qt.h"
@@ -34,7 +35,7 @@ QLabel* HeiLabel(QWidget* parent, const char* name, int pixels) {
   l->setObjectName(QString::fromLatin1(name));
   l->setAttribute(Qt::WA_TranslucentBackground);
   l->setTextFormat(Qt::PlainText);
-  l->setFont(UiFont(QStringLiteral("黑体"), pixels, true));
+  l->setFont(UiFont(StageFamily(), pixels, true));
   return l;
 }
 
@@ -45,7 +46,7 @@ QToolButton* HeiButton(QWidget* parent, const char* name, const QString& caption
   b->setAutoRaise(true);
   b->setCursor(Qt::PointingHandCursor);
   b->setFocusPolicy(Qt::NoFocus);
-  b->setFont(UiFont(QStringLiteral("黑体"), 29, true));
+  b->setFont(UiFont(StageFamily(), 29, true));
   return b;
 }
 
@@ -85,7 +86,7 @@ TGetLuckProdForm::TGetLuckProdForm(TDrawSession& session, QWidget* parent,
   m_design.Add(PLadder, kLadder);
   MLadder = new TScrollText(PLadder);
   MLadder->setObjectName(QStringLiteral("MLadder"));
-  MLadder->SetFontFamily(QStringLiteral("黑体"), true);
+  MLadder->SetFontFamily(StageFamily(), true);
   MLadder->SetTextColor(kMaroon);
   MLadder->SetLeft(12);
   MLadder->SetShrinkToWidth(true);
@@ -216,7 +217,7 @@ void TGetLuckProdForm::ShowResult(int wonItem, const QString& text) {
   m_design.SetDesignRect(LLuck, area);
   m_design.SetFitBox(LLuck, area.size());
   m_design.SetFontPixels(LLuck, won ? kWinPixels : kLossPixels);
-  SetTitleText(m_design, LLuck, text, QLatin1Char(','));
+  SetTitleText(m_design, LLuck, text, QChar(0xFF0C));  // after the full-width comma
   IMLuck->setVisible(!m_wonPicture.isNull());
   LayoutChanged();
 }
@@ -247,7 +248,7 @@ void TGetLuckProdForm::SContinueClick() {
   SOut->setEnabled(true);
   SBegin->setEnabled(true);
   SContinue->setEnabled(false);
-  const QString result = Q(m_engine.Stop());
+  const QString result = Q(StagePunctuation(m_engine.Stop()));
   int won = -1;
   const int32_t number = m_engine.DrawNumber();
   for (size_t i = 0; i < m_engine.Items().size() && won < 0; ++i) {
@@ -284,7 +285,7 @@ void TGetLuckProdForm::reject() { SOutClick(); }
 
 void TGetLuckProdForm::done(int r) {
   FormClose();
-  QDialog::done(r);
+  TDrawScreenBase::done(r);
 }
 
 void TGetLuckProdForm::FormClose() {

@@ -10,12 +10,11 @@ std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuc
   for (const TLuckItem& item : items) {
     TItemSummary s;
     for (const TLuckId& w : winners) {
-      if (w.ItemId == item.ItemId)
-        s.ids.push_back(MaskId(CandidateId(w.CandidateLine), hideBegin, hideEnd));
+      if (w.ItemId == item.ItemId) s.winners.push_back(MaskId(w.CandidateLine, hideBegin, hideEnd));
     }
     s.caption = item.ItemName;
     if (!item.AwardName.empty()) s.caption += " " + item.AwardName;
-    s.caption += " " + std::to_string(s.ids.size()) + text::G("名");
+    s.caption += " " + std::to_string(s.winners.size()) + text::G("名");
     out.push_back(std::move(s));
   }
   return out;

@@ -1,5 +1,6 @@
 // What the finished draw screen shows: for each prize item, in draw order, a caption and
-// the ids of its winners, masked as the winners list masks them.
+// its winners' whole lines (id, name and the other fields), masked as the winners list masks
+// them.
 #pragma once
 
 #include <string>
@@ -8,8 +9,8 @@
 #include "records/Records.h"
 
 struct TItemSummary {
-  std::string caption;           // ItemName, its AwardName when set, and "N名"
-  std::vector<std::string> ids;  // masked candidate ids, in draw order
+  std::string caption;               // ItemName, its AwardName when set, and "N名"
+  std::vector<std::string> winners;  // masked candidate lines, in draw order
 };
 
 std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuckId& winners,

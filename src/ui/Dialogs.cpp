@@ -9,21 +9,31 @@
 namespace {
 WindowDialogProvider g_windows;
 DialogProvider* g_provider = nullptr;
+MessageStage* g_stage = nullptr;
 }  // namespace
 
 void WindowDialogProvider::showMessage(MessageKind kind, const QString& text) {
+  if (g_stage) {
+    g_stage->stageMessage(kind, text);
+    return;
+  }
   TMessageForm form;
   form.SetMessage(kind, text);
   form.exec();
 }
 
 Answer WindowDialogProvider::askYesNo(const QString& text, Answer preferred) {
+  if (g_stage) return g_stage->stageQuestion(text, preferred);
   TConfirmDialog dialog(text, nullptr, preferred);
   dialog.exec();
   return dialog.answer();
 }
 
 void WindowDialogProvider::warning(const QString& text) {
+  if (g_stage) {
+    g_stage->stageMessage(MessageKind::Warning, text);
+    return;
+  }
   TWarningDialog dialog(text);
   dialog.exec();
 }
@@ -85,6 +95,14 @@ DialogProvider* SetDialogProvider(DialogProvider* provider) {
   g_provider = provider;
   return previous;
 }
+
+MessageStage* SetMessageStage(MessageStage* stage) {
+  MessageStage* previous = g_stage;
+  g_stage = stage;
+  return previous;
+}
+
+MessageStage* CurrentMessageStage() { return g_stage; }
 
 DialogProvider& Dialogs() { return g_provider ? *g_provider : g_windows; }
 

@@ -67,6 +67,21 @@ class UnattendedDialogProvider : public DialogProvider {
   size_t m_asked = 0;
 };
 
+// A full-screen window that shows the program's messages and questions itself while it is
+// open, in its own style (the draw screens: no desktop box may open over the projector).
+// The real provider hands them to it; a test's provider still sees every one.
+class MessageStage {
+ public:
+  virtual ~MessageStage() = default;
+  virtual void stageMessage(MessageKind kind, const QString& text) = 0;
+  virtual Answer stageQuestion(const QString& text, Answer preferred) = 0;
+};
+
+// Registers the stage that takes the real provider's messages (null: desktop windows again);
+// returns the previous one.
+MessageStage* SetMessageStage(MessageStage* stage);
+MessageStage* CurrentMessageStage();
+
 // Installs a provider (not owned) and returns the previous one; null restores the real one.
 DialogProvider* SetDialogProvider(DialogProvider* provider);
 DialogProvider& Dialogs();

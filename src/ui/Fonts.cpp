@@ -72,3 +72,5 @@ QFont UiFont(const QString& family, int pixelSize, bool bold) {
   f.setBold(bold);
   return f;
 }
+
+QString StageFamily() { return QStringLiteral("黑体"); }

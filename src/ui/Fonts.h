@@ -13,3 +13,7 @@ QString ResolveFontFamily(const QString& family);
 
 // A font of the named family at a size in pixels.
 QFont UiFont(const QString& family, int pixelSize, bool bold = false);
+
+// The one type family of every text on the draw screens (a bold sans CJK face, which reads
+// from the back of a hall), under the name the screens use.
+QString StageFamily();

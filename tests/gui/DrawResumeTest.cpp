@@ -18,6 +18,7 @@
 #include "TempRoot.h"
 #include "draw/DrawJournal.h"
 #include "draw/GetLuckMainFrm.h"
+#include "draw/StagePrompt.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/MessageFrm.h"
@@ -46,11 +47,12 @@ class DrawResume : public ::testing::Test {
   }
 
   static void Enter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
-  // One batch: start, let the selection run, stop.
+  // One batch: start, let the selection run, stop, and the landing over.
   static void Batch(TGetLuckMainForm& s) {
     Enter(s.EKeyCtrl);
     QCoreApplication::processEvents();
     Enter(s.EKeyCtrl);
+    s.ShowReveal();
   }
   static void ShowOn(QWidget& w) {
     w.resize(1024, 768);
@@ -93,19 +95,25 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   ASSERT_EQ(m_session.Winners.size(), 2u);
   const QString progress = screen.LbShowList->text();
 
-  DialogProvider* recorder = SetDialogProvider(nullptr);  // the real question window
+  DialogProvider* recorder = SetDialogProvider(nullptr);  // the real question, on the stage
   bool noIsDefault = false;
-  OnNextModal([&](QWidget* w) {
-    auto* d = qobject_cast<TConfirmDialog*>(w);
-    ASSERT_NE(d, nullptr);
-    noIsDefault = d->BtnNo->isDefault() && !d->BtnYes->isDefault();
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, Qt::Key_Return);
+  QTimer::singleShot(0, &screen, [&] {
+    TStagePrompt* q = screen.Prompt();
+    ASSERT_TRUE(q->IsOpen());
+    EXPECT_EQ(q->LbText->text(), kLeave);
+    // The filled button is the default; both name their answer in Chinese.
+    noIsDefault = q->BtnNo->styleSheet().contains(QStringLiteral("176, 24, 32")) &&
+                  !q->BtnYes->styleSheet().contains(QStringLiteral("176, 24, 32"));
+    EXPECT_EQ(q->BtnYes->text(), QStringLiteral("是(Y)"));
+    EXPECT_EQ(q->BtnNo->text(), QStringLiteral("否(N)"));
+    QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);  // the habitual Enter
   });
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
   EXPECT_TRUE(noIsDefault);
+  EXPECT_FALSE(screen.Prompt()->IsOpen());
   EXPECT_TRUE(screen.isVisible());
-  // Closing the question is No as well.
-  OnNextModal([](QWidget* w) { w->close(); });
+  // Esc on the question is No as well.
+  QTimer::singleShot(0, &screen, [&] { QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape); });
   screen.SOut->click();
   SetDialogProvider(recorder);
   EXPECT_TRUE(screen.isVisible());
@@ -116,7 +124,7 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   // The draw goes on to the end after both.
   Batch(screen);
   Batch(screen);
-  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕!"));
+  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕！"));
   EXPECT_FALSE(WinnerFile(1).empty());
 }
 
@@ -134,8 +142,8 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
     list = first.MUser2_1->Lines();
     // Gone without a word, as after a kill.
   }
-  EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
-  EXPECT_EQ(prize, QStringLiteral("二等奖奖品:手机"));
+  EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
+  EXPECT_EQ(prize, QStringLiteral("二等奖奖品：手机"));
 
   TGetLuckMainForm screen(m_session, nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
@@ -160,7 +168,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_TRUE(screen.isVisible());
 
   Batch(screen);
-  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕!"));
+  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕！"));
   const std::string title = "id name\r\n";
   std::string a = title, b = title;
   for (const TLuckId& w : m_session.Winners)

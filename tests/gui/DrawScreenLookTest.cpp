@@ -23,6 +23,8 @@
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "draw/RevealCards.h"
+#include "draw/StagePrompt.h"
 #include "records/ExampleTasks.h"
 #include "text/Gbk.h"
 #include "ui/MessageFrm.h"
@@ -119,18 +121,27 @@ TEST_F(DrawLook, LongTextsStayInTheirAreasAtEverySize) {
     const QRect title(0, 0, stageLeft + qRound(840 * scale), size.height());
     ExpectInside(screen.LbMain, title);
     EXPECT_GE(screen.LbMain->font().pixelSize(), qRound(30 * scale));  // still a title
-    ExpectInside(screen.HintList, QRect(0, 0, screen.SBegin->x(), size.height()));
-    ExpectInside(screen.LGet, whole);
-    ExpectInside(screen.LbShowList, whole);
+    // Nothing stands on an edge of the screen; the status line stops short of the buttons.
+    const int margin = qRound(12 * scale);
+    const QRect inside = whole.adjusted(margin, margin, -margin, -margin);
+    ExpectInside(screen.HintList, inside);
+    ExpectInside(screen.LGet, inside);
+    ExpectInside(screen.LbShowList, QRect(0, 0, screen.SBegin->x(), size.height()));
     Key(screen);
     Key(screen);  // the long progress text
-    ExpectInside(screen.LbShowList, whole);
+    screen.ShowReveal();
+    ExpectInside(screen.LbShowList, QRect(0, 0, screen.SContinue->x(), size.height()));
     EXPECT_FALSE(screen.LbShowList->geometry().intersects(screen.PLuckNow->geometry()));
-    // The long winners list and the prize picture each keep their own place.
+    // The long winners list and the prize picture each keep their own place, centred as a
+    // pair.
     ASSERT_TRUE(screen.PUser2->isVisible());
     ASSERT_TRUE(screen.IMGet->isVisible());
     EXPECT_FALSE(screen.PUser2->geometry().intersects(screen.IMGet->geometry()));
-    EXPECT_TRUE(whole.contains(screen.PUser2->geometry()));
+    EXPECT_TRUE(inside.contains(screen.PUser2->geometry()));
+    EXPECT_TRUE(inside.contains(screen.IMGet->geometry()));
+    const int pairCentre =
+        (screen.PUser2->geometry().left() + screen.IMGet->geometry().right()) / 2;
+    EXPECT_NEAR(pairCentre, size.width() / 2, 3 * scale);
   }
 }
 
@@ -155,12 +166,19 @@ TEST_F(DrawLook, RollLandsOnTheFirstWinnerMaskedThenTheBatchShowsAtOnce) {
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000));
   EXPECT_EQ(RollShown(screen), QString());
-  // Three 11-digit ids on three lines, all in view at once, nothing crawling.
-  ASSERT_EQ(screen.MLuckNow->LineCount(), 3);
-  EXPECT_EQ(screen.MLuckNow->Lines()[0], QString::fromStdString(first));
+  // Three winners on three cards side by side, unmasked, each with its name, all in view.
+  const std::vector<TStageCard>& cards = screen.CardsNow->Cards();
+  ASSERT_EQ(cards.size(), 3u);
+  EXPECT_EQ(cards[0].id, QString::fromStdString(first));
+  EXPECT_EQ(cards[0].name, QStringLiteral("p"));
   EXPECT_FALSE(screen.TMListNow->isActive());
-  EXPECT_GE(screen.MLuckNow->Top(), 0);
-  EXPECT_LE(screen.MLuckNow->Top() + screen.MLuckNow->Height(), 102);  // the panel's height
+  const std::vector<QRect> rects = screen.CardsNow->CardRects();
+  ASSERT_EQ(rects.size(), 3u);
+  for (const QRect& r : rects) EXPECT_TRUE(screen.CardsNow->rect().contains(r));
+  EXPECT_LT(rects[0].right(), rects[1].left());
+  // The name is at least as large as the id.
+  EXPECT_GE(screen.CardsNow->NamePixels(), screen.CardsNow->IdPixels());
+  EXPECT_GE(screen.CardsNow->IdPixels(), 20);
 }
 
 TEST_F(DrawLook, TheLandingDrawsNoNumber) {
@@ -214,15 +232,27 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   Key(screen);
   Key(screen);
   screen.ShowReveal();
-  EXPECT_EQ(screen.MLuckNow->LineCount(), 12);
-  EXPECT_FALSE(screen.TMListNow->isActive());  // twelve ids fit in columns
+  // Twelve whole lines (id and name) in columns, unmasked, all in view.
+  ASSERT_EQ(screen.MLuckNow->LineCount(), 12);
+  EXPECT_TRUE(screen.MLuckNow->Lines()[0].endsWith(QStringLiteral(" p")));
+  EXPECT_FALSE(screen.MLuckNow->Lines()[0].contains(QLatin1Char('X')));
+  EXPECT_TRUE(screen.CardsNow->Cards().empty());
+  EXPECT_FALSE(screen.TMListNow->isActive());
   EXPECT_GT(screen.MLuckNow->Columns(), 1);
   Key(screen);
   Key(screen);
-  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_TRUE(m_dialogs.messages().empty());  // the end is told with the last reveal
   screen.ShowReveal();
-  EXPECT_TRUE(screen.TMListNow->isActive());  // forty do not
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  // Forty do not fit: they move on by whole rows, and the text shows whole rows only.
+  EXPECT_TRUE(screen.TMListNow->isActive());
   EXPECT_TRUE(screen.PLuckNow->isVisible());
+  const double rows =
+      screen.MLuckNow->height() / (screen.MLuckNow->LineHeight() * (screen.height() / 756.0));
+  EXPECT_NEAR(rows, std::round(rows), 0.05);
+  const int top = screen.MLuckNow->Top();
+  screen.TMListNowTimer();
+  EXPECT_EQ(screen.MLuckNow->Top(), top - screen.MLuckNow->LineHeight());
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PSummary->isVisible(); }, 8000));
   EXPECT_FALSE(screen.PLuckNow->isVisible());
@@ -230,40 +260,45 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(lines[0], QStringLiteral("一等奖 电脑 12名"));
   EXPECT_TRUE(lines.contains(QStringLiteral("二等奖 40名")));
+  // Whole lines, masked: the id and the name.
   EXPECT_TRUE(lines[1].trimmed().startsWith(QStringLiteral("139XXXX00")));
+  EXPECT_TRUE(lines[1].contains(QStringLiteral(" p")));
   EXPECT_FALSE(lines.join(QString()).contains(QStringLiteral("1390000")));  // masked
 }
 
-// Shows each message as a real box, as the program does, and notes where it stood.
-class ShowingRecorder : public DialogRecorder {
- public:
-  void showMessage(MessageKind kind, const QString& text) override {
-    DialogRecorder::showMessage(kind, text);
-    TMessageForm box;
-    box.SetMessage(kind, text);
-    box.show();
-    (void)QTest::qWaitForWindowExposed(&box);
-    placed.push_back(box.frameGeometry());
-    box.close();
-  }
-  std::vector<QRect> placed;
-};
-
-TEST_F(DrawLook, FinishMessageStandsClearOfTheReveal) {
+TEST_F(DrawLook, FinishBannerLeavesTheWinnersInSightWithTheLastOnesInTheList) {
   TaskDef def;
   def.items = {{"A", 2, 2, ""}};
   Task(def);
-  ShowingRecorder boxes;
   TGetLuckMainForm screen(m_session, nullptr, 3u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   Show(screen, QSize(1280, 720));
+  DialogProvider* recorder = SetDialogProvider(nullptr);  // the program's own way of telling
+  QRect banner;
+  QStringList listAtBanner;
+  bool veil = true;
   Key(screen);
   Key(screen);
-  ASSERT_EQ(boxes.placed.size(), 1u);
-  const QRect reveal(screen.PLuckNow->mapToGlobal(QPoint(0, 0)), screen.PLuckNow->size());
-  const QRect whole(screen.mapToGlobal(QPoint(0, 0)), screen.size());
-  EXPECT_FALSE(boxes.placed[0].intersects(reveal));
-  EXPECT_TRUE(whole.contains(boxes.placed[0]));
+  QTimer::singleShot(0, &screen, [&] {
+    TStagePrompt* p = screen.Prompt();
+    ASSERT_TRUE(p->IsOpen());
+    EXPECT_EQ(p->LbText->text(), QStringLiteral("所有奖项已经全部抽取完毕"));
+    veil = p->CurrentStyle() != TStagePrompt::Style::Banner;
+    banner = p->PCard->geometry();
+    listAtBanner = screen.MUser2_1->Lines();
+    QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+  });
+  screen.ShowReveal();
+  SetDialogProvider(recorder);
+  EXPECT_FALSE(veil);
+  EXPECT_FALSE(banner.isEmpty());
+  EXPECT_FALSE(banner.intersects(screen.PLuckNow->geometry()));
+  EXPECT_FALSE(banner.intersects(screen.PUser2->geometry()));
+  EXPECT_TRUE(screen.rect().contains(banner));
+  // Both winners of the last batch are in the list when the banner shows.
+  for (const TLuckId& w : m_session.Winners)
+    EXPECT_TRUE(listAtBanner.contains(QString::fromStdString(w.CandidateLine)));
+  EXPECT_FALSE(screen.Prompt()->IsOpen());
 }
 
 TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
@@ -296,7 +331,7 @@ TEST_F(DrawLook, ClickerKeysAndAClickOnTheRollActAsEnter) {
     press([&] { Key(screen, k); });
   press([&] { QTest::mouseClick(&screen, Qt::LeftButton, {}, roll); });
   // A click over the revealed batch as well.
-  press([&] { QTest::mouseClick(screen.MLuckNow, Qt::LeftButton); });
+  press([&] { QTest::mouseClick(screen.PLuckNow, Qt::LeftButton); });
   EXPECT_EQ(batches, 6);
   // A click away from the roll does nothing.
   QTest::mouseClick(&screen, Qt::LeftButton, {}, QPoint(5, screen.height() - 5));

@@ -17,6 +17,7 @@
 #include "draw/DrawScreens.h"
 #include "draw/GetLuckMainFrm.h"
 #include "draw/GetLuckProdFrm.h"
+#include "draw/RevealCards.h"
 #include "records/ExampleTasks.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -47,6 +48,8 @@ class DrawScreen : public ::testing::Test {
   static void Enter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
   // Lets the selection that an Enter scheduled run.
   static void Settle() { QCoreApplication::processEvents(); }
+  // The landing is over: the batch is revealed, as the screen's timer would do it.
+  static void Reveal(TGetLuckMainForm& s) { s.ShowReveal(); }
 
   static void ShowOn(QWidget& w) {
     w.resize(1024, 768);
@@ -77,7 +80,7 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   ShowOn(screen);
   EXPECT_TRUE(screen.SBegin->isVisible());
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("请点击[开始]抽取一等奖"));
-  EXPECT_EQ(screen.LGet->text(), QStringLiteral("一等奖奖品:电脑"));
+  EXPECT_EQ(screen.LGet->text(), QStringLiteral("一等奖奖品：电脑"));
   EXPECT_EQ(static_cast<int>(screen.RollLabels.size()), 11);
 
   Enter(screen.EKeyCtrl);  // start: the winners are being selected
@@ -98,9 +101,10 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_TRUE(screen.Stopped());
   EXPECT_FALSE(screen.TMRoll->isActive());
   ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000));
-  EXPECT_EQ(screen.MLuckNow->LineCount(), 2);  // two 11-digit ids, both in view
+  EXPECT_EQ(screen.CardsNow->Cards().size(), 2u);  // two winners, a card each
   EXPECT_FALSE(screen.TMListNow->isActive());
-  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("[一等奖]已经抽取2名, 请继续抽取(还剩1名)"));
+  EXPECT_EQ(screen.LbShowList->text(),
+            QStringLiteral("[一等奖]已经抽取2名，请继续抽取（还剩1名）"));
   EXPECT_TRUE(screen.SContinue->isVisible());
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_TRUE(screen.SOut->isEnabled());
@@ -108,15 +112,17 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
+  Reveal(screen);
   EXPECT_EQ(screen.LbShowList->text(),
-            QStringLiteral("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
+            QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
   EXPECT_EQ(screen.LGet->text(), QString());
   EXPECT_TRUE(m_dialogs.messages().empty());
 
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
-  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕!"));
+  Reveal(screen);
+  EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕！"));
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_FALSE(screen.SContinue->isVisible());
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
@@ -133,7 +139,7 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_EQ(WinnerFile(ids[1]), b);
   // The winners list shows them masked under their captions (no masking set here).
   const QStringList& list = screen.MUser2_1->Lines();
-  EXPECT_TRUE(list.contains(QStringLiteral("一等奖:")));
+  EXPECT_TRUE(list.contains(QStringLiteral("一等奖：")));
   EXPECT_TRUE(list.contains(QString::fromStdString(m_session.Winners[4].CandidateLine)));
 
   Enter(screen.EKeyCtrl);  // nothing happens once finished
@@ -170,6 +176,7 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
+  Reveal(screen);
   const QString progress = screen.LbShowList->text();
   ASSERT_EQ(m_session.Winners.size(), 2u);
 
@@ -288,6 +295,8 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
+  EXPECT_TRUE(m_dialogs.messages().empty());  // told with the reveal, not before
+  Reveal(screen);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Attention,
@@ -296,6 +305,7 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);
+  Reveal(screen);
   EXPECT_EQ(m_dialogs.messages().back().second, QStringLiteral("所有奖项已经全部抽取完毕"));
 }
 
@@ -345,7 +355,7 @@ TEST_F(DrawScreen, ProbabilityPressRollAndResult) {
     Enter(screen.EKeyCtrl);
     EXPECT_TRUE(screen.Stopped());
     EXPECT_FALSE(screen.RollLabel->isVisible());
-    const QString expected = number < 3   ? QStringLiteral("一等奖,奖品:电视")
+    const QString expected = number < 3   ? QStringLiteral("一等奖，奖品：电视")
                              : number < 7 ? QStringLiteral("二等奖")
                                           : QStringLiteral("谢谢您的参与");
     EXPECT_EQ(screen.LLuck->text(), expected);
@@ -415,12 +425,15 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
       ++presses;
     }
     winners = screen->Engine().Winners().size();
+    // The end is told once the last batch is in sight.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }, 3000));
     QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
   });
   w.SBtnGetLuckClick();
   // 一等奖 1, 二等奖 3 and 三等奖 10 in batches of 5: four batches, two presses each.
   EXPECT_EQ(presses, 8);
   EXPECT_EQ(winners, 14u);
+  ASSERT_FALSE(m_dialogs.messages().empty());
   EXPECT_EQ(m_dialogs.messages().back(),
             std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
   for (int item = 1001; item <= 1003; ++item)
@@ -455,7 +468,9 @@ TEST_F(DrawScreen, PrizePictureShowsForItsItemAndABadMusicFileIsSilent) {
   EXPECT_NEAR(double(shown.width()) / shown.height(), 2.0, 0.05);  // proportions kept
   Enter(screen.EKeyCtrl);
   Settle();
-  Enter(screen.EKeyCtrl);  // on to item B, whose picture does not load
+  Enter(screen.EKeyCtrl);                  // on to item B, whose picture does not load
+  EXPECT_TRUE(screen.IMGet->isVisible());  // A's picture until the reveal
+  Reveal(screen);
   EXPECT_FALSE(screen.IMGet->isVisible());
   EXPECT_TRUE(m_dialogs.messages().empty());
 }

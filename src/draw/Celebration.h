@@ -1,0 +1,54 @@
+// Fireworks drawn by the program over the background of a draw screen, for the moments the
+// hall should cheer: they burst in the free parts of the screen, are never drawn over the
+// names, and only the small spots they touch are painted again, so a key is never kept
+// waiting. With a sound, a short fanfare plays once at the start.
+#pragma once
+
+#include <QColor>
+#include <QPointF>
+#include <QRegion>
+#include <QWidget>
+#include <random>
+#include <vector>
+
+class QTimer;
+
+class TCelebration : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TCelebration(QWidget* screen);
+
+  // Starts the fireworks, bursting inside `zones` and drawn nowhere in `keepOut` (both in
+  // the screen's pixels); `fanfare` plays the fanfare too. A running celebration starts over.
+  void Start(const std::vector<QRect>& zones, const QRegion& keepOut, bool fanfare);
+  void Stop();
+  bool Running() const;
+  int Sparks() const { return static_cast<int>(m_sparks.size()); }
+
+  QTimer* TMFrame;
+  static constexpr int kFrameMs = 40;
+  static constexpr int kLengthMs = 3600;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  struct Spark {
+    QPointF at, before, speed;
+    QColor colour;
+    int age = 0;   // ms
+    int life = 0;  // ms
+  };
+  void Frame();
+  void Burst();
+  QRect SparkRect(const Spark& s) const;
+
+  std::vector<QRect> m_zones;
+  QRegion m_keepOut;
+  std::vector<Spark> m_sparks;
+  int m_elapsed = 0;
+  int m_nextBurst = 0;
+  double m_unit = 1;  // pixels of a design pixel
+  std::minstd_rand m_rand{20261208u};
+  QObject* m_fanfare = nullptr;  // owns the player of the fanfare that sounds now
+};
