@@ -650,7 +650,9 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
 }
 
 void TDataDraw::Save(BatchEnd& end) {
-  end.saved = SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, true, end.saveError);
+  // Killed after the winner files, before the journal's rename: they stay as they are.
+  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine) ||
+              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, true, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;

@@ -1,5 +1,7 @@
 #include "records/WinnerFiles.h"
 
+#include <fstream>
+#include <sstream>
 #include <unordered_map>
 
 #include "records/ResultsHistory.h"
@@ -11,9 +13,50 @@
 
 namespace {
 
+bool ReadWholeFile(const std::string& gbkPath, std::string& bytes) {
+  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  bytes = ss.str();
+  return !in.bad();
+}
+
 const std::string& ReplacementMark() {
   static const std::string mark = text::G("替补:");
   return mark;
+}
+
+// Each prize item's winner file, and the absent file of each item that has absent winners:
+// their paths and texts.
+std::vector<std::pair<std::string, std::string>> DrawFileTexts(const TArrLuckItem& items,
+                                                               const TArrLuckId& winners,
+                                                               const TArrAbsentId& absences,
+                                                               std::string_view titleLine) {
+  // One pass over the winners, whatever the number of items.
+  std::unordered_map<int32_t, std::string> bodies;
+  for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
+  for (const TLuckId& w : winners) {
+    auto found = bodies.find(w.ItemId);
+    if (found == bodies.end()) continue;
+    found->second += w.CandidateLine;
+    found->second += "\r\n";
+  }
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const TLuckItem& it : items) {
+    std::string content;
+    const std::string& body = bodies[it.ItemId];
+    content.reserve(titleLine.size() + 2 + body.size());
+    content.append(titleLine).append("\r\n").append(body);
+    out.emplace_back(paths::WinnerFilePath(it.TaskId, it.ItemId), std::move(content));
+    std::string absent;
+    for (const TAbsentId& a : absences)
+      if (a.ItemId == it.ItemId) absent += AbsentLine(a) + "\r\n";
+    if (absent.empty()) continue;
+    absent.insert(0, std::string(titleLine) + "\r\n");
+    out.emplace_back(paths::AbsentFilePath(it.TaskId, it.ItemId), std::move(absent));
+  }
+  return out;
 }
 
 }  // namespace
@@ -44,29 +87,9 @@ bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                    const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
                    std::string& error) {
   if (items.empty()) return true;
-  // One pass over the winners, whatever the number of items.
-  std::unordered_map<int32_t, std::string> bodies;
-  for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
-  for (const TLuckId& w : winners) {
-    auto found = bodies.find(w.ItemId);
-    if (found == bodies.end()) continue;
-    found->second += w.CandidateLine;
-    found->second += "\r\n";
-  }
   files::AtomicBatch batch;
-  for (const TLuckItem& it : items) {
-    std::string content;
-    const std::string& body = bodies[it.ItemId];
-    content.reserve(titleLine.size() + 2 + body.size());
-    content.append(titleLine).append("\r\n").append(body);
-    if (!batch.Stage(paths::WinnerFilePath(it.TaskId, it.ItemId), content, error)) return false;
-    std::string absent;
-    for (const TAbsentId& a : absences)
-      if (a.ItemId == it.ItemId) absent += AbsentLine(a) + "\r\n";
-    if (absent.empty()) continue;
-    absent.insert(0, std::string(titleLine) + "\r\n");
-    if (!batch.Stage(paths::AbsentFilePath(it.TaskId, it.ItemId), absent, error)) return false;
-  }
+  for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine))
+    if (!batch.Stage(path, content, error)) return false;
   if (!intoHistory) return batch.Commit(error);
   const int taskId = items.front().TaskId;
   const std::vector<std::string> previous = TaskResultFiles(taskId);
@@ -78,6 +101,24 @@ bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
   for (const std::string& p : batch.Replaced()) files::RemoveFile(p, ignored);
   if (!folder.empty()) RestoreFromHistory(folder, previous, ignored);
   return false;
+}
+
+bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                        std::string_view titleLine) {
+  return DrawFilesInPlace(items, winners, {}, titleLine);
+}
+
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, std::string_view titleLine) {
+  if (items.empty()) return false;
+  const auto texts = DrawFileTexts(items, winners, absences, titleLine);
+  // Nothing else of the task's results may be there: no finished journal, no other file.
+  if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
+  for (const auto& [path, content] : texts) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes) || bytes != content) return false;
+  }
+  return true;
 }
 
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {

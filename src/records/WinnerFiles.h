@@ -29,6 +29,14 @@ std::string AbsentLine(const TAbsentId& absence);
 // The field an absent line ends with, "替补:" + id; the rest is the candidate line.
 bool SplitAbsentLine(std::string_view line, std::string& candidateLine, std::string& replacementId);
 
+// True when the task's results are exactly the winner files SaveWinnerFiles would write
+// now, and nothing else (a draw killed after writing them, before finishing its journal).
+bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                        std::string_view titleLine);
+// The same with the absent files SaveDrawFiles would write.
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, std::string_view titleLine);
+
 // Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
 // nothing and is no error.
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);
