@@ -7,6 +7,7 @@
 #include <string>
 
 #include "draw/DrawJournal.h"
+#include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 
@@ -72,6 +73,28 @@ void BM_JournalFirstBatch(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_JournalFirstBatch)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// A resume after a power cut: the torn last record of a journal of N batches is cut off by
+// rewriting the journal beside itself and renaming it, flushed, before anything is appended.
+void BM_JournalCutTornTail(benchmark::State& state) {
+  DiskRoot root;
+  std::string whole = FormatJournalHead(Head());
+  for (int64_t i = 0; i < state.range(0); ++i) whole += FormatJournalBatch(Batch(5));
+  const std::string torn = whole + FormatJournalBatch(Batch(5)).substr(0, 40);
+  const std::string path = paths::JournalPath(1001);
+  std::string err;
+  for (auto _ : state) {
+    state.PauseTiming();
+    files::WriteFileAtomic(path, torn, err);
+    state.ResumeTiming();
+    if (!CutJournalTail(path, whole.size(), err)) state.SkipWithError(err.c_str());
+  }
+}
+BENCHMARK(BM_JournalCutTornTail)
+    ->Arg(100)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(50);
 
 // Bad bytes only: the time grows with the length, not with its square.
 void BM_GbkToUtf8BadBytes(benchmark::State& state) {

@@ -14,10 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   if (ParseJournal(text, j, "fuzz", error) != JournalRead::Ok) return 0;
   std::string again = FormatJournalHead(j.Head);
+  if (j.Started) again += FormatJournalStart(j.Start);
   for (const TJournalBatch& b : j.Batches) again += FormatJournalBatch(b);
   TJournal k;
   if (ParseJournal(again, k, "fuzz", error) != JournalRead::Ok || !k.Head.SameDraw(j.Head) ||
-      k.Head.Seed != j.Head.Seed || k.Batches != j.Batches)
+      k.Head.Seed != j.Head.Seed || k.Head.Commit != j.Head.Commit ||
+      k.Head.Secret != j.Head.Secret || k.Started != j.Started || !(k.Start == j.Start) ||
+      k.Batches != j.Batches || k.TornTail || k.WholeBytes != again.size())
     std::abort();
   return 0;
 }

@@ -592,7 +592,9 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
 }
 
 void TDataDraw::Save(BatchEnd& end) {
-  end.saved = SaveWinnerFiles(m_s.Items, m_s.Winners, m_titleLine, end.saveError);
+  // Killed after the winner files, before the journal's rename: they stay as they are.
+  end.saved = WinnerFilesInPlace(m_s.Items, m_s.Winners, m_titleLine) ||
+              SaveWinnerFiles(m_s.Items, m_s.Winners, m_titleLine, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;

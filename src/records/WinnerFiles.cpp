@@ -1,5 +1,7 @@
 #include "records/WinnerFiles.h"
 
+#include <fstream>
+#include <sstream>
 #include <unordered_map>
 
 #include "records/ResultsHistory.h"
@@ -9,9 +11,21 @@
 #include "text/Paths.h"
 #include "text/Text.h"
 
-bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
-                     std::string_view titleLine, std::string& error) {
-  if (items.empty()) return true;
+namespace {
+
+bool ReadWholeFile(const std::string& gbkPath, std::string& bytes) {
+  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  bytes = ss.str();
+  return !in.bad();
+}
+
+// Each prize item's winner file: its path and its text.
+std::vector<std::pair<std::string, std::string>> WinnerFileTexts(const TArrLuckItem& items,
+                                                                 const TArrLuckId& winners,
+                                                                 std::string_view titleLine) {
   // One pass over the winners, whatever the number of items.
   std::unordered_map<int32_t, std::string> bodies;
   for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
@@ -21,14 +35,25 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
     found->second += w.CandidateLine;
     found->second += "\r\n";
   }
-  files::AtomicBatch batch;
+  std::vector<std::pair<std::string, std::string>> out;
   for (const TLuckItem& it : items) {
     std::string content;
     const std::string& body = bodies[it.ItemId];
     content.reserve(titleLine.size() + 2 + body.size());
     content.append(titleLine).append("\r\n").append(body);
-    if (!batch.Stage(paths::WinnerFilePath(it.TaskId, it.ItemId), content, error)) return false;
+    out.emplace_back(paths::WinnerFilePath(it.TaskId, it.ItemId), std::move(content));
   }
+  return out;
+}
+
+}  // namespace
+
+bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                     std::string_view titleLine, std::string& error) {
+  if (items.empty()) return true;
+  files::AtomicBatch batch;
+  for (const auto& [path, content] : WinnerFileTexts(items, winners, titleLine))
+    if (!batch.Stage(path, content, error)) return false;
   const int taskId = items.front().TaskId;
   const std::vector<std::string> previous = TaskResultFiles(taskId);
   std::string folder;
@@ -39,6 +64,19 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
   for (const std::string& p : batch.Replaced()) files::RemoveFile(p, ignored);
   if (!folder.empty()) RestoreFromHistory(folder, previous, ignored);
   return false;
+}
+
+bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                        std::string_view titleLine) {
+  if (items.empty()) return false;
+  const auto texts = WinnerFileTexts(items, winners, titleLine);
+  // Nothing else of the task's results may be there: no finished journal, no other file.
+  if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
+  for (const auto& [path, content] : texts) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes) || bytes != content) return false;
+  }
+  return true;
 }
 
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {

@@ -15,6 +15,11 @@
 bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                      std::string_view titleLine, std::string& error);
 
+// True when the task's results are exactly the winner files SaveWinnerFiles would write
+// now, and nothing else (a draw killed after writing them, before finishing its journal).
+bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                        std::string_view titleLine);
+
 // Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
 // nothing and is no error.
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);

@@ -381,7 +381,10 @@ TVerifyResult VerifyAuditBundle(const std::string& gbkZipPath) {
   };
   sheet::ZipArchive zip;
   std::string error;
-  if (!zip.OpenFile(gbkZipPath, error)) return fail(error);
+  if (!paths::FileExists(gbkZipPath)) return fail(G("找不到审计包文件") + gbkZipPath);
+  // The reader's own words speak of spreadsheets; a bundle is told in its own.
+  if (!zip.OpenFile(gbkZipPath, error))
+    return fail(G("审计包") + gbkZipPath + G("不是有效的zip文件,或者已经损坏"));
   // The names come from the archive's directory; only the known ones are unpacked.
   const std::vector<std::string> names = zip.Names();
   int32_t taskId = 0;

@@ -335,6 +335,8 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
   EXPECT_FALSE(paths::FileExists(paths::JournalPath(1001)));
   EXPECT_TRUE(paths::FileExists(paths::FinishedJournalPath(1001)));
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]))), files);
+  // Only what was missing was done: this draw's files did not go to the history.
+  EXPECT_EQ(HistoryCount(), 1);
 }
 
 TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {

@@ -221,6 +221,11 @@ TEST_F(Verify, TheAuditBundleHoldsWhatTheCheckNeedsAndPasses) {
   WriteAll(m_root.dir() / "out/not.zip", "PK no zip");
   r = VerifyAuditBundle(m_root.path("out/not.zip"));
   EXPECT_FALSE(r.Passed);
+  EXPECT_EQ(r.Problems, std::vector<std::string>{G("审计包") + m_root.path("out/not.zip") +
+                                                 G("不是有效的zip文件,或者已经损坏")});
+  r = VerifyAuditBundle(m_root.path("out/none.zip"));
+  EXPECT_EQ(r.Lines, (std::vector<std::string>{G("找不到审计包文件") + m_root.path("out/none.zip"),
+                                               G("验证未通过")}));
   // An unfinished draw has no bundle.
   fs::remove(m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt");
   EXPECT_FALSE(WriteAuditBundle(task, m_root.path("out/b.zip"), err));
