@@ -129,9 +129,11 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
 }
 
 RenameFault g_renameFault = nullptr;
+FolderFlushWatch g_flushWatch = nullptr;
 
 // Flushes a directory's entries, so a rename or a new file in it survives a power cut.
 void SyncDir(const fs::path& dir) {
+  if (g_flushWatch) g_flushWatch(paths::U8(dir.empty() ? fs::path(".") : dir));
 #ifndef _WIN32
   const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
@@ -348,8 +350,13 @@ bool MakeFolders(std::string_view gbkDir, std::string& error) {
   return false;
 }
 
-void FlushFolder(std::string_view gbkDir) { SyncDir(paths::NativePath(gbkDir)); }
+void FlushFolder(std::string_view gbkDir) {
+  fs::path dir = paths::NativePath(gbkDir);
+  if (dir.filename().empty()) dir = dir.parent_path();  // "LUCK_FILE/history/"
+  SyncDir(dir);
+}
 
 void SetRenameFault(RenameFault fault) { g_renameFault = fault; }
+void SetFolderFlushWatch(FolderFlushWatch watch) { g_flushWatch = watch; }
 
 }  // namespace files

@@ -2,7 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "TempRoot.h"
+#include "records/ResultsHistory.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -117,6 +122,40 @@ TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
   EXPECT_EQ(EntriesIn(dir), 3u);
   EXPECT_TRUE(fs::exists(dir / "1001.txt"));
   EXPECT_EQ(files::RemoveStaleTemporaries(root.path("NO_SUCH_DIR")), 0);
+}
+
+namespace {
+std::vector<std::string> g_flushed;
+}  // namespace
+
+TEST(MakeFolders, EveryNewFolderIsFlushedInTheFolderItWasMadeIn) {
+  TempRoot root;
+  g_flushed.clear();
+  files::SetFolderFlushWatch([](const std::string& folder) { g_flushed.push_back(folder); });
+  const auto flushed = [](const fs::path& p) {
+    return std::count(g_flushed.begin(), g_flushed.end(), paths::U8(p)) > 0;
+  };
+  // The first journal of a fresh data folder: LUCK_FILE is made, then the journal in it.
+  std::string err;
+  ASSERT_TRUE(files::AppendDurable(root.path("LUCK_FILE/JOURNAL_1001.txt"), "x\r\n", err));
+  EXPECT_TRUE(flushed(root.dir())) << "the program folder, after mkdir LUCK_FILE";
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE")) << "LUCK_FILE, after the new journal";
+  // Folders made two deep at once: each in its parent.
+  g_flushed.clear();
+  ASSERT_TRUE(files::MakeFolders(root.path("LUCK_FILE/history/1001_x"), err)) << err;
+  EXPECT_TRUE(fs::is_directory(root.dir() / "LUCK_FILE/history/1001_x"));
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE"));
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE/history"));
+  // A dated history folder: LUCK_FILE/history is flushed after it is made.
+  g_flushed.clear();
+  std::string folder;
+  ASSERT_TRUE(MoveToHistory(1001, {root.path("LUCK_FILE/JOURNAL_1001.txt")}, folder, err)) << err;
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE/history"));
+  files::SetFolderFlushWatch(nullptr);
+  // A file where a folder should be: an error, nothing made.
+  WriteAll(root.dir() / "DATA_FILE", "not a folder");
+  EXPECT_FALSE(files::MakeFolders(root.path("DATA_FILE/sub"), err));
+  EXPECT_FALSE(err.empty());
 }
 
 TEST(MoveFile, NeverReplacesAnExistingTarget) {
