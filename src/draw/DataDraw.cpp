@@ -231,6 +231,10 @@ void TDataDraw::ResetDraw() {
   for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
   for (TCheatId& e : m_s.Presets) e.Used = false;
   m_drawn.assign(m_s.CandidateLines.size(), 0);
+  m_absent.assign(m_s.CandidateLines.size(), 0);
+  m_s.Absences.clear();
+  m_replace = Replace();
+  m_progress.clear();
   m_randomPool = m_nonPresetCount;
   m_presets.clear();
   for (size_t e = 0; e < m_s.Presets.size(); ++e)
@@ -280,6 +284,29 @@ bool TDataDraw::SetAsidePending(std::string& error) {
 bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
   const int32_t count = static_cast<int32_t>(Items().size());
   const int32_t candidates = static_cast<int32_t>(m_s.CandidateLines.size());
+  size_t nextAbsence = 0;
+  // The absences written after `batches` batches, in their order.
+  const auto absencesAfter = [&](size_t batches) {
+    for (; nextAbsence < journal.Absences.size() &&
+           journal.Absences[nextAbsence].AfterBatches == batches;
+         ++nextAbsence) {
+      const TJournalAbsence& a = journal.Absences[nextAbsence];
+      if (a.Place < 0 || static_cast<size_t>(a.Place) >= m_s.Winners.size()) return false;
+      const TLuckId& w = m_s.Winners[static_cast<size_t>(a.Place)];
+      if (w.ItemId != a.ItemId || w.CandidateIndex != a.Absent) return false;
+      // The replacement was eligible once its winner was absent.
+      const uint8_t was = m_absent[static_cast<size_t>(a.Absent)];
+      m_absent[static_cast<size_t>(a.Absent)] = 1;
+      const bool ok = IsReplaceable(a.Replacement);
+      m_absent[static_cast<size_t>(a.Absent)] = was;
+      if (!ok) return false;
+      MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
+      m_lastReveal = RevealLayout(IdsOf({a.Replacement}));
+    }
+    return true;
+  };
+  if (!absencesAfter(0)) return false;
+  size_t done = 0;
   for (const TJournalBatch& b : journal.Batches) {
     if (m_state == State::Finished || m_curItem >= count) return false;
     TLuckItem& item = m_s.Items[static_cast<size_t>(m_curItem)];
@@ -305,8 +332,9 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
     m_state = State::Rolling;
     end = Advance();
+    if (!absencesAfter(++done)) return false;
   }
-  return !journal.Batches.empty();
+  return !journal.Batches.empty() && nextAbsence == journal.Absences.size();
 }
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
@@ -320,7 +348,7 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     error = MismatchText();
     return false;
   }
-  m_rng.Randomize(m_pendingJournal.Batches.back().Rng);
+  m_rng.Randomize(m_pendingJournal.LastRng());
   // The draw goes on with the journal's secret, seed and audience's number.
   const TJournalHead& h = m_pendingJournal.Head;
   m_head.Seed = h.Seed;
@@ -371,6 +399,7 @@ int TDataDraw::BatchSize() const {
 
 bool TDataDraw::IsEligible(int32_t k) const {
   if (k < 0 || k >= static_cast<int32_t>(m_s.CandidateLines.size())) return false;
+  if (m_absent[static_cast<size_t>(k)]) return false;  // never wins again in this draw
   if (m_s.Task.LuckAgain == 1) return true;
   return m_drawn[static_cast<size_t>(k)] == 0;
 }
@@ -490,11 +519,27 @@ std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) con
 
 std::vector<std::string> TDataDraw::BatchIds() const {
   if (m_state != State::Rolling || m_revealed) return {};
+  if (m_replace.active) return IdsOf({m_replace.pick});
   return IdsOf(m_lastBatch.picks);
 }
 
 std::vector<std::string> TDataDraw::RevealBatch() {
   if (m_state != State::Rolling || m_revealed) return {};
+  if (m_replace.active) {
+    const TLuckId& w = m_s.Winners[m_replace.place];
+    TJournalAbsence record;
+    record.ItemId = w.ItemId;
+    record.Place = static_cast<int32_t>(m_replace.place);
+    record.Absent = w.CandidateIndex;
+    record.Replacement = m_replace.pick;
+    record.Rng = m_rng.Seed();
+    record.Rolls = m_rolls;
+    Journal(FormatJournalAbsence(record));
+    MarkAbsent(m_replace.place, m_replace.pick);
+    m_revealed = true;
+    m_lastReveal = RevealLayout(IdsOf({m_replace.pick}));
+    return m_lastReveal;
+  }
   const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
   auto q = m_presets.find(item.ItemId);
   TJournalBatch record;
@@ -505,21 +550,30 @@ std::vector<std::string> TDataDraw::RevealBatch() {
   record.Rng = m_rng.Seed();
   record.Rolls = m_rolls;
   record.Winners = m_lastBatch.picks;
-  Journal(record);
+  Journal(FormatJournalBatch(record));
   m_revealed = true;
   m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
   return m_lastReveal;
 }
 
-void TDataDraw::Journal(const TJournalBatch& batch) {
+std::string TDataDraw::JournalFile() const {
   const int32_t taskId = Task().TaskId;
-  const std::string path = paths::JournalPath(taskId);
+  // A finished draw's journal has its final name; replacements made then are added to it.
+  if (m_journalStarted && !paths::FileExists(paths::JournalPath(taskId)) &&
+      paths::FileExists(paths::FinishedJournalPath(taskId)))
+    return paths::FinishedJournalPath(taskId);
+  return paths::JournalPath(taskId);
+}
+
+void TDataDraw::Journal(const std::string& record) {
+  const int32_t taskId = Task().TaskId;
+  const std::string path = JournalFile();
   std::string records = m_unwritten;
   if (!m_startWritten && !m_head.Commit.empty()) {
     records += FormatJournalStart(m_start);
     m_startWritten = true;  // from now on it travels in m_unwritten until written
   }
-  records += FormatJournalBatch(batch);
+  records += record;
   std::string lines;
   if (!m_journalStarted) {
     // A journal of an earlier draw that was never continued goes to the history first.
@@ -555,6 +609,7 @@ void TDataDraw::Journal(const TJournalBatch& batch) {
 
 TDataDraw::BatchEnd TDataDraw::EndBatch() {
   if (m_state != State::Rolling) return BatchEnd();
+  if (m_replace.active) return EndReplacement();
   if (!m_revealed) RevealBatch();
   BatchEnd end = Advance();
   if (end.finished) Save(end);
@@ -572,6 +627,7 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
     end.progressText = G("[") + item.ItemName + G("]已经抽取") + std::to_string(item.DrawnCount) +
                        G("名, 请继续抽取(还剩") + std::to_string(item.LuckCount - item.DrawnCount) +
                        G("名)");
+    m_progress = end.progressText;
     return end;
   }
   ++m_curItem;
@@ -583,21 +639,139 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
                        std::to_string(count - m_curItem) + G("个奖项");
     end.prizeChanged = true;
     end.prizeText = PrizeText(m_curItem);
+    m_progress = end.progressText;
     return end;
   }
   m_state = State::Finished;
   end.finished = true;
   end.progressText = G("所有奖项已经全部抽取完毕!");
+  m_progress = end.progressText;
   return end;
 }
 
 void TDataDraw::Save(BatchEnd& end) {
   // Killed after the winner files, before the journal's rename: they stay as they are.
-  end.saved = WinnerFilesInPlace(m_s.Items, m_s.Winners, m_titleLine) ||
-              SaveWinnerFiles(m_s.Items, m_s.Winners, m_titleLine, end.saveError);
+  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine) ||
+              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, true, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;
   if (paths::FileExists(paths::JournalPath(taskId)))
     files::MoveFile(paths::JournalPath(taskId), paths::FinishedJournalPath(taskId), ignored);
+}
+
+// --- absent winners ----------------------------------------------------------------------
+
+std::string TDataDraw::AbsentQuestion(size_t place) const {
+  if (place >= m_s.Winners.size()) return {};
+  const TLuckId& w = m_s.Winners[place];
+  std::string item;
+  for (const TLuckItem& it : Items())
+    if (it.ItemId == w.ItemId) item = it.ItemName;
+  return G("[") + item + G("]的中奖者") + std::string(CandidateId(w.CandidateLine)) +
+         G("缺席,是否为该奖项抽取一名替补?");
+}
+
+bool TDataDraw::IsReplaceable(int32_t k) const {
+  if (k < 0 || k >= static_cast<int32_t>(m_s.CandidateLines.size())) return false;
+  // Preset lists force winners into batches only; a replacement is drawn at random.
+  return !m_isPreset[static_cast<size_t>(k)] && IsEligible(k);
+}
+
+bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
+  message.clear();
+  if (!MayMarkAbsent() || m_replace.active || place >= m_s.Winners.size()) return false;
+  const TLuckId& w = m_s.Winners[place];
+  std::string item;
+  for (const TLuckItem& it : Items())
+    if (it.ItemId == w.ItemId) item = it.ItemName;
+  // Who may still be drawn at random, the absent winner left out.
+  int64_t pool = m_randomPool;
+  const size_t absent = static_cast<size_t>(w.CandidateIndex);
+  if (m_s.Task.LuckAgain == 1 && !m_isPreset[absent] && !m_absent[absent]) --pool;
+  if (pool <= 0) {
+    message = G("[") + item + G("]已没有可抽取的替补号码,中奖名单不变");
+    return false;
+  }
+  const uint8_t was = m_absent[absent];
+  m_absent[absent] = 1;  // for the pick only; the reveal records the absence
+  const int32_t count = static_cast<int32_t>(m_s.CandidateLines.size());
+  int32_t k;
+  do {
+    k = m_rng.Random(count);
+  } while (!IsReplaceable(k));
+  m_absent[absent] = was;
+  m_replace.active = true;
+  m_replace.place = place;
+  m_replace.pick = k;
+  m_replace.back = m_state;
+  m_revealed = false;
+  m_rolls = 0;
+  m_state = State::Rolling;
+  return true;
+}
+
+void TDataDraw::MarkAbsent(size_t place, int32_t replacement) {
+  TLuckId& w = m_s.Winners[place];
+  const size_t absent = static_cast<size_t>(w.CandidateIndex);
+  const bool again = m_s.Task.LuckAgain == 1;
+  // Drawn once, the absent winner is out of the pool already; with repeated winning on it
+  // leaves the pool now.
+  if (again && !m_isPreset[absent] && !m_absent[absent]) --m_randomPool;
+  m_absent[absent] = 1;
+  const std::string& line = m_s.CandidateLines[static_cast<size_t>(replacement)];
+  m_s.Absences.push_back({w.ItemId, w.TaskId, static_cast<int32_t>(place), w.CandidateIndex,
+                          w.CandidateLine, replacement, line});
+  w.CandidateIndex = replacement;
+  w.CandidateLine = line;
+  if (!again) {
+    m_drawn[static_cast<size_t>(replacement)] = 1;
+    --m_randomPool;
+  }
+  RebuildList();
+}
+
+void TDataDraw::RebuildList() {
+  const TLuckTask& t = m_s.Task;
+  std::unordered_map<int32_t, std::string> names;
+  for (const TLuckItem& it : Items()) names.emplace(it.ItemId, it.ItemName);
+  std::vector<std::vector<const TAbsentId*>> before(m_s.Winners.size());
+  for (const TAbsentId& a : m_s.Absences)
+    if (a.Place >= 0 && static_cast<size_t>(a.Place) < before.size())
+      before[static_cast<size_t>(a.Place)].push_back(&a);
+  // An absent winner stays in the list, marked, just above whoever took the place.
+  TWinnerList list;
+  for (size_t i = 0; i < m_s.Winners.size(); ++i) {
+    const TLuckId& w = m_s.Winners[i];
+    const std::string& name = names[w.ItemId];
+    for (const TAbsentId* a : before[i])
+      list.Add(MaskId(a->CandidateLine, t.HideBegin, t.HideEnd) + " " + G("缺席"), name);
+    list.Add(MaskId(w.CandidateLine, t.HideBegin, t.HideEnd), name);
+  }
+  m_list = std::move(list);
+  ++m_listGeneration;
+}
+
+TDataDraw::BatchEnd TDataDraw::EndReplacement() {
+  BatchEnd end;
+  if (!m_replace.active) return end;
+  if (!m_revealed) RevealBatch();
+  m_state = m_replace.back;
+  m_replace = Replace();
+  m_revealed = false;
+  end.progressText = m_progress;
+  if (m_state == State::Finished) {
+    // The files of this draw are written again with the replacement in its place.
+    end.finished = true;
+    end.saved =
+        SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, false, end.saveError);
+  }
+  return end;
+}
+
+std::vector<size_t> TDataDraw::LastBatchPlaces() const {
+  std::vector<size_t> places;
+  const size_t n = std::min(m_lastBatch.picks.size(), m_s.Winners.size());
+  for (size_t i = m_s.Winners.size() - n; i < m_s.Winners.size(); ++i) places.push_back(i);
+  return places;
 }

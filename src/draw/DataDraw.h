@@ -101,6 +101,29 @@ class TDataDraw {
   // Winners revealed and not yet in the winner files: leaving asks first.
   bool LeaveNeedsQuestion() const { return m_state == State::BetweenBatches; }
   bool Finished() const { return m_state == State::Finished; }
+  // A revealed winner may be marked absent between batches and on the finished screen.
+  bool MayMarkAbsent() const {
+    return (m_state == State::BetweenBatches || m_state == State::Finished) && !m_s.Winners.empty();
+  }
+  // The question before a replacement, naming the winner at `place` (draw order) and the
+  // prize item.
+  std::string AbsentQuestion(size_t place) const;
+  // Yes to the question: the winner at `place` is absent and one replacement is picked for
+  // the place from those who may still win (not on a preset list, not absent, and not drawn
+  // yet unless repeated winning is on); its short roll runs (state Rolling). False with
+  // `message` when nobody is left: nothing changes.
+  bool BeginReplacement(size_t place, std::string& message);
+  // A replacement's roll or reveal is running.
+  bool Replacing() const { return m_replace.active; }
+  // After the replacement's reveal (RevealBatch writes its record to the journal first):
+  // the draw stands where it stood; on the finished screen the files are written again.
+  BatchEnd EndReplacement();
+  // Places (in Winners) of the last batch's winners, in pick order: what a number chooses.
+  std::vector<size_t> LastBatchPlaces() const;
+  // Raised each time the winners list changes other than at its end.
+  int ListGeneration() const { return m_listGeneration; }
+  const TArrAbsentId& Absences() const { return m_s.Absences; }
+
   // The winners list shows (and scrolls) unless the task hides it or a batch is running.
   bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }
 
@@ -202,8 +225,12 @@ class TDataDraw {
   void ResetDraw();
   BatchEnd Advance();
   void Save(BatchEnd& end);
-  void Journal(const TJournalBatch& batch);
+  void Journal(const std::string& record);
   bool MakeSecret(std::string& error);
+  bool IsReplaceable(int32_t k) const;
+  void MarkAbsent(size_t place, int32_t replacement);
+  void RebuildList();
+  std::string JournalFile() const;
   bool Replay(const TJournal& journal, BatchEnd& end);
   std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
 
@@ -230,7 +257,17 @@ class TDataDraw {
   int32_t m_curItem = 0;
   std::string m_titleLine;
   TWinnerList m_list;
-  Batch m_lastBatch;  // the running batch, or the last one
+  Batch m_lastBatch;       // the running batch, or the last one
+  std::string m_progress;  // the last progress text
+  // The replacement being rolled: the place, the replacement, the state to go back to.
+  struct Replace {
+    bool active = false;
+    size_t place = 0;
+    int32_t pick = -1;
+    State back = State::BetweenBatches;
+  } m_replace;
+  std::vector<uint8_t> m_absent;  // per candidate index: marked absent in this draw
+  int m_listGeneration = 0;
 
   // Per candidate index: drawn on this screen; line equal to some preset entry's text.
   std::vector<uint8_t> m_drawn;

@@ -162,6 +162,17 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
   return true;
 }
 
+bool ParseAbsence(const std::vector<std::string_view>& f, TJournalAbsence& a) {
+  if (f.empty() || f[0] != "ABSENT") return false;
+  if (!NumberField(f, "item", a.ItemId) || !NumberField(f, "place", a.Place) ||
+      !NumberField(f, "absent", a.Absent) || !NumberField(f, "replacement", a.Replacement) ||
+      !NumberField(f, "rng", a.Rng))
+    return false;
+  std::string_view rolls;
+  if (Field(f, "rolls", rolls) && !Number(rolls, a.Rolls)) return false;
+  return true;
+}
+
 }  // namespace
 
 std::string SealJournalRecord(std::string body) { return Sealed(std::move(body)); }
@@ -174,7 +185,21 @@ bool TJournalHead::SameDraw(const TJournalHead& o) const {
 int32_t TJournal::WinnerCount() const {
   int64_t n = 0;
   for (const TJournalBatch& b : Batches) n += static_cast<int64_t>(b.Winners.size());
+  n += static_cast<int64_t>(Absences.size());
   return static_cast<int32_t>(std::min<int64_t>(n, INT32_MAX));
+}
+
+uint32_t TJournal::LastRng() const {
+  if (!Absences.empty() && Absences.back().AfterBatches >= Batches.size())
+    return Absences.back().Rng;
+  return Batches.empty() ? Head.Seed : Batches.back().Rng;
+}
+
+std::string FormatJournalAbsence(const TJournalAbsence& a) {
+  return Sealed("ABSENT\titem=" + std::to_string(a.ItemId) + "\tplace=" + std::to_string(a.Place) +
+                "\tabsent=" + std::to_string(a.Absent) + "\treplacement=" +
+                std::to_string(a.Replacement) + "\trng=" + std::to_string(a.Rng) +
+                (a.Rolls >= 0 ? "\trolls=" + std::to_string(a.Rolls) : std::string()));
 }
 
 std::string FormatJournalHead(const TJournalHead& h) {
@@ -275,6 +300,12 @@ JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_vi
       // A checkable draw's batches follow its START and count their roll ticks.
       if (checkable && (!journal.Started || b.Rolls < 0)) return damaged();
       journal.Batches.push_back(std::move(b));
+    } else if (f[0] == "ABSENT") {
+      TJournalAbsence a;
+      if (!ParseAbsence(f, a)) return damaged();
+      if (checkable && (!journal.Started || a.Rolls < 0)) return damaged();
+      a.AfterBatches = journal.Batches.size();
+      journal.Absences.push_back(a);
     } else if (f[0] == "DRAW") {
       return damaged();
     } else {

@@ -53,6 +53,19 @@ struct TJournalBatch {
   bool operator==(const TJournalBatch&) const = default;
 };
 
+// A revealed winner marked absent and the one replacement drawn for the place (ABSENT),
+// written and flushed before the replacement is revealed, like a batch.
+struct TJournalAbsence {
+  size_t AfterBatches = 0;  // the batches before it in the journal
+  int32_t ItemId = 0;
+  int32_t Place = 0;        // the winner's place among all winners, in draw order
+  int32_t Absent = 0;       // candidate index of the absent winner
+  int32_t Replacement = 0;  // candidate index of the replacement
+  uint32_t Rng = 0;         // the generator's state when the replacement was revealed
+  int32_t Rolls = -1;       // roll ticks before the reveal; -1 when not counted
+  bool operator==(const TJournalAbsence&) const = default;
+};
+
 // A whole record of a kind this reader does not know, after `AfterBatches` batches.
 struct TJournalOther {
   size_t AfterBatches = 0;
@@ -64,11 +77,15 @@ struct TJournal {
   bool Started = false;  // a START record was written
   TJournalStart Start;
   std::vector<TJournalBatch> Batches;
+  std::vector<TJournalAbsence> Absences;  // in the order written
   std::vector<TJournalOther> Others;
   // Bytes of the whole records from the start of the file; a torn tail lies beyond them.
   size_t WholeBytes = 0;
   bool TornTail = false;
+  // Winners revealed: every batch's, and one replacement per absence.
   int32_t WinnerCount() const;
+  // The generator's state after the last batch or replacement.
+  uint32_t LastRng() const;
   // The generator's seed the draw started from.
   uint32_t DrawSeed() const { return Started ? Start.Seed : Head.Seed; }
 };
@@ -81,6 +98,7 @@ std::string SealJournalRecord(std::string body);
 std::string FormatJournalHead(const TJournalHead& head);
 std::string FormatJournalStart(const TJournalStart& start);
 std::string FormatJournalBatch(const TJournalBatch& batch);
+std::string FormatJournalAbsence(const TJournalAbsence& absence);
 
 enum class JournalRead {
   Missing,     // no journal

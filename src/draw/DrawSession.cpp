@@ -30,5 +30,6 @@ void TDrawSession::Clear() {
   TArrLuckItem().swap(Items);
   TArraySring().swap(CandidateLines);
   TArrLuckId().swap(Winners);
+  TArrAbsentId().swap(Absences);
   TArrCheatId().swap(Presets);
 }

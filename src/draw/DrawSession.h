@@ -23,8 +23,8 @@ class TDrawSession {
   // The preset entries of every prize item, in draw order; unreadable lists are passed over.
   void LoadPresets();
 
-  // Empties what a draw screen leaves behind: prize items, candidate lines, winners and
-  // preset entries (their memory too). The task record stays.
+  // Empties what a draw screen leaves behind: prize items, candidate lines, winners, absent
+  // winners and preset entries (their memory too). The task record stays.
   void Clear();
 
   TLuckTask Task;
@@ -34,6 +34,7 @@ class TDrawSession {
   TArraySring CandidateLines;
   int32_t CandidateCount = 0;
   int32_t IdMaxLength = 0;
-  TArrLuckId Winners;  // in the order drawn
+  TArrLuckId Winners;  // in the order drawn; a replacement stands in its absent winner's place
+  TArrAbsentId Absences;
   TArrCheatId Presets;
 };

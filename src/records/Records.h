@@ -82,4 +82,16 @@ struct TCheatId {
 };
 using TArrCheatId = std::vector<TCheatId>;
 
+// A revealed winner who was absent, and the replacement drawn for the place.
+struct TAbsentId {
+  int32_t ItemId = 0;
+  int32_t TaskId = 0;
+  int32_t Place = 0;  // the place among all winners, in draw order
+  int32_t CandidateIndex = 0;
+  std::string CandidateLine;
+  int32_t ReplacementIndex = 0;
+  std::string ReplacementLine;
+};
+using TArrAbsentId = std::vector<TAbsentId>;  // in the order marked
+
 using TArraySring = std::vector<std::string>;

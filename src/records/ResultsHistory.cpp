@@ -65,6 +65,20 @@ std::vector<std::string> TaskResultFiles(int taskId) {
     if (!text::IsAllDigits(name.substr(prefix.size(), name.size() - prefix.size() - 4))) continue;
     out.push_back(paths::LuckFileDir() + name);
   }
+  // The absent winners' files of the same draw go where its winner files go.
+  const std::string absentPrefix = "ABSENT_" + prefix;
+  for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
+       !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    const std::string name = paths::U8(it->path().filename());
+    if (name.size() <= absentPrefix.size() + 4 ||
+        name.compare(0, absentPrefix.size(), absentPrefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".txt") != 0)
+      continue;
+    if (!text::IsAllDigits(name.substr(absentPrefix.size(), name.size() - absentPrefix.size() - 4)))
+      continue;
+    out.push_back(paths::LuckFileDir() + name);
+  }
   std::sort(out.begin(), out.end());
   if (paths::FileExists(paths::FinishedJournalPath(taskId)))
     out.push_back(paths::FinishedJournalPath(taskId));
@@ -72,8 +86,10 @@ std::vector<std::string> TaskResultFiles(int taskId) {
 }
 
 bool HasWinnerFiles(int taskId) {
+  const std::string absent = paths::LuckFileDir() + "ABSENT_";
   for (const std::string& p : TaskResultFiles(taskId)) {
-    if (p != paths::FinishedJournalPath(taskId)) return true;
+    if (p != paths::FinishedJournalPath(taskId) && p.compare(0, absent.size(), absent) != 0)
+      return true;
   }
   return false;
 }

@@ -22,10 +22,17 @@ bool ReadWholeFile(const std::string& gbkPath, std::string& bytes) {
   return !in.bad();
 }
 
-// Each prize item's winner file: its path and its text.
-std::vector<std::pair<std::string, std::string>> WinnerFileTexts(const TArrLuckItem& items,
-                                                                 const TArrLuckId& winners,
-                                                                 std::string_view titleLine) {
+const std::string& ReplacementMark() {
+  static const std::string mark = text::G("替补:");
+  return mark;
+}
+
+// Each prize item's winner file, and the absent file of each item that has absent winners:
+// their paths and texts.
+std::vector<std::pair<std::string, std::string>> DrawFileTexts(const TArrLuckItem& items,
+                                                               const TArrLuckId& winners,
+                                                               const TArrAbsentId& absences,
+                                                               std::string_view titleLine) {
   // One pass over the winners, whatever the number of items.
   std::unordered_map<int32_t, std::string> bodies;
   for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
@@ -42,18 +49,48 @@ std::vector<std::pair<std::string, std::string>> WinnerFileTexts(const TArrLuckI
     content.reserve(titleLine.size() + 2 + body.size());
     content.append(titleLine).append("\r\n").append(body);
     out.emplace_back(paths::WinnerFilePath(it.TaskId, it.ItemId), std::move(content));
+    std::string absent;
+    for (const TAbsentId& a : absences)
+      if (a.ItemId == it.ItemId) absent += AbsentLine(a) + "\r\n";
+    if (absent.empty()) continue;
+    absent.insert(0, std::string(titleLine) + "\r\n");
+    out.emplace_back(paths::AbsentFilePath(it.TaskId, it.ItemId), std::move(absent));
   }
   return out;
 }
 
 }  // namespace
 
+std::string AbsentLine(const TAbsentId& a) {
+  const std::string_view line = a.ReplacementLine;
+  const size_t blank = line.find(' ');
+  return a.CandidateLine + " " + ReplacementMark() +
+         std::string(blank == std::string_view::npos ? line : line.substr(0, blank));
+}
+
+bool SplitAbsentLine(std::string_view line, std::string& candidateLine,
+                     std::string& replacementId) {
+  const std::string& mark = ReplacementMark();
+  const size_t at = line.rfind(" " + mark);
+  if (at == std::string_view::npos) return false;
+  candidateLine = std::string(line.substr(0, at));
+  replacementId = std::string(line.substr(at + 1 + mark.size()));
+  return true;
+}
+
 bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                      std::string_view titleLine, std::string& error) {
+  return SaveDrawFiles(items, winners, {}, titleLine, true, error);
+}
+
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
+                   std::string& error) {
   if (items.empty()) return true;
   files::AtomicBatch batch;
-  for (const auto& [path, content] : WinnerFileTexts(items, winners, titleLine))
+  for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine))
     if (!batch.Stage(path, content, error)) return false;
+  if (!intoHistory) return batch.Commit(error);
   const int taskId = items.front().TaskId;
   const std::vector<std::string> previous = TaskResultFiles(taskId);
   std::string folder;
@@ -68,8 +105,13 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 
 bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                         std::string_view titleLine) {
+  return DrawFilesInPlace(items, winners, {}, titleLine);
+}
+
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, std::string_view titleLine) {
   if (items.empty()) return false;
-  const auto texts = WinnerFileTexts(items, winners, titleLine);
+  const auto texts = DrawFileTexts(items, winners, absences, titleLine);
   // Nothing else of the task's results may be there: no finished journal, no other file.
   if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
   for (const auto& [path, content] : texts) {
@@ -131,6 +173,21 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     }
     if (in.Failed()) {
       error = in.Error();
+      return false;
+    }
+    const std::string absent = paths::AbsentFilePath(it.TaskId, it.ItemId);
+    if (!paths::FileExists(absent)) continue;
+    LineReader absentIn;
+    if (!absentIn.Open(absent, error)) return false;
+    out += "\r\n";
+    out += it.ItemName + text::G("缺席名单");
+    out += "\r\n";
+    while (absentIn.Next(line)) {
+      out.append(line);
+      out += "\r\n";
+    }
+    if (absentIn.Failed()) {
+      error = absentIn.Error();
       return false;
     }
   }

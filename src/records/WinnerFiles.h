@@ -15,10 +15,27 @@
 bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                      std::string_view titleLine, std::string& error);
 
+// The same with the absent winners: each item with absent winners also gets its absent file
+// (LUCK_FILE/ABSENT_<TaskId>_<ItemId>.txt: the title line, then one line per absent winner
+// in the order marked). With `intoHistory` false the files of the same draw are replaced
+// where they are (after a replacement on the finished screen), nothing moves.
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
+                   std::string& error);
+
+// An absent file's line: the absent winner's candidate line, a blank and "替补:" with the
+// replacement's id.
+std::string AbsentLine(const TAbsentId& absence);
+// The field an absent line ends with, "替补:" + id; the rest is the candidate line.
+bool SplitAbsentLine(std::string_view line, std::string& candidateLine, std::string& replacementId);
+
 // True when the task's results are exactly the winner files SaveWinnerFiles would write
 // now, and nothing else (a draw killed after writing them, before finishing its journal).
 bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                         std::string_view titleLine);
+// The same with the absent files SaveDrawFiles would write.
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, std::string_view titleLine);
 
 // Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
 // nothing and is no error.
@@ -38,7 +55,9 @@ inline constexpr int kMaxWinnerRows = 1000;
 bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error);
 
 // Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
-// winner file exists, an empty line, the item name and the winner file's lines.
+// winner file exists, an empty line, the item name and the winner file's lines; when the
+// item has an absent file, then an empty line, the item name with "缺席名单" and that file's
+// lines.
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
                        std::string_view gbkPath, std::string& error);
 

@@ -140,6 +140,10 @@ std::string FinishedJournalPath(int taskId) {
   return LuckFileDir() + "JOURNAL_" + std::to_string(taskId) + "_DONE.txt";
 }
 
+std::string AbsentFilePath(int taskId, int itemId) {
+  return LuckFileDir() + "ABSENT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+}
+
 std::string HistoryDir() { return LuckFileDir() + "history/"; }
 
 std::string U8(const fs::path& p) {

@@ -29,6 +29,7 @@ std::string WinnerFilePath(int taskId, int itemId);  // LUCK_FILE/<TaskId>_<Item
 std::string PresetFilePath(int taskId, int itemId);  // DATA_FILE/CHEAT_<TaskId>_<ItemId>.txt
 std::string JournalPath(int taskId);                 // LUCK_FILE/JOURNAL_<TaskId>.txt
 std::string FinishedJournalPath(int taskId);         // LUCK_FILE/JOURNAL_<TaskId>_DONE.txt
+std::string AbsentFilePath(int taskId, int itemId);  // LUCK_FILE/ABSENT_<TaskId>_<ItemId>.txt
 std::string HistoryDir();                            // LUCK_FILE/history/
 // The same three files for ids given as texts, used as they are.
 std::string DrawDataPath(std::string_view taskId);

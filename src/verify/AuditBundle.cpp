@@ -163,6 +163,10 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
   for (const TJournalItem& it : j.Head.Items)
     entries.push_back({"LUCK_FILE/" + id + "_" + std::to_string(it.ItemId) + ".txt",
                        paths::WinnerFilePath(task.TaskId, it.ItemId), true});
+  // Absent winners, where the draw had any.
+  for (const TJournalItem& it : j.Head.Items)
+    entries.push_back({"LUCK_FILE/ABSENT_" + id + "_" + std::to_string(it.ItemId) + ".txt",
+                       paths::AbsentFilePath(task.TaskId, it.ItemId), false});
 
   std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
   ZipWriter zip;

@@ -10,6 +10,7 @@
 #include "import/Zip.h"
 #include "records/DrawDataFile.h"
 #include "records/FileHash.h"
+#include "records/WinnerFiles.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
@@ -57,6 +58,26 @@ class Replay {
     }
     m_free = std::count(m_onList.begin(), m_onList.end(), false);
     m_notOnList = m_free;
+    m_absent.assign(lines.size(), false);
+  }
+
+  // The winner `absent` is absent: picks the replacement at random from those not on a
+  // list who may still win; -1 when nobody is left.
+  int32_t Replace(int32_t absent) {
+    if (absent < 0 || absent >= static_cast<int32_t>(m_lines.size())) return -1;
+    const size_t a = static_cast<size_t>(absent);
+    if (m_again && !m_onList[a] && !m_absent[a]) --m_free;
+    m_absent[a] = true;
+    if (m_free <= 0) return -1;
+    int32_t k;
+    do {
+      k = m_rng.Random(static_cast<int32_t>(m_lines.size()));
+    } while (m_onList[static_cast<size_t>(k)] || !Eligible(k));
+    if (!m_again) {
+      m_won[static_cast<size_t>(k)] = true;
+      --m_free;
+    }
+    return k;
   }
 
   // Picks up to n winners for the item; `closed` when no candidate could win any more.
@@ -92,6 +113,7 @@ class Replay {
  private:
   bool Eligible(int32_t k) const {
     if (k < 0 || k >= static_cast<int32_t>(m_lines.size())) return false;
+    if (m_absent[static_cast<size_t>(k)]) return false;
     return m_again || !m_won[static_cast<size_t>(k)];
   }
   bool CanPick(int32_t itemId) const {
@@ -120,6 +142,7 @@ class Replay {
   Lcg m_rng;
   std::vector<bool> m_onList;
   std::vector<bool> m_won;
+  std::vector<bool> m_absent;
   int64_t m_free = 0;
   int64_t m_notOnList = 0;
 };
@@ -272,9 +295,47 @@ class Checker {
     // Every batch from the seed.
     Replay replay(lines, presets, h.LuckAgain == 1, seed);
     std::vector<int32_t> drawn(h.Items.size(), 0);
-    std::vector<std::vector<int32_t>> winners(h.Items.size());
+    // Every winner in draw order: the item's index and the candidate; a replacement takes
+    // the place of its absent winner.
+    std::vector<std::pair<size_t, int32_t>> flat;
+    std::vector<TAbsentId> absent;
     size_t cur = 0;
     int n = 0;
+    size_t nextAbsence = 0;
+    // The absences the journal holds after `batches` batches.
+    const auto replacements = [&](size_t batches) {
+      for (; nextAbsence < j.Absences.size() && j.Absences[nextAbsence].AfterBatches == batches;
+           ++nextAbsence) {
+        const TJournalAbsence& a = j.Absences[nextAbsence];
+        const std::string head = G("第") + Num(static_cast<int64_t>(nextAbsence + 1)) +
+                                 G("次缺席 奖项") + Num(a.ItemId) + ": ";
+        if (a.Place < 0 || static_cast<size_t>(a.Place) >= flat.size() ||
+            h.Items[flat[static_cast<size_t>(a.Place)].first].ItemId != a.ItemId ||
+            flat[static_cast<size_t>(a.Place)].second != a.Absent) {
+          Problem(head + G("缺席者不是此位置上的中奖者"));
+          return false;
+        }
+        const int32_t k = replay.Replace(a.Absent);
+        replay.Roll(a.Rolls);
+        if (k != a.Replacement) {
+          Problem(head + G("抽奖记录中的替补为 ") + Ids(lines, {a.Replacement}) +
+                  G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(lines, {k})));
+          return false;
+        }
+        if (a.Rng != replay.State()) {
+          Problem(head + G("滚动") + Num(a.Rolls) + G("次后随机数状态为") + Num(replay.State()) +
+                  G(", 抽奖记录为") + Num(a.Rng));
+          return false;
+        }
+        const size_t k0 = static_cast<size_t>(a.Absent);
+        const size_t k1 = static_cast<size_t>(k);
+        absent.push_back({a.ItemId, m_task, a.Place, a.Absent, lines[k0], k, lines[k1]});
+        flat[static_cast<size_t>(a.Place)].second = k;
+        m_result.Lines.push_back(head + Ids(lines, {a.Absent}) + G(" 缺席, 替补 ") +
+                                 Ids(lines, {k}) + G("  一致"));
+      }
+      return true;
+    };
     for (const TJournalBatch& b : j.Batches) {
       ++n;
       const std::string label = G("第") + Num(n) + G("批");
@@ -306,24 +367,44 @@ class Checker {
         return;
       }
       m_result.Lines.push_back(head + Ids(lines, picks) + G("  一致"));
-      winners[cur].insert(winners[cur].end(), picks.begin(), picks.end());
+      for (int32_t k : picks) flat.emplace_back(cur, k);
       if (drawn[cur] >= it.LuckCount || closed) ++cur;
+      if (!replacements(static_cast<size_t>(n))) return;
+    }
+    if (nextAbsence < j.Absences.size()) {
+      Problem(G("抽奖记录中的缺席记录不在批次之后"));
+      return;
     }
     if (cur < h.Items.size()) {
       Problem(finished ? G("抽奖记录标为已完成,但奖项") + Num(h.Items[cur].ItemId) + G("尚未抽完")
                        : G("抽奖尚未完成,还没有中奖名单文件可以核对"));
       return;
     }
-    // The winner files hold the replayed winners, nothing else.
+    // The winner files hold the replayed winners, nothing else; the absent files the
+    // absent winners with their replacements.
     for (size_t i = 0; i < h.Items.size(); ++i) {
       const std::string name = "LUCK_FILE/" + id + "_" + Num(h.Items[i].ItemId) + ".txt";
       std::string expected = title + "\r\n";
-      for (int32_t k : winners[i]) expected += lines[static_cast<size_t>(k)] + "\r\n";
+      for (const auto& [item, k] : flat)
+        if (item == i) expected += lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
       if (!ReadBytes(Rel(name), got)) {
         Problem(G("找不到中奖名单文件") + name);
       } else if (got != expected) {
         Problem(G("中奖名单文件") + name + G("与重放结果不符"));
+      }
+      std::string absentText;
+      for (const TAbsentId& a : absent)
+        if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
+      const std::string absentName =
+          "LUCK_FILE/ABSENT_" + id + "_" + Num(h.Items[i].ItemId) + ".txt";
+      const bool there = ReadBytes(Rel(absentName), got);
+      if (absentText.empty()) {
+        if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
+      } else if (!there) {
+        Problem(G("找不到缺席名单文件") + absentName);
+      } else if (got != title + "\r\n" + absentText) {
+        Problem(G("缺席名单文件") + absentName + G("与重放结果不符"));
       }
     }
   }
@@ -351,6 +432,8 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
   std::string_view rest;
   if (s.rfind("DATA_FILE/CHEAT_", 0) == 0) {
     at = 16;
+  } else if (s.rfind("LUCK_FILE/ABSENT_", 0) == 0) {
+    at = 17;
   } else if (s.rfind("DATA_FILE/", 0) == 0 || s.rfind("LUCK_FILE/", 0) == 0) {
     at = 10;
   } else {

@@ -91,7 +91,7 @@ TEST(DrawJournal, NewRecordsReadBackAndUnknownKindsKeepTheirPlace) {
   EXPECT_NE(text.find("START\taudience=0815\tseed=629535755\tcheck="), std::string::npos);
   EXPECT_NE(text.find("\trng=99\trolls=17\twinners=4,1\t"), std::string::npos);
   // A record of a kind this reader does not know, between the start and the batch.
-  const std::string other = SealJournalRecord("ABSENT\titem=2001\twinner=4");
+  const std::string other = SealJournalRecord("NOTE\titem=2001\twinner=4");
   const size_t batchAt = text.find("BATCH");
   WriteAll(paths::NativePath(path), text.substr(0, batchAt) + other + text.substr(batchAt));
   TJournal j;

@@ -232,3 +232,54 @@ TEST_F(Verify, TheAuditBundleHoldsWhatTheCheckNeedsAndPasses) {
   EXPECT_EQ(text::GbkToUtf8(err), "该抽奖任务没有已完成的抽奖记录,无法导出抽奖凭证");
   EXPECT_FALSE(fs::exists(m_root.dir() / "out/b.zip"));
 }
+
+TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
+  TRandom rng;
+  {
+    TDrawSession session;
+    TDataDraw e(session, rng);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    Batches(e, 2, 3);
+    // 一等奖 is complete; its first winner is absent. The replacement rolls 4 ticks.
+    std::string message;
+    ASSERT_TRUE(e.BeginReplacement(0, message)) << message;
+    for (int r = 0; r < 4; ++r) e.RollStep();
+    e.RevealBatch();
+    e.EndBatch();
+    // Killed here and resumed: the replacement comes back from the journal.
+  }
+  TDrawSession session;
+  TDataDraw e(session, rng);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  TDataDraw::BatchEnd end;
+  std::string err;
+  ASSERT_TRUE(e.Resume(end, err)) << err;
+  ASSERT_EQ(e.Absences().size(), 1u);
+  Batches(e, -1, 5);
+  ASSERT_TRUE(e.Finished());
+  // On the finished screen, the last winner of 三等奖 is absent too.
+  std::string message;
+  ASSERT_TRUE(e.BeginReplacement(e.Winners().size() - 1, message)) << message;
+  e.RollStep();
+  e.RevealBatch();
+  e.EndBatch();
+  const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+  int replayed = 0;
+  for (const std::string& l : r.Lines) replayed += l.find(G("次缺席")) != std::string::npos;
+  EXPECT_EQ(replayed, 2) << Joined(r);
+  // One changed byte of an absent file is found.
+  const std::string absentFile = "LUCK_FILE/ABSENT_1001_" + std::to_string(m_ids[2]) + ".txt";
+  const TVerifyResult changed = WithByteChanged(absentFile, 3);
+  EXPECT_FALSE(changed.Passed);
+  ASSERT_EQ(changed.Problems.size(), 1u) << Joined(changed);
+  EXPECT_EQ(changed.Problems[0], G("缺席名单文件") + absentFile + G("与重放结果不符"));
+  // A forged replacement in the journal is named.
+  Forge("ABSENT", "replacement", std::to_string(e.Absences()[0].CandidateIndex));
+  const TVerifyResult forged = VerifyDrawFolder(Root(), 1001);
+  EXPECT_FALSE(forged.Passed);
+  ASSERT_FALSE(forged.Problems.empty());
+  EXPECT_NE(forged.Problems[0].find(G("抽奖记录中的替补为")), std::string::npos) << Joined(forged);
+}
