@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "draw/Celebration.h"
 #include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
 
@@ -152,6 +154,48 @@ void BM_IdleBetweenCpu(benchmark::State& state) {
   MeasureIdleCpu(state);
 }
 BENCHMARK(BM_IdleBetweenCpu)
+    ->Arg(1920)
+    ->Arg(3840)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// Processor time of the fireworks after a reveal (the task's only item is its last, so each
+// batch is celebrated), from the reveal until they are over, and the longest a key pressed
+// meanwhile would wait.
+void BM_CelebrationCpu(benchmark::State& state) {
+  Task();
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  ShowScreen(screen, static_cast<int>(state.range(0)));
+  double percent = 0, worst = 0;
+  for (auto _ : state) {
+    screen.SBeginClick();
+    QApplication::processEvents();  // the selection
+    screen.EKeyCtrlKeyPress();
+    screen.ShowReveal();
+    if (!screen.Celebration->Running()) state.SkipWithError("no celebration");
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    // A 5 ms timer stands for a key: how late it fires is how long a key would wait.
+    QElapsedTimer since;
+    since.start();
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      worst = std::max(worst, since.nsecsElapsed() / 1e6 - 5);
+      since.restart();
+    });
+    probe.start();
+    while (screen.Celebration->Running() && wall.elapsed() < 10000) QTest::qWait(20);
+    probe.stop();
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
+  state.counters["key_wait_ms"] = worst;
+}
+BENCHMARK(BM_CelebrationCpu)
     ->Arg(1920)
     ->Arg(3840)
     ->Unit(benchmark::kSecond)

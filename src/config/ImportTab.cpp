@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "ui/DesignLayout.h"
+#include "ui/Dialogs.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Qt.h"
@@ -28,9 +29,14 @@ TImportTab::TImportTab(TImportTabHost& host, QWidget* parent) : QWidget(parent),
   EdtFileName = DesignEdit(d, "EdtFileName", 112, 78, 314);
   SpFileData = DesignButton(d, "SpFileData", QStringLiteral("选择..."), 430, 76, 68);
   SpFileData->setToolTip(QStringLiteral("选择数据文件"));
+  DesignLabel(d, QStringLiteral("照片文件夹："), 8, 108, 100);
+  EdtPhotoDir = DesignEdit(d, "EdtPhotoDir", 112, 108, 314);
+  EdtPhotoDir->setPlaceholderText(QStringLiteral("可选：以号码命名的照片（jpg、png）"));
+  SpPhotoDir = DesignButton(d, "SpPhotoDir", QStringLiteral("选择..."), 430, 106, 68);
+  SpPhotoDir->setToolTip(QStringLiteral("选择照片文件夹"));
   MLog = new QPlainTextEdit(d);
   MLog->setObjectName(QStringLiteral("MLog"));
-  MLog->setGeometry(12, 110, 486, 270);
+  MLog->setGeometry(12, 140, 486, 240);
   MLog->setReadOnly(true);
   MLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   MLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -47,6 +53,7 @@ TImportTab::TImportTab(TImportTabHost& host, QWidget* parent) : QWidget(parent),
   BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回(&R)"), 424, 420, 75);
 
   connect(SpFileData, &QPushButton::clicked, this, &TImportTab::SpFileDataClick);
+  connect(SpPhotoDir, &QPushButton::clicked, this, &TImportTab::SpPhotoDirClick);
   connect(BtnCancelData, &QPushButton::clicked, this, &TImportTab::BtnCancelDataClick);
   connect(BtnSaveData, &QPushButton::clicked, this, &TImportTab::BtnSaveDataClick);
 }
@@ -62,11 +69,13 @@ void TImportTab::ShowDataLabel(config::DataState state) {
 void TImportTab::EnableImport(bool on) {
   BtnSaveData->setEnabled(on);
   SpFileData->setEnabled(on);
+  SpPhotoDir->setEnabled(on);
 }
 
 void TImportTab::Reset() {
   CBFileType->setCurrentIndex(0);
   EdtFileName->clear();
+  EdtPhotoDir->clear();
   MLog->clear();
   ShowDataLabel(config::DataState::NotImported);
   EnableImport(false);
@@ -82,4 +91,13 @@ void TImportTab::SpFileDataClick() {
   EdtFileName->setText(chosen);
 }
 
-void TImportTab::BtnCancelDataClick() { EdtFileName->clear(); }
+void TImportTab::SpPhotoDirClick() {
+  QString chosen;
+  if (Dialogs().getExistingDirectory(this, QStringLiteral("请选择照片文件夹"), chosen))
+    EdtPhotoDir->setText(chosen);
+}
+
+void TImportTab::BtnCancelDataClick() {
+  EdtFileName->clear();
+  EdtPhotoDir->clear();
+}

@@ -44,6 +44,9 @@ class TImportTab : public QWidget {
   QComboBox* CBFileType;
   QLineEdit* EdtFileName;
   QPushButton* SpFileData;
+  // A folder of the winners' photos, named after the ids; copied with the list.
+  QLineEdit* EdtPhotoDir;
+  QPushButton* SpPhotoDir;
   QPlainTextEdit* MLog;
   QProgressBar* PrgBar;
   QPushButton* BtnSaveData;
@@ -52,10 +55,13 @@ class TImportTab : public QWidget {
 
  public slots:
   void SpFileDataClick();
+  void SpPhotoDirClick();
   void BtnCancelDataClick();
   // The import (config/LuckConfigImport.cpp).
   void BtnSaveDataClick();
 
  private:
+  void ImportPhotosAfter(const std::string& gbkDataFile);
+
   TImportTabHost* m_host;
 };

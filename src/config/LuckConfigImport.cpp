@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "config/ImportTab.h"
+#include "config/PhotoImport.h"
 #include "config/TypeChoice.h"
 #include "db/TombolixDM.h"
 #include "import/ImportTask.h"
@@ -70,6 +71,29 @@ void TImportTab::BtnSaveDataClick() {
   } else if (!outcome.targetPath.empty()) {
     m_host->DataFileKept();
   }
+  if (!outcome.targetPath.empty() && !EdtPhotoDir->text().trimmed().isEmpty())
+    ImportPhotosAfter(outcome.targetPath);
   // A failed import changed nothing, so the task keeps the data status it had.
   if (!outcome.message.empty()) ShowMessageBox(outcome.messageKind, outcome.message);
+}
+
+void TImportTab::ImportPhotosAfter(const std::string& gbkDataFile) {
+  // The list is in; its winners' photos follow it. A failure here keeps the list.
+  TPhotoImportResult result;
+  std::string error;
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = ImportPhotos(
+        m_host->ShownTaskId(), EdtPhotoDir->text().trimmed(), gbkDataFile,
+        [this](const QString& line) {
+          MLog->appendPlainText(line);
+          QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        },
+        result, error);
+  }
+  if (!ok) {
+    MLog->appendPlainText(QStringLiteral("照片导入出错,") + Q(error));
+    ShowMessageBox(MessageKind::Error, error);
+  }
 }

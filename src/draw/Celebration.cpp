@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int kBurstEveryMs = 420;
+constexpr int kBurstEveryMs = 480;
 constexpr int kBurstUntilMs = 2400;
-constexpr int kSparksPerBurst = 44;
+constexpr int kSparksPerBurst = 32;
 const QColor kColours[] = {QColor(255, 215, 64), QColor(255, 120, 40),  QColor(255, 250, 220),
                            QColor(255, 70, 110), QColor(120, 220, 255), QColor(170, 255, 120)};
 
@@ -47,7 +47,10 @@ TCelebration::TCelebration(QWidget* screen) : QWidget(screen) {
   TMFrame = new QTimer(this);
   TMFrame->setInterval(kFrameMs);
   connect(TMFrame, &QTimer::timeout, this, &TCelebration::Frame);
-  hide();
+  // Always there and painting nothing while idle: showing or hiding a widget that covers the
+  // screen would paint the whole screen again, a long pause at 4K.
+  setGeometry(screen->rect());
+  lower();
 }
 
 bool TCelebration::Running() const { return TMFrame->isActive(); }
@@ -63,7 +66,6 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
   m_elapsed = 0;
   m_nextBurst = 0;
   if (m_zones.empty()) return;
-  show();
   lower();  // above the background only: every text and card stays in front
   TMFrame->start();
   Frame();
@@ -79,12 +81,14 @@ void TCelebration::Stop() {
   TMFrame->stop();
   if (!m_sparks.empty()) {
     QRegion dirty;
-    for (const Spark& s : m_sparks) dirty += SparkRect(s);
+    for (const Spark& s : m_sparks)
+      if (Shown(s)) dirty += SparkRect(s);
     m_sparks.clear();
     update(dirty);
   }
-  hide();
 }
+
+bool TCelebration::Shown(const Spark& s) const { return !m_keepOut.intersects(SparkRect(s)); }
 
 QRect TCelebration::SparkRect(const Spark& s) const {
   const int r = static_cast<int>(std::ceil(3.5 * m_unit)) + 1;
@@ -111,8 +115,11 @@ void TCelebration::Burst() {
 }
 
 void TCelebration::Frame() {
+  // Only the spots of the sparks drawn before and now are painted again; a spark that
+  // touches a text, a card or the list is not drawn at all.
   QRegion dirty;
-  for (const Spark& s : m_sparks) dirty += SparkRect(s);
+  for (const Spark& s : m_sparks)
+    if (Shown(s)) dirty += SparkRect(s);
   if (m_elapsed >= m_nextBurst && m_elapsed <= kBurstUntilMs) {
     Burst();
     m_nextBurst += kBurstEveryMs;
@@ -129,8 +136,9 @@ void TCelebration::Frame() {
     alive.push_back(s);
   }
   m_sparks.swap(alive);
-  for (const Spark& s : m_sparks) dirty += SparkRect(s);
-  update(dirty - m_keepOut);
+  for (const Spark& s : m_sparks)
+    if (Shown(s)) dirty += SparkRect(s);
+  update(dirty);
   m_elapsed += kFrameMs;
   if (m_elapsed >= kLengthMs || (m_sparks.empty() && m_elapsed > kBurstUntilMs)) Stop();
 }
@@ -138,11 +146,12 @@ void TCelebration::Frame() {
 void TCelebration::paintEvent(QPaintEvent* e) {
   if (m_sparks.empty()) return;
   QPainter p(this);
-  p.setClipRegion(e->region() - m_keepOut);
   p.setRenderHint(QPainter::Antialiasing);
   const double r = 2.6 * m_unit;
+  const QRect area = e->rect();
   for (const Spark& s : m_sparks) {
-    if (!e->region().intersects(SparkRect(s))) continue;
+    const QRect at = SparkRect(s);
+    if (!area.intersects(at) || !Shown(s)) continue;
     QColor c = s.colour;
     c.setAlphaF(std::clamp(1.0 - double(s.age) / s.life, 0.0, 1.0));
     p.setPen(QPen(c, r * 0.9, Qt::SolidLine, Qt::RoundCap));

@@ -26,7 +26,7 @@ class TCelebration : public QWidget {
   int Sparks() const { return static_cast<int>(m_sparks.size()); }
 
   QTimer* TMFrame;
-  static constexpr int kFrameMs = 40;
+  static constexpr int kFrameMs = 50;
   static constexpr int kLengthMs = 3600;
 
  protected:
@@ -42,6 +42,7 @@ class TCelebration : public QWidget {
   void Frame();
   void Burst();
   QRect SparkRect(const Spark& s) const;
+  bool Shown(const Spark& s) const;
 
   std::vector<QRect> m_zones;
   QRegion m_keepOut;

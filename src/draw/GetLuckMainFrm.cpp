@@ -1063,6 +1063,7 @@ void TGetLuckMainForm::showEvent(QShowEvent* e) {
 }
 
 void TGetLuckMainForm::LayoutPanels() {
+  Celebration->setGeometry(rect());
   // The winners list stands in the middle, as wide as its lines need, with the prize picture
   // beside it when there is one; the pair is centred as one.
   const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);

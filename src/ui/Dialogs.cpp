@@ -65,6 +65,16 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
   return true;
 }
 
+bool WindowDialogProvider::getExistingDirectory(QWidget* owner, const QString& title,
+                                                QString& chosen) {
+  QFileDialog dialog(owner, title);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  chosen = dialog.selectedFiles().first();
+  return true;
+}
+
 void UnattendedDialogProvider::showMessage(MessageKind kind, const QString& text) {
   Log(QStringLiteral("message\t%1\t%2").arg(static_cast<int>(kind)).arg(text));
 }

@@ -27,6 +27,13 @@ class DialogProvider {
                                const QString& initialName, QString& chosen) = 0;
   virtual bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
                                QString& chosen) = 0;
+  // A folder choice; false when cancelled (and wherever no one can choose).
+  virtual bool getExistingDirectory(QWidget* owner, const QString& title, QString& chosen) {
+    (void)owner;
+    (void)title;
+    (void)chosen;
+    return false;
+  }
 };
 
 // Shows the real windows.
@@ -39,6 +46,7 @@ class WindowDialogProvider : public DialogProvider {
                        const QString& initialName, QString& chosen) override;
   bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
                        QString& chosen) override;
+  bool getExistingDirectory(QWidget* owner, const QString& title, QString& chosen) override;
 };
 
 // Answers without a window: questions from `answers` in order, then Yes; file choices

@@ -41,6 +41,16 @@ bool DialogRecorder::getOpenFileName(QWidget*, const QString& title, const QStri
   return true;
 }
 
+bool DialogRecorder::getExistingDirectory(QWidget*, const QString& title, QString& chosen) {
+  log.push_back({RecordedDialog::OpenFile, {}, title, {}, {}});
+  if (files.empty()) return false;
+  const std::optional<QString> f = files.front();
+  files.pop_front();
+  if (!f) return false;
+  chosen = *f;
+  return true;
+}
+
 std::vector<std::pair<MessageKind, QString>> DialogRecorder::messages() const {
   std::vector<std::pair<MessageKind, QString>> out;
   for (const RecordedDialog& d : log) {

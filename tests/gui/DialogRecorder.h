@@ -32,6 +32,8 @@ class DialogRecorder : public DialogProvider {
                        const QString& initialName, QString& chosen) override;
   bool getOpenFileName(QWidget* owner, const QString& title, const QString& filter,
                        QString& chosen) override;
+  // Answered from `files` too.
+  bool getExistingDirectory(QWidget* owner, const QString& title, QString& chosen) override;
 
   std::vector<std::pair<MessageKind, QString>> messages() const;
   std::vector<RecordedDialog> log;

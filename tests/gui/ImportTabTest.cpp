@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,6 +20,7 @@
 #include "app/MainFrm.h"
 #include "config/LuckConfigFrm.h"
 #include "db/TombolixDM.h"
+#include "records/WinnerPhotos.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 #include "ui/Qt.h"
@@ -147,4 +151,59 @@ TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
     EXPECT_EQ(m_form->TsData->MLog->toPlainText(), logBefore);
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), m_old);
   }
+}
+
+TEST_F(ImportTab, PhotosNamedAfterTheIdsComeWithTheListScaledAndCounted) {
+  // A folder of pictures: two candidates (one in capitals, one too large), one who is not on
+  // the list, one that is no picture, and a note.
+  const QString pics = QString::fromStdString(m_root.path("pics"));
+  ASSERT_TRUE(QDir().mkpath(pics));
+  QImage big(2000, 1500, QImage::Format_RGB32);
+  big.fill(Qt::green);
+  ASSERT_TRUE(big.save(pics + QStringLiteral("/13900000001.JPG"), "JPG"));
+  QImage small(300, 400, QImage::Format_ARGB32);
+  small.fill(QColor(0, 0, 255, 128));
+  ASSERT_TRUE(small.save(pics + QStringLiteral("/13900000002.png")));
+  ASSERT_TRUE(small.save(pics + QStringLiteral("/13999999999.png")));
+  WriteAll(m_root.path("pics/13900000003.jpg"), "not a picture");
+  WriteAll(m_root.path("pics/notes.txt"), "hello");
+  std::string list = "id name\r\n";
+  for (int i = 1; i <= 4; ++i) list += std::to_string(13900000000LL + i) + " p\r\n";
+  WriteAll(m_root.path("list.txt"), list);
+
+  m_dialogs.files.push_back(pics);
+  QTest::mouseClick(m_form->TsData->SpPhotoDir, Qt::LeftButton);
+  ASSERT_EQ(m_form->TsData->EdtPhotoDir->text(), pics);
+  Import(0, QString::fromStdString(m_root.path("list.txt")));
+  const QStringList log = Log();
+  EXPECT_TRUE(log.contains(QStringLiteral("找到照片2张,没有照片的号码2个")))
+      << log.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("无法读取的照片1张")));
+  EXPECT_TRUE(log.contains(QStringLiteral("不属于抽奖数据的照片1张")));
+  EXPECT_EQ(m_dialogs.messages().back().second, QStringLiteral("导入成功!"));
+
+  const QString dir = QString::fromStdString(paths::U8(paths::NativePath(photos::PhotoDir(1001))));
+  QImage stored(dir + QStringLiteral("/13900000001.jpg"));
+  ASSERT_FALSE(stored.isNull());
+  EXPECT_EQ(stored.size(), QSize(720, 540));  // scaled down, proportions kept
+  QImage kept(dir + QStringLiteral("/13900000002.jpg"));
+  ASSERT_FALSE(kept.isNull());
+  EXPECT_EQ(kept.size(), QSize(300, 400));  // small enough as it was
+  EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/13900000003.jpg")));
+  EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/13999999999.jpg")));
+  // Nothing half-written stays beside them.
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(ImportTab, AnUnreadablePhotoFolderIsToldAndTheListStays) {
+  WriteAll(m_root.path("list.txt"), "id name\r\n13900000001 p\r\n");
+  m_form->TsData->EdtPhotoDir->setText(QString::fromStdString(m_root.path("no-such-folder")));
+  Import(0, QString::fromStdString(m_root.path("list.txt")));
+  EXPECT_NE(DataFile().find("13900000001 p"), std::string::npos);
+  ASSERT_GE(m_dialogs.messages().size(), 2u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Error);
+  EXPECT_TRUE(m_dialogs.messages()[0].second.startsWith(QStringLiteral("照片文件夹无法读取")));
+  EXPECT_TRUE(Log().contains(QStringLiteral("导入文件成功!")));
+  EXPECT_TRUE(Log().last().startsWith(QStringLiteral("照片导入出错,照片文件夹无法读取:")))
+      << Log().last().toStdString();
 }
