@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPixmap>
 
 #include "app/SetUpScreen.h"
 #include "config/TaskList.h"
@@ -30,6 +31,14 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   const config::TTaskList& Tasks() const override { return m_tasks; }
   int SelectedTaskIndex() const override { return SelectedRow(); }
   void TasksChanged(int32_t taskId) override;
+
+  // The window's designed size; the banner comes pre-rendered at its width.
+  static constexpr int kDesignedWidth = 730;
+  static constexpr int kDesignedHeight = 510;
+  // The banner's upper band, `width` wide: its art with the program's caption.
+  static QPixmap RenderBannerHead(int width);
+  // The band of the big buttons, `width` wide.
+  static QPixmap RenderBannerTools(int width);
 
   void SetDrawScreenFactory(DrawScreenFactory f) { m_drawFactory = std::move(f); }
   void SetQueryScreenFactory(QueryScreenFactory f) { m_queryFactory = std::move(f); }

@@ -1,6 +1,7 @@
 #include "draw/RevealCards.h"
 
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -179,4 +180,12 @@ void TRevealCards::paintEvent(QPaintEvent* e) {
 void TRevealCards::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Render();
+}
+
+void TRevealCards::mouseReleaseEvent(QMouseEvent* e) {
+  QWidget::mouseReleaseEvent(e);
+  if (!onCardClicked || e->button() != Qt::LeftButton) return;
+  const std::vector<QRect> rects = CardRects();
+  for (size_t i = 0; i < rects.size(); ++i)
+    if (rects[i].contains(e->position().toPoint())) onCardClicked(static_cast<int>(i));
 }

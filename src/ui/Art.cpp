@@ -1,6 +1,8 @@
 #include "ui/Art.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -30,3 +32,19 @@ QPixmap ArtPixmap(const QString& name, const QSize& size) {
 }
 
 QIcon ArtIcon(const QString& name, const QSize& size) { return QIcon(ArtPixmap(name, size)); }
+
+QPixmap PrerenderedArt(const QString& name, const QSize& size) {
+  InitResourcesOnce();
+  if (size.isEmpty() || (qGuiApp && qGuiApp->devicePixelRatio() != 1.0)) return {};
+  const QString path = QStringLiteral(":/art/prerendered/%1_%2x%3.png")
+                           .arg(name)
+                           .arg(size.width())
+                           .arg(size.height());
+  if (!QFile::exists(path)) return {};
+  // Read by Qt's own PNG reader alone: guessing the format would load every image plugin.
+  QImageReader reader(path, "png");
+  reader.setAutoDetectImageFormat(false);
+  QImage picture = reader.read();
+  if (picture.size() != size) return {};
+  return QPixmap::fromImage(std::move(picture));
+}

@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
+#include <cstdlib>
 #include <optional>
 
 #include "DialogRecorder.h"
@@ -21,6 +22,7 @@
 #include "records/ExampleTasks.h"
 #include "text/Paths.h"
 #include "ui/AboutFrm.h"
+#include "ui/Art.h"
 #include "ui/HelpFrm.h"
 
 namespace {
@@ -317,4 +319,74 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
   });
   QTest::keyClick(w.LVHeaders, Qt::Key_F1);
   EXPECT_TRUE(helpShown);
+}
+
+namespace {
+
+// How many pixels of two pictures of one size differ visibly in some channel.
+int VisiblyDifferentPixels(const QImage& a, const QImage& b) {
+  const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+  const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+  if (x.size() != y.size()) return x.width() * x.height() + 1;
+  int count = 0;
+  for (int r = 0; r < x.height(); ++r)
+    for (int c = 0; c < x.width(); ++c) {
+      const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
+      if (std::abs(qRed(p) - qRed(q)) > 40 || std::abs(qGreen(p) - qGreen(q)) > 40 ||
+          std::abs(qBlue(p) - qBlue(q)) > 40 || std::abs(qAlpha(p) - qAlpha(q)) > 40)
+        ++count;
+    }
+  return count;
+}
+
+}  // namespace
+
+// The banner ships pre-rendered at the designed width; it must be what the window would draw
+// (a changed caption, picture or font needs tools/PrerenderArt run again), and any other width
+// is drawn.
+TEST_F(MainWindow, BannerComesPreRenderedAtTheDesignedWidthOnly) {
+  const QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(730, 73));
+  const QPixmap tools = PrerenderedArt(QStringLiteral("banner_tools"), QSize(730, 64));
+  ASSERT_EQ(head.size(), QSize(730, 73));
+  ASSERT_EQ(tools.size(), QSize(730, 64));
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("main_head"), QSize(731, 73)).isNull());
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("no_such_art"), QSize(730, 73)).isNull());
+  // At most a few edge pixels of the caption's antialiasing may differ between builds.
+  EXPECT_LE(VisiblyDifferentPixels(head.toImage(), TMainForm::RenderBannerHead(730).toImage()), 50);
+  EXPECT_LE(VisiblyDifferentPixels(tools.toImage(), TMainForm::RenderBannerTools(730).toImage()),
+            20);
+  // Without its caption the band differs in many pixels: the comparison sees the text.
+  EXPECT_GT(VisiblyDifferentPixels(
+                head.toImage(), ArtPixmap(QStringLiteral("banner_head"), QSize(730, 73)).toImage()),
+            1000);
+
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_EQ(w.width(), 730);
+  EXPECT_EQ(w.ImageHead->pixmap().toImage(), head.toImage());
+  EXPECT_EQ(w.Image1->pixmap().toImage(), tools.toImage());
+  w.resize(900, 510);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.ImageHead->pixmap().width() == 900; }));
+  EXPECT_EQ(VisiblyDifferentPixels(w.ImageHead->pixmap().toImage(),
+                                   TMainForm::RenderBannerHead(900).toImage()),
+            0);
+  EXPECT_EQ(w.Image1->pixmap().size(), QSize(900, 64));
+}
+
+// The column heads are measured in the list's own font: one line of it, as before.
+TEST_F(MainWindow, TaskListHeaderKeepsItsHeight) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QHeaderView* h = w.LVHeaders->horizontalHeader();
+  EXPECT_EQ(h->height(), 22);
+  EXPECT_EQ(h->sizeHint().height(), 22);
+  EXPECT_EQ(h->sectionSize(0), 220);
+  EXPECT_EQ(h->sectionSize(2), 100);
+  EXPECT_FALSE(h->highlightSections());
 }
