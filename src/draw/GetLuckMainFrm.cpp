@@ -633,6 +633,13 @@ void TGetLuckMainForm::ApplyReveal() {
     for (const std::string& line : m_batchLines) {
       const TWinnerCard c = WinnerCard(line);
       TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
+      // An id that is not a number is the winner's name: it takes the name's place, and
+      // every other field follows it.
+      if (!m_engine.IsNumeric()) {
+        card.rest = c.rest.empty() ? card.name : card.name + QLatin1Char(' ') + card.rest;
+        card.name = card.id;
+        card.id.clear();
+      }
       const std::string photo = photos::PhotoOf(taskId, c.id);
       QImage picture;
       if (!photo.empty() && picture.load(Q(photo))) card.photo = QPixmap::fromImage(picture);

@@ -60,8 +60,8 @@ int TRevealCards::FitPixels(const TStageCard& c, QRect text, bool hasName, bool 
     const QFontMetricsF id(Face(px, true));
     const QFontMetricsF name(Face(static_cast<int>(px * kNameScale), true));
     const QFontMetricsF rest(Face(static_cast<int>(px * kRestScale), false));
-    const double height =
-        id.height() + (hasName ? name.height() : 0) + (hasRest ? rest.height() : 0);
+    const double height = (c.id.isEmpty() ? 0 : id.height()) + (hasName ? name.height() : 0) +
+                          (hasRest ? rest.height() : 0);
     if (height <= text.height() && id.horizontalAdvance(c.id) <= text.width() &&
         name.horizontalAdvance(c.name) <= text.width())
       break;
@@ -146,7 +146,7 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) 
     QColor colour;
   };
   std::vector<Line> lines;
-  lines.push_back({c.id, Face(px, true), kIdColour});
+  if (!c.id.isEmpty()) lines.push_back({c.id, Face(px, true), kIdColour});
   if (!c.name.isEmpty())
     lines.push_back({c.name, Face(static_cast<int>(px * kNameScale), true), kNameColour});
   if (!c.rest.isEmpty()) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 struct TStageCard {
-  QString id;
+  QString id;  // empty when the id is the name
   QString name;
   QString rest;
   QPixmap photo;  // null: the card has no picture and no empty frame
