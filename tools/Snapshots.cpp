@@ -474,6 +474,17 @@ int main(int argc, char** argv) {
         QTest::keyClick(screen.EKeyCtrl, Qt::Key_N);
       });
       screen.SOutClick();
+      // The last batch, and the end told as a banner over the title.
+      screen.EKeyCtrlKeyPress();
+      QApplication::processEvents();
+      screen.RollTick();
+      screen.EKeyCtrlKeyPress();
+      QTimer::singleShot(1500, &screen, [&] {
+        screen.screen()->grabWindow(0).save(
+            QDir(g_out).filePath(QStringLiteral("stage_finished_banner") + size + ".png"));
+        QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+      });
+      screen.ShowReveal();
     }
   }
   {
@@ -501,7 +512,9 @@ int main(int argc, char** argv) {
         return;
       }
       if (screen) {
+        // Finished: once the end has been told and the summary stands.
         if (screen->Engine().state() == TDataDraw::State::Finished) {
+          if (!screen->PSummary->isVisible()) return;
           QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
           driver->stop();
           return;

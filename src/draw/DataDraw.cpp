@@ -61,7 +61,7 @@ std::string_view CandidateId(std::string_view line) {
   return blank == std::string_view::npos ? line : line.substr(0, blank);
 }
 
-void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName) {
+void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName, int32_t place) {
   std::string t = text::Trim(maskedLine);
   if (m_lines.empty()) m_lines.emplace_back();
   if (!itemName.empty() && itemName != m_lastItemName) {
@@ -69,6 +69,8 @@ void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName) {
     m_lines.push_back(std::string(itemName) + ":");
     m_lastItemName = std::string(itemName);
   }
+  m_places.resize(m_lines.size(), -1);
+  m_places.push_back(place);
   const int64_t w = static_cast<int64_t>(kCharWidth) * static_cast<int64_t>(t.size());
   if (m_width < w) m_width = static_cast<int>(std::min<int64_t>(w, 1 << 20));
   m_lines.push_back(std::move(t));
@@ -439,7 +441,8 @@ void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
     if (!m_isPreset[static_cast<size_t>(k)]) --m_randomPool;
   }
   const TLuckTask& t = m_s.Task;
-  m_list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName);
+  m_list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName,
+             static_cast<int32_t>(m_s.Winners.size()) - 1);
 }
 
 bool TDataDraw::BeginBatch() {
@@ -746,7 +749,7 @@ void TDataDraw::RebuildList() {
     const std::string& name = names[w.ItemId];
     for (const TAbsentId* a : before[i])
       list.Add(MaskId(a->CandidateLine, t.HideBegin, t.HideEnd) + " " + G("缺席"), name);
-    list.Add(MaskId(w.CandidateLine, t.HideBegin, t.HideEnd), name);
+    list.Add(MaskId(w.CandidateLine, t.HideBegin, t.HideEnd), name, static_cast<int32_t>(i));
   }
   m_list = std::move(list);
   ++m_listGeneration;

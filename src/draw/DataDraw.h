@@ -33,13 +33,17 @@ class TWinnerList {
   static constexpr int kCharWidth = 21;  // pixels per byte of a line
 
   explicit TWinnerList(int initialWidth = 423) : m_width(initialWidth) {}
-  // Adds an already masked line under its prize item's caption.
-  void Add(std::string_view maskedLine, std::string_view itemName);
+  // Adds an already masked line under its prize item's caption; `place` is the winner's
+  // place in draw order, -1 for a line that names no winner now (an absent one).
+  void Add(std::string_view maskedLine, std::string_view itemName, int32_t place = -1);
   const std::vector<std::string>& Lines() const { return m_lines; }
+  // The winner's place a line shows, or -1 (captions, blank lines, absent winners).
+  int32_t PlaceAt(size_t line) const { return line < m_places.size() ? m_places[line] : -1; }
   int Width() const { return m_width; }
 
  private:
   std::vector<std::string> m_lines;
+  std::vector<int32_t> m_places;
   std::string m_lastItemName;
   int m_width;
 };
@@ -123,6 +127,8 @@ class TDataDraw {
   // Raised each time the winners list changes other than at its end.
   int ListGeneration() const { return m_listGeneration; }
   const TArrAbsentId& Absences() const { return m_s.Absences; }
+  // The progress text of the draw as it stands.
+  const std::string& ProgressText() const { return m_progress; }
 
   // The winners list shows (and scrolls) unless the task hides it or a batch is running.
   bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }

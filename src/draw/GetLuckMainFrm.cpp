@@ -17,6 +17,7 @@
 #include "draw/StageText.h"
 #include "draw/WinnerSummary.h"
 #include "records/WinnerPhotos.h"
+#include "text/Gbk.h"
 #include "text/Messages.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
@@ -37,7 +38,8 @@ constexpr int kRollPixels = 93;   // 70 points
 constexpr int kStatusPixels = 30;
 constexpr int kLandingMs = 900;
 constexpr int kSummaryMs = 4000;
-constexpr int kStepMs = 2500;  // a list too long for its panel moves on by a line this often
+constexpr int kReplaceRollMs = 3000;  // a replacement's roll stops by itself after this
+constexpr int kStepMs = 2500;         // a list too long for its panel moves on by a line this often
 // Areas of the grid, top to bottom: the title; the status line with the buttons at its
 // right; the prize line; the light band (236 to 446) where the roll, the reveal and the
 // announcement of the next prize stand; the hint; the winners list with the prize picture.
@@ -206,6 +208,17 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MUser2_1->SetTop(kListTop);
   MUser2_1->hide();
   MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
+  CardsNow->onCardClicked = [this](int card) {
+    if (!m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
+    const std::vector<size_t> places = RevealedPlaces();
+    if (card >= 0 && static_cast<size_t>(card) < places.size())
+      AskAbsent(places[static_cast<size_t>(card)]);
+  };
+  MUser2_1->onLineClicked = [this](int row) {
+    if (row < 0 || !m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
+    const int32_t place = m_engine.WinnerList().PlaceAt(static_cast<size_t>(row + m_listDropped));
+    if (place >= 0) AskAbsent(static_cast<size_t>(place));
+  };
   MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
 
   PSummary = StagePanel(this, "PSummary");
@@ -248,6 +261,10 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   TMSummary = new QTimer(this);
   TMSummary->setSingleShot(true);
   TMSummary->setInterval(kSummaryMs);
+  TMReplace = new QTimer(this);
+  TMReplace->setSingleShot(true);
+  TMReplace->setInterval(kReplaceRollMs);
+  connect(TMReplace, &QTimer::timeout, this, &TGetLuckMainForm::StopRoll);
   connect(TMLanding, &QTimer::timeout, this, &TGetLuckMainForm::ShowReveal);
   connect(TMSummary, &QTimer::timeout, this, &TGetLuckMainForm::ShowSummary);
   connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
@@ -403,6 +420,15 @@ void TGetLuckMainForm::ShowAudienceNumber() {
 }
 
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
+  if (m_choosing) return ChooseKey(e->key());
+  if (e->key() == Qt::Key_Q && m_engine.MayMarkAbsent() && !m_revealPending &&
+      !Prompt()->IsOpen()) {
+    m_choosing = true;
+    const std::vector<size_t> places = RevealedPlaces();
+    m_choice = places.empty() ? m_engine.Winners().size() - 1 : places.front();
+    ShowChoice();
+    return true;
+  }
   if (!m_engine.AudienceOpen()) return false;
   std::string n = m_engine.AudienceNumber();
   if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
@@ -424,6 +450,7 @@ void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
   SBegin->hide();
   SContinue->setVisible(!m_engine.Finished());
   SetShowList(end.progressText);
+  ShowHint();
   const int last = static_cast<int>(m_engine.Items().size()) - 1;
   ShowPrize(std::min(m_engine.CurItemIndex(), last));
   MUser2_1->show();
@@ -519,6 +546,7 @@ void TGetLuckMainForm::StartBatch() {
 
 void TGetLuckMainForm::SelectWinners() {
   if (m_closed) return;
+  m_lastWasReplacement = false;
   const TDataDraw::Batch batch = m_engine.SelectBatchWinners();
   m_exhaustedText = batch.exhaustedText;
   m_batchLines.clear();
@@ -546,6 +574,10 @@ void TGetLuckMainForm::RollTick() {
 
 void TGetLuckMainForm::EKeyCtrlKeyPress() {
   if (m_engine.Busy()) return;
+  if (m_choosing) {
+    AskAbsent(m_choice);
+    return;
+  }
   if (m_engine.Stopped()) {
     StartBatch();
   } else {
@@ -556,12 +588,14 @@ void TGetLuckMainForm::EKeyCtrlKeyPress() {
 void TGetLuckMainForm::StopRoll() {
   if (m_engine.state() != TDataDraw::State::Rolling) return;
   TMRoll->stop();
+  TMReplace->stop();
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const bool landing = !m_engine.BatchIds().empty();
   if (landing) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().front()));
   // RevealBatch: the batch goes to the journal on disk before anything of it shows; the
   // end of the batch is decided (and a finished draw saved) now, shown at the reveal.
   const std::vector<std::string> lines = m_engine.RevealBatch();
+  if (m_replacing) m_batchLines = {m_engine.Winners()[m_replacePlace].CandidateLine};
   m_end = m_engine.EndBatch();
   m_revealPending = true;
   // More than six winners show their whole lines; fewer stand on cards.
@@ -599,6 +633,13 @@ void TGetLuckMainForm::ApplyReveal() {
     for (const std::string& line : m_batchLines) {
       const TWinnerCard c = WinnerCard(line);
       TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
+      // An id that is not a number is the winner's name: it takes the name's place, and
+      // every other field follows it.
+      if (!m_engine.IsNumeric()) {
+        card.rest = c.rest.empty() ? card.name : card.name + QLatin1Char(' ') + card.rest;
+        card.name = card.id;
+        card.id.clear();
+      }
       const std::string photo = photos::PhotoOf(taskId, c.id);
       QImage picture;
       if (!photo.empty() && picture.load(Q(photo))) card.photo = QPixmap::fromImage(picture);
@@ -640,6 +681,15 @@ void TGetLuckMainForm::ApplyReveal() {
     ShowMessageBox(MessageKind::Attention, text);
     if (m_closed) return;
   }
+  ShowHint();
+  if (m_replacing) {
+    // A replacement on the finished screen: the files were written again.
+    m_replacing = false;
+    if (m_end.finished && !m_end.saved) ShowMessageBox(MessageKind::Error, m_end.saveError);
+    if (m_closed) return;
+    if (m_end.finished && m_end.saved) TMSummary->start();
+    return;
+  }
   if (m_end.finished) {
     ShowSaveResult(m_end);
     if (m_closed) return;
@@ -647,6 +697,92 @@ void TGetLuckMainForm::ApplyReveal() {
     m_summaryDue = true;
     if (m_end.saved) TMSummary->start();
   }
+}
+
+void TGetLuckMainForm::ShowHint() {
+  QString hint = Q(StagePunctuation(m_engine.Task().RemainText));
+  if (m_engine.MayMarkAbsent())
+    hint += (hint.isEmpty() ? QString() : QStringLiteral("    ")) + QStringLiteral("缺席按Q");
+  HintList->setText(hint);
+  m_design.Fit(HintList);
+}
+
+std::vector<size_t> TGetLuckMainForm::RevealedPlaces() const {
+  // The winners on the cards now: the replacement alone, or the last batch.
+  if (m_lastWasReplacement) return {m_replacePlace};
+  return m_engine.LastBatchPlaces();
+}
+
+bool TGetLuckMainForm::ChooseKey(int key) {
+  const size_t n = m_engine.Winners().size();
+  if (key == Qt::Key_Up || key == Qt::Key_Left) {
+    if (m_choice > 0) --m_choice;
+  } else if (key == Qt::Key_Down) {
+    if (m_choice + 1 < n) ++m_choice;
+  } else if (key >= Qt::Key_1 && key <= Qt::Key_9) {
+    const std::vector<size_t> places = RevealedPlaces();
+    const size_t k = static_cast<size_t>(key - Qt::Key_1);
+    if (k < places.size()) AskAbsent(places[k]);
+    return true;
+  } else {
+    return key != Qt::Key_Q ? false : (EndChoice(), true);
+  }
+  ShowChoice();
+  return true;
+}
+
+void TGetLuckMainForm::ShowChoice() {
+  const TLuckId& w = m_engine.Winners()[m_choice];
+  std::string item;
+  for (const TLuckItem& it : m_engine.Items())
+    if (it.ItemId == w.ItemId) item = it.ItemName;
+  SetShowList(text::G("标记缺席:[") + item + text::G("]") +
+              std::string(CandidateId(w.CandidateLine)) +
+              text::G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+}
+
+void TGetLuckMainForm::EndChoice() {
+  m_choosing = false;
+  SetShowList(m_engine.ProgressText());
+}
+
+void TGetLuckMainForm::AskAbsent(size_t place) {
+  if (m_choosing) EndChoice();
+  if (!m_engine.MayMarkAbsent() || place >= m_engine.Winners().size()) return;
+  // No is the default: a stray Enter changes nothing.
+  if (AskYesNo(Q(m_engine.AbsentQuestion(place)), Answer::No) != Answer::Yes || m_closed) return;
+  std::string message;
+  if (!m_engine.BeginReplacement(place, message)) {
+    if (!message.empty()) ShowMessageBox(MessageKind::Attention, message);
+    return;
+  }
+  m_replacePlace = place;
+  StartReplacement();
+}
+
+void TGetLuckMainForm::StartReplacement() {
+  // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
+  m_replacing = true;
+  m_lastWasReplacement = true;
+  TMLanding->stop();
+  TMList->stop();
+  TMListNow->stop();
+  TMSummary->stop();
+  PSummary->hide();
+  SBegin->hide();
+  SContinue->hide();
+  PLuckNow->hide();
+  PUser2->hide();
+  MUser2_1->hide();
+  SOut->setEnabled(false);
+  m_batchLines.clear();  // the replacement's line is known at its reveal
+  const std::vector<std::string> ids = m_engine.BatchIds();
+  if (!ids.empty()) ShowRollTexts(m_engine.RollTexts(ids.back()));
+  m_celebrateBatch = true;
+  SetShowList(TDataDraw::RollingText());
+  TMRoll->start();
+  TMReplace->start();
+  emit rollingStarted();
 }
 
 void TGetLuckMainForm::Celebrate() {
@@ -818,11 +954,21 @@ void TGetLuckMainForm::HideRollLabels() {
 void TGetLuckMainForm::SyncWinnerList() {
   // Only what has been revealed: a batch still rolling is not in the list yet.
   const std::vector<std::string>& lines = m_engine.WinnerList().Lines();
+  if (m_listGeneration != m_engine.ListGeneration()) {
+    // A replacement changed the list in its middle: it is shown afresh.
+    m_listGeneration = m_engine.ListGeneration();
+    MUser2_1->SetLines({});
+    m_listShown = 0;
+    m_listDropped = 0;
+  }
   const size_t upTo = std::min(lines.size(), static_cast<size_t>(m_listRevealed));
   if (static_cast<size_t>(m_listShown) < upTo) {
     QStringList add = ListLines(lines, static_cast<size_t>(m_listShown), upTo);
     // The list starts with its first caption, not with blank lines.
-    while (MUser2_1->LineCount() == 0 && !add.isEmpty() && add.front().isEmpty()) add.pop_front();
+    while (MUser2_1->LineCount() == 0 && !add.isEmpty() && add.front().isEmpty()) {
+      add.pop_front();
+      ++m_listDropped;
+    }
     MUser2_1->AppendLines(add);
     m_listShown = static_cast<int>(upTo);
     // The newest winners in view.
@@ -891,7 +1037,13 @@ void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
   Leave();
 }
 
-void TGetLuckMainForm::reject() { Leave(); }
+void TGetLuckMainForm::reject() {
+  if (m_choosing) {  // Esc leaves the choice, not the screen
+    EndChoice();
+    return;
+  }
+  Leave();
+}
 
 void TGetLuckMainForm::done(int r) {
   FormClose();

@@ -127,6 +127,15 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowJournalError();
   void ShowProof(bool shown);
   void ShowAudienceNumber();
+  // Absent winners: Q opens the choice (↑↓ or the number in the batch, Enter, Esc); a click
+  // on a winner in the list or on a card asks at once.
+  void ShowHint();
+  bool ChooseKey(int key);
+  void ShowChoice();
+  void EndChoice();
+  void AskAbsent(size_t place);
+  void StartReplacement();
+  std::vector<size_t> RevealedPlaces() const;
 
   TDataDraw m_engine;
   bool m_closed = false;
@@ -143,5 +152,13 @@ class TGetLuckMainForm : public TDrawScreenBase {
   std::string m_exhaustedText;
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
-  bool m_summaryDue = false;  // the finish message has been answered
+  bool m_summaryDue = false;          // the finish message has been answered
+  bool m_choosing = false;            // Q was pressed: an absent winner is being chosen
+  size_t m_choice = 0;                // the winner's place the choice stands on
+  bool m_replacing = false;           // the batch being rolled or shown is a replacement
+  bool m_lastWasReplacement = false;  // the cards show a replacement, not a batch
+  size_t m_replacePlace = 0;
+  int m_listGeneration = 0;  // the engine's list generation MUser2_1 shows
+  int m_listDropped = 0;     // blank lines of the engine's list not handed to MUser2_1
+  QTimer* TMReplace;         // a replacement's roll stops by itself
 };

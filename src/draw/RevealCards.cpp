@@ -1,6 +1,7 @@
 #include "draw/RevealCards.h"
 
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -59,8 +60,8 @@ int TRevealCards::FitPixels(const TStageCard& c, QRect text, bool hasName, bool 
     const QFontMetricsF id(Face(px, true));
     const QFontMetricsF name(Face(static_cast<int>(px * kNameScale), true));
     const QFontMetricsF rest(Face(static_cast<int>(px * kRestScale), false));
-    const double height =
-        id.height() + (hasName ? name.height() : 0) + (hasRest ? rest.height() : 0);
+    const double height = (c.id.isEmpty() ? 0 : id.height()) + (hasName ? name.height() : 0) +
+                          (hasRest ? rest.height() : 0);
     if (height <= text.height() && id.horizontalAdvance(c.id) <= text.width() &&
         name.horizontalAdvance(c.name) <= text.width())
       break;
@@ -145,7 +146,7 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) 
     QColor colour;
   };
   std::vector<Line> lines;
-  lines.push_back({c.id, Face(px, true), kIdColour});
+  if (!c.id.isEmpty()) lines.push_back({c.id, Face(px, true), kIdColour});
   if (!c.name.isEmpty())
     lines.push_back({c.name, Face(static_cast<int>(px * kNameScale), true), kNameColour});
   if (!c.rest.isEmpty()) {
@@ -179,4 +180,12 @@ void TRevealCards::paintEvent(QPaintEvent* e) {
 void TRevealCards::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Render();
+}
+
+void TRevealCards::mouseReleaseEvent(QMouseEvent* e) {
+  QWidget::mouseReleaseEvent(e);
+  if (!onCardClicked || e->button() != Qt::LeftButton) return;
+  const std::vector<QRect> rects = CardRects();
+  for (size_t i = 0; i < rects.size(); ++i)
+    if (rects[i].contains(e->position().toPoint())) onCardClicked(static_cast<int>(i));
 }

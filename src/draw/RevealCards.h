@@ -6,10 +6,11 @@
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 struct TStageCard {
-  QString id;
+  QString id;  // empty when the id is the name
   QString name;
   QString rest;
   QPixmap photo;  // null: the card has no picture and no empty frame
@@ -25,6 +26,8 @@ class TRevealCards : public QWidget {
   const std::vector<TStageCard>& Cards() const { return m_cards; }
   // Screen rectangles of the cards, relative to this widget.
   std::vector<QRect> CardRects() const;
+  // A click on a card: its index.
+  std::function<void(int card)> onCardClicked;
   // Pixel sizes of the id and the name type on the cards as drawn (0 before the first paint).
   int IdPixels() const { return m_idPixels; }
   int NamePixels() const { return m_namePixels; }
@@ -32,6 +35,7 @@ class TRevealCards : public QWidget {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
 
  private:
   void Render();

@@ -175,4 +175,10 @@ void TScrollText::resizeEvent(QResizeEvent* e) {
 void TScrollText::mouseReleaseEvent(QMouseEvent* e) {
   QWidget::mouseReleaseEvent(e);
   if (onMouseUp) onMouseUp();
+  if (onLineClicked && e->button() == Qt::LeftButton) {
+    const double lh = m_lineHeight * m_scale;
+    const double top = static_cast<double>(std::lround(m_top * m_scale));
+    const int row = static_cast<int>(std::floor((e->position().y() - top) / lh));
+    onLineClicked(row >= 0 && row < Rows() && m_columns == 1 ? row : -1);
+  }
 }

@@ -48,6 +48,7 @@ class TScrollText : public QWidget {
   int FontPixels() const;
 
   void SetScale(double s);
+  double Scale() const { return m_scale; }
   // Fills its own background with `c`: the text then moves by copying what is already
   // painted, and only the strip that comes into view is drawn (cheap at 4K).
   void SetOpaque(const QColor& c);
@@ -59,6 +60,8 @@ class TScrollText : public QWidget {
 
   // Called on a mouse release over the text, so the screen can take the keyboard back.
   std::function<void()> onMouseUp;
+  // A click on a line: its index (rows of one column), or -1 outside the lines.
+  std::function<void(int line)> onLineClicked;
 
  protected:
   void paintEvent(QPaintEvent*) override;

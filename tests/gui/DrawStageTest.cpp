@@ -309,3 +309,25 @@ TEST_F(DrawStage, OneWinnerAndTheGrandPrizeAreCelebratedWithoutHoldingTheNextKey
   EXPECT_TRUE(screen.Celebration->Running());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.Celebration->Running(); }, 6000));
 }
+
+TEST_F(DrawStage, AnIdThatIsANameStandsLargestOnItsCard) {
+  TaskDef def;
+  def.idType = 1;
+  def.items = {{"A", 2, 2, ""}};
+  def.candidates = {G("张三丰 研发部 北京"), G("黄药师 市场部 上海")};
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  Enter(screen);
+  Enter(screen);
+  screen.ShowReveal();
+  const std::vector<TStageCard>& cards = screen.CardsNow->Cards();
+  ASSERT_EQ(cards.size(), 2u);
+  for (const TStageCard& c : cards) {
+    EXPECT_TRUE(c.id.isEmpty());
+    EXPECT_TRUE(c.name == QStringLiteral("张三丰") || c.name == QStringLiteral("黄药师"));
+    EXPECT_TRUE(c.rest == QStringLiteral("研发部 北京") || c.rest == QStringLiteral("市场部 上海"));
+  }
+  EXPECT_GT(screen.CardsNow->NamePixels(), 20);
+}
