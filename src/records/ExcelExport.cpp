@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "records/WinnerFiles.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/LineReader.h"
@@ -105,8 +106,8 @@ struct Exported {
 // Writes the whole workbook at `tempU8`; `gbkPath` names the target in error texts.
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
-                   const std::vector<std::string>& sheetNames, const TAuditRows* audit,
-                   std::string& error);
+                   const std::vector<std::string>& sheetNames, bool withAbsent,
+                   const TAuditRows* audit, std::string& error);
 
 // The cell formats of a prize item's worksheet.
 struct ItemFormats {
@@ -161,6 +162,50 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
   if (in.Failed()) {
     error = in.Error();
     return false;
+  }
+  for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
+    const auto col = static_cast<lxw_col_t>(c);
+    e = worksheet_set_column(ws, col, col, ColumnWidthFor(widest[c]), nullptr);
+  }
+  if (e != LXW_NO_ERROR) {
+    error = LibraryErrorText(e);
+    return false;
+  }
+  return true;
+}
+
+// The sheet 缺席名单: for each exported item with absent winners, the item name, the title
+// line's fields and 替补 as heads, then each absent winner's fields and its replacement.
+bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
+                    const std::vector<Exported>& exported, const ItemFormats& formats,
+                    std::string& error) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
+  if (!ws) {
+    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
+    return false;
+  }
+  std::vector<size_t> widest;
+  lxw_row_t row = 0;
+  lxw_error e = LXW_NO_ERROR;
+  for (const Exported& x : exported) {
+    TAbsentFile file;
+    if (!LoadAbsentFile(x.item->TaskId, x.item->ItemId, file, error)) return false;
+    if (!file.exists || file.rows.empty()) continue;
+    if (row > 0) ++row;  // a blank row between items
+    const std::string name = text::GbkToUtf8(x.item->ItemName);
+    if (e == LXW_NO_ERROR) e = worksheet_write_string(ws, row++, 0, name.c_str(), formats.title);
+    size_t columns = file.head.size();
+    for (const TAbsentFile::Row& r : file.rows) columns = std::max(columns, r.fields.size());
+    std::vector<std::string> heads = file.head;
+    heads.resize(columns);
+    heads.push_back(text::G("替补"));
+    if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, heads, formats.head, widest);
+    for (const TAbsentFile::Row& r : file.rows) {
+      std::vector<std::string> cells = r.fields;
+      cells.resize(columns);
+      cells.push_back(r.replacementId);
+      if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, cells, formats.cell, widest);
+    }
   }
   for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
     const auto col = static_cast<lxw_col_t>(c);
@@ -255,6 +300,12 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     exported.push_back({&it, std::move(path)});
     itemNames.push_back(text::GbkToUtf8(it.ItemName));
   }
+  // Absent winners of the exported items, when there are any, on a sheet of their own.
+  bool withAbsent = false;
+  for (const Exported& e : exported)
+    withAbsent =
+        withAbsent || paths::FileExists(paths::AbsentFilePath(e.item->TaskId, e.item->ItemId));
+  if (withAbsent) itemNames.push_back("缺席名单");
   // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
   TAuditRows audit;
   std::string noAudit;
@@ -267,7 +318,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   return files::WriteFileAtomicBy(
       gbkPath,
       [&](const std::string& tempU8, std::string& error) {
-        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames,
+        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, withAbsent,
                              withAudit ? &audit : nullptr, error);
       },
       error);
@@ -277,8 +328,8 @@ namespace {
 
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
-                   const std::vector<std::string>& sheetNames, const TAuditRows* audit,
-                   std::string& error) {
+                   const std::vector<std::string>& sheetNames, bool withAbsent,
+                   const TAuditRows* audit, std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -317,6 +368,9 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   for (size_t k = 0; k < exported.size(); ++k) {
     if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], formats, error)) return false;
   }
+  if (withAbsent &&
+      !AddAbsentSheet(wb.get(), sheetNames[exported.size()], exported, formats, error))
+    return false;
   if (audit && !AddAuditSheet(wb.get(), sheetNames.back(), *audit, error)) return false;
   // An export of nothing still gives a workbook that opens: one empty worksheet.
   if (exported.empty() && !workbook_add_worksheet(wb.get(), nullptr)) {

@@ -121,6 +121,30 @@ bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
   return true;
 }
 
+bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error) {
+  error.clear();
+  file = TAbsentFile();
+  const std::string path = paths::AbsentFilePath(taskId, itemId);
+  if (!paths::FileExists(path)) return true;
+  LineReader in;
+  if (!in.Open(path, error)) return false;
+  file.exists = true;
+  file.head = text::SplitFields(in.NextOrEmpty());
+  std::string_view line;
+  while (in.Next(line)) {
+    TAbsentFile::Row row;
+    std::string candidate;
+    if (!SplitAbsentLine(line, candidate, row.replacementId)) candidate = std::string(line);
+    row.fields = text::SplitFields(candidate);
+    file.rows.push_back(std::move(row));
+  }
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  return true;
+}
+
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
   return ForEachTrimmedLine(
       paths::PresetFilePath(taskId, itemId),

@@ -54,6 +54,20 @@ inline constexpr int kMaxWinnerRows = 1000;
 // kMaxWinnerRows winners gives true with the warning in `error`.
 bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error);
 
+// The item's absent file split into fields as a grid shows them: the title line's fields,
+// and per absent winner the fields of its candidate line and the replacement's id. A missing
+// file gives true with `exists` false.
+struct TAbsentFile {
+  bool exists = false;
+  std::vector<std::string> head;
+  struct Row {
+    std::vector<std::string> fields;
+    std::string replacementId;
+  };
+  std::vector<Row> rows;
+};
+bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error);
+
 // Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
 // winner file exists, an empty line, the item name and the winner file's lines; when the
 // item has an absent file, then an empty line, the item name with "缺席名单" and that file's

@@ -240,8 +240,44 @@ void TQueryForm::ShowItemWinners() {
     return;
   }
   LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
+  ShowAbsent(item);
   SGLuckId->setCurrentCell(1, 0);
   SGLuckId->selectRow(1);
+}
+
+void TQueryForm::ShowAbsent(const TLuckItem& item) {
+  // Under the winners, marked: the absent winners and who took their places.
+  TAbsentFile absent;
+  std::string error;
+  if (!LoadAbsentFile(m_session.Task.TaskId, item.ItemId, absent, error) || !absent.exists ||
+      absent.rows.empty())
+    return;
+  size_t fields = absent.head.size();
+  for (const TAbsentFile::Row& r : absent.rows) fields = std::max(fields, r.fields.size());
+  const int mark = static_cast<int>(std::max<size_t>(fields, 1));
+  if (SGLuckId->columnCount() < mark + 1) {
+    SGLuckId->setColumnCount(mark + 1);
+    SGLuckId->setColumnWidth(mark, 160);
+  }
+  int row = SGLuckId->rowCount();
+  SGLuckId->setRowCount(row + 1 + static_cast<int>(absent.rows.size()));
+  SetGridCell(SGLuckId, row, 0, QStringLiteral("缺席名单："));
+  const QColor grey(128, 128, 128);
+  for (const TAbsentFile::Row& r : absent.rows) {
+    ++row;
+    for (size_t c = 0; c < r.fields.size(); ++c)
+      SetGridCell(SGLuckId, row, static_cast<int>(c), Q(r.fields[c]));
+    SetGridCell(SGLuckId, row, mark, QStringLiteral("缺席, 替补:") + Q(r.replacementId));
+    for (int c = 0; c < SGLuckId->columnCount(); ++c) {
+      if (QTableWidgetItem* cell = SGLuckId->item(row, c)) {
+        cell->setForeground(grey);
+        QFont f = cell->font();
+        f.setStrikeOut(c < mark);
+        cell->setFont(f);
+      }
+    }
+  }
+  ShowHeadRow();
 }
 
 void TQueryForm::ShowHeadRow() {

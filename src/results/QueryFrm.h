@@ -70,6 +70,8 @@ class TQueryForm : public QDialog {
   void ExportWinners(query::ExportKind kind);
   // The head row is shown as the grid's column heads, which stay in view while scrolling.
   void ShowHeadRow();
+  // Adds the item's absent winners, marked, below its winners.
+  void ShowAbsent(const TLuckItem& item);
 
   TDrawSession& m_session;
   TDesignLayout m_layout;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -13,8 +14,11 @@
 #include "TempRoot.h"
 #include "draw/DrawSession.h"
 #include "draw/GetLuckMainFrm.h"
+#include "results/QueryFrm.h"
+#include "results/QueryRules.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
+#include "ui/GridHelpers.h"
 #include "ui/Qt.h"
 #include "ui/ScrollText.h"
 
@@ -150,4 +154,24 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(m_dialogs.log.size(), 1u);
+}
+
+TEST_F(AbsentOnStage, TheResultsWindowShowsTheAbsentMarkedUnderTheWinners) {
+  const std::string title = G("号码 姓名") + "\r\n";
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0])),
+           title + "13800000099 " + G("替补甲") + "\r\n13800000011 " + G("员工1") + "\r\n");
+  WriteAll(paths::NativePath(paths::AbsentFilePath(1001, m_ids[0])),
+           title + "13800000000 " + G("员工0") + " " + G("替补:") + "13800000099\r\n");
+  TQueryForm form(m_session);
+  ASSERT_EQ(form.SetUpQuery(1001), 1);
+  QTableWidget* g = form.SGLuckId;
+  // Row 0 holds the heads; two winners, the caption, the absent winner.
+  ASSERT_EQ(g->rowCount(), 5);
+  EXPECT_EQ(GridCell(g, 1, 0), QStringLiteral("13800000099"));
+  EXPECT_EQ(GridCell(g, 3, 0), QStringLiteral("缺席名单："));
+  EXPECT_EQ(GridCell(g, 4, 0), QStringLiteral("13800000000"));
+  EXPECT_EQ(GridCell(g, 4, 1), QStringLiteral("员工0"));
+  EXPECT_EQ(GridCell(g, 4, 2), QStringLiteral("缺席, 替补:13800000099"));
+  EXPECT_TRUE(g->item(4, 0)->font().strikeOut());
+  EXPECT_EQ(form.LbCount->text(), Q(query::WinnerCountText(2)));
 }

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include "TempRoot.h"
+#include "import/Zip.h"
 #include "records/ExcelExport.h"
+#include "records/WinnerFiles.h"
 #include "text/FileWrite.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
@@ -134,4 +136,25 @@ TEST(WorksheetNames, ValidUniqueAndCloseToTheItemName) {
 TEST(ColumnWidthFor, BytesPlusTwoUpToTheLargestWidth) {
   EXPECT_EQ(ColumnWidthFor(30), 32.0);
   EXPECT_EQ(ColumnWidthFor(300), 255.0);
+}
+
+TEST_F(ExcelExport, AbsentWinnersGetTheSheetOfTheirOwnAndTheTextExportASection) {
+  WriteAll(paths::NativePath(paths::AbsentFilePath(1001, 2001)),
+           "id name\r\n7 " + G("张三") + " " + G("替补:") + "9\r\n");
+  ASSERT_TRUE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err)) << m_err;
+  sheet::ZipArchive zip;
+  ASSERT_TRUE(zip.OpenFile(Out("w.xlsx"), m_err)) << m_err;
+  std::string workbook, sheet, strings;
+  ASSERT_TRUE(zip.ReadPart("xl/workbook.xml", workbook, m_err));
+  EXPECT_NE(workbook.find("name=\"缺席名单\""), std::string::npos) << workbook;
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet2.xml", sheet, m_err));  // after A
+  // Its cells: the item, the heads with 替补, the absent winner's fields and the replacement.
+  const std::vector<std::string> cells = {"A", "id", "name", "替补", "7", "张三", "9"};
+  for (const std::string& c : cells) EXPECT_NE(sheet.find(">" + c + "<"), std::string::npos) << c;
+
+  m_task.TaskName = G("年会");
+  ASSERT_TRUE(ExportWinnersText(m_items, m_task, -1, Out("w.txt"), m_err));
+  EXPECT_EQ(ReadAll(Out("w.txt")), G("年会") + "\r\n\r\nA\r\nid\r\n1\r\n\r\nA" + G("缺席名单") +
+                                       "\r\nid name\r\n7 " + G("张三") + " " + G("替补:") +
+                                       "9\r\n");
 }
