@@ -261,6 +261,7 @@ void TQueryForm::ShowAbsent(const TLuckItem& item) {
   }
   int row = SGLuckId->rowCount();
   SGLuckId->setRowCount(row + 1 + static_cast<int>(absent.rows.size()));
+  if (GridCell(SGLuckId, 0, mark).isEmpty()) SetGridCell(SGLuckId, 0, mark, QStringLiteral("缺席"));
   SetGridCell(SGLuckId, row, 0, QStringLiteral("缺席名单："));
   const QColor grey(128, 128, 128);
   for (const TAbsentFile::Row& r : absent.rows) {
