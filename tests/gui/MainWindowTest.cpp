@@ -375,18 +375,3 @@ TEST_F(MainWindow, BannerComesPreRenderedAtTheDesignedWidthOnly) {
             0);
   EXPECT_EQ(w.Image1->pixmap().size(), QSize(900, 64));
 }
-
-// The column heads are measured in the list's own font: one line of it, as before.
-TEST_F(MainWindow, TaskListHeaderKeepsItsHeight) {
-  TTombolixDataModule dm(SeedExampleTasks);
-  ASSERT_TRUE(dm.DataModuleCreate());
-  TMainForm w;
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  QHeaderView* h = w.LVHeaders->horizontalHeader();
-  EXPECT_EQ(h->height(), 22);
-  EXPECT_EQ(h->sizeHint().height(), 22);
-  EXPECT_EQ(h->sectionSize(0), 220);
-  EXPECT_EQ(h->sectionSize(2), 100);
-  EXPECT_FALSE(h->highlightSections());
-}
