@@ -414,8 +414,8 @@ void TGetLuckMainForm::ShowProof(bool shown) {
 void TGetLuckMainForm::ShowAudienceNumber() {
   const std::string& n = m_engine.AudienceNumber();
   LbAudience->setText(n.empty()
-                          ? QStringLiteral("现场号码(可选): 输入数字后按回车开始")
-                          : QStringLiteral("现场号码: ") + Q(n) + QStringLiteral("    按回车开始"));
+                          ? QStringLiteral("现场号码（可选）：输入数字后按回车开始")
+                          : QStringLiteral("现场号码：") + Q(n) + QStringLiteral("    按回车开始"));
   m_design.Fit(LbAudience);
 }
 

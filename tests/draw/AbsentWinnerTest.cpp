@@ -5,6 +5,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "draw/DataDraw.h"
+#include "draw/DrawJournal.h"
 #include "text/Gbk.h"
 #include "text/Paths.h"
 
@@ -270,4 +271,36 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     for (size_t i = 0; i < winners.size(); ++i)
       EXPECT_EQ(e.Winners()[i].CandidateIndex, winners[i].CandidateIndex);
   }
+}
+
+TEST(AbsentRecord, ReadsBackInItsPlaceAndCountsItsReplacement) {
+  TJournalHead h;
+  h.TaskId = 1001;
+  h.DataHash = std::string(64, 'a');
+  h.PresetHash = std::string(64, 'b');
+  h.Items = {{2001, 3, 2}};
+  h.Seed = 5u;
+  TJournalBatch b{2001, 2, false, 0, 99u, {4, 1}};
+  TJournalAbsence a;
+  a.ItemId = 2001;
+  a.Place = 1;
+  a.Absent = 1;
+  a.Replacement = 7;
+  a.Rng = 1234u;
+  a.Rolls = 6;
+  const std::string absent = FormatJournalAbsence(a);
+  EXPECT_EQ(absent.rfind("ABSENT\titem=2001\tplace=1\tabsent=1\treplacement=7\trng=1234\trolls=6\t"
+                         "check=",
+                         0),
+            0u);
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ParseJournal(FormatJournalHead(h) + FormatJournalBatch(b) + absent, j, "j", err),
+            JournalRead::Ok)
+      << err;
+  ASSERT_EQ(j.Absences.size(), 1u);
+  a.AfterBatches = 1;
+  EXPECT_EQ(j.Absences[0], a);
+  EXPECT_EQ(j.WinnerCount(), 3);  // two in the batch, one replacement
+  EXPECT_EQ(j.LastRng(), 1234u);  // the replacement came last
 }

@@ -80,13 +80,13 @@ TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
                                         QString::fromStdString(head.Head.DataHash.substr(0, 12)) +
                                         QStringLiteral("  20人  承诺 ") +
                                         QString::fromStdString(head.Head.Commit.substr(0, 16)));
-  EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码(可选): 输入数字后按回车开始"));
+  EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码（可选）：输入数字后按回车开始"));
   Key(screen, Qt::Key_4);
   Key(screen, Qt::Key_7);
   Key(screen, Qt::Key_Backspace);
   Key(screen, Qt::Key_1);
   Key(screen, Qt::Key_A);  // not a digit: nothing
-  EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码: 41    按回车开始"));
+  EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码：41    按回车开始"));
   EXPECT_EQ(screen.Engine().AudienceNumber(), "41");
   Batch(screen);
   EXPECT_FALSE(screen.LbProof->isVisible());
