@@ -156,7 +156,10 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   std::string ignored;
   switch (ReadJournal(paths::JournalPath(taskId), m_pendingJournal, ignored)) {
     case JournalRead::Ok:
-      if (m_pendingJournal.Batches.empty()) break;  // nothing shown: set aside unasked
+      if (m_pendingJournal.Batches.empty()) {  // nothing shown: set aside unasked
+        CatchUpFinishedFiles();
+        break;
+      }
       if (!m_pendingJournal.Head.SameDraw(m_head)) {
         m_pending = Pending::Mismatch;
         break;
@@ -177,10 +180,33 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
       break;
     case JournalRead::Missing:
     case JournalRead::Empty:  // set aside when this draw's journal starts
+      CatchUpFinishedFiles();
       break;
   }
   m_setUp = true;
   return true;
+}
+
+void TDataDraw::CatchUpFinishedFiles() {
+  TJournal done;
+  std::string ignored;
+  if (ReadJournal(paths::FinishedJournalPath(Task().TaskId), done, ignored) != JournalRead::Ok ||
+      done.Absences.empty() || !done.Head.SameDraw(m_head))
+    return;
+  // Only a replacement made once the draw had finished can be missing from the files.
+  if (done.Absences.back().AfterBatches < done.Batches.size()) return;
+  BatchEnd end;
+  TJournal before = done;
+  before.Absences.pop_back();
+  const bool replaysBefore = Replay(before, end) && m_state == State::Finished;
+  const TArrLuckId winnersBefore = m_s.Winners;
+  const TArrAbsentId absencesBefore = m_s.Absences;
+  ResetDraw();
+  if (replaysBefore && Replay(done, end) && m_state == State::Finished &&
+      DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
+                      m_titleLine))
+    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, false, ignored);
+  ResetDraw();
 }
 
 bool TDataDraw::MakeSecret(std::string& error) {

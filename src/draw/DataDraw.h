@@ -238,6 +238,9 @@ class TDataDraw {
   void RebuildList();
   std::string JournalFile() const;
   bool Replay(const TJournal& journal, BatchEnd& end);
+  // Rewrites the draw files of a finished draw whose last replacement reached its journal
+  // but not its files (killed in between). Anything else is left as it stands.
+  void CatchUpFinishedFiles();
   std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
 
   TDrawSession& m_s;

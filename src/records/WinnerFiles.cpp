@@ -121,6 +121,24 @@ bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
   return true;
 }
 
+bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
+                     const TArrAbsentId& absences, const TArrLuckId& winnersBefore,
+                     const TArrAbsentId& absencesBefore, std::string_view titleLine) {
+  std::unordered_map<std::string, std::string> before;
+  for (auto& [path, content] : DrawFileTexts(items, winnersBefore, absencesBefore, titleLine))
+    before.emplace(path, std::move(content));
+  bool behind = false;
+  for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine)) {
+    std::string bytes;
+    const bool read = ReadWholeFile(path, bytes);
+    if (read && bytes == content) continue;
+    const auto old = before.find(path);
+    if (old == before.end() ? read : !read || bytes != old->second) return false;
+    behind = true;
+  }
+  return behind;
+}
+
 bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error) {
   error.clear();
   file = TAbsentFile();

@@ -37,6 +37,13 @@ bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
 bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                       const TArrAbsentId& absences, std::string_view titleLine);
 
+// True when some of the draw files stand as the `before` winners and absences would write
+// them and every other one as the `after` ones would: a rewrite for one more replacement that
+// was cut short. A file `before` would not write may be missing.
+bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
+                     const TArrAbsentId& absences, const TArrLuckId& winnersBefore,
+                     const TArrAbsentId& absencesBefore, std::string_view titleLine);
+
 // Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
 // nothing and is no error.
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "TaskBuilder.h"
@@ -303,4 +304,58 @@ TEST(AbsentRecord, ReadsBackInItsPlaceAndCountsItsReplacement) {
   EXPECT_EQ(j.Absences[0], a);
   EXPECT_EQ(j.WinnerCount(), 3);  // two in the batch, one replacement
   EXPECT_EQ(j.LastRng(), 1234u);  // the replacement came last
+}
+
+// Killed on the finished screen after a replacement's record, before its files: the next
+// opening writes the files again from the journal, unasked. Files changed otherwise stay.
+TEST_F(AbsentWinner, FilesBehindTheFinishedJournalCatchUpAtTheNextOpening) {
+  Build(0);
+  const std::string title = G("号码 姓名") + "\r\n";
+  auto line = [&](int32_t k) { return m_lines[static_cast<size_t>(k)]; };
+  const std::string winners = paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]));
+  const std::string absent = paths::NativePath(paths::AbsentFilePath(1001, m_ids[1]));
+  TDataDraw::Failure f;
+  TRandom rng;
+  rng.Randomize(11u);
+  TDrawSession session;
+  TDataDraw e(session, rng);
+  ASSERT_TRUE(e.SetUp(1001, f));
+  Batch(e);
+  Batch(e);
+  ASSERT_TRUE(e.Finished());
+  const std::string winnersBefore = ReadAll(winners);
+  const int32_t gone = e.Winners()[2].CandidateIndex;
+  const int32_t second = e.Winners()[3].CandidateIndex;
+  const int32_t r = Replace(e, 2);
+  const std::string winnersAfter = title + line(r) + "\r\n" + line(second) + "\r\n";
+  const std::string absentAfter =
+      title + line(gone) + " " + G("替补:") + line(r).substr(0, 2) + "\r\n";
+  ASSERT_EQ(ReadAll(winners), winnersAfter);
+  ASSERT_EQ(ReadAll(absent), absentAfter);
+
+  auto reopen = [&] {
+    TRandom other;
+    TDrawSession s;
+    TDataDraw next(s, other);
+    ASSERT_TRUE(next.SetUp(1001, f));
+    EXPECT_EQ(next.PendingDraw(), TDataDraw::Pending::None);
+    EXPECT_TRUE(next.Winners().empty());  // a fresh draw all the same
+  };
+  // Killed before either file was written again.
+  WriteAll(winners, winnersBefore);
+  std::filesystem::remove(absent);
+  reopen();
+  EXPECT_EQ(ReadAll(winners), winnersAfter);
+  EXPECT_EQ(ReadAll(absent), absentAfter);
+  // Killed between the two files.
+  WriteAll(winners, winnersBefore);
+  reopen();
+  EXPECT_EQ(ReadAll(winners), winnersAfter);
+  EXPECT_EQ(ReadAll(absent), absentAfter);
+  // A winner file changed by other hands is not overwritten.
+  WriteAll(winners, title);
+  std::filesystem::remove(absent);
+  reopen();
+  EXPECT_EQ(ReadAll(winners), title);
+  EXPECT_FALSE(std::filesystem::exists(absent));
 }
