@@ -52,6 +52,8 @@ const QRect kNextGiftRect(36, 324, 944, 44);
 const QRect kProofRect(36, 370, 944, 32);
 const QRect kAudienceRect(36, 404, 944, 36);
 const QRect kSummaryRect(36, 236, 944, 480);
+const QRect kHintRect(40, 462, 0, 0);
+const QRect kHintBelowSummary(40, 718, 0, 0);  // clear of the summary panel
 constexpr int kListZoneTop = 500;
 constexpr int kListZoneBottom = 716;
 constexpr int kListMinWidth = 428;
@@ -160,7 +162,7 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   LGet = TextLabel(this, "LGet");
   m_design.Add(LbMain, QRect(40, 40, 0, 0), 48);
   m_design.Add(LbShowList, QRect(40, kButtonsTop, 0, 0), kStatusPixels);
-  m_design.Add(HintList, QRect(40, 462, 0, 0), 24);
+  m_design.Add(HintList, kHintRect, 24);
   m_design.Add(LGet, QRect(40, 194, 0, 0), 26);
   // Each text shrinks into its own area: the title stops short of the lanterns, the status
   // line of the buttons.
@@ -769,6 +771,9 @@ void TGetLuckMainForm::StartReplacement() {
   TMListNow->stop();
   TMSummary->stop();
   PSummary->hide();
+  m_design.SetDesignRect(HintList, kHintRect);
+  ShowHint();
+  HintList->show();
   SBegin->hide();
   SContinue->hide();
   PLuckNow->hide();
@@ -866,23 +871,32 @@ void TGetLuckMainForm::ShowSummary() {
   Celebration->Stop();
   PLuckNow->hide();
   HideRollLabels();
-  HintList->hide();
+  // While winners may still be marked absent, the hint stays in sight below the summary.
+  const bool hint = m_engine.MayMarkAbsent();
+  m_design.SetDesignRect(HintList, hint ? kHintBelowSummary : kHintRect);
+  HintList->setVisible(hint);
   IMGet->hide();
   ShowNext(-1);
   TMList->stop();
   PUser2->hide();  // the summary holds every winner
   PSummary->show();
   PSummary->raise();
+  if (hint) HintList->raise();
   LayoutSummary();
 }
 
 void TGetLuckMainForm::LayoutSummary() {
   const TLuckTask& task = m_engine.Task();
-  std::vector<TItemSummary> items =
-      WinnerSummary(m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd);
-  // A task that keeps its winners list hidden shows only how many each item has.
-  if (task.ShowLuck == 1)
-    for (TItemSummary& s : items) s.winners.clear();
+  std::vector<TItemSummary> items = WinnerSummary(
+      m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd, m_engine.Absences());
+  // A task that keeps its winners list hidden shows only how many each item has. Otherwise
+  // the absent winners follow the item's winners.
+  for (TItemSummary& s : items) {
+    if (task.ShowLuck == 1)
+      s.winners.clear();
+    else
+      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
+  }
   QFont f = UiFont(StageFamily(), 100, true);
   const QFontMetricsF fm(f);
   double entry100 = 1;

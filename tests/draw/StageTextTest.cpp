@@ -56,4 +56,14 @@ TEST(WinnerSummary, EachItemListsItsWinnersWholeLinesMasked) {
   EXPECT_EQ(s[0].winners, std::vector<std::string>{G("139XXXX2222 张三 研发部")});
   EXPECT_EQ(s[1].caption, G("二等奖 1名"));
   EXPECT_EQ(s[1].winners, std::vector<std::string>{G("139XXXX0000 李四 市场部")});
+  EXPECT_TRUE(s[0].absent.empty());
+
+  // An absent winner follows its own item, marked; the item still counts its winners only.
+  TArrAbsentId absent(1);
+  absent[0].ItemId = 12;
+  absent[0].CandidateLine = G("13955556666 王五 财务部");
+  const std::vector<TItemSummary> t = WinnerSummary(items, winners, 4, 7, absent);
+  EXPECT_TRUE(t[0].absent.empty());
+  EXPECT_EQ(t[1].caption, G("二等奖 1名"));
+  EXPECT_EQ(t[1].absent, std::vector<std::string>{G("139XXXX6666 王五 财务部 缺席")});
 }

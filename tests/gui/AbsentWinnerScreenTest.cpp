@@ -149,6 +149,21 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   EXPECT_EQ(
       ReadAll(paths::NativePath(paths::AbsentFilePath(1001, m_ids[0]))),
       title + first.CandidateLine + " " + G("替补:") + a.ReplacementLine.substr(0, 11) + "\r\n");
+  // The summary lists the absent winner under the item's winners, and the hint to mark
+  // another stays in sight, clear of the summary.
+  screen.ShowSummary();
+  const QString summary = screen.MSummary->Lines().join(QLatin1Char('|'));
+  const qsizetype caption = summary.indexOf(QStringLiteral("一等奖 2名"));
+  const qsizetype replacement = summary.indexOf(Q(a.ReplacementLine));
+  const qsizetype marked = summary.indexOf(Q(first.CandidateLine) + QStringLiteral(" 缺席"));
+  const qsizetype next = summary.indexOf(QStringLiteral("二等奖 2名"));
+  EXPECT_TRUE(caption >= 0 && caption < replacement && replacement < marked && marked < next)
+      << summary.toStdString();
+  EXPECT_TRUE(screen.HintList->isVisible());
+  EXPECT_TRUE(screen.HintList->text().endsWith(QStringLiteral("缺席按Q")));
+  EXPECT_FALSE(screen.HintList->geometry().intersects(
+      screen.MSummary->geometry().translated(screen.PSummary->pos())));
+  EXPECT_TRUE(screen.rect().contains(screen.HintList->geometry()));
   // Esc in the choice leaves the choice, not the screen.
   Key(screen, Qt::Key_Q);
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
