@@ -375,3 +375,22 @@ TEST_F(MainWindow, BannerComesPreRenderedAtTheDesignedWidthOnly) {
             0);
   EXPECT_EQ(w.Image1->pixmap().size(), QSize(900, 64));
 }
+
+// The column heads are measured in their own font, not in bold, and drawn in the window's
+// font, not the list's: one line of it, as before.
+TEST_F(MainWindow, TaskListHeadsKeepTheirFontAndHeight) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QHeaderView* h = w.LVHeaders->horizontalHeader();
+  EXPECT_EQ(h->height(), 22);
+  EXPECT_EQ(h->sizeHint().height(), 22);
+  EXPECT_EQ(h->sectionSize(0), 220);
+  EXPECT_EQ(h->sectionSize(2), 100);
+  EXPECT_EQ(h->font().family(), w.font().family());
+  EXPECT_EQ(h->viewport()->font().family(), w.font().family());
+  EXPECT_NE(h->font().family(), w.LVHeaders->font().family());
+  EXPECT_FALSE(h->font().bold());
+}
