@@ -119,8 +119,8 @@ int RunTombolix(int argc, char** argv) {
   FirstPaintProbe::Watch(mainForm);
   mainForm.show();
 
-  // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,esc") is typed into the window that
-  // has the keyboard, one key every 150 ms, as an operator would.
+  // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,q,wait,esc") is typed into the window
+  // that has the keyboard, one key every 150 ms, as an operator would.
   const QStringList keys =
       qEnvironmentVariable("TOMBOLIX_KEYS").split(QLatin1Char(','), Qt::SkipEmptyParts);
   QTimer keyTimer;
@@ -136,12 +136,21 @@ int RunTombolix(int argc, char** argv) {
       keyTimer.stop();
       return;
     }
-    // "esc", a digit (the audience's number on the draw screen), or Enter.
+    // "esc", "q", "up", "down", a digit (the audience's number on the draw screen), "wait"
+    // (nothing this time), or Enter.
     const QString name = keys[nextKey++].trimmed().toLower();
+    if (name == QLatin1String("wait")) return;
     int key = Qt::Key_Return;
     QString text;
     if (name == QLatin1String("esc")) {
       key = Qt::Key_Escape;
+    } else if (name == QLatin1String("q")) {
+      key = Qt::Key_Q;
+      text = name;
+    } else if (name == QLatin1String("up")) {
+      key = Qt::Key_Up;
+    } else if (name == QLatin1String("down")) {
+      key = Qt::Key_Down;
     } else if (name.size() == 1 && name[0].isDigit()) {
       key = Qt::Key_0 + name[0].digitValue();
       text = name;

@@ -245,3 +245,132 @@ void TornDraw::Run(const QString& digits, const QString& number) {
                            QStringLiteral("与重放结果不符")))
       << out.toStdString();
 }
+
+namespace {
+
+// One absent winner as the journal keeps it: candidate indexes and the place taken.
+struct Absence {
+  int place = -1;
+  int absent = -1;
+  int replacement = -1;
+};
+
+}  // namespace
+
+// Absent winners on the real program: one of the first item, one of the last, the program
+// killed while the second replacement rolls, resumed and drawn to the end.
+class AbsentDraw : public KilledDraw {
+ protected:
+  QList<Absence> Absences(const QString& journal) const {
+    QList<Absence> out;
+    for (const QByteArray& l : Read(Path(journal)).split('\n')) {
+      if (!l.startsWith("ABSENT\t") || !l.endsWith('\r')) continue;
+      Absence a;
+      for (const QByteArray& f : l.trimmed().split('\t')) {
+        if (f.startsWith("place=")) a.place = f.mid(6).toInt();
+        if (f.startsWith("absent=")) a.absent = f.mid(7).toInt();
+        if (f.startsWith("replacement=")) a.replacement = f.mid(12).toInt();
+      }
+      out << a;
+    }
+    return out;
+  }
+
+  // The lines of a file of LUCK_FILE after its title line.
+  QList<QByteArray> Lines(const QString& name) const {
+    const QByteArray bytes = Read(Path(QStringLiteral("LUCK_FILE/") + name));
+    EXPECT_TRUE(bytes.endsWith("\r\n")) << name.toStdString();
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& l : lines) {
+      EXPECT_TRUE(l.endsWith('\r')) << name.toStdString();
+      l.chop(1);
+    }
+    return lines.mid(1);
+  }
+
+  QStringList Files(const QString& pattern) const {
+    return QDir(Path(QStringLiteral("LUCK_FILE"))).entryList({pattern}, QDir::Files, QDir::Name);
+  }
+
+  static bool Asked(const QStringList& log, int n) {
+    int asked = 0;
+    for (const QString& l : log)
+      if (l.startsWith(QStringLiteral("question\t[")) &&
+          l.endsWith(QStringLiteral("缺席,是否为该奖项抽取一名替补?")))
+        ++asked;
+    return asked >= n;
+  }
+};
+
+TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles) {
+  const QString wait = QStringLiteral("wait,wait,wait,wait,wait,wait,wait,wait,");
+  // Open; the first item's one winner; Q, Enter on it, Yes (no answers given), Enter stops
+  // the replacement; the second item; the first five of the last; Q, Enter on the first of
+  // them, and its replacement rolls until the kill.
+  auto first = Start(QStringLiteral("enter,enter,enter,") + wait +
+                     QStringLiteral("q,enter,enter,") + wait + QStringLiteral("enter,enter,") +
+                     wait + QStringLiteral("enter,enter,") + wait + QStringLiteral("q,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Asked(LogLines(), 2); }))
+      << LogLines().join('\n').toStdString();
+  QThread::msleep(500);  // the replacement stops by itself after three seconds
+  Kill(*first);
+  const QString journal = QStringLiteral("LUCK_FILE/JOURNAL_1001.txt");
+  const QList<QByteArray> kept = Batches();
+  ASSERT_EQ(kept.size(), 3);
+  const QList<Absence> before = Absences(journal);
+  ASSERT_EQ(before.size(), 1);  // the rolling replacement was never shown: not kept
+  EXPECT_EQ(before[0].place, 0);
+  EXPECT_EQ(before[0].absent, Winners(kept[0]).value(0));
+  EXPECT_NE(before[0].replacement, before[0].absent);
+
+  // Yes to go on; the first of the last batch is absent again, replaced; the last batch.
+  auto second = Start(QStringLiteral("enter,") + wait + QStringLiteral("q,enter,enter,") + wait +
+                          QStringLiteral("enter,enter"),
+                      QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
+      << LogLines().join('\n').toStdString();
+  EXPECT_TRUE(LogLines().contains(
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出10名),是否继续上次的抽奖?")));
+  second->kill();
+  second->waitForFinished(10000);
+
+  const QString done = QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt");
+  const QList<Absence> absences = Absences(done);
+  ASSERT_EQ(absences.size(), 2);
+  EXPECT_EQ(absences[0].replacement, before[0].replacement);
+  EXPECT_EQ(absences[1].place, 4);
+  EXPECT_EQ(absences[1].absent, Winners(kept[2]).value(0));
+  QList<QByteArray> batches;
+  for (const QByteArray& l : Read(Path(done)).split('\n'))
+    if (l.startsWith("BATCH\t")) batches << l;
+  ASSERT_EQ(batches.size(), 4);
+
+  // The winner files: the replacements in the absent winners' places, in draw order.
+  const QList<QByteArray> c = Candidates();
+  const QStringList winnerFiles = Files(QStringLiteral("1001_*.txt"));
+  ASSERT_EQ(winnerFiles.size(), 3);
+  EXPECT_EQ(Lines(winnerFiles[0]), QList<QByteArray>{c[absences[0].replacement]});
+  EXPECT_EQ(Lines(winnerFiles[1]).size(), 3);
+  QList<QByteArray> last;
+  for (int k : Winners(batches[2]) + Winners(batches[3])) last << c[k];
+  last[0] = c[absences[1].replacement];
+  EXPECT_EQ(Lines(winnerFiles[2]), last);
+
+  // The absent winners in their own files, each with its replacement's id.
+  const QStringList absentFiles = Files(QStringLiteral("ABSENT_1001_*.txt"));
+  ASSERT_EQ(absentFiles.size(), 2);
+  EXPECT_EQ(absentFiles[0], QStringLiteral("ABSENT_") + winnerFiles[0]);
+  EXPECT_EQ(absentFiles[1], QStringLiteral("ABSENT_") + winnerFiles[2]);
+  const QByteArray mark = "\xcc\xe6\xb2\xb9:";  // 替补: in GBK
+  for (int i = 0; i < 2; ++i) {
+    const QByteArray& replacement = c[absences[i].replacement];
+    EXPECT_EQ(Lines(absentFiles[i]), QList<QByteArray>{c[absences[i].absent] + " " + mark +
+                                                       replacement.left(replacement.indexOf(' '))})
+        << i;
+  }
+
+  QString out;
+  EXPECT_EQ(RunVerify(Path(QString()), out), 0) << out.toStdString();
+  EXPECT_TRUE(out.endsWith(QStringLiteral("验证通过\n"))) << out.toStdString();
+}
