@@ -128,6 +128,21 @@ lxw_error WriteRow(lxw_worksheet* ws, lxw_row_t row, const std::vector<std::stri
   return e;
 }
 
+// Sizes each column to its widest cell, once the rows are written; `e` is the first error of
+// the rows, which wins over any of its own.
+bool SizeColumns(lxw_worksheet* ws, const std::vector<size_t>& widest, lxw_error e,
+                 std::string& error) {
+  for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
+    const auto col = static_cast<lxw_col_t>(c);
+    e = worksheet_set_column(ws, col, col, ColumnWidthFor(widest[c]), nullptr);
+  }
+  if (e != LXW_NO_ERROR) {
+    error = LibraryErrorText(e);
+    return false;
+  }
+  return true;
+}
+
 // One prize item's worksheet: A1 the item name across the table, row 2 the title line's
 // fields as column heads, then one winner a row, each field in its own column, so that the
 // sheet sorts and filters. Every column is as wide as its widest cell.
@@ -163,15 +178,7 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
     error = in.Error();
     return false;
   }
-  for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
-    const auto col = static_cast<lxw_col_t>(c);
-    e = worksheet_set_column(ws, col, col, ColumnWidthFor(widest[c]), nullptr);
-  }
-  if (e != LXW_NO_ERROR) {
-    error = LibraryErrorText(e);
-    return false;
-  }
-  return true;
+  return SizeColumns(ws, widest, e, error);
 }
 
 // The sheet 缺席名单: for each exported item with absent winners, the item name, the title
@@ -207,15 +214,7 @@ bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
       if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, cells, formats.cell, widest);
     }
   }
-  for (size_t c = 0; c < widest.size() && e == LXW_NO_ERROR; ++c) {
-    const auto col = static_cast<lxw_col_t>(c);
-    e = worksheet_set_column(ws, col, col, ColumnWidthFor(widest[c]), nullptr);
-  }
-  if (e != LXW_NO_ERROR) {
-    error = LibraryErrorText(e);
-    return false;
-  }
-  return true;
+  return SizeColumns(ws, widest, e, error);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "records/WinnerFiles.h"
 
-#include <fstream>
-#include <sstream>
 #include <unordered_map>
 
 #include "records/ResultsHistory.h"
@@ -12,15 +10,6 @@
 #include "text/Text.h"
 
 namespace {
-
-bool ReadWholeFile(const std::string& gbkPath, std::string& bytes) {
-  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  bytes = ss.str();
-  return !in.bad();
-}
 
 const std::string& ReplacementMark() {
   static const std::string mark = text::G("替补:");
@@ -116,7 +105,7 @@ bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
   if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
   for (const auto& [path, content] : texts) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes) || bytes != content) return false;
+    if (!files::ReadWholeFile(path, bytes) || bytes != content) return false;
   }
   return true;
 }

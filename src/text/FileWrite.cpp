@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "text/Gbk.h"
@@ -244,6 +246,16 @@ bool AtomicBatch::Commit(std::string& error) {
   }
   m_entries.clear();
   return true;
+}
+
+bool ReadWholeFile(std::string_view gbkPath, std::string& bytes) {
+  // A path object, so that Windows opens the wide name.
+  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  bytes = ss.str();
+  return !in.bad();
 }
 
 bool RemoveFile(std::string_view gbkPath, std::string& error) {

@@ -45,6 +45,9 @@ class AtomicBatch {
   void Discard();
 };
 
+// Reads a whole file as it is on disk; false when it cannot be opened or read.
+bool ReadWholeFile(std::string_view gbkPath, std::string& bytes);
+
 // Deletes a file when it exists; a missing file is no error.
 bool RemoveFile(std::string_view gbkPath, std::string& error);
 

@@ -2,7 +2,6 @@
 
 #include <zip.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "Version.h"
@@ -16,18 +15,6 @@
 using text::G;
 
 namespace {
-
-bool ReadBytes(const std::string& gbkPath, std::string& out) {
-  std::FILE* f = std::fopen(paths::NativePath(gbkPath).c_str(), "rb");
-  if (!f) return false;
-  out.clear();
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
 
 bool FinishedJournal(const TLuckTask& task, TJournal& j, std::string& error) {
   const std::string path = paths::FinishedJournalPath(task.TaskId);
@@ -181,7 +168,7 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
       error = G("文件不存在：") + e.path;
       return false;
     }
-    if (!ReadBytes(e.path, *bytes)) {
+    if (!files::ReadWholeFile(e.path, *bytes)) {
       error = G("无法读取文件") + e.path;
       return false;
     }

@@ -1,7 +1,6 @@
 #include "verify/DrawVerify.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -157,18 +156,6 @@ std::string Ids(const std::vector<std::string>& lines, const std::vector<int32_t
       s += "#" + Num(k);
   }
   return s.empty() ? G("(无)") : s;
-}
-
-bool ReadBytes(const std::string& gbkPath, std::string& out) {
-  std::FILE* f = std::fopen(paths::NativePath(gbkPath).c_str(), "rb");
-  if (!f) return false;
-  out.clear();
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
 }
 
 class Checker {
@@ -388,7 +375,7 @@ class Checker {
       for (const auto& [item, k] : flat)
         if (item == i) expected += lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
-      if (!ReadBytes(Rel(name), got)) {
+      if (!files::ReadWholeFile(Rel(name), got)) {
         Problem(G("找不到中奖名单文件") + name);
       } else if (got != expected) {
         Problem(G("中奖名单文件") + name + G("与重放结果不符"));
@@ -398,7 +385,7 @@ class Checker {
         if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
       const std::string absentName =
           "LUCK_FILE/ABSENT_" + id + "_" + Num(h.Items[i].ItemId) + ".txt";
-      const bool there = ReadBytes(Rel(absentName), got);
+      const bool there = files::ReadWholeFile(Rel(absentName), got);
       if (absentText.empty()) {
         if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
       } else if (!there) {
