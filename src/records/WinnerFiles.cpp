@@ -119,7 +119,7 @@ bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
   bool behind = false;
   for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine)) {
     std::string bytes;
-    const bool read = ReadWholeFile(path, bytes);
+    const bool read = files::ReadWholeFile(path, bytes);
     if (read && bytes == content) continue;
     const auto old = before.find(path);
     if (old == before.end() ? read : !read || bytes != old->second) return false;
