@@ -286,7 +286,7 @@ QRect TGetLuckMainForm::StageBand() const { return kBand; }
 
 // The end of the draw is told over the title and the status line: the band and the winners
 // list stay in sight.
-QRect TGetLuckMainForm::BannerArea() const { return QRect(60, 24, 896, 200); }
+QRect TGetLuckMainForm::BannerArea() const { return QRect(30, 12, 956, 226); }
 
 int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SBegin->hide();

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "draw/DrawScreenBase.h"
 #include "ui/Fonts.h"
 
 namespace {
@@ -20,19 +21,6 @@ QToolButton* AnswerButton(QWidget* parent, const char* name, const QString& capt
   b->setCursor(Qt::PointingHandCursor);
   b->setFocusPolicy(Qt::NoFocus);
   return b;
-}
-
-bool IsEnterLike(int key) {
-  switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-    case Qt::Key_PageDown:
-    case Qt::Key_Right:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace
@@ -117,10 +105,10 @@ bool TStagePrompt::Key(const QKeyEvent* e) {
   if (e->isAutoRepeat()) return true;  // a held key answers nothing
   const int key = e->key();
   if (m_style != Style::Question) {
-    if (IsEnterLike(key) || key == Qt::Key_Escape) Answered(m_preferred);
+    if (TDrawScreenBase::IsEnterKey(key) || key == Qt::Key_Escape) Answered(m_preferred);
     return true;
   }
-  if (IsEnterLike(key)) {
+  if (TDrawScreenBase::IsEnterKey(key)) {
     Answered(m_preferred);
   } else if (key == Qt::Key_Escape || key == Qt::Key_N) {
     Answered(Answer::No);
