@@ -233,6 +233,17 @@ int main(int argc, char** argv) {
     }
     screen.ShowSummary();
     full(&screen, prefix + QStringLiteral("_finished"));
+    if (prefix == QStringLiteral("draw")) {
+      // The first of the last batch absent (Q, 1, Yes), replaced, and the summary again.
+      QTest::keyClick(screen.EKeyCtrl, Qt::Key_Q);
+      QTest::keyClick(screen.EKeyCtrl, Qt::Key_1);
+      if (screen.Engine().Replacing()) {
+        screen.EKeyCtrlKeyPress();
+        screen.ShowReveal();
+        screen.ShowSummary();
+        full(&screen, prefix + QStringLiteral("_finished_absent"));
+      }
+    }
     return true;
   };
   auto probSeries = [&](int taskId, const QString& prefix) {
