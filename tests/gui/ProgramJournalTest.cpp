@@ -304,7 +304,8 @@ class AbsentDraw : public KilledDraw {
 };
 
 TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles) {
-  const QString wait = QStringLiteral("wait,wait,wait,wait,wait,wait,wait,wait,");
+  // Q is taken once a reveal's landing (0.9 s) is over: 12 key ticks of 150 ms.
+  const QString wait = QStringLiteral("wait,").repeated(12);
   // Open; the first item's one winner; Q, Enter on it, Yes (no answers given), Enter stops
   // the replacement; the second item; the first five of the last; Q, Enter on the first of
   // them, and its replacement rolls until the kill.
