@@ -1,5 +1,6 @@
 #include "records/WinnerFiles.h"
 
+#include <functional>
 #include <unordered_map>
 
 #include "records/ResultsHistory.h"
@@ -10,6 +11,26 @@
 #include "text/Text.h"
 
 namespace {
+
+// Reads a file of a title line and data lines. A missing file is no error and leaves `exists`
+// false. `row` gets each data line and returns false to stop reading (what it reports stays
+// in `error`, and the call still succeeds); a read failure fails the call.
+bool ReadTitledFile(const std::string& path, bool& exists, std::vector<std::string>& head,
+                    const std::function<bool(std::string_view)>& row, std::string& error) {
+  if (!paths::FileExists(path)) return true;
+  LineReader in;
+  if (!in.Open(path, error)) return false;
+  exists = true;
+  head = text::SplitFields(in.NextOrEmpty());
+  std::string_view line;
+  while (in.Next(line) && row(line)) {
+  }
+  if (in.Failed()) {
+    error = in.Error();
+    return false;
+  }
+  return true;
+}
 
 const std::string& ReplacementMark() {
   static const std::string mark = text::G("替补:");
@@ -131,25 +152,17 @@ bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
 bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error) {
   error.clear();
   file = TAbsentFile();
-  const std::string path = paths::AbsentFilePath(taskId, itemId);
-  if (!paths::FileExists(path)) return true;
-  LineReader in;
-  if (!in.Open(path, error)) return false;
-  file.exists = true;
-  file.head = text::SplitFields(in.NextOrEmpty());
-  std::string_view line;
-  while (in.Next(line)) {
-    TAbsentFile::Row row;
-    std::string candidate;
-    if (!SplitAbsentLine(line, candidate, row.replacementId)) candidate = std::string(line);
-    row.fields = text::SplitFields(candidate);
-    file.rows.push_back(std::move(row));
-  }
-  if (in.Failed()) {
-    error = in.Error();
-    return false;
-  }
-  return true;
+  return ReadTitledFile(
+      paths::AbsentFilePath(taskId, itemId), file.exists, file.head,
+      [&](std::string_view line) {
+        TAbsentFile::Row row;
+        std::string candidate;
+        if (!SplitAbsentLine(line, candidate, row.replacementId)) candidate = std::string(line);
+        row.fields = text::SplitFields(candidate);
+        file.rows.push_back(std::move(row));
+        return true;
+      },
+      error);
 }
 
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
@@ -164,25 +177,17 @@ bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string
 bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error) {
   error.clear();
   file = TWinnerFile();
-  const std::string path = paths::WinnerFilePath(taskId, itemId);
-  if (!paths::FileExists(path)) return true;
-  LineReader in;
-  if (!in.Open(path, error)) return false;
-  file.exists = true;
-  file.head = text::SplitFields(in.NextOrEmpty());
-  std::string_view line;
-  while (in.Next(line)) {
-    if (static_cast<int>(file.rows.size()) >= kMaxWinnerRows) {
-      error = text::G("由于中奖个数太多,无法全部显示,您可以把抽奖结果导出到文件");
-      break;
-    }
-    file.rows.push_back(text::SplitFields(line));
-  }
-  if (in.Failed()) {
-    error = in.Error();
-    return false;
-  }
-  return true;
+  return ReadTitledFile(
+      paths::WinnerFilePath(taskId, itemId), file.exists, file.head,
+      [&](std::string_view line) {
+        if (static_cast<int>(file.rows.size()) >= kMaxWinnerRows) {
+          error = text::G("由于中奖个数太多,无法全部显示,您可以把抽奖结果导出到文件");
+          return false;
+        }
+        file.rows.push_back(text::SplitFields(line));
+        return true;
+      },
+      error);
 }
 
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
