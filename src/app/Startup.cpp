@@ -56,12 +56,14 @@ void ConnectWindows(TMainForm& mainForm) {
 }
 
 int RunTombolix(int argc, char** argv) {
+  TFontConfigWarmUp fontConfig;
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tombolix"));
   // Ties the windows to the installed menu entry and its icon (Wayland app id, task bars).
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
   QuitOnTerminationSignals(&app);
   QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  fontConfig.Wait();
   InstallFontSubstitutions();
   InstallChineseQtTexts(app);
 

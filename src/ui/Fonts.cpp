@@ -4,6 +4,11 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#if __has_include(<fontconfig/fontconfig.h>)
+#include <fontconfig/fontconfig.h>
+#define TOMBOLIX_FONTCONFIG 1
+#endif
+
 namespace {
 
 struct Mapping {
@@ -40,6 +45,13 @@ QString FirstInstalled(const QStringList& candidates) {
 }
 
 }  // namespace
+
+TFontConfigWarmUp::TFontConfigWarmUp() {
+#ifdef TOMBOLIX_FONTCONFIG
+  // The same call that Qt makes before it lists the fonts; once loaded, Qt's returns at once.
+  m_thread = std::thread([] { FcInit(); });
+#endif
+}
 
 void InstallFontSubstitutions() {
   for (const Mapping& m : Mappings()) {

@@ -4,6 +4,27 @@
 
 #include <QFont>
 #include <QString>
+#include <thread>
+
+// Loads the system's font configuration on a thread of its own, from the first line of main:
+// the application connects to the display meanwhile, and the first text measured no longer
+// waits for it (on a desktop with many fonts, the larger part of a start). Where Qt does not
+// use fontconfig it does nothing.
+class TFontConfigWarmUp {
+ public:
+  TFontConfigWarmUp();
+  TFontConfigWarmUp(const TFontConfigWarmUp&) = delete;
+  TFontConfigWarmUp& operator=(const TFontConfigWarmUp&) = delete;
+  ~TFontConfigWarmUp() { Wait(); }
+  // Returns once the configuration is loaded; call it before the first font is used, so that
+  // Qt does not load it a second time alongside.
+  void Wait() {
+    if (m_thread.joinable()) m_thread.join();
+  }
+
+ private:
+  std::thread m_thread;
+};
 
 // Registers the substitutions; call once after the application object exists.
 void InstallFontSubstitutions();
