@@ -353,7 +353,7 @@ void TMainForm::PlaceBannerButtons() {
 }
 
 QPixmap TMainForm::RenderBannerHead(int width) {
-  QPixmap head = ArtPixmap(QStringLiteral("banner_head"), QSize(width, 73));
+  QPixmap head = RenderArt(QStringLiteral("banner_head"), QSize(width, 73));
   if (!head.isNull()) {
     QPainter p(&head);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -368,7 +368,19 @@ QPixmap TMainForm::RenderBannerHead(int width) {
 }
 
 QPixmap TMainForm::RenderBannerTools(int width) {
-  return ArtPixmap(QStringLiteral("banner_tools"), QSize(width, 64));
+  return RenderArt(QStringLiteral("banner_tools"), QSize(width, 64));
+}
+
+std::vector<std::pair<QString, QSize>> TMainForm::ShippedArt() {
+  const QSize big(32, 32), small(16, 16);
+  return {{QStringLiteral("banner_tools"), QSize(kDesignedWidth, 64)},
+          {QStringLiteral("app_icon"), QSize(64, 64)},
+          {QStringLiteral("glyph_getluck"), big},
+          {QStringLiteral("glyph_config"), big},
+          {QStringLiteral("glyph_query"), big},
+          {QStringLiteral("glyph_exit"), big},
+          {QStringLiteral("head_task"), small},
+          {QStringLiteral("head_title"), small}};
 }
 
 void TMainForm::PaintBanner() {
@@ -380,8 +392,7 @@ void TMainForm::PaintBanner() {
   // load a face file that nothing else on the first frame needs.
   QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(w, 73));
   if (head.isNull()) head = RenderBannerHead(w);
-  QPixmap tools = PrerenderedArt(QStringLiteral("banner_tools"), QSize(w, 64));
-  if (tools.isNull()) tools = RenderBannerTools(w);
+  const QPixmap tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
   ImageHead->setPixmap(head);
   Image1->setPixmap(tools);
   PlaceBannerButtons();

@@ -3,6 +3,10 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <utility>
+#include <vector>
 
 #include "app/SetUpScreen.h"
 #include "config/TaskList.h"
@@ -39,6 +43,9 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   static QPixmap RenderBannerHead(int width);
   // The band of the big buttons, `width` wide.
   static QPixmap RenderBannerTools(int width);
+  // The pictures the window shows at start, at their sizes: the program ships them
+  // pre-rendered (with the banner's upper band, "main_head"), so none is drawn then.
+  static std::vector<std::pair<QString, QSize>> ShippedArt();
 
   void SetDrawScreenFactory(DrawScreenFactory f) { m_drawFactory = std::move(f); }
   void SetQueryScreenFactory(QueryScreenFactory f) { m_queryFactory = std::move(f); }

@@ -1,10 +1,11 @@
 #include "ui/Art.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QResource>
+#include <QSysInfo>
+#include <QtEndian>
+#include <cstring>
 
 static void InitResourcesOnce() {
   // The resources live in a static library, whose initialiser the linker would drop.
@@ -18,16 +19,23 @@ static void InitResourcesOnce() {
 void EnsureResources() { InitResourcesOnce(); }
 
 QPixmap ArtPixmap(const QString& name, const QSize& size) {
+  QPixmap shipped = PrerenderedArt(name, size);
+  return shipped.isNull() ? RenderArt(name, size) : shipped;
+}
+
+QPixmap RenderArt(const QString& name, const QSize& size) {
   InitResourcesOnce();
-  QSvgRenderer renderer(QStringLiteral(":/art/%1.svg").arg(name));
-  if (!renderer.isValid() || size.isEmpty()) return {};
+  if (size.isEmpty()) return {};
   const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-  QPixmap pm(size * dpr);
+  // Drawn by Qt's SVG image plugin, which brings Qt SVG along the first time a picture is
+  // drawn: the program starts without it.
+  QImageReader reader(QStringLiteral(":/art/%1.svg").arg(name), "svg");
+  reader.setAutoDetectImageFormat(false);
+  reader.setScaledSize(size * dpr);
+  QImage picture = reader.read();
+  if (picture.isNull()) return {};
+  QPixmap pm = QPixmap::fromImage(std::move(picture));
   pm.setDevicePixelRatio(dpr);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
   return pm;
 }
 
@@ -35,16 +43,34 @@ QIcon ArtIcon(const QString& name, const QSize& size) { return QIcon(ArtPixmap(n
 
 QPixmap PrerenderedArt(const QString& name, const QSize& size) {
   InitResourcesOnce();
+  if constexpr (QSysInfo::ByteOrder != QSysInfo::LittleEndian) return {};
   if (size.isEmpty() || (qGuiApp && qGuiApp->devicePixelRatio() != 1.0)) return {};
-  const QString path = QStringLiteral(":/art/prerendered/%1_%2x%3.png")
+  const QResource file(QStringLiteral(":/art/prerendered/%1_%2x%3.argb32")
                            .arg(name)
                            .arg(size.width())
-                           .arg(size.height());
-  if (!QFile::exists(path)) return {};
-  // Read by Qt's own PNG reader alone: guessing the format would load every image plugin.
-  QImageReader reader(path, "png");
-  reader.setAutoDetectImageFormat(false);
-  QImage picture = reader.read();
-  if (picture.size() != size) return {};
-  return QPixmap::fromImage(std::move(picture));
+                           .arg(size.height()));
+  const qint64 rowBytes = qint64(size.width()) * 4;
+  if (!file.isValid() || file.compressionAlgorithm() != QResource::NoCompression ||
+      file.size() != rowBytes * size.height())
+    return {};
+  QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+  if (picture.isNull()) return {};
+  for (int y = 0; y < size.height(); ++y)
+    std::memcpy(picture.scanLine(y), file.data() + y * rowBytes, size_t(rowBytes));
+  // Already in the format the screen's pixmaps use: nothing is scanned or converted.
+  return QPixmap::fromImage(std::move(picture), Qt::NoOpaqueDetection);
+}
+
+QByteArray PrerenderedArtBytes(const QImage& picture) {
+  const QImage argb = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QByteArray bytes;
+  bytes.reserve(qsizetype(argb.width()) * argb.height() * 4);
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* row = reinterpret_cast<const quint32*>(argb.constScanLine(y));
+    for (int x = 0; x < argb.width(); ++x) {
+      const quint32 le = qToLittleEndian(row[x]);
+      bytes.append(reinterpret_cast<const char*>(&le), 4);
+    }
+  }
+  return bytes;
 }

@@ -355,9 +355,20 @@ TEST_F(MainWindow, BannerComesPreRenderedAtTheDesignedWidthOnly) {
   EXPECT_LE(VisiblyDifferentPixels(head.toImage(), TMainForm::RenderBannerHead(730).toImage()), 50);
   EXPECT_LE(VisiblyDifferentPixels(tools.toImage(), TMainForm::RenderBannerTools(730).toImage()),
             20);
+  // The icons too ship as drawn, and are what the window is given at those sizes.
+  for (const auto& [name, size] : TMainForm::ShippedArt()) {
+    const QPixmap shipped = PrerenderedArt(name, size);
+    ASSERT_EQ(shipped.size(), size) << name.toStdString();
+    EXPECT_EQ(VisiblyDifferentPixels(shipped.toImage(), RenderArt(name, size).toImage()), 0)
+        << name.toStdString();
+    EXPECT_EQ(ArtPixmap(name, size).toImage(), shipped.toImage()) << name.toStdString();
+  }
+  // Another size of the same picture is drawn.
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("glyph_exit"), QSize(16, 16)).isNull());
+  EXPECT_EQ(ArtPixmap(QStringLiteral("glyph_exit"), QSize(16, 16)).size(), QSize(16, 16));
   // Without its caption the band differs in many pixels: the comparison sees the text.
   EXPECT_GT(VisiblyDifferentPixels(
-                head.toImage(), ArtPixmap(QStringLiteral("banner_head"), QSize(730, 73)).toImage()),
+                head.toImage(), RenderArt(QStringLiteral("banner_head"), QSize(730, 73)).toImage()),
             1000);
 
   TTombolixDataModule dm(SeedExampleTasks);
