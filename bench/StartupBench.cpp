@@ -9,11 +9,11 @@
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/bench/bench_startup [N [PROGRAM]]
 //
 // PROGRAM measures another build of the program (an older one, say) in place of this one.
-// The X server's state moves the yardstick: on a fresh Xvfb, whose input focus is
-// PointerRoot, every Qt program spends about 10 ms more connecting than on a server where a
-// window has held the focus (as under a window manager; on Xvfb, show the program and kill
-// it with SIGKILL once its window is up). The program loads its font configuration during
-// that connection, so its ratio is lower on a fresh server: measure both when comparing.
+// The wall clock moves with the X server more than with the program: on this project's
+// virtual machines the bare window's connection took 9 ms on one Xvfb and 20 ms on another
+// at the same moment, and a server could go from one to the other. The program loads its font
+// configuration during that connection, so a slow connection flatters its ratio; the
+// processor-time column (and a few runs on different servers) tells the two apart.
 // The target compares with the bare window; the same window with one line of Chinese text is
 // shown beside them, for the part of the start-up that any window with text pays.
 #include <fcntl.h>
