@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QStringList>
+#include <system_error>
 
 #if __has_include(<fontconfig/fontconfig.h>)
 #include <fontconfig/fontconfig.h>
@@ -49,7 +50,11 @@ QString FirstInstalled(const QStringList& candidates) {
 TFontConfigWarmUp::TFontConfigWarmUp() {
 #ifdef TOMBOLIX_FONTCONFIG
   // The same call that Qt makes before it lists the fonts; once loaded, Qt's returns at once.
-  m_thread = std::thread([] { FcInit(); });
+  // Without a thread to spare, Qt loads it itself as before.
+  try {
+    m_thread = std::thread([] { FcInit(); });
+  } catch (const std::system_error&) {
+  }
 #endif
 }
 
