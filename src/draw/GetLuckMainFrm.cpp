@@ -423,7 +423,10 @@ void TGetLuckMainForm::ShowAudienceNumber() {
 
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   if (m_choosing) return ChooseKey(e->key());
-  if (e->key() == Qt::Key_Q && m_engine.MayMarkAbsent() && !m_revealPending &&
+  // Q during the landing shows the batch at once, as Enter does, and goes on to the choice:
+  // the winner who is not there is the one the operator has just seen.
+  if (e->key() == Qt::Key_Q && m_revealPending && !Prompt()->IsOpen()) ShowReveal();
+  if (e->key() == Qt::Key_Q && !m_closed && m_engine.MayMarkAbsent() && !m_revealPending &&
       !Prompt()->IsOpen()) {
     m_choosing = true;
     const std::vector<size_t> places = RevealedPlaces();

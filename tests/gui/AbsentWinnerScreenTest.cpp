@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "DialogRecorder.h"
@@ -114,6 +115,32 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   ASSERT_LT(at + 1, list.size());
   EXPECT_EQ(list[at + 1], Q(a.ReplacementLine));
   EXPECT_TRUE(list.contains(Q(screen.Engine().Winners()[0].CandidateLine)));
+}
+
+// Q pressed while the batch is still landing shows it at once and opens the choice, on the
+// batch just shown.
+TEST_F(AbsentOnStage, QDuringTheLandingShowsTheBatchAndOpensTheChoice) {
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
+  screen.resize(1024, 768);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  Key(screen, Qt::Key_Return);
+  QCoreApplication::processEvents();
+  Key(screen, Qt::Key_Return);
+  ASSERT_TRUE(screen.TMLanding->isActive());  // still landing
+  Key(screen, Qt::Key_Q);
+  EXPECT_FALSE(screen.TMLanding->isActive());
+  EXPECT_TRUE(screen.PLuckNow->isVisible());
+  EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
+  EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("标记缺席")));
+  EXPECT_TRUE(screen.LbShowList->text().contains(
+      Q(screen.Engine().Winners()[0].CandidateLine.substr(0, 11))));
+  // Q again leaves the choice with nothing marked.
+  Key(screen, Qt::Key_Q);
+  EXPECT_FALSE(screen.LbShowList->text().startsWith(QStringLiteral("标记缺席")));
+  EXPECT_TRUE(screen.Engine().Absences().empty());
+  EXPECT_TRUE(m_dialogs.log.empty());
 }
 
 TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWrittenAgain) {
