@@ -14,14 +14,22 @@ namespace {
 class SingleInstanceLock : public ::testing::Test {
  protected:
   void SetUp() override {
+    m_hadTmp = qEnvironmentVariableIsSet("TMPDIR");
     m_oldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(m_dir.path()));
   }
-  void TearDown() override { qputenv("TMPDIR", m_oldTmp); }
+  // As it was: an empty TMPDIR is not an unset one to the tests that follow.
+  void TearDown() override {
+    if (m_hadTmp)
+      qputenv("TMPDIR", m_oldTmp);
+    else
+      qunsetenv("TMPDIR");
+  }
   QString LockPath() const { return m_dir.filePath(QStringLiteral("Qarvo抽奖软件.lock")); }
 
   QTemporaryDir m_dir;
   QByteArray m_oldTmp;
+  bool m_hadTmp = false;
 };
 
 }  // namespace
