@@ -80,12 +80,44 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
 void TCelebration::Stop() {
   TMFrame->stop();
   if (!m_sparks.empty()) {
-    QRegion dirty;
+    std::vector<QRect> dirty;
     for (const Spark& s : m_sparks)
-      if (Shown(s)) dirty += SparkRect(s);
+      if (Shown(s)) dirty.push_back(SparkRect(s));
     m_sparks.clear();
-    update(dirty);
+    update(Spots(dirty));
   }
+}
+
+QRegion TCelebration::Spots(const std::vector<QRect>& rects) {
+  const int cell = std::max(8, static_cast<int>(std::lround(16 * m_unit)));
+  const int columns = width() / cell + 1, rows = height() / cell + 1;
+  m_cells.assign(static_cast<size_t>(columns) * rows, 0);
+  for (const QRect& r : rects) {
+    const QRect in = r.intersected(rect());
+    if (in.isEmpty()) continue;
+    for (int y = in.top() / cell; y <= in.bottom() / cell; ++y)
+      for (int x = in.left() / cell; x <= in.right() / cell; ++x)
+        m_cells[static_cast<size_t>(y) * columns + x] = 1;
+  }
+  // One rectangle per run of marked cells in a row: sorted, apart and of one height per row,
+  // as QRegion::setRects takes them.
+  std::vector<QRect> runs;
+  for (int y = 0; y < rows; ++y) {
+    const unsigned char* row = &m_cells[static_cast<size_t>(y) * columns];
+    for (int x = 0; x < columns;) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < columns && row[x]) ++x;
+      runs.emplace_back(start * cell, y * cell, (x - start) * cell, cell);
+    }
+  }
+  QRegion spots;
+  spots.setRects(runs.data(), static_cast<int>(runs.size()));
+  // Whole cells reach past a spark: never into a text, a card or the list.
+  return spots - m_keepOut;
 }
 
 bool TCelebration::Shown(const Spark& s) const { return !m_keepOut.intersects(SparkRect(s)); }
@@ -117,9 +149,10 @@ void TCelebration::Burst() {
 void TCelebration::Frame() {
   // Only the spots of the sparks drawn before and now are painted again; a spark that
   // touches a text, a card or the list is not drawn at all.
-  QRegion dirty;
+  std::vector<QRect> dirty;
+  dirty.reserve(2 * m_sparks.size() + kSparksPerBurst);
   for (const Spark& s : m_sparks)
-    if (Shown(s)) dirty += SparkRect(s);
+    if (Shown(s)) dirty.push_back(SparkRect(s));
   if (m_elapsed >= m_nextBurst && m_elapsed <= kBurstUntilMs) {
     Burst();
     m_nextBurst += kBurstEveryMs;
@@ -137,8 +170,8 @@ void TCelebration::Frame() {
   }
   m_sparks.swap(alive);
   for (const Spark& s : m_sparks)
-    if (Shown(s)) dirty += SparkRect(s);
-  update(dirty);
+    if (Shown(s)) dirty.push_back(SparkRect(s));
+  update(Spots(dirty));
   m_elapsed += kFrameMs;
   if (m_elapsed >= kLengthMs || (m_sparks.empty() && m_elapsed > kBurstUntilMs)) Stop();
 }

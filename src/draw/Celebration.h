@@ -43,10 +43,14 @@ class TCelebration : public QWidget {
   void Burst();
   QRect SparkRect(const Spark& s) const;
   bool Shown(const Spark& s) const;
+  // The spots of `rects` as one region, built in a single pass over a grid of cells: adding a
+  // few hundred rectangles to a QRegion one at a time costs more than painting them.
+  QRegion Spots(const std::vector<QRect>& rects);
 
   std::vector<QRect> m_zones;
   QRegion m_keepOut;
   std::vector<Spark> m_sparks;
+  std::vector<unsigned char> m_cells;  // the grid of Spots, kept between frames
   int m_elapsed = 0;
   int m_nextBurst = 0;
   double m_unit = 1;  // pixels of a design pixel

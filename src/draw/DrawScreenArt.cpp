@@ -19,6 +19,12 @@ void AddTextShadow(QWidget* w) {
   w->setGraphicsEffect(shadow);
 }
 
+QRect PaintedArea(const QWidget* w) {
+  const QGraphicsEffect* effect = w->graphicsEffect();
+  if (!effect || !effect->isEnabled()) return w->geometry();
+  return effect->boundingRectFor(QRectF(w->rect())).toAlignedRect().translated(w->pos());
+}
+
 QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPicture,
                              const QString& art, QRect band) {
   if (screen.isEmpty()) return {};

@@ -20,6 +20,8 @@ QPixmap DrawScreenBackground(QSize screen, QRect stage, const QImage& taskPictur
 
 // A soft dark shadow behind a text, so it stays legible on any picture.
 void AddTextShadow(QWidget* w);
+// The part of its parent that `w` paints: its geometry, grown by the reach of its shadow.
+QRect PaintedArea(const QWidget* w);
 
 class QScreen;
 

@@ -819,7 +819,7 @@ void TGetLuckMainForm::Celebrate() {
   QRegion keepOut;
   for (QWidget* w : std::initializer_list<QWidget*>{LbMain, LbShowList, LGet, HintList, PUser2,
                                                     IMGet, SBegin, SContinue, SOut})
-    if (w->isVisible()) keepOut += w->geometry().adjusted(-4, -4, 4, 4);
+    if (w->isVisible()) keepOut += PaintedArea(w).adjusted(-4, -4, 4, 4);
   for (const QRect& r : CardsNow->CardRects()) keepOut += r.translated(PLuckNow->pos());
   if (MLuckNow->isVisible() && PLuckNow->isVisible()) keepOut += PLuckNow->geometry();
   const bool sound = !m_engine.Task().MusicFilePath.empty();
