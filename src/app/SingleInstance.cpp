@@ -27,6 +27,7 @@ bool SingleInstance::tryAcquire() {
   m_lock->setStaleLockTime(0);
   if (m_lock->tryLock(0)) return true;
   if (m_lock->error() == QLockFile::LockFailedError) return false;
+  // The lock file cannot be written here at all: better to run than to refuse the show.
   return true;
 }
 
