@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "app/FirstPaintProbe.h"
+#include "gui/app/FirstPaintProbe.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -6,12 +6,12 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "db/TombolixDM.h"
-#include "draw/DataDraw.h"
-#include "records/DrawDataFile.h"
-#include "records/WinnerFiles.h"
-#include "text/Gbk.h"
-#include "text/Paths.h"
+#include "core/db/TombolixDM.h"
+#include "core/draw/DataDraw.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/WinnerFiles.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <QApplication>
 
-#include "ui/Dialogs.h"
-#include "ui/Fonts.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

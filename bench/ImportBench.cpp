@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "import/Import.h"
-#include "import/Sheet.h"
-#include "text/Gbk.h"
-#include "text/Paths.h"
+#include "core/import/Import.h"
+#include "core/import/Sheet.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 namespace fs = std::filesystem;
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "draw/DrawJournal.h"
-#include "text/FileWrite.h"
-#include "text/Gbk.h"
-#include "text/Paths.h"
+#include "core/draw/DrawJournal.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 namespace fs = std::filesystem;
 

@@ -12,13 +12,13 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "draw/DrawSession.h"
-#include "records/ExampleTasks.h"
-#include "records/ExcelExport.h"
-#include "records/WinnerFiles.h"
-#include "results/QueryFrm.h"
-#include "text/Gbk.h"
-#include "text/Paths.h"
+#include "core/draw/DrawSession.h"
+#include "core/export/ExcelExport.h"
+#include "core/records/ExampleTasks.h"
+#include "core/records/WinnerFiles.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "gui/results/QueryFrm.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "draw/Celebration.h"
-#include "draw/DrawSession.h"
-#include "draw/GetLuckMainFrm.h"
+#include "core/draw/DrawSession.h"
+#include "gui/stage/Celebration.h"
+#include "gui/stage/GetLuckMainFrm.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "TempRoot.h"
-#include "app/MainFrm.h"
-#include "db/TombolixDM.h"
-#include "records/Loaders.h"
-#include "text/Gbk.h"
-#include "ui/Fonts.h"
+#include "core/db/TombolixDM.h"
+#include "core/records/Loaders.h"
+#include "core/text/Gbk.h"
+#include "gui/app/MainFrm.h"
+#include "gui/ui/Fonts.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "import/Sheet.h"
+#include "core/import/Sheet.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "import/Import.h"
-#include "text/Paths.h"
+#include "core/import/Import.h"
+#include "core/text/Paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string root = [] {

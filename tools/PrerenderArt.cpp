@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/MainFrm.h"
-#include "text/FileWrite.h"
-#include "ui/Art.h"
-#include "ui/Fonts.h"
-#include "ui/Qt.h"
+#include "core/text/FileWrite.h"
+#include "gui/app/MainFrm.h"
+#include "gui/ui/Art.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "TempRoot.h"
-#include "records/DrawDataFile.h"
-#include "text/Paths.h"
+#include "core/records/DrawDataFile.h"
+#include "core/text/Paths.h"
 
 std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
   std::string err;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "db/TombolixDM.h"
+#include "core/db/TombolixDM.h"
 
 struct ItemDef {
   std::string name;  // GBK

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "text/Paths.h"
+#include "core/text/Paths.h"
 
 TempRoot::TempRoot() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "tombolix-test-XXXXXX").string();

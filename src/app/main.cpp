@@ -1,3 +1,0 @@
-#include "app/Startup.h"
-
-int main(int argc, char** argv) { return RunTombolix(argc, argv); }

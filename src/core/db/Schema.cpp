@@ -1,0 +1,176 @@
+#include "core/db/Schema.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+namespace db {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCreateTables =
+    "create table LuckTask ("
+    " TaskId integer not null primary key,"
+    " TaskName text not null default '',"
+    " MainImageName text not null default '',"
+    " IdType integer not null default 0,"
+    " MainTitle text not null default '',"
+    " FontSize integer not null default 36,"
+    " FontColor text not null default '',"
+    " RemainText text not null default '',"
+    " HideBegin integer not null default 0,"
+    " HideEnd integer not null default 0,"
+    " PassWd text not null default '',"
+    " OrderBy integer not null default 0,"
+    " DataFilePath text not null default '',"
+    " LuckAgain integer not null default 0,"
+    " MusicFilePath text not null default '',"
+    " ShowLuck integer not null default 0);"
+    "create table TaskItem ("
+    " ItemId integer not null,"
+    " ItemName text not null default '',"
+    " TaskId integer not null,"
+    " LuckCount integer not null default 0,"
+    " ListCount integer not null default 0,"
+    " AwardName text not null default '',"
+    " AwardImageName text not null default '',"
+    " ListIndex integer not null default 0,"
+    " primary key (TaskId, ItemId));"
+    "create index TaskItemOrder on TaskItem (TaskId, ListIndex);"
+    "create table Sequence ("
+    " SeqType integer not null primary key,"
+    " SeqId integer not null,"
+    " SeqName text not null default '');";
+
+bool Exec(sqlite3* h, const std::string& statement, std::string& error) {
+  char* msg = nullptr;
+  if (sqlite3_exec(h, statement.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+    error = text::Utf8ToGbk(msg ? msg : sqlite3_errmsg(h));
+    sqlite3_free(msg);
+    return false;
+  }
+  return true;
+}
+
+// True when the three tables of the system exist in the file.
+bool HasTheTables(sqlite3* h) {
+  sqlite3_stmt* st = nullptr;
+  bool has = false;
+  if (sqlite3_prepare_v2(h,
+                         "select count(*) from sqlite_master where type='table' and "
+                         "name in ('LuckTask','TaskItem','Sequence')",
+                         -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    has = sqlite3_column_int(st, 0) == 3;
+  sqlite3_finalize(st);
+  return has;
+}
+
+}  // namespace
+
+std::vector<std::string> MissingTables(TConnection& connection) {
+  std::vector<std::string> missing;
+  sqlite3* h = connection.Handle();
+  for (const char* name : {"LuckTask", "TaskItem", "Sequence"}) {
+    sqlite3_stmt* st = nullptr;
+    bool has = false;
+    if (h && sqlite3_prepare_v2(h, "select 1 from sqlite_master where type='table' and name=?", -1,
+                                &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, name, -1, SQLITE_STATIC);
+      has = sqlite3_step(st) == SQLITE_ROW;
+    }
+    sqlite3_finalize(st);
+    if (!has) missing.emplace_back(name);
+  }
+  return missing;
+}
+
+bool ReadSchemaVersion(sqlite3* h, int& version, std::string& error) {
+  sqlite3_stmt* st = nullptr;
+  // Touching sqlite_master reads the file header, so a foreign file fails right here.
+  for (const char* q : {"select count(*) from sqlite_master", "pragma user_version"}) {
+    if (sqlite3_prepare_v2(h, q, -1, &st, nullptr) != SQLITE_OK || sqlite3_step(st) != SQLITE_ROW) {
+      error = text::Utf8ToGbk(sqlite3_errmsg(h));
+      sqlite3_finalize(st);
+      return false;
+    }
+    version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+  }
+  return true;
+}
+
+bool MigrateSchema(sqlite3* h, int version, std::string& error) {
+  if (version >= kSchemaVersion) return true;
+  // A file from before versioning that already holds the tables is version 1 as it is; one
+  // without tables is initialised by the data module.
+  if (!HasTheTables(h)) return true;
+  return Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error);
+}
+
+bool HasSchema(TConnection& connection) {
+  return connection.Handle() && HasTheTables(connection.Handle());
+}
+
+bool CreateSchema(TConnection& connection, std::string& error) {
+  sqlite3* h = connection.Handle();
+  return Exec(h, kCreateTables, error) &&
+         Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error);
+}
+
+bool InitializeDatabase(TConnection& connection, const Seeder& seed, std::string& error) {
+  sqlite3* h = connection.Handle();
+  if (!Exec(h, "begin immediate", error)) return false;
+  if (CreateSchema(connection, error) && (!seed || seed(connection, error)) &&
+      Exec(h, "commit", error))
+    return true;
+  std::string ignored;
+  Exec(h, "rollback", ignored);
+  return false;
+}
+
+bool CreateDatabaseFile(std::string_view gbkPath, const Seeder& seed, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  std::error_code ec;
+  fs::create_directories(target.parent_path(), ec);
+  const fs::path temp = target.string() + ".new";
+  fs::remove(temp, ec);
+  bool ok = false;
+  {
+    TConnection connection;
+    sqlite3* h = nullptr;
+    if (sqlite3_open_v2(paths::U8(temp).c_str(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+      error = text::Utf8ToGbk(h ? sqlite3_errmsg(h) : "out of memory");
+      sqlite3_close_v2(h);
+      fs::remove(temp, ec);
+      return false;
+    }
+    sqlite3_close_v2(h);
+    // Reopen through the layer so the seeder uses the same statements as the program.
+    if (ConnectDatabase(connection, text::Utf8ToGbk(paths::U8(temp)), "", error))
+      ok = InitializeDatabase(connection, seed, error);
+  }
+  if (ok && fs::exists(target, ec)) {
+    // Never replace a file that appeared meanwhile: it may hold someone's data.
+    error = text::G("数据库文件已存在");
+    ok = false;
+  }
+  if (ok) {
+    fs::rename(temp, target, ec);
+    if (ec) {
+      error = text::Utf8ToGbk(ec.message());
+      ok = false;
+    }
+  }
+  if (!ok) fs::remove(temp, ec);
+  return ok;
+}
+
+}  // namespace db

@@ -1,0 +1,38 @@
+// The schema of the database file and its version in PRAGMA user_version.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/db/TombolixDB.h"
+
+namespace db {
+
+inline constexpr int kSchemaVersion = 1;
+
+// Reads user_version; fails with the engine's text when the file is not a database.
+bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);
+
+// Brings an older file up to kSchemaVersion in one transaction.
+bool MigrateSchema(sqlite3* handle, int version, std::string& error);
+
+// True when the three tables exist.
+bool HasSchema(TConnection& connection);
+// Which of the three tables the connected file lacks, in schema order.
+std::vector<std::string> MissingTables(TConnection& connection);
+
+// Creates the three tables and sets the version; the caller holds the transaction.
+bool CreateSchema(TConnection& connection, std::string& error);
+
+using Seeder = std::function<bool(TConnection&, std::string&)>;
+
+// Fills an open database that has no tables yet: schema plus `seed`, in one transaction.
+bool InitializeDatabase(TConnection& connection, const Seeder& seed, std::string& error);
+
+// Creates a new database file at `gbkPath` with the schema and whatever `seed` inserts. The
+// file is built beside the target and renamed into place, so a failure leaves no file.
+bool CreateDatabaseFile(std::string_view gbkPath, const Seeder& seed, std::string& error);
+
+}  // namespace db

@@ -1,0 +1,296 @@
+// The decisions of the draw from imported data: set-up, batches, preset winners, the roll,
+// the reveal layout, the winners list and the save at the end. The screen shows what this
+// class decides and decides nothing itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <optional>
+
+#include "core/draw/DrawJournal.h"
+#include "core/draw/DrawProof.h"
+#include "core/draw/DrawSession.h"
+#include "core/draw/Random.h"
+#include "core/text/Messages.h"
+
+// Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
+std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
+
+// The reveal panel's lines for the ids of one batch: ids over 8 bytes on a line of their
+// own, others padded to 8 bytes, at most 26 bytes a line, each line trimmed.
+std::vector<std::string> RevealLayout(const std::vector<std::string>& ids);
+
+// The candidate id of a candidate line: the text before its first blank.
+std::string_view CandidateId(std::string_view line);
+
+// The scrolling list of winners, with a caption before the first winner of each prize item.
+class TWinnerList {
+ public:
+  static constexpr int kCharWidth = 21;  // pixels per byte of a line
+
+  explicit TWinnerList(int initialWidth = 423) : m_width(initialWidth) {}
+  // Adds an already masked line under its prize item's caption; `place` is the winner's
+  // place in draw order, -1 for a line that names no winner now (an absent one).
+  void Add(std::string_view maskedLine, std::string_view itemName, int32_t place = -1);
+  const std::vector<std::string>& Lines() const { return m_lines; }
+  // The winner's place a line shows, or -1 (captions, blank lines, absent winners).
+  int32_t PlaceAt(size_t line) const { return line < m_places.size() ? m_places[line] : -1; }
+  int Width() const { return m_width; }
+
+ private:
+  std::vector<std::string> m_lines;
+  std::vector<int32_t> m_places;
+  std::string m_lastItemName;
+  int m_width;
+};
+
+class TDataDraw {
+ public:
+  enum class State { Ready, Selecting, Rolling, BetweenBatches, Finished };
+
+  // A failed set-up: the message box kind and text.
+  struct Failure {
+    MessageKind kind = MessageKind::Information;
+    std::string text;
+  };
+
+  // What a batch's selection decided.
+  struct Batch {
+    int wanted = 0;              // n: winners this batch should have
+    std::vector<int32_t> picks;  // candidate indices, in pick order
+    // Set when no eligible candidate was left: the text names the prize item.
+    std::string exhaustedText;
+  };
+
+  // What the end of a batch decided.
+  struct BatchEnd {
+    std::string progressText;  // LbShowList
+    bool prizeChanged = false;
+    std::string prizeText;  // LGet for the next item when prizeChanged
+    bool finished = false;
+    bool saved = false;
+    std::string saveError;  // the writer's text when saving failed
+  };
+
+  // A journal of an earlier draw of the task that did not finish.
+  enum class Pending {
+    None,       // none, or one that holds no batch (set aside without asking)
+    Resumable,  // same data file, presets and prize items: it can go on
+    Complete,   // its batches complete every item: it is finished without asking
+    Mismatch,   // drawn from something else, or not a journal: it cannot
+    Damaged,    // a record in its middle is damaged: it cannot go on exactly
+  };
+
+  // The engine works on `session`, which it alone changes while the screen is open.
+  // `fixedSecret` replaces the system's random secret with one made from the number, so
+  // that a draw can be replayed exactly (tests, pictures).
+  TDataDraw(TDrawSession& session, TRandom& rng, std::optional<uint32_t> fixedSecret = {})
+      : m_s(session), m_rng(rng), m_fixedSecret(fixedSecret) {}
+
+  // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
+  // the session, and looks for an unfinished journal of the task. False with the message to
+  // show.
+  bool SetUp(int32_t taskId, Failure& failure);
+
+  State state() const { return m_state; }
+  bool IsSetUp() const { return m_setUp; }
+  // What the screen's keys and its 结束 may do now.
+  bool Busy() const { return m_state == State::Selecting; }
+  bool Stopped() const { return m_state != State::Selecting && m_state != State::Rolling; }
+  bool MayLeave() const { return Stopped(); }
+  // Winners revealed and not yet in the winner files: leaving asks first.
+  bool LeaveNeedsQuestion() const { return m_state == State::BetweenBatches; }
+  bool Finished() const { return m_state == State::Finished; }
+  // A revealed winner may be marked absent between batches and on the finished screen.
+  bool MayMarkAbsent() const {
+    return (m_state == State::BetweenBatches || m_state == State::Finished) && !m_s.Winners.empty();
+  }
+  // The question before a replacement, naming the winner at `place` (draw order) and the
+  // prize item.
+  std::string AbsentQuestion(size_t place) const;
+  // Yes to the question: the winner at `place` is absent and one replacement is picked for
+  // the place from those who may still win (not on a preset list, not absent, and not drawn
+  // yet unless repeated winning is on); its short roll runs (state Rolling). False with
+  // `message` when nobody is left: nothing changes.
+  bool BeginReplacement(size_t place, std::string& message);
+  // A replacement's roll or reveal is running.
+  bool Replacing() const { return m_replace.active; }
+  // After the replacement's reveal (RevealBatch writes its record to the journal first):
+  // the draw stands where it stood; on the finished screen the files are written again.
+  BatchEnd EndReplacement();
+  // Places (in Winners) of the last batch's winners, in pick order: what a number chooses.
+  std::vector<size_t> LastBatchPlaces() const;
+  // Raised each time the winners list changes other than at its end.
+  int ListGeneration() const { return m_listGeneration; }
+  const TArrAbsentId& Absences() const { return m_s.Absences; }
+  // The progress text of the draw as it stands.
+  const std::string& ProgressText() const { return m_progress; }
+
+  // The winners list shows (and scrolls) unless the task hides it or a batch is running.
+  bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }
+
+  // The unfinished journal found by SetUp, and the number of winners it holds.
+  Pending PendingDraw() const { return m_pending; }
+  int32_t PendingWinners() const { return m_pendingJournal.WinnerCount(); }
+  std::string ResumeQuestion() const;
+  static std::string MismatchText();
+  static std::string DamagedText();
+  // The task already has winner files, which a new draw moves to the history.
+  bool HasResults() const;
+  static std::string ResultsQuestion();
+  // Continues the pending draw: the screen is between batches as after its last batch, with
+  // the winners list, the generator and the preset entries as they were; `end` holds the
+  // texts of that moment. A draw whose every item was complete is saved here. False when
+  // the journal does not replay (the draw stays fresh).
+  bool Resume(BatchEnd& end, std::string& error);
+  // Moves the pending journal to the history; the draw starts afresh.
+  bool SetAsidePending(std::string& error);
+  // A fresh draw: its journal begins with the head that holds the commitment, before the
+  // Ready screen shows it (an earlier journal goes to the history first). When this fails
+  // the first batch tries again.
+  bool StartJournal(std::string& error);
+
+  // The line the audience can photograph before the draw: the list's fingerprint, the
+  // number of candidates and the commitment, shortened.
+  std::string ProofText() const;
+  // The audience's number may be given until the first batch starts: empty or 1 … 18
+  // digits. False (and nothing changes) otherwise.
+  bool AudienceOpen() const;
+  bool SetAudienceNumber(std::string_view digits);
+  const std::string& AudienceNumber() const { return m_start.Audience; }
+  // The generator's seed, derived when the first batch started (0 before).
+  uint32_t DrawSeed() const { return m_start.Seed; }
+  // The reveal lines of the last batch (also after a resume).
+  const std::vector<std::string>& LastReveal() const { return m_lastReveal; }
+  // The text of the last failed journal write, cleared when read by the screen.
+  std::string TakeJournalError();
+  // What the current draw's journal names in its first record.
+  const TJournalHead& JournalHead() const { return m_head; }
+  const TDrawSession& Session() const { return m_s; }
+  const TLuckTask& Task() const { return m_s.Task; }
+  const TArrLuckItem& Items() const { return m_s.Items; }
+  // Every winner drawn so far, in draw order.
+  const TArrLuckId& Winners() const { return m_s.Winners; }
+  int32_t CurItemIndex() const { return m_curItem; }
+  const std::string& TitleLine() const { return m_titleLine; }
+  const TWinnerList& WinnerList() const { return m_list; }
+  bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
+  // Number of roll labels: one per id byte for numeric ids, one otherwise.
+  int RollLabelCount() const;
+
+  // Texts of the screen.
+  std::string ReadyText() const;
+  std::string PrizeText(int itemIndex) const;  // ItemName + "奖品:" + AwardName, or empty
+  static std::string SelectingText();
+  static std::string RollingText();
+
+  // n = min(ListCount, LuckCount − DrawnCount) of the current item; 0 when nothing is left.
+  int BatchSize() const;
+
+  // Start pressed: Selecting, when a batch can start (Ready or between batches, something
+  // left to draw).
+  bool BeginBatch();
+
+  // Picks all the batch's winners at once (preset entries first): fills the winner records
+  // and the winners list. From Selecting (or directly from Ready or between
+  // batches); afterwards the state is Rolling.
+  Batch SelectBatchWinners();
+
+  // One roll tick: a random candidate's id, masked, as the roll labels show it.
+  std::vector<std::string> RollStep();
+  // The roll label texts for an id (masked here).
+  std::vector<std::string> RollTexts(std::string_view id) const;
+
+  // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
+  // reveal panel's lines for the batch, unmasked. Empty once the batch is revealed.
+  std::vector<std::string> RevealBatch();
+
+  // After the reveal: counts the batch, moves on to the next item, and on the last one
+  // writes the winner files once (the previous ones move to the history).
+  BatchEnd EndBatch();
+
+  // Empties the session, as every draw screen does when it closes.
+  void Close() { m_s.Clear(); }
+
+  // Exactly counted candidates that may still win at random (not on a preset list, and
+  // not drawn yet unless repeated winning is on).
+  int64_t RandomPool() const { return m_randomPool; }
+
+  // The candidate ids of the batch being rolled, in pick order; empty once it is revealed.
+  std::vector<std::string> BatchIds() const;
+
+ private:
+  int32_t PickCandidate(int32_t itemId);
+  bool IsEligible(int32_t k) const;
+  bool CanPickFor(int32_t itemId) const;
+  void Accept(int32_t k, const TLuckItem& item);
+  void ResetDraw();
+  BatchEnd Advance();
+  void Save(BatchEnd& end);
+  void Journal(const std::string& record);
+  bool MakeSecret(std::string& error);
+  bool IsReplaceable(int32_t k) const;
+  void MarkAbsent(size_t place, int32_t replacement);
+  void RebuildList();
+  std::string JournalFile() const;
+  bool Replay(const TJournal& journal, BatchEnd& end);
+  // Rewrites the draw files of a finished draw whose last replacement reached its journal
+  // but not its files (killed in between). Anything else is left as it stands.
+  void CatchUpFinishedFiles();
+  std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
+
+  TDrawSession& m_s;
+  TRandom& m_rng;
+  std::optional<uint32_t> m_fixedSecret;
+  bool m_setUp = false;
+  TDrawSecret m_secret{};
+  TJournalStart m_start;
+  bool m_started = false;       // the seed is derived and in use
+  bool m_startWritten = false;  // the START record is in the journal
+  int32_t m_rolls = 0;          // roll ticks of the running batch
+  size_t m_journalBytes = 0;    // whole records in the journal file
+  std::string m_dataPath;
+  TJournalHead m_head;
+  Pending m_pending = Pending::None;
+  TJournal m_pendingJournal;
+  bool m_journalStarted = false;
+  std::string m_unwritten;  // records whose write failed, tried again with the next
+  std::string m_journalError;
+  bool m_revealed = false;  // the running batch is in the journal
+  std::vector<std::string> m_lastReveal;
+  State m_state = State::Ready;
+  int32_t m_curItem = 0;
+  std::string m_titleLine;
+  TWinnerList m_list;
+  Batch m_lastBatch;       // the running batch, or the last one
+  std::string m_progress;  // the last progress text
+  // The replacement being rolled: the place, the replacement, the state to go back to.
+  struct Replace {
+    bool active = false;
+    size_t place = 0;
+    int32_t pick = -1;
+    State back = State::BetweenBatches;
+  } m_replace;
+  std::vector<uint8_t> m_absent;  // per candidate index: marked absent in this draw
+  int m_listGeneration = 0;
+
+  // Per candidate index: drawn on this screen; line equal to some preset entry's text.
+  std::vector<uint8_t> m_drawn;
+  std::vector<uint8_t> m_isPreset;
+  int64_t m_randomPool = 0;
+  // Per preset entry: the first candidate index with the same line, or -1.
+  std::vector<int32_t> m_presetIndex;
+  int64_t m_nonPresetCount = 0;
+  // Per prize item id: its preset entry indices in load order and the next unused one.
+  struct PresetQueue {
+    std::vector<size_t> entries;
+    size_t next = 0;
+  };
+  std::unordered_map<int32_t, PresetQueue> m_presets;
+  // Items that ran out of eligible candidates count as complete.
+  std::vector<uint8_t> m_closed;
+};

@@ -1,0 +1,40 @@
+// The draw data of the window that is open: the task, its prize items, the candidate lines,
+// the winners and the preset entries. The program has one session, owned by the main window
+// and handed to each draw screen and results window it opens; a draw screen's engine is the
+// only one that changes it, and every screen empties it the same way when it closes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/records/Records.h"
+
+class TDrawSession {
+ public:
+  // Loads the task and its prize items in draw order with their number ranges. False with
+  // the loaders' text; the items are then empty, the task keeps what it held.
+  bool LoadTask(int32_t taskId, std::string& error);
+
+  // Reads the draw data file at `gbkPath` for the loaded task and items: the candidate
+  // lines, their count, the longest id and the title line. False with the reader's text.
+  bool LoadCandidates(std::string_view gbkPath, std::string& titleLine, std::string& error);
+
+  // The preset entries of every prize item, in draw order; unreadable lists are passed over.
+  void LoadPresets();
+
+  // Empties what a draw screen leaves behind: prize items, candidate lines, winners, absent
+  // winners and preset entries (their memory too). The task record stays.
+  void Clear();
+
+  TLuckTask Task;
+  TArrLuckItem Items;
+  int32_t ItemCount = 0;
+  int32_t LuckTotal = 0;  // the sum of the items' LuckCount
+  TArraySring CandidateLines;
+  int32_t CandidateCount = 0;
+  int32_t IdMaxLength = 0;
+  TArrLuckId Winners;  // in the order drawn; a replacement stands in its absent winner's place
+  TArrAbsentId Absences;
+  TArrCheatId Presets;
+};

@@ -1,0 +1,65 @@
+#include "core/records/FileHash.h"
+
+#include <nettle/sha2.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+namespace {
+
+std::string Hex(const uint8_t* d, size_t n) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  out.reserve(n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    out += digits[d[i] >> 4];
+    out += digits[d[i] & 15];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Sha256Hex(std::string_view bytes) {
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  sha256_update(&ctx, bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data()));
+  uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&ctx, sizeof digest, digest);
+  return Hex(digest, sizeof digest);
+}
+
+bool Sha256File(std::string_view gbkPath, std::string& hex, std::string& error) {
+#ifdef _WIN32
+  FILE* f = _wfopen(paths::NativePath(gbkPath).c_str(), L"rb");
+#else
+  FILE* f = std::fopen(paths::NativePath(gbkPath).c_str(), "rb");
+#endif
+  if (!f) {
+    error = text::G("无法读取文件") + std::string(gbkPath) + text::G("：") +
+            text::Utf8ToGbk(std::strerror(errno));
+    return false;
+  }
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  std::vector<uint8_t> buf(1 << 20);
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) sha256_update(&ctx, n, buf.data());
+  const bool failed = std::ferror(f) != 0;
+  const int err = errno;
+  std::fclose(f);
+  if (failed) {
+    error = text::G("无法读取文件") + std::string(gbkPath) + text::G("：") +
+            text::Utf8ToGbk(std::strerror(err));
+    return false;
+  }
+  uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&ctx, sizeof digest, digest);
+  hex = Hex(digest, sizeof digest);
+  return true;
+}

@@ -1,0 +1,94 @@
+#include "core/records/Loaders.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/db/TombolixDM.h"
+#include "core/text/Gbk.h"
+
+namespace {
+
+db::TQuery* SharedQuery(std::string& error) {
+  if (!TombolixDataModule) {
+    error = db::NotConnectedText();
+    return nullptr;
+  }
+  return &TombolixDataModule->ARryPub;
+}
+
+}  // namespace
+
+void ReadLuckTask(const db::TQuery& q, TLuckTask& task) {
+  task.TaskId = q.FieldAsInteger("TaskId");
+  task.TaskName = q.FieldAsString("TaskName");
+  task.MainImageName = q.FieldAsString("MainImageName");
+  task.IdType = IdTypeOfColumn(q.FieldAsInteger("IdType"));
+  task.MainTitle = q.FieldAsString("MainTitle");
+  task.FontSize = q.FieldAsInteger("FontSize");
+  task.FontColor = q.FieldAsString("FontColor");
+  task.RemainText = q.FieldAsString("RemainText");
+  task.HideBegin = q.FieldAsInteger("HideBegin");
+  task.HideEnd = q.FieldAsInteger("HideEnd");
+  task.PassWd = q.FieldAsString("PassWd");
+  task.OrderBy = DrawTypeOfColumn(q.FieldAsInteger("OrderBy"));
+  task.DataFilePath = q.FieldAsString("DataFilePath");
+  task.LuckAgain = q.FieldAsInteger("LuckAgain");
+  task.MusicFilePath = q.FieldAsString("MusicFilePath");
+  task.ShowLuck = q.FieldAsInteger("ShowLuck");
+}
+
+void ReadItemRecord(const db::TQuery& q, TItemRecord& item) {
+  item.ItemId = q.FieldAsInteger("ItemId");
+  item.ItemName = q.FieldAsString("ItemName");
+  item.TaskId = q.FieldAsInteger("TaskId");
+  item.LuckCount = q.FieldAsInteger("LuckCount");
+  item.ListCount = q.FieldAsInteger("ListCount");
+  item.AwardName = q.FieldAsString("AwardName");
+  item.AwardImageName = q.FieldAsString("AwardImageName");
+}
+
+bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectTask, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  ReadLuckTask(*q, task);
+  error.clear();
+  return true;
+}
+
+bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum,
+                   std::string& error) {
+  items.clear();
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectItems, {int64_t{taskId}}, error)) return false;
+  if (q->RecordCount() == 0) {
+    error = text::G("该抽奖项目尚未配置抽奖奖项,请配置抽奖奖项,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  // Summed wide and held at the 32-bit limit: many large counts must not wrap round.
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  count = 0;
+  int64_t total = 0;
+  int64_t r = 0;
+  items.reserve(static_cast<size_t>(q->RecordCount()));
+  for (q->First(); !q->Eof(); q->Next()) {
+    TLuckItem it;
+    ReadItemRecord(*q, it);
+    it.DrawnCount = 0;
+    ++count;
+    total += it.LuckCount;
+    it.FirstNumber = clamp32(r);
+    it.LastNumber = clamp32(r + it.LuckCount - 1);
+    r += it.LuckCount;
+    items.push_back(std::move(it));
+  }
+  sum = clamp32(total);
+  error.clear();
+  return true;
+}

@@ -1,0 +1,136 @@
+#include "core/records/ResultsHistory.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FileName(const std::string& gbkPath) {
+  const size_t slash = gbkPath.find_last_of("/\\");
+  return slash == std::string::npos ? gbkPath : gbkPath.substr(slash + 1);
+}
+
+// A folder name that is not taken yet; created, so that two moves never share one.
+bool NewFolder(int taskId, std::string& folder, std::string& error) {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &now);
+#else
+  localtime_r(&now, &tm);
+#endif
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &tm);
+  const std::string base = paths::HistoryDir() + std::to_string(taskId) + "_" + stamp;
+  if (!paths::EnsureDir(paths::HistoryDir(), error)) return false;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string name = n == 1 ? base : base + "_" + std::to_string(n);
+    std::error_code ec;
+    if (fs::create_directory(paths::NativePath(name), ec)) {
+      files::FlushFolder(paths::HistoryDir());  // the new folder's name survives a power cut
+      folder = name + "/";
+      return true;
+    }
+    if (ec) {
+      error = text::G("无法创建目录") + name + text::G("：") + text::Utf8ToGbk(ec.message());
+      return false;
+    }
+  }
+  error = text::G("无法创建目录") + base;
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> TaskResultFiles(int taskId) {
+  std::vector<std::string> out;
+  const std::string prefix = std::to_string(taskId) + "_";
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
+       !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    const std::string name = paths::U8(it->path().filename());
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".txt") != 0)
+      continue;
+    if (!text::IsAllDigits(name.substr(prefix.size(), name.size() - prefix.size() - 4))) continue;
+    out.push_back(paths::LuckFileDir() + name);
+  }
+  // The absent winners' files of the same draw go where its winner files go.
+  const std::string absentPrefix = "ABSENT_" + prefix;
+  for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
+       !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    const std::string name = paths::U8(it->path().filename());
+    if (name.size() <= absentPrefix.size() + 4 ||
+        name.compare(0, absentPrefix.size(), absentPrefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".txt") != 0)
+      continue;
+    if (!text::IsAllDigits(name.substr(absentPrefix.size(), name.size() - absentPrefix.size() - 4)))
+      continue;
+    out.push_back(paths::LuckFileDir() + name);
+  }
+  std::sort(out.begin(), out.end());
+  if (paths::FileExists(paths::FinishedJournalPath(taskId)))
+    out.push_back(paths::FinishedJournalPath(taskId));
+  return out;
+}
+
+bool HasWinnerFiles(int taskId) {
+  const std::string absent = paths::LuckFileDir() + "ABSENT_";
+  for (const std::string& p : TaskResultFiles(taskId)) {
+    if (p != paths::FinishedJournalPath(taskId) && p.compare(0, absent.size(), absent) != 0)
+      return true;
+  }
+  return false;
+}
+
+bool MoveToHistory(int taskId, const std::vector<std::string>& gbkPaths, std::string& folder,
+                   std::string& error) {
+  folder.clear();
+  if (gbkPaths.empty()) return true;
+  std::string made;
+  if (!NewFolder(taskId, made, error)) return false;
+  std::vector<std::string> moved;
+  for (const std::string& p : gbkPaths) {
+    if (!files::MoveFile(p, made + FileName(p), error)) {
+      std::string ignored;
+      RestoreFromHistory(made, moved, ignored);
+      return false;
+    }
+    moved.push_back(p);
+  }
+  folder = made;
+  return true;
+}
+
+bool RestoreFromHistory(const std::string& folder, const std::vector<std::string>& gbkPaths,
+                        std::string& error) {
+  bool ok = true;
+  for (const std::string& p : gbkPaths) {
+    std::string e;
+    if (!files::MoveFile(folder + FileName(p), p, e)) {
+      ok = false;
+      error = e;
+    }
+  }
+  std::error_code ec;
+  fs::remove(paths::NativePath(folder), ec);  // only when empty
+  return ok;
+}
+
+bool MoveTaskResultsToHistory(int taskId, std::string& error) {
+  std::vector<std::string> files = TaskResultFiles(taskId);
+  if (paths::FileExists(paths::JournalPath(taskId))) files.push_back(paths::JournalPath(taskId));
+  std::string folder;
+  return MoveToHistory(taskId, files, folder, error);
+}

@@ -1,0 +1,87 @@
+// Winner files (LUCK_FILE/<TaskId>_<ItemId>.txt), preset-winner files
+// (DATA_FILE/CHEAT_<TaskId>_<ItemId>.txt) and the text export of winners.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/records/Records.h"
+
+// Writes one winner file per prize item: the title line, then the candidate lines of the
+// item's winners in draw order. The task's previous winner files and finished journal move
+// to a dated folder of the results history first. Either every file is written or none
+// is: on a failure the previous files are back in place.
+bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                     std::string_view titleLine, std::string& error);
+
+// The same with the absent winners: each item with absent winners also gets its absent file
+// (LUCK_FILE/ABSENT_<TaskId>_<ItemId>.txt: the title line, then one line per absent winner
+// in the order marked). With `intoHistory` false the files of the same draw are replaced
+// where they are (after a replacement on the finished screen), nothing moves.
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
+                   std::string& error);
+
+// An absent file's line: the absent winner's candidate line, a blank and "替补:" with the
+// replacement's id.
+std::string AbsentLine(const TAbsentId& absence);
+// The field an absent line ends with, "替补:" + id; the rest is the candidate line.
+bool SplitAbsentLine(std::string_view line, std::string& candidateLine, std::string& replacementId);
+
+// True when the task's results are exactly the winner files SaveWinnerFiles would write
+// now, and nothing else (a draw killed after writing them, before finishing its journal).
+bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                        std::string_view titleLine);
+// The same with the absent files SaveDrawFiles would write.
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, std::string_view titleLine);
+
+// True when some of the draw files stand as the `before` winners and absences would write
+// them and every other one as the `after` ones would: a rewrite for one more replacement that
+// was cut short. A file `before` would not write may be missing.
+bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
+                     const TArrAbsentId& absences, const TArrLuckId& winnersBefore,
+                     const TArrAbsentId& absencesBefore, std::string_view titleLine);
+
+// Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
+// nothing and is no error.
+bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);
+
+// A winner file split into fields, as a grid shows it.
+struct TWinnerFile {
+  bool exists = false;
+  std::vector<std::string> head;               // fields of the title line
+  std::vector<std::vector<std::string>> rows;  // at most kMaxWinnerRows
+};
+
+inline constexpr int kMaxWinnerRows = 1000;
+
+// Reads the item's winner file. A missing file gives true with `exists` false. More than
+// kMaxWinnerRows winners gives true with the warning in `error`.
+bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& error);
+
+// The item's absent file split into fields as a grid shows them: the title line's fields,
+// and per absent winner the fields of its candidate line and the replacement's id. A missing
+// file gives true with `exists` false.
+struct TAbsentFile {
+  bool exists = false;
+  std::vector<std::string> head;
+  struct Row {
+    std::vector<std::string> fields;
+    std::string replacementId;
+  };
+  std::vector<Row> rows;
+};
+bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error);
+
+// Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
+// winner file exists, an empty line, the item name and the winner file's lines; when the
+// item has an absent file, then an empty line, the item name with "缺席名单" and that file's
+// lines.
+bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
+                       std::string_view gbkPath, std::string& error);
+
+// Deletes a task's file: kind 1 the draw data file, 2 the winner file, 3 the preset-winner
+// file. A missing file, or any other kind, is no error.
+bool DeleteTaskFile(std::string_view taskId, std::string_view itemId, int kind, std::string& error);

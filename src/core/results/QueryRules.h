@@ -1,0 +1,55 @@
+// Decisions of the results window that need no screen.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/records/Records.h"
+
+namespace query {
+
+// The ItemId to export: the selected item's when only the selected item is to be exported and
+// `selected` lies inside `items`; otherwise -1, every item of the task.
+int ExportScope(bool onlySelected, int selected, const TArrLuckItem& items);
+
+// Whether `hay` contains `needle` (both GBK), Latin letters compared without regard to case;
+// a match starts on a character, never inside a two-byte one.
+bool ContainsText(std::string_view hay, std::string_view needle);
+
+// The winner row (0 for the first winner) that 查找 moves to: the first one after `selected`
+// with a field containing `needle`, walking down to the last row, then from the first row
+// round to `selected` itself. -1 when none matches or `needle` is empty.
+int FindWinnerRow(const std::vector<std::vector<std::string>>& rows, int selected,
+                  std::string_view needle);
+
+// "未找到".
+std::string NotFoundText();
+// "该奖项尚未抽取": what an item without a winner file shows.
+std::string NotDrawnText();
+
+// Whether an export of `itemId` (-1: every item) would write any winner: some item in scope
+// has a winner file.
+bool HasWinnersToExport(const TArrLuckItem& items, int itemId);
+// What an export with nothing to write says instead.
+std::string NothingToExportText(int itemId);
+
+// The name the save dialog proposes (GBK, without extension): the task name, the item name
+// when only one item is exported, and the date (yyyymmdd), joined by '_'; characters that a
+// file name cannot hold become '_'.
+std::string ExportFileName(const TLuckTask& task, const TLuckItem* onlyItem, std::string_view date);
+
+// "共(<count>)名".
+std::string WinnerCountText(int count);
+
+enum class ExportKind { Text, Excel };
+
+// The extension the save dialog asks for.
+const char* ExportExtension(ExportKind kind);
+// The name of the file type in the save dialog (UTF-8).
+const char* ExportTypeName(ExportKind kind);
+
+// The message after a successful export, ending with the path written (GBK).
+std::string ExportDoneText(ExportKind kind, std::string_view gbkPath);
+
+}  // namespace query

@@ -1,0 +1,374 @@
+#include "core/text/FileWrite.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace files {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string OsError(int err) { return text::Utf8ToGbk(std::strerror(err)); }
+
+std::string WriteError(std::string_view gbkPath, int err) {
+  return text::G("无法写入文件") + std::string(gbkPath) + text::G("：") + OsError(err);
+}
+
+void SyncDir(const fs::path& dir);
+
+// Creates the missing folders of `dir`, outermost first, flushing the folder each one was
+// made in: a new folder's name must survive a power cut like a new file's.
+bool CreateFolders(const fs::path& dir, std::error_code& ec) {
+  ec.clear();
+  if (dir.empty() || fs::is_directory(dir, ec)) return true;
+  std::vector<fs::path> missing;
+  for (fs::path p = dir; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!fs::create_directory(*it, ec) && ec) return false;
+    SyncDir(it->parent_path());
+  }
+  if (!fs::is_directory(dir, ec)) {
+    if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+    return false;
+  }
+  return true;
+}
+
+// Creates the folder a file is written into when it is missing.
+bool MakeFolder(const fs::path& dir, std::string_view gbkPath, std::string& error) {
+  std::error_code ec;
+  if (!CreateFolders(dir, ec)) {
+    error = WriteError(gbkPath, ec.value());
+    return false;
+  }
+  return true;
+}
+
+#ifndef _WIN32
+// Writes every byte, resuming after interruptions; 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+#endif
+
+// Writes content to a fresh temporary beside `target`; returns its path or empty.
+bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_view content,
+               std::string& tempOut, std::string& error) {
+  if (!MakeFolder(target.parent_path(), gbkPath, error)) return false;
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) {
+    error = WriteError(gbkPath, EISDIR);
+    return false;
+  }
+#ifdef _WIN32
+  std::wstring tmpl = (target.wstring() + L".tmp");
+  const fs::path temp = tmpl + std::to_wstring(GetCurrentProcessId());
+  FILE* f = _wfopen(temp.c_str(), L"wb");
+  if (!f) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  const bool ok = fwrite(content.data(), 1, content.size(), f) == content.size() &&
+                  fflush(f) == 0 && _commit(_fileno(f)) == 0;
+  const int werr = errno;
+  fclose(f);
+  if (!ok) {
+    fs::remove(temp, ec);
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+  tempOut = paths::U8(temp);
+#else
+  std::string tmpl = target.string() + ".tmp-XXXXXX";
+  const int fd = mkstemp(tmpl.data());
+  if (fd < 0) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  int werr = WriteAll(fd, content);
+  if (werr == 0 && ::fsync(fd) != 0) werr = errno;
+  // Keep the target's usual permissions rather than mkstemp's 0600.
+  if (werr == 0) ::fchmod(fd, 0644);
+  if (::close(fd) != 0 && werr == 0) werr = errno;
+  if (werr != 0) {
+    ::unlink(tmpl.c_str());
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+  tempOut = tmpl;
+#endif
+  return true;
+}
+
+RenameFault g_renameFault = nullptr;
+FolderFlushWatch g_flushWatch = nullptr;
+
+// Flushes a directory's entries, so a rename or a new file in it survives a power cut.
+void SyncDir(const fs::path& dir) {
+  if (g_flushWatch) g_flushWatch(paths::U8(dir.empty() ? fs::path(".") : dir));
+#ifndef _WIN32
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+#else
+  (void)dir;
+#endif
+}
+
+bool RenameOver(const std::string& temp, const std::string& target, std::string& error) {
+  if (g_renameFault) {
+    if (const int err = g_renameFault(target); err != 0) {
+      error = WriteError(text::Utf8ToGbk(target), err);
+      return false;
+    }
+  }
+  std::error_code ec;
+  const fs::path to = paths::FromU8(target);
+  fs::rename(paths::FromU8(temp), to, ec);
+  if (ec) {
+    error = WriteError(text::Utf8ToGbk(target), ec.value());
+    return false;
+  }
+  SyncDir(to.parent_path());
+  return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  std::string temp;
+  if (!WriteTemp(target, gbkPath, content, temp, error)) return false;
+  if (!RenameOver(temp, paths::U8(target), error)) {
+    std::error_code ec;
+    fs::remove(paths::FromU8(temp), ec);
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  // An empty temporary reserves the name beside the target; `fill` then writes it whole.
+  std::string temp;
+  if (!WriteTemp(target, gbkPath, {}, temp, error)) return false;
+  const auto discard = [&temp] {
+    std::error_code ec;
+    fs::remove(paths::FromU8(temp), ec);
+  };
+  if (!fill(temp, error)) {
+    discard();
+    return false;
+  }
+  int err = 0;
+#ifdef _WIN32
+  FILE* f = _wfopen(paths::FromU8(temp).c_str(), L"r+b");
+  if (!f || _commit(_fileno(f)) != 0) err = errno;
+  if (f) fclose(f);
+#else
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) err = errno;
+  if (fd >= 0) ::close(fd);
+#endif
+  if (err != 0) {
+    discard();
+    error = WriteError(gbkPath, err);
+    return false;
+  }
+  if (!RenameOver(temp, paths::U8(target), error)) {
+    discard();
+    return false;
+  }
+  return true;
+}
+
+AtomicBatch::~AtomicBatch() { Discard(); }
+
+void AtomicBatch::Discard() {
+  std::error_code ec;
+  for (const Entry& e : m_entries) fs::remove(paths::FromU8(e.tempPath), ec);
+  m_entries.clear();
+}
+
+bool AtomicBatch::Stage(std::string_view gbkPath, std::string_view content, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  std::string temp;
+  if (!WriteTemp(target, gbkPath, content, temp, error)) {
+    Discard();
+    return false;
+  }
+  m_entries.push_back({temp, paths::U8(target)});
+  return true;
+}
+
+bool AtomicBatch::Commit(std::string& error) {
+  // Renames within one directory do not fail for want of space; what could fail was found
+  // while staging. A failure here still stops before touching the remaining targets.
+  m_replaced.clear();
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (!RenameOver(m_entries[i].tempPath, m_entries[i].target, error)) {
+      for (size_t j = 0; j < i; ++j) m_replaced.push_back(text::Utf8ToGbk(m_entries[j].target));
+      m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<long>(i));
+      Discard();
+      return false;
+    }
+  }
+  m_entries.clear();
+  return true;
+}
+
+bool ReadWholeFile(std::string_view gbkPath, std::string& bytes) {
+  // A path object, so that Windows opens the wide name.
+  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  bytes = ss.str();
+  return !in.bad();
+}
+
+bool RemoveFile(std::string_view gbkPath, std::string& error) {
+  std::error_code ec;
+  const fs::path p = paths::NativePath(gbkPath);
+  if (!fs::exists(p, ec)) return true;
+  if (!fs::remove(p, ec) && ec) {
+    error = text::G("无法删除文件") + std::string(gbkPath) + text::G("：") +
+            text::Utf8ToGbk(ec.message());
+    return false;
+  }
+  return true;
+}
+
+bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string& error) {
+  const fs::path target = paths::NativePath(gbkPath);
+  const fs::path dir = target.parent_path();
+  if (!MakeFolder(dir, gbkPath, error)) return false;
+  std::error_code ec;
+  const bool isNew = !fs::exists(target, ec);
+#ifdef _WIN32
+  FILE* f = _wfopen(target.c_str(), L"ab");
+  if (!f) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && fflush(f) == 0 &&
+                  _commit(_fileno(f)) == 0;
+  const int werr = errno;
+  fclose(f);
+  if (!ok) {
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+#else
+  const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = WriteError(gbkPath, errno);
+    return false;
+  }
+  int werr = WriteAll(fd, bytes);
+  if (werr == 0 && ::fdatasync(fd) != 0) werr = errno;
+  if (::close(fd) != 0 && werr == 0) werr = errno;
+  if (werr != 0) {
+    error = WriteError(gbkPath, werr);
+    return false;
+  }
+#endif
+  if (isNew) SyncDir(dir);
+  return true;
+}
+
+bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& error) {
+  const fs::path from = paths::NativePath(gbkFrom);
+  const fs::path to = paths::NativePath(gbkTo);
+  std::error_code ec;
+  if (!to.parent_path().empty()) CreateFolders(to.parent_path(), ec);
+  if (fs::exists(to, ec)) {
+    error = WriteError(gbkTo, EEXIST);
+    return false;
+  }
+  if (g_renameFault) {
+    if (const int err = g_renameFault(paths::U8(to)); err != 0) {
+      error = WriteError(gbkTo, err);
+      return false;
+    }
+  }
+  fs::rename(from, to, ec);
+  if (ec) {
+    error = WriteError(gbkTo, ec.value());
+    return false;
+  }
+  SyncDir(to.parent_path());
+  if (from.parent_path() != to.parent_path()) SyncDir(from.parent_path());
+  return true;
+}
+
+int RemoveStaleTemporaries(std::string_view gbkDir) {
+  std::error_code ec;
+  const fs::path dir = paths::NativePath(gbkDir);
+  int removed = 0;
+  std::vector<fs::path> stale;
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    const std::string name = paths::U8(it->path().filename());
+    // mkstemp's suffix: ".tmp-" and six characters.
+    const size_t at = name.rfind(".tmp-");
+    if (at == std::string::npos || at == 0 || name.size() != at + 11) continue;
+    stale.push_back(it->path());
+  }
+  for (const fs::path& p : stale) {
+    if (fs::remove(p, ec)) ++removed;
+  }
+  if (removed > 0) SyncDir(dir);
+  return removed;
+}
+
+bool MakeFolders(std::string_view gbkDir, std::string& error) {
+  std::error_code ec;
+  if (CreateFolders(paths::NativePath(gbkDir), ec)) return true;
+  error =
+      text::G("无法创建目录") + std::string(gbkDir) + text::G("：") + text::Utf8ToGbk(ec.message());
+  return false;
+}
+
+void FlushFolder(std::string_view gbkDir) {
+  fs::path dir = paths::NativePath(gbkDir);
+  if (dir.filename().empty()) dir = dir.parent_path();  // "LUCK_FILE/history/"
+  SyncDir(dir);
+}
+
+void SetRenameFault(RenameFault fault) { g_renameFault = fault; }
+void SetFolderFlushWatch(FolderFlushWatch watch) { g_flushWatch = watch; }
+
+}  // namespace files

@@ -1,0 +1,188 @@
+#include "core/verify/AuditBundle.h"
+
+#include <zip.h>
+
+#include <memory>
+
+#include "Version.h"
+#include "core/draw/DrawJournal.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+using text::G;
+
+namespace {
+
+bool FinishedJournal(const TLuckTask& task, TJournal& j, std::string& error) {
+  const std::string path = paths::FinishedJournalPath(task.TaskId);
+  std::string ignored;
+  if (ReadJournal(path, j, ignored) != JournalRead::Ok) {
+    error = G("该抽奖任务没有已完成的抽奖记录,无法导出抽奖凭证");
+    return false;
+  }
+  if (j.Head.Commit.empty() || !j.Started) {
+    error = G("该抽奖任务的抽奖由旧版本完成,没有抽奖凭证");
+    return false;
+  }
+  return true;
+}
+
+// Zip entries built in memory, then written through the one atomic writer.
+class ZipWriter {
+ public:
+  ZipWriter() {
+    zip_error_init(&m_error);
+    m_source = zip_source_buffer_create(nullptr, 0, 0, &m_error);
+    if (!m_source) return;
+    zip_source_keep(m_source);
+    m_zip = zip_open_from_source(m_source, ZIP_TRUNCATE, &m_error);
+  }
+  ~ZipWriter() {
+    if (m_zip) zip_discard(m_zip);
+    if (m_source) zip_source_free(m_source);
+    zip_error_fini(&m_error);
+  }
+  bool Ok() const { return m_zip != nullptr; }
+  // `bytes` must live until Finish.
+  bool Add(const std::string& utf8Name, const std::string& bytes) {
+    zip_source_t* s = zip_source_buffer(m_zip, bytes.data(), bytes.size(), 0);
+    if (!s) return false;
+    if (zip_file_add(m_zip, utf8Name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+      zip_source_free(s);
+      return false;
+    }
+    return true;
+  }
+  bool Finish(std::string& out) {
+    const int closed = zip_close(m_zip);
+    if (closed != 0) return false;
+    m_zip = nullptr;
+    if (zip_source_open(m_source) != 0) return false;
+    out.clear();
+    char buf[65536];
+    zip_int64_t n;
+    while ((n = zip_source_read(m_source, buf, sizeof buf)) > 0)
+      out.append(buf, static_cast<size_t>(n));
+    zip_source_close(m_source);
+    return n == 0;
+  }
+
+ private:
+  zip_error_t m_error;
+  zip_source_t* m_source = nullptr;
+  zip_t* m_zip = nullptr;
+};
+
+}  // namespace
+
+bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
+  rows.clear();
+  TJournal j;
+  if (!FinishedJournal(task, j, error)) return false;
+  const TJournalHead& h = j.Head;
+  int64_t candidates = 0;
+  {
+    TArraySring lines;
+    int32_t idMax = 0;
+    std::string title, ignored;
+    if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored))
+      candidates = static_cast<int64_t>(lines.size());
+  }
+  std::string items;
+  for (const TJournalItem& it : h.Items) {
+    if (!items.empty()) items += ',';
+    items += std::to_string(it.ItemId) + "/" + std::to_string(it.LuckCount) + "/" +
+             std::to_string(it.ListCount);
+  }
+  rows = {
+      {G("抽奖任务"), std::to_string(task.TaskId) + " " + task.TaskName},
+      {G("程序版本"), G(kProductName) + " " + kVersionText},
+      {G("名单文件"), "DATA_FILE/" + std::to_string(task.TaskId) + ".txt"},
+      {G("名单指纹(SHA-256)"), h.DataHash},
+      {G("候选人数"), std::to_string(candidates)},
+      {G("指定中奖指纹(SHA-256)"), h.PresetHash},
+      {G("重复中奖"), h.LuckAgain == 1 ? G("允许") : G("不允许")},
+      {G("奖项(编号/人数/每次)"), items},
+      {G("承诺值(SHA-256)"), h.Commit},
+      {G("密钥"), h.Secret},
+      {G("现场号码"), j.Start.Audience.empty() ? G("(无)") : j.Start.Audience},
+      {G("随机数种子"), std::to_string(j.Start.Seed)},
+      {G("批次"), std::to_string(j.Batches.size())},
+      {G("中奖人数"), std::to_string(j.WinnerCount())},
+      {G("验证"), G("tombolix-verify 审计包.zip (规则见 docs/verify.md)")},
+  };
+  return true;
+}
+
+std::string AuditReportText(const TAuditRows& rows) {
+  std::string s;
+  for (const auto& [label, value] : rows) s += label + ": " + value + "\r\n";
+  return s;
+}
+
+bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::string& error) {
+  if (gbkZipPath.empty()) {
+    error = G("文件名为空，请选择文件名");
+    return false;
+  }
+  TAuditRows rows;
+  if (!AuditReport(task, rows, error)) return false;
+  TJournal j;
+  if (!FinishedJournal(task, j, error)) return false;
+  const std::string id = std::to_string(task.TaskId);
+  // Name in the bundle, file it comes from, whether it must exist.
+  struct Entry {
+    std::string name;
+    std::string path;
+    bool required;
+  };
+  std::vector<Entry> entries = {
+      {"DATA_FILE/" + id + ".txt", DrawDataFileOf(task), true},
+  };
+  for (const TJournalItem& it : j.Head.Items)
+    entries.push_back({"DATA_FILE/CHEAT_" + id + "_" + std::to_string(it.ItemId) + ".txt",
+                       paths::PresetFilePath(task.TaskId, it.ItemId), false});
+  entries.push_back(
+      {"LUCK_FILE/JOURNAL_" + id + "_DONE.txt", paths::FinishedJournalPath(task.TaskId), true});
+  for (const TJournalItem& it : j.Head.Items)
+    entries.push_back({"LUCK_FILE/" + id + "_" + std::to_string(it.ItemId) + ".txt",
+                       paths::WinnerFilePath(task.TaskId, it.ItemId), true});
+  // Absent winners, where the draw had any.
+  for (const TJournalItem& it : j.Head.Items)
+    entries.push_back({"LUCK_FILE/ABSENT_" + id + "_" + std::to_string(it.ItemId) + ".txt",
+                       paths::AbsentFilePath(task.TaskId, it.ItemId), false});
+
+  std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
+  ZipWriter zip;
+  if (!zip.Ok()) {
+    error = G("无法创建压缩文件");
+    return false;
+  }
+  for (const Entry& e : entries) {
+    auto bytes = std::make_unique<std::string>();
+    if (!paths::FileExists(e.path)) {
+      if (!e.required) continue;
+      error = G("文件不存在：") + e.path;
+      return false;
+    }
+    if (!files::ReadWholeFile(e.path, *bytes)) {
+      error = G("无法读取文件") + e.path;
+      return false;
+    }
+    if (!zip.Add(e.name, *bytes)) {
+      error = G("无法创建压缩文件");
+      return false;
+    }
+    contents.push_back(std::move(bytes));
+  }
+  contents.push_back(std::make_unique<std::string>(AuditReportText(rows)));
+  std::string out;
+  if (!zip.Add(kAuditReportEntry, *contents.back()) || !zip.Finish(out)) {
+    error = G("无法创建压缩文件");
+    return false;
+  }
+  return files::WriteFileAtomic(gbkZipPath, out, error);
+}

@@ -1,9 +1,0 @@
-// The draw screens as the main window opens them.
-#pragma once
-
-#include <memory>
-
-#include "app/SetUpScreen.h"
-
-// The screen of a task's draw type.
-std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawSession& session, TDrawType type);

@@ -1,0 +1,404 @@
+#include "gui/app/MainFrm.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "Version.h"
+#include "core/db/TombolixDM.h"
+#include "core/text/Paths.h"
+#include "gui/ui/AboutFrm.h"
+#include "gui/ui/Art.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/HelpFrm.h"
+#include "gui/ui/Qt.h"
+
+namespace {
+
+const QString kCaption = QString::fromUtf8(kProductName);
+
+QToolButton* BigButton(QWidget* parent, const char* name, const QString& caption,
+                       const QString& hint, const QString& glyph) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setToolTip(hint);
+  b->setIcon(ArtIcon(glyph, QSize(32, 32)));
+  b->setIconSize(QSize(32, 32));
+  b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  // Wider than the designed 73, so that the Alt accelerator fits beside the caption.
+  b->setFixedSize(88, 56);
+  // Reached with Tab, not by a click, so a click leaves the focus in the task list.
+  b->setFocusPolicy(Qt::TabFocus);
+  b->setStyleSheet(QStringLiteral(
+      "QToolButton { color: white; border: 1px solid transparent; background: transparent; }"
+      "QToolButton:hover { background: rgba(255,255,255,40); border-color: rgba(255,230,160,150);"
+      " border-radius: 4px; }"
+      "QToolButton:focus { border: 1px dotted rgb(255,230,160); border-radius: 4px; }"
+      "QToolButton:pressed { background: rgba(0,0,0,50); }"));
+  return b;
+}
+
+QToolButton* LinkButton(QWidget* parent, const char* name, const QString& caption) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFixedSize(60, 22);
+  b->setFocusPolicy(Qt::TabFocus);
+  QFont f = UiFont(QStringLiteral("宋体"), 12);
+  f.setUnderline(true);
+  b->setFont(f);
+  b->setStyleSheet(
+      QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"
+                     "QToolButton:hover { color: #ffe08a; }"
+                     "QToolButton:focus { color: #ffe08a; border: 1px dotted #ffe08a; }"));
+  return b;
+}
+
+// Enter on a focused button presses it, as Space does.
+class EnterPresses : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QAbstractButton*>(watched)) {
+          b->click();
+          return true;
+        }
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// The task list's column heads, measured in their own font. QHeaderView measures a section in
+// bold, for a highlight this list turns off, which loads one more face file while the window
+// is made.
+class TaskListHeader : public QHeaderView {
+ public:
+  explicit TaskListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+ protected:
+  QSize sectionSizeFromContents(int logicalIndex) const override {
+    QStyleOptionHeader opt;
+    initStyleOption(&opt);
+    opt.section = logicalIndex;
+    opt.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+    const QVariant decoration =
+        model()->headerData(logicalIndex, orientation(), Qt::DecorationRole);
+    opt.icon = qvariant_cast<QIcon>(decoration);
+    if (opt.icon.isNull()) opt.icon = QIcon(qvariant_cast<QPixmap>(decoration));
+    opt.fontMetrics = fontMetrics();
+    return style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
+  }
+};
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainForm"));
+  setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
+  // The program sets its icon for every window; drawn here only for a window made alone.
+  if (QApplication::windowIcon().isNull())
+    setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  resize(kDesignedWidth, kDesignedHeight);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  ImageHead = new QLabel(central);
+  ImageHead->setObjectName(QStringLiteral("ImageHead"));
+  ImageHead->setFixedHeight(73);
+  ImageHead->setMinimumWidth(1);
+  ImageHead->setScaledContents(true);
+  layout->addWidget(ImageHead);
+
+  SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于(&A)"));
+  SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助(&H)"));
+
+  Image1 = new QLabel(central);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setFixedHeight(64);
+  Image1->setMinimumWidth(1);
+  Image1->setScaledContents(true);
+  layout->addWidget(Image1);
+
+  SBtnGetLuck = BigButton(Image1, "SBtnGetLuck", QStringLiteral("抽奖(&D)"),
+                          QStringLiteral("点击进入抽奖界面"), QStringLiteral("glyph_getluck"));
+  SBtnConfig =
+      BigButton(Image1, "SBtnConfig", QStringLiteral("抽奖配置(&C)"),
+                QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
+  SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询(&Q)"),
+                        QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
+  SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出(&X)"),
+                       QStringLiteral("点击退出该软件"), QStringLiteral("glyph_exit"));
+  int x = 10;
+  for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
+    b->move(x, 4);
+    x += 96;
+  }
+
+  // The columns come after the header and the fonts, so nothing is measured before. The heads
+  // keep the font of a table's own heads, the window's, not the list's.
+  LVHeaders = new QTableWidget(central);
+  LVHeaders->setObjectName(QStringLiteral("LVHeaders"));
+  LVHeaders->setHorizontalHeader(new TaskListHeader(LVHeaders));
+  LVHeaders->setFont(UiFont(QStringLiteral("宋体"), 12));
+  QFont headFont = QApplication::font(LVHeaders->horizontalHeader());
+  headFont.setResolveMask(QFont::AllPropertiesResolved);
+  LVHeaders->horizontalHeader()->setFont(headFont);
+  LVHeaders->setColumnCount(3);
+  LVHeaders->setShowGrid(true);
+  LVHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
+  LVHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LVHeaders->setWordWrap(false);
+  // One Tab stop: the arrow keys move in the list, Tab leaves it without changing the task.
+  LVHeaders->setTabKeyNavigation(false);
+  LVHeaders->verticalHeader()->hide();
+  LVHeaders->verticalHeader()->setDefaultSectionSize(20);
+  LVHeaders->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  LVHeaders->horizontalHeader()->setHighlightSections(false);
+  LVHeaders->horizontalHeader()->setStretchLastSection(false);
+  auto head = [this](int col, const QString& text, const QString& icon) {
+    auto* h = new QTableWidgetItem(text);
+    if (!icon.isEmpty()) h->setIcon(ArtIcon(icon, QSize(16, 16)));
+    LVHeaders->setHorizontalHeaderItem(col, h);
+  };
+  head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
+  head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
+  head(2, QStringLiteral("序号"), QString());
+  LVHeaders->setColumnWidth(0, 220);
+  LVHeaders->setColumnWidth(1, 300);
+  LVHeaders->setColumnWidth(2, 100);
+  // Keep the selection visible when the list does not have the focus.
+  QPalette pal = LVHeaders->palette();
+  pal.setColor(QPalette::Inactive, QPalette::Highlight,
+               pal.color(QPalette::Active, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               pal.color(QPalette::Active, QPalette::HighlightedText));
+  LVHeaders->setPalette(pal);
+  layout->addWidget(LVHeaders, 1);
+  setCentralWidget(central);
+
+  StBMain = new QStatusBar(this);
+  StBMain->setObjectName(QStringLiteral("StBMain"));
+  for (int w : {400, 100}) {
+    auto* panel = new QLabel(StBMain);
+    panel->setFixedWidth(w);
+    panel->setAlignment(Qt::AlignCenter);
+    StBMain->addWidget(panel);
+  }
+  setStatusBar(StBMain);
+
+  connect(SBtnGetLuck, &QToolButton::clicked, this, &TMainForm::SBtnGetLuckClick);
+  connect(SBtnConfig, &QToolButton::clicked, this, &TMainForm::SBtnConfigClick);
+  connect(SBtnQuery, &QToolButton::clicked, this, &TMainForm::SBtnQueryClick);
+  connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
+  connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
+  connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
+  // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
+  connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
+  auto* enter = new EnterPresses(this);
+  QWidget* order[] = {LVHeaders, SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnHelp, SBtnAbout, SBtnExit};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(order[i - 1], order[i]);
+    order[i]->installEventFilter(enter);
+  }
+  // The window opens with the focus in the task list.
+  LVHeaders->setFocus();
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TMainForm::SBtnHelpClick);
+
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect r = s->availableGeometry();
+    move(r.center() - QPoint(width() / 2, height() / 2));
+  }
+  FormCreate();
+}
+
+void TMainForm::FormCreate() {
+  setWindowTitle(kCaption);
+  PaintBanner();
+  LoadTaskList();
+}
+
+void TMainForm::LoadTaskList() {
+  std::string error;
+  if (!m_tasks.Load(error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  LVHeaders->setRowCount(0);
+  LVHeaders->setRowCount(m_tasks.Count());
+  for (int r = 0; r < m_tasks.Count(); ++r) {
+    const config::TTaskRow& t = *m_tasks.At(r);
+    LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
+    LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
+    LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
+  }
+  SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+}
+
+void TMainForm::SelectRow(int index) {
+  if (index < 0 || index >= LVHeaders->rowCount()) {
+    LVHeaders->clearSelection();
+    return;
+  }
+  LVHeaders->selectRow(index);
+  LVHeaders->setCurrentCell(index, 0);
+}
+
+int TMainForm::SelectedRow() const {
+  const QModelIndexList rows = LVHeaders->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+const config::TTaskRow* TMainForm::SelectedTask() const { return m_tasks.At(SelectedRow()); }
+
+void TMainForm::TasksChanged(int32_t taskId) {
+  if (taskId > 0) m_savedTaskId = taskId;
+  LoadTaskList();
+}
+
+void TMainForm::SBtnGetLuckClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  const int32_t taskId = task->TaskId;
+  const TDrawType type = task->OrderBy;
+  if (!m_drawFactory) return;
+  std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+}
+
+void TMainForm::SBtnQueryClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  if (task->OrderBy != TDrawType::FromData) {
+    ShowMessageBox(MessageKind::Information, "按概率抽奖无查询结果");
+    return;
+  }
+  const int32_t taskId = task->TaskId;
+  if (!m_queryFactory) return;
+  std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
+  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+}
+
+void TMainForm::SBtnConfigClick() {
+  const int previousIndex = SelectedRow();
+  const config::TTaskRow* before = SelectedTask();
+  const int32_t previous = before ? before->TaskId : 0;
+  m_savedTaskId = 0;
+  if (m_configOpener) m_configOpener(this);
+  // A reload selects the first row; the operator goes on with the task they worked on, so
+  // that 抽奖 does not draw another one.
+  if (m_savedTaskId > 0 || SelectedTask() == nullptr || SelectedTask()->TaskId != previous)
+    SelectRow(config::RowAfterReload(m_tasks, m_savedTaskId, previous, previousIndex));
+}
+
+void TMainForm::SBtnHelpClick() {
+  const QString chm = Q(paths::ProgramDir() + "Help.chm");
+  if (QFileInfo(chm).isFile()) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(chm));
+    return;
+  }
+  THelpForm help(this);
+  help.exec();
+}
+
+void TMainForm::SBtnAboutClick() {
+  TAboutForm about(windowTitle(), QString::fromLatin1(kVersionText), this);
+  about.exec();
+}
+
+void TMainForm::SBtnExitClick() {
+  close();
+  QApplication::quit();
+}
+
+void TMainForm::PlaceBannerButtons() {
+  // The banner spans the window; its own width is not laid out yet while the window is made.
+  const int w = width();
+  SBtnHelp->move(w - 60 - 8, 6);
+  SBtnAbout->move(w - 120 - 12, 6);
+}
+
+QPixmap TMainForm::RenderBannerHead(int width) {
+  QPixmap head = RenderArt(QStringLiteral("banner_head"), QSize(width, 73));
+  if (!head.isNull()) {
+    QPainter p(&head);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(UiFont(QStringLiteral("隶书"), 34, true));
+    const QRect box(86, 0, width - 86, 73);
+    p.setPen(QColor(90, 0, 0, 160));
+    p.drawText(box.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, kCaption);
+    p.setPen(QColor(255, 226, 140));
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, kCaption);
+  }
+  return head;
+}
+
+QPixmap TMainForm::RenderBannerTools(int width) {
+  return RenderArt(QStringLiteral("banner_tools"), QSize(width, 64));
+}
+
+std::vector<std::pair<QString, QSize>> TMainForm::ShippedArt() {
+  const QSize big(32, 32), small(16, 16);
+  return {{QStringLiteral("banner_tools"), QSize(kDesignedWidth, 64)},
+          {QStringLiteral("app_icon"), QSize(64, 64)},
+          {QStringLiteral("glyph_getluck"), big},
+          {QStringLiteral("glyph_config"), big},
+          {QStringLiteral("glyph_query"), big},
+          {QStringLiteral("glyph_exit"), big},
+          {QStringLiteral("head_task"), small},
+          {QStringLiteral("head_title"), small}};
+}
+
+void TMainForm::PaintBanner() {
+  const int w = qMax(width(), 1);
+  // Shown for the first time, the window is told its size again: the banner stays.
+  if (w == m_bannerWidth) return;
+  m_bannerWidth = w;
+  // At the designed width the bands come pre-rendered: drawing the caption at start-up would
+  // load a face file that nothing else on the first frame needs.
+  QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(w, 73));
+  if (head.isNull()) head = RenderBannerHead(w);
+  const QPixmap tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
+  ImageHead->setPixmap(head);
+  Image1->setPixmap(tools);
+  PlaceBannerButtons();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  PaintBanner();
+}

@@ -1,0 +1,91 @@
+// The main window: the list of draw tasks and the buttons that open every other window.
+#pragma once
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <utility>
+#include <vector>
+
+#include "core/config/TaskList.h"
+#include "core/draw/DrawSession.h"
+#include "gui/config/TaskListHost.h"
+#include "gui/ui/SetUpScreen.h"
+
+class QLabel;
+class QStatusBar;
+class QTableWidget;
+class QToolButton;
+
+class TMainForm : public QMainWindow, public TTaskListHost {
+  Q_OBJECT
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+
+  // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
+  // On failure the list keeps its rows.
+  void LoadTaskList();
+  // Selects the row at `index` (none for -1).
+  void SelectRow(int index);
+  // The selected task, or null.
+  const config::TTaskRow* SelectedTask() const;
+
+  QWidget* HostWindow() override { return this; }
+  const config::TTaskList& Tasks() const override { return m_tasks; }
+  int SelectedTaskIndex() const override { return SelectedRow(); }
+  void TasksChanged(int32_t taskId) override;
+
+  // The window's designed size; the banner comes pre-rendered at its width.
+  static constexpr int kDesignedWidth = 730;
+  static constexpr int kDesignedHeight = 510;
+  // The banner's upper band, `width` wide: its art with the program's caption.
+  static QPixmap RenderBannerHead(int width);
+  // The band of the big buttons, `width` wide.
+  static QPixmap RenderBannerTools(int width);
+  // The pictures the window shows at start, at their sizes: the program ships them
+  // pre-rendered (with the banner's upper band, "main_head"), so none is drawn then.
+  static std::vector<std::pair<QString, QSize>> ShippedArt();
+
+  void SetDrawScreenFactory(DrawScreenFactory f) { m_drawFactory = std::move(f); }
+  void SetQueryScreenFactory(QueryScreenFactory f) { m_queryFactory = std::move(f); }
+  void SetConfigWindowOpener(ConfigWindowOpener f) { m_configOpener = std::move(f); }
+
+  QLabel* ImageHead;
+  QToolButton* SBtnAbout;
+  QToolButton* SBtnHelp;
+  QLabel* Image1;
+  QToolButton* SBtnGetLuck;
+  QToolButton* SBtnConfig;
+  QToolButton* SBtnQuery;
+  QToolButton* SBtnExit;
+  QTableWidget* LVHeaders;
+  QStatusBar* StBMain;
+
+ public slots:
+  void FormCreate();
+  void SBtnGetLuckClick();
+  void SBtnConfigClick();
+  void SBtnQueryClick();
+  void SBtnHelpClick();
+  void SBtnAboutClick();
+  void SBtnExitClick();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  int SelectedRow() const;
+  void PlaceBannerButtons();
+  void PaintBanner();
+
+  config::TTaskList m_tasks;
+  // The task the configuration window saved last while it is open.
+  int32_t m_savedTaskId = 0;
+  DrawScreenFactory m_drawFactory;
+  QueryScreenFactory m_queryFactory;
+  ConfigWindowOpener m_configOpener;
+  // The program's one draw session, lent to the draw screen or results window that is open.
+  TDrawSession m_drawSession;
+  int m_bannerWidth = 0;  // the width the banner was painted for
+};

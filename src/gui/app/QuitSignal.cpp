@@ -1,0 +1,53 @@
+#include "gui/app/QuitSignal.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cerrno>
+
+namespace {
+
+// The handler may only write(): the byte wakes the event loop, which quits outside the handler.
+int g_wake[2] = {-1, -1};
+bool g_quitRequested = false;
+
+void OnSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_wake[0], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+void QuitOnTerminationSignals(QObject* parent) {
+  if (g_wake[0] >= 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_wake) != 0) return;
+  auto* notifier = new QSocketNotifier(g_wake[1], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    char buf[16];
+    while (::read(g_wake[1], buf, sizeof buf) > 0) {
+    }
+    g_quitRequested = true;
+    // Not quit(): that first asks every window to close, and a draw screen may refuse.
+    QCoreApplication::exit(0);
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+}
+
+bool QuitRequested() { return g_quitRequested; }
+
+#else
+
+void QuitOnTerminationSignals(QObject*) {}
+bool QuitRequested() { return false; }
+
+#endif

@@ -1,0 +1,168 @@
+#include "gui/app/Startup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+#include <exception>
+#include <memory>
+
+#include "Version.h"
+#include "core/db/TombolixDM.h"
+#include "core/records/ExampleTasks.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "gui/app/FirstPaintProbe.h"
+#include "gui/app/MainFrm.h"
+#include "gui/app/QuitSignal.h"
+#include "gui/app/SingleInstance.h"
+#include "gui/config/LuckConfigFrm.h"
+#include "gui/presets/LuckCheatFrm.h"
+#include "gui/results/QueryFrm.h"
+#include "gui/stage/DrawScreens.h"
+#include "gui/ui/Art.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
+
+namespace {
+
+// No exception may reach the event loop: one that escapes a handler is shown and the program
+// goes on.
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      ShowMessageBox(MessageKind::Error, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      ShowMessageBox(MessageKind::Error, "程序内部错误");
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void ConnectWindows(TMainForm& mainForm) {
+  mainForm.SetDrawScreenFactory(MakeDrawScreen);
+  mainForm.SetQueryScreenFactory(MakeQueryScreen);
+  mainForm.SetConfigWindowOpener(
+      [&mainForm](QWidget*) { ShowLuckConfig(mainForm, OpenPresetEditorFromConfig); });
+}
+
+int RunTombolix(int argc, char** argv) {
+  TFontConfigWarmUp fontConfig;
+  TApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tombolix"));
+  // Ties the windows to the installed menu entry and its icon (Wayland app id, task bars).
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+  QuitOnTerminationSignals(&app);
+  QApplication::setWindowIcon(ArtIcon(QStringLiteral("app_icon"), QSize(64, 64)));
+  fontConfig.Wait();
+  InstallFontSubstitutions();
+  InstallChineseQtTexts(app);
+
+  // For the program's own end-to-end tests: every dialog is written to a file instead of
+  // shown, so a run never waits for a person; questions take the answers listed in
+  // TOMBOLIX_DIALOG_ANSWERS ("yes,no,closed"), then Yes.
+  QFile dialogLog(qEnvironmentVariable("TOMBOLIX_DIALOG_LOG"));
+  std::unique_ptr<UnattendedDialogProvider> logProvider;
+  if (!dialogLog.fileName().isEmpty() && dialogLog.open(QIODevice::Append | QIODevice::Text)) {
+    std::vector<Answer> answers;
+    for (const QString& a : qEnvironmentVariable("TOMBOLIX_DIALOG_ANSWERS")
+                                .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+      const QString t = a.trimmed().toLower();
+      answers.push_back(t == QLatin1String("no")       ? Answer::No
+                        : t == QLatin1String("closed") ? Answer::Closed
+                                                       : Answer::Yes);
+    }
+    logProvider = std::make_unique<UnattendedDialogProvider>(
+        [&dialogLog](const QString& line) {
+          QString one = line;
+          one.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+          dialogLog.write(one.toUtf8() + '\n');
+          dialogLog.flush();
+        },
+        answers);
+    SetDialogProvider(logProvider.get());
+  }
+  InstallCoreMessageSink();
+
+  SingleInstance instance(QString::fromUtf8(kProductName));
+  if (!instance.tryAcquire()) {
+    ShowMessageBox(MessageKind::Information, "Qarvo抽奖软件已经在执行");
+    return 0;
+  }
+
+  // A read-only program folder with data in it: that data moves on with the operator.
+  std::string from, to, error;
+  if (paths::AdoptProgramData(from, to, error)) {
+    ShowMessageBox(MessageKind::Information, text::G("程序目录") + from +
+                                                 text::G("不可写入,其中的抽奖数据已复制到") + to +
+                                                 text::G(",以后使用该目录中的数据"));
+  } else if (!error.empty()) {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+  // Temporaries of writes that a kill or a power cut interrupted; no other copy runs now.
+  for (const std::string& dir : {paths::DataRoot() + "DATA/", paths::DataFileDir(),
+                                 paths::LuckFileDir(), paths::HistoryDir()})
+    files::RemoveStaleTemporaries(dir);
+
+  TTombolixDataModule dataModule(SeedExampleTasks);
+  dataModule.DataModuleCreate();
+
+  TMainForm mainForm;
+  ConnectWindows(mainForm);
+  FirstPaintProbe::Watch(mainForm);
+  mainForm.show();
+
+  // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,q,wait,esc") is typed into the window
+  // that has the keyboard, one key every 150 ms, as an operator would.
+  const QStringList keys =
+      qEnvironmentVariable("TOMBOLIX_KEYS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+  QTimer keyTimer;
+  qsizetype nextKey = 0;
+  QObject::connect(&keyTimer, &QTimer::timeout, &keyTimer, [&keys, &nextKey, &keyTimer] {
+    // The topmost modal window (a question over the draw screen) takes the key first.
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window) window = QApplication::activeWindow();
+    QWidget* target = window && window->focusWidget() ? window->focusWidget() : window;
+    if (!target) target = QApplication::focusWidget();
+    if (!target) return;
+    if (nextKey >= keys.size()) {
+      keyTimer.stop();
+      return;
+    }
+    // "esc", "q", "up", "down", a digit (the audience's number on the draw screen), "wait"
+    // (nothing this time), or Enter.
+    const QString name = keys[nextKey++].trimmed().toLower();
+    if (name == QLatin1String("wait")) return;
+    int key = Qt::Key_Return;
+    QString text;
+    if (name == QLatin1String("esc")) {
+      key = Qt::Key_Escape;
+    } else if (name == QLatin1String("q")) {
+      key = Qt::Key_Q;
+      text = name;
+    } else if (name == QLatin1String("up")) {
+      key = Qt::Key_Up;
+    } else if (name == QLatin1String("down")) {
+      key = Qt::Key_Down;
+    } else if (name.size() == 1 && name[0].isDigit()) {
+      key = Qt::Key_0 + name[0].digitValue();
+      text = name;
+    }
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    QCoreApplication::postEvent(target,
+                                new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+  });
+  if (!keys.isEmpty()) keyTimer.start(150);
+  const int rc = QuitRequested() ? 0 : QApplication::exec();
+  SetDialogProvider(nullptr);
+  return rc;
+}

@@ -1,0 +1,354 @@
+#include "gui/config/ItemTab.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+
+#include "core/text/Text.h"
+#include "gui/config/ConfigWidgets.h"
+#include "gui/ui/DesignLayout.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
+#include "gui/ui/Qt.h"
+
+TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_host(&host) {
+  setObjectName(QStringLiteral("TSItem"));
+  auto* digits = new config::DigitKeyFilter(this);
+  QWidget* it = this;
+  Label25 = new QLabel(QStringLiteral("奖项列表(按抽奖顺序排列):"), it);
+  Label25->setObjectName(QStringLiteral("Label25"));
+  Label25->setGeometry(8, 8, 200, 18);
+  LBItem = new QListWidget(it);
+  LBItem->setObjectName(QStringLiteral("LBItem"));
+  LBItem->setGeometry(8, 28, 172, 352);
+  KeepSelectionVisible(LBItem);
+  Label18 = new QLabel(QStringLiteral("请点击【增加奖项】按钮新增奖项"), it);
+  Label18->setObjectName(QStringLiteral("Label18"));
+  Label18->setGeometry(8, 386, 260, 18);
+  MakeBlue(Label18);
+  SpeedButton1 = DesignButton(it, "SpeedButton1", QString(), 184, 170, 26);
+  SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+  SpeedButton2 = DesignButton(it, "SpeedButton2", QString(), 184, 200, 26);
+  SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+  for (QPushButton* mv : {SpeedButton1, SpeedButton2}) {
+    mv->setToolTip(QStringLiteral("请选择抽奖顺序"));
+    mv->resize(26, 26);
+  }
+  const int ilx = 214, ilw = 96, ifx = 314, ifw = 184;
+  DesignLabel(it, QStringLiteral("奖项名称："), ilx, 28, ilw);
+  DBEdtName = DesignEdit(it, "DBEdtName", ifx, 28, ifw);
+  DBEdtName->setMaxLength(50);
+  DesignLabel(it, QStringLiteral("中奖个数："), ilx, 56, ilw);
+  DBEdtLuckCount = DesignEdit(it, "DBEdtLuckCount", ifx, 56, 100);
+  DBEdtLuckCount->setMaxLength(7);
+  LListCount = DesignLabel(it, QStringLiteral("每次抽取个数："), ilx, 84, ilw);
+  LListCount->setObjectName(QStringLiteral("LListCount"));
+  DBEditListCount = DesignEdit(it, "DBEditListCount", ifx, 84, 100);
+  DBEditListCount->setMaxLength(7);
+  DesignLabel(it, QStringLiteral("奖品名称："), ilx, 112, ilw);
+  DBEdtAwardName = DesignEdit(it, "DBEdtAwardName", ifx, 112, ifw);
+  DBEdtAwardName->setMaxLength(100);
+  DesignLabel(it, QStringLiteral("奖品图片："), ilx, 140, ilw);
+  DBEdtAwardImage = DesignEdit(it, "DBEdtAwardImage", ifx, 140, ifw - 72);
+  DBEdtAwardImage->setMaxLength(100);
+  SbSelectItem =
+      DesignButton(it, "SbSelectItem", QStringLiteral("选择..."), ifx + ifw - 68, 138, 68);
+  BntCheat = DesignButton(it, "BntCheat", QStringLiteral("指定中奖(&P)"), ifx, 176, 100);
+  DBEdtId = DesignEdit(it, "DBEdtId", 0, 0, 10);
+  EdtListIndex = DesignEdit(it, "EdtListIndex", 0, 0, 10);
+  DBEdtId->hide();
+  EdtListIndex->hide();
+  BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项(&A)"), 92, 420, 80);
+  BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项(&L)"), 177, 420, 80);
+  BtnSaveItem = DesignButton(it, "BtnSaveItem", QStringLiteral("保存(&S)"), 262, 420, 75);
+  BtnCancelItem = DesignButton(it, "BtnCancelItem", QStringLiteral("取消(&C)"), 342, 420, 75);
+  BtnCloseItem = DesignButton(it, "BtnCloseItem", QStringLiteral("返回(&R)"), 424, 420, 75);
+
+  for (QLineEdit* e : {DBEdtLuckCount, DBEditListCount}) e->installEventFilter(digits);
+  connect(LBItem, &QListWidget::itemClicked, this, &TItemTab::LBItemClick);
+  connect(LBItem, &QListWidget::currentRowChanged, this, [this] {
+    if (!m_listMouse) LBItemClick();
+  });
+  LBItem->viewport()->installEventFilter(this);
+  connect(BtnAddItem, &QPushButton::clicked, this, &TItemTab::BtnAddItemClick);
+  connect(BtnSaveItem, &QPushButton::clicked, this, &TItemTab::BtnSaveItemClick);
+  connect(BtnCancelItem, &QPushButton::clicked, this, &TItemTab::BtnCancelItemClick);
+  connect(BtnDelItem, &QPushButton::clicked, this, &TItemTab::BtnDelItemClick);
+  connect(SpeedButton1, &QPushButton::clicked, this, &TItemTab::SpeedButton1Click);
+  connect(SpeedButton2, &QPushButton::clicked, this, &TItemTab::SpeedButton2Click);
+  connect(SbSelectItem, &QPushButton::clicked, this, &TItemTab::SbSelectItemClick);
+  connect(BntCheat, &QPushButton::clicked, this, &TItemTab::BntCheatClick);
+  for (QLineEdit* e : {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName,
+                       DBEdtAwardImage, EdtListIndex})
+    connect(e, &QLineEdit::textChanged, this, &TItemTab::ItemFieldChange);
+}
+
+bool TItemTab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LBItem->viewport()) {
+    if (event->type() == QEvent::MouseButtonPress) m_listMouse = true;
+    if (event->type() == QEvent::MouseButtonRelease) m_listMouse = false;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TItemTab::ShowDrawType(bool byData) {
+  LListCount->setVisible(byData);
+  DBEditListCount->setVisible(byData);
+}
+
+bool TItemTab::Edited() const {
+  if (!BtnSaveItem->isEnabled()) return false;
+  for (const QLineEdit* e :
+       {DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName, DBEdtAwardImage}) {
+    if (!e->text().isEmpty()) return true;
+  }
+  return false;
+}
+
+void TItemTab::ClearFields() {
+  for (QLineEdit* e :
+       {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName, DBEdtAwardImage})
+    e->clear();
+  m_item = config::TItemRow();
+}
+
+void TItemTab::Reset() {
+  for (QPushButton* b : {BtnAddItem, BtnDelItem, BtnSaveItem, BtnCancelItem, BntCheat})
+    b->setEnabled(false);
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->clear();
+  }
+  ClearFields();
+}
+
+QStringList TItemTab::ItemLines() const {
+  QStringList lines;
+  for (int i = 0; i < LBItem->count(); ++i) lines << LBItem->item(i)->text();
+  return lines;
+}
+
+void TItemTab::Load(int32_t taskId) {
+  Reset();
+  const bool task = taskId > 0;
+  if (task) {
+    std::vector<config::TItemRow> rows;
+    std::string error;
+    if (!config::SelectItems(taskId, rows, error)) {
+      ShowMessageBox(MessageKind::Error, error);
+      return;
+    }
+    const QSignalBlocker quiet(LBItem);
+    for (const config::TItemRow& r : rows) LBItem->addItem(Q(r.ItemName));
+    if (!rows.empty()) {
+      LBItem->setCurrentRow(0);
+      ShowSelected();
+    }
+  }
+  const bool any = LBItem->count() > 0;
+  // Items belong to a saved task; without one 增加奖项 would lead to a save that does nothing.
+  BtnAddItem->setEnabled(task);
+  BtnCancelItem->setEnabled(task);
+  BtnSaveItem->setEnabled(false);
+  BtnDelItem->setEnabled(any);
+  BntCheat->setEnabled(any && m_host->ShownDataImported());
+}
+
+void TItemTab::ShowSelected() {
+  ClearFields();
+  bool shown = false;
+  const int32_t taskId = m_host->ShownTaskId();
+  QListWidgetItem* line = LBItem->currentItem();
+  if (LBItem->count() > 0 && line && taskId > 0) {
+    config::TItemRow row;
+    bool found = false;
+    std::string error;
+    if (!config::SelectItemByName(taskId, FromQ(line->text()), row, found, error)) {
+      ShowMessageBox(MessageKind::Error, error);
+      return;
+    }
+    if (found) {
+      DBEdtId->setText(QString::number(row.ItemId));
+      DBEdtName->setText(Q(row.ItemName));
+      DBEdtLuckCount->setText(QString::number(row.LuckCount));
+      DBEditListCount->setText(QString::number(row.ListCount));
+      DBEdtAwardName->setText(Q(row.AwardName));
+      DBEdtAwardImage->setText(Q(row.AwardImageName));
+      EdtListIndex->setText(QString::number(row.ListIndex));
+      m_item = row;
+      config::ShowFromStart({DBEdtName, DBEdtAwardName, DBEdtAwardImage});
+      shown = true;
+    }
+  }
+  BtnDelItem->setEnabled(shown);
+  BntCheat->setEnabled(shown && m_host->ShownDataImported());
+  BtnSaveItem->setEnabled(false);
+}
+
+void TItemTab::LBItemClick() { ShowSelected(); }
+
+void TItemTab::ItemFieldChange() { BtnSaveItem->setEnabled(true); }
+
+void TItemTab::BtnAddItemClick() {
+  ClearFields();
+  BtnSaveItem->setEnabled(true);
+  DBEdtName->setFocus();
+  BtnDelItem->setEnabled(false);
+  BntCheat->setEnabled(false);
+}
+
+void TItemTab::Focus(config::ItemField field) {
+  QWidget* w = nullptr;
+  switch (field) {
+    case config::ItemField::Name:
+      w = DBEdtName;
+      break;
+    case config::ItemField::LuckCount:
+      w = DBEdtLuckCount;
+      break;
+    case config::ItemField::ListCount:
+      w = DBEditListCount;
+      break;
+    case config::ItemField::None:
+      break;
+  }
+  if (w) w->setFocus();
+}
+
+void TItemTab::BtnSaveItemClick() {
+  config::TItemSettings s;
+  s.TaskId = m_host->ShownTaskId() > 0 ? std::to_string(m_host->ShownTaskId()) : std::string();
+  s.ItemId = m_item.ItemId > 0 ? std::to_string(m_item.ItemId) : std::string();
+  s.Name = FromQ(DBEdtName->text());
+  s.LuckCount = FromQ(DBEdtLuckCount->text());
+  s.ListCount = FromQ(DBEditListCount->text());
+  s.AwardName = FromQ(DBEdtAwardName->text());
+  s.AwardImage = FromQ(DBEdtAwardImage->text());
+  const bool probability = m_host->ProbabilityChosen();
+  const bool insert = m_item.ItemId == 0;
+  config::TItemFailure failure;
+  const bool ok = config::SaveItem(s, probability, LBItem->count(), failure);
+  if (probability) DBEditListCount->setText(Q(s.ListCount));
+  DBEdtId->setText(Q(s.ItemId));
+  // A failed statement leaves no id, so the next save inserts.
+  if (text::Trim(s.ItemId).empty()) m_item.ItemId = 0;
+  if (!ok) {
+    if (!failure.text.empty()) ShowMessageBox(failure.kind, failure.text);
+    Focus(failure.focus);
+    return;
+  }
+  {
+    // The item as stored, with the id a new one was given.
+    config::TItemRow stored;
+    bool found = false;
+    std::string error;
+    if (config::SelectItemByName(m_host->ShownTaskId(), text::Trim(s.Name), stored, found, error) &&
+        found)
+      m_item = stored;
+  }
+  ShowMessageBox(MessageKind::Information, "保存成功");
+  const QString name = Q(text::Trim(s.Name));
+  if (insert) {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->addItem(name);
+    LBItem->setCurrentRow(LBItem->count() - 1);
+    EdtListIndex->setText(QString::number(LBItem->count()));
+  } else if (QListWidgetItem* line = LBItem->currentItem()) {
+    line->setText(name);
+  }
+  BtnDelItem->setEnabled(true);
+  BtnSaveItem->setEnabled(false);
+  BntCheat->setEnabled(m_host->ShownDataImported());
+}
+
+void TItemTab::BtnCancelItemClick() { ShowSelected(); }
+
+void TItemTab::BtnDelItemClick() {
+  const int32_t taskId = m_host->ShownTaskId(), itemId = m_item.ItemId;
+  if (taskId <= 0 || itemId <= 0) return;
+  const int p = LBItem->currentRow();
+  if (p < 0) return;
+  if (AskYesNo(QStringLiteral("您确认要删除[") + DBEdtName->text() + QStringLiteral("]吗？")) !=
+      Answer::Yes)
+    return;
+  QStringList lines = ItemLines();
+  lines.removeAt(p);
+  const int next = p < lines.size() ? p : static_cast<int>(lines.size()) - 1;
+  std::vector<std::string> remaining;
+  for (const QString& l : lines) remaining.push_back(FromQ(l));
+  std::string error;
+  if (!config::DeleteItem(taskId, itemId, remaining, next, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  {
+    const QSignalBlocker quiet(LBItem);
+    delete LBItem->takeItem(p);
+    if (next >= 0) LBItem->setCurrentRow(next);
+  }
+  ShowSelected();
+}
+
+void TItemTab::SpeedButton1Click() {
+  const int p = LBItem->currentRow();
+  if (p <= 0) return;
+  const int32_t taskId = m_host->ShownTaskId();
+  if (taskId <= 0) return;
+  QStringList lines = ItemLines();
+  lines.move(p, p - 1);
+  std::vector<std::string> order;
+  for (const QString& l : lines) order.push_back(FromQ(l));
+  std::string error;
+  // The list moves only when the stored order moved with it.
+  if (!config::RenumberItems(taskId, order, p, p - 1, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->insertItem(p - 1, LBItem->takeItem(p));
+    LBItem->setCurrentRow(p - 1);
+  }
+  ShowSelected();
+}
+
+void TItemTab::SpeedButton2Click() {
+  const int p = LBItem->currentRow();
+  if (p < 0 || p >= LBItem->count() - 1) return;
+  const int32_t taskId = m_host->ShownTaskId();
+  if (taskId <= 0) return;
+  QStringList lines = ItemLines();
+  lines.move(p, p + 1);
+  std::vector<std::string> order;
+  for (const QString& l : lines) order.push_back(FromQ(l));
+  std::string error;
+  if (!config::RenumberItems(taskId, order, p, p + 1, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->insertItem(p + 1, LBItem->takeItem(p));
+    LBItem->setCurrentRow(p + 1);
+  }
+  ShowSelected();
+}
+
+void TItemTab::SbSelectItemClick() {
+  QString chosen;
+  ChooseOpenFile(config::ImageFilter(), QStringLiteral("请选择图像文件"), chosen);
+  DBEdtAwardImage->setText(chosen);
+}
+
+void TItemTab::BntCheatClick() {
+  if (m_host->ShownTaskId() <= 0 || m_item.ItemId <= 0) return;
+  if (AskYesNo(
+          QStringLiteral("选择【指定中奖】名单后，该名单在抽奖时将被强制指定为中奖名单。该功能仅"
+                         "用于抽奖前测试使用，请勿用于商业用途，是否继续？")) == Answer::No)
+    return;
+  m_host->OpenPresetEditor(m_item, text::Trim(FromQ(DBEdtName->text())));
+}

@@ -1,0 +1,90 @@
+// The 奖项配置 tab of the configuration window: the prize items of the task shown, in draw
+// order, and the fields of the selected one. The rules live in config/ItemSettings.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <string>
+
+#include "core/config/ItemSettings.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// What the tab reads of the task the configuration window shows, and where 指定中奖 leads.
+class TItemTabHost {
+ public:
+  virtual ~TItemTabHost() = default;
+  // The task shown, 0 while a new one is typed.
+  virtual int32_t ShownTaskId() const = 0;
+  virtual bool ShownDataImported() const = 0;
+  // The draw type chosen in 基本配置, saved or not.
+  virtual bool ProbabilityChosen() const = 0;
+  virtual void OpenPresetEditor(const config::TItemRow& item, const std::string& itemName) = 0;
+};
+
+class TItemTab : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TItemTab(TItemTabHost& host, QWidget* parent = nullptr);
+
+  // No items, no fields, every button off.
+  void Reset();
+  void ClearFields();
+  // The items of `taskId` (none for 0), the first one selected and shown.
+  void Load(int32_t taskId);
+  // The fields of the selected item.
+  void ShowSelected();
+  // The per-press count shows for a task drawn from imported data only.
+  void ShowDrawType(bool byData);
+  // Whether fields were typed that 保存 has not stored.
+  bool Edited() const;
+
+  QLabel* Label25;
+  QLabel* Label18;
+  QListWidget* LBItem;
+  QLineEdit* DBEdtId;
+  QLineEdit* DBEdtName;
+  QLineEdit* DBEdtLuckCount;
+  QLabel* LListCount;
+  QLineEdit* DBEditListCount;
+  QLineEdit* DBEdtAwardName;
+  QLineEdit* DBEdtAwardImage;
+  QPushButton* SbSelectItem;
+  QLineEdit* EdtListIndex;
+  QPushButton* SpeedButton1;
+  QPushButton* SpeedButton2;
+  QPushButton* BntCheat;
+  QPushButton* BtnAddItem;
+  QPushButton* BtnDelItem;
+  QPushButton* BtnSaveItem;
+  QPushButton* BtnCancelItem;
+  QPushButton* BtnCloseItem;
+
+ public slots:
+  void LBItemClick();
+  void BtnAddItemClick();
+  void BtnSaveItemClick();
+  void BtnCancelItemClick();
+  void BtnDelItemClick();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void SbSelectItemClick();
+  void ItemFieldChange();
+  void BntCheatClick();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Focus(config::ItemField field);
+  QStringList ItemLines() const;
+
+  TItemTabHost* m_host;
+  // The item shown (ItemId 0 for a new one).
+  config::TItemRow m_item;
+  bool m_listMouse = false;
+};

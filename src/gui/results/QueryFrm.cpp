@@ -1,0 +1,385 @@
+#include "gui/results/QueryFrm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDate>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "core/export/ExcelExport.h"
+#include "core/records/WinnerFiles.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
+#include "gui/ui/Art.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/GridHelpers.h"
+#include "gui/ui/Qt.h"
+#include "gui/ui/WinnerGrid.h"
+
+namespace {
+
+// Client area the controls' places are given in; the frame comes on top.
+constexpr int kDesignWidth = 777;
+constexpr int kDesignHeight = 547;
+constexpr int kSingleColumnWidth = 500;
+
+// The busy cursor for the length of an export, restored on every way out.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QLabel* Panel(QWidget* parent, const char* name, Qt::Alignment align) {
+  auto* p = new QLabel(parent);
+  p->setObjectName(QString::fromLatin1(name));
+  p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  p->setAlignment(align | Qt::AlignVCenter);
+  p->setIndent(4);
+  return p;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QString& hint) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setToolTip(hint);
+  b->setCursor(Qt::PointingHandCursor);
+  // Enter in the search field searches; it must not press a button of the window.
+  b->setAutoDefault(false);
+  b->setDefault(false);
+  return b;
+}
+
+}  // namespace
+
+TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_layout(QSize(kDesignWidth, kDesignHeight)) {
+  setObjectName(QStringLiteral("QueryForm"));
+  setWindowTitle(QStringLiteral("抽奖结果查询"));
+  setFont(UiFont(QStringLiteral("宋体"), 12));
+  setMinimumSize(560, 300);
+
+  PItem = Panel(this, "PItem", Qt::AlignLeft);
+  m_layout.Place(PItem, {0, 0, 200, 25}, TDesignLayout::Left);
+  PTitle = Panel(this, "PTitle", Qt::AlignHCenter);
+  m_layout.Place(PTitle, {200, 0, 569, 25}, TDesignLayout::Wide);
+
+  LBItem = new QListWidget(this);
+  LBItem->setObjectName(QStringLiteral("LBItem"));
+  LBItem->setCursor(Qt::PointingHandCursor);
+  LBItem->setUniformItemSizes(true);
+  m_layout.Place(LBItem, {0, 24, 201, 519}, TDesignLayout::Tall);
+
+  SGLuckId = new QTableWidget(2, 1, this);
+  SGLuckId->setObjectName(QStringLiteral("SGLuckId"));
+  SGLuckId->setColumnWidth(0, 186);
+  SGLuckId->setSelectionBehavior(QAbstractItemView::SelectRows);
+  SGLuckId->setSelectionMode(QAbstractItemView::SingleSelection);
+  SGLuckId->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  SGLuckId->setShowGrid(true);
+  SGLuckId->setWordWrap(false);
+  // One Tab stop: the arrow keys move between winners.
+  SGLuckId->setTabKeyNavigation(false);
+  SGLuckId->verticalHeader()->hide();
+  SGLuckId->verticalHeader()->setDefaultSectionSize(20);
+  SGLuckId->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  SGLuckId->horizontalHeader()->setHighlightSections(false);
+  SGLuckId->horizontalHeader()->setStretchLastSection(false);
+  m_layout.Place(SGLuckId, {199, 23, 571, 410}, TDesignLayout::Wide | TDesignLayout::Tall);
+  ShowHeadRow();
+
+  LbCount = new QLabel(QStringLiteral("个数"), this);
+  LbCount->setObjectName(QStringLiteral("LbCount"));
+  LbCount->setFont(UiFont(QStringLiteral("宋体"), 14));
+  QPalette red = LbCount->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  LbCount->setPalette(red);
+  m_layout.Place(LbCount, {210, 446, 560, 16}, TDesignLayout::Bottom | TDesignLayout::Wide);
+
+  Label1 = new QLabel(QStringLiteral("查找："), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  m_layout.Place(Label1, {210, 470, 36, 14}, TDesignLayout::Bottom);
+
+  EdtFindId = new QLineEdit(this);
+  EdtFindId->setObjectName(QStringLiteral("EdtFindId"));
+  EdtFindId->setMaxLength(50);
+  EdtFindId->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
+  m_layout.Place(EdtFindId, {245, 466, 225, 20}, TDesignLayout::Bottom);
+
+  SBFind = new QToolButton(this);
+  SBFind->setObjectName(QStringLiteral("SBFind"));
+  SBFind->setAutoRaise(true);
+  SBFind->setCursor(Qt::PointingHandCursor);
+  SBFind->setIcon(ArtIcon(QStringLiteral("glyph_find"), QSize(16, 16)));
+  SBFind->setToolTip(QStringLiteral("按回车键或右边按钮开始查找"));
+  m_layout.Place(SBFind, {469, 466, 23, 20}, TDesignLayout::Bottom);
+
+  CBOnly = new QCheckBox(QStringLiteral("仅导出当前奖项"), this);
+  CBOnly->setObjectName(QStringLiteral("CBOnly"));
+  CBOnly->setChecked(false);
+  CBOnly->setToolTip(QStringLiteral("选择是否仅导出当前选中奖项的抽奖结果"));
+  m_layout.Place(CBOnly, {514, 468, 129, 17}, TDesignLayout::Bottom);
+
+  BitBtn2 = Button(this, "BitBtn2", QStringLiteral("导出到Excel(&E)"),
+                   QStringLiteral("以Excel文件方式保存抽奖结果"));
+  m_layout.Place(BitBtn2, {454, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BtnAudit = Button(this, "BtnAudit", QStringLiteral("导出审计包(&A)"),
+                    QStringLiteral("把名单、指定中奖、抽奖记录和中奖名单打包，供 tombolix-verify "
+                                   "验证抽奖"));
+  m_layout.Place(BtnAudit, {331, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
+                   QStringLiteral("以文本文件方式保存抽奖结果"));
+  m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BtnCloseBase =
+      Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
+  m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+
+  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,      CBOnly,
+                      BtnAudit, BitBtn2,  BitBtn1,   BtnCloseBase};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
+  connect(EdtFindId, &QLineEdit::returnPressed, this, &TQueryForm::EdtFindIdKeyPress);
+  connect(SBFind, &QToolButton::clicked, this, &TQueryForm::SBFindClick);
+  connect(BitBtn1, &QPushButton::clicked, this, &TQueryForm::BitBtn1Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TQueryForm::BitBtn2Click);
+  connect(BtnAudit, &QPushButton::clicked, this, &TQueryForm::BtnAuditClick);
+  connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
+
+  resize(kDesignWidth, kDesignHeight);
+  const QWidget* over = parent ? parent->window() : nullptr;
+  const QRect area = over ? over->frameGeometry()
+                          : (QGuiApplication::primaryScreen()
+                                 ? QGuiApplication::primaryScreen()->availableGeometry()
+                                 : QRect(0, 0, kDesignWidth, kDesignHeight));
+  move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
+}
+
+void TQueryForm::resizeEvent(QResizeEvent* e) {
+  QDialog::resizeEvent(e);
+  m_layout.Apply(size());
+}
+
+int TQueryForm::SetUpQuery(int32_t taskId) {
+  if (taskId <= 0) {
+    ShowMessageBox(MessageKind::Information, "抽奖任务未选择,请重新选择");
+    return 0;
+  }
+  std::string error;
+  if (!m_session.LoadTask(taskId, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return 0;
+  }
+  const QString taskName = Q(m_session.Task.TaskName);
+  setWindowTitle(QStringLiteral("抽奖结果查询--") + taskName);
+  PItem->setText(QStringLiteral("[") + taskName + QStringLiteral("]奖项列表:"));
+  FillItemList();
+  if (LBItem->count() > 0) {
+    LBItem->setCurrentRow(0);
+    ShowItemWinners();
+  }
+  if (SGLuckId->columnCount() == 1) SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+  // Only a finished draw that can be checked has an audit to export.
+  TAuditRows rows;
+  BtnAudit->setEnabled(AuditReport(m_session.Task, rows, error));
+  return 1;
+}
+
+void TQueryForm::FillItemList() {
+  // Filling is not a choice of the operator: the winners are shown once, by the caller.
+  const QSignalBlocker quiet(LBItem);
+  LBItem->clear();
+  for (const TLuckItem& it : m_session.Items) LBItem->addItem(Q(it.ItemName));
+  if (LBItem->count() > 0) LBItem->setCurrentRow(0);
+}
+
+void TQueryForm::ShowItemWinners() {
+  const int index = LBItem->currentRow();
+  if (LBItem->count() == 0 || index < 0 || index >= static_cast<int>(m_session.Items.size()))
+    return;
+  const TLuckItem& item = m_session.Items[static_cast<size_t>(index)];
+  SGLuckId->setRowCount(2);
+  // The previous item's heads must not stand over this item's winners.
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < SGLuckId->columnCount(); ++c) SetGridCell(SGLuckId, r, c, QString());
+  PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
+
+  m_winners = TWinnerFile();
+  std::string error;
+  const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, m_winners, error);
+  if (ok && !m_winners.exists) {
+    // Not drawn yet: no heads and no empty row, but a line that says so.
+    SGLuckId->setColumnCount(1);
+    SGLuckId->setColumnWidth(0, kSingleColumnWidth);
+    SGLuckId->setRowCount(1);
+    ShowHeadRow();
+    SGLuckId->horizontalHeader()->hide();
+    LbCount->setText(Q(query::NotDrawnText()));
+    return;
+  }
+  SGLuckId->horizontalHeader()->show();
+  int count = 0;
+  if (ok) ShowWinnerFile(m_winners, SGLuckId, count);
+  ShowHeadRow();
+  if (!ok) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
+  ShowAbsent(item);
+  SGLuckId->setCurrentCell(1, 0);
+  SGLuckId->selectRow(1);
+}
+
+void TQueryForm::ShowAbsent(const TLuckItem& item) {
+  // Under the winners, marked: the absent winners and who took their places.
+  TAbsentFile absent;
+  std::string error;
+  if (!LoadAbsentFile(m_session.Task.TaskId, item.ItemId, absent, error) || !absent.exists ||
+      absent.rows.empty())
+    return;
+  size_t fields = absent.head.size();
+  for (const TAbsentFile::Row& r : absent.rows) fields = std::max(fields, r.fields.size());
+  const int mark = static_cast<int>(std::max<size_t>(fields, 1));
+  if (SGLuckId->columnCount() < mark + 1) {
+    SGLuckId->setColumnCount(mark + 1);
+    SGLuckId->setColumnWidth(mark, 160);
+  }
+  int row = SGLuckId->rowCount();
+  SGLuckId->setRowCount(row + 1 + static_cast<int>(absent.rows.size()));
+  if (GridCell(SGLuckId, 0, mark).isEmpty()) SetGridCell(SGLuckId, 0, mark, QStringLiteral("缺席"));
+  SetGridCell(SGLuckId, row, 0, QStringLiteral("缺席名单："));
+  const QColor grey(128, 128, 128);
+  for (const TAbsentFile::Row& r : absent.rows) {
+    ++row;
+    for (size_t c = 0; c < r.fields.size(); ++c)
+      SetGridCell(SGLuckId, row, static_cast<int>(c), Q(r.fields[c]));
+    SetGridCell(SGLuckId, row, mark, QStringLiteral("缺席, 替补:") + Q(r.replacementId));
+    for (int c = 0; c < SGLuckId->columnCount(); ++c) {
+      if (QTableWidgetItem* cell = SGLuckId->item(row, c)) {
+        cell->setForeground(grey);
+        QFont f = cell->font();
+        f.setStrikeOut(c < mark);
+        cell->setFont(f);
+      }
+    }
+  }
+  ShowHeadRow();
+}
+
+void TQueryForm::ShowHeadRow() {
+  if (SGLuckId->rowCount() < 1) SGLuckId->setRowCount(1);
+  for (int c = 0; c < SGLuckId->columnCount(); ++c) {
+    const QString head = GridCell(SGLuckId, 0, c);
+    if (QTableWidgetItem* h = SGLuckId->horizontalHeaderItem(c)) {
+      h->setText(head);
+    } else {
+      SGLuckId->setHorizontalHeaderItem(c, new QTableWidgetItem(head));
+    }
+  }
+  SGLuckId->setRowHidden(0, true);
+}
+
+void TQueryForm::FindWinner() {
+  const std::string needle = text::Trim(FromQ(EdtFindId->text()));
+  if (needle.empty()) return;
+  // Grid row 0 is the hidden head row: winner k stands in row k + 1.
+  const int found = query::FindWinnerRow(m_winners.rows, SGLuckId->currentRow() - 1, needle);
+  if (found < 0) {
+    ShowMessageBox(MessageKind::Information, query::NotFoundText());
+    return;
+  }
+  const int row = found + 1;
+  SGLuckId->setCurrentCell(row, 0);
+  SGLuckId->selectRow(row);
+  SGLuckId->scrollTo(SGLuckId->model()->index(row, 0));
+}
+
+void TQueryForm::ExportWinners(query::ExportKind kind) {
+  const int scope = query::ExportScope(CBOnly->isChecked(), LBItem->currentRow(), m_session.Items);
+  if (!query::HasWinnersToExport(m_session.Items, scope)) {
+    ShowMessageBox(MessageKind::Information, query::NothingToExportText(scope));
+    return;
+  }
+  const TLuckItem* only = nullptr;
+  for (const TLuckItem& it : m_session.Items) {
+    if (it.ItemId == scope) only = &it;
+  }
+  const std::string date = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
+  QString path;
+  ChooseSaveFile(QString::fromLatin1(query::ExportExtension(kind)), QStringLiteral("请选择文件"),
+                 Q(query::ExportFileName(m_session.Task, only, date)), this, path,
+                 QString::fromUtf8(query::ExportTypeName(kind)));
+  if (path.isEmpty()) return;
+  const std::string gbkPath = FromQ(path);
+  std::string error;
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = kind == query::ExportKind::Text
+             ? ExportWinnersText(m_session.Items, m_session.Task, scope, gbkPath, error)
+             : ExportWinnersExcel(m_session.Items, m_session.Task, scope, gbkPath, error);
+  }
+  if (ok) {
+    ShowMessageBox(MessageKind::Information, query::ExportDoneText(kind, gbkPath));
+  } else {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+}
+
+void TQueryForm::LBItemClick() { ShowItemWinners(); }
+void TQueryForm::EdtFindIdKeyPress() { FindWinner(); }
+void TQueryForm::SBFindClick() { FindWinner(); }
+void TQueryForm::BitBtn1Click() { ExportWinners(query::ExportKind::Text); }
+void TQueryForm::BitBtn2Click() { ExportWinners(query::ExportKind::Excel); }
+
+void TQueryForm::BtnAuditClick() {
+  QString path;
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("请选择文件"), QString(), this, path);
+  if (path.isEmpty()) return;
+  const std::string gbkPath = FromQ(path);
+  std::string error;
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = WriteAuditBundle(m_session.Task, gbkPath, error);
+  }
+  if (ok) {
+    ShowMessageBox(MessageKind::Information, text::G("已经成功导出审计包：") + gbkPath);
+  } else {
+    ShowMessageBox(MessageKind::Error, error);
+  }
+}
+void TQueryForm::BtnCloseBaseClick() { close(); }
+
+namespace {
+
+class QueryScreen : public TSetUpScreen {
+ public:
+  QueryScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
+  int SetUp(int32_t taskId) override { return m_form.SetUpQuery(taskId); }
+  void ShowModal() override { m_form.exec(); }
+
+ private:
+  TQueryForm m_form;
+};
+
+}  // namespace
+
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session) {
+  return std::make_unique<QueryScreen>(owner, session);
+}

@@ -1,0 +1,83 @@
+// The results window: the prize items of the current draw task, the winners of the selected
+// one, a search in them and the export to a text file or a workbook.
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <memory>
+#include <vector>
+
+#include "core/draw/DrawSession.h"
+#include "core/records/WinnerFiles.h"
+#include "core/results/QueryRules.h"
+#include "gui/ui/DesignLayout.h"
+#include "gui/ui/SetUpScreen.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+
+class TQueryForm : public QDialog {
+  Q_OBJECT
+ public:
+  // The window loads its task into `session`.
+  explicit TQueryForm(TDrawSession& session, QWidget* parent = nullptr);
+
+  // Loads the task `taskId` and its prize items and shows the first item's winners; 1 when
+  // the window is to be shown. A failure has shown its message.
+  int SetUpQuery(int32_t taskId);
+  // LBItem := the names of the current prize items; the first is selected.
+  void FillItemList();
+  // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
+  // LbCount := the number of winners or the reader's advice text.
+  void ShowItemWinners();
+  // Selects the next winner after the selected row, wrapping once, with a field that holds
+  // EdtFindId's text (Latin letters in any case); "未找到" when there is none.
+  void FindWinner();
+
+  QLabel* PItem;
+  QLabel* PTitle;
+  QListWidget* LBItem;
+  QTableWidget* SGLuckId;
+  QLabel* LbCount;
+  QLabel* Label1;
+  QLineEdit* EdtFindId;
+  QToolButton* SBFind;
+  QCheckBox* CBOnly;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn1;
+  // The audit bundle of a finished draw, for tombolix-verify.
+  QPushButton* BtnAudit;
+  QPushButton* BtnCloseBase;
+
+ public slots:
+  void LBItemClick();
+  void EdtFindIdKeyPress();
+  void SBFindClick();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BtnAuditClick();
+  void BtnCloseBaseClick();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void ExportWinners(query::ExportKind kind);
+  // The head row is shown as the grid's column heads, which stay in view while scrolling.
+  void ShowHeadRow();
+  // Adds the item's absent winners, marked, below its winners.
+  void ShowAbsent(const TLuckItem& item);
+
+  TDrawSession& m_session;
+  TDesignLayout m_layout;
+  // The winners the grid shows, which 查找 searches.
+  TWinnerFile m_winners;
+};
+
+// The results window as the main window opens it.
+std::unique_ptr<TSetUpScreen> MakeQueryScreen(QWidget* owner, TDrawSession& session);

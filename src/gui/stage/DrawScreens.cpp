@@ -1,0 +1,30 @@
+#include "gui/stage/DrawScreens.h"
+
+#include "gui/stage/DrawScreenArt.h"
+#include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/GetLuckProdFrm.h"
+
+namespace {
+
+template <typename Form>
+class DrawScreen : public TSetUpScreen {
+ public:
+  DrawScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
+  int SetUp(int32_t taskId) override { return m_form.SetUpDraw(taskId); }
+  void ShowModal() override {
+    ShowOnWholeScreen(&m_form);
+    m_form.exec();
+  }
+
+ private:
+  Form m_form;
+};
+
+}  // namespace
+
+std::unique_ptr<TSetUpScreen> MakeDrawScreen(QWidget* owner, TDrawSession& session,
+                                             TDrawType type) {
+  if (type == TDrawType::ByProbability)
+    return std::make_unique<DrawScreen<TGetLuckProdForm>>(owner, session);
+  return std::make_unique<DrawScreen<TGetLuckMainForm>>(owner, session);
+}

@@ -1,0 +1,1124 @@
+#include "gui/stage/GetLuckMainFrm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "core/draw/StageText.h"
+#include "core/draw/WinnerSummary.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/Gbk.h"
+#include "core/text/Messages.h"
+#include "gui/stage/Celebration.h"
+#include "gui/stage/DrawScreenArt.h"
+#include "gui/stage/RevealCards.h"
+#include "gui/stage/StagePrompt.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
+#include "gui/ui/ScrollText.h"
+
+namespace {
+
+// The controls stand on a 1016 × 756 grid, with a margin kept clear at every edge.
+const QSize kDesign(1016, 756);
+const QColor kMaroon(128, 0, 0);
+constexpr int kListTop = 1;       // MUser2_1's top in its panel
+constexpr int kListLine = 37;     // winners list line height
+constexpr int kRevealLine = 94;   // reveal panel line height, the largest it takes
+constexpr int kRevealMin = 28;    // below this a batch steps through its rows instead
+constexpr int kRevealCrawl = 40;  // line height of a stepping batch
+constexpr int kRollPixels = 93;   // 70 points
+constexpr int kStatusPixels = 30;
+constexpr int kLandingMs = 900;
+constexpr int kSummaryMs = 4000;
+constexpr int kReplaceRollMs = 3000;  // a replacement's roll stops by itself after this
+constexpr int kStepMs = 2500;         // a list too long for its panel moves on by a line this often
+// Areas of the grid, top to bottom: the title; the status line with the buttons at its
+// right; the prize line; the light band (236 to 446) where the roll, the reveal and the
+// announcement of the next prize stand; the hint; the winners list with the prize picture.
+// At the end the summary takes the band and the list's place.
+const QRect kBand(0, 236, 1016, 210);
+const QRect kRevealRect(36, 240, 944, 202);
+// The Ready band: the next prize item, its count and gift, and the draw's proof below them.
+const QRect kNextItemRect(36, 242, 944, 84);
+const QRect kNextGiftRect(36, 324, 944, 44);
+const QRect kProofRect(36, 370, 944, 32);
+const QRect kAudienceRect(36, 404, 944, 36);
+const QRect kSummaryRect(36, 236, 944, 480);
+const QRect kHintRect(40, 462, 0, 0);
+const QRect kHintBelowSummary(40, 718, 0, 0);  // clear of the summary panel
+constexpr int kListZoneTop = 500;
+constexpr int kListZoneBottom = 716;
+constexpr int kListMinWidth = 428;
+constexpr int kListMaxWidth = 944;
+const QSize kPictureSize(210, 196);
+constexpr int kButtonsLeft = 744;
+constexpr int kButtonsTop = 148;
+constexpr int kStageRight = 980;  // texts stay clear of the right edge
+constexpr int kLanternLeft = 840;
+
+QLabel* TextLabel(QWidget* parent, const char* name) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setAttribute(Qt::WA_TranslucentBackground);
+  l->setTextFormat(Qt::PlainText);
+  l->setFont(UiFont(StageFamily(), 24, true));
+  return l;
+}
+
+QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setFont(UiFont(StageFamily(), 22, true));
+  // The buttons stand edge to edge in the layout; the margin keeps their frames apart.
+  b->setStyleSheet(
+      QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
+                     "rgba(255,215,120,170); border-radius: 4px; margin: 0px 3px; }"
+                     "QToolButton:hover { background: rgba(200,30,30,170); }"
+                     "QToolButton:disabled { color: rgba(255,255,255,110); border-color: "
+                     "rgba(255,255,255,60); }"));
+  return b;
+}
+
+// A warm card with a gold edge: it reads on any picture and does not look like a blank box.
+// It is opaque, so that its text can scroll by copying.
+const QColor kCard(255, 248, 232);
+constexpr int kCardInset = 4;  // screen pixels kept clear for the rounded edge
+
+QFrame* StagePanel(QWidget* parent, const char* name) {
+  auto* p = new QFrame(parent);
+  p->setObjectName(QString::fromLatin1(name));
+  p->setFrameStyle(QFrame::NoFrame);
+  p->setStyleSheet(QStringLiteral("QFrame#%1 { background: rgb(255, 248, 232); border: 2px "
+                                  "solid rgb(232, 178, 64); border-radius: 10px; }")
+                       .arg(QString::fromLatin1(name)));
+  return p;
+}
+
+TScrollText* PanelText(QFrame* panel, const char* name, int lineHeight, int left) {
+  auto* t = new TScrollText(panel);
+  t->setObjectName(QString::fromLatin1(name));
+  t->SetFontFamily(StageFamily(), true);
+  t->SetTextColor(kMaroon);
+  t->SetLineHeight(lineHeight);
+  t->SetLeft(left);
+  t->SetShrinkToWidth(true);
+  t->SetOpaque(kCard);
+  return t;
+}
+
+QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
+                size_t to = std::string::npos) {
+  to = std::min(to, lines.size());
+  QStringList out;
+  out.reserve(static_cast<qsizetype>(to - std::min(from, to)));
+  for (size_t i = from; i < to; ++i) out << Q(lines[i]);
+  return out;
+}
+
+// The winners list's lines as the stage shows them: a prize item's caption ends in a
+// full-width colon; the winners' lines stay exactly as they are.
+QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t to) {
+  QStringList out = ToQ(lines, from, to);
+  for (QString& l : out)
+    if (l.endsWith(QLatin1Char(':'))) l = l.left(l.size() - 1) + QStringLiteral("：");
+  return out;
+}
+
+QLabel* BandLabel(QWidget* parent, const char* name) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setAttribute(Qt::WA_TranslucentBackground);
+  l->setTextFormat(Qt::PlainText);
+  l->setAlignment(Qt::AlignCenter);
+  l->setFont(UiFont(StageFamily(), 40, true));
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, kMaroon);
+  l->setPalette(pal);
+  return l;
+}
+
+}  // namespace
+
+TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
+                                   std::optional<uint32_t> seed)
+    : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
+      m_engine(session, Rng(), seed) {
+  Celebration = new TCelebration(this);
+  LbMain = TextLabel(this, "LbMain");
+  LbShowList = TextLabel(this, "LbShowList");
+  HintList = TextLabel(this, "HintList");
+  LGet = TextLabel(this, "LGet");
+  m_design.Add(LbMain, QRect(40, 40, 0, 0), 48);
+  m_design.Add(LbShowList, QRect(40, kButtonsTop, 0, 0), kStatusPixels);
+  m_design.Add(HintList, kHintRect, 24);
+  m_design.Add(LGet, QRect(40, 194, 0, 0), 26);
+  // Each text shrinks into its own area: the title stops short of the lanterns, the status
+  // line of the buttons.
+  m_design.SetFitBox(LbMain, QSize(kLanternLeft - 40, 104));
+  m_design.SetFitBox(LbShowList, QSize(kButtonsLeft - 8 - 40, 44));
+  m_design.SetFitBox(HintList, QSize(kStageRight - 40, 36));
+  m_design.SetFitBox(LGet, QSize(kStageRight - 40, 38));
+  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) AddTextShadow(l);
+
+  SBegin = FlatButton(this, "SBegin", QStringLiteral("开始"));
+  SContinue = FlatButton(this, "SContinue", QStringLiteral("继续"));
+  SOut = FlatButton(this, "SOut", QStringLiteral("结束"));
+  // 开始 and 继续 never show together: they share a place.
+  m_design.Add(SBegin, QRect(kButtonsLeft + 80, kButtonsTop, 80, 32), 22);
+  m_design.Add(SContinue, QRect(kButtonsLeft + 80, kButtonsTop, 80, 32), 22);
+  m_design.Add(SOut, QRect(kButtonsLeft + 160, kButtonsTop, 80, 32), 22);
+  SContinue->hide();
+
+  LbNextItem = BandLabel(this, "LbNextItem");
+  LbNextGift = BandLabel(this, "LbNextGift");
+  m_design.Add(LbNextItem, kNextItemRect, 64);
+  m_design.Add(LbNextGift, kNextGiftRect, 36);
+  m_design.SetFitBox(LbNextItem, kNextItemRect.size());
+  m_design.SetFitBox(LbNextGift, kNextGiftRect.size());
+  LbNextItem->hide();
+  LbNextGift->hide();
+
+  // The band of the background is the reveal's stage; the panel itself stays transparent.
+  PLuckNow = new QFrame(this);
+  PLuckNow->setObjectName(QStringLiteral("PLuckNow"));
+  PLuckNow->setFrameStyle(QFrame::NoFrame);
+  m_design.Add(PLuckNow, kRevealRect);
+  PLuckNow->hide();
+  MLuckNow = PanelText(PLuckNow, "MLuckNow", kRevealLine, 8);
+  MLuckNow->SetCentered(true);
+  MLuckNow->SetOpaque(QColor());  // over the band, which is no single colour
+  MLuckNow->SetTop(3);
+  CardsNow = new TRevealCards(PLuckNow);
+
+  PUser2 = StagePanel(this, "PUser2");
+  m_design.Add(PUser2, QRect((kDesign.width() - kListMinWidth) / 2, kListZoneTop, kListMinWidth,
+                             kListZoneBottom - kListZoneTop));
+  PUser2->hide();
+  MUser2_1 = PanelText(PUser2, "MUser2_1", kListLine, 8);
+  MUser2_1->SetTop(kListTop);
+  MUser2_1->hide();
+  MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
+  CardsNow->onCardClicked = [this](int card) {
+    if (!m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
+    const std::vector<size_t> places = RevealedPlaces();
+    if (card >= 0 && static_cast<size_t>(card) < places.size())
+      AskAbsent(places[static_cast<size_t>(card)]);
+  };
+  MUser2_1->onLineClicked = [this](int row) {
+    if (row < 0 || !m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
+    const int32_t place = m_engine.WinnerList().PlaceAt(static_cast<size_t>(row + m_listDropped));
+    if (place >= 0) AskAbsent(static_cast<size_t>(place));
+  };
+  MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
+
+  PSummary = StagePanel(this, "PSummary");
+  m_design.Add(PSummary, kSummaryRect);
+  PSummary->hide();
+  MSummary = PanelText(PSummary, "MSummary", kListLine, 12);
+
+  // On the empty band of the Ready screen, where the roll will run.
+  LbProof = TextLabel(this, "LbProof");
+  LbAudience = TextLabel(this, "LbAudience");
+  for (QLabel* l : {LbProof, LbAudience}) {
+    l->setAlignment(Qt::AlignCenter);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kMaroon);
+    l->setPalette(pal);
+    l->hide();
+  }
+  m_design.Add(LbProof, kProofRect, 22);
+  m_design.Add(LbAudience, kAudienceRect, 22);
+  m_design.SetFitBox(LbProof, kProofRect.size());
+  m_design.SetFitBox(LbAudience, kAudienceRect.size());
+
+  IMGet = new QLabel(this);
+  IMGet->setObjectName(QStringLiteral("IMGet"));
+  IMGet->setAlignment(Qt::AlignCenter);
+  IMGet->setAttribute(Qt::WA_TranslucentBackground);
+  m_design.Add(IMGet, QRect(QPoint(kDesign.width() - 36 - kPictureSize.width(), kListZoneTop),
+                            kPictureSize));
+  IMGet->hide();
+
+  TMList = new QTimer(this);
+  TMList->setInterval(kStepMs);
+  TMListNow = new QTimer(this);
+  TMListNow->setInterval(kStepMs);
+  TMRoll = new QTimer(this);
+  TMRoll->setInterval(70);
+  TMLanding = new QTimer(this);
+  TMLanding->setSingleShot(true);
+  TMLanding->setInterval(kLandingMs);
+  TMSummary = new QTimer(this);
+  TMSummary->setSingleShot(true);
+  TMSummary->setInterval(kSummaryMs);
+  TMReplace = new QTimer(this);
+  TMReplace->setSingleShot(true);
+  TMReplace->setInterval(kReplaceRollMs);
+  connect(TMReplace, &QTimer::timeout, this, &TGetLuckMainForm::StopRoll);
+  connect(TMLanding, &QTimer::timeout, this, &TGetLuckMainForm::ShowReveal);
+  connect(TMSummary, &QTimer::timeout, this, &TGetLuckMainForm::ShowSummary);
+  connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
+  connect(TMListNow, &QTimer::timeout, this, &TGetLuckMainForm::TMListNowTimer);
+  connect(TMRoll, &QTimer::timeout, this, &TGetLuckMainForm::RollTick);
+  connect(SBegin, &QToolButton::clicked, this, &TGetLuckMainForm::SBeginClick);
+  connect(SContinue, &QToolButton::clicked, this, &TGetLuckMainForm::SContinueClick);
+  connect(SOut, &QToolButton::clicked, this, &TGetLuckMainForm::SOutClick);
+
+  // FormCreate (the generator was seeded by the base)
+  LGet->clear();
+}
+
+TGetLuckMainForm::~TGetLuckMainForm() { FormClose(); }
+
+QRect TGetLuckMainForm::StageBand() const { return kBand; }
+
+// The end of the draw is told over the title and the status line: the band and the winners
+// list stay in sight.
+QRect TGetLuckMainForm::BannerArea() const { return QRect(30, 12, 956, 226); }
+
+int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
+  SBegin->hide();
+  TDataDraw::Failure failure;
+  if (!m_engine.SetUp(taskId, failure)) {
+    ShowMessageBox(failure.kind, failure.text);
+    return 0;
+  }
+  const TLuckTask& task = m_engine.Task();
+  SetTextColour(task.FontColor);
+  // The screen as the hall will see it, before any question is asked on it.
+  if (!LoadTaskPicture(task.MainImageName)) return 0;
+  for (QLabel* l : {LbMain, LbShowList, HintList, LGet}) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, m_textColor);
+    l->setPalette(pal);
+  }
+  m_design.SetFontPixels(LbMain, qMax(1, task.FontSize) * 4 / 3);
+  SetTitleText(m_design, LbMain, Q(task.MainTitle));
+  HintList->setText(Q(StagePunctuation(task.RemainText)));
+  m_design.Fit(HintList);
+
+  bool resumed = false;
+  TDataDraw::BatchEnd resumedEnd;
+  if (!SettleEarlierDraw(resumed, resumedEnd)) {
+    hide();
+    return 0;
+  }
+
+  const bool numeric = m_engine.IsNumeric();
+  const int count = m_engine.RollLabelCount();
+  // One cell per digit, as wide as the face's digits, the row centred on the band; a long
+  // id makes its digits smaller rather than run off the screen.
+  const QFontMetricsF digits(UiFont(StageFamily(), 100, true));
+  double step = digits.horizontalAdvance(QLatin1Char('0')) * kRollPixels / 100.0 + 4;
+  int pixels = kRollPixels;
+  const int room = kRevealRect.width() - 16;
+  if (count > 0 && step * count > room) {
+    pixels = static_cast<int>(kRollPixels * room / (step * count));
+    step = double(room) / count;
+  }
+  const int cell = static_cast<int>(std::ceil(step));
+  const int left = kRevealRect.x() + (kRevealRect.width() - cell * count) / 2;
+  for (int j = 0; j < count; ++j) {
+    QLabel* l = TextLabel(this, "RollLabel");
+    l->setAlignment(Qt::AlignCenter);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kMaroon);
+    l->setPalette(pal);
+    if (numeric) {
+      m_design.Add(l, QRect(left + cell * j, kRevealRect.y(), cell, kRevealRect.height()), pixels);
+    } else {
+      m_design.Add(l, kRevealRect, kRollPixels);
+      m_design.SetFitBox(l, QSize(kRevealRect.width() - 16, kRevealRect.height()));
+    }
+    l->hide();
+    RollLabels.push_back(l);
+  }
+
+  m_listBaseTop = MUser2_1->Top();
+  SBegin->show();
+  PUser2->hide();  // shown with its first winner
+  SetShowList(m_engine.ReadyText());
+  ShowPrize(0);
+  ShowNext(0);
+  if (resumed) {
+    ShowResumed(resumedEnd);
+  } else {
+    ShowProof(true);
+  }
+  return 1;
+}
+
+bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end) {
+  resumed = false;
+  std::string error;
+  // What set-up asks, it asks on the screen itself.
+  const bool asks = m_engine.PendingDraw() != TDataDraw::Pending::None || m_engine.HasResults();
+  if (asks) ShowForQuestions();
+  switch (m_engine.PendingDraw()) {
+    case TDataDraw::Pending::Resumable: {
+      const Answer a = AskYesNo(Q(m_engine.ResumeQuestion()));
+      if (a == Answer::Closed) return false;  // nothing decided: nothing moves
+      if (a == Answer::Yes) {
+        resumed = m_engine.Resume(end, error);
+        if (!resumed) ShowMessageBox(MessageKind::Attention, error);
+      }
+      break;
+    }
+    case TDataDraw::Pending::Complete:
+      // Every batch was drawn: only the winner files were missing. Nothing to ask.
+      resumed = m_engine.Resume(end, error);
+      if (!resumed) ShowMessageBox(MessageKind::Attention, error);
+      break;
+    case TDataDraw::Pending::Mismatch:
+      ShowMessageBox(MessageKind::Attention, TDataDraw::MismatchText());
+      break;
+    case TDataDraw::Pending::Damaged:
+      ShowMessageBox(MessageKind::Attention, TDataDraw::DamagedText());
+      break;
+    case TDataDraw::Pending::None:
+      break;
+  }
+  if (resumed) return true;
+  if (!m_engine.SetAsidePending(error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  // No is the default: a habitual Enter must not start over a task that was drawn.
+  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) != Answer::Yes)
+    return false;
+  // The commitment is on disk before it is on the screen. Should that fail, the first
+  // batch writes it together with its own record.
+  if (!m_engine.StartJournal(error)) ShowMessageBox(MessageKind::Error, error);
+  return true;
+}
+
+void TGetLuckMainForm::ShowProof(bool shown) {
+  LbProof->setVisible(shown);
+  LbAudience->setVisible(shown);
+  if (!shown) return;
+  LbProof->setText(Q(m_engine.ProofText()));
+  m_design.Fit(LbProof);
+  ShowAudienceNumber();
+}
+
+void TGetLuckMainForm::ShowAudienceNumber() {
+  const std::string& n = m_engine.AudienceNumber();
+  LbAudience->setText(n.empty()
+                          ? QStringLiteral("现场号码（可选）：输入数字后按回车开始")
+                          : QStringLiteral("现场号码：") + Q(n) + QStringLiteral("    按回车开始"));
+  m_design.Fit(LbAudience);
+}
+
+bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
+  if (m_choosing) return ChooseKey(e->key());
+  // Q during the landing shows the batch at once, as Enter does, and goes on to the choice:
+  // the winner who is not there is the one the operator has just seen.
+  if (e->key() == Qt::Key_Q && m_revealPending && !Prompt()->IsOpen()) ShowReveal();
+  if (e->key() == Qt::Key_Q && !m_closed && m_engine.MayMarkAbsent() && !m_revealPending &&
+      !Prompt()->IsOpen()) {
+    m_choosing = true;
+    const std::vector<size_t> places = RevealedPlaces();
+    m_choice = places.empty() ? m_engine.Winners().size() - 1 : places.front();
+    ShowChoice();
+    return true;
+  }
+  if (!m_engine.AudienceOpen()) return false;
+  std::string n = m_engine.AudienceNumber();
+  if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
+    n += static_cast<char>('0' + (e->key() - Qt::Key_0));
+  } else if (e->key() == Qt::Key_Backspace && !n.empty()) {
+    n.pop_back();
+  } else {
+    return false;
+  }
+  if (!m_engine.SetAudienceNumber(n)) return false;  // too long: the key does nothing
+  ShowAudienceNumber();
+  return true;
+}
+
+void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
+  ShowNext(-1);
+  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
+  SyncWinnerList();
+  SBegin->hide();
+  SContinue->setVisible(!m_engine.Finished());
+  SetShowList(end.progressText);
+  ShowHint();
+  const int last = static_cast<int>(m_engine.Items().size()) - 1;
+  ShowPrize(std::min(m_engine.CurItemIndex(), last));
+  MUser2_1->show();
+  if (m_engine.Task().ShowLuck != 1 && MUser2_1->LineCount() > 0) PUser2->show();
+  // The last batch as it was revealed.
+  MLuckNow->SetLines(ToQ(m_engine.LastReveal()));
+  CardsNow->SetCards({});
+  LayoutReveal();
+  PLuckNow->show();
+  if (m_engine.ShowsWinnersList()) TMList->start();
+  if (end.finished) {
+    ShowSaveResult(end);
+    m_summaryDue = true;
+    TMSummary->start();
+  }
+}
+
+void TGetLuckMainForm::ShowSaveResult(const TDataDraw::BatchEnd& end) {
+  if (!end.saved) {
+    ShowMessageBox(MessageKind::Error, end.saveError);
+    return;
+  }
+  ShowMessageBox(MessageKind::Information, "所有奖项已经全部抽取完毕");
+}
+
+void TGetLuckMainForm::ShowJournalError() {
+  const std::string error = m_engine.TakeJournalError();
+  if (!error.empty()) ShowMessageBox(MessageKind::Error, error);
+}
+
+void TGetLuckMainForm::SetShowList(const std::string& gbkText) {
+  LbShowList->setText(Q(StagePunctuation(gbkText)));
+  m_design.Fit(LbShowList);
+}
+
+void TGetLuckMainForm::ShowPrize(int itemIndex) {
+  LGet->setText(Q(StagePunctuation(m_engine.PrizeText(itemIndex))));
+  m_design.Fit(LGet);
+  // The prize picture of the item, when its file loads.
+  m_prizePicture = QPixmap();
+  if (itemIndex >= 0 && itemIndex < static_cast<int>(m_engine.Items().size())) {
+    const std::string& path = m_engine.Items()[static_cast<size_t>(itemIndex)].AwardImageName;
+    QImage picture;
+    if (!path.empty() && picture.load(Q(path))) m_prizePicture = QPixmap::fromImage(picture);
+  }
+  IMGet->setVisible(!m_prizePicture.isNull());
+  SyncWinnerList();
+  LayoutPanels();
+}
+
+void TGetLuckMainForm::ShowNext(int itemIndex) {
+  // Before the first batch the band says what comes: the prize item, how many win it and
+  // its gift.
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_engine.Items().size())) {
+    LbNextItem->hide();
+    LbNextGift->hide();
+    return;
+  }
+  const TLuckItem& it = m_engine.Items()[static_cast<size_t>(itemIndex)];
+  LbNextItem->setText(Q(it.ItemName));
+  QString gift = QStringLiteral("共%1名").arg(it.LuckCount);
+  if (!it.AwardName.empty()) gift += QStringLiteral("　奖品：") + Q(it.AwardName);
+  LbNextGift->setText(gift);
+  m_design.Fit(LbNextItem);
+  m_design.Fit(LbNextGift);
+  LbNextItem->show();
+  LbNextGift->show();
+}
+
+void TGetLuckMainForm::SBeginClick() { StartBatch(); }
+void TGetLuckMainForm::SContinueClick() { StartBatch(); }
+
+void TGetLuckMainForm::StartBatch() {
+  if (m_closed) return;
+  // A key during the landing shows the batch at once and goes on: it is never kept waiting.
+  if (m_revealPending) ShowReveal();
+  if (m_closed || !m_engine.BeginBatch()) return;
+  EKeyCtrl->setFocus();
+  Celebration->Stop();
+  TMLanding->stop();
+  SBegin->hide();
+  SContinue->hide();
+  PLuckNow->hide();
+  ShowNext(-1);
+  ShowProof(false);
+  TMListNow->stop();
+  // Selecting: the winners are fixed before anything rolls. The winners list stays in
+  // sight, as it was.
+  SetShowList(TDataDraw::SelectingText());
+  SOut->setEnabled(false);
+  QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
+}
+
+void TGetLuckMainForm::SelectWinners() {
+  if (m_closed) return;
+  m_lastWasReplacement = false;
+  const TDataDraw::Batch batch = m_engine.SelectBatchWinners();
+  m_exhaustedText = batch.exhaustedText;
+  m_batchLines.clear();
+  for (int32_t k : batch.picks)
+    m_batchLines.push_back(m_engine.Session().CandidateLines[static_cast<size_t>(k)]);
+  // The grand prize (the last item) and a winner drawn alone are celebrated at the reveal.
+  m_celebrateBatch = !batch.picks.empty() &&
+                     (batch.picks.size() == 1 ||
+                      m_engine.CurItemIndex() == static_cast<int>(m_engine.Items().size()) - 1);
+  if (!m_engine.BatchIds().empty()) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().back()));
+  if (batch.picks.empty()) {
+    // Nobody could be drawn: nothing to roll for.
+    StopRoll();
+    return;
+  }
+  SetShowList(TDataDraw::RollingText());
+  TMRoll->start();
+  emit rollingStarted();
+}
+
+void TGetLuckMainForm::RollTick() {
+  if (m_engine.state() != TDataDraw::State::Rolling) return;
+  ShowRollTexts(m_engine.RollStep());
+}
+
+void TGetLuckMainForm::EKeyCtrlKeyPress() {
+  if (m_engine.Busy()) return;
+  if (m_choosing) {
+    AskAbsent(m_choice);
+    return;
+  }
+  if (m_engine.Stopped()) {
+    StartBatch();
+  } else {
+    StopRoll();
+  }
+}
+
+void TGetLuckMainForm::StopRoll() {
+  if (m_engine.state() != TDataDraw::State::Rolling) return;
+  TMRoll->stop();
+  TMReplace->stop();
+  // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
+  const bool landing = !m_engine.BatchIds().empty();
+  if (landing) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().front()));
+  // RevealBatch: the batch goes to the journal on disk before anything of it shows; the
+  // end of the batch is decided (and a finished draw saved) now, shown at the reveal.
+  const std::vector<std::string> lines = m_engine.RevealBatch();
+  if (m_replacing) m_batchLines = {m_engine.Winners()[m_replacePlace].CandidateLine};
+  m_end = m_engine.EndBatch();
+  m_revealPending = true;
+  // More than six winners show their whole lines; fewer stand on cards.
+  if (m_batchLines.size() > static_cast<size_t>(TRevealCards::kMaxCards)) {
+    MLuckNow->SetLines(ToQ(m_batchLines));
+  } else {
+    MLuckNow->SetLines({});
+  }
+  SOut->setEnabled(true);
+  if (landing) {
+    TMLanding->start();
+  } else {
+    ShowReveal();
+  }
+}
+
+void TGetLuckMainForm::ShowReveal() {
+  TMLanding->stop();
+  if (m_revealPending) {
+    ApplyReveal();
+    return;
+  }
+  if (!m_engine.Stopped()) return;
+  HideRollLabels();
+  if (m_summaryDue && !PSummary->isVisible()) TMSummary->start();
+}
+
+void TGetLuckMainForm::ApplyReveal() {
+  m_revealPending = false;
+  HideRollLabels();
+  // The batch: cards for up to six, whole lines in columns for more.
+  std::vector<TStageCard> cards;
+  if (m_batchLines.size() <= static_cast<size_t>(TRevealCards::kMaxCards)) {
+    const int32_t taskId = m_engine.Task().TaskId;
+    for (const std::string& line : m_batchLines) {
+      const TWinnerCard c = WinnerCard(line);
+      TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
+      // An id that is not a number is the winner's name: it takes the name's place, and
+      // every other field follows it.
+      if (!m_engine.IsNumeric()) {
+        card.rest = c.rest.empty() ? card.name : card.name + QLatin1Char(' ') + card.rest;
+        card.name = card.id;
+        card.id.clear();
+      }
+      const std::string photo = photos::PhotoOf(taskId, c.id);
+      QImage picture;
+      if (!photo.empty() && picture.load(Q(photo))) card.photo = QPixmap::fromImage(picture);
+      cards.push_back(std::move(card));
+    }
+  }
+  CardsNow->SetCards(std::move(cards));
+  LayoutReveal();
+  if ((MLuckNow->LineCount() > 0 || !CardsNow->Cards().empty()) && !PSummary->isVisible()) {
+    PLuckNow->show();
+    if (m_revealCrawls) TMListNow->start();
+  }
+  // Now, and not before, the rest of the screen moves on.
+  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
+  SyncWinnerList();
+  SetShowList(m_end.progressText);
+  if (m_end.finished) {
+    SBegin->hide();
+    SContinue->hide();
+  } else {
+    SBegin->hide();
+    SContinue->show();
+    if (m_end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
+  }
+  if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+    PUser2->show();
+    MUser2_1->show();
+    TMList->start();
+  }
+  if (m_celebrateBatch) Celebrate();
+  m_celebrateBatch = false;
+
+  // What there is to tell comes after the winners are in sight.
+  ShowJournalError();
+  if (m_closed) return;
+  if (!m_exhaustedText.empty()) {
+    const std::string text = m_exhaustedText;
+    m_exhaustedText.clear();
+    ShowMessageBox(MessageKind::Attention, text);
+    if (m_closed) return;
+  }
+  ShowHint();
+  if (m_replacing) {
+    // A replacement on the finished screen: the files were written again.
+    m_replacing = false;
+    if (m_end.finished && !m_end.saved) ShowMessageBox(MessageKind::Error, m_end.saveError);
+    if (m_closed) return;
+    if (m_end.finished && m_end.saved) TMSummary->start();
+    return;
+  }
+  if (m_end.finished) {
+    ShowSaveResult(m_end);
+    if (m_closed) return;
+    // Once the message is answered, the summary follows.
+    m_summaryDue = true;
+    if (m_end.saved) TMSummary->start();
+  }
+}
+
+void TGetLuckMainForm::ShowHint() {
+  QString hint = Q(StagePunctuation(m_engine.Task().RemainText));
+  if (m_engine.MayMarkAbsent())
+    hint += (hint.isEmpty() ? QString() : QStringLiteral("    ")) + QStringLiteral("缺席按Q");
+  HintList->setText(hint);
+  m_design.Fit(HintList);
+}
+
+std::vector<size_t> TGetLuckMainForm::RevealedPlaces() const {
+  // The winners on the cards now: the replacement alone, or the last batch.
+  if (m_lastWasReplacement) return {m_replacePlace};
+  return m_engine.LastBatchPlaces();
+}
+
+bool TGetLuckMainForm::ChooseKey(int key) {
+  const size_t n = m_engine.Winners().size();
+  if (key == Qt::Key_Up || key == Qt::Key_Left) {
+    if (m_choice > 0) --m_choice;
+  } else if (key == Qt::Key_Down) {
+    if (m_choice + 1 < n) ++m_choice;
+  } else if (key >= Qt::Key_1 && key <= Qt::Key_9) {
+    const std::vector<size_t> places = RevealedPlaces();
+    const size_t k = static_cast<size_t>(key - Qt::Key_1);
+    if (k < places.size()) AskAbsent(places[k]);
+    return true;
+  } else {
+    return key != Qt::Key_Q ? false : (EndChoice(), true);
+  }
+  ShowChoice();
+  return true;
+}
+
+void TGetLuckMainForm::ShowChoice() {
+  const TLuckId& w = m_engine.Winners()[m_choice];
+  std::string item;
+  for (const TLuckItem& it : m_engine.Items())
+    if (it.ItemId == w.ItemId) item = it.ItemName;
+  SetShowList(text::G("标记缺席:[") + item + text::G("]") +
+              std::string(CandidateId(w.CandidateLine)) +
+              text::G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+}
+
+void TGetLuckMainForm::EndChoice() {
+  m_choosing = false;
+  SetShowList(m_engine.ProgressText());
+}
+
+void TGetLuckMainForm::AskAbsent(size_t place) {
+  if (m_choosing) EndChoice();
+  if (!m_engine.MayMarkAbsent() || place >= m_engine.Winners().size()) return;
+  // No is the default: a stray Enter changes nothing.
+  if (AskYesNo(Q(m_engine.AbsentQuestion(place)), Answer::No) != Answer::Yes || m_closed) return;
+  std::string message;
+  if (!m_engine.BeginReplacement(place, message)) {
+    if (!message.empty()) ShowMessageBox(MessageKind::Attention, message);
+    return;
+  }
+  m_replacePlace = place;
+  StartReplacement();
+}
+
+void TGetLuckMainForm::StartReplacement() {
+  // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
+  m_replacing = true;
+  m_lastWasReplacement = true;
+  TMLanding->stop();
+  TMList->stop();
+  TMListNow->stop();
+  TMSummary->stop();
+  PSummary->hide();
+  m_design.SetDesignRect(HintList, kHintRect);
+  ShowHint();
+  HintList->show();
+  SBegin->hide();
+  SContinue->hide();
+  PLuckNow->hide();
+  PUser2->hide();
+  MUser2_1->hide();
+  SOut->setEnabled(false);
+  m_batchLines.clear();  // the replacement's line is known at its reveal
+  const std::vector<std::string> ids = m_engine.BatchIds();
+  if (!ids.empty()) ShowRollTexts(m_engine.RollTexts(ids.back()));
+  m_celebrateBatch = true;
+  SetShowList(TDataDraw::RollingText());
+  TMRoll->start();
+  TMReplace->start();
+  emit rollingStarted();
+}
+
+void TGetLuckMainForm::Celebrate() {
+  // The fireworks burst where nothing is written: over the top of the screen beside the
+  // title, and at both sides of the winners list and of the band; they are never drawn over
+  // a card, a text or the list.
+  const QRect stage = m_design.StageRect();
+  const int gap = m_design.Px(16);
+  const int bandTop = stage.top() + m_design.Px(kBand.y());
+  const int bandBottom = stage.top() + m_design.Px(kBand.bottom());
+  std::vector<QRect> zones;
+  const int textRight = std::max(
+      {LbMain->geometry().right(), LbShowList->geometry().right(), LGet->geometry().right()});
+  zones.push_back(QRect(QPoint(textRight + gap, 0), QPoint(width() - gap, bandTop - gap)));
+  zones.push_back(QRect(QPoint(gap, 0), QPoint(LbMain->geometry().left() - gap, bandTop - gap)));
+  QRect cards;
+  for (const QRect& r : CardsNow->CardRects()) cards |= r.translated(PLuckNow->pos());
+  if (cards.isEmpty()) cards = PLuckNow->geometry();
+  zones.push_back(
+      QRect(QPoint(gap, bandBottom + gap),
+            QPoint(std::min(PUser2->geometry().left(), cards.left()) - gap, height() - gap)));
+  const int rightOfList =
+      std::max(PUser2->geometry().right(), IMGet->isVisible() ? IMGet->geometry().right() : 0);
+  zones.push_back(QRect(QPoint(std::max(rightOfList, cards.right()) + gap, bandBottom + gap),
+                        QPoint(width() - gap, height() - gap)));
+  QRegion keepOut;
+  for (QWidget* w : std::initializer_list<QWidget*>{LbMain, LbShowList, LGet, HintList, PUser2,
+                                                    IMGet, SBegin, SContinue, SOut})
+    if (w->isVisible()) keepOut += PaintedArea(w).adjusted(-4, -4, 4, 4);
+  for (const QRect& r : CardsNow->CardRects()) keepOut += r.translated(PLuckNow->pos());
+  if (MLuckNow->isVisible() && PLuckNow->isVisible()) keepOut += PLuckNow->geometry();
+  const bool sound = !m_engine.Task().MusicFilePath.empty();
+  Celebration->Start(zones, keepOut, sound);
+}
+
+QRect TGetLuckMainForm::EnterArea() const {
+  return QRect(kRevealRect.x(), kRevealRect.y() - 4, kRevealRect.width(), kRevealRect.height() + 8);
+}
+
+void TGetLuckMainForm::LayoutReveal() {
+  CardsNow->setGeometry(PLuckNow->rect());
+  // Every line at once, as large as the panel allows: in up to six columns, from the full
+  // size down to kRevealMin. Only a batch that still does not fit steps through its rows.
+  const int n = MLuckNow->LineCount();
+  const int inner = kRevealRect.height() - 8;
+  const int width = kRevealRect.width() - 16;
+  int line = 0, columns = 1;
+  for (int l = kRevealLine; l >= kRevealMin && line == 0 && n > 0; --l) {
+    for (int c = 1; c <= 6; ++c) {
+      const int rows = (n + c - 1) / c;
+      if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.3 * l <= double(width) / c) {
+        line = l;
+        columns = c;
+        break;
+      }
+    }
+  }
+  m_revealCrawls = n > 0 && line == 0;
+  if (m_revealCrawls) {
+    line = kRevealCrawl;
+    columns = std::max(
+        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.3 * line))));
+  }
+  if (line == 0) line = kRevealLine;
+  MLuckNow->SetLineHeight(line);
+  MLuckNow->SetColumns(columns);
+  m_crawlRow = 0;
+  // A stepping batch shows whole rows only: the text's own height is cut to them.
+  const int rowsShown = m_revealCrawls ? inner / line : MLuckNow->Rows();
+  const int top = m_revealCrawls ? (kRevealRect.height() - rowsShown * line) / 2
+                                 : (kRevealRect.height() - MLuckNow->Height()) / 2;
+  MLuckNow->setGeometry(QRect(0, m_design.Px(top), PLuckNow->width(),
+                              m_design.Px(std::min(kRevealRect.height(), rowsShown * line))));
+  MLuckNow->SetTop(0);
+  MLuckNow->setVisible(n > 0);
+}
+
+void TGetLuckMainForm::ShowSummary() {
+  TMSummary->stop();
+  TMListNow->stop();
+  Celebration->Stop();
+  PLuckNow->hide();
+  HideRollLabels();
+  // While winners may still be marked absent, the hint stays in sight below the summary.
+  const bool hint = m_engine.MayMarkAbsent();
+  m_design.SetDesignRect(HintList, hint ? kHintBelowSummary : kHintRect);
+  HintList->setVisible(hint);
+  IMGet->hide();
+  ShowNext(-1);
+  TMList->stop();
+  PUser2->hide();  // the summary holds every winner
+  PSummary->show();
+  PSummary->raise();
+  if (hint) HintList->raise();
+  LayoutSummary();
+}
+
+void TGetLuckMainForm::LayoutSummary() {
+  const TLuckTask& task = m_engine.Task();
+  std::vector<TItemSummary> items = WinnerSummary(
+      m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd, m_engine.Absences());
+  // A task that keeps its winners list hidden shows only how many each item has. Otherwise
+  // the absent winners follow the item's winners.
+  for (TItemSummary& s : items) {
+    if (task.ShowLuck == 1)
+      s.winners.clear();
+    else
+      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
+  }
+  QFont f = UiFont(StageFamily(), 100, true);
+  const QFontMetricsF fm(f);
+  double entry100 = 1;
+  for (const TItemSummary& s : items) {
+    for (const std::string& w : s.winners)
+      entry100 = std::max(entry100, fm.horizontalAdvance(Q(w)));
+  }
+  const int inner = kSummaryRect.height() - 12;
+  const double width = kSummaryRect.width() - 24 - 24;  // margins and the winners' indent
+  // The largest line height at which every item with all its winners fits the panel.
+  int line = 20, perLine = 1;
+  for (int l = 56; l >= 20; --l) {
+    const double one = entry100 * l * 0.92 / 100 + l;  // with a gap of one line height
+    const int k = std::max(1, static_cast<int>((width + l) / one));
+    int rows = 0;
+    for (const TItemSummary& s : items)
+      rows += 1 + (static_cast<int>(s.winners.size()) + k - 1) / k;
+    line = l;
+    perLine = k;
+    if (rows * l <= inner) break;
+  }
+  QStringList lines;
+  for (const TItemSummary& s : items) {
+    lines << Q(StagePunctuation(s.caption));
+    for (size_t i = 0; i < s.winners.size(); i += static_cast<size_t>(perLine)) {
+      QStringList row;
+      for (size_t j = i; j < std::min(s.winners.size(), i + static_cast<size_t>(perLine)); ++j)
+        row << Q(s.winners[j]);
+      lines << QStringLiteral("    ") + row.join(QStringLiteral("    "));
+    }
+  }
+  MSummary->SetLines(lines);
+  MSummary->SetLineHeight(line);
+  // The block stands in the middle of the panel's width.
+  const int left =
+      std::max(12, static_cast<int>((kSummaryRect.width() - MSummary->WidestLine(line)) / 2));
+  MSummary->SetLeft(left);
+  const bool steps = MSummary->Height() > inner;
+  const int rowsShown = steps ? inner / line : MSummary->Rows();
+  const int top = (kSummaryRect.height() - rowsShown * line) / 2;
+  MSummary->setGeometry(
+      QRect(0, m_design.Px(top), PSummary->width(), m_design.Px(rowsShown * line)));
+  MSummary->SetScale(m_design.Scale());
+  m_crawlRow = 0;
+  MSummary->SetTop(0);
+  if (steps) TMListNow->start();
+}
+
+void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
+  for (size_t j = 0; j < RollLabels.size(); ++j) {
+    QLabel* l = RollLabels[j];
+    const QString t = j < texts.size() ? Q(texts[j]) : QString();
+    // Only what changed is laid out and painted again: a tick stays cheap.
+    if (l->text() != t) {
+      l->setText(t);
+      m_design.Fit(l);
+    }
+    if (!l->isVisible()) {
+      l->show();
+      l->raise();
+    }
+  }
+}
+
+void TGetLuckMainForm::HideRollLabels() {
+  for (QLabel* l : RollLabels) l->hide();
+}
+
+void TGetLuckMainForm::SyncWinnerList() {
+  // Only what has been revealed: a batch still rolling is not in the list yet.
+  const std::vector<std::string>& lines = m_engine.WinnerList().Lines();
+  if (m_listGeneration != m_engine.ListGeneration()) {
+    // A replacement changed the list in its middle: it is shown afresh.
+    m_listGeneration = m_engine.ListGeneration();
+    MUser2_1->SetLines({});
+    m_listShown = 0;
+    m_listDropped = 0;
+  }
+  const size_t upTo = std::min(lines.size(), static_cast<size_t>(m_listRevealed));
+  if (static_cast<size_t>(m_listShown) < upTo) {
+    QStringList add = ListLines(lines, static_cast<size_t>(m_listShown), upTo);
+    // The list starts with its first caption, not with blank lines.
+    while (MUser2_1->LineCount() == 0 && !add.isEmpty() && add.front().isEmpty()) {
+      add.pop_front();
+      ++m_listDropped;
+    }
+    MUser2_1->AppendLines(add);
+    m_listShown = static_cast<int>(upTo);
+    // The newest winners in view.
+    m_listFirst = std::max(0, MUser2_1->Rows() - m_listRows);
+    ShowListFrom(m_listFirst);
+  }
+  LayoutPanels();
+}
+
+void TGetLuckMainForm::TMListTimer() {
+  // A list that fits stands still; a longer one moves on by a whole line, and after its
+  // last line starts again from the top.
+  const int rows = MUser2_1->Rows();
+  if (rows <= m_listRows) {
+    m_listFirst = 0;
+  } else {
+    m_listFirst = m_listFirst + 1 > rows - m_listRows ? 0 : m_listFirst + 1;
+  }
+  ShowListFrom(m_listFirst);
+}
+
+void TGetLuckMainForm::ShowListFrom(int row) {
+  MUser2_1->SetTop(-row * kListLine);
+  MUser2_1->update();  // whole rows, painted afresh: no part of a line is left at an edge
+}
+
+void TGetLuckMainForm::TMListNowTimer() {
+  // A batch or a summary taller than its panel moves on by a whole row the same way.
+  TScrollText* t = PSummary->isVisible() ? MSummary : MLuckNow;
+  const int line = t->LineHeight();
+  const int shown =
+      std::max(1, static_cast<int>(std::lround(t->height() / (line * m_design.Scale()))));
+  const int rows = t->Rows();
+  if (rows <= shown) {
+    TMListNow->stop();
+    return;
+  }
+  m_crawlRow = m_crawlRow + 1 > rows - shown ? 0 : m_crawlRow + 1;
+  t->SetTop(-m_crawlRow * line);
+}
+
+void TGetLuckMainForm::SOutClick() {
+  if (!SOut->isEnabled()) return;
+  Leave();
+}
+
+bool TGetLuckMainForm::Leave() {
+  if (!m_engine.MayLeave() || Prompt()->IsOpen()) return false;
+  // No is the default and closing the question is No: a habitual Enter keeps the draw.
+  if (m_engine.LeaveNeedsQuestion() &&
+      AskYesNo(QStringLiteral(
+                   "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"),
+               Answer::No) != Answer::Yes)
+    return false;
+  done(QDialog::Accepted);
+  return true;
+}
+
+void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
+  // A close from the window manager is the 结束 button; while a batch runs it is refused.
+  e->ignore();
+  if (m_closed) {
+    e->accept();
+    return;
+  }
+  Leave();
+}
+
+void TGetLuckMainForm::reject() {
+  if (m_choosing) {  // Esc leaves the choice, not the screen
+    EndChoice();
+    return;
+  }
+  Leave();
+}
+
+void TGetLuckMainForm::done(int r) {
+  FormClose();
+  TDrawScreenBase::done(r);
+}
+
+void TGetLuckMainForm::FormClose() {
+  if (m_closed) return;
+  m_closed = true;
+  TMList->stop();
+  TMListNow->stop();
+  TMRoll->stop();
+  TMLanding->stop();
+  TMSummary->stop();
+  Celebration->Stop();
+  StopMusic();
+  if (!m_engine.IsSetUp()) return;
+  m_engine.Close();
+}
+
+void TGetLuckMainForm::showEvent(QShowEvent* e) {
+  TDrawScreenBase::showEvent(e);
+  if (m_engine.IsSetUp()) StartMusic(m_engine.Task().MusicFilePath);
+}
+
+void TGetLuckMainForm::LayoutPanels() {
+  Celebration->setGeometry(rect());
+  // The winners list stands in the middle, as wide as its lines need, with the prize picture
+  // beside it when there is one; the pair is centred as one.
+  const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);
+  const int gap = 24;
+  const int room = kListMaxWidth - (picture ? kPictureSize.width() + gap : 0);
+  const int width = std::clamp(m_engine.WinnerList().Width() + 24, kListMinWidth, room);
+  const int group = width + (picture ? gap + kPictureSize.width() : 0);
+  const int left = (kDesign.width() - group) / 2;
+  m_listRows = (kListZoneBottom - kListZoneTop - 12) / kListLine;
+  const int height = m_listRows * kListLine + 12;
+  const int top = kListZoneTop + (kListZoneBottom - kListZoneTop - height) / 2;
+  const QRect list(left, top, width, height);
+  if (m_design.DesignRect(PUser2) != list) m_design.SetDesignRect(PUser2, list);
+  if (picture) {
+    const QRect pic(
+        QPoint(left + width + gap,
+               kListZoneTop + (kListZoneBottom - kListZoneTop - kPictureSize.height()) / 2),
+        kPictureSize);
+    if (m_design.DesignRect(IMGet) != pic) m_design.SetDesignRect(IMGet, pic);
+  }
+  // Whole lines only: the text is cut to the rows the panel holds.
+  MUser2_1->setGeometry(QRect(kCardInset, m_design.Px(6), PUser2->width() - 2 * kCardInset,
+                              m_design.Px(kListTop + m_listRows * kListLine)));
+  MUser2_1->SetScale(m_design.Scale());
+  PSummary->setVisible(PSummary->isVisible());
+  MSummary->SetScale(m_design.Scale());
+  MLuckNow->SetScale(m_design.Scale());
+  if (PSummary->isVisible()) LayoutSummary();
+  LayoutReveal();
+  if (!m_prizePicture.isNull()) {
+    IMGet->setPixmap(
+        m_prizePicture.scaled(IMGet->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  }
+}

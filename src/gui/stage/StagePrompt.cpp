@@ -1,0 +1,193 @@
+#include "gui/stage/StagePrompt.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QToolButton>
+#include <algorithm>
+
+#include "gui/stage/DrawScreenBase.h"
+#include "gui/ui/Fonts.h"
+
+namespace {
+
+const QColor kMaroon(128, 0, 0);
+
+QToolButton* AnswerButton(QWidget* parent, const char* name, const QString& caption) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
+
+}  // namespace
+
+TStagePrompt::TStagePrompt(QWidget* screen) : QWidget(screen) {
+  setObjectName(QStringLiteral("StagePrompt"));
+  setFocusPolicy(Qt::NoFocus);
+  PCard = new QFrame(this);
+  PCard->setObjectName(QStringLiteral("PCard"));
+  LbText = new QLabel(PCard);
+  LbText->setObjectName(QStringLiteral("LbPromptText"));
+  LbText->setTextFormat(Qt::PlainText);
+  LbText->setWordWrap(true);
+  LbText->setAlignment(Qt::AlignCenter);
+  BtnYes = AnswerButton(PCard, "BtnYes", QStringLiteral("是(Y)"));
+  BtnNo = AnswerButton(PCard, "BtnNo", QStringLiteral("否(N)"));
+  BtnOk = AnswerButton(PCard, "BtnOk", QStringLiteral("确定"));
+  connect(BtnYes, &QToolButton::clicked, this, [this] { Answered(Answer::Yes); });
+  connect(BtnNo, &QToolButton::clicked, this, [this] { Answered(Answer::No); });
+  connect(BtnOk, &QToolButton::clicked, this, [this] { Answered(m_preferred); });
+  hide();
+}
+
+Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double scale,
+                         Answer preferred) {
+  // A prompt over a prompt (a failure told while a question waits) takes the card for its
+  // own time and gives it back afterwards.
+  const Style outerStyle = m_style;
+  const Answer outerPreferred = m_preferred;
+  const QString outerText = LbText->text();
+  const QRect outerCard = PCard->geometry();
+  QEventLoop* outerLoop = m_loop;
+
+  m_style = style;
+  m_preferred = style == Style::Question ? preferred : Answer::Yes;
+  m_answer = Answer::Closed;
+  LbText->setText(text);
+  BtnYes->setVisible(style == Style::Question);
+  BtnNo->setVisible(style == Style::Question);
+  BtnOk->setVisible(style != Style::Question);
+  setGeometry(parentWidget()->rect());
+  Place(card, scale);
+  show();
+  raise();
+  update();
+
+  QEventLoop loop;
+  m_loop = &loop;
+  QPointer<TStagePrompt> alive(this);
+  loop.exec();
+  if (!alive) return Answer::Closed;
+  const Answer answer = m_answer;
+  m_loop = outerLoop;
+  if (outerLoop) {
+    m_style = outerStyle;
+    m_preferred = outerPreferred;
+    LbText->setText(outerText);
+    BtnYes->setVisible(m_style == Style::Question);
+    BtnNo->setVisible(m_style == Style::Question);
+    BtnOk->setVisible(m_style != Style::Question);
+    Place(outerCard, scale);
+  } else {
+    hide();
+  }
+  return answer;
+}
+
+void TStagePrompt::Cancel() {
+  if (!m_loop) return;
+  m_answer = Answer::Closed;
+  m_loop->exit();
+}
+
+void TStagePrompt::Answered(Answer a) {
+  if (!m_loop) return;
+  m_answer = a;
+  m_loop->exit();
+}
+
+bool TStagePrompt::Key(const QKeyEvent* e) {
+  if (!m_loop) return false;
+  if (e->isAutoRepeat()) return true;  // a held key answers nothing
+  const int key = e->key();
+  if (m_style != Style::Question) {
+    if (TDrawScreenBase::IsEnterKey(key) || key == Qt::Key_Escape) Answered(m_preferred);
+    return true;
+  }
+  if (TDrawScreenBase::IsEnterKey(key)) {
+    Answered(m_preferred);
+  } else if (key == Qt::Key_Escape || key == Qt::Key_N) {
+    Answered(Answer::No);
+  } else if (key == Qt::Key_Y) {
+    Answered(Answer::Yes);
+  }
+  return true;
+}
+
+void TStagePrompt::Place(QRect card, double scale) {
+  PCard->setGeometry(card);
+  const bool banner = m_style == Style::Banner;
+  PCard->setStyleSheet(
+      banner ? QStringLiteral("QFrame#PCard { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                              "stop:0 #fff6dc, stop:1 #fbe3a6); border: %1px solid #e8b240; "
+                              "border-radius: %2px; }")
+                   .arg(std::max(2, qRound(4 * scale)))
+                   .arg(qRound(14 * scale))
+             : QStringLiteral("QFrame#PCard { background: rgb(255, 248, 232); border: %1px solid "
+                              "#e8b240; border-radius: %2px; }")
+                   .arg(std::max(2, qRound(4 * scale)))
+                   .arg(qRound(14 * scale)));
+  const int pad = qRound(24 * scale);
+  const QSize button(qRound(150 * scale), qRound(54 * scale));
+  const int buttonsTop = card.height() - pad - button.height();
+  QRect textRect(pad, pad, card.width() - 2 * pad, buttonsTop - 2 * pad / 3 - pad);
+  // As large as the card holds: from the full size down until the wrapped text fits.
+  QFont f = UiFont(StageFamily(), 12, true);
+  for (int px = qRound((banner ? 56 : 42) * scale); px >= 10; px -= std::max(1, px / 20)) {
+    f.setPixelSize(px);
+    const QRect need = QFontMetrics(f).boundingRect(
+        QRect(0, 0, textRect.width(), 100000), Qt::AlignCenter | Qt::TextWordWrap, LbText->text());
+    if (need.height() <= textRect.height() && need.width() <= textRect.width()) break;
+  }
+  LbText->setFont(f);
+  QPalette pal = LbText->palette();
+  pal.setColor(QPalette::WindowText, kMaroon);
+  LbText->setPalette(pal);
+  LbText->setGeometry(textRect);
+  StyleButtons(scale);
+  if (m_style == Style::Question) {
+    const int gap = qRound(40 * scale);
+    const int left = (card.width() - 2 * button.width() - gap) / 2;
+    BtnYes->setGeometry(QRect(QPoint(left, buttonsTop), button));
+    BtnNo->setGeometry(QRect(QPoint(left + button.width() + gap, buttonsTop), button));
+  } else {
+    BtnOk->setGeometry(QRect(QPoint((card.width() - button.width()) / 2, buttonsTop), button));
+  }
+}
+
+void TStagePrompt::StyleButtons(double scale) {
+  const int px = std::max(10, qRound(30 * scale));
+  const int radius = qRound(8 * scale);
+  const int border = std::max(1, qRound(2 * scale));
+  // The default answer is the filled one: what Enter gives.
+  const QString filled =
+      QStringLiteral(
+          "QToolButton { color: white; background: rgb(176, 24, 32); border: %1px "
+          "solid rgb(232, 178, 64); border-radius: %2px; }")
+          .arg(border)
+          .arg(radius);
+  const QString plain = QStringLiteral(
+                            "QToolButton { color: rgb(128, 0, 0); background: rgb(255, 252, 244); "
+                            "border: %1px solid rgb(200, 150, 60); border-radius: %2px; }")
+                            .arg(border)
+                            .arg(radius);
+  for (QToolButton* b : {BtnYes, BtnNo, BtnOk}) {
+    b->setFont(UiFont(StageFamily(), px, true));
+    const bool isDefault = b == BtnOk || (b == BtnYes && m_preferred == Answer::Yes) ||
+                           (b == BtnNo && m_preferred == Answer::No);
+    b->setStyleSheet(isDefault ? filled : plain);
+  }
+}
+
+void TStagePrompt::paintEvent(QPaintEvent*) {
+  if (m_style == Style::Banner) return;
+  QPainter p(this);
+  p.fillRect(rect(), QColor(20, 0, 0, 120));
+}
+
+void TStagePrompt::mousePressEvent(QMouseEvent* e) { e->accept(); }
+void TStagePrompt::mouseReleaseEvent(QMouseEvent* e) { e->accept(); }

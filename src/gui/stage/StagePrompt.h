@@ -1,0 +1,63 @@
+// A message or a question shown on a draw screen itself, in the stage's style: a large card
+// in the middle of the screen (or a banner where the screen wants it), answers named in
+// Chinese, the keys of the desktop question. It waits for its answer as a dialog would, with
+// the screen's timers running on.
+#pragma once
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include "gui/ui/Dialogs.h"
+
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QToolButton;
+
+class TStagePrompt : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TStagePrompt(QWidget* screen);
+
+  enum class Style {
+    Question,  // 是 / 否 over a veil
+    Message,   // 确定 over a veil
+    Banner,    // 确定 on a ribbon, with no veil: what the screen shows stays in sight
+  };
+
+  // Shows the text in `card` (screen pixels; type sized by `scale`) and waits. Questions:
+  // Enter (and the clicker keys) give `preferred`, Esc and N give No, Y gives Yes.
+  // Messages: any of those keys closes. Closed when the screen goes away meanwhile.
+  Answer Run(Style style, const QString& text, QRect card, double scale,
+             Answer preferred = Answer::Yes);
+  // Ends a waiting prompt without an answer (the screen closes).
+  void Cancel();
+  bool IsOpen() const { return m_loop != nullptr; }
+  Style CurrentStyle() const { return m_style; }
+  // Handles a key of the screen while open; true when it was taken.
+  bool Key(const QKeyEvent* e);
+
+  QFrame* PCard;
+  QLabel* LbText;
+  QToolButton* BtnYes;
+  QToolButton* BtnNo;
+  QToolButton* BtnOk;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+
+ private:
+  void Answered(Answer a);
+  void Place(QRect card, double scale);
+  void StyleButtons(double scale);
+
+  Style m_style = Style::Message;
+  Answer m_preferred = Answer::Yes;
+  Answer m_answer = Answer::Closed;
+  QEventLoop* m_loop = nullptr;
+};

@@ -1,0 +1,28 @@
+// A window the main window opens after a set-up: the draw screens and the results window.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/records/Records.h"
+
+class QWidget;
+class TDrawSession;
+
+class TSetUpScreen {
+ public:
+  virtual ~TSetUpScreen() = default;
+  // Loads what the window needs for the task; 1 when it may be shown. A failure has shown
+  // its message.
+  virtual int SetUp(int32_t taskId) = 0;
+  virtual void ShowModal() = 0;
+};
+
+// Makes the draw screen for a task's draw type, or the results window, on the program's
+// draw session; null while that window is not available.
+using DrawScreenFactory = std::function<std::unique_ptr<TSetUpScreen>(
+    QWidget* owner, TDrawSession& session, TDrawType type)>;
+using QueryScreenFactory =
+    std::function<std::unique_ptr<TSetUpScreen>(QWidget* owner, TDrawSession& session)>;
+// The configuration window, shown modally; it reloads the task list itself.
+using ConfigWindowOpener = std::function<void(QWidget* owner)>;

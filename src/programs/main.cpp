@@ -1,0 +1,3 @@
+#include "gui/app/Startup.h"
+
+int main(int argc, char** argv) { return RunTombolix(argc, argv); }

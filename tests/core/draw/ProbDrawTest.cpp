@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/draw/ProbDraw.h"
+#include "core/text/Gbk.h"
+
+using text::G;
+
+namespace {
+
+class ProbDraw : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
+  bool Make(int n, const std::vector<ItemDef>& items, const std::string& remain = "") {
+    TaskDef s;
+    s.taskId = m_next++;
+    s.orderBy = 1;
+    s.hideBegin = n;
+    s.remainText = remain;
+    s.items = items;
+    BuildTask(m_dm, s);
+    return m_engine.SetUp(s.taskId, m_failure);
+  }
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  TRandom m_rng;
+  TDrawSession m_session;
+  TProbDraw m_engine{m_session, m_rng};
+  TProbDraw::Failure m_failure;
+  int m_next = 1001;
+};
+
+}  // namespace
+
+TEST_F(ProbDraw, NMustExceedTheWinningNumbers) {
+  EXPECT_FALSE(Make(6, {{"a", 1, 1, ""}, {"b", 2, 2, ""}, {"c", 3, 3, ""}}));
+  EXPECT_EQ(m_failure.kind, MessageKind::Attention);
+  EXPECT_EQ(m_failure.text, G("概率值太小,请重新配置"));
+  EXPECT_TRUE(Make(7, {{"a", 1, 1, ""}, {"b", 2, 2, ""}, {"c", 3, 3, ""}}));
+  EXPECT_FALSE(m_engine.SetUp(0, m_failure));
+  EXPECT_EQ(m_failure.text, G("抽奖任务未选择,请重新选择"));
+}
+
+TEST_F(ProbDraw, RangesDecideTheResult) {
+  ASSERT_TRUE(Make(100, {{G("一等奖"), 1, 1, G("电视")}, {G("二等奖"), 2, 2, ""}, {"c", 3, 3, "x"}},
+                   G("下次好运")));
+  EXPECT_EQ(m_engine.ResultText(0), G("一等奖,奖品:电视"));
+  EXPECT_EQ(m_engine.ResultText(1), G("二等奖"));
+  EXPECT_EQ(m_engine.ResultText(2), G("二等奖"));
+  EXPECT_EQ(m_engine.ResultText(3), G("c,奖品:x"));
+  EXPECT_EQ(m_engine.ResultText(5), G("c,奖品:x"));
+  EXPECT_EQ(m_engine.ResultText(6), G("下次好运"));
+  EXPECT_EQ(m_engine.ResultText(99), G("下次好运"));
+}
+
+TEST_F(ProbDraw, EmptyConsolationTextDefaults) {
+  ASSERT_TRUE(Make(10, {{"a", 1, 1, ""}}));
+  EXPECT_EQ(m_engine.RemainText(), G("谢谢您的参与"));
+  EXPECT_EQ(m_engine.ResultText(5), G("谢谢您的参与"));
+}
+
+TEST_F(ProbDraw, PressFixesTheNumberFirstThenRollsNamesFromTheSameGenerator) {
+  ASSERT_TRUE(Make(1000, {{"A", 5, 5, ""}, {"B", 30, 30, ""}}));
+  m_rng.Randomize(2027);
+  uint32_t seed = 2027;
+  auto next = [&seed](int32_t n) {
+    seed = seed * 134775813u + 1u;
+    return static_cast<int32_t>((static_cast<uint64_t>(seed) * static_cast<uint32_t>(n)) >> 32);
+  };
+  for (int press = 0; press < 20; ++press) {
+    m_engine.Press();
+    EXPECT_TRUE(m_engine.Rolling());
+    const int32_t number = next(1000);
+    EXPECT_EQ(m_engine.DrawNumber(), number);
+    std::set<std::string> rolled;
+    for (int tick = 0; tick < 12; ++tick) {
+      const int32_t r = next(3);
+      const std::string expected = r == 0 ? "A" : r == 1 ? "B" : G("谢谢您的参与");
+      const std::string got = m_engine.RollText();
+      EXPECT_EQ(got, expected);
+      rolled.insert(got);
+    }
+    EXPECT_EQ(m_engine.Stop(), m_engine.ResultText(number));
+    EXPECT_FALSE(m_engine.Rolling());
+  }
+  EXPECT_EQ(TProbDraw::ReadyText(), G("请点击[开始]按钮或按[回车]键开始抽奖"));
+  EXPECT_EQ(TProbDraw::RollingText(), G("请点击[确定]按钮或按[回车]键确定抽奖"));
+}
+
+TEST_F(ProbDraw, HugeCountsDoNotWrapPastTheCheck) {
+  std::vector<ItemDef> items;
+  for (int i = 0; i < 300; ++i) items.push_back({"i", 9999999, 9999999, ""});
+  EXPECT_FALSE(Make(99999999, items));
+  EXPECT_EQ(m_failure.text, G("概率值太小,请重新配置"));
+}

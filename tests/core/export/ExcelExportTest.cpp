@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "TempRoot.h"
+#include "core/export/ExcelExport.h"
+#include "core/import/Zip.h"
+#include "core/records/WinnerFiles.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+using text::G;
+namespace fs = std::filesystem;
+
+namespace {
+
+TLuckItem Item(int itemId, const std::string& name) {
+  TLuckItem it;
+  it.ItemId = itemId;
+  it.TaskId = 1001;
+  it.ItemName = name;
+  return it;
+}
+
+fs::path WinnerPath(int item) { return paths::NativePath(paths::WinnerFilePath(1001, item)); }
+
+std::vector<std::string> Entries(const fs::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class ExcelExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(m_root.dir() / "out");
+    WriteAll(WinnerPath(2001), "id\r\n1\r\n");
+    WriteAll(m_root.dir() / "out" / "w.xlsx", "previous");
+  }
+  std::string Out(const std::string& name) const { return m_root.path("out/" + name); }
+
+  TempRoot m_root;
+  const TArrLuckItem m_items = {Item(2001, "A"), Item(2002, "B")};
+  TLuckTask m_task;
+  std::string m_err;
+};
+
+}  // namespace
+
+TEST_F(ExcelExport, ReplacesThePreviousFileAndLeavesNothingElse) {
+  ASSERT_TRUE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err)) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")).substr(0, 2), "PK");
+  EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
+  EXPECT_EQ(fs::status(Out("w.xlsx")).permissions() & fs::perms::others_read,
+            fs::perms::others_read);
+}
+
+TEST_F(ExcelExport, AnyNumberOfItemsExports) {
+  // More worksheets than the process may hold files open.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit low = old;
+  low.rlim_cur = 128;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  TArrLuckItem many;
+  for (int k = 0; k < 200; ++k) {
+    many.push_back(Item(3000 + k, "A"));
+    WriteAll(WinnerPath(3000 + k), "id\r\n" + std::to_string(k) + "\r\n");
+  }
+  const bool ok = ExportWinnersExcel(many, m_task, -1, Out("w.xlsx"), m_err);
+  setrlimit(RLIMIT_NOFILE, &old);
+  ASSERT_TRUE(ok) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")).substr(0, 2), "PK");
+}
+
+TEST_F(ExcelExport, AnEmptyPathWritesNothing) {
+  EXPECT_FALSE(ExportWinnersExcel(m_items, m_task, -1, "", m_err));
+  EXPECT_EQ(m_err, G("文件名为空，请选择excel文件名"));
+}
+
+TEST_F(ExcelExport, AFolderThatCannotBeWrittenIsAnErrorText) {
+  // A regular file where the folder should be stops even the superuser.
+  EXPECT_FALSE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx") + "/x.xlsx", m_err));
+  EXPECT_EQ(m_err.rfind(G("无法写入文件") + Out("w.xlsx") + "/x.xlsx" + G("："), 0), 0u) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
+  if (geteuid() != 0) {
+    fs::permissions(m_root.dir() / "out", fs::perms::owner_read | fs::perms::owner_exec);
+    m_err.clear();
+    EXPECT_FALSE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err));
+    EXPECT_FALSE(m_err.empty());
+    EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
+  }
+}
+
+TEST_F(ExcelExport, ARenameThatFailsKeepsThePreviousFileAndLeavesNoTemporary) {
+  // The workbook goes through the one atomic writer, whose fault hook stands for a disk
+  // that refuses the rename.
+  files::SetRenameFault([](const std::string&) { return EIO; });
+  const bool ok = ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err);
+  files::SetRenameFault(nullptr);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(m_err.rfind(G("无法写入文件") + Out("w.xlsx") + G("："), 0), 0u) << m_err;
+  EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
+  EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
+}
+
+#ifdef __linux__
+TEST_F(ExcelExport, AnUnreadableWinnerFileKeepsThePreviousFileAndLeavesNoPart) {
+  // Reading this file fails with an I/O error, for every user.
+  fs::create_symlink("/proc/self/mem", WinnerPath(2002));
+  const size_t open = Entries("/proc/self/fd").size();
+  EXPECT_FALSE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err));
+  EXPECT_EQ(m_err.rfind(G("读取文件出错："), 0), 0u) << m_err;
+  EXPECT_EQ(Entries("/proc/self/fd").size(), open);  // nothing of the workbook stays open
+  EXPECT_EQ(ReadAll(Out("w.xlsx")), "previous");
+  EXPECT_EQ(Entries(m_root.dir() / "out"), std::vector<std::string>{"w.xlsx"});
+}
+#endif
+
+TEST(WorksheetNames, ValidUniqueAndCloseToTheItemName) {
+  const std::string thirty(30, 'x');
+  EXPECT_EQ(
+      WorksheetNames({"'quoted'", "", "Abc", "aBC", "abc (2)", thirty + "yz", thirty + "yq",
+                      thirty + "'", "a\tb"}),
+      (std::vector<std::string>{"_quoted_", "Sheet2", "Abc", "aBC (2)", "abc (2) (2)", thirty + "y",
+                                std::string(27, 'x') + " (2)", thirty + "_", "a_b"}));
+  // Characters, not bytes, count: 31 Chinese characters fit, a 32nd does not.
+  std::string han;
+  for (int i = 0; i < 32; ++i) han += "奖";
+  EXPECT_EQ(WorksheetNames({han})[0], han.substr(0, 31 * 3));
+}
+
+TEST(ColumnWidthFor, BytesPlusTwoUpToTheLargestWidth) {
+  EXPECT_EQ(ColumnWidthFor(30), 32.0);
+  EXPECT_EQ(ColumnWidthFor(300), 255.0);
+}
+
+TEST_F(ExcelExport, AbsentWinnersGetTheSheetOfTheirOwnAndTheTextExportASection) {
+  WriteAll(paths::NativePath(paths::AbsentFilePath(1001, 2001)),
+           "id name\r\n7 " + G("张三") + " " + G("替补:") + "9\r\n");
+  ASSERT_TRUE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err)) << m_err;
+  sheet::ZipArchive zip;
+  ASSERT_TRUE(zip.OpenFile(Out("w.xlsx"), m_err)) << m_err;
+  std::string workbook, sheet, strings;
+  ASSERT_TRUE(zip.ReadPart("xl/workbook.xml", workbook, m_err));
+  EXPECT_NE(workbook.find("name=\"缺席名单\""), std::string::npos) << workbook;
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet2.xml", sheet, m_err));  // after A
+  // Its cells: the item, the heads with 替补, the absent winner's fields and the replacement.
+  const std::vector<std::string> cells = {"A", "id", "name", "替补", "7", "张三", "9"};
+  for (const std::string& c : cells) EXPECT_NE(sheet.find(">" + c + "<"), std::string::npos) << c;
+
+  m_task.TaskName = G("年会");
+  ASSERT_TRUE(ExportWinnersText(m_items, m_task, -1, Out("w.txt"), m_err));
+  EXPECT_EQ(ReadAll(Out("w.txt")), G("年会") + "\r\n\r\nA\r\nid\r\n1\r\n\r\nA" + G("缺席名单") +
+                                       "\r\nid name\r\n7 " + G("张三") + " " + G("替补:") +
+                                       "9\r\n");
+}

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TempRoot.h"
+#include "core/records/ResultsHistory.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+bool RunningAsRootIgnoresModes() { return geteuid() == 0; }
+
+size_t EntriesIn(const fs::path& dir) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(WriteFileAtomic, CreatesDirectoryAndReplacesWholeFile) {
+  TempRoot root;
+  std::string err;
+  const std::string p = root.path("LUCK_FILE/1001_1002.txt");
+  ASSERT_TRUE(files::WriteFileAtomic(p, "first\r\n", err)) << err;
+  ASSERT_TRUE(files::WriteFileAtomic(p, "second\r\n", err)) << err;
+  EXPECT_EQ(ReadAll(p), "second\r\n");
+  // No temporaries left beside it.
+  EXPECT_EQ(EntriesIn(root.dir() / "LUCK_FILE"), 1u);
+}
+
+TEST(WriteFileAtomic, DirectoryInTheWayFailsAndKeepsEverything) {
+  TempRoot root;
+  fs::create_directories(root.dir() / "out.txt");
+  std::string err;
+  EXPECT_FALSE(files::WriteFileAtomic(root.path("out.txt"), "x", err));
+  EXPECT_FALSE(err.empty());
+  EXPECT_TRUE(fs::is_directory(root.dir() / "out.txt"));
+}
+
+TEST(WriteFileAtomic, ReadOnlyDirectoryKeepsPreviousFile) {
+  if (RunningAsRootIgnoresModes()) {
+    // Root writes through directory modes; a file where the directory should be stands in.
+    TempRoot root;
+    WriteAll(root.dir() / "LUCK_FILE", "not a directory");
+    std::string err;
+    EXPECT_FALSE(files::WriteFileAtomic(root.path("LUCK_FILE/a.txt"), "x", err));
+    EXPECT_NE(err.find(text::G("无法写入文件")), std::string::npos);
+    EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE"), "not a directory");
+    return;
+  }
+  TempRoot root;
+  const fs::path dir = root.dir() / "LUCK_FILE";
+  WriteAll(dir / "a.txt", "old");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  std::string err;
+  EXPECT_FALSE(files::WriteFileAtomic((dir / "a.txt").string(), "new", err));
+  EXPECT_FALSE(err.empty());
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_EQ(ReadAll(dir / "a.txt"), "old");
+}
+
+TEST(AtomicBatch, FailedStageLeavesAllPreviousFiles) {
+  TempRoot root;
+  WriteAll(root.dir() / "d/a.txt", "old a");
+  WriteAll(root.dir() / "d/b.txt", "old b");
+  fs::create_directories(root.dir() / "d/c.txt");  // cannot be replaced by a file
+  std::string err;
+  {
+    files::AtomicBatch batch;
+    ASSERT_TRUE(batch.Stage(root.path("d/a.txt"), "new a", err));
+    ASSERT_TRUE(batch.Stage(root.path("d/b.txt"), "new b", err));
+    EXPECT_FALSE(batch.Stage(root.path("d/c.txt"), "new c", err));
+    EXPECT_FALSE(err.empty());
+  }
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "old a");
+  EXPECT_EQ(ReadAll(root.dir() / "d/b.txt"), "old b");
+  EXPECT_EQ(EntriesIn(root.dir() / "d"), 3u);  // temporaries are gone
+}
+
+TEST(AtomicBatch, CommitReplacesEveryFile) {
+  TempRoot root;
+  WriteAll(root.dir() / "d/a.txt", "old a");
+  std::string err;
+  files::AtomicBatch batch;
+  ASSERT_TRUE(batch.Stage(root.path("d/a.txt"), "new a", err));
+  ASSERT_TRUE(batch.Stage(root.path("d/b.txt"), "new b", err));
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "old a");  // nothing visible before commit
+  ASSERT_TRUE(batch.Commit(err)) << err;
+  EXPECT_EQ(ReadAll(root.dir() / "d/a.txt"), "new a");
+  EXPECT_EQ(ReadAll(root.dir() / "d/b.txt"), "new b");
+}
+
+TEST(NativePath, BothSpellingsOfTheDataFolderAreOneDirectoryOnlyUnderTheDataRoot) {
+  TempRoot root;
+  const std::string r = paths::DataRoot();
+  EXPECT_EQ(paths::NativePath(r + "data_file/1001.txt"),
+            paths::NativePath(r + "DATA_FILE/1001.txt"));
+  EXPECT_EQ(paths::NativePath(r + "Data_File/CHEAT_1_2.txt").string(),
+            r + "DATA_FILE/CHEAT_1_2.txt");
+  EXPECT_EQ(paths::NativePath("/media/usb/data_file/x.txt").string(), "/media/usb/data_file/x.txt");
+  EXPECT_EQ(paths::NativePath(r + "data_files/x.txt").string(), r + "data_files/x.txt");
+  // GBK names reach the file system as UTF-8.
+  EXPECT_EQ(paths::NativePath(r + text::G("名单.txt")).string(), r + "名单.txt");
+}
+
+TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
+  TempRoot root;
+  const fs::path dir = root.dir() / "DATA_FILE";
+  WriteAll(dir / "1001.txt", "kept");
+  WriteAll(dir / "1001.txt.tmp-a1B2c3", "left by a kill");
+  WriteAll(dir / "CHEAT_1001_2001.txt.tmp-ZZZZZZ", "left by a kill");
+  WriteAll(dir / "notes.tmp-1", "not ours: suffix too short");
+  WriteAll(dir / ".tmp-abcdef", "not ours: no name before it");
+  EXPECT_EQ(files::RemoveStaleTemporaries(root.path("DATA_FILE")), 2);
+  EXPECT_EQ(EntriesIn(dir), 3u);
+  EXPECT_TRUE(fs::exists(dir / "1001.txt"));
+  EXPECT_EQ(files::RemoveStaleTemporaries(root.path("NO_SUCH_DIR")), 0);
+}
+
+namespace {
+std::vector<std::string> g_flushed;
+}  // namespace
+
+TEST(MakeFolders, EveryNewFolderIsFlushedInTheFolderItWasMadeIn) {
+  TempRoot root;
+  g_flushed.clear();
+  files::SetFolderFlushWatch([](const std::string& folder) { g_flushed.push_back(folder); });
+  const auto flushed = [](const fs::path& p) {
+    return std::count(g_flushed.begin(), g_flushed.end(), paths::U8(p)) > 0;
+  };
+  // The first journal of a fresh data folder: LUCK_FILE is made, then the journal in it.
+  std::string err;
+  ASSERT_TRUE(files::AppendDurable(root.path("LUCK_FILE/JOURNAL_1001.txt"), "x\r\n", err));
+  EXPECT_TRUE(flushed(root.dir())) << "the program folder, after mkdir LUCK_FILE";
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE")) << "LUCK_FILE, after the new journal";
+  // Folders made two deep at once: each in its parent.
+  g_flushed.clear();
+  ASSERT_TRUE(files::MakeFolders(root.path("LUCK_FILE/history/1001_x"), err)) << err;
+  EXPECT_TRUE(fs::is_directory(root.dir() / "LUCK_FILE/history/1001_x"));
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE"));
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE/history"));
+  // A dated history folder: LUCK_FILE/history is flushed after it is made.
+  g_flushed.clear();
+  std::string folder;
+  ASSERT_TRUE(MoveToHistory(1001, {root.path("LUCK_FILE/JOURNAL_1001.txt")}, folder, err)) << err;
+  EXPECT_TRUE(flushed(root.dir() / "LUCK_FILE/history"));
+  files::SetFolderFlushWatch(nullptr);
+  // A file where a folder should be: an error, nothing made.
+  WriteAll(root.dir() / "DATA_FILE", "not a folder");
+  EXPECT_FALSE(files::MakeFolders(root.path("DATA_FILE/sub"), err));
+  EXPECT_FALSE(err.empty());
+}
+
+TEST(MoveFile, NeverReplacesAnExistingTarget) {
+  TempRoot root;
+  WriteAll(root.dir() / "a.txt", "a");
+  WriteAll(root.dir() / "b.txt", "b");
+  std::string err;
+  EXPECT_FALSE(files::MoveFile(root.path("a.txt"), root.path("b.txt"), err));
+  EXPECT_EQ(ReadAll(root.dir() / "b.txt"), "b");
+  EXPECT_EQ(ReadAll(root.dir() / "a.txt"), "a");
+  ASSERT_TRUE(files::MoveFile(root.path("a.txt"), root.path("sub/dir/a.txt"), err)) << err;
+  EXPECT_EQ(ReadAll(root.dir() / "sub/dir/a.txt"), "a");
+  EXPECT_FALSE(fs::exists(root.dir() / "a.txt"));
+}
+
+TEST(CopyProgramData, AReadOnlyProgramFoldersDataIsCopiedOnceDatabaseLast) {
+  TempRoot root;
+  const fs::path program = root.dir() / "program";
+  const fs::path user = root.dir() / "user";
+  std::string err;
+  EXPECT_FALSE(paths::CopyProgramData(program, user, err));  // no database there
+  EXPECT_TRUE(err.empty());
+  WriteAll(program / "DATA/Tombolix.db", "db");
+  WriteAll(program / "DATA_FILE/1001.txt", "list");
+  WriteAll(program / "LUCK_FILE/1001_2001.txt", "winners");
+  WriteAll(program / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt", "old winners");
+  WriteAll(user / "DATA_FILE/1002.txt", "the user's own");
+  ASSERT_TRUE(paths::CopyProgramData(program, user, err)) << err;
+  EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
+  EXPECT_EQ(ReadAll(user / "DATA_FILE/1001.txt"), "list");
+  EXPECT_EQ(ReadAll(user / "DATA_FILE/1002.txt"), "the user's own");
+  EXPECT_EQ(ReadAll(user / "LUCK_FILE/history/1001_20261208_070000/1001_2001.txt"), "old winners");
+  EXPECT_FALSE(fs::exists(user / "DATA/Tombolix.db.copying"));
+  // Once: the user's database is never replaced.
+  WriteAll(program / "DATA/Tombolix.db", "newer");
+  EXPECT_FALSE(paths::CopyProgramData(program, user, err));
+  EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
+}

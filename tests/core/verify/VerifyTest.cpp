@@ -1,0 +1,285 @@
+// tombolix-verify's check on real draws: resumed ones with other roll lengths pass, with and
+// without the audience's number; one changed byte in any file fails and names the file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
+#include "core/draw/DrawProof.h"
+#include "core/records/Loaders.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/verify/AuditBundle.h"
+#include "core/verify/DrawVerify.h"
+
+using text::G;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Verify : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.items = {{G("一等奖"), 2, 1, ""}, {G("二等奖"), 5, 2, ""}, {G("三等奖"), 3, 3, ""}};
+    for (int i = 0; i < 30; ++i)
+      def.candidates.push_back(std::to_string(13600000000LL + i * 17) + " " + G("员工") +
+                               std::to_string(i));
+    m_candidates = def.candidates;
+    m_ids = BuildTask(m_dm, def);
+    WritePresets(1001, m_ids[1], {m_candidates[12], "nobody"});
+  }
+
+  static void Batches(TDataDraw& e, int n, int rolls) {
+    for (int i = 0; (n < 0 || i < n) && !e.Finished(); ++i) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      for (int r = 0; r < rolls; ++r) e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    }
+  }
+
+  // A draw killed after `before` batches, resumed, and finished with other roll lengths.
+  void KilledAndResumed(const std::string& audience, int before) {
+    TRandom rng;
+    {
+      TDrawSession eSession;
+      TDataDraw e(eSession, rng);
+      TDataDraw::Failure f;
+      ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+      std::string err;
+      ASSERT_TRUE(e.StartJournal(err)) << err;
+      ASSERT_TRUE(e.SetAudienceNumber(audience));
+      Batches(e, before, 3);
+    }
+    TDrawSession eSession;
+    TDataDraw e(eSession, rng);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+    TDataDraw::BatchEnd end;
+    std::string err;
+    ASSERT_TRUE(e.Resume(end, err)) << err;
+    Batches(e, -1, 11);
+    ASSERT_TRUE(e.Finished());
+  }
+
+  std::string Root() const { return paths::DataRoot(); }
+  static std::string Joined(const TVerifyResult& r) {
+    std::string s;
+    for (const std::string& l : r.Lines) s += l + "\n";
+    return text::GbkToUtf8(s);
+  }
+
+  // Changes one byte of the file, checks, and puts it back.
+  TVerifyResult WithByteChanged(const std::string& rel, size_t fromEnd) {
+    const fs::path p = m_root.dir() / rel;
+    const std::string was = ReadAll(p);
+    std::string changed = was;
+    changed[changed.size() - fromEnd] ^= 0x01;
+    WriteAll(p, changed);
+    TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+    WriteAll(p, was);
+    return r;
+  }
+
+  // Replaces a journal line by a forged one that passes its check value.
+  void Forge(const std::string& startsWith, const std::string& field, const std::string& value) {
+    const fs::path p = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
+    std::string all = ReadAll(p);
+    const size_t at = all.find(startsWith);
+    ASSERT_NE(at, std::string::npos);
+    const size_t end = all.find("\r\n", at);
+    std::string line = all.substr(at, end - at);
+    line = line.substr(0, line.rfind("\tcheck="));
+    const size_t f = line.find("\t" + field + "=");
+    ASSERT_NE(f, std::string::npos);
+    const size_t fEnd = line.find('\t', f + 1);
+    line = line.substr(0, f) + "\t" + field + "=" + value +
+           (fEnd == std::string::npos ? "" : line.substr(fEnd));
+    all = all.substr(0, at) + SealJournalRecord(line) + all.substr(end + 2);
+    WriteAll(p, all);
+  }
+
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  std::vector<int> m_ids;
+  std::vector<std::string> m_candidates;
+};
+
+}  // namespace
+
+TEST_F(Verify, AResumedDrawWithAnAudienceNumberPassesBatchForBatch) {
+  KilledAndResumed("271828", 3);
+  const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Problems.empty());
+  // The summary, one line per batch (1+1, 2+2+1 with a preset first, 3), the verdict.
+  ASSERT_EQ(r.Lines.size(), 1u + 6u + 1u) << Joined(r);
+  EXPECT_NE(r.Lines[0].find(G("现场号码271828")), std::string::npos) << Joined(r);
+  EXPECT_EQ(r.Lines[3].rfind(G("第3批 奖项2002 2名: ") + m_candidates[12].substr(0, 11), 0), 0u)
+      << Joined(r);
+  EXPECT_EQ(r.Lines.back(), G("验证通过"));
+}
+
+TEST_F(Verify, ADrawWithoutANumberPassesAndEveryChangedFileIsNamed) {
+  KilledAndResumed("", 1);
+  ASSERT_TRUE(VerifyDrawFolder(Root(), 1001).Passed);
+  const auto named = [&](const TVerifyResult& r, const std::string& what) {
+    EXPECT_FALSE(r.Passed);
+    EXPECT_EQ(r.Lines.back(), G("验证未通过"));
+    ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+    EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), what);
+  };
+  named(WithByteChanged("DATA_FILE/1001.txt", 5),
+        "名单文件DATA_FILE/1001.txt与抽奖记录中的指纹不符");
+  named(WithByteChanged("DATA_FILE/CHEAT_1001_2002.txt", 4),
+        "指定中奖文件(DATA_FILE/CHEAT_1001_*.txt)与抽奖记录中的指纹不符");
+  named(WithByteChanged("LUCK_FILE/1001_2002.txt", 4),
+        "中奖名单文件LUCK_FILE/1001_2002.txt与重放结果不符");
+  // A byte in the middle of the journal, and in its last line.
+  const std::string journal = ReadAll(m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt");
+  named(WithByteChanged("LUCK_FILE/JOURNAL_1001_DONE.txt", journal.size() / 2),
+        "抽奖记录文件LUCK_FILE/JOURNAL_1001_DONE.txt已损坏");
+  named(WithByteChanged("LUCK_FILE/JOURNAL_1001_DONE.txt", 20),
+        "抽奖记录文件LUCK_FILE/JOURNAL_1001_DONE.txt的最后一行不完整或已被改动");
+  // A winner file gone.
+  fs::rename(m_root.dir() / "LUCK_FILE/1001_2003.txt", m_root.dir() / "x");
+  named(VerifyDrawFolder(Root(), 1001), "找不到中奖名单文件LUCK_FILE/1001_2003.txt");
+  fs::rename(m_root.dir() / "x", m_root.dir() / "LUCK_FILE/1001_2003.txt");
+  ASSERT_TRUE(VerifyDrawFolder(Root(), 1001).Passed);
+}
+
+TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
+  KilledAndResumed("99", 2);
+  const fs::path journal = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
+  const std::string good = ReadAll(journal);
+  // Another audience's number: the seed no longer follows.
+  Forge("START", "audience", "98");
+  TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
+  // A secret chosen after the fact: it does not open the commitment.
+  WriteAll(journal, good);
+  Forge("DRAW", "secret", std::string(64, '1'));
+  r = VerifyDrawFolder(Root(), 1001);
+  ASSERT_EQ(r.Problems.size(), 1u);
+  EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的密钥与抽奖凭证的承诺值不符");
+  // Another winner in the first batch: the one after the drawn one.
+  WriteAll(journal, good);
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  const int32_t other = (j.Batches[0].Winners[0] + 1) % 30;
+  Forge("BATCH", "winners", std::to_string(other));
+  r = VerifyDrawFolder(Root(), 1001);
+  ASSERT_EQ(r.Problems.size(), 1u);
+  EXPECT_EQ(r.Problems[0].rfind(G("第1批 奖项2001 1名: 抽奖记录为 ") +
+                                    m_candidates[static_cast<size_t>(other)].substr(0, 11),
+                                0),
+            0u)
+      << Joined(r);
+  // A roll count that does not lead to the recorded generator state.
+  WriteAll(journal, good);
+  Forge("BATCH", "rolls", "4");
+  r = VerifyDrawFolder(Root(), 1001);
+  ASSERT_EQ(r.Problems.size(), 1u);
+  EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("滚动4次后随机数状态为"), std::string::npos);
+  WriteAll(journal, good);
+  EXPECT_TRUE(VerifyDrawFolder(Root(), 1001).Passed);
+}
+
+TEST_F(Verify, TheAuditBundleHoldsWhatTheCheckNeedsAndPasses) {
+  KilledAndResumed("0042", 2);
+  TLuckTask task;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  TAuditRows rows;
+  ASSERT_TRUE(AuditReport(task, rows, err)) << err;
+  TJournal j;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  const std::string report = text::GbkToUtf8(AuditReportText(rows));
+  EXPECT_NE(report.find("承诺值(SHA-256): " + j.Head.Commit + "\r\n"), std::string::npos);
+  EXPECT_NE(report.find("密钥: " + j.Head.Secret + "\r\n"), std::string::npos);
+  EXPECT_NE(report.find("现场号码: 0042\r\n"), std::string::npos);
+  EXPECT_NE(report.find("随机数种子: " + std::to_string(j.Start.Seed) + "\r\n"), std::string::npos);
+  EXPECT_NE(report.find("名单指纹(SHA-256): " + j.Head.DataHash + "\r\n"), std::string::npos);
+  EXPECT_NE(report.find("候选人数: 30\r\n"), std::string::npos);
+  EXPECT_NE(report.find("程序版本: Qarvo抽奖软件 V"), std::string::npos);
+
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  TVerifyResult r = VerifyAuditBundle(zip);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_EQ(r.Lines.size(), 1u + 6u + 1u);
+  // A file that is not a bundle.
+  WriteAll(m_root.dir() / "out/not.zip", "PK no zip");
+  r = VerifyAuditBundle(m_root.path("out/not.zip"));
+  EXPECT_FALSE(r.Passed);
+  EXPECT_EQ(r.Problems, std::vector<std::string>{G("审计包") + m_root.path("out/not.zip") +
+                                                 G("不是有效的zip文件,或者已经损坏")});
+  r = VerifyAuditBundle(m_root.path("out/none.zip"));
+  EXPECT_EQ(r.Lines, (std::vector<std::string>{G("找不到审计包文件") + m_root.path("out/none.zip"),
+                                               G("验证未通过")}));
+  // An unfinished draw has no bundle.
+  fs::remove(m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt");
+  EXPECT_FALSE(WriteAuditBundle(task, m_root.path("out/b.zip"), err));
+  EXPECT_EQ(text::GbkToUtf8(err), "该抽奖任务没有已完成的抽奖记录,无法导出抽奖凭证");
+  EXPECT_FALSE(fs::exists(m_root.dir() / "out/b.zip"));
+}
+
+TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
+  TRandom rng;
+  {
+    TDrawSession session;
+    TDataDraw e(session, rng);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    Batches(e, 2, 3);
+    // 一等奖 is complete; its first winner is absent. The replacement rolls 4 ticks.
+    std::string message;
+    ASSERT_TRUE(e.BeginReplacement(0, message)) << message;
+    for (int r = 0; r < 4; ++r) e.RollStep();
+    e.RevealBatch();
+    e.EndBatch();
+    // Killed here and resumed: the replacement comes back from the journal.
+  }
+  TDrawSession session;
+  TDataDraw e(session, rng);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  TDataDraw::BatchEnd end;
+  std::string err;
+  ASSERT_TRUE(e.Resume(end, err)) << err;
+  ASSERT_EQ(e.Absences().size(), 1u);
+  Batches(e, -1, 5);
+  ASSERT_TRUE(e.Finished());
+  // On the finished screen, the last winner of 三等奖 is absent too.
+  std::string message;
+  ASSERT_TRUE(e.BeginReplacement(e.Winners().size() - 1, message)) << message;
+  e.RollStep();
+  e.RevealBatch();
+  e.EndBatch();
+  const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+  int replayed = 0;
+  for (const std::string& l : r.Lines) replayed += l.find(G("次缺席")) != std::string::npos;
+  EXPECT_EQ(replayed, 2) << Joined(r);
+  // One changed byte of an absent file is found.
+  const std::string absentFile = "LUCK_FILE/ABSENT_1001_" + std::to_string(m_ids[2]) + ".txt";
+  const TVerifyResult changed = WithByteChanged(absentFile, 3);
+  EXPECT_FALSE(changed.Passed);
+  ASSERT_EQ(changed.Problems.size(), 1u) << Joined(changed);
+  EXPECT_EQ(changed.Problems[0], G("缺席名单文件") + absentFile + G("与重放结果不符"));
+  // A forged replacement in the journal is named.
+  Forge("ABSENT", "replacement", std::to_string(e.Absences()[0].CandidateIndex));
+  const TVerifyResult forged = VerifyDrawFolder(Root(), 1001);
+  EXPECT_FALSE(forged.Passed);
+  ASSERT_FALSE(forged.Problems.empty());
+  EXPECT_NE(forged.Problems[0].find(G("抽奖记录中的替补为")), std::string::npos) << Joined(forged);
+}

@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+#include <cstdlib>
+#include <optional>
+
+#include "DialogRecorder.h"
+#include "ModalHelper.h"
+#include "TempRoot.h"
+#include "UrlCatcher.h"
+#include "core/db/TombolixDM.h"
+#include "core/records/ExampleTasks.h"
+#include "core/text/Paths.h"
+#include "gui/app/MainFrm.h"
+#include "gui/ui/AboutFrm.h"
+#include "gui/ui/Art.h"
+#include "gui/ui/HelpFrm.h"
+
+namespace {
+
+// A screen that records what the main window did with it.
+struct ScreenLog {
+  int made = 0, setUps = 0, shown = 0, destroyed = 0;
+  std::optional<TDrawType> lastType;
+  int setUpTaskId = 0;
+};
+
+class FakeScreen : public TSetUpScreen {
+ public:
+  FakeScreen(ScreenLog& log, int result) : m_log(log), m_result(result) { ++m_log.made; }
+  ~FakeScreen() override { ++m_log.destroyed; }
+  int SetUp(int32_t taskId) override {
+    ++m_log.setUps;
+    m_log.setUpTaskId = taskId;
+    return m_result;
+  }
+  void ShowModal() override { ++m_log.shown; }
+
+ private:
+  ScreenLog& m_log;
+  int m_result;
+};
+
+class MainWindow : public ::testing::Test {
+ protected:
+  TempRoot m_root;
+  DialogRecorder m_dialogs;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
+  QTableWidget* lv = w.LVHeaders;
+  ASSERT_EQ(lv->rowCount(), 2);
+  // Three columns; the draw type is the task list's, not a hidden column's.
+  EXPECT_EQ(lv->columnCount(), 3);
+  EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
+  EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
+  EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
+  EXPECT_FALSE(lv->horizontalHeaderItem(0)->icon().isNull());
+  EXPECT_EQ(lv->columnWidth(0), 220);
+  EXPECT_EQ(lv->columnWidth(1), 300);
+  EXPECT_EQ(lv->columnWidth(2), 100);
+  EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
+  EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
+  EXPECT_EQ(w.Tasks().At(0)->OrderBy, TDrawType::FromData);
+  EXPECT_EQ(lv->item(1, 0)->text(), QStringLiteral("幸运转盘示例"));
+  EXPECT_EQ(w.Tasks().At(1)->OrderBy, TDrawType::ByProbability);
+  ASSERT_EQ(lv->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(lv->selectionModel()->selectedRows()[0].row(), 0);
+  // Buttons in their order, with their hints.
+  EXPECT_LT(w.SBtnGetLuck->x(), w.SBtnConfig->x());
+  EXPECT_LT(w.SBtnConfig->x(), w.SBtnQuery->x());
+  EXPECT_LT(w.SBtnQuery->x(), w.SBtnExit->x());
+  EXPECT_EQ(w.SBtnGetLuck->toolTip(), QStringLiteral("点击进入抽奖界面"));
+  EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出(&X)"));
+  EXPECT_LT(w.SBtnAbout->x(), w.SBtnHelp->x());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {
+  TTombolixDataModule dm;  // no example tasks
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetDrawScreenFactory(
+      [&](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
+  EXPECT_EQ(w.LVHeaders->rowCount(), 0);
+  QTest::mouseClick(w.SBtnGetLuck, Qt::LeftButton);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  const std::vector<std::pair<MessageKind, QString>> expected = {
+      {MessageKind::Attention, QStringLiteral("请先选择抽奖项目")},
+      {MessageKind::Attention, QStringLiteral("请先选择抽奖项目")}};
+  EXPECT_EQ(m_dialogs.messages(), expected);
+  EXPECT_EQ(log.made, 0);
+}
+
+TEST_F(MainWindow, DrawOpensTheScreenOfTheDrawTypeAndShowsItOnlyAfterASuccessfulSetUp) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  int setUpResult = 0;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
+    return std::make_unique<FakeScreen>(log, setUpResult);
+  });
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(log.lastType, TDrawType::FromData);
+  EXPECT_EQ(log.setUpTaskId, 1001);
+  EXPECT_EQ(log.shown, 0);
+  EXPECT_EQ(log.destroyed, 1);
+
+  setUpResult = 1;
+  w.LVHeaders->selectRow(1);
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
+  EXPECT_EQ(log.shown, 1);
+  EXPECT_EQ(log.destroyed, 2);
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MainWindow, ResultsOfAProbabilityTaskAreRefusedAndOfADataTaskOpened) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
+  w.LVHeaders->selectRow(1);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Information, QStringLiteral("按概率抽奖无查询结果")));
+  EXPECT_EQ(log.made, 0);
+
+  w.LVHeaders->selectRow(0);
+  QTest::mouseClick(w.SBtnQuery, Qt::LeftButton);
+  EXPECT_EQ(log.setUpTaskId, 1001);
+  EXPECT_EQ(log.shown, 1);
+}
+
+TEST_F(MainWindow, ReloadSelectsTheFirstRowAndAFailedQueryKeepsTheRows) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.LVHeaders->selectRow(1);
+  w.LoadTaskList();
+  EXPECT_EQ(w.LVHeaders->selectionModel()->selectedRows()[0].row(), 0);
+  std::string err;
+  ASSERT_TRUE(db::ExecRaw(dm.ADOConnection1, "drop table LuckTask", err));
+  w.LoadTaskList();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Error);
+  EXPECT_TRUE(m_dialogs.messages()[0].second.contains(QStringLiteral("LuckTask")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 2);
+}
+
+TEST_F(MainWindow, FailedConnectionLeavesAnEmptyListAndTheProgramRunning) {
+  WriteAll(m_root.dir() / "DATA/Tombolix.db", std::string(2048, 'x'));
+  TTombolixDataModule dm(SeedExampleTasks);
+  EXPECT_FALSE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.LVHeaders->rowCount(), 0);
+  const auto msgs = m_dialogs.messages();
+  ASSERT_EQ(msgs.size(), 2u);
+  EXPECT_EQ(msgs[0].first, MessageKind::Information);
+  EXPECT_TRUE(msgs[0].second.startsWith(QStringLiteral("数据库连接失败,")));
+  EXPECT_EQ(msgs[1].first, MessageKind::Error);
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(m_dialogs.messages().back(),
+            std::make_pair(MessageKind::Attention, QStringLiteral("请先选择抽奖项目")));
+}
+
+TEST_F(MainWindow, AboutShowsTheCaptionAndVersion) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  QString caption, version;
+  OnNextModal([&](QWidget* m) {
+    auto* about = qobject_cast<TAboutForm*>(m);
+    ASSERT_NE(about, nullptr);
+    caption = about->windowTitle();
+    version = about->LVec->text();
+    about->BtnOk->click();
+  });
+  QTest::mouseClick(w.SBtnAbout, Qt::LeftButton);
+  EXPECT_EQ(caption, QStringLiteral("关于Qarvo抽奖软件"));
+  EXPECT_EQ(version, QStringLiteral("V2.7"));
+}
+
+TEST_F(MainWindow, HelpOpensOurPageOrTheHelpFileBesideTheProgram) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  QString page;
+  OnNextModal([&](QWidget* m) {
+    auto* help = qobject_cast<THelpForm*>(m);
+    ASSERT_NE(help, nullptr);
+    page = help->Browser->toPlainText();
+    help->close();
+  });
+  QTest::mouseClick(w.SBtnHelp, Qt::LeftButton);
+  EXPECT_TRUE(page.contains(QStringLiteral("导入抽奖名单")));
+  EXPECT_TRUE(page.contains(QStringLiteral("回车键")));
+
+  // With Help.chm beside the program the desktop opens that file instead.
+  const QString chm = QString::fromStdString(paths::ProgramDir()) + QStringLiteral("Help.chm");
+  QFile f(chm);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+  QTest::mouseClick(w.SBtnHelp, Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QFile::remove(chm);
+  ASSERT_EQ(catcher.urls.size(), 1);
+  EXPECT_EQ(catcher.urls[0].toLocalFile(), chm);
+}
+
+TEST_F(MainWindow, ExitClosesTheWindow) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QTest::mouseClick(w.SBtnExit, Qt::LeftButton);
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindow, EnterOnATaskOpensItsDraw) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType type) {
+    log.lastType = type;
+    return std::make_unique<FakeScreen>(log, 1);
+  });
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  EXPECT_EQ(QApplication::focusWidget(), w.LVHeaders);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Down);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Return);
+  EXPECT_EQ(log.shown, 1);
+  EXPECT_EQ(log.lastType, TDrawType::ByProbability);
+  EXPECT_EQ(log.setUpTaskId, 1002);
+}
+
+TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  ScreenLog log;
+  w.SetQueryScreenFactory(
+      [&](QWidget*, TDrawSession&) { return std::make_unique<FakeScreen>(log, 1); });
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ASSERT_EQ(QApplication::focusWidget(), w.LVHeaders);
+  QTest::keyClick(w.LVHeaders, Qt::Key_Down);
+  ASSERT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // One Tab stop for the list, then the buttons in their order, then round again.
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp,
+                                          w.SBtnAbout,   w.SBtnExit,   w.LVHeaders};
+  EXPECT_EQ(visited, expected);
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
+
+  // Each button shows its accelerator; Alt+Q opens the results of the selected task.
+  for (QToolButton* b :
+       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
+    EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
+  w.SelectRow(0);
+  QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.shown == 1; }));
+  EXPECT_EQ(log.setUpTaskId, 1001);
+
+  // Enter on a button reached with Tab presses it.
+  int drawn = 0;
+  w.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType) {
+    ++drawn;
+    return std::make_unique<FakeScreen>(log, 0);
+  });
+  w.LVHeaders->setFocus();
+  QTest::keyClick(w.LVHeaders, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), w.SBtnGetLuck);
+  QTest::keyClick(w.SBtnGetLuck, Qt::Key_Return);
+  EXPECT_EQ(drawn, 1);
+
+  // F1 opens the help.
+  bool helpShown = false;
+  OnNextModal([&](QWidget* m) {
+    helpShown = qobject_cast<THelpForm*>(m) != nullptr;
+    m->close();
+  });
+  QTest::keyClick(w.LVHeaders, Qt::Key_F1);
+  EXPECT_TRUE(helpShown);
+}
+
+namespace {
+
+// How many pixels of two pictures of one size differ visibly in some channel.
+int VisiblyDifferentPixels(const QImage& a, const QImage& b) {
+  const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+  const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+  if (x.size() != y.size()) return x.width() * x.height() + 1;
+  int count = 0;
+  for (int r = 0; r < x.height(); ++r)
+    for (int c = 0; c < x.width(); ++c) {
+      const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
+      if (std::abs(qRed(p) - qRed(q)) > 40 || std::abs(qGreen(p) - qGreen(q)) > 40 ||
+          std::abs(qBlue(p) - qBlue(q)) > 40 || std::abs(qAlpha(p) - qAlpha(q)) > 40)
+        ++count;
+    }
+  return count;
+}
+
+}  // namespace
+
+// The banner ships pre-rendered at the designed width; it must be what the window would draw
+// (a changed caption, picture or font needs tools/PrerenderArt run again), and any other width
+// is drawn.
+TEST_F(MainWindow, BannerComesPreRenderedAtTheDesignedWidthOnly) {
+  const QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(730, 73));
+  const QPixmap tools = PrerenderedArt(QStringLiteral("banner_tools"), QSize(730, 64));
+  ASSERT_EQ(head.size(), QSize(730, 73));
+  ASSERT_EQ(tools.size(), QSize(730, 64));
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("main_head"), QSize(731, 73)).isNull());
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("no_such_art"), QSize(730, 73)).isNull());
+  // At most a few edge pixels of the caption's antialiasing may differ between builds.
+  EXPECT_LE(VisiblyDifferentPixels(head.toImage(), TMainForm::RenderBannerHead(730).toImage()), 50);
+  EXPECT_LE(VisiblyDifferentPixels(tools.toImage(), TMainForm::RenderBannerTools(730).toImage()),
+            20);
+  // The icons too ship as drawn, and are what the window is given at those sizes.
+  for (const auto& [name, size] : TMainForm::ShippedArt()) {
+    const QPixmap shipped = PrerenderedArt(name, size);
+    ASSERT_EQ(shipped.size(), size) << name.toStdString();
+    EXPECT_EQ(VisiblyDifferentPixels(shipped.toImage(), RenderArt(name, size).toImage()), 0)
+        << name.toStdString();
+    EXPECT_EQ(ArtPixmap(name, size).toImage(), shipped.toImage()) << name.toStdString();
+  }
+  // Another size of the same picture is drawn.
+  EXPECT_TRUE(PrerenderedArt(QStringLiteral("glyph_exit"), QSize(16, 16)).isNull());
+  EXPECT_EQ(ArtPixmap(QStringLiteral("glyph_exit"), QSize(16, 16)).size(), QSize(16, 16));
+  // Without its caption the band differs in many pixels: the comparison sees the text.
+  EXPECT_GT(VisiblyDifferentPixels(
+                head.toImage(), RenderArt(QStringLiteral("banner_head"), QSize(730, 73)).toImage()),
+            1000);
+
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_EQ(w.width(), 730);
+  EXPECT_EQ(w.ImageHead->pixmap().toImage(), head.toImage());
+  EXPECT_EQ(w.Image1->pixmap().toImage(), tools.toImage());
+  w.resize(900, 510);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.ImageHead->pixmap().width() == 900; }));
+  EXPECT_EQ(VisiblyDifferentPixels(w.ImageHead->pixmap().toImage(),
+                                   TMainForm::RenderBannerHead(900).toImage()),
+            0);
+  EXPECT_EQ(w.Image1->pixmap().size(), QSize(900, 64));
+}
+
+// The column heads are measured in their own font, not in bold, and drawn in the window's
+// font, not the list's: one line of it, as before.
+TEST_F(MainWindow, TaskListHeadsKeepTheirFontAndHeight) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QHeaderView* h = w.LVHeaders->horizontalHeader();
+  EXPECT_EQ(h->height(), 22);
+  EXPECT_EQ(h->sizeHint().height(), 22);
+  EXPECT_EQ(h->sectionSize(0), 220);
+  EXPECT_EQ(h->sectionSize(2), 100);
+  EXPECT_EQ(h->font().family(), w.font().family());
+  EXPECT_EQ(h->viewport()->font().family(), w.font().family());
+  EXPECT_NE(h->font().family(), w.LVHeaders->font().family());
+  EXPECT_FALSE(h->font().bold());
+}

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QUrl>
+
+#include "DialogRecorder.h"
+#include "ModalHelper.h"
+#include "UrlCatcher.h"
+#include "core/text/Gbk.h"
+#include "core/text/Messages.h"
+#include "gui/ui/AboutFrm.h"
+#include "gui/ui/MessageFrm.h"
+
+namespace {
+
+int VisibleKind(const TMessageForm& f) {
+  const QLabel* imgs[] = {f.Img0, f.Img1, f.Img2, f.Img3};
+  int shown = -1;
+  for (int i = 0; i < 4; ++i) {
+    if (imgs[i]->isVisibleTo(&f)) {
+      if (shown >= 0) return -2;  // more than one
+      shown = i;
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+TEST(MessageForm, EachKindShowsExactlyItsPicture) {
+  const std::pair<MessageKind, int> cases[] = {{MessageKind::Information, 0},
+                                               {MessageKind::Warning, 1},
+                                               {MessageKind::Error, 2},
+                                               {MessageKind::Attention, 3}};
+  for (auto [kind, picture] : cases) {
+    TMessageForm f;
+    f.SetMessage(kind, QStringLiteral("x"));
+    EXPECT_EQ(VisibleKind(f), picture) << "kind " << picture;
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("提示"));
+  }
+}
+
+TEST(MessageForm, TextLinesAndEmptyText) {
+  TMessageForm f;
+  f.SetMessage(MessageKind::Error, QStringLiteral("第一行\n第二行"));
+  EXPECT_EQ(f.MemMessage->document()->blockCount(), 2);
+  EXPECT_EQ(f.MemMessage->document()->findBlockByNumber(1).text(), QStringLiteral("第二行"));
+  f.SetMessage(MessageKind::Information, QString());
+  EXPECT_EQ(f.MemMessage->toPlainText(), QString());
+  EXPECT_EQ(VisibleKind(f), 0);
+  EXPECT_TRUE(f.MemMessage->isReadOnly());
+  EXPECT_EQ(f.MemMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(MessageForm, EnterPressesOk) {
+  TMessageForm f;
+  f.SetMessage(MessageKind::Information, QStringLiteral("保存成功!"));
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  EXPECT_TRUE(f.BtnOk->isDefault());
+  QTest::keyClick(&f, Qt::Key_Return);
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(f.result(), QDialog::Accepted);
+}
+
+TEST(MessageForm, RealProviderShowsTheWindowModallyAndReturnsAfterOk) {
+  int seenKind = -9;
+  QString seenText;
+  OnNextModal([&](QWidget* w) {
+    auto* f = qobject_cast<TMessageForm*>(w);
+    ASSERT_NE(f, nullptr);
+    seenKind = VisibleKind(*f);
+    seenText = f->MemMessage->toPlainText();
+    f->BtnOk->click();
+  });
+  ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+  EXPECT_EQ(seenKind, 3);
+  EXPECT_EQ(seenText, QStringLiteral("请先选择抽奖项目"));
+}
+
+TEST(CoreMessages, AreShownThroughTheProviderDecodedFromGbk) {
+  DialogRecorder rec;
+  msg::Show(MessageKind::Information, text::G("数据库连接失败,坏了"));
+  ASSERT_EQ(rec.messages().size(), 1u);
+  EXPECT_EQ(rec.messages()[0],
+            std::make_pair(MessageKind::Information, QStringLiteral("数据库连接失败,坏了")));
+}
+
+TEST(ConfirmDialog, EnterIsYesEscIsNoCloseBoxIsUnanswered) {
+  {
+    TConfirmDialog d(QStringLiteral("确定要删除吗？"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("确认"));
+    EXPECT_EQ(d.BtnYes->text(), QStringLiteral("是(&Y)"));
+    EXPECT_EQ(d.BtnNo->text(), QStringLiteral("否(&N)"));
+    EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    QTest::keyClick(&d, Qt::Key_Return);
+    EXPECT_EQ(d.answer(), Answer::Yes);
+  }
+  {
+    TConfirmDialog d(QStringLiteral("q"));
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    QTest::keyClick(&d, Qt::Key_Escape);
+    EXPECT_EQ(d.answer(), Answer::No);
+    EXPECT_FALSE(d.isVisible());
+  }
+  {
+    TConfirmDialog d(QStringLiteral("q"));
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    d.close();
+    EXPECT_EQ(d.answer(), Answer::Closed);
+    EXPECT_FALSE(d.isVisible());
+  }
+  {
+    TConfirmDialog d(QStringLiteral("q"));
+    d.show();
+    d.BtnNo->click();
+    EXPECT_EQ(d.answer(), Answer::No);
+  }
+}
+
+TEST(ConfirmDialog, RealAskYesNoReturnsTheButtonPressed) {
+  OnNextModal([](QWidget* w) {
+    auto* d = qobject_cast<TConfirmDialog*>(w);
+    ASSERT_NE(d, nullptr);
+    d->BtnNo->click();
+  });
+  EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::No);
+  OnNextModal([](QWidget* w) { w->close(); });
+  EXPECT_EQ(AskYesNo(QStringLiteral("是否要退出？")), Answer::Closed);
+}
+
+TEST(Recorder, AnswersQuestionsInOrderThenYes) {
+  DialogRecorder rec;
+  rec.answers = {Answer::No, Answer::Closed};
+  EXPECT_EQ(AskYesNo(QStringLiteral("a")), Answer::No);
+  EXPECT_EQ(AskYesNo(QStringLiteral("b")), Answer::Closed);
+  EXPECT_EQ(AskYesNo(QStringLiteral("c")), Answer::Yes);
+  ASSERT_EQ(rec.log.size(), 3u);
+  EXPECT_EQ(rec.log[1].text, QStringLiteral("b"));
+}
+
+TEST(AboutForm, CaptionVersionAndContactLinks) {
+  TAboutForm about(QStringLiteral("Qarvo抽奖软件"), QStringLiteral("V2.7"));
+  EXPECT_EQ(about.windowTitle(), QStringLiteral("关于Qarvo抽奖软件"));
+  EXPECT_EQ(about.LbSoftName->text(), QStringLiteral("Qarvo抽奖软件"));
+  EXPECT_EQ(about.LVec->text(), QStringLiteral("V2.7"));
+  EXPECT_TRUE(about.EdtMail->isReadOnly());
+  EXPECT_FALSE(about.EdtMail->hasFrame());
+  EXPECT_EQ(about.EdtMail->palette().color(QPalette::Text), QColor(0, 0, 255));
+
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  about.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+  QTest::mouseClick(about.EdtMail, Qt::LeftButton);
+  QTest::mouseClick(about.EUrl, Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  ASSERT_EQ(catcher.urls.size(), 2);
+  EXPECT_EQ(catcher.urls[0].scheme(), QStringLiteral("mailto"));
+  EXPECT_EQ(catcher.urls[0].path(), about.EdtMail->text());
+  EXPECT_EQ(catcher.urls[1].scheme(), QStringLiteral("https"));
+  about.BtnOk->click();
+  EXPECT_FALSE(about.isVisible());
+}
