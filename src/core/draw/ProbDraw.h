@@ -11,10 +11,7 @@
 
 class TProbDraw {
  public:
-  struct Failure {
-    MessageKind kind = MessageKind::Information;
-    std::string text;
-  };
+  using Failure = TDrawFailure;
 
   // The engine works on `session`, which it alone changes while the screen is open.
   TProbDraw(TDrawSession& session, TRandom& rng) : m_s(session), m_rng(rng) {}
