@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/records/WinnerPhotos.h"
@@ -738,10 +739,7 @@ bool TGetLuckMainForm::ChooseKey(int key) {
 
 void TGetLuckMainForm::ShowChoice() {
   const TLuckId& w = m_engine.Winners()[m_choice];
-  std::string item;
-  for (const TLuckItem& it : m_engine.Items())
-    if (it.ItemId == w.ItemId) item = it.ItemName;
-  SetShowList(text::G("标记缺席:[") + item + text::G("]") +
+  SetShowList(text::G("标记缺席:[") + ItemNameOf(m_engine.Items(), w.ItemId) + text::G("]") +
               std::string(CandidateId(w.CandidateLine)) +
               text::G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
 }
