@@ -110,6 +110,26 @@ TEST(NativePath, BothSpellingsOfTheDataFolderAreOneDirectoryOnlyUnderTheDataRoot
   EXPECT_EQ(paths::NativePath(r + text::G("名单.txt")).string(), r + "名单.txt");
 }
 
+TEST(Paths, TheDrawsFilesUnderTheDataRootAnotherRootOrNone) {
+  TempRoot root;
+  const std::string r = paths::DataRoot();
+  EXPECT_EQ(paths::DrawDataPath(1001), r + "DATA_FILE/1001.txt");
+  EXPECT_EQ(paths::PresetFilePath(1001, 2001), r + "DATA_FILE/CHEAT_1001_2001.txt");
+  EXPECT_EQ(paths::WinnerFilePath(1001, 2001), r + "LUCK_FILE/1001_2001.txt");
+  EXPECT_EQ(paths::AbsentFilePath(1001, 2001), r + "LUCK_FILE/ABSENT_1001_2001.txt");
+  EXPECT_EQ(paths::JournalPath(1001), r + "LUCK_FILE/JOURNAL_1001.txt");
+  EXPECT_EQ(paths::FinishedJournalPath(1001), r + "LUCK_FILE/JOURNAL_1001_DONE.txt");
+  // An unpacked bundle's root, and the names within a root.
+  EXPECT_EQ(paths::WinnerFilePath("/tmp/b/", 7, 3), "/tmp/b/LUCK_FILE/7_3.txt");
+  EXPECT_EQ(paths::DrawDataPath("", 7), "DATA_FILE/7.txt");
+  EXPECT_EQ(paths::PresetFilePath("", 7, 3), "DATA_FILE/CHEAT_7_3.txt");
+  EXPECT_EQ(paths::AbsentFilePath("", 7, 3), "LUCK_FILE/ABSENT_7_3.txt");
+  EXPECT_EQ(paths::JournalPath("", 7), "LUCK_FILE/JOURNAL_7.txt");
+  EXPECT_EQ(paths::FinishedJournalPath("", 7), "LUCK_FILE/JOURNAL_7_DONE.txt");
+  // Ids given as texts are used as they are.
+  EXPECT_EQ(paths::PresetFilePath("0012", "3"), r + "DATA_FILE/CHEAT_0012_3.txt");
+}
+
 TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
   TempRoot root;
   const fs::path dir = root.dir() / "DATA_FILE";
