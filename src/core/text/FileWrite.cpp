@@ -134,15 +134,17 @@ RenameFault g_renameFault = nullptr;
 FolderFlushWatch g_flushWatch = nullptr;
 
 // Flushes a directory's entries, so a rename or a new file in it survives a power cut.
+// The watch hears of a folder once its flush has returned.
 void SyncDir(const fs::path& dir) {
-  if (g_flushWatch) g_flushWatch(paths::U8(dir.empty() ? fs::path(".") : dir));
+  const fs::path folder = dir.empty() ? fs::path(".") : dir;
 #ifndef _WIN32
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
-  ::fsync(fd);
+  const bool synced = ::fsync(fd) == 0;
   ::close(fd);
+  if (synced && g_flushWatch) g_flushWatch(paths::U8(folder));
 #else
-  (void)dir;
+  if (g_flushWatch) g_flushWatch(paths::U8(folder));
 #endif
 }
 

@@ -76,8 +76,8 @@ void FlushFolder(std::string_view gbkDir);
 using RenameFault = int (*)(const std::string& target);
 void SetRenameFault(RenameFault fault);
 
-// For tests of what reaches the disk: called with each folder's native UTF-8 path as it is
-// flushed. Null: nobody watches.
+// For tests of what reaches the disk: called with each folder's native UTF-8 path once its
+// flush has returned. Null: nobody watches.
 using FolderFlushWatch = void (*)(const std::string& folder);
 void SetFolderFlushWatch(FolderFlushWatch watch);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempRoot.h"
@@ -176,6 +177,60 @@ TEST(MakeFolders, EveryNewFolderIsFlushedInTheFolderItWasMadeIn) {
   WriteAll(root.dir() / "DATA_FILE", "not a folder");
   EXPECT_FALSE(files::MakeFolders(root.path("DATA_FILE/sub"), err));
   EXPECT_FALSE(err.empty());
+}
+
+namespace {
+// Each folder flush with what the watched file in that folder held at that moment.
+std::vector<fs::path> g_watched;
+std::vector<std::pair<std::string, std::string>> g_flushes;
+
+void RecordFlush(const std::string& folder) {
+  for (const fs::path& p : g_watched) {
+    std::error_code ec;
+    if (paths::U8(p.parent_path()) == folder)
+      g_flushes.emplace_back(folder, fs::exists(p, ec) ? ReadAll(p) : "(none)");
+  }
+}
+
+// True when the folder of `file` was flushed while the file already held `content`: the
+// rename had been done, and its folder entry reached the disk after it.
+bool FlushedAfterRename(const fs::path& file, const std::string& content) {
+  const auto flush = std::make_pair(paths::U8(file.parent_path()), content);
+  return std::count(g_flushes.begin(), g_flushes.end(), flush) > 0;
+}
+}  // namespace
+
+TEST(WriteFileAtomic, TheFolderIsFlushedAfterTheRename) {
+  TempRoot root;
+  std::string err;
+  const fs::path winners = root.dir() / "LUCK_FILE/1001_1002.txt";
+  const fs::path list = root.dir() / "DATA_FILE/1001.txt";
+  g_watched = {winners, list};
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("LUCK_FILE/1001_1002.txt"), "old\r\n", err));
+  files::SetFolderFlushWatch(RecordFlush);
+  g_flushes.clear();
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("LUCK_FILE/1001_1002.txt"), "one\r\n", err));
+  EXPECT_TRUE(FlushedAfterRename(winners, "one\r\n")) << "after WriteFileAtomic";
+  // A file a library fills.
+  g_flushes.clear();
+  ASSERT_TRUE(files::WriteFileAtomicBy(
+      root.path("LUCK_FILE/1001_1002.txt"),
+      [](const std::string& tempU8, std::string&) {
+        WriteAll(paths::FromU8(tempU8), "two\r\n");
+        return true;
+      },
+      err))
+      << err;
+  EXPECT_TRUE(FlushedAfterRename(winners, "two\r\n")) << "after WriteFileAtomicBy";
+  // A batch: the folder of each file, after that file's rename.
+  g_flushes.clear();
+  files::AtomicBatch batch;
+  ASSERT_TRUE(batch.Stage(root.path("DATA_FILE/1001.txt"), "list\r\n", err)) << err;
+  ASSERT_TRUE(batch.Stage(root.path("LUCK_FILE/1001_1002.txt"), "three\r\n", err)) << err;
+  ASSERT_TRUE(batch.Commit(err)) << err;
+  EXPECT_TRUE(FlushedAfterRename(winners, "three\r\n")) << "after AtomicBatch::Commit";
+  EXPECT_TRUE(FlushedAfterRename(list, "list\r\n")) << "after AtomicBatch::Commit";
+  files::SetFolderFlushWatch(nullptr);
 }
 
 TEST(MoveFile, NeverReplacesAnExistingTarget) {
