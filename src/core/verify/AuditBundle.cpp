@@ -167,7 +167,8 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
       error = G("文件不存在：") + e.path;
       return false;
     }
-    if (!files::ReadWholeFile(e.path, *bytes)) {
+    std::string why;
+    if (!files::ReadWholeFile(e.path, *bytes, why)) {
       error = G("无法读取文件") + e.path;
       return false;
     }

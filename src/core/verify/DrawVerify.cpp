@@ -377,7 +377,7 @@ class Checker {
       for (const auto& [item, k] : flat)
         if (item == i) expected += lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
-      if (!files::ReadWholeFile(Rel(name), got)) {
+      if (!files::ReadWholeFile(Rel(name), got, error)) {
         Problem(G("找不到中奖名单文件") + name);
       } else if (got != expected) {
         Problem(G("中奖名单文件") + name + G("与重放结果不符"));
@@ -386,7 +386,7 @@ class Checker {
       for (const TAbsentId& a : absent)
         if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
       const std::string absentName = paths::AbsentFilePath("", m_task, h.Items[i].ItemId);
-      const bool there = files::ReadWholeFile(Rel(absentName), got);
+      const bool there = files::ReadWholeFile(Rel(absentName), got, error);
       if (absentText.empty()) {
         if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
       } else if (!there) {

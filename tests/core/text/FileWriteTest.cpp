@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -129,6 +131,25 @@ TEST(Paths, TheDrawsFilesUnderTheDataRootAnotherRootOrNone) {
   EXPECT_EQ(paths::FinishedJournalPath("", 7), "LUCK_FILE/JOURNAL_7_DONE.txt");
   // Ids given as texts are used as they are.
   EXPECT_EQ(paths::PresetFilePath("0012", "3"), r + "DATA_FILE/CHEAT_0012_3.txt");
+}
+
+TEST(ReadWholeFile, TheBytesAsOnDiskOrTheReason) {
+  TempRoot root;
+  const std::string bytes("a\r\n\0\xB0\xA1\n", 7);
+  WriteAll(root.dir() / "x.txt", bytes);
+  std::string got = "stale", err;
+  ASSERT_TRUE(files::ReadWholeFile(root.path("x.txt"), got, err)) << err;
+  EXPECT_EQ(got, bytes);
+  WriteAll(root.dir() / "empty.txt", "");
+  ASSERT_TRUE(files::ReadWholeFile(root.path("empty.txt"), got, err)) << err;
+  EXPECT_EQ(got, "");
+  EXPECT_FALSE(files::ReadWholeFile(root.path("none.txt"), got, err));
+  EXPECT_EQ(err, text::G("无法打开文件") + root.path("none.txt") + text::G("：") +
+                     text::Utf8ToGbk(std::strerror(ENOENT)));
+  // A folder opens but does not read.
+  fs::create_directories(root.dir() / "dir");
+  EXPECT_FALSE(files::ReadWholeFile(root.path("dir"), got, err));
+  EXPECT_EQ(err.rfind(text::G("读取文件出错："), 0), 0u) << err;
 }
 
 TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
