@@ -168,7 +168,8 @@ int RunTombolix(int argc, char** argv) {
     QCoreApplication::postEvent(target,
                                 new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
   });
-  if (!keys.isEmpty()) keyTimer.start(150);
+  // With no keys the file tells that the program has reached its event loop with a window.
+  if (!keys.isEmpty() || !keysDone.empty()) keyTimer.start(150);
   const int rc = QuitRequested() ? 0 : QApplication::exec();
   SetDialogProvider(nullptr);
   return rc;
