@@ -160,6 +160,28 @@ BENCHMARK(BM_IdleBetweenCpu)
     ->Iterations(1)
     ->UseRealTime();
 
+// The same once the fireworks are over (the measure above includes most of them): what the
+// screen costs while it stands still between batches.
+void BM_StillBetweenCpu(benchmark::State& state) {
+  Task();
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  ShowScreen(screen, static_cast<int>(state.range(0)));
+  screen.SBeginClick();
+  QApplication::processEvents();  // the selection
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+  if (!QTest::qWaitFor([&] { return !screen.Celebration->Running(); }, 10000))
+    state.SkipWithError("the celebration did not end");
+  MeasureIdleCpu(state);
+}
+BENCHMARK(BM_StillBetweenCpu)
+    ->Arg(1920)
+    ->Arg(3840)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
 // Processor time of the fireworks after a reveal (the task's only item is its last, so each
 // batch is celebrated), from the reveal until they are over, and the longest a key pressed
 // meanwhile would wait.
