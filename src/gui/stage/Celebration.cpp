@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "core/text/FileWrite.h"
@@ -19,6 +20,10 @@ constexpr int kBurstUntilMs = 2400;
 constexpr int kSparksPerBurst = 32;
 const QColor kColours[] = {QColor(255, 215, 64), QColor(255, 120, 40),  QColor(255, 250, 220),
                            QColor(255, 70, 110), QColor(120, 220, 255), QColor(170, 255, 120)};
+const QColor kSparkle(255, 255, 235);  // every fifth spark of a burst
+// The colours a spark's head can have, in the order of the pictures made of them.
+const QColor kDotColours[] = {kColours[0], kColours[1], kColours[2], kColours[3],
+                              kColours[4], kColours[5], kSparkle};
 
 // Our fanfare as a file the player can open: written once a run into the temporary folder.
 QString FanfareFile() {
@@ -62,6 +67,7 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
     if (!z.isEmpty()) m_zones.push_back(z);
   m_keepOut = keepOut;
   m_unit = std::max(1.0, height() / 756.0);
+  MakeDots();
   m_sparks.clear();
   m_elapsed = 0;
   m_nextBurst = 0;
@@ -140,7 +146,7 @@ void TCelebration::Burst() {
     Spark s;
     s.at = s.before = centre;
     s.speed = QPointF(std::cos(angle) * v, std::sin(angle) * v);
-    s.colour = i % 5 == 0 ? QColor(255, 255, 235) : colour;
+    s.colour = i % 5 == 0 ? kSparkle : colour;
     s.life = 1100 + static_cast<int>(m_rand() % 500);
     m_sparks.push_back(s);
   }
@@ -176,6 +182,27 @@ void TCelebration::Frame() {
   if (m_elapsed >= kLengthMs || (m_sparks.empty() && m_elapsed > kBurstUntilMs)) Stop();
 }
 
+void TCelebration::MakeDots() {
+  const double r = 2.6 * m_unit;
+  const qreal dpr = devicePixelRatioF();
+  const int side = static_cast<int>(std::ceil(2 * r)) + 2;
+  if (!m_dots.empty() && m_dotSide == side && m_dots.front().devicePixelRatio() == dpr) return;
+  m_dotSide = side;
+  m_dots.clear();
+  for (const QColor& c : kDotColours) {
+    QPixmap dot(QSize(side, side) * dpr);
+    dot.setDevicePixelRatio(dpr);
+    dot.fill(Qt::transparent);
+    QPainter p(&dot);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(side / 2.0, side / 2.0), r, r);
+    p.end();
+    m_dots.push_back(dot);
+  }
+}
+
 void TCelebration::paintEvent(QPaintEvent* e) {
   if (m_sparks.empty()) return;
   QPainter p(this);
@@ -189,8 +216,18 @@ void TCelebration::paintEvent(QPaintEvent* e) {
     c.setAlphaF(std::clamp(1.0 - double(s.age) / s.life, 0.0, 1.0));
     p.setPen(QPen(c, r * 0.9, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(s.before, s.at);
-    p.setPen(Qt::NoPen);
-    p.setBrush(c);
-    p.drawEllipse(s.at, r, r);
+    // The head from a picture made at the start: an ellipse's outline is costly at 4K.
+    const size_t dot =
+        static_cast<size_t>(std::find(std::begin(kDotColours), std::end(kDotColours), s.colour) -
+                            std::begin(kDotColours));
+    if (dot < m_dots.size()) {
+      p.setOpacity(c.alphaF());
+      p.drawPixmap(s.at - QPointF(m_dotSide / 2.0, m_dotSide / 2.0), m_dots[dot]);
+      p.setOpacity(1.0);
+    } else {
+      p.setPen(Qt::NoPen);
+      p.setBrush(c);
+      p.drawEllipse(s.at, r, r);
+    }
   }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
 #include <QPointF>
 #include <QRegion>
 #include <QWidget>
@@ -46,10 +47,14 @@ class TCelebration : public QWidget {
   // The spots of `rects` as one region, built in a single pass over a grid of cells: adding a
   // few hundred rectangles to a QRegion one at a time costs more than painting them.
   QRegion Spots(const std::vector<QRect>& rects);
+  // The pictures of the sparks' heads, one per colour, for the size of the screen.
+  void MakeDots();
 
   std::vector<QRect> m_zones;
   QRegion m_keepOut;
   std::vector<Spark> m_sparks;
+  std::vector<QPixmap> m_dots;
+  int m_dotSide = 0;                   // side of a head's picture, in pixels
   std::vector<unsigned char> m_cells;  // the grid of Spots, kept between frames
   int m_elapsed = 0;
   int m_nextBurst = 0;

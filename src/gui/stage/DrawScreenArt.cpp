@@ -1,6 +1,5 @@
 #include "gui/stage/DrawScreenArt.h"
 
-#include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -8,11 +7,12 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "gui/stage/TextShadow.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/DesignScale.h"
 
 void AddTextShadow(QWidget* w) {
-  auto* shadow = new QGraphicsDropShadowEffect(w);
+  auto* shadow = new TTextShadow(w);
   shadow->setBlurRadius(8);
   shadow->setOffset(2, 2);
   shadow->setColor(QColor(0, 0, 0, 190));

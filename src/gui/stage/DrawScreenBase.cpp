@@ -28,6 +28,9 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setModal(true);
   resize(1024, 768);
+  // The background picture covers the screen: filling it first with the window colour would
+  // double the cost of every spot painted again (a celebration's sparks).
+  setAttribute(Qt::WA_OpaquePaintEvent);
 
   EKeyCtrl = new QLineEdit(this);
   EKeyCtrl->setObjectName(QStringLiteral("EKeyCtrl"));
@@ -212,8 +215,12 @@ void TDrawScreenBase::resizeEvent(QResizeEvent* e) {
   RenderBackground();
 }
 
-void TDrawScreenBase::paintEvent(QPaintEvent*) {
+void TDrawScreenBase::paintEvent(QPaintEvent* e) {
   QPainter p(this);
+  // What the picture does not cover (none yet, or a size it was not made for) gets the
+  // window colour, as an unpainted window would.
+  const QRegion bare = e->region() - QRect(QPoint(0, 0), m_background.size());
+  for (const QRect& r : bare) p.fillRect(r, palette().brush(backgroundRole()));
   if (!m_background.isNull()) p.drawPixmap(0, 0, m_background);
 }
 

@@ -2,8 +2,11 @@
 // where that text's shadow reaches.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QEvent>
+#include <QImage>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 
 #include "gui/stage/Celebration.h"
@@ -47,4 +50,32 @@ TEST(Celebration, NeverRepaintsATextItKeepsOutOfNorItsShadow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !celebration->Running(); }, 6000));
   QTest::qWait(100);  // the last spots painted away
   EXPECT_EQ(counter.paints, 0);
+}
+
+// Every spark is drawn inside the spots painted again for it: once the fireworks are over the
+// screen is exactly as it was, at projector sizes, with no head or trail left behind.
+TEST(Celebration, LeavesNothingBehindOnTheScreen) {
+  for (const QSize size : {QSize(1280, 800), QSize(3840, 2160)}) {
+    QWidget screen;
+    screen.resize(size);
+    screen.setStyleSheet(QStringLiteral("background: #900"));
+    auto* celebration = new TCelebration(&screen);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    const auto shown = [&] {
+      QApplication::processEvents();
+      return screen.screen()->grabWindow(screen.winId()).toImage();
+    };
+    const QImage before = shown();
+    celebration->Start({QRect(QPoint(0, 0), size)}, QRegion(), false);
+    bool drawn = false;  // some frame showed a spark
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          drawn = drawn || shown() != before;
+          return !celebration->Running();
+        },
+        8000));
+    EXPECT_TRUE(drawn) << size.width();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == before; }, 2000)) << size.width();
+  }
 }
