@@ -221,6 +221,7 @@ TStageFrame TStage::StopRoll() {
   f.taken = true;
   f.replacement = m_replacing;
   f.rollTexts = std::move(landing);
+  f.reveal = RevealOf(RevealedPlaces());  // laid out while the roll rests
   return f;
 }
 
@@ -244,6 +245,7 @@ TStageFrame TStage::Reveal() {
   if (!m_exhausted.empty()) f.messages.push_back({MessageKind::Attention, m_exhausted});
   m_exhausted.clear();
   f.hint = HintText();
+  f.hintAfter = f.messages.size();
   if (m_replacing) {
     // A replacement on the finished screen: the files were written again.
     m_replacing = false;
@@ -287,7 +289,6 @@ TStageFrame TStage::SummaryTime() {
   f.step = TStageStep::Summarises;
   f.hideRoll = true;
   f.stopSummaryTimer = true;
-  f.hint = HintText();
   f.hintShown = m_e.MayMarkAbsent();
   return f;
 }

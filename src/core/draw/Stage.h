@@ -79,8 +79,10 @@ struct TStageFrame {
   bool replacement = false;                           // the roll or reveal is a replacement's
   size_t place = 0;                                   // with Asks: the winner's place in draw order
   std::string question;                               // with Asks: the question, No its default
-  // Told after the reveal is in sight, in this order.
+  // Told after the reveal is in sight, in this order; the hint changes after the first
+  // `hintAfter` of them.
   std::vector<TStageMessage> messages;
+  size_t hintAfter = 0;
   bool hintShown = true;           // with Summarises: the hint stays in sight below it
   bool startSummaryTimer = false;  // after the messages
   bool stopSummaryTimer = false;
