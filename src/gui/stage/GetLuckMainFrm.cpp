@@ -65,23 +65,10 @@ constexpr int kButtonsTop = 148;
 constexpr int kStageRight = 980;  // texts stay clear of the right edge
 constexpr int kLanternLeft = 840;
 
-QLabel* TextLabel(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setTextFormat(Qt::PlainText);
-  l->setFont(UiFont(StageFamily(), 24, true));
-  return l;
-}
+QLabel* TextLabel(QWidget* parent, const char* name) { return StageLabel(parent, name, 24); }
 
 QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setText(caption);
-  b->setAutoRaise(true);
-  b->setCursor(Qt::PointingHandCursor);
-  b->setFocusPolicy(Qt::NoFocus);
-  b->setFont(UiFont(StageFamily(), 22, true));
+  auto* b = StageButton(parent, name, caption, 22);
   // The buttons stand edge to edge in the layout; the margin keeps their frames apart.
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
@@ -138,12 +125,8 @@ QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t
 }
 
 QLabel* BandLabel(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setTextFormat(Qt::PlainText);
+  QLabel* l = StageLabel(parent, name, 40);
   l->setAlignment(Qt::AlignCenter);
-  l->setFont(UiFont(StageFamily(), 40, true));
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, kMaroon);
   l->setPalette(pal);
