@@ -366,6 +366,21 @@ std::string TStage::ChoiceText(size_t place) const {
          G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
 }
 
+std::vector<TItemSummary> TStage::SummaryItems() const {
+  const TLuckTask& task = m_e.Task();
+  std::vector<TItemSummary> items =
+      WinnerSummary(m_e.Items(), m_e.Winners(), task.HideBegin, task.HideEnd, m_e.Absences());
+  for (TItemSummary& s : items) {
+    s.caption = StagePunctuation(s.caption);
+    if (task.ShowLuck == 1)
+      s.winners.clear();
+    else
+      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
+    s.absent.clear();
+  }
+  return items;
+}
+
 std::string TStage::AudienceText() const {
   const std::string& n = m_e.AudienceNumber();
   if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");

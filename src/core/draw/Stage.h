@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/WinnerSummary.h"
 #include "core/text/Messages.h"
 
 enum class TStagePhase {
@@ -140,6 +141,10 @@ class TStage {
   std::string HintText() const;
   // The status line while choosing the winner at `place`.
   std::string ChoiceText(size_t place) const;
+  // The summary's items: each caption (stage punctuation applied) with the winners it
+  // lists, the absent ones after them; a task that hides its winners list shows only how
+  // many each item has.
+  std::vector<TItemSummary> SummaryItems() const;
   // The Ready screen's line for the audience's number.
   std::string AudienceText() const;
 

@@ -758,17 +758,7 @@ void TGetLuckMainForm::LayoutReveal() {
 }
 
 void TGetLuckMainForm::LayoutSummary() {
-  const TLuckTask& task = m_engine.Task();
-  std::vector<TItemSummary> items = WinnerSummary(
-      m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd, m_engine.Absences());
-  // A task that keeps its winners list hidden shows only how many each item has. Otherwise
-  // the absent winners follow the item's winners.
-  for (TItemSummary& s : items) {
-    if (task.ShowLuck == 1)
-      s.winners.clear();
-    else
-      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
-  }
+  const std::vector<TItemSummary> items = m_stage.SummaryItems();
   QFont f = UiFont(StageFamily(), 100, true);
   const QFontMetricsF fm(f);
   double entry100 = 1;
@@ -792,7 +782,7 @@ void TGetLuckMainForm::LayoutSummary() {
   }
   QStringList lines;
   for (const TItemSummary& s : items) {
-    lines << Q(StagePunctuation(s.caption));
+    lines << Q(s.caption);
     for (size_t i = 0; i < s.winners.size(); i += static_cast<size_t>(perLine)) {
       QStringList row;
       for (size_t j = i; j < std::min(s.winners.size(), i + static_cast<size_t>(perLine)); ++j)

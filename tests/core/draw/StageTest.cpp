@@ -17,8 +17,10 @@ class Stage : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
 
-  void Build(std::vector<ItemDef> items, int candidates = 10, std::string remain = {}) {
+  void Build(std::vector<ItemDef> items, int candidates = 10, std::string remain = {},
+             int showLuck = 0) {
     TaskDef def;
+    def.showLuck = showLuck;
     def.items = std::move(items);
     def.title = G("号码 姓名");
     def.remainText = std::move(remain);
@@ -354,4 +356,39 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   // The resumed cards answer a click as the live ones do.
   EXPECT_EQ(s.CardClicked(1).place, 1u);
+}
+
+TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  const std::string absent = e.Winners()[0].CandidateLine;
+  ASSERT_EQ(s.Answer(0, true).step, TStageStep::Rolls);
+  s.Enter();
+  s.LandingOver();
+  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].caption, G("一等奖 2名"));
+  EXPECT_EQ(items[0].winners,
+            (std::vector<std::string>{e.Winners()[0].CandidateLine, e.Winners()[1].CandidateLine,
+                                      absent + " " + G("缺席")}));
+  EXPECT_TRUE(items[0].absent.empty());
+  EXPECT_EQ(items[1].caption, G("二等奖 0名"));
+  EXPECT_TRUE(items[1].winners.empty());
+}
+
+TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
+  Build({{G("一等奖"), 2, 2, G("电视(大)")}}, 10, {}, 1);
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].caption, G("一等奖 电视（大） 2名"));
+  EXPECT_TRUE(items[0].winners.empty());
 }
