@@ -381,6 +381,14 @@ std::vector<TItemSummary> TStage::SummaryItems() const {
   return items;
 }
 
+TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Items().size())) return {};
+  const TLuckItem& it = m_e.Items()[static_cast<size_t>(itemIndex)];
+  NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名")};
+  if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
+  return n;
+}
+
 std::string TStage::AudienceText() const {
   const std::string& n = m_e.AudienceNumber();
   if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");

@@ -145,6 +145,13 @@ class TStage {
   // lists, the absent ones after them; a task that hides its winners list shows only how
   // many each item has.
   std::vector<TItemSummary> SummaryItems() const;
+  // The band before a batch: the prize item that comes next and its count and gift (GBK);
+  // empty for an index that names no item.
+  struct NextItem {
+    std::string item;
+    std::string gift;
+  };
+  NextItem NextItemTexts(int itemIndex) const;
   // The Ready screen's line for the audience's number.
   std::string AudienceText() const;
 

@@ -462,16 +462,14 @@ void TGetLuckMainForm::ShowPrize(int itemIndex) {
 void TGetLuckMainForm::ShowNext(int itemIndex) {
   // Before the first batch the band says what comes: the prize item, how many win it and
   // its gift.
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_engine.Items().size())) {
+  const TStage::NextItem next = m_stage.NextItemTexts(itemIndex);
+  if (next.item.empty() && next.gift.empty()) {
     LbNextItem->hide();
     LbNextGift->hide();
     return;
   }
-  const TLuckItem& it = m_engine.Items()[static_cast<size_t>(itemIndex)];
-  LbNextItem->setText(Q(it.ItemName));
-  QString gift = QStringLiteral("共%1名").arg(it.LuckCount);
-  if (!it.AwardName.empty()) gift += QStringLiteral("　奖品：") + Q(it.AwardName);
-  LbNextGift->setText(gift);
+  LbNextItem->setText(Q(next.item));
+  LbNextGift->setText(Q(next.gift));
   m_design.Fit(LbNextItem);
   m_design.Fit(LbNextGift);
   LbNextItem->show();

@@ -392,3 +392,16 @@ TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
   EXPECT_EQ(items[0].caption, G("一等奖 电视（大） 2名"));
   EXPECT_TRUE(items[0].winners.empty());
 }
+
+TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
+  Build({{G("一等奖"), 1, 1, G("笔记本电脑")}, {G("二等奖"), 3, 3, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_EQ(s.NextItemTexts(0).item, G("一等奖"));
+  EXPECT_EQ(s.NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
+  EXPECT_EQ(s.NextItemTexts(1).gift, G("共3名"));
+  EXPECT_EQ(s.NextItemTexts(2).item, "");
+  EXPECT_EQ(s.NextItemTexts(-1).gift, "");
+}
