@@ -14,8 +14,12 @@ mkdir -p "$out"
 root=$(mktemp -d)
 cp "$build"/src/programs/{tombolix,tombolix_xls,tombolix_music.so} "$root"/
 mkdir "$root/tmp"
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
+mkdir -m 700 "$root/run"
+# A display of its own: the first number no server holds.
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+display=:$n
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 program=
 cleanup() {
@@ -28,7 +32,7 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 start() {
-  (cd "$root" && TMPDIR="$root/tmp" XDG_RUNTIME_DIR="$root/tmp" QT_QPA_PLATFORM=xcb \
+  (cd "$root" && TMPDIR="$root/tmp" XDG_RUNTIME_DIR="$root/run" QT_QPA_PLATFORM=xcb \
     exec ./tombolix >>"$out/program.log" 2>&1) &
   program=$!
   # The main window is up once it has its title.
@@ -64,6 +68,12 @@ compare -metric AE <(convert "$out/live.png" -crop 200x40+540+490 +repage png:-)
 [ "$(cat "$out/q.txt")" != "0" ] || fail "no question came up"
 xdotool mousemove 739 505 click 1  # 否
 sleep 1
+# No batch started: the band still shows the cards as before the click.
+import -window root "$out/after_no.png"
+convert "$out/live.png" -crop 1280x232+0+244 +repage "$out/band_live.png"
+convert "$out/after_no.png" -crop 1280x232+0+244 +repage "$out/band_after_no.png"
+diff=$(compare -metric AE "$out/band_live.png" "$out/band_after_no.png" null: 2>&1 || true)
+[ "$diff" = "0" ] || fail "the band changed after the card click ($diff pixels): a batch started"
 kill -9 "$program"
 wait "$program" 2>/dev/null || true
 program=
@@ -72,7 +82,6 @@ start
 xdotool key Return  # yes, go on
 sleep 4
 import -window root "$out/resumed.png"
-convert "$out/live.png" -crop 1280x232+0+244 +repage "$out/band_live.png"
 convert "$out/resumed.png" -crop 1280x232+0+244 +repage "$out/band_resumed.png"
 diff=$(compare -metric AE "$out/band_live.png" "$out/band_resumed.png" "$out/band_diff.png" 2>&1 || true)
 [ "$diff" = "0" ] || fail "the resumed reveal differs from the live one in $diff pixels"
