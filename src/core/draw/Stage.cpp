@@ -389,6 +389,11 @@ TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
   return n;
 }
 
+std::string TStage::ListLine(const std::string& line) {
+  if (line.empty() || line.back() != ':') return line;
+  return line.substr(0, line.size() - 1) + G("：");
+}
+
 std::string TStage::AudienceText() const {
   const std::string& n = m_e.AudienceNumber();
   if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");

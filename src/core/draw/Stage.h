@@ -152,6 +152,9 @@ class TStage {
     std::string gift;
   };
   NextItem NextItemTexts(int itemIndex) const;
+  // A winners-list line as the stage shows it: a prize item's caption ends in a full-width
+  // colon; a winner's line stays exactly as it is.
+  static std::string ListLine(const std::string& line);
   // The Ready screen's line for the audience's number.
   std::string AudienceText() const;
 

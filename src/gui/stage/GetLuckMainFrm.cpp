@@ -115,12 +115,11 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
   return out;
 }
 
-// The winners list's lines as the stage shows them: a prize item's caption ends in a
-// full-width colon; the winners' lines stay exactly as they are.
+// The winners list's lines as the stage shows them.
 QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t to) {
-  QStringList out = ToQ(lines, from, to);
-  for (QString& l : out)
-    if (l.endsWith(QLatin1Char(':'))) l = l.left(l.size() - 1) + QStringLiteral("：");
+  to = std::min(to, lines.size());
+  QStringList out;
+  for (size_t i = from; i < to; ++i) out << Q(TStage::ListLine(lines[i]));
   return out;
 }
 

@@ -75,6 +75,13 @@ TEST(StageRules, ACardOfAnIdThatIsNoNumberShowsTheIdAsTheName) {
   EXPECT_EQ(one.rest, "");
 }
 
+TEST(StageRules, AListCaptionEndsInAFullWidthColon) {
+  EXPECT_EQ(TStage::ListLine(G("一等奖:")), G("一等奖："));
+  EXPECT_EQ(TStage::ListLine("13800000000 " + G("张三")), "13800000000 " + G("张三"));
+  EXPECT_EQ(TStage::ListLine("10:30"), "10:30");
+  EXPECT_EQ(TStage::ListLine(""), "");
+}
+
 TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
