@@ -1,6 +1,6 @@
-// The full-screen draw from imported data. It shows what TDataDraw decides: Ready →
-// Selecting → Rolling → Between batches … → Finished, driven by timers, never by a nested
-// event loop.
+// The full-screen draw from imported data. Its inputs (keys, clicks, timers) go to its stage,
+// TStage over the engine TDataDraw, and it applies the frame each one answers: it keeps the
+// widgets, the timers and the painting, driven by timers, never by a nested event loop.
 #pragma once
 
 #include <optional>
@@ -82,9 +82,10 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void TMListTimer();
   void TMListNowTimer();
   void RollTick();
-  // The roll's last frame has been seen: the batch is revealed, and with it the texts, the
-  // winners list and the prize change.
+  // The landing's timer: the batch is revealed, and with it the texts, the winners list and
+  // the prize change.
   void ShowReveal();
+  // The summary's timer: every winner in the reveal's place.
   void ShowSummary();
 
  signals:
