@@ -71,8 +71,7 @@ const QString kDone = QStringLiteral("message\t0\t所有奖项已经全部抽取
 TEST_F(KilledDraw, BetweenBatchesEveryRevealedWinnerIsKeptAndTheDrawFinishes) {
   // Open the draw, two batches, then nothing more is pressed.
   auto first = Start(QStringLiteral("enter,enter,enter,enter,enter"));
-  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2; }));
-  QThread::msleep(400);
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2 && KeysTyped(); }));
   Kill(*first);
   const QList<QByteArray> kept = Batches();
   ASSERT_EQ(kept.size(), 2);
@@ -98,8 +97,7 @@ TEST_F(KilledDraw, BetweenBatchesEveryRevealedWinnerIsKeptAndTheDrawFinishes) {
 TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
   // Open, one batch, then the second batch rolls until the kill.
   auto first = Start(QStringLiteral("enter,enter,enter,enter"));
-  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 1; }));
-  QThread::msleep(700);
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 1 && KeysTyped(); }));
   Kill(*first);
   ASSERT_EQ(Batches().size(), 1);
   const QList<int> revealed = Winners(Batches()[0]);
@@ -177,8 +175,7 @@ TEST_F(TornDraw, WithoutANumber) { Run(QString(), QStringLiteral("(无)")); }
 
 void TornDraw::Run(const QString& digits, const QString& number) {
   auto first = Start(QStringLiteral("enter,") + digits + QStringLiteral("enter,enter,enter,enter"));
-  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2; }));
-  QThread::msleep(400);
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2 && KeysTyped(); }));
   Kill(*first);
   ASSERT_EQ(Batches().size(), 2);
   const QList<int> firstBatch = Winners(Batches()[0]);
@@ -192,9 +189,8 @@ void TornDraw::Run(const QString& digits, const QString& number) {
 
   // Yes, then two more batches, and a kill.
   auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
-  ASSERT_TRUE(WaitFor(*second, [&] { return Batches().size() == 3; }))
+  ASSERT_TRUE(WaitFor(*second, [&] { return Batches().size() == 3 && KeysTyped(); }))
       << LogLines().join('\n').toStdString();
-  QThread::msleep(400);
   Kill(*second);
   EXPECT_TRUE(LogLines().contains(
       QStringLiteral("question\t上次抽奖尚未完成(已抽出1名),是否继续上次的抽奖?")));
@@ -312,9 +308,10 @@ TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles
   auto first = Start(QStringLiteral("enter,enter,enter,") + wait +
                      QStringLiteral("q,enter,enter,") + wait + QStringLiteral("enter,enter,") +
                      wait + QStringLiteral("enter,enter,") + wait + QStringLiteral("q,enter"));
-  ASSERT_TRUE(WaitFor(*first, [&] { return Asked(LogLines(), 2); }))
+  // Killed once the last Enter has started the replacement's roll, which stops by itself
+  // after three seconds.
+  ASSERT_TRUE(WaitFor(*first, [&] { return Asked(LogLines(), 2) && KeysTyped(); }))
       << LogLines().join('\n').toStdString();
-  QThread::msleep(500);  // the replacement stops by itself after three seconds
   Kill(*first);
   const QString journal = QStringLiteral("LUCK_FILE/JOURNAL_1001.txt");
   const QList<QByteArray> kept = Batches();

@@ -9,7 +9,8 @@ namespace {
 
 class Program : public ProgramCopy {
  protected:
-  // Waits until the lock of a running copy is taken and its database exists.
+  // Waits until the lock of a running copy is taken, its database exists and its window has
+  // the keyboard in the event loop.
   bool WaitUntilRunning(QProcess& p) {
     const QString lock = m_dir.filePath(QStringLiteral("tmp/Qarvo抽奖软件.lock"));
     const QString db = m_dir.filePath(QStringLiteral("DATA/Tombolix.db"));
@@ -17,10 +18,7 @@ class Program : public ProgramCopy {
     t.start();
     while (t.elapsed() < 20000) {
       if (p.state() != QProcess::Running) return false;
-      if (QFileInfo::exists(lock) && QFileInfo::exists(db)) {
-        QThread::msleep(300);  // let it reach its event loop
-        return p.state() == QProcess::Running;
-      }
+      if (QFileInfo::exists(lock) && QFileInfo::exists(db) && KeysTyped()) return true;
       QThread::msleep(20);
     }
     return false;

@@ -1,6 +1,7 @@
 #include "core/config/ItemSettings.h"
 
 #include "core/config/ConfigStore.h"
+#include "core/config/Refusal.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
@@ -12,13 +13,6 @@ using text::G;
 using text::Trim;
 
 namespace {
-
-bool Refuse(TItemFailure& f, MessageKind kind, std::string textGbk, ItemField focus) {
-  f.kind = kind;
-  f.text = std::move(textGbk);
-  f.focus = focus;
-  return false;
-}
 
 // ListIndex = position + 1 for each listed position, on the query given.
 bool WriteIndexes(db::TQuery& q, int taskId, const std::vector<std::string>& lines, int first,

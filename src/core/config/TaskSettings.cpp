@@ -1,6 +1,7 @@
 #include "core/config/TaskSettings.h"
 
 #include "core/config/ConfigStore.h"
+#include "core/config/Refusal.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Colour.h"
 #include "core/records/Loaders.h"
@@ -16,13 +17,6 @@ using text::G;
 using text::Trim;
 
 namespace {
-
-bool Refuse(TTaskFailure& f, MessageKind kind, std::string textGbk, TaskField focus) {
-  f.kind = kind;
-  f.text = std::move(textGbk);
-  f.focus = focus;
-  return false;
-}
 
 // A hide position: empty and "0" mean none; otherwise a number of at most two digits.
 bool HidePosition(std::string& field, std::string_view label, TaskField focus, int32_t& value,

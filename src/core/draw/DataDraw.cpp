@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/draw/DrawTexts.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
@@ -77,27 +78,9 @@ void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName, in
 }
 
 bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
-  m_setUp = false;
-  m_curItem = 0;
-  m_state = State::Ready;
-  m_pending = Pending::None;
-  m_pendingJournal = TJournal();
-  m_journalStarted = false;
-  m_journalBytes = 0;
-  m_unwritten.clear();
-  m_journalError.clear();
-  m_start = TJournalStart();
-  m_started = false;
-  m_startWritten = false;
-  if (taskId <= 0) {
-    failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
-    return false;
-  }
-  std::string error;
-  if (!m_s.LoadTask(taskId, error)) {
-    failure = {MessageKind::Error, error};
-    return false;
-  }
+  m_draw = Draw();
+  m_run = Run();
+  if (!OpenDrawTask(m_s, taskId, failure)) return false;
   // An item that can take no winner would never complete, and the draw could never finish.
   for (const TLuckItem& it : m_s.Items) {
     if (it.LuckCount < 1 || it.ListCount < 1) {
@@ -107,83 +90,53 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     }
   }
   m_s.Winners.clear();
-  m_dataPath = DrawDataFileOf(m_s.Task);
-  if (!m_s.LoadCandidates(m_dataPath, m_titleLine, error)) {
+  std::string error;
+  m_draw.dataPath = DrawDataFileOf(m_s.Task);
+  if (!m_s.LoadCandidates(m_draw.dataPath, m_draw.titleLine, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
   m_s.LoadPresets();
 
   // What this draw is drawn from, for its journal and for matching an earlier one.
-  m_head = TJournalHead();
-  m_head.TaskId = taskId;
-  if (!Sha256File(m_dataPath, m_head.DataHash, error)) {
+  TJournalHead& head = m_draw.head;
+  head.TaskId = taskId;
+  if (!Sha256File(m_draw.dataPath, head.DataHash, error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
-  std::string presets;
-  for (const TCheatId& e : m_s.Presets)
-    presets += std::to_string(e.ItemId) + "\t" + e.IdText + "\n";
-  m_head.PresetHash = Sha256Hex(presets);
-  m_head.LuckAgain = m_s.Task.LuckAgain;
+  std::vector<std::pair<int32_t, std::string>> presets;
+  presets.reserve(m_s.Presets.size());
+  for (const TCheatId& e : m_s.Presets) presets.emplace_back(e.ItemId, e.IdText);
+  head.PresetHash = PresetHashOf(presets);
+  head.LuckAgain = m_s.Task.LuckAgain;
   for (const TLuckItem& it : m_s.Items)
-    m_head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+    head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
   if (!MakeSecret(error)) {
     failure = {MessageKind::Error, error};
     return false;
   }
-
-  // Which candidate lines are on a preset list, and where each entry's line first stands.
-  const TArraySring& lines = m_s.CandidateLines;
-  const size_t n = lines.size();
-  m_isPreset.assign(n, 0);
-  m_presetIndex.assign(m_s.Presets.size(), -1);
-  if (!m_s.Presets.empty()) {
-    std::unordered_map<std::string_view, int32_t> first;
-    for (const TCheatId& e : m_s.Presets) first.emplace(e.IdText, -1);
-    for (size_t k = 0; k < n; ++k) {
-      auto it = first.find(lines[k]);
-      if (it == first.end()) continue;
-      m_isPreset[k] = 1;
-      if (it->second < 0) it->second = static_cast<int32_t>(k);
-    }
-    for (size_t e = 0; e < m_s.Presets.size(); ++e) m_presetIndex[e] = first[m_s.Presets[e].IdText];
-  }
-  m_nonPresetCount =
-      static_cast<int64_t>(n) - std::count(m_isPreset.begin(), m_isPreset.end(), uint8_t{1});
   ResetDraw();
 
-  std::string ignored;
-  switch (ReadJournal(paths::JournalPath(taskId), m_pendingJournal, ignored)) {
-    case JournalRead::Ok:
-      if (m_pendingJournal.Batches.empty()) {  // nothing shown: set aside unasked
-        CatchUpFinishedFiles();
-        break;
-      }
-      if (!m_pendingJournal.Head.SameDraw(m_head)) {
-        m_pending = Pending::Mismatch;
-        break;
-      }
-      {
-        // A journal whose batches complete every item only lacks its winner files.
-        BatchEnd end;
-        const bool replays = Replay(m_pendingJournal, end);
-        m_pending = replays && m_state == State::Finished ? Pending::Complete : Pending::Resumable;
-        ResetDraw();
-      }
-      break;
-    case JournalRead::Damaged:
-      m_pending = Pending::Damaged;
-      break;
-    case JournalRead::Unreadable:
-      m_pending = Pending::Mismatch;
-      break;
-    case JournalRead::Missing:
-    case JournalRead::Empty:  // set aside when this draw's journal starts
+  m_draw.pending = ReadPendingDraw(paths::JournalPath(taskId), head);
+  switch (m_draw.pending.kind) {
+    case Pending::None:
       CatchUpFinishedFiles();
       break;
+    case Pending::Resumable: {
+      // A journal whose batches complete every item only lacks its winner files.
+      BatchEnd end;
+      if (Replay(m_draw.pending.journal, end) && m_run.state == State::Finished)
+        m_draw.pending.kind = Pending::Complete;
+      ResetDraw();
+      break;
+    }
+    case Pending::Complete:
+    case Pending::Mismatch:
+    case Pending::Damaged:
+      break;
   }
-  m_setUp = true;
+  m_draw.setUp = true;
   return true;
 }
 
@@ -191,119 +144,81 @@ void TDataDraw::CatchUpFinishedFiles() {
   TJournal done;
   std::string ignored;
   if (ReadJournal(paths::FinishedJournalPath(Task().TaskId), done, ignored) != JournalRead::Ok ||
-      done.Absences.empty() || !done.Head.SameDraw(m_head))
+      done.Absences.empty() || !done.Head.SameDraw(m_draw.head))
     return;
   // Only a replacement made once the draw had finished can be missing from the files.
   if (done.Absences.back().AfterBatches < done.Batches.size()) return;
   BatchEnd end;
   TJournal before = done;
   before.Absences.pop_back();
-  const bool replaysBefore = Replay(before, end) && m_state == State::Finished;
+  const bool replaysBefore = Replay(before, end) && m_run.state == State::Finished;
   const TArrLuckId winnersBefore = m_s.Winners;
   const TArrAbsentId absencesBefore = m_s.Absences;
   ResetDraw();
-  if (replaysBefore && Replay(done, end) && m_state == State::Finished &&
+  if (replaysBefore && Replay(done, end) && m_run.state == State::Finished &&
       DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
-                      m_titleLine))
-    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, false, ignored);
+                      m_draw.titleLine))
+    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, ignored);
   ResetDraw();
 }
 
 bool TDataDraw::MakeSecret(std::string& error) {
   if (m_fixedSecret) {
-    m_secret = NumberedSecret(*m_fixedSecret);
-  } else if (!SystemSecret(m_secret, error)) {
+    m_draw.secret = NumberedSecret(*m_fixedSecret);
+  } else if (!SystemSecret(m_draw.secret, error)) {
     return false;
   }
-  m_head.Secret = SecretHex(m_secret);
-  m_head.Commit = Commitment(m_secret);
-  m_head.Seed = 0;
+  m_draw.head.Secret = SecretHex(m_draw.secret);
+  m_draw.head.Commit = Commitment(m_draw.secret);
+  m_draw.head.Seed = 0;
   return true;
 }
 
 bool TDataDraw::StartJournal(std::string& error) {
-  if (!m_setUp || m_journalStarted || m_started) return m_journalStarted;
+  TJournalWriter& journal = m_draw.journal;
+  if (!m_draw.setUp || journal.Started() || m_draw.started) return journal.Started();
   const int32_t taskId = Task().TaskId;
-  const std::string path = paths::JournalPath(taskId);
-  if (paths::FileExists(path)) {
-    std::string folder;
-    if (!MoveToHistory(taskId, {path}, folder, error)) return false;
-  }
-  const std::string head = FormatJournalHead(m_head);
-  if (!files::WriteFileAtomic(path, head, error)) return false;
-  m_journalStarted = true;
-  m_journalBytes = head.size();
-  return true;
+  return journal.Start(taskId, paths::JournalPath(taskId), FormatJournalHead(m_draw.head), error);
 }
 
 std::string TDataDraw::ProofText() const {
   const size_t n = m_s.CandidateLines.size();
-  return G("抽奖凭证  名单 ") + m_head.DataHash.substr(0, 12) + "  " + std::to_string(n) +
-         G("人  承诺 ") + m_head.Commit.substr(0, 16);
+  return G("抽奖凭证  名单 ") + m_draw.head.DataHash.substr(0, 12) + "  " + std::to_string(n) +
+         G("人  承诺 ") + m_draw.head.Commit.substr(0, 16);
 }
 
 bool TDataDraw::AudienceOpen() const {
-  return m_setUp && m_state == State::Ready && !m_started && m_s.Winners.empty();
+  return m_draw.setUp && m_run.state == State::Ready && !m_draw.started && m_s.Winners.empty();
 }
 
 bool TDataDraw::SetAudienceNumber(std::string_view digits) {
   if (!AudienceOpen() || !ValidAudienceNumber(digits)) return false;
-  m_start.Audience = std::string(digits);
+  m_draw.start.Audience = std::string(digits);
   return true;
 }
 
 void TDataDraw::ResetDraw() {
-  m_curItem = 0;
-  m_state = State::Ready;
   m_s.Winners.clear();
-  for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
-  for (TCheatId& e : m_s.Presets) e.Used = false;
-  m_drawn.assign(m_s.CandidateLines.size(), 0);
-  m_absent.assign(m_s.CandidateLines.size(), 0);
   m_s.Absences.clear();
-  m_replace = Replace();
-  m_progress.clear();
-  m_randomPool = m_nonPresetCount;
-  m_presets.clear();
-  for (size_t e = 0; e < m_s.Presets.size(); ++e)
-    m_presets[m_s.Presets[e].ItemId].entries.push_back(e);
-  m_closed.assign(m_s.Items.size(), 0);
-  m_list = TWinnerList();
-  m_lastBatch = Batch();
-  m_lastReveal.clear();
-  m_revealed = false;
+  for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
+  m_run = Run();
+  m_run.pool = TCandidatePool(m_s.CandidateLines, m_s.Presets, m_s.Task.LuckAgain == 1);
+  m_run.closed.assign(m_s.Items.size(), 0);
 }
 
-std::string TDataDraw::ResumeQuestion() const {
-  return G("上次抽奖尚未完成(已抽出") + std::to_string(PendingWinners()) +
-         G("名),是否继续上次的抽奖?");
-}
-
-std::string TDataDraw::DamagedText() {
-  return G("上次未完成的抽奖记录已损坏,无法准确继续,已移至历史记录,将重新开始抽奖");
-}
-
-std::string TDataDraw::MismatchText() {
-  return G(
-      "上次未完成的抽奖与当前的抽奖数据或奖项设置不一致,无法继续,已移至历史记录,将重新开始抽奖");
-}
+std::string TDataDraw::ResumeQuestion() const { return drawtext::ResumeQuestion(PendingWinners()); }
+std::string TDataDraw::DamagedText() { return drawtext::PendingDamaged(); }
+std::string TDataDraw::MismatchText() { return drawtext::PendingMismatch(); }
 
 bool TDataDraw::HasResults() const { return HasWinnerFiles(Task().TaskId); }
 
-std::string TDataDraw::ResultsQuestion() {
-  return G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?");
-}
+std::string TDataDraw::ResultsQuestion() { return drawtext::ResultsQuestion(); }
 
-std::string TDataDraw::TakeJournalError() {
-  std::string e;
-  e.swap(m_journalError);
-  return e;
-}
+std::string TDataDraw::TakeJournalError() { return m_draw.journal.TakeError(); }
 
 bool TDataDraw::SetAsidePending(std::string& error) {
   const std::string path = paths::JournalPath(Task().TaskId);
-  m_pending = Pending::None;
-  m_pendingJournal = TJournal();
+  m_draw.pending = TPendingDraw();
   if (!paths::FileExists(path)) return true;
   std::string folder;
   return MoveToHistory(Task().TaskId, {path}, folder, error);
@@ -323,42 +238,30 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
       const TLuckId& w = m_s.Winners[static_cast<size_t>(a.Place)];
       if (w.ItemId != a.ItemId || w.CandidateIndex != a.Absent) return false;
       // The replacement was eligible once its winner was absent.
-      const uint8_t was = m_absent[static_cast<size_t>(a.Absent)];
-      m_absent[static_cast<size_t>(a.Absent)] = 1;
-      const bool ok = IsReplaceable(a.Replacement);
-      m_absent[static_cast<size_t>(a.Absent)] = was;
-      if (!ok) return false;
+      if (!m_run.pool.MayReplace(a.Replacement, a.Absent, a.ItemId)) return false;
       MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
-      m_lastReveal = RevealLayout(IdsOf({a.Replacement}));
+      m_run.lastReveal = RevealLayout(IdsOf({a.Replacement}));
     }
     return true;
   };
   if (!absencesAfter(0)) return false;
   size_t done = 0;
   for (const TJournalBatch& b : journal.Batches) {
-    if (m_state == State::Finished || m_curItem >= count) return false;
-    TLuckItem& item = m_s.Items[static_cast<size_t>(m_curItem)];
-    if (item.ItemId != b.ItemId || b.PresetsUsed < 0) return false;
-    auto q = m_presets.find(item.ItemId);
-    const size_t used = static_cast<size_t>(b.PresetsUsed);
-    const size_t available = q == m_presets.end() ? 0 : q->second.entries.size();
-    if (used > available) return false;
-    if (q != m_presets.end()) {
-      if (used < q->second.next) return false;
-      for (size_t i = q->second.next; i < used; ++i) m_s.Presets[q->second.entries[i]].Used = true;
-      q->second.next = used;
-    }
-    m_lastBatch = Batch();
+    if (m_run.state == State::Finished || m_run.curItem >= count) return false;
+    TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
+    if (item.ItemId != b.ItemId || !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
+      return false;
+    m_run.lastBatch = Batch();
     if (static_cast<int64_t>(b.Winners.size()) > BatchSize()) return false;
     for (int32_t k : b.Winners) {
-      if (k < 0 || k >= candidates || !IsEligible(k)) return false;
+      if (k < 0 || k >= candidates || !m_run.pool.MayWin(k, item.ItemId)) return false;
       Accept(k, item);
-      m_lastBatch.picks.push_back(k);
+      m_run.lastBatch.picks.push_back(k);
     }
     if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
-    if (b.Closed) m_closed[static_cast<size_t>(m_curItem)] = 1;
-    m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
-    m_state = State::Rolling;
+    if (b.Closed) m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
+    m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
+    m_run.state = State::Rolling;
     end = Advance();
     if (!absencesAfter(++done)) return false;
   }
@@ -367,36 +270,35 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   end = BatchEnd();
-  if ((m_pending != Pending::Resumable && m_pending != Pending::Complete) ||
-      m_state != State::Ready)
+  if ((m_draw.pending.kind != Pending::Resumable && m_draw.pending.kind != Pending::Complete) ||
+      m_run.state != State::Ready)
     return false;
-  if (!Replay(m_pendingJournal, end)) {
+  const TJournal& pending = m_draw.pending.journal;
+  if (!Replay(pending, end)) {
     ResetDraw();
-    m_pending = Pending::Mismatch;
+    m_draw.pending.kind = Pending::Mismatch;
     error = MismatchText();
     return false;
   }
-  m_rng.Randomize(m_pendingJournal.LastRng());
+  m_rng.Randomize(pending.LastRng());
   // The draw goes on with the journal's secret, seed and audience's number.
-  const TJournalHead& h = m_pendingJournal.Head;
-  m_head.Seed = h.Seed;
-  m_head.Commit = h.Commit;
-  m_head.Secret = h.Secret;
-  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_secret);
-  m_start = m_pendingJournal.Start;
-  m_started = true;
-  m_startWritten = true;
-  m_journalStarted = true;
-  m_journalBytes = m_pendingJournal.WholeBytes;
+  const TJournalHead& h = pending.Head;
+  m_draw.head.Seed = h.Seed;
+  m_draw.head.Commit = h.Commit;
+  m_draw.head.Secret = h.Secret;
+  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
+  m_draw.start = pending.Start;
+  m_draw.started = true;
+  m_draw.startQueued = true;
+  m_draw.journal.Continue(pending.WholeBytes);
   // A record cut short goes before anything is appended; if that fails here, the next
   // append tries again.
-  if (m_pendingJournal.TornTail) {
+  if (pending.TornTail) {
     std::string cutError;
-    CutJournalTail(paths::JournalPath(Task().TaskId), m_journalBytes, cutError);
+    CutJournalTail(paths::JournalPath(Task().TaskId), pending.WholeBytes, cutError);
   }
-  m_pending = Pending::None;
-  m_pendingJournal = TJournal();
-  if (m_state == State::Finished) Save(end);
+  m_draw.pending = TPendingDraw();
+  if (m_run.state == State::Finished) Save(end);
   return true;
 }
 
@@ -405,118 +307,82 @@ int TDataDraw::RollLabelCount() const {
   return std::clamp<int32_t>(m_s.IdMaxLength, 0, kMaxRollLabels);
 }
 
-std::string TDataDraw::ReadyText() const {
-  return G("请点击[开始]抽取") + (Items().empty() ? std::string() : Items()[0].ItemName);
-}
+std::string TDataDraw::ReadyText() const { return drawtext::Ready(Items()); }
 
 std::string TDataDraw::PrizeText(int itemIndex) const {
   if (itemIndex < 0 || itemIndex >= static_cast<int>(Items().size())) return {};
-  const TLuckItem& it = Items()[static_cast<size_t>(itemIndex)];
-  return it.AwardName.empty() ? std::string() : it.ItemName + G("奖品:") + it.AwardName;
+  return drawtext::Prize(Items()[static_cast<size_t>(itemIndex)]);
 }
 
-std::string TDataDraw::SelectingText() { return G("正在初始化数据......"); }
-std::string TDataDraw::RollingText() { return G("请按回车键抽取中奖号码"); }
+std::string TDataDraw::SelectingText() { return drawtext::Selecting(); }
+std::string TDataDraw::RollingText() { return drawtext::Rolling(); }
 
 int TDataDraw::BatchSize() const {
-  if (m_curItem < 0 || m_curItem >= static_cast<int32_t>(Items().size())) return 0;
-  const TLuckItem& it = Items()[static_cast<size_t>(m_curItem)];
-  if (it.DrawnCount >= it.LuckCount || m_closed[static_cast<size_t>(m_curItem)]) return 0;
+  const int32_t cur = m_run.curItem;
+  if (cur < 0 || cur >= static_cast<int32_t>(Items().size()) ||
+      static_cast<size_t>(cur) >= m_run.closed.size())
+    return 0;
+  const TLuckItem& it = Items()[static_cast<size_t>(cur)];
+  if (it.DrawnCount >= it.LuckCount || m_run.closed[static_cast<size_t>(cur)]) return 0;
   return std::min(it.LuckCount - it.DrawnCount, it.ListCount);
-}
-
-bool TDataDraw::IsEligible(int32_t k) const {
-  if (k < 0 || k >= static_cast<int32_t>(m_s.CandidateLines.size())) return false;
-  if (m_absent[static_cast<size_t>(k)]) return false;  // never wins again in this draw
-  if (m_s.Task.LuckAgain == 1) return true;
-  return m_drawn[static_cast<size_t>(k)] == 0;
-}
-
-bool TDataDraw::CanPickFor(int32_t itemId) const {
-  if (m_randomPool > 0) return true;
-  // Only preset entries can still give a winner: one of the unused ones must.
-  auto q = m_presets.find(itemId);
-  if (q == m_presets.end()) return false;
-  for (size_t i = q->second.next; i < q->second.entries.size(); ++i) {
-    const int32_t k = m_presetIndex[q->second.entries[i]];
-    if (k >= 0 && IsEligible(k)) return true;
-  }
-  return false;
-}
-
-int32_t TDataDraw::PickCandidate(int32_t itemId) {
-  auto q = m_presets.find(itemId);
-  if (q != m_presets.end() && q->second.next < q->second.entries.size()) {
-    const size_t e = q->second.entries[q->second.next++];
-    m_s.Presets[e].Used = true;  // used up whatever follows
-    if (m_presetIndex[e] >= 0) return m_presetIndex[e];
-  }
-  if (m_nonPresetCount == 0) return -1;
-  const int32_t count = static_cast<int32_t>(m_s.CandidateLines.size());
-  while (true) {
-    const int32_t k = m_rng.Random(count);
-    if (!m_isPreset[static_cast<size_t>(k)]) return k;
-  }
 }
 
 void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
   const std::string& line = m_s.CandidateLines[static_cast<size_t>(k)];
   m_s.Winners.push_back({item.ItemId, m_s.Task.TaskId, k, line});
-  if (m_s.Task.LuckAgain != 1) {
-    m_drawn[static_cast<size_t>(k)] = 1;
-    if (!m_isPreset[static_cast<size_t>(k)]) --m_randomPool;
-  }
+  m_run.pool.MarkDrawn(k);
   const TLuckTask& t = m_s.Task;
-  m_list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName,
-             static_cast<int32_t>(m_s.Winners.size()) - 1);
+  m_run.list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName,
+                 static_cast<int32_t>(m_s.Winners.size()) - 1);
 }
 
 bool TDataDraw::BeginBatch() {
-  if (!m_setUp || (m_state != State::Ready && m_state != State::BetweenBatches)) return false;
+  if (!m_draw.setUp || (m_run.state != State::Ready && m_run.state != State::BetweenBatches))
+    return false;
   if (BatchSize() == 0) return false;
-  m_state = State::Selecting;
+  m_run.state = State::Selecting;
   return true;
 }
 
 TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   Batch batch;
-  if (m_state != State::Ready && m_state != State::BetweenBatches && m_state != State::Selecting)
+  State& state = m_run.state;
+  if (state != State::Ready && state != State::BetweenBatches && state != State::Selecting)
     return batch;
   batch.wanted = BatchSize();
   if (batch.wanted == 0) {
-    if (m_state == State::Selecting)
-      m_state = m_curItem == 0 && m_s.Winners.empty() ? State::Ready : State::BetweenBatches;
+    if (state == State::Selecting)
+      state = m_run.curItem == 0 && m_s.Winners.empty() ? State::Ready : State::BetweenBatches;
     return batch;
   }
-  m_state = State::Selecting;
-  m_revealed = false;
-  m_rolls = 0;
-  if (!m_started) {
+  state = State::Selecting;
+  m_run.revealed = false;
+  m_run.rolls = 0;
+  if (!m_draw.started) {
     // The first batch: the seed follows from the committed secret and the audience's
     // number, both fixed from now on.
+    const TJournalHead& h = m_draw.head;
     std::vector<TProofItem> items;
-    for (const TJournalItem& it : m_head.Items)
-      items.push_back({it.ItemId, it.LuckCount, it.ListCount});
-    m_start.Seed = DeriveSeed(m_head.Secret, m_start.Audience, m_head.DataHash, m_head.PresetHash,
-                              ItemsText(items));
-    m_rng.Randomize(m_start.Seed);
-    m_started = true;
+    for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+    m_draw.start.Seed =
+        DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items));
+    m_rng.Randomize(m_draw.start.Seed);
+    m_draw.started = true;
   }
-  const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
+  const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
-    if (!CanPickFor(item.ItemId)) {
-      batch.exhaustedText = G("[") + item.ItemName + G("]可抽取的号码已不足,无法继续抽取");
-      m_closed[static_cast<size_t>(m_curItem)] = 1;
+    const int32_t k = m_run.pool.Pick(item.ItemId, m_rng);
+    if (k < 0) {
+      batch.exhaustedText = drawtext::Exhausted(item.ItemName);
+      m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
       break;
     }
-    const int32_t k = PickCandidate(item.ItemId);
-    if (!IsEligible(k)) continue;
     Accept(k, item);
     batch.picks.push_back(k);
   }
-  m_lastBatch = batch;
-  m_state = State::Rolling;
+  m_run.lastBatch = batch;
+  state = State::Rolling;
   return batch;
 }
 
@@ -533,8 +399,8 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (m_state != State::Rolling || m_revealed) return RollTexts(CandidateId(lines.front()));
-  ++m_rolls;
+  if (m_run.state != State::Rolling || m_run.revealed) return RollTexts(CandidateId(lines.front()));
+  ++m_run.rolls;
   const int32_t r = m_rng.Random(static_cast<int32_t>(lines.size()));
   return RollTexts(CandidateId(lines[static_cast<size_t>(r)]));
 }
@@ -547,99 +413,67 @@ std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) con
 }
 
 std::vector<std::string> TDataDraw::BatchIds() const {
-  if (m_state != State::Rolling || m_revealed) return {};
-  if (m_replace.active) return IdsOf({m_replace.pick});
-  return IdsOf(m_lastBatch.picks);
+  if (m_run.state != State::Rolling || m_run.revealed) return {};
+  if (m_run.replace.active) return IdsOf({m_run.replace.pick});
+  return IdsOf(m_run.lastBatch.picks);
 }
 
 std::vector<std::string> TDataDraw::RevealBatch() {
-  if (m_state != State::Rolling || m_revealed) return {};
-  if (m_replace.active) {
-    const TLuckId& w = m_s.Winners[m_replace.place];
+  if (m_run.state != State::Rolling || m_run.revealed) return {};
+  const Replace& replace = m_run.replace;
+  if (replace.active) {
+    const TLuckId& w = m_s.Winners[replace.place];
     TJournalAbsence record;
     record.ItemId = w.ItemId;
-    record.Place = static_cast<int32_t>(m_replace.place);
+    record.Place = static_cast<int32_t>(replace.place);
     record.Absent = w.CandidateIndex;
-    record.Replacement = m_replace.pick;
+    record.Replacement = replace.pick;
     record.Rng = m_rng.Seed();
-    record.Rolls = m_rolls;
+    record.Rolls = m_run.rolls;
     Journal(FormatJournalAbsence(record));
-    MarkAbsent(m_replace.place, m_replace.pick);
-    m_revealed = true;
-    m_lastReveal = RevealLayout(IdsOf({m_replace.pick}));
-    return m_lastReveal;
+    MarkAbsent(replace.place, replace.pick);
+    m_run.revealed = true;
+    m_run.lastReveal = RevealLayout(IdsOf({replace.pick}));
+    return m_run.lastReveal;
   }
-  const TLuckItem& item = Items()[static_cast<size_t>(m_curItem)];
-  auto q = m_presets.find(item.ItemId);
+  const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   TJournalBatch record;
   record.ItemId = item.ItemId;
-  record.Drawn = item.DrawnCount + static_cast<int32_t>(m_lastBatch.picks.size());
-  record.Closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
-  record.PresetsUsed = q == m_presets.end() ? 0 : static_cast<int32_t>(q->second.next);
+  record.Drawn = item.DrawnCount + static_cast<int32_t>(m_run.lastBatch.picks.size());
+  record.Closed = m_run.closed[static_cast<size_t>(m_run.curItem)] != 0;
+  record.PresetsUsed = m_run.pool.PresetsUsed(item.ItemId);
   record.Rng = m_rng.Seed();
-  record.Rolls = m_rolls;
-  record.Winners = m_lastBatch.picks;
+  record.Rolls = m_run.rolls;
+  record.Winners = m_run.lastBatch.picks;
   Journal(FormatJournalBatch(record));
-  m_revealed = true;
-  m_lastReveal = RevealLayout(IdsOf(m_lastBatch.picks));
-  return m_lastReveal;
+  m_run.revealed = true;
+  m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
+  return m_run.lastReveal;
 }
 
 std::string TDataDraw::JournalFile() const {
   const int32_t taskId = Task().TaskId;
   // A finished draw's journal has its final name; replacements made then are added to it.
-  if (m_journalStarted && !paths::FileExists(paths::JournalPath(taskId)) &&
+  if (m_draw.journal.Started() && !paths::FileExists(paths::JournalPath(taskId)) &&
       paths::FileExists(paths::FinishedJournalPath(taskId)))
     return paths::FinishedJournalPath(taskId);
   return paths::JournalPath(taskId);
 }
 
 void TDataDraw::Journal(const std::string& record) {
-  const int32_t taskId = Task().TaskId;
-  const std::string path = JournalFile();
-  std::string records = m_unwritten;
-  if (!m_startWritten && !m_head.Commit.empty()) {
-    records += FormatJournalStart(m_start);
-    m_startWritten = true;  // from now on it travels in m_unwritten until written
+  std::string records;
+  if (!m_draw.startQueued && !m_draw.head.Commit.empty()) {
+    records += FormatJournalStart(m_draw.start);
+    m_draw.startQueued = true;  // from now on it travels with the writer until written
   }
   records += record;
-  std::string lines;
-  if (!m_journalStarted) {
-    // A journal of an earlier draw that was never continued goes to the history first.
-    if (paths::FileExists(path)) {
-      std::string folder;
-      if (!MoveToHistory(taskId, {path}, folder, m_journalError)) {
-        m_unwritten = records;
-        return;
-      }
-    }
-    lines = FormatJournalHead(m_head) + records;
-  } else {
-    lines = records;
-    // A write that failed half way, or a torn record, is cut back first: the next record
-    // never lands on a torn line.
-    if (JournalSize(path) != static_cast<int64_t>(m_journalBytes) &&
-        !CutJournalTail(path, m_journalBytes, m_journalError)) {
-      m_unwritten = records;
-      return;
-    }
-  }
-  std::string error;
-  if (AppendJournal(path, lines, error)) {
-    if (!m_journalStarted) m_journalBytes = 0;
-    m_journalStarted = true;
-    m_journalBytes += lines.size();
-    m_unwritten.clear();
-    return;
-  }
-  m_unwritten = records;
-  m_journalError = error;
+  m_draw.journal.Append(Task().TaskId, JournalFile(), FormatJournalHead(m_draw.head), records);
 }
 
 TDataDraw::BatchEnd TDataDraw::EndBatch() {
-  if (m_state != State::Rolling) return BatchEnd();
-  if (m_replace.active) return EndReplacement();
-  if (!m_revealed) RevealBatch();
+  if (m_run.state != State::Rolling) return BatchEnd();
+  if (m_run.replace.active) return EndReplacement();
+  if (!m_run.revealed) RevealBatch();
   BatchEnd end = Advance();
   if (end.finished) Save(end);
   return end;
@@ -647,41 +481,39 @@ TDataDraw::BatchEnd TDataDraw::EndBatch() {
 
 TDataDraw::BatchEnd TDataDraw::Advance() {
   BatchEnd end;
-  TLuckItem& item = m_s.Items[static_cast<size_t>(m_curItem)];
-  item.DrawnCount += static_cast<int32_t>(m_lastBatch.picks.size());
-  m_revealed = false;
-  const bool closed = m_closed[static_cast<size_t>(m_curItem)] != 0;
+  TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
+  item.DrawnCount += static_cast<int32_t>(m_run.lastBatch.picks.size());
+  m_run.revealed = false;
+  const bool closed = m_run.closed[static_cast<size_t>(m_run.curItem)] != 0;
   if (item.DrawnCount < item.LuckCount && !closed) {
-    m_state = State::BetweenBatches;
-    end.progressText = G("[") + item.ItemName + G("]已经抽取") + std::to_string(item.DrawnCount) +
-                       G("名, 请继续抽取(还剩") + std::to_string(item.LuckCount - item.DrawnCount) +
-                       G("名)");
-    m_progress = end.progressText;
+    m_run.state = State::BetweenBatches;
+    end.progressText = drawtext::ItemGoesOn(item);
+    m_run.progress = end.progressText;
     return end;
   }
-  ++m_curItem;
+  ++m_run.curItem;
   const int32_t count = static_cast<int32_t>(Items().size());
-  if (m_curItem < count) {
-    m_state = State::BetweenBatches;
-    end.progressText = G("[") + item.ItemName + G("]已经抽取完毕,请继续抽取[") +
-                       Items()[static_cast<size_t>(m_curItem)].ItemName + G("],还剩") +
-                       std::to_string(count - m_curItem) + G("个奖项");
+  if (m_run.curItem < count) {
+    m_run.state = State::BetweenBatches;
+    end.progressText = drawtext::NextItem(item, Items()[static_cast<size_t>(m_run.curItem)],
+                                          count - m_run.curItem);
     end.prizeChanged = true;
-    end.prizeText = PrizeText(m_curItem);
-    m_progress = end.progressText;
+    end.prizeText = PrizeText(m_run.curItem);
+    m_run.progress = end.progressText;
     return end;
   }
-  m_state = State::Finished;
+  m_run.state = State::Finished;
   end.finished = true;
-  end.progressText = G("所有奖项已经全部抽取完毕!");
-  m_progress = end.progressText;
+  end.progressText = drawtext::AllDrawn();
+  m_run.progress = end.progressText;
   return end;
 }
 
 void TDataDraw::Save(BatchEnd& end) {
+  const std::string& title = m_draw.titleLine;
   // Killed after the winner files, before the journal's rename: they stay as they are.
-  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine) ||
-              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, true, end.saveError);
+  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, title) ||
+              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, title, true, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;
@@ -694,76 +526,38 @@ void TDataDraw::Save(BatchEnd& end) {
 std::string TDataDraw::AbsentQuestion(size_t place) const {
   if (place >= m_s.Winners.size()) return {};
   const TLuckId& w = m_s.Winners[place];
-  std::string item;
-  for (const TLuckItem& it : Items())
-    if (it.ItemId == w.ItemId) item = it.ItemName;
-  return G("[") + item + G("]的中奖者") + std::string(CandidateId(w.CandidateLine)) +
-         G("缺席,是否为该奖项抽取一名替补?");
-}
-
-bool TDataDraw::IsReplaceable(int32_t k) const {
-  if (k < 0 || k >= static_cast<int32_t>(m_s.CandidateLines.size())) return false;
-  // Preset lists force winners into batches only; a replacement is drawn at random.
-  return !m_isPreset[static_cast<size_t>(k)] && IsEligible(k);
+  return drawtext::AbsentQuestion(ItemNameOf(Items(), w.ItemId), CandidateId(w.CandidateLine));
 }
 
 bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
   message.clear();
-  if (!MayMarkAbsent() || m_replace.active || place >= m_s.Winners.size()) return false;
+  if (!MayMarkAbsent() || m_run.replace.active || place >= m_s.Winners.size()) return false;
   const TLuckId& w = m_s.Winners[place];
-  std::string item;
-  for (const TLuckItem& it : Items())
-    if (it.ItemId == w.ItemId) item = it.ItemName;
-  // Who may still be drawn at random, the absent winner left out.
-  int64_t pool = m_randomPool;
-  const size_t absent = static_cast<size_t>(w.CandidateIndex);
-  if (m_s.Task.LuckAgain == 1 && !m_isPreset[absent] && !m_absent[absent]) --pool;
-  if (pool <= 0) {
-    message = G("[") + item + G("]已没有可抽取的替补号码,中奖名单不变");
+  const int32_t k = m_run.pool.PickReplacement(w.CandidateIndex, w.ItemId, m_rng);
+  if (k < 0) {
+    message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
     return false;
   }
-  const uint8_t was = m_absent[absent];
-  m_absent[absent] = 1;  // for the pick only; the reveal records the absence
-  const int32_t count = static_cast<int32_t>(m_s.CandidateLines.size());
-  int32_t k;
-  do {
-    k = m_rng.Random(count);
-  } while (!IsReplaceable(k));
-  m_absent[absent] = was;
-  m_replace.active = true;
-  m_replace.place = place;
-  m_replace.pick = k;
-  m_replace.back = m_state;
-  m_revealed = false;
-  m_rolls = 0;
-  m_state = State::Rolling;
+  m_run.replace = {true, place, k, m_run.state};
+  m_run.revealed = false;
+  m_run.rolls = 0;
+  m_run.state = State::Rolling;
   return true;
 }
 
 void TDataDraw::MarkAbsent(size_t place, int32_t replacement) {
   TLuckId& w = m_s.Winners[place];
-  const size_t absent = static_cast<size_t>(w.CandidateIndex);
-  const bool again = m_s.Task.LuckAgain == 1;
-  // Drawn once, the absent winner is out of the pool already; with repeated winning on it
-  // leaves the pool now.
-  if (again && !m_isPreset[absent] && !m_absent[absent]) --m_randomPool;
-  m_absent[absent] = 1;
+  m_run.pool.MarkAbsent(w.CandidateIndex, replacement);
   const std::string& line = m_s.CandidateLines[static_cast<size_t>(replacement)];
   m_s.Absences.push_back({w.ItemId, w.TaskId, static_cast<int32_t>(place), w.CandidateIndex,
                           w.CandidateLine, replacement, line});
   w.CandidateIndex = replacement;
   w.CandidateLine = line;
-  if (!again) {
-    m_drawn[static_cast<size_t>(replacement)] = 1;
-    --m_randomPool;
-  }
   RebuildList();
 }
 
 void TDataDraw::RebuildList() {
   const TLuckTask& t = m_s.Task;
-  std::unordered_map<int32_t, std::string> names;
-  for (const TLuckItem& it : Items()) names.emplace(it.ItemId, it.ItemName);
   std::vector<std::vector<const TAbsentId*>> before(m_s.Winners.size());
   for (const TAbsentId& a : m_s.Absences)
     if (a.Place >= 0 && static_cast<size_t>(a.Place) < before.size())
@@ -772,35 +566,36 @@ void TDataDraw::RebuildList() {
   TWinnerList list;
   for (size_t i = 0; i < m_s.Winners.size(); ++i) {
     const TLuckId& w = m_s.Winners[i];
-    const std::string& name = names[w.ItemId];
+    const std::string name = ItemNameOf(Items(), w.ItemId);
     for (const TAbsentId* a : before[i])
-      list.Add(MaskId(a->CandidateLine, t.HideBegin, t.HideEnd) + " " + G("缺席"), name);
+      list.Add(MaskId(a->CandidateLine, t.HideBegin, t.HideEnd) + " " + drawtext::AbsentMark(),
+               name);
     list.Add(MaskId(w.CandidateLine, t.HideBegin, t.HideEnd), name, static_cast<int32_t>(i));
   }
-  m_list = std::move(list);
+  m_run.list = std::move(list);
   ++m_listGeneration;
 }
 
 TDataDraw::BatchEnd TDataDraw::EndReplacement() {
   BatchEnd end;
-  if (!m_replace.active) return end;
-  if (!m_revealed) RevealBatch();
-  m_state = m_replace.back;
-  m_replace = Replace();
-  m_revealed = false;
-  end.progressText = m_progress;
-  if (m_state == State::Finished) {
+  if (!m_run.replace.active) return end;
+  if (!m_run.revealed) RevealBatch();
+  m_run.state = m_run.replace.back;
+  m_run.replace = Replace();
+  m_run.revealed = false;
+  end.progressText = m_run.progress;
+  if (m_run.state == State::Finished) {
     // The files of this draw are written again with the replacement in its place.
     end.finished = true;
     end.saved =
-        SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_titleLine, false, end.saveError);
+        SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, end.saveError);
   }
   return end;
 }
 
 std::vector<size_t> TDataDraw::LastBatchPlaces() const {
   std::vector<size_t> places;
-  const size_t n = std::min(m_lastBatch.picks.size(), m_s.Winners.size());
+  const size_t n = std::min(m_run.lastBatch.picks.size(), m_s.Winners.size());
   for (size_t i = m_s.Winners.size() - n; i < m_s.Winners.size(); ++i) places.push_back(i);
   return places;
 }

@@ -1,19 +1,22 @@
 // The decisions of the draw from imported data: set-up, batches, preset winners, the roll,
 // the reveal layout, the winners list and the save at the end. The screen shows what this
-// class decides and decides nothing itself.
+// class decides and decides nothing itself. TDataDraw is the state machine over its parts:
+// the candidate pool (who may still win), the journal writer, the pending draw found at
+// set-up and its replay, and the screen's texts (DrawTexts).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include <optional>
-
+#include "core/draw/CandidatePool.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/DrawResume.h"
 #include "core/draw/DrawSession.h"
+#include "core/draw/JournalWriter.h"
 #include "core/draw/Random.h"
 #include "core/text/Messages.h"
 
@@ -53,10 +56,7 @@ class TDataDraw {
   enum class State { Ready, Selecting, Rolling, BetweenBatches, Finished };
 
   // A failed set-up: the message box kind and text.
-  struct Failure {
-    MessageKind kind = MessageKind::Information;
-    std::string text;
-  };
+  using Failure = TDrawFailure;
 
   // What a batch's selection decided.
   struct Batch {
@@ -77,13 +77,7 @@ class TDataDraw {
   };
 
   // A journal of an earlier draw of the task that did not finish.
-  enum class Pending {
-    None,       // none, or one that holds no batch (set aside without asking)
-    Resumable,  // same data file, presets and prize items: it can go on
-    Complete,   // its batches complete every item: it is finished without asking
-    Mismatch,   // drawn from something else, or not a journal: it cannot
-    Damaged,    // a record in its middle is damaged: it cannot go on exactly
-  };
+  using Pending = TPendingKind;
 
   // The engine works on `session`, which it alone changes while the screen is open.
   // `fixedSecret` replaces the system's random secret with one made from the number, so
@@ -96,18 +90,19 @@ class TDataDraw {
   // show.
   bool SetUp(int32_t taskId, Failure& failure);
 
-  State state() const { return m_state; }
-  bool IsSetUp() const { return m_setUp; }
+  State state() const { return m_run.state; }
+  bool IsSetUp() const { return m_draw.setUp; }
   // What the screen's keys and its 结束 may do now.
-  bool Busy() const { return m_state == State::Selecting; }
-  bool Stopped() const { return m_state != State::Selecting && m_state != State::Rolling; }
+  bool Busy() const { return m_run.state == State::Selecting; }
+  bool Stopped() const { return m_run.state != State::Selecting && m_run.state != State::Rolling; }
   bool MayLeave() const { return Stopped(); }
   // Winners revealed and not yet in the winner files: leaving asks first.
-  bool LeaveNeedsQuestion() const { return m_state == State::BetweenBatches; }
-  bool Finished() const { return m_state == State::Finished; }
+  bool LeaveNeedsQuestion() const { return m_run.state == State::BetweenBatches; }
+  bool Finished() const { return m_run.state == State::Finished; }
   // A revealed winner may be marked absent between batches and on the finished screen.
   bool MayMarkAbsent() const {
-    return (m_state == State::BetweenBatches || m_state == State::Finished) && !m_s.Winners.empty();
+    return (m_run.state == State::BetweenBatches || m_run.state == State::Finished) &&
+           !m_s.Winners.empty();
   }
   // The question before a replacement, naming the winner at `place` (draw order) and the
   // prize item.
@@ -118,7 +113,7 @@ class TDataDraw {
   // `message` when nobody is left: nothing changes.
   bool BeginReplacement(size_t place, std::string& message);
   // A replacement's roll or reveal is running.
-  bool Replacing() const { return m_replace.active; }
+  bool Replacing() const { return m_run.replace.active; }
   // After the replacement's reveal (RevealBatch writes its record to the journal first):
   // the draw stands where it stood; on the finished screen the files are written again.
   BatchEnd EndReplacement();
@@ -128,14 +123,14 @@ class TDataDraw {
   int ListGeneration() const { return m_listGeneration; }
   const TArrAbsentId& Absences() const { return m_s.Absences; }
   // The progress text of the draw as it stands.
-  const std::string& ProgressText() const { return m_progress; }
+  const std::string& ProgressText() const { return m_run.progress; }
 
   // The winners list shows (and scrolls) unless the task hides it or a batch is running.
   bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }
 
   // The unfinished journal found by SetUp, and the number of winners it holds.
-  Pending PendingDraw() const { return m_pending; }
-  int32_t PendingWinners() const { return m_pendingJournal.WinnerCount(); }
+  Pending PendingDraw() const { return m_draw.pending.kind; }
+  int32_t PendingWinners() const { return m_draw.pending.Winners(); }
   std::string ResumeQuestion() const;
   static std::string MismatchText();
   static std::string DamagedText();
@@ -161,23 +156,23 @@ class TDataDraw {
   // digits. False (and nothing changes) otherwise.
   bool AudienceOpen() const;
   bool SetAudienceNumber(std::string_view digits);
-  const std::string& AudienceNumber() const { return m_start.Audience; }
+  const std::string& AudienceNumber() const { return m_draw.start.Audience; }
   // The generator's seed, derived when the first batch started (0 before).
-  uint32_t DrawSeed() const { return m_start.Seed; }
+  uint32_t DrawSeed() const { return m_draw.start.Seed; }
   // The reveal lines of the last batch (also after a resume).
-  const std::vector<std::string>& LastReveal() const { return m_lastReveal; }
+  const std::vector<std::string>& LastReveal() const { return m_run.lastReveal; }
   // The text of the last failed journal write, cleared when read by the screen.
   std::string TakeJournalError();
   // What the current draw's journal names in its first record.
-  const TJournalHead& JournalHead() const { return m_head; }
+  const TJournalHead& JournalHead() const { return m_draw.head; }
   const TDrawSession& Session() const { return m_s; }
   const TLuckTask& Task() const { return m_s.Task; }
   const TArrLuckItem& Items() const { return m_s.Items; }
   // Every winner drawn so far, in draw order.
   const TArrLuckId& Winners() const { return m_s.Winners; }
-  int32_t CurItemIndex() const { return m_curItem; }
-  const std::string& TitleLine() const { return m_titleLine; }
-  const TWinnerList& WinnerList() const { return m_list; }
+  int32_t CurItemIndex() const { return m_run.curItem; }
+  const std::string& TitleLine() const { return m_draw.titleLine; }
+  const TWinnerList& WinnerList() const { return m_run.list; }
   bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
   int RollLabelCount() const;
@@ -218,22 +213,55 @@ class TDataDraw {
 
   // Exactly counted candidates that may still win at random (not on a preset list, and
   // not drawn yet unless repeated winning is on).
-  int64_t RandomPool() const { return m_randomPool; }
+  int64_t RandomPool() const { return m_run.pool.RandomCount(); }
+  // Who may still win, as the pool stands.
+  const TCandidatePool& Pool() const { return m_run.pool; }
 
   // The candidate ids of the batch being rolled, in pick order; empty once it is revealed.
   std::vector<std::string> BatchIds() const;
 
  private:
-  int32_t PickCandidate(int32_t itemId);
-  bool IsEligible(int32_t k) const;
-  bool CanPickFor(int32_t itemId) const;
+  // The replacement being rolled: the place, the replacement, the state to go back to.
+  struct Replace {
+    bool active = false;
+    size_t place = 0;
+    int32_t pick = -1;
+    State back = State::BetweenBatches;
+  };
+  // What one set-up decides, kept until the next: each SetUp builds it afresh.
+  struct Draw {
+    bool setUp = false;
+    TDrawSecret secret{};
+    TJournalHead head;
+    TJournalStart start;
+    bool started = false;      // the seed is derived and in use
+    bool startQueued = false;  // the START record is in the journal or waits in the writer
+    std::string dataPath;
+    std::string titleLine;
+    TPendingDraw pending;
+    TJournalWriter journal;
+  };
+  // The draw from its first batch on: built afresh at set-up and before each replay.
+  struct Run {
+    TCandidatePool pool;
+    State state = State::Ready;
+    int32_t curItem = 0;
+    TWinnerList list;
+    Batch lastBatch;  // the running batch, or the last one
+    std::vector<std::string> lastReveal;
+    bool revealed = false;  // the running batch is in the journal
+    int32_t rolls = 0;      // roll ticks of the running batch
+    std::string progress;   // the last progress text
+    Replace replace;
+    std::vector<uint8_t> closed;  // per item: ran out of eligible candidates, counts complete
+  };
+
   void Accept(int32_t k, const TLuckItem& item);
   void ResetDraw();
   BatchEnd Advance();
   void Save(BatchEnd& end);
   void Journal(const std::string& record);
   bool MakeSecret(std::string& error);
-  bool IsReplaceable(int32_t k) const;
   void MarkAbsent(size_t place, int32_t replacement);
   void RebuildList();
   std::string JournalFile() const;
@@ -246,51 +274,7 @@ class TDataDraw {
   TDrawSession& m_s;
   TRandom& m_rng;
   std::optional<uint32_t> m_fixedSecret;
-  bool m_setUp = false;
-  TDrawSecret m_secret{};
-  TJournalStart m_start;
-  bool m_started = false;       // the seed is derived and in use
-  bool m_startWritten = false;  // the START record is in the journal
-  int32_t m_rolls = 0;          // roll ticks of the running batch
-  size_t m_journalBytes = 0;    // whole records in the journal file
-  std::string m_dataPath;
-  TJournalHead m_head;
-  Pending m_pending = Pending::None;
-  TJournal m_pendingJournal;
-  bool m_journalStarted = false;
-  std::string m_unwritten;  // records whose write failed, tried again with the next
-  std::string m_journalError;
-  bool m_revealed = false;  // the running batch is in the journal
-  std::vector<std::string> m_lastReveal;
-  State m_state = State::Ready;
-  int32_t m_curItem = 0;
-  std::string m_titleLine;
-  TWinnerList m_list;
-  Batch m_lastBatch;       // the running batch, or the last one
-  std::string m_progress;  // the last progress text
-  // The replacement being rolled: the place, the replacement, the state to go back to.
-  struct Replace {
-    bool active = false;
-    size_t place = 0;
-    int32_t pick = -1;
-    State back = State::BetweenBatches;
-  } m_replace;
-  std::vector<uint8_t> m_absent;  // per candidate index: marked absent in this draw
+  Draw m_draw;
+  Run m_run;
   int m_listGeneration = 0;
-
-  // Per candidate index: drawn on this screen; line equal to some preset entry's text.
-  std::vector<uint8_t> m_drawn;
-  std::vector<uint8_t> m_isPreset;
-  int64_t m_randomPool = 0;
-  // Per preset entry: the first candidate index with the same line, or -1.
-  std::vector<int32_t> m_presetIndex;
-  int64_t m_nonPresetCount = 0;
-  // Per prize item id: its preset entry indices in load order and the next unused one.
-  struct PresetQueue {
-    std::vector<size_t> entries;
-    size_t next = 0;
-  };
-  std::unordered_map<int32_t, PresetQueue> m_presets;
-  // Items that ran out of eligible candidates count as complete.
-  std::vector<uint8_t> m_closed;
 };

@@ -3,6 +3,7 @@
 #include "core/records/DrawDataFile.h"
 #include "core/records/Loaders.h"
 #include "core/records/WinnerFiles.h"
+#include "core/text/Gbk.h"
 
 bool TDrawSession::LoadTask(int32_t taskId, std::string& error) {
   return LoadLuckTask(taskId, Task, error) &&
@@ -32,4 +33,17 @@ void TDrawSession::Clear() {
   TArrLuckId().swap(Winners);
   TArrAbsentId().swap(Absences);
   TArrCheatId().swap(Presets);
+}
+
+bool OpenDrawTask(TDrawSession& session, int32_t taskId, TDrawFailure& failure) {
+  if (taskId <= 0) {
+    failure = {MessageKind::Information, text::G("抽奖任务未选择,请重新选择")};
+    return false;
+  }
+  std::string error;
+  if (!session.LoadTask(taskId, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  return true;
 }

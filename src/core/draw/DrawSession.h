@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/records/Records.h"
+#include "core/text/Messages.h"
 
 class TDrawSession {
  public:
@@ -38,3 +39,13 @@ class TDrawSession {
   TArrAbsentId Absences;
   TArrCheatId Presets;
 };
+
+// A draw screen's set-up that failed: the message box kind and text.
+struct TDrawFailure {
+  MessageKind kind = MessageKind::Information;
+  std::string text;
+};
+
+// The opening of every draw screen's set-up: a task must be chosen, and it is loaded into
+// `session` with its prize items. False with the failure to show.
+bool OpenDrawTask(TDrawSession& session, int32_t taskId, TDrawFailure& failure);

@@ -7,15 +7,7 @@ using text::G;
 
 bool TProbDraw::SetUp(int32_t taskId, Failure& failure) {
   m_phase = Phase::Ready;
-  if (taskId <= 0) {
-    failure = {MessageKind::Information, G("抽奖任务未选择,请重新选择")};
-    return false;
-  }
-  std::string error;
-  if (!m_s.LoadTask(taskId, error)) {
-    failure = {MessageKind::Error, error};
-    return false;
-  }
+  if (!OpenDrawTask(m_s, taskId, failure)) return false;
   // Summed wide: many large counts must not wrap round and pass the check.
   int64_t s = 0;
   for (const TLuckItem& it : m_s.Items) s += it.LuckCount;

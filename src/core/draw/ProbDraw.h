@@ -15,10 +15,7 @@ class TProbDraw {
   // The probability screen's phases: nothing pressed yet, a press rolling, its result shown.
   enum class Phase { Ready, Rolling, Shown };
 
-  struct Failure {
-    MessageKind kind = MessageKind::Information;
-    std::string text;
-  };
+  using Failure = TDrawFailure;
 
   // The engine works on `session`, which it alone changes while the screen is open.
   TProbDraw(TDrawSession& session, TRandom& rng) : m_s(session), m_rng(rng) {}

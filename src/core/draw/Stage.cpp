@@ -1,5 +1,6 @@
 #include "core/draw/Stage.h"
 
+#include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
@@ -359,10 +360,8 @@ std::string TStage::HintText() const {
 std::string TStage::ChoiceText(size_t place) const {
   if (place >= m_e.Winners().size()) return {};
   const TLuckId& w = m_e.Winners()[place];
-  std::string item;
-  for (const TLuckItem& it : m_e.Items())
-    if (it.ItemId == w.ItemId) item = it.ItemName;
-  return G("标记缺席:[") + item + G("]") + std::string(CandidateId(w.CandidateLine)) +
+  return G("标记缺席:[") + ItemNameOf(m_e.Items(), w.ItemId) + G("]") +
+         std::string(CandidateId(w.CandidateLine)) +
          G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
 }
 

@@ -199,7 +199,7 @@ bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
   job.Log(G("导入文件类型为[文本文件]"));
   job.Progress(0);
   std::string bytes, gbk, why;
-  if (!textsrc::ReadWholeFile(gbkSource, bytes, why)) return job.FailOther(why, error);
+  if (!textsrc::ReadSourceFile(gbkSource, bytes, why)) return job.FailOther(why, error);
   if (!textsrc::DecodeToGbk(std::move(bytes), gbk, why)) return job.FailOther(why, error);
   if (gbk.empty()) {
     const std::string m = G("文件为空，请重新选择文件!");

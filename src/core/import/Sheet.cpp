@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/import/Zip.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -24,12 +25,7 @@ bool HasExtension(std::string_view path, std::string_view ext) {
 }  // namespace
 
 Kind DetectKind(std::string_view gbkPath) {
-  const auto native = paths::NativePath(gbkPath);
-#ifdef _WIN32
-  std::unique_ptr<FILE, int (*)(FILE*)> f(_wfopen(native.c_str(), L"rb"), std::fclose);
-#else
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(native.c_str(), "rb"), std::fclose);
-#endif
+  files::ReadHandle f = files::OpenForReading(gbkPath);
   if (!f) return Kind::Unknown;
   unsigned char head[8] = {};
   const size_t n = std::fread(head, 1, sizeof head, f.get());

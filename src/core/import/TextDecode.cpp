@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -76,10 +77,8 @@ bool DecodeToGbk(std::string bytes, std::string& gbk, std::string& error) {
 
 namespace {
 
-using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-// A regular file of at most kMaxTextBytes, open for reading; `size` is 0 when unknown.
-bool OpenSource(std::string_view gbkPath, FilePtr& f, uintmax_t& size, std::string& error) {
+// A regular file of at most kMaxTextBytes: false with the error text otherwise.
+bool CheckSource(std::string_view gbkPath, std::string& error) {
   const auto p = paths::NativePath(gbkPath);
   std::error_code ec;
   // A device or a pipe would never end; a file beyond the bound would not fit in memory.
@@ -87,17 +86,18 @@ bool OpenSource(std::string_view gbkPath, FilePtr& f, uintmax_t& size, std::stri
     error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：不是普通文件");
     return false;
   }
-  size = std::filesystem::file_size(p, ec);
-  if (ec) size = 0;
-  if (size > kMaxTextBytes) {
+  const uintmax_t size = std::filesystem::file_size(p, ec);
+  if (!ec && size > kMaxTextBytes) {
     error = text::G("文件太大(超过1024MB),不能导入:") + std::string(gbkPath);
     return false;
   }
-#ifdef _WIN32
-  f.reset(_wfopen(p.c_str(), L"rb"));
-#else
-  f.reset(std::fopen(p.c_str(), "rb"));
-#endif
+  return true;
+}
+
+// A source that CheckSource lets through, open for reading.
+bool OpenSource(std::string_view gbkPath, files::ReadHandle& f, std::string& error) {
+  if (!CheckSource(gbkPath, error)) return false;
+  f = files::OpenForReading(gbkPath);
   if (!f) {
     error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：") +
             text::Utf8ToGbk(std::strerror(errno));
@@ -138,20 +138,8 @@ constexpr size_t kBlock = 1 << 16;
 
 }  // namespace
 
-bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error) {
-  FilePtr f(nullptr, std::fclose);
-  uintmax_t size = 0;
-  if (!OpenSource(gbkPath, f, size, error)) return false;
-  bytes.clear();
-  bytes.reserve(static_cast<size_t>(size));
-  char buf[kBlock];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
-  if (std::ferror(f.get())) {
-    error = ReadError();
-    return false;
-  }
-  return true;
+bool ReadSourceFile(std::string_view gbkPath, std::string& bytes, std::string& error) {
+  return CheckSource(gbkPath, error) && files::ReadWholeFile(gbkPath, bytes, error);
 }
 
 DecodedFile::DecodedFile() : m_file(nullptr, std::fclose) {}
@@ -173,10 +161,9 @@ bool DecodedFile::ReadBlock(std::string& bytes, std::string& error) {
 }
 
 bool DecodedFile::Open(std::string_view gbkPath, std::string& error) {
-  uintmax_t size = 0;
   m_carry.clear();
   m_eof = false;
-  if (!OpenSource(gbkPath, m_file, size, error)) return false;
+  if (!OpenSource(gbkPath, m_file, error)) return false;
   std::string head;
   if (!ReadBlock(head, error)) return false;
   const auto starts = [&](std::string_view bom) {

@@ -2,10 +2,10 @@
 // byte-order mark, UTF-16 LE/BE with byte-order mark (Notepad's "Unicode").
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "core/text/FileWrite.h"
 
 namespace textsrc {
 
@@ -18,7 +18,7 @@ bool DecodeToGbk(std::string bytes, std::string& gbk, std::string& error);
 inline constexpr unsigned long long kMaxTextBytes = 1ull << 30;
 
 // Reads a whole regular file of at most kMaxTextBytes; false with the error text otherwise.
-bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error);
+bool ReadSourceFile(std::string_view gbkPath, std::string& bytes, std::string& error);
 
 // A text source read block by block, each block decoded to GBK as DecodeToGbk decodes the
 // whole file; the file never sits in memory as a whole. A file without byte-order mark is
@@ -40,7 +40,7 @@ class DecodedFile {
   enum class Encoding { Gbk, Utf8, Utf16Le, Utf16Be };
   bool ReadBlock(std::string& bytes, std::string& error);  // appends; false on a read error
 
-  std::unique_ptr<FILE, int (*)(FILE*)> m_file;
+  files::ReadHandle m_file;
   Encoding m_encoding = Encoding::Gbk;
   std::string m_carry;  // bytes of a character the last block cut in two
   bool m_eof = false;

@@ -58,7 +58,7 @@ bool ReadXlsDirect(std::string_view gbkPath, Visitor& visitor, std::string& erro
   bool filePass = false;
   {
     std::string bytes;
-    if (!textsrc::ReadWholeFile(gbkPath, bytes, error)) return false;
+    if (!textsrc::ReadSourceFile(gbkPath, bytes, error)) return false;
     if (IsEncryptedPackage(bytes)) {
       error = Encrypted(gbkPath);
       return false;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
-#include "core/text/Paths.h"
 
 namespace {
 
@@ -35,11 +35,7 @@ std::string Sha256Hex(std::string_view bytes) {
 }
 
 bool Sha256File(std::string_view gbkPath, std::string& hex, std::string& error) {
-#ifdef _WIN32
-  FILE* f = _wfopen(paths::NativePath(gbkPath).c_str(), L"rb");
-#else
-  FILE* f = std::fopen(paths::NativePath(gbkPath).c_str(), "rb");
-#endif
+  const files::ReadHandle f = files::OpenForReading(gbkPath);
   if (!f) {
     error = text::G("无法读取文件") + std::string(gbkPath) + text::G("：") +
             text::Utf8ToGbk(std::strerror(errno));
@@ -49,13 +45,11 @@ bool Sha256File(std::string_view gbkPath, std::string& hex, std::string& error) 
   sha256_init(&ctx);
   std::vector<uint8_t> buf(1 << 20);
   size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) sha256_update(&ctx, n, buf.data());
-  const bool failed = std::ferror(f) != 0;
-  const int err = errno;
-  std::fclose(f);
-  if (failed) {
+  while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
+    sha256_update(&ctx, n, buf.data());
+  if (std::ferror(f.get()) != 0) {
     error = text::G("无法读取文件") + std::string(gbkPath) + text::G("：") +
-            text::Utf8ToGbk(std::strerror(err));
+            text::Utf8ToGbk(std::strerror(errno));
     return false;
   }
   uint8_t digest[SHA256_DIGEST_SIZE];

@@ -66,7 +66,7 @@ std::vector<std::string> TaskResultFiles(int taskId) {
     out.push_back(paths::LuckFileDir() + name);
   }
   // The absent winners' files of the same draw go where its winner files go.
-  const std::string absentPrefix = "ABSENT_" + prefix;
+  const std::string absentPrefix = std::string(paths::kAbsentPrefix) + prefix;
   for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
        !ec && it != fs::directory_iterator(); it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
@@ -86,7 +86,7 @@ std::vector<std::string> TaskResultFiles(int taskId) {
 }
 
 bool HasWinnerFiles(int taskId) {
-  const std::string absent = paths::LuckFileDir() + "ABSENT_";
+  const std::string absent = paths::LuckFileDir() + std::string(paths::kAbsentPrefix);
   for (const std::string& p : TaskResultFiles(taskId)) {
     if (p != paths::FinishedJournalPath(taskId) && p.compare(0, absent.size(), absent) != 0)
       return true;

@@ -125,8 +125,8 @@ bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
   // Nothing else of the task's results may be there: no finished journal, no other file.
   if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
   for (const auto& [path, content] : texts) {
-    std::string bytes;
-    if (!files::ReadWholeFile(path, bytes) || bytes != content) return false;
+    std::string bytes, error;
+    if (!files::ReadWholeFile(path, bytes, error) || bytes != content) return false;
   }
   return true;
 }
@@ -139,8 +139,8 @@ bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
     before.emplace(path, std::move(content));
   bool behind = false;
   for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine)) {
-    std::string bytes;
-    const bool read = files::ReadWholeFile(path, bytes);
+    std::string bytes, error;
+    const bool read = files::ReadWholeFile(path, bytes, error);
     if (read && bytes == content) continue;
     const auto old = before.find(path);
     if (old == before.end() ? read : !read || bytes != old->second) return false;

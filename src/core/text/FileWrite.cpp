@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "core/text/Gbk.h"
@@ -134,15 +132,17 @@ RenameFault g_renameFault = nullptr;
 FolderFlushWatch g_flushWatch = nullptr;
 
 // Flushes a directory's entries, so a rename or a new file in it survives a power cut.
+// The watch hears of a folder once its flush has returned.
 void SyncDir(const fs::path& dir) {
-  if (g_flushWatch) g_flushWatch(paths::U8(dir.empty() ? fs::path(".") : dir));
+  const fs::path folder = dir.empty() ? fs::path(".") : dir;
 #ifndef _WIN32
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
-  ::fsync(fd);
+  const bool synced = ::fsync(fd) == 0;
   ::close(fd);
+  if (synced && g_flushWatch) g_flushWatch(paths::U8(folder));
 #else
-  (void)dir;
+  if (g_flushWatch) g_flushWatch(paths::U8(folder));
 #endif
 }
 
@@ -248,14 +248,34 @@ bool AtomicBatch::Commit(std::string& error) {
   return true;
 }
 
-bool ReadWholeFile(std::string_view gbkPath, std::string& bytes) {
-  // A path object, so that Windows opens the wide name.
-  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  bytes = ss.str();
-  return !in.bad();
+ReadHandle OpenForReading(std::string_view gbkPath) {
+  const fs::path p = paths::NativePath(gbkPath);
+#ifdef _WIN32
+  return ReadHandle(_wfopen(p.c_str(), L"rb"), std::fclose);
+#else
+  return ReadHandle(std::fopen(p.c_str(), "rb"), std::fclose);
+#endif
+}
+
+bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error) {
+  ReadHandle f = OpenForReading(gbkPath);
+  if (!f) {
+    error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：") +
+            text::Utf8ToGbk(std::strerror(errno));
+    return false;
+  }
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(paths::NativePath(gbkPath), ec);
+  bytes.clear();
+  if (!ec) bytes.reserve(static_cast<size_t>(size));
+  char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
+  if (std::ferror(f.get())) {
+    error = text::G("读取文件出错：") + text::Utf8ToGbk(std::strerror(errno));
+    return false;
+  }
+  return true;
 }
 
 bool RemoveFile(std::string_view gbkPath, std::string& error) {

@@ -3,7 +3,9 @@
 // A crash or a full disk never leaves a half-written file or destroys the previous one.
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +47,16 @@ class AtomicBatch {
   void Discard();
 };
 
-// Reads a whole file as it is on disk; false when it cannot be opened or read.
-bool ReadWholeFile(std::string_view gbkPath, std::string& bytes);
+// A file open for reading; closed when it goes.
+using ReadHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens a GBK path for reading, binary, by its native name (the wide one on Windows). Null
+// with errno set when it cannot be opened.
+ReadHandle OpenForReading(std::string_view gbkPath);
+
+// Reads a whole file as it is on disk; false with the error text when it cannot be opened
+// (无法打开文件<path>：<reason>) or read (读取文件出错：<reason>).
+bool ReadWholeFile(std::string_view gbkPath, std::string& bytes, std::string& error);
 
 // Deletes a file when it exists; a missing file is no error.
 bool RemoveFile(std::string_view gbkPath, std::string& error);
@@ -76,8 +86,8 @@ void FlushFolder(std::string_view gbkDir);
 using RenameFault = int (*)(const std::string& target);
 void SetRenameFault(RenameFault fault);
 
-// For tests of what reaches the disk: called with each folder's native UTF-8 path as it is
-// flushed. Null: nobody watches.
+// For tests of what reaches the disk: called with each folder's native UTF-8 path once its
+// flush has returned. Null: nobody watches.
 using FolderFlushWatch = void (*)(const std::string& folder);
 void SetFolderFlushWatch(FolderFlushWatch watch);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -13,20 +14,12 @@ namespace {
 constexpr size_t kBlock = 1 << 20;
 }
 
-LineReader::~LineReader() {
-  if (m_file) std::fclose(m_file);
-}
-
 bool LineReader::Open(std::string_view gbkPath, std::string& error) {
   const std::filesystem::path p = paths::NativePath(gbkPath);
   std::error_code ec;
   m_size = static_cast<long long>(std::filesystem::file_size(p, ec));
   if (ec) m_size = 0;
-#ifdef _WIN32
-  m_file = _wfopen(p.c_str(), L"rb");
-#else
-  m_file = std::fopen(p.c_str(), "rb");
-#endif
+  m_file = files::OpenForReading(gbkPath);
   if (!m_file) {
     error = text::G("无法打开文件") + std::string(gbkPath) + text::G("：") +
             text::Utf8ToGbk(std::strerror(errno));
@@ -46,9 +39,9 @@ bool LineReader::Fill() {
     m_end = tail;
   }
   if (m_buf.size() - m_end < kBlock / 2) m_buf.resize(m_buf.size() * 2);
-  const size_t n = std::fread(m_buf.data() + m_end, 1, m_buf.size() - m_end, m_file);
+  const size_t n = std::fread(m_buf.data() + m_end, 1, m_buf.size() - m_end, m_file.get());
   if (n == 0) {
-    if (std::ferror(m_file)) {
+    if (std::ferror(m_file.get())) {
       m_failed = true;
       m_error = text::G("读取文件出错：") + text::Utf8ToGbk(std::strerror(errno));
     }

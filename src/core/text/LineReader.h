@@ -8,12 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text/FileWrite.h"
+
 class LineReader {
  public:
   LineReader() = default;
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
-  ~LineReader();
+  ~LineReader() = default;
 
   // Opens a GBK path; false with the error text when it cannot be opened.
   bool Open(std::string_view gbkPath, std::string& error);
@@ -31,7 +33,7 @@ class LineReader {
  private:
   bool Fill();
 
-  FILE* m_file = nullptr;
+  files::ReadHandle m_file{nullptr, std::fclose};
   std::vector<char> m_buf;
   size_t m_begin = 0;
   size_t m_end = 0;

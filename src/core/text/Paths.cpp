@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <initializer_list>
 #include <mutex>
 #include <system_error>
 
@@ -107,41 +108,82 @@ void SetDataRoot(std::string_view gbkDir) {
 }
 
 std::string DatabasePath() { return DataRoot() + "DATA/Tombolix.db"; }
-std::string DataFileDir() { return DataRoot() + "DATA_FILE/"; }
-std::string LuckFileDir() { return DataRoot() + "LUCK_FILE/"; }
+std::string DataFileDir() { return DataRoot() + std::string(kDataFileFolder); }
+std::string LuckFileDir() { return DataRoot() + std::string(kLuckFileFolder); }
 
-std::string DrawDataPath(std::string_view taskId) {
-  return DataFileDir() + std::string(taskId) + ".txt";
+namespace {
+
+std::string Cat(std::initializer_list<std::string_view> parts) {
+  std::string s;
+  for (std::string_view p : parts) s += p;
+  return s;
 }
 
+std::string DrawDataIn(std::string_view root, std::string_view taskId) {
+  return Cat({root, kDataFileFolder, taskId, ".txt"});
+}
+
+std::string WinnerFileIn(std::string_view root, std::string_view taskId, std::string_view itemId) {
+  return Cat({root, kLuckFileFolder, taskId, "_", itemId, ".txt"});
+}
+
+std::string PresetFileIn(std::string_view root, std::string_view taskId, std::string_view itemId) {
+  return Cat({root, kDataFileFolder, kPresetPrefix, taskId, "_", itemId, ".txt"});
+}
+
+}  // namespace
+
+std::string DrawDataPath(std::string_view taskId) { return DrawDataIn(DataRoot(), taskId); }
+
 std::string WinnerFilePath(std::string_view taskId, std::string_view itemId) {
-  return LuckFileDir() + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+  return WinnerFileIn(DataRoot(), taskId, itemId);
 }
 
 std::string PresetFilePath(std::string_view taskId, std::string_view itemId) {
-  return DataFileDir() + "CHEAT_" + std::string(taskId) + "_" + std::string(itemId) + ".txt";
+  return PresetFileIn(DataRoot(), taskId, itemId);
 }
 
-std::string DrawDataPath(int taskId) { return DrawDataPath(std::to_string(taskId)); }
+std::string DrawDataPath(int taskId) { return DrawDataPath(DataRoot(), taskId); }
 
 std::string WinnerFilePath(int taskId, int itemId) {
-  return WinnerFilePath(std::to_string(taskId), std::to_string(itemId));
+  return WinnerFilePath(DataRoot(), taskId, itemId);
 }
 
 std::string PresetFilePath(int taskId, int itemId) {
-  return PresetFilePath(std::to_string(taskId), std::to_string(itemId));
+  return PresetFilePath(DataRoot(), taskId, itemId);
 }
 
-std::string JournalPath(int taskId) {
-  return LuckFileDir() + "JOURNAL_" + std::to_string(taskId) + ".txt";
-}
+std::string JournalPath(int taskId) { return JournalPath(DataRoot(), taskId); }
 
-std::string FinishedJournalPath(int taskId) {
-  return LuckFileDir() + "JOURNAL_" + std::to_string(taskId) + "_DONE.txt";
-}
+std::string FinishedJournalPath(int taskId) { return FinishedJournalPath(DataRoot(), taskId); }
 
 std::string AbsentFilePath(int taskId, int itemId) {
-  return LuckFileDir() + "ABSENT_" + std::to_string(taskId) + "_" + std::to_string(itemId) + ".txt";
+  return AbsentFilePath(DataRoot(), taskId, itemId);
+}
+
+std::string DrawDataPath(std::string_view root, int taskId) {
+  return DrawDataIn(root, std::to_string(taskId));
+}
+
+std::string WinnerFilePath(std::string_view root, int taskId, int itemId) {
+  return WinnerFileIn(root, std::to_string(taskId), std::to_string(itemId));
+}
+
+std::string PresetFilePath(std::string_view root, int taskId, int itemId) {
+  return PresetFileIn(root, std::to_string(taskId), std::to_string(itemId));
+}
+
+std::string JournalPath(std::string_view root, int taskId) {
+  return Cat({root, kLuckFileFolder, kJournalPrefix, std::to_string(taskId), ".txt"});
+}
+
+std::string FinishedJournalPath(std::string_view root, int taskId) {
+  return Cat({root, kLuckFileFolder, kJournalPrefix, std::to_string(taskId), kFinishedSuffix});
+}
+
+std::string AbsentFilePath(std::string_view root, int taskId, int itemId) {
+  return Cat({root, kLuckFileFolder, kAbsentPrefix, std::to_string(taskId), "_",
+              std::to_string(itemId), ".txt"});
 }
 
 std::string HistoryDir() { return LuckFileDir() + "history/"; }

@@ -36,6 +36,23 @@ std::string DrawDataPath(std::string_view taskId);
 std::string WinnerFilePath(std::string_view taskId, std::string_view itemId);
 std::string PresetFilePath(std::string_view taskId, std::string_view itemId);
 
+// The same files under another root, given with its trailing separator (an unpacked audit
+// bundle); an empty root gives the names within any root ("LUCK_FILE/JOURNAL_7.txt").
+std::string DrawDataPath(std::string_view root, int taskId);
+std::string WinnerFilePath(std::string_view root, int taskId, int itemId);
+std::string PresetFilePath(std::string_view root, int taskId, int itemId);
+std::string JournalPath(std::string_view root, int taskId);
+std::string FinishedJournalPath(std::string_view root, int taskId);
+std::string AbsentFilePath(std::string_view root, int taskId, int itemId);
+
+// The parts the names above are made of, for code that recognises them in a listing.
+inline constexpr std::string_view kDataFileFolder = "DATA_FILE/";
+inline constexpr std::string_view kLuckFileFolder = "LUCK_FILE/";
+inline constexpr std::string_view kPresetPrefix = "CHEAT_";     // in DATA_FILE/
+inline constexpr std::string_view kAbsentPrefix = "ABSENT_";    // in LUCK_FILE/
+inline constexpr std::string_view kJournalPrefix = "JOURNAL_";  // in LUCK_FILE/
+inline constexpr std::string_view kFinishedSuffix = "_DONE.txt";
+
 std::filesystem::path NativePath(std::string_view gbkPath);
 
 // UTF-8 bytes of a native path and back.

@@ -100,7 +100,7 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   rows = {
       {G("抽奖任务"), std::to_string(task.TaskId) + " " + task.TaskName},
       {G("程序版本"), G(kProductName) + " " + kVersionText},
-      {G("名单文件"), "DATA_FILE/" + std::to_string(task.TaskId) + ".txt"},
+      {G("名单文件"), paths::DrawDataPath("", task.TaskId)},
       {G("名单指纹(SHA-256)"), h.DataHash},
       {G("候选人数"), std::to_string(candidates)},
       {G("指定中奖指纹(SHA-256)"), h.PresetHash},
@@ -132,7 +132,6 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
   if (!AuditReport(task, rows, error)) return false;
   TJournal j;
   if (!FinishedJournal(task, j, error)) return false;
-  const std::string id = std::to_string(task.TaskId);
   // Name in the bundle, file it comes from, whether it must exist.
   struct Entry {
     std::string name;
@@ -140,19 +139,19 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
     bool required;
   };
   std::vector<Entry> entries = {
-      {"DATA_FILE/" + id + ".txt", DrawDataFileOf(task), true},
+      {paths::DrawDataPath("", task.TaskId), DrawDataFileOf(task), true},
   };
   for (const TJournalItem& it : j.Head.Items)
-    entries.push_back({"DATA_FILE/CHEAT_" + id + "_" + std::to_string(it.ItemId) + ".txt",
+    entries.push_back({paths::PresetFilePath("", task.TaskId, it.ItemId),
                        paths::PresetFilePath(task.TaskId, it.ItemId), false});
   entries.push_back(
-      {"LUCK_FILE/JOURNAL_" + id + "_DONE.txt", paths::FinishedJournalPath(task.TaskId), true});
+      {paths::FinishedJournalPath("", task.TaskId), paths::FinishedJournalPath(task.TaskId), true});
   for (const TJournalItem& it : j.Head.Items)
-    entries.push_back({"LUCK_FILE/" + id + "_" + std::to_string(it.ItemId) + ".txt",
+    entries.push_back({paths::WinnerFilePath("", task.TaskId, it.ItemId),
                        paths::WinnerFilePath(task.TaskId, it.ItemId), true});
   // Absent winners, where the draw had any.
   for (const TJournalItem& it : j.Head.Items)
-    entries.push_back({"LUCK_FILE/ABSENT_" + id + "_" + std::to_string(it.ItemId) + ".txt",
+    entries.push_back({paths::AbsentFilePath("", task.TaskId, it.ItemId),
                        paths::AbsentFilePath(task.TaskId, it.ItemId), false});
 
   std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
@@ -168,7 +167,8 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
       error = G("文件不存在：") + e.path;
       return false;
     }
-    if (!files::ReadWholeFile(e.path, *bytes)) {
+    std::string why;
+    if (!files::ReadWholeFile(e.path, *bytes, why)) {
       error = G("无法读取文件") + e.path;
       return false;
     }

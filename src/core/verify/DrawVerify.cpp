@@ -180,10 +180,11 @@ class Checker {
 
   void Check() {
     const std::string id = Num(m_task);
-    std::string journalName = "LUCK_FILE/JOURNAL_" + id + "_DONE.txt";
+    // Names within the bundle, as the messages show them.
+    std::string journalName = paths::FinishedJournalPath("", m_task);
     bool finished = true;
     if (!paths::FileExists(Rel(journalName))) {
-      const std::string open = "LUCK_FILE/JOURNAL_" + id + ".txt";
+      const std::string open = paths::JournalPath("", m_task);
       if (!paths::FileExists(Rel(open))) {
         Problem(G("找不到抽奖记录文件") + journalName);
         return;
@@ -223,7 +224,7 @@ class Checker {
       return;
     }
     // The candidate list.
-    const std::string dataName = "DATA_FILE/" + id + ".txt";
+    const std::string dataName = paths::DrawDataPath("", m_task);
     std::string hash;
     if (!Sha256File(Rel(dataName), hash, error)) {
       Problem(G("无法读取名单文件") + dataName);
@@ -244,7 +245,7 @@ class Checker {
     std::vector<Preset> presets;
     std::vector<std::pair<int32_t, std::string>> entries;
     for (const TJournalItem& it : h.Items) {
-      const std::string name = "DATA_FILE/CHEAT_" + id + "_" + Num(it.ItemId) + ".txt";
+      const std::string name = paths::PresetFilePath("", m_task, it.ItemId);
       if (!ForEachTrimmedLine(
               Rel(name),
               [&](std::string_view t) {
@@ -257,7 +258,8 @@ class Checker {
       }
     }
     if (PresetHashOf(entries) != h.PresetHash) {
-      Problem(G("指定中奖文件(DATA_FILE/CHEAT_") + id + G("_*.txt)与抽奖记录中的指纹不符"));
+      Problem(G("指定中奖文件(") + std::string(paths::kDataFileFolder) +
+              std::string(paths::kPresetPrefix) + id + G("_*.txt)与抽奖记录中的指纹不符"));
       return;
     }
     if (!j.Started) {
@@ -370,12 +372,12 @@ class Checker {
     // The winner files hold the replayed winners, nothing else; the absent files the
     // absent winners with their replacements.
     for (size_t i = 0; i < h.Items.size(); ++i) {
-      const std::string name = "LUCK_FILE/" + id + "_" + Num(h.Items[i].ItemId) + ".txt";
+      const std::string name = paths::WinnerFilePath("", m_task, h.Items[i].ItemId);
       std::string expected = title + "\r\n";
       for (const auto& [item, k] : flat)
         if (item == i) expected += lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
-      if (!files::ReadWholeFile(Rel(name), got)) {
+      if (!files::ReadWholeFile(Rel(name), got, error)) {
         Problem(G("找不到中奖名单文件") + name);
       } else if (got != expected) {
         Problem(G("中奖名单文件") + name + G("与重放结果不符"));
@@ -383,9 +385,8 @@ class Checker {
       std::string absentText;
       for (const TAbsentId& a : absent)
         if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
-      const std::string absentName =
-          "LUCK_FILE/ABSENT_" + id + "_" + Num(h.Items[i].ItemId) + ".txt";
-      const bool there = files::ReadWholeFile(Rel(absentName), got);
+      const std::string absentName = paths::AbsentFilePath("", m_task, h.Items[i].ItemId);
+      const bool there = files::ReadWholeFile(Rel(absentName), got, error);
       if (absentText.empty()) {
         if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
       } else if (!there) {
@@ -408,27 +409,35 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
     while (at < s.size() && s[at] >= '0' && s[at] <= '9') ++at;
     return at > from && at - from < 10;
   };
+  const auto startsWith = [](std::string_view s, std::string_view a, std::string_view b = {}) {
+    return s.substr(0, a.size()) == a && s.substr(a.size(), b.size()) == b;
+  };
   std::string_view s = name;
   size_t at = 0;
-  if (s.rfind("LUCK_FILE/JOURNAL_", 0) == 0) {
-    at = 18;
-    if (!digitsThen(s, at) || s.substr(at) != "_DONE.txt") return false;
-    taskId = std::stoi(std::string(s.substr(18, at - 18)));
+  if (startsWith(s, paths::kLuckFileFolder, paths::kJournalPrefix)) {
+    const size_t from = paths::kLuckFileFolder.size() + paths::kJournalPrefix.size();
+    at = from;
+    if (!digitsThen(s, at) || s.substr(at) != paths::kFinishedSuffix) return false;
+    taskId = std::stoi(std::string(s.substr(from, at - from)));
     return true;
   }
-  std::string_view rest;
-  if (s.rfind("DATA_FILE/CHEAT_", 0) == 0) {
-    at = 16;
-  } else if (s.rfind("LUCK_FILE/ABSENT_", 0) == 0) {
-    at = 17;
-  } else if (s.rfind("DATA_FILE/", 0) == 0 || s.rfind("LUCK_FILE/", 0) == 0) {
-    at = 10;
+  // Only a list file (DATA_FILE/<task>.txt) ends right after its first number.
+  bool listFile = false;
+  if (startsWith(s, paths::kDataFileFolder, paths::kPresetPrefix)) {
+    at = paths::kDataFileFolder.size() + paths::kPresetPrefix.size();
+  } else if (startsWith(s, paths::kLuckFileFolder, paths::kAbsentPrefix)) {
+    at = paths::kLuckFileFolder.size() + paths::kAbsentPrefix.size();
+  } else if (startsWith(s, paths::kDataFileFolder)) {
+    at = paths::kDataFileFolder.size();
+    listFile = true;
+  } else if (startsWith(s, paths::kLuckFileFolder)) {
+    at = paths::kLuckFileFolder.size();
   } else {
     return false;
   }
   if (!digitsThen(s, at)) return false;
-  if (s.substr(at) == ".txt") return s.rfind("DATA_FILE/", 0) == 0 && s[10] != 'C';
-  if (s[at] != '_') return false;
+  if (s.substr(at) == ".txt") return listFile;
+  if (at >= s.size() || s[at] != '_') return false;
   ++at;
   return digitsThen(s, at) && s.substr(at) == ".txt";
 }

@@ -122,12 +122,16 @@ int RunTombolix(int argc, char** argv) {
   mainForm.show();
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,q,wait,esc") is typed into the window
-  // that has the keyboard, one key every 150 ms, as an operator would.
+  // that has the keyboard, one key every 150 ms, as an operator would. Once the last key has
+  // been handled, the (empty) file TOMBOLIX_KEYS_DONE names is written, so that a test knows
+  // where the program stands.
   const QStringList keys =
       qEnvironmentVariable("TOMBOLIX_KEYS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+  const std::string keysDone =
+      text::Utf8ToGbk(qEnvironmentVariable("TOMBOLIX_KEYS_DONE").toStdString());
   QTimer keyTimer;
   qsizetype nextKey = 0;
-  QObject::connect(&keyTimer, &QTimer::timeout, &keyTimer, [&keys, &nextKey, &keyTimer] {
+  QObject::connect(&keyTimer, &QTimer::timeout, &keyTimer, [&keys, &nextKey, &keyTimer, &keysDone] {
     // The topmost modal window (a question over the draw screen) takes the key first.
     QWidget* window = QApplication::activeModalWidget();
     if (!window) window = QApplication::activeWindow();
@@ -135,7 +139,10 @@ int RunTombolix(int argc, char** argv) {
     if (!target) target = QApplication::focusWidget();
     if (!target) return;
     if (nextKey >= keys.size()) {
+      // The keys posted at the last tick have been handled by now.
       keyTimer.stop();
+      std::string ignored;
+      if (!keysDone.empty()) files::WriteFileAtomic(keysDone, {}, ignored);
       return;
     }
     // "esc", "q", "up", "down", a digit (the audience's number on the draw screen), "wait"
@@ -161,7 +168,8 @@ int RunTombolix(int argc, char** argv) {
     QCoreApplication::postEvent(target,
                                 new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
   });
-  if (!keys.isEmpty()) keyTimer.start(150);
+  // With no keys the file tells that the program has reached its event loop with a window.
+  if (!keys.isEmpty() || !keysDone.empty()) keyTimer.start(150);
   const int rc = QuitRequested() ? 0 : QApplication::exec();
   SetDialogProvider(nullptr);
   return rc;

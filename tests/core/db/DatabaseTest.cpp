@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "SqlRows.h"
 #include "TempRoot.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
@@ -39,23 +40,6 @@ std::vector<std::string> Columns(sqlite3* h, const char* table) {
     cols.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
   sqlite3_finalize(st);
   return cols;
-}
-
-std::vector<std::string> Rows(sqlite3* h, const char* sql) {
-  std::vector<std::string> rows;
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
-  while (sqlite3_step(st) == SQLITE_ROW) {
-    std::string r;
-    for (int c = 0; c < sqlite3_column_count(st); ++c) {
-      if (c) r += "|";
-      const unsigned char* t = sqlite3_column_text(st, c);
-      r += t ? reinterpret_cast<const char*>(t) : "";
-    }
-    rows.push_back(r);
-  }
-  sqlite3_finalize(st);
-  return rows;
 }
 
 int64_t N(int64_t v) { return v; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "TaskBuilder.h"
@@ -11,60 +12,6 @@
 using text::G;
 
 namespace {
-
-// The generator and the selection rules written out literally, slow and simple, to check
-// the engine against.
-struct RefLcg {
-  uint32_t seed;
-  int32_t Random(int32_t n) {
-    seed = seed * 134775813u + 1u;
-    return static_cast<int32_t>((static_cast<uint64_t>(seed) * static_cast<uint32_t>(n)) >> 32);
-  }
-};
-
-struct RefPreset {
-  bool used;
-  int itemId;
-  std::string text;
-};
-
-struct RefDraw {
-  RefLcg rng;
-  std::vector<std::string> lines;
-  std::vector<RefPreset> presets;
-  int luckAgain = 0;
-  std::vector<std::pair<int, int>> winners;  // item, index
-
-  int Pick(int itemId) {
-    for (RefPreset& p : presets) {
-      if (p.used || p.itemId != itemId) continue;
-      p.used = true;
-      for (size_t k = 0; k < lines.size(); ++k)
-        if (lines[k] == p.text) return static_cast<int>(k);
-      break;
-    }
-    while (true) {
-      const int k = rng.Random(static_cast<int>(lines.size()));
-      bool preset = false;
-      for (const RefPreset& p : presets) preset = preset || p.text == lines[k];
-      if (!preset) return k;
-    }
-  }
-  bool Eligible(int k) const {
-    if (luckAgain == 1) return true;
-    for (auto& w : winners)
-      if (w.second == k) return false;
-    return true;
-  }
-  void Select(int itemId, int n) {
-    for (int got = 0; got < n;) {
-      const int k = Pick(itemId);
-      if (!Eligible(k)) continue;
-      winners.emplace_back(itemId, k);
-      ++got;
-    }
-  }
-};
 
 std::vector<std::string> Numbered(int n, int digits = 11) {
   std::vector<std::string> out;
@@ -78,6 +25,9 @@ std::vector<std::string> Numbered(int n, int digits = 11) {
 
 class DataDraw : public ::testing::Test {
  protected:
+  // `fixedSecret` makes the draw's seed, and so every pick, the same on every run.
+  explicit DataDraw(std::optional<uint32_t> fixedSecret = {})
+      : m_engine(m_session, m_rng, fixedSecret) {}
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
 
   // Builds the task and sets the engine up on it.
@@ -109,30 +59,52 @@ class DataDraw : public ::testing::Test {
   TTombolixDataModule m_dm;
   TRandom m_rng;
   TDrawSession m_session;
-  TDataDraw m_engine{m_session, m_rng};
+  TDataDraw m_engine;
   TDataDraw::Failure m_failure;
+};
+
+class SeededDataDraw : public DataDraw {
+ protected:
+  SeededDataDraw() : DataDraw(20240601u) {}
 };
 
 }  // namespace
 
-TEST(Random, IsTheHighWordOfTheAdvancedSeedTimesN) {
+TEST(Random, KnownSeedsGiveKnownNumbers) {
+  // Seed 0, five numbers for each bound in turn, the generator running on between them.
   TRandom rng;
   rng.Randomize(0);
-  RefLcg ref{0};
+  const std::vector<std::pair<int32_t, std::vector<int32_t>>> expected = {
+      {1, {0, 0, 0, 0, 0}},
+      {2, {1, 0, 0, 0, 0}},
+      {10, {0, 4, 0, 8, 0}},
+      {1000, {293, 917, 367, 774, 327}},
+      {1000000, {697674, 844170, 717982, 306641, 162625}},
+      {2147483647, {707588246, 1000771315, 529684673, 1773126601, 599211252}},
+  };
+  for (const auto& [n, numbers] : expected) {
+    std::vector<int32_t> got;
+    for (size_t i = 0; i < numbers.size(); ++i) got.push_back(rng.Random(n));
+    EXPECT_EQ(got, numbers) << "n = " << n;
+  }
+  EXPECT_EQ(rng.Seed(), 1198422506u);
+  // Seed 1: one step makes the seed 134775814, whose high word times 100 is 3.
+  rng.Randomize(1);
+  EXPECT_EQ(rng.Random(100), 3);
+  EXPECT_EQ(rng.Seed(), 134775814u);
+  // Within 0 … n − 1 however far it runs; nothing below 1.
   for (int n : {1, 2, 10, 1000, 1000000, 2147483647}) {
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 1000; ++i) {
       const int32_t got = rng.Random(n);
-      EXPECT_EQ(got, ref.Random(n));
       EXPECT_GE(got, 0);
       EXPECT_LT(got, n);
     }
   }
-  rng.Randomize(1);
-  EXPECT_EQ(rng.Random(100), static_cast<int32_t>((uint64_t{134775814u} * 100u) >> 32));
-  EXPECT_EQ(rng.Seed(), 134775814u);
+  EXPECT_EQ(rng.Random(0), 0);
+  EXPECT_EQ(rng.Random(-5), 0);
 }
 
-TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
+TEST_F(SeededDataDraw, AKnownSecretDrawsKnownWinnersAndRollsByTheRules) {
   TaskDef def;
   def.items = {{G("一等奖"), 3, 2, ""}, {G("二等奖"), 5, 3, G("手机")}, {G("三等奖"), 4, 4, ""}};
   def.candidates = Numbered(40);
@@ -145,38 +117,34 @@ TEST_F(DataDraw, SeededDrawMatchesTheRulesWinnerForWinnerAndRollForRoll) {
   DrawAll(5, &rolled);
   ASSERT_EQ(m_engine.state(), TDataDraw::State::Finished);
 
-  // The generator starts from the seed derived when the first batch began.
-  const uint32_t seed = m_engine.DrawSeed();
-  RefDraw ref{{seed}, def.candidates, {}, 0, {}};
-  ref.presets = {{false, ids[1], def.candidates[7]},
-                 {false, ids[1], "no such line"},
-                 {false, ids[1], def.candidates[7]},
-                 {false, ids[2], def.candidates[30]}};
-  std::vector<std::string> refRolls;
-  for (size_t i = 0; i < def.items.size(); ++i) {
-    for (int drawn = 0; drawn < def.items[i].luckCount;) {
-      const int n = std::min(def.items[i].listCount, def.items[i].luckCount - drawn);
-      ref.Select(ids[i], n);
-      drawn += n;
-      for (int r = 0; r < 5; ++r) {
-        const std::string& line = def.candidates[static_cast<size_t>(ref.rng.Random(40))];
-        refRolls.push_back(line.substr(0, line.find(' ')));
-      }
-    }
+  // The secret 20240601 with this list, these presets and items derives the seed
+  // 1121657843; the generator runs from it through every pick and roll below.
+  EXPECT_EQ(m_engine.DrawSeed(), 1121657843u);
+  // Each winner in draw order: the item's place in the task and the candidate's line.
+  const std::vector<std::pair<size_t, int>> winners = {
+      {0, 0},  {0, 8}, {0, 3},  {1, 7},  {1, 23}, {1, 34},
+      {1, 33}, {1, 4}, {2, 30}, {2, 20}, {2, 10}, {2, 21},
+  };
+  ASSERT_EQ(m_session.Winners.size(), winners.size());
+  for (size_t i = 0; i < winners.size(); ++i) {
+    const auto& [item, k] = winners[i];
+    EXPECT_EQ(m_session.Winners[i].ItemId, ids[item]) << i;
+    EXPECT_EQ(m_session.Winners[i].CandidateIndex, k) << i;
+    EXPECT_EQ(m_session.Winners[i].CandidateLine, def.candidates[static_cast<size_t>(k)]) << i;
   }
-  ASSERT_EQ(m_session.Winners.size(), ref.winners.size());
-  for (size_t i = 0; i < ref.winners.size(); ++i) {
-    EXPECT_EQ(m_session.Winners[i].ItemId, ref.winners[i].first) << i;
-    EXPECT_EQ(m_session.Winners[i].CandidateIndex, ref.winners[i].second) << i;
-    EXPECT_EQ(m_session.Winners[i].CandidateLine,
-              def.candidates[static_cast<size_t>(ref.winners[i].second)]);
-  }
-  ASSERT_EQ(rolled.size(), refRolls.size());
+  // Five rolls after each of the five batches, each showing one candidate's id.
+  const std::vector<int> rolls = {30, 28, 31, 1,  6,  27, 21, 22, 26, 1,  38, 18, 29,
+                                  11, 27, 13, 13, 15, 16, 15, 34, 14, 19, 13, 14};
+  ASSERT_EQ(rolled.size(), rolls.size());
   for (size_t i = 0; i < rolled.size(); ++i) {
     std::string joined;
     for (const std::string& b : rolled[i]) joined += b;
-    EXPECT_EQ(joined, refRolls[i]) << i;
+    const std::string& line = def.candidates[static_cast<size_t>(rolls[i])];
+    EXPECT_EQ(joined, line.substr(0, line.find(' '))) << i;
   }
+  // No one won twice.
+  std::set<int> once;
+  for (const TLuckId& w : m_session.Winners) EXPECT_TRUE(once.insert(w.CandidateIndex).second);
   // The first winner of the second item is its preset; the duplicate entry fell back to a
   // random pick because that candidate had already won.
   EXPECT_EQ(m_session.Winners[3].CandidateIndex, 7);

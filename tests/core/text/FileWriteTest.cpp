@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempRoot.h"
@@ -110,6 +113,45 @@ TEST(NativePath, BothSpellingsOfTheDataFolderAreOneDirectoryOnlyUnderTheDataRoot
   EXPECT_EQ(paths::NativePath(r + text::G("名单.txt")).string(), r + "名单.txt");
 }
 
+TEST(Paths, TheDrawsFilesUnderTheDataRootAnotherRootOrNone) {
+  TempRoot root;
+  const std::string r = paths::DataRoot();
+  EXPECT_EQ(paths::DrawDataPath(1001), r + "DATA_FILE/1001.txt");
+  EXPECT_EQ(paths::PresetFilePath(1001, 2001), r + "DATA_FILE/CHEAT_1001_2001.txt");
+  EXPECT_EQ(paths::WinnerFilePath(1001, 2001), r + "LUCK_FILE/1001_2001.txt");
+  EXPECT_EQ(paths::AbsentFilePath(1001, 2001), r + "LUCK_FILE/ABSENT_1001_2001.txt");
+  EXPECT_EQ(paths::JournalPath(1001), r + "LUCK_FILE/JOURNAL_1001.txt");
+  EXPECT_EQ(paths::FinishedJournalPath(1001), r + "LUCK_FILE/JOURNAL_1001_DONE.txt");
+  // An unpacked bundle's root, and the names within a root.
+  EXPECT_EQ(paths::WinnerFilePath("/tmp/b/", 7, 3), "/tmp/b/LUCK_FILE/7_3.txt");
+  EXPECT_EQ(paths::DrawDataPath("", 7), "DATA_FILE/7.txt");
+  EXPECT_EQ(paths::PresetFilePath("", 7, 3), "DATA_FILE/CHEAT_7_3.txt");
+  EXPECT_EQ(paths::AbsentFilePath("", 7, 3), "LUCK_FILE/ABSENT_7_3.txt");
+  EXPECT_EQ(paths::JournalPath("", 7), "LUCK_FILE/JOURNAL_7.txt");
+  EXPECT_EQ(paths::FinishedJournalPath("", 7), "LUCK_FILE/JOURNAL_7_DONE.txt");
+  // Ids given as texts are used as they are.
+  EXPECT_EQ(paths::PresetFilePath("0012", "3"), r + "DATA_FILE/CHEAT_0012_3.txt");
+}
+
+TEST(ReadWholeFile, TheBytesAsOnDiskOrTheReason) {
+  TempRoot root;
+  const std::string bytes("a\r\n\0\xB0\xA1\n", 7);
+  WriteAll(root.dir() / "x.txt", bytes);
+  std::string got = "stale", err;
+  ASSERT_TRUE(files::ReadWholeFile(root.path("x.txt"), got, err)) << err;
+  EXPECT_EQ(got, bytes);
+  WriteAll(root.dir() / "empty.txt", "");
+  ASSERT_TRUE(files::ReadWholeFile(root.path("empty.txt"), got, err)) << err;
+  EXPECT_EQ(got, "");
+  EXPECT_FALSE(files::ReadWholeFile(root.path("none.txt"), got, err));
+  EXPECT_EQ(err, text::G("无法打开文件") + root.path("none.txt") + text::G("：") +
+                     text::Utf8ToGbk(std::strerror(ENOENT)));
+  // A folder opens but does not read.
+  fs::create_directories(root.dir() / "dir");
+  EXPECT_FALSE(files::ReadWholeFile(root.path("dir"), got, err));
+  EXPECT_EQ(err.rfind(text::G("读取文件出错："), 0), 0u) << err;
+}
+
 TEST(RemoveStaleTemporaries, OnlyOurTemporariesGo) {
   TempRoot root;
   const fs::path dir = root.dir() / "DATA_FILE";
@@ -156,6 +198,60 @@ TEST(MakeFolders, EveryNewFolderIsFlushedInTheFolderItWasMadeIn) {
   WriteAll(root.dir() / "DATA_FILE", "not a folder");
   EXPECT_FALSE(files::MakeFolders(root.path("DATA_FILE/sub"), err));
   EXPECT_FALSE(err.empty());
+}
+
+namespace {
+// Each folder flush with what the watched file in that folder held at that moment.
+std::vector<fs::path> g_watched;
+std::vector<std::pair<std::string, std::string>> g_flushes;
+
+void RecordFlush(const std::string& folder) {
+  for (const fs::path& p : g_watched) {
+    std::error_code ec;
+    if (paths::U8(p.parent_path()) == folder)
+      g_flushes.emplace_back(folder, fs::exists(p, ec) ? ReadAll(p) : "(none)");
+  }
+}
+
+// True when the folder of `file` was flushed while the file already held `content`: the
+// rename had been done, and its folder entry reached the disk after it.
+bool FlushedAfterRename(const fs::path& file, const std::string& content) {
+  const auto flush = std::make_pair(paths::U8(file.parent_path()), content);
+  return std::count(g_flushes.begin(), g_flushes.end(), flush) > 0;
+}
+}  // namespace
+
+TEST(WriteFileAtomic, TheFolderIsFlushedAfterTheRename) {
+  TempRoot root;
+  std::string err;
+  const fs::path winners = root.dir() / "LUCK_FILE/1001_1002.txt";
+  const fs::path list = root.dir() / "DATA_FILE/1001.txt";
+  g_watched = {winners, list};
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("LUCK_FILE/1001_1002.txt"), "old\r\n", err));
+  files::SetFolderFlushWatch(RecordFlush);
+  g_flushes.clear();
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("LUCK_FILE/1001_1002.txt"), "one\r\n", err));
+  EXPECT_TRUE(FlushedAfterRename(winners, "one\r\n")) << "after WriteFileAtomic";
+  // A file a library fills.
+  g_flushes.clear();
+  ASSERT_TRUE(files::WriteFileAtomicBy(
+      root.path("LUCK_FILE/1001_1002.txt"),
+      [](const std::string& tempU8, std::string&) {
+        WriteAll(paths::FromU8(tempU8), "two\r\n");
+        return true;
+      },
+      err))
+      << err;
+  EXPECT_TRUE(FlushedAfterRename(winners, "two\r\n")) << "after WriteFileAtomicBy";
+  // A batch: the folder of each file, after that file's rename.
+  g_flushes.clear();
+  files::AtomicBatch batch;
+  ASSERT_TRUE(batch.Stage(root.path("DATA_FILE/1001.txt"), "list\r\n", err)) << err;
+  ASSERT_TRUE(batch.Stage(root.path("LUCK_FILE/1001_1002.txt"), "three\r\n", err)) << err;
+  ASSERT_TRUE(batch.Commit(err)) << err;
+  EXPECT_TRUE(FlushedAfterRename(winners, "three\r\n")) << "after AtomicBatch::Commit";
+  EXPECT_TRUE(FlushedAfterRename(list, "list\r\n")) << "after AtomicBatch::Commit";
+  files::SetFolderFlushWatch(nullptr);
 }
 
 TEST(MoveFile, NeverReplacesAnExistingTarget) {

@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawToTheEnd.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -264,17 +265,7 @@ TEST(QueryFormAfterADraw, FindsAWinnerAndExportsBoth) {
   TMainForm main;
   main.SetDrawScreenFactory(MakeDrawScreen);
   main.SetQueryScreenFactory(MakeQueryScreen);
-  OnNextModal([](QWidget* m) {
-    auto* screen = qobject_cast<TGetLuckMainForm*>(m);
-    ASSERT_NE(screen, nullptr);
-    for (int presses = 0; screen->Engine().state() != TDataDraw::State::Finished && presses < 100;
-         ++presses) {
-      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
-      QCoreApplication::processEvents();
-    }
-    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
-  });
-  main.SBtnGetLuckClick();
+  DrawToTheEndFromMain(main);
 
   const QString txt = QString::fromStdString(root.path("winners.txt"));
   const QString xlsx = QString::fromStdString(root.path("winners.xlsx"));

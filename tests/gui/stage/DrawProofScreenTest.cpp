@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "DialogRecorder.h"
+#include "DrawToTheEnd.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -173,18 +174,9 @@ TEST(DrawProofExample, TheAuditBundleAndTheWorkbookOfTheExampleDraw) {
   TMainForm main;
   main.SetDrawScreenFactory(MakeDrawScreen);
   main.SetQueryScreenFactory(MakeQueryScreen);
-  OnNextModal([](QWidget* m) {
-    auto* screen = qobject_cast<TGetLuckMainForm*>(m);
-    ASSERT_NE(screen, nullptr);
-    QTest::keyClicks(screen->EKeyCtrl, QStringLiteral("2026"));
-    for (int presses = 0; screen->Engine().state() != TDataDraw::State::Finished && presses < 100;
-         ++presses) {
-      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
-      QCoreApplication::processEvents();
-    }
-    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
+  DrawToTheEndFromMain(main, [](TGetLuckMainForm& screen) {
+    QTest::keyClicks(screen.EKeyCtrl, QStringLiteral("2026"));
   });
-  main.SBtnGetLuckClick();
 
   const QString zip = QString::fromStdString(root.path("audit.zip"));
   const QString xlsx = QString::fromStdString(root.path("winners.xlsx"));

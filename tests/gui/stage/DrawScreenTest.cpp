@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawToTheEnd.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -414,22 +415,12 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
   TMainForm w;
   w.SetDrawScreenFactory(MakeDrawScreen);
   size_t winners = 0;
-  int presses = 0;
-  OnNextModal([&](QWidget* m) {
-    auto* screen = qobject_cast<TGetLuckMainForm*>(m);
-    ASSERT_NE(screen, nullptr);
-    // Enter starts, Enter stops, batch after batch.
-    while (screen->Engine().state() != TDataDraw::State::Finished && presses < 100) {
-      QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
-      QCoreApplication::processEvents();
-      ++presses;
-    }
-    winners = screen->Engine().Winners().size();
+  // Enter starts, Enter stops, batch after batch.
+  const int presses = DrawToTheEndFromMain(w, {}, [&](TGetLuckMainForm& screen) {
+    winners = screen.Engine().Winners().size();
     // The end is told once the last batch is in sight.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }, 3000));
-    QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
   });
-  w.SBtnGetLuckClick();
   // 一等奖 1, 二等奖 3 and 三等奖 10 in batches of 5: four batches, two presses each.
   EXPECT_EQ(presses, 8);
   EXPECT_EQ(winners, 14u);

@@ -43,6 +43,8 @@ class ProgramCopy : public ::testing::Test {
     if (!realDialogs) env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), m_log);
     env.insert(QStringLiteral("TOMBOLIX_DIALOG_ANSWERS"), answers);
     env.insert(QStringLiteral("TOMBOLIX_KEYS"), keys);
+    QFile::remove(KeysDonePath());
+    env.insert(QStringLiteral("TOMBOLIX_KEYS_DONE"), KeysDonePath());
     p->setProcessEnvironment(env);
     p->setProgram(m_exe);
     p->start();
@@ -51,6 +53,10 @@ class ProgramCopy : public ::testing::Test {
   }
 
   QString Path(const QString& rel) const { return m_dir.filePath(rel); }
+
+  // True once the copy started last has typed and handled every key it was given.
+  bool KeysTyped() const { return QFileInfo::exists(KeysDonePath()); }
+  QString KeysDonePath() const { return m_dir.filePath(QStringLiteral("keys.done")); }
 
   static QByteArray Read(const QString& path) {
     QFile f(path);

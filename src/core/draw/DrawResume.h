@@ -1,0 +1,29 @@
+// An earlier draw of the task that did not finish, as the draw screen's set-up finds it in
+// the task's journal, and what may become of it.
+#pragma once
+
+#include <string_view>
+
+#include "core/draw/DrawJournal.h"
+
+enum class TPendingKind {
+  None,       // none, or one that holds no batch (set aside without asking)
+  Resumable,  // same data file, presets and prize items: it can go on
+  Complete,   // its batches complete every item: it is finished without asking
+  Mismatch,   // drawn from something else, or not a journal: it cannot
+  Damaged,    // a record in its middle is damaged: it cannot go on exactly
+};
+
+struct TPendingDraw {
+  TPendingKind kind = TPendingKind::None;
+  TJournal journal;  // as read
+  // Winners the journal holds.
+  int32_t Winners() const { return journal.WinnerCount(); }
+};
+
+// Reads the journal at `gbkPath` against the draw `head` now set up: None when there is
+// none, not even a whole head, or a journal with no batch; Mismatch for another draw's
+// journal or an unreadable one; Damaged for damage before its last whole record; Resumable
+// for the same draw with batches, which only a replay can tell from Complete (or find not
+// to replay at all).
+TPendingDraw ReadPendingDraw(std::string_view gbkPath, const TJournalHead& head);
