@@ -6,7 +6,7 @@
 using text::G;
 
 bool TProbDraw::SetUp(int32_t taskId, Failure& failure) {
-  m_rolling = false;
+  m_phase = Phase::Ready;
   if (!OpenDrawTask(m_s, taskId, failure)) return false;
   // Summed wide: many large counts must not wrap round and pass the check.
   int64_t s = 0;
@@ -22,7 +22,7 @@ bool TProbDraw::SetUp(int32_t taskId, Failure& failure) {
 
 void TProbDraw::Press() {
   m_drawNumber = m_rng.Random(N());
-  m_rolling = true;
+  m_phase = Phase::Rolling;
 }
 
 std::string TProbDraw::RollText() {
@@ -32,16 +32,30 @@ std::string TProbDraw::RollText() {
 }
 
 std::string TProbDraw::Stop() {
-  m_rolling = false;
+  m_phase = Phase::Shown;
   return ResultText(m_drawNumber);
 }
 
-std::string TProbDraw::ResultText(int32_t number) const {
-  for (const TLuckItem& it : m_s.Items) {
-    if (it.FirstNumber <= number && number <= it.LastNumber)
-      return it.AwardName.empty() ? it.ItemName : it.ItemName + G(",奖品:") + it.AwardName;
+int TProbDraw::WonItem(int32_t number) const {
+  for (size_t i = 0; i < m_s.Items.size(); ++i) {
+    const TLuckItem& it = m_s.Items[i];
+    if (it.FirstNumber <= number && number <= it.LastNumber) return static_cast<int>(i);
   }
-  return RemainText();
+  return -1;
+}
+
+std::string TProbDraw::ResultText(int32_t number) const {
+  const int won = WonItem(number);
+  if (won < 0) return RemainText();
+  const TLuckItem& it = m_s.Items[static_cast<size_t>(won)];
+  return it.AwardName.empty() ? it.ItemName : it.ItemName + G(",奖品:") + it.AwardName;
+}
+
+std::vector<std::string> TProbDraw::LadderLines() const {
+  std::vector<std::string> lines;
+  for (const TLuckItem& it : m_s.Items)
+    lines.push_back(it.AwardName.empty() ? it.ItemName : it.ItemName + "  " + it.AwardName);
+  return lines;
 }
 
 std::string TProbDraw::ReadyText() { return G("请点击[开始]按钮或按[回车]键开始抽奖"); }

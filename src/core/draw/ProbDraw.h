@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/draw/DrawSession.h"
 #include "core/draw/Random.h"
@@ -11,6 +12,9 @@
 
 class TProbDraw {
  public:
+  // The probability screen's phases: nothing pressed yet, a press rolling, its result shown.
+  enum class Phase { Ready, Rolling, Shown };
+
   using Failure = TDrawFailure;
 
   // The engine works on `session`, which it alone changes while the screen is open.
@@ -25,7 +29,8 @@ class TProbDraw {
   const TArrLuckItem& Items() const { return m_s.Items; }
   int32_t N() const { return m_s.Task.HideBegin; }
   const std::string& RemainText() const { return m_s.Task.RemainText; }
-  bool Rolling() const { return m_rolling; }
+  bool Rolling() const { return m_phase == Phase::Rolling; }
+  Phase phase() const { return m_phase; }
   int32_t DrawNumber() const { return m_drawNumber; }
 
   // A press: the result is fixed here, before anything rolls.
@@ -36,6 +41,10 @@ class TProbDraw {
   std::string Stop();
   // The result for a number: the first item whose range holds it, or the consolation text.
   std::string ResultText(int32_t number) const;
+  // The prize item (its index in Items) whose range holds the number, or -1: a loss.
+  int WonItem(int32_t number) const;
+  // The prize ladder beside the stage: each item with its gift, in draw order.
+  std::vector<std::string> LadderLines() const;
 
   // Empties the session, as every draw screen does when it closes.
   void Close() { m_s.Clear(); }
@@ -46,6 +55,6 @@ class TProbDraw {
  private:
   TDrawSession& m_s;
   TRandom& m_rng;
-  bool m_rolling = false;
+  Phase m_phase = Phase::Ready;
   int32_t m_drawNumber = -1;
 };

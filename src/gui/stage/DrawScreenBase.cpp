@@ -4,10 +4,12 @@
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include "Version.h"
@@ -18,6 +20,7 @@
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
 TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize design,
@@ -56,6 +59,26 @@ TDrawScreenBase::TDrawScreenBase(QWidget* parent, const char* objectName, QSize 
 TDrawScreenBase::~TDrawScreenBase() {
   LeaveStage();
   ShowPointer();
+}
+
+QLabel* StageLabel(QWidget* parent, const char* name, int pixels) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setAttribute(Qt::WA_TranslucentBackground);
+  l->setTextFormat(Qt::PlainText);
+  l->setFont(UiFont(StageFamily(), pixels, true));
+  return l;
+}
+
+QToolButton* StageButton(QWidget* parent, const char* name, const QString& caption, int pixels) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setAutoRaise(true);
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setFont(UiFont(StageFamily(), pixels, true));
+  return b;
 }
 
 void TDrawScreenBase::LeaveStage() {

@@ -14,9 +14,17 @@
 #include "gui/ui/Dialogs.h"
 
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
+class QToolButton;
 class QTimer;
 class TStagePrompt;
+
+// The one factory of both draw screens' texts and buttons: a transparent plain-text label
+// in the stage's bold face of `pixels`; a flat button in that face that takes no focus and
+// shows the pointing hand.
+QLabel* StageLabel(QWidget* parent, const char* name, int pixels);
+QToolButton* StageButton(QWidget* parent, const char* name, const QString& caption, int pixels);
 
 // While shown, the screen is the message stage: the program's messages and questions come up
 // on it in its own style, never as desktop boxes over the projector.

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "core/draw/DrawTexts.h"
+#include "core/draw/Stage.h"
 #include "core/draw/StageText.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/records/WinnerPhotos.h"
@@ -65,23 +65,10 @@ constexpr int kButtonsTop = 148;
 constexpr int kStageRight = 980;  // texts stay clear of the right edge
 constexpr int kLanternLeft = 840;
 
-QLabel* TextLabel(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setTextFormat(Qt::PlainText);
-  l->setFont(UiFont(StageFamily(), 24, true));
-  return l;
-}
+QLabel* TextLabel(QWidget* parent, const char* name) { return StageLabel(parent, name, 24); }
 
 QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setText(caption);
-  b->setAutoRaise(true);
-  b->setCursor(Qt::PointingHandCursor);
-  b->setFocusPolicy(Qt::NoFocus);
-  b->setFont(UiFont(StageFamily(), 22, true));
+  auto* b = StageButton(parent, name, caption, 22);
   // The buttons stand edge to edge in the layout; the margin keeps their frames apart.
   b->setStyleSheet(
       QStringLiteral("QToolButton { color: white; background: rgba(120,0,0,110); border: 1px solid "
@@ -128,22 +115,17 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
   return out;
 }
 
-// The winners list's lines as the stage shows them: a prize item's caption ends in a
-// full-width colon; the winners' lines stay exactly as they are.
+// The winners list's lines as the stage shows them.
 QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t to) {
-  QStringList out = ToQ(lines, from, to);
-  for (QString& l : out)
-    if (l.endsWith(QLatin1Char(':'))) l = l.left(l.size() - 1) + QStringLiteral("：");
+  to = std::min(to, lines.size());
+  QStringList out;
+  for (size_t i = from; i < to; ++i) out << Q(TStage::ListLine(lines[i]));
   return out;
 }
 
 QLabel* BandLabel(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setTextFormat(Qt::PlainText);
+  QLabel* l = StageLabel(parent, name, 40);
   l->setAlignment(Qt::AlignCenter);
-  l->setFont(UiFont(StageFamily(), 40, true));
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, kMaroon);
   l->setPalette(pal);
@@ -212,15 +194,11 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MUser2_1->hide();
   MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
   CardsNow->onCardClicked = [this](int card) {
-    if (!m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
-    const std::vector<size_t> places = RevealedPlaces();
-    if (card >= 0 && static_cast<size_t>(card) < places.size())
-      AskAbsent(places[static_cast<size_t>(card)]);
+    if (!m_closed && !Prompt()->IsOpen()) Run(m_stage.CardClicked(card));
   };
   MUser2_1->onLineClicked = [this](int row) {
-    if (row < 0 || !m_engine.MayMarkAbsent() || Prompt()->IsOpen() || m_revealPending) return;
-    const int32_t place = m_engine.WinnerList().PlaceAt(static_cast<size_t>(row + m_listDropped));
-    if (place >= 0) AskAbsent(static_cast<size_t>(place));
+    if (row < 0 || m_closed || Prompt()->IsOpen()) return;
+    Run(m_stage.ListLineClicked(static_cast<size_t>(row + m_listDropped)));
   };
   MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
 
@@ -267,7 +245,9 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   TMReplace = new QTimer(this);
   TMReplace->setSingleShot(true);
   TMReplace->setInterval(kReplaceRollMs);
-  connect(TMReplace, &QTimer::timeout, this, &TGetLuckMainForm::StopRoll);
+  connect(TMReplace, &QTimer::timeout, this, [this] {
+    if (!m_closed) Run(m_stage.ReplacementTime());
+  });
   connect(TMLanding, &QTimer::timeout, this, &TGetLuckMainForm::ShowReveal);
   connect(TMSummary, &QTimer::timeout, this, &TGetLuckMainForm::ShowSummary);
   connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
@@ -354,7 +334,7 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   ShowPrize(0);
   ShowNext(0);
   if (resumed) {
-    ShowResumed(resumedEnd);
+    Run(m_stage.Resumed(resumedEnd));
   } else {
     ShowProof(true);
   }
@@ -411,85 +391,56 @@ void TGetLuckMainForm::ShowProof(bool shown) {
   if (!shown) return;
   LbProof->setText(Q(m_engine.ProofText()));
   m_design.Fit(LbProof);
-  ShowAudienceNumber();
+  ShowAudienceNumber(m_stage.AudienceText());
 }
 
-void TGetLuckMainForm::ShowAudienceNumber() {
-  const std::string& n = m_engine.AudienceNumber();
-  LbAudience->setText(n.empty()
-                          ? QStringLiteral("现场号码（可选）：输入数字后按回车开始")
-                          : QStringLiteral("现场号码：") + Q(n) + QStringLiteral("    按回车开始"));
+void TGetLuckMainForm::ShowAudienceNumber(const std::string& gbkText) {
+  LbAudience->setText(Q(gbkText));
   m_design.Fit(LbAudience);
 }
 
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
-  if (m_choosing) return ChooseKey(e->key());
-  // Q during the landing shows the batch at once, as Enter does, and goes on to the choice:
-  // the winner who is not there is the one the operator has just seen.
-  if (e->key() == Qt::Key_Q && m_revealPending && !Prompt()->IsOpen()) ShowReveal();
-  if (e->key() == Qt::Key_Q && !m_closed && m_engine.MayMarkAbsent() && !m_revealPending &&
-      !Prompt()->IsOpen()) {
-    m_choosing = true;
-    const std::vector<size_t> places = RevealedPlaces();
-    m_choice = places.empty() ? m_engine.Winners().size() - 1 : places.front();
-    ShowChoice();
-    return true;
+  if (m_closed) return false;
+  TStageKey key = TStageKey::Other;
+  int digit = 0;
+  switch (e->key()) {
+    case Qt::Key_Q:
+      // A question on the screen keeps Q for itself.
+      if (Prompt()->IsOpen()) return false;
+      key = TStageKey::Q;
+      break;
+    case Qt::Key_Up:
+      key = TStageKey::Up;
+      break;
+    case Qt::Key_Down:
+      key = TStageKey::Down;
+      break;
+    case Qt::Key_Left:
+      key = TStageKey::Left;
+      break;
+    case Qt::Key_Backspace:
+      key = TStageKey::Backspace;
+      break;
+    default:
+      if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
+        key = TStageKey::Digit;
+        digit = e->key() - Qt::Key_0;
+      }
   }
-  if (!m_engine.AudienceOpen()) return false;
-  std::string n = m_engine.AudienceNumber();
-  if (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) {
-    n += static_cast<char>('0' + (e->key() - Qt::Key_0));
-  } else if (e->key() == Qt::Key_Backspace && !n.empty()) {
-    n.pop_back();
-  } else {
-    return false;
-  }
-  if (!m_engine.SetAudienceNumber(n)) return false;  // too long: the key does nothing
-  ShowAudienceNumber();
-  return true;
-}
-
-void TGetLuckMainForm::ShowResumed(const TDataDraw::BatchEnd& end) {
-  ShowNext(-1);
-  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
-  SyncWinnerList();
-  SBegin->hide();
-  SContinue->setVisible(!m_engine.Finished());
-  SetShowList(end.progressText);
-  ShowHint();
-  const int last = static_cast<int>(m_engine.Items().size()) - 1;
-  ShowPrize(std::min(m_engine.CurItemIndex(), last));
-  MUser2_1->show();
-  if (m_engine.Task().ShowLuck != 1 && MUser2_1->LineCount() > 0) PUser2->show();
-  // The last batch as it was revealed.
-  MLuckNow->SetLines(ToQ(m_engine.LastReveal()));
-  CardsNow->SetCards({});
-  LayoutReveal();
-  PLuckNow->show();
-  if (m_engine.ShowsWinnersList()) TMList->start();
-  if (end.finished) {
-    ShowSaveResult(end);
-    m_summaryDue = true;
-    TMSummary->start();
-  }
-}
-
-void TGetLuckMainForm::ShowSaveResult(const TDataDraw::BatchEnd& end) {
-  if (!end.saved) {
-    ShowMessageBox(MessageKind::Error, end.saveError);
-    return;
-  }
-  ShowMessageBox(MessageKind::Information, "所有奖项已经全部抽取完毕");
-}
-
-void TGetLuckMainForm::ShowJournalError() {
-  const std::string error = m_engine.TakeJournalError();
-  if (!error.empty()) ShowMessageBox(MessageKind::Error, error);
+  TStageFrame f = m_stage.Key(key, digit);
+  const bool taken = f.taken;
+  Run(std::move(f));
+  return taken;
 }
 
 void TGetLuckMainForm::SetShowList(const std::string& gbkText) {
   LbShowList->setText(Q(StagePunctuation(gbkText)));
   m_design.Fit(LbShowList);
+}
+
+void TGetLuckMainForm::SetHint(const std::string& gbkText) {
+  HintList->setText(Q(gbkText));
+  m_design.Fit(HintList);
 }
 
 void TGetLuckMainForm::ShowPrize(int itemIndex) {
@@ -510,30 +461,106 @@ void TGetLuckMainForm::ShowPrize(int itemIndex) {
 void TGetLuckMainForm::ShowNext(int itemIndex) {
   // Before the first batch the band says what comes: the prize item, how many win it and
   // its gift.
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_engine.Items().size())) {
+  const TStage::NextItem next = m_stage.NextItemTexts(itemIndex);
+  if (next.item.empty() && next.gift.empty()) {
     LbNextItem->hide();
     LbNextGift->hide();
     return;
   }
-  const TLuckItem& it = m_engine.Items()[static_cast<size_t>(itemIndex)];
-  LbNextItem->setText(Q(it.ItemName));
-  QString gift = QStringLiteral("共%1名").arg(it.LuckCount);
-  if (!it.AwardName.empty()) gift += QStringLiteral("　奖品：") + Q(it.AwardName);
-  LbNextGift->setText(gift);
+  LbNextItem->setText(Q(next.item));
+  LbNextGift->setText(Q(next.gift));
   m_design.Fit(LbNextItem);
   m_design.Fit(LbNextGift);
   LbNextItem->show();
   LbNextGift->show();
 }
 
-void TGetLuckMainForm::SBeginClick() { StartBatch(); }
-void TGetLuckMainForm::SContinueClick() { StartBatch(); }
+void TGetLuckMainForm::SBeginClick() {
+  if (!m_closed) Run(m_stage.Start());
+}
+void TGetLuckMainForm::SContinueClick() { SBeginClick(); }
 
-void TGetLuckMainForm::StartBatch() {
-  if (m_closed) return;
-  // A key during the landing shows the batch at once and goes on: it is never kept waiting.
-  if (m_revealPending) ShowReveal();
-  if (m_closed || !m_engine.BeginBatch()) return;
+void TGetLuckMainForm::EKeyCtrlKeyPress() {
+  if (!m_closed) Run(m_stage.Enter());
+}
+
+void TGetLuckMainForm::SelectWinners() {
+  if (!m_closed) Run(m_stage.Select());
+}
+
+void TGetLuckMainForm::RollTick() {
+  if (m_engine.state() != TDataDraw::State::Rolling) return;
+  ShowRollTexts(m_engine.RollStep());
+}
+
+void TGetLuckMainForm::ShowReveal() {
+  if (!m_closed) Run(m_stage.LandingOver());
+}
+
+void TGetLuckMainForm::ShowSummary() {
+  if (!m_closed) Run(m_stage.SummaryTime());
+}
+
+void TGetLuckMainForm::Run(TStageFrame f) {
+  for (;;) {
+    const bool follows = f.follows;
+    Apply(f);
+    if (m_closed || !follows) return;
+    f = m_stage.Follow();
+  }
+}
+
+void TGetLuckMainForm::Apply(const TStageFrame& f) {
+  if (f.audience) ShowAudienceNumber(*f.audience);
+  if (f.stopSummaryTimer) TMSummary->stop();
+  switch (f.step) {
+    case TStageStep::Starts:
+      ShowStart();
+      break;
+    case TStageStep::Rolls:
+      ShowRoll(f);
+      break;
+    case TStageStep::Lands:
+      TMRoll->stop();
+      TMReplace->stop();
+      ShowRollTexts(*f.rollTexts);
+      // More than six winners show their whole lines; fewer stand on cards.
+      MLuckNow->SetLines(ToQ(f.reveal->lines));
+      SOut->setEnabled(true);
+      TMLanding->start();
+      break;
+    case TStageStep::Reveals:
+    case TStageStep::Resumes:
+      ShowBatch(f);
+      break;
+    case TStageStep::Summarises:
+      ShowSummaryPanel(f);
+      break;
+    case TStageStep::Chooses:
+    case TStageStep::Asks:
+    case TStageStep::None:
+      break;
+  }
+  if (f.status && f.step != TStageStep::Reveals && f.step != TStageStep::Resumes)
+    SetShowList(*f.status);
+  if (f.hideRoll) HideRollLabels();
+  if (f.step != TStageStep::Reveals && f.step != TStageStep::Resumes) {
+    if (f.hint) SetHint(*f.hint);
+    if (!Tell(f.messages, 0, f.messages.size())) return;
+  }
+  if (f.startSummaryTimer) TMSummary->start();
+  if (f.step == TStageStep::Asks) AskAbsent(f.place, f.question);
+}
+
+bool TGetLuckMainForm::Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to) {
+  for (size_t i = from; i < to && i < messages.size(); ++i) {
+    ShowMessageBox(messages[i].kind, messages[i].text);
+    if (m_closed) return false;
+  }
+  return !m_closed;
+}
+
+void TGetLuckMainForm::ShowStart() {
   EKeyCtrl->setFocus();
   Celebration->Stop();
   TMLanding->stop();
@@ -545,115 +572,65 @@ void TGetLuckMainForm::StartBatch() {
   TMListNow->stop();
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
   // sight, as it was.
-  SetShowList(TDataDraw::SelectingText());
   SOut->setEnabled(false);
   QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
 }
 
-void TGetLuckMainForm::SelectWinners() {
-  if (m_closed) return;
-  m_lastWasReplacement = false;
-  const TDataDraw::Batch batch = m_engine.SelectBatchWinners();
-  m_exhaustedText = batch.exhaustedText;
-  m_batchLines.clear();
-  for (int32_t k : batch.picks)
-    m_batchLines.push_back(m_engine.Session().CandidateLines[static_cast<size_t>(k)]);
-  // The grand prize (the last item) and a winner drawn alone are celebrated at the reveal.
-  m_celebrateBatch = !batch.picks.empty() &&
-                     (batch.picks.size() == 1 ||
-                      m_engine.CurItemIndex() == static_cast<int>(m_engine.Items().size()) - 1);
-  if (!m_engine.BatchIds().empty()) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().back()));
-  if (batch.picks.empty()) {
-    // Nobody could be drawn: nothing to roll for.
-    StopRoll();
-    return;
+void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
+  if (f.replacement) {
+    // Like a batch of one: the band and the list make way for its roll.
+    TMLanding->stop();
+    TMList->stop();
+    TMListNow->stop();
+    PSummary->hide();
+    m_design.SetDesignRect(HintList, kHintRect);
+    if (f.hint) SetHint(*f.hint);
+    HintList->show();
+    SBegin->hide();
+    SContinue->hide();
+    PLuckNow->hide();
+    PUser2->hide();
+    MUser2_1->hide();
+    SOut->setEnabled(false);
   }
-  SetShowList(TDataDraw::RollingText());
+  if (f.rollTexts) ShowRollTexts(*f.rollTexts);
+  if (f.status) SetShowList(*f.status);
   TMRoll->start();
+  if (f.replacement) TMReplace->start();
   emit rollingStarted();
 }
 
-void TGetLuckMainForm::RollTick() {
-  if (m_engine.state() != TDataDraw::State::Rolling) return;
-  ShowRollTexts(m_engine.RollStep());
-}
-
-void TGetLuckMainForm::EKeyCtrlKeyPress() {
-  if (m_engine.Busy()) return;
-  if (m_choosing) {
-    AskAbsent(m_choice);
-    return;
-  }
-  if (m_engine.Stopped()) {
-    StartBatch();
-  } else {
-    StopRoll();
-  }
-}
-
-void TGetLuckMainForm::StopRoll() {
-  if (m_engine.state() != TDataDraw::State::Rolling) return;
-  TMRoll->stop();
-  TMReplace->stop();
-  // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
-  const bool landing = !m_engine.BatchIds().empty();
-  if (landing) ShowRollTexts(m_engine.RollTexts(m_engine.BatchIds().front()));
-  // RevealBatch: the batch goes to the journal on disk before anything of it shows; the
-  // end of the batch is decided (and a finished draw saved) now, shown at the reveal.
-  const std::vector<std::string> lines = m_engine.RevealBatch();
-  if (m_replacing) m_batchLines = {m_engine.Winners()[m_replacePlace].CandidateLine};
-  m_end = m_engine.EndBatch();
-  m_revealPending = true;
-  // More than six winners show their whole lines; fewer stand on cards.
-  if (m_batchLines.size() > static_cast<size_t>(TRevealCards::kMaxCards)) {
-    MLuckNow->SetLines(ToQ(m_batchLines));
-  } else {
-    MLuckNow->SetLines({});
-  }
-  SOut->setEnabled(true);
-  if (landing) {
-    TMLanding->start();
-  } else {
-    ShowReveal();
-  }
-}
-
-void TGetLuckMainForm::ShowReveal() {
-  TMLanding->stop();
-  if (m_revealPending) {
-    ApplyReveal();
-    return;
-  }
-  if (!m_engine.Stopped()) return;
-  HideRollLabels();
-  if (m_summaryDue && !PSummary->isVisible()) TMSummary->start();
-}
-
-void TGetLuckMainForm::ApplyReveal() {
-  m_revealPending = false;
-  HideRollLabels();
-  // The batch: cards for up to six, whole lines in columns for more.
+void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
+  MLuckNow->SetLines(ToQ(reveal.lines));
   std::vector<TStageCard> cards;
-  if (m_batchLines.size() <= static_cast<size_t>(TRevealCards::kMaxCards)) {
-    const int32_t taskId = m_engine.Task().TaskId;
-    for (const std::string& line : m_batchLines) {
-      const TWinnerCard c = WinnerCard(line);
-      TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
-      // An id that is not a number is the winner's name: it takes the name's place, and
-      // every other field follows it.
-      if (!m_engine.IsNumeric()) {
-        card.rest = c.rest.empty() ? card.name : card.name + QLatin1Char(' ') + card.rest;
-        card.name = card.id;
-        card.id.clear();
-      }
-      const std::string photo = photos::PhotoOf(taskId, c.id);
-      QImage picture;
-      if (!photo.empty() && picture.load(Q(photo))) card.photo = QPixmap::fromImage(picture);
-      cards.push_back(std::move(card));
-    }
+  for (const TStageCardText& c : reveal.cards) {
+    TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
+    QImage picture;
+    if (!c.photo.empty() && picture.load(Q(c.photo))) card.photo = QPixmap::fromImage(picture);
+    cards.push_back(std::move(card));
   }
   CardsNow->SetCards(std::move(cards));
   LayoutReveal();
+}
+
+void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
+  const bool resumed = f.step == TStageStep::Resumes;
+  TMLanding->stop();
+  if (!resumed) {
+    TMRoll->stop();
+    TMReplace->stop();
+    SOut->setEnabled(true);
+  }
+  HideRollLabels();
+  if (resumed) {
+    ShowNext(-1);
+    SetShowList(*f.status);
+    SetHint(*f.hint);
+    const int last = static_cast<int>(m_engine.Items().size()) - 1;
+    ShowPrize(std::min(m_engine.CurItemIndex(), last));
+  }
+  // The batch: cards for up to six, whole lines in columns for more.
+  ShowCards(*f.reveal);
   if ((MLuckNow->LineCount() > 0 || !CardsNow->Cards().empty()) && !PSummary->isVisible()) {
     PLuckNow->show();
     if (m_revealCrawls) TMListNow->start();
@@ -661,136 +638,47 @@ void TGetLuckMainForm::ApplyReveal() {
   // Now, and not before, the rest of the screen moves on.
   m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
   SyncWinnerList();
-  SetShowList(m_end.progressText);
-  if (m_end.finished) {
-    SBegin->hide();
-    SContinue->hide();
-  } else {
-    SBegin->hide();
-    SContinue->show();
-    if (m_end.prizeChanged) ShowPrize(m_engine.CurItemIndex());
-  }
+  if (!resumed) SetShowList(*f.status);
+  SBegin->hide();
+  SContinue->setVisible(!f.finished);
+  if (f.prizeChanged) ShowPrize(m_engine.CurItemIndex());
   if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
     PUser2->show();
     MUser2_1->show();
     TMList->start();
   }
-  if (m_celebrateBatch) Celebrate();
-  m_celebrateBatch = false;
-
+  if (f.celebrate) Celebrate();
   // What there is to tell comes after the winners are in sight.
-  ShowJournalError();
-  if (m_closed) return;
-  if (!m_exhaustedText.empty()) {
-    const std::string text = m_exhaustedText;
-    m_exhaustedText.clear();
-    ShowMessageBox(MessageKind::Attention, text);
-    if (m_closed) return;
-  }
-  ShowHint();
-  if (m_replacing) {
-    // A replacement on the finished screen: the files were written again.
-    m_replacing = false;
-    if (m_end.finished && !m_end.saved) ShowMessageBox(MessageKind::Error, m_end.saveError);
-    if (m_closed) return;
-    if (m_end.finished && m_end.saved) TMSummary->start();
-    return;
-  }
-  if (m_end.finished) {
-    ShowSaveResult(m_end);
-    if (m_closed) return;
-    // Once the message is answered, the summary follows.
-    m_summaryDue = true;
-    if (m_end.saved) TMSummary->start();
-  }
+  if (!Tell(f.messages, 0, f.hintAfter)) return;
+  if (!resumed && f.hint) SetHint(*f.hint);
+  if (!Tell(f.messages, f.hintAfter, f.messages.size())) return;
+  if (f.startSummaryTimer) TMSummary->start();
 }
 
-void TGetLuckMainForm::ShowHint() {
-  QString hint = Q(StagePunctuation(m_engine.Task().RemainText));
-  if (m_engine.MayMarkAbsent())
-    hint += (hint.isEmpty() ? QString() : QStringLiteral("    ")) + QStringLiteral("缺席按Q");
-  HintList->setText(hint);
-  m_design.Fit(HintList);
-}
-
-std::vector<size_t> TGetLuckMainForm::RevealedPlaces() const {
-  // The winners on the cards now: the replacement alone, or the last batch.
-  if (m_lastWasReplacement) return {m_replacePlace};
-  return m_engine.LastBatchPlaces();
-}
-
-bool TGetLuckMainForm::ChooseKey(int key) {
-  const size_t n = m_engine.Winners().size();
-  if (key == Qt::Key_Up || key == Qt::Key_Left) {
-    if (m_choice > 0) --m_choice;
-  } else if (key == Qt::Key_Down) {
-    if (m_choice + 1 < n) ++m_choice;
-  } else if (key >= Qt::Key_1 && key <= Qt::Key_9) {
-    const std::vector<size_t> places = RevealedPlaces();
-    const size_t k = static_cast<size_t>(key - Qt::Key_1);
-    if (k < places.size()) AskAbsent(places[k]);
-    return true;
-  } else {
-    return key != Qt::Key_Q ? false : (EndChoice(), true);
-  }
-  ShowChoice();
-  return true;
-}
-
-void TGetLuckMainForm::ShowChoice() {
-  const TLuckId& w = m_engine.Winners()[m_choice];
-  SetShowList(text::G("标记缺席:[") + ItemNameOf(m_engine.Items(), w.ItemId) + text::G("]") +
-              std::string(CandidateId(w.CandidateLine)) +
-              text::G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-}
-
-void TGetLuckMainForm::EndChoice() {
-  m_choosing = false;
-  SetShowList(m_engine.ProgressText());
-}
-
-void TGetLuckMainForm::AskAbsent(size_t place) {
-  if (m_choosing) EndChoice();
-  if (!m_engine.MayMarkAbsent() || place >= m_engine.Winners().size()) return;
-  // No is the default: a stray Enter changes nothing.
-  if (AskYesNo(Q(m_engine.AbsentQuestion(place)), Answer::No) != Answer::Yes || m_closed) return;
-  std::string message;
-  if (!m_engine.BeginReplacement(place, message)) {
-    if (!message.empty()) ShowMessageBox(MessageKind::Attention, message);
-    return;
-  }
-  m_replacePlace = place;
-  StartReplacement();
-}
-
-void TGetLuckMainForm::StartReplacement() {
-  // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
-  m_replacing = true;
-  m_lastWasReplacement = true;
-  TMLanding->stop();
-  TMList->stop();
-  TMListNow->stop();
+void TGetLuckMainForm::ShowSummaryPanel(const TStageFrame& f) {
   TMSummary->stop();
-  PSummary->hide();
-  m_design.SetDesignRect(HintList, kHintRect);
-  ShowHint();
-  HintList->show();
-  SBegin->hide();
-  SContinue->hide();
+  TMListNow->stop();
+  Celebration->Stop();
   PLuckNow->hide();
-  PUser2->hide();
-  MUser2_1->hide();
-  SOut->setEnabled(false);
-  m_batchLines.clear();  // the replacement's line is known at its reveal
-  const std::vector<std::string> ids = m_engine.BatchIds();
-  if (!ids.empty()) ShowRollTexts(m_engine.RollTexts(ids.back()));
-  m_celebrateBatch = true;
-  SetShowList(TDataDraw::RollingText());
-  TMRoll->start();
-  TMReplace->start();
-  emit rollingStarted();
+  HideRollLabels();
+  // While winners may still be marked absent, the hint stays in sight below the summary.
+  m_design.SetDesignRect(HintList, f.hintShown ? kHintBelowSummary : kHintRect);
+  HintList->setVisible(f.hintShown);
+  IMGet->hide();
+  ShowNext(-1);
+  TMList->stop();
+  PUser2->hide();  // the summary holds every winner
+  PSummary->show();
+  PSummary->raise();
+  if (f.hintShown) HintList->raise();
+  LayoutSummary();
 }
 
+void TGetLuckMainForm::AskAbsent(size_t place, const std::string& question) {
+  // No is the default: a stray Enter changes nothing.
+  if (AskYesNo(Q(question), Answer::No) != Answer::Yes || m_closed) return;
+  Run(m_stage.Answer(place, true));
+}
 void TGetLuckMainForm::Celebrate() {
   // The fireworks burst where nothing is written: over the top of the screen beside the
   // title, and at both sides of the winners list and of the band; they are never drawn over
@@ -866,38 +754,8 @@ void TGetLuckMainForm::LayoutReveal() {
   MLuckNow->setVisible(n > 0);
 }
 
-void TGetLuckMainForm::ShowSummary() {
-  TMSummary->stop();
-  TMListNow->stop();
-  Celebration->Stop();
-  PLuckNow->hide();
-  HideRollLabels();
-  // While winners may still be marked absent, the hint stays in sight below the summary.
-  const bool hint = m_engine.MayMarkAbsent();
-  m_design.SetDesignRect(HintList, hint ? kHintBelowSummary : kHintRect);
-  HintList->setVisible(hint);
-  IMGet->hide();
-  ShowNext(-1);
-  TMList->stop();
-  PUser2->hide();  // the summary holds every winner
-  PSummary->show();
-  PSummary->raise();
-  if (hint) HintList->raise();
-  LayoutSummary();
-}
-
 void TGetLuckMainForm::LayoutSummary() {
-  const TLuckTask& task = m_engine.Task();
-  std::vector<TItemSummary> items = WinnerSummary(
-      m_engine.Items(), m_engine.Winners(), task.HideBegin, task.HideEnd, m_engine.Absences());
-  // A task that keeps its winners list hidden shows only how many each item has. Otherwise
-  // the absent winners follow the item's winners.
-  for (TItemSummary& s : items) {
-    if (task.ShowLuck == 1)
-      s.winners.clear();
-    else
-      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
-  }
+  const std::vector<TItemSummary> items = m_stage.SummaryItems();
   QFont f = UiFont(StageFamily(), 100, true);
   const QFontMetricsF fm(f);
   double entry100 = 1;
@@ -921,7 +779,7 @@ void TGetLuckMainForm::LayoutSummary() {
   }
   QStringList lines;
   for (const TItemSummary& s : items) {
-    lines << Q(StagePunctuation(s.caption));
+    lines << Q(s.caption);
     for (size_t i = 0; i < s.winners.size(); i += static_cast<size_t>(perLine)) {
       QStringList row;
       for (size_t j = i; j < std::min(s.winners.size(), i + static_cast<size_t>(perLine)); ++j)
@@ -1053,8 +911,10 @@ void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
 }
 
 void TGetLuckMainForm::reject() {
-  if (m_choosing) {  // Esc leaves the choice, not the screen
-    EndChoice();
+  // Esc leaves a choice, not the screen.
+  TStageFrame f = m_stage.Key(TStageKey::Esc);
+  if (f.taken) {
+    Run(std::move(f));
     return;
   }
   Leave();

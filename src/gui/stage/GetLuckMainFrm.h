@@ -1,12 +1,13 @@
-// The full-screen draw from imported data. It shows what TDataDraw decides: Ready →
-// Selecting → Rolling → Between batches … → Finished, driven by timers, never by a nested
-// event loop.
+// The full-screen draw from imported data. Its inputs (keys, clicks, timers) go to its stage,
+// TStage over the engine TDataDraw, and it applies the frame each one answers: it keeps the
+// widgets, the timers and the painting, driven by timers, never by a nested event loop.
 #pragma once
 
 #include <optional>
 #include <vector>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
 
 class QFrame;
@@ -81,9 +82,10 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void TMListTimer();
   void TMListNowTimer();
   void RollTick();
-  // The roll's last frame has been seen: the batch is revealed, and with it the texts, the
-  // winners list and the prize change.
+  // The landing's timer: the batch is revealed, and with it the texts, the winners list and
+  // the prize change.
   void ShowReveal();
+  // The summary's timer: every winner in the reveal's place.
   void ShowSummary();
 
  signals:
@@ -103,61 +105,48 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QRect BannerArea() const override;
 
  private:
-  void StartBatch();
+  // Applies a frame of the stage, and what follows it.
+  void Run(TStageFrame f);
+  void Apply(const TStageFrame& f);
+  // Tells messages[from, to); false once the screen has closed.
+  bool Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to);
+  void ShowStart();
   void SelectWinners();
-  void StopRoll();
-  void ApplyReveal();
-  void ShowNext(int itemIndex);
+  void ShowRoll(const TStageFrame& f);
+  void ShowBatch(const TStageFrame& f);
+  void ShowCards(const TStageReveal& reveal);
+  void ShowSummaryPanel(const TStageFrame& f);
+  void AskAbsent(size_t place, const std::string& question);
   void Celebrate();
+  void ShowNext(int itemIndex);
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();
   void SyncWinnerList();
   void ShowListFrom(int row);
   void ShowPrize(int itemIndex);
   void SetShowList(const std::string& gbkText);
+  void SetHint(const std::string& gbkText);
   void FormClose();
   void LayoutPanels();
   void LayoutReveal();
   void LayoutSummary();
-  void FitRollLabels();
   bool Leave();
   bool SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end);
-  void ShowResumed(const TDataDraw::BatchEnd& end);
-  void ShowSaveResult(const TDataDraw::BatchEnd& end);
-  void ShowJournalError();
   void ShowProof(bool shown);
-  void ShowAudienceNumber();
-  // Absent winners: Q opens the choice (↑↓ or the number in the batch, Enter, Esc); a click
-  // on a winner in the list or on a card asks at once.
-  void ShowHint();
-  bool ChooseKey(int key);
-  void ShowChoice();
-  void EndChoice();
-  void AskAbsent(size_t place);
-  void StartReplacement();
-  std::vector<size_t> RevealedPlaces() const;
+  void ShowAudienceNumber(const std::string& gbkText);
 
   TDataDraw m_engine;
+  // The screen's phase and rules; the window applies what it answers.
+  TStage m_stage{m_engine};
   bool m_closed = false;
   int m_listBaseTop = 1;
-  int m_listShown = 0;           // winners list lines already handed to MUser2_1
-  int m_listRevealed = 0;        // winners list lines of batches already revealed
-  int m_listFirst = 0;           // first row of the winners list in view
-  int m_listRows = 5;            // rows the winners list shows at once
-  int m_crawlRow = 0;            // first row in view of a batch or summary taller than its panel
-  bool m_revealPending = false;  // a batch has been stopped and is not shown yet
-  TDataDraw::BatchEnd m_end;     // what the end of that batch decided
-  std::vector<std::string> m_batchLines;  // candidate lines of the batch, in pick order
-  bool m_celebrateBatch = false;
-  std::string m_exhaustedText;
+  int m_listShown = 0;     // winners list lines already handed to MUser2_1
+  int m_listRevealed = 0;  // winners list lines of batches already revealed
+  int m_listFirst = 0;     // first row of the winners list in view
+  int m_listRows = 5;      // rows the winners list shows at once
+  int m_crawlRow = 0;      // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
-  bool m_summaryDue = false;          // the finish message has been answered
-  bool m_choosing = false;            // Q was pressed: an absent winner is being chosen
-  size_t m_choice = 0;                // the winner's place the choice stands on
-  bool m_replacing = false;           // the batch being rolled or shown is a replacement
-  bool m_lastWasReplacement = false;  // the cards show a replacement, not a batch
-  size_t m_replacePlace = 0;
   int m_listGeneration = 0;  // the engine's list generation MUser2_1 shows
   int m_listDropped = 0;     // blank lines of the engine's list not handed to MUser2_1
   QTimer* TMReplace;         // a replacement's roll stops by itself

@@ -30,36 +30,16 @@ constexpr int kLossPixels = 64;
 const QColor kGold(255, 214, 64);
 const QColor kMaroon(128, 0, 0);
 
-QLabel* HeiLabel(QWidget* parent, const char* name, int pixels) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setTextFormat(Qt::PlainText);
-  l->setFont(UiFont(StageFamily(), pixels, true));
-  return l;
-}
-
-QToolButton* HeiButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setText(caption);
-  b->setAutoRaise(true);
-  b->setCursor(Qt::PointingHandCursor);
-  b->setFocusPolicy(Qt::NoFocus);
-  b->setFont(UiFont(StageFamily(), 29, true));
-  return b;
-}
-
 }  // namespace
 
 TGetLuckProdForm::TGetLuckProdForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckProdForm", kDesign, QStringLiteral("prob_background"), seed),
       m_engine(session, Rng()) {
-  LbMain = HeiLabel(this, "LbMain", 56);
-  LLuck = HeiLabel(this, "LLuck", 80);
-  LbShowList = HeiLabel(this, "LbShowList", 24);
-  HintList = HeiLabel(this, "HintList", 24);
+  LbMain = StageLabel(this, "LbMain", 56);
+  LLuck = StageLabel(this, "LLuck", 80);
+  LbShowList = StageLabel(this, "LbShowList", 24);
+  HintList = StageLabel(this, "HintList", 24);
   HintList->hide();
   m_design.Add(LbMain, QRect(40, 88, 0, 0), 56);
   LLuck->setAlignment(Qt::AlignCenter);
@@ -92,9 +72,9 @@ TGetLuckProdForm::TGetLuckProdForm(TDrawSession& session, QWidget* parent,
   MLadder->SetShrinkToWidth(true);
   PLadder->hide();
 
-  SBegin = HeiButton(this, "SBegin", QStringLiteral("开始"));
-  SContinue = HeiButton(this, "SContinue", QStringLiteral("确定"));
-  SOut = HeiButton(this, "SOut", QStringLiteral("退出"));
+  SBegin = StageButton(this, "SBegin", QStringLiteral("开始"), 29);
+  SContinue = StageButton(this, "SContinue", QStringLiteral("确定"), 29);
+  SOut = StageButton(this, "SOut", QStringLiteral("退出"), 29);
   m_design.Add(SBegin, QRect(608, 589, 90, 40), 29);
   m_design.Add(SContinue, QRect(736, 589, 90, 40), 29);
   m_design.Add(SOut, QRect(856, 589, 90, 40), 29);
@@ -127,7 +107,7 @@ int TGetLuckProdForm::SetUpDraw(int32_t taskId) {
   const TLuckTask& task = m_engine.Task();
   SetTextColour(task.FontColor);
   SetTitleText(m_design, LbMain, Q(task.MainTitle));
-  RollLabel = HeiLabel(this, "RollLabel", 93);
+  RollLabel = StageLabel(this, "RollLabel", 93);
   RollLabel->setAlignment(Qt::AlignCenter);
   m_design.Add(RollLabel, kStage, 93);
   m_design.SetFitBox(RollLabel, kStage.size());
@@ -156,9 +136,7 @@ int TGetLuckProdForm::SetUpDraw(int32_t taskId) {
 
   // The ladder: each prize item with what it is, in draw order, as large as fits.
   QStringList ladder;
-  for (const TLuckItem& it : m_engine.Items())
-    ladder << (it.AwardName.empty() ? Q(it.ItemName)
-                                    : Q(it.ItemName) + QStringLiteral("  ") + Q(it.AwardName));
+  for (const std::string& line : m_engine.LadderLines()) ladder << Q(line);
   MLadder->SetLines(ladder);
   // In as many columns as give the largest type.
   const int n = std::max(1, static_cast<int>(ladder.size()));
@@ -249,13 +227,7 @@ void TGetLuckProdForm::SContinueClick() {
   SBegin->setEnabled(true);
   SContinue->setEnabled(false);
   const QString result = Q(StagePunctuation(m_engine.Stop()));
-  int won = -1;
-  const int32_t number = m_engine.DrawNumber();
-  for (size_t i = 0; i < m_engine.Items().size() && won < 0; ++i) {
-    const TLuckItem& it = m_engine.Items()[i];
-    if (it.FirstNumber <= number && number <= it.LastNumber) won = static_cast<int>(i);
-  }
-  ShowResult(won, result);
+  ShowResult(m_engine.WonItem(m_engine.DrawNumber()), result);
   Fit(LbShowList, Q(TProbDraw::ReadyText()));
 }
 

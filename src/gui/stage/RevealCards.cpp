@@ -28,7 +28,22 @@ QFont Face(int pixels, bool bold) {
 
 TRevealCards::TRevealCards(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("RevealCards"));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+int TRevealCards::CardAt(QPoint p) const {
+  const std::vector<QRect> rects = CardRects();
+  for (size_t i = 0; i < rects.size(); ++i)
+    if (rects[i].contains(p)) return static_cast<int>(i);
+  return -1;
+}
+
+void TRevealCards::mousePressEvent(QMouseEvent* e) {
+  // A press on a card is the card's, and so is its release; one beside the cards goes on to
+  // the screen, where a click on the band counts as Enter.
+  if (e->button() == Qt::LeftButton && CardAt(e->position().toPoint()) >= 0)
+    e->accept();
+  else
+    e->ignore();
 }
 
 void TRevealCards::SetCards(std::vector<TStageCard> cards) {
@@ -183,9 +198,12 @@ void TRevealCards::resizeEvent(QResizeEvent* e) {
 }
 
 void TRevealCards::mouseReleaseEvent(QMouseEvent* e) {
-  QWidget::mouseReleaseEvent(e);
-  if (!onCardClicked || e->button() != Qt::LeftButton) return;
-  const std::vector<QRect> rects = CardRects();
-  for (size_t i = 0; i < rects.size(); ++i)
-    if (rects[i].contains(e->position().toPoint())) onCardClicked(static_cast<int>(i));
+  // Qt gives the release to the widget the press was over: one beside the cards goes on.
+  const int card = e->button() == Qt::LeftButton ? CardAt(e->position().toPoint()) : -1;
+  if (card < 0) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+  if (onCardClicked) onCardClicked(card);
 }

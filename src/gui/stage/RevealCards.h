@@ -26,7 +26,9 @@ class TRevealCards : public QWidget {
   const std::vector<TStageCard>& Cards() const { return m_cards; }
   // Screen rectangles of the cards, relative to this widget.
   std::vector<QRect> CardRects() const;
-  // A click on a card: its index.
+  // The card at a point of this widget, or -1.
+  int CardAt(QPoint p) const;
+  // A click on a card: its index. Clicks beside the cards go on to the parent.
   std::function<void(int card)> onCardClicked;
   // Pixel sizes of the id and the name type on the cards as drawn (0 before the first paint).
   int IdPixels() const { return m_idPixels; }
@@ -35,6 +37,7 @@ class TRevealCards : public QWidget {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
 
  private:

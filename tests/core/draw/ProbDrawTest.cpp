@@ -54,6 +54,26 @@ TEST_F(ProbDraw, RangesDecideTheResult) {
   EXPECT_EQ(m_engine.ResultText(99), G("下次好运"));
 }
 
+TEST_F(ProbDraw, TheWonItemAndTheLadderFollowTheItems) {
+  ASSERT_TRUE(
+      Make(100, {{G("一等奖"), 1, 1, G("电视")}, {G("二等奖"), 2, 2, ""}, {"c", 3, 3, "x"}}));
+  EXPECT_EQ(m_engine.WonItem(0), 0);
+  EXPECT_EQ(m_engine.WonItem(1), 1);
+  EXPECT_EQ(m_engine.WonItem(2), 1);
+  EXPECT_EQ(m_engine.WonItem(3), 2);
+  EXPECT_EQ(m_engine.WonItem(5), 2);
+  EXPECT_EQ(m_engine.WonItem(6), -1);
+  EXPECT_EQ(m_engine.WonItem(-1), -1);
+  EXPECT_EQ(m_engine.LadderLines(),
+            (std::vector<std::string>{G("一等奖  电视"), G("二等奖"), "c  x"}));
+  EXPECT_EQ(m_engine.phase(), TProbDraw::Phase::Ready);
+  m_engine.Press();
+  EXPECT_EQ(m_engine.phase(), TProbDraw::Phase::Rolling);
+  m_engine.Stop();
+  EXPECT_EQ(m_engine.phase(), TProbDraw::Phase::Shown);
+  EXPECT_FALSE(m_engine.Rolling());
+}
+
 TEST_F(ProbDraw, EmptyConsolationTextDefaults) {
   ASSERT_TRUE(Make(10, {{"a", 1, 1, ""}}));
   EXPECT_EQ(m_engine.RemainText(), G("谢谢您的参与"));

@@ -2,6 +2,7 @@
 // the question's default, and the winners list afterwards.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include "core/text/Paths.h"
 #include "gui/results/QueryFrm.h"
 #include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/RevealCards.h"
 #include "gui/ui/GridHelpers.h"
 #include "gui/ui/Qt.h"
 #include "gui/ui/ScrollText.h"
@@ -196,6 +198,67 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(m_dialogs.log.size(), 1u);
+}
+
+// A click as the pointer gives it: to the window, at the place of the card, routed by Qt to
+// whatever stands there.
+static void PointerClick(TGetLuckMainForm& s, QPoint at) {
+  QWidget* top = s.window();
+  const QPoint local = top->mapFromGlobal(s.mapToGlobal(at));
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, local);
+  QCoreApplication::processEvents();
+}
+
+static QPoint CardCentre(TGetLuckMainForm& s, size_t card) {
+  return s.CardsNow->mapTo(&s, s.CardsNow->CardRects().at(card).center());
+}
+
+TEST_F(AbsentOnStage, APointerClickOnACardAsksForItsWinnerAndStartsNoBatch) {
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
+  screen.resize(1024, 768);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  Batch(screen);
+  ASSERT_EQ(screen.CardsNow->Cards().size(), 2u);
+  ASSERT_TRUE(screen.CardsNow->isVisible());
+  const QPoint second = CardCentre(screen, 1);
+  EXPECT_EQ(QApplication::widgetAt(screen.mapToGlobal(second)), screen.CardsNow);
+  m_dialogs.answers = {Answer::No};
+  PointerClick(screen, second);
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
+  EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("[一等奖]的中奖者") +
+                                       Q(CandidateId(screen.Engine().Winners()[1].CandidateLine)) +
+                                       QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
+  EXPECT_EQ(screen.Engine().Winners().size(), 2u);
+  EXPECT_FALSE(screen.TMRoll->isActive());
+
+  // Beside the cards, on the band, a click still counts as Enter: the next batch starts.
+  const QRect band = screen.PLuckNow->geometry();
+  const QPoint beside(band.left() + 6, band.center().y());
+  ASSERT_LT(beside.x(),
+            screen.CardsNow->mapTo(&screen, screen.CardsNow->CardRects()[0].topLeft()).x());
+  PointerClick(screen, beside);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.TMRoll->isActive(); }));
+  EXPECT_EQ(screen.Engine().state(), TDataDraw::State::Rolling);
+  EXPECT_EQ(m_dialogs.log.size(), 1u);
+
+  // On the finished screen a card asks too.
+  Key(screen, Qt::Key_Return);
+  screen.ShowReveal();
+  ASSERT_TRUE(screen.Engine().Finished());
+  m_dialogs.log.clear();
+  m_dialogs.answers = {Answer::No};
+  PointerClick(screen, CardCentre(screen, 0));
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_TRUE(
+      m_dialogs.log[0].text.startsWith(QStringLiteral("[二等奖]的中奖者") +
+                                       Q(CandidateId(screen.Engine().Winners()[2].CandidateLine))));
+  EXPECT_TRUE(screen.Engine().Finished());
+  EXPECT_FALSE(screen.TMRoll->isActive());
 }
 
 TEST_F(AbsentOnStage, TheResultsWindowShowsTheAbsentMarkedUnderTheWinners) {

@@ -20,8 +20,10 @@
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/MessageFrm.h"
+#include "gui/ui/Qt.h"
 #include "gui/ui/ScrollText.h"
 
 using text::G;
@@ -131,6 +133,7 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
 TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   QString progress, prize;
   QStringList list;
+  std::vector<TStageCard> cards;
   {
     TGetLuckMainForm first(m_session, nullptr, 5150u);
     ASSERT_EQ(first.SetUpDraw(m_taskId), 1);
@@ -140,6 +143,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
     progress = first.LbShowList->text();
     prize = first.LGet->text();
     list = first.MUser2_1->Lines();
+    cards = first.CardsNow->Cards();
     // Gone without a word, as after a kill.
   }
   EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
@@ -157,7 +161,13 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   EXPECT_TRUE(screen.SContinue->isVisible());
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_TRUE(screen.PLuckNow->isVisible());
-  EXPECT_EQ(screen.MLuckNow->LineCount(), 1);
+  // The last batch on its card, as the live reveal showed it.
+  EXPECT_EQ(screen.MLuckNow->LineCount(), 0);
+  ASSERT_EQ(cards.size(), 1u);
+  ASSERT_EQ(screen.CardsNow->Cards().size(), 1u);
+  EXPECT_EQ(screen.CardsNow->Cards()[0].id, cards[0].id);
+  EXPECT_EQ(screen.CardsNow->Cards()[0].name, cards[0].name);
+  EXPECT_EQ(screen.CardsNow->Cards()[0].id, Q(CandidateId(m_session.Winners[2].CandidateLine)));
   EXPECT_EQ(m_session.Winners.size(), 3u);
 
   // Leaving now asks, with No as the default.

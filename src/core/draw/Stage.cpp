@@ -1,0 +1,400 @@
+#include "core/draw/Stage.h"
+
+#include "core/draw/DrawTexts.h"
+#include "core/draw/StageText.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/Gbk.h"
+
+using text::G;
+
+TStagePhase TStage::Standing() const {
+  if (m_e.Finished()) return TStagePhase::Finished;
+  if (m_e.state() == TDataDraw::State::BetweenBatches) return TStagePhase::Revealed;
+  return TStagePhase::Ready;
+}
+
+TStageFrame TStage::Enter() {
+  switch (m_phase) {
+    case TStagePhase::Selecting:
+      return {};  // the winners are being fixed: the key waits for nothing
+    case TStagePhase::Choosing:
+      return Ask(m_choice);
+    case TStagePhase::Rolling:
+    case TStagePhase::Replacing:
+      return StopRoll();
+    default:
+      return Start();
+  }
+}
+
+TStageFrame TStage::Start() {
+  if (m_phase == TStagePhase::Landing) {
+    // A key during the landing shows the batch at once and goes on: it is never kept
+    // waiting.
+    TStageFrame f = Reveal();
+    f.follows = true;
+    m_follow = Pending::Start;
+    return f;
+  }
+  if (m_phase == TStagePhase::Choosing) m_phase = m_back;
+  if (m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
+      m_phase == TStagePhase::Replacing || !m_e.BeginBatch())
+    return {};
+  m_phase = TStagePhase::Selecting;
+  TStageFrame f;
+  f.step = TStageStep::Starts;
+  f.taken = true;
+  f.status = TDataDraw::SelectingText();
+  return f;
+}
+
+TStageFrame TStage::Follow() {
+  const Pending p = m_follow;
+  m_follow = Pending::None;
+  if (p == Pending::Start) return Start();
+  if (p == Pending::Q && m_e.MayMarkAbsent() && m_phase != TStagePhase::Landing)
+    return OpenChoice();
+  return {};
+}
+
+TStageFrame TStage::Key(TStageKey key, int digit) {
+  if (m_phase == TStagePhase::Choosing) {
+    const size_t n = m_e.Winners().size();
+    switch (key) {
+      case TStageKey::Up:
+      case TStageKey::Left:
+        if (m_choice > 0) --m_choice;
+        break;
+      case TStageKey::Down:
+        if (m_choice + 1 < n) ++m_choice;
+        break;
+      case TStageKey::Digit: {
+        if (digit < 1) return {};
+        const std::vector<size_t> places = RevealedPlaces();
+        const size_t k = static_cast<size_t>(digit - 1);
+        if (k < places.size()) return Ask(places[k]);
+        TStageFrame f;
+        f.taken = true;
+        return f;
+      }
+      case TStageKey::Q:
+      case TStageKey::Esc:
+        return EndChoice();
+      default:
+        return {};
+    }
+    TStageFrame f;
+    f.step = TStageStep::Chooses;
+    f.taken = true;
+    f.status = ChoiceText(m_choice);
+    return f;
+  }
+  if (key == TStageKey::Q && m_phase == TStagePhase::Landing) {
+    // Q during the landing shows the batch at once and goes on to the choice: the winner
+    // who is not there is the one the operator has just seen.
+    TStageFrame f = Reveal();
+    f.taken = true;
+    f.follows = true;
+    m_follow = Pending::Q;
+    return f;
+  }
+  if (key == TStageKey::Q && m_e.MayMarkAbsent()) return OpenChoice();
+  if (!m_e.AudienceOpen()) return {};
+  std::string n = m_e.AudienceNumber();
+  if (key == TStageKey::Digit && digit >= 0 && digit <= 9) {
+    n += static_cast<char>('0' + digit);
+  } else if (key == TStageKey::Backspace && !n.empty()) {
+    n.pop_back();
+  } else {
+    return {};
+  }
+  if (!m_e.SetAudienceNumber(n)) return {};  // too long: the key does nothing
+  TStageFrame f;
+  f.taken = true;
+  f.audience = AudienceText();
+  return f;
+}
+
+TStageFrame TStage::OpenChoice() {
+  m_back = m_phase;
+  m_phase = TStagePhase::Choosing;
+  const std::vector<size_t> places = RevealedPlaces();
+  m_choice = places.empty() ? m_e.Winners().size() - 1 : places.front();
+  TStageFrame f;
+  f.step = TStageStep::Chooses;
+  f.taken = true;
+  f.status = ChoiceText(m_choice);
+  return f;
+}
+
+TStageFrame TStage::EndChoice() {
+  m_phase = m_back;
+  TStageFrame f;
+  f.taken = true;
+  f.status = m_e.ProgressText();
+  return f;
+}
+
+TStageFrame TStage::Ask(size_t place) {
+  TStageFrame f;
+  if (m_phase == TStagePhase::Choosing) f = EndChoice();
+  if (!m_e.MayMarkAbsent() || place >= m_e.Winners().size()) return f;
+  f.step = TStageStep::Asks;
+  f.taken = true;
+  f.place = place;
+  f.question = m_e.AbsentQuestion(place);
+  return f;
+}
+
+TStageFrame TStage::CardClicked(int card) {
+  // A card is a winner's place: it never starts a batch.
+  if (card < 0 || m_phase == TStagePhase::Landing || !m_e.MayMarkAbsent()) return {};
+  const std::vector<size_t> places = RevealedPlaces();
+  if (static_cast<size_t>(card) >= places.size()) return {};
+  return Ask(places[static_cast<size_t>(card)]);
+}
+
+TStageFrame TStage::ListLineClicked(size_t line) {
+  if (m_phase == TStagePhase::Landing || !m_e.MayMarkAbsent()) return {};
+  const int32_t place = m_e.WinnerList().PlaceAt(line);
+  if (place < 0) return {};
+  return Ask(static_cast<size_t>(place));
+}
+
+TStageFrame TStage::Answer(size_t place, bool yes) {
+  TStageFrame f;
+  if (!yes) return f;
+  std::string message;
+  if (!m_e.BeginReplacement(place, message)) {
+    if (!message.empty()) f.messages.push_back({MessageKind::Attention, message});
+    return f;
+  }
+  // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
+  m_replacing = true;
+  m_cardsReplaced = true;
+  m_replacePlace = place;
+  m_celebrate = true;
+  m_phase = TStagePhase::Replacing;
+  f.step = TStageStep::Rolls;
+  f.taken = true;
+  f.replacement = true;
+  f.stopSummaryTimer = true;
+  f.hint = HintText();
+  f.status = TDataDraw::RollingText();
+  const std::vector<std::string> ids = m_e.BatchIds();
+  if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
+  return f;
+}
+
+TStageFrame TStage::Select() {
+  if (m_phase != TStagePhase::Selecting) return {};
+  m_cardsReplaced = false;
+  const TDataDraw::Batch batch = m_e.SelectBatchWinners();
+  m_exhausted = batch.exhaustedText;
+  m_celebrate =
+      Celebrates(batch.picks.size(), m_e.CurItemIndex(), static_cast<int>(m_e.Items().size()));
+  m_phase = TStagePhase::Rolling;
+  // Nobody could be drawn: nothing to roll for.
+  if (batch.picks.empty()) return StopRoll();
+  TStageFrame f;
+  f.step = TStageStep::Rolls;
+  f.taken = true;
+  f.status = TDataDraw::RollingText();
+  const std::vector<std::string> ids = m_e.BatchIds();
+  if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
+  return f;
+}
+
+TStageFrame TStage::StopRoll() {
+  if (m_e.state() != TDataDraw::State::Rolling) return {};
+  // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
+  const std::vector<std::string> ids = m_e.BatchIds();
+  std::optional<std::vector<std::string>> landing;
+  if (!ids.empty()) landing = m_e.RollTexts(ids.front());
+  // The batch goes to the journal on disk before anything of it shows; the end of the
+  // batch is decided (and a finished draw saved) now, shown at the reveal.
+  m_e.RevealBatch();
+  m_end = m_e.EndBatch();
+  m_phase = TStagePhase::Landing;
+  if (!landing) return Reveal();
+  TStageFrame f;
+  f.step = TStageStep::Lands;
+  f.taken = true;
+  f.replacement = m_replacing;
+  f.rollTexts = std::move(landing);
+  f.reveal = RevealOf(RevealedPlaces());  // laid out while the roll rests
+  return f;
+}
+
+TStageFrame TStage::Reveal() {
+  TStageFrame f;
+  if (m_phase != TStagePhase::Landing) return f;
+  f.step = TStageStep::Reveals;
+  f.taken = true;
+  f.hideRoll = true;
+  f.replacement = m_replacing;
+  f.reveal = RevealOf(RevealedPlaces());
+  f.status = m_end.progressText;
+  f.finished = m_end.finished;
+  f.prizeChanged = !m_end.finished && m_end.prizeChanged;
+  f.celebrate = m_celebrate;
+  m_celebrate = false;
+  m_phase = Standing();
+  // What there is to tell comes after the winners are in sight.
+  const std::string journalError = m_e.TakeJournalError();
+  if (!journalError.empty()) f.messages.push_back({MessageKind::Error, journalError});
+  if (!m_exhausted.empty()) f.messages.push_back({MessageKind::Attention, m_exhausted});
+  m_exhausted.clear();
+  f.hint = HintText();
+  f.hintAfter = f.messages.size();
+  if (m_replacing) {
+    // A replacement on the finished screen: the files were written again.
+    m_replacing = false;
+    if (m_end.finished && !m_end.saved) f.messages.push_back({MessageKind::Error, m_end.saveError});
+    f.startSummaryTimer = m_end.finished && m_end.saved;
+    return f;
+  }
+  if (m_end.finished) {
+    if (m_end.saved)
+      f.messages.push_back({MessageKind::Information, G("所有奖项已经全部抽取完毕")});
+    else
+      f.messages.push_back({MessageKind::Error, m_end.saveError});
+    // Once the message is answered, the summary follows.
+    m_summaryDue = true;
+    f.startSummaryTimer = m_end.saved;
+  }
+  return f;
+}
+
+TStageFrame TStage::LandingOver() {
+  if (m_phase == TStagePhase::Landing) return Reveal();
+  TStageFrame f;
+  if (!m_e.Stopped()) return f;
+  f.hideRoll = true;
+  const TStagePhase standing = m_phase == TStagePhase::Choosing ? m_back : m_phase;
+  f.startSummaryTimer = m_summaryDue && standing != TStagePhase::Summary;
+  return f;
+}
+
+TStageFrame TStage::ReplacementTime() {
+  if (m_phase != TStagePhase::Replacing) return {};
+  return StopRoll();
+}
+
+TStageFrame TStage::SummaryTime() {
+  if (m_phase == TStagePhase::Choosing)
+    m_back = TStagePhase::Summary;
+  else
+    m_phase = TStagePhase::Summary;
+  TStageFrame f;
+  f.step = TStageStep::Summarises;
+  f.hideRoll = true;
+  f.stopSummaryTimer = true;
+  f.hintShown = m_e.MayMarkAbsent();
+  return f;
+}
+
+TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
+  m_end = end;
+  m_cardsReplaced = false;
+  m_replacing = false;
+  m_phase = Standing();
+  TStageFrame f;
+  f.step = TStageStep::Resumes;
+  f.reveal = RevealOf(m_e.LastBatchPlaces());
+  f.status = end.progressText;
+  f.hint = HintText();
+  f.finished = m_e.Finished();
+  if (end.finished) {
+    if (end.saved)
+      f.messages.push_back({MessageKind::Information, G("所有奖项已经全部抽取完毕")});
+    else
+      f.messages.push_back({MessageKind::Error, end.saveError});
+    m_summaryDue = true;
+    f.startSummaryTimer = true;
+  }
+  return f;
+}
+
+TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
+  TStageReveal r;
+  std::vector<std::string> lines;
+  for (size_t p : places)
+    if (p < m_e.Winners().size()) lines.push_back(m_e.Winners()[p].CandidateLine);
+  // More than six winners show their whole lines; fewer stand on cards.
+  if (lines.size() > kMaxCards) {
+    r.lines = std::move(lines);
+    return r;
+  }
+  for (const std::string& line : lines)
+    r.cards.push_back(CardOf(line, m_e.IsNumeric(), m_e.Task().TaskId));
+  return r;
+}
+
+TStageCardText TStage::CardOf(const std::string& candidateLine, bool numericIds, int32_t taskId) {
+  const TWinnerCard c = WinnerCard(candidateLine);
+  TStageCardText card{c.id, c.name, c.rest, photos::PhotoOf(taskId, c.id)};
+  if (!numericIds) {
+    card.rest = c.rest.empty() ? c.name : c.name + " " + c.rest;
+    card.name = c.id;
+    card.id.clear();
+  }
+  return card;
+}
+
+std::vector<size_t> TStage::RevealedPlaces() const {
+  if (m_cardsReplaced) return {m_replacePlace};
+  return m_e.LastBatchPlaces();
+}
+
+bool TStage::Celebrates(size_t picks, int itemIndex, int itemCount) {
+  return picks > 0 && (picks == 1 || itemIndex == itemCount - 1);
+}
+
+std::string TStage::HintText() const {
+  std::string hint = StagePunctuation(m_e.Task().RemainText);
+  if (m_e.MayMarkAbsent()) hint += (hint.empty() ? std::string() : "    ") + G("缺席按Q");
+  return hint;
+}
+
+std::string TStage::ChoiceText(size_t place) const {
+  if (place >= m_e.Winners().size()) return {};
+  const TLuckId& w = m_e.Winners()[place];
+  return G("标记缺席:[") + ItemNameOf(m_e.Items(), w.ItemId) + G("]") +
+         std::string(CandidateId(w.CandidateLine)) +
+         G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
+}
+
+std::vector<TItemSummary> TStage::SummaryItems() const {
+  const TLuckTask& task = m_e.Task();
+  std::vector<TItemSummary> items =
+      WinnerSummary(m_e.Items(), m_e.Winners(), task.HideBegin, task.HideEnd, m_e.Absences());
+  for (TItemSummary& s : items) {
+    s.caption = StagePunctuation(s.caption);
+    if (task.ShowLuck == 1)
+      s.winners.clear();
+    else
+      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
+    s.absent.clear();
+  }
+  return items;
+}
+
+TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Items().size())) return {};
+  const TLuckItem& it = m_e.Items()[static_cast<size_t>(itemIndex)];
+  NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名")};
+  if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
+  return n;
+}
+
+std::string TStage::ListLine(const std::string& line) {
+  if (line.empty() || line.back() != ':') return line;
+  return line.substr(0, line.size() - 1) + G("：");
+}
+
+std::string TStage::AudienceText() const {
+  const std::string& n = m_e.AudienceNumber();
+  if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");
+  return G("现场号码：") + n + G("    按回车开始");
+}

@@ -1,0 +1,414 @@
+// The data draw screen's rules without a screen: the phases, what each input does in them,
+// and what the frames show.
+#include <gtest/gtest.h>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/draw/DataDraw.h"
+#include "core/draw/Stage.h"
+#include "core/text/Gbk.h"
+
+using text::G;
+
+namespace {
+
+// Ten candidates 13800000000, 13800000011, …; 一等奖 2 in one batch, 二等奖 2 in one batch.
+class Stage : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
+
+  void Build(std::vector<ItemDef> items, int candidates = 10, std::string remain = {},
+             int showLuck = 0) {
+    TaskDef def;
+    def.showLuck = showLuck;
+    def.items = std::move(items);
+    def.title = G("号码 姓名");
+    def.remainText = std::move(remain);
+    for (int i = 0; i < candidates; ++i)
+      def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
+                               std::to_string(i));
+    BuildTask(m_dm, def);
+  }
+  void BuildTwoItems() { Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}}); }
+
+  // Enter starts, the selection runs, Enter stops the roll, the landing is over.
+  static TStageFrame Batch(TStage& s) {
+    EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+    return s.LandingOver();
+  }
+
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  TRandom m_rng;
+  TDrawSession m_session;
+};
+
+std::string Id(const TLuckId& w) { return std::string(CandidateId(w.CandidateLine)); }
+
+}  // namespace
+
+TEST(StageRules, TheGrandPrizeAndAWinnerDrawnAloneAreCelebrated) {
+  EXPECT_TRUE(TStage::Celebrates(1, 0, 3));   // alone, first item
+  EXPECT_FALSE(TStage::Celebrates(2, 0, 3));  // a batch of two, not the last item
+  EXPECT_FALSE(TStage::Celebrates(5, 1, 3));
+  EXPECT_TRUE(TStage::Celebrates(5, 2, 3));   // the last item
+  EXPECT_FALSE(TStage::Celebrates(0, 2, 3));  // nobody drawn
+}
+
+TEST(StageRules, ACardOfAnIdThatIsNoNumberShowsTheIdAsTheName) {
+  const TStageCardText n = TStage::CardOf("13800000000 " + G("张三 销售 北京"), true, 1001);
+  EXPECT_EQ(n.id, "13800000000");
+  EXPECT_EQ(n.name, G("张三"));
+  EXPECT_EQ(n.rest, G("销售 北京"));
+  EXPECT_EQ(n.photo, "");  // no stored photo
+  const TStageCardText t = TStage::CardOf(G("张三 销售 北京"), false, 1001);
+  EXPECT_EQ(t.id, "");
+  EXPECT_EQ(t.name, G("张三"));
+  EXPECT_EQ(t.rest, G("销售 北京"));
+  const TStageCardText two = TStage::CardOf(G("张三 销售"), false, 1001);
+  EXPECT_EQ(two.name, G("张三"));
+  EXPECT_EQ(two.rest, G("销售"));
+  const TStageCardText one = TStage::CardOf(G("张三"), false, 1001);
+  EXPECT_EQ(one.name, G("张三"));
+  EXPECT_EQ(one.rest, "");
+}
+
+TEST(StageRules, AListCaptionEndsInAFullWidthColon) {
+  EXPECT_EQ(TStage::ListLine(G("一等奖:")), G("一等奖："));
+  EXPECT_EQ(TStage::ListLine("13800000000 " + G("张三")), "13800000000 " + G("张三"));
+  EXPECT_EQ(TStage::ListLine("10:30"), "10:30");
+  EXPECT_EQ(TStage::ListLine(""), "");
+}
+
+TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_EQ(s.Phase(), TStagePhase::Ready);
+  const TStageFrame start = s.Enter();
+  EXPECT_EQ(start.step, TStageStep::Starts);
+  EXPECT_EQ(*start.status, TDataDraw::SelectingText());
+  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
+  EXPECT_EQ(s.Enter().step, TStageStep::None);  // the winners are being fixed
+  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
+  const TStageFrame roll = s.Select();
+  EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
+  EXPECT_EQ(*roll.status, TDataDraw::RollingText());
+  ASSERT_TRUE(roll.rollTexts);
+  EXPECT_EQ(roll.rollTexts->size(), 11u);  // a label per digit
+  // A card click while rolling asks nothing.
+  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
+  const TStageFrame land = s.Enter();
+  EXPECT_EQ(land.step, TStageStep::Lands);
+  EXPECT_EQ(s.Phase(), TStagePhase::Landing);
+  ASSERT_EQ(e.Winners().size(), 2u);
+  EXPECT_EQ(*land.rollTexts, e.RollTexts(Id(e.Winners()[0])));  // the first winner
+  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);           // not in sight yet
+  const TStageFrame shown = s.LandingOver();
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  ASSERT_TRUE(shown.reveal);
+  ASSERT_EQ(shown.reveal->cards.size(), 2u);
+  EXPECT_TRUE(shown.reveal->lines.empty());
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Winners()[0]));
+  EXPECT_EQ(shown.reveal->cards[1].id, Id(e.Winners()[1]));
+  EXPECT_EQ(shown.reveal->cards[1].name.substr(0, 4), G("员工"));
+  EXPECT_FALSE(shown.celebrate);  // two of the first of two items
+  EXPECT_FALSE(shown.finished);
+  EXPECT_TRUE(shown.prizeChanged);
+  EXPECT_TRUE(shown.messages.empty());
+  EXPECT_FALSE(shown.startSummaryTimer);
+  EXPECT_EQ(*shown.hint, G("缺席按Q"));
+  EXPECT_EQ(*shown.status, e.ProgressText());
+}
+
+TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  s.Enter();
+  s.Select();
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  const TStageFrame last = s.Enter();  // during the landing
+  EXPECT_EQ(last.step, TStageStep::Reveals);
+  EXPECT_TRUE(last.follows);
+  EXPECT_TRUE(last.finished);
+  EXPECT_FALSE(last.prizeChanged);
+  EXPECT_TRUE(last.celebrate);  // the grand prize
+  ASSERT_EQ(last.messages.size(), 1u);
+  EXPECT_EQ(last.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(last.messages[0].text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_TRUE(last.startSummaryTimer);
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  // The rest of the Enter: nothing is left to draw.
+  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  // A landing timer that fires late starts the summary's again, once it is due.
+  EXPECT_TRUE(s.LandingOver().startSummaryTimer);
+  const TStageFrame summary = s.SummaryTime();
+  EXPECT_EQ(summary.step, TStageStep::Summarises);
+  EXPECT_TRUE(summary.hintShown);
+  EXPECT_EQ(s.Phase(), TStagePhase::Summary);
+  EXPECT_FALSE(s.LandingOver().startSummaryTimer);
+}
+
+TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  s.Enter();
+  s.Select();
+  s.Enter();
+  const TStageFrame shown = s.Enter();
+  ASSERT_EQ(shown.step, TStageStep::Reveals);
+  ASSERT_TRUE(shown.follows);
+  EXPECT_EQ(s.Follow().step, TStageStep::Starts);
+  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
+}
+
+TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  const TStageFrame ask = s.CardClicked(1);
+  EXPECT_EQ(ask.step, TStageStep::Asks);
+  EXPECT_EQ(ask.place, 1u);
+  EXPECT_EQ(ask.question,
+            G("[一等奖]的中奖者") + Id(e.Winners()[1]) + G("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
+  EXPECT_EQ(s.CardClicked(2).step, TStageStep::None);  // no third card
+  EXPECT_EQ(s.CardClicked(-1).step, TStageStep::None);
+  EXPECT_EQ(s.Answer(1, false).step, TStageStep::None);  // No keeps everyone
+  EXPECT_TRUE(e.Absences().empty());
+
+  const std::string absent = e.Winners()[1].CandidateLine;
+  const TStageFrame roll = s.Answer(1, true);
+  EXPECT_EQ(roll.step, TStageStep::Rolls);
+  EXPECT_TRUE(roll.replacement);
+  EXPECT_TRUE(roll.stopSummaryTimer);
+  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
+  EXPECT_EQ(s.ReplacementTime().step, TStageStep::Lands);  // stops by itself
+  const TStageFrame shown = s.LandingOver();
+  EXPECT_TRUE(shown.replacement);
+  EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Winners()[1]));
+  EXPECT_NE(e.Winners()[1].CandidateLine, absent);
+  // The cards show the replacement alone: the card and the number key 1 name it.
+  EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(s.CardClicked(0).place, 1u);
+  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);
+
+  // On the finished screen a card still asks; the next batch brings the batch's cards back.
+  s.Enter();
+  s.Select();
+  s.Enter();
+  s.LandingOver();
+  ASSERT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_EQ(s.RevealedPlaces(), (std::vector<size_t>{2, 3}));
+  const TStageFrame again = s.CardClicked(0);
+  EXPECT_EQ(again.step, TStageStep::Asks);
+  EXPECT_EQ(again.place, 2u);
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+}
+
+TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_FALSE(s.Key(TStageKey::Q).taken);  // nobody to mark yet
+  Batch(s);
+  Batch(s);  // places 2 and 3: 二等奖
+  const TStageFrame open = s.Key(TStageKey::Q);
+  EXPECT_EQ(open.step, TStageStep::Chooses);
+  EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
+  EXPECT_EQ(s.Choice(), 2u);  // the batch's first
+  EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Winners()[2]) +
+                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  s.Key(TStageKey::Down);
+  EXPECT_EQ(s.Choice(), 3u);
+  s.Key(TStageKey::Down);
+  EXPECT_EQ(s.Choice(), 3u);  // the last winner
+  for (int i = 0; i < 4; ++i) s.Key(TStageKey::Up);
+  EXPECT_EQ(s.Choice(), 0u);  // the first winner of all
+  EXPECT_EQ(*s.Key(TStageKey::Left).status, G("标记缺席:[一等奖]") + Id(e.Winners()[0]) +
+                                                G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_FALSE(s.Key(TStageKey::Other).taken);
+  // A number past the batch is taken and does nothing.
+  const TStageFrame three = s.Key(TStageKey::Digit, 3);
+  EXPECT_TRUE(three.taken);
+  EXPECT_EQ(three.step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
+  // 2: the batch's second, asked at once; the choice is left.
+  const TStageFrame two = s.Key(TStageKey::Digit, 2);
+  EXPECT_EQ(two.step, TStageStep::Asks);
+  EXPECT_EQ(two.place, 3u);
+  EXPECT_EQ(*two.status, e.ProgressText());
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  // Enter in the choice asks for the winner it stands on.
+  s.Key(TStageKey::Q);
+  s.Key(TStageKey::Down);
+  const TStageFrame enter = s.Enter();
+  EXPECT_EQ(enter.step, TStageStep::Asks);
+  EXPECT_EQ(enter.place, 3u);
+  // Esc and Q leave it.
+  s.Key(TStageKey::Q);
+  const TStageFrame esc = s.Key(TStageKey::Esc);
+  EXPECT_TRUE(esc.taken);
+  EXPECT_EQ(*esc.status, e.ProgressText());
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  s.Key(TStageKey::Q);
+  EXPECT_EQ(s.Key(TStageKey::Q).step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+}
+
+TEST_F(Stage, QDuringTheLandingShowsTheBatchAndOpensTheChoiceOnIt) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  s.Enter();
+  s.Select();
+  s.Enter();
+  const TStageFrame shown = s.Key(TStageKey::Q);
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  ASSERT_TRUE(shown.follows);
+  const TStageFrame open = s.Follow();
+  EXPECT_EQ(open.step, TStageStep::Chooses);
+  EXPECT_EQ(s.Choice(), 0u);
+}
+
+TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_EQ(s.AudienceText(), G("现场号码（可选）：输入数字后按回车开始"));
+  EXPECT_EQ(*s.Key(TStageKey::Digit, 4).audience, G("现场号码：4    按回车开始"));
+  EXPECT_EQ(*s.Key(TStageKey::Digit, 0).audience, G("现场号码：40    按回车开始"));
+  s.Key(TStageKey::Backspace);
+  EXPECT_EQ(*s.Key(TStageKey::Backspace).audience, G("现场号码（可选）：输入数字后按回车开始"));
+  EXPECT_FALSE(s.Key(TStageKey::Backspace).taken);
+  Batch(s);
+  EXPECT_FALSE(s.Key(TStageKey::Digit, 4).taken);
+  EXPECT_EQ(e.AudienceNumber(), "");
+}
+
+TEST_F(Stage, MoreThanSixShowTheirWholeLinesAndTheHintKeepsTheTasksText) {
+  Build({{G("一等奖"), 8, 8, ""}}, 12, G("请到台前领奖!"));
+  TDataDraw e(m_session, m_rng, 5u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_EQ(s.HintText(), G("请到台前领奖！"));
+  const TStageFrame shown = Batch(s);
+  ASSERT_TRUE(shown.reveal);
+  EXPECT_TRUE(shown.reveal->cards.empty());
+  ASSERT_EQ(shown.reveal->lines.size(), 8u);
+  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(shown.reveal->lines[i], e.Winners()[i].CandidateLine);
+  EXPECT_TRUE(shown.celebrate);  // the only item is the grand prize
+  EXPECT_EQ(*shown.hint, G("请到台前领奖！    缺席按Q"));
+}
+
+TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
+  BuildTwoItems();
+  TStageReveal live;
+  std::string progress;
+  {
+    TDataDraw e(m_session, m_rng, 31u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    std::string error;
+    ASSERT_TRUE(e.StartJournal(error)) << error;
+    TStage s(e);
+    const TStageFrame shown = Batch(s);
+    live = *shown.reveal;
+    progress = *shown.status;
+  }  // the program stops here, the journal on disk
+  TDrawSession session;
+  TDataDraw e(session, m_rng);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  TDataDraw::BatchEnd end;
+  std::string error;
+  ASSERT_TRUE(e.Resume(end, error)) << error;
+  TStage s(e);
+  const TStageFrame resumed = s.Resumed(end);
+  EXPECT_EQ(resumed.step, TStageStep::Resumes);
+  ASSERT_TRUE(resumed.reveal);
+  ASSERT_EQ(live.cards.size(), 2u);
+  EXPECT_EQ(*resumed.reveal, live);
+  EXPECT_EQ(*resumed.status, progress);
+  EXPECT_FALSE(resumed.finished);
+  EXPECT_TRUE(resumed.messages.empty());
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  // The resumed cards answer a click as the live ones do.
+  EXPECT_EQ(s.CardClicked(1).place, 1u);
+}
+
+TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  const std::string absent = e.Winners()[0].CandidateLine;
+  ASSERT_EQ(s.Answer(0, true).step, TStageStep::Rolls);
+  s.Enter();
+  s.LandingOver();
+  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].caption, G("一等奖 2名"));
+  EXPECT_EQ(items[0].winners,
+            (std::vector<std::string>{e.Winners()[0].CandidateLine, e.Winners()[1].CandidateLine,
+                                      absent + " " + G("缺席")}));
+  EXPECT_TRUE(items[0].absent.empty());
+  EXPECT_EQ(items[1].caption, G("二等奖 0名"));
+  EXPECT_TRUE(items[1].winners.empty());
+}
+
+TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
+  Build({{G("一等奖"), 2, 2, G("电视(大)")}}, 10, {}, 1);
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  Batch(s);
+  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].caption, G("一等奖 电视（大） 2名"));
+  EXPECT_TRUE(items[0].winners.empty());
+}
+
+TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
+  Build({{G("一等奖"), 1, 1, G("笔记本电脑")}, {G("二等奖"), 3, 3, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  EXPECT_EQ(s.NextItemTexts(0).item, G("一等奖"));
+  EXPECT_EQ(s.NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
+  EXPECT_EQ(s.NextItemTexts(1).gift, G("共3名"));
+  EXPECT_EQ(s.NextItemTexts(2).item, "");
+  EXPECT_EQ(s.NextItemTexts(-1).gift, "");
+}

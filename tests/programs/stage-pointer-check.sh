@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The data draw screen on the real program, under a virtual screen with a real pointer:
+# two batches of the example task by Enter, a click on the middle card of the second asks
+# whether that winner is absent and starts no batch; killed and resumed, the band shows the
+# same reveal, pixel for pixel. Usage: stage-pointer-check.sh [BUILD_DIR] [OUTDIR]
+# Needs Xvfb, xdotool and ImageMagick (import, compare); exits 77 when one is missing.
+set -euo pipefail
+build=$(cd "${1:-$(dirname "$0")/../../build}" && pwd)
+out=${2:-$(mktemp -d)}
+for tool in Xvfb xdotool import compare; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+mkdir -p "$out"
+root=$(mktemp -d)
+cp "$build"/src/programs/{tombolix,tombolix_xls,tombolix_music.so} "$root"/
+mkdir "$root/tmp"
+mkdir -m 700 "$root/run"
+# A display of its own: the first number no server holds.
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+display=:$n
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+program=
+cleanup() {
+  [ -n "$program" ] && kill "$program" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$root"
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+start() {
+  (cd "$root" && TMPDIR="$root/tmp" XDG_RUNTIME_DIR="$root/run" QT_QPA_PLATFORM=xcb \
+    exec ./tombolix >>"$out/program.log" 2>&1) &
+  program=$!
+  # The main window is up once it has its title.
+  for _ in $(seq 100); do xdotool search --name "Qarvo抽奖软件" >/dev/null 2>&1 && break; sleep 0.1; done
+  sleep 1
+  xdotool mousemove 327 250 click 1  # 抽奖 on the example task, selected at the start
+  sleep 3
+}
+journal_lines() { [ -f "$root/LUCK_FILE/JOURNAL_1001.txt" ] && grep -c "" "$root/LUCK_FILE/JOURNAL_1001.txt" || echo 0; }
+batch() {
+  local before
+  before=$(journal_lines)
+  xdotool key Return
+  sleep 1.5
+  xdotool key Return
+  for _ in $(seq 50); do [ "$(journal_lines)" -gt "$before" ] && break; sleep 0.1; done
+  sleep 3  # the landing, the reveal, and the pointer hidden after its rest
+}
+fail() { echo "FAILED: $*"; exit 1; }
+
+start
+batch
+batch
+import -window root "$out/live.png"
+lines=$(journal_lines)
+xdotool mousemove 640 360 click 1  # the middle card
+sleep 1.5
+import -window root "$out/card_click.png"
+# The question is up: the card's region is dimmed behind it, and the journal holds no new batch.
+[ "$(journal_lines)" -eq "$lines" ] || fail "a batch started"
+compare -metric AE <(convert "$out/live.png" -crop 200x40+540+490 +repage png:-) \
+  <(convert "$out/card_click.png" -crop 200x40+540+490 +repage png:-) null: 2>"$out/q.txt" || true
+[ "$(cat "$out/q.txt")" != "0" ] || fail "no question came up"
+xdotool mousemove 739 505 click 1  # 否
+sleep 1
+# No batch started: the band still shows the cards as before the click.
+import -window root "$out/after_no.png"
+convert "$out/live.png" -crop 1280x232+0+244 +repage "$out/band_live.png"
+convert "$out/after_no.png" -crop 1280x232+0+244 +repage "$out/band_after_no.png"
+diff=$(compare -metric AE "$out/band_live.png" "$out/band_after_no.png" null: 2>&1 || true)
+[ "$diff" = "0" ] || fail "the band changed after the card click ($diff pixels): a batch started"
+kill -9 "$program"
+wait "$program" 2>/dev/null || true
+program=
+
+start
+xdotool key Return  # yes, go on
+sleep 4
+import -window root "$out/resumed.png"
+convert "$out/resumed.png" -crop 1280x232+0+244 +repage "$out/band_resumed.png"
+diff=$(compare -metric AE "$out/band_live.png" "$out/band_resumed.png" "$out/band_diff.png" 2>&1 || true)
+[ "$diff" = "0" ] || fail "the resumed reveal differs from the live one in $diff pixels"
+echo "passed: pictures in $out"
