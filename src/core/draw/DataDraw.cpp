@@ -241,6 +241,7 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
       if (!m_run.pool.MayReplace(a.Replacement, a.Absent, a.ItemId)) return false;
       MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
       m_run.lastReveal = RevealLayout(IdsOf({a.Replacement}));
+      m_run.lastReplaced = static_cast<size_t>(a.Place);
     }
     return true;
   };
@@ -261,6 +262,7 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
     if (b.Closed) m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
     m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
+    m_run.lastReplaced.reset();
     m_run.state = State::Rolling;
     end = Advance();
     if (!absencesAfter(++done)) return false;
@@ -434,6 +436,7 @@ std::vector<std::string> TDataDraw::RevealBatch() {
     MarkAbsent(replace.place, replace.pick);
     m_run.revealed = true;
     m_run.lastReveal = RevealLayout(IdsOf({replace.pick}));
+    m_run.lastReplaced = replace.place;
     return m_run.lastReveal;
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
@@ -448,6 +451,7 @@ std::vector<std::string> TDataDraw::RevealBatch() {
   Journal(FormatJournalBatch(record));
   m_run.revealed = true;
   m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
+  m_run.lastReplaced.reset();
   return m_run.lastReveal;
 }
 

@@ -119,6 +119,9 @@ class TDataDraw {
   BatchEnd EndReplacement();
   // Places (in Winners) of the last batch's winners, in pick order: what a number chooses.
   std::vector<size_t> LastBatchPlaces() const;
+  // The place of the replacement when the last reveal (live or replayed by Resume) was a
+  // replacement; none when it was a batch.
+  std::optional<size_t> LastReplacedPlace() const { return m_run.lastReplaced; }
   // Raised each time the winners list changes other than at its end.
   int ListGeneration() const { return m_listGeneration; }
   const TArrAbsentId& Absences() const { return m_s.Absences; }
@@ -249,9 +252,10 @@ class TDataDraw {
     TWinnerList list;
     Batch lastBatch;  // the running batch, or the last one
     std::vector<std::string> lastReveal;
-    bool revealed = false;  // the running batch is in the journal
-    int32_t rolls = 0;      // roll ticks of the running batch
-    std::string progress;   // the last progress text
+    std::optional<size_t> lastReplaced;  // the last reveal was this place's replacement
+    bool revealed = false;               // the running batch is in the journal
+    int32_t rolls = 0;                   // roll ticks of the running batch
+    std::string progress;                // the last progress text
     Replace replace;
     std::vector<uint8_t> closed;  // per item: ran out of eligible candidates, counts complete
   };

@@ -296,12 +296,15 @@ TStageFrame TStage::SummaryTime() {
 
 TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
   m_end = end;
-  m_cardsReplaced = false;
+  // A journal that ends in a replacement left its card alone on the screen.
+  const std::optional<size_t> replaced = m_e.LastReplacedPlace();
+  m_cardsReplaced = replaced.has_value();
+  m_replacePlace = replaced.value_or(0);
   m_replacing = false;
   m_phase = Standing();
   TStageFrame f;
   f.step = TStageStep::Resumes;
-  f.reveal = RevealOf(m_e.LastBatchPlaces());
+  f.reveal = RevealOf(RevealedPlaces());
   f.status = end.progressText;
   f.hint = HintText();
   f.finished = m_e.Finished();

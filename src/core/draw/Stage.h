@@ -123,7 +123,8 @@ class TStage {
   TStageFrame ReplacementTime();
   // The summary's timer.
   TStageFrame SummaryTime();
-  // After the engine resumed an earlier draw with `end`.
+  // After the engine resumed an earlier draw with `end`: the cards show the last reveal, the
+  // replacement alone when the journal ended in one.
   TStageFrame Resumed(const TDataDraw::BatchEnd& end);
 
   // The reveal of the winners at `places` (draw order): the one source of the live and the

@@ -365,6 +365,48 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   EXPECT_EQ(s.CardClicked(1).place, 1u);
 }
 
+TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt) {
+  BuildTwoItems();
+  TStageReveal live;
+  {
+    TDataDraw e(m_session, m_rng, 31u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    std::string error;
+    ASSERT_TRUE(e.StartJournal(error)) << error;
+    TStage s(e);
+    Batch(s);
+    ASSERT_EQ(s.Answer(1, true).step, TStageStep::Rolls);
+    ASSERT_EQ(s.ReplacementTime().step, TStageStep::Lands);
+    const TStageFrame shown = s.LandingOver();
+    live = *shown.reveal;
+  }  // killed after the replacement, its record last in the journal
+  ASSERT_EQ(live.cards.size(), 1u);
+  EXPECT_EQ(live.cards[0].id, "13800000055");
+  TDrawSession session;
+  TDataDraw e(session, m_rng);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  TDataDraw::BatchEnd end;
+  std::string error;
+  ASSERT_TRUE(e.Resume(end, error)) << error;
+  TStage s(e);
+  const TStageFrame resumed = s.Resumed(end);
+  ASSERT_TRUE(resumed.reveal);
+  ASSERT_EQ(resumed.reveal->cards.size(), 1u);
+  EXPECT_EQ(resumed.reveal->cards[0].id, "13800000055");
+  EXPECT_EQ(*resumed.reveal, live);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  // The keys and clicks stand for the one card, as live.
+  EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(s.CardClicked(0).place, 1u);
+  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);
+  // The next batch brings the batch's cards back.
+  Batch(s);
+  EXPECT_EQ(s.RevealedPlaces(), (std::vector<size_t>{2, 3}));
+}
+
 TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
