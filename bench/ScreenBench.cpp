@@ -152,16 +152,21 @@ BENCHMARK(BM_IdleReadyCpu)
     ->Iterations(1)
     ->UseRealTime();
 
+// Starts a batch, stops its roll and reveals it at once.
+void RevealBatch(TGetLuckMainForm& screen) {
+  screen.SBeginClick();
+  QApplication::processEvents();  // the selection
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+}
+
 // The same between batches: the winners list scrolls and a batch of 1,000 crawls.
 void BM_IdleBetweenCpu(benchmark::State& state) {
   Task();
   TDrawSession session;
   TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
-  screen.SBeginClick();
-  QApplication::processEvents();  // the selection
-  screen.EKeyCtrlKeyPress();
-  screen.ShowReveal();
+  RevealBatch(screen);
   MeasureIdleCpu(state);
 }
 BENCHMARK(BM_IdleBetweenCpu)
@@ -178,10 +183,7 @@ void BM_StillBetweenCpu(benchmark::State& state) {
   TDrawSession session;
   TGetLuckMainForm screen(session, nullptr, 1u);
   ShowScreen(screen, static_cast<int>(state.range(0)));
-  screen.SBeginClick();
-  QApplication::processEvents();  // the selection
-  screen.EKeyCtrlKeyPress();
-  screen.ShowReveal();
+  RevealBatch(screen);
   if (!QTest::qWaitFor([&] { return !screen.Celebration->Running(); }, 10000))
     state.SkipWithError("the celebration did not end");
   MeasureIdleCpu(state);
@@ -204,10 +206,7 @@ void BM_CelebrationCpu(benchmark::State& state) {
   ShowScreen(screen, static_cast<int>(state.range(0)));
   double percent = 0, worst = 0, first = -1, later = 0;
   for (auto _ : state) {
-    screen.SBeginClick();
-    QApplication::processEvents();  // the selection
-    screen.EKeyCtrlKeyPress();
-    screen.ShowReveal();
+    RevealBatch(screen);
     if (!screen.Celebration->Running()) state.SkipWithError("no celebration");
     const double cpu0 = CpuSeconds();
     QElapsedTimer wall;

@@ -28,6 +28,7 @@ std::string NextItem(const TLuckItem& done, const TLuckItem& next, int32_t left)
 }
 
 std::string AllDrawn() { return G("所有奖项已经全部抽取完毕!"); }
+std::string FinishMessage() { return G("所有奖项已经全部抽取完毕"); }
 
 std::string Exhausted(std::string_view itemName) {
   return G("[") + std::string(itemName) + G("]可抽取的号码已不足,无法继续抽取");

@@ -23,6 +23,8 @@ std::string ItemGoesOn(const TLuckItem& item);
 std::string NextItem(const TLuckItem& done, const TLuckItem& next, int32_t left);
 // After the last item.
 std::string AllDrawn();
+// The message the stage tells once every item is drawn and the winner files are written.
+std::string FinishMessage();
 // No eligible candidate left for the item.
 std::string Exhausted(std::string_view itemName);
 

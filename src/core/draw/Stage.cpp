@@ -255,15 +255,19 @@ TStageFrame TStage::Reveal() {
     return f;
   }
   if (m_end.finished) {
-    if (m_end.saved)
-      f.messages.push_back({MessageKind::Information, G("所有奖项已经全部抽取完毕")});
-    else
-      f.messages.push_back({MessageKind::Error, m_end.saveError});
-    // Once the message is answered, the summary follows.
-    m_summaryDue = true;
+    TellFinish(f, m_end);
     f.startSummaryTimer = m_end.saved;
   }
   return f;
+}
+
+void TStage::TellFinish(TStageFrame& f, const TDataDraw::BatchEnd& end) {
+  if (end.saved)
+    f.messages.push_back({MessageKind::Information, drawtext::FinishMessage()});
+  else
+    f.messages.push_back({MessageKind::Error, end.saveError});
+  // Once the message is answered, the summary follows.
+  m_summaryDue = true;
 }
 
 TStageFrame TStage::LandingOver() {
@@ -309,11 +313,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
   f.hint = HintText();
   f.finished = m_e.Finished();
   if (end.finished) {
-    if (end.saved)
-      f.messages.push_back({MessageKind::Information, G("所有奖项已经全部抽取完毕")});
-    else
-      f.messages.push_back({MessageKind::Error, end.saveError});
-    m_summaryDue = true;
+    TellFinish(f, end);
     f.startSummaryTimer = true;
   }
   return f;

@@ -166,6 +166,9 @@ class TStage {
   TStageFrame EndChoice();
   TStageFrame Ask(size_t place);
   TStagePhase Standing() const;
+  // The end of the draw told after its last reveal: the finish message, or the writer's
+  // failure; the summary is due from then on.
+  void TellFinish(TStageFrame& f, const TDataDraw::BatchEnd& end);
 
   TDataDraw& m_e;
   TStagePhase m_phase = TStagePhase::Ready;
