@@ -1,0 +1,67 @@
+#include "core/draw/DrawRules.h"
+
+#include <gtest/gtest.h>
+
+#include "core/text/Gbk.h"
+
+namespace {
+
+using text::G;
+
+TTaskRules Sample() {
+  TTaskRules r;
+  r.TicketsField = G("工龄");
+  r.TaskQuota = {G("部门"), 5};
+  r.ExcludeTasks = {7, 3, 7};
+  TItemRules first{2, {}, {G("部门"), 2}};
+  first.Conditions.push_back({G("分公司"), TConditionKind::NoneOf, {G("总部")}});
+  TItemRules newcomer{1, {}, {}};
+  newcomer.Conditions.push_back(
+      {G("员工类型"), TConditionKind::OneOf, {G("试用"), G("实习"), G("试用")}});
+  r.Items = {first, newcomer, TItemRules{9, {}, {}}};
+  return r;
+}
+
+TEST(DrawRules, TextIsCanonicalAndReadsBack) {
+  const std::string text = FormatRules(Sample());
+  // Exclusions and values sorted bytewise and unique, items ascending, empty item rules dropped.
+  EXPECT_EQ(text, G("TICKETS\t工龄\nTASKQUOTA\t部门\t5\nEXCLUDE\t3\nEXCLUDE\t7\n"
+                    "ITEM\t1\tONEOF\t员工类型\t实习\t试用\n"  // GBK CAB5 < CAD4
+                    "ITEM\t2\tNONEOF\t分公司\t总部\nITEMQUOTA\t2\t部门\t2\n"));
+  TTaskRules back;
+  std::string error;
+  ASSERT_TRUE(ParseRules(text, back, error)) << error;
+  TTaskRules expected = Sample();
+  NormaliseRules(expected);
+  EXPECT_EQ(back, expected);
+  EXPECT_EQ(RulesHash(back), RulesHash(Sample()));
+  ASSERT_NE(back.ItemRulesOf(2), nullptr);
+  EXPECT_EQ(back.ItemRulesOf(2)->Quota.Max, 2);
+  EXPECT_EQ(back.ItemRulesOf(9), nullptr);
+}
+
+TEST(DrawRules, NoRulesHaveNoTextAndNoHash) {
+  TTaskRules none;
+  none.Items = {TItemRules{4, {}, {}}};
+  NormaliseRules(none);
+  EXPECT_TRUE(none.Empty());
+  EXPECT_EQ(FormatRules(none), "");
+  EXPECT_EQ(RulesHash(none), "");
+  TTaskRules parsed;
+  std::string error;
+  EXPECT_TRUE(ParseRules("\r\n", parsed, error));
+  EXPECT_TRUE(parsed.Empty());
+}
+
+TEST(DrawRules, RefusesMalformedLinesNamingThem) {
+  for (const char* bad : {"TASKQUOTA\tx\t0\n", "ITEMQUOTA\t1\tx\t-2\n", "ITEM\t1\tSOME\tx\ty\n",
+                          "ITEM\t1\tONEOF\tx\n", "EXCLUDE\tabc\n", "TICKETS\ta b\n", "WHO\n"}) {
+    TTaskRules r = Sample();
+    std::string error;
+    EXPECT_FALSE(ParseRules(std::string("TICKETS\tz\n") + bad, r, error)) << bad;
+    EXPECT_EQ(error, G("抽奖规则第2行无法识别。")) << bad;
+    EXPECT_EQ(r, Sample()) << "a refused text leaves the rules alone";
+  }
+}
+
+}  // namespace
