@@ -1,0 +1,366 @@
+#include "core/config/RuleCheck.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/config/ItemSettings.h"
+#include "core/config/TaskList.h"
+#include "core/db/TombolixDM.h"
+#include "core/records/DrawDataFile.h"
+#include "core/text/Gbk.h"
+#include "core/text/LineReader.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+
+namespace config {
+
+using text::G;
+
+namespace {
+
+// The field at `column` as text::SplitFields finds it, without splitting the whole line.
+std::string_view FieldView(std::string_view line, int column) {
+  std::string_view rest = text::TrimView(line);
+  for (int i = 0;; ++i) {
+    const size_t p = rest.find(' ');
+    const std::string_view head =
+        text::TrimView(p == std::string_view::npos ? rest : rest.substr(0, p));
+    if (head.empty()) return {};
+    if (i == column) return head;
+    if (p == std::string_view::npos) return {};
+    rest = text::TrimView(rest.substr(p + 1));
+  }
+}
+
+// A ticket count: a whole number of 0 to 2147483647.
+bool Tickets(std::string_view s, int32_t& n) {
+  return text::IsAllDigits(s) && text::ParseInt32(s, n);
+}
+
+std::string Bracketed(std::string_view s) { return "[" + std::string(s) + "]"; }
+std::string Quoted(std::string_view s) { return G("“") + std::string(s) + G("”"); }
+
+std::string ItemName(const TRuleContext& c, int32_t itemId) {
+  for (const TRuleItem& i : c.Items)
+    if (i.ItemId == itemId) return i.Name;
+  return std::to_string(itemId);
+}
+
+std::string NoField(std::string_view where, std::string_view field) {
+  return std::string(where) + G("：抽奖数据中没有") + Bracketed(field) + G("这一列");
+}
+
+std::string QuotaFault(std::string_view where, const TRuleQuota& q, const TRuleList& list) {
+  if (FieldColumn(list, q.Field) < 0) return NoField(where, q.Field);
+  if (q.Max < 1)
+    return std::string(where) + G("：每个") + Bracketed(q.Field) + G("最多中奖人数不能小于1");
+  return {};
+}
+
+// The candidate meets every condition of the item (given the columns of its conditions).
+bool MeetsConditions(std::string_view line, const TItemRules& item,
+                     const std::vector<int>& columns) {
+  for (size_t k = 0; k < item.Conditions.size(); ++k) {
+    const TRuleCondition& c = item.Conditions[k];
+    const std::string_view v = FieldView(line, columns[k]);
+    const bool listed = std::binary_search(c.Values.begin(), c.Values.end(), v);
+    if (listed != (c.Kind == TConditionKind::OneOf)) return false;
+  }
+  return true;
+}
+
+// The item's candidates as the counts see them: for each eligible line, its quota value.
+struct TEligible {
+  int64_t count = 0;
+  std::map<std::string, int64_t, std::less<>> perQuotaValue;
+};
+
+TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
+  TEligible out;
+  const TItemRules* item = rules.ItemRulesOf(itemId);
+  const TItemRules none;
+  if (!item) item = &none;
+  std::vector<int> columns;
+  for (const TRuleCondition& c : item->Conditions)
+    columns.push_back(FieldColumn(context.List, c.Field));
+  const int ticketColumn =
+      rules.TicketsField.empty() ? -1 : FieldColumn(context.List, rules.TicketsField);
+  const int quotaColumn = item->Quota.IsSet() ? FieldColumn(context.List, item->Quota.Field) : -1;
+  const std::unordered_set<std::string_view> excluded(context.ExcludedIds.begin(),
+                                                      context.ExcludedIds.end());
+  for (const std::string& line : context.List.Lines) {
+    if (!MeetsConditions(line, *item, columns)) continue;
+    if (!rules.TicketsField.empty()) {
+      int32_t n = 0;
+      if (!Tickets(FieldView(line, ticketColumn), n) || n == 0) continue;
+    }
+    if (!excluded.empty() && excluded.count(text::FirstField(line))) continue;
+    ++out.count;
+    if (quotaColumn >= 0) ++out.perQuotaValue[std::string(FieldView(line, quotaColumn))];
+  }
+  return out;
+}
+
+}  // namespace
+
+bool ReadRuleList(std::string_view gbkPath, TRuleList& list, std::string& error) {
+  list = {};
+  int32_t idMaxLength = 0;
+  std::string title;
+  // No count is required here: the draw's own set-up judges the number of winners.
+  if (!ReadDrawDataFile(gbkPath, 0, 1, list.Lines, idMaxLength, title, error)) {
+    list = {};
+    return false;
+  }
+  list.Heads = text::SplitFields(title);
+  return true;
+}
+
+int FieldColumn(const TRuleList& list, std::string_view field) {
+  for (size_t i = 0; i < list.Heads.size(); ++i)
+    if (list.Heads[i] == field) return static_cast<int>(i);
+  return -1;
+}
+
+std::string FieldOf(std::string_view line, int column) {
+  return column < 0 ? std::string() : std::string(FieldView(line, column));
+}
+
+std::vector<TValueCount> FieldValues(const TRuleList& list, std::string_view field) {
+  const int column = FieldColumn(list, field);
+  if (column < 0) return {};
+  std::unordered_map<std::string_view, int32_t> counts;
+  for (const std::string& line : list.Lines) {
+    const std::string_view v = FieldView(line, column);
+    if (!v.empty()) ++counts[v];
+  }
+  std::vector<TValueCount> out;
+  out.reserve(counts.size());
+  for (const auto& [v, n] : counts) out.push_back({std::string(v), n});
+  std::sort(out.begin(), out.end(),
+            [](const TValueCount& a, const TValueCount& b) { return a.Value < b.Value; });
+  return out;
+}
+
+std::string ValueCaption(const TValueCount& v) {
+  return v.Value + G("（") + std::to_string(v.Count) + G("人）");
+}
+
+std::string ConditionKindText(TConditionKind kind) {
+  return kind == TConditionKind::OneOf ? G("是其中之一") : G("不是其中任何一个");
+}
+
+std::string NoQuotaText() { return G("（不限）"); }
+std::string NoTicketsText() { return G("（每人一张）"); }
+
+std::string ConditionsText(const TItemRules& item) {
+  std::string out;
+  for (const TRuleCondition& c : item.Conditions) {
+    if (!out.empty()) out += G("；");
+    out += c.Field + ConditionKindText(c.Kind) + G("：");
+    for (size_t i = 0; i < c.Values.size(); ++i) out += (i ? G("、") : std::string()) + c.Values[i];
+  }
+  return out;
+}
+
+bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::string& error) {
+  error.clear();
+  const TRuleList& list = context.List;
+  // Exclusions name tasks, not fields: they are judged without a list.
+  const bool needsList =
+      !rules.Items.empty() || rules.TaskQuota.IsSet() || !rules.TicketsField.empty();
+  if (needsList && list.Heads.empty()) {
+    error = G("请先导入抽奖数据，再设置中奖条件和名额限制");
+    return false;
+  }
+  for (const TItemRules& item : rules.Items) {
+    const std::string where = G("奖项") + Bracketed(ItemName(context, item.ItemId));
+    for (const TRuleCondition& c : item.Conditions) {
+      const std::string here = where + G("的中奖条件");
+      if (FieldColumn(list, c.Field) < 0) {
+        error = NoField(here, c.Field);
+        return false;
+      }
+      if (c.Values.empty()) {
+        error = here + G("：请勾选") + Bracketed(c.Field) + G("的值");
+        return false;
+      }
+      const std::vector<TValueCount> values = FieldValues(list, c.Field);
+      for (const std::string& v : c.Values) {
+        const bool someone = std::binary_search(
+            values.begin(), values.end(), TValueCount{v, 0},
+            [](const TValueCount& a, const TValueCount& b) { return a.Value < b.Value; });
+        if (!someone) {
+          error =
+              here + G("：抽奖数据中没有") + Bracketed(c.Field) + G("为") + Quoted(v) + G("的人");
+          return false;
+        }
+      }
+    }
+    if (item.Quota.IsSet()) {
+      error = QuotaFault(where + G("的名额限制"), item.Quota, list);
+      if (!error.empty()) return false;
+    }
+  }
+  if (!rules.TicketsField.empty()) {
+    const std::string where = G("票数字段");
+    const int column = FieldColumn(list, rules.TicketsField);
+    if (column < 0) {
+      error = NoField(where, rules.TicketsField);
+      return false;
+    }
+    for (size_t i = 0; i < list.Lines.size(); ++i) {
+      const std::string_view v = FieldView(list.Lines[i], column);
+      int32_t n = 0;
+      if (!Tickets(v, n)) {
+        error = where + G("：抽奖数据第") + std::to_string(i + 1) + G("行（") +
+                std::string(text::FirstField(list.Lines[i])) + G("）的") +
+                Bracketed(rules.TicketsField) + Quoted(v) + G("不是大于等于0的整数");
+        return false;
+      }
+    }
+  }
+  if (rules.TaskQuota.IsSet()) {
+    error = QuotaFault(G("全场名额限制"), rules.TaskQuota, list);
+    if (!error.empty()) return false;
+  }
+  for (int32_t task : rules.ExcludeTasks) {
+    if (task == context.TaskId) {
+      error = G("排除中奖者：不能排除本任务自己的中奖者");
+      return false;
+    }
+    const bool known = std::any_of(context.Tasks.begin(), context.Tasks.end(),
+                                   [task](const TRuleTask& t) { return t.TaskId == task; });
+    if (!known) {
+      error = G("排除中奖者：抽奖任务") + Bracketed(std::to_string(task)) + G("不存在");
+      return false;
+    }
+  }
+  return true;
+}
+
+int64_t EligibleCount(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
+  return Eligible(rules, itemId, context).count;
+}
+
+int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
+  const TEligible e = Eligible(rules, itemId, context);
+  const TItemRules* item = rules.ItemRulesOf(itemId);
+  if (!item || !item->Quota.IsSet()) return e.count;
+  int64_t reach = 0;
+  for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, item->Quota.Max);
+  return reach;
+}
+
+std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId) {
+  std::string out;
+  const bool taskWide = !rules.TicketsField.empty() || !rules.ExcludeTasks.empty();
+  for (const TRuleItem& item : context.Items) {
+    if (itemId != 0 && item.ItemId != itemId) continue;
+    const TItemRules* own = rules.ItemRulesOf(item.ItemId);
+    if (!own && !taskWide) continue;
+    const TEligible e = Eligible(rules, item.ItemId, context);
+    int64_t reach = e.count;
+    if (own && own->Quota.IsSet()) {
+      reach = 0;
+      for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, own->Quota.Max);
+    }
+    if (reach >= item.LuckCount) continue;
+    if (!out.empty()) out += "\n";
+    out +=
+        G("奖项") + Bracketed(item.Name) + G("符合条件的只有") + std::to_string(e.count) + G("人");
+    if (reach < e.count) out += G("，按名额限制最多抽出") + std::to_string(reach) + G("人");
+    out += G("，少于中奖个数") + std::to_string(item.LuckCount);
+  }
+  return out;
+}
+
+bool LoadExcludedIds(const std::vector<int32_t>& tasks, std::vector<std::string>& ids,
+                     std::string& error) {
+  ids.clear();
+  for (int32_t task : tasks) {
+    std::vector<TItemRow> items;
+    if (!SelectItems(task, items, error)) return false;
+    for (const TItemRow& item : items) {
+      bool title = true;
+      const bool ok = ForEachTrimmedLine(
+          paths::WinnerFilePath(task, item.ItemId),
+          [&](std::string_view line) {
+            if (!title) ids.emplace_back(text::FirstField(line));
+            title = false;
+          },
+          error);
+      if (!ok) return false;
+    }
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  error.clear();
+  return true;
+}
+
+bool LoadRuleContext(int32_t taskId, const TTaskRules& rules, TRuleContext& context,
+                     std::string& error) {
+  context.TaskId = taskId;
+  context.Items.clear();
+  context.Tasks.clear();
+  std::vector<TItemRow> items;
+  if (!SelectItems(taskId, items, error)) return false;
+  for (const TItemRow& i : items) context.Items.push_back({i.ItemId, i.ItemName, i.LuckCount});
+  TTaskList tasks;
+  if (!tasks.Load(error)) return false;
+  for (const TTaskRow& t : tasks.Rows()) context.Tasks.push_back({t.TaskId, t.TaskName});
+  return LoadExcludedIds(rules.ExcludeTasks, context.ExcludedIds, error);
+}
+
+bool PresetKeepsRules(const TTaskRules& rules, const TRuleItem& item,
+                      const std::vector<std::string>& heads, std::string_view line,
+                      const std::vector<std::string>& presets,
+                      const std::vector<std::string>& excludedIds, std::string& message) {
+  message.clear();
+  TRuleList list;
+  list.Heads = heads;
+  const std::string id(text::FirstField(line));
+  const std::string who =
+      Bracketed(id) + G("不能指定为奖项") + Bracketed(item.Name) + G("的中奖者：");
+  const TItemRules* own = rules.ItemRulesOf(item.ItemId);
+  if (own) {
+    for (const TRuleCondition& c : own->Conditions) {
+      TItemRules one;
+      one.Conditions = {c};
+      if (!MeetsConditions(line, one, {FieldColumn(list, c.Field)})) {
+        message = who + G("不符合中奖条件（") + ConditionsText(one) + G("）");
+        return false;
+      }
+    }
+  }
+  if (!rules.TicketsField.empty()) {
+    int32_t n = 0;
+    if (!Tickets(FieldOf(line, FieldColumn(list, rules.TicketsField)), n) || n == 0) {
+      message = who + G("票数") + Bracketed(rules.TicketsField) + G("为0");
+      return false;
+    }
+  }
+  if (std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end()) {
+    message = who + G("已在排除的抽奖任务中中奖");
+    return false;
+  }
+  if (own && own->Quota.IsSet()) {
+    const int column = FieldColumn(list, own->Quota.Field);
+    const std::string value = FieldOf(line, column);
+    const auto same = std::count_if(presets.begin(), presets.end(), [&](const std::string& p) {
+      return FieldOf(p, column) == value;
+    });
+    if (same >= own->Quota.Max) {
+      message = who + G("每个") + Bracketed(own->Quota.Field) + G("最多") +
+                std::to_string(own->Quota.Max) + G("名，") + Quoted(value) + G("已指定") +
+                std::to_string(same) + G("名");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace config

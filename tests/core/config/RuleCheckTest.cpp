@@ -1,0 +1,258 @@
+#include "core/config/RuleCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/db/TombolixDM.h"
+#include "core/records/DrawDataFile.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+using config::TRuleContext;
+using text::G;
+
+namespace {
+
+// Eight staff: id, name, branch, type, seniority (the tickets).
+TRuleContext Staff() {
+  TRuleContext c;
+  c.TaskId = 1001;
+  c.List.Heads = {G("工号"), G("姓名"), G("分公司"), G("员工类型"), G("工龄")};
+  c.List.Lines = {
+      G("E01 张三 总部 正式 3"), G("E02 李四 总部 实习 0"), G("E03 王五 深圳 正式 5"),
+      G("E04 赵六 深圳 试用 1"), G("E05 钱七 上海 正式 2"), G("E06 孙八 上海 实习 4"),
+      G("E07 周九 深圳 正式 0"), G("E08 吴十 上海"),  // no type, no seniority
+  };
+  c.Items = {{2001, G("一等奖"), 3}, {2002, G("新人奖"), 2}};
+  c.Tasks = {{1001, G("晚宴抽奖")}, {1002, G("午宴抽奖")}};
+  return c;
+}
+
+TItemRules Condition(int32_t item, const char* field, TConditionKind kind,
+                     std::vector<std::string> values) {
+  TItemRules r;
+  r.ItemId = item;
+  r.Conditions.push_back({G(field), kind, std::move(values)});
+  return r;
+}
+
+std::string Refusal(const TTaskRules& rules, const TRuleContext& c) {
+  std::string error;
+  EXPECT_FALSE(config::CheckRules(rules, c, error));
+  return text::GbkToUtf8(error);
+}
+
+}  // namespace
+
+TEST(RuleCheck, FieldValuesComeWithTheirCountsInByteOrder) {
+  const TRuleContext c = Staff();
+  EXPECT_EQ(config::FieldColumn(c.List, G("员工类型")), 3);
+  EXPECT_EQ(config::FieldColumn(c.List, G("部门")), -1);
+  // 上 B9E3 < 深 C9EE < 总 D7DC in GBK.
+  const std::vector<config::TValueCount> branches{{G("上海"), 3}, {G("深圳"), 3}, {G("总部"), 2}};
+  EXPECT_EQ(config::FieldValues(c.List, G("分公司")), branches);
+  // E08 has no type: it is counted nowhere.
+  const std::vector<config::TValueCount> types{{G("实习"), 2}, {G("试用"), 1}, {G("正式"), 4}};
+  EXPECT_EQ(config::FieldValues(c.List, G("员工类型")), types);
+  EXPECT_TRUE(config::FieldValues(c.List, G("部门")).empty());
+  EXPECT_EQ(text::GbkToUtf8(config::ValueCaption(branches[2])), "总部（2人）");
+  EXPECT_EQ(config::FieldOf(G("E08  吴十   上海"), 2), G("上海"));
+  EXPECT_EQ(config::FieldOf(G("E08 吴十 上海"), 3), "");
+}
+
+TEST(RuleCheck, ChoicesAndSummaryTexts) {
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionKindText(TConditionKind::OneOf)), "是其中之一");
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionKindText(TConditionKind::NoneOf)), "不是其中任何一个");
+  TItemRules r = Condition(2001, "分公司", TConditionKind::NoneOf, {G("总部"), G("上海")});
+  r.Conditions.push_back({G("员工类型"), TConditionKind::OneOf, {G("正式")}});
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionsText(r)),
+            "分公司不是其中任何一个：总部、上海；员工类型是其中之一：正式");
+  EXPECT_EQ(config::ConditionsText(TItemRules{}), "");
+}
+
+TEST(RuleCheck, RefusesEachFaultNamingIt) {
+  const TRuleContext c = Staff();
+  TTaskRules r;
+  r.Items = {Condition(2001, "部门", TConditionKind::OneOf, {G("A")})};
+  EXPECT_EQ(Refusal(r, c), "奖项[一等奖]的中奖条件：抽奖数据中没有[部门]这一列");
+
+  r.Items = {Condition(2002, "员工类型", TConditionKind::OneOf, {G("实习"), G("外包")})};
+  EXPECT_EQ(Refusal(r, c), "奖项[新人奖]的中奖条件：抽奖数据中没有[员工类型]为“外包”的人");
+
+  r.Items = {Condition(2002, "员工类型", TConditionKind::OneOf, {})};
+  EXPECT_EQ(Refusal(r, c), "奖项[新人奖]的中奖条件：请勾选[员工类型]的值");
+
+  r.Items = {TItemRules{2001, {}, {G("部门"), 2}}};
+  EXPECT_EQ(Refusal(r, c), "奖项[一等奖]的名额限制：抽奖数据中没有[部门]这一列");
+  r.Items = {TItemRules{2001, {}, {G("分公司"), 0}}};
+  EXPECT_EQ(Refusal(r, c), "奖项[一等奖]的名额限制：每个[分公司]最多中奖人数不能小于1");
+
+  r = {};
+  r.TaskQuota = {G("分公司"), -3};
+  EXPECT_EQ(Refusal(r, c), "全场名额限制：每个[分公司]最多中奖人数不能小于1");
+
+  // The first line that is not a whole number is named, counted among the candidates.
+  r = {};
+  r.TicketsField = G("工龄");
+  EXPECT_EQ(Refusal(r, c), "票数字段：抽奖数据第8行（E08）的[工龄]“”不是大于等于0的整数");
+  TRuleContext odd = Staff();
+  odd.List.Lines[2] = G("E03 王五 深圳 正式 -5");
+  odd.List.Lines[3] = G("E04 赵六 深圳 试用 1.5");
+  EXPECT_EQ(Refusal(r, odd), "票数字段：抽奖数据第3行（E03）的[工龄]“-5”不是大于等于0的整数");
+  odd.List.Lines[2] = G("E03 王五 深圳 正式 99999999999");
+  EXPECT_EQ(Refusal(r, odd),
+            "票数字段：抽奖数据第3行（E03）的[工龄]“99999999999”不是大于等于0的整数");
+  r.TicketsField = G("年龄");
+  EXPECT_EQ(Refusal(r, c), "票数字段：抽奖数据中没有[年龄]这一列");
+
+  r = {};
+  r.ExcludeTasks = {1001};
+  EXPECT_EQ(Refusal(r, c), "排除中奖者：不能排除本任务自己的中奖者");
+  r.ExcludeTasks = {1002, 1009};
+  EXPECT_EQ(Refusal(r, c), "排除中奖者：抽奖任务[1009]不存在");
+
+  // Rules that need fields, on a task without imported data.
+  TRuleContext empty = Staff();
+  empty.List = {};
+  r = {};
+  r.Items = {TItemRules{2001, {}, {G("分公司"), 1}}};
+  EXPECT_EQ(Refusal(r, empty), "请先导入抽奖数据，再设置中奖条件和名额限制");
+}
+
+TEST(RuleCheck, AcceptsWorkingRulesAndNoRulesOnAnyList) {
+  TRuleContext c = Staff();
+  TTaskRules r;
+  r.Items = {Condition(2001, "分公司", TConditionKind::NoneOf, {G("总部")}),
+             TItemRules{2002, {}, {G("分公司"), 1}}};
+  r.TaskQuota = {G("员工类型"), 5};
+  r.ExcludeTasks = {1002};
+  std::string error = "stale";
+  EXPECT_TRUE(config::CheckRules(r, c, error));
+  EXPECT_EQ(error, "");
+  // Only the lines in the list need whole tickets.
+  c.List.Lines.pop_back();
+  r.TicketsField = G("工龄");
+  EXPECT_TRUE(config::CheckRules(r, c, error)) << text::GbkToUtf8(error);
+
+  TRuleContext none = Staff();
+  none.List = {};
+  TTaskRules exclusionOnly;
+  exclusionOnly.ExcludeTasks = {1002};
+  EXPECT_TRUE(config::CheckRules(TTaskRules{}, none, error));
+  EXPECT_TRUE(config::CheckRules(exclusionOnly, none, error));
+}
+
+TEST(RuleCheck, CountsTheEligibleByConditionsTicketsExclusionAndQuota) {
+  TRuleContext c = Staff();
+  TTaskRules r;
+  TItemRules first = Condition(2001, "分公司", TConditionKind::NoneOf, {G("总部")});
+  first.Quota = {G("分公司"), 2};
+  TItemRules newcomer = Condition(2002, "员工类型", TConditionKind::OneOf, {G("实习"), G("试用")});
+  r.Items = {first, newcomer};
+  // Not 总部: E03..E08; 深圳 E03 E04 E07, 上海 E05 E06 E08; the quota lets 2 + 2 through.
+  EXPECT_EQ(config::EligibleCount(r, 2001, c), 6);
+  EXPECT_EQ(config::QuotaReach(r, 2001, c), 4);
+  EXPECT_EQ(config::EligibleCount(r, 2002, c), 3);  // E02 E04 E06
+  EXPECT_EQ(config::EligibleCount(r, 2099, c), 8);  // an item without rules: everybody
+  EXPECT_EQ(config::TooFewText(r, c), "");          // 4 >= 3 and 3 >= 2
+
+  // Tickets of 0 (E02, E07) and none (E08) leave them out; E06 won at lunch.
+  r.TicketsField = G("工龄");
+  c.ExcludedIds = {G("E06")};
+  EXPECT_EQ(config::EligibleCount(r, 2001, c), 3);  // E03 E04 E05
+  EXPECT_EQ(config::QuotaReach(r, 2001, c), 3);     // 深圳 2 (of E03 E04), 上海 1
+  EXPECT_EQ(config::EligibleCount(r, 2002, c), 1);  // E04
+  EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c)),
+            "奖项[新人奖]符合条件的只有1人，少于中奖个数2");
+
+  c.Items[0].LuckCount = 5;
+  r.TicketsField.clear();
+  c.ExcludedIds.clear();
+  EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c)),
+            "奖项[一等奖]符合条件的只有6人，按名额限制最多抽出4人，少于中奖个数5");
+}
+
+TEST(RuleCheck, PresetsThatBreakTheItemsRulesAreNamed) {
+  const TRuleContext c = Staff();
+  TTaskRules r;
+  TItemRules first = Condition(2001, "分公司", TConditionKind::NoneOf, {G("总部")});
+  first.Quota = {G("分公司"), 1};
+  r.Items = {first};
+  r.TicketsField = G("工龄");
+  const config::TRuleItem item{2001, G("一等奖"), 3};
+  std::string message;
+  EXPECT_TRUE(config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[2], {}, {}, message));
+  EXPECT_EQ(message, "");
+
+  EXPECT_FALSE(config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[0], {}, {}, message));
+  EXPECT_EQ(text::GbkToUtf8(message),
+            "[E01]不能指定为奖项[一等奖]的中奖者：不符合中奖条件（分公司不是其中任何一个：总部）");
+  EXPECT_FALSE(config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[6], {}, {}, message));
+  EXPECT_EQ(text::GbkToUtf8(message), "[E07]不能指定为奖项[一等奖]的中奖者：票数[工龄]为0");
+  EXPECT_FALSE(
+      config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[2], {}, {G("E03")}, message));
+  EXPECT_EQ(text::GbkToUtf8(message),
+            "[E03]不能指定为奖项[一等奖]的中奖者：已在排除的抽奖任务中中奖");
+  // E03 of 深圳 is listed already: E04 of 深圳 is one too many, E05 of 上海 is not.
+  const std::vector<std::string> listed{c.List.Lines[2]};
+  EXPECT_FALSE(
+      config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[3], listed, {}, message));
+  EXPECT_EQ(text::GbkToUtf8(message),
+            "[E04]不能指定为奖项[一等奖]的中奖者：每个[分公司]最多1名，“深圳”已指定1名");
+  EXPECT_TRUE(
+      config::PresetKeepsRules(r, item, c.List.Heads, c.List.Lines[4], listed, {}, message));
+  // Another item's rules do not apply.
+  EXPECT_TRUE(config::PresetKeepsRules(r, {2002, G("新人奖"), 2}, c.List.Heads, c.List.Lines[0],
+                                       listed, {}, message));
+}
+
+TEST(RuleCheck, ReadsTheListAndTheExcludedTasksWinners) {
+  TempRoot root;
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef lunch;
+  lunch.taskId = 1002;
+  lunch.items = {{G("午宴一等奖"), 1, 1, G("手机")}, {G("午宴二等奖"), 2, 1, G("耳机")}};
+  const std::vector<int> items = BuildTask(dm, lunch);
+  std::string error;
+  ASSERT_TRUE(files::WriteFileAtomic(paths::WinnerFilePath(1002, items[0]),
+                                     G("工号 姓名\r\nE05 钱七 上海 正式 2\r\n"), error));
+  ASSERT_TRUE(files::WriteFileAtomic(paths::WinnerFilePath(1002, items[1]),
+                                     G("工号 姓名\r\nE03 王五\r\n\r\nE01 张三\r\n"), error));
+  std::vector<std::string> ids;
+  ASSERT_TRUE(config::LoadExcludedIds({1002, 1003}, ids, error)) << error;
+  EXPECT_EQ(ids, (std::vector<std::string>{"E01", "E03", "E05"}));
+
+  TaskDef evening;
+  evening.items = {{G("一等奖"), 3, 1, G("电脑")}};
+  BuildTask(dm, evening);
+  TTaskRules rules;
+  rules.ExcludeTasks = {1002};
+  TRuleContext c;
+  c.List.Heads = {G("工号")};
+  ASSERT_TRUE(config::LoadRuleContext(1001, rules, c, error)) << error;
+  EXPECT_EQ(c.TaskId, 1001);
+  ASSERT_EQ(c.Items.size(), 1u);
+  EXPECT_EQ(c.Items[0].ItemId, 2001);
+  EXPECT_EQ(c.Items[0].Name, G("一等奖"));
+  EXPECT_EQ(c.Items[0].LuckCount, 3);
+  ASSERT_EQ(c.Tasks.size(), 2u);
+  EXPECT_EQ(c.ExcludedIds, ids);
+  EXPECT_EQ(c.List.Heads.size(), 1u);  // the list is the caller's
+
+  const std::string data = root.path("DATA_FILE/1001.txt");
+  ASSERT_TRUE(WriteDrawDataFile(data, G("工号 姓名 分公司"),
+                                {G("E01 张三 总部"), G("E02 李四 深圳")}, 3, error));
+  config::TRuleList list;
+  ASSERT_TRUE(config::ReadRuleList(data, list, error)) << error;
+  EXPECT_EQ(list.Heads, (std::vector<std::string>{G("工号"), G("姓名"), G("分公司")}));
+  EXPECT_EQ(list.Lines, (std::vector<std::string>{G("E01 张三 总部"), G("E02 李四 深圳")}));
+  EXPECT_FALSE(config::ReadRuleList(root.path("DATA_FILE/1009.txt"), list, error));
+  EXPECT_EQ(text::GbkToUtf8(error), "文件不存在，请重新导入文件");
+  EXPECT_TRUE(list.Heads.empty());
+}
