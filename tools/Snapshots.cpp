@@ -20,6 +20,8 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "Version.h"
+#include "core/config/ItemSettings.h"
+#include "core/config/RuleCheck.h"
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawSession.h"
@@ -171,6 +173,33 @@ int main(int argc, char** argv) {
     entry.hide();
     entry.SetInputs(text::G("身份证号码或者手机号码"), paths::DrawDataPath(1004), nullptr);
     Save(&entry, QStringLiteral("preset_entry_long_head"));
+  }
+
+  {
+    // The rules sections on the example data task: its first prize only for two
+    // departments, at most two each; at most five per department over the task; the winners
+    // of the task above left out.
+    std::vector<config::TItemRow> items;
+    std::string error;
+    config::SelectItems(1001, items, error);
+    TTaskRules rules;
+    if (!items.empty())
+      rules.Items = {TItemRules{
+          items[0].ItemId,
+          {{text::G("部门"), TConditionKind::OneOf, {text::G("市场部"), text::G("研发部")}}},
+          {text::G("部门"), 2}}};
+    rules.TaskQuota = {text::G("部门"), 5};
+    rules.ExcludeTasks = {1004};
+    if (!config::SaveRules(1001, rules, error)) return 7;
+    main.LoadTaskList();
+    TLuckConfigForm config(&main);
+    config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(0));
+    config.LuckTaskTVClick();
+    config.show();
+    config.PageControl1->setCurrentWidget(config.TSItem);
+    Save(&config, QStringLiteral("config_item_rules"));
+    config.PageControl1->setCurrentWidget(config.TSBase);
+    Save(&config, QStringLiteral("config_task_rules"));
   }
 
   // Messages are printed, questions answered yes: the pictures are taken without a person.

@@ -7,6 +7,7 @@
 
 #include "core/config/ItemSettings.h"
 #include "core/config/TaskList.h"
+#include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/DrawDataFile.h"
 #include "core/text/Gbk.h"
@@ -277,6 +278,22 @@ std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int
   return out;
 }
 
+bool LoadRules(int32_t taskId, TTaskRules& rules, std::string& error) {
+  if (!TombolixDataModule) {
+    error = db::NotConnectedText();
+    return false;
+  }
+  return LoadTaskRules(*TombolixDataModule, taskId, rules, error);
+}
+
+bool SaveRules(int32_t taskId, const TTaskRules& rules, std::string& error) {
+  if (!TombolixDataModule) {
+    error = db::NotConnectedText();
+    return false;
+  }
+  return SaveTaskRules(*TombolixDataModule, taskId, rules, error);
+}
+
 bool LoadExcludedIds(const std::vector<int32_t>& tasks, std::vector<std::string>& ids,
                      std::string& error) {
   ids.clear();
@@ -313,6 +330,20 @@ bool LoadRuleContext(int32_t taskId, const TTaskRules& rules, TRuleContext& cont
   if (!tasks.Load(error)) return false;
   for (const TTaskRow& t : tasks.Rows()) context.Tasks.push_back({t.TaskId, t.TaskName});
   return LoadExcludedIds(rules.ExcludeTasks, context.ExcludedIds, error);
+}
+
+bool LoadPresetRules(int32_t taskId, TTaskRules& rules, std::vector<std::string>& excludedIds,
+                     std::string& error) {
+  rules = {};
+  excludedIds.clear();
+  error.clear();
+  if (!TombolixDataModule) return true;
+  TTaskRules stored;
+  if (!LoadRules(taskId, stored, error) ||
+      !LoadExcludedIds(stored.ExcludeTasks, excludedIds, error))
+    return false;
+  rules = std::move(stored);
+  return true;
 }
 
 bool PresetKeepsRules(const TTaskRules& rules, const TRuleItem& item,

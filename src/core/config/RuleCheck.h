@@ -121,6 +121,12 @@ bool SaveRules(int32_t taskId, const TTaskRules& rules, std::string& error);
 bool LoadExcludedIds(const std::vector<int32_t>& tasks, std::vector<std::string>& ids,
                      std::string& error);
 
+// What the preset editor judges an item's presets by: the task's stored rules and the
+// current winners of the tasks they exclude. Without a data module there is nothing stored
+// to judge by: true with no rules.
+bool LoadPresetRules(int32_t taskId, TTaskRules& rules, std::vector<std::string>& excludedIds,
+                     std::string& error);
+
 // Why candidate line `line` cannot be a preset winner of item `item` under `rules`: a
 // condition of the item it fails, 0 tickets, a win in an excluded task (its id among
 // `excludedIds`), or a full item quota given the item's presets `presets` (their candidate

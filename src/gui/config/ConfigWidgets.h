@@ -10,6 +10,10 @@ class QLineEdit;
 
 namespace config {
 
+// The height the rules sections add to the designed window: every tab's buttons stand this
+// much lower than designed.
+inline constexpr int kRulesRoom = 112;
+
 // Discards the characters the number fields do not take; keys that type nothing (arrows,
 // Delete, Tab, Esc) pass, and so do Ctrl shortcuts: without Ctrl+A an operator who means to
 // replace "1000" by "10" types "100010". Pasted non-digits are caught on save.

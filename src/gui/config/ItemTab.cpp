@@ -10,6 +10,7 @@
 
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
+#include "gui/config/RulesBoxes.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/FileDialogs.h"
@@ -24,11 +25,11 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   Label25->setGeometry(8, 8, 200, 18);
   LBItem = new QListWidget(it);
   LBItem->setObjectName(QStringLiteral("LBItem"));
-  LBItem->setGeometry(8, 28, 172, 352);
+  LBItem->setGeometry(8, 28, 172, 352 + config::kRulesRoom);
   KeepSelectionVisible(LBItem);
   Label18 = new QLabel(QStringLiteral("请点击【增加奖项】按钮新增奖项"), it);
   Label18->setObjectName(QStringLiteral("Label18"));
-  Label18->setGeometry(8, 386, 260, 18);
+  Label18->setGeometry(8, 386 + config::kRulesRoom, 196, 18);
   MakeBlue(Label18);
   SpeedButton1 = DesignButton(it, "SpeedButton1", QString(), 184, 170, 26);
   SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
@@ -62,11 +63,15 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   EdtListIndex = DesignEdit(it, "EdtListIndex", 0, 0, 10);
   DBEdtId->hide();
   EdtListIndex->hide();
-  BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项(&A)"), 92, 420, 80);
-  BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项(&L)"), 177, 420, 80);
-  BtnSaveItem = DesignButton(it, "BtnSaveItem", QStringLiteral("保存(&S)"), 262, 420, 75);
-  BtnCancelItem = DesignButton(it, "BtnCancelItem", QStringLiteral("取消(&C)"), 342, 420, 75);
-  BtnCloseItem = DesignButton(it, "BtnCloseItem", QStringLiteral("返回(&R)"), 424, 420, 75);
+  GBItemRules = new TItemRulesBox(it);
+  GBItemRules->setGeometry(214, 208, 294, 300);
+  GBItemRules->SetList(&m_host->RuleContext().List);
+  const int by = 420 + config::kRulesRoom;
+  BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项(&A)"), 92, by, 80);
+  BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项(&L)"), 177, by, 80);
+  BtnSaveItem = DesignButton(it, "BtnSaveItem", QStringLiteral("保存(&S)"), 262, by, 75);
+  BtnCancelItem = DesignButton(it, "BtnCancelItem", QStringLiteral("取消(&C)"), 342, by, 75);
+  BtnCloseItem = DesignButton(it, "BtnCloseItem", QStringLiteral("返回(&R)"), 424, by, 75);
 
   for (QLineEdit* e : {DBEdtLuckCount, DBEditListCount}) e->installEventFilter(digits);
   connect(LBItem, &QListWidget::itemClicked, this, &TItemTab::LBItemClick);
@@ -82,6 +87,7 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   connect(SpeedButton2, &QPushButton::clicked, this, &TItemTab::SpeedButton2Click);
   connect(SbSelectItem, &QPushButton::clicked, this, &TItemTab::SbSelectItemClick);
   connect(BntCheat, &QPushButton::clicked, this, &TItemTab::BntCheatClick);
+  connect(GBItemRules, &TItemRulesBox::Changed, this, &TItemTab::ItemFieldChange);
   for (QLineEdit* e : {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName,
                        DBEdtAwardImage, EdtListIndex})
     connect(e, &QLineEdit::textChanged, this, &TItemTab::ItemFieldChange);
@@ -98,6 +104,54 @@ bool TItemTab::eventFilter(QObject* watched, QEvent* event) {
 void TItemTab::ShowDrawType(bool byData) {
   LListCount->setVisible(byData);
   DBEditListCount->setVisible(byData);
+  // A draw by probability has no candidates to choose among.
+  GBItemRules->setVisible(byData);
+}
+
+void TItemTab::ListChanged() {
+  const bool edited = BtnSaveItem->isEnabled();
+  GBItemRules->ShowRules(GBItemRules->Rules(m_item.ItemId));
+  BtnSaveItem->setEnabled(edited);
+}
+
+void TItemTab::ShowItemRules() {
+  TTaskRules rules;
+  std::string error;
+  const int32_t taskId = m_host->ShownTaskId();
+  if (taskId > 0 && m_item.ItemId > 0 && !config::LoadRules(taskId, rules, error))
+    ShowMessageBox(MessageKind::Error, error);
+  const TItemRules* own = m_item.ItemId > 0 ? rules.ItemRulesOf(m_item.ItemId) : nullptr;
+  GBItemRules->ShowRules(own ? *own : TItemRules{});
+}
+
+bool TItemTab::CheckedRules(int32_t itemId, const std::string& name, int32_t luckCount,
+                            TTaskRules& rules) {
+  const int32_t taskId = m_host->ShownTaskId();
+  std::string error;
+  if (!config::LoadRules(taskId, rules, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  const TItemRules mine = GBItemRules->Rules(itemId);
+  std::erase_if(rules.Items, [itemId](const TItemRules& r) { return r.ItemId == itemId; });
+  if (!mine.Empty()) rules.Items.push_back(mine);
+  config::TRuleContext& context = m_host->RuleContext();
+  if (!config::LoadRuleContext(taskId, rules, context, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  // The item as typed, not as stored.
+  std::erase_if(context.Items, [itemId](const config::TRuleItem& i) { return i.ItemId == itemId; });
+  context.Items.push_back({itemId, name, luckCount});
+  // Only what this tab edits is judged here; the task-wide rules are the base tab's.
+  TTaskRules own;
+  if (!mine.Empty()) own.Items = {mine};
+  if (!config::CheckRules(own, context, error)) {
+    ShowMessageBox(MessageKind::Attention, error);
+    GBItemRules->setFocus();
+    return false;
+  }
+  return true;
 }
 
 bool TItemTab::Edited() const {
@@ -114,6 +168,7 @@ void TItemTab::ClearFields() {
        {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName, DBEdtAwardImage})
     e->clear();
   m_item = config::TItemRow();
+  GBItemRules->ShowRules(TItemRules{});
 }
 
 void TItemTab::Reset() {
@@ -181,6 +236,7 @@ void TItemTab::ShowSelected() {
       EdtListIndex->setText(QString::number(row.ListIndex));
       m_item = row;
       config::ShowFromStart({DBEdtName, DBEdtAwardName, DBEdtAwardImage});
+      ShowItemRules();
       shown = true;
     }
   }
@@ -231,6 +287,19 @@ void TItemTab::BtnSaveItemClick() {
   const bool probability = m_host->ProbabilityChosen();
   const bool insert = m_item.ItemId == 0;
   config::TItemFailure failure;
+  // The fields are judged before the rules, and nothing is stored when either is refused.
+  TTaskRules rules;
+  if (!probability) {
+    config::TItemSettings probe = s;
+    if (!config::CheckItem(probe, probability, failure)) {
+      if (!failure.text.empty()) ShowMessageBox(failure.kind, failure.text);
+      Focus(failure.focus);
+      return;
+    }
+    int32_t luck = 0;
+    text::ParseInt32(text::Trim(probe.LuckCount), luck);
+    if (!CheckedRules(m_item.ItemId, text::Trim(s.Name), luck, rules)) return;
+  }
   const bool ok = config::SaveItem(s, probability, LBItem->count(), failure);
   if (probability) DBEditListCount->setText(Q(s.ListCount));
   DBEdtId->setText(Q(s.ItemId));
@@ -250,7 +319,25 @@ void TItemTab::BtnSaveItemClick() {
         found)
       m_item = stored;
   }
-  ShowMessageBox(MessageKind::Information, "保存成功");
+  std::string warning;
+  bool rulesFailed = false;
+  if (!probability) {
+    // The rules go on the item's row under the id it has now.
+    for (TItemRules& r : rules.Items)
+      if (r.ItemId == 0) r.ItemId = m_item.ItemId;
+    config::TRuleContext& context = m_host->RuleContext();
+    for (config::TRuleItem& i : context.Items)
+      if (i.ItemId == 0) i.ItemId = m_item.ItemId;
+    std::string error;
+    // The item is stored either way; the list below must show it.
+    if (!config::SaveRules(m_host->ShownTaskId(), rules, error))
+      ShowMessageBox(MessageKind::Error, error);
+    else
+      warning = config::TooFewText(rules, context, m_item.ItemId);
+    rulesFailed = !error.empty();
+  }
+  if (!rulesFailed) ShowMessageBox(MessageKind::Information, "保存成功");
+  if (!warning.empty()) ShowMessageBox(MessageKind::Warning, warning);
   const QString name = Q(text::Trim(s.Name));
   if (insert) {
     const QSignalBlocker quiet(LBItem);
@@ -261,7 +348,8 @@ void TItemTab::BtnSaveItemClick() {
     line->setText(name);
   }
   BtnDelItem->setEnabled(true);
-  BtnSaveItem->setEnabled(false);
+  // Rules that were not stored stay to be saved again.
+  BtnSaveItem->setEnabled(rulesFailed);
   BntCheat->setEnabled(m_host->ShownDataImported());
 }
 

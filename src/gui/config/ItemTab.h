@@ -8,11 +8,13 @@
 #include <string>
 
 #include "core/config/ItemSettings.h"
+#include "core/config/RuleCheck.h"
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class TItemRulesBox;
 
 // What the tab reads of the task the configuration window shows, and where 指定中奖 leads.
 class TItemTabHost {
@@ -24,6 +26,9 @@ class TItemTabHost {
   // The draw type chosen in 基本配置, saved or not.
   virtual bool ProbabilityChosen() const = 0;
   virtual void OpenPresetEditor(const config::TItemRow& item, const std::string& itemName) = 0;
+  // What the task shown is checked against: its imported list (empty when there is none),
+  // kept by the host; the tab refreshes the rest of it before each check.
+  virtual config::TRuleContext& RuleContext() = 0;
 };
 
 class TItemTab : public QWidget {
@@ -40,6 +45,8 @@ class TItemTab : public QWidget {
   void ShowSelected();
   // The per-press count shows for a task drawn from imported data only.
   void ShowDrawType(bool byData);
+  // Offers the values of a newly imported list, keeping the rules as chosen.
+  void ListChanged();
   // Whether fields were typed that 保存 has not stored.
   bool Edited() const;
 
@@ -63,6 +70,7 @@ class TItemTab : public QWidget {
   QPushButton* BtnSaveItem;
   QPushButton* BtnCancelItem;
   QPushButton* BtnCloseItem;
+  TItemRulesBox* GBItemRules;
 
  public slots:
   void LBItemClick();
@@ -81,6 +89,10 @@ class TItemTab : public QWidget {
 
  private:
   void Focus(config::ItemField field);
+  // Shows the stored rules of the item shown (ItemId 0: none).
+  void ShowItemRules();
+  // The task's rules with the item's as chosen, checked; false after showing the refusal.
+  bool CheckedRules(int32_t itemId, const std::string& name, int32_t luckCount, TTaskRules& rules);
   QStringList ItemLines() const;
 
   TItemTabHost* m_host;

@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 
 #include "core/text/Text.h"
+#include "gui/config/ConfigWidgets.h"
+#include "gui/config/RulesBoxes.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -28,8 +30,8 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFont(UiFont(QStringLiteral("宋体"), 12));
-  // 723 x 526 with the frame.
-  setFixedSize(715, 496);
+  // 723 x 526 with the frame as designed, taller by the rules sections.
+  setFixedSize(715, 496 + config::kRulesRoom);
 
   // Task tree.
   Panel1 = new QLabel(QStringLiteral("抽奖任务列表："), this);
@@ -39,7 +41,7 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
   Panel1->setIndent(4);
   LuckTaskTV = new QTreeWidget(this);
   LuckTaskTV->setObjectName(QStringLiteral("LuckTaskTV"));
-  LuckTaskTV->setGeometry(4, 28, 180, 432);
+  LuckTaskTV->setGeometry(4, 28, 180, 432 + config::kRulesRoom);
   LuckTaskTV->setHeaderHidden(true);
   LuckTaskTV->setRootIsDecorated(false);
   LuckTaskTV->setToolTip(QStringLiteral("右键选择新增或删除抽奖任务"));
@@ -54,12 +56,13 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
   N1->setObjectName(QStringLiteral("N1"));
   N2 = PMTask->addAction(QStringLiteral("删除抽奖任务"));
   N2->setObjectName(QStringLiteral("N2"));
-  SpeedButton3 = DesignButton(this, "SpeedButton3", QStringLiteral("新增抽奖(&N)"), 4, 465, 88);
-  SpeedButton4 = DesignButton(this, "SpeedButton4", QStringLiteral("删除(&D)"), 96, 465, 88);
+  const int by = 465 + config::kRulesRoom;
+  SpeedButton3 = DesignButton(this, "SpeedButton3", QStringLiteral("新增抽奖(&N)"), 4, by, 88);
+  SpeedButton4 = DesignButton(this, "SpeedButton4", QStringLiteral("删除(&D)"), 96, by, 88);
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setGeometry(190, 4, 521, 486);
+  PageControl1->setGeometry(190, 4, 521, 486 + config::kRulesRoom);
   TSBase = new TTaskBaseTab;
   TSItem = new TItemTab(*this);
   TsData = new TImportTab(*this);
@@ -224,6 +227,53 @@ void TLuckConfigForm::FillBaseTab(const TLuckTask* t) {
   }
   TsData->EnableImport(true);
   ApplyDrawType();
+  ShowTaskRules();
+}
+
+void TLuckConfigForm::OfferRuleChoices() {
+  m_ruleContext.List = {};
+  m_ruleContext.TaskId = m_taskId;
+  std::string error;
+  // A list that does not read offers no fields; the import tab tells its state.
+  if (m_taskId > 0 && DataImported)
+    config::ReadRuleList(FromQ(ImportedDataFile), m_ruleContext.List, error);
+  std::vector<config::TRuleTask> others;
+  for (const config::TTaskRow& t : Tasks.Rows())
+    if (t.TaskId != m_taskId && t.OrderBy == TDrawType::FromData)
+      others.push_back({t.TaskId, t.TaskName});
+  TSBase->GBTaskRules->SetChoices(&m_ruleContext.List, others);
+}
+
+void TLuckConfigForm::ShowTaskRules() {
+  OfferRuleChoices();
+  TTaskRules rules;
+  std::string error;
+  if (m_taskId > 0 && !config::LoadRules(m_taskId, rules, error))
+    ShowMessageBox(MessageKind::Error, error);
+  TSBase->GBTaskRules->ShowRules(rules);
+}
+
+bool TLuckConfigForm::CheckedTaskRules(TTaskRules& rules) {
+  std::string error;
+  if (m_taskId > 0 && !config::LoadRules(m_taskId, rules, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  TSBase->GBTaskRules->TakeRules(rules);
+  if (!config::LoadRuleContext(m_taskId, rules, m_ruleContext, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  // Only what this tab edits is judged here; the items' rules are the item tab's.
+  TTaskRules own = rules;
+  own.Items.clear();
+  if (!config::CheckRules(own, m_ruleContext, error)) {
+    ShowMessageBox(MessageKind::Attention, error);
+    PageControl1->setCurrentWidget(TSBase);
+    TSBase->GBTaskRules->setFocus();
+    return false;
+  }
+  return true;
 }
 
 void TLuckConfigForm::ShowDataState(config::DataState state, const QString& path) {
@@ -238,6 +288,7 @@ void TLuckConfigForm::ResetBaseTab() {
   TSBase->Reset();
   m_taskId = 0;
   ApplyDrawType();
+  OfferRuleChoices();
 }
 
 void TLuckConfigForm::CBOrderByChange() { ApplyDrawType(); }
@@ -255,6 +306,12 @@ TIdType TLuckConfigForm::ChosenIdType() const { return TSBase->ChosenIdType(); }
 void TLuckConfigForm::DataImportedAs(const QString& path) {
   ShowDataState(config::DataState::Imported, path);
   TSItem->BntCheat->setEnabled(true);
+  // The new list's heads and values are offered; the rules as chosen stay.
+  TTaskRules chosen;
+  TSBase->GBTaskRules->TakeRules(chosen);
+  OfferRuleChoices();
+  TSBase->GBTaskRules->ShowRules(chosen);
+  TSItem->ListChanged();
 }
 
 void TLuckConfigForm::OpenPresetEditor(const config::TItemRow& item, const std::string& itemName) {
@@ -277,6 +334,16 @@ void TLuckConfigForm::BtnSaveBaseClick() {
   config::TTaskSettings s = TSBase->Settings(m_taskId);
   const bool insert = m_taskId == 0;
   config::TTaskFailure failure;
+  // The rules are judged once the fields pass (a refused field is told by the save below),
+  // and nothing is stored when they are refused.
+  const bool byData = !TSBase->ByProbability();
+  TTaskRules rules;
+  {
+    config::TTaskSettings probe = s;
+    TLuckTask row;
+    config::TTaskFailure ignored;
+    if (byData && config::CheckTask(probe, row, ignored) && !CheckedTaskRules(rules)) return;
+  }
   const bool ok = config::SaveTask(s, failure);
   int32_t savedId = 0;
   m_taskId = text::ParseInt32(s.TaskId, savedId) ? savedId : 0;
@@ -301,7 +368,14 @@ void TLuckConfigForm::BtnSaveBaseClick() {
     node->setText(0, name);
     Tasks.Rename(SelectedNode(), text::Trim(s.TaskName));
   }
-  ShowMessageBox(MessageKind::Information, "保存成功");
+  std::string warning, error;
+  if (byData && !config::SaveRules(m_taskId, rules, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+  } else {
+    if (byData) warning = config::TooFewText(rules, m_ruleContext);
+    ShowMessageBox(MessageKind::Information, "保存成功");
+    if (!warning.empty()) ShowMessageBox(MessageKind::Warning, warning);
+  }
   if (m_host) m_host->TasksChanged(m_taskId);
   ShowSelectedTask();
   LoadItemList();

@@ -71,6 +71,7 @@ class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHo
   TIdType ChosenIdType() const override;
   void DataImportedAs(const QString& path) override;
   void DataFileKept() override { DataImported = true; }
+  config::TRuleContext& RuleContext() override { return m_ruleContext; }
 
  public slots:
   void LuckTaskTVClick();
@@ -105,6 +106,13 @@ class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHo
   // The base tab as shown or last saved, to tell unsaved edits.
   void KeepBaseState();
   void PopupTaskMenu();
+  // The imported list and the other tasks offered to the rules of the task shown.
+  void OfferRuleChoices();
+  // The choices and the stored task-wide rules of the task shown.
+  void ShowTaskRules();
+  // The stored rules with the base tab's task-wide part as chosen, checked; false after
+  // showing the refusal.
+  bool CheckedTaskRules(TTaskRules& rules);
 
   TTaskListHost* m_host;
   PresetEditorOpener m_presetOpener;
@@ -113,6 +121,9 @@ class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHo
   QStringList m_baseState;
   bool m_quietTree = false;
   bool m_treeMouse = false;
+  // What the rules of the task shown are checked against; its list is read when the task
+  // is shown and after an import.
+  config::TRuleContext m_ruleContext;
 };
 
 // Shows the configuration window modally over the host and destroys it afterwards.

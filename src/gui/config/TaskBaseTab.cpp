@@ -12,6 +12,7 @@
 #include "core/draw/Colour.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
+#include "gui/config/RulesBoxes.h"
 #include "gui/config/TypeChoice.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/FileDialogs.h"
@@ -154,9 +155,13 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   EdtDataFilePath = DesignEdit(b, "EdtDataFilePath", 0, 0, 10);
   for (QLineEdit* hidden : {EdtTaskId, EdtPassWord, EdtDataFilePath}) hidden->hide();
 
-  BtnSaveBase = DesignButton(b, "BtnSaveBase", QStringLiteral("保存(&S)"), 258, 420, 75);
-  BtnCancelBase = DesignButton(b, "BtnCancelBase", QStringLiteral("取消(&C)"), 341, 420, 75);
-  BtnCloseBase = DesignButton(b, "BtnCloseBase", QStringLiteral("返回(&R)"), 424, 420, 75);
+  GBTaskRules = new TTaskRulesBox(b);
+  GBTaskRules->setGeometry(4, 382, 506, 144);
+
+  const int by = 420 + config::kRulesRoom;
+  BtnSaveBase = DesignButton(b, "BtnSaveBase", QStringLiteral("保存(&S)"), 258, by, 75);
+  BtnCancelBase = DesignButton(b, "BtnCancelBase", QStringLiteral("取消(&C)"), 341, by, 75);
+  BtnCloseBase = DesignButton(b, "BtnCloseBase", QStringLiteral("返回(&R)"), 424, by, 75);
 
   for (QLineEdit* e : {EdtHideBegin, EdtHideEnd, EProb}) e->installEventFilter(digits);
   connect(CBOrderBy, &QComboBox::currentIndexChanged, this, [this] { ShowDrawType(); });
@@ -179,6 +184,7 @@ void TTaskBaseTab::Reset() {
   CBLuckAgain->setCurrentIndex(0);
   config::ShowIdType(CBIdType, TIdType::Numeric);
   CKShowLuck->setChecked(true);
+  GBTaskRules->SetChoices(nullptr, {});
   ShowDrawType();
 }
 
@@ -249,6 +255,7 @@ bool TTaskBaseTab::ShowDrawType() {
   PProb->setVisible(!byData);
   PHide->setVisible(byData);
   CKShowLuck->setVisible(byData);
+  GBTaskRules->setVisible(byData);
   LDesc->setText(
       byData ? QStringLiteral("选择”按导入数据抽奖”时，在抽奖前要导入抽奖的数据范围，如：手机号或"
                               "姓名信息等")
@@ -315,6 +322,7 @@ QStringList TTaskBaseTab::State() const {
   for (const QComboBox* c : {CLBColor, CBOrderBy, CBLuckAgain, CBIdType})
     s << QString::number(c->currentIndex());
   s << QString::number(CKShowLuck->isChecked());
+  s << GBTaskRules->State();
   return s;
 }
 

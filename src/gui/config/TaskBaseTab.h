@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TTaskRulesBox;
 
 class TTaskBaseTab : public QWidget {
   Q_OBJECT
@@ -65,6 +66,7 @@ class TTaskBaseTab : public QWidget {
   QLineEdit* EdtDateFlag;
   QLabel* Label16;
   QLabel* LDesc;
+  TTaskRulesBox* GBTaskRules;
   QPushButton* BtnSaveBase;
   QPushButton* BtnCancelBase;
   QPushButton* BtnCloseBase;

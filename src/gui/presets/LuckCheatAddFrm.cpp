@@ -97,6 +97,12 @@ void TLuckCheatAddForm::BOKClick() {
                                                  QStringLiteral(", 请重新输入"));
     return;
   }
+  std::string refusal;
+  if (m_check && !m_check(line, refusal)) {
+    ShowMessageBox(MessageKind::Attention, refusal);
+    EdtInPut->setFocus();
+    return;
+  }
   m_output = line;
   accept();
 }

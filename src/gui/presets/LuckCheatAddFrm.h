@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -19,6 +20,10 @@ class TLuckCheatAddForm : public QDialog {
   // ids are refused. Call before showing.
   void SetInputs(const std::string& idHead, const std::string& dataFilePath,
                  const TPresetList* list);
+  // Judges a found line before it is chosen: false with the text to show keeps the dialog
+  // open for another id.
+  using Check = std::function<bool(const std::string& line, std::string& message)>;
+  void SetCheck(Check check) { m_check = std::move(check); }
   // The chosen candidate line (GBK); empty when nothing was chosen.
   const std::string& Output() const { return m_output; }
 
@@ -39,5 +44,6 @@ class TLuckCheatAddForm : public QDialog {
   std::string m_idHead;
   std::string m_dataFilePath;
   const TPresetList* m_list = nullptr;
+  Check m_check;
   std::string m_output;
 };

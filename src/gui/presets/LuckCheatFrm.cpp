@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/config/ItemSettings.h"
+#include "core/config/RuleCheck.h"
 #include "core/text/Text.h"
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/ui/Art.h"
@@ -102,7 +103,16 @@ int TLuckCheatForm::SetUp(const TPresetTarget& target) {
   PTitle->setText(QStringLiteral("[") + Q(target.TaskName) + QStringLiteral("]:  [") +
                   Q(target.ItemName) + QStringLiteral("]  指定中奖名单"));
   if (!LoadColumnHeads()) return 0;
+  // Without its rules the editor still works; it then cannot tell a preset that breaks them.
+  std::string error;
+  if (!config::LoadPresetRules(target.TaskId, m_rules, m_excluded, error))
+    ShowMessageBox(MessageKind::Error, error);
   return LoadPresetWinners() ? 1 : 0;
+}
+
+bool TLuckCheatForm::KeepsRules(const std::string& line, std::string& message) const {
+  return config::PresetKeepsRules(m_rules, {m_target.ItemId, m_target.ItemName, m_target.LuckCount},
+                                  m_heads, line, m_list.Lines(), m_excluded, message);
 }
 
 bool TLuckCheatForm::LoadColumnHeads() {
@@ -112,6 +122,7 @@ bool TLuckCheatForm::LoadColumnHeads() {
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
+  m_heads = heads;
   for (size_t i = 0; i < heads.size(); ++i) {
     const int col = static_cast<int>(i);
     if (SGLuckId->columnCount() < col + 1) {
@@ -163,6 +174,8 @@ void TLuckCheatForm::BtnAddItemClick() {
   }
   TLuckCheatAddForm dialog(this);
   dialog.SetInputs(IdHead(), m_target.DataFilePath, &m_list);
+  dialog.SetCheck(
+      [this](const std::string& line, std::string& message) { return KeepsRules(line, message); });
   dialog.exec();
   const std::string line = dialog.Output();
   if (m_list.Add(line, m_target.LuckCount) == TPresetList::AddResult::Added)

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "core/draw/DrawRules.h"
 #include "core/presets/PresetList.h"
 #include "gui/ui/DesignLayout.h"
 
@@ -51,8 +52,15 @@ class TLuckCheatForm : public QDialog {
   bool LoadPresetWinners();
   std::string IdHead() const;  // GBK, trimmed
 
+  // Whether the candidate line may be drawn as the item's preset; the refusal in `message`.
+  bool KeepsRules(const std::string& line, std::string& message) const;
+
   TPresetTarget m_target;
   TPresetList m_list;
+  // The column heads, the task's rules and the winners of the tasks they exclude.
+  std::vector<std::string> m_heads;
+  TTaskRules m_rules;
+  std::vector<std::string> m_excluded;
   TDesignLayout m_layout;
 };
 
