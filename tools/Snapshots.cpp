@@ -191,6 +191,8 @@ int main(int argc, char** argv) {
     rules.TaskQuota = {text::G("部门"), 5};
     rules.ExcludeTasks = {1004};
     if (!config::SaveRules(1001, rules, error)) return 7;
+    db::ExecSql(dm.ARryPub, "update LuckTask set TaskName=? where TaskId=1004",
+                {text::G("午宴抽奖")}, error);
     main.LoadTaskList();
     TLuckConfigForm config(&main);
     config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(0));

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "gui/config/ConfigWidgets.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/FileDialogs.h"
@@ -36,21 +37,24 @@ TImportTab::TImportTab(TImportTabHost& host, QWidget* parent) : QWidget(parent),
   SpPhotoDir->setToolTip(QStringLiteral("选择照片文件夹"));
   MLog = new QPlainTextEdit(d);
   MLog->setObjectName(QStringLiteral("MLog"));
-  MLog->setGeometry(12, 140, 486, 240);
+  MLog->setGeometry(12, 140, 486, 240 + config::kRulesRoom);
   MLog->setReadOnly(true);
   MLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   MLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   PrgBar = new QProgressBar(d);
   PrgBar->setObjectName(QStringLiteral("PrgBar"));
-  PrgBar->setGeometry(12, 388, 486, 18);
+  PrgBar->setGeometry(12, 388 + config::kRulesRoom, 486, 18);
   PrgBar->setRange(0, 26);
   PrgBar->setValue(0);
   PrgBar->setTextVisible(false);
-  BtnSaveData = DesignButton(d, "BtnSaveData", QStringLiteral("导入(&I)"), 258, 420, 75);
+  BtnSaveData =
+      DesignButton(d, "BtnSaveData", QStringLiteral("导入(&I)"), 258, 420 + config::kRulesRoom, 75);
   BtnSaveData->setToolTip(QStringLiteral("点击开始导入数据"));
-  BtnCancelData = DesignButton(d, "BtnCancelData", QStringLiteral("取消(&C)"), 341, 420, 75);
-  BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回(&R)"), 424, 420, 75);
+  BtnCancelData = DesignButton(d, "BtnCancelData", QStringLiteral("取消(&C)"), 341,
+                               420 + config::kRulesRoom, 75);
+  BtnCloseData = DesignButton(d, "BtnCloseData", QStringLiteral("返回(&R)"), 424,
+                              420 + config::kRulesRoom, 75);
 
   connect(SpFileData, &QPushButton::clicked, this, &TImportTab::SpFileDataClick);
   connect(SpPhotoDir, &QPushButton::clicked, this, &TImportTab::SpPhotoDirClick);
