@@ -1,7 +1,6 @@
 #include "core/draw/CandidatePool.h"
 
 #include <algorithm>
-#include <deque>
 #include <string_view>
 #include <unordered_set>
 
@@ -89,6 +88,66 @@ class Fenwick {
   size_t m_n = 0;
   size_t m_top = 1;
   T m_total = 0;
+};
+
+// Numbers the distinct texts 0, 1, … in order of first sight: open addressing over slots
+// that hold each text's hash beside its number, so most probes touch one slot only.
+class ValueNumbers {
+ public:
+  int32_t Number(std::string_view v) {
+    if ((m_texts.size() + 1) * 2 > m_slots.size()) Grow();
+    const uint32_t h = Hash(v);
+    for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
+      const uint64_t slot = m_slots[i];
+      if (slot == 0) {
+        const int32_t id = static_cast<int32_t>(m_texts.size());
+        m_texts.push_back(v);
+        m_slots[i] = Slot(h, id);
+        return id;
+      }
+      if (static_cast<uint32_t>(slot >> 32) == h) {
+        const int32_t id = static_cast<int32_t>(static_cast<uint32_t>(slot) - 1);
+        if (m_texts[static_cast<size_t>(id)] == v) return id;
+      }
+    }
+  }
+  // The number of a text seen, or -1.
+  int32_t Find(std::string_view v) const {
+    if (m_slots.empty()) return -1;
+    const uint32_t h = Hash(v);
+    for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
+      const uint64_t slot = m_slots[i];
+      if (slot == 0) return -1;
+      const int32_t id = static_cast<int32_t>(static_cast<uint32_t>(slot) - 1);
+      if (static_cast<uint32_t>(slot >> 32) == h && m_texts[static_cast<size_t>(id)] == v)
+        return id;
+    }
+  }
+  int32_t Count() const { return static_cast<int32_t>(m_texts.size()); }
+
+ private:
+  static uint32_t Hash(std::string_view v) {
+    uint32_t h = 2166136261u;
+    for (unsigned char c : v) h = (h ^ c) * 16777619u;
+    return h ^ (h >> 15);
+  }
+  static uint64_t Slot(uint32_t h, int32_t id) {
+    return (uint64_t{h} << 32) | (static_cast<uint32_t>(id) + 1);
+  }
+  void Grow() {
+    const size_t size = m_slots.empty() ? 64 : m_slots.size() * 2;
+    m_slots.assign(size, 0);
+    m_mask = size - 1;
+    for (size_t id = 0; id < m_texts.size(); ++id) {
+      const uint32_t h = Hash(m_texts[id]);
+      size_t i = h & m_mask;
+      while (m_slots[i] != 0) i = (i + 1) & m_mask;
+      m_slots[i] = Slot(h, static_cast<int32_t>(id));
+    }
+  }
+  std::vector<std::string_view> m_texts;
+  std::vector<uint64_t> m_slots;
+  size_t m_mask = 0;
 };
 
 }  // namespace
@@ -213,15 +272,11 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
     lastField = std::max(lastField, f);
     index->columns[c].valueOf.assign(n, 0);
   }
-  std::deque<std::string> texts;  // the value texts, where the maps' keys point
-  std::vector<std::unordered_map<std::string_view, int32_t>> numbers(index->columns.size());
+  // The value texts are views into `lines`, which outlive this call.
+  std::vector<ValueNumbers> numbers(index->columns.size());
   const auto numberOf = [&](size_t c, std::string_view v) {
-    auto& m = numbers[c];
-    auto it = m.find(v);
-    if (it != m.end()) return it->second;
-    texts.emplace_back(v);
-    const int32_t id = index->columns[c].values++;
-    m.emplace(texts.back(), id);
+    const int32_t id = numbers[c].Number(v);
+    index->columns[c].values = numbers[c].Count();
     return id;
   };
   // A field the line lacks has the empty value.
@@ -255,15 +310,13 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
       else
         t = t * 10 + d;
     }
-    const std::string id(text::FirstField(lines[k]));
-    if (!whole) {
-      error = text::G("名单中") + id + text::G("的票数[") + std::string(ticketText) +
-              text::G("]不是0或正整数(第") + std::to_string(k + 1) + text::G("位候选人)");
-      return nullptr;
-    }
-    if (t > INT64_MAX - ticketSum) {
-      error =
-          text::G("名单中的票数总和超出范围(到") + id + text::G("为止已超过9223372036854775807)");
+    if (!whole || t > INT64_MAX - ticketSum) {
+      const std::string id(text::FirstField(lines[k]));
+      error = !whole
+                  ? text::G("名单中") + id + text::G("的票数[") + std::string(ticketText) +
+                        text::G("]不是0或正整数(第") + std::to_string(k + 1) + text::G("位候选人)")
+                  : text::G("名单中的票数总和超出范围(到") + id +
+                        text::G("为止已超过9223372036854775807)");
       return nullptr;
     }
     ticketSum += t;
@@ -275,8 +328,8 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
       TRulesIndex::Condition& c = item.conditions[i];
       c.listed.assign(static_cast<size_t>(index->columns[c.column].values), 0);
       for (const std::string& v : r.Conditions[i].Values) {
-        auto it = numbers[c.column].find(v);
-        if (it != numbers[c.column].end()) c.listed[static_cast<size_t>(it->second)] = 1;
+        const int32_t id = numbers[c.column].Find(v);
+        if (id >= 0) c.listed[static_cast<size_t>(id)] = 1;
       }
     }
   }
