@@ -1,6 +1,7 @@
 #include "core/config/RuleCheck.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -10,6 +11,7 @@
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/DrawDataFile.h"
+#include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
@@ -35,9 +37,16 @@ std::string_view FieldView(std::string_view line, int column) {
   }
 }
 
-// A ticket count: a whole number of 0 to 2147483647.
-bool Tickets(std::string_view s, int32_t& n) {
-  return text::IsAllDigits(s) && text::ParseInt32(s, n);
+// A ticket count: a whole number that fits 64 bits, as the draw reads it.
+bool Tickets(std::string_view s, int64_t& n) {
+  n = 0;
+  if (!text::IsAllDigits(s)) return false;
+  for (char c : s) {
+    const int d = c - '0';
+    if (n > (INT64_MAX - d) / 10) return false;
+    n = n * 10 + d;
+  }
+  return true;
 }
 
 std::string Bracketed(std::string_view s) { return "[" + std::string(s) + "]"; }
@@ -94,7 +103,7 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
   for (const std::string& line : context.List.Lines) {
     if (!MeetsConditions(line, *item, columns)) continue;
     if (!rules.TicketsField.empty()) {
-      int32_t n = 0;
+      int64_t n = 0;
       if (!Tickets(FieldView(line, ticketColumn), n) || n == 0) continue;
     }
     if (!excluded.empty() && excluded.count(text::FirstField(line))) continue;
@@ -212,15 +221,25 @@ bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::strin
       error = NoField(where, rules.TicketsField);
       return false;
     }
+    int64_t sum = 0;
     for (size_t i = 0; i < list.Lines.size(); ++i) {
       const std::string_view v = FieldView(list.Lines[i], column);
-      int32_t n = 0;
+      const auto line = [&] {
+        return G("抽奖数据第") + std::to_string(i + 1) + G("行（") +
+               std::string(text::FirstField(list.Lines[i])) + G("）");
+      };
+      int64_t n = 0;
       if (!Tickets(v, n)) {
-        error = where + G("：抽奖数据第") + std::to_string(i + 1) + G("行（") +
-                std::string(text::FirstField(list.Lines[i])) + G("）的") +
-                Bracketed(rules.TicketsField) + Quoted(v) + G("不是大于等于0的整数");
+        error = where + G("：") + line() + G("的") + Bracketed(rules.TicketsField) + Quoted(v) +
+                G("不是大于等于0的整数");
         return false;
       }
+      // The draw picks a number below the total: it must fit too.
+      if (n > INT64_MAX - sum) {
+        error = where + G("：票数总和到") + line() + G("超过了9223372036854775807");
+        return false;
+      }
+      sum += n;
     }
   }
   if (rules.TaskQuota.IsSet()) {
@@ -297,21 +316,8 @@ bool SaveRules(int32_t taskId, const TTaskRules& rules, std::string& error) {
 bool LoadExcludedIds(const std::vector<int32_t>& tasks, std::vector<std::string>& ids,
                      std::string& error) {
   ids.clear();
-  for (int32_t task : tasks) {
-    std::vector<TItemRow> items;
-    if (!SelectItems(task, items, error)) return false;
-    for (const TItemRow& item : items) {
-      bool title = true;
-      const bool ok = ForEachTrimmedLine(
-          paths::WinnerFilePath(task, item.ItemId),
-          [&](std::string_view line) {
-            if (!title) ids.emplace_back(text::FirstField(line));
-            title = false;
-          },
-          error);
-      if (!ok) return false;
-    }
-  }
+  for (int32_t task : tasks)
+    if (!CurrentWinnerIds(task, ids, error)) return false;
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   error.clear();
@@ -368,7 +374,7 @@ bool PresetKeepsRules(const TTaskRules& rules, const TRuleItem& item,
     }
   }
   if (!rules.TicketsField.empty()) {
-    int32_t n = 0;
+    int64_t n = 0;
     if (!Tickets(FieldOf(line, FieldColumn(list, rules.TicketsField)), n) || n == 0) {
       message = who + G("票数") + Bracketed(rules.TicketsField) + G("为0");
       return false;

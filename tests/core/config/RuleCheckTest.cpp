@@ -104,9 +104,21 @@ TEST(RuleCheck, RefusesEachFaultNamingIt) {
   odd.List.Lines[2] = G("E03 王五 深圳 正式 -5");
   odd.List.Lines[3] = G("E04 赵六 深圳 试用 1.5");
   EXPECT_EQ(Refusal(r, odd), "票数字段：抽奖数据第3行（E03）的[工龄]“-5”不是大于等于0的整数");
-  odd.List.Lines[2] = G("E03 王五 深圳 正式 99999999999");
+  odd.List.Lines[2] = G("E03 王五 深圳 正式 9223372036854775808");
   EXPECT_EQ(Refusal(r, odd),
-            "票数字段：抽奖数据第3行（E03）的[工龄]“99999999999”不是大于等于0的整数");
+            "票数字段：抽奖数据第3行（E03）的[工龄]“9223372036854775808”不是大于等于0的整数");
+  // One huge count is whole; with one more ticket they add up past what a pick can number.
+  TRuleContext huge = Staff();
+  huge.List.Lines.pop_back();
+  huge.List.Lines[0] = G("E01 张三 总部 正式 9223372036854775807");
+  huge.List.Lines[2] = G("E03 王五 深圳 正式 0");
+  huge.List.Lines[3] = G("E04 赵六 深圳 试用 0");
+  huge.List.Lines[4] = G("E05 钱七 上海 正式 0");
+  huge.List.Lines[5] = G("E06 孙八 上海 实习 0");
+  std::string error;
+  EXPECT_TRUE(config::CheckRules(r, huge, error)) << text::GbkToUtf8(error);
+  huge.List.Lines[4] = G("E05 钱七 上海 正式 1");
+  EXPECT_EQ(Refusal(r, huge), "票数字段：票数总和到抽奖数据第5行（E05）超过了9223372036854775807");
   r.TicketsField = G("年龄");
   EXPECT_EQ(Refusal(r, c), "票数字段：抽奖数据中没有[年龄]这一列");
 
