@@ -154,6 +154,31 @@ std::vector<TValueCount> FieldValues(const TRuleList& list, std::string_view fie
   return out;
 }
 
+std::vector<TValueCount> ChecklistValues(const TRuleList& list, std::string_view field,
+                                         const std::vector<std::string>& ticked,
+                                         std::string& note) {
+  note.clear();
+  std::vector<TValueCount> values = FieldValues(list, field);
+  const auto has = [&values](const std::string& v) {
+    return std::binary_search(
+        values.begin(), values.end(), TValueCount{v, 0},
+        [](const TValueCount& a, const TValueCount& b) { return a.Value < b.Value; });
+  };
+  std::vector<TValueCount> gone;
+  for (const std::string& v : ticked)
+    if (!has(v)) gone.push_back({v, 0});
+  if (values.size() > kMaxChecklistValues) {
+    note = Bracketed(field) + G("有") + std::to_string(values.size()) +
+           G("个不同的值，不适合按值限定，请选择其他字段");
+    std::vector<TValueCount> kept;
+    for (const TValueCount& v : values)
+      if (std::binary_search(ticked.begin(), ticked.end(), v.Value)) kept.push_back(v);
+    values = std::move(kept);
+  }
+  values.insert(values.end(), gone.begin(), gone.end());
+  return values;
+}
+
 std::string ValueCaption(const TValueCount& v) {
   return v.Value + G("（") + std::to_string(v.Count) + G("人）");
 }

@@ -42,6 +42,16 @@ struct TValueCount {
 // bytewise order; empty fields are left out (a rule cannot name them). No such field: none.
 std::vector<TValueCount> FieldValues(const TRuleList& list, std::string_view field);
 
+// The most values the checklist offers one by one; a field with more (an id, a phone
+// number) is no group to pick from.
+inline constexpr size_t kMaxChecklistValues = 2000;
+
+// The lines of the value checklist for `field` with `ticked` ticked: every value of the list
+// (FieldValues), then the ticked ones no candidate has (count 0), so they can be unticked.
+// Past kMaxChecklistValues only the ticked ones, and `note` says why; otherwise it is empty.
+std::vector<TValueCount> ChecklistValues(const TRuleList& list, std::string_view field,
+                                         const std::vector<std::string>& ticked, std::string& note);
+
 // What the value checklist shows: "总部（12人）".
 std::string ValueCaption(const TValueCount& v);
 

@@ -124,14 +124,15 @@ void TItemRulesBox::ShowField() {
   const TRuleCondition* c = own == m_conditions.end() ? nullptr : &*own;
   CBRuleKind->setCurrentIndex(c && c->Kind == TConditionKind::NoneOf ? 1 : 0);
   LBRuleValues->clear();
-  std::vector<config::TValueCount> values;
-  if (m_list && !field.empty()) values = config::FieldValues(*m_list, field);
-  // A ticked value no candidate has any more is shown with its count of 0.
-  if (c)
-    for (const std::string& v : c->Values)
-      if (std::none_of(values.begin(), values.end(),
-                       [&](const config::TValueCount& x) { return x.Value == v; }))
-        values.push_back({v, 0});
+  std::string note;
+  const std::vector<config::TValueCount> values =
+      m_list ? config::ChecklistValues(*m_list, field, c ? c->Values : std::vector<std::string>{},
+                                       note)
+             : std::vector<config::TValueCount>{};
+  if (!note.empty()) {
+    auto* line = new QListWidgetItem(Q(note), LBRuleValues);
+    line->setFlags(Qt::NoItemFlags);
+  }
   for (const config::TValueCount& v : values) {
     auto* line = new QListWidgetItem(Q(config::ValueCaption(v)), LBRuleValues);
     line->setData(Qt::UserRole, Q(v.Value));

@@ -65,6 +65,27 @@ TEST(RuleCheck, FieldValuesComeWithTheirCountsInByteOrder) {
   EXPECT_EQ(config::FieldOf(G("E08 吴十 上海"), 3), "");
 }
 
+TEST(RuleCheck, TheChecklistKeepsTickedValuesAndRefusesAFieldOfIds) {
+  const TRuleContext c = Staff();
+  std::string note = "stale";
+  // 北京 was ticked on an earlier list: it stays to be unticked.
+  const std::vector<config::TValueCount> branches{
+      {G("上海"), 3}, {G("深圳"), 3}, {G("总部"), 2}, {G("北京"), 0}};
+  EXPECT_EQ(config::ChecklistValues(c.List, G("分公司"), {G("北京"), G("深圳")}, note), branches);
+  EXPECT_EQ(note, "");
+
+  config::TRuleList ids;
+  ids.Heads = {G("工号")};
+  for (int i = 0; i < 2001; ++i) ids.Lines.push_back("P" + std::to_string(10000 + i));
+  EXPECT_EQ(config::ChecklistValues(ids, G("工号"), {}, note).size(), 0u);
+  EXPECT_EQ(text::GbkToUtf8(note), "[工号]有2001个不同的值，不适合按值限定，请选择其他字段");
+  const std::vector<config::TValueCount> kept{{"P10007", 1}, {"X", 0}};
+  EXPECT_EQ(config::ChecklistValues(ids, G("工号"), {"P10007", "X"}, note), kept);
+  ids.Lines.pop_back();
+  EXPECT_EQ(config::ChecklistValues(ids, G("工号"), {}, note).size(), 2000u);
+  EXPECT_EQ(note, "");
+}
+
 TEST(RuleCheck, ChoicesAndSummaryTexts) {
   EXPECT_EQ(text::GbkToUtf8(config::ConditionKindText(TConditionKind::OneOf)), "是其中之一");
   EXPECT_EQ(text::GbkToUtf8(config::ConditionKindText(TConditionKind::NoneOf)), "不是其中任何一个");
