@@ -208,6 +208,7 @@ void TTaskRulesBox::SetChoices(const config::TRuleList* list,
                                const std::vector<config::TRuleTask>& others) {
   FillFields(CBTickets, Q(config::NoTicketsText()), list, {});
   FillFields(CBTaskQuotaField, Q(config::NoQuotaText()), list, {});
+  EdtTaskQuotaMax->clear();
   LBExclude->clear();
   for (const config::TRuleTask& t : others) {
     auto* line = new QListWidgetItem(Q(t.Name), LBExclude);

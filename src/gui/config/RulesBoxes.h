@@ -57,7 +57,8 @@ class TTaskRulesBox : public QGroupBox {
  public:
   explicit TTaskRulesBox(QWidget* parent = nullptr);
 
-  // The heads offered for the tickets and the quota, and the tasks that may be excluded.
+  // The heads offered for the tickets and the quota, and the tasks that may be excluded;
+  // nothing chosen.
   void SetChoices(const config::TRuleList* list, const std::vector<config::TRuleTask>& others);
   // Shows the task-wide part of `rules`.
   void ShowRules(const TTaskRules& rules);

@@ -290,6 +290,12 @@ TEST_F(RulesConfig, TheTaskWideRulesAreCheckedSavedAndShownAgain) {
   // An edit of the rules alone counts as unsaved.
   Toggle(box->LBExclude, QStringLiteral("task"));
   EXPECT_TRUE(again.HasUnsavedEdits());
+  // A new task starts without rules and may exclude either task drawn from data.
+  again.N1Click();
+  EXPECT_EQ(box->CBTaskQuotaField->currentText(), QStringLiteral("（不限）"));
+  EXPECT_EQ(box->EdtTaskQuotaMax->text(), QString());
+  EXPECT_EQ(Texts(box->LBExclude), (QStringList{QStringLiteral("task"), QStringLiteral("task")}));
+  EXPECT_TRUE(Ticked(box->LBExclude).isEmpty());
   // A task drawn by probability has no rules section.
   again.TSBase->CBOrderBy->setCurrentIndex(1);
   EXPECT_TRUE(box->isHidden());
