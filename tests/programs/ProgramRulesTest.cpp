@@ -14,11 +14,15 @@
 
 #include "DialogRecorder.h"
 #include "ProgramCopy.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
 #include "core/config/ItemSettings.h"
 #include "core/db/TombolixDM.h"
+#include "core/records/DrawDataFile.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/text/Text.h"
 #include "gui/app/MainFrm.h"
 #include "gui/config/LuckConfigFrm.h"
 #include "gui/config/RulesBoxes.h"
@@ -56,6 +60,8 @@ class RulesOnStage : public ProgramCopy {
       if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
     return out;
   }
+
+  QList<QByteArray> m_lunch;  // ids of the excluded task's winners
 };
 
 void Tick(QListWidget* l, const QString& prefix) {
@@ -67,7 +73,7 @@ QByteArray Department(const QByteArray& line) { return line.split(' ').value(2);
 
 }  // namespace
 
-// The example task: 一等奖 1, 二等奖 3, 三等奖 10 winners, eight departments.
+// The example task: 一等奖 1, 二等奖 3, 三等奖 10 winners, 200 candidates of eight departments.
 TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
   // The configuration, in this process on the copy's own folder.
   paths::SetDataRoot(FromQ(m_dir.path()) + "/");
@@ -75,11 +81,31 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
   {
     TTombolixDataModule dm(SeedExampleTasks);
     ASSERT_TRUE(dm.DataModuleCreate());
+    std::string error;
+    // The list gets years of service, 0 for every seventh; the lunch draw's winners are the
+    // first five.
+    TArraySring lines;
+    int32_t idLength = 0;
+    std::string title;
+    ASSERT_TRUE(ReadDrawDataFile(paths::DrawDataPath(1001), 0, 1, lines, idLength, title, error));
+    for (size_t i = 0; i < lines.size(); ++i)
+      lines[i] += " " + std::to_string(i % 7 == 0 ? 0 : 1 + i % 5);
+    ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), title + text::G(" 工龄"), lines,
+                                  idLength, error));
+    TaskDef lunch;
+    lunch.taskId = 1003;
+    lunch.items = {{text::G("午宴奖"), 5, 5, text::G("红包")}};
+    BuildTask(dm, lunch);
+    std::string lunchWinners = text::G("手机号码 姓名 部门 工龄") + "\r\n";
+    for (int i = 1; i <= 5; ++i) {
+      m_lunch << QByteArray::fromStdString(std::string(text::FirstField(lines[i])));
+      lunchWinners += lines[i] + "\r\n";
+    }
+    WriteAll(paths::NativePath(paths::WinnerFilePath(1003, 2201)), lunchWinners);
     DialogRecorder dialogs;
     TMainForm main;
     TLuckConfigForm f(&main);
     f.show();
-    std::string error;
     ASSERT_TRUE(config::SelectItems(1001, items, error)) << error;
     ASSERT_EQ(items.size(), 3u);
     // 二等奖 for none of 研发部 and 市场部, one a department.
@@ -100,6 +126,10 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
     task->CBTaskQuotaField->setCurrentIndex(
         task->CBTaskQuotaField->findText(QStringLiteral("部门")));
     QTest::keyClicks(task->EdtTaskQuotaMax, QStringLiteral("3"));
+    // Tickets by years; the lunch draw's winners left out.
+    task->CBTickets->setCurrentIndex(task->CBTickets->findText(QStringLiteral("工龄")));
+    ASSERT_EQ(task->LBExclude->count(), 1);
+    task->LBExclude->item(0)->setCheckState(Qt::Checked);
     QTest::mouseClick(f.TSBase->BtnSaveBase, Qt::LeftButton);
     const std::vector<std::pair<MessageKind, QString>> saved = {
         {MessageKind::Information, QStringLiteral("保存成功")},
@@ -141,6 +171,12 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
       EXPECT_LE(++perDepartment[Department(l)], 3) << l.toStdString();
     }
   EXPECT_EQ(all, 14);
+  // Nobody without tickets, nobody who won at lunch.
+  for (const config::TItemRow& i : items)
+    for (const QByteArray& l : WinnerLines(i.ItemId)) {
+      EXPECT_NE(l.split(' ').value(3), "0") << l.toStdString();
+      EXPECT_FALSE(m_lunch.contains(l.split(' ').value(0))) << l.toStdString();
+    }
 
   QProcess verify;
   verify.start(QStringLiteral(TOMBOLIX_VERIFY_EXE), {Path(QString()), QStringLiteral("1001")});
@@ -151,6 +187,8 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
   // The rules the windows stored are the ones journalled and replayed.
   EXPECT_TRUE(out.contains(QStringLiteral("规则与指纹一致"))) << out.toStdString();
   EXPECT_TRUE(Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt")))
-                  .contains("\trules=TASKQUOTA%09" + QByteArray::fromStdString(text::G("部门"))))
+                  .contains("\trules=TICKETS%09" + QByteArray::fromStdString(text::G("工龄")) +
+                            "%0ATASKQUOTA%09" + QByteArray::fromStdString(text::G("部门")) +
+                            "%093%0AEXCLUDE%091003%0AITEM%09"))
       << Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt"))).left(600).toStdString();
 }
