@@ -13,10 +13,13 @@
 #include "core/config/TaskRules.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
-#include "core/draw/Stage.h"
+#include "core/draw/DrawProof.h"
+#include "core/import/Zip.h"
+#include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
 #include "core/verify/DrawVerify.h"
 
 using text::G;
@@ -517,4 +520,41 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
       << Joined(r);
   WriteAll(journal, good);
   EXPECT_TRUE(Verify().Passed);
+}
+
+TEST_F(RulesVerify, TheReportAndTheAuditBundleCarryTheRulesAndTheBundleVerifies) {
+  Drawn();
+  TLuckTask task;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  TAuditRows rows;
+  ASSERT_TRUE(AuditReport(task, rows, err)) << err;
+  const std::string report = text::GbkToUtf8(AuditReportText(rows));
+  TJournal j;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  EXPECT_NE(report.find("抽奖规则: EXCLUDE 1002\r\n抽奖规则: ITEM 2001 NONEOF 分公司 总部\r\n"
+                        "抽奖规则: ITEMQUOTA 2001 部门 1\r\n抽奖规则指纹(SHA-256): " +
+                        j.Head.RulesHash + "\r\n排除的中奖者: 3人, 指纹(SHA-256) " +
+                        ExcludedHashOf({"101", "102", "103"}) + "\r\n验证: "),
+            std::string::npos)
+      << report;
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  sheet::ZipArchive archive;
+  ASSERT_TRUE(archive.OpenFile(zip, err));
+  std::string bytes;
+  ASSERT_TRUE(archive.ReadPart(kAuditRulesEntry, bytes, err));
+  EXPECT_EQ(bytes, j.Head.Rules);
+  EXPECT_EQ(RulesHash([&] {
+              TTaskRules r;
+              ParseRules(bytes, r, err);
+              return r;
+            }()),
+            j.Head.RulesHash);
+  ASSERT_TRUE(archive.ReadPart(kAuditExcludedEntry, bytes, err));
+  EXPECT_EQ(bytes, "101\n102\n103\n");
+  // The excluded task's files are not in the bundle: the journal names whom they held.
+  fs::remove(m_root.dir() / "LUCK_FILE/1002_3001.txt");
+  const TVerifyResult r = VerifyAuditBundle(zip);
+  EXPECT_TRUE(r.Passed) << Joined(r);
 }
