@@ -214,14 +214,17 @@ class RulesReplay {
     if (!m_rules.TicketsField.empty())
       for (size_t k = 0; k < m_lines.size(); ++k) {
         const std::string t = Value(static_cast<int32_t>(k), m_rules.TicketsField);
-        // At most 2^63 - 1, as the draw accepts.
-        const bool whole = text::IsAllDigits(t) &&
-                           (t.size() < 19 || (t.size() == 19 && t <= "9223372036854775807"));
+        // At most 2^63 - 1 (leading zeros aside), as the draw accepts.
+        const size_t nonzero = std::min(t.find_first_not_of('0'), t.size());
+        const std::string digits = t.substr(nonzero);
+        const bool whole =
+            text::IsAllDigits(t) &&
+            (digits.size() < 19 || (digits.size() == 19 && digits <= "9223372036854775807"));
         if (!whole) {
           problem = G("名单中") + Id(k) + G("的票数[") + t + G("]不是0或正整数");
           return false;
         }
-        fixed->tickets[k] = static_cast<uint64_t>(std::stoull(t));
+        fixed->tickets[k] = digits.empty() ? 0 : static_cast<uint64_t>(std::stoull(digits));
       }
     return true;
   }
