@@ -457,7 +457,12 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (m_run.state != State::Rolling || m_run.revealed) return RollTexts(CandidateId(lines.front()));
+  if (m_run.state != State::Rolling || m_run.revealed) {
+    // Under rules the first line may be one who can win nothing: stand on a winner instead.
+    const std::vector<int32_t>& last = m_run.lastBatch.picks;
+    const size_t k = m_run.pool.HasRules() && !last.empty() ? static_cast<size_t>(last.front()) : 0;
+    return RollTexts(CandidateId(lines[k]));
+  }
   ++m_run.rolls;
   if (m_run.pool.HasRules()) {
     // Only those who may still win flash by; one number a tick as without rules, so the

@@ -214,14 +214,17 @@ class RulesReplay {
     if (!m_rules.TicketsField.empty())
       for (size_t k = 0; k < m_lines.size(); ++k) {
         const std::string t = Value(static_cast<int32_t>(k), m_rules.TicketsField);
-        // At most 2^63 - 1, as the draw accepts.
-        const bool whole = text::IsAllDigits(t) &&
-                           (t.size() < 19 || (t.size() == 19 && t <= "9223372036854775807"));
+        // At most 2^63 - 1 (leading zeros aside), as the draw accepts.
+        const size_t nonzero = std::min(t.find_first_not_of('0'), t.size());
+        const std::string digits = t.substr(nonzero);
+        const bool whole =
+            text::IsAllDigits(t) &&
+            (digits.size() < 19 || (digits.size() == 19 && digits <= "9223372036854775807"));
         if (!whole) {
           problem = G("名单中") + Id(k) + G("的票数[") + t + G("]不是0或正整数");
           return false;
         }
-        fixed->tickets[k] = static_cast<uint64_t>(std::stoull(t));
+        fixed->tickets[k] = digits.empty() ? 0 : static_cast<uint64_t>(std::stoull(digits));
       }
     return true;
   }
@@ -292,7 +295,7 @@ class RulesReplay {
   // Counts k as a winner of the item, as a journal says it won.
   void Accept(int32_t k, int32_t itemId) {
     if (!m_again) m_won[static_cast<size_t>(k)] = true;
-    m_winners.push_back({itemId, k});
+    Tally(k, itemId, +1);
   }
 
   int32_t Replace(int32_t absent, int32_t itemId) {
@@ -301,11 +304,8 @@ class RulesReplay {
     if (k < 0) return -1;
     m_absent[static_cast<size_t>(absent)] = true;
     if (!m_again) m_won[static_cast<size_t>(k)] = true;
-    for (auto& w : m_winners)
-      if (w.first == itemId && w.second == absent) {
-        w.second = k;
-        break;
-      }
+    Tally(absent, itemId, -1);
+    Tally(k, itemId, +1);
     return k;
   }
 
@@ -330,20 +330,25 @@ class RulesReplay {
     for (const std::string& v : values) s += (s.empty() ? "" : G("、")) + v;
     return s;
   }
+  // k counts once more (+1) or less (-1) among the winners of the item and of the task.
+  void Tally(int32_t k, int32_t itemId, int32_t delta) {
+    const TItemRules* item = m_rules.ItemRulesOf(itemId);
+    if (item && item->Quota.IsSet()) m_itemCounts[{itemId, Value(k, item->Quota.Field)}] += delta;
+    if (m_rules.TaskQuota.IsSet()) m_taskCounts[Value(k, m_rules.TaskQuota.Field)] += delta;
+  }
   // Winners with `value` in `field`: of the item, or of the whole task for item 0.
   // `absent` at `absentItem` (absent >= 0) is left out once: its place is being filled.
   int32_t Count(int32_t itemId, const std::string& field, const std::string& value, int32_t absent,
                 int32_t absentItem) const {
     int32_t n = 0;
-    bool skippedAbsent = false;
-    for (const auto& [item, k] : m_winners) {
-      if (itemId != 0 && item != itemId) continue;
-      if (!skippedAbsent && absent >= 0 && k == absent && item == absentItem) {
-        skippedAbsent = true;
-        continue;
-      }
-      n += Value(k, field) == value;
+    if (itemId != 0) {
+      const auto it = m_itemCounts.find({itemId, value});
+      n = it == m_itemCounts.end() ? 0 : it->second;
+    } else {
+      const auto it = m_taskCounts.find(value);
+      n = it == m_taskCounts.end() ? 0 : it->second;
     }
+    if (absent >= 0 && (itemId == 0 || itemId == absentItem) && Value(absent, field) == value) --n;
     return n;
   }
   // One random pick among those not on a preset list who may win (or replace `absent`):
@@ -390,7 +395,8 @@ class RulesReplay {
   };
   std::shared_ptr<const Fixed> m_fixed;
   std::vector<bool> m_onList, m_won, m_absent;
-  std::vector<std::pair<int32_t, int32_t>> m_winners;  // (item, candidate) in draw order
+  std::map<std::pair<int32_t, std::string>, int32_t> m_itemCounts;  // (item, value): winners
+  std::map<std::string, int32_t> m_taskCounts;                      // value: winners
 };
 
 std::string Ids(const std::vector<std::string>& lines, const std::vector<int32_t>& picks) {

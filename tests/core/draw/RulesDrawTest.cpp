@@ -13,10 +13,13 @@
 #include "core/config/TaskRules.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
-#include "core/draw/Stage.h"
+#include "core/draw/DrawProof.h"
+#include "core/import/Zip.h"
+#include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
 #include "core/verify/DrawVerify.h"
 
 using text::G;
@@ -242,6 +245,7 @@ TEST_F(RulesDraw, OneHugeTicketCountWinsFirstAndSumsBeyond63BitsAreRefused) {
   std::vector<std::string> lines;
   for (const char* l : kStaff) lines.push_back(G(l));
   lines[11] = G("112 丑 D 北京 9223372036854775000");  // the others hold 22 together
+  lines[10] = G("111 子 D 上海 000000000000000000001");  // leading zeros count for nothing
   Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
   for (uint32_t secret = 1; secret <= 10; ++secret) {
     SCOPED_TRACE(secret);
@@ -517,4 +521,165 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
       << Joined(r);
   WriteAll(journal, good);
   EXPECT_TRUE(Verify().Passed);
+}
+
+TEST_F(RulesVerify, TheReportAndTheAuditBundleCarryTheRulesAndTheBundleVerifies) {
+  Drawn();
+  TLuckTask task;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  TAuditRows rows;
+  ASSERT_TRUE(AuditReport(task, rows, err)) << err;
+  const std::string report = text::GbkToUtf8(AuditReportText(rows));
+  TJournal j;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  EXPECT_NE(report.find("抽奖规则: EXCLUDE 1002\r\n抽奖规则: ITEM 2001 NONEOF 分公司 总部\r\n"
+                        "抽奖规则: ITEMQUOTA 2001 部门 1\r\n抽奖规则指纹(SHA-256): " +
+                        j.Head.RulesHash + "\r\n排除的中奖者: 3人, 指纹(SHA-256) " +
+                        ExcludedHashOf({"101", "102", "103"}) + "\r\n验证: "),
+            std::string::npos)
+      << report;
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  sheet::ZipArchive archive;
+  ASSERT_TRUE(archive.OpenFile(zip, err));
+  std::string bytes;
+  ASSERT_TRUE(archive.ReadPart(kAuditRulesEntry, bytes, err));
+  EXPECT_EQ(bytes, j.Head.Rules);
+  EXPECT_EQ(RulesHash([&] {
+              TTaskRules r;
+              ParseRules(bytes, r, err);
+              return r;
+            }()),
+            j.Head.RulesHash);
+  ASSERT_TRUE(archive.ReadPart(kAuditExcludedEntry, bytes, err));
+  EXPECT_EQ(bytes, "101\n102\n103\n");
+  // The excluded task's files are not in the bundle: the journal names whom they held.
+  fs::remove(m_root.dir() / "LUCK_FILE/1002_3001.txt");
+  const TVerifyResult r = VerifyAuditBundle(zip);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+}
+
+TEST_F(RulesDraw, ReplacementsThatFreeAQuotaPlaceAreReplayedAlikeForManySecrets) {
+  // Two a department per item, four over the task, tickets, one condition, and a
+  // replacement after every batch at a place chosen by the secret: a replacement from
+  // another department frees its absent winner's department again for later batches.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 30; ++i)
+    lines.push_back(std::to_string(300 + i) + " " + G("人") + std::to_string(i) + " " +
+                    std::string(1, "ABCD"[i % 4]) + " " + G(i % 5 == 0 ? "总部" : "北京") + " " +
+                    std::to_string(i % 4));
+  Build({{G("一等奖"), 6, 2, ""}, {G("二等奖"), 6, 3, ""}},
+        "TICKETS\t工龄\nTASKQUOTA\t部门\t4\nITEMQUOTA\t2001\t部门\t2\nITEMQUOTA\t2002\t部门\t2\n"
+        "ITEM\t2002\tNONEOF\t分公司\t总部\n",
+        lines);
+  int replaced = 0;
+  for (uint32_t secret = 1; secret <= 25; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    for (int batch = 0; !e.Finished() && batch < 20; ++batch) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      for (int r = 0; r < batch % 3; ++r) e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+      std::string m;
+      if (!e.Winners().empty() &&
+          e.BeginReplacement((secret * 7 + batch) % e.Winners().size(), m)) {
+        for (int r = 0; r < 2; ++r) e.RollStep();
+        e.RevealBatch();
+        e.EndBatch();
+        ++replaced;
+      }
+    }
+    ASSERT_TRUE(e.Finished());
+    // The quotas hold for the winners as they stand.
+    std::map<std::pair<int32_t, std::string>, int> perItem;
+    std::map<std::string, int> perTask;
+    for (const TLuckId& w : e.Winners()) {
+      ++perItem[{w.ItemId, Field(w.CandidateLine, 2)}];
+      ++perTask[Field(w.CandidateLine, 2)];
+    }
+    for (const auto& [key, n] : perItem) EXPECT_LE(n, 2);
+    for (const auto& [key, n] : perTask) EXPECT_LE(n, 4);
+    const TVerifyResult r = Verify();
+    EXPECT_TRUE(r.Passed) << Joined(r);
+  }
+  EXPECT_GT(replaced, 25);
+}
+
+TEST(RulesPool, AFullQuotaShutsItsGroupOutAndAnAbsenceLetsItBackIn) {
+  const TArraySring lines = {"1 A 1", "2 A 1", "3 B 1", "4 B 3"};
+  TPoolRules pr;
+  std::string err;
+  ASSERT_TRUE(ParseRules("ITEMQUOTA\t7\tdept\t1\n", pr.Rules, err));
+  pr.TitleLine = "id dept t";
+  TArrCheatId presets;
+  TCandidatePool pool(lines, presets, false);
+  pool.UseRules(IndexRules(lines, pr, err));
+  ASSERT_TRUE(pool.HasRules());
+  TRandom rng;
+  pool.MarkDrawn(0, 7);  // A is full for item 7
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    rng.Randomize(seed);
+    const int32_t k = pool.Pick(7, rng);
+    EXPECT_TRUE(k == 2 || k == 3) << k;
+    const int32_t shown = pool.RollPick(7, rng);
+    EXPECT_TRUE(shown == 2 || shown == 3) << shown;
+  }
+  // Another item has no quota of its own.
+  EXPECT_TRUE(pool.MayWin(1, 8));
+  // Line 0 is absent and line 2 took its place: B is full now, A has room again, and line
+  // 0 never wins again.
+  pool.MarkAbsent(0, 2, 7);
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    rng.Randomize(seed);
+    EXPECT_EQ(pool.Pick(7, rng), 1);
+  }
+  EXPECT_FALSE(pool.MayWin(0, 8));
+  pool.MarkDrawn(1, 7);
+  rng.Randomize(5);
+  const uint32_t before = rng.Seed();
+  EXPECT_EQ(pool.Pick(7, rng), -1);  // nobody left: no number drawn
+  EXPECT_EQ(rng.Seed(), before);
+  EXPECT_EQ(pool.RollPick(7, rng), -1);  // a roll tick still draws one
+  EXPECT_NE(rng.Seed(), before);
+}
+
+TEST(RulesPool, TicketsGiveTheChanceTheyCountAndTheFirstRunningTotalPastTheNumberWins) {
+  // Tickets 1 and 3: over many seeds the second wins about three times as often.
+  const TArraySring lines = {"1 1", "2 3", "3 0"};
+  TPoolRules pr;
+  std::string err;
+  ASSERT_TRUE(ParseRules("TICKETS\tt\n", pr.Rules, err));
+  pr.TitleLine = "id t";
+  const auto index = IndexRules(lines, pr, err);
+  ASSERT_TRUE(index) << err;
+  int second = 0;
+  for (uint32_t seed = 0; seed < 4000; ++seed) {
+    TArrCheatId presets;
+    TCandidatePool pool(lines, presets, false);
+    pool.UseRules(index);
+    TRandom rng;
+    rng.Randomize(seed * 2654435761u);
+    const int32_t k = pool.Pick(1, rng);
+    ASSERT_TRUE(k == 0 || k == 1) << k;
+    second += k == 1;
+  }
+  EXPECT_NEAR(second / 4000.0, 0.75, 0.03);
+  // The number for a pick by tickets takes two steps: x = s1·2^32 + s2, r = x·4 / 2^64;
+  // r < 1 picks line 0, otherwise line 1.
+  TArrCheatId presets;
+  TCandidatePool pool(lines, presets, false);
+  pool.UseRules(index);
+  TRandom rng;
+  rng.Randomize(0);  // s1 = 1, s2 = 134775814: x < 2^62, so r = 0
+  EXPECT_EQ(pool.Pick(1, rng), 0);
+  EXPECT_EQ(rng.Seed(), 134775814u);
+  rng.Randomize(0x40000000u);       // s1 = 0x40000000·134775813 + 1 mod 2^32 = 0x40000001
+  EXPECT_EQ(pool.Pick(1, rng), 1);  // x >= 2^62: r = 1
 }
