@@ -98,8 +98,10 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
   const int ticketColumn =
       rules.TicketsField.empty() ? -1 : FieldColumn(context.List, rules.TicketsField);
   const int quotaColumn = item->Quota.IsSet() ? FieldColumn(context.List, item->Quota.Field) : -1;
-  const std::unordered_set<std::string_view> excluded(context.ExcludedIds.begin(),
-                                                      context.ExcludedIds.end());
+  // An empty id names nobody, as in the draw.
+  std::unordered_set<std::string_view> excluded(context.ExcludedIds.begin(),
+                                                context.ExcludedIds.end());
+  excluded.erase(std::string_view());
   for (const std::string& line : context.List.Lines) {
     if (!MeetsConditions(line, *item, columns)) continue;
     if (!rules.TicketsField.empty()) {
