@@ -202,6 +202,12 @@ std::string ConditionsText(const TItemRules& item) {
   return out;
 }
 
+std::string ConditionsSummary(const TItemRules& item, bool listImported) {
+  const std::string text = ConditionsText(item);
+  if (!text.empty()) return G("仅限：") + text;
+  return listImported ? G("不限条件：所有人都可中此奖项") : G("导入抽奖数据后才能设置中奖条件");
+}
+
 bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::string& error) {
   error.clear();
   const TRuleList& list = context.List;

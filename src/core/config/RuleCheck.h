@@ -68,6 +68,10 @@ std::string NoTicketsText();
 // "分公司不是其中任何一个：总部、深圳" joined by "；". Empty without conditions.
 std::string ConditionsText(const TItemRules& item);
 
+// The line under the item's checklist: "仅限：" and ConditionsText; without conditions
+// "不限条件：所有人都可中此奖项", or, when no list was imported, "导入抽奖数据后才能设置中奖条件".
+std::string ConditionsSummary(const TItemRules& item, bool listImported);
+
 // A prize item and another task as the checks name them.
 struct TRuleItem {
   int32_t ItemId = 0;

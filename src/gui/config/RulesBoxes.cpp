@@ -164,9 +164,7 @@ void TItemRulesBox::KeepChecks() {
 }
 
 void TItemRulesBox::ShowSummary() {
-  const std::string text = config::ConditionsText(Rules(0));
-  LRuleSummary->setText(text.empty() ? QStringLiteral("不限条件：所有人都可中此奖项")
-                                     : QStringLiteral("仅限：") + Q(text));
+  LRuleSummary->setText(Q(config::ConditionsSummary(Rules(0), m_list && !m_list->Heads.empty())));
 }
 
 TItemRules TItemRulesBox::Rules(int32_t itemId) const {

@@ -94,6 +94,12 @@ TEST(RuleCheck, ChoicesAndSummaryTexts) {
   EXPECT_EQ(text::GbkToUtf8(config::ConditionsText(r)),
             "分公司不是其中任何一个：总部、上海；员工类型是其中之一：正式");
   EXPECT_EQ(config::ConditionsText(TItemRules{}), "");
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(r, true)),
+            "仅限：分公司不是其中任何一个：总部、上海；员工类型是其中之一：正式");
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(TItemRules{}, true)),
+            "不限条件：所有人都可中此奖项");
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(TItemRules{}, false)),
+            "导入抽奖数据后才能设置中奖条件");
 }
 
 TEST(RuleCheck, RefusesEachFaultNamingIt) {

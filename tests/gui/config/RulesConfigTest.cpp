@@ -290,8 +290,12 @@ TEST_F(RulesConfig, TheTaskWideRulesAreCheckedSavedAndShownAgain) {
   // An edit of the rules alone counts as unsaved.
   Toggle(box->LBExclude, QStringLiteral("task"));
   EXPECT_TRUE(again.HasUnsavedEdits());
-  // A new task starts without rules and may exclude either task drawn from data.
+  // A new task starts without rules and may exclude either task drawn from data; it has
+  // no list to set conditions on yet.
   again.N1Click();
+  EXPECT_FALSE(again.TSItem->GBItemRules->isEnabled());
+  EXPECT_EQ(again.TSItem->GBItemRules->LRuleSummary->text(),
+            QStringLiteral("导入抽奖数据后才能设置中奖条件"));
   EXPECT_EQ(box->CBTaskQuotaField->currentText(), QStringLiteral("（不限）"));
   EXPECT_EQ(box->EdtTaskQuotaMax->text(), QString());
   EXPECT_EQ(Texts(box->LBExclude), (QStringList{QStringLiteral("task"), QStringLiteral("task")}));
