@@ -334,3 +334,42 @@ TEST_F(RulesConfig, APresetThatBreaksTheItemsRulesIsNotAdded) {
   ASSERT_EQ(editor.List().Count(), 1);
   EXPECT_EQ(editor.List().Lines()[0], G("E03 王五 深圳 正式 5"));
 }
+
+TEST_F(RulesConfig, AnImportOffersItsOwnValuesAndKeepsTheRulesChosen) {
+  TTaskRules rules;
+  rules.Items = {TItemRules{2001, {{G("分公司"), TConditionKind::NoneOf, {G("总部")}}}, {}}};
+  std::string error;
+  ASSERT_TRUE(config::SaveRules(1001, rules, error)) << error;
+  const std::string source = m_root.path("spring.txt");
+  WriteAll(source, G("工号 姓名 分公司 员工类型 工龄\r\n1001 张三 北京 正式 3\r\n"
+                     "1002 李四 深圳 实习 1\r\n1003 王五 北京 试用 2\r\n"));
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  SelectItem(f, 0);
+  TItemRulesBox* box = f.TSItem->GBItemRules;
+  EXPECT_EQ(Ticked(box->LBRuleValues), QStringList{QStringLiteral("总部（2人）")});
+
+  f.PageControl1->setCurrentWidget(f.TsData);
+  f.TsData->CBFileType->setCurrentIndex(0);
+  m_dialogs.files.push_back(Q(source));
+  QTest::mouseClick(f.TsData->SpFileData, Qt::LeftButton);
+  QTest::mouseClick(f.TsData->BtnSaveData, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().back(),
+            std::make_pair(MessageKind::Information, QStringLiteral("导入成功!")));
+  // The new list's values, and the ticked one nobody has any more.
+  EXPECT_EQ(Texts(box->LBRuleValues),
+            (QStringList{QStringLiteral("北京（2人）"), QStringLiteral("深圳（1人）"),
+                         QStringLiteral("总部（0人）")}));
+  EXPECT_EQ(Ticked(box->LBRuleValues), QStringList{QStringLiteral("总部（0人）")});
+  EXPECT_FALSE(f.TSItem->BtnSaveItem->isEnabled());
+  EXPECT_EQ(f.TSBase->GBTaskRules->CBTickets->count(), 6);  // none and the five heads
+
+  f.PageControl1->setCurrentWidget(f.TSItem);
+  f.TSItem->DBEdtAwardName->setText(QStringLiteral("平板电脑"));
+  QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
+  EXPECT_EQ(
+      m_dialogs.messages().back(),
+      std::make_pair(MessageKind::Attention,
+                     QStringLiteral("奖项[一等奖]的中奖条件：抽奖数据中没有[分公司]为“总部”的人")));
+}
