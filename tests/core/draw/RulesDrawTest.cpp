@@ -244,7 +244,7 @@ TEST_F(RulesDraw, TicketsWeighTheChanceAndZeroTicketsNeverWin) {
 TEST_F(RulesDraw, OneHugeTicketCountWinsFirstAndSumsBeyond63BitsAreRefused) {
   std::vector<std::string> lines;
   for (const char* l : kStaff) lines.push_back(G(l));
-  lines[11] = G("112 丑 D 北京 9223372036854775000");  // the others hold 22 together
+  lines[11] = G("112 丑 D 北京 9223372036854775000");    // the others hold 22 together
   lines[10] = G("111 子 D 上海 000000000000000000001");  // leading zeros count for nothing
   Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
   for (uint32_t secret = 1; secret <= 10; ++secret) {
