@@ -365,7 +365,12 @@ std::string TDataDraw::ReadyText() const { return drawtext::Ready(Items()); }
 
 std::string TDataDraw::PrizeText(int itemIndex) const {
   if (itemIndex < 0 || itemIndex >= static_cast<int>(Items().size())) return {};
-  return drawtext::Prize(Items()[static_cast<size_t>(itemIndex)]);
+  const TLuckItem& item = Items()[static_cast<size_t>(itemIndex)];
+  const std::string prize = drawtext::Prize(item);
+  // Under rules the prize line keeps the item's rules in sight for all its batches.
+  const std::string rules = RulesLine(itemIndex);
+  if (rules.empty()) return prize;
+  return (prize.empty() ? item.ItemName : prize) + G("　") + rules;
 }
 
 std::string TDataDraw::SelectingText() { return drawtext::Selecting(); }

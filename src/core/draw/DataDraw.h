@@ -194,7 +194,9 @@ class TDataDraw {
 
   // Texts of the screen.
   std::string ReadyText() const;
-  std::string PrizeText(int itemIndex) const;  // ItemName + "奖品:" + AwardName, or empty
+  // ItemName + "奖品:" + AwardName, or empty; under rules followed by a full-width blank and
+  // the item's RulesLine (the item's name standing for an empty award).
+  std::string PrizeText(int itemIndex) const;
   static std::string SelectingText();
   static std::string RollingText();
 

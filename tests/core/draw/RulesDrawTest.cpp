@@ -158,6 +158,8 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
                 G("[一等奖]符合抽奖规则的只有4人,少于中奖人数5人,抽完这些人后该奖项即结束")}));
   EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "仅限：分公司是上海");
   EXPECT_EQ(e.RulesLine(1), "");
+  EXPECT_EQ(text::GbkToUtf8(e.PrizeText(0)), "一等奖　仅限：分公司是上海");
+  EXPECT_EQ(e.PrizeText(1), "");
   ASSERT_TRUE(e.BeginBatch());
   const TDataDraw::Batch b = e.SelectBatchWinners();
   EXPECT_EQ(std::set<int32_t>(b.picks.begin(), b.picks.end()), (std::set<int32_t>{2, 5, 7, 10}));

@@ -355,6 +355,9 @@ TEST_F(DrawStage, TheBandStatesTheItemsRulesAndSetUpTellsWhatTheyLeaveShort) {
   Show(screen);
   EXPECT_EQ(screen.LbNextGift->text(),
             QStringLiteral("共2名　奖品：电脑　仅限：分公司不是总部　每部门最多2名"));
+  // The prize line keeps them in sight for every batch of the item.
+  EXPECT_EQ(screen.LGet->text(),
+            QStringLiteral("一等奖奖品：电脑　仅限：分公司不是总部　每部门最多2名"));
   // Four candidates work at 总部; the second item wants five.
   const auto messages = m_dialogs.messages();
   ASSERT_EQ(messages.size(), 1u);
