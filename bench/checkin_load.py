@@ -12,6 +12,7 @@
 import asyncio
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -136,7 +137,8 @@ async def flood():
 
 
 def main():
-    root = tempfile.mkdtemp(prefix="checkin-load-")
+    # On the build folder's disk, not a tmpfs: every confirmed check-in pays its flush.
+    root = tempfile.mkdtemp(prefix="checkin-load-", dir=os.path.abspath(BUILD))
     server = subprocess.Popen([os.path.join(BUILD, "bench", "bench_checkin_server"), root,
                                str(PORT), str(IDS)], stdin=subprocess.PIPE,
                               stdout=subprocess.PIPE)
@@ -156,6 +158,7 @@ def main():
     finally:
         server.stdin.close()
         server.wait(timeout=30)
+        shutil.rmtree(root, ignore_errors=True)
 
 
 sys.exit(main())
