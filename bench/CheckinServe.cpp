@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinFile.h"
+#include "core/records/CheckinFile.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/draw/DataDraw.h"
 #include "core/text/Gbk.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinFile.h"
+#include "core/records/CheckinFile.h"
 #include "core/checkin/CheckinHttp.h"
 #include "core/text/Gbk.h"
 

@@ -87,8 +87,11 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
 }
 
 void TCheckinDesk::Close() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  std::unique_lock<std::mutex> lock(m_mutex);
   m_open = false;
+  // Check-ins already accepted are written and answered first: once Close returns, the
+  // file holds every check-in there will be.
+  m_flushed.wait(lock, [this] { return !m_flushing && m_queued.empty(); });
   PublishLocked();
 }
 

@@ -2,7 +2,7 @@
 // file, so a restarted program goes on where it stopped), the limit on failed attempts per
 // address, and the winners board the phones read. Safe to call from several server threads
 // at once; a confirmed check-in is on disk before CheckIn returns it. The window reads
-// View() and sets the board; neither waits on a disk write.
+// View() and sets the board; neither waits on a disk write (Close does, briefly).
 #pragma once
 
 #include <condition_variable>
@@ -18,8 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/checkin/CheckinFile.h"
 #include "core/checkin/CheckinList.h"
+#include "core/records/CheckinFile.h"
 
 namespace checkin {
 
@@ -80,7 +80,8 @@ class TCheckinDesk {
   // Loads the list and the task's check-in file (a torn tail is left for the next append to
   // cut back) and opens for check-ins. False with the reader's error (GBK): nothing opens.
   bool Open(const TCheckinTask& task, std::string& error);
-  // Stops answering check-ins (Closed); the view and the board stay. Waits for no write.
+  // Stops answering check-ins (Closed); the view and the board stay. Returns once the
+  // check-ins already accepted are on disk (a few flushes at most).
   void Close();
   // Answers check-ins again after Close, on the list and records it had; false when it was
   // never opened.

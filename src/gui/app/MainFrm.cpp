@@ -21,6 +21,7 @@
 #include "Version.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDM.h"
+#include "core/records/Loaders.h"
 #include "core/text/Paths.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/checkin/CheckinService.h"
@@ -303,14 +304,31 @@ void TMainForm::SBtnGetLuckClick() {
   if (!m_drawFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
   if (!screen) return;
+  const bool checkingIn = m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId;
+  // A draw of those checked in fixes them now, before its commitment is made: check-in
+  // closes first, and only when the operator says so.
+  bool checkinOnly = false;
+  std::string error;
+  bool closedHere = false;
+  if (checkingIn && m_checkin->DeskOpen() && LoadCheckinOnly(taskId, checkinOnly, error) &&
+      checkinOnly) {
+    const checkin::TCheckinView v = m_checkin->Desk().View();
+    if (AskYesNo(Q(checkin::CloseForDrawQuestion(v.CheckedIn, v.Total)), Answer::No) != Answer::Yes)
+      return;
+    m_checkin->CloseDesk();
+    closedHere = true;
+  }
   // The phones of the task's check-in see the winners as the stage reveals them.
-  if (m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId) {
+  if (checkingIn) {
     TCheckinService* service = m_checkin.get();
     screen->WatchReveals([service](const TDataDraw& engine, size_t revealed) {
       service->Desk().SetBoard(checkin::BoardOf(engine, revealed));
     });
   }
   if (screen->SetUp(taskId) == 1) screen->ShowModal();
+  screen.reset();
+  // Left before its first batch, the draw fixed nobody: check-in goes on.
+  if (closedHere && !checkin::DrawHasBegun(taskId)) m_checkin->ReopenDesk();
 }
 
 TMainForm::~TMainForm() = default;

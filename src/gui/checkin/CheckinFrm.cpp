@@ -1,5 +1,6 @@
 #include "gui/checkin/CheckinFrm.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -10,6 +11,8 @@
 
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/config/TaskCheckin.h"
+#include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/checkin/CheckinService.h"
 #include "gui/checkin/QrImage.h"
@@ -64,12 +67,20 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   LbState->setAlignment(Qt::AlignCenter);
   LbState->setWordWrap(true);
   layout->addWidget(LbState);
+  CbCheckinOnly = new QCheckBox(QStringLiteral("仅抽取已签到人员(&O)"), this);
+  CbCheckinOnly->setObjectName(QStringLiteral("CbCheckinOnly"));
+  bool checkinOnly = false;
+  std::string error;
+  LoadCheckinOnly(taskId, checkinOnly, error);
+  CbCheckinOnly->setChecked(checkinOnly);
+  layout->addWidget(CbCheckinOnly);
   BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
   BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
   layout->addWidget(BtnScreen);
 
   connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
   connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
+  connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
     if (!m_service.Running()) SePort->setValue(checkin::FreePort(a.toStdString()));
   });
@@ -119,4 +130,12 @@ void TCheckinFrm::ShowState() {
                                     : m_service.DeskOpen() ? checkin::TDeskState::Open
                                                            : checkin::TDeskState::ClosedForDraw;
   LbState->setText(Q(checkin::StateText(state)));
+}
+
+void TCheckinFrm::CbCheckinOnlyClick(bool checked) {
+  std::string error;
+  if (!config::SaveCheckinOnly(m_taskId, checked, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    CbCheckinOnly->setChecked(!checked);
+  }
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -27,6 +28,8 @@ class TCheckinFrm : public QDialog {
   QLabel* LbUrl;
   QLabel* LbCount;
   QLabel* LbState;
+  // The task option "仅抽取已签到人员", stored as it is ticked.
+  QCheckBox* CbCheckinOnly;
 
   TCheckinScreen* Screen() const { return m_screen; }
 
@@ -35,6 +38,7 @@ class TCheckinFrm : public QDialog {
   void BtnScreenClick();
   // Shows the service as it stands.
   void ShowState();
+  void CbCheckinOnlyClick(bool checked);
 
  private:
   TCheckinService& m_service;

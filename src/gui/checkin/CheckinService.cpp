@@ -1,6 +1,7 @@
 #include "gui/checkin/CheckinService.h"
 
-#include "core/checkin/CheckinFile.h"
+#include "core/checkin/WinnersBoard.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
@@ -16,6 +17,13 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   if (!LoadLuckTask(taskId, task, error)) return false;
   if (task.OrderBy != TDrawType::FromData) {
     error = text::G("按概率抽奖的项目没有名单，不能签到");
+    return false;
+  }
+  // A draw of those checked in that has begun keeps the list it was drawn from.
+  bool checkinOnly = false;
+  if (!LoadCheckinOnly(taskId, checkinOnly, error)) return false;
+  if (checkinOnly && checkin::DrawHasBegun(taskId)) {
+    error = checkin::DrawBegunText();
     return false;
   }
   checkin::TCheckinTask t;

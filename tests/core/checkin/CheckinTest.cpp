@@ -6,9 +6,9 @@
 
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinFile.h"
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
+#include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
 
 using namespace checkin;

@@ -6,12 +6,16 @@
 // append.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace checkin {
+
+// Longest id a record may hold, in GBK bytes.
+inline constexpr size_t kMaxCheckinIdBytes = 64;
 
 struct TCheckinRecord {
   std::string Id;     // GBK
@@ -27,8 +31,10 @@ struct TCheckinFile {
   bool TornTail = false;
 };
 
-// LUCK_FILE/CHECKIN_<TaskId>.txt of the current data root.
+// LUCK_FILE/CHECKIN_<TaskId>.txt of the current data root, or of `root` (with its trailing
+// separator; empty gives the name within any root).
 std::string CheckinFilePath(int32_t taskId);
+std::string CheckinFilePath(std::string_view root, int32_t taskId);
 inline constexpr std::string_view kCheckinPrefix = "CHECKIN_";  // in LUCK_FILE/
 
 std::string FormatCheckinHead(int32_t taskId);
@@ -41,6 +47,11 @@ bool ParseCheckinFile(std::string_view text, TCheckinFile& file, std::string_vie
                       std::string& error);
 // The same from disk; a missing file is an empty one.
 bool ReadCheckinFile(std::string_view gbkPath, TCheckinFile& file, std::string& error);
+
+// The ids of the task's check-in file (current data root) that are the id (first field) of
+// one of `lines`: ascending bytewise, no duplicates. False with the reader's error.
+bool CheckedInOnList(int32_t taskId, const std::vector<std::string>& lines,
+                     std::vector<std::string>& ids, std::string& error);
 
 // Appends records to the file, first writing the head when it holds nothing whole yet and
 // cutting back a torn tail; flushed to disk before it returns. Keeps WholeBytes; false with

@@ -1,7 +1,9 @@
-#include "core/checkin/CheckinFile.h"
+#include "core/records/CheckinFile.h"
 
-#include "core/checkin/CheckinList.h"
-#include "core/draw/DrawJournal.h"
+#include <algorithm>
+#include <filesystem>
+#include <unordered_set>
+
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -51,6 +53,11 @@ std::string CheckinFilePath(int32_t taskId) {
   return paths::LuckFileDir() + std::string(kCheckinPrefix) + std::to_string(taskId) + ".txt";
 }
 
+std::string CheckinFilePath(std::string_view root, int32_t taskId) {
+  return std::string(root) + std::string(paths::kLuckFileFolder) + std::string(kCheckinPrefix) +
+         std::to_string(taskId) + ".txt";
+}
+
 std::string FormatCheckinHead(int32_t taskId) {
   return "CHECKIN\t" + std::to_string(taskId) + "\r\n";
 }
@@ -84,7 +91,7 @@ bool ParseCheckinFile(std::string_view text, TCheckinFile& file, std::string_vie
       file.TaskId = id;
       continue;
     }
-    if (f.size() != 3 || f[0].empty() || f[0].size() > kMaxFieldBytes || !IsTime(f[1]) ||
+    if (f.size() != 3 || f[0].empty() || f[0].size() > kMaxCheckinIdBytes || !IsTime(f[1]) ||
         !IsToken(f[2])) {
       error = LineError(gbkPath, lineNo);
       return false;
@@ -103,6 +110,25 @@ bool ReadCheckinFile(std::string_view gbkPath, TCheckinFile& file, std::string& 
   return ParseCheckinFile(bytes, file, gbkPath, error);
 }
 
+bool CheckedInOnList(int32_t taskId, const std::vector<std::string>& lines,
+                     std::vector<std::string>& ids, std::string& error) {
+  ids.clear();
+  TCheckinFile file;
+  if (!ReadCheckinFile(CheckinFilePath(taskId), file, error)) return false;
+  if (file.WholeBytes > 0 && file.TaskId != taskId) {
+    error = text::G("签到记录文件") + CheckinFilePath(taskId) + text::G("属于另一个抽奖任务");
+    return false;
+  }
+  std::unordered_set<std::string_view> onList;
+  onList.reserve(lines.size());
+  for (const std::string& l : lines) onList.insert(text::FirstField(l));
+  for (const TCheckinRecord& r : file.Records)
+    if (onList.count(r.Id)) ids.push_back(r.Id);
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return true;
+}
+
 void TCheckinWriter::Continue(std::string path, int32_t taskId, size_t wholeBytes) {
   m_path = std::move(path);
   m_taskId = taskId;
@@ -110,12 +136,18 @@ void TCheckinWriter::Continue(std::string path, int32_t taskId, size_t wholeByte
 }
 
 bool TCheckinWriter::Append(std::string_view records, std::string& error) {
-  // A write that failed half way is cut back first, so no record lands on a torn line.
-  const int64_t size = JournalSize(m_path);
-  if (size >= 0 && size != static_cast<int64_t>(m_wholeBytes)) {
+  // A write that failed half way is cut back first (written beside and renamed over), so no
+  // record lands on a torn line.
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(paths::NativePath(m_path), ec);
+  if (!ec && size != m_wholeBytes) {
+    std::string bytes;
     if (m_wholeBytes == 0) {
       if (!files::RemoveFile(m_path, error)) return false;
-    } else if (!CutJournalTail(m_path, m_wholeBytes, error)) {
+    } else if (!files::ReadWholeFile(m_path, bytes, error) || bytes.size() < m_wholeBytes ||
+               !files::WriteFileAtomic(m_path, std::string_view(bytes).substr(0, m_wholeBytes),
+                                       error)) {
+      if (error.empty()) error = text::G("签到记录文件") + m_path + text::G("比记录的短，无法续写");
       return false;
     }
   }
