@@ -4,11 +4,13 @@
 //
 //   checkin_stage_fixture DIR
 //
-// builds the task in DIR/root, starts check-in on 127.0.0.1 and prints "url <address>";
+// builds the task in DIR/root (drawn from those checked in only), starts check-in on
+// 127.0.0.1 and prints "url <address>";
 // then answers each input line:
 //   shot W H FILE   the check-in screen at W × H saved as FILE (PNG)  → "shot FILE"
 //   crowd N         N more people of the list check in                 → "crowd"
-//   draw            opens the task's draw screen                       → "draw"
+//   draw            closes check-in and opens the task's draw screen   → "draw"
+//   drawshot FILE   the draw screen saved as FILE (PNG)                → "drawshot FILE"
 //   start           Enter: the batch is selected and rolls              → "rolling"
 //   reveal          Enter: the batch lands and is revealed              → "revealed"
 //   quit
@@ -27,6 +29,7 @@
 #include "TaskBuilder.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/WinnersBoard.h"
+#include "core/config/TaskCheckin.h"
 #include "core/db/TombolixDM.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -74,9 +77,10 @@ int main(int argc, char** argv) {
   const int people = static_cast<int>(def.candidates.size());
   def.items = {{G("一等奖"), people, people, G("电脑")}};
   BuildTask(dm, def);
+  std::string error;
+  if (!config::SaveCheckinOnly(def.taskId, true, error)) return 1;
 
   TCheckinService service;
-  std::string error;
   if (!service.Start(def.taskId, "127.0.0.1", checkin::FreePort("127.0.0.1", 18700), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
@@ -109,7 +113,13 @@ int main(int argc, char** argv) {
         service.Desk().CheckIn("10.9.0." + std::to_string(i), f[0], text::GbkToUtf8(f[1]));
       }
       Say("crowd");
+    } else if (line.rfind("drawshot ", 0) == 0) {
+      const QString file = QString::fromStdString(line.substr(9));
+      draw->grab().save(file, "PNG");
+      Say("drawshot " + line.substr(9));
     } else if (line == "draw") {
+      // As the main window does for a draw of those checked in: check-in closes first.
+      service.CloseDesk();
       draw = std::make_unique<TGetLuckMainForm>(session, nullptr, 4242u);
       draw->SetRevealWatch([&service](const TDataDraw& engine, size_t revealed) {
         service.Desk().SetBoard(checkin::BoardOf(engine, revealed));

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -15,6 +16,9 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/config/TaskCheckin.h"
+#include "core/draw/DataDraw.h"
+#include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
@@ -66,6 +70,13 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_GT(frm.SePort->value(), 0);
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("开始签到(&B)"));
   EXPECT_FALSE(frm.BtnScreen->isEnabled());
+  // The task option is stored as it is ticked.
+  EXPECT_FALSE(frm.CbCheckinOnly->isChecked());
+  frm.CbCheckinOnly->click();
+  bool only = false;
+  std::string err;
+  ASSERT_TRUE(LoadCheckinOnly(1001, only, err));
+  EXPECT_TRUE(only);
 
   // A busy port is a clear message and nothing runs.
   int fd = -1;
@@ -121,4 +132,85 @@ TEST_F(CheckinWindow, TheMainWindowOpensItForTheSelectedTask) {
   EXPECT_EQ(main.CheckinWindow()->property("taskId").toInt(), 1001);
   EXPECT_FALSE(main.Checkin().Running());  // off until the operator starts it
   EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+namespace {
+
+// A draw screen that records its set-up and, when told, begins the draw (a first batch
+// revealed, as the stage does) before it is left.
+class RecordingScreen : public TSetUpScreen {
+ public:
+  RecordingScreen(TCheckinService& service, std::vector<bool>& deskOpenAtSetUp, bool begin)
+      : m_service(service), m_log(deskOpenAtSetUp), m_begin(begin) {}
+  int SetUp(int32_t) override {
+    m_log.push_back(m_service.DeskOpen());
+    return 1;
+  }
+  void ShowModal() override {
+    if (!m_begin) return;
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, 7u);
+    TDataDraw::Failure f;
+    std::string err;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(e.StartJournal(err));
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RevealBatch();
+  }
+
+ private:
+  TCheckinService& m_service;
+  std::vector<bool>& m_log;
+  bool m_begin;
+};
+
+}  // namespace
+
+TEST_F(CheckinWindow, OpeningTheDrawOfThoseCheckedInAsksAndClosesCheckInFirst) {
+  std::string err;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err)) << err;
+  TMainForm main;
+  TCheckinService& service = main.Checkin();
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err))
+      << text::GbkToUtf8(err);
+  ASSERT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
+            checkin::TAnswer::CheckedIn);
+  std::vector<bool> deskOpenAtSetUp;
+  bool begin = false;
+  main.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType) {
+    return std::make_unique<RecordingScreen>(service, deskOpenAtSetUp, begin);
+  });
+  main.show();
+  main.SelectRow(0);
+
+  // No (the default): nothing opens, check-in goes on.
+  m_dialogs.answers = {Answer::No};
+  main.SBtnGetLuck->click();
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
+  EXPECT_EQ(m_dialogs.log[0].text,
+            QStringLiteral("签到还在进行（已签到 1 / 3）。打开抽奖屏幕将结束签到，只抽取已签到的"
+                           "人员。现在结束签到并开始抽奖吗？"));
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
+  EXPECT_TRUE(deskOpenAtSetUp.empty());
+  EXPECT_TRUE(service.DeskOpen());
+
+  // Yes: closed before the set-up fixes the pool; left before a batch, open again.
+  m_dialogs.answers = {Answer::Yes};
+  main.SBtnGetLuck->click();
+  EXPECT_EQ(deskOpenAtSetUp, std::vector<bool>{false});
+  EXPECT_TRUE(service.DeskOpen());
+
+  // A draw that began keeps check-in closed, and it cannot be started again.
+  begin = true;
+  m_dialogs.answers = {Answer::Yes};
+  main.SBtnGetLuck->click();
+  EXPECT_EQ(deskOpenAtSetUp, (std::vector<bool>{false, false}));
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.2", "13900000002", "员工二").Answer,
+            checkin::TAnswer::Closed);
+  EXPECT_FALSE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err));
+  EXPECT_EQ(err, G("该项目的抽奖已经开始，签到名单已确定，不能再签到。"));
 }

@@ -1,15 +1,18 @@
 #!/usr/bin/python3
 """The phone's page in a real browser (Debian's chromium through chromium-driver, headless,
 a 360 × 740 window) against the real check-in service and draw screen of
-checkin_stage_fixture:
+checkin_stage_fixture, a task drawn from those checked in only:
 
   - the QR code of the check-in screen, read back from its picture with zbarimg, is the
     address the browser loads;
   - a check-in, and each refusal: 名单中没有这个号码, 号码与姓名不符, 已经签到过了;
+  - once the draw screen opens, check-in is closed (签到已结束);
   - the winner's phone shows nothing while the batch rolls, and the winners (masked as the
-    stage masks them) and "恭喜您获得一等奖" within a second or two of the reveal.
+    stage masks them, none who did not check in) and "恭喜您获得一等奖" within a second or
+    two of the reveal;
+  - tombolix-verify passes the draw, naming the check-in list.
 
-    checkin_browser_test.py FIXTURE WORKDIR [SCREENSHOT_DIR]
+    checkin_browser_test.py FIXTURE VERIFY WORKDIR [SCREENSHOT_DIR]
 
 Exits 77 (skipped) when chromium, chromium-driver, selenium or zbarimg is missing.
 """
@@ -27,8 +30,8 @@ except ImportError:
     print("selenium missing: skipped")
     sys.exit(77)
 
-FIXTURE, WORK = sys.argv[1], sys.argv[2]
-SHOTS = sys.argv[3] if len(sys.argv) > 3 else None
+FIXTURE, VERIFY, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+SHOTS = sys.argv[4] if len(sys.argv) > 4 else None
 CHROMIUM = shutil.which("chromium")
 DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
 if not CHROMIUM or not os.path.exists(DRIVER) or not shutil.which("zbarimg"):
@@ -104,15 +107,20 @@ try:
     check(attempt("13900000001", "员工一") == "已经签到过了", "the same check-in again")
     check(wait_for(lambda: "已签到 1 / 43" in browser.find_element(By.ID, "count").text, 3),
           "the page counts the check-in")
+    # Thirty more check in; 员工零 and 员工二 never do.
+    assert step("crowd 30") == "crowd"
     if SHOTS:
         # The pictures of docs/: the check-in screen with a crowd on its wall.
-        assert step("crowd 30") == "crowd"
         for w, h in ((1920, 1080), (1024, 768)):
             out = os.path.join(SHOTS, f"checkin-screen-{w}.png")
             assert step(f"shot {w} {h} {out}") == f"shot {out}"
 
     # The draw: nothing on the phones while the batch rolls.
     assert step("draw") == "draw"
+    check(attempt("13900000002", "员工二") == "签到已结束", "check-in closed by the draw")
+    if SHOTS:
+        out = os.path.join(SHOTS, "checkin-draw-ready.png")
+        assert step(f"drawshot {out}") == f"drawshot {out}"
     assert step("start") == "rolling"
     time.sleep(2.5)  # the page polls every second: two polls must still show nothing
     lines = browser.find_element(By.ID, "lines").text
@@ -124,11 +132,18 @@ try:
           "the winner's phone is told its prize")
     took = time.time() - revealed_at
     lines = browser.find_element(By.ID, "lines").text.split("\n")
-    check(lines[0] == "一等奖:" and "139XXXX0001 员工一 财务" in lines and len(lines) >= 4 and
-          "13900000000" not in " ".join(lines),
-          f"the winners masked as on the stage, {took:.1f} s after the reveal: {lines}")
+    check(lines[0] == "一等奖:" and "139XXXX0001 员工一 财务" in lines and len(lines) == 32 and
+          "139XXXX0000 员工零 销售" not in lines and "139XXXX0002 员工二 技术" not in lines and
+          "13900000001" not in " ".join(lines),
+          f"the 31 checked in won, masked as on the stage, {took:.1f} s after the reveal: "
+          f"{lines[:4]}…")
     if SHOTS:
         browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-winner.png"))
+    verify = subprocess.run([VERIFY, os.path.join(WORK, "root"), "1001"], capture_output=True,
+                            text=True)
+    check(verify.returncode == 0 and "仅抽取已签到人员" in verify.stdout and
+          "31人, 与指纹一致, 均在签到记录文件中" in verify.stdout,
+          f"tombolix-verify passes the draw and its check-in list: {verify.stdout.strip()!r}")
 finally:
     if browser:
         browser.quit()
