@@ -11,9 +11,9 @@
 #include <string>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/records/CheckinFile.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/draw/DataDraw.h"
+#include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/records/CheckinFile.h"
 #include "core/checkin/CheckinHttp.h"
+#include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
 
 namespace {
