@@ -331,7 +331,11 @@ void TMainForm::SBtnGetLuckClick() {
   if (closedHere && !checkin::DrawHasBegun(taskId)) m_checkin->ReopenDesk();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The check-in window reads the service: it goes first, then the server stops.
+  delete m_checkinFrm;
+  m_checkinFrm = nullptr;
+}
 
 TCheckinService& TMainForm::Checkin() {
   if (!m_checkin) m_checkin = std::make_unique<TCheckinService>();
