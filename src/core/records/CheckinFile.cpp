@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/text/FileWrite.h"
@@ -128,6 +129,24 @@ bool CheckedInOnList(int32_t taskId, const std::vector<std::string>& lines,
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   return true;
 }
+
+bool CheckinMarks(int32_t taskId, const std::vector<std::vector<std::string>>& rows,
+                  std::vector<std::string>& marks, std::string& error) {
+  marks.clear();
+  const std::string path = CheckinFilePath(taskId);
+  if (!paths::FileExists(path)) return true;
+  TCheckinFile file;
+  if (!ReadCheckinFile(path, file, error)) return false;
+  std::unordered_map<std::string, std::string> at;
+  for (const TCheckinRecord& r : file.Records) at.emplace(r.Id, r.Time);
+  for (const std::vector<std::string>& row : rows) {
+    const auto it = row.empty() ? at.end() : at.find(row[0]);
+    marks.push_back(it == at.end() ? text::G("未签到") : text::G("已签到 ") + it->second);
+  }
+  return true;
+}
+
+std::string CheckinColumnHead() { return text::G("签到"); }
 
 void TCheckinWriter::Continue(std::string path, int32_t taskId, size_t wholeBytes) {
   m_path = std::move(path);

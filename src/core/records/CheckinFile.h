@@ -53,6 +53,15 @@ bool ReadCheckinFile(std::string_view gbkPath, TCheckinFile& file, std::string& 
 bool CheckedInOnList(int32_t taskId, const std::vector<std::string>& lines,
                      std::vector<std::string>& ids, std::string& error);
 
+// The results window's check-in column for winner rows (their first field is the id):
+// "已签到 <time>" for an id of the task's check-in file, "未签到" for any other. Empty
+// `marks` when the task has no check-in file (no column to show). False with the reader's
+// error.
+bool CheckinMarks(int32_t taskId, const std::vector<std::vector<std::string>>& rows,
+                  std::vector<std::string>& marks, std::string& error);
+// The head of that column.
+std::string CheckinColumnHead();
+
 // Appends records to the file, first writing the head when it holds nothing whole yet and
 // cutting back a torn tail; flushed to disk before it returns. Keeps WholeBytes; false with
 // the error when nothing new is whole on disk.
