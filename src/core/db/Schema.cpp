@@ -32,7 +32,8 @@ constexpr const char* kCreateTables =
     " LuckAgain integer not null default 0,"
     " MusicFilePath text not null default '',"
     " ShowLuck integer not null default 0,"
-    " Rules text not null default '');"
+    " Rules text not null default '',"
+    " CheckinOnly integer not null default 0);"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -135,6 +136,12 @@ bool AddRulesColumns(sqlite3* h, std::string& error) {
   return true;
 }
 
+// Version 3: the task option to draw only those checked in.
+bool AddCheckinColumn(sqlite3* h, std::string& error) {
+  return HasColumn(h, "LuckTask", "CheckinOnly") ||
+         Exec(h, "alter table LuckTask add column CheckinOnly integer not null default 0", error);
+}
+
 }  // namespace
 
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
@@ -143,7 +150,7 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   // without tables is initialised by the data module.
   if (!HasTheTables(h)) return true;
   if (!Exec(h, "begin immediate", error)) return false;
-  if (AddRulesColumns(h, error) &&
+  if (AddRulesColumns(h, error) && AddCheckinColumn(h, error) &&
       Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
       Exec(h, "commit", error))
     return true;

@@ -10,8 +10,9 @@
 
 namespace db {
 
-// 1: the three tables; 2: a Rules column on LuckTask and TaskItem (the draw's rules).
-inline constexpr int kSchemaVersion = 2;
+// 1: the three tables; 2: a Rules column on LuckTask and TaskItem (the draw's rules);
+// 3: CheckinOnly on LuckTask (draw only those checked in on the LAN).
+inline constexpr int kSchemaVersion = 3;
 
 // Reads user_version; fails with the engine's text when the file is not a database.
 bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);

@@ -132,6 +132,10 @@ inline constexpr std::string_view kSelectTaskRules = "select Rules from LuckTask
 inline constexpr std::string_view kSelectItemRules =
     "select ItemId, Rules from TaskItem where TaskId=? order by ItemId";
 inline constexpr std::string_view kUpdateTaskRules = "update LuckTask set Rules=? where TaskId=?";
+inline constexpr std::string_view kSelectCheckinOnly =
+    "select CheckinOnly from LuckTask where TaskId=?";
+inline constexpr std::string_view kUpdateCheckinOnly =
+    "update LuckTask set CheckinOnly=? where TaskId=?";
 inline constexpr std::string_view kUpdateItemRules =
     "update TaskItem set Rules=? where TaskId=? and ItemId=?";
 }  // namespace sql

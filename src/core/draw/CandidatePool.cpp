@@ -214,7 +214,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
                                               std::string& error) {
   TTaskRules rules = given.Rules;
   NormaliseRules(rules);
-  if (rules.Empty()) return nullptr;
+  if (rules.Empty() && !given.CheckinOnly) return nullptr;
   auto index = std::make_shared<TRulesIndex>();
   const std::vector<std::string_view> heads = FieldViews(given.TitleLine);
   const auto fieldOf = [&](const std::string& name, size_t& field) {
@@ -283,6 +283,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
   for (size_t c = 0; c < index->columns.size(); ++c) numberOf(c, {});
   std::unordered_set<std::string_view> excludedIds(given.ExcludedIds.begin(),
                                                    given.ExcludedIds.end());
+  std::unordered_set<std::string_view> presentIds(given.PresentIds.begin(), given.PresentIds.end());
   index->excluded.assign(n, 0);
   if (index->tickets) index->ticketsOf.assign(n, 0);
   int64_t ticketSum = 0;
@@ -292,6 +293,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
     EachField(lines[k], [&](size_t i, std::string_view f) {
       if (first) {
         if (!excludedIds.empty() && excludedIds.count(f)) index->excluded[k] = 1;
+        if (given.CheckinOnly && !presentIds.count(f)) index->excluded[k] = 1;
         first = false;
       }
       if (i < columnOfField.size() && columnOfField[i])
@@ -299,6 +301,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
       if (index->tickets && i == ticketField) ticketText = f;
       return i < lastField;
     });
+    if (first && given.CheckinOnly) index->excluded[k] = 1;  // a line without an id
     if (!index->tickets) continue;
     int64_t t = 0;
     bool whole = text::IsAllDigits(ticketText);

@@ -25,6 +25,10 @@ struct TPoolRules {
   TTaskRules Rules;
   std::string TitleLine;                 // the draw data's title line: heads of the fields
   std::vector<std::string> ExcludedIds;  // ids of the excluded tasks' current winners
+  // Only those checked in may win: the ids of `PresentIds`; every other candidate is left
+  // out as an excluded one is.
+  bool CheckinOnly = false;
+  std::vector<std::string> PresentIds;
 };
 
 // The fields of a candidate or title line, as text::SplitFields gives them, without copies.
@@ -36,7 +40,7 @@ class TRulesIndex;
 
 // Indexes `rules` over `lines`. Null with a GBK error when a rule names a field the title
 // line lacks, a candidate's tickets are not a whole number >= 0, or all tickets together
-// exceed 2^63 - 1; null without error for empty rules.
+// exceed 2^63 - 1; null without error for empty rules and no check-in.
 std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TPoolRules& rules,
                                               std::string& error);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/draw/DrawTexts.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
@@ -156,7 +157,16 @@ bool TDataDraw::SetUpRules(Failure& failure) {
     failure = {MessageKind::Error, error};
     return false;
   }
-  if (rules.Empty()) return true;
+  // Drawing only those checked in: who they are is fixed here, before the commitment.
+  bool checkinOnly = false;
+  std::vector<std::string> present;
+  if (!LoadCheckinOnly(m_s.Task.TaskId, checkinOnly, error) ||
+      (checkinOnly &&
+       !checkin::CheckedInOnList(m_s.Task.TaskId, m_s.CandidateLines, present, error))) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  if (rules.Empty() && !checkinOnly) return true;
   std::vector<std::string> ids;
   for (int32_t task : rules.ExcludeTasks) {
     if (!CurrentWinnerIds(task, ids, error)) {
@@ -172,15 +182,22 @@ bool TDataDraw::SetUpRules(Failure& failure) {
   }
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-  m_draw.rules = {rules, m_draw.titleLine, ids};
+  m_draw.rules = {rules, m_draw.titleLine, ids, checkinOnly, present};
   m_draw.rulesIndex = IndexRules(m_s.CandidateLines, m_draw.rules, error);
   if (!m_draw.rulesIndex) {
     failure = {MessageKind::Error, error};
     return false;
   }
-  m_draw.head.Rules = FormatRules(rules);
-  m_draw.head.RulesHash = RulesHash(rules);
-  m_draw.head.Excluded = std::move(ids);
+  if (!rules.Empty()) {
+    m_draw.head.Rules = FormatRules(rules);
+    m_draw.head.RulesHash = RulesHash(rules);
+    m_draw.head.Excluded = std::move(ids);
+  }
+  if (checkinOnly) {
+    m_draw.head.CheckinOnly = true;
+    m_draw.head.PresentHash = ExcludedHashOf(present);
+    m_draw.head.Present = std::move(present);
+  }
   return true;
 }
 
@@ -234,8 +251,13 @@ bool TDataDraw::StartJournal(std::string& error) {
 
 std::string TDataDraw::ProofText() const {
   const size_t n = m_s.CandidateLines.size();
-  return G("抽奖凭证  名单 ") + m_draw.head.DataHash.substr(0, 12) + "  " + std::to_string(n) +
-         G("人  承诺 ") + m_draw.head.Commit.substr(0, 16);
+  std::string proof = G("抽奖凭证  名单 ") + m_draw.head.DataHash.substr(0, 12) + "  " +
+                      std::to_string(n) + G("人  ");
+  // Those checked in, when only they are drawn: their number and fingerprint.
+  if (m_draw.head.CheckinOnly)
+    proof += G("签到 ") + m_draw.head.PresentHash.substr(0, 8) + "  " +
+             std::to_string(m_draw.head.Present.size()) + G("人  ");
+  return proof + G("承诺 ") + m_draw.head.Commit.substr(0, 16);
 }
 
 bool TDataDraw::AudienceOpen() const {
@@ -425,7 +447,8 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     m_draw.start.Seed =
         DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
-                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded));
+                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
+                   h.CheckinOnly ? h.PresentHash : std::string());
     m_rng.Randomize(m_draw.start.Seed);
     m_draw.started = true;
   }

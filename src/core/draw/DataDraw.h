@@ -165,7 +165,8 @@ class TDataDraw {
   std::string RulesLine(int itemIndex) const;
 
   // The line the audience can photograph before the draw: the list's fingerprint, the
-  // number of candidates and the commitment, shortened.
+  // number of candidates, for a draw of those checked in their fingerprint and number, and
+  // the commitment, shortened.
   std::string ProofText() const;
   // The audience's number may be given until the first batch starts: empty or 1 … 18
   // digits. False (and nothing changes) otherwise.

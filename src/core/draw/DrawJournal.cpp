@@ -171,6 +171,22 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
       from = end + 1;
     }
   }
+  h.CheckinOnly = false;
+  h.Present.clear();
+  h.PresentHash.clear();
+  if (std::string_view present; Field(f, "checkin", present)) {
+    std::string_view hash;
+    std::string ids;
+    if (!Field(f, "checkinhash", hash) || !IsHex64(hash) || !Unescaped(present, ids)) return false;
+    h.CheckinOnly = true;
+    h.PresentHash = std::string(hash);
+    for (size_t from = 0; from < ids.size();) {
+      size_t end = ids.find('\n', from);
+      if (end == std::string::npos) return false;  // each id ends in LF
+      h.Present.push_back(ids.substr(from, end - from));
+      from = end + 1;
+    }
+  }
   h.Items.clear();
   if (items.empty()) return true;
   for (std::string_view one : Split(items, ',')) {
@@ -234,7 +250,8 @@ std::string SealJournalRecord(std::string body) { return Sealed(std::move(body))
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
          LuckAgain == o.LuckAgain && Items == o.Items && Rules == o.Rules &&
-         RulesHash == o.RulesHash && Excluded == o.Excluded;
+         RulesHash == o.RulesHash && Excluded == o.Excluded && CheckinOnly == o.CheckinOnly &&
+         Present == o.Present && PresentHash == o.PresentHash;
 }
 
 int32_t TJournal::WinnerCount() const {
@@ -275,6 +292,12 @@ std::string FormatJournalHead(const TJournalHead& h) {
     std::string ids;
     for (const std::string& id : h.Excluded) ids += id + "\n";
     s += "\trules=" + Escaped(h.Rules) + "\trulehash=" + h.RulesHash + "\texcluded=" + Escaped(ids);
+  }
+  // Only a draw of those checked in names them.
+  if (h.CheckinOnly) {
+    std::string ids;
+    for (const std::string& id : h.Present) ids += id + "\n";
+    s += "\tcheckin=" + Escaped(ids) + "\tcheckinhash=" + h.PresentHash;
   }
   return Sealed(std::move(s));
 }

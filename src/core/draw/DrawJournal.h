@@ -36,8 +36,15 @@ struct TJournalHead {
   std::string Rules;
   std::string RulesHash;
   std::vector<std::string> Excluded;
+  // A draw of those checked in only: the ids checked in that are on the list (ascending,
+  // no duplicates) and their fingerprint (ExcludedHashOf of them). Off, the head reads as
+  // before.
+  bool CheckinOnly = false;
+  std::vector<std::string> Present;
+  std::string PresentHash;
 
-  // Same task, data, presets, repeat rule, prize items and rules; the seed may differ.
+  // Same task, data, presets, repeat rule, prize items, rules and check-in list; the seed
+  // may differ.
   bool SameDraw(const TJournalHead& other) const;
 };
 

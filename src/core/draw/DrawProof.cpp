@@ -105,7 +105,7 @@ std::string ItemsText(const std::vector<TProofItem>& items) {
 std::string SeedInput(std::string_view secretHex, std::string_view audience,
                       std::string_view dataHash, std::string_view presetHash,
                       std::string_view itemsText, std::string_view rulesHash,
-                      std::string_view excludedHash) {
+                      std::string_view excludedHash, std::string_view checkinHash) {
   std::string s = "tombolix-seed-1\n";
   s.append("secret=").append(secretHex).append("\n");
   s.append("audience=").append(audience).append("\n");
@@ -116,15 +116,16 @@ std::string SeedInput(std::string_view secretHex, std::string_view audience,
     s.append("rules=").append(rulesHash).append("\n");
     s.append("excluded=").append(excludedHash).append("\n");
   }
+  if (!checkinHash.empty()) s.append("checkin=").append(checkinHash).append("\n");
   return s;
 }
 
 uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
                     std::string_view dataHash, std::string_view presetHash,
                     std::string_view itemsText, std::string_view rulesHash,
-                    std::string_view excludedHash) {
-  const std::string input =
-      SeedInput(secretHex, audience, dataHash, presetHash, itemsText, rulesHash, excludedHash);
+                    std::string_view excludedHash, std::string_view checkinHash) {
+  const std::string input = SeedInput(secretHex, audience, dataHash, presetHash, itemsText,
+                                      rulesHash, excludedHash, checkinHash);
   uint8_t d[SHA256_DIGEST_SIZE];
   sha256_ctx ctx;
   sha256_init(&ctx);

@@ -112,3 +112,16 @@ bool LoadRulesText(int taskId, std::string& rulesText, std::string& error) {
   error.clear();
   return true;
 }
+
+bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectCheckinOnly, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  checkinOnly = q->FieldAsInteger("CheckinOnly") != 0;
+  error.clear();
+  return true;
+}

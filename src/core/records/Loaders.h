@@ -27,3 +27,7 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
 // (FormatRules lines, empty when the task has none). False with the database's text, or
 // when the task row is missing.
 bool LoadRulesText(int taskId, std::string& rulesText, std::string& error);
+
+// The task's option to draw only those checked in on the LAN (LuckTask.CheckinOnly). False
+// with the database's text, or naming the task when its row is missing.
+bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error);

@@ -1,5 +1,7 @@
 #include "core/records/ResultsHistory.h"
 
+#include "core/records/CheckinFile.h"
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -131,6 +133,9 @@ bool RestoreFromHistory(const std::string& folder, const std::vector<std::string
 bool MoveTaskResultsToHistory(int taskId, std::string& error) {
   std::vector<std::string> files = TaskResultFiles(taskId);
   if (paths::FileExists(paths::JournalPath(taskId))) files.push_back(paths::JournalPath(taskId));
+  // Its phones' check-ins go with them, so that a new task of the same number starts afresh.
+  if (paths::FileExists(checkin::CheckinFilePath(taskId)))
+    files.push_back(checkin::CheckinFilePath(taskId));
   std::string folder;
   return MoveToHistory(taskId, files, folder, error);
 }

@@ -23,5 +23,5 @@ bool MoveToHistory(int taskId, const std::vector<std::string>& gbkPaths, std::st
 bool RestoreFromHistory(const std::string& folder, const std::vector<std::string>& gbkPaths,
                         std::string& error);
 
-// A task is deleted: its winner files and both journals go to the history.
+// A task is deleted: its winner files, both journals and its check-in file go to the history.
 bool MoveTaskResultsToHistory(int taskId, std::string& error);

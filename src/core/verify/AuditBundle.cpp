@@ -8,6 +8,7 @@
 #include "Version.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
@@ -134,6 +135,12 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
          std::to_string(h.Excluded.size()) + G("人, 指纹(SHA-256) ") + ExcludedHashOf(h.Excluded)});
     rows.insert(rows.end() - 1, ruleRows.begin(), ruleRows.end());
   }
+  // A draw of those checked in: how many and their fingerprint.
+  if (h.CheckinOnly)
+    rows.insert(
+        rows.end() - 1,
+        TAuditRows::value_type{G("仅抽取已签到人员"), std::to_string(h.Present.size()) +
+                                                          G("人, 指纹(SHA-256) ") + h.PresentHash});
   return true;
 }
 
@@ -173,6 +180,10 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
   for (const TJournalItem& it : j.Head.Items)
     entries.push_back({paths::AbsentFilePath("", task.TaskId, it.ItemId),
                        paths::AbsentFilePath(task.TaskId, it.ItemId), false});
+  // The check-in file, for a draw of those checked in.
+  if (j.Head.CheckinOnly)
+    entries.push_back(
+        {checkin::CheckinFilePath("", task.TaskId), checkin::CheckinFilePath(task.TaskId), false});
 
   std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
   ZipWriter zip;
@@ -208,6 +219,12 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
     for (const std::string& id : j.Head.Excluded) *ids += id + "\n";
     contents.push_back(std::move(ids));
     added = added && zip.Add(kAuditExcludedEntry, *contents.back());
+  }
+  if (j.Head.CheckinOnly) {
+    auto ids = std::make_unique<std::string>();
+    for (const std::string& id : j.Head.Present) *ids += id + "\n";
+    contents.push_back(std::move(ids));
+    added = added && zip.Add(kAuditCheckinEntry, *contents.back());
   }
   std::string out;
   if (!added || !zip.Finish(out)) {

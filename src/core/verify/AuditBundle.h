@@ -28,6 +28,8 @@ inline constexpr const char* kAuditSheetName = "抽奖凭证";
 // a line, LF), the bytes their fingerprints are taken of.
 inline constexpr const char* kAuditRulesEntry = "抽奖规则.txt";
 inline constexpr const char* kAuditExcludedEntry = "排除名单.txt";
+// A draw of those checked in: their ids as fingerprinted (each followed by LF).
+inline constexpr const char* kAuditCheckinEntry = "签到名单.txt";
 
 // Writes the bundle of the task's finished draw to `gbkZipPath` (atomically): the draw data
 // file as DATA_FILE/<TaskId>.txt, the prize items' preset files, the finished journal, the

@@ -11,6 +11,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/WinnerFiles.h"
@@ -181,7 +182,7 @@ class RulesReplay {
 
   // Sets the fields from the title line; false with the text naming a missing field.
   bool Prepare(const std::string& title, const std::vector<std::string>& excluded,
-               std::string& problem) {
+               const std::vector<std::string>* present, std::string& problem) {
     const std::vector<std::string> heads = text::SplitFields(title);
     std::vector<std::string> names;
     if (!m_rules.TicketsField.empty()) names.push_back(m_rules.TicketsField);
@@ -202,11 +203,15 @@ class RulesReplay {
       fixed->values[name].resize(m_lines.size());
     }
     const std::set<std::string> out(excluded.begin(), excluded.end());
+    std::set<std::string> in;
+    if (present) in.insert(present->begin(), present->end());
     fixed->excluded.assign(m_lines.size(), false);
+    fixed->absentFromCheckin.assign(m_lines.size(), false);
     fixed->tickets.assign(m_lines.size(), 1);
     for (size_t k = 0; k < m_lines.size(); ++k) {
       const std::vector<std::string> f = text::SplitFields(m_lines[k]);
       fixed->excluded[k] = !f.empty() && out.count(f[0]) > 0;
+      fixed->absentFromCheckin[k] = present && (f.empty() || in.count(f[0]) == 0);
       for (const auto& [name, c] : column)
         if (c < f.size()) fixed->values[name][k] = f[c];
     }
@@ -237,6 +242,7 @@ class RulesReplay {
     if (m_absent[i]) return G("已被标为缺席");
     if (!m_again && m_won[i]) return G("已经中奖");
     if (m_fixed->excluded[i]) return G("是被排除任务的中奖者");
+    if (m_fixed->absentFromCheckin[i]) return G("没有签到");
     if (m_fixed->tickets[i] == 0) return G("票数为0");
     const TItemRules* item = m_rules.ItemRulesOf(itemId);
     if (item) {
@@ -391,6 +397,7 @@ class RulesReplay {
   struct Fixed {
     std::map<std::string, std::vector<std::string>> values;  // per field, per candidate
     std::vector<bool> excluded;
+    std::vector<bool> absentFromCheckin;  // a draw of those checked in: not among them
     std::vector<uint64_t> tickets;
   };
   std::shared_ptr<const Fixed> m_fixed;
@@ -538,11 +545,49 @@ class Checker {
         return;
       }
     }
+    // Those checked in: sorted, named by their fingerprint, on the list, and each in the
+    // task's check-in file when the folder holds it.
+    if (h.CheckinOnly) {
+      if (!std::is_sorted(h.Present.begin(), h.Present.end()) ||
+          std::adjacent_find(h.Present.begin(), h.Present.end()) != h.Present.end()) {
+        Problem(G("抽奖记录中的签到名单未按规定排序"));
+        return;
+      }
+      if (ExcludedHashOf(h.Present) != h.PresentHash) {
+        Problem(G("抽奖记录中的签到名单与其指纹不符(名单已被改动)"));
+        return;
+      }
+      std::set<std::string_view> ids;
+      for (const std::string& l : lines) ids.insert(text::FirstField(l));
+      for (const std::string& id : h.Present)
+        if (!ids.count(id)) {
+          Problem(G("抽奖记录中的签到人员") + id + G("不在名单中"));
+          return;
+        }
+      const std::string checkinPath = Rel(checkin::CheckinFilePath("", m_task));
+      if (paths::FileExists(checkinPath)) {
+        checkin::TCheckinFile file;
+        std::string why;
+        if (!checkin::ReadCheckinFile(checkinPath, file, why)) {
+          Problem(why);
+          return;
+        }
+        std::set<std::string> recorded;
+        for (const checkin::TCheckinRecord& r : file.Records) recorded.insert(r.Id);
+        for (const std::string& id : h.Present)
+          if (!recorded.count(id)) {
+            Problem(G("抽奖记录中的签到人员") + id + G("不在签到记录文件中"));
+            return;
+          }
+        m_checkinFileChecked = true;
+      }
+    }
     std::vector<TProofItem> items;
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     const uint32_t seed =
         DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
-                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded));
+                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
+                   h.CheckinOnly ? h.PresentHash : std::string());
     if (seed != j.Start.Seed) {
       Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(seed) + G("不符"));
       return;
@@ -554,14 +599,19 @@ class Checker {
       m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + G(", 排除") +
                                Num(static_cast<int64_t>(h.Excluded.size())) +
                                G("人, 规则与指纹一致"));
+    if (h.CheckinOnly)
+      m_result.Lines.push_back(
+          G("仅抽取已签到人员: 签到名单指纹") + h.PresentHash.substr(0, 16) + ", " +
+          Num(static_cast<int64_t>(h.Present.size())) + G("人, 与指纹一致") +
+          (m_checkinFileChecked ? G(", 均在签到记录文件中") : G(", 目录中没有签到记录文件")));
 
     // Every batch from the seed: by the flat rule, or by the draw's rules.
     Replay flatReplay(lines, presets, h.LuckAgain == 1, seed);
     RulesReplay rulesReplay(lines, presets, h.LuckAgain == 1, seed, rules);
-    const bool ruled = !h.Rules.empty();
+    const bool ruled = !h.Rules.empty() || h.CheckinOnly;
     if (ruled) {
       std::string problem;
-      if (!rulesReplay.Prepare(title, h.Excluded, problem)) {
+      if (!rulesReplay.Prepare(title, h.Excluded, h.CheckinOnly ? &h.Present : nullptr, problem)) {
         Problem(problem);
         return;
       }
@@ -714,6 +764,7 @@ class Checker {
   }
 
   std::string m_root;
+  bool m_checkinFileChecked = false;
   int32_t m_task;
   TVerifyResult m_result;
 };

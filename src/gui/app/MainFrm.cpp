@@ -19,8 +19,12 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
+#include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDM.h"
+#include "core/records/Loaders.h"
 #include "core/text/Paths.h"
+#include "gui/checkin/CheckinFrm.h"
+#include "gui/checkin/CheckinService.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -153,10 +157,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
                 QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
   SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询(&Q)"),
                         QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
+  SBtnCheckin = BigButton(Image1, "SBtnCheckin", QStringLiteral("扫码签到(&K)"),
+                          QStringLiteral("在局域网上开始或停止所选项目的手机签到"),
+                          QStringLiteral("glyph_checkin"));
   SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出(&X)"),
                        QStringLiteral("点击退出该软件"), QStringLiteral("glyph_exit"));
   int x = 10;
-  for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnExit}) {
+  for (QToolButton* b : {SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnCheckin, SBtnExit}) {
     b->move(x, 4);
     x += 96;
   }
@@ -217,13 +224,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnGetLuck, &QToolButton::clicked, this, &TMainForm::SBtnGetLuckClick);
   connect(SBtnConfig, &QToolButton::clicked, this, &TMainForm::SBtnConfigClick);
   connect(SBtnQuery, &QToolButton::clicked, this, &TMainForm::SBtnQueryClick);
+  connect(SBtnCheckin, &QToolButton::clicked, this, &TMainForm::SBtnCheckinClick);
   connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
   connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders, SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnHelp, SBtnAbout, SBtnExit};
+  QWidget* order[] = {LVHeaders,   SBtnGetLuck, SBtnConfig, SBtnQuery,
+                      SBtnCheckin, SBtnHelp,    SBtnAbout,  SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -294,7 +303,66 @@ void TMainForm::SBtnGetLuckClick() {
   const TDrawType type = task->OrderBy;
   if (!m_drawFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
-  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  if (!screen) return;
+  const bool checkingIn = m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId;
+  // A draw of those checked in fixes them now, before its commitment is made: check-in
+  // closes first, and only when the operator says so.
+  bool checkinOnly = false;
+  std::string error;
+  bool closedHere = false;
+  if (checkingIn && m_checkin->DeskOpen() && LoadCheckinOnly(taskId, checkinOnly, error) &&
+      checkinOnly) {
+    const checkin::TCheckinView v = m_checkin->Desk().View();
+    if (AskYesNo(Q(checkin::CloseForDrawQuestion(v.CheckedIn, v.Total)), Answer::No) != Answer::Yes)
+      return;
+    m_checkin->CloseDesk();
+    closedHere = true;
+  }
+  // The phones of the task's check-in see the winners as the stage reveals them.
+  if (checkingIn) {
+    TCheckinService* service = m_checkin.get();
+    screen->WatchReveals([service](const TDataDraw& engine, size_t revealed) {
+      service->Desk().SetBoard(checkin::BoardOf(engine, revealed));
+    });
+  }
+  if (screen->SetUp(taskId) == 1) screen->ShowModal();
+  screen.reset();
+  // Left before its first batch, the draw fixed nobody: check-in goes on.
+  if (closedHere && !checkin::DrawHasBegun(taskId)) m_checkin->ReopenDesk();
+}
+
+TMainForm::~TMainForm() {
+  // The check-in window reads the service: it goes first, then the server stops.
+  delete m_checkinFrm;
+  m_checkinFrm = nullptr;
+}
+
+TCheckinService& TMainForm::Checkin() {
+  if (!m_checkin) m_checkin = std::make_unique<TCheckinService>();
+  return *m_checkin;
+}
+
+void TMainForm::SBtnCheckinClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  if (task->OrderBy != TDrawType::FromData) {
+    ShowMessageBox(MessageKind::Information, "按概率抽奖的项目没有名单，不能签到");
+    return;
+  }
+  if (m_checkinFrm && m_checkinFrm->property("taskId").toInt() != task->TaskId) {
+    delete m_checkinFrm;
+    m_checkinFrm = nullptr;
+  }
+  if (!m_checkinFrm) {
+    m_checkinFrm = new TCheckinFrm(Checkin(), task->TaskId, Q(task->TaskName), this);
+    m_checkinFrm->setProperty("taskId", task->TaskId);
+  }
+  m_checkinFrm->show();
+  m_checkinFrm->raise();
+  m_checkinFrm->activateWindow();
 }
 
 void TMainForm::SBtnQueryClick() {
@@ -378,6 +446,7 @@ std::vector<std::pair<QString, QSize>> TMainForm::ShippedArt() {
           {QStringLiteral("glyph_getluck"), big},
           {QStringLiteral("glyph_config"), big},
           {QStringLiteral("glyph_query"), big},
+          {QStringLiteral("glyph_checkin"), big},
           {QStringLiteral("glyph_exit"), big},
           {QStringLiteral("head_task"), small},
           {QStringLiteral("head_title"), small}};

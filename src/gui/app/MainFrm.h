@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QSize>
 #include <QString>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,8 @@
 
 class QLabel;
 class QStatusBar;
+class TCheckinFrm;
+class TCheckinService;
 class QTableWidget;
 class QToolButton;
 
@@ -22,6 +25,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
 
   // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
   // On failure the list keeps its rows.
@@ -58,6 +62,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QToolButton* SBtnGetLuck;
   QToolButton* SBtnConfig;
   QToolButton* SBtnQuery;
+  QToolButton* SBtnCheckin;
   QToolButton* SBtnExit;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
@@ -67,6 +72,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void SBtnGetLuckClick();
   void SBtnConfigClick();
   void SBtnQueryClick();
+  void SBtnCheckinClick();
   void SBtnHelpClick();
   void SBtnAboutClick();
   void SBtnExitClick();
@@ -87,5 +93,15 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   ConfigWindowOpener m_configOpener;
   // The program's one draw session, lent to the draw screen or results window that is open.
   TDrawSession m_drawSession;
+  // The check-in of one task on the LAN, off until the operator starts it; and its window.
+  std::unique_ptr<TCheckinService> m_checkin;
+  TCheckinFrm* m_checkinFrm = nullptr;
+
+ public:
+  // The check-in service (made on first use).
+  TCheckinService& Checkin();
+  TCheckinFrm* CheckinWindow() const { return m_checkinFrm; }
+
+ private:
   int m_bannerWidth = 0;  // the width the banner was painted for
 };

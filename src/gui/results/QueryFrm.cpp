@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "core/export/ExcelExport.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -241,6 +242,7 @@ void TQueryForm::ShowItemWinners() {
   }
   LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
   ShowAbsent(item);
+  ShowCheckins(count);
   SGLuckId->setCurrentCell(1, 0);
   SGLuckId->selectRow(1);
 }
@@ -278,6 +280,28 @@ void TQueryForm::ShowAbsent(const TLuckItem& item) {
       }
     }
   }
+  ShowHeadRow();
+}
+
+void TQueryForm::ShowCheckins(int count) {
+  // Whether each winner checked in on the LAN, when the task had check-in.
+  std::vector<std::string> marks;
+  std::string error;
+  if (!checkin::CheckinMarks(m_session.Task.TaskId, m_winners.rows, marks, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  if (marks.empty()) return;
+  // The first column after the winners' fields (and the absent mark) that no head names.
+  int col = static_cast<int>(m_winners.head.size());
+  while (col < SGLuckId->columnCount() && !GridCell(SGLuckId, 0, col).isEmpty()) ++col;
+  if (col >= SGLuckId->columnCount()) {
+    SGLuckId->setColumnCount(col + 1);
+    SGLuckId->setColumnWidth(col, 180);
+  }
+  SetGridCell(SGLuckId, 0, col, Q(checkin::CheckinColumnHead()));
+  for (int r = 0; r < count && r < static_cast<int>(marks.size()); ++r)
+    SetGridCell(SGLuckId, r + 1, col, Q(marks[static_cast<size_t>(r)]));
   ShowHeadRow();
 }
 

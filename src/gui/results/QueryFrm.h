@@ -72,6 +72,8 @@ class TQueryForm : public QDialog {
   void ShowHeadRow();
   // Adds the item's absent winners, marked, below its winners.
   void ShowAbsent(const TLuckItem& item);
+  // The check-in column for the first `count` winner rows.
+  void ShowCheckins(int count);
 
   TDrawSession& m_session;
   TDesignLayout m_layout;

@@ -840,6 +840,11 @@ void TGetLuckMainForm::SyncWinnerList() {
     m_listDropped = 0;
   }
   const size_t upTo = std::min(lines.size(), static_cast<size_t>(m_listRevealed));
+  if (m_revealWatch && (upTo != m_watchedLines || m_listGeneration != m_watchedGeneration)) {
+    m_watchedLines = upTo;
+    m_watchedGeneration = m_listGeneration;
+    m_revealWatch(m_engine, upTo);
+  }
   if (static_cast<size_t>(m_listShown) < upTo) {
     QStringList add = ListLines(lines, static_cast<size_t>(m_listShown), upTo);
     // The list starts with its first caption, not with blank lines.

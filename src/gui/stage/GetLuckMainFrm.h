@@ -9,6 +9,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
+#include "gui/ui/SetUpScreen.h"
 
 class QFrame;
 class QLabel;
@@ -33,6 +34,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int SetUpDraw(int32_t taskId);
 
   const TDataDraw& Engine() const { return m_engine; }
+  // Told after each change of the revealed winners list (the phones' winners board).
+  void SetRevealWatch(RevealWatch watch) { m_revealWatch = std::move(watch); }
   bool Stopped() const { return m_engine.Stopped(); }
   bool Busy() const { return m_engine.Busy(); }
   bool MayClose() const { return m_engine.Stopped() && !m_engine.LeaveNeedsQuestion(); }
@@ -105,6 +108,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QRect BannerArea() const override;
 
  private:
+  RevealWatch m_revealWatch;
+  size_t m_watchedLines = 0;
+  int m_watchedGeneration = -1;
   // Applies a frame of the stage, and what follows it.
   void Run(TStageFrame f);
   void Apply(const TStageFrame& f);

@@ -66,12 +66,12 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
             (std::vector<std::string>{"TaskId", "TaskName", "MainImageName", "IdType", "MainTitle",
                                       "FontSize", "FontColor", "RemainText", "HideBegin", "HideEnd",
                                       "PassWd", "OrderBy", "DataFilePath", "LuckAgain",
-                                      "MusicFilePath", "ShowLuck", "Rules"}));
+                                      "MusicFilePath", "ShowLuck", "Rules", "CheckinOnly"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
                                       "AwardName", "AwardImageName", "ListIndex", "Rules"}));
   EXPECT_EQ(Columns(h, "Sequence"), (std::vector<std::string>{"SeqType", "SeqId", "SeqName"}));
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
   EXPECT_TRUE(Rows(h, "select * from LuckTask").empty());  // no seeder given
 }
 
@@ -279,7 +279,7 @@ TEST(Connection, EmptyFileIsSetUpInPlaceAndUnversionedTablesAreKept) {
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select count(*) from LuckTask"),
             (std::vector<std::string>{"2"}));
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "pragma user_version"),
-            (std::vector<std::string>{"2"}));
+            (std::vector<std::string>{"3"}));
 }
 
 TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
@@ -358,13 +358,13 @@ TEST(Migration, Version1FileGainsTheRulesColumnsAndKeepsEveryRow) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
-  EXPECT_EQ(Columns(h, "LuckTask").back(), "Rules");
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Columns(h, "LuckTask").back(), "CheckinOnly");
   EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
   EXPECT_EQ(Rows(h,
-                 "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules from LuckTask "
-                 "order by TaskId"),
-            (std::vector<std::string>{"1001|年会|0|DATA/1001.dat|36|", "1002|午宴|1||36|"}));
+                 "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules, CheckinOnly "
+                 "from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001|年会|0|DATA/1001.dat|36||0", "1002|午宴|1||36||0"}));
   EXPECT_EQ(Rows(h, "select * from TaskItem order by ItemId"),
             (std::vector<std::string>{"1001|一等奖|1001|1|1|电脑||0|", "1002|二等奖|1001|3|3|||1|",
                                       "1003|幸运奖|1002|5|5|||0|"}));
@@ -388,10 +388,35 @@ TEST(Migration, AFileWithOneColumnAlreadyAddedIsCompletedNotFailed) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
   EXPECT_EQ(Rows(h, "select count(*) from pragma_table_info('LuckTask') where name like 'rules'"),
             (std::vector<std::string>{"1"}));
   EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
+}
+
+TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  WriteVersion1File(file,
+                    "alter table LuckTask add column Rules text not null default '';"
+                    "alter table TaskItem add column Rules text not null default '';");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+  sqlite3_exec(raw,
+               "update LuckTask set Rules='EXCLUDE\t1002\n' where TaskId=1001;"
+               "pragma user_version=2",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Rows(h, "select TaskId, Rules, CheckinOnly from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001|EXCLUDE\t1002\n|0", "1002||0"}));
+  bool only = true;
+  std::string err;
+  ASSERT_TRUE(LoadCheckinOnly(1001, only, err)) << err;
+  EXPECT_FALSE(only);
 }
 
 TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
@@ -400,14 +425,14 @@ TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
   WriteVersion1File(file);
   sqlite3* h = nullptr;
   ASSERT_EQ(sqlite3_open(file.c_str(), &h), SQLITE_OK);
-  sqlite3_exec(h, "pragma user_version=3", nullptr, nullptr, nullptr);
+  sqlite3_exec(h, "pragma user_version=4", nullptr, nullptr, nullptr);
   sqlite3_close(h);
   const std::string before = ReadAll(file);
   MessageCapture capture;
   TTombolixDataModule dm;
   EXPECT_FALSE(dm.DataModuleCreate());
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_NE(capture.messages[0].second.find(G("版本3")), std::string::npos);
-  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本2")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("版本4")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本3")), std::string::npos);
   EXPECT_EQ(ReadAll(file), before);
 }

@@ -6,6 +6,7 @@
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/ResultsHistory.h"
 #include "core/records/WinnerFiles.h"
@@ -423,17 +424,22 @@ TEST(ResultsHistory, AMoveThatFailsHalfWayPutsBackWhatItMoved) {
               "old " + std::to_string(item));
   EXPECT_TRUE(HistoryFolders().empty());
 
-  // A deleted task: its winner files and both journals, nothing of other tasks.
+  // A deleted task: its winner files, both journals and its check-in file, nothing of
+  // other tasks.
   WriteAll(paths::NativePath(paths::JournalPath(1001)), "j");
   WriteAll(paths::NativePath(paths::FinishedJournalPath(1001)), "d");
+  WriteAll(paths::NativePath(checkin::CheckinFilePath(1001)), "CHECKIN\t1001\r\n");
+  WriteAll(paths::NativePath(checkin::CheckinFilePath(1002)), "CHECKIN\t1002\r\n");
   ASSERT_TRUE(MoveTaskResultsToHistory(1001, err)) << err;
   const std::vector<fs::path> folders = HistoryFolders();
   ASSERT_EQ(folders.size(), 1u);
-  EXPECT_EQ(Names(folders[0]),
-            (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt", "1001_2003.txt",
-                                      "JOURNAL_1001.txt", "JOURNAL_1001_DONE.txt"}));
-  EXPECT_EQ(Names(root.dir() / "LUCK_FILE"),
-            (std::vector<std::string>{"1001_x.txt", "1002_2101.txt", "history"}));
+  EXPECT_EQ(
+      Names(folders[0]),
+      (std::vector<std::string>{"1001_2001.txt", "1001_2002.txt", "1001_2003.txt",
+                                "CHECKIN_1001.txt", "JOURNAL_1001.txt", "JOURNAL_1001_DONE.txt"}));
+  EXPECT_EQ(
+      Names(root.dir() / "LUCK_FILE"),
+      (std::vector<std::string>{"1001_x.txt", "1002_2101.txt", "CHECKIN_1002.txt", "history"}));
   // A second move in the same second gets its own folder.
   WriteAll(paths::NativePath(paths::WinnerFilePath(1001, 2001)), "again");
   ASSERT_TRUE(MoveTaskResultsToHistory(1001, err));

@@ -19,6 +19,7 @@
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -321,4 +322,25 @@ TEST_F(QueryForm, TabWalksTheWindowOnceAndEscCloses) {
   EXPECT_EQ(Row(), 1);  // Tab through the grid moved no winner
   QTest::keyClick(m_form.BtnCloseBase, Qt::Key_Escape);
   EXPECT_FALSE(m_form.isVisible());
+}
+
+TEST_F(QueryForm, WinnersOfATaskWithCheckInShowWhetherTheyCheckedIn) {
+  Winners(0, "号码 姓名\r\n13800000001 张三\r\n13800000002 李四\r\n");
+  Winners(1, "号码 姓名 部门\r\n13800000003 王五 财务\r\n");
+  WriteAll(paths::NativePath(checkin::CheckinFilePath(1001)),
+           "CHECKIN\t1001\r\n13800000002\t2026-12-09 18:01:02\t" + std::string(32, 'a') +
+               "\r\n13800000003\t2026-12-09 18:05:00\t" + std::string(32, 'b') + "\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  EXPECT_EQ(Head(2), QStringLiteral("签到"));
+  EXPECT_EQ(GridCell(m_form.SGLuckId, 1, 2), QStringLiteral("未签到"));
+  EXPECT_EQ(GridCell(m_form.SGLuckId, 2, 2), QStringLiteral("已签到 2026-12-09 18:01:02"));
+  // The next item's three fields come first; its column follows them, none is left over.
+  m_form.LBItem->setCurrentRow(1);
+  EXPECT_EQ(Head(2), QStringLiteral("部门"));
+  EXPECT_EQ(Head(3), QStringLiteral("签到"));
+  EXPECT_EQ(GridCell(m_form.SGLuckId, 1, 3), QStringLiteral("已签到 2026-12-09 18:05:00"));
+  m_form.LBItem->setCurrentRow(0);
+  EXPECT_EQ(Head(2), QStringLiteral("签到"));
+  EXPECT_EQ(Head(3), QString());
+  EXPECT_TRUE(m_dialogs.log.empty());
 }

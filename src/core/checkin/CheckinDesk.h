@@ -1,0 +1,151 @@
+// The check-in desk of one task: the list, the check-ins so far (from the task's check-in
+// file, so a restarted program goes on where it stopped), the limit on failed attempts per
+// address, and the winners board the phones read. Safe to call from several server threads
+// at once; a confirmed check-in is on disk before CheckIn returns it. The window reads
+// View() and sets the board; neither waits on a disk write (Close does, briefly).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/checkin/CheckinList.h"
+#include "core/records/CheckinFile.h"
+
+namespace checkin {
+
+// What the desk is opened for: the task and its list as the draw reads it.
+struct TCheckinTask {
+  int32_t TaskId = 0;
+  std::string TaskName;  // GBK
+  std::string TitleLine;
+  std::vector<std::string> Lines;  // candidate lines, trimmed
+  int32_t HideBegin = 0;           // the stage's mask, for the check-in wall without names
+  int32_t HideEnd = 0;
+  std::string FilePath;  // the check-in file (GBK path)
+};
+
+// The answer to one attempt, texts in GBK.
+struct TCheckinResult {
+  TAnswer Answer = TAnswer::Closed;
+  std::string Name;   // the list's name on success (or the masked id without a name field)
+  std::string Token;  // on success: the phone's key to its own result
+};
+
+// What the check-in screen shows.
+struct TCheckinView {
+  bool Open = false;
+  size_t CheckedIn = 0;             // ids of the list checked in
+  size_t Total = 0;                 // ids on the list
+  std::vector<std::string> Latest;  // newest last, at most kWallLines, GBK
+  uint64_t Generation = 0;          // raised on every change
+};
+
+// One line of the winners board, as the stage's winners list shows it (GBK).
+struct TBoardLine {
+  std::string Text;
+  bool Caption = false;  // a prize item's caption
+};
+
+// What the phones may see of the draw: the lines revealed so far, and for each revealed
+// winner's id the prize item won (told only to the phone that checked in with that id).
+struct TWinnersBoard {
+  std::vector<TBoardLine> Lines;
+  std::map<std::string, std::string> WonBy;  // id → item name, GBK
+};
+
+// Failed attempts an address may make within the window before it is refused.
+inline constexpr int kMaxFailures = 5;
+inline constexpr int64_t kFailureWindowMs = 60'000;
+// Addresses remembered at most; when full, new addresses are refused until old ones expire.
+inline constexpr size_t kMaxAddresses = 20'000;
+inline constexpr size_t kWallLines = 40;
+
+class TCheckinDesk {
+ public:
+  TCheckinDesk();
+  ~TCheckinDesk();
+  TCheckinDesk(const TCheckinDesk&) = delete;
+  TCheckinDesk& operator=(const TCheckinDesk&) = delete;
+
+  // Loads the list and the task's check-in file (a torn tail is left for the next append to
+  // cut back) and opens for check-ins. False with the reader's error (GBK): nothing opens.
+  bool Open(const TCheckinTask& task, std::string& error);
+  // Stops answering check-ins (Closed); the view and the board stay. Returns once the
+  // check-ins already accepted are on disk (a few flushes at most).
+  void Close();
+  // Answers check-ins again after Close, on the list and records it had; false when it was
+  // never opened.
+  bool Reopen();
+  bool IsOpen() const;
+
+  // One attempt from `address` with the id and name as the phone typed them (UTF-8).
+  TCheckinResult CheckIn(std::string_view address, std::string_view idUtf8,
+                         std::string_view nameUtf8);
+
+  TCheckinView View() const;
+  // The ids checked in that are on the list, sorted bytewise.
+  std::vector<std::string> CheckedInIds() const;
+  bool HasNameField() const;
+  std::string TaskName() const;
+
+  // The board the phones read; replaced whole by the draw screen at each reveal.
+  void SetBoard(TWinnersBoard board);
+  // The board's lines, and the item won by the id that `token` checked in with (empty when
+  // none, or the token is unknown).
+  void ReadBoard(std::string_view token, std::vector<TBoardLine>& lines,
+                 std::string& wonItem) const;
+
+  // For tests: the clock of the rate limit (ms, steady) and of the records' times.
+  void SetClock(std::function<int64_t()> steadyMs, std::function<std::string()> wallTime);
+
+ private:
+  struct Outcome {
+    bool done = false;
+    bool ok = false;
+  };
+  struct Queued {
+    std::string id;
+    std::string wallName;
+    std::string token;
+    std::shared_ptr<Outcome> outcome;
+  };
+
+  bool Limited(const std::string& address, int64_t now);
+  void CountFailure(const std::string& address, int64_t now);
+  void PublishLocked();
+
+  mutable std::mutex m_mutex;  // everything below up to the view
+  std::condition_variable m_flushed;
+  bool m_open = false;
+  TCheckinTask m_task;
+  TCheckinList m_list;
+  TCheckinWriter m_writer;
+  std::set<std::string> m_in;                             // ids checked in or being written
+  std::unordered_map<std::string, std::string> m_tokens;  // token → id
+  std::set<std::string> m_confirmed;  // ids of the list whose check-in is on disk
+  std::deque<std::string> m_wall;
+  std::unordered_map<std::string, std::deque<int64_t>> m_failures;
+  std::string m_pending;
+  std::vector<Queued> m_queued;
+  bool m_flushing = false;
+  std::function<int64_t()> m_steadyMs;
+  std::function<std::string()> m_wallTime;
+
+  mutable std::mutex m_viewMutex;
+  TCheckinView m_view;
+
+  mutable std::mutex m_boardMutex;
+  TWinnersBoard m_board;
+};
+
+}  // namespace checkin

@@ -1,0 +1,141 @@
+#include "gui/checkin/CheckinFrm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "core/checkin/CheckinList.h"
+#include "core/checkin/CheckinServer.h"
+#include "core/config/TaskCheckin.h"
+#include "core/records/Loaders.h"
+#include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/CheckinService.h"
+#include "gui/checkin/QrImage.h"
+#include "gui/stage/DrawScreenArt.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
+
+TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString& taskName,
+                         QWidget* parent)
+    : QDialog(parent), m_service(service), m_taskId(taskId), m_timer(new QTimer(this)) {
+  setObjectName(QStringLiteral("CheckinFrm"));
+  setWindowTitle(QStringLiteral("扫码签到 - ") + taskName);
+  setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
+  auto* layout = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(QStringLiteral("地址："), this), 0, 0);
+  CbAddress = new QComboBox(this);
+  CbAddress->setObjectName(QStringLiteral("CbAddress"));
+  for (const std::string& a : checkin::LocalIPv4Addresses())
+    CbAddress->addItem(QString::fromStdString(a));
+  grid->addWidget(CbAddress, 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("端口："), this), 0, 2);
+  SePort = new QSpinBox(this);
+  SePort->setObjectName(QStringLiteral("SePort"));
+  SePort->setRange(1, 65535);
+  SePort->setValue(checkin::FreePort(CbAddress->currentText().toStdString()));
+  grid->addWidget(SePort, 0, 3);
+  BtnStart = new QPushButton(this);
+  BtnStart->setObjectName(QStringLiteral("BtnStart"));
+  grid->addWidget(BtnStart, 0, 4);
+  layout->addLayout(grid);
+
+  LbQr = new QLabel(this);
+  LbQr->setObjectName(QStringLiteral("LbQr"));
+  LbQr->setFixedSize(264, 264);
+  LbQr->setAlignment(Qt::AlignCenter);
+  layout->addWidget(LbQr, 0, Qt::AlignHCenter);
+  LbUrl = new QLabel(this);
+  LbUrl->setObjectName(QStringLiteral("LbUrl"));
+  LbUrl->setFont(UiFont(StageFamily(), 22, true));
+  LbUrl->setAlignment(Qt::AlignCenter);
+  LbUrl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(LbUrl);
+  LbCount = new QLabel(this);
+  LbCount->setObjectName(QStringLiteral("LbCount"));
+  LbCount->setFont(UiFont(StageFamily(), 20, true));
+  LbCount->setAlignment(Qt::AlignCenter);
+  layout->addWidget(LbCount);
+  LbState = new QLabel(this);
+  LbState->setObjectName(QStringLiteral("LbState"));
+  LbState->setAlignment(Qt::AlignCenter);
+  LbState->setWordWrap(true);
+  layout->addWidget(LbState);
+  CbCheckinOnly = new QCheckBox(QStringLiteral("仅抽取已签到人员(&O)"), this);
+  CbCheckinOnly->setObjectName(QStringLiteral("CbCheckinOnly"));
+  bool checkinOnly = false;
+  std::string error;
+  LoadCheckinOnly(taskId, checkinOnly, error);
+  CbCheckinOnly->setChecked(checkinOnly);
+  layout->addWidget(CbCheckinOnly);
+  BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
+  BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
+  layout->addWidget(BtnScreen);
+
+  connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
+  connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
+  connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
+  connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
+    if (!m_service.Running()) SePort->setValue(checkin::FreePort(a.toStdString()));
+  });
+  m_timer->setInterval(300);
+  connect(m_timer, &QTimer::timeout, this, &TCheckinFrm::ShowState);
+  m_timer->start();
+  ShowState();
+}
+
+void TCheckinFrm::BtnStartClick() {
+  if (m_service.Running() && m_service.TaskId() == m_taskId) {
+    m_service.Stop();
+  } else {
+    std::string error;
+    if (!m_service.Start(m_taskId, CbAddress->currentText().toStdString(),
+                         static_cast<uint16_t>(SePort->value()), error))
+      ShowMessageBox(MessageKind::Warning, error);
+  }
+  ShowState();
+}
+
+void TCheckinFrm::BtnScreenClick() {
+  if (!m_screen) {
+    m_screen = new TCheckinScreen(m_service, this);
+    m_screen->setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+  ShowOnWholeScreen(m_screen);
+  m_screen->show();
+  m_screen->raise();
+}
+
+void TCheckinFrm::ShowState() {
+  const bool mine = m_service.Running() && m_service.TaskId() == m_taskId;
+  BtnStart->setText(mine ? QStringLiteral("停止签到(&T)") : QStringLiteral("开始签到(&B)"));
+  CbAddress->setEnabled(!m_service.Running());
+  SePort->setEnabled(!m_service.Running());
+  BtnScreen->setEnabled(mine);
+  const QString url = mine ? QString::fromStdString(m_service.Url()) : QString();
+  if (url != m_shownUrl) {
+    m_shownUrl = url;
+    LbQr->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrImage(url, 6)));
+    LbUrl->setText(url);
+  }
+  const checkin::TCheckinView v = m_service.Desk().View();
+  LbCount->setText(mine ? Q(checkin::CountText(v.CheckedIn, v.Total)) : QString());
+  const checkin::TDeskState state = !mine                  ? checkin::TDeskState::Stopped
+                                    : m_service.DeskOpen() ? checkin::TDeskState::Open
+                                                           : checkin::TDeskState::ClosedForDraw;
+  LbState->setText(Q(checkin::StateText(state)));
+}
+
+void TCheckinFrm::CbCheckinOnlyClick(bool checked) {
+  std::string error;
+  if (!config::SaveCheckinOnly(m_taskId, checked, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    CbCheckinOnly->setChecked(!checked);
+  }
+}

@@ -1,0 +1,49 @@
+// The operator's check-in window for the selected task: the address (every IPv4 address
+// of the machine) and a free port, start and stop, the address and its QR code, the count,
+// and the check-in screen for the projector.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class TCheckinScreen;
+class TCheckinService;
+
+class TCheckinFrm : public QDialog {
+  Q_OBJECT
+ public:
+  TCheckinFrm(TCheckinService& service, int32_t taskId, const QString& taskName,
+              QWidget* parent = nullptr);
+
+  QComboBox* CbAddress;
+  QSpinBox* SePort;
+  QPushButton* BtnStart;
+  QPushButton* BtnScreen;
+  QLabel* LbQr;
+  QLabel* LbUrl;
+  QLabel* LbCount;
+  QLabel* LbState;
+  // The task option "仅抽取已签到人员", stored as it is ticked.
+  QCheckBox* CbCheckinOnly;
+
+  TCheckinScreen* Screen() const { return m_screen; }
+
+ public slots:
+  void BtnStartClick();
+  void BtnScreenClick();
+  // Shows the service as it stands.
+  void ShowState();
+  void CbCheckinOnlyClick(bool checked);
+
+ private:
+  TCheckinService& m_service;
+  int32_t m_taskId;
+  QTimer* m_timer;
+  TCheckinScreen* m_screen = nullptr;
+  QString m_shownUrl;
+};

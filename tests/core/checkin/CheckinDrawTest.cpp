@@ -1,0 +1,231 @@
+// A draw of those checked in only: the pool, the journal head, the seed, the proof line, the
+// audit bundle and the verifier.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/checkin/CheckinDesk.h"
+#include "core/checkin/WinnersBoard.h"
+#include "core/config/TaskCheckin.h"
+#include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
+#include "core/draw/DrawProof.h"
+#include "core/import/Zip.h"
+#include "core/records/CheckinFile.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
+#include "core/records/Loaders.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
+#include "core/verify/DrawVerify.h"
+
+using text::G;
+
+namespace {
+
+class CheckinDraw : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.title = G("号码 姓名");
+    for (int i = 0; i < 12; ++i) def.candidates.push_back(std::to_string(200 + i) + G(" 员工"));
+    def.items = {{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 1, ""}};
+    m_items = BuildTask(m_dm, def);
+  }
+
+  // Checks in `ids` through a desk on the task's own file, as the phones would.
+  void CheckIn(const std::vector<std::string>& ids) {
+    TLuckTask task;
+    std::string err;
+    ASSERT_TRUE(LoadLuckTask(1001, task, err));
+    checkin::TCheckinTask t;
+    t.TaskId = 1001;
+    t.FilePath = checkin::CheckinFilePath(1001);
+    int32_t idMax = 0;
+    ASSERT_TRUE(ReadDrawDataFile(DrawDataFileOf(task), 0, 1, t.Lines, idMax, t.TitleLine, err));
+    checkin::TCheckinDesk desk;
+    ASSERT_TRUE(desk.Open(t, err)) << err;
+    for (const std::string& id : ids) desk.CheckIn("10.0.0.1", id, "员工");
+    desk.Close();
+  }
+
+  static void DrawAll(TDataDraw& e) {
+    for (int guard = 0; guard < 50 && !e.Finished(); ++guard) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    }
+    ASSERT_TRUE(e.Finished());
+  }
+
+  static std::string Joined(const TVerifyResult& r) {
+    std::string s;
+    for (const std::string& l : r.Lines) s += l + "\n";
+    return text::GbkToUtf8(s);
+  }
+
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  std::vector<int> m_items;
+};
+
+}  // namespace
+
+TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
+  // 999 is not on the list: it is no one to draw.
+  CheckIn({"207", "203", "210", "201", "205", "999"});
+  std::string err;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err)) << err;
+  const std::vector<std::string> present = {"201", "203", "205", "207", "210"};
+  const std::string hash = Sha256Hex("201\n203\n205\n207\n210\n");
+  for (uint32_t secret = 1; secret <= 8; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+    EXPECT_TRUE(e.JournalHead().CheckinOnly);
+    EXPECT_EQ(e.JournalHead().Present, present);
+    EXPECT_EQ(e.JournalHead().PresentHash, hash);
+    EXPECT_NE(e.ProofText().find(G("签到 ") + hash.substr(0, 8) + G("  5人  承诺 ")),
+              std::string::npos)
+        << text::GbkToUtf8(e.ProofText());
+    DrawAll(e);
+    ASSERT_EQ(e.Winners().size(), 4u);
+    std::set<std::string> won;
+    for (const TLuckId& w : e.Winners()) {
+      const std::string id(text::FirstField(w.CandidateLine));
+      EXPECT_TRUE(std::binary_search(present.begin(), present.end(), id)) << id;
+      won.insert(id);
+    }
+    EXPECT_EQ(won.size(), 4u);
+    // The seed's input names the list of those checked in.
+    TJournal j;
+    ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+    EXPECT_TRUE(j.Head.SameDraw(e.JournalHead()));
+    std::vector<TProofItem> items;
+    for (const TJournalItem& it : j.Head.Items)
+      items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+    EXPECT_EQ(j.Start.Seed, DeriveSeed(j.Head.Secret, "", j.Head.DataHash, j.Head.PresetHash,
+                                       ItemsText(items), "", "", hash));
+    const TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
+    EXPECT_TRUE(r.Passed) << Joined(r);
+    EXPECT_NE(Joined(r).find("仅抽取已签到人员: 签到名单指纹" + hash.substr(0, 16) +
+                             ", 5人, 与指纹一致, 均在签到记录文件中"),
+              std::string::npos)
+        << Joined(r);
+  }
+}
+
+TEST_F(CheckinDraw, ThePoolIsFixedAtSetUpAndAnOptionOffDrawsEveryone) {
+  CheckIn({"200", "201"});
+  std::string err;
+  // Off: the whole list, and the head as it always was.
+  {
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, 3u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    EXPECT_FALSE(e.JournalHead().CheckinOnly);
+    EXPECT_EQ(FormatJournalHead(e.JournalHead()).find("checkin="), std::string::npos);
+    EXPECT_EQ(e.RandomPool(), 12);
+  }
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 3u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  // Check-ins after the set-up do not reach this draw: two for four prizes.
+  CheckIn({"202", "203"});
+  ASSERT_TRUE(e.StartJournal(err)) << err;
+  DrawAll(e);
+  std::set<std::string> won;
+  for (const TLuckId& w : e.Winners()) won.insert(std::string(text::FirstField(w.CandidateLine)));
+  EXPECT_EQ(won, (std::set<std::string>{"200", "201"}));
+}
+
+TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
+  TJournalHead h;
+  h.TaskId = 7;
+  h.DataHash = std::string(64, 'a');
+  h.PresetHash = std::string(64, 'b');
+  h.Commit = std::string(64, 'c');
+  h.Secret = std::string(64, 'd');
+  h.Items = {{1, 2, 1}};
+  h.CheckinOnly = true;
+  h.Present = {"13800000001", G("甲%1")};
+  h.PresentHash = ExcludedHashOf(h.Present);
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ParseJournal(FormatJournalHead(h), j, "x", err), JournalRead::Ok) << err;
+  EXPECT_TRUE(j.Head.CheckinOnly);
+  EXPECT_EQ(j.Head.Present, h.Present);
+  EXPECT_TRUE(j.Head.SameDraw(h));
+  TJournalHead other = h;
+  other.Present.pop_back();
+  EXPECT_FALSE(other.SameDraw(h));
+  EXPECT_EQ(SeedInput("s", "", "d", "p", "i", "", "", "h"),
+            "tombolix-seed-1\nsecret=s\naudience=\ndata=d\npresets=p\nitems=i\ncheckin=h\n");
+
+  // A finished draw; then someone is struck from the check-in file.
+  CheckIn({"204", "206", "208", "211"});
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 9u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  DrawAll(e);
+  ASSERT_TRUE(VerifyDrawFolder(paths::DataRoot(), 1001).Passed);
+  TLuckTask task;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err));
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  sheet::ZipArchive archive;
+  ASSERT_TRUE(archive.OpenFile(zip, err));
+  std::string bytes;
+  ASSERT_TRUE(archive.ReadPart(kAuditCheckinEntry, bytes, err));
+  EXPECT_EQ(bytes, "204\n206\n208\n211\n");
+  EXPECT_TRUE(VerifyAuditBundle(zip).Passed);
+
+  const std::string path = checkin::CheckinFilePath(1001);
+  std::string file = ReadAll(paths::NativePath(path));
+  const size_t at = file.find("\r\n206\t");
+  ASSERT_NE(at, std::string::npos);
+  file.erase(at + 2, file.find("\r\n", at + 2) - at);
+  WriteAll(paths::NativePath(path), file);
+  const TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
+  EXPECT_FALSE(r.Passed);
+  EXPECT_NE(Joined(r).find("抽奖记录中的签到人员206不在签到记录文件中"), std::string::npos)
+      << Joined(r);
+}
+
+TEST_F(CheckinDraw, AStartedDrawKeepsCheckInClosed) {
+  EXPECT_FALSE(checkin::DrawHasBegun(1001));
+  CheckIn({"200", "201", "202"});
+  std::string err;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 4u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(e.StartJournal(err));
+  // The Ready screen's journal holds the head alone: check-in may open again.
+  EXPECT_FALSE(checkin::DrawHasBegun(1001));
+  ASSERT_TRUE(e.BeginBatch());
+  e.SelectBatchWinners();
+  e.RevealBatch();
+  EXPECT_TRUE(checkin::DrawHasBegun(1001));
+}

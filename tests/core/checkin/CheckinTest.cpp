@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "TempRoot.h"
+#include "core/checkin/CheckinDesk.h"
+#include "core/checkin/CheckinHttp.h"
+#include "core/checkin/CheckinList.h"
+#include "core/records/CheckinFile.h"
+#include "core/text/Gbk.h"
+
+using namespace checkin;
+using text::G;
+
+namespace {
+
+const char* kTitle = "手机号码 姓名 部门";
+
+std::vector<std::string> ThreeLines() {
+  return {G("13800000001 张三 销售"), G("13800000002 李四 财务"), G("13800000003 王五 技术")};
+}
+
+TCheckinTask TaskAt(const TempRoot& root, std::vector<std::string> lines = ThreeLines(),
+                    const char* title = kTitle) {
+  TCheckinTask t;
+  t.TaskId = 7;
+  t.TaskName = G("年会");
+  t.TitleLine = G(title);
+  t.Lines = std::move(lines);
+  t.HideBegin = 4;
+  t.HideEnd = 7;
+  t.FilePath = root.path("LUCK_FILE/CHECKIN_7.txt");
+  return t;
+}
+
+// A desk on a clock the test moves.
+struct Desk {
+  TCheckinDesk desk;
+  int64_t now = 1'000'000;
+  explicit Desk(const TCheckinTask& task) {
+    desk.SetClock([this] { return now; }, [] { return std::string("2026-12-09 12:00:00"); });
+    std::string error;
+    EXPECT_TRUE(desk.Open(task, error)) << error;
+  }
+  TCheckinResult In(const char* id, const char* name, const char* from = "10.0.0.5") {
+    return desk.CheckIn(from, id, name);
+  }
+};
+
+}  // namespace
+
+TEST(CheckinList, MatchesIdAndTheNameFieldOfTheTitleLine) {
+  TCheckinList list;
+  list.Load(G(kTitle), ThreeLines());
+  EXPECT_TRUE(list.HasNameField());
+  EXPECT_EQ(list.Count(), 3u);
+  int64_t line = -1;
+  EXPECT_EQ(list.Match("13800000002", G("李四"), line), TAnswer::CheckedIn);
+  EXPECT_EQ(line, 1);
+  EXPECT_EQ(list.Match("13800000002", G("张三"), line), TAnswer::NameMismatch);
+  EXPECT_EQ(line, -1);
+  EXPECT_EQ(list.Match("13800000009", G("李四"), line), TAnswer::NotOnList);
+  EXPECT_EQ(list.Match("", G("李四"), line), TAnswer::Empty);
+  // A prefix of an id is no id.
+  EXPECT_EQ(list.Match("1380000000", G("李四"), line), TAnswer::NotOnList);
+
+  // Without a 姓名 head the name is not asked.
+  list.Load("id dept", ThreeLines());
+  EXPECT_FALSE(list.HasNameField());
+  EXPECT_EQ(list.Match("13800000003", "", line), TAnswer::CheckedIn);
+  EXPECT_EQ(list.NameOf(2), "");
+  // 姓名 as the third head names the third field.
+  list.Load(G("号码 部门 姓名"), ThreeLines());
+  EXPECT_EQ(list.NameOf(0), G("销售"));
+}
+
+TEST(CheckinList, TheFirstOfRepeatedIdsWins) {
+  TCheckinList list;
+  list.Load(G(kTitle), {G("8 张三"), G("8 李四"), ""});
+  EXPECT_EQ(list.Count(), 1u);
+  int64_t line = -1;
+  EXPECT_EQ(list.Match("8", G("李四"), line), TAnswer::NameMismatch);
+  EXPECT_EQ(list.Match("8", G("张三"), line), TAnswer::CheckedIn);
+}
+
+TEST(CheckinList, AnswerTexts) {
+  EXPECT_EQ(AnswerText(TAnswer::CheckedIn), G("签到成功"));
+  EXPECT_EQ(AnswerText(TAnswer::NotOnList), G("名单中没有这个号码"));
+  EXPECT_EQ(AnswerText(TAnswer::NameMismatch), G("号码与姓名不符"));
+  EXPECT_EQ(AnswerText(TAnswer::AlreadyIn), G("已经签到过了"));
+}
+
+TEST(CheckinDesk, ChecksInOnceAndWritesTheRecordBeforeAnswering) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  const TCheckinResult r = d.In("13800000001", " 张三 ");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(r.Name, G("张三"));
+  ASSERT_EQ(r.Token.size(), 32u);
+  EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt"),
+            "CHECKIN\t7\r\n13800000001\t2026-12-09 12:00:00\t" + r.Token + "\r\n");
+
+  EXPECT_EQ(d.In("13800000001", "张三").Answer, TAnswer::AlreadyIn);
+  EXPECT_EQ(d.In("13800000002", "张三").Answer, TAnswer::NameMismatch);
+  EXPECT_EQ(d.In("13900000000", "张三").Answer, TAnswer::NotOnList);
+  EXPECT_EQ(d.In("  ", "张三").Answer, TAnswer::Empty);
+  EXPECT_EQ(d.In("138\xff", "张三").Answer, TAnswer::BadText);  // not UTF-8
+
+  const TCheckinView v = d.desk.View();
+  EXPECT_TRUE(v.Open);
+  EXPECT_EQ(v.CheckedIn, 1u);
+  EXPECT_EQ(v.Total, 3u);
+  EXPECT_EQ(v.Latest, std::vector<std::string>{G("张三")});
+  EXPECT_EQ(d.desk.CheckedInIds(), std::vector<std::string>{"13800000001"});
+
+  d.desk.Close();
+  EXPECT_EQ(d.In("13800000002", "李四").Answer, TAnswer::Closed);
+  EXPECT_FALSE(d.desk.View().Open);
+}
+
+TEST(CheckinDesk, TheWallShowsTheMaskedIdWhenTheListHasNoNames) {
+  TempRoot root;
+  Desk d(TaskAt(root, ThreeLines(), "id name dept"));
+  const TCheckinResult r = d.In("13800000003", "");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(r.Name, "");
+  EXPECT_EQ(d.desk.View().Latest, std::vector<std::string>{"138XXXX0003"});
+}
+
+TEST(CheckinDesk, FailedAttemptsAreLimitedPerAddressForAMinute) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  for (int i = 0; i < kMaxFailures; ++i)
+    EXPECT_EQ(d.In("13900000000", "", "10.0.0.9").Answer, TAnswer::NotOnList) << i;
+  // Even a right answer waits now; another address does not.
+  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::TooMany);
+  EXPECT_EQ(d.In("13800000002", "李四", "10.0.0.10").Answer, TAnswer::CheckedIn);
+  d.now += kFailureWindowMs - 1;
+  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::TooMany);
+  d.now += 1;
+  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::CheckedIn);
+  // Duplicates count too: they tell that an id is on the list.
+  for (int i = 0; i < kMaxFailures; ++i)
+    EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.11").Answer, TAnswer::AlreadyIn);
+  EXPECT_EQ(d.In("13800000003", "王五", "10.0.0.11").Answer, TAnswer::TooMany);
+  // Empty and unreadable attempts are the phone's typing, not a probe.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(d.In("", "", "10.0.0.12").Answer, TAnswer::Empty);
+  EXPECT_EQ(d.In("13800000003", "王五", "10.0.0.12").Answer, TAnswer::CheckedIn);
+}
+
+TEST(CheckinDesk, ResumesFromTheFileAndCutsBackATornTail) {
+  TempRoot root;
+  const std::string token(32, 'a');
+  WriteAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt",
+           "CHECKIN\t7\r\n13800000002\t2026-12-09 11:00:00\t" + token +
+               "\r\n99999\t2026-12-09 11:00:01\t" + std::string(32, 'b') +
+               "\r\n13800000003\t2026-12");
+  Desk d(TaskAt(root));
+  // The id no longer on the list is not counted; the torn record is no check-in.
+  EXPECT_EQ(d.desk.View().CheckedIn, 1u);
+  EXPECT_EQ(d.desk.View().Latest, std::vector<std::string>{G("李四")});
+  EXPECT_EQ(d.In("13800000002", "李四").Answer, TAnswer::AlreadyIn);
+  const TCheckinResult r = d.In("13800000003", "王五");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt"),
+            "CHECKIN\t7\r\n13800000002\t2026-12-09 11:00:00\t" + token +
+                "\r\n99999\t2026-12-09 11:00:01\t" + std::string(32, 'b') +
+                "\r\n13800000003\t2026-12-09 12:00:00\t" + r.Token + "\r\n");
+  // The token of the resumed check-in still names its id.
+  TWinnersBoard board;
+  board.WonBy["13800000002"] = G("一等奖");
+  d.desk.SetBoard(board);
+  std::vector<TBoardLine> lines;
+  std::string won;
+  d.desk.ReadBoard(token, lines, won);
+  EXPECT_EQ(won, G("一等奖"));
+}
+
+TEST(CheckinDesk, RefusesAFileOfAnotherTaskOrWithADamagedLine) {
+  TempRoot root;
+  TCheckinDesk desk;
+  std::string error;
+  WriteAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt", "CHECKIN\t8\r\n");
+  EXPECT_FALSE(desk.Open(TaskAt(root), error));
+  EXPECT_NE(error.find(G("属于另一个抽奖任务")), std::string::npos);
+  WriteAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt", "CHECKIN\t7\r\nrubbish\r\n");
+  EXPECT_FALSE(desk.Open(TaskAt(root), error));
+  EXPECT_NE(error.find(G("第2行已损坏")), std::string::npos);
+  EXPECT_FALSE(desk.IsOpen());
+  // The file is left as it was.
+  EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt"), "CHECKIN\t7\r\nrubbish\r\n");
+}
+
+TEST(CheckinDesk, ConcurrentCheckInsAreEachWrittenOnce) {
+  TempRoot root;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 400; ++i) lines.push_back(std::to_string(100000 + i));
+  TCheckinDesk desk;
+  std::string error;
+  ASSERT_TRUE(desk.Open(TaskAt(root, lines, "id"), error)) << error;
+  std::vector<std::thread> threads;
+  std::atomic<int> ok{0}, again{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      // Each id is tried by two threads: exactly one of them checks it in.
+      for (int i = 0; i < 100; ++i) {
+        const int n = (t / 2) * 100 + i;
+        const TCheckinResult r = desk.CheckIn("10.1." + std::to_string(t) + "." + std::to_string(i),
+                                              std::to_string(100000 + n), "");
+        if (r.Answer == TAnswer::CheckedIn) ++ok;
+        if (r.Answer == TAnswer::AlreadyIn) ++again;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(ok.load(), 400);
+  EXPECT_EQ(again.load(), 400);
+  EXPECT_EQ(desk.View().CheckedIn, 400u);
+  TCheckinFile file;
+  ASSERT_TRUE(ReadCheckinFile(root.path("LUCK_FILE/CHECKIN_7.txt"), file, error)) << error;
+  ASSERT_EQ(file.Records.size(), 400u);
+  std::set<std::string> ids;
+  for (const TCheckinRecord& r : file.Records) ids.insert(r.Id);
+  EXPECT_EQ(ids.size(), 400u);
+}
+
+TEST(CheckinHttp, OnlyThePageAndTwoFormRoutesAnswer) {
+  TempRoot root;
+  TCheckinTask task = TaskAt(root);
+  task.TaskName = G("<b>年会&</b>");
+  Desk d(task);
+  THttpRequest req;
+  req.Method = "GET";
+  req.Path = "/";
+  req.Address = "10.0.0.5";
+  THttpResponse page = HandleRequest(d.desk, req);
+  EXPECT_EQ(page.Status, 200);
+  EXPECT_EQ(page.ContentType, "text/html; charset=utf-8");
+  EXPECT_NE(page.Body.find("<p class=\"task\">&lt;b&gt;年会&amp;&lt;/b&gt;</p>"),
+            std::string::npos);
+  EXPECT_NE(page.Body.find("<input id=\"name\""), std::string::npos);
+  EXPECT_EQ(page.Body.find("http"), std::string::npos);  // no outside asset
+
+  for (const char* path : {"/../DATA/Tombolix.db", "/etc/passwd", "/checkin/", "/favicon.ico", "//",
+                           "/index.html/.."}) {
+    req.Path = path;
+    EXPECT_EQ(HandleRequest(d.desk, req).Status, 404) << path;
+  }
+  req.Path = "/checkin";  // GET of a form route
+  EXPECT_EQ(HandleRequest(d.desk, req).Status, 404);
+  req.Method = "DELETE";
+  req.Path = "/";
+  EXPECT_EQ(HandleRequest(d.desk, req).Status, 404);
+
+  req.Method = "GET";
+  req.HeaderBytes = kMaxHeaderBytes + 1;
+  EXPECT_EQ(HandleRequest(d.desk, req).Status, 431);
+  req.HeaderBytes = kMaxHeaderBytes;
+  EXPECT_EQ(HandleRequest(d.desk, req).Status, 200);
+  req.Method = "POST";
+  req.Path = "/checkin";
+  req.BodyTooLarge = true;
+  EXPECT_EQ(HandleRequest(d.desk, req).Status, 413);
+  EXPECT_EQ(d.desk.View().CheckedIn, 0u);
+}
+
+TEST(CheckinHttp, CheckInByFormAndTheWinnersBoard) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  THttpRequest req;
+  req.Method = "POST";
+  req.Path = "/checkin";
+  req.Address = "10.0.0.5";
+  req.Body = "id=13800000001&name=%E5%BC%A0%E4%B8%89";  // 张三
+  THttpResponse r = HandleRequest(d.desk, req);
+  ASSERT_EQ(r.Status, 200);
+  EXPECT_EQ(r.ContentType, "application/json; charset=utf-8");
+  const size_t t = r.Body.find("\"token\":\"");
+  ASSERT_NE(t, std::string::npos);
+  const std::string token = r.Body.substr(t + 9, 32);
+  EXPECT_EQ(r.Body, "{\"kind\":\"ok\",\"text\":\"签到成功\",\"name\":\"张三\",\"token\":\"" +
+                        token + "\"}");
+  req.Body = "id=13800000001&name=%E5%BC%A0%E4%B8%89";
+  EXPECT_EQ(HandleRequest(d.desk, req).Body,
+            "{\"kind\":\"already\",\"text\":\"已经签到过了\",\"name\":\"\",\"token\":\"\"}");
+  for (const char* bad : {"id=%zz", "id=1&id=2", "=x", "id=%4"}) {
+    req.Body = bad;
+    EXPECT_EQ(HandleRequest(d.desk, req).Status, 400) << bad;
+  }
+  req.Body = "id=13800000002&name=%D5%C5%C8%FD";  // GBK bytes, not UTF-8
+  EXPECT_NE(HandleRequest(d.desk, req).Body.find("\"kind\":\"badtext\""), std::string::npos);
+
+  // The board: what the stage shows; the winner's own phone is told its prize.
+  TWinnersBoard board;
+  board.Lines = {{G("一等奖:"), true}, {G("138XXXX0001 张三 销售"), false}};
+  board.WonBy["13800000001"] = G("一等奖");
+  d.desk.SetBoard(board);
+  req.Path = "/winners";
+  const std::string mine = "t=" + token;
+  req.Body = mine;
+  EXPECT_EQ(HandleRequest(d.desk, req).Body,
+            "{\"open\":true,\"count\":1,\"total\":3,\"me\":\"恭喜您获得一等奖\",\"lines\":[{\"t\":"
+            "\"一等奖:\",\"c\":true},{\"t\":\"138XXXX0001 张三 销售\",\"c\":false}]}");
+  const std::string other = "t=" + std::string(32, '0');
+  req.Body = other;
+  EXPECT_NE(HandleRequest(d.desk, req).Body.find("\"me\":\"\""), std::string::npos);
+  req.Body = "";
+  EXPECT_NE(HandleRequest(d.desk, req).Body.find("\"me\":\"\""), std::string::npos);
+}
+
+TEST(CheckinHttp, FormAndJsonText) {
+  std::map<std::string, std::string> f;
+  ASSERT_TRUE(ParseForm("a=1+2&b=%41%62&&c", f));
+  EXPECT_EQ(f, (std::map<std::string, std::string>{{"a", "1 2"}, {"b", "Ab"}, {"c", ""}}));
+  EXPECT_TRUE(ParseForm("", f));
+  EXPECT_TRUE(f.empty());
+  EXPECT_FALSE(ParseForm("a=1&b=2&c=3&d=4&e=5&f=6&g=7&h=8&i=9", f));
+
+  EXPECT_EQ(JsonString("a\"b\\c\n</script>&"),
+            "\"a\\\"b\\\\c\\u000a\\u003c/script\\u003e\\u0026\"");
+  EXPECT_EQ(JsonString("\xe5\xbc\xa0\xff\xc0\x80\xe2\x80\xa8"),
+            "\"张\\ufffd\\ufffd\\ufffd\\u2028\"");
+  EXPECT_EQ(HtmlEscape("<a href='x'>\"&"), "&lt;a href=&#39;x&#39;&gt;&quot;&amp;");
+}

@@ -1,0 +1,216 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "DialogRecorder.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/checkin/CheckinServer.h"
+#include "core/config/TaskCheckin.h"
+#include "core/draw/DataDraw.h"
+#include "core/records/Loaders.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "gui/app/MainFrm.h"
+#include "gui/checkin/CheckinFrm.h"
+#include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/CheckinService.h"
+
+using text::G;
+
+namespace {
+
+class CheckinWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.title = G("手机号码 姓名");
+    def.candidates = {G("13900000000 员工零"), G("13900000001 员工一"), G("13900000002 员工二")};
+    def.items = {{G("一等奖"), 1, 1, ""}};
+    BuildTask(m_dm, def);
+  }
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  DialogRecorder m_dialogs;
+};
+
+// A socket listening on 127.0.0.1 at a port the system picks; its port.
+int Listen(int& fd) {
+  fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::listen(fd, 1);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
+  TCheckinService service;
+  TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+  frm.show();
+  // Every address of the machine is offered, loopback last; a free port is proposed.
+  ASSERT_GE(frm.CbAddress->count(), 1);
+  EXPECT_EQ(frm.CbAddress->itemText(frm.CbAddress->count() - 1), QStringLiteral("127.0.0.1"));
+  EXPECT_GT(frm.SePort->value(), 0);
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("开始签到(&B)"));
+  EXPECT_FALSE(frm.BtnScreen->isEnabled());
+  // The task option is stored as it is ticked.
+  EXPECT_FALSE(frm.CbCheckinOnly->isChecked());
+  frm.CbCheckinOnly->click();
+  bool only = false;
+  std::string err;
+  ASSERT_TRUE(LoadCheckinOnly(1001, only, err));
+  EXPECT_TRUE(only);
+
+  // A busy port is a clear message and nothing runs.
+  int fd = -1;
+  const int busy = Listen(fd);
+  frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
+  frm.SePort->setValue(busy);
+  frm.BtnStart->click();
+  ::close(fd);
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].second,
+            QStringLiteral("端口%1已被其他程序占用，请换一个端口。").arg(busy));
+  EXPECT_FALSE(service.Running());
+
+  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18800));
+  frm.BtnStart->click();
+  ASSERT_TRUE(service.Running());
+  const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(frm.SePort->value());
+  EXPECT_EQ(frm.LbUrl->text(), url);
+  EXPECT_FALSE(frm.LbQr->pixmap().isNull());
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("停止签到(&T)"));
+  EXPECT_FALSE(frm.CbAddress->isEnabled());
+  EXPECT_EQ(frm.LbState->text(), QStringLiteral("请用手机扫描二维码签到"));
+  EXPECT_EQ(frm.LbCount->text(), QStringLiteral("已签到 0 / 3"));
+
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
+            checkin::TAnswer::CheckedIn);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frm.LbCount->text() == "已签到 1 / 3"; }, 3000));
+
+  frm.BtnScreen->click();
+  ASSERT_NE(frm.Screen(), nullptr);
+  EXPECT_TRUE(frm.Screen()->isVisible());
+  EXPECT_TRUE(frm.Screen()->isFullScreen());
+  frm.Screen()->resize(1024, 768);
+  EXPECT_EQ(frm.Screen()->Frame().size(), QSize(1024, 768));
+
+  frm.BtnStart->click();
+  EXPECT_FALSE(service.Running());
+  EXPECT_EQ(frm.LbState->text(), QStringLiteral("签到未开始"));
+  EXPECT_EQ(frm.LbUrl->text(), QString());
+  // The records stay: started again, the count goes on.
+  frm.BtnStart->click();
+  ASSERT_TRUE(service.Running());
+  EXPECT_EQ(frm.LbCount->text(), QStringLiteral("已签到 1 / 3"));
+}
+
+TEST_F(CheckinWindow, TheMainWindowOpensItForTheSelectedTask) {
+  TMainForm main;
+  main.show();
+  ASSERT_NE(main.SelectedTask(), nullptr);
+  main.SBtnCheckin->click();
+  ASSERT_NE(main.CheckinWindow(), nullptr);
+  EXPECT_TRUE(main.CheckinWindow()->isVisible());
+  EXPECT_EQ(main.CheckinWindow()->property("taskId").toInt(), 1001);
+  EXPECT_FALSE(main.Checkin().Running());  // off until the operator starts it
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+namespace {
+
+// A draw screen that records its set-up and, when told, begins the draw (a first batch
+// revealed, as the stage does) before it is left.
+class RecordingScreen : public TSetUpScreen {
+ public:
+  RecordingScreen(TCheckinService& service, std::vector<bool>& deskOpenAtSetUp, bool begin)
+      : m_service(service), m_log(deskOpenAtSetUp), m_begin(begin) {}
+  int SetUp(int32_t) override {
+    m_log.push_back(m_service.DeskOpen());
+    return 1;
+  }
+  void ShowModal() override {
+    if (!m_begin) return;
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, 7u);
+    TDataDraw::Failure f;
+    std::string err;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(e.StartJournal(err));
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RevealBatch();
+  }
+
+ private:
+  TCheckinService& m_service;
+  std::vector<bool>& m_log;
+  bool m_begin;
+};
+
+}  // namespace
+
+TEST_F(CheckinWindow, OpeningTheDrawOfThoseCheckedInAsksAndClosesCheckInFirst) {
+  std::string err;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err)) << err;
+  TMainForm main;
+  TCheckinService& service = main.Checkin();
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err))
+      << text::GbkToUtf8(err);
+  ASSERT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
+            checkin::TAnswer::CheckedIn);
+  std::vector<bool> deskOpenAtSetUp;
+  bool begin = false;
+  main.SetDrawScreenFactory([&](QWidget*, TDrawSession&, TDrawType) {
+    return std::make_unique<RecordingScreen>(service, deskOpenAtSetUp, begin);
+  });
+  main.show();
+  main.SelectRow(0);
+
+  // No (the default): nothing opens, check-in goes on.
+  m_dialogs.answers = {Answer::No};
+  main.SBtnGetLuck->click();
+  ASSERT_EQ(m_dialogs.log.size(), 1u);
+  EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
+  EXPECT_EQ(m_dialogs.log[0].text,
+            QStringLiteral("签到还在进行（已签到 1 / 3）。打开抽奖屏幕将结束签到，只抽取已签到的"
+                           "人员。现在结束签到并开始抽奖吗？"));
+  EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
+  EXPECT_TRUE(deskOpenAtSetUp.empty());
+  EXPECT_TRUE(service.DeskOpen());
+
+  // Yes: closed before the set-up fixes the pool; left before a batch, open again.
+  m_dialogs.answers = {Answer::Yes};
+  main.SBtnGetLuck->click();
+  EXPECT_EQ(deskOpenAtSetUp, std::vector<bool>{false});
+  EXPECT_TRUE(service.DeskOpen());
+
+  // A draw that began keeps check-in closed, and it cannot be started again.
+  begin = true;
+  m_dialogs.answers = {Answer::Yes};
+  main.SBtnGetLuck->click();
+  EXPECT_EQ(deskOpenAtSetUp, (std::vector<bool>{false, false}));
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.2", "13900000002", "员工二").Answer,
+            checkin::TAnswer::Closed);
+  EXPECT_FALSE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err));
+  EXPECT_EQ(err, G("该项目的抽奖已经开始，签到名单已确定，不能再签到。"));
+}

@@ -1,0 +1,158 @@
+#!/usr/bin/python3
+"""The phone's page in a real browser (Debian's chromium through chromium-driver, headless,
+a 360 × 740 window) against the real check-in service and draw screen of
+checkin_stage_fixture, a task drawn from those checked in only:
+
+  - the QR code of the check-in screen, read back from its picture with zbarimg, is the
+    address the browser loads;
+  - a check-in, and each refusal: 名单中没有这个号码, 号码与姓名不符, 已经签到过了;
+  - once the draw screen opens, check-in is closed (签到已结束);
+  - the winner's phone shows nothing while the batch rolls, and the winners (masked as the
+    stage masks them, none who did not check in) and "恭喜您获得一等奖" within a second or
+    two of the reveal;
+  - tombolix-verify passes the draw, naming the check-in list.
+
+    checkin_browser_test.py FIXTURE VERIFY WORKDIR [SCREENSHOT_DIR]
+
+Exits 77 (skipped) when chromium, chromium-driver, selenium or zbarimg is missing.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+except ImportError:
+    print("selenium missing: skipped")
+    sys.exit(77)
+
+FIXTURE, VERIFY, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+SHOTS = sys.argv[4] if len(sys.argv) > 4 else None
+CHROMIUM = shutil.which("chromium")
+DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+if not CHROMIUM or not os.path.exists(DRIVER) or not shutil.which("zbarimg"):
+    print("chromium, chromedriver or zbarimg missing: skipped")
+    sys.exit(77)
+
+shutil.rmtree(WORK, ignore_errors=True)
+os.makedirs(WORK)
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+fixture = subprocess.Popen([FIXTURE, WORK], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                           env=env, text=True)
+failures = []
+
+
+def check(cond, what):
+    print(("ok   " if cond else "FAIL ") + what)
+    if not cond:
+        failures.append(what)
+
+
+def step(command):
+    fixture.stdin.write(command + "\n")
+    fixture.stdin.flush()
+    return fixture.stdout.readline().strip()
+
+
+def wait_for(cond, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if cond():
+            return True
+        time.sleep(0.1)
+    return cond()
+
+
+browser = None
+try:
+    first = fixture.stdout.readline().strip()
+    assert first.startswith("url "), first
+    url = first[4:]
+    shot = os.path.join(WORK, "checkin-screen.png")
+    assert step(f"shot 1024 768 {shot}") == f"shot {shot}"
+    decoded = subprocess.run(["zbarimg", "--raw", "-q", shot], capture_output=True,
+                             text=True).stdout.strip()
+    check(decoded == url, f"the QR code on the screen reads {decoded!r}, the address {url!r}")
+
+    options = webdriver.ChromeOptions()
+    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+              "--window-size=360,740", f"--user-data-dir={WORK}/chromium"):
+        options.add_argument(a)
+    options.binary_location = CHROMIUM
+    browser = webdriver.Chrome(service=Service(DRIVER), options=options)
+    browser.set_window_size(360, 740)
+    browser.get(decoded or url)
+    check(browser.find_element(By.TAG_NAME, "h1").text == "扫码签到", "the page loads")
+
+    def attempt(number, name):
+        box = browser.find_element(By.ID, "answer")
+        browser.execute_script("document.getElementById('answer').textContent=''")
+        for field, value in (("id", number), ("name", name)):
+            e = browser.find_element(By.ID, field)
+            e.clear()
+            e.send_keys(value)
+        browser.find_element(By.ID, "go").click()
+        wait_for(lambda: box.text not in ("", "正在签到…"), 5)
+        return box.text
+
+    check(attempt("13900000009", "员工一") == "名单中没有这个号码", "an id not on the list")
+    check(attempt("13900000001", "员工二") == "号码与姓名不符", "the name of another")
+    check(attempt("13900000001", "员工一") == "签到成功，员工一", "a check-in")
+    if SHOTS:
+        browser.save_screenshot(os.path.join(SHOTS, "checkin-phone.png"))
+    check(attempt("13900000001", "员工一") == "已经签到过了", "the same check-in again")
+    check(wait_for(lambda: "已签到 1 / 43" in browser.find_element(By.ID, "count").text, 3),
+          "the page counts the check-in")
+    # Thirty more check in; 员工零 and 员工二 never do.
+    assert step("crowd 30") == "crowd"
+    if SHOTS:
+        # The pictures of docs/: the check-in screen with a crowd on its wall.
+        for w, h in ((1920, 1080), (1024, 768)):
+            out = os.path.join(SHOTS, f"checkin-screen-{w}.png")
+            assert step(f"shot {w} {h} {out}") == f"shot {out}"
+
+    # The draw: nothing on the phones while the batch rolls.
+    assert step("draw") == "draw"
+    check(attempt("13900000002", "员工二") == "签到已结束", "check-in closed by the draw")
+    if SHOTS:
+        out = os.path.join(SHOTS, "checkin-draw-ready.png")
+        assert step(f"drawshot {out}") == f"drawshot {out}"
+    assert step("start") == "rolling"
+    time.sleep(2.5)  # the page polls every second: two polls must still show nothing
+    lines = browser.find_element(By.ID, "lines").text
+    me = browser.find_element(By.ID, "me")
+    check(lines == "尚未开奖" and not me.is_displayed(), f"nothing shown while rolling ({lines!r})")
+    assert step("reveal") == "revealed"
+    revealed_at = time.time()
+    check(wait_for(lambda: me.is_displayed() and me.text == "恭喜您获得一等奖", 3),
+          "the winner's phone is told its prize")
+    took = time.time() - revealed_at
+    lines = browser.find_element(By.ID, "lines").text.split("\n")
+    check(lines[0] == "一等奖:" and "139XXXX0001 员工一 财务" in lines and len(lines) == 32 and
+          "139XXXX0000 员工零 销售" not in lines and "139XXXX0002 员工二 技术" not in lines and
+          "13900000001" not in " ".join(lines),
+          f"the 31 checked in won, masked as on the stage, {took:.1f} s after the reveal: "
+          f"{lines[:4]}…")
+    if SHOTS:
+        browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-winner.png"))
+    verify = subprocess.run([VERIFY, os.path.join(WORK, "root"), "1001"], capture_output=True,
+                            text=True)
+    check(verify.returncode == 0 and "仅抽取已签到人员" in verify.stdout and
+          "31人, 与指纹一致, 均在签到记录文件中" in verify.stdout,
+          f"tombolix-verify passes the draw and its check-in list: {verify.stdout.strip()!r}")
+finally:
+    if browser:
+        browser.quit()
+    try:
+        fixture.stdin.write("quit\n")
+        fixture.stdin.flush()
+        fixture.wait(timeout=20)
+    except Exception:
+        fixture.kill()
+
+print("browser test: PASS" if not failures else f"browser test: {len(failures)} FAILED")
+sys.exit(1 if failures else 0)
