@@ -107,6 +107,7 @@ struct Exported {
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
+                   const std::vector<std::pair<std::string, std::string>>& checkins,
                    const TAuditRows* audit, std::string& error);
 
 // The cell formats of a prize item's worksheet.
@@ -217,6 +218,22 @@ bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
   return SizeColumns(ws, widest, e, error);
 }
 
+bool AddCheckinSheet(lxw_workbook* wb, const std::string& sheetName,
+                     const std::vector<std::pair<std::string, std::string>>& checkins,
+                     const ItemFormats& formats, std::string& error) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
+  if (!ws) {
+    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
+    return false;
+  }
+  std::vector<size_t> widest;
+  lxw_row_t row = 0;
+  lxw_error e = WriteRow(ws, row++, {text::G("号码"), text::G("签到时间")}, formats.head, widest);
+  for (const auto& [id, time] : checkins)
+    if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, {id, time}, formats.cell, widest);
+  return SizeColumns(ws, widest, e, error);
+}
+
 }  // namespace
 
 std::vector<std::string> WorksheetNames(const std::vector<std::string>& utf8Names) {
@@ -305,6 +322,10 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
     withAbsent =
         withAbsent || paths::FileExists(paths::AbsentFilePath(e.item->TaskId, e.item->ItemId));
   if (withAbsent) itemNames.push_back("缺席名单");
+  // So do a whole task's check-ins.
+  std::vector<std::pair<std::string, std::string>> checkins;
+  if (itemId < 0 && !CheckinRows(task.TaskId, checkins, error)) return false;
+  if (!checkins.empty()) itemNames.push_back("签到名单");
   // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
   TAuditRows audit;
   std::string noAudit;
@@ -317,7 +338,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   return files::WriteFileAtomicBy(
       gbkPath,
       [&](const std::string& tempU8, std::string& error) {
-        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, withAbsent,
+        return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, withAbsent, checkins,
                              withAudit ? &audit : nullptr, error);
       },
       error);
@@ -328,6 +349,7 @@ namespace {
 bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TLuckTask& task,
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
+                   const std::vector<std::pair<std::string, std::string>>& checkins,
                    const TAuditRows* audit, std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
@@ -369,6 +391,10 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   }
   if (withAbsent &&
       !AddAbsentSheet(wb.get(), sheetNames[exported.size()], exported, formats, error))
+    return false;
+  if (!checkins.empty() &&
+      !AddCheckinSheet(wb.get(), sheetNames[exported.size() + (withAbsent ? 1 : 0)], checkins,
+                       formats, error))
     return false;
   if (audit && !AddAuditSheet(wb.get(), sheetNames.back(), *audit, error)) return false;
   // An export of nothing still gives a workbook that opens: one empty worksheet.

@@ -3,6 +3,7 @@
 #include <functional>
 #include <unordered_map>
 
+#include "core/records/CheckinFile.h"
 #include "core/records/ResultsHistory.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -210,6 +211,16 @@ bool LoadWinnerFile(int taskId, int itemId, TWinnerFile& file, std::string& erro
       error);
 }
 
+bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
+                 std::string& error) {
+  rows.clear();
+  checkin::TCheckinFile file;
+  if (!checkin::ReadCheckinFile(checkin::CheckinFilePath(taskId), file, error)) return false;
+  // The phones' tokens stay in the file: they are what lets a phone ask for its own result.
+  for (const checkin::TCheckinRecord& r : file.Records) rows.emplace_back(r.Id, r.Time);
+  return true;
+}
+
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
                        std::string_view gbkPath, std::string& error) {
   std::string out = task.TaskName + "\r\n";
@@ -245,6 +256,14 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     if (absentIn.Failed()) {
       error = absentIn.Error();
       return false;
+    }
+  }
+  if (itemId < 0) {
+    std::vector<std::pair<std::string, std::string>> checkins;
+    if (!CheckinRows(task.TaskId, checkins, error)) return false;
+    if (!checkins.empty()) {
+      out += "\r\n" + text::G("签到名单") + "\r\n" + text::G("号码 签到日期 签到时间") + "\r\n";
+      for (const auto& [id, time] : checkins) out += id + " " + time + "\r\n";
     }
   }
   return files::WriteFileAtomic(gbkPath, out, error);

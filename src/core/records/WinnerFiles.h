@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/records/Records.h"
@@ -80,10 +81,16 @@ struct TAbsentFile {
 };
 bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& error);
 
+// The check-ins of the task's check-in file, in file order: (id, "YYYY-MM-DD HH:MM:SS").
+// Empty when the task has none. False with the reader's error.
+bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
+                 std::string& error);
+
 // Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
 // winner file exists, an empty line, the item name and the winner file's lines; when the
 // item has an absent file, then an empty line, the item name with "缺席名单" and that file's
-// lines.
+// lines. A whole task's export (`itemId` below 0) of a task with check-ins ends with an
+// empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a check-in.
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
                        std::string_view gbkPath, std::string& error);
 

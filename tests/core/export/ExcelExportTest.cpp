@@ -6,6 +6,7 @@
 #include "TempRoot.h"
 #include "core/export/ExcelExport.h"
 #include "core/import/Zip.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -136,6 +137,34 @@ TEST(WorksheetNames, ValidUniqueAndCloseToTheItemName) {
 TEST(ColumnWidthFor, BytesPlusTwoUpToTheLargestWidth) {
   EXPECT_EQ(ColumnWidthFor(30), 32.0);
   EXPECT_EQ(ColumnWidthFor(300), 255.0);
+}
+
+TEST_F(ExcelExport, CheckInsGetASheetAndASectionInAWholeTasksExportWithoutTheirTokens) {
+  m_task.TaskId = 1001;
+  m_task.TaskName = G("年会");
+  const std::string token(32, 'a');
+  WriteAll(paths::NativePath(checkin::CheckinFilePath(1001)),
+           "CHECKIN\t1001\r\n13800000001\t2026-12-09 18:01:02\t" + token +
+               "\r\nE07\t2026-12-09 18:05:00\t" + token + "\r\n");
+  ASSERT_TRUE(ExportWinnersExcel(m_items, m_task, -1, Out("w.xlsx"), m_err)) << m_err;
+  sheet::ZipArchive zip;
+  ASSERT_TRUE(zip.OpenFile(Out("w.xlsx"), m_err)) << m_err;
+  std::string workbook, sheet;
+  ASSERT_TRUE(zip.ReadPart("xl/workbook.xml", workbook, m_err));
+  EXPECT_NE(workbook.find("name=\"签到名单\""), std::string::npos) << workbook;
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet2.xml", sheet, m_err));  // after A
+  for (const std::string c : {"号码", "签到时间", "13800000001", "2026-12-09 18:01:02", "E07"})
+    EXPECT_NE(sheet.find(">" + c + "<"), std::string::npos) << c;
+  EXPECT_EQ(sheet.find(token), std::string::npos);
+
+  ASSERT_TRUE(ExportWinnersText(m_items, m_task, -1, Out("w.txt"), m_err));
+  EXPECT_EQ(ReadAll(Out("w.txt")), G("年会") + "\r\n\r\nA\r\nid\r\n1\r\n\r\n" + G("签到名单") +
+                                       "\r\n" + G("号码 签到日期 签到时间") +
+                                       "\r\n13800000001 2026-12-09 18:01:02\r\nE07 2026-12-09 "
+                                       "18:05:00\r\n");
+  // One item's export is that item's winners alone.
+  ASSERT_TRUE(ExportWinnersText(m_items, m_task, 2001, Out("a.txt"), m_err));
+  EXPECT_EQ(ReadAll(Out("a.txt")), G("年会") + "\r\n\r\nA\r\nid\r\n1\r\n");
 }
 
 TEST_F(ExcelExport, AbsentWinnersGetTheSheetOfTheirOwnAndTheTextExportASection) {
