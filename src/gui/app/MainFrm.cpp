@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
+#include "core/config/TaskState.h"
 #include "core/db/TombolixDM.h"
 #include "core/text/Paths.h"
 #include "gui/ui/AboutFrm.h"
@@ -170,7 +171,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   QFont headFont = QApplication::font(LVHeaders->horizontalHeader());
   headFont.setResolveMask(QFont::AllPropertiesResolved);
   LVHeaders->horizontalHeader()->setFont(headFont);
-  LVHeaders->setColumnCount(3);
+  LVHeaders->setColumnCount(kColumnCount);
   LVHeaders->setShowGrid(true);
   LVHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
   LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -191,9 +192,24 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
   head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
   head(2, QStringLiteral("序号"), QString());
+  head(kDrawTypeColumn, QStringLiteral("抽奖方式"), QString());
+  head(kCandidatesColumn, QStringLiteral("名单人数"), QString());
+  head(kStateColumn, QStringLiteral("状态"), QString());
   LVHeaders->setColumnWidth(0, 220);
   LVHeaders->setColumnWidth(1, 300);
   LVHeaders->setColumnWidth(2, 100);
+  // The draw type as stored, present but zero wide.
+  LVHeaders->setColumnWidth(kOrderByColumn, 0);
+  LVHeaders->setColumnHidden(kOrderByColumn, true);
+  LVHeaders->setColumnWidth(kDrawTypeColumn, 100);
+  LVHeaders->setColumnWidth(kCandidatesColumn, 70);
+  LVHeaders->setColumnWidth(kStateColumn, 210);
+  // What the operator checks at a glance stands beside the name, inside the window's width;
+  // the columns keep their places in the model.
+  QHeaderView* heads = LVHeaders->horizontalHeader();
+  heads->moveSection(heads->visualIndex(kStateColumn), 1);
+  heads->moveSection(heads->visualIndex(kCandidatesColumn), 2);
+  heads->moveSection(heads->visualIndex(kDrawTypeColumn), 3);
   // Keep the selection visible when the list does not have the focus.
   QPalette pal = LVHeaders->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -259,8 +275,30 @@ void TMainForm::LoadTaskList() {
     LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
     LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
     LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
+    LVHeaders->setItem(r, kOrderByColumn,
+                       new QTableWidgetItem(QString::number(ColumnOf(t.OrderBy))));
   }
+  RefreshTaskStates();
   SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+}
+
+void TMainForm::RefreshTaskStates() {
+  std::vector<config::TTaskState> states;
+  std::string error;
+  // The state columns stay empty rather than stop the list when the paths cannot be read.
+  if (!config::ReadTaskStates(m_tasks, states, error)) states.clear();
+  for (int r = 0; r < LVHeaders->rowCount(); ++r) {
+    const bool known = r < static_cast<int>(states.size());
+    const config::TTaskState* s = known ? &states[static_cast<size_t>(r)] : nullptr;
+    const QString type = s ? Q(config::DrawTypeText(*s)) : QString();
+    const QString count = s ? Q(config::CandidatesText(*s)) : QString();
+    const QString phase = s ? Q(config::PhaseText(*s)) : QString();
+    auto* state = new QTableWidgetItem(phase);
+    state->setToolTip(phase);
+    LVHeaders->setItem(r, kDrawTypeColumn, new QTableWidgetItem(type));
+    LVHeaders->setItem(r, kCandidatesColumn, new QTableWidgetItem(count));
+    LVHeaders->setItem(r, kStateColumn, state);
+  }
 }
 
 void TMainForm::SelectRow(int index) {
@@ -295,6 +333,7 @@ void TMainForm::SBtnGetLuckClick() {
   if (!m_drawFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_drawFactory(this, m_drawSession, type);
   if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  RefreshTaskStates();
 }
 
 void TMainForm::SBtnQueryClick() {
@@ -311,6 +350,7 @@ void TMainForm::SBtnQueryClick() {
   if (!m_queryFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
   if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  RefreshTaskStates();
 }
 
 void TMainForm::SBtnConfigClick() {
@@ -323,6 +363,8 @@ void TMainForm::SBtnConfigClick() {
   // that 抽奖 does not draw another one.
   if (m_savedTaskId > 0 || SelectedTask() == nullptr || SelectedTask()->TaskId != previous)
     SelectRow(config::RowAfterReload(m_tasks, m_savedTaskId, previous, previousIndex));
+  // An import or a deleted result changes the states without a save of the task.
+  RefreshTaskStates();
 }
 
 void TMainForm::SBtnHelpClick() {

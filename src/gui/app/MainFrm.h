@@ -26,6 +26,9 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
   // On failure the list keeps its rows.
   void LoadTaskList();
+  // Refills the draw type, candidates and state columns from the tasks' files, keeping the
+  // rows and the selection: after every window the main window opened.
+  void RefreshTaskStates();
   // Selects the row at `index` (none for -1).
   void SelectRow(int index);
   // The selected task, or null.
@@ -35,6 +38,13 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   const config::TTaskList& Tasks() const override { return m_tasks; }
   int SelectedTaskIndex() const override { return SelectedRow(); }
   void TasksChanged(int32_t taskId) override;
+
+  // LVHeaders' columns: the three shown and the stored draw type (zero wide), then the state.
+  static constexpr int kOrderByColumn = 3;
+  static constexpr int kDrawTypeColumn = 4;
+  static constexpr int kCandidatesColumn = 5;
+  static constexpr int kStateColumn = 6;
+  static constexpr int kColumnCount = 7;
 
   // The window's designed size; the banner comes pre-rendered at its width.
   static constexpr int kDesignedWidth = 730;

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "DialogRecorder.h"
@@ -65,8 +66,20 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
   QTableWidget* lv = w.LVHeaders;
   ASSERT_EQ(lv->rowCount(), 2);
-  // Three columns; the draw type is the task list's, not a hidden column's.
-  EXPECT_EQ(lv->columnCount(), 3);
+  // The three columns shown, the stored draw type present but zero wide, and the state.
+  ASSERT_EQ(lv->columnCount(), 7);
+  EXPECT_TRUE(lv->isColumnHidden(3));
+  EXPECT_EQ(lv->item(0, 3)->text(), QStringLiteral("0"));
+  EXPECT_EQ(lv->item(1, 3)->text(), QStringLiteral("1"));
+  EXPECT_EQ(lv->horizontalHeaderItem(4)->text(), QStringLiteral("抽奖方式"));
+  EXPECT_EQ(lv->horizontalHeaderItem(5)->text(), QStringLiteral("名单人数"));
+  EXPECT_EQ(lv->horizontalHeaderItem(6)->text(), QStringLiteral("状态"));
+  EXPECT_EQ(lv->item(0, 4)->text(), QStringLiteral("按导入数据抽奖"));
+  EXPECT_EQ(lv->item(0, 6)->text(), QStringLiteral("未抽奖"));
+  EXPECT_EQ(lv->item(1, 4)->text(), QStringLiteral("按概率抽奖"));
+  // The state stands beside the name, all of it inside the window's designed width.
+  EXPECT_EQ(lv->horizontalHeader()->visualIndex(6), 1);
+  EXPECT_LE(lv->columnViewportPosition(4) + lv->columnWidth(4), TMainForm::kDesignedWidth);
   EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
   EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
@@ -404,4 +417,33 @@ TEST_F(MainWindow, TaskListHeadsKeepTheirFontAndHeight) {
   EXPECT_EQ(h->viewport()->font().family(), w.font().family());
   EXPECT_NE(h->font().family(), w.LVHeaders->font().family());
   EXPECT_FALSE(h->font().bold());
+}
+
+// A screen that leaves a winner file behind, as a finished draw does.
+class WinnerWritingScreen : public TSetUpScreen {
+ public:
+  int SetUp(int32_t) override { return 1; }
+  void ShowModal() override {
+    std::filesystem::create_directories(paths::NativePath(paths::LuckFileDir()));
+    WriteAll(paths::NativePath(paths::WinnerFilePath(1001, 1)), "id name\r\n1 a\r\n2 b\r\n3 c\r\n");
+  }
+};
+
+TEST_F(MainWindow, TheStateColumnsAreRefreshedWhenTheDrawScreenCloses) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kCandidatesColumn)->text(), QStringLiteral("200"));
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kStateColumn)->text(), QStringLiteral("未抽奖"));
+  w.SetDrawScreenFactory(
+      [](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<WinnerWritingScreen>(); });
+  w.SelectRow(0);
+  w.SBtnGetLuckClick();
+  const QString state = w.LVHeaders->item(0, TMainForm::kStateColumn)->text();
+  EXPECT_TRUE(state.startsWith(QStringLiteral("已抽奖（"))) << state.toStdString();
+  EXPECT_TRUE(state.endsWith(QStringLiteral("，3人）"))) << state.toStdString();
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kStateColumn)->toolTip(), state);
+  EXPECT_EQ(w.LVHeaders->item(1, TMainForm::kStateColumn)->text(), QStringLiteral("—"));
+  // The selection stays where it was.
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1001);
 }
