@@ -57,13 +57,12 @@ std::map<int32_t, TResultFiles> ListResults() {
 }
 
 // The head's candidate count, from the file's first bytes: the list is never read for it.
-TListState ReadCount(const std::string& gbkPath, int32_t& count) {
+// `opened` is the file, null when there is none.
+TListState ReadCount(std::FILE* f, int32_t& count) {
   count = 0;
-  if (!paths::FileExists(gbkPath)) return TListState::Missing;
-  files::ReadHandle f = files::OpenForReading(gbkPath);
-  if (!f) return TListState::Unreadable;
+  if (!f) return TListState::Missing;
   char buf[512];
-  const size_t n = std::fread(buf, 1, sizeof buf, f.get());
+  const size_t n = std::fread(buf, 1, sizeof buf, f);
   const std::string_view head(buf, n);
   const size_t first = head.find('\n');
   if (first == std::string_view::npos) return TListState::Unreadable;
@@ -134,11 +133,17 @@ TTaskState StateOf(int32_t taskId, TDrawType type, const std::string& dataFilePa
     s.List = TListState::NotNeeded;
     return s;
   }
-  TLuckTask task;
-  task.TaskId = taskId;
-  task.DataFilePath = dataFilePath;
-  const std::string dataPath = DrawDataFileOf(task);
-  s.List = ReadCount(dataPath, s.Candidates);
+  // The file DrawDataFileOf answers, found by opening rather than by asking first: the main
+  // window pays this for every task at start.
+  std::string dataPath = dataFilePath;
+  files::ReadHandle data(nullptr, std::fclose);
+  if (!dataPath.empty()) data = files::OpenForReading(dataPath);
+  if (!data) {
+    dataPath = paths::DrawDataPath(taskId);
+    data = files::OpenForReading(dataPath);
+  }
+  s.List = ReadCount(data.get(), s.Candidates);
+  data.reset();
 
   if (results.journal) {
     TJournal journal;

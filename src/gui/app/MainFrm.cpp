@@ -22,6 +22,7 @@
 #include "core/config/TaskState.h"
 #include "core/db/TombolixDM.h"
 #include "core/text/Paths.h"
+#include "gui/app/ShowCheckFrm.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -139,6 +140,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于(&A)"));
   SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助(&H)"));
+  SBtnShowCheck = LinkButton(ImageHead, "SBtnShowCheck", QStringLiteral("开场前检查(&K)"));
+  SBtnShowCheck->setFixedSize(110, 22);
+  SBtnShowCheck->setToolTip(
+      QStringLiteral("检查所选抽奖项目的名单、图片、音乐、字体、屏幕和磁盘空间"));
 
   Image1 = new QLabel(central);
   Image1->setObjectName(QStringLiteral("Image1"));
@@ -236,10 +241,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
   connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
+  connect(SBtnShowCheck, &QToolButton::clicked, this, &TMainForm::SBtnShowCheckClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders, SBtnGetLuck, SBtnConfig, SBtnQuery, SBtnHelp, SBtnAbout, SBtnExit};
+  QWidget* order[] = {LVHeaders,     SBtnGetLuck, SBtnConfig, SBtnQuery,
+                      SBtnShowCheck, SBtnHelp,    SBtnAbout,  SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -367,6 +374,16 @@ void TMainForm::SBtnConfigClick() {
   RefreshTaskStates();
 }
 
+void TMainForm::SBtnShowCheckClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  TShowCheckForm form(this);
+  if (form.Check(task->TaskId, Q(task->TaskName))) form.exec();
+}
+
 void TMainForm::SBtnHelpClick() {
   const QString chm = Q(paths::ProgramDir() + "Help.chm");
   if (QFileInfo(chm).isFile()) {
@@ -392,6 +409,7 @@ void TMainForm::PlaceBannerButtons() {
   const int w = width();
   SBtnHelp->move(w - 60 - 8, 6);
   SBtnAbout->move(w - 120 - 12, 6);
+  SBtnShowCheck->move(w - 120 - 12 - 110 - 4, 6);
 }
 
 QPixmap TMainForm::RenderBannerHead(int width) {

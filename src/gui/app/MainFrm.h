@@ -64,6 +64,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QLabel* ImageHead;
   QToolButton* SBtnAbout;
   QToolButton* SBtnHelp;
+  QToolButton* SBtnShowCheck;
   QLabel* Image1;
   QToolButton* SBtnGetLuck;
   QToolButton* SBtnConfig;
@@ -78,6 +79,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void SBtnConfigClick();
   void SBtnQueryClick();
   void SBtnHelpClick();
+  // 开场前检查 of the selected task.
+  void SBtnShowCheckClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 

@@ -294,18 +294,18 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
 
   // One Tab stop for the list, then the buttons in their order, then round again.
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < 8; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp,
-                                          w.SBtnAbout,   w.SBtnExit,   w.LVHeaders};
+  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnShowCheck,
+                                          w.SBtnHelp,    w.SBtnAbout,  w.SBtnExit,  w.LVHeaders};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
 
   // Each button shows its accelerator; Alt+Q opens the results of the selected task.
-  for (QToolButton* b :
-       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
+  for (QToolButton* b : {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnShowCheck, w.SBtnHelp,
+                         w.SBtnAbout, w.SBtnExit})
     EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
   w.SelectRow(0);
   QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
