@@ -21,11 +21,13 @@
 #include "Version.h"
 #include "core/config/TaskState.h"
 #include "core/db/TombolixDM.h"
+#include "core/package/EventPackage.h"
 #include "core/text/Paths.h"
 #include "gui/app/ShowCheckFrm.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/HelpFrm.h"
 #include "gui/ui/Qt.h"
@@ -166,6 +168,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     b->move(x, 4);
     x += 96;
   }
+  // The spare laptop's two actions, stacked beside the big buttons.
+  SBtnExportPackage = LinkButton(Image1, "SBtnExportPackage", QStringLiteral("导出活动包(&E)"));
+  SBtnExportPackage->setToolTip(
+      QStringLiteral("把所选抽奖项目的设置、奖项、名单、预设、照片、图片和音乐导出为一个文件"));
+  SBtnImportPackage = LinkButton(Image1, "SBtnImportPackage", QStringLiteral("导入活动包(&I)"));
+  SBtnImportPackage->setToolTip(QStringLiteral("从活动包文件添加抽奖项目"));
+  for (QToolButton* b : {SBtnExportPackage, SBtnImportPackage}) b->setFixedSize(110, 22);
+  SBtnExportPackage->move(x + 8, 8);
+  SBtnImportPackage->move(x + 8, 34);
 
   // The columns come after the header and the fonts, so nothing is measured before. The heads
   // keep the font of a table's own heads, the window's, not the list's.
@@ -242,11 +253,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
   connect(SBtnShowCheck, &QToolButton::clicked, this, &TMainForm::SBtnShowCheckClick);
+  connect(SBtnExportPackage, &QToolButton::clicked, this, &TMainForm::SBtnExportPackageClick);
+  connect(SBtnImportPackage, &QToolButton::clicked, this, &TMainForm::SBtnImportPackageClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders,     SBtnGetLuck, SBtnConfig, SBtnQuery,
-                      SBtnShowCheck, SBtnHelp,    SBtnAbout,  SBtnExit};
+  QWidget* order[] = {LVHeaders,         SBtnGetLuck,   SBtnConfig, SBtnQuery, SBtnExportPackage,
+                      SBtnImportPackage, SBtnShowCheck, SBtnHelp,   SBtnAbout, SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -382,6 +395,41 @@ void TMainForm::SBtnShowCheckClick() {
   }
   TShowCheckForm form(this);
   if (form.Check(task->TaskId, Q(task->TaskName))) form.exec();
+}
+
+void TMainForm::SBtnExportPackageClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  const int32_t taskId = task->TaskId;
+  QString name;
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("导出活动包"),
+                 Q(task->TaskName) + QStringLiteral("_活动包"), this, name,
+                 QStringLiteral("活动包 (*.zip)"));
+  if (name.isEmpty()) return;
+  std::string summary, error;
+  if (!package::ExportEventPackage(taskId, FromQ(name), summary, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  ShowMessageBox(MessageKind::Information, summary);
+}
+
+void TMainForm::SBtnImportPackageClick() {
+  QString name;
+  ChooseOpenFile(QStringLiteral("活动包|*.zip;*.ZIP"), QStringLiteral("导入活动包"), name);
+  if (name.isEmpty()) return;
+  int32_t taskId = 0;
+  std::string summary, error;
+  if (!package::ImportEventPackage(FromQ(name), taskId, summary, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  LoadTaskList();
+  SelectRow(m_tasks.IndexOf(taskId));
+  ShowMessageBox(MessageKind::Information, summary);
 }
 
 void TMainForm::SBtnHelpClick() {

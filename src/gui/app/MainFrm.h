@@ -70,6 +70,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QToolButton* SBtnConfig;
   QToolButton* SBtnQuery;
   QToolButton* SBtnExit;
+  QToolButton* SBtnExportPackage;
+  QToolButton* SBtnImportPackage;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
 
@@ -81,6 +83,9 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void SBtnHelpClick();
   // 开场前检查 of the selected task.
   void SBtnShowCheckClick();
+  // 导出活动包 of the selected task, 导入活动包 of a package file: the spare laptop's copy.
+  void SBtnExportPackageClick();
+  void SBtnImportPackageClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 

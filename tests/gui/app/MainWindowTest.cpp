@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "ModalHelper.h"
 #include "TempRoot.h"
 #include "UrlCatcher.h"
+#include "core/config/TaskSettings.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Paths.h"
@@ -294,18 +296,19 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
 
   // One Tab stop for the list, then the buttons in their order, then round again.
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 10; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnShowCheck,
-                                          w.SBtnHelp,    w.SBtnAbout,  w.SBtnExit,  w.LVHeaders};
+  const std::vector<QWidget*> expected = {
+      w.SBtnGetLuck,   w.SBtnConfig, w.SBtnQuery, w.SBtnExportPackage, w.SBtnImportPackage,
+      w.SBtnShowCheck, w.SBtnHelp,   w.SBtnAbout, w.SBtnExit,          w.LVHeaders};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
 
   // Each button shows its accelerator; Alt+Q opens the results of the selected task.
-  for (QToolButton* b : {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnShowCheck, w.SBtnHelp,
-                         w.SBtnAbout, w.SBtnExit})
+  for (QToolButton* b : {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnExportPackage,
+                         w.SBtnImportPackage, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
     EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
   w.SelectRow(0);
   QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
@@ -446,4 +449,58 @@ TEST_F(MainWindow, TheStateColumnsAreRefreshedWhenTheDrawScreenCloses) {
   EXPECT_EQ(w.LVHeaders->item(1, TMainForm::kStateColumn)->text(), QStringLiteral("—"));
   // The selection stays where it was.
   EXPECT_EQ(w.SelectedTask()->TaskId, 1001);
+}
+
+// The spare laptop on the real window: export the example task, delete it, import it again.
+TEST_F(MainWindow, APackageExportedDeletedAndImportedGivesTheTaskBack) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  const QString zip = QString::fromStdString(m_root.path("night.zip"));
+  m_dialogs.files = {zip};
+  w.SelectRow(0);
+  w.SBtnExportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Information,
+                           QStringLiteral("已导出抽奖项目[年会抽奖示例]：奖项3个，名单200人")));
+  ASSERT_TRUE(QFileInfo::exists(zip));
+
+  bool deleted = false;
+  std::string error;
+  ASSERT_TRUE(config::DeleteTask(1001, deleted, error));
+  w.LoadTaskList();
+  ASSERT_EQ(w.LVHeaders->rowCount(), 1);
+
+  m_dialogs.files = {zip};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 2u);
+  // The deleted task's id is free again: its list, fingerprint and results went with it.
+  EXPECT_EQ(
+      m_dialogs.messages()[1],
+      std::make_pair(MessageKind::Information,
+                     QStringLiteral("已添加抽奖项目[年会抽奖示例]，序号1001：奖项3个，名单200人")));
+  ASSERT_EQ(w.LVHeaders->rowCount(), 2);
+  ASSERT_NE(w.SelectedTask(), nullptr);
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1001);
+  const int row = w.SelectedTaskIndex();
+  EXPECT_EQ(w.LVHeaders->item(row, TMainForm::kCandidatesColumn)->text(), QStringLiteral("200"));
+  EXPECT_EQ(w.LVHeaders->item(row, TMainForm::kStateColumn)->text(), QStringLiteral("未抽奖"));
+
+  // The same package again: the id is taken now.
+  m_dialogs.files = {zip};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 3u);
+  EXPECT_TRUE(m_dialogs.messages()[2].second.contains(QStringLiteral("（原序号1001已被占用）")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 3);
+
+  // A file that is no package: refused in plain words, the list as it was.
+  WriteAll(m_root.dir() / "bad.zip", "PK not really");
+  m_dialogs.files = {QString::fromStdString(m_root.path("bad.zip"))};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 4u);
+  EXPECT_EQ(m_dialogs.messages()[3],
+            std::make_pair(MessageKind::Error,
+                           QStringLiteral("这不是Qarvo抽奖软件的活动包，或文件已损坏")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 3);
 }
