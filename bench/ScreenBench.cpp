@@ -1,16 +1,15 @@
 // The draw screen with a million candidates: set-up to shown, a roll tick, a batch of 1,000,
 // and the processor time of the idle screen, at 1080p and at 4K.
 //
-// Figures on a shared 2-core machine, 4 interleaved runs, min / median, before and after the
-// stage texts' shadows were made once per change, the screen's window fill dropped and the
-// sparks' heads drawn from pictures (1080p, then 4K):
-//   celebration, % of one core      2.79/2.85 -> 2.31/2.48     5.83/5.89 -> 4.39/5.03
-//   first key's wait (reveal paint)  1.0/8.5 -> 8.2/9.7 ms     35/46 -> 37/44 ms
-//   later keys' wait (fireworks)     6.5/9.6 -> 8.4/9.5 ms     7.9/14.3 -> 9.6/10.5 ms
-//   between batches, fireworks in    2.11/2.24 -> 1.98/2.18    4.56/5.09 -> 4.06/4.55
-//   standing still between batches   0.57/0.65 -> 0.70/0.80    1.27/1.45 -> 1.25/1.34
-// At 4K the first key after a reveal waits for the reveal's own paint: its new texts, the
-// winners list (about 19 ms) and the batch (about 24 ms), drawn once as outlines.
+// Figures on a shared 2-core machine (busy with builds beside it), 4 interleaved runs,
+// min / median, before and after large type was drawn from glyph pictures made once
+// (1080p, then 4K):
+//   celebration, % of one core      1.89/2.13 -> 2.10/2.12     3.92/4.39 -> 3.00/3.24
+//   first key's wait (reveal paint)  0.4/5.9 -> 7.9/8.9 ms      30/51 -> 2.9/10.5 ms
+//   later keys' wait (fireworks)     7.0/9.4 -> 9.5/13.3 ms     10.8/21.0 -> 9.7/12.7 ms
+//   standing still between batches  0.41/0.47 -> 0.34/0.52     0.98/1.06 -> 0.43/0.52
+// At 1080p the stage's type is mostly below 64 px, which Qt caches itself, so only noise
+// moves; at 4K the reveal's winners list and batch were filled as outlines glyph by glyph.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 

@@ -31,7 +31,8 @@ constexpr const char* kCreateTables =
     " DataFilePath text not null default '',"
     " LuckAgain integer not null default 0,"
     " MusicFilePath text not null default '',"
-    " ShowLuck integer not null default 0);"
+    " ShowLuck integer not null default 0,"
+    " Rules text not null default '');"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -41,6 +42,7 @@ constexpr const char* kCreateTables =
     " AwardName text not null default '',"
     " AwardImageName text not null default '',"
     " ListIndex integer not null default 0,"
+    " Rules text not null default '',"
     " primary key (TaskId, ItemId));"
     "create index TaskItemOrder on TaskItem (TaskId, ListIndex);"
     "create table Sequence ("
@@ -106,12 +108,48 @@ bool ReadSchemaVersion(sqlite3* h, int& version, std::string& error) {
   return true;
 }
 
+namespace {
+
+// True when `table` already has `column`: a half-migrated file from an interrupted older
+// attempt must not fail on a duplicate column.
+bool HasColumn(sqlite3* h, const char* table, const char* column) {
+  sqlite3_stmt* st = nullptr;
+  bool has = false;
+  if (sqlite3_prepare_v2(h, "select 1 from pragma_table_info(?1) where name=?2 collate nocase", -1,
+                         &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, column, -1, SQLITE_STATIC);
+    has = sqlite3_step(st) == SQLITE_ROW;
+  }
+  sqlite3_finalize(st);
+  return has;
+}
+
+// Version 2: the draw's rules, task-wide lines on LuckTask and each item's on TaskItem.
+bool AddRulesColumns(sqlite3* h, std::string& error) {
+  for (const char* table : {"LuckTask", "TaskItem"})
+    if (!HasColumn(h, table, "Rules") &&
+        !Exec(h, std::string("alter table ") + table + " add column Rules text not null default ''",
+              error))
+      return false;
+  return true;
+}
+
+}  // namespace
+
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (version >= kSchemaVersion) return true;
   // A file from before versioning that already holds the tables is version 1 as it is; one
   // without tables is initialised by the data module.
   if (!HasTheTables(h)) return true;
-  return Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error);
+  if (!Exec(h, "begin immediate", error)) return false;
+  if (AddRulesColumns(h, error) &&
+      Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
+      Exec(h, "commit", error))
+    return true;
+  std::string ignored;
+  Exec(h, "rollback", ignored);
+  return false;
 }
 
 bool HasSchema(TConnection& connection) {

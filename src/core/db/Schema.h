@@ -10,12 +10,14 @@
 
 namespace db {
 
-inline constexpr int kSchemaVersion = 1;
+// 1: the three tables; 2: a Rules column on LuckTask and TaskItem (the draw's rules).
+inline constexpr int kSchemaVersion = 2;
 
 // Reads user_version; fails with the engine's text when the file is not a database.
 bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);
 
-// Brings an older file up to kSchemaVersion in one transaction.
+// Brings an older file up to kSchemaVersion in one `begin immediate` transaction, adding
+// only what it lacks; on failure the file is left as it was.
 bool MigrateSchema(sqlite3* handle, int version, std::string& error);
 
 // True when the three tables exist.

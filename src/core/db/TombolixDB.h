@@ -131,6 +131,12 @@ inline constexpr std::string_view kUpdateItemIndex =
 inline constexpr std::string_view kDeleteItem = "delete from TaskItem where TaskId=? and ItemId=?";
 inline constexpr std::string_view kCountItemsNamed =
     "select count(*) as Named from TaskItem where TaskId=? and ItemName=? and ItemId<>?";
+inline constexpr std::string_view kSelectTaskRules = "select Rules from LuckTask where TaskId=?";
+inline constexpr std::string_view kSelectItemRules =
+    "select ItemId, Rules from TaskItem where TaskId=? order by ItemId";
+inline constexpr std::string_view kUpdateTaskRules = "update LuckTask set Rules=? where TaskId=?";
+inline constexpr std::string_view kUpdateItemRules =
+    "update TaskItem set Rules=? where TaskId=? and ItemId=?";
 }  // namespace sql
 
 }  // namespace db

@@ -92,3 +92,23 @@ bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum
   error.clear();
   return true;
 }
+
+bool LoadRulesText(int taskId, std::string& rulesText, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectTaskRules, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  std::string all = q->FieldAsString("Rules");
+  if (!db::OpenSql(*q, db::sql::kSelectItemRules, {int64_t{taskId}}, error)) return false;
+  for (q->First(); !q->Eof(); q->Next()) {
+    const std::string one = q->FieldAsString("Rules");
+    if (!all.empty() && all.back() != '\n') all += '\n';
+    all += one;
+  }
+  rulesText = std::move(all);
+  error.clear();
+  return true;
+}

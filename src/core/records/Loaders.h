@@ -22,3 +22,8 @@ bool LoadLuckTask(int taskId, TLuckTask& task, std::string& error);
 // so it is empty after every failure. `count` and `sum` change only on success.
 bool LoadLuckItems(int taskId, TArrLuckItem& items, int32_t& count, int32_t& sum,
                    std::string& error);
+
+// The task's stored rules text: its LuckTask row's, then each prize item's in ItemId order
+// (FormatRules lines, empty when the task has none). False with the database's text, or
+// when the task row is missing.
+bool LoadRulesText(int taskId, std::string& rulesText, std::string& error);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "gui/ui/Fonts.h"
+#include "gui/ui/LargeType.h"
 
 namespace {
 
@@ -176,10 +177,8 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) 
   double y = inner.y() + (inner.height() - total) / 2;
   for (const Line& l : lines) {
     const QFontMetricsF fm(l.font);
-    p.setFont(l.font);
-    p.setPen(l.colour);
-    p.drawText(QRectF(inner.x(), y, inner.width(), fm.height()),
-               Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, l.text);
+    largetype::Draw(p, QRectF(inner.x(), y, inner.width(), fm.height()),
+                    Qt::AlignHCenter | Qt::AlignVCenter, l.text, l.font, l.colour);
     y += fm.height();
   }
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "gui/ui/Fonts.h"
+#include "gui/ui/LargeType.h"
 
 TScrollText::TScrollText(QWidget* panel) : QWidget(panel), m_color(128, 0, 0) {
   setAttribute(Qt::WA_TransparentForMouseEvents, false);
@@ -23,7 +24,8 @@ void TScrollText::SetLines(QStringList lines) {
 }
 
 void TScrollText::AppendLines(const QStringList& lines) {
-  m_rowCache.clear();
+  // Rows already full keep their pictures; the last one may take new lines.
+  m_rowCache.remove(LineCount() / m_columns);
   m_lines.append(lines);
   Measure(lines);
   update();
@@ -97,9 +99,7 @@ void TScrollText::SetFontFamily(const QString& family, bool bold) {
 void TScrollText::PaintRow(QPainter& p, int row, double y) const {
   QFont f = m_font;
   f.setPixelSize(FontPixels());
-  p.setFont(f);
   const QFontMetricsF fm(f);
-  p.setPen(m_color);
   const double lh = m_lineHeight * m_scale;
   const double x = m_left * m_scale;
   const double column = (width() - 2 * x) / m_columns;
@@ -113,11 +113,9 @@ void TScrollText::PaintRow(QPainter& p, int row, double y) const {
     if (w > r.width()) {
       QFont small = f;
       small.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * r.width() / w)));
-      p.setFont(small);
-      p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
-      p.setFont(f);
+      largetype::Draw(p, r, align, m_lines[i], small, m_color);
     } else {
-      p.drawText(r, align | Qt::TextSingleLine, m_lines[i]);
+      largetype::Draw(p, r, align, m_lines[i], f, m_color);
     }
   }
 }

@@ -66,12 +66,12 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
             (std::vector<std::string>{"TaskId", "TaskName", "MainImageName", "IdType", "MainTitle",
                                       "FontSize", "FontColor", "RemainText", "HideBegin", "HideEnd",
                                       "PassWd", "OrderBy", "DataFilePath", "LuckAgain",
-                                      "MusicFilePath", "ShowLuck"}));
+                                      "MusicFilePath", "ShowLuck", "Rules"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
-                                      "AwardName", "AwardImageName", "ListIndex"}));
+                                      "AwardName", "AwardImageName", "ListIndex", "Rules"}));
   EXPECT_EQ(Columns(h, "Sequence"), (std::vector<std::string>{"SeqType", "SeqId", "SeqName"}));
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"1"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
   EXPECT_TRUE(Rows(h, "select * from LuckTask").empty());  // no seeder given
 }
 
@@ -279,7 +279,7 @@ TEST(Connection, EmptyFileIsSetUpInPlaceAndUnversionedTablesAreKept) {
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select count(*) from LuckTask"),
             (std::vector<std::string>{"2"}));
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "pragma user_version"),
-            (std::vector<std::string>{"1"}));
+            (std::vector<std::string>{"2"}));
 }
 
 TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
@@ -311,4 +311,103 @@ TEST(Connection, ADatabaseLackingATableNamesTheMissingOne) {
   ASSERT_EQ(sqlite3_open((root.dir() / "DATA/Tombolix.db").c_str(), &h), SQLITE_OK);
   EXPECT_EQ(Rows(h, "select count(*) from LuckTask"), (std::vector<std::string>{"2"}));
   sqlite3_close(h);
+}
+
+namespace {
+
+// A database as the first version of the program wrote it: the three tables without the
+// Rules columns, two tasks, three items and the counters.
+void WriteVersion1File(const fs::path& file, const char* extraSql = "") {
+  fs::create_directories(file.parent_path());
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &h), SQLITE_OK);
+  const std::string sql =
+      std::string(
+          "create table LuckTask (TaskId integer not null primary key, TaskName text not null "
+          "default '', MainImageName text not null default '', IdType integer not null default "
+          "0, MainTitle text not null default '', FontSize integer not null default 36, "
+          "FontColor text not null default '', RemainText text not null default '', HideBegin "
+          "integer not null default 0, HideEnd integer not null default 0, PassWd text not null "
+          "default '', OrderBy integer not null default 0, DataFilePath text not null default "
+          "'', LuckAgain integer not null default 0, MusicFilePath text not null default '', "
+          "ShowLuck integer not null default 0);"
+          "create table TaskItem (ItemId integer not null, ItemName text not null default '', "
+          "TaskId integer not null, LuckCount integer not null default 0, ListCount integer not "
+          "null default 0, AwardName text not null default '', AwardImageName text not null "
+          "default '', ListIndex integer not null default 0, primary key (TaskId, ItemId));"
+          "create index TaskItemOrder on TaskItem (TaskId, ListIndex);"
+          "create table Sequence (SeqType integer not null primary key, SeqId integer not null, "
+          "SeqName text not null default '');"
+          "insert into LuckTask (TaskId, TaskName, OrderBy, DataFilePath) values "
+          "(1001, '年会', 0, 'DATA/1001.dat'), (1002, '午宴', 1, '');"
+          "insert into TaskItem values (1001, '一等奖', 1001, 1, 1, '电脑', '', 0),"
+          " (1002, '二等奖', 1001, 3, 3, '', '', 1), (1003, '幸运奖', 1002, 5, 5, '', '', 0);"
+          "insert into Sequence values (1, 1003, 'TaskId'), (2, 1004, 'TaskId');") +
+      extraSql + "pragma user_version=1;";
+  char* msg = nullptr;
+  ASSERT_EQ(sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &msg), SQLITE_OK) << msg;
+  sqlite3_close(h);
+}
+
+}  // namespace
+
+TEST(Migration, Version1FileGainsTheRulesColumnsAndKeepsEveryRow) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  WriteVersion1File(file);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Columns(h, "LuckTask").back(), "Rules");
+  EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
+  EXPECT_EQ(Rows(h,
+                 "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules from LuckTask "
+                 "order by TaskId"),
+            (std::vector<std::string>{"1001|年会|0|DATA/1001.dat|36|", "1002|午宴|1||36|"}));
+  EXPECT_EQ(Rows(h, "select * from TaskItem order by ItemId"),
+            (std::vector<std::string>{"1001|一等奖|1001|1|1|电脑||0|", "1002|二等奖|1001|3|3|||1|",
+                                      "1003|幸运奖|1002|5|5|||0|"}));
+  EXPECT_EQ(Rows(h, "select * from Sequence order by SeqType"),
+            (std::vector<std::string>{"1|1003|TaskId", "2|1004|TaskId"}));
+  EXPECT_EQ(Rows(h, "select name from sqlite_master where type='index' and name='TaskItemOrder'"),
+            (std::vector<std::string>{"TaskItemOrder"}));
+  // The ordinary statements work on the migrated rows.
+  TLuckTask t;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, t, err)) << err;
+  EXPECT_EQ(t.TaskName, G("年会"));
+  EXPECT_EQ(GetNextId(db::kSeqTaskId), 1003);
+}
+
+TEST(Migration, AFileWithOneColumnAlreadyAddedIsCompletedNotFailed) {
+  // What a copy edited by hand, or a half-applied change, may look like.
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  WriteVersion1File(file, "alter table LuckTask add column rules text not null default 'x';");
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Rows(h, "select count(*) from pragma_table_info('LuckTask') where name like 'rules'"),
+            (std::vector<std::string>{"1"}));
+  EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
+}
+
+TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  WriteVersion1File(file);
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &h), SQLITE_OK);
+  sqlite3_exec(h, "pragma user_version=3", nullptr, nullptr, nullptr);
+  sqlite3_close(h);
+  const std::string before = ReadAll(file);
+  MessageCapture capture;
+  TTombolixDataModule dm;
+  EXPECT_FALSE(dm.DataModuleCreate());
+  ASSERT_EQ(capture.messages.size(), 1u);
+  EXPECT_NE(capture.messages[0].second.find(G("版本3")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本2")), std::string::npos);
+  EXPECT_EQ(ReadAll(file), before);
 }
