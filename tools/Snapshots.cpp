@@ -119,9 +119,11 @@ int main(int argc, char** argv) {
     Save(&d, QStringLiteral("warning"));
   }
   {
-    // The save dialog as the results window opens it, in the program's own file dialog.
-    QFileDialog d(nullptr, QStringLiteral("请选择文件"), QDir::homePath(),
+    // The save dialog as the results window opens it, in the program's own file dialog, on
+    // the data folder (folders and files, with their kinds, sizes and dates).
+    QFileDialog d(nullptr, QStringLiteral("请选择文件"), Q(paths::DataRoot()),
                   QStringLiteral("Excel文件 (*.xlsx)"));
+    SpeakChinese(d);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setViewMode(QFileDialog::Detail);
