@@ -151,9 +151,10 @@ TTaskState StateOf(int32_t taskId, TDrawType type, const std::string& dataFilePa
     const std::string path = paths::JournalPath(taskId);
     const JournalRead read = ReadJournal(path, journal, error);
     // A journal of an earlier list is set aside by the draw, not continued.
-    if ((read == JournalRead::Ok || read == JournalRead::Damaged) && !journal.Batches.empty() &&
-        journal.Head.TaskId == taskId && s.List == TListState::Imported &&
-        Sha256File(dataPath, hash, error) && hash == journal.Head.DataHash) {
+    // A damaged journal cannot go on exactly; the draw screen says so when it is opened.
+    if (read == JournalRead::Ok && !journal.Batches.empty() && journal.Head.TaskId == taskId &&
+        s.List == TListState::Imported && Sha256File(dataPath, hash, error) &&
+        hash == journal.Head.DataHash) {
       s.Phase = JournalComplete(journal) ? TTaskPhase::Drawn : TTaskPhase::Resumable;
       s.Winners = journal.WinnerCount();
       s.DrawnAt = LocalTime(paths::NativePath(path));

@@ -267,11 +267,18 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
     error = G("无法创建压缩文件");
     return false;
   }
+  uint64_t total = 0;
   auto add = [&](const std::string& entry, const std::string& gbkPath) {
     auto bytes = std::make_unique<std::string>();
     std::string why;
     if (!files::ReadWholeFile(gbkPath, *bytes, why)) {
       error = G("无法读取文件") + gbkPath + G("：") + why;
+      return false;
+    }
+    total += bytes->size();
+    // What the import would refuse is not written.
+    if (total > kMaxPackageBytes) {
+      error = G("活动包会超过1024MB，无法导出；请减少照片或图片的大小");
       return false;
     }
     if (!zip.Add(entry, *bytes)) {

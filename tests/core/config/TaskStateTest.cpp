@@ -136,3 +136,19 @@ TEST_F(TaskStates, AJournalOfEveryWinnerIsDrawnBeforeItsFilesAreWritten) {
   EXPECT_EQ(s[0].Phase, config::TTaskPhase::Drawn);
   EXPECT_TRUE(std::regex_match(text::GbkToUtf8(config::PhaseText(s[0])), kStamp));
 }
+
+TEST_F(TaskStates, ADamagedJournalIsNotOfferedToGoOn) {
+  Draw(2);
+  ASSERT_EQ(States()[0].Phase, config::TTaskPhase::Resumable);
+  // A byte of a record before the last whole one changed: the journal cannot go on exactly.
+  const std::filesystem::path j = paths::NativePath(paths::JournalPath(1001));
+  std::string bytes = ReadAll(j);
+  const size_t second = bytes.find('\n') + 1;
+  const size_t third = bytes.find('\n', second) + 1;
+  bytes[third + 2] = bytes[third + 2] == 'X' ? 'Y' : 'X';
+  WriteAll(j, bytes);
+  TJournal read;
+  std::string error;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(1001), read, error), JournalRead::Damaged);
+  EXPECT_EQ(config::PhaseText(States()[0]), G("未抽奖"));
+}
