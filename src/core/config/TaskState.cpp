@@ -29,6 +29,7 @@ namespace {
 struct TResultFiles {
   std::vector<fs::path> winners;
   bool journal = false;
+  bool dataFile = false;  // DATA_FILE/<TaskId>.txt is there
 };
 
 // Files named <TaskId>_<ItemId>.txt and JOURNAL_<TaskId>.txt, by task, from one listing.
@@ -36,6 +37,15 @@ std::map<int32_t, TResultFiles> ListResults() {
   std::map<int32_t, TResultFiles> out;
   const std::string journalPrefix(paths::kJournalPrefix);
   std::error_code ec;
+  // One listing of DATA_FILE instead of a failed open for each task without a list.
+  for (auto it = fs::directory_iterator(paths::NativePath(paths::DataFileDir()), ec);
+       !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = paths::U8(it->path().filename());
+    if (name.size() < 5 || name.size() > 13 || name.compare(name.size() - 4, 4, ".txt") != 0)
+      continue;
+    const std::string id = name.substr(0, name.size() - 4);
+    if (text::IsAllDigits(id)) out[std::stoi(id)].dataFile = true;
+  }
   for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
        !ec && it != fs::directory_iterator(); it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
@@ -138,7 +148,7 @@ TTaskState StateOf(int32_t taskId, TDrawType type, const std::string& dataFilePa
   std::string dataPath = dataFilePath;
   files::ReadHandle data(nullptr, std::fclose);
   if (!dataPath.empty()) data = files::OpenForReading(dataPath);
-  if (!data) {
+  if (!data && results.dataFile) {
     dataPath = paths::DrawDataPath(taskId);
     data = files::OpenForReading(dataPath);
   }
@@ -205,18 +215,33 @@ bool ReadTaskStates(const TTaskList& list, std::vector<TTaskState>& states, std:
   return true;
 }
 
+// The list's texts, converted once (and made once, whichever thread asks first): the main
+// window asks them for every task at start.
+namespace {
+struct TTexts {
+  std::string fromData = G("按导入数据抽奖"), byProbability = G("按概率抽奖"), none = G("—"),
+              missing = G("未导入"), unreadable = G("名单无法读取"), notDrawn = G("未抽奖"),
+              drawn = G("已抽奖（"), comma = G("，"), people = G("人）"),
+              resumable = G("未完成，可继续（已抽出");
+};
+const TTexts& Texts() {
+  static const TTexts texts;
+  return texts;
+}
+}  // namespace
+
 std::string DrawTypeText(const TTaskState& state) {
-  return state.DrawType == TDrawType::FromData ? G("按导入数据抽奖") : G("按概率抽奖");
+  return state.DrawType == TDrawType::FromData ? Texts().fromData : Texts().byProbability;
 }
 
 std::string CandidatesText(const TTaskState& state) {
   switch (state.List) {
     case TListState::NotNeeded:
-      return G("—");
+      return Texts().none;
     case TListState::Missing:
-      return G("未导入");
+      return Texts().missing;
     case TListState::Unreadable:
-      return G("名单无法读取");
+      return Texts().unreadable;
     case TListState::Imported:
       break;
   }
@@ -224,16 +249,17 @@ std::string CandidatesText(const TTaskState& state) {
 }
 
 std::string PhaseText(const TTaskState& state) {
-  if (state.DrawType != TDrawType::FromData) return G("—");
+  const TTexts& t = Texts();
+  if (state.DrawType != TDrawType::FromData) return t.none;
   switch (state.Phase) {
     case TTaskPhase::NotDrawn:
       break;
     case TTaskPhase::Drawn:
-      return G("已抽奖（") + state.DrawnAt + G("，") + std::to_string(state.Winners) + G("人）");
+      return t.drawn + state.DrawnAt + t.comma + std::to_string(state.Winners) + t.people;
     case TTaskPhase::Resumable:
-      return G("未完成，可继续（已抽出") + std::to_string(state.Winners) + G("人）");
+      return t.resumable + std::to_string(state.Winners) + t.people;
   }
-  return G("未抽奖");
+  return t.notDrawn;
 }
 
 }  // namespace config

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -17,6 +18,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <unordered_map>
 
 #include "Version.h"
 #include "core/config/TaskState.h"
@@ -290,13 +292,17 @@ void TMainForm::LoadTaskList() {
   }
   LVHeaders->setRowCount(0);
   LVHeaders->setRowCount(m_tasks.Count());
-  for (int r = 0; r < m_tasks.Count(); ++r) {
-    const config::TTaskRow& t = *m_tasks.At(r);
-    LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
-    LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
-    LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
-    LVHeaders->setItem(r, kOrderByColumn,
-                       new QTableWidgetItem(QString::number(ColumnOf(t.OrderBy))));
+  {
+    // The rows are filled without a change signal per cell, then drawn once.
+    const QSignalBlocker quiet(LVHeaders->model());
+    for (int r = 0; r < m_tasks.Count(); ++r) {
+      const config::TTaskRow& t = *m_tasks.At(r);
+      LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
+      LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
+      LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
+      LVHeaders->setItem(r, kOrderByColumn,
+                         new QTableWidgetItem(QString::number(ColumnOf(t.OrderBy))));
+    }
   }
   RefreshTaskStates();
   SelectRow(m_tasks.Count() > 0 ? 0 : -1);
@@ -307,18 +313,27 @@ void TMainForm::RefreshTaskStates() {
   std::string error;
   // The state columns stay empty rather than stop the list when the paths cannot be read.
   if (!config::ReadTaskStates(m_tasks, states, error)) states.clear();
+  // Most rows share their texts; each is converted from GBK once.
+  std::unordered_map<std::string, QString> converted;
+  const QSignalBlocker quiet(LVHeaders->model());
+  auto text = [&converted](const std::string& gbk) {
+    auto it = converted.find(gbk);
+    if (it == converted.end()) it = converted.emplace(gbk, Q(gbk)).first;
+    return it->second;
+  };
   for (int r = 0; r < LVHeaders->rowCount(); ++r) {
     const bool known = r < static_cast<int>(states.size());
     const config::TTaskState* s = known ? &states[static_cast<size_t>(r)] : nullptr;
-    const QString type = s ? Q(config::DrawTypeText(*s)) : QString();
-    const QString count = s ? Q(config::CandidatesText(*s)) : QString();
-    const QString phase = s ? Q(config::PhaseText(*s)) : QString();
+    const QString type = s ? text(config::DrawTypeText(*s)) : QString();
+    const QString count = s ? text(config::CandidatesText(*s)) : QString();
+    const QString phase = s ? text(config::PhaseText(*s)) : QString();
     auto* state = new QTableWidgetItem(phase);
     state->setToolTip(phase);
     LVHeaders->setItem(r, kDrawTypeColumn, new QTableWidgetItem(type));
     LVHeaders->setItem(r, kCandidatesColumn, new QTableWidgetItem(count));
     LVHeaders->setItem(r, kStateColumn, state);
   }
+  LVHeaders->viewport()->update();
 }
 
 void TMainForm::SelectRow(int index) {
