@@ -1,11 +1,14 @@
 // The real program killed in the middle of a draw: what was revealed is kept and the draw
 // continues to its end.
+#include <sqlite3.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <map>
 
 #include "ProgramCopy.h"
+#include "core/text/Gbk.h"
 
 namespace {
 
@@ -371,4 +374,60 @@ TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles
   QString out;
   EXPECT_EQ(RunVerify(Path(QString()), out), 0) << out.toStdString();
   EXPECT_TRUE(out.endsWith(QStringLiteral("验证通过\n"))) << out.toStdString();
+}
+
+// A task with a condition and a quota, drawn by keyboard, killed once and resumed: every
+// winner keeps the rules and the draw verifies.
+TEST_F(KilledDraw, UnderRulesTheResumedDrawKeepsThemAndVerifies) {
+  auto setUp = Start();  // the program makes its database with the example tasks
+  ASSERT_TRUE(WaitFor(*setUp, [&] {
+    return QFileInfo::exists(Path(QStringLiteral("DATA/Tombolix.db"))) &&
+           QFileInfo::exists(Path(QStringLiteral("DATA_FILE/1001.txt")));
+  }));
+  QThread::msleep(300);
+  Kill(*setUp);
+  {
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(Path(QStringLiteral("DATA/Tombolix.db")).toUtf8().constData(), &h),
+              SQLITE_OK);
+    char* msg = nullptr;
+    ASSERT_EQ(sqlite3_exec(h,
+                           "update TaskItem set Rules='ITEM\t1001\tNONEOF\t部门\t研发部\n' "
+                           "where ItemId=1001;"
+                           "update TaskItem set Rules='ITEMQUOTA\t1003\t部门\t2\n' where "
+                           "ItemId=1003;",
+                           nullptr, nullptr, &msg),
+              SQLITE_OK)
+        << msg;
+    sqlite3_close(h);
+  }
+  auto first = Start(QStringLiteral("enter,enter,enter,enter,enter"));
+  ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2 && KeysTyped(); }))
+      << LogLines().join('\n').toStdString();
+  Kill(*first);
+  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
+      << LogLines().join('\n').toStdString();
+  second->kill();
+  second->waitForFinished(10000);
+  // 一等奖 went to nobody of 研发部, 三等奖 to at most two of a department.
+  const auto items = [&](int itemId) {
+    QList<QByteArray> lines =
+        Read(Path(QStringLiteral("LUCK_FILE/1001_%1.txt").arg(itemId))).split('\n');
+    QList<QByteArray> out;
+    for (int i = 1; i < lines.size(); ++i)
+      if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
+    return out;
+  };
+  const QList<QByteArray> first1 = items(1001);
+  ASSERT_EQ(first1.size(), 1);
+  EXPECT_FALSE(text::GbkToUtf8(first1[0].toStdString()).ends_with(" 研发部"));
+  std::map<std::string, int> perDepartment;
+  const QList<QByteArray> third = items(1003);
+  ASSERT_EQ(third.size(), 10);
+  for (const QByteArray& l : third) ++perDepartment[l.split(' ').last().toStdString()];
+  for (const auto& [dept, n] : perDepartment) EXPECT_LE(n, 2) << text::GbkToUtf8(dept);
+  QString out;
+  EXPECT_EQ(RunVerify(Path(QString()), out), 0) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("规则与指纹一致"))) << out.toStdString();
 }

@@ -97,6 +97,7 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     return false;
   }
   m_s.LoadPresets();
+  if (!SetUpRules(failure)) return false;
 
   // What this draw is drawn from, for its journal and for matching an earlier one.
   TJournalHead& head = m_draw.head;
@@ -117,6 +118,14 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
     return false;
   }
   ResetDraw();
+  if (m_draw.rulesIndex) {
+    for (const TLuckItem& it : m_s.Items) {
+      const int64_t keep = m_run.pool.RuleEligibleCount(it.ItemId);
+      if (keep < it.LuckCount) m_draw.notes.push_back(drawtext::TooFewForRules(it, keep));
+      const int32_t against = m_run.pool.PresetsAgainstRules(it.ItemId);
+      if (against > 0) m_draw.notes.push_back(drawtext::PresetsAgainstRules(it.ItemName, against));
+    }
+  }
 
   m_draw.pending = ReadPendingDraw(paths::JournalPath(taskId), head);
   switch (m_draw.pending.kind) {
@@ -138,6 +147,48 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   }
   m_draw.setUp = true;
   return true;
+}
+
+bool TDataDraw::SetUpRules(Failure& failure) {
+  std::string text, error;
+  TTaskRules rules;
+  if (!LoadRulesText(m_s.Task.TaskId, text, error) || !ParseRules(text, rules, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  if (rules.Empty()) return true;
+  std::vector<std::string> ids;
+  for (int32_t task : rules.ExcludeTasks) {
+    if (!CurrentWinnerIds(task, ids, error)) {
+      failure = {MessageKind::Error, drawtext::ExcludedUnreadable(task, error)};
+      return false;
+    }
+    // The band names the task as the operator named it; a task since deleted by its id.
+    TLuckTask other;
+    std::string ignored;
+    m_draw.excludedNames.push_back(LoadLuckTask(task, other, ignored) && !other.TaskName.empty()
+                                       ? other.TaskName
+                                       : G("任务") + std::to_string(task));
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  m_draw.rules = {rules, m_draw.titleLine, ids};
+  m_draw.rulesIndex = IndexRules(m_s.CandidateLines, m_draw.rules, error);
+  if (!m_draw.rulesIndex) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  m_draw.head.Rules = FormatRules(rules);
+  m_draw.head.RulesHash = RulesHash(rules);
+  m_draw.head.Excluded = std::move(ids);
+  return true;
+}
+
+std::string TDataDraw::RulesLine(int itemIndex) const {
+  if (!m_draw.rulesIndex || itemIndex < 0 || itemIndex >= static_cast<int>(Items().size()))
+    return {};
+  return drawtext::RulesLine(Rules(), Items()[static_cast<size_t>(itemIndex)].ItemId,
+                             m_draw.excludedNames);
 }
 
 void TDataDraw::CatchUpFinishedFiles() {
@@ -203,6 +254,7 @@ void TDataDraw::ResetDraw() {
   for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
   m_run = Run();
   m_run.pool = TCandidatePool(m_s.CandidateLines, m_s.Presets, m_s.Task.LuckAgain == 1);
+  m_run.pool.UseRules(m_draw.rulesIndex);
   m_run.closed.assign(m_s.Items.size(), 0);
 }
 
@@ -313,7 +365,12 @@ std::string TDataDraw::ReadyText() const { return drawtext::Ready(Items()); }
 
 std::string TDataDraw::PrizeText(int itemIndex) const {
   if (itemIndex < 0 || itemIndex >= static_cast<int>(Items().size())) return {};
-  return drawtext::Prize(Items()[static_cast<size_t>(itemIndex)]);
+  const TLuckItem& item = Items()[static_cast<size_t>(itemIndex)];
+  const std::string prize = drawtext::Prize(item);
+  // Under rules the prize line keeps the item's rules in sight for all its batches.
+  const std::string rules = RulesLine(itemIndex);
+  if (rules.empty()) return prize;
+  return (prize.empty() ? item.ItemName : prize) + G("　") + rules;
 }
 
 std::string TDataDraw::SelectingText() { return drawtext::Selecting(); }
@@ -332,7 +389,7 @@ int TDataDraw::BatchSize() const {
 void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
   const std::string& line = m_s.CandidateLines[static_cast<size_t>(k)];
   m_s.Winners.push_back({item.ItemId, m_s.Task.TaskId, k, line});
-  m_run.pool.MarkDrawn(k);
+  m_run.pool.MarkDrawn(k, item.ItemId);
   const TLuckTask& t = m_s.Task;
   m_run.list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName,
                  static_cast<int32_t>(m_s.Winners.size()) - 1);
@@ -367,12 +424,14 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
     std::vector<TProofItem> items;
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     m_draw.start.Seed =
-        DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items));
+        DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
+                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded));
     m_rng.Randomize(m_draw.start.Seed);
     m_draw.started = true;
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
+  const int32_t skippedBefore = m_run.pool.PresetsSkipped(item.ItemId);
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
     const int32_t k = m_run.pool.Pick(item.ItemId, m_rng);
     if (k < 0) {
@@ -383,6 +442,8 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
     Accept(k, item);
     batch.picks.push_back(k);
   }
+  if (const int32_t skipped = m_run.pool.PresetsSkipped(item.ItemId) - skippedBefore; skipped > 0)
+    batch.skippedText = drawtext::PresetsSkipped(item.ItemName, skipped);
   m_run.lastBatch = batch;
   state = State::Rolling;
   return batch;
@@ -401,8 +462,27 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (m_run.state != State::Rolling || m_run.revealed) return RollTexts(CandidateId(lines.front()));
+  if (m_run.state != State::Rolling || m_run.revealed) {
+    // Under rules the first line may be one who can win nothing: stand on a winner instead.
+    const std::vector<int32_t>& last = m_run.lastBatch.picks;
+    const size_t k = m_run.pool.HasRules() && !last.empty() ? static_cast<size_t>(last.front()) : 0;
+    return RollTexts(CandidateId(lines[k]));
+  }
   ++m_run.rolls;
+  if (m_run.pool.HasRules()) {
+    // Only those who may still win flash by; one number a tick as without rules, so the
+    // journal's roll count replays the generator alike.
+    int32_t k = -1;
+    if (m_run.replace.active) {
+      const std::vector<int32_t>& shown = m_run.replace.shown;
+      const int32_t r = m_rng.Random(static_cast<int32_t>(shown.size()));
+      k = shown.empty() ? m_run.replace.pick : shown[static_cast<size_t>(r)];
+    } else {
+      k = m_run.pool.RollPick(Items()[static_cast<size_t>(m_run.curItem)].ItemId, m_rng);
+      if (k < 0) k = m_run.lastBatch.picks.empty() ? 0 : m_run.lastBatch.picks.front();
+    }
+    return RollTexts(CandidateId(lines[static_cast<size_t>(k)]));
+  }
   const int32_t r = m_rng.Random(static_cast<int32_t>(lines.size()));
   return RollTexts(CandidateId(lines[static_cast<size_t>(r)]));
 }
@@ -542,7 +622,11 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
     message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
     return false;
   }
-  m_run.replace = {true, place, k, m_run.state};
+  m_run.replace = {true, place, k, m_run.state, {}};
+  if (m_run.pool.HasRules()) {
+    m_run.replace.shown = m_run.pool.ReplacementChoices(w.CandidateIndex, w.ItemId);
+    std::erase(m_run.replace.shown, k);
+  }
   m_run.revealed = false;
   m_run.rolls = 0;
   m_run.state = State::Rolling;
@@ -551,7 +635,7 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
 
 void TDataDraw::MarkAbsent(size_t place, int32_t replacement) {
   TLuckId& w = m_s.Winners[place];
-  m_run.pool.MarkAbsent(w.CandidateIndex, replacement);
+  m_run.pool.MarkAbsent(w.CandidateIndex, replacement, w.ItemId);
   const std::string& line = m_s.CandidateLines[static_cast<size_t>(replacement)];
   m_s.Absences.push_back({w.ItemId, w.TaskId, static_cast<int32_t>(place), w.CandidateIndex,
                           w.CandidateLine, replacement, line});

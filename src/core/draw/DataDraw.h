@@ -64,6 +64,9 @@ class TDataDraw {
     std::vector<int32_t> picks;  // candidate indices, in pick order
     // Set when no eligible candidate was left: the text names the prize item.
     std::string exhaustedText;
+    // Set when preset entries were passed over because the rules shut their candidates
+    // out: the text names the item and how many.
+    std::string skippedText;
   };
 
   // What the end of a batch decided.
@@ -152,6 +155,15 @@ class TDataDraw {
   // the first batch tries again.
   bool StartJournal(std::string& error);
 
+  // The draw's rules, empty for a draw without them.
+  const TTaskRules& Rules() const { return m_draw.rules.Rules; }
+  // What set-up found about the rules for the operator to hear before the draw: items that
+  // keep fewer candidates than they have winners, preset entries the rules shut out. Empty
+  // without rules.
+  const std::vector<std::string>& RulesNotes() const { return m_draw.notes; }
+  // The short line of the item's rules for the band before a batch; empty without rules.
+  std::string RulesLine(int itemIndex) const;
+
   // The line the audience can photograph before the draw: the list's fingerprint, the
   // number of candidates and the commitment, shortened.
   std::string ProofText() const;
@@ -182,7 +194,9 @@ class TDataDraw {
 
   // Texts of the screen.
   std::string ReadyText() const;
-  std::string PrizeText(int itemIndex) const;  // ItemName + "奖品:" + AwardName, or empty
+  // ItemName + "奖品:" + AwardName, or empty; under rules followed by a full-width blank and
+  // the item's RulesLine (the item's name standing for an empty award).
+  std::string PrizeText(int itemIndex) const;
   static std::string SelectingText();
   static std::string RollingText();
 
@@ -224,12 +238,14 @@ class TDataDraw {
   std::vector<std::string> BatchIds() const;
 
  private:
-  // The replacement being rolled: the place, the replacement, the state to go back to.
+  // The replacement being rolled: the place, the replacement, the state to go back to, and
+  // with rules those the roll shows (who else may take the place).
   struct Replace {
     bool active = false;
     size_t place = 0;
     int32_t pick = -1;
     State back = State::BetweenBatches;
+    std::vector<int32_t> shown;
   };
   // What one set-up decides, kept until the next: each SetUp builds it afresh.
   struct Draw {
@@ -243,6 +259,10 @@ class TDataDraw {
     std::string titleLine;
     TPendingDraw pending;
     TJournalWriter journal;
+    TPoolRules rules;
+    std::shared_ptr<const TRulesIndex> rulesIndex;  // null without rules
+    std::vector<std::string> notes;
+    std::vector<std::string> excludedNames;  // the excluded tasks' names, in the rules' order
   };
   // The draw from its first batch on: built afresh at set-up and before each replay.
   struct Run {
@@ -266,6 +286,9 @@ class TDataDraw {
   void Save(BatchEnd& end);
   void Journal(const std::string& record);
   bool MakeSecret(std::string& error);
+  // Reads the task's rules and the excluded tasks' winners, indexes them over the list and
+  // puts them in the head. False with the failure to show.
+  bool SetUpRules(Failure& failure);
   void MarkAbsent(size_t place, int32_t replacement);
   void RebuildList();
   std::string JournalFile() const;

@@ -98,6 +98,43 @@ bool IsHex64(std::string_view s) {
   return true;
 }
 
+// A text that may hold TAB, CR, LF or '%' as one journal field: those bytes, and every other
+// byte below 0x20, as %XX (two upper-case hex digits). GBK bytes pass as they are.
+std::string Escaped(std::string_view s) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || c == '%') {
+      out += '%';
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool Unescaped(std::string_view s, std::string& out) {
+  out.clear();
+  const auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '%') {
+      out += s[i];
+      continue;
+    }
+    if (i + 2 >= s.size()) return false;
+    const int a = digit(s[i + 1]), b = digit(s[i + 2]);
+    if (a < 0 || b < 0) return false;
+    out += static_cast<char>(a * 16 + b);
+    i += 2;
+  }
+  return true;
+}
+
 bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   if (f.empty() || f[0] != "DRAW") return false;
   std::string_view data, presets, items, commit, secret;
@@ -117,6 +154,23 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   }
   h.DataHash = std::string(data);
   h.PresetHash = std::string(presets);
+  h.Rules.clear();
+  h.RulesHash.clear();
+  h.Excluded.clear();
+  if (std::string_view rules; Field(f, "rules", rules)) {
+    std::string_view hash, excluded;
+    std::string ids;
+    if (!Field(f, "rulehash", hash) || !IsHex64(hash) || !Field(f, "excluded", excluded) ||
+        !Unescaped(rules, h.Rules) || h.Rules.empty() || !Unescaped(excluded, ids))
+      return false;
+    h.RulesHash = std::string(hash);
+    for (size_t from = 0; from < ids.size();) {
+      size_t end = ids.find('\n', from);
+      if (end == std::string::npos) return false;  // each id ends in LF
+      h.Excluded.push_back(ids.substr(from, end - from));
+      from = end + 1;
+    }
+  }
   h.Items.clear();
   if (items.empty()) return true;
   for (std::string_view one : Split(items, ',')) {
@@ -179,7 +233,8 @@ std::string SealJournalRecord(std::string body) { return Sealed(std::move(body))
 
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
-         LuckAgain == o.LuckAgain && Items == o.Items;
+         LuckAgain == o.LuckAgain && Items == o.Items && Rules == o.Rules &&
+         RulesHash == o.RulesHash && Excluded == o.Excluded;
 }
 
 int32_t TJournal::WinnerCount() const {
@@ -214,6 +269,12 @@ std::string FormatJournalHead(const TJournalHead& h) {
     if (i) s += ',';
     s += std::to_string(h.Items[i].ItemId) + "/" + std::to_string(h.Items[i].LuckCount) + "/" +
          std::to_string(h.Items[i].ListCount);
+  }
+  // Only a draw with rules has these fields; one without keeps the head it always had.
+  if (!h.Rules.empty()) {
+    std::string ids;
+    for (const std::string& id : h.Excluded) ids += id + "\n";
+    s += "\trules=" + Escaped(h.Rules) + "\trulehash=" + h.RulesHash + "\texcluded=" + Escaped(ids);
   }
   return Sealed(std::move(s));
 }

@@ -30,8 +30,14 @@ struct TJournalHead {
   std::vector<TJournalItem> Items;
   std::string Commit;  // SHA-256 of the secret (hex); empty in older journals
   std::string Secret;  // the 32-byte secret (hex)
+  // A draw with rules: their FormatRules text, its RulesHash, and the ids of the excluded
+  // tasks' winners (ascending, no duplicates). All empty for a draw without rules, whose
+  // head then reads exactly as before.
+  std::string Rules;
+  std::string RulesHash;
+  std::vector<std::string> Excluded;
 
-  // Same task, data, presets, repeat rule and prize items; the seed may differ.
+  // Same task, data, presets, repeat rule, prize items and rules; the seed may differ.
   bool SameDraw(const TJournalHead& other) const;
 };
 

@@ -104,20 +104,27 @@ std::string ItemsText(const std::vector<TProofItem>& items) {
 
 std::string SeedInput(std::string_view secretHex, std::string_view audience,
                       std::string_view dataHash, std::string_view presetHash,
-                      std::string_view itemsText) {
+                      std::string_view itemsText, std::string_view rulesHash,
+                      std::string_view excludedHash) {
   std::string s = "tombolix-seed-1\n";
   s.append("secret=").append(secretHex).append("\n");
   s.append("audience=").append(audience).append("\n");
   s.append("data=").append(dataHash).append("\n");
   s.append("presets=").append(presetHash).append("\n");
   s.append("items=").append(itemsText).append("\n");
+  if (!rulesHash.empty()) {
+    s.append("rules=").append(rulesHash).append("\n");
+    s.append("excluded=").append(excludedHash).append("\n");
+  }
   return s;
 }
 
 uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
                     std::string_view dataHash, std::string_view presetHash,
-                    std::string_view itemsText) {
-  const std::string input = SeedInput(secretHex, audience, dataHash, presetHash, itemsText);
+                    std::string_view itemsText, std::string_view rulesHash,
+                    std::string_view excludedHash) {
+  const std::string input =
+      SeedInput(secretHex, audience, dataHash, presetHash, itemsText, rulesHash, excludedHash);
   uint8_t d[SHA256_DIGEST_SIZE];
   sha256_ctx ctx;
   sha256_init(&ctx);
@@ -129,5 +136,11 @@ uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
 std::string PresetHashOf(const std::vector<std::pair<int32_t, std::string>>& entries) {
   std::string all;
   for (const auto& [itemId, text] : entries) all += std::to_string(itemId) + "\t" + text + "\n";
+  return Sha256Hex(all);
+}
+
+std::string ExcludedHashOf(const std::vector<std::string>& ids) {
+  std::string all;
+  for (const std::string& id : ids) all += id + "\n";
   return Sha256Hex(all);
 }

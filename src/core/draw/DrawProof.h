@@ -41,14 +41,22 @@ struct TProofItem {
 };
 std::string ItemsText(const std::vector<TProofItem>& items);
 
-// The text whose SHA-256 gives the seed (ASCII, one "key=value" a line, LF).
+// The text whose SHA-256 gives the seed (ASCII, one "key=value" a line, LF). A draw with
+// rules adds the rules' fingerprint and that of the excluded ids as two more lines; one
+// without (empty `rulesHash`) has exactly the lines it always had.
 std::string SeedInput(std::string_view secretHex, std::string_view audience,
                       std::string_view dataHash, std::string_view presetHash,
-                      std::string_view itemsText);
+                      std::string_view itemsText, std::string_view rulesHash = {},
+                      std::string_view excludedHash = {});
 // The generator's seed: the first four bytes of SHA-256(SeedInput), big-endian.
 uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
                     std::string_view dataHash, std::string_view presetHash,
-                    std::string_view itemsText);
+                    std::string_view itemsText, std::string_view rulesHash = {},
+                    std::string_view excludedHash = {});
+
+// The SHA-256 of the excluded ids: each id (GBK) followed by a LF, in the order given
+// (ascending bytewise, no duplicates).
+std::string ExcludedHashOf(const std::vector<std::string>& ids);
 
 // The SHA-256 of the preset entries as (ItemId, id text) pairs in load order: each entry
 // as its ItemId in decimal, a TAB, the text and a LF.

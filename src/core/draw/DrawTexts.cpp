@@ -34,6 +34,64 @@ std::string Exhausted(std::string_view itemName) {
   return G("[") + std::string(itemName) + G("]可抽取的号码已不足,无法继续抽取");
 }
 
+namespace {
+
+std::string ValuesText(const std::vector<std::string>& values) {
+  std::string out;
+  for (size_t i = 0; i < values.size() && i < 3; ++i)
+    out += (i ? G("、") : std::string()) + values[i];
+  if (values.size() > 3) out += G("等") + std::to_string(values.size()) + G("项");
+  return out;
+}
+
+}  // namespace
+
+std::string RulesLine(const TTaskRules& rules, int32_t itemId,
+                      const std::vector<std::string>& excludedNames) {
+  std::vector<std::string> parts;
+  const TItemRules* item = rules.ItemRulesOf(itemId);
+  if (item && !item->Conditions.empty()) {
+    std::string only = G("仅限：");
+    for (size_t i = 0; i < item->Conditions.size(); ++i) {
+      const TRuleCondition& c = item->Conditions[i];
+      only += (i ? G("，") : std::string()) + c.Field +
+              G(c.Kind == TConditionKind::OneOf ? "是" : "不是") + ValuesText(c.Values);
+    }
+    parts.push_back(only);
+  }
+  if (item && item->Quota.IsSet())
+    parts.push_back(G("每") + item->Quota.Field + G("最多") + std::to_string(item->Quota.Max) +
+                    G("名"));
+  if (rules.TaskQuota.IsSet())
+    parts.push_back(G("每") + rules.TaskQuota.Field + G("全场最多") +
+                    std::to_string(rules.TaskQuota.Max) + G("名"));
+  if (!excludedNames.empty()) parts.push_back(G("不含") + ValuesText(excludedNames) + G("中奖者"));
+  if (!rules.TicketsField.empty()) parts.push_back(G("按") + rules.TicketsField + G("计票"));
+  std::string line;
+  for (size_t i = 0; i < parts.size(); ++i) line += (i ? G("　") : std::string()) + parts[i];
+  return line;
+}
+
+std::string TooFewForRules(const TLuckItem& item, int64_t keep) {
+  return G("[") + item.ItemName + G("]符合抽奖规则的只有") + std::to_string(keep) +
+         G("人,少于中奖人数") + std::to_string(item.LuckCount) + G("人,抽完这些人后该奖项即结束");
+}
+
+std::string PresetsAgainstRules(std::string_view itemName, int32_t count) {
+  return G("[") + std::string(itemName) + G("]的指定中奖名单中有") + std::to_string(count) +
+         G("人不符合抽奖规则,不会被抽出");
+}
+
+std::string PresetsSkipped(std::string_view itemName, int32_t count) {
+  return G("[") + std::string(itemName) + G("]跳过了") + std::to_string(count) +
+         G("名不符合抽奖规则的指定中奖者");
+}
+
+std::string ExcludedUnreadable(int32_t taskId, std::string_view error) {
+  return G("无法读取被排除的抽奖任务") + std::to_string(taskId) + G("的中奖名单：") +
+         std::string(error);
+}
+
 std::string AbsentQuestion(std::string_view itemName, std::string_view winnerId) {
   return G("[") + std::string(itemName) + G("]的中奖者") + std::string(winnerId) +
          G("缺席,是否为该奖项抽取一名替补?");

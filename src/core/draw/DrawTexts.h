@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "core/draw/DrawRules.h"
 #include "core/records/Records.h"
 
 namespace drawtext {
@@ -27,6 +30,23 @@ std::string AllDrawn();
 std::string FinishMessage();
 // No eligible candidate left for the item.
 std::string Exhausted(std::string_view itemName);
+
+// The rules of item `itemId` in one short line for the band before its batches, each rule
+// kind in a few words, separated by full-width blanks:
+//   仅限：分公司不是总部，员工类型是实习、试用　每部门最多2名　每部门全场最多5名
+//   不含午宴中奖者　按工龄计票
+// Value lists over three show the first three and "等N项". Empty when no rule applies.
+// `excludedNames` names the excluded tasks, in the rules' order.
+std::string RulesLine(const TTaskRules& rules, int32_t itemId,
+                      const std::vector<std::string>& excludedNames);
+// Set-up: an item whose rules leave fewer candidates than it has winners.
+std::string TooFewForRules(const TLuckItem& item, int64_t keep);
+// Set-up: preset entries of the item that its rules shut out.
+std::string PresetsAgainstRules(std::string_view itemName, int32_t count);
+// A batch passed over preset entries the rules or the draw so far shut out.
+std::string PresetsSkipped(std::string_view itemName, int32_t count);
+// The winner files of an excluded task cannot be read.
+std::string ExcludedUnreadable(int32_t taskId, std::string_view error);
 
 // The absent-winner question naming the winner's id and prize item, and the answer when
 // nobody is left to replace.

@@ -191,6 +191,7 @@ TStageFrame TStage::Select() {
   m_cardsReplaced = false;
   const TDataDraw::Batch batch = m_e.SelectBatchWinners();
   m_exhausted = batch.exhaustedText;
+  m_skipped = batch.skippedText;
   m_celebrate =
       Celebrates(batch.picks.size(), m_e.CurItemIndex(), static_cast<int>(m_e.Items().size()));
   m_phase = TStagePhase::Rolling;
@@ -243,6 +244,8 @@ TStageFrame TStage::Reveal() {
   // What there is to tell comes after the winners are in sight.
   const std::string journalError = m_e.TakeJournalError();
   if (!journalError.empty()) f.messages.push_back({MessageKind::Error, journalError});
+  if (!m_skipped.empty()) f.messages.push_back({MessageKind::Attention, m_skipped});
+  m_skipped.clear();
   if (!m_exhausted.empty()) f.messages.push_back({MessageKind::Attention, m_exhausted});
   m_exhausted.clear();
   f.hint = HintText();
@@ -386,7 +389,8 @@ std::vector<TItemSummary> TStage::SummaryItems() const {
 TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
   if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Items().size())) return {};
   const TLuckItem& it = m_e.Items()[static_cast<size_t>(itemIndex)];
-  NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名")};
+  NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名"),
+             m_e.RulesLine(itemIndex)};
   if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
   return n;
 }

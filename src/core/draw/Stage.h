@@ -146,11 +146,13 @@ class TStage {
   // lists, the absent ones after them; a task that hides its winners list shows only how
   // many each item has.
   std::vector<TItemSummary> SummaryItems() const;
-  // The band before a batch: the prize item that comes next and its count and gift (GBK);
-  // empty for an index that names no item.
+  // The band before a batch: the prize item that comes next, its count and gift, and the
+  // short line of its rules (empty without rules) (GBK); all empty for an index that names
+  // no item.
   struct NextItem {
     std::string item;
     std::string gift;
+    std::string rules;
   };
   NextItem NextItemTexts(int itemIndex) const;
   // A winners-list line as the stage shows it: a prize item's caption ends in a full-width
@@ -180,6 +182,7 @@ class TStage {
   bool m_celebrate = false;
   bool m_summaryDue = false;  // the finish message has been told
   std::string m_exhausted;
+  std::string m_skipped;
   TDataDraw::BatchEnd m_end;
   enum class Pending { None, Start, Q } m_follow = Pending::None;
 };

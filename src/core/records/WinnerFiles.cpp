@@ -165,6 +165,26 @@ bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& erro
       error);
 }
 
+bool CurrentWinnerIds(int taskId, std::vector<std::string>& ids, std::string& error) {
+  const std::string absent = paths::LuckFileDir() + std::string(paths::kAbsentPrefix);
+  for (const std::string& path : TaskResultFiles(taskId)) {
+    if (path == paths::FinishedJournalPath(taskId) || path.compare(0, absent.size(), absent) == 0)
+      continue;
+    bool exists = false;
+    std::vector<std::string> head;
+    if (!ReadTitledFile(
+            path, exists, head,
+            [&](std::string_view line) {
+              const std::string_view id = text::FirstField(line);
+              if (!id.empty()) ids.emplace_back(id);
+              return true;
+            },
+            error))
+      return false;
+  }
+  return true;
+}
+
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error) {
   return ForEachTrimmedLine(
       paths::PresetFilePath(taskId, itemId),

@@ -44,6 +44,11 @@ bool DrawFilesBehind(const TArrLuckItem& items, const TArrLuckId& winners,
                      const TArrAbsentId& absences, const TArrLuckId& winnersBefore,
                      const TArrAbsentId& absencesBefore, std::string_view titleLine);
 
+// The ids (first fields) of the task's current winners: every line after the title line of
+// each of its winner files in LUCK_FILE/ (<TaskId>_<n>.txt), appended to `ids`. A task
+// without winner files adds nothing; a file that cannot be read fails with its text.
+bool CurrentWinnerIds(int taskId, std::vector<std::string>& ids, std::string& error);
+
 // Appends the non-empty trimmed lines of the item's preset-winner file; a missing file adds
 // nothing and is no error.
 bool LoadPresetEntries(int taskId, int itemId, TArrCheatId& entries, std::string& error);

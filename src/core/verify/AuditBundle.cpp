@@ -1,9 +1,11 @@
 #include "core/verify/AuditBundle.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "Version.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawProof.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -67,6 +69,24 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
       {G("中奖人数"), std::to_string(j.WinnerCount())},
       {G("验证"), G("tombolix-verify 审计包.zip (规则见 docs/verify.md)")},
   };
+  // A draw with rules: each rule as journalled (fields split by blanks), their fingerprint
+  // and that of the excluded ids, before the line on checking.
+  if (!h.Rules.empty()) {
+    TAuditRows ruleRows;
+    for (size_t from = 0; from < h.Rules.size();) {
+      size_t end = h.Rules.find('\n', from);
+      if (end == std::string::npos) end = h.Rules.size();
+      std::string line = h.Rules.substr(from, end - from);
+      std::replace(line.begin(), line.end(), '\t', ' ');
+      ruleRows.push_back({G("抽奖规则"), line});
+      from = end + 1;
+    }
+    ruleRows.push_back({G("抽奖规则指纹(SHA-256)"), h.RulesHash});
+    ruleRows.push_back(
+        {G("排除的中奖者"),
+         std::to_string(h.Excluded.size()) + G("人, 指纹(SHA-256) ") + ExcludedHashOf(h.Excluded)});
+    rows.insert(rows.end() - 1, ruleRows.begin(), ruleRows.end());
+  }
   return true;
 }
 
@@ -132,8 +152,18 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
     contents.push_back(std::move(bytes));
   }
   contents.push_back(std::make_unique<std::string>(AuditReportText(rows)));
+  bool added = zip.Add(kAuditReportEntry, *contents.back());
+  // The rules and the excluded ids exactly as their fingerprints were taken.
+  if (!j.Head.Rules.empty()) {
+    contents.push_back(std::make_unique<std::string>(j.Head.Rules));
+    added = added && zip.Add(kAuditRulesEntry, *contents.back());
+    auto ids = std::make_unique<std::string>();
+    for (const std::string& id : j.Head.Excluded) *ids += id + "\n";
+    contents.push_back(std::move(ids));
+    added = added && zip.Add(kAuditExcludedEntry, *contents.back());
+  }
   std::string out;
-  if (!zip.Add(kAuditReportEntry, *contents.back()) || !zip.Finish(out)) {
+  if (!added || !zip.Finish(out)) {
     error = G("无法创建压缩文件");
     return false;
   }

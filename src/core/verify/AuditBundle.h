@@ -24,9 +24,14 @@ std::string AuditReportText(const TAuditRows& rows);
 // The bundle's entry of the report (UTF-8 name) and the sheet name in the xlsx export.
 inline constexpr const char* kAuditReportEntry = "抽奖凭证.txt";
 inline constexpr const char* kAuditSheetName = "抽奖凭证";
+// A draw with rules also bundles its rules text (FormatRules, GBK) and the excluded ids (one
+// a line, LF), the bytes their fingerprints are taken of.
+inline constexpr const char* kAuditRulesEntry = "抽奖规则.txt";
+inline constexpr const char* kAuditExcludedEntry = "排除名单.txt";
 
 // Writes the bundle of the task's finished draw to `gbkZipPath` (atomically): the draw data
 // file as DATA_FILE/<TaskId>.txt, the prize items' preset files, the finished journal, the
-// winner files, each under the name it has in a data folder, and the report. False with
+// winner files, each under the name it has in a data folder, the report, and for a draw with
+// rules its rules and excluded ids. False with
 // the error text; nothing is written then.
 bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::string& error);

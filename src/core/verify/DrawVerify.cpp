@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -31,6 +35,14 @@ struct Lcg {
     return static_cast<int32_t>((static_cast<uint64_t>(state) * static_cast<uint32_t>(n)) >> 32);
   }
 };
+
+// floor(x · t / 2^64), by 32-bit halves.
+uint64_t HighHalf(uint64_t x, uint64_t t) {
+  const uint64_t x1 = x >> 32, x0 = x & 0xffffffffu, t1 = t >> 32, t0 = t & 0xffffffffu;
+  const uint64_t p00 = x0 * t0, p01 = x0 * t1, p10 = x1 * t0, p11 = x1 * t1;
+  const uint64_t carry = ((p00 >> 32) + (p01 & 0xffffffffu) + (p10 & 0xffffffffu)) >> 32;
+  return p11 + (p01 >> 32) + (p10 >> 32) + carry;
+}
 
 struct Preset {
   int32_t itemId = 0;
@@ -144,6 +156,247 @@ class Replay {
   std::vector<bool> m_absent;
   int64_t m_free = 0;
   int64_t m_notOnList = 0;
+};
+
+// The draw's rules replayed over the candidate lines, written from the rule as published:
+// every pick looks through the whole list in ascending order, without the engine's index.
+class RulesReplay {
+ public:
+  RulesReplay(const std::vector<std::string>& lines, std::vector<Preset> presets, bool again,
+              uint32_t seed, const TTaskRules& rules)
+      : m_lines(lines), m_presets(std::move(presets)), m_again(again), m_rules(rules) {
+    m_rng.state = seed;
+    const size_t n = lines.size();
+    std::set<std::string> texts;
+    for (const Preset& p : m_presets) texts.insert(p.text);
+    m_onList.assign(n, false);
+    for (size_t k = 0; k < n; ++k) m_onList[k] = texts.count(lines[k]) > 0;
+    for (Preset& p : m_presets) {
+      const auto at = std::find(lines.begin(), lines.end(), p.text);
+      p.line = at == lines.end() ? -1 : static_cast<int32_t>(at - lines.begin());
+    }
+    m_won.assign(n, false);
+    m_absent.assign(n, false);
+  }
+
+  // Sets the fields from the title line; false with the text naming a missing field.
+  bool Prepare(const std::string& title, const std::vector<std::string>& excluded,
+               std::string& problem) {
+    const std::vector<std::string> heads = text::SplitFields(title);
+    std::vector<std::string> names;
+    if (!m_rules.TicketsField.empty()) names.push_back(m_rules.TicketsField);
+    if (m_rules.TaskQuota.IsSet()) names.push_back(m_rules.TaskQuota.Field);
+    for (const TItemRules& it : m_rules.Items) {
+      for (const TRuleCondition& c : it.Conditions) names.push_back(c.Field);
+      if (it.Quota.IsSet()) names.push_back(it.Quota.Field);
+    }
+    auto fixed = std::make_shared<Fixed>();
+    std::map<std::string, size_t> column;
+    for (const std::string& name : names) {
+      const auto at = std::find(heads.begin(), heads.end(), name);
+      if (at == heads.end()) {
+        problem = G("抽奖规则中的字段[") + name + G("]不在名单的标题行中");
+        return false;
+      }
+      column[name] = static_cast<size_t>(at - heads.begin());
+      fixed->values[name].resize(m_lines.size());
+    }
+    const std::set<std::string> out(excluded.begin(), excluded.end());
+    fixed->excluded.assign(m_lines.size(), false);
+    fixed->tickets.assign(m_lines.size(), 1);
+    for (size_t k = 0; k < m_lines.size(); ++k) {
+      const std::vector<std::string> f = text::SplitFields(m_lines[k]);
+      fixed->excluded[k] = !f.empty() && out.count(f[0]) > 0;
+      for (const auto& [name, c] : column)
+        if (c < f.size()) fixed->values[name][k] = f[c];
+    }
+    m_fixed = fixed;
+    if (!m_rules.TicketsField.empty())
+      for (size_t k = 0; k < m_lines.size(); ++k) {
+        const std::string t = Value(static_cast<int32_t>(k), m_rules.TicketsField);
+        // At most 2^63 - 1 (leading zeros aside), as the draw accepts.
+        const size_t nonzero = std::min(t.find_first_not_of('0'), t.size());
+        const std::string digits = t.substr(nonzero);
+        const bool whole =
+            text::IsAllDigits(t) &&
+            (digits.size() < 19 || (digits.size() == 19 && digits <= "9223372036854775807"));
+        if (!whole) {
+          problem = G("名单中") + Id(k) + G("的票数[") + t + G("]不是0或正整数");
+          return false;
+        }
+        fixed->tickets[k] = digits.empty() ? 0 : static_cast<uint64_t>(std::stoull(digits));
+      }
+    return true;
+  }
+
+  // Why candidate k may not win `itemId` now, empty when it may; `absent` (>= 0) is the
+  // winner whose place is being filled, not counted against the quotas.
+  std::string Breaks(int32_t k, int32_t itemId, int32_t absent = -1) const {
+    if (k < 0 || k >= static_cast<int32_t>(m_lines.size())) return G("不是名单中的候选人");
+    const size_t i = static_cast<size_t>(k);
+    if (m_absent[i]) return G("已被标为缺席");
+    if (!m_again && m_won[i]) return G("已经中奖");
+    if (m_fixed->excluded[i]) return G("是被排除任务的中奖者");
+    if (m_fixed->tickets[i] == 0) return G("票数为0");
+    const TItemRules* item = m_rules.ItemRulesOf(itemId);
+    if (item) {
+      for (const TRuleCondition& c : item->Conditions) {
+        const std::string v = Value(k, c.Field);
+        const bool in = std::find(c.Values.begin(), c.Values.end(), v) != c.Values.end();
+        if (in != (c.Kind == TConditionKind::OneOf))
+          return G("不符合条件：") + c.Field +
+                 G(c.Kind == TConditionKind::OneOf ? "须是" : "不能是") + Joined(c.Values) +
+                 G("(此人为") + (v.empty() ? G("空") : v) + G(")");
+      }
+      if (item->Quota.IsSet() && Count(itemId, item->Quota.Field, Value(k, item->Quota.Field),
+                                       absent, itemId) >= item->Quota.Max)
+        return G("超过每") + item->Quota.Field + G("最多") + Num(item->Quota.Max) + G("名的限额(") +
+               Value(k, item->Quota.Field) + G(")");
+    }
+    if (m_rules.TaskQuota.IsSet() &&
+        Count(0, m_rules.TaskQuota.Field, Value(k, m_rules.TaskQuota.Field), absent, itemId) >=
+            m_rules.TaskQuota.Max)
+      return G("超过每") + m_rules.TaskQuota.Field + G("全场最多") + Num(m_rules.TaskQuota.Max) +
+             G("名的限额(") + Value(k, m_rules.TaskQuota.Field) + G(")");
+    return {};
+  }
+
+  std::vector<int32_t> Select(int32_t itemId, int32_t n, bool& closed) {
+    std::vector<int32_t> picks;
+    closed = false;
+    while (static_cast<int32_t>(picks.size()) < n) {
+      int32_t k = -1;
+      bool fromList = false;
+      for (Preset& p : m_presets) {
+        if (p.itemId != itemId || p.used) continue;
+        p.used = true;
+        if (p.line < 0) {
+          k = RandomPick(itemId, -1);
+          if (k < 0) continue;
+        } else if (!Breaks(p.line, itemId).empty()) {
+          continue;
+        } else {
+          k = p.line;
+        }
+        fromList = true;
+        break;
+      }
+      if (!fromList) k = RandomPick(itemId, -1);
+      if (k < 0) {
+        closed = true;
+        break;
+      }
+      Accept(k, itemId);
+      picks.push_back(k);
+    }
+    return picks;
+  }
+
+  // Counts k as a winner of the item, as a journal says it won.
+  void Accept(int32_t k, int32_t itemId) {
+    if (!m_again) m_won[static_cast<size_t>(k)] = true;
+    Tally(k, itemId, +1);
+  }
+
+  int32_t Replace(int32_t absent, int32_t itemId) {
+    if (absent < 0 || absent >= static_cast<int32_t>(m_lines.size())) return -1;
+    const int32_t k = RandomPick(itemId, absent);
+    if (k < 0) return -1;
+    m_absent[static_cast<size_t>(absent)] = true;
+    if (!m_again) m_won[static_cast<size_t>(k)] = true;
+    Tally(absent, itemId, -1);
+    Tally(k, itemId, +1);
+    return k;
+  }
+
+  void Roll(int32_t ticks) {
+    for (int32_t i = 0; i < ticks; ++i) m_rng.Random(1);
+  }
+  uint32_t State() const { return m_rng.state; }
+  int32_t PresetsUsed(int32_t itemId) const {
+    int32_t n = 0;
+    for (const Preset& p : m_presets) n += p.itemId == itemId && p.used;
+    return n;
+  }
+
+ private:
+  std::string Id(size_t k) const { return std::string(text::FirstField(m_lines[k])); }
+  std::string Value(int32_t k, const std::string& field) const {
+    const auto c = m_fixed->values.find(field);
+    return c == m_fixed->values.end() ? std::string() : c->second[static_cast<size_t>(k)];
+  }
+  static std::string Joined(const std::vector<std::string>& values) {
+    std::string s;
+    for (const std::string& v : values) s += (s.empty() ? "" : G("、")) + v;
+    return s;
+  }
+  // k counts once more (+1) or less (-1) among the winners of the item and of the task.
+  void Tally(int32_t k, int32_t itemId, int32_t delta) {
+    const TItemRules* item = m_rules.ItemRulesOf(itemId);
+    if (item && item->Quota.IsSet()) m_itemCounts[{itemId, Value(k, item->Quota.Field)}] += delta;
+    if (m_rules.TaskQuota.IsSet()) m_taskCounts[Value(k, m_rules.TaskQuota.Field)] += delta;
+  }
+  // Winners with `value` in `field`: of the item, or of the whole task for item 0.
+  // `absent` at `absentItem` (absent >= 0) is left out once: its place is being filled.
+  int32_t Count(int32_t itemId, const std::string& field, const std::string& value, int32_t absent,
+                int32_t absentItem) const {
+    int32_t n = 0;
+    if (itemId != 0) {
+      const auto it = m_itemCounts.find({itemId, value});
+      n = it == m_itemCounts.end() ? 0 : it->second;
+    } else {
+      const auto it = m_taskCounts.find(value);
+      n = it == m_taskCounts.end() ? 0 : it->second;
+    }
+    if (absent >= 0 && (itemId == 0 || itemId == absentItem) && Value(absent, field) == value) --n;
+    return n;
+  }
+  // One random pick among those not on a preset list who may win (or replace `absent`):
+  // one number 0 … count−1 without tickets; with tickets two numbers make 64 bits x and the
+  // pick is floor(x · total / 2^64); the winner is the one whose running total of tickets,
+  // in ascending list order, first exceeds the pick. -1, and no number drawn, when nobody.
+  int32_t RandomPick(int32_t itemId, int32_t absent) {
+    std::vector<int32_t> who;
+    uint64_t total = 0;
+    for (int32_t k = 0; k < static_cast<int32_t>(m_lines.size()); ++k) {
+      if (m_onList[static_cast<size_t>(k)] || k == absent || !Breaks(k, itemId, absent).empty())
+        continue;
+      who.push_back(k);
+      total += m_fixed->tickets[static_cast<size_t>(k)];
+    }
+    if (total == 0) return -1;
+    uint64_t r = 0;
+    if (m_rules.TicketsField.empty()) {
+      r = static_cast<uint64_t>(m_rng.Random(static_cast<int32_t>(total)));
+    } else {
+      m_rng.Random(1);
+      const uint64_t hi = m_rng.state;
+      m_rng.Random(1);
+      r = HighHalf((hi << 32) | m_rng.state, total);
+    }
+    for (int32_t k : who) {
+      const uint64_t t = m_fixed->tickets[static_cast<size_t>(k)];
+      if (r < t) return k;
+      r -= t;
+    }
+    return -1;
+  }
+
+  const std::vector<std::string>& m_lines;
+  std::vector<Preset> m_presets;
+  bool m_again;
+  const TTaskRules& m_rules;
+  Lcg m_rng;
+  // What the rules read of each candidate, shared by the copies a diagnosis makes.
+  struct Fixed {
+    std::map<std::string, std::vector<std::string>> values;  // per field, per candidate
+    std::vector<bool> excluded;
+    std::vector<uint64_t> tickets;
+  };
+  std::shared_ptr<const Fixed> m_fixed;
+  std::vector<bool> m_onList, m_won, m_absent;
+  std::map<std::pair<int32_t, std::string>, int32_t> m_itemCounts;  // (item, value): winners
+  std::map<std::string, int32_t> m_taskCounts;                      // value: winners
 };
 
 std::string Ids(const std::vector<std::string>& lines, const std::vector<int32_t>& picks) {
@@ -269,10 +522,27 @@ class Checker {
         Problem(G("抽奖尚未开始,没有可验证的批次"));
       return;
     }
+    // The rules the journal names must be the ones its fingerprint and the seed were made
+    // from.
+    TTaskRules rules;
+    if (!h.Rules.empty()) {
+      std::string why;
+      if (!ParseRules(h.Rules, rules, why) || RulesHash(rules) != h.RulesHash ||
+          FormatRules(rules) != h.Rules) {
+        Problem(G("抽奖记录中的抽奖规则与其指纹不符(规则已被改动)"));
+        return;
+      }
+      if (!std::is_sorted(h.Excluded.begin(), h.Excluded.end()) ||
+          std::adjacent_find(h.Excluded.begin(), h.Excluded.end()) != h.Excluded.end()) {
+        Problem(G("抽奖记录中的排除名单未按规定排序"));
+        return;
+      }
+    }
     std::vector<TProofItem> items;
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     const uint32_t seed =
-        DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items));
+        DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
+                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded));
     if (seed != j.Start.Seed) {
       Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(seed) + G("不符"));
       return;
@@ -280,9 +550,49 @@ class Checker {
     m_result.Lines.push_back(
         G("名单") + Num(static_cast<int64_t>(lines.size())) + G("人, 承诺值与密钥一致, 现场号码") +
         (j.Start.Audience.empty() ? G("(无)") : j.Start.Audience) + G(", 种子") + Num(seed));
+    if (!h.Rules.empty())
+      m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + G(", 排除") +
+                               Num(static_cast<int64_t>(h.Excluded.size())) +
+                               G("人, 规则与指纹一致"));
 
-    // Every batch from the seed.
-    Replay replay(lines, presets, h.LuckAgain == 1, seed);
+    // Every batch from the seed: by the flat rule, or by the draw's rules.
+    Replay flatReplay(lines, presets, h.LuckAgain == 1, seed);
+    RulesReplay rulesReplay(lines, presets, h.LuckAgain == 1, seed, rules);
+    const bool ruled = !h.Rules.empty();
+    if (ruled) {
+      std::string problem;
+      if (!rulesReplay.Prepare(title, h.Excluded, problem)) {
+        Problem(problem);
+        return;
+      }
+    }
+    struct Either {
+      Replay& flat;
+      RulesReplay& ruled;
+      bool useRules;
+      std::vector<int32_t> Select(int32_t item, int32_t n, bool& closed) {
+        return useRules ? ruled.Select(item, n, closed) : flat.Select(item, n, closed);
+      }
+      int32_t Replace(int32_t absent, int32_t item) {
+        return useRules ? ruled.Replace(absent, item) : flat.Replace(absent);
+      }
+      void Roll(int32_t ticks) { useRules ? ruled.Roll(ticks) : flat.Roll(ticks); }
+      uint32_t State() const { return useRules ? ruled.State() : flat.State(); }
+      int32_t PresetsUsed(int32_t item) const {
+        return useRules ? ruled.PresetsUsed(item) : flat.PresetsUsed(item);
+      }
+    } replay{flatReplay, rulesReplay, ruled};
+    // The first winner of `winners` that breaks a rule, replayed from `before`: its text.
+    const auto firstBreach = [&](RulesReplay before, int32_t itemId,
+                                 const std::vector<int32_t>& winners) -> std::string {
+      for (int32_t k : winners) {
+        const std::string why = before.Breaks(k, itemId);
+        if (!why.empty())
+          return G(", 第一个违反抽奖规则的中奖者为 ") + Ids(lines, {k}) + G(": ") + why;
+        before.Accept(k, itemId);
+      }
+      return {};
+    };
     std::vector<int32_t> drawn(h.Items.size(), 0);
     // Every winner in draw order: the item's index and the candidate; a replacement takes
     // the place of its absent winner.
@@ -304,11 +614,14 @@ class Checker {
           Problem(head + G("缺席者不是此位置上的中奖者"));
           return false;
         }
-        const int32_t k = replay.Replace(a.Absent);
+        const std::string breach =
+            ruled ? rulesReplay.Breaks(a.Replacement, a.ItemId, a.Absent) : std::string();
+        const int32_t k = replay.Replace(a.Absent, a.ItemId);
         replay.Roll(a.Rolls);
         if (k != a.Replacement) {
           Problem(head + G("抽奖记录中的替补为 ") + Ids(lines, {a.Replacement}) +
-                  G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(lines, {k})));
+                  G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(lines, {k})) +
+                  (breach.empty() ? std::string() : G(", 该替补违反抽奖规则: ") + breach));
           return false;
         }
         if (a.Rng != replay.State()) {
@@ -335,13 +648,16 @@ class Checker {
       const TJournalItem& it = h.Items[cur];
       const int32_t want = std::min(it.ListCount, it.LuckCount - drawn[cur]);
       bool closed = false;
+      std::optional<RulesReplay> before;
+      if (ruled) before.emplace(rulesReplay);
       const std::vector<int32_t> picks = replay.Select(it.ItemId, want, closed);
       replay.Roll(b.Rolls);
       const std::string head = label + G(" 奖项") + Num(it.ItemId) + " " +
                                Num(static_cast<int64_t>(picks.size())) + G("名: ");
       if (picks != b.Winners) {
         Problem(head + G("抽奖记录为 ") + Ids(lines, b.Winners) + G(", 按规则重放应为 ") +
-                Ids(lines, picks));
+                Ids(lines, picks) +
+                (before ? firstBreach(*before, it.ItemId, b.Winners) : std::string()));
         return;
       }
       drawn[cur] += static_cast<int32_t>(picks.size());

@@ -296,6 +296,10 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
     hide();
     return 0;
   }
+  // What the rules leave short is told before the first batch, once.
+  std::string notes;
+  for (const std::string& n : m_engine.RulesNotes()) notes += (notes.empty() ? "" : "\n") + n;
+  if (!notes.empty()) ShowMessageBox(MessageKind::Attention, notes);
 
   const bool numeric = m_engine.IsNumeric();
   const int count = m_engine.RollLabelCount();
@@ -468,7 +472,8 @@ void TGetLuckMainForm::ShowNext(int itemIndex) {
     return;
   }
   LbNextItem->setText(Q(next.item));
-  LbNextGift->setText(Q(next.gift));
+  // The item's rules follow its count and gift on their line, which shrinks to fit.
+  LbNextGift->setText(Q(next.rules.empty() ? next.gift : next.gift + text::G("　") + next.rules));
   m_design.Fit(LbNextItem);
   m_design.Fit(LbNextGift);
   LbNextItem->show();

@@ -14,6 +14,7 @@
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/TaskRules.h"
 #include "core/draw/DrawSession.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
@@ -330,4 +331,37 @@ TEST_F(DrawStage, AnIdThatIsANameStandsLargestOnItsCard) {
     EXPECT_TRUE(c.rest == QStringLiteral("研发部 北京") || c.rest == QStringLiteral("市场部 上海"));
   }
   EXPECT_GT(screen.CardsNow->NamePixels(), 20);
+}
+
+TEST_F(DrawStage, TheBandStatesTheItemsRulesAndSetUpTellsWhatTheyLeaveShort) {
+  TaskDef def;
+  def.items = {{G("一等奖"), 2, 2, G("电脑")}, {G("二等奖"), 5, 5, ""}};
+  def.title = G("号码 姓名 部门 分公司");
+  for (int i = 0; i < 10; ++i)
+    def.candidates.push_back(std::to_string(13900000000LL + i) + G(" 员工") + std::to_string(i) +
+                             (i % 2 ? G(" 研发部") : G(" 销售部")) +
+                             (i % 3 ? G(" 北京") : G(" 总部")));
+  const std::vector<int> ids = Task(def);
+  TTaskRules rules;
+  std::string err;
+  ASSERT_TRUE(
+      ParseRules(G("ITEM\t" + std::to_string(ids[0]) + "\tNONEOF\t分公司\t总部\nITEMQUOTA\t" +
+                   std::to_string(ids[0]) + "\t部门\t2\nITEM\t" + std::to_string(ids[1]) +
+                   "\tONEOF\t分公司\t总部\n"),
+                 rules, err));
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, m_taskId, rules, err)) << err;
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  EXPECT_EQ(screen.LbNextGift->text(),
+            QStringLiteral("共2名　奖品：电脑　仅限：分公司不是总部　每部门最多2名"));
+  // The prize line keeps them in sight for every batch of the item.
+  EXPECT_EQ(screen.LGet->text(),
+            QStringLiteral("一等奖奖品：电脑　仅限：分公司不是总部　每部门最多2名"));
+  // Four candidates work at 总部; the second item wants five.
+  const auto messages = m_dialogs.messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(
+      messages[0].second,
+      QStringLiteral("[二等奖]符合抽奖规则的只有4人,少于中奖人数5人,抽完这些人后该奖项即结束"));
 }

@@ -1,0 +1,687 @@
+// Draws under rules, from the engine's side and from tombolix-verify's: who may win each
+// item, quotas, exclusion, tickets, presets that break a rule, replacements under a quota, a
+// pool that runs out; and the verifier naming the first winner that breaks a rule.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/config/TaskRules.h"
+#include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
+#include "core/draw/DrawProof.h"
+#include "core/import/Zip.h"
+#include "core/records/Loaders.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
+#include "core/verify/DrawVerify.h"
+
+using text::G;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Twelve staff: id, name, department, branch, years (the tickets field).
+const char* const kStaff[] = {
+    "101 甲 A 总部 1", "102 乙 A 北京 2", "103 丙 A 上海 0", "104 丁 B 总部 3",
+    "105 戊 B 北京 1", "106 己 B 上海 5", "107 庚 C 北京 1", "108 辛 C 上海 2",
+    "109 壬 C 总部 4", "110 癸 D 北京 1", "111 子 D 上海 1", "112 丑 D 北京 1",
+};
+
+class RulesDraw : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
+
+  void Build(std::vector<ItemDef> items, const std::string& rulesUtf8,
+             std::vector<std::string> lines = {}) {
+    TaskDef def;
+    def.items = std::move(items);
+    def.title = G("号码 姓名 部门 分公司 工龄");
+    if (lines.empty())
+      for (const char* l : kStaff) lines.push_back(G(l));
+    def.candidates = lines;
+    m_lines = lines;
+    m_ids = BuildTask(m_dm, def);
+    TTaskRules rules;
+    std::string err;
+    ASSERT_TRUE(ParseRules(G(rulesUtf8), rules, err)) << err;
+    ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err)) << text::GbkToUtf8(err);
+  }
+
+  // Runs batches with `rolls` ticks each until the draw ends.
+  static void DrawAll(TDataDraw& e, int rolls = 3) {
+    for (int guard = 0; guard < 100 && !e.Finished(); ++guard) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      for (int r = 0; r < rolls; ++r) e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    }
+    ASSERT_TRUE(e.Finished());
+  }
+
+  // The winners' ids per item, in draw order.
+  std::vector<std::string> Ids(const TDataDraw& e, int32_t itemId) const {
+    std::vector<std::string> out;
+    for (const TLuckId& w : e.Winners())
+      if (w.ItemId == itemId) out.emplace_back(text::FirstField(w.CandidateLine));
+    return out;
+  }
+  // The field `i` of the candidate line.
+  static std::string Field(const std::string& line, size_t i) { return text::SplitFields(line)[i]; }
+
+  TVerifyResult Verify() const { return VerifyDrawFolder(paths::DataRoot(), 1001); }
+  static std::string Joined(const TVerifyResult& r) {
+    std::string s;
+    for (const std::string& l : r.Lines) s += l + "\n";
+    return text::GbkToUtf8(s);
+  }
+
+  // Replaces one field of the first journal line starting with `startsWith` by a forged
+  // value, sealed again so it passes its check.
+  void Forge(const std::string& startsWith, const std::string& field, const std::string& value) {
+    const fs::path p = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
+    std::string all = ReadAll(p);
+    const size_t at = all.find(startsWith);
+    ASSERT_NE(at, std::string::npos);
+    const size_t end = all.find("\r\n", at);
+    std::string line = all.substr(at, end - at);
+    line = line.substr(0, line.rfind("\tcheck="));
+    const size_t f = line.find("\t" + field + "=");
+    ASSERT_NE(f, std::string::npos);
+    const size_t fEnd = line.find('\t', f + 1);
+    line = line.substr(0, f) + "\t" + field + "=" + value +
+           (fEnd == std::string::npos ? "" : line.substr(fEnd));
+    all = all.substr(0, at) + SealJournalRecord(line) + all.substr(end + 2);
+    WriteAll(p, all);
+  }
+
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  std::vector<int> m_ids;
+  std::vector<std::string> m_lines;
+};
+
+}  // namespace
+
+TEST_F(RulesDraw, AConditionAndAnItemQuotaHoldForEverySeedAndTheDrawVerifies) {
+  // 一等奖 for branches other than 总部, at most one a department.
+  Build({{G("一等奖"), 3, 3, ""}, {G("二等奖"), 2, 2, ""}},
+        "ITEM\t2001\tNONEOF\t分公司\t总部\nITEMQUOTA\t2001\t部门\t1\n");
+  for (uint32_t secret = 1; secret <= 12; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+    EXPECT_TRUE(e.RulesNotes().empty());
+    DrawAll(e);
+    std::set<std::string> departments;
+    for (const TLuckId& w : e.Winners()) {
+      if (w.ItemId != 2001) continue;
+      EXPECT_NE(Field(w.CandidateLine, 3), G("总部")) << w.CandidateLine;
+      departments.insert(Field(w.CandidateLine, 2));
+    }
+    EXPECT_EQ(departments.size(), 3u);
+    EXPECT_EQ(Ids(e, 2002).size(), 2u);  // the second item has no rules of its own
+    const TVerifyResult r = Verify();
+    EXPECT_TRUE(r.Passed) << Joined(r);
+  }
+  // The same secret draws the same winners.
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 5u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  DrawAll(e);
+  EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"107", "110", "103"}));
+  EXPECT_EQ(Ids(e, 2002), (std::vector<std::string>{"105", "102"}));
+}
+
+TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
+  // Four staff work in 上海; the item wants five.
+  Build({{G("一等奖"), 5, 5, ""}, {G("二等奖"), 1, 1, ""}}, "ITEM\t2001\tONEOF\t分公司\t上海\n");
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 3u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  EXPECT_EQ(e.RulesNotes(),
+            (std::vector<std::string>{
+                G("[一等奖]符合抽奖规则的只有4人,少于中奖人数5人,抽完这些人后该奖项即结束")}));
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "仅限：分公司是上海");
+  EXPECT_EQ(e.RulesLine(1), "");
+  EXPECT_EQ(text::GbkToUtf8(e.PrizeText(0)), "一等奖　仅限：分公司是上海");
+  EXPECT_EQ(e.PrizeText(1), "");
+  ASSERT_TRUE(e.BeginBatch());
+  const TDataDraw::Batch b = e.SelectBatchWinners();
+  EXPECT_EQ(std::set<int32_t>(b.picks.begin(), b.picks.end()), (std::set<int32_t>{2, 5, 7, 10}));
+  EXPECT_EQ(b.exhaustedText, G("[一等奖]可抽取的号码已不足,无法继续抽取"));
+  // The roll shows nobody else for the item: it stands on the batch's first winner.
+  const std::string first(text::FirstField(m_lines[static_cast<size_t>(b.picks[0])]));
+  EXPECT_EQ(e.RollStep(), e.RollTexts(first));
+  e.RevealBatch();
+  const TDataDraw::BatchEnd end = e.EndBatch();
+  EXPECT_TRUE(end.prizeChanged);
+  DrawAll(e);
+  EXPECT_EQ(Ids(e, 2002).size(), 1u);
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, TheTaskQuotaSpansItemsAndTheRollShowsOnlyWhoMayStillWin) {
+  // Four departments, at most one winner each over the whole task: 3 + 1, then nobody.
+  Build({{G("一等奖"), 3, 3, ""}, {G("二等奖"), 3, 3, ""}}, "TASKQUOTA\t部门\t1\n");
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 11u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(1)), "每部门全场最多1名");
+  ASSERT_TRUE(e.BeginBatch());
+  e.SelectBatchWinners();
+  std::set<std::string> taken;
+  for (const TLuckId& w : e.Winners()) taken.insert(Field(w.CandidateLine, 2));
+  ASSERT_EQ(taken.size(), 3u);
+  // Every id that flashes by belongs to the one department left.
+  for (int r = 0; r < 40; ++r) {
+    std::string id;  // one roll label per digit
+    for (const std::string& label : e.RollStep()) id += label;
+    const auto line = std::find_if(m_lines.begin(), m_lines.end(),
+                                   [&](const std::string& l) { return text::FirstField(l) == id; });
+    ASSERT_NE(line, m_lines.end()) << id;
+    EXPECT_EQ(taken.count(Field(*line, 2)), 0u) << id;
+  }
+  e.RevealBatch();
+  e.EndBatch();
+  DrawAll(e);
+  EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"106", "101", "112"}));
+  EXPECT_EQ(Ids(e, 2002), (std::vector<std::string>{"108"}));
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, TheWinnersOfAnExcludedTaskAreLeftOutByTheirId) {
+  Build({{G("一等奖"), 4, 2, ""}}, "EXCLUDE\t1002\n");
+  // Task 1002 (lunch) has its winner file: 101 … 108 won there.
+  std::string file = G("号码 姓名 部门 分公司 工龄") + "\r\n";
+  for (int i = 0; i < 8; ++i) file += G(kStaff[i]) + "\r\n";
+  WriteAll(m_root.dir() / "LUCK_FILE/1002_3001.txt", file);
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 2u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "不含任务1002中奖者");
+  EXPECT_EQ(e.JournalHead().Excluded.size(), 8u);
+  DrawAll(e);
+  const std::vector<std::string> won = Ids(e, 2001);
+  EXPECT_EQ(std::set<std::string>(won.begin(), won.end()),
+            (std::set<std::string>{"109", "110", "111", "112"}));
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, TicketsWeighTheChanceAndZeroTicketsNeverWin) {
+  Build({{G("一等奖"), 11, 4, ""}}, "TICKETS\t工龄\n");
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 4u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "按工龄计票");
+  DrawAll(e);
+  // Everybody but 103 (0 tickets) wins, and the item is complete without running out.
+  const std::vector<std::string> won = Ids(e, 2001);
+  EXPECT_EQ(won, (std::vector<std::string>{"108", "109", "112", "104", "101", "110", "111", "102",
+                                           "107", "106", "105"}));
+  EXPECT_EQ(std::count(won.begin(), won.end(), "103"), 0);
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, OneHugeTicketCountWinsFirstAndSumsBeyond63BitsAreRefused) {
+  std::vector<std::string> lines;
+  for (const char* l : kStaff) lines.push_back(G(l));
+  lines[11] = G("112 丑 D 北京 9223372036854775000");    // the others hold 22 together
+  lines[10] = G("111 子 D 上海 000000000000000000001");  // leading zeros count for nothing
+  Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
+  for (uint32_t secret = 1; secret <= 10; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+    DrawAll(e);
+    EXPECT_EQ(Ids(e, 2001)[0], "112");
+    EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  }
+}
+
+TEST_F(RulesDraw, TicketsThatAreNotWholeNumbersOrOverflowStopTheSetUp) {
+  std::vector<std::string> lines;
+  for (const char* l : kStaff) lines.push_back(G(l));
+  lines[3] = G("104 丁 B 总部 9223372036854775000");
+  lines[11] = G("112 丑 D 北京 9223372036854775000");
+  Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 1u);
+  TDataDraw::Failure f;
+  EXPECT_FALSE(e.SetUp(1001, f));
+  EXPECT_EQ(f.text, G("名单中的票数总和超出范围(到112为止已超过9223372036854775807)"));
+}
+
+TEST_F(RulesDraw, PresetsThatBreakTheItemsRulesAreSkippedAndCounted) {
+  Build({{G("一等奖"), 3, 3, ""}}, "ITEM\t2001\tNONEOF\t分公司\t总部\n");
+  // 101 works at 总部: against the rule; 102 keeps it.
+  WritePresets(1001, m_ids[0], {m_lines[0], m_lines[1]});
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 6u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  EXPECT_EQ(
+      e.RulesNotes(),
+      (std::vector<std::string>{G("[一等奖]的指定中奖名单中有1人不符合抽奖规则,不会被抽出")}));
+  ASSERT_TRUE(e.BeginBatch());
+  const TDataDraw::Batch b = e.SelectBatchWinners();
+  ASSERT_EQ(b.picks.size(), 3u);
+  EXPECT_EQ(b.picks[0], 1);  // the preset that keeps the rule comes first
+  EXPECT_EQ(b.skippedText, G("[一等奖]跳过了1名不符合抽奖规则的指定中奖者"));
+  for (int32_t k : b.picks) {
+    EXPECT_NE(k, 0);
+    EXPECT_NE(Field(m_lines[static_cast<size_t>(k)], 3), G("总部"));
+  }
+  EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"102", "105", "112"}));
+  e.RevealBatch();
+  e.EndBatch();
+  EXPECT_TRUE(e.Finished());
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, AReplacementKeepsTheQuotaAndIsReplayedByTheVerifier) {
+  // One winner a department: the replacement of an absent winner can only come from the
+  // absent winner's own department, whose place it fills.
+  Build({{G("一等奖"), 4, 4, ""}}, "ITEMQUOTA\t2001\t部门\t1\n");
+  for (uint32_t secret = 1; secret <= 8; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    DrawAll(e);
+    const TLuckId absent = e.Winners()[1];
+    std::string message;
+    ASSERT_TRUE(e.BeginReplacement(1, message)) << text::GbkToUtf8(message);
+    for (int r = 0; r < 5; ++r) {
+      std::string id;
+      for (const std::string& label : e.RollStep()) id += label;
+      const auto line = std::find_if(m_lines.begin(), m_lines.end(), [&](const std::string& l) {
+        return text::FirstField(l) == id;
+      });
+      ASSERT_NE(line, m_lines.end());
+      EXPECT_EQ(Field(*line, 2), Field(absent.CandidateLine, 2)) << id;
+    }
+    e.RevealBatch();
+    e.EndBatch();
+    const TLuckId& now = e.Winners()[1];
+    EXPECT_NE(now.CandidateIndex, absent.CandidateIndex);
+    EXPECT_EQ(Field(now.CandidateLine, 2), Field(absent.CandidateLine, 2));
+    if (secret == 1) {
+      EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"111", "106", "102", "107"}));
+      EXPECT_EQ(std::string(text::FirstField(absent.CandidateLine)), "104");
+    }
+    const TVerifyResult r = Verify();
+    EXPECT_TRUE(r.Passed) << Joined(r);
+  }
+}
+
+TEST_F(RulesDraw, AKilledDrawResumesUnderItsRulesAndVerifies) {
+  Build({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 3, 1, ""}},
+        "ITEM\t2002\tONEOF\t部门\tB\tC\nITEMQUOTA\t2002\t部门\t2\nTICKETS\t工龄\n");
+  TRandom rng;
+  {
+    TDrawSession s;
+    TDataDraw e(s, rng, 9u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    std::string err;
+    ASSERT_TRUE(e.StartJournal(err));
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    }
+  }
+  TDrawSession s;
+  TDataDraw e(s, rng, 9u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  TDataDraw::BatchEnd end;
+  std::string err;
+  ASSERT_TRUE(e.Resume(end, err)) << text::GbkToUtf8(err);
+  DrawAll(e, 7);
+  const std::vector<std::string> second = Ids(e, 2002);
+  ASSERT_EQ(second.size(), 3u);
+  std::map<std::string, int> perDepartment;
+  for (const TLuckId& w : e.Winners())
+    if (w.ItemId == 2002) ++perDepartment[Field(w.CandidateLine, 2)];
+  for (const auto& [dept, n] : perDepartment) {
+    EXPECT_TRUE(dept == "B" || dept == "C") << dept;
+    EXPECT_LE(n, 2);
+  }
+  EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"106", "102"}));
+  EXPECT_EQ(second, (std::vector<std::string>{"109", "104", "108"}));
+  const TVerifyResult r = Verify();
+  EXPECT_TRUE(r.Passed) << Joined(r);
+  // The journal names the rules; a draw without them would not have the field at all.
+  const std::string journal = ReadAll(m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt");
+  EXPECT_NE(journal.find("\trules=TICKETS%09"), std::string::npos);
+}
+
+TEST_F(RulesDraw, ADrawKilledUnderOtherRulesIsNotContinuedUnderNewOnes) {
+  Build({{G("一等奖"), 3, 1, ""}}, "ITEMQUOTA\t2001\t部门\t1\n");
+  TRandom rng;
+  {
+    TDrawSession s;
+    TDataDraw e(s, rng, 9u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    std::string err;
+    ASSERT_TRUE(e.StartJournal(err));
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RevealBatch();
+    e.EndBatch();
+  }
+  TTaskRules other;
+  std::string err;
+  ASSERT_TRUE(ParseRules(G("ITEMQUOTA\t2001\t部门\t2\n"), other, err));
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, other, err));
+  TDrawSession s;
+  TDataDraw e(s, rng, 9u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f));
+  EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
+}
+
+// --- the verifier ------------------------------------------------------------------------
+
+class RulesVerify : public RulesDraw {
+ protected:
+  // 一等奖 3 in one batch, one a department, nobody from 总部; 二等奖 3; task 1002's winners
+  // 101 … 103 left out.
+  void Drawn() {
+    Build({{G("一等奖"), 3, 3, ""}, {G("二等奖"), 3, 3, ""}},
+          "ITEM\t2001\tNONEOF\t分公司\t总部\nITEMQUOTA\t2001\t部门\t1\nEXCLUDE\t1002\n");
+    std::string file = G("号码 姓名 部门 分公司 工龄") + "\r\n";
+    for (int i = 0; i < 3; ++i) file += G(kStaff[i]) + "\r\n";
+    WriteAll(m_root.dir() / "LUCK_FILE/1002_3001.txt", file);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, 21u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    DrawAll(e);
+    m_first = e.Winners()[0];
+    const TVerifyResult r = Verify();
+    ASSERT_TRUE(r.Passed) << Joined(r);
+  }
+  // The first batch's winners with the first one replaced by candidate `k`.
+  std::string WinnersWith(int32_t k) const {
+    TJournal j;
+    std::string err;
+    EXPECT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+    std::string s = std::to_string(k);
+    for (size_t i = 1; i < j.Batches[0].Winners.size(); ++i)
+      s += "," + std::to_string(j.Batches[0].Winners[i]);
+    return s;
+  }
+  TLuckId m_first;
+};
+
+TEST_F(RulesVerify, AChangedRuleIsCaughtByItsFingerprintAndBySeed) {
+  Drawn();
+  const fs::path journal = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
+  const std::string good = ReadAll(journal);
+  // The quota raised in the journal, its fingerprint left.
+  TTaskRules raised;
+  std::string err;
+  ASSERT_TRUE(
+      ParseRules(G("ITEM\t2001\tNONEOF\t分公司\t总部\nITEMQUOTA\t2001\t部门\t2\nEXCLUDE\t1002\n"),
+                 raised, err));
+  std::string escaped;
+  for (char c : FormatRules(raised))
+    escaped += c == '\t' ? std::string("%09") : c == '\n' ? std::string("%0A") : std::string(1, c);
+  Forge("DRAW", "rules", escaped);
+  TVerifyResult r = Verify();
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的抽奖规则与其指纹不符(规则已被改动)");
+  // With the fingerprint made to match, the seed no longer follows from what was committed.
+  Forge("DRAW", "rulehash", RulesHash(raised));
+  r = Verify();
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
+  WriteAll(journal, good);
+  EXPECT_TRUE(Verify().Passed);
+}
+
+TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
+  Drawn();
+  const fs::path journal = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
+  const std::string good = ReadAll(journal);
+  // A second winner from the first winner's department, not from 总部.
+  int32_t same = -1;
+  for (size_t k = 0; k < m_lines.size(); ++k)
+    if (static_cast<int32_t>(k) != m_first.CandidateIndex &&
+        Field(m_lines[k], 2) == Field(m_first.CandidateLine, 2) &&
+        Field(m_lines[k], 3) != G("总部") && k >= 3)
+      same = static_cast<int32_t>(k);
+  ASSERT_GE(same, 0);
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  const std::vector<int32_t> w = j.Batches[0].Winners;
+  Forge("BATCH", "winners",
+        std::to_string(w[0]) + "," + std::to_string(same) + "," + std::to_string(w[2]));
+  TVerifyResult r = Verify();
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  const std::string dept = text::GbkToUtf8(Field(m_first.CandidateLine, 2));
+  EXPECT_NE(
+      text::GbkToUtf8(r.Problems[0])
+          .find("第一个违反抽奖规则的中奖者为 " +
+                text::GbkToUtf8(std::string(text::FirstField(m_lines[static_cast<size_t>(same)]))) +
+                ": 超过每部门最多1名的限额(" + dept + ")"),
+      std::string::npos)
+      << Joined(r);
+  // A winner of task 1002 (102, not from 总部) in the first place.
+  WriteAll(journal, good);
+  Forge("BATCH", "winners", WinnersWith(1));
+  r = Verify();
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  EXPECT_NE(
+      text::GbkToUtf8(r.Problems[0]).find("第一个违反抽奖规则的中奖者为 102: 是被排除任务的中奖者"),
+      std::string::npos)
+      << Joined(r);
+  // Somebody from 总部.
+  WriteAll(journal, good);
+  Forge("BATCH", "winners", WinnersWith(8));
+  r = Verify();
+  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  EXPECT_NE(text::GbkToUtf8(r.Problems[0])
+                .find("第一个违反抽奖规则的中奖者为 109: 不符合条件：分公司不能是总部(此人为总部)"),
+            std::string::npos)
+      << Joined(r);
+  WriteAll(journal, good);
+  EXPECT_TRUE(Verify().Passed);
+}
+
+TEST_F(RulesVerify, TheReportAndTheAuditBundleCarryTheRulesAndTheBundleVerifies) {
+  Drawn();
+  TLuckTask task;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  TAuditRows rows;
+  ASSERT_TRUE(AuditReport(task, rows, err)) << err;
+  const std::string report = text::GbkToUtf8(AuditReportText(rows));
+  TJournal j;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  EXPECT_NE(report.find("抽奖规则: EXCLUDE 1002\r\n抽奖规则: ITEM 2001 NONEOF 分公司 总部\r\n"
+                        "抽奖规则: ITEMQUOTA 2001 部门 1\r\n抽奖规则指纹(SHA-256): " +
+                        j.Head.RulesHash + "\r\n排除的中奖者: 3人, 指纹(SHA-256) " +
+                        ExcludedHashOf({"101", "102", "103"}) + "\r\n验证: "),
+            std::string::npos)
+      << report;
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  sheet::ZipArchive archive;
+  ASSERT_TRUE(archive.OpenFile(zip, err));
+  std::string bytes;
+  ASSERT_TRUE(archive.ReadPart(kAuditRulesEntry, bytes, err));
+  EXPECT_EQ(bytes, j.Head.Rules);
+  EXPECT_EQ(RulesHash([&] {
+              TTaskRules r;
+              ParseRules(bytes, r, err);
+              return r;
+            }()),
+            j.Head.RulesHash);
+  ASSERT_TRUE(archive.ReadPart(kAuditExcludedEntry, bytes, err));
+  EXPECT_EQ(bytes, "101\n102\n103\n");
+  // The excluded task's files are not in the bundle: the journal names whom they held.
+  fs::remove(m_root.dir() / "LUCK_FILE/1002_3001.txt");
+  const TVerifyResult r = VerifyAuditBundle(zip);
+  EXPECT_TRUE(r.Passed) << Joined(r);
+}
+
+TEST_F(RulesDraw, ReplacementsThatFreeAQuotaPlaceAreReplayedAlikeForManySecrets) {
+  // Two a department per item, four over the task, tickets, one condition, and a
+  // replacement after every batch at a place chosen by the secret: a replacement from
+  // another department frees its absent winner's department again for later batches.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 30; ++i)
+    lines.push_back(std::to_string(300 + i) + " " + G("人") + std::to_string(i) + " " +
+                    std::string(1, "ABCD"[i % 4]) + " " + G(i % 5 == 0 ? "总部" : "北京") + " " +
+                    std::to_string(i % 4));
+  Build({{G("一等奖"), 6, 2, ""}, {G("二等奖"), 6, 3, ""}},
+        "TICKETS\t工龄\nTASKQUOTA\t部门\t4\nITEMQUOTA\t2001\t部门\t2\nITEMQUOTA\t2002\t部门\t2\n"
+        "ITEM\t2002\tNONEOF\t分公司\t总部\n",
+        lines);
+  int replaced = 0;
+  for (uint32_t secret = 1; secret <= 25; ++secret) {
+    SCOPED_TRACE(secret);
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e(s, rng, secret);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1001, f));
+    for (int batch = 0; !e.Finished() && batch < 20; ++batch) {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      for (int r = 0; r < batch % 3; ++r) e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+      std::string m;
+      if (!e.Winners().empty() &&
+          e.BeginReplacement((secret * 7 + batch) % e.Winners().size(), m)) {
+        for (int r = 0; r < 2; ++r) e.RollStep();
+        e.RevealBatch();
+        e.EndBatch();
+        ++replaced;
+      }
+    }
+    ASSERT_TRUE(e.Finished());
+    // The quotas hold for the winners as they stand.
+    std::map<std::pair<int32_t, std::string>, int> perItem;
+    std::map<std::string, int> perTask;
+    for (const TLuckId& w : e.Winners()) {
+      ++perItem[{w.ItemId, Field(w.CandidateLine, 2)}];
+      ++perTask[Field(w.CandidateLine, 2)];
+    }
+    for (const auto& [key, n] : perItem) EXPECT_LE(n, 2);
+    for (const auto& [key, n] : perTask) EXPECT_LE(n, 4);
+    const TVerifyResult r = Verify();
+    EXPECT_TRUE(r.Passed) << Joined(r);
+  }
+  EXPECT_GT(replaced, 25);
+}
+
+TEST(RulesPool, AFullQuotaShutsItsGroupOutAndAnAbsenceLetsItBackIn) {
+  const TArraySring lines = {"1 A 1", "2 A 1", "3 B 1", "4 B 3"};
+  TPoolRules pr;
+  std::string err;
+  ASSERT_TRUE(ParseRules("ITEMQUOTA\t7\tdept\t1\n", pr.Rules, err));
+  pr.TitleLine = "id dept t";
+  TArrCheatId presets;
+  TCandidatePool pool(lines, presets, false);
+  pool.UseRules(IndexRules(lines, pr, err));
+  ASSERT_TRUE(pool.HasRules());
+  TRandom rng;
+  pool.MarkDrawn(0, 7);  // A is full for item 7
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    rng.Randomize(seed);
+    const int32_t k = pool.Pick(7, rng);
+    EXPECT_TRUE(k == 2 || k == 3) << k;
+    const int32_t shown = pool.RollPick(7, rng);
+    EXPECT_TRUE(shown == 2 || shown == 3) << shown;
+  }
+  // Another item has no quota of its own.
+  EXPECT_TRUE(pool.MayWin(1, 8));
+  // Line 0 is absent and line 2 took its place: B is full now, A has room again, and line
+  // 0 never wins again.
+  pool.MarkAbsent(0, 2, 7);
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    rng.Randomize(seed);
+    EXPECT_EQ(pool.Pick(7, rng), 1);
+  }
+  EXPECT_FALSE(pool.MayWin(0, 8));
+  pool.MarkDrawn(1, 7);
+  rng.Randomize(5);
+  const uint32_t before = rng.Seed();
+  EXPECT_EQ(pool.Pick(7, rng), -1);  // nobody left: no number drawn
+  EXPECT_EQ(rng.Seed(), before);
+  EXPECT_EQ(pool.RollPick(7, rng), -1);  // a roll tick still draws one
+  EXPECT_NE(rng.Seed(), before);
+}
+
+TEST(RulesPool, TicketsGiveTheChanceTheyCountAndTheFirstRunningTotalPastTheNumberWins) {
+  // Tickets 1 and 3: over many seeds the second wins about three times as often.
+  const TArraySring lines = {"1 1", "2 3", "3 0"};
+  TPoolRules pr;
+  std::string err;
+  ASSERT_TRUE(ParseRules("TICKETS\tt\n", pr.Rules, err));
+  pr.TitleLine = "id t";
+  const auto index = IndexRules(lines, pr, err);
+  ASSERT_TRUE(index) << err;
+  int second = 0;
+  for (uint32_t seed = 0; seed < 4000; ++seed) {
+    TArrCheatId presets;
+    TCandidatePool pool(lines, presets, false);
+    pool.UseRules(index);
+    TRandom rng;
+    rng.Randomize(seed * 2654435761u);
+    const int32_t k = pool.Pick(1, rng);
+    ASSERT_TRUE(k == 0 || k == 1) << k;
+    second += k == 1;
+  }
+  EXPECT_NEAR(second / 4000.0, 0.75, 0.03);
+  // The number for a pick by tickets takes two steps: x = s1·2^32 + s2, r = x·4 / 2^64;
+  // r < 1 picks line 0, otherwise line 1.
+  TArrCheatId presets;
+  TCandidatePool pool(lines, presets, false);
+  pool.UseRules(index);
+  TRandom rng;
+  rng.Randomize(0);  // s1 = 1, s2 = 134775814: x < 2^62, so r = 0
+  EXPECT_EQ(pool.Pick(1, rng), 0);
+  EXPECT_EQ(rng.Seed(), 134775814u);
+  rng.Randomize(0x40000000u);       // s1 = 0x40000000·134775813 + 1 mod 2^32 = 0x40000001
+  EXPECT_EQ(pool.Pick(1, rng), 1);  // x >= 2^62: r = 1
+}
