@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "TempRoot.h"
+#include "core/config/TaskState.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
@@ -59,6 +60,23 @@ void BM_LoadTaskList1000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LoadTaskList1000)->Unit(benchmark::kMillisecond);
+
+// The state columns' part of the reload: the data file paths and the tasks' files.
+void BM_TaskStates1000(benchmark::State& state) {
+  TempRoot root;
+  TTombolixDataModule dm;
+  dm.DataModuleCreate();
+  Populate(dm, 1000, 0);
+  config::TTaskList list;
+  std::string error;
+  list.Load(error);
+  for (auto _ : state) {
+    std::vector<config::TTaskState> states;
+    config::ReadTaskStates(list, states, error);
+    benchmark::DoNotOptimize(states.data());
+  }
+}
+BENCHMARK(BM_TaskStates1000)->Unit(benchmark::kMillisecond);
 
 void BM_LoadLuckItems100(benchmark::State& state) {
   TempRoot root;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,6 +33,7 @@
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "gui/app/MainFrm.h"
+#include "gui/app/ShowCheckFrm.h"
 #include "gui/config/LuckConfigFrm.h"
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/presets/LuckCheatFrm.h"
@@ -79,7 +81,20 @@ int main(int argc, char** argv) {
   dm.DataModuleCreate();
 
   TMainForm main;
+  {
+    // One task drawn, so the state column shows its date and winners.
+    QDir().mkpath(Q(paths::LuckFileDir()));
+    QFile winners(Q(paths::WinnerFilePath(1001, 1001)));
+    if (winners.open(QIODevice::WriteOnly)) winners.write("id name\r\n1 a\r\n2 b\r\n3 c\r\n");
+    winners.close();
+    main.RefreshTaskStates();
+  }
   Save(&main, QStringLiteral("main_window"));
+  {
+    TShowCheckForm check(&main);
+    check.Check(1001, main.LVHeaders->item(0, 0)->text());
+    Save(&check, QStringLiteral("show_check"));
+  }
 
   const char* texts[] = {"保存成功!", "可用的提示窗口种类。",
                          "数据库连接失败,file is not a database", "请先选择抽奖项目"};
@@ -106,9 +121,11 @@ int main(int argc, char** argv) {
     Save(&d, QStringLiteral("warning"));
   }
   {
-    // The save dialog as the results window opens it, in the program's own file dialog.
-    QFileDialog d(nullptr, QStringLiteral("请选择文件"), QDir::homePath(),
+    // The save dialog as the results window opens it, in the program's own file dialog, on
+    // the data folder (folders and files, with their kinds, sizes and dates).
+    QFileDialog d(nullptr, QStringLiteral("请选择文件"), Q(paths::DataRoot()),
                   QStringLiteral("Excel文件 (*.xlsx)"));
+    SpeakChinese(d);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setViewMode(QFileDialog::Detail);

@@ -4,9 +4,11 @@
 #include "core/config/Refusal.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Colour.h"
+#include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
 #include "core/records/ResultsHistory.h"
 #include "core/records/WinnerFiles.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -180,6 +182,11 @@ std::string DataLabelText(DataState state) {
 bool RemoveTaskFiles(int taskId, const std::vector<int>& itemIds, std::string& error) {
   const std::string task = std::to_string(taskId);
   if (!DeleteTaskFile(task, "", 1, error)) return false;
+  // The list's fingerprint goes with the list.
+  if (paths::FileExists(ListFingerprintPath(taskId))) {
+    std::string ignored;
+    files::RemoveFile(ListFingerprintPath(taskId), ignored);
+  }
   for (int itemId : itemIds) {
     std::string ignored;
     DeleteTaskFile(task, std::to_string(itemId), 3, ignored);

@@ -95,6 +95,9 @@ inline constexpr std::string_view kInsertSequence = "insert into Sequence values
 inline constexpr std::string_view kUpdateSequence = " update Sequence set SeqId=? where SeqType= ?";
 inline constexpr std::string_view kSelectTaskList =
     " select TaskName, MainTitle, TaskId,OrderBy from LuckTask ";
+// The draw data file of every task, for the list's state columns.
+inline constexpr std::string_view kSelectTaskDataPaths =
+    "select TaskId, DataFilePath from LuckTask";
 inline constexpr std::string_view kSelectTask =
     " select TaskId,TaskName,MainImageName,IdType,MainTitle,FontSize "
     ",FontColor,RemainText,HideBegin,HideEnd,PassWd,OrderBy,DataFilePath,LuckAgain,MusicFilePath,"

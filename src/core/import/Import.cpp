@@ -8,6 +8,7 @@
 #include "core/import/Sheet.h"
 #include "core/import/TextDecode.h"
 #include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -26,7 +27,7 @@ constexpr size_t kDuplicatesShown = 5;
 class Job {
  public:
   Job(const Callbacks& cb, TIdType idType, int taskId)
-      : m_cb(cb), m_idType(idType), m_target(paths::DrawDataPath(taskId)) {}
+      : m_cb(cb), m_idType(idType), m_taskId(taskId), m_target(paths::DrawDataPath(taskId)) {}
 
   void Log(const std::string& line) {
     if (m_cb.log) m_cb.log(line);
@@ -113,6 +114,9 @@ class Job {
     m_data.clear();
     m_data.shrink_to_fit();
     if (!written) return FailOther(why, error);
+    // The check before a show tells by it that the list is still the one imported; a list
+    // without it is only reported as unconfirmed.
+    SaveListFingerprint(m_taskId, m_target, why);
     Progress(kProgressMax);
     Progress(0);
     targetPath = m_target;
@@ -162,6 +166,7 @@ class Job {
 
   const Callbacks& m_cb;
   TIdType m_idType;
+  int m_taskId;
   std::string m_target;
   int m_position = 0;
   bool m_checking = false;

@@ -154,6 +154,45 @@ bool ZipArchive::StreamPart(std::string_view name,
   return true;
 }
 
+ZipWriter::ZipWriter() : m_error(new zip_error) {
+  zip_error_init(m_error);
+  m_source = zip_source_buffer_create(nullptr, 0, 0, m_error);
+  if (!m_source) return;
+  zip_source_keep(m_source);
+  m_zip = zip_open_from_source(m_source, ZIP_TRUNCATE, m_error);
+}
+
+ZipWriter::~ZipWriter() {
+  if (m_zip) zip_discard(m_zip);
+  if (m_source) zip_source_free(m_source);
+  zip_error_fini(m_error);
+  delete m_error;
+}
+
+bool ZipWriter::Add(const std::string& utf8Name, const std::string& bytes) {
+  zip_source_t* s = zip_source_buffer(m_zip, bytes.data(), bytes.size(), 0);
+  if (!s) return false;
+  if (zip_file_add(m_zip, utf8Name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+    zip_source_free(s);
+    return false;
+  }
+  return true;
+}
+
+bool ZipWriter::Finish(std::string& out) {
+  const int closed = zip_close(m_zip);
+  if (closed != 0) return false;
+  m_zip = nullptr;
+  if (zip_source_open(m_source) != 0) return false;
+  out.clear();
+  char buf[65536];
+  zip_int64_t n;
+  while ((n = zip_source_read(m_source, buf, sizeof buf)) > 0)
+    out.append(buf, static_cast<size_t>(n));
+  zip_source_close(m_source);
+  return n == 0;
+}
+
 XmlParser::XmlParser() {
   m_parser = XML_ParserCreate(nullptr);
   XML_SetUserData(m_parser, this);

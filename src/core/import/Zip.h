@@ -10,6 +10,8 @@
 #include <vector>
 
 struct zip;
+struct zip_error;
+struct zip_source;
 struct XML_ParserStruct;
 
 namespace sheet {
@@ -42,6 +44,26 @@ class ZipArchive {
   zip* m_zip = nullptr;
   std::string m_name;  // the file's GBK path, for messages
   uint64_t m_unpacked = 0;
+};
+
+// A zip built in memory (deflated entries, UTF-8 names), for a writer that then writes its
+// bytes through the one atomic writer.
+class ZipWriter {
+ public:
+  ZipWriter();
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
+  ~ZipWriter();
+  bool Ok() const { return m_zip != nullptr; }
+  // Adds an entry; `bytes` must stay alive until Finish.
+  bool Add(const std::string& utf8Name, const std::string& bytes);
+  // Closes the archive and hands its bytes over.
+  bool Finish(std::string& out);
+
+ private:
+  zip_error* m_error = nullptr;
+  zip_source* m_source = nullptr;
+  zip* m_zip = nullptr;
 };
 
 // An expat parser that hands local names (the part after the prefix) to its handlers. Documents

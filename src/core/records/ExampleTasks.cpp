@@ -5,6 +5,7 @@
 
 #include "core/db/TombolixDM.h"
 #include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -105,7 +106,8 @@ bool SeedExampleTasks(db::TConnection& c, std::string& error) {
   if (!InsertItems(c, q, taskId, dataItems, 3, error)) return false;
   const std::vector<std::string> lines = ExampleCandidates(200);
   const std::string dataPath = paths::DrawDataPath(taskId);
-  if (!WriteDrawDataFile(dataPath, G("手机号码 姓名 部门"), lines, LongestIdLength(lines), error))
+  if (!WriteDrawDataFile(dataPath, G("手机号码 姓名 部门"), lines, LongestIdLength(lines), error) ||
+      !SaveListFingerprint(taskId, dataPath, error))
     return false;
   if (!db::ExecSql(q, db::sql::kUpdateDataFilePath, {dataPath, int64_t{taskId}}, error))
     return false;

@@ -9,6 +9,7 @@
 
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 namespace {
 
@@ -56,4 +57,14 @@ bool Sha256File(std::string_view gbkPath, std::string& hex, std::string& error) 
   sha256_digest(&ctx, sizeof digest, digest);
   hex = Hex(digest, sizeof digest);
   return true;
+}
+
+std::string ListFingerprintPath(int taskId) {
+  return paths::DataFileDir() + std::to_string(taskId) + ".sha256";
+}
+
+bool SaveListFingerprint(int taskId, std::string_view gbkDataPath, std::string& error) {
+  std::string hex;
+  if (!Sha256File(gbkDataPath, hex, error)) return false;
+  return files::WriteFileAtomic(ListFingerprintPath(taskId), hex + "\r\n", error);
 }

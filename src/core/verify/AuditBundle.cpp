@@ -1,13 +1,12 @@
 #include "core/verify/AuditBundle.h"
 
-#include <zip.h>
-
 #include <algorithm>
 #include <memory>
 
 #include "Version.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -32,52 +31,6 @@ bool FinishedJournal(const TLuckTask& task, TJournal& j, std::string& error) {
   }
   return true;
 }
-
-// Zip entries built in memory, then written through the one atomic writer.
-class ZipWriter {
- public:
-  ZipWriter() {
-    zip_error_init(&m_error);
-    m_source = zip_source_buffer_create(nullptr, 0, 0, &m_error);
-    if (!m_source) return;
-    zip_source_keep(m_source);
-    m_zip = zip_open_from_source(m_source, ZIP_TRUNCATE, &m_error);
-  }
-  ~ZipWriter() {
-    if (m_zip) zip_discard(m_zip);
-    if (m_source) zip_source_free(m_source);
-    zip_error_fini(&m_error);
-  }
-  bool Ok() const { return m_zip != nullptr; }
-  // `bytes` must live until Finish.
-  bool Add(const std::string& utf8Name, const std::string& bytes) {
-    zip_source_t* s = zip_source_buffer(m_zip, bytes.data(), bytes.size(), 0);
-    if (!s) return false;
-    if (zip_file_add(m_zip, utf8Name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
-      zip_source_free(s);
-      return false;
-    }
-    return true;
-  }
-  bool Finish(std::string& out) {
-    const int closed = zip_close(m_zip);
-    if (closed != 0) return false;
-    m_zip = nullptr;
-    if (zip_source_open(m_source) != 0) return false;
-    out.clear();
-    char buf[65536];
-    zip_int64_t n;
-    while ((n = zip_source_read(m_source, buf, sizeof buf)) > 0)
-      out.append(buf, static_cast<size_t>(n));
-    zip_source_close(m_source);
-    return n == 0;
-  }
-
- private:
-  zip_error_t m_error;
-  zip_source_t* m_source = nullptr;
-  zip_t* m_zip = nullptr;
-};
 
 }  // namespace
 
@@ -186,7 +139,7 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
         {checkin::CheckinFilePath("", task.TaskId), checkin::CheckinFilePath(task.TaskId), false});
 
   std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
-  ZipWriter zip;
+  sheet::ZipWriter zip;
   if (!zip.Ok()) {
     error = G("无法创建压缩文件");
     return false;

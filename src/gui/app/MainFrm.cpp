@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -17,17 +18,22 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <unordered_map>
 
 #include "Version.h"
 #include "core/checkin/WinnersBoard.h"
+#include "core/config/TaskState.h"
 #include "core/db/TombolixDM.h"
+#include "core/package/EventPackage.h"
 #include "core/records/Loaders.h"
 #include "core/text/Paths.h"
+#include "gui/app/ShowCheckFrm.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/checkin/CheckinService.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/HelpFrm.h"
 #include "gui/ui/Qt.h"
@@ -142,6 +148,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   SBtnAbout = LinkButton(ImageHead, "SBtnAbout", QStringLiteral("关于(&A)"));
   SBtnHelp = LinkButton(ImageHead, "SBtnHelp", QStringLiteral("帮助(&H)"));
+  SBtnShowCheck = LinkButton(ImageHead, "SBtnShowCheck", QStringLiteral("开场前检查(&K)"));
+  SBtnShowCheck->setFixedSize(110, 22);
+  SBtnShowCheck->setToolTip(
+      QStringLiteral("检查所选抽奖项目的名单、图片、音乐、字体、屏幕和磁盘空间"));
 
   Image1 = new QLabel(central);
   Image1->setObjectName(QStringLiteral("Image1"));
@@ -167,6 +177,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     b->move(x, 4);
     x += 96;
   }
+  // The spare laptop's two actions, stacked beside the big buttons.
+  SBtnExportPackage = LinkButton(Image1, "SBtnExportPackage", QStringLiteral("导出活动包(&E)"));
+  SBtnExportPackage->setToolTip(
+      QStringLiteral("把所选抽奖项目的设置、奖项、名单、预设、照片、图片和音乐导出为一个文件"));
+  SBtnImportPackage = LinkButton(Image1, "SBtnImportPackage", QStringLiteral("导入活动包(&I)"));
+  SBtnImportPackage->setToolTip(QStringLiteral("从活动包文件添加抽奖项目"));
+  for (QToolButton* b : {SBtnExportPackage, SBtnImportPackage}) b->setFixedSize(110, 22);
+  SBtnExportPackage->move(x + 8, 8);
+  SBtnImportPackage->move(x + 8, 34);
 
   // The columns come after the header and the fonts, so nothing is measured before. The heads
   // keep the font of a table's own heads, the window's, not the list's.
@@ -177,7 +196,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   QFont headFont = QApplication::font(LVHeaders->horizontalHeader());
   headFont.setResolveMask(QFont::AllPropertiesResolved);
   LVHeaders->horizontalHeader()->setFont(headFont);
-  LVHeaders->setColumnCount(3);
+  LVHeaders->setColumnCount(kColumnCount);
   LVHeaders->setShowGrid(true);
   LVHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
   LVHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -198,9 +217,24 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   head(0, QStringLiteral("抽奖项目名称"), QStringLiteral("head_task"));
   head(1, QStringLiteral("抽奖显示标题"), QStringLiteral("head_title"));
   head(2, QStringLiteral("序号"), QString());
+  head(kDrawTypeColumn, QStringLiteral("抽奖方式"), QString());
+  head(kCandidatesColumn, QStringLiteral("名单人数"), QString());
+  head(kStateColumn, QStringLiteral("状态"), QString());
   LVHeaders->setColumnWidth(0, 220);
   LVHeaders->setColumnWidth(1, 300);
   LVHeaders->setColumnWidth(2, 100);
+  // The draw type as stored, present but zero wide.
+  LVHeaders->setColumnWidth(kOrderByColumn, 0);
+  LVHeaders->setColumnHidden(kOrderByColumn, true);
+  LVHeaders->setColumnWidth(kDrawTypeColumn, 100);
+  LVHeaders->setColumnWidth(kCandidatesColumn, 70);
+  LVHeaders->setColumnWidth(kStateColumn, 210);
+  // What the operator checks at a glance stands beside the name, inside the window's width;
+  // the columns keep their places in the model.
+  QHeaderView* heads = LVHeaders->horizontalHeader();
+  heads->moveSection(heads->visualIndex(kStateColumn), 1);
+  heads->moveSection(heads->visualIndex(kCandidatesColumn), 2);
+  heads->moveSection(heads->visualIndex(kDrawTypeColumn), 3);
   // Keep the selection visible when the list does not have the focus.
   QPalette pal = LVHeaders->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -228,11 +262,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnHelp, &QToolButton::clicked, this, &TMainForm::SBtnHelpClick);
   connect(SBtnAbout, &QToolButton::clicked, this, &TMainForm::SBtnAboutClick);
   connect(SBtnExit, &QToolButton::clicked, this, &TMainForm::SBtnExitClick);
+  connect(SBtnShowCheck, &QToolButton::clicked, this, &TMainForm::SBtnShowCheckClick);
+  connect(SBtnExportPackage, &QToolButton::clicked, this, &TMainForm::SBtnExportPackageClick);
+  connect(SBtnImportPackage, &QToolButton::clicked, this, &TMainForm::SBtnImportPackageClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders,   SBtnGetLuck, SBtnConfig, SBtnQuery,
-                      SBtnCheckin, SBtnHelp,    SBtnAbout,  SBtnExit};
+  QWidget* order[] = {LVHeaders,   SBtnGetLuck,       SBtnConfig,        SBtnQuery,
+                      SBtnCheckin, SBtnExportPackage, SBtnImportPackage, SBtnShowCheck,
+                      SBtnHelp,    SBtnAbout,         SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -263,13 +301,48 @@ void TMainForm::LoadTaskList() {
   }
   LVHeaders->setRowCount(0);
   LVHeaders->setRowCount(m_tasks.Count());
-  for (int r = 0; r < m_tasks.Count(); ++r) {
-    const config::TTaskRow& t = *m_tasks.At(r);
-    LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
-    LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
-    LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
+  {
+    // The rows are filled without a change signal per cell, then drawn once.
+    const QSignalBlocker quiet(LVHeaders->model());
+    for (int r = 0; r < m_tasks.Count(); ++r) {
+      const config::TTaskRow& t = *m_tasks.At(r);
+      LVHeaders->setItem(r, 0, new QTableWidgetItem(Q(t.TaskName)));
+      LVHeaders->setItem(r, 1, new QTableWidgetItem(Q(t.MainTitle)));
+      LVHeaders->setItem(r, 2, new QTableWidgetItem(QString::number(t.TaskId)));
+      LVHeaders->setItem(r, kOrderByColumn,
+                         new QTableWidgetItem(QString::number(ColumnOf(t.OrderBy))));
+    }
   }
+  RefreshTaskStates();
   SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+}
+
+void TMainForm::RefreshTaskStates() {
+  std::vector<config::TTaskState> states;
+  std::string error;
+  // The state columns stay empty rather than stop the list when the paths cannot be read.
+  if (!config::ReadTaskStates(m_tasks, states, error)) states.clear();
+  // Most rows share their texts; each is converted from GBK once.
+  std::unordered_map<std::string, QString> converted;
+  const QSignalBlocker quiet(LVHeaders->model());
+  auto text = [&converted](const std::string& gbk) {
+    auto it = converted.find(gbk);
+    if (it == converted.end()) it = converted.emplace(gbk, Q(gbk)).first;
+    return it->second;
+  };
+  for (int r = 0; r < LVHeaders->rowCount(); ++r) {
+    const bool known = r < static_cast<int>(states.size());
+    const config::TTaskState* s = known ? &states[static_cast<size_t>(r)] : nullptr;
+    const QString type = s ? text(config::DrawTypeText(*s)) : QString();
+    const QString count = s ? text(config::CandidatesText(*s)) : QString();
+    const QString phase = s ? text(config::PhaseText(*s)) : QString();
+    auto* state = new QTableWidgetItem(phase);
+    state->setToolTip(phase);
+    LVHeaders->setItem(r, kDrawTypeColumn, new QTableWidgetItem(type));
+    LVHeaders->setItem(r, kCandidatesColumn, new QTableWidgetItem(count));
+    LVHeaders->setItem(r, kStateColumn, state);
+  }
+  LVHeaders->viewport()->update();
 }
 
 void TMainForm::SelectRow(int index) {
@@ -329,6 +402,7 @@ void TMainForm::SBtnGetLuckClick() {
   screen.reset();
   // Left before its first batch, the draw fixed nobody: check-in goes on.
   if (closedHere && !checkin::DrawHasBegun(taskId)) m_checkin->ReopenDesk();
+  RefreshTaskStates();
 }
 
 TMainForm::~TMainForm() {
@@ -379,6 +453,7 @@ void TMainForm::SBtnQueryClick() {
   if (!m_queryFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
   if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  RefreshTaskStates();
 }
 
 void TMainForm::SBtnConfigClick() {
@@ -391,6 +466,53 @@ void TMainForm::SBtnConfigClick() {
   // that 抽奖 does not draw another one.
   if (m_savedTaskId > 0 || SelectedTask() == nullptr || SelectedTask()->TaskId != previous)
     SelectRow(config::RowAfterReload(m_tasks, m_savedTaskId, previous, previousIndex));
+  // An import or a deleted result changes the states without a save of the task.
+  RefreshTaskStates();
+}
+
+void TMainForm::SBtnShowCheckClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  TShowCheckForm form(this);
+  if (form.Check(task->TaskId, Q(task->TaskName))) form.exec();
+}
+
+void TMainForm::SBtnExportPackageClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  const int32_t taskId = task->TaskId;
+  QString name;
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("导出活动包"),
+                 Q(task->TaskName) + QStringLiteral("_活动包"), this, name,
+                 QStringLiteral("活动包 (*.zip)"));
+  if (name.isEmpty()) return;
+  std::string summary, error;
+  if (!package::ExportEventPackage(taskId, FromQ(name), summary, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  ShowMessageBox(MessageKind::Information, summary);
+}
+
+void TMainForm::SBtnImportPackageClick() {
+  QString name;
+  ChooseOpenFile(QStringLiteral("活动包|*.zip;*.ZIP"), QStringLiteral("导入活动包"), name);
+  if (name.isEmpty()) return;
+  int32_t taskId = 0;
+  std::string summary, error;
+  if (!package::ImportEventPackage(FromQ(name), taskId, summary, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  LoadTaskList();
+  SelectRow(m_tasks.IndexOf(taskId));
+  ShowMessageBox(MessageKind::Information, summary);
 }
 
 void TMainForm::SBtnHelpClick() {
@@ -418,6 +540,7 @@ void TMainForm::PlaceBannerButtons() {
   const int w = width();
   SBtnHelp->move(w - 60 - 8, 6);
   SBtnAbout->move(w - 120 - 12, 6);
+  SBtnShowCheck->move(w - 120 - 12 - 110 - 4, 6);
 }
 
 QPixmap TMainForm::RenderBannerHead(int width) {

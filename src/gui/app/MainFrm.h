@@ -30,6 +30,9 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
   // On failure the list keeps its rows.
   void LoadTaskList();
+  // Refills the draw type, candidates and state columns from the tasks' files, keeping the
+  // rows and the selection: after every window the main window opened.
+  void RefreshTaskStates();
   // Selects the row at `index` (none for -1).
   void SelectRow(int index);
   // The selected task, or null.
@@ -39,6 +42,13 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   const config::TTaskList& Tasks() const override { return m_tasks; }
   int SelectedTaskIndex() const override { return SelectedRow(); }
   void TasksChanged(int32_t taskId) override;
+
+  // LVHeaders' columns: the three shown and the stored draw type (zero wide), then the state.
+  static constexpr int kOrderByColumn = 3;
+  static constexpr int kDrawTypeColumn = 4;
+  static constexpr int kCandidatesColumn = 5;
+  static constexpr int kStateColumn = 6;
+  static constexpr int kColumnCount = 7;
 
   // The window's designed size; the banner comes pre-rendered at its width.
   static constexpr int kDesignedWidth = 730;
@@ -58,12 +68,15 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QLabel* ImageHead;
   QToolButton* SBtnAbout;
   QToolButton* SBtnHelp;
+  QToolButton* SBtnShowCheck;
   QLabel* Image1;
   QToolButton* SBtnGetLuck;
   QToolButton* SBtnConfig;
   QToolButton* SBtnQuery;
   QToolButton* SBtnCheckin;
   QToolButton* SBtnExit;
+  QToolButton* SBtnExportPackage;
+  QToolButton* SBtnImportPackage;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
 
@@ -74,6 +87,11 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void SBtnQueryClick();
   void SBtnCheckinClick();
   void SBtnHelpClick();
+  // 开场前检查 of the selected task.
+  void SBtnShowCheckClick();
+  // 导出活动包 of the selected task, 导入活动包 of a package file: the spare laptop's copy.
+  void SBtnExportPackageClick();
+  void SBtnImportPackageClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 

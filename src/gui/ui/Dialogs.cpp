@@ -1,6 +1,12 @@
 #include "gui/ui/Dialogs.h"
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 
 #include "core/text/Messages.h"
 #include "gui/ui/MessageFrm.h"
@@ -10,7 +16,45 @@ namespace {
 WindowDialogProvider g_windows;
 DialogProvider* g_provider = nullptr;
 MessageStage* g_stage = nullptr;
+// The kinds of the type column: Qt's Chinese catalogue leaves them in English.
+class ChineseIconProvider : public QFileIconProvider {
+ public:
+  QString type(const QFileInfo& info) const override {
+    if (info.isRoot()) return QStringLiteral("驱动器");
+    if (info.isDir()) return QStringLiteral("文件夹");
+    if (info.isSymLink()) return QStringLiteral("快捷方式");
+    const QString suffix = info.suffix();
+    return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+  }
+};
+
+// The size and date columns in the program's locale: the model writes them in the desktop's,
+// which on an English system reads "9 Dec 2026".
+class ChineseColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+      return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    const QLocale locale;
+    if (index.column() == 3)
+      return locale.toString(files->lastModified(source), QLocale::ShortFormat);
+    if (files->isDir(source)) return QString();
+    return locale.formattedDataSize(files->size(source), 1, QLocale::DataSizeTraditionalFormat);
+  }
+};
+
 }  // namespace
+
+void SpeakChinese(QFileDialog& dialog) {
+  // Owned by the dialog: the provider is handed over, the proxy is parented.
+  auto* icons = new ChineseIconProvider;
+  dialog.setIconProvider(icons);
+  QObject::connect(&dialog, &QObject::destroyed, [icons] { delete icons; });
+  dialog.setProxyModel(new ChineseColumns(&dialog));
+}
 
 void WindowDialogProvider::showMessage(MessageKind kind, const QString& text) {
   if (g_stage) {
@@ -42,6 +86,7 @@ bool WindowDialogProvider::getSaveFileName(QWidget* owner, const QString& title,
                                            const QString& filter, const QString& initialName,
                                            QString& chosen) {
   QFileDialog dialog(owner, title, QString(), filter);
+  SpeakChinese(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   // Overwriting is asked by the caller in the program's own words.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -54,6 +99,7 @@ bool WindowDialogProvider::getSaveFileName(QWidget* owner, const QString& title,
 bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
                                            const QString& filter, QString& chosen) {
   QFileDialog dialog(owner, title, QString(), filter);
+  SpeakChinese(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // The type list shows the caption ("图像文件(JPG/JPGE/BMP)"), not the any-case patterns
   // behind it.
@@ -68,6 +114,7 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
 bool WindowDialogProvider::getExistingDirectory(QWidget* owner, const QString& title,
                                                 QString& chosen) {
   QFileDialog dialog(owner, title);
+  SpeakChinese(dialog);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

@@ -10,6 +10,7 @@
 #include <vector>
 #include "core/text/Messages.h"
 
+class QFileDialog;
 class QWidget;
 
 enum class Answer { Yes, No, Closed };
@@ -35,6 +36,10 @@ class DialogProvider {
     return false;
   }
 };
+
+// Makes the widget file dialog read wholly Chinese beside Qt's own catalogue: the type
+// column's kinds, and the sizes and dates in the default locale (set to zh_CN at start).
+void SpeakChinese(QFileDialog& dialog);
 
 // Shows the real windows.
 class WindowDialogProvider : public DialogProvider {

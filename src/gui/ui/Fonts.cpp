@@ -90,4 +90,17 @@ QFont UiFont(const QString& family, int pixelSize, bool bold) {
   return f;
 }
 
+QStringList MissingFonts(const QStringList& installed) {
+  QStringList missing;
+  for (const Mapping& m : Mappings()) {
+    const QString& name = m.names.first();
+    if (name.at(0).unicode() < 0x80) continue;  // a Latin face falls back without boxes
+    bool found = false;
+    for (const QString& c : m.candidates)
+      found = found || installed.contains(c, Qt::CaseInsensitive);
+    if (!found) missing << name;
+  }
+  return missing;
+}
+
 QString StageFamily() { return QStringLiteral("黑体"); }

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <thread>
 
 // Loads the system's font configuration on a thread of its own, from the first line of main:
@@ -31,6 +32,10 @@ void InstallFontSubstitutions();
 
 // The installed face that stands for a named font.
 QString ResolveFontFamily(const QString& family);
+
+// The Chinese names the windows use ("宋体", "隶书", "黑体") for which none of the faces that
+// stand for them is among `installed` (QFontDatabase::families(), or a test's set).
+QStringList MissingFonts(const QStringList& installed);
 
 // A font of the named family at a size in pixels.
 QFont UiFont(const QString& family, int pixelSize, bool bold = false);

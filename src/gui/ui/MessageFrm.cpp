@@ -153,10 +153,21 @@ TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer pref
   preferredButton->setFocus();
 }
 
+namespace {
+// Y and N alone answer, as every message box the operators know does; Shift is allowed for
+// caps lock habits, other modifiers belong to shortcuts.
+bool PlainLetter(const QKeyEvent* e, Qt::Key key) {
+  return e->key() == key && (e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+}
+}  // namespace
+
 void TConfirmDialog::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Escape) {
-    m_answer = Answer::No;
-    reject();
+  if (PlainLetter(e, Qt::Key_Y)) {
+    BtnYes->click();
+    return;
+  }
+  if (e->key() == Qt::Key_Escape || PlainLetter(e, Qt::Key_N)) {
+    BtnNo->click();
     return;
   }
   QDialog::keyPressEvent(e);
@@ -190,4 +201,16 @@ TWarningDialog::TWarningDialog(const QString& text, QWidget* parent)
   root->addSpacing(12);
   root->addWidget(BtnYes, 0, Qt::AlignHCenter);
   setFixedSize(sizeHint());
+}
+
+void TWarningDialog::keyPressEvent(QKeyEvent* e) {
+  if (PlainLetter(e, Qt::Key_Y)) {
+    BtnYes->click();
+    return;
+  }
+  if (PlainLetter(e, Qt::Key_N)) {
+    reject();
+    return;
+  }
+  QDialog::keyPressEvent(e);
 }

@@ -33,8 +33,8 @@ class TMessageForm : public QDialog {
 };
 
 // The yes/no question: caption "确认", question icon, "是(&Y)" and "否(&N)", the `preferred`
-// one the default button with the focus. Esc answers No; the close box leaves it
-// unanswered (Closed).
+// one the default button with the focus. Y alone answers Yes, N alone and Esc answer No,
+// Enter the button with the focus; the close box leaves it unanswered (Closed).
 class TConfirmDialog : public QDialog {
   Q_OBJECT
  public:
@@ -52,10 +52,14 @@ class TConfirmDialog : public QDialog {
   Answer m_answer = Answer::Closed;
 };
 
-// The framework's warning dialog: caption "警告", warning icon, the text, a single 确定 button.
+// The framework's warning dialog: caption "警告", warning icon, the text, a single 确定 button
+// that Enter and Y alone press; N alone and Esc close it too.
 class TWarningDialog : public QDialog {
   Q_OBJECT
  public:
   explicit TWarningDialog(const QString& text, QWidget* parent = nullptr);
   QPushButton* BtnYes;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
 };

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -11,12 +12,14 @@
 #include <QToolButton>
 #include <QUrl>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TempRoot.h"
 #include "UrlCatcher.h"
+#include "core/config/TaskSettings.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Paths.h"
@@ -65,8 +68,20 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
   QTableWidget* lv = w.LVHeaders;
   ASSERT_EQ(lv->rowCount(), 2);
-  // Three columns; the draw type is the task list's, not a hidden column's.
-  EXPECT_EQ(lv->columnCount(), 3);
+  // The three columns shown, the stored draw type present but zero wide, and the state.
+  ASSERT_EQ(lv->columnCount(), 7);
+  EXPECT_TRUE(lv->isColumnHidden(3));
+  EXPECT_EQ(lv->item(0, 3)->text(), QStringLiteral("0"));
+  EXPECT_EQ(lv->item(1, 3)->text(), QStringLiteral("1"));
+  EXPECT_EQ(lv->horizontalHeaderItem(4)->text(), QStringLiteral("抽奖方式"));
+  EXPECT_EQ(lv->horizontalHeaderItem(5)->text(), QStringLiteral("名单人数"));
+  EXPECT_EQ(lv->horizontalHeaderItem(6)->text(), QStringLiteral("状态"));
+  EXPECT_EQ(lv->item(0, 4)->text(), QStringLiteral("按导入数据抽奖"));
+  EXPECT_EQ(lv->item(0, 6)->text(), QStringLiteral("未抽奖"));
+  EXPECT_EQ(lv->item(1, 4)->text(), QStringLiteral("按概率抽奖"));
+  // The state stands beside the name, all of it inside the window's designed width.
+  EXPECT_EQ(lv->horizontalHeader()->visualIndex(6), 1);
+  EXPECT_LE(lv->columnViewportPosition(4) + lv->columnWidth(4), TMainForm::kDesignedWidth);
   EXPECT_EQ(lv->horizontalHeaderItem(0)->text(), QStringLiteral("抽奖项目名称"));
   EXPECT_EQ(lv->horizontalHeaderItem(1)->text(), QStringLiteral("抽奖显示标题"));
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), QStringLiteral("序号"));
@@ -281,18 +296,21 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
 
   // One Tab stop for the list, then the buttons in their order, then round again.
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 11; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin,
-                                          w.SBtnHelp,    w.SBtnAbout,  w.SBtnExit,  w.LVHeaders};
+  const std::vector<QWidget*> expected = {w.SBtnGetLuck,   w.SBtnConfig,        w.SBtnQuery,
+                                          w.SBtnCheckin,   w.SBtnExportPackage, w.SBtnImportPackage,
+                                          w.SBtnShowCheck, w.SBtnHelp,          w.SBtnAbout,
+                                          w.SBtnExit,      w.LVHeaders};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
 
   // Each button shows its accelerator; Alt+Q opens the results of the selected task.
-  for (QToolButton* b : {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin, w.SBtnHelp,
-                         w.SBtnAbout, w.SBtnExit})
+  for (QToolButton* b :
+       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin, w.SBtnExportPackage,
+        w.SBtnImportPackage, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
     EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
   w.SelectRow(0);
   QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
@@ -404,4 +422,87 @@ TEST_F(MainWindow, TaskListHeadsKeepTheirFontAndHeight) {
   EXPECT_EQ(h->viewport()->font().family(), w.font().family());
   EXPECT_NE(h->font().family(), w.LVHeaders->font().family());
   EXPECT_FALSE(h->font().bold());
+}
+
+// A screen that leaves a winner file behind, as a finished draw does.
+class WinnerWritingScreen : public TSetUpScreen {
+ public:
+  int SetUp(int32_t) override { return 1; }
+  void ShowModal() override {
+    std::filesystem::create_directories(paths::NativePath(paths::LuckFileDir()));
+    WriteAll(paths::NativePath(paths::WinnerFilePath(1001, 1)), "id name\r\n1 a\r\n2 b\r\n3 c\r\n");
+  }
+};
+
+TEST_F(MainWindow, TheStateColumnsAreRefreshedWhenTheDrawScreenCloses) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kCandidatesColumn)->text(), QStringLiteral("200"));
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kStateColumn)->text(), QStringLiteral("未抽奖"));
+  w.SetDrawScreenFactory(
+      [](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<WinnerWritingScreen>(); });
+  w.SelectRow(0);
+  w.SBtnGetLuckClick();
+  const QString state = w.LVHeaders->item(0, TMainForm::kStateColumn)->text();
+  EXPECT_TRUE(state.startsWith(QStringLiteral("已抽奖（"))) << state.toStdString();
+  EXPECT_TRUE(state.endsWith(QStringLiteral("，3人）"))) << state.toStdString();
+  EXPECT_EQ(w.LVHeaders->item(0, TMainForm::kStateColumn)->toolTip(), state);
+  EXPECT_EQ(w.LVHeaders->item(1, TMainForm::kStateColumn)->text(), QStringLiteral("—"));
+  // The selection stays where it was.
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1001);
+}
+
+// The spare laptop on the real window: export the example task, delete it, import it again.
+TEST_F(MainWindow, APackageExportedDeletedAndImportedGivesTheTaskBack) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm w;
+  const QString zip = QString::fromStdString(m_root.path("night.zip"));
+  m_dialogs.files = {zip};
+  w.SelectRow(0);
+  w.SBtnExportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0],
+            std::make_pair(MessageKind::Information,
+                           QStringLiteral("已导出抽奖项目[年会抽奖示例]：奖项3个，名单200人")));
+  ASSERT_TRUE(QFileInfo::exists(zip));
+
+  bool deleted = false;
+  std::string error;
+  ASSERT_TRUE(config::DeleteTask(1001, deleted, error));
+  w.LoadTaskList();
+  ASSERT_EQ(w.LVHeaders->rowCount(), 1);
+
+  m_dialogs.files = {zip};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 2u);
+  // The deleted task's id is free again: its list, fingerprint and results went with it.
+  EXPECT_EQ(
+      m_dialogs.messages()[1],
+      std::make_pair(MessageKind::Information,
+                     QStringLiteral("已添加抽奖项目[年会抽奖示例]，序号1001：奖项3个，名单200人")));
+  ASSERT_EQ(w.LVHeaders->rowCount(), 2);
+  ASSERT_NE(w.SelectedTask(), nullptr);
+  EXPECT_EQ(w.SelectedTask()->TaskId, 1001);
+  const int row = w.SelectedTaskIndex();
+  EXPECT_EQ(w.LVHeaders->item(row, TMainForm::kCandidatesColumn)->text(), QStringLiteral("200"));
+  EXPECT_EQ(w.LVHeaders->item(row, TMainForm::kStateColumn)->text(), QStringLiteral("未抽奖"));
+
+  // The same package again: the id is taken now.
+  m_dialogs.files = {zip};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 3u);
+  EXPECT_TRUE(m_dialogs.messages()[2].second.contains(QStringLiteral("（原序号1001已被占用）")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 3);
+
+  // A file that is no package: refused in plain words, the list as it was.
+  WriteAll(m_root.dir() / "bad.zip", "PK not really");
+  m_dialogs.files = {QString::fromStdString(m_root.path("bad.zip"))};
+  w.SBtnImportPackage->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 4u);
+  EXPECT_EQ(m_dialogs.messages()[3],
+            std::make_pair(MessageKind::Error,
+                           QStringLiteral("这不是Qarvo抽奖软件的活动包，或文件已损坏")));
+  EXPECT_EQ(w.LVHeaders->rowCount(), 3);
 }

@@ -2,15 +2,21 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTranslator>
+#include <QTreeView>
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
+#include "gui/ui/Dialogs.h"
 #include "gui/ui/FileDialogs.h"
 #include "gui/ui/Qt.h"
 
@@ -146,4 +152,70 @@ TEST(ChooseOpenFile, TheRealDialogShowsTheFilterCaptionWithoutItsPatterns) {
                  QStringLiteral("请选择图像文件"), name);
   EXPECT_EQ(shown, QStringLiteral("图像文件(JPG/JPGE/BMP)"));
   EXPECT_TRUE(name.isEmpty());
+}
+
+namespace {
+// The text the real save dialog's file list shows in `column` for the entry `name`, once the
+// folder is listed.
+QString ListedText(QFileDialog* d, const QString& name, int column) {
+  auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!view || !view->model()) return QStringLiteral("<no list>");
+  QAbstractItemModel* m = view->model();
+  const QModelIndex root = view->rootIndex();
+  for (int r = 0; r < m->rowCount(root); ++r) {
+    if (m->index(r, 0, root).data().toString() == name)
+      return m->index(r, column, root).data().toString();
+  }
+  return QStringLiteral("<not listed>");
+}
+}  // namespace
+
+TEST(QtTexts, TheRealSaveDialogListsKindsSizesAndDatesInChinese) {
+  QTranslator* translator = InstallChineseQtTexts(*QCoreApplication::instance());
+  ASSERT_NE(translator, nullptr);
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("年会")));
+  {
+    QFile f(dir.filePath(QStringLiteral("名单.xlsx")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3 * 1024, 'x'));
+  }
+  const QDateTime stamp(QDate(2026, 12, 9), QTime(21, 30));
+  {
+    QFile f(dir.filePath(QStringLiteral("名单.xlsx")));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+  }
+  QString folderKind, fileKind, size, date, sizeHead, saveButton;
+  OnNextModal([&](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      return ListedText(d, QStringLiteral("名单.xlsx"), 1) != QStringLiteral("<not listed>");
+    }));
+    folderKind = ListedText(d, QStringLiteral("年会"), 2);
+    fileKind = ListedText(d, QStringLiteral("名单.xlsx"), 2);
+    size = ListedText(d, QStringLiteral("名单.xlsx"), 1);
+    date = ListedText(d, QStringLiteral("名单.xlsx"), 3);
+    auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+    sizeHead = view->model()->headerData(1, Qt::Horizontal).toString();
+    if (auto* box = d->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+      saveButton = box->button(QDialogButtonBox::Save) ? box->button(QDialogButtonBox::Save)->text()
+                                                       : box->buttons().first()->text();
+    if (qEnvironmentVariableIsSet("TOMBOLIX_SAVE_DIALOG_PNG"))
+      d->grab().save(qEnvironmentVariable("TOMBOLIX_SAVE_DIALOG_PNG"));
+    d->reject();
+  });
+  QString chosen;
+  EXPECT_FALSE(Dialogs().getSaveFileName(nullptr, QStringLiteral("保存中奖名单"),
+                                         QStringLiteral("Excel文件 (*.xlsx)"),
+                                         dir.filePath(QStringLiteral("中奖名单.xlsx")), chosen));
+  EXPECT_EQ(folderKind, QStringLiteral("文件夹"));
+  EXPECT_EQ(fileKind, QStringLiteral("XLSX 文件"));
+  EXPECT_EQ(size, QStringLiteral("3.0 kB"));
+  EXPECT_EQ(date, QStringLiteral("2026/12/9 21:30"));
+  EXPECT_EQ(sizeHead, QStringLiteral("体积"));
+  EXPECT_EQ(saveButton, QStringLiteral("保存(&S)"));
+  QCoreApplication::removeTranslator(translator);
+  delete translator;
 }

@@ -175,3 +175,67 @@ TEST(AboutForm, CaptionVersionAndContactLinks) {
   about.BtnOk->click();
   EXPECT_FALSE(about.isVisible());
 }
+
+namespace {
+
+// Opens the real question through the real provider, presses `key` on the widget that has
+// the focus there (a button, as for a person), and returns what the call answered.
+Answer AskAndPress(Qt::Key key, Answer preferred, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  EXPECT_EQ(SetDialogProvider(nullptr), nullptr);
+  bool seen = false;
+  OnNextModal([&](QWidget* w) {
+    seen = qobject_cast<TConfirmDialog*>(w) != nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([w] { return w->isVisible() && w->focusWidget(); }));
+    QTest::keyClick(w->focusWidget(), key, mods);
+    // A key that answers nothing leaves the question open; the test closes it.
+    if (!QTest::qWaitFor([w] { return !w->isVisible(); }, 500)) w->close();
+  });
+  const Answer a =
+      AskYesNo(QStringLiteral("当前的修改尚未保存，退出将丢失这些修改，是否确定退出？"), preferred);
+  EXPECT_TRUE(seen);
+  return a;
+}
+
+// The same for the framework's warning: the dialog's result (Accepted, Rejected), or -1 when
+// the key left it open.
+int WarnAndPress(Qt::Key key) {
+  int result = -2;
+  OnNextModal([&](QWidget* w) {
+    auto* d = qobject_cast<TWarningDialog*>(w);
+    ASSERT_NE(d, nullptr);
+    QObject::connect(d, &QDialog::finished, [&result](int r) { result = r; });
+    EXPECT_TRUE(QTest::qWaitFor([w] { return w->isVisible(); }));
+    QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, key);
+    if (!QTest::qWaitFor([w] { return !w->isVisible(); }, 500)) {
+      w->close();
+      result = -1;
+    }
+  });
+  Dialogs().warning(QStringLiteral("请选择保存的文件名"));
+  return result;
+}
+
+}  // namespace
+
+TEST(ConfirmDialog, YAndNAloneAnswerEveryQuestionWhicheverButtonIsTheDefault) {
+  for (Answer preferred : {Answer::Yes, Answer::No}) {
+    SCOPED_TRACE(preferred == Answer::Yes ? "default Yes" : "default No");
+    EXPECT_EQ(AskAndPress(Qt::Key_Y, preferred), Answer::Yes);
+    EXPECT_EQ(AskAndPress(Qt::Key_N, preferred), Answer::No);
+    EXPECT_EQ(AskAndPress(Qt::Key_Y, preferred, Qt::ShiftModifier), Answer::Yes);
+    EXPECT_EQ(AskAndPress(Qt::Key_Escape, preferred), Answer::No);
+    // Enter gives the default.
+    EXPECT_EQ(AskAndPress(Qt::Key_Return, preferred), preferred);
+    // Another letter answers nothing; Ctrl+Y is a shortcut, not an answer.
+    EXPECT_EQ(AskAndPress(Qt::Key_X, preferred), Answer::Closed);
+    EXPECT_EQ(AskAndPress(Qt::Key_Y, preferred, Qt::ControlModifier), Answer::Closed);
+  }
+}
+
+TEST(WarningDialog, YAndEnterConfirmNAndEscClose) {
+  EXPECT_EQ(WarnAndPress(Qt::Key_Y), QDialog::Accepted);
+  EXPECT_EQ(WarnAndPress(Qt::Key_Return), QDialog::Accepted);
+  EXPECT_EQ(WarnAndPress(Qt::Key_N), QDialog::Rejected);
+  EXPECT_EQ(WarnAndPress(Qt::Key_Escape), QDialog::Rejected);
+  EXPECT_EQ(WarnAndPress(Qt::Key_X), -1);
+}

@@ -1,0 +1,295 @@
+#include "core/check/ShowCheck.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <unordered_set>
+
+#include "core/presets/PresetList.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
+#include "core/records/Loaders.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+
+namespace check {
+
+namespace fs = std::filesystem;
+using text::G;
+
+namespace {
+
+TCheckinProbe g_checkin;
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+// Whole megabytes, rounded up; from 10 GB on in gigabytes, rounded down.
+std::string MiB(int64_t bytes) {
+  const int64_t mb = (bytes + (1 << 20) - 1) >> 20;
+  return mb >= 10240 ? Num(bytes >> 30) + " GB" : Num(mb) + " MB";
+}
+
+std::string Id(std::string_view line) {
+  const size_t blank = line.find(' ');
+  return std::string(blank == std::string_view::npos ? line : line.substr(0, blank));
+}
+
+std::string ReadFingerprint(int32_t taskId) {
+  std::string bytes, error;
+  if (!files::ReadWholeFile(ListFingerprintPath(taskId), bytes, error)) return {};
+  return text::Trim(bytes);
+}
+
+// The list: there, readable as the draw reads it, and the file the import wrote.
+TFinding CheckList(const TLuckTask& task, int32_t luckTotal, const std::string& dataPath,
+                   TArraySring& lines, std::string& fingerprint) {
+  TFinding f{TMark::Warning, G("名单"), {}};
+  if (dataPath.empty() || !paths::FileExists(dataPath)) {
+    f.Text = G("名单未导入，请在抽奖配置中导入名单");
+    return f;
+  }
+  int32_t idMax = 0;
+  std::string title, error;
+  if (!ReadDrawDataFile(dataPath, luckTotal, task.LuckAgain, lines, idMax, title, error)) {
+    f.Text = G("名单不能用于抽奖：") + error;
+    return f;
+  }
+  if (!Sha256File(dataPath, fingerprint, error)) {
+    f.Text = G("名单无法读取：") + error;
+    return f;
+  }
+  const std::string recorded = ReadFingerprint(task.TaskId);
+  if (recorded.empty()) {
+    f.Text = G("名单已导入（") + Num(static_cast<int64_t>(lines.size())) +
+             G("人），但没有导入时的指纹，无法确认未被改动；请重新导入");
+    return f;
+  }
+  if (recorded != fingerprint) {
+    f.Text = G("名单文件在导入后被改动过（指纹与导入时不符），请重新导入名单");
+    return f;
+  }
+  f.Mark = TMark::Ok;
+  f.Text = G("名单已导入，共") + Num(static_cast<int64_t>(lines.size())) +
+           G("人，导入后未被改动（指纹 ") + fingerprint.substr(0, 12) + G("）");
+  return f;
+}
+
+TFinding CheckPresets(const TLuckTask& task, const TArrLuckItem& items,
+                      const std::unordered_set<std::string>& ids, bool listRead) {
+  TFinding f{TMark::Ok, G("预设名单"), {}};
+  int64_t entries = 0;
+  std::unordered_set<std::string> seen;
+  std::vector<std::string> problems;
+  for (const TLuckItem& it : items) {
+    std::vector<std::string> lines;
+    std::string error;
+    if (!ReadPresetLines(task.TaskId, it.ItemId, lines, error)) {
+      problems.push_back(G("奖项[") + it.ItemName + G("]的预设名单无法读取：") + error);
+      continue;
+    }
+    entries += static_cast<int64_t>(lines.size());
+    if (static_cast<int64_t>(lines.size()) > std::max<int64_t>(it.LuckCount, 1))
+      problems.push_back(G("奖项[") + it.ItemName + G("]的预设名单有") +
+                         Num(static_cast<int64_t>(lines.size())) + G("人，多于中奖人数") +
+                         Num(it.LuckCount));
+    for (const std::string& line : lines) {
+      const std::string id = PresetId(line);
+      if (listRead && ids.count(id) == 0)
+        problems.push_back(G("奖项[") + it.ItemName + G("]的预设[") + id + G("]不在名单中"));
+      else if (!seen.insert(id).second)
+        problems.push_back(G("预设[") + id + G("]出现了不止一次"));
+    }
+  }
+  if (!problems.empty()) {
+    f.Mark = TMark::Warning;
+    f.Text = problems.front();
+    if (problems.size() > 1)
+      f.Text += G("（另有") + Num(static_cast<int64_t>(problems.size() - 1)) + G("处）");
+    return f;
+  }
+  if (entries == 0) {
+    f.Mark = TMark::NotUsed;
+    f.Text = G("未设预设名单");
+    return f;
+  }
+  f.Text = G("预设名单有效，共") + Num(entries) + G("人");
+  return f;
+}
+
+TFinding CheckPhotos(int32_t taskId, const TArraySring& lines) {
+  TFinding f{TMark::NotUsed, G("照片"), G("未导入照片")};
+  std::vector<std::string> names;
+  std::string error;
+  const std::string dir = photos::PhotoDir(taskId);
+  // No folder of photos: the task shows none.
+  if (!photos::ListFolder(dir, names, error) || names.empty()) return f;
+  std::unordered_set<std::string> have;
+  for (const std::string& n : names) {
+    std::string id;
+    if (photos::PictureId(n, id)) have.insert(std::move(id));
+  }
+  int64_t found = 0;
+  for (const std::string& line : lines) found += have.count(Id(line)) ? 1 : 0;
+  const int64_t all = static_cast<int64_t>(lines.size());
+  f.Mark = found == all ? TMark::Ok : TMark::Warning;
+  f.Text = G("找到照片：") + Num(found) + G("/") + Num(all) + G("人");
+  if (found < all) f.Text += G("，") + Num(all - found) + G("人中奖时不显示照片");
+  return f;
+}
+
+// mp3 (an ID3 tag or an MPEG frame), wma (the ASF header) or wav, by the first bytes.
+bool LooksLikeMusic(std::string_view b) {
+  if (b.size() >= 3 && b.substr(0, 3) == "ID3") return true;
+  if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF &&
+      (static_cast<unsigned char>(b[1]) & 0xE0) == 0xE0)
+    return true;
+  static const unsigned char kAsf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
+  if (b.size() >= 8 && std::equal(kAsf, kAsf + 8, reinterpret_cast<const unsigned char*>(b.data())))
+    return true;
+  return b.size() >= 12 && b.substr(0, 4) == "RIFF" && b.substr(8, 4) == "WAVE";
+}
+
+TFinding CheckMusic(const std::string& path) {
+  TFinding f{TMark::NotUsed, G("背景音乐"), G("未设背景音乐")};
+  if (text::Trim(path).empty()) return f;
+  f.Mark = TMark::Warning;
+  if (!paths::FileExists(path)) {
+    f.Text = G("背景音乐文件不存在：") + path;
+    return f;
+  }
+  files::ReadHandle h = files::OpenForReading(path);
+  char buf[16];
+  const size_t n = h ? std::fread(buf, 1, sizeof buf, h.get()) : 0;
+  if (!h) {
+    f.Text = G("背景音乐文件无法打开：") + path;
+  } else if (!LooksLikeMusic(std::string_view(buf, n))) {
+    f.Text = G("背景音乐文件不是mp3、wma或wav音乐：") + path;
+  } else {
+    f.Mark = TMark::Ok;
+    f.Text = G("背景音乐可以打开：") + path;
+  }
+  return f;
+}
+
+}  // namespace
+
+int64_t BytesNeeded(int64_t winners, int64_t longestLine) {
+  // A winner file line and a journal record per winner, and the history's copy of both.
+  const int64_t perWinner = (longestLine + 2) + 96;
+  return std::max<int64_t>(int64_t{1} << 20, 2 * 2 * winners * perWinner);
+}
+
+TFinding DiskFinding(int64_t available, int64_t needed) {
+  TFinding f{TMark::Ok, G("磁盘空间"), {}};
+  if (available < 0) {
+    f.Mark = TMark::Warning;
+    f.Text = G("无法得知中奖文件所在磁盘的剩余空间");
+  } else if (available < needed) {
+    f.Mark = TMark::Warning;
+    f.Text = G("磁盘剩余空间不足：只剩") + MiB(available) + G("，中奖名单和抽奖记录需要约") +
+             MiB(needed) + G("，请先腾出空间");
+  } else {
+    f.Text = G("磁盘剩余") + MiB(available) + G("，足够保存中奖名单和抽奖记录");
+  }
+  return f;
+}
+
+bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error) {
+  out = TShowCheck();
+  TLuckTask task;
+  if (!LoadLuckTask(taskId, task, error)) return false;
+  if (task.TaskId != taskId) {
+    error = G("抽奖项目不存在");
+    return false;
+  }
+  TArrLuckItem items;
+  int32_t count = 0, sum = 0;
+  if (!LoadLuckItems(taskId, items, count, sum, error)) return false;
+
+  TArraySring lines;
+  std::string fingerprint;
+  const std::string dataPath = DrawDataFileOf(task);
+  out.Findings.push_back(CheckList(task, sum, dataPath, lines, fingerprint));
+  out.Candidates = static_cast<int64_t>(lines.size());
+  std::unordered_set<std::string> ids;
+  ids.reserve(lines.size());
+  size_t longest = 0;
+  for (const std::string& line : lines) {
+    ids.insert(Id(line));
+    longest = std::max(longest, line.size());
+  }
+  out.Findings.push_back(CheckPresets(task, items, ids, !lines.empty()));
+  out.Findings.push_back(CheckPhotos(taskId, lines));
+  out.Findings.push_back(CheckMusic(task.MusicFilePath));
+
+  std::error_code ec;
+  fs::path where = paths::NativePath(paths::LuckFileDir());
+  if (!fs::exists(where, ec)) where = paths::NativePath(paths::DataRoot());
+  const fs::space_info space = fs::space(where, ec);
+  const int64_t available = ec ? -1 : static_cast<int64_t>(space.available);
+  out.Findings.push_back(DiskFinding(available, BytesNeeded(sum, static_cast<int64_t>(longest))));
+
+  TFinding checkin;
+  if (ProbeCheckin(taskId, checkin)) out.Findings.push_back(std::move(checkin));
+
+  if (!text::Trim(task.MainImageName).empty())
+    out.Pictures.push_back({G("背景图片"), {}, task.MainImageName});
+  for (const TLuckItem& it : items) {
+    if (!text::Trim(it.AwardImageName).empty())
+      out.Pictures.push_back({G("奖品图片"), it.ItemName, it.AwardImageName});
+  }
+  return true;
+}
+
+TFinding PictureFinding(const TPictureToOpen& picture, bool exists, bool opened,
+                        std::string_view reason) {
+  TFinding f{TMark::Ok, picture.Topic, {}};
+  const std::string what =
+      picture.Name.empty() ? picture.Topic : G("奖项[") + picture.Name + G("]的") + picture.Topic;
+  if (!exists) {
+    f.Mark = TMark::Warning;
+    f.Text = what + G("不存在：") + picture.Path;
+  } else if (!opened) {
+    f.Mark = TMark::Warning;
+    f.Text = what + G("无法打开（") + std::string(reason) + G("）：") + picture.Path;
+  } else {
+    f.Text = what + G("可以打开");
+  }
+  return f;
+}
+
+TFinding FontFinding(const std::vector<std::string>& missing) {
+  TFinding f{TMark::Ok, G("字体"), G("舞台字体已安装")};
+  if (missing.empty()) return f;
+  f.Mark = TMark::Warning;
+  f.Text = G("缺少字体：");
+  for (size_t i = 0; i < missing.size(); ++i) f.Text += (i ? G("、") : std::string()) + missing[i];
+  f.Text += G("，抽奖画面的中文会用其他字体显示");
+  return f;
+}
+
+TFinding ScreenFinding(int screens, int drawScreen, int width, int height) {
+  TFinding f{TMark::Ok, G("屏幕"), {}};
+  if (screens < 1) {
+    f.Mark = TMark::Warning;
+    f.Text = G("没有找到屏幕");
+    return f;
+  }
+  f.Text = G("找到") + Num(screens) + G("块屏幕，抽奖画面在第") + Num(drawScreen) + G("块（") +
+           Num(width) + "x" + Num(height) + G("）");
+  // One screen may well be a projector that mirrors the laptop: said, not warned.
+  if (screens == 1) f.Text += G("；只有这一块屏幕");
+  return f;
+}
+
+void SetCheckinProbe(TCheckinProbe probe) { g_checkin = std::move(probe); }
+
+bool ProbeCheckin(int32_t taskId, TFinding& finding) {
+  return g_checkin && g_checkin(taskId, finding);
+}
+
+}  // namespace check

@@ -1,0 +1,70 @@
+// The check before the doors open: for one task, each thing the night depends on with a tick
+// or a warning in plain words. It changes nothing. What needs no window system is decided
+// here; the window opens the pictures, looks up the fonts and the screens, and asks the
+// texts of those findings here too.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace check {
+
+enum class TMark {
+  Ok,       // ✓
+  Warning,  // something to put right before the doors open
+  NotUsed,  // the task does not use it
+};
+
+struct TFinding {
+  TMark Mark = TMark::Ok;
+  std::string Topic;  // GBK: "名单", "预设名单", …
+  std::string Text;   // GBK, plain words
+};
+
+// A file the window opens itself (a picture), with what it is for.
+struct TPictureToOpen {
+  std::string Topic;  // "背景图片", "奖品图片"
+  std::string Name;   // GBK: the item's name for a prize picture, else empty
+  std::string Path;   // GBK
+};
+
+struct TShowCheck {
+  std::vector<TFinding> Findings;        // list, presets, photos, music, disk, in that order
+  std::vector<TPictureToOpen> Pictures;  // background first, then the items in draw order
+  int64_t Candidates = 0;
+};
+
+// Runs the checks that need no window system for the task: the list (imported, readable,
+// unchanged since the import: its fingerprint against the one the import left), the preset lists
+// (every entry a candidate, no id twice, no more than the item's winners), the photos (how many
+// candidates have one), the music (there, and an mp3/wma/wav file by its first bytes) and the free
+// disk space for the journal and the winner files. False with the error text only when the task
+// cannot be read.
+bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error);
+
+// The bytes the night writes to LUCK_FILE for `winners` winners whose candidate lines are at
+// most `longestLine` bytes: the winner files, the journal, and the history's copy, doubled
+// for safety, and at least 1 MiB.
+int64_t BytesNeeded(int64_t winners, int64_t longestLine);
+// The finding for `available` free bytes against `needed`.
+TFinding DiskFinding(int64_t available, int64_t needed);
+
+// The finding of a picture the window tried to open: `exists` and `opened`, with the
+// decoder's reason when it failed.
+TFinding PictureFinding(const TPictureToOpen& picture, bool exists, bool opened,
+                        std::string_view reason);
+// The stage fonts: `missing` lists the faces (GBK) not installed.
+TFinding FontFinding(const std::vector<std::string>& missing);
+// The screens: their number, and the one the draw takes (1-based) with its size.
+TFinding ScreenFinding(int screens, int drawScreen, int width, int height);
+
+// Check-in, when the task uses it: a probe installed by the check-in feature answers it.
+// Without one, no finding is made for it.
+using TCheckinProbe = std::function<bool(int32_t taskId, TFinding& finding)>;
+void SetCheckinProbe(TCheckinProbe probe);
+bool ProbeCheckin(int32_t taskId, TFinding& finding);
+
+}  // namespace check

@@ -1,0 +1,791 @@
+#include "core/package/EventPackage.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <system_error>
+
+#include "core/db/TombolixDM.h"
+#include "core/import/Zip.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/FileHash.h"
+#include "core/records/ResultsHistory.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/FileWrite.h"
+#include "core/text/Gbk.h"
+#include "core/text/LineReader.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
+
+namespace package {
+
+namespace fs = std::filesystem;
+using text::G;
+
+namespace {
+
+// The path columns: the package carries their files and gives them new paths on import.
+constexpr std::string_view kDataColumn = "DataFilePath";
+constexpr std::string_view kBackgroundColumn = "MainImageName";
+constexpr std::string_view kMusicColumn = "MusicFilePath";
+constexpr std::string_view kPrizeColumn = "AwardImageName";
+
+bool Same(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+const std::string* Value(const TRow& row, std::string_view column) {
+  for (const auto& [name, value] : row)
+    if (Same(name, column)) return &value;
+  return nullptr;
+}
+
+std::string Escape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+bool Unescape(std::string_view s, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\') {
+      out += s[i];
+      continue;
+    }
+    if (++i >= s.size()) return false;
+    switch (s[i]) {
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> f;
+  size_t start = 0;
+  while (true) {
+    const size_t tab = line.find('\t', start);
+    f.push_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) return f;
+    start = tab + 1;
+  }
+}
+
+// A table's columns here: name and whether it holds integers.
+struct TColumn {
+  std::string name;
+  bool integer = false;
+};
+
+bool Columns(const char* table, std::vector<TColumn>& out, std::string& error) {
+  out.clear();
+  if (!TombolixDataModule) {
+    error = db::NotConnectedText();
+    return false;
+  }
+  db::TQuery q(TombolixDataModule->ADOConnection1);
+  if (!db::OpenSql(q, "select name, type from pragma_table_info(?)", {std::string(table)}, error))
+    return false;
+  for (q.First(); !q.Eof(); q.Next())
+    out.push_back({q.FieldAsString("name"), Same(q.FieldAsString("type"), "integer")});
+  if (out.empty()) error = G("数据库中没有表") + table;
+  return !out.empty();
+}
+
+bool ReadRows(const char* table, const std::vector<TColumn>& cols, std::string_view where,
+              int32_t taskId, std::vector<TRow>& rows, std::string& error) {
+  std::string sql = "select ";
+  for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + cols[i].name;
+  sql += std::string(" from ") + table + " " + std::string(where);
+  db::TQuery q(TombolixDataModule->ADOConnection1);
+  if (!db::OpenSql(q, sql, {int64_t{taskId}}, error)) return false;
+  rows.clear();
+  for (q.First(); !q.Eof(); q.Next()) {
+    TRow r;
+    for (size_t i = 0; i < cols.size(); ++i)
+      r.emplace_back(cols[i].name, cols[i].integer ? q.FieldText(static_cast<int>(i))
+                                                   : q.FieldAsString(cols[i].name));
+    rows.push_back(std::move(r));
+  }
+  return true;
+}
+
+// The file's extension, lower case, when it is a plain one; else "bin".
+std::string Extension(std::string_view gbkPath) {
+  const size_t slash = gbkPath.find_last_of("/\\");
+  const size_t dot = gbkPath.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+    return "bin";
+  std::string ext(gbkPath.substr(dot + 1));
+  if (ext.empty() || ext.size() > 5) return "bin";
+  for (char& c : ext) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!std::isalnum(static_cast<unsigned char>(c))) return "bin";
+  }
+  return ext;
+}
+
+bool PlainExtension(std::string_view ext) {
+  if (ext.empty() || ext.size() > 5) return false;
+  return std::all_of(ext.begin(), ext.end(),
+                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// "<prefix><name>.<ext>" with a plain extension: true with the name part. With `plainStem`
+// the name is letters, digits and '_' only, so it can never leave its folder.
+bool MediaName(std::string_view entry, std::string_view prefix, std::string& stem,
+               bool plainStem = true) {
+  if (entry.substr(0, prefix.size()) != prefix) return false;
+  const std::string_view rest = entry.substr(prefix.size());
+  const size_t dot = rest.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || !PlainExtension(rest.substr(dot + 1)))
+    return false;
+  stem = std::string(rest.substr(0, dot));
+  return !plainStem || std::all_of(stem.begin(), stem.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  });
+}
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+int64_t CandidatesIn(std::string_view bytes) {
+  const size_t first = bytes.find('\n');
+  if (first == std::string_view::npos) return 0;
+  const size_t second = bytes.find('\n', first + 1);
+  std::string_view line = bytes.substr(
+      first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const size_t eq = line.find('=');
+  const std::string_view digits = eq == std::string_view::npos ? "" : line.substr(eq + 1);
+  if (digits.empty() || digits.size() > 9 || !text::IsAllDigits(digits)) return 0;
+  return std::stoll(std::string(digits));
+}
+
+struct TCounts {
+  int64_t items = 0, candidates = 0, presets = 0, photos = 0, pictures = 0, music = 0;
+};
+
+std::string CountsText(const TCounts& c) {
+  std::string s = G("奖项") + Num(c.items) + G("个，名单") + Num(c.candidates) + G("人");
+  if (c.presets) s += G("，预设") + Num(c.presets) + G("人");
+  if (c.photos) s += G("，照片") + Num(c.photos) + G("张");
+  if (c.pictures) s += G("，图片") + Num(c.pictures) + G("张");
+  if (c.music) s += G("，背景音乐");
+  return s;
+}
+
+int64_t Lines(std::string_view bytes) {
+  int64_t n = 0;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    if (!text::TrimView(bytes.substr(start, end - start)).empty()) ++n;
+    start = end + 1;
+  }
+  return n;
+}
+
+TCounts CountsOf(const TEventPackage& pkg) {
+  TCounts c;
+  c.items = static_cast<int64_t>(pkg.Items.size());
+  for (const TPackedFile& f : pkg.Files) {
+    if (f.Entry == pkg.ListEntry) c.candidates = CandidatesIn(f.Bytes);
+    if (f.Entry.rfind("presets/", 0) == 0) c.presets += Lines(f.Bytes);
+    if (f.Entry.rfind("photos/", 0) == 0) ++c.photos;
+  }
+  c.pictures = (pkg.BackgroundEntry.empty() ? 0 : 1);
+  for (const std::string& e : pkg.PrizeEntries) c.pictures += e.empty() ? 0 : 1;
+  c.music = pkg.MusicEntry.empty() ? 0 : 1;
+  return c;
+}
+
+}  // namespace
+
+// --- export ------------------------------------------------------------------------------
+
+bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string& summary,
+                        std::string& error) {
+  summary.clear();
+  if (gbkZipPath.empty()) {
+    error = G("文件名为空，请选择文件名");
+    return false;
+  }
+  std::vector<TColumn> taskCols, itemCols;
+  if (!Columns("LuckTask", taskCols, error) || !Columns("TaskItem", itemCols, error)) return false;
+  std::vector<TRow> tasks, items;
+  if (!ReadRows("LuckTask", taskCols, "where TaskId=?", taskId, tasks, error) ||
+      !ReadRows("TaskItem", itemCols, "where TaskId=? order by ListIndex", taskId, items, error))
+    return false;
+  if (tasks.empty()) {
+    error = G("抽奖项目不存在");
+    return false;
+  }
+  const TRow& task = tasks.front();
+
+  std::vector<std::unique_ptr<std::string>> keep;  // the entries' bytes, alive until Finish
+  std::string manifest = std::string(kMagic) + "\t" + Num(kVersion) + "\n";
+  sheet::ZipWriter zip;
+  if (!zip.Ok()) {
+    error = G("无法创建压缩文件");
+    return false;
+  }
+  uint64_t total = 0;
+  auto add = [&](const std::string& entry, const std::string& gbkPath) {
+    auto bytes = std::make_unique<std::string>();
+    std::string why;
+    if (!files::ReadWholeFile(gbkPath, *bytes, why)) {
+      error = G("无法读取文件") + gbkPath + G("：") + why;
+      return false;
+    }
+    total += bytes->size();
+    // What the import would refuse is not written.
+    if (total > kMaxPackageBytes) {
+      error = G("活动包会超过1024MB，无法导出；请减少照片或图片的大小");
+      return false;
+    }
+    if (!zip.Add(entry, *bytes)) {
+      error = G("无法创建压缩文件");
+      return false;
+    }
+    keep.push_back(std::move(bytes));
+    return true;
+  };
+  // A file the task names must go along; an empty name is none.
+  auto media = [&](const std::string& what, const std::string* path, const std::string& stem,
+                   std::string& entry) {
+    if (!path || text::Trim(*path).empty()) return true;
+    if (!paths::FileExists(*path)) {
+      error = what + G("文件不存在，无法导出：") + *path;
+      return false;
+    }
+    entry = "media/" + stem + "." + Extension(*path);
+    return add(entry, *path);
+  };
+
+  TLuckTask lt;
+  lt.TaskId = taskId;
+  if (const std::string* p = Value(task, kDataColumn)) lt.DataFilePath = *p;
+  const std::string dataPath = DrawDataFileOf(lt);
+  TCounts counts;
+  counts.items = static_cast<int64_t>(items.size());
+  if (paths::FileExists(dataPath)) {
+    if (!add("list.txt", dataPath)) return false;
+    counts.candidates = CandidatesIn(*keep.back());
+    manifest += "file\tlist\tlist.txt\n";
+  }
+  std::string entry;
+  if (!media(G("背景图片"), Value(task, kBackgroundColumn), "background", entry)) return false;
+  if (!entry.empty()) {
+    manifest += "file\tbackground\t" + entry + "\n";
+    ++counts.pictures;
+  }
+  entry.clear();
+  if (!media(G("背景音乐"), Value(task, kMusicColumn), "music", entry)) return false;
+  if (!entry.empty()) {
+    manifest += "file\tmusic\t" + entry + "\n";
+    counts.music = 1;
+  }
+  for (const auto& [name, value] : task) {
+    const bool path =
+        Same(name, kDataColumn) || Same(name, kBackgroundColumn) || Same(name, kMusicColumn);
+    manifest += "task\t" + name + "\t" + Escape(text::GbkToUtf8(path ? "" : value)) + "\n";
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string index = Num(static_cast<int64_t>(i));
+    for (const auto& [name, value] : items[i]) {
+      const bool path = Same(name, kPrizeColumn);
+      manifest +=
+          "item\t" + index + "\t" + name + "\t" + Escape(text::GbkToUtf8(path ? "" : value)) + "\n";
+    }
+    const std::string* itemName = Value(items[i], "ItemName");
+    entry.clear();
+    if (!media(G("奖项[") + (itemName ? *itemName : "") + G("]的奖品图片"),
+               Value(items[i], kPrizeColumn), "prize_" + index, entry))
+      return false;
+    if (!entry.empty()) {
+      manifest += "file\tprize\t" + index + "\t" + entry + "\n";
+      ++counts.pictures;
+    }
+    const std::string* itemId = Value(items[i], "ItemId");
+    const std::string preset =
+        itemId ? paths::PresetFilePath(std::to_string(taskId), *itemId) : std::string();
+    if (itemId && paths::FileExists(preset)) {
+      if (!add("presets/" + *itemId + ".txt", preset)) return false;
+      counts.presets += Lines(*keep.back());
+    }
+  }
+  std::vector<std::string> photoNames;
+  std::string ignored;
+  if (photos::ListFolder(photos::PhotoDir(taskId), photoNames, ignored)) {
+    std::sort(photoNames.begin(), photoNames.end());
+    for (const std::string& n : photoNames) {
+      std::string id;
+      if (!photos::PictureId(n, id) || !photos::IdNamesFile(id)) continue;
+      if (!add("photos/" + text::GbkToUtf8(n), photos::PhotoDir(taskId) + n)) return false;
+      ++counts.photos;
+    }
+  }
+  keep.push_back(std::make_unique<std::string>(std::move(manifest)));
+  std::string out;
+  // The manifest is added last but read first by name.
+  if (!zip.Add(std::string(kManifestEntry), *keep.back()) || !zip.Finish(out)) {
+    error = G("无法创建压缩文件");
+    return false;
+  }
+  if (!files::WriteFileAtomic(gbkZipPath, out, error)) return false;
+  const std::string* name = Value(task, "TaskName");
+  summary = G("已导出抽奖项目[") + (name ? *name : "") + G("]：") + CountsText(counts);
+  return true;
+}
+
+// --- reading -----------------------------------------------------------------------------
+
+bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& error) {
+  pkg = TEventPackage();
+  const std::string foreign = G("这不是Qarvo抽奖软件的活动包，或文件已损坏");
+  auto refuse = [&](std::string why) {
+    error = std::move(why);
+    pkg = TEventPackage();
+    return false;
+  };
+  const std::string big = G("活动包解压后超过1024MB，不能导入");
+  sheet::ZipArchive zip;
+  std::string why;
+  if (!zip.OpenBuffer(bytes, why))
+    return refuse(why.find(G("解压后超过")) != std::string::npos ? big : foreign);
+
+  // Every name first: only the format's own, each once (names are looked up in any case).
+  const std::vector<std::string> names = zip.Names();
+  std::set<std::string> seen;
+  for (const std::string& n : names) {
+    std::string lower = n;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!seen.insert(lower).second) return refuse(G("活动包中有重复的文件：") + text::Utf8ToGbk(n));
+  }
+  if (!seen.count(std::string(kManifestEntry))) return refuse(foreign);
+  std::string manifest;
+  if (!zip.ReadPart(kManifestEntry, manifest, why) || manifest.size() > (16u << 20))
+    return refuse(foreign);
+  if (!text::IsValidUtf8(manifest)) return refuse(foreign);
+
+  std::vector<std::string_view> lines;
+  for (size_t start = 0; start < manifest.size();) {
+    size_t end = manifest.find('\n', start);
+    if (end == std::string::npos) end = manifest.size();
+    std::string_view line(manifest.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  if (lines.empty()) return refuse(foreign);
+  const auto head = Fields(lines.front());
+  if (head.size() != 2 || head[0] != kMagic) return refuse(foreign);
+  if (head[1] != Num(kVersion))
+    return refuse(G("活动包的格式版本") + std::string(head[1].substr(0, 8)) +
+                  G("不是本程序能读的，请用较新版本的程序导入"));
+
+  const std::string bad = G("活动包的清单有误，第");
+  std::map<size_t, TRow> items;
+  std::map<size_t, std::string> prizes;
+  std::set<std::string> named;  // entries the manifest names
+  auto column = [](std::string_view name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    });
+  };
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const auto f = Fields(lines[i]);
+    const std::string where = bad + Num(static_cast<int64_t>(i + 1)) + G("行");
+    std::string value;
+    if (f[0] == "task" && f.size() == 3 && column(f[1]) && Unescape(f[2], value)) {
+      if (Value(pkg.Task, f[1])) return refuse(where);
+      pkg.Task.emplace_back(std::string(f[1]), text::Utf8ToGbk(value));
+    } else if (f[0] == "item" && f.size() == 4 && column(f[2]) && Unescape(f[3], value) &&
+               !f[1].empty() && f[1].size() <= 4 && text::IsAllDigits(f[1])) {
+      TRow& row = items[std::stoul(std::string(f[1]))];
+      if (Value(row, f[2])) return refuse(where);
+      row.emplace_back(std::string(f[2]), text::Utf8ToGbk(value));
+    } else if (f[0] == "file" && f.size() == 3 &&
+               ((f[1] == "list" && f[2] == "list.txt") ||
+                ((f[1] == "background" || f[1] == "music") && MediaName(f[2], "media/", value) &&
+                 value == (f[1] == "music" ? "music" : "background")))) {
+      std::string& slot = f[1] == "list"         ? pkg.ListEntry
+                          : f[1] == "background" ? pkg.BackgroundEntry
+                                                 : pkg.MusicEntry;
+      if (!slot.empty()) return refuse(where);
+      slot = std::string(f[2]);
+      named.insert(slot);
+    } else if (f[0] == "file" && f.size() == 4 && f[1] == "prize" && !f[2].empty() &&
+               f[2].size() <= 4 && text::IsAllDigits(f[2]) && MediaName(f[3], "media/", value) &&
+               value == "prize_" + std::string(f[2])) {
+      std::string& slot = prizes[std::stoul(std::string(f[2]))];
+      if (!slot.empty()) return refuse(where);
+      slot = std::string(f[3]);
+      named.insert(slot);
+    } else {
+      return refuse(where);
+    }
+  }
+  // Items numbered 0, 1, … without a gap, each with its id and name.
+  for (size_t k = 0; k < items.size(); ++k) {
+    const auto it = items.find(k);
+    if (it == items.end()) return refuse(bad + G("奖项编号不连续"));
+    pkg.Items.push_back(std::move(it->second));
+  }
+  for (const auto& [k, entry] : prizes)
+    if (k >= pkg.Items.size()) return refuse(bad + G("奖品图片属于不存在的奖项"));
+  pkg.PrizeEntries.assign(pkg.Items.size(), std::string());
+  for (const auto& [k, entry] : prizes) pkg.PrizeEntries[k] = entry;
+
+  auto integer = [](const std::string* v) {
+    return v && !v->empty() && v->size() <= 9 && text::IsAllDigits(*v);
+  };
+  if (!integer(Value(pkg.Task, "TaskId")) || std::stol(*Value(pkg.Task, "TaskId")) < 1 ||
+      !Value(pkg.Task, "TaskName"))
+    return refuse(bad + G("抽奖项目缺少序号或名称"));
+  std::set<std::string> itemIds;
+  for (const TRow& r : pkg.Items) {
+    if (!integer(Value(r, "ItemId")) || !Value(r, "ItemName") ||
+        !itemIds.insert(*Value(r, "ItemId")).second)
+      return refuse(bad + G("奖项缺少编号或名称，或编号重复"));
+  }
+
+  // Each entry: the manifest's own, the list, a preset of an item, a photo, or named media.
+  uint64_t total = 0;
+  for (const std::string& n : names) {
+    if (n == kManifestEntry) continue;
+    if (!n.empty() && n.back() == '/') {
+      if (n == "presets/" || n == "photos/" || n == "media/") continue;
+      return refuse(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(n));
+    }
+    std::string stem;
+    bool ok = false;
+    if (n == "list.txt") {
+      ok = pkg.ListEntry == n;
+    } else if (MediaName(n, "presets/", stem)) {
+      ok = n.substr(n.size() - 4) == ".txt" && itemIds.count(stem) > 0;
+    } else if (MediaName(n, "photos/", stem, false)) {
+      std::string id;
+      ok = text::IsValidUtf8(n) && photos::PictureId(text::Utf8ToGbk(n.substr(7)), id) &&
+           photos::IdNamesFile(id);
+    } else if (MediaName(n, "media/", stem)) {
+      ok = named.count(n) > 0;
+    }
+    if (!ok) return refuse(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(n));
+    TPackedFile file{n, {}};
+    bool tooBig = false;
+    const bool read = zip.StreamPart(
+        n,
+        [&](const char* d, size_t size) {
+          total += size;
+          if (total > kMaxPackageBytes) return !(tooBig = true);
+          file.Bytes.append(d, size);
+          return true;
+        },
+        why);
+    if (tooBig || (!read && why.find(G("解压后超过")) != std::string::npos)) return refuse(big);
+    if (!read) return refuse(foreign);
+    pkg.Files.push_back(std::move(file));
+  }
+  // Every file the manifest names is there.
+  for (const std::string& n : named) {
+    if (std::none_of(pkg.Files.begin(), pkg.Files.end(),
+                     [&](const TPackedFile& f) { return f.Entry == n; }))
+      return refuse(G("活动包缺少文件：") + text::Utf8ToGbk(n));
+  }
+  if (!pkg.ListEntry.empty()) {
+    const auto list = std::find_if(pkg.Files.begin(), pkg.Files.end(),
+                                   [&](const TPackedFile& f) { return f.Entry == pkg.ListEntry; });
+    const std::string_view b = list->Bytes;
+    if (b.substr(0, 5) != "BEGIN" || CandidatesIn(b) < 1)
+      return refuse(G("活动包中的名单不是抽奖名单文件"));
+  }
+  return true;
+}
+
+// --- installing --------------------------------------------------------------------------
+
+namespace {
+
+// Files moved into place so far, to be put back on a failure.
+class TMoves {
+ public:
+  bool Move(const std::string& from, const std::string& to, std::string& error) {
+    if (paths::FileExists(to)) {
+      error = G("文件已存在：") + to;
+      return false;
+    }
+    if (!files::MoveFile(from, to, error)) return false;
+    m_done.emplace_back(from, to);
+    return true;
+  }
+  void Undo() {
+    for (auto it = m_done.rbegin(); it != m_done.rend(); ++it) {
+      std::string ignored;
+      files::MoveFile(it->second, it->first, ignored);
+    }
+    m_done.clear();
+  }
+  void Keep() { m_done.clear(); }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> m_done;
+};
+
+bool Taken(int32_t id, std::string& error) {
+  db::TQuery q(TombolixDataModule->ADOConnection1);
+  if (!db::OpenSql(q, "select count(*) as N from LuckTask where TaskId=?", {int64_t{id}}, error))
+    return true;
+  q.First();
+  // Files of a task deleted earlier still name the id.
+  return q.FieldAsInteger("N") > 0 || paths::FileExists(paths::DrawDataPath(id)) ||
+         paths::FileExists(ListFingerprintPath(id)) || HasWinnerFiles(id) ||
+         paths::FileExists(paths::JournalPath(id)) ||
+         fs::exists(paths::NativePath(photos::PhotoDir(id))) ||
+         fs::exists(paths::NativePath(paths::DataFileDir() + "MEDIA_" + std::to_string(id)));
+}
+
+// Keeps the counter of `kind` past `id`, so it never hands that id out again.
+bool KeepSequencePast(int kind, int64_t id, std::string& error) {
+  db::TQuery q(TombolixDataModule->ADOConnection1);
+  if (!db::OpenSql(q, db::sql::kSelectSequence, {int64_t{kind}}, error)) return false;
+  q.First();
+  if (q.Eof()) {
+    int ignored = 0;
+    if (!db::AllocateId(TombolixDataModule->ADOConnection1, q, kind, ignored, error)) return false;
+    return KeepSequencePast(kind, id, error);
+  }
+  if (q.FieldAsInteger("SeqId") > id) return true;
+  return db::ExecSql(q, db::sql::kUpdateSequence, {id + 1, int64_t{kind}}, error);
+}
+
+bool Insert(const char* table, const std::vector<TColumn>& cols, const TRow& row,
+            std::string& error) {
+  std::string sql = std::string("insert into ") + table + " (";
+  std::string marks;
+  db::Params params;
+  for (const auto& field : row) {
+    const std::string& name = field.first;
+    const std::string& value = field.second;
+    const auto col = std::find_if(cols.begin(), cols.end(),
+                                  [&](const TColumn& c) { return Same(c.name, name); });
+    if (col == cols.end()) continue;  // checked before: empty, nothing lost
+    sql += (params.empty() ? "" : ", ") + col->name;
+    marks += params.empty() ? "?" : ", ?";
+    if (col->integer) {
+      const bool negative = !value.empty() && value[0] == '-';
+      const std::string digits = negative ? value.substr(1) : value;
+      if (digits.empty() || digits.size() > 18 || !text::IsAllDigits(digits)) {
+        error = G("活动包的清单有误：") + col->name + G("不是整数");
+        return false;
+      }
+      params.emplace_back(static_cast<int64_t>(std::stoll(value)));
+    } else {
+      params.emplace_back(value);
+    }
+  }
+  sql += ") values (" + marks + ")";
+  db::TQuery q(TombolixDataModule->ADOConnection1);
+  return db::ExecSql(q, sql, params, error);
+}
+
+// Columns of the package that this database lacks: refused when they hold anything (the
+// task's draw rules of a newer program would be lost), else left out.
+bool CheckColumns(const TRow& row, const std::vector<TColumn>& cols, std::string& error) {
+  for (const auto& field : row) {
+    const std::string& name = field.first;
+    const std::string& value = field.second;
+    const bool here =
+        std::any_of(cols.begin(), cols.end(), [&](const TColumn& c) { return Same(c.name, name); });
+    if (here || text::Trim(value).empty()) continue;
+    error = Same(name, "Rules") ? G("活动包中有抽奖规则，需要较新版本的程序才能导入")
+                                : G("活动包中有本程序不认识的设置：") + name;
+    return false;
+  }
+  return true;
+}
+
+TRow With(TRow row, std::string_view column, std::string value) {
+  for (auto& [name, v] : row) {
+    if (Same(name, column)) {
+      v = std::move(value);
+      return row;
+    }
+  }
+  row.emplace_back(std::string(column), std::move(value));
+  return row;
+}
+
+}  // namespace
+
+bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string& summary,
+                         std::string& error) {
+  summary.clear();
+  std::vector<TColumn> taskCols, itemCols;
+  if (!Columns("LuckTask", taskCols, error) || !Columns("TaskItem", itemCols, error)) return false;
+  if (!CheckColumns(pkg.Task, taskCols, error)) return false;
+  for (const TRow& r : pkg.Items)
+    if (!CheckColumns(r, itemCols, error)) return false;
+
+  db::TConnection& c = TombolixDataModule->ADOConnection1;
+  if (!db::ExecRaw(c, "begin immediate", error)) return false;
+  std::string staging;
+  TMoves moves;
+  std::vector<std::string> folders;  // made for the task's files, removed again when empty
+  auto fail = [&](std::string why) {
+    moves.Undo();
+    for (const std::string& f : folders) {
+      std::error_code ec;
+      fs::remove(paths::NativePath(f), ec);
+    }
+    std::string ignored;
+    db::ExecRaw(c, "rollback", ignored);
+    if (!staging.empty()) {
+      std::error_code ec;
+      fs::remove_all(paths::NativePath(staging), ec);
+    }
+    error = std::move(why);
+    return false;
+  };
+
+  const int32_t wanted = static_cast<int32_t>(std::stol(*Value(pkg.Task, "TaskId")));
+  int32_t id = wanted;
+  std::string why;
+  for (int tries = 0; Taken(id, why); ++tries) {
+    if (!why.empty()) return fail(why);
+    db::TQuery q(c);
+    if (tries > 1000 || !db::AllocateId(c, q, db::kSeqTaskId, id, why))
+      return fail(why.empty() ? G("无法分配新的抽奖项目序号") : why);
+  }
+  if (!KeepSequencePast(db::kSeqTaskId, id, why)) return fail(why);
+  int64_t maxItem = 0;
+  for (const TRow& r : pkg.Items)
+    maxItem = std::max<int64_t>(maxItem, std::stol(*Value(r, "ItemId")));
+  if (!pkg.Items.empty() && !KeepSequencePast(db::kSeqItemId, maxItem, why)) return fail(why);
+
+  // Every file beside its place first, in a folder of its own in DATA_FILE.
+  const std::string sid = std::to_string(id);
+  staging = paths::DataFileDir() + ".package_" + sid + "/";
+  {
+    std::error_code ec;
+    fs::remove_all(paths::NativePath(staging), ec);  // left by an import that was killed
+  }
+  if (!files::MakeFolders(staging, why)) return fail(why);
+  const std::string mediaDir = paths::DataFileDir() + "MEDIA_" + sid + "/";
+  folders = {photos::PhotoDir(id), mediaDir};
+  std::vector<std::pair<std::string, std::string>> places;  // staged, final
+  std::map<std::string, std::string> finalOf;               // entry, final path
+  for (const TPackedFile& f : pkg.Files) {
+    std::string target;
+    if (f.Entry == pkg.ListEntry) {
+      target = paths::DrawDataPath(id);
+    } else if (f.Entry.rfind("presets/", 0) == 0) {
+      target = paths::PresetFilePath(sid, f.Entry.substr(8, f.Entry.size() - 12));
+    } else if (f.Entry.rfind("photos/", 0) == 0) {
+      target = photos::PhotoDir(id) + text::Utf8ToGbk(f.Entry.substr(7));
+    } else {
+      target = mediaDir + f.Entry.substr(6);
+    }
+    const std::string staged = staging + Num(static_cast<int64_t>(places.size()));
+    if (!files::WriteFileAtomic(staged, f.Bytes, why)) return fail(why);
+    places.emplace_back(staged, target);
+    finalOf[f.Entry] = target;
+  }
+  if (!pkg.ListEntry.empty()) {
+    // The list's fingerprint, as an import leaves it.
+    const std::string staged = staging + "fingerprint";
+    std::string hex;
+    const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
+      return p.second == paths::DrawDataPath(id);
+    });
+    if (list == places.end() || !Sha256File(list->first, hex, why) ||
+        !files::WriteFileAtomic(staged, hex + "\r\n", why))
+      return fail(why);
+    places.emplace_back(staged, ListFingerprintPath(id));
+  }
+
+  auto pathOf = [&](const std::string& entry) {
+    return entry.empty() ? std::string() : finalOf[entry];
+  };
+  TRow task = With(pkg.Task, "TaskId", sid);
+  task = With(task, kDataColumn, pathOf(pkg.ListEntry));
+  task = With(task, kBackgroundColumn, pathOf(pkg.BackgroundEntry));
+  task = With(task, kMusicColumn, pathOf(pkg.MusicEntry));
+  if (!Insert("LuckTask", taskCols, task, why)) return fail(why);
+  for (size_t i = 0; i < pkg.Items.size(); ++i) {
+    TRow item = With(pkg.Items[i], "TaskId", sid);
+    item = With(item, kPrizeColumn, pathOf(pkg.PrizeEntries[i]));
+    if (!Insert("TaskItem", itemCols, item, why)) return fail(why);
+  }
+  for (const auto& [staged, target] : places)
+    if (!moves.Move(staged, target, why)) return fail(why);
+  if (!db::ExecRaw(c, "commit", why)) return fail(why);
+  moves.Keep();
+  std::error_code ec;
+  fs::remove_all(paths::NativePath(staging), ec);
+
+  taskId = id;
+  const std::string* name = Value(pkg.Task, "TaskName");
+  summary = G("已添加抽奖项目[") + (name ? *name : "") + G("]，序号") + sid;
+  if (id != wanted) summary += G("（原序号") + Num(wanted) + G("已被占用）");
+  summary += G("：") + CountsText(CountsOf(pkg));
+  return true;
+}
+
+bool ImportEventPackage(std::string_view gbkZipPath, int32_t& taskId, std::string& summary,
+                        std::string& error) {
+  std::error_code ec;
+  const auto size = fs::file_size(paths::NativePath(gbkZipPath), ec);
+  if (ec) {
+    error = G("文件不存在：") + std::string(gbkZipPath);
+    return false;
+  }
+  if (size > kMaxPackageBytes) {
+    error = G("活动包超过1024MB，不能导入");
+    return false;
+  }
+  std::string bytes;
+  if (!files::ReadWholeFile(gbkZipPath, bytes, error)) return false;
+  TEventPackage pkg;
+  return ReadEventPackage(bytes, pkg, error) && InstallEventPackage(pkg, taskId, summary, error);
+}
+
+}  // namespace package

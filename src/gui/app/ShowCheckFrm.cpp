@@ -1,0 +1,125 @@
+#include "gui/app/ShowCheckFrm.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/text/Gbk.h"
+#include "gui/stage/DrawScreenArt.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
+
+std::vector<check::TFinding> WindowFindings(const check::TShowCheck& files,
+                                            const QStringList& installedFonts,
+                                            const QWidget* owner) {
+  std::vector<check::TFinding> out;
+  if (files.Pictures.empty())
+    out.push_back({check::TMark::NotUsed, text::G("图片"), text::G("未设背景图片和奖品图片")});
+  for (const check::TPictureToOpen& p : files.Pictures) {
+    const QString path = Q(p.Path);
+    const bool exists = QFileInfo(path).isFile();
+    QImageReader reader(path);
+    // Read whole, as the draw screen will: a cut-off file fails here, not on stage.
+    const bool opened = exists && !reader.read().isNull();
+    out.push_back(check::PictureFinding(p, exists, opened, text::G("文件已损坏或不是图片")));
+  }
+  std::vector<std::string> missing;
+  for (const QString& name : MissingFonts(installedFonts)) missing.push_back(FromQ(name));
+  out.push_back(check::FontFinding(missing));
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  QScreen* draw = DrawScreenFor(owner);
+  const int index = draw ? static_cast<int>(screens.indexOf(draw)) + 1 : 0;
+  const QSize size = draw ? draw->size() : QSize();
+  out.push_back(
+      check::ScreenFinding(static_cast<int>(screens.size()), index, size.width(), size.height()));
+  return out;
+}
+
+TShowCheckForm::TShowCheckForm(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("ShowCheckForm"));
+  setWindowTitle(QStringLiteral("开场前检查"));
+  setFont(UiFont(QStringLiteral("宋体"), 14));
+  LbSummary = new QLabel(this);
+  LbSummary->setObjectName(QStringLiteral("LbSummary"));
+  LbSummary->setWordWrap(true);
+  TVFindings = new QTreeWidget(this);
+  TVFindings->setObjectName(QStringLiteral("TVFindings"));
+  TVFindings->setColumnCount(3);
+  TVFindings->setHeaderLabels(
+      {QStringLiteral("结果"), QStringLiteral("检查项"), QStringLiteral("说明")});
+  TVFindings->setRootIsDecorated(false);
+  TVFindings->setWordWrap(true);
+  TVFindings->setSelectionMode(QAbstractItemView::NoSelection);
+  TVFindings->header()->setStretchLastSection(true);
+  TVFindings->setColumnWidth(0, 50);
+  TVFindings->setColumnWidth(1, 90);
+  BtnClose = new QPushButton(QStringLiteral("关闭"), this);
+  BtnClose->setObjectName(QStringLiteral("BtnClose"));
+  BtnClose->setDefault(true);
+  connect(BtnClose, &QPushButton::clicked, this, &QDialog::accept);
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(LbSummary);
+  root->addWidget(TVFindings, 1);
+  root->addWidget(BtnClose, 0, Qt::AlignRight);
+  resize(840, 420);
+}
+
+int TShowCheckForm::Warnings() const {
+  int n = 0;
+  for (const check::TFinding& f : m_findings) n += f.Mark == check::TMark::Warning ? 1 : 0;
+  return n;
+}
+
+bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList installedFonts) {
+  check::TShowCheck files;
+  std::string error;
+  if (!check::CheckShow(taskId, files, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  if (installedFonts.isEmpty()) installedFonts = QFontDatabase::families();
+  const std::vector<check::TFinding> window = WindowFindings(files, installedFonts, parentWidget());
+  // In the order an operator goes through them: the list, then the show, then the machine.
+  m_findings.clear();
+  const size_t coreMusic = 3;
+  for (size_t i = 0; i < files.Findings.size() && i < coreMusic; ++i)
+    m_findings.push_back(files.Findings[i]);
+  for (size_t i = 0; i + 2 < window.size(); ++i) m_findings.push_back(window[i]);
+  for (size_t i = coreMusic; i < files.Findings.size(); ++i) {
+    m_findings.push_back(files.Findings[i]);
+    // Fonts and screens after the music, before the disk.
+    if (i == coreMusic) m_findings.insert(m_findings.end(), window.end() - 2, window.end());
+  }
+
+  setWindowTitle(QStringLiteral("开场前检查 - ") + taskName);
+  TVFindings->clear();
+  for (const check::TFinding& f : m_findings) {
+    auto* row = new QTreeWidgetItem(TVFindings);
+    const bool warn = f.Mark == check::TMark::Warning;
+    row->setText(0, f.Mark == check::TMark::Ok ? QStringLiteral("✓")
+                    : warn                     ? QStringLiteral("！")
+                                               : QStringLiteral("—"));
+    row->setText(1, Q(f.Topic));
+    row->setText(2, Q(f.Text));
+    row->setToolTip(2, Q(f.Text));
+    row->setTextAlignment(0, Qt::AlignCenter);
+    const QColor colour = warn                         ? QColor(200, 0, 0)
+                          : f.Mark == check::TMark::Ok ? QColor(0, 128, 0)
+                                                       : QColor(110, 110, 110);
+    row->setForeground(0, colour);
+    if (warn) row->setForeground(2, colour);
+  }
+  const int warnings = Warnings();
+  LbSummary->setText(warnings == 0 ? QStringLiteral("全部检查通过，可以开场。")
+                                   : QStringLiteral("有%1项需要处理：").arg(warnings));
+  return true;
+}

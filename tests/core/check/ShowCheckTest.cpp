@@ -1,0 +1,167 @@
+#include "core/check/ShowCheck.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "SqlRows.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/db/TombolixDB.h"
+#include "core/import/Import.h"
+#include "core/records/FileHash.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+using check::TMark;
+using text::G;
+
+namespace {
+
+// Task 1001: two items (2 and 1 winners); its list of five imported through the real import.
+class ShowCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.items = {{G("一等奖"), 2, 1, ""}, {G("二等奖"), 1, 1, ""}};
+    m_items = BuildTask(m_dm, def);
+    WriteAll(m_root.dir() / "list.txt", "id name\r\n1 a\r\n2 b\r\n3 c\r\n4 d\r\n5 e\r\n");
+    std::string target, error;
+    ASSERT_TRUE(dataimport::ImportTextFile(m_root.path("list.txt"), 1001, TIdType::Numeric, {},
+                                           target, error))
+        << error;
+    ASSERT_TRUE(
+        db::ExecSql(m_dm.ARryPub, db::sql::kUpdateDataFilePath, {target, int64_t{1001}}, error));
+  }
+
+  check::TShowCheck Run() {
+    check::TShowCheck c;
+    std::string error;
+    EXPECT_TRUE(check::CheckShow(1001, c, error)) << error;
+    EXPECT_GE(c.Findings.size(), 5u);
+    return c;
+  }
+  static const check::TFinding& Topic(const check::TShowCheck& c, const char* topic) {
+    for (const check::TFinding& f : c.Findings)
+      if (f.Topic == G(topic)) return f;
+    static check::TFinding none{TMark::Warning, "?", "?"};
+    return none;
+  }
+
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  std::vector<int> m_items;
+};
+
+}  // namespace
+
+TEST_F(ShowCheck, AFreshImportPassesAndNothingUnusedIsWarned) {
+  const auto c = Run();
+  EXPECT_EQ(c.Candidates, 5);
+  const auto& list = Topic(c, "名单");
+  EXPECT_EQ(list.Mark, TMark::Ok) << text::GbkToUtf8(list.Text);
+  EXPECT_EQ(list.Text.rfind(G("名单已导入，共5人，导入后未被改动（指纹 "), 0), 0u);
+  EXPECT_EQ(Topic(c, "预设名单").Mark, TMark::NotUsed);
+  EXPECT_EQ(Topic(c, "照片").Mark, TMark::NotUsed);
+  EXPECT_EQ(Topic(c, "背景音乐").Text, G("未设背景音乐"));
+  EXPECT_EQ(Topic(c, "磁盘空间").Mark, TMark::Ok);
+  EXPECT_TRUE(c.Pictures.empty());
+}
+
+TEST_F(ShowCheck, AListChangedAfterTheImportOrWithoutFingerprintIsWarned) {
+  const std::filesystem::path data = paths::NativePath(paths::DrawDataPath(1001));
+  std::string bytes = ReadAll(data);
+  bytes.replace(bytes.find("3 c"), 3, "3 x");
+  WriteAll(data, bytes);
+  auto list = Topic(Run(), "名单");
+  EXPECT_EQ(list.Mark, TMark::Warning);
+  EXPECT_EQ(list.Text, G("名单文件在导入后被改动过（指纹与导入时不符），请重新导入名单"));
+
+  std::filesystem::remove(paths::NativePath(ListFingerprintPath(1001)));
+  list = Topic(Run(), "名单");
+  EXPECT_EQ(list.Mark, TMark::Warning);
+  EXPECT_NE(list.Text.find(G("没有导入时的指纹")), std::string::npos);
+
+  std::filesystem::remove(data);
+  list = Topic(Run(), "名单");
+  EXPECT_EQ(list.Text, G("名单未导入，请在抽奖配置中导入名单"));
+}
+
+TEST_F(ShowCheck, PresetsOutsideTheListTwiceOrTooManyAreWarned) {
+  WritePresets(1001, m_items[0], {"2 b"});
+  EXPECT_EQ(Topic(Run(), "预设名单").Text, G("预设名单有效，共1人"));
+  WritePresets(1001, m_items[1], {"9 z"});
+  EXPECT_EQ(Topic(Run(), "预设名单").Text, G("奖项[二等奖]的预设[9]不在名单中"));
+  WritePresets(1001, m_items[1], {"2 b", "3 c"});
+  const auto f = Topic(Run(), "预设名单");
+  EXPECT_EQ(f.Mark, TMark::Warning);
+  EXPECT_EQ(f.Text, G("奖项[二等奖]的预设名单有2人，多于中奖人数1（另有1处）"));
+}
+
+TEST_F(ShowCheck, PhotosMusicAndPicturesToOpen) {
+  const std::filesystem::path dir = paths::NativePath(photos::PhotoDir(1001));
+  std::filesystem::create_directories(dir);
+  for (const char* n : {"1.jpg", "3.PNG", "9.jpg", "notes.txt"}) WriteAll(dir / n, "x");
+  std::string error;
+  WriteAll(m_root.dir() / "song.mp3", "ID3\x03rest");
+  WriteAll(m_root.dir() / "fake.mp3", "<html>not music</html>");
+  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub,
+                          "update LuckTask set MusicFilePath=?, MainImageName=? where TaskId=1001",
+                          {m_root.path("fake.mp3"), m_root.path("bg.jpg")}, error));
+  auto c = Run();
+  EXPECT_EQ(Topic(c, "照片").Text, G("找到照片：2/5人，3人中奖时不显示照片"));
+  EXPECT_EQ(Topic(c, "背景音乐").Text,
+            G("背景音乐文件不是mp3、wma或wav音乐：") + m_root.path("fake.mp3"));
+  ASSERT_EQ(c.Pictures.size(), 1u);
+  EXPECT_EQ(c.Pictures[0].Path, m_root.path("bg.jpg"));
+
+  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update LuckTask set MusicFilePath=? where TaskId=1001",
+                          {m_root.path("song.mp3")}, error));
+  EXPECT_EQ(Topic(Run(), "背景音乐").Mark, TMark::Ok);
+  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update LuckTask set MusicFilePath=? where TaskId=1001",
+                          {m_root.path("gone.mp3")}, error));
+  EXPECT_EQ(Topic(Run(), "背景音乐").Text, G("背景音乐文件不存在：") + m_root.path("gone.mp3"));
+}
+
+TEST(ShowCheckTexts, DiskPicturesFontsAndScreens) {
+  EXPECT_EQ(check::BytesNeeded(0, 0), 1 << 20);
+  EXPECT_EQ(check::BytesNeeded(10000, 98), 4 * 10000 * (100 + 96));
+  EXPECT_EQ(check::DiskFinding(3 << 20, 5 << 20).Text,
+            G("磁盘剩余空间不足：只剩3 MB，中奖名单和抽奖记录需要约5 MB，请先腾出空间"));
+  EXPECT_EQ(check::DiskFinding(-1, 5).Mark, TMark::Warning);
+  const check::TPictureToOpen prize{G("奖品图片"), G("一等奖"), "/x/car.jpg"};
+  EXPECT_EQ(check::PictureFinding(prize, true, false, G("文件已损坏")).Text,
+            G("奖项[一等奖]的奖品图片无法打开（文件已损坏）：/x/car.jpg"));
+  EXPECT_EQ(check::PictureFinding(prize, false, false, "").Text,
+            G("奖项[一等奖]的奖品图片不存在：/x/car.jpg"));
+  EXPECT_EQ(check::FontFinding({G("隶书"), G("黑体")}).Text,
+            G("缺少字体：隶书、黑体，抽奖画面的中文会用其他字体显示"));
+  EXPECT_EQ(check::FontFinding({}).Mark, TMark::Ok);
+  EXPECT_EQ(check::ScreenFinding(2, 2, 1920, 1080).Text,
+            G("找到2块屏幕，抽奖画面在第2块（1920x1080）"));
+  EXPECT_EQ(check::ScreenFinding(0, 0, 0, 0).Mark, TMark::Warning);
+}
+
+// A real full disk: a small tmpfs mounted over LUCK_FILE and filled.
+TEST_F(ShowCheck, AFullDiskIsWarned) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::filesystem::path luck = paths::NativePath(paths::LuckFileDir());
+  std::filesystem::create_directories(luck);
+  if (mount("tmpfs", luck.c_str(), "tmpfs", 0, "size=4m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  WriteAll(luck / "fill.bin", std::string(3700 * 1024, 'x'));
+  const auto disk = Topic(Run(), "磁盘空间");
+  std::filesystem::remove(luck / "fill.bin");
+  const auto roomy = Topic(Run(), "磁盘空间");
+  umount(luck.c_str());
+  EXPECT_EQ(disk.Mark, TMark::Warning);
+  EXPECT_EQ(disk.Text.rfind(G("磁盘剩余空间不足：只剩1 MB，"), 0), 0u)
+      << text::GbkToUtf8(disk.Text);
+  EXPECT_EQ(roomy.Mark, TMark::Ok) << text::GbkToUtf8(roomy.Text);
+}
