@@ -23,8 +23,6 @@ using text::G;
 
 namespace {
 
-TCheckinProbe g_checkin;
-
 std::string Num(int64_t n) { return std::to_string(n); }
 
 // Whole megabytes, rounded up; from 10 GB on in gigabytes, rounded down.
@@ -233,8 +231,7 @@ bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error) {
   const int64_t available = ec ? -1 : static_cast<int64_t>(space.available);
   out.Findings.push_back(DiskFinding(available, BytesNeeded(sum, static_cast<int64_t>(longest))));
 
-  TFinding checkin;
-  if (ProbeCheckin(taskId, checkin)) out.Findings.push_back(std::move(checkin));
+  if (!LoadCheckinOnly(taskId, out.CheckinOnly, error)) return false;
 
   if (!text::Trim(task.MainImageName).empty())
     out.Pictures.push_back({G("背景图片"), {}, task.MainImageName});
@@ -286,10 +283,19 @@ TFinding ScreenFinding(int screens, int drawScreen, int width, int height) {
   return f;
 }
 
-void SetCheckinProbe(TCheckinProbe probe) { g_checkin = std::move(probe); }
-
-bool ProbeCheckin(int32_t taskId, TFinding& finding) {
-  return g_checkin && g_checkin(taskId, finding);
+TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64_t checkedIn,
+                        int64_t total) {
+  TFinding f{TMark::Warning, G("签到"), {}};
+  if (!running) {
+    f.Text = G("本项目只抽取已签到人员，但签到尚未开始：请先开始签到");
+  } else if (!answered) {
+    f.Text = G("签到网页没有应答：") + std::string(url) + G("，请检查网络和防火墙");
+  } else {
+    f.Mark = TMark::Ok;
+    f.Text = G("签到网页应答正常：") + std::string(url) + G("，已签到") + Num(checkedIn) + " / " +
+             Num(total);
+  }
+  return f;
 }
 
 }  // namespace check

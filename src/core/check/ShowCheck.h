@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +34,7 @@ struct TShowCheck {
   std::vector<TFinding> Findings;        // list, presets, photos, music, disk, in that order
   std::vector<TPictureToOpen> Pictures;  // background first, then the items in draw order
   int64_t Candidates = 0;
+  bool CheckinOnly = false;  // the draw takes only those checked in
 };
 
 // Runs the checks that need no window system for the task: the list (imported, readable,
@@ -61,10 +61,9 @@ TFinding FontFinding(const std::vector<std::string>& missing);
 // The screens: their number, and the one the draw takes (1-based) with its size.
 TFinding ScreenFinding(int screens, int drawScreen, int width, int height);
 
-// Check-in, when the task uses it: a probe installed by the check-in feature answers it.
-// Without one, no finding is made for it.
-using TCheckinProbe = std::function<bool(int32_t taskId, TFinding& finding)>;
-void SetCheckinProbe(TCheckinProbe probe);
-bool ProbeCheckin(int32_t taskId, TFinding& finding);
+// Check-in, for a task whose draw takes only those checked in: whether check-in runs for
+// the task, whether its page answered on `url`, and the count so far.
+TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64_t checkedIn,
+                        int64_t total);
 
 }  // namespace check

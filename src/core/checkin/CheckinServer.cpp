@@ -5,6 +5,7 @@
 #include <microhttpd.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -204,6 +205,37 @@ uint16_t FreePort(const std::string& ipv4, uint16_t from) {
   uint16_t bound = 0;
   if (ParseAddress(ipv4, 0, addr) && TryBind(addr, &bound) == 0) return bound;
   return 0;
+}
+
+bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs) {
+  sockaddr_in addr{};
+  if (!ParseAddress(ipv4, port, addr)) return false;
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  auto wait = [&](short events) {
+    pollfd p{fd, events, 0};
+    return ::poll(&p, 1, timeoutMs) == 1 && (p.revents & events) != 0;
+  };
+  bool ok = false;
+  int err = 0;
+  socklen_t len = sizeof err;
+  if ((::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 ||
+       errno == EINPROGRESS) &&
+      wait(POLLOUT) && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) {
+    const std::string ask = "GET / HTTP/1.0\r\nHost: " + ipv4 + "\r\n\r\n";
+    if (::send(fd, ask.data(), ask.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(ask.size())) {
+      std::string answer;
+      char buf[256];
+      while (answer.find('\n') == std::string::npos && wait(POLLIN)) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<size_t>(n));
+      }
+      ok = answer.rfind("HTTP/1.1 200", 0) == 0 || answer.rfind("HTTP/1.0 200", 0) == 0;
+    }
+  }
+  ::close(fd);
+  return ok;
 }
 
 }  // namespace checkin

@@ -50,5 +50,8 @@ std::vector<std::string> LocalIPv4Addresses();
 // The first port from `from` upwards (20 tried) that is free on `ipv4`, else one the
 // system picks; 0 when none can be bound.
 uint16_t FreePort(const std::string& ipv4, uint16_t from = 8080);
+// The page at `ipv4`:`port` answers as a phone would load it: a status line of 200 within
+// `timeoutMs` for the connection and again for the answer.
+bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs);
 
 }  // namespace checkin

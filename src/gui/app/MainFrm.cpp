@@ -477,6 +477,7 @@ void TMainForm::SBtnShowCheckClick() {
     return;
   }
   TShowCheckForm form(this);
+  form.SetCheckin(m_checkin.get());
   if (form.Check(task->TaskId, Q(task->TaskName))) form.exec();
 }
 

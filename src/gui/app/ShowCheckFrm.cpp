@@ -10,9 +10,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/checkin/CheckinServer.h"
 #include "core/text/Gbk.h"
+#include "gui/checkin/CheckinService.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -43,6 +46,16 @@ std::vector<check::TFinding> WindowFindings(const check::TShowCheck& files,
       check::ScreenFinding(static_cast<int>(screens.size()), index, size.width(), size.height()));
   return out;
 }
+
+namespace {
+
+// The check-in page answers at `url` as a phone would load it.
+bool PageAnswers(const QString& url) {
+  const QUrl u(url);
+  return checkin::PageAnswers(u.host().toStdString(), static_cast<uint16_t>(u.port(80)), 400);
+}
+
+}  // namespace
 
 TShowCheckForm::TShowCheckForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("ShowCheckForm"));
@@ -98,6 +111,15 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
     m_findings.push_back(files.Findings[i]);
     // Fonts and screens after the music, before the disk.
     if (i == coreMusic) m_findings.insert(m_findings.end(), window.end() - 2, window.end());
+  }
+
+  if (files.CheckinOnly) {
+    const bool running = m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId;
+    const std::string url = running ? m_checkin->Url() : std::string();
+    const checkin::TCheckinView v = running ? m_checkin->Desk().View() : checkin::TCheckinView{};
+    m_findings.push_back(check::CheckinFinding(running, running && PageAnswers(Q(url)), url,
+                                               static_cast<int64_t>(v.CheckedIn),
+                                               static_cast<int64_t>(v.Total)));
   }
 
   setWindowTitle(QStringLiteral("开场前检查 - ") + taskName);

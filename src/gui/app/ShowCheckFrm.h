@@ -9,6 +9,7 @@
 #include "core/check/ShowCheck.h"
 
 class QPushButton;
+class TCheckinService;
 class QLabel;
 class QTreeWidget;
 class QWidget;
@@ -27,6 +28,9 @@ class TShowCheckForm : public QDialog {
   // Runs every check for the task; false (with the message shown) when it cannot be read.
   // `installedFonts` empty: the faces installed here.
   bool Check(int32_t taskId, const QString& taskName, QStringList installedFonts = {});
+  // The program's check-in, asked for a task whose draw takes only those checked in; none
+  // means check-in has not started.
+  void SetCheckin(const TCheckinService* service) { m_checkin = service; }
   const std::vector<check::TFinding>& Findings() const { return m_findings; }
   int Warnings() const;
 
@@ -36,4 +40,5 @@ class TShowCheckForm : public QDialog {
 
  private:
   std::vector<check::TFinding> m_findings;
+  const TCheckinService* m_checkin = nullptr;
 };

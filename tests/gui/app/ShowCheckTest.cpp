@@ -13,11 +13,13 @@
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/checkin/CheckinServer.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
 #include "gui/app/ShowCheckFrm.h"
+#include "gui/checkin/CheckinService.h"
 #include "gui/ui/Qt.h"
 
 using text::G;
@@ -113,4 +115,28 @@ TEST_F(ShowCheckWindow, TheMainWindowOpensItForTheSelectedTaskAndChangesNothing)
   EXPECT_EQ(ReadAll(paths::NativePath(paths::DatabasePath())), before);
   EXPECT_FALSE(paths::FileExists(paths::LuckFileDir() + "JOURNAL_1001.txt"));
   EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(ShowCheckWindow, ADrawOfThoseCheckedInNeedsCheckInRunningAndAnswering) {
+  std::string error;
+  ASSERT_TRUE(
+      db::ExecSql(m_dm.ARryPub, "update LuckTask set CheckinOnly=1 where TaskId=1001", {}, error));
+  TShowCheckForm notStarted;
+  ASSERT_TRUE(notStarted.Check(1001, QStringLiteral("年会")));
+  EXPECT_EQ(Row(notStarted, QStringLiteral("签到")),
+            QStringLiteral("！|本项目只抽取已签到人员，但签到尚未开始：请先开始签到"));
+
+  TCheckinService service;
+  const uint16_t port = checkin::FreePort("127.0.0.1", 18950);
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", port, error)) << text::GbkToUtf8(error);
+  const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+  TShowCheckForm running;
+  running.SetCheckin(&service);
+  ASSERT_TRUE(running.Check(1001, QStringLiteral("年会")));
+  EXPECT_EQ(Row(running, QStringLiteral("签到")),
+            QStringLiteral("✓|签到网页应答正常：") + url + QStringLiteral("，已签到0 / 2"));
+
+  // Nothing answers on a port nobody serves.
+  service.Stop();
+  EXPECT_FALSE(checkin::PageAnswers("127.0.0.1", port, 200));
 }
