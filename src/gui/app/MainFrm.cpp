@@ -167,7 +167,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
                 QStringLiteral("点击进入抽奖和奖项配置界面"), QStringLiteral("glyph_config"));
   SBtnQuery = BigButton(Image1, "SBtnQuery", QStringLiteral("结果查询(&Q)"),
                         QStringLiteral("点击进入查询抽奖结果界面"), QStringLiteral("glyph_query"));
-  SBtnCheckin = BigButton(Image1, "SBtnCheckin", QStringLiteral("扫码签到(&K)"),
+  SBtnCheckin = BigButton(Image1, "SBtnCheckin", QStringLiteral("扫码签到(&S)"),
                           QStringLiteral("在局域网上开始或停止所选项目的手机签到"),
                           QStringLiteral("glyph_checkin"));
   SBtnExit = BigButton(Image1, "SBtnExit", QStringLiteral("退出(&X)"),

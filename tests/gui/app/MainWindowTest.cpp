@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -307,11 +308,16 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
 
-  // Each button shows its accelerator; Alt+Q opens the results of the selected task.
+  // Each button shows its own accelerator; Alt+Q opens the results of the selected task.
+  QSet<QChar> keys;
   for (QToolButton* b :
        {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin, w.SBtnExportPackage,
-        w.SBtnImportPackage, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit})
-    EXPECT_TRUE(b->text().contains(QLatin1Char('&'))) << b->text().toStdString();
+        w.SBtnImportPackage, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit}) {
+    const qsizetype amp = b->text().indexOf(QLatin1Char('&'));
+    ASSERT_GE(amp, 0) << b->text().toStdString();
+    EXPECT_FALSE(keys.contains(b->text().at(amp + 1).toUpper())) << b->text().toStdString();
+    keys.insert(b->text().at(amp + 1).toUpper());
+  }
   w.SelectRow(0);
   QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return log.shown == 1; }));
