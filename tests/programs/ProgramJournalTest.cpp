@@ -2,7 +2,6 @@
 // continues to its end.
 #include <sqlite3.h>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
 #include <map>
@@ -14,27 +13,6 @@ namespace {
 
 class KilledDraw : public ProgramCopy {
  protected:
-  // The batch records of the journal (whole lines only).
-  QList<QByteArray> Batches() const {
-    QList<QByteArray> out;
-    for (const QByteArray& l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"))).split('\n'))
-      if (l.startsWith("BATCH\t") && l.endsWith('\r')) out << l;
-    return out;
-  }
-
-  // Waits for a condition while the program runs.
-  template <typename F>
-  static bool WaitFor(QProcess& p, F done, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      if (done()) return true;
-      if (p.state() != QProcess::Running) return done();
-      QThread::msleep(20);
-    }
-    return false;
-  }
-
   // The candidate lines of the example task, by index.
   QList<QByteArray> Candidates() const {
     QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n');

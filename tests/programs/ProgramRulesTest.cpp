@@ -2,14 +2,12 @@
 // real program drawing by keyboard, killed once and resumed, and tombolix-verify.
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QThread>
 #include <map>
 
 #include "DialogRecorder.h"
@@ -32,25 +30,6 @@ namespace {
 
 class RulesOnStage : public ProgramCopy {
  protected:
-  QList<QByteArray> Batches() const {
-    QList<QByteArray> out;
-    for (const QByteArray& l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"))).split('\n'))
-      if (l.startsWith("BATCH\t") && l.endsWith('\r')) out << l;
-    return out;
-  }
-
-  template <typename F>
-  static bool WaitFor(QProcess& p, F done, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      if (done()) return true;
-      if (p.state() != QProcess::Running) return done();
-      QThread::msleep(20);
-    }
-    return false;
-  }
-
   // The winner lines of the item's winner file (GBK), without the title line.
   QList<QByteArray> WinnerLines(int itemId) const {
     QList<QByteArray> out;

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/config/TaskRules.h"
@@ -81,25 +82,6 @@ class RulesDraw : public ::testing::Test {
     std::string s;
     for (const std::string& l : r.Lines) s += l + "\n";
     return text::GbkToUtf8(s);
-  }
-
-  // Replaces one field of the first journal line starting with `startsWith` by a forged
-  // value, sealed again so it passes its check.
-  void Forge(const std::string& startsWith, const std::string& field, const std::string& value) {
-    const fs::path p = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
-    std::string all = ReadAll(p);
-    const size_t at = all.find(startsWith);
-    ASSERT_NE(at, std::string::npos);
-    const size_t end = all.find("\r\n", at);
-    std::string line = all.substr(at, end - at);
-    line = line.substr(0, line.rfind("\tcheck="));
-    const size_t f = line.find("\t" + field + "=");
-    ASSERT_NE(f, std::string::npos);
-    const size_t fEnd = line.find('\t', f + 1);
-    line = line.substr(0, f) + "\t" + field + "=" + value +
-           (fEnd == std::string::npos ? "" : line.substr(fEnd));
-    all = all.substr(0, at) + SealJournalRecord(line) + all.substr(end + 2);
-    WriteAll(p, all);
   }
 
   TempRoot m_root;
@@ -462,12 +444,12 @@ TEST_F(RulesVerify, AChangedRuleIsCaughtByItsFingerprintAndBySeed) {
   std::string escaped;
   for (char c : FormatRules(raised))
     escaped += c == '\t' ? std::string("%09") : c == '\n' ? std::string("%0A") : std::string(1, c);
-  Forge("DRAW", "rules", escaped);
+  ForgeFinishedJournal(1001, "DRAW", "rules", escaped);
   TVerifyResult r = Verify();
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的抽奖规则与其指纹不符(规则已被改动)");
   // With the fingerprint made to match, the seed no longer follows from what was committed.
-  Forge("DRAW", "rulehash", RulesHash(raised));
+  ForgeFinishedJournal(1001, "DRAW", "rulehash", RulesHash(raised));
   r = Verify();
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
@@ -491,8 +473,9 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
   std::string err;
   ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
   const std::vector<int32_t> w = j.Batches[0].Winners;
-  Forge("BATCH", "winners",
-        std::to_string(w[0]) + "," + std::to_string(same) + "," + std::to_string(w[2]));
+  ForgeFinishedJournal(
+      1001, "BATCH", "winners",
+      std::to_string(w[0]) + "," + std::to_string(same) + "," + std::to_string(w[2]));
   TVerifyResult r = Verify();
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   const std::string dept = text::GbkToUtf8(Field(m_first.CandidateLine, 2));
@@ -505,7 +488,7 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
       << Joined(r);
   // A winner of task 1002 (102, not from 总部) in the first place.
   WriteAll(journal, good);
-  Forge("BATCH", "winners", WinnersWith(1));
+  ForgeFinishedJournal(1001, "BATCH", "winners", WinnersWith(1));
   r = Verify();
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   EXPECT_NE(
@@ -514,7 +497,7 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
       << Joined(r);
   // Somebody from 总部.
   WriteAll(journal, good);
-  Forge("BATCH", "winners", WinnersWith(8));
+  ForgeFinishedJournal(1001, "BATCH", "winners", WinnersWith(8));
   r = Verify();
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0])

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
@@ -88,24 +89,6 @@ class Verify : public ::testing::Test {
     return r;
   }
 
-  // Replaces a journal line by a forged one that passes its check value.
-  void Forge(const std::string& startsWith, const std::string& field, const std::string& value) {
-    const fs::path p = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
-    std::string all = ReadAll(p);
-    const size_t at = all.find(startsWith);
-    ASSERT_NE(at, std::string::npos);
-    const size_t end = all.find("\r\n", at);
-    std::string line = all.substr(at, end - at);
-    line = line.substr(0, line.rfind("\tcheck="));
-    const size_t f = line.find("\t" + field + "=");
-    ASSERT_NE(f, std::string::npos);
-    const size_t fEnd = line.find('\t', f + 1);
-    line = line.substr(0, f) + "\t" + field + "=" + value +
-           (fEnd == std::string::npos ? "" : line.substr(fEnd));
-    all = all.substr(0, at) + SealJournalRecord(line) + all.substr(end + 2);
-    WriteAll(p, all);
-  }
-
   TempRoot m_root;
   TTombolixDataModule m_dm;
   std::vector<int> m_ids;
@@ -160,13 +143,13 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
   const fs::path journal = m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt";
   const std::string good = ReadAll(journal);
   // Another audience's number: the seed no longer follows.
-  Forge("START", "audience", "98");
+  ForgeFinishedJournal(1001, "START", "audience", "98");
   TVerifyResult r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
   // A secret chosen after the fact: it does not open the commitment.
   WriteAll(journal, good);
-  Forge("DRAW", "secret", std::string(64, '1'));
+  ForgeFinishedJournal(1001, "DRAW", "secret", std::string(64, '1'));
   r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u);
   EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的密钥与抽奖凭证的承诺值不符");
@@ -176,7 +159,7 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
   std::string err;
   ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
   const int32_t other = (j.Batches[0].Winners[0] + 1) % 30;
-  Forge("BATCH", "winners", std::to_string(other));
+  ForgeFinishedJournal(1001, "BATCH", "winners", std::to_string(other));
   r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u);
   EXPECT_EQ(r.Problems[0].rfind(G("第1批 奖项2001 1名: 抽奖记录为 ") +
@@ -186,7 +169,7 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
       << Joined(r);
   // A roll count that does not lead to the recorded generator state.
   WriteAll(journal, good);
-  Forge("BATCH", "rolls", "4");
+  ForgeFinishedJournal(1001, "BATCH", "rolls", "4");
   r = VerifyDrawFolder(Root(), 1001);
   ASSERT_EQ(r.Problems.size(), 1u);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("滚动4次后随机数状态为"), std::string::npos);
@@ -277,7 +260,8 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   ASSERT_EQ(changed.Problems.size(), 1u) << Joined(changed);
   EXPECT_EQ(changed.Problems[0], G("缺席名单文件") + absentFile + G("与重放结果不符"));
   // A forged replacement in the journal is named.
-  Forge("ABSENT", "replacement", std::to_string(e.Absences()[0].CandidateIndex));
+  ForgeFinishedJournal(1001, "ABSENT", "replacement",
+                       std::to_string(e.Absences()[0].CandidateIndex));
   const TVerifyResult forged = VerifyDrawFolder(Root(), 1001);
   EXPECT_FALSE(forged.Passed);
   ASSERT_FALSE(forged.Problems.empty());

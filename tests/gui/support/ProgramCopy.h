@@ -6,11 +6,13 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <memory>
 
 class ProgramCopy : public ::testing::Test {
@@ -66,6 +68,27 @@ class ProgramCopy : public ::testing::Test {
   // The lines of the dialog log: every message and question the program showed.
   QStringList LogLines() const {
     return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+  // The batch records of the copy's journal of task 1001 (whole lines only).
+  QList<QByteArray> Batches() const {
+    QList<QByteArray> out;
+    for (const QByteArray& l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001.txt"))).split('\n'))
+      if (l.startsWith("BATCH\t") && l.endsWith('\r')) out << l;
+    return out;
+  }
+
+  // Waits up to `ms` for `done` while the program runs; once it has ended, `done` answers.
+  template <typename F>
+  static bool WaitFor(QProcess& p, F done, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+      if (done()) return true;
+      if (p.state() != QProcess::Running) return done();
+      QThread::msleep(20);
+    }
+    return false;
   }
 
   static void Kill(QProcess& p) {
