@@ -10,6 +10,7 @@
 #include "core/config/TaskList.h"
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawTexts.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
@@ -113,6 +114,14 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
     if (quotaColumn >= 0) ++out.perQuotaValue[std::string(FieldView(line, quotaColumn))];
   }
   return out;
+}
+
+// The most winners the item's own quota lets it have among the eligible `e`.
+int64_t ReachOf(const TEligible& e, const TItemRules* item) {
+  if (!item || !item->Quota.IsSet()) return e.count;
+  int64_t reach = 0;
+  for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, item->Quota.Max);
+  return reach;
 }
 
 }  // namespace
@@ -299,12 +308,7 @@ int64_t EligibleCount(const TTaskRules& rules, int32_t itemId, const TRuleContex
 }
 
 int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
-  const TEligible e = Eligible(rules, itemId, context);
-  const TItemRules* item = rules.ItemRulesOf(itemId);
-  if (!item || !item->Quota.IsSet()) return e.count;
-  int64_t reach = 0;
-  for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, item->Quota.Max);
-  return reach;
+  return ReachOf(Eligible(rules, itemId, context), rules.ItemRulesOf(itemId));
 }
 
 std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId) {
@@ -315,17 +319,11 @@ std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int
     const TItemRules* own = rules.ItemRulesOf(item.ItemId);
     if (!own && !taskWide) continue;
     const TEligible e = Eligible(rules, item.ItemId, context);
-    int64_t reach = e.count;
-    if (own && own->Quota.IsSet()) {
-      reach = 0;
-      for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, own->Quota.Max);
-    }
-    if (reach >= item.LuckCount) continue;
+    const std::string line =
+        drawtext::TooFewForRules(item.Name, e.count, ReachOf(e, own), item.LuckCount);
+    if (line.empty()) continue;
     if (!out.empty()) out += "\n";
-    out +=
-        G("奖项") + Bracketed(item.Name) + G("符合条件的只有") + std::to_string(e.count) + G("人");
-    if (reach < e.count) out += G("，按名额限制最多抽出") + std::to_string(reach) + G("人");
-    out += G("，少于中奖个数") + std::to_string(item.LuckCount);
+    out += line;
   }
   return out;
 }

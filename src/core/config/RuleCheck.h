@@ -119,10 +119,10 @@ int64_t EligibleCount(const TTaskRules& rules, int32_t itemId, const TRuleContex
 // quota field's values of min(eligible with that value, max). EligibleCount without a quota.
 int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& context);
 
-// The warning shown when the rules are saved and at set-up, one line per item of
-// `context.Items` (only item `itemId` when it is not 0) whose reach (QuotaReach) is below
-// its 中奖个数; empty when every item has enough. An item is only named when rules apply to
-// it (its own, the tickets or an exclusion).
+// The warning shown when the rules are saved, one line per item of `context.Items` (only
+// item `itemId` when it is not 0) whose reach (QuotaReach) is below its 中奖个数, in the words
+// the draw's set-up uses (drawtext::TooFewForRules); empty when every item has enough. An item is
+// only named when rules apply to it (its own, the tickets or an exclusion).
 std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId = 0);
 
 // The stored rules of a task on the data module (config/TaskRules); false with the error,

@@ -674,6 +674,20 @@ int64_t TCandidatePool::RuleEligibleCount(int32_t itemId) const {
   return count;
 }
 
+int64_t TCandidatePool::RuleQuotaReach(int32_t itemId) const {
+  if (!m_rules) return static_cast<int64_t>(m_drawn.size());
+  const TRulesIndex& x = *m_rules->index;
+  const TRulesIndex::Item& item = x.ItemOf(itemId);
+  if (item.quotaColumn < 0) return RuleEligibleCount(itemId);
+  std::vector<int64_t> perValue(
+      static_cast<size_t>(x.columns[static_cast<size_t>(item.quotaColumn)].values), 0);
+  for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k)
+    if (x.Keeps(item, k)) ++perValue[static_cast<size_t>(x.ValueOf(item.quotaColumn, k))];
+  int64_t reach = 0;
+  for (int64_t n : perValue) reach += std::min<int64_t>(n, item.quotaMax);
+  return reach;
+}
+
 int32_t TCandidatePool::PresetsAgainstRules(int32_t itemId) const {
   if (!m_rules) return 0;
   auto q = m_queues.find(itemId);

@@ -98,6 +98,10 @@ class TCandidatePool {
   // With rules: how many candidates keep the item's conditions, exclusion and tickets
   // (quotas and earlier winners aside), preset lines included.
   int64_t RuleEligibleCount(int32_t itemId) const;
+  // With rules: the most winners the item's own quota lets it have among those
+  // (RuleEligibleCount): the sum over the quota field's values of min(eligible with that
+  // value, max). RuleEligibleCount when the item has no quota.
+  int64_t RuleQuotaReach(int32_t itemId) const;
   // The item's preset entries that name nobody who keeps its rules (conditions, exclusion,
   // tickets): they are never drawn.
   int32_t PresetsAgainstRules(int32_t itemId) const;

@@ -121,8 +121,10 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   ResetDraw();
   if (m_draw.rulesIndex) {
     for (const TLuckItem& it : m_s.Items) {
-      const int64_t keep = m_run.pool.RuleEligibleCount(it.ItemId);
-      if (keep < it.LuckCount) m_draw.notes.push_back(drawtext::TooFewForRules(it, keep));
+      const std::string tooFew =
+          drawtext::TooFewForRules(it.ItemName, m_run.pool.RuleEligibleCount(it.ItemId),
+                                   m_run.pool.RuleQuotaReach(it.ItemId), it.LuckCount);
+      if (!tooFew.empty()) m_draw.notes.push_back(tooFew);
       const int32_t against = m_run.pool.PresetsAgainstRules(it.ItemId);
       if (against > 0) m_draw.notes.push_back(drawtext::PresetsAgainstRules(it.ItemName, against));
     }

@@ -72,9 +72,14 @@ std::string RulesLine(const TTaskRules& rules, int32_t itemId,
   return line;
 }
 
-std::string TooFewForRules(const TLuckItem& item, int64_t keep) {
-  return G("[") + item.ItemName + G("]符合抽奖规则的只有") + std::to_string(keep) +
-         G("人,少于中奖人数") + std::to_string(item.LuckCount) + G("人,抽完这些人后该奖项即结束");
+std::string TooFewForRules(std::string_view itemName, int64_t eligible, int64_t reach,
+                           int64_t luckCount) {
+  if (reach >= luckCount) return {};
+  std::string out = G("奖项[") + std::string(itemName) + G("]符合条件的") +
+                    (eligible < luckCount ? G("只有") : G("有")) + std::to_string(eligible) +
+                    G("人");
+  if (reach < eligible) out += G("，按名额限制最多抽出") + std::to_string(reach) + G("人");
+  return out + G("，少于中奖个数") + std::to_string(luckCount) + G("，抽完这些人后该奖项即结束");
 }
 
 std::string PresetsAgainstRules(std::string_view itemName, int32_t count) {

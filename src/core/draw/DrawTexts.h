@@ -39,8 +39,14 @@ std::string Exhausted(std::string_view itemName);
 // `excludedNames` names the excluded tasks, in the rules' order.
 std::string RulesLine(const TTaskRules& rules, int32_t itemId,
                       const std::vector<std::string>& excludedNames);
-// Set-up: an item whose rules leave fewer candidates than it has winners.
-std::string TooFewForRules(const TLuckItem& item, int64_t keep);
+// An item whose rules leave it fewer winners than its 中奖个数 `luckCount`, the same words
+// at set-up and when the rules are saved: `eligible` candidates keep its rules, of whom its
+// own quota lets at most `reach` win (reach <= eligible; equal without a quota):
+//   奖项[新人奖]符合条件的只有1人，少于中奖个数2，抽完这些人后该奖项即结束
+//   奖项[一等奖]符合条件的有6人，按名额限制最多抽出4人，少于中奖个数5，抽完这些人后该奖项即结束
+// Empty when `reach` is not below `luckCount`.
+std::string TooFewForRules(std::string_view itemName, int64_t eligible, int64_t reach,
+                           int64_t luckCount);
 // Set-up: preset entries of the item that its rules shut out.
 std::string PresetsAgainstRules(std::string_view itemName, int32_t count);
 // A batch passed over preset entries the rules or the draw so far shut out.

@@ -207,13 +207,14 @@ TEST(RuleCheck, CountsTheEligibleByConditionsTicketsExclusionAndQuota) {
   EXPECT_EQ(config::QuotaReach(r, 2001, c), 3);     // 深圳 2 (of E03 E04), 上海 1
   EXPECT_EQ(config::EligibleCount(r, 2002, c), 1);  // E04
   EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c)),
-            "奖项[新人奖]符合条件的只有1人，少于中奖个数2");
+            "奖项[新人奖]符合条件的只有1人，少于中奖个数2，抽完这些人后该奖项即结束");
 
   c.Items[0].LuckCount = 5;
   r.TicketsField.clear();
   c.ExcludedIds.clear();
   EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c)),
-            "奖项[一等奖]符合条件的只有6人，按名额限制最多抽出4人，少于中奖个数5");
+            "奖项[一等奖]"
+            "符合条件的有6人，按名额限制最多抽出4人，少于中奖个数5，抽完这些人后该奖项即结束");
 }
 
 TEST(RuleCheck, PresetsThatBreakTheItemsRulesAreNamed) {

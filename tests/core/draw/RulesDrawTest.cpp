@@ -11,6 +11,7 @@
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/RuleCheck.h"
 #include "core/config/TaskRules.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
@@ -137,7 +138,7 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
   ASSERT_TRUE(e.SetUp(1001, f));
   EXPECT_EQ(e.RulesNotes(),
             (std::vector<std::string>{
-                G("[一等奖]符合抽奖规则的只有4人,少于中奖人数5人,抽完这些人后该奖项即结束")}));
+                G("奖项[一等奖]符合条件的只有4人，少于中奖个数5，抽完这些人后该奖项即结束")}));
   EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "仅限：分公司是上海");
   EXPECT_EQ(e.RulesLine(1), "");
   EXPECT_EQ(text::GbkToUtf8(e.PrizeText(0)), "一等奖　仅限：分公司是上海");
@@ -154,6 +155,41 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
   EXPECT_TRUE(end.prizeChanged);
   DrawAll(e);
   EXPECT_EQ(Ids(e, 2002).size(), 1u);
+  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+}
+
+TEST_F(RulesDraw, AnItemQuotaBelowTheWinnersIsWarnedAtSetUpInTheWordsOfTheSaveCheck) {
+  // Nine staff outside 总部, in four departments: one a department lets four of five win.
+  const std::string rulesText =
+      "ITEM\t2001\tNONEOF\t分公司\t总部\nITEMQUOTA\t2001\t部门\t1\nITEMQUOTA\t2002\t部门\t2\n";
+  Build({{G("一等奖"), 5, 5, ""}, {G("二等奖"), 2, 2, ""}}, rulesText);
+  const std::string warning =
+      "奖项[一等奖]符合条件的有9人，按名额限制最多抽出4人，少于中奖个数5，抽完这些人后该奖项即结束";
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 7u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+  ASSERT_EQ(e.RulesNotes().size(), 1u);  // 二等奖: two a department reach 8 of 2
+  EXPECT_EQ(text::GbkToUtf8(e.RulesNotes()[0]), warning);
+
+  // Saving the same rules on the same list warns in the same sentence.
+  TTaskRules rules;
+  std::string err;
+  ASSERT_TRUE(ParseRules(G(rulesText), rules, err)) << err;
+  config::TRuleContext c;
+  c.TaskId = 1001;
+  c.List.Heads = {G("号码"), G("姓名"), G("部门"), G("分公司"), G("工龄")};
+  c.List.Lines = m_lines;
+  c.Items = {{2001, G("一等奖"), 5}, {2002, G("二等奖"), 2}};
+  EXPECT_EQ(text::GbkToUtf8(config::TooFewText(rules, c)), warning);
+
+  DrawAll(e);
+  std::set<std::string> departments;
+  for (const TLuckId& w : e.Winners())
+    if (w.ItemId == 2001) departments.insert(Field(w.CandidateLine, 2));
+  EXPECT_EQ(Ids(e, 2001).size(), 4u);
+  EXPECT_EQ(departments.size(), 4u);
   EXPECT_TRUE(Verify().Passed) << Joined(Verify());
 }
 

@@ -220,7 +220,8 @@ TEST_F(RulesConfig, TooFewEligibleIsWarnedAboutAndStillSaved) {
   QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
   const std::vector<std::pair<MessageKind, QString>> said = {
       {MessageKind::Information, QStringLiteral("保存成功")},
-      {MessageKind::Warning, QStringLiteral("奖项[新人奖]符合条件的只有1人，少于中奖个数2")}};
+      {MessageKind::Warning,
+       QStringLiteral("奖项[新人奖]符合条件的只有1人，少于中奖个数2，抽完这些人后该奖项即结束")}};
   EXPECT_EQ(m_dialogs.messages(), said);
   EXPECT_EQ(Stored(), "ITEM\t2002\tONEOF\t员工类型\t试用\n");
 
@@ -233,8 +234,10 @@ TEST_F(RulesConfig, TooFewEligibleIsWarnedAboutAndStillSaved) {
   Toggle(box->LBRuleValues, QStringLiteral("深圳（3人）"));
   QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
   EXPECT_EQ(m_dialogs.messages().back(),
-            std::make_pair(MessageKind::Warning,
-                           QStringLiteral("奖项[深圳专属奖]符合条件的只有3人，少于中奖个数4")));
+            std::make_pair(
+                MessageKind::Warning,
+                QStringLiteral(
+                    "奖项[深圳专属奖]符合条件的只有3人，少于中奖个数4，抽完这些人后该奖项即结束")));
   config::TItemRow added;
   bool found = false;
   std::string error;

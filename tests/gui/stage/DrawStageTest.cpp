@@ -363,5 +363,5 @@ TEST_F(DrawStage, TheBandStatesTheItemsRulesAndSetUpTellsWhatTheyLeaveShort) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(
       messages[0].second,
-      QStringLiteral("[二等奖]符合抽奖规则的只有4人,少于中奖人数5人,抽完这些人后该奖项即结束"));
+      QStringLiteral("奖项[二等奖]符合条件的只有4人，少于中奖个数5，抽完这些人后该奖项即结束"));
 }
