@@ -495,23 +495,17 @@ void TCandidatePool::Activate(int32_t itemId) {
   }
   r.tickets.Build(r.weight);
   r.heads.Build(heads);
+  // The members grouped by their value of a quota field (none without that quota).
   std::vector<int32_t> values(r.members.size());
-  r.itemGroupStart.clear();
-  r.itemGroupPos.clear();
-  if (item.quotaColumn >= 0) {
-    for (size_t p = 0; p < r.members.size(); ++p)
-      values[p] = x.ValueOf(item.quotaColumn, r.members[p]);
-    GroupBy(values, x.columns[static_cast<size_t>(item.quotaColumn)].values, r.itemGroupStart,
-            r.itemGroupPos);
-  }
-  r.taskGroupStart.clear();
-  r.taskGroupPos.clear();
-  if (x.taskQuotaColumn >= 0) {
-    for (size_t p = 0; p < r.members.size(); ++p)
-      values[p] = x.ValueOf(x.taskQuotaColumn, r.members[p]);
-    GroupBy(values, x.columns[static_cast<size_t>(x.taskQuotaColumn)].values, r.taskGroupStart,
-            r.taskGroupPos);
-  }
+  const auto group = [&](int column, auto& start, auto& pos) {
+    start.clear();
+    pos.clear();
+    if (column < 0) return;
+    for (size_t p = 0; p < r.members.size(); ++p) values[p] = x.ValueOf(column, r.members[p]);
+    GroupBy(values, x.columns[static_cast<size_t>(column)].values, start, pos);
+  };
+  group(item.quotaColumn, r.itemGroupStart, r.itemGroupPos);
+  group(x.taskQuotaColumn, r.taskGroupStart, r.taskGroupPos);
 }
 
 void TCandidatePool::Refresh(size_t pos) {

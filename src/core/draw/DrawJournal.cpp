@@ -135,6 +135,24 @@ bool Unescaped(std::string_view s, std::string& out) {
   return true;
 }
 
+// A list of ids as the head holds it: each id followed by LF.
+std::string IdLines(const std::vector<std::string>& ids) {
+  std::string out;
+  for (const std::string& id : ids) out += id + "\n";
+  return out;
+}
+
+// The ids of IdLines text; false when the last one lacks its LF.
+bool ParseIdLines(const std::string& lines, std::vector<std::string>& ids) {
+  for (size_t from = 0; from < lines.size();) {
+    const size_t end = lines.find('\n', from);
+    if (end == std::string::npos) return false;
+    ids.push_back(lines.substr(from, end - from));
+    from = end + 1;
+  }
+  return true;
+}
+
 bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   if (f.empty() || f[0] != "DRAW") return false;
   std::string_view data, presets, items, commit, secret;
@@ -164,12 +182,7 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
         !Unescaped(rules, h.Rules) || h.Rules.empty() || !Unescaped(excluded, ids))
       return false;
     h.RulesHash = std::string(hash);
-    for (size_t from = 0; from < ids.size();) {
-      size_t end = ids.find('\n', from);
-      if (end == std::string::npos) return false;  // each id ends in LF
-      h.Excluded.push_back(ids.substr(from, end - from));
-      from = end + 1;
-    }
+    if (!ParseIdLines(ids, h.Excluded)) return false;
   }
   h.CheckinOnly = false;
   h.Present.clear();
@@ -180,12 +193,7 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
     if (!Field(f, "checkinhash", hash) || !IsHex64(hash) || !Unescaped(present, ids)) return false;
     h.CheckinOnly = true;
     h.PresentHash = std::string(hash);
-    for (size_t from = 0; from < ids.size();) {
-      size_t end = ids.find('\n', from);
-      if (end == std::string::npos) return false;  // each id ends in LF
-      h.Present.push_back(ids.substr(from, end - from));
-      from = end + 1;
-    }
+    if (!ParseIdLines(ids, h.Present)) return false;
   }
   h.Items.clear();
   if (items.empty()) return true;
@@ -288,17 +296,12 @@ std::string FormatJournalHead(const TJournalHead& h) {
          std::to_string(h.Items[i].ListCount);
   }
   // Only a draw with rules has these fields; one without keeps the head it always had.
-  if (!h.Rules.empty()) {
-    std::string ids;
-    for (const std::string& id : h.Excluded) ids += id + "\n";
-    s += "\trules=" + Escaped(h.Rules) + "\trulehash=" + h.RulesHash + "\texcluded=" + Escaped(ids);
-  }
+  if (!h.Rules.empty())
+    s += "\trules=" + Escaped(h.Rules) + "\trulehash=" + h.RulesHash +
+         "\texcluded=" + Escaped(IdLines(h.Excluded));
   // Only a draw of those checked in names them.
-  if (h.CheckinOnly) {
-    std::string ids;
-    for (const std::string& id : h.Present) ids += id + "\n";
-    s += "\tcheckin=" + Escaped(ids) + "\tcheckinhash=" + h.PresentHash;
-  }
+  if (h.CheckinOnly)
+    s += "\tcheckin=" + Escaped(IdLines(h.Present)) + "\tcheckinhash=" + h.PresentHash;
   return Sealed(std::move(s));
 }
 

@@ -144,16 +144,21 @@ bool SizeColumns(lxw_worksheet* ws, const std::vector<size_t>& widest, lxw_error
   return true;
 }
 
+// A new worksheet named `sheetName` (UTF-8); null with the error when it cannot be added.
+// The names are valid, so only memory or a temporary file can be missing.
+lxw_worksheet* AddSheet(lxw_workbook* wb, const std::string& sheetName, std::string& error) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
+  if (!ws) error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
+  return ws;
+}
+
 // One prize item's worksheet: A1 the item name across the table, row 2 the title line's
 // fields as column heads, then one winner a row, each field in its own column, so that the
 // sheet sorts and filters. Every column is as wide as its widest cell.
 bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported& item,
                   const ItemFormats& formats, std::string& error) {
-  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
-  if (!ws) {  // the names are valid, so only memory or a temporary file can be missing
-    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
-    return false;
-  }
+  lxw_worksheet* ws = AddSheet(wb, sheetName, error);
+  if (!ws) return false;
   LineReader in;
   if (!in.Open(item.winnerPath, error)) return false;
   std::string_view line;
@@ -187,11 +192,8 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
 bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
                     const std::vector<Exported>& exported, const ItemFormats& formats,
                     std::string& error) {
-  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
-  if (!ws) {
-    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
-    return false;
-  }
+  lxw_worksheet* ws = AddSheet(wb, sheetName, error);
+  if (!ws) return false;
   std::vector<size_t> widest;
   lxw_row_t row = 0;
   lxw_error e = LXW_NO_ERROR;
@@ -221,11 +223,8 @@ bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
 bool AddCheckinSheet(lxw_workbook* wb, const std::string& sheetName,
                      const std::vector<std::pair<std::string, std::string>>& checkins,
                      const ItemFormats& formats, std::string& error) {
-  lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName.c_str());
-  if (!ws) {
-    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(sheetName);
-    return false;
-  }
+  lxw_worksheet* ws = AddSheet(wb, sheetName, error);
+  if (!ws) return false;
   std::vector<size_t> widest;
   lxw_row_t row = 0;
   lxw_error e = WriteRow(ws, row++, {text::G("号码"), text::G("签到时间")}, formats.head, widest);
@@ -265,11 +264,8 @@ namespace {
 // The audit report as label and value columns, as text.
 bool AddAuditSheet(lxw_workbook* wb, const std::string& name, const TAuditRows& rows,
                    std::string& error) {
-  lxw_worksheet* ws = workbook_add_worksheet(wb, name.c_str());
-  if (!ws) {
-    error = text::G("导出到Excel出错：无法添加工作表") + text::Utf8ToGbk(name);
-    return false;
-  }
+  lxw_worksheet* ws = AddSheet(wb, name, error);
+  if (!ws) return false;
   lxw_format* cell = workbook_add_format(wb);
   format_set_font_name(cell, "宋体");
   format_set_num_format(cell, "@");

@@ -52,6 +52,13 @@ struct Preset {
   int32_t line = -1;  // first candidate line equal to the text
 };
 
+// The item's preset entries used so far.
+int32_t UsedOf(const std::vector<Preset>& presets, int32_t itemId) {
+  int32_t n = 0;
+  for (const Preset& p : presets) n += p.itemId == itemId && p.used;
+  return n;
+}
+
 // The pick rules replayed over the candidate lines.
 class Replay {
  public:
@@ -116,11 +123,7 @@ class Replay {
     for (int32_t i = 0; i < ticks; ++i) m_rng.Random(static_cast<int32_t>(m_lines.size()));
   }
   uint32_t State() const { return m_rng.state; }
-  int32_t PresetsUsed(int32_t itemId) const {
-    int32_t n = 0;
-    for (const Preset& p : m_presets) n += p.itemId == itemId && p.used;
-    return n;
-  }
+  int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
 
  private:
   bool Eligible(int32_t k) const {
@@ -319,11 +322,7 @@ class RulesReplay {
     for (int32_t i = 0; i < ticks; ++i) m_rng.Random(1);
   }
   uint32_t State() const { return m_rng.state; }
-  int32_t PresetsUsed(int32_t itemId) const {
-    int32_t n = 0;
-    for (const Preset& p : m_presets) n += p.itemId == itemId && p.used;
-    return n;
-  }
+  int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
 
  private:
   std::string Id(size_t k) const { return std::string(text::FirstField(m_lines[k])); }
