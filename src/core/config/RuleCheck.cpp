@@ -213,8 +213,24 @@ std::string ConditionsText(const TItemRules& item) {
 
 std::string ConditionsSummary(const TItemRules& item, bool listImported) {
   const std::string text = ConditionsText(item);
-  if (!text.empty()) return G("仅限：") + text;
-  return listImported ? G("不限条件：所有人都可中此奖项") : G("导入抽奖数据后才能设置中奖条件");
+  if (text.empty())
+    return listImported ? G("不限条件：所有人都可中此奖项") : G("导入抽奖数据后才能设置中奖条件");
+  std::string out = G("仅限：") + text;
+  // The checklist edits one condition a field; the others on it are kept, and said here.
+  std::vector<std::pair<std::string, int>> perField;
+  for (const TRuleCondition& c : item.Conditions) {
+    auto it = std::find_if(perField.begin(), perField.end(),
+                           [&](const auto& f) { return f.first == c.Field; });
+    if (it == perField.end())
+      perField.emplace_back(c.Field, 1);
+    else
+      ++it->second;
+  }
+  for (const auto& [field, n] : perField)
+    if (n > 1)
+      out += G("（") + Bracketed(field) + G("有") + std::to_string(n) +
+             G("个条件，勾选框只修改第一个，其余照旧保留）");
+  return out;
 }
 
 bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::string& error) {

@@ -70,6 +70,8 @@ std::string ConditionsText(const TItemRules& item);
 
 // The line under the item's checklist: "仅限：" and ConditionsText; without conditions
 // "不限条件：所有人都可中此奖项", or, when no list was imported, "导入抽奖数据后才能设置中奖条件".
+// A field with more than one condition (the checklist edits its first) is named after
+// them, in the order of first use: "（[部门]有2个条件，勾选框只修改第一个，其余照旧保留）".
 std::string ConditionsSummary(const TItemRules& item, bool listImported);
 
 // A prize item and another task as the checks name them.

@@ -69,10 +69,12 @@ TItemRulesBox::TItemRulesBox(QWidget* parent)
   CBRuleKind = DesignCombo(this, "CBRuleKind", kinds, 160, 22, 128);
   LBRuleValues = new QListWidget(this);
   LBRuleValues->setObjectName(QStringLiteral("LBRuleValues"));
-  LBRuleValues->setGeometry(8, 50, 280, 170);
+  LBRuleValues->setGeometry(8, 50, 280, 130);
+  // Room for five lines: every stored condition is listed here, also those the checklist
+  // does not show.
   LRuleSummary = new QLabel(this);
   LRuleSummary->setObjectName(QStringLiteral("LRuleSummary"));
-  LRuleSummary->setGeometry(8, 224, 280, 40);
+  LRuleSummary->setGeometry(8, 184, 280, 82);
   LRuleSummary->setWordWrap(true);
   LRuleSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   MakeBlue(LRuleSummary);
@@ -164,7 +166,9 @@ void TItemRulesBox::KeepChecks() {
 }
 
 void TItemRulesBox::ShowSummary() {
-  LRuleSummary->setText(Q(config::ConditionsSummary(Rules(0), m_list && !m_list->Heads.empty())));
+  const QString summary = Q(config::ConditionsSummary(Rules(0), m_list && !m_list->Heads.empty()));
+  LRuleSummary->setText(summary);
+  LRuleSummary->setToolTip(summary);  // whole, should a long list still not fit
 }
 
 TItemRules TItemRulesBox::Rules(int32_t itemId) const {

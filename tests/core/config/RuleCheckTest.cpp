@@ -96,6 +96,11 @@ TEST(RuleCheck, ChoicesAndSummaryTexts) {
   EXPECT_EQ(config::ConditionsText(TItemRules{}), "");
   EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(r, true)),
             "仅限：分公司不是其中任何一个：总部、上海；员工类型是其中之一：正式");
+  // Two conditions on one field: both listed, and the field named once for them.
+  r.Conditions.push_back({G("分公司"), TConditionKind::OneOf, {G("深圳")}});
+  EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(r, true)),
+            "仅限：分公司不是其中任何一个：总部、上海；员工类型是其中之一：正式；"
+            "分公司是其中之一：深圳（[分公司]有2个条件，勾选框只修改第一个，其余照旧保留）");
   EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(TItemRules{}, true)),
             "不限条件：所有人都可中此奖项");
   EXPECT_EQ(text::GbkToUtf8(config::ConditionsSummary(TItemRules{}, false)),

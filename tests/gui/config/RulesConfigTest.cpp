@@ -15,6 +15,7 @@
 #include "TempRoot.h"
 #include "core/config/ItemSettings.h"
 #include "core/config/RuleCheck.h"
+#include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -161,6 +162,45 @@ TEST_F(RulesConfig, AnItemsConditionAndQuotaAreChosenSavedAndShownAgain) {
   SelectItem(again, 1);
   EXPECT_TRUE(Ticked(box->LBRuleValues).isEmpty());
   EXPECT_EQ(box->CBQuotaField->currentText(), QStringLiteral("（不限）"));
+}
+
+TEST_F(RulesConfig, ASecondConditionOnAFieldIsListedAndKeptWhenTheFirstIsEdited) {
+  // Stored elsewhere: 分公司 one of 上海 深圳, and none of 深圳.
+  TTaskRules two;
+  std::string err;
+  ASSERT_TRUE(ParseRules(
+      G("ITEM\t2001\tONEOF\t分公司\t上海\t深圳\nITEM\t2001\tNONEOF\t分公司\t深圳\n"), two, err));
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, two, err)) << err;
+  const QString note = QStringLiteral("（[分公司]有2个条件，勾选框只修改第一个，其余照旧保留）");
+  TMainForm main;
+  {
+    TLuckConfigForm f(&main);
+    f.show();
+    SelectItem(f, 0);
+    TItemRulesBox* box = f.TSItem->GBItemRules;
+    EXPECT_EQ(box->CBRuleField->currentText(), QStringLiteral("分公司"));
+    EXPECT_EQ(box->CBRuleKind->currentIndex(), 0);
+    EXPECT_EQ(Ticked(box->LBRuleValues),
+              (QStringList{QStringLiteral("上海（3人）"), QStringLiteral("深圳（3人）")}));
+    EXPECT_EQ(
+        box->LRuleSummary->text(),
+        QStringLiteral("仅限：分公司是其中之一：上海、深圳；分公司不是其中任何一个：深圳") + note);
+    // The whole line is in sight, not cut off below.
+    EXPECT_LE(box->LRuleSummary->heightForWidth(box->LRuleSummary->width()),
+              box->LRuleSummary->height());
+    Toggle(box->LBRuleValues, QStringLiteral("总部（2人）"));
+    EXPECT_EQ(
+        box->LRuleSummary->text(),
+        QStringLiteral("仅限：分公司是其中之一：上海、深圳、总部；分公司不是其中任何一个：深圳") +
+            note);
+    QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
+    // 上海 E05 E06 E08 and 总部 E01 E02: five for three.
+    const std::vector<std::pair<MessageKind, QString>> saved = {
+        {MessageKind::Information, QStringLiteral("保存成功")}};
+    EXPECT_EQ(m_dialogs.messages(), saved);
+  }
+  EXPECT_EQ(Stored(),
+            "ITEM\t2001\tONEOF\t分公司\t上海\t深圳\t总部\nITEM\t2001\tNONEOF\t分公司\t深圳\n");
 }
 
 TEST_F(RulesConfig, AnInvalidItemRuleIsRefusedWithItsMessageAndNothingIsSaved) {
