@@ -6,6 +6,7 @@
 
 #include "TempRoot.h"
 #include "core/draw/DrawJournal.h"
+#include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
 void ForgeFinishedJournal(int taskId, const std::string& startsWith, const std::string& field,
@@ -24,4 +25,10 @@ void ForgeFinishedJournal(int taskId, const std::string& startsWith, const std::
          (fEnd == std::string::npos ? "" : line.substr(fEnd));
   all = all.substr(0, at) + SealJournalRecord(line) + all.substr(end + 2);
   WriteAll(p, all);
+}
+
+std::string VerifyText(const TVerifyResult& r) {
+  std::string s;
+  for (const std::string& l : r.Lines) s += l + "\n";
+  return text::GbkToUtf8(s);
 }

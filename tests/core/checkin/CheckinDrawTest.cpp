@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
@@ -66,12 +67,6 @@ class CheckinDraw : public ::testing::Test {
     ASSERT_TRUE(e.Finished());
   }
 
-  static std::string Joined(const TVerifyResult& r) {
-    std::string s;
-    for (const std::string& l : r.Lines) s += l + "\n";
-    return text::GbkToUtf8(s);
-  }
-
   TempRoot m_root;
   TTombolixDataModule m_dm;
   std::vector<int> m_items;
@@ -118,11 +113,11 @@ TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
     EXPECT_EQ(j.Start.Seed, DeriveSeed(j.Head.Secret, "", j.Head.DataHash, j.Head.PresetHash,
                                        ItemsText(items), "", "", hash));
     const TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
-    EXPECT_TRUE(r.Passed) << Joined(r);
-    EXPECT_NE(Joined(r).find("仅抽取已签到人员: 签到名单指纹" + hash.substr(0, 16) +
-                             ", 5人, 与指纹一致, 均在签到记录文件中"),
+    EXPECT_TRUE(r.Passed) << VerifyText(r);
+    EXPECT_NE(VerifyText(r).find("仅抽取已签到人员: 签到名单指纹" + hash.substr(0, 16) +
+                                 ", 5人, 与指纹一致, 均在签到记录文件中"),
               std::string::npos)
-        << Joined(r);
+        << VerifyText(r);
   }
 }
 
@@ -207,8 +202,8 @@ TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
   WriteAll(paths::NativePath(path), file);
   const TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
   EXPECT_FALSE(r.Passed);
-  EXPECT_NE(Joined(r).find("抽奖记录中的签到人员206不在签到记录文件中"), std::string::npos)
-      << Joined(r);
+  EXPECT_NE(VerifyText(r).find("抽奖记录中的签到人员206不在签到记录文件中"), std::string::npos)
+      << VerifyText(r);
 }
 
 TEST_F(CheckinDraw, AStartedDrawKeepsCheckInClosed) {

@@ -79,11 +79,6 @@ class RulesDraw : public ::testing::Test {
   static std::string Field(const std::string& line, size_t i) { return text::SplitFields(line)[i]; }
 
   TVerifyResult Verify() const { return VerifyDrawFolder(paths::DataRoot(), 1001); }
-  static std::string Joined(const TVerifyResult& r) {
-    std::string s;
-    for (const std::string& l : r.Lines) s += l + "\n";
-    return text::GbkToUtf8(s);
-  }
 
   TempRoot m_root;
   TTombolixDataModule m_dm;
@@ -115,7 +110,7 @@ TEST_F(RulesDraw, AConditionAndAnItemQuotaHoldForEverySeedAndTheDrawVerifies) {
     EXPECT_EQ(departments.size(), 3u);
     EXPECT_EQ(Ids(e, 2002).size(), 2u);  // the second item has no rules of its own
     const TVerifyResult r = Verify();
-    EXPECT_TRUE(r.Passed) << Joined(r);
+    EXPECT_TRUE(r.Passed) << VerifyText(r);
   }
   // The same secret draws the same winners.
   TRandom rng;
@@ -155,7 +150,7 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
   EXPECT_TRUE(end.prizeChanged);
   DrawAll(e);
   EXPECT_EQ(Ids(e, 2002).size(), 1u);
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, AnItemQuotaBelowTheWinnersIsWarnedAtSetUpInTheWordsOfTheSaveCheck) {
@@ -190,7 +185,7 @@ TEST_F(RulesDraw, AnItemQuotaBelowTheWinnersIsWarnedAtSetUpInTheWordsOfTheSaveCh
     if (w.ItemId == 2001) departments.insert(Field(w.CandidateLine, 2));
   EXPECT_EQ(Ids(e, 2001).size(), 4u);
   EXPECT_EQ(departments.size(), 4u);
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, TheTaskQuotaSpansItemsAndTheRollShowsOnlyWhoMayStillWin) {
@@ -221,7 +216,7 @@ TEST_F(RulesDraw, TheTaskQuotaSpansItemsAndTheRollShowsOnlyWhoMayStillWin) {
   DrawAll(e);
   EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"106", "101", "112"}));
   EXPECT_EQ(Ids(e, 2002), (std::vector<std::string>{"108"}));
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, TheWinnersOfAnExcludedTaskAreLeftOutByTheirId) {
@@ -241,7 +236,7 @@ TEST_F(RulesDraw, TheWinnersOfAnExcludedTaskAreLeftOutByTheirId) {
   const std::vector<std::string> won = Ids(e, 2001);
   EXPECT_EQ(std::set<std::string>(won.begin(), won.end()),
             (std::set<std::string>{"109", "110", "111", "112"}));
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, TicketsWeighTheChanceAndZeroTicketsNeverWin) {
@@ -258,7 +253,7 @@ TEST_F(RulesDraw, TicketsWeighTheChanceAndZeroTicketsNeverWin) {
   EXPECT_EQ(won, (std::vector<std::string>{"108", "109", "112", "104", "101", "110", "111", "102",
                                            "107", "106", "105"}));
   EXPECT_EQ(std::count(won.begin(), won.end(), "103"), 0);
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, OneHugeTicketCountWinsFirstAndSumsBeyond63BitsAreRefused) {
@@ -276,7 +271,7 @@ TEST_F(RulesDraw, OneHugeTicketCountWinsFirstAndSumsBeyond63BitsAreRefused) {
     ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
     DrawAll(e);
     EXPECT_EQ(Ids(e, 2001)[0], "112");
-    EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+    EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
   }
 }
 
@@ -319,7 +314,7 @@ TEST_F(RulesDraw, PresetsThatBreakTheItemsRulesAreSkippedAndCounted) {
   e.RevealBatch();
   e.EndBatch();
   EXPECT_TRUE(e.Finished());
-  EXPECT_TRUE(Verify().Passed) << Joined(Verify());
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
 TEST_F(RulesDraw, AReplacementKeepsTheQuotaAndIsReplayedByTheVerifier) {
@@ -356,7 +351,7 @@ TEST_F(RulesDraw, AReplacementKeepsTheQuotaAndIsReplayedByTheVerifier) {
       EXPECT_EQ(std::string(text::FirstField(absent.CandidateLine)), "104");
     }
     const TVerifyResult r = Verify();
-    EXPECT_TRUE(r.Passed) << Joined(r);
+    EXPECT_TRUE(r.Passed) << VerifyText(r);
   }
 }
 
@@ -400,7 +395,7 @@ TEST_F(RulesDraw, AKilledDrawResumesUnderItsRulesAndVerifies) {
   EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"106", "102"}));
   EXPECT_EQ(second, (std::vector<std::string>{"109", "104", "108"}));
   const TVerifyResult r = Verify();
-  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
   // The journal names the rules; a draw without them would not have the field at all.
   const std::string journal = ReadAll(m_root.dir() / "LUCK_FILE/JOURNAL_1001_DONE.txt");
   EXPECT_NE(journal.find("\trules=TICKETS%09"), std::string::npos);
@@ -452,7 +447,7 @@ class RulesVerify : public RulesDraw {
     DrawAll(e);
     m_first = e.Winners()[0];
     const TVerifyResult r = Verify();
-    ASSERT_TRUE(r.Passed) << Joined(r);
+    ASSERT_TRUE(r.Passed) << VerifyText(r);
   }
   // The first batch's winners with the first one replaced by candidate `k`.
   std::string WinnersWith(int32_t k) const {
@@ -482,12 +477,12 @@ TEST_F(RulesVerify, AChangedRuleIsCaughtByItsFingerprintAndBySeed) {
     escaped += c == '\t' ? std::string("%09") : c == '\n' ? std::string("%0A") : std::string(1, c);
   ForgeFinishedJournal(1001, "DRAW", "rules", escaped);
   TVerifyResult r = Verify();
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), "抽奖记录中的抽奖规则与其指纹不符(规则已被改动)");
   // With the fingerprint made to match, the seed no longer follows from what was committed.
   ForgeFinishedJournal(1001, "DRAW", "rulehash", RulesHash(raised));
   r = Verify();
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
   WriteAll(journal, good);
   EXPECT_TRUE(Verify().Passed);
@@ -513,7 +508,7 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
       1001, "BATCH", "winners",
       std::to_string(w[0]) + "," + std::to_string(same) + "," + std::to_string(w[2]));
   TVerifyResult r = Verify();
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   const std::string dept = text::GbkToUtf8(Field(m_first.CandidateLine, 2));
   EXPECT_NE(
       text::GbkToUtf8(r.Problems[0])
@@ -521,25 +516,25 @@ TEST_F(RulesVerify, AWinnerOverAQuotaOrExcludedIsNamedWithTheRuleItBreaks) {
                 text::GbkToUtf8(std::string(text::FirstField(m_lines[static_cast<size_t>(same)]))) +
                 ": 超过每部门最多1名的限额(" + dept + ")"),
       std::string::npos)
-      << Joined(r);
+      << VerifyText(r);
   // A winner of task 1002 (102, not from 总部) in the first place.
   WriteAll(journal, good);
   ForgeFinishedJournal(1001, "BATCH", "winners", WinnersWith(1));
   r = Verify();
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   EXPECT_NE(
       text::GbkToUtf8(r.Problems[0]).find("第一个违反抽奖规则的中奖者为 102: 是被排除任务的中奖者"),
       std::string::npos)
-      << Joined(r);
+      << VerifyText(r);
   // Somebody from 总部.
   WriteAll(journal, good);
   ForgeFinishedJournal(1001, "BATCH", "winners", WinnersWith(8));
   r = Verify();
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0])
                 .find("第一个违反抽奖规则的中奖者为 109: 不符合条件：分公司不能是总部(此人为总部)"),
             std::string::npos)
-      << Joined(r);
+      << VerifyText(r);
   WriteAll(journal, good);
   EXPECT_TRUE(Verify().Passed);
 }
@@ -578,7 +573,7 @@ TEST_F(RulesVerify, TheReportAndTheAuditBundleCarryTheRulesAndTheBundleVerifies)
   // The excluded task's files are not in the bundle: the journal names whom they held.
   fs::remove(m_root.dir() / "LUCK_FILE/1002_3001.txt");
   const TVerifyResult r = VerifyAuditBundle(zip);
-  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
 }
 
 TEST_F(RulesDraw, ReplacementsThatFreeAQuotaPlaceAreReplayedAlikeForManySecrets) {
@@ -628,7 +623,7 @@ TEST_F(RulesDraw, ReplacementsThatFreeAQuotaPlaceAreReplayedAlikeForManySecrets)
     for (const auto& [key, n] : perItem) EXPECT_LE(n, 2);
     for (const auto& [key, n] : perTask) EXPECT_LE(n, 4);
     const TVerifyResult r = Verify();
-    EXPECT_TRUE(r.Passed) << Joined(r);
+    EXPECT_TRUE(r.Passed) << VerifyText(r);
   }
   EXPECT_GT(replaced, 25);
 }

@@ -71,11 +71,6 @@ class Verify : public ::testing::Test {
   }
 
   std::string Root() const { return paths::DataRoot(); }
-  static std::string Joined(const TVerifyResult& r) {
-    std::string s;
-    for (const std::string& l : r.Lines) s += l + "\n";
-    return text::GbkToUtf8(s);
-  }
 
   // Changes one byte of the file, checks, and puts it back.
   TVerifyResult WithByteChanged(const std::string& rel, size_t fromEnd) {
@@ -100,13 +95,13 @@ class Verify : public ::testing::Test {
 TEST_F(Verify, AResumedDrawWithAnAudienceNumberPassesBatchForBatch) {
   KilledAndResumed("271828", 3);
   const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
-  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
   EXPECT_TRUE(r.Problems.empty());
   // The summary, one line per batch (1+1, 2+2+1 with a preset first, 3), the verdict.
-  ASSERT_EQ(r.Lines.size(), 1u + 6u + 1u) << Joined(r);
-  EXPECT_NE(r.Lines[0].find(G("现场号码271828")), std::string::npos) << Joined(r);
+  ASSERT_EQ(r.Lines.size(), 1u + 6u + 1u) << VerifyText(r);
+  EXPECT_NE(r.Lines[0].find(G("现场号码271828")), std::string::npos) << VerifyText(r);
   EXPECT_EQ(r.Lines[3].rfind(G("第3批 奖项2002 2名: ") + m_candidates[12].substr(0, 11), 0), 0u)
-      << Joined(r);
+      << VerifyText(r);
   EXPECT_EQ(r.Lines.back(), G("验证通过"));
 }
 
@@ -116,7 +111,7 @@ TEST_F(Verify, ADrawWithoutANumberPassesAndEveryChangedFileIsNamed) {
   const auto named = [&](const TVerifyResult& r, const std::string& what) {
     EXPECT_FALSE(r.Passed);
     EXPECT_EQ(r.Lines.back(), G("验证未通过"));
-    ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+    ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
     EXPECT_EQ(text::GbkToUtf8(r.Problems[0]), what);
   };
   named(WithByteChanged("DATA_FILE/1001.txt", 5),
@@ -145,7 +140,7 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
   // Another audience's number: the seed no longer follows.
   ForgeFinishedJournal(1001, "START", "audience", "98");
   TVerifyResult r = VerifyDrawFolder(Root(), 1001);
-  ASSERT_EQ(r.Problems.size(), 1u) << Joined(r);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
   EXPECT_NE(text::GbkToUtf8(r.Problems[0]).find("与推导结果"), std::string::npos);
   // A secret chosen after the fact: it does not open the commitment.
   WriteAll(journal, good);
@@ -166,7 +161,7 @@ TEST_F(Verify, ForgedRecordsThatPassTheirCheckAreCaughtByTheProof) {
                                     m_candidates[static_cast<size_t>(other)].substr(0, 11),
                                 0),
             0u)
-      << Joined(r);
+      << VerifyText(r);
   // A roll count that does not lead to the recorded generator state.
   WriteAll(journal, good);
   ForgeFinishedJournal(1001, "BATCH", "rolls", "4");
@@ -198,7 +193,7 @@ TEST_F(Verify, TheAuditBundleHoldsWhatTheCheckNeedsAndPasses) {
   const std::string zip = m_root.path("out/audit.zip");
   ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
   TVerifyResult r = VerifyAuditBundle(zip);
-  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
   EXPECT_EQ(r.Lines.size(), 1u + 6u + 1u);
   // A file that is not a bundle.
   WriteAll(m_root.dir() / "out/not.zip", "PK no zip");
@@ -249,15 +244,15 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   e.RevealBatch();
   e.EndBatch();
   const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
-  EXPECT_TRUE(r.Passed) << Joined(r);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
   int replayed = 0;
   for (const std::string& l : r.Lines) replayed += l.find(G("次缺席")) != std::string::npos;
-  EXPECT_EQ(replayed, 2) << Joined(r);
+  EXPECT_EQ(replayed, 2) << VerifyText(r);
   // One changed byte of an absent file is found.
   const std::string absentFile = "LUCK_FILE/ABSENT_1001_" + std::to_string(m_ids[2]) + ".txt";
   const TVerifyResult changed = WithByteChanged(absentFile, 3);
   EXPECT_FALSE(changed.Passed);
-  ASSERT_EQ(changed.Problems.size(), 1u) << Joined(changed);
+  ASSERT_EQ(changed.Problems.size(), 1u) << VerifyText(changed);
   EXPECT_EQ(changed.Problems[0], G("缺席名单文件") + absentFile + G("与重放结果不符"));
   // A forged replacement in the journal is named.
   ForgeFinishedJournal(1001, "ABSENT", "replacement",
@@ -265,5 +260,6 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   const TVerifyResult forged = VerifyDrawFolder(Root(), 1001);
   EXPECT_FALSE(forged.Passed);
   ASSERT_FALSE(forged.Problems.empty());
-  EXPECT_NE(forged.Problems[0].find(G("抽奖记录中的替补为")), std::string::npos) << Joined(forged);
+  EXPECT_NE(forged.Problems[0].find(G("抽奖记录中的替补为")), std::string::npos)
+      << VerifyText(forged);
 }
