@@ -69,12 +69,12 @@ TItemRulesBox::TItemRulesBox(QWidget* parent)
   CBRuleKind = DesignCombo(this, "CBRuleKind", kinds, 160, 22, 128);
   LBRuleValues = new QListWidget(this);
   LBRuleValues->setObjectName(QStringLiteral("LBRuleValues"));
-  LBRuleValues->setGeometry(8, 50, 280, 130);
-  // Room for five lines: every stored condition is listed here, also those the checklist
+  LBRuleValues->setGeometry(8, 50, 280, 150);  // eight values without scrolling
+  // Room for three lines: every stored condition is listed here, also those the checklist
   // does not show.
   LRuleSummary = new QLabel(this);
   LRuleSummary->setObjectName(QStringLiteral("LRuleSummary"));
-  LRuleSummary->setGeometry(8, 184, 280, 82);
+  LRuleSummary->setGeometry(8, 204, 280, 62);
   LRuleSummary->setWordWrap(true);
   LRuleSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   MakeBlue(LRuleSummary);
