@@ -16,22 +16,26 @@ root=$(mktemp -d)
 cp "$build"/src/programs/{tombolix,tombolix_xls,tombolix_music.so} "$root"/
 mkdir "$root/tmp"
 mkdir -m 700 "$root/run"
-# A display of its own: the first number no server holds.
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-display=:$n
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# A display of its own, numbered by the server itself: two checks started at once would
+# otherwise both take the first free number, and one would draw on the other's screen. No
+# reset when a client leaves: a program starting then would find no server.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 3>"$root/display" &
 xvfb=$!
+for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.1; done
+[ -s "$root/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
+display=:$(head -n 1 "$root/display")
 program=
 cleanup() {
   [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  # Gone before the next check starts, so that its server cannot be taken for ours.
+  kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null || true
   rm -rf "$root"
 }
 trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool getmouselocation >/dev/null 2>&1 || fail "no display $display"
 
 # The band (the reveal's place) as it is on the screen now.
 band() { import -window root -crop 1280x232+0+244 +repage "$1"; }
