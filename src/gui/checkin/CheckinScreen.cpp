@@ -1,6 +1,7 @@
 #include "gui/checkin/CheckinScreen.h"
 
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -19,6 +20,12 @@ constexpr int kDesignW = 1016;
 constexpr int kDesignH = 736;
 const QColor kGold(255, 236, 80);
 const QColor kDarkRed(128, 16, 16);
+// A name's slide into its place; at most this many wait their turn, more are skipped.
+constexpr int kSlideMs = 280;
+constexpr int kFrameMs = 33;
+constexpr uint64_t kMaxWaiting = 3;
+// The wall's area on the design grid: below the band, five places a row.
+constexpr double kWallX = 40, kWallTop = 526, kWallRowH = 46, kWallW = 936, kWallBottom = 720;
 
 // A text fitted into `box` on one line: its size shrinks until it fits.
 void FitText(QPainter& p, const QRectF& box, const QString& text, int px, const QColor& c,
@@ -48,6 +55,53 @@ TCheckinScreen::TCheckinScreen(TCheckinService& service, QWidget* parent)
   m_timer->setInterval(300);
   connect(m_timer, &QTimer::timeout, this, &TCheckinScreen::Refresh);
   m_timer->start();
+  m_slide = new QTimer(this);
+  m_slide->setInterval(kFrameMs);
+  connect(m_slide, &QTimer::timeout, this, &TCheckinScreen::SlideTick);
+}
+
+bool TCheckinScreen::Sliding() const { return m_slide->isActive(); }
+
+double TCheckinScreen::Scale(QPointF& origin) const {
+  const double s = std::min(width() / double(kDesignW), height() / double(kDesignH));
+  origin = QPointF(qRound((width() - kDesignW * s) / 2), qRound((height() - kDesignH * s) / 2));
+  return s;
+}
+
+QRect TCheckinScreen::WallRect() const {
+  QPointF o;
+  const double s = Scale(o);
+  return QRectF(o.x() + kWallX * s, o.y() + (kWallTop - 6) * s, kWallW * s,
+                (kWallBottom - kWallTop + 6) * s)
+      .toAlignedRect();
+}
+
+// Takes the next arrival onto the wall, or skips to the last one when too many wait.
+void TCheckinScreen::NextArrival() {
+  if (m_arrivals - m_shown > kMaxWaiting) m_shown = m_arrivals - 1;
+  ++m_shown;
+  // The desk's names end at arrival m_arrivals; those up to m_shown are its first ones.
+  const uint64_t later = m_arrivals - m_shown;
+  const std::vector<std::string> upTo(
+      m_latest.begin(),
+      m_latest.end() - static_cast<std::ptrdiff_t>(std::min<uint64_t>(later, m_latest.size())));
+  m_wall = checkin::WallAfter(upTo, m_shown);
+  m_slideClock.start();
+  if (!m_slide->isActive()) m_slide->start();
+  update(WallRect());
+}
+
+void TCheckinScreen::SlideTick() {
+  if (m_slideClock.elapsed() < kSlideMs) {
+    update(WallRect());
+    return;
+  }
+  if (m_shown < m_arrivals) {
+    NextArrival();
+    return;
+  }
+  m_slide->stop();
+  update(WallRect());
 }
 
 void TCheckinScreen::Refresh() {
@@ -61,6 +115,13 @@ void TCheckinScreen::Refresh() {
   m_open = m_service.Running();
   m_frame = Render();
   update();
+  m_latest = v.Latest;
+  if (v.Arrivals < m_shown) {  // opened afresh: no slide for what was there
+    m_shown = 0;
+    m_wall = checkin::TWall();
+  }
+  m_arrivals = v.Arrivals;
+  if (m_shown < m_arrivals && !m_slide->isActive()) NextArrival();
 }
 
 const QPixmap& TCheckinScreen::Frame() {
@@ -110,33 +171,67 @@ QPixmap TCheckinScreen::Render() const {
   FitText(p, QRectF(420, 350, 570, 110), Q(checkin::CountText(v.CheckedIn, v.Total)), 84, kDarkRed,
           Qt::AlignLeft | Qt::AlignVCenter, false);
 
-  // The wall: the newest names first, row by row under the band.
-  QFont f = UiFont(StageFamily(), 30, true);
-  p.setFont(f);
-  const QFontMetricsF fm(f);
-  double x = 40, y = 530;
-  const double rowH = 44, right = 976, bottom = 720;
-  for (auto it = v.Latest.rbegin(); it != v.Latest.rend(); ++it) {
-    const QString name = Q(*it);
-    const double w = fm.horizontalAdvance(name) + 36;
-    if (x + w > right) {
-      x = 40;
-      y += rowH;
-    }
-    if (y + rowH > bottom) break;
-    p.setPen(QColor(0, 0, 0, 160));
-    p.drawText(QPointF(x + 2, y + 34), name);
-    p.setPen(it == v.Latest.rbegin() ? QColor(Qt::white) : kGold);
-    p.drawText(QPointF(x, y + 32), name);
-    x += w;
-  }
   return pm;
 }
 
-void TCheckinScreen::paintEvent(QPaintEvent*) {
+// The wall at `t` (0 to 1) of the newest name's slide: it rises into its place from below
+// and fades in; when it opened a row, the rows above rise with it and the top one leaves.
+void TCheckinScreen::PaintWall(QPainter& p, double t) const {
+  if (m_wall.Rows.empty()) return;
+  QPointF o;
+  const double s = Scale(o);
+  p.save();
+  p.setClipRect(WallRect());
+  p.translate(o);
+  p.scale(s, s);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  const double ease = 1 - (1 - t) * (1 - t);
+  const double placeW = kWallW / checkin::kWallColumns;
+  const double lift = m_wall.Leaving.empty() ? 0 : (1 - ease) * kWallRowH;
+  auto name = [&](const std::string& text, size_t row, size_t column, double dy, int alpha,
+                  const QColor& c) {
+    const QRectF box(kWallX + column * placeW, kWallTop + row * kWallRowH + dy, placeW - 12,
+                     kWallRowH);
+    QColor shadow(0, 0, 0, 160 * alpha / 255), pen = c;
+    pen.setAlpha(alpha);
+    QFont f = UiFont(StageFamily(), 30, true);
+    int px = 30;
+    const QString q = Q(text);
+    while (px > 12 && QFontMetricsF(f).horizontalAdvance(q) > box.width()) {
+      px -= 2;
+      f.setPixelSize(px);
+    }
+    p.setFont(f);
+    p.setPen(shadow);
+    p.drawText(box.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, q);
+    p.setPen(pen);
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, q);
+  };
+  for (size_t c = 0; t < 1 && c < m_wall.Leaving.size(); ++c)
+    name(m_wall.Leaving[c], 0, checkin::kWallColumns - m_wall.Leaving.size() + c, lift - kWallRowH,
+         255, kGold);
+  for (size_t r = 0; r < m_wall.Rows.size(); ++r) {
+    const size_t first = r == 0 ? m_wall.FirstColumn : 0;
+    const bool last = r + 1 == m_wall.Rows.size();
+    for (size_t c = 0; c < m_wall.Rows[r].size(); ++c) {
+      const bool newest = last && c + 1 == m_wall.Rows[r].size();
+      if (newest)
+        name(m_wall.Rows[r][c], r, first + c, lift + (1 - ease) * kWallRowH * 0.6,
+             qRound(255 * ease), QColor(Qt::white));
+      else
+        name(m_wall.Rows[r][c], r, first + c, lift, 255, kGold);
+    }
+  }
+  p.restore();
+}
+
+void TCheckinScreen::paintEvent(QPaintEvent* e) {
   if (m_frame.size() != size()) Refresh();
   QPainter p(this);
-  p.drawPixmap(0, 0, m_frame);
+  p.drawPixmap(e->rect(), m_frame, e->rect());
+  const double t =
+      m_slide->isActive() ? std::min(1.0, m_slideClock.elapsed() / double(kSlideMs)) : 1.0;
+  PaintWall(p, t);
 }
 
 void TCheckinScreen::resizeEvent(QResizeEvent*) { Refresh(); }
