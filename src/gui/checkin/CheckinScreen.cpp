@@ -4,7 +4,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QtMath>
 #include <algorithm>
+#include <set>
 
 #include "core/checkin/CheckinList.h"
 #include "gui/checkin/CheckinService.h"
@@ -86,6 +88,14 @@ void TCheckinScreen::NextArrival() {
       m_latest.begin(),
       m_latest.end() - static_cast<std::ptrdiff_t>(std::min<uint64_t>(later, m_latest.size())));
   m_wall = checkin::WallAfter(upTo, m_shown);
+  // Only the pictures of the names on the wall are kept.
+  std::set<std::string> on(m_wall.Leaving.begin(), m_wall.Leaving.end());
+  for (const auto& row : m_wall.Rows) on.insert(row.begin(), row.end());
+  const std::string newest = m_wall.Rows.empty() ? std::string() : m_wall.Rows.back().back();
+  for (auto it = m_names.begin(); it != m_names.end();) {
+    const bool keep = it->first.second ? it->first.first == newest : on.count(it->first.first) > 0;
+    it = keep ? std::next(it) : m_names.erase(it);
+  }
   m_slideClock.start();
   if (!m_slide->isActive()) m_slide->start();
   update(WallRect());
@@ -136,7 +146,10 @@ QPixmap TCheckinScreen::Render() const {
   const QRect stage(qRound((screen.width() - kDesignW * s) / 2),
                     qRound((screen.height() - kDesignH * s) / 2), qRound(kDesignW * s),
                     qRound(kDesignH * s));
-  QPixmap pm = DrawScreenBackground(screen, stage, QImage(), QStringLiteral("draw_background"));
+  // The picture is scaled once a size: at 4K that is most of a frame's cost.
+  if (m_background.size() != screen)
+    m_background = DrawScreenBackground(screen, stage, QImage(), QStringLiteral("draw_background"));
+  QPixmap pm = m_background.copy();
   if (pm.isNull()) return pm;
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
@@ -176,50 +189,64 @@ QPixmap TCheckinScreen::Render() const {
 
 // The wall at `t` (0 to 1) of the newest name's slide: it rises into its place from below
 // and fades in; when it opened a row, the rows above rise with it and the top one leaves.
+// A name of the wall drawn once at the window's scale, with its shadow, left in its place.
+const QPixmap& TCheckinScreen::NamePicture(const std::string& text, bool newest) const {
+  QPointF o;
+  const double s = Scale(o);
+  QPixmap& pm = m_names[{text, newest}];
+  if (!pm.isNull()) return pm;
+  const QSizeF box((kWallW / checkin::kWallColumns - 12) * s, kWallRowH * s);
+  pm = QPixmap(box.toSize() + QSize(qCeil(2 * s), qCeil(2 * s)));
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  int px = qRound(30 * s);
+  QFont f = UiFont(StageFamily(), px, true);
+  const QString q = Q(text);
+  while (px > 12 && QFontMetricsF(f).horizontalAdvance(q) > box.width()) {
+    px -= 2;
+    f.setPixelSize(px);
+  }
+  p.setFont(f);
+  const QRectF r(QPointF(0, 0), box);
+  p.setPen(QColor(0, 0, 0, 160));
+  p.drawText(r.translated(2 * s, 2 * s), Qt::AlignLeft | Qt::AlignVCenter, q);
+  p.setPen(newest ? QColor(Qt::white) : kGold);
+  p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, q);
+  return pm;
+}
+
+// The wall at `t` (0 to 1) of the newest name's slide: it rises into its place from below
+// and fades in; when it opened a row, the rows above rise with it and the top one leaves.
+// Each frame only places the names' pictures.
 void TCheckinScreen::PaintWall(QPainter& p, double t) const {
   if (m_wall.Rows.empty()) return;
   QPointF o;
   const double s = Scale(o);
   p.save();
   p.setClipRect(WallRect());
-  p.translate(o);
-  p.scale(s, s);
-  p.setRenderHint(QPainter::TextAntialiasing);
   const double ease = 1 - (1 - t) * (1 - t);
   const double placeW = kWallW / checkin::kWallColumns;
   const double lift = m_wall.Leaving.empty() ? 0 : (1 - ease) * kWallRowH;
-  auto name = [&](const std::string& text, size_t row, size_t column, double dy, int alpha,
-                  const QColor& c) {
-    const QRectF box(kWallX + column * placeW, kWallTop + row * kWallRowH + dy, placeW - 12,
-                     kWallRowH);
-    QColor shadow(0, 0, 0, 160 * alpha / 255), pen = c;
-    pen.setAlpha(alpha);
-    QFont f = UiFont(StageFamily(), 30, true);
-    int px = 30;
-    const QString q = Q(text);
-    while (px > 12 && QFontMetricsF(f).horizontalAdvance(q) > box.width()) {
-      px -= 2;
-      f.setPixelSize(px);
-    }
-    p.setFont(f);
-    p.setPen(shadow);
-    p.drawText(box.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, q);
-    p.setPen(pen);
-    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, q);
+  auto name = [&](const std::string& text, size_t row, size_t column, double dy, bool newest) {
+    const QPointF at(o.x() + (kWallX + column * placeW) * s,
+                     o.y() + (kWallTop + row * kWallRowH + dy) * s);
+    p.drawPixmap(at.toPoint(), NamePicture(text, newest));
   };
   for (size_t c = 0; t < 1 && c < m_wall.Leaving.size(); ++c)
     name(m_wall.Leaving[c], 0, checkin::kWallColumns - m_wall.Leaving.size() + c, lift - kWallRowH,
-         255, kGold);
+         false);
   for (size_t r = 0; r < m_wall.Rows.size(); ++r) {
     const size_t first = r == 0 ? m_wall.FirstColumn : 0;
     const bool last = r + 1 == m_wall.Rows.size();
     for (size_t c = 0; c < m_wall.Rows[r].size(); ++c) {
-      const bool newest = last && c + 1 == m_wall.Rows[r].size();
-      if (newest)
-        name(m_wall.Rows[r][c], r, first + c, lift + (1 - ease) * kWallRowH * 0.6,
-             qRound(255 * ease), QColor(Qt::white));
-      else
-        name(m_wall.Rows[r][c], r, first + c, lift, 255, kGold);
+      if (last && c + 1 == m_wall.Rows[r].size()) {
+        p.setOpacity(ease);
+        name(m_wall.Rows[r][c], r, first + c, lift + (1 - ease) * kWallRowH * 0.6, true);
+        p.setOpacity(1);
+      } else {
+        name(m_wall.Rows[r][c], r, first + c, lift, false);
+      }
     }
   }
   p.restore();
@@ -234,7 +261,10 @@ void TCheckinScreen::paintEvent(QPaintEvent* e) {
   PaintWall(p, t);
 }
 
-void TCheckinScreen::resizeEvent(QResizeEvent*) { Refresh(); }
+void TCheckinScreen::resizeEvent(QResizeEvent*) {
+  m_names.clear();
+  Refresh();
+}
 
 void TCheckinScreen::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_F11) {

@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QWidget>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/checkin/CheckinWall.h"
@@ -45,10 +47,12 @@ class TCheckinScreen : public QWidget {
   void NextArrival();
   void SlideTick();
   void PaintWall(QPainter& p, double t) const;
+  const QPixmap& NamePicture(const std::string& text, bool newest) const;
 
   TCheckinService& m_service;
   QTimer* m_timer;
   QPixmap m_frame;
+  mutable QPixmap m_background;  // the stage's picture at the window's size
   uint64_t m_generation = ~0ull;
   QString m_url;
   bool m_open = false;
@@ -58,5 +62,6 @@ class TCheckinScreen : public QWidget {
   uint64_t m_shown = 0;               // arrivals on the wall
   checkin::TWall m_wall;
   QTimer* m_slide;
+  mutable std::map<std::pair<std::string, bool>, QPixmap> m_names;  // wall names, drawn
   QElapsedTimer m_slideClock;
 };
