@@ -82,6 +82,7 @@ QRect TCheckinScreen::WallRect() const {
 void TCheckinScreen::NextArrival() {
   if (m_arrivals - m_shown > kMaxWaiting) m_shown = m_arrivals - 1;
   ++m_shown;
+  ++m_slides;
   // The desk's names end at arrival m_arrivals; those up to m_shown are its first ones.
   const uint64_t later = m_arrivals - m_shown;
   const std::vector<std::string> upTo(

@@ -30,8 +30,9 @@ class TCheckinScreen : public QWidget {
   // The wall as shown once the slide under way ends; whether one is under way.
   const checkin::TWall& Wall() const { return m_wall; }
   bool Sliding() const;
-  // Arrivals the wall shows (it skips ahead when many come at once).
+  // Arrivals the wall shows (it skips ahead when many come at once), and the slides begun.
   uint64_t ShownArrivals() const { return m_shown; }
+  uint64_t Slides() const { return m_slides; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -60,6 +61,7 @@ class TCheckinScreen : public QWidget {
   std::vector<std::string> m_latest;  // the desk's newest names, newest last
   uint64_t m_arrivals = 0;            // the desk's arrivals
   uint64_t m_shown = 0;               // arrivals on the wall
+  uint64_t m_slides = 0;
   checkin::TWall m_wall;
   QTimer* m_slide;
   mutable std::map<std::pair<std::string, bool>, QPixmap> m_names;  // wall names, drawn
