@@ -4,10 +4,14 @@
 #include <chrono>
 #include <ctime>
 
+#include "core/checkin/CheckinWall.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawProof.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
+
+// The desk keeps enough names for the wall and the row that slides out of it.
+static_assert(checkin::kWallLines >= (checkin::kWallRows + 1) * checkin::kWallColumns);
 
 namespace checkin {
 
@@ -69,6 +73,7 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
   m_in.clear();
   m_tokens.clear();
   m_wall.clear();
+  m_arrivals = 0;
   m_failures.clear();
   m_confirmed.clear();
   for (const TCheckinRecord& r : file.Records) {
@@ -79,6 +84,7 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
     m_confirmed.insert(r.Id);
     m_wall.push_back(m_list.HasNameField() ? m_list.NameOf(static_cast<size_t>(line))
                                            : MaskId(r.Id, task.HideBegin, task.HideEnd));
+    ++m_arrivals;
     if (m_wall.size() > kWallLines) m_wall.pop_front();
   }
   m_open = true;
@@ -206,6 +212,7 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
       m_tokens[q.token] = q.id;
       m_confirmed.insert(q.id);
       m_wall.push_back(q.wallName);
+      ++m_arrivals;
       if (m_wall.size() > kWallLines) m_wall.pop_front();
     }
     PublishLocked();
@@ -226,6 +233,7 @@ void TCheckinDesk::PublishLocked() {
   m_view.CheckedIn = m_confirmed.size();
   m_view.Total = m_list.Count();
   m_view.Latest.assign(m_wall.begin(), m_wall.end());
+  m_view.Arrivals = m_arrivals;
   ++m_view.Generation;
 }
 

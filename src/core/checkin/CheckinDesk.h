@@ -47,6 +47,7 @@ struct TCheckinView {
   size_t CheckedIn = 0;             // ids of the list checked in
   size_t Total = 0;                 // ids on the list
   std::vector<std::string> Latest;  // newest last, at most kWallLines, GBK
+  uint64_t Arrivals = 0;            // names the wall has had since Open (Latest's last ones)
   uint64_t Generation = 0;          // raised on every change
 };
 
@@ -134,6 +135,7 @@ class TCheckinDesk {
   std::unordered_map<std::string, std::string> m_tokens;  // token → id
   std::set<std::string> m_confirmed;  // ids of the list whose check-in is on disk
   std::deque<std::string> m_wall;
+  uint64_t m_arrivals = 0;
   std::unordered_map<std::string, std::deque<int64_t>> m_failures;
   std::string m_pending;
   std::vector<Queued> m_queued;

@@ -156,6 +156,9 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
     files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
     ::setrlimit(RLIMIT_NOFILE, &files);
   }
+  // The address-reuse option is left unset: then the library sets SO_REUSEADDR alone, so
+  // a restart binds at once after a flood; 1 would add SO_REUSEPORT (another program of
+  // the user could take part of the phones' connections) and 0 drops SO_REUSEADDR too.
   m_daemon = MHD_start_daemon(
       MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO, port, nullptr, nullptr,
       &Access, this, MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
@@ -163,7 +166,7 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
       kTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
       static_cast<size_t>(2 * kMaxHeaderBytes + 4096), MHD_OPTION_NOTIFY_COMPLETED, &Completed,
-      nullptr, MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
+      nullptr, MHD_OPTION_END);
   if (!m_daemon) {
     error = text::G("签到服务未能启动（") + ipv4 + ":" + std::to_string(port) + text::G("）。");
     return false;

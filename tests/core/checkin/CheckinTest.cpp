@@ -8,6 +8,7 @@
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
+#include "core/checkin/CheckinWall.h"
 #include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
 
@@ -164,6 +165,7 @@ TEST(CheckinDesk, ResumesFromTheFileAndCutsBackATornTail) {
   EXPECT_EQ(d.In("13800000002", "李四").Answer, TAnswer::AlreadyIn);
   const TCheckinResult r = d.In("13800000003", "王五");
   ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(d.desk.View().Arrivals, 2u);  // the resumed name and the new one
   EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt"),
             "CHECKIN\t7\r\n13800000002\t2026-12-09 11:00:00\t" + token +
                 "\r\n99999\t2026-12-09 11:00:01\t" + std::string(32, 'b') +
@@ -323,4 +325,78 @@ TEST(CheckinHttp, FormAndJsonText) {
   EXPECT_EQ(JsonString("\xe5\xbc\xa0\xff\xc0\x80\xe2\x80\xa8"),
             "\"张\\ufffd\\ufffd\\ufffd\\u2028\"");
   EXPECT_EQ(HtmlEscape("<a href='x'>\"&"), "&lt;a href=&#39;x&#39;&gt;&quot;&amp;");
+}
+
+namespace {
+
+// Names "a<from>" up to "a<to - 1>".
+std::vector<std::string> Names(int from, int to) {
+  std::vector<std::string> v;
+  for (int i = from; i < to; ++i) v.push_back("a" + std::to_string(i));
+  return v;
+}
+
+}  // namespace
+
+TEST(CheckinWall, RowsFillInArrivalOrderAndOnlyTheLastFourShow) {
+  TWall w = WallAfter({}, 0);
+  EXPECT_TRUE(w.Rows.empty());
+
+  w = WallAfter(Names(0, 3), 3);
+  EXPECT_EQ(w.Rows, (std::vector<std::vector<std::string>>{{"a0", "a1", "a2"}}));
+  EXPECT_FALSE(w.NewRow);
+
+  // The sixth opens the second row; nothing above it moves.
+  w = WallAfter(Names(0, 6), 6);
+  EXPECT_EQ(w.Rows,
+            (std::vector<std::vector<std::string>>{{"a0", "a1", "a2", "a3", "a4"}, {"a5"}}));
+  EXPECT_TRUE(w.NewRow);
+  EXPECT_TRUE(w.Leaving.empty());
+
+  w = WallAfter(Names(0, 20), 20);
+  ASSERT_EQ(w.Rows.size(), 4u);
+  EXPECT_EQ(w.Rows[3], (std::vector<std::string>{"a15", "a16", "a17", "a18", "a19"}));
+  EXPECT_FALSE(w.NewRow);
+
+  // The 21st opens a fifth row: the first goes out at the top.
+  w = WallAfter(Names(0, 21), 21);
+  ASSERT_EQ(w.Rows.size(), 4u);
+  EXPECT_EQ(w.Rows[0], (std::vector<std::string>{"a5", "a6", "a7", "a8", "a9"}));
+  EXPECT_EQ(w.Rows[3], (std::vector<std::string>{"a20"}));
+  EXPECT_TRUE(w.NewRow);
+  EXPECT_EQ(w.Leaving, (std::vector<std::string>{"a0", "a1", "a2", "a3", "a4"}));
+  EXPECT_EQ(w.FirstColumn, 0u);
+}
+
+TEST(CheckinWall, AfterThousandsOnlyTheDesksLastNamesAreNeeded) {
+  // 3,000 arrivals, of which the desk keeps the last 40 (a2960 to a2999).
+  TWall w = WallAfter(Names(2960, 3000), 3000);
+  ASSERT_EQ(w.Rows.size(), 4u);
+  EXPECT_EQ(w.Rows[0], (std::vector<std::string>{"a2980", "a2981", "a2982", "a2983", "a2984"}));
+  EXPECT_EQ(w.Rows[3], (std::vector<std::string>{"a2995", "a2996", "a2997", "a2998", "a2999"}));
+  EXPECT_FALSE(w.NewRow);
+
+  w = WallAfter(Names(2961, 3001), 3001);
+  EXPECT_EQ(w.Rows[0][0], "a2985");
+  EXPECT_EQ(w.Rows[3], (std::vector<std::string>{"a3000"}));
+  EXPECT_EQ(w.Leaving, (std::vector<std::string>{"a2980", "a2981", "a2982", "a2983", "a2984"}));
+
+  // Names the desk no longer has are left out; the known ones keep their places.
+  w = WallAfter({"x", "y"}, 8);
+  EXPECT_EQ(w.Rows, (std::vector<std::vector<std::string>>{{"x", "y"}}));
+  EXPECT_EQ(w.FirstColumn, 1u);  // arrivals 6 and 7: the second row's second place
+}
+
+TEST(CheckinDesk, TheWallKeepsOnlyItsLastNamesWhileArrivalsCount) {
+  TempRoot root;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 60; ++i) lines.push_back("139000000" + std::to_string(10 + i));
+  Desk d(TaskAt(root, lines, "id"));
+  for (int i = 0; i < 60; ++i)
+    ASSERT_EQ(d.In(lines[i].c_str(), "").Answer, TAnswer::CheckedIn) << i;
+  const TCheckinView v = d.desk.View();
+  EXPECT_EQ(v.Arrivals, 60u);
+  ASSERT_EQ(v.Latest.size(), kWallLines);
+  EXPECT_EQ(v.Latest.front(), "139XXXX0030");  // the 21st, masked as the stage masks it
+  EXPECT_EQ(v.Latest.back(), "139XXXX0069");
 }

@@ -103,7 +103,9 @@ int main(int argc, char** argv) {
       char file[4096] = {};
       std::sscanf(line.c_str() + 5, "%d %d %4095s", &w, &h, file);
       screen.resize(w, h);
-      screen.Frame().save(QString::fromUtf8(file), "PNG");
+      screen.Refresh();
+      (void)QTest::qWaitFor([&] { return !screen.Sliding(); }, 5000);  // the wall settled
+      screen.grab().save(QString::fromUtf8(file), "PNG");
       Say(std::string("shot ") + file);
     } else if (line.rfind("crowd ", 0) == 0) {
       const int n = std::stoi(line.substr(6));

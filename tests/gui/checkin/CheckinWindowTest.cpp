@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -16,6 +17,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinWall.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
 #include "core/records/Loaders.h"
@@ -213,4 +215,66 @@ TEST_F(CheckinWindow, OpeningTheDrawOfThoseCheckedInAsksAndClosesCheckInFirst) {
             checkin::TAnswer::Closed);
   EXPECT_FALSE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err));
   EXPECT_EQ(err, G("该项目的抽奖已经开始，签到名单已确定，不能再签到。"));
+}
+
+TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
+  TaskDef def;
+  def.taskId = 1002;
+  def.title = G("手机号码 姓名");
+  def.items = {{G("一等奖"), 1, 1, ""}};
+  for (int i = 0; i < 30; ++i)
+    def.candidates.push_back(G("1390000") + std::to_string(1000 + i) + G(" 员工") +
+                             std::to_string(i));
+  BuildTask(m_dm, def);
+  TCheckinService service;
+  std::string error;
+  ASSERT_TRUE(service.Start(1002, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  TCheckinScreen screen(service);
+  screen.resize(1024, 768);
+  screen.show();
+  auto in = [&](int i) {
+    ASSERT_EQ(
+        service.Desk()
+            .CheckIn("10.0.0.1", "1390000" + std::to_string(1000 + i), "员工" + std::to_string(i))
+            .Answer,
+        checkin::TAnswer::CheckedIn);
+  };
+  auto newest = [&] {
+    const checkin::TWall& w = screen.Wall();
+    return w.Rows.empty() ? std::string() : w.Rows.back().back();
+  };
+
+  in(0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Sliding(); }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.Sliding(); }, 3000));
+  EXPECT_EQ(newest(), G("员工0"));
+  // Two more one after the other: each slides in, the first row fills.
+  const uint64_t slides = screen.Slides();
+  in(1);
+  in(2);
+  screen.Refresh();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return !screen.Sliding() && screen.ShownArrivals() == 3; }, 3000));
+  EXPECT_EQ(screen.Wall().Rows,
+            (std::vector<std::vector<std::string>>{{G("员工0"), G("员工1"), G("员工2")}}));
+  EXPECT_EQ(screen.Slides(), slides + 2);
+
+  // A crowd of 27 at once: the wall skips to the last, it does not play all of them.
+  for (int i = 3; i < 30; ++i) in(i);
+  screen.Refresh();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.Sliding(); }, 5000));
+  EXPECT_EQ(screen.Slides(), slides + 3);  // the last one only
+  EXPECT_EQ(screen.ShownArrivals(), 30u);
+  ASSERT_EQ(screen.Wall().Rows.size(), checkin::kWallRows);
+  EXPECT_EQ(screen.Wall().Rows[0].front(), G("员工10"));
+  EXPECT_EQ(newest(), G("员工29"));
+
+  if (qEnvironmentVariableIsSet("TOMBOLIX_CHECKIN_WALL_PNG")) {
+    for (const QSize sz : {QSize(1920, 1080), QSize(1024, 768)}) {
+      screen.resize(sz);
+      screen.Refresh();
+      screen.grab().save(qEnvironmentVariable("TOMBOLIX_CHECKIN_WALL_PNG") +
+                         QStringLiteral("-%1.png").arg(sz.width()));
+    }
+  }
 }
