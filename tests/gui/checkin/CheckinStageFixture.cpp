@@ -30,6 +30,7 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
+#include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -79,6 +80,10 @@ int main(int argc, char** argv) {
   BuildTask(dm, def);
   std::string error;
   if (!config::SaveCheckinOnly(def.taskId, true, error)) return 1;
+  // The title the hall sees on the check-in screen and the phones.
+  if (!db::ExecSql(dm.ARryPub, "update LuckTask set MainTitle=? where TaskId=?",
+                   {G("2027新春年会幸运大抽奖"), int64_t{def.taskId}}, error))
+    return 1;
 
   TCheckinService service;
   if (!service.Start(def.taskId, "127.0.0.1", checkin::FreePort("127.0.0.1", 18700), error)) {
