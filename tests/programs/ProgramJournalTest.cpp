@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 #include <QDir>
 #include <QFileInfo>
-#include <QThread>
 #include <map>
 
 #include "ProgramCopy.h"
@@ -358,11 +357,11 @@ TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles
 // winner keeps the rules and the draw verifies.
 TEST_F(KilledDraw, UnderRulesTheResumedDrawKeepsThemAndVerifies) {
   auto setUp = Start();  // the program makes its database with the example tasks
+  // Its window is up (the empty key list is done) once the example tasks are written.
   ASSERT_TRUE(WaitFor(*setUp, [&] {
     return QFileInfo::exists(Path(QStringLiteral("DATA/Tombolix.db"))) &&
-           QFileInfo::exists(Path(QStringLiteral("DATA_FILE/1001.txt")));
+           QFileInfo::exists(Path(QStringLiteral("DATA_FILE/1001.txt"))) && KeysTyped();
   }));
-  QThread::msleep(300);
   Kill(*setUp);
   {
     sqlite3* h = nullptr;

@@ -6,13 +6,12 @@
 
 #include <QByteArray>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <memory>
 
 class ProgramCopy : public ::testing::Test {
@@ -81,14 +80,8 @@ class ProgramCopy : public ::testing::Test {
   // Waits up to `ms` for `done` while the program runs; once it has ended, `done` answers.
   template <typename F>
   static bool WaitFor(QProcess& p, F done, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      if (done()) return true;
-      if (p.state() != QProcess::Running) return done();
-      QThread::msleep(20);
-    }
-    return false;
+    QTest::qWaitFor([&] { return done() || p.state() != QProcess::Running; }, ms);
+    return done();
   }
 
   static void Kill(QProcess& p) {
