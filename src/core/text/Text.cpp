@@ -44,6 +44,18 @@ std::vector<std::string> SplitFields(std::string_view line, char firstSeparator)
   return fields;
 }
 
+std::vector<std::string_view> SplitAt(std::string_view s, char separator) {
+  std::vector<std::string_view> out;
+  size_t start = 0;
+  while (true) {
+    const size_t at = s.find(separator, start);
+    out.push_back(
+        s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    if (at == std::string_view::npos) return out;
+    start = at + 1;
+  }
+}
+
 std::string_view FirstField(std::string_view line) {
   std::string_view t = TrimView(line);
   const size_t p = t.find(' ');

@@ -22,6 +22,10 @@ void SplitHead(std::string& rest, char separator, std::string& head);
 // and the first empty field ends the line. `firstSeparator` splits the first field only.
 std::vector<std::string> SplitFields(std::string_view line, char firstSeparator = ' ');
 
+// Splits at every `separator`, keeping empty fields ("a,,b" gives "a", "", "b"); an empty
+// text gives one empty field. Views into `s`.
+std::vector<std::string_view> SplitAt(std::string_view s, char separator);
+
 // First field of a line: the text before its first blank, trimmed; a view into `line`.
 std::string_view FirstField(std::string_view line);
 
