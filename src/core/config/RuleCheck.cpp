@@ -24,20 +24,6 @@ using text::G;
 
 namespace {
 
-// The field at `column` as text::SplitFields finds it, without splitting the whole line.
-std::string_view FieldView(std::string_view line, int column) {
-  std::string_view rest = text::TrimView(line);
-  for (int i = 0;; ++i) {
-    const size_t p = rest.find(' ');
-    const std::string_view head =
-        text::TrimView(p == std::string_view::npos ? rest : rest.substr(0, p));
-    if (head.empty()) return {};
-    if (i == column) return head;
-    if (p == std::string_view::npos) return {};
-    rest = text::TrimView(rest.substr(p + 1));
-  }
-}
-
 // A ticket count: a whole number that fits 64 bits, as the draw reads it.
 bool Tickets(std::string_view s, int64_t& n) {
   n = 0;
@@ -75,7 +61,7 @@ bool MeetsConditions(std::string_view line, const TItemRules& item,
                      const std::vector<int>& columns) {
   for (size_t k = 0; k < item.Conditions.size(); ++k) {
     const TRuleCondition& c = item.Conditions[k];
-    const std::string_view v = FieldView(line, columns[k]);
+    const std::string_view v = text::FieldAt(line, columns[k]);
     const bool listed = std::binary_search(c.Values.begin(), c.Values.end(), v);
     if (listed != (c.Kind == TConditionKind::OneOf)) return false;
   }
@@ -107,11 +93,11 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
     if (!MeetsConditions(line, *item, columns)) continue;
     if (!rules.TicketsField.empty()) {
       int64_t n = 0;
-      if (!Tickets(FieldView(line, ticketColumn), n) || n == 0) continue;
+      if (!Tickets(text::FieldAt(line, ticketColumn), n) || n == 0) continue;
     }
     if (!excluded.empty() && excluded.count(text::FirstField(line))) continue;
     ++out.count;
-    if (quotaColumn >= 0) ++out.perQuotaValue[std::string(FieldView(line, quotaColumn))];
+    if (quotaColumn >= 0) ++out.perQuotaValue[std::string(text::FieldAt(line, quotaColumn))];
   }
   return out;
 }
@@ -146,7 +132,7 @@ int FieldColumn(const TRuleList& list, std::string_view field) {
 }
 
 std::string FieldOf(std::string_view line, int column) {
-  return column < 0 ? std::string() : std::string(FieldView(line, column));
+  return column < 0 ? std::string() : std::string(text::FieldAt(line, column));
 }
 
 std::vector<TValueCount> FieldValues(const TRuleList& list, std::string_view field) {
@@ -154,7 +140,7 @@ std::vector<TValueCount> FieldValues(const TRuleList& list, std::string_view fie
   if (column < 0) return {};
   std::unordered_map<std::string_view, int32_t> counts;
   for (const std::string& line : list.Lines) {
-    const std::string_view v = FieldView(line, column);
+    const std::string_view v = text::FieldAt(line, column);
     if (!v.empty()) ++counts[v];
   }
   std::vector<TValueCount> out;
@@ -281,7 +267,7 @@ bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::strin
     }
     int64_t sum = 0;
     for (size_t i = 0; i < list.Lines.size(); ++i) {
-      const std::string_view v = FieldView(list.Lines[i], column);
+      const std::string_view v = text::FieldAt(list.Lines[i], column);
       const auto line = [&] {
         return G("抽奖数据第") + std::to_string(i + 1) + G("行（") +
                std::string(text::FirstField(list.Lines[i])) + G("）");

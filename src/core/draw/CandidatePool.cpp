@@ -9,27 +9,6 @@
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-// Calls `f(index, field)` for the fields of the line as text::SplitFields splits them, until
-// `f` returns false.
-template <typename F>
-void EachField(std::string_view line, F&& f) {
-  std::string_view rest = Trimmed(line);
-  for (size_t i = 0;; ++i) {
-    const size_t p = rest.find(' ');
-    const std::string_view head = Trimmed(p == std::string_view::npos ? rest : rest.substr(0, p));
-    rest = p == std::string_view::npos ? std::string_view() : Trimmed(rest.substr(p + 1));
-    if (head.empty() || !f(i, head)) return;
-  }
-}
-
 // The high 64 bits of a * b.
 uint64_t MulHigh64(uint64_t a, uint64_t b) {
   const uint64_t aLo = a & 0xffffffffu, aHi = a >> 32, bLo = b & 0xffffffffu, bHi = b >> 32;
@@ -154,7 +133,7 @@ class ValueNumbers {
 
 std::vector<std::string_view> FieldViews(std::string_view line) {
   std::vector<std::string_view> out;
-  EachField(line, [&](size_t, std::string_view f) {
+  text::ForEachField(line, [&](size_t, std::string_view f) {
     out.push_back(f);
     return true;
   });
@@ -290,7 +269,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
   for (size_t k = 0; k < n; ++k) {
     std::string_view ticketText;
     bool first = true;
-    EachField(lines[k], [&](size_t i, std::string_view f) {
+    text::ForEachField(lines[k], [&](size_t i, std::string_view f) {
       if (first) {
         if (!excludedIds.empty() && excludedIds.count(f)) index->excluded[k] = 1;
         if (given.CheckinOnly && !presentIds.count(f)) index->excluded[k] = 1;

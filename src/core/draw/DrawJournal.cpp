@@ -10,6 +10,7 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/text/Text.h"
 
 namespace {
 
@@ -50,26 +51,13 @@ bool Number(std::string_view s, T& v) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
-std::vector<std::string_view> Split(std::string_view s, char sep) {
-  std::vector<std::string_view> out;
-  size_t start = 0;
-  while (true) {
-    const size_t at = s.find(sep, start);
-    out.push_back(
-        s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
-    if (at == std::string_view::npos) break;
-    start = at + 1;
-  }
-  return out;
-}
-
 // The line's fields after its check value was verified; empty when it does not verify.
 std::vector<std::string_view> Verified(std::string_view line) {
   const size_t at = line.rfind(kCheck);
   if (at == std::string_view::npos) return {};
   const std::string_view body = line.substr(0, at);
   if (line.substr(at + kCheck.size()) != Hex8(Fnv(body))) return {};
-  return Split(body, '\t');
+  return text::SplitAt(body, '\t');
 }
 
 // The value of `key=` among the fields, or false.
@@ -197,8 +185,8 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
   }
   h.Items.clear();
   if (items.empty()) return true;
-  for (std::string_view one : Split(items, ',')) {
-    const std::vector<std::string_view> parts = Split(one, '/');
+  for (std::string_view one : text::SplitAt(items, ',')) {
+    const std::vector<std::string_view> parts = text::SplitAt(one, '/');
     TJournalItem it;
     if (parts.size() != 3 || !Number(parts[0], it.ItemId) || !Number(parts[1], it.LuckCount) ||
         !Number(parts[2], it.ListCount))
@@ -232,7 +220,7 @@ bool ParseBatch(const std::vector<std::string_view>& f, TJournalBatch& b) {
     return false;
   b.Winners.clear();
   if (winners.empty()) return true;
-  for (std::string_view w : Split(winners, ',')) {
+  for (std::string_view w : text::SplitAt(winners, ',')) {
     int32_t k = 0;
     if (!Number(w, k)) return false;
     b.Winners.push_back(k);

@@ -96,18 +96,6 @@ bool Unescape(std::string_view s, std::string& out) {
   return true;
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> f;
-  size_t start = 0;
-  while (true) {
-    const size_t tab = line.find('\t', start);
-    f.push_back(
-        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-    if (tab == std::string_view::npos) return f;
-    start = tab + 1;
-  }
-}
-
 // A table's columns here: name and whether it holds integers.
 struct TColumn {
   std::string name;
@@ -416,7 +404,7 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
     start = end + 1;
   }
   if (lines.empty()) return refuse(foreign);
-  const auto head = Fields(lines.front());
+  const auto head = text::SplitAt(lines.front(), '\t');
   if (head.size() != 2 || head[0] != kMagic) return refuse(foreign);
   if (head[1] != Num(kVersion))
     return refuse(G("活动包的格式版本") + std::string(head[1].substr(0, 8)) +
@@ -432,7 +420,7 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
     });
   };
   for (size_t i = 1; i < lines.size(); ++i) {
-    const auto f = Fields(lines[i]);
+    const auto f = text::SplitAt(lines[i], '\t');
     const std::string where = bad + Num(static_cast<int64_t>(i + 1)) + G("行");
     std::string value;
     if (f[0] == "task" && f.size() == 3 && column(f[1]) && Unescape(f[2], value)) {

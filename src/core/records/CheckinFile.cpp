@@ -31,18 +31,6 @@ bool IsTime(std::string_view s) {
   return true;
 }
 
-// Fields split at TAB.
-std::vector<std::string_view> Tabs(std::string_view line) {
-  std::vector<std::string_view> out;
-  size_t from = 0;
-  for (;;) {
-    const size_t t = line.find('\t', from);
-    out.push_back(line.substr(from, t == std::string_view::npos ? line.npos : t - from));
-    if (t == std::string_view::npos) return out;
-    from = t + 1;
-  }
-}
-
 std::string LineError(std::string_view gbkPath, size_t lineNo) {
   return text::G("签到记录文件") + std::string(gbkPath) + text::G("第") + std::to_string(lineNo) +
          text::G("行已损坏，无法继续签到。");
@@ -82,7 +70,7 @@ bool ParseCheckinFile(std::string_view text, TCheckinFile& file, std::string_vie
     from = end + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const std::vector<std::string_view> f = Tabs(line);
+    const std::vector<std::string_view> f = text::SplitAt(line, '\t');
     if (lineNo == 1) {
       int32_t id = 0;
       if (f.size() != 2 || f[0] != "CHECKIN" || !text::ParseInt32(f[1], id)) {

@@ -4,18 +4,6 @@
 
 namespace text {
 
-namespace {
-inline bool IsTrimByte(char c) { return static_cast<unsigned char>(c) <= 32; }
-}  // namespace
-
-std::string_view TrimView(std::string_view s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsTrimByte(s[b])) ++b;
-  while (e > b && IsTrimByte(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
 void SplitHead(std::string& rest, char separator, std::string& head) {
@@ -42,6 +30,28 @@ std::vector<std::string> SplitFields(std::string_view line, char firstSeparator)
     sep = ' ';
   }
   return fields;
+}
+
+std::vector<std::string_view> SplitAt(std::string_view s, char separator) {
+  std::vector<std::string_view> out;
+  size_t start = 0;
+  while (true) {
+    const size_t at = s.find(separator, start);
+    out.push_back(
+        s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    if (at == std::string_view::npos) return out;
+    start = at + 1;
+  }
+}
+
+std::string_view FieldAt(std::string_view line, int column) {
+  std::string_view found;
+  ForEachField(line, [&](size_t i, std::string_view f) {
+    if (static_cast<int>(i) != column) return true;
+    found = f;
+    return false;
+  });
+  return found;
 }
 
 std::string_view FirstField(std::string_view line) {
