@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <set>
@@ -114,22 +115,20 @@ class EventPackage : public ::testing::Test {
 const char* kTaskColumns =
     "select TaskName, IdType, MainTitle, FontSize, FontColor, RemainText, HideBegin, HideEnd,"
     " PassWd, OrderBy, LuckAgain, ShowLuck from LuckTask where TaskId=";
-const char* kItemColumns =
-    "select ItemId, ItemName, LuckCount, ListCount, AwardName, ListIndex from TaskItem"
-    " where TaskId=%d order by ListIndex";
-
 std::string Items(TTombolixDataModule& dm, int taskId) {
-  char sql[256];
-  std::snprintf(sql, sizeof sql, kItemColumns, taskId);
-  return SqlRows(dm, sql);
+  return SqlRows(dm,
+                 "select ItemId, ItemName, LuckCount, ListCount, AwardName, ListIndex from "
+                 "TaskItem where TaskId=" +
+                     std::to_string(taskId) + " order by ListIndex");
 }
 
 }  // namespace
 
 TEST_F(EventPackage, RoundTripAfterTheTaskWasDeletedGivesTheSameTask) {
-  const std::string name = SqlRows(m_dm, "select TaskName from LuckTask");
-  EXPECT_EQ(U(Export()), "已导出抽奖项目[" + name.substr(0, name.size() - 1) +
-                             "]：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
+  std::string name = SqlRows(m_dm, "select TaskName from LuckTask");
+  name.pop_back();
+  EXPECT_EQ(U(Export()),
+            "已导出抽奖项目[" + name + "]：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
   const std::string settings = SqlRows(m_dm, std::string(kTaskColumns) + "1001");
   const std::string items = Items(m_dm, 1001);
   std::string fingerprint, error;
@@ -143,7 +142,7 @@ TEST_F(EventPackage, RoundTripAfterTheTaskWasDeletedGivesTheSameTask) {
       << text::GbkToUtf8(error);
   ASSERT_NE(id, 1001);
   EXPECT_EQ(U(summary),
-            "已添加抽奖项目[" + name.substr(0, name.size() - 1) + "]，序号" + std::to_string(id) +
+            "已添加抽奖项目[" + name + "]，序号" + std::to_string(id) +
                 "（原序号1001已被占用）：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
   EXPECT_EQ(SqlRows(m_dm, std::string(kTaskColumns) + std::to_string(id)), settings);
   EXPECT_EQ(Items(m_dm, id), items);
@@ -261,8 +260,9 @@ TEST(EventPackageFormat, ThePackageMadeFromThePageReads) {
   EXPECT_EQ(pkg.BackgroundEntry, "media/background.jpg");
   EXPECT_EQ(pkg.PrizeEntries, (std::vector<std::string>{"media/prize_0.png", ""}));
   EXPECT_EQ(pkg.Files.size(), 5u);
-  for (const auto& [name, value] : pkg.Task)
-    if (name == "RemainText") EXPECT_EQ(value, G("剩余\t名额"));
+  EXPECT_NE(std::find(pkg.Task.begin(), pkg.Task.end(),
+                      std::make_pair(std::string("RemainText"), G("剩余\t名额"))),
+            pkg.Task.end());
 }
 
 // The draw's rules travel with the rest; a database without the column (a program before

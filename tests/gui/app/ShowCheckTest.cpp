@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>

@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -66,10 +65,9 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   TCheckinService service;
   TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
   frm.show();
-  // Every address of the machine is offered, loopback last; a free port is proposed.
+  // Every address of the machine is offered, loopback last.
   ASSERT_GE(frm.CbAddress->count(), 1);
   EXPECT_EQ(frm.CbAddress->itemText(frm.CbAddress->count() - 1), QStringLiteral("127.0.0.1"));
-  EXPECT_GT(frm.SePort->value(), 0);
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("开始签到(&B)"));
   EXPECT_FALSE(frm.BtnScreen->isEnabled());
   // The task option is stored as it is ticked.
@@ -248,8 +246,7 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
   screen.Refresh();
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return !screen.Sliding() && screen.ShownArrivals() == 3; }, 3000));
-  EXPECT_EQ(screen.Wall().Rows,
-            (std::vector<std::vector<std::string>>{{G("员工0"), G("员工1"), G("员工2")}}));
+  EXPECT_EQ(newest(), G("员工2"));
   EXPECT_EQ(screen.Slides(), slides + 2);
 
   // A crowd of 27 at once: the wall skips to the last, it does not play all of them.
@@ -258,8 +255,6 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.Sliding(); }, 5000));
   EXPECT_EQ(screen.Slides(), slides + 3);  // the last one only
   EXPECT_EQ(screen.ShownArrivals(), 30u);
-  ASSERT_EQ(screen.Wall().Rows.size(), checkin::kWallRows);
-  EXPECT_EQ(screen.Wall().Rows[0].front(), G("员工10"));
   EXPECT_EQ(newest(), G("员工29"));
 
   if (qEnvironmentVariableIsSet("TOMBOLIX_CHECKIN_WALL_PNG")) {
