@@ -56,6 +56,24 @@ class CheckinDraw : public ::testing::Test {
     desk.Close();
   }
 
+  // Checks in `ids` and makes the task draw from those checked in.
+  void CheckInOnly(const std::vector<std::string>& ids) {
+    CheckIn(ids);
+    std::string err;
+    ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err)) << err;
+  }
+
+  // A draw of task 1001 with `secret`, set up.
+  struct Run {
+    TRandom rng;
+    TDrawSession s;
+    TDataDraw e;
+    explicit Run(uint32_t secret) : e(s, rng, secret) {
+      TDataDraw::Failure f;
+      EXPECT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+    }
+  };
+
   static void DrawAll(TDataDraw& e) {
     for (int guard = 0; guard < 50 && !e.Finished(); ++guard) {
       ASSERT_TRUE(e.BeginBatch());
@@ -67,6 +85,12 @@ class CheckinDraw : public ::testing::Test {
     ASSERT_TRUE(e.Finished());
   }
 
+  static std::set<std::string> WonIds(const TDataDraw& e) {
+    std::set<std::string> won;
+    for (const TLuckId& w : e.Winners()) won.insert(std::string(text::FirstField(w.CandidateLine)));
+    return won;
+  }
+
   TempRoot m_root;
   TTombolixDataModule m_dm;
   std::vector<int> m_items;
@@ -76,18 +100,13 @@ class CheckinDraw : public ::testing::Test {
 
 TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
   // 999 is not on the list: it is no one to draw.
-  CheckIn({"207", "203", "210", "201", "205", "999"});
-  std::string err;
-  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err)) << err;
+  CheckInOnly({"207", "203", "210", "201", "205", "999"});
   const std::vector<std::string> present = {"201", "203", "205", "207", "210"};
   const std::string hash = Sha256Hex("201\n203\n205\n207\n210\n");
   for (uint32_t secret = 1; secret <= 8; ++secret) {
     SCOPED_TRACE(secret);
-    TRandom rng;
-    TDrawSession s;
-    TDataDraw e(s, rng, secret);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
+    Run run(secret);
+    TDataDraw& e = run.e;
     EXPECT_TRUE(e.JournalHead().CheckinOnly);
     EXPECT_EQ(e.JournalHead().Present, present);
     EXPECT_EQ(e.JournalHead().PresentHash, hash);
@@ -96,15 +115,13 @@ TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
         << text::GbkToUtf8(e.ProofText());
     DrawAll(e);
     ASSERT_EQ(e.Winners().size(), 4u);
-    std::set<std::string> won;
-    for (const TLuckId& w : e.Winners()) {
-      const std::string id(text::FirstField(w.CandidateLine));
-      EXPECT_TRUE(std::binary_search(present.begin(), present.end(), id)) << id;
-      won.insert(id);
-    }
+    const std::set<std::string> won = WonIds(e);
     EXPECT_EQ(won.size(), 4u);
+    for (const std::string& id : won)
+      EXPECT_TRUE(std::binary_search(present.begin(), present.end(), id)) << id;
     // The seed's input names the list of those checked in.
     TJournal j;
+    std::string err;
     ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
     EXPECT_TRUE(j.Head.SameDraw(e.JournalHead()));
     std::vector<TProofItem> items;
@@ -123,33 +140,31 @@ TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
 
 TEST_F(CheckinDraw, ThePoolIsFixedAtSetUpAndAnOptionOffDrawsEveryone) {
   CheckIn({"200", "201"});
-  std::string err;
-  // Off: the whole list, and the head as it always was.
   {
-    TRandom rng;
-    TDrawSession s;
-    TDataDraw e(s, rng, 3u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
-    EXPECT_FALSE(e.JournalHead().CheckinOnly);
-    EXPECT_EQ(FormatJournalHead(e.JournalHead()).find("checkin="), std::string::npos);
-    EXPECT_EQ(e.RandomPool(), 12);
+    // Off: the whole list, and the head as it always was.
+    Run off(3u);
+    EXPECT_FALSE(off.e.JournalHead().CheckinOnly);
+    EXPECT_EQ(FormatJournalHead(off.e.JournalHead()).find("checkin="), std::string::npos);
+    EXPECT_EQ(off.e.RandomPool(), 12);
   }
-  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
-  TRandom rng;
-  TDrawSession s;
-  TDataDraw e(s, rng, 3u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
+  CheckInOnly({});
+  Run run(3u);
   // Check-ins after the set-up do not reach this draw: two for four prizes.
   CheckIn({"202", "203"});
-  ASSERT_TRUE(e.StartJournal(err)) << err;
-  DrawAll(e);
-  std::set<std::string> won;
-  for (const TLuckId& w : e.Winners()) won.insert(std::string(text::FirstField(w.CandidateLine)));
-  EXPECT_EQ(won, (std::set<std::string>{"200", "201"}));
+  std::string err;
+  ASSERT_TRUE(run.e.StartJournal(err)) << err;
+  // A journal of the head alone (the Ready screen) lets check-in open again; a batch shown
+  // keeps it closed.
+  EXPECT_FALSE(checkin::DrawHasBegun(1001));
+  ASSERT_TRUE(run.e.BeginBatch());
+  run.e.SelectBatchWinners();
+  run.e.RollStep();
+  run.e.RevealBatch();
+  EXPECT_TRUE(checkin::DrawHasBegun(1001));
+  run.e.EndBatch();
+  DrawAll(run.e);
+  EXPECT_EQ(WonIds(run.e), (std::set<std::string>{"200", "201"}));
 }
-
 TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
   TJournalHead h;
   h.TaskId = 7;
@@ -174,14 +189,9 @@ TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
             "tombolix-seed-1\nsecret=s\naudience=\ndata=d\npresets=p\nitems=i\ncheckin=h\n");
 
   // A finished draw; then someone is struck from the check-in file.
-  CheckIn({"204", "206", "208", "211"});
-  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
-  TRandom rng;
-  TDrawSession s;
-  TDataDraw e(s, rng, 9u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
-  DrawAll(e);
+  CheckInOnly({"204", "206", "208", "211"});
+  Run run(9u);
+  DrawAll(run.e);
   ASSERT_TRUE(VerifyDrawFolder(paths::DataRoot(), 1001).Passed);
   TLuckTask task;
   ASSERT_TRUE(LoadLuckTask(1001, task, err));
@@ -204,23 +214,4 @@ TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
   EXPECT_FALSE(r.Passed);
   EXPECT_NE(VerifyText(r).find("抽奖记录中的签到人员206不在签到记录文件中"), std::string::npos)
       << VerifyText(r);
-}
-
-TEST_F(CheckinDraw, AStartedDrawKeepsCheckInClosed) {
-  EXPECT_FALSE(checkin::DrawHasBegun(1001));
-  CheckIn({"200", "201", "202"});
-  std::string err;
-  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, err));
-  TRandom rng;
-  TDrawSession s;
-  TDataDraw e(s, rng, 4u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
-  ASSERT_TRUE(e.StartJournal(err));
-  // The Ready screen's journal holds the head alone: check-in may open again.
-  EXPECT_FALSE(checkin::DrawHasBegun(1001));
-  ASSERT_TRUE(e.BeginBatch());
-  e.SelectBatchWinners();
-  e.RevealBatch();
-  EXPECT_TRUE(checkin::DrawHasBegun(1001));
 }

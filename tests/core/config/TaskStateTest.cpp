@@ -84,19 +84,16 @@ TEST_F(TaskStates, NotImportedImportedAndByProbability) {
   EXPECT_EQ(config::CandidatesText(s[2]), G("—"));
   EXPECT_EQ(config::PhaseText(s[2]), G("—"));
 
+  // The count is the head's (100,000 over ten lines): the list is not read for it.
+  const std::filesystem::path data = paths::NativePath(paths::DrawDataPath(1001));
+  WriteAll(data, "BEGIN\r\nCOUNT=100000\r\nID_MAX_LENGTH=11\r\nid name\r\n1 a\r\nEND\r\n");
+  EXPECT_EQ(config::CandidatesText(States()[0]), "100000");
   // A file that is not a draw data file is told apart from a missing one.
-  WriteAll(paths::NativePath(paths::DrawDataPath(1001)), "id name\r\n1 a\r\n");
+  WriteAll(data, "id name\r\n1 a\r\n");
   EXPECT_EQ(config::CandidatesText(States()[0]), G("名单无法读取"));
 }
 
-TEST_F(TaskStates, TheCountIsTheHeadsNotALineCount) {
-  // A head of 100,000 with ten lines: the list is not read for its count.
-  std::string text = "BEGIN\r\nCOUNT=100000\r\nID_MAX_LENGTH=11\r\nid name\r\n1 a\r\nEND\r\n";
-  WriteAll(paths::NativePath(paths::DrawDataPath(1001)), text);
-  EXPECT_EQ(config::CandidatesText(States()[0]), "100000");
-}
-
-TEST_F(TaskStates, DrawnGivesTheDateAndTheWinners) {
+TEST_F(TaskStates, DrawnGivesTheDateAndTheWinnersEvenBeforeItsFilesAreWritten) {
   Draw(3);
   ASSERT_TRUE(paths::FileExists(paths::WinnerFilePath(1001, 2001)));
   const auto s = States();
@@ -107,42 +104,26 @@ TEST_F(TaskStates, DrawnGivesTheDateAndTheWinners) {
   EXPECT_EQ(config::PhaseText(s[1]), G("未抽奖"));
   // The single task's routine answers the same.
   EXPECT_EQ(config::ReadTaskState(1001, TDrawType::FromData, "").Winners, 6);
-}
 
-TEST_F(TaskStates, AWaitingJournalIsResumableOnlyForTheListItWasDrawnFrom) {
-  Draw(1);
-  auto s = States();
-  EXPECT_EQ(s[0].Phase, config::TTaskPhase::Resumable);
-  EXPECT_EQ(config::PhaseText(s[0]), G("未完成，可继续（已抽出2人）"));
-  Draw(0);  // set up again, nothing drawn: the journal still waits
-  EXPECT_EQ(States()[0].Phase, config::TTaskPhase::Resumable);
-
-  // The list imported again: the journal cannot go on.
-  std::vector<std::string> other = {"1 a", "2 b", "3 c", "4 d", "5 e", "6 f"};
-  std::string error;
-  ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), "id name", other, 1, error));
-  s = States();
-  EXPECT_EQ(s[0].Phase, config::TTaskPhase::NotDrawn);
-  EXPECT_EQ(config::CandidatesText(s[0]), "6");
-}
-
-TEST_F(TaskStates, AJournalOfEveryWinnerIsDrawnBeforeItsFilesAreWritten) {
-  Draw(3);
   // As if killed after the last batch, before the winner files: the journal holds them all.
   ASSERT_TRUE(std::filesystem::remove(paths::NativePath(paths::WinnerFilePath(1001, 2001))));
   std::filesystem::rename(paths::NativePath(paths::FinishedJournalPath(1001)),
                           paths::NativePath(paths::JournalPath(1001)));
-  const auto s = States();
-  EXPECT_EQ(s[0].Phase, config::TTaskPhase::Drawn);
-  EXPECT_TRUE(std::regex_match(text::GbkToUtf8(config::PhaseText(s[0])), kStamp));
+  const auto killed = States();
+  EXPECT_EQ(killed[0].Phase, config::TTaskPhase::Drawn);
+  EXPECT_TRUE(std::regex_match(text::GbkToUtf8(config::PhaseText(killed[0])), kStamp));
 }
 
-TEST_F(TaskStates, ADamagedJournalIsNotOfferedToGoOn) {
+TEST_F(TaskStates, AWaitingJournalIsResumableOnlyWhenWholeAndForItsOwnList) {
   Draw(2);
-  ASSERT_EQ(States()[0].Phase, config::TTaskPhase::Resumable);
+  EXPECT_EQ(config::PhaseText(States()[0]), G("未完成，可继续（已抽出4人）"));
+  Draw(0);  // set up again, nothing drawn: the journal still waits
+  EXPECT_EQ(States()[0].Phase, config::TTaskPhase::Resumable);
+
   // A byte of a record before the last whole one changed: the journal cannot go on exactly.
   const std::filesystem::path j = paths::NativePath(paths::JournalPath(1001));
-  std::string bytes = ReadAll(j);
+  const std::string whole = ReadAll(j);
+  std::string bytes = whole;
   const size_t second = bytes.find('\n') + 1;
   const size_t third = bytes.find('\n', second) + 1;
   bytes[third + 2] = bytes[third + 2] == 'X' ? 'Y' : 'X';
@@ -151,4 +132,13 @@ TEST_F(TaskStates, ADamagedJournalIsNotOfferedToGoOn) {
   std::string error;
   ASSERT_EQ(ReadJournal(paths::JournalPath(1001), read, error), JournalRead::Damaged);
   EXPECT_EQ(config::PhaseText(States()[0]), G("未抽奖"));
+  WriteAll(j, whole);
+  ASSERT_EQ(States()[0].Phase, config::TTaskPhase::Resumable);
+
+  // The list imported again: the journal cannot go on.
+  std::vector<std::string> other = {"1 a", "2 b", "3 c", "4 d", "5 e", "6 f"};
+  ASSERT_TRUE(WriteDrawDataFile(paths::DrawDataPath(1001), "id name", other, 1, error));
+  const auto s = States();
+  EXPECT_EQ(s[0].Phase, config::TTaskPhase::NotDrawn);
+  EXPECT_EQ(config::CandidatesText(s[0]), "6");
 }
