@@ -21,6 +21,42 @@ using text::G;
 namespace {
 
 constexpr size_t kDuplicatesShown = 5;
+// Rows and lines named one by one in the log and the message; the rest are counted.
+constexpr size_t kRowsNamed = 5;
+constexpr size_t kLinesLogged = 10;
+
+// Row numbers for a sentence: runs merged ("第1500-1502行"), the first few named.
+class RowList {
+ public:
+  void Add(int64_t from, int64_t to) {
+    m_count += to - from + 1;
+    if (!m_ranges.empty() && m_ranges.back().second + 1 == from) {
+      m_ranges.back().second = to;
+    } else if (m_ranges.size() < kRowsNamed) {
+      m_ranges.emplace_back(from, to);
+    } else {
+      m_more = true;
+    }
+  }
+  int64_t Count() const { return m_count; }
+  // "第1002行、第1500-1502行" and "等" when more follow.
+  std::string Where() const {
+    std::string out;
+    for (const auto& [from, to] : m_ranges) {
+      if (!out.empty()) out += G("、");
+      out += G("第") + std::to_string(from);
+      if (to != from) out += "-" + std::to_string(to);
+      out += G("行");
+    }
+    if (m_more) out += G("等");
+    return out;
+  }
+
+ private:
+  int64_t m_count = 0;
+  std::vector<std::pair<int64_t, int64_t>> m_ranges;
+  bool m_more = false;
+};
 
 // One run of an import: the frame both sources share. Candidate lines gather in one
 // buffer, already joined by CR LF as the file holds them.
@@ -58,22 +94,43 @@ class Job {
     return Fail(G("文件导入出错,") + why, why, error);
   }
 
-  // Counting pass, one candidate. False when the id breaks the id type; `where` then
-  // names the source line or row.
-  bool Add(std::string_view line, size_t idLength, int64_t where) {
+  // Counting pass, one candidate whose id is the line's first `idLength` bytes and whose
+  // length as the source showed it is `shownIdLength`. False when the id breaks the id type;
+  // `where` then names the source line or row.
+  bool Add(std::string_view line, size_t idLength, size_t shownIdLength, int64_t where) {
     const std::string_view id = line.substr(0, idLength);
     if (m_idType == TIdType::Numeric && !text::IsAllDigits(id)) {
       m_badWhere = where;
       m_badLine = std::string(line);
       return false;
     }
+    Content();
     m_starts.push_back(m_data.size());
     m_idLengths.push_back(static_cast<uint32_t>(idLength));
     m_where.push_back(static_cast<uint32_t>(std::min<int64_t>(where, UINT32_MAX)));
     m_data.append(line);
     m_data += "\r\n";
-    m_idMax = std::max(m_idMax, idLength);
+    m_idMax = std::max(m_idMax, shownIdLength);
     return true;
+  }
+
+  // Spreadsheet rows passed over: empty ones count only when a row with data follows them
+  // (a sheet's trailing empty rows are no gap); rows without an id always.
+  void EmptyRows(int64_t from, int64_t to) {
+    if (m_pendingEmpty.first == 0) m_pendingEmpty.first = from;
+    m_pendingEmpty.second = to;
+  }
+  void RowWithoutId(int64_t number) {
+    Content();
+    m_withoutId.Add(number, number);
+  }
+
+  // A text line whose number of fields differs from the title line's.
+  void FieldCount(int64_t where, size_t fields, size_t titleFields) {
+    if (m_fieldCounts.Count() < static_cast<int64_t>(kLinesLogged))
+      Log(G("警告:第") + std::to_string(where) + G("行有") + std::to_string(fields) +
+          G("列,标题行有") + std::to_string(titleFields) + G("列"));
+    m_fieldCounts.Add(where, where);
   }
 
   bool FailBadId(std::string& error) {
@@ -88,7 +145,7 @@ class Job {
   }
 
   // End of the counting pass, then the writing pass and the file.
-  bool Finish(const std::string& title, std::string& targetPath, std::string& error) {
+  bool Finish(const std::string& title, std::string& targetPath, std::string& error, Notes* notes) {
     const size_t n = m_starts.size();
     Log(G("检查文件文件结束,文件行数=") + std::to_string(n));
     Progress(5);
@@ -96,7 +153,10 @@ class Job {
       const std::string m = G("文件导入出错,文件行数为0,请重新选择文件!");
       return Fail(m, m, error);
     }
-    ReportDuplicates();
+    Notes found;
+    found.imported = static_cast<int64_t>(n);
+    TellPassedOver(found);
+    ReportDuplicates(found);
 
     const size_t step = n / 20;
     int position = 5;
@@ -120,48 +180,70 @@ class Job {
     Progress(kProgressMax);
     Progress(0);
     targetPath = m_target;
+    if (notes) *notes = std::move(found);
     return true;
   }
 
  private:
-  // Repeated ids do not stop the import (a list may mean them), but the operator is told.
-  // An open-addressing table of line numbers keyed by the id's hash: one pass, no copies.
-  void ReportDuplicates() {
-    const size_t n = m_starts.size();
-    const auto id = [&](uint32_t i) {
-      return std::string_view(m_data.data() + m_starts[i], m_idLengths[i]);
-    };
-    size_t size = 16;
-    while (size < 2 * n) size *= 2;
-    const size_t mask = size - 1;
-    std::vector<uint32_t> table(size, UINT32_MAX);
-    std::vector<uint32_t> tags(size);
-    std::vector<uint32_t> repeats;  // every line whose id an earlier line already had
-    for (uint32_t i = 0; i < n; ++i) {
-      const std::string_view key = id(i);
-      const uint64_t h = std::hash<std::string_view>()(key);
-      const uint32_t tag = static_cast<uint32_t>(h >> 32);
-      for (size_t slot = h & mask;; slot = (slot + 1) & mask) {
-        if (table[slot] == UINT32_MAX) {
-          table[slot] = i;
-          tags[slot] = tag;
-          break;
-        }
-        if (tags[slot] == tag && id(table[slot]) == key) {
-          repeats.push_back(i);
-          break;
-        }
-      }
+  // A row with data: the empty rows before it were a gap in the list.
+  void Content() {
+    if (m_pendingEmpty.first == 0) return;
+    m_empty.Add(m_pendingEmpty.first, m_pendingEmpty.second);
+    m_pendingEmpty = {0, 0};
+  }
+
+  void TellPassedOver(Notes& found) {
+    if (m_empty.Count() > 0) {
+      found.emptyRows = m_empty.Count();
+      found.emptyRowsText =
+          G("跳过空行") + std::to_string(m_empty.Count()) + G("行：") + m_empty.Where();
+      Log(found.emptyRowsText);
     }
-    if (repeats.empty()) return;
+    if (m_withoutId.Count() > 0) {
+      found.rowsWithoutId = m_withoutId.Count();
+      found.rowsWithoutIdText = std::to_string(m_withoutId.Count()) +
+                                G("行第一列（编号）为空，未导入：") + m_withoutId.Where();
+      Log(G("警告:") + found.rowsWithoutIdText);
+    }
+    if (m_fieldCounts.Count() > 0) {
+      const int64_t more = m_fieldCounts.Count() - static_cast<int64_t>(kLinesLogged);
+      if (more > 0) Log(G("警告:另有") + std::to_string(more) + G("行的列数与标题行不同"));
+      found.warnings.push_back(G("有") + std::to_string(m_fieldCounts.Count()) +
+                               G("行的列数与标题行不同（") + m_fieldCounts.Where() +
+                               G("），这些行的各列可能与标题对不上。"));
+    }
+  }
+
+  // Repeated ids do not stop the import (a list may mean them), but the operator is told
+  // which they are and what follows from them.
+  void ReportDuplicates(Notes& found) {
+    std::vector<std::string_view> ids;
+    ids.reserve(m_starts.size());
+    for (size_t i = 0; i < m_starts.size(); ++i)
+      ids.emplace_back(m_data.data() + m_starts[i], m_idLengths[i]);
+    const std::vector<TDuplicateId> repeated = DuplicateIds(ids);
+    ids.clear();
+    ids.shrink_to_fit();
+    if (repeated.empty()) return;
+    size_t lines = 0;
+    for (const TDuplicateId& d : repeated) lines += d.Indices.size();
     std::string examples;
-    for (size_t k = 0; k < repeats.size() && k < kDuplicatesShown; ++k) {
-      if (k > 0) examples += G("、");
-      examples +=
-          std::string(id(repeats[k])) + G("(第") + std::to_string(m_where[repeats[k]]) + G("行)");
+    for (size_t k = 0; k < repeated.size() && k < kDuplicatesShown; ++k) {
+      if (k > 0) examples += G("；");
+      examples += repeated[k].Id + G("（第");
+      const std::vector<uint32_t>& at = repeated[k].Indices;
+      for (size_t j = 0; j < at.size() && j < kRowsNamed; ++j)
+        examples += (j > 0 ? G("、") : std::string()) + std::to_string(m_where[at[j]]);
+      examples += at.size() > kRowsNamed ? G("等行）") : G("行）");
     }
-    Log(G("警告:有") + std::to_string(repeats.size()) + G("行的编号与前面的行重复,例如:") +
-        examples);
+    if (repeated.size() > kDuplicatesShown) examples += G("等");
+    const std::string which = G("有") + std::to_string(repeated.size()) + G("个编号重复（共") +
+                              std::to_string(lines) + G("行）：") + examples + G("。");
+    const std::string consequence =
+        G("同一编号的第二个人起无法只凭编号签到，这些人中奖时也无法凭编号分辨是谁。");
+    Log(G("警告:") + which);
+    Log(G("警告:") + consequence);
+    found.warnings.push_back(which + consequence);
   }
 
   const Callbacks& m_cb;
@@ -177,6 +259,10 @@ class Job {
   size_t m_idMax = 0;
   int64_t m_badWhere = 0;
   std::string m_badLine;
+  std::pair<int64_t, int64_t> m_pendingEmpty{0, 0};
+  RowList m_empty;
+  RowList m_withoutId;
+  RowList m_fieldCounts;
 };
 
 std::string_view TrimCell(std::string_view s) { return text::TrimView(s); }
@@ -198,8 +284,16 @@ void NormaliseLine(std::string_view line, std::string& out) {
   }
 }
 
+// Fields of a normalised line: its blanks plus one; none when it is empty.
+size_t FieldsOf(std::string_view normalised) {
+  return normalised.empty()
+             ? 0
+             : 1 + static_cast<size_t>(std::count(normalised.begin(), normalised.end(), ' '));
+}
+
 bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
-                    const Callbacks& callbacks, std::string& targetPath, std::string& error) {
+                    const Callbacks& callbacks, std::string& targetPath, std::string& error,
+                    Notes* notes) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[文本文件]"));
   job.Progress(0);
@@ -216,6 +310,7 @@ bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
   const std::string_view all(gbk);
   size_t at = 0;
   int64_t number = 0;
+  size_t titleFields = 0;
   while (at < all.size()) {
     size_t lf = all.find('\n', at);
     if (lf == std::string_view::npos) lf = all.size();
@@ -224,19 +319,23 @@ bool ImportTextFile(std::string_view gbkSource, int taskId, TIdType idType,
     ++number;
     if (number == 1) {
       NormaliseLine(raw, title);
+      titleFields = FieldsOf(title);
       continue;
     }
     if ((number & 0xFFFF) == 0) job.Pulse();
     NormaliseLine(raw, line);
     if (line.empty()) continue;
     const size_t idLength = std::min(line.find(' '), line.size());
-    if (!job.Add(line, idLength, number)) return job.FailBadId(error);
+    if (!job.Add(line, idLength, idLength, number)) return job.FailBadId(error);
+    const size_t fields = FieldsOf(line);
+    if (fields != titleFields) job.FieldCount(number, fields, titleFields);
   }
-  return job.Finish(title, targetPath, error);
+  return job.Finish(title, targetPath, error, notes);
 }
 
 bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
-                       const Callbacks& callbacks, std::string& targetPath, std::string& error) {
+                       const Callbacks& callbacks, std::string& targetPath, std::string& error,
+                       Notes* notes) {
   Job job(callbacks, idType, taskId);
   job.Log(G("导入文件类型为[Excel文件]"));
   job.Progress(0);
@@ -247,33 +346,46 @@ bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
   int64_t expected = 2;
   sheet::Visitor visitor;
   visitor.onPulse = [&] { job.Pulse(); };
-  visitor.onRow = [&](int64_t number, const std::vector<std::string>& cells) {
+  visitor.onRow = [&](int64_t at, const std::vector<std::string>& cells) {
     job.StartChecking();
+    // A row numbered out of order (a hand-made file) is taken as the next one, not lost.
+    const int64_t number = titleSeen ? std::max(at, expected) : at;
     if (!titleSeen) {
       titleSeen = true;
       if (number != 1) return false;
       // The title runs from column 1 up to the first empty cell.
       while (width < cells.size() && !TrimCell(cells[width]).empty()) {
         if (width > 0) title += ' ';
-        title.append(TrimCell(cells[width]));
+        AppendCellField(TrimCell(cells[width]), title);
         ++width;
       }
       visitor.maxColumns = std::max<size_t>(width, 1);
       return width > 0;
     }
-    // Counting and writing stop at the same row: the first whose column 1 is empty,
-    // a row the sheet does not hold included.
-    if (number != expected) return false;
-    ++expected;
-    const std::string_view id = cells.empty() ? std::string_view() : TrimCell(cells[0]);
-    if (id.empty()) return false;
+    // Every row to the end of the sheet: a row the sheet does not hold is an empty one.
+    if (number > expected) job.EmptyRows(expected, number - 1);
+    expected = number + 1;
     line.clear();
+    bool any = false;
     for (size_t c = 0; c < width; ++c) {
       if (c > 0) line += ' ';
-      if (c < cells.size()) line.append(TrimCell(cells[c]));
+      if (c >= cells.size()) continue;
+      const std::string_view cell = TrimCell(cells[c]);
+      any = any || !cell.empty();
+      AppendCellField(cell, line);
     }
+    if (!any) {
+      job.EmptyRows(number, number);
+      return true;
+    }
+    const std::string_view id = TrimCell(cells[0]);
+    if (id.empty()) {
+      job.RowWithoutId(number);
+      return true;
+    }
+    // The id's cell is the line's first field whole, its blanks kept in it.
     const std::string_view trimmed = text::TrimView(line);
-    if (!job.Add(trimmed, id.size(), number)) {
+    if (!job.Add(trimmed, std::min(trimmed.find(' '), trimmed.size()), id.size(), number)) {
       badId = true;
       return false;
     }
@@ -287,7 +399,7 @@ bool ImportSpreadsheet(std::string_view gbkSource, int taskId, TIdType idType,
     const std::string shown = G("第一行第一列【标题】为空，请重新选择文件!");
     return job.Fail(shown + "!", shown, error);
   }
-  return job.Finish(title, targetPath, error);
+  return job.Finish(title, targetPath, error, notes);
 }
 
 }  // namespace dataimport

@@ -1,5 +1,6 @@
 #include "core/import/ImportTask.h"
 
+#include "core/config/RuleCheck.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -8,6 +9,45 @@
 namespace dataimport {
 
 using text::G;
+
+namespace {
+
+// What the task's saved rules make of the new list, in the words of the rules' own checks;
+// empty when they hold (or there are none). The list is in either way: a rule is the
+// operator's to mend, and the draw refuses it until then.
+std::string RulesAgainst(int32_t taskId, const std::string& dataFile) {
+  TTaskRules rules;
+  config::TRuleContext context;
+  std::string error;
+  if (!config::LoadRules(taskId, rules, error)) return G("无法检查已保存的抽奖规则：") + error;
+  if (rules.Empty()) return {};
+  if (!config::LoadRuleContext(taskId, rules, context, error) ||
+      !config::ReadRuleList(dataFile, context.List, error))
+    return G("无法检查已保存的抽奖规则：") + error;
+  if (!config::CheckRules(rules, context, error))
+    return G("已保存的抽奖规则与新名单不符，请修改规则：") + error;
+  return config::TooFewText(rules, context);
+}
+
+// The message of an import that succeeded: "导入成功!" only when every row with data is in.
+void TellOutcome(const Notes& notes, const std::string& rules, Outcome& out) {
+  const std::string count = G("共导入") + std::to_string(notes.imported) + G("行");
+  if (notes.rowsWithoutId > 0) {
+    out.message = G("导入完成，但有") + notes.rowsWithoutIdText + G("。") + count + G("。");
+  } else {
+    out.message = G("导入成功!");
+    if (notes.emptyRows > 0) out.message += count + G("，") + notes.emptyRowsText + G("。");
+  }
+  if (notes.rowsWithoutId > 0 && notes.emptyRows > 0)
+    out.message += "\n" + notes.emptyRowsText + G("。");
+  std::vector<std::string> warnings = notes.warnings;
+  if (!rules.empty()) warnings.push_back(rules);
+  for (const std::string& w : warnings) out.message += "\n" + w;
+  out.messageKind = notes.rowsWithoutId > 0 || !warnings.empty() ? MessageKind::Warning
+                                                                 : MessageKind::Information;
+}
+
+}  // namespace
 
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
                       SourceKind kind, TIdType idType, const Callbacks& callbacks) {
@@ -28,9 +68,10 @@ Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::strin
   log(G("开始导入文件..."));
   log(G("正在导入文件:") + path);
   std::string target, error;
+  Notes notes;
   const bool ok = kind == SourceKind::Text
-                      ? ImportTextFile(path, taskId, idType, callbacks, target, error)
-                      : ImportSpreadsheet(path, taskId, idType, callbacks, target, error);
+                      ? ImportTextFile(path, taskId, idType, callbacks, target, error, &notes)
+                      : ImportSpreadsheet(path, taskId, idType, callbacks, target, error, &notes);
   if (!ok) {
     out.messageKind = MessageKind::Error;
     out.message = error;
@@ -44,9 +85,12 @@ Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::strin
     return out;
   }
   out.imported = true;
-  log(G("导入文件成功!"));
-  out.messageKind = MessageKind::Information;
-  out.message = G("导入成功!");
+  const std::string rules = RulesAgainst(taskId, target);
+  if (!rules.empty()) log(G("警告:") + rules);
+  log(notes.rowsWithoutId > 0
+          ? G("导入文件完成,有") + std::to_string(notes.rowsWithoutId) + G("行未导入!")
+          : G("导入文件成功!"));
+  TellOutcome(notes, rules, out);
   return out;
 }
 

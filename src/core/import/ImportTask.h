@@ -29,7 +29,10 @@ struct Outcome {
 // Runs the import for the task whose id is `taskIdText` (trimmed; empty for a task never
 // saved) and stores the path in LuckTask.DataFilePath through `query`. A failed import
 // changes nothing: the previous draw data file and the stored path stay as they were, so
-// the window keeps the task's data status.
+// the window keeps the task's data status. A list that is in is checked against the task's
+// saved rules at once (config::CheckRules, config::TooFewText). The message is "导入成功!" only
+// when every row with data is in; it names the rows passed over and left out, the repeated
+// ids and what the rules make of the list, and is then of kind Warning.
 Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::string_view source,
                       SourceKind kind, TIdType idType, const Callbacks& callbacks);
 

@@ -1,12 +1,88 @@
 #include "core/records/DrawDataFile.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+
+void AppendCellField(std::string_view cell, std::string& out) {
+  for (const char c : cell) {
+    if (c == ' ')
+      out += kCellBlank;
+    else
+      out += c;
+  }
+}
+
+std::string ShownField(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  const size_t n = field.size();
+  for (size_t i = 0; i < n;) {
+    // Step by whole GB18030 characters, so that the trail bytes of one never start another.
+    const auto b = static_cast<unsigned char>(field[i]);
+    size_t len = 1;
+    if (b >= 0x81 && b <= 0xFE && i + 1 < n) {
+      const auto b2 = static_cast<unsigned char>(field[i + 1]);
+      len = b2 >= 0x30 && b2 <= 0x39 ? 4 : 2;
+    }
+    len = std::min(len, n - i);
+    if (len == 4 && field.substr(i, 4) == kCellBlank)
+      out += ' ';
+    else
+      out.append(field.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
+std::vector<TDuplicateId> DuplicateIds(const std::vector<std::string_view>& ids) {
+  const size_t n = std::min<size_t>(ids.size(), UINT32_MAX - 1);
+  // Open addressing over line numbers, keyed by the id's hash; a tag of the hash spares
+  // most comparisons.
+  size_t size = 16;
+  while (size < 2 * n) size *= 2;
+  const size_t mask = size - 1;
+  std::vector<uint32_t> table(size, UINT32_MAX);
+  std::vector<uint32_t> tags(size);
+  std::vector<std::pair<uint32_t, uint32_t>> repeats;  // (first line of the id, a later line)
+  for (uint32_t i = 0; i < n; ++i) {
+    const std::string_view key = ids[i];
+    const uint64_t h = std::hash<std::string_view>()(key);
+    const auto tag = static_cast<uint32_t>(h >> 32);
+    for (size_t slot = h & mask;; slot = (slot + 1) & mask) {
+      if (table[slot] == UINT32_MAX) {
+        table[slot] = i;
+        tags[slot] = tag;
+        break;
+      }
+      if (tags[slot] == tag && ids[table[slot]] == key) {
+        repeats.emplace_back(table[slot], i);
+        break;
+      }
+    }
+  }
+  std::stable_sort(repeats.begin(), repeats.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TDuplicateId> out;
+  for (const auto& [first, later] : repeats) {
+    if (out.empty() || out.back().Indices.front() != first)
+      out.push_back({std::string(ids[first]), {first}});
+    out.back().Indices.push_back(later);
+  }
+  return out;
+}
+
+std::vector<TDuplicateId> DuplicateIds(const std::vector<std::string>& lines) {
+  std::vector<std::string_view> ids;
+  ids.reserve(lines.size());
+  for (const std::string& l : lines) ids.push_back(text::FirstField(l));
+  return DuplicateIds(ids);
+}
 
 std::string FormatDrawData(std::string_view titleLine, size_t count, int idMaxLength,
                            std::string_view joinedLines) {
@@ -178,7 +254,9 @@ bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& li
   const int32_t count = head.count.value;
   std::string_view l;
   for (int32_t i = 0; i < count && in.Next(l); ++i) {
-    if (text::FirstField(l) == id) {
+    // An id typed with blanks finds one whose cell held them.
+    const std::string_view first = text::FirstField(l);
+    if (first == id || (first.size() > id.size() && ShownField(first) == id)) {
       line = std::string(text::TrimView(l));
       break;
     }

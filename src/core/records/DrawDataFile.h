@@ -2,6 +2,7 @@
 // line each, END; GBK, CR LF.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,22 @@
 #include "core/records/Records.h"
 
 class LineReader;
+
+// A blank inside a spreadsheet cell. Fields are separated by blanks, and every reader (the
+// draw, the rules, check-in, the preset editor, the verifier and checkers written from its
+// page) splits a line at them; so a cell such as "Maximilian Alexander von Hohenberg" keeps
+// its blanks as no-break spaces, U+00A0, GB18030 bytes 81 30 84 32. No reader splits at them,
+// the file keeps its layout, and anything that converts the line from GB18030 shows them as
+// blanks; ShownField turns them back into blanks where a field is compared with what a person
+// typed or written where another program reads it.
+inline constexpr std::string_view kCellBlank{"\x81\x30\x84\x32", 4};
+
+// Appends trimmed cell text `cell` as one field: each blank as kCellBlank.
+void AppendCellField(std::string_view cell, std::string& out);
+
+// The text field `field` shows: each kCellBlank (as a whole character) back as a blank.
+// The one routine by which a field is shown, exported or matched against typed text.
+std::string ShownField(std::string_view field);
 
 // The file's whole text. `idMaxLength` is the byte length of the longest id as the import
 // saw it, which for spreadsheet rows may differ from the first field of the written line.
@@ -67,3 +84,17 @@ std::string DrawDataFileOf(const TLuckTask& task);
 // line is then empty.
 bool FindDataLine(std::string_view gbkPath, std::string_view id, std::string& line,
                   std::string& error);
+
+// An id that more than one candidate line holds, with the 0-based indices of those lines in
+// file order.
+struct TDuplicateId {
+  std::string Id;
+  std::vector<uint32_t> Indices;
+  bool operator==(const TDuplicateId&) const = default;
+};
+
+// The ids (the candidate lines' first fields, compared byte for byte) held by more than one
+// line, in the order of their first line. One pass over a hash table, no copy of the ids.
+std::vector<TDuplicateId> DuplicateIds(const std::vector<std::string_view>& ids);
+// The same over candidate lines.
+std::vector<TDuplicateId> DuplicateIds(const std::vector<std::string>& lines);

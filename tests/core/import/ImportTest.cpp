@@ -2,14 +2,19 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "TempRoot.h"
+#include "core/config/RuleCheck.h"
+#include "core/draw/StageText.h"
 #include "core/import/Cells.h"
 #include "core/import/Import.h"
 #include "core/import/Sheet.h"
+#include "core/records/DrawDataFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/text/Text.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -33,9 +38,10 @@ class Import : public ::testing::Test {
     cb.progress = [this](int p) {
       if (positions.empty() || positions.back() != p) positions.push_back(p);
     };
+    notes = {};
     return kind == Source::Text
-               ? dataimport::ImportTextFile(gbkPath, 1001, idType, cb, target, error)
-               : dataimport::ImportSpreadsheet(gbkPath, 1001, idType, cb, target, error);
+               ? dataimport::ImportTextFile(gbkPath, 1001, idType, cb, target, error, &notes)
+               : dataimport::ImportSpreadsheet(gbkPath, 1001, idType, cb, target, error, &notes);
   }
   bool RunFixture(Source kind, const std::string& name, TIdType idType = TIdType::Numeric) {
     return Run(kind, kFixtures + "/" + name, idType);
@@ -59,9 +65,10 @@ class Import : public ::testing::Test {
   std::vector<std::string> log;
   std::vector<int> positions;
   std::string target, error;
+  dataimport::Notes notes;
 };
 
-const std::string kPeopleHead = "BEGIN\r\nCOUNT=6\r\nID_MAX_LENGTH=18\r\n手机号码 姓名 部门\r\n";
+const std::string kPeopleHead = "BEGIN\r\nCOUNT=7\r\nID_MAX_LENGTH=18\r\n手机号码 姓名 部门\r\n";
 
 }  // namespace
 
@@ -75,8 +82,11 @@ TEST_F(Import, TextInEveryEncodingGivesTheSameFile) {
     EXPECT_EQ(DataFile(),
               "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=11\r\n手机号码 姓名 部门\r\n"
               "13800000001 张三 销售部\r\n13800000002 李四\r\n13800000003 王五\t技术部\r\nEND\r\n");
-    EXPECT_EQ(log, (std::vector<std::string>{"导入文件类型为[文本文件]", "正在检查文件...",
-                                             "检查文件文件结束,文件行数=3", "已经导入行数=3"}));
+    // Two lines have fewer fields than the title line: a tab is no separator.
+    EXPECT_EQ(
+        log, (std::vector<std::string>{"导入文件类型为[文本文件]", "正在检查文件...",
+                                       "警告:第5行有2列,标题行有3列", "警告:第7行有2列,标题行有3列",
+                                       "检查文件文件结束,文件行数=3", "已经导入行数=3"}));
     EXPECT_EQ(positions, (std::vector<int>{0, 1, 5, 26, 0}));
   }
 }
@@ -87,7 +97,10 @@ TEST_F(Import, ChineseIdsCountBytesAndRepeatsAreReported) {
   ASSERT_FALSE(Run(Source::Text, src, TIdType::Numeric));
   ASSERT_TRUE(Run(Source::Text, src, TIdType::NonNumeric)) << text::GbkToUtf8(error);
   EXPECT_EQ(DataFile().substr(0, 36), "BEGIN\r\nCOUNT=6\r\nID_MAX_LENGTH=8\r\n姓");
-  EXPECT_EQ(log.at(3), "警告:有3行的编号与前面的行重复,例如:张三(第4行)、A(第6行)、张三(第7行)");
+  // Each repeated id with all its lines, and what follows from it.
+  EXPECT_EQ(log.at(3), "警告:有2个编号重复（共5行）：张三（第2、4、7行）；A（第5、6行）。");
+  EXPECT_EQ(log.at(4),
+            "警告:同一编号的第二个人起无法只凭编号签到，这些人中奖时也无法凭编号分辨是谁。");
 }
 
 TEST_F(Import, ProgressStepsFollowTheLineCount) {
@@ -142,59 +155,68 @@ TEST_F(Import, FailuresKeepThePreviousFileAndLeaveNothingBehind) {
 }
 
 TEST_F(Import, SpreadsheetsFromEveryProducer) {
-  // Title width 3 (column 4 is empty, column 5 never read); both passes stop at row 8,
-  // whose first cell is empty, although row 9 has an id again.
-  const std::string tail = "13600000000  市场部\r\nEND\r\n";
+  // Title width 3 (column 4 is empty, column 5 never read). Row 8 has no id and is left out,
+  // said so; row 9 is read. A cell is one field: its blanks are no-break spaces.
+  const std::string tail = "13600000000  市场部\r\n13500000000 赵六 不导入\r\nEND\r\n";
   struct Case {
     const char* name;
     std::string lines;
   } cases[] = {
       {"people-lo.xlsx",
-       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 多行 文本 内容\r\n"
-       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12 08:30:00 2.5\r\n"},
+       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 "
+       "多行\u00A0文本\u00A0内容\r\n"
+       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12\u00A008:30:00 2.5\r\n"},
       {"people-openpyxl.xlsx",
-       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 多行 文本 内容\r\n"
-       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12 08:30:00 2.5\r\n"},
+       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 "
+       "多行\u00A0文本\u00A0内容\r\n"
+       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12\u00A008:30:00 2.5\r\n"},
       {"people-lo.ods",
-       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 多行 文本内容\r\n"
-       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12 08:30:00 2.5\r\n"},
+       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 "
+       "多行\u00A0文本内容\r\n"
+       "13900000000 TRUE 2024-03-12\r\n13700000000 2024-03-12\u00A008:30:00 2.5\r\n"},
       // libfreexl gives no value for boolean and formula cells of BIFF files.
       {"people-lo.xls",
-       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 多行 文本 内容\r\n"
-       "13900000000  2024-03-12\r\n13700000000 2024-03-12 08:30:00\r\n"},
+       "13812345678 张三 销售部\r\n00123 李四 技术部\r\n123456789012345678 王五 "
+       "多行\u00A0文本\u00A0内容\r\n"
+       "13900000000  2024-03-12\r\n13700000000 2024-03-12\u00A008:30:00\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(RunFixture(Source::Sheet, c.name)) << text::GbkToUtf8(error);
     EXPECT_EQ(DataFile(), kPeopleHead + c.lines + tail);
-    EXPECT_EQ(log, (std::vector<std::string>{"导入文件类型为[Excel文件]", "正在检查文件...",
-                                             "检查文件文件结束,文件行数=6", "已经导入行数=6"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{
+                  "导入文件类型为[Excel文件]", "正在检查文件...", "检查文件文件结束,文件行数=7",
+                  "警告:1行第一列（编号）为空，未导入：第8行", "已经导入行数=7"}));
   }
 }
 
 TEST_F(Import, HandMadeXlsxOdsRepeatsAndCsv) {
   ASSERT_FALSE(RunFixture(Source::Sheet, "handmade-inline.xlsx"));
-  EXPECT_EQ(log.back(), "第2行:A001 钱七 备注");
+  EXPECT_EQ(log.back(), "第2行:A001 钱七\u00A0备注");
   ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-inline.xlsx", TIdType::NonNumeric));
-  EXPECT_EQ(DataFile(),
-            "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=4\r\n工号 姓名\r\nA001 钱七 备注\r\n1500 #N/A\r\n"
-            "A001 FALSE\r\nEND\r\n");
-  EXPECT_EQ(log.at(3), "警告:有1行的编号与前面的行重复,例如:A001(第4行)");
+  EXPECT_EQ(
+      DataFile(),
+      "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=4\r\n工号 姓名\r\nA001 钱七\u00A0备注\r\n1500 #N/A\r\n"
+      "A001 FALSE\r\nEND\r\n");
+  EXPECT_EQ(log.at(3), "警告:有1个编号重复（共2行）：A001（第2、4行）。");
 
   ASSERT_TRUE(RunFixture(Source::Sheet, "handmade-dates.xlsx"));
   EXPECT_EQ(DataFile(),
             "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=1\r\n编号 日期 时间 城市\r\n"
-            "1 1904-01-01 12:00:00 东京\r\n2 2024-03-12 08:30:00 18:00:00\r\nEND\r\n");
+            "1 1904-01-01 12:00:00 东京\r\n2 2024-03-12\u00A008:30:00 18:00:00\r\nEND\r\n");
 
   ASSERT_TRUE(RunFixture(Source::Sheet, "repeat-lo.ods"));
-  EXPECT_EQ(DataFile(),
-            "BEGIN\r\nCOUNT=4\r\nID_MAX_LENGTH=1\r\n编号 姓名\r\n7 同   名 第二段\r\n"
-            "7 同   名 第二段\r\n7 同   名 第二段\r\n9 9\r\nEND\r\n");
+  EXPECT_EQ(
+      DataFile(),
+      "BEGIN\r\nCOUNT=4\r\nID_MAX_LENGTH=1\r\n编号 姓名\r\n7 同\u00A0\u00A0\u00A0名\u00A0第二段\r\n"
+      "7 同\u00A0\u00A0\u00A0名\u00A0第二段\r\n7 同\u00A0\u00A0\u00A0名\u00A0第二段\r\n9 "
+      "9\r\nEND\r\n");
 
   ASSERT_TRUE(RunFixture(Source::Sheet, "quoted.csv"));
   EXPECT_EQ(DataFile(),
             "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=3\r\n编号 姓名 备注\r\n001 张,三 说\"你好\"\r\n"
-            "002 李四 两 行\r\n003 王五\r\nEND\r\n");
+            "002 李四 两\u00A0行\r\n003 王五\r\nEND\r\n");
 }
 
 TEST_F(Import, NumberFormatsAsShownAndIdsPlain) {
@@ -202,9 +224,9 @@ TEST_F(Import, NumberFormatsAsShownAndIdsPlain) {
   // The ids carry formats too ("#,##0", "0.00", "0%"), which never change an id.
   const std::string head = "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=11\r\n编号 时间 比例 金额 整数\r\n";
   const std::string shown =
-      "13812345678 2024-03-12 00:00:00 25% 1234.50 3\r\n"
-      "1002 2024-03-12 08:30:15 12.34% 1,234,567.89 1.01\r\n"
-      "7 2024-12-31 23:59:59 150% 0.50 -3\r\nEND\r\n";
+      "13812345678 2024-03-12\u00A000:00:00 25% 1234.50 3\r\n"
+      "1002 2024-03-12\u00A008:30:15 12.34% 1,234,567.89 1.01\r\n"
+      "7 2024-12-31\u00A023:59:59 150% 0.50 -3\r\nEND\r\n";
   struct Case {
     const char* name;
     std::string lines;
@@ -213,9 +235,9 @@ TEST_F(Import, NumberFormatsAsShownAndIdsPlain) {
       {"formats-lo.ods", shown},
       // libfreexl gives no number formats: only the date keeps its time at midnight.
       {"formats-lo.xls",
-       "13812345678 2024-03-12 00:00:00 0.25 1234.5 2.5\r\n"
-       "1002 2024-03-12 08:30:15 0.1234 1234567.891 1.005\r\n"
-       "7 2024-12-31 23:59:59 1.5 0.5 -2.5\r\nEND\r\n"},
+       "13812345678 2024-03-12\u00A000:00:00 0.25 1234.5 2.5\r\n"
+       "1002 2024-03-12\u00A008:30:15 0.1234 1234567.891 1.005\r\n"
+       "7 2024-12-31\u00A023:59:59 1.5 0.5 -2.5\r\nEND\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -232,18 +254,92 @@ TEST_F(Import, TabSeparatedUnicodeTextAsASpreadsheet) {
   ASSERT_TRUE(Run(Source::Sheet, m_root.path("unicode.txt"))) << text::GbkToUtf8(error);
   EXPECT_EQ(
       DataFile(),
-      "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n编号 姓名\r\n001 张 三\r\n002 李,四\r\nEND\r\n");
+      "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n编号 姓名\r\n001 张\u00A0三\r\n002 李,四\r\nEND\r\n");
 }
 
-TEST_F(Import, CountAndWriteStopAtTheSameRow) {
-  ASSERT_TRUE(Run(Source::Sheet, Source("gap.csv", "号,名,,备\n1,甲,x,y\n,乙\n3,丙\n")));
-  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n号 名\r\n1 甲\r\nEND\r\n");
-  // The id of a row is its whole first cell: leading zeros kept, a blank inside counted.
+TEST_F(Import, TheIdIsTheWholeFirstCell) {
+  // Leading zeros kept, a blank inside kept and counted once: the id stays one field.
   const std::string ids = Source("ids.csv", "号\n 007 \n\"1 2\",x\n");
   EXPECT_FALSE(Run(Source::Sheet, ids));
-  EXPECT_EQ(log.back(), "第3行:1 2");
+  EXPECT_EQ(log.back(), "第3行:1\u00A02");
   ASSERT_TRUE(Run(Source::Sheet, ids, TIdType::NonNumeric));
-  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n号\r\n007\r\n1 2\r\nEND\r\n");
+  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=2\r\nID_MAX_LENGTH=3\r\n号\r\n007\r\n1\u00A02\r\nEND\r\n");
+}
+
+TEST_F(Import, RowsAfterAnEmptyRowAreReadAndEveryRowLeftOutIsNamed) {
+  // Row 4 is empty, row 6 has data but no id; the formatted rows below the list are no gap.
+  for (const char* name : {"gap-openpyxl.xlsx", "gap.csv"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(RunFixture(Source::Sheet, name)) << text::GbkToUtf8(error);
+    EXPECT_EQ(DataFile(),
+              "BEGIN\r\nCOUNT=4\r\nID_MAX_LENGTH=4\r\n工号 姓名 部门\r\n1001 张三 销售部\r\n"
+              "1002 李四 技术部\r\n1003 王五 市场部\r\n1004 赵六 行政部\r\nEND\r\n");
+    EXPECT_EQ(log, (std::vector<std::string>{"导入文件类型为[Excel文件]", "正在检查文件...",
+                                             "检查文件文件结束,文件行数=4", "跳过空行1行：第4行",
+                                             "警告:1行第一列（编号）为空，未导入：第6行",
+                                             "已经导入行数=4"}));
+    EXPECT_EQ(notes.emptyRows, 1);
+    EXPECT_EQ(notes.rowsWithoutId, 1);
+  }
+  // Runs of empty rows are named as ranges, the first five of them.
+  std::string csv = "号\n";
+  for (int i = 0; i < 7; ++i) csv += std::to_string(i) + "\n\n" + (i == 2 ? "\n\n" : "");
+  ASSERT_TRUE(Run(Source::Sheet, Source("gaps.csv", csv)));
+  EXPECT_EQ(text::GbkToUtf8(notes.emptyRowsText),
+            "跳过空行8行：第3行、第5行、第7-9行、第11行、第13行等");
+}
+
+TEST_F(Import, ACellWithBlanksStaysOneFieldForEveryReader) {
+  ASSERT_TRUE(RunFixture(Source::Sheet, "spaces-openpyxl.xlsx")) << text::GbkToUtf8(error);
+  EXPECT_EQ(DataFile(),
+            "BEGIN\r\nCOUNT=3\r\nID_MAX_LENGTH=4\r\n工号 English\u00A0Name 部门 分公司\r\n"
+            "2001 Maximilian\u00A0Alexander\u00A0von\u00A0Hohenberg 研发\u00A0一部 总部\r\n"
+            "2002 李四 销售部 深圳\r\n2003 Anna\u00A0\u00A0Lee 销售部 北京\u00A0分公司\r\nEND\r\n");
+  // The rules see his own 分公司, and the shown text is the cell as written.
+  config::TRuleContext context;
+  ASSERT_TRUE(config::ReadRuleList(target, context.List, error));
+  EXPECT_EQ(config::FieldColumn(context.List, G("English\u00A0Name")), 1);
+  EXPECT_EQ(config::FieldValues(context.List, G("分公司")),
+            (std::vector<config::TValueCount>{
+                {G("北京\u00A0分公司"), 1}, {G("深圳"), 1}, {G("总部"), 1}}));
+  TTaskRules rules;
+  rules.Items = {{1, {{G("分公司"), TConditionKind::NoneOf, {G("总部")}}}, {}}};
+  EXPECT_EQ(config::EligibleCount(rules, 1, context), 2);
+  EXPECT_EQ(ShownField(text::FieldAt(context.List.Lines[0], 1)),
+            G("Maximilian Alexander von Hohenberg"));
+  EXPECT_EQ(ShownField(text::FieldAt(context.List.Lines[2], 1)), G("Anna  Lee"));
+  const TWinnerCard card = WinnerCard(context.List.Lines[0]);
+  EXPECT_EQ(card.name, G("Maximilian Alexander von Hohenberg"));
+  EXPECT_EQ(card.rest, G("研发 一部 总部"));
+  std::string found;
+  ASSERT_TRUE(FindDataLine(target, G("2003"), found, error));
+  EXPECT_EQ(found, context.List.Lines[2]);
+}
+
+TEST_F(Import, ATextLineWithOtherFieldsThanTheTitleIsNamed) {
+  ASSERT_TRUE(
+      Run(Source::Text, Source("fields.txt", "号 名 部门\n1 甲 销售部\n2 乙\n3 丙 技术 部\n")));
+  EXPECT_EQ(log.at(2), "警告:第3行有2列,标题行有3列");
+  EXPECT_EQ(log.at(3), "警告:第4行有4列,标题行有3列");
+  ASSERT_EQ(notes.warnings.size(), 1u);
+  EXPECT_EQ(text::GbkToUtf8(notes.warnings[0]),
+            "有2行的列数与标题行不同（第3-4行），这些行的各列可能与标题对不上。");
+}
+
+TEST_F(Import, RepeatedIdsAreNamedWithTheirLinesAndWhatFollows) {
+  // Ids and tickets stored as numbers; one id once as a number and once as text.
+  ASSERT_TRUE(RunFixture(Source::Sheet, "numbers-openpyxl.xlsx")) << text::GbkToUtf8(error);
+  EXPECT_EQ(DataFile(),
+            "BEGIN\r\nCOUNT=5\r\nID_MAX_LENGTH=11\r\n手机号码 姓名 票数\r\n13800000001 张三 2\r\n"
+            "13800000002 李四 1\r\n13800000001 张叁 1\r\n13800000003 王五 -1\r\n"
+            "13800000002 李司 3\r\nEND\r\n");
+  ASSERT_EQ(notes.warnings.size(), 1u);
+  EXPECT_EQ(text::GbkToUtf8(notes.warnings[0]),
+            "有2个编号重复（共4行）：13800000001（第2、4行）；13800000002（第3、6行）。"
+            "同一编号的第二个人起无法只凭编号签到，这些人中奖时也无法凭编号分辨是谁。");
+  // The same groups for check-in, by candidate line.
+  const std::vector<std::string> lines = {"7 a", "8 b", "7 c", "9", "8", "7 d"};
+  EXPECT_EQ(DuplicateIds(lines), (std::vector<TDuplicateId>{{"7", {0, 2, 5}}, {"8", {1, 4}}}));
 }
 
 TEST_F(Import, CsvQuoteLeftOpenNamesItsLineAndKeepsTheList) {
@@ -268,9 +364,9 @@ TEST_F(Import, CsvQuoteLeftOpenNamesItsLineAndKeepsTheList) {
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
     EXPECT_EQ(DataDirEntries(), std::vector<std::string>{"1001.txt"});
   }
-  // A list that ends (empty id) before the open quote never reads it.
-  ASSERT_TRUE(Run(Source::Sheet, Source("open.csv", "号,名\n1,甲\n,\n2,\"乙\n")));
-  EXPECT_EQ(DataFile(), "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n号 名\r\n1 甲\r\nEND\r\n");
+  // An empty row does not end the list: the open quote after it is found.
+  EXPECT_FALSE(Run(Source::Sheet, Source("open.csv", "号,名\n1,甲\n,\n2,\"乙\n")));
+  EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
 }
 
 namespace {
@@ -538,4 +634,22 @@ TEST_F(ImportForTask, SuccessStoresThePathAndFailureChangesNothing) {
                                            "导入文件成功!"}));
   EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)),
             "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n" + G("号 名\r\n7 甲\r\n") + "END\r\n");
+}
+
+TEST_F(ImportForTask, ANewListIsCheckedAgainstTheSavedRulesAtOnce) {
+  TTaskRules rules;
+  rules.TicketsField = G("票数");
+  std::string error;
+  ASSERT_TRUE(config::SaveRules(1001, rules, error)) << error;
+  const dataimport::Outcome o =
+      Run("1001", kFixtures + "/numbers-openpyxl.xlsx", dataimport::SourceKind::Spreadsheet);
+  EXPECT_TRUE(o.imported);
+  EXPECT_EQ(o.messageKind, MessageKind::Warning);
+  // The words of the rules' own check, on the 4th candidate line.
+  const std::string said =
+      "已保存的抽奖规则与新名单不符，请修改规则：票数字段：抽奖数据第4行（13800000003）的[票数]“-1”"
+      "不是大于等于0的整数";
+  EXPECT_NE(text::GbkToUtf8(o.message).find("\n" + said), std::string::npos)
+      << text::GbkToUtf8(o.message);
+  EXPECT_NE(std::find(log.begin(), log.end(), "警告:" + said), log.end());
 }
