@@ -1,5 +1,6 @@
 #include "core/draw/StageText.h"
 
+#include "core/records/DrawDataFile.h"
 #include "core/text/Text.h"
 
 namespace {
@@ -64,11 +65,13 @@ TWinnerCard WinnerCard(std::string_view line) {
   for (std::string& f : fields)
     if (!f.empty()) kept.push_back(std::move(f));
   if (kept.empty()) return card;
+  // The id stays as stored (photos are named by it); the others show a cell's blanks as
+  // blanks, so that a long name wraps at them.
   card.id = kept[0];
-  if (kept.size() > 1) card.name = kept[1];
+  if (kept.size() > 1) card.name = ShownField(kept[1]);
   for (size_t i = 2; i < kept.size(); ++i) {
     if (!card.rest.empty()) card.rest += ' ';
-    card.rest += kept[i];
+    card.rest += ShownField(kept[i]);
   }
   return card;
 }

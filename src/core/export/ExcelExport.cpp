@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -122,9 +123,11 @@ lxw_error WriteRow(lxw_worksheet* ws, lxw_row_t row, const std::vector<std::stri
   lxw_error e = LXW_NO_ERROR;
   for (size_t c = 0; c < fields.size() && e == LXW_NO_ERROR; ++c) {
     if (widest.size() <= c) widest.resize(c + 1, 0);
-    widest[c] = std::max(widest[c], fields[c].size());
-    e = worksheet_write_string(ws, row, static_cast<lxw_col_t>(c),
-                               text::GbkToUtf8(fields[c]).c_str(), format);
+    // A cell's blanks as the list had them, so the sheet sorts and searches as typed.
+    const std::string shown = ShownField(fields[c]);
+    widest[c] = std::max(widest[c], shown.size());
+    e = worksheet_write_string(ws, row, static_cast<lxw_col_t>(c), text::GbkToUtf8(shown).c_str(),
+                               format);
   }
   return e;
 }

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "core/records/CheckinFile.h"
+#include "core/records/DrawDataFile.h"
 #include "core/records/ResultsHistory.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -234,8 +235,9 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     out += it.ItemName;
     out += "\r\n";
     std::string_view line;
+    // Read by people, in any editor: a cell's blanks as the list had them.
     while (in.Next(line)) {
-      out.append(line);
+      out += ShownField(line);
       out += "\r\n";
     }
     if (in.Failed()) {
@@ -250,7 +252,7 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     out += it.ItemName + text::G("缺席名单");
     out += "\r\n";
     while (absentIn.Next(line)) {
-      out.append(line);
+      out += ShownField(line);
       out += "\r\n";
     }
     if (absentIn.Failed()) {

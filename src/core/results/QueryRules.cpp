@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/records/DrawDataFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -38,8 +39,9 @@ bool MatchesAt(std::string_view hay, size_t at, std::string_view needle) {
 }
 
 bool RowMatches(const std::vector<std::string>& fields, std::string_view needle) {
-  return std::any_of(fields.begin(), fields.end(),
-                     [needle](const std::string& f) { return ContainsText(f, needle); });
+  return std::any_of(fields.begin(), fields.end(), [needle](const std::string& f) {
+    return ContainsText(ShownField(f), needle);
+  });
 }
 
 }  // namespace
