@@ -229,7 +229,9 @@ class RulesReplay {
             text::IsAllDigits(t) &&
             (digits.size() < 19 || (digits.size() == 19 && digits <= "9223372036854775807"));
         if (!whole) {
-          problem = G("名单中") + Id(k) + G("的票数[") + t + G("]不是0或正整数");
+          problem =
+              G("名单中") + Id(k) + G("的票数[") + t +
+              (text::IsAllDigits(t) ? G("]过大(最多9223372036854775807)") : G("]不是0或正整数"));
           return false;
         }
         fixed->tickets[k] = digits.empty() ? 0 : static_cast<uint64_t>(std::stoull(digits));
@@ -245,10 +247,15 @@ class RulesReplay {
     if (m_absent[i]) return G("已被标为缺席");
     if (!m_again && m_won[i]) return G("已经中奖");
     if (m_fixed->excluded[i]) return G("是被排除任务的中奖者");
+    const std::string_view id = text::FirstField(m_lines[i]);
+    if (std::binary_search(m_rules.ExcludeIds.begin(), m_rules.ExcludeIds.end(), id))
+      return G("在本任务的排除名单中");
     if (m_fixed->absentFromCheckin[i]) return G("没有签到");
     if (m_fixed->tickets[i] == 0) return G("票数为0");
     const TItemRules* item = m_rules.ItemRulesOf(itemId);
     if (item) {
+      if (std::binary_search(item->ExcludeIds.begin(), item->ExcludeIds.end(), id))
+        return G("在本奖项的排除名单中");
       for (const TRuleCondition& c : item->Conditions) {
         const std::string v = Value(k, c.Field);
         const bool in = std::find(c.Values.begin(), c.Values.end(), v) != c.Values.end();
@@ -533,8 +540,13 @@ class Checker {
     TTaskRules rules;
     if (!h.Rules.empty()) {
       std::string why;
-      if (!ParseRules(h.Rules, rules, why) || RulesHash(rules) != h.RulesHash ||
-          FormatRules(rules) != h.Rules) {
+      const std::string fault = RulesTextFault(h.Rules);
+      if (!fault.empty()) {
+        Problem(G("抽奖记录中的抽奖规则不是本程序写下的规范文本(规则已被改动)：") + fault);
+        return;
+      }
+      ParseRules(h.Rules, rules, why);
+      if (RulesHash(rules) != h.RulesHash) {
         Problem(G("抽奖记录中的抽奖规则与其指纹不符(规则已被改动)"));
         return;
       }
