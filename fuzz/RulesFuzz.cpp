@@ -1,7 +1,9 @@
 // libFuzzer harness for the draw's rules over a candidate list: the input is a rules text,
 // a NUL byte, a title line and candidate lines (LF). Any bytes: never a crash; rules that
-// parse format to text that parses to the same rules; a pool under them picks only those
-// who may win, and never more than the list holds.
+// parse format to text that parses to the same rules and is canonical; a pool under them
+// picks only those who may win, nobody on a list of ids left out, and never more than the
+// list holds.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ParseRules(rulesText, rules, error)) return 0;
   TTaskRules again;
   if (!ParseRules(FormatRules(rules), again, error) || !(again == rules)) std::abort();
+  // The canonical text is canonical; any other text is told what is wrong.
+  if (!RulesTextFault(FormatRules(rules)).empty()) std::abort();
+  if ((FormatRules(rules) == rulesText) != RulesTextFault(rulesText).empty()) std::abort();
   if (nul == std::string_view::npos) return 0;
   TPoolRules pr;
   pr.Rules = rules;
@@ -54,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const int32_t k = pool.Pick(item, rng);
       if (k < 0) break;
       if (!pool.MayWin(k, item)) std::abort();
+      // Nobody on a list of ids left out is ever drawn.
+      const std::string id(FieldViews(lines[static_cast<size_t>(k)]).empty()
+                               ? std::string_view()
+                               : FieldViews(lines[static_cast<size_t>(k)])[0]);
+      const TItemRules* own = rules.ItemRulesOf(item);
+      if (std::binary_search(rules.ExcludeIds.begin(), rules.ExcludeIds.end(), id) ||
+          (own && std::binary_search(own->ExcludeIds.begin(), own->ExcludeIds.end(), id)))
+        std::abort();
       pool.MarkDrawn(k, item);
       pool.RollPick(item, rng);
     }

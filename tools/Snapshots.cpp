@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
   {
     // The rules sections on the example data task: its first prize only for two
     // departments, at most two each; at most five per department over the task; the winners
-    // of the task above left out.
+    // of the task above and two lists of ids left out.
     std::vector<config::TItemRow> items;
     std::string error;
     config::SelectItems(1001, items, error);
@@ -205,8 +205,10 @@ int main(int argc, char** argv) {
           items[0].ItemId,
           {{text::G("部门"), TConditionKind::OneOf, {text::G("市场部"), text::G("研发部")}}},
           {text::G("部门"), 2}}};
+    if (!rules.Items.empty()) rules.Items[0].ExcludeIds = {"9001", "9002"};
     rules.TaskQuota = {text::G("部门"), 5};
     rules.ExcludeTasks = {1004};
+    rules.ExcludeIds = {"9001", "9002", "9003"};
     if (!config::SaveRules(1001, rules, error)) return 7;
     db::ExecSql(dm.ARryPub, "update LuckTask set TaskName=? where TaskId=1004",
                 {text::G("午宴抽奖")}, error);

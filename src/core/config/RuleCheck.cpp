@@ -10,6 +10,7 @@
 #include "core/config/TaskList.h"
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawJournal.h"
 #include "core/draw/DrawTexts.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"
@@ -72,9 +73,12 @@ bool MeetsConditions(std::string_view line, const TItemRules& item,
 struct TEligible {
   int64_t count = 0;
   std::map<std::string, int64_t, std::less<>> perQuotaValue;
+  std::map<std::string, int64_t, std::less<>> perTaskQuotaValue;
 };
 
-TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
+// `mark`, when given, gets a 1 at each eligible line's place.
+TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& context,
+                   std::vector<uint8_t>* mark = nullptr) {
   TEligible out;
   const TItemRules* item = rules.ItemRulesOf(itemId);
   const TItemRules none;
@@ -85,11 +89,16 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
   const int ticketColumn =
       rules.TicketsField.empty() ? -1 : FieldColumn(context.List, rules.TicketsField);
   const int quotaColumn = item->Quota.IsSet() ? FieldColumn(context.List, item->Quota.Field) : -1;
+  const int taskQuotaColumn =
+      rules.TaskQuota.IsSet() ? FieldColumn(context.List, rules.TaskQuota.Field) : -1;
   // An empty id names nobody, as in the draw.
   std::unordered_set<std::string_view> excluded(context.ExcludedIds.begin(),
                                                 context.ExcludedIds.end());
+  excluded.insert(rules.ExcludeIds.begin(), rules.ExcludeIds.end());
+  excluded.insert(item->ExcludeIds.begin(), item->ExcludeIds.end());
   excluded.erase(std::string_view());
-  for (const std::string& line : context.List.Lines) {
+  for (size_t k = 0; k < context.List.Lines.size(); ++k) {
+    const std::string& line = context.List.Lines[k];
     if (!MeetsConditions(line, *item, columns)) continue;
     if (!rules.TicketsField.empty()) {
       int64_t n = 0;
@@ -97,16 +106,29 @@ TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
     }
     if (!excluded.empty() && excluded.count(text::FirstField(line))) continue;
     ++out.count;
+    if (mark) (*mark)[k] = 1;
     if (quotaColumn >= 0) ++out.perQuotaValue[std::string(text::FieldAt(line, quotaColumn))];
+    if (taskQuotaColumn >= 0)
+      ++out.perTaskQuotaValue[std::string(text::FieldAt(line, taskQuotaColumn))];
   }
   return out;
 }
 
-// The most winners the item's own quota lets it have among the eligible `e`.
-int64_t ReachOf(const TEligible& e, const TItemRules* item) {
-  if (!item || !item->Quota.IsSet()) return e.count;
+// The most winners one quota lets `perValue` have.
+int64_t CappedSum(const std::map<std::string, int64_t, std::less<>>& perValue, int32_t max) {
   int64_t reach = 0;
-  for (const auto& [value, n] : e.perQuotaValue) reach += std::min<int64_t>(n, item->Quota.Max);
+  for (const auto& [value, n] : perValue) reach += std::min<int64_t>(n, max);
+  return reach;
+}
+
+// The most winners the quotas let the item have among the eligible `e`: the item's own and
+// the task's, each alone, the smaller of the two.
+int64_t ReachOf(const TEligible& e, const TTaskRules& rules, const TItemRules* item) {
+  int64_t reach = e.count;
+  if (item && item->Quota.IsSet())
+    reach = std::min(reach, CappedSum(e.perQuotaValue, item->Quota.Max));
+  if (rules.TaskQuota.IsSet())
+    reach = std::min(reach, CappedSum(e.perTaskQuotaValue, rules.TaskQuota.Max));
   return reach;
 }
 
@@ -269,13 +291,13 @@ bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::strin
     for (size_t i = 0; i < list.Lines.size(); ++i) {
       const std::string_view v = text::FieldAt(list.Lines[i], column);
       const auto line = [&] {
-        return G("抽奖数据第") + std::to_string(i + 1) + G("行（") +
-               std::string(text::FirstField(list.Lines[i])) + G("）");
+        return drawtext::CandidatePlace(i) + Bracketed(text::FirstField(list.Lines[i]));
       };
       int64_t n = 0;
       if (!Tickets(v, n)) {
-        error = where + G("：") + line() + G("的") + Bracketed(rules.TicketsField) + Quoted(v) +
-                G("不是大于等于0的整数");
+        error = where + G("：") + line() + G("的") + Bracketed(rules.TicketsField) +
+                (text::IsAllDigits(v) ? Quoted(v) + G("过大(最多9223372036854775807)")
+                                      : Quoted(v) + G("不是大于等于0的整数"));
         return false;
       }
       // The draw picks a number below the total: it must fit too.
@@ -310,24 +332,52 @@ int64_t EligibleCount(const TTaskRules& rules, int32_t itemId, const TRuleContex
 }
 
 int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
-  return ReachOf(Eligible(rules, itemId, context), rules.ItemRulesOf(itemId));
+  return ReachOf(Eligible(rules, itemId, context), rules, rules.ItemRulesOf(itemId));
 }
 
 std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId) {
   std::string out;
-  const bool taskWide = !rules.TicketsField.empty() || !rules.ExcludeTasks.empty();
+  const bool taskWide = !rules.TicketsField.empty() || !rules.ExcludeTasks.empty() ||
+                        !rules.ExcludeIds.empty() || rules.TaskQuota.IsSet();
   for (const TRuleItem& item : context.Items) {
     if (itemId != 0 && item.ItemId != itemId) continue;
     const TItemRules* own = rules.ItemRulesOf(item.ItemId);
     if (!own && !taskWide) continue;
     const TEligible e = Eligible(rules, item.ItemId, context);
     const std::string line =
-        drawtext::TooFewForRules(item.Name, e.count, ReachOf(e, own), item.LuckCount);
+        drawtext::TooFewForRules(item.Name, e.count, ReachOf(e, rules, own), item.LuckCount);
     if (line.empty()) continue;
     if (!out.empty()) out += "\n";
     out += line;
   }
+  // The task's quota over every item together: those who keep the rules of any item.
+  if (itemId == 0 && rules.TaskQuota.IsSet() && context.Items.size() > 1) {
+    const int column = FieldColumn(context.List, rules.TaskQuota.Field);
+    std::map<std::string, int64_t, std::less<>> perValue;
+    int64_t wanted = 0;
+    for (const TRuleItem& item : context.Items) wanted += item.LuckCount;
+    std::vector<uint8_t> any(context.List.Lines.size(), 0);
+    for (const TRuleItem& item : context.Items) Eligible(rules, item.ItemId, context, &any);
+    for (size_t k = 0; k < any.size(); ++k)
+      if (any[k]) ++perValue[std::string(text::FieldAt(context.List.Lines[k], column))];
+    const std::string line =
+        drawtext::TooFewForTaskQuota(CappedSum(perValue, rules.TaskQuota.Max), wanted);
+    if (!line.empty()) out += (out.empty() ? "" : "\n") + line;
+  }
   return out;
+}
+
+std::string RulesChangeQuestion(int32_t taskId, const TTaskRules& stored,
+                                const TTaskRules& edited) {
+  if (FormatRules(stored) == FormatRules(edited)) return {};
+  TJournal pending;
+  std::string ignored;
+  if (ReadJournal(paths::JournalPath(taskId), pending, ignored) != JournalRead::Ok ||
+      pending.Batches.empty())
+    return {};
+  return G("该抽奖项目有一次未完成的抽奖（已抽出") + std::to_string(pending.WinnerCount()) +
+         G("人）。保存修改后的抽奖规则后，这次抽奖将无法继续，已抽出的中奖者会转入历史记录。"
+           "是否仍要保存？");
 }
 
 bool LoadRules(int32_t taskId, TTaskRules& rules, std::string& error) {
@@ -415,6 +465,11 @@ bool PresetKeepsRules(const TTaskRules& rules, const TRuleItem& item,
   }
   if (std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end()) {
     message = who + G("已在排除的抽奖任务中中奖");
+    return false;
+  }
+  if (std::binary_search(rules.ExcludeIds.begin(), rules.ExcludeIds.end(), id) ||
+      (own && std::binary_search(own->ExcludeIds.begin(), own->ExcludeIds.end(), id))) {
+    message = who + G("在排除名单中");
     return false;
   }
   if (own && own->Quota.IsSet()) {

@@ -127,6 +127,11 @@ int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& 
 // only named when rules apply to it (its own, the tickets or an exclusion).
 std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId = 0);
 
+// Asked before rules are saved that differ from the `stored` ones while a draw of task
+// `taskId` is unfinished with batches drawn: that draw was fixed on the stored rules and
+// cannot go on under others. Empty when there is nothing to ask. A No keeps the draw.
+std::string RulesChangeQuestion(int32_t taskId, const TTaskRules& stored, const TTaskRules& edited);
+
 // The stored rules of a task on the data module (config/TaskRules); false with the error,
 // also when the data module is missing.
 bool LoadRules(int32_t taskId, TTaskRules& rules, std::string& error);

@@ -60,7 +60,7 @@ bool LoadTaskRules(TTombolixDB& dm, int32_t taskId, TTaskRules& out, std::string
     why.clear();
     const bool parsed = ParseRules(q.FieldAsString("Rules"), itemRules, why);
     const bool own = parsed && itemRules.TicketsField.empty() && !itemRules.TaskQuota.IsSet() &&
-                     itemRules.ExcludeTasks.empty() &&
+                     itemRules.ExcludeTasks.empty() && itemRules.ExcludeIds.empty() &&
                      std::all_of(itemRules.Items.begin(), itemRules.Items.end(),
                                  [itemId](const TItemRules& r) { return r.ItemId == itemId; });
     if (!own) {
@@ -113,6 +113,12 @@ bool SaveTaskRules(TTombolixDB& dm, int32_t taskId, const TTaskRules& given, std
   db::ExecRaw(c, "rollback to task_rules", ignored);
   db::ExecRaw(c, "release task_rules", ignored);
   return false;
+}
+
+bool SaveHideExcludeCount(TTombolixDB& dm, int32_t taskId, bool hide, std::string& error) {
+  db::TQuery q{dm.ADOConnection1};
+  return db::ExecSql(q, "update LuckTask set HideExcludeCount=? where TaskId=?",
+                     {int64_t{hide ? 1 : 0}, int64_t{taskId}}, error);
 }
 
 }  // namespace config

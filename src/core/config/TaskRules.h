@@ -26,4 +26,9 @@ bool LoadTaskRules(TTombolixDB& db, int32_t taskId, TTaskRules& rules, std::stri
 // task does not have.
 bool SaveTaskRules(TTombolixDB& db, int32_t taskId, const TTaskRules& rules, std::string& error);
 
+// Stores the task option to leave the exclusion lists' count ("排除名单128人") off the draw
+// screen's rules line (read by LoadHideExcludeCount). False with a GBK error when the
+// database fails.
+bool SaveHideExcludeCount(TTombolixDB& db, int32_t taskId, bool hide, std::string& error);
+
 }  // namespace config

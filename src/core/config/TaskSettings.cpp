@@ -2,6 +2,7 @@
 
 #include "core/config/ConfigStore.h"
 #include "core/config/Refusal.h"
+#include "core/config/TaskIds.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Colour.h"
 #include "core/records/FileHash.h"
@@ -113,9 +114,10 @@ bool SaveTask(TTaskSettings& s, TTaskFailure& f) {
   using N = int64_t;
   bool ok;
   if (insert) {
-    const int id = GetNextId(db::kSeqTaskId);
+    // Never an id whose files an older task left (an unfinished draw's journal, say).
+    const int id = NextFreeTaskId(error);
     // The allocator has shown its own failure; a task is never stored under id -1.
-    if (id < 0) return Refuse(f, MessageKind::Error, {}, TaskField::None);
+    if (id < 0) return Refuse(f, MessageKind::Error, error, TaskField::None);
     row.TaskId = id;
     s.TaskId = std::to_string(id);
     ok = db::ExecSql(*q, db::sql::kInsertTask,

@@ -33,7 +33,8 @@ constexpr const char* kCreateTables =
     " MusicFilePath text not null default '',"
     " ShowLuck integer not null default 0,"
     " Rules text not null default '',"
-    " CheckinOnly integer not null default 0);"
+    " CheckinOnly integer not null default 0,"
+    " HideExcludeCount integer not null default 0);"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -142,6 +143,13 @@ bool AddCheckinColumn(sqlite3* h, std::string& error) {
          Exec(h, "alter table LuckTask add column CheckinOnly integer not null default 0", error);
 }
 
+// Version 4: the task option to leave the exclusion lists' count off the draw screen.
+bool AddHideExcludeCountColumn(sqlite3* h, std::string& error) {
+  return HasColumn(h, "LuckTask", "HideExcludeCount") ||
+         Exec(h, "alter table LuckTask add column HideExcludeCount integer not null default 0",
+              error);
+}
+
 }  // namespace
 
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
@@ -151,6 +159,7 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (!HasTheTables(h)) return true;
   if (!Exec(h, "begin immediate", error)) return false;
   if (AddRulesColumns(h, error) && AddCheckinColumn(h, error) &&
+      AddHideExcludeCountColumn(h, error) &&
       Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
       Exec(h, "commit", error))
     return true;

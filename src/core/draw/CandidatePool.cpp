@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "core/draw/DrawTexts.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -159,6 +160,7 @@ class TRulesIndex {
     std::vector<Condition> conditions;
     int quotaColumn = -1;
     int32_t quotaMax = 0;
+    std::vector<uint8_t> excluded;  // per candidate, by the item's own list; empty: none
   };
 
   std::vector<Column> columns;
@@ -179,6 +181,7 @@ class TRulesIndex {
   bool Keeps(const Item& item, int32_t k) const {
     const size_t i = static_cast<size_t>(k);
     if (excluded[i] || (tickets && ticketsOf[i] <= 0)) return false;
+    if (!item.excluded.empty() && item.excluded[i]) return false;
     for (const Condition& c : item.conditions)
       if ((c.listed[static_cast<size_t>(columns[c.column].valueOf[i])] != 0) != c.oneOf)
         return false;
@@ -262,6 +265,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
   for (size_t c = 0; c < index->columns.size(); ++c) numberOf(c, {});
   std::unordered_set<std::string_view> excludedIds(given.ExcludedIds.begin(),
                                                    given.ExcludedIds.end());
+  excludedIds.insert(rules.ExcludeIds.begin(), rules.ExcludeIds.end());
   std::unordered_set<std::string_view> presentIds(given.PresentIds.begin(), given.PresentIds.end());
   index->excluded.assign(n, 0);
   if (index->tickets) index->ticketsOf.assign(n, 0);
@@ -294,11 +298,10 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
     }
     if (!whole || t > INT64_MAX - ticketSum) {
       const std::string id(text::FirstField(lines[k]));
-      error = !whole
-                  ? text::G("名单中") + id + text::G("的票数[") + std::string(ticketText) +
-                        text::G("]不是0或正整数(第") + std::to_string(k + 1) + text::G("位候选人)")
-                  : text::G("名单中的票数总和超出范围(到") + id +
-                        text::G("为止已超过9223372036854775807)");
+      error = !whole ? text::G("名单中") + id + text::G("的") + drawtext::TicketsFault(ticketText) +
+                           text::G("(") + drawtext::CandidatePlace(k) + text::G(")")
+                     : text::G("名单中的票数总和超出范围(到") + id +
+                           text::G("为止已超过9223372036854775807)");
       return nullptr;
     }
     ticketSum += t;
@@ -306,6 +309,12 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
   }
   for (const TItemRules& r : rules.Items) {
     TRulesIndex::Item& item = index->items[r.ItemId];
+    if (!r.ExcludeIds.empty()) {
+      const std::unordered_set<std::string_view> out(r.ExcludeIds.begin(), r.ExcludeIds.end());
+      item.excluded.assign(n, 0);
+      for (size_t k = 0; k < n; ++k)
+        item.excluded[k] = out.count(text::FirstField(lines[k])) ? 1 : 0;
+    }
     for (size_t i = 0; i < r.Conditions.size(); ++i) {
       TRulesIndex::Condition& c = item.conditions[i];
       c.listed.assign(static_cast<size_t>(index->columns[c.column].values), 0);
@@ -651,13 +660,33 @@ int64_t TCandidatePool::RuleQuotaReach(int32_t itemId) const {
   if (!m_rules) return static_cast<int64_t>(m_drawn.size());
   const TRulesIndex& x = *m_rules->index;
   const TRulesIndex::Item& item = x.ItemOf(itemId);
-  if (item.quotaColumn < 0) return RuleEligibleCount(itemId);
+  // Each quota alone caps the item; both together cap it at least as much.
+  const auto reachBy = [&](int column, int32_t max) {
+    std::vector<int64_t> perValue(
+        static_cast<size_t>(x.columns[static_cast<size_t>(column)].values), 0);
+    for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k)
+      if (x.Keeps(item, k)) ++perValue[static_cast<size_t>(x.ValueOf(column, k))];
+    int64_t reach = 0;
+    for (int64_t n : perValue) reach += std::min<int64_t>(n, max);
+    return reach;
+  };
+  int64_t reach = RuleEligibleCount(itemId);
+  if (item.quotaColumn >= 0) reach = std::min(reach, reachBy(item.quotaColumn, item.quotaMax));
+  if (x.taskQuotaColumn >= 0) reach = std::min(reach, reachBy(x.taskQuotaColumn, x.taskQuotaMax));
+  return reach;
+}
+
+int64_t TCandidatePool::TaskQuotaReach(const std::vector<int32_t>& itemIds) const {
+  if (!m_rules || m_rules->index->taskQuotaColumn < 0) return INT64_MAX;
+  const TRulesIndex& x = *m_rules->index;
   std::vector<int64_t> perValue(
-      static_cast<size_t>(x.columns[static_cast<size_t>(item.quotaColumn)].values), 0);
+      static_cast<size_t>(x.columns[static_cast<size_t>(x.taskQuotaColumn)].values), 0);
   for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k)
-    if (x.Keeps(item, k)) ++perValue[static_cast<size_t>(x.ValueOf(item.quotaColumn, k))];
+    if (std::any_of(itemIds.begin(), itemIds.end(),
+                    [&](int32_t id) { return x.Keeps(x.ItemOf(id), k); }))
+      ++perValue[static_cast<size_t>(x.ValueOf(x.taskQuotaColumn, k))];
   int64_t reach = 0;
-  for (int64_t n : perValue) reach += std::min<int64_t>(n, item.quotaMax);
+  for (int64_t n : perValue) reach += std::min<int64_t>(n, x.taskQuotaMax);
   return reach;
 }
 

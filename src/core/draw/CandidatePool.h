@@ -98,10 +98,14 @@ class TCandidatePool {
   // With rules: how many candidates keep the item's conditions, exclusion and tickets
   // (quotas and earlier winners aside), preset lines included.
   int64_t RuleEligibleCount(int32_t itemId) const;
-  // With rules: the most winners the item's own quota lets it have among those
-  // (RuleEligibleCount): the sum over the quota field's values of min(eligible with that
-  // value, max). RuleEligibleCount when the item has no quota.
+  // With rules: the most winners the quotas let the item have among those
+  // (RuleEligibleCount): for the item's quota and for the task's, the sum over the quota
+  // field's values of min(eligible with that value, max); the smaller of the two.
+  // RuleEligibleCount when there is no quota.
   int64_t RuleQuotaReach(int32_t itemId) const;
+  // With a task quota: the most winners it lets all of `itemIds` have together, counted
+  // over those who keep the rules of any of them. INT64_MAX without a task quota.
+  int64_t TaskQuotaReach(const std::vector<int32_t>& itemIds) const;
   // The item's preset entries that name nobody who keeps its rules (conditions, exclusion,
   // tickets): they are never drawn.
   int32_t PresetsAgainstRules(int32_t itemId) const;

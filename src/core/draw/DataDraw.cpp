@@ -114,6 +114,7 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   head.LuckAgain = m_s.Task.LuckAgain;
   for (const TLuckItem& it : m_s.Items)
     head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+  KeepJournalExclusion();
   if (!MakeSecret(error)) {
     failure = {MessageKind::Error, error};
     return false;
@@ -127,6 +128,17 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
       if (!tooFew.empty()) m_draw.notes.push_back(tooFew);
       const int32_t against = m_run.pool.PresetsAgainstRules(it.ItemId);
       if (against > 0) m_draw.notes.push_back(drawtext::PresetsAgainstRules(it.ItemName, against));
+    }
+    std::vector<int32_t> ids;
+    int64_t wanted = 0;
+    for (const TLuckItem& it : m_s.Items) {
+      ids.push_back(it.ItemId);
+      wanted += it.LuckCount;
+    }
+    if (ids.size() > 1) {
+      const std::string tooFew =
+          drawtext::TooFewForTaskQuota(m_run.pool.TaskQuotaReach(ids), wanted);
+      if (!tooFew.empty()) m_draw.notes.push_back(tooFew);
     }
   }
 
@@ -169,6 +181,10 @@ bool TDataDraw::SetUpRules(Failure& failure) {
     return false;
   }
   if (rules.Empty() && !checkinOnly) return true;
+  if (!LoadHideExcludeCount(m_s.Task.TaskId, m_draw.hideExcludeCount, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
   std::vector<std::string> ids;
   for (int32_t task : rules.ExcludeTasks) {
     if (!CurrentWinnerIds(task, ids, error)) {
@@ -203,11 +219,31 @@ bool TDataDraw::SetUpRules(Failure& failure) {
   return true;
 }
 
+void TDataDraw::KeepJournalExclusion() {
+  TJournalHead& head = m_draw.head;
+  if (head.Rules.empty()) return;
+  TJournal pending;
+  std::string error;
+  if (ReadJournal(paths::JournalPath(head.TaskId), pending, error) != JournalRead::Ok ||
+      pending.Batches.empty() || pending.Head.Excluded == head.Excluded)
+    return;
+  TJournalHead same = pending.Head;
+  same.Excluded = head.Excluded;
+  if (!same.SameDraw(head)) return;
+  TPoolRules rules = m_draw.rules;
+  rules.ExcludedIds = pending.Head.Excluded;
+  std::shared_ptr<const TRulesIndex> index = IndexRules(m_s.CandidateLines, rules, error);
+  if (!index) return;
+  m_draw.rules = std::move(rules);
+  m_draw.rulesIndex = std::move(index);
+  head.Excluded = pending.Head.Excluded;
+}
+
 std::string TDataDraw::RulesLine(int itemIndex) const {
   if (!m_draw.rulesIndex || itemIndex < 0 || itemIndex >= static_cast<int>(Items().size()))
     return {};
   return drawtext::RulesLine(Rules(), Items()[static_cast<size_t>(itemIndex)].ItemId,
-                             m_draw.excludedNames);
+                             m_draw.excludedNames, !m_draw.hideExcludeCount);
 }
 
 void TDataDraw::CatchUpFinishedFiles() {

@@ -264,6 +264,7 @@ class TDataDraw {
     std::shared_ptr<const TRulesIndex> rulesIndex;  // null without rules
     std::vector<std::string> notes;
     std::vector<std::string> excludedNames;  // the excluded tasks' names, in the rules' order
+    bool hideExcludeCount = false;           // the rules line leaves out the lists' count
   };
   // The draw from its first batch on: built afresh at set-up and before each replay.
   struct Run {
@@ -290,6 +291,9 @@ class TDataDraw {
   // Reads the task's rules and the excluded tasks' winners, indexes them over the list and
   // puts them in the head. False with the failure to show.
   bool SetUpRules(Failure& failure);
+  // An unfinished draw of the same rules goes on excluding the ids its journal holds: the
+  // exclusion was fixed at its first batch, whatever the excluded tasks drew since.
+  void KeepJournalExclusion();
   void MarkAbsent(size_t place, int32_t replacement);
   void RebuildList();
   std::string JournalFile() const;

@@ -44,8 +44,30 @@ bool ParseId(std::string_view s, int32_t& id) {
 TItemRules& ItemOf(TTaskRules& rules, int32_t itemId) {
   for (TItemRules& item : rules.Items)
     if (item.ItemId == itemId) return item;
-  rules.Items.push_back(TItemRules{itemId, {}, {}});
+  rules.Items.push_back(TItemRules{itemId, {}, {}, {}});
   return rules.Items.back();
+}
+
+// Each value after a TAB.
+std::string Joined(const std::vector<std::string>& values) {
+  std::string out;
+  for (const std::string& v : values) out += "\t" + v;
+  return out;
+}
+
+// The lines of a text, a CR before each LF dropped.
+std::vector<std::string_view> TextLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -58,9 +80,11 @@ const TItemRules* TTaskRules::ItemRulesOf(int32_t itemId) const {
 
 void NormaliseRules(TTaskRules& rules) {
   SortUnique(rules.ExcludeTasks);
+  SortUnique(rules.ExcludeIds);
   if (rules.TaskQuota.Field.empty()) rules.TaskQuota = {};
   for (TItemRules& item : rules.Items) {
     for (TRuleCondition& c : item.Conditions) SortUnique(c.Values);
+    SortUnique(item.ExcludeIds);
     std::erase_if(item.Conditions, [](const TRuleCondition& c) { return c.Field.empty(); });
     std::sort(item.Conditions.begin(), item.Conditions.end(),
               [](const TRuleCondition& a, const TRuleCondition& b) {
@@ -82,6 +106,7 @@ std::string FormatRules(const TTaskRules& given) {
     out +=
         "TASKQUOTA\t" + rules.TaskQuota.Field + "\t" + std::to_string(rules.TaskQuota.Max) + "\n";
   for (int32_t task : rules.ExcludeTasks) out += "EXCLUDE\t" + std::to_string(task) + "\n";
+  if (!rules.ExcludeIds.empty()) out += "EXCLUDEIDS" + Joined(rules.ExcludeIds) + "\n";
   for (const TItemRules& item : rules.Items) {
     const std::string id = std::to_string(item.ItemId);
     for (const TRuleCondition& c : item.Conditions) {
@@ -90,6 +115,7 @@ std::string FormatRules(const TTaskRules& given) {
       for (const std::string& v : c.Values) out += "\t" + v;
       out += "\n";
     }
+    if (!item.ExcludeIds.empty()) out += "ITEMEXCLUDEIDS\t" + id + Joined(item.ExcludeIds) + "\n";
     if (item.Quota.IsSet())
       out += "ITEMQUOTA\t" + id + "\t" + item.Quota.Field + "\t" + std::to_string(item.Quota.Max) +
              "\n";
@@ -122,6 +148,17 @@ bool ParseRules(std::string_view textIn, TTaskRules& out, std::string& error) {
       int32_t task = 0;
       ok = ParseId(f[1], task);
       if (ok) rules.ExcludeTasks.push_back(task);
+    } else if (kind == "EXCLUDEIDS" && f.size() >= 2 && rules.ExcludeIds.empty()) {
+      ok = std::all_of(f.begin() + 1, f.end(), IsToken);
+      if (ok) rules.ExcludeIds.assign(f.begin() + 1, f.end());
+    } else if (kind == "ITEMEXCLUDEIDS" && f.size() >= 3) {
+      int32_t item = 0;
+      ok = ParseId(f[1], item) && std::all_of(f.begin() + 2, f.end(), IsToken);
+      if (ok) {
+        std::vector<std::string>& ids = ItemOf(rules, item).ExcludeIds;
+        ok = ids.empty();
+        ids.assign(f.begin() + 2, f.end());
+      }
     } else if (kind == "ITEM" && f.size() >= 5 && (f[2] == "ONEOF" || f[2] == "NONEOF") &&
                IsToken(f[3])) {
       int32_t item = 0;
@@ -145,6 +182,26 @@ bool ParseRules(std::string_view textIn, TTaskRules& out, std::string& error) {
   NormaliseRules(rules);
   out = std::move(rules);
   return true;
+}
+
+std::string RulesTextFault(std::string_view given) {
+  TTaskRules rules;
+  std::string error;
+  if (!ParseRules(given, rules, error)) return error;
+  const std::string canonical = FormatRules(rules);
+  if (canonical == given) return {};
+  const std::vector<std::string_view> have = TextLines(given), want = TextLines(canonical);
+  for (size_t i = 0; i < std::max(have.size(), want.size()); ++i) {
+    const std::string no = std::to_string(i + 1);
+    if (i >= want.size()) return text::G("抽奖规则第") + no + text::G("行多余（重复的规则或空行）");
+    if (i >= have.size() || have[i] != want[i]) {
+      std::string shown(want[i]);
+      std::replace(shown.begin(), shown.end(), '\t', ' ');
+      return text::G("抽奖规则第") + no +
+             text::G("行不是规范写法（按类型和奖项排序、取值排序且不重复），应为：") + shown;
+    }
+  }
+  return text::G("抽奖规则的行尾不是规范写法：每行应以LF结尾，不用CR");
 }
 
 std::string RulesHash(const TTaskRules& rules) {

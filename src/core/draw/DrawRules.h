@@ -37,17 +37,24 @@ struct TItemRules {
   int32_t ItemId = 0;
   std::vector<TRuleCondition> Conditions;  // all must hold
   TRuleQuota Quota;
-  bool Empty() const { return Conditions.empty() && !Quota.IsSet(); }
+  // Ids (first fields) that may not win this item, from a list the operator chose (last
+  // year's winners, say); kept sorted bytewise, no duplicates.
+  std::vector<std::string> ExcludeIds;
+  bool Empty() const { return Conditions.empty() && !Quota.IsSet() && ExcludeIds.empty(); }
   bool operator==(const TItemRules&) const = default;
 };
 
 struct TTaskRules {
   TRuleQuota TaskQuota;               // over all items of the task
   std::vector<int32_t> ExcludeTasks;  // their current winners may not win; kept sorted
-  std::string TicketsField;           // empty: one ticket each
-  std::vector<TItemRules> Items;      // sorted by ItemId, none Empty()
+  // Ids that may not win any item: a fixed list, kept sorted bytewise, no duplicates. Unlike
+  // ExcludeTasks it never follows another task's later draws.
+  std::vector<std::string> ExcludeIds;
+  std::string TicketsField;       // empty: one ticket each
+  std::vector<TItemRules> Items;  // sorted by ItemId, none Empty()
   bool Empty() const {
-    return !TaskQuota.IsSet() && ExcludeTasks.empty() && TicketsField.empty() && Items.empty();
+    return !TaskQuota.IsSet() && ExcludeTasks.empty() && ExcludeIds.empty() &&
+           TicketsField.empty() && Items.empty();
   }
   // The item's rules, or nullptr when it has none.
   const TItemRules* ItemRulesOf(int32_t itemId) const;
@@ -63,14 +70,22 @@ void NormaliseRules(TTaskRules& rules);
 //   TICKETS <field>
 //   TASKQUOTA <field> <max>
 //   EXCLUDE <taskId>                       one line per task, ascending
+//   EXCLUDEIDS <id>...                     the task's fixed exclusion list, one line
 //   ITEM <itemId> ONEOF|NONEOF <field> <value>...   one line per condition
+//   ITEMEXCLUDEIDS <itemId> <id>...        the item's fixed exclusion list, one line
 //   ITEMQUOTA <itemId> <field> <max>
-// in that order, items ascending. This text is what is stored, journalled and hashed.
+// in that order, item by item ascending (its ITEM lines, then ITEMEXCLUDEIDS, then
+// ITEMQUOTA). This text is what is stored, journalled and hashed.
 std::string FormatRules(const TTaskRules& rules);
 
 // Reads FormatRules text (lines in any order; CR LF or LF). False with a GBK error naming
 // the line when a line is not one of the forms above.
 bool ParseRules(std::string_view text, TTaskRules& rules, std::string& error);
+
+// Why `text` is not the canonical FormatRules text of what it parses to, in the operator's
+// words (GBK): the parse error, or the first line that differs and what it should be.
+// Empty when it is canonical.
+std::string RulesTextFault(std::string_view text);
 
 // SHA-256 (hex) of FormatRules; empty when there are no rules.
 std::string RulesHash(const TTaskRules& rules);

@@ -1,6 +1,9 @@
 #include "core/draw/DrawTexts.h"
 
+#include <algorithm>
+
 #include "core/text/Gbk.h"
+#include "core/text/Text.h"
 
 using text::G;
 
@@ -47,7 +50,7 @@ std::string ValuesText(const std::vector<std::string>& values) {
 }  // namespace
 
 std::string RulesLine(const TTaskRules& rules, int32_t itemId,
-                      const std::vector<std::string>& excludedNames) {
+                      const std::vector<std::string>& excludedNames, bool showExcludeList) {
   std::vector<std::string> parts;
   const TItemRules* item = rules.ItemRulesOf(itemId);
   if (item && !item->Conditions.empty()) {
@@ -66,6 +69,13 @@ std::string RulesLine(const TTaskRules& rules, int32_t itemId,
     parts.push_back(G("每") + rules.TaskQuota.Field + G("全场最多") +
                     std::to_string(rules.TaskQuota.Max) + G("名"));
   if (!excludedNames.empty()) parts.push_back(G("不含") + ValuesText(excludedNames) + G("中奖者"));
+  // The task's list and the item's together, each id once.
+  size_t listed = rules.ExcludeIds.size();
+  if (item)
+    for (const std::string& id : item->ExcludeIds)
+      listed += !std::binary_search(rules.ExcludeIds.begin(), rules.ExcludeIds.end(), id);
+  if (listed > 0 && showExcludeList)
+    parts.push_back(G("排除名单") + std::to_string(listed) + G("人"));
   if (!rules.TicketsField.empty()) parts.push_back(G("按") + rules.TicketsField + G("计票"));
   std::string line;
   for (size_t i = 0; i < parts.size(); ++i) line += (i ? G("　") : std::string()) + parts[i];
@@ -80,6 +90,22 @@ std::string TooFewForRules(std::string_view itemName, int64_t eligible, int64_t 
                     G("人");
   if (reach < eligible) out += G("，按名额限制最多抽出") + std::to_string(reach) + G("人");
   return out + G("，少于中奖个数") + std::to_string(luckCount) + G("，抽完这些人后该奖项即结束");
+}
+
+std::string TooFewForTaskQuota(int64_t reach, int64_t luckCounts) {
+  if (reach >= luckCounts) return {};
+  return G("全场名额限制最多抽出") + std::to_string(reach) + G("人，少于各奖项中奖个数之和") +
+         std::to_string(luckCounts) + G("，抽完这些人后抽奖即结束");
+}
+
+std::string CandidatePlace(size_t k) {
+  return G("第") + std::to_string(k + 1) + G("名候选人（抽奖数据文件第") + std::to_string(k + 5) +
+         G("行）");
+}
+
+std::string TicketsFault(std::string_view value) {
+  return G("票数[") + std::string(value) +
+         (text::IsAllDigits(value) ? G("]过大(最多9223372036854775807)") : G("]不是0或正整数"));
 }
 
 std::string PresetsAgainstRules(std::string_view itemName, int32_t count) {

@@ -34,11 +34,12 @@ std::string Exhausted(std::string_view itemName);
 // The rules of item `itemId` in one short line for the band before its batches, each rule
 // kind in a few words, separated by full-width blanks:
 //   仅限：分公司不是总部，员工类型是实习、试用　每部门最多2名　每部门全场最多5名
-//   不含午宴中奖者　按工龄计票
+//   不含午宴中奖者　排除名单128人　按工龄计票
 // Value lists over three show the first three and "等N项". Empty when no rule applies.
-// `excludedNames` names the excluded tasks, in the rules' order.
+// `excludedNames` names the excluded tasks, in the rules' order. The exclusion lists (the
+// task's and the item's, each id counted once) are left out when `showExcludeList` is off.
 std::string RulesLine(const TTaskRules& rules, int32_t itemId,
-                      const std::vector<std::string>& excludedNames);
+                      const std::vector<std::string>& excludedNames, bool showExcludeList = true);
 // An item whose rules leave it fewer winners than its 中奖个数 `luckCount`, the same words
 // at set-up and when the rules are saved: `eligible` candidates keep its rules, of whom its
 // own quota lets at most `reach` win (reach <= eligible; equal without a quota):
@@ -47,6 +48,19 @@ std::string RulesLine(const TTaskRules& rules, int32_t itemId,
 // Empty when `reach` is not below `luckCount`.
 std::string TooFewForRules(std::string_view itemName, int64_t eligible, int64_t reach,
                            int64_t luckCount);
+
+// The task's quota lets fewer win than all items together want, or empty:
+//   全场名额限制最多抽出3人，少于各奖项中奖个数之和6，抽完这些人后抽奖即结束
+std::string TooFewForTaskQuota(int64_t reach, int64_t luckCounts);
+
+// Candidate `k` (from 0) as the operator finds it: "第5名候选人（抽奖数据文件第9行）". The
+// draw data file has four lines before its first candidate.
+std::string CandidatePlace(size_t k);
+
+// Why a tickets value is refused: "票数[12a]不是0或正整数" or, for digits past
+// 9223372036854775807, "票数[…]过大(最多9223372036854775807)".
+std::string TicketsFault(std::string_view value);
+
 // Set-up: preset entries of the item that its rules shut out.
 std::string PresetsAgainstRules(std::string_view itemName, int32_t count);
 // A batch passed over preset entries the rules or the draw so far shut out.

@@ -7,11 +7,16 @@
 #include <set>
 #include <system_error>
 
+#include "core/config/TaskIds.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawProof.h"
+#include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/Loaders.h"
 #include "core/records/ResultsHistory.h"
+#include "core/records/WinnerFiles.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -225,6 +230,42 @@ TCounts CountsOf(const TEventPackage& pkg) {
   return c;
 }
 
+// The ids, each followed by LF.
+std::string IdLines(const std::vector<std::string>& ids) {
+  std::string out;
+  for (const std::string& id : ids) out += id + "\n";
+  return out;
+}
+
+bool IsHex64(std::string_view s) {
+  return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+// The tasks the rules text `gbkRules` excludes; none when it does not parse (the import
+// refuses such rules itself).
+std::vector<int32_t> ExcludedTasks(const std::string* gbkRules) {
+  TTaskRules rules;
+  std::string ignored;
+  if (!gbkRules || !ParseRules(*gbkRules, rules, ignored)) return {};
+  return rules.ExcludeTasks;
+}
+
+// What task `taskId` looks like as an exclusion here: its name and its winners.
+bool ExclusionHere(int32_t taskId, TPackedExclusion& out, std::string& error) {
+  out = TPackedExclusion();
+  out.TaskId = taskId;
+  TLuckTask task;
+  std::string ignored;
+  if (LoadLuckTask(taskId, task, ignored)) out.Name = task.TaskName;
+  if (!CurrentWinnerIds(taskId, out.Ids, error)) return false;
+  std::sort(out.Ids.begin(), out.Ids.end());
+  out.Ids.erase(std::unique(out.Ids.begin(), out.Ids.end()), out.Ids.end());
+  out.Fingerprint = ExcludedHashOf(out.Ids);
+  return true;
+}
+
 }  // namespace
 
 // --- export ------------------------------------------------------------------------------
@@ -316,6 +357,32 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
         Same(name, kDataColumn) || Same(name, kBackgroundColumn) || Same(name, kMusicColumn);
     manifest += "task\t" + name + "\t" + Escape(text::GbkToUtf8(path ? "" : value)) + "\n";
   }
+  // Each excluded task's winners travel as they stand: its id alone would name another task.
+  for (int32_t other : ExcludedTasks(Value(task, "Rules"))) {
+    TPackedExclusion x;
+    if (!ExclusionHere(other, x, error)) {
+      error = G("无法读取被排除的抽奖任务") + Num(other) + G("的中奖名单：") + error;
+      return false;
+    }
+    manifest += "exclude\t" + Num(other) + "\t" + Escape(text::GbkToUtf8(x.Name)) + "\t" +
+                x.Fingerprint + "\t" + Escape(text::GbkToUtf8(IdLines(x.Ids))) + "\n";
+  }
+  // The import's fingerprint, not one of the list as it is now: an edit since then stays
+  // visible on the other machine.
+  std::string fingerprintWarning;
+  {
+    std::string recorded, ignoredError;
+    if (files::ReadWholeFile(ListFingerprintPath(taskId), recorded, ignoredError) &&
+        IsHex64(text::Trim(recorded))) {
+      recorded = text::Trim(recorded);
+      manifest += "fingerprint\t" + recorded + "\n";
+      std::string now;
+      if (paths::FileExists(dataPath) && Sha256File(dataPath, now, ignoredError) && now != recorded)
+        fingerprintWarning =
+            G("。注意：名单文件在导入后被改动过（指纹与导入时不符），"
+              "备用电脑的开场前检查同样会指出，请重新导入名单后再导出");
+    }
+  }
   for (size_t i = 0; i < items.size(); ++i) {
     const std::string index = Num(static_cast<int64_t>(i));
     for (const auto& [name, value] : items[i]) {
@@ -360,7 +427,8 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
   }
   if (!files::WriteFileAtomic(gbkZipPath, out, error)) return false;
   const std::string* name = Value(task, "TaskName");
-  summary = G("已导出抽奖项目[") + (name ? *name : "") + G("]：") + CountsText(counts);
+  summary = G("已导出抽奖项目[") + (name ? *name : "") + G("]：") + CountsText(counts) +
+            fingerprintWarning;
   return true;
 }
 
@@ -406,7 +474,7 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
   if (lines.empty()) return refuse(foreign);
   const auto head = text::SplitAt(lines.front(), '\t');
   if (head.size() != 2 || head[0] != kMagic) return refuse(foreign);
-  if (head[1] != Num(kVersion))
+  if (head[1] != Num(kVersion) && head[1] != "1")
     return refuse(G("活动包的格式版本") + std::string(head[1].substr(0, 8)) +
                   G("不是本程序能读的，请用较新版本的程序导入"));
 
@@ -448,6 +516,30 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
       if (!slot.empty()) return refuse(where);
       slot = std::string(f[3]);
       named.insert(slot);
+    } else if (f[0] == "exclude" && f.size() == 5 && !f[1].empty() && f[1].size() <= 9 &&
+               text::IsAllDigits(f[1]) && IsHex64(f[3]) && Unescape(f[2], value)) {
+      TPackedExclusion x;
+      x.TaskId = static_cast<int32_t>(std::stol(std::string(f[1])));
+      x.Name = text::Utf8ToGbk(value);
+      x.Fingerprint = std::string(f[3]);
+      std::string ids;
+      if (!Unescape(f[4], ids)) return refuse(where);
+      ids = text::Utf8ToGbk(ids);
+      for (std::string_view id : text::SplitAt(ids, '\n'))
+        if (!id.empty()) x.Ids.emplace_back(id);
+      // The ids must be what their fingerprint says, and each a rule's token.
+      if (ExcludedHashOf(x.Ids) != x.Fingerprint ||
+          std::any_of(pkg.Exclusions.begin(), pkg.Exclusions.end(),
+                      [&](const TPackedExclusion& o) { return o.TaskId == x.TaskId; }) ||
+          std::any_of(x.Ids.begin(), x.Ids.end(), [](const std::string& id) {
+            return std::any_of(id.begin(), id.end(),
+                               [](char c) { return static_cast<unsigned char>(c) <= 32; });
+          }))
+        return refuse(where);
+      pkg.Exclusions.push_back(std::move(x));
+    } else if (f[0] == "fingerprint" && f.size() == 2 && IsHex64(f[1]) &&
+               pkg.ListFingerprint.empty()) {
+      pkg.ListFingerprint = std::string(f[1]);
     } else {
       return refuse(where);
     }
@@ -558,17 +650,11 @@ class TMoves {
   std::vector<std::pair<std::string, std::string>> m_done;
 };
 
+// True when anything on this machine names task `id` (config::TaskIdUsers), or when that
+// cannot be told (with `error`).
 bool Taken(int32_t id, std::string& error) {
-  db::TQuery q(TombolixDataModule->ADOConnection1);
-  if (!db::OpenSql(q, "select count(*) as N from LuckTask where TaskId=?", {int64_t{id}}, error))
-    return true;
-  q.First();
-  // Files of a task deleted earlier still name the id.
-  return q.FieldAsInteger("N") > 0 || paths::FileExists(paths::DrawDataPath(id)) ||
-         paths::FileExists(ListFingerprintPath(id)) || HasWinnerFiles(id) ||
-         paths::FileExists(paths::JournalPath(id)) ||
-         fs::exists(paths::NativePath(photos::PhotoDir(id))) ||
-         fs::exists(paths::NativePath(paths::DataFileDir() + "MEDIA_" + std::to_string(id)));
+  std::vector<std::string> users;
+  return !config::TaskIdUsers(id, users, error) || !users.empty();
 }
 
 // Keeps the counter of `kind` past `id`, so it never hands that id out again.
@@ -631,6 +717,56 @@ bool CheckColumns(const TRow& row, const std::vector<TColumn>& cols, std::string
   return true;
 }
 
+// The task's rules with each excluded task settled for this machine (see
+// InstallEventPackage); `report` gets a line per excluded task.
+bool SettleExclusions(const TEventPackage& pkg, std::string& rulesText, std::string& report,
+                      std::string& error) {
+  const std::string* given = Value(pkg.Task, "Rules");
+  if (!given || given->empty()) return true;
+  TTaskRules rules;
+  std::string unreadable;
+  // Rules that do not parse go in as they are: the draw refuses them in its own words.
+  if (!ParseRules(*given, rules, unreadable) || rules.ExcludeTasks.empty()) return true;
+  std::vector<int32_t> kept;
+  for (int32_t other : rules.ExcludeTasks) {
+    const auto carried =
+        std::find_if(pkg.Exclusions.begin(), pkg.Exclusions.end(),
+                     [other](const TPackedExclusion& x) { return x.TaskId == other; });
+    TLuckTask task;
+    std::string ignored;
+    const bool exists = LoadLuckTask(other, task, ignored);
+    TPackedExclusion here;
+    if (exists && !ExclusionHere(other, here, error)) return false;
+    std::string line = G("排除");
+    if (carried == pkg.Exclusions.end()) {
+      // A package of the first version names the task by its id alone.
+      line += G("抽奖任务") + Num(other) + G("的中奖者：活动包未带其中奖名单，");
+      if (exists) {
+        kept.push_back(other);
+        line += G("保留对本机同序号任务[") + here.Name + G("]的引用，请核对");
+      } else {
+        line += G("本机没有该任务，已去掉此排除规则，请核对");
+      }
+    } else {
+      line += G("[") + carried->Name + G("]（序号") + Num(other) + G("）的中奖者：");
+      // The same task: same id, same name, the same winners.
+      if (exists && here.Name == carried->Name && here.Fingerprint == carried->Fingerprint) {
+        kept.push_back(other);
+        line += G("本机有同一任务，保留引用");
+      } else {
+        rules.ExcludeIds.insert(rules.ExcludeIds.end(), carried->Ids.begin(), carried->Ids.end());
+        line += (exists ? G("本机同序号的任务不是同一任务") : G("本机没有该任务")) +
+                G("，已改为固定的排除名单（") + Num(static_cast<int64_t>(carried->Ids.size())) +
+                G("人）");
+      }
+    }
+    report += "\n" + line;
+  }
+  rules.ExcludeTasks = kept;
+  rulesText = FormatRules(rules);
+  return true;
+}
+
 TRow With(TRow row, std::string_view column, std::string value) {
   for (auto& [name, v] : row) {
     if (Same(name, column)) {
@@ -674,6 +810,13 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     return false;
   };
 
+  // Settled before the task takes its id: no rule may come to name the task itself.
+  std::string rulesText = Value(pkg.Task, "Rules") ? *Value(pkg.Task, "Rules") : std::string();
+  std::string exclusionReport;
+  {
+    std::string why;
+    if (!SettleExclusions(pkg, rulesText, exclusionReport, why)) return fail(why);
+  }
   const int32_t wanted = static_cast<int32_t>(std::stol(*Value(pkg.Task, "TaskId")));
   int32_t id = wanted;
   std::string why;
@@ -724,7 +867,10 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
       return p.second == paths::DrawDataPath(id);
     });
-    if (list == places.end() || !Sha256File(list->first, hex, why) ||
+    // The fingerprint the list's import left on the first machine, when the package has it.
+    if (list == places.end() ||
+        (pkg.ListFingerprint.empty() ? !Sha256File(list->first, hex, why)
+                                     : (hex = pkg.ListFingerprint, false)) ||
         !files::WriteFileAtomic(staged, hex + "\r\n", why))
       return fail(why);
     places.emplace_back(staged, ListFingerprintPath(id));
@@ -734,6 +880,7 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     return entry.empty() ? std::string() : finalOf[entry];
   };
   TRow task = With(pkg.Task, "TaskId", sid);
+  if (Value(pkg.Task, "Rules")) task = With(task, "Rules", rulesText);
   task = With(task, kDataColumn, pathOf(pkg.ListEntry));
   task = With(task, kBackgroundColumn, pathOf(pkg.BackgroundEntry));
   task = With(task, kMusicColumn, pathOf(pkg.MusicEntry));
@@ -754,7 +901,7 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
   const std::string* name = Value(pkg.Task, "TaskName");
   summary = G("已添加抽奖项目[") + (name ? *name : "") + G("]，序号") + sid;
   if (id != wanted) summary += G("（原序号") + Num(wanted) + G("已被占用）");
-  summary += G("：") + CountsText(CountsOf(pkg));
+  summary += G("：") + CountsText(CountsOf(pkg)) + exclusionReport;
   return true;
 }
 

@@ -14,7 +14,8 @@ namespace package {
 // The manifest's first line: the format's name and version.
 inline constexpr std::string_view kManifestEntry = "event.txt";
 inline constexpr std::string_view kMagic = "Qarvo抽奖软件活动包";
-inline constexpr int kVersion = 1;
+// Version 2 added the `exclude` and `fingerprint` lines; version 1 is still read.
+inline constexpr int kVersion = 2;
 // What a package may unpack to at most, all entries together.
 inline constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 30;
 
@@ -27,6 +28,15 @@ struct TPackedFile {
   std::string Bytes;
 };
 
+// A task whose winners the package's task excludes (an EXCLUDE line of its rules), as it
+// stood on the exporting machine: a bare task id would name another task elsewhere.
+struct TPackedExclusion {
+  int32_t TaskId = 0;
+  std::string Name;              // GBK
+  std::string Fingerprint;       // ExcludedHashOf(Ids)
+  std::vector<std::string> Ids;  // its winners' ids, sorted, no duplicates
+};
+
 // A package as read, checked and held in memory, nothing installed yet.
 struct TEventPackage {
   TRow Task;                // every LuckTask column but the paths the package replaces
@@ -35,11 +45,16 @@ struct TEventPackage {
   // Where each path column's file is in the package (entry name), or empty.
   std::string ListEntry, BackgroundEntry, MusicEntry;
   std::vector<std::string> PrizeEntries;  // per item, in Items order
+  std::vector<TPackedExclusion> Exclusions;
+  // The list's fingerprint as its import left it (DATA_FILE/<TaskId>.sha256), or empty:
+  // a list edited since stays flagged on the other machine.
+  std::string ListFingerprint;
 };
 
 // Writes the package of task `taskId` to `gbkZipPath` (written beside it and renamed). A
 // picture or the music set but missing refuses the export: the other laptop would lack it.
-// False with the error text; nothing is written then. `summary` tells what went in.
+// False with the error text; nothing is written then. `summary` tells what went in, and
+// warns when the list no longer matches its import's fingerprint.
 bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string& summary,
                         std::string& error);
 
@@ -51,7 +66,11 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
 
 // Adds the package's task: its own task id when free, else a new one, the files beside
 // their places then renamed in, the rows in one transaction. All or nothing: on a failure
-// the database and the data folder are as before. `summary` tells what was added (GBK).
+// the database and the data folder are as before. `summary` tells what was added (GBK),
+// with a line per excluded task of the rules: kept as a link when this machine has the
+// same task (same id, same name and the same winners by fingerprint), else turned into a
+// fixed exclusion list of the ids the package carries, so the rule never re-binds to
+// whatever task takes that id here.
 bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string& summary,
                          std::string& error);
 

@@ -125,3 +125,15 @@ bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error) {
   error.clear();
   return true;
 }
+
+bool LoadHideExcludeCount(int taskId, bool& hide, std::string& error) {
+  hide = false;
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, "select HideExcludeCount from LuckTask where TaskId=?",
+                         {int64_t{taskId}}, error))
+    return false;
+  q->First();
+  hide = !q->Eof() && q->FieldAsInteger("HideExcludeCount") != 0;
+  error.clear();
+  return true;
+}

@@ -31,3 +31,7 @@ bool LoadRulesText(int taskId, std::string& rulesText, std::string& error);
 // The task's option to draw only those checked in on the LAN (LuckTask.CheckinOnly). False
 // with the database's text, or naming the task when its row is missing.
 bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error);
+
+// The task's option to leave the exclusion lists' count off the draw screen's rules line
+// (LuckTask.HideExcludeCount). False with the database's text; a missing row reads as shown.
+bool LoadHideExcludeCount(int taskId, bool& hide, std::string& error);

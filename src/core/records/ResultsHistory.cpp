@@ -136,6 +136,12 @@ bool MoveTaskResultsToHistory(int taskId, std::string& error) {
   // Its phones' check-ins go with them, so that a new task of the same number starts afresh.
   if (paths::FileExists(checkin::CheckinFilePath(taskId)))
     files.push_back(checkin::CheckinFilePath(taskId));
+  // Its photos and pictures too: left in DATA_FILE they would keep its number taken.
+  for (const char* prefix : {"PHOTO_", "MEDIA_"}) {
+    const std::string dir = paths::DataFileDir() + prefix + std::to_string(taskId);
+    std::error_code ec;
+    if (fs::is_directory(paths::NativePath(dir), ec)) files.push_back(dir);
+  }
   std::string folder;
   return MoveToHistory(taskId, files, folder, error);
 }

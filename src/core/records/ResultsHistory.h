@@ -23,5 +23,6 @@ bool MoveToHistory(int taskId, const std::vector<std::string>& gbkPaths, std::st
 bool RestoreFromHistory(const std::string& folder, const std::vector<std::string>& gbkPaths,
                         std::string& error);
 
-// A task is deleted: its winner files, both journals and its check-in file go to the history.
+// A task is deleted: its winner files, both journals, its check-in file and its folders of
+// photos (PHOTO_<TaskId>) and pictures (MEDIA_<TaskId>) go to the history.
 bool MoveTaskResultsToHistory(int taskId, std::string& error);

@@ -229,7 +229,9 @@ class RulesReplay {
             text::IsAllDigits(t) &&
             (digits.size() < 19 || (digits.size() == 19 && digits <= "9223372036854775807"));
         if (!whole) {
-          problem = G("名单中") + Id(k) + G("的票数[") + t + G("]不是0或正整数");
+          problem =
+              G("名单中") + Id(k) + G("的票数[") + t +
+              (text::IsAllDigits(t) ? G("]过大(最多9223372036854775807)") : G("]不是0或正整数"));
           return false;
         }
         fixed->tickets[k] = digits.empty() ? 0 : static_cast<uint64_t>(std::stoull(digits));
@@ -245,10 +247,15 @@ class RulesReplay {
     if (m_absent[i]) return G("已被标为缺席");
     if (!m_again && m_won[i]) return G("已经中奖");
     if (m_fixed->excluded[i]) return G("是被排除任务的中奖者");
+    const std::string_view id = text::FirstField(m_lines[i]);
+    if (std::binary_search(m_rules.ExcludeIds.begin(), m_rules.ExcludeIds.end(), id))
+      return G("在本任务的排除名单中");
     if (m_fixed->absentFromCheckin[i]) return G("没有签到");
     if (m_fixed->tickets[i] == 0) return G("票数为0");
     const TItemRules* item = m_rules.ItemRulesOf(itemId);
     if (item) {
+      if (std::binary_search(item->ExcludeIds.begin(), item->ExcludeIds.end(), id))
+        return G("在本奖项的排除名单中");
       for (const TRuleCondition& c : item->Conditions) {
         const std::string v = Value(k, c.Field);
         const bool in = std::find(c.Values.begin(), c.Values.end(), v) != c.Values.end();
@@ -437,163 +444,191 @@ class Checker {
     m_result.Problems.push_back(std::move(text));
   }
 
+  // The check, step by step; each step returns false after naming the first fault.
   void Check() {
-    const std::string id = Num(m_task);
-    // Names within the bundle, as the messages show them.
-    std::string journalName = paths::FinishedJournalPath("", m_task);
-    bool finished = true;
-    if (!paths::FileExists(Rel(journalName))) {
+    if (!ReadTheJournal() || !ReadTheList() || !ReadThePresets()) return;
+    if (!m_journal.Started) {
+      Problem(m_journal.Batches.empty() ? G("抽奖尚未开始,没有可验证的批次")
+                                        : G("抽奖记录缺少开始记录(START)"));
+      return;
+    }
+    if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheSeed() || !PrepareTheReplay()) return;
+    if (!ReplayTheBatches()) return;
+    CheckTheResultFiles();
+  }
+
+  // The finished journal (or the open one), whole, of this task, with a committed secret.
+  bool ReadTheJournal() {
+    m_journalName = paths::FinishedJournalPath("", m_task);
+    if (!paths::FileExists(Rel(m_journalName))) {
       const std::string open = paths::JournalPath("", m_task);
       if (!paths::FileExists(Rel(open))) {
-        Problem(G("找不到抽奖记录文件") + journalName);
-        return;
+        Problem(G("找不到抽奖记录文件") + m_journalName);
+        return false;
       }
-      journalName = open;
-      finished = false;
+      m_journalName = open;
+      m_finished = false;
     }
-    TJournal j;
     std::string error;
-    switch (ReadJournal(Rel(journalName), j, error)) {
+    switch (ReadJournal(Rel(m_journalName), m_journal, error)) {
       case JournalRead::Ok:
         break;
       case JournalRead::Missing:
-        Problem(G("找不到抽奖记录文件") + journalName);
-        return;
+        Problem(G("找不到抽奖记录文件") + m_journalName);
+        return false;
       default:
-        Problem(G("抽奖记录文件") + journalName + G("已损坏"));
-        return;
+        Problem(G("抽奖记录文件") + m_journalName + G("已损坏"));
+        return false;
     }
-    if (j.TornTail) {
-      Problem(G("抽奖记录文件") + journalName + G("的最后一行不完整或已被改动"));
-      return;
+    const TJournalHead& h = m_journal.Head;
+    if (m_journal.TornTail) {
+      Problem(G("抽奖记录文件") + m_journalName + G("的最后一行不完整或已被改动"));
+      return false;
     }
-    const TJournalHead& h = j.Head;
     if (h.TaskId != m_task) {
-      Problem(G("抽奖记录文件") + journalName + G("属于抽奖任务") + Num(h.TaskId));
-      return;
+      Problem(G("抽奖记录文件") + m_journalName + G("属于抽奖任务") + Num(h.TaskId));
+      return false;
     }
     if (h.Commit.empty()) {
-      Problem(G("抽奖记录文件") + journalName + G("没有抽奖凭证(由旧版本写下),无法验证"));
-      return;
+      Problem(G("抽奖记录文件") + m_journalName + G("没有抽奖凭证(由旧版本写下),无法验证"));
+      return false;
     }
     // The secret must be the one committed to before the draw.
     TDrawSecret secret{};
     if (!ParseSecretHex(h.Secret, secret) || Commitment(secret) != h.Commit) {
       Problem(G("抽奖记录中的密钥与抽奖凭证的承诺值不符"));
-      return;
+      return false;
     }
-    // The candidate list.
+    return true;
+  }
+
+  // The candidate list, the one the journal names by its fingerprint.
+  bool ReadTheList() {
     const std::string dataName = paths::DrawDataPath("", m_task);
-    std::string hash;
+    std::string hash, error;
     if (!Sha256File(Rel(dataName), hash, error)) {
       Problem(G("无法读取名单文件") + dataName);
-      return;
+      return false;
     }
-    if (hash != h.DataHash) {
+    if (hash != m_journal.Head.DataHash) {
       Problem(G("名单文件") + dataName + G("与抽奖记录中的指纹不符"));
-      return;
+      return false;
     }
-    std::vector<std::string> lines;
     int32_t idMax = 0;
-    std::string title;
-    if (!ReadDrawDataFile(Rel(dataName), 0, 1, lines, idMax, title, error)) {
+    if (!ReadDrawDataFile(Rel(dataName), 0, 1, m_lines, idMax, m_title, error)) {
       Problem(G("名单文件") + dataName + G("无法读取：") + error);
-      return;
+      return false;
     }
-    // The preset lists, in the order of the prize items.
-    std::vector<Preset> presets;
+    return true;
+  }
+
+  // The preset lists, in the order of the prize items, as their fingerprint says.
+  bool ReadThePresets() {
     std::vector<std::pair<int32_t, std::string>> entries;
-    for (const TJournalItem& it : h.Items) {
+    std::string error;
+    for (const TJournalItem& it : m_journal.Head.Items) {
       const std::string name = paths::PresetFilePath("", m_task, it.ItemId);
       if (!ForEachTrimmedLine(
               Rel(name),
               [&](std::string_view t) {
                 entries.emplace_back(it.ItemId, std::string(t));
-                presets.push_back({it.ItemId, std::string(t), false, -1});
+                m_presets.push_back({it.ItemId, std::string(t), false, -1});
               },
               error)) {
         Problem(G("无法读取指定中奖文件") + name);
-        return;
+        return false;
       }
     }
-    if (PresetHashOf(entries) != h.PresetHash) {
+    if (PresetHashOf(entries) != m_journal.Head.PresetHash) {
       Problem(G("指定中奖文件(") + std::string(paths::kDataFileFolder) +
-              std::string(paths::kPresetPrefix) + id + G("_*.txt)与抽奖记录中的指纹不符"));
-      return;
+              std::string(paths::kPresetPrefix) + Num(m_task) + G("_*.txt)与抽奖记录中的指纹不符"));
+      return false;
     }
-    if (!j.Started) {
-      if (!j.Batches.empty())
-        Problem(G("抽奖记录缺少开始记录(START)"));
-      else
-        Problem(G("抽奖尚未开始,没有可验证的批次"));
-      return;
+    return true;
+  }
+
+  // The rules the journal names must be the ones its fingerprint and the seed were made
+  // from.
+  bool CheckTheRules() {
+    const TJournalHead& h = m_journal.Head;
+    if (h.Rules.empty()) return true;
+    const std::string fault = RulesTextFault(h.Rules);
+    if (!fault.empty()) {
+      Problem(G("抽奖记录中的抽奖规则不是本程序写下的规范文本(规则已被改动)：") + fault);
+      return false;
     }
-    // The rules the journal names must be the ones its fingerprint and the seed were made
-    // from.
-    TTaskRules rules;
-    if (!h.Rules.empty()) {
-      std::string why;
-      if (!ParseRules(h.Rules, rules, why) || RulesHash(rules) != h.RulesHash ||
-          FormatRules(rules) != h.Rules) {
-        Problem(G("抽奖记录中的抽奖规则与其指纹不符(规则已被改动)"));
-        return;
-      }
-      if (!std::is_sorted(h.Excluded.begin(), h.Excluded.end()) ||
-          std::adjacent_find(h.Excluded.begin(), h.Excluded.end()) != h.Excluded.end()) {
-        Problem(G("抽奖记录中的排除名单未按规定排序"));
-        return;
-      }
+    std::string why;
+    ParseRules(h.Rules, m_rules, why);
+    if (RulesHash(m_rules) != h.RulesHash) {
+      Problem(G("抽奖记录中的抽奖规则与其指纹不符(规则已被改动)"));
+      return false;
     }
-    // Those checked in: sorted, named by their fingerprint, on the list, and each in the
-    // task's check-in file when the folder holds it.
-    if (h.CheckinOnly) {
-      if (!std::is_sorted(h.Present.begin(), h.Present.end()) ||
-          std::adjacent_find(h.Present.begin(), h.Present.end()) != h.Present.end()) {
-        Problem(G("抽奖记录中的签到名单未按规定排序"));
-        return;
-      }
-      if (ExcludedHashOf(h.Present) != h.PresentHash) {
-        Problem(G("抽奖记录中的签到名单与其指纹不符(名单已被改动)"));
-        return;
-      }
-      std::set<std::string_view> ids;
-      for (const std::string& l : lines) ids.insert(text::FirstField(l));
-      for (const std::string& id : h.Present)
-        if (!ids.count(id)) {
-          Problem(G("抽奖记录中的签到人员") + id + G("不在名单中"));
-          return;
-        }
-      const std::string checkinPath = Rel(checkin::CheckinFilePath("", m_task));
-      if (paths::FileExists(checkinPath)) {
-        checkin::TCheckinFile file;
-        std::string why;
-        if (!checkin::ReadCheckinFile(checkinPath, file, why)) {
-          Problem(why);
-          return;
-        }
-        std::set<std::string> recorded;
-        for (const checkin::TCheckinRecord& r : file.Records) recorded.insert(r.Id);
-        for (const std::string& id : h.Present)
-          if (!recorded.count(id)) {
-            Problem(G("抽奖记录中的签到人员") + id + G("不在签到记录文件中"));
-            return;
-          }
-        m_checkinFileChecked = true;
-      }
+    if (!std::is_sorted(h.Excluded.begin(), h.Excluded.end()) ||
+        std::adjacent_find(h.Excluded.begin(), h.Excluded.end()) != h.Excluded.end()) {
+      Problem(G("抽奖记录中的排除名单未按规定排序"));
+      return false;
     }
+    return true;
+  }
+
+  // Those checked in: sorted, named by their fingerprint, on the list, and each in the
+  // task's check-in file when the folder holds it.
+  bool CheckTheCheckins() {
+    const TJournalHead& h = m_journal.Head;
+    if (!h.CheckinOnly) return true;
+    if (!std::is_sorted(h.Present.begin(), h.Present.end()) ||
+        std::adjacent_find(h.Present.begin(), h.Present.end()) != h.Present.end()) {
+      Problem(G("抽奖记录中的签到名单未按规定排序"));
+      return false;
+    }
+    if (ExcludedHashOf(h.Present) != h.PresentHash) {
+      Problem(G("抽奖记录中的签到名单与其指纹不符(名单已被改动)"));
+      return false;
+    }
+    std::set<std::string_view> ids;
+    for (const std::string& l : m_lines) ids.insert(text::FirstField(l));
+    for (const std::string& id : h.Present)
+      if (!ids.count(id)) {
+        Problem(G("抽奖记录中的签到人员") + id + G("不在名单中"));
+        return false;
+      }
+    const std::string checkinPath = Rel(checkin::CheckinFilePath("", m_task));
+    if (!paths::FileExists(checkinPath)) return true;
+    checkin::TCheckinFile file;
+    std::string why;
+    if (!checkin::ReadCheckinFile(checkinPath, file, why)) {
+      Problem(why);
+      return false;
+    }
+    std::set<std::string> recorded;
+    for (const checkin::TCheckinRecord& r : file.Records) recorded.insert(r.Id);
+    for (const std::string& id : h.Present)
+      if (!recorded.count(id)) {
+        Problem(G("抽奖记录中的签到人员") + id + G("不在签到记录文件中"));
+        return false;
+      }
+    m_checkinFileChecked = true;
+    return true;
+  }
+
+  // The seed follows from what was committed and recorded; the report names it.
+  bool CheckTheSeed() {
+    const TJournalHead& h = m_journal.Head;
+    const TJournal& j = m_journal;
     std::vector<TProofItem> items;
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
-    const uint32_t seed =
-        DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
-                   h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
-                   h.CheckinOnly ? h.PresentHash : std::string());
-    if (seed != j.Start.Seed) {
-      Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(seed) + G("不符"));
-      return;
+    m_seed = DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
+                        h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
+                        h.CheckinOnly ? h.PresentHash : std::string());
+    if (m_seed != j.Start.Seed) {
+      Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(m_seed) +
+              G("不符"));
+      return false;
     }
-    m_result.Lines.push_back(
-        G("名单") + Num(static_cast<int64_t>(lines.size())) + G("人, 承诺值与密钥一致, 现场号码") +
-        (j.Start.Audience.empty() ? G("(无)") : j.Start.Audience) + G(", 种子") + Num(seed));
+    m_result.Lines.push_back(G("名单") + Num(static_cast<int64_t>(m_lines.size())) +
+                             G("人, 承诺值与密钥一致, 现场号码") +
+                             (j.Start.Audience.empty() ? G("(无)") : j.Start.Audience) +
+                             G(", 种子") + Num(m_seed));
     if (!h.Rules.empty())
       m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + G(", 排除") +
                                Num(static_cast<int64_t>(h.Excluded.size())) +
@@ -603,144 +638,157 @@ class Checker {
           G("仅抽取已签到人员: 签到名单指纹") + h.PresentHash.substr(0, 16) + ", " +
           Num(static_cast<int64_t>(h.Present.size())) + G("人, 与指纹一致") +
           (m_checkinFileChecked ? G(", 均在签到记录文件中") : G(", 目录中没有签到记录文件")));
+    return true;
+  }
 
-    // Every batch from the seed: by the flat rule, or by the draw's rules.
-    Replay flatReplay(lines, presets, h.LuckAgain == 1, seed);
-    RulesReplay rulesReplay(lines, presets, h.LuckAgain == 1, seed, rules);
-    const bool ruled = !h.Rules.empty() || h.CheckinOnly;
-    if (ruled) {
-      std::string problem;
-      if (!rulesReplay.Prepare(title, h.Excluded, h.CheckinOnly ? &h.Present : nullptr, problem)) {
-        Problem(problem);
-        return;
-      }
+  // Every batch is replayed from the seed: by the flat rule, or by the draw's rules.
+  bool PrepareTheReplay() {
+    const TJournalHead& h = m_journal.Head;
+    const bool again = h.LuckAgain == 1;
+    m_flatReplay.emplace(m_lines, m_presets, again, m_seed);
+    m_rulesReplay.emplace(m_lines, m_presets, again, m_seed, m_rules);
+    m_ruled = !h.Rules.empty() || h.CheckinOnly;
+    if (!m_ruled) return true;
+    std::string problem;
+    if (!m_rulesReplay->Prepare(m_title, h.Excluded, h.CheckinOnly ? &h.Present : nullptr,
+                                problem)) {
+      Problem(problem);
+      return false;
     }
-    struct Either {
-      Replay& flat;
-      RulesReplay& ruled;
-      bool useRules;
-      std::vector<int32_t> Select(int32_t item, int32_t n, bool& closed) {
-        return useRules ? ruled.Select(item, n, closed) : flat.Select(item, n, closed);
-      }
-      int32_t Replace(int32_t absent, int32_t item) {
-        return useRules ? ruled.Replace(absent, item) : flat.Replace(absent);
-      }
-      void Roll(int32_t ticks) { useRules ? ruled.Roll(ticks) : flat.Roll(ticks); }
-      uint32_t State() const { return useRules ? ruled.State() : flat.State(); }
-      int32_t PresetsUsed(int32_t item) const {
-        return useRules ? ruled.PresetsUsed(item) : flat.PresetsUsed(item);
-      }
-    } replay{flatReplay, rulesReplay, ruled};
-    // The first winner of `winners` that breaks a rule, replayed from `before`: its text.
-    const auto firstBreach = [&](RulesReplay before, int32_t itemId,
-                                 const std::vector<int32_t>& winners) -> std::string {
-      for (int32_t k : winners) {
-        const std::string why = before.Breaks(k, itemId);
-        if (!why.empty())
-          return G(", 第一个违反抽奖规则的中奖者为 ") + Ids(lines, {k}) + G(": ") + why;
-        before.Accept(k, itemId);
-      }
-      return {};
-    };
-    std::vector<int32_t> drawn(h.Items.size(), 0);
-    // Every winner in draw order: the item's index and the candidate; a replacement takes
-    // the place of its absent winner.
-    std::vector<std::pair<size_t, int32_t>> flat;
-    std::vector<TAbsentId> absent;
-    size_t cur = 0;
+    return true;
+  }
+  std::vector<int32_t> Select(int32_t item, int32_t n, bool& closed) {
+    return m_ruled ? m_rulesReplay->Select(item, n, closed) : m_flatReplay->Select(item, n, closed);
+  }
+  int32_t Replace(int32_t absent, int32_t item) {
+    return m_ruled ? m_rulesReplay->Replace(absent, item) : m_flatReplay->Replace(absent);
+  }
+  void Roll(int32_t ticks) { m_ruled ? m_rulesReplay->Roll(ticks) : m_flatReplay->Roll(ticks); }
+  uint32_t State() const { return m_ruled ? m_rulesReplay->State() : m_flatReplay->State(); }
+  int32_t PresetsUsed(int32_t item) const {
+    return m_ruled ? m_rulesReplay->PresetsUsed(item) : m_flatReplay->PresetsUsed(item);
+  }
+  // The first winner of `winners` that breaks a rule, replayed from `before`: its text.
+  std::string FirstBreach(RulesReplay before, int32_t itemId,
+                          const std::vector<int32_t>& winners) const {
+    for (int32_t k : winners) {
+      const std::string why = before.Breaks(k, itemId);
+      if (!why.empty())
+        return G(", 第一个违反抽奖规则的中奖者为 ") + Ids(m_lines, {k}) + G(": ") + why;
+      before.Accept(k, itemId);
+    }
+    return {};
+  }
+
+  bool ReplayTheBatches() {
+    const TJournalHead& h = m_journal.Head;
+    m_drawn.assign(h.Items.size(), 0);
     int n = 0;
-    size_t nextAbsence = 0;
-    // The absences the journal holds after `batches` batches.
-    const auto replacements = [&](size_t batches) {
-      for (; nextAbsence < j.Absences.size() && j.Absences[nextAbsence].AfterBatches == batches;
-           ++nextAbsence) {
-        const TJournalAbsence& a = j.Absences[nextAbsence];
-        const std::string head = G("第") + Num(static_cast<int64_t>(nextAbsence + 1)) +
-                                 G("次缺席 奖项") + Num(a.ItemId) + ": ";
-        if (a.Place < 0 || static_cast<size_t>(a.Place) >= flat.size() ||
-            h.Items[flat[static_cast<size_t>(a.Place)].first].ItemId != a.ItemId ||
-            flat[static_cast<size_t>(a.Place)].second != a.Absent) {
-          Problem(head + G("缺席者不是此位置上的中奖者"));
-          return false;
-        }
-        const std::string breach =
-            ruled ? rulesReplay.Breaks(a.Replacement, a.ItemId, a.Absent) : std::string();
-        const int32_t k = replay.Replace(a.Absent, a.ItemId);
-        replay.Roll(a.Rolls);
-        if (k != a.Replacement) {
-          Problem(head + G("抽奖记录中的替补为 ") + Ids(lines, {a.Replacement}) +
-                  G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(lines, {k})) +
-                  (breach.empty() ? std::string() : G(", 该替补违反抽奖规则: ") + breach));
-          return false;
-        }
-        if (a.Rng != replay.State()) {
-          Problem(head + G("滚动") + Num(a.Rolls) + G("次后随机数状态为") + Num(replay.State()) +
-                  G(", 抽奖记录为") + Num(a.Rng));
-          return false;
-        }
-        const size_t k0 = static_cast<size_t>(a.Absent);
-        const size_t k1 = static_cast<size_t>(k);
-        absent.push_back({a.ItemId, m_task, a.Place, a.Absent, lines[k0], k, lines[k1]});
-        flat[static_cast<size_t>(a.Place)].second = k;
-        m_result.Lines.push_back(head + Ids(lines, {a.Absent}) + G(" 缺席, 替补 ") +
-                                 Ids(lines, {k}) + G("  一致"));
-      }
-      return true;
-    };
-    for (const TJournalBatch& b : j.Batches) {
-      ++n;
-      const std::string label = G("第") + Num(n) + G("批");
-      if (cur >= h.Items.size() || b.ItemId != h.Items[cur].ItemId) {
-        Problem(label + G(": 奖项") + Num(b.ItemId) + G("不是此时应抽的奖项"));
-        return;
-      }
-      const TJournalItem& it = h.Items[cur];
-      const int32_t want = std::min(it.ListCount, it.LuckCount - drawn[cur]);
-      bool closed = false;
-      std::optional<RulesReplay> before;
-      if (ruled) before.emplace(rulesReplay);
-      const std::vector<int32_t> picks = replay.Select(it.ItemId, want, closed);
-      replay.Roll(b.Rolls);
-      const std::string head = label + G(" 奖项") + Num(it.ItemId) + " " +
-                               Num(static_cast<int64_t>(picks.size())) + G("名: ");
-      if (picks != b.Winners) {
-        Problem(head + G("抽奖记录为 ") + Ids(lines, b.Winners) + G(", 按规则重放应为 ") +
-                Ids(lines, picks) +
-                (before ? firstBreach(*before, it.ItemId, b.Winners) : std::string()));
-        return;
-      }
-      drawn[cur] += static_cast<int32_t>(picks.size());
-      if (b.Drawn != drawn[cur] || b.Closed != closed ||
-          b.PresetsUsed != replay.PresetsUsed(it.ItemId)) {
-        Problem(head + G("抽奖记录中的计数与重放结果不符"));
-        return;
-      }
-      if (b.Rng != replay.State()) {
-        Problem(head + G("滚动") + Num(b.Rolls) + G("次后随机数状态为") + Num(replay.State()) +
-                G(", 抽奖记录为") + Num(b.Rng));
-        return;
-      }
-      m_result.Lines.push_back(head + Ids(lines, picks) + G("  一致"));
-      for (int32_t k : picks) flat.emplace_back(cur, k);
-      if (drawn[cur] >= it.LuckCount || closed) ++cur;
-      if (!replacements(static_cast<size_t>(n))) return;
-    }
-    if (nextAbsence < j.Absences.size()) {
+    for (const TJournalBatch& b : m_journal.Batches)
+      if (!ReplayBatch(b, ++n) || !ReplayAbsences(static_cast<size_t>(n))) return false;
+    if (m_nextAbsence < m_journal.Absences.size()) {
       Problem(G("抽奖记录中的缺席记录不在批次之后"));
-      return;
+      return false;
     }
-    if (cur < h.Items.size()) {
-      Problem(finished ? G("抽奖记录标为已完成,但奖项") + Num(h.Items[cur].ItemId) + G("尚未抽完")
-                       : G("抽奖尚未完成,还没有中奖名单文件可以核对"));
-      return;
+    if (m_cur < h.Items.size()) {
+      Problem(m_finished
+                  ? G("抽奖记录标为已完成,但奖项") + Num(h.Items[m_cur].ItemId) + G("尚未抽完")
+                  : G("抽奖尚未完成,还没有中奖名单文件可以核对"));
+      return false;
     }
-    // The winner files hold the replayed winners, nothing else; the absent files the
-    // absent winners with their replacements.
+    return true;
+  }
+
+  // Batch `n` (from 1) of the journal against the replay.
+  bool ReplayBatch(const TJournalBatch& b, int n) {
+    const TJournalHead& h = m_journal.Head;
+    const std::string label = G("第") + Num(n) + G("批");
+    if (m_cur >= h.Items.size() || b.ItemId != h.Items[m_cur].ItemId) {
+      Problem(label + G(": 奖项") + Num(b.ItemId) + G("不是此时应抽的奖项"));
+      return false;
+    }
+    const TJournalItem& it = h.Items[m_cur];
+    const int32_t want = std::min(it.ListCount, it.LuckCount - m_drawn[m_cur]);
+    bool closed = false;
+    std::optional<RulesReplay> before;
+    if (m_ruled) before.emplace(*m_rulesReplay);
+    const std::vector<int32_t> picks = Select(it.ItemId, want, closed);
+    Roll(b.Rolls);
+    const std::string head = label + G(" 奖项") + Num(it.ItemId) + " " +
+                             Num(static_cast<int64_t>(picks.size())) + G("名: ");
+    if (picks != b.Winners) {
+      Problem(head + G("抽奖记录为 ") + Ids(m_lines, b.Winners) + G(", 按规则重放应为 ") +
+              Ids(m_lines, picks) +
+              (before ? FirstBreach(*before, it.ItemId, b.Winners) : std::string()));
+      return false;
+    }
+    m_drawn[m_cur] += static_cast<int32_t>(picks.size());
+    if (b.Drawn != m_drawn[m_cur] || b.Closed != closed ||
+        b.PresetsUsed != PresetsUsed(it.ItemId)) {
+      Problem(head + G("抽奖记录中的计数与重放结果不符"));
+      return false;
+    }
+    if (b.Rng != State()) {
+      Problem(head + G("滚动") + Num(b.Rolls) + G("次后随机数状态为") + Num(State()) +
+              G(", 抽奖记录为") + Num(b.Rng));
+      return false;
+    }
+    m_result.Lines.push_back(head + Ids(m_lines, picks) + G("  一致"));
+    for (int32_t k : picks) m_flat.emplace_back(m_cur, k);
+    if (m_drawn[m_cur] >= it.LuckCount || closed) ++m_cur;
+    return true;
+  }
+
+  // The absences the journal holds after `batches` batches, each against the replay.
+  bool ReplayAbsences(size_t batches) {
+    const TJournal& j = m_journal;
+    for (; m_nextAbsence < j.Absences.size() && j.Absences[m_nextAbsence].AfterBatches == batches;
+         ++m_nextAbsence) {
+      const TJournalAbsence& a = j.Absences[m_nextAbsence];
+      const std::string head = G("第") + Num(static_cast<int64_t>(m_nextAbsence + 1)) +
+                               G("次缺席 奖项") + Num(a.ItemId) + ": ";
+      const size_t place = static_cast<size_t>(a.Place);
+      if (a.Place < 0 || place >= m_flat.size() ||
+          j.Head.Items[m_flat[place].first].ItemId != a.ItemId ||
+          m_flat[place].second != a.Absent) {
+        Problem(head + G("缺席者不是此位置上的中奖者"));
+        return false;
+      }
+      const std::string breach =
+          m_ruled ? m_rulesReplay->Breaks(a.Replacement, a.ItemId, a.Absent) : std::string();
+      const int32_t k = Replace(a.Absent, a.ItemId);
+      Roll(a.Rolls);
+      if (k != a.Replacement) {
+        Problem(head + G("抽奖记录中的替补为 ") + Ids(m_lines, {a.Replacement}) +
+                G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(m_lines, {k})) +
+                (breach.empty() ? std::string() : G(", 该替补违反抽奖规则: ") + breach));
+        return false;
+      }
+      if (a.Rng != State()) {
+        Problem(head + G("滚动") + Num(a.Rolls) + G("次后随机数状态为") + Num(State()) +
+                G(", 抽奖记录为") + Num(a.Rng));
+        return false;
+      }
+      const size_t k0 = static_cast<size_t>(a.Absent);
+      const size_t k1 = static_cast<size_t>(k);
+      m_absent.push_back({a.ItemId, m_task, a.Place, a.Absent, m_lines[k0], k, m_lines[k1]});
+      m_flat[place].second = k;
+      m_result.Lines.push_back(head + Ids(m_lines, {a.Absent}) + G(" 缺席, 替补 ") +
+                               Ids(m_lines, {k}) + G("  一致"));
+    }
+    return true;
+  }
+
+  // The winner files hold the replayed winners, nothing else; the absent files the absent
+  // winners with their replacements.
+  void CheckTheResultFiles() {
+    const TJournalHead& h = m_journal.Head;
+    std::string error;
     for (size_t i = 0; i < h.Items.size(); ++i) {
       const std::string name = paths::WinnerFilePath("", m_task, h.Items[i].ItemId);
-      std::string expected = title + "\r\n";
-      for (const auto& [item, k] : flat)
-        if (item == i) expected += lines[static_cast<size_t>(k)] + "\r\n";
+      std::string expected = m_title + "\r\n";
+      for (const auto& [item, k] : m_flat)
+        if (item == i) expected += m_lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
       if (!files::ReadWholeFile(Rel(name), got, error)) {
         Problem(G("找不到中奖名单文件") + name);
@@ -748,7 +796,7 @@ class Checker {
         Problem(G("中奖名单文件") + name + G("与重放结果不符"));
       }
       std::string absentText;
-      for (const TAbsentId& a : absent)
+      for (const TAbsentId& a : m_absent)
         if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
       const std::string absentName = paths::AbsentFilePath("", m_task, h.Items[i].ItemId);
       const bool there = files::ReadWholeFile(Rel(absentName), got, error);
@@ -756,7 +804,7 @@ class Checker {
         if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
       } else if (!there) {
         Problem(G("找不到缺席名单文件") + absentName);
-      } else if (got != title + "\r\n" + absentText) {
+      } else if (got != m_title + "\r\n" + absentText) {
         Problem(G("缺席名单文件") + absentName + G("与重放结果不符"));
       }
     }
@@ -766,6 +814,25 @@ class Checker {
   bool m_checkinFileChecked = false;
   int32_t m_task;
   TVerifyResult m_result;
+  // What the steps read and replay.
+  std::string m_journalName;
+  bool m_finished = true;  // the finished journal, not the open one
+  TJournal m_journal;
+  std::vector<std::string> m_lines;
+  std::string m_title;
+  std::vector<Preset> m_presets;
+  TTaskRules m_rules;
+  uint32_t m_seed = 0;
+  bool m_ruled = false;  // replayed by the rules (a draw with rules or of those checked in)
+  std::optional<Replay> m_flatReplay;
+  std::optional<RulesReplay> m_rulesReplay;
+  std::vector<int32_t> m_drawn;  // per item
+  size_t m_cur = 0;              // the item being drawn
+  size_t m_nextAbsence = 0;
+  // Every winner in draw order: the item's index and the candidate; a replacement takes the
+  // place of its absent winner.
+  std::vector<std::pair<size_t, int32_t>> m_flat;
+  std::vector<TAbsentId> m_absent;
 };
 
 // A bundle's entries that the check reads; anything else in it is ignored.

@@ -132,6 +132,7 @@ bool TItemTab::CheckedRules(int32_t itemId, const std::string& name, int32_t luc
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
+  const TTaskRules stored = rules;
   const TItemRules mine = GBItemRules->Rules(itemId);
   std::erase_if(rules.Items, [itemId](const TItemRules& r) { return r.ItemId == itemId; });
   if (!mine.Empty()) rules.Items.push_back(mine);
@@ -151,7 +152,8 @@ bool TItemTab::CheckedRules(int32_t itemId, const std::string& name, int32_t luc
     GBItemRules->setFocus();
     return false;
   }
-  return true;
+  const std::string question = config::RulesChangeQuestion(taskId, stored, rules);
+  return question.empty() || AskYesNo(Q(question), Answer::No) == Answer::Yes;
 }
 
 bool TItemTab::Edited() const {

@@ -1,6 +1,7 @@
 #include "gui/config/LuckConfigFrm.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "core/config/TaskRules.h"
+#include "core/records/Loaders.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"
@@ -251,6 +254,9 @@ void TLuckConfigForm::ShowTaskRules() {
   if (m_taskId > 0 && !config::LoadRules(m_taskId, rules, error))
     ShowMessageBox(MessageKind::Error, error);
   TSBase->GBTaskRules->ShowRules(rules);
+  bool hide = false;
+  if (m_taskId > 0) LoadHideExcludeCount(m_taskId, hide, error);
+  TSBase->GBTaskRules->CBHideExcludeCount->setChecked(hide);
 }
 
 bool TLuckConfigForm::CheckedTaskRules(TTaskRules& rules) {
@@ -259,6 +265,7 @@ bool TLuckConfigForm::CheckedTaskRules(TTaskRules& rules) {
     ShowMessageBox(MessageKind::Error, error);
     return false;
   }
+  const TTaskRules stored = rules;
   TSBase->GBTaskRules->TakeRules(rules);
   if (!config::LoadRuleContext(m_taskId, rules, m_ruleContext, error)) {
     ShowMessageBox(MessageKind::Error, error);
@@ -273,7 +280,8 @@ bool TLuckConfigForm::CheckedTaskRules(TTaskRules& rules) {
     TSBase->GBTaskRules->setFocus();
     return false;
   }
-  return true;
+  const std::string question = config::RulesChangeQuestion(m_taskId, stored, rules);
+  return question.empty() || AskYesNo(Q(question), Answer::No) == Answer::Yes;
 }
 
 void TLuckConfigForm::ShowDataState(config::DataState state, const QString& path) {
@@ -369,7 +377,10 @@ void TLuckConfigForm::BtnSaveBaseClick() {
     Tasks.Rename(SelectedNode(), text::Trim(s.TaskName));
   }
   std::string warning, error;
-  if (byData && !config::SaveRules(m_taskId, rules, error)) {
+  if (byData && (!config::SaveRules(m_taskId, rules, error) ||
+                 !config::SaveHideExcludeCount(*TombolixDataModule, m_taskId,
+                                               TSBase->GBTaskRules->CBHideExcludeCount->isChecked(),
+                                               error))) {
     ShowMessageBox(MessageKind::Error, error);
   } else {
     if (byData) warning = config::TooFewText(rules, m_ruleContext);

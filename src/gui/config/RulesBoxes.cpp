@@ -1,15 +1,20 @@
 #include "gui/config/RulesBoxes.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "core/config/ExcludeList.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/ui/DesignLayout.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
 #include "gui/ui/Qt.h"
 
 namespace {
@@ -57,6 +62,53 @@ QLabel* Plain(QWidget* parent, const QString& t, int x, int y, int w) {
 
 }  // namespace
 
+// ---- exclusion list ----------------------------------------------------------------------
+
+TExcludeListRow::TExcludeListRow(QWidget* parent, const char* prefix, int x, int y, int w)
+    : QObject(parent) {
+  const QString p = QString::fromLatin1(prefix);
+  LCount = Plain(parent, QString(), x, y, w - 120);
+  LCount->setObjectName(p + QStringLiteral("Count"));
+  BtnRead = new QPushButton(QStringLiteral("读取文件…"), parent);
+  BtnRead->setObjectName(p + QStringLiteral("Read"));
+  BtnRead->setGeometry(x + w - 118, y - 2, 72, 24);
+  BtnClear = new QPushButton(QStringLiteral("清除"), parent);
+  BtnClear->setObjectName(p + QStringLiteral("Clear"));
+  BtnClear->setGeometry(x + w - 44, y - 2, 44, 24);
+  connect(BtnRead, &QPushButton::clicked, this, &TExcludeListRow::Read);
+  connect(BtnClear, &QPushButton::clicked, this, [this] {
+    SetIds({});
+    emit Changed();
+  });
+  SetIds({});
+}
+
+void TExcludeListRow::SetIds(std::vector<std::string> ids) {
+  m_ids = std::move(ids);
+  LCount->setText(m_ids.empty() ? QStringLiteral("排除名单：无")
+                                : QStringLiteral("排除名单：%1人").arg(m_ids.size()));
+  BtnClear->setEnabled(!m_ids.empty());
+}
+
+void TExcludeListRow::Read() {
+  QString chosen;
+  ChooseOpenFile(QStringLiteral("名单文件|*.txt;*.csv;*.xlsx;*.xls;*.ods"),
+                 QStringLiteral("请选择排除名单文件（每行一个号码）"), chosen);
+  if (chosen.isEmpty()) return;
+  config::TExcludeList read;
+  std::string error;
+  const std::vector<std::string> none;
+  if (!config::ReadExcludeList(FromQ(chosen),
+                               m_list && !m_list->Heads.empty() ? m_list->Heads.front() : "",
+                               m_list ? m_list->Lines : none, read, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  SetIds(std::move(read.Ids));
+  ShowMessageBox(MessageKind::Information, config::ExcludeListSummary(read));
+  emit Changed();
+}
+
 // ---- item ------------------------------------------------------------------------------
 
 TItemRulesBox::TItemRulesBox(QWidget* parent)
@@ -69,20 +121,22 @@ TItemRulesBox::TItemRulesBox(QWidget* parent)
   CBRuleKind = DesignCombo(this, "CBRuleKind", kinds, 160, 22, 128);
   LBRuleValues = new QListWidget(this);
   LBRuleValues->setObjectName(QStringLiteral("LBRuleValues"));
-  LBRuleValues->setGeometry(8, 50, 280, 150);  // eight values without scrolling
+  LBRuleValues->setGeometry(8, 50, 280, 126);  // six values without scrolling
   // Room for three lines: every stored condition is listed here, also those the checklist
   // does not show.
   LRuleSummary = new QLabel(this);
   LRuleSummary->setObjectName(QStringLiteral("LRuleSummary"));
-  LRuleSummary->setGeometry(8, 204, 280, 62);
+  LRuleSummary->setGeometry(8, 178, 280, 62);
   LRuleSummary->setWordWrap(true);
   LRuleSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   MakeBlue(LRuleSummary);
-  DesignLabel(this, QStringLiteral("名额：每个"), 4, 270, 70);
-  CBQuotaField = DesignCombo(this, "CBQuotaField", {}, 76, 270, 112);
-  Plain(this, QStringLiteral("最多"), 192, 270, 30);
-  EdtQuotaMax = MaxEdit(this, "EdtQuotaMax", 222, 270);
-  Plain(this, QStringLiteral("名"), 274, 270, 16);
+  DesignLabel(this, QStringLiteral("名额：每个"), 4, 244, 70);
+  CBQuotaField = DesignCombo(this, "CBQuotaField", {}, 76, 244, 112);
+  Plain(this, QStringLiteral("最多"), 192, 244, 30);
+  EdtQuotaMax = MaxEdit(this, "EdtQuotaMax", 222, 244);
+  Plain(this, QStringLiteral("名"), 274, 244, 16);
+  ExcludeList = new TExcludeListRow(this, "ItemExclude", 8, 272, 280);
+  connect(ExcludeList, &TExcludeListRow::Changed, this, &TItemRulesBox::Changed);
 
   connect(CBRuleField, &QComboBox::currentIndexChanged, this, [this] { ShowField(); });
   connect(CBRuleKind, &QComboBox::currentIndexChanged, this, [this] {
@@ -100,7 +154,10 @@ TItemRulesBox::TItemRulesBox(QWidget* parent)
   ShowRules(TItemRules{});
 }
 
-void TItemRulesBox::SetList(const config::TRuleList* list) { m_list = list; }
+void TItemRulesBox::SetList(const config::TRuleList* list) {
+  m_list = list;
+  ExcludeList->SetList(list);
+}
 
 void TItemRulesBox::ShowRules(const TItemRules& rules) {
   m_conditions = rules.Conditions;
@@ -114,6 +171,7 @@ void TItemRulesBox::ShowRules(const TItemRules& rules) {
     const QSignalBlocker quiet(EdtQuotaMax);
     EdtQuotaMax->setText(rules.Quota.IsSet() ? QString::number(rules.Quota.Max) : QString());
   }
+  ExcludeList->SetIds(rules.ExcludeIds);
   ShowField();
   setEnabled(CBRuleField->count() > 0);
 }
@@ -178,6 +236,7 @@ TItemRules TItemRulesBox::Rules(int32_t itemId) const {
     if (!c.Values.empty()) r.Conditions.push_back(c);
   const std::string quota = FieldChosen(CBQuotaField);
   if (!quota.empty()) r.Quota = {quota, MaxTyped(EdtQuotaMax)};
+  r.ExcludeIds = ExcludeList->Ids();
   return r;
 }
 
@@ -202,12 +261,17 @@ TTaskRulesBox::TTaskRulesBox(QWidget* parent)
   DesignLabel(this, QStringLiteral("排除其他任务中奖者："), 4, 76, 140);
   LBExclude = new QListWidget(this);
   LBExclude->setObjectName(QStringLiteral("LBExclude"));
-  LBExclude->setGeometry(148, 76, 350, 66);
+  LBExclude->setGeometry(148, 76, 350, 40);
+  ExcludeList = new TExcludeListRow(this, "TaskExclude", 4, 120, 300);
+  CBHideExcludeCount = new QCheckBox(QStringLiteral("抽奖界面不显示排除人数"), this);
+  CBHideExcludeCount->setObjectName(QStringLiteral("CBHideExcludeCount"));
+  CBHideExcludeCount->setGeometry(312, 118, 190, 24);
   SetChoices(nullptr, {});
 }
 
 void TTaskRulesBox::SetChoices(const config::TRuleList* list,
                                const std::vector<config::TRuleTask>& others) {
+  ExcludeList->SetList(list);
   FillFields(CBTickets, Q(config::NoTicketsText()), list, {});
   FillFields(CBTaskQuotaField, Q(config::NoQuotaText()), list, {});
   EdtTaskQuotaMax->clear();
@@ -239,6 +303,7 @@ void TTaskRulesBox::ShowRules(const TTaskRules& rules) {
         std::binary_search(rules.ExcludeTasks.begin(), rules.ExcludeTasks.end(), id);
     line->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
   }
+  ExcludeList->SetIds(rules.ExcludeIds);
   // An excluded task that is gone stays visible, ticked, until it is unticked.
   for (int32_t id : rules.ExcludeTasks) {
     bool listed = false;
@@ -261,10 +326,12 @@ void TTaskRulesBox::TakeRules(TTaskRules& rules) const {
     if (LBExclude->item(i)->checkState() == Qt::Checked)
       rules.ExcludeTasks.push_back(LBExclude->item(i)->data(Qt::UserRole).toInt());
   std::sort(rules.ExcludeTasks.begin(), rules.ExcludeTasks.end());
+  rules.ExcludeIds = ExcludeList->Ids();
 }
 
 QStringList TTaskRulesBox::State() const {
   TTaskRules r;
   TakeRules(r);
-  return {Q(FormatRules(r)), EdtTaskQuotaMax->text()};
+  return {Q(FormatRules(r)), EdtTaskQuotaMax->text(),
+          CBHideExcludeCount->isChecked() ? QStringLiteral("1") : QStringLiteral("0")};
 }

@@ -12,10 +12,38 @@
 #include "core/config/RuleCheck.h"
 #include "core/draw/DrawRules.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+
+class QPushButton;
+
+// One line for a fixed exclusion list: its count, a button that reads one from a text or
+// spreadsheet file, and one that clears it.
+class TExcludeListRow : public QObject {
+  Q_OBJECT
+ public:
+  // Places the line at (x, y) in `parent`, `w` wide; `prefix` names the widgets.
+  TExcludeListRow(QWidget* parent, const char* prefix, int x, int y, int w);
+  // The list the ids are read against (its first head is a title row, its lines count).
+  void SetList(const config::TRuleList* list) { m_list = list; }
+  void SetIds(std::vector<std::string> ids);
+  const std::vector<std::string>& Ids() const { return m_ids; }
+
+  QLabel* LCount;
+  QPushButton* BtnRead;
+  QPushButton* BtnClear;
+
+ signals:
+  void Changed();
+
+ private:
+  void Read();
+  const config::TRuleList* m_list = nullptr;
+  std::vector<std::string> m_ids;
+};
 
 class TItemRulesBox : public QGroupBox {
   Q_OBJECT
@@ -37,6 +65,7 @@ class TItemRulesBox : public QGroupBox {
   QLabel* LRuleSummary;
   QComboBox* CBQuotaField;
   QLineEdit* EdtQuotaMax;
+  TExcludeListRow* ExcludeList;
 
  signals:
   void Changed();
@@ -70,4 +99,7 @@ class TTaskRulesBox : public QGroupBox {
   QComboBox* CBTaskQuotaField;
   QLineEdit* EdtTaskQuotaMax;
   QListWidget* LBExclude;
+  TExcludeListRow* ExcludeList;
+  // The option to leave the lists' count off the draw screen; no rule, kept beside them.
+  QCheckBox* CBHideExcludeCount;
 };

@@ -7,7 +7,9 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/ExcludeList.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawJournal.h"
 #include "core/records/DrawDataFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -98,14 +100,17 @@ TEST(RuleCheck, RefusesEachFaultNamingIt) {
   // The first line that is not a whole number is named, counted among the candidates.
   r = {};
   r.TicketsField = G("工龄");
-  EXPECT_EQ(Refusal(r, c), "票数字段：抽奖数据第8行（E08）的[工龄]“”不是大于等于0的整数");
+  EXPECT_EQ(Refusal(r, c),
+            "票数字段：第8名候选人（抽奖数据文件第12行）[E08]的[工龄]“”不是大于等于0的整数");
   TRuleContext odd = Staff();
   odd.List.Lines[2] = G("E03 王五 深圳 正式 -5");
   odd.List.Lines[3] = G("E04 赵六 深圳 试用 1.5");
-  EXPECT_EQ(Refusal(r, odd), "票数字段：抽奖数据第3行（E03）的[工龄]“-5”不是大于等于0的整数");
+  EXPECT_EQ(Refusal(r, odd),
+            "票数字段：第3名候选人（抽奖数据文件第7行）[E03]的[工龄]“-5”不是大于等于0的整数");
   odd.List.Lines[2] = G("E03 王五 深圳 正式 9223372036854775808");
   EXPECT_EQ(Refusal(r, odd),
-            "票数字段：抽奖数据第3行（E03）的[工龄]“9223372036854775808”不是大于等于0的整数");
+            "票数字段：第3名候选人（抽奖数据文件第7行）[E03]的[工龄]“9223372036854775808”过大("
+            "最多9223372036854775807)");
   // One huge count is whole; with one more ticket they add up past what a pick can number.
   TRuleContext huge = Staff();
   huge.List.Lines.pop_back();
@@ -117,7 +122,8 @@ TEST(RuleCheck, RefusesEachFaultNamingIt) {
   std::string error;
   EXPECT_TRUE(config::CheckRules(r, huge, error)) << text::GbkToUtf8(error);
   huge.List.Lines[4] = G("E05 钱七 上海 正式 1");
-  EXPECT_EQ(Refusal(r, huge), "票数字段：票数总和到抽奖数据第5行（E05）超过了9223372036854775807");
+  EXPECT_EQ(Refusal(r, huge),
+            "票数字段：票数总和到第5名候选人（抽奖数据文件第9行）[E05]超过了9223372036854775807");
   r.TicketsField = G("年龄");
   EXPECT_EQ(Refusal(r, c), "票数字段：抽奖数据中没有[年龄]这一列");
 
@@ -264,4 +270,67 @@ TEST(RuleCheck, ReadsTheListAndTheExcludedTasksWinners) {
   EXPECT_FALSE(config::ReadRuleList(root.path("DATA_FILE/1009.txt"), list, error));
   EXPECT_EQ(text::GbkToUtf8(error), "文件不存在，请重新导入文件");
   EXPECT_TRUE(list.Heads.empty());
+}
+
+// The task's quota caps each item and all items together, in the words of the item quota;
+// the lists of ids leave their people out of the counts.
+TEST(RuleCheck, ATaskQuotaThatLetsFewerWinIsWarnedAndListsAreCounted) {
+  TRuleContext c = Staff();
+  TTaskRules r;
+  r.TaskQuota = {G("分公司"), 1};  // 总部, 深圳, 上海: three at most
+  r.Items = {TItemRules{2001, {}, {}, {G("E01"), G("E03")}}};
+  r.ExcludeIds = {G("E05")};
+  EXPECT_EQ(config::EligibleCount(r, 2001, c), 5);  // E02 E04 E06 E07 E08
+  EXPECT_EQ(config::QuotaReach(r, 2001, c), 3);
+  EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c)),
+            "全场名额限制最多抽出3人，少于各奖项中奖个数之和5，抽完这些人后抽奖即结束");
+  c.Items[0].LuckCount = 4;
+  EXPECT_EQ(text::GbkToUtf8(config::TooFewText(r, c, 2001)),
+            "奖项[一等奖]"
+            "符合条件的有5人，按名额限制最多抽出3人，少于中奖个数4，抽完这些人后该奖项即结束");
+}
+
+TEST(RuleCheck, SavingOtherRulesOverAnUnfinishedDrawAsksFirst) {
+  TempRoot root;
+  TTaskRules stored, edited;
+  edited.ExcludeIds = {"E01"};
+  EXPECT_EQ(config::RulesChangeQuestion(1001, stored, edited), "");  // no draw left
+  std::string error;
+  ASSERT_TRUE(files::MakeFolders(paths::LuckFileDir(), error));
+  TJournalHead head;
+  head.TaskId = 1001;
+  head.Commit = std::string(64, 'a');
+  head.Secret = std::string(64, 'b');
+  head.Items = {{2001, 2, 2}};
+  TJournalBatch batch;
+  batch.ItemId = 2001;
+  batch.Drawn = 2;
+  batch.Rolls = 3;
+  batch.Winners = {3, 4};
+  ASSERT_TRUE(files::WriteFileAtomic(
+      paths::JournalPath(1001),
+      FormatJournalHead(head) + FormatJournalStart({}) + FormatJournalBatch(batch), error));
+  EXPECT_EQ(
+      text::GbkToUtf8(config::RulesChangeQuestion(1001, stored, edited)),
+      "该抽奖项目有一次未完成的抽奖（已抽出2人）。保存修改后的抽奖规则后，这次抽奖将无法继续，"
+      "已抽出的中奖者会转入历史记录。是否仍要保存？");
+  EXPECT_EQ(config::RulesChangeQuestion(1001, stored, stored), "");
+}
+
+TEST(RuleCheck, AnExclusionListIsReadFromAFileByTheImportsReaders) {
+  TempRoot root;
+  std::string error;
+  ASSERT_TRUE(files::WriteFileAtomic(
+      root.path("last.csv"), G("工号,姓名\r\nE03 王五,x\r\n,\r\nE01\r\nE99\r\nE01\r\n"), error));
+  config::TExcludeList list;
+  ASSERT_TRUE(
+      config::ReadExcludeList(root.path("last.csv"), G("工号"), Staff().List.Lines, list, error))
+      << error;
+  EXPECT_TRUE(list.HeadSkipped);
+  EXPECT_EQ(list.Ids, (std::vector<std::string>{"E01", "E03", "E99"}));
+  EXPECT_EQ(text::GbkToUtf8(config::ExcludeListSummary(list)),
+            "排除名单：读到3个号码，其中2人在抽奖名单中");
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("empty.csv"), G("工号\r\n"), error));
+  EXPECT_FALSE(config::ReadExcludeList(root.path("empty.csv"), G("工号"), {}, list, error));
+  EXPECT_EQ(list.Ids.size(), 3u);  // left as it was
 }

@@ -8,9 +8,11 @@
 #include "SqlRows.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/TaskIds.h"
 #include "core/config/TaskSettings.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Colour.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -352,4 +354,64 @@ TEST(TaskFields, DigitKeysAndColourChoice) {
   EXPECT_EQ(at(""), "clWhite");
   EXPECT_EQ(at("pink"), "clWhite");
   EXPECT_EQ(at("$00123456"), "custom");
+}
+
+// Every file or folder a task leaves under its id keeps that id from a new task; deleting
+// the task moves them all away (its photos and pictures to the history), freeing it.
+TEST(TaskIds, EveryFileThatNamesAnIdKeepsItTakenUntilTheTaskIsDeleted) {
+  const struct {
+    const char* what;
+    std::string (*path)(int);
+  } kinds[] = {
+      {"list", [](int id) { return paths::DrawDataPath(id); }},
+      {"fingerprint", [](int id) { return paths::DataFileDir() + std::to_string(id) + ".sha256"; }},
+      {"presets", [](int id) { return paths::PresetFilePath(id, 7); }},
+      {"photos",
+       [](int id) { return paths::DataFileDir() + "PHOTO_" + std::to_string(id) + "/a.jpg"; }},
+      {"media",
+       [](int id) { return paths::DataFileDir() + "MEDIA_" + std::to_string(id) + "/m.mp3"; }},
+      {"winners", [](int id) { return paths::WinnerFilePath(id, 7); }},
+      {"journal", [](int id) { return paths::JournalPath(id); }},
+      {"finished journal", [](int id) { return paths::FinishedJournalPath(id); }},
+      {"check-ins",
+       [](int id) { return paths::LuckFileDir() + "CHECKIN_" + std::to_string(id) + ".txt"; }},
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.what);
+    TempRoot root;
+    TTombolixDataModule dm;
+    ASSERT_TRUE(dm.DataModuleCreate());
+    config::TTaskSettings first = DataTask();
+    config::TTaskFailure f;
+    ASSERT_TRUE(config::SaveTask(first, f)) << f.text;
+    const int id = std::stoi(first.TaskId);
+    bool rowsDeleted = false;
+    std::string err;
+    ASSERT_TRUE(config::DeleteTask(id, rowsDeleted, err)) << err;
+    // A file of the deleted task left behind (a journal of a draw never finished, say).
+    const fs::path left = paths::NativePath(kind.path(id));
+    fs::create_directories(left.parent_path());
+    WriteAll(left, "x");
+    std::vector<std::string> users;
+    ASSERT_TRUE(config::TaskIdUsers(id, users, err));
+    EXPECT_EQ(users.size(), 1u);
+    // The counter is set back to the id, as on a machine where an import left it behind.
+    const std::string back = "update Sequence set SeqId=" + std::to_string(id) +
+                             " where SeqType=" + std::to_string(db::kSeqTaskId);
+    ASSERT_TRUE(db::ExecRaw(dm.ADOConnection1, back.c_str(), err));
+    config::TTaskSettings next = DataTask();
+    ASSERT_TRUE(config::SaveTask(next, f)) << f.text;
+    EXPECT_NE(std::stoi(next.TaskId), id);
+    // The photo and media folders go to the history with the task.
+    if (std::string(kind.what) == "photos" || std::string(kind.what) == "media") {
+      ASSERT_TRUE(db::ExecRaw(
+          dm.ADOConnection1,
+          ("insert into LuckTask (TaskId, TaskName) values (" + std::to_string(id) + ", 'x')")
+              .c_str(),
+          err));
+      ASSERT_TRUE(config::DeleteTask(id, rowsDeleted, err)) << err;
+      ASSERT_TRUE(config::TaskIdUsers(id, users, err));
+      EXPECT_TRUE(users.empty()) << users.front();
+    }
+  }
 }

@@ -573,3 +573,67 @@ TEST(RulesPool, TicketsGiveTheChanceTheyCount) {
   }
   EXPECT_NEAR(second / 4000.0, 0.75, 0.03);
 }
+
+// The exclusion is fixed at the first batch: a draw killed after it resumes with the ids its
+// journal holds, though the excluded task was drawn again since.
+TEST_F(RulesDraw, AKilledDrawKeepsItsExclusionWhenTheExcludedTaskIsRedrawn) {
+  Build({{G("一等奖"), 4, 1, ""}}, "EXCLUDE\t1002\n");
+  LunchWinners(6);  // 101 … 106
+  std::vector<std::string> before;
+  {
+    auto run = Start(5u);
+    std::string err;
+    ASSERT_TRUE(run->e.StartJournal(err));
+    Batch(run->e, 2);
+    Batch(run->e, 2);
+    before = Ids(run->e, 2001);
+  }
+  LunchWinners(2);  // task 1002 redrawn: only 101 and 102 now
+  auto run = Start(5u);
+  TDataDraw& e = run->e;
+  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  EXPECT_EQ(e.JournalHead().Excluded.size(), 6u);
+  TDataDraw::BatchEnd end;
+  std::string err;
+  ASSERT_TRUE(e.Resume(end, err)) << text::GbkToUtf8(err);
+  EXPECT_EQ(Ids(e, 2001), before);
+  DrawAll(e);
+  for (const std::string& id : Ids(e, 2001)) EXPECT_GT(id, "106");
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
+}
+
+// Lists of ids left out, for the task and for one item, are drawn by, shown in short words
+// and replayed by the verifier; the task's quota that lets fewer win is warned at set-up.
+TEST_F(RulesDraw, ExclusionListsHoldPerItemAndATaskQuotaShortfallIsWarned) {
+  Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 8, 8, ""}},
+        "EXCLUDEIDS\t112\nITEMEXCLUDEIDS\t2001\t101\t102\t103\t104\t105\t106\t107\t108\n"
+        "TASKQUOTA\t部门\t2\n");
+  auto run = Start(3u);
+  TDataDraw& e = run->e;
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(0)), "每部门全场最多2名　排除名单9人");
+  EXPECT_EQ(text::GbkToUtf8(e.RulesLine(1)), "每部门全场最多2名　排除名单1人");
+  // Four departments, two each: 8 of the 10 wanted, and 二等奖 alone reaches 8 of 8.
+  ASSERT_EQ(e.RulesNotes().size(), 1u);
+  EXPECT_EQ(text::GbkToUtf8(e.RulesNotes()[0]),
+            "全场名额限制最多抽出8人，少于各奖项中奖个数之和10，抽完这些人后抽奖即结束");
+  DrawAll(e);
+  for (const std::string& id : Ids(e, 2001)) EXPECT_GT(id, "108");
+  for (const TLuckId& w : e.Winners()) EXPECT_NE(text::FirstField(w.CandidateLine), "112");
+  EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
+  // The operator may keep the lists' size off the screen.
+  std::string err;
+  ASSERT_TRUE(config::SaveHideExcludeCount(m_dm, 1001, true, err));
+  EXPECT_EQ(text::GbkToUtf8(Start(3u)->e.RulesLine(0)), "每部门全场最多2名");
+}
+
+TEST_F(RulesDraw, ATooLargeTicketCountIsCalledSoAndPlacedAsACandidate) {
+  std::vector<std::string> lines = Staff();
+  lines[4] = G("105 戊 B 北京 99999999999999999999");
+  Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
+  Run run(1u);
+  TDataDraw::Failure f;
+  EXPECT_FALSE(run.e.SetUp(1001, f));
+  EXPECT_EQ(text::GbkToUtf8(f.text),
+            "名单中105的票数[99999999999999999999]过大(最多9223372036854775807)"
+            "(第5名候选人（抽奖数据文件第9行）)");
+}

@@ -11,8 +11,11 @@
 #include "SqlRows.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/check/ShowCheck.h"
+#include "core/config/TaskRules.h"
 #include "core/config/TaskSettings.h"
 #include "core/db/TombolixDB.h"
+#include "core/draw/DataDraw.h"
 #include "core/import/Zip.h"
 #include "core/records/FileHash.h"
 #include "core/records/WinnerPhotos.h"
@@ -135,15 +138,14 @@ TEST_F(EventPackage, RoundTripAfterTheTaskWasDeletedGivesTheSameTask) {
   ASSERT_TRUE(Sha256File(paths::DrawDataPath(1001), fingerprint, error));
   bool deleted = false;
   ASSERT_TRUE(config::DeleteTask(1001, deleted, error)) << error;
-  // The photo folder stays behind a deleted task, so its id is not handed out again.
+  // Deleting took every file of the task away, its photos too: the id is free again.
   int32_t id = 0;
   std::string summary;
   ASSERT_TRUE(package::ImportEventPackage(m_root.path("night.zip"), id, summary, error))
       << text::GbkToUtf8(error);
-  ASSERT_NE(id, 1001);
-  EXPECT_EQ(U(summary),
-            "已添加抽奖项目[" + name + "]，序号" + std::to_string(id) +
-                "（原序号1001已被占用）：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
+  ASSERT_EQ(id, 1001);
+  EXPECT_EQ(U(summary), "已添加抽奖项目[" + name +
+                            "]，序号1001：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
   EXPECT_EQ(SqlRows(m_dm, std::string(kTaskColumns) + std::to_string(id)), settings);
   EXPECT_EQ(Items(m_dm, id), items);
   std::string now;
@@ -263,6 +265,15 @@ TEST(EventPackageFormat, ThePackageMadeFromThePageReads) {
   EXPECT_NE(std::find(pkg.Task.begin(), pkg.Task.end(),
                       std::make_pair(std::string("RemainText"), G("剩余\t名额"))),
             pkg.Task.end());
+  // Version 2 adds an excluded task's winners and the list's fingerprint.
+  ASSERT_TRUE(package::ReadEventPackage(
+      ReadAll(fs::path(IMPORT_FIXTURES) / "../../../../fuzz/seeds/package/package_v2.zip"), pkg,
+      error))
+      << text::GbkToUtf8(error);
+  ASSERT_EQ(pkg.Exclusions.size(), 1u);
+  EXPECT_EQ(pkg.Exclusions[0].Name, G("去年年会"));
+  EXPECT_EQ(pkg.Exclusions[0].Ids, (std::vector<std::string>{"A01", "A03"}));
+  EXPECT_EQ(pkg.ListFingerprint.size(), 64u);
 }
 
 // The draw's rules travel with the rest; a database without the column (a program before
@@ -297,4 +308,86 @@ TEST_F(EventPackage, TheDrawRulesTravelAndAreNeverDroppedSilently) {
   EXPECT_FALSE(package::ImportEventPackage(old.path("night.zip"), id, summary, error));
   EXPECT_EQ(text::GbkToUtf8(error), "活动包中有抽奖规则，需要较新版本的程序才能导入");
   EXPECT_TRUE(Rows(dm1.ADOConnection1.Handle(), "select * from LuckTask").empty());
+}
+
+// An exclusion of another task never re-binds: on a laptop without that task the package's
+// ids become a fixed list, and a new task that later takes the id excludes nobody.
+TEST_F(EventPackage, AnExcludedTaskTravelsAsItsWinnersNotAsABareId) {
+  TaskDef last;
+  last.taskId = 1004;
+  last.items = {{G("特等奖"), 1, 1, ""}};
+  last.candidates = {"A01 " + G("张三")};
+  std::string error;
+  const std::vector<int> lastItems = BuildTask(m_dm, last);
+  ASSERT_TRUE(db::ExecRaw(m_dm.ADOConnection1,
+                          "update LuckTask set TaskName='去年年会' where TaskId=1004", error));
+  fs::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1004, lastItems[0])),
+           "id name\r\nA01 " + G("张三") + "\r\n");
+  TTaskRules rules;
+  rules.ExcludeTasks = {1004};
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << U(error);
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+
+  // Here the same task exists: the link stays.
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(m_root.path("night.zip"), id, summary, error));
+  EXPECT_NE(U(summary).find("\n排除[去年年会]（序号1004）的中奖者：本机有同一任务，保留引用"),
+            std::string::npos)
+      << U(summary);
+
+  // The spare laptop has no task 1004.
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_NE(
+      U(summary).find(
+          "\n排除[去年年会]（序号1004）的中奖者：本机没有该任务，已改为固定的排除名单（1人）"),
+      std::string::npos)
+      << U(summary);
+  TTaskRules imported;
+  ASSERT_TRUE(config::LoadTaskRules(dm2, id, imported, error)) << U(error);
+  EXPECT_TRUE(imported.ExcludeTasks.empty());
+  EXPECT_EQ(imported.ExcludeIds, std::vector<std::string>{"A01"});
+  // A new task takes id 1004 and draws A02: the imported task still excludes A01 only.
+  last.candidates = {"A02 " + G("李四")};
+  BuildTask(dm2, last);
+  fs::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1004, lastItems[0])),
+           "id name\r\nA02 " + G("李四") + "\r\n");
+  TRandom rng;
+  TDrawSession s;
+  TDataDraw e(s, rng, 7u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(id, f)) << U(f.text);
+  EXPECT_EQ(U(e.RulesLine(0)), "排除名单1人");
+}
+
+// A list edited after its import is flagged on the spare laptop as on the first one.
+TEST_F(EventPackage, AListEditedAfterItsImportStaysFlaggedOnTheSpare) {
+  std::string error;
+  ASSERT_TRUE(files::WriteFileAtomic(
+      paths::DrawDataPath(1001),
+      ReadAll(paths::NativePath(paths::DrawDataPath(1001))) + "A04 " + G("赵六") + "\r\n", error));
+  check::TShowCheck first;
+  ASSERT_TRUE(check::CheckShow(1001, first, error));
+  const std::string flagged = U(first.Findings.front().Text);
+  EXPECT_EQ(flagged, "名单文件在导入后被改动过（指纹与导入时不符），请重新导入名单");
+  EXPECT_NE(U(Export()).find("。注意：名单文件在导入后被改动过（指纹与导入时不符），"),
+            std::string::npos);
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  check::TShowCheck spare;
+  ASSERT_TRUE(check::CheckShow(id, spare, error));
+  EXPECT_EQ(U(spare.Findings.front().Text), flagged);
 }

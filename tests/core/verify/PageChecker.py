@@ -127,7 +127,7 @@ def check(root, task):
         step()
         return (gen[0] * M) >> 32
 
-    tickets_field, taskq, conds, itemq = None, None, {}, {}
+    tickets_field, taskq, conds, itemq, listed, item_listed = None, None, {}, {}, set(), {}
     if rules is not None:
         for l in rules.split(b'\n'):
             if not l:
@@ -141,6 +141,10 @@ def check(root, task):
                 conds.setdefault(int(f[1]), []).append((f[2], f[3], set(f[4:])))
             elif f[0] == b'ITEMQUOTA':
                 itemq[int(f[1])] = (f[2], int(f[3]))
+            elif f[0] == b'EXCLUDEIDS':
+                listed = set(f[1:])
+            elif f[0] == b'ITEMEXCLUDEIDS':
+                item_listed[int(f[1])] = set(f[2:])
     heads = fields(title)
     cf = [fields(c) for c in cand]
 
@@ -158,6 +162,8 @@ def check(root, task):
         if rules is None:
             return True
         if (cf[k] and cf[k][0] in excluded) or w(k) <= 0:
+            return False
+        if cf[k] and (cf[k][0] in listed or cf[k][0] in item_listed.get(I, ())):
             return False
         return all((val(k, f) in vs) == (kd == b'ONEOF') for kd, f, vs in conds.get(I, []))
 

@@ -1,5 +1,6 @@
 // Writes finished draws for PageChecker.py, a checker written from docs/verify.md alone:
-//   <dir>/rules     tickets, both quotas, an exclusion, a condition, presets, replacements;
+//   <dir>/rules     tickets, both quotas, exclusions (a task, lists), a condition, presets,
+//                   replacements;
 //   <dir>/flat      the same list and presets without rules, with replacements;
 //   <dir>/uniform   conditions and a quota without tickets, with replacements.
 // Each folder is a data root (DATA_FILE/, LUCK_FILE/) of task 1001.
@@ -80,13 +81,16 @@ bool Draw(const std::string& root, const char* rulesUtf8, uint32_t secret) {
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::string dir = argv[1];
-  const bool ok =
-      Draw(dir + "/rules",
-           "TICKETS\t工龄\nTASKQUOTA\t部门\t2\nEXCLUDE\t1002\nITEM\t2001\tNONEOF\t分公司\t总部\n"
-           "ITEMQUOTA\t2001\t部门\t1\nITEM\t2002\tONEOF\t部门\tB\tC\tD\n",
-           30u) &&
-      Draw(dir + "/flat", "", 31u) &&
-      Draw(dir + "/uniform", "ITEM\t2002\tNONEOF\t分公司\t上海\nITEMQUOTA\t2002\t分公司\t2\n", 32u);
+  const bool ok = Draw(dir + "/rules",
+                       "TICKETS\t工龄\nTASKQUOTA\t部门\t2\nEXCLUDE\t1002\nEXCLUDEIDS\t201\t204\n"
+                       "ITEM\t2001\tNONEOF\t分公司\t总部\nITEMQUOTA\t2001\t部门\t1\n"
+                       "ITEM\t2002\tONEOF\t部门\tB\tC\tD\nITEMEXCLUDEIDS\t2002\t210\t211\t213\n",
+                       30u) &&
+                  Draw(dir + "/flat", "", 31u) &&
+                  Draw(dir + "/uniform",
+                       "ITEM\t2002\tNONEOF\t分公司\t上海\nITEMEXCLUDEIDS\t2002\t203\t206\n"
+                       "ITEMQUOTA\t2002\t分公司\t2\n",
+                       32u);
   if (!ok) std::fprintf(stderr, "a draw could not be made\n");
   return ok ? 0 : 1;
 }

@@ -296,7 +296,8 @@ TEST_F(RulesConfig, TheTaskWideRulesAreCheckedSavedAndShownAgain) {
     QTest::mouseClick(f.TSBase->BtnSaveBase, Qt::LeftButton);
     const std::vector<std::pair<MessageKind, QString>> refused = {
         {MessageKind::Attention,
-         QStringLiteral("票数字段：抽奖数据第8行（E08）的[工龄]“abc”不是大于等于0的整数")}};
+         QStringLiteral(
+             "票数字段：第8名候选人（抽奖数据文件第12行）[E08]的[工龄]“abc”不是大于等于0的整数")}};
     EXPECT_EQ(m_dialogs.messages(), refused);
     EXPECT_EQ(Stored(), "");
     EXPECT_EQ(main.LVHeaders->item(0, 1)->text(), QStringLiteral("title"));  // not saved
