@@ -90,7 +90,7 @@ void TImportTab::ImportPhotosAfter(const std::string& gbkDataFile) {
           MLog->appendPlainText(line);
           QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         },
-        result, error);
+        result, error, [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   }
   if (!ok) {
     MLog->appendPlainText(QStringLiteral("照片导入出错,") + Q(error));

@@ -4,6 +4,12 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <thread>
 
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerPhotos.h"
@@ -11,9 +17,46 @@
 #include "core/text/Text.h"
 #include "gui/ui/Qt.h"
 
+namespace {
+
+enum class PhotoCopied { Yes, Unreadable, NotWritten };
+
+// One picture, read at the size the stage needs, flattened on white and written as JPEG into
+// the task's photo folder. Runs on a helper thread: QImage and its reader are reentrant.
+PhotoCopied CopyPhoto(const photos::TPhotoCopy& c, std::string& error) {
+  QImageReader reader(Q(c.source));
+  reader.setAutoTransform(true);  // a phone's portrait stays upright
+  // A camera's picture is decoded straight at the size the stage needs (JPEG scales while
+  // decoding), not at its full twelve million pixels and then scaled.
+  const QSize full = reader.size();
+  if (full.isValid() && (full.width() > photos::kMaxSide || full.height() > photos::kMaxSide))
+    reader.setScaledSize(full.scaled(photos::kMaxSide, photos::kMaxSide, Qt::KeepAspectRatio));
+  QImage picture = reader.read();
+  if (picture.isNull()) return PhotoCopied::Unreadable;
+  if (picture.width() > photos::kMaxSide || picture.height() > photos::kMaxSide)
+    picture = picture.scaled(photos::kMaxSide, photos::kMaxSide, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
+  // A picture with transparency stands on white, as on the card.
+  QImage flat(picture.size(), QImage::Format_RGB32);
+  flat.fill(Qt::white);
+  {
+    QPainter p(&flat);
+    p.drawImage(0, 0, picture);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!flat.save(&buffer, "JPG", 88)) return PhotoCopied::Unreadable;
+  if (!files::WriteFileAtomic(c.target, std::string_view(bytes.constData(), bytes.size()), error))
+    return PhotoCopied::NotWritten;
+  return PhotoCopied::Yes;
+}
+
+}  // namespace
+
 bool ImportPhotos(int32_t taskId, const QString& folder, const std::string& gbkDataFile,
                   const std::function<void(const QString&)>& log, TPhotoImportResult& result,
-                  std::string& error) {
+                  std::string& error, const std::function<void()>& pulse) {
   result = TPhotoImportResult();
   log(QStringLiteral("正在导入照片:") + folder);
   TArraySring lines;
@@ -30,37 +73,44 @@ bool ImportPhotos(int32_t taskId, const QString& folder, const std::string& gbkD
   if (!photos::ListFolder(dir, names, error)) return false;
   const photos::TPhotoPlan plan = photos::PlanPhotoImport(dir, std::move(names), ids, taskId);
   result.idsWithout = plan.idsWithout;
-  for (const photos::TPhotoCopy& c : plan.copies) {
-    QImageReader reader(Q(c.source));
-    reader.setAutoTransform(true);  // a phone's portrait stays upright
-    QImage picture = reader.read();
-    if (picture.isNull()) {
-      ++result.unreadable;
-      ++result.idsWithout;
-      continue;
+  if (!plan.copies.empty() && !files::MakeFolders(photos::PhotoDir(taskId), error)) return false;
+
+  // Decoding a camera's picture is most of the work: the pictures are made on a few threads
+  // at once, while this one keeps the window painted.
+  std::atomic<size_t> next{0};
+  std::atomic<int64_t> copied{0}, unreadable{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&] {
+    for (size_t i = next++; i < plan.copies.size() && !failed; i = next++) {
+      std::string why;
+      switch (CopyPhoto(plan.copies[i], why)) {
+        case PhotoCopied::Yes:
+          ++copied;
+          break;
+        case PhotoCopied::Unreadable:
+          ++unreadable;
+          break;
+        case PhotoCopied::NotWritten:
+          if (!failed.exchange(true)) error = why;  // read once every helper is done
+          break;
+      }
     }
-    if (picture.width() > photos::kMaxSide || picture.height() > photos::kMaxSide)
-      picture = picture.scaled(photos::kMaxSide, photos::kMaxSide, Qt::KeepAspectRatio,
-                               Qt::SmoothTransformation);
-    // A picture with transparency stands on white, as on the card.
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    {
-      QPainter p(&flat);
-      p.drawImage(0, 0, picture);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!flat.save(&buffer, "JPG", 88)) {
-      ++result.unreadable;
-      ++result.idsWithout;
-      continue;
-    }
-    if (!files::WriteFileAtomic(c.target, std::string_view(bytes.constData(), bytes.size()), error))
-      return false;
-    ++result.copied;
+  };
+  const size_t helpers = std::min<size_t>(
+      plan.copies.size(), std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4));
+  std::vector<std::future<void>> running;
+  try {
+    for (size_t k = 0; k < helpers; ++k) running.push_back(std::async(std::launch::async, work));
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: this one does what is left
   }
+  for (std::future<void>& r : running)
+    while (r.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready)
+      if (pulse) pulse();
+  result.copied = copied;
+  result.unreadable = unreadable;
+  result.idsWithout += unreadable;
+  if (failed) return false;
   log(QStringLiteral("找到照片%1张,没有照片的号码%2个").arg(result.copied).arg(result.idsWithout));
   if (result.unreadable > 0) log(QStringLiteral("无法读取的照片%1张").arg(result.unreadable));
   if (plan.notCandidates > 0)

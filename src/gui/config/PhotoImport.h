@@ -17,6 +17,8 @@ struct TPhotoImportResult {
 // Copies the photos of `folder` for the candidates of the draw data file `gbkDataFile` of
 // task `taskId`; `log` takes each line of the import log. False with the error text when the
 // folder or the list cannot be read, or a photo cannot be written (the ones written stay).
+// The pictures are made on helper threads; `pulse`, when given, is called on this one every
+// 40 ms meanwhile, so the window can repaint.
 bool ImportPhotos(int32_t taskId, const QString& folder, const std::string& gbkDataFile,
                   const std::function<void(const QString&)>& log, TPhotoImportResult& result,
-                  std::string& error);
+                  std::string& error, const std::function<void()>& pulse = {});

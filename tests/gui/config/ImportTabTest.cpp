@@ -88,12 +88,14 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     const char* file;
     const char* kindLine;
     int count;
+    bool rowWithoutId;  // the people lists' row 8 has no id: left out and said so
   } cases[] = {
-      {0, "gbk-crlf.txt", "导入文件类型为[文本文件]", 3},
-      {1, "people-lo.xlsx", "导入文件类型为[Excel文件]", 6},
-      {1, "people-lo.xls", "导入文件类型为[Excel文件]", 6},
-      {1, "people-lo.ods", "导入文件类型为[Excel文件]", 6},
-      {1, "quoted.csv", "导入文件类型为[Excel文件]", 3},
+      // Lines 5 and 7 have two fields under three titles: imported, and said so.
+      {0, "gbk-crlf.txt", "导入文件类型为[文本文件]", 3, false},
+      {1, "people-lo.xlsx", "导入文件类型为[Excel文件]", 7, true},
+      {1, "people-lo.xls", "导入文件类型为[Excel文件]", 7, true},
+      {1, "people-lo.ods", "导入文件类型为[Excel文件]", 7, true},
+      {1, "quoted.csv", "导入文件类型为[Excel文件]", 3, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -102,14 +104,32 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     ASSERT_EQ(m_dialogs.log.size(), 3u);  // the file choice, the question, the result
     EXPECT_EQ(m_dialogs.log[1].type, RecordedDialog::Question);
     EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入数据将会覆盖原有数据，是否继续？"));
-    EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Information);
-    EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("导入成功!"));
     const QString n = QString::number(c.count);
-    EXPECT_EQ(Log(), (QStringList{
-                         QStringLiteral("开始导入文件..."), QStringLiteral("正在导入文件:") + path,
-                         QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
-                         QStringLiteral("检查文件文件结束,文件行数=") + n,
-                         QStringLiteral("已经导入行数=") + n, QStringLiteral("导入文件成功!")}));
+    QStringList expected{QStringLiteral("开始导入文件..."), QStringLiteral("正在导入文件:") + path,
+                         QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件...")};
+    if (c.fileType == 0)
+      expected << QStringLiteral("警告:第5行有2列,标题行有3列")
+               << QStringLiteral("警告:第7行有2列,标题行有3列");
+    expected << QStringLiteral("检查文件文件结束,文件行数=") + n;
+    if (c.rowWithoutId) {
+      expected << QStringLiteral("警告:1行第一列（编号）为空，未导入：第8行")
+               << QStringLiteral("已经导入行数=") + n
+               << QStringLiteral("导入文件完成,有1行未导入!");
+      EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Warning);
+      EXPECT_EQ(m_dialogs.log[2].text,
+                QStringLiteral("导入完成，但有1行第一列（编号）为空，未导入：第8行。共导入7行。"));
+    } else if (c.fileType == 0) {
+      expected << QStringLiteral("已经导入行数=") + n << QStringLiteral("导入文件成功!");
+      EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Warning);
+      EXPECT_EQ(m_dialogs.log[2].text,
+                QStringLiteral("导入成功!\n有2行的列数与标题行不同（第5行、第7行），"
+                               "这些行的各列可能与标题对不上。"));
+    } else {
+      expected << QStringLiteral("已经导入行数=") + n << QStringLiteral("导入文件成功!");
+      EXPECT_EQ(m_dialogs.log[2].kind, MessageKind::Information);
+      EXPECT_EQ(m_dialogs.log[2].text, QStringLiteral("导入成功!"));
+    }
+    EXPECT_EQ(Log(), expected);
     EXPECT_EQ(m_form->TsData->LBData->text(), kImportedLabel);
     EXPECT_EQ(m_form->TSBase->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
     EXPECT_EQ(m_form->TSBase->EdtDataFilePath->text(), Q(paths::DrawDataPath(1001)));

@@ -389,8 +389,14 @@ TEST_F(RulesConfig, AnImportOffersItsOwnValuesAndKeepsTheRulesChosen) {
   m_dialogs.files.push_back(Q(source));
   QTest::mouseClick(f.TsData->SpFileData, Qt::LeftButton);
   QTest::mouseClick(f.TsData->BtnSaveData, Qt::LeftButton);
-  ASSERT_EQ(m_dialogs.messages().back(),
-            std::make_pair(MessageKind::Information, QStringLiteral("导入成功!")));
+  // The list is in, and the saved rule that names a value nobody has is told at once.
+  ASSERT_EQ(m_dialogs.messages().back().first, MessageKind::Warning);
+  const QString told = m_dialogs.messages().back().second;
+  EXPECT_TRUE(
+      told.startsWith(QStringLiteral("导入成功!\n已保存的抽奖规则与新名单不符，请修改规则：")))
+      << told.toStdString();
+  EXPECT_TRUE(told.endsWith(QStringLiteral("的中奖条件：抽奖数据中没有[分公司]为“总部”的人")))
+      << told.toStdString();
   // The new list's values, and the ticked one nobody has any more.
   EXPECT_EQ(Texts(box->LBRuleValues),
             (QStringList{QStringLiteral("北京（2人）"), QStringLiteral("深圳（1人）"),
