@@ -10,9 +10,15 @@
 // own functions stay inside them. A library that cannot be loaded makes its functions fail as
 // they fail on a bad file (no archive, no workbook), so the caller's own message follows.
 //
-// Linux only; the names of the libraries are the ones the build linked against
-// (TOMBOLIX_LIBZIP_SONAME, TOMBOLIX_XLSXWRITER_SONAME).
+// The names of the libraries are the ones the build linked against (TOMBOLIX_LIBZIP_SONAME,
+// TOMBOLIX_XLSXWRITER_SONAME): shared objects loaded with dlopen, or on Windows the DLLs
+// beside the program loaded with LoadLibrary (the core sees libzip's header without its
+// dllimport marks, so its calls come here and not through the import table).
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -21,6 +27,25 @@
 
 namespace {
 
+#ifdef _WIN32
+class TLibrary {
+ public:
+  // From the program's own folder (and what it needs from System32), never from the current
+  // folder or the PATH.
+  explicit TLibrary(const char* dll)
+      : m_handle(::LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
+    if (!m_handle)
+      std::fprintf(stderr, "tombolix: %s cannot be loaded (%lu)\n", dll, ::GetLastError());
+  }
+  // Never freed: its functions stay in use until the program ends.
+  void* Symbol(const char* name) const {
+    return m_handle ? reinterpret_cast<void*>(::GetProcAddress(m_handle, name)) : nullptr;
+  }
+
+ private:
+  HMODULE m_handle;
+};
+#else
 class TLibrary {
  public:
   explicit TLibrary(const char* soname) : m_handle(::dlopen(soname, RTLD_NOW | RTLD_LOCAL)) {
@@ -32,6 +57,7 @@ class TLibrary {
  private:
   void* m_handle;
 };
+#endif
 
 const TLibrary& Zip() {
   static const TLibrary lib(TOMBOLIX_LIBZIP_SONAME);

@@ -4,7 +4,14 @@
 //   tombolix-verify TASK_ID             the data folder of the program installed beside it
 // Prints one line per batch and "验证通过", or what differs; exit status 0 or 1.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
+#ifdef _WIN32
+#include <windows.h>
+//
+#include <shellapi.h>
+#endif
 
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -13,21 +20,25 @@
 
 namespace {
 
-// The console's own encoding: UTF-8 here, the GBK code page on Windows.
-void Print(const std::string& gbk) {
-#ifdef _WIN32
-  std::fputs((gbk + "\n").c_str(), stdout);
-#else
-  std::fputs((text::GbkToUtf8(gbk) + "\n").c_str(), stdout);
-#endif
-}
+// UTF-8 out, as the console is told on Windows.
+void Print(const std::string& gbk) { std::fputs((text::GbkToUtf8(gbk) + "\n").c_str(), stdout); }
 
-std::string Arg(const char* a) {
+// The arguments in GBK: from UTF-8 here; on Windows from the wide command line, whatever the
+// system's code page.
+std::vector<std::string> Args(int argc, char** argv) {
+  std::vector<std::string> out;
 #ifdef _WIN32
-  return a;
+  (void)argv;
+  int n = 0;
+  wchar_t** w = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+  for (int i = 0; w && i < n && i < argc; ++i)
+    out.push_back(text::Utf8ToGbk(paths::U8(std::filesystem::path(w[i]))));
+  if (w) ::LocalFree(w);
+  ::SetConsoleOutputCP(CP_UTF8);
 #else
-  return text::Utf8ToGbk(a);
+  for (int i = 0; i < argc; ++i) out.push_back(text::Utf8ToGbk(argv[i]));
 #endif
+  return out;
 }
 
 bool TaskNumber(const std::string& s, int32_t& id) {
@@ -39,14 +50,15 @@ bool TaskNumber(const std::string& s, int32_t& id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = Args(argc, argv);
   int32_t taskId = 0;
   TVerifyResult r;
-  if (argc == 2 && TaskNumber(argv[1], taskId)) {
+  if (args.size() == 2 && TaskNumber(args[1], taskId)) {
     r = VerifyDrawFolder(paths::DataRoot(), taskId);
-  } else if (argc == 2) {
-    r = VerifyAuditBundle(Arg(argv[1]));
-  } else if (argc == 3 && TaskNumber(argv[2], taskId)) {
-    r = VerifyDrawFolder(Arg(argv[1]), taskId);
+  } else if (args.size() == 2) {
+    r = VerifyAuditBundle(args[1]);
+  } else if (args.size() == 3 && TaskNumber(args[2], taskId)) {
+    r = VerifyDrawFolder(args[1], taskId);
   } else {
     Print(text::G("用法: tombolix-verify 审计包.zip"));
     Print(text::G("      tombolix-verify 数据目录 抽奖任务号"));

@@ -2,15 +2,28 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
 
 #include "core/text/Paths.h"
 
 TempRoot::TempRoot() {
+#ifdef _WIN32
+  // No mkdtemp: a random name, taken only when create_directory made it.
+  std::random_device random;
+  for (int attempt = 0; m_dir.empty(); ++attempt) {
+    if (attempt == 100) std::abort();
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("tombolix-test-" + std::to_string(random()) + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(dir, ec)) m_dir = dir;
+  }
+#else
   std::string tmpl = (std::filesystem::temp_directory_path() / "tombolix-test-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) std::abort();
   m_dir = tmpl;
+#endif
   paths::SetDataRoot(m_dir.string());
 }
 

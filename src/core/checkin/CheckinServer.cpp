@@ -1,14 +1,22 @@
 #include "core/checkin/CheckinServer.h"
 
+// Windows: Winsock and the IP Helper API.
+#ifdef _WIN32
+#include <winsock2.h>
+//
+#include <iphlpapi.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <microhttpd.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
+#include <microhttpd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -109,6 +117,43 @@ bool ParseAddress(const std::string& ipv4, uint16_t port, sockaddr_in& addr) {
   return inet_pton(AF_INET, ipv4.c_str(), &addr.sin_addr) == 1;
 }
 
+#ifdef _WIN32
+// Windows: Winsock set up once per process; its errors mapped to the errno values the
+// messages use; exclusive binding, since SO_REUSEADDR there lets a port be taken from another.
+bool WinsockReady() {
+  static const bool ready = [] {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ready;
+}
+
+int SocketErrno() {
+  const int e = ::WSAGetLastError();
+  return e == WSAEADDRINUSE || e == WSAEACCES ? EADDRINUSE
+         : e == WSAEADDRNOTAVAIL              ? EADDRNOTAVAIL
+                                              : EIO;
+}
+
+int TryBind(const sockaddr_in& addr, uint16_t* bound = nullptr) {
+  if (!WinsockReady()) return EIO;
+  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return SocketErrno();
+  BOOL one = TRUE;
+  ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
+  int err = 0;
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    err = SocketErrno();
+  } else if (bound) {
+    sockaddr_in got{};
+    int len = sizeof got;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&got), &len);
+    *bound = ntohs(got.sin_port);
+  }
+  ::closesocket(s);
+  return err;
+}
+#else
 // 0 when the address and port can be bound now, else the errno.
 int TryBind(const sockaddr_in& addr, uint16_t* bound = nullptr) {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -127,6 +172,7 @@ int TryBind(const sockaddr_in& addr, uint16_t* bound = nullptr) {
   ::close(s);
   return err;
 }
+#endif
 
 }  // namespace
 
@@ -149,6 +195,7 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
             text::G("上启动签到服务：") + text::Utf8ToGbk(std::strerror(err));
     return false;
   }
+#ifndef _WIN32
   // Many phones waiting on the winners page need more descriptors than the default.
   rlimit files{};
   if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max &&
@@ -156,17 +203,23 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
     files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
     ::setrlimit(RLIMIT_NOFILE, &files);
   }
+#endif
+  // Windows: the library's portable polling (select) in place of epoll, which Windows lacks.
+#ifdef _WIN32
+  const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_TURBO;
+#else
+  const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO;
+#endif
   // The address-reuse option is left unset: then the library sets SO_REUSEADDR alone, so
   // a restart binds at once after a flood; 1 would add SO_REUSEPORT (another program of
   // the user could take part of the phones' connections) and 0 drops SO_REUSEADDR too.
   m_daemon = MHD_start_daemon(
-      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO, port, nullptr, nullptr,
-      &Access, this, MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
-      MHD_OPTION_THREAD_POOL_SIZE, kServerThreads, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-      MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
-      kTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-      static_cast<size_t>(2 * kMaxHeaderBytes + 4096), MHD_OPTION_NOTIFY_COMPLETED, &Completed,
-      nullptr, MHD_OPTION_END);
+      flags, port, nullptr, nullptr, &Access, this, MHD_OPTION_SOCK_ADDR,
+      reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_THREAD_POOL_SIZE, kServerThreads,
+      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+      kMaxConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT, kTimeoutSeconds,
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(2 * kMaxHeaderBytes + 4096),
+      MHD_OPTION_NOTIFY_COMPLETED, &Completed, nullptr, MHD_OPTION_END);
   if (!m_daemon) {
     error = text::G("签到服务未能启动（") + ipv4 + ":" + std::to_string(port) + text::G("）。");
     return false;
@@ -182,6 +235,35 @@ void TCheckinServer::Stop() {
   m_url.clear();
 }
 
+#ifdef _WIN32
+// Windows: the IPv4 addresses of the adapters that are up, from GetAdaptersAddresses.
+std::vector<std::string> LocalIPv4Addresses() {
+  std::vector<std::string> out;
+  ULONG size = 16 * 1024;
+  std::string buffer;
+  ULONG rc = ERROR_BUFFER_OVERFLOW;
+  for (int attempt = 0; attempt < 3 && rc == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    buffer.resize(size);
+    rc = ::GetAdaptersAddresses(
+        AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+        nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+  }
+  if (rc == NO_ERROR) {
+    for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
+      if (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+      for (auto* u = a->FirstUnicastAddress; u; u = u->Next) {
+        if (!u->Address.lpSockaddr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
+        char buf[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr, buf,
+                  sizeof buf);
+        out.push_back(buf);
+      }
+    }
+  }
+  out.push_back("127.0.0.1");
+  return out;
+}
+#else
 std::vector<std::string> LocalIPv4Addresses() {
   std::vector<std::string> out;
   ifaddrs* list = nullptr;
@@ -198,6 +280,7 @@ std::vector<std::string> LocalIPv4Addresses() {
   out.push_back("127.0.0.1");
   return out;
 }
+#endif
 
 uint16_t FreePort(const std::string& ipv4, uint16_t from) {
   sockaddr_in addr{};
@@ -210,6 +293,43 @@ uint16_t FreePort(const std::string& ipv4, uint16_t from) {
   return 0;
 }
 
+#ifdef _WIN32
+// Windows: the same request with Winsock's non-blocking connect and WSAPoll.
+bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs) {
+  sockaddr_in addr{};
+  if (!ParseAddress(ipv4, port, addr) || !WinsockReady()) return false;
+  const SOCKET fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (fd == INVALID_SOCKET) return false;
+  u_long nonBlocking = 1;
+  ::ioctlsocket(fd, FIONBIO, &nonBlocking);
+  auto wait = [&](short events) {
+    WSAPOLLFD p{fd, events, 0};
+    return ::WSAPoll(&p, 1, timeoutMs) == 1 && (p.revents & events) != 0;
+  };
+  bool ok = false;
+  int err = 0;
+  int len = sizeof err;
+  if ((::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 ||
+       ::WSAGetLastError() == WSAEWOULDBLOCK) &&
+      wait(POLLWRNORM) &&
+      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 &&
+      err == 0) {
+    const std::string ask = "GET / HTTP/1.0\r\nHost: " + ipv4 + "\r\n\r\n";
+    if (::send(fd, ask.data(), static_cast<int>(ask.size()), 0) == static_cast<int>(ask.size())) {
+      std::string answer;
+      char buf[256];
+      while (answer.find('\n') == std::string::npos && wait(POLLRDNORM)) {
+        const int n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<size_t>(n));
+      }
+      ok = answer.rfind("HTTP/1.1 200", 0) == 0 || answer.rfind("HTTP/1.0 200", 0) == 0;
+    }
+  }
+  ::closesocket(fd);
+  return ok;
+}
+#else
 bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs) {
   sockaddr_in addr{};
   if (!ParseAddress(ipv4, port, addr)) return false;
@@ -240,5 +360,6 @@ bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs) {
   ::close(fd);
   return ok;
 }
+#endif
 
 }  // namespace checkin

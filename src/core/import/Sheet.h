@@ -41,12 +41,12 @@ bool ReadOdsBuffer(std::string_view bytes, Visitor& visitor, std::string& error)
 // csv text already decoded to GBK.
 bool ReadCsvText(std::string_view gbk, Visitor& visitor, std::string& error);
 
-// The xls reader runs libfreexl in a helper program of this name, beside the running
-// program (outside Windows): XlsHelperMain is its whole main. XlsHelperPath says where it is
+// The xls reader runs libfreexl in a helper program of this name (.exe on Windows), beside the
+// running program: XlsHelperMain is its whole main. XlsHelperPath says where it is
 // looked for; SetXlsHelperPath puts it elsewhere (a native path; empty for the default).
 inline constexpr char kXlsHelperName[] = "tombolix_xls";
 int XlsHelperMain(int argc, char** argv);
-// libfreexl in this process: what the helper runs, and ReadXls on Windows.
+// libfreexl in this process: what the helper runs.
 bool ReadXlsDirect(std::string_view gbkPath, Visitor& visitor, std::string& error);
 std::string XlsHelperPath();
 void SetXlsHelperPath(std::string_view nativePath);

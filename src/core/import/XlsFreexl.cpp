@@ -1,17 +1,24 @@
 // The half of the xls reader that runs libfreexl: the first worksheet, cells as freexl gives
-// them (texts UTF-8, dates already as "2024-03-12" / "2024-03-12 08:30:00"). Outside Windows
-// only the helper program tombolix_xls runs it (see XlsReader.cpp), so the program itself
-// never loads libfreexl.
+// them (texts UTF-8, dates already as "2024-03-12" / "2024-03-12 08:30:00"). Only the helper
+// program tombolix_xls runs it (see XlsReader.cpp), so the program itself never loads
+// libfreexl. On Windows libfreexl opens the file with the narrow C functions, which take UTF-8
+// there because the helper's manifest makes UTF-8 its code page.
 #include <freexl.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "core/import/Cells.h"
@@ -145,14 +152,16 @@ bool ReadXlsDirect(std::string_view gbkPath, Visitor& visitor, std::string& erro
   return true;
 }
 
-#ifndef _WIN32
-
 namespace {
 
 bool WriteAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
+#ifdef _WIN32
+    const int n = ::_write(fd, p, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+#else
     const ssize_t n = ::write(fd, p, size);
+#endif
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     p += n;
@@ -197,6 +206,23 @@ int ServeRows(std::string_view gbkPath, int fd) {
 }  // namespace
 
 int XlsHelperMain(int argc, char** argv) {
+#ifdef _WIN32
+  // The program hands the path over in UTF-8 (see XlsReader.cpp); the wide command line
+  // carries it whatever the system's code page is.
+  int wargc = 0;
+  wchar_t** wargv = ::CommandLineToArgvW(::GetCommandLineW(), &wargc);
+  std::string path;
+  if (wargv && wargc == 3 && std::wstring_view(wargv[1]) == L"--")
+    path = text::Utf8ToGbk(paths::U8(std::filesystem::path(wargv[2])));
+  if (wargv) ::LocalFree(wargv);
+  if (path.empty()) {
+    std::fprintf(stderr, "%s: reads an xls workbook for Qarvo; not meant to be run by hand\n",
+                 argc > 0 ? argv[0] : kXlsHelperName);
+    return 2;
+  }
+  ::_setmode(_fileno(stdout), _O_BINARY);
+  return ServeRows(path, _fileno(stdout));
+#else
   if (argc != 3 || std::string_view(argv[1]) != "--") {
     std::fprintf(stderr, "%s: reads an xls workbook for Qarvo; not meant to be run by hand\n",
                  argc > 0 ? argv[0] : kXlsHelperName);
@@ -204,12 +230,7 @@ int XlsHelperMain(int argc, char** argv) {
   }
   std::signal(SIGPIPE, SIG_DFL);
   return ServeRows(argv[2], STDOUT_FILENO);
-}
-
-#else
-
-int XlsHelperMain(int, char**) { return 2; }
-
 #endif
+}
 
 }  // namespace sheet

@@ -1,12 +1,14 @@
 // Legacy xls (BIFF 2 to 8) through libfreexl (XlsFreexl.cpp).
 //
-// libfreexl reads beyond its buffers on some malformed files (found by fuzzing), so outside
-// Windows it runs in a helper program of its own (tombolix_xls beside the program), started
-// fresh for each file, that hands the rows back through a pipe: a file that crashes or hangs
-// the library is reported as damaged and the program goes on. The helper is spawned, never
-// forked from the program, whose threads would leave a forked copy unable to do more than
-// async-signal-safe calls.
-#ifndef _WIN32
+// libfreexl reads beyond its buffers on some malformed files (found by fuzzing), so it runs in
+// a helper program of its own (tombolix_xls beside the program), started fresh for each file,
+// that hands the rows back through a pipe: a file that crashes or hangs the library is
+// reported as damaged and the program goes on. The helper is spawned, never forked from the
+// program, whose threads would leave a forked copy unable to do more than async-signal-safe
+// calls; on Windows it is started with CreateProcess, its output on an anonymous pipe.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -26,16 +28,20 @@
 
 namespace sheet {
 
-#ifndef _WIN32
-
 namespace {
 
 constexpr int kQuietSeconds = 60;  // a child silent this long is taken as hung
 
+#ifdef _WIN32
+using TPipe = HANDLE;
+#else
+using TPipe = int;
+#endif
+
 // row -1 with [uint32 ok][uint32 len][error text].
 class PipeReader {
  public:
-  explicit PipeReader(int fd) : m_fd(fd) {}
+  explicit PipeReader(TPipe fd) : m_fd(fd) {}
   bool Read(void* out, size_t size) {
     char* p = static_cast<char*>(out);
     while (size > 0) {
@@ -56,6 +62,28 @@ class PipeReader {
   }
 
  private:
+#ifdef _WIN32
+  // An anonymous pipe cannot be waited on: it is looked at every few milliseconds until it has
+  // bytes, the helper has closed it, or the helper has been quiet too long.
+  bool Fill() {
+    const ULONGLONG deadline = ::GetTickCount64() + kQuietSeconds * 1000ull;
+    DWORD wait = 1;
+    while (true) {
+      DWORD ready = 0;
+      if (!::PeekNamedPipe(m_fd, nullptr, 0, nullptr, &ready, nullptr)) return false;
+      if (ready > 0) {
+        DWORD n = 0;
+        if (!::ReadFile(m_fd, m_buf, sizeof m_buf, &n, nullptr) || n == 0) return false;
+        m_at = 0;
+        m_end = n;
+        return true;
+      }
+      if (::GetTickCount64() >= deadline) return false;
+      ::Sleep(wait);
+      wait = wait < 20 ? wait * 2 : 20;
+    }
+  }
+#else
   bool Fill() {
     pollfd pfd{m_fd, POLLIN, 0};
     while (true) {
@@ -70,7 +98,8 @@ class PipeReader {
       return true;
     }
   }
-  int m_fd;
+#endif
+  TPipe m_fd;
   char m_buf[1 << 16];
   size_t m_at = 0, m_end = 0;
 };
@@ -79,6 +108,79 @@ std::string& HelperOverride() {
   static std::string path;
   return path;
 }
+
+#ifdef _WIN32
+
+std::wstring Wide(std::string_view utf8) {
+  std::wstring w(utf8.size(), L'\0');
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      w.data(), static_cast<int>(w.size()));
+  w.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return w;
+}
+
+// One argument as CommandLineToArgvW reads it back: quoted, with its quotes and the
+// backslashes before them doubled.
+std::wstring Quoted(const std::wstring& arg) {
+  std::wstring out = L"\"";
+  size_t slashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+    } else if (c == L'"') {
+      out.append(slashes * 2 + 1, L'\\');
+      slashes = 0;
+    } else {
+      out.append(slashes, L'\\');
+      slashes = 0;
+    }
+    if (c != L'\\') out.push_back(c);
+  }
+  out.append(slashes * 2, L'\\');
+  out.push_back(L'"');
+  return out;
+}
+
+struct THelper {
+  HANDLE process = nullptr;
+  HANDLE out = nullptr;  // the read end of its standard output
+};
+
+// The helper on the file (its path handed over in UTF-8, whatever the system's code page),
+// its standard output on a pipe whose write end only the helper holds, its standard input and
+// error on NUL, no console window.
+bool SpawnHelper(const std::string& helper, std::string_view gbkPath, THelper& h) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) return false;
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE nul =
+      ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = nul;
+  si.hStdOutput = writeEnd;
+  si.hStdError = nul;
+  const std::wstring exe = Wide(helper);
+  std::wstring line = Quoted(exe) + L" -- " + Quoted(Wide(text::GbkToUtf8(gbkPath)));
+  PROCESS_INFORMATION pi{};
+  const BOOL started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  ::CloseHandle(writeEnd);
+  if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+  if (!started) {
+    ::CloseHandle(readEnd);
+    return false;
+  }
+  ::CloseHandle(pi.hThread);
+  h.process = pi.hProcess;
+  h.out = readEnd;
+  return true;
+}
+
+#else
 
 bool SpawnHelper(const std::string& helper, std::string_view gbkPath, pid_t& pid, int& readFd) {
   int fds[2];
@@ -114,22 +216,35 @@ bool SpawnHelper(const std::string& helper, std::string_view gbkPath, pid_t& pid
   return true;
 }
 
+#endif
+
 }  // namespace
 
 void SetXlsHelperPath(std::string_view nativePath) { HelperOverride() = std::string(nativePath); }
 
 std::string XlsHelperPath() {
   if (!HelperOverride().empty()) return HelperOverride();
+#ifdef _WIN32
+  return paths::U8(paths::NativePath(paths::ProgramDir() + kXlsHelperName + ".exe"));
+#else
   return paths::U8(paths::NativePath(paths::ProgramDir() + kXlsHelperName));
+#endif
 }
 
 bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   const std::string corrupt =
       text::G("文件不是有效的电子表格文件,或者已经损坏:") + std::string(gbkPath);
   const std::string helper = XlsHelperPath();
+#ifdef _WIN32
+  THelper child;
+  const bool spawned = SpawnHelper(helper, gbkPath, child);
+  const TPipe readFd = child.out;
+#else
   pid_t pid = 0;
   int readFd = -1;
-  if (!SpawnHelper(helper, gbkPath, pid, readFd)) {
+  const bool spawned = SpawnHelper(helper, gbkPath, pid, readFd);
+#endif
+  if (!spawned) {
     error = text::G("无法读取xls文件:找不到辅助程序") + text::Utf8ToGbk(helper) +
             text::G(",请重新安装本软件,或将文件另存为xlsx格式后再导入");
     return false;
@@ -166,11 +281,18 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
       }
     }
   }
+#ifdef _WIN32
+  ::CloseHandle(readFd);
+  if (!finished) ::TerminateProcess(child.process, 1);
+  ::WaitForSingleObject(child.process, INFINITE);
+  ::CloseHandle(child.process);
+#else
   ::close(readFd);
   if (!finished) ::kill(pid, SIGKILL);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+#endif
   if (stopped) return true;
   if (!finished) {
     error = corrupt;
@@ -178,16 +300,5 @@ bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
   }
   return ok;
 }
-
-#else
-
-void SetXlsHelperPath(std::string_view) {}
-std::string XlsHelperPath() { return std::string(); }
-
-bool ReadXls(std::string_view gbkPath, Visitor& visitor, std::string& error) {
-  return ReadXlsDirect(gbkPath, visitor, error);
-}
-
-#endif
 
 }  // namespace sheet

@@ -63,6 +63,15 @@ bool MakeFolder(const fs::path& dir, std::string_view gbkPath, std::string& erro
   return true;
 }
 
+#ifdef _WIN32
+// Flushes an open file's data to the disk: 0 or the errno that stands for the failure.
+int FlushToDisk(FILE* f) {
+  if (fflush(f) != 0) return errno;
+  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) ? 0 : EIO;
+}
+#endif
+
 #ifndef _WIN32
 // Writes every byte, resuming after interruptions; 0 or the errno of the failure.
 int WriteAll(int fd, std::string_view bytes) {
@@ -96,11 +105,10 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     error = WriteError(gbkPath, errno);
     return false;
   }
-  const bool ok = fwrite(content.data(), 1, content.size(), f) == content.size() &&
-                  fflush(f) == 0 && _commit(_fileno(f)) == 0;
-  const int werr = errno;
-  fclose(f);
-  if (!ok) {
+  int werr = fwrite(content.data(), 1, content.size(), f) == content.size() ? 0 : errno;
+  if (werr == 0) werr = FlushToDisk(f);
+  if (fclose(f) != 0 && werr == 0) werr = errno;
+  if (werr != 0) {
     fs::remove(temp, ec);
     error = WriteError(gbkPath, werr);
     return false;
@@ -132,7 +140,8 @@ RenameFault g_renameFault = nullptr;
 FolderFlushWatch g_flushWatch = nullptr;
 
 // Flushes a directory's entries, so a rename or a new file in it survives a power cut.
-// The watch hears of a folder once its flush has returned.
+// The watch hears of a folder once its flush has returned. Windows has no flush of a folder:
+// there the rename itself is written through (RenameOver), and NTFS journals the entry.
 void SyncDir(const fs::path& dir) {
   const fs::path folder = dir.empty() ? fs::path(".") : dir;
 #ifndef _WIN32
@@ -153,13 +162,25 @@ bool RenameOver(const std::string& temp, const std::string& target, std::string&
       return false;
     }
   }
-  std::error_code ec;
   const fs::path to = paths::FromU8(target);
+#ifdef _WIN32
+  // Replaces the target in one step, and returns once the change is on the disk.
+  if (!MoveFileExW(paths::FromU8(temp).c_str(), to.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD why = GetLastError();
+    error = WriteError(text::Utf8ToGbk(target), why == ERROR_ACCESS_DENIED ? EACCES
+                                                : why == ERROR_DISK_FULL   ? ENOSPC
+                                                                           : EIO);
+    return false;
+  }
+#else
+  std::error_code ec;
   fs::rename(paths::FromU8(temp), to, ec);
   if (ec) {
     error = WriteError(text::Utf8ToGbk(target), ec.value());
     return false;
   }
+#endif
   SyncDir(to.parent_path());
   return true;
 }
@@ -194,7 +215,7 @@ bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std:
   int err = 0;
 #ifdef _WIN32
   FILE* f = _wfopen(paths::FromU8(temp).c_str(), L"r+b");
-  if (!f || _commit(_fileno(f)) != 0) err = errno;
+  err = f ? FlushToDisk(f) : errno;
   if (f) fclose(f);
 #else
   const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);

@@ -64,8 +64,9 @@ bool IsWritableDir(const fs::path& dir) {
 // there (root under /usr), so removing the package cannot take the data with it.
 bool InstalledLayout(const fs::path& exeDir) {
 #ifdef _WIN32
-  (void)exeDir;
-  return false;
+  // The installer leaves its uninstaller beside the program; the portable zip has none.
+  std::error_code ec;
+  return fs::is_regular_file(exeDir / "uninstall.exe", ec);
 #else
   std::error_code ec;
   return fs::is_regular_file(

@@ -14,7 +14,8 @@ std::string ProgramDir();
 
 // Root of DATA/, DATA_FILE/ and LUCK_FILE/, GBK, with a trailing separator: the program's
 // directory, or the per-user data folder when that directory is not writable or belongs to an
-// installation (<prefix>/bin with the menu entry in <prefix>/share/applications).
+// installation (<prefix>/bin with the menu entry in <prefix>/share/applications; on Windows a
+// folder with the installer's uninstall.exe).
 std::string DataRoot();
 
 // Replaces the data root for the rest of the process (tests use a fresh temporary one).

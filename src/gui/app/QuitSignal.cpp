@@ -47,7 +47,37 @@ bool QuitRequested() { return g_quitRequested; }
 
 #else
 
-void QuitOnTerminationSignals(QObject*) {}
-bool QuitRequested() { return false; }
+#include <windows.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> g_quitRequested{false};
+QObject* g_target = nullptr;
+
+// Windows calls this on a thread of its own: Ctrl+C or Ctrl+Break in a console the program
+// was started from, the console closed, the user logging off, the machine shutting down.
+// The quit is handed to the event loop, as the signals are elsewhere; the session's end itself
+// (WM_ENDSESSION to the windows) is handled by Qt.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+  if (!g_target) return FALSE;
+  g_quitRequested = true;
+  QMetaObject::invokeMethod(
+      g_target, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  return TRUE;
+}
+
+}  // namespace
+
+void QuitOnTerminationSignals(QObject* parent) {
+  if (g_target) return;
+  g_target = parent;
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool QuitRequested() { return g_quitRequested; }
 
 #endif

@@ -2,7 +2,8 @@
 // (Ctrl+C in a terminal) and SIGHUP end the event loops of every open window, so the program
 // leaves as by its 退出 button: the database closed, the single-instance lock released, exit
 // code 0. A draw in progress ends as after a power cut: its revealed batches are already on
-// disk and the next start offers to continue. Does nothing on Windows.
+// disk and the next start offers to continue. On Windows the console's events (Ctrl+C, its
+// window closed, logging off) do the same.
 #pragma once
 
 class QObject;

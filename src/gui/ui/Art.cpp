@@ -11,6 +11,9 @@ static void InitResourcesOnce() {
   // The resources live in a static library, whose initialiser the linker would drop.
   static const bool done = [] {
     Q_INIT_RESOURCE(resources);
+#ifdef TOMBOLIX_ART_RASTER
+    Q_INIT_RESOURCE(art_raster);
+#endif
     return true;
   }();
   (void)done;
@@ -29,7 +32,12 @@ QPixmap RenderArt(const QString& name, const QSize& size) {
   const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
   // Drawn by Qt's SVG image plugin, which brings Qt SVG along the first time a picture is
   // drawn: the program starts without it.
+#ifdef TOMBOLIX_ART_RASTER
+  // A build without Qt SVG: the drawing rasterised large at build time, scaled down smoothly.
+  QImageReader reader(QStringLiteral(":/art/raster/%1.png").arg(name), "png");
+#else
   QImageReader reader(QStringLiteral(":/art/%1.svg").arg(name), "svg");
+#endif
   reader.setAutoDetectImageFormat(false);
   reader.setScaledSize(size * dpr);
   QImage picture = reader.read();

@@ -17,22 +17,40 @@ struct Mapping {
   QStringList candidates;  // installed faces, best first
 };
 
+// Windows names its faces in English (Microsoft YaHei and SimSun come with every Windows
+// 10 and 11; SimHei and KaiTi with a Chinese one); elsewhere the free CJK faces stand in.
 const QList<Mapping>& Mappings() {
   static const QList<Mapping> m = {
       {{QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")},
-       {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
-        QStringLiteral("AR PL SungtiL GB"), QStringLiteral("WenQuanYi Zen Hei")}},
+       {
+#ifdef Q_OS_WIN
+           QStringLiteral("SimSun"), QStringLiteral("NSimSun"), QStringLiteral("Microsoft YaHei"),
+#endif
+           QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+           QStringLiteral("AR PL SungtiL GB"), QStringLiteral("WenQuanYi Zen Hei")}},
       // The Kai faces have no bold weight, and the screens draw these titles bold.
       {{QStringLiteral("隶书"), QStringLiteral("LiSu")},
-       {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UKai CN"),
-        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("WenQuanYi Zen Hei")}},
+       {
+#ifdef Q_OS_WIN
+           QStringLiteral("LiSu"), QStringLiteral("SimHei"), QStringLiteral("Microsoft YaHei"),
+#endif
+           QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UKai CN"),
+           QStringLiteral("AR PL KaitiM GB"), QStringLiteral("WenQuanYi Zen Hei")}},
       {{QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("微软雅黑"),
         QStringLiteral("Microsoft YaHei")},
-       {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("AR PL UMing CN")}},
+       {
+#ifdef Q_OS_WIN
+           QStringLiteral("Microsoft YaHei"), QStringLiteral("SimHei"),
+#endif
+           QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+           QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("AR PL UMing CN")}},
       {{QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma")},
-       {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("DejaVu Sans")}},
+       {
+#ifdef Q_OS_WIN
+           QStringLiteral("Microsoft YaHei UI"), QStringLiteral("Microsoft YaHei"),
+#endif
+           QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+           QStringLiteral("DejaVu Sans")}},
   };
   return m;
 }
