@@ -11,8 +11,9 @@
 namespace db {
 
 // 1: the three tables; 2: a Rules column on LuckTask and TaskItem (the draw's rules);
-// 3: CheckinOnly on LuckTask (draw only those checked in on the LAN).
-inline constexpr int kSchemaVersion = 3;
+// 3: CheckinOnly on LuckTask (draw only those checked in on the LAN); 4: StageColumns on
+// LuckTask (which columns of the list the stage shows and masks).
+inline constexpr int kSchemaVersion = 4;
 
 // Reads user_version; fails with the engine's text when the file is not a database.
 bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);

@@ -31,3 +31,7 @@ bool LoadRulesText(int taskId, std::string& rulesText, std::string& error);
 // The task's option to draw only those checked in on the LAN (LuckTask.CheckinOnly). False
 // with the database's text, or naming the task when its row is missing.
 bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error);
+
+// The operator's choice of the columns the stage shows (LuckTask.StageColumns, see
+// core/draw/StageColumns.h); empty when every column shows. False as LoadCheckinOnly.
+bool LoadStageColumns(int taskId, std::string& stored, std::string& error);

@@ -47,6 +47,8 @@ constexpr int kStepMs = 2500;         // a list too long for its panel moves on 
 // At the end the summary takes the band and the list's place.
 const QRect kBand(0, 236, 1016, 210);
 const QRect kRevealRect(36, 240, 944, 202);
+// A batch too large for cards takes the band and the list's place, as the summary does.
+const QRect kLargeRevealRect(36, 240, 944, 470);
 // The Ready band: the next prize item, its count and gift, and the draw's proof below them.
 const QRect kNextItemRect(36, 242, 944, 84);
 const QRect kNextGiftRect(36, 324, 944, 44);
@@ -575,6 +577,13 @@ void TGetLuckMainForm::ShowStart() {
   ShowNext(-1);
   ShowProof(false);
   TMListNow->stop();
+  // A large batch made way for nothing now: its lines go, the list and the picture return.
+  if (MLuckNow->LineCount() > 0) {
+    MLuckNow->SetLines({});
+    LayoutReveal();
+    if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) PUser2->show();
+    IMGet->setVisible(!m_prizePicture.isNull());
+  }
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
   // sight, as it was.
   SOut->setEnabled(false);
@@ -647,7 +656,11 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
   SBegin->hide();
   SContinue->setVisible(!f.finished);
   if (f.prizeChanged) ShowPrize(m_engine.CurItemIndex());
-  if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+  if (MLuckNow->LineCount() > 0) {
+    // A large batch stands where the list and the picture were.
+    PUser2->hide();
+    IMGet->hide();
+  } else if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
     PUser2->show();
     MUser2_1->show();
     TMList->start();
@@ -684,6 +697,7 @@ void TGetLuckMainForm::AskAbsent(size_t place, const std::string& question) {
   if (AskYesNo(Q(question), Answer::No) != Answer::Yes || m_closed) return;
   Run(m_stage.Answer(place, true));
 }
+
 void TGetLuckMainForm::Celebrate() {
   // The fireworks burst where nothing is written: over the top of the screen beside the
   // title, and at both sides of the winners list and of the band; they are never drawn over
@@ -722,17 +736,24 @@ QRect TGetLuckMainForm::EnterArea() const {
 }
 
 void TGetLuckMainForm::LayoutReveal() {
-  CardsNow->setGeometry(PLuckNow->rect());
-  // Every line at once, as large as the panel allows: in up to six columns, from the full
-  // size down to kRevealMin. Only a batch that still does not fit steps through its rows.
+  // A batch of lines stands in the large panel, in as many columns as fit; the hint moves
+  // below it and the winners list makes way while it is in sight.
   const int n = MLuckNow->LineCount();
-  const int inner = kRevealRect.height() - 8;
-  const int width = kRevealRect.width() - 16;
+  const QRect panel = n > 0 ? kLargeRevealRect : kRevealRect;
+  if (m_design.DesignRect(PLuckNow) != panel) m_design.SetDesignRect(PLuckNow, panel);
+  if (!PSummary->isVisible())
+    m_design.SetDesignRect(HintList, n > 0 ? kHintBelowSummary : kHintRect);
+  CardsNow->setGeometry(PLuckNow->rect());
+  // Every line at once, all in one size, as large as the panel allows: in up to six columns,
+  // from the full size down to kRevealMin. Only a batch that still does not fit steps through
+  // its rows.
+  const int inner = panel.height() - 8;
+  const int width = panel.width() - 16;
   int line = 0, columns = 1;
   for (int l = kRevealLine; l >= kRevealMin && line == 0 && n > 0; --l) {
     for (int c = 1; c <= 6; ++c) {
       const int rows = (n + c - 1) / c;
-      if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.3 * l <= double(width) / c) {
+      if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.6 * l <= double(width) / c) {
         line = l;
         columns = c;
         break;
@@ -743,7 +764,7 @@ void TGetLuckMainForm::LayoutReveal() {
   if (m_revealCrawls) {
     line = kRevealCrawl;
     columns = std::max(
-        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.3 * line))));
+        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.6 * line))));
   }
   if (line == 0) line = kRevealLine;
   MLuckNow->SetLineHeight(line);
@@ -751,10 +772,10 @@ void TGetLuckMainForm::LayoutReveal() {
   m_crawlRow = 0;
   // A stepping batch shows whole rows only: the text's own height is cut to them.
   const int rowsShown = m_revealCrawls ? inner / line : MLuckNow->Rows();
-  const int top = m_revealCrawls ? (kRevealRect.height() - rowsShown * line) / 2
-                                 : (kRevealRect.height() - MLuckNow->Height()) / 2;
+  const int top = m_revealCrawls ? (panel.height() - rowsShown * line) / 2
+                                 : (panel.height() - MLuckNow->Height()) / 2;
   MLuckNow->setGeometry(QRect(0, m_design.Px(top), PLuckNow->width(),
-                              m_design.Px(std::min(kRevealRect.height(), rowsShown * line))));
+                              m_design.Px(std::min(panel.height(), rowsShown * line))));
   MLuckNow->SetTop(0);
   MLuckNow->setVisible(n > 0);
 }

@@ -53,7 +53,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QToolButton* SContinue;
   QToolButton* SOut;
   QFrame* PLuckNow;
-  // A batch of more than six: its whole lines, in columns.
+  // A batch of more than six: each winner's id and name, in columns.
   TScrollText* MLuckNow;
   // A batch of up to six: a card for each winner, with the photo when there is one.
   TRevealCards* CardsNow;

@@ -62,16 +62,17 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
   sqlite3* h = dm.ADOConnection1.Handle();
   EXPECT_EQ(Rows(h, "select name from sqlite_master where type='table' order by name"),
             (std::vector<std::string>{"LuckTask", "Sequence", "TaskItem"}));
-  EXPECT_EQ(Columns(h, "LuckTask"),
-            (std::vector<std::string>{"TaskId", "TaskName", "MainImageName", "IdType", "MainTitle",
-                                      "FontSize", "FontColor", "RemainText", "HideBegin", "HideEnd",
-                                      "PassWd", "OrderBy", "DataFilePath", "LuckAgain",
-                                      "MusicFilePath", "ShowLuck", "Rules", "CheckinOnly"}));
+  EXPECT_EQ(
+      Columns(h, "LuckTask"),
+      (std::vector<std::string>{"TaskId", "TaskName", "MainImageName", "IdType", "MainTitle",
+                                "FontSize", "FontColor", "RemainText", "HideBegin", "HideEnd",
+                                "PassWd", "OrderBy", "DataFilePath", "LuckAgain", "MusicFilePath",
+                                "ShowLuck", "Rules", "CheckinOnly", "StageColumns"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
                                       "AwardName", "AwardImageName", "ListIndex", "Rules"}));
   EXPECT_EQ(Columns(h, "Sequence"), (std::vector<std::string>{"SeqType", "SeqId", "SeqName"}));
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
   EXPECT_TRUE(Rows(h, "select * from LuckTask").empty());  // no seeder given
 }
 
@@ -279,7 +280,7 @@ TEST(Connection, EmptyFileIsSetUpInPlaceAndUnversionedTablesAreKept) {
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select count(*) from LuckTask"),
             (std::vector<std::string>{"2"}));
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "pragma user_version"),
-            (std::vector<std::string>{"3"}));
+            (std::vector<std::string>{"4"}));
 }
 
 TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
@@ -359,7 +360,7 @@ TEST(Migration, Version1FileGainsTheRulesColumnsAndKeepsEveryRow) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
   EXPECT_EQ(Rows(h,
                  "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules, CheckinOnly "
                  "from LuckTask order by TaskId"),
@@ -387,7 +388,7 @@ TEST(Migration, AFileWithOneColumnAlreadyAddedIsCompletedNotFailed) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
   EXPECT_EQ(Rows(h, "select count(*) from pragma_table_info('LuckTask') where name like 'rules'"),
             (std::vector<std::string>{"1"}));
   EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
@@ -404,7 +405,7 @@ TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
   EXPECT_EQ(Rows(h, "select TaskId, Rules, CheckinOnly from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001|EXCLUDE\t1002\n|0", "1002||0"}));
   bool only = true;
@@ -413,16 +414,36 @@ TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
   EXPECT_FALSE(only);
 }
 
+TEST(Migration, Version3FileShowsEveryColumnOnStage) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  const char* v3 =
+      "alter table LuckTask add column Rules text not null default '';"
+      "alter table TaskItem add column Rules text not null default '';"
+      "alter table LuckTask add column CheckinOnly integer not null default 0;"
+      "update LuckTask set CheckinOnly=1 where TaskId=1002;";
+  WriteVersion1File(file, v3, 3);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "select TaskId, CheckinOnly, StageColumns from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001|0|", "1002|1|"}));
+  std::string stored = "x", err;
+  ASSERT_TRUE(LoadStageColumns(1001, stored, err)) << err;
+  EXPECT_EQ(stored, "");
+}
+
 TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
   TempRoot root;
   const fs::path file = root.dir() / "DATA/Tombolix.db";
-  WriteVersion1File(file, "", 4);
+  WriteVersion1File(file, "", 5);
   const std::string before = ReadAll(file);
   MessageCapture capture;
   TTombolixDataModule dm;
   EXPECT_FALSE(dm.DataModuleCreate());
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_NE(capture.messages[0].second.find(G("版本4")), std::string::npos);
-  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本3")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("版本5")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本4")), std::string::npos);
   EXPECT_EQ(ReadAll(file), before);
 }
