@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -108,7 +110,7 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     EXPECT_EQ(Log(), (QStringList{
                          QStringLiteral("开始导入文件..."), QStringLiteral("正在导入文件:") + path,
                          QString::fromUtf8(c.kindLine), QStringLiteral("正在检查文件..."),
-                         QStringLiteral("检查文件文件结束,文件行数=") + n,
+                         QStringLiteral("检查文件结束,文件行数=") + n,
                          QStringLiteral("已经导入行数=") + n, QStringLiteral("导入文件成功!")}));
     EXPECT_EQ(m_form->TsData->LBData->text(), kImportedLabel);
     EXPECT_EQ(m_form->TSBase->EdtDateFlag->text(), QStringLiteral("抽奖数据已导入"));
@@ -120,6 +122,17 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     EXPECT_EQ(m_form->TsData->PrgBar->value(), 0);
     EXPECT_EQ(DataFile().find("COUNT=" + n.toStdString() + "\r\n"), 7u);
   }
+}
+
+TEST_F(ImportTab, TheFirstImportAsksNothingAndTheNextAsksBeforeOverwriting) {
+  std::filesystem::remove(paths::NativePath(paths::DrawDataPath(1001)));
+  const QString path = kFixtures + QStringLiteral("gbk-crlf.txt");
+  Import(0, path);
+  ASSERT_EQ(m_dialogs.log.size(), 2u);  // the file choice and the result: nothing to overwrite
+  EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入成功!"));
+  Import(0, path);
+  ASSERT_EQ(m_dialogs.log.size(), 3u);
+  EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入数据将会覆盖原有数据，是否继续？"));
 }
 
 TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {
