@@ -239,6 +239,7 @@ TStageFrame TStage::Reveal() {
   f.reveal = RevealOf(RevealedPlaces());
   f.status = m_end.progressText;
   f.finished = m_end.finished;
+  f.reveal->grand = m_end.finished && !m_replacing && !f.reveal->cards.empty();
   f.prizeChanged = !m_end.finished && m_end.prizeChanged;
   f.celebrate = m_celebrate;
   m_celebrate = false;

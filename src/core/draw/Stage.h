@@ -55,6 +55,9 @@ struct TStageCardText {
 struct TStageReveal {
   std::vector<TStageCardText> cards;
   std::vector<std::string> lines;
+  // The draw's last reveal, on cards: its winners take the whole screen (the grand prize's
+  // moment) before anything else is told.
+  bool grand = false;
   bool operator==(const TStageReveal&) const = default;
 };
 inline bool operator==(const TStageCardText& a, const TStageCardText& b) {

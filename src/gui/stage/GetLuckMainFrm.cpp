@@ -18,6 +18,7 @@
 #include "core/text/Messages.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
+#include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/Dialogs.h"
@@ -141,6 +142,7 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
       m_engine(session, Rng(), seed) {
   Celebration = new TCelebration(this);
+  PGrand = new TGrandPrize(this);
   LbMain = TextLabel(this, "LbMain");
   LbShowList = TextLabel(this, "LbShowList");
   HintList = TextLabel(this, "HintList");
@@ -519,6 +521,8 @@ void TGetLuckMainForm::Run(TStageFrame f) {
 
 void TGetLuckMainForm::Apply(const TStageFrame& f) {
   if (f.audience) ShowAudienceNumber(*f.audience);
+  // The grand prize's moment lasts until the stage moves on.
+  if (f.step != TStageStep::None) HideGrand();
   if (f.stopSummaryTimer) TMSummary->stop();
   switch (f.step) {
     case TStageStep::Starts:
@@ -665,6 +669,7 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
     MUser2_1->show();
     TMList->start();
   }
+  if (f.reveal->grand) ShowGrand();
   if (f.celebrate) Celebrate();
   // What there is to tell comes after the winners are in sight.
   if (!Tell(f.messages, 0, f.hintAfter)) return;
@@ -698,7 +703,29 @@ void TGetLuckMainForm::AskAbsent(size_t place, const std::string& question) {
   Run(m_stage.Answer(place, true));
 }
 
+void TGetLuckMainForm::ShowGrand() {
+  if (m_engine.Items().empty()) return;
+  const TLuckItem& item = m_engine.Items().back();
+  std::vector<TStageCard> winners;
+  for (const TStageCard& c : CardsNow->Cards()) winners.push_back(c);
+  const QString gift = item.AwardName.empty()
+                           ? QString()
+                           : QStringLiteral("奖品：") + Q(StagePunctuation(item.AwardName));
+  PGrand->Show(Q(StagePunctuation(item.ItemName)), gift, std::move(winners), m_prizePicture);
+  Celebration->raise();
+}
+
+void TGetLuckMainForm::HideGrand() {
+  if (!PGrand->isVisible()) return;
+  PGrand->hide();
+}
+
 void TGetLuckMainForm::Celebrate() {
+  const bool sound = !m_engine.Task().MusicFilePath.empty();
+  if (PGrand->isVisible()) {
+    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound);
+    return;
+  }
   // The fireworks burst where nothing is written: over the top of the screen beside the
   // title, and at both sides of the winners list and of the band; they are never drawn over
   // a card, a text or the list.
@@ -727,7 +754,6 @@ void TGetLuckMainForm::Celebrate() {
     if (w->isVisible()) keepOut += PaintedArea(w).adjusted(-4, -4, 4, 4);
   for (const QRect& r : CardsNow->CardRects()) keepOut += r.translated(PLuckNow->pos());
   if (MLuckNow->isVisible() && PLuckNow->isVisible()) keepOut += PLuckNow->geometry();
-  const bool sound = !m_engine.Task().MusicFilePath.empty();
   Celebration->Start(zones, keepOut, sound);
 }
 
@@ -977,6 +1003,7 @@ void TGetLuckMainForm::showEvent(QShowEvent* e) {
 
 void TGetLuckMainForm::LayoutPanels() {
   Celebration->setGeometry(rect());
+  if (PGrand->isVisible()) PGrand->setGeometry(rect());
   // The winners list stands in the middle, as wide as its lines need, with the prize picture
   // beside it when there is one; the pair is centred as one.
   const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);

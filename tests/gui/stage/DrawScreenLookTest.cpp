@@ -25,6 +25,7 @@
 #include "gui/stage/DrawScreens.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GetLuckProdFrm.h"
+#include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/MessageFrm.h"
@@ -217,6 +218,45 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
   for (const TLuckId& w : m_session.Winners) shown.push_back(w.CandidateLine);
   ASSERT_EQ(shown.size(), 6u);
   EXPECT_EQ(shown, alone);
+}
+
+TEST_F(DrawLook, TheLastWinnerTakesTheWholeScreenWithTheNameInTheLargestType) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 1, 1, G("电脑")}, {G("特等奖"), 1, 1, G("汽车")}};
+  for (int i = 0; i < 10; ++i)
+    def.candidates.push_back("E" + std::to_string(100000 + i) + G(" 欧阳娜娜 人力资源部 ") +
+                             G("华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  Key(screen);
+  Key(screen);
+  screen.ShowReveal();
+  EXPECT_FALSE(screen.PGrand->isVisible());  // the first prize stands on the band
+  Key(screen);
+  Key(screen);
+  screen.ShowReveal();
+  ASSERT_TRUE(screen.PGrand->isVisible());
+  EXPECT_EQ(screen.PGrand->geometry(), screen.rect());
+  ASSERT_EQ(screen.PGrand->Cards->Cards().size(), 1u);
+  EXPECT_EQ(screen.PGrand->Cards->Cards()[0].name, QStringLiteral("欧阳娜娜"));
+  // The name above everything: the prize's line, the id, the other fields, and the largest
+  // type of the draw screen (the roll, 93 of the design's pixels).
+  const int name = screen.PGrand->Cards->NamePixels();
+  EXPECT_GT(name, screen.PGrand->TitlePixels());
+  EXPECT_GT(name, screen.PGrand->Cards->IdPixels());
+  EXPECT_GT(name, screen.PGrand->Cards->RestPixels());
+  EXPECT_GT(name, 93 * screen.height() / 756);
+  EXPECT_TRUE(screen.Celebration->Running());
+  // The fireworks burst beside the cards and the title, never over them.
+  for (const QRect& z : screen.PGrand->FreeZones())
+    EXPECT_FALSE(screen.PGrand->Written().intersects(z));
+  // The next key goes on to the end; the summary ends the moment.
+  Key(screen);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PSummary->isVisible(); }, 10000));
+  EXPECT_FALSE(screen.PGrand->isVisible());
 }
 
 TEST_F(DrawLook, BatchesOfTwentyAndThirtyStandInColumnsAtOneSize) {
