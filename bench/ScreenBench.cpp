@@ -45,6 +45,7 @@
 #include "gui/checkin/CheckinService.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/GrandPrize.h"
 
 namespace {
 
@@ -472,18 +473,14 @@ BENCHMARK(BM_StillBetweenCpu)
     ->Iterations(1)
     ->UseRealTime();
 
-// Processor time of the fireworks after a reveal (the task's only item is its last, so each
-// batch is celebrated), from the reveal until they are over, and the longest a key pressed
-// meanwhile would wait: the first key waits for the reveal's own paint (its new texts drawn
-// once), the later ones for the fireworks.
-void BM_CelebrationCpu(benchmark::State& state) {
-  Task();
-  TDrawSession session;
-  TGetLuckMainForm screen(session, nullptr, 1u);
-  ShowScreen(screen, static_cast<int>(state.range(0)));
+// Processor time of the fireworks after `reveal`, from the reveal until they are over, and
+// the longest a key pressed meanwhile would wait: the first key waits for the reveal's own
+// paint (its new texts drawn once), the later ones for the fireworks.
+void MeasureCelebration(benchmark::State& state, TGetLuckMainForm& screen,
+                        const std::function<void()>& reveal) {
   double percent = 0, worst = 0, first = -1, later = 0;
   for (auto _ : state) {
-    RevealBatch(screen);
+    reveal();
     if (!screen.Celebration->Running()) state.SkipWithError("no celebration");
     const double cpu0 = CpuSeconds();
     QElapsedTimer wall;
@@ -513,7 +510,53 @@ void BM_CelebrationCpu(benchmark::State& state) {
   state.counters["first_key_wait_ms"] = first;
   state.counters["later_key_wait_ms"] = later;
 }
+
+// The fireworks of a batch of the task's only item, its last, so each batch is celebrated.
+void BM_CelebrationCpu(benchmark::State& state) {
+  Task();
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  ShowScreen(screen, static_cast<int>(state.range(0)));
+  MeasureCelebration(state, screen, [&] { RevealBatch(screen); });
+}
 BENCHMARK(BM_CelebrationCpu)
+    ->Arg(1920)
+    ->Arg(3840)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// The grand prize's moment: the draw's last winner on the whole screen, drawn at the reveal,
+// with the fireworks around it. A task of its own per screen size (1002 for 1080p, 1003 for
+// 4K), whose one item of one winner is the grand prize, from a list of 2,000 with photos'
+// worth of fields.
+void BM_GrandPrizeCpu(benchmark::State& state) {
+  Task();
+  const int width = static_cast<int>(state.range(0));
+  const int taskId = width > 2000 ? 1003 : 1002;
+  TaskDef def;
+  def.taskId = taskId;
+  def.title = text::G("工号 姓名 部门 分公司 手机");
+  def.items = {{text::G("特等奖"), 1, 1, text::G("新能源汽车一辆")}};
+  for (int i = 0; i < 2000; ++i)
+    def.candidates.push_back("E" + std::to_string(100000 + i) + text::G(" 欧阳娜娜 人力资源部 ") +
+                             text::G("华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  BuildTask(Task().dm, def);
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  if (screen.SetUpDraw(taskId) != 1) {
+    state.SkipWithError("set-up failed");
+    return;
+  }
+  screen.resize(width, width * 9 / 16);
+  screen.show();
+  (void)QTest::qWaitForWindowExposed(&screen);
+  MeasureCelebration(state, screen, [&] {
+    RevealBatch(screen);
+    if (!screen.PGrand->isVisible()) state.SkipWithError("no grand prize moment");
+  });
+}
+BENCHMARK(BM_GrandPrizeCpu)
     ->Arg(1920)
     ->Arg(3840)
     ->Unit(benchmark::kSecond)

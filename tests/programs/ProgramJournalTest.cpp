@@ -60,7 +60,7 @@ TEST_F(KilledDraw, BetweenBatchesEveryRevealedWinnerIsKeptAndTheDrawFinishes) {
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出4名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出4人),是否继续上次的抽奖?")));
   second->kill();
   second->waitForFinished(10000);
 
@@ -88,7 +88,7 @@ TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出1名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出1人),是否继续上次的抽奖?")));
   second->kill();
   second->waitForFinished(10000);
   const QList<QByteArray> lines = WinnerLines();
@@ -122,7 +122,7 @@ TEST_F(KilledDraw, SigtermOverTheDrawScreenEndsCleanlyAndTheDrawResumes) {
 
   auto second = Start(QStringLiteral("enter"), QStringLiteral("no"));
   const QString resume =
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出4名),是否继续上次的抽奖?");
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出4人),是否继续上次的抽奖?");
   EXPECT_TRUE(WaitFor(*second, [&] { return LogLines().contains(resume); }))
       << LogLines().join('\n').toStdString();
   Kill(*second);
@@ -173,7 +173,7 @@ void TornDraw::Run(const QString& digits, const QString& number) {
       << LogLines().join('\n').toStdString();
   Kill(*second);
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出1名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出1人),是否继续上次的抽奖?")));
   const QList<QByteArray> kept = Batches();
   ASSERT_EQ(kept.size(), 3);
   // No record was glued onto the torn one: every line of the journal is whole.
@@ -189,7 +189,7 @@ void TornDraw::Run(const QString& digits, const QString& number) {
   ASSERT_TRUE(WaitFor(*third, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出9名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出9人),是否继续上次的抽奖?")));
   third->kill();
   third->waitForFinished(10000);
   const QList<QByteArray> lines = WinnerLines();
@@ -309,7 +309,7 @@ TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出10名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出10人),是否继续上次的抽奖?")));
   second->kill();
   second->waitForFinished(10000);
 

@@ -130,12 +130,29 @@ TFinding CheckPhotos(int32_t taskId, const TArraySring& lines) {
     std::string id;
     if (photos::PictureId(n, id)) have.insert(std::move(id));
   }
+  // Whose photo is missing, so that it can be fetched before the show: the first few by
+  // their lines (id and name), and how many there are.
+  constexpr size_t kNamed = 3;
   int64_t found = 0;
-  for (const std::string& line : lines) found += have.count(Id(line)) ? 1 : 0;
+  std::vector<std::string> missing;
+  for (const std::string& line : lines) {
+    if (have.count(Id(line))) {
+      ++found;
+    } else if (missing.size() < kNamed) {
+      const std::vector<std::string> fields = text::SplitFields(line);
+      missing.push_back(fields.size() > 1 ? fields[0] + " " + fields[1] : Id(line));
+    }
+  }
   const int64_t all = static_cast<int64_t>(lines.size());
   f.Mark = found == all ? TMark::Ok : TMark::Warning;
   f.Text = G("找到照片：") + Num(found) + G("/") + Num(all) + G("人");
-  if (found < all) f.Text += G("，") + Num(all - found) + G("人中奖时不显示照片");
+  if (found < all) {
+    f.Text += G("，缺照片：");
+    for (size_t i = 0; i < missing.size(); ++i) f.Text += (i ? G("、") : "") + missing[i];
+    if (all - found > static_cast<int64_t>(missing.size()))
+      f.Text += G("等") + Num(all - found) + G("人");
+    f.Text += G("，中奖时不显示照片");
+  }
   return f;
 }
 

@@ -248,6 +248,12 @@ std::string CandidatesText(const TTaskState& state) {
   return std::to_string(state.Candidates);
 }
 
+int OpeningRow(const std::vector<TTaskState>& states, int rows) {
+  for (size_t i = 0; i < states.size() && static_cast<int>(i) < rows; ++i)
+    if (states[i].Phase == TTaskPhase::Resumable) return static_cast<int>(i);
+  return rows > 0 ? 0 : -1;
+}
+
 std::string PhaseText(const TTaskState& state) {
   const TTexts& t = Texts();
   if (state.DrawType != TDrawType::FromData) return t.none;

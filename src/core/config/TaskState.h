@@ -50,4 +50,9 @@ std::string DrawTypeText(const TTaskState& state);
 std::string CandidatesText(const TTaskState& state);
 std::string PhaseText(const TTaskState& state);
 
+// The row the main list opens on: the first task whose draw is unfinished and can go on (after
+// a crash that is the draw to continue, and the habitual Enter opens it), else the first row;
+// -1 for an empty list.
+int OpeningRow(const std::vector<TTaskState>& states, int rows);
+
 }  // namespace config

@@ -34,7 +34,8 @@ constexpr const char* kCreateTables =
     " ShowLuck integer not null default 0,"
     " Rules text not null default '',"
     " CheckinOnly integer not null default 0,"
-    " HideExcludeCount integer not null default 0);"
+    " HideExcludeCount integer not null default 0,"
+    " StageColumns text not null default '');"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -150,6 +151,12 @@ bool AddHideExcludeCountColumn(sqlite3* h, std::string& error) {
               error);
 }
 
+// Version 4: the columns of the list the stage shows, and which of them it masks.
+bool AddStageColumnsColumn(sqlite3* h, std::string& error) {
+  return HasColumn(h, "LuckTask", "StageColumns") ||
+         Exec(h, "alter table LuckTask add column StageColumns text not null default ''", error);
+}
+
 }  // namespace
 
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
@@ -159,7 +166,7 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (!HasTheTables(h)) return true;
   if (!Exec(h, "begin immediate", error)) return false;
   if (AddRulesColumns(h, error) && AddCheckinColumn(h, error) &&
-      AddHideExcludeCountColumn(h, error) &&
+      AddHideExcludeCountColumn(h, error) && AddStageColumnsColumn(h, error) &&
       Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
       Exec(h, "commit", error))
     return true;

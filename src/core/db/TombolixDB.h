@@ -139,6 +139,10 @@ inline constexpr std::string_view kSelectCheckinOnly =
     "select CheckinOnly from LuckTask where TaskId=?";
 inline constexpr std::string_view kUpdateCheckinOnly =
     "update LuckTask set CheckinOnly=? where TaskId=?";
+inline constexpr std::string_view kSelectStageColumns =
+    "select StageColumns from LuckTask where TaskId=?";
+inline constexpr std::string_view kUpdateStageColumns =
+    "update LuckTask set StageColumns=? where TaskId=?";
 inline constexpr std::string_view kUpdateItemRules =
     "update TaskItem set Rules=? where TaskId=? and ItemId=?";
 }  // namespace sql

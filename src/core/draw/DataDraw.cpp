@@ -99,6 +99,14 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
   }
   m_s.LoadPresets();
   if (!SetUpRules(failure)) return false;
+  // What the stage shows of each line: the operator's choice of columns and masks.
+  std::string shown;
+  if (!LoadStageColumns(taskId, shown, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  m_draw.columns =
+      TStageColumns(m_draw.titleLine, shown, IsNumeric(), m_s.Task.HideBegin, m_s.Task.HideEnd);
 
   // What this draw is drawn from, for its journal and for matching an earlier one.
   TJournalHead& head = m_draw.head;
@@ -450,8 +458,7 @@ void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
   const std::string& line = m_s.CandidateLines[static_cast<size_t>(k)];
   m_s.Winners.push_back({item.ItemId, m_s.Task.TaskId, k, line});
   m_run.pool.MarkDrawn(k, item.ItemId);
-  const TLuckTask& t = m_s.Task;
-  m_run.list.Add(MaskId(line, t.HideBegin, t.HideEnd), item.ItemName,
+  m_run.list.Add(m_draw.columns.ListLine(line), item.ItemName,
                  static_cast<int32_t>(m_s.Winners.size()) - 1);
 }
 
@@ -706,7 +713,6 @@ void TDataDraw::MarkAbsent(size_t place, int32_t replacement) {
 }
 
 void TDataDraw::RebuildList() {
-  const TLuckTask& t = m_s.Task;
   std::vector<std::vector<const TAbsentId*>> before(m_s.Winners.size());
   for (const TAbsentId& a : m_s.Absences)
     if (a.Place >= 0 && static_cast<size_t>(a.Place) < before.size())
@@ -717,9 +723,8 @@ void TDataDraw::RebuildList() {
     const TLuckId& w = m_s.Winners[i];
     const std::string name = ItemNameOf(Items(), w.ItemId);
     for (const TAbsentId* a : before[i])
-      list.Add(MaskId(a->CandidateLine, t.HideBegin, t.HideEnd) + " " + drawtext::AbsentMark(),
-               name);
-    list.Add(MaskId(w.CandidateLine, t.HideBegin, t.HideEnd), name, static_cast<int32_t>(i));
+      list.Add(m_draw.columns.ListLine(a->CandidateLine) + " " + drawtext::AbsentMark(), name);
+    list.Add(m_draw.columns.ListLine(w.CandidateLine), name, static_cast<int32_t>(i));
   }
   m_run.list = std::move(list);
   ++m_listGeneration;

@@ -18,6 +18,7 @@
 #include "core/draw/DrawSession.h"
 #include "core/draw/JournalWriter.h"
 #include "core/draw/Random.h"
+#include "core/draw/StageColumns.h"
 #include "core/text/Messages.h"
 
 // Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
@@ -188,6 +189,8 @@ class TDataDraw {
   const TArrLuckId& Winners() const { return m_s.Winners; }
   int32_t CurItemIndex() const { return m_run.curItem; }
   const std::string& TitleLine() const { return m_draw.titleLine; }
+  // What the stage shows of a candidate line (the operator's columns and masks).
+  const TStageColumns& Columns() const { return m_draw.columns; }
   const TWinnerList& WinnerList() const { return m_run.list; }
   bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
@@ -258,6 +261,7 @@ class TDataDraw {
     bool startQueued = false;  // the START record is in the journal or waits in the writer
     std::string dataPath;
     std::string titleLine;
+    TStageColumns columns;
     TPendingDraw pending;
     TJournalWriter journal;
     TPoolRules rules;

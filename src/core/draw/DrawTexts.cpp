@@ -135,7 +135,7 @@ std::string NoReplacement(std::string_view itemName) {
 std::string AbsentMark() { return G("缺席"); }
 
 std::string ResumeQuestion(int32_t winners) {
-  return G("上次抽奖尚未完成(已抽出") + std::to_string(winners) + G("名),是否继续上次的抽奖?");
+  return G("上次抽奖尚未完成(已抽出") + std::to_string(winners) + G("人),是否继续上次的抽奖?");
 }
 
 std::string PendingDamaged() {

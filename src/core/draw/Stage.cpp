@@ -1,9 +1,11 @@
 #include "core/draw/Stage.h"
 
 #include "core/draw/DrawTexts.h"
+#include "core/draw/StageColumns.h"
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
+#include "core/text/Text.h"
 
 using text::G;
 
@@ -237,6 +239,7 @@ TStageFrame TStage::Reveal() {
   f.reveal = RevealOf(RevealedPlaces());
   f.status = m_end.progressText;
   f.finished = m_end.finished;
+  f.reveal->grand = m_end.finished && !m_replacing && !f.reveal->cards.empty();
   f.prizeChanged = !m_end.finished && m_end.prizeChanged;
   f.celebrate = m_celebrate;
   m_celebrate = false;
@@ -324,28 +327,29 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
 
 TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
   TStageReveal r;
+  const TStageColumns& columns = m_e.Columns();
   std::vector<std::string> lines;
   for (size_t p : places)
     if (p < m_e.Winners().size()) lines.push_back(m_e.Winners()[p].CandidateLine);
-  // More than six winners show their whole lines; fewer stand on cards.
+  // More than six winners show their ids and names as lines; fewer stand on cards.
   if (lines.size() > kMaxCards) {
-    r.lines = std::move(lines);
+    for (const std::string& line : lines) r.lines.push_back(columns.ShortLine(line));
     return r;
   }
-  for (const std::string& line : lines)
-    r.cards.push_back(CardOf(line, m_e.IsNumeric(), m_e.Task().TaskId));
+  for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, m_e.Task().TaskId));
   return r;
 }
 
 TStageCardText TStage::CardOf(const std::string& candidateLine, bool numericIds, int32_t taskId) {
-  const TWinnerCard c = WinnerCard(candidateLine);
-  TStageCardText card{c.id, c.name, c.rest, photos::PhotoOf(taskId, c.id)};
-  if (!numericIds) {
-    card.rest = c.rest.empty() ? c.name : c.name + " " + c.rest;
-    card.name = c.id;
-    card.id.clear();
-  }
-  return card;
+  return CardOf(candidateLine,
+                TStageColumns(std::string_view(), std::string_view(), numericIds, 0, 0), taskId);
+}
+
+TStageCardText TStage::CardOf(const std::string& candidateLine, const TStageColumns& columns,
+                              int32_t taskId) {
+  const TWinnerCard c = columns.Card(candidateLine);
+  // The photo is stored under the id, shown or not.
+  return {c.id, c.name, c.rest, photos::PhotoOf(taskId, text::FirstField(candidateLine))};
 }
 
 std::vector<size_t> TStage::RevealedPlaces() const {
@@ -374,7 +378,7 @@ std::string TStage::ChoiceText(size_t place) const {
 std::vector<TItemSummary> TStage::SummaryItems() const {
   const TLuckTask& task = m_e.Task();
   std::vector<TItemSummary> items =
-      WinnerSummary(m_e.Items(), m_e.Winners(), task.HideBegin, task.HideEnd, m_e.Absences());
+      WinnerSummary(m_e.Items(), m_e.Winners(), m_e.Columns(), m_e.Absences());
   for (TItemSummary& s : items) {
     s.caption = StagePunctuation(s.caption);
     if (task.ShowLuck == 1)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/StageColumns.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/text/Messages.h"
 
@@ -54,6 +55,9 @@ struct TStageCardText {
 struct TStageReveal {
   std::vector<TStageCardText> cards;
   std::vector<std::string> lines;
+  // The draw's last reveal, on cards: its winners take the whole screen (the grand prize's
+  // moment) before anything else is told.
+  bool grand = false;
   bool operator==(const TStageReveal&) const = default;
 };
 inline bool operator==(const TStageCardText& a, const TStageCardText& b) {
@@ -133,6 +137,9 @@ class TStage {
   // The card of a candidate line: an id that is not a number is the winner's name, and every
   // other field follows it.
   static TStageCardText CardOf(const std::string& candidateLine, bool numericIds, int32_t taskId);
+  // The card as `columns` show it: the name by the list's 姓名 column, only shown columns.
+  static TStageCardText CardOf(const std::string& candidateLine, const TStageColumns& columns,
+                               int32_t taskId);
   // The winners on the cards now: the replacement alone, or the last batch. What the number
   // keys choose.
   std::vector<size_t> RevealedPlaces() const;

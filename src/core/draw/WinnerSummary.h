@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/draw/StageColumns.h"
 #include "core/records/Records.h"
 
 struct TItemSummary {
@@ -17,3 +18,6 @@ struct TItemSummary {
 std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuckId& winners,
                                         int32_t hideBegin, int32_t hideEnd,
                                         const TArrAbsentId& absences = {});
+// The same with the lines as the stage's winners list shows them (`columns`).
+std::vector<TItemSummary> WinnerSummary(const TArrLuckItem& items, const TArrLuckId& winners,
+                                        const TStageColumns& columns, const TArrAbsentId& absences);

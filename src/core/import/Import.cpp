@@ -147,7 +147,7 @@ class Job {
   // End of the counting pass, then the writing pass and the file.
   bool Finish(const std::string& title, std::string& targetPath, std::string& error, Notes* notes) {
     const size_t n = m_starts.size();
-    Log(G("检查文件文件结束,文件行数=") + std::to_string(n));
+    Log(G("检查文件结束,文件行数=") + std::to_string(n));
     Progress(5);
     if (n < 1) {
       const std::string m = G("文件导入出错,文件行数为0,请重新选择文件!");

@@ -113,6 +113,19 @@ bool LoadRulesText(int taskId, std::string& rulesText, std::string& error) {
   return true;
 }
 
+bool LoadStageColumns(int taskId, std::string& stored, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectStageColumns, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  stored = q->FieldAsString("StageColumns");
+  error.clear();
+  return true;
+}
+
 bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error) {
   db::TQuery* q = SharedQuery(error);
   if (!q || !db::OpenSql(*q, db::sql::kSelectCheckinOnly, {int64_t{taskId}}, error)) return false;

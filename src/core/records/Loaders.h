@@ -35,3 +35,7 @@ bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error);
 // The task's option to leave the exclusion lists' count off the draw screen's rules line
 // (LuckTask.HideExcludeCount). False with the database's text; a missing row reads as shown.
 bool LoadHideExcludeCount(int taskId, bool& hide, std::string& error);
+
+// The operator's choice of the columns the stage shows (LuckTask.StageColumns, see
+// core/draw/StageColumns.h); empty when every column shows. False as LoadCheckinOnly.
+bool LoadStageColumns(int taskId, std::string& stored, std::string& error);

@@ -44,6 +44,24 @@ bool RowMatches(const std::vector<std::string>& fields, std::string_view needle)
   });
 }
 
+// Characters that a file name cannot hold become '_'; two-byte characters stay whole.
+std::string SafeFileName(const std::string& name) {
+  std::string out;
+  out.reserve(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(name[i]);
+    if (IsLead(b) && i + 1 < name.size()) {
+      out += name[i];
+      out += name[++i];
+    } else if (b < 32 || std::string_view("\\/:*?\"<>|").find(name[i]) != std::string_view::npos) {
+      out += '_';
+    } else {
+      out += name[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool ContainsText(std::string_view hay, std::string_view needle) {
@@ -67,6 +85,30 @@ int FindWinnerRow(const std::vector<std::vector<std::string>>& rows, int selecte
   return -1;
 }
 
+TWinnerHit FindWinnerInItems(const std::vector<std::vector<std::vector<std::string>>>& items,
+                             int item, int row, std::string_view needle) {
+  if (needle.empty()) return {};
+  std::vector<TWinnerHit> order;
+  int start = -1;
+  for (size_t i = 0; i < items.size(); ++i)
+    for (size_t r = 0; r < items[i].size(); ++r) {
+      if (static_cast<int>(i) == item && static_cast<int>(r) == row)
+        start = static_cast<int>(order.size());
+      order.push_back({static_cast<int>(i), static_cast<int>(r)});
+    }
+  // A start on an item without winners goes on from that item's place in the order.
+  if (start < 0 && item >= 0) {
+    for (size_t k = 0; k < order.size() && order[k].item < item; ++k) start = static_cast<int>(k);
+  }
+  const int n = static_cast<int>(order.size());
+  for (int step = 1; step <= n; ++step) {
+    const TWinnerHit at = order[static_cast<size_t>((start + step) % n)];
+    if (RowMatches(items[static_cast<size_t>(at.item)][static_cast<size_t>(at.row)], needle))
+      return at;
+  }
+  return {};
+}
+
 std::string NotFoundText() { return text::G("未找到"); }
 
 std::string NotDrawnText() { return text::G("该奖项尚未抽取"); }
@@ -88,20 +130,11 @@ std::string ExportFileName(const TLuckTask& task, const TLuckItem* onlyItem,
   std::string name = text::Trim(task.TaskName);
   if (onlyItem) name += "_" + text::Trim(onlyItem->ItemName);
   name += "_" + std::string(date);
-  std::string out;
-  out.reserve(name.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    if (IsLead(b) && i + 1 < name.size()) {
-      out += name[i];
-      out += name[++i];
-    } else if (b < 32 || std::string_view("\\/:*?\"<>|").find(name[i]) != std::string_view::npos) {
-      out += '_';
-    } else {
-      out += name[i];
-    }
-  }
-  return out;
+  return SafeFileName(name);
+}
+
+std::string AuditFileName(const TLuckTask& task, std::string_view date) {
+  return SafeFileName(text::Trim(task.TaskName) + text::G("_审计包_") + std::string(date));
 }
 
 std::string WinnerCountText(int count) {

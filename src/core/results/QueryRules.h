@@ -23,6 +23,22 @@ bool ContainsText(std::string_view hay, std::string_view needle);
 int FindWinnerRow(const std::vector<std::vector<std::string>>& rows, int selected,
                   std::string_view needle);
 
+// Where 查找 lands when it looks in every prize item: the item's index and the winner row in
+// it (0 for its first winner).
+struct TWinnerHit {
+  int item = -1;
+  int row = -1;
+  bool operator==(const TWinnerHit&) const = default;
+};
+
+// The first winner after row `row` of item `item` with a field containing `needle`: down that
+// item, then through the following items' winners in order, round to the first item and back
+// to (`item`, `row`) itself. `items` holds each item's winner rows. {-1, -1} when none
+// matches or `needle` is empty. A start outside the items begins at the first item's first
+// row.
+TWinnerHit FindWinnerInItems(const std::vector<std::vector<std::vector<std::string>>>& items,
+                             int item, int row, std::string_view needle);
+
 // "未找到".
 std::string NotFoundText();
 // "该奖项尚未抽取": what an item without a winner file shows.
@@ -38,6 +54,10 @@ std::string NothingToExportText(int itemId);
 // when only one item is exported, and the date (yyyymmdd), joined by '_'; characters that a
 // file name cannot hold become '_'.
 std::string ExportFileName(const TLuckTask& task, const TLuckItem* onlyItem, std::string_view date);
+
+// The name the audit package's save dialog proposes (GBK, without extension):
+// "<task>_审计包_<date>", characters that a file name cannot hold as '_'.
+std::string AuditFileName(const TLuckTask& task, std::string_view date);
 
 // "共(<count>)名".
 std::string WinnerCountText(int count);

@@ -109,6 +109,7 @@ void SetDataRoot(std::string_view gbkDir) {
 }
 
 std::string DatabasePath() { return DataRoot() + "DATA/Tombolix.db"; }
+std::string WindowPlacePath() { return DataRoot() + "DATA/MainWindow.txt"; }
 std::string DataFileDir() { return DataRoot() + std::string(kDataFileFolder); }
 std::string LuckFileDir() { return DataRoot() + std::string(kLuckFileFolder); }
 

@@ -21,9 +21,10 @@ std::string DataRoot();
 // Replaces the data root for the rest of the process (tests use a fresh temporary one).
 void SetDataRoot(std::string_view gbkDir);
 
-std::string DatabasePath();  // DATA/Tombolix.db
-std::string DataFileDir();   // DATA_FILE/ (also named data_file; one directory)
-std::string LuckFileDir();   // LUCK_FILE/
+std::string DatabasePath();     // DATA/Tombolix.db
+std::string WindowPlacePath();  // DATA/MainWindow.txt
+std::string DataFileDir();      // DATA_FILE/ (also named data_file; one directory)
+std::string LuckFileDir();      // LUCK_FILE/
 
 std::string DrawDataPath(int taskId);                // DATA_FILE/<TaskId>.txt
 std::string WinnerFilePath(int taskId, int itemId);  // LUCK_FILE/<TaskId>_<ItemId>.txt

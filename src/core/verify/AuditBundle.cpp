@@ -47,6 +47,10 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
     if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored))
       candidates = static_cast<int64_t>(lines.size());
   }
+  // A winner marked absent gave the place to a replacement: the places are the winners, and
+  // the absent ones are counted beside them.
+  int64_t places = 0;
+  for (const TJournalBatch& b : j.Batches) places += static_cast<int64_t>(b.Winners.size());
   std::string items;
   for (const TJournalItem& it : h.Items) {
     if (!items.empty()) items += ',';
@@ -67,9 +71,12 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
       {G("现场号码"), j.Start.Audience.empty() ? G("(无)") : j.Start.Audience},
       {G("随机数种子"), std::to_string(j.Start.Seed)},
       {G("批次"), std::to_string(j.Batches.size())},
-      {G("中奖人数"), std::to_string(j.WinnerCount())},
+      {G("中奖人数"), std::to_string(places)},
       {G("验证"), G("tombolix-verify 审计包.zip (规则见 docs/verify.md)")},
   };
+  if (!j.Absences.empty())
+    rows.insert(rows.end() - 1,
+                std::make_pair(G("缺席（已抽替补）"), std::to_string(j.Absences.size()) + G("人")));
   // A draw with rules: each rule as journalled (fields split by blanks), their fingerprint
   // and that of the excluded ids, before the line on checking.
   if (!h.Rules.empty()) {

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -18,11 +19,13 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <unordered_map>
 
 #include "Version.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskState.h"
+#include "core/config/WindowPlace.h"
 #include "core/db/TombolixDM.h"
 #include "core/package/EventPackage.h"
 #include "core/records/Loaders.h"
@@ -101,6 +104,20 @@ class EnterPresses : public QObject {
     return QObject::eventFilter(watched, event);
   }
 };
+
+// `band` drawn on to `width`: its right end repeated. Null when the band is missing or not
+// narrower.
+QPixmap Widened(const QPixmap& band, int width) {
+  if (band.isNull() || width <= band.width()) return {};
+  QPixmap out(width, band.height());
+  out.fill(Qt::transparent);
+  QPainter p(&out);
+  p.drawPixmap(0, 0, band);
+  const int strip = std::min(200, band.width() / 3);
+  const QPixmap tail = band.copy(band.width() - strip, 0, strip, band.height());
+  for (int x = band.width(); x < width; x += strip) p.drawPixmap(x, 0, tail);
+  return out;
+}
 
 // The task list's column heads, measured in their own font. QHeaderView measures a section in
 // bold, for a highlight this list turns off, which loads one more face file while the window
@@ -222,7 +239,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   head(kStateColumn, QStringLiteral("状态"), QString());
   LVHeaders->setColumnWidth(0, 220);
   LVHeaders->setColumnWidth(1, 300);
-  LVHeaders->setColumnWidth(2, 100);
+  LVHeaders->setColumnWidth(2, 60);
   // The draw type as stored, present but zero wide.
   LVHeaders->setColumnWidth(kOrderByColumn, 0);
   LVHeaders->setColumnHidden(kOrderByColumn, true);
@@ -280,10 +297,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(help, &QShortcut::activated, this, &TMainForm::SBtnHelpClick);
 
-  if (QScreen* s = QGuiApplication::primaryScreen()) {
-    const QRect r = s->availableGeometry();
-    move(r.center() - QPoint(width() / 2, height() / 2));
-  }
+  PlaceWindow();
   FormCreate();
 }
 
@@ -313,11 +327,10 @@ void TMainForm::LoadTaskList() {
                          new QTableWidgetItem(QString::number(ColumnOf(t.OrderBy))));
     }
   }
-  RefreshTaskStates();
-  SelectRow(m_tasks.Count() > 0 ? 0 : -1);
+  SelectRow(config::OpeningRow(RefreshTaskStates(), m_tasks.Count()));
 }
 
-void TMainForm::RefreshTaskStates() {
+std::vector<config::TTaskState> TMainForm::RefreshTaskStates() {
   std::vector<config::TTaskState> states;
   std::string error;
   // The state columns stay empty rather than stop the list when the paths cannot be read.
@@ -343,6 +356,7 @@ void TMainForm::RefreshTaskStates() {
     LVHeaders->setItem(r, kStateColumn, state);
   }
   LVHeaders->viewport()->update();
+  return states;
 }
 
 void TMainForm::SelectRow(int index) {
@@ -491,7 +505,7 @@ void TMainForm::SBtnExportPackageClick() {
   QString name;
   ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("导出活动包"),
                  Q(task->TaskName) + QStringLiteral("_活动包"), this, name,
-                 QStringLiteral("活动包 (*.zip)"));
+                 QStringLiteral("活动包"));
   if (name.isEmpty()) return;
   std::string summary, error;
   if (!package::ExportEventPackage(taskId, FromQ(name), summary, error)) {
@@ -582,13 +596,49 @@ void TMainForm::PaintBanner() {
   if (w == m_bannerWidth) return;
   m_bannerWidth = w;
   // At the designed width the bands come pre-rendered: drawing the caption at start-up would
-  // load a face file that nothing else on the first frame needs.
+  // load a face file that nothing else on the first frame needs. A wider window goes on
+  // with the bands' right ends.
   QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(w, 73));
+  if (head.isNull())
+    head = Widened(PrerenderedArt(QStringLiteral("main_head"), QSize(kDesignedWidth, 73)), w);
   if (head.isNull()) head = RenderBannerHead(w);
-  const QPixmap tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
+  QPixmap tools =
+      w > kDesignedWidth
+          ? Widened(ArtPixmap(QStringLiteral("banner_tools"), QSize(kDesignedWidth, 64)), w)
+          : QPixmap();
+  if (tools.isNull()) tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
   ImageHead->setPixmap(head);
   Image1->setPixmap(tools);
   PlaceBannerButtons();
+}
+
+void TMainForm::PlaceWindow() {
+  // Where the operator left it; the first time large enough for every column, centred.
+  std::vector<config::TRect> screens;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  for (const QScreen* s : QGuiApplication::screens()) {
+    const QRect r = s->availableGeometry();
+    const config::TRect rect{r.x(), r.y(), r.width(), r.height()};
+    if (s == primary)
+      screens.insert(screens.begin(), rect);
+    else
+      screens.push_back(rect);
+  }
+  config::TWindowPlace stored;
+  const bool known = config::ReadWindowPlace(stored);
+  const config::TWindowPlace p = config::OpeningPlace(known ? &stored : nullptr, screens,
+                                                      {0, 0, kDesignedWidth, kDesignedHeight});
+  // The place kept is the window's own area, without the frame the system adds.
+  setGeometry(p.frame.x, p.frame.y, p.frame.width, p.frame.height);
+  if (p.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+  std::string error;
+  // A place that cannot be stored only costs the next start its place.
+  config::WriteWindowPlace({{r.x(), r.y(), r.width(), r.height()}, isMaximized()}, error);
+  QMainWindow::closeEvent(e);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* e) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/config/TaskList.h"
+#include "core/config/TaskState.h"
 #include "core/draw/DrawSession.h"
 #include "gui/config/TaskListHost.h"
 #include "gui/ui/SetUpScreen.h"
@@ -27,12 +28,13 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   explicit TMainForm(QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first row.
-  // On failure the list keeps its rows.
+  // Reloads the task list from LuckTask, refills LVHeaders from it and selects the first
+  // unfinished draw that can go on, else the first row. On failure the list keeps its rows.
   void LoadTaskList();
   // Refills the draw type, candidates and state columns from the tasks' files, keeping the
-  // rows and the selection: after every window the main window opened.
-  void RefreshTaskStates();
+  // rows and the selection: after every window the main window opened. The states read
+  // (empty when they could not be).
+  std::vector<config::TTaskState> RefreshTaskStates();
   // Selects the row at `index` (none for -1).
   void SelectRow(int index);
   // The selected task, or null.
@@ -97,9 +99,12 @@ class TMainForm : public QMainWindow, public TTaskListHost {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  // Keeps the window's place for the next start.
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   int SelectedRow() const;
+  void PlaceWindow();
   void PlaceBannerButtons();
   void PaintBanner();
 

@@ -71,6 +71,8 @@ TShowCheckForm::TShowCheckForm(QWidget* parent) : QDialog(parent) {
       {QStringLiteral("结果"), QStringLiteral("检查项"), QStringLiteral("说明")});
   TVFindings->setRootIsDecorated(false);
   TVFindings->setWordWrap(true);
+  // A path too long for its line keeps its end, the file's name, in sight.
+  TVFindings->setTextElideMode(Qt::ElideMiddle);
   TVFindings->setSelectionMode(QAbstractItemView::NoSelection);
   TVFindings->header()->setStretchLastSection(true);
   TVFindings->setColumnWidth(0, 50);

@@ -20,6 +20,7 @@
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"
+#include "gui/config/StageColumnsDlg.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -92,6 +93,14 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
           &TLuckConfigForm::CBOrderByChange);
   connect(TSBase->BtnSaveBase, &QPushButton::clicked, this, &TLuckConfigForm::BtnSaveBaseClick);
   connect(TSBase->BtnCancelBase, &QPushButton::clicked, this, &TLuckConfigForm::BtnCancelBaseClick);
+  connect(TSBase, &TTaskBaseTab::stageColumnsAsked, this, [this] {
+    if (m_taskId <= 0) {
+      ShowMessageBox(MessageKind::Attention, "请先保存抽奖项目，再导入抽奖数据");
+      return;
+    }
+    TStageColumnsDlg dlg(m_taskId, this);
+    if (dlg.Load()) dlg.exec();
+  });
   for (QPushButton* back : {TSBase->BtnCloseBase, TSItem->BtnCloseItem, TsData->BtnCloseData})
     connect(back, &QPushButton::clicked, this, &TLuckConfigForm::BtnCloseBaseClick);
 

@@ -10,6 +10,7 @@
 
 #include "core/db/TombolixDM.h"
 #include "core/import/ImportTask.h"
+#include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "gui/config/ImportTab.h"
 #include "gui/config/PhotoImport.h"
@@ -33,7 +34,10 @@ void TImportTab::BtnSaveDataClick() {
   const int32_t shown = m_host->ShownTaskId();
   if (shown <= 0 || !TombolixDataModule) return;
   const std::string taskId = std::to_string(shown);
-  if (AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes) return;
+  // Only a list already there is overwritten: the first import asks nothing.
+  if (paths::FileExists(paths::DrawDataPath(shown)) &&
+      AskYesNo(QStringLiteral("导入数据将会覆盖原有数据，是否继续？")) != Answer::Yes)
+    return;
   MLog->clear();
   const TIdType idType = m_host->ChosenIdType();
   const auto kind = CBFileType->currentIndex() == 0 ? dataimport::SourceKind::Text

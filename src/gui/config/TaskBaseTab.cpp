@@ -140,6 +140,9 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   DesignLabel(PHide, QStringLiteral("抽奖序号隐藏截至位置："), 194, 0, lw);
   EdtHideEnd = DesignEdit(PHide, "EdtHideEnd", 338, 0, 40);
   EdtHideEnd->setMaxLength(2);
+  BtnStageColumns =
+      DesignButton(PHide, "BtnStageColumns", QStringLiteral("大屏显示列..."), 386, 0, 112);
+  BtnStageColumns->setToolTip(QStringLiteral("选择抽奖大屏显示名单的哪些列，以及遮盖哪些列"));
   EdtDateFlag = DesignEdit(PHide, "EdtDateFlag", fx, 28, fw);
   EdtDateFlag->setReadOnly(true);
   EdtDateFlag->setFocusPolicy(Qt::NoFocus);
@@ -167,6 +170,7 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   connect(CBOrderBy, &QComboBox::currentIndexChanged, this, [this] { ShowDrawType(); });
   connect(SpSelectImage, &QPushButton::clicked, this, &TTaskBaseTab::SpSelectImageClick);
   connect(SpSelectMusic, &QPushButton::clicked, this, &TTaskBaseTab::SpSelectMusicClick);
+  connect(BtnStageColumns, &QPushButton::clicked, this, &TTaskBaseTab::stageColumnsAsked);
 }
 
 void TTaskBaseTab::Reset() {

@@ -61,6 +61,7 @@ class TTaskBaseTab : public QWidget {
   QWidget* PHide;
   QLineEdit* EdtHideBegin;
   QLineEdit* EdtHideEnd;
+  QPushButton* BtnStageColumns;  // 大屏显示列: opens the choice of the columns the stage shows
   QLineEdit* EdtPassWord;
   QLineEdit* EdtDataFilePath;
   QLineEdit* EdtDateFlag;
@@ -70,6 +71,9 @@ class TTaskBaseTab : public QWidget {
   QPushButton* BtnSaveBase;
   QPushButton* BtnCancelBase;
   QPushButton* BtnCloseBase;
+
+ signals:
+  void stageColumnsAsked();
 
  public slots:
   void SpSelectImageClick();

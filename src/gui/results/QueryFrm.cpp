@@ -321,13 +321,32 @@ void TQueryForm::ShowHeadRow() {
 void TQueryForm::FindWinner() {
   const std::string needle = text::Trim(FromQ(EdtFindId->text()));
   if (needle.empty()) return;
+  // Every prize item is looked in, from the selected winner on: at the prize desk the
+  // question is what someone won, not whether they won the item in view.
+  const int current = LBItem->currentRow();
+  std::vector<std::vector<std::vector<std::string>>> items;
+  for (size_t i = 0; i < m_session.Items.size(); ++i) {
+    if (static_cast<int>(i) == current) {
+      items.push_back(m_winners.rows);
+      continue;
+    }
+    TWinnerFile file;
+    std::string error;
+    // An item whose file cannot be read has no winner to find; opened, it says why.
+    if (LoadWinnerFile(m_session.Task.TaskId, m_session.Items[i].ItemId, file, error))
+      items.push_back(std::move(file.rows));
+    else
+      items.emplace_back();
+  }
   // Grid row 0 is the hidden head row: winner k stands in row k + 1.
-  const int found = query::FindWinnerRow(m_winners.rows, SGLuckId->currentRow() - 1, needle);
-  if (found < 0) {
+  const query::TWinnerHit hit =
+      query::FindWinnerInItems(items, current, SGLuckId->currentRow() - 1, needle);
+  if (hit.item < 0) {
     ShowMessageBox(MessageKind::Information, query::NotFoundText());
     return;
   }
-  const int row = found + 1;
+  if (hit.item != current) LBItem->setCurrentRow(hit.item);  // shows that item's winners
+  const int row = hit.row + 1;
   SGLuckId->setCurrentCell(row, 0);
   SGLuckId->selectRow(row);
   SGLuckId->scrollTo(SGLuckId->model()->index(row, 0));
@@ -372,8 +391,11 @@ void TQueryForm::BitBtn1Click() { ExportWinners(query::ExportKind::Text); }
 void TQueryForm::BitBtn2Click() { ExportWinners(query::ExportKind::Excel); }
 
 void TQueryForm::BtnAuditClick() {
+  const std::string date = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
   QString path;
-  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("请选择文件"), QString(), this, path);
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("导出审计包"),
+                 Q(query::AuditFileName(m_session.Task, date)), this, path,
+                 QStringLiteral("审计包"));
   if (path.isEmpty()) return;
   const std::string gbkPath = FromQ(path);
   std::string error;

@@ -18,6 +18,7 @@
 #include "core/text/Messages.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
+#include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/Dialogs.h"
@@ -47,6 +48,8 @@ constexpr int kStepMs = 2500;         // a list too long for its panel moves on 
 // At the end the summary takes the band and the list's place.
 const QRect kBand(0, 236, 1016, 210);
 const QRect kRevealRect(36, 240, 944, 202);
+// A batch too large for cards takes the band and the list's place, as the summary does.
+const QRect kLargeRevealRect(36, 240, 944, 470);
 // The Ready band: the next prize item, its count and gift, and the draw's proof below them.
 const QRect kNextItemRect(36, 242, 944, 84);
 const QRect kNextGiftRect(36, 324, 944, 44);
@@ -139,6 +142,7 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
       m_engine(session, Rng(), seed) {
   Celebration = new TCelebration(this);
+  PGrand = new TGrandPrize(this);
   LbMain = TextLabel(this, "LbMain");
   LbShowList = TextLabel(this, "LbShowList");
   HintList = TextLabel(this, "HintList");
@@ -517,6 +521,8 @@ void TGetLuckMainForm::Run(TStageFrame f) {
 
 void TGetLuckMainForm::Apply(const TStageFrame& f) {
   if (f.audience) ShowAudienceNumber(*f.audience);
+  // The grand prize's moment lasts until the stage moves on.
+  if (f.step != TStageStep::None) HideGrand();
   if (f.stopSummaryTimer) TMSummary->stop();
   switch (f.step) {
     case TStageStep::Starts:
@@ -575,6 +581,13 @@ void TGetLuckMainForm::ShowStart() {
   ShowNext(-1);
   ShowProof(false);
   TMListNow->stop();
+  // A large batch made way for nothing now: its lines go, the list and the picture return.
+  if (MLuckNow->LineCount() > 0) {
+    MLuckNow->SetLines({});
+    LayoutReveal();
+    if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) PUser2->show();
+    IMGet->setVisible(!m_prizePicture.isNull());
+  }
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
   // sight, as it was.
   SOut->setEnabled(false);
@@ -647,11 +660,16 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
   SBegin->hide();
   SContinue->setVisible(!f.finished);
   if (f.prizeChanged) ShowPrize(m_engine.CurItemIndex());
-  if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+  if (MLuckNow->LineCount() > 0) {
+    // A large batch stands where the list and the picture were.
+    PUser2->hide();
+    IMGet->hide();
+  } else if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
     PUser2->show();
     MUser2_1->show();
     TMList->start();
   }
+  if (f.reveal->grand) ShowGrand();
   if (f.celebrate) Celebrate();
   // What there is to tell comes after the winners are in sight.
   if (!Tell(f.messages, 0, f.hintAfter)) return;
@@ -684,7 +702,30 @@ void TGetLuckMainForm::AskAbsent(size_t place, const std::string& question) {
   if (AskYesNo(Q(question), Answer::No) != Answer::Yes || m_closed) return;
   Run(m_stage.Answer(place, true));
 }
+
+void TGetLuckMainForm::ShowGrand() {
+  if (m_engine.Items().empty()) return;
+  const TLuckItem& item = m_engine.Items().back();
+  std::vector<TStageCard> winners;
+  for (const TStageCard& c : CardsNow->Cards()) winners.push_back(c);
+  const QString gift = item.AwardName.empty()
+                           ? QString()
+                           : QStringLiteral("奖品：") + Q(StagePunctuation(item.AwardName));
+  PGrand->Show(Q(StagePunctuation(item.ItemName)), gift, std::move(winners), m_prizePicture);
+  Celebration->raise();
+}
+
+void TGetLuckMainForm::HideGrand() {
+  if (!PGrand->isVisible()) return;
+  PGrand->hide();
+}
+
 void TGetLuckMainForm::Celebrate() {
+  const bool sound = !m_engine.Task().MusicFilePath.empty();
+  if (PGrand->isVisible()) {
+    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound);
+    return;
+  }
   // The fireworks burst where nothing is written: over the top of the screen beside the
   // title, and at both sides of the winners list and of the band; they are never drawn over
   // a card, a text or the list.
@@ -713,7 +754,6 @@ void TGetLuckMainForm::Celebrate() {
     if (w->isVisible()) keepOut += PaintedArea(w).adjusted(-4, -4, 4, 4);
   for (const QRect& r : CardsNow->CardRects()) keepOut += r.translated(PLuckNow->pos());
   if (MLuckNow->isVisible() && PLuckNow->isVisible()) keepOut += PLuckNow->geometry();
-  const bool sound = !m_engine.Task().MusicFilePath.empty();
   Celebration->Start(zones, keepOut, sound);
 }
 
@@ -722,17 +762,24 @@ QRect TGetLuckMainForm::EnterArea() const {
 }
 
 void TGetLuckMainForm::LayoutReveal() {
-  CardsNow->setGeometry(PLuckNow->rect());
-  // Every line at once, as large as the panel allows: in up to six columns, from the full
-  // size down to kRevealMin. Only a batch that still does not fit steps through its rows.
+  // A batch of lines stands in the large panel, in as many columns as fit; the hint moves
+  // below it and the winners list makes way while it is in sight.
   const int n = MLuckNow->LineCount();
-  const int inner = kRevealRect.height() - 8;
-  const int width = kRevealRect.width() - 16;
+  const QRect panel = n > 0 ? kLargeRevealRect : kRevealRect;
+  if (m_design.DesignRect(PLuckNow) != panel) m_design.SetDesignRect(PLuckNow, panel);
+  if (!PSummary->isVisible())
+    m_design.SetDesignRect(HintList, n > 0 ? kHintBelowSummary : kHintRect);
+  CardsNow->setGeometry(PLuckNow->rect());
+  // Every line at once, all in one size, as large as the panel allows: in up to six columns,
+  // from the full size down to kRevealMin. Only a batch that still does not fit steps through
+  // its rows.
+  const int inner = panel.height() - 8;
+  const int width = panel.width() - 16;
   int line = 0, columns = 1;
   for (int l = kRevealLine; l >= kRevealMin && line == 0 && n > 0; --l) {
     for (int c = 1; c <= 6; ++c) {
       const int rows = (n + c - 1) / c;
-      if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.3 * l <= double(width) / c) {
+      if (rows * l <= inner && MLuckNow->WidestLine(l) + 0.6 * l <= double(width) / c) {
         line = l;
         columns = c;
         break;
@@ -743,7 +790,7 @@ void TGetLuckMainForm::LayoutReveal() {
   if (m_revealCrawls) {
     line = kRevealCrawl;
     columns = std::max(
-        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.3 * line))));
+        1, std::min(6, static_cast<int>(width / (MLuckNow->WidestLine(line) + 0.6 * line))));
   }
   if (line == 0) line = kRevealLine;
   MLuckNow->SetLineHeight(line);
@@ -751,10 +798,10 @@ void TGetLuckMainForm::LayoutReveal() {
   m_crawlRow = 0;
   // A stepping batch shows whole rows only: the text's own height is cut to them.
   const int rowsShown = m_revealCrawls ? inner / line : MLuckNow->Rows();
-  const int top = m_revealCrawls ? (kRevealRect.height() - rowsShown * line) / 2
-                                 : (kRevealRect.height() - MLuckNow->Height()) / 2;
+  const int top = m_revealCrawls ? (panel.height() - rowsShown * line) / 2
+                                 : (panel.height() - MLuckNow->Height()) / 2;
   MLuckNow->setGeometry(QRect(0, m_design.Px(top), PLuckNow->width(),
-                              m_design.Px(std::min(kRevealRect.height(), rowsShown * line))));
+                              m_design.Px(std::min(panel.height(), rowsShown * line))));
   MLuckNow->SetTop(0);
   MLuckNow->setVisible(n > 0);
 }
@@ -956,6 +1003,7 @@ void TGetLuckMainForm::showEvent(QShowEvent* e) {
 
 void TGetLuckMainForm::LayoutPanels() {
   Celebration->setGeometry(rect());
+  if (PGrand->isVisible()) PGrand->setGeometry(rect());
   // The winners list stands in the middle, as wide as its lines need, with the prize picture
   // beside it when there is one; the pair is centred as one.
   const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);

@@ -16,6 +16,7 @@ class QLabel;
 class QTimer;
 class QToolButton;
 class TCelebration;
+class TGrandPrize;
 class TRevealCards;
 class TScrollText;
 
@@ -53,7 +54,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QToolButton* SContinue;
   QToolButton* SOut;
   QFrame* PLuckNow;
-  // A batch of more than six: its whole lines, in columns.
+  // A batch of more than six: each winner's id and name, in columns.
   TScrollText* MLuckNow;
   // A batch of up to six: a card for each winner, with the photo when there is one.
   TRevealCards* CardsNow;
@@ -61,6 +62,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QLabel* LbNextItem;
   QLabel* LbNextGift;
   TCelebration* Celebration;
+  TGrandPrize* PGrand;  // the grand prize's moment, over the whole screen
   QFrame* PUser2;
   TScrollText* MUser2_1;
   // The winners of every prize item, shown in the reveal's place once all are drawn.
@@ -124,6 +126,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowSummaryPanel(const TStageFrame& f);
   void AskAbsent(size_t place, const std::string& question);
   void Celebrate();
+  // The draw's last winners on the whole screen (a grand reveal), and gone again.
+  void ShowGrand();
+  void HideGrand();
   void ShowNext(int itemIndex);
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();

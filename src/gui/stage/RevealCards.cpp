@@ -17,8 +17,9 @@ const QColor kCardEdge(214, 160, 52);
 const QColor kIdColour(128, 0, 0);
 const QColor kNameColour(176, 20, 28);
 const QColor kRestColour(110, 60, 20);
-constexpr double kNameScale = 1.15;  // the name stands larger than the id
-constexpr double kRestScale = 0.55;
+const QColor kGrandFill(255, 246, 214);
+constexpr double kIdScale = 0.72;   // the id stands below the name, smaller
+constexpr double kRestScale = 0.5;  // the other fields smaller still
 
 QFont Face(int pixels, bool bold) {
   QFont f = UiFont(StageFamily(), std::max(1, pixels), bold);
@@ -59,8 +60,12 @@ std::vector<QRect> TRevealCards::CardRects() const {
   const int n = static_cast<int>(m_cards.size());
   if (n == 0) return out;
   const int gap = std::max(4, width() / 60);
-  // One winner takes a wide card in the middle; more share the band.
-  const int most = n == 1 ? width() * 2 / 3 : n == 2 ? width() * 45 / 100 : width();
+  // One winner takes a wide card in the middle; more share the band. The grand prize's
+  // cards take all the room they are given.
+  const int most = m_grand  ? width()
+                   : n == 1 ? width() * 2 / 3
+                   : n == 2 ? width() * 45 / 100
+                            : width();
   const int w = std::min(most, (width() - gap * (n - 1)) / n);
   const int total = w * n + gap * (n - 1);
   int x = (width() - total) / 2;
@@ -68,21 +73,48 @@ std::vector<QRect> TRevealCards::CardRects() const {
   return out;
 }
 
-int TRevealCards::FitPixels(const TStageCard& c, QRect text, bool hasName, bool hasRest) const {
-  // The largest id size at which the id and the name each fit on their line and all lines
-  // fit the card's height. A long tail of fields is drawn smaller still; it never sizes the id.
-  int px = text.height();
-  for (; px > 6; px -= std::max(1, px / 24)) {
-    const QFontMetricsF id(Face(px, true));
-    const QFontMetricsF name(Face(static_cast<int>(px * kNameScale), true));
-    const QFontMetricsF rest(Face(static_cast<int>(px * kRestScale), false));
-    const double height = (c.id.isEmpty() ? 0 : id.height()) + (hasName ? name.height() : 0) +
-                          (hasRest ? rest.height() : 0);
-    if (height <= text.height() && id.horizontalAdvance(c.id) <= text.width() &&
-        name.horizontalAdvance(c.name) <= text.width())
+TRevealCards::Sizes TRevealCards::FitSizes(const TStageCard& c, QRect text) const {
+  // The name leads: the largest size at which it fits its line and, below it, the id at most
+  // kIdScale of it and the rest at most kRestScale of it fit the card. The id and the rest
+  // shrink further to their lines' width, never the name.
+  const QString& lead = c.name.isEmpty() ? c.id : c.name;
+  const QString second = c.name.isEmpty() ? QString() : c.id;
+  const QStringList rest = RestLines(c.rest);
+  auto fit = [&text](const QString& s, int most, bool bold) {
+    if (s.isEmpty() || most <= 0) return most;
+    const double w = QFontMetricsF(Face(most, bold)).horizontalAdvance(s);
+    return w <= text.width() ? most : std::max(1, static_cast<int>(most * text.width() / w));
+  };
+  Sizes z;
+  for (int px = text.height(); px >= 6; px -= std::max(1, px / 24)) {
+    z.lead = px;
+    z.second = second.isEmpty() ? 0 : fit(second, static_cast<int>(px * kIdScale), true);
+    z.rest = 0;
+    for (int i = 0; i < rest.size(); ++i) {
+      const int f = fit(rest[i], static_cast<int>(px * kRestScale), false);
+      z.rest = i == 0 ? f : std::min(z.rest, f);
+    }
+    const double height = QFontMetricsF(Face(z.lead, true)).height() +
+                          (z.second ? QFontMetricsF(Face(z.second, true)).height() : 0) +
+                          (z.rest ? QFontMetricsF(Face(z.rest, false)).height() * rest.size() : 0);
+    if (height <= text.height() &&
+        QFontMetricsF(Face(z.lead, true)).horizontalAdvance(lead) <= text.width())
       break;
   }
-  return std::max(6, px);
+  return z;
+}
+
+QStringList TRevealCards::RestLines(const QString& rest) {
+  // A long tail of fields takes two lines, broken at the blank nearest its middle.
+  if (rest.isEmpty()) return {};
+  if (rest.size() <= kRestOneLine) return {rest};
+  int best = -1;
+  for (int i = 0; i < rest.size(); ++i)
+    if (rest[i] == QLatin1Char(' ') &&
+        (best < 0 || std::abs(i - rest.size() / 2) < std::abs(best - rest.size() / 2)))
+      best = i;
+  if (best < 0) return {rest};
+  return {rest.left(best).trimmed(), rest.mid(best + 1).trimmed()};
 }
 
 QRect TRevealCards::TextRect(const TStageCard& c, QRect r, QRect* photo) const {
@@ -109,20 +141,28 @@ QRect TRevealCards::TextRect(const TStageCard& c, QRect r, QRect* photo) const {
 
 void TRevealCards::Render() {
   m_cache = QPixmap();
-  m_idPixels = m_namePixels = 0;
+  m_sizes = Sizes();
   if (m_cards.empty() || width() <= 0 || height() <= 0) return;
   const std::vector<QRect> rects = CardRects();
-  const bool anyName = std::any_of(m_cards.begin(), m_cards.end(),
-                                   [](const TStageCard& k) { return !k.name.isEmpty(); });
-  const bool anyRest = std::any_of(m_cards.begin(), m_cards.end(),
-                                   [](const TStageCard& k) { return !k.rest.isEmpty(); });
-  // One size for the whole batch, so that its cards read as one row.
-  int px = 100000;
-  for (size_t i = 0; i < m_cards.size(); ++i)
-    px = std::min(px,
-                  FitPixels(m_cards[i], TextRect(m_cards[i], rects[i], nullptr), anyName, anyRest));
-  m_idPixels = px;
-  m_namePixels = anyName ? static_cast<int>(px * kNameScale) : 0;
+  // One size per role for the whole batch, so that its cards read as one row.
+  Sizes z{100000, 100000, 100000};
+  bool second = false, rest = false;
+  for (size_t i = 0; i < m_cards.size(); ++i) {
+    const Sizes c = FitSizes(m_cards[i], TextRect(m_cards[i], rects[i], nullptr));
+    z.lead = std::min(z.lead, c.lead);
+    if (c.second) {
+      z.second = std::min(z.second, c.second);
+      second = true;
+    }
+    if (c.rest) {
+      z.rest = std::min(z.rest, c.rest);
+      rest = true;
+    }
+  }
+  // A card whose name fits larger must not lift its id or rest above the batch's name.
+  z.second = second ? std::min(z.second, static_cast<int>(z.lead * kIdScale)) : 0;
+  z.rest = rest ? std::min(z.rest, static_cast<int>(z.lead * kRestScale)) : 0;
+  m_sizes = z;
 
   const qreal dpr = devicePixelRatioF();
   m_cache = QPixmap(size() * dpr);
@@ -132,16 +172,20 @@ void TRevealCards::Render() {
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
-  for (size_t i = 0; i < m_cards.size(); ++i) PaintCard(p, m_cards[i], rects[i], px);
+  for (size_t i = 0; i < m_cards.size(); ++i) PaintCard(p, m_cards[i], rects[i], z);
 }
 
-void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) const {
+int TRevealCards::IdPixels() const { return m_sizes.second; }
+
+int TRevealCards::NamePixels() const { return m_sizes.lead; }
+
+void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, const Sizes& z) const {
   const int edge = std::max(2, r.height() / 70);
   const double radius = r.height() / 14.0;
   QPainterPath card;
   card.addRoundedRect(QRectF(r).adjusted(edge / 2.0, edge / 2.0, -edge / 2.0, -edge / 2.0), radius,
                       radius);
-  p.fillPath(card, kCardFill);
+  p.fillPath(card, m_grand ? kGrandFill : kCardFill);
   p.setPen(QPen(kCardEdge, edge));
   p.drawPath(card);
 
@@ -161,17 +205,17 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) 
     QFont font;
     QColor colour;
   };
+  // The name first and largest, the id under it, the other fields smaller below.
   std::vector<Line> lines;
-  if (!c.id.isEmpty()) lines.push_back({c.id, Face(px, true), kIdColour});
-  if (!c.name.isEmpty())
-    lines.push_back({c.name, Face(static_cast<int>(px * kNameScale), true), kNameColour});
-  if (!c.rest.isEmpty()) {
-    QFont f = Face(static_cast<int>(px * kRestScale), false);
-    const double w = QFontMetricsF(f).horizontalAdvance(c.rest);
-    if (w > inner.width())
-      f.setPixelSize(std::max(6, static_cast<int>(f.pixelSize() * inner.width() / w)));
-    lines.push_back({c.rest, f, kRestColour});
+  if (!c.name.isEmpty()) {
+    lines.push_back({c.name, Face(z.lead, true), kNameColour});
+    if (!c.id.isEmpty()) lines.push_back({c.id, Face(z.second, true), kIdColour});
+  } else if (!c.id.isEmpty()) {
+    lines.push_back({c.id, Face(z.lead, true), kNameColour});
   }
+  if (z.rest > 0)
+    for (const QString& l : RestLines(c.rest))
+      lines.push_back({l, Face(z.rest, false), kRestColour});
   double total = 0;
   for (const Line& l : lines) total += QFontMetricsF(l.font).height();
   double y = inner.y() + (inner.height() - total) / 2;

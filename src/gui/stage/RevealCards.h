@@ -1,10 +1,12 @@
-// The winners of a batch of up to six as cards on the stage's band: each card the whole
-// candidate line (the id, the name at least as large as the id, the other fields smaller)
-// and the winner's photo when the task has one. Drawn once into a picture per change.
+// The winners of a batch of up to six as cards on the stage's band: each card what the stage
+// shows of the candidate line (the name first and largest, the id below it and smaller, the
+// other fields smaller still, on two lines when they are long) and the winner's photo when
+// the task has one. Drawn once into a picture per change.
 #pragma once
 
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -30,9 +32,14 @@ class TRevealCards : public QWidget {
   int CardAt(QPoint p) const;
   // A click on a card: its index. Clicks beside the cards go on to the parent.
   std::function<void(int card)> onCardClicked;
-  // Pixel sizes of the id and the name type on the cards as drawn (0 before the first paint).
-  int IdPixels() const { return m_idPixels; }
-  int NamePixels() const { return m_namePixels; }
+  // Pixel sizes of the type on the cards as drawn (0 before the first paint, or when no card
+  // has that line): the name (the id when a card has no name), the id under a name, the
+  // other fields.
+  int NamePixels() const;
+  int IdPixels() const;
+  int RestPixels() const { return m_sizes.rest; }
+  // The grand prize's card: a warmer fill, the rest as any card.
+  void SetGrand(bool grand) { m_grand = grand; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -42,13 +49,21 @@ class TRevealCards : public QWidget {
 
  private:
   void Render();
-  void PaintCard(QPainter& p, const TStageCard& c, QRect r, int px) const;
+  struct Sizes {
+    int lead = 0;    // the name, or the id on a card without a name
+    int second = 0;  // the id under the name
+    int rest = 0;
+  };
+  void PaintCard(QPainter& p, const TStageCard& c, QRect r, const Sizes& z) const;
   // The card's room for its text (and where its photo goes).
   QRect TextRect(const TStageCard& c, QRect r, QRect* photo) const;
-  int FitPixels(const TStageCard& c, QRect text, bool hasName, bool hasRest) const;
+  Sizes FitSizes(const TStageCard& c, QRect text) const;
+  // The other fields as drawn: one line, or two when they are long.
+  static QStringList RestLines(const QString& rest);
+  static constexpr int kRestOneLine = 12;  // characters
 
   std::vector<TStageCard> m_cards;
   QPixmap m_cache;
-  int m_idPixels = 0;
-  int m_namePixels = 0;
+  Sizes m_sizes;
+  bool m_grand = false;
 };

@@ -1,9 +1,11 @@
 #include "gui/stage/StagePrompt.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QStringList>
 #include <QToolButton>
 #include <algorithm>
 
@@ -50,14 +52,14 @@ Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double sc
   // own time and gives it back afterwards.
   const Style outerStyle = m_style;
   const Answer outerPreferred = m_preferred;
-  const QString outerText = LbText->text();
+  const QString outerText = m_text;
   const QRect outerCard = PCard->geometry();
   QEventLoop* outerLoop = m_loop;
 
   m_style = style;
   m_preferred = style == Style::Question ? preferred : Answer::Yes;
   m_answer = Answer::Closed;
-  LbText->setText(text);
+  m_text = text;
   BtnYes->setVisible(style == Style::Question);
   BtnNo->setVisible(style == Style::Question);
   BtnOk->setVisible(style != Style::Question);
@@ -77,7 +79,7 @@ Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double sc
   if (outerLoop) {
     m_style = outerStyle;
     m_preferred = outerPreferred;
-    LbText->setText(outerText);
+    m_text = outerText;
     BtnYes->setVisible(m_style == Style::Question);
     BtnNo->setVisible(m_style == Style::Question);
     BtnOk->setVisible(m_style != Style::Question);
@@ -118,6 +120,37 @@ bool TStagePrompt::Key(const QKeyEvent* e) {
   return true;
 }
 
+QString TStagePrompt::ClauseLines(const QString& text, const QFontMetrics& fm, int width) {
+  if (fm.horizontalAdvance(text) <= width) return text;
+  // A line ends after a clause's mark, so that a word such as 是否 never parts; only a
+  // clause longer than the line is left to wrap.
+  static const QString kMarks = QStringLiteral("，。；：？！,;:?!");
+  QStringList clauses;
+  QString clause;
+  for (const QChar c : text) {
+    clause += c;
+    if (kMarks.contains(c) || c == QLatin1Char('\n')) {
+      clauses << clause;
+      clause.clear();
+    }
+  }
+  if (!clause.isEmpty()) clauses << clause;
+  QString out, line;
+  for (const QString& c : clauses) {
+    if (!line.isEmpty() && !line.endsWith(QLatin1Char('\n')) &&
+        fm.horizontalAdvance(line + c) > width) {
+      out += line + QLatin1Char('\n');
+      line.clear();
+    }
+    line += c;
+    if (line.endsWith(QLatin1Char('\n'))) {
+      out += line;
+      line.clear();
+    }
+  }
+  return out + line;
+}
+
 void TStagePrompt::Place(QRect card, double scale) {
   PCard->setGeometry(card);
   const bool banner = m_style == Style::Banner;
@@ -135,14 +168,19 @@ void TStagePrompt::Place(QRect card, double scale) {
   const QSize button(qRound(150 * scale), qRound(54 * scale));
   const int buttonsTop = card.height() - pad - button.height();
   QRect textRect(pad, pad, card.width() - 2 * pad, buttonsTop - 2 * pad / 3 - pad);
-  // As large as the card holds: from the full size down until the wrapped text fits.
+  // As large as the card holds: from the full size down until the text, broken after its
+  // clauses, fits.
   QFont f = UiFont(StageFamily(), 12, true);
+  QString lines = m_text;
   for (int px = qRound((banner ? 56 : 42) * scale); px >= 10; px -= std::max(1, px / 20)) {
     f.setPixelSize(px);
-    const QRect need = QFontMetrics(f).boundingRect(
-        QRect(0, 0, textRect.width(), 100000), Qt::AlignCenter | Qt::TextWordWrap, LbText->text());
+    const QFontMetrics fm(f);
+    lines = ClauseLines(m_text, fm, textRect.width());
+    const QRect need = fm.boundingRect(QRect(0, 0, textRect.width(), 100000),
+                                       Qt::AlignCenter | Qt::TextWordWrap, lines);
     if (need.height() <= textRect.height() && need.width() <= textRect.width()) break;
   }
+  LbText->setText(lines);
   LbText->setFont(f);
   QPalette pal = LbText->palette();
   pal.setColor(QPalette::WindowText, kMaroon);

@@ -12,6 +12,7 @@
 
 #include "gui/ui/Dialogs.h"
 
+class QFontMetrics;
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -37,6 +38,11 @@ class TStagePrompt : public QWidget {
   void Cancel();
   bool IsOpen() const { return m_loop != nullptr; }
   Style CurrentStyle() const { return m_style; }
+  // The text asked or told, as given (the card shows it broken into lines).
+  const QString& Text() const { return m_text; }
+  // `text` in lines no wider than `width`, each ending after a clause's mark (，。？ …) or at
+  // a line break of its own; unchanged when it fits one line.
+  static QString ClauseLines(const QString& text, const QFontMetrics& fm, int width);
   // Handles a key of the screen while open; true when it was taken.
   bool Key(const QKeyEvent* e);
 
@@ -60,4 +66,5 @@ class TStagePrompt : public QWidget {
   Answer m_preferred = Answer::Yes;
   Answer m_answer = Answer::Closed;
   QEventLoop* m_loop = nullptr;
+  QString m_text;
 };

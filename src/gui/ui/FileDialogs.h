@@ -6,10 +6,10 @@
 class QWidget;
 
 // Save: asks for a name with extension `extension` (no dot), offering `defaultName` with
-// it; the file type is named `typeName` ("Excel文件 (*.xlsx)"; when empty, the common name of
-// the extension: 文本文件, Excel文件, 图像文件, 音频文件). Forces that extension, asks before
-// overwriting an existing file; on yes the file stays until the writer replaces it. Empty when
-// nothing was chosen.
+// it; the file type is named `typeName` ("活动包", shown as "活动包 (*.zip)"; when empty, the
+// common name of the extension: 文本文件, Excel文件, 图像文件, 音频文件). Forces that extension,
+// asks before overwriting an existing file; on yes the file stays until the writer replaces it.
+// Empty when nothing was chosen.
 void ChooseSaveFile(const QString& extension, const QString& title, const QString& defaultName,
                     QWidget* owner, QString& fileName, const QString& typeName = QString());
 

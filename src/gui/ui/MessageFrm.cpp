@@ -1,6 +1,9 @@
 #include "gui/ui/MessageFrm.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -100,6 +103,43 @@ void TMessageForm::SetMessage(MessageKind kind, const QString& text) {
   Img2->setVisible(kind == MessageKind::Error);
   Img3->setVisible(kind == MessageKind::Attention);
   MemMessage->setPlainText(text);
+  FitText();
+}
+
+void TMessageForm::FitText() {
+  // The designed box holds four lines; a longer text (an import's summary, a deep path)
+  // widens it, then makes it taller, up to most of the screen, where it scrolls.
+  constexpr int kMemoWidths[] = {321, 461, 601};
+  constexpr int kDesignedMemo = 73;
+  const QFontMetrics fm(MemMessage->font());
+  const QString text = MemMessage->toPlainText();
+  int memoWidth = kMemoWidths[0];
+  int need = 0;
+  for (int w : kMemoWidths) {
+    memoWidth = w;
+    // A little room for the editor's own margins.
+    need =
+        fm.boundingRect(QRect(0, 0, w - 6, 1 << 20), Qt::TextWordWrap | Qt::TextWrapAnywhere, text)
+            .height() +
+        4;
+    if (need <= kDesignedMemo) break;
+  }
+  int most = 600;
+  if (const QScreen* s = QGuiApplication::primaryScreen())
+    most = std::max(kDesignedMemo, s->availableGeometry().height() * 3 / 4 - 135);
+  const int memoHeight = std::clamp(need, kDesignedMemo, most);
+  MemMessage->setVerticalScrollBarPolicy(need > memoHeight ? Qt::ScrollBarAsNeeded
+                                                           : Qt::ScrollBarAlwaysOff);
+  const QSize box(memoWidth + 73, memoHeight + 135);
+  if (box == size()) return;
+  setFixedSize(box);
+  ImgTitle->setGeometry(0, 0, box.width(), 57);
+  ImgTitle->setPixmap(ArtPixmap(QStringLiteral("message_banner"), ImgTitle->size()));
+  Panel1->setGeometry(0, 57, box.width(), box.height() - 57);
+  MemMessage->setGeometry(24, 16, memoWidth, memoHeight);
+  Bevel1->setGeometry(8, memoHeight + 23, box.width() - 17, 2);
+  BtnOk->setGeometry(box.width() - 97, memoHeight + 40, 75, 25);
+  CentreOnScreen(this);
 }
 
 TConfirmDialog::TConfirmDialog(const QString& text, QWidget* parent, Answer preferred)

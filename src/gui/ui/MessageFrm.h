@@ -18,7 +18,9 @@ class TMessageForm : public QDialog {
  public:
   explicit TMessageForm(QWidget* parent = nullptr);
 
-  // Shows exactly one kind picture (kind 0 for any unknown kind) and the text.
+  // Shows exactly one kind picture (kind 0 for any unknown kind) and the text, whole: a text
+  // longer than the designed box's four lines widens the box, then heightens it up to three
+  // quarters of the screen, where it scrolls.
   void SetMessage(MessageKind kind, const QString& text);
 
   QLabel* ImgTitle;
@@ -30,6 +32,9 @@ class TMessageForm : public QDialog {
   QPlainTextEdit* MemMessage;
   QFrame* Bevel1;
   QPushButton* BtnOk;
+
+ private:
+  void FitText();
 };
 
 // The yes/no question: caption "确认", question icon, "是(&Y)" and "否(&N)", the `preferred`

@@ -121,7 +121,12 @@ TEST_F(ShowCheck, PhotosMusicAndPicturesToOpen) {
   SetTask("MainImageName", m_root.path("bg.jpg"));
   SetTask("MusicFilePath", m_root.path("fake.mp3"));
   auto c = Run();
-  EXPECT_EQ(Topic(c, "照片").Text, G("找到照片：2/5人，3人中奖时不显示照片"));
+  EXPECT_EQ(Topic(c, "照片").Text, G("找到照片：2/5人，缺照片：2 b、4 d、5 e，中奖时不显示照片"));
+  std::filesystem::remove(dir / "1.jpg");
+  std::filesystem::remove(dir / "3.PNG");
+  WriteAll(dir / "5.jpg", "x");
+  EXPECT_EQ(Topic(Run(), "照片").Text,
+            G("找到照片：1/5人，缺照片：1 a、2 b、3 c等4人，中奖时不显示照片"));
   EXPECT_EQ(Topic(c, "背景音乐").Text,
             G("背景音乐文件不是mp3、wma或wav音乐：") + m_root.path("fake.mp3"));
   ASSERT_EQ(c.Pictures.size(), 1u);

@@ -62,12 +62,12 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
   sqlite3* h = dm.ADOConnection1.Handle();
   EXPECT_EQ(Rows(h, "select name from sqlite_master where type='table' order by name"),
             (std::vector<std::string>{"LuckTask", "Sequence", "TaskItem"}));
-  EXPECT_EQ(
-      Columns(h, "LuckTask"),
-      (std::vector<std::string>{"TaskId", "TaskName", "MainImageName", "IdType", "MainTitle",
-                                "FontSize", "FontColor", "RemainText", "HideBegin", "HideEnd",
-                                "PassWd", "OrderBy", "DataFilePath", "LuckAgain", "MusicFilePath",
-                                "ShowLuck", "Rules", "CheckinOnly", "HideExcludeCount"}));
+  EXPECT_EQ(Columns(h, "LuckTask"),
+            (std::vector<std::string>{
+                "TaskId",   "TaskName",  "MainImageName", "IdType",           "MainTitle",
+                "FontSize", "FontColor", "RemainText",    "HideBegin",        "HideEnd",
+                "PassWd",   "OrderBy",   "DataFilePath",  "LuckAgain",        "MusicFilePath",
+                "ShowLuck", "Rules",     "CheckinOnly",   "HideExcludeCount", "StageColumns"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
                                       "AwardName", "AwardImageName", "ListIndex", "Rules"}));
@@ -412,6 +412,26 @@ TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
   std::string err;
   ASSERT_TRUE(LoadCheckinOnly(1001, only, err)) << err;
   EXPECT_FALSE(only);
+}
+
+TEST(Migration, Version3FileShowsEveryColumnOnStage) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  const char* v3 =
+      "alter table LuckTask add column Rules text not null default '';"
+      "alter table TaskItem add column Rules text not null default '';"
+      "alter table LuckTask add column CheckinOnly integer not null default 0;"
+      "update LuckTask set CheckinOnly=1 where TaskId=1002;";
+  WriteVersion1File(file, v3, 3);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "select TaskId, CheckinOnly, StageColumns from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001|0|", "1002|1|"}));
+  std::string stored = "x", err;
+  ASSERT_TRUE(LoadStageColumns(1001, stored, err)) << err;
+  EXPECT_EQ(stored, "");
 }
 
 TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {

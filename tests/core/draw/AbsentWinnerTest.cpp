@@ -225,7 +225,7 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     ASSERT_TRUE(e.SetUp(1001, f));
     ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
     // Two drawn in the batch, one replacement.
-    EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出3名),是否继续上次的抽奖?"));
+    EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出3人),是否继续上次的抽奖?"));
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;

@@ -217,7 +217,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       EXPECT_TRUE(e.Winners().empty());
       EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出") +
                                         std::to_string(winners[static_cast<size_t>(cut - 1)]) +
-                                        G("名),是否继续上次的抽奖?"));
+                                        G("人),是否继续上次的抽奖?"));
       TDataDraw::BatchEnd end;
       std::string err;
       ASSERT_TRUE(e.Resume(end, err)) << err;

@@ -258,7 +258,7 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
   TDataDraw e(eSession, m_rng, 7u);
   Open(e);
   ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-  EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出5名),是否继续上次的抽奖?"));
+  EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出5人),是否继续上次的抽奖?"));
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;

@@ -4,6 +4,7 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/Stage.h"
 #include "core/text/Gbk.h"
@@ -312,7 +313,7 @@ TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
   EXPECT_EQ(e.AudienceNumber(), "");
 }
 
-TEST_F(Stage, MoreThanSixShowTheirWholeLinesAndTheHintKeepsTheTasksText) {
+TEST_F(Stage, MoreThanSixShowTheirIdsAndNamesAndTheHintKeepsTheTasksText) {
   Build({{G("一等奖"), 8, 8, ""}}, 12, G("请到台前领奖!"));
   TDataDraw e(m_session, m_rng, 5u);
   TDataDraw::Failure f;
@@ -323,7 +324,11 @@ TEST_F(Stage, MoreThanSixShowTheirWholeLinesAndTheHintKeepsTheTasksText) {
   ASSERT_TRUE(shown.reveal);
   EXPECT_TRUE(shown.reveal->cards.empty());
   ASSERT_EQ(shown.reveal->lines.size(), 8u);
-  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(shown.reveal->lines[i], e.Winners()[i].CandidateLine);
+  // "<id>  员工<n>": the id and the name of the 姓名 column.
+  for (size_t i = 0; i < 8; ++i) {
+    const std::string& line = e.Winners()[i].CandidateLine;
+    EXPECT_EQ(shown.reveal->lines[i], Id(e.Winners()[i]) + "  " + line.substr(12));
+  }
   EXPECT_TRUE(shown.celebrate);  // the only item is the grand prize
   EXPECT_EQ(*shown.hint, G("请到台前领奖！    缺席按Q"));
 }
@@ -453,4 +458,33 @@ TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
   EXPECT_EQ(s.NextItemTexts(1).gift, G("共3名"));
   EXPECT_EQ(s.NextItemTexts(2).item, "");
   EXPECT_EQ(s.NextItemTexts(-1).gift, "");
+}
+
+TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
+  TaskDef def;
+  def.hideBegin = 4;
+  def.hideEnd = 7;
+  def.items = {{G("一等奖"), 1, 1, ""}};
+  def.title = G("号码 部门 姓名 手机");
+  def.candidates = {"13800000000 " + G("销售 张三 ") + "13912345678"};
+  BuildTask(m_dm, def);
+  std::string err;
+  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update LuckTask set StageColumns='SHSM'", {}, err)) << err;
+  TDataDraw e(m_session, m_rng, 3u);
+  TDataDraw::Failure f;
+  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  TStage s(e);
+  const TStageFrame shown = Batch(s);
+  ASSERT_TRUE(shown.reveal);
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  // The name by its title, 部门 left out, 手机 masked; the id whole on its card.
+  EXPECT_EQ(shown.reveal->cards[0].id, "13800000000");
+  EXPECT_EQ(shown.reveal->cards[0].name, G("张三"));
+  EXPECT_EQ(shown.reveal->cards[0].rest, "139XXXX5678");
+  ASSERT_FALSE(e.WinnerList().Lines().empty());
+  EXPECT_EQ(e.WinnerList().Lines().back(), "138XXXX0000 " + G("张三 ") + "139XXXX5678");
+  // The winner file keeps the whole line.
+  EXPECT_EQ(e.Winners()[0].CandidateLine, def.candidates[0]);
+  ASSERT_EQ(s.SummaryItems().size(), 1u);
+  EXPECT_EQ(s.SummaryItems()[0].winners, (std::vector<std::string>{e.WinnerList().Lines().back()}));
 }

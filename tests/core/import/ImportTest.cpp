@@ -86,7 +86,7 @@ TEST_F(Import, TextInEveryEncodingGivesTheSameFile) {
     EXPECT_EQ(
         log, (std::vector<std::string>{"导入文件类型为[文本文件]", "正在检查文件...",
                                        "警告:第5行有2列,标题行有3列", "警告:第7行有2列,标题行有3列",
-                                       "检查文件文件结束,文件行数=3", "已经导入行数=3"}));
+                                       "检查文件结束,文件行数=3", "已经导入行数=3"}));
     EXPECT_EQ(positions, (std::vector<int>{0, 1, 5, 26, 0}));
   }
 }
@@ -184,10 +184,9 @@ TEST_F(Import, SpreadsheetsFromEveryProducer) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(RunFixture(Source::Sheet, c.name)) << text::GbkToUtf8(error);
     EXPECT_EQ(DataFile(), kPeopleHead + c.lines + tail);
-    EXPECT_EQ(log,
-              (std::vector<std::string>{
-                  "导入文件类型为[Excel文件]", "正在检查文件...", "检查文件文件结束,文件行数=7",
-                  "警告:1行第一列（编号）为空，未导入：第8行", "已经导入行数=7"}));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "导入文件类型为[Excel文件]", "正在检查文件...", "检查文件结束,文件行数=7",
+                       "警告:1行第一列（编号）为空，未导入：第8行", "已经导入行数=7"}));
   }
 }
 
@@ -628,10 +627,10 @@ TEST_F(ImportForTask, SuccessStoresThePathAndFailureChangesNothing) {
   EXPECT_EQ(o.messageKind, MessageKind::Information);
   EXPECT_EQ(text::GbkToUtf8(o.message), "导入成功!");
   EXPECT_EQ(o.targetPath, paths::DrawDataPath(1001));
-  EXPECT_EQ(log, (std::vector<std::string>{"开始导入文件...", "正在导入文件:" + good,
-                                           "导入文件类型为[Excel文件]", "正在检查文件...",
-                                           "检查文件文件结束,文件行数=1", "已经导入行数=1",
-                                           "导入文件成功!"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{
+                "开始导入文件...", "正在导入文件:" + good, "导入文件类型为[Excel文件]",
+                "正在检查文件...", "检查文件结束,文件行数=1", "已经导入行数=1", "导入文件成功!"}));
   EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)),
             "BEGIN\r\nCOUNT=1\r\nID_MAX_LENGTH=1\r\n" + G("号 名\r\n7 甲\r\n") + "END\r\n");
 }

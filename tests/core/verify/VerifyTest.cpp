@@ -245,6 +245,17 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   e.EndBatch();
   const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
   EXPECT_TRUE(r.Passed) << VerifyText(r);
+  // The report counts the places, not the absent winners and their replacements twice.
+  TLuckTask task;
+  TAuditRows rows;
+  std::string err2;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err2)) << err2;
+  ASSERT_TRUE(AuditReport(task, rows, err2)) << err2;
+  const std::string report = text::GbkToUtf8(AuditReportText(rows));
+  EXPECT_NE(report.find("中奖人数: " + std::to_string(e.Winners().size()) + "\r\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("缺席（已抽替补）: 2人\r\n"), std::string::npos) << report;
   int replayed = 0;
   for (const std::string& l : r.Lines) replayed += l.find(G("次缺席")) != std::string::npos;
   EXPECT_EQ(replayed, 2) << VerifyText(r);

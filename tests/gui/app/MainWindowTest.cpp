@@ -18,10 +18,13 @@
 
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
+#include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "UrlCatcher.h"
 #include "core/config/TaskSettings.h"
+#include "core/config/WindowPlace.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DataDraw.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
@@ -89,7 +92,7 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_FALSE(lv->horizontalHeaderItem(0)->icon().isNull());
   EXPECT_EQ(lv->columnWidth(0), 220);
   EXPECT_EQ(lv->columnWidth(1), 300);
-  EXPECT_EQ(lv->columnWidth(2), 100);
+  EXPECT_EQ(lv->columnWidth(2), 60);
   EXPECT_EQ(lv->item(0, 0)->text(), QStringLiteral("年会抽奖示例"));
   EXPECT_EQ(lv->item(0, 2)->text(), QStringLiteral("1001"));
   EXPECT_EQ(w.Tasks().At(0)->OrderBy, TDrawType::FromData);
@@ -105,6 +108,49 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   EXPECT_EQ(w.SBtnExit->text(), QStringLiteral("退出(&X)"));
   EXPECT_LT(w.SBtnAbout->x(), w.SBtnHelp->x());
   EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(MainWindow, OpensOnTheUnfinishedDrawWhereItWasLeftWithEveryColumnInView) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  // A third task, drawn halfway when the laptop went down.
+  TaskDef def;
+  def.taskId = 1003;
+  def.items = {{"A", 4, 2, ""}};
+  def.candidates = {"1 a", "2 b", "3 c", "4 d", "5 e"};
+  BuildTask(dm, def);
+  {
+    TRandom rng;
+    TDrawSession session;
+    TDataDraw e(session, rng, 5u);
+    TDataDraw::Failure f;
+    ASSERT_TRUE(e.SetUp(1003, f)) << f.text.c_str();
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RollStep();
+    e.RevealBatch();
+    e.EndBatch();
+  }
+  QRect left;
+  {
+    TMainForm w;
+    ASSERT_EQ(w.LVHeaders->rowCount(), 3);
+    EXPECT_EQ(w.SelectedTask()->TaskId, 1003);
+    EXPECT_EQ(w.LVHeaders->item(2, TMainForm::kStateColumn)->text(),
+              QStringLiteral("未完成，可继续（已抽出2人）"));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // Every column in view at the size the window opens at the first time on a common screen.
+    w.resize(config::kFirstWidth, config::kFirstHeight);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.width() == config::kFirstWidth; }));
+    EXPECT_LE(w.LVHeaders->horizontalHeader()->length(), w.LVHeaders->viewport()->width());
+    w.setGeometry(40, 30, 760, 520);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.geometry() == QRect(40, 30, 760, 520); }));
+    left = w.geometry();
+    w.close();
+  }
+  TMainForm again;
+  EXPECT_EQ(again.size(), left.size());
 }
 
 TEST_F(MainWindow, EmptyListAnswersBothButtonsWithTheSelectionHint) {

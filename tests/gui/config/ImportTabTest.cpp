@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -110,7 +112,7 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     if (c.fileType == 0)
       expected << QStringLiteral("警告:第5行有2列,标题行有3列")
                << QStringLiteral("警告:第7行有2列,标题行有3列");
-    expected << QStringLiteral("检查文件文件结束,文件行数=") + n;
+    expected << QStringLiteral("检查文件结束,文件行数=") + n;
     if (c.rowWithoutId) {
       expected << QStringLiteral("警告:1行第一列（编号）为空，未导入：第8行")
                << QStringLiteral("已经导入行数=") + n
@@ -140,6 +142,17 @@ TEST_F(ImportTab, EveryKindOfSourceImportsThroughTheTab) {
     EXPECT_EQ(m_form->TsData->PrgBar->value(), 0);
     EXPECT_EQ(DataFile().find("COUNT=" + n.toStdString() + "\r\n"), 7u);
   }
+}
+
+TEST_F(ImportTab, TheFirstImportAsksNothingAndTheNextAsksBeforeOverwriting) {
+  std::filesystem::remove(paths::NativePath(paths::DrawDataPath(1001)));
+  const QString path = kFixtures + QStringLiteral("gbk-crlf.txt");
+  Import(0, path);
+  ASSERT_EQ(m_dialogs.log.size(), 2u);  // the file choice and the result: nothing to overwrite
+  EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入成功!"));
+  Import(0, path);
+  ASSERT_EQ(m_dialogs.log.size(), 3u);
+  EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入数据将会覆盖原有数据，是否继续？"));
 }
 
 TEST_F(ImportTab, AFailedImportKeepsTheListAndTheStatus) {

@@ -161,6 +161,28 @@ TEST_F(QueryForm, SearchFindsAnyFieldFromTheSelectedRowOnAndWrapsOnce) {
   EXPECT_TRUE(m_form.isVisible());
 }
 
+TEST_F(QueryForm, FindLooksInEveryItemAndJumpsToTheHit) {
+  Winners(0, "id name\r\n1 张三\r\n2 李四\r\n");
+  Winners(2, "id name\r\n7 王五\r\n8 张三丰\r\n");  // 二等奖 not drawn yet
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  m_form.show();
+  Find(QStringLiteral("王五"));
+  EXPECT_EQ(m_form.LBItem->currentRow(), 2);
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(m_form.PTitle->text(), QStringLiteral("三等奖中奖名单："));
+  Find(QStringLiteral("张三"));
+  EXPECT_EQ(m_form.LBItem->currentRow(), 2);
+  EXPECT_EQ(Row(), 2);  // 张三丰, the next after 王五
+  Find(QStringLiteral("张三"));
+  EXPECT_EQ(m_form.LBItem->currentRow(), 0);  // round to the first item
+  EXPECT_EQ(Row(), 1);
+  Find(QStringLiteral("赵六"));
+  EXPECT_EQ(m_form.LBItem->currentRow(), 0);
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(m_dialogs.messages(), (std::vector<std::pair<MessageKind, QString>>{
+                                      {MessageKind::Information, QStringLiteral("未找到")}}));
+}
+
 TEST_F(QueryForm, AnExportWithoutWinnersIsRefusedAndWritesNothing) {
   Winners(0, "id\r\n1 a\r\n");
   ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);

@@ -2,6 +2,7 @@
 // screen, journals that need no question, and the audit export that tombolix-verify passes.
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -196,6 +197,17 @@ TEST(DrawProofExample, TheAuditBundleAndTheWorkbookOfTheExampleDraw) {
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2],
             std::make_pair(MessageKind::Information, QStringLiteral("已经成功导出审计包：") + zip));
+  // The save dialog names what it saves and proposes the task's dated package.
+  const auto audit =
+      std::find_if(dialogs.log.begin(), dialogs.log.end(),
+                   [](const RecordedDialog& d) { return d.type == RecordedDialog::SaveFile; });
+  ASSERT_NE(audit, dialogs.log.end());
+  EXPECT_EQ(audit->text, QStringLiteral("导出审计包"));
+  EXPECT_EQ(audit->filter, QStringLiteral("审计包 (*.zip)"));
+  const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+  EXPECT_TRUE(
+      audit->initialName.endsWith(QStringLiteral("_审计包_") + today + QStringLiteral(".zip")));
+  EXPECT_FALSE(audit->initialName.startsWith(QLatin1Char('_')));
   const TVerifyResult r = VerifyAuditBundle(root.path("audit.zip"));
   EXPECT_TRUE(r.Passed);
   EXPECT_NE(r.Lines[0].find(G("现场号码2026")), std::string::npos);

@@ -102,7 +102,7 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   QTimer::singleShot(0, &screen, [&] {
     TStagePrompt* q = screen.Prompt();
     ASSERT_TRUE(q->IsOpen());
-    EXPECT_EQ(q->LbText->text(), kLeave);
+    EXPECT_EQ(q->Text(), kLeave);
     // The filled button is the default; both name their answer in Chinese.
     noIsDefault = q->BtnNo->styleSheet().contains(QStringLiteral("176, 24, 32")) &&
                   !q->BtnYes->styleSheet().contains(QStringLiteral("176, 24, 32"));
@@ -152,7 +152,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
   TGetLuckMainForm screen(m_session, nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ASSERT_EQ(Questions(), std::vector<QString>{
-                             QStringLiteral("上次抽奖尚未完成(已抽出3名),是否继续上次的抽奖?")});
+                             QStringLiteral("上次抽奖尚未完成(已抽出3人),是否继续上次的抽奖?")});
   EXPECT_EQ(m_dialogs.log.back().preferred, Answer::Yes);
   ShowOn(screen);
   EXPECT_EQ(screen.LbShowList->text(), progress);

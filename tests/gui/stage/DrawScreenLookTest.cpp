@@ -25,6 +25,7 @@
 #include "gui/stage/DrawScreens.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GetLuckProdFrm.h"
+#include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/MessageFrm.h"
@@ -219,12 +220,83 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
   EXPECT_EQ(shown, alone);
 }
 
+TEST_F(DrawLook, TheLastWinnerTakesTheWholeScreenWithTheNameInTheLargestType) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 1, 1, G("电脑")}, {G("特等奖"), 1, 1, G("汽车")}};
+  for (int i = 0; i < 10; ++i)
+    def.candidates.push_back("E" + std::to_string(100000 + i) + G(" 欧阳娜娜 人力资源部 ") +
+                             G("华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  Key(screen);
+  Key(screen);
+  screen.ShowReveal();
+  EXPECT_FALSE(screen.PGrand->isVisible());  // the first prize stands on the band
+  Key(screen);
+  Key(screen);
+  screen.ShowReveal();
+  ASSERT_TRUE(screen.PGrand->isVisible());
+  EXPECT_EQ(screen.PGrand->geometry(), screen.rect());
+  ASSERT_EQ(screen.PGrand->Cards->Cards().size(), 1u);
+  EXPECT_EQ(screen.PGrand->Cards->Cards()[0].name, QStringLiteral("欧阳娜娜"));
+  // The name above everything: the prize's line, the id, the other fields, and the largest
+  // type of the draw screen (the roll, 93 of the design's pixels).
+  const int name = screen.PGrand->Cards->NamePixels();
+  EXPECT_GT(name, screen.PGrand->TitlePixels());
+  EXPECT_GT(name, screen.PGrand->Cards->IdPixels());
+  EXPECT_GT(name, screen.PGrand->Cards->RestPixels());
+  EXPECT_GT(name, 93 * screen.height() / 756);
+  EXPECT_TRUE(screen.Celebration->Running());
+  // The fireworks burst beside the cards and the title, never over them.
+  for (const QRect& z : screen.PGrand->FreeZones())
+    EXPECT_FALSE(screen.PGrand->Written().intersects(z));
+  // The next key goes on to the end; the summary ends the moment.
+  Key(screen);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PSummary->isVisible(); }, 10000));
+  EXPECT_FALSE(screen.PGrand->isVisible());
+}
+
+TEST_F(DrawLook, BatchesOfTwentyAndThirtyStandInColumnsAtOneSize) {
+  // A five-column HR list on the smallest screen: each winner shows as id and name, every
+  // line at once, in two or three columns, in the band and the list's place.
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("二等奖"), 20, 20, ""}, {G("三等奖"), 30, 30, ""}};
+  for (int i = 0; i < 60; ++i)
+    def.candidates.push_back("E" + std::to_string(100000 + i) + G(" 欧阳娜娜 人力资源部 ") +
+                             G("华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 9u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  for (int n : {20, 30}) {
+    SCOPED_TRACE(n);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    ASSERT_EQ(screen.MLuckNow->LineCount(), n);
+    EXPECT_TRUE(screen.MLuckNow->Lines()[0].endsWith(QStringLiteral("  欧阳娜娜")));
+    EXPECT_FALSE(screen.TMListNow->isActive());  // nothing steps: every line is in view
+    EXPECT_GE(screen.MLuckNow->Columns(), 2);
+    EXPECT_LE(screen.MLuckNow->Columns(), 3);
+    // One size for every line, 36 of the design's pixels or more (36 px at 1024 × 768).
+    EXPECT_GE(screen.MLuckNow->LineHeight(), 36);
+    EXPECT_TRUE(screen.PLuckNow->rect().contains(screen.MLuckNow->geometry()));
+    EXPECT_TRUE(screen.rect().contains(screen.PLuckNow->geometry()));
+    EXPECT_FALSE(screen.PUser2->isVisible());
+    EXPECT_FALSE(screen.HintList->geometry().intersects(screen.PLuckNow->geometry()));
+  }
+}
+
 TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   TaskDef def;
   def.hideBegin = 4;
   def.hideEnd = 7;
-  def.items = {{G("一等奖"), 12, 12, G("电脑")}, {G("二等奖"), 40, 40, ""}};
-  def.candidates = Phones(100);
+  def.items = {{G("一等奖"), 12, 12, G("电脑")}, {G("二等奖"), 120, 120, ""}};
+  def.candidates = Phones(150);
   Task(def);
   TGetLuckMainForm screen(m_session, nullptr, 5u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
@@ -244,7 +316,8 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   EXPECT_TRUE(m_dialogs.messages().empty());  // the end is told with the last reveal
   screen.ShowReveal();
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
-  // Forty do not fit: they move on by whole rows, and the text shows whole rows only.
+  // A hundred and twenty do not fit: they move on by whole rows, and the text shows whole
+  // rows only.
   EXPECT_TRUE(screen.TMListNow->isActive());
   EXPECT_TRUE(screen.PLuckNow->isVisible());
   const double rows =
@@ -259,7 +332,7 @@ TEST_F(DrawLook, BatchTallerThanThePanelCrawlsAndTheFinishedScreenSumsUp) {
   const QStringList& lines = screen.MSummary->Lines();
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(lines[0], QStringLiteral("一等奖 电脑 12名"));
-  EXPECT_TRUE(lines.contains(QStringLiteral("二等奖 40名")));
+  EXPECT_TRUE(lines.contains(QStringLiteral("二等奖 120名")));
   // Whole lines, masked: the id and the name.
   EXPECT_TRUE(lines[1].trimmed().startsWith(QStringLiteral("139XXXX00")));
   EXPECT_TRUE(lines[1].contains(QStringLiteral(" p")));

@@ -82,7 +82,7 @@ class DrawStage : public ::testing::Test {
       if (!s.Prompt()->IsOpen()) return;
       poll->deleteLater();
       poll->stop();
-      if (text) *text = s.Prompt()->LbText->text();
+      if (text) *text = s.Prompt()->Text();
       if (shown) *shown = s.isVisible();
       QTest::keyClick(s.EKeyCtrl, key);
     });

@@ -5,9 +5,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QUrl>
 
 #include "DialogRecorder.h"
@@ -57,6 +59,29 @@ TEST(MessageForm, TextLinesAndEmptyText) {
   EXPECT_EQ(VisibleKind(f), 0);
   EXPECT_TRUE(f.MemMessage->isReadOnly());
   EXPECT_EQ(f.MemMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(MessageForm, ALongTextShowsWholeAndAShortOneKeepsTheDesignedBox) {
+  TMessageForm f;
+  f.SetMessage(MessageKind::Information, QStringLiteral("保存成功!"));
+  EXPECT_EQ(f.size(), QSize(394, 208));
+  // A package import's summary with a deep path: every line in sight, nothing scrolled away.
+  const QString summary =
+      QStringLiteral("已添加抽奖项目[2027新春年会幸运大抽奖（总部及各分公司）]，序号1004（原序号1001已被"
+                     "占用）：奖项12个，名单2000人，预设3人，照片1998张，图片13张，背景音乐
+文件：") +
+      QStringLiteral("/home/operator/活动资料/2027年会/总部/抽奖/备用笔记本/活动包/年会_活动包.zip");
+  f.SetMessage(MessageKind::Information, summary);
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  EXPECT_GT(f.height(), 208);
+  QTextCursor end(f.MemMessage->document());
+  end.movePosition(QTextCursor::End);
+  f.MemMessage->setTextCursor(end);
+  EXPECT_LE(f.MemMessage->cursorRect().bottom(), f.MemMessage->viewport()->height());
+  EXPECT_EQ(f.MemMessage->verticalScrollBar()->maximum(), 0);
+  EXPECT_LE(f.BtnOk->geometry().bottom(), f.Panel1->height());
+  EXPECT_GT(f.BtnOk->geometry().top(), f.MemMessage->geometry().bottom());
 }
 
 TEST(MessageForm, EnterPressesOk) {
