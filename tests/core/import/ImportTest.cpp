@@ -274,7 +274,7 @@ TEST_F(Import, RowsAfterAnEmptyRowAreReadAndEveryRowLeftOutIsNamed) {
               "BEGIN\r\nCOUNT=4\r\nID_MAX_LENGTH=4\r\n工号 姓名 部门\r\n1001 张三 销售部\r\n"
               "1002 李四 技术部\r\n1003 王五 市场部\r\n1004 赵六 行政部\r\nEND\r\n");
     EXPECT_EQ(log, (std::vector<std::string>{"导入文件类型为[Excel文件]", "正在检查文件...",
-                                             "检查文件文件结束,文件行数=4", "跳过空行1行：第4行",
+                                             "检查文件结束,文件行数=4", "跳过空行1行：第4行",
                                              "警告:1行第一列（编号）为空，未导入：第6行",
                                              "已经导入行数=4"}));
     EXPECT_EQ(notes.emptyRows, 1);
