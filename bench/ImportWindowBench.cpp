@@ -126,9 +126,11 @@ double ImportOnce(bool withPhotos, double& cpu) {
   form->TsData->EdtFileName->setText(QString::fromStdString(TheSources().sheet));
   form->TsData->EdtPhotoDir->setText(withPhotos ? TheSources().photos : QString());
   QApplication::processEvents();
+  const double cpu0 = ProcessCpu();
   const auto t0 = std::chrono::steady_clock::now();
   QTest::mouseClick(form->TsData->BtnSaveData, Qt::LeftButton);
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  cpu += ProcessCpu() - cpu0;
   if (!form->DataImported) return -1;
   return s;
 }

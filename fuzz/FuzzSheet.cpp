@@ -1,7 +1,9 @@
 // libFuzzer harness for the spreadsheet readers, one per build: xlsx (default), FUZZ_ODS,
 // FUZZ_CSV and FUZZ_XLS (both written to a file; xls is read by the helper program). An xlsx or ods
 // input that starts with '<' is XML put into a package of stored parts, so mutations reach the
-// parsers; any other input is the file itself.
+// parsers; any other input is the file itself. Each input then goes through the whole import
+// (rows passed over, cells with blanks, repeated ids) and its draw data file is read back
+// field by field, as the draw and check-in read it.
 #include <unistd.h>
 #include <zlib.h>
 
@@ -9,7 +11,11 @@
 #include <cstdio>
 #include <string>
 
+#include "core/import/Import.h"
 #include "core/import/Sheet.h"
+#include "core/records/DrawDataFile.h"
+#include "core/text/Paths.h"
+#include "core/text/Text.h"
 
 namespace {
 
@@ -110,6 +116,52 @@ const char kWorkbookRels[] =
     "<Relationship Id=\"s2\" Type=\"x/sharedStrings\" Target=\"../xl/sharedStrings.xml\"/>"
     "<Relationship Id=\"s3\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>";
 
+// The import of the file at `path` into task 1001 of a data root under /dev/shm, and its
+// draw data file read back.
+void ImportEndToEnd(const std::string& path) {
+  static const std::string root = [] {
+    const std::string r = "/dev/shm/tombolix-fuzz-sheet-" + std::to_string(getpid()) + "/";
+    paths::SetDataRoot(r);
+    std::string e;
+    paths::EnsureDir(r, e);
+    return r;
+  }();
+  dataimport::Callbacks cb;
+  dataimport::Notes notes;
+  std::string target, error;
+  if (!dataimport::ImportSpreadsheet(path, 1001, TIdType::NonNumeric, cb, target, error, &notes))
+    return;
+  TArraySring lines;
+  int32_t idMax = 0;
+  std::string title;
+  if (!ReadDrawDataFile(target, 0, 1, lines, idMax, title, error)) __builtin_trap();
+  if (static_cast<int64_t>(lines.size()) != notes.imported) __builtin_trap();
+  // Each cell is at most one field: no line has more fields than the title has heads.
+  const size_t heads = text::SplitFields(title).size();
+  size_t shown = 0;
+  for (const std::string& l : lines) {
+    size_t fields = 0;
+    text::ForEachField(l, [&](size_t, std::string_view f) {
+      ++fields;
+      shown += ShownField(f).size();
+      return true;
+    });
+    if (fields > heads) __builtin_trap();
+  }
+  (void)DuplicateIds(lines);
+  (void)shown;
+}
+
+// The input as a file of its own, for the import.
+std::string AsFile(std::string_view bytes, const char* ext) {
+  const std::string path = "/dev/shm/tombolix-fuzz-" + std::to_string(getpid()) + "-e" + ext;
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return {};
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  return path;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -136,26 +188,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sheet::ReadCsv(path, v, error);
 #endif
   (void)bytes;
+  ImportEndToEnd(path);
 #elif defined(FUZZ_ODS)
-  if (size > 0 && data[0] == '<')
-    sheet::ReadOdsBuffer(StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                                    {"content.xml", bytes}}),
-                         v, error);
-  else
-    sheet::ReadOdsBuffer(bytes, v, error);
+  const std::string file =
+      size > 0 && data[0] == '<'
+          ? StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                       {"content.xml", bytes}})
+          : std::string(bytes);
+  sheet::ReadOdsBuffer(file, v, error);
+  ImportEndToEnd(AsFile(file, ".ods"));
 #else
+  std::string file;
   if (size > 0 && data[0] == '<') {
     const std::vector<std::string_view> p = SplitNul(bytes);
-    sheet::ReadXlsxBuffer(StoredZip({{"_rels/.rels", kRels},
-                                     {"xl/workbook.xml", kWorkbook},
-                                     {"xl/_rels/workbook.xml.rels", kWorkbookRels},
-                                     {"xl/worksheets/sheet1.xml", p[0]},
-                                     {"xl/sharedStrings.xml", p[1]},
-                                     {"xl/styles.xml", p[2]}}),
-                          v, error);
+    file = StoredZip({{"_rels/.rels", kRels},
+                      {"xl/workbook.xml", kWorkbook},
+                      {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                      {"xl/worksheets/sheet1.xml", p[0]},
+                      {"xl/sharedStrings.xml", p[1]},
+                      {"xl/styles.xml", p[2]}});
   } else {
-    sheet::ReadXlsxBuffer(bytes, v, error);
+    file = std::string(bytes);
   }
+  sheet::ReadXlsxBuffer(file, v, error);
+  ImportEndToEnd(AsFile(file, ".xlsx"));
 #endif
   return 0;
 }

@@ -13,8 +13,8 @@ using text::G;
 namespace {
 
 // What the task's saved rules make of the new list, in the words of the rules' own checks;
-// empty when they hold (or there are none). The list is in either way: a rule is the
-// operator's to mend, and the draw refuses it until then.
+// empty when they hold (or there are none). The list is in either way: the rule is the
+// operator's to mend, now rather than when the draw's set-up refuses it.
 std::string RulesAgainst(int32_t taskId, const std::string& dataFile) {
   TTaskRules rules;
   config::TRuleContext context;
