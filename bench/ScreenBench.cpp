@@ -39,10 +39,10 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/draw/DrawSession.h"
 #include "core/text/Gbk.h"
 #include "gui/checkin/CheckinScreen.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/GetLuckMainFrm.h"
 
