@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Say("url " + service.Url());
+  service.SetWifi(G("年会签到"), "12345678");  // the hall's line on the screen
   TCheckinScreen screen(service);
   TDrawSession session;
   std::unique_ptr<TGetLuckMainForm> draw;
