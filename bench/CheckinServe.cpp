@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_checkin_server ROOT PORT IDS\n");
     return 2;
   }
+  checkin::RaiseDescriptorLimit();
   std::string root = argv[1];
   if (root.back() != '/') root += '/';
   paths::SetDataRoot(root);

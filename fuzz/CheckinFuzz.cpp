@@ -1,6 +1,8 @@
 // libFuzzer harness for the check-in request handling: any method, path and body (and any
 // check-in file to resume from) give an answer of the routes, never a crash; the desk's
-// count never exceeds its list and JSON answers are valid UTF-8 with no raw '<'.
+// count never exceeds its list, JSON answers are valid UTF-8 with no raw '<', and after an
+// answer the check-in file holds whole records only. The list has ids that differ only by
+// letter case and an id shared by two names, so folding and telling apart are exercised.
 #include <unistd.h>
 
 #include <cstddef>
@@ -40,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkin::TCheckinTask task;
   task.TaskId = 7;
   task.TaskName = text::G("年会<script>");
-  task.TitleLine = text::G("号码 姓名");
-  task.Lines = {text::G("1 张三"), text::G("2 李四"), "3"};
+  task.TitleLine = text::G("工号 姓名");
+  task.Lines = {text::G("1 张三"),  text::G("2 李四"),  "3",
+                text::G("E5 王五"), text::G("e5 赵六"), text::G("Q8 甲"),
+                text::G("7 甲"),    text::G("7 乙")};
   task.HideBegin = 1;
   task.HideEnd = 1;
   task.FilePath = ScratchFile();
@@ -55,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   if (!desk.Open(task, error)) return 0;
 
+  const size_t before = desk.View().CheckedIn;
   checkin::THttpRequest req;
   static const char* kMethods[] = {"GET", "POST", "HEAD", "PUT"};
   req.Method = kMethods[mode & 3];
@@ -84,5 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   const checkin::TCheckinView v = desk.View();
   if (v.CheckedIn > v.Total) std::abort();
+  // A second attempt with the same form; a new check-in leaves the file whole.
+  if (req.Path == "/checkin") checkin::HandleRequest(desk, req);
+  checkin::TCheckinFile file;
+  if (desk.View().CheckedIn > before &&
+      (!checkin::ReadCheckinFile(task.FilePath, file, error) || file.TornTail))
+    std::abort();
   return 0;
 }

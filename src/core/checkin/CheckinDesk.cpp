@@ -35,10 +35,43 @@ std::string LocalTime() {
   return buf;
 }
 
+// The blanks phones type that GBK has no place for (no-break and typographic spaces) as
+// spaces, and the invisible ones (zero width, byte order mark) left out.
+std::string PlainBlanks(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(utf8[k]); };
+    if (at(i) == 0xC2 && i + 1 < utf8.size() && at(i + 1) == 0xA0) {  // U+00A0
+      out += ' ';
+      ++i;
+      continue;
+    }
+    if (at(i) == 0xE2 && i + 2 < utf8.size() && at(i + 1) == 0x80) {
+      const unsigned char t = at(i + 2);
+      if (t <= 0x8A || t == 0xAF) {  // U+2000-U+200A, U+202F
+        out += ' ';
+        i += 2;
+        continue;
+      }
+      if (t == 0x8B) {  // U+200B
+        i += 2;
+        continue;
+      }
+    }
+    if (at(i) == 0xEF && i + 2 < utf8.size() && at(i + 1) == 0xBB && at(i + 2) == 0xBF) {
+      i += 2;  // U+FEFF
+      continue;
+    }
+    out += utf8[i];
+  }
+  return out;
+}
+
 // A phone's text as GBK, trimmed; false when it is not UTF-8, has no GBK form, holds a
 // control byte or is too long.
 bool PhoneText(std::string_view utf8, std::string& gbk) {
-  if (!text::IsValidUtf8(utf8) || !text::Utf8ToGbk(utf8, gbk)) return false;
+  if (!text::IsValidUtf8(utf8) || !text::Utf8ToGbk(PlainBlanks(utf8), gbk)) return false;
   gbk = text::Trim(gbk);
   if (gbk.size() > kMaxFieldBytes) return false;
   for (unsigned char c : gbk)
@@ -47,6 +80,11 @@ bool PhoneText(std::string_view utf8, std::string& gbk) {
 }
 
 }  // namespace
+
+std::string LockText(const TCheckinLock& lock) {
+  return (lock.IsId ? text::G("号码 ") : text::G("地址 ")) + lock.Key + text::G("（还剩 ") +
+         std::to_string(lock.SecondsLeft) + text::G(" 秒）");
+}
 
 TCheckinDesk::TCheckinDesk() : m_steadyMs(SteadyMs), m_wallTime(LocalTime) {}
 
@@ -72,18 +110,25 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
   m_writer.Continue(task.FilePath, task.TaskId, file.WholeBytes);
   m_in.clear();
   m_tokens.clear();
+  m_tokenNames.clear();
   m_wall.clear();
   m_arrivals = 0;
-  m_failures.clear();
+  m_addressFailures.clear();
+  m_idFailures.clear();
   m_confirmed.clear();
   for (const TCheckinRecord& r : file.Records) {
-    if (!m_in.insert(r.Id).second) continue;
-    m_tokens[r.Token] = r.Id;
-    const int64_t line = m_list.LineOf(r.Id);
-    if (line < 0) continue;
-    m_confirmed.insert(r.Id);
-    m_wall.push_back(m_list.HasNameField() ? m_list.NameOf(static_cast<size_t>(line))
+    const int64_t line = m_list.LineOf(r.Id, r.Name);
+    if (line < 0) {
+      m_tokens.emplace(r.Token, r.Id);
+      continue;
+    }
+    const size_t at = static_cast<size_t>(line);
+    if (!m_in.insert(at).second) continue;
+    m_tokens[r.Token] = m_list.IdOf(at);
+    m_confirmed.insert(at);
+    m_wall.push_back(m_list.HasNameField() ? m_list.NameOf(at)
                                            : MaskId(r.Id, task.HideBegin, task.HideEnd));
+    m_tokenNames[r.Token] = m_wall.back();
     ++m_arrivals;
     if (m_wall.size() > kWallLines) m_wall.pop_front();
   }
@@ -124,27 +169,65 @@ std::string TCheckinDesk::TaskName() const {
   return m_task.TaskName;
 }
 
-bool TCheckinDesk::Limited(const std::string& address, int64_t now) {
-  auto it = m_failures.find(address);
-  if (it == m_failures.end())
-    return m_failures.size() >= kMaxAddresses && [&] {
-      // Full: forget addresses whose failures have all expired, then judge again.
-      for (auto i = m_failures.begin(); i != m_failures.end();) {
+std::string TCheckinDesk::IdTitle() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_list.IdTitle();
+}
+
+bool TCheckinDesk::NumericIds() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_list.NumericIds();
+}
+
+bool TCheckinDesk::Limited(Failures& failures, const std::string& key, int max, int64_t now) {
+  auto it = failures.find(key);
+  if (it == failures.end())
+    return failures.size() >= kMaxAddresses && [&] {
+      // Full: forget keys whose failures have all expired, then judge again.
+      for (auto i = failures.begin(); i != failures.end();) {
         if (i->second.empty() || now - i->second.back() >= kFailureWindowMs)
-          i = m_failures.erase(i);
+          i = failures.erase(i);
         else
           ++i;
       }
-      return m_failures.size() >= kMaxAddresses;
+      return failures.size() >= kMaxAddresses;
     }();
   std::deque<int64_t>& times = it->second;
   while (!times.empty() && now - times.front() >= kFailureWindowMs) times.pop_front();
-  return static_cast<int>(times.size()) >= kMaxFailures;
+  return static_cast<int>(times.size()) >= max;
 }
 
-void TCheckinDesk::CountFailure(const std::string& address, int64_t now) {
-  if (m_failures.size() >= kMaxAddresses && !m_failures.count(address)) return;
-  m_failures[address].push_back(now);
+void TCheckinDesk::CountFailure(Failures& failures, const std::string& key, int64_t now) {
+  if (failures.size() >= kMaxAddresses && !failures.count(key)) return;
+  failures[key].push_back(now);
+}
+
+std::vector<TCheckinLock> TCheckinDesk::Locks() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const int64_t now = m_steadyMs();
+  std::vector<TCheckinLock> out;
+  const auto collect = [&](const Failures& failures, int max, bool isId) {
+    std::vector<TCheckinLock> some;
+    for (const auto& [key, times] : failures) {
+      // Locked while `max` failures stay in the window: until the oldest of them expires.
+      size_t live = 0;
+      while (live < times.size() && now - times[live] >= kFailureWindowMs) ++live;
+      if (static_cast<int>(times.size() - live) < max) continue;
+      const int64_t until = times[times.size() - static_cast<size_t>(max)] + kFailureWindowMs;
+      some.push_back({key, isId, (until - now + 999) / 1000});
+    }
+    std::sort(some.begin(), some.end(),
+              [](const TCheckinLock& a, const TCheckinLock& b) { return a.Key < b.Key; });
+    out.insert(out.end(), some.begin(), some.end());
+  };
+  collect(m_idFailures, kMaxIdFailures, true);
+  collect(m_addressFailures, kMaxAddressFailures, false);
+  return out;
+}
+
+void TCheckinDesk::Lift(const std::string& key, bool isId) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  (isId ? m_idFailures : m_addressFailures).erase(key);
 }
 
 TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view idUtf8,
@@ -156,7 +239,7 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
   if (!m_open) return result;
   const std::string from(address);
   const int64_t now = m_steadyMs();
-  if (Limited(from, now)) {
+  if (Limited(m_addressFailures, from, kMaxAddressFailures, now)) {
     result.Answer = TAnswer::TooMany;
     return result;
   }
@@ -166,9 +249,20 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
   }
   int64_t line = -1;
   result.Answer = m_list.Match(id, name, line);
-  if (result.Answer == TAnswer::CheckedIn && m_in.count(id)) result.Answer = TAnswer::AlreadyIn;
+  // An attempt that names an id of the list counts against that id too.
+  const bool idKnown = line >= 0;
+  const std::string listId = idKnown ? m_list.IdOf(static_cast<size_t>(line)) : std::string();
+  if (idKnown && Limited(m_idFailures, listId, kMaxIdFailures, now)) {
+    result.Answer = TAnswer::TooMany;
+    return result;
+  }
+  if (result.Answer == TAnswer::CheckedIn && m_in.count(static_cast<size_t>(line)))
+    result.Answer = TAnswer::AlreadyIn;
   if (result.Answer != TAnswer::CheckedIn) {
-    if (IsFailure(result.Answer)) CountFailure(from, now);
+    if (IsFailure(result.Answer)) {
+      CountFailure(m_addressFailures, from, now);
+      if (idKnown) CountFailure(m_idFailures, listId, now);
+    }
     return result;
   }
   TDrawSecret secret{};
@@ -177,14 +271,16 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
     result.Answer = TAnswer::NotSaved;
     return result;
   }
+  const size_t at = static_cast<size_t>(line);
   const std::string token = SecretHex(secret).substr(0, 32);
-  const std::string listName = m_list.NameOf(static_cast<size_t>(line));
-  m_in.insert(id);
-  m_pending += FormatCheckinRecord({id, m_wallTime(), token});
+  const std::string listName = m_list.NameOf(at);
+  m_in.insert(at);
+  m_pending += FormatCheckinRecord(
+      {listId, m_wallTime(), token, m_list.SharedId(listId) ? listName : std::string()});
   auto outcome = std::make_shared<Outcome>();
-  m_queued.push_back({id,
-                      listName.empty() ? MaskId(id, m_task.HideBegin, m_task.HideEnd) : listName,
-                      token, outcome});
+  m_queued.push_back(
+      {at, listId, listName.empty() ? MaskId(listId, m_task.HideBegin, m_task.HideEnd) : listName,
+       token, outcome});
   // Group commit: whoever finds no write running writes everything queued so far in one
   // flushed append; the others wait for theirs to be on disk.
   while (!outcome->done) {
@@ -206,11 +302,12 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
       q.outcome->done = true;
       q.outcome->ok = ok;
       if (!ok) {
-        m_in.erase(q.id);
+        m_in.erase(q.line);
         continue;
       }
       m_tokens[q.token] = q.id;
-      m_confirmed.insert(q.id);
+      m_tokenNames[q.token] = q.wallName;
+      m_confirmed.insert(q.line);
       m_wall.push_back(q.wallName);
       ++m_arrivals;
       if (m_wall.size() > kWallLines) m_wall.pop_front();
@@ -244,7 +341,15 @@ TCheckinView TCheckinDesk::View() const {
 
 std::vector<std::string> TCheckinDesk::CheckedInIds() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return {m_confirmed.begin(), m_confirmed.end()};
+  std::set<std::string> ids;
+  for (size_t line : m_confirmed) ids.insert(m_list.IdOf(line));
+  return {ids.begin(), ids.end()};
+}
+
+std::string TCheckinDesk::CheckedInAs(std::string_view token) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto it = m_tokenNames.find(std::string(token));
+  return it == m_tokenNames.end() ? std::string() : it->second;
 }
 
 void TCheckinDesk::SetBoard(TWinnersBoard board) {

@@ -1,7 +1,7 @@
 // The check-in desk of one task: the list, the check-ins so far (from the task's check-in
-// file, so a restarted program goes on where it stopped), the limit on failed attempts per
-// address, and the winners board the phones read. Safe to call from several server threads
-// at once; a confirmed check-in is on disk before CheckIn returns it. The window reads
+// file, so a restarted program goes on where it stopped), the limits on failed attempts per
+// id and per address, and the winners board the phones read. Safe to call from several server
+// threads at once; a confirmed check-in is on disk before CheckIn returns it. The window reads
 // View() and sets the board; neither waits on a disk write (Close does, briefly).
 #pragma once
 
@@ -41,6 +41,18 @@ struct TCheckinResult {
   std::string Token;  // on success: the phone's key to its own result
 };
 
+// An id or an address refused for now, as the check-in window lists it.
+struct TCheckinLock {
+  std::string Key;  // the id as on the list (GBK), or the address
+  bool IsId = false;
+  int64_t SecondsLeft = 0;
+  bool operator==(const TCheckinLock&) const = default;
+};
+
+// The check-in window's line for a lock (GBK): "号码 <id>" or "地址 <address>", and the
+// time left.
+std::string LockText(const TCheckinLock& lock);
+
 // What the check-in screen shows.
 struct TCheckinView {
   bool Open = false;
@@ -64,9 +76,13 @@ struct TWinnersBoard {
   std::map<std::string, std::string> WonBy;  // id → item name, GBK
 };
 
-// Failed attempts an address may make within the window before it is refused.
-inline constexpr int kMaxFailures = 5;
-inline constexpr int64_t kFailureWindowMs = 60'000;
+// Guessing is limited twice, over a window long enough that a hall's typos never add up:
+// refusals that name one id of the list (a wrong name, already in) lock that id, and any
+// refusals from one address (a reception tablet, or a hall behind one shared address,
+// makes many) lock the address only at a count no honest crowd reaches.
+inline constexpr int kMaxIdFailures = 5;
+inline constexpr int kMaxAddressFailures = 60;
+inline constexpr int64_t kFailureWindowMs = 10 * 60'000;
 // Addresses remembered at most; when full, new addresses are refused until old ones expire.
 inline constexpr size_t kMaxAddresses = 20'000;
 inline constexpr size_t kWallLines = 40;
@@ -89,11 +105,19 @@ class TCheckinDesk {
   bool Reopen();
   bool IsOpen() const;
 
-  // One attempt from `address` with the id and name as the phone typed them (UTF-8).
+  // One attempt from `address` with the id and name as the phone typed them (UTF-8): blanks
+  // of any width and full-width forms are folded before the list is asked (FoldText).
   TCheckinResult CheckIn(std::string_view address, std::string_view idUtf8,
                          std::string_view nameUtf8);
 
   TCheckinView View() const;
+  // The ids and addresses locked now, ids first, each by its key.
+  std::vector<TCheckinLock> Locks() const;
+  // Forgets the failures of the id or address `key`: it may try again at once.
+  void Lift(const std::string& key, bool isId);
+  // What the page asks: the list's first title, and whether ids are digits alone.
+  std::string IdTitle() const;
+  bool NumericIds() const;
   // The ids checked in that are on the list, sorted bytewise.
   std::vector<std::string> CheckedInIds() const;
   bool HasNameField() const;
@@ -106,6 +130,10 @@ class TCheckinDesk {
   void ReadBoard(std::string_view token, std::vector<TBoardLine>& lines,
                  std::string& wonItem) const;
 
+  // The name (or masked id, without names) that `token` checked in with; empty when the
+  // token is unknown.
+  std::string CheckedInAs(std::string_view token) const;
+
   // For tests: the clock of the rate limit (ms, steady) and of the records' times.
   void SetClock(std::function<int64_t()> steadyMs, std::function<std::string()> wallTime);
 
@@ -115,14 +143,16 @@ class TCheckinDesk {
     bool ok = false;
   };
   struct Queued {
+    size_t line;
     std::string id;
     std::string wallName;
     std::string token;
     std::shared_ptr<Outcome> outcome;
   };
 
-  bool Limited(const std::string& address, int64_t now);
-  void CountFailure(const std::string& address, int64_t now);
+  using Failures = std::unordered_map<std::string, std::deque<int64_t>>;
+  static bool Limited(Failures& failures, const std::string& key, int max, int64_t now);
+  static void CountFailure(Failures& failures, const std::string& key, int64_t now);
   void PublishLocked();
 
   mutable std::mutex m_mutex;  // everything below up to the view
@@ -131,12 +161,14 @@ class TCheckinDesk {
   TCheckinTask m_task;
   TCheckinList m_list;
   TCheckinWriter m_writer;
-  std::set<std::string> m_in;                             // ids checked in or being written
-  std::unordered_map<std::string, std::string> m_tokens;  // token → id
-  std::set<std::string> m_confirmed;  // ids of the list whose check-in is on disk
+  std::set<size_t> m_in;                                      // lines checked in or being written
+  std::unordered_map<std::string, std::string> m_tokens;      // token → id
+  std::unordered_map<std::string, std::string> m_tokenNames;  // token → name on the wall
+  std::set<size_t> m_confirmed;                               // lines whose check-in is on disk
   std::deque<std::string> m_wall;
   uint64_t m_arrivals = 0;
-  std::unordered_map<std::string, std::deque<int64_t>> m_failures;
+  Failures m_addressFailures;
+  Failures m_idFailures;  // by the id as on the list
   std::string m_pending;
   std::vector<Queued> m_queued;
   bool m_flushing = false;

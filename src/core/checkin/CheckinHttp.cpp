@@ -150,6 +150,9 @@ THttpResponse WinnersRoute(TCheckinDesk& desk, const THttpRequest& req) {
   body += ",\"count\":" + std::to_string(view.CheckedIn);
   body += ",\"total\":" + std::to_string(view.Total);
   body += ",\"me\":" + JsonString(won.empty() ? std::string() : U8(text::G("恭喜您获得") + won));
+  body +=
+      ",\"in\":" +
+      JsonString(U8(desk.CheckedInAs(token == form.end() ? std::string_view() : token->second)));
   body += ",\"lines\":[";
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i) body += ',';
@@ -247,7 +250,7 @@ THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req) {
     THttpResponse r;
     r.Status = 200;
     r.ContentType = "text/html; charset=utf-8";
-    r.Body = CheckinPage(desk.TaskName(), desk.HasNameField());
+    r.Body = CheckinPage(desk.TaskName(), desk.HasNameField(), desk.IdTitle(), desk.NumericIds());
     AddCommonHeaders(r);
     return r;
   }

@@ -2,7 +2,8 @@
 // hands each request here whole and sends back what comes out. Only three routes answer:
 //   GET  /          the page (HTML with its CSS and script inline, no outside assets)
 //   POST /checkin   form id=…&name=…: the answer of the desk, as JSON
-//   POST /winners   form t=<token>: the winners board and the asker's own result, as JSON
+//   POST /winners   form t=<token>: the winners board, the asker's own result and the name
+//                   its token checked in (so a reloaded page still says 已签到), as JSON
 // Everything else is 404. Nothing here reads a file or changes anything but a check-in.
 #pragma once
 
@@ -49,7 +50,10 @@ std::string JsonString(std::string_view utf8);
 // Text for HTML (&, <, >, ", ').
 std::string HtmlEscape(std::string_view utf8);
 
-// The page for a desk: its task name (GBK), whether the name is asked.
-std::string CheckinPage(std::string_view taskNameGbk, bool askName);
+// The page for a desk: its task name (GBK), whether the name is asked, what the id is
+// called (the list's first title, GBK; 号码 when empty), and whether it is digits alone
+// (the phone then offers its number pad).
+std::string CheckinPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
+                        bool numericIds);
 
 }  // namespace checkin

@@ -19,7 +19,7 @@ enum class TAnswer {
   AlreadyIn,     // 已经签到过了
   Empty,         // no id given
   BadText,       // the id or name is not readable text, or too long
-  TooMany,       // too many failed attempts from the address
+  TooMany,       // too many failed attempts from the address or for the id
   Closed,        // check-in is not open
   NotSaved,      // the record could not be written; the phone may try again
 };
@@ -35,33 +35,63 @@ std::string CountText(size_t checkedIn, size_t total);
 enum class TDeskState { Open, ClosedForDraw, Stopped };
 std::string StateText(TDeskState state);
 
+// The check-in window's texts (GBK): why a loopback address reaches no phone, and the
+// line of the hall's Wi-Fi ("Wi-Fi：<name>  密码：<password>", empty without a name).
+std::string LoopbackWarning();
+std::string WifiText(std::string_view nameGbk, std::string_view passwordGbk);
+
 // Longest id and name a phone may send, in GBK bytes.
 inline constexpr size_t kMaxFieldBytes = 64;
 
+// A typed text (GBK) as the list is compared: full-width letters, digits and signs as their
+// ASCII forms, the ideographic space as a blank, runs of blanks as one, none at either end.
+std::string FoldText(std::string_view gbk);
+
 class TCheckinList {
  public:
-  // The list from the draw data's title line and candidate lines (GBK, trimmed). The first
-  // line with an id wins when ids repeat; lines without an id are left out.
+  // The list from the draw data's title line and candidate lines (GBK, trimmed). Lines
+  // without an id are left out. Ids that repeat are told apart by the name field when the
+  // title line has one; else the first line of an id stands for it.
   void Load(std::string_view titleLine, const std::vector<std::string>& lines);
 
   // The title line names a 姓名 field: a check-in must give the name.
   bool HasNameField() const { return m_nameField >= 0; }
-  // Distinct ids on the list.
-  size_t Count() const { return m_byId.size(); }
-  // The line of `id`, or -1.
+  // The list's first title (what the id is called, e.g. 工号), empty without a title line.
+  const std::string& IdTitle() const { return m_idTitle; }
+  // Every id is made of digits alone (a phone may offer its number pad).
+  bool NumericIds() const { return m_numericIds; }
+  // People who may check in: lines of distinct ids, or of distinct names within an id.
+  size_t Count() const { return m_people; }
+  // The first line of `id` (as on the list), or -1.
   int64_t LineOf(std::string_view id) const;
+  // The line of `id` with the name `name` (folded alike), else the first line of the id,
+  // or -1: how a record of the check-in file finds its person again.
+  int64_t LineOf(std::string_view id, std::string_view name) const;
+  // The id repeats on the list: its records carry the name to tell its people apart.
+  bool SharedId(std::string_view id) const;
   const std::string& Line(size_t index) const { return m_lines[index]; }
+  // The line's id as the list has it.
+  std::string IdOf(size_t index) const;
   // The name field of a line; empty when the list has none or the line is short of it.
   std::string NameOf(size_t index) const;
 
-  // Matches a trimmed GBK id and name against the list: CheckedIn with the line's index,
-  // or NotOnList / NameMismatch / Empty. Whether the id is already in is not decided here.
+  // Matches an id and name as a phone typed them (GBK) against the list: CheckedIn with
+  // the line's index, NameMismatch with the id's first line, or NotOnList / Empty (-1). Both are
+  // folded first (FoldText, and the id loses its blanks); an id found only when letter case is
+  // ignored matches when no other id of the list folds to the same. Whether the person is already
+  // in is not decided here.
   TAnswer Match(std::string_view id, std::string_view name, int64_t& line) const;
 
  private:
+  std::vector<size_t> LinesOf(const std::string& foldedId) const;
+
   std::vector<std::string> m_lines;
-  std::unordered_map<std::string, size_t> m_byId;
+  std::unordered_map<std::string, std::vector<size_t>> m_byId;          // folded id → lines
+  std::unordered_map<std::string, std::vector<std::string>> m_byLower;  // lower case → ids
   int m_nameField = -1;
+  std::string m_idTitle;
+  bool m_numericIds = false;
+  size_t m_people = 0;
 };
 
 }  // namespace checkin

@@ -16,7 +16,9 @@ constexpr std::string_view kHead = R"(<!DOCTYPE html>
 *{box-sizing:border-box}
 body{margin:0;font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
 background:#7a0d0d;color:#fff4d6;font-size:17px;line-height:1.5}
-main{max-width:480px;margin:0 auto;padding:16px}
+main{max-width:480px;margin:0 auto;padding:16px;display:flex;flex-direction:column}
+h1{order:0}.task{order:1}#me{order:2}#done{order:3}#f{order:5}section{order:6}#count{order:7}
+.closed section{order:4}
 h1{font-size:24px;margin:8px 0 4px;text-align:center;color:#ffd75e}
 .task{text-align:center;margin:0 0 14px;word-break:break-all}
 form,section{background:#fffaf0;color:#3a1a00;border-radius:12px;padding:16px;margin-bottom:14px}
@@ -28,6 +30,8 @@ button:disabled{background:#b48b86}
 #answer{margin-top:12px;font-size:20px;font-weight:bold;text-align:center;min-height:30px;
 word-break:break-all}
 #answer.ok{color:#127a2c}#answer.no{color:#b3150b}
+#done{display:none;background:#fffaf0;color:#127a2c;font-size:20px;font-weight:bold;
+text-align:center;border-radius:12px;padding:12px;margin-bottom:14px;word-break:break-all}
 #me{display:none;background:#ffd75e;color:#7a0d0d;font-size:24px;font-weight:bold;
 text-align:center;border-radius:12px;padding:16px;margin-bottom:14px}
 h2{font-size:19px;margin:0 0 8px;color:#b3150b}
@@ -39,9 +43,9 @@ h2{font-size:19px;margin:0 0 8px;color:#b3150b}
 <h1>扫码签到</h1>
 )";
 
-constexpr std::string_view kFormStart = R"(<form id="f" autocomplete="off">
-<label for="id">号码</label>
-<input id="id" name="id" maxlength="32" inputmode="text" required>
+constexpr std::string_view kFormStart = R"(<div id="me"></div>
+<div id="done" role="status"></div>
+<form id="f" autocomplete="off">
 )";
 
 constexpr std::string_view kNameField = R"(<label for="name">姓名</label>
@@ -51,14 +55,13 @@ constexpr std::string_view kNameField = R"(<label for="name">姓名</label>
 constexpr std::string_view kTail = R"(<button id="go" type="submit">签到</button>
 <div id="answer" role="status"></div>
 </form>
-<div id="me"></div>
-<section><h2>中奖名单</h2><div id="lines"><div class="muted">尚未开奖</div></div></section>
+<section id="board"><h2>中奖名单</h2><div id="lines"><div class="muted">尚未开奖</div></div></section>
 <div id="count"></div>
 </main>
 <script>
 (function(){
 var $=function(i){return document.getElementById(i);};
-var token="";
+var token="",here=false;
 try{token=window.localStorage.getItem("checkin-token")||"";}catch(e){}
 function post(path,body,done){
   var x=new XMLHttpRequest();
@@ -86,6 +89,7 @@ $("f").onsubmit=function(ev){
     if(r.kind==="ok"){
       show(r.text+(r.name?"，"+r.name:""),true);
       token=r.token;
+      here=true;
       try{window.localStorage.setItem("checkin-token",token);}catch(e){}
       poll();
     }else{show(r.text,false);}
@@ -111,6 +115,18 @@ function poll(){
     var me=$("me");
     me.textContent=r.me;
     me.style.display=r.me?"block":"none";
+    // A page opened again after its check-in says so instead of an empty form.
+    if(r["in"]&&!here){
+      $("done").textContent="已签到："+r["in"];
+      $("done").style.display="block";
+      $("f").style.display="none";
+    }
+    // Once the draw closed check-in the winners come first, and an old refusal goes.
+    var main=document.getElementsByTagName("main")[0];
+    if(!r.open&&main.className!=="closed"){
+      main.className="closed";
+      if($("answer").className==="no")show("",true);
+    }else if(r.open&&main.className==="closed"){main.className="";}
     $("count").textContent="已签到 "+r.count+" / "+r.total+(r.open?"":" · 签到已结束");
   });
 }
@@ -122,10 +138,16 @@ setInterval(poll,1000);
 
 }  // namespace
 
-std::string CheckinPage(std::string_view taskNameGbk, bool askName) {
+std::string CheckinPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
+                        bool numericIds) {
   std::string page(kHead);
   page += "<p class=\"task\">" + HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
   page += kFormStart;
+  const std::string idTitle = idTitleGbk.empty() ? "号码" : text::GbkToUtf8(idTitleGbk);
+  page += "<label for=\"id\">" + HtmlEscape(idTitle) + "</label>\n";
+  page += "<input id=\"id\" name=\"id\" maxlength=\"32\" inputmode=\"";
+  page += numericIds ? "numeric" : "text";
+  page += "\" required>\n";
   if (askName) page += kNameField;
   page += kTail;
   return page;

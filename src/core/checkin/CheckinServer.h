@@ -1,11 +1,18 @@
 // The LAN server of check-in: GNU libmicrohttpd on threads of its own, listening on one
 // IPv4 address, handing each whole request to HandleRequest. It brings the connection
-// limits (in total and per address), the timeouts and the header size limit; the body is
-// read up to kMaxBodyBytes and a longer one is refused at once. Off until Start.
+// limits (in total and per address), the idle timeout and the header size limit; the body
+// is kept up to kMaxBodyBytes, and a longer one is read on and dropped before its 413 goes
+// out. Each request has a deadline besides: a client that trickles its bytes is cut off
+// kRequestSeconds after its connection opened or its last answer. The library's errors go
+// to the error output. Off until Start.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 struct MHD_Daemon;
@@ -18,7 +25,39 @@ class TCheckinDesk;
 inline constexpr unsigned kServerThreads = 16;
 inline constexpr unsigned kMaxConnections = 1500;
 inline constexpr unsigned kMaxConnectionsPerAddress = 24;
-inline constexpr unsigned kTimeoutSeconds = 10;
+inline constexpr unsigned kTimeoutSeconds = 10;  // idle
+inline constexpr int64_t kRequestSeconds = 15;   // a whole request, however it trickles
+
+// The connections open and when their current request began; a thread of its own cuts off
+// those past the deadline. Told by the server's callbacks.
+class TRequestWatch {
+ public:
+  ~TRequestWatch() { End(); }
+  void Begin();
+  void End();
+  void Started(const void* connection, intptr_t fd);
+  void Answered(const void* connection);
+  // Forgets the connection; its socket (still open), or -1 when it was not known.
+  intptr_t Closed(const void* connection);
+  // Connections cut off so far.
+  uint64_t CutOffCount() const;
+  // For tests: a shorter deadline than kRequestSeconds.
+  void SetDeadlineMs(int64_t ms);
+
+ private:
+  struct Open {
+    intptr_t fd = 0;
+    int64_t since = 0;  // ms, steady; -1 once cut off
+  };
+  void Run();
+  mutable std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::unordered_map<const void*, Open> m_open;
+  std::thread m_thread;
+  bool m_stop = false;
+  uint64_t m_cut = 0;
+  int64_t m_deadlineMs = kRequestSeconds * 1000;
+};
 
 class TCheckinServer {
  public:
@@ -37,9 +76,11 @@ class TCheckinServer {
   const std::string& Url() const { return m_url; }
 
   TCheckinDesk& Desk() { return m_desk; }
+  TRequestWatch& Watch() { return m_watch; }
 
  private:
   TCheckinDesk& m_desk;
+  TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;
 };
@@ -47,6 +88,11 @@ class TCheckinServer {
 // The machine's IPv4 addresses, up and not loopback first (in interface order), then
 // 127.0.0.1.
 std::vector<std::string> LocalIPv4Addresses();
+// A loopback address: only this machine reaches it, never a phone.
+bool IsLoopback(const std::string& ipv4);
+// Raises the limit of open descriptors towards what a hall of phones needs; once, at the
+// program's start (a no-op where there is no such limit).
+void RaiseDescriptorLimit();
 // The first port from `from` upwards (20 tried) that is free on `ipv4`, else one the
 // system picks; 0 when none can be bound.
 uint16_t FreePort(const std::string& ipv4, uint16_t from = 8080);

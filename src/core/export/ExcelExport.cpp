@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/checkin/CheckinService.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
@@ -323,7 +324,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   if (withAbsent) itemNames.push_back("缺席名单");
   // So do a whole task's check-ins.
   std::vector<std::pair<std::string, std::string>> checkins;
-  if (itemId < 0 && !CheckinRows(task.TaskId, checkins, error)) return false;
+  if (itemId < 0 && !checkin::CheckinsOfDraw(task.TaskId, checkins, error)) return false;
   if (!checkins.empty()) itemNames.push_back("签到名单");
   // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
   TAuditRows audit;

@@ -52,7 +52,7 @@ std::string FormatCheckinHead(int32_t taskId) {
 }
 
 std::string FormatCheckinRecord(const TCheckinRecord& r) {
-  return r.Id + "\t" + r.Time + "\t" + r.Token + "\r\n";
+  return r.Id + "\t" + r.Time + "\t" + r.Token + (r.Name.empty() ? "" : "\t" + r.Name) + "\r\n";
 }
 
 bool ParseCheckinFile(std::string_view text, TCheckinFile& file, std::string_view gbkPath,
@@ -80,12 +80,13 @@ bool ParseCheckinFile(std::string_view text, TCheckinFile& file, std::string_vie
       file.TaskId = id;
       continue;
     }
-    if (f.size() != 3 || f[0].empty() || f[0].size() > kMaxCheckinIdBytes || !IsTime(f[1]) ||
-        !IsToken(f[2])) {
+    if (f.size() < 3 || f.size() > 4 || f[0].empty() || f[0].size() > kMaxCheckinIdBytes ||
+        !IsTime(f[1]) || !IsToken(f[2]) || (f.size() == 4 && f[3].empty())) {
       error = LineError(gbkPath, lineNo);
       return false;
     }
-    file.Records.push_back({std::string(f[0]), std::string(f[1]), std::string(f[2])});
+    file.Records.push_back({std::string(f[0]), std::string(f[1]), std::string(f[2]),
+                            f.size() == 4 ? std::string(f[3]) : std::string()});
   }
   file.WholeBytes = whole;
   return true;

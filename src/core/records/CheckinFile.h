@@ -1,5 +1,6 @@
 // The check-in file of a task (LUCK_FILE/CHECKIN_<TaskId>.txt): GBK, CR LF, a head line
-// "CHECKIN<TAB><TaskId>" and one record a line, "<id><TAB><YYYY-MM-DD HH:MM:SS><TAB><token>",
+// "CHECKIN<TAB><TaskId>" and one record a line, "<id><TAB><YYYY-MM-DD HH:MM:SS><TAB><token>"
+// (and "<TAB><name>" when the id repeats on the list and the name tells its people apart),
 // appended and flushed to disk before the phone is told. The token (32 hex digits) lets the
 // phone that checked in ask for its own result later. Only a line that ends in its line end
 // is a record; what follows the last one is a write cut short, cut back before the next
@@ -21,6 +22,7 @@ struct TCheckinRecord {
   std::string Id;     // GBK
   std::string Time;   // YYYY-MM-DD HH:MM:SS, local time
   std::string Token;  // 32 lower-case hex digits
+  std::string Name;   // GBK; only for an id that repeats on the list
   bool operator==(const TCheckinRecord&) const = default;
 };
 

@@ -88,6 +88,13 @@ int WriteAll(int fd, std::string_view bytes) {
 }
 #endif
 
+FileFlushWatch g_fileFlushWatch = nullptr;
+
+// Tells the watch that the file's bytes reached the disk.
+void FileFlushed(const fs::path& file) {
+  if (g_fileFlushWatch) g_fileFlushWatch(paths::U8(file));
+}
+
 // Writes content to a fresh temporary beside `target`; returns its path or empty.
 bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_view content,
                std::string& tempOut, std::string& error) {
@@ -113,6 +120,7 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     error = WriteError(gbkPath, werr);
     return false;
   }
+  FileFlushed(target);
   tempOut = paths::U8(temp);
 #else
   std::string tmpl = target.string() + ".tmp-XXXXXX";
@@ -131,6 +139,7 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     error = WriteError(gbkPath, werr);
     return false;
   }
+  FileFlushed(target);
   tempOut = tmpl;
 #endif
   return true;
@@ -345,6 +354,7 @@ bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string
     return false;
   }
 #endif
+  FileFlushed(target);
   if (isNew) SyncDir(dir);
   return true;
 }
@@ -411,5 +421,6 @@ void FlushFolder(std::string_view gbkDir) {
 
 void SetRenameFault(RenameFault fault) { g_renameFault = fault; }
 void SetFolderFlushWatch(FolderFlushWatch watch) { g_flushWatch = watch; }
+void SetFileFlushWatch(FileFlushWatch watch) { g_fileFlushWatch = watch; }
 
 }  // namespace files

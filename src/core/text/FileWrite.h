@@ -90,5 +90,10 @@ void SetRenameFault(RenameFault fault);
 // flush has returned. Null: nobody watches.
 using FolderFlushWatch = void (*)(const std::string& folder);
 void SetFolderFlushWatch(FolderFlushWatch watch);
+// The same for files: called with a file's native UTF-8 path once its bytes are flushed
+// (an append's file; for a file written beside and renamed, the target's path, before the
+// rename). Null: nobody watches.
+using FileFlushWatch = void (*)(const std::string& file);
+void SetFileFlushWatch(FileFlushWatch watch);
 
 }  // namespace files

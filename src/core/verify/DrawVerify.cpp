@@ -860,6 +860,10 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
     at = paths::kDataFileFolder.size() + paths::kPresetPrefix.size();
   } else if (startsWith(s, paths::kLuckFileFolder, paths::kAbsentPrefix)) {
     at = paths::kLuckFileFolder.size() + paths::kAbsentPrefix.size();
+  } else if (startsWith(s, paths::kLuckFileFolder, checkin::kCheckinPrefix)) {
+    // The check-in file of a draw of those checked in: CHECKIN_<task>.txt.
+    at = paths::kLuckFileFolder.size() + checkin::kCheckinPrefix.size();
+    listFile = true;
   } else if (startsWith(s, paths::kDataFileFolder)) {
     at = paths::kDataFileFolder.size();
     listFile = true;

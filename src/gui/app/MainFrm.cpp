@@ -23,6 +23,7 @@
 #include <unordered_map>
 
 #include "Version.h"
+#include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskState.h"
 #include "core/config/WindowPlace.h"
@@ -32,7 +33,6 @@
 #include "core/text/Paths.h"
 #include "gui/app/ShowCheckFrm.h"
 #include "gui/checkin/CheckinFrm.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -394,16 +394,12 @@ void TMainForm::SBtnGetLuckClick() {
   const bool checkingIn = m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId;
   // A draw of those checked in fixes them now, before its commitment is made: check-in
   // closes first, and only when the operator says so.
-  bool checkinOnly = false;
-  std::string error;
-  bool closedHere = false;
-  if (checkingIn && m_checkin->DeskOpen() && LoadCheckinOnly(taskId, checkinOnly, error) &&
-      checkinOnly) {
-    const checkin::TCheckinView v = m_checkin->Desk().View();
-    if (AskYesNo(Q(checkin::CloseForDrawQuestion(v.CheckedIn, v.Total)), Answer::No) != Answer::Yes)
-      return;
-    m_checkin->CloseDesk();
-    closedHere = true;
+  if (checkingIn) {
+    const std::string question = m_checkin->BeforeDraw(taskId);
+    if (!question.empty()) {
+      if (AskYesNo(Q(question), Answer::No) != Answer::Yes) return;
+      m_checkin->CloseDesk();
+    }
   }
   // The phones of the task's check-in see the winners as the stage reveals them.
   if (checkingIn) {
@@ -414,8 +410,7 @@ void TMainForm::SBtnGetLuckClick() {
   }
   if (screen->SetUp(taskId) == 1) screen->ShowModal();
   screen.reset();
-  // Left before its first batch, the draw fixed nobody: check-in goes on.
-  if (closedHere && !checkin::DrawHasBegun(taskId)) m_checkin->ReopenDesk();
+  if (checkingIn) m_checkin->AfterDraw(taskId);
   RefreshTaskStates();
 }
 
@@ -436,8 +431,8 @@ void TMainForm::SBtnCheckinClick() {
     ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
     return;
   }
-  if (task->OrderBy != TDrawType::FromData) {
-    ShowMessageBox(MessageKind::Information, "按概率抽奖的项目没有名单，不能签到");
+  if (const std::string refusal = checkin::NoListRefusal(task->OrderBy); !refusal.empty()) {
+    ShowMessageBox(MessageKind::Information, refusal);
     return;
   }
   if (m_checkinFrm && m_checkinFrm->property("taskId").toInt() != task->TaskId) {

@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/text/Gbk.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"

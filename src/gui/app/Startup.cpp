@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "Version.h"
+#include "core/checkin/CheckinServer.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/FileWrite.h"
@@ -56,6 +57,8 @@ void ConnectWindows(TMainForm& mainForm) {
 }
 
 int RunTombolix(int argc, char** argv) {
+  // Once for the program: the check-in server may hold a hall of phones' connections.
+  checkin::RaiseDescriptorLimit();
   TFontConfigWarmUp fontConfig;
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tombolix"));

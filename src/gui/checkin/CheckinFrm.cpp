@@ -3,7 +3,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -11,10 +14,10 @@
 
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/config/TaskCheckin.h"
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/checkin/QrImage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -45,6 +48,11 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   BtnStart->setObjectName(QStringLiteral("BtnStart"));
   grid->addWidget(BtnStart, 0, 4);
   layout->addLayout(grid);
+  LbWarn = new QLabel(Q(checkin::LoopbackWarning()), this);
+  LbWarn->setObjectName(QStringLiteral("LbWarn"));
+  LbWarn->setWordWrap(true);
+  LbWarn->setStyleSheet(QStringLiteral("color:#b3150b;font-weight:bold"));
+  layout->addWidget(LbWarn);
 
   LbQr = new QLabel(this);
   LbQr->setObjectName(QStringLiteral("LbQr"));
@@ -74,6 +82,28 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   LoadCheckinOnly(taskId, checkinOnly, error);
   CbCheckinOnly->setChecked(checkinOnly);
   layout->addWidget(CbCheckinOnly);
+  auto* wifi = new QHBoxLayout;
+  wifi->addWidget(new QLabel(QStringLiteral("Wi-Fi 名称："), this));
+  EdWifiName = new QLineEdit(this);
+  EdWifiName->setObjectName(QStringLiteral("EdWifiName"));
+  EdWifiName->setMaxLength(32);
+  wifi->addWidget(EdWifiName, 1);
+  wifi->addWidget(new QLabel(QStringLiteral("密码："), this));
+  EdWifiPassword = new QLineEdit(this);
+  EdWifiPassword->setObjectName(QStringLiteral("EdWifiPassword"));
+  EdWifiPassword->setMaxLength(63);
+  wifi->addWidget(EdWifiPassword, 1);
+  layout->addLayout(wifi);
+  layout->addWidget(new QLabel(QStringLiteral("因多次输错而暂停签到的号码和地址："), this));
+  auto* locks = new QHBoxLayout;
+  LwLocks = new QListWidget(this);
+  LwLocks->setObjectName(QStringLiteral("LwLocks"));
+  LwLocks->setFixedHeight(72);
+  locks->addWidget(LwLocks, 1);
+  BtnLift = new QPushButton(QStringLiteral("解除(&L)"), this);
+  BtnLift->setObjectName(QStringLiteral("BtnLift"));
+  locks->addWidget(BtnLift, 0, Qt::AlignTop);
+  layout->addLayout(locks);
   BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
   BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
   layout->addWidget(BtnScreen);
@@ -81,9 +111,17 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
   connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
   connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
+  connect(BtnLift, &QPushButton::clicked, this, &TCheckinFrm::BtnLiftClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
     if (!m_service.Running()) SePort->setValue(checkin::FreePort(a.toStdString()));
+    LbWarn->setVisible(checkin::IsLoopback(a.toStdString()));
   });
+  const auto wifiChanged = [this] {
+    m_service.SetWifi(FromQ(EdWifiName->text()), FromQ(EdWifiPassword->text()));
+  };
+  connect(EdWifiName, &QLineEdit::textChanged, this, wifiChanged);
+  connect(EdWifiPassword, &QLineEdit::textChanged, this, wifiChanged);
+  LbWarn->setVisible(checkin::IsLoopback(CbAddress->currentText().toStdString()));
   m_timer->setInterval(300);
   connect(m_timer, &QTimer::timeout, this, &TCheckinFrm::ShowState);
   m_timer->start();
@@ -130,6 +168,31 @@ void TCheckinFrm::ShowState() {
                                     : m_service.DeskOpen() ? checkin::TDeskState::Open
                                                            : checkin::TDeskState::ClosedForDraw;
   LbState->setText(Q(checkin::StateText(state)));
+  std::vector<checkin::TCheckinLock> locks;
+  if (mine) locks = m_service.Desk().Locks();
+  if (locks != m_shownLocks) {
+    // Rebuilt as the seconds run down; the selection stays on its key.
+    const QString selected =
+        LwLocks->currentItem() ? LwLocks->currentItem()->data(Qt::UserRole).toString() : QString();
+    LwLocks->clear();
+    for (const checkin::TCheckinLock& l : locks) {
+      auto* item = new QListWidgetItem(Q(checkin::LockText(l)), LwLocks);
+      item->setData(Qt::UserRole, Q(l.Key));
+      item->setData(Qt::UserRole + 1, l.IsId);
+      if (Q(l.Key) == selected) LwLocks->setCurrentItem(item);
+    }
+    m_shownLocks = std::move(locks);
+  }
+  BtnLift->setEnabled(!m_shownLocks.empty());
+}
+
+void TCheckinFrm::BtnLiftClick() {
+  QListWidgetItem* item = LwLocks->currentItem();
+  if (!item && LwLocks->count() > 0) item = LwLocks->item(0);
+  if (!item) return;
+  m_service.Desk().Lift(FromQ(item->data(Qt::UserRole).toString()),
+                        item->data(Qt::UserRole + 1).toBool());
+  ShowState();
 }
 
 void TCheckinFrm::CbCheckinOnlyClick(bool checked) {

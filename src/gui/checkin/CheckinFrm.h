@@ -1,13 +1,19 @@
 // The operator's check-in window for the selected task: the address (every IPv4 address
-// of the machine) and a free port, start and stop, the address and its QR code, the count,
-// and the check-in screen for the projector.
+// of the machine; loopback is warned about) and a free port, start and stop, the address
+// and its QR code, the count, the hall's Wi-Fi for the screen, the ids and addresses locked
+// for guessing (lifted here), and the check-in screen for the projector.
 #pragma once
 
 #include <QDialog>
+#include <vector>
+
+#include "core/checkin/CheckinDesk.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTimer;
@@ -28,6 +34,11 @@ class TCheckinFrm : public QDialog {
   QLabel* LbUrl;
   QLabel* LbCount;
   QLabel* LbState;
+  QLabel* LbWarn;  // the chosen address reaches no phone
+  QLineEdit* EdWifiName;
+  QLineEdit* EdWifiPassword;
+  QListWidget* LwLocks;  // each item's data: the key, and whether it is an id
+  QPushButton* BtnLift;
   // The task option "仅抽取已签到人员", stored as it is ticked.
   QCheckBox* CbCheckinOnly;
 
@@ -39,6 +50,8 @@ class TCheckinFrm : public QDialog {
   // Shows the service as it stands.
   void ShowState();
   void CbCheckinOnlyClick(bool checked);
+  // Lifts the lock selected in LwLocks.
+  void BtnLiftClick();
 
  private:
   TCheckinService& m_service;
@@ -46,4 +59,5 @@ class TCheckinFrm : public QDialog {
   QTimer* m_timer;
   TCheckinScreen* m_screen = nullptr;
   QString m_shownUrl;
+  std::vector<checkin::TCheckinLock> m_shownLocks;
 };

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "core/checkin/CheckinList.h"
-#include "gui/checkin/CheckinService.h"
+#include "core/checkin/CheckinService.h"
 #include "gui/checkin/QrImage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Fonts.h"
@@ -118,10 +118,12 @@ void TCheckinScreen::SlideTick() {
 void TCheckinScreen::Refresh() {
   const checkin::TCheckinView v = m_service.Desk().View();
   const QString url = QString::fromStdString(m_service.Url());
+  const std::string wifi = m_service.WifiLine();
   if (v.Generation == m_generation && url == m_url && m_service.Running() == m_open &&
-      !m_frame.isNull() && m_frame.size() == size())
+      wifi == m_wifi && !m_frame.isNull() && m_frame.size() == size())
     return;
   m_generation = v.Generation;
+  m_wifi = wifi;
   m_url = url;
   m_open = m_service.Running();
   m_frame = Render();
@@ -182,8 +184,12 @@ QPixmap TCheckinScreen::Render() const {
           Qt::AlignLeft | Qt::AlignVCenter, false);
   FitText(p, QRectF(420, 230, 570, 90), m_open ? m_url : QStringLiteral("—"), 60, kDarkRed,
           Qt::AlignLeft | Qt::AlignVCenter, false);
-  FitText(p, QRectF(420, 350, 570, 110), Q(checkin::CountText(v.CheckedIn, v.Total)), 84, kDarkRed,
+  const std::string wifi = m_service.WifiLine();
+  FitText(p, QRectF(420, 330, 570, 110), Q(checkin::CountText(v.CheckedIn, v.Total)), 84, kDarkRed,
           Qt::AlignLeft | Qt::AlignVCenter, false);
+  if (!wifi.empty())
+    FitText(p, QRectF(420, 440, 570, 56), Q(wifi), 34, kDarkRed, Qt::AlignLeft | Qt::AlignVCenter,
+            false);
 
   return pm;
 }

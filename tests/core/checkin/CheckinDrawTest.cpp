@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
+#include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
@@ -19,6 +22,7 @@
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -155,12 +159,12 @@ TEST_F(CheckinDraw, ThePoolIsFixedAtSetUpAndAnOptionOffDrawsEveryone) {
   ASSERT_TRUE(run.e.StartJournal(err)) << err;
   // A journal of the head alone (the Ready screen) lets check-in open again; a batch shown
   // keeps it closed.
-  EXPECT_FALSE(checkin::DrawHasBegun(1001));
+  EXPECT_FALSE(checkin::DrawFixed(1001));
   ASSERT_TRUE(run.e.BeginBatch());
   run.e.SelectBatchWinners();
   run.e.RollStep();
   run.e.RevealBatch();
-  EXPECT_TRUE(checkin::DrawHasBegun(1001));
+  EXPECT_TRUE(checkin::DrawFixed(1001));
   run.e.EndBatch();
   DrawAll(run.e);
   EXPECT_EQ(WonIds(run.e), (std::set<std::string>{"200", "201"}));
@@ -214,4 +218,89 @@ TEST_F(CheckinDraw, HeadRoundTripsAndTheVerifierCatchesAChangedList) {
   EXPECT_FALSE(r.Passed);
   EXPECT_NE(VerifyText(r).find("抽奖记录中的签到人员206不在签到记录文件中"), std::string::npos)
       << VerifyText(r);
+}
+
+namespace {
+
+// The journal's size at each flush of it.
+std::vector<uintmax_t> g_journalFlushes;
+void WatchJournal(const std::string& file) {
+  if (file.find("JOURNAL_1001") == std::string::npos) return;
+  std::error_code ec;
+  g_journalFlushes.push_back(std::filesystem::file_size(file, ec));
+}
+
+}  // namespace
+
+TEST_F(CheckinDraw, EachBatchIsOnDiskBeforeItsRevealIsShown) {
+  Run run(5u);
+  std::string err;
+  ASSERT_TRUE(run.e.StartJournal(err)) << err;
+  g_journalFlushes.clear();
+  files::SetFileFlushWatch(WatchJournal);
+  const std::string path = paths::NativePath(paths::JournalPath(1001)).string();
+  for (size_t batch = 1; batch <= 3; ++batch) {
+    ASSERT_TRUE(run.e.BeginBatch());
+    run.e.SelectBatchWinners();
+    run.e.RollStep();
+    EXPECT_FALSE(run.e.RevealBatch().empty());
+    // What the hall is about to see is in a flushed journal of the size on disk.
+    ASSERT_EQ(g_journalFlushes.size(), batch);
+    EXPECT_EQ(g_journalFlushes.back(), std::filesystem::file_size(path));
+    run.e.EndBatch();
+  }
+  files::SetFileFlushWatch(nullptr);
+}
+
+TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) {
+  EXPECT_EQ(checkin::NoListRefusal(TDrawType::ByProbability),
+            G("按概率抽奖的项目没有名单，不能签到"));
+  EXPECT_EQ(checkin::NoListRefusal(TDrawType::FromData), "");
+  CheckInOnly({"200", "201", "202"});
+  TCheckinService service;
+  std::string err;
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+      << text::GbkToUtf8(err);
+  EXPECT_EQ(service.BeforeDraw(1002), "");
+  EXPECT_EQ(service.BeforeDraw(1001),
+            G("签到还在进行（已签到 3 / 12）。打开抽奖屏幕将结束签到，只抽取已签到的人员。"
+              "现在结束签到并开始抽奖吗？"));
+  // Left at the Ready screen: nothing fixed, check-in answers again.
+  service.CloseDesk();
+  {
+    Run ready(4u);
+    ASSERT_TRUE(ready.e.StartJournal(err)) << err;
+  }
+  service.AfterDraw(1001);
+  EXPECT_TRUE(service.DeskOpen());
+
+  // A whole draw; its journal gets its final name, and nobody joins the list it used.
+  service.CloseDesk();
+  {
+    Run run(4u);
+    DrawAll(run.e);
+  }
+  ASSERT_FALSE(paths::FileExists(paths::JournalPath(1001)));
+  service.AfterDraw(1001);
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.9", "203", "员工").Answer, checkin::TAnswer::Closed);
+  EXPECT_TRUE(service.Running());  // the phones keep the winners page
+  // A check-in file that grew past the draw (as an older version let it) is exported as
+  // the draw used it.
+  CheckIn({"209"});
+  std::vector<std::pair<std::string, std::string>> rows;
+  ASSERT_TRUE(checkin::CheckinsOfDraw(1001, rows, err)) << err;
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.back().first, "202");
+  EXPECT_FALSE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err));
+  EXPECT_EQ(err, G("该项目的抽奖已经开始，签到名单已确定，不能再签到。"));
+
+  // The audit bundle carries the check-in file the draw used, and its check finds it.
+  TLuckTask task;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err));
+  const std::string zip = m_root.path("out/audit.zip");
+  ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
+  const TVerifyResult r = VerifyAuditBundle(zip);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
+  EXPECT_NE(VerifyText(r).find("均在签到记录文件中"), std::string::npos) << VerifyText(r);
 }

@@ -4,12 +4,14 @@
 #include <set>
 #include <thread>
 
+#include "FileSizeLimit.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
 #include "core/records/CheckinFile.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 
 using namespace checkin;
@@ -61,6 +63,8 @@ TEST(CheckinList, MatchesIdAndTheNameFieldOfTheTitleLine) {
   EXPECT_EQ(list.Match("13800000002", G("李四"), line), TAnswer::CheckedIn);
   EXPECT_EQ(line, 1);
   EXPECT_EQ(list.Match("13800000002", G("张三"), line), TAnswer::NameMismatch);
+  EXPECT_EQ(line, 1);
+  EXPECT_EQ(list.Match("13800000009", G("李四"), line), TAnswer::NotOnList);
   EXPECT_EQ(line, -1);
   EXPECT_EQ(list.Match("13800000009", G("李四"), line), TAnswer::NotOnList);
   EXPECT_EQ(list.Match("", G("李四"), line), TAnswer::Empty);
@@ -75,11 +79,21 @@ TEST(CheckinList, MatchesIdAndTheNameFieldOfTheTitleLine) {
   // 姓名 as the third head names the third field.
   list.Load(G("号码 部门 姓名"), ThreeLines());
   EXPECT_EQ(list.NameOf(0), G("销售"));
-  // The first of repeated ids wins; empty lines are no one.
-  list.Load(G(kTitle), {G("8 张三"), G("8 李四"), ""});
+  // Repeated ids are told apart by the name; without names the first stands for them;
+  // empty lines are no one.
+  list.Load(G(kTitle), {G("8 张三"), G("8 李四"), G("8 张三"), ""});
+  EXPECT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.Match("8", G("李四"), line), TAnswer::CheckedIn);
+  EXPECT_EQ(line, 1);
+  EXPECT_EQ(list.Match("8", G("王五"), line), TAnswer::NameMismatch);
+  list.Load("id", {G("8 张三"), G("8 李四")});
   EXPECT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.Match("8", G("李四"), line), TAnswer::NameMismatch);
-  EXPECT_EQ(list.Match("8", G("张三"), line), TAnswer::CheckedIn);
+  // The field names the list's first title, and digits alone bring up the number pad.
+  list.Load(G("工号 姓名"), {"0012 x", "77 y"});
+  EXPECT_EQ(list.IdTitle(), G("工号"));
+  EXPECT_TRUE(list.NumericIds());
+  list.Load(G("工号 姓名"), {"0012 x", "E77 y"});
+  EXPECT_FALSE(list.NumericIds());
 
   EXPECT_EQ(AnswerText(TAnswer::CheckedIn), G("签到成功"));
   EXPECT_EQ(AnswerText(TAnswer::NotOnList), G("名单中没有这个号码"));
@@ -111,26 +125,130 @@ TEST(CheckinDesk, ChecksInOnceAndWritesTheRecordBeforeAnswering) {
   EXPECT_FALSE(d.desk.View().Open);
 }
 
-TEST(CheckinDesk, FailedAttemptsAreLimitedPerAddressForAMinute) {
+TEST(CheckinDesk, GuessesLockTheIdOrTheAddressButAHallsTyposDoNot) {
   TempRoot root;
   Desk d(TaskAt(root));
-  for (int i = 0; i < kMaxFailures; ++i)
-    EXPECT_EQ(d.In("13900000000", "", "10.0.0.9").Answer, TAnswer::NotOnList) << i;
-  // Even a right answer waits now; another address does not.
-  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::TooMany);
-  EXPECT_EQ(d.In("13800000002", "李四", "10.0.0.10").Answer, TAnswer::CheckedIn);
-  d.now += kFailureWindowMs - 1;
-  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::TooMany);
-  d.now += 1;
+  // A reception tablet: many refusals from one address still let the next person in.
+  for (int i = 0; i < kMaxAddressFailures - 1; ++i)
+    ASSERT_EQ(d.In(("1390000" + std::to_string(1000 + i)).c_str(), "", "10.0.0.9").Answer,
+              TAnswer::NotOnList);
   EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::CheckedIn);
-  // Duplicates count too: they tell that an id is on the list.
-  for (int i = 0; i < kMaxFailures; ++i)
-    EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.11").Answer, TAnswer::AlreadyIn);
-  EXPECT_EQ(d.In("13800000003", "王五", "10.0.0.11").Answer, TAnswer::TooMany);
-  // Empty and unreadable attempts are the phone's typing, not a probe.
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(d.In("", "", "10.0.0.12").Answer, TAnswer::Empty);
-  EXPECT_EQ(d.In("13800000003", "王五", "10.0.0.12").Answer, TAnswer::CheckedIn);
+  EXPECT_TRUE(d.desk.Locks().empty());
+  EXPECT_EQ(d.In("13900000000", "", "10.0.0.9").Answer, TAnswer::NotOnList);
+  EXPECT_EQ(d.In("13800000003", "王五", "10.0.0.9").Answer, TAnswer::TooMany);
+  EXPECT_EQ(d.desk.Locks(), (std::vector<TCheckinLock>{{"10.0.0.9", false, 600}}));
+
+  // Names guessed for one id lock that id, from whichever address they come.
+  for (int i = 0; i < kMaxIdFailures; ++i)
+    ASSERT_EQ(d.In("13800000002", "x", ("10.0.1." + std::to_string(i)).c_str()).Answer,
+              TAnswer::NameMismatch);
+  EXPECT_EQ(d.In("13800000002", "李四", "10.0.2.1").Answer, TAnswer::TooMany);
+  EXPECT_EQ(d.In("13800000003", "王五", "10.0.2.1").Answer, TAnswer::CheckedIn);
+  d.now += 60'000;
+  EXPECT_EQ(d.desk.Locks(),
+            (std::vector<TCheckinLock>{{"13800000002", true, 540}, {"10.0.0.9", false, 540}}));
+  EXPECT_EQ(AnswerText(TAnswer::TooMany), G("尝试次数过多，请稍后再试"));
+
+  // The operator lifts a lock; the other one ends with its window.
+  d.desk.Lift("13800000002", true);
+  EXPECT_EQ(d.In("13800000002", "李四", "10.0.2.1").Answer, TAnswer::CheckedIn);
+  d.now += kFailureWindowMs - 60'000;
+  EXPECT_TRUE(d.desk.Locks().empty());
+  EXPECT_EQ(d.In("13800000001", "张三", "10.0.0.9").Answer, TAnswer::AlreadyIn);
 }
+
+TEST(CheckinDesk, PhonesFullWidthFormsBlanksAndLetterCaseFindTheirLine) {
+  TempRoot root;
+  Desk d(TaskAt(root,
+                {G("E1001 张三 销售"), G("18770000001 王五 市场"), G("18770000001 赵六 市场"),
+                 G("Ab9 甲 x"), G("aB9 乙 x")},
+                "工号 姓名 部门"));
+  // Full-width digits and an ideographic space, as a Chinese keyboard sends them.
+  const TCheckinResult wang = d.In("１８７７００００００1", "王五\u3000");
+  ASSERT_EQ(wang.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(wang.Name, G("王五"));
+  // The same id, another person: told apart by the name.
+  const TCheckinResult zhao = d.In(" 18770000001", "\u00a0赵六 ");
+  ASSERT_EQ(zhao.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(zhao.Name, G("赵六"));
+  // Another letter case matches one id; two ids that differ only by case need the exact one.
+  const TCheckinResult zhang = d.In("ｅ１００１", "张三");
+  EXPECT_EQ(zhang.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(d.In("AB9", "甲").Answer, TAnswer::NotOnList);
+  const TCheckinResult yi = d.In("aB9", "乙");
+  EXPECT_EQ(yi.Answer, TAnswer::CheckedIn);
+  // Records hold the list's id, and the name where the id repeats.
+  EXPECT_EQ(ReadAll(root.dir() / "LUCK_FILE/CHECKIN_7.txt"),
+            "CHECKIN\t7\r\n18770000001\t2026-12-09 12:00:00\t" + wang.Token + "\t" + G("王五") +
+                "\r\n18770000001\t2026-12-09 12:00:00\t" + zhao.Token + "\t" + G("赵六") +
+                "\r\nE1001\t2026-12-09 12:00:00\t" + zhang.Token +
+                "\r\naB9\t2026-12-09 12:00:00\t" + yi.Token + "\r\n");
+  Desk again(TaskAt(root,
+                    {G("E1001 张三 销售"), G("18770000001 王五 市场"), G("18770000001 赵六 市场"),
+                     G("Ab9 甲 x"), G("aB9 乙 x")},
+                    "工号 姓名 部门"));
+  EXPECT_EQ(again.desk.View().CheckedIn, 4u);
+  EXPECT_EQ(again.desk.View().Total, 5u);
+  EXPECT_EQ(again.In("18770000001", "赵六").Answer, TAnswer::AlreadyIn);
+  EXPECT_EQ(again.desk.CheckedInIds(), (std::vector<std::string>{"18770000001", "E1001", "aB9"}));
+}
+
+namespace {
+
+TCheckinDesk* g_watched = nullptr;
+std::vector<size_t> g_countAtFlush;
+void WatchCheckins(const std::string& file) {
+  if (file.find("CHECKIN_7") != std::string::npos)
+    g_countAtFlush.push_back(g_watched->View().CheckedIn);
+}
+
+}  // namespace
+
+TEST(CheckinDesk, EachCheckInIsFlushedBeforeThePhoneOrTheScreenHearsOfIt) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  g_watched = &d.desk;
+  g_countAtFlush.clear();
+  files::SetFileFlushWatch(WatchCheckins);
+  EXPECT_EQ(d.In("13800000001", "张三").Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(d.In("13800000002", "李四").Answer, TAnswer::CheckedIn);
+  files::SetFileFlushWatch(nullptr);
+  EXPECT_EQ(g_countAtFlush, (std::vector<size_t>{0, 1}));
+}
+
+#ifndef _WIN32
+TEST(CheckinDesk, AWriteThatFailsIsRefusedUncountedAndTheRetryWritesOneWholeRecord) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  ASSERT_EQ(d.In("13800000001", "张三").Answer, TAnswer::CheckedIn);
+  const std::filesystem::path file = root.dir() / "LUCK_FILE/CHECKIN_7.txt";
+  const std::string before = ReadAll(file);
+  THttpResponse answer;
+  {
+    FileSizeLimit limit(static_cast<int64_t>(before.size()) + 10);
+    ASSERT_TRUE(limit.Set());
+    THttpRequest req;
+    req.Method = "POST";
+    req.Path = "/checkin";
+    req.Address = "10.0.0.5";
+    const std::string body = "id=13800000002&name=%E6%9D%8E%E5%9B%9B";
+    req.Body = body;
+    answer = HandleRequest(d.desk, req);
+  }
+  EXPECT_NE(answer.Body.find("\"kind\":\"notsaved\",\"text\":\"签到未能保存，请再试一次\""),
+            std::string::npos)
+      << answer.Body;
+  EXPECT_EQ(answer.Body.find("签到成功"), std::string::npos);
+  EXPECT_EQ(ReadAll(file).size(), before.size() + 10);  // a torn record on disk
+  EXPECT_EQ(d.desk.View().CheckedIn, 1u);
+  EXPECT_EQ(d.desk.View().Latest, std::vector<std::string>{G("张三")});
+
+  const TCheckinResult r = d.In("13800000002", "李四");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(ReadAll(file), before + "13800000002\t2026-12-09 12:00:00\t" + r.Token + "\r\n");
+  EXPECT_EQ(d.desk.View().CheckedIn, 2u);
+}
+#endif
 
 TEST(CheckinDesk, ResumesFromTheFileAndCutsBackATornTail) {
   TempRoot root;
@@ -276,10 +394,12 @@ TEST(CheckinHttp, CheckInByFormAndTheWinnersBoard) {
   board.WonBy["13800000001"] = G("一等奖");
   d.desk.SetBoard(board);
   EXPECT_EQ(Ask(d.desk, "POST", "/winners", "t=" + token).Body,
-            "{\"open\":true,\"count\":1,\"total\":3,\"me\":\"恭喜您获得一等奖\",\"lines\":[{\"t\":"
+            "{\"open\":true,\"count\":1,\"total\":3,\"me\":\"恭喜您获得一等奖\",\"in\":\"张三\","
+            "\"lines\":[{\"t\":"
             "\"一等奖:\",\"c\":true},{\"t\":\"138XXXX0001 张三 销售\",\"c\":false}]}");
   for (const std::string& other : {"t=" + std::string(32, '0'), std::string()})
-    EXPECT_NE(Ask(d.desk, "POST", "/winners", other).Body.find("\"me\":\"\""), std::string::npos);
+    EXPECT_NE(Ask(d.desk, "POST", "/winners", other).Body.find("\"me\":\"\",\"in\":\"\""),
+              std::string::npos);
 }
 
 TEST(CheckinHttp, FormAndJsonText) {

@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#endif
-
+#include "FileSizeLimit.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
@@ -18,29 +14,6 @@ using text::G;
 
 #ifndef _WIN32
 namespace {
-
-// While it lives, no file of this process may grow past `bytes`: a write that crosses the
-// limit writes what fits and the next one fails with EFBIG, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(int64_t bytes) {
-    m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &m_old);
-    rlimit r = m_old;
-    r.rlim_cur = static_cast<rlim_t>(bytes);
-    m_set = ::setrlimit(RLIMIT_FSIZE, &r) == 0;
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
-    ::signal(SIGXFSZ, m_oldHandler);
-  }
-  bool Set() const { return m_set; }
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int) = nullptr;
-  bool m_set = false;
-};
 
 std::string Record(int32_t item, std::vector<int32_t> winners) {
   TJournalBatch b;

@@ -13,12 +13,12 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
 #include "gui/app/ShowCheckFrm.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/ui/Qt.h"
 
 using text::G;

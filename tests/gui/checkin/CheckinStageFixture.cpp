@@ -28,6 +28,7 @@
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
 #include "core/db/TombolixDB.h"
@@ -36,7 +37,6 @@
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "gui/checkin/CheckinScreen.h"
-#include "gui/checkin/CheckinService.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/ui/Fonts.h"
 
@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Say("url " + service.Url());
+  service.SetWifi(G("年会签到"), "12345678");  // the hall's line on the screen
   TCheckinScreen screen(service);
   TDrawSession session;
   std::unique_ptr<TGetLuckMainForm> draw;

@@ -1,0 +1,129 @@
+#include "core/checkin/CheckinService.h"
+
+#include <set>
+
+#include "core/draw/DrawJournal.h"
+#include "core/records/CheckinFile.h"
+#include "core/records/DrawDataFile.h"
+#include "core/records/Loaders.h"
+#include "core/records/ResultsHistory.h"
+#include "core/records/WinnerFiles.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+namespace checkin {
+
+std::string NoListRefusal(TDrawType type) {
+  return type == TDrawType::FromData ? std::string()
+                                     : text::G("按概率抽奖的项目没有名单，不能签到");
+}
+
+bool DrawFixed(int32_t taskId) {
+  TJournal j;
+  std::string ignored;
+  const JournalRead r = ReadJournal(paths::JournalPath(taskId), j, ignored);
+  if (r == JournalRead::Damaged || (r == JournalRead::Ok && (j.Started || !j.Batches.empty())))
+    return true;
+  // A finished draw renames its journal; its winner files stay until moved to the history.
+  return paths::FileExists(paths::FinishedJournalPath(taskId)) || HasWinnerFiles(taskId);
+}
+
+std::string DrawFixedText() {
+  return text::G("该项目的抽奖已经开始，签到名单已确定，不能再签到。");
+}
+
+bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
+                    std::string& error) {
+  if (!CheckinRows(taskId, rows, error)) return false;
+  TJournal j;
+  std::string ignored;
+  const bool running = paths::FileExists(paths::JournalPath(taskId));
+  const std::string path =
+      running ? paths::JournalPath(taskId) : paths::FinishedJournalPath(taskId);
+  if (ReadJournal(path, j, ignored) != JournalRead::Ok || !j.Head.CheckinOnly) return true;
+  const std::set<std::string> present(j.Head.Present.begin(), j.Head.Present.end());
+  std::set<std::string> listed;
+  std::erase_if(rows, [&](const std::pair<std::string, std::string>& r) {
+    return !present.count(r.first) || !listed.insert(r.first).second;
+  });
+  return true;
+}
+
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total) {
+  return text::G("签到还在进行（") + CountText(checkedIn, total) +
+         text::G("）。打开抽奖屏幕将结束签到，只抽取已签到的人员。现在结束签到并开始抽奖吗？");
+}
+
+}  // namespace checkin
+
+TCheckinService::TCheckinService() : m_desk(std::make_unique<checkin::TCheckinDesk>()) {}
+
+TCheckinService::~TCheckinService() { Stop(); }
+
+bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t port,
+                            std::string& error) {
+  Stop();
+  TLuckTask task;
+  if (!LoadLuckTask(taskId, task, error)) return false;
+  error = checkin::NoListRefusal(task.OrderBy);
+  if (!error.empty()) return false;
+  // Whoever the draw used is on file; nobody joins that list afterwards.
+  if (checkin::DrawFixed(taskId)) {
+    error = checkin::DrawFixedText();
+    return false;
+  }
+  checkin::TCheckinTask t;
+  t.TaskId = task.TaskId;
+  t.TaskName = task.MainTitle.empty() ? task.TaskName : task.MainTitle;
+  t.HideBegin = task.HideBegin;
+  t.HideEnd = task.HideEnd;
+  t.FilePath = checkin::CheckinFilePath(task.TaskId);
+  int32_t idMax = 0;
+  if (!ReadDrawDataFile(DrawDataFileOf(task), 0, 1, t.Lines, idMax, t.TitleLine, error))
+    return false;
+  auto desk = std::make_unique<checkin::TCheckinDesk>();
+  if (!desk->Open(t, error)) return false;
+  auto server = std::make_unique<checkin::TCheckinServer>(*desk);
+  if (!server->Start(ipv4, port, error)) return false;
+  m_desk = std::move(desk);
+  m_server = std::move(server);
+  m_taskId = taskId;
+  m_closedForDraw = false;
+  return true;
+}
+
+void TCheckinService::Stop() {
+  if (m_server) m_server->Stop();
+  m_server.reset();
+  if (m_desk) m_desk->Close();
+}
+
+std::string TCheckinService::BeforeDraw(int32_t taskId) const {
+  if (!Running() || m_taskId != taskId || !DeskOpen()) return {};
+  bool checkinOnly = false;
+  std::string error;
+  if (!LoadCheckinOnly(taskId, checkinOnly, error) || !checkinOnly) return {};
+  const checkin::TCheckinView v = m_desk->View();
+  return checkin::CloseForDrawQuestion(v.CheckedIn, v.Total);
+}
+
+void TCheckinService::CloseDesk() {
+  if (!m_desk || !m_desk->IsOpen()) return;
+  m_desk->Close();
+  m_closedForDraw = true;
+}
+
+void TCheckinService::AfterDraw(int32_t taskId) {
+  if (!Running() || m_taskId != taskId) return;
+  if (checkin::DrawFixed(taskId)) {
+    m_desk->Close();
+  } else if (m_closedForDraw) {
+    m_desk->Reopen();
+  }
+  m_closedForDraw = false;
+}
+
+void TCheckinService::SetWifi(std::string name, std::string password) {
+  m_wifiName = std::move(name);
+  m_wifiPassword = std::move(password);
+}

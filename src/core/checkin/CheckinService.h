@@ -1,0 +1,83 @@
+// The check-in of one task while the program runs: its desk and its server, and the steps
+// the main window takes around a draw. Owned by the main window; the check-in window and
+// the draw screen use it, nothing on the network reaches anything else. The rules of when
+// a task may check in live here and nowhere else; the windows ask and show the texts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/checkin/CheckinDesk.h"
+#include "core/checkin/CheckinServer.h"
+#include "core/records/Records.h"
+
+namespace checkin {
+
+// Why a task of this draw type cannot check in at all (GBK), or empty: only a task drawn
+// from a list has anyone to check in.
+std::string NoListRefusal(TDrawType type);
+
+// The task's draw has fixed who may win: its journal holds a START or a batch (or is
+// damaged), its draw finished, or it has winners. Check-in then stays closed, so the list
+// the draw used is the one on file.
+bool DrawFixed(int32_t taskId);
+// Why check-in cannot start for such a task (GBK).
+std::string DrawFixedText();
+
+// The task's check-ins as the 签到名单 export lists them (id, time): for a draw of those
+// checked in, the ones its journal fixed (a check-in file that grew afterwards changes
+// nothing); else every record. False with the reader's error.
+bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
+                    std::string& error);
+
+// The question before the draw screen of a task drawn from those checked in opens while its
+// check-in is open (GBK).
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total);
+
+}  // namespace checkin
+
+class TCheckinService {
+ public:
+  TCheckinService();
+  ~TCheckinService();
+
+  // Opens the desk of `taskId` on its list and check-in file and starts the server on the
+  // address and port. False with the text to show (GBK): a task without a list, one whose
+  // draw fixed its list, or a desk or server that would not open; nothing runs then.
+  bool Start(int32_t taskId, const std::string& ipv4, uint16_t port, std::string& error);
+  // Stops the server; the desk's records stay on disk.
+  void Stop();
+  bool Running() const { return m_server && m_server->Running(); }
+  int32_t TaskId() const { return m_taskId; }
+  std::string Url() const { return Running() ? m_server->Url() : std::string(); }
+
+  // Before the draw screen of `taskId` opens: the question to ask (GBK) when the task draws
+  // from those checked in and its check-in is open, else empty (nothing to ask).
+  std::string BeforeDraw(int32_t taskId) const;
+  // The operator agreed: the desk closes, every accepted check-in on disk, before the
+  // draw's set-up reads the list.
+  void CloseDesk();
+  // After the draw screen of `taskId` closed: once a batch was drawn check-in stays closed
+  // (the phones keep the winners page); a draw left before its first batch lets a desk it
+  // closed answer again.
+  void AfterDraw(int32_t taskId);
+  bool DeskOpen() const { return m_desk && m_desk->IsOpen(); }
+
+  checkin::TCheckinDesk& Desk() { return *m_desk; }
+  const checkin::TCheckinDesk& Desk() const { return *m_desk; }
+
+  // The hall's Wi-Fi, shown on the check-in screen (GBK; empty: no line).
+  void SetWifi(std::string name, std::string password);
+  std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
+
+ private:
+  std::unique_ptr<checkin::TCheckinDesk> m_desk;
+  std::unique_ptr<checkin::TCheckinServer> m_server;
+  int32_t m_taskId = 0;
+  bool m_closedForDraw = false;
+  std::string m_wifiName;
+  std::string m_wifiPassword;
+};
