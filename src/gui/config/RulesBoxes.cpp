@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
-#include "core/config/ExcludeList.h"
+#include "core/import/ExcludeList.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/ui/DesignLayout.h"

@@ -7,9 +7,9 @@
 
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/config/ExcludeList.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawJournal.h"
+#include "core/import/ExcludeList.h"
 #include "core/records/DrawDataFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"

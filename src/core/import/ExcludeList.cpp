@@ -1,4 +1,4 @@
-#include "core/config/ExcludeList.h"
+#include "core/import/ExcludeList.h"
 
 #include <algorithm>
 #include <unordered_set>
