@@ -104,8 +104,9 @@ void TExcludeListRow::Read() {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
+  const std::string summary = config::ExcludeListSummary(read);
   SetIds(std::move(read.Ids));
-  ShowMessageBox(MessageKind::Information, config::ExcludeListSummary(read));
+  ShowMessageBox(MessageKind::Information, summary);
   emit Changed();
 }
 

@@ -80,15 +80,12 @@ TEST(DrawRules, ATextNotInCanonicalFormIsToldWhatIsWrong) {
   EXPECT_EQ(Fault("EXCLUDE\t3\nEXCLUDE\t3\n"), "抽奖规则第2行多余（重复的规则或空行）");
   EXPECT_EQ(Fault("EXCLUDE\t3\r\n"), "抽奖规则的行尾不是规范写法：每行应以LF结尾，不用CR");
   EXPECT_EQ(Fault("EXCLUDE\tx\n"), "抽奖规则第1行无法识别。");
-  // The lists of ids: one line each, ids sorted and unique, the item's beside its rules.
+  // An item's list stands between its conditions and its quota.
+  EXPECT_EQ(
+      Fault("ITEMQUOTA\t4\t部门\t1\nITEMEXCLUDEIDS\t4\ta\n"),
+      "抽奖规则第1行不是规范写法（按类型和奖项排序、取值排序且不重复），应为：ITEMEXCLUDEIDS 4 a");
+  // One list line each: a second is refused.
   TTaskRules lists;
   std::string error;
-  ASSERT_TRUE(ParseRules(G("ITEMQUOTA\t4\t部门\t1\nITEMEXCLUDEIDS\t4\tb\ta\tb\nEXCLUDEIDS\tz\n"
-                           "ITEM\t4\tNONEOF\t部门\tA\nITEM\t4\tONEOF\t部门\tB\n"),
-                         lists, error))
-      << error;
-  EXPECT_EQ(FormatRules(lists), G("EXCLUDEIDS\tz\nITEM\t4\tONEOF\t部门\tB\n"
-                                  "ITEM\t4\tNONEOF\t部门\tA\nITEMEXCLUDEIDS\t4\ta\tb\n"
-                                  "ITEMQUOTA\t4\t部门\t1\n"));
   EXPECT_FALSE(ParseRules("EXCLUDEIDS\ta\nEXCLUDEIDS\tb\n", lists, error));
 }

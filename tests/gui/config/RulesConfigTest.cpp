@@ -17,6 +17,8 @@
 #include "core/config/RuleCheck.h"
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawJournal.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
@@ -412,4 +414,43 @@ TEST_F(RulesConfig, AnImportOffersItsOwnValuesAndKeepsTheRulesChosen) {
       m_dialogs.messages().back(),
       std::make_pair(MessageKind::Attention,
                      QStringLiteral("奖项[一等奖]的中奖条件：抽奖数据中没有[分公司]为“总部”的人")));
+}
+
+// An item's exclusion list is read from a file and saved with its rules; clearing it while
+// a draw is left unfinished asks first, and No keeps the rules that draw was fixed on.
+TEST_F(RulesConfig, AnExclusionListIsReadFromAFileAndSavingOverAnUnfinishedDrawAsks) {
+  std::string error;
+  ASSERT_TRUE(files::WriteFileAtomic(m_root.path("last.txt"), "E03\r\nE05\r\nX99\r\n", error));
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  SelectItem(f, 0);
+  TExcludeListRow* list = f.TSItem->GBItemRules->ExcludeList;
+  m_dialogs.files.push_back(Q(m_root.path("last.txt")));
+  QTest::mouseClick(list->BtnRead, Qt::LeftButton);
+  EXPECT_EQ(list->LCount->text(), QStringLiteral("排除名单：3人"));
+  EXPECT_EQ(m_dialogs.messages().back().second,
+            QStringLiteral("排除名单：读到3个号码，其中2人在抽奖名单中"));
+  QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
+  EXPECT_EQ(Stored(), "ITEMEXCLUDEIDS\t2001\tE03\tE05\tX99\n");
+
+  // Two winners drawn, then the draw was left.
+  TJournalHead head;
+  head.TaskId = 1001;
+  head.Commit = std::string(64, 'a');
+  head.Secret = std::string(64, 'b');
+  head.Items = {{2001, 3, 2}};
+  TJournalBatch batch{2001, 2, false, 0, 0, {0, 1}, 1};
+  ASSERT_TRUE(files::MakeFolders(paths::LuckFileDir(), error));
+  ASSERT_TRUE(files::WriteFileAtomic(
+      paths::JournalPath(1001),
+      FormatJournalHead(head) + FormatJournalStart({}) + FormatJournalBatch(batch), error));
+  QTest::mouseClick(list->BtnClear, Qt::LeftButton);
+  m_dialogs.answers.push_back(Answer::No);
+  QTest::mouseClick(f.TSItem->BtnSaveItem, Qt::LeftButton);
+  EXPECT_EQ(m_dialogs.log.back().type, RecordedDialog::Question);
+  EXPECT_EQ(m_dialogs.log.back().preferred, Answer::No);
+  EXPECT_TRUE(m_dialogs.log.back().text.startsWith(
+      QStringLiteral("该抽奖项目有一次未完成的抽奖（已抽出2人）。")));
+  EXPECT_EQ(Stored(), "ITEMEXCLUDEIDS\t2001\tE03\tE05\tX99\n");
 }
