@@ -105,20 +105,6 @@ class EnterPresses : public QObject {
   }
 };
 
-// `band` drawn on to `width`: its right end repeated. Null when the band is missing or not
-// narrower.
-QPixmap Widened(const QPixmap& band, int width) {
-  if (band.isNull() || width <= band.width()) return {};
-  QPixmap out(width, band.height());
-  out.fill(Qt::transparent);
-  QPainter p(&out);
-  p.drawPixmap(0, 0, band);
-  const int strip = std::min(200, band.width() / 3);
-  const QPixmap tail = band.copy(band.width() - strip, 0, strip, band.height());
-  for (int x = band.width(); x < width; x += strip) p.drawPixmap(x, 0, tail);
-  return out;
-}
-
 // The task list's column heads, measured in their own font. QHeaderView measures a section in
 // bold, for a highlight this list turns off, which loads one more face file while the window
 // is made.
@@ -252,6 +238,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   heads->moveSection(heads->visualIndex(kStateColumn), 1);
   heads->moveSection(heads->visualIndex(kCandidatesColumn), 2);
   heads->moveSection(heads->visualIndex(kDrawTypeColumn), 3);
+  // 序号 before the long title, so that two tasks of one name are told apart in any width.
+  heads->moveSection(heads->visualIndex(2), 4);
   // Keep the selection visible when the list does not have the focus.
   QPalette pal = LVHeaders->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -591,17 +579,10 @@ void TMainForm::PaintBanner() {
   if (w == m_bannerWidth) return;
   m_bannerWidth = w;
   // At the designed width the bands come pre-rendered: drawing the caption at start-up would
-  // load a face file that nothing else on the first frame needs. A wider window goes on
-  // with the bands' right ends.
+  // load a face file that nothing else on the first frame needs.
   QPixmap head = PrerenderedArt(QStringLiteral("main_head"), QSize(w, 73));
-  if (head.isNull())
-    head = Widened(PrerenderedArt(QStringLiteral("main_head"), QSize(kDesignedWidth, 73)), w);
   if (head.isNull()) head = RenderBannerHead(w);
-  QPixmap tools =
-      w > kDesignedWidth
-          ? Widened(ArtPixmap(QStringLiteral("banner_tools"), QSize(kDesignedWidth, 64)), w)
-          : QPixmap();
-  if (tools.isNull()) tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
+  const QPixmap tools = ArtPixmap(QStringLiteral("banner_tools"), QSize(w, 64));
   ImageHead->setPixmap(head);
   Image1->setPixmap(tools);
   PlaceBannerButtons();

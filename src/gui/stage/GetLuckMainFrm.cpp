@@ -803,6 +803,8 @@ void TGetLuckMainForm::LayoutReveal() {
   MLuckNow->setGeometry(QRect(0, m_design.Px(top), PLuckNow->width(),
                               m_design.Px(std::min(panel.height(), rowsShown * line))));
   MLuckNow->SetTop(0);
+  // Below the band the background is dark: the lines stand on the band's colour.
+  MLuckNow->SetOpaque(n > 0 ? QColor(255, 247, 226) : QColor());
   MLuckNow->setVisible(n > 0);
 }
 

@@ -469,7 +469,7 @@ TEST_F(MainWindow, TaskListHeadsKeepTheirFontAndHeight) {
   EXPECT_EQ(h->height(), 22);
   EXPECT_EQ(h->sizeHint().height(), 22);
   EXPECT_EQ(h->sectionSize(0), 220);
-  EXPECT_EQ(h->sectionSize(2), 100);
+  EXPECT_EQ(h->sectionSize(2), 60);
   EXPECT_EQ(h->font().family(), w.font().family());
   EXPECT_EQ(h->viewport()->font().family(), w.font().family());
   EXPECT_NE(h->font().family(), w.LVHeaders->font().family());
