@@ -13,9 +13,9 @@
 #include <QUrl>
 
 #include "Version.h"
-#include "core/draw/Colour.h"
 #include "core/draw/Random.h"
 #include "core/draw/StageText.h"
+#include "core/records/Colour.h"
 #include "core/text/Messages.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/StagePrompt.h"

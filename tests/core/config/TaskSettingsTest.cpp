@@ -10,7 +10,7 @@
 #include "TempRoot.h"
 #include "core/config/TaskSettings.h"
 #include "core/db/TombolixDM.h"
-#include "core/draw/Colour.h"
+#include "core/records/Colour.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
