@@ -102,7 +102,7 @@ void BM_FullDraw900kOf1M(benchmark::State& state) {
     rng.Randomize(7);
     TDrawSession session;
     TDataDraw draw(session, rng);
-    TDataDraw::Failure failure;
+    TDrawFailure failure;
     if (!draw.SetUp(1001, failure)) state.SkipWithError("set-up failed");
     state.ResumeTiming();
     int batches = 0;
@@ -114,7 +114,7 @@ void BM_FullDraw900kOf1M(benchmark::State& state) {
       ++batches;
     }
     state.counters["batches"] = batches;
-    state.counters["winners"] = static_cast<double>(draw.Winners().size());
+    state.counters["winners"] = static_cast<double>(draw.Session().Winners.size());
   }
 }
 BENCHMARK(BM_FullDraw900kOf1M)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -132,7 +132,7 @@ void BM_DataDrawSetUp1M(benchmark::State& state) {
     TRandom rng;
     TDrawSession session;
     TDataDraw draw(session, rng);
-    TDataDraw::Failure failure;
+    TDrawFailure failure;
     if (!draw.SetUp(1001, failure)) state.SkipWithError("set-up failed");
   }
 }
@@ -151,7 +151,7 @@ void BM_RollStep1M(benchmark::State& state) {
   TRandom rng;
   TDrawSession session;
   TDataDraw draw(session, rng);
-  TDataDraw::Failure failure;
+  TDrawFailure failure;
   draw.SetUp(1001, failure);
   for (auto _ : state) benchmark::DoNotOptimize(draw.RollStep());
 }

@@ -170,8 +170,9 @@ void BM_DataDrawSetUpAndFirstBatchWithRules1M(benchmark::State& state) {
     TRandom rng;
     TDrawSession session;
     TDataDraw draw(session, rng, 1u);
-    TDataDraw::Failure failure;
-    if (!draw.SetUp(1001, failure) || !draw.Pool().HasRules()) state.SkipWithError("set-up failed");
+    TDrawFailure failure;
+    if (!draw.SetUp(1001, failure) || draw.JournalHead().Rules.empty())
+      state.SkipWithError("set-up failed");
     draw.BeginBatch();
     if (draw.SelectBatchWinners().picks.size() != 100) state.SkipWithError("batch failed");
   }

@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
       // The first of the last batch absent (Q, 1, Yes), replaced, and the summary again.
       QTest::keyClick(screen.EKeyCtrl, Qt::Key_Q);
       QTest::keyClick(screen.EKeyCtrl, Qt::Key_1);
-      if (screen.Engine().Replacing()) {
+      if (screen.Stage().Phase() == TStagePhase::Replacing) {
         screen.EKeyCtrlKeyPress();
         screen.ShowReveal();
         screen.ShowSummary();

@@ -7,6 +7,7 @@
 #include "core/checkin/CheckinWall.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawProof.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -22,18 +23,7 @@ int64_t SteadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string LocalTime() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &t);
-#else
-  localtime_r(&t, &tm);
-#endif
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
+std::string LocalTime() { return text::LocalTime(std::time(nullptr), "%Y-%m-%d %H:%M:%S"); }
 
 // The blanks phones type that GBK has no place for (no-break and typographic spaces) as
 // spaces, and the invisible ones (zero width, byte order mark) left out.

@@ -3,18 +3,12 @@
 #include <cstdint>
 
 #include "core/checkin/CheckinDesk.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
 
 namespace {
-
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool Unescape(std::string_view in, std::string& out) {
   out.clear();
@@ -24,7 +18,7 @@ bool Unescape(std::string_view in, std::string& out) {
       out += ' ';
     } else if (c == '%') {
       if (i + 2 >= in.size()) return false;
-      const int hi = Hex(in[i + 1]), lo = Hex(in[i + 2]);
+      const int hi = text::HexDigit(in[i + 1]), lo = text::HexDigit(in[i + 2]);
       if (hi < 0 || lo < 0) return false;
       out += static_cast<char>(hi * 16 + lo);
       i += 2;
@@ -33,37 +27,6 @@ bool Unescape(std::string_view in, std::string& out) {
     }
   }
   return true;
-}
-
-// Length of the UTF-8 sequence at `i`, or 0 when it is not one (overlong, surrogate, past
-// U+10FFFF or cut short).
-size_t Utf8Length(std::string_view s, size_t i) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(i);
-  if (c < 0x80) return 1;
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b(i + k) & 0x3F);
-  }
-  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return n;
 }
 
 void AddCommonHeaders(THttpResponse& r) {
@@ -188,7 +151,7 @@ std::string JsonString(std::string_view s) {
   static const char* kHex = "0123456789abcdef";
   std::string out = "\"";
   for (size_t i = 0; i < s.size();) {
-    const size_t n = Utf8Length(s, i);
+    const size_t n = text::Utf8Length(s, i);
     if (n == 0) {
       out += "\\ufffd";
       ++i;

@@ -1,39 +1,29 @@
 #include "core/checkin/WinnersBoard.h"
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
 namespace checkin {
 
-TWinnersBoard BoardOf(const TDataDraw& engine, size_t revealedLines) {
+TWinnersBoard BoardOf(const TRevealedList& list) {
   TWinnersBoard board;
-  const TWinnerList& list = engine.WinnerList();
-  const std::vector<std::string>& lines = list.Lines();
-  const TArrLuckId& winners = engine.Winners();
-  const size_t n = std::min(revealedLines, lines.size());
-  for (size_t i = 0; i < n; ++i) {
-    const int32_t place = list.PlaceAt(i);
-    bool caption = false;
-    if (place < 0 && !lines[i].empty() && lines[i].back() == ':') {
-      for (const TLuckItem& item : engine.Items())
-        if (lines[i] == item.ItemName + ":") caption = true;
-    }
-    board.Lines.push_back({lines[i], caption});
-    if (place < 0 || static_cast<size_t>(place) >= winners.size()) continue;
-    const TLuckId& w = winners[static_cast<size_t>(place)];
-    for (const TLuckItem& item : engine.Items()) {
-      if (item.ItemId != w.ItemId) continue;
-      // Repeated winning: every item the id won, in draw order.
-      std::string& won = board.WonBy[std::string(CandidateId(w.CandidateLine))];
-      if (won.empty())
-        won = item.ItemName;
-      else if (won.find(item.ItemName) == std::string::npos)
-        won += text::G("、") + item.ItemName;
-      break;
-    }
+  for (const TRevealedLine& l : list.lines) {
+    board.Lines.push_back({l.text, l.caption});
+    if (l.place < 0) continue;
+    // Repeated winning: every item the id won, in draw order.
+    std::string& won = board.WonBy[l.id];
+    if (won.empty())
+      won = l.item;
+    else if (won.find(l.item) == std::string::npos)
+      won += text::G("、") + l.item;
   }
   return board;
+}
+
+void TWinnersFeed::Revealed(const TRevealedList& list) {
+  if (list.taskId == m_taskId) m_desk.SetBoard(BoardOf(list));
 }
 
 }  // namespace checkin

@@ -6,14 +6,24 @@
 #include <string>
 
 #include "core/checkin/CheckinDesk.h"
-
-class TDataDraw;
+#include "core/draw/StageObserver.h"
 
 namespace checkin {
 
-// The first `revealedLines` lines of the engine's winners list (masked as the stage masks
-// them, captions marked), and the item won by each winner those lines name. Lines past
-// the reveal, and winners marked absent, are left out.
-TWinnersBoard BoardOf(const TDataDraw& engine, size_t revealedLines);
+// The winners list as the stage revealed it (masked as shown, captions marked), and the
+// item won by each winner it names; winners marked absent are left out.
+TWinnersBoard BoardOf(const TRevealedList& list);
+
+// Keeps the desk's board as the stage of `taskId` reveals its winners: subscribed to the
+// draw session, it hears every reveal and passes over other tasks' draws.
+class TWinnersFeed : public TStageObserver {
+ public:
+  TWinnersFeed(TCheckinDesk& desk, int32_t taskId) : m_desk(desk), m_taskId(taskId) {}
+  void Revealed(const TRevealedList& list) override;
+
+ private:
+  TCheckinDesk& m_desk;
+  int32_t m_taskId;
+};
 
 }  // namespace checkin

@@ -4,7 +4,7 @@
 #include "core/config/Refusal.h"
 #include "core/config/TaskIds.h"
 #include "core/db/TombolixDM.h"
-#include "core/draw/Colour.h"
+#include "core/records/Colour.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
 #include "core/records/ResultsHistory.h"

@@ -13,6 +13,7 @@
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
@@ -112,15 +113,7 @@ std::string LocalTime(const fs::path& path) {
   const auto sys = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
       t - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
   const std::time_t tt = std::chrono::system_clock::to_time_t(sys);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &tt);
-#else
-  localtime_r(&tt, &tm);
-#endif
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M", &tm);
-  return stamp;
+  return text::LocalTime(tt, "%Y-%m-%d %H:%M");
 }
 
 // Every item of the head has its winners, or ran out of candidates, in the journal's batches.

@@ -78,7 +78,7 @@ void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName, in
   m_lines.push_back(std::move(t));
 }
 
-bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
+bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
   m_draw = Draw();
   m_run = Run();
   if (!OpenDrawTask(m_s, taskId, failure)) return false;
@@ -152,27 +152,27 @@ bool TDataDraw::SetUp(int32_t taskId, Failure& failure) {
 
   m_draw.pending = ReadPendingDraw(paths::JournalPath(taskId), head);
   switch (m_draw.pending.kind) {
-    case Pending::None:
+    case TPendingKind::None:
       CatchUpFinishedFiles();
       break;
-    case Pending::Resumable: {
+    case TPendingKind::Resumable: {
       // A journal whose batches complete every item only lacks its winner files.
       BatchEnd end;
       if (Replay(m_draw.pending.journal, end) && m_run.state == State::Finished)
-        m_draw.pending.kind = Pending::Complete;
+        m_draw.pending.kind = TPendingKind::Complete;
       ResetDraw();
       break;
     }
-    case Pending::Complete:
-    case Pending::Mismatch:
-    case Pending::Damaged:
+    case TPendingKind::Complete:
+    case TPendingKind::Mismatch:
+    case TPendingKind::Damaged:
       break;
   }
   m_draw.setUp = true;
   return true;
 }
 
-bool TDataDraw::SetUpRules(Failure& failure) {
+bool TDataDraw::SetUpRules(TDrawFailure& failure) {
   std::string text, error;
   TTaskRules rules;
   if (!LoadRulesText(m_s.Task.TaskId, text, error) || !ParseRules(text, rules, error)) {
@@ -250,7 +250,7 @@ void TDataDraw::KeepJournalExclusion() {
 std::string TDataDraw::RulesLine(int itemIndex) const {
   if (!m_draw.rulesIndex || itemIndex < 0 || itemIndex >= static_cast<int>(Items().size()))
     return {};
-  return drawtext::RulesLine(Rules(), Items()[static_cast<size_t>(itemIndex)].ItemId,
+  return drawtext::RulesLine(m_draw.rules.Rules, Items()[static_cast<size_t>(itemIndex)].ItemId,
                              m_draw.excludedNames, !m_draw.hideExcludeCount);
 }
 
@@ -295,17 +295,6 @@ bool TDataDraw::StartJournal(std::string& error) {
   return journal.Start(taskId, paths::JournalPath(taskId), FormatJournalHead(m_draw.head), error);
 }
 
-std::string TDataDraw::ProofText() const {
-  const size_t n = m_s.CandidateLines.size();
-  std::string proof = G("抽奖凭证  名单 ") + m_draw.head.DataHash.substr(0, 12) + "  " +
-                      std::to_string(n) + G("人  ");
-  // Those checked in, when only they are drawn: their number and fingerprint.
-  if (m_draw.head.CheckinOnly)
-    proof += G("签到 ") + m_draw.head.PresentHash.substr(0, 8) + "  " +
-             std::to_string(m_draw.head.Present.size()) + G("人  ");
-  return proof + G("承诺 ") + m_draw.head.Commit.substr(0, 16);
-}
-
 bool TDataDraw::AudienceOpen() const {
   return m_draw.setUp && m_run.state == State::Ready && !m_draw.started && m_s.Winners.empty();
 }
@@ -326,13 +315,7 @@ void TDataDraw::ResetDraw() {
   m_run.closed.assign(m_s.Items.size(), 0);
 }
 
-std::string TDataDraw::ResumeQuestion() const { return drawtext::ResumeQuestion(PendingWinners()); }
-std::string TDataDraw::DamagedText() { return drawtext::PendingDamaged(); }
-std::string TDataDraw::MismatchText() { return drawtext::PendingMismatch(); }
-
 bool TDataDraw::HasResults() const { return HasWinnerFiles(Task().TaskId); }
-
-std::string TDataDraw::ResultsQuestion() { return drawtext::ResultsQuestion(); }
 
 std::string TDataDraw::TakeJournalError() { return m_draw.journal.TakeError(); }
 
@@ -392,14 +375,15 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   end = BatchEnd();
-  if ((m_draw.pending.kind != Pending::Resumable && m_draw.pending.kind != Pending::Complete) ||
+  if ((m_draw.pending.kind != TPendingKind::Resumable &&
+       m_draw.pending.kind != TPendingKind::Complete) ||
       m_run.state != State::Ready)
     return false;
   const TJournal& pending = m_draw.pending.journal;
   if (!Replay(pending, end)) {
     ResetDraw();
-    m_draw.pending.kind = Pending::Mismatch;
-    error = MismatchText();
+    m_draw.pending.kind = TPendingKind::Mismatch;
+    error = drawtext::PendingMismatch();
     return false;
   }
   m_rng.Randomize(pending.LastRng());
@@ -424,25 +408,10 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   return true;
 }
 
-int TDataDraw::RollLabelCount() const {
-  if (!IsNumeric()) return 1;
-  return std::clamp<int32_t>(m_s.IdMaxLength, 0, kMaxRollLabels);
+int RollLabelCount(const TDrawSession& session) {
+  if (session.Task.IdType != TIdType::Numeric) return 1;
+  return std::clamp<int32_t>(session.IdMaxLength, 0, kMaxRollLabels);
 }
-
-std::string TDataDraw::ReadyText() const { return drawtext::Ready(Items()); }
-
-std::string TDataDraw::PrizeText(int itemIndex) const {
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(Items().size())) return {};
-  const TLuckItem& item = Items()[static_cast<size_t>(itemIndex)];
-  const std::string prize = drawtext::Prize(item);
-  // Under rules the prize line keeps the item's rules in sight for all its batches.
-  const std::string rules = RulesLine(itemIndex);
-  if (rules.empty()) return prize;
-  return (prize.empty() ? item.ItemName : prize) + G("　") + rules;
-}
-
-std::string TDataDraw::SelectingText() { return drawtext::Selecting(); }
-std::string TDataDraw::RollingText() { return drawtext::Rolling(); }
 
 int TDataDraw::BatchSize() const {
   const int32_t cur = m_run.curItem;
@@ -520,7 +489,7 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
 std::vector<std::string> TDataDraw::RollTexts(std::string_view id) const {
   const std::string t = MaskId(id, Task().HideBegin, Task().HideEnd);
   if (!IsNumeric()) return {t};
-  std::vector<std::string> labels(static_cast<size_t>(RollLabelCount()));
+  std::vector<std::string> labels(static_cast<size_t>(RollLabelCount(m_s)));
   for (size_t j = 0; j < labels.size() && j < t.size(); ++j) labels[j] = t.substr(j, 1);
   return labels;
 }
@@ -650,7 +619,6 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
     end.progressText = drawtext::NextItem(item, Items()[static_cast<size_t>(m_run.curItem)],
                                           count - m_run.curItem);
     end.prizeChanged = true;
-    end.prizeText = PrizeText(m_run.curItem);
     m_run.progress = end.progressText;
     return end;
   }
@@ -674,12 +642,6 @@ void TDataDraw::Save(BatchEnd& end) {
 }
 
 // --- absent winners ----------------------------------------------------------------------
-
-std::string TDataDraw::AbsentQuestion(size_t place) const {
-  if (place >= m_s.Winners.size()) return {};
-  const TLuckId& w = m_s.Winners[place];
-  return drawtext::AbsentQuestion(ItemNameOf(Items(), w.ItemId), CandidateId(w.CandidateLine));
-}
 
 bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
   message.clear();
@@ -727,7 +689,6 @@ void TDataDraw::RebuildList() {
     list.Add(m_draw.columns.ListLine(w.CandidateLine), name, static_cast<int32_t>(i));
   }
   m_run.list = std::move(list);
-  ++m_listGeneration;
 }
 
 TDataDraw::BatchEnd TDataDraw::EndReplacement() {

@@ -1,8 +1,9 @@
-// The decisions of the draw from imported data: set-up, batches, preset winners, the roll,
-// the reveal layout, the winners list and the save at the end. The screen shows what this
-// class decides and decides nothing itself. TDataDraw is the state machine over its parts:
-// the candidate pool (who may still win), the journal writer, the pending draw found at
-// set-up and its replay, and the screen's texts (DrawTexts).
+// The operations of the draw from imported data: set-up, the selection of a batch (preset
+// winners first), the roll, the journal, the advance to the next item and the save at the
+// end, a replacement for an absent winner, and the resume of an unfinished draw. TDataDraw
+// runs them over its parts: the candidate pool (who may still win), the journal writer and
+// the pending draw found at set-up with its replay. It decides no conversation: which
+// input does what, what the screen asks and shows, is the stage's (Stage.h).
 #pragma once
 
 #include <cstdint>
@@ -54,10 +55,8 @@ class TWinnerList {
 
 class TDataDraw {
  public:
+  // Where the operations left the draw: what the next operation may do.
   enum class State { Ready, Selecting, Rolling, BetweenBatches, Finished };
-
-  // A failed set-up: the message box kind and text.
-  using Failure = TDrawFailure;
 
   // What a batch's selection decided.
   struct Batch {
@@ -74,14 +73,10 @@ class TDataDraw {
   struct BatchEnd {
     std::string progressText;  // LbShowList
     bool prizeChanged = false;
-    std::string prizeText;  // LGet for the next item when prizeChanged
     bool finished = false;
     bool saved = false;
     std::string saveError;  // the writer's text when saving failed
   };
-
-  // A journal of an earlier draw of the task that did not finish.
-  using Pending = TPendingKind;
 
   // The engine works on `session`, which it alone changes while the screen is open.
   // `fixedSecret` replaces the system's random secret with one made from the number, so
@@ -92,154 +87,95 @@ class TDataDraw {
   // Loads the task of `taskId`, its prize items, its draw data file and preset entries into
   // the session, and looks for an unfinished journal of the task. False with the message to
   // show.
-  bool SetUp(int32_t taskId, Failure& failure);
-
+  bool SetUp(int32_t taskId, TDrawFailure& failure);
   State state() const { return m_run.state; }
-  bool IsSetUp() const { return m_draw.setUp; }
-  // What the screen's keys and its 结束 may do now.
-  bool Busy() const { return m_run.state == State::Selecting; }
-  bool Stopped() const { return m_run.state != State::Selecting && m_run.state != State::Rolling; }
-  bool MayLeave() const { return Stopped(); }
-  // Winners revealed and not yet in the winner files: leaving asks first.
-  bool LeaveNeedsQuestion() const { return m_run.state == State::BetweenBatches; }
-  bool Finished() const { return m_run.state == State::Finished; }
+
+  // --- the batches ---
+  // Ready or between batches, with something left to draw: Selecting.
+  bool BeginBatch();
+  // Picks all the batch's winners at once (preset entries first): fills the winner records
+  // and the winners list. From Selecting (or directly from Ready or between batches);
+  // afterwards the state is Rolling.
+  Batch SelectBatchWinners();
+  // One roll tick: a random candidate's id, masked, as the roll labels show it.
+  std::vector<std::string> RollStep();
+  // The roll label texts for an id (masked here).
+  std::vector<std::string> RollTexts(std::string_view id) const;
+  // The candidate ids of the batch (or replacement) being rolled, in pick order; empty
+  // once it is revealed.
+  std::vector<std::string> BatchIds() const;
+  // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
+  // reveal panel's lines for the batch, unmasked. Empty once the batch is revealed.
+  std::vector<std::string> RevealBatch();
+  // After the reveal: counts the batch, moves on to the next item, and on the last one
+  // writes the winner files once (the previous ones move to the history). After a
+  // replacement's reveal the draw stands where it stood; on the finished screen the files
+  // are written again.
+  BatchEnd EndBatch();
+  // The item being drawn (the item count once all are drawn).
+  int32_t CurItemIndex() const { return m_run.curItem; }
+  // Places (in Winners) of the last batch's winners, in pick order.
+  std::vector<size_t> LastBatchPlaces() const;
+  // The place of the replacement when the last reveal (live or replayed by Resume) was a
+  // replacement; none when it was a batch.
+  std::optional<size_t> LastReplacedPlace() const { return m_run.lastReplaced; }
+  const TWinnerList& WinnerList() const { return m_run.list; }
+
+  // --- absent winners ---
   // A revealed winner may be marked absent between batches and on the finished screen.
   bool MayMarkAbsent() const {
     return (m_run.state == State::BetweenBatches || m_run.state == State::Finished) &&
            !m_s.Winners.empty();
   }
-  // The question before a replacement, naming the winner at `place` (draw order) and the
-  // prize item.
-  std::string AbsentQuestion(size_t place) const;
-  // Yes to the question: the winner at `place` is absent and one replacement is picked for
-  // the place from those who may still win (not on a preset list, not absent, and not drawn
-  // yet unless repeated winning is on); its short roll runs (state Rolling). False with
-  // `message` when nobody is left: nothing changes.
+  // The winner at `place` is absent and one replacement is picked for the place from those
+  // who may still win (not on a preset list, not absent, and not drawn yet unless repeated
+  // winning is on); its roll runs (state Rolling) until RevealBatch and EndBatch. False
+  // with `message` when nobody is left: nothing changes.
   bool BeginReplacement(size_t place, std::string& message);
-  // A replacement's roll or reveal is running.
-  bool Replacing() const { return m_run.replace.active; }
-  // After the replacement's reveal (RevealBatch writes its record to the journal first):
-  // the draw stands where it stood; on the finished screen the files are written again.
-  BatchEnd EndReplacement();
-  // Places (in Winners) of the last batch's winners, in pick order: what a number chooses.
-  std::vector<size_t> LastBatchPlaces() const;
-  // The place of the replacement when the last reveal (live or replayed by Resume) was a
-  // replacement; none when it was a batch.
-  std::optional<size_t> LastReplacedPlace() const { return m_run.lastReplaced; }
-  // Raised each time the winners list changes other than at its end.
-  int ListGeneration() const { return m_listGeneration; }
-  const TArrAbsentId& Absences() const { return m_s.Absences; }
-  // The progress text of the draw as it stands.
-  const std::string& ProgressText() const { return m_run.progress; }
 
-  // The winners list shows (and scrolls) unless the task hides it or a batch is running.
-  bool ShowsWinnersList() const { return Task().ShowLuck != 1 && Stopped(); }
-
+  // --- the journal and the resume ---
   // The unfinished journal found by SetUp, and the number of winners it holds.
-  Pending PendingDraw() const { return m_draw.pending.kind; }
+  TPendingKind PendingDraw() const { return m_draw.pending.kind; }
   int32_t PendingWinners() const { return m_draw.pending.Winners(); }
-  std::string ResumeQuestion() const;
-  static std::string MismatchText();
-  static std::string DamagedText();
-  // The task already has winner files, which a new draw moves to the history.
-  bool HasResults() const;
-  static std::string ResultsQuestion();
-  // Continues the pending draw: the screen is between batches as after its last batch, with
-  // the winners list, the generator and the preset entries as they were; `end` holds the
-  // texts of that moment. A draw whose every item was complete is saved here. False when
-  // the journal does not replay (the draw stays fresh).
+  // Continues the pending draw: between batches as after its last batch, with the winners
+  // list, the generator and the preset entries as they were; `end` holds the texts of that
+  // moment. A draw whose every item was complete is saved here. False when the journal does
+  // not replay (the draw stays fresh).
   bool Resume(BatchEnd& end, std::string& error);
   // Moves the pending journal to the history; the draw starts afresh.
   bool SetAsidePending(std::string& error);
+  // The task already has winner files, which a new draw moves to the history.
+  bool HasResults() const;
   // A fresh draw: its journal begins with the head that holds the commitment, before the
   // Ready screen shows it (an earlier journal goes to the history first). When this fails
   // the first batch tries again.
   bool StartJournal(std::string& error);
+  // What the current draw's journal names in its first record.
+  const TJournalHead& JournalHead() const { return m_draw.head; }
+  // The text of the last failed journal write, cleared when read.
+  std::string TakeJournalError();
 
-  // The draw's rules, empty for a draw without them.
-  const TTaskRules& Rules() const { return m_draw.rules.Rules; }
-  // What set-up found about the rules for the operator to hear before the draw: items that
-  // keep fewer candidates than they have winners, preset entries the rules shut out. Empty
-  // without rules.
-  const std::vector<std::string>& RulesNotes() const { return m_draw.notes; }
-  // The short line of the item's rules for the band before a batch; empty without rules.
-  std::string RulesLine(int itemIndex) const;
-
-  // The line the audience can photograph before the draw: the list's fingerprint, the
-  // number of candidates, for a draw of those checked in their fingerprint and number, and
-  // the commitment, shortened.
-  std::string ProofText() const;
+  // --- the audience's number and the rules ---
   // The audience's number may be given until the first batch starts: empty or 1 … 18
   // digits. False (and nothing changes) otherwise.
-  bool AudienceOpen() const;
   bool SetAudienceNumber(std::string_view digits);
   const std::string& AudienceNumber() const { return m_draw.start.Audience; }
   // The generator's seed, derived when the first batch started (0 before).
   uint32_t DrawSeed() const { return m_draw.start.Seed; }
-  // The reveal lines of the last batch (also after a resume).
-  const std::vector<std::string>& LastReveal() const { return m_run.lastReveal; }
-  // The text of the last failed journal write, cleared when read by the screen.
-  std::string TakeJournalError();
-  // What the current draw's journal names in its first record.
-  const TJournalHead& JournalHead() const { return m_draw.head; }
+  // What set-up found about the rules for the operator to hear before the draw: items that
+  // keep fewer candidates than they have winners, preset entries the rules shut out. Empty
+  // without rules.
+  const std::vector<std::string>& RulesNotes() const { return m_draw.notes; }
+  // The short line of the item's rules; empty without rules.
+  std::string RulesLine(int itemIndex) const;
+
+  // The session as the operations left it: the task, the items, the winners in draw order
+  // and the absent ones.
   const TDrawSession& Session() const { return m_s; }
-  const TLuckTask& Task() const { return m_s.Task; }
-  const TArrLuckItem& Items() const { return m_s.Items; }
-  // Every winner drawn so far, in draw order.
-  const TArrLuckId& Winners() const { return m_s.Winners; }
-  int32_t CurItemIndex() const { return m_run.curItem; }
-  const std::string& TitleLine() const { return m_draw.titleLine; }
   // What the stage shows of a candidate line (the operator's columns and masks).
   const TStageColumns& Columns() const { return m_draw.columns; }
-  const TWinnerList& WinnerList() const { return m_run.list; }
-  bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
-  // Number of roll labels: one per id byte for numeric ids, one otherwise.
-  int RollLabelCount() const;
-
-  // Texts of the screen.
-  std::string ReadyText() const;
-  // ItemName + "奖品:" + AwardName, or empty; under rules followed by a full-width blank and
-  // the item's RulesLine (the item's name standing for an empty award).
-  std::string PrizeText(int itemIndex) const;
-  static std::string SelectingText();
-  static std::string RollingText();
-
-  // n = min(ListCount, LuckCount − DrawnCount) of the current item; 0 when nothing is left.
-  int BatchSize() const;
-
-  // Start pressed: Selecting, when a batch can start (Ready or between batches, something
-  // left to draw).
-  bool BeginBatch();
-
-  // Picks all the batch's winners at once (preset entries first): fills the winner records
-  // and the winners list. From Selecting (or directly from Ready or between
-  // batches); afterwards the state is Rolling.
-  Batch SelectBatchWinners();
-
-  // One roll tick: a random candidate's id, masked, as the roll labels show it.
-  std::vector<std::string> RollStep();
-  // The roll label texts for an id (masked here).
-  std::vector<std::string> RollTexts(std::string_view id) const;
-
-  // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
-  // reveal panel's lines for the batch, unmasked. Empty once the batch is revealed.
-  std::vector<std::string> RevealBatch();
-
-  // After the reveal: counts the batch, moves on to the next item, and on the last one
-  // writes the winner files once (the previous ones move to the history).
-  BatchEnd EndBatch();
-
   // Empties the session, as every draw screen does when it closes.
   void Close() { m_s.Clear(); }
-
-  // Exactly counted candidates that may still win at random (not on a preset list, and
-  // not drawn yet unless repeated winning is on).
-  int64_t RandomPool() const { return m_run.pool.RandomCount(); }
-  // Who may still win, as the pool stands.
-  const TCandidatePool& Pool() const { return m_run.pool; }
-
-  // The candidate ids of the batch being rolled, in pick order; empty once it is revealed.
-  std::vector<std::string> BatchIds() const;
 
  private:
   // The replacement being rolled: the place, the replacement, the state to go back to, and
@@ -286,6 +222,12 @@ class TDataDraw {
     std::vector<uint8_t> closed;  // per item: ran out of eligible candidates, counts complete
   };
 
+  const TLuckTask& Task() const { return m_s.Task; }
+  const TArrLuckItem& Items() const { return m_s.Items; }
+  bool IsNumeric() const { return m_s.Task.IdType == TIdType::Numeric; }
+  bool AudienceOpen() const;
+  int BatchSize() const;
+  BatchEnd EndReplacement();
   void Accept(int32_t k, const TLuckItem& item);
   void ResetDraw();
   BatchEnd Advance();
@@ -294,7 +236,7 @@ class TDataDraw {
   bool MakeSecret(std::string& error);
   // Reads the task's rules and the excluded tasks' winners, indexes them over the list and
   // puts them in the head. False with the failure to show.
-  bool SetUpRules(Failure& failure);
+  bool SetUpRules(TDrawFailure& failure);
   // An unfinished draw of the same rules goes on excluding the ids its journal holds: the
   // exclusion was fixed at its first batch, whatever the excluded tasks drew since.
   void KeepJournalExclusion();
@@ -312,5 +254,8 @@ class TDataDraw {
   std::optional<uint32_t> m_fixedSecret;
   Draw m_draw;
   Run m_run;
-  int m_listGeneration = 0;
 };
+
+// Number of roll labels for the session's ids: one per id byte for numeric ids, one
+// otherwise.
+int RollLabelCount(const TDrawSession& session);

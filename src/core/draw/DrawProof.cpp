@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/records/FileHash.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 
 #ifdef _WIN32
@@ -59,21 +60,12 @@ std::string SecretHex(const TDrawSecret& secret) {
   return out;
 }
 
-namespace {
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
-
 bool ParseSecretHex(std::string_view hex, TDrawSecret& secret) {
   if (hex.size() != secret.size() * 2) return false;
   TDrawSecret s{};
   for (size_t i = 0; i < s.size(); ++i) {
-    const int hi = HexDigit(hex[2 * i]);
-    const int lo = HexDigit(hex[2 * i + 1]);
+    const int hi = text::HexDigit(hex[2 * i]);
+    const int lo = text::HexDigit(hex[2 * i + 1]);
     if (hi < 0 || lo < 0) return false;
     s[i] = static_cast<uint8_t>(hi * 16 + lo);
   }

@@ -5,6 +5,8 @@
 #include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 
+#include <algorithm>
+
 bool TDrawSession::LoadTask(int32_t taskId, std::string& error) {
   return LoadLuckTask(taskId, Task, error) &&
          LoadLuckItems(taskId, Items, ItemCount, LuckTotal, error);
@@ -47,3 +49,10 @@ bool OpenDrawTask(TDrawSession& session, int32_t taskId, TDrawFailure& failure) 
   }
   return true;
 }
+
+void TDrawSession::Watch(TStageObserver* o) {
+  if (o && std::find(m_watchers.begin(), m_watchers.end(), o) == m_watchers.end())
+    m_watchers.push_back(o);
+}
+
+void TDrawSession::Unwatch(TStageObserver* o) { std::erase(m_watchers, o); }

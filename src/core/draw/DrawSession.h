@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/records/Records.h"
 #include "core/text/Messages.h"
+
+class TStageObserver;
 
 class TDrawSession {
  public:
@@ -38,6 +41,28 @@ class TDrawSession {
   TArrLuckId Winners;  // in the order drawn; a replacement stands in its absent winner's place
   TArrAbsentId Absences;
   TArrCheatId Presets;
+
+  // Those told of every reveal of the draw screens that work on this session, for as long
+  // as they watch (not owned). They outlive the screens: the program subscribes once.
+  void Watch(TStageObserver* o);
+  void Unwatch(TStageObserver* o);
+  const std::vector<TStageObserver*>& Watchers() const { return m_watchers; }
+
+ private:
+  std::vector<TStageObserver*> m_watchers;
+};
+
+// Watches `session` for its own lifetime.
+class TSessionWatch {
+ public:
+  TSessionWatch(TDrawSession& session, TStageObserver* o) : m_s(session), m_o(o) { m_s.Watch(o); }
+  ~TSessionWatch() { m_s.Unwatch(m_o); }
+  TSessionWatch(const TSessionWatch&) = delete;
+  TSessionWatch& operator=(const TSessionWatch&) = delete;
+
+ private:
+  TDrawSession& m_s;
+  TStageObserver* m_o;
 };
 
 // A draw screen's set-up that failed: the message box kind and text.

@@ -151,6 +151,10 @@ std::string ResultsQuestion() {
   return G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?");
 }
 
+std::string LeaveQuestion() {
+  return G("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？");
+}
+
 }  // namespace drawtext
 
 std::string ItemNameOf(const TArrLuckItem& items, int32_t itemId) {

@@ -80,6 +80,8 @@ std::string ResumeQuestion(int32_t winners);
 std::string PendingMismatch();
 std::string PendingDamaged();
 std::string ResultsQuestion();
+// Leaving with winners revealed and items still to draw.
+std::string LeaveQuestion();
 
 }  // namespace drawtext
 

@@ -7,15 +7,166 @@
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
+#include <algorithm>
+
 using text::G;
 
 TStagePhase TStage::Standing() const {
-  if (m_e.Finished()) return TStagePhase::Finished;
+  if (m_e.state() == TDataDraw::State::Finished) return TStagePhase::Finished;
   if (m_e.state() == TDataDraw::State::BetweenBatches) return TStagePhase::Revealed;
   return TStagePhase::Ready;
 }
 
+bool TStage::SetUp(int32_t taskId, TDrawFailure& failure) {
+  m_phase = TStagePhase::Opening;
+  return m_e.SetUp(taskId, failure);
+}
+
+TStageFrame TStage::Open() {
+  m_phase = TStagePhase::Opening;
+  TStageFrame f;
+  std::string error;
+  TDataDraw::BatchEnd end;
+  switch (m_e.PendingDraw()) {
+    case TPendingKind::Resumable:
+      return Question(std::move(f), TStageQuestion::Resume,
+                      drawtext::ResumeQuestion(m_e.PendingWinners()), TStageAnswer::Yes);
+    case TPendingKind::Complete:
+      // Every batch was drawn: only the winner files were missing. Nothing to ask.
+      if (m_e.Resume(end, error)) return Resumed(end, std::move(f));
+      f.messages.push_back({MessageKind::Attention, error});
+      break;
+    case TPendingKind::Mismatch:
+      f.messages.push_back({MessageKind::Attention, drawtext::PendingMismatch()});
+      break;
+    case TPendingKind::Damaged:
+      f.messages.push_back({MessageKind::Attention, drawtext::PendingDamaged()});
+      break;
+    case TPendingKind::None:
+      break;
+  }
+  return Fresh(std::move(f));
+}
+
+TStageFrame TStage::Fresh(TStageFrame f) {
+  std::string error;
+  if (!m_e.SetAsidePending(error)) {
+    f.messages.push_back({MessageKind::Error, error});
+    return Close(std::move(f));
+  }
+  // No is the default: a habitual Enter must not start over a task that was drawn.
+  if (m_e.HasResults())
+    return Question(std::move(f), TStageQuestion::Results, drawtext::ResultsQuestion(),
+                    TStageAnswer::No);
+  return Ready(std::move(f));
+}
+
+TStageFrame TStage::Ready(TStageFrame f) {
+  // The commitment is on disk before it is on the screen. Should that fail, the first
+  // batch writes it together with its own record.
+  std::string error;
+  if (!m_e.StartJournal(error)) f.messages.push_back({MessageKind::Error, error});
+  TellNotes(f);
+  m_phase = TStagePhase::Ready;
+  f.step = TStageStep::Opens;
+  f.taken = true;
+  f.status = ReadyText();
+  f.proof = ProofText();
+  f.audience = AudienceText();
+  f.prizeChanged = true;
+  f.prizeItem = 0;
+  f.prize = PrizeText(0);
+  return f;
+}
+
+void TStage::TellNotes(TStageFrame& f) const {
+  // What the rules leave short is told before the first batch, once.
+  std::string notes;
+  for (const std::string& n : m_e.RulesNotes()) notes += (notes.empty() ? "" : "\n") + n;
+  if (!notes.empty()) f.messages.push_back({MessageKind::Attention, notes});
+}
+
+TStageFrame TStage::Close(TStageFrame f) {
+  m_phase = TStagePhase::Closed;
+  m_asking = TStageQuestion::None;
+  f.step = TStageStep::Closes;
+  f.taken = true;
+  return f;
+}
+
+TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
+                             TStageAnswer preferred) {
+  m_asking = q;
+  f.step = TStageStep::Asks;
+  f.taken = true;
+  f.asks = q;
+  f.question = std::move(text);
+  f.preferred = preferred;
+  f.escape = TStageAnswer::No;
+  return f;
+}
+
+TStageFrame TStage::Answer(TStageAnswer a) {
+  const TStageQuestion q = m_asking;
+  m_asking = TStageQuestion::None;
+  switch (q) {
+    case TStageQuestion::Resume: {
+      if (a == TStageAnswer::Closed) return Close({});  // nothing decided: nothing moves
+      TStageFrame f;
+      if (a == TStageAnswer::No) return Fresh(std::move(f));
+      std::string error;
+      TDataDraw::BatchEnd end;
+      if (m_e.Resume(end, error)) return Resumed(end, std::move(f));
+      f.messages.push_back({MessageKind::Attention, error});
+      return Fresh(std::move(f));
+    }
+    case TStageQuestion::Results:
+      return a == TStageAnswer::Yes ? Ready({}) : Close({});
+    case TStageQuestion::Absent:
+      return a == TStageAnswer::Yes ? Replace(m_askPlace) : TStageFrame{};
+    case TStageQuestion::Leave:
+      return a == TStageAnswer::Yes ? Close({}) : TStageFrame{};
+    case TStageQuestion::None:
+      break;
+  }
+  return {};
+}
+
+bool TStage::Busy() const {
+  return m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
+         m_phase == TStagePhase::Replacing;
+}
+
+bool TStage::LeaveAsks() const {
+  // Winners revealed and not yet in the winner files.
+  return !Busy() && m_e.state() == TDataDraw::State::BetweenBatches;
+}
+
+bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
+
+TStageFrame TStage::Leave() {
+  if (m_phase == TStagePhase::Closed || m_asking != TStageQuestion::None || Busy()) return {};
+  // No is the default and closing the question is No: a habitual Enter keeps the draw.
+  if (LeaveAsks())
+    return Question({}, TStageQuestion::Leave, drawtext::LeaveQuestion(), TStageAnswer::No);
+  return Close({});
+}
+
+void TStage::Shut() {
+  m_phase = TStagePhase::Closed;
+  m_asking = TStageQuestion::None;
+  m_e.Close();
+}
+
+TStageFrame TStage::RollTick() {
+  if (m_phase != TStagePhase::Rolling && m_phase != TStagePhase::Replacing) return {};
+  TStageFrame f;
+  f.rollTexts = m_e.RollStep();
+  return f;
+}
+
 TStageFrame TStage::Enter() {
+  if (m_asking != TStageQuestion::None) return {};
   switch (m_phase) {
     case TStagePhase::Selecting:
       return {};  // the winners are being fixed: the key waits for nothing
@@ -30,6 +181,9 @@ TStageFrame TStage::Enter() {
 }
 
 TStageFrame TStage::Start() {
+  if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
+      m_asking != TStageQuestion::None)
+    return {};
   if (m_phase == TStagePhase::Landing) {
     // A key during the landing shows the batch at once and goes on: it is never kept
     // waiting.
@@ -46,7 +200,7 @@ TStageFrame TStage::Start() {
   TStageFrame f;
   f.step = TStageStep::Starts;
   f.taken = true;
-  f.status = TDataDraw::SelectingText();
+  f.status = drawtext::Selecting();
   return f;
 }
 
@@ -60,8 +214,11 @@ TStageFrame TStage::Follow() {
 }
 
 TStageFrame TStage::Key(TStageKey key, int digit) {
+  if (m_asking != TStageQuestion::None || m_phase == TStagePhase::Opening ||
+      m_phase == TStagePhase::Closed)
+    return {};
   if (m_phase == TStagePhase::Choosing) {
-    const size_t n = m_e.Winners().size();
+    const size_t n = m_e.Session().Winners.size();
     switch (key) {
       case TStageKey::Up:
       case TStageKey::Left:
@@ -101,7 +258,7 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
     return f;
   }
   if (key == TStageKey::Q && m_e.MayMarkAbsent()) return OpenChoice();
-  if (!m_e.AudienceOpen()) return {};
+  if (m_phase != TStagePhase::Ready) return {};
   std::string n = m_e.AudienceNumber();
   if (key == TStageKey::Digit && digit >= 0 && digit <= 9) {
     n += static_cast<char>('0' + digit);
@@ -110,7 +267,8 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
   } else {
     return {};
   }
-  if (!m_e.SetAudienceNumber(n)) return {};  // too long: the key does nothing
+  // Too long, or the first batch has begun: the key does nothing.
+  if (!m_e.SetAudienceNumber(n)) return {};
   TStageFrame f;
   f.taken = true;
   f.audience = AudienceText();
@@ -121,7 +279,7 @@ TStageFrame TStage::OpenChoice() {
   m_back = m_phase;
   m_phase = TStagePhase::Choosing;
   const std::vector<size_t> places = RevealedPlaces();
-  m_choice = places.empty() ? m_e.Winners().size() - 1 : places.front();
+  m_choice = places.empty() ? m_e.Session().Winners.size() - 1 : places.front();
   TStageFrame f;
   f.step = TStageStep::Chooses;
   f.taken = true;
@@ -133,48 +291,52 @@ TStageFrame TStage::EndChoice() {
   m_phase = m_back;
   TStageFrame f;
   f.taken = true;
-  f.status = m_e.ProgressText();
+  f.status = m_end.progressText;
   return f;
 }
 
 TStageFrame TStage::Ask(size_t place) {
   TStageFrame f;
   if (m_phase == TStagePhase::Choosing) f = EndChoice();
-  if (!m_e.MayMarkAbsent() || place >= m_e.Winners().size()) return f;
-  f.step = TStageStep::Asks;
-  f.taken = true;
+  const TArrLuckId& winners = m_e.Session().Winners;
+  if (!m_e.MayMarkAbsent() || place >= winners.size()) return f;
+  const TLuckId& w = winners[place];
+  m_askPlace = place;
   f.place = place;
-  f.question = m_e.AbsentQuestion(place);
-  return f;
+  // No is the default: a stray Enter changes nothing.
+  return Question(std::move(f), TStageQuestion::Absent,
+                  drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId),
+                                           CandidateId(w.CandidateLine)),
+                  TStageAnswer::No);
 }
 
 TStageFrame TStage::CardClicked(int card) {
   // A card is a winner's place: it never starts a batch.
-  if (card < 0 || m_phase == TStagePhase::Landing || !m_e.MayMarkAbsent()) return {};
+  if (card < 0 || m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None ||
+      !m_e.MayMarkAbsent())
+    return {};
   const std::vector<size_t> places = RevealedPlaces();
   if (static_cast<size_t>(card) >= places.size()) return {};
   return Ask(places[static_cast<size_t>(card)]);
 }
 
 TStageFrame TStage::ListLineClicked(size_t line) {
-  if (m_phase == TStagePhase::Landing || !m_e.MayMarkAbsent()) return {};
-  const int32_t place = m_e.WinnerList().PlaceAt(line);
+  if (m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None || !m_e.MayMarkAbsent() ||
+      line >= m_list.lines.size())
+    return {};
+  const int32_t place = m_list.lines[line].place;
   if (place < 0) return {};
   return Ask(static_cast<size_t>(place));
 }
 
-TStageFrame TStage::Answer(size_t place, bool yes) {
+TStageFrame TStage::Replace(size_t place) {
   TStageFrame f;
-  if (!yes) return f;
   std::string message;
   if (!m_e.BeginReplacement(place, message)) {
     if (!message.empty()) f.messages.push_back({MessageKind::Attention, message});
     return f;
   }
   // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
-  m_replacing = true;
-  m_cardsReplaced = true;
-  m_replacePlace = place;
   m_celebrate = true;
   m_phase = TStagePhase::Replacing;
   f.step = TStageStep::Rolls;
@@ -182,7 +344,7 @@ TStageFrame TStage::Answer(size_t place, bool yes) {
   f.replacement = true;
   f.stopSummaryTimer = true;
   f.hint = HintText();
-  f.status = TDataDraw::RollingText();
+  f.status = drawtext::Rolling();
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   return f;
@@ -190,19 +352,18 @@ TStageFrame TStage::Answer(size_t place, bool yes) {
 
 TStageFrame TStage::Select() {
   if (m_phase != TStagePhase::Selecting) return {};
-  m_cardsReplaced = false;
   const TDataDraw::Batch batch = m_e.SelectBatchWinners();
   m_exhausted = batch.exhaustedText;
   m_skipped = batch.skippedText;
-  m_celebrate =
-      Celebrates(batch.picks.size(), m_e.CurItemIndex(), static_cast<int>(m_e.Items().size()));
+  m_celebrate = Celebrates(batch.picks.size(), m_e.CurItemIndex(),
+                           static_cast<int>(m_e.Session().Items.size()));
   m_phase = TStagePhase::Rolling;
   // Nobody could be drawn: nothing to roll for.
   if (batch.picks.empty()) return StopRoll();
   TStageFrame f;
   f.step = TStageStep::Rolls;
   f.taken = true;
-  f.status = TDataDraw::RollingText();
+  f.status = drawtext::Rolling();
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   return f;
@@ -223,7 +384,7 @@ TStageFrame TStage::StopRoll() {
   TStageFrame f;
   f.step = TStageStep::Lands;
   f.taken = true;
-  f.replacement = m_replacing;
+  f.replacement = m_e.LastReplacedPlace().has_value();
   f.rollTexts = std::move(landing);
   f.reveal = RevealOf(RevealedPlaces());  // laid out while the roll rests
   return f;
@@ -235,15 +396,19 @@ TStageFrame TStage::Reveal() {
   f.step = TStageStep::Reveals;
   f.taken = true;
   f.hideRoll = true;
-  f.replacement = m_replacing;
+  const bool replaced = m_e.LastReplacedPlace().has_value();
+  f.replacement = replaced;
   f.reveal = RevealOf(RevealedPlaces());
   f.status = m_end.progressText;
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !m_replacing && !f.reveal->cards.empty();
   f.prizeChanged = !m_end.finished && m_end.prizeChanged;
+  f.prizeItem = m_e.CurItemIndex();
+  f.prize = PrizeText(f.prizeItem);
   f.celebrate = m_celebrate;
   m_celebrate = false;
   m_phase = Standing();
+  RevealList(f);
   // What there is to tell comes after the winners are in sight.
   const std::string journalError = m_e.TakeJournalError();
   if (!journalError.empty()) f.messages.push_back({MessageKind::Error, journalError});
@@ -253,9 +418,8 @@ TStageFrame TStage::Reveal() {
   m_exhausted.clear();
   f.hint = HintText();
   f.hintAfter = f.messages.size();
-  if (m_replacing) {
+  if (replaced) {
     // A replacement on the finished screen: the files were written again.
-    m_replacing = false;
     if (m_end.finished && !m_end.saved) f.messages.push_back({MessageKind::Error, m_end.saveError});
     f.startSummaryTimer = m_end.finished && m_end.saved;
     return f;
@@ -279,7 +443,7 @@ void TStage::TellFinish(TStageFrame& f, const TDataDraw::BatchEnd& end) {
 TStageFrame TStage::LandingOver() {
   if (m_phase == TStagePhase::Landing) return Reveal();
   TStageFrame f;
-  if (!m_e.Stopped()) return f;
+  if (Busy()) return f;
   f.hideRoll = true;
   const TStagePhase standing = m_phase == TStagePhase::Choosing ? m_back : m_phase;
   f.startSummaryTimer = m_summaryDue && standing != TStagePhase::Summary;
@@ -304,20 +468,23 @@ TStageFrame TStage::SummaryTime() {
   return f;
 }
 
-TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
+TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   m_end = end;
-  // A journal that ends in a replacement left its card alone on the screen.
-  const std::optional<size_t> replaced = m_e.LastReplacedPlace();
-  m_cardsReplaced = replaced.has_value();
-  m_replacePlace = replaced.value_or(0);
-  m_replacing = false;
+  // A journal that ends in a replacement left its card alone on the screen: the engine's
+  // last reveal says which.
   m_phase = Standing();
-  TStageFrame f;
+  TellNotes(f);
   f.step = TStageStep::Resumes;
+  f.taken = true;
+  const int last = static_cast<int>(m_e.Session().Items.size()) - 1;
+  f.prizeChanged = true;
+  f.prizeItem = std::min(m_e.CurItemIndex(), last);
+  f.prize = PrizeText(f.prizeItem);
   f.reveal = RevealOf(RevealedPlaces());
   f.status = end.progressText;
   f.hint = HintText();
-  f.finished = m_e.Finished();
+  f.finished = m_e.state() == TDataDraw::State::Finished;
+  RevealList(f);
   if (end.finished) {
     TellFinish(f, end);
     f.startSummaryTimer = true;
@@ -325,18 +492,45 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end) {
   return f;
 }
 
+void TStage::RevealList(TStageFrame& f) {
+  TRevealedList r;
+  r.taskId = Task().TaskId;
+  const TWinnerList& list = m_e.WinnerList();
+  const TArrLuckId& winners = m_e.Session().Winners;
+  for (size_t i = 0; i < list.Lines().size(); ++i) {
+    const std::string& text = list.Lines()[i];
+    if (r.lines.empty() && text.empty()) continue;  // it starts with its first caption
+    TRevealedLine line;
+    line.text = text;
+    const int32_t place = list.PlaceAt(i);
+    if (place >= 0 && static_cast<size_t>(place) < winners.size()) {
+      const TLuckId& w = winners[static_cast<size_t>(place)];
+      line.place = place;
+      line.id = std::string(CandidateId(w.CandidateLine));
+      line.item = ItemNameOf(m_e.Session().Items, w.ItemId);
+    } else if (!text.empty() && text.back() == ':') {
+      for (const TLuckItem& item : m_e.Session().Items)
+        if (text == item.ItemName + ":") line.caption = true;
+    }
+    r.lines.push_back(std::move(line));
+  }
+  m_list = r;
+  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
+  f.list = std::move(r);
+}
+
 TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
   TStageReveal r;
   const TStageColumns& columns = m_e.Columns();
   std::vector<std::string> lines;
   for (size_t p : places)
-    if (p < m_e.Winners().size()) lines.push_back(m_e.Winners()[p].CandidateLine);
+    if (p < m_e.Session().Winners.size()) lines.push_back(m_e.Session().Winners[p].CandidateLine);
   // More than six winners show their ids and names as lines; fewer stand on cards.
   if (lines.size() > kMaxCards) {
     for (const std::string& line : lines) r.lines.push_back(columns.ShortLine(line));
     return r;
   }
-  for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, m_e.Task().TaskId));
+  for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, Task().TaskId));
   return r;
 }
 
@@ -353,7 +547,7 @@ TStageCardText TStage::CardOf(const std::string& candidateLine, const TStageColu
 }
 
 std::vector<size_t> TStage::RevealedPlaces() const {
-  if (m_cardsReplaced) return {m_replacePlace};
+  if (const std::optional<size_t> replaced = m_e.LastReplacedPlace()) return {*replaced};
   return m_e.LastBatchPlaces();
 }
 
@@ -362,23 +556,23 @@ bool TStage::Celebrates(size_t picks, int itemIndex, int itemCount) {
 }
 
 std::string TStage::HintText() const {
-  std::string hint = StagePunctuation(m_e.Task().RemainText);
+  std::string hint = StagePunctuation(Task().RemainText);
   if (m_e.MayMarkAbsent()) hint += (hint.empty() ? std::string() : "    ") + G("缺席按Q");
   return hint;
 }
 
 std::string TStage::ChoiceText(size_t place) const {
-  if (place >= m_e.Winners().size()) return {};
-  const TLuckId& w = m_e.Winners()[place];
-  return G("标记缺席:[") + ItemNameOf(m_e.Items(), w.ItemId) + G("]") +
+  if (place >= m_e.Session().Winners.size()) return {};
+  const TLuckId& w = m_e.Session().Winners[place];
+  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") +
          std::string(CandidateId(w.CandidateLine)) +
          G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
 }
 
 std::vector<TItemSummary> TStage::SummaryItems() const {
-  const TLuckTask& task = m_e.Task();
-  std::vector<TItemSummary> items =
-      WinnerSummary(m_e.Items(), m_e.Winners(), m_e.Columns(), m_e.Absences());
+  const TLuckTask& task = Task();
+  std::vector<TItemSummary> items = WinnerSummary(m_e.Session().Items, m_e.Session().Winners,
+                                                  m_e.Columns(), m_e.Session().Absences);
   for (TItemSummary& s : items) {
     s.caption = StagePunctuation(s.caption);
     if (task.ShowLuck == 1)
@@ -391,8 +585,8 @@ std::vector<TItemSummary> TStage::SummaryItems() const {
 }
 
 TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Items().size())) return {};
-  const TLuckItem& it = m_e.Items()[static_cast<size_t>(itemIndex)];
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Session().Items.size())) return {};
+  const TLuckItem& it = m_e.Session().Items[static_cast<size_t>(itemIndex)];
   NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名"),
              m_e.RulesLine(itemIndex)};
   if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
@@ -409,3 +603,30 @@ std::string TStage::AudienceText() const {
   if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");
   return G("现场号码：") + n + G("    按回车开始");
 }
+
+std::string TStage::ReadyText() const { return drawtext::Ready(m_e.Session().Items); }
+
+std::string TStage::PrizeText(int itemIndex) const {
+  const TArrLuckItem& items = m_e.Session().Items;
+  if (itemIndex < 0 || itemIndex >= static_cast<int>(items.size())) return {};
+  const TLuckItem& item = items[static_cast<size_t>(itemIndex)];
+  const std::string prize = drawtext::Prize(item);
+  // Under rules the prize line keeps the item's rules in sight for all its batches.
+  const std::string rules = m_e.RulesLine(itemIndex);
+  if (rules.empty()) return prize;
+  return (prize.empty() ? item.ItemName : prize) + G("　") + rules;
+}
+
+std::string TStage::ProofText() const {
+  const TJournalHead& h = m_e.JournalHead();
+  const size_t n = m_e.Session().CandidateLines.size();
+  std::string proof =
+      G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(n) + G("人  ");
+  // Those checked in, when only they are drawn: their number and fingerprint.
+  if (h.CheckinOnly)
+    proof += G("签到 ") + h.PresentHash.substr(0, 8) + "  " + std::to_string(h.Present.size()) +
+             G("人  ");
+  return proof + G("承诺 ") + h.Commit.substr(0, 16);
+}
+
+int TStage::RollLabelCount() const { return ::RollLabelCount(m_e.Session()); }

@@ -1,6 +1,8 @@
 // The data draw screen's rules: which phase the stage is in, what each of the screen's
-// inputs does in it, and what the screen then shows. The window keeps the widgets, the
-// timers and the painting, feeds its inputs here and applies the frame each one answers.
+// inputs does in it, and what the screen then shows, from the opening with its questions to
+// the leaving. The window keeps the widgets, the timers and the painting, feeds its inputs
+// here and applies the frame each one answers; a question is a frame too, whose answer is
+// the next input. Every reveal is told to the session's observers.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +13,12 @@
 
 #include "core/draw/DataDraw.h"
 #include "core/draw/StageColumns.h"
+#include "core/draw/StageObserver.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/text/Messages.h"
 
 enum class TStagePhase {
+  Opening,    // set up; the questions of the opening are still to be answered
   Ready,      // before the first batch
   Selecting,  // the batch's winners are being fixed
   Rolling,    // a batch rolls
@@ -24,7 +28,18 @@ enum class TStagePhase {
   Replacing,  // an absent winner's replacement rolls
   Summary,    // every winner of every item in the reveal's place
   Finished,   // the last batch in sight, the summary still to come
+  Closed,     // the screen is leaving, or its opening ended it
 };
+
+// The questions the stage asks; each waits for Answer().
+enum class TStageQuestion {
+  None,
+  Resume,   // an unfinished draw: go on with it?
+  Results,  // the task has winner files: draw again?
+  Absent,   // the winner at the frame's place is absent?
+  Leave,    // leave with winners revealed and the draw unfinished?
+};
+enum class TStageAnswer { Yes, No, Closed };
 
 // The keys the stage knows besides Enter.
 enum class TStageKey { Q, Up, Down, Left, Digit, Backspace, Esc, Other };
@@ -32,14 +47,16 @@ enum class TStageKey { Q, Up, Down, Left, Digit, Backspace, Esc, Other };
 // What the screen does in answer to an input, beside the texts.
 enum class TStageStep {
   None,        // nothing moves (the texts of the frame, if any, still change)
+  Opens,       // the Ready screen stands: the prize line, the band and the proof
   Starts,      // a batch starts: Selecting shows; the window calls Select() on its next turn
   Rolls,       // the roll runs (a batch's or a replacement's)
   Lands,       // the roll stopped on its landing; the landing's timer runs
   Reveals,     // the batch (or replacement) is revealed
   Chooses,     // the choice of an absent winner opens or moves
-  Asks,        // the absent-winner question for `place` is to be asked; Answer() follows
+  Asks,        // the frame's question is to be asked (after its messages); Answer() follows
   Summarises,  // the summary takes the reveal's place
   Resumes,     // an earlier draw goes on: the screen stands as after its last batch
+  Closes,      // the screen closes (after the frame's messages)
 };
 
 // A winner's card as the stage shows it (GBK texts): the id, empty when the id is the name;
@@ -78,12 +95,19 @@ struct TStageFrame {
   std::optional<std::vector<std::string>> rollTexts;  // the roll labels show these
   bool hideRoll = false;                              // the roll labels go
   std::optional<TStageReveal> reveal;                 // with Reveals and Resumes
+  std::optional<TRevealedList> list;                  // the winners list, when a reveal changed it
   bool finished = false;                              // the reveal ends the draw: no 继续
-  bool prizeChanged = false;                          // the prize line moves on to the current item
+  bool prizeChanged = false;                          // the prize line moves on to `prizeItem`
+  int prizeItem = 0;                                  // with prizeChanged: the item now drawn
+  std::string prize;                                  // with prizeChanged: its prize line (GBK)
+  std::optional<std::string> proof;                   // with Opens: the draw's proof line
   bool celebrate = false;                             // fireworks over the reveal
   bool replacement = false;                           // the roll or reveal is a replacement's
+  TStageQuestion asks = TStageQuestion::None;         // with Asks: which question
   size_t place = 0;                                   // with Asks: the winner's place in draw order
-  std::string question;                               // with Asks: the question, No its default
+  std::string question;                               // with Asks: its text (GBK)
+  TStageAnswer preferred = TStageAnswer::No;          // with Asks: the answer Enter gives
+  TStageAnswer escape = TStageAnswer::No;             // with Asks: the answer Esc gives
   // Told after the reveal is in sight, in this order; the hint changes after the first
   // `hintAfter` of them.
   std::vector<TStageMessage> messages;
@@ -101,9 +125,26 @@ class TStage {
 
   explicit TStage(TDataDraw& engine) : m_e(engine) {}
 
+  // Sets the engine up for the task; false with the failure to show (the screen does not
+  // open).
+  bool SetUp(int32_t taskId, TDrawFailure& failure);
+  // The opening after a set-up: an earlier unfinished draw is resumed or set aside (asking
+  // first), a task already drawn asks before it is drawn again, and the Ready screen (or
+  // the resumed one) follows; what the rules leave short is told once.
+  TStageFrame Open();
+  const TLuckTask& Task() const { return m_e.Session().Task; }
+
   TStagePhase Phase() const { return m_phase; }
+  // The question waiting for its answer, None when none.
+  TStageQuestion Asking() const { return m_asking; }
   // The place the choice stands on (Choosing).
   size_t Choice() const { return m_choice; }
+  // A batch is being fixed or rolls: 结束 and leaving wait.
+  bool Busy() const;
+  // Leaving now closes the screen without a question.
+  bool MayClose() const { return !Busy() && !LeaveAsks(); }
+  // The winners list shows (and scrolls) unless the task hides it or a batch is running.
+  bool ShowsWinnersList() const;
 
   // Enter, or a click on the roll's area.
   TStageFrame Enter();
@@ -113,12 +154,21 @@ class TStage {
   TStageFrame Key(TStageKey key, int digit = 0);
   // After a frame that `follows`: the rest of the input it answered.
   TStageFrame Follow();
-  // A click on the reveal's card `card` (0 = the first), or on line `line` of the engine's
-  // winners list.
+  // A click on the reveal's card `card` (0 = the first), or on line `line` of the winners
+  // list as revealed.
   TStageFrame CardClicked(int card);
   TStageFrame ListLineClicked(size_t line);
-  // The answer to the absent-winner question of an Asks frame.
-  TStageFrame Answer(size_t place, bool yes);
+  // The answer to the question of the last Asks frame; nothing when none waits.
+  TStageFrame Answer(TStageAnswer a);
+  // 结束, the window's close, or Esc outside a choice: the screen closes, asking first when
+  // winners are revealed and the draw is not finished; refused while a batch is fixed or
+  // rolls.
+  TStageFrame Leave();
+  // The screen has gone (after Closes, or torn down): nothing more is asked, and the
+  // session is emptied as every draw screen empties it.
+  void Shut();
+  // The roll's timer: the roll labels' next texts while a roll runs, nothing otherwise.
+  TStageFrame RollTick();
   // The Selecting frame was shown: the winners are picked and the roll starts.
   TStageFrame Select();
   // The landing's timer; also the reveal asked for at once.
@@ -127,9 +177,21 @@ class TStage {
   TStageFrame ReplacementTime();
   // The summary's timer.
   TStageFrame SummaryTime();
-  // After the engine resumed an earlier draw with `end`: the cards show the last reveal, the
-  // replacement alone when the journal ended in one.
-  TStageFrame Resumed(const TDataDraw::BatchEnd& end);
+
+  // Texts of the screen (GBK).
+  std::string ReadyText() const;
+  // The item's prize line: ItemName + "奖品:" + AwardName, or empty; under rules followed by
+  // a full-width blank and the item's rules line (the item's name for an empty award).
+  std::string PrizeText(int itemIndex) const;
+  // The line the audience can photograph before the draw: the list's fingerprint, the
+  // number of candidates, for a draw of those checked in their fingerprint and number, and
+  // the commitment, shortened.
+  std::string ProofText() const;
+  // Number of roll labels: one per id byte for numeric ids, one otherwise.
+  int RollLabelCount() const;
+  bool NumericIds() const { return m_e.Session().Task.IdType == TIdType::Numeric; }
+  // The widest line of the winners list, in the list's pixels.
+  int ListWidth() const { return m_e.WinnerList().Width(); }
 
   // The reveal of the winners at `places` (draw order): the one source of the live and the
   // resumed reveal.
@@ -167,6 +229,9 @@ class TStage {
   static std::string ListLine(const std::string& line);
   // The Ready screen's line for the audience's number.
   std::string AudienceText() const;
+  // The winners list as the hall has seen it: up to the last reveal, from its first
+  // caption; what every observer was last told.
+  const TRevealedList& RevealedList() const { return m_list; }
 
  private:
   TStageFrame StopRoll();
@@ -174,22 +239,38 @@ class TStage {
   TStageFrame OpenChoice();
   TStageFrame EndChoice();
   TStageFrame Ask(size_t place);
+  TStageFrame AskAbsent(size_t place);
+  TStageFrame Replace(size_t place);
+  // After the engine resumed an earlier draw with `end`: the cards show the last reveal, the
+  // replacement alone when the journal ended in one.
+  TStageFrame Resumed(const TDataDraw::BatchEnd& end, TStageFrame f);
+  // The opening goes on with a new draw: an earlier journal goes to the history, a task
+  // already drawn asks first.
+  TStageFrame Fresh(TStageFrame f);
+  TStageFrame Ready(TStageFrame f);
+  TStageFrame Close(TStageFrame f);
+  TStageFrame Question(TStageFrame f, TStageQuestion q, std::string text, TStageAnswer preferred);
+  bool LeaveAsks() const;
+  void TellNotes(TStageFrame& f) const;
   TStagePhase Standing() const;
   // The end of the draw told after its last reveal: the finish message, or the writer's
   // failure; the summary is due from then on.
   void TellFinish(TStageFrame& f, const TDataDraw::BatchEnd& end);
+  // The winners list up to the engine's end is revealed: the frame carries it and the
+  // session's observers are told.
+  void RevealList(TStageFrame& f);
 
   TDataDraw& m_e;
-  TStagePhase m_phase = TStagePhase::Ready;
+  TStagePhase m_phase = TStagePhase::Opening;
   TStagePhase m_back = TStagePhase::Revealed;  // where the choice goes back to
+  TStageQuestion m_asking = TStageQuestion::None;
+  size_t m_askPlace = 0;  // the absent winner asked about
   size_t m_choice = 0;
-  bool m_replacing = false;      // the roll or landing is a replacement's
-  bool m_cardsReplaced = false;  // the cards show a replacement, not a batch
-  size_t m_replacePlace = 0;
   bool m_celebrate = false;
   bool m_summaryDue = false;  // the finish message has been told
   std::string m_exhausted;
   std::string m_skipped;
   TDataDraw::BatchEnd m_end;
+  TRevealedList m_list;
   enum class Pending { None, Start, Q } m_follow = Pending::None;
 };

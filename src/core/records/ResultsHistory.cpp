@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/text/FileWrite.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -23,15 +24,7 @@ std::string FileName(const std::string& gbkPath) {
 
 // A folder name that is not taken yet; created, so that two moves never share one.
 bool NewFolder(int taskId, std::string& folder, std::string& error) {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &tm);
+  const std::string stamp = text::LocalTime(std::time(nullptr), "%Y%m%d_%H%M%S");
   const std::string base = paths::HistoryDir() + std::to_string(taskId) + "_" + stamp;
   if (!paths::EnsureDir(paths::HistoryDir(), error)) return false;
   for (int n = 1; n < 1000; ++n) {

@@ -390,12 +390,9 @@ void TMainForm::SBtnGetLuckClick() {
     }
   }
   // The phones of the task's check-in see the winners as the stage reveals them.
-  if (checkingIn) {
-    TCheckinService* service = m_checkin.get();
-    screen->WatchReveals([service](const TDataDraw& engine, size_t revealed) {
-      service->Desk().SetBoard(checkin::BoardOf(engine, revealed));
-    });
-  }
+  std::optional<checkin::TWinnersFeed> feed;
+  if (checkingIn) feed.emplace(m_checkin->Desk(), taskId);
+  const TSessionWatch watch(m_drawSession, feed ? &*feed : nullptr);
   if (screen->SetUp(taskId) == 1) screen->ShowModal();
   screen.reset();
   if (checkingIn) m_checkin->AfterDraw(taskId);

@@ -9,7 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
-#include "core/draw/Colour.h"
+#include "core/records/Colour.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"

@@ -13,9 +13,9 @@
 #include <QUrl>
 
 #include "Version.h"
-#include "core/draw/Colour.h"
 #include "core/draw/Random.h"
 #include "core/draw/StageText.h"
+#include "core/records/Colour.h"
 #include "core/text/Messages.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/StagePrompt.h"
@@ -116,6 +116,31 @@ Answer TDrawScreenBase::stageQuestion(const QString& text, Answer preferred) {
                                  ScreenRect(card), m_design.Scale(), preferred);
   EKeyCtrl->setFocus();
   return a;
+}
+
+void TDrawScreenBase::stageAskLater(const QString& text, Answer preferred, Answer escape,
+                                    std::function<void(Answer)> then) {
+  const QSize g = m_design.Design();
+  const QRect card((g.width() - 760) / 2, (g.height() - 300) / 2, 760, 300);
+  m_prompt->Open(TStagePrompt::Style::Question, Q(StagePunctuation(FromQ(text))), ScreenRect(card),
+                 m_design.Scale(), preferred, escape, [this, then = std::move(then)](Answer a) {
+                   EKeyCtrl->setFocus();
+                   then(a);
+                 });
+}
+
+void TDrawScreenBase::stageShowLater(MessageKind kind, const QString& text,
+                                     std::function<void()> then) {
+  const bool banner = kind == MessageKind::Information;
+  const QSize g = m_design.Design();
+  const QRect card =
+      banner ? BannerArea() : QRect((g.width() - 760) / 2, (g.height() - 300) / 2, 760, 300);
+  m_prompt->Open(banner ? TStagePrompt::Style::Banner : TStagePrompt::Style::Message,
+                 Q(StagePunctuation(FromQ(text))), ScreenRect(card), m_design.Scale(), Answer::Yes,
+                 Answer::Yes, [this, then = std::move(then)](Answer) {
+                   EKeyCtrl->setFocus();
+                   then();
+                 });
 }
 
 void TDrawScreenBase::ShowForQuestions() {

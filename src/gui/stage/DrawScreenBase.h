@@ -47,6 +47,9 @@ class TDrawScreenBase : public QDialog, public MessageStage {
   TStagePrompt* Prompt() const { return m_prompt; }
   void stageMessage(MessageKind kind, const QString& text) override;
   Answer stageQuestion(const QString& text, Answer preferred) override;
+  void stageAskLater(const QString& text, Answer preferred, Answer escape,
+                     std::function<void(Answer)> then) override;
+  void stageShowLater(MessageKind kind, const QString& text, std::function<void()> then) override;
 
  protected:
   // `art` names our background picture; `seed` replaces the clock's seed of the generator.

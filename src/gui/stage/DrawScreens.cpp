@@ -1,7 +1,5 @@
 #include "gui/stage/DrawScreens.h"
 
-#include <type_traits>
-
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GetLuckProdFrm.h"
@@ -16,9 +14,6 @@ class DrawScreen : public TSetUpScreen {
   void ShowModal() override {
     ShowOnWholeScreen(&m_form);
     m_form.exec();
-  }
-  void WatchReveals(RevealWatch watch) override {
-    if constexpr (std::is_same_v<Form, TGetLuckMainForm>) m_form.SetRevealWatch(std::move(watch));
   }
 
  private:

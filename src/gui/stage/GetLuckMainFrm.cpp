@@ -119,10 +119,9 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
 }
 
 // The winners list's lines as the stage shows them.
-QStringList ListLines(const std::vector<std::string>& lines, size_t from, size_t to) {
-  to = std::min(to, lines.size());
+QStringList ListLines(const TRevealedList& list) {
   QStringList out;
-  for (size_t i = from; i < to; ++i) out << Q(TStage::ListLine(lines[i]));
+  for (const TRevealedLine& l : list.lines) out << Q(TStage::ListLine(l.text));
   return out;
 }
 
@@ -197,12 +196,9 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MUser2_1->SetTop(kListTop);
   MUser2_1->hide();
   MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
-  CardsNow->onCardClicked = [this](int card) {
-    if (!m_closed && !Prompt()->IsOpen()) Run(m_stage.CardClicked(card));
-  };
+  CardsNow->onCardClicked = [this](int card) { Run(m_stage.CardClicked(card)); };
   MUser2_1->onLineClicked = [this](int row) {
-    if (row < 0 || m_closed || Prompt()->IsOpen()) return;
-    Run(m_stage.ListLineClicked(static_cast<size_t>(row + m_listDropped)));
+    if (row >= 0) Run(m_stage.ListLineClicked(static_cast<size_t>(row)));
   };
   MLuckNow->onMouseUp = [this] { EKeyCtrl->setFocus(); };
 
@@ -249,9 +245,7 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   TMReplace = new QTimer(this);
   TMReplace->setSingleShot(true);
   TMReplace->setInterval(kReplaceRollMs);
-  connect(TMReplace, &QTimer::timeout, this, [this] {
-    if (!m_closed) Run(m_stage.ReplacementTime());
-  });
+  connect(TMReplace, &QTimer::timeout, this, [this] { Run(m_stage.ReplacementTime()); });
   connect(TMLanding, &QTimer::timeout, this, &TGetLuckMainForm::ShowReveal);
   connect(TMSummary, &QTimer::timeout, this, &TGetLuckMainForm::ShowSummary);
   connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
@@ -275,12 +269,13 @@ QRect TGetLuckMainForm::BannerArea() const { return QRect(30, 12, 956, 226); }
 
 int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   SBegin->hide();
-  TDataDraw::Failure failure;
-  if (!m_engine.SetUp(taskId, failure)) {
+  TDrawFailure failure;
+  if (!m_stage.SetUp(taskId, failure)) {
     ShowMessageBox(failure.kind, failure.text);
     return 0;
   }
-  const TLuckTask& task = m_engine.Task();
+  m_setUp = true;
+  const TLuckTask& task = m_stage.Task();
   SetTextColour(task.FontColor);
   // The screen as the hall will see it, before any question is asked on it.
   if (!LoadTaskPicture(task.MainImageName)) return 0;
@@ -294,19 +289,8 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   HintList->setText(Q(StagePunctuation(task.RemainText)));
   m_design.Fit(HintList);
 
-  bool resumed = false;
-  TDataDraw::BatchEnd resumedEnd;
-  if (!SettleEarlierDraw(resumed, resumedEnd)) {
-    hide();
-    return 0;
-  }
-  // What the rules leave short is told before the first batch, once.
-  std::string notes;
-  for (const std::string& n : m_engine.RulesNotes()) notes += (notes.empty() ? "" : "\n") + n;
-  if (!notes.empty()) ShowMessageBox(MessageKind::Attention, notes);
-
-  const bool numeric = m_engine.IsNumeric();
-  const int count = m_engine.RollLabelCount();
+  const bool numeric = m_stage.NumericIds();
+  const int count = m_stage.RollLabelCount();
   // One cell per digit, as wide as the face's digits, the row centred on the band; a long
   // id makes its digits smaller rather than run off the screen.
   const QFontMetricsF digits(UiFont(StageFamily(), 100, true));
@@ -336,70 +320,19 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
 
   m_listBaseTop = MUser2_1->Top();
-  SBegin->show();
   PUser2->hide();  // shown with its first winner
-  SetShowList(m_engine.ReadyText());
-  ShowPrize(0);
-  ShowNext(0);
-  if (resumed) {
-    Run(m_stage.Resumed(resumedEnd));
-  } else {
-    ShowProof(true);
-  }
-  return 1;
+  // The opening: its questions are asked on the screen, and their answers come back as
+  // inputs of the stage.
+  Run(m_stage.Open());
+  return m_stage.Phase() == TStagePhase::Closed ? 0 : 1;
 }
 
-bool TGetLuckMainForm::SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end) {
-  resumed = false;
-  std::string error;
-  // What set-up asks, it asks on the screen itself.
-  const bool asks = m_engine.PendingDraw() != TDataDraw::Pending::None || m_engine.HasResults();
-  if (asks) ShowForQuestions();
-  switch (m_engine.PendingDraw()) {
-    case TDataDraw::Pending::Resumable: {
-      const Answer a = AskYesNo(Q(m_engine.ResumeQuestion()));
-      if (a == Answer::Closed) return false;  // nothing decided: nothing moves
-      if (a == Answer::Yes) {
-        resumed = m_engine.Resume(end, error);
-        if (!resumed) ShowMessageBox(MessageKind::Attention, error);
-      }
-      break;
-    }
-    case TDataDraw::Pending::Complete:
-      // Every batch was drawn: only the winner files were missing. Nothing to ask.
-      resumed = m_engine.Resume(end, error);
-      if (!resumed) ShowMessageBox(MessageKind::Attention, error);
-      break;
-    case TDataDraw::Pending::Mismatch:
-      ShowMessageBox(MessageKind::Attention, TDataDraw::MismatchText());
-      break;
-    case TDataDraw::Pending::Damaged:
-      ShowMessageBox(MessageKind::Attention, TDataDraw::DamagedText());
-      break;
-    case TDataDraw::Pending::None:
-      break;
-  }
-  if (resumed) return true;
-  if (!m_engine.SetAsidePending(error)) {
-    ShowMessageBox(MessageKind::Error, error);
-    return false;
-  }
-  // No is the default: a habitual Enter must not start over a task that was drawn.
-  if (m_engine.HasResults() && AskYesNo(Q(TDataDraw::ResultsQuestion()), Answer::No) != Answer::Yes)
-    return false;
-  // The commitment is on disk before it is on the screen. Should that fail, the first
-  // batch writes it together with its own record.
-  if (!m_engine.StartJournal(error)) ShowMessageBox(MessageKind::Error, error);
-  return true;
-}
-
-void TGetLuckMainForm::ShowProof(bool shown) {
+void TGetLuckMainForm::ShowProof(bool shown, const std::string& gbkText) {
   LbProof->setVisible(shown);
   LbAudience->setVisible(shown);
   if (!shown) return;
-  LbProof->setText(Q(m_engine.ProofText()));
+  LbProof->setText(Q(gbkText));
   m_design.Fit(LbProof);
-  ShowAudienceNumber(m_stage.AudienceText());
 }
 
 void TGetLuckMainForm::ShowAudienceNumber(const std::string& gbkText) {
@@ -408,7 +341,6 @@ void TGetLuckMainForm::ShowAudienceNumber(const std::string& gbkText) {
 }
 
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
-  if (m_closed) return false;
   TStageKey key = TStageKey::Other;
   int digit = 0;
   switch (e->key()) {
@@ -451,18 +383,18 @@ void TGetLuckMainForm::SetHint(const std::string& gbkText) {
   m_design.Fit(HintList);
 }
 
-void TGetLuckMainForm::ShowPrize(int itemIndex) {
-  LGet->setText(Q(StagePunctuation(m_engine.PrizeText(itemIndex))));
+void TGetLuckMainForm::ShowPrize(int itemIndex, const std::string& gbkText) {
+  LGet->setText(Q(StagePunctuation(gbkText)));
   m_design.Fit(LGet);
   // The prize picture of the item, when its file loads.
   m_prizePicture = QPixmap();
-  if (itemIndex >= 0 && itemIndex < static_cast<int>(m_engine.Items().size())) {
-    const std::string& path = m_engine.Items()[static_cast<size_t>(itemIndex)].AwardImageName;
+  const TArrLuckItem& items = m_engine.Session().Items;
+  if (itemIndex >= 0 && itemIndex < static_cast<int>(items.size())) {
+    const std::string& path = items[static_cast<size_t>(itemIndex)].AwardImageName;
     QImage picture;
     if (!path.empty() && picture.load(Q(path))) m_prizePicture = QPixmap::fromImage(picture);
   }
   IMGet->setVisible(!m_prizePicture.isNull());
-  SyncWinnerList();
   LayoutPanels();
 }
 
@@ -484,47 +416,44 @@ void TGetLuckMainForm::ShowNext(int itemIndex) {
   LbNextGift->show();
 }
 
-void TGetLuckMainForm::SBeginClick() {
-  if (!m_closed) Run(m_stage.Start());
-}
+void TGetLuckMainForm::SBeginClick() { Run(m_stage.Start()); }
 void TGetLuckMainForm::SContinueClick() { SBeginClick(); }
 
-void TGetLuckMainForm::EKeyCtrlKeyPress() {
-  if (!m_closed) Run(m_stage.Enter());
-}
+void TGetLuckMainForm::EKeyCtrlKeyPress() { Run(m_stage.Enter()); }
 
-void TGetLuckMainForm::SelectWinners() {
-  if (!m_closed) Run(m_stage.Select());
-}
+void TGetLuckMainForm::SelectWinners() { Run(m_stage.Select()); }
 
 void TGetLuckMainForm::RollTick() {
-  if (m_engine.state() != TDataDraw::State::Rolling) return;
-  ShowRollTexts(m_engine.RollStep());
+  const TStageFrame f = m_stage.RollTick();
+  if (f.rollTexts) ShowRollTexts(*f.rollTexts);
 }
 
-void TGetLuckMainForm::ShowReveal() {
-  if (!m_closed) Run(m_stage.LandingOver());
-}
+void TGetLuckMainForm::ShowReveal() { Run(m_stage.LandingOver()); }
 
-void TGetLuckMainForm::ShowSummary() {
-  if (!m_closed) Run(m_stage.SummaryTime());
-}
+void TGetLuckMainForm::ShowSummary() { Run(m_stage.SummaryTime()); }
 
 void TGetLuckMainForm::Run(TStageFrame f) {
-  for (;;) {
-    const bool follows = f.follows;
-    Apply(f);
-    if (m_closed || !follows) return;
-    f = m_stage.Follow();
-  }
+  // Once the stage has closed, nothing that was still on its way shows.
+  if (m_closed) return;
+  const bool follows = f.follows;
+  Apply(f, [this, follows] {
+    if (follows) Run(m_stage.Follow());
+  });
 }
 
-void TGetLuckMainForm::Apply(const TStageFrame& f) {
+void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   if (f.audience) ShowAudienceNumber(*f.audience);
   // The grand prize's moment lasts until the stage moves on.
   if (f.step != TStageStep::None) HideGrand();
   if (f.stopSummaryTimer) TMSummary->stop();
   switch (f.step) {
+    case TStageStep::Opens:
+      SetShowList(*f.status);
+      ShowPrize(f.prizeItem, f.prize);
+      ShowNext(0);
+      ShowProof(true, *f.proof);
+      SBegin->show();
+      break;
     case TStageStep::Starts:
       ShowStart();
       break;
@@ -542,33 +471,51 @@ void TGetLuckMainForm::Apply(const TStageFrame& f) {
       break;
     case TStageStep::Reveals:
     case TStageStep::Resumes:
-      ShowBatch(f);
-      break;
+      ShowBatch(f, std::move(then));
+      return;
     case TStageStep::Summarises:
       ShowSummaryPanel(f);
       break;
     case TStageStep::Chooses:
     case TStageStep::Asks:
+    case TStageStep::Closes:
     case TStageStep::None:
       break;
   }
-  if (f.status && f.step != TStageStep::Reveals && f.step != TStageStep::Resumes)
-    SetShowList(*f.status);
+  if (f.status && f.step != TStageStep::Opens) SetShowList(*f.status);
   if (f.hideRoll) HideRollLabels();
-  if (f.step != TStageStep::Reveals && f.step != TStageStep::Resumes) {
-    if (f.hint) SetHint(*f.hint);
-    if (!Tell(f.messages, 0, f.messages.size())) return;
-  }
-  if (f.startSummaryTimer) TMSummary->start();
-  if (f.step == TStageStep::Asks) AskAbsent(f.place, f.question);
+  if (f.hint) SetHint(*f.hint);
+  // What there is to tell comes first; then the question, the close or the summary's time.
+  Tell(f.messages, 0, f.messages.size(), [this, f, then = std::move(then)] {
+    if (f.startSummaryTimer) TMSummary->start();
+    if (f.step == TStageStep::Asks) return Ask(f);
+    if (f.step == TStageStep::Closes) return done(QDialog::Accepted);
+    then();
+  });
 }
 
-bool TGetLuckMainForm::Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to) {
-  for (size_t i = from; i < to && i < messages.size(); ++i) {
-    ShowMessageBox(messages[i].kind, messages[i].text);
-    if (m_closed) return false;
-  }
-  return !m_closed;
+void TGetLuckMainForm::Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to,
+                            std::function<void()> then) {
+  if (from >= to || from >= messages.size()) return then();
+  if (!isVisible()) ShowForQuestions();
+  ShowLater(
+      messages[from].kind, messages[from].text,
+      [this, messages, from, to, then = std::move(then)] { Tell(messages, from + 1, to, then); });
+}
+
+void TGetLuckMainForm::Ask(const TStageFrame& f) {
+  // A question of the opening is asked on the screen itself, as the hall will see it.
+  if (!isVisible()) ShowForQuestions();
+  const auto answer = [](TStageAnswer a) {
+    return a == TStageAnswer::Yes  ? Answer::Yes
+           : a == TStageAnswer::No ? Answer::No
+                                   : Answer::Closed;
+  };
+  AskLater(Q(f.question), answer(f.preferred), answer(f.escape), [this](Answer a) {
+    Run(m_stage.Answer(a == Answer::Yes  ? TStageAnswer::Yes
+                       : a == Answer::No ? TStageAnswer::No
+                                         : TStageAnswer::Closed));
+  });
 }
 
 void TGetLuckMainForm::ShowStart() {
@@ -579,13 +526,13 @@ void TGetLuckMainForm::ShowStart() {
   SContinue->hide();
   PLuckNow->hide();
   ShowNext(-1);
-  ShowProof(false);
+  ShowProof(false, {});
   TMListNow->stop();
   // A large batch made way for nothing now: its lines go, the list and the picture return.
   if (MLuckNow->LineCount() > 0) {
     MLuckNow->SetLines({});
     LayoutReveal();
-    if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) PUser2->show();
+    if (m_stage.ShowsWinnersList() && MUser2_1->LineCount() > 0) PUser2->show();
     IMGet->setVisible(!m_prizePicture.isNull());
   }
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
@@ -631,7 +578,7 @@ void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
   LayoutReveal();
 }
 
-void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
+void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> then) {
   const bool resumed = f.step == TStageStep::Resumes;
   TMLanding->stop();
   if (!resumed) {
@@ -644,8 +591,6 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
     ShowNext(-1);
     SetShowList(*f.status);
     SetHint(*f.hint);
-    const int last = static_cast<int>(m_engine.Items().size()) - 1;
-    ShowPrize(std::min(m_engine.CurItemIndex(), last));
   }
   // The batch: cards for up to six, whole lines in columns for more.
   ShowCards(*f.reveal);
@@ -654,28 +599,30 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f) {
     if (m_revealCrawls) TMListNow->start();
   }
   // Now, and not before, the rest of the screen moves on.
-  m_listRevealed = static_cast<int>(m_engine.WinnerList().Lines().size());
-  SyncWinnerList();
+  if (f.list) ShowWinnerList(*f.list);
   if (!resumed) SetShowList(*f.status);
   SBegin->hide();
   SContinue->setVisible(!f.finished);
-  if (f.prizeChanged) ShowPrize(m_engine.CurItemIndex());
+  if (f.prizeChanged) ShowPrize(f.prizeItem, f.prize);
   if (MLuckNow->LineCount() > 0) {
     // A large batch stands where the list and the picture were.
     PUser2->hide();
     IMGet->hide();
-  } else if (m_engine.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+  } else if (m_stage.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
     PUser2->show();
     MUser2_1->show();
     TMList->start();
   }
   if (f.reveal->grand) ShowGrand();
   if (f.celebrate) Celebrate();
-  // What there is to tell comes after the winners are in sight.
-  if (!Tell(f.messages, 0, f.hintAfter)) return;
-  if (!resumed && f.hint) SetHint(*f.hint);
-  if (!Tell(f.messages, f.hintAfter, f.messages.size())) return;
-  if (f.startSummaryTimer) TMSummary->start();
+  // What there is to tell comes after the winners are in sight; the hint changes between.
+  Tell(f.messages, 0, f.hintAfter, [this, f, resumed, then = std::move(then)] {
+    if (!resumed && f.hint) SetHint(*f.hint);
+    Tell(f.messages, f.hintAfter, f.messages.size(), [this, f, then] {
+      if (f.startSummaryTimer) TMSummary->start();
+      then();
+    });
+  });
 }
 
 void TGetLuckMainForm::ShowSummaryPanel(const TStageFrame& f) {
@@ -697,15 +644,9 @@ void TGetLuckMainForm::ShowSummaryPanel(const TStageFrame& f) {
   LayoutSummary();
 }
 
-void TGetLuckMainForm::AskAbsent(size_t place, const std::string& question) {
-  // No is the default: a stray Enter changes nothing.
-  if (AskYesNo(Q(question), Answer::No) != Answer::Yes || m_closed) return;
-  Run(m_stage.Answer(place, true));
-}
-
 void TGetLuckMainForm::ShowGrand() {
-  if (m_engine.Items().empty()) return;
-  const TLuckItem& item = m_engine.Items().back();
+  if (m_engine.Session().Items.empty()) return;
+  const TLuckItem& item = m_engine.Session().Items.back();
   std::vector<TStageCard> winners;
   for (const TStageCard& c : CardsNow->Cards()) winners.push_back(c);
   const QString gift = item.AwardName.empty()
@@ -721,7 +662,7 @@ void TGetLuckMainForm::HideGrand() {
 }
 
 void TGetLuckMainForm::Celebrate() {
-  const bool sound = !m_engine.Task().MusicFilePath.empty();
+  const bool sound = !m_stage.Task().MusicFilePath.empty();
   if (PGrand->isVisible()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound);
     return;
@@ -878,31 +819,11 @@ void TGetLuckMainForm::HideRollLabels() {
   for (QLabel* l : RollLabels) l->hide();
 }
 
-void TGetLuckMainForm::SyncWinnerList() {
+void TGetLuckMainForm::ShowWinnerList(const TRevealedList& list) {
   // Only what has been revealed: a batch still rolling is not in the list yet.
-  const std::vector<std::string>& lines = m_engine.WinnerList().Lines();
-  if (m_listGeneration != m_engine.ListGeneration()) {
-    // A replacement changed the list in its middle: it is shown afresh.
-    m_listGeneration = m_engine.ListGeneration();
-    MUser2_1->SetLines({});
-    m_listShown = 0;
-    m_listDropped = 0;
-  }
-  const size_t upTo = std::min(lines.size(), static_cast<size_t>(m_listRevealed));
-  if (m_revealWatch && (upTo != m_watchedLines || m_listGeneration != m_watchedGeneration)) {
-    m_watchedLines = upTo;
-    m_watchedGeneration = m_listGeneration;
-    m_revealWatch(m_engine, upTo);
-  }
-  if (static_cast<size_t>(m_listShown) < upTo) {
-    QStringList add = ListLines(lines, static_cast<size_t>(m_listShown), upTo);
-    // The list starts with its first caption, not with blank lines.
-    while (MUser2_1->LineCount() == 0 && !add.isEmpty() && add.front().isEmpty()) {
-      add.pop_front();
-      ++m_listDropped;
-    }
-    MUser2_1->AppendLines(add);
-    m_listShown = static_cast<int>(upTo);
+  const QStringList lines = ListLines(list);
+  if (MUser2_1->Lines() != lines) {
+    MUser2_1->SetLines(lines);
     // The newest winners in view.
     m_listFirst = std::max(0, MUser2_1->Rows() - m_listRows);
     ShowListFrom(m_listFirst);
@@ -943,40 +864,23 @@ void TGetLuckMainForm::TMListNowTimer() {
 }
 
 void TGetLuckMainForm::SOutClick() {
-  if (!SOut->isEnabled()) return;
-  Leave();
-}
-
-bool TGetLuckMainForm::Leave() {
-  if (!m_engine.MayLeave() || Prompt()->IsOpen()) return false;
-  // No is the default and closing the question is No: a habitual Enter keeps the draw.
-  if (m_engine.LeaveNeedsQuestion() &&
-      AskYesNo(QStringLiteral(
-                   "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"),
-               Answer::No) != Answer::Yes)
-    return false;
-  done(QDialog::Accepted);
-  return true;
+  if (SOut->isEnabled()) Run(m_stage.Leave());
 }
 
 void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
   // A close from the window manager is the 结束 button; while a batch runs it is refused.
-  e->ignore();
   if (m_closed) {
     e->accept();
     return;
   }
-  Leave();
+  e->ignore();
+  Run(m_stage.Leave());
 }
 
 void TGetLuckMainForm::reject() {
   // Esc leaves a choice, not the screen.
   TStageFrame f = m_stage.Key(TStageKey::Esc);
-  if (f.taken) {
-    Run(std::move(f));
-    return;
-  }
-  Leave();
+  Run(f.taken ? std::move(f) : m_stage.Leave());
 }
 
 void TGetLuckMainForm::done(int r) {
@@ -992,15 +896,15 @@ void TGetLuckMainForm::FormClose() {
   TMRoll->stop();
   TMLanding->stop();
   TMSummary->stop();
+  TMReplace->stop();
   Celebration->Stop();
   StopMusic();
-  if (!m_engine.IsSetUp()) return;
-  m_engine.Close();
+  if (m_setUp) m_stage.Shut();
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
   TDrawScreenBase::showEvent(e);
-  if (m_engine.IsSetUp()) StartMusic(m_engine.Task().MusicFilePath);
+  if (m_setUp) StartMusic(m_stage.Task().MusicFilePath);
 }
 
 void TGetLuckMainForm::LayoutPanels() {
@@ -1011,7 +915,7 @@ void TGetLuckMainForm::LayoutPanels() {
   const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);
   const int gap = 24;
   const int room = kListMaxWidth - (picture ? kPictureSize.width() + gap : 0);
-  const int width = std::clamp(m_engine.WinnerList().Width() + 24, kListMinWidth, room);
+  const int width = std::clamp(m_stage.ListWidth() + 24, kListMinWidth, room);
   const int group = width + (picture ? gap + kPictureSize.width() : 0);
   const int left = (kDesign.width() - group) / 2;
   m_listRows = (kListZoneBottom - kListZoneTop - 12) / kListLine;

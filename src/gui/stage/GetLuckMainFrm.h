@@ -3,6 +3,7 @@
 // widgets, the timers and the painting, driven by timers, never by a nested event loop.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,12 +35,13 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // shown.
   int SetUpDraw(int32_t taskId);
 
+  // For tests: the engine under the stage, and the stage.
   const TDataDraw& Engine() const { return m_engine; }
-  // Told after each change of the revealed winners list (the phones' winners board).
-  void SetRevealWatch(RevealWatch watch) { m_revealWatch = std::move(watch); }
-  bool Stopped() const { return m_engine.Stopped(); }
-  bool Busy() const { return m_engine.Busy(); }
-  bool MayClose() const { return m_engine.Stopped() && !m_engine.LeaveNeedsQuestion(); }
+  const TStage& Stage() const { return m_stage; }
+  bool Stopped() const { return !m_stage.Busy(); }
+  // The batch's winners are being fixed.
+  bool Busy() const { return m_stage.Phase() == TStagePhase::Selecting; }
+  bool MayClose() const { return m_stage.MayClose(); }
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -110,21 +112,23 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QRect BannerArea() const override;
 
  private:
-  RevealWatch m_revealWatch;
-  size_t m_watchedLines = 0;
-  int m_watchedGeneration = -1;
   // Applies a frame of the stage, and what follows it.
   void Run(TStageFrame f);
-  void Apply(const TStageFrame& f);
-  // Tells messages[from, to); false once the screen has closed.
-  bool Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to);
+  // Applies the frame; `then` runs once its messages are told (never when the frame asks a
+  // question or closes the screen).
+  void Apply(const TStageFrame& f, std::function<void()> then);
+  // Tells messages[from, to) one after the other, without waiting in a nested loop, then
+  // runs `then`.
+  void Tell(const std::vector<TStageMessage>& messages, size_t from, size_t to,
+            std::function<void()> then);
+  // Asks the frame's question; its answer goes to the stage.
+  void Ask(const TStageFrame& f);
   void ShowStart();
   void SelectWinners();
   void ShowRoll(const TStageFrame& f);
-  void ShowBatch(const TStageFrame& f);
+  void ShowBatch(const TStageFrame& f, std::function<void()> then);
   void ShowCards(const TStageReveal& reveal);
   void ShowSummaryPanel(const TStageFrame& f);
-  void AskAbsent(size_t place, const std::string& question);
   void Celebrate();
   // The draw's last winners on the whole screen (a grand reveal), and gone again.
   void ShowGrand();
@@ -132,33 +136,28 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowNext(int itemIndex);
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();
-  void SyncWinnerList();
+  void ShowWinnerList(const TRevealedList& list);
   void ShowListFrom(int row);
-  void ShowPrize(int itemIndex);
+  void ShowPrize(int itemIndex, const std::string& gbkText);
   void SetShowList(const std::string& gbkText);
   void SetHint(const std::string& gbkText);
   void FormClose();
   void LayoutPanels();
   void LayoutReveal();
   void LayoutSummary();
-  bool Leave();
-  bool SettleEarlierDraw(bool& resumed, TDataDraw::BatchEnd& end);
-  void ShowProof(bool shown);
+  void ShowProof(bool shown, const std::string& gbkText);
   void ShowAudienceNumber(const std::string& gbkText);
 
   TDataDraw m_engine;
   // The screen's phase and rules; the window applies what it answers.
   TStage m_stage{m_engine};
-  bool m_closed = false;
+  bool m_setUp = false;   // the engine holds the task: closing empties the session
+  bool m_closed = false;  // done: frames still on their way show nothing
   int m_listBaseTop = 1;
-  int m_listShown = 0;     // winners list lines already handed to MUser2_1
-  int m_listRevealed = 0;  // winners list lines of batches already revealed
-  int m_listFirst = 0;     // first row of the winners list in view
-  int m_listRows = 5;      // rows the winners list shows at once
-  int m_crawlRow = 0;      // first row in view of a batch or summary taller than its panel
+  int m_listFirst = 0;  // first row of the winners list in view
+  int m_listRows = 5;   // rows the winners list shows at once
+  int m_crawlRow = 0;   // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
-  int m_listGeneration = 0;  // the engine's list generation MUser2_1 shows
-  int m_listDropped = 0;     // blank lines of the engine's list not handed to MUser2_1
-  QTimer* TMReplace;         // a replacement's roll stops by itself
+  QTimer* TMReplace;  // a replacement's roll stops by itself
 };

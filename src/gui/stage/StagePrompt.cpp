@@ -46,19 +46,11 @@ TStagePrompt::TStagePrompt(QWidget* screen) : QWidget(screen) {
   hide();
 }
 
-Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double scale,
-                         Answer preferred) {
-  // A prompt over a prompt (a failure told while a question waits) takes the card for its
-  // own time and gives it back afterwards.
-  const Style outerStyle = m_style;
-  const Answer outerPreferred = m_preferred;
-  const QString outerText = m_text;
-  const QRect outerCard = PCard->geometry();
-  QEventLoop* outerLoop = m_loop;
-
+void TStagePrompt::Present(Style style, const QString& text, QRect card, double scale,
+                           Answer preferred, Answer escape) {
   m_style = style;
   m_preferred = style == Style::Question ? preferred : Answer::Yes;
-  m_answer = Answer::Closed;
+  m_escape = style == Style::Question ? escape : m_preferred;
   m_text = text;
   BtnYes->setVisible(style == Style::Question);
   BtnNo->setVisible(style == Style::Question);
@@ -68,6 +60,21 @@ Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double sc
   show();
   raise();
   update();
+}
+
+Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double scale,
+                         Answer preferred) {
+  // A prompt over a prompt (a failure told while a question waits) takes the card for its
+  // own time and gives it back afterwards.
+  const Style outerStyle = m_style;
+  const Answer outerPreferred = m_preferred;
+  const Answer outerEscape = m_escape;
+  const QString outerText = m_text;
+  const QRect outerCard = PCard->geometry();
+  QEventLoop* outerLoop = m_loop;
+
+  m_answer = Answer::Closed;
+  Present(style, text, card, scale, preferred, Answer::No);
 
   QEventLoop loop;
   m_loop = &loop;
@@ -76,9 +83,10 @@ Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double sc
   if (!alive) return Answer::Closed;
   const Answer answer = m_answer;
   m_loop = outerLoop;
-  if (outerLoop) {
+  if (outerLoop || m_current) {
     m_style = outerStyle;
     m_preferred = outerPreferred;
+    m_escape = outerEscape;
     m_text = outerText;
     BtnYes->setVisible(m_style == Style::Question);
     BtnNo->setVisible(m_style == Style::Question);
@@ -90,20 +98,50 @@ Answer TStagePrompt::Run(Style style, const QString& text, QRect card, double sc
   return answer;
 }
 
+void TStagePrompt::Open(Style style, const QString& text, QRect card, double scale,
+                        Answer preferred, Answer escape, std::function<void(Answer)> then) {
+  Request r{style, text, card, scale, preferred, escape, std::move(then)};
+  if (IsOpen()) {
+    m_waiting.push_back(std::move(r));
+    return;
+  }
+  Present(r.style, r.text, r.card, r.scale, r.preferred, r.escape);
+  m_current = std::move(r);
+}
+
 void TStagePrompt::Cancel() {
-  if (!m_loop) return;
+  m_current.reset();
+  m_waiting.clear();
+  if (!m_loop) {
+    hide();
+    return;
+  }
   m_answer = Answer::Closed;
   m_loop->exit();
 }
 
 void TStagePrompt::Answered(Answer a) {
-  if (!m_loop) return;
-  m_answer = a;
-  m_loop->exit();
+  if (m_loop) {
+    m_answer = a;
+    m_loop->exit();
+    return;
+  }
+  if (!m_current) return;
+  std::function<void(Answer)> then = std::move(m_current->then);
+  m_current.reset();
+  if (m_waiting.empty()) {
+    hide();
+  } else {
+    Request next = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    Present(next.style, next.text, next.card, next.scale, next.preferred, next.escape);
+    m_current = std::move(next);
+  }
+  if (then) then(a);
 }
 
 bool TStagePrompt::Key(const QKeyEvent* e) {
-  if (!m_loop) return false;
+  if (!IsOpen()) return false;
   if (e->isAutoRepeat()) return true;  // a held key answers nothing
   const int key = e->key();
   if (m_style != Style::Question) {
@@ -112,7 +150,9 @@ bool TStagePrompt::Key(const QKeyEvent* e) {
   }
   if (TDrawScreenBase::IsEnterKey(key)) {
     Answered(m_preferred);
-  } else if (key == Qt::Key_Escape || key == Qt::Key_N) {
+  } else if (key == Qt::Key_Escape) {
+    Answered(m_escape);
+  } else if (key == Qt::Key_N) {
     Answered(Answer::No);
   } else if (key == Qt::Key_Y) {
     Answered(Answer::Yes);

@@ -9,6 +9,9 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <deque>
+#include <functional>
+#include <optional>
 
 #include "gui/ui/Dialogs.h"
 
@@ -34,9 +37,14 @@ class TStagePrompt : public QWidget {
   // Messages: any of those keys closes. Closed when the screen goes away meanwhile.
   Answer Run(Style style, const QString& text, QRect card, double scale,
              Answer preferred = Answer::Yes);
-  // Ends a waiting prompt without an answer (the screen closes).
+  // Shows the text as Run does and returns at once: the answer goes to `then` from the
+  // event loop, never after Cancel. Esc gives `escape` to a question. A prompt already open
+  // keeps the card; this one follows it.
+  void Open(Style style, const QString& text, QRect card, double scale, Answer preferred,
+            Answer escape, std::function<void(Answer)> then);
+  // Ends every waiting prompt without an answer (the screen closes).
   void Cancel();
-  bool IsOpen() const { return m_loop != nullptr; }
+  bool IsOpen() const { return m_loop != nullptr || m_current.has_value(); }
   Style CurrentStyle() const { return m_style; }
   // The text asked or told, as given (the card shows it broken into lines).
   const QString& Text() const { return m_text; }
@@ -58,13 +66,27 @@ class TStagePrompt : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
 
  private:
+  struct Request {
+    Style style;
+    QString text;
+    QRect card;
+    double scale;
+    Answer preferred;
+    Answer escape;
+    std::function<void(Answer)> then;
+  };
   void Answered(Answer a);
+  void Present(Style style, const QString& text, QRect card, double scale, Answer preferred,
+               Answer escape);
   void Place(QRect card, double scale);
   void StyleButtons(double scale);
 
   Style m_style = Style::Message;
   Answer m_preferred = Answer::Yes;
+  Answer m_escape = Answer::No;
   Answer m_answer = Answer::Closed;
   QEventLoop* m_loop = nullptr;
   QString m_text;
+  std::optional<Request> m_current;  // the prompt of Open in sight
+  std::deque<Request> m_waiting;     // prompts of Open still to come
 };

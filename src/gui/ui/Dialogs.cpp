@@ -73,6 +73,19 @@ Answer WindowDialogProvider::askYesNo(const QString& text, Answer preferred) {
   return dialog.answer();
 }
 
+void WindowDialogProvider::askLater(const QString& text, Answer preferred, Answer escape,
+                                    std::function<void(Answer)> then) {
+  if (g_stage) return g_stage->stageAskLater(text, preferred, escape, std::move(then));
+  then(askYesNo(text, preferred));
+}
+
+void WindowDialogProvider::showLater(MessageKind kind, const QString& text,
+                                     std::function<void()> then) {
+  if (g_stage) return g_stage->stageShowLater(kind, text, std::move(then));
+  showMessage(kind, text);
+  then();
+}
+
 void WindowDialogProvider::warning(const QString& text) {
   if (g_stage) {
     g_stage->stageMessage(MessageKind::Warning, text);
@@ -177,4 +190,13 @@ void ShowMessageBox(MessageKind kind, const char* utf8Text) {
 
 Answer AskYesNo(const QString& text, Answer preferred) {
   return Dialogs().askYesNo(text, preferred);
+}
+
+void AskLater(const QString& text, Answer preferred, Answer escape,
+              std::function<void(Answer)> then) {
+  Dialogs().askLater(text, preferred, escape, std::move(then));
+}
+
+void ShowLater(MessageKind kind, const std::string& gbkText, std::function<void()> then) {
+  Dialogs().showLater(kind, Q(gbkText), std::move(then));
 }

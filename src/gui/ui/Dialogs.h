@@ -21,6 +21,18 @@ class DialogProvider {
   virtual void showMessage(MessageKind kind, const QString& text) = 0;
   // `preferred` is the default button: the answer Enter gives.
   virtual Answer askYesNo(const QString& text, Answer preferred) = 0;
+  // The same, for a window that goes on while the question waits: `then` gets the answer
+  // when it comes (at once from a provider that answers at once), never after the window
+  // went away. `escape` is the answer Esc gives.
+  virtual void askLater(const QString& text, Answer preferred, Answer escape,
+                        std::function<void(Answer)> then) {
+    (void)escape;
+    then(askYesNo(text, preferred));
+  }
+  virtual void showLater(MessageKind kind, const QString& text, std::function<void()> then) {
+    showMessage(kind, text);
+    then();
+  }
   // The framework's warning dialog with a single Yes button.
   virtual void warning(const QString& text) = 0;
   // File choices; false when cancelled. `filter` is in Qt's form ("desc (*.ext);;…").
@@ -46,6 +58,9 @@ class WindowDialogProvider : public DialogProvider {
  public:
   void showMessage(MessageKind kind, const QString& text) override;
   Answer askYesNo(const QString& text, Answer preferred) override;
+  void askLater(const QString& text, Answer preferred, Answer escape,
+                std::function<void(Answer)> then) override;
+  void showLater(MessageKind kind, const QString& text, std::function<void()> then) override;
   void warning(const QString& text) override;
   bool getSaveFileName(QWidget* owner, const QString& title, const QString& filter,
                        const QString& initialName, QString& chosen) override;
@@ -88,6 +103,17 @@ class MessageStage {
   virtual ~MessageStage() = default;
   virtual void stageMessage(MessageKind kind, const QString& text) = 0;
   virtual Answer stageQuestion(const QString& text, Answer preferred) = 0;
+  // Shown without waiting: the answer goes to `then` when it comes, never once the stage
+  // has closed.
+  virtual void stageAskLater(const QString& text, Answer preferred, Answer escape,
+                             std::function<void(Answer)> then) {
+    (void)escape;
+    then(stageQuestion(text, preferred));
+  }
+  virtual void stageShowLater(MessageKind kind, const QString& text, std::function<void()> then) {
+    stageMessage(kind, text);
+    then();
+  }
 };
 
 // Registers the stage that takes the real provider's messages (null: desktop windows again);
@@ -108,3 +134,8 @@ void ShowMessageBox(MessageKind kind, const char* utf8Text);
 // The question with Yes as its default button, or No where a habitual Enter must not
 // throw work away.
 Answer AskYesNo(const QString& text, Answer preferred = Answer::Yes);
+// The question and the message of a window that never waits in a nested loop: the answer
+// (or the message's close) reaches `then` later, from the event loop.
+void AskLater(const QString& text, Answer preferred, Answer escape,
+              std::function<void(Answer)> then);
+void ShowLater(MessageKind kind, const std::string& gbkText, std::function<void()> then);

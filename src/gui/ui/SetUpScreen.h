@@ -7,12 +7,7 @@
 #include "core/records/Records.h"
 
 class QWidget;
-class TDataDraw;
 class TDrawSession;
-
-// Told each time the winners list shows more (or a replacement changed it): the draw's
-// engine and how many of its winners list lines are revealed.
-using RevealWatch = std::function<void(const TDataDraw& engine, size_t revealedLines)>;
 
 class TSetUpScreen {
  public:
@@ -21,8 +16,6 @@ class TSetUpScreen {
   // its message.
   virtual int SetUp(int32_t taskId) = 0;
   virtual void ShowModal() = 0;
-  // Only the draw from a list has reveals to watch.
-  virtual void WatchReveals(RevealWatch) {}
 };
 
 // Makes the draw screen for a task's draw type, or the results window, on the program's

@@ -17,6 +17,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/Stage.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -73,25 +74,26 @@ class CheckinDraw : public ::testing::Test {
     TDrawSession s;
     TDataDraw e;
     explicit Run(uint32_t secret) : e(s, rng, secret) {
-      TDataDraw::Failure f;
+      TDrawFailure f;
       EXPECT_TRUE(e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
     }
   };
 
   static void DrawAll(TDataDraw& e) {
-    for (int guard = 0; guard < 50 && !e.Finished(); ++guard) {
+    for (int guard = 0; guard < 50 && !(e.state() == TDataDraw::State::Finished); ++guard) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
       e.RollStep();
       e.RevealBatch();
       e.EndBatch();
     }
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   }
 
   static std::set<std::string> WonIds(const TDataDraw& e) {
     std::set<std::string> won;
-    for (const TLuckId& w : e.Winners()) won.insert(std::string(text::FirstField(w.CandidateLine)));
+    for (const TLuckId& w : e.Session().Winners)
+      won.insert(std::string(text::FirstField(w.CandidateLine)));
     return won;
   }
 
@@ -114,11 +116,11 @@ TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
     EXPECT_TRUE(e.JournalHead().CheckinOnly);
     EXPECT_EQ(e.JournalHead().Present, present);
     EXPECT_EQ(e.JournalHead().PresentHash, hash);
-    EXPECT_NE(e.ProofText().find(G("签到 ") + hash.substr(0, 8) + G("  5人  承诺 ")),
-              std::string::npos)
-        << text::GbkToUtf8(e.ProofText());
+    const std::string proof = TStage(e).ProofText();
+    EXPECT_NE(proof.find(G("签到 ") + hash.substr(0, 8) + G("  5人  承诺 ")), std::string::npos)
+        << text::GbkToUtf8(proof);
     DrawAll(e);
-    ASSERT_EQ(e.Winners().size(), 4u);
+    ASSERT_EQ(e.Session().Winners.size(), 4u);
     const std::set<std::string> won = WonIds(e);
     EXPECT_EQ(won.size(), 4u);
     for (const std::string& id : won)
@@ -149,7 +151,8 @@ TEST_F(CheckinDraw, ThePoolIsFixedAtSetUpAndAnOptionOffDrawsEveryone) {
     Run off(3u);
     EXPECT_FALSE(off.e.JournalHead().CheckinOnly);
     EXPECT_EQ(FormatJournalHead(off.e.JournalHead()).find("checkin="), std::string::npos);
-    EXPECT_EQ(off.e.RandomPool(), 12);
+    // Every one of the twelve may win: no count of those checked in on the proof line.
+    EXPECT_EQ(TStage(off.e).ProofText().find(G("签到")), std::string::npos);
   }
   CheckInOnly({});
   Run run(3u);

@@ -11,7 +11,7 @@
 #include "core/config/TaskIds.h"
 #include "core/config/TaskSettings.h"
 #include "core/db/TombolixDM.h"
-#include "core/draw/Colour.h"
+#include "core/records/Colour.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
@@ -43,8 +44,7 @@ class TaskStates : public ::testing::Test {
     rng.Randomize(77u);
     TDrawSession session;
     TDataDraw e(session, rng, 4242u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     for (int b = 0; b < batches; ++b) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();

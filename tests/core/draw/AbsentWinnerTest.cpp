@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <set>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawTexts.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -46,7 +48,7 @@ class AbsentWinner : public ::testing::Test {
     for (int r = 0; r < rolls; ++r) e.RollStep();
     e.RevealBatch();
     e.EndBatch();
-    return e.Winners()[place].CandidateIndex;
+    return e.Session().Winners[place].CandidateIndex;
   }
 
   static std::multiset<int32_t> Indices(const TArrLuckId& winners) {
@@ -73,14 +75,13 @@ TEST_F(AbsentWinner, TheReplacementComesFromThoseWhoHaveNotWonAndTakesThePlace) 
     rng.Randomize(seed);
     TDrawSession session;
     TDataDraw e(session, rng);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     EXPECT_FALSE(e.MayMarkAbsent());  // nothing revealed yet
     Batch(e);
     ASSERT_TRUE(e.MayMarkAbsent());
-    const TLuckId before0 = e.Winners()[0];
-    const int32_t other = e.Winners()[1].CandidateIndex;
-    EXPECT_EQ(e.AbsentQuestion(0),
+    const TLuckId before0 = e.Session().Winners[0];
+    const int32_t other = e.Session().Winners[1].CandidateIndex;
+    EXPECT_EQ(drawtext::AbsentQuestion(G("一等奖"), CandidateId(before0.CandidateLine)),
               G("[一等奖]的中奖者") +
                   m_lines[static_cast<size_t>(before0.CandidateIndex)].substr(0, 2) +
                   G("缺席,是否为该奖项抽取一名替补?"));
@@ -88,18 +89,18 @@ TEST_F(AbsentWinner, TheReplacementComesFromThoseWhoHaveNotWonAndTakesThePlace) 
     EXPECT_NE(k, before0.CandidateIndex);
     EXPECT_NE(k, other);
     EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
-    ASSERT_EQ(e.Winners().size(), 2u);
-    EXPECT_EQ(e.Winners()[0].ItemId, before0.ItemId);
-    EXPECT_EQ(e.Winners()[0].CandidateLine, m_lines[static_cast<size_t>(k)]);
-    ASSERT_EQ(e.Absences().size(), 1u);
-    EXPECT_EQ(e.Absences()[0].CandidateIndex, before0.CandidateIndex);
-    EXPECT_EQ(e.Absences()[0].ReplacementIndex, k);
-    EXPECT_EQ(e.Absences()[0].Place, 0);
+    ASSERT_EQ(e.Session().Winners.size(), 2u);
+    EXPECT_EQ(e.Session().Winners[0].ItemId, before0.ItemId);
+    EXPECT_EQ(e.Session().Winners[0].CandidateLine, m_lines[static_cast<size_t>(k)]);
+    ASSERT_EQ(e.Session().Absences.size(), 1u);
+    EXPECT_EQ(e.Session().Absences[0].CandidateIndex, before0.CandidateIndex);
+    EXPECT_EQ(e.Session().Absences[0].ReplacementIndex, k);
+    EXPECT_EQ(e.Session().Absences[0].Place, 0);
     // The item still counts two; the next item takes two of the three left, never the
     // absent winner.
     Batch(e);
     ASSERT_EQ(e.state(), TDataDraw::State::Finished);
-    const std::multiset<int32_t> all = Indices(e.Winners());
+    const std::multiset<int32_t> all = Indices(e.Session().Winners);
     EXPECT_EQ(all.size(), 4u);
     EXPECT_EQ(all.count(before0.CandidateIndex), 0u);
     EXPECT_EQ(std::set<int32_t>(all.begin(), all.end()).size(), 4u);
@@ -112,14 +113,13 @@ TEST_F(AbsentWinner, FilesHoldTheReplacementInPlaceAndTheAbsentInTheirOwnFile) {
   rng.Randomize(7u);
   TDrawSession session;
   TDataDraw e(session, rng);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(e));
   Batch(e);
-  const int32_t absent1 = e.Winners()[1].CandidateIndex;
-  const int32_t first = e.Winners()[0].CandidateIndex;
+  const int32_t absent1 = e.Session().Winners[1].CandidateIndex;
+  const int32_t first = e.Session().Winners[0].CandidateIndex;
   const int32_t r1 = Replace(e, 1);
   Batch(e);  // the last batch: the files are written
-  ASSERT_TRUE(e.Finished());
+  ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   const std::string title = G("号码 姓名") + "\r\n";
   auto line = [&](int32_t k) { return m_lines[static_cast<size_t>(k)]; };
   auto id = [&](int32_t k) { return line(k).substr(0, 2); };
@@ -132,10 +132,10 @@ TEST_F(AbsentWinner, FilesHoldTheReplacementInPlaceAndTheAbsentInTheirOwnFile) {
   // On the finished screen: the last item's first winner is absent too. The files of this
   // draw are written again in place, the journal keeps the record.
   ASSERT_TRUE(e.MayMarkAbsent());
-  const int32_t absent2 = e.Winners()[2].CandidateIndex;
-  const int32_t second = e.Winners()[3].CandidateIndex;
+  const int32_t absent2 = e.Session().Winners[2].CandidateIndex;
+  const int32_t second = e.Session().Winners[3].CandidateIndex;
   const int32_t r2 = Replace(e, 2);
-  EXPECT_TRUE(e.Finished());
+  EXPECT_TRUE((e.state() == TDataDraw::State::Finished));
   EXPECT_EQ(File(paths::WinnerFilePath(1001, m_ids[1])),
             title + line(r2) + "\r\n" + line(second) + "\r\n");
   EXPECT_EQ(File(paths::AbsentFilePath(1001, m_ids[1])),
@@ -144,21 +144,21 @@ TEST_F(AbsentWinner, FilesHoldTheReplacementInPlaceAndTheAbsentInTheirOwnFile) {
             std::string::npos);
   // Six candidates: four winners and two absent. Nobody is left for a third.
   std::string message;
-  const TArrLuckId before = e.Winners();
+  const TArrLuckId before = e.Session().Winners;
   EXPECT_FALSE(e.BeginReplacement(0, message));
   EXPECT_EQ(message, G("[一等奖]已没有可抽取的替补号码,中奖名单不变"));
   EXPECT_EQ(e.state(), TDataDraw::State::Finished);
-  EXPECT_EQ(Indices(e.Winners()), Indices(before));
-  EXPECT_EQ(e.Absences().size(), 2u);
+  EXPECT_EQ(Indices(e.Session().Winners), Indices(before));
+  EXPECT_EQ(e.Session().Absences.size(), 2u);
 
   // A new draw moves the absent files to the history with the winner files.
   TRandom again;
   TDrawSession s2;
   TDataDraw next(s2, again);
-  ASSERT_TRUE(next.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(next));
   Batch(next);
   Batch(next);
-  ASSERT_TRUE(next.Finished());
+  ASSERT_TRUE((next.state() == TDataDraw::State::Finished));
   EXPECT_FALSE(paths::FileExists(paths::AbsentFilePath(1001, m_ids[0])));
   EXPECT_FALSE(paths::FileExists(paths::AbsentFilePath(1001, m_ids[1])));
 }
@@ -171,18 +171,17 @@ TEST_F(AbsentWinner, WithRepeatedWinningEveryoneButTheAbsentMayReplace) {
     rng.Randomize(seed);
     TDrawSession session;
     TDataDraw e(session, rng);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     Batch(e);
-    const int32_t absent = e.Winners()[0].CandidateIndex;
+    const int32_t absent = e.Session().Winners[0].CandidateIndex;
     const int32_t k = Replace(e, 0);
     EXPECT_NE(k, absent);
     Batch(e);
     // An earlier place the same person won stays theirs; nothing drawn later is theirs.
-    for (size_t i = 2; i < e.Winners().size(); ++i)
-      EXPECT_NE(e.Winners()[i].CandidateIndex, absent);
+    for (size_t i = 2; i < e.Session().Winners.size(); ++i)
+      EXPECT_NE(e.Session().Winners[i].CandidateIndex, absent);
     // Two left who may win; one more absent leaves one.
-    const int32_t absent2 = e.Winners()[3].CandidateIndex;
+    const int32_t absent2 = e.Session().Winners[3].CandidateIndex;
     const int32_t k2 = Replace(e, 3);
     EXPECT_NE(k2, absent);
     EXPECT_NE(k2, absent2);
@@ -205,12 +204,11 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     rng.Randomize(seed);
     TDrawSession session;
     TDataDraw e(session, rng, 5u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     Batch(e);
     Replace(e, 1, 3);
-    winners = e.Winners();
-    absences = e.Absences();
+    winners = e.Session().Winners;
+    absences = e.Session().Absences;
     // Killed during the next replacement's roll: it never reached the journal.
     std::string message;
     ASSERT_TRUE(e.BeginReplacement(0, message));
@@ -221,20 +219,19 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     rng.Randomize(1u);  // a new screen seeds anew; the journal's state wins
     TDrawSession session;
     TDataDraw e(session, rng, 5u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
-    ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+    ASSERT_TRUE(SetUpDraw(e));
+    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
     // Two drawn in the batch, one replacement.
-    EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出3人),是否继续上次的抽奖?"));
+    EXPECT_EQ(e.PendingWinners(), 3);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
-    ASSERT_EQ(e.Winners().size(), winners.size());
+    ASSERT_EQ(e.Session().Winners.size(), winners.size());
     for (size_t i = 0; i < winners.size(); ++i)
-      EXPECT_EQ(e.Winners()[i].CandidateIndex, winners[i].CandidateIndex);
-    ASSERT_EQ(e.Absences().size(), 1u);
-    EXPECT_EQ(e.Absences()[0].CandidateIndex, absences[0].CandidateIndex);
-    EXPECT_EQ(e.Absences()[0].ReplacementIndex, absences[0].ReplacementIndex);
+      EXPECT_EQ(e.Session().Winners[i].CandidateIndex, winners[i].CandidateIndex);
+    ASSERT_EQ(e.Session().Absences.size(), 1u);
+    EXPECT_EQ(e.Session().Absences[0].CandidateIndex, absences[0].CandidateIndex);
+    EXPECT_EQ(e.Session().Absences[0].ReplacementIndex, absences[0].ReplacementIndex);
     EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
     // The list shows the absent one marked above its replacement.
     const std::vector<std::string>& list = e.WinnerList().Lines();
@@ -246,10 +243,10 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     // The draw goes on to the end as it would have without the cut.
     Replace(e, 0);
     Batch(e);
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
     expected = {File(paths::WinnerFilePath(1001, m_ids[0])),
                 File(paths::AbsentFilePath(1001, m_ids[0]))};
-    winners = e.Winners();
+    winners = e.Session().Winners;
   }
   // The same draw without the kill gives the same files.
   std::error_code ec;
@@ -259,18 +256,17 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     rng.Randomize(seed);
     TDrawSession session;
     TDataDraw e(session, rng, 5u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     Batch(e);
     Replace(e, 1, 3);
     Replace(e, 0);
     Batch(e);
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
     EXPECT_EQ(File(paths::WinnerFilePath(1001, m_ids[0])), expected[0]);
     EXPECT_EQ(File(paths::AbsentFilePath(1001, m_ids[0])), expected[1]);
-    ASSERT_EQ(e.Winners().size(), winners.size());
+    ASSERT_EQ(e.Session().Winners.size(), winners.size());
     for (size_t i = 0; i < winners.size(); ++i)
-      EXPECT_EQ(e.Winners()[i].CandidateIndex, winners[i].CandidateIndex);
+      EXPECT_EQ(e.Session().Winners[i].CandidateIndex, winners[i].CandidateIndex);
   }
 }
 
@@ -314,18 +310,18 @@ TEST_F(AbsentWinner, FilesBehindTheFinishedJournalCatchUpAtTheNextOpening) {
   auto line = [&](int32_t k) { return m_lines[static_cast<size_t>(k)]; };
   const std::string winners = paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]));
   const std::string absent = paths::NativePath(paths::AbsentFilePath(1001, m_ids[1]));
-  TDataDraw::Failure f;
+  TDrawFailure f;
   TRandom rng;
   rng.Randomize(11u);
   TDrawSession session;
   TDataDraw e(session, rng);
-  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(e));
   Batch(e);
   Batch(e);
-  ASSERT_TRUE(e.Finished());
+  ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   const std::string winnersBefore = ReadAll(winners);
-  const int32_t gone = e.Winners()[2].CandidateIndex;
-  const int32_t second = e.Winners()[3].CandidateIndex;
+  const int32_t gone = e.Session().Winners[2].CandidateIndex;
+  const int32_t second = e.Session().Winners[3].CandidateIndex;
   const int32_t r = Replace(e, 2);
   const std::string winnersAfter = title + line(r) + "\r\n" + line(second) + "\r\n";
   const std::string absentAfter =
@@ -337,9 +333,9 @@ TEST_F(AbsentWinner, FilesBehindTheFinishedJournalCatchUpAtTheNextOpening) {
     TRandom other;
     TDrawSession s;
     TDataDraw next(s, other);
-    ASSERT_TRUE(next.SetUp(1001, f));
-    EXPECT_EQ(next.PendingDraw(), TDataDraw::Pending::None);
-    EXPECT_TRUE(next.Winners().empty());  // a fresh draw all the same
+    ASSERT_TRUE(SetUpDraw(next));
+    EXPECT_EQ(next.PendingDraw(), TPendingKind::None);
+    EXPECT_TRUE(next.Session().Winners.empty());  // a fresh draw all the same
   };
   // Killed before either file was written again.
   WriteAll(winners, winnersBefore);

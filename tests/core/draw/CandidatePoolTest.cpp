@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
@@ -129,20 +130,19 @@ TEST(CandidatePool, TheEngineNeverReplacesAnAbsentWinnerWithAPresetLine) {
     rng.Randomize(seed);
     TDrawSession session;
     TDataDraw e(session, rng, seed);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     ASSERT_TRUE(e.BeginBatch());
     e.SelectBatchWinners();
     e.RevealBatch();
     e.EndBatch();
     std::set<int32_t> left = {0, 1, 3, 5};
-    for (const TLuckId& w : e.Winners()) left.erase(w.CandidateIndex);
+    for (const TLuckId& w : e.Session().Winners) left.erase(w.CandidateIndex);
     ASSERT_EQ(left.size(), 2u);
     std::string message;
     ASSERT_TRUE(e.BeginReplacement(0, message)) << message;
     e.RevealBatch();
     e.EndBatch();
-    const int32_t k = e.Winners()[0].CandidateIndex;
+    const int32_t k = e.Session().Winners[0].CandidateIndex;
     EXPECT_EQ(left.count(k), 1u) << k;
     seen.insert(k);
   }

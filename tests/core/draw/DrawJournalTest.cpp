@@ -2,10 +2,12 @@
 
 #include <filesystem>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawTexts.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/ResultsHistory.h"
@@ -172,16 +174,15 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
   {
     TDrawSession session;
     TDataDraw e(session, rng, kSecret);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-    EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
+    ASSERT_TRUE(SetUpDraw(e));
+    EXPECT_EQ(e.PendingDraw(), TPendingKind::None);
     while (e.state() != TDataDraw::State::Finished) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
       for (int r = 0; r < kRolls; ++r) e.RollStep();
       e.RevealBatch();
       progress.push_back(e.EndBatch().progressText);
-      winners.push_back(e.Winners().size());
+      winners.push_back(e.Session().Winners.size());
       ++batches;
     }
     expected = Files();
@@ -198,8 +199,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
         first.Randomize(kSeed);
         TDrawSession session;
         TDataDraw e(session, first, kSecret);
-        TDataDraw::Failure f;
-        ASSERT_TRUE(e.SetUp(1001, f));
+        ASSERT_TRUE(SetUpDraw(e));
         Draw(e, cut);
         if (killedWhileRolling) {  // the next batch picked and rolling, never revealed
           ASSERT_TRUE(e.BeginBatch());
@@ -211,20 +211,16 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       second.Randomize(99u);  // a new screen seeds anew; the journal's state wins
       TDrawSession session;
       TDataDraw e(session, second, kSecret);
-      TDataDraw::Failure f;
-      ASSERT_TRUE(e.SetUp(1001, f));
-      ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-      EXPECT_TRUE(e.Winners().empty());
-      EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出") +
-                                        std::to_string(winners[static_cast<size_t>(cut - 1)]) +
-                                        G("人),是否继续上次的抽奖?"));
+      ASSERT_TRUE(SetUpDraw(e));
+      ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+      EXPECT_TRUE(e.Session().Winners.empty());
+      EXPECT_EQ(static_cast<size_t>(e.PendingWinners()), winners[static_cast<size_t>(cut - 1)]);
       TDataDraw::BatchEnd end;
       std::string err;
       ASSERT_TRUE(e.Resume(end, err)) << err;
-      EXPECT_EQ(e.Winners().size(), winners[static_cast<size_t>(cut - 1)]);
+      EXPECT_EQ(e.Session().Winners.size(), winners[static_cast<size_t>(cut - 1)]);
       EXPECT_EQ(end.progressText, progress[static_cast<size_t>(cut - 1)]);
       EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
-      EXPECT_TRUE(e.LeaveNeedsQuestion());
       Draw(e, -1);
       ASSERT_EQ(e.state(), TDataDraw::State::Finished);
       EXPECT_EQ(Files(), expected);
@@ -244,16 +240,14 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   {
     TDrawSession session;
     TDataDraw e(session, rng, kSecret);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     Draw(e, 2);  // the first item complete, the second item's presets drawn first
     listLines = e.WinnerList().Lines();
     curItem = e.CurItemIndex();
   }
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(e));
   EXPECT_EQ(e.PendingWinners(), 3);
   TDataDraw::BatchEnd end;
   std::string err;
@@ -262,8 +256,7 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   EXPECT_EQ(e.CurItemIndex(), curItem);
   EXPECT_EQ(curItem, 1);
   EXPECT_EQ(end.progressText, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩2个奖项"));
-  EXPECT_EQ(e.PrizeText(e.CurItemIndex()), "");
-  EXPECT_EQ(e.LastReveal().size(), 1u);  // the last batch's one id
+  EXPECT_EQ(e.LastBatchPlaces(), std::vector<size_t>{2});  // the last batch's one winner
   // The second item's first batch takes its presets: 11, then "nobody" falls back at random.
   e.BeginBatch();
   const TDataDraw::Batch b = e.SelectBatchWinners();
@@ -277,8 +270,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   {
     TDrawSession session;
     TDataDraw e(session, rng, kSecret);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     Draw(e, 1);
   }
   const std::string journal = ReadAll(paths::NativePath(paths::JournalPath(1001)));
@@ -290,12 +282,11 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
                                 LongestIdLength(more), err));
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
-  EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
+  ASSERT_TRUE(SetUpDraw(e));
+  EXPECT_EQ(e.PendingDraw(), TPendingKind::Mismatch);
   TDataDraw::BatchEnd end;
   EXPECT_FALSE(e.Resume(end, err));
-  EXPECT_TRUE(e.Winners().empty());
+  EXPECT_TRUE(e.Session().Winners.empty());
   ASSERT_TRUE(e.SetAsidePending(err)) << err;
   EXPECT_FALSE(paths::FileExists(paths::JournalPath(1001)));
   const std::vector<fs::path> folders = HistoryFolders();
@@ -315,36 +306,8 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
       << err;
   TDrawSession otherSession;
   TDataDraw other(otherSession, rng, kSecret);
-  ASSERT_TRUE(other.SetUp(1001, f));
-  EXPECT_EQ(other.PendingDraw(), TDataDraw::Pending::Mismatch);
-}
-
-TEST_F(Resume, LeaveDecisionsFollowTheDraw) {
-  TRandom rng;
-  rng.Randomize(kSeed);
-  TDrawSession session;
-  TDataDraw e(session, rng, kSecret);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
-  EXPECT_FALSE(e.LeaveNeedsQuestion());
-  EXPECT_TRUE(e.MayLeave());
-  EXPECT_TRUE(e.ShowsWinnersList());
-  ASSERT_TRUE(e.BeginBatch());
-  EXPECT_TRUE(e.Busy());
-  EXPECT_FALSE(e.MayLeave());
-  EXPECT_FALSE(e.ShowsWinnersList());
-  e.SelectBatchWinners();
-  EXPECT_FALSE(e.Busy());
-  EXPECT_FALSE(e.Stopped());
-  EXPECT_FALSE(e.MayLeave());
-  e.RevealBatch();
-  e.EndBatch();
-  EXPECT_TRUE(e.LeaveNeedsQuestion());
-  EXPECT_TRUE(e.ShowsWinnersList());
-  Draw(e, -1);
-  EXPECT_TRUE(e.Finished());
-  EXPECT_FALSE(e.LeaveNeedsQuestion());
-  EXPECT_FALSE(e.BeginBatch());
+  ASSERT_TRUE(SetUpDraw(other));
+  EXPECT_EQ(other.PendingDraw(), TPendingKind::Mismatch);
 }
 
 TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
@@ -354,18 +317,16 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   {
     TDrawSession session;
     TDataDraw e(session, rng, kSecret);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     Draw(e, -1);
     old = Files();
   }
   const std::string oldJournal = ReadAll(paths::NativePath(paths::FinishedJournalPath(1001)));
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(e));
   EXPECT_TRUE(e.HasResults());
-  EXPECT_EQ(e.ResultsQuestion(),
+  EXPECT_EQ(drawtext::ResultsQuestion(),
             G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
   Draw(e, 4);
   // The second new winner file cannot be put in place.
@@ -377,16 +338,16 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   });
   Draw(e, 1);
   files::SetRenameFault(nullptr);
-  ASSERT_TRUE(e.Finished());
+  ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   EXPECT_EQ(Files(), old);
   EXPECT_EQ(ReadAll(paths::NativePath(paths::FinishedJournalPath(1001))), oldJournal);
   EXPECT_TRUE(HistoryFolders().empty());
   // The new winners are all in the journal: the next opening saves them.
   TDrawSession nextSession;
   TDataDraw next(nextSession, rng, kSecret);
-  ASSERT_TRUE(next.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(next));
   // Every batch was drawn: it is finished without a question.
-  ASSERT_EQ(next.PendingDraw(), TDataDraw::Pending::Complete);
+  ASSERT_EQ(next.PendingDraw(), TPendingKind::Complete);
   EXPECT_EQ(next.PendingWinners(), 9);
   TDataDraw::BatchEnd end;
   std::string err;

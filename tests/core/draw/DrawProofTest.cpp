@@ -5,11 +5,14 @@
 
 #include <filesystem>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/DrawTexts.h"
+#include "core/draw/Stage.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -185,12 +188,9 @@ class JournalFaults : public ::testing::Test {
     m_ids = BuildTask(m_dm, def);
   }
   // Sets an engine up and starts its journal as the screen does.
-  void Open(TDataDraw& e) {
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-  }
+  void Open(TDataDraw& e) { ASSERT_TRUE(SetUpDraw(e)); }
   static void Batches(TDataDraw& e, int n, int rolls = kRolls) {
-    for (int i = 0; i < n && !e.Finished(); ++i) {
+    for (int i = 0; i < n && !(e.state() == TDataDraw::State::Finished); ++i) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
       for (int r = 0; r < rolls; ++r) e.RollStep();
@@ -200,7 +200,7 @@ class JournalFaults : public ::testing::Test {
   }
   static std::vector<int32_t> Revealed(const TDataDraw& e) {
     std::vector<int32_t> out;
-    for (const TLuckId& w : e.Winners()) out.push_back(w.CandidateIndex);
+    for (const TLuckId& w : e.Session().Winners) out.push_back(w.CandidateIndex);
     return out;
   }
   std::string Journal() const { return ReadAll(paths::NativePath(paths::JournalPath(1001))); }
@@ -241,7 +241,7 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
     TDrawSession eSession;
     TDataDraw e(eSession, m_rng, 6u);
     Open(e);
-    ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
     EXPECT_EQ(e.PendingWinners(), 2);
     TDataDraw::BatchEnd end;
     std::string err;
@@ -257,8 +257,9 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 7u);
   Open(e);
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-  EXPECT_EQ(e.ResumeQuestion(), G("上次抽奖尚未完成(已抽出5人),是否继续上次的抽奖?"));
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  EXPECT_EQ(drawtext::ResumeQuestion(e.PendingWinners()),
+            G("上次抽奖尚未完成(已抽出5人),是否继续上次的抽奖?"));
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;
@@ -279,11 +280,11 @@ TEST_F(JournalFaults, ADamagedMiddleIsToldNotCountedAndKeptInTheHistory) {
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 6u);
   Open(e);
-  EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Damaged);
+  EXPECT_EQ(e.PendingDraw(), TPendingKind::Damaged);
   TDataDraw::BatchEnd end;
   std::string err;
   EXPECT_FALSE(e.Resume(end, err));
-  EXPECT_EQ(TDataDraw::DamagedText(),
+  EXPECT_EQ(drawtext::PendingDamaged(),
             G("上次未完成的抽奖记录已损坏,无法准确继续,已移至历史记录,将重新开始抽奖"));
   ASSERT_TRUE(e.SetAsidePending(err)) << err;
   ASSERT_TRUE(e.StartJournal(err)) << err;
@@ -307,13 +308,13 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
     TDrawSession eSession;
     TDataDraw e(eSession, m_rng, 6u);
     Open(e);
-    EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::None);
+    EXPECT_EQ(e.PendingDraw(), TPendingKind::None);
     std::string err;
     ASSERT_TRUE(e.StartJournal(err));
     EXPECT_EQ(HistoryCount(), 1);  // the earlier head, kept
     EXPECT_NE(Journal(), head);    // a new commitment
     Batches(e, 5);                 // 2+1, 2+2: every item complete
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   }
   // Killed between the winner files and the journal's rename: the journal is unfinished
   // but its batches complete every item.
@@ -325,13 +326,13 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 7u);
   Open(e);
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Complete);
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Complete);
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;
   EXPECT_TRUE(end.finished);
   EXPECT_TRUE(end.saved) << end.saveError;
-  EXPECT_TRUE(e.Finished());
+  EXPECT_TRUE((e.state() == TDataDraw::State::Finished));
   EXPECT_FALSE(paths::FileExists(paths::JournalPath(1001)));
   EXPECT_TRUE(paths::FileExists(paths::FinishedJournalPath(1001)));
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]))), files);
@@ -343,14 +344,12 @@ TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 5u);
   Open(e);
-  EXPECT_TRUE(e.AudienceOpen());
   EXPECT_FALSE(e.SetAudienceNumber("12x"));
   EXPECT_FALSE(e.SetAudienceNumber("1234567890123456789"));
   ASSERT_TRUE(e.SetAudienceNumber("0042"));
   EXPECT_EQ(e.AudienceNumber(), "0042");
   EXPECT_EQ(e.DrawSeed(), 0u);
   Batches(e, 1);
-  EXPECT_FALSE(e.AudienceOpen());
   EXPECT_FALSE(e.SetAudienceNumber("7"));
   EXPECT_EQ(e.AudienceNumber(), "0042");
   const TJournalHead& h = e.JournalHead();
@@ -366,6 +365,6 @@ TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
   ASSERT_EQ(j.Batches.size(), 1u);
   EXPECT_EQ(j.Batches[0].Rolls, kRolls);
   // The proof line: 12 digits of the list's hash, the count, 16 of the commitment.
-  EXPECT_EQ(e.ProofText(), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + G("  40人  承诺 ") +
-                               h.Commit.substr(0, 16));
+  EXPECT_EQ(TStage(e).ProofText(), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) +
+                                       G("  40人  承诺 ") + h.Commit.substr(0, 16));
 }

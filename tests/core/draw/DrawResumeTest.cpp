@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawTexts.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -31,8 +33,7 @@ class PendingJournal : public ::testing::Test {
     rng.Randomize(77u);
     TDrawSession session;
     TDataDraw e(session, rng, 4242u);
-    TDataDraw::Failure f;
-    EXPECT_TRUE(e.SetUp(1001, f)) << f.text;
+    EXPECT_TRUE(SetUpDraw(e));
     for (int b = 0; b < batches; ++b) {
       EXPECT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
@@ -74,14 +75,13 @@ TEST_F(PendingJournal, ADrawnCountThatDisagreesWithItsWinnersIsNotResumed) {
     TRandom rng;
     TDrawSession session;
     TDataDraw e(session, rng, 4242u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     TDataDraw::BatchEnd end;
     std::string error;
     EXPECT_FALSE(e.Resume(end, error));
-    EXPECT_EQ(error, TDataDraw::MismatchText());
-    EXPECT_EQ(e.PendingDraw(), TDataDraw::Pending::Mismatch);
-    EXPECT_TRUE(e.Winners().empty());
+    EXPECT_EQ(error, drawtext::PendingMismatch());
+    EXPECT_EQ(e.PendingDraw(), TPendingKind::Mismatch);
+    EXPECT_TRUE(e.Session().Winners.empty());
     EXPECT_EQ(e.state(), TDataDraw::State::Ready);
   }
   // The same records with the counts as drawn go on.
@@ -89,12 +89,11 @@ TEST_F(PendingJournal, ADrawnCountThatDisagreesWithItsWinnersIsNotResumed) {
   TRandom rng;
   TDrawSession session;
   TDataDraw e(session, rng, 4242u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TDataDraw::BatchEnd end;
   std::string error;
   ASSERT_TRUE(e.Resume(end, error)) << error;
-  EXPECT_EQ(e.Winners().size(), 4u);
+  EXPECT_EQ(e.Session().Winners.size(), 4u);
   EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
 }
 

@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "FileSizeLimit.h"
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
@@ -77,8 +83,7 @@ TEST(JournalWriter, AWinnerShownWhileTheJournalFailedIsInTheJournalAfterTheNextB
   {
     TDrawSession session;
     TDataDraw e(session, rng, 99u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     const auto batch = [&e] {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
@@ -96,7 +101,7 @@ TEST(JournalWriter, AWinnerShownWhileTheJournalFailedIsInTheJournalAfterTheNextB
     EXPECT_FALSE(e.TakeJournalError().empty());
     batch();
     EXPECT_TRUE(e.TakeJournalError().empty());
-    winners = e.Winners();
+    winners = e.Session().Winners;
   }
   ASSERT_EQ(winners.size(), 6u);
   TJournal j;
@@ -112,13 +117,12 @@ TEST(JournalWriter, AWinnerShownWhileTheJournalFailedIsInTheJournalAfterTheNextB
   // Opened again, the draw goes on with every winner shown.
   TDrawSession session;
   TDataDraw e(session, rng, 99u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
   TDataDraw::BatchEnd end;
   ASSERT_TRUE(e.Resume(end, error)) << error;
-  ASSERT_EQ(e.Winners().size(), 6u);
+  ASSERT_EQ(e.Session().Winners.size(), 6u);
   for (size_t i = 0; i < 6; ++i)
-    EXPECT_EQ(e.Winners()[i].CandidateIndex, winners[i].CandidateIndex);
+    EXPECT_EQ(e.Session().Winners[i].CandidateIndex, winners[i].CandidateIndex);
 }
 #endif

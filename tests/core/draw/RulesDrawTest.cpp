@@ -16,6 +16,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/Stage.h"
 #include "core/import/Zip.h"
 #include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
@@ -57,8 +58,9 @@ class RulesDraw : public ::testing::Test {
 
   // Runs batches with `rolls` ticks each until the draw ends.
   static void DrawAll(TDataDraw& e, int rolls = 3) {
-    for (int guard = 0; guard < 100 && !e.Finished(); ++guard) Batch(e, rolls);
-    ASSERT_TRUE(e.Finished());
+    for (int guard = 0; guard < 100 && !(e.state() == TDataDraw::State::Finished); ++guard)
+      Batch(e, rolls);
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   }
 
   // An engine for `secret`, set up for task 1001.
@@ -70,7 +72,7 @@ class RulesDraw : public ::testing::Test {
   };
   static std::unique_ptr<Run> Start(uint32_t secret) {
     auto run = std::make_unique<Run>(secret);
-    TDataDraw::Failure f;
+    TDrawFailure f;
     EXPECT_TRUE(run->e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
     return run;
   }
@@ -104,7 +106,7 @@ class RulesDraw : public ::testing::Test {
   // The winners' ids per item, in draw order.
   std::vector<std::string> Ids(const TDataDraw& e, int32_t itemId) const {
     std::vector<std::string> out;
-    for (const TLuckId& w : e.Winners())
+    for (const TLuckId& w : e.Session().Winners)
       if (w.ItemId == itemId) out.emplace_back(text::FirstField(w.CandidateLine));
     return out;
   }
@@ -132,7 +134,7 @@ TEST_F(RulesDraw, AConditionAndAnItemQuotaHoldForEverySeedAndTheDrawVerifies) {
     EXPECT_TRUE(e.RulesNotes().empty());
     DrawAll(e);
     std::set<std::string> departments;
-    for (const TLuckId& w : e.Winners()) {
+    for (const TLuckId& w : e.Session().Winners) {
       if (w.ItemId != 2001) continue;
       EXPECT_NE(Field(w.CandidateLine, 3), G("总部")) << w.CandidateLine;
       departments.insert(Field(w.CandidateLine, 2));
@@ -156,8 +158,8 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
   EXPECT_EQ(e.RulesNotes(),
             (std::vector<std::string>{
                 G("奖项[一等奖]符合条件的只有4人，少于中奖个数5，抽完这些人后该奖项即结束")}));
-  EXPECT_EQ(text::GbkToUtf8(e.PrizeText(0)), "一等奖　仅限：分公司是上海");
-  EXPECT_EQ(e.PrizeText(1), "");
+  EXPECT_EQ(text::GbkToUtf8(TStage(e).PrizeText(0)), "一等奖　仅限：分公司是上海");
+  EXPECT_EQ(TStage(e).PrizeText(1), "");
   ASSERT_TRUE(e.BeginBatch());
   const TDataDraw::Batch b = e.SelectBatchWinners();
   EXPECT_EQ(std::set<int32_t>(b.picks.begin(), b.picks.end()), (std::set<int32_t>{2, 5, 7, 10}));
@@ -184,7 +186,7 @@ TEST_F(RulesDraw, AnItemQuotaBelowTheWinnersIsWarnedAtSetUp) {
             "符合条件的有9人，按名额限制最多抽出4人，少于中奖个数5，抽完这些人后该奖项即结束");
   DrawAll(e);
   std::set<std::string> departments;
-  for (const TLuckId& w : e.Winners())
+  for (const TLuckId& w : e.Session().Winners)
     if (w.ItemId == 2001) departments.insert(Field(w.CandidateLine, 2));
   EXPECT_EQ(Ids(e, 2001).size(), 4u);
   EXPECT_EQ(departments.size(), 4u);
@@ -200,7 +202,7 @@ TEST_F(RulesDraw, TheTaskQuotaSpansItemsAndTheRollShowsOnlyWhoMayStillWin) {
   ASSERT_TRUE(e.BeginBatch());
   e.SelectBatchWinners();
   std::set<std::string> taken;
-  for (const TLuckId& w : e.Winners()) taken.insert(Field(w.CandidateLine, 2));
+  for (const TLuckId& w : e.Session().Winners) taken.insert(Field(w.CandidateLine, 2));
   ASSERT_EQ(taken.size(), 3u);
   // Every id that flashes by belongs to the one department left.
   for (int r = 0; r < 40; ++r) {
@@ -261,7 +263,7 @@ TEST_F(RulesDraw, TicketsThatOverflowStopTheSetUp) {
   lines[11] = G("112 丑 D 北京 9223372036854775000");
   Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
   Run run(1u);
-  TDataDraw::Failure f;
+  TDrawFailure f;
   EXPECT_FALSE(run.e.SetUp(1001, f));
   EXPECT_EQ(f.text, G("名单中的票数总和超出范围(到112为止已超过9223372036854775807)"));
 }
@@ -283,7 +285,7 @@ TEST_F(RulesDraw, PresetsThatBreakTheItemsRulesAreSkippedAndCounted) {
   EXPECT_EQ(Ids(e, 2001), (std::vector<std::string>{"102", "105", "112"}));
   e.RevealBatch();
   e.EndBatch();
-  EXPECT_TRUE(e.Finished());
+  EXPECT_TRUE((e.state() == TDataDraw::State::Finished));
   EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
 }
 
@@ -296,7 +298,7 @@ TEST_F(RulesDraw, AReplacementKeepsTheQuotaAndIsReplayedByTheVerifier) {
     auto run = Start(secret);
     TDataDraw& e = run->e;
     DrawAll(e);
-    const TLuckId absent = e.Winners()[1];
+    const TLuckId absent = e.Session().Winners[1];
     std::string message;
     ASSERT_TRUE(e.BeginReplacement(1, message)) << text::GbkToUtf8(message);
     for (int r = 0; r < 5; ++r) {
@@ -306,7 +308,7 @@ TEST_F(RulesDraw, AReplacementKeepsTheQuotaAndIsReplayedByTheVerifier) {
     }
     e.RevealBatch();
     e.EndBatch();
-    const TLuckId& now = e.Winners()[1];
+    const TLuckId& now = e.Session().Winners[1];
     EXPECT_NE(now.CandidateIndex, absent.CandidateIndex);
     EXPECT_EQ(Field(now.CandidateLine, 2), Field(absent.CandidateLine, 2));
     if (secret == 1) {
@@ -333,13 +335,13 @@ TEST_F(RulesDraw, AKilledDrawResumesUnderItsRulesOnlyAndVerifies) {
   std::string err;
   ASSERT_TRUE(ParseRules(G("ITEMQUOTA\t2002\t部门\t3\nTICKETS\t工龄\n"), rules, err));
   ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err));
-  EXPECT_EQ(Start(9u)->e.PendingDraw(), TDataDraw::Pending::Mismatch);
+  EXPECT_EQ(Start(9u)->e.PendingDraw(), TPendingKind::Mismatch);
   // Under its own rules again, it is.
   ASSERT_TRUE(ParseRules(G(rulesText), rules, err));
   ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err));
   auto run = Start(9u);
   TDataDraw& e = run->e;
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
   TDataDraw::BatchEnd end;
   ASSERT_TRUE(e.Resume(end, err)) << text::GbkToUtf8(err);
   DrawAll(e, 7);
@@ -362,7 +364,7 @@ class RulesVerify : public RulesDraw {
     LunchWinners(3);
     auto run = Start(21u);
     DrawAll(run->e);
-    m_first = run->e.Winners()[0];
+    m_first = run->e.Session().Winners[0];
     const TVerifyResult r = Verify();
     ASSERT_TRUE(r.Passed) << VerifyText(r);
   }
@@ -488,22 +490,22 @@ TEST_F(RulesDraw, ReplacementsThatFreeAQuotaPlaceAreReplayedAlikeForManySecrets)
     SCOPED_TRACE(secret);
     auto run = Start(secret);
     TDataDraw& e = run->e;
-    for (int batch = 0; !e.Finished() && batch < 20; ++batch) {
+    for (int batch = 0; !(e.state() == TDataDraw::State::Finished) && batch < 20; ++batch) {
       Batch(e, batch % 3);
       std::string m;
-      if (!e.Winners().empty() &&
-          e.BeginReplacement((secret * 7 + batch) % e.Winners().size(), m)) {
+      if (!e.Session().Winners.empty() &&
+          e.BeginReplacement((secret * 7 + batch) % e.Session().Winners.size(), m)) {
         for (int r = 0; r < 2; ++r) e.RollStep();
         e.RevealBatch();
         e.EndBatch();
         ++replaced;
       }
     }
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
     // The quotas hold for the winners as they stand.
     std::map<std::pair<int32_t, std::string>, int> perItem;
     std::map<std::string, int> perTask;
-    for (const TLuckId& w : e.Winners()) {
+    for (const TLuckId& w : e.Session().Winners) {
       ++perItem[{w.ItemId, Field(w.CandidateLine, 2)}];
       ++perTask[Field(w.CandidateLine, 2)];
     }
@@ -591,7 +593,7 @@ TEST_F(RulesDraw, AKilledDrawKeepsItsExclusionWhenTheExcludedTaskIsRedrawn) {
   LunchWinners(2);  // task 1002 redrawn: only 101 and 102 now
   auto run = Start(5u);
   TDataDraw& e = run->e;
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
   EXPECT_EQ(e.JournalHead().Excluded.size(), 6u);
   TDataDraw::BatchEnd end;
   std::string err;
@@ -631,7 +633,7 @@ TEST_F(RulesDraw, ATooLargeTicketCountIsCalledSoAndPlacedAsACandidate) {
   lines[4] = G("105 戊 B 北京 99999999999999999999");
   Build({{G("一等奖"), 2, 1, ""}}, "TICKETS\t工龄\n", lines);
   Run run(1u);
-  TDataDraw::Failure f;
+  TDrawFailure f;
   EXPECT_FALSE(run.e.SetUp(1001, f));
   EXPECT_EQ(text::GbkToUtf8(f.text),
             "名单中105的票数[99999999999999999999]过大(最多9223372036854775807)"

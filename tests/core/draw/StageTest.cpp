@@ -2,10 +2,13 @@
 // and what the frames show.
 #include <gtest/gtest.h>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawTexts.h"
 #include "core/draw/Stage.h"
 #include "core/text/Gbk.h"
 
@@ -31,6 +34,9 @@ class Stage : public ::testing::Test {
     BuildTask(m_dm, def);
   }
   void BuildTwoItems() { Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}}); }
+
+  // The opening of a task with no earlier draw: the Ready screen at once.
+  static void Open(TStage& s) { ASSERT_EQ(s.Open().step, TStageStep::Opens); }
 
   // Enter starts, the selection runs, Enter stops the roll, the landing is over.
   static TStageFrame Batch(TStage& s) {
@@ -86,19 +92,20 @@ TEST(StageRules, AListCaptionEndsInAFullWidthColon) {
 TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  EXPECT_EQ(s.Phase(), TStagePhase::Opening);
+  Open(s);
   EXPECT_EQ(s.Phase(), TStagePhase::Ready);
   const TStageFrame start = s.Enter();
   EXPECT_EQ(start.step, TStageStep::Starts);
-  EXPECT_EQ(*start.status, TDataDraw::SelectingText());
+  EXPECT_EQ(*start.status, drawtext::Selecting());
   EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
   EXPECT_EQ(s.Enter().step, TStageStep::None);  // the winners are being fixed
   EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
   const TStageFrame roll = s.Select();
   EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
-  EXPECT_EQ(*roll.status, TDataDraw::RollingText());
+  EXPECT_EQ(*roll.status, drawtext::Rolling());
   ASSERT_TRUE(roll.rollTexts);
   EXPECT_EQ(roll.rollTexts->size(), 11u);  // a label per digit
   // A card click while rolling asks nothing.
@@ -106,17 +113,17 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   const TStageFrame land = s.Enter();
   EXPECT_EQ(land.step, TStageStep::Lands);
   EXPECT_EQ(s.Phase(), TStagePhase::Landing);
-  ASSERT_EQ(e.Winners().size(), 2u);
-  EXPECT_EQ(*land.rollTexts, e.RollTexts(Id(e.Winners()[0])));  // the first winner
-  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);           // not in sight yet
+  ASSERT_EQ(e.Session().Winners.size(), 2u);
+  EXPECT_EQ(*land.rollTexts, e.RollTexts(Id(e.Session().Winners[0])));  // the first winner
+  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);                   // not in sight yet
   const TStageFrame shown = s.LandingOver();
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   ASSERT_TRUE(shown.reveal);
   ASSERT_EQ(shown.reveal->cards.size(), 2u);
   EXPECT_TRUE(shown.reveal->lines.empty());
-  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Winners()[0]));
-  EXPECT_EQ(shown.reveal->cards[1].id, Id(e.Winners()[1]));
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Session().Winners[0]));
+  EXPECT_EQ(shown.reveal->cards[1].id, Id(e.Session().Winners[1]));
   EXPECT_EQ(shown.reveal->cards[1].name.substr(0, 4), G("员工"));
   EXPECT_FALSE(shown.celebrate);  // two of the first of two items
   EXPECT_FALSE(shown.finished);
@@ -124,15 +131,15 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_TRUE(shown.messages.empty());
   EXPECT_FALSE(shown.startSummaryTimer);
   EXPECT_EQ(*shown.hint, G("缺席按Q"));
-  EXPECT_EQ(*shown.status, e.ProgressText());
+  EXPECT_EQ(*shown.status, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
 }
 
 TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   Batch(s);
   s.Enter();
   s.Select();
@@ -163,9 +170,9 @@ TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
 TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   s.Enter();
   s.Select();
   s.Enter();
@@ -179,24 +186,26 @@ TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
 TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   Batch(s);
   const TStageFrame ask = s.CardClicked(1);
   EXPECT_EQ(ask.step, TStageStep::Asks);
   EXPECT_EQ(ask.place, 1u);
-  EXPECT_EQ(ask.question,
-            G("[一等奖]的中奖者") + Id(e.Winners()[1]) + G("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(ask.question, G("[一等奖]的中奖者") + Id(e.Session().Winners[1]) +
+                              G("缺席,是否为该奖项抽取一名替补?"));
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
   EXPECT_EQ(s.CardClicked(2).step, TStageStep::None);  // no third card
   EXPECT_EQ(s.CardClicked(-1).step, TStageStep::None);
-  EXPECT_EQ(s.Answer(1, false).step, TStageStep::None);  // No keeps everyone
-  EXPECT_TRUE(e.Absences().empty());
+  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);  // No keeps everyone
+  EXPECT_TRUE(e.Session().Absences.empty());
 
-  const std::string absent = e.Winners()[1].CandidateLine;
-  const TStageFrame roll = s.Answer(1, true);
+  const std::string absent = e.Session().Winners[1].CandidateLine;
+  EXPECT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::None);  // nothing is asked now
+  ASSERT_EQ(s.CardClicked(1).asks, TStageQuestion::Absent);
+  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
   EXPECT_EQ(roll.step, TStageStep::Rolls);
   EXPECT_TRUE(roll.replacement);
   EXPECT_TRUE(roll.stopSummaryTimer);
@@ -207,12 +216,14 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   EXPECT_TRUE(shown.replacement);
   EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
-  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Winners()[1]));
-  EXPECT_NE(e.Winners()[1].CandidateLine, absent);
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Session().Winners[1]));
+  EXPECT_NE(e.Session().Winners[1].CandidateLine, absent);
   // The cards show the replacement alone: the card and the number key 1 name it.
   EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
   EXPECT_EQ(s.CardClicked(0).place, 1u);
-  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);
+  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // the question waits
+  s.Answer(TStageAnswer::No);
+  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // no second card
 
   // On the finished screen a card still asks; the next batch brings the batch's cards back.
   s.Enter();
@@ -230,9 +241,9 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
 TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   EXPECT_FALSE(s.Key(TStageKey::Q).taken);  // nobody to mark yet
   Batch(s);
   Batch(s);  // places 2 and 3: 二等奖
@@ -240,7 +251,7 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   EXPECT_EQ(open.step, TStageStep::Chooses);
   EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
   EXPECT_EQ(s.Choice(), 2u);  // the batch's first
-  EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Winners()[2]) +
+  EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Session().Winners[2]) +
                               G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);
@@ -248,7 +259,7 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   EXPECT_EQ(s.Choice(), 3u);  // the last winner
   for (int i = 0; i < 4; ++i) s.Key(TStageKey::Up);
   EXPECT_EQ(s.Choice(), 0u);  // the first winner of all
-  EXPECT_EQ(*s.Key(TStageKey::Left).status, G("标记缺席:[一等奖]") + Id(e.Winners()[0]) +
+  EXPECT_EQ(*s.Key(TStageKey::Left).status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
                                                 G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   EXPECT_FALSE(s.Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
@@ -260,19 +271,21 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   const TStageFrame two = s.Key(TStageKey::Digit, 2);
   EXPECT_EQ(two.step, TStageStep::Asks);
   EXPECT_EQ(two.place, 3u);
-  EXPECT_EQ(*two.status, e.ProgressText());
+  EXPECT_EQ(*two.status, G("所有奖项已经全部抽取完毕!"));
   EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  s.Answer(TStageAnswer::No);
   // Enter in the choice asks for the winner it stands on.
   s.Key(TStageKey::Q);
   s.Key(TStageKey::Down);
   const TStageFrame enter = s.Enter();
   EXPECT_EQ(enter.step, TStageStep::Asks);
   EXPECT_EQ(enter.place, 3u);
+  s.Answer(TStageAnswer::No);
   // Esc and Q leave it.
   s.Key(TStageKey::Q);
   const TStageFrame esc = s.Key(TStageKey::Esc);
   EXPECT_TRUE(esc.taken);
-  EXPECT_EQ(*esc.status, e.ProgressText());
+  EXPECT_EQ(*esc.status, G("所有奖项已经全部抽取完毕!"));
   EXPECT_EQ(s.Phase(), TStagePhase::Finished);
   s.Key(TStageKey::Q);
   EXPECT_EQ(s.Key(TStageKey::Q).step, TStageStep::None);
@@ -282,9 +295,9 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
 TEST_F(Stage, QDuringTheLandingShowsTheBatchAndOpensTheChoiceOnIt) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   s.Enter();
   s.Select();
   s.Enter();
@@ -299,9 +312,9 @@ TEST_F(Stage, QDuringTheLandingShowsTheBatchAndOpensTheChoiceOnIt) {
 TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   EXPECT_EQ(s.AudienceText(), G("现场号码（可选）：输入数字后按回车开始"));
   EXPECT_EQ(*s.Key(TStageKey::Digit, 4).audience, G("现场号码：4    按回车开始"));
   EXPECT_EQ(*s.Key(TStageKey::Digit, 0).audience, G("现场号码：40    按回车开始"));
@@ -316,9 +329,9 @@ TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
 TEST_F(Stage, MoreThanSixShowTheirIdsAndNamesAndTheHintKeepsTheTasksText) {
   Build({{G("一等奖"), 8, 8, ""}}, 12, G("请到台前领奖!"));
   TDataDraw e(m_session, m_rng, 5u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   EXPECT_EQ(s.HintText(), G("请到台前领奖！"));
   const TStageFrame shown = Batch(s);
   ASSERT_TRUE(shown.reveal);
@@ -326,8 +339,8 @@ TEST_F(Stage, MoreThanSixShowTheirIdsAndNamesAndTheHintKeepsTheTasksText) {
   ASSERT_EQ(shown.reveal->lines.size(), 8u);
   // "<id>  员工<n>": the id and the name of the 姓名 column.
   for (size_t i = 0; i < 8; ++i) {
-    const std::string& line = e.Winners()[i].CandidateLine;
-    EXPECT_EQ(shown.reveal->lines[i], Id(e.Winners()[i]) + "  " + line.substr(12));
+    const std::string& line = e.Session().Winners[i].CandidateLine;
+    EXPECT_EQ(shown.reveal->lines[i], Id(e.Session().Winners[i]) + "  " + line.substr(12));
   }
   EXPECT_TRUE(shown.celebrate);  // the only item is the grand prize
   EXPECT_EQ(*shown.hint, G("请到台前领奖！    缺席按Q"));
@@ -339,25 +352,20 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   std::string progress;
   {
     TDataDraw e(m_session, m_rng, 31u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-    std::string error;
-    ASSERT_TRUE(e.StartJournal(error)) << error;
+    ASSERT_TRUE(SetUpDraw(e));
     TStage s(e);
+    Open(s);
     const TStageFrame shown = Batch(s);
     live = *shown.reveal;
     progress = *shown.status;
   }  // the program stops here, the journal on disk
   TDrawSession session;
   TDataDraw e(session, m_rng);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-  TDataDraw::BatchEnd end;
-  std::string error;
-  ASSERT_TRUE(e.Resume(end, error)) << error;
+  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
   TStage s(e);
-  const TStageFrame resumed = s.Resumed(end);
+  ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
+  const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
   EXPECT_EQ(resumed.step, TStageStep::Resumes);
   ASSERT_TRUE(resumed.reveal);
   ASSERT_EQ(live.cards.size(), 2u);
@@ -375,13 +383,12 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   TStageReveal live;
   {
     TDataDraw e(m_session, m_rng, 31u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-    std::string error;
-    ASSERT_TRUE(e.StartJournal(error)) << error;
+    ASSERT_TRUE(SetUpDraw(e));
     TStage s(e);
+    Open(s);
     Batch(s);
-    ASSERT_EQ(s.Answer(1, true).step, TStageStep::Rolls);
+    ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
+    ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
     ASSERT_EQ(s.ReplacementTime().step, TStageStep::Lands);
     const TStageFrame shown = s.LandingOver();
     live = *shown.reveal;
@@ -390,14 +397,11 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   EXPECT_EQ(live.cards[0].id, "13800000055");
   TDrawSession session;
   TDataDraw e(session, m_rng);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
-  ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
-  TDataDraw::BatchEnd end;
-  std::string error;
-  ASSERT_TRUE(e.Resume(end, error)) << error;
+  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
   TStage s(e);
-  const TStageFrame resumed = s.Resumed(end);
+  ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
+  const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
   ASSERT_TRUE(resumed.reveal);
   ASSERT_EQ(resumed.reveal->cards.size(), 1u);
   EXPECT_EQ(resumed.reveal->cards[0].id, "13800000055");
@@ -405,8 +409,9 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   // The keys and clicks stand for the one card, as live.
   EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // no second card
   EXPECT_EQ(s.CardClicked(0).place, 1u);
-  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);
+  s.Answer(TStageAnswer::No);
   // The next batch brings the batch's cards back.
   Batch(s);
   EXPECT_EQ(s.RevealedPlaces(), (std::vector<size_t>{2, 3}));
@@ -415,20 +420,21 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
 TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   Batch(s);
-  const std::string absent = e.Winners()[0].CandidateLine;
-  ASSERT_EQ(s.Answer(0, true).step, TStageStep::Rolls);
+  const std::string absent = e.Session().Winners[0].CandidateLine;
+  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
   s.Enter();
   s.LandingOver();
   const std::vector<TItemSummary> items = s.SummaryItems();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].caption, G("一等奖 2名"));
-  EXPECT_EQ(items[0].winners,
-            (std::vector<std::string>{e.Winners()[0].CandidateLine, e.Winners()[1].CandidateLine,
-                                      absent + " " + G("缺席")}));
+  EXPECT_EQ(items[0].winners, (std::vector<std::string>{e.Session().Winners[0].CandidateLine,
+                                                        e.Session().Winners[1].CandidateLine,
+                                                        absent + " " + G("缺席")}));
   EXPECT_TRUE(items[0].absent.empty());
   EXPECT_EQ(items[1].caption, G("二等奖 0名"));
   EXPECT_TRUE(items[1].winners.empty());
@@ -437,9 +443,9 @@ TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHi
 TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
   Build({{G("一等奖"), 2, 2, G("电视(大)")}}, 10, {}, 1);
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   Batch(s);
   const std::vector<TItemSummary> items = s.SummaryItems();
   ASSERT_EQ(items.size(), 1u);
@@ -450,8 +456,7 @@ TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
 TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
   Build({{G("一等奖"), 1, 1, G("笔记本电脑")}, {G("二等奖"), 3, 3, ""}});
   TDataDraw e(m_session, m_rng, 31u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
   EXPECT_EQ(s.NextItemTexts(0).item, G("一等奖"));
   EXPECT_EQ(s.NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
@@ -471,8 +476,7 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   std::string err;
   ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update LuckTask set StageColumns='SHSM'", {}, err)) << err;
   TDataDraw e(m_session, m_rng, 3u);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+  ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
   const TStageFrame shown = Batch(s);
   ASSERT_TRUE(shown.reveal);
@@ -484,7 +488,201 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   ASSERT_FALSE(e.WinnerList().Lines().empty());
   EXPECT_EQ(e.WinnerList().Lines().back(), "138XXXX0000 " + G("张三 ") + "139XXXX5678");
   // The winner file keeps the whole line.
-  EXPECT_EQ(e.Winners()[0].CandidateLine, def.candidates[0]);
+  EXPECT_EQ(e.Session().Winners[0].CandidateLine, def.candidates[0]);
   ASSERT_EQ(s.SummaryItems().size(), 1u);
   EXPECT_EQ(s.SummaryItems()[0].winners, (std::vector<std::string>{e.WinnerList().Lines().back()}));
-}
+  TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadyScreen) {
+    BuildTwoItems();
+    {
+      TDataDraw e(m_session, m_rng, 31u);
+      ASSERT_TRUE(SetUpDraw(e));
+      TStage s(e);
+      Open(s);
+      Batch(s);
+    }  // the program stops with two winners in the journal
+    const auto reopen = [&](TDrawSession& session, TDataDraw& e, TStage& s) {
+      (void)session;
+      EXPECT_TRUE(SetUpDraw(e));
+      const TStageFrame ask = s.Open();
+      EXPECT_EQ(ask.step, TStageStep::Asks);
+      EXPECT_EQ(ask.asks, TStageQuestion::Resume);
+      EXPECT_EQ(ask.question, G("上次抽奖尚未完成(已抽出2人),是否继续上次的抽奖?"));
+      EXPECT_EQ(ask.preferred, TStageAnswer::Yes);
+      EXPECT_EQ(s.Phase(), TStagePhase::Opening);
+      EXPECT_EQ(s.Asking(), TStageQuestion::Resume);
+    };
+    {
+      // Closed: nothing is decided, the screen goes and the draw stays resumable.
+      TDrawSession session;
+      TDataDraw e(session, m_rng);
+      TStage s(e);
+      reopen(session, e, s);
+      EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
+      EXPECT_EQ(s.Leave().step, TStageStep::None);
+      EXPECT_EQ(s.Answer(TStageAnswer::Closed).step, TStageStep::Closes);
+      EXPECT_EQ(s.Phase(), TStagePhase::Closed);
+      EXPECT_EQ(s.Enter().step, TStageStep::None);
+    }
+    {
+      // No: the earlier draw goes to the history and the Ready screen stands.
+      TDrawSession session;
+      TDataDraw e(session, m_rng);
+      TStage s(e);
+      reopen(session, e, s);
+      const TStageFrame ready = s.Answer(TStageAnswer::No);
+      EXPECT_EQ(ready.step, TStageStep::Opens);
+      EXPECT_EQ(*ready.status, G("请点击[开始]抽取一等奖"));
+      EXPECT_EQ(
+          ready.proof->rfind(G("抽奖凭证  名单 ") + e.JournalHead().DataHash.substr(0, 12), 0), 0u);
+      EXPECT_EQ(*ready.audience, G("现场号码（可选）：输入数字后按回车开始"));
+      EXPECT_TRUE(ready.prizeChanged);
+      EXPECT_EQ(ready.prizeItem, 0);
+      EXPECT_EQ(s.Phase(), TStagePhase::Ready);
+      EXPECT_TRUE(e.Session().Winners.empty());
+      // The draw is done to its end: the task has winner files.
+      while (s.Phase() != TStagePhase::Finished) Batch(s);
+    }
+    TDrawSession session;
+    TDataDraw e(session, m_rng);
+    ASSERT_TRUE(SetUpDraw(e));
+    TStage s(e);
+    const TStageFrame again = s.Open();
+    EXPECT_EQ(again.asks, TStageQuestion::Results);
+    EXPECT_EQ(again.question, G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
+    EXPECT_EQ(again.preferred, TStageAnswer::No);  // a habitual Enter keeps the results
+    EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::Closes);
+    TStage yes(e);
+    ASSERT_EQ(yes.Open().asks, TStageQuestion::Results);
+    EXPECT_EQ(yes.Answer(TStageAnswer::Yes).step, TStageStep::Opens);
+    EXPECT_EQ(yes.Phase(), TStagePhase::Ready);
+  }
+
+  TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
+    BuildTwoItems();
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    {
+      TStage s(e);
+      Open(s);
+      EXPECT_TRUE(s.MayClose());
+      EXPECT_EQ(s.Leave().step, TStageStep::Closes);  // nothing drawn: no question
+    }
+    TStage s(e);
+    Open(s);
+    EXPECT_TRUE(s.ShowsWinnersList());
+    s.Enter();
+    EXPECT_EQ(s.Leave().step, TStageStep::None);  // selecting
+    EXPECT_FALSE(s.ShowsWinnersList());
+    s.Select();
+    EXPECT_TRUE(s.Busy());
+    EXPECT_EQ(s.Leave().step, TStageStep::None);  // rolling
+    s.Enter();
+    s.LandingOver();
+    EXPECT_FALSE(s.MayClose());
+    const TStageFrame ask = s.Leave();
+    EXPECT_EQ(ask.asks, TStageQuestion::Leave);
+    EXPECT_EQ(ask.preferred, TStageAnswer::No);
+    EXPECT_EQ(ask.escape, TStageAnswer::No);
+    EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
+    EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
+    EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+    EXPECT_EQ(s.Enter().step, TStageStep::Starts);  // the draw goes on
+    s.Select();
+    s.Enter();
+    s.LandingOver();
+    ASSERT_EQ(s.Phase(), TStagePhase::Finished);
+    EXPECT_TRUE(s.MayClose());  // the winner files are written
+    EXPECT_EQ(s.Leave().step, TStageStep::Closes);
+    EXPECT_EQ(s.Phase(), TStagePhase::Closed);
+  }
+
+  TEST_F(Stage, AReplacementsTimerDoesNothingDuringANormalRoll) {
+    BuildTwoItems();
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    TStage s(e);
+    Open(s);
+    s.Enter();
+    s.Select();
+    EXPECT_EQ(s.ReplacementTime().step, TStageStep::None);
+    EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
+    EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+    EXPECT_TRUE(s.RollTick().rollTexts);  // the roll goes on
+    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  }
+
+  namespace {
+  struct Watcher : TStageObserver {
+    void Revealed(const TRevealedList& list) override { told.push_back(list); }
+    std::vector<TRevealedList> told;
+  };
+  }  // namespace
+
+  TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
+    BuildTwoItems();
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    Watcher w;
+    TSessionWatch watch(m_session, &w);
+    TStage s(e);
+    Open(s);
+    s.Enter();
+    s.Select();
+    s.Enter();
+    EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
+    const TStageFrame shown = s.LandingOver();
+    ASSERT_EQ(w.told.size(), 1u);
+    ASSERT_TRUE(shown.list);
+    EXPECT_EQ(*shown.list, w.told[0]);
+    const TRevealedList& first = w.told[0];
+    EXPECT_EQ(first.taskId, 1001);
+    ASSERT_EQ(first.lines.size(), 3u);  // from the first caption on
+    EXPECT_EQ(first.lines[0], (TRevealedLine{G("一等奖:"), true, -1, "", ""}));
+    for (int32_t p = 0; p < 2; ++p) {
+      const TLuckId& winner = e.Session().Winners[static_cast<size_t>(p)];
+      EXPECT_EQ(first.lines[static_cast<size_t>(p) + 1],
+                (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖")}));
+    }
+    // A line of the list asks for its winner.
+    EXPECT_EQ(s.ListLineClicked(2).place, 1u);
+    ASSERT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
+    EXPECT_EQ(s.ListLineClicked(0).step, TStageStep::None);  // a caption
+
+    // A replacement: the absent winner stays, marked, above the one who took the place.
+    const std::string absent = e.Session().Winners[0].CandidateLine;
+    ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
+    s.Answer(TStageAnswer::Yes);
+    s.Enter();
+    EXPECT_EQ(w.told.size(), 1u);
+    s.LandingOver();
+    ASSERT_EQ(w.told.size(), 2u);
+    const TRevealedList& second = w.told[1];
+    ASSERT_EQ(second.lines.size(), 4u);
+    EXPECT_EQ(second.lines[1], (TRevealedLine{absent + " " + G("缺席"), false, -1, "", ""}));
+    EXPECT_EQ(second.lines[2].place, 0);
+    EXPECT_EQ(second.lines[2].id, Id(e.Session().Winners[0]));
+    EXPECT_EQ(s.RevealedList(), second);
+    // The phones' board: the absent winner won nothing.
+    const checkin::TWinnersBoard board = checkin::BoardOf(second);
+    EXPECT_EQ(board.Lines.size(), 4u);
+    EXPECT_TRUE(board.Lines[0].Caption);
+    EXPECT_EQ(board.WonBy.size(), 2u);
+    EXPECT_EQ(board.WonBy.at(Id(e.Session().Winners[0])), G("一等奖"));
+    EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
+  }
+
+  TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
+    BuildTwoItems();
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    Watcher w;
+    TStage s(e);
+    Open(s);
+    {
+      TSessionWatch watch(m_session, &w);
+      Batch(s);
+    }
+    Batch(s);
+    EXPECT_EQ(w.told.size(), 1u);
+    EXPECT_TRUE(m_session.Watchers().empty());
+  }

@@ -370,7 +370,7 @@ TEST_F(EventPackage, AnExcludedTaskTravelsAsItsWinnersNotAsABareId) {
   TRandom rng;
   TDrawSession s;
   TDataDraw e(s, rng, 7u);
-  TDataDraw::Failure f;
+  TDrawFailure f;
   ASSERT_TRUE(e.SetUp(id, f)) << U(f.text);
   EXPECT_EQ(U(e.RulesLine(0)), "排除名单1人");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -138,4 +139,24 @@ TEST(Gbk, TextFullOfBadBytesIsReplacedByteForByte) {
   EXPECT_EQ(u.substr(0, 4), "a\xEF\xBF\xBD");
   EXPECT_EQ(u.substr(u.size() - 3), "中");
   EXPECT_EQ(text::Utf8ToGbk(std::string(1000, '\x80')), std::string(1000, '?'));
+}
+
+TEST(TextFormat, Utf8LengthHexDigitAndLocalTime) {
+  EXPECT_EQ(text::Utf8Length("a", 0), 1u);
+  EXPECT_EQ(text::Utf8Length("x\xE4\xB8\xAD", 1), 3u);     // 中
+  EXPECT_EQ(text::Utf8Length("\xF0\x9F\x8E\x89", 0), 4u);  // U+1F389
+  EXPECT_EQ(text::Utf8Length("\xE4\xB8", 0), 0u);          // cut short
+  EXPECT_EQ(text::Utf8Length("\xC0\x80", 0), 0u);          // overlong
+  EXPECT_EQ(text::Utf8Length("\xED\xA0\x80", 0), 0u);      // a surrogate
+  EXPECT_EQ(text::Utf8Length("\xF4\x90\x80\x80", 0), 0u);  // past U+10FFFF
+  EXPECT_EQ(text::Utf8Length("\xE4\x41\xAD", 0), 0u);      // not a continuation
+  EXPECT_EQ(text::Utf8Length("\x80", 0), 0u);
+  EXPECT_EQ(text::Utf8Length("ab", 2), 0u);
+  EXPECT_EQ(text::HexDigit('7'), 7);
+  EXPECT_EQ(text::HexDigit('a'), 10);
+  EXPECT_EQ(text::HexDigit('F'), 15);
+  EXPECT_EQ(text::HexDigit('g'), -1);
+  // 400 days after the epoch is in 1971 in every time zone.
+  EXPECT_EQ(text::LocalTime(400 * 86400, "%Y"), "1971");
+  EXPECT_EQ(text::LocalTime(400 * 86400, "%Y-%m").size(), 7u);
 }

@@ -52,9 +52,9 @@ bool Draw(const std::string& root, const char* rulesUtf8, uint32_t secret) {
   TRandom rng;
   TDrawSession s;
   TDataDraw e(s, rng, secret);
-  TDataDraw::Failure f;
+  TDrawFailure f;
   if (!e.SetUp(1001, f)) return false;
-  for (int batch = 0; !e.Finished() && batch < 20; ++batch) {
+  for (int batch = 0; !(e.state() == TDataDraw::State::Finished) && batch < 20; ++batch) {
     e.BeginBatch();
     e.SelectBatchWinners();
     for (int r = 0; r < 3 + batch; ++r) e.RollStep();
@@ -68,12 +68,13 @@ bool Draw(const std::string& root, const char* rulesUtf8, uint32_t secret) {
     }
   }
   std::string m;
-  if (e.Finished() && e.BeginReplacement(e.Winners().size() - 1, m)) {
+  if ((e.state() == TDataDraw::State::Finished) &&
+      e.BeginReplacement(e.Session().Winners.size() - 1, m)) {
     e.RollStep();
     e.RevealBatch();
     e.EndBatch();
   }
-  return e.Finished();
+  return (e.state() == TDataDraw::State::Finished);
 }
 
 }  // namespace

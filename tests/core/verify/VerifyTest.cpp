@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "DrawSetUp.h"
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -36,7 +37,7 @@ class Verify : public ::testing::Test {
   }
 
   static void Batches(TDataDraw& e, int n, int rolls) {
-    for (int i = 0; (n < 0 || i < n) && !e.Finished(); ++i) {
+    for (int i = 0; (n < 0 || i < n) && !(e.state() == TDataDraw::State::Finished); ++i) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
       for (int r = 0; r < rolls; ++r) e.RollStep();
@@ -51,8 +52,7 @@ class Verify : public ::testing::Test {
     {
       TDrawSession eSession;
       TDataDraw e(eSession, rng);
-      TDataDraw::Failure f;
-      ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+      ASSERT_TRUE(SetUpDraw(e));
       std::string err;
       ASSERT_TRUE(e.StartJournal(err)) << err;
       ASSERT_TRUE(e.SetAudienceNumber(audience));
@@ -60,14 +60,13 @@ class Verify : public ::testing::Test {
     }
     TDrawSession eSession;
     TDataDraw e(eSession, rng);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f));
-    ASSERT_EQ(e.PendingDraw(), TDataDraw::Pending::Resumable);
+    ASSERT_TRUE(SetUpDraw(e));
+    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
     Batches(e, -1, 11);
-    ASSERT_TRUE(e.Finished());
+    ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   }
 
   std::string Root() const { return paths::DataRoot(); }
@@ -216,8 +215,7 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   {
     TDrawSession session;
     TDataDraw e(session, rng);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(e.SetUp(1001, f)) << f.text;
+    ASSERT_TRUE(SetUpDraw(e));
     Batches(e, 2, 3);
     // 一等奖 is complete; its first winner is absent. The replacement rolls 4 ticks.
     std::string message;
@@ -229,17 +227,16 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   }
   TDrawSession session;
   TDataDraw e(session, rng);
-  TDataDraw::Failure f;
-  ASSERT_TRUE(e.SetUp(1001, f));
+  ASSERT_TRUE(SetUpDraw(e));
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;
-  ASSERT_EQ(e.Absences().size(), 1u);
+  ASSERT_EQ(e.Session().Absences.size(), 1u);
   Batches(e, -1, 5);
-  ASSERT_TRUE(e.Finished());
+  ASSERT_TRUE((e.state() == TDataDraw::State::Finished));
   // On the finished screen, the last winner of 三等奖 is absent too.
   std::string message;
-  ASSERT_TRUE(e.BeginReplacement(e.Winners().size() - 1, message)) << message;
+  ASSERT_TRUE(e.BeginReplacement(e.Session().Winners.size() - 1, message)) << message;
   e.RollStep();
   e.RevealBatch();
   e.EndBatch();
@@ -267,7 +264,7 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   EXPECT_EQ(changed.Problems[0], G("缺席名单文件") + absentFile + G("与重放结果不符"));
   // A forged replacement in the journal is named.
   ForgeFinishedJournal(1001, "ABSENT", "replacement",
-                       std::to_string(e.Absences()[0].CandidateIndex));
+                       std::to_string(e.Session().Absences[0].CandidateIndex));
   const TVerifyResult forged = VerifyDrawFolder(Root(), 1001);
   EXPECT_FALSE(forged.Passed);
   ASSERT_FALSE(forged.Problems.empty());

@@ -123,7 +123,7 @@ TEST_F(MainWindow, OpensOnTheUnfinishedDrawWhereItWasLeftWithEveryColumnInView) 
     TRandom rng;
     TDrawSession session;
     TDataDraw e(session, rng, 5u);
-    TDataDraw::Failure f;
+    TDrawFailure f;
     ASSERT_TRUE(e.SetUp(1003, f)) << f.text.c_str();
     ASSERT_TRUE(e.BeginBatch());
     e.SelectBatchWinners();

@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
   TCheckinScreen screen(service);
   TDrawSession session;
   std::unique_ptr<TGetLuckMainForm> draw;
+  std::optional<checkin::TWinnersFeed> feed;  // the phones' board hears the stage
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -129,9 +131,8 @@ int main(int argc, char** argv) {
       // As the main window does for a draw of those checked in: check-in closes first.
       service.CloseDesk();
       draw = std::make_unique<TGetLuckMainForm>(session, nullptr, 4242u);
-      draw->SetRevealWatch([&service](const TDataDraw& engine, size_t revealed) {
-        service.Desk().SetBoard(checkin::BoardOf(engine, revealed));
-      });
+      feed.emplace(service.Desk(), def.taskId);
+      session.Watch(&*feed);
       if (draw->SetUpDraw(def.taskId) != 1) return Say("failed");
       draw->resize(1024, 768);
       draw->show();

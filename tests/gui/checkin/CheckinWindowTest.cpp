@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinServer.h"
@@ -159,9 +160,8 @@ class RecordingScreen : public TSetUpScreen {
     TRandom rng;
     TDrawSession s;
     TDataDraw e(s, rng, 7u);
-    TDataDraw::Failure f;
     std::string err;
-    ASSERT_TRUE(e.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(e));
     ASSERT_TRUE(e.StartJournal(err));
     ASSERT_TRUE(e.BeginBatch());
     e.SelectBatchWinners();

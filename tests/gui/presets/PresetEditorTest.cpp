@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -303,16 +304,16 @@ TEST(PresetEditorToDraw, SavedPresetsAreTheItemsFirstWinners) {
     QCoreApplication::processEvents();
     QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
   }
-  ASSERT_EQ(screen.Engine().Winners().size(), 5u);
+  ASSERT_EQ(screen.Engine().Session().Winners.size(), 5u);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(screen.Engine().Winners()[i].ItemId, ids[0]);
-    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[17]);
-    EXPECT_NE(screen.Engine().Winners()[i].CandidateLine, def.candidates[4]);
+    EXPECT_EQ(screen.Engine().Session().Winners[i].ItemId, ids[0]);
+    EXPECT_NE(screen.Engine().Session().Winners[i].CandidateLine, def.candidates[17]);
+    EXPECT_NE(screen.Engine().Session().Winners[i].CandidateLine, def.candidates[4]);
   }
-  EXPECT_EQ(screen.Engine().Winners()[2].ItemId, ids[1]);
-  EXPECT_EQ(screen.Engine().Winners()[2].CandidateLine, def.candidates[17]);
-  EXPECT_EQ(screen.Engine().Winners()[3].CandidateLine, def.candidates[4]);
-  EXPECT_NE(screen.Engine().Winners()[4].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Session().Winners[2].ItemId, ids[1]);
+  EXPECT_EQ(screen.Engine().Session().Winners[2].CandidateLine, def.candidates[17]);
+  EXPECT_EQ(screen.Engine().Session().Winners[3].CandidateLine, def.candidates[4]);
+  EXPECT_NE(screen.Engine().Session().Winners[4].CandidateLine, def.candidates[17]);
   screen.close();
 }
 
@@ -375,7 +376,7 @@ TEST(PresetEditorInProgram, TwoPresetsSetFromTheConfigWindowAreDrawnFirst) {
       QCoreApplication::processEvents();
       QTest::keyClick(screen->EKeyCtrl, Qt::Key_Return);
     }
-    winners = screen->Engine().Winners();
+    winners = screen->Engine().Session().Winners;
     QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);  // leaving is confirmed by the recorder
     if (screen->isVisible()) screen->close();
   });

@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DrawSession.h"
@@ -52,11 +53,11 @@ class AbsentOnStage : public ::testing::Test {
   }
   // The replacement's roll is stopped by Enter and shown.
   static void StopReplacement(TGetLuckMainForm& s) {
-    ASSERT_TRUE(s.Engine().Replacing());
+    ASSERT_EQ(s.Stage().Phase(), TStagePhase::Replacing);
     ASSERT_EQ(s.Engine().state(), TDataDraw::State::Rolling);
     Key(s, Qt::Key_Return);
     s.ShowReveal();
-    ASSERT_FALSE(s.Engine().Replacing());
+    ASSERT_NE(s.Stage().Phase(), TStagePhase::Replacing);
   }
 
   TempRoot m_root;
@@ -75,12 +76,12 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   screen.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
   Batch(screen);
-  ASSERT_EQ(screen.Engine().Winners().size(), 2u);
+  ASSERT_EQ(screen.Engine().Session().Winners.size(), 2u);
   EXPECT_TRUE(screen.HintList->text().endsWith(QStringLiteral("缺席按Q")));
   const QString progress = screen.LbShowList->text();
 
   // Q, ↓ to the batch's second winner, Enter: the question names them; No keeps all.
-  const TLuckId second = screen.Engine().Winners()[1];
+  const TLuckId second = screen.Engine().Session().Winners[1];
   Key(screen, Qt::Key_Q);
   EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("标记缺席")));
   EXPECT_TRUE(screen.LbShowList->text().contains(QStringLiteral("一等奖")));
@@ -94,7 +95,7 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("[一等奖]的中奖者") +
                                        Q(second.CandidateLine.substr(0, 11)) +
                                        QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
-  EXPECT_TRUE(screen.Engine().Absences().empty());
+  EXPECT_TRUE(screen.Engine().Session().Absences.empty());
   EXPECT_EQ(screen.LbShowList->text(), progress);
   EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
 
@@ -104,10 +105,10 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   Key(screen, Qt::Key_2);
   ASSERT_EQ(m_dialogs.log.size(), 2u);
   StopReplacement(screen);
-  ASSERT_EQ(screen.Engine().Absences().size(), 1u);
-  const TAbsentId& a = screen.Engine().Absences()[0];
+  ASSERT_EQ(screen.Engine().Session().Absences.size(), 1u);
+  const TAbsentId& a = screen.Engine().Session().Absences[0];
   EXPECT_EQ(a.CandidateLine, second.CandidateLine);
-  EXPECT_EQ(screen.Engine().Winners()[1].CandidateLine, a.ReplacementLine);
+  EXPECT_EQ(screen.Engine().Session().Winners[1].CandidateLine, a.ReplacementLine);
   EXPECT_EQ(screen.LbShowList->text(), progress);  // the draw stands where it stood
   EXPECT_TRUE(screen.SContinue->isVisible());
   // The list: the absent winner marked, the replacement in the place just below.
@@ -116,7 +117,7 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   ASSERT_GE(at, 0) << list.join(QLatin1Char('|')).toStdString();
   ASSERT_LT(at + 1, list.size());
   EXPECT_EQ(list[at + 1], Q(a.ReplacementLine));
-  EXPECT_TRUE(list.contains(Q(screen.Engine().Winners()[0].CandidateLine)));
+  EXPECT_TRUE(list.contains(Q(screen.Engine().Session().Winners[0].CandidateLine)));
 }
 
 // Q pressed while the batch is still landing shows it at once and opens the choice, on the
@@ -137,11 +138,11 @@ TEST_F(AbsentOnStage, QDuringTheLandingShowsTheBatchAndOpensTheChoice) {
   EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
   EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("标记缺席")));
   EXPECT_TRUE(screen.LbShowList->text().contains(
-      Q(screen.Engine().Winners()[0].CandidateLine.substr(0, 11))));
+      Q(screen.Engine().Session().Winners[0].CandidateLine.substr(0, 11))));
   // Q again leaves the choice with nothing marked.
   Key(screen, Qt::Key_Q);
   EXPECT_FALSE(screen.LbShowList->text().startsWith(QStringLiteral("标记缺席")));
-  EXPECT_TRUE(screen.Engine().Absences().empty());
+  EXPECT_TRUE(screen.Engine().Session().Absences.empty());
   EXPECT_TRUE(m_dialogs.log.empty());
 }
 
@@ -153,10 +154,10 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
   Batch(screen);
   Batch(screen);
-  ASSERT_TRUE(screen.Engine().Finished());
+  ASSERT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   m_dialogs.log.clear();
   // The first winner of 一等奖 in the list, clicked where it is drawn.
-  const TLuckId first = screen.Engine().Winners()[0];
+  const TLuckId first = screen.Engine().Session().Winners[0];
   TScrollText* list = screen.MUser2_1;
   ASSERT_TRUE(list->isVisible());
   const int row = static_cast<int>(list->Lines().indexOf(Q(first.CandidateLine)));
@@ -168,13 +169,13 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
   EXPECT_TRUE(m_dialogs.log[0].text.contains(Q(first.CandidateLine.substr(0, 11))));
   StopReplacement(screen);
-  EXPECT_TRUE(screen.Engine().Finished());
+  EXPECT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   // The winner file holds the replacement in the first place; the absent file the absent.
   const std::string title = G("号码 姓名") + "\r\n";
-  const TAbsentId& a = screen.Engine().Absences().at(0);
-  EXPECT_EQ(
-      ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0]))),
-      title + a.ReplacementLine + "\r\n" + screen.Engine().Winners()[1].CandidateLine + "\r\n");
+  const TAbsentId& a = screen.Engine().Session().Absences.at(0);
+  EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0]))),
+            title + a.ReplacementLine + "\r\n" +
+                screen.Engine().Session().Winners[1].CandidateLine + "\r\n");
   EXPECT_EQ(
       ReadAll(paths::NativePath(paths::AbsentFilePath(1001, m_ids[0]))),
       title + first.CandidateLine + " " + G("替补:") + a.ReplacementLine.substr(0, 11) + "\r\n");
@@ -229,11 +230,12 @@ TEST_F(AbsentOnStage, APointerClickOnACardAsksForItsWinnerAndStartsNoBatch) {
   ASSERT_EQ(m_dialogs.log.size(), 1u);
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
   EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
-  EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("[一等奖]的中奖者") +
-                                       Q(CandidateId(screen.Engine().Winners()[1].CandidateLine)) +
-                                       QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(m_dialogs.log[0].text,
+            QStringLiteral("[一等奖]的中奖者") +
+                Q(CandidateId(screen.Engine().Session().Winners[1].CandidateLine)) +
+                QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
   EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
-  EXPECT_EQ(screen.Engine().Winners().size(), 2u);
+  EXPECT_EQ(screen.Engine().Session().Winners.size(), 2u);
   EXPECT_FALSE(screen.TMRoll->isActive());
 
   // Beside the cards, on the band, a click still counts as Enter: the next batch starts.
@@ -249,15 +251,15 @@ TEST_F(AbsentOnStage, APointerClickOnACardAsksForItsWinnerAndStartsNoBatch) {
   // On the finished screen a card asks too.
   Key(screen, Qt::Key_Return);
   screen.ShowReveal();
-  ASSERT_TRUE(screen.Engine().Finished());
+  ASSERT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   m_dialogs.log.clear();
   m_dialogs.answers = {Answer::No};
   PointerClick(screen, CardCentre(screen, 0));
   ASSERT_EQ(m_dialogs.log.size(), 1u);
-  EXPECT_TRUE(
-      m_dialogs.log[0].text.startsWith(QStringLiteral("[二等奖]的中奖者") +
-                                       Q(CandidateId(screen.Engine().Winners()[2].CandidateLine))));
-  EXPECT_TRUE(screen.Engine().Finished());
+  EXPECT_TRUE(m_dialogs.log[0].text.startsWith(
+      QStringLiteral("[二等奖]的中奖者") +
+      Q(CandidateId(screen.Engine().Session().Winners[2].CandidateLine))));
+  EXPECT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   EXPECT_FALSE(screen.TMRoll->isActive());
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "DrawToTheEnd.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
@@ -100,7 +101,7 @@ TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
   EXPECT_EQ(j.Start.Audience, "41");
   ASSERT_EQ(j.Batches.size(), 1u);
   for (int i = 0; i < 2; ++i) Batch(screen);
-  ASSERT_TRUE(screen.Engine().Finished());
+  ASSERT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   const TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
   EXPECT_TRUE(r.Passed);
   EXPECT_EQ(r.Lines.size(), 1u + 3u + 1u);
@@ -122,7 +123,7 @@ TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
     ASSERT_EQ(first.SetUpDraw(1001), 1);
     ShowOn(first);
     for (int i = 0; i < 3; ++i) Batch(first);
-    ASSERT_TRUE(first.Engine().Finished());
+    ASSERT_TRUE((first.Engine().state() == TDataDraw::State::Finished));
   }
   // Killed after the winner files, before the journal's rename.
   std::error_code ec;
@@ -137,7 +138,7 @@ TEST_F(DrawProofScreen, FinishedAndDamagedJournalsAskNothing) {
     ASSERT_EQ(m_dialogs.log.size(), 1u);
     EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Message);
     EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("所有奖项已经全部抽取完毕"));
-    EXPECT_TRUE(screen.Engine().Finished());
+    EXPECT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
     EXPECT_FALSE(screen.LbProof->isVisible());
   }
   EXPECT_TRUE(VerifyDrawFolder(paths::DataRoot(), 1001).Passed);

@@ -13,10 +13,12 @@
 #include <filesystem>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawTexts.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/stage/GetLuckMainFrm.h"
@@ -98,25 +100,24 @@ TEST_F(DrawResume, EscThenEnterOnTheRealQuestionKeepsTheDraw) {
   const QString progress = screen.LbShowList->text();
 
   DialogProvider* recorder = SetDialogProvider(nullptr);  // the real question, on the stage
-  bool noIsDefault = false;
-  QTimer::singleShot(0, &screen, [&] {
-    TStagePrompt* q = screen.Prompt();
-    ASSERT_TRUE(q->IsOpen());
-    EXPECT_EQ(q->Text(), kLeave);
-    // The filled button is the default; both name their answer in Chinese.
-    noIsDefault = q->BtnNo->styleSheet().contains(QStringLiteral("176, 24, 32")) &&
-                  !q->BtnYes->styleSheet().contains(QStringLiteral("176, 24, 32"));
-    EXPECT_EQ(q->BtnYes->text(), QStringLiteral("是(Y)"));
-    EXPECT_EQ(q->BtnNo->text(), QStringLiteral("否(N)"));
-    QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);  // the habitual Enter
-  });
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
-  EXPECT_TRUE(noIsDefault);
-  EXPECT_FALSE(screen.Prompt()->IsOpen());
+  // Asked on the stage while it goes on: no nested loop waits for the answer.
+  TStagePrompt* q = screen.Prompt();
+  ASSERT_TRUE(q->IsOpen());
+  EXPECT_EQ(q->Text(), kLeave);
+  // The filled button is the default; both name their answer in Chinese.
+  EXPECT_TRUE(q->BtnNo->styleSheet().contains(QStringLiteral("176, 24, 32")));
+  EXPECT_FALSE(q->BtnYes->styleSheet().contains(QStringLiteral("176, 24, 32")));
+  EXPECT_EQ(q->BtnYes->text(), QStringLiteral("是(Y)"));
+  EXPECT_EQ(q->BtnNo->text(), QStringLiteral("否(N)"));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);  // the habitual Enter
+  EXPECT_FALSE(q->IsOpen());
   EXPECT_TRUE(screen.isVisible());
   // Esc on the question is No as well.
-  QTimer::singleShot(0, &screen, [&] { QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape); });
   screen.SOut->click();
+  ASSERT_TRUE(q->IsOpen());
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
+  EXPECT_FALSE(q->IsOpen());
   SetDialogProvider(recorder);
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(screen.LbShowList->text(), progress);
@@ -204,7 +205,7 @@ TEST_F(DrawResume, NoSetsTheJournalAsideAndAnotherDrawAsksBeforeReplacingResults
     EXPECT_TRUE(OnlyAFreshHead(screen));
     ShowOn(screen);
     for (int i = 0; i < 3; ++i) Batch(screen);
-    EXPECT_TRUE(screen.Engine().Finished());
+    EXPECT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   }
   const std::string firstResult = WinnerFile(0);
 
@@ -251,7 +252,7 @@ TEST_F(DrawResume, AJournalOfOtherItemsIsToldAndSetAside) {
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Attention);
   EXPECT_EQ(m_dialogs.messages()[0].second,
-            QString::fromStdString(text::GbkToUtf8(TDataDraw::MismatchText())));
+            QString::fromStdString(text::GbkToUtf8(drawtext::PendingMismatch())));
   EXPECT_TRUE(OnlyAFreshHead(screen));
   EXPECT_TRUE(m_session.Winners.empty());
 }

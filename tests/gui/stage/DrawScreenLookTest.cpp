@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -196,15 +197,14 @@ TEST_F(DrawLook, TheLandingDrawsNoNumber) {
     rng.Randomize(77u);
     TDrawSession session;
     TDataDraw engine(session, rng, 77u);
-    TDataDraw::Failure f;
-    ASSERT_TRUE(engine.SetUp(1001, f));
+    ASSERT_TRUE(SetUpDraw(engine));
     for (int batch = 0; batch < 2; ++batch) {
       engine.SelectBatchWinners();
       for (int i = 0; i < 4; ++i) engine.RollStep();
       engine.RevealBatch();
       engine.EndBatch();
     }
-    for (const TLuckId& w : engine.Winners()) alone.push_back(w.CandidateLine);
+    for (const TLuckId& w : engine.Session().Winners) alone.push_back(w.CandidateLine);
   }
   TGetLuckMainForm screen(m_session, nullptr, 77u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
@@ -353,16 +353,16 @@ TEST_F(DrawLook, FinishBannerLeavesTheWinnersInSightWithTheLastOnesInTheList) {
   bool veil = true;
   Key(screen);
   Key(screen);
-  QTimer::singleShot(0, &screen, [&] {
-    TStagePrompt* p = screen.Prompt();
-    ASSERT_TRUE(p->IsOpen());
-    EXPECT_EQ(p->LbText->text(), QStringLiteral("所有奖项已经全部抽取完毕"));
-    veil = p->CurrentStyle() != TStagePrompt::Style::Banner;
-    banner = p->PCard->geometry();
-    listAtBanner = screen.MUser2_1->Lines();
-    QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
-  });
   screen.ShowReveal();
+  // The banner is up while the screen goes on: nothing waits in a nested loop.
+  TStagePrompt* p = screen.Prompt();
+  ASSERT_TRUE(p->IsOpen());
+  EXPECT_EQ(p->LbText->text(), QStringLiteral("所有奖项已经全部抽取完毕"));
+  veil = p->CurrentStyle() != TStagePrompt::Style::Banner;
+  banner = p->PCard->geometry();
+  listAtBanner = screen.MUser2_1->Lines();
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+  EXPECT_FALSE(p->IsOpen());
   SetDialogProvider(recorder);
   EXPECT_FALSE(veil);
   EXPECT_FALSE(banner.isEmpty());

@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
 #include "DrawToTheEnd.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
@@ -417,7 +418,7 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
   size_t winners = 0;
   // Enter starts, Enter stops, batch after batch.
   const int presses = DrawToTheEndFromMain(w, {}, [&](TGetLuckMainForm& screen) {
-    winners = screen.Engine().Winners().size();
+    winners = screen.Engine().Session().Winners.size();
     // The end is told once the last batch is in sight.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }, 3000));
   });

@@ -78,6 +78,7 @@ class DrawStage : public ::testing::Test {
   static void AnswerWith(TGetLuckMainForm& s, Qt::Key key, QString* text = nullptr,
                          bool* shown = nullptr) {
     auto* poll = new QTimer(&s);
+    poll->setObjectName(QStringLiteral("answerPoll"));
     QObject::connect(poll, &QTimer::timeout, &s, [&s, key, text, shown, poll] {
       if (!s.Prompt()->IsOpen()) return;
       poll->deleteLater();
@@ -87,6 +88,12 @@ class DrawStage : public ::testing::Test {
       QTest::keyClick(s.EKeyCtrl, key);
     });
     poll->start(5);
+  }
+  // The prompts are answered from the event loop: waits until the planned answer is given.
+  static void Settle(TGetLuckMainForm& s) {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      return !s.Prompt()->IsOpen() && !s.findChild<QTimer*>(QStringLiteral("answerPoll"));
+    }));
   }
 
   TempRoot m_root;
@@ -208,17 +215,20 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     QString told;
     AnswerWith(screen, Qt::Key_Return, &told);
     screen.ShowReveal();
+    Settle(screen);
     EXPECT_EQ(told, QStringLiteral("[一等奖]可抽取的号码已不足，无法继续抽取"));
     // The leave question: Esc on it is No, and N is No.
     QString asked;
     AnswerWith(screen, Qt::Key_Escape, &asked);
     QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
+    Settle(screen);
     EXPECT_EQ(asked,
               QStringLiteral(
                   "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"));
     EXPECT_TRUE(screen.isVisible());
     AnswerWith(screen, Qt::Key_N);
     screen.SOut->click();
+    Settle(screen);
     EXPECT_TRUE(screen.isVisible());
     // Keys while a question waits answer it and do not start a batch.
     EXPECT_EQ(m_session.Winners.size(), 3u);
@@ -227,6 +237,7 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     Enter(screen);
     AnswerWith(screen, Qt::Key_Space, &told);
     screen.ShowReveal();
+    Settle(screen);
     EXPECT_EQ(told, QStringLiteral("所有奖项已经全部抽取完毕"));
     EXPECT_TRUE(watch.shown.isEmpty()) << watch.shown.join(QLatin1Char(' ')).toStdString();
   }
@@ -238,6 +249,7 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     QString asked;
     AnswerWith(screen, Qt::Key_Y, &asked, &shownWhenAsked);
     EXPECT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Settle(screen);
     EXPECT_EQ(asked,
               QStringLiteral("该抽奖任务已有中奖结果，重新抽奖后原结果将移至历史记录，是否继续？"));
     EXPECT_TRUE(shownWhenAsked);

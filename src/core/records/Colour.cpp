@@ -1,4 +1,4 @@
-#include "core/draw/Colour.h"
+#include "core/records/Colour.h"
 
 #include <cctype>
 

@@ -1,0 +1,36 @@
+// What others see of the stage: the winners list as the hall has seen it, handed to every
+// observer at each reveal. The phones' winners board is one; a host's remote or the prize
+// desk would be further ones, watching the same list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One line of the winners list as the stage shows it (GBK, masked as shown): a prize item's
+// caption, a winner's line, or a blank line between items. `place` is the winner's place in
+// draw order (-1 for a caption, a blank line or an absent winner); `id` and `item` name the
+// winner and the prize item of such a place.
+struct TRevealedLine {
+  std::string text;
+  bool caption = false;
+  int32_t place = -1;
+  std::string id;
+  std::string item;
+  bool operator==(const TRevealedLine&) const = default;
+};
+
+// The winners list up to the last reveal of the task's draw.
+struct TRevealedList {
+  int32_t taskId = 0;
+  std::vector<TRevealedLine> lines;
+  bool operator==(const TRevealedList&) const = default;
+};
+
+class TStageObserver {
+ public:
+  virtual ~TStageObserver() = default;
+  // A batch or a replacement was revealed, or an earlier draw resumed: `list` is the whole
+  // winners list the hall has seen, never a line of a winner still rolling.
+  virtual void Revealed(const TRevealedList& list) = 0;
+};
