@@ -200,6 +200,8 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   CardsNow->onCardClicked = [this](int card) {
     if (!m_closed && !Prompt()->IsOpen()) Run(m_stage.CardClicked(card));
   };
+  // The grand prize's cards are the same winners: a click on one asks as on the band.
+  PGrand->Cards->onCardClicked = CardsNow->onCardClicked;
   MUser2_1->onLineClicked = [this](int row) {
     if (row < 0 || m_closed || Prompt()->IsOpen()) return;
     Run(m_stage.ListLineClicked(static_cast<size_t>(row + m_listDropped)));
