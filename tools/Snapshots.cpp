@@ -35,6 +35,7 @@
 #include "gui/app/MainFrm.h"
 #include "gui/app/ShowCheckFrm.h"
 #include "gui/config/LuckConfigFrm.h"
+#include "gui/config/StageColumnsDlg.h"
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/presets/LuckCheatFrm.h"
 #include "gui/results/QueryFrm.h"
@@ -444,6 +445,33 @@ int main(int argc, char** argv) {
                                text::G(names[i % 8]));
     BuildTask(dm, own);
     if (!dataSeries(1013, 3u, QStringLiteral("picture"))) return 26;
+
+    // An HR department's list: 工号 that are no numbers, the name second, three more columns;
+    // batches of 30 and 20 in lines, three on cards, and the grand prize alone at the end.
+    TaskDef hr;
+    hr.taskId = 1014;
+    hr.title = text::G("工号 姓名 部门 分公司 手机");
+    hr.items = {{text::G("三等奖"), 30, 30, text::G("电饭煲")},
+                {text::G("二等奖"), 20, 20, text::G("扫地机器人")},
+                {text::G("一等奖"), 3, 3, text::G("笔记本电脑")},
+                {text::G("特等奖"), 1, 1, text::G("新能源汽车一辆"), cupPath}};
+    const char* hrNames[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如",
+                             "王芳",     "张伟", "刘洋",   "陈静"};
+    for (int i = 0; i < 300; ++i)
+      hr.candidates.push_back("HR" + std::to_string(20230000 + i) + " " + text::G(hrNames[i % 8]) +
+                              " " + text::G(depts[i % 4]) + " " + text::G(sites[(i / 4) % 4]) +
+                              " " + std::to_string(13800000000LL + 7919LL * i));
+    BuildTask(dm, hr);
+    if (!dataSeries(1014, 11u, QStringLiteral("hr"))) return 27;
+    TStageColumnsDlg columns(1014);
+    if (columns.Load()) Save(&columns, QStringLiteral("stage_columns"));
+    TMessageForm summary;
+    summary.SetMessage(
+        MessageKind::Information,
+        QStringLiteral("已添加抽奖项目[2027新春年会幸运大抽奖（总部及各分公司）]，序号1004（原序号"
+                       "1001已被占用）：奖项12个，名单2000人，预设3人，照片1998张，图片13张，背景"
+                       "音乐"));
+    Save(&summary, QStringLiteral("message_package_summary"));
   }
   {
     // The results window over winner files of the example party task: 12, 3 and 1,200

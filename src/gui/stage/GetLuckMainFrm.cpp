@@ -197,6 +197,8 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   MUser2_1->hide();
   MUser2_1->onMouseUp = [this] { EKeyCtrl->setFocus(); };
   CardsNow->onCardClicked = [this](int card) { Run(m_stage.CardClicked(card)); };
+  // The grand prize's cards are the same winners: a click on one asks as on the band.
+  PGrand->Cards->onCardClicked = CardsNow->onCardClicked;
   MUser2_1->onLineClicked = [this](int row) {
     if (row >= 0) Run(m_stage.ListLineClicked(static_cast<size_t>(row)));
   };
