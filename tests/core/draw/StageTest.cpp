@@ -210,7 +210,7 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   EXPECT_TRUE(roll.stopSummaryTimer);
   EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
   EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
-  EXPECT_EQ(s.ReplacementTime().step, TStageStep::Lands);  // stops by itself
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
   const TStageFrame shown = s.LandingOver();
   EXPECT_TRUE(shown.replacement);
   EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
@@ -250,16 +250,24 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   EXPECT_EQ(open.step, TStageStep::Chooses);
   EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
   EXPECT_EQ(s.Choice(), 2u);  // the batch's first
+  // Where the operator looks: its card, and its line under 二等奖's caption.
+  EXPECT_EQ(open.chosenCard, std::optional<size_t>(0));
+  EXPECT_EQ(open.chosenLine, std::optional<size_t>(5));
   EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Session().Winners[2]) +
                               G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-  s.Key(TStageKey::Down);
+  const TStageFrame down = s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);
+  EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
+  EXPECT_EQ(down.chosenLine, std::optional<size_t>(6));
   s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);  // the last winner
   for (int i = 0; i < 4; ++i) s.Key(TStageKey::Up);
   EXPECT_EQ(s.Choice(), 0u);  // the first winner of all
-  EXPECT_EQ(*s.Key(TStageKey::Left).status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
-                                                G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  const TStageFrame left = s.Key(TStageKey::Left);
+  EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
+  EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
+  EXPECT_EQ(*left.status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
+                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   EXPECT_FALSE(s.Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
   const TStageFrame three = s.Key(TStageKey::Digit, 3);
@@ -385,7 +393,7 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
     Batch(s);
     ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
     ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-    ASSERT_EQ(s.ReplacementTime().step, TStageStep::Lands);
+    ASSERT_EQ(s.Enter().step, TStageStep::Lands);
     const TStageFrame shown = s.LandingOver();
     live = *shown.reveal;
   }  // killed after the replacement, its record last in the journal
@@ -478,6 +486,7 @@ TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadySc
     EXPECT_EQ(ask.asks, TStageQuestion::Resume);
     EXPECT_EQ(ask.question, G("上次抽奖尚未完成(已抽出2名),是否继续上次的抽奖?"));
     EXPECT_EQ(ask.preferred, TStageAnswer::Yes);
+    EXPECT_EQ(ask.escape, TStageAnswer::Closed);  // Esc decides nothing
     EXPECT_EQ(s.Phase(), TStagePhase::Opening);
     EXPECT_EQ(s.Asking(), TStageQuestion::Resume);
   };
@@ -551,6 +560,9 @@ TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
   EXPECT_FALSE(s.MayClose());
   const TStageFrame ask = s.Leave();
   EXPECT_EQ(ask.asks, TStageQuestion::Leave);
+  // It says what becomes of the draw: kept, and resumable.
+  EXPECT_EQ(ask.question, G("奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可以继续抽"
+                            "奖。是否现在退出？"));
   EXPECT_EQ(ask.preferred, TStageAnswer::No);
   EXPECT_EQ(ask.escape, TStageAnswer::No);
   EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
@@ -566,19 +578,36 @@ TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
   EXPECT_EQ(s.Phase(), TStagePhase::Closed);
 }
 
-TEST_F(Stage, AReplacementsTimerDoesNothingDuringANormalRoll) {
+TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTheNextBatch) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
   ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
   Open(s);
-  s.Enter();
-  s.Select();
-  EXPECT_EQ(s.ReplacementTime().step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
-  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
-  EXPECT_TRUE(s.RollTick().rollTexts);  // the roll goes on
+  Batch(s);  // 一等奖 complete: 二等奖 is next
+  ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
+  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
+  ASSERT_EQ(roll.step, TStageStep::Rolls);
+  EXPECT_EQ(*roll.status, G("[一等奖] 替补"));
+  EXPECT_TRUE(roll.prizeChanged);
+  EXPECT_EQ(roll.prizeItem, 0);  // the replacement's item, not the next one
+  // Nothing but Enter stops it: not the timers, not the start button.
+  EXPECT_EQ(s.LandingOver().step, TStageStep::None);
+  EXPECT_TRUE(s.RollTick().rollTexts);
+  EXPECT_EQ(s.Start().step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
   EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  // The habitual Enter during its landing shows the card and starts nothing.
+  const TStageFrame shown = s.Enter();
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  EXPECT_TRUE(shown.replacement);
+  EXPECT_FALSE(shown.follows);
+  EXPECT_TRUE(shown.prizeChanged);
+  EXPECT_EQ(shown.prizeItem, 1);  // back to the item drawn now
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  // The next key, with the card in sight, starts the next batch.
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
 }
 
 namespace {
