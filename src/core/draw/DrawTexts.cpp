@@ -132,6 +132,10 @@ std::string NoReplacement(std::string_view itemName) {
   return G("[") + std::string(itemName) + G("]已没有可抽取的替补号码,中奖名单不变");
 }
 
+std::string ReplacementRolling(std::string_view itemName) {
+  return G("[") + std::string(itemName) + G("] 替补");
+}
+
 std::string AbsentMark() { return G("缺席"); }
 
 std::string ResumeQuestion(int32_t winners) {
@@ -152,7 +156,10 @@ std::string ResultsQuestion() {
 }
 
 std::string LeaveQuestion() {
-  return G("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？");
+  // The draw is kept: its journal holds every winner revealed, and opening the task again
+  // offers to go on with it.
+  return G(
+      "奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可以继续抽奖。是否现在退出？");
 }
 
 }  // namespace drawtext

@@ -72,6 +72,8 @@ std::string ExcludedUnreadable(int32_t taskId, std::string_view error);
 // nobody is left to replace.
 std::string AbsentQuestion(std::string_view itemName, std::string_view winnerId);
 std::string NoReplacement(std::string_view itemName);
+// The status line while a replacement for the item rolls: "[五等奖] 替补".
+std::string ReplacementRolling(std::string_view itemName);
 // The mark after an absent winner's line in the winners list.
 std::string AbsentMark();
 

@@ -29,8 +29,11 @@ TStageFrame TStage::Open() {
   TDataDraw::BatchEnd end;
   switch (m_e.PendingDraw()) {
     case TPendingKind::Resumable:
+      // Esc decides nothing: the screen closes and the draw stays as it is; only an
+      // explicit No starts anew.
       return Question(std::move(f), TStageQuestion::Resume,
-                      drawtext::ResumeQuestion(m_e.PendingWinners()), TStageAnswer::Yes);
+                      drawtext::ResumeQuestion(m_e.PendingWinners()), TStageAnswer::Yes,
+                      TStageAnswer::Closed);
     case TPendingKind::Complete:
       // Every batch was drawn: only the winner files were missing. Nothing to ask.
       if (m_e.Resume(end, error)) return Resumed(end, std::move(f));
@@ -95,14 +98,14 @@ TStageFrame TStage::Close(TStageFrame f) {
 }
 
 TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
-                             TStageAnswer preferred) {
+                             TStageAnswer preferred, TStageAnswer escape) {
   m_asking = q;
   f.step = TStageStep::Asks;
   f.taken = true;
   f.asks = q;
   f.question = std::move(text);
   f.preferred = preferred;
-  f.escape = TStageAnswer::No;
+  f.escape = escape;
   return f;
 }
 
@@ -186,10 +189,13 @@ TStageFrame TStage::Start() {
     return {};
   if (m_phase == TStagePhase::Landing) {
     // A key during the landing shows the batch at once and goes on: it is never kept
-    // waiting.
+    // waiting. A replacement's card is seen first: the key only shows it.
+    const bool replacement = m_e.LastReplacedPlace().has_value();
     TStageFrame f = Reveal();
-    f.follows = true;
-    m_follow = Pending::Start;
+    if (!replacement) {
+      f.follows = true;
+      m_follow = Pending::Start;
+    }
     return f;
   }
   if (m_phase == TStagePhase::Choosing) m_phase = m_back;
@@ -242,11 +248,7 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
       default:
         return {};
     }
-    TStageFrame f;
-    f.step = TStageStep::Chooses;
-    f.taken = true;
-    f.status = ChoiceText(m_choice);
-    return f;
+    return ChoiceFrame();
   }
   if (key == TStageKey::Q && m_phase == TStagePhase::Landing) {
     // Q during the landing shows the batch at once and goes on to the choice: the winner
@@ -280,10 +282,20 @@ TStageFrame TStage::OpenChoice() {
   m_phase = TStagePhase::Choosing;
   const std::vector<size_t> places = RevealedPlaces();
   m_choice = places.empty() ? m_e.Session().Winners.size() - 1 : places.front();
+  return ChoiceFrame();
+}
+
+TStageFrame TStage::ChoiceFrame() {
   TStageFrame f;
   f.step = TStageStep::Chooses;
   f.taken = true;
   f.status = ChoiceText(m_choice);
+  // Where the operator looks: the chosen card, and its line in the list kept in view.
+  const std::vector<size_t> places = RevealedPlaces();
+  for (size_t i = 0; i < places.size() && places.size() <= kMaxCards; ++i)
+    if (places[i] == m_choice) f.chosenCard = i;
+  for (size_t i = 0; i < m_list.lines.size(); ++i)
+    if (m_list.lines[i].place == static_cast<int32_t>(m_choice)) f.chosenLine = i;
   return f;
 }
 
@@ -344,7 +356,14 @@ TStageFrame TStage::Replace(size_t place) {
   f.replacement = true;
   f.stopSummaryTimer = true;
   f.hint = HintText();
-  f.status = drawtext::Rolling();
+  // The replacement's own item, not the one drawn next, names the roll and its prize line.
+  const TArrLuckItem& items = m_e.Session().Items;
+  const int32_t itemId = m_e.Session().Winners[place].ItemId;
+  f.status = drawtext::ReplacementRolling(ItemNameOf(items, itemId));
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].ItemId == itemId) f.prizeItem = static_cast<int>(i);
+  f.prizeChanged = true;
+  f.prize = PrizeText(f.prizeItem);
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   return f;
@@ -402,8 +421,9 @@ TStageFrame TStage::Reveal() {
   f.status = m_end.progressText;
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !m_replacing && !f.reveal->cards.empty();
-  f.prizeChanged = !m_end.finished && m_end.prizeChanged;
-  f.prizeItem = m_e.CurItemIndex();
+  // After a replacement the prize line comes back to the item drawn now.
+  f.prizeChanged = (!m_end.finished && m_end.prizeChanged) || replaced;
+  f.prizeItem = std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1);
   f.prize = PrizeText(f.prizeItem);
   f.celebrate = m_celebrate;
   m_celebrate = false;
@@ -448,11 +468,6 @@ TStageFrame TStage::LandingOver() {
   const TStagePhase standing = m_phase == TStagePhase::Choosing ? m_back : m_phase;
   f.startSummaryTimer = m_summaryDue && standing != TStagePhase::Summary;
   return f;
-}
-
-TStageFrame TStage::ReplacementTime() {
-  if (m_phase != TStagePhase::Replacing) return {};
-  return StopRoll();
 }
 
 TStageFrame TStage::SummaryTime() {

@@ -112,6 +112,10 @@ struct TStageFrame {
   // `hintAfter` of them.
   std::vector<TStageMessage> messages;
   size_t hintAfter = 0;
+  // With Chooses: the winner chosen, as the card it stands on (its index among the cards)
+  // and as its line of the winners list; each none when it is not there.
+  std::optional<size_t> chosenCard;
+  std::optional<size_t> chosenLine;
   bool hintShown = true;           // with Summarises: the hint stays in sight below it
   bool startSummaryTimer = false;  // after the messages
   bool stopSummaryTimer = false;
@@ -173,8 +177,6 @@ class TStage {
   TStageFrame Select();
   // The landing's timer; also the reveal asked for at once.
   TStageFrame LandingOver();
-  // The replacement's roll has run its time: it stops as Enter stops it.
-  TStageFrame ReplacementTime();
   // The summary's timer.
   TStageFrame SummaryTime();
 
@@ -238,6 +240,7 @@ class TStage {
   TStageFrame Reveal();
   TStageFrame OpenChoice();
   TStageFrame EndChoice();
+  TStageFrame ChoiceFrame();
   TStageFrame Ask(size_t place);
   TStageFrame AskAbsent(size_t place);
   TStageFrame Replace(size_t place);
@@ -249,7 +252,8 @@ class TStage {
   TStageFrame Fresh(TStageFrame f);
   TStageFrame Ready(TStageFrame f);
   TStageFrame Close(TStageFrame f);
-  TStageFrame Question(TStageFrame f, TStageQuestion q, std::string text, TStageAnswer preferred);
+  TStageFrame Question(TStageFrame f, TStageQuestion q, std::string text, TStageAnswer preferred,
+                       TStageAnswer escape = TStageAnswer::No);
   bool LeaveAsks() const;
   void TellNotes(TStageFrame& f) const;
   TStagePhase Standing() const;

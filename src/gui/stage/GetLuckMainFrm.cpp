@@ -40,8 +40,7 @@ constexpr int kRollPixels = 93;   // 70 points
 constexpr int kStatusPixels = 30;
 constexpr int kLandingMs = 900;
 constexpr int kSummaryMs = 4000;
-constexpr int kReplaceRollMs = 3000;  // a replacement's roll stops by itself after this
-constexpr int kStepMs = 2500;         // a list too long for its panel moves on by a line this often
+constexpr int kStepMs = 2500;  // a list too long for its panel moves on by a line this often
 // Areas of the grid, top to bottom: the title; the status line with the buttons at its
 // right; the prize line; the light band (236 to 446) where the roll, the reveal and the
 // announcement of the next prize stand; the hint; the winners list with the prize picture.
@@ -244,10 +243,6 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   TMSummary = new QTimer(this);
   TMSummary->setSingleShot(true);
   TMSummary->setInterval(kSummaryMs);
-  TMReplace = new QTimer(this);
-  TMReplace->setSingleShot(true);
-  TMReplace->setInterval(kReplaceRollMs);
-  connect(TMReplace, &QTimer::timeout, this, [this] { Run(m_stage.ReplacementTime()); });
   connect(TMLanding, &QTimer::timeout, this, &TGetLuckMainForm::ShowReveal);
   connect(TMSummary, &QTimer::timeout, this, &TGetLuckMainForm::ShowSummary);
   connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
@@ -464,7 +459,6 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       break;
     case TStageStep::Lands:
       TMRoll->stop();
-      TMReplace->stop();
       ShowRollTexts(*f.rollTexts);
       // More than six winners show their whole lines; fewer stand on cards.
       MLuckNow->SetLines(ToQ(f.reveal->lines));
@@ -479,12 +473,21 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       ShowSummaryPanel(f);
       break;
     case TStageStep::Chooses:
+      ShowChoice(f);
+      break;
     case TStageStep::Asks:
     case TStageStep::Closes:
     case TStageStep::None:
       break;
   }
   if (f.status && f.step != TStageStep::Opens) SetShowList(*f.status);
+  // Out of the choice, the list shows its lines again and moves on.
+  if (f.step != TStageStep::Chooses && m_stage.Phase() != TStagePhase::Choosing &&
+      MUser2_1->Lines() != ListLines(m_stage.RevealedList()) && PUser2->isVisible()) {
+    MUser2_1->SetLines(ListLines(m_stage.RevealedList()));
+    ShowListFrom(m_listFirst);
+    TMList->start();
+  }
   if (f.hideRoll) HideRollLabels();
   if (f.hint) SetHint(*f.hint);
   // What there is to tell comes first; then the question, the close or the summary's time.
@@ -562,8 +565,8 @@ void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
   }
   if (f.rollTexts) ShowRollTexts(*f.rollTexts);
   if (f.status) SetShowList(*f.status);
+  if (f.prizeChanged) ShowPrize(f.prizeItem, f.prize);
   TMRoll->start();
-  if (f.replacement) TMReplace->start();
   emit rollingStarted();
 }
 
@@ -585,7 +588,6 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> the
   TMLanding->stop();
   if (!resumed) {
     TMRoll->stop();
-    TMReplace->stop();
     SOut->setEnabled(true);
   }
   HideRollLabels();
@@ -833,6 +835,20 @@ void TGetLuckMainForm::ShowWinnerList(const TRevealedList& list) {
   LayoutPanels();
 }
 
+void TGetLuckMainForm::ShowChoice(const TStageFrame& f) {
+  // The chosen winner's line is marked and stays in view: the list holds still meanwhile.
+  QStringList lines = ListLines(m_stage.RevealedList());
+  if (f.chosenLine && static_cast<qsizetype>(*f.chosenLine) < lines.size()) {
+    QString& line = lines[static_cast<qsizetype>(*f.chosenLine)];
+    line = QStringLiteral("▶ ") + line;
+    TMList->stop();
+    m_listFirst = std::clamp(static_cast<int>(*f.chosenLine) - m_listRows / 2, 0,
+                             std::max(0, static_cast<int>(lines.size()) - m_listRows));
+  }
+  MUser2_1->SetLines(lines);
+  ShowListFrom(m_listFirst);
+}
+
 void TGetLuckMainForm::TMListTimer() {
   // A list that fits stands still; a longer one moves on by a whole line, and after its
   // last line starts again from the top.
@@ -898,7 +914,6 @@ void TGetLuckMainForm::FormClose() {
   TMRoll->stop();
   TMLanding->stop();
   TMSummary->stop();
-  TMReplace->stop();
   Celebration->Stop();
   StopMusic();
   if (m_setUp) m_stage.Shut();

@@ -137,6 +137,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();
   void ShowWinnerList(const TRevealedList& list);
+  void ShowChoice(const TStageFrame& f);
   void ShowListFrom(int row);
   void ShowPrize(int itemIndex, const std::string& gbkText);
   void SetShowList(const std::string& gbkText);
@@ -159,5 +160,4 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_crawlRow = 0;   // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
-  QTimer* TMReplace;  // a replacement's roll stops by itself
 };

@@ -211,7 +211,7 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   EXPECT_TRUE(roll.stopSummaryTimer);
   EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
   EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
-  EXPECT_EQ(s.ReplacementTime().step, TStageStep::Lands);  // stops by itself
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
   const TStageFrame shown = s.LandingOver();
   EXPECT_TRUE(shown.replacement);
   EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
@@ -251,16 +251,24 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   EXPECT_EQ(open.step, TStageStep::Chooses);
   EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
   EXPECT_EQ(s.Choice(), 2u);  // the batch's first
+  // Where the operator looks: its card, and its line under 二等奖's caption.
+  EXPECT_EQ(open.chosenCard, std::optional<size_t>(0));
+  EXPECT_EQ(open.chosenLine, std::optional<size_t>(5));
   EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Session().Winners[2]) +
                               G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-  s.Key(TStageKey::Down);
+  const TStageFrame down = s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);
+  EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
+  EXPECT_EQ(down.chosenLine, std::optional<size_t>(6));
   s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);  // the last winner
   for (int i = 0; i < 4; ++i) s.Key(TStageKey::Up);
   EXPECT_EQ(s.Choice(), 0u);  // the first winner of all
-  EXPECT_EQ(*s.Key(TStageKey::Left).status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
-                                                G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  const TStageFrame left = s.Key(TStageKey::Left);
+  EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
+  EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
+  EXPECT_EQ(*left.status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
+                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   EXPECT_FALSE(s.Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
   const TStageFrame three = s.Key(TStageKey::Digit, 3);
@@ -389,7 +397,7 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
     Batch(s);
     ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
     ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-    ASSERT_EQ(s.ReplacementTime().step, TStageStep::Lands);
+    ASSERT_EQ(s.Enter().step, TStageStep::Lands);
     const TStageFrame shown = s.LandingOver();
     live = *shown.reveal;
   }  // killed after the replacement, its record last in the journal
@@ -491,198 +499,221 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   EXPECT_EQ(e.Session().Winners[0].CandidateLine, def.candidates[0]);
   ASSERT_EQ(s.SummaryItems().size(), 1u);
   EXPECT_EQ(s.SummaryItems()[0].winners, (std::vector<std::string>{e.WinnerList().Lines().back()}));
-  TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadyScreen) {
-    BuildTwoItems();
-    {
-      TDataDraw e(m_session, m_rng, 31u);
-      ASSERT_TRUE(SetUpDraw(e));
-      TStage s(e);
-      Open(s);
-      Batch(s);
-    }  // the program stops with two winners in the journal
-    const auto reopen = [&](TDrawSession& session, TDataDraw& e, TStage& s) {
-      (void)session;
-      EXPECT_TRUE(SetUpDraw(e));
-      const TStageFrame ask = s.Open();
-      EXPECT_EQ(ask.step, TStageStep::Asks);
-      EXPECT_EQ(ask.asks, TStageQuestion::Resume);
-      EXPECT_EQ(ask.question, G("上次抽奖尚未完成(已抽出2人),是否继续上次的抽奖?"));
-      EXPECT_EQ(ask.preferred, TStageAnswer::Yes);
-      EXPECT_EQ(s.Phase(), TStagePhase::Opening);
-      EXPECT_EQ(s.Asking(), TStageQuestion::Resume);
-    };
-    {
-      // Closed: nothing is decided, the screen goes and the draw stays resumable.
-      TDrawSession session;
-      TDataDraw e(session, m_rng);
-      TStage s(e);
-      reopen(session, e, s);
-      EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
-      EXPECT_EQ(s.Leave().step, TStageStep::None);
-      EXPECT_EQ(s.Answer(TStageAnswer::Closed).step, TStageStep::Closes);
-      EXPECT_EQ(s.Phase(), TStagePhase::Closed);
-      EXPECT_EQ(s.Enter().step, TStageStep::None);
-    }
-    {
-      // No: the earlier draw goes to the history and the Ready screen stands.
-      TDrawSession session;
-      TDataDraw e(session, m_rng);
-      TStage s(e);
-      reopen(session, e, s);
-      const TStageFrame ready = s.Answer(TStageAnswer::No);
-      EXPECT_EQ(ready.step, TStageStep::Opens);
-      EXPECT_EQ(*ready.status, G("请点击[开始]抽取一等奖"));
-      EXPECT_EQ(
-          ready.proof->rfind(G("抽奖凭证  名单 ") + e.JournalHead().DataHash.substr(0, 12), 0), 0u);
-      EXPECT_EQ(*ready.audience, G("现场号码（可选）：输入数字后按回车开始"));
-      EXPECT_TRUE(ready.prizeChanged);
-      EXPECT_EQ(ready.prizeItem, 0);
-      EXPECT_EQ(s.Phase(), TStagePhase::Ready);
-      EXPECT_TRUE(e.Session().Winners.empty());
-      // The draw is done to its end: the task has winner files.
-      while (s.Phase() != TStagePhase::Finished) Batch(s);
-    }
+}
+
+TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadyScreen) {
+  BuildTwoItems();
+  {
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    TStage s(e);
+    Open(s);
+    Batch(s);
+  }  // the program stops with two winners in the journal
+  const auto reopen = [&](TDrawSession& session, TDataDraw& e, TStage& s) {
+    (void)session;
+    EXPECT_TRUE(SetUpDraw(e));
+    const TStageFrame ask = s.Open();
+    EXPECT_EQ(ask.step, TStageStep::Asks);
+    EXPECT_EQ(ask.asks, TStageQuestion::Resume);
+    EXPECT_EQ(ask.question, G("上次抽奖尚未完成(已抽出2人),是否继续上次的抽奖?"));
+    EXPECT_EQ(ask.preferred, TStageAnswer::Yes);
+    EXPECT_EQ(ask.escape, TStageAnswer::Closed);  // Esc decides nothing
+    EXPECT_EQ(s.Phase(), TStagePhase::Opening);
+    EXPECT_EQ(s.Asking(), TStageQuestion::Resume);
+  };
+  {
+    // Closed: nothing is decided, the screen goes and the draw stays resumable.
     TDrawSession session;
     TDataDraw e(session, m_rng);
-    ASSERT_TRUE(SetUpDraw(e));
     TStage s(e);
-    const TStageFrame again = s.Open();
-    EXPECT_EQ(again.asks, TStageQuestion::Results);
-    EXPECT_EQ(again.question, G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
-    EXPECT_EQ(again.preferred, TStageAnswer::No);  // a habitual Enter keeps the results
-    EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::Closes);
-    TStage yes(e);
-    ASSERT_EQ(yes.Open().asks, TStageQuestion::Results);
-    EXPECT_EQ(yes.Answer(TStageAnswer::Yes).step, TStageStep::Opens);
-    EXPECT_EQ(yes.Phase(), TStagePhase::Ready);
-  }
-
-  TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
-    BuildTwoItems();
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    {
-      TStage s(e);
-      Open(s);
-      EXPECT_TRUE(s.MayClose());
-      EXPECT_EQ(s.Leave().step, TStageStep::Closes);  // nothing drawn: no question
-    }
-    TStage s(e);
-    Open(s);
-    EXPECT_TRUE(s.ShowsWinnersList());
-    s.Enter();
-    EXPECT_EQ(s.Leave().step, TStageStep::None);  // selecting
-    EXPECT_FALSE(s.ShowsWinnersList());
-    s.Select();
-    EXPECT_TRUE(s.Busy());
-    EXPECT_EQ(s.Leave().step, TStageStep::None);  // rolling
-    s.Enter();
-    s.LandingOver();
-    EXPECT_FALSE(s.MayClose());
-    const TStageFrame ask = s.Leave();
-    EXPECT_EQ(ask.asks, TStageQuestion::Leave);
-    EXPECT_EQ(ask.preferred, TStageAnswer::No);
-    EXPECT_EQ(ask.escape, TStageAnswer::No);
+    reopen(session, e, s);
     EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
-    EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
-    EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
-    EXPECT_EQ(s.Enter().step, TStageStep::Starts);  // the draw goes on
-    s.Select();
-    s.Enter();
-    s.LandingOver();
-    ASSERT_EQ(s.Phase(), TStagePhase::Finished);
-    EXPECT_TRUE(s.MayClose());  // the winner files are written
-    EXPECT_EQ(s.Leave().step, TStageStep::Closes);
+    EXPECT_EQ(s.Leave().step, TStageStep::None);
+    EXPECT_EQ(s.Answer(TStageAnswer::Closed).step, TStageStep::Closes);
     EXPECT_EQ(s.Phase(), TStagePhase::Closed);
+    EXPECT_EQ(s.Enter().step, TStageStep::None);
   }
+  {
+    // No: the earlier draw goes to the history and the Ready screen stands.
+    TDrawSession session;
+    TDataDraw e(session, m_rng);
+    TStage s(e);
+    reopen(session, e, s);
+    const TStageFrame ready = s.Answer(TStageAnswer::No);
+    EXPECT_EQ(ready.step, TStageStep::Opens);
+    EXPECT_EQ(*ready.status, G("请点击[开始]抽取一等奖"));
+    EXPECT_EQ(ready.proof->rfind(G("抽奖凭证  名单 ") + e.JournalHead().DataHash.substr(0, 12), 0),
+              0u);
+    EXPECT_EQ(*ready.audience, G("现场号码（可选）：输入数字后按回车开始"));
+    EXPECT_TRUE(ready.prizeChanged);
+    EXPECT_EQ(ready.prizeItem, 0);
+    EXPECT_EQ(s.Phase(), TStagePhase::Ready);
+    EXPECT_TRUE(e.Session().Winners.empty());
+    // The draw is done to its end: the task has winner files.
+    while (s.Phase() != TStagePhase::Finished) Batch(s);
+  }
+  TDrawSession session;
+  TDataDraw e(session, m_rng);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  const TStageFrame again = s.Open();
+  EXPECT_EQ(again.asks, TStageQuestion::Results);
+  EXPECT_EQ(again.question, G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
+  EXPECT_EQ(again.preferred, TStageAnswer::No);  // a habitual Enter keeps the results
+  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::Closes);
+  TStage yes(e);
+  ASSERT_EQ(yes.Open().asks, TStageQuestion::Results);
+  EXPECT_EQ(yes.Answer(TStageAnswer::Yes).step, TStageStep::Opens);
+  EXPECT_EQ(yes.Phase(), TStagePhase::Ready);
+}
 
-  TEST_F(Stage, AReplacementsTimerDoesNothingDuringANormalRoll) {
-    BuildTwoItems();
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
+TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  {
     TStage s(e);
     Open(s);
-    s.Enter();
-    s.Select();
-    EXPECT_EQ(s.ReplacementTime().step, TStageStep::None);
-    EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
-    EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
-    EXPECT_TRUE(s.RollTick().rollTexts);  // the roll goes on
-    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+    EXPECT_TRUE(s.MayClose());
+    EXPECT_EQ(s.Leave().step, TStageStep::Closes);  // nothing drawn: no question
   }
+  TStage s(e);
+  Open(s);
+  EXPECT_TRUE(s.ShowsWinnersList());
+  s.Enter();
+  EXPECT_EQ(s.Leave().step, TStageStep::None);  // selecting
+  EXPECT_FALSE(s.ShowsWinnersList());
+  s.Select();
+  EXPECT_TRUE(s.Busy());
+  EXPECT_EQ(s.Leave().step, TStageStep::None);  // rolling
+  s.Enter();
+  s.LandingOver();
+  EXPECT_FALSE(s.MayClose());
+  const TStageFrame ask = s.Leave();
+  EXPECT_EQ(ask.asks, TStageQuestion::Leave);
+  // It says what becomes of the draw: kept, and resumable.
+  EXPECT_EQ(ask.question, G("奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可以继续抽"
+                            "奖。是否现在退出？"));
+  EXPECT_EQ(ask.preferred, TStageAnswer::No);
+  EXPECT_EQ(ask.escape, TStageAnswer::No);
+  EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
+  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);  // the draw goes on
+  s.Select();
+  s.Enter();
+  s.LandingOver();
+  ASSERT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_TRUE(s.MayClose());  // the winner files are written
+  EXPECT_EQ(s.Leave().step, TStageStep::Closes);
+  EXPECT_EQ(s.Phase(), TStagePhase::Closed);
+}
 
-  namespace {
-  struct Watcher : TStageObserver {
-    void Revealed(const TRevealedList& list) override { told.push_back(list); }
-    std::vector<TRevealedList> told;
-  };
-  }  // namespace
+TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTheNextBatch) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  Open(s);
+  Batch(s);  // 一等奖 complete: 二等奖 is next
+  ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
+  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
+  ASSERT_EQ(roll.step, TStageStep::Rolls);
+  EXPECT_EQ(*roll.status, G("[一等奖] 替补"));
+  EXPECT_TRUE(roll.prizeChanged);
+  EXPECT_EQ(roll.prizeItem, 0);  // the replacement's item, not the next one
+  // Nothing but Enter stops it: not the timers, not the start button.
+  EXPECT_EQ(s.LandingOver().step, TStageStep::None);
+  EXPECT_TRUE(s.RollTick().rollTexts);
+  EXPECT_EQ(s.Start().step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  // The habitual Enter during its landing shows the card and starts nothing.
+  const TStageFrame shown = s.Enter();
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  EXPECT_TRUE(shown.replacement);
+  EXPECT_FALSE(shown.follows);
+  EXPECT_TRUE(shown.prizeChanged);
+  EXPECT_EQ(shown.prizeItem, 1);  // back to the item drawn now
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  // The next key, with the card in sight, starts the next batch.
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+}
 
-  TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
-    BuildTwoItems();
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    Watcher w;
+namespace {
+struct Watcher : TStageObserver {
+  void Revealed(const TRevealedList& list) override { told.push_back(list); }
+  std::vector<TRevealedList> told;
+};
+}  // namespace
+
+TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TSessionWatch watch(m_session, &w);
+  TStage s(e);
+  Open(s);
+  s.Enter();
+  s.Select();
+  s.Enter();
+  EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
+  const TStageFrame shown = s.LandingOver();
+  ASSERT_EQ(w.told.size(), 1u);
+  ASSERT_TRUE(shown.list);
+  EXPECT_EQ(*shown.list, w.told[0]);
+  const TRevealedList& first = w.told[0];
+  EXPECT_EQ(first.taskId, 1001);
+  ASSERT_EQ(first.lines.size(), 3u);  // from the first caption on
+  EXPECT_EQ(first.lines[0], (TRevealedLine{G("一等奖:"), true, -1, "", ""}));
+  for (int32_t p = 0; p < 2; ++p) {
+    const TLuckId& winner = e.Session().Winners[static_cast<size_t>(p)];
+    EXPECT_EQ(first.lines[static_cast<size_t>(p) + 1],
+              (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖")}));
+  }
+  // A line of the list asks for its winner.
+  EXPECT_EQ(s.ListLineClicked(2).place, 1u);
+  ASSERT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_EQ(s.ListLineClicked(0).step, TStageStep::None);  // a caption
+
+  // A replacement: the absent winner stays, marked, above the one who took the place.
+  const std::string absent = e.Session().Winners[0].CandidateLine;
+  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
+  s.Answer(TStageAnswer::Yes);
+  s.Enter();
+  EXPECT_EQ(w.told.size(), 1u);
+  s.LandingOver();
+  ASSERT_EQ(w.told.size(), 2u);
+  const TRevealedList& second = w.told[1];
+  ASSERT_EQ(second.lines.size(), 4u);
+  EXPECT_EQ(second.lines[1], (TRevealedLine{absent + " " + G("缺席"), false, -1, "", ""}));
+  EXPECT_EQ(second.lines[2].place, 0);
+  EXPECT_EQ(second.lines[2].id, Id(e.Session().Winners[0]));
+  EXPECT_EQ(s.RevealedList(), second);
+  // The phones' board: the absent winner won nothing.
+  const checkin::TWinnersBoard board = checkin::BoardOf(second);
+  EXPECT_EQ(board.Lines.size(), 4u);
+  EXPECT_TRUE(board.Lines[0].Caption);
+  EXPECT_EQ(board.WonBy.size(), 2u);
+  EXPECT_EQ(board.WonBy.at(Id(e.Session().Winners[0])), G("一等奖"));
+  EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
+}
+
+TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TStage s(e);
+  Open(s);
+  {
     TSessionWatch watch(m_session, &w);
-    TStage s(e);
-    Open(s);
-    s.Enter();
-    s.Select();
-    s.Enter();
-    EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
-    const TStageFrame shown = s.LandingOver();
-    ASSERT_EQ(w.told.size(), 1u);
-    ASSERT_TRUE(shown.list);
-    EXPECT_EQ(*shown.list, w.told[0]);
-    const TRevealedList& first = w.told[0];
-    EXPECT_EQ(first.taskId, 1001);
-    ASSERT_EQ(first.lines.size(), 3u);  // from the first caption on
-    EXPECT_EQ(first.lines[0], (TRevealedLine{G("一等奖:"), true, -1, "", ""}));
-    for (int32_t p = 0; p < 2; ++p) {
-      const TLuckId& winner = e.Session().Winners[static_cast<size_t>(p)];
-      EXPECT_EQ(first.lines[static_cast<size_t>(p) + 1],
-                (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖")}));
-    }
-    // A line of the list asks for its winner.
-    EXPECT_EQ(s.ListLineClicked(2).place, 1u);
-    ASSERT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
-    EXPECT_EQ(s.ListLineClicked(0).step, TStageStep::None);  // a caption
-
-    // A replacement: the absent winner stays, marked, above the one who took the place.
-    const std::string absent = e.Session().Winners[0].CandidateLine;
-    ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
-    s.Answer(TStageAnswer::Yes);
-    s.Enter();
-    EXPECT_EQ(w.told.size(), 1u);
-    s.LandingOver();
-    ASSERT_EQ(w.told.size(), 2u);
-    const TRevealedList& second = w.told[1];
-    ASSERT_EQ(second.lines.size(), 4u);
-    EXPECT_EQ(second.lines[1], (TRevealedLine{absent + " " + G("缺席"), false, -1, "", ""}));
-    EXPECT_EQ(second.lines[2].place, 0);
-    EXPECT_EQ(second.lines[2].id, Id(e.Session().Winners[0]));
-    EXPECT_EQ(s.RevealedList(), second);
-    // The phones' board: the absent winner won nothing.
-    const checkin::TWinnersBoard board = checkin::BoardOf(second);
-    EXPECT_EQ(board.Lines.size(), 4u);
-    EXPECT_TRUE(board.Lines[0].Caption);
-    EXPECT_EQ(board.WonBy.size(), 2u);
-    EXPECT_EQ(board.WonBy.at(Id(e.Session().Winners[0])), G("一等奖"));
-    EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
-  }
-
-  TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
-    BuildTwoItems();
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    Watcher w;
-    TStage s(e);
-    Open(s);
-    {
-      TSessionWatch watch(m_session, &w);
-      Batch(s);
-    }
     Batch(s);
-    EXPECT_EQ(w.told.size(), 1u);
-    EXPECT_TRUE(m_session.Watchers().empty());
   }
+  Batch(s);
+  EXPECT_EQ(w.told.size(), 1u);
+  EXPECT_TRUE(m_session.Watchers().empty());
+}

@@ -33,8 +33,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString kLeave =
-    QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？");
+const QString kLeave = QStringLiteral(
+    "奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可以继续抽奖。是否现在退出？");
 const QString kResults =
     QStringLiteral("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?");
 

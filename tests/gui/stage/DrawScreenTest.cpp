@@ -186,9 +186,8 @@ TEST_F(DrawScreen, EndBetweenBatchesAsksNoKeepsEverythingYesWritesNothing) {
   screen.SOut->click();
   ASSERT_EQ(m_dialogs.log.size(), 1u);
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
-  EXPECT_EQ(
-      m_dialogs.log[0].text,
-      QStringLiteral("奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"));
+  EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("奖项未全部抽取完毕。已抽出的中奖者都已记录，下次"
+                                                  "打开本任务时可以继续抽奖。是否现在退出？"));
   EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
   EXPECT_TRUE(screen.isVisible());
   EXPECT_EQ(screen.LbShowList->text(), progress);

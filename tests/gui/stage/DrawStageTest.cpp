@@ -222,9 +222,8 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     AnswerWith(screen, Qt::Key_Escape, &asked);
     QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
     Settle(screen);
-    EXPECT_EQ(asked,
-              QStringLiteral(
-                  "奖项未全部抽取完毕，退出抽奖界面后，本次抽取的结果将不会保存，是否要退出？"));
+    EXPECT_EQ(asked, QStringLiteral("奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可"
+                                    "以继续抽奖。是否现在退出？"));
     EXPECT_TRUE(screen.isVisible());
     AnswerWith(screen, Qt::Key_N);
     screen.SOut->click();
