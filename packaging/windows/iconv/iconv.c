@@ -12,7 +12,10 @@
 #include <string.h>
 #include <windows.h>
 
-enum kind { K_UTF8, K_UTF16LE, K_UTF16BE, K_CODEPAGE };
+/* K_GBK18030: GB18030 where the system lacks code page 54936 (wine): code page 936 for the
+ * one- and two-byte forms, the four-byte forms of U+10000 and above by their formula; the
+ * four-byte forms of the BMP (rare characters outside GBK) are not converted there. */
+enum kind { K_UTF8, K_UTF16LE, K_UTF16BE, K_CODEPAGE, K_GBK18030 };
 
 struct side {
   enum kind kind;
@@ -39,9 +42,9 @@ static int parse(const char* name, struct side* s) {
   static const struct {
     const char* name;
     UINT cp;
-  } named[] = {{"GB18030", 54936}, {"GBK", 936},      {"GB2312", 936}, {"ASCII", 20127},
-               {"US-ASCII", 20127}, {"MACROMAN", 10000}, {"LATIN1", 28591},
-               {"ISO-8859-1", 28591}, {"BIG5", 950},      {"SHIFT-JIS", 932}};
+  } named[] = {{"GB18030", 54936},  {"GBK", 936},        {"GB2312", 936},   {"ASCII", 20127},
+               {"US-ASCII", 20127}, {"MACROMAN", 10000}, {"LATIN1", 28591}, {"ISO-8859-1", 28591},
+               {"BIG5", 950},       {"SHIFT-JIS", 932}};
   if (same(name, "UTF-8") || same(name, "UTF8")) {
     s->kind = K_UTF8;
     return 1;
@@ -58,6 +61,10 @@ static int parse(const char* name, struct side* s) {
     if (same(name, named[i].name)) {
       s->kind = K_CODEPAGE;
       s->cp = named[i].cp;
+      if (s->cp == 54936 && !IsValidCodePage(54936)) {
+        s->kind = K_GBK18030;
+        s->cp = 936;
+      }
       return 1;
     }
   if ((name[0] == 'C' || name[0] == 'c') && (name[1] == 'P' || name[1] == 'p') && name[2]) {
@@ -147,9 +154,10 @@ static int decode(const struct side* s, const unsigned char* in, size_t left, wc
       *units = 2;
       return 4;
     }
-    case K_CODEPAGE: {
+    case K_CODEPAGE:
+    case K_GBK18030: {
       int n = 1;
-      if (s->cp == 54936) {
+      if (s->cp == 54936 || s->kind == K_GBK18030) {
         /* GB18030: one byte below 0x80, else two (lead 81-FE, trail 40-7E or 80-FE) or
          * four (81-FE, 30-39, 81-FE, 30-39). */
         if (in[0] >= 0x80) {
@@ -169,6 +177,18 @@ static int decode(const struct side* s, const unsigned char* in, size_t left, wc
         if (left < 2) return 0;
         n = 2;
       }
+      if (s->kind == K_GBK18030 && n == 4) {
+        const unsigned index =
+            (((in[0] - 0x81u) * 10 + (in[1] - 0x30u)) * 126 + (in[2] - 0x81u)) * 10 +
+            (in[3] - 0x30u);
+        if (index < 189000 || index > 189000 + 0xFFFFF) return -1;
+        const unsigned cp = index - 189000; /* past U+10000 */
+        w[0] = (wchar_t)(0xD800 + (cp >> 10));
+        w[1] = (wchar_t)(0xDC00 + (cp & 0x3FF));
+        *units = 2;
+        return 4;
+      }
+      if (s->kind == K_GBK18030 && n == 1 && in[0] >= 0x80) return -1;
       int got = MultiByteToWideChar(s->cp, MB_ERR_INVALID_CHARS, (const char*)in, n, w, 2);
       if (got <= 0) return -1;
       *units = got;
@@ -222,6 +242,26 @@ static int encode(const struct side* s, const wchar_t* w, int units, unsigned ch
       const int flagless = s->cp == 54936 || s->cp >= 65000;
       n = WideCharToMultiByte(s->cp, 0, w, units, (char*)buf, sizeof buf, NULL,
                               flagless ? NULL : &lossy);
+      if (n <= 0 || lossy) return -1;
+      break;
+    }
+    case K_GBK18030: {
+      if (units == 2) {
+        const unsigned index = 189000 + ((w[0] - 0xD800u) << 10) + (w[1] - 0xDC00u);
+        buf[3] = (unsigned char)(0x30 + index % 10);
+        buf[2] = (unsigned char)(0x81 + index / 10 % 126);
+        buf[1] = (unsigned char)(0x30 + index / 1260 % 10);
+        buf[0] = (unsigned char)(0x81 + index / 12600);
+        n = 4;
+        break;
+      }
+      if (w[0] == 0x20AC) { /* code page 936 has the euro at 0x80, GB18030 at A2E3 */
+        buf[0] = 0xA2, buf[1] = 0xE3, n = 2;
+        break;
+      }
+      BOOL lossy = FALSE;
+      n = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, w, 1, (char*)buf, sizeof buf, NULL,
+                              &lossy);
       if (n <= 0 || lossy) return -1;
       break;
     }

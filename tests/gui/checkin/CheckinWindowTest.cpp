@@ -1,8 +1,12 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,15 +53,29 @@ class CheckinWindow : public ::testing::Test {
   DialogRecorder m_dialogs;
 };
 
+#ifdef _WIN32
+using TSocket = SOCKET;
+using TSockLen = int;
+void CloseSocket(TSocket s) { ::closesocket(s); }
+#else
+using TSocket = int;
+using TSockLen = socklen_t;
+void CloseSocket(TSocket s) { ::close(s); }
+#endif
+
 // A socket listening on 127.0.0.1 at a port the system picks; its port.
-int Listen(int& fd) {
+int Listen(TSocket& fd) {
+#ifdef _WIN32
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+#endif
   fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   ::listen(fd, 1);
-  socklen_t len = sizeof a;
+  TSockLen len = sizeof a;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
   return ntohs(a.sin_port);
 }
@@ -88,12 +106,12 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
             QStringLiteral("注意：此地址只有本机能访问，手机无法连接。请选择手机所在网络的地址。"));
 
   // A busy port is a clear message and nothing runs.
-  int fd = -1;
+  TSocket fd{};
   const int busy = Listen(fd);
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
   frm.SePort->setValue(busy);
   frm.BtnStart->click();
-  ::close(fd);
+  CloseSocket(fd);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0].second,
             QStringLiteral("端口%1已被其他程序占用，请换一个端口。").arg(busy));
