@@ -3,6 +3,7 @@
 // widgets, the timers and the painting, driven by timers, never by a nested event loop.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QToolButton;
 class TCelebration;
 class TRevealCards;
 class TScrollText;
+class TSphereStage;
 
 class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
@@ -156,4 +158,6 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_listGeneration = 0;  // the engine's list generation MUser2_1 shows
   int m_listDropped = 0;     // blank lines of the engine's list not handed to MUser2_1
   QTimer* TMReplace;         // a replacement's roll stops by itself
+  // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
+  std::unique_ptr<TSphereStage> m_sphere;
 };
