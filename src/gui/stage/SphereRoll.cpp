@@ -19,7 +19,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFastTurn = 2 * kPi / 3.2;  // radians a second while rolling
-constexpr int kFrameMs = 16;
+constexpr int kFrameMs = 16;                 // 60 frames a second
+constexpr int kLargeFrameMs = 33;  // 30 on a band of 4K's size, whose cards cost four times
+constexpr int kLargeBand = 420;    // band height from which a frame costs too much for 60
 constexpr size_t kPictureBudget = 96u << 20;  // bytes of card pictures kept
 constexpr int kSwapsPerFrame = 2;             // sample changes a frame, at most
 // Red cards with gold names stand out on the band's cream.
@@ -225,6 +227,7 @@ void TSphereRoll::WaitForPhotos(int ms) {
 }
 
 void TSphereRoll::resizeEvent(QResizeEvent*) {
+  m_timer->setInterval(height() >= kLargeBand ? kLargeFrameMs : kFrameMs);
   Layout();
   Resample();
 }
