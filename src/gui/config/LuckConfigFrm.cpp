@@ -386,10 +386,11 @@ void TLuckConfigForm::BtnSaveBaseClick() {
     Tasks.Rename(SelectedNode(), text::Trim(s.TaskName));
   }
   std::string warning, error;
-  if (byData && (!config::SaveRules(m_taskId, rules, error) ||
-                 !config::SaveHideExcludeCount(*TombolixDataModule, m_taskId,
-                                               TSBase->GBTaskRules->CBHideExcludeCount->isChecked(),
-                                               error))) {
+  if (byData &&
+      (!config::SaveRules(m_taskId, rules, error) ||
+       !config::SaveHideExcludeCount(*TombolixDataModule, m_taskId,
+                                     TSBase->GBTaskRules->CBHideExcludeCount->isChecked(), error) ||
+       !config::SaveRollStyle(m_taskId, TSBase->ChosenRollStyle(), error))) {
     ShowMessageBox(MessageKind::Error, error);
   } else {
     if (byData) warning = config::TooFewText(rules, m_ruleContext);

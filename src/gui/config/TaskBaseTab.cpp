@@ -99,6 +99,9 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   CBLuckAgain = DesignCombo(
       PData, "CBLuckAgain",
       {QStringLiteral("奖项间不重复中奖"), QStringLiteral("奖项间可重复中奖")}, fx, 0, 150);
+  DesignLabel(PData, QStringLiteral("抽奖动画："), 210, 0, 120);
+  CBRollStyle = DesignCombo(PData, "CBRollStyle",
+                            {QStringLiteral("滚动号码"), QStringLiteral("名单球")}, 334, 0, 164);
   DesignLabel(PData, QStringLiteral("导入数据类型："), lx, 28, lw);
   CBIdType = DesignCombo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx,
                          28, 150);
@@ -184,6 +187,7 @@ void TTaskBaseTab::Reset() {
   while (CLBColor->count() > static_cast<int>(NamedColours().size()))
     CLBColor->removeItem(CLBColor->count() - 1);
   CLBColor->setCurrentIndex(config::WhiteColourIndex());
+  CBRollStyle->setCurrentIndex(0);
   config::ShowDrawType(CBOrderBy, TDrawType::FromData);
   CBLuckAgain->setCurrentIndex(0);
   config::ShowIdType(CBIdType, TIdType::Numeric);
@@ -211,6 +215,10 @@ void TTaskBaseTab::Fill(const TLuckTask& t) {
   config::ShowIdType(CBIdType, t.IdType);
   config::ShowDrawType(CBOrderBy, t.OrderBy);
   pick(CBLuckAgain, t.LuckAgain);
+  TRollStyle style = TRollStyle::Numbers;
+  std::string ignored;  // unreadable: the default, which a save then stores
+  config::LoadRollStyle(t.TaskId, style, ignored);
+  CBRollStyle->setCurrentIndex(style == TRollStyle::Sphere ? 1 : 0);
   CKShowLuck->setChecked(t.ShowLuck != 1);
   const int colour = config::ColourListIndex(t.FontColor);
   if (colour >= 0) {
@@ -273,6 +281,10 @@ bool TTaskBaseTab::ByProbability() const {
   return config::ChosenDrawType(CBOrderBy) == TDrawType::ByProbability;
 }
 
+TRollStyle TTaskBaseTab::ChosenRollStyle() const {
+  return CBRollStyle->currentIndex() == 1 ? TRollStyle::Sphere : TRollStyle::Numbers;
+}
+
 TIdType TTaskBaseTab::ChosenIdType() const {
   // No choice imports as numeric ids, the stricter rule.
   return config::ChosenIdType(CBIdType).value_or(TIdType::Numeric);
@@ -323,7 +335,7 @@ QStringList TTaskBaseTab::State() const {
   for (const QLineEdit* e : {EdtTaskName, EdtMainTitle, EdtFontSize, EProb, EdtRemainText,
                              EdtMainImage, EdtMusicFilePath, EdtHideBegin, EdtHideEnd})
     s << e->text();
-  for (const QComboBox* c : {CLBColor, CBOrderBy, CBLuckAgain, CBIdType})
+  for (const QComboBox* c : {CLBColor, CBOrderBy, CBLuckAgain, CBIdType, CBRollStyle})
     s << QString::number(c->currentIndex());
   s << QString::number(CKShowLuck->isChecked());
   s << GBTaskRules->State();

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "core/config/TaskRollStyle.h"
 #include "core/config/TaskSettings.h"
 
 class QCheckBox;
@@ -32,6 +33,8 @@ class TTaskBaseTab : public QWidget {
   bool ShowDrawType();
   bool ByProbability() const;
   TIdType ChosenIdType() const;
+  // 抽奖动画: 滚动号码 or 名单球, stored apart from the task's row (config/TaskRollStyle).
+  TRollStyle ChosenRollStyle() const;
   // The status field and the hidden path of the task's draw data.
   void ShowDataFlag(config::DataState state, const QString& importedPath);
   // Puts the focus into the field a refused save names; false for none.
@@ -50,6 +53,7 @@ class TTaskBaseTab : public QWidget {
   QWidget* PData;
   QComboBox* CBLuckAgain;
   QComboBox* CBIdType;
+  QComboBox* CBRollStyle;
   QWidget* PProb;
   QLineEdit* EProb;
   QLabel* LShow;

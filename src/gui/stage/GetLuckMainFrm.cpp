@@ -20,6 +20,7 @@
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
+#include "gui/stage/SphereRoll.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -316,6 +317,12 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
     RollLabels.push_back(l);
   }
 
+  // 名单球: the sphere stands where the roll labels are and is told every frame.
+  if ((m_sphere = TSphereStage::ForTask(this, m_engine))) {
+    m_sphere->SetLandingMs(kLandingMs);
+    m_design.Add(m_sphere->Widget(), kRevealRect);
+  }
+
   m_listBaseTop = MUser2_1->Top();
   PUser2->hide();  // shown with its first winner
   // The opening: its questions are asked on the screen, and their answers come back as
@@ -439,6 +446,7 @@ void TGetLuckMainForm::Run(TStageFrame f) {
 }
 
 void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
+  if (m_sphere) m_sphere->Apply(f);  // 名单球
   if (f.audience) ShowAudienceNumber(*f.audience);
   // The grand prize's moment lasts until the stage moves on.
   if (f.step != TStageStep::None) HideGrand();
@@ -804,6 +812,7 @@ void TGetLuckMainForm::LayoutSummary() {
 }
 
 void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
+  if (m_sphere) return;  // 名单球: the sphere stands in the labels' place
   for (size_t j = 0; j < RollLabels.size(); ++j) {
     QLabel* l = RollLabels[j];
     const QString t = j < texts.size() ? Q(texts[j]) : QString();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,7 @@ class TCelebration;
 class TGrandPrize;
 class TRevealCards;
 class TScrollText;
+class TSphereStage;
 
 class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
@@ -160,4 +162,6 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_crawlRow = 0;   // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
+  // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
+  std::unique_ptr<TSphereStage> m_sphere;
 };

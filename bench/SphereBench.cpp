@@ -1,0 +1,319 @@
+// 名单球 beside 滚动号码 in the same run: the rolling screen's processor time and frames at
+// 1080p and 4K with 2,000 candidates who all have photos, the stop key's wait, the screen
+// standing still between batches, and with a million candidates the set-up of the sphere
+// and the process's memory while it turns. A program of its own: the screen benchmarks keep a data
+// root of their own for the whole run.
+//
+// Figures on the shared 2-core machine without a GPU (load about 20 from other builds), three
+// runs, min / median, 滚动号码 → 名单球, offscreen:
+//   1080p rolling, % of one core     1.9 / 2.0 → 11.9 / 12.1 at 54–56 frames a second
+//                  process ms a frame          → 2.14 / 2.18 (13 % at a full 60)
+//   4K rolling (the sphere at 30 f/s) 2.2 / 2.6 → 19.6 / 21.8
+//   stop key to the landing, 1080p    1.7 / 4.9 → 12.6 / 22 ms (the journal's flush in both)
+//   stop key to the landing, 4K      31 / 45   → 115 / 144 ms
+//   standing between batches          1.15 / 1.24 → 1.00 / 1.28 %
+//   a million: 开始 to the sphere turning 329 ms, 154 MB resident while it turns.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/config/ConfigStore.h"
+#include "core/config/TaskRollStyle.h"
+#include "core/draw/DrawSession.h"
+#include "core/records/WinnerPhotos.h"
+#include "core/text/Gbk.h"
+#include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/SphereRoll.h"
+
+namespace {
+
+constexpr int kPhotoTask = 3001;    // 2,000 candidates with photos
+constexpr int kMillionTask = 3002;  // 1,000,000 candidates, no photos
+constexpr int kSmallTask = 3003;    // 20 candidates, no photos
+
+const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周"};
+const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊",   "军", "洋",
+                              "勇", "艳", "杰", "娟", "涛", "明", "超", "秀英", "霞", "平"};
+
+std::string NameOf(int i) {
+  return text::G(kSurnames[i % 10]) + text::G(kGiven[(i / 10) % 20]) +
+         (i % 3 == 0 ? text::G(kGiven[(i / 7) % 20]) : std::string());
+}
+
+struct Tasks {
+  TempRoot root;
+  TTombolixDataModule dm;
+  Tasks() {
+    dm.DataModuleCreate();
+    TaskDef photoTask;
+    photoTask.taskId = kPhotoTask;
+    photoTask.title = text::G("工号 姓名 部门");
+    photoTask.items = {{text::G("一等奖"), 10, 5, ""}};
+    for (int i = 0; i < 2000; ++i)
+      photoTask.candidates.push_back(std::to_string(100000 + i) + " " + NameOf(i) + " D" +
+                                     std::to_string(i % 9));
+    BuildTask(dm, photoTask);
+    // Photos as the import stores them (at most 720 px): a face-like picture each.
+    std::filesystem::create_directories(photos::PhotoDir(kPhotoTask));
+    for (int i = 0; i < 2000; ++i) {
+      QImage img(480, 600, QImage::Format_RGB32);
+      img.fill(QColor::fromHsv((i * 37) % 360, 60, 200));
+      QPainter p(&img);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setBrush(QColor(240, 200, 170));
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(QRect(140, 120, 200, 260));
+      p.setBrush(QColor::fromHsv((i * 53) % 360, 180, 90));
+      p.drawRect(90, 420, 300, 180);
+      p.end();
+      img.save(QString::fromStdString(photos::PhotoDir(kPhotoTask) + std::to_string(100000 + i) +
+                                      ".jpg"),
+               "JPG", 85);
+    }
+    TaskDef million;
+    million.taskId = kMillionTask;
+    million.title = text::G("号码 姓名");
+    million.items = {{text::G("一等奖"), 100, 10, ""}};
+    million.candidates.reserve(1000000);
+    char id[16];
+    for (int i = 0; i < 1000000; ++i) {
+      std::snprintf(id, sizeof id, "139%08d", i);
+      million.candidates.push_back(std::string(id) + " " + NameOf(i));
+    }
+    BuildTask(dm, million);
+    TaskDef small;
+    small.taskId = kSmallTask;
+    small.title = text::G("号码 姓名");
+    small.items = {{text::G("一等奖"), 3, 3, ""}};
+    for (int i = 0; i < 20; ++i)
+      small.candidates.push_back(std::to_string(101 + i) + " " + NameOf(i * 7));
+    BuildTask(dm, small);
+    // The stage's lines as an event has them, for the pictures.
+    std::string error;
+    if (db::TQuery* q = config::detail::SharedQuery(error))
+      db::ExecSql(*q,
+                  "update LuckTask set MainTitle=?, RemainText=?, FontColor='clYellow' where "
+                  "TaskId between 3001 and 3003",
+                  {text::G("2027新春年会幸运大抽奖"), text::G("按回车键开始，再按回车键停止")},
+                  error);
+  }
+};
+
+Tasks& TheTasks() {
+  static Tasks t;
+  return t;
+}
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The process's resident memory now (MB): the bench built the lists itself, so its peak
+// says nothing of the screen.
+long RssMb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+  return 0;
+}
+
+bool Open(TGetLuckMainForm& screen, int taskId, TRollStyle style, int width) {
+  std::string error;
+  if (!config::SaveRollStyle(taskId, style, error)) return false;
+  if (screen.SetUpDraw(taskId) != 1) return false;
+  screen.resize(width, width * 9 / 16);
+  screen.show();
+  return QTest::qWaitForWindowExposed(&screen);
+}
+
+TSphereRoll* SphereOf(TGetLuckMainForm& screen) { return screen.findChild<TSphereRoll*>(); }
+
+bool SphereFlying(TGetLuckMainForm& screen) {
+  const TSphereRoll* s = SphereOf(screen);
+  return s && s->motion() != TSphereRoll::Motion::Still;
+}
+
+// Five seconds of the rolling screen: processor time as a percentage of one core, and for
+// the sphere its frames a second and the longest frame's painting.
+void BM_Rolling2000Photos(benchmark::State& state) {
+  TheTasks();
+  const int width = static_cast<int>(state.range(0));
+  const TRollStyle style = state.range(1) ? TRollStyle::Sphere : TRollStyle::Numbers;
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  if (!Open(screen, kPhotoTask, style, width)) {
+    state.SkipWithError("the screen did not open");
+    return;
+  }
+  screen.SBeginClick();
+  if (!QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; })) {
+    state.SkipWithError("no roll");
+    return;
+  }
+  TSphereRoll* sphere = SphereOf(screen);
+  if (sphere) sphere->WaitForPhotos(20000);
+  QTest::qWait(1500);  // every card's picture made once
+  double percent = 0, fps = 0, longest = 0, mean = 0, cpuFrame = 0, keyMs = 0, stopMs = 0;
+  for (auto _ : state) {
+    if (sphere) sphere->ResetFrameStats();
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    const double seconds = wall.elapsed() / 1000.0;
+    percent = (CpuSeconds() - cpu0) / seconds * 100.0;
+    if (sphere && sphere->Frames() > 0) {
+      fps = sphere->Frames() / seconds;
+      longest = sphere->LongestFrameMs();
+      mean = sphere->MeanFrameMs();
+      // What a frame costs the process, whatever share of the machine it got.
+      cpuFrame = (CpuSeconds() - cpu0) * 1000.0 / sphere->Frames();
+    }
+  }
+  // The stop key: from the key to the landing on the screen (the batch journaled first).
+  const int64_t frames = sphere ? sphere->Frames() : 0;
+  QElapsedTimer stop;
+  stop.start();
+  screen.EKeyCtrlKeyPress();
+  keyMs = stop.nsecsElapsed() / 1e6;  // the batch journaled and the landing applied
+  if (sphere)
+    (void)QTest::qWaitFor([&] { return sphere->Frames() > frames; }, 1000);
+  else
+    QApplication::processEvents();
+  stopMs = stop.nsecsElapsed() / 1e6;
+  state.counters["cpu_percent_of_one_core"] = percent;
+  state.counters["frames_a_second"] = fps;
+  state.counters["longest_frame_ms"] = longest;
+  state.counters["mean_frame_ms"] = mean;
+  state.counters["cpu_ms_a_frame"] = cpuFrame;
+  state.counters["stop_key_ms"] = keyMs;
+  state.counters["stop_to_landing_ms"] = stopMs;
+}
+BENCHMARK(BM_Rolling2000Photos)
+    ->ArgsProduct({{1920, 3840}, {0, 1}})
+    ->ArgNames({"width", "sphere"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// The screen standing between batches, the reveal in the band.
+void BM_StillBetweenBatches(benchmark::State& state) {
+  TheTasks();
+  const TRollStyle style = state.range(1) ? TRollStyle::Sphere : TRollStyle::Numbers;
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  if (!Open(screen, kPhotoTask, style, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("the screen did not open");
+    return;
+  }
+  screen.SBeginClick();
+  (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
+  screen.EKeyCtrlKeyPress();
+  (void)QTest::qWaitFor([&] { return screen.Engine().Stopped() && !SphereFlying(screen); }, 3000);
+  screen.ShowReveal();
+  QTest::qWait(6000);  // the fireworks of the reveal are over
+  double percent = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
+}
+BENCHMARK(BM_StillBetweenBatches)
+    ->ArgsProduct({{1920}, {0, 1}})
+    ->ArgNames({"width", "sphere"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// A million candidates: from 开始 to the sphere turning (who may win found, a sample laid
+// out and drawn), and the process's peak memory.
+void BM_SphereSetUp1M(benchmark::State& state) {
+  TheTasks();
+  double ms = 0, rss = 0;
+  for (auto _ : state) {
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 1u);
+    if (!Open(screen, kMillionTask, TRollStyle::Sphere, 1920)) {
+      state.SkipWithError("the screen did not open");
+      return;
+    }
+    TSphereRoll* sphere = SphereOf(screen);
+    QElapsedTimer t;
+    t.start();
+    screen.SBeginClick();
+    (void)QTest::qWaitFor([&] { return sphere && sphere->isVisible() && sphere->Frames() > 0; },
+                          5000);
+    ms = t.nsecsElapsed() / 1e6;
+    QTest::qWait(1000);
+    rss = static_cast<double>(RssMb());
+    screen.EKeyCtrlKeyPress();
+    screen.ShowReveal();
+  }
+  state.counters["start_to_sphere_ms"] = ms;
+  state.counters["rss_mb_while_turning"] = rss;
+}
+BENCHMARK(BM_SphereSetUp1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Not a measure: with SPHERE_PICTURES=<folder> the screen as the hall sees it, rolling and
+// while the winners fly out, at 1024×768, 1920×1080 and 4K with 20, 2,000 (photos) and
+// 1,000,000 candidates, saved as PNG files (run it under Xvfb to see it on a real X screen).
+void BM_SpherePictures(benchmark::State& state) {
+  const QString folder = qEnvironmentVariable("SPHERE_PICTURES");
+  if (folder.isEmpty()) {
+    state.SkipWithError("SPHERE_PICTURES is not set");
+    return;
+  }
+  TheTasks();
+  for (auto _ : state) {
+    for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(3840, 2160)}) {
+      for (const int task : {kSmallTask, kPhotoTask, kMillionTask}) {
+        TDrawSession session;
+        TGetLuckMainForm screen(session, nullptr, 1u);
+        std::string error;
+        config::SaveRollStyle(task, TRollStyle::Sphere, error);
+        if (screen.SetUpDraw(task) != 1) continue;
+        screen.resize(size);
+        screen.show();
+        (void)QTest::qWaitForWindowExposed(&screen);
+        screen.SBeginClick();
+        (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
+        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+        QTest::qWait(700);
+        const QString name = QStringLiteral("%1/sphere-%2x%3-%4")
+                                 .arg(folder)
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(task == kSmallTask   ? 20
+                                      : task == kPhotoTask ? 2000
+                                                           : 1000000);
+        screen.grab().save(name + QStringLiteral("-rolling.png"));
+        screen.EKeyCtrlKeyPress();
+        QTest::qWait(450);
+        screen.grab().save(name + QStringLiteral("-flying.png"));
+        QTest::qWait(700);
+        screen.grab().save(name + QStringLiteral("-revealed.png"));
+      }
+    }
+  }
+}
+BENCHMARK(BM_SpherePictures)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
