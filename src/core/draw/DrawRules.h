@@ -39,7 +39,8 @@ struct TItemRules {
   TRuleQuota Quota;
   // Ids (first fields) that may not win this item, from a list the operator chose (last
   // year's winners, say); kept sorted bytewise, no duplicates.
-  std::vector<std::string> ExcludeIds;
+  // Initialised, so that {id, conditions, quota} needs no fourth part.
+  std::vector<std::string> ExcludeIds = {};
   bool Empty() const { return Conditions.empty() && !Quota.IsSet() && ExcludeIds.empty(); }
   bool operator==(const TItemRules&) const = default;
 };
