@@ -420,7 +420,7 @@ TStageFrame TStage::Reveal() {
   f.reveal = RevealOf(RevealedPlaces());
   f.status = m_end.progressText;
   f.finished = m_end.finished;
-  f.reveal->grand = m_end.finished && !m_replacing && !f.reveal->cards.empty();
+  f.reveal->grand = m_end.finished && !replaced && !f.reveal->cards.empty();
   // After a replacement the prize line comes back to the item drawn now.
   f.prizeChanged = (!m_end.finished && m_end.prizeChanged) || replaced;
   f.prizeItem = std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1);
