@@ -223,7 +223,9 @@ void BM_StillBetweenBatches(benchmark::State& state) {
   screen.SBeginClick();
   (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
   screen.EKeyCtrlKeyPress();
-  (void)QTest::qWaitFor([&] { return screen.Engine().Stopped() && !SphereFlying(screen); }, 3000);
+  (void)QTest::qWaitFor(
+      [&] { return screen.Engine().state() != TDataDraw::State::Rolling && !SphereFlying(screen); },
+      3000);
   screen.ShowReveal();
   QTest::qWait(6000);  // the fireworks of the reveal are over
   double percent = 0;

@@ -174,6 +174,8 @@ class TDataDraw {
   const TDrawSession& Session() const { return m_s; }
   // What the stage shows of a candidate line (the operator's columns and masks).
   const TStageColumns& Columns() const { return m_draw.columns; }
+  // Who may still win what, for presentations that show the pool (it decides nothing).
+  const TCandidatePool& Pool() const { return m_run.pool; }
   // Empties the session, as every draw screen does when it closes.
   void Close() { m_s.Clear(); }
 

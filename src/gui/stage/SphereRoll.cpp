@@ -113,10 +113,11 @@ void TPhotoThumbs::Work() {
 
 // ---------------------------------------------------------------------------------------
 
-TSphereRoll::TSphereRoll(QWidget* parent, const TArraySring& lines, const std::string& titleLine,
-                         bool numericIds, int32_t taskId)
+TSphereRoll::TSphereRoll(QWidget* parent, const TArraySring& lines, int nameColumn, bool numericIds,
+                         int32_t taskId)
     : QWidget(parent),
       m_lines(lines),
+      m_nameField(nameColumn),
       m_numeric(numericIds),
       m_taskId(taskId),
       // Its own generator, seeded from the clock: what the sphere samples is never drawn.
@@ -124,9 +125,6 @@ TSphereRoll::TSphereRoll(QWidget* parent, const TArraySring& lines, const std::s
       m_timer(new QTimer(this)) {
   setObjectName(QStringLiteral("SphereRoll"));
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  const std::vector<std::string_view> heads = FieldViews(titleLine);
-  for (size_t i = 0; i < heads.size(); ++i)
-    if (heads[i] == text::G("姓名")) m_nameField = static_cast<int>(i);
   m_timer->setTimerType(Qt::PreciseTimer);
   m_timer->setInterval(kFrameMs);
   connect(m_timer, &QTimer::timeout, this, &TSphereRoll::Step);
@@ -508,23 +506,25 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
 std::unique_ptr<TSphereStage> TSphereStage::ForTask(QWidget* screen, const TDataDraw& engine) {
   TRollStyle style = TRollStyle::Numbers;
   std::string ignored;  // a style that cannot be read rolls numbers, as every task did
-  if (!config::LoadRollStyle(engine.Task().TaskId, style, ignored) || style != TRollStyle::Sphere)
+  if (!config::LoadRollStyle(engine.Session().Task.TaskId, style, ignored) ||
+      style != TRollStyle::Sphere)
     return nullptr;
   return std::make_unique<TSphereStage>(screen, engine);
 }
 
 TSphereStage::TSphereStage(QWidget* screen, const TDataDraw& engine)
     : m_e(engine),
-      m_roll(new TSphereRoll(screen, engine.Session().CandidateLines, engine.TitleLine(),
-                             engine.IsNumeric(), engine.Task().TaskId)) {
+      m_roll(new TSphereRoll(screen, engine.Session().CandidateLines, engine.Columns().NameColumn(),
+                             engine.Session().Task.IdType == TIdType::Numeric,
+                             engine.Session().Task.TaskId)) {
   m_roll->hide();
 }
 
 void TSphereStage::Fill() {
   TSpherePopulation p;
   const int32_t index = m_e.CurItemIndex();
-  if (index >= 0 && static_cast<size_t>(index) < m_e.Items().size())
-    p.Fill(m_e.Pool(), m_e.Items()[static_cast<size_t>(index)].ItemId,
+  if (index >= 0 && static_cast<size_t>(index) < m_e.Session().Items.size())
+    p.Fill(m_e.Pool(), m_e.Session().Items[static_cast<size_t>(index)].ItemId,
            m_e.Session().CandidateLines.size());
   m_roll->SetPopulation(p);
 }
@@ -542,8 +542,8 @@ void TSphereStage::Apply(const TStageFrame& f) {
       m_roll->Roll();
       break;
     case TStageStep::Rolls:
-      if (f.replacement && m_absentPlace < m_e.Winners().size()) {
-        const TLuckId& w = m_e.Winners()[m_absentPlace];
+      if (f.replacement && m_absentPlace < m_e.Session().Winners.size()) {
+        const TLuckId& w = m_e.Session().Winners[m_absentPlace];
         TSpherePopulation p;
         p.FillReplacement(m_e.Pool(), w.CandidateIndex, w.ItemId,
                           m_e.Session().CandidateLines.size());
@@ -555,11 +555,11 @@ void TSphereStage::Apply(const TStageFrame& f) {
       break;
     case TStageStep::Lands: {
       std::vector<int32_t> winners;
-      if (f.replacement && m_absentPlace < m_e.Winners().size())
-        winners.push_back(m_e.Winners()[m_absentPlace].CandidateIndex);
+      if (f.replacement && m_absentPlace < m_e.Session().Winners.size())
+        winners.push_back(m_e.Session().Winners[m_absentPlace].CandidateIndex);
       else
         for (size_t place : m_e.LastBatchPlaces())
-          winners.push_back(m_e.Winners()[place].CandidateIndex);
+          winners.push_back(m_e.Session().Winners[place].CandidateIndex);
       m_roll->FlyOut(winners, m_landingMs * 8 / 10);
       break;
     }

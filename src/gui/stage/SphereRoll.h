@@ -64,9 +64,9 @@ class TSphereRoll : public QWidget {
   enum class Motion { Still, Fast, Stopping };
 
   // The cards' texts come from `lines` (the session's candidate lines, which outlive the
-  // widget); the name is the 姓名 field of `titleLine` when it has one.
-  TSphereRoll(QWidget* parent, const TArraySring& lines, const std::string& titleLine,
-              bool numericIds, int32_t taskId);
+  // widget); the name is the field `nameColumn` when it is not -1.
+  TSphereRoll(QWidget* parent, const TArraySring& lines, int nameColumn, bool numericIds,
+              int32_t taskId);
   ~TSphereRoll() override;
 
   // Who the sphere holds now; a new sample is laid out when they changed.

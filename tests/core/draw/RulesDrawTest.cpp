@@ -620,7 +620,7 @@ TEST_F(RulesDraw, ExclusionListsHoldPerItemAndATaskQuotaShortfallIsWarned) {
             "全场名额限制最多抽出8人，少于各奖项中奖个数之和10，抽完这些人后抽奖即结束");
   DrawAll(e);
   for (const std::string& id : Ids(e, 2001)) EXPECT_GT(id, "108");
-  for (const TLuckId& w : e.Winners()) EXPECT_NE(text::FirstField(w.CandidateLine), "112");
+  for (const TLuckId& w : e.Session().Winners) EXPECT_NE(text::FirstField(w.CandidateLine), "112");
   EXPECT_TRUE(Verify().Passed) << VerifyText(Verify());
   // The operator may keep the lists' size off the screen.
   std::string err;

@@ -50,7 +50,7 @@ class SphereDraw : public ::testing::Test {
   };
   static std::unique_ptr<Run> Start(uint32_t secret) {
     auto run = std::make_unique<Run>(secret);
-    TDataDraw::Failure f;
+    TDrawFailure f;
     EXPECT_TRUE(run->e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
     return run;
   }
@@ -65,7 +65,7 @@ class SphereDraw : public ::testing::Test {
   // The sphere of the current item, as ids.
   static std::vector<std::string> Shown(const TDataDraw& e) {
     TSpherePopulation p;
-    const int32_t item = e.Items()[static_cast<size_t>(e.CurItemIndex())].ItemId;
+    const int32_t item = e.Session().Items[static_cast<size_t>(e.CurItemIndex())].ItemId;
     p.Fill(e.Pool(), item, e.Session().CandidateLines.size());
     return Ids(e, p.Members());
   }
@@ -103,7 +103,7 @@ TEST_F(SphereDraw, AnAbsentWinnersPlaceShowsOnlyWhoMayTakeItAndTheAbsentNeverAga
   auto run = Start(5u);
   TDataDraw& e = run->e;
   EXPECT_EQ(Ids(e, Batch(e)), (std::vector<std::string>{"108", "101", "104"}));
-  const TLuckId absent = e.Winners()[1];  // 101, department A
+  const TLuckId absent = e.Session().Winners[1];  // 101, department A
   std::string message;
   ASSERT_TRUE(e.BeginReplacement(1, message)) << message;
   // The place is 一等奖's: A's other two may take it now that 101 leaves it, and D, which
@@ -114,7 +114,7 @@ TEST_F(SphereDraw, AnAbsentWinnersPlaceShowsOnlyWhoMayTakeItAndTheAbsentNeverAga
             (std::vector<std::string>{"102", "103", "110", "111", "112"}));
   e.RevealBatch();
   e.EndBatch();
-  EXPECT_EQ(text::FirstField(e.Winners()[1].CandidateLine), "103");
+  EXPECT_EQ(text::FirstField(e.Session().Winners[1].CandidateLine), "103");
   // 二等奖 now: everyone but the three winners and the absent one.
   EXPECT_EQ(Shown(e),
             (std::vector<std::string>{"102", "105", "106", "107", "109", "110", "111", "112"}));
@@ -136,9 +136,9 @@ TEST_F(SphereDraw, SamplingManyNeverTouchesTheDrawsGeneratorNorRepeatsACard) {
     TSphereSampler sampler(1234);
     TSpherePopulation p;
     std::vector<std::string> ids;
-    while (!e.Finished()) {
+    while (e.state() != TDataDraw::State::Finished) {
       if (sphere) {
-        p.Fill(e.Pool(), e.Items()[static_cast<size_t>(e.CurItemIndex())].ItemId, 12);
+        p.Fill(e.Pool(), e.Session().Items[static_cast<size_t>(e.CurItemIndex())].ItemId, 12);
         for (int i = 0; i < 50; ++i) sampler.Distinct(p, 5);
       }
       for (const std::string& id : Ids(e, Batch(e))) ids.push_back(id);

@@ -249,7 +249,7 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   ASSERT_TRUE(LoadLuckTask(1001, task, err2)) << err2;
   ASSERT_TRUE(AuditReport(task, rows, err2)) << err2;
   const std::string report = text::GbkToUtf8(AuditReportText(rows));
-  EXPECT_NE(report.find("中奖人数: " + std::to_string(e.Winners().size()) + "\r\n"),
+  EXPECT_NE(report.find("中奖人数: " + std::to_string(e.Session().Winners.size()) + "\r\n"),
             std::string::npos)
       << report;
   EXPECT_NE(report.find("缺席（已抽替补）: 2人\r\n"), std::string::npos) << report;

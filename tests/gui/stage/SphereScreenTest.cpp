@@ -48,7 +48,8 @@ class SphereScreen : public ::testing::Test {
     screen.resize(1280, 720);
     screen.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&screen));
-    for (int guard = 0; guard < 10 && !screen.Engine().Finished(); ++guard) {
+    for (int guard = 0; guard < 10 && screen.Engine().state() != TDataDraw::State::Finished;
+         ++guard) {
       screen.SBeginClick();
       EXPECT_TRUE(
           QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; }));
@@ -59,7 +60,7 @@ class SphereScreen : public ::testing::Test {
       screen.ShowReveal();
     }
     std::vector<std::string> ids;
-    for (const TLuckId& w : screen.Engine().Winners())
+    for (const TLuckId& w : screen.Engine().Session().Winners)
       ids.emplace_back(w.CandidateLine.substr(0, 3));
     return ids;
   }
