@@ -66,7 +66,7 @@ TEST_F(SphereKilled, DuringTheFlyOutTheLandedBatchIsKeptAndTheDrawFinishes) {
     return LogLines().contains(QStringLiteral("message\t0\t所有奖项已经全部抽取完毕"));
   })) << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
-      QStringLiteral("question\t上次抽奖尚未完成(已抽出4名),是否继续上次的抽奖?")));
+      QStringLiteral("question\t上次抽奖尚未完成(已抽出4人),是否继续上次的抽奖?")));
   second->kill();
   second->waitForFinished(10000);
   const QList<QByteArray> lines = WinnerLines();

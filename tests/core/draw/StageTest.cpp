@@ -486,6 +486,7 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   TDataDraw e(m_session, m_rng, 3u);
   ASSERT_TRUE(SetUpDraw(e));
   TStage s(e);
+  Open(s);
   const TStageFrame shown = Batch(s);
   ASSERT_TRUE(shown.reveal);
   ASSERT_EQ(shown.reveal->cards.size(), 1u);

@@ -646,8 +646,8 @@ TEST_F(ImportForTask, ANewListIsCheckedAgainstTheSavedRulesAtOnce) {
   EXPECT_EQ(o.messageKind, MessageKind::Warning);
   // The words of the rules' own check, on the 4th candidate line.
   const std::string said =
-      "已保存的抽奖规则与新名单不符，请修改规则：票数字段：抽奖数据第4行（13800000003）的[票数]“-1”"
-      "不是大于等于0的整数";
+      "已保存的抽奖规则与新名单不符，请修改规则：票数字段：第4名候选人（抽奖数据文件第8行）"
+      "[13800000003]的[票数]“-1”不是大于等于0的整数";
   EXPECT_NE(text::GbkToUtf8(o.message).find("\n" + said), std::string::npos)
       << text::GbkToUtf8(o.message);
   EXPECT_NE(std::find(log.begin(), log.end(), "警告:" + said), log.end());

@@ -149,7 +149,7 @@ TEST_F(ImportTab, TheFirstImportAsksNothingAndTheNextAsksBeforeOverwriting) {
   const QString path = kFixtures + QStringLiteral("gbk-crlf.txt");
   Import(0, path);
   ASSERT_EQ(m_dialogs.log.size(), 2u);  // the file choice and the result: nothing to overwrite
-  EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入成功!"));
+  EXPECT_TRUE(m_dialogs.log[1].text.startsWith(QStringLiteral("导入成功!")));
   Import(0, path);
   ASSERT_EQ(m_dialogs.log.size(), 3u);
   EXPECT_EQ(m_dialogs.log[1].text, QStringLiteral("导入数据将会覆盖原有数据，是否继续？"));
