@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 
+#include "DrawSetUp.h"
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -64,18 +65,8 @@ class RulesDraw : public ::testing::Test {
   }
 
   // An engine for `secret`, set up for task 1001.
-  struct Run {
-    explicit Run(uint32_t secret) : e(s, rng, secret) {}
-    TRandom rng;
-    TDrawSession s;
-    TDataDraw e;
-  };
-  static std::unique_ptr<Run> Start(uint32_t secret) {
-    auto run = std::make_unique<Run>(secret);
-    TDrawFailure f;
-    EXPECT_TRUE(run->e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
-    return run;
-  }
+  using Run = TDrawRun;
+  static std::unique_ptr<Run> Start(uint32_t secret) { return StartDraw(secret); }
   // One batch with `rolls` ticks.
   static void Batch(TDataDraw& e, int rolls) {
     ASSERT_TRUE(e.BeginBatch());

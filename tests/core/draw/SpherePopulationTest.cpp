@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/config/TaskRollStyle.h"
@@ -42,18 +43,8 @@ class SphereDraw : public ::testing::Test {
     if (!rules.Empty()) ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err)) << err;
   }
 
-  struct Run {
-    explicit Run(uint32_t secret) : e(s, rng, secret) {}
-    TRandom rng;
-    TDrawSession s;
-    TDataDraw e;
-  };
-  static std::unique_ptr<Run> Start(uint32_t secret) {
-    auto run = std::make_unique<Run>(secret);
-    TDrawFailure f;
-    EXPECT_TRUE(run->e.SetUp(1001, f)) << text::GbkToUtf8(f.text);
-    return run;
-  }
+  using Run = TDrawRun;
+  static std::unique_ptr<Run> Start(uint32_t secret) { return StartDraw(secret); }
   static std::vector<int32_t> Batch(TDataDraw& e) {
     EXPECT_TRUE(e.BeginBatch());
     std::vector<int32_t> picks = e.SelectBatchWinners().picks;
