@@ -23,6 +23,7 @@
 #include "Version.h"
 #include "core/config/ItemSettings.h"
 #include "core/config/RuleCheck.h"
+#include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawSession.h"
@@ -36,6 +37,7 @@
 #include "gui/app/ShowCheckFrm.h"
 #include "gui/config/LuckConfigFrm.h"
 #include "gui/config/StageColumnsDlg.h"
+#include "gui/config/StageKeysDlg.h"
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/presets/LuckCheatFrm.h"
 #include "gui/results/QueryFrm.h"
@@ -80,6 +82,8 @@ int main(int argc, char** argv) {
   TempRoot root;
   TTombolixDataModule dm(SeedExampleTasks);
   dm.DataModuleCreate();
+  // The keys below come faster than an operator's: no rest after a reveal, no minimum roll.
+  NoStageKeyTimes(dm);
 
   TMainForm main;
   {
@@ -282,6 +286,8 @@ int main(int argc, char** argv) {
         screen.Celebration->Stop();
       }
     }
+    // The grand prize's moment ends with the next key; the summary follows the end.
+    if (screen.Stage().GrandMoment()) screen.EKeyCtrlKeyPress();
     screen.ShowSummary();
     full(&screen, prefix + QStringLiteral("_finished"));
     if (prefix == QStringLiteral("draw")) {
@@ -568,12 +574,15 @@ int main(int argc, char** argv) {
       QApplication::processEvents();
       screen.RollTick();
       screen.EKeyCtrlKeyPress();
-      QTimer::singleShot(1500, &screen, [&] {
-        screen.screen()->grabWindow(0).save(
-            QDir(g_out).filePath(QStringLiteral("stage_finished_banner") + size + ".png"));
-        QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
-      });
       screen.ShowReveal();
+      // The grand prize's moment, with nothing over it; the next key tells the end.
+      screen.Celebration->Stop();
+      full(&screen, QStringLiteral("stage_grand_moment"));
+      screen.EKeyCtrlKeyPress();
+      QTest::qWait(300);
+      screen.screen()->grabWindow(0).save(
+          QDir(g_out).filePath(QStringLiteral("stage_finished_banner") + size + ".png"));
+      QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
     }
   }
   {
@@ -601,8 +610,10 @@ int main(int argc, char** argv) {
         return;
       }
       if (screen) {
-        // Finished: once the end has been told and the summary stands.
-        if (screen->Engine().state() == TDataDraw::State::Finished) {
+        // Finished: once the end has been told and the summary stands; the grand prize's
+        // moment waits for a key.
+        if (screen->Engine().state() == TDataDraw::State::Finished &&
+            !screen->Stage().GrandMoment() && screen->Stage().Phase() != TStagePhase::Landing) {
           if (!screen->PSummary->isVisible()) return;
           QTest::keyClick(screen->EKeyCtrl, Qt::Key_Escape);
           driver->stop();
@@ -617,6 +628,59 @@ int main(int argc, char** argv) {
     driver->start(100);
     main.SBtnGetLuckClick();
     delete driver;
+  }
+  {
+    // The winner chosen to be marked absent (Q, ↓): in a batch too large for cards its line
+    // is marked and in view; on the band its card is framed; on the grand prize's screen too.
+    // Then the grand prize's moment ends with the next key, and the end is told.
+    TaskDef def;
+    def.taskId = 1040;
+    def.title = text::G("工号 姓名 部门 分公司 手机");
+    def.items = {{text::G("二等奖"), 20, 20, text::G("扫地机器人")},
+                 {text::G("一等奖"), 3, 3, text::G("笔记本电脑")},
+                 {text::G("特等奖"), 1, 1, text::G("新能源汽车一辆")}};
+    const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如",
+                           "王芳",     "张伟", "刘洋",   "陈静"};
+    const char* depts[] = {"研发中心", "市场营销部", "财务共享中心", "人力资源部"};
+    for (int i = 0; i < 120; ++i)
+      def.candidates.push_back("HR" + std::to_string(20230000 + i) + " " + text::G(names[i % 8]) +
+                               " " + text::G(depts[i % 4]) + text::G(" 上海分公司 ") +
+                               std::to_string(13800000000LL + 7919LL * i));
+    BuildTask(dm, def);
+    TGetLuckMainForm screen(session, nullptr, 5u);
+    if (screen.SetUpDraw(1040) == 1) {
+      ShowOnWholeScreen(&screen);
+      auto batch = [&] {
+        screen.EKeyCtrlKeyPress();
+        QApplication::processEvents();
+        screen.RollTick();
+        screen.EKeyCtrlKeyPress();
+        screen.ShowReveal();
+        screen.Celebration->Stop();
+      };
+      auto choose = [&](int down, const QString& name) {
+        QTest::keyClick(screen.EKeyCtrl, Qt::Key_Q);
+        for (int i = 0; i < down; ++i) QTest::keyClick(screen.EKeyCtrl, Qt::Key_Down);
+        full(&screen, name);
+        QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);
+      };
+      batch();
+      choose(13, QStringLiteral("stage_choice_lines"));
+      batch();
+      choose(1, QStringLiteral("stage_choice_card"));
+      batch();
+      full(&screen, QStringLiteral("stage_grand"));
+      choose(0, QStringLiteral("stage_choice_grand"));
+      screen.EKeyCtrlKeyPress();
+      QTest::qWait(300);
+      screen.screen()->grabWindow(0).save(
+          QDir(g_out).filePath(QStringLiteral("stage_grand_then_end") + size + ".png"));
+      QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+    }
+    std::string ignored;
+    config::SaveStageKeyTimes(1040, TStageKeys{}, ignored);  // as a task never changed
+    TStageKeysDlg keys(1040);
+    if (keys.Load()) Save(&keys, QStringLiteral("stage_keys"));
   }
   {
     // The import tab after a list of 60 candidates came in from a csv (last, since it

@@ -12,6 +12,12 @@ namespace {
 
 class KilledDraw : public ProgramCopy {
  protected:
+  // Keys typed every 150 ms: the stage's rest after a reveal and its minimum roll are off.
+  void SetUp() override {
+    ProgramCopy::SetUp();
+    SetStageKeys();
+  }
+
   // The candidate lines of the example task, by index.
   QList<QByteArray> Candidates() const {
     QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n');
@@ -56,7 +62,9 @@ TEST_F(KilledDraw, BetweenBatchesEveryRevealedWinnerIsKeptAndTheDrawFinishes) {
   const QList<QByteArray> kept = Batches();
   ASSERT_EQ(kept.size(), 2);
 
-  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  // The last batch's landing, then the grand prize's moment until the next key.
+  auto second =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
@@ -83,8 +91,8 @@ TEST_F(KilledDraw, WhileRollingTheUnrevealedBatchIsNotKeptAndIsDrawnAgain) {
   const QList<int> revealed = Winners(Batches()[0]);
   ASSERT_EQ(revealed.size(), 1);
 
-  auto second =
-      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter,enter,enter"),
+                      QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   EXPECT_TRUE(LogLines().contains(
@@ -304,7 +312,7 @@ TEST_F(AbsentDraw, KilledDuringTheSecondReplacementResumesAndKeepsBothInTheFiles
 
   // Yes to go on; the first of the last batch is absent again, replaced; the last batch.
   auto second = Start(QStringLiteral("enter,") + wait + QStringLiteral("q,enter,enter,") + wait +
-                          QStringLiteral("enter,enter"),
+                          QStringLiteral("enter,enter,enter,enter"),
                       QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
@@ -382,7 +390,8 @@ TEST_F(KilledDraw, UnderRulesTheResumedDrawKeepsThemAndVerifies) {
   ASSERT_TRUE(WaitFor(*first, [&] { return Batches().size() == 2 && KeysTyped(); }))
       << LogLines().join('\n').toStdString();
   Kill(*first);
-  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  auto second =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] { return LogLines().contains(kDone); }))
       << LogLines().join('\n').toStdString();
   second->kill();

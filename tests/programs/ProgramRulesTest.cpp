@@ -81,6 +81,10 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
       lunchWinners += lines[i] + "\r\n";
     }
     WriteAll(paths::NativePath(paths::WinnerFilePath(1003, 2201)), lunchWinners);
+    // Keys typed every 150 ms: the stage's rest after a reveal and its minimum roll are off.
+    ASSERT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kUpdateStageKeys,
+                            {std::string("0 0"), int64_t{1001}}, error))
+        << error;
     DialogRecorder dialogs;
     TMainForm main;
     TLuckConfigForm f(&main);
@@ -122,7 +126,8 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
       << LogLines().join('\n').toStdString();
   Kill(*first);
   ASSERT_EQ(Batches().size(), 2);
-  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  auto second =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] {
     return LogLines().contains(QStringLiteral("message\t0\t所有奖项已经全部抽取完毕"));
   })) << LogLines().join('\n').toStdString();

@@ -5,6 +5,7 @@
 
 #include "ProgramCopy.h"
 #include "core/config/TaskRollStyle.h"
+#include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/Paths.h"
@@ -50,6 +51,8 @@ TEST_F(SphereKilled, DuringTheFlyOutTheLandedBatchIsKeptAndTheDrawFinishes) {
     ASSERT_TRUE(dm.DataModuleCreate());
     std::string error;
     ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error)) << error;
+    // Keys typed every 150 ms: the stage's rest after a reveal and its minimum roll are off.
+    ASSERT_TRUE(config::SaveStageKeyTimes(1001, {0, 0}, error)) << error;
   }
   // Open the draw, two batches; the second's stop key is the last, so the kill comes while
   // its winners fly out (the landing lasts 900 ms).
@@ -61,7 +64,8 @@ TEST_F(SphereKilled, DuringTheFlyOutTheLandedBatchIsKeptAndTheDrawFinishes) {
   const QList<int> revealed = Winners(kept[0]) + Winners(kept[1]);
   ASSERT_EQ(revealed.size(), 4);
 
-  auto second = Start(QStringLiteral("enter,enter,enter,enter,enter"), QStringLiteral("yes"));
+  auto second =
+      Start(QStringLiteral("enter,enter,enter,enter,enter,enter,enter"), QStringLiteral("yes"));
   ASSERT_TRUE(WaitFor(*second, [&] {
     return LogLines().contains(QStringLiteral("message\t0\t所有奖项已经全部抽取完毕"));
   })) << LogLines().join('\n').toStdString();

@@ -87,6 +87,7 @@ batch() {
   band "$out/before_batch.png"
   xdotool key Return
   changed "$out/before_batch.png"  # it rolls
+  sleep 1.7  # past the minimum roll: a stop key before it is ignored
   xdotool key Return
   for _ in $(seq 50); do [ "$(journal_lines)" -gt "$before" ] && break; sleep 0.1; done
   settle

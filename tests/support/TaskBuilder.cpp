@@ -14,6 +14,8 @@ std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
       N(36),         s.fontColor,         s.remainText,   N(s.hideBegin), N(s.hideEnd),
       std::string(), N(s.orderBy),        N(s.luckAgain), s.music,        N(s.showLuck)};
   EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kInsertTask, p, err)) << err;
+  EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kUpdateStageKeys, {s.stageKeys, N(s.taskId)}, err))
+      << err;
   std::vector<int> ids;
   for (size_t i = 0; i < s.items.size(); ++i) {
     const int itemId = 2001 + static_cast<int>(i) + (s.taskId - 1001) * 100;
@@ -31,6 +33,11 @@ std::vector<int> BuildTask(TTombolixDataModule& dm, const TaskDef& s) {
     EXPECT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kUpdateDataFilePath, {path, N(s.taskId)}, err));
   }
   return ids;
+}
+
+void NoStageKeyTimes(TTombolixDataModule& dm) {
+  std::string err;
+  EXPECT_TRUE(db::ExecSql(dm.ARryPub, "update LuckTask set StageKeys='0 0'", {}, err)) << err;
 }
 
 void WritePresets(int taskId, int itemId, const std::vector<std::string>& lines) {

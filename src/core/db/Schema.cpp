@@ -35,7 +35,8 @@ constexpr const char* kCreateTables =
     " Rules text not null default '',"
     " CheckinOnly integer not null default 0,"
     " HideExcludeCount integer not null default 0,"
-    " StageColumns text not null default '');"
+    " StageColumns text not null default '',"
+    " StageKeys text not null default '');"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -157,6 +158,12 @@ bool AddStageColumnsColumn(sqlite3* h, std::string& error) {
          Exec(h, "alter table LuckTask add column StageColumns text not null default ''", error);
 }
 
+// Version 5: how the stage takes the operator's keys in time (empty: the defaults).
+bool AddStageKeysColumn(sqlite3* h, std::string& error) {
+  return HasColumn(h, "LuckTask", "StageKeys") ||
+         Exec(h, "alter table LuckTask add column StageKeys text not null default ''", error);
+}
+
 }  // namespace
 
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
@@ -167,6 +174,7 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (!Exec(h, "begin immediate", error)) return false;
   if (AddRulesColumns(h, error) && AddCheckinColumn(h, error) &&
       AddHideExcludeCountColumn(h, error) && AddStageColumnsColumn(h, error) &&
+      AddStageKeysColumn(h, error) &&
       Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
       Exec(h, "commit", error))
     return true;

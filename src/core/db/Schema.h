@@ -13,8 +13,9 @@ namespace db {
 // 1: the three tables; 2: a Rules column on LuckTask and TaskItem (the draw's rules);
 // 3: CheckinOnly on LuckTask (draw only those checked in on the LAN); 4: HideExcludeCount on
 // LuckTask (the draw screen's rules line leaves out the exclusion lists' count) and
-// StageColumns on LuckTask (which columns of the list the stage shows and masks).
-inline constexpr int kSchemaVersion = 4;
+// StageColumns on LuckTask (which columns of the list the stage shows and masks); 5: StageKeys
+// on LuckTask (how the stage takes the operator's keys in time).
+inline constexpr int kSchemaVersion = 5;
 
 // Reads user_version; fails with the engine's text when the file is not a database.
 bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);

@@ -143,6 +143,10 @@ inline constexpr std::string_view kSelectStageColumns =
     "select StageColumns from LuckTask where TaskId=?";
 inline constexpr std::string_view kUpdateStageColumns =
     "update LuckTask set StageColumns=? where TaskId=?";
+inline constexpr std::string_view kSelectStageKeys =
+    "select StageKeys from LuckTask where TaskId=?";
+inline constexpr std::string_view kUpdateStageKeys =
+    "update LuckTask set StageKeys=? where TaskId=?";
 inline constexpr std::string_view kUpdateItemRules =
     "update TaskItem set Rules=? where TaskId=? and ItemId=?";
 }  // namespace sql

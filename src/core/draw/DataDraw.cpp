@@ -107,6 +107,13 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
   }
   m_draw.columns =
       TStageColumns(m_draw.titleLine, shown, IsNumeric(), m_s.Task.HideBegin, m_s.Task.HideEnd);
+  // How the stage takes the keys in time.
+  std::string keys;
+  if (!LoadStageKeys(taskId, keys, error)) {
+    failure = {MessageKind::Error, error};
+    return false;
+  }
+  m_draw.keys = ParseStageKeys(keys);
 
   // What this draw is drawn from, for its journal and for matching an earlier one.
   TJournalHead& head = m_draw.head;

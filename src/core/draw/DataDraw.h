@@ -20,6 +20,7 @@
 #include "core/draw/JournalWriter.h"
 #include "core/draw/Random.h"
 #include "core/draw/StageColumns.h"
+#include "core/draw/StageKeys.h"
 #include "core/text/Messages.h"
 
 // Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
@@ -174,6 +175,8 @@ class TDataDraw {
   const TDrawSession& Session() const { return m_s; }
   // What the stage shows of a candidate line (the operator's columns and masks).
   const TStageColumns& Columns() const { return m_draw.columns; }
+  // How the stage takes the operator's keys in time (the task's spans).
+  const TStageKeys& Keys() const { return m_draw.keys; }
   // Who may still win what, for presentations that show the pool (it decides nothing).
   const TCandidatePool& Pool() const { return m_run.pool; }
   // Empties the session, as every draw screen does when it closes.
@@ -200,6 +203,7 @@ class TDataDraw {
     std::string dataPath;
     std::string titleLine;
     TStageColumns columns;
+    TStageKeys keys;
     TPendingDraw pending;
     TJournalWriter journal;
     TPoolRules rules;

@@ -71,6 +71,8 @@ TStageFrame TStage::Ready(TStageFrame f) {
   if (!m_e.StartJournal(error)) f.messages.push_back({MessageKind::Error, error});
   TellNotes(f);
   m_phase = TStagePhase::Ready;
+  m_grand = false;
+  m_shownAt = m_clock();
   f.step = TStageStep::Opens;
   f.taken = true;
   f.status = ReadyText();
@@ -177,11 +179,18 @@ TStageFrame TStage::Enter() {
       return Ask(m_choice);
     case TStagePhase::Rolling:
     case TStagePhase::Replacing:
+      // A stop key before the roll has run its minimum is a clicker's bounce or a start key
+      // pressed twice: ignored, and the roll runs on until the next.
+      if (RollTooShort()) return {};
       return StopRoll();
     default:
       return Start();
   }
 }
+
+bool TStage::Resting() const { return m_shownAt && m_clock() - *m_shownAt < m_e.Keys().restMs; }
+
+bool TStage::RollTooShort() const { return m_clock() - m_rollAt < m_e.Keys().minRollMs; }
 
 TStageFrame TStage::Start() {
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
@@ -189,16 +198,22 @@ TStageFrame TStage::Start() {
     return {};
   if (m_phase == TStagePhase::Landing) {
     // A key during the landing shows the batch at once and goes on: it is never kept
-    // waiting. A replacement's card is seen first: the key only shows it.
+    // waiting, though what it goes on to is a start key like any (the rest after the reveal
+    // it has just made ignores it). A replacement's card and the grand prize's moment are
+    // seen first: the key only shows them.
     const bool replacement = m_e.LastReplacedPlace().has_value();
     TStageFrame f = Reveal();
-    if (!replacement) {
+    if (!replacement && !m_end.finished) {
       f.follows = true;
       m_follow = Pending::Start;
     }
     return f;
   }
+  // Too soon after the screen showed something new: a double-firing clicker, or a key
+  // pressed twice. Nothing changes, a choice stays open.
+  if (Resting()) return {};
   if (m_phase == TStagePhase::Choosing) m_phase = m_back;
+  if (m_grand) return EndGrand();
   if (m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
       m_phase == TStagePhase::Replacing || !m_e.BeginBatch())
     return {};
@@ -223,6 +238,16 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
   if (m_asking != TStageQuestion::None || m_phase == TStagePhase::Opening ||
       m_phase == TStagePhase::Closed)
     return {};
+  if (m_grand && m_phase != TStagePhase::Choosing && key == TStageKey::Esc) {
+    // Esc ends the grand prize's moment as a start key does; it never leaves the screen
+    // from it, not even too soon (the key is taken and does nothing).
+    if (Resting()) {
+      TStageFrame f;
+      f.taken = true;
+      return f;
+    }
+    return EndGrand();
+  }
   if (m_phase == TStagePhase::Choosing) {
     const size_t n = m_e.Session().Winners.size();
     switch (key) {
@@ -292,8 +317,8 @@ TStageFrame TStage::ChoiceFrame() {
   f.status = ChoiceText(m_choice);
   // Where the operator looks: the chosen card, and its line in the list kept in view.
   const std::vector<size_t> places = RevealedPlaces();
-  for (size_t i = 0; i < places.size() && places.size() <= kMaxCards; ++i)
-    if (places[i] == m_choice) f.chosenCard = i;
+  for (size_t i = 0; i < places.size(); ++i)
+    if (places[i] == m_choice) (places.size() <= kMaxCards ? f.chosenCard : f.chosenRow) = i;
   for (size_t i = 0; i < m_list.lines.size(); ++i)
     if (m_list.lines[i].place == static_cast<int32_t>(m_choice)) f.chosenLine = i;
   return f;
@@ -349,7 +374,10 @@ TStageFrame TStage::Replace(size_t place) {
     return f;
   }
   // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
+  // It takes the screen from the grand prize's moment too.
   m_celebrate = true;
+  m_grand = false;
+  m_rollAt = m_clock();
   m_phase = TStagePhase::Replacing;
   f.step = TStageStep::Rolls;
   f.taken = true;
@@ -377,6 +405,7 @@ TStageFrame TStage::Select() {
   m_celebrate = Celebrates(batch.picks.size(), m_e.CurItemIndex(),
                            static_cast<int>(m_e.Session().Items.size()));
   m_phase = TStagePhase::Rolling;
+  m_rollAt = m_clock();
   // Nobody could be drawn: nothing to roll for.
   if (batch.picks.empty()) return StopRoll();
   TStageFrame f;
@@ -428,6 +457,7 @@ TStageFrame TStage::Reveal() {
   f.celebrate = m_celebrate;
   m_celebrate = false;
   m_phase = Standing();
+  m_shownAt = m_clock();
   RevealList(f);
   // What there is to tell comes after the winners are in sight.
   const std::string journalError = m_e.TakeJournalError();
@@ -438,16 +468,34 @@ TStageFrame TStage::Reveal() {
   m_exhausted.clear();
   f.hint = HintText();
   f.hintAfter = f.messages.size();
-  if (replaced) {
-    // A replacement on the finished screen: the files were written again.
-    if (m_end.finished && !m_end.saved) f.messages.push_back({MessageKind::Error, m_end.saveError});
-    f.startSummaryTimer = m_end.finished && m_end.saved;
+  if (!m_end.finished) return f;
+  if (f.reveal->grand) {
+    // The grand prize's moment: nothing is told over it, and the summary waits; the end of
+    // the draw follows the operator's next start key.
+    m_grand = true;
     return f;
   }
-  if (m_end.finished) {
+  if (!m_summaryDue) {
+    // The draw's last batch, or a replacement that took the screen from the grand prize's
+    // moment before the end was told.
     TellFinish(f, m_end);
     f.startSummaryTimer = m_end.saved;
+    return f;
   }
+  // A replacement on the finished screen: the files were written again.
+  if (!m_end.saved) f.messages.push_back({MessageKind::Error, m_end.saveError});
+  f.startSummaryTimer = m_end.saved;
+  return f;
+}
+
+TStageFrame TStage::EndGrand() {
+  m_grand = false;
+  TStageFrame f;
+  f.step = TStageStep::Ends;
+  f.taken = true;
+  f.status = m_end.progressText;
+  TellFinish(f, m_end);
+  f.startSummaryTimer = m_end.saved;
   return f;
 }
 
@@ -488,6 +536,8 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   // A journal that ends in a replacement left its card alone on the screen: the engine's
   // last reveal says which.
   m_phase = Standing();
+  m_grand = false;
+  m_shownAt = m_clock();
   TellNotes(f);
   f.step = TStageStep::Resumes;
   f.taken = true;

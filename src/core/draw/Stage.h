@@ -3,6 +3,13 @@
 // the leaving. The window keeps the widgets, the timers and the painting, feeds its inputs
 // here and applies the frame each one answers; a question is a frame too, whose answer is
 // the next input. Every reveal is told to the session's observers.
+//
+// The inputs are the same whatever sends them (the keyboard, a clicker, the buttons, a
+// phone), and so are the rules of time, read from the stage's clock: a start key within the
+// task's rest (TStageKeys::restMs) after the screen showed something new (a reveal, the Ready
+// screen, the resumed draw) is ignored, and so is a stop key within the task's minimum roll
+// (TStageKeys::minRollMs) of a roll's start. An ignored key does nothing at all, and the
+// operator's next press counts as usual.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +20,7 @@
 
 #include "core/draw/DataDraw.h"
 #include "core/draw/StageColumns.h"
+#include "core/draw/StageKeys.h"
 #include "core/draw/StageObserver.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/text/Messages.h"
@@ -56,6 +64,8 @@ enum class TStageStep {
   Asks,        // the frame's question is to be asked (after its messages); Answer() follows
   Summarises,  // the summary takes the reveal's place
   Resumes,     // an earlier draw goes on: the screen stands as after its last batch
+  Ends,        // the grand prize's moment gives way to the finished screen; the end of the
+               // draw is told (the frame's messages), then the summary's timer runs
   Closes,      // the screen closes (after the frame's messages)
 };
 
@@ -73,7 +83,8 @@ struct TStageReveal {
   std::vector<TStageCardText> cards;
   std::vector<std::string> lines;
   // The draw's last reveal, on cards: its winners take the whole screen (the grand prize's
-  // moment) before anything else is told.
+  // moment) before anything else is told. The end of the draw and the summary wait for the
+  // operator's next start key (TStageStep::Ends).
   bool grand = false;
   bool operator==(const TStageReveal&) const = default;
 };
@@ -112,9 +123,11 @@ struct TStageFrame {
   // `hintAfter` of them.
   std::vector<TStageMessage> messages;
   size_t hintAfter = 0;
-  // With Chooses: the winner chosen, as the card it stands on (its index among the cards)
-  // and as its line of the winners list; each none when it is not there.
+  // With Chooses: the winner chosen, as the card it stands on (its index among the cards),
+  // as its line of a batch too large for cards (its index among the reveal's lines), and as
+  // its line of the winners list; each none when it is not there.
   std::optional<size_t> chosenCard;
+  std::optional<size_t> chosenRow;
   std::optional<size_t> chosenLine;
   bool hintShown = true;           // with Summarises: the hint stays in sight below it
   bool startSummaryTimer = false;  // after the messages
@@ -127,7 +140,9 @@ class TStage {
  public:
   static constexpr size_t kMaxCards = 6;
 
-  explicit TStage(TDataDraw& engine) : m_e(engine) {}
+  // `clock` tells the time for the rules of time; a test gives one it sets.
+  explicit TStage(TDataDraw& engine, TStageClock clock = SteadyMilliseconds)
+      : m_e(engine), m_clock(std::move(clock)) {}
 
   // Sets the engine up for the task; false with the failure to show (the screen does not
   // open).
@@ -145,16 +160,21 @@ class TStage {
   size_t Choice() const { return m_choice; }
   // A batch is being fixed or rolls: 结束 and leaving wait.
   bool Busy() const;
+  // The grand prize's moment: the draw's last reveal is on the whole screen, and the end of
+  // the draw is not told yet.
+  bool GrandMoment() const { return m_grand; }
   // Leaving now closes the screen without a question.
   bool MayClose() const { return !Busy() && !LeaveAsks(); }
   // The winners list shows (and scrolls) unless the task hides it or a batch is running.
   bool ShowsWinnersList() const;
 
-  // Enter, or a click on the roll's area.
+  // Enter, or a click on the roll's area: a start key, or a stop key while a roll runs.
   TStageFrame Enter();
-  // 开始 or 继续: a batch starts (a landing is shown at once first; a choice is left).
+  // 开始 or 继续: a batch starts (a landing is shown at once first; a choice is left); in the
+  // grand prize's moment the end of the draw follows instead.
   TStageFrame Start();
-  // Any other key; `digit` is 0 … 9 with TStageKey::Digit.
+  // Any other key; `digit` is 0 … 9 with TStageKey::Digit. Esc in the grand prize's moment
+  // ends it as a start key does.
   TStageFrame Key(TStageKey key, int digit = 0);
   // After a frame that `follows`: the rest of the input it answered.
   TStageFrame Follow();
@@ -237,6 +257,12 @@ class TStage {
 
  private:
   TStageFrame StopRoll();
+  // The grand prize's moment ends: the end of the draw is told.
+  TStageFrame EndGrand();
+  // A start key now falls within the rest after the screen last showed something new.
+  bool Resting() const;
+  // A stop key now falls within the minimum roll.
+  bool RollTooShort() const;
   TStageFrame Reveal();
   TStageFrame OpenChoice();
   TStageFrame EndChoice();
@@ -265,13 +291,17 @@ class TStage {
   void RevealList(TStageFrame& f);
 
   TDataDraw& m_e;
+  TStageClock m_clock;
+  std::optional<int64_t> m_shownAt;  // when the screen last showed something new
+  int64_t m_rollAt = 0;              // when the roll running started
+  bool m_grand = false;              // the grand prize's moment stands
   TStagePhase m_phase = TStagePhase::Opening;
   TStagePhase m_back = TStagePhase::Revealed;  // where the choice goes back to
   TStageQuestion m_asking = TStageQuestion::None;
   size_t m_askPlace = 0;  // the absent winner asked about
   size_t m_choice = 0;
   bool m_celebrate = false;
-  bool m_summaryDue = false;  // the finish message has been told
+  bool m_summaryDue = false;  // the end of the draw has been told
   std::string m_exhausted;
   std::string m_skipped;
   TDataDraw::BatchEnd m_end;

@@ -126,6 +126,19 @@ bool LoadStageColumns(int taskId, std::string& stored, std::string& error) {
   return true;
 }
 
+bool LoadStageKeys(int taskId, std::string& stored, std::string& error) {
+  db::TQuery* q = SharedQuery(error);
+  if (!q || !db::OpenSql(*q, db::sql::kSelectStageKeys, {int64_t{taskId}}, error)) return false;
+  q->First();
+  if (q->Eof()) {
+    error = text::G("不存在该抽奖任务,任务号=") + std::to_string(taskId);
+    return false;
+  }
+  stored = q->FieldAsString("StageKeys");
+  error.clear();
+  return true;
+}
+
 bool LoadCheckinOnly(int taskId, bool& checkinOnly, std::string& error) {
   db::TQuery* q = SharedQuery(error);
   if (!q || !db::OpenSql(*q, db::sql::kSelectCheckinOnly, {int64_t{taskId}}, error)) return false;

@@ -39,3 +39,7 @@ bool LoadHideExcludeCount(int taskId, bool& hide, std::string& error);
 // The operator's choice of the columns the stage shows (LuckTask.StageColumns, see
 // core/draw/StageColumns.h); empty when every column shows. False as LoadCheckinOnly.
 bool LoadStageColumns(int taskId, std::string& stored, std::string& error);
+
+// How the stage takes the operator's keys in time (LuckTask.StageKeys, see
+// core/draw/StageKeys.h); empty for the defaults. False as LoadCheckinOnly.
+bool LoadStageKeys(int taskId, std::string& stored, std::string& error);

@@ -149,9 +149,19 @@ int RunTombolix(int argc, char** argv) {
       return;
     }
     // "esc", "q", "up", "down", a digit (the audience's number on the draw screen), "wait"
-    // (nothing this time), or Enter.
+    // (nothing this time), "double" (Enter twice, 50 ms apart, as a clicker that fires
+    // twice), or Enter.
     const QString name = keys[nextKey++].trimmed().toLower();
     if (name == QLatin1String("wait")) return;
+    const auto post = [](QWidget* to, int key, const QString& text) {
+      QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+      QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    };
+    if (name == QLatin1String("double")) {
+      post(target, Qt::Key_Return, {});
+      QTimer::singleShot(50, target, [target, post] { post(target, Qt::Key_Return, {}); });
+      return;
+    }
     int key = Qt::Key_Return;
     QString text;
     if (name == QLatin1String("esc")) {
@@ -167,9 +177,7 @@ int RunTombolix(int argc, char** argv) {
       key = Qt::Key_0 + name[0].digitValue();
       text = name;
     }
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
-    QCoreApplication::postEvent(target,
-                                new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+    post(target, key, text);
   });
   // With no keys the file tells that the program has reached its event loop with a window.
   if (!keys.isEmpty() || !keysDone.empty()) keyTimer.start(150);

@@ -21,6 +21,7 @@
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"
 #include "gui/config/StageColumnsDlg.h"
+#include "gui/config/StageKeysDlg.h"
 #include "gui/ui/DesignLayout.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -99,6 +100,14 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
       return;
     }
     TStageColumnsDlg dlg(m_taskId, this);
+    if (dlg.Load()) dlg.exec();
+  });
+  connect(TSBase, &TTaskBaseTab::stageKeysAsked, this, [this] {
+    if (m_taskId <= 0) {
+      ShowMessageBox(MessageKind::Attention, "请先保存抽奖项目");
+      return;
+    }
+    TStageKeysDlg dlg(m_taskId, this);
     if (dlg.Load()) dlg.exec();
   });
   for (QPushButton* back : {TSBase->BtnCloseBase, TSItem->BtnCloseItem, TsData->BtnCloseData})

@@ -103,8 +103,13 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   CBRollStyle = DesignCombo(PData, "CBRollStyle",
                             {QStringLiteral("滚动号码"), QStringLiteral("名单球")}, 334, 0, 164);
   DesignLabel(PData, QStringLiteral("导入数据类型："), lx, 28, lw);
+  // Narrower than the combos above it: its label and 大屏按键's share the row.
   CBIdType = DesignCombo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx,
-                         28, 150);
+                         28, 106);
+  DesignLabel(PData, QStringLiteral("大屏按键："), 258, 28, 72);
+  BtnStageKeys = DesignButton(PData, "BtnStageKeys", QStringLiteral("按键时间..."), 334, 27, 164);
+  BtnStageKeys->setToolTip(
+      QStringLiteral("揭晓后多久开始键才算数、号码至少滚动多久（防止翻页笔连按）"));
   PProb = new QWidget(b);
   PProb->setObjectName(QStringLiteral("PProb"));
   PProb->setGeometry(0, 124, 517, 24);
@@ -174,6 +179,7 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   connect(SpSelectImage, &QPushButton::clicked, this, &TTaskBaseTab::SpSelectImageClick);
   connect(SpSelectMusic, &QPushButton::clicked, this, &TTaskBaseTab::SpSelectMusicClick);
   connect(BtnStageColumns, &QPushButton::clicked, this, &TTaskBaseTab::stageColumnsAsked);
+  connect(BtnStageKeys, &QPushButton::clicked, this, &TTaskBaseTab::stageKeysAsked);
 }
 
 void TTaskBaseTab::Reset() {

@@ -53,6 +53,7 @@ class TTaskBaseTab : public QWidget {
   QWidget* PData;
   QComboBox* CBLuckAgain;
   QComboBox* CBIdType;
+  QPushButton* BtnStageKeys;  // 大屏按键: opens the times of the stage's keys
   QComboBox* CBRollStyle;
   QWidget* PProb;
   QLineEdit* EProb;
@@ -78,6 +79,7 @@ class TTaskBaseTab : public QWidget {
 
  signals:
   void stageColumnsAsked();
+  void stageKeysAsked();
 
  public slots:
   void SpSelectImageClick();

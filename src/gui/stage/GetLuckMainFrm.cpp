@@ -448,8 +448,9 @@ void TGetLuckMainForm::Run(TStageFrame f) {
 void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   if (m_sphere) m_sphere->Apply(f);  // 名单球
   if (f.audience) ShowAudienceNumber(*f.audience);
-  // The grand prize's moment lasts until the stage moves on.
-  if (f.step != TStageStep::None) HideGrand();
+  // The grand prize's moment lasts as long as the stage keeps it: a question or a choice
+  // stands over it, the next start key (Ends) or a replacement's roll ends it.
+  if (!m_stage.GrandMoment()) HideGrand();
   if (f.stopSummaryTimer) TMSummary->stop();
   switch (f.step) {
     case TStageStep::Opens:
@@ -469,7 +470,8 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       TMRoll->stop();
       ShowRollTexts(*f.rollTexts);
       // More than six winners show their whole lines; fewer stand on cards.
-      MLuckNow->SetLines(ToQ(f.reveal->lines));
+      m_revealLines = ToQ(f.reveal->lines);
+      MLuckNow->SetLines(m_revealLines);
       SOut->setEnabled(true);
       TMLanding->start();
       break;
@@ -483,18 +485,21 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
     case TStageStep::Chooses:
       ShowChoice(f);
       break;
+    case TStageStep::Ends:  // the grand prize's moment is over: the end is told below
     case TStageStep::Asks:
     case TStageStep::Closes:
     case TStageStep::None:
       break;
   }
   if (f.status && f.step != TStageStep::Opens) SetShowList(*f.status);
-  // Out of the choice, the list shows its lines again and moves on.
-  if (f.step != TStageStep::Chooses && m_stage.Phase() != TStagePhase::Choosing &&
-      MUser2_1->Lines() != ListLines(m_stage.RevealedList()) && PUser2->isVisible()) {
-    MUser2_1->SetLines(ListLines(m_stage.RevealedList()));
-    ShowListFrom(m_listFirst);
-    TMList->start();
+  // Out of the choice, the list shows its lines again and moves on, and no card is marked.
+  if (f.step != TStageStep::Chooses && m_stage.Phase() != TStagePhase::Choosing) {
+    if (MUser2_1->Lines() != ListLines(m_stage.RevealedList()) && PUser2->isVisible()) {
+      MUser2_1->SetLines(ListLines(m_stage.RevealedList()));
+      ShowListFrom(m_listFirst);
+      TMList->start();
+    }
+    EndChoiceMarks();
   }
   if (f.hideRoll) HideRollLabels();
   if (f.hint) SetHint(*f.hint);
@@ -542,6 +547,7 @@ void TGetLuckMainForm::ShowStart() {
   ShowProof(false, {});
   TMListNow->stop();
   // A large batch made way for nothing now: its lines go, the list and the picture return.
+  m_revealLines.clear();
   if (MLuckNow->LineCount() > 0) {
     MLuckNow->SetLines({});
     LayoutReveal();
@@ -579,7 +585,8 @@ void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
 }
 
 void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
-  MLuckNow->SetLines(ToQ(reveal.lines));
+  m_revealLines = ToQ(reveal.lines);
+  MLuckNow->SetLines(m_revealLines);
   std::vector<TStageCard> cards;
   for (const TStageCardText& c : reveal.cards) {
     TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
@@ -671,6 +678,9 @@ void TGetLuckMainForm::ShowGrand() {
 void TGetLuckMainForm::HideGrand() {
   if (!PGrand->isVisible()) return;
   PGrand->hide();
+  // Its fireworks burst around the grand prize's cards: over the screen below they would
+  // cross its texts.
+  Celebration->Stop();
 }
 
 void TGetLuckMainForm::Celebrate() {
@@ -845,6 +855,29 @@ void TGetLuckMainForm::ShowWinnerList(const TRevealedList& list) {
 }
 
 void TGetLuckMainForm::ShowChoice(const TStageFrame& f) {
+  // The chosen winner's card is framed, on the band and on the grand prize's screen.
+  const int card = f.chosenCard ? static_cast<int>(*f.chosenCard) : -1;
+  CardsNow->SetChosen(card);
+  PGrand->Cards->SetChosen(card);
+  // In a batch too large for cards its line is marked and brought into view, and the batch
+  // holds still meanwhile.
+  if (!m_revealLines.isEmpty()) {
+    QStringList rows = m_revealLines;
+    if (f.chosenRow && static_cast<qsizetype>(*f.chosenRow) < rows.size()) {
+      rows[static_cast<qsizetype>(*f.chosenRow)] =
+          QStringLiteral("▶ ") + rows[static_cast<qsizetype>(*f.chosenRow)];
+      if (m_revealCrawls) {
+        TMListNow->stop();
+        const int line = MLuckNow->LineHeight();
+        const int shown = std::max(
+            1, static_cast<int>(std::lround(MLuckNow->height() / (line * m_design.Scale()))));
+        const int row = static_cast<int>(*f.chosenRow) / std::max(1, MLuckNow->Columns());
+        m_crawlRow = std::clamp(row - shown / 2, 0, std::max(0, MLuckNow->Rows() - shown));
+        MLuckNow->SetTop(-m_crawlRow * line);
+      }
+    }
+    if (MLuckNow->Lines() != rows) MLuckNow->SetLines(rows);
+  }
   // The chosen winner's line is marked and stays in view: the list holds still meanwhile.
   QStringList lines = ListLines(m_stage.RevealedList());
   if (f.chosenLine && static_cast<qsizetype>(*f.chosenLine) < lines.size()) {
@@ -856,6 +889,15 @@ void TGetLuckMainForm::ShowChoice(const TStageFrame& f) {
   }
   MUser2_1->SetLines(lines);
   ShowListFrom(m_listFirst);
+}
+
+void TGetLuckMainForm::EndChoiceMarks() {
+  CardsNow->SetChosen(-1);
+  PGrand->Cards->SetChosen(-1);
+  if (!m_revealLines.isEmpty() && MLuckNow->Lines() != m_revealLines) {
+    MLuckNow->SetLines(m_revealLines);
+    if (m_revealCrawls && PLuckNow->isVisible()) TMListNow->start();
+  }
 }
 
 void TGetLuckMainForm::TMListTimer() {

@@ -140,6 +140,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void HideRollLabels();
   void ShowWinnerList(const TRevealedList& list);
   void ShowChoice(const TStageFrame& f);
+  // Out of the choice: no card or line of the batch is marked.
+  void EndChoiceMarks();
   void ShowListFrom(int row);
   void ShowPrize(int itemIndex, const std::string& gbkText);
   void SetShowList(const std::string& gbkText);
@@ -162,6 +164,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_crawlRow = 0;   // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
+  QStringList m_revealLines;  // a batch too large for cards, as revealed
   // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
   std::unique_ptr<TSphereStage> m_sphere;
 };

@@ -18,6 +18,9 @@ const QColor kIdColour(128, 0, 0);
 const QColor kNameColour(176, 20, 28);
 const QColor kRestColour(110, 60, 20);
 const QColor kGrandFill(255, 246, 214);
+// The chosen card's frame: a colour of its own, found at a glance among the gold edges.
+const QColor kChosenEdge(0, 96, 200);
+const QColor kChosenFill(232, 242, 255);
 constexpr double kIdScale = 0.72;   // the id stands below the name, smaller
 constexpr double kRestScale = 0.5;  // the other fields smaller still
 
@@ -48,9 +51,18 @@ void TRevealCards::mousePressEvent(QMouseEvent* e) {
     e->ignore();
 }
 
+void TRevealCards::SetChosen(int card) {
+  if (card < 0 || card >= static_cast<int>(m_cards.size())) card = -1;
+  if (card == m_chosen) return;
+  m_chosen = card;
+  Render();
+  update();
+}
+
 void TRevealCards::SetCards(std::vector<TStageCard> cards) {
   if (cards.size() > static_cast<size_t>(kMaxCards)) cards.resize(kMaxCards);
   m_cards = std::move(cards);
+  m_chosen = -1;
   Render();
   update();
 }
@@ -173,6 +185,18 @@ void TRevealCards::Render() {
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
   for (size_t i = 0; i < m_cards.size(); ++i) PaintCard(p, m_cards[i], rects[i], z);
+  if (m_chosen >= 0) {
+    // A broad frame inside the chosen card's edge, clear of its text.
+    const QRect r = rects[static_cast<size_t>(m_chosen)];
+    const double width = std::max(4, r.height() / 22);
+    const double radius = r.height() / 14.0;
+    QPainterPath frame;
+    frame.addRoundedRect(QRectF(r).adjusted(width / 2, width / 2, -width / 2, -width / 2), radius,
+                         radius);
+    p.setPen(QPen(kChosenEdge, width));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(frame);
+  }
 }
 
 int TRevealCards::IdPixels() const { return m_sizes.second; }
@@ -185,7 +209,8 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, const Si
   QPainterPath card;
   card.addRoundedRect(QRectF(r).adjusted(edge / 2.0, edge / 2.0, -edge / 2.0, -edge / 2.0), radius,
                       radius);
-  p.fillPath(card, m_grand ? kGrandFill : kCardFill);
+  const bool chosen = m_chosen >= 0 && &c == &m_cards[static_cast<size_t>(m_chosen)];
+  p.fillPath(card, chosen ? kChosenFill : m_grand ? kGrandFill : kCardFill);
   p.setPen(QPen(kCardEdge, edge));
   p.drawPath(card);
 

@@ -40,6 +40,9 @@ class TRevealCards : public QWidget {
   int RestPixels() const { return m_sizes.rest; }
   // The grand prize's card: a warmer fill, the rest as any card.
   void SetGrand(bool grand) { m_grand = grand; }
+  // The card of the winner chosen to be marked absent (Q, ↑↓), framed; -1 for none.
+  void SetChosen(int card);
+  int Chosen() const { return m_chosen; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -66,4 +69,5 @@ class TRevealCards : public QWidget {
   QPixmap m_cache;
   Sizes m_sizes;
   bool m_grand = false;
+  int m_chosen = -1;
 };

@@ -7,6 +7,7 @@
 
 #include "SqlRows.h"
 #include "TempRoot.h"
+#include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/records/Loaders.h"
@@ -67,12 +68,13 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
                 "TaskId",   "TaskName",  "MainImageName", "IdType",           "MainTitle",
                 "FontSize", "FontColor", "RemainText",    "HideBegin",        "HideEnd",
                 "PassWd",   "OrderBy",   "DataFilePath",  "LuckAgain",        "MusicFilePath",
-                "ShowLuck", "Rules",     "CheckinOnly",   "HideExcludeCount", "StageColumns"}));
+                "ShowLuck", "Rules",     "CheckinOnly",   "HideExcludeCount", "StageColumns",
+                "StageKeys"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
                                       "AwardName", "AwardImageName", "ListIndex", "Rules"}));
   EXPECT_EQ(Columns(h, "Sequence"), (std::vector<std::string>{"SeqType", "SeqId", "SeqName"}));
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
   EXPECT_TRUE(Rows(h, "select * from LuckTask").empty());  // no seeder given
 }
 
@@ -280,7 +282,7 @@ TEST(Connection, EmptyFileIsSetUpInPlaceAndUnversionedTablesAreKept) {
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select count(*) from LuckTask"),
             (std::vector<std::string>{"2"}));
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "pragma user_version"),
-            (std::vector<std::string>{"4"}));
+            (std::vector<std::string>{"5"}));
 }
 
 TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
@@ -360,7 +362,7 @@ TEST(Migration, Version1FileGainsTheRulesColumnsAndKeepsEveryRow) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
   EXPECT_EQ(Rows(h,
                  "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules, CheckinOnly "
                  "from LuckTask order by TaskId"),
@@ -388,7 +390,7 @@ TEST(Migration, AFileWithOneColumnAlreadyAddedIsCompletedNotFailed) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
   EXPECT_EQ(Rows(h, "select count(*) from pragma_table_info('LuckTask') where name like 'rules'"),
             (std::vector<std::string>{"1"}));
   EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
@@ -405,7 +407,7 @@ TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
   EXPECT_EQ(Rows(h, "select TaskId, Rules, CheckinOnly from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001|EXCLUDE\t1002\n|0", "1002||0"}));
   bool only = true;
@@ -426,7 +428,7 @@ TEST(Migration, Version3FileShowsEveryColumnOnStage) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"4"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
   EXPECT_EQ(Rows(h, "select TaskId, CheckinOnly, StageColumns from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001|0|", "1002|1|"}));
   std::string stored = "x", err;
@@ -434,16 +436,46 @@ TEST(Migration, Version3FileShowsEveryColumnOnStage) {
   EXPECT_EQ(stored, "");
 }
 
+TEST(Migration, Version4FileTakesTheStagesDefaultKeyTimesForEveryTask) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  const char* v4 =
+      "alter table LuckTask add column Rules text not null default '';"
+      "alter table TaskItem add column Rules text not null default '';"
+      "alter table LuckTask add column CheckinOnly integer not null default 0;"
+      "alter table LuckTask add column HideExcludeCount integer not null default 0;"
+      "alter table LuckTask add column StageColumns text not null default '';"
+      "update LuckTask set StageColumns='SH' where TaskId=1002;";
+  WriteVersion1File(file, v4, 4);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "select TaskId, StageColumns, StageKeys from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001||", "1002|SH|"}));
+  std::string stored = "x", err;
+  ASSERT_TRUE(LoadStageKeys(1001, stored, err)) << err;
+  EXPECT_EQ(stored, "");
+  TStageKeys keys{0, 0};
+  ASSERT_TRUE(config::LoadStageKeyTimes(1002, keys, err)) << err;
+  EXPECT_EQ(keys, TStageKeys{});  // the defaults: a second's rest, a roll of 1.5 s
+  ASSERT_TRUE(config::SaveStageKeyTimes(1002, {600, 20000}, err)) << err;
+  ASSERT_TRUE(config::LoadStageKeyTimes(1002, keys, err)) << err;
+  EXPECT_EQ(keys, (TStageKeys{600, TStageKeys::kMaxMs}));
+  EXPECT_EQ(Rows(h, "select StageKeys from LuckTask where TaskId=1002"),
+            (std::vector<std::string>{"600 10000"}));
+}
+
 TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
   TempRoot root;
   const fs::path file = root.dir() / "DATA/Tombolix.db";
-  WriteVersion1File(file, "", 5);
+  WriteVersion1File(file, "", 6);
   const std::string before = ReadAll(file);
   MessageCapture capture;
   TTombolixDataModule dm;
   EXPECT_FALSE(dm.DataModuleCreate());
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_NE(capture.messages[0].second.find(G("版本5")), std::string::npos);
-  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本4")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("版本6")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本5")), std::string::npos);
   EXPECT_EQ(ReadAll(file), before);
 }

@@ -146,18 +146,25 @@ TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   ASSERT_EQ(s.Enter().step, TStageStep::Lands);
   const TStageFrame last = s.Enter();  // during the landing
   EXPECT_EQ(last.step, TStageStep::Reveals);
-  EXPECT_TRUE(last.follows);
+  EXPECT_FALSE(last.follows);  // the grand prize's moment is seen first
   EXPECT_TRUE(last.finished);
+  EXPECT_TRUE(last.reveal->grand);
   EXPECT_FALSE(last.prizeChanged);
   EXPECT_TRUE(last.celebrate);  // the grand prize
-  ASSERT_EQ(last.messages.size(), 1u);
-  EXPECT_EQ(last.messages[0].kind, MessageKind::Information);
-  EXPECT_EQ(last.messages[0].text, G("所有奖项已经全部抽取完毕"));
-  EXPECT_TRUE(last.startSummaryTimer);
+  EXPECT_TRUE(last.messages.empty());
+  EXPECT_FALSE(last.startSummaryTimer);
   EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  // The rest of the Enter: nothing is left to draw.
-  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  EXPECT_TRUE(s.GrandMoment());
+  // The next key tells the end.
+  const TStageFrame end = s.Enter();
+  EXPECT_EQ(end.step, TStageStep::Ends);
+  ASSERT_EQ(end.messages.size(), 1u);
+  EXPECT_EQ(end.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(end.messages[0].text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_TRUE(end.startSummaryTimer);
+  EXPECT_FALSE(s.GrandMoment());
   EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_EQ(s.Enter().step, TStageStep::None);  // nothing is left to draw
   // A landing timer that fires late starts the summary's again, once it is due.
   EXPECT_TRUE(s.LandingOver().startSummaryTimer);
   const TStageFrame summary = s.SummaryTime();
@@ -717,4 +724,277 @@ TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   Batch(s);
   EXPECT_EQ(w.told.size(), 1u);
   EXPECT_TRUE(m_session.Watchers().empty());
+}
+
+namespace {
+
+// The rules of time, on a clock the test sets: 1 s of rest after the screen shows something
+// new, a roll of at least 1.5 s.
+class StageTime : public Stage {
+ protected:
+  void BuildTimed(std::vector<ItemDef> items, int candidates = 10) {
+    TaskDef def;
+    def.items = std::move(items);
+    def.title = G("号码 姓名");
+    def.stageKeys = "";  // the program's defaults
+    for (int i = 0; i < candidates; ++i)
+      def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
+                               std::to_string(i));
+    BuildTask(m_dm, def);
+  }
+  TStageClock Clock() {
+    return [this] { return m_now; };
+  }
+  // Starts a batch at `at` and stops its roll once its minimum has passed; the landing is
+  // over 900 ms later. The frame of the reveal.
+  TStageFrame TimedBatch(TStage& s, int64_t at) {
+    m_now = at;
+    EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+    m_now += 1500;
+    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+    m_now += 900;
+    return s.LandingOver();
+  }
+  int64_t m_now = 100000;
+};
+
+}  // namespace
+
+TEST(StageKeyTimes, TheStoredTextGivesTheSpansOrTheDefaults) {
+  EXPECT_EQ(ParseStageKeys(""), (TStageKeys{1000, 1500}));
+  EXPECT_EQ(ParseStageKeys("0 0"), (TStageKeys{0, 0}));
+  EXPECT_EQ(ParseStageKeys(" 800  2000 "), (TStageKeys{800, 2000}));
+  for (const char* bad : {"800", "800 x", "-1 0", "0 10001", "1 2 3", "1.5 2"})
+    EXPECT_EQ(ParseStageKeys(bad), TStageKeys{}) << bad;
+  EXPECT_EQ(FormatStageKeys(TStageKeys{}), "");
+  EXPECT_EQ(FormatStageKeys({0, 0}), "0 0");
+  EXPECT_EQ(ParseStageKeys(FormatStageKeys({250, 3000})), (TStageKeys{250, 3000}));
+}
+
+TEST_F(StageTime, AStartKeyWithinASecondOfTheScreenShowingSomethingNewIsIgnored) {
+  BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_EQ(e.Keys(), TStageKeys{});
+  TStage s(e, Clock());
+  const int64_t opened = m_now;
+  Open(s);
+  // The Ready screen has just come up: the key that opened it, fired twice, starts nothing.
+  m_now = opened + 999;
+  EXPECT_EQ(s.Enter().step, TStageStep::None);
+  EXPECT_EQ(s.Start().step, TStageStep::None);  // 开始, or a phone: the same input
+  EXPECT_EQ(s.Phase(), TStagePhase::Ready);
+  const TStageFrame first = TimedBatch(s, opened + 1000);
+  ASSERT_EQ(first.step, TStageStep::Reveals);
+  const int64_t revealed = m_now;
+  m_now = revealed + 50;  // the clicker's second press
+  EXPECT_EQ(s.Enter().step, TStageStep::None);
+  m_now = revealed + 999;
+  EXPECT_EQ(s.Start().step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(e.Session().Winners.size(), 1u);
+  m_now = revealed + 1000;
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+}
+
+TEST_F(StageTime, AStopKeyBeforeTheMinimumRollIsIgnoredAndTheRollRunsOn) {
+  BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  Open(s);
+  m_now += 5000;
+  ASSERT_EQ(s.Enter().step, TStageStep::Starts);
+  m_now += 20;  // the window selects on its next turn
+  ASSERT_EQ(s.Select().step, TStageStep::Rolls);
+  const int64_t rolled = m_now;
+  // Six quick presses: the start's own second press and a few more, none lands the roll.
+  for (int64_t at : {50, 120, 300, 800, 1499}) {
+    m_now = rolled + at;
+    EXPECT_EQ(s.Enter().step, TStageStep::None) << at;
+    EXPECT_EQ(s.Phase(), TStagePhase::Rolling) << at;
+    EXPECT_TRUE(s.RollTick().rollTexts) << at;  // it rolls on
+  }
+  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+  m_now = rolled + 1500;
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(s.Phase(), TStagePhase::Landing);
+}
+
+TEST_F(StageTime, AClickerThatFiresTwiceOnTheStopShowsTheBatchAndStartsNothing) {
+  BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  Open(s);
+  m_now += 5000;
+  s.Enter();
+  s.Select();
+  m_now += 2000;
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  m_now += 50;
+  // The second press during the landing shows the batch at once; what it would go on to is
+  // a start key within the rest after that reveal.
+  const TStageFrame shown = s.Enter();
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  ASSERT_TRUE(shown.follows);
+  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  // A landing timer that fires after it changes nothing.
+  EXPECT_EQ(s.LandingOver().step, TStageStep::None);
+  m_now += 1000;
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+}
+
+TEST_F(StageTime, AReplacementRollsItsMinimumAndNoStartKeyCountsUntilItsCardIsSeen) {
+  BuildTimed({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  Open(s);
+  TimedBatch(s, m_now + 1000);
+  m_now += 3000;
+  ASSERT_EQ(s.CardClicked(1).asks, TStageQuestion::Absent);
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  const int64_t rolled = m_now;
+  // While it rolls, at any time, no start key starts a batch; a stop key waits for the
+  // minimum like any roll's.
+  for (int64_t at : {50, 800, 1499}) {
+    m_now = rolled + at;
+    EXPECT_EQ(s.Start().step, TStageStep::None) << at;
+    EXPECT_EQ(s.Enter().step, TStageStep::None) << at;
+    EXPECT_EQ(s.Phase(), TStagePhase::Replacing) << at;
+  }
+  m_now = rolled + 4000;
+  EXPECT_EQ(s.Start().step, TStageStep::None);
+  EXPECT_EQ(s.LandingOver().step, TStageStep::None);  // no timer stops it either
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  // During its landing a start key (Enter, or 开始 from any source) shows the card, and only
+  // that.
+  m_now += 50;
+  const TStageFrame shown = s.Start();
+  EXPECT_EQ(shown.step, TStageStep::Reveals);
+  EXPECT_TRUE(shown.replacement);
+  EXPECT_FALSE(shown.follows);
+  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  // The card is in sight: the rest after a reveal holds for it as for any.
+  const int64_t revealed = m_now;
+  m_now = revealed + 999;
+  EXPECT_EQ(s.Enter().step, TStageStep::None);
+  EXPECT_EQ(e.Session().Winners.size(), 2u);
+  m_now = revealed + 1000;
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+}
+
+TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndTheSummary) {
+  BuildTimed({{G("一等奖"), 2, 2, ""}, {G("特等奖"), 1, 1, ""}});
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  Open(s);
+  const TStageFrame first = TimedBatch(s, m_now + 1000);
+  EXPECT_FALSE(first.reveal->grand);
+  EXPECT_FALSE(s.GrandMoment());
+  const TStageFrame last = TimedBatch(s, m_now + 1000);
+  ASSERT_EQ(last.step, TStageStep::Reveals);
+  ASSERT_TRUE(last.reveal);
+  EXPECT_TRUE(last.reveal->grand);
+  EXPECT_TRUE(last.finished);
+  EXPECT_TRUE(last.celebrate);
+  // Nothing over it: no end message, no summary on its way.
+  EXPECT_TRUE(last.messages.empty());
+  EXPECT_FALSE(last.startSummaryTimer);
+  EXPECT_TRUE(s.GrandMoment());
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_FALSE(s.LandingOver().startSummaryTimer);  // a late landing timer brings no summary
+  const int64_t revealed = m_now;
+  // Too soon: the clicker's second press, Enter, 开始 or Esc, ends nothing.
+  m_now = revealed + 60;
+  EXPECT_EQ(s.Enter().step, TStageStep::None);
+  EXPECT_EQ(s.Start().step, TStageStep::None);
+  const TStageFrame esc = s.Key(TStageKey::Esc);
+  EXPECT_TRUE(esc.taken);  // taken: Esc does not leave the screen either
+  EXPECT_EQ(esc.step, TStageStep::None);
+  EXPECT_TRUE(s.GrandMoment());
+  // Q chooses on the grand prize's card; the moment stays.
+  m_now = revealed + 2000;
+  const TStageFrame q = s.Key(TStageKey::Q);
+  EXPECT_EQ(q.step, TStageStep::Chooses);
+  EXPECT_EQ(q.chosenCard, std::optional<size_t>(0));
+  EXPECT_TRUE(s.GrandMoment());
+  EXPECT_EQ(s.Key(TStageKey::Esc).step, TStageStep::None);  // leaves the choice
+  EXPECT_TRUE(s.GrandMoment());
+  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_EQ(s.SummaryItems().size(), 2u);
+  // The next key: the end of the draw, and the summary's timer after it.
+  const TStageFrame end = s.Enter();
+  EXPECT_EQ(end.step, TStageStep::Ends);
+  EXPECT_TRUE(end.taken);
+  ASSERT_EQ(end.messages.size(), 1u);
+  EXPECT_EQ(end.messages[0].text, drawtext::FinishMessage());
+  EXPECT_TRUE(end.startSummaryTimer);
+  EXPECT_EQ(*end.status, G("所有奖项已经全部抽取完毕!"));
+  EXPECT_FALSE(s.GrandMoment());
+  EXPECT_EQ(s.Enter().step, TStageStep::None);  // told once
+  EXPECT_EQ(s.SummaryTime().step, TStageStep::Summarises);
+}
+
+TEST_F(StageTime, EscEndsTheGrandPrizesMomentAndAReplacementTakesItOver) {
+  BuildTimed({{G("特等奖"), 1, 1, ""}});
+  {
+    TDataDraw e(m_session, m_rng, 31u);
+    ASSERT_TRUE(SetUpDraw(e));
+    TStage s(e, Clock());
+    Open(s);
+    ASSERT_TRUE(TimedBatch(s, m_now + 1000).reveal->grand);
+    m_now += 1000;
+    const TStageFrame end = s.Key(TStageKey::Esc);
+    EXPECT_EQ(end.step, TStageStep::Ends);
+    EXPECT_EQ(end.messages.size(), 1u);
+    EXPECT_FALSE(s.GrandMoment());
+    s.Shut();
+  }
+  // The grand prize's winner is absent: the replacement's roll takes the screen, and the end
+  // is told at the replacement's reveal.
+  TDrawSession session;
+  TDataDraw e(session, m_rng, 32u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  ASSERT_EQ(s.Open().asks, TStageQuestion::Results);
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Opens);
+  ASSERT_TRUE(TimedBatch(s, m_now + 1000).reveal->grand);
+  ASSERT_EQ(s.CardClicked(0).asks, TStageQuestion::Absent);
+  EXPECT_TRUE(s.GrandMoment());  // the question stands over it
+  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_TRUE(s.GrandMoment());
+  ASSERT_EQ(s.CardClicked(0).asks, TStageQuestion::Absent);
+  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
+  ASSERT_EQ(roll.step, TStageStep::Rolls);
+  EXPECT_FALSE(s.GrandMoment());
+  m_now += 1500;
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  const TStageFrame shown = s.LandingOver();
+  EXPECT_TRUE(shown.replacement);
+  EXPECT_FALSE(shown.reveal->grand);
+  ASSERT_EQ(shown.messages.size(), 1u);
+  EXPECT_EQ(shown.messages[0].text, drawtext::FinishMessage());
+  EXPECT_TRUE(shown.startSummaryTimer);
+}
+
+TEST_F(StageTime, ABatchTooLargeForCardsEndsAtOnceAndMarksTheChosenLine) {
+  BuildTimed({{G("一等奖"), 8, 8, ""}}, 12);
+  TDataDraw e(m_session, m_rng, 5u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e, Clock());
+  Open(s);
+  const TStageFrame shown = TimedBatch(s, m_now + 1000);
+  EXPECT_FALSE(shown.reveal->grand);  // lines, not cards: told at once as before
+  ASSERT_EQ(shown.messages.size(), 1u);
+  EXPECT_TRUE(shown.startSummaryTimer);
+  EXPECT_FALSE(s.GrandMoment());
+  const TStageFrame q = s.Key(TStageKey::Q);
+  EXPECT_FALSE(q.chosenCard);
+  EXPECT_EQ(q.chosenRow, std::optional<size_t>(0));
+  EXPECT_EQ(s.Key(TStageKey::Down).chosenRow, std::optional<size_t>(1));
 }

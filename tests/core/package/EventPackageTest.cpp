@@ -15,6 +15,7 @@
 #include "core/config/StageColumnChoice.h"
 #include "core/config/TaskRules.h"
 #include "core/config/TaskSettings.h"
+#include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
 #include "core/import/Zip.h"
@@ -118,7 +119,7 @@ class EventPackage : public ::testing::Test {
 
 const char* kTaskColumns =
     "select TaskName, IdType, MainTitle, FontSize, FontColor, RemainText, HideBegin, HideEnd,"
-    " PassWd, OrderBy, LuckAgain, ShowLuck, StageColumns from LuckTask where TaskId=";
+    " PassWd, OrderBy, LuckAgain, ShowLuck, StageColumns, StageKeys from LuckTask where TaskId=";
 std::string Items(TTombolixDataModule& dm, int taskId) {
   return SqlRows(dm,
                  "select ItemId, ItemName, LuckCount, ListCount, AwardName, ListIndex from "
@@ -135,12 +136,14 @@ TEST_F(EventPackage, RoundTripAfterTheTaskWasDeletedGivesTheSameTask) {
   ASSERT_TRUE(config::SaveColumnChoices(
       1001, {{"", TColumnShow::Shown}, {"", TColumnShow::Hidden}, {"", TColumnShow::Masked}},
       chosen));
+  // So do the stage's key times.
+  ASSERT_TRUE(config::SaveStageKeyTimes(1001, {500, 2500}, chosen));
   std::string name = SqlRows(m_dm, "select TaskName from LuckTask");
   name.pop_back();
   EXPECT_EQ(U(Export()),
             "已导出抽奖项目[" + name + "]：奖项2个，名单3人，预设1人，照片2张，图片2张，背景音乐");
   const std::string settings = SqlRows(m_dm, std::string(kTaskColumns) + "1001");
-  EXPECT_TRUE(settings.ends_with("|SHM\n")) << settings;
+  EXPECT_TRUE(settings.ends_with("|SHM|500 2500\n")) << settings;
   const std::string items = Items(m_dm, 1001);
   std::string fingerprint, error;
   ASSERT_TRUE(Sha256File(paths::DrawDataPath(1001), fingerprint, error));

@@ -21,6 +21,7 @@
 #include "core/text/Paths.h"
 #include "gui/results/QueryFrm.h"
 #include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/ui/GridHelpers.h"
 #include "gui/ui/Qt.h"
@@ -155,6 +156,10 @@ TEST_F(AbsentOnStage, AClickOnTheListAsksForThatWinnerAndTheFinishedDrawIsWritte
   Batch(screen);
   Batch(screen);
   ASSERT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
+  // The next key ends the grand prize's moment: the list is in sight again.
+  ASSERT_TRUE(screen.PGrand->isVisible());
+  Key(screen, Qt::Key_Return);
+  EXPECT_FALSE(screen.PGrand->isVisible());
   m_dialogs.log.clear();
   // The first winner of 一等奖 in the list, clicked where it is drawn.
   const TLuckId first = screen.Engine().Session().Winners[0];

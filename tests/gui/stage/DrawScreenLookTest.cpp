@@ -354,8 +354,14 @@ TEST_F(DrawLook, FinishBannerLeavesTheWinnersInSightWithTheLastOnesInTheList) {
   Key(screen);
   Key(screen);
   screen.ShowReveal();
-  // The banner is up while the screen goes on: nothing waits in a nested loop.
+  // The grand prize's moment first, with nothing over it; the banner after the next key.
   TStagePrompt* p = screen.Prompt();
+  EXPECT_TRUE(screen.PGrand->isVisible());
+  EXPECT_FALSE(p->IsOpen());
+  EXPECT_FALSE(screen.TMSummary->isActive());
+  Key(screen);
+  EXPECT_FALSE(screen.PGrand->isVisible());
+  // The banner is up while the screen goes on: nothing waits in a nested loop.
   ASSERT_TRUE(p->IsOpen());
   EXPECT_EQ(p->LbText->text(), QStringLiteral("所有奖项已经全部抽取完毕"));
   veil = p->CurrentStyle() != TStagePrompt::Style::Banner;

@@ -127,6 +127,9 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   EXPECT_EQ(screen.LbShowList->text(), QStringLiteral("所有奖项已经全部抽取完毕！"));
   EXPECT_FALSE(screen.SBegin->isVisible());
   EXPECT_FALSE(screen.SContinue->isVisible());
+  // The grand prize's moment first; the end is told after the next key.
+  EXPECT_TRUE(m_dialogs.messages().empty());
+  Enter(screen.EKeyCtrl);
   ASSERT_EQ(m_dialogs.messages().size(), 1u);
   EXPECT_EQ(m_dialogs.messages()[0],
             std::make_pair(MessageKind::Information, QStringLiteral("所有奖项已经全部抽取完毕")));
@@ -307,6 +310,7 @@ TEST_F(DrawScreen, ExhaustedItemIsToldWithAttentionAndTheDrawGoesOn) {
   Settle();
   Enter(screen.EKeyCtrl);
   Reveal(screen);
+  Enter(screen.EKeyCtrl);  // the grand prize's moment is over
   EXPECT_EQ(m_dialogs.messages().back().second, QStringLiteral("所有奖项已经全部抽取完毕"));
 }
 
@@ -418,11 +422,13 @@ TEST_F(DrawScreen, ExampleTaskIsDrawnToTheEndFromTheMainWindowByKeyboard) {
   // Enter starts, Enter stops, batch after batch.
   const int presses = DrawToTheEndFromMain(w, {}, [&](TGetLuckMainForm& screen) {
     winners = screen.Engine().Session().Winners.size();
-    // The end is told once the last batch is in sight.
+    // The end is told once the grand prize's moment is over.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages().empty(); }, 3000));
   });
-  // 一等奖 1, 二等奖 3 and 三等奖 10 in batches of 5: four batches, two presses each.
-  EXPECT_EQ(presses, 8);
+  // 一等奖 1, 二等奖 3 and 三等奖 10 in batches of 5: four batches, two presses each (a
+  // press during a landing shows its batch and starts the next); one more shows the last
+  // batch, one more ends the grand prize's moment.
+  EXPECT_EQ(presses, 10);
   EXPECT_EQ(winners, 14u);
   ASSERT_FALSE(m_dialogs.messages().empty());
   EXPECT_EQ(m_dialogs.messages().back(),

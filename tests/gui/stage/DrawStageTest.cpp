@@ -231,11 +231,14 @@ TEST_F(DrawStage, NoDesktopWindowOpensWhileTheScreenIsShown) {
     EXPECT_TRUE(screen.isVisible());
     // Keys while a question waits answer it and do not start a batch.
     EXPECT_EQ(m_session.Winners.size(), 3u);
-    // The last item, to the end: the finish banner.
+    // The last item, to the end: the grand prize's moment, and after the next key the
+    // finish banner.
     Enter(screen);
     Enter(screen);
-    AnswerWith(screen, Qt::Key_Space, &told);
     screen.ShowReveal();
+    EXPECT_FALSE(screen.Prompt()->IsOpen());
+    AnswerWith(screen, Qt::Key_Space, &told);
+    Enter(screen);
     Settle(screen);
     EXPECT_EQ(told, QStringLiteral("所有奖项已经全部抽取完毕"));
     EXPECT_TRUE(watch.shown.isEmpty()) << watch.shown.join(QLatin1Char(' ')).toStdString();

@@ -13,6 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <string>
+
+#include "core/db/TombolixDM.h"
+#include "core/records/ExampleTasks.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 class ProgramCopy : public ::testing::Test {
  protected:
@@ -54,6 +60,19 @@ class ProgramCopy : public ::testing::Test {
   }
 
   QString Path(const QString& rel) const { return m_dir.filePath(rel); }
+
+  // Makes the copy's database now, with the example tasks as its first start makes them,
+  // and sets the example draw's LuckTask.StageKeys: "0 0" turns off the rest after a reveal
+  // and the minimum roll, which keys typed every 150 ms would run into; "" keeps the
+  // program's defaults.
+  void SetStageKeys(const std::string& stored = "0 0") {
+    paths::SetDataRoot(text::Utf8ToGbk(m_dir.path().toStdString()) + "/");
+    TTombolixDataModule dm(SeedExampleTasks);
+    ASSERT_TRUE(dm.DataModuleCreate());
+    std::string error;
+    ASSERT_TRUE(db::ExecSql(dm.ARryPub, db::sql::kUpdateStageKeys, {stored, int64_t{1001}}, error))
+        << error;
+  }
 
   // True once the copy started last has typed and handled every key it was given.
   bool KeysTyped() const { return QFileInfo::exists(KeysDonePath()); }
