@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -245,6 +246,35 @@ BENCHMARK(BM_StillBetweenBatches)
     ->Iterations(1)
     ->UseRealTime();
 
+// The Ready screen, the sphere turning slowly behind the next item's lines.
+void BM_ReadyTurning(benchmark::State& state) {
+  TheTasks();
+  const TRollStyle style = state.range(1) ? TRollStyle::Sphere : TRollStyle::Numbers;
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  if (!Open(screen, kPhotoTask, style, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("the screen did not open");
+    return;
+  }
+  if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+  QTest::qWait(1000);
+  double percent = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
+}
+BENCHMARK(BM_ReadyTurning)
+    ->ArgsProduct({{1920, 3840}, {0, 1}})
+    ->ArgNames({"width", "sphere"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
 // A million candidates: from 开始 to the sphere turning (who may win found, a sample laid
 // out and drawn), and the process's peak memory.
 void BM_SphereSetUp1M(benchmark::State& state) {
@@ -274,9 +304,10 @@ void BM_SphereSetUp1M(benchmark::State& state) {
 }
 BENCHMARK(BM_SphereSetUp1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// Not a measure: with SPHERE_PICTURES=<folder> the screen as the hall sees it, rolling and
-// while the winners fly out, at 1024×768, 1920×1080 and 4K with 20, 2,000 (photos) and
-// 1,000,000 candidates, saved as PNG files (run it under Xvfb to see it on a real X screen).
+// Not a measure: with SPHERE_PICTURES=<folder> the screen as the hall sees it, Ready,
+// rolling, while the winners fly out and revealed, at 1024×768, 1920×1080 and 4K with 20, 2,000
+// (photos) and 1,000,000 candidates, saved as PNG files (run it under Xvfb to see it on a real X
+// screen).
 void BM_SpherePictures(benchmark::State& state) {
   const QString folder = qEnvironmentVariable("SPHERE_PICTURES");
   if (folder.isEmpty()) {
@@ -295,10 +326,6 @@ void BM_SpherePictures(benchmark::State& state) {
         screen.resize(size);
         screen.show();
         (void)QTest::qWaitForWindowExposed(&screen);
-        screen.SBeginClick();
-        (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
-        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
-        QTest::qWait(700);
         const QString name = QStringLiteral("%1/sphere-%2x%3-%4")
                                  .arg(folder)
                                  .arg(size.width())
@@ -306,11 +333,19 @@ void BM_SpherePictures(benchmark::State& state) {
                                  .arg(task == kSmallTask   ? 20
                                       : task == kPhotoTask ? 2000
                                                            : 1000000);
+        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+        QTest::qWait(300);
+        screen.grab().save(name + QStringLiteral("-ready.png"));
+        screen.SBeginClick();
+        (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
+        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+        QTest::qWait(700);
         screen.grab().save(name + QStringLiteral("-rolling.png"));
         screen.EKeyCtrlKeyPress();
         QTest::qWait(450);
         screen.grab().save(name + QStringLiteral("-flying.png"));
-        QTest::qWait(700);
+        (void)QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000);
+        QTest::qWait(300);
         screen.grab().save(name + QStringLiteral("-revealed.png"));
       }
     }
