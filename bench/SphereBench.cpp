@@ -4,15 +4,18 @@
 // and the process's memory while it turns. A program of its own: the screen benchmarks keep a data
 // root of their own for the whole run.
 //
-// Figures on the shared 2-core machine without a GPU (load about 20 from other builds), three
-// runs, min / median, 滚动号码 → 名单球, offscreen:
-//   1080p rolling, % of one core     1.9 / 2.0 → 11.9 / 12.1 at 54–56 frames a second
-//                  process ms a frame          → 2.14 / 2.18 (13 % at a full 60)
-//   4K rolling (the sphere at 30 f/s) 2.2 / 2.6 → 19.6 / 21.8
-//   stop key to the landing, 1080p    1.7 / 4.9 → 12.6 / 22 ms (the journal's flush in both)
-//   stop key to the landing, 4K      31 / 45   → 115 / 144 ms
-//   standing between batches          1.15 / 1.24 → 1.00 / 1.28 %
-//   a million: 开始 to the sphere turning 329 ms, 154 MB resident while it turns.
+// Figures on the shared 2-core machine without a GPU (load about 11 from other builds), the
+// sphere before (cards made in the frame) → now (cards made on the painter's thread), in
+// one sitting, offscreen:
+//   1080p rolling, % of one core      13.4 → 11.2 at 62 / 61 frames a second
+//                  frame painted, ms  mean 2.5 → 0.8, longest 17 → 9 (preemption)
+//   4K rolling (30 f/s), % of a core  22.0 → 23.1 (mean painting 10 ms wall: preempted)
+//   stop key, 4K, data on disk        43 → 28 ms, the journal's fsync nearly all of it; on
+//                                     tmpfs 82 → 0.4–1.0 ms (before: a winner's card set
+//                                     in type and its photo missing at the key)
+//   standing between batches          0.98 → 1.08 %   Ready, turning at 12 f/s: 0.97 %
+//   滚动号码 beside them: 1080p 1.9 %, 4K 2.3–2.7 %, stop key 4K 18–23 ms (disk).
+//   a million: 开始 to the sphere turning 329 ms, 154 MB resident while it turns (earlier).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
