@@ -40,7 +40,8 @@ const QColor kNameStrip(120, 8, 8);
 // large size and scaled: a font engine per trial size made a new card cost milliseconds.
 int FitPixels(const QString& text, QSize box, int most) {
   constexpr int kMeasure = 200;
-  static const QFontMetricsF m(UiFont(StageFamily(), kMeasure, true));
+  // One per thread: the painter and, now and then, the GUI thread measure at once.
+  static thread_local const QFontMetricsF m(UiFont(StageFamily(), kMeasure, true));
   const double w = std::max(1.0, m.horizontalAdvance(text)), h = std::max(1.0, m.height());
   // A little to spare for hinting at small sizes.
   const double px = std::min(box.width() / w, box.height() / h) * kMeasure * 0.96;
