@@ -71,15 +71,35 @@ void TClaimDesk::SetClock(std::function<std::string()> wallTime) {
 }
 
 bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
-  std::lock_guard<std::mutex> write(m_write);
-  bool sameDraw = false;
   {
+    // The stage's reveals of the draw held never wait on a claim being written.
     std::lock_guard<std::mutex> lock(m_mutex);
-    sameDraw = m_draw.TaskId == draw.TaskId && m_draw.DrawKey == draw.DrawKey;
+    if (m_draw.TaskId == draw.TaskId && m_draw.DrawKey == draw.DrawKey) {
+      TakeLocked(std::move(draw), true);
+      return true;
+    }
   }
+  // Another draw: its own file, once no claim of the one held is on its way to disk.
+  std::lock_guard<std::mutex> write(m_write);
   TClaimFile file;
-  if (!sameDraw && !ReadDrawClaims(draw.TaskId, draw.DrawKey, file, error)) return false;
+  if (!ReadDrawClaims(draw.TaskId, draw.DrawKey, file, error)) return false;
   std::lock_guard<std::mutex> lock(m_mutex);
+  m_codes.clear();
+  m_byCode.clear();
+  m_claimed.clear();
+  m_absent.clear();
+  m_index.clear();
+  for (TClaimRecord& r : file.Records) {
+    Key key(r.Id, r.ItemId);
+    m_claimed.emplace(std::move(key), std::move(r));
+  }
+  m_writer.Continue(ClaimFilePath(draw.TaskId, draw.DrawKey), draw.TaskId, draw.DrawKey,
+                    file.WholeBytes);
+  TakeLocked(std::move(draw), false);
+  return true;
+}
+
+void TClaimDesk::TakeLocked(TClaimDraw draw, bool sameDraw) {
   std::map<Key, size_t> index;
   for (size_t i = 0; i < draw.Winners.size(); ++i)
     index.emplace(Key(draw.Winners[i].Id, draw.Winners[i].ItemId), i);
@@ -87,18 +107,9 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
   for (const TClaimWinner& w : draw.Absent) absent.insert({w.Id, w.ItemId});
   if (sameDraw) {
     // A winner the stage no longer lists was marked absent: the place went to another.
+    absent.insert(m_absent.begin(), m_absent.end());
     for (const auto& [key, at] : m_index)
       if (!index.count(key)) absent.insert(key);
-  } else {
-    m_codes.clear();
-    m_byCode.clear();
-    m_claimed.clear();
-    for (TClaimRecord& r : file.Records) {
-      Key key(r.Id, r.ItemId);
-      m_claimed.emplace(std::move(key), std::move(r));
-    }
-    m_writer.Continue(ClaimFilePath(draw.TaskId, draw.DrawKey), draw.TaskId, draw.DrawKey,
-                      file.WholeBytes);
   }
   for (const auto& [key, at] : index) absent.erase(key);  // a winner again (another item)
   m_draw = std::move(draw);
@@ -111,7 +122,6 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
     m_codes.emplace(key, code);
     m_byCode.emplace(code, key);
   }
-  return true;
 }
 
 std::string TClaimDesk::NewCodeLocked() {

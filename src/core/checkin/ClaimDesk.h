@@ -108,6 +108,8 @@ class TClaimDesk {
  private:
   using Key = std::pair<std::string, int32_t>;
   TPrize PrizeLocked(size_t winner) const;
+  // Takes the draw's winners; `sameDraw`: the one held, whose absent winners stay.
+  void TakeLocked(TClaimDraw draw, bool sameDraw);
   std::string NewCodeLocked();
 
   std::mutex m_write;  // one claim written at a time; taken before m_mutex

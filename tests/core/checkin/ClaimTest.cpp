@@ -107,11 +107,16 @@ TEST(ClaimDesk, OnlyWinnersClaimAndAWinnerReplacedAsAbsentCannot) {
   EXPECT_TRUE(shown->Code.empty());  // the desk is told, the code claims nothing
   EXPECT_TRUE(d.desk.PrizesOf("13800000002").empty());
   EXPECT_EQ(d.desk.Claim("13800000003", 12, "x").Answer, TClaimAnswer::Claimed);
+  // A later reveal of the same draw keeps the absent winner absent.
+  later.Winners.push_back({"13800000004", 12, G("二等奖"), G("赵六")});
+  ASSERT_TRUE(d.desk.Use(later, error)) << error;
+  EXPECT_EQ(d.desk.Claim("13800000002", 12, "x").Answer, TClaimAnswer::Absent);
+  EXPECT_EQ(d.desk.Claim("13800000003", 12, "x").Answer, TClaimAnswer::AlreadyClaimed);
   // Codes already given stay as they were.
   EXPECT_EQ(d.desk.PrizesOf("13800000001")[0].Code, kept);
   // Searching by name or part of the id.
   ASSERT_EQ(d.desk.Search(G("王")).size(), 1u);
-  EXPECT_EQ(d.desk.Search("0000000").size(), 2u);
+  EXPECT_EQ(d.desk.Search("0000000").size(), 3u);  // 李四 no longer: absent
   EXPECT_TRUE(d.desk.Search(G("李四")).empty());
 }
 
