@@ -66,7 +66,7 @@ std::string ClaimAnswerText(TClaimAnswer answer, std::string_view time) {
 TClaimDesk::TClaimDesk() : m_wallTime(LocalTime) {}
 
 void TClaimDesk::SetClock(std::function<std::string()> wallTime) {
-  std::lock_guard<std::mutex> write(m_write);
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_wallTime = std::move(wallTime);
 }
 
@@ -79,11 +79,12 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
       return true;
     }
   }
-  // Another draw: its own file, once no claim of the one held is on its way to disk.
-  std::lock_guard<std::mutex> write(m_write);
+  // Another draw: its own file (nobody appends to it before the switch below), taken once
+  // no claim of the one held is on its way to disk.
   TClaimFile file;
   if (!ReadDrawClaims(draw.TaskId, draw.DrawKey, file, error)) return false;
-  std::lock_guard<std::mutex> lock(m_mutex);
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_flushed.wait(lock, [this] { return !m_flushing && m_queued.empty(); });
   m_codes.clear();
   m_byCode.clear();
   m_claimed.clear();
@@ -163,10 +164,11 @@ TPrize TClaimDesk::PrizeLocked(size_t winner) const {
 
 TClaimResult TClaimDesk::Claim(std::string_view id, int32_t itemId, std::string_view desk) {
   TClaimResult result;
-  std::lock_guard<std::mutex> write(m_write);
   std::unique_lock<std::mutex> lock(m_mutex);
-  if (m_draw.DrawKey.empty()) return result;
   const Key key(std::string(id), itemId);
+  // The same prize being written for another desk: its outcome decides this answer.
+  m_flushed.wait(lock, [&] { return !m_writing.count(key); });
+  if (m_draw.DrawKey.empty()) return result;
   const auto at = m_index.find(key);
   if (at == m_index.end()) {
     result.Answer = m_absent.count(key) ? TClaimAnswer::Absent : TClaimAnswer::NotWinner;
@@ -189,20 +191,41 @@ TClaimResult TClaimDesk::Claim(std::string_view id, int32_t itemId, std::string_
   if (deskName.empty()) deskName = "?";
   TClaimRecord record{key.first, itemId, m_wallTime(), deskName};
   m_writing.insert(key);
-  lock.unlock();
-  // Readers go on while the claim is written; other claims wait for it (m_write).
-  std::string error;
-  const bool ok = m_writer.Append(FormatClaimRecord(record), error);
-  lock.lock();
-  m_writing.erase(key);
-  if (!ok) {
+  m_pending += FormatClaimRecord(record);
+  auto outcome = std::make_shared<Outcome>();
+  m_queued.push_back({key, record, outcome});
+  // Group commit: whoever finds no write running writes every claim queued so far in one
+  // flushed append; the others wait for theirs to be on disk. Readers go on meanwhile.
+  while (!outcome->done) {
+    if (m_flushing) {
+      m_flushed.wait(lock);
+      continue;
+    }
+    m_flushing = true;
+    std::string lines;
+    lines.swap(m_pending);
+    std::vector<Queued> batch;
+    batch.swap(m_queued);
+    lock.unlock();
+    std::string error;
+    const bool ok = m_writer.Append(lines, error);
+    lock.lock();
+    m_flushing = false;
+    for (Queued& q : batch) {
+      q.outcome->done = true;
+      q.outcome->ok = ok;
+      m_writing.erase(q.key);
+      if (ok) m_claimed.emplace(q.key, std::move(q.record));
+    }
+    m_flushed.notify_all();
+  }
+  if (!outcome->ok) {
     result.Answer = TClaimAnswer::NotSaved;
     return result;
   }
   result.Prize.Claimed = true;
   result.Prize.Time = record.Time;
   result.Prize.Desk = record.Desk;
-  m_claimed.emplace(key, std::move(record));
   result.Answer = TClaimAnswer::Claimed;
   return result;
 }

@@ -3,9 +3,11 @@
 // program goes on where it stopped). One desk per task in the process (SharedClaimDesk):
 // the paired desks' requests and the results window's 领取 all go through it, so a claim is
 // decided once and written once. Safe to call from several server threads at once; a claim
-// is on disk before Claim returns it, and readers never wait on a disk write.
+// is on disk before Claim returns it (claims made together share one flushed append), and
+// readers never wait on a disk write.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -112,11 +114,25 @@ class TClaimDesk {
   void TakeLocked(TClaimDraw draw, bool sameDraw);
   std::string NewCodeLocked();
 
-  std::mutex m_write;  // one claim written at a time; taken before m_mutex
+  struct Outcome {
+    bool done = false;
+    bool ok = false;
+  };
+  struct Queued {
+    Key key;
+    TClaimRecord record;
+    std::shared_ptr<Outcome> outcome;
+  };
+
+  // Everything below, the writer included, under m_mutex; the writer is used by the one
+  // claim that flushes (m_flushing) or, between flushes, by Use.
+  mutable std::mutex m_mutex;
+  std::condition_variable m_flushed;
   claims::TClaimWriter m_writer;
   std::function<std::string()> m_wallTime;
-
-  mutable std::mutex m_mutex;
+  bool m_flushing = false;
+  std::string m_pending;
+  std::vector<Queued> m_queued;
   TClaimDraw m_draw;
   std::map<Key, size_t> m_index;  // prize → place in m_draw.Winners
   std::set<Key> m_absent;
