@@ -206,6 +206,23 @@ std::string HtmlEscape(std::string_view s) {
   return out;
 }
 
+THttpResponse TextResponse(int status, std::string_view utf8) { return Plain(status, utf8); }
+
+THttpResponse JsonResponse(std::string body) { return Json(std::move(body)); }
+
+THttpResponse HtmlResponse(std::string body) {
+  THttpResponse r;
+  r.Status = 200;
+  r.ContentType = "text/html; charset=utf-8";
+  r.Body = std::move(body);
+  AddCommonHeaders(r);
+  return r;
+}
+
+bool OverLimits(const THttpRequest& req) {
+  return req.HeaderBytes > kMaxHeaderBytes || req.BodyTooLarge || req.Body.size() > kMaxBodyBytes;
+}
+
 THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req) {
   if (req.HeaderBytes > kMaxHeaderBytes) return Plain(431, "请求头过大");
   if (req.BodyTooLarge || req.Body.size() > kMaxBodyBytes) return Plain(413, "请求过大");

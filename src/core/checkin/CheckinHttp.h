@@ -40,6 +40,14 @@ struct THttpResponse {
 // The answer to one request.
 THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& request);
 
+// Answers with the headers every route sends (no caching, no framing, no outside content):
+// plain text, JSON, or an HTML page (all UTF-8).
+THttpResponse TextResponse(int status, std::string_view utf8);
+THttpResponse JsonResponse(std::string body);
+THttpResponse HtmlResponse(std::string body);
+// The request breaks the limits on header or body size: the answer HandleRequest gives it.
+bool OverLimits(const THttpRequest& request);
+
 // Decodes an application/x-www-form-urlencoded body ('+' is a blank, %XX a byte). False
 // on a bad escape, a repeated or empty name, or more than 8 fields.
 bool ParseForm(std::string_view body, std::map<std::string, std::string>& fields);

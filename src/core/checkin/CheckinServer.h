@@ -17,6 +17,10 @@
 
 struct MHD_Daemon;
 
+namespace claims {
+class TClaimRoutes;
+}
+
 namespace checkin {
 
 class TCheckinDesk;
@@ -77,9 +81,13 @@ class TCheckinServer {
 
   TCheckinDesk& Desk() { return m_desk; }
   TRequestWatch& Watch() { return m_watch; }
+  // The prize claims' routes, answered before the check-in ones; set before Start.
+  void SetClaimRoutes(claims::TClaimRoutes* routes) { m_claims = routes; }
+  claims::TClaimRoutes* ClaimRoutes() { return m_claims; }
 
  private:
   TCheckinDesk& m_desk;
+  claims::TClaimRoutes* m_claims = nullptr;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;

@@ -523,6 +523,8 @@ void TStage::RevealList(TStageFrame& f) {
       line.place = place;
       line.id = std::string(CandidateId(w.CandidateLine));
       line.item = ItemNameOf(m_e.Session().Items, w.ItemId);
+      line.itemId = w.ItemId;
+      line.line = w.CandidateLine;
     } else if (!text.empty() && text.back() == ':') {
       for (const TLuckItem& item : m_e.Session().Items)
         if (text == item.ItemName + ":") line.caption = true;

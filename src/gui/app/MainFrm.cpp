@@ -393,6 +393,11 @@ void TMainForm::SBtnGetLuckClick() {
   std::optional<checkin::TWinnersFeed> feed;
   if (checkingIn) feed.emplace(m_checkin->Desk(), taskId);
   const TSessionWatch watch(m_drawSession, feed ? &*feed : nullptr);
+  // And the prize desks learn who may claim, reveal by reveal.
+  std::optional<claims::TClaimFeed> claimFeed;
+  if (checkingIn && m_checkin->Claims())
+    claimFeed.emplace(m_checkin->Claims(), taskId, m_checkin->TitleLine());
+  const TSessionWatch claimWatch(m_drawSession, claimFeed ? &*claimFeed : nullptr);
   if (screen->SetUp(taskId) == 1) screen->ShowModal();
   screen.reset();
   if (checkingIn) m_checkin->AfterDraw(taskId);

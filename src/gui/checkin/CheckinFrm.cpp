@@ -18,6 +18,7 @@
 #include "core/config/TaskCheckin.h"
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/DeskPairFrm.h"
 #include "gui/checkin/QrImage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -106,10 +107,16 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   layout->addLayout(locks);
   BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
   BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
-  layout->addWidget(BtnScreen);
+  BtnDesks = new QPushButton(QStringLiteral("领奖台配对(&D)"), this);
+  BtnDesks->setObjectName(QStringLiteral("BtnDesks"));
+  auto* screens = new QHBoxLayout;
+  screens->addWidget(BtnScreen, 1);
+  screens->addWidget(BtnDesks, 1);
+  layout->addLayout(screens);
 
   connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
   connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
+  connect(BtnDesks, &QPushButton::clicked, this, &TCheckinFrm::BtnDesksClick);
   connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
   connect(BtnLift, &QPushButton::clicked, this, &TCheckinFrm::BtnLiftClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
@@ -150,12 +157,20 @@ void TCheckinFrm::BtnScreenClick() {
   m_screen->raise();
 }
 
+void TCheckinFrm::BtnDesksClick() {
+  if (!m_desks) m_desks = new TDeskPairFrm(m_service, this);
+  m_desks->show();
+  m_desks->raise();
+  m_desks->activateWindow();
+}
+
 void TCheckinFrm::ShowState() {
   const bool mine = m_service.Running() && m_service.TaskId() == m_taskId;
   BtnStart->setText(mine ? QStringLiteral("停止签到(&T)") : QStringLiteral("开始签到(&B)"));
   CbAddress->setEnabled(!m_service.Running());
   SePort->setEnabled(!m_service.Running());
   BtnScreen->setEnabled(mine);
+  BtnDesks->setEnabled(mine);
   const QString url = mine ? QString::fromStdString(m_service.Url()) : QString();
   if (url != m_shownUrl) {
     m_shownUrl = url;

@@ -19,6 +19,7 @@ class QSpinBox;
 class QTimer;
 class TCheckinScreen;
 class TCheckinService;
+class TDeskPairFrm;
 
 class TCheckinFrm : public QDialog {
   Q_OBJECT
@@ -30,6 +31,8 @@ class TCheckinFrm : public QDialog {
   QSpinBox* SePort;
   QPushButton* BtnStart;
   QPushButton* BtnScreen;
+  // The prize desks' pairing window.
+  QPushButton* BtnDesks;
   QLabel* LbQr;
   QLabel* LbUrl;
   QLabel* LbCount;
@@ -47,6 +50,7 @@ class TCheckinFrm : public QDialog {
  public slots:
   void BtnStartClick();
   void BtnScreenClick();
+  void BtnDesksClick();
   // Shows the service as it stands.
   void ShowState();
   void CbCheckinOnlyClick(bool checked);
@@ -58,6 +62,7 @@ class TCheckinFrm : public QDialog {
   int32_t m_taskId;
   QTimer* m_timer;
   TCheckinScreen* m_screen = nullptr;
+  TDeskPairFrm* m_desks = nullptr;
   QString m_shownUrl;
   std::vector<checkin::TCheckinLock> m_shownLocks;
 };
