@@ -163,7 +163,7 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
   req.Address = address;
   req.HeaderBytes = p->headerBytes;
   req.BodyTooLarge = p->tooLarge;
-  const THttpResponse r = HandleRequest(server->Desk(), req);
+  const THttpResponse r = HandleRequest(server->Desk(), req, server->Host());
   *uploadSize = 0;
   return Send(c, r);
 }

@@ -20,6 +20,7 @@ struct MHD_Daemon;
 namespace checkin {
 
 class TCheckinDesk;
+class THostRemote;
 
 // Limits of the server.
 inline constexpr unsigned kServerThreads = 16;
@@ -61,7 +62,9 @@ class TRequestWatch {
 
 class TCheckinServer {
  public:
-  explicit TCheckinServer(TCheckinDesk& desk) : m_desk(desk) {}
+  // With `host`, the server also answers pairing and the host's remote.
+  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr)
+      : m_desk(desk), m_host(host) {}
   ~TCheckinServer();
   TCheckinServer(const TCheckinServer&) = delete;
   TCheckinServer& operator=(const TCheckinServer&) = delete;
@@ -76,10 +79,12 @@ class TCheckinServer {
   const std::string& Url() const { return m_url; }
 
   TCheckinDesk& Desk() { return m_desk; }
+  THostRemote* Host() { return m_host; }
   TRequestWatch& Watch() { return m_watch; }
 
  private:
   TCheckinDesk& m_desk;
+  THostRemote* m_host;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;

@@ -83,7 +83,7 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
     return false;
   auto desk = std::make_unique<checkin::TCheckinDesk>();
   if (!desk->Open(t, error)) return false;
-  auto server = std::make_unique<checkin::TCheckinServer>(*desk);
+  auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
   if (!server->Start(ipv4, port, error)) return false;
   m_desk = std::move(desk);
   m_server = std::move(server);
@@ -96,6 +96,9 @@ void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
   if (m_desk) m_desk->Close();
+  // A paired phone is paired with this server: a new start pairs again.
+  m_pairing.Unpair(checkin::TPairRole::Host);
+  m_pairing.Unpair(checkin::TPairRole::Desk);
 }
 
 std::string TCheckinService::BeforeDraw(int32_t taskId) const {

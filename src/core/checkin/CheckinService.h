@@ -12,6 +12,8 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/HostRemote.h"
+#include "core/checkin/Pairing.h"
 #include "core/records/Records.h"
 
 namespace checkin {
@@ -69,11 +71,18 @@ class TCheckinService {
   checkin::TCheckinDesk& Desk() { return *m_desk; }
   const checkin::TCheckinDesk& Desk() const { return *m_desk; }
 
+  // The pairing of the host's remote and the prize desks, and the remote the draw screen
+  // listens to; both answer on the server while it runs. Stop unpairs everyone.
+  checkin::TPairing& Pairing() { return m_pairing; }
+  checkin::THostRemote& Host() { return m_host; }
+
   // The hall's Wi-Fi, shown on the check-in screen (GBK; empty: no line).
   void SetWifi(std::string name, std::string password);
   std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
 
  private:
+  checkin::TPairing m_pairing;
+  checkin::THostRemote m_host{m_pairing};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
   std::unique_ptr<checkin::TCheckinServer> m_server;
   int32_t m_taskId = 0;
