@@ -20,7 +20,8 @@ TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
   const TDrawSession& session = engine.Session();
   s.open = stage.Phase() != TStagePhase::Closed;
   s.taskId = session.Task.TaskId;
-  s.task = session.Task.TaskName;
+  // The title the hall sees, as the phones' pages name the task.
+  s.task = session.Task.MainTitle.empty() ? session.Task.TaskName : session.Task.MainTitle;
   s.phase = stage.Phase();
   s.asking = stage.Asking();
   s.finished = engine.state() == TDataDraw::State::Finished;
