@@ -99,7 +99,9 @@ if(st===403){showPair(d?d.text:'');return;}
 $('rmsg').textContent=st===200?'':(d?d.text:'连接失败，请重试');lastRev=-1;schedule(80);});}
 function render(d){
 $('task').textContent=d.task;$('phase').textContent=d.open?(PH[d.phase]||''):PH.closed;
-$('prize').textContent=d.prize;$('left').textContent=d.prize?('本奖项还剩 '+d.left+' 名'):'';
+var now=d.phase==='selecting'||d.phase==='rolling'||d.phase==='landing';
+$('prize').textContent=d.prize?((now?'正在抽取：':'下一批：')+d.prize):'';
+$('left').textContent=d.prize?('该奖项还剩 '+d.left+' 名'):'';
 var p=$('prompt');p.textContent=d.prompt;p.style.display=d.prompt?'block':'none';
 var has={},i;for(i=0;i<d.actions.length;i++)has[d.actions[i]]=true;
 var bx=$('buttons');bx.innerHTML='';
