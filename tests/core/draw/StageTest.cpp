@@ -370,7 +370,7 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   TDrawSession session;
   TDataDraw e(session, m_rng);
   ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TStage s(e);
   ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
   const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
@@ -406,7 +406,7 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   TDrawSession session;
   TDataDraw e(session, m_rng);
   ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TStage s(e);
   ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
   const TStageFrame resumed = s.Answer(TStageAnswer::Yes);

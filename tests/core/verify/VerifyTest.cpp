@@ -61,7 +61,7 @@ class Verify : public ::testing::Test {
     TDrawSession eSession;
     TDataDraw e(eSession, rng);
     ASSERT_TRUE(SetUpDraw(e));
-    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+    ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
