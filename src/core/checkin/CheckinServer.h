@@ -24,6 +24,7 @@ class TClaimRoutes;
 namespace checkin {
 
 class TCheckinDesk;
+class THostRemote;
 
 // Limits of the server.
 inline constexpr unsigned kServerThreads = 16;
@@ -65,7 +66,9 @@ class TRequestWatch {
 
 class TCheckinServer {
  public:
-  explicit TCheckinServer(TCheckinDesk& desk) : m_desk(desk) {}
+  // With `host`, the server also answers pairing and the host's remote.
+  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr)
+      : m_desk(desk), m_host(host) {}
   ~TCheckinServer();
   TCheckinServer(const TCheckinServer&) = delete;
   TCheckinServer& operator=(const TCheckinServer&) = delete;
@@ -80,6 +83,7 @@ class TCheckinServer {
   const std::string& Url() const { return m_url; }
 
   TCheckinDesk& Desk() { return m_desk; }
+  THostRemote* Host() { return m_host; }
   TRequestWatch& Watch() { return m_watch; }
   // The prize claims' routes, answered before the check-in ones; set before Start.
   void SetClaimRoutes(claims::TClaimRoutes* routes) { m_claims = routes; }
@@ -87,6 +91,7 @@ class TCheckinServer {
 
  private:
   TCheckinDesk& m_desk;
+  THostRemote* m_host;
   claims::TClaimRoutes* m_claims = nullptr;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;

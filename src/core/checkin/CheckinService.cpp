@@ -56,9 +56,7 @@ std::string CloseForDrawQuestion(size_t checkedIn, size_t total) {
 
 }  // namespace checkin
 
-TCheckinService::TCheckinService()
-    : m_desk(std::make_unique<checkin::TCheckinDesk>()),
-      m_pairing(std::make_unique<checkin::TPairing>()) {}
+TCheckinService::TCheckinService() : m_desk(std::make_unique<checkin::TCheckinDesk>()) {}
 
 TCheckinService::~TCheckinService() { Stop(); }
 
@@ -90,8 +88,8 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   m_claimsError.clear();
   claims::TClaimDraw draw;
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
-  auto routes = std::make_unique<claims::TClaimRoutes>(*desk, *m_pairing, claimDesk);
-  auto server = std::make_unique<checkin::TCheckinServer>(*desk);
+  auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
+  auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
   server->SetClaimRoutes(routes.get());
   if (!server->Start(ipv4, port, error)) return false;
   routes->SetBaseUrl(server->Url());
@@ -109,8 +107,10 @@ void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
   m_claimRoutes.reset();
-  m_pairing->Unpair(checkin::TPairRole::Desk);
   if (m_desk) m_desk->Close();
+  // A paired phone is paired with this server: a new start pairs again.
+  m_pairing.Unpair(checkin::TPairRole::Host);
+  m_pairing.Unpair(checkin::TPairRole::Desk);
 }
 
 std::string TCheckinService::BeforeDraw(int32_t taskId) const {
@@ -147,7 +147,7 @@ void TCheckinService::AfterDraw(int32_t taskId) {
 
 std::string TCheckinService::DeskPairUrl() {
   if (!Running()) return {};
-  const std::string code = m_pairing->Code(checkin::TPairRole::Desk);
+  const std::string code = m_pairing.Code(checkin::TPairRole::Desk);
   return code.empty() ? std::string() : Url() + "desk?p=" + code;
 }
 

@@ -112,7 +112,7 @@ THttpResponse Refused(int status, const char* kind, std::string_view gbkText,
   return r;
 }
 
-THttpResponse BadRequest() { return checkin::TextResponse(400, "请求无效"); }
+THttpResponse BadRequest() { return checkin::PlainResponse(400, "请求无效"); }
 
 }  // namespace
 

@@ -30,10 +30,15 @@ struct TRevealedList {
   bool operator==(const TRevealedList&) const = default;
 };
 
+struct TStageState;
+
 class TStageObserver {
  public:
   virtual ~TStageObserver() = default;
   // A batch or a replacement was revealed, or an earlier draw resumed: `list` is the whole
   // winners list the hall has seen, never a line of a winner still rolling.
   virtual void Revealed(const TRevealedList& list) = 0;
+  // The stage moved (an input, a timer, a question or message in sight): what a remote
+  // shows of it now. Told again with the same state; the observer keeps what changed.
+  virtual void Moved(const TStageState&) {}
 };

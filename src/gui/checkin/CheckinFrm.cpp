@@ -19,6 +19,7 @@
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/checkin/DeskPairFrm.h"
+#include "gui/checkin/HostRemoteFrm.h"
 #include "gui/checkin/QrImage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -107,16 +108,20 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   layout->addLayout(locks);
   BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
   BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
+  BtnHost = new QPushButton(QStringLiteral("主持人遥控(&H)"), this);
+  BtnHost->setObjectName(QStringLiteral("BtnHost"));
   BtnDesks = new QPushButton(QStringLiteral("领奖台配对(&D)"), this);
   BtnDesks->setObjectName(QStringLiteral("BtnDesks"));
   auto* screens = new QHBoxLayout;
   screens->addWidget(BtnScreen, 1);
+  screens->addWidget(BtnHost, 1);
   screens->addWidget(BtnDesks, 1);
   layout->addLayout(screens);
 
   connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
   connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
   connect(BtnDesks, &QPushButton::clicked, this, &TCheckinFrm::BtnDesksClick);
+  connect(BtnHost, &QPushButton::clicked, this, &TCheckinFrm::BtnHostClick);
   connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
   connect(BtnLift, &QPushButton::clicked, this, &TCheckinFrm::BtnLiftClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
@@ -133,6 +138,15 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   connect(m_timer, &QTimer::timeout, this, &TCheckinFrm::ShowState);
   m_timer->start();
   ShowState();
+}
+
+TCheckinFrm::~TCheckinFrm() { delete m_host; }
+
+void TCheckinFrm::BtnHostClick() {
+  if (!m_host) m_host = new THostRemoteFrm(m_service);
+  m_host->show();
+  m_host->raise();
+  m_host->activateWindow();
 }
 
 void TCheckinFrm::BtnStartClick() {

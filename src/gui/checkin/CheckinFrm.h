@@ -20,12 +20,14 @@ class QTimer;
 class TCheckinScreen;
 class TCheckinService;
 class TDeskPairFrm;
+class THostRemoteFrm;
 
 class TCheckinFrm : public QDialog {
   Q_OBJECT
  public:
   TCheckinFrm(TCheckinService& service, int32_t taskId, const QString& taskName,
               QWidget* parent = nullptr);
+  ~TCheckinFrm() override;
 
   QComboBox* CbAddress;
   QSpinBox* SePort;
@@ -33,6 +35,7 @@ class TCheckinFrm : public QDialog {
   QPushButton* BtnScreen;
   // The prize desks' pairing window.
   QPushButton* BtnDesks;
+  QPushButton* BtnHost;  // the host remote's window
   QLabel* LbQr;
   QLabel* LbUrl;
   QLabel* LbCount;
@@ -46,11 +49,13 @@ class TCheckinFrm : public QDialog {
   QCheckBox* CbCheckinOnly;
 
   TCheckinScreen* Screen() const { return m_screen; }
+  THostRemoteFrm* HostWindow() const { return m_host; }
 
  public slots:
   void BtnStartClick();
   void BtnScreenClick();
   void BtnDesksClick();
+  void BtnHostClick();
   // Shows the service as it stands.
   void ShowState();
   void CbCheckinOnlyClick(bool checked);
@@ -63,6 +68,8 @@ class TCheckinFrm : public QDialog {
   QTimer* m_timer;
   TCheckinScreen* m_screen = nullptr;
   TDeskPairFrm* m_desks = nullptr;
+  // A window of its own, not this one's child: the draw screen leaves it in reach.
+  THostRemoteFrm* m_host = nullptr;
   QString m_shownUrl;
   std::vector<checkin::TCheckinLock> m_shownLocks;
 };
