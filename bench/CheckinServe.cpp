@@ -5,13 +5,17 @@
 //
 // serves a list of IDS ids (13900000000 + i, named 员工<i>) from the data root ROOT on
 // 127.0.0.1:PORT, prints "ready" and runs until its input ends. A line "board N" on its
-// input reveals the first N ids as winners of 一等奖 on the phones' board.
+// input reveals the first N ids as winners of 一等奖 on the phones' board and to the prize
+// desks; a line "code" prints the prize desks' pairing code of the moment.
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/ClaimDesk.h"
+#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/Pairing.h"
 #include "core/draw/DataDraw.h"
 #include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
@@ -43,15 +47,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
+  checkin::TPairing pairing;
+  auto claims = std::make_shared<claims::TClaimDesk>();
+  claims::TClaimRoutes routes(desk, pairing, claims);
   checkin::TCheckinServer server(desk);
+  server.SetClaimRoutes(&routes);
   if (!server.Start("127.0.0.1", static_cast<uint16_t>(std::stoi(argv[2])), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
+  routes.SetBaseUrl(server.Url());
   std::printf("ready %s\n", server.Url().c_str());
   std::fflush(stdout);
   std::string line;
   while (std::getline(std::cin, line)) {
+    if (line == "code") {
+      std::printf("code %s\n", pairing.Code(checkin::TPairRole::Desk).c_str());
+      std::fflush(stdout);
+      continue;
+    }
     if (line.rfind("board ", 0) != 0) continue;
     const int n = std::stoi(line.substr(6));
     checkin::TWinnersBoard board;
@@ -61,6 +75,13 @@ int main(int argc, char** argv) {
       board.WonBy[std::to_string(13900000000LL + i)] = text::G("一等奖");
     }
     desk.SetBoard(board);
+    claims::TClaimDraw draw;
+    draw.TaskId = 1;
+    draw.DrawKey = std::string(64, '1');
+    for (int i = 0; i < n && i < ids; ++i)
+      draw.Winners.push_back({std::to_string(13900000000LL + i), 1, text::G("一等奖"),
+                              text::G("员工") + std::to_string(i)});
+    if (!claims->Use(draw, error)) std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     std::printf("board %d\n", n);
     std::fflush(stdout);
   }

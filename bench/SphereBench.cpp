@@ -4,20 +4,24 @@
 // and the process's memory while it turns. A program of its own: the screen benchmarks keep a data
 // root of their own for the whole run.
 //
-// Figures on the shared 2-core machine without a GPU (load about 20 from other builds), three
-// runs, min / median, 滚动号码 → 名单球, offscreen:
-//   1080p rolling, % of one core     1.9 / 2.0 → 11.9 / 12.1 at 54–56 frames a second
-//                  process ms a frame          → 2.14 / 2.18 (13 % at a full 60)
-//   4K rolling (the sphere at 30 f/s) 2.2 / 2.6 → 19.6 / 21.8
-//   stop key to the landing, 1080p    1.7 / 4.9 → 12.6 / 22 ms (the journal's flush in both)
-//   stop key to the landing, 4K      31 / 45   → 115 / 144 ms
-//   standing between batches          1.15 / 1.24 → 1.00 / 1.28 %
-//   a million: 开始 to the sphere turning 329 ms, 154 MB resident while it turns.
+// Figures on the shared 2-core machine without a GPU (load about 11 from other builds), the
+// sphere before (cards made in the frame) → now (cards made on the painter's thread), in
+// one sitting, offscreen:
+//   1080p rolling, % of one core      13.4 → 11.2 at 62 / 61 frames a second
+//                  frame painted, ms  mean 2.5 → 0.8, longest 17 → 9 (preemption)
+//   4K rolling (30 f/s), % of a core  22.0 → 23.1 (mean painting 10 ms wall: preempted)
+//   stop key, 4K, data on disk        43 → 28 ms, the journal's fsync nearly all of it; on
+//                                     tmpfs 82 → 0.4–1.0 ms (before: a winner's card set
+//                                     in type and its photo missing at the key)
+//   standing between batches          0.98 → 1.08 %   Ready, turning at 12 f/s: 0.97 %
+//   滚动号码 beside them: 1080p 1.9 %, 4K 2.3–2.7 %, stop key 4K 18–23 ms (disk).
+//   a million: 开始 to the sphere turning 329 ms, 154 MB resident while it turns (earlier).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -245,6 +249,35 @@ BENCHMARK(BM_StillBetweenBatches)
     ->Iterations(1)
     ->UseRealTime();
 
+// The Ready screen, the sphere turning slowly behind the next item's lines.
+void BM_ReadyTurning(benchmark::State& state) {
+  TheTasks();
+  const TRollStyle style = state.range(1) ? TRollStyle::Sphere : TRollStyle::Numbers;
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 1u);
+  if (!Open(screen, kPhotoTask, style, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("the screen did not open");
+    return;
+  }
+  if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+  QTest::qWait(1000);
+  double percent = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 5000) QTest::qWait(50);
+    percent = (CpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+  }
+  state.counters["cpu_percent_of_one_core"] = percent;
+}
+BENCHMARK(BM_ReadyTurning)
+    ->ArgsProduct({{1920, 3840}, {0, 1}})
+    ->ArgNames({"width", "sphere"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
 // A million candidates: from 开始 to the sphere turning (who may win found, a sample laid
 // out and drawn), and the process's peak memory.
 void BM_SphereSetUp1M(benchmark::State& state) {
@@ -274,9 +307,10 @@ void BM_SphereSetUp1M(benchmark::State& state) {
 }
 BENCHMARK(BM_SphereSetUp1M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// Not a measure: with SPHERE_PICTURES=<folder> the screen as the hall sees it, rolling and
-// while the winners fly out, at 1024×768, 1920×1080 and 4K with 20, 2,000 (photos) and
-// 1,000,000 candidates, saved as PNG files (run it under Xvfb to see it on a real X screen).
+// Not a measure: with SPHERE_PICTURES=<folder> the screen as the hall sees it, Ready,
+// rolling, while the winners fly out and revealed, at 1024×768, 1920×1080 and 4K with 20, 2,000
+// (photos) and 1,000,000 candidates, saved as PNG files (run it under Xvfb to see it on a real X
+// screen).
 void BM_SpherePictures(benchmark::State& state) {
   const QString folder = qEnvironmentVariable("SPHERE_PICTURES");
   if (folder.isEmpty()) {
@@ -295,10 +329,6 @@ void BM_SpherePictures(benchmark::State& state) {
         screen.resize(size);
         screen.show();
         (void)QTest::qWaitForWindowExposed(&screen);
-        screen.SBeginClick();
-        (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
-        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
-        QTest::qWait(700);
         const QString name = QStringLiteral("%1/sphere-%2x%3-%4")
                                  .arg(folder)
                                  .arg(size.width())
@@ -306,11 +336,19 @@ void BM_SpherePictures(benchmark::State& state) {
                                  .arg(task == kSmallTask   ? 20
                                       : task == kPhotoTask ? 2000
                                                            : 1000000);
+        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+        QTest::qWait(300);
+        screen.grab().save(name + QStringLiteral("-ready.png"));
+        screen.SBeginClick();
+        (void)QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; });
+        if (TSphereRoll* sphere = SphereOf(screen)) sphere->WaitForPhotos(20000);
+        QTest::qWait(700);
         screen.grab().save(name + QStringLiteral("-rolling.png"));
         screen.EKeyCtrlKeyPress();
         QTest::qWait(450);
         screen.grab().save(name + QStringLiteral("-flying.png"));
-        QTest::qWait(700);
+        (void)QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000);
+        QTest::qWait(300);
         screen.grab().save(name + QStringLiteral("-revealed.png"));
       }
     }

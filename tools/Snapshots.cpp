@@ -27,6 +27,7 @@
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawSession.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/ExampleTasks.h"
 #include "core/records/Loaders.h"
 #include "core/records/WinnerPhotos.h"
@@ -498,6 +499,15 @@ int main(int argc, char** argv) {
     TQueryForm query(session);
     if (query.SetUpQuery(1001) != 1) return 7;
     Save(&query, QStringLiteral("query_winners"));
+    // Two prizes claimed, one at a desk phone's record and one by 领取 here.
+    WriteAll(paths::NativePath(claims::ClaimFilePath(1001, claims::ResultsDrawKey(1001))),
+             "CLAIM\t1001\t" + claims::ResultsDrawKey(1001) + "\r\n" +
+                 std::string(text::FirstField(people[1])) + "\t" + std::to_string(items[0].ItemId) +
+                 text::G("\t2026-12-09 21:42:10\t领奖台1\r\n"));
+    query.SGLuckId->selectRow(4);
+    query.SGLuckId->setCurrentCell(4, 0);
+    query.BtnClaimClick();
+    Save(&query, QStringLiteral("query_claims"));
     // 查找 by a name.
     query.EdtFindId->setText(Q(text::SplitFields(people[8])[1]));
     query.FindWinner();

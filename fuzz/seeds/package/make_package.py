@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-# Writes package.zip and package_v2.zip, the event package harness's seeds: small packages in
-# the documented form, of version 1 and of version 2 (an excluded task's winners, the list's
-# fingerprint).
+# Writes package.zip, package_v2.zip and package_v3.zip, the event package harness's seeds:
+# small packages in the documented form, of version 1, of version 2 (an excluded task's
+# winners, the list's fingerprint) and of version 3 (a task that rolls as 名单球).
 import hashlib
 import zipfile
 
@@ -18,7 +18,8 @@ v2 = (m.replace("活动包\t1\n", "活动包\t2\n", 1) + "task\tRules\tEXCLUDE\\
       "exclude\t1004\t去年年会\t" + hashlib.sha256(ids.encode()).hexdigest() + "\t" +
       ids.replace("\n", "\\n") + "\n" +
       "fingerprint\t" + hashlib.sha256(lst.encode()).hexdigest() + "\n")
-for name, manifest in (("package.zip", m), ("package_v2.zip", v2)):
+v3 = v2.replace("活动包\t2\n", "活动包\t3\nroll\tsphere\n", 1)
+for name, manifest in (("package.zip", m), ("package_v2.zip", v2), ("package_v3.zip", v3)):
     with zipfile.ZipFile(name, "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("list.txt", lst)
         z.writestr("media/background.jpg", "JPEG")

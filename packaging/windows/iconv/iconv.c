@@ -6,6 +6,7 @@
  * them: EILSEQ with *inbuf on the bad sequence, EINVAL for a sequence cut off at the end,
  * E2BIG with *inbuf on the first character that did not fit. Stateless encodings only. */
 #include "iconv.h"
+#include "localcharset.h"
 
 #include <errno.h>
 #include <stdlib.h>
@@ -303,4 +304,22 @@ size_t iconv(iconv_t cd, char** inbuf, size_t* inleft, char** outbuf, size_t* ou
     *outleft -= (size_t)wrote;
   }
   return 0;
+}
+
+const char* locale_charset(void) {
+  static char name[16];
+  if (!name[0]) {
+    UINT cp = GetACP();
+    char digits[12];
+    int n = 0;
+    do {
+      digits[n++] = (char)('0' + cp % 10);
+      cp /= 10;
+    } while (cp && n < 11);
+    name[0] = 'C';
+    name[1] = 'P';
+    for (int i = 0; i < n; ++i) name[2 + i] = digits[n - 1 - i];
+    name[2 + n] = '\0';
+  }
+  return name;
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "Version.h"
 #include "core/presets/PresetList.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -313,6 +314,15 @@ TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64
              Num(total);
   }
   return f;
+}
+
+TFinding FirewallFinding(bool blocked, std::string_view profiles) {
+  const std::string where = G("（") + std::string(profiles) + G("）");
+  if (!blocked) return {TMark::Ok, G("防火墙"), G("Windows防火墙允许手机连接本程序") + where};
+  return {TMark::Warning, G("防火墙"),
+          G("Windows防火墙会挡住手机签到、主持人遥控和领奖核销") + where +
+              G("：请把这台电脑连接的网络设为专用网络，或在“允许应用通过Windows防火墙”中允许") +
+              G(kProductName)};
 }
 
 }  // namespace check

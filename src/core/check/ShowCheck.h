@@ -66,4 +66,8 @@ TFinding ScreenFinding(int screens, int drawScreen, int width, int height);
 TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64_t checkedIn,
                         int64_t total);
 
+// The firewall on the phones' way in, for the profiles `profiles` (GBK names) in use:
+// `blocked` when it keeps them out.
+TFinding FirewallFinding(bool blocked, std::string_view profiles);
+
 }  // namespace check

@@ -342,6 +342,12 @@ std::string TCheckinDesk::CheckedInAs(std::string_view token) const {
   return it == m_tokenNames.end() ? std::string() : it->second;
 }
 
+std::string TCheckinDesk::IdOfToken(std::string_view token) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto it = m_tokens.find(std::string(token));
+  return it == m_tokens.end() ? std::string() : it->second;
+}
+
 void TCheckinDesk::SetBoard(TWinnersBoard board) {
   std::lock_guard<std::mutex> lock(m_boardMutex);
   m_board = std::move(board);

@@ -133,6 +133,8 @@ class TCheckinDesk {
   // The name (or masked id, without names) that `token` checked in with; empty when the
   // token is unknown.
   std::string CheckedInAs(std::string_view token) const;
+  // The id (as on the list) that `token` checked in with; empty when the token is unknown.
+  std::string IdOfToken(std::string_view token) const;
 
   // For tests: the clock of the rate limit (ms, steady) and of the records' times.
   void SetClock(std::function<int64_t()> steadyMs, std::function<std::string()> wallTime);

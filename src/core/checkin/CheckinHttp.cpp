@@ -10,6 +10,17 @@ namespace checkin {
 
 namespace {
 
+void AddCommonHeaders(THttpResponse& r) {
+  r.Headers.push_back({"Cache-Control", "no-store"});
+  r.Headers.push_back({"X-Content-Type-Options", "nosniff"});
+  r.Headers.push_back({"Referrer-Policy", "no-referrer"});
+  r.Headers.push_back({"X-Frame-Options", "DENY"});
+  r.Headers.push_back({"Content-Security-Policy",
+                       "default-src 'none'; style-src 'unsafe-inline'; script-src "
+                       "'unsafe-inline'; connect-src 'self'; img-src data:; form-action 'self'; "
+                       "frame-ancestors 'none'; base-uri 'none'"});
+}
+
 bool Unescape(std::string_view in, std::string& out) {
   out.clear();
   for (size_t i = 0; i < in.size(); ++i) {
@@ -27,35 +38,6 @@ bool Unescape(std::string_view in, std::string& out) {
     }
   }
   return true;
-}
-
-void AddCommonHeaders(THttpResponse& r) {
-  r.Headers.push_back({"Cache-Control", "no-store"});
-  r.Headers.push_back({"X-Content-Type-Options", "nosniff"});
-  r.Headers.push_back({"Referrer-Policy", "no-referrer"});
-  r.Headers.push_back({"X-Frame-Options", "DENY"});
-  r.Headers.push_back({"Content-Security-Policy",
-                       "default-src 'none'; style-src 'unsafe-inline'; script-src "
-                       "'unsafe-inline'; connect-src 'self'; img-src data:; form-action 'self'; "
-                       "frame-ancestors 'none'; base-uri 'none'"});
-}
-
-THttpResponse Plain(int status, std::string_view utf8) {
-  THttpResponse r;
-  r.Status = status;
-  r.ContentType = "text/plain; charset=utf-8";
-  r.Body = std::string(utf8);
-  AddCommonHeaders(r);
-  return r;
-}
-
-THttpResponse Json(std::string body) {
-  THttpResponse r;
-  r.Status = 200;
-  r.ContentType = "application/json; charset=utf-8";
-  r.Body = std::move(body);
-  AddCommonHeaders(r);
-  return r;
 }
 
 std::string U8(std::string_view gbk) { return text::GbkToUtf8(gbk); }
@@ -86,7 +68,7 @@ const char* AnswerKind(TAnswer a) {
 
 THttpResponse CheckInRoute(TCheckinDesk& desk, const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return Plain(400, "请求无效");
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
   const auto id = form.find("id");
   const auto name = form.find("name");
   const TCheckinResult r =
@@ -97,12 +79,12 @@ THttpResponse CheckInRoute(TCheckinDesk& desk, const THttpRequest& req) {
   body += "\",\"text\":" + JsonString(U8(AnswerText(r.Answer)));
   body += ",\"name\":" + JsonString(U8(r.Name));
   body += ",\"token\":" + JsonString(r.Token) + "}";
-  return Json(std::move(body));
+  return JsonResponse(std::move(body));
 }
 
 THttpResponse WinnersRoute(TCheckinDesk& desk, const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return Plain(400, "请求无效");
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
   const auto token = form.find("t");
   std::vector<TBoardLine> lines;
   std::string won;
@@ -123,10 +105,37 @@ THttpResponse WinnersRoute(TCheckinDesk& desk, const THttpRequest& req) {
             ",\"c\":" + (lines[i].Caption ? "true" : "false") + "}";
   }
   body += "]}";
-  return Json(std::move(body));
+  return JsonResponse(std::move(body));
 }
 
 }  // namespace
+
+THttpResponse PlainResponse(int status, std::string_view utf8) {
+  THttpResponse r;
+  r.Status = status;
+  r.ContentType = "text/plain; charset=utf-8";
+  r.Body = std::string(utf8);
+  AddCommonHeaders(r);
+  return r;
+}
+
+THttpResponse JsonResponse(std::string body, int status) {
+  THttpResponse r;
+  r.Status = status;
+  r.ContentType = "application/json; charset=utf-8";
+  r.Body = std::move(body);
+  AddCommonHeaders(r);
+  return r;
+}
+
+THttpResponse HtmlResponse(std::string body) {
+  THttpResponse r;
+  r.Status = 200;
+  r.ContentType = "text/html; charset=utf-8";
+  r.Body = std::move(body);
+  AddCommonHeaders(r);
+  return r;
+}
 
 bool ParseForm(std::string_view body, std::map<std::string, std::string>& fields) {
   fields.clear();
@@ -206,20 +215,21 @@ std::string HtmlEscape(std::string_view s) {
   return out;
 }
 
-THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req) {
-  if (req.HeaderBytes > kMaxHeaderBytes) return Plain(431, "请求头过大");
-  if (req.BodyTooLarge || req.Body.size() > kMaxBodyBytes) return Plain(413, "请求过大");
+bool OverLimits(const THttpRequest& req) {
+  return req.HeaderBytes > kMaxHeaderBytes || req.BodyTooLarge || req.Body.size() > kMaxBodyBytes;
+}
+
+THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req, THostRemote* host) {
+  if (req.HeaderBytes > kMaxHeaderBytes) return PlainResponse(431, "请求头过大");
+  if (req.BodyTooLarge || req.Body.size() > kMaxBodyBytes) return PlainResponse(413, "请求过大");
   if (req.Method == "GET" && (req.Path == "/" || req.Path == "/index.html")) {
-    THttpResponse r;
-    r.Status = 200;
-    r.ContentType = "text/html; charset=utf-8";
-    r.Body = CheckinPage(desk.TaskName(), desk.HasNameField(), desk.IdTitle(), desk.NumericIds());
-    AddCommonHeaders(r);
-    return r;
+    return HtmlResponse(
+        CheckinPage(desk.TaskName(), desk.HasNameField(), desk.IdTitle(), desk.NumericIds()));
   }
+  if (host && IsHostPath(req.Path)) return HandleHostRequest(*host, req);
   if (req.Method == "POST" && req.Path == "/checkin") return CheckInRoute(desk, req);
   if (req.Method == "POST" && req.Path == "/winners") return WinnersRoute(desk, req);
-  return Plain(404, "没有这个页面");
+  return PlainResponse(404, "没有这个页面");
 }
 
 }  // namespace checkin

@@ -17,7 +17,8 @@ constexpr std::string_view kHead = R"(<!DOCTYPE html>
 body{margin:0;font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
 background:#7a0d0d;color:#fff4d6;font-size:17px;line-height:1.5}
 main{max-width:480px;margin:0 auto;padding:16px;display:flex;flex-direction:column}
-h1{order:0}.task{order:1}#me{order:2}#done{order:3}#f{order:5}section{order:6}#count{order:7}
+h1{order:0}.task{order:1}#me{order:2}#prize{order:2}#done{order:3}#f{order:5}section{order:6}
+#count{order:7}
 .closed section{order:4}
 h1{font-size:24px;margin:8px 0 4px;text-align:center;color:#ffd75e}
 .task{text-align:center;margin:0 0 14px;word-break:break-all}
@@ -34,6 +35,14 @@ word-break:break-all}
 text-align:center;border-radius:12px;padding:12px;margin-bottom:14px;word-break:break-all}
 #me{display:none;background:#ffd75e;color:#7a0d0d;font-size:24px;font-weight:bold;
 text-align:center;border-radius:12px;padding:16px;margin-bottom:14px}
+#prize{display:none;background:#fffaf0;color:#3a1a00;border-radius:12px;padding:14px;
+margin-bottom:14px;text-align:center}
+#prize .item{font-size:20px;font-weight:bold;color:#b3150b;word-break:break-all}
+#prize .code{font-size:30px;font-weight:bold;letter-spacing:2px;font-family:monospace}
+#prize canvas{display:block;margin:6px auto}
+#prize .state{font-size:18px;font-weight:bold;color:#8a6a4a}
+#prize .done{font-size:26px;color:#127a2c}
+#prize .p+.p{border-top:1px dashed #c9a36a;margin-top:10px;padding-top:10px}
 h2{font-size:19px;margin:0 0 8px;color:#b3150b}
 #lines div{padding:2px 0;word-break:break-all;font-family:monospace,"Noto Sans CJK SC"}
 #lines div.c{font-weight:bold;margin-top:8px;font-family:inherit}
@@ -44,6 +53,7 @@ h2{font-size:19px;margin:0 0 8px;color:#b3150b}
 )";
 
 constexpr std::string_view kFormStart = R"(<div id="me"></div>
+<div id="prize"></div>
 <div id="done" role="status"></div>
 <form id="f" autocomplete="off">
 )";
@@ -95,6 +105,44 @@ $("f").onsubmit=function(ev){
     }else{show(r.text,false);}
   });
 };
+// A winner's prizes: each one's claim code and its QR for the desk, then 已领取.
+var prizeBusy=false,prizeAt=0;
+function prizes(){
+  var now=new Date().getTime();
+  if(prizeBusy||now-prizeAt<3000)return;
+  prizeBusy=true;prizeAt=now;
+  post("/prize","t="+encodeURIComponent(token),function(r){
+    prizeBusy=false;
+    if(!r||!r.prizes)return;
+    var box=$("prize");
+    while(box.firstChild)box.removeChild(box.firstChild);
+    for(var i=0;i<r.prizes.length;i++){
+      var p=r.prizes[i],d=document.createElement("div");d.className="p";
+      var t=document.createElement("div");t.className="item";t.textContent=p.item;d.appendChild(t);
+      if(p.claimed){
+        var k=document.createElement("div");k.className="done";k.textContent=p.text;
+        d.appendChild(k);
+      }else{
+        var c=document.createElement("div");c.className="code";c.textContent=p.code;
+        d.appendChild(c);
+        var g=document.createElement("canvas");
+        if(p.qr&&g.getContext){
+          // Whole pixels a module and the quiet zone of four: a camera reads it at once.
+          var k=Math.max(3,Math.floor(220/(p.qs+8))),x=g.getContext("2d");
+          g.width=g.height=(p.qs+8)*k;
+          x.fillStyle="#fff";x.fillRect(0,0,g.width,g.height);x.fillStyle="#000";
+          for(var j=0;j<p.qr.length;j++)
+            if(p.qr.charAt(j)==="1")x.fillRect((j%p.qs+4)*k,(Math.floor(j/p.qs)+4)*k,k,k);
+          d.appendChild(g);
+        }
+        var s=document.createElement("div");s.className="state";s.textContent=p.text;
+        d.appendChild(s);
+      }
+      box.appendChild(d);
+    }
+    box.style.display=r.prizes.length?"block":"none";
+  });
+}
 var busy=false;
 function poll(){
   if(busy)return;
@@ -115,6 +163,7 @@ function poll(){
     var me=$("me");
     me.textContent=r.me;
     me.style.display=r.me?"block":"none";
+    if(r.me)prizes();
     // A page opened again after its check-in says so instead of an empty form.
     if(r["in"]&&!here){
       $("done").textContent="已签到："+r["in"];

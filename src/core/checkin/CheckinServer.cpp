@@ -27,6 +27,7 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
+#include "core/checkin/ClaimHttp.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
@@ -163,7 +164,11 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
   req.Address = address;
   req.HeaderBytes = p->headerBytes;
   req.BodyTooLarge = p->tooLarge;
-  const THttpResponse r = HandleRequest(server->Desk(), req);
+  // The claims' routes first, then the host's and the check-in's.
+  THttpResponse r;
+  claims::TClaimRoutes* claimRoutes = server->ClaimRoutes();
+  if (!claimRoutes || !claimRoutes->Handle(req, r))
+    r = HandleRequest(server->Desk(), req, server->Host());
   *uploadSize = 0;
   return Send(c, r);
 }

@@ -17,9 +17,14 @@
 
 struct MHD_Daemon;
 
+namespace claims {
+class TClaimRoutes;
+}
+
 namespace checkin {
 
 class TCheckinDesk;
+class THostRemote;
 
 // Limits of the server.
 inline constexpr unsigned kServerThreads = 16;
@@ -61,7 +66,9 @@ class TRequestWatch {
 
 class TCheckinServer {
  public:
-  explicit TCheckinServer(TCheckinDesk& desk) : m_desk(desk) {}
+  // With `host`, the server also answers pairing and the host's remote.
+  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr)
+      : m_desk(desk), m_host(host) {}
   ~TCheckinServer();
   TCheckinServer(const TCheckinServer&) = delete;
   TCheckinServer& operator=(const TCheckinServer&) = delete;
@@ -76,10 +83,16 @@ class TCheckinServer {
   const std::string& Url() const { return m_url; }
 
   TCheckinDesk& Desk() { return m_desk; }
+  THostRemote* Host() { return m_host; }
   TRequestWatch& Watch() { return m_watch; }
+  // The prize claims' routes, answered before the check-in ones; set before Start.
+  void SetClaimRoutes(claims::TClaimRoutes* routes) { m_claims = routes; }
+  claims::TClaimRoutes* ClaimRoutes() { return m_claims; }
 
  private:
   TCheckinDesk& m_desk;
+  THostRemote* m_host;
+  claims::TClaimRoutes* m_claims = nullptr;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;

@@ -83,10 +83,21 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
     return false;
   auto desk = std::make_unique<checkin::TCheckinDesk>();
   if (!desk->Open(t, error)) return false;
-  auto server = std::make_unique<checkin::TCheckinServer>(*desk);
+  // Claims of the results on file go on; a draw on stage brings its own winners.
+  auto claimDesk = claims::SharedClaimDesk(taskId);
+  m_claimsError.clear();
+  claims::TClaimDraw draw;
+  if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
+  auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
+  auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
+  server->SetClaimRoutes(routes.get());
   if (!server->Start(ipv4, port, error)) return false;
+  routes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);
+  m_claims = std::move(claimDesk);
+  m_claimRoutes = std::move(routes);
   m_server = std::move(server);
+  m_titleLine = t.TitleLine;
   m_taskId = taskId;
   m_closedForDraw = false;
   return true;
@@ -95,7 +106,11 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
 void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
+  m_claimRoutes.reset();
   if (m_desk) m_desk->Close();
+  // A paired phone is paired with this server: a new start pairs again.
+  m_pairing.Unpair(checkin::TPairRole::Host);
+  m_pairing.Unpair(checkin::TPairRole::Desk);
 }
 
 std::string TCheckinService::BeforeDraw(int32_t taskId) const {
@@ -121,6 +136,19 @@ void TCheckinService::AfterDraw(int32_t taskId) {
     m_desk->Reopen();
   }
   m_closedForDraw = false;
+  // A finished draw's files name its absent winners too; results of an earlier draw left in
+  // place by an unfinished one are not this draw's.
+  claims::TClaimDraw draw;
+  if (m_claims && HasWinnerFiles(taskId) &&
+      claims::ResultsDrawKey(taskId) == claims::CurrentDrawKey(taskId) &&
+      claims::ResultsDraw(taskId, draw, m_claimsError))
+    m_claims->Use(draw, m_claimsError);
+}
+
+std::string TCheckinService::DeskPairUrl() {
+  if (!Running()) return {};
+  const std::string code = m_pairing.Code(checkin::TPairRole::Desk);
+  return code.empty() ? std::string() : Url() + "desk?p=" + code;
 }
 
 void TCheckinService::SetWifi(std::string name, std::string password) {

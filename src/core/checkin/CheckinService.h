@@ -12,6 +12,10 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/ClaimDesk.h"
+#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/HostRemote.h"
+#include "core/checkin/Pairing.h"
 #include "core/records/Records.h"
 
 namespace checkin {
@@ -69,13 +73,32 @@ class TCheckinService {
   checkin::TCheckinDesk& Desk() { return *m_desk; }
   const checkin::TCheckinDesk& Desk() const { return *m_desk; }
 
+  // The pairing of the host's remote and the prize desks, and the remote the draw screen
+  // listens to; both answer on the server while it runs. Stop unpairs everyone.
+  checkin::TPairing& Pairing() { return m_pairing; }
+  checkin::THostRemote& Host() { return m_host; }
+  // The prize claims of the task (its shared claim desk) and the list's title line (it
+  // names the winners' 姓名 field). Claims() is null while no task was started.
+  std::shared_ptr<claims::TClaimDesk> Claims() const { return m_claims; }
+  const std::string& TitleLine() const { return m_titleLine; }
+  // The address a desk phone opens to pair (its code in it), empty while not running.
+  std::string DeskPairUrl();
+  // The error of the last refresh of the claims (GBK), empty when none.
+  const std::string& ClaimsError() const { return m_claimsError; }
+
   // The hall's Wi-Fi, shown on the check-in screen (GBK; empty: no line).
   void SetWifi(std::string name, std::string password);
   std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
 
  private:
+  checkin::TPairing m_pairing;
+  checkin::THostRemote m_host{m_pairing};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
   std::unique_ptr<checkin::TCheckinServer> m_server;
+  std::shared_ptr<claims::TClaimDesk> m_claims;
+  std::unique_ptr<claims::TClaimRoutes> m_claimRoutes;
+  std::string m_titleLine;
+  std::string m_claimsError;
   int32_t m_taskId = 0;
   bool m_closedForDraw = false;
   std::string m_wifiName;

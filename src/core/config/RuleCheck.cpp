@@ -10,6 +10,7 @@
 #include "core/config/TaskList.h"
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/CandidatePool.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawTexts.h"
 #include "core/records/DrawDataFile.h"
@@ -57,80 +58,37 @@ std::string QuotaFault(std::string_view where, const TRuleQuota& q, const TRuleL
   return {};
 }
 
-// The candidate meets every condition of the item (given the columns of its conditions).
-bool MeetsConditions(std::string_view line, const TItemRules& item,
-                     const std::vector<int>& columns) {
-  for (size_t k = 0; k < item.Conditions.size(); ++k) {
-    const TRuleCondition& c = item.Conditions[k];
-    const std::string_view v = text::FieldAt(line, columns[k]);
-    const bool listed = std::binary_search(c.Values.begin(), c.Values.end(), v);
-    if (listed != (c.Kind == TConditionKind::OneOf)) return false;
+// The draw's own pool over the context's list under `rules`: every count here is the
+// pool's, so the configuration window and the draw agree on who may win. Rules the list
+// cannot index (a missing field, a ticket that is no number) count nobody; CheckRules
+// names them.
+class TRuleCount {
+ public:
+  TRuleCount(const TTaskRules& rules, const TRuleContext& context) {
+    TPoolRules given;
+    given.Rules = rules;
+    for (const std::string& head : context.List.Heads)
+      given.TitleLine += (given.TitleLine.empty() ? "" : " ") + head;
+    given.ExcludedIds = context.ExcludedIds;
+    std::string error;
+    std::shared_ptr<const TRulesIndex> index = IndexRules(context.List.Lines, given, error);
+    m_indexed = error.empty();
+    m_pool = TCandidatePool(context.List.Lines, m_presets, false);
+    m_pool.UseRules(std::move(index));
   }
-  return true;
-}
+  int64_t Eligible(int32_t itemId) const {
+    return m_indexed ? m_pool.RuleEligibleCount(itemId) : 0;
+  }
+  int64_t Reach(int32_t itemId) const { return m_indexed ? m_pool.RuleQuotaReach(itemId) : 0; }
+  int64_t TaskReach(const std::vector<int32_t>& itemIds) const {
+    return m_indexed ? m_pool.TaskQuotaReach(itemIds) : 0;
+  }
 
-// The item's candidates as the counts see them: for each eligible line, its quota value.
-struct TEligible {
-  int64_t count = 0;
-  std::map<std::string, int64_t, std::less<>> perQuotaValue;
-  std::map<std::string, int64_t, std::less<>> perTaskQuotaValue;
+ private:
+  TArrCheatId m_presets;  // none: the pool keeps a reference
+  TCandidatePool m_pool;
+  bool m_indexed = false;
 };
-
-// `mark`, when given, gets a 1 at each eligible line's place.
-TEligible Eligible(const TTaskRules& rules, int32_t itemId, const TRuleContext& context,
-                   std::vector<uint8_t>* mark = nullptr) {
-  TEligible out;
-  const TItemRules* item = rules.ItemRulesOf(itemId);
-  const TItemRules none;
-  if (!item) item = &none;
-  std::vector<int> columns;
-  for (const TRuleCondition& c : item->Conditions)
-    columns.push_back(FieldColumn(context.List, c.Field));
-  const int ticketColumn =
-      rules.TicketsField.empty() ? -1 : FieldColumn(context.List, rules.TicketsField);
-  const int quotaColumn = item->Quota.IsSet() ? FieldColumn(context.List, item->Quota.Field) : -1;
-  const int taskQuotaColumn =
-      rules.TaskQuota.IsSet() ? FieldColumn(context.List, rules.TaskQuota.Field) : -1;
-  // An empty id names nobody, as in the draw.
-  std::unordered_set<std::string_view> excluded(context.ExcludedIds.begin(),
-                                                context.ExcludedIds.end());
-  excluded.insert(rules.ExcludeIds.begin(), rules.ExcludeIds.end());
-  excluded.insert(item->ExcludeIds.begin(), item->ExcludeIds.end());
-  excluded.erase(std::string_view());
-  for (size_t k = 0; k < context.List.Lines.size(); ++k) {
-    const std::string& line = context.List.Lines[k];
-    if (!MeetsConditions(line, *item, columns)) continue;
-    if (!rules.TicketsField.empty()) {
-      int64_t n = 0;
-      if (!Tickets(text::FieldAt(line, ticketColumn), n) || n == 0) continue;
-    }
-    if (!excluded.empty() && excluded.count(text::FirstField(line))) continue;
-    ++out.count;
-    if (mark) (*mark)[k] = 1;
-    if (quotaColumn >= 0) ++out.perQuotaValue[std::string(text::FieldAt(line, quotaColumn))];
-    if (taskQuotaColumn >= 0)
-      ++out.perTaskQuotaValue[std::string(text::FieldAt(line, taskQuotaColumn))];
-  }
-  return out;
-}
-
-// The most winners one quota lets `perValue` have.
-int64_t CappedSum(const std::map<std::string, int64_t, std::less<>>& perValue, int32_t max) {
-  int64_t reach = 0;
-  for (const auto& [value, n] : perValue) reach += std::min<int64_t>(n, max);
-  return reach;
-}
-
-// The most winners the quotas let the item have among the eligible `e`: the item's own and
-// the task's, each alone, the smaller of the two.
-int64_t ReachOf(const TEligible& e, const TTaskRules& rules, const TItemRules* item) {
-  int64_t reach = e.count;
-  if (item && item->Quota.IsSet())
-    reach = std::min(reach, CappedSum(e.perQuotaValue, item->Quota.Max));
-  if (rules.TaskQuota.IsSet())
-    reach = std::min(reach, CappedSum(e.perTaskQuotaValue, rules.TaskQuota.Max));
-  return reach;
-}
 
 }  // namespace
 
@@ -328,40 +286,36 @@ bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::strin
 }
 
 int64_t EligibleCount(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
-  return Eligible(rules, itemId, context).count;
+  return TRuleCount(rules, context).Eligible(itemId);
 }
 
 int64_t QuotaReach(const TTaskRules& rules, int32_t itemId, const TRuleContext& context) {
-  return ReachOf(Eligible(rules, itemId, context), rules, rules.ItemRulesOf(itemId));
+  return TRuleCount(rules, context).Reach(itemId);
 }
 
 std::string TooFewText(const TTaskRules& rules, const TRuleContext& context, int32_t itemId) {
   std::string out;
   const bool taskWide = !rules.TicketsField.empty() || !rules.ExcludeTasks.empty() ||
                         !rules.ExcludeIds.empty() || rules.TaskQuota.IsSet();
+  const TRuleCount count(rules, context);
   for (const TRuleItem& item : context.Items) {
     if (itemId != 0 && item.ItemId != itemId) continue;
-    const TItemRules* own = rules.ItemRulesOf(item.ItemId);
-    if (!own && !taskWide) continue;
-    const TEligible e = Eligible(rules, item.ItemId, context);
-    const std::string line =
-        drawtext::TooFewForRules(item.Name, e.count, ReachOf(e, rules, own), item.LuckCount);
+    if (!rules.ItemRulesOf(item.ItemId) && !taskWide) continue;
+    const std::string line = drawtext::TooFewForRules(item.Name, count.Eligible(item.ItemId),
+                                                      count.Reach(item.ItemId), item.LuckCount);
     if (line.empty()) continue;
     if (!out.empty()) out += "\n";
     out += line;
   }
   // The task's quota over every item together: those who keep the rules of any item.
   if (itemId == 0 && rules.TaskQuota.IsSet() && context.Items.size() > 1) {
-    const int column = FieldColumn(context.List, rules.TaskQuota.Field);
-    std::map<std::string, int64_t, std::less<>> perValue;
     int64_t wanted = 0;
-    for (const TRuleItem& item : context.Items) wanted += item.LuckCount;
-    std::vector<uint8_t> any(context.List.Lines.size(), 0);
-    for (const TRuleItem& item : context.Items) Eligible(rules, item.ItemId, context, &any);
-    for (size_t k = 0; k < any.size(); ++k)
-      if (any[k]) ++perValue[std::string(text::FieldAt(context.List.Lines[k], column))];
-    const std::string line =
-        drawtext::TooFewForTaskQuota(CappedSum(perValue, rules.TaskQuota.Max), wanted);
+    std::vector<int32_t> ids;
+    for (const TRuleItem& item : context.Items) {
+      wanted += item.LuckCount;
+      ids.push_back(item.ItemId);
+    }
+    const std::string line = drawtext::TooFewForTaskQuota(count.TaskReach(ids), wanted);
     if (!line.empty()) out += (out.empty() ? "" : "\n") + line;
   }
   return out;
@@ -446,31 +400,40 @@ bool PresetKeepsRules(const TTaskRules& rules, const TRuleItem& item,
   const std::string who =
       Bracketed(id) + G("不能指定为奖项") + Bracketed(item.Name) + G("的中奖者：");
   const TItemRules* own = rules.ItemRulesOf(item.ItemId);
-  if (own) {
-    for (const TRuleCondition& c : own->Conditions) {
-      TItemRules one;
-      one.Conditions = {c};
-      if (!MeetsConditions(line, one, {FieldColumn(list, c.Field)})) {
-        message = who + G("不符合中奖条件（") + ConditionsText(one) + G("）");
-        return false;
-      }
-    }
+  // The line alone, judged by the draw's own rule.
+  TPoolRules given;
+  given.Rules = rules;
+  NormaliseRules(given.Rules);  // the verdict names a condition in this order
+  for (const std::string& head : heads)
+    given.TitleLine += (given.TitleLine.empty() ? "" : " ") + head;
+  given.ExcludedIds = excludedIds;
+  const TArraySring one{std::string(line)};
+  std::string error;
+  const std::shared_ptr<const TRulesIndex> index = IndexRules(one, given, error);
+  if (!error.empty()) {
+    message = who + error;
+    return false;
   }
-  if (!rules.TicketsField.empty()) {
-    int64_t n = 0;
-    if (!Tickets(FieldOf(line, FieldColumn(list, rules.TicketsField)), n) || n == 0) {
-      message = who + G("票数") + Bracketed(rules.TicketsField) + G("为0");
+  const TRuleVerdict verdict = index ? RuleVerdict(*index, item.ItemId, 0) : TRuleVerdict{};
+  switch (verdict.bar) {
+    case TRuleBar::None:
+      break;
+    case TRuleBar::Condition: {
+      TItemRules failed;
+      failed.Conditions = {given.Rules.ItemRulesOf(item.ItemId)->Conditions.at(verdict.condition)};
+      message = who + G("不符合中奖条件（") + ConditionsText(failed) + G("）");
       return false;
     }
-  }
-  if (std::find(excludedIds.begin(), excludedIds.end(), id) != excludedIds.end()) {
-    message = who + G("已在排除的抽奖任务中中奖");
-    return false;
-  }
-  if (std::binary_search(rules.ExcludeIds.begin(), rules.ExcludeIds.end(), id) ||
-      (own && std::binary_search(own->ExcludeIds.begin(), own->ExcludeIds.end(), id))) {
-    message = who + G("在排除名单中");
-    return false;
+    case TRuleBar::NoTickets:
+      message = who + G("票数") + Bracketed(rules.TicketsField) + G("为0");
+      return false;
+    case TRuleBar::ExcludedTask:
+      message = who + G("已在排除的抽奖任务中中奖");
+      return false;
+    case TRuleBar::ExcludedList:
+    case TRuleBar::NotCheckedIn:
+      message = who + G("在排除名单中");
+      return false;
   }
   if (own && own->Quota.IsSet()) {
     const int column = FieldColumn(list, own->Quota.Field);

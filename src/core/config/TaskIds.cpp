@@ -5,6 +5,7 @@
 
 #include "core/db/TombolixDM.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/ResultsHistory.h"
 #include "core/records/WinnerPhotos.h"
@@ -52,6 +53,7 @@ bool TaskIdUsers(int32_t id, std::vector<std::string>& users, std::string& error
     if (fs::exists(paths::NativePath(dir), ec)) users.push_back(dir);
   }
   AddStartingWith(paths::DataFileDir(), "CHEAT_" + sid + "_", users);
+  for (const std::string& file : claims::TaskClaimFiles(id)) users.push_back(file);
   for (const std::string& file : TaskResultFiles(id))
     if (file != paths::FinishedJournalPath(id)) users.push_back(file);
   return true;

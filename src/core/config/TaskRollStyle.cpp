@@ -30,8 +30,10 @@ bool LoadRollStyle(int32_t taskId, TRollStyle& style, std::string& error) {
 
 bool SaveRollStyle(int32_t taskId, TRollStyle style, std::string& error) {
   db::TQuery* q = detail::SharedQuery(error);
-  return q &&
-         db::ExecSql(*q,
+  if (!q) return false;
+  // Numbers is what no row says: a database that never had a sphere gets no table for it.
+  if (style == TRollStyle::Numbers && !HasTable(*q, error)) return error.empty();
+  return db::ExecSql(*q,
                      "create table if not exists TaskRollStyle (TaskId integer not null primary "
                      "key, Style integer not null default 0)",
                      {}, error) &&

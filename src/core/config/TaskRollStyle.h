@@ -14,7 +14,8 @@ namespace config {
 // The task's style; Numbers for a task never saved with another. False with a GBK error
 // when the database fails.
 bool LoadRollStyle(int32_t taskId, TRollStyle& style, std::string& error);
-// Stores the task's style. False with a GBK error when the database fails; nothing changes.
+// Stores the task's style (Numbers makes no table where there is none). False with a GBK
+// error when the database fails; nothing changes.
 bool SaveRollStyle(int32_t taskId, TRollStyle style, std::string& error);
 
 }  // namespace config

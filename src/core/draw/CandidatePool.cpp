@@ -166,7 +166,9 @@ class TRulesIndex {
   std::vector<Column> columns;
   bool tickets = false;
   std::vector<int64_t> ticketsOf;  // per candidate, when tickets are counted
-  std::vector<uint8_t> excluded;   // per candidate
+  // Per candidate: why the whole task is shut to it (kTaskWinner | kListed | kAbsent), 0 open.
+  static constexpr uint8_t kTaskWinner = 1, kListed = 2, kAbsent = 4;
+  std::vector<uint8_t> excluded;
   int taskQuotaColumn = -1;
   int32_t taskQuotaMax = 0;
   std::unordered_map<int32_t, Item> items;
@@ -177,16 +179,23 @@ class TRulesIndex {
     return it == items.end() ? plain : it->second;
   }
   int64_t Weight(int32_t k) const { return tickets ? ticketsOf[static_cast<size_t>(k)] : 1; }
-  // Conditions, exclusion and tickets: what never changes during the draw.
-  bool Keeps(const Item& item, int32_t k) const {
+  // Conditions, tickets and exclusion: what never changes during the draw, the first bar
+  // found in that order.
+  TRuleVerdict Verdict(const Item& item, int32_t k) const {
     const size_t i = static_cast<size_t>(k);
-    if (excluded[i] || (tickets && ticketsOf[i] <= 0)) return false;
-    if (!item.excluded.empty() && item.excluded[i]) return false;
-    for (const Condition& c : item.conditions)
+    for (size_t n = 0; n < item.conditions.size(); ++n) {
+      const Condition& c = item.conditions[n];
       if ((c.listed[static_cast<size_t>(columns[c.column].valueOf[i])] != 0) != c.oneOf)
-        return false;
-    return true;
+        return {TRuleBar::Condition, n};
+    }
+    if (tickets && ticketsOf[i] <= 0) return {TRuleBar::NoTickets};
+    if (excluded[i] & kTaskWinner) return {TRuleBar::ExcludedTask};
+    if ((excluded[i] & kListed) || (!item.excluded.empty() && item.excluded[i]))
+      return {TRuleBar::ExcludedList};
+    if (excluded[i] & kAbsent) return {TRuleBar::NotCheckedIn};
+    return {};
   }
+  bool Keeps(const Item& item, int32_t k) const { return Verdict(item, k).bar == TRuleBar::None; }
   int32_t ValueOf(int column, int32_t k) const {
     return columns[static_cast<size_t>(column)].valueOf[static_cast<size_t>(k)];
   }
@@ -263,9 +272,10 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
   };
   // A field the line lacks has the empty value.
   for (size_t c = 0; c < index->columns.size(); ++c) numberOf(c, {});
-  std::unordered_set<std::string_view> excludedIds(given.ExcludedIds.begin(),
-                                                   given.ExcludedIds.end());
-  excludedIds.insert(rules.ExcludeIds.begin(), rules.ExcludeIds.end());
+  const std::unordered_set<std::string_view> winnerIds(given.ExcludedIds.begin(),
+                                                       given.ExcludedIds.end());
+  const std::unordered_set<std::string_view> listedIds(rules.ExcludeIds.begin(),
+                                                       rules.ExcludeIds.end());
   std::unordered_set<std::string_view> presentIds(given.PresentIds.begin(), given.PresentIds.end());
   index->excluded.assign(n, 0);
   if (index->tickets) index->ticketsOf.assign(n, 0);
@@ -275,8 +285,10 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
     bool first = true;
     text::ForEachField(lines[k], [&](size_t i, std::string_view f) {
       if (first) {
-        if (!excludedIds.empty() && excludedIds.count(f)) index->excluded[k] = 1;
-        if (given.CheckinOnly && !presentIds.count(f)) index->excluded[k] = 1;
+        if (!winnerIds.empty() && winnerIds.count(f))
+          index->excluded[k] |= TRulesIndex::kTaskWinner;
+        if (!listedIds.empty() && listedIds.count(f)) index->excluded[k] |= TRulesIndex::kListed;
+        if (given.CheckinOnly && !presentIds.count(f)) index->excluded[k] |= TRulesIndex::kAbsent;
         first = false;
       }
       if (i < columnOfField.size() && columnOfField[i])
@@ -284,7 +296,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
       if (index->tickets && i == ticketField) ticketText = f;
       return i < lastField;
     });
-    if (first && given.CheckinOnly) index->excluded[k] = 1;  // a line without an id
+    if (first && given.CheckinOnly) index->excluded[k] |= TRulesIndex::kAbsent;  // no id
     if (!index->tickets) continue;
     int64_t t = 0;
     bool whole = text::IsAllDigits(ticketText);
@@ -688,6 +700,10 @@ int64_t TCandidatePool::TaskQuotaReach(const std::vector<int32_t>& itemIds) cons
   int64_t reach = 0;
   for (int64_t n : perValue) reach += std::min<int64_t>(n, x.taskQuotaMax);
   return reach;
+}
+
+TRuleVerdict RuleVerdict(const TRulesIndex& index, int32_t itemId, int32_t k) {
+  return index.Verdict(index.ItemOf(itemId), k);
 }
 
 int32_t TCandidatePool::PresetsAgainstRules(int32_t itemId) const {

@@ -9,6 +9,7 @@
 // through it; docs/verify.md states the pick rule an outside checker replays.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +44,21 @@ class TRulesIndex;
 // exceed 2^63 - 1; null without error for empty rules and no check-in.
 std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TPoolRules& rules,
                                               std::string& error);
+
+// What shuts a candidate out of a prize item for the whole draw, the first found in this
+// order: a condition of the item (`condition` its place among them), no tickets, a win in
+// an excluded task, an exclusion list (the task's or the item's), not checked in.
+enum class TRuleBar { None, Condition, NoTickets, ExcludedTask, ExcludedList, NotCheckedIn };
+struct TRuleVerdict {
+  TRuleBar bar = TRuleBar::None;
+  size_t condition = 0;
+};
+
+// The one eligibility rule, which the pool draws by and the configuration's checks count
+// by: candidate `k` of the indexed lines against item `itemId` (an item without rules of
+// its own keeps only the task's). Quotas and earlier winners move during the draw and are
+// the pool's (MayWin).
+TRuleVerdict RuleVerdict(const TRulesIndex& index, int32_t itemId, int32_t k);
 
 class TCandidatePool {
  public:

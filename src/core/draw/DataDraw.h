@@ -135,9 +135,8 @@ class TDataDraw {
   bool BeginReplacement(size_t place, std::string& message);
 
   // --- the journal and the resume ---
-  // The unfinished journal found by SetUp, and the number of winners it holds.
-  TPendingKind PendingDraw() const { return m_draw.pending.kind; }
-  int32_t PendingWinners() const { return m_draw.pending.Winners(); }
+  // The unfinished journal found by SetUp: its kind and the winners it holds.
+  const TPendingDraw& Pending() const { return m_draw.pending; }
   // Continues the pending draw: between batches as after its last batch, with the winners
   // list, the generator and the preset entries as they were; `end` holds the texts of that
   // moment. A draw whose every item was complete is saved here. False when the journal does

@@ -27,12 +27,12 @@ TStageFrame TStage::Open() {
   TStageFrame f;
   std::string error;
   TDataDraw::BatchEnd end;
-  switch (m_e.PendingDraw()) {
+  switch (m_e.Pending().kind) {
     case TPendingKind::Resumable:
       // Esc decides nothing: the screen closes and the draw stays as it is; only an
       // explicit No starts anew.
       return Question(std::move(f), TStageQuestion::Resume,
-                      drawtext::ResumeQuestion(m_e.PendingWinners()), TStageAnswer::Yes,
+                      drawtext::ResumeQuestion(m_e.Pending().Winners()), TStageAnswer::Yes,
                       TStageAnswer::Closed);
     case TPendingKind::Complete:
       // Every batch was drawn: only the winner files were missing. Nothing to ask.
@@ -573,6 +573,8 @@ void TStage::RevealList(TStageFrame& f) {
       line.place = place;
       line.id = std::string(CandidateId(w.CandidateLine));
       line.item = ItemNameOf(m_e.Session().Items, w.ItemId);
+      line.itemId = w.ItemId;
+      line.line = w.CandidateLine;
     } else if (!text.empty() && text.back() == ':') {
       for (const TLuckItem& item : m_e.Session().Items)
         if (text == item.ItemName + ":") line.caption = true;

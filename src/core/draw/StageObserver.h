@@ -10,13 +10,16 @@
 // One line of the winners list as the stage shows it (GBK, masked as shown): a prize item's
 // caption, a winner's line, or a blank line between items. `place` is the winner's place in
 // draw order (-1 for a caption, a blank line or an absent winner); `id` and `item` name the
-// winner and the prize item of such a place.
+// winner and the prize item of such a place; `itemId` and the winner's candidate line are
+// for the prize desk, which shows the name to its paired phone only.
 struct TRevealedLine {
   std::string text;
   bool caption = false;
   int32_t place = -1;
   std::string id;
   std::string item;
+  int32_t itemId = 0;
+  std::string line;
   bool operator==(const TRevealedLine&) const = default;
 };
 
@@ -27,10 +30,15 @@ struct TRevealedList {
   bool operator==(const TRevealedList&) const = default;
 };
 
+struct TStageState;
+
 class TStageObserver {
  public:
   virtual ~TStageObserver() = default;
   // A batch or a replacement was revealed, or an earlier draw resumed: `list` is the whole
   // winners list the hall has seen, never a line of a winner still rolling.
   virtual void Revealed(const TRevealedList& list) = 0;
+  // The stage moved (an input, a timer, a question or message in sight): what a remote
+  // shows of it now. Told again with the same state; the observer keeps what changed.
+  virtual void Moved(const TStageState&) {}
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/checkin/CheckinService.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
@@ -110,7 +111,7 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
                    const std::vector<std::pair<std::string, std::string>>& checkins,
-                   const TAuditRows* audit, std::string& error);
+                   const claims::TClaimFile& claimed, const TAuditRows* audit, std::string& error);
 
 // The cell formats of a prize item's worksheet.
 struct ItemFormats {
@@ -160,14 +161,18 @@ lxw_worksheet* AddSheet(lxw_workbook* wb, const std::string& sheetName, std::str
 // fields as column heads, then one winner a row, each field in its own column, so that the
 // sheet sorts and filters. Every column is as wide as its widest cell.
 bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported& item,
-                  const ItemFormats& formats, std::string& error) {
+                  const claims::TClaimsByWinner& claimed, const ItemFormats& formats,
+                  std::string& error) {
   lxw_worksheet* ws = AddSheet(wb, sheetName, error);
   if (!ws) return false;
   LineReader in;
   if (!in.Open(item.winnerPath, error)) return false;
   std::string_view line;
-  const std::vector<std::string> heads =
+  std::vector<std::string> heads =
       in.Next(line) ? text::SplitFields(line) : std::vector<std::string>();
+  // Claims add their column after the title line's fields: time and desk of each claim.
+  const size_t claimColumn = heads.size();
+  if (!claimed.empty()) heads.push_back(claims::ClaimExportHead());
   const std::string name = text::GbkToUtf8(item.item->ItemName);
   // Rows are streamed, so A1 is written (and merged over the heads) before anything else.
   lxw_error e = heads.size() > 1
@@ -182,8 +187,15 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
     widest[0] = std::max(widest[0], item.item->ItemName.size());
   }
   lxw_row_t row = 2;
-  while (e == LXW_NO_ERROR && in.Next(line))
-    e = WriteRow(ws, row++, text::SplitFields(line), formats.cell, widest);
+  while (e == LXW_NO_ERROR && in.Next(line)) {
+    std::vector<std::string> cells = text::SplitFields(line);
+    if (!claimed.empty() && !cells.empty()) {
+      const auto c = claimed.find({cells[0], item.item->ItemId});
+      cells.resize(std::max(cells.size(), claimColumn + 1));
+      if (c != claimed.end()) cells[claimColumn] = c->second.Time + " " + c->second.Desk;
+    }
+    e = WriteRow(ws, row++, cells, formats.cell, widest);
+  }
   if (in.Failed()) {
     error = in.Error();
     return false;
@@ -221,6 +233,24 @@ bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
       if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, cells, formats.cell, widest);
     }
   }
+  return SizeColumns(ws, widest, e, error);
+}
+
+// The sheet 领奖名单: each claim of the exported items in the order made, with its item.
+bool AddClaimSheet(lxw_workbook* wb, const std::string& sheetName,
+                   const std::vector<Exported>& exported, const claims::TClaimFile& claimed,
+                   const ItemFormats& formats, std::string& error) {
+  lxw_worksheet* ws = AddSheet(wb, sheetName, error);
+  if (!ws) return false;
+  std::vector<size_t> widest;
+  lxw_row_t row = 0;
+  lxw_error e = WriteRow(ws, row++,
+                         {text::G("号码"), text::G("奖项"), text::G("领取时间"), text::G("领奖台")},
+                         formats.head, widest);
+  for (const claims::TClaimRecord& r : claimed.Records)
+    for (const Exported& x : exported)
+      if (x.item->ItemId == r.ItemId && e == LXW_NO_ERROR)
+        e = WriteRow(ws, row++, {r.Id, x.item->ItemName, r.Time, r.Desk}, formats.cell, widest);
   return SizeColumns(ws, widest, e, error);
 }
 
@@ -326,6 +356,15 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
   std::vector<std::pair<std::string, std::string>> checkins;
   if (itemId < 0 && !checkin::CheckinsOfDraw(task.TaskId, checkins, error)) return false;
   if (!checkins.empty()) itemNames.push_back("签到名单");
+  // And the claims of the draw the winner files come from.
+  claims::TClaimFile claimed;
+  if (!claims::ReadDrawClaims(task.TaskId, claims::ResultsDrawKey(task.TaskId), claimed, error))
+    return false;
+  std::erase_if(claimed.Records, [&](const claims::TClaimRecord& r) {
+    return std::none_of(exported.begin(), exported.end(),
+                        [&](const Exported& x) { return x.item->ItemId == r.ItemId; });
+  });
+  if (!claimed.Records.empty()) itemNames.push_back("领奖名单");
   // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
   TAuditRows audit;
   std::string noAudit;
@@ -339,7 +378,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
       gbkPath,
       [&](const std::string& tempU8, std::string& error) {
         return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, withAbsent, checkins,
-                             withAudit ? &audit : nullptr, error);
+                             claimed, withAudit ? &audit : nullptr, error);
       },
       error);
 }
@@ -350,7 +389,7 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
                    const std::vector<std::pair<std::string, std::string>>& checkins,
-                   const TAuditRows* audit, std::string& error) {
+                   const claims::TClaimFile& claimed, const TAuditRows* audit, std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -386,8 +425,11 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   format_set_align(formats.cell, LXW_ALIGN_CENTER);
   format_set_align(formats.cell, LXW_ALIGN_VERTICAL_BOTTOM);
 
+  claims::TClaimsByWinner byWinner;
+  for (const claims::TClaimRecord& r : claimed.Records)
+    byWinner.emplace(std::make_pair(r.Id, r.ItemId), r);
   for (size_t k = 0; k < exported.size(); ++k) {
-    if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], formats, error)) return false;
+    if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], byWinner, formats, error)) return false;
   }
   if (withAbsent &&
       !AddAbsentSheet(wb.get(), sheetNames[exported.size()], exported, formats, error))
@@ -395,6 +437,10 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   if (!checkins.empty() &&
       !AddCheckinSheet(wb.get(), sheetNames[exported.size() + (withAbsent ? 1 : 0)], checkins,
                        formats, error))
+    return false;
+  const size_t claimSheet = exported.size() + (withAbsent ? 1 : 0) + (checkins.empty() ? 0 : 1);
+  if (!claimed.Records.empty() &&
+      !AddClaimSheet(wb.get(), sheetNames[claimSheet], exported, claimed, formats, error))
     return false;
   if (audit && !AddAuditSheet(wb.get(), sheetNames.back(), *audit, error)) return false;
   // An export of nothing still gives a workbook that opens: one empty worksheet.

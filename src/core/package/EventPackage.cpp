@@ -288,9 +288,13 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
     return false;
   }
   const TRow& task = tasks.front();
+  TRollStyle rollStyle = TRollStyle::Numbers;
+  if (!config::LoadRollStyle(taskId, rollStyle, error)) return false;
+  const bool sphere = rollStyle == TRollStyle::Sphere;
 
   std::vector<std::unique_ptr<std::string>> keep;  // the entries' bytes, alive until Finish
-  std::string manifest = std::string(kMagic) + "\t" + Num(kVersion) + "\n";
+  std::string manifest = std::string(kMagic) + "\t" + Num(sphere ? kRollVersion : kVersion) + "\n";
+  if (sphere) manifest += "roll\tsphere\n";
   sheet::ZipWriter zip;
   if (!zip.Ok()) {
     error = G("无法创建压缩文件");
@@ -474,7 +478,7 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
   if (lines.empty()) return refuse(foreign);
   const auto head = text::SplitAt(lines.front(), '\t');
   if (head.size() != 2 || head[0] != kMagic) return refuse(foreign);
-  if (head[1] != Num(kVersion) && head[1] != "1")
+  if (head[1] != Num(kRollVersion) && head[1] != Num(kVersion) && head[1] != "1")
     return refuse(G("活动包的格式版本") + std::string(head[1].substr(0, 8)) +
                   G("不是本程序能读的，请用较新版本的程序导入"));
 
@@ -482,6 +486,7 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
   std::map<size_t, TRow> items;
   std::map<size_t, std::string> prizes;
   std::set<std::string> named;  // entries the manifest names
+  bool rollSeen = false;
   auto column = [](std::string_view name) {
     return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
       return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
@@ -537,6 +542,10 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
           }))
         return refuse(where);
       pkg.Exclusions.push_back(std::move(x));
+    } else if (f[0] == "roll" && f.size() == 2 && !rollSeen &&
+               (f[1] == "sphere" || f[1] == "numbers")) {
+      rollSeen = true;
+      pkg.RollStyle = f[1] == "sphere" ? TRollStyle::Sphere : TRollStyle::Numbers;
     } else if (f[0] == "fingerprint" && f.size() == 2 && IsHex64(f[1]) &&
                pkg.ListFingerprint.empty()) {
       pkg.ListFingerprint = std::string(f[1]);
@@ -890,6 +899,8 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     item = With(item, kPrizeColumn, pathOf(pkg.PrizeEntries[i]));
     if (!Insert("TaskItem", itemCols, item, why)) return fail(why);
   }
+  // Always stored: a row left by a deleted task of the same id must not decide the look.
+  if (!config::SaveRollStyle(id, pkg.RollStyle, why)) return fail(why);
   for (const auto& [staged, target] : places)
     if (!moves.Move(staged, target, why)) return fail(why);
   if (!db::ExecRaw(c, "commit", why)) return fail(why);

@@ -9,13 +9,18 @@
 #include <utility>
 #include <vector>
 
+#include "core/config/TaskRollStyle.h"
+
 namespace package {
 
 // The manifest's first line: the format's name and version.
 inline constexpr std::string_view kManifestEntry = "event.txt";
 inline constexpr std::string_view kMagic = "Qarvo抽奖软件活动包";
-// Version 2 added the `exclude` and `fingerprint` lines; version 1 is still read.
+// Version 2 added the `exclude` and `fingerprint` lines; version 1 is still read. Version 3
+// adds the `roll` line and is written only by a task that rolls as 名单球, so that an older
+// program still reads every other package and refuses that one by its version.
 inline constexpr int kVersion = 2;
+inline constexpr int kRollVersion = 3;
 // What a package may unpack to at most, all entries together.
 inline constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 30;
 
@@ -49,6 +54,8 @@ struct TEventPackage {
   // The list's fingerprint as its import left it (DATA_FILE/<TaskId>.sha256), or empty:
   // a list edited since stays flagged on the other machine.
   std::string ListFingerprint;
+  // How the task's roll looks; a package without a `roll` line rolls numbers.
+  TRollStyle RollStyle = TRollStyle::Numbers;
 };
 
 // Writes the package of task `taskId` to `gbkZipPath` (written beside it and renamed). A

@@ -144,27 +144,7 @@ void TCheckinWriter::Continue(std::string path, int32_t taskId, size_t wholeByte
 }
 
 bool TCheckinWriter::Append(std::string_view records, std::string& error) {
-  // A write that failed half way is cut back first (written beside and renamed over), so no
-  // record lands on a torn line.
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(paths::NativePath(m_path), ec);
-  if (!ec && size != m_wholeBytes) {
-    std::string bytes;
-    if (m_wholeBytes == 0) {
-      if (!files::RemoveFile(m_path, error)) return false;
-    } else if (!files::ReadWholeFile(m_path, bytes, error) || bytes.size() < m_wholeBytes ||
-               !files::WriteFileAtomic(m_path, std::string_view(bytes).substr(0, m_wholeBytes),
-                                       error)) {
-      if (error.empty()) error = text::G("签到记录文件") + m_path + text::G("比记录的短，无法续写");
-      return false;
-    }
-  }
-  std::string lines;
-  if (m_wholeBytes == 0) lines = FormatCheckinHead(m_taskId);
-  lines += records;
-  if (!files::AppendDurable(m_path, lines, error)) return false;
-  m_wholeBytes += lines.size();
-  return true;
+  return files::AppendRecords(m_path, m_wholeBytes, FormatCheckinHead(m_taskId), records, error);
 }
 
 }  // namespace checkin

@@ -1,6 +1,7 @@
 #include "core/records/ResultsHistory.h"
 
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 
 #include <algorithm>
 #include <ctime>
@@ -129,6 +130,7 @@ bool MoveTaskResultsToHistory(int taskId, std::string& error) {
   // Its phones' check-ins go with them, so that a new task of the same number starts afresh.
   if (paths::FileExists(checkin::CheckinFilePath(taskId)))
     files.push_back(checkin::CheckinFilePath(taskId));
+  for (std::string& p : claims::TaskClaimFiles(taskId)) files.push_back(std::move(p));
   // Its photos and pictures too: left in DATA_FILE they would keep its number taken.
   for (const char* prefix : {"PHOTO_", "MEDIA_"}) {
     const std::string dir = paths::DataFileDir() + prefix + std::to_string(taskId);

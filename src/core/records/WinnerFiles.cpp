@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/ResultsHistory.h"
 #include "core/text/FileWrite.h"
@@ -104,7 +105,9 @@ bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
     if (!batch.Stage(path, content, error)) return false;
   if (!intoHistory) return batch.Commit(error);
   const int taskId = items.front().TaskId;
-  const std::vector<std::string> previous = TaskResultFiles(taskId);
+  std::vector<std::string> previous = TaskResultFiles(taskId);
+  // Claims of the earlier draws go with their results; this draw's own stay.
+  for (std::string& p : claims::StaleClaimFiles(taskId)) previous.push_back(std::move(p));
   std::string folder;
   if (!MoveToHistory(taskId, previous, folder, error)) return false;
   if (batch.Commit(error)) return true;

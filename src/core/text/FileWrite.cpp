@@ -359,6 +359,29 @@ bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string
   return true;
 }
 
+bool AppendRecords(std::string_view gbkPath, size_t& wholeBytes, std::string_view head,
+                   std::string_view records, std::string& error) {
+  std::error_code ec;
+  const auto size = fs::file_size(paths::NativePath(gbkPath), ec);
+  if (!ec && size != wholeBytes) {
+    std::string bytes;
+    if (wholeBytes == 0) {
+      if (!RemoveFile(gbkPath, error)) return false;
+    } else if (!ReadWholeFile(gbkPath, bytes, error) || bytes.size() < wholeBytes ||
+               !WriteFileAtomic(gbkPath, std::string_view(bytes).substr(0, wholeBytes), error)) {
+      if (error.empty())
+        error = text::G("文件") + std::string(gbkPath) + text::G("比记录的短，无法续写");
+      return false;
+    }
+  }
+  std::string lines;
+  if (wholeBytes == 0) lines = head;
+  lines += records;
+  if (!AppendDurable(gbkPath, lines, error)) return false;
+  wholeBytes += lines.size();
+  return true;
+}
+
 bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& error) {
   const fs::path from = paths::NativePath(gbkFrom);
   const fs::path to = paths::NativePath(gbkTo);

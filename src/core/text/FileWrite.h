@@ -66,6 +66,14 @@ bool RemoveFile(std::string_view gbkPath, std::string& error);
 // power cut.
 bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string& error);
 
+// Appends `records` to a file of whole records whose first `wholeBytes` bytes are whole: a
+// tail past them (a write cut short) is cut back first, written beside and renamed over, so
+// no record lands on a torn line; `head` goes first while nothing is whole yet. Flushed to
+// disk before it returns, `wholeBytes` then counting the new records; false with the error
+// when nothing new is whole.
+bool AppendRecords(std::string_view gbkPath, size_t& wholeBytes, std::string_view head,
+                   std::string_view records, std::string& error);
+
 // Renames a file to another name on the same disk (creating the target's directory) and
 // flushes both directories. An existing target is never replaced.
 bool MoveFile(std::string_view gbkFrom, std::string_view gbkTo, std::string& error);

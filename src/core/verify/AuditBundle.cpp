@@ -8,6 +8,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
@@ -144,6 +145,12 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
   if (j.Head.CheckinOnly)
     entries.push_back(
         {checkin::CheckinFilePath("", task.TaskId), checkin::CheckinFilePath(task.TaskId), false});
+
+  // The prizes claimed, for the check that each went to a winner of this draw.
+  const std::string drawKey = claims::JournalDrawKey(paths::FinishedJournalPath(task.TaskId));
+  if (!drawKey.empty())
+    entries.push_back({claims::ClaimFilePath("", task.TaskId, drawKey),
+                       claims::ClaimFilePath(task.TaskId, drawKey), false});
 
   std::vector<std::unique_ptr<std::string>> contents;  // alive until the zip is closed
   sheet::ZipWriter zip;

@@ -12,6 +12,7 @@
 #include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/WinnerFiles.h"
@@ -455,6 +456,7 @@ class Checker {
     if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheSeed() || !PrepareTheReplay()) return;
     if (!ReplayTheBatches()) return;
     CheckTheResultFiles();
+    CheckTheClaims();
   }
 
   // The finished journal (or the open one), whole, of this task, with a committed secret.
@@ -810,6 +812,41 @@ class Checker {
     }
   }
 
+  // Every prize claimed went to a winner of this draw: the claim file named for the journal's
+  // key, when the folder holds it.
+  void CheckTheClaims() {
+    const std::string key = claims::JournalDrawKey(Rel(m_journalName));
+    const std::string name = claims::ClaimFilePath("", m_task, key);
+    if (key.empty() || !paths::FileExists(Rel(name))) return;
+    claims::TClaimFile file;
+    std::string why;
+    if (!claims::ReadClaimFile(Rel(name), file, why)) {
+      Problem(why);
+      return;
+    }
+    if (file.WholeBytes > 0 && (file.TaskId != m_task || file.DrawKey != key)) {
+      Problem(G("领奖记录文件") + name + G("不属于这次抽奖"));
+      return;
+    }
+    const TJournalHead& h = m_journal.Head;
+    std::set<std::pair<std::string, int32_t>> winners, absent;
+    for (const auto& [item, k] : m_flat)
+      winners.emplace(text::FirstField(m_lines[static_cast<size_t>(k)]), h.Items[item].ItemId);
+    for (const TAbsentId& a : m_absent) absent.emplace(text::FirstField(a.CandidateLine), a.ItemId);
+    size_t bad = 0;
+    for (const claims::TClaimRecord& r : file.Records) {
+      if (winners.count({r.Id, r.ItemId})) continue;
+      ++bad;
+      Problem(G("领奖记录中") + r.Id + G(" (奖项") + Num(r.ItemId) + G(", ") + r.Time + " " +
+              r.Desk +
+              (absent.count({r.Id, r.ItemId}) ? G(") 已标为缺席,奖项应由替补领取")
+                                              : G(") 不是本次抽奖的中奖者")));
+    }
+    if (bad == 0)
+      m_result.Lines.push_back(G("领奖记录") + Num(static_cast<int64_t>(file.Records.size())) +
+                               G("条, 均为本次抽奖的中奖者"));
+  }
+
   std::string m_root;
   bool m_checkinFileChecked = false;
   int32_t m_task;
@@ -860,6 +897,13 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
     at = paths::kDataFileFolder.size() + paths::kPresetPrefix.size();
   } else if (startsWith(s, paths::kLuckFileFolder, paths::kAbsentPrefix)) {
     at = paths::kLuckFileFolder.size() + paths::kAbsentPrefix.size();
+  } else if (startsWith(s, paths::kLuckFileFolder, claims::kClaimPrefix)) {
+    // The claim file of the draw: CLAIM_<task>_<16 hex>.txt.
+    at = paths::kLuckFileFolder.size() + claims::kClaimPrefix.size();
+    if (!digitsThen(s, at) || at >= s.size() || s[at] != '_') return false;
+    const std::string_view key = s.substr(at + 1);
+    return key.size() == 16 + 4 && key.substr(16) == ".txt" &&
+           key.substr(0, 16).find_first_not_of("0123456789abcdef") == std::string_view::npos;
   } else if (startsWith(s, paths::kLuckFileFolder, checkin::kCheckinPrefix)) {
     // The check-in file of a draw of those checked in: CHECKIN_<task>.txt.
     at = paths::kLuckFileFolder.size() + checkin::kCheckinPrefix.size();

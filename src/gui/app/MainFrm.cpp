@@ -393,6 +393,15 @@ void TMainForm::SBtnGetLuckClick() {
   std::optional<checkin::TWinnersFeed> feed;
   if (checkingIn) feed.emplace(m_checkin->Desk(), taskId);
   const TSessionWatch watch(m_drawSession, feed ? &*feed : nullptr);
+  // And the prize desks learn who may claim, reveal by reveal.
+  std::optional<claims::TClaimFeed> claimFeed;
+  if (checkingIn && m_checkin->Claims())
+    claimFeed.emplace(m_checkin->Claims(), taskId, m_checkin->TitleLine());
+  const TSessionWatch claimWatch(m_drawSession, claimFeed ? &*claimFeed : nullptr);
+  // While the server runs, the paired host's phone drives the stage as its keys do.
+  checkin::THostRemote* host = m_checkin && m_checkin->Running() ? &m_checkin->Host() : nullptr;
+  const TSessionWatch hostWatch(m_drawSession, host);
+  screen->SetRemote(host);
   if (screen->SetUp(taskId) == 1) screen->ShowModal();
   screen.reset();
   if (checkingIn) m_checkin->AfterDraw(taskId);

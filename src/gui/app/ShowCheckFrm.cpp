@@ -15,6 +15,7 @@
 
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
+#include "core/checkin/Firewall.h"
 #include "core/text/Gbk.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -123,6 +124,12 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
                                                static_cast<int64_t>(v.CheckedIn),
                                                static_cast<int64_t>(v.Total)));
   }
+
+  // Phones reach the program through the firewall whether or not this task checks in.
+  std::string profiles;
+  const checkin::TFirewall firewall = checkin::InboundFirewall(profiles);
+  if (firewall != checkin::TFirewall::Unknown)
+    m_findings.push_back(check::FirewallFinding(firewall == checkin::TFirewall::Blocked, profiles));
 
   setWindowTitle(QStringLiteral("开场前检查 - ") + taskName);
   TVFindings->clear();

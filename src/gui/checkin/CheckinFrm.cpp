@@ -18,6 +18,8 @@
 #include "core/config/TaskCheckin.h"
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/DeskPairFrm.h"
+#include "gui/checkin/HostRemoteFrm.h"
 #include "gui/checkin/QrImage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -106,10 +108,20 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   layout->addLayout(locks);
   BtnScreen = new QPushButton(QStringLiteral("签到屏幕(&S)"), this);
   BtnScreen->setObjectName(QStringLiteral("BtnScreen"));
-  layout->addWidget(BtnScreen);
+  BtnHost = new QPushButton(QStringLiteral("主持人遥控(&H)"), this);
+  BtnHost->setObjectName(QStringLiteral("BtnHost"));
+  BtnDesks = new QPushButton(QStringLiteral("领奖台配对(&D)"), this);
+  BtnDesks->setObjectName(QStringLiteral("BtnDesks"));
+  auto* screens = new QHBoxLayout;
+  screens->addWidget(BtnScreen, 1);
+  screens->addWidget(BtnHost, 1);
+  screens->addWidget(BtnDesks, 1);
+  layout->addLayout(screens);
 
   connect(BtnStart, &QPushButton::clicked, this, &TCheckinFrm::BtnStartClick);
   connect(BtnScreen, &QPushButton::clicked, this, &TCheckinFrm::BtnScreenClick);
+  connect(BtnDesks, &QPushButton::clicked, this, &TCheckinFrm::BtnDesksClick);
+  connect(BtnHost, &QPushButton::clicked, this, &TCheckinFrm::BtnHostClick);
   connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
   connect(BtnLift, &QPushButton::clicked, this, &TCheckinFrm::BtnLiftClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
@@ -126,6 +138,15 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   connect(m_timer, &QTimer::timeout, this, &TCheckinFrm::ShowState);
   m_timer->start();
   ShowState();
+}
+
+TCheckinFrm::~TCheckinFrm() { delete m_host; }
+
+void TCheckinFrm::BtnHostClick() {
+  if (!m_host) m_host = new THostRemoteFrm(m_service);
+  m_host->show();
+  m_host->raise();
+  m_host->activateWindow();
 }
 
 void TCheckinFrm::BtnStartClick() {
@@ -150,12 +171,20 @@ void TCheckinFrm::BtnScreenClick() {
   m_screen->raise();
 }
 
+void TCheckinFrm::BtnDesksClick() {
+  if (!m_desks) m_desks = new TDeskPairFrm(m_service, this);
+  m_desks->show();
+  m_desks->raise();
+  m_desks->activateWindow();
+}
+
 void TCheckinFrm::ShowState() {
   const bool mine = m_service.Running() && m_service.TaskId() == m_taskId;
   BtnStart->setText(mine ? QStringLiteral("停止签到(&T)") : QStringLiteral("开始签到(&B)"));
   CbAddress->setEnabled(!m_service.Running());
   SePort->setEnabled(!m_service.Running());
   BtnScreen->setEnabled(mine);
+  BtnDesks->setEnabled(mine);
   const QString url = mine ? QString::fromStdString(m_service.Url()) : QString();
   if (url != m_shownUrl) {
     m_shownUrl = url;

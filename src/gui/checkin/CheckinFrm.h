@@ -19,17 +19,23 @@ class QSpinBox;
 class QTimer;
 class TCheckinScreen;
 class TCheckinService;
+class TDeskPairFrm;
+class THostRemoteFrm;
 
 class TCheckinFrm : public QDialog {
   Q_OBJECT
  public:
   TCheckinFrm(TCheckinService& service, int32_t taskId, const QString& taskName,
               QWidget* parent = nullptr);
+  ~TCheckinFrm() override;
 
   QComboBox* CbAddress;
   QSpinBox* SePort;
   QPushButton* BtnStart;
   QPushButton* BtnScreen;
+  // The prize desks' pairing window.
+  QPushButton* BtnDesks;
+  QPushButton* BtnHost;  // the host remote's window
   QLabel* LbQr;
   QLabel* LbUrl;
   QLabel* LbCount;
@@ -43,10 +49,13 @@ class TCheckinFrm : public QDialog {
   QCheckBox* CbCheckinOnly;
 
   TCheckinScreen* Screen() const { return m_screen; }
+  THostRemoteFrm* HostWindow() const { return m_host; }
 
  public slots:
   void BtnStartClick();
   void BtnScreenClick();
+  void BtnDesksClick();
+  void BtnHostClick();
   // Shows the service as it stands.
   void ShowState();
   void CbCheckinOnlyClick(bool checked);
@@ -58,6 +67,9 @@ class TCheckinFrm : public QDialog {
   int32_t m_taskId;
   QTimer* m_timer;
   TCheckinScreen* m_screen = nullptr;
+  TDeskPairFrm* m_desks = nullptr;
+  // A window of its own, not this one's child: the draw screen leaves it in reach.
+  THostRemoteFrm* m_host = nullptr;
   QString m_shownUrl;
   std::vector<checkin::TCheckinLock> m_shownLocks;
 };

@@ -14,8 +14,10 @@
 #include <QTableWidget>
 #include <QToolButton>
 
+#include "core/checkin/ClaimDesk.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -142,6 +144,9 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
                     QStringLiteral("把名单、指定中奖、抽奖记录和中奖名单打包，供 tombolix-verify "
                                    "验证抽奖"));
   m_layout.Place(BtnAudit, {331, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BtnClaim = Button(this, "BtnClaim", QStringLiteral("领取(&L)"),
+                    QStringLiteral("登记选中的中奖者已领取奖品（没有手机的中奖者）"));
+  m_layout.Place(BtnClaim, {664, 466, 106, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
   m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
@@ -149,8 +154,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
       Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
   m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
 
-  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,      CBOnly,
-                      BtnAudit, BitBtn2,  BitBtn1,   BtnCloseBase};
+  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,  CBOnly,
+                      BtnClaim, BtnAudit, BitBtn2,   BitBtn1, BtnCloseBase};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
@@ -159,6 +164,7 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   connect(BitBtn1, &QPushButton::clicked, this, &TQueryForm::BitBtn1Click);
   connect(BitBtn2, &QPushButton::clicked, this, &TQueryForm::BitBtn2Click);
   connect(BtnAudit, &QPushButton::clicked, this, &TQueryForm::BtnAuditClick);
+  connect(BtnClaim, &QPushButton::clicked, this, &TQueryForm::BtnClaimClick);
   connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
 
   resize(kDesignWidth, kDesignHeight);
@@ -243,6 +249,7 @@ void TQueryForm::ShowItemWinners() {
   LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
   ShowAbsent(item);
   ShowCheckins(count);
+  ShowClaims(item, count);
   SGLuckId->setCurrentCell(1, 0);
   SGLuckId->selectRow(1);
 }
@@ -292,17 +299,78 @@ void TQueryForm::ShowCheckins(int count) {
     return;
   }
   if (marks.empty()) return;
+  const int col = FreeColumn(180);
+  SetGridCell(SGLuckId, 0, col, Q(checkin::CheckinColumnHead()));
+  for (int r = 0; r < count && r < static_cast<int>(marks.size()); ++r)
+    SetGridCell(SGLuckId, r + 1, col, Q(marks[static_cast<size_t>(r)]));
+  ShowHeadRow();
+}
+
+int TQueryForm::FreeColumn(int width) {
   // The first column after the winners' fields (and the absent mark) that no head names.
   int col = static_cast<int>(m_winners.head.size());
   while (col < SGLuckId->columnCount() && !GridCell(SGLuckId, 0, col).isEmpty()) ++col;
   if (col >= SGLuckId->columnCount()) {
     SGLuckId->setColumnCount(col + 1);
-    SGLuckId->setColumnWidth(col, 180);
+    SGLuckId->setColumnWidth(col, width);
   }
-  SetGridCell(SGLuckId, 0, col, Q(checkin::CheckinColumnHead()));
+  return col;
+}
+
+void TQueryForm::ShowClaims(const TLuckItem& item, int count) {
+  claims::TClaimsByWinner claimed;
+  std::string error;
+  if (!claims::ResultsClaims(m_session.Task.TaskId, claimed, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  // Like the check-in column: only for a draw whose prizes are being claimed.
+  if (claimed.empty()) return;
+  const std::vector<std::string> marks = claims::ClaimMarks(claimed, item.ItemId, m_winners.rows);
+  const int col = FreeColumn(150);
+  SetGridCell(SGLuckId, 0, col, Q(claims::ClaimColumnHead()));
   for (int r = 0; r < count && r < static_cast<int>(marks.size()); ++r)
     SetGridCell(SGLuckId, r + 1, col, Q(marks[static_cast<size_t>(r)]));
   ShowHeadRow();
+}
+
+void TQueryForm::BtnClaimClick() {
+  const int index = LBItem->currentRow();
+  const int row = SGLuckId->currentRow();
+  if (index < 0 || index >= static_cast<int>(m_session.Items.size()) || row < 1 ||
+      !m_winners.exists) {
+    ShowMessageBox(MessageKind::Attention, "请先选择中奖者");
+    return;
+  }
+  // Winner rows come first; below them the absent winners, which the desk refuses by name.
+  const std::string id = static_cast<size_t>(row - 1) < m_winners.rows.size()
+                             ? m_winners.rows[static_cast<size_t>(row - 1)].front()
+                             : FromQ(GridCell(SGLuckId, row, 0));
+  if (id.empty() || GridCell(SGLuckId, row, 0) == QStringLiteral("缺席名单：")) {
+    ShowMessageBox(MessageKind::Attention, "请先选择中奖者");
+    return;
+  }
+  const TLuckItem& item = m_session.Items[static_cast<size_t>(index)];
+  std::string error;
+  const claims::TClaimResult r =
+      claims::ClaimFromResults(m_session.Task.TaskId, id, item.ItemId, error);
+  const std::string text = claims::ClaimAnswerText(r.Answer, r.Prize.Time);
+  switch (r.Answer) {
+    case claims::TClaimAnswer::Claimed:
+      break;
+    case claims::TClaimAnswer::AlreadyClaimed:
+      ShowMessageBox(MessageKind::Information, text + " (" + r.Prize.Desk + ")");
+      break;
+    case claims::TClaimAnswer::NotSaved:
+      ShowMessageBox(MessageKind::Error, error.empty() ? text : error);
+      return;
+    default:
+      ShowMessageBox(MessageKind::Attention, text);
+      return;
+  }
+  ShowItemWinners();
+  SGLuckId->setCurrentCell(row, 0);
+  SGLuckId->selectRow(row);
 }
 
 void TQueryForm::ShowHeadRow() {

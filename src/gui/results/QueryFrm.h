@@ -52,6 +52,8 @@ class TQueryForm : public QDialog {
   QPushButton* BitBtn1;
   // The audit bundle of a finished draw, for tombolix-verify.
   QPushButton* BtnAudit;
+  // Records the prize of the selected winner as claimed (a winner without a phone).
+  QPushButton* BtnClaim;
   QPushButton* BtnCloseBase;
 
  public slots:
@@ -61,6 +63,7 @@ class TQueryForm : public QDialog {
   void BitBtn1Click();
   void BitBtn2Click();
   void BtnAuditClick();
+  void BtnClaimClick();
   void BtnCloseBaseClick();
 
  protected:
@@ -74,6 +77,10 @@ class TQueryForm : public QDialog {
   void ShowAbsent(const TLuckItem& item);
   // The check-in column for the first `count` winner rows.
   void ShowCheckins(int count);
+  // The 领取 column (time and desk) for the first `count` winner rows of `item`.
+  void ShowClaims(const TLuckItem& item, int count);
+  // The first column after the winners' fields that no head names, made when missing.
+  int FreeColumn(int width);
 
   TDrawSession& m_session;
   TDesignLayout m_layout;

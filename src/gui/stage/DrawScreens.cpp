@@ -11,8 +11,14 @@ class DrawScreen : public TSetUpScreen {
  public:
   DrawScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
   int SetUp(int32_t taskId) override { return m_form.SetUpDraw(taskId); }
+  void SetRemote(checkin::THostRemote* remote) override {
+    if constexpr (requires { m_form.SetRemote(remote); }) m_form.SetRemote(remote);
+  }
   void ShowModal() override {
     ShowOnWholeScreen(&m_form);
+    // Modal to the main window only: the host remote's window, on the operator's screen,
+    // stays in reach for pairing and unpairing during the draw.
+    m_form.setWindowModality(Qt::WindowModal);
     m_form.exec();
   }
 

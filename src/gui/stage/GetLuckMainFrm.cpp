@@ -10,7 +10,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "core/checkin/HostRemote.h"
 #include "core/draw/Stage.h"
+#include "core/draw/StageState.h"
 #include "core/draw/StageText.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/records/WinnerPhotos.h"
@@ -249,6 +251,11 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   connect(TMList, &QTimer::timeout, this, &TGetLuckMainForm::TMListTimer);
   connect(TMListNow, &QTimer::timeout, this, &TGetLuckMainForm::TMListNowTimer);
   connect(TMRoll, &QTimer::timeout, this, &TGetLuckMainForm::RollTick);
+  // The remote's inputs come at once through a queued call; this also tells it of a
+  // message or question that came or went between inputs.
+  TMRemote = new QTimer(this);
+  TMRemote->setInterval(100);
+  connect(TMRemote, &QTimer::timeout, this, &TGetLuckMainForm::DrainRemote);
   connect(SBegin, &QToolButton::clicked, this, &TGetLuckMainForm::SBeginClick);
   connect(SContinue, &QToolButton::clicked, this, &TGetLuckMainForm::SContinueClick);
   connect(SOut, &QToolButton::clicked, this, &TGetLuckMainForm::SOutClick);
@@ -443,6 +450,54 @@ void TGetLuckMainForm::Run(TStageFrame f) {
   Apply(f, [this, follows] {
     if (follows) Run(m_stage.Follow());
   });
+  PublishState();
+}
+
+void TGetLuckMainForm::SetRemote(checkin::THostRemote* remote) {
+  if (m_remote) m_remote->Detach();
+  m_remote = remote;
+  if (!m_remote) return TMRemote->stop();
+  // Called from a server thread: only a queued call reaches the window.
+  m_remote->Attach([this] {
+    QMetaObject::invokeMethod(this, &TGetLuckMainForm::DrainRemote, Qt::QueuedConnection);
+  });
+  TMRemote->start();
+}
+
+void TGetLuckMainForm::DrainRemote() {
+  if (!m_remote || m_closed) return;
+  for (const checkin::THostInput& in : m_remote->Drain()) {
+    if (m_closed) return;
+    const bool asking =
+        Prompt()->IsOpen() && Prompt()->CurrentStyle() == TStagePrompt::Style::Question;
+    switch (in.action) {
+      case checkin::THostAction::Yes:
+      case checkin::THostAction::No:
+        // The answer goes where the screen's own keys send it, and from there to the stage.
+        if (asking)
+          Prompt()->Reply(in.action == checkin::THostAction::Yes ? Answer::Yes : Answer::No);
+        break;
+      case checkin::THostAction::Ok:
+        if (Prompt()->IsOpen() && !asking) Prompt()->Reply(Answer::Yes);
+        break;
+      default:
+        // While something is in sight the keys answer it; so do the remote's buttons.
+        if (Prompt()->IsOpen()) break;
+        if (in.action == checkin::THostAction::Leave && !SOut->isEnabled()) break;
+        Run(checkin::DriveStage(m_stage, in));
+    }
+  }
+  PublishState();
+}
+
+void TGetLuckMainForm::PublishState() {
+  if (!m_remote || !m_setUp || m_closed) return;
+  TStageState s = StageStateOf(m_stage, m_engine);
+  if (Prompt()->IsOpen()) {
+    s.prompt = FromQ(Prompt()->Text());
+    s.promptAsks = Prompt()->CurrentStyle() == TStagePrompt::Style::Question;
+  }
+  TellMoved(m_engine.Session(), s);
 }
 
 void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
@@ -967,6 +1022,10 @@ void TGetLuckMainForm::FormClose() {
   TMSummary->stop();
   Celebration->Stop();
   StopMusic();
+  TMRemote->stop();
+  // The host's pairing ends with the screen.
+  if (m_remote) m_remote->Detach();
+  m_remote = nullptr;
   if (m_setUp) m_stage.Shut();
 }
 

@@ -22,6 +22,9 @@ class TGrandPrize;
 class TRevealCards;
 class TScrollText;
 class TSphereStage;
+namespace checkin {
+class THostRemote;
+}
 
 class TGetLuckMainForm : public TDrawScreenBase {
   Q_OBJECT
@@ -44,6 +47,11 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // The batch's winners are being fixed.
   bool Busy() const { return m_stage.Phase() == TStagePhase::Selecting; }
   bool MayClose() const { return m_stage.MayClose(); }
+
+  // The host's phone: its buttons reach the stage through the same entry points as the keys
+  // and clicks, on this thread, and it hears the stage's state after every move. Its pairing
+  // ends when the screen closes. Null: no remote.
+  void SetRemote(checkin::THostRemote* remote);
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -81,6 +89,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QTimer* TMLanding;
   // How long the last batch stays revealed before the summary takes its place.
   QTimer* TMSummary;
+  QTimer* TMRemote;
   std::vector<QLabel*> RollLabels;
 
  public slots:
@@ -96,6 +105,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowReveal();
   // The summary's timer: every winner in the reveal's place.
   void ShowSummary();
+  // Feeds the remote's waiting inputs to the stage.
+  void DrainRemote();
 
  signals:
   // The batch's winners are chosen and the roll has started.
@@ -152,12 +163,15 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void LayoutSummary();
   void ShowProof(bool shown, const std::string& gbkText);
   void ShowAudienceNumber(const std::string& gbkText);
+  // Tells the session's observers the stage's state, with the prompt in sight.
+  void PublishState();
 
   TDataDraw m_engine;
   // The screen's phase and rules; the window applies what it answers.
   TStage m_stage{m_engine};
   bool m_setUp = false;   // the engine holds the task: closing empties the session
   bool m_closed = false;  // done: frames still on their way show nothing
+  checkin::THostRemote* m_remote = nullptr;
   int m_listBaseTop = 1;
   int m_listFirst = 0;  // first row of the winners list in view
   int m_listRows = 5;   // rows the winners list shows at once

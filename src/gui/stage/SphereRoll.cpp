@@ -22,6 +22,12 @@ constexpr double kFastTurn = 2 * kPi / 3.2;  // radians a second while rolling
 constexpr int kFrameMs = 16;                 // 60 frames a second
 constexpr int kLargeFrameMs = 33;  // 30 on a band of 4K's size, whose cards cost four times
 constexpr int kLargeBand = 420;    // band height from which a frame costs too much for 60
+constexpr double kIdleTurn = 2 * kPi / 90;  // a turn in a minute and a half on the Ready screen
+constexpr int kIdleFrameMs = 80;            // and at 12 frames a second: it barely moves
+constexpr double kAspect = 0.82;            // a card's width to its height: a portrait
+constexpr double kGap = 1.12;               // a card's share of the ring with its gap
+// The band's cream over the cards when they stand behind the band's texts and the reveal.
+const QColor kVeil(255, 246, 226, 200);
 constexpr size_t kPictureBudget = 96u << 20;  // bytes of card pictures kept
 constexpr int kSwapsPerFrame = 2;             // sample changes a frame, at most
 // Red cards with gold names stand out on the band's cream.
@@ -30,31 +36,29 @@ const QColor kCardEdge(232, 186, 80);
 const QColor kNameGold(255, 228, 150);
 const QColor kNameStrip(120, 8, 8);
 
-// The rings of the sphere: latitude and the share of the height above or below the middle.
-struct Ring {
-  double phi;
-  double lift;
-};
-constexpr Ring kRings[] = {{0.0, 0.0}, {-0.5, -1.0}, {0.5, 1.0}};
-
-// The largest bold stage type in which `text` fits `box` on one line.
+// The largest bold stage type in which `text` fits `box` on one line. Measured once at a
+// large size and scaled: a font engine per trial size made a new card cost milliseconds.
 int FitPixels(const QString& text, QSize box, int most) {
-  int px = most;
-  while (px > 8) {
-    const QFontMetrics m(UiFont(StageFamily(), px, true));
-    if (m.horizontalAdvance(text) <= box.width() && m.height() <= box.height()) break;
-    px = px * 9 / 10;
-  }
-  return px;
+  constexpr int kMeasure = 200;
+  // One per thread: the painter and, now and then, the GUI thread measure at once.
+  static thread_local const QFontMetricsF m(UiFont(StageFamily(), kMeasure, true));
+  const double w = std::max(1.0, m.horizontalAdvance(text)), h = std::max(1.0, m.height());
+  // A little to spare for hinting at small sizes.
+  const double px = std::min(box.width() / w, box.height() / h) * kMeasure * 0.96;
+  const int fit = std::clamp(static_cast<int>(px), 8, std::max(8, most));
+  // Steps of a twelfth: cards of a size share their glyphs' pictures.
+  const int step = std::max(1, most / 12);
+  return std::max(8, fit / step * step);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 
-TPhotoThumbs::TPhotoThumbs() : m_thread([this] { Work(); }) {}
+TCardPainter::TCardPainter(std::function<void()> arrived)
+    : m_arrived(std::move(arrived)), m_thread([this] { Work(); }) {}
 
-TPhotoThumbs::~TPhotoThumbs() {
+TCardPainter::~TCardPainter() {
   {
     std::lock_guard<std::mutex> g(m_lock);
     m_stop = true;
@@ -63,25 +67,29 @@ TPhotoThumbs::~TPhotoThumbs() {
   m_thread.join();
 }
 
-void TPhotoThumbs::Ask(int32_t k, const QString& path, QSize size) {
+void TCardPainter::Ask(int32_t k, const QString& name, const QString& photoPath, QSize size,
+                       bool urgent) {
   {
     std::lock_guard<std::mutex> g(m_lock);
-    m_jobs.push_back({k, path, size});
+    if (urgent)
+      m_jobs.push_front({k, name, photoPath, size});
+    else
+      m_jobs.push_back({k, name, photoPath, size});
   }
   m_wake.notify_one();
 }
 
-std::vector<std::pair<int32_t, QImage>> TPhotoThumbs::Take() {
+std::vector<TCardPainter::Card> TCardPainter::Take() {
   std::lock_guard<std::mutex> g(m_lock);
   return std::exchange(m_done, {});
 }
 
-void TPhotoThumbs::Forget() {
+void TCardPainter::Forget() {
   std::lock_guard<std::mutex> g(m_lock);
   m_jobs.clear();
 }
 
-void TPhotoThumbs::Work() {
+void TCardPainter::Work() {
   for (;;) {
     Job job;
     {
@@ -91,24 +99,74 @@ void TPhotoThumbs::Work() {
       job = std::move(m_jobs.front());
       m_jobs.pop_front();
     }
-    // Decoded at the card's size (a JPEG's own scaling does most of it), then cut to it.
-    QImageReader reader(job.path);
-    const QSize full = reader.size();
-    QImage picture;
-    if (full.isValid() && !full.isEmpty()) {
-      reader.setScaledSize(full.scaled(job.size, Qt::KeepAspectRatioByExpanding));
-      picture = reader.read();
-    }
-    if (!picture.isNull()) {
-      const QSize s = picture.size();
-      picture = picture
-                    .copy((s.width() - job.size.width()) / 2, (s.height() - job.size.height()) / 2,
-                          job.size.width(), job.size.height())
-                    .convertToFormat(QImage::Format_RGB32);
-    }
+    Card c = Paint(job.k, job.name, job.photo, job.size);
     std::lock_guard<std::mutex> g(m_lock);
-    m_done.emplace_back(job.k, std::move(picture));  // a null picture: the name stays
+    m_done.push_back(std::move(c));
+    if (m_done.size() == 1) m_arrived();  // once until they are taken
   }
+}
+
+TCardPainter::Card TCardPainter::Paint(int32_t k, const QString& name, const QString& photoPath,
+                                       QSize size) {
+  Card card;
+  card.k = k;
+  card.size = size;
+  // The photo decoded at the card's size (a JPEG's own scaling does most of it), cut to it;
+  // one that does not decode leaves the name alone.
+  const int strip = size.height() * 22 / 100;
+  const QSize room(size.width(), size.height() - strip);
+  QImage photo;
+  if (!photoPath.isEmpty()) {
+    QImageReader reader(photoPath);
+    const QSize full = reader.size();
+    if (full.isValid() && !full.isEmpty()) {
+      reader.setScaledSize(full.scaled(room, Qt::KeepAspectRatioByExpanding));
+      photo = reader.read();
+    }
+  }
+  QImage img(size, QImage::Format_RGB32);
+  img.fill(kCardFace);
+  QPainter p(&img);
+  const int edge = std::max(1, size.height() / 40);
+  if (!photo.isNull()) {
+    const QSize s = photo.size();
+    p.drawImage(QPoint(0, 0), photo,
+                QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 2,
+                      room.width(), room.height()));
+    const QRect band(0, size.height() - strip, size.width(), strip);
+    p.fillRect(band, kNameStrip);
+    const QRect line = band.adjusted(edge * 2, 0, -edge * 2, 0);
+    p.setFont(UiFont(StageFamily(), FitPixels(name, line.size(), strip * 85 / 100), true));
+    p.setPen(kNameGold);
+    p.drawText(line, Qt::AlignCenter, name);
+  } else {
+    // The name alone, as large as the card lets it, stacked when it is long.
+    const QRect box(edge * 3, edge * 3, size.width() - edge * 6, size.height() - edge * 6);
+    p.setPen(kNameGold);
+    if (name.size() > 3 && name.size() <= 8) {
+      const int half = static_cast<int>((name.size() + 1) / 2);
+      const QString a = name.left(half), b = name.mid(half);
+      const QSize line(box.width(), box.height() / 2);
+      const int px = FitPixels(a.size() >= b.size() ? a : b, line, box.height() * 45 / 100);
+      p.setFont(UiFont(StageFamily(), px, true));
+      p.drawText(QRect(box.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, a);
+      p.drawText(QRect(box.left(), box.top() + line.height(), line.width(), line.height()),
+                 Qt::AlignHCenter | Qt::AlignTop, b);
+    } else {
+      p.setFont(UiFont(StageFamily(), FitPixels(name, box.size(), box.height() * 55 / 100), true));
+      p.drawText(box, Qt::AlignCenter, name);
+    }
+  }
+  p.setPen(QPen(kCardEdge, edge));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(edge / 2.0, edge / 2.0, size.width() - edge, size.height() - edge));
+  p.end();
+  card.front = img;
+  // The back half is seen through the sphere: darker, so the front reads first.
+  card.back = img.copy();
+  QPainter b(&card.back);
+  b.fillRect(card.back.rect(), QColor(40, 0, 0, 130));
+  return card;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -122,6 +180,11 @@ TSphereRoll::TSphereRoll(QWidget* parent, const TArraySring& lines, int nameColu
       m_taskId(taskId),
       // Its own generator, seeded from the clock: what the sphere samples is never drawn.
       m_sampler(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())),
+      // Cards made on the painter's thread are taken on this one, also while it stands still.
+      m_painter([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { TakeCards(); }, Qt::QueuedConnection);
+      }),
       m_timer(new QTimer(this)) {
   setObjectName(QStringLiteral("SphereRoll"));
   setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -135,7 +198,7 @@ TSphereRoll::~TSphereRoll() = default;
 
 void TSphereRoll::SetPopulation(const TSpherePopulation& population) {
   m_population = population;
-  Resample();
+  Resample(true);
   update();
 }
 
@@ -151,7 +214,7 @@ void TSphereRoll::Roll() {
   m_motion = Motion::Fast;
   m_speed = kFastTurn;
   m_last = m_clock.elapsed();
-  if (!m_timer->isActive()) m_timer->start();
+  StartTimer();
 }
 
 void TSphereRoll::Stand() {
@@ -159,12 +222,40 @@ void TSphereRoll::Stand() {
   m_speed = 0;
   m_flyers.clear();
   m_timer->stop();
+  update();
+}
+
+void TSphereRoll::Idle() {
+  m_flyers.clear();
+  m_motion = Motion::Idle;
+  m_speed = kIdleTurn;
+  m_last = m_clock.elapsed();
+  StartTimer();
+}
+
+void TSphereRoll::SetVeiled(bool veiled) {
+  if (veiled == m_veiled) return;
+  m_veiled = veiled;
+  update();
+}
+
+void TSphereRoll::StartTimer() {
+  m_timer->setInterval(m_motion == Motion::Idle ? kIdleFrameMs
+                       : height() >= kLargeBand ? kLargeFrameMs
+                                                : kFrameMs);
+  if (!m_timer->isActive()) m_timer->start();
+}
+
+void TSphereRoll::Prepare(const std::vector<int32_t>& winners) {
+  m_prepared.assign(winners.begin(), winners.begin() + std::min<size_t>(winners.size(), 30));
+  for (int32_t k : m_prepared) Ask(k, true);
 }
 
 void TSphereRoll::FlyOut(const std::vector<int32_t>& winners, int flightMs) {
   m_flightMs = std::max(100, flightMs);
   m_motion = Motion::Stopping;
   m_stopFrom = std::max(m_speed, kFastTurn / 4);
+  m_veiled = false;
   m_stopAt = m_last = m_clock.elapsed();
   m_flyers.clear();
   m_flyerPictures.clear();
@@ -190,14 +281,18 @@ void TSphereRoll::FlyOut(const std::vector<int32_t>& winners, int flightMs) {
         from = Place(card, &depth);
         card.k = -1;  // it leaves the sphere for good
       }
-    // The card as the sphere had it, grown on its way: nothing is drawn afresh at the stop.
-    m_flyerPictures.insert(k, PictureOf(k).front);
+    // The card as the sphere had it, grown on its way: made while the batch rolled.
+    m_flyerPictures.insert(k, PictureNow(k).front);
     m_flyers.push_back({k, from, to});
   }
+  m_prepared.clear();
   // Every winner leaves, shown or not; they never come back into view.
   m_population.Remove(winners);
-  for (int32_t k : winners) std::erase(m_shown, k);
-  if (!m_timer->isActive()) m_timer->start();
+  for (int32_t k : winners) {
+    std::erase(m_shown, k);
+    std::erase(m_upcoming, k);
+  }
+  StartTimer();
   update();
 }
 
@@ -208,91 +303,136 @@ void TSphereRoll::ResetFrameStats() {
 }
 
 void TSphereRoll::WaitForPhotos(int ms) {
-  for (const Card& c : m_cards)
-    if (c.k >= 0) PictureOf(c.k);  // asks for the photos not asked for yet
   QElapsedTimer t;
   t.start();
-  while (t.elapsed() < ms) {
-    TakePhotos();
-    bool waiting = false;
-    for (const Card& c : m_cards)
-      if (c.k >= 0 && m_hasPhoto.value(c.k, 0) == 1 && !m_photos.contains(c.k)) waiting = true;
-    if (!waiting) break;
+  for (;;) {
+    TakeCards();
+    const bool waiting = std::any_of(m_cards.begin(), m_cards.end(),
+                                     [this](const Card& c) { return c.k >= 0 && !Ready(c.k); });
+    if (!waiting || t.elapsed() >= ms) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  TakePhotos();
   update();
 }
 
 void TSphereRoll::resizeEvent(QResizeEvent*) {
-  m_timer->setInterval(height() >= kLargeBand ? kLargeFrameMs : kFrameMs);
-  Layout();
-  Resample();
+  if (m_timer->isActive()) StartTimer();
+  Resample(false);
 }
 
 void TSphereRoll::Layout() {
-  // Three rings fill the band; a front card is a third of its height, a portrait for faces.
-  const int h = std::max(24, static_cast<int>(height() * 0.34));
-  const QSize card(static_cast<int>(h * 0.82), h);
+  // One ring of large cards, two, or three of a third of the band's height: the layout whose
+  // cards are the largest while everyone who may win has one (up to what three rings hold),
+  // so that twenty people read from the back of the hall as well as two thousand faces.
+  static const std::vector<Ring> kLayouts[] = {
+      {{0.0, 0.0}}, {{-0.3, -1.0}, {0.3, 1.0}}, {{0.0, 0.0}, {-0.5, -1.0}, {0.5, 1.0}}};
+  constexpr double kShare[] = {0.80, 0.47, 0.34};  // a front card's height in the band's
+  const double W = std::max(width(), 64), H = std::max(height(), 48);
+  // The width of a card when `n` cards share the rings of `rings`, each ring in proportion
+  // to its length with a gap beside each card.
+  const auto fitWidth = [W](const std::vector<Ring>& rings, double n) {
+    double length = 0;
+    for (const Ring& r : rings) length += std::cos(r.phi);
+    return kPi * W / (kGap * n / length + 2 * kPi * 0.55);
+  };
+  const auto capacity = [W](const std::vector<Ring>& rings, double cardW) {
+    const double rx = std::max(1.0, W / 2 - cardW * 0.55);
+    int n = 0;
+    for (const Ring& r : rings)
+      n += std::max(1, static_cast<int>(2 * kPi * rx * std::cos(r.phi) / (cardW * kGap)));
+    return n;
+  };
+  const double most = capacity(kLayouts[2], H * kShare[2] * kAspect);
+  const double n = std::clamp(static_cast<double>(m_population.Count()), 1.0, most);
+  size_t best = 2;
+  double bestH = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    const double h = std::min(H * kShare[i], fitWidth(kLayouts[i], n) / kAspect);
+    if (h > bestH * 1.05) {  // fewer rings unless more are clearly larger
+      best = i;
+      bestH = h;
+    }
+  }
+  const int h = std::max(24, static_cast<int>(bestH));
+  const QSize card(static_cast<int>(h * kAspect), h);
+  m_rings = kLayouts[best];
   if (card != m_card) {
     m_card = card;
     m_pictures.clear();
     m_pictureBytes = 0;
-    m_thumbs.Forget();
-    // Photos asked for at the old size are asked again at the new one.
-    for (auto it = m_hasPhoto.begin(); it != m_hasPhoto.end(); ++it)
-      if (it.value() == 1 && !m_photos.contains(it.key())) it.value() = 0;
-    m_photos.clear();
+    m_asked.clear();
+    m_upcoming.clear();
+    m_painter.Forget();
   }
-  const double rx = std::max(1.0, width() / 2.0 - m_card.width() * 0.55);
-  m_capacity = 0;
-  for (const Ring& r : kRings)
-    m_capacity +=
-        std::max(1, static_cast<int>(2 * kPi * rx * std::cos(r.phi) / (m_card.width() * 1.12)));
+  m_capacity = capacity(m_rings, m_card.width());
 }
 
-void TSphereRoll::Resample() {
-  if (m_capacity == 0) Layout();
+void TSphereRoll::Resample(bool keep) {
+  const QSize card = m_card;
+  const size_t ringsBefore = m_rings.size();
+  Layout();
+  std::erase_if(m_upcoming, [this](int32_t k) { return !m_population.Contains(k); });
+  const size_t wanted = std::min(m_population.Count(), static_cast<size_t>(m_capacity));
+  if (keep && card == m_card && ringsBefore == m_rings.size() && m_cards.size() == wanted) {
+    // The same layout: who is still there keeps the card, and a card moves on only when its
+    // member left (a batch's winners): the sphere does not flicker at the start key.
+    m_shown = m_upcoming;
+    for (const Card& c : m_cards)
+      if (c.k >= 0 && m_population.Contains(c.k)) m_shown.push_back(c.k);
+    std::sort(m_shown.begin(), m_shown.end());
+    for (Card& c : m_cards) {
+      if (c.k >= 0 && m_population.Contains(c.k)) continue;
+      c.k = m_sampler.Fresh(m_population, m_shown);
+      if (c.k >= 0) {
+        m_shown.insert(std::lower_bound(m_shown.begin(), m_shown.end(), c.k), c.k);
+        Ask(c.k);
+      }
+    }
+    return;
+  }
+  m_upcoming.clear();
   const std::vector<int32_t> members =
       m_sampler.Distinct(m_population, static_cast<size_t>(m_capacity));
   const size_t n = members.size();
   m_cards.clear();
   m_shown.assign(members.begin(), members.end());
   std::sort(m_shown.begin(), m_shown.end());
-  // A few stand on the middle ring; more fill the others in proportion to their length.
-  const size_t ringsUsed = n <= 10 ? 1 : 3;
-  std::vector<size_t> perRing(ringsUsed, 0);
+  // The rings take their share in proportion to their length.
+  const size_t rings = m_rings.size();
+  std::vector<size_t> perRing(rings, 0);
   double total = 0;
-  for (size_t i = 0; i < ringsUsed; ++i) total += std::cos(kRings[i].phi);
+  for (const Ring& r : m_rings) total += std::cos(r.phi);
   size_t given = 0;
-  for (size_t i = 0; i < ringsUsed; ++i) {
-    perRing[i] = static_cast<size_t>(std::floor(n * std::cos(kRings[i].phi) / total));
+  for (size_t i = 0; i < rings; ++i) {
+    perRing[i] = static_cast<size_t>(std::floor(n * std::cos(m_rings[i].phi) / total));
     given += perRing[i];
   }
-  for (size_t i = 0; given < n; i = (i + 1) % ringsUsed, ++given) ++perRing[i];
+  for (size_t i = 0; given < n; i = (i + 1) % rings, ++given) ++perRing[i];
   size_t next = 0;
-  for (size_t i = 0; i < ringsUsed; ++i)
+  for (size_t i = 0; i < rings; ++i)
     for (size_t j = 0; j < perRing[i]; ++j) {
       Card c;
       c.k = members[next++];
       // Rings are staggered so that the cards of neighbouring rings do not line up.
       c.theta = static_cast<float>(2 * kPi * (j + 0.5 * (i % 2)) / perRing[i]);
-      c.phi = static_cast<float>(kRings[i].phi);
+      c.ring = static_cast<int>(i);
       m_cards.push_back(c);
     }
-  for (Card& c : m_cards)
+  for (Card& c : m_cards) {
     c.lap = static_cast<int>(std::floor((c.theta + m_turn - kPi) / (2 * kPi)));
+    Ask(c.k);
+  }
 }
 
 QRectF TSphereRoll::Place(const Card& c, float* depth) const {
+  const Ring& ring = m_rings[static_cast<size_t>(c.ring)];
   const double theta = c.theta + m_turn;
-  const double z = std::cos(theta) * std::cos(c.phi);
+  const double z = std::cos(theta) * std::cos(ring.phi);
   const double front = (std::cos(theta) + 1) / 2;  // 0 behind, 1 in front
   const double rx = width() / 2.0 - m_card.width() * 0.55;
   const double lift = (height() - m_card.height()) / 2.0 * 0.97;
-  const double ring = kRings[0].phi == c.phi ? 0 : (c.phi < 0 ? -1 : 1);
-  const double x = width() / 2.0 + rx * std::cos(c.phi) * std::sin(theta);
-  const double y = height() / 2.0 + ring * lift * (0.8 + 0.2 * front);
+  const double x = width() / 2.0 + rx * std::cos(ring.phi) * std::sin(theta);
+  const double y = height() / 2.0 + ring.lift * lift * (0.8 + 0.2 * front);
   const double s = 0.5 + 0.5 * front;
   *depth = static_cast<float>(z);
   const double w = m_card.width() * s, h = m_card.height() * s;
@@ -309,24 +449,21 @@ void TSphereRoll::Step() {
     m_speed = m_stopFrom * (1 - t) * (1 - t);
   }
   m_turn = std::fmod(m_turn + m_speed * dt, 2 * kPi * 1024);
-  TakePhotos();
-  // Cards that pass behind the sphere come round as others while there are more than cards.
-  m_swapsLeft = kSwapsPerFrame;
+  TakeCards();
+  // Cards that pass behind the sphere come round as others while there are more than cards,
+  // each as its picture is ready: a frame never waits for one to be made.
   if (m_population.Count() > m_cards.size()) {
+    TopUpUpcoming();
     for (Card& c : m_cards) {
       const int lap = static_cast<int>(std::floor((c.theta + m_turn - kPi) / (2 * kPi)));
       if (lap == c.lap) continue;
-      if (m_swapsLeft <= 0 || c.k < 0) {
-        c.lap = lap;
-        continue;
-      }
-      const int32_t k = m_sampler.Fresh(m_population, m_shown);
       c.lap = lap;
-      if (k < 0) continue;
+      const auto next = std::find_if(m_upcoming.begin(), m_upcoming.end(),
+                                     [this](int32_t k) { return Ready(k); });
+      if (c.k < 0 || next == m_upcoming.end()) continue;
       std::erase(m_shown, c.k);
-      m_shown.insert(std::lower_bound(m_shown.begin(), m_shown.end(), k), k);
-      c.k = k;
-      --m_swapsLeft;
+      c.k = *next;
+      m_upcoming.erase(next);  // already among m_shown
     }
   }
   const bool landed = m_flyers.empty() || now - m_stopAt >= m_flightMs;
@@ -355,83 +492,60 @@ QString TSphereRoll::PhotoPathOf(int32_t k) const {
   return path.empty() ? QString() : Q(path);
 }
 
-QPixmap TSphereRoll::Render(int32_t k, QSize size, const QImage* photo) const {
-  QPixmap pm(size);
-  pm.fill(kCardFace);
-  QPainter p(&pm);
-  const int edge = std::max(1, size.height() / 40);
-  const QString name = NameOf(k);
-  if (photo && !photo->isNull()) {
-    const int strip = size.height() * 22 / 100;
-    const QRect picture(0, 0, size.width(), size.height() - strip);
-    p.drawImage(picture, *photo);
-    const QRect band(0, size.height() - strip, size.width(), strip);
-    p.fillRect(band, kNameStrip);
-    const QRect room = band.adjusted(edge * 2, 0, -edge * 2, 0);
-    p.setFont(UiFont(StageFamily(), FitPixels(name, room.size(), strip * 85 / 100), true));
-    p.setPen(kNameGold);
-    p.drawText(room, Qt::AlignCenter, name);
-  } else {
-    // The name alone, as large as the card lets it, stacked when it is long.
-    const QRect room(edge * 3, edge * 3, size.width() - edge * 6, size.height() - edge * 6);
-    p.setPen(kNameGold);
-    if (name.size() > 3 && name.size() <= 8) {
-      const int half = static_cast<int>((name.size() + 1) / 2);
-      const QString a = name.left(half), b = name.mid(half);
-      const QSize line(room.width(), room.height() / 2);
-      const int px = FitPixels(a.size() >= b.size() ? a : b, line, room.height() * 45 / 100);
-      p.setFont(UiFont(StageFamily(), px, true));
-      p.drawText(QRect(room.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, a);
-      p.drawText(QRect(room.left(), room.top() + line.height(), line.width(), line.height()),
-                 Qt::AlignHCenter | Qt::AlignTop, b);
-    } else {
-      p.setFont(
-          UiFont(StageFamily(), FitPixels(name, room.size(), room.height() * 55 / 100), true));
-      p.drawText(room, Qt::AlignCenter, name);
-    }
-  }
-  p.setPen(QPen(kCardEdge, edge));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(QRectF(edge / 2.0, edge / 2.0, size.width() - edge, size.height() - edge));
-  return pm;
+void TSphereRoll::Ask(int32_t k, bool urgent) {
+  if (k < 0 || Ready(k) || (m_asked.contains(k) && !urgent)) return;
+  m_asked.insert(k);
+  m_painter.Ask(k, NameOf(k), PhotoPathOf(k), m_card, urgent);
 }
 
-const TSphereRoll::Picture& TSphereRoll::PictureOf(int32_t k) {
+const TSphereRoll::Picture& TSphereRoll::PictureNow(int32_t k) {
+  TakeCards();
   auto it = m_pictures.find(k);
   if (it != m_pictures.end()) return *it;
-  int8_t& has = m_hasPhoto[k];
-  if (has == 0) {
-    const QString path = PhotoPathOf(k);
-    has = path.isEmpty() ? 2 : 1;
-    if (has == 1) m_thumbs.Ask(k, path, QSize(m_card.width(), m_card.height() * 78 / 100));
-  }
-  if (m_pictureBytes > kPictureBudget) {
-    m_pictures.clear();
-    m_pictureBytes = 0;
-  }
-  Picture pic;
-  const auto photo = m_photos.constFind(k);
-  pic.photo = photo != m_photos.constEnd();
-  pic.front = Render(k, m_card, pic.photo ? &*photo : nullptr);
-  // The back half is seen through the sphere: darker, so the front reads first.
-  pic.back = pic.front.copy();
-  {
-    QPainter p(&pic.back);
-    p.fillRect(pic.back.rect(), QColor(40, 0, 0, 130));
-  }
+  TCardPainter::Card c = TCardPainter::Paint(k, NameOf(k), PhotoPathOf(k), m_card);
   m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
-  return *m_pictures.insert(k, std::move(pic));
+  return *m_pictures.insert(k, {QPixmap::fromImage(c.front), QPixmap::fromImage(c.back)});
 }
 
-void TSphereRoll::TakePhotos() {
-  for (auto& [k, picture] : m_thumbs.Take()) {
-    if (picture.isNull()) {
-      m_hasPhoto[k] = 2;
-      continue;
-    }
-    m_photos.insert(k, std::move(picture));
-    m_pictures.remove(k);  // drawn again with its photo
+void TSphereRoll::TopUpUpcoming() {
+  constexpr size_t kUpcoming = 12;  // about what a turn's swaps take in a few frames
+  for (int tries = 0; m_upcoming.size() < kUpcoming && tries < 4; ++tries) {
+    const int32_t k = m_sampler.Fresh(m_population, m_shown);
+    if (k < 0) return;
+    m_shown.insert(std::lower_bound(m_shown.begin(), m_shown.end(), k), k);
+    m_upcoming.push_back(k);
+    Ask(k);
   }
+}
+
+void TSphereRoll::KeepPicturesInBudget() {
+  if (m_pictureBytes <= kPictureBudget) return;
+  // Those on cards and the batch's stay: dropping them would redraw a whole sphere in one
+  // frame.
+  QHash<int32_t, Picture> kept;
+  for (const Card& c : m_cards)
+    if (c.k >= 0 && m_pictures.contains(c.k)) kept.insert(c.k, m_pictures.value(c.k));
+  for (const std::vector<int32_t>* ks : {&m_prepared, &m_upcoming})
+    for (int32_t k : *ks)
+      if (m_pictures.contains(k)) kept.insert(k, m_pictures.value(k));
+  m_pictures = std::move(kept);
+  m_pictureBytes =
+      static_cast<size_t>(m_pictures.size()) * 2 * m_card.width() * m_card.height() * 4;
+}
+
+void TSphereRoll::TakeCards() {
+  bool arrived = false;
+  for (TCardPainter::Card& c : m_painter.Take()) {
+    if (c.size != m_card || !m_asked.contains(c.k)) continue;  // of an older size
+    m_asked.remove(c.k);
+    KeepPicturesInBudget();
+    m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
+    m_pictures.insert(
+        c.k, {QPixmap::fromImage(std::move(c.front)), QPixmap::fromImage(std::move(c.back))});
+    arrived = true;
+  }
+  // A sphere standing still shows its cards as they come.
+  if (arrived && !m_timer->isActive()) update();
 }
 
 void TSphereRoll::PaintCount(QPainter& p) {
@@ -481,10 +595,14 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
   std::sort(order.begin(), order.end(),
             [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
   for (const Drawn& d : order) {
-    const Picture& pic = PictureOf(d.k);
-    p.drawPixmap(d.rect.toRect(), d.depth < 0 ? pic.back : pic.front);
+    const auto pic = m_pictures.constFind(d.k);
+    if (pic == m_pictures.constEnd()) continue;  // on its way from the painter
+    p.drawPixmap(d.rect.toRect(), d.depth < 0 ? pic->back : pic->front);
   }
-  PaintCount(p);
+  if (m_veiled)
+    p.fillRect(rect(), kVeil);  // the band's texts and cards read over it
+  else
+    PaintCount(p);
   if (!m_flyers.empty()) {
     const double t0 = std::min(1.0, (m_clock.elapsed() - m_stopAt) / double(m_flightMs));
     const double e = 1 - (1 - t0) * (1 - t0) * (1 - t0);
@@ -529,17 +647,42 @@ void TSphereStage::Fill() {
   m_roll->SetPopulation(p);
 }
 
+void TSphereStage::Rest(bool turning) {
+  Fill();
+  // Nobody left to win: the band is the reveal's and the summary's alone.
+  if (m_roll->Population().Count() == 0) {
+    m_roll->Stand();
+    m_roll->hide();
+    return;
+  }
+  m_roll->SetVeiled(true);
+  m_roll->lower();  // behind the next item's lines and the batch's cards
+  m_roll->show();
+  if (turning)
+    m_roll->Idle();
+  else
+    m_roll->Stand();
+}
+
+void TSphereStage::Roll() {
+  m_roll->SetVeiled(false);
+  m_roll->show();
+  m_roll->raise();
+  m_roll->Roll();
+}
+
 void TSphereStage::Apply(const TStageFrame& f) {
   switch (f.step) {
+    case TStageStep::Opens:
+      Rest(true);
+      break;
     case TStageStep::Asks:
       m_absentPlace = f.place;
       break;
     case TStageStep::Starts:
       // Who may win this batch, before its winners are picked.
       Fill();
-      m_roll->show();
-      m_roll->raise();
-      m_roll->Roll();
+      Roll();
       break;
     case TStageStep::Rolls:
       if (f.replacement && m_absentPlace < m_e.Session().Winners.size()) {
@@ -548,10 +691,14 @@ void TSphereStage::Apply(const TStageFrame& f) {
         p.FillReplacement(m_e.Pool(), w.CandidateIndex, w.ItemId,
                           m_e.Session().CandidateLines.size());
         m_roll->SetPopulation(p);
+      } else {
+        // The batch is picked: its cards are made while it rolls.
+        std::vector<int32_t> winners;
+        for (size_t place : m_e.LastBatchPlaces())
+          winners.push_back(m_e.Session().Winners[place].CandidateIndex);
+        m_roll->Prepare(winners);
       }
-      m_roll->show();
-      m_roll->raise();
-      m_roll->Roll();
+      Roll();
       break;
     case TStageStep::Lands: {
       std::vector<int32_t> winners;
@@ -565,14 +712,19 @@ void TSphereStage::Apply(const TStageFrame& f) {
     }
     case TStageStep::Reveals:
     case TStageStep::Resumes:
+      // Between batches it stands still behind the reveal: no frame is drawn until the next.
+      if (f.finished) {
+        m_roll->Stand();
+        m_roll->hide();
+      } else {
+        Rest(false);
+      }
+      break;
     case TStageStep::Summarises:
       m_roll->Stand();
       m_roll->hide();
       break;
     default:
-      if (f.hideRoll) {
-        m_roll->Stand();
-        m_roll->hide();
-      }
+      break;
   }
 }

@@ -3,20 +3,22 @@
 // not. It shows what the stage's frames say and decides nothing: the batch's winners are the
 // engine's, in the journal before they fly out of the sphere to their places.
 //
-// Drawn with Qt's painter from card pictures made once per candidate and size (opaque, so a
-// card is a plain copy), in depth order, the back half from darkened copies. Photos are
-// scaled down to the card on a thread of their own, once, and never decoded while a frame
-// is drawn; a card shows the name until its photo is ready.
+// Drawn with Qt's painter from finished card pictures (opaque, so a card is a plain copy), in
+// depth order, the back half from darkened copies. A card's picture (the photo decoded at
+// the card's size, the name in type that fits) is made once per size on a thread of its
+// own; a frame never decodes or sets type, and a card joins the sample when it is ready.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QPixmap>
+#include <QSet>
 #include <QWidget>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,38 +32,50 @@
 class QTimer;
 class TDataDraw;
 
-// Scales candidates' photos down to card pictures on a worker thread.
-class TPhotoThumbs {
+// Makes card pictures on a worker thread: the photo decoded at the card's size, the name
+// set in the largest type that fits, and the darker copy for the back of the sphere.
+class TCardPainter {
  public:
-  TPhotoThumbs();
-  ~TPhotoThumbs();
-  // Asks for the photo at `path` (UTF-8 path of a stored photo) of candidate `k`, covering
-  // `size`; asked again while queued or done, nothing happens.
-  void Ask(int32_t k, const QString& path, QSize size);
-  // The pictures made since the last call.
-  std::vector<std::pair<int32_t, QImage>> Take();
-  // Drops what is queued (the card size changed); pictures already made are still taken.
+  struct Card {
+    int32_t k = -1;
+    QSize size;
+    QImage front;
+    QImage back;
+  };
+  // `arrived` is called on the worker thread when made cards wait to be taken.
+  explicit TCardPainter(std::function<void()> arrived);
+  ~TCardPainter();
+  // Asks for the card of candidate `k` at `size`, with `name` and the photo at `photoPath`
+  // (UTF-8, empty for none); an urgent one goes before those queued.
+  void Ask(int32_t k, const QString& name, const QString& photoPath, QSize size, bool urgent);
+  // The cards made since the last call.
+  std::vector<Card> Take();
+  // Drops what is queued (the card size changed); cards already made are still taken.
   void Forget();
+  // Makes one card on the calling thread.
+  static Card Paint(int32_t k, const QString& name, const QString& photoPath, QSize size);
 
  private:
   void Work();
-  std::mutex m_lock;
-  std::condition_variable m_wake;
   struct Job {
     int32_t k;
-    QString path;
+    QString name;
+    QString photo;
     QSize size;
   };
+  std::mutex m_lock;
+  std::condition_variable m_wake;
   std::deque<Job> m_jobs;
-  std::vector<std::pair<int32_t, QImage>> m_done;
+  std::vector<Card> m_done;
   bool m_stop = false;
+  std::function<void()> m_arrived;
   std::thread m_thread;
 };
 
 class TSphereRoll : public QWidget {
   Q_OBJECT
  public:
-  enum class Motion { Still, Fast, Stopping };
+  enum class Motion { Still, Idle, Fast, Stopping };
 
   // The cards' texts come from `lines` (the session's candidate lines, which outlive the
   // widget); the name is the field `nameColumn` when it is not -1.
@@ -78,6 +92,16 @@ class TSphereRoll : public QWidget {
   void Roll();
   // Stands still: no timer runs.
   void Stand();
+  // Turns slowly at a low frame rate (the Ready screen).
+  void Idle();
+  // Faint behind the band's texts and cards, or in full for the roll.
+  void SetVeiled(bool veiled);
+  bool Veiled() const { return m_veiled; }
+  // A front card's size now (it grows as fewer people may win).
+  QSize CardSize() const { return m_card; }
+  // Makes the cards of the batch's `winners` while it rolls, photos first, so that the stop
+  // key draws nothing afresh. Nothing of them shows before FlyOut.
+  void Prepare(const std::vector<int32_t>& winners);
   // Slows down while `winners` (in pick order) fly out to their places in `flightMs`.
   void FlyOut(const std::vector<int32_t>& winners, int flightMs);
   Motion motion() const { return m_motion; }
@@ -87,7 +111,7 @@ class TSphereRoll : public QWidget {
   double LongestFrameMs() const { return m_longestMs; }
   double MeanFrameMs() const { return m_frames ? m_paintMs / m_frames : 0; }
   void ResetFrameStats();
-  // Waits for every photo asked for so far (pictures and the bench).
+  // Waits until every card on the sphere has its picture (pictures and the bench).
   void WaitForPhotos(int ms);
 
  protected:
@@ -98,8 +122,14 @@ class TSphereRoll : public QWidget {
   struct Card {
     int32_t k = -1;
     float theta = 0;  // longitude at turn 0
-    float phi = 0;    // latitude
+    int ring = 0;     // its ring in m_rings
     int lap = 0;      // turns it has made behind the sphere
+  };
+  // A ring of the sphere: its latitude and its place between the middle (0) and the band's
+  // edge (-1 top, 1 bottom).
+  struct Ring {
+    double phi;
+    double lift;
   };
   struct Flyer {
     int32_t k;
@@ -109,15 +139,21 @@ class TSphereRoll : public QWidget {
   struct Picture {
     QPixmap front;
     QPixmap back;
-    bool photo = false;
   };
 
   void Step();
   void Layout();
-  void Resample();
-  const Picture& PictureOf(int32_t k);
-  QPixmap Render(int32_t k, QSize size, const QImage* photo) const;
-  void TakePhotos();
+  void StartTimer();
+  // A new sample when the layout changed, else only those who left the population replaced.
+  void Resample(bool keep);
+  // Asks the painter for `k`'s card unless it is made or asked for.
+  void Ask(int32_t k, bool urgent = false);
+  bool Ready(int32_t k) const { return m_pictures.contains(k); }
+  // The picture of `k`, made here and now when the painter has not delivered it yet.
+  const Picture& PictureNow(int32_t k);
+  void KeepPicturesInBudget();
+  void TakeCards();
+  void TopUpUpcoming();
   QRectF Place(const Card& c, float* depth) const;
   QString NameOf(int32_t k) const;
   QString PhotoPathOf(int32_t k) const;
@@ -129,27 +165,29 @@ class TSphereRoll : public QWidget {
   int32_t m_taskId;
   TSpherePopulation m_population;
   TSphereSampler m_sampler;
+  std::vector<Ring> m_rings;
   std::vector<Card> m_cards;
-  std::vector<int32_t> m_shown;  // the cards' members, sorted
-  QSize m_card;                  // a front card's size
-  int m_capacity = 0;            // cards the sphere holds at this size
-  QHash<int32_t, Picture> m_pictures;
+  std::vector<int32_t> m_shown;        // the cards' members, sorted
+  QSize m_card;                        // a front card's size
+  int m_capacity = 0;                  // cards the sphere holds at this size
+  QHash<int32_t, Picture> m_pictures;  // made at m_card's size
   size_t m_pictureBytes = 0;
-  QHash<int32_t, QImage> m_photos;  // scaled photos, kept across card sizes
-  QHash<int32_t, int8_t> m_hasPhoto;
-  TPhotoThumbs m_thumbs;
+  QSet<int32_t> m_asked;  // asked of the painter at that size, not delivered
+  TCardPainter m_painter;
+  std::vector<int32_t> m_prepared;  // the rolling batch's winners, cards made ahead
+  std::vector<int32_t> m_upcoming;  // the sample's next members, cards being made
   std::vector<Flyer> m_flyers;
   QHash<int32_t, QPixmap> m_flyerPictures;
   QTimer* m_timer;
   QElapsedTimer m_clock;
   Motion m_motion = Motion::Still;
+  bool m_veiled = false;
   double m_turn = 0;
   double m_speed = 0;     // radians a second now
   double m_stopFrom = 0;  // the speed the stop began at
   qint64 m_last = 0;      // ms of the last step
   qint64 m_stopAt = 0;    // ms the stop began
   int m_flightMs = 700;
-  int m_swapsLeft = 0;  // sample changes allowed in this frame
   QPixmap m_countPicture;
   size_t m_countShown = SIZE_MAX;
   int64_t m_frames = 0;
@@ -172,6 +210,9 @@ class TSphereStage {
 
  private:
   void Fill();
+  // Faint behind the band's texts: turning slowly (the Ready screen) or still.
+  void Rest(bool turning);
+  void Roll();
   const TDataDraw& m_e;
   TSphereRoll* m_roll;
   size_t m_absentPlace = SIZE_MAX;

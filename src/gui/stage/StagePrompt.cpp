@@ -140,6 +140,12 @@ void TStagePrompt::Answered(Answer a) {
   if (then) then(a);
 }
 
+bool TStagePrompt::Reply(Answer a) {
+  if (!IsOpen()) return false;
+  Answered(m_style == Style::Question ? a : m_preferred);
+  return true;
+}
+
 bool TStagePrompt::Key(const QKeyEvent* e) {
   if (!IsOpen()) return false;
   if (e->isAutoRepeat()) return true;  // a held key answers nothing

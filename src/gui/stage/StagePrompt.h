@@ -51,6 +51,9 @@ class TStagePrompt : public QWidget {
   // `text` in lines no wider than `width`, each ending after a clause's mark (，。？ …) or at
   // a line break of its own; unchanged when it fits one line.
   static QString ClauseLines(const QString& text, const QFontMetrics& fm, int width);
+  // Answers what is in sight as from afar (the host's remote): a question with `a`, a
+  // message with its 确定 whatever `a` is. False when nothing is open.
+  bool Reply(Answer a);
   // Handles a key of the screen while open; true when it was taken.
   bool Key(const QKeyEvent* e);
 

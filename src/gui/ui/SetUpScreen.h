@@ -8,6 +8,9 @@
 
 class QWidget;
 class TDrawSession;
+namespace checkin {
+class THostRemote;
+}
 
 class TSetUpScreen {
  public:
@@ -16,6 +19,9 @@ class TSetUpScreen {
   // its message.
   virtual int SetUp(int32_t taskId) = 0;
   virtual void ShowModal() = 0;
+  // The host's phone drives the screen as its keys do, before the set-up; a screen that
+  // takes no remote ignores it.
+  virtual void SetRemote(checkin::THostRemote*) {}
 };
 
 // Makes the draw screen for a task's draw type, or the results window, on the program's

@@ -178,8 +178,12 @@ TEST(RuleCheck, CountsTheEligibleByConditionsTicketsExclusionAndQuota) {
   EXPECT_EQ(config::EligibleCount(r, 2099, c), 8);  // an item without rules: everybody
   EXPECT_EQ(config::TooFewText(r, c), "");          // 4 >= 3 and 3 >= 2
 
-  // Tickets of 0 (E02, E07) and none (E08) leave them out; E06 won at lunch.
+  // A ticket that is no number is refused by CheckRules, and the draw would not start:
+  // the counts, which are the draw's, see nobody.
   r.TicketsField = G("工龄");
+  EXPECT_EQ(config::EligibleCount(r, 2001, c), 0);  // E08 has none
+  // Tickets of 0 (E02, E07, E08) leave them out; E06 won at lunch.
+  c.List.Lines[7] = G("E08 吴十 上海 正式 0");
   c.ExcludedIds = {G("E06")};
   EXPECT_EQ(config::EligibleCount(r, 2001, c), 3);  // E03 E04 E05
   EXPECT_EQ(config::QuotaReach(r, 2001, c), 3);     // 深圳 2 (of E03 E04), 上海 1

@@ -220,9 +220,9 @@ TEST_F(AbsentWinner, TheJournalReplaysReplacementsAndTheResumeCountsThem) {
     TDrawSession session;
     TDataDraw e(session, rng, 5u);
     ASSERT_TRUE(SetUpDraw(e));
-    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+    ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
     // Two drawn in the batch, one replacement.
-    EXPECT_EQ(e.PendingWinners(), 3);
+    EXPECT_EQ(e.Pending().Winners(), 3);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
@@ -334,7 +334,7 @@ TEST_F(AbsentWinner, FilesBehindTheFinishedJournalCatchUpAtTheNextOpening) {
     TDrawSession s;
     TDataDraw next(s, other);
     ASSERT_TRUE(SetUpDraw(next));
-    EXPECT_EQ(next.PendingDraw(), TPendingKind::None);
+    EXPECT_EQ(next.Pending().kind, TPendingKind::None);
     EXPECT_TRUE(next.Session().Winners.empty());  // a fresh draw all the same
   };
   // Killed before either file was written again.

@@ -148,3 +148,27 @@ TEST(CandidatePool, TheEngineNeverReplacesAnAbsentWinnerWithAPresetLine) {
   }
   EXPECT_GT(seen.size(), 2u);  // the replacement is drawn, not fixed
 }
+
+TEST(CandidatePool, TheVerdictNamesTheFirstBarInItsOrder) {
+  // 号 部门 票: 1 fails the condition and is listed; 2 has no tickets; 3 won elsewhere and
+  // is listed; 4 is on the item's own list; 5 did not check in; 6 may win.
+  const TArraySring lines = {"1 销售 1", "2 研发 0", "3 研发 2",
+                             "4 研发 1", "5 研发 1", "6 研发 1"};
+  TPoolRules given;
+  given.TitleLine = "号 部门 票";
+  given.Rules.TicketsField = "票";
+  given.Rules.ExcludeIds = {"1", "3"};
+  given.Rules.Items = {{kFirst, {{"部门", TConditionKind::OneOf, {"研发"}}}, {}, {"4"}}};
+  given.ExcludedIds = {"3"};
+  given.CheckinOnly = true;
+  given.PresentIds = {"1", "2", "3", "4", "6"};
+  std::string error;
+  const auto index = IndexRules(lines, given, error);
+  ASSERT_TRUE(index) << error;
+  const TRuleBar want[] = {TRuleBar::Condition,    TRuleBar::NoTickets,    TRuleBar::ExcludedTask,
+                           TRuleBar::ExcludedList, TRuleBar::NotCheckedIn, TRuleBar::None};
+  for (int32_t k = 0; k < 6; ++k) EXPECT_EQ(RuleVerdict(*index, kFirst, k).bar, want[k]) << k;
+  // Another item keeps only the task's rules: 1 is then barred by the fixed list, 4 may win.
+  EXPECT_EQ(RuleVerdict(*index, kSecond, 0).bar, TRuleBar::ExcludedList);
+  EXPECT_EQ(RuleVerdict(*index, kSecond, 3).bar, TRuleBar::None);
+}

@@ -175,7 +175,7 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
     TDrawSession session;
     TDataDraw e(session, rng, kSecret);
     ASSERT_TRUE(SetUpDraw(e));
-    EXPECT_EQ(e.PendingDraw(), TPendingKind::None);
+    EXPECT_EQ(e.Pending().kind, TPendingKind::None);
     while (e.state() != TDataDraw::State::Finished) {
       ASSERT_TRUE(e.BeginBatch());
       e.SelectBatchWinners();
@@ -212,9 +212,9 @@ TEST_F(Resume, AfterEveryBatchAndWhileRollingTheFilesAreThoseOfAnUninterruptedDr
       TDrawSession session;
       TDataDraw e(session, second, kSecret);
       ASSERT_TRUE(SetUpDraw(e));
-      ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+      ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
       EXPECT_TRUE(e.Session().Winners.empty());
-      EXPECT_EQ(static_cast<size_t>(e.PendingWinners()), winners[static_cast<size_t>(cut - 1)]);
+      EXPECT_EQ(static_cast<size_t>(e.Pending().Winners()), winners[static_cast<size_t>(cut - 1)]);
       TDataDraw::BatchEnd end;
       std::string err;
       ASSERT_TRUE(e.Resume(end, err)) << err;
@@ -248,7 +248,7 @@ TEST_F(Resume, TheRestoredStateIsThatOfTheMomentOfTheCut) {
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
   ASSERT_TRUE(SetUpDraw(e));
-  EXPECT_EQ(e.PendingWinners(), 3);
+  EXPECT_EQ(e.Pending().Winners(), 3);
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err));
@@ -283,7 +283,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
   ASSERT_TRUE(SetUpDraw(e));
-  EXPECT_EQ(e.PendingDraw(), TPendingKind::Mismatch);
+  EXPECT_EQ(e.Pending().kind, TPendingKind::Mismatch);
   TDataDraw::BatchEnd end;
   EXPECT_FALSE(e.Resume(end, err));
   EXPECT_TRUE(e.Session().Winners.empty());
@@ -307,7 +307,7 @@ TEST_F(Resume, ADrawFromAnotherDataFileOrOtherItemsIsSetAsideNotResumed) {
   TDrawSession otherSession;
   TDataDraw other(otherSession, rng, kSecret);
   ASSERT_TRUE(SetUpDraw(other));
-  EXPECT_EQ(other.PendingDraw(), TPendingKind::Mismatch);
+  EXPECT_EQ(other.Pending().kind, TPendingKind::Mismatch);
 }
 
 TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
@@ -347,8 +347,8 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   TDataDraw next(nextSession, rng, kSecret);
   ASSERT_TRUE(SetUpDraw(next));
   // Every batch was drawn: it is finished without a question.
-  ASSERT_EQ(next.PendingDraw(), TPendingKind::Complete);
-  EXPECT_EQ(next.PendingWinners(), 9);
+  ASSERT_EQ(next.Pending().kind, TPendingKind::Complete);
+  EXPECT_EQ(next.Pending().Winners(), 9);
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(next.Resume(end, err));

@@ -241,8 +241,8 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
     TDrawSession eSession;
     TDataDraw e(eSession, m_rng, 6u);
     Open(e);
-    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
-    EXPECT_EQ(e.PendingWinners(), 2);
+    ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
+    EXPECT_EQ(e.Pending().Winners(), 2);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
@@ -257,8 +257,8 @@ TEST_F(JournalFaults, ATornLastLineIsCutBeforeTheNextAppendAndNoWinnerIsLost) {
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 7u);
   Open(e);
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
-  EXPECT_EQ(drawtext::ResumeQuestion(e.PendingWinners()),
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
+  EXPECT_EQ(drawtext::ResumeQuestion(e.Pending().Winners()),
             G("上次抽奖尚未完成(已抽出5人),是否继续上次的抽奖?"));
   TDataDraw::BatchEnd end;
   std::string err;
@@ -280,7 +280,7 @@ TEST_F(JournalFaults, ADamagedMiddleIsToldNotCountedAndKeptInTheHistory) {
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 6u);
   Open(e);
-  EXPECT_EQ(e.PendingDraw(), TPendingKind::Damaged);
+  EXPECT_EQ(e.Pending().kind, TPendingKind::Damaged);
   TDataDraw::BatchEnd end;
   std::string err;
   EXPECT_FALSE(e.Resume(end, err));
@@ -308,7 +308,7 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
     TDrawSession eSession;
     TDataDraw e(eSession, m_rng, 6u);
     Open(e);
-    EXPECT_EQ(e.PendingDraw(), TPendingKind::None);
+    EXPECT_EQ(e.Pending().kind, TPendingKind::None);
     std::string err;
     ASSERT_TRUE(e.StartJournal(err));
     EXPECT_EQ(HistoryCount(), 1);  // the earlier head, kept
@@ -326,7 +326,7 @@ TEST_F(JournalFaults, AHeadAloneIsSetAsideWithoutAskingAndACompleteDrawIsFinishe
   TDrawSession eSession;
   TDataDraw e(eSession, m_rng, 7u);
   Open(e);
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Complete);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Complete);
   TDataDraw::BatchEnd end;
   std::string err;
   ASSERT_TRUE(e.Resume(end, err)) << err;

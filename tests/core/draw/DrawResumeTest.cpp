@@ -80,7 +80,7 @@ TEST_F(PendingJournal, ADrawnCountThatDisagreesWithItsWinnersIsNotResumed) {
     std::string error;
     EXPECT_FALSE(e.Resume(end, error));
     EXPECT_EQ(error, drawtext::PendingMismatch());
-    EXPECT_EQ(e.PendingDraw(), TPendingKind::Mismatch);
+    EXPECT_EQ(e.Pending().kind, TPendingKind::Mismatch);
     EXPECT_TRUE(e.Session().Winners.empty());
     EXPECT_EQ(e.state(), TDataDraw::State::Ready);
   }

@@ -118,7 +118,7 @@ TEST(JournalWriter, AWinnerShownWhileTheJournalFailedIsInTheJournalAfterTheNextB
   TDrawSession session;
   TDataDraw e(session, rng, 99u);
   ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TDataDraw::BatchEnd end;
   ASSERT_TRUE(e.Resume(end, error)) << error;
   ASSERT_EQ(e.Session().Winners.size(), 6u);

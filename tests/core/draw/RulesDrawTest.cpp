@@ -326,13 +326,13 @@ TEST_F(RulesDraw, AKilledDrawResumesUnderItsRulesOnlyAndVerifies) {
   std::string err;
   ASSERT_TRUE(ParseRules(G("ITEMQUOTA\t2002\t部门\t3\nTICKETS\t工龄\n"), rules, err));
   ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err));
-  EXPECT_EQ(Start(9u)->e.PendingDraw(), TPendingKind::Mismatch);
+  EXPECT_EQ(Start(9u)->e.Pending().kind, TPendingKind::Mismatch);
   // Under its own rules again, it is.
   ASSERT_TRUE(ParseRules(G(rulesText), rules, err));
   ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, err));
   auto run = Start(9u);
   TDataDraw& e = run->e;
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TDataDraw::BatchEnd end;
   ASSERT_TRUE(e.Resume(end, err)) << text::GbkToUtf8(err);
   DrawAll(e, 7);
@@ -584,7 +584,7 @@ TEST_F(RulesDraw, AKilledDrawKeepsItsExclusionWhenTheExcludedTaskIsRedrawn) {
   LunchWinners(2);  // task 1002 redrawn: only 101 and 102 now
   auto run = Start(5u);
   TDataDraw& e = run->e;
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   EXPECT_EQ(e.JournalHead().Excluded.size(), 6u);
   TDataDraw::BatchEnd end;
   std::string err;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "DrawSetUp.h"
+#include "SqlRows.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/config/TaskRollStyle.h"
@@ -163,9 +164,14 @@ TEST_F(SphereDraw, TheRollStyleIsKeptPerTaskAndNumbersUntilChosen) {
   Build({{G("一等奖"), 1, 1, ""}}, "");
   TRollStyle style = TRollStyle::Sphere;
   std::string error;
-  // A file that never stored a style has no table for it: every task rolls numbers.
+  // A file that never stored a style has no table for it: every task rolls numbers, and
+  // saving numbers makes none.
   ASSERT_TRUE(config::LoadRollStyle(1001, style, error)) << error;
   EXPECT_EQ(style, TRollStyle::Numbers);
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Numbers, error)) << error;
+  EXPECT_TRUE(Rows(m_dm.ADOConnection1.Handle(),
+                   "select name from sqlite_master where name='TaskRollStyle'")
+                  .empty());
   ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error)) << error;
   ASSERT_TRUE(config::LoadRollStyle(1001, style, error));
   EXPECT_EQ(style, TRollStyle::Sphere);

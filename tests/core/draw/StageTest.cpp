@@ -377,7 +377,7 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   TDrawSession session;
   TDataDraw e(session, m_rng);
   ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TStage s(e);
   ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
   const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
@@ -413,7 +413,7 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   TDrawSession session;
   TDataDraw e(session, m_rng);
   ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+  ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
   TStage s(e);
   ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
   const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
@@ -680,7 +680,8 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   for (int32_t p = 0; p < 2; ++p) {
     const TLuckId& winner = e.Session().Winners[static_cast<size_t>(p)];
     EXPECT_EQ(first.lines[static_cast<size_t>(p) + 1],
-              (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖")}));
+              (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖"), winner.ItemId,
+                             winner.CandidateLine}));
   }
   // A line of the list asks for its winner.
   EXPECT_EQ(s.ListLineClicked(2).place, 1u);

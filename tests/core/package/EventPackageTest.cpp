@@ -13,6 +13,7 @@
 #include "TempRoot.h"
 #include "core/check/ShowCheck.h"
 #include "core/config/StageColumnChoice.h"
+#include "core/config/TaskRollStyle.h"
 #include "core/config/TaskRules.h"
 #include "core/config/TaskSettings.h"
 #include "core/config/TaskStageKeys.h"
@@ -401,4 +402,63 @@ TEST_F(EventPackage, AListEditedAfterItsImportStaysFlaggedOnTheSpare) {
   check::TShowCheck spare;
   ASSERT_TRUE(check::CheckShow(id, spare, error));
   EXPECT_EQ(U(spare.Findings.front().Text), flagged);
+}
+
+// The roll's look travels: a 名单球 task comes back as one, in a package an older program
+// refuses by its version; a task rolling numbers writes the version every program reads,
+// and its import rolls numbers even where a deleted task of the same id left 名单球 behind.
+TEST_F(EventPackage, TheRollStyleTravelsAndAnOlderPackageRollsNumbers) {
+  std::string error;
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error)) << error;
+  Export();
+  std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  package::TEventPackage pkg;
+  ASSERT_TRUE(package::ReadEventPackage(bytes, pkg, error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(pkg.RollStyle, TRollStyle::Sphere);
+  {
+    sheet::ZipArchive zip;
+    std::string manifest, why;
+    ASSERT_TRUE(zip.OpenBuffer(bytes, why));
+    ASSERT_TRUE(zip.ReadPart("event.txt", manifest, why));
+    EXPECT_TRUE(manifest.starts_with("Qarvo抽奖软件活动包\t3\nroll\tsphere\n")) << manifest;
+  }
+  bool deleted = false;
+  ASSERT_TRUE(config::DeleteTask(1001, deleted, error)) << error;
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(m_root.path("night.zip"), id, summary, error))
+      << text::GbkToUtf8(error);
+  ASSERT_EQ(id, 1001);
+  TRollStyle style = TRollStyle::Numbers;
+  ASSERT_TRUE(config::LoadRollStyle(id, style, error));
+  EXPECT_EQ(style, TRollStyle::Sphere);
+
+  // Back to numbers: the package is one every reader takes, and the old row does not count.
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Numbers, error));
+  Export();
+  bytes = ReadAll(m_root.dir() / "night.zip");
+  ASSERT_TRUE(package::ReadEventPackage(bytes, pkg, error));
+  EXPECT_EQ(pkg.RollStyle, TRollStyle::Numbers);
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error));
+  ASSERT_TRUE(config::DeleteTask(1001, deleted, error)) << error;
+  ASSERT_TRUE(package::ImportEventPackage(m_root.path("night.zip"), id, summary, error))
+      << text::GbkToUtf8(error);
+  ASSERT_EQ(id, 1001);
+  ASSERT_TRUE(config::LoadRollStyle(id, style, error));
+  EXPECT_EQ(style, TRollStyle::Numbers);
+
+  // A package of version 2, written before the look travelled, rolls numbers.
+  ASSERT_TRUE(package::ReadEventPackage(
+      ReadAll(fs::path(IMPORT_FIXTURES) / "../../../../fuzz/seeds/package/package_v2.zip"), pkg,
+      error));
+  EXPECT_EQ(pkg.RollStyle, TRollStyle::Numbers);
+  // The page's version 3 reads; a look the format does not know is refused, not guessed.
+  ASSERT_TRUE(package::ReadEventPackage(
+      ReadAll(fs::path(IMPORT_FIXTURES) / "../../../../fuzz/seeds/package/package_v3.zip"), pkg,
+      error))
+      << text::GbkToUtf8(error);
+  EXPECT_EQ(pkg.RollStyle, TRollStyle::Sphere);
+  EXPECT_FALSE(package::ReadEventPackage(
+      Zip({{"event.txt", "Qarvo抽奖软件活动包\t3\nroll\tcube\n"}}), pkg, error));
+  EXPECT_EQ(text::GbkToUtf8(error), "活动包的清单有误，第2行");
 }

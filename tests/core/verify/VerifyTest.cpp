@@ -8,12 +8,15 @@
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/checkin/ClaimDesk.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
 #include "core/records/Loaders.h"
+#include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/text/Text.h"
 #include "core/verify/AuditBundle.h"
 #include "core/verify/DrawVerify.h"
 
@@ -61,7 +64,7 @@ class Verify : public ::testing::Test {
     TDrawSession eSession;
     TDataDraw e(eSession, rng);
     ASSERT_TRUE(SetUpDraw(e));
-    ASSERT_EQ(e.PendingDraw(), TPendingKind::Resumable);
+    ASSERT_EQ(e.Pending().kind, TPendingKind::Resumable);
     TDataDraw::BatchEnd end;
     std::string err;
     ASSERT_TRUE(e.Resume(end, err)) << err;
@@ -270,4 +273,45 @@ TEST_F(Verify, ReplacementsBetweenBatchesAndAfterTheEndAreReplayedToo) {
   ASSERT_FALSE(forged.Problems.empty());
   EXPECT_NE(forged.Problems[0].find(G("抽奖记录中的替补为")), std::string::npos)
       << VerifyText(forged);
+}
+
+TEST_F(Verify, EveryClaimMustBeAWinnerOfTheDrawAndAForgedOneIsNamed) {
+  KilledAndResumed("7", 2);
+  std::string err;
+  TWinnerFile first;
+  ASSERT_TRUE(LoadWinnerFile(1001, 2002, first, err)) << err;
+  ASSERT_FALSE(first.rows.empty());
+  const std::string winner = first.rows[0][0];
+  EXPECT_EQ(claims::ClaimFromResults(1001, winner, 2002, err).Answer, claims::TClaimAnswer::Claimed)
+      << err;
+  TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
+  EXPECT_EQ(r.Lines[r.Lines.size() - 2], G("领奖记录1条, 均为本次抽奖的中奖者"));
+  // The bundle carries the claims, and its check agrees.
+  TLuckTask task;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  ASSERT_TRUE(WriteAuditBundle(task, m_root.path("out/audit.zip"), err)) << err;
+  r = VerifyAuditBundle(m_root.path("out/audit.zip"));
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
+  EXPECT_EQ(r.Lines[r.Lines.size() - 2], G("领奖记录1条, 均为本次抽奖的中奖者"));
+
+  // A claim written in by hand for someone on the list who did not win that item.
+  const std::string key = claims::ResultsDrawKey(1001);
+  const fs::path file = m_root.dir() / ("LUCK_FILE/CLAIM_1001_" + key.substr(0, 16) + ".txt");
+  std::string loser;
+  for (const std::string& c : m_candidates) {
+    const std::string id(text::FirstField(c));
+    bool won = false;
+    for (const auto& row : first.rows) won = won || row[0] == id;
+    if (!won) {
+      loser = id;
+      break;
+    }
+  }
+  WriteAll(file, ReadAll(file) + loser + G("\t2002\t2026-12-09 21:00:00\t领奖台3\r\n"));
+  r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_FALSE(r.Passed);
+  ASSERT_EQ(r.Problems.size(), 1u) << VerifyText(r);
+  EXPECT_EQ(text::GbkToUtf8(r.Problems[0]),
+            "领奖记录中" + loser + " (奖项2002, 2026-12-09 21:00:00 领奖台3) 不是本次抽奖的中奖者");
 }

@@ -38,6 +38,7 @@
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/DeskPairFrm.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/ui/Fonts.h"
 
@@ -96,7 +97,9 @@ int main(int argc, char** argv) {
   TCheckinScreen screen(service);
   TDrawSession session;
   std::unique_ptr<TGetLuckMainForm> draw;
-  std::optional<checkin::TWinnersFeed> feed;  // the phones' board hears the stage
+  std::optional<checkin::TWinnersFeed> feed;    // the phones' board hears the stage
+  std::optional<claims::TClaimFeed> claimFeed;  // and so do the prize desks
+  std::unique_ptr<TDeskPairFrm> desks;
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -133,11 +136,22 @@ int main(int argc, char** argv) {
       draw = std::make_unique<TGetLuckMainForm>(session, nullptr, 4242u);
       feed.emplace(service.Desk(), def.taskId);
       session.Watch(&*feed);
+      claimFeed.emplace(service.Claims(), def.taskId, service.TitleLine());
+      session.Watch(&*claimFeed);
       if (draw->SetUpDraw(def.taskId) != 1) return Say("failed");
       draw->resize(1024, 768);
       draw->show();
       QTest::qWaitForWindowExposed(draw.get());
       Say("draw");
+    } else if (line == "deskurl") {
+      Say("deskurl " + service.DeskPairUrl());
+    } else if (line.rfind("deskshot ", 0) == 0) {
+      if (!desks) desks = std::make_unique<TDeskPairFrm>(service);
+      desks->show();
+      (void)QTest::qWaitForWindowExposed(desks.get());
+      desks->ShowState();
+      desks->grab().save(QString::fromStdString(line.substr(9)), "PNG");
+      Say("deskshot " + line.substr(9));
     } else if (line == "start") {
       QTest::keyClick(draw->EKeyCtrl, Qt::Key_Return);
       QCoreApplication::processEvents();
@@ -150,6 +164,7 @@ int main(int argc, char** argv) {
   });
   const int rc = app.exec();
   draw.reset();
+  desks.reset();
   service.Stop();
   return rc;
 }

@@ -33,6 +33,8 @@
 #include "gui/app/MainFrm.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/checkin/CheckinScreen.h"
+#include "gui/checkin/HostRemoteFrm.h"
+#include "gui/stage/GetLuckMainFrm.h"
 
 using text::G;
 
@@ -288,4 +290,40 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
                          QStringLiteral("-%1.png").arg(sz.width()));
     }
   }
+}
+
+TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPresses) {
+  TCheckinService service;
+  std::string error;
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  THostRemoteFrm window(service);
+  checkin::TPairing& pairing = service.Pairing();
+  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(checkin::TPairRole::Host));
+  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(checkin::TPairRole::Host)).Token;
+  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(checkin::TPairRole::Host)).Token;
+  window.ShowState();
+  ASSERT_TRUE(window.BtnAllow->isVisibleTo(&window));
+  QTest::mouseClick(window.BtnAllow, Qt::LeftButton);
+  EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
+  EXPECT_EQ(pairing.Take(first, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Unpaired);
+  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Taken);
+  EXPECT_EQ(window.LbHost->text(), QStringLiteral("已配对主持人手机：10.0.0.6"));
+
+  // A press queued from the server's side reaches the stage through the draw screen.
+  TDrawSession session;
+  const TSessionWatch watch(session, &service.Host());
+  {
+    TGetLuckMainForm draw(session, nullptr, 7u);
+    draw.SetRemote(&service.Host());
+    ASSERT_EQ(draw.SetUpDraw(1001), 1);
+    draw.show();
+    ASSERT_EQ(service.Host().Push({checkin::THostAction::Start}),
+              checkin::THostRemote::TPush::Queued);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return draw.Stage().Phase() == TStagePhase::Rolling; }));
+    uint64_t rev = 0;
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return service.Host().State(rev).phase == TStagePhase::Rolling; }));
+  }
+  // The screen closed: the host's pairing ended with it.
+  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
 }

@@ -10,6 +10,8 @@ checkin_stage_fixture, a task drawn from those checked in only:
   - the winner's phone shows nothing while the batch rolls, and the winners (masked as the
     stage masks them, none who did not check in) and "恭喜您获得一等奖" within a second or
     two of the reveal;
+  - the winner's phone shows a claim code and its QR; a desk paired by its QR opens the
+    address the QR reads, records the claim, and the winner's phone shows 已领取;
   - tombolix-verify passes the draw, naming the check-in list.
 
     checkin_browser_test.py FIXTURE VERIFY WORKDIR [SCREENSHOT_DIR]
@@ -139,6 +141,56 @@ try:
           f"{lines[:4]}…")
     if SHOTS:
         browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-winner.png"))
+
+    # The prize: the winner's phone shows its claim code and QR; a desk phone paired with the
+    # desk code opens the QR's address (as its camera app would), sees the winner and records
+    # the claim; the winner's phone then says 已领取.
+    prize = browser.find_element(By.ID, "prize")
+    check(wait_for(lambda: prize.is_displayed() and "请到领奖台出示此码" in prize.text, 6),
+          f"the winner's phone shows a claim code ({prize.text!r})")
+    code = prize.find_element(By.CLASS_NAME, "code").text.replace(" ", "")
+    phone_shot = os.path.join(WORK, "winner-phone.png")
+    browser.save_screenshot(phone_shot)
+    if SHOTS:
+        browser.save_screenshot(os.path.join(SHOTS, "claim-winner-phone.png"))
+    claim_url = subprocess.run(["zbarimg", "--raw", "-q", phone_shot], capture_output=True,
+                               text=True).stdout.strip()
+    check(claim_url == url + "desk?c=" + code,
+          f"the phone's claim QR reads {claim_url!r}")
+    pair_url = step("deskurl")[8:]
+    if SHOTS:
+        out = os.path.join(SHOTS, "claim-desk-pairing.png")
+        assert step(f"deskshot {out}") == f"deskshot {out}"
+    desk_options = webdriver.ChromeOptions()
+    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+              "--window-size=360,740", f"--user-data-dir={WORK}/chromium-desk"):
+        desk_options.add_argument(a)
+    desk_options.binary_location = CHROMIUM
+    desk = webdriver.Chrome(service=Service(DRIVER), options=desk_options)
+    try:
+        desk.set_window_size(360, 740)
+        desk.get(pair_url)
+        check(wait_for(lambda: "已配对" in desk.find_element(By.ID, "desk").text, 5),
+              "the desk pairs with the code in its QR")
+        desk.get(claim_url or url + "desk?c=" + code)
+        check(wait_for(lambda: "员工一" in desk.find_element(By.ID, "list").text, 5),
+              "the desk sees the winner of the code")
+        card = desk.find_element(By.ID, "list").text
+        check("一等奖" in card and "未领取" in card, f"with the prize, not yet claimed ({card!r})")
+        desk.find_element(By.CLASS_NAME, "claim").click()
+        check(wait_for(lambda: desk.find_element(By.ID, "msg").text == "领取成功", 5),
+              "确认领取 records the claim")
+        if SHOTS:
+            desk.save_screenshot(os.path.join(SHOTS, "claim-desk-phone.png"))
+        desk.get(claim_url or url + "desk?c=" + code)
+        check(wait_for(lambda: "已于" in desk.find_element(By.ID, "list").text, 5),
+              "the same code again: 已于 HH:MM 领取")
+    finally:
+        desk.quit()
+    check(wait_for(lambda: "已领取" in prize.text, 6), "the winner's phone then says 已领取")
+    if SHOTS:
+        browser.save_screenshot(os.path.join(SHOTS, "claim-winner-phone-claimed.png"))
+
     verify = subprocess.run([VERIFY, os.path.join(WORK, "root"), "1001"], capture_output=True,
                             text=True)
     check(verify.returncode == 0 and "仅抽取已签到人员" in verify.stdout and

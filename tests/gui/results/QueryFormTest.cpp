@@ -333,13 +333,13 @@ TEST_F(QueryForm, TabWalksTheWindowOnceAndEscCloses) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
   m_form.LBItem->setFocus();
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < 8; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {m_form.SGLuckId,    m_form.EdtFindId, m_form.SBFind,
-                                          m_form.CBOnly,      m_form.BitBtn2,   m_form.BitBtn1,
-                                          m_form.BtnCloseBase};
+  const std::vector<QWidget*> expected = {m_form.SGLuckId, m_form.EdtFindId,   m_form.SBFind,
+                                          m_form.CBOnly,   m_form.BtnClaim,    m_form.BitBtn2,
+                                          m_form.BitBtn1,  m_form.BtnCloseBase};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(Row(), 1);  // Tab through the grid moved no winner
   QTest::keyClick(m_form.BtnCloseBase, Qt::Key_Escape);
@@ -365,4 +365,24 @@ TEST_F(QueryForm, WinnersOfATaskWithCheckInShowWhetherTheyCheckedIn) {
   EXPECT_EQ(Head(2), QStringLiteral("签到"));
   EXPECT_EQ(Head(3), QString());
   EXPECT_TRUE(m_dialogs.log.empty());
+}
+
+TEST_F(QueryForm, ClaimingTheSelectedWinnerShowsTimeAndDeskAndASecondClaimSaysWhen) {
+  Winners(0, "号码 姓名\r\n13800000001 张三\r\n13800000002 李四\r\n");
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  EXPECT_EQ(Head(2), QString());  // no claims yet: no column
+  m_form.SGLuckId->selectRow(2);
+  m_form.SGLuckId->setCurrentCell(2, 0);
+  QTest::mouseClick(m_form.BtnClaim, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Head(2) == QStringLiteral("领取"); }));
+  const QString mark = GridCell(m_form.SGLuckId, 2, 2);
+  EXPECT_TRUE(mark.endsWith(QStringLiteral(" 结果查询"))) << mark.toStdString();
+  EXPECT_EQ(mark.size(), 5 + 5);  // HH:MM and the desk
+  EXPECT_EQ(GridCell(m_form.SGLuckId, 1, 2), QString());
+  EXPECT_EQ(Row(), 2);
+  EXPECT_TRUE(m_dialogs.log.empty());
+  QTest::mouseClick(m_form.BtnClaim, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].second,
+            QStringLiteral("已于 ") + mark.left(5) + QStringLiteral(" 领取 (结果查询)"));
 }

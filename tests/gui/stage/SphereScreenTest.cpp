@@ -70,6 +70,11 @@ class SphereScreen : public ::testing::Test {
   DialogRecorder m_dialogs;
 };
 
+// A widget's place among its siblings, bottom first.
+int StackPlace(const QWidget* w) {
+  return static_cast<int>(w->parentWidget()->children().indexOf(const_cast<QWidget*>(w)));
+}
+
 }  // namespace
 
 TEST_F(SphereScreen, RollsWhoMayStillWinInTheLabelsPlaceAndDrawsTheSameWinners) {
@@ -108,7 +113,13 @@ TEST_F(SphereScreen, TheStopKeyJournalsFirstAndTheWinnersFlyOutOfTheSphere) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
   TSphereRoll* roll = screen.findChild<TSphereRoll*>();
   ASSERT_NE(roll, nullptr);
-  EXPECT_FALSE(roll->isVisible());  // the Ready band is the next item's
+  // On the Ready band it turns slowly behind the next item's lines, faint.
+  EXPECT_TRUE(roll->isVisible());
+  EXPECT_TRUE(roll->Veiled());
+  EXPECT_EQ(roll->motion(), TSphereRoll::Motion::Idle);
+  EXPECT_LT(StackPlace(roll), StackPlace(screen.LbNextItem));
+  // Ten people: one ring of cards as large as the band lets them.
+  EXPECT_EQ(roll->CardSize().height(), static_cast<int>(roll->height() * 0.80));
   screen.SBeginClick();
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; }));
@@ -118,6 +129,37 @@ TEST_F(SphereScreen, TheStopKeyJournalsFirstAndTheWinnersFlyOutOfTheSphere) {
             std::string::npos);
   EXPECT_TRUE(roll->Flying());
   EXPECT_EQ(roll->Population().Count(), 8u);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return roll->motion() == TSphereRoll::Motion::Still; }, 3000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !roll->isVisible(); }, 3000));  // the reveal's band
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000));
+  // Between batches it stands still and faint behind the batch's cards, with those who may
+  // still win.
+  EXPECT_EQ(roll->motion(), TSphereRoll::Motion::Still);
+  EXPECT_TRUE(roll->isVisible());
+  EXPECT_TRUE(roll->Veiled());
+  EXPECT_LT(StackPlace(roll), StackPlace(screen.PLuckNow));
+  EXPECT_EQ(roll->Population().Count(), 8u);
+}
+
+// With many who may win the sphere holds three rings of smaller cards, and a sample of them.
+TEST_F(SphereScreen, FewerPeopleGetLargerCards) {
+  TaskDef def;
+  def.taskId = 1002;
+  def.title = G("工号 姓名");
+  def.items = {{G("一等奖"), 1, 1, ""}};
+  for (int i = 0; i < 600; ++i)
+    def.candidates.push_back(std::to_string(1000 + i) + G(" 员工") + std::to_string(i));
+  BuildTask(m_dm, def);
+  std::string error;
+  ASSERT_TRUE(config::SaveRollStyle(1002, TRollStyle::Sphere, error));
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 5u);
+  ASSERT_EQ(screen.SetUpDraw(1002), 1);
+  screen.resize(1920, 1080);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  TSphereRoll* roll = screen.findChild<TSphereRoll*>();
+  ASSERT_NE(roll, nullptr);
+  EXPECT_EQ(roll->CardSize().height(), static_cast<int>(roll->height() * 0.34));
+  const size_t cards = roll->CardMembers().size();
+  EXPECT_GT(cards, 60u);
+  EXPECT_LT(cards, 600u);
 }

@@ -1,0 +1,136 @@
+// libFuzzer harness for the prize claims' request handling: any method, path and body (and any
+// claim file to resume from) give an answer of the routes or are left to the check-in ones,
+// never a crash. A desk request counts only with the paired token and a new number; a claim
+// is recorded at most once per prize and only for a winner; JSON answers are valid UTF-8 with
+// no raw '<'; and after an answer the claim file holds whole records only.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/checkin/CheckinDesk.h"
+#include "core/checkin/ClaimDesk.h"
+#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/Pairing.h"
+#include "core/records/ClaimFile.h"
+#include "core/records/FileHash.h"
+#include "core/text/Gbk.h"
+#include "core/text/Paths.h"
+
+namespace {
+
+std::string ScratchRoot() {
+  static const std::string root = "/dev/shm/tombolix-claimfuzz-" + std::to_string(::getpid()) + "/";
+  std::filesystem::create_directories(root + "LUCK_FILE");
+  return root;
+}
+
+}  // namespace
+
+// Input: the first byte picks the method and route, the bytes up to the first NUL are the
+// path (or the form after the desk's token for the form routes), the rest is, with the high
+// bit of the first byte, a claim file to open the desk on.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t mode = data[0];
+  const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  const size_t nul = rest.find('\0');
+  const std::string_view first = rest.substr(0, nul);
+  const std::string_view second = nul == std::string_view::npos ? "" : rest.substr(nul + 1);
+
+  paths::SetDataRoot(ScratchRoot());
+  const std::string key = Sha256Hex("fuzz draw\n");
+  const std::string file = claims::ClaimFilePath(7, key);
+  std::filesystem::remove(file);
+  if (mode & 0x80) {
+    FILE* f = std::fopen(file.c_str(), "wb");
+    std::fwrite(second.data(), 1, second.size(), f);
+    std::fclose(f);
+  }
+  checkin::TCheckinTask task;
+  task.TaskId = 7;
+  task.TaskName = text::G("年会<script>");
+  task.TitleLine = text::G("工号 姓名");
+  task.Lines = {text::G("1 张三"), text::G("2 李四"), "3"};
+  task.FilePath = ScratchRoot() + "CHECKIN_7.txt";
+  std::filesystem::remove(task.FilePath);
+  checkin::TCheckinDesk checkins;
+  std::string error;
+  if (!checkins.Open(task, error)) std::abort();
+  const std::string phone =
+      checkins.CheckIn("10.0.0.1", "1", text::GbkToUtf8(text::G("张三"))).Token;
+
+  auto desk = std::make_shared<claims::TClaimDesk>();
+  claims::TClaimDraw draw;
+  draw.TaskId = 7;
+  draw.DrawKey = key;
+  draw.Winners = {{"1", 11, text::G("一等奖"), text::G("张三")}, {"3", 12, text::G("二等奖"), ""}};
+  draw.Absent = {{"2", 11, text::G("一等奖"), text::G("李四")}};
+  if (!desk->Use(draw, error)) return 0;  // a damaged file is refused, not opened
+  checkin::TPairing pairing;
+  claims::TClaimRoutes routes(checkins, pairing, desk);
+  routes.SetBaseUrl("http://127.0.0.1:8080/");
+  const std::string token =
+      (mode & 0x40) ? pairing.Pair("10.0.0.2", pairing.Code(checkin::TPairRole::Desk)).Token
+                    : std::string();
+  const size_t before = desk->ClaimedCount();
+
+  checkin::THttpRequest req;
+  static const char* kMethods[] = {"GET", "POST", "HEAD", "POST"};
+  req.Method = kMethods[mode & 3];
+  std::string body;
+  switch ((mode >> 2) & 7) {
+    case 0:
+      req.Path = first;
+      break;
+    case 1:
+      req.Path = "/desk/pair";
+      body = first;
+      break;
+    case 2:
+    case 3:
+      req.Path = "/desk/find";
+      body = "k=" + token + "&" + std::string(first);
+      break;
+    case 4:
+    case 5:
+      req.Path = "/desk/claim";
+      body = "k=" + token + "&" + std::string(first);
+      break;
+    default:
+      req.Path = "/prize";
+      body = "t=" + phone + "&" + std::string(first);
+      break;
+  }
+  req.Body = body;
+  req.Address = "10.0.0.3";
+  req.HeaderBytes = first.size();
+  checkin::THttpResponse r;
+  const bool handled = routes.Handle(req, r);
+  if (!handled) return 0;
+  if (r.Status != 200 && r.Status != 400 && r.Status != 403 && r.Status != 409 && r.Status != 429 &&
+      r.Status != 503)
+    std::abort();
+  if (r.ContentType.rfind("application/json", 0) == 0 &&
+      (!text::IsValidUtf8(r.Body) || r.Body.find('<') != std::string::npos))
+    std::abort();
+  // Only a paired desk claims, one prize a request, and only a winner's; whatever the file
+  // held before stays as it was.
+  const size_t after = desk->ClaimedCount();
+  if (after > before && (token.empty() || req.Path != "/desk/claim")) std::abort();
+  if (after > before + 1) std::abort();
+  claims::TClaimFile claimed;
+  if (after > before) {
+    if (!claims::ReadClaimFile(file, claimed, error) || claimed.TornTail ||
+        claimed.Records.size() != after)
+      std::abort();
+    const claims::TClaimRecord& c = claimed.Records.back();
+    if (!(c.Id == "1" && c.ItemId == 11) && !(c.Id == "3" && c.ItemId == 12)) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,78 @@
+// The prize claims' routes of the LAN server, as requests and answers without a network:
+//   GET  /desk         the prize desk's page (pairing, code entry, search, 确认领取)
+//   POST /desk/pair    code=…: pairs a desk; its token and name, as JSON
+//   POST /desk/find    k=<desk token>&n=<number>&c=<claim code> | q=<id or name>: the prizes
+//   POST /desk/claim   k, n, and c=<claim code> | i=<id>&p=<ItemId>: records the claim
+//   POST /prize        t=<check-in token>: the asker's own prizes, codes and their QR
+// Every /desk/ request but the pairing needs a desk's token and a number above its last one;
+// anything else is refused 403, a malformed form 400. The list is never served: a desk sees
+// the winners it asks for, a phone its own prizes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "core/checkin/CheckinHttp.h"
+
+namespace checkin {
+class TCheckinDesk;
+class TPairing;
+}  // namespace checkin
+
+namespace claims {
+
+class TClaimDesk;
+
+// The longest photo a desk is sent, in bytes.
+inline constexpr size_t kMaxPhotoBytes = 1024 * 1024;
+
+class TClaimRoutes {
+ public:
+  TClaimRoutes(checkin::TCheckinDesk& checkin, checkin::TPairing& pairing,
+               std::shared_ptr<TClaimDesk> desk)
+      : m_checkin(checkin), m_pairing(pairing), m_desk(std::move(desk)) {}
+
+  // Where the phones reach the server (http://<address>:<port>/): the winners' claim QR
+  // opens the desk page below it.
+  void SetBaseUrl(std::string url);
+
+  // True when the request is one of these routes, with its answer in `response`; a request
+  // over the size limits is left to HandleRequest.
+  bool Handle(const checkin::THttpRequest& request, checkin::THttpResponse& response);
+
+  // The name a desk's token got when it paired (GBK), empty for another token.
+  std::string DeskName(std::string_view token) const;
+
+ private:
+  checkin::THttpResponse Pair(const checkin::THttpRequest& request);
+  checkin::THttpResponse Find(const checkin::THttpRequest& request);
+  checkin::THttpResponse Claim(const checkin::THttpRequest& request);
+  checkin::THttpResponse Prize(const checkin::THttpRequest& request);
+  // The desk's name when the form carries a paired desk token and a new number; else the
+  // refusal to send.
+  bool TakeDesk(const std::map<std::string, std::string>& form, std::string& name,
+                checkin::THttpResponse& refusal);
+
+  checkin::TCheckinDesk& m_checkin;
+  checkin::TPairing& m_pairing;
+  std::shared_ptr<TClaimDesk> m_desk;
+  mutable std::mutex m_mutex;
+  std::string m_baseUrl;
+  std::map<std::string, std::string> m_deskNames;  // token → 领奖台N
+};
+
+// The desk page (HTML with its style and script inline).
+std::string DeskPage(std::string_view taskNameGbk);
+
+// The QR code of `text` (error correction M) as its modules row by row, '1' dark and '0'
+// light, without the quiet zone, and its side in modules; empty when it does not encode.
+std::string QrModules(std::string_view text, int& side);
+
+// "1234 5678": a claim code as shown.
+std::string SpacedCode(std::string_view code);
+
+}  // namespace claims

@@ -1,0 +1,209 @@
+// The routes of pairing and of the host's remote: requests in, answers out. Every host
+// request is checked against the pairing before anything else is read from it.
+#include <charconv>
+
+#include "core/checkin/CheckinHttp.h"
+#include "core/checkin/HostRemote.h"
+#include "core/text/Gbk.h"
+
+namespace checkin {
+
+namespace {
+
+std::string U8(std::string_view gbk) { return text::GbkToUtf8(gbk); }
+
+const char* PhaseName(TStagePhase p) {
+  switch (p) {
+    case TStagePhase::Opening:
+      return "opening";
+    case TStagePhase::Ready:
+      return "ready";
+    case TStagePhase::Selecting:
+      return "selecting";
+    case TStagePhase::Rolling:
+      return "rolling";
+    case TStagePhase::Landing:
+      return "landing";
+    case TStagePhase::Revealed:
+      return "revealed";
+    case TStagePhase::Choosing:
+      return "choosing";
+    case TStagePhase::Replacing:
+      return "replacing";
+    case TStagePhase::Summary:
+      return "summary";
+    case TStagePhase::Finished:
+      return "finished";
+    case TStagePhase::Closed:
+      break;
+  }
+  return "closed";
+}
+
+const char* QuestionName(TStageQuestion q) {
+  switch (q) {
+    case TStageQuestion::Resume:
+      return "resume";
+    case TStageQuestion::Results:
+      return "results";
+    case TStageQuestion::Absent:
+      return "absent";
+    case TStageQuestion::Leave:
+      return "leave";
+    case TStageQuestion::None:
+      break;
+  }
+  return "";
+}
+
+// A decimal number of 1 … 18 digits.
+bool ParseNumber(const std::string& s, uint64_t& n) {
+  if (s.empty() || s.size() > 18) return false;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), n);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+std::string Field(const std::map<std::string, std::string>& form, const char* name) {
+  const auto it = form.find(name);
+  return it == form.end() ? std::string() : it->second;
+}
+
+THttpResponse Kind(const char* kind, std::string_view textUtf8, int status = 200) {
+  return JsonResponse(
+      std::string("{\"kind\":\"") + kind + "\",\"text\":" + JsonString(textUtf8) + "}", status);
+}
+
+THttpResponse PairRoute(THostRemote& host, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const TPairAnswer a = host.Pairing().Pair(req.Address, Field(form, "c"));
+  const char* kind = "wrong";
+  const char* text = "配对码不对，请看操作电脑上的配对码";
+  switch (a.Outcome) {
+    case TPairOutcome::Paired:
+      kind = "paired";
+      text = a.Role == TPairRole::Host ? "已配对，本机是主持人遥控器" : "已配对，本机是领奖台";
+      break;
+    case TPairOutcome::Waiting:
+      kind = "waiting";
+      text = "已有主持人配对，请等操作员允许";
+      break;
+    case TPairOutcome::WrongCode:
+      break;
+    case TPairOutcome::Locked:
+      kind = "locked";
+      text = "错误次数太多，请稍后再试";
+      break;
+    case TPairOutcome::Full:
+      kind = "full";
+      text = "配对的领奖台已满";
+      break;
+    case TPairOutcome::Failed:
+      kind = "failed";
+      text = "配对失败，请重试";
+      break;
+  }
+  std::string body = std::string("{\"kind\":\"") + kind + "\",\"text\":" + JsonString(text);
+  if (!a.Token.empty()) {
+    body += ",\"token\":" + JsonString(a.Token);
+    body += std::string(",\"role\":\"") + (a.Role == TPairRole::Host ? "host" : "desk") + "\"";
+  }
+  return JsonResponse(body + "}");
+}
+
+// The answer to a token that is not a paired host's, or none when it is one.
+std::optional<THttpResponse> Refusal(THostRemote& host, const std::string& token) {
+  switch (host.Pairing().StateOf(token)) {
+    case TTokenState::Paired:
+      if (host.Pairing().RoleOf(token) == TPairRole::Host) return std::nullopt;
+      break;
+    case TTokenState::Waiting:
+      return Kind("waiting", "已有主持人配对，请等操作员允许");
+    case TTokenState::Refused:
+      return Kind("refused", "操作员没有允许本机配对", 403);
+    case TTokenState::Unknown:
+      break;
+  }
+  return Kind("unpaired", "本机未配对或已解除配对，请重新输入配对码", 403);
+}
+
+THttpResponse StateRoute(THostRemote& host, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const std::string token = Field(form, "t");
+  if (auto refusal = Refusal(host, token)) return *refusal;
+  uint64_t revision = 0;
+  const TStageState s = host.State(revision);
+  std::string b = "{\"kind\":\"paired\",\"rev\":" + std::to_string(revision);
+  b += ",\"n\":" + std::to_string(host.Pairing().LastSeq(token));
+  b += std::string(",\"open\":") + (s.open ? "true" : "false");
+  b += ",\"task\":" + JsonString(U8(s.task));
+  b += std::string(",\"phase\":\"") + PhaseName(s.phase) + "\"";
+  b += ",\"prize\":" + JsonString(U8(s.prize));
+  b += ",\"left\":" + std::to_string(s.left);
+  b += std::string(",\"finished\":") + (s.finished ? "true" : "false");
+  b += ",\"cards\":[";
+  for (size_t i = 0; i < s.cards.size(); ++i) {
+    if (i) b += ',';
+    b += "{\"id\":" + JsonString(U8(s.cards[i].id)) +
+         ",\"name\":" + JsonString(U8(s.cards[i].name)) +
+         ",\"rest\":" + JsonString(U8(s.cards[i].rest)) + "}";
+  }
+  b += "],\"lines\":[";
+  for (size_t i = 0; i < s.lines.size(); ++i) b += (i ? "," : "") + JsonString(U8(s.lines[i]));
+  b += "],\"chosen\":" + std::to_string(s.chosen);
+  b += ",\"prompt\":" + JsonString(U8(s.prompt));
+  b += std::string(",\"asks\":\"") + (s.promptAsks ? QuestionName(s.asking) : "") + "\"";
+  b += ",\"actions\":[";
+  const std::vector<THostAction> actions = HostActions(s);
+  for (size_t i = 0; i < actions.size(); ++i)
+    b += std::string(i ? "," : "") + "\"" + HostActionName(actions[i]) + "\"";
+  return JsonResponse(b + "]}");
+}
+
+THttpResponse InputRoute(THostRemote& host, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const std::string token = Field(form, "t");
+  if (auto refusal = Refusal(host, token)) return *refusal;
+  THostInput in;
+  uint64_t seq = 0, index = 0;
+  const std::string k = Field(form, "k");
+  if (!ParseNumber(Field(form, "n"), seq) || !ParseHostAction(Field(form, "a"), in.action) ||
+      (!k.empty() && (!ParseNumber(k, index) || index > 999)))
+    return PlainResponse(400, "请求无效");
+  in.index = static_cast<int>(index);
+  switch (host.Pairing().Take(token, TPairRole::Host, seq)) {
+    case TTokenCheck::Taken:
+      break;
+    case TTokenCheck::Replayed:
+      return Kind("replayed", "这个操作已经收到过", 409);
+    case TTokenCheck::Unpaired:
+      return Kind("unpaired", "本机未配对或已解除配对，请重新输入配对码", 403);
+  }
+  switch (host.Push(in)) {
+    case THostRemote::TPush::Queued:
+      return Kind("ok", "");
+    case THostRemote::TPush::NoStage:
+      return Kind("nostage", "抽奖画面还没有打开", 503);
+    case THostRemote::TPush::Full:
+      break;
+  }
+  return Kind("busy", "操作太快，请稍候", 429);
+}
+
+}  // namespace
+
+bool IsHostPath(std::string_view path) {
+  return path == "/pair" || path == "/host" || path.starts_with("/host/");
+}
+
+THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& req) {
+  if (req.Method == "GET" && req.Path == "/host") return HtmlResponse(HostPage());
+  if (req.Method == "POST" && req.Path == "/pair") return PairRoute(host, req);
+  if (req.Method == "POST" && req.Path == "/host/state") return StateRoute(host, req);
+  if (req.Method == "POST" && req.Path == "/host/input") return InputRoute(host, req);
+  return PlainResponse(404, "没有这个页面");
+}
+
+}  // namespace checkin

@@ -1,0 +1,88 @@
+// The host's phone as a remote of the data draw screen. The server's threads push the
+// inputs of the paired host here; the draw screen, on its own thread, drains them and feeds
+// each to its stage through the same entry points its keys and clicks use, so every rule of
+// the stage applies alike. What the phone shows is the stage's state, told to this observer
+// after each move. Nothing here decides anything about the draw.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/checkin/Pairing.h"
+#include "core/draw/StageObserver.h"
+#include "core/draw/StageState.h"
+
+namespace checkin {
+
+// The buttons of the host's page.
+enum class THostAction {
+  Start,         // 开始 / 继续
+  Stop,          // 停止: only ever stops a roll
+  MarkAbsent,    // 标记缺席: the choice of an absent winner opens
+  Choose,        // the winner at `index` among those revealed is the absent one
+  CancelChoice,  // the choice closes
+  Yes,           // the question in sight: 是 (替补 for an absent winner)
+  No,            // 否
+  Ok,            // the message in sight: 确定
+  Leave,         // 结束
+};
+
+struct THostInput {
+  THostAction action = THostAction::Start;
+  int index = 0;
+  bool operator==(const THostInput&) const = default;
+};
+
+// The actions the page offers for a state: those the phase allows (the stage still decides).
+std::vector<THostAction> HostActions(const TStageState& s);
+// The name of an action in requests and the page ("start", "stop", …), and back; false for
+// a name that is none.
+const char* HostActionName(THostAction a);
+bool ParseHostAction(std::string_view name, THostAction& a);
+
+// The stage input an action stands for, fed to `stage`: Start, Enter (only while a roll runs),
+// Key Q, CardClicked, Leave. The answers to a question or message are the screen's prompt's
+// (it asks the stage in turn); those and inputs that mean nothing now give an empty frame.
+TStageFrame DriveStage(TStage& stage, const THostInput& in);
+
+inline constexpr size_t kMaxHostInputs = 16;
+
+class THostRemote : public TStageObserver {
+ public:
+  explicit THostRemote(TPairing& pairing) : m_pairing(pairing) {}
+  TPairing& Pairing() { return m_pairing; }
+
+  enum class TPush { Queued, NoStage, Full };
+  // An input of the host (its token and number already taken).
+  TPush Push(const THostInput& in);
+  // The state last told, and its revision (raised at each change). `open` is false while no
+  // draw screen listens.
+  TStageState State(uint64_t& revision) const;
+
+  // The draw screen opened: `wake` is called (from a server thread, under the remote's
+  // lock: it only posts) when inputs wait.
+  void Attach(std::function<void()> wake);
+  // The draw screen closed: no more inputs are taken, and the host's pairing ends.
+  void Detach();
+  bool Attached() const;
+  // The inputs waiting, oldest first.
+  std::vector<THostInput> Drain();
+
+  void Revealed(const TRevealedList&) override {}
+  void Moved(const TStageState& state) override;
+
+ private:
+  TPairing& m_pairing;
+  mutable std::mutex m_mutex;
+  std::function<void()> m_wake;
+  bool m_attached = false;
+  std::deque<THostInput> m_inputs;
+  TStageState m_state;
+  uint64_t m_revision = 1;
+};
+
+}  // namespace checkin

@@ -1,0 +1,54 @@
+#include "core/draw/StageState.h"
+
+#include <algorithm>
+
+#include "core/draw/StageObserver.h"
+
+namespace {
+
+// The reveal is in sight from the reveal on; before it (a roll, its landing, a
+// replacement rolling) the winners are the hall's surprise still.
+bool RevealInSight(TStagePhase p) {
+  return p == TStagePhase::Revealed || p == TStagePhase::Choosing || p == TStagePhase::Finished ||
+         p == TStagePhase::Summary;
+}
+
+}  // namespace
+
+TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
+  TStageState s;
+  const TDrawSession& session = engine.Session();
+  s.open = stage.Phase() != TStagePhase::Closed;
+  s.taskId = session.Task.TaskId;
+  // The title the hall sees, as the phones' pages name the task.
+  s.task = session.Task.MainTitle.empty() ? session.Task.TaskName : session.Task.MainTitle;
+  s.phase = stage.Phase();
+  s.asking = stage.Asking();
+  s.finished = engine.state() == TDataDraw::State::Finished;
+  s.mayMarkAbsent = engine.MayMarkAbsent();
+  const int32_t item = engine.CurItemIndex();
+  if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
+    s.prize = stage.PrizeText(item);
+    const TLuckItem& it = session.Items[static_cast<size_t>(item)];
+    s.left = std::max(0, it.LuckCount - it.DrawnCount);
+  }
+  if (!RevealInSight(s.phase)) return s;
+  const std::vector<size_t> places = stage.RevealedPlaces();
+  const TStageColumns& columns = engine.Columns();
+  for (size_t i = 0; i < places.size(); ++i) {
+    if (places[i] >= session.Winners.size()) continue;
+    const std::string& line = session.Winners[places[i]].CandidateLine;
+    if (places.size() > TStage::kMaxCards) {
+      s.lines.push_back(columns.ShortLine(line));
+    } else {
+      const TWinnerCard c = columns.Card(line);
+      s.cards.push_back({c.id, c.name, c.rest, {}});
+    }
+    if (s.phase == TStagePhase::Choosing && places[i] == stage.Choice()) s.chosen = int(i);
+  }
+  return s;
+}
+
+void TellMoved(const TDrawSession& session, const TStageState& state) {
+  for (TStageObserver* o : session.Watchers()) o->Moved(state);
+}

@@ -1,0 +1,94 @@
+#include "gui/checkin/DeskPairFrm.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "core/checkin/CheckinService.h"
+#include "gui/checkin/QrImage.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/Fonts.h"
+#include "gui/ui/Qt.h"
+
+TDeskPairFrm::TDeskPairFrm(TCheckinService& service, QWidget* parent)
+    : QDialog(parent), m_service(service), m_timer(new QTimer(this)) {
+  setObjectName(QStringLiteral("DeskPairFrm"));
+  setWindowTitle(QStringLiteral("领奖台配对"));
+  auto* layout = new QVBoxLayout(this);
+  auto* hint = new QLabel(
+      QStringLiteral("领奖台的手机扫描下面的二维码（或打开地址后输入配对码）即成为领奖台。"
+                     "配对码只能用一次，每配对一台会换一个新码。"),
+      this);
+  hint->setWordWrap(true);
+  layout->addWidget(hint);
+  LbCode = new QLabel(this);
+  LbCode->setObjectName(QStringLiteral("LbCode"));
+  LbCode->setFont(UiFont(QStringLiteral("黑体"), 28));
+  LbCode->setAlignment(Qt::AlignCenter);
+  LbCode->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(LbCode);
+  LbQr = new QLabel(this);
+  LbQr->setObjectName(QStringLiteral("LbQr"));
+  LbQr->setAlignment(Qt::AlignCenter);
+  LbQr->setMinimumSize(240, 240);
+  layout->addWidget(LbQr, 0, Qt::AlignHCenter);
+  LbUrl = new QLabel(this);
+  LbUrl->setObjectName(QStringLiteral("LbUrl"));
+  LbUrl->setAlignment(Qt::AlignCenter);
+  LbUrl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(LbUrl);
+  LbDesks = new QLabel(this);
+  LbDesks->setObjectName(QStringLiteral("LbDesks"));
+  LbDesks->setAlignment(Qt::AlignCenter);
+  layout->addWidget(LbDesks);
+  auto* buttons = new QHBoxLayout;
+  BtnRenew = new QPushButton(QStringLiteral("换一个配对码(&N)"), this);
+  BtnRenew->setObjectName(QStringLiteral("BtnRenew"));
+  BtnUnpair = new QPushButton(QStringLiteral("取消所有领奖台(&U)"), this);
+  BtnUnpair->setObjectName(QStringLiteral("BtnUnpair"));
+  buttons->addWidget(BtnRenew);
+  buttons->addWidget(BtnUnpair);
+  layout->addLayout(buttons);
+  connect(BtnRenew, &QPushButton::clicked, this, &TDeskPairFrm::BtnRenewClick);
+  connect(BtnUnpair, &QPushButton::clicked, this, &TDeskPairFrm::BtnUnpairClick);
+  m_timer->setInterval(500);
+  connect(m_timer, &QTimer::timeout, this, &TDeskPairFrm::ShowState);
+  m_timer->start();
+  ShowState();
+}
+
+void TDeskPairFrm::ShowState() {
+  // The code is used up by each pairing: the window follows it.
+  const QString url = QString::fromStdString(m_service.DeskPairUrl());
+  if (url != m_shownUrl) {
+    m_shownUrl = url;
+    LbQr->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrImage(url, 5)));
+    LbUrl->setText(url.isEmpty() ? QStringLiteral("签到服务未启动") : url);
+  }
+  const checkin::TPairingView v = m_service.Pairing().View();
+  LbCode->setText(url.isEmpty() ? QString() : QString::fromStdString(v.DeskCode));
+  size_t claimed = 0, prizes = 0;
+  if (const auto desk = m_service.Claims()) {
+    claimed = desk->ClaimedCount();
+    prizes = desk->Prizes().size();
+  }
+  LbDesks->setText(
+      QStringLiteral("已配对领奖台：%1 台　已领取：%2 / %3").arg(v.Desks).arg(claimed).arg(prizes));
+  BtnRenew->setEnabled(!url.isEmpty());
+  BtnUnpair->setEnabled(v.Desks > 0);
+}
+
+void TDeskPairFrm::BtnRenewClick() {
+  m_service.Pairing().Renew(checkin::TPairRole::Desk);
+  ShowState();
+}
+
+void TDeskPairFrm::BtnUnpairClick() {
+  if (AskYesNo(QStringLiteral("取消所有领奖台的配对吗？它们须重新配对才能登记领奖。"),
+               Answer::No) != Answer::Yes)
+    return;
+  m_service.Pairing().Unpair(checkin::TPairRole::Desk);
+  ShowState();
+}

@@ -1,0 +1,192 @@
+// The host's remote without a network or a screen: the buttons a phase offers, each button as
+// the stage input the keys give, what the phone is shown, and the routes' refusals.
+#include <gtest/gtest.h>
+
+#include "DrawSetUp.h"
+#include "TaskBuilder.h"
+#include "TempRoot.h"
+#include "core/checkin/CheckinHttp.h"
+#include "core/checkin/HostRemote.h"
+#include "core/db/TombolixDB.h"
+#include "core/draw/Stage.h"
+#include "core/draw/StageState.h"
+#include "core/text/Gbk.h"
+
+using namespace checkin;
+using text::G;
+
+namespace {
+
+using A = THostAction;
+
+TStageState StateIn(TStagePhase phase) {
+  TStageState s;
+  s.open = true;
+  s.phase = phase;
+  return s;
+}
+
+}  // namespace
+
+TEST(HostActionsTest, ThePageOffersWhatThePhaseAllows) {
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Ready)), (std::vector{A::Start, A::Leave}));
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Selecting)), std::vector<A>{});
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Rolling)), std::vector{A::Stop});
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Landing)), std::vector<A>{});
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Replacing)), std::vector{A::Stop});
+  TStageState revealed = StateIn(TStagePhase::Revealed);
+  revealed.mayMarkAbsent = true;
+  EXPECT_EQ(HostActions(revealed), (std::vector{A::Start, A::MarkAbsent, A::Leave}));
+  revealed.finished = true;
+  revealed.mayMarkAbsent = false;
+  EXPECT_EQ(HostActions(revealed), std::vector{A::Leave});
+  EXPECT_EQ(HostActions(StateIn(TStagePhase::Choosing)), (std::vector{A::Choose, A::CancelChoice}));
+  // What is in sight on the screen comes first.
+  revealed.prompt = G("是否缺席？");
+  revealed.promptAsks = true;
+  EXPECT_EQ(HostActions(revealed), (std::vector{A::Yes, A::No}));
+  revealed.promptAsks = false;
+  EXPECT_EQ(HostActions(revealed), std::vector{A::Ok});
+  EXPECT_EQ(HostActions(TStageState{}), std::vector<A>{});  // no screen
+  A parsed = A::Start;
+  EXPECT_TRUE(ParseHostAction("absent", parsed));
+  EXPECT_EQ(parsed, A::MarkAbsent);
+  EXPECT_FALSE(ParseHostAction("Start", parsed));
+}
+
+namespace {
+
+class HostStage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dm.DataModuleCreate());
+    TaskDef def;
+    def.title = G("号码 姓名");
+    def.items = {{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}};
+    for (int i = 0; i < 10; ++i)
+      def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
+                               std::to_string(i));
+    BuildTask(m_dm, def);
+  }
+  TempRoot m_root;
+  TTombolixDataModule m_dm;
+  TRandom m_rng;
+  TDrawSession m_session;
+};
+
+}  // namespace
+
+TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  ASSERT_EQ(s.Open().step, TStageStep::Opens);
+  TPairing pairing;
+  THostRemote remote(pairing);
+  remote.Attach(nullptr);
+  const TSessionWatch watch(m_session, &remote);
+  const auto tell = [&] { TellMoved(m_session, StageStateOf(s, e)); };
+
+  // 停止 before anything rolls stops nothing and never starts a batch, as Enter would.
+  EXPECT_EQ(DriveStage(s, {A::Stop}).step, TStageStep::None);
+  EXPECT_EQ(s.Phase(), TStagePhase::Ready);
+  tell();
+  uint64_t rev = 0;
+  TStageState seen = remote.State(rev);
+  EXPECT_EQ(seen.task, "title");  // the title the hall sees, not the task's name "task"
+  EXPECT_EQ(seen.prize, s.PrizeText(0));
+  EXPECT_EQ(seen.left, 2);
+  EXPECT_TRUE(seen.cards.empty());
+
+  EXPECT_EQ(DriveStage(s, {A::Start}).step, TStageStep::Starts);
+  EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+  tell();
+  // The winners are fixed but still rolling: the phone has no card of them.
+  seen = remote.State(rev);
+  EXPECT_EQ(seen.phase, TStagePhase::Rolling);
+  EXPECT_TRUE(seen.cards.empty());
+  EXPECT_EQ(DriveStage(s, {A::Start}).step, TStageStep::None);  // a batch runs already
+  EXPECT_EQ(DriveStage(s, {A::Stop}).step, TStageStep::Lands);
+  tell();
+  EXPECT_TRUE(remote.State(rev).cards.empty());
+  EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
+  tell();
+  const uint64_t before = rev;
+  seen = remote.State(rev);
+  EXPECT_GT(rev, before);
+  ASSERT_EQ(seen.cards.size(), 2u);
+  const TArrLuckId& w = e.Session().Winners;
+  EXPECT_EQ(seen.cards[0].id, std::string(CandidateId(w[0].CandidateLine)));
+  EXPECT_EQ(seen.cards[1].id, std::string(CandidateId(w[1].CandidateLine)));
+  EXPECT_EQ(seen.cards[0].photo, "");  // no path of this machine goes out
+  // 一等奖 is done: the prize moves on to 二等奖 with 2 left.
+  EXPECT_EQ(seen.prize, s.PrizeText(1));
+  EXPECT_EQ(seen.left, 2);
+  // Told again unchanged, the revision stays.
+  tell();
+  uint64_t again = 0;
+  remote.State(again);
+  EXPECT_EQ(again, rev);
+
+  // 标记缺席 → the second winner → the stage's own question.
+  EXPECT_EQ(DriveStage(s, {A::Choose, 1}).step, TStageStep::None);  // not choosing yet
+  EXPECT_EQ(DriveStage(s, {A::MarkAbsent}).step, TStageStep::Chooses);
+  EXPECT_EQ(DriveStage(s, {A::MarkAbsent}).step, TStageStep::None);  // already choosing
+  tell();
+  EXPECT_EQ(remote.State(rev).chosen, 0);
+  const TStageFrame asks = DriveStage(s, {A::Choose, 1});
+  EXPECT_EQ(asks.step, TStageStep::Asks);
+  EXPECT_EQ(asks.asks, TStageQuestion::Absent);
+  EXPECT_EQ(asks.place, 1u);
+  EXPECT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  tell();
+  seen = remote.State(rev);
+  EXPECT_EQ(seen.phase, TStagePhase::Replacing);
+  EXPECT_TRUE(seen.cards.empty());  // the replacement rolls: nobody in sight yet
+  // 结束 waits while a roll runs.
+  EXPECT_EQ(DriveStage(s, {A::Leave}).step, TStageStep::None);
+}
+
+TEST(HostRoutes, OnlyThePairedHostsFreshRequestsReachTheStage) {
+  TPairing pairing;
+  THostRemote remote(pairing);
+  const auto post = [&](std::string_view path, const std::string& body) {
+    THttpRequest r;
+    r.Method = "POST";
+    r.Path = path;
+    r.Body = body;
+    r.Address = "10.0.0.5";
+    return HandleHostRequest(remote, r);
+  };
+  // An attendee's phone without a token, or with a guess.
+  EXPECT_EQ(post("/host/state", "t=").Status, 403);
+  EXPECT_EQ(post("/host/input", "t=00112233445566778899aabbccddeeff&n=1&a=start").Status, 403);
+  EXPECT_EQ(post("/pair", "c=12").Body.find("\"kind\":\"wrong\""), 1u);
+
+  const THttpResponse paired = post("/pair", "c=" + pairing.Code(TPairRole::Host));
+  ASSERT_EQ(paired.Status, 200);
+  const size_t at = paired.Body.find("\"token\":\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::string token = paired.Body.substr(at + 9, 32);
+  EXPECT_NE(paired.Body.find("\"role\":\"host\""), std::string::npos);
+
+  // No draw screen yet: the press is refused and nothing waits for the screen.
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=1&a=start").Status, 503);
+  remote.Attach(nullptr);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=2&a=start").Status, 200);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=2&a=start").Status, 409);  // replayed
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=3&a=fly").Status, 400);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=x&a=start").Status, 400);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=4&a=choose&k=1000").Status, 400);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=5&a=choose&k=3").Status, 200);
+  EXPECT_EQ(remote.Drain(), (std::vector<THostInput>{{A::Start, 0}, {A::Choose, 3}}));
+  const THttpResponse state = post("/host/state", "t=" + token);
+  EXPECT_EQ(state.Status, 200);
+  EXPECT_NE(state.Body.find("\"n\":5"), std::string::npos);
+
+  // The screen closed: the pairing ended with it.
+  remote.Detach();
+  EXPECT_EQ(post("/host/state", "t=" + token).Status, 403);
+  EXPECT_EQ(post("/host/input", "t=" + token + "&n=6&a=start").Status, 403);
+  EXPECT_TRUE(remote.Drain().empty());
+}
