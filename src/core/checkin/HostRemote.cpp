@@ -52,7 +52,8 @@ std::vector<THostAction> HostActions(const TStageState& s) {
       return {THostAction::Stop};
     case TStagePhase::Revealed:
     case TStagePhase::Finished:
-      if (!s.finished) actions.push_back(THostAction::Start);
+      // 继续 goes on with the draw, or ends the grand prize's moment.
+      if (!s.finished || s.grand) actions.push_back(THostAction::Start);
       if (s.mayMarkAbsent) actions.push_back(THostAction::MarkAbsent);
       actions.push_back(THostAction::Leave);
       return actions;

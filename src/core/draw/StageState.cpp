@@ -25,6 +25,7 @@ TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
   s.phase = stage.Phase();
   s.asking = stage.Asking();
   s.finished = engine.state() == TDataDraw::State::Finished;
+  s.grand = stage.GrandMoment();
   s.mayMarkAbsent = engine.MayMarkAbsent();
   const int32_t item = engine.CurItemIndex();
   if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {

@@ -18,6 +18,7 @@ struct TStageState {
   std::string prize;  // the prize line of the item now drawn (GBK), empty when none
   int32_t left = 0;   // winners of that item still to draw
   bool finished = false;
+  bool grand = false;  // the grand prize's moment: the next start key tells the end
   bool mayMarkAbsent = false;
   // The winners of the last reveal (or the replacement alone), as the projector shows them:
   // on cards up to six (photos left out), else as short lines. Empty until revealed.

@@ -40,6 +40,9 @@ TEST(HostActionsTest, ThePageOffersWhatThePhaseAllows) {
   revealed.finished = true;
   revealed.mayMarkAbsent = false;
   EXPECT_EQ(HostActions(revealed), std::vector{A::Leave});
+  revealed.grand = true;  // the grand prize's moment: 继续 ends it
+  EXPECT_EQ(HostActions(revealed), (std::vector{A::Start, A::Leave}));
+  revealed.grand = false;
   EXPECT_EQ(HostActions(StateIn(TStagePhase::Choosing)), (std::vector{A::Choose, A::CancelChoice}));
   // What is in sight on the screen comes first.
   revealed.prompt = G("是否缺席？");
