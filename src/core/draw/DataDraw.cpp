@@ -322,8 +322,6 @@ void TDataDraw::ResetDraw() {
   m_run.closed.assign(m_s.Items.size(), 0);
 }
 
-bool TDataDraw::HasResults() const { return HasWinnerFiles(Task().TaskId); }
-
 std::string TDataDraw::TakeJournalError() { return m_draw.journal.TakeError(); }
 
 bool TDataDraw::SetAsidePending(std::string& error) {

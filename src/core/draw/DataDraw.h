@@ -144,8 +144,6 @@ class TDataDraw {
   bool Resume(BatchEnd& end, std::string& error);
   // Moves the pending journal to the history; the draw starts afresh.
   bool SetAsidePending(std::string& error);
-  // The task already has winner files, which a new draw moves to the history.
-  bool HasResults() const;
   // A fresh draw: its journal begins with the head that holds the commitment, before the
   // Ready screen shows it (an earlier journal goes to the history first). When this fails
   // the first batch tries again.

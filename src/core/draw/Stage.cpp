@@ -3,6 +3,7 @@
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageColumns.h"
 #include "core/draw/StageText.h"
+#include "core/records/ResultsHistory.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
@@ -58,7 +59,7 @@ TStageFrame TStage::Fresh(TStageFrame f) {
     return Close(std::move(f));
   }
   // No is the default: a habitual Enter must not start over a task that was drawn.
-  if (m_e.HasResults())
+  if (HasWinnerFiles(Task().TaskId))  // a new draw moves them to the history
     return Question(std::move(f), TStageQuestion::Results, drawtext::ResultsQuestion(),
                     TStageAnswer::No);
   return Ready(std::move(f));

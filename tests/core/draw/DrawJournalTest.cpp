@@ -325,7 +325,7 @@ TEST_F(Resume, ASaveThatFailsKeepsTheOldFilesAndTheJournalSavesOnTheNextOpen) {
   TDrawSession session;
   TDataDraw e(session, rng, kSecret);
   ASSERT_TRUE(SetUpDraw(e));
-  EXPECT_TRUE(e.HasResults());
+  EXPECT_TRUE(HasWinnerFiles(e.Session().Task.TaskId));
   EXPECT_EQ(drawtext::ResultsQuestion(),
             G("该抽奖任务已有中奖结果,重新抽奖后原结果将移至历史记录,是否继续?"));
   Draw(e, 4);
