@@ -215,7 +215,13 @@ TEST(ClaimDesk, AKillBetweenAppendAndAnswerLosesAndDoublesNothing) {
       for (const TClaimWinner& w : draw.Winners) desk.Claim(w.Id, w.ItemId, "K");
       _exit(0);
     }
-    usleep(static_cast<useconds_t>(2000 + round * 3000));
+    // Killed once its file holds some claims, later each round (at most 5 s on).
+    const size_t lines = 10 + static_cast<size_t>(round) * 60;
+    for (int i = 0; i < 25000; ++i) {
+      const std::string bytes = ReadAll(FileOf(root));
+      if (static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) >= lines) break;
+      usleep(200);
+    }
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
