@@ -514,7 +514,7 @@ int main(int argc, char** argv) {
     Save(&query, QStringLiteral("query_search"));
     query.LBItem->setCurrentRow(2);
     Save(&query, QStringLiteral("query_advice"));
-    std::remove(paths::NativePath(paths::WinnerFilePath(1001, items[1].ItemId)).c_str());
+    std::filesystem::remove(paths::NativePath(paths::WinnerFilePath(1001, items[1].ItemId)));
     query.LBItem->setCurrentRow(1);
     Save(&query, QStringLiteral("query_not_drawn"));
     query.move(0, 0);

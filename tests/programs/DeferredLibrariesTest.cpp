@@ -2,8 +2,14 @@
 // src/programs/DeferredLibraries.cpp before them, so that every call below goes through the
 // functions that load them on first use.
 #include <gtest/gtest.h>
-#include <link.h>
 #include <zip.h>
+#ifdef _WIN32
+#include <windows.h>
+// after windows.h, which it needs
+#include <tlhelp32.h>
+#else
+#include <link.h>
+#endif
 
 #include <cstdint>
 #include <string>
@@ -20,6 +26,20 @@
 namespace {
 
 // Whether a library whose file name contains `name` is in the process.
+#ifdef _WIN32
+bool Loaded(const char* name) {
+  const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  const std::wstring wanted(name, name + std::char_traits<char>::length(name));  // ASCII
+  MODULEENTRY32W m{};
+  m.dwSize = sizeof m;
+  bool found = false;
+  for (bool more = Module32FirstW(snap, &m); more && !found; more = Module32NextW(snap, &m))
+    found = std::wstring(m.szModule).find(wanted) != std::wstring::npos;
+  CloseHandle(snap);
+  return found;
+}
+#else
 bool Loaded(const char* name) {
   struct Search {
     const char* name;
@@ -35,6 +55,7 @@ bool Loaded(const char* name) {
       &search);
   return search.found;
 }
+#endif
 
 // Builds a zip in memory the way the audit bundle does.
 std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& entries) {

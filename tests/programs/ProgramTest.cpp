@@ -76,6 +76,8 @@ class InstalledLayout : public ::testing::TestWithParam<bool> {
 
 }  // namespace
 
+// The installed layout is the .deb's (prefix/bin beside prefix/share) and it ends by SIGTERM.
+#ifndef _WIN32
 TEST_P(InstalledLayout, DataGoesUnderHomeOnlyForAnInstallation) {
   const bool installed = GetParam();
   ASSERT_TRUE(m_dir.isValid());
@@ -116,3 +118,4 @@ TEST_P(InstalledLayout, DataGoesUnderHomeOnlyForAnInstallation) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, InstalledLayout, ::testing::Values(false, true));
+#endif

@@ -252,7 +252,7 @@ TEST(Connection, NewerSchemaVersionIsRefusedWithAClearMessage) {
   const fs::path db = root.dir() / "DATA/Tombolix.db";
   fs::create_directories(db.parent_path());
   sqlite3* h = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(paths::U8(db).c_str(), &h), SQLITE_OK);
   sqlite3_exec(h, "create table LuckTask(x); pragma user_version=7;", nullptr, nullptr, nullptr);
   sqlite3_close(h);
   const std::string before = ReadAll(db);
@@ -311,7 +311,7 @@ TEST(Connection, ADatabaseLackingATableNamesTheMissingOne) {
   EXPECT_EQ(capture.messages[0].second, G("数据库连接失败,数据库中缺少数据表TaskItem"));
   // The rest of the file is left as it was.
   sqlite3* h = nullptr;
-  ASSERT_EQ(sqlite3_open((root.dir() / "DATA/Tombolix.db").c_str(), &h), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(paths::U8(root.dir() / "DATA/Tombolix.db").c_str(), &h), SQLITE_OK);
   EXPECT_EQ(Rows(h, "select count(*) from LuckTask"), (std::vector<std::string>{"2"}));
   sqlite3_close(h);
 }
@@ -324,7 +324,7 @@ namespace {
 void WriteVersion1File(const fs::path& file, const char* extraSql = "", int version = 1) {
   fs::create_directories(file.parent_path());
   sqlite3* h = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &h), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(paths::U8(file).c_str(), &h), SQLITE_OK);
   const std::string sql =
       std::string(
           "create table LuckTask (TaskId integer not null primary key, TaskName text not null "

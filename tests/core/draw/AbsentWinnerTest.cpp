@@ -308,8 +308,8 @@ TEST_F(AbsentWinner, FilesBehindTheFinishedJournalCatchUpAtTheNextOpening) {
   Build(0);
   const std::string title = G("号码 姓名") + "\r\n";
   auto line = [&](int32_t k) { return m_lines[static_cast<size_t>(k)]; };
-  const std::string winners = paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]));
-  const std::string absent = paths::NativePath(paths::AbsentFilePath(1001, m_ids[1]));
+  const std::filesystem::path winners = paths::NativePath(paths::WinnerFilePath(1001, m_ids[1]));
+  const std::filesystem::path absent = paths::NativePath(paths::AbsentFilePath(1001, m_ids[1]));
   TDrawFailure f;
   TRandom rng;
   rng.Randomize(11u);

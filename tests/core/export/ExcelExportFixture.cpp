@@ -4,6 +4,7 @@
 //   <dir>/one.xlsx  only the third prize item.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/export/ExcelExport.h"
@@ -17,10 +18,8 @@ namespace {
 void WriteWinners(int item, const std::string& utf8Content) {
   const std::filesystem::path p = paths::NativePath(paths::WinnerFilePath(1001, item));
   std::filesystem::create_directories(p.parent_path());
-  FILE* f = std::fopen(p.c_str(), "wb");
   const std::string gbk = G(utf8Content);
-  std::fwrite(gbk.data(), 1, gbk.size(), f);
-  std::fclose(f);
+  std::ofstream(p, std::ios::binary).write(gbk.data(), static_cast<std::streamsize>(gbk.size()));
 }
 
 TLuckItem Item(int id, const std::string& utf8Name) {
