@@ -87,8 +87,8 @@ std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& entrie
 
 TEST(DeferredLibraries, LoadedOnFirstUseAndCalledThrough) {
   // Nothing has been read or written yet: neither library is in the process.
-  EXPECT_FALSE(Loaded("libzip.so"));
-  EXPECT_FALSE(Loaded("libxlsxwriter.so"));
+  EXPECT_FALSE(Loaded("libzip."));
+  EXPECT_FALSE(Loaded("libxlsxwriter."));
 
   // A workbook from another producer, read as the import reads it.
   sheet::Visitor v;
@@ -103,8 +103,8 @@ TEST(DeferredLibraries, LoadedOnFirstUseAndCalledThrough) {
   EXPECT_EQ(rows[0], "手机号码");
   EXPECT_EQ(rows[1], "13812345678");
   EXPECT_EQ(rows[2], "00123");
-  EXPECT_TRUE(Loaded("libzip.so"));
-  EXPECT_FALSE(Loaded("libxlsxwriter.so"));
+  EXPECT_TRUE(Loaded("libzip."));
+  EXPECT_FALSE(Loaded("libxlsxwriter."));
 
   // An archive written and read back in memory, entry by entry.
   const std::string bytes = ZipOf({{"a.txt", "first"}, {"抽奖凭证.txt", std::string(100000, 'x')}});
@@ -128,7 +128,7 @@ TEST(DeferredLibraries, LoadedOnFirstUseAndCalledThrough) {
   item.ItemName = text::G("一等奖");
   const std::string xlsx = root.path("winners.xlsx");
   ASSERT_TRUE(ExportWinnersExcel({item}, task, -1, xlsx, error)) << error;
-  EXPECT_TRUE(Loaded("libxlsxwriter.so"));
+  EXPECT_TRUE(Loaded("libxlsxwriter."));
   sheet::ZipArchive book;
   ASSERT_TRUE(book.OpenFile(xlsx, error)) << error;
   ASSERT_TRUE(book.ReadPart("xl/worksheets/sheet1.xml", part, error)) << error;

@@ -25,12 +25,18 @@ class ProgramCopy : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
     // The data root is the program's directory, so each test runs its own copy.
-    m_exe = m_dir.filePath(QStringLiteral("tombolix"));
+#ifdef _WIN32
+    const QString exe = QStringLiteral("tombolix.exe"), xls = QStringLiteral("tombolix_xls.exe"),
+                  music = QStringLiteral("tombolix_music.dll");
+#else
+    const QString exe = QStringLiteral("tombolix"), xls = QStringLiteral("tombolix_xls"),
+                  music = QStringLiteral("tombolix_music.so");
+#endif
+    m_exe = m_dir.filePath(exe);
     ASSERT_TRUE(QFile::copy(QStringLiteral(TOMBOLIX_EXE), m_exe));
     QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
     // The xls reader's helper and the music module go beside it, as an installation puts them.
-    for (const QString& name :
-         {QStringLiteral("tombolix_xls"), QStringLiteral("tombolix_music.so")}) {
+    for (const QString& name : {xls, music}) {
       const QString copy = m_dir.filePath(name);
       ASSERT_TRUE(QFile::copy(QFileInfo(QStringLiteral(TOMBOLIX_EXE)).dir().filePath(name), copy));
       QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
@@ -47,6 +53,12 @@ class ProgramCopy : public ::testing::Test {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
+#ifdef _WIN32
+    // The copy finds its DLLs where the build put them beside the original.
+    env.insert(QStringLiteral("PATH"),
+               QDir::toNativeSeparators(QFileInfo(QStringLiteral(TOMBOLIX_EXE)).path()) +
+                   QLatin1Char(';') + env.value(QStringLiteral("PATH")));
+#endif
     if (!realDialogs) env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), m_log);
     env.insert(QStringLiteral("TOMBOLIX_DIALOG_ANSWERS"), answers);
     env.insert(QStringLiteral("TOMBOLIX_KEYS"), keys);
