@@ -99,9 +99,10 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   CBLuckAgain = DesignCombo(
       PData, "CBLuckAgain",
       {QStringLiteral("奖项间不重复中奖"), QStringLiteral("奖项间可重复中奖")}, fx, 0, 150);
-  DesignLabel(PData, QStringLiteral("抽奖动画："), 210, 0, 120);
+  // Right of the usual column: 奖项间不重复中奖 needs the whole width of its combo.
+  DesignLabel(PData, QStringLiteral("抽奖动画："), 304, 0, 72);
   CBRollStyle = DesignCombo(PData, "CBRollStyle",
-                            {QStringLiteral("滚动号码"), QStringLiteral("名单球")}, 334, 0, 164);
+                            {QStringLiteral("滚动号码"), QStringLiteral("名单球")}, 380, 0, 118);
   DesignLabel(PData, QStringLiteral("导入数据类型："), lx, 28, lw);
   // Narrower than the combos above it: its label and 大屏按键's share the row.
   CBIdType = DesignCombo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx,

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
@@ -93,6 +94,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_EQ(frm.CbAddress->itemText(frm.CbAddress->count() - 1), QStringLiteral("127.0.0.1"));
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("开始签到(&B)"));
   EXPECT_FALSE(frm.BtnScreen->isEnabled());
+  EXPECT_EQ(Crowded(&frm).join(QLatin1Char('\n')).toStdString(), "");
   // The task option is stored as it is ticked.
   EXPECT_FALSE(frm.CbCheckinOnly->isChecked());
   frm.CbCheckinOnly->click();

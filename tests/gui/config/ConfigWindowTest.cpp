@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
@@ -192,6 +193,23 @@ TEST_F(ConfigWindow, LoadedLongTextsAreShownFromTheirStart) {
   QTest::mouseClick(f.TSItem->BtnCancelItem, Qt::LeftButton);
   EXPECT_EQ(f.TSItem->DBEdtAwardName->text(), award);
   EXPECT_EQ(f.TSItem->DBEdtAwardName->cursorPosition(), 0);
+}
+
+// Every tab of both draw types as the operator sees it: no label over a field, no number cut.
+TEST_F(ConfigWindow, NoTextIsCoveredOrCutOnAnyTab) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  for (int type : {0, 1}) {
+    f.TSBase->CBOrderBy->setCurrentIndex(type);
+    for (int tab = 0; tab < f.PageControl1->count(); ++tab) {
+      f.PageControl1->setCurrentIndex(tab);
+      EXPECT_EQ(Crowded(&f).join(QLatin1Char('\n')).toStdString(), "")
+          << "type " << type << ", tab " << tab;
+    }
+  }
 }
 
 TEST_F(ConfigWindow, DrawTypeSwitchesPanelsLabelsAndImportButtons) {
