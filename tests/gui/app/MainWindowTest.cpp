@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
@@ -70,6 +71,8 @@ TEST_F(MainWindow, ListsTheExampleTasksWithTheFirstSelected) {
   ASSERT_TRUE(dm.DataModuleCreate());
   TMainForm w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Qarvo抽奖软件"));
+  w.show();
+  EXPECT_EQ(Crowded(&w).join(QLatin1Char('\n')).toStdString(), "");
   QTableWidget* lv = w.LVHeaders;
   ASSERT_EQ(lv->rowCount(), 2);
   // The three columns shown, the stored draw type present but zero wide, and the state.

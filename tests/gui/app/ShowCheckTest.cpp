@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
@@ -69,6 +70,8 @@ TEST_F(ShowCheckWindow, ABrokenPictureAndAMissingFontAreWarnedTheRestTicked) {
                              QStringLiteral("DejaVu Sans")};
   ASSERT_TRUE(form.Check(1001, QStringLiteral("年会"), fonts));
   EXPECT_EQ(form.windowTitle(), QStringLiteral("开场前检查 - 年会"));
+  form.show();
+  EXPECT_EQ(Crowded(&form).join(QLatin1Char('\n')).toStdString(), "");
   EXPECT_EQ(Row(form, QStringLiteral("背景图片")), QStringLiteral("✓|背景图片可以打开"));
   EXPECT_EQ(Row(form, QStringLiteral("奖品图片")),
             QStringLiteral("！|奖项[一等奖]的奖品图片无法打开（文件已损坏或不是图片）：") +

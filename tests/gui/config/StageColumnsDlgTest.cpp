@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -29,6 +30,8 @@ TEST(StageColumnsDlg, TheChoiceIsStoredPerColumnAndAHiddenColumnIsNotMasked) {
   TStageColumnsDlg dlg(1001);
   ASSERT_TRUE(dlg.Load());
   ASSERT_EQ(dlg.SGColumns->rowCount(), 5);
+  dlg.show();
+  EXPECT_EQ(Crowded(&dlg).join(QLatin1Char('\n')).toStdString(), "");
   EXPECT_EQ(dlg.SGColumns->item(4, 0)->text(), QStringLiteral("手机"));
   for (int r = 0; r < 5; ++r) EXPECT_EQ(dlg.SGColumns->item(r, 1)->checkState(), Qt::Checked);
   // The id's mask is the task's own: not a choice here.

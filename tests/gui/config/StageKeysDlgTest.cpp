@@ -4,6 +4,7 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 
+#include "Crowded.h"
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -28,6 +29,8 @@ TEST(StageKeysDlg, ShowsTheDefaultsStoresTheSecondsAndGoesBackToTheDefaults) {
   ASSERT_TRUE(dlg.Load());
   EXPECT_DOUBLE_EQ(dlg.SERest->value(), 1.0);
   EXPECT_DOUBLE_EQ(dlg.SEMinRoll->value(), 1.5);
+  dlg.show();
+  EXPECT_EQ(Crowded(&dlg).join(QLatin1Char('\n')).toStdString(), "");
   dlg.SERest->setValue(0.4);
   dlg.SEMinRoll->setValue(3.0);
   dlg.BtnOk->click();
