@@ -485,8 +485,13 @@ TEST_F(Import, XlsHelperThatFailsOrIsMissingLosesNothing) {
     EXPECT_EQ(ReadAll(paths::DrawDataPath(1001)), old);
   }
   // The helper beside this test program, as beside the installed program.
+#ifdef _WIN32
+  const std::string exe = ".exe";
+#else
+  const std::string exe;
+#endif
   EXPECT_EQ(sheet::XlsHelperPath(),
-            paths::U8(paths::NativePath(paths::ProgramDir())) + "tombolix_xls");
+            paths::U8(paths::NativePath(paths::ProgramDir())) + "tombolix_xls" + exe);
   EXPECT_TRUE(Run(Source::Sheet, xls)) << text::GbkToUtf8(error);
 }
 
