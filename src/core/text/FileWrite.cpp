@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+// windows.h makes MoveFile a macro for MoveFileW, which would rename files::MoveFile here.
+#undef MoveFile
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
