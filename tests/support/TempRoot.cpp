@@ -38,8 +38,9 @@ TempRoot::~TempRoot() {
   std::filesystem::remove_all(m_dir, ec);
 }
 
+// Joined as the program joins its data root and a name, with "/" on every system.
 std::string TempRoot::path(const std::string& relative) const {
-  return (m_dir / relative).string();
+  return m_dir.string() + "/" + relative;
 }
 
 std::string ReadAll(const std::filesystem::path& p) {

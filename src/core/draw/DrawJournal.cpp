@@ -403,12 +403,15 @@ int64_t JournalSize(std::string_view gbkPath) {
 }
 
 bool CutJournalTail(std::string_view gbkPath, size_t wholeBytes, std::string& error) {
-  std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
   std::ostringstream ss;
-  ss << in.rdbuf();
-  if (!in.is_open() || in.bad()) {
-    error = text::G("无法读取文件") + std::string(gbkPath);
-    return false;
+  {
+    // Closed before the file is replaced: Windows replaces no file that is still open.
+    std::ifstream in(paths::NativePath(gbkPath), std::ios::binary);
+    ss << in.rdbuf();
+    if (!in.is_open() || in.bad()) {
+      error = text::G("无法读取文件") + std::string(gbkPath);
+      return false;
+    }
   }
   const std::string all = ss.str();
   if (all.size() < wholeBytes) {
