@@ -72,10 +72,10 @@ int RunTombolix(int argc, char** argv) {
 
   // For the program's own end-to-end tests: every dialog is written to a file instead of
   // shown, so a run never waits for a person; questions take the answers listed in
-  // TOMBOLIX_DIALOG_ANSWERS ("yes,no,closed"), then Yes.
+  // TOMBOLIX_DIALOG_ANSWERS ("yes,no,closed"), then Yes. Lines end in "\n" on every system.
   QFile dialogLog(qEnvironmentVariable("TOMBOLIX_DIALOG_LOG"));
   std::unique_ptr<UnattendedDialogProvider> logProvider;
-  if (!dialogLog.fileName().isEmpty() && dialogLog.open(QIODevice::Append | QIODevice::Text)) {
+  if (!dialogLog.fileName().isEmpty() && dialogLog.open(QIODevice::Append)) {
     std::vector<Answer> answers;
     for (const QString& a : qEnvironmentVariable("TOMBOLIX_DIALOG_ANSWERS")
                                 .split(QLatin1Char(','), Qt::SkipEmptyParts)) {

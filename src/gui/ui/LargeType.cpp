@@ -20,9 +20,11 @@ constexpr qreal kCachedUpTo = 64;
 // Enough for a few thousand glyphs of stage type; past it the pictures are made again.
 constexpr qint64 kCapBytes = 96ll << 20;
 
+// The font itself, not its family name: QRawFont::familyName() reads the first of the
+// engine's families, which some engines (Windows, offscreen) leave empty. Held here, the
+// font's engine stays alive, so no other font can take its place in a key.
 struct GlyphKey {
-  QString family;
-  QString style;
+  QRawFont font;
   qreal pixelSize;
   int weight;
   qreal dpr;
@@ -32,7 +34,7 @@ struct GlyphKey {
 };
 
 size_t qHash(const GlyphKey& k, size_t seed = 0) {
-  return qHashMulti(seed, k.family, k.style, k.pixelSize, k.weight, k.dpr, k.color, k.glyph);
+  return qHashMulti(seed, k.font, k.pixelSize, k.weight, k.dpr, k.color, k.glyph);
 }
 
 struct GlyphPicture {
@@ -47,8 +49,7 @@ QHash<GlyphKey, GlyphPicture>& Cache() {
 qint64 g_bytes = 0;
 
 const GlyphPicture& PictureOf(const QRawFont& font, quint32 glyph, qreal dpr, const QColor& c) {
-  GlyphKey key{
-      font.familyName(), font.styleName(), font.pixelSize(), font.weight(), dpr, c.rgba(), glyph};
+  GlyphKey key{font, font.pixelSize(), font.weight(), dpr, c.rgba(), glyph};
   QHash<GlyphKey, GlyphPicture>& cache = Cache();
   auto it = cache.constFind(key);
   if (it != cache.constEnd()) return it.value();

@@ -41,6 +41,17 @@ class ProgramCopy : public ::testing::Test {
       ASSERT_TRUE(QFile::copy(QFileInfo(QStringLiteral(TOMBOLIX_EXE)).dir().filePath(name), copy));
       QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
     }
+#ifdef _WIN32
+    // Qt's plugins too, which it looks for beside the program.
+    const QDir from = QFileInfo(QStringLiteral(TOMBOLIX_EXE)).dir();
+    for (const QString& kind : {QStringLiteral("platforms"), QStringLiteral("imageformats"),
+                                QStringLiteral("multimedia")}) {
+      QDir(m_dir.path()).mkpath(kind);
+      for (const QString& dll : QDir(from.filePath(kind)).entryList({QStringLiteral("*.dll")}))
+        QFile::copy(from.filePath(kind + QLatin1Char('/') + dll),
+                    m_dir.filePath(kind + QLatin1Char('/') + dll));
+    }
+#endif
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("tmp")));
     m_log = m_dir.filePath(QStringLiteral("dialogs.log"));
   }
@@ -54,6 +65,11 @@ class ProgramCopy : public ::testing::Test {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
 #ifdef _WIN32
+    // Windows' own names for the temporary folder, where the single-instance lock lives.
+    env.insert(QStringLiteral("TEMP"),
+               QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("tmp"))));
+    env.insert(QStringLiteral("TMP"),
+               QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("tmp"))));
     // The copy finds its DLLs where the build put them beside the original.
     env.insert(QStringLiteral("PATH"),
                QDir::toNativeSeparators(QFileInfo(QStringLiteral(TOMBOLIX_EXE)).path()) +
