@@ -146,7 +146,9 @@ int RunVerify(const QString& folder, QString& out) {
   QProcess p;
   p.start(QStringLiteral(TOMBOLIX_VERIFY_EXE), {folder, QStringLiteral("1001")});
   if (!p.waitForFinished(30000)) return -1;
-  out = QString::fromUtf8(p.readAllStandardOutput());
+  // CR LF from the Windows console
+  out = QString::fromUtf8(p.readAllStandardOutput())
+            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return p.exitCode();
 }
 

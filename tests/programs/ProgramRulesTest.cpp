@@ -162,7 +162,9 @@ TEST_F(RulesOnStage, ChosenInTheWindowsDrawnKilledResumedAndVerified) {
   QProcess verify;
   verify.start(QStringLiteral(TOMBOLIX_VERIFY_EXE), {Path(QString()), QStringLiteral("1001")});
   ASSERT_TRUE(verify.waitForFinished(30000));
-  const QString out = QString::fromUtf8(verify.readAllStandardOutput());
+  // CR LF from the Windows console
+  const QString out = QString::fromUtf8(verify.readAllStandardOutput())
+                          .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   EXPECT_EQ(verify.exitCode(), 0) << out.toStdString();
   EXPECT_TRUE(out.endsWith(QStringLiteral("验证通过\n"))) << out.toStdString();
   // The rules the windows stored are the ones journalled and replayed.
