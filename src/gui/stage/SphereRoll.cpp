@@ -38,10 +38,22 @@ const QColor kNameStrip(120, 8, 8);
 
 // The largest bold stage type in which `text` fits `box` on one line. Measured once at a
 // large size and scaled: a font engine per trial size made a new card cost milliseconds.
+constexpr int kMeasure = 200;
+
+// The metrics this thread measures with (the painter and, now and then, the GUI thread
+// measure at once): the painter's own while it works, else one kept for the GUI thread. Not
+// a thread_local object: MinGW runs the destructors of those as a thread ends, after its
+// threads library has begun to go, and crashed there.
+thread_local const QFontMetricsF* t_measure = nullptr;
+
+const QFontMetricsF& Measure() {
+  if (t_measure) return *t_measure;
+  static const QFontMetricsF* gui = new QFontMetricsF(UiFont(StageFamily(), kMeasure, true));
+  return *gui;
+}
+
 int FitPixels(const QString& text, QSize box, int most) {
-  constexpr int kMeasure = 200;
-  // One per thread: the painter and, now and then, the GUI thread measure at once.
-  static thread_local const QFontMetricsF m(UiFont(StageFamily(), kMeasure, true));
+  const QFontMetricsF& m = Measure();
   const double w = std::max(1.0, m.horizontalAdvance(text)), h = std::max(1.0, m.height());
   // A little to spare for hinting at small sizes.
   const double px = std::min(box.width() / w, box.height() / h) * kMeasure * 0.96;
@@ -90,12 +102,17 @@ void TCardPainter::Forget() {
 }
 
 void TCardPainter::Work() {
+  const QFontMetricsF measure(UiFont(StageFamily(), kMeasure, true));
+  t_measure = &measure;
   for (;;) {
     Job job;
     {
       std::unique_lock<std::mutex> g(m_lock);
       m_wake.wait(g, [this] { return m_stop || !m_jobs.empty(); });
-      if (m_stop) return;
+      if (m_stop) {
+        t_measure = nullptr;
+        return;
+      }
       job = std::move(m_jobs.front());
       m_jobs.pop_front();
     }
