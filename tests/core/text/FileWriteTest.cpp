@@ -222,18 +222,24 @@ namespace {
 std::vector<fs::path> g_watched;
 std::vector<std::pair<std::string, std::string>> g_flushes;
 
+// A folder's name with "/" alone, however Windows or the program joined it.
+std::string Slashes(std::string s) {
+  std::replace(s.begin(), s.end(), '\\', '/');
+  return s;
+}
+
 void RecordFlush(const std::string& folder) {
   for (const fs::path& p : g_watched) {
     std::error_code ec;
-    if (paths::U8(p.parent_path()) == folder)
-      g_flushes.emplace_back(folder, fs::exists(p, ec) ? ReadAll(p) : "(none)");
+    if (Slashes(paths::U8(p.parent_path())) == Slashes(folder))
+      g_flushes.emplace_back(Slashes(folder), fs::exists(p, ec) ? ReadAll(p) : "(none)");
   }
 }
 
 // True when the folder of `file` was flushed while the file already held `content`: the
 // rename had been done, and its folder entry reached the disk after it.
 bool FlushedAfterRename(const fs::path& file, const std::string& content) {
-  const auto flush = std::make_pair(paths::U8(file.parent_path()), content);
+  const auto flush = std::make_pair(Slashes(paths::U8(file.parent_path())), content);
   return std::count(g_flushes.begin(), g_flushes.end(), flush) > 0;
 }
 }  // namespace
