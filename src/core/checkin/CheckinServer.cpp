@@ -37,7 +37,10 @@ namespace {
 #ifdef _WIN32
 using Socket = SOCKET;
 constexpr Socket kNoSocket = INVALID_SOCKET;
-constexpr int kAddressInUse = WSAEADDRINUSE;
+// A port another program holds for itself (SO_EXCLUSIVEADDRUSE), or one Windows keeps out of
+// reach (Hyper-V's excluded ranges), is refused as forbidden rather than in use; to the
+// operator both are a port to change.
+bool PortTaken(int err) { return err == WSAEADDRINUSE || err == WSAEACCES; }
 int SocketError() { return WSAGetLastError(); }
 void CloseSocket(Socket s) { ::closesocket(s); }
 // Winsock is started once for the program's lifetime; the library starts its own too.
@@ -61,7 +64,7 @@ std::string SocketErrorText(int err) {
 #else
 using Socket = int;
 constexpr Socket kNoSocket = -1;
-constexpr int kAddressInUse = EADDRINUSE;
+bool PortTaken(int err) { return err == EADDRINUSE; }
 int SocketError() { return errno; }
 void CloseSocket(Socket s) { ::close(s); }
 bool SocketsReady() { return true; }
@@ -271,7 +274,7 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
     return false;
   }
   const int err = TryBind(addr);
-  if (err == kAddressInUse) {
+  if (PortTaken(err)) {
     error = text::G("端口") + std::to_string(port) + text::G("已被其他程序占用，请换一个端口。");
     return false;
   }
