@@ -1,7 +1,8 @@
 ; The Windows installer (scripts/build-windows calls makensis with VERSION, STAGE, ICON and
 ; OUTFILE). Windows 10 or later, 64-bit. The program goes to Program Files; its data stays in
 ; each user's own folder (%APPDATA%\Qarvo), which the uninstaller leaves alone.
-Unicode true
+; A 64-bit installer for the 64-bit program (and for wine without its 32-bit half).
+Target amd64-unicode
 !include MUI2.nsh
 !include WinVer.nsh
 !include x64.nsh
