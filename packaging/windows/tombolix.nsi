@@ -39,7 +39,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "Qarvo"
 Function .onInit
   ${IfNot} ${RunningX64}
   ${OrIfNot} ${AtLeastWin10}
-    MessageBox MB_ICONSTOP "${PRODUCT} 需要 Windows 10 或更高版本 (64位)。"
+    MessageBox MB_ICONSTOP "${PRODUCT} 需要 Windows 10 或更高版本 (64位)。" /SD IDOK
     Abort
   ${EndIf}
   SetRegView 64
