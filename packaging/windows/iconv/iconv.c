@@ -14,8 +14,8 @@
 #include <windows.h>
 
 /* K_GBK18030: GB18030 where the system lacks code page 54936 (wine): code page 936 for the
- * one- and two-byte forms, the four-byte forms of U+10000 and above by their formula; the
- * four-byte forms of the BMP (rare characters outside GBK) are not converted there. */
+ * one- and two-byte forms, the four-byte forms of U+10000 and above by their formula, those
+ * of the BMP (rare characters outside GBK) by the standard's runs (k_bmp4). */
 enum kind { K_UTF8, K_UTF16LE, K_UTF16BE, K_CODEPAGE, K_GBK18030 };
 
 struct side {
@@ -100,6 +100,100 @@ int iconv_close(iconv_t cd) {
   return 0;
 }
 
+/* GB18030's four-byte forms of the BMP (used where code page 54936 is missing): runs of
+ * consecutive code points, each from the four bytes' index `ptr` on at code point `cp`, taken
+ * from the standard's mapping. Between runs lie the code points GB18030 writes in two bytes. */
+static const struct {
+  unsigned short ptr, cp;
+} k_bmp4[] = {
+    {0, 0x0080}, {36, 0x00A5}, {38, 0x00A9}, {45, 0x00B2}, {50, 0x00B8}, {81, 0x00D8}, {89,
+    0x00E2}, {95, 0x00EB}, {96, 0x00EE}, {100, 0x00F4}, {103, 0x00F8}, {104, 0x00FB}, {105,
+    0x00FD}, {109, 0x0102}, {126, 0x0114}, {133, 0x011C}, {148, 0x012C}, {172, 0x0145}, {175,
+    0x0149}, {179, 0x014E}, {208, 0x016C}, {306, 0x01CF}, {307, 0x01D1}, {308, 0x01D3}, {309,
+    0x01D5}, {310, 0x01D7}, {311, 0x01D9}, {312, 0x01DB}, {313, 0x01DD}, {341, 0x01FA}, {428,
+    0x0252}, {443, 0x0262}, {544, 0x02C8}, {545, 0x02CC}, {558, 0x02DA}, {741, 0x03A2}, {742,
+    0x03AA}, {749, 0x03C2}, {750, 0x03CA}, {805, 0x0402}, {819, 0x0450}, {820, 0x0452}, {7922,
+    0x2011}, {7924, 0x2017}, {7925, 0x201A}, {7927, 0x201E}, {7934, 0x2027}, {7943, 0x2031},
+    {7944, 0x2034}, {7945, 0x2036}, {7950, 0x203C}, {8062, 0x20AD}, {8148, 0x2104}, {8149,
+    0x2106}, {8152, 0x210A}, {8164, 0x2117}, {8174, 0x2122}, {8236, 0x216C}, {8240, 0x217A},
+    {8262, 0x2194}, {8264, 0x219A}, {8374, 0x2209}, {8380, 0x2210}, {8381, 0x2212}, {8384,
+    0x2216}, {8388, 0x221B}, {8390, 0x2221}, {8392, 0x2224}, {8393, 0x2226}, {8394, 0x222C},
+    {8396, 0x222F}, {8401, 0x2238}, {8406, 0x223E}, {8416, 0x2249}, {8419, 0x224D}, {8424,
+    0x2253}, {8437, 0x2262}, {8439, 0x2268}, {8445, 0x2270}, {8482, 0x2296}, {8485, 0x229A},
+    {8496, 0x22A6}, {8521, 0x22C0}, {8603, 0x2313}, {8936, 0x246A}, {8946, 0x249C}, {9046,
+    0x254C}, {9050, 0x2574}, {9063, 0x2590}, {9066, 0x2596}, {9076, 0x25A2}, {9092, 0x25B4},
+    {9100, 0x25BE}, {9108, 0x25C8}, {9111, 0x25CC}, {9113, 0x25D0}, {9131, 0x25E6}, {9162,
+    0x2607}, {9164, 0x260A}, {9218, 0x2641}, {9219, 0x2643}, {11329, 0x2E82}, {11331, 0x2E85},
+    {11334, 0x2E89}, {11336, 0x2E8D}, {11346, 0x2E98}, {11361, 0x2EA8}, {11363, 0x2EAB},
+    {11366, 0x2EAF}, {11370, 0x2EB4}, {11372, 0x2EB8}, {11375, 0x2EBC}, {11389, 0x2ECB},
+    {11682, 0x2FFC}, {11686, 0x3004}, {11687, 0x3018}, {11692, 0x301F}, {11694, 0x302A},
+    {11714, 0x303F}, {11716, 0x3094}, {11723, 0x309F}, {11725, 0x30F7}, {11730, 0x30FF},
+    {11736, 0x312A}, {11982, 0x322A}, {11989, 0x3232}, {12102, 0x32A4}, {12336, 0x3390},
+    {12348, 0x339F}, {12350, 0x33A2}, {12384, 0x33C5}, {12393, 0x33CF}, {12395, 0x33D3},
+    {12397, 0x33D6}, {12510, 0x3448}, {12553, 0x3474}, {12851, 0x359F}, {12962, 0x360F},
+    {12973, 0x361B}, {13738, 0x3919}, {13823, 0x396F}, {13919, 0x39D1}, {13933, 0x39E0},
+    {14080, 0x3A74}, {14298, 0x3B4F}, {14585, 0x3C6F}, {14698, 0x3CE1}, {15583, 0x4057},
+    {15847, 0x4160}, {16318, 0x4338}, {16434, 0x43AD}, {16438, 0x43B2}, {16481, 0x43DE},
+    {16729, 0x44D7}, {17102, 0x464D}, {17122, 0x4662}, {17315, 0x4724}, {17320, 0x472A},
+    {17402, 0x477D}, {17418, 0x478E}, {17859, 0x4948}, {17909, 0x497B}, {17911, 0x497E},
+    {17915, 0x4984}, {17916, 0x4987}, {17936, 0x499C}, {17939, 0x49A0}, {17961, 0x49B8},
+    {18664, 0x4C78}, {18703, 0x4CA4}, {18814, 0x4D1A}, {18962, 0x4DAF}, {19043, 0x9FA6},
+    {33469, 0xE76C}, {33470, 0xE7C8}, {33471, 0xE7E7}, {33484, 0xE815}, {33485, 0xE819},
+    {33490, 0xE81F}, {33497, 0xE827}, {33501, 0xE82D}, {33505, 0xE833}, {33513, 0xE83C},
+    {33520, 0xE844}, {33536, 0xE856}, {33550, 0xE865}, {37845, 0xF92D}, {37921, 0xF97A},
+    {37948, 0xF996}, {38029, 0xF9E8}, {38038, 0xF9F2}, {38064, 0xFA10}, {38065, 0xFA12},
+    {38066, 0xFA15}, {38069, 0xFA19}, {38075, 0xFA22}, {38076, 0xFA25}, {38078, 0xFA2A},
+    {39108, 0xFE32}, {39109, 0xFE45}, {39113, 0xFE53}, {39114, 0xFE58}, {39115, 0xFE67},
+    {39116, 0xFE6C}, {39265, 0xFF5F}, {39394, 0xFFE6}};
+#define BMP4_COUNT (sizeof k_bmp4 / sizeof k_bmp4[0])
+#define BMP4_LAST 39419u /* the index of U+FFFF */
+
+/* The run an index or a code point falls in: the last one starting at or before it. */
+static size_t bmp4_run(unsigned key, int by_cp) {
+  size_t lo = 0, hi = BMP4_COUNT;
+  while (hi - lo > 1) {
+    const size_t mid = (lo + hi) / 2;
+    if ((by_cp ? k_bmp4[mid].cp : k_bmp4[mid].ptr) <= key)
+      lo = mid;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+/* The index of `cp`'s four-byte form, or -1 when GB18030 writes it in one or two bytes. */
+static long bmp4_index(unsigned cp) {
+  if (cp < 0x80 || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+  const size_t r = bmp4_run(cp, 1);
+  const unsigned ptr = k_bmp4[r].ptr + (cp - k_bmp4[r].cp);
+  const unsigned end = r + 1 < BMP4_COUNT ? k_bmp4[r + 1].ptr : BMP4_LAST + 1;
+  return ptr < end ? (long)ptr : -1;
+}
+
+/* GB18030's two-byte forms that code page 936 lacks (the euro, ǹ, CJK radicals and rare
+ * characters it keeps in private use), by code point. */
+static const struct {
+  unsigned short cp, code;
+} k_gb2[] = {
+    {0x01F9,0xA8BF}, {0x20AC,0xA2E3}, {0x2E81,0xFE50}, {0x2E84,0xFE54}, {0x2E88,0xFE57},
+    {0x2E8B,0xFE58}, {0x2E8C,0xFE5D}, {0x2E97,0xFE5E}, {0x2EA7,0xFE6B}, {0x2EAA,0xFE6E},
+    {0x2EAE,0xFE71}, {0x2EB3,0xFE73}, {0x2EB6,0xFE74}, {0x2EB7,0xFE75}, {0x2EBB,0xFE79},
+    {0x2ECA,0xFE84}, {0x2FF0,0xA98A}, {0x2FF1,0xA98B}, {0x2FF2,0xA98C}, {0x2FF3,0xA98D},
+    {0x2FF4,0xA98E}, {0x2FF5,0xA98F}, {0x2FF6,0xA990}, {0x2FF7,0xA991}, {0x2FF8,0xA992},
+    {0x2FF9,0xA993}, {0x2FFA,0xA994}, {0x2FFB,0xA995}, {0x303E,0xA989}, {0x3447,0xFE56},
+    {0x3473,0xFE55}, {0x359E,0xFE5A}, {0x360E,0xFE5C}, {0x361A,0xFE5B}, {0x3918,0xFE60},
+    {0x396E,0xFE5F}, {0x39CF,0xFE62}, {0x39D0,0xFE65}, {0x39DF,0xFE63}, {0x3A73,0xFE64},
+    {0x3B4E,0xFE68}, {0x3C6E,0xFE69}, {0x3CE0,0xFE6A}, {0x4056,0xFE6F}, {0x415F,0xFE70},
+    {0x4337,0xFE72}, {0x43AC,0xFE78}, {0x43B1,0xFE77}, {0x43DD,0xFE7A}, {0x44D6,0xFE7B},
+    {0x464C,0xFE7D}, {0x4661,0xFE7C}, {0x4723,0xFE80}, {0x4729,0xFE81}, {0x477C,0xFE82},
+    {0x478D,0xFE83}, {0x4947,0xFE85}, {0x497A,0xFE86}, {0x497D,0xFE87}, {0x4982,0xFE88},
+    {0x4983,0xFE89}, {0x4985,0xFE8A}, {0x4986,0xFE8B}, {0x499B,0xFE8D}, {0x499F,0xFE8C},
+    {0x49B6,0xFE8F}, {0x49B7,0xFE8E}, {0x4C77,0xFE96}, {0x4C9F,0xFE93}, {0x4CA0,0xFE94},
+    {0x4CA1,0xFE95}, {0x4CA2,0xFE97}, {0x4CA3,0xFE92}, {0x4D13,0xFE98}, {0x4D14,0xFE99},
+    {0x4D15,0xFE9A}, {0x4D16,0xFE9B}, {0x4D17,0xFE9C}, {0x4D18,0xFE9D}, {0x4D19,0xFE9E},
+    {0x4DAE,0xFE9F}};
+#define GB2_COUNT (sizeof k_gb2 / sizeof k_gb2[0])
+
 /* Reads one character from `in` (`left` bytes) into UTF-16 `w` (1 or 2 units). Returns the
  * bytes used, 0 when the input ends inside a character, -1 when it is invalid. */
 static int decode(const struct side* s, const unsigned char* in, size_t left, wchar_t* w,
@@ -182,6 +276,12 @@ static int decode(const struct side* s, const unsigned char* in, size_t left, wc
         const unsigned index =
             (((in[0] - 0x81u) * 10 + (in[1] - 0x30u)) * 126 + (in[2] - 0x81u)) * 10 +
             (in[3] - 0x30u);
+        if (index <= BMP4_LAST) {
+          const size_t r = bmp4_run(index, 0);
+          w[0] = (wchar_t)(k_bmp4[r].cp + (index - k_bmp4[r].ptr));
+          *units = 1;
+          return 4;
+        }
         if (index < 189000 || index > 189000 + 0xFFFFF) return -1;
         const unsigned cp = index - 189000; /* past U+10000 */
         w[0] = (wchar_t)(0xD800 + (cp >> 10));
@@ -190,6 +290,15 @@ static int decode(const struct side* s, const unsigned char* in, size_t left, wc
         return 4;
       }
       if (s->kind == K_GBK18030 && n == 1 && in[0] >= 0x80) return -1;
+      if (s->kind == K_GBK18030 && n == 2) {
+        const unsigned code = (unsigned)in[0] << 8 | in[1];
+        for (size_t i = 0; i < GB2_COUNT; ++i)
+          if (k_gb2[i].code == code) {
+            w[0] = (wchar_t)k_gb2[i].cp;
+            *units = 1;
+            return 2;
+          }
+      }
       int got = MultiByteToWideChar(s->cp, MB_ERR_INVALID_CHARS, (const char*)in, n, w, 2);
       if (got <= 0) return -1;
       *units = got;
@@ -256,8 +365,21 @@ static int encode(const struct side* s, const wchar_t* w, int units, unsigned ch
         n = 4;
         break;
       }
-      if (w[0] == 0x20AC) { /* code page 936 has the euro at 0x80, GB18030 at A2E3 */
-        buf[0] = 0xA2, buf[1] = 0xE3, n = 2;
+      const long bmp4 = bmp4_index(w[0]);
+      if (bmp4 >= 0) {
+        const unsigned index = (unsigned)bmp4;
+        buf[3] = (unsigned char)(0x30 + index % 10);
+        buf[2] = (unsigned char)(0x81 + index / 10 % 126);
+        buf[1] = (unsigned char)(0x30 + index / 1260 % 10);
+        buf[0] = (unsigned char)(0x81 + index / 12600);
+        n = 4;
+        break;
+      }
+      size_t i = 0;
+      while (i < GB2_COUNT && k_gb2[i].cp != w[0]) ++i;
+      if (i < GB2_COUNT) { /* among them the euro, which code page 936 has at 0x80 */
+        buf[0] = (unsigned char)(k_gb2[i].code >> 8), buf[1] = (unsigned char)k_gb2[i].code;
+        n = 2;
         break;
       }
       BOOL lossy = FALSE;

@@ -83,6 +83,30 @@ int main(void) {
             memcmp(out, "\xE2\x82\xAC", 3) == 0,
         "CP1252 to UTF-8");
   check(run("UTF-8", "CP936", gbk, 4, out, sizeof out, &w, &left) == 0 && w == 6, "CP936 to UTF-8");
+  /* Characters outside GBK in four bytes: a no-break space and the copyright sign. */
+  check(run("GB18030", "UTF-8", "\xC2\xA0\xC2\xA9", 4, out, sizeof out, &w, &left) == 0 &&
+            w == 8 && memcmp(out, "\x81\x30\x84\x32\x81\x30\x84\x38", 8) == 0,
+        "no-break space and copyright sign to GB18030");
+  check(run("UTF-8", "GB18030", "\x81\x30\x84\x32\x81\x30\x84\x38", 8, out, sizeof out, &w,
+            &left) == 0 &&
+            w == 4 && memcmp(out, "\xC2\xA0\xC2\xA9", 4) == 0,
+        "no-break space and copyright sign from GB18030");
+  /* Every character of the BMP there and back. */
+  {
+    int lost = 0;
+    for (unsigned cp = 0x80; cp <= 0xFFFF; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+      const char in[2] = {(char)(cp & 0xFF), (char)(cp >> 8)};
+      char gb[8], back[4];
+      size_t gbw = 0, bw = 0;
+      if (run("GB18030", "UTF-16LE", in, 2, gb, sizeof gb, &gbw, &left) != 0 ||
+          run("UTF-16LE", "GB18030", gb, gbw, back, sizeof back, &bw, &left) != 0 || bw != 2 ||
+          memcmp(back, in, 2) != 0) {
+        if (lost++ < 5) printf("  U+%04X does not come back\n", cp);
+      }
+    }
+    check(lost == 0, "every BMP character through GB18030 and back");
+  }
   check(iconv_open("UTF-8", "NO-SUCH-CODE") == (iconv_t)-1 && errno == EINVAL,
         "an unknown encoding");
   printf("iconv: %d passed, %d failed\n", passed, failed);
