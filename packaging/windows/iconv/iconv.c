@@ -356,18 +356,10 @@ static int encode(const struct side* s, const wchar_t* w, int units, unsigned ch
       break;
     }
     case K_GBK18030: {
-      if (units == 2) {
-        const unsigned index = 189000 + ((w[0] - 0xD800u) << 10) + (w[1] - 0xDC00u);
-        buf[3] = (unsigned char)(0x30 + index % 10);
-        buf[2] = (unsigned char)(0x81 + index / 10 % 126);
-        buf[1] = (unsigned char)(0x30 + index / 1260 % 10);
-        buf[0] = (unsigned char)(0x81 + index / 12600);
-        n = 4;
-        break;
-      }
-      const long bmp4 = bmp4_index(w[0]);
-      if (bmp4 >= 0) {
-        const unsigned index = (unsigned)bmp4;
+      /* Four bytes: past U+FFFF by formula, in the BMP by the standard's runs. */
+      const long index = units == 2 ? 189000 + ((w[0] - 0xD800L) << 10) + (w[1] - 0xDC00L)
+                                    : bmp4_index(w[0]);
+      if (index >= 0) {
         buf[3] = (unsigned char)(0x30 + index % 10);
         buf[2] = (unsigned char)(0x81 + index / 10 % 126);
         buf[1] = (unsigned char)(0x30 + index / 1260 % 10);
