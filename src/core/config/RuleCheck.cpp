@@ -26,18 +26,6 @@ using text::G;
 
 namespace {
 
-// A ticket count: a whole number that fits 64 bits, as the draw reads it.
-bool Tickets(std::string_view s, int64_t& n) {
-  n = 0;
-  if (!text::IsAllDigits(s)) return false;
-  for (char c : s) {
-    const int d = c - '0';
-    if (n > (INT64_MAX - d) / 10) return false;
-    n = n * 10 + d;
-  }
-  return true;
-}
-
 std::string Bracketed(std::string_view s) { return "[" + std::string(s) + "]"; }
 std::string Quoted(std::string_view s) { return G("“") + std::string(s) + G("”"); }
 
@@ -252,7 +240,7 @@ bool CheckRules(const TTaskRules& rules, const TRuleContext& context, std::strin
         return drawtext::CandidatePlace(i) + Bracketed(text::FirstField(list.Lines[i]));
       };
       int64_t n = 0;
-      if (!Tickets(v, n)) {
+      if (!ParseTickets(v, n)) {
         error = where + G("：") + line() + G("的") + Bracketed(rules.TicketsField) +
                 (text::IsAllDigits(v) ? Quoted(v) + G("过大(最多9223372036854775807)")
                                       : Quoted(v) + G("不是大于等于0的整数"));

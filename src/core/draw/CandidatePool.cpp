@@ -299,15 +299,7 @@ std::shared_ptr<const TRulesIndex> IndexRules(const TArraySring& lines, const TP
     if (first && given.CheckinOnly) index->excluded[k] |= TRulesIndex::kAbsent;  // no id
     if (!index->tickets) continue;
     int64_t t = 0;
-    bool whole = text::IsAllDigits(ticketText);
-    for (char c : ticketText) {
-      if (!whole) break;
-      const int d = c - '0';
-      if (t > (INT64_MAX - d) / 10)
-        whole = false;
-      else
-        t = t * 10 + d;
-    }
+    const bool whole = ParseTickets(ticketText, t);
     if (!whole || t > INT64_MAX - ticketSum) {
       const std::string id(text::FirstField(lines[k]));
       error = !whole ? text::G("名单中") + id + text::G("的") + drawtext::TicketsFault(ticketText) +

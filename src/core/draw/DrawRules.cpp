@@ -204,6 +204,19 @@ std::string RulesTextFault(std::string_view given) {
   return text::G("抽奖规则的行尾不是规范写法：每行应以LF结尾，不用CR");
 }
 
+bool ParseTickets(std::string_view text, int64_t& n) {
+  n = 0;
+  if (!text::IsAllDigits(text)) return false;
+  int64_t v = 0;
+  for (char c : text) {
+    const int d = c - '0';
+    if (v > (INT64_MAX - d) / 10) return false;
+    v = v * 10 + d;
+  }
+  n = v;
+  return true;
+}
+
 std::string RulesHash(const TTaskRules& rules) {
   const std::string text = FormatRules(rules);
   return text.empty() ? std::string() : Sha256Hex(text);

@@ -88,5 +88,9 @@ bool ParseRules(std::string_view text, TTaskRules& rules, std::string& error);
 // Empty when it is canonical.
 std::string RulesTextFault(std::string_view text);
 
+// A candidate's tickets as the draw reads them: a whole number of decimal digits that fits
+// 2^63 - 1. False for anything else (blank, sign, other characters, too large); `n` is then 0.
+bool ParseTickets(std::string_view text, int64_t& n);
+
 // SHA-256 (hex) of FormatRules; empty when there are no rules.
 std::string RulesHash(const TTaskRules& rules);

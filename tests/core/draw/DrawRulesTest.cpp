@@ -89,3 +89,19 @@ TEST(DrawRules, ATextNotInCanonicalFormIsToldWhatIsWrong) {
   std::string error;
   EXPECT_FALSE(ParseRules("EXCLUDEIDS\ta\nEXCLUDEIDS\tb\n", lists, error));
 }
+
+// The one reading of a ticket count that the configuration's checks and the draw share.
+TEST(DrawRules, TicketsAreWholeNumbersUpToTheLargest64BitOne) {
+  int64_t n = -1;
+  EXPECT_TRUE(ParseTickets("0", n));
+  EXPECT_EQ(n, 0);
+  EXPECT_TRUE(ParseTickets("007", n));
+  EXPECT_EQ(n, 7);
+  EXPECT_TRUE(ParseTickets("9223372036854775807", n));
+  EXPECT_EQ(n, INT64_MAX);
+  for (const char* bad : {"9223372036854775808", "", "-1", "+3", "1.5", " 2", "1e3"}) {
+    n = 5;
+    EXPECT_FALSE(ParseTickets(bad, n)) << bad;
+    EXPECT_EQ(n, 0) << bad;
+  }
+}
