@@ -10,6 +10,7 @@
 #include "core/config/ConfigStore.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawResume.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
@@ -116,18 +117,6 @@ std::string LocalTime(const fs::path& path) {
   return text::LocalTime(tt, "%Y-%m-%d %H:%M");
 }
 
-// Every item of the head has its winners, or ran out of candidates, in the journal's batches.
-bool JournalComplete(const TJournal& journal) {
-  for (const TJournalItem& item : journal.Head.Items) {
-    bool done = false;
-    for (const TJournalBatch& b : journal.Batches) {
-      if (b.ItemId == item.ItemId) done = b.Closed || b.Drawn >= item.LuckCount;
-    }
-    if (!done) return false;
-  }
-  return true;
-}
-
 TTaskState StateOf(int32_t taskId, TDrawType type, const std::string& dataFilePath,
                    const TResultFiles& results) {
   TTaskState s;
@@ -153,12 +142,15 @@ TTaskState StateOf(int32_t taskId, TDrawType type, const std::string& dataFilePa
     std::string error, hash;
     const std::string path = paths::JournalPath(taskId);
     const JournalRead read = ReadJournal(path, journal, error);
-    // A journal of an earlier list is set aside by the draw, not continued.
-    // A damaged journal cannot go on exactly; the draw screen says so when it is opened.
-    if (read == JournalRead::Ok && !journal.Batches.empty() && journal.Head.TaskId == taskId &&
-        s.List == TListState::Imported && Sha256File(dataPath, hash, error) &&
-        hash == journal.Head.DataHash) {
-      s.Phase = JournalComplete(journal) ? TTaskPhase::Drawn : TTaskPhase::Resumable;
+    // The list tells the draw by its list alone (the rest of the head would need the whole
+    // set-up): a journal of an earlier list is set aside by the draw, not continued. A
+    // damaged journal cannot go on exactly; the draw screen says so when it is opened.
+    const bool sameList = read == JournalRead::Ok && !journal.Batches.empty() &&
+                          journal.Head.TaskId == taskId && s.List == TListState::Imported &&
+                          Sha256File(dataPath, hash, error) && hash == journal.Head.DataHash;
+    const TPendingKind kind = JudgePendingDraw(read, journal, sameList);
+    if (kind == TPendingKind::Resumable || kind == TPendingKind::Complete) {
+      s.Phase = kind == TPendingKind::Complete ? TTaskPhase::Drawn : TTaskPhase::Resumable;
       s.Winners = journal.WinnerCount();
       s.DrawnAt = LocalTime(paths::NativePath(path));
       return s;

@@ -162,15 +162,16 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
     case TPendingKind::None:
       CatchUpFinishedFiles();
       break;
-    case TPendingKind::Resumable: {
-      // A journal whose batches complete every item only lacks its winner files.
+    case TPendingKind::Resumable:
+    case TPendingKind::Complete: {
+      // The replay has the last word: a complete journal only lacks its winner files.
       BatchEnd end;
-      if (Replay(m_draw.pending.journal, end) && m_run.state == State::Finished)
-        m_draw.pending.kind = TPendingKind::Complete;
+      m_draw.pending.kind = Replay(m_draw.pending.journal, end) && m_run.state == State::Finished
+                                ? TPendingKind::Complete
+                                : TPendingKind::Resumable;
       ResetDraw();
       break;
     }
-    case TPendingKind::Complete:
     case TPendingKind::Mismatch:
     case TPendingKind::Damaged:
       break;

@@ -2,24 +2,39 @@
 
 #include <string>
 
-TPendingDraw ReadPendingDraw(std::string_view gbkPath, const TJournalHead& head) {
-  TPendingDraw pending;
-  std::string ignored;
-  switch (ReadJournal(gbkPath, pending.journal, ignored)) {
+bool JournalComplete(const TJournal& journal) {
+  for (const TJournalItem& item : journal.Head.Items) {
+    bool done = false;
+    for (const TJournalBatch& b : journal.Batches) {
+      if (b.ItemId == item.ItemId) done = b.Closed || b.Drawn >= item.LuckCount;
+    }
+    if (!done) return false;
+  }
+  return true;
+}
+
+TPendingKind JudgePendingDraw(JournalRead read, const TJournal& journal, bool sameDraw) {
+  switch (read) {
     case JournalRead::Ok:
-      if (pending.journal.Batches.empty()) break;  // nothing shown: set aside unasked
-      pending.kind =
-          pending.journal.Head.SameDraw(head) ? TPendingKind::Resumable : TPendingKind::Mismatch;
-      break;
+      if (journal.Batches.empty()) return TPendingKind::None;  // nothing shown: set aside unasked
+      if (!sameDraw) return TPendingKind::Mismatch;
+      return JournalComplete(journal) ? TPendingKind::Complete : TPendingKind::Resumable;
     case JournalRead::Damaged:
-      pending.kind = TPendingKind::Damaged;
-      break;
+      return TPendingKind::Damaged;
     case JournalRead::Unreadable:
-      pending.kind = TPendingKind::Mismatch;
-      break;
+      return TPendingKind::Mismatch;
     case JournalRead::Missing:
     case JournalRead::Empty:  // set aside when this draw's journal starts
       break;
   }
+  return TPendingKind::None;
+}
+
+TPendingDraw ReadPendingDraw(std::string_view gbkPath, const TJournalHead& head) {
+  TPendingDraw pending;
+  std::string ignored;
+  const JournalRead read = ReadJournal(gbkPath, pending.journal, ignored);
+  pending.kind = JudgePendingDraw(read, pending.journal,
+                                  read == JournalRead::Ok && pending.journal.Head.SameDraw(head));
   return pending;
 }

@@ -21,9 +21,20 @@ struct TPendingDraw {
   int32_t Winners() const { return journal.WinnerCount(); }
 };
 
+// Every prize item of the journal's head has its winners, or ran out of candidates, in
+// its batches: the draw it records is finished and only its winner files may be missing.
+bool JournalComplete(const TJournal& journal);
+
+// The one answer to "can this unfinished draw go on?", for the main list and the draw's
+// set-up alike: a journal read as `read`, whose head is (`sameDraw`) or is not the draw the
+// task would set up now. None for no journal or one without a batch, Mismatch for another
+// draw's or an unreadable one, Damaged for damage before its last whole record, Complete
+// when its batches finish every item, else Resumable.
+TPendingKind JudgePendingDraw(JournalRead read, const TJournal& journal, bool sameDraw);
+
 // Reads the journal at `gbkPath` against the draw `head` now set up: None when there is
 // none, not even a whole head, or a journal with no batch; Mismatch for another draw's
 // journal or an unreadable one; Damaged for damage before its last whole record; Resumable
-// for the same draw with batches, which only a replay can tell from Complete (or find not
-// to replay at all).
+// or Complete by JudgePendingDraw against the head's SameDraw (a replay may still find a
+// journal that does not replay).
 TPendingDraw ReadPendingDraw(std::string_view gbkPath, const TJournalHead& head);

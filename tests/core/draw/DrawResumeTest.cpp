@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+
+#include "core/config/TaskState.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawTexts.h"
 #include "core/text/Gbk.h"
@@ -122,4 +125,47 @@ TEST_F(PendingJournal, ReadingSortsTheJournalByWhatMayBecomeOfIt) {
   EXPECT_EQ(ReadPendingDraw(path, j.Head).kind, TPendingKind::None);
   WriteAll(paths::NativePath(path), batch + batch);
   EXPECT_EQ(ReadPendingDraw(path, j.Head).kind, TPendingKind::Mismatch);
+}
+
+// The main list and the draw's set-up answer alike whether a draw can go on.
+TEST_F(PendingJournal, TheMainListAndTheDrawAgreeOnWhatCanGoOn) {
+  const auto listSays = [] {
+    return config::ReadTaskState(1001, TDrawType::FromData, paths::DrawDataPath(1001)).Phase;
+  };
+  const auto drawSays = [] {
+    TRandom rng;
+    TDrawSession session;
+    TDataDraw e(session, rng, 4242u);
+    EXPECT_TRUE(SetUpDraw(e));
+    return e.Pending().kind;
+  };
+  DrawAndStop(1);
+  EXPECT_EQ(listSays(), config::TTaskPhase::Resumable);
+  EXPECT_EQ(drawSays(), TPendingKind::Resumable);
+
+  // The last batch on record but no winner file yet (a crash in between): finished for both.
+  DrawAndStop(2);
+  TJournal done;
+  {
+    TRandom rng;
+    TDrawSession session;
+    TDataDraw e(session, rng, 4242u);
+    ASSERT_TRUE(SetUpDraw(e));
+    TDataDraw::BatchEnd end;
+    std::string error;
+    ASSERT_TRUE(e.Resume(end, error)) << error;
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RollStep();
+    e.RevealBatch();
+    ASSERT_EQ(ReadJournal(paths::JournalPath(1001), done, error), JournalRead::Ok) << error;
+    e.EndBatch();
+  }
+  ASSERT_EQ(done.Batches.size(), 3u);
+  std::error_code ec;
+  for (const auto& f : std::filesystem::directory_iterator(paths::NativePath(paths::LuckFileDir())))
+    if (f.path().filename().string().rfind("1001_", 0) == 0) std::filesystem::remove(f.path(), ec);
+  Rewrite(done);
+  EXPECT_EQ(listSays(), config::TTaskPhase::Drawn);
+  EXPECT_EQ(drawSays(), TPendingKind::Complete);
 }
