@@ -113,6 +113,7 @@ TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
 }
 
 TStageFrame TStage::Answer(TStageAnswer a) {
+  TellUntold();
   const TStageQuestion q = m_asking;
   m_asking = TStageQuestion::None;
   switch (q) {
@@ -151,6 +152,7 @@ bool TStage::LeaveAsks() const {
 bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
 
 TStageFrame TStage::Leave() {
+  TellUntold();
   if (m_phase == TStagePhase::Closed || m_asking != TStageQuestion::None || Busy()) return {};
   // No is the default and closing the question is No: a habitual Enter keeps the draw.
   if (LeaveAsks())
@@ -159,6 +161,7 @@ TStageFrame TStage::Leave() {
 }
 
 void TStage::Shut() {
+  TellUntold();
   m_phase = TStagePhase::Closed;
   m_asking = TStageQuestion::None;
   m_e.Close();
@@ -172,6 +175,7 @@ TStageFrame TStage::RollTick() {
 }
 
 TStageFrame TStage::Enter() {
+  TellUntold();
   if (m_asking != TStageQuestion::None) return {};
   switch (m_phase) {
     case TStagePhase::Selecting:
@@ -194,6 +198,7 @@ bool TStage::Resting() const { return m_shownAt && m_clock() - *m_shownAt < m_e.
 bool TStage::RollTooShort() const { return m_clock() - m_rollAt < m_e.Keys().minRollMs; }
 
 TStageFrame TStage::Start() {
+  TellUntold();
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
       m_asking != TStageQuestion::None)
     return {};
@@ -236,6 +241,7 @@ TStageFrame TStage::Follow() {
 }
 
 TStageFrame TStage::Key(TStageKey key, int digit) {
+  TellUntold();
   if (m_asking != TStageQuestion::None || m_phase == TStagePhase::Opening ||
       m_phase == TStagePhase::Closed)
     return {};
@@ -349,6 +355,7 @@ TStageFrame TStage::Ask(size_t place) {
 }
 
 TStageFrame TStage::CardClicked(int card) {
+  TellUntold();
   // A card is a winner's place: it never starts a batch.
   if (card < 0 || m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None ||
       !m_e.MayMarkAbsent())
@@ -359,6 +366,7 @@ TStageFrame TStage::CardClicked(int card) {
 }
 
 TStageFrame TStage::ListLineClicked(size_t line) {
+  TellUntold();
   if (m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None || !m_e.MayMarkAbsent() ||
       line >= m_list.lines.size())
     return {};
@@ -520,6 +528,7 @@ TStageFrame TStage::LandingOver() {
 }
 
 TStageFrame TStage::SummaryTime() {
+  TellUntold();
   if (m_phase == TStagePhase::Choosing)
     m_back = TStagePhase::Summary;
   else
@@ -583,8 +592,17 @@ void TStage::RevealList(TStageFrame& f) {
     r.lines.push_back(std::move(line));
   }
   m_list = r;
-  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
+  // The observers hear it once the window has it in sight (InSight).
+  m_untold = true;
   f.list = std::move(r);
+}
+
+void TStage::InSight() { TellUntold(); }
+
+void TStage::TellUntold() {
+  if (!m_untold) return;
+  m_untold = false;
+  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
 }
 
 TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {

@@ -199,6 +199,13 @@ class TStage {
   TStageFrame LandingOver();
   // The summary's timer.
   TStageFrame SummaryTime();
+  // The window shows the reveal (or the resumed draw) of its last frame: the landing is over
+  // and the cards are painted. Only now are the session's observers told the winners list,
+  // so that no phone is ahead of the projector; nothing when they know it already. An input
+  // that moves on from a reveal the window never reported tells them first.
+  void InSight();
+  // A reveal stands that the observers have not been told (the hall may not see it yet).
+  bool Untold() const { return m_untold; }
 
   // Texts of the screen (GBK).
   std::string ReadyText() const;
@@ -289,6 +296,8 @@ class TStage {
   // The winners list up to the engine's end is revealed: the frame carries it and the
   // session's observers are told.
   void RevealList(TStageFrame& f);
+  // The observers hear the winners list held back since the last reveal.
+  void TellUntold();
 
   TDataDraw& m_e;
   TStageClock m_clock;
@@ -306,5 +315,6 @@ class TStage {
   std::string m_skipped;
   TDataDraw::BatchEnd m_end;
   TRevealedList m_list;
+  bool m_untold = false;  // m_list is in the frame but not yet told to the observers
   enum class Pending { None, Start, Q } m_follow = Pending::None;
 };

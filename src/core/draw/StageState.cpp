@@ -33,7 +33,8 @@ TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
     const TLuckItem& it = session.Items[static_cast<size_t>(item)];
     s.left = std::max(0, it.LuckCount - it.DrawnCount);
   }
-  if (!RevealInSight(s.phase)) return s;
+  // A reveal the window has not shown yet is not the hall's yet either.
+  if (!RevealInSight(s.phase) || stage.Untold()) return s;
   const std::vector<size_t> places = stage.RevealedPlaces();
   const TStageColumns& columns = engine.Columns();
   for (size_t i = 0; i < places.size(); ++i) {

@@ -8,9 +8,12 @@
 #include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/Stage.h"
+#include "core/draw/StageState.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 using text::G;
 
@@ -670,6 +673,12 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   s.Enter();
   EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
   const TStageFrame shown = s.LandingOver();
+  // The window has not shown the cards yet: the phones wait for the projector.
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(s.Untold());
+  s.InSight();
+  ASSERT_EQ(w.told.size(), 1u);
+  s.InSight();  // told once
   ASSERT_EQ(w.told.size(), 1u);
   ASSERT_TRUE(shown.list);
   EXPECT_EQ(*shown.list, w.told[0]);
@@ -695,6 +704,8 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   s.Enter();
   EXPECT_EQ(w.told.size(), 1u);
   s.LandingOver();
+  EXPECT_EQ(w.told.size(), 1u);
+  s.InSight();
   ASSERT_EQ(w.told.size(), 2u);
   const TRevealedList& second = w.told[1];
   ASSERT_EQ(second.lines.size(), 4u);
@@ -711,6 +722,41 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
 }
 
+TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSight) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TSessionWatch watch(m_session, &w);
+  TStage s(e);
+  Open(s);
+  s.Enter();
+  s.Select();
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  // Nothing revealed is lost: the batch is on disk before anything of it shows.
+  TJournal j;
+  std::string error;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(1001), j, error), JournalRead::Ok) << error;
+  EXPECT_EQ(j.WinnerCount(), 2);
+  // The reveal's frame: the host's page still sees no card, the phones no line.
+  s.LandingOver();
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(StageStateOf(s, e).cards.empty());
+  s.InSight();
+  ASSERT_EQ(w.told.size(), 1u);
+  ASSERT_EQ(StageStateOf(s, e).cards.size(), 2u);
+  EXPECT_EQ(StageStateOf(s, e).cards[0].id, Id(e.Session().Winners[0]));
+  // A window that never reports the reveal: the next key tells it before anything moves on.
+  s.Enter();
+  s.Select();
+  s.Enter();
+  s.LandingOver();
+  EXPECT_EQ(w.told.size(), 1u);
+  s.Leave();
+  ASSERT_EQ(w.told.size(), 2u);
+  EXPECT_EQ(w.told[1].lines.size(), 7u);  // both items' captions, winners and the blank line
+}
+
 TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
@@ -721,6 +767,7 @@ TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   {
     TSessionWatch watch(m_session, &w);
     Batch(s);
+    s.InSight();
   }
   Batch(s);
   EXPECT_EQ(w.told.size(), 1u);
