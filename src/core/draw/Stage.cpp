@@ -82,6 +82,7 @@ TStageFrame TStage::Ready(TStageFrame f) {
   f.prizeChanged = true;
   f.prizeItem = 0;
   f.prize = PrizeText(0);
+  m_prizeShown = 0;
   return f;
 }
 
@@ -228,6 +229,9 @@ TStageFrame TStage::Start() {
   f.step = TStageStep::Starts;
   f.taken = true;
   f.status = drawtext::Selecting();
+  // The last batch stood beside its own prize until now: the item drawn next takes the line.
+  ShowPrizeOf(f,
+              std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1));
   return f;
 }
 
@@ -401,6 +405,7 @@ TStageFrame TStage::Replace(size_t place) {
     if (items[i].ItemId == itemId) f.prizeItem = static_cast<int>(i);
   f.prizeChanged = true;
   f.prize = PrizeText(f.prizeItem);
+  m_prizeShown = f.prizeItem;
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   return f;
@@ -459,10 +464,9 @@ TStageFrame TStage::Reveal() {
   f.status = m_end.progressText;
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !replaced && !f.reveal->cards.empty();
-  // After a replacement the prize line comes back to the item drawn now.
-  f.prizeChanged = (!m_end.finished && m_end.prizeChanged) || replaced;
-  f.prizeItem = std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1);
-  f.prize = PrizeText(f.prizeItem);
+  // The winners stand beside their own prize (a replacement's too) until the next key, even
+  // when their batch completed the item.
+  ShowPrizeOf(f, RevealedItem());
   f.celebrate = m_celebrate;
   m_celebrate = false;
   m_phase = Standing();
@@ -551,10 +555,8 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   TellNotes(f);
   f.step = TStageStep::Resumes;
   f.taken = true;
-  const int last = static_cast<int>(m_e.Session().Items.size()) - 1;
-  f.prizeChanged = true;
-  f.prizeItem = std::min(m_e.CurItemIndex(), last);
-  f.prize = PrizeText(f.prizeItem);
+  m_prizeShown = -1;
+  ShowPrizeOf(f, RevealedItem());
   f.reveal = RevealOf(RevealedPlaces());
   f.status = end.progressText;
   f.hint = HintText();
@@ -603,6 +605,27 @@ void TStage::TellUntold() {
   if (!m_untold) return;
   m_untold = false;
   for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
+}
+
+int TStage::RevealedItem() const {
+  const TArrLuckItem& items = m_e.Session().Items;
+  const int last = static_cast<int>(items.size()) - 1;
+  const std::vector<size_t> places = RevealedPlaces();
+  if (!places.empty() && places.front() < m_e.Session().Winners.size()) {
+    const int32_t itemId = m_e.Session().Winners[places.front()].ItemId;
+    for (size_t i = 0; i < items.size(); ++i)
+      if (items[i].ItemId == itemId) return static_cast<int>(i);
+  }
+  // Nobody revealed (nobody could be drawn): the line stays where it stands.
+  return m_prizeShown >= 0 ? m_prizeShown : std::min(m_e.CurItemIndex(), last);
+}
+
+void TStage::ShowPrizeOf(TStageFrame& f, int itemIndex) {
+  if (itemIndex < 0 || itemIndex == m_prizeShown) return;
+  m_prizeShown = itemIndex;
+  f.prizeChanged = true;
+  f.prizeItem = itemIndex;
+  f.prize = PrizeText(itemIndex);
 }
 
 TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {

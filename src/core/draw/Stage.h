@@ -240,6 +240,8 @@ class TStage {
   std::string HintText() const;
   // The status line while choosing the winner at `place`.
   std::string ChoiceText(size_t place) const;
+  // The item index whose prize line is in sight; -1 before the Ready screen.
+  int PrizeShown() const { return m_prizeShown; }
   // The summary's items: each caption (stage punctuation applied) with the winners it
   // lists, the absent ones after them; a task that hides its winners list shows only how
   // many each item has.
@@ -296,8 +298,12 @@ class TStage {
   // The winners list up to the engine's end is revealed: the frame carries it and the
   // session's observers are told.
   void RevealList(TStageFrame& f);
+  // The item of the winners on the cards now (the prize line they stand beside).
+  int RevealedItem() const;
   // The observers hear the winners list held back since the last reveal.
   void TellUntold();
+  // The prize line moves to `itemIndex` when another item's is in sight.
+  void ShowPrizeOf(TStageFrame& f, int itemIndex);
 
   TDataDraw& m_e;
   TStageClock m_clock;
@@ -316,5 +322,6 @@ class TStage {
   TDataDraw::BatchEnd m_end;
   TRevealedList m_list;
   bool m_untold = false;  // m_list is in the frame but not yet told to the observers
+  int m_prizeShown = -1;  // the item of the prize line in sight
   enum class Pending { None, Start, Q } m_follow = Pending::None;
 };

@@ -517,6 +517,8 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       break;
     case TStageStep::Starts:
       ShowStart();
+      // The last batch stood beside its own prize until now.
+      if (f.prizeChanged) ShowPrize(f.prizeItem, f.prize);
       break;
     case TStageStep::Rolls:
       ShowRoll(f);

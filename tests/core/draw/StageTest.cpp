@@ -130,7 +130,9 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_EQ(shown.reveal->cards[1].name.substr(0, 4), G("员工"));
   EXPECT_FALSE(shown.celebrate);  // two of the first of two items
   EXPECT_FALSE(shown.finished);
-  EXPECT_TRUE(shown.prizeChanged);
+  // The two 一等奖 winners stand beside their own prize, not the next one's.
+  EXPECT_FALSE(shown.prizeChanged);
+  EXPECT_EQ(s.PrizeShown(), 0);
   EXPECT_TRUE(shown.messages.empty());
   EXPECT_FALSE(shown.startSummaryTimer);
   EXPECT_EQ(*shown.hint, G("缺席按Q"));
@@ -645,12 +647,17 @@ TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTh
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.follows);
-  EXPECT_TRUE(shown.prizeChanged);
-  EXPECT_EQ(shown.prizeItem, 1);  // back to the item drawn now
+  // The replacement stands beside the prize it won.
+  EXPECT_FALSE(shown.prizeChanged);
+  EXPECT_EQ(s.PrizeShown(), 0);
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(s.Follow().step, TStageStep::None);
-  // The next key, with the card in sight, starts the next batch.
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  // The next key, with the card in sight, starts the next batch, under the next prize.
+  const TStageFrame next = s.Enter();
+  EXPECT_EQ(next.step, TStageStep::Starts);
+  EXPECT_TRUE(next.prizeChanged);
+  EXPECT_EQ(next.prizeItem, 1);
+  EXPECT_EQ(next.prize, s.PrizeText(1));
 }
 
 namespace {
