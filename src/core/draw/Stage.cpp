@@ -352,10 +352,10 @@ TStageFrame TStage::Ask(size_t place) {
   m_askPlace = place;
   f.place = place;
   // No is the default: a stray Enter changes nothing.
-  return Question(std::move(f), TStageQuestion::Absent,
-                  drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId),
-                                           CandidateId(w.CandidateLine)),
-                  TStageAnswer::No);
+  return Question(
+      std::move(f), TStageQuestion::Absent,
+      drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId), PersonText(place)),
+      TStageAnswer::No);
 }
 
 TStageFrame TStage::CardClicked(int card) {
@@ -640,6 +640,12 @@ TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
     return r;
   }
   for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, Task().TaskId));
+  // A replacement's card says so, before the fields the list gives.
+  const std::optional<size_t> replaced = m_e.LastReplacedPlace();
+  if (replaced && places.size() == 1 && places.front() == *replaced && r.cards.size() == 1) {
+    std::string& rest = r.cards.front().rest;
+    rest = G("替补") + (rest.empty() ? std::string() : " " + rest);
+  }
   return r;
 }
 
@@ -673,9 +679,20 @@ std::string TStage::HintText() const {
 std::string TStage::ChoiceText(size_t place) const {
   if (place >= m_e.Session().Winners.size()) return {};
   const TLuckId& w = m_e.Session().Winners[place];
-  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") +
-         std::string(CandidateId(w.CandidateLine)) +
+  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") + PersonText(place) +
          G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
+}
+
+std::string TStage::PersonText(size_t place) const {
+  if (place >= m_e.Session().Winners.size()) return {};
+  const std::string& line = m_e.Session().Winners[place].CandidateLine;
+  const TWinnerCard card = m_e.Columns().Card(line);
+  // The id as the winners list masks it; an id that is the name is the name already.
+  const std::string id =
+      card.id.empty() ? std::string() : MaskId(CandidateId(line), Task().HideBegin, Task().HideEnd);
+  if (card.name.empty()) return id;
+  if (id.empty()) return card.name;
+  return card.name + G("（") + id + G("）");
 }
 
 std::vector<TItemSummary> TStage::SummaryItems() const {

@@ -240,6 +240,9 @@ class TStage {
   std::string HintText() const;
   // The status line while choosing the winner at `place`.
   std::string ChoiceText(size_t place) const;
+  // The winner at `place` as the hall may read it: the name as the stage shows it and the id
+  // masked by the task's mask, "张三（138XXXX5678）"; either alone when the other is not shown.
+  std::string PersonText(size_t place) const;
   // The item index whose prize line is in sight; -1 before the Ready screen.
   int PrizeShown() const { return m_prizeShown; }
   // The summary's items: each caption (stage punctuation applied) with the winners it

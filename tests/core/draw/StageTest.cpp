@@ -205,8 +205,9 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   const TStageFrame ask = s.CardClicked(1);
   EXPECT_EQ(ask.step, TStageStep::Asks);
   EXPECT_EQ(ask.place, 1u);
-  EXPECT_EQ(ask.question, G("[一等奖]的中奖者") + Id(e.Session().Winners[1]) +
-                              G("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(ask.question, G("[一等奖]中奖者") + e.Session().Winners[1].CandidateLine.substr(12) +
+                              G("（") + Id(e.Session().Winners[1]) +
+                              G("）暂未到场,是否为该奖项抽取一名替补?"));
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
   EXPECT_EQ(s.CardClicked(2).step, TStageStep::None);  // no third card
@@ -266,8 +267,13 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   // Where the operator looks: its card, and its line under 二等奖's caption.
   EXPECT_EQ(open.chosenCard, std::optional<size_t>(0));
   EXPECT_EQ(open.chosenLine, std::optional<size_t>(5));
-  EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Session().Winners[2]) +
-                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  // The winner by name and id ("员工5（13800000055）"), as the hall may read it.
+  const auto person = [&e](size_t p) {
+    const std::string& line = e.Session().Winners[p].CandidateLine;
+    return line.substr(12) + G("（") + line.substr(0, 11) + G("）");
+  };
+  EXPECT_EQ(*open.status,
+            G("标记缺席:[二等奖]") + person(2) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   const TStageFrame down = s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);
   EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
@@ -279,8 +285,8 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   const TStageFrame left = s.Key(TStageKey::Left);
   EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
   EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
-  EXPECT_EQ(*left.status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
-                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_EQ(*left.status,
+            G("标记缺席:[一等奖]") + person(0) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   EXPECT_FALSE(s.Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
   const TStageFrame three = s.Key(TStageKey::Digit, 3);
@@ -647,9 +653,11 @@ TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTh
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.follows);
-  // The replacement stands beside the prize it won.
+  // The replacement stands beside the prize it won; its card says it replaces.
   EXPECT_FALSE(shown.prizeChanged);
   EXPECT_EQ(s.PrizeShown(), 0);
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  EXPECT_EQ(shown.reveal->cards[0].rest, G("替补"));
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(s.Follow().step, TStageStep::None);
   // The next key, with the card in sight, starts the next batch, under the next prize.
@@ -762,6 +770,42 @@ TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSig
   s.Leave();
   ASSERT_EQ(w.told.size(), 2u);
   EXPECT_EQ(w.told[1].lines.size(), 7u);  // both items' captions, winners and the blank line
+}
+
+TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCardSaysSo) {
+  TaskDef def;
+  def.hideBegin = 4;
+  def.hideEnd = 7;
+  def.title = G("手机 姓名 部门");
+  def.items = {{G("五等奖"), 1, 1, ""}};
+  def.candidates = {G("13812345678 张三 销售"), G("13987654321 李四 财务")};
+  BuildTask(m_dm, def);
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  Open(s);
+  Batch(s);
+  ASSERT_EQ(e.Session().Winners.size(), 1u);
+  const bool first = Id(e.Session().Winners[0]) == "13812345678";
+  const std::string person = first ? G("张三（138XXXX5678）") : G("李四（139XXXX4321）");
+  EXPECT_EQ(s.PersonText(0), person);
+  const TStageFrame choice = s.Key(TStageKey::Q);
+  EXPECT_EQ(*choice.status,
+            G("标记缺席:[五等奖]") + person + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  const TStageFrame ask = s.Enter();
+  ASSERT_EQ(ask.asks, TStageQuestion::Absent);
+  EXPECT_EQ(ask.question, G("[五等奖]中奖者") + person + G("暂未到场,是否为该奖项抽取一名替补?"));
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  const TStageFrame shown = s.LandingOver();
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  const TStageCardText& card = shown.reveal->cards[0];
+  EXPECT_EQ(card.name, first ? G("李四") : G("张三"));
+  EXPECT_EQ(card.rest, first ? G("替补 财务") : G("替补 销售"));
+  s.InSight();
+  // The host's page shows the same card.
+  ASSERT_EQ(StageStateOf(s, e).cards.size(), 1u);
+  EXPECT_EQ(StageStateOf(s, e).cards[0].rest, card.rest);
 }
 
 TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
