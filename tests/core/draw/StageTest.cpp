@@ -772,6 +772,46 @@ TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSig
   EXPECT_EQ(w.told[1].lines.size(), 7u);  // both items' captions, winners and the blank line
 }
 
+TEST_F(Stage, ALandingTimerWhileARollIsBusyChangesNothing) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TSessionWatch watch(m_session, &w);
+  TStage s(e);
+  Open(s);
+  ASSERT_EQ(s.Enter().step, TStageStep::Starts);
+  // While the winners are fixed, and while they roll.
+  for (TStagePhase busy : {TStagePhase::Selecting, TStagePhase::Rolling}) {
+    if (busy == TStagePhase::Rolling) ASSERT_EQ(s.Select().step, TStageStep::Rolls);
+    const TStageFrame late = s.LandingOver();
+    EXPECT_EQ(late.step, TStageStep::None);
+    EXPECT_FALSE(late.taken);
+    EXPECT_FALSE(late.hideRoll);
+    EXPECT_FALSE(late.reveal);
+    EXPECT_FALSE(late.list);
+    EXPECT_FALSE(late.startSummaryTimer);
+    EXPECT_EQ(s.Phase(), busy);
+    EXPECT_TRUE(s.Busy());
+  }
+  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(s.RevealedList().lines.empty());
+  // The roll still lands by its own stop key, once.
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
+  // And a replacement's roll the same way.
+  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  const size_t winners = e.Session().Winners.size();
+  const TStageFrame late = s.LandingOver();
+  EXPECT_EQ(late.step, TStageStep::None);
+  EXPECT_FALSE(late.hideRoll);
+  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(e.Session().Winners.size(), winners);
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+}
+
 TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCardSaysSo) {
   TaskDef def;
   def.hideBegin = 4;
