@@ -145,12 +145,12 @@ TEST_F(WinnersBoardTiming, APhoneNeverSeesTheBatchBeforeTheProjectorPaintsIt) {
   EXPECT_EQ(BoardLines(port), 0);
   screen.CardsNow->installEventFilter(&paints);
 
-  // A phone polling as fast as it may, bounded in count and time, from the landing on.
-  std::atomic<bool> seen{false};
+  // A phone polling as fast as it may from the landing on, bounded in count and time.
+  std::atomic<bool> seen{false}, stop{false};
   Clock::time_point seenAt;
   std::thread phone([&] {
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(5);
-    for (int i = 0; i < 1000 && Clock::now() < end; ++i) {
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(20);
+    for (int i = 0; i < 10000 && !stop && Clock::now() < end; ++i) {
       if (BoardLines(port) > 0) {
         seenAt = Clock::now();
         seen = true;
@@ -159,7 +159,9 @@ TEST_F(WinnersBoardTiming, APhoneNeverSeesTheBatchBeforeTheProjectorPaintsIt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   });
-  const bool revealed = QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 5000);
+  const bool revealed = QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 15000);
+  (void)QTest::qWaitFor([&] { return seen.load(); }, 3000);
+  stop = true;
   phone.join();
   screen.CardsNow->removeEventFilter(&paints);
   ASSERT_TRUE(revealed);
