@@ -286,7 +286,7 @@ class AbsentDraw : public KilledDraw {
     int asked = 0;
     for (const QString& l : log)
       if (l.startsWith(QStringLiteral("question\t[")) &&
-          l.endsWith(QStringLiteral("缺席,是否为该奖项抽取一名替补?")))
+          l.endsWith(QStringLiteral("暂未到场,是否为该奖项抽取一名替补?")))
         ++asked;
     return asked >= n;
   }

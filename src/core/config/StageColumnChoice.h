@@ -24,4 +24,11 @@ bool LoadColumnChoices(int32_t taskId, std::vector<TColumnChoice>& columns, std:
 bool SaveColumnChoices(int32_t taskId, const std::vector<TColumnChoice>& columns,
                        std::string& error);
 
+// A list just imported keeps phone numbers off the projector: while the task's choice is still
+// the default (every column shown), each column past the id whose values are all eleven
+// digits (and not all empty) is hidden, and `note` says which, in the operator's words; empty
+// when nothing changed. The id column keeps the task's mask. False with the error text when
+// the list or the database cannot be read or written (the choice is then as it was).
+bool HidePhoneColumns(int32_t taskId, std::string& note, std::string& error);
+
 }  // namespace config

@@ -69,17 +69,11 @@ bool CheckTask(TTaskSettings& s, TLuckTask& row, TTaskFailure& f) {
       return Refuse(f, MessageKind::Attention, G("概率值不正确,请重新输入!"), TaskField::Prob);
     row.HideEnd = 0;
   } else {
-    const bool nonDigitIds = s.IdType == TIdType::NonNumeric;
+    // The positions count characters (a Chinese one is one position), so any pair is whole.
     if (!HidePosition(s.HideBegin, "抽奖序号隐藏起始位置", TaskField::HideBegin, row.HideBegin, f))
       return false;
-    if (nonDigitIds && row.HideBegin != 0 && row.HideBegin % 2 == 0)
-      return Refuse(f, MessageKind::Error, G("抽奖序号类型为非数字时，隐藏起始位必须是奇数!"),
-                    TaskField::HideBegin);
     if (!HidePosition(s.HideEnd, "抽奖序号隐藏截至位置", TaskField::HideEnd, row.HideEnd, f))
       return false;
-    if (nonDigitIds && row.HideEnd != 0 && row.HideEnd % 2 != 0)
-      return Refuse(f, MessageKind::Error, G("抽奖序号类型为非数字时，隐藏截止位必须是偶数!"),
-                    TaskField::HideEnd);
     if (row.HideEnd < row.HideBegin)
       return Refuse(f, MessageKind::Error, G("隐藏起始位不能大于截止位!"), TaskField::HideBegin);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/draw/DrawTexts.h"
+#include "core/draw/StageText.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -24,12 +25,22 @@ constexpr int kMaxRollLabels = 32;
 }  // namespace
 
 std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd) {
-  std::string t = text::Trim(s);
+  const std::string t = text::Trim(s);
   if (hideBegin > hideEnd) return t;
-  const int64_t first = std::max<int64_t>(hideBegin, 1);
-  const int64_t last = std::min<int64_t>(hideEnd, static_cast<int64_t>(t.size()));
-  for (int64_t p = first; p <= last; ++p) t[static_cast<size_t>(p - 1)] = 'X';
-  return t;
+  // Whole characters: a Chinese character is masked by one X, never cut in half.
+  std::string out;
+  out.reserve(t.size());
+  int64_t position = 0;
+  for (size_t i = 0; i < t.size();) {
+    const size_t n = GbkCharLength(t, i);
+    ++position;
+    if (position >= hideBegin && position <= hideEnd)
+      out += 'X';
+    else
+      out.append(t, i, n);
+    i += n;
+  }
+  return out;
 }
 
 std::vector<std::string> RevealLayout(const std::vector<std::string>& ids) {

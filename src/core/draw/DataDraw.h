@@ -23,7 +23,8 @@
 #include "core/draw/StageKeys.h"
 #include "core/text/Messages.h"
 
-// Masks the bytes at 1-based positions hideBegin … hideEnd of the trimmed text with 'X'.
+// Masks the characters at 1-based positions hideBegin … hideEnd of the trimmed text, each
+// with one 'X'; a GBK character counts once, so none is ever split.
 std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
 
 // The reveal panel's lines for the ids of one batch: ids over 8 bytes on a line of their

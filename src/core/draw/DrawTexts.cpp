@@ -123,9 +123,9 @@ std::string ExcludedUnreadable(int32_t taskId, std::string_view error) {
          std::string(error);
 }
 
-std::string AbsentQuestion(std::string_view itemName, std::string_view winnerId) {
-  return G("[") + std::string(itemName) + G("]的中奖者") + std::string(winnerId) +
-         G("缺席,是否为该奖项抽取一名替补?");
+std::string AbsentQuestion(std::string_view itemName, std::string_view person) {
+  return G("[") + std::string(itemName) + G("]中奖者") + std::string(person) +
+         G("暂未到场,是否为该奖项抽取一名替补?");
 }
 
 std::string NoReplacement(std::string_view itemName) {

@@ -68,9 +68,9 @@ std::string PresetsSkipped(std::string_view itemName, int32_t count);
 // The winner files of an excluded task cannot be read.
 std::string ExcludedUnreadable(int32_t taskId, std::string_view error);
 
-// The absent-winner question naming the winner's id and prize item, and the answer when
-// nobody is left to replace.
-std::string AbsentQuestion(std::string_view itemName, std::string_view winnerId);
+// The absent-winner question, in words the hall may read: the prize item and the winner as
+// TStage::PersonText names them. The answer when nobody is left to replace.
+std::string AbsentQuestion(std::string_view itemName, std::string_view person);
 std::string NoReplacement(std::string_view itemName);
 // The status line while a replacement for the item rolls: "[五等奖] 替补".
 std::string ReplacementRolling(std::string_view itemName);

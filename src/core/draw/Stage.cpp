@@ -82,6 +82,7 @@ TStageFrame TStage::Ready(TStageFrame f) {
   f.prizeChanged = true;
   f.prizeItem = 0;
   f.prize = PrizeText(0);
+  m_prizeShown = 0;
   return f;
 }
 
@@ -113,6 +114,7 @@ TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
 }
 
 TStageFrame TStage::Answer(TStageAnswer a) {
+  TellUntold();
   const TStageQuestion q = m_asking;
   m_asking = TStageQuestion::None;
   switch (q) {
@@ -151,6 +153,7 @@ bool TStage::LeaveAsks() const {
 bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
 
 TStageFrame TStage::Leave() {
+  TellUntold();
   if (m_phase == TStagePhase::Closed || m_asking != TStageQuestion::None || Busy()) return {};
   // No is the default and closing the question is No: a habitual Enter keeps the draw.
   if (LeaveAsks())
@@ -159,6 +162,7 @@ TStageFrame TStage::Leave() {
 }
 
 void TStage::Shut() {
+  TellUntold();
   m_phase = TStagePhase::Closed;
   m_asking = TStageQuestion::None;
   m_e.Close();
@@ -172,6 +176,7 @@ TStageFrame TStage::RollTick() {
 }
 
 TStageFrame TStage::Enter() {
+  TellUntold();
   if (m_asking != TStageQuestion::None) return {};
   switch (m_phase) {
     case TStagePhase::Selecting:
@@ -194,6 +199,7 @@ bool TStage::Resting() const { return m_shownAt && m_clock() - *m_shownAt < m_e.
 bool TStage::RollTooShort() const { return m_clock() - m_rollAt < m_e.Keys().minRollMs; }
 
 TStageFrame TStage::Start() {
+  TellUntold();
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
       m_asking != TStageQuestion::None)
     return {};
@@ -223,6 +229,9 @@ TStageFrame TStage::Start() {
   f.step = TStageStep::Starts;
   f.taken = true;
   f.status = drawtext::Selecting();
+  // The last batch stood beside its own prize until now: the item drawn next takes the line.
+  ShowPrizeOf(f,
+              std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1));
   return f;
 }
 
@@ -236,6 +245,7 @@ TStageFrame TStage::Follow() {
 }
 
 TStageFrame TStage::Key(TStageKey key, int digit) {
+  TellUntold();
   if (m_asking != TStageQuestion::None || m_phase == TStagePhase::Opening ||
       m_phase == TStagePhase::Closed)
     return {};
@@ -342,13 +352,14 @@ TStageFrame TStage::Ask(size_t place) {
   m_askPlace = place;
   f.place = place;
   // No is the default: a stray Enter changes nothing.
-  return Question(std::move(f), TStageQuestion::Absent,
-                  drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId),
-                                           CandidateId(w.CandidateLine)),
-                  TStageAnswer::No);
+  return Question(
+      std::move(f), TStageQuestion::Absent,
+      drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId), PersonText(place)),
+      TStageAnswer::No);
 }
 
 TStageFrame TStage::CardClicked(int card) {
+  TellUntold();
   // A card is a winner's place: it never starts a batch.
   if (card < 0 || m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None ||
       !m_e.MayMarkAbsent())
@@ -359,6 +370,7 @@ TStageFrame TStage::CardClicked(int card) {
 }
 
 TStageFrame TStage::ListLineClicked(size_t line) {
+  TellUntold();
   if (m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None || !m_e.MayMarkAbsent() ||
       line >= m_list.lines.size())
     return {};
@@ -393,6 +405,7 @@ TStageFrame TStage::Replace(size_t place) {
     if (items[i].ItemId == itemId) f.prizeItem = static_cast<int>(i);
   f.prizeChanged = true;
   f.prize = PrizeText(f.prizeItem);
+  m_prizeShown = f.prizeItem;
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   return f;
@@ -451,10 +464,9 @@ TStageFrame TStage::Reveal() {
   f.status = m_end.progressText;
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !replaced && !f.reveal->cards.empty();
-  // After a replacement the prize line comes back to the item drawn now.
-  f.prizeChanged = (!m_end.finished && m_end.prizeChanged) || replaced;
-  f.prizeItem = std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1);
-  f.prize = PrizeText(f.prizeItem);
+  // The winners stand beside their own prize (a replacement's too) until the next key, even
+  // when their batch completed the item.
+  ShowPrizeOf(f, RevealedItem());
   f.celebrate = m_celebrate;
   m_celebrate = false;
   m_phase = Standing();
@@ -520,6 +532,7 @@ TStageFrame TStage::LandingOver() {
 }
 
 TStageFrame TStage::SummaryTime() {
+  TellUntold();
   if (m_phase == TStagePhase::Choosing)
     m_back = TStagePhase::Summary;
   else
@@ -542,10 +555,8 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   TellNotes(f);
   f.step = TStageStep::Resumes;
   f.taken = true;
-  const int last = static_cast<int>(m_e.Session().Items.size()) - 1;
-  f.prizeChanged = true;
-  f.prizeItem = std::min(m_e.CurItemIndex(), last);
-  f.prize = PrizeText(f.prizeItem);
+  m_prizeShown = -1;
+  ShowPrizeOf(f, RevealedItem());
   f.reveal = RevealOf(RevealedPlaces());
   f.status = end.progressText;
   f.hint = HintText();
@@ -583,8 +594,38 @@ void TStage::RevealList(TStageFrame& f) {
     r.lines.push_back(std::move(line));
   }
   m_list = r;
-  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
+  // The observers hear it once the window has it in sight (InSight).
+  m_untold = true;
   f.list = std::move(r);
+}
+
+void TStage::InSight() { TellUntold(); }
+
+void TStage::TellUntold() {
+  if (!m_untold) return;
+  m_untold = false;
+  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
+}
+
+int TStage::RevealedItem() const {
+  const TArrLuckItem& items = m_e.Session().Items;
+  const int last = static_cast<int>(items.size()) - 1;
+  const std::vector<size_t> places = RevealedPlaces();
+  if (!places.empty() && places.front() < m_e.Session().Winners.size()) {
+    const int32_t itemId = m_e.Session().Winners[places.front()].ItemId;
+    for (size_t i = 0; i < items.size(); ++i)
+      if (items[i].ItemId == itemId) return static_cast<int>(i);
+  }
+  // Nobody revealed (nobody could be drawn): the line stays where it stands.
+  return m_prizeShown >= 0 ? m_prizeShown : std::min(m_e.CurItemIndex(), last);
+}
+
+void TStage::ShowPrizeOf(TStageFrame& f, int itemIndex) {
+  if (itemIndex < 0 || itemIndex == m_prizeShown) return;
+  m_prizeShown = itemIndex;
+  f.prizeChanged = true;
+  f.prizeItem = itemIndex;
+  f.prize = PrizeText(itemIndex);
 }
 
 TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
@@ -599,6 +640,12 @@ TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
     return r;
   }
   for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, Task().TaskId));
+  // A replacement's card says so, before the fields the list gives.
+  const std::optional<size_t> replaced = m_e.LastReplacedPlace();
+  if (replaced && places.size() == 1 && places.front() == *replaced && r.cards.size() == 1) {
+    std::string& rest = r.cards.front().rest;
+    rest = G("替补") + (rest.empty() ? std::string() : " " + rest);
+  }
   return r;
 }
 
@@ -632,9 +679,20 @@ std::string TStage::HintText() const {
 std::string TStage::ChoiceText(size_t place) const {
   if (place >= m_e.Session().Winners.size()) return {};
   const TLuckId& w = m_e.Session().Winners[place];
-  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") +
-         std::string(CandidateId(w.CandidateLine)) +
+  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") + PersonText(place) +
          G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
+}
+
+std::string TStage::PersonText(size_t place) const {
+  if (place >= m_e.Session().Winners.size()) return {};
+  const std::string& line = m_e.Session().Winners[place].CandidateLine;
+  const TWinnerCard card = m_e.Columns().Card(line);
+  // The id as the winners list masks it; an id that is the name is the name already.
+  const std::string id =
+      card.id.empty() ? std::string() : MaskId(CandidateId(line), Task().HideBegin, Task().HideEnd);
+  if (card.name.empty()) return id;
+  if (id.empty()) return card.name;
+  return card.name + G("（") + id + G("）");
 }
 
 std::vector<TItemSummary> TStage::SummaryItems() const {

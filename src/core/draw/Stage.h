@@ -199,6 +199,13 @@ class TStage {
   TStageFrame LandingOver();
   // The summary's timer.
   TStageFrame SummaryTime();
+  // The window shows the reveal (or the resumed draw) of its last frame: the landing is over
+  // and the cards are painted. Only now are the session's observers told the winners list,
+  // so that no phone is ahead of the projector; nothing when they know it already. An input
+  // that moves on from a reveal the window never reported tells them first.
+  void InSight();
+  // A reveal stands that the observers have not been told (the hall may not see it yet).
+  bool Untold() const { return m_untold; }
 
   // Texts of the screen (GBK).
   std::string ReadyText() const;
@@ -233,6 +240,11 @@ class TStage {
   std::string HintText() const;
   // The status line while choosing the winner at `place`.
   std::string ChoiceText(size_t place) const;
+  // The winner at `place` as the hall may read it: the name as the stage shows it and the id
+  // masked by the task's mask, "张三（138XXXX5678）"; either alone when the other is not shown.
+  std::string PersonText(size_t place) const;
+  // The item index whose prize line is in sight; -1 before the Ready screen.
+  int PrizeShown() const { return m_prizeShown; }
   // The summary's items: each caption (stage punctuation applied) with the winners it
   // lists, the absent ones after them; a task that hides its winners list shows only how
   // many each item has.
@@ -289,6 +301,12 @@ class TStage {
   // The winners list up to the engine's end is revealed: the frame carries it and the
   // session's observers are told.
   void RevealList(TStageFrame& f);
+  // The item of the winners on the cards now (the prize line they stand beside).
+  int RevealedItem() const;
+  // The observers hear the winners list held back since the last reveal.
+  void TellUntold();
+  // The prize line moves to `itemIndex` when another item's is in sight.
+  void ShowPrizeOf(TStageFrame& f, int itemIndex);
 
   TDataDraw& m_e;
   TStageClock m_clock;
@@ -306,5 +324,7 @@ class TStage {
   std::string m_skipped;
   TDataDraw::BatchEnd m_end;
   TRevealedList m_list;
+  bool m_untold = false;  // m_list is in the frame but not yet told to the observers
+  int m_prizeShown = -1;  // the item of the prize line in sight
   enum class Pending { None, Start, Q } m_follow = Pending::None;
 };

@@ -33,20 +33,15 @@ TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
     const TLuckItem& it = session.Items[static_cast<size_t>(item)];
     s.left = std::max(0, it.LuckCount - it.DrawnCount);
   }
-  if (!RevealInSight(s.phase)) return s;
+  // A reveal the window has not shown yet is not the hall's yet either.
+  if (!RevealInSight(s.phase) || stage.Untold()) return s;
   const std::vector<size_t> places = stage.RevealedPlaces();
-  const TStageColumns& columns = engine.Columns();
-  for (size_t i = 0; i < places.size(); ++i) {
-    if (places[i] >= session.Winners.size()) continue;
-    const std::string& line = session.Winners[places[i]].CandidateLine;
-    if (places.size() > TStage::kMaxCards) {
-      s.lines.push_back(columns.ShortLine(line));
-    } else {
-      const TWinnerCard c = columns.Card(line);
-      s.cards.push_back({c.id, c.name, c.rest, {}});
-    }
-    if (s.phase == TStagePhase::Choosing && places[i] == stage.Choice()) s.chosen = int(i);
-  }
+  const TStageReveal reveal = stage.RevealOf(places);
+  s.lines = reveal.lines;
+  for (const TStageCardText& c : reveal.cards) s.cards.push_back({c.id, c.name, c.rest, {}});
+  if (s.phase == TStagePhase::Choosing)
+    for (size_t i = 0; i < places.size(); ++i)
+      if (places[i] == stage.Choice()) s.chosen = static_cast<int>(i);
   return s;
 }
 

@@ -31,6 +31,14 @@ const char* FullWidth(char c) {
 
 }  // namespace
 
+size_t GbkCharLength(std::string_view s, size_t i) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  if (lead < 0x81 || lead > 0xFE || i + 1 >= s.size()) return 1;
+  const auto second = static_cast<unsigned char>(s[i + 1]);
+  if (second >= 0x30 && second <= 0x39) return i + 3 < s.size() ? 4 : 1;
+  return 2;
+}
+
 std::string StagePunctuation(std::string_view s) {
   std::string out;
   out.reserve(s.size() + 8);

@@ -1,6 +1,7 @@
 #include "core/import/ImportTask.h"
 
 #include "core/config/RuleCheck.h"
+#include "core/config/StageColumnChoice.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -91,6 +92,13 @@ Outcome ImportForTask(db::TQuery& query, std::string_view taskIdText, std::strin
           ? G("导入文件完成,有") + std::to_string(notes.rowsWithoutId) + G("行未导入!")
           : G("导入文件成功!"));
   TellOutcome(notes, rules, out);
+  // The columns are known now: phone numbers start off the stage, and the operator hears so.
+  std::string columns;
+  if (!config::HidePhoneColumns(taskId, columns, error)) {
+    columns = G("无法设置大屏显示列：") + error;
+    out.messageKind = MessageKind::Warning;
+  }
+  if (!columns.empty()) out.message += "\n" + columns;
   return out;
 }
 

@@ -25,6 +25,7 @@
 #include "Version.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
+#include "core/config/TaskCheckin.h"
 #include "core/config/TaskState.h"
 #include "core/config/WindowPlace.h"
 #include "core/db/TombolixDM.h"
@@ -388,6 +389,9 @@ void TMainForm::SBtnGetLuckClick() {
       if (AskYesNo(Q(question), Answer::No) != Answer::Yes) return;
       m_checkin->CloseDesk();
     }
+  } else if (const std::string missing = config::CheckinMissingQuestion(taskId); !missing.empty()) {
+    // Nobody checked in here (a spare laptop): said on this window, never on the stage.
+    if (AskYesNo(Q(missing), Answer::No) != Answer::Yes) return;
   }
   // The phones of the task's check-in see the winners as the stage reveals them.
   std::optional<checkin::TWinnersFeed> feed;
@@ -517,6 +521,9 @@ void TMainForm::SBtnImportPackageClick() {
   LoadTaskList();
   SelectRow(m_tasks.IndexOf(taskId));
   ShowMessageBox(MessageKind::Information, summary);
+  // Its check-ins stayed where check-in ran.
+  if (const std::string missing = config::CheckinMissingText(taskId); !missing.empty())
+    ShowMessageBox(MessageKind::Warning, missing);
 }
 
 void TMainForm::SBtnHelpClick() {

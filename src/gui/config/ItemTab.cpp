@@ -252,6 +252,15 @@ void TItemTab::LBItemClick() { ShowSelected(); }
 void TItemTab::ItemFieldChange() { BtnSaveItem->setEnabled(true); }
 
 void TItemTab::BtnAddItemClick() {
+  // The list marks no item while a new one is typed: a highlighted line would say the fields
+  // are that item's. Cancel goes back to it.
+  m_rowBeforeAdd = LBItem->currentRow();
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->setCurrentRow(-1);
+    LBItem->clearSelection();
+  }
+  EdtListIndex->setText(QString::number(LBItem->count() + 1));
   ClearFields();
   BtnSaveItem->setEnabled(true);
   DBEdtName->setFocus();
@@ -355,7 +364,14 @@ void TItemTab::BtnSaveItemClick() {
   BntCheat->setEnabled(m_host->ShownDataImported());
 }
 
-void TItemTab::BtnCancelItemClick() { ShowSelected(); }
+void TItemTab::BtnCancelItemClick() {
+  if (!LBItem->currentItem() && m_rowBeforeAdd >= 0 && m_rowBeforeAdd < LBItem->count()) {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->setCurrentRow(m_rowBeforeAdd);
+  }
+  m_rowBeforeAdd = -1;
+  ShowSelected();
+}
 
 void TItemTab::BtnDelItemClick() {
   const int32_t taskId = m_host->ShownTaskId(), itemId = m_item.ItemId;

@@ -99,4 +99,5 @@ class TItemTab : public QWidget {
   // The item shown (ItemId 0 for a new one).
   config::TItemRow m_item;
   bool m_listMouse = false;
+  int m_rowBeforeAdd = -1;  // the line selected when 增加奖项 was pressed
 };

@@ -165,6 +165,9 @@ void TLuckConfigForm::LuckTaskTVClick() {
 
 void TLuckConfigForm::N1Click() {
   PageControl1->setCurrentWidget(TSBase);
+  // The list of the task shown before is not the new task's.
+  DataImported = false;
+  ImportedDataFile.clear();
   ResetBaseTab();
   TSItem->Reset();
   TsData->Reset();

@@ -199,7 +199,11 @@ void TTaskBaseTab::Reset() {
   CBLuckAgain->setCurrentIndex(0);
   config::ShowIdType(CBIdType, TIdType::Numeric);
   CKShowLuck->setChecked(true);
+  // A new task starts with no rules: nothing of the task shown before stays behind, not even
+  // an exclusion list read from a file.
   GBTaskRules->SetChoices(nullptr, {});
+  GBTaskRules->ShowRules(TTaskRules{});
+  GBTaskRules->CBHideExcludeCount->setChecked(false);
   ShowDrawType();
 }
 

@@ -517,6 +517,8 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       break;
     case TStageStep::Starts:
       ShowStart();
+      // The last batch stood beside its own prize until now.
+      if (f.prizeChanged) ShowPrize(f.prizeItem, f.prize);
       break;
     case TStageStep::Rolls:
       ShowRoll(f);
@@ -689,6 +691,9 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> the
   }
   if (f.reveal->grand) ShowGrand();
   if (f.celebrate) Celebrate();
+  // The phones and the host's page hear of the batch once the projector shows it, not before.
+  repaint();
+  m_stage.InSight();
   // What there is to tell comes after the winners are in sight; the hint changes between.
   Tell(f.messages, 0, f.hintAfter, [this, f, resumed, then = std::move(then)] {
     if (!resumed && f.hint) SetHint(*f.hint);

@@ -114,6 +114,9 @@ TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
   EXPECT_TRUE(remote.State(rev).cards.empty());
   EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
   tell();
+  EXPECT_TRUE(remote.State(rev).cards.empty());  // not painted on the screen yet
+  s.InSight();
+  tell();
   const uint64_t before = rev;
   seen = remote.State(rev);
   EXPECT_GT(rev, before);

@@ -95,10 +95,6 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
        "[中奖概率值]不能大于99999999,请重新输入!", TaskField::Prob},
       {"probability beyond 32 bits", ProbTask("4294967297"), MessageKind::Attention,
        "[中奖概率值]不能大于99999999,请重新输入!", TaskField::Prob},
-      {"even begin for names", Hide(TIdType::NonNumeric, "2", "4"), MessageKind::Error,
-       "抽奖序号类型为非数字时，隐藏起始位必须是奇数!", TaskField::HideBegin},
-      {"odd end for names", Hide(TIdType::NonNumeric, "1", "3"), MessageKind::Error,
-       "抽奖序号类型为非数字时，隐藏截止位必须是偶数!", TaskField::HideEnd},
       {"begin with empty end", Hide(TIdType::Numeric, "3", ""), MessageKind::Error,
        "隐藏起始位不能大于截止位!", TaskField::HideBegin},
       {"begin after end", Hide(TIdType::Numeric, "7", "5"), MessageKind::Error,
@@ -118,6 +114,18 @@ TEST(TaskChecks, RefuseInTheirOrderWithKindTextAndFocus) {
     EXPECT_EQ(f.kind, c.kind) << c.what;
     EXPECT_EQ(f.text, G(c.text)) << c.what;
     EXPECT_EQ(f.focus, c.focus) << c.what;
+  }
+}
+
+TEST(TaskChecks, AnIdOfCharactersMaySetAnyPositionsAsTheyCountCharacters) {
+  // The second character alone, and the second and third: no byte count to keep even.
+  for (auto [begin, end] : {std::pair{"2", "2"}, std::pair{"2", "3"}, std::pair{"1", "3"}}) {
+    config::TTaskSettings s = Hide(TIdType::NonNumeric, begin, end);
+    TLuckTask row;
+    config::TTaskFailure f;
+    EXPECT_TRUE(config::CheckTask(s, row, f)) << begin << "-" << end << text::GbkToUtf8(f.text);
+    EXPECT_EQ(row.HideBegin, std::stoi(begin));
+    EXPECT_EQ(row.HideEnd, std::stoi(end));
   }
 }
 

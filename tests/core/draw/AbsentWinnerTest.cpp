@@ -82,9 +82,9 @@ TEST_F(AbsentWinner, TheReplacementComesFromThoseWhoHaveNotWonAndTakesThePlace) 
     const TLuckId before0 = e.Session().Winners[0];
     const int32_t other = e.Session().Winners[1].CandidateIndex;
     EXPECT_EQ(drawtext::AbsentQuestion(G("一等奖"), CandidateId(before0.CandidateLine)),
-              G("[一等奖]的中奖者") +
+              G("[一等奖]中奖者") +
                   m_lines[static_cast<size_t>(before0.CandidateIndex)].substr(0, 2) +
-                  G("缺席,是否为该奖项抽取一名替补?"));
+                  G("暂未到场,是否为该奖项抽取一名替补?"));
     const int32_t k = Replace(e, 0);
     EXPECT_NE(k, before0.CandidateIndex);
     EXPECT_NE(k, other);

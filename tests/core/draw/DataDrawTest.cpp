@@ -348,7 +348,13 @@ TEST(MaskId, NumericAndChineseIds) {
   EXPECT_EQ(MaskId(" 13812345678 ", 0, 0), "13812345678");
   EXPECT_EQ(MaskId("12345", 4, 2), "12345");   // begin after end masks nothing
   EXPECT_EQ(MaskId("12345", 4, 99), "123XX");  // past the end
-  EXPECT_EQ(MaskId(G("张三丰"), 3, 4), G("张") + "XX" + G("丰"));
+  // A Chinese character is one position and one X.
+  EXPECT_EQ(MaskId(G("张三丰"), 3, 4), G("张三") + "X");
+  EXPECT_EQ(MaskId(G("武汉分公司"), 4, 7), G("武汉分") + "XX");
+  EXPECT_EQ(MaskId(G("北京总部"), 4, 7), G("北京总") + "X");
+  EXPECT_EQ(MaskId(G("A座3号"), 2, 3), "AXX" + G("号"));
+  // GB18030's four-byte form is one character too (U+20000).
+  EXPECT_EQ(MaskId(G("王\U00020000明"), 2, 2), G("王") + "X" + G("明"));
 }
 
 TEST(RevealLayout, LongIdsOnLinesOfTheirOwnShortOnesThreeALine) {
@@ -415,5 +421,6 @@ TEST_F(DataDraw, NonNumericIdsRollInOneLabel) {
   Build(def);
   ASSERT_TRUE(SetUpEngine());
   EXPECT_EQ(RollLabelCount(m_session), 1);
-  EXPECT_EQ(m_engine.RollStep(), (std::vector<std::string>{G("张") + "XX" + G("丰")}));
+  // Positions 3 and 4 are characters: 丰 is the third, and there is no fourth.
+  EXPECT_EQ(m_engine.RollStep(), (std::vector<std::string>{G("张三") + "X"}));
 }

@@ -67,6 +67,16 @@ TEST(StageColumns, HiddenColumnsGoAndMaskedOnesShowMasked) {
   EXPECT_EQ(TStageColumns(kHrTitle, "", false, 4, 7).ListLine(G("E0012  张三")), G("E00XXXX张三"));
 }
 
+TEST(StageColumns, AMaskCoversWholeCharactersOnCardsAndInTheList) {
+  // 分公司 masked at 4 to 7: 武汉分公司 keeps three characters, never half of one.
+  const TStageColumns c(kHrTitle, "SSSMS", true, 4, 7);
+  const std::string line = G("E0012 张三丰 人力资源部 武汉分公司 13812345678");
+  EXPECT_EQ(c.Card(line).rest, G("人力资源部 武汉分XX 13812345678"));
+  EXPECT_EQ(c.ListLine(line), G("E00XX 张三丰 人力资源部 武汉分XX 13812345678"));
+  EXPECT_EQ(c.Card(G("E0013 李四 市场部 北京总部 13900000000")).rest,
+            G("市场部 北京总X 13900000000"));
+}
+
 TEST(StageColumns, TheStoredChoiceReadsBackAndUnknownLettersShow) {
   const std::vector<TColumnShow> shows = ParseColumnShows("SMHx");
   ASSERT_EQ(shows.size(), 4u);

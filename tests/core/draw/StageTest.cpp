@@ -8,9 +8,12 @@
 #include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawJournal.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/Stage.h"
+#include "core/draw/StageState.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 using text::G;
 
@@ -127,7 +130,9 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_EQ(shown.reveal->cards[1].name.substr(0, 4), G("员工"));
   EXPECT_FALSE(shown.celebrate);  // two of the first of two items
   EXPECT_FALSE(shown.finished);
-  EXPECT_TRUE(shown.prizeChanged);
+  // The two 一等奖 winners stand beside their own prize, not the next one's.
+  EXPECT_FALSE(shown.prizeChanged);
+  EXPECT_EQ(s.PrizeShown(), 0);
   EXPECT_TRUE(shown.messages.empty());
   EXPECT_FALSE(shown.startSummaryTimer);
   EXPECT_EQ(*shown.hint, G("缺席按Q"));
@@ -200,8 +205,9 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   const TStageFrame ask = s.CardClicked(1);
   EXPECT_EQ(ask.step, TStageStep::Asks);
   EXPECT_EQ(ask.place, 1u);
-  EXPECT_EQ(ask.question, G("[一等奖]的中奖者") + Id(e.Session().Winners[1]) +
-                              G("缺席,是否为该奖项抽取一名替补?"));
+  EXPECT_EQ(ask.question, G("[一等奖]中奖者") + e.Session().Winners[1].CandidateLine.substr(12) +
+                              G("（") + Id(e.Session().Winners[1]) +
+                              G("）暂未到场,是否为该奖项抽取一名替补?"));
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
   EXPECT_EQ(s.CardClicked(2).step, TStageStep::None);  // no third card
@@ -261,8 +267,13 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   // Where the operator looks: its card, and its line under 二等奖's caption.
   EXPECT_EQ(open.chosenCard, std::optional<size_t>(0));
   EXPECT_EQ(open.chosenLine, std::optional<size_t>(5));
-  EXPECT_EQ(*open.status, G("标记缺席:[二等奖]") + Id(e.Session().Winners[2]) +
-                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  // The winner by name and id ("员工5（13800000055）"), as the hall may read it.
+  const auto person = [&e](size_t p) {
+    const std::string& line = e.Session().Winners[p].CandidateLine;
+    return line.substr(12) + G("（") + line.substr(0, 11) + G("）");
+  };
+  EXPECT_EQ(*open.status,
+            G("标记缺席:[二等奖]") + person(2) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   const TStageFrame down = s.Key(TStageKey::Down);
   EXPECT_EQ(s.Choice(), 3u);
   EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
@@ -274,8 +285,8 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   const TStageFrame left = s.Key(TStageKey::Left);
   EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
   EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
-  EXPECT_EQ(*left.status, G("标记缺席:[一等奖]") + Id(e.Session().Winners[0]) +
-                              G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_EQ(*left.status,
+            G("标记缺席:[一等奖]") + person(0) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
   EXPECT_FALSE(s.Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
   const TStageFrame three = s.Key(TStageKey::Digit, 3);
@@ -642,12 +653,19 @@ TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTh
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.follows);
-  EXPECT_TRUE(shown.prizeChanged);
-  EXPECT_EQ(shown.prizeItem, 1);  // back to the item drawn now
+  // The replacement stands beside the prize it won; its card says it replaces.
+  EXPECT_FALSE(shown.prizeChanged);
+  EXPECT_EQ(s.PrizeShown(), 0);
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  EXPECT_EQ(shown.reveal->cards[0].rest, G("替补"));
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   EXPECT_EQ(s.Follow().step, TStageStep::None);
-  // The next key, with the card in sight, starts the next batch.
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  // The next key, with the card in sight, starts the next batch, under the next prize.
+  const TStageFrame next = s.Enter();
+  EXPECT_EQ(next.step, TStageStep::Starts);
+  EXPECT_TRUE(next.prizeChanged);
+  EXPECT_EQ(next.prizeItem, 1);
+  EXPECT_EQ(next.prize, s.PrizeText(1));
 }
 
 namespace {
@@ -670,6 +688,12 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   s.Enter();
   EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
   const TStageFrame shown = s.LandingOver();
+  // The window has not shown the cards yet: the phones wait for the projector.
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(s.Untold());
+  s.InSight();
+  ASSERT_EQ(w.told.size(), 1u);
+  s.InSight();  // told once
   ASSERT_EQ(w.told.size(), 1u);
   ASSERT_TRUE(shown.list);
   EXPECT_EQ(*shown.list, w.told[0]);
@@ -695,6 +719,8 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   s.Enter();
   EXPECT_EQ(w.told.size(), 1u);
   s.LandingOver();
+  EXPECT_EQ(w.told.size(), 1u);
+  s.InSight();
   ASSERT_EQ(w.told.size(), 2u);
   const TRevealedList& second = w.told[1];
   ASSERT_EQ(second.lines.size(), 4u);
@@ -711,6 +737,117 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
 }
 
+TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSight) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TSessionWatch watch(m_session, &w);
+  TStage s(e);
+  Open(s);
+  s.Enter();
+  s.Select();
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  // Nothing revealed is lost: the batch is on disk before anything of it shows.
+  TJournal j;
+  std::string error;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(1001), j, error), JournalRead::Ok) << error;
+  EXPECT_EQ(j.WinnerCount(), 2);
+  // The reveal's frame: the host's page still sees no card, the phones no line.
+  s.LandingOver();
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(StageStateOf(s, e).cards.empty());
+  s.InSight();
+  ASSERT_EQ(w.told.size(), 1u);
+  ASSERT_EQ(StageStateOf(s, e).cards.size(), 2u);
+  EXPECT_EQ(StageStateOf(s, e).cards[0].id, Id(e.Session().Winners[0]));
+  // A window that never reports the reveal: the next key tells it before anything moves on.
+  s.Enter();
+  s.Select();
+  s.Enter();
+  s.LandingOver();
+  EXPECT_EQ(w.told.size(), 1u);
+  s.Leave();
+  ASSERT_EQ(w.told.size(), 2u);
+  EXPECT_EQ(w.told[1].lines.size(), 7u);  // both items' captions, winners and the blank line
+}
+
+TEST_F(Stage, ALandingTimerWhileARollIsBusyChangesNothing) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  Watcher w;
+  TSessionWatch watch(m_session, &w);
+  TStage s(e);
+  Open(s);
+  ASSERT_EQ(s.Enter().step, TStageStep::Starts);
+  // While the winners are fixed, and while they roll.
+  for (TStagePhase busy : {TStagePhase::Selecting, TStagePhase::Rolling}) {
+    if (busy == TStagePhase::Rolling) ASSERT_EQ(s.Select().step, TStageStep::Rolls);
+    const TStageFrame late = s.LandingOver();
+    EXPECT_EQ(late.step, TStageStep::None);
+    EXPECT_FALSE(late.taken);
+    EXPECT_FALSE(late.hideRoll);
+    EXPECT_FALSE(late.reveal);
+    EXPECT_FALSE(late.list);
+    EXPECT_FALSE(late.startSummaryTimer);
+    EXPECT_EQ(s.Phase(), busy);
+    EXPECT_TRUE(s.Busy());
+  }
+  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+  EXPECT_TRUE(w.told.empty());
+  EXPECT_TRUE(s.RevealedList().lines.empty());
+  // The roll still lands by its own stop key, once.
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
+  // And a replacement's roll the same way.
+  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  const size_t winners = e.Session().Winners.size();
+  const TStageFrame late = s.LandingOver();
+  EXPECT_EQ(late.step, TStageStep::None);
+  EXPECT_FALSE(late.hideRoll);
+  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(e.Session().Winners.size(), winners);
+  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+}
+
+TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCardSaysSo) {
+  TaskDef def;
+  def.hideBegin = 4;
+  def.hideEnd = 7;
+  def.title = G("手机 姓名 部门");
+  def.items = {{G("五等奖"), 1, 1, ""}};
+  def.candidates = {G("13812345678 张三 销售"), G("13987654321 李四 财务")};
+  BuildTask(m_dm, def);
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  Open(s);
+  Batch(s);
+  ASSERT_EQ(e.Session().Winners.size(), 1u);
+  const bool first = Id(e.Session().Winners[0]) == "13812345678";
+  const std::string person = first ? G("张三（138XXXX5678）") : G("李四（139XXXX4321）");
+  EXPECT_EQ(s.PersonText(0), person);
+  const TStageFrame choice = s.Key(TStageKey::Q);
+  EXPECT_EQ(*choice.status,
+            G("标记缺席:[五等奖]") + person + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  const TStageFrame ask = s.Enter();
+  ASSERT_EQ(ask.asks, TStageQuestion::Absent);
+  EXPECT_EQ(ask.question, G("[五等奖]中奖者") + person + G("暂未到场,是否为该奖项抽取一名替补?"));
+  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  const TStageFrame shown = s.LandingOver();
+  ASSERT_EQ(shown.reveal->cards.size(), 1u);
+  const TStageCardText& card = shown.reveal->cards[0];
+  EXPECT_EQ(card.name, first ? G("李四") : G("张三"));
+  EXPECT_EQ(card.rest, first ? G("替补 财务") : G("替补 销售"));
+  s.InSight();
+  // The host's page shows the same card.
+  ASSERT_EQ(StageStateOf(s, e).cards.size(), 1u);
+  EXPECT_EQ(StageStateOf(s, e).cards[0].rest, card.rest);
+}
+
 TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
@@ -721,6 +858,7 @@ TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   {
     TSessionWatch watch(m_session, &w);
     Batch(s);
+    s.InSight();
   }
   Batch(s);
   EXPECT_EQ(w.told.size(), 1u);

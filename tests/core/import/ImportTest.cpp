@@ -568,6 +568,7 @@ TEST(Cells, FormatCodesAndNumbersAsShown) {
 }
 
 #include "TaskBuilder.h"
+#include "core/db/TombolixDB.h"
 #include "core/import/ImportTask.h"
 #include "core/records/Loaders.h"
 
@@ -658,4 +659,27 @@ TEST_F(ImportForTask, ANewListIsCheckedAgainstTheSavedRulesAtOnce) {
   EXPECT_NE(text::GbkToUtf8(o.message).find("\n" + said), std::string::npos)
       << text::GbkToUtf8(o.message);
   EXPECT_NE(std::find(log.begin(), log.end(), "警告:" + said), log.end());
+}
+
+TEST_F(ImportForTask, PhoneColumnsOfANewListStartOffTheStageAndTheOperatorIsTold) {
+  const std::string list = m_root.path("staff.csv");
+  // 手机 holds eleven digits throughout (one left empty); 工号 is the id, 座机 is shorter.
+  WriteAll(list, G("工号,姓名,手机,座机,备注\n101,甲,13812345678,02188886666,a\n"
+                   "102,乙,,02188886667,13800000000\n103,丙,13987654321,0218888,\n"));
+  dataimport::Outcome o = Run("1001", list, dataimport::SourceKind::Spreadsheet);
+  ASSERT_TRUE(o.imported) << text::GbkToUtf8(o.message);
+  EXPECT_EQ(o.messageKind, MessageKind::Information);
+  EXPECT_EQ(text::GbkToUtf8(o.message),
+            "导入成功!\n手机号码不在大屏显示：手机列已设为不显示，可在基本配置的“大屏显示列...”"
+            "中更改。");
+  std::string stored, error;
+  ASSERT_TRUE(LoadStageColumns(1001, stored, error)) << error;
+  EXPECT_EQ(stored, "SSH");
+  // Once chosen, the choice stands: a new import changes nothing and says nothing of it.
+  ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, db::sql::kUpdateStageColumns,
+                          {std::string("SSSH"), int64_t{1001}}, error));
+  o = Run("1001", list, dataimport::SourceKind::Spreadsheet);
+  EXPECT_EQ(text::GbkToUtf8(o.message), "导入成功!");
+  ASSERT_TRUE(LoadStageColumns(1001, stored, error)) << error;
+  EXPECT_EQ(stored, "SSSH");
 }

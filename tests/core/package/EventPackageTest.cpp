@@ -13,6 +13,7 @@
 #include "TempRoot.h"
 #include "core/check/ShowCheck.h"
 #include "core/config/StageColumnChoice.h"
+#include "core/config/TaskCheckin.h"
 #include "core/config/TaskRollStyle.h"
 #include "core/config/TaskRules.h"
 #include "core/config/TaskSettings.h"
@@ -20,6 +21,7 @@
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
 #include "core/import/Zip.h"
+#include "core/records/CheckinFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
@@ -402,6 +404,39 @@ TEST_F(EventPackage, AListEditedAfterItsImportStaysFlaggedOnTheSpare) {
   check::TShowCheck spare;
   ASSERT_TRUE(check::CheckShow(id, spare, error));
   EXPECT_EQ(U(spare.Findings.front().Text), flagged);
+}
+
+TEST_F(EventPackage, ADrawOfThoseCheckedInOnASpareSaysItsCheckinsStayedBehind) {
+  std::string error;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, error)) << error;
+  // Nobody checked in yet on the first laptop either.
+  const std::string missing =
+      "本抽奖项目只抽取已签到人员，但本机没有它的签到记录（已签到0人）：签到记录只保存在进行签到的"
+      "电脑上，活动包不带签到记录。请在本机重新签到，或在签到窗口中取消“仅抽取已签到人员”。";
+  EXPECT_EQ(U(config::CheckinMissingText(1001)), missing);
+  ASSERT_TRUE(files::MakeFolders(paths::LuckFileDir(), error));
+  ASSERT_TRUE(files::WriteFileAtomic(
+      checkin::CheckinFilePath(1001),
+      checkin::FormatCheckinHead(1001) +
+          checkin::FormatCheckinRecord({"A01", "2027-01-20 18:00:00", std::string(32, 'a'), ""}),
+      error));
+  EXPECT_EQ(config::CheckinMissingText(1001), "");
+  EXPECT_EQ(config::CheckinMissingQuestion(1001), "");
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_EQ(U(config::CheckinMissingText(id)), missing);
+  EXPECT_EQ(U(config::CheckinMissingQuestion(id)),
+            missing + "现在打开抽奖屏幕将没有人可以抽取，仍要打开吗？");
+  // A task that draws everyone needs nobody checked in.
+  ASSERT_TRUE(config::SaveCheckinOnly(id, false, error)) << error;
+  EXPECT_EQ(config::CheckinMissingText(id), "");
 }
 
 // The roll's look travels: a 名单球 task comes back as one, in a package an older program

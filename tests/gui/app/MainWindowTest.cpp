@@ -22,6 +22,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "UrlCatcher.h"
+#include "core/config/TaskCheckin.h"
 #include "core/config/TaskSettings.h"
 #include "core/config/WindowPlace.h"
 #include "core/db/TombolixDM.h"
@@ -560,4 +561,45 @@ TEST_F(MainWindow, APackageExportedDeletedAndImportedGivesTheTaskBack) {
             std::make_pair(MessageKind::Error,
                            QStringLiteral("这不是Qarvo抽奖软件的活动包，或文件已损坏")));
   EXPECT_EQ(w.LVHeaders->rowCount(), 3);
+}
+
+TEST_F(MainWindow, ASpareWithoutTheCheckinsOfADrawOfThoseCheckedInSaysSoBeforeTheStage) {
+  TTombolixDataModule dm(SeedExampleTasks);
+  ASSERT_TRUE(dm.DataModuleCreate());
+  std::string error;
+  ASSERT_TRUE(config::SaveCheckinOnly(1001, true, error)) << error;
+  TMainForm w;
+  const QString zip = QString::fromStdString(m_root.path("night.zip"));
+  m_dialogs.files = {zip};
+  w.SelectRow(0);
+  w.SBtnExportPackage->click();
+  // Opened on the spare: the package holds the task, not its check-ins.
+  m_dialogs.files = {zip};
+  w.SBtnImportPackage->click();
+  const QString missing = QStringLiteral(
+      "本抽奖项目只抽取已签到人员，但本机没有它的签到记录（已签到0人）：签到记录只保存在进行签到的"
+      "电脑上，活动包不带签到记录。请在本机重新签到，或在签到窗口中取消“仅抽取已签到人员”。");
+  ASSERT_EQ(m_dialogs.messages().size(), 3u);
+  EXPECT_EQ(m_dialogs.messages()[2], std::make_pair(MessageKind::Warning, missing));
+  ASSERT_NE(w.SelectedTask(), nullptr);
+  const int32_t spare = w.SelectedTask()->TaskId;
+  EXPECT_GT(spare, 1001);
+
+  // The draw asks on this window first, No by default: the stage stays shut.
+  ScreenLog log;
+  w.SetDrawScreenFactory(
+      [&](QWidget*, TDrawSession&, TDrawType) { return std::make_unique<FakeScreen>(log, 1); });
+  m_dialogs.answers = {Answer::No};
+  w.SBtnGetLuckClick();
+  ASSERT_EQ(m_dialogs.log.back().type, RecordedDialog::Question);
+  EXPECT_EQ(m_dialogs.log.back().text,
+            missing + QStringLiteral("现在打开抽奖屏幕将没有人可以抽取，仍要打开吗？"));
+  EXPECT_EQ(m_dialogs.log.back().preferred, Answer::No);
+  EXPECT_EQ(log.setUps, 0);
+  EXPECT_EQ(log.shown, 0);
+  // Yes opens it all the same.
+  m_dialogs.answers = {Answer::Yes};
+  w.SBtnGetLuckClick();
+  EXPECT_EQ(log.setUpTaskId, spare);
+  EXPECT_EQ(log.shown, 1);
 }

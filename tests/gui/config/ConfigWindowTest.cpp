@@ -301,11 +301,14 @@ TEST_F(ConfigWindow, ItemsAreAddedMovedAndDeletedInDrawOrder) {
   EXPECT_TRUE(f.TSItem->BtnDelItem->isEnabled());
   EXPECT_FALSE(f.TSItem->BntCheat->isEnabled());  // no draw data imported
 
-  // After 增加奖项 the list keeps its selection and 取消 shows that item again.
+  // While a new item is typed the list marks none; 取消 shows the item marked before again.
   QTest::mouseClick(f.TSItem->BtnAddItem, Qt::LeftButton);
   EXPECT_EQ(f.TSItem->DBEdtName->text(), QString());
   EXPECT_FALSE(f.TSItem->BtnDelItem->isEnabled());
+  EXPECT_EQ(f.TSItem->LBItem->currentRow(), -1);
+  EXPECT_TRUE(f.TSItem->LBItem->selectedItems().isEmpty());
   QTest::mouseClick(f.TSItem->BtnCancelItem, Qt::LeftButton);
+  EXPECT_EQ(f.TSItem->LBItem->currentRow(), 2);
   EXPECT_EQ(f.TSItem->DBEdtName->text(), QStringLiteral("三等奖"));
   EXPECT_EQ(f.TSItem->DBEditListCount->text(), QStringLiteral("5"));
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawJournal.h"
+#include "core/records/Loaders.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -453,4 +455,37 @@ TEST_F(RulesConfig, AnExclusionListIsReadFromAFileAndSavingOverAnUnfinishedDrawA
   EXPECT_TRUE(m_dialogs.log.back().text.startsWith(
       QStringLiteral("该抽奖项目有一次未完成的抽奖（已抽出2人）。")));
   EXPECT_EQ(Stored(), "ITEMEXCLUDEIDS\t2001\tE03\tE05\tX99\n");
+}
+
+TEST_F(RulesConfig, ANewTaskTakesNoExclusionListFromTheTaskShownBefore) {
+  std::string error;
+  ASSERT_TRUE(files::WriteFileAtomic(m_root.path("vip.txt"), "E01\r\nE02\r\n", error));
+  TMainForm main;
+  TLuckConfigForm f(&main);
+  f.show();
+  TTaskRulesBox* box = f.TSBase->GBTaskRules;
+  m_dialogs.files.push_back(Q(m_root.path("vip.txt")));
+  QTest::mouseClick(box->ExcludeList->BtnRead, Qt::LeftButton);
+  box->CBHideExcludeCount->setChecked(true);
+  QTest::mouseClick(f.TSBase->BtnSaveBase, Qt::LeftButton);
+  ASSERT_EQ(Stored(), "EXCLUDEIDS\tE01\tE02\n");
+  EXPECT_EQ(box->ExcludeList->LCount->text(), QStringLiteral("排除名单：2人"));
+
+  // 新增抽奖 with that task shown: the new task's form is empty of rules.
+  QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+  EXPECT_EQ(box->ExcludeList->LCount->text(), QStringLiteral("排除名单：无"));
+  EXPECT_FALSE(box->ExcludeList->BtnClear->isEnabled());
+  EXPECT_FALSE(box->CBHideExcludeCount->isChecked());
+  f.TSBase->EdtTaskName->setText(QStringLiteral("午宴加场"));
+  QTest::mouseClick(f.TSBase->BtnSaveBase, Qt::LeftButton);
+  const int32_t added = f.Tasks.At(f.Tasks.Count() - 1)->TaskId;
+  ASSERT_GT(added, 1003);
+  TTaskRules rules;
+  ASSERT_TRUE(config::LoadRules(added, rules, error)) << error;
+  EXPECT_EQ(FormatRules(rules), "");
+  bool hide = true;
+  ASSERT_TRUE(LoadHideExcludeCount(added, hide, error)) << error;
+  EXPECT_FALSE(hide);
+  // The task it was made beside keeps its own.
+  EXPECT_EQ(Stored(), "EXCLUDEIDS\tE01\tE02\n");
 }

@@ -93,9 +93,11 @@ TEST_F(AbsentOnStage, TheKeyPathAsksWithNoAsDefaultAndReplacesInPlace) {
   ASSERT_EQ(m_dialogs.log.size(), 1u);
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
   EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
-  EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("[一等奖]的中奖者") +
+  // The person as the hall may read it: the name, and the id (unmasked in this task).
+  EXPECT_EQ(m_dialogs.log[0].text, QStringLiteral("[一等奖]中奖者") +
+                                       Q(second.CandidateLine.substr(12)) + QStringLiteral("（") +
                                        Q(second.CandidateLine.substr(0, 11)) +
-                                       QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
+                                       QStringLiteral("）暂未到场,是否为该奖项抽取一名替补?"));
   EXPECT_TRUE(screen.Engine().Session().Absences.empty());
   EXPECT_EQ(screen.LbShowList->text(), progress);
   EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
@@ -236,9 +238,11 @@ TEST_F(AbsentOnStage, APointerClickOnACardAsksForItsWinnerAndStartsNoBatch) {
   EXPECT_EQ(m_dialogs.log[0].type, RecordedDialog::Question);
   EXPECT_EQ(m_dialogs.log[0].preferred, Answer::No);
   EXPECT_EQ(m_dialogs.log[0].text,
-            QStringLiteral("[一等奖]的中奖者") +
+            QStringLiteral("[一等奖]中奖者") +
+                Q(screen.Engine().Session().Winners[1].CandidateLine.substr(12)) +
+                QStringLiteral("（") +
                 Q(CandidateId(screen.Engine().Session().Winners[1].CandidateLine)) +
-                QStringLiteral("缺席,是否为该奖项抽取一名替补?"));
+                QStringLiteral("）暂未到场,是否为该奖项抽取一名替补?"));
   EXPECT_EQ(screen.Engine().state(), TDataDraw::State::BetweenBatches);
   EXPECT_EQ(screen.Engine().Session().Winners.size(), 2u);
   EXPECT_FALSE(screen.TMRoll->isActive());
@@ -262,7 +266,8 @@ TEST_F(AbsentOnStage, APointerClickOnACardAsksForItsWinnerAndStartsNoBatch) {
   PointerClick(screen, CardCentre(screen, 0));
   ASSERT_EQ(m_dialogs.log.size(), 1u);
   EXPECT_TRUE(m_dialogs.log[0].text.startsWith(
-      QStringLiteral("[二等奖]的中奖者") +
+      QStringLiteral("[二等奖]中奖者") +
+      Q(screen.Engine().Session().Winners[2].CandidateLine.substr(12)) + QStringLiteral("（") +
       Q(CandidateId(screen.Engine().Session().Winners[2].CandidateLine))));
   EXPECT_TRUE((screen.Engine().state() == TDataDraw::State::Finished));
   EXPECT_FALSE(screen.TMRoll->isActive());

@@ -148,7 +148,7 @@ TEST_F(DrawResume, YesRestoresTheScreenAsItWasAndTheDrawFinishes) {
     // Gone without a word, as after a kill.
   }
   EXPECT_EQ(progress, QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
-  EXPECT_EQ(prize, QStringLiteral("二等奖奖品：手机"));
+  EXPECT_EQ(prize, QStringLiteral("一等奖奖品：电脑"));  // its last batch's own prize
 
   TGetLuckMainForm screen(m_session, nullptr, 1u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);

@@ -117,10 +117,11 @@ TEST_F(DrawScreen, WholeDrawByKeyboardWritesTheWinnersShown) {
   Reveal(screen);
   EXPECT_EQ(screen.LbShowList->text(),
             QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
-  EXPECT_EQ(screen.LGet->text(), QString());
+  EXPECT_EQ(screen.LGet->text(), QStringLiteral("一等奖奖品：电脑"));  // until the next key
   EXPECT_TRUE(m_dialogs.messages().empty());
 
   Enter(screen.EKeyCtrl);
+  EXPECT_EQ(screen.LGet->text(), QString());  // 二等奖 has no gift
   Settle();
   Enter(screen.EKeyCtrl);
   Reveal(screen);
@@ -466,8 +467,10 @@ TEST_F(DrawScreen, PrizePictureShowsForItsItemAndABadMusicFileIsSilent) {
   Enter(screen.EKeyCtrl);
   Settle();
   Enter(screen.EKeyCtrl);                  // on to item B, whose picture does not load
-  EXPECT_TRUE(screen.IMGet->isVisible());  // A's picture until the reveal
+  EXPECT_TRUE(screen.IMGet->isVisible());  // A's picture beside A's winner
   Reveal(screen);
+  EXPECT_TRUE(screen.IMGet->isVisible());
+  Enter(screen.EKeyCtrl);  // the next key: B, without a picture
   EXPECT_FALSE(screen.IMGet->isVisible());
   EXPECT_TRUE(m_dialogs.messages().empty());
 }

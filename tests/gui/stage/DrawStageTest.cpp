@@ -137,15 +137,19 @@ TEST_F(DrawStage, TextsListAndPrizeChangeAtTheRevealNotWhenTheRollStops) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000));
   EXPECT_EQ(screen.LbShowList->text(),
             QStringLiteral("[一等奖]已经抽取完毕，请继续抽取[二等奖]，还剩1个奖项"));
-  EXPECT_EQ(screen.LGet->text(), QStringLiteral("二等奖奖品：手机"));
-  EXPECT_FALSE(screen.IMGet->isVisible());
+  // The batch that completed 一等奖 stands beside its own prize and picture.
+  EXPECT_EQ(screen.LGet->text(), QStringLiteral("一等奖奖品：电脑"));
+  EXPECT_TRUE(screen.IMGet->isVisible());
   const QStringList after = screen.MUser2_1->Lines();
   ASSERT_EQ(after.size(), 3);  // the caption and both winners, no blank line before them
   EXPECT_EQ(after[0], QStringLiteral("一等奖："));
   EXPECT_EQ(after[1], QString::fromStdString(text::GbkToUtf8(m_session.Winners[0].CandidateLine)));
 
-  // The list stays in sight while the next batch rolls, without that batch.
+  // The list stays in sight while the next batch rolls, without that batch; the prize line
+  // moved on with the key.
   Enter(screen);
+  EXPECT_EQ(screen.LGet->text(), QStringLiteral("二等奖奖品：手机"));
+  EXPECT_FALSE(screen.IMGet->isVisible());
   EXPECT_FALSE(screen.Stopped());
   EXPECT_TRUE(screen.PUser2->isVisible());
   EXPECT_EQ(screen.MUser2_1->Lines(), after);
