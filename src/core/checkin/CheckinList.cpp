@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/records/DrawDataFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -93,7 +94,14 @@ std::string FoldText(std::string_view gbk) {
   };
   for (size_t i = 0; i < gbk.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(gbk[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
+    if (c >= 0x81 && c <= 0xFE && i + 3 < gbk.size() && gbk[i + 1] >= '0' && gbk[i + 1] <= '9') {
+      // A four-byte character: the list keeps a blank inside a cell as a no-break space.
+      if (gbk.substr(i, 4) == kCellBlank)
+        blank();
+      else
+        out.append(gbk.substr(i, 4));
+      i += 3;
+    } else if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
       const unsigned char t = static_cast<unsigned char>(gbk[i + 1]);
       ++i;
       if (c == 0xA1 && t == 0xA1) {
@@ -188,7 +196,7 @@ std::string TCheckinList::NameOf(size_t index) const {
   if (m_nameField < 0 || index >= m_lines.size()) return {};
   const std::vector<std::string> fields = text::SplitFields(m_lines[index]);
   const size_t f = static_cast<size_t>(m_nameField);
-  return f < fields.size() ? fields[f] : std::string();
+  return f < fields.size() ? ShownField(fields[f]) : std::string();
 }
 
 TAnswer TCheckinList::Match(std::string_view id, std::string_view name, int64_t& line) const {

@@ -44,7 +44,8 @@ std::string WifiText(std::string_view nameGbk, std::string_view passwordGbk);
 inline constexpr size_t kMaxFieldBytes = 64;
 
 // A typed text (GBK) as the list is compared: full-width letters, digits and signs as their
-// ASCII forms, the ideographic space as a blank, runs of blanks as one, none at either end.
+// ASCII forms, the ideographic space and the list's blank inside a cell (kCellBlank) as a
+// blank, runs of blanks as one, none at either end.
 std::string FoldText(std::string_view gbk);
 
 class TCheckinList {
@@ -72,7 +73,8 @@ class TCheckinList {
   const std::string& Line(size_t index) const { return m_lines[index]; }
   // The line's id as the list has it.
   std::string IdOf(size_t index) const;
-  // The name field of a line; empty when the list has none or the line is short of it.
+  // The name field of a line as shown (ShownField); empty when the list has none or the line
+  // is short of it.
   std::string NameOf(size_t index) const;
 
   // Matches an id and name as a phone typed them (GBK) against the list: CheckedIn with

@@ -11,6 +11,7 @@
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/DrawDataFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 
@@ -474,4 +475,22 @@ TEST(CheckinDesk, TheWallKeepsOnlyItsLastNamesWhileArrivalsCount) {
   ASSERT_EQ(v.Latest.size(), kWallLines);
   EXPECT_EQ(v.Latest.front(), "139XXXX0030");  // the 21st, masked as the stage masks it
   EXPECT_EQ(v.Latest.back(), "139XXXX0069");
+}
+
+TEST(CheckinDesk, ANameWithBlanksInOneCellMatchesHoweverTheBlanksAreTyped) {
+  TempRoot root;
+  // The import keeps the cell's blanks as no-break spaces, so the cell stays one field.
+  std::string line = "1001 ";
+  AppendCellField("Maximilian Alexander von Hohenberg", line);
+  line += G(" 销售");
+  Desk d(TaskAt(root, {line, G("1002 李四 财务"), G("1003 王五 技术")}));
+  EXPECT_EQ(d.desk.View().Total, 3u);
+  // Runs of blanks, a no-break space, an ideographic space, blanks around.
+  const TCheckinResult r = d.In("1001", "  Maximilian  Alexander\u00a0von\u3000Hohenberg ");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(r.Name, "Maximilian Alexander von Hohenberg");
+  EXPECT_EQ(d.desk.View().Latest.back(), "Maximilian Alexander von Hohenberg");
+  EXPECT_EQ(d.In("1001", "Maximilian Alexander von Hohenberg").Answer, TAnswer::AlreadyIn);
+  EXPECT_EQ(d.In("1002", "Maximilian Alexander").Answer, TAnswer::NameMismatch);
+  EXPECT_EQ(FoldText(G("甲") + std::string(kCellBlank) + G("乙")), G("甲 乙"));
 }
