@@ -32,8 +32,11 @@ std::string AnswerText(TAnswer answer) {
   return {};
 }
 
-std::string CountText(size_t checkedIn, size_t total) {
-  return text::G("已签到 ") + std::to_string(checkedIn) + " / " + std::to_string(total);
+std::string CountText(size_t checkedIn, size_t total, size_t checkedInIds) {
+  std::string s = text::G("已签到 ") + std::to_string(checkedIn) + " / " + std::to_string(total);
+  if (checkedInIds != checkedIn)
+    s += text::G(" 人（") + std::to_string(checkedInIds) + text::G(" 个号码）");
+  return s;
 }
 
 std::string StateText(TDeskState state) {

@@ -29,8 +29,10 @@ std::string AnswerText(TAnswer answer);
 // Answers that count against the address's failed attempts: those that tell an id apart.
 bool IsFailure(TAnswer answer);
 
-// The check-in screen's texts (GBK): "已签到 N / M", and the line under it.
-std::string CountText(size_t checkedIn, size_t total);
+// The check-in screen's texts (GBK): "已签到 N / M" (people of the list), and the line
+// under it. When people share an id, the draw, its record and the verifier count ids: the
+// count then says both, "已签到 N / M 人（K 个号码）".
+std::string CountText(size_t checkedIn, size_t total, size_t checkedInIds);
 // Open: where to scan; closed by the draw: that the list is fixed; stopped: that it is off.
 enum class TDeskState { Open, ClosedForDraw, Stopped };
 std::string StateText(TDeskState state);

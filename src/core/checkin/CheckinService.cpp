@@ -49,8 +49,8 @@ bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::stri
   return true;
 }
 
-std::string CloseForDrawQuestion(size_t checkedIn, size_t total) {
-  return text::G("签到还在进行（") + CountText(checkedIn, total) +
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total, size_t checkedInIds) {
+  return text::G("签到还在进行（") + CountText(checkedIn, total, checkedInIds) +
          text::G("）。打开抽奖屏幕将结束签到，只抽取已签到的人员。现在结束签到并开始抽奖吗？");
 }
 
@@ -119,7 +119,7 @@ std::string TCheckinService::BeforeDraw(int32_t taskId) const {
   std::string error;
   if (!LoadCheckinOnly(taskId, checkinOnly, error) || !checkinOnly) return {};
   const checkin::TCheckinView v = m_desk->View();
-  return checkin::CloseForDrawQuestion(v.CheckedIn, v.Total);
+  return checkin::CloseForDrawQuestion(v.CheckedIn, v.Total, v.CheckedInIds);
 }
 
 void TCheckinService::CloseDesk() {

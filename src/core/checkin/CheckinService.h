@@ -39,7 +39,7 @@ bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::stri
 
 // The question before the draw screen of a task drawn from those checked in opens while its
 // check-in is open (GBK).
-std::string CloseForDrawQuestion(size_t checkedIn, size_t total);
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total, size_t checkedInIds);
 
 }  // namespace checkin
 

@@ -192,7 +192,7 @@ void TCheckinFrm::ShowState() {
     LbUrl->setText(url);
   }
   const checkin::TCheckinView v = m_service.Desk().View();
-  LbCount->setText(mine ? Q(checkin::CountText(v.CheckedIn, v.Total)) : QString());
+  LbCount->setText(mine ? Q(checkin::CountText(v.CheckedIn, v.Total, v.CheckedInIds)) : QString());
   const checkin::TDeskState state = !mine                  ? checkin::TDeskState::Stopped
                                     : m_service.DeskOpen() ? checkin::TDeskState::Open
                                                            : checkin::TDeskState::ClosedForDraw;

@@ -494,3 +494,22 @@ TEST(CheckinDesk, ANameWithBlanksInOneCellMatchesHoweverTheBlanksAreTyped) {
   EXPECT_EQ(d.In("1002", "Maximilian Alexander").Answer, TAnswer::NameMismatch);
   EXPECT_EQ(FoldText(G("甲") + std::string(kCellBlank) + G("乙")), G("甲 乙"));
 }
+
+TEST(CheckinDesk, CountsSayPeopleAndIdsWhenTwoPeopleShareAnId) {
+  TempRoot root;
+  Desk d(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  ASSERT_EQ(d.In("8", "张三").Answer, TAnswer::CheckedIn);
+  ASSERT_EQ(d.In("8", "李四").Answer, TAnswer::CheckedIn);
+  const TCheckinView v = d.desk.View();
+  EXPECT_EQ(v.CheckedIn, 2u);
+  EXPECT_EQ(v.CheckedInIds, 1u);
+  EXPECT_EQ(CountText(v.CheckedIn, v.Total, v.CheckedInIds), G("已签到 2 / 3 人（1 个号码）"));
+  // Where each person has an id of their own, the count reads as always.
+  ASSERT_EQ(d.In("9", "王五").Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(CountText(3, 3, 2), G("已签到 3 / 3 人（2 个号码）"));
+  EXPECT_EQ(CountText(307, 310, 307), G("已签到 307 / 310"));
+  // Read again from the file, the same.
+  Desk again(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  EXPECT_EQ(again.desk.View().CheckedIn, 3u);
+  EXPECT_EQ(again.desk.View().CheckedInIds, 2u);
+}
