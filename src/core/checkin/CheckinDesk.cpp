@@ -156,6 +156,11 @@ bool TCheckinDesk::HasNameField() const {
   return m_list.HasNameField();
 }
 
+bool TCheckinDesk::RepeatedId(std::string_view id) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_list.RepeatedId(id);
+}
+
 std::string TCheckinDesk::TaskName() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_task.TaskName;

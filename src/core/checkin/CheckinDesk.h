@@ -123,6 +123,8 @@ class TCheckinDesk {
   std::vector<std::string> CheckedInIds() const;
   bool HasNameField() const;
   std::string TaskName() const;
+  // More than one line of the list holds the id (as on the list): TCheckinList::RepeatedId.
+  bool RepeatedId(std::string_view id) const;
 
   // The board the phones read; replaced whole by the draw screen at each reveal.
   void SetBoard(TWinnersBoard board);

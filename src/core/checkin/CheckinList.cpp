@@ -130,6 +130,7 @@ void TCheckinList::Load(std::string_view titleLine, const std::vector<std::strin
   m_lines = lines;
   m_byId.clear();
   m_byLower.clear();
+  m_idLines.clear();
   m_nameField = -1;
   const std::vector<std::string> heads = text::SplitFields(titleLine);
   m_idTitle = heads.empty() ? std::string() : heads[0];
@@ -145,6 +146,7 @@ void TCheckinList::Load(std::string_view titleLine, const std::vector<std::strin
     const std::string_view id = text::FirstField(m_lines[i]);
     if (id.empty()) continue;
     const std::string key = FoldId(id);
+    ++m_idLines[key];
     std::vector<size_t>& at = m_byId[key];
     if (at.empty()) {
       m_byLower[Lower(key)].push_back(key);
@@ -189,6 +191,11 @@ int64_t TCheckinList::LineOf(std::string_view id, std::string_view name) const {
 bool TCheckinList::SharedId(std::string_view id) const {
   const auto it = m_byId.find(FoldId(id));
   return it != m_byId.end() && it->second.size() > 1;
+}
+
+bool TCheckinList::RepeatedId(std::string_view id) const {
+  const auto it = m_idLines.find(FoldId(id));
+  return it != m_idLines.end() && it->second > 1;
 }
 
 std::string TCheckinList::IdOf(size_t index) const {

@@ -72,6 +72,9 @@ class TCheckinList {
   int64_t LineOf(std::string_view id, std::string_view name) const;
   // The id repeats on the list: its records carry the name to tell its people apart.
   bool SharedId(std::string_view id) const;
+  // More than one line of the list holds the id, whether or not names tell them apart: what
+  // is filed by id alone (a photo) cannot say which of them it shows.
+  bool RepeatedId(std::string_view id) const;
   const std::string& Line(size_t index) const { return m_lines[index]; }
   // The line's id as the list has it.
   std::string IdOf(size_t index) const;
@@ -92,6 +95,7 @@ class TCheckinList {
   std::vector<std::string> m_lines;
   std::unordered_map<std::string, std::vector<size_t>> m_byId;          // folded id → lines
   std::unordered_map<std::string, std::vector<std::string>> m_byLower;  // lower case → ids
+  std::unordered_map<std::string, size_t> m_idLines;                    // folded id → lines
   int m_nameField = -1;
   std::string m_idTitle;
   bool m_numericIds = false;

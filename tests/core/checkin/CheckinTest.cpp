@@ -513,3 +513,14 @@ TEST(CheckinDesk, CountsSayPeopleAndIdsWhenTwoPeopleShareAnId) {
   EXPECT_EQ(again.desk.View().CheckedIn, 3u);
   EXPECT_EQ(again.desk.View().CheckedInIds, 2u);
 }
+
+TEST(CheckinDesk, AnIdOnMoreThanOneLineIsRepeatedWithOrWithoutNames) {
+  TempRoot root;
+  // A photo filed under 8 could be either of them.
+  Desk named(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  EXPECT_TRUE(named.desk.RepeatedId("8"));
+  EXPECT_FALSE(named.desk.RepeatedId("9"));
+  EXPECT_FALSE(named.desk.RepeatedId("7"));
+  Desk noNames(TaskAt(root, {"5 a", "5 b"}, "id dept"));
+  EXPECT_TRUE(noNames.desk.RepeatedId("5"));
+}
