@@ -10,6 +10,7 @@
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
+#include "core/checkin/WinnersBoard.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/text/FileWrite.h"
@@ -523,4 +524,31 @@ TEST(CheckinDesk, AnIdOnMoreThanOneLineIsRepeatedWithOrWithoutNames) {
   EXPECT_FALSE(named.desk.RepeatedId("7"));
   Desk noNames(TaskAt(root, {"5 a", "5 b"}, "id dept"));
   EXPECT_TRUE(noNames.desk.RepeatedId("5"));
+}
+
+TEST(CheckinDesk, TheFirstRevealedWinnerClosesCheckInWhoeverTheDrawTakes) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  TWinnersFeed feed(d.desk, 7);
+  TRevealedList list;
+  list.taskId = 7;
+  TRevealedLine caption;
+  caption.text = G("[一等奖]");
+  caption.caption = true;
+  list.lines.push_back(caption);
+  feed.Revealed(list);  // a caption alone: nobody drawn yet
+  EXPECT_TRUE(d.desk.IsOpen());
+  list.taskId = 8;
+  list.lines.push_back({"138****0002", false, 0, "13800000002", G("一等奖"), 1, ThreeLines()[1]});
+  feed.Revealed(list);  // another task's draw
+  EXPECT_TRUE(d.desk.IsOpen());
+  list.taskId = 7;
+  feed.Revealed(list);
+  EXPECT_FALSE(d.desk.IsOpen());
+  EXPECT_EQ(d.In("13800000001", "张三").Answer, TAnswer::Closed);
+  std::vector<TBoardLine> lines;
+  std::string won;
+  d.desk.ReadBoard("", lines, won);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].Text, "138****0002");
 }
