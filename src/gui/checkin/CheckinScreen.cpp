@@ -278,10 +278,8 @@ void TCheckinScreen::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_F11) {
     isFullScreen() ? showNormal() : showFullScreen();
   } else if (e->key() == Qt::Key_Escape) {
-    if (isFullScreen())
-      showNormal();
-    else
-      close();
+    // The projector's screen goes at once, full screen or not: the operator means to leave.
+    close();
   } else {
     QWidget::keyPressEvent(e);
   }

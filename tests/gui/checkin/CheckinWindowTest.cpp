@@ -154,6 +154,11 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_TRUE(frm.Screen()->isFullScreen());
   frm.Screen()->resize(1024, 768);
   EXPECT_EQ(frm.Screen()->Frame().size(), QSize(1024, 768));
+  // The first Esc closes the projector's screen, full screen or not.
+  frm.Screen()->showFullScreen();
+  ASSERT_TRUE(frm.Screen()->isFullScreen());
+  QTest::keyClick(frm.Screen(), Qt::Key_Escape);
+  EXPECT_FALSE(frm.Screen()->isVisible());
 
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
