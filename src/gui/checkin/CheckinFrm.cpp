@@ -21,6 +21,7 @@
 #include "gui/checkin/DeskPairFrm.h"
 #include "gui/checkin/HostRemoteFrm.h"
 #include "gui/checkin/QrImage.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -50,7 +51,7 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   BtnStart->setObjectName(QStringLiteral("BtnStart"));
   grid->addWidget(BtnStart, 0, 4);
   layout->addLayout(grid);
-  LbWarn = new QLabel(Q(checkin::LoopbackWarning()), this);
+  LbWarn = new QLabel(WholeWords(Q(checkin::LoopbackWarning())), this);
   LbWarn->setObjectName(QStringLiteral("LbWarn"));
   LbWarn->setWordWrap(true);
   LbWarn->setStyleSheet(QStringLiteral("color:#b3150b;font-weight:bold"));
@@ -196,7 +197,7 @@ void TCheckinFrm::ShowState() {
   const checkin::TDeskState state = !mine                  ? checkin::TDeskState::Stopped
                                     : m_service.DeskOpen() ? checkin::TDeskState::Open
                                                            : checkin::TDeskState::ClosedForDraw;
-  LbState->setText(Q(checkin::StateText(state)));
+  LbState->setText(WholeWords(Q(checkin::StateText(state))));
   std::vector<checkin::TCheckinLock> locks;
   if (mine) locks = m_service.Desk().Locks();
   if (locks != m_shownLocks) {

@@ -10,6 +10,7 @@
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
+#include "core/checkin/ClaimHttp.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -551,4 +552,15 @@ TEST(CheckinDesk, TheFirstRevealedWinnerClosesCheckInWhoeverTheDrawTakes) {
   d.desk.ReadBoard("", lines, won);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].Text, "138****0002");
+}
+
+TEST(CheckinHttp, ThePhonesPagesWrapChineseOnlyAtPunctuation) {
+  // keep-all: no break between two Chinese characters (不能领/取), only at punctuation and
+  // blanks; anywhere only for a run that would not fit at all (a long id).
+  for (const std::string& page :
+       {CheckinPage(G("年会"), true, G("工号"), true), HostPage(), claims::DeskPage(G("年会"))}) {
+    EXPECT_NE(page.find("body{margin:0;word-break:keep-all;overflow-wrap:anywhere;"),
+              std::string::npos);
+    EXPECT_EQ(page.find("break-all"), std::string::npos);
+  }
 }

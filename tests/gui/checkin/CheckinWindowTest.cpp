@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QToolButton>
 
 #include "Crowded.h"
@@ -35,6 +37,7 @@
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/checkin/HostRemoteFrm.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/stage/GetLuckMainFrm.h"
 
 using text::G;
@@ -65,6 +68,9 @@ using TSocket = int;
 using TSockLen = socklen_t;
 void CloseSocket(TSocket s) { ::close(s); }
 #endif
+
+// A label's text as read: without the word joiners that keep its words whole.
+QString Plain(const QLabel* label) { return QString(label->text()).remove(QChar(0x2060)); }
 
 // A socket listening on 127.0.0.1 at a port the system picks; its port.
 int Listen(TSocket& fd) {
@@ -106,7 +112,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   // Loopback reaches no phone: said beside the address.
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
   EXPECT_TRUE(frm.LbWarn->isVisible());
-  EXPECT_EQ(frm.LbWarn->text(),
+  EXPECT_EQ(Plain(frm.LbWarn),
             QStringLiteral("注意：此地址只有本机能访问，手机无法连接。请选择手机所在网络的地址。"));
 
   // A busy port is a clear message and nothing runs.
@@ -129,7 +135,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_FALSE(frm.LbQr->pixmap().isNull());
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("停止签到(&T)"));
   EXPECT_FALSE(frm.CbAddress->isEnabled());
-  EXPECT_EQ(frm.LbState->text(), QStringLiteral("请用手机扫描二维码签到"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("请用手机扫描二维码签到"));
   EXPECT_EQ(frm.LbCount->text(), QStringLiteral("已签到 0 / 3"));
 
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
@@ -162,7 +168,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
 
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
-  EXPECT_EQ(frm.LbState->text(), QStringLiteral("签到未开始"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到未开始"));
   EXPECT_EQ(frm.LbUrl->text(), QString());
   // The records stay: started again, the count goes on.
   frm.BtnStart->click();
@@ -314,7 +320,7 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
   EXPECT_EQ(pairing.Take(first, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Unpaired);
   EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Taken);
-  EXPECT_EQ(window.LbHost->text(), QStringLiteral("已配对主持人手机：10.0.0.6"));
+  EXPECT_EQ(Plain(window.LbHost), QStringLiteral("已配对主持人手机：10.0.0.6"));
 
   // A press queued from the server's side reaches the stage through the draw screen.
   TDrawSession session;
@@ -333,4 +339,32 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   }
   // The screen closed: the host's pairing ended with it.
   EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
+}
+
+TEST_F(CheckinWindow, SentencesWrapAfterPunctuationAndNeverInsideAWord) {
+  const QString text =
+      QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动，手机才能连上。领奖台不能领取");
+  const QString joined = WholeWords(text);
+  EXPECT_EQ(QString(joined).remove(QChar(0x2060)), text);
+  QFont font = QApplication::font();
+  font.setPixelSize(16);
+  const QString breakAfter = QStringLiteral("：，。");
+  int wrapped = 0;
+  for (int width = 60; width <= 480; width += 20) {
+    QTextLayout layout(joined, font);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+      line.setLineWidth(width);
+    layout.endLayout();
+    for (int i = 0; i + 1 < layout.lineCount(); ++i) {
+      const QTextLine line = layout.lineAt(i);
+      const QString shown = joined.mid(line.textStart(), line.textLength()).remove(QChar(0x2060));
+      // Each line but the last ends after a punctuation mark, or before an opening quote.
+      const QChar next = joined.at(line.textStart() + line.textLength());
+      EXPECT_TRUE(breakAfter.contains(shown.back()) || next == QChar(0x201C))
+          << width << ": " << shown.toStdString();
+      ++wrapped;
+    }
+  }
+  EXPECT_GT(wrapped, 10);
 }
