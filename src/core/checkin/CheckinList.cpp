@@ -47,6 +47,8 @@ std::string StateText(TDeskState state) {
       return text::G("签到已结束：抽奖名单已确定");
     case TDeskState::Stopped:
       return text::G("签到未开始");
+    case TDeskState::StoppedAfterDraw:
+      return text::G("签到已结束，服务未启动");
   }
   return {};
 }

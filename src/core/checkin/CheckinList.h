@@ -33,8 +33,9 @@ bool IsFailure(TAnswer answer);
 // under it. When people share an id, the draw, its record and the verifier count ids: the
 // count then says both, "已签到 N / M 人（K 个号码）".
 std::string CountText(size_t checkedIn, size_t total, size_t checkedInIds);
-// Open: where to scan; closed by the draw: that the list is fixed; stopped: that it is off.
-enum class TDeskState { Open, ClosedForDraw, Stopped };
+// Open: where to scan; closed by the draw: that the list is fixed; stopped: that it is off
+// (and after the draw fixed the list, that the server is off too).
+enum class TDeskState { Open, ClosedForDraw, Stopped, StoppedAfterDraw };
 std::string StateText(TDeskState state);
 
 // The check-in window's texts (GBK): why a loopback address reaches no phone, and the

@@ -92,7 +92,8 @@ void THostRemoteFrm::ShowState() {
   LbCode->setText(running ? QString::fromStdString(code) : QString());
   QString host;
   if (!running) {
-    host = QStringLiteral("请先在“扫码签到”中开始签到，手机才能连上");
+    // The server runs once started in 扫码签到, also after the draw when check-in is over.
+    host = QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动");
   } else if (v.LockedSeconds > 0) {
     host = QStringLiteral("配对码输错太多次，暂停配对 %1 秒（换一个配对码可立即恢复）")
                .arg(v.LockedSeconds);

@@ -28,9 +28,11 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/CheckinWall.h"
+#include "core/checkin/LanSettings.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
 #include "core/records/Loaders.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
@@ -339,6 +341,69 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   }
   // The screen closed: the host's pairing ended with it.
   EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
+}
+
+TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
+  const uint16_t port = checkin::FreePort("127.0.0.1", 18840);
+  {
+    TCheckinService service;
+    TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+    frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
+    frm.SePort->setValue(port);
+    frm.EdWifiName->setText(QStringLiteral("年会"));
+    frm.EdWifiPassword->setText(QStringLiteral("12345678"));
+    frm.BtnStart->click();
+    ASSERT_TRUE(service.Running());
+    frm.EdWifiPassword->setText(QStringLiteral("87654321"));
+  }  // the program ends, the server still on: nobody stopped it
+
+  // The window of the next start proposes what the task had, not a free port.
+  TCheckinService service;
+  {
+    TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+    EXPECT_EQ(frm.CbAddress->currentText(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(frm.SePort->value(), port);
+    EXPECT_EQ(frm.EdWifiName->text(), QStringLiteral("年会"));
+    EXPECT_EQ(frm.EdWifiPassword->text(), QStringLiteral("87654321"));
+  }
+  // And the main window starts the server again by itself, on the same address and port.
+  TMainForm main;
+  main.RestoreCheckin();
+  ASSERT_TRUE(main.Checkin().Running());
+  EXPECT_EQ(main.Checkin().Url(), "http://127.0.0.1:" + std::to_string(port) + "/");
+  EXPECT_EQ(main.Checkin().WifiLine(), G("Wi-Fi：年会  密码：87654321"));
+  EXPECT_TRUE(main.Checkin().DeskOpen());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSaysWhere) {
+  // A finished draw of the task.
+  std::string err;
+  ASSERT_TRUE(files::WriteFileAtomic(paths::FinishedJournalPath(1001), "DRAW\r\n", err));
+  TCheckinService service;
+  TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+  THostRemoteFrm host(service);
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("启动服务(&B)"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到已结束，服务未启动"));
+  EXPECT_EQ(Plain(host.LbHost), QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动"));
+  frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
+  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18860));
+  frm.BtnStart->click();
+  ASSERT_TRUE(service.Running()) << m_dialogs.messages().size();
+  EXPECT_TRUE(m_dialogs.messages().empty());
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("停止服务(&T)"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到已结束：抽奖名单已确定"));
+  EXPECT_TRUE(frm.BtnDesks->isEnabled());
+  host.ShowState();
+  EXPECT_EQ(Plain(host.LbHost), QStringLiteral("尚未配对主持人手机"));
+  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(checkin::TPairRole::Host));
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
+            checkin::TAnswer::Closed);
+  // Stopped by the operator: it stays off at the next start.
+  frm.BtnStart->click();
+  EXPECT_FALSE(service.Running());
+  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
 }
 
 TEST_F(CheckinWindow, SentencesWrapAfterPunctuationAndNeverInsideAWord) {
