@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTextLayout>
@@ -386,6 +387,22 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("启动服务(&B)"));
   EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到已结束，服务未启动"));
   EXPECT_EQ(Plain(host.LbHost), QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动"));
+  // Pictures to look at (TOMBOLIX_CHECKIN_WINDOW_PNG=<prefix>, under a real screen).
+  const QString pictures = qEnvironmentVariable("TOMBOLIX_CHECKIN_WINDOW_PNG");
+  const auto snap = [&](const QString& name) {
+    if (pictures.isEmpty()) return;
+    frm.show();
+    host.show();
+    host.move(frm.frameGeometry().topRight());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&frm) && QTest::qWaitForWindowExposed(&host));
+    frm.grab().save(pictures + QStringLiteral("-checkin-") + name + QStringLiteral(".png"));
+    host.grab().save(pictures + QStringLiteral("-host-") + name + QStringLiteral(".png"));
+    frm.screen()->grabWindow(0).save(pictures + QStringLiteral("-screen-") + name +
+                                     QStringLiteral(".png"));
+  };
+  frm.EdWifiName->setText(QStringLiteral("年会嘉宾"));
+  frm.EdWifiPassword->setText(QStringLiteral("12345678"));
+  snap(QStringLiteral("stopped"));
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
   frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18860));
   frm.BtnStart->click();
@@ -400,6 +417,7 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(checkin::TPairRole::Host));
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::Closed);
+  snap(QStringLiteral("running"));
   // Stopped by the operator: it stays off at the next start.
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
