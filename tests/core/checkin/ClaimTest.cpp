@@ -376,3 +376,25 @@ TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
   r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=2&c=" + desk->PrizesOf("9")[0].Code);
   EXPECT_TRUE(Has(r, "\"photo\":\"data:image/jpeg;base64,/9h3YW5n\"")) << r.Body;
 }
+
+// A winner's code on the phone is what the desk finds after a restart too.
+TEST(ClaimDesk, APrizeKeepsItsCodeAcrossARestartOfTheProgram) {
+  TempRoot root;
+  std::string first;
+  {
+    Desk d;
+    const std::vector<TPrize> prizes = d.desk.PrizesOf("13800000001");
+    ASSERT_EQ(prizes.size(), 1u);
+    first = prizes[0].Code;
+    ASSERT_EQ(first.size(), kClaimCodeDigits);
+  }
+  Desk again;
+  ASSERT_TRUE(again.desk.Find(first).has_value());
+  EXPECT_EQ(again.desk.Find(first)->Winner.Id, "13800000001");
+  EXPECT_EQ(again.desk.ClaimCode(first, G("领奖台1")).Answer, TClaimAnswer::Claimed);
+  // Another draw of the task has codes of its own.
+  TClaimDraw other = TwoWinners();
+  other.DrawKey = Sha256Hex("DRAW\ttwo\r\n");
+  Desk later(other);
+  EXPECT_FALSE(later.desk.Find(first).has_value());
+}
