@@ -301,10 +301,17 @@ TFinding ScreenFinding(int screens, int drawScreen, int width, int height) {
   return f;
 }
 
-TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64_t checkedIn,
-                        int64_t total) {
+TFinding CheckinFinding(bool listFixed, bool running, bool answered, std::string_view url,
+                        int64_t checkedIn, int64_t total) {
   TFinding f{TMark::Warning, G("签到"), {}};
-  if (!running) {
+  if (listFixed) {
+    const std::string over = G("签到已结束，名单已确定");
+    f.Mark = running && !answered ? TMark::Warning : TMark::Ok;
+    f.Text = !running ? over + G("；网页服务未启动")
+             : answered
+                 ? over + G("；网页应答正常：") + std::string(url)
+                 : over + G("；网页没有应答：") + std::string(url) + G("，请检查网络和防火墙");
+  } else if (!running) {
     f.Text = G("本项目只抽取已签到人员，但签到尚未开始：请先开始签到");
   } else if (!answered) {
     f.Text = G("签到网页没有应答：") + std::string(url) + G("，请检查网络和防火墙");

@@ -62,9 +62,10 @@ TFinding FontFinding(const std::vector<std::string>& missing);
 TFinding ScreenFinding(int screens, int drawScreen, int width, int height);
 
 // Check-in, for a task whose draw takes only those checked in: whether check-in runs for
-// the task, whether its page answered on `url`, and the count so far.
-TFinding CheckinFinding(bool running, bool answered, std::string_view url, int64_t checkedIn,
-                        int64_t total);
+// the task, whether its page answered on `url`, and the count so far. Once the task's draw
+// fixed the list (`listFixed`) check-in is over: only the server is spoken of.
+TFinding CheckinFinding(bool listFixed, bool running, bool answered, std::string_view url,
+                        int64_t checkedIn, int64_t total);
 
 // The firewall on the phones' way in, for the profiles `profiles` (GBK names) in use:
 // `blocked` when it keeps them out.

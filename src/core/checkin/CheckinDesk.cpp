@@ -106,6 +106,7 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
   m_addressFailures.clear();
   m_idFailures.clear();
   m_confirmed.clear();
+  m_confirmedIds.clear();
   for (const TCheckinRecord& r : file.Records) {
     const int64_t line = m_list.LineOf(r.Id, r.Name);
     if (line < 0) {
@@ -116,6 +117,7 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
     if (!m_in.insert(at).second) continue;
     m_tokens[r.Token] = m_list.IdOf(at);
     m_confirmed.insert(at);
+    m_confirmedIds.insert(m_list.IdOf(at));
     m_wall.push_back(m_list.HasNameField() ? m_list.NameOf(at)
                                            : MaskId(r.Id, task.HideBegin, task.HideEnd));
     m_tokenNames[r.Token] = m_wall.back();
@@ -152,6 +154,11 @@ bool TCheckinDesk::IsOpen() const {
 bool TCheckinDesk::HasNameField() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_list.HasNameField();
+}
+
+bool TCheckinDesk::RepeatedId(std::string_view id) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_list.RepeatedId(id);
 }
 
 std::string TCheckinDesk::TaskName() const {
@@ -298,6 +305,7 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
       m_tokens[q.token] = q.id;
       m_tokenNames[q.token] = q.wallName;
       m_confirmed.insert(q.line);
+      m_confirmedIds.insert(q.id);
       m_wall.push_back(q.wallName);
       ++m_arrivals;
       if (m_wall.size() > kWallLines) m_wall.pop_front();
@@ -318,6 +326,7 @@ void TCheckinDesk::PublishLocked() {
   std::lock_guard<std::mutex> view(m_viewMutex);
   m_view.Open = m_open;
   m_view.CheckedIn = m_confirmed.size();
+  m_view.CheckedInIds = m_confirmedIds.size();
   m_view.Total = m_list.Count();
   m_view.Latest.assign(m_wall.begin(), m_wall.end());
   m_view.Arrivals = m_arrivals;

@@ -56,8 +56,9 @@ std::string LockText(const TCheckinLock& lock);
 // What the check-in screen shows.
 struct TCheckinView {
   bool Open = false;
-  size_t CheckedIn = 0;             // ids of the list checked in
-  size_t Total = 0;                 // ids on the list
+  size_t CheckedIn = 0;             // people of the list checked in
+  size_t Total = 0;                 // people on the list (TCheckinList::Count)
+  size_t CheckedInIds = 0;          // distinct ids among them: what the draw counts
   std::vector<std::string> Latest;  // newest last, at most kWallLines, GBK
   uint64_t Arrivals = 0;            // names the wall has had since Open (Latest's last ones)
   uint64_t Generation = 0;          // raised on every change
@@ -122,6 +123,8 @@ class TCheckinDesk {
   std::vector<std::string> CheckedInIds() const;
   bool HasNameField() const;
   std::string TaskName() const;
+  // More than one line of the list holds the id (as on the list): TCheckinList::RepeatedId.
+  bool RepeatedId(std::string_view id) const;
 
   // The board the phones read; replaced whole by the draw screen at each reveal.
   void SetBoard(TWinnersBoard board);
@@ -167,6 +170,7 @@ class TCheckinDesk {
   std::unordered_map<std::string, std::string> m_tokens;      // token → id
   std::unordered_map<std::string, std::string> m_tokenNames;  // token → name on the wall
   std::set<size_t> m_confirmed;                               // lines whose check-in is on disk
+  std::set<std::string> m_confirmedIds;                       // their ids
   std::deque<std::string> m_wall;
   uint64_t m_arrivals = 0;
   Failures m_addressFailures;

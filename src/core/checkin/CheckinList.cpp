@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/records/DrawDataFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -31,8 +32,11 @@ std::string AnswerText(TAnswer answer) {
   return {};
 }
 
-std::string CountText(size_t checkedIn, size_t total) {
-  return text::G("已签到 ") + std::to_string(checkedIn) + " / " + std::to_string(total);
+std::string CountText(size_t checkedIn, size_t total, size_t checkedInIds) {
+  std::string s = text::G("已签到 ") + std::to_string(checkedIn) + " / " + std::to_string(total);
+  if (checkedInIds != checkedIn)
+    s += text::G(" 人（") + std::to_string(checkedInIds) + text::G(" 个号码）");
+  return s;
 }
 
 std::string StateText(TDeskState state) {
@@ -43,6 +47,8 @@ std::string StateText(TDeskState state) {
       return text::G("签到已结束：抽奖名单已确定");
     case TDeskState::Stopped:
       return text::G("签到未开始");
+    case TDeskState::StoppedAfterDraw:
+      return text::G("签到已结束，服务未启动");
   }
   return {};
 }
@@ -93,7 +99,14 @@ std::string FoldText(std::string_view gbk) {
   };
   for (size_t i = 0; i < gbk.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(gbk[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
+    if (c >= 0x81 && c <= 0xFE && i + 3 < gbk.size() && gbk[i + 1] >= '0' && gbk[i + 1] <= '9') {
+      // A four-byte character: the list keeps a blank inside a cell as a no-break space.
+      if (gbk.substr(i, 4) == kCellBlank)
+        blank();
+      else
+        out.append(gbk.substr(i, 4));
+      i += 3;
+    } else if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
       const unsigned char t = static_cast<unsigned char>(gbk[i + 1]);
       ++i;
       if (c == 0xA1 && t == 0xA1) {
@@ -119,6 +132,7 @@ void TCheckinList::Load(std::string_view titleLine, const std::vector<std::strin
   m_lines = lines;
   m_byId.clear();
   m_byLower.clear();
+  m_idLines.clear();
   m_nameField = -1;
   const std::vector<std::string> heads = text::SplitFields(titleLine);
   m_idTitle = heads.empty() ? std::string() : heads[0];
@@ -134,6 +148,7 @@ void TCheckinList::Load(std::string_view titleLine, const std::vector<std::strin
     const std::string_view id = text::FirstField(m_lines[i]);
     if (id.empty()) continue;
     const std::string key = FoldId(id);
+    ++m_idLines[key];
     std::vector<size_t>& at = m_byId[key];
     if (at.empty()) {
       m_byLower[Lower(key)].push_back(key);
@@ -180,6 +195,11 @@ bool TCheckinList::SharedId(std::string_view id) const {
   return it != m_byId.end() && it->second.size() > 1;
 }
 
+bool TCheckinList::RepeatedId(std::string_view id) const {
+  const auto it = m_idLines.find(FoldId(id));
+  return it != m_idLines.end() && it->second > 1;
+}
+
 std::string TCheckinList::IdOf(size_t index) const {
   return index < m_lines.size() ? std::string(text::FirstField(m_lines[index])) : std::string();
 }
@@ -188,7 +208,7 @@ std::string TCheckinList::NameOf(size_t index) const {
   if (m_nameField < 0 || index >= m_lines.size()) return {};
   const std::vector<std::string> fields = text::SplitFields(m_lines[index]);
   const size_t f = static_cast<size_t>(m_nameField);
-  return f < fields.size() ? fields[f] : std::string();
+  return f < fields.size() ? ShownField(fields[f]) : std::string();
 }
 
 TAnswer TCheckinList::Match(std::string_view id, std::string_view name, int64_t& line) const {

@@ -29,10 +29,13 @@ std::string AnswerText(TAnswer answer);
 // Answers that count against the address's failed attempts: those that tell an id apart.
 bool IsFailure(TAnswer answer);
 
-// The check-in screen's texts (GBK): "已签到 N / M", and the line under it.
-std::string CountText(size_t checkedIn, size_t total);
-// Open: where to scan; closed by the draw: that the list is fixed; stopped: that it is off.
-enum class TDeskState { Open, ClosedForDraw, Stopped };
+// The check-in screen's texts (GBK): "已签到 N / M" (people of the list), and the line
+// under it. When people share an id, the draw, its record and the verifier count ids: the
+// count then says both, "已签到 N / M 人（K 个号码）".
+std::string CountText(size_t checkedIn, size_t total, size_t checkedInIds);
+// Open: where to scan; closed by the draw: that the list is fixed; stopped: that it is off
+// (and after the draw fixed the list, that the server is off too).
+enum class TDeskState { Open, ClosedForDraw, Stopped, StoppedAfterDraw };
 std::string StateText(TDeskState state);
 
 // The check-in window's texts (GBK): why a loopback address reaches no phone, and the
@@ -44,7 +47,8 @@ std::string WifiText(std::string_view nameGbk, std::string_view passwordGbk);
 inline constexpr size_t kMaxFieldBytes = 64;
 
 // A typed text (GBK) as the list is compared: full-width letters, digits and signs as their
-// ASCII forms, the ideographic space as a blank, runs of blanks as one, none at either end.
+// ASCII forms, the ideographic space and the list's blank inside a cell (kCellBlank) as a
+// blank, runs of blanks as one, none at either end.
 std::string FoldText(std::string_view gbk);
 
 class TCheckinList {
@@ -69,10 +73,14 @@ class TCheckinList {
   int64_t LineOf(std::string_view id, std::string_view name) const;
   // The id repeats on the list: its records carry the name to tell its people apart.
   bool SharedId(std::string_view id) const;
+  // More than one line of the list holds the id, whether or not names tell them apart: what
+  // is filed by id alone (a photo) cannot say which of them it shows.
+  bool RepeatedId(std::string_view id) const;
   const std::string& Line(size_t index) const { return m_lines[index]; }
   // The line's id as the list has it.
   std::string IdOf(size_t index) const;
-  // The name field of a line; empty when the list has none or the line is short of it.
+  // The name field of a line as shown (ShownField); empty when the list has none or the line
+  // is short of it.
   std::string NameOf(size_t index) const;
 
   // Matches an id and name as a phone typed them (GBK) against the list: CheckedIn with
@@ -88,6 +96,7 @@ class TCheckinList {
   std::vector<std::string> m_lines;
   std::unordered_map<std::string, std::vector<size_t>> m_byId;          // folded id → lines
   std::unordered_map<std::string, std::vector<std::string>> m_byLower;  // lower case → ids
+  std::unordered_map<std::string, size_t> m_idLines;                    // folded id → lines
   int m_nameField = -1;
   std::string m_idTitle;
   bool m_numericIds = false;

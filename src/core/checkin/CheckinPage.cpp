@@ -14,37 +14,37 @@ constexpr std::string_view kHead = R"(<!DOCTYPE html>
 <title>扫码签到</title>
 <style>
 *{box-sizing:border-box}
-body{margin:0;font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
+body{margin:0;word-break:keep-all;overflow-wrap:anywhere;
+font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
 background:#7a0d0d;color:#fff4d6;font-size:17px;line-height:1.5}
 main{max-width:480px;margin:0 auto;padding:16px;display:flex;flex-direction:column}
 h1{order:0}.task{order:1}#me{order:2}#prize{order:2}#done{order:3}#f{order:5}section{order:6}
 #count{order:7}
 .closed section{order:4}
 h1{font-size:24px;margin:8px 0 4px;text-align:center;color:#ffd75e}
-.task{text-align:center;margin:0 0 14px;word-break:break-all}
+.task{text-align:center;margin:0 0 14px}
 form,section{background:#fffaf0;color:#3a1a00;border-radius:12px;padding:16px;margin-bottom:14px}
 label{display:block;font-weight:bold;margin:6px 0 4px}
 input{width:100%;font-size:20px;padding:10px;border:1px solid #c9a36a;border-radius:8px}
 button{width:100%;margin-top:14px;font-size:20px;padding:12px;border:0;border-radius:8px;
 background:#d62b1e;color:#fff;font-weight:bold}
 button:disabled{background:#b48b86}
-#answer{margin-top:12px;font-size:20px;font-weight:bold;text-align:center;min-height:30px;
-word-break:break-all}
+#answer{margin-top:12px;font-size:20px;font-weight:bold;text-align:center;min-height:30px}
 #answer.ok{color:#127a2c}#answer.no{color:#b3150b}
 #done{display:none;background:#fffaf0;color:#127a2c;font-size:20px;font-weight:bold;
-text-align:center;border-radius:12px;padding:12px;margin-bottom:14px;word-break:break-all}
+text-align:center;border-radius:12px;padding:12px;margin-bottom:14px}
 #me{display:none;background:#ffd75e;color:#7a0d0d;font-size:24px;font-weight:bold;
 text-align:center;border-radius:12px;padding:16px;margin-bottom:14px}
 #prize{display:none;background:#fffaf0;color:#3a1a00;border-radius:12px;padding:14px;
 margin-bottom:14px;text-align:center}
-#prize .item{font-size:20px;font-weight:bold;color:#b3150b;word-break:break-all}
+#prize .item{font-size:20px;font-weight:bold;color:#b3150b}
 #prize .code{font-size:30px;font-weight:bold;letter-spacing:2px;font-family:monospace}
 #prize canvas{display:block;margin:6px auto}
 #prize .state{font-size:18px;font-weight:bold;color:#8a6a4a}
 #prize .done{font-size:26px;color:#127a2c}
 #prize .p+.p{border-top:1px dashed #c9a36a;margin-top:10px;padding-top:10px}
 h2{font-size:19px;margin:0 0 8px;color:#b3150b}
-#lines div{padding:2px 0;word-break:break-all;font-family:monospace,"Noto Sans CJK SC"}
+#lines div{padding:2px 0;font-family:monospace,"Noto Sans CJK SC"}
 #lines div.c{font-weight:bold;margin-top:8px;font-family:inherit}
 .muted{color:#8a6a4a;font-size:15px}
 #count{text-align:center;font-size:15px;color:#ffe9b0}

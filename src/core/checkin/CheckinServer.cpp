@@ -129,6 +129,37 @@ std::string PeerAddress(MHD_Connection* c) {
   return buf;
 }
 
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+size_t UnescapeUrl(char* text) {
+  size_t out = 0;
+  for (size_t in = 0; text[in] != '\0'; ++in) {
+    const int hi = text[in] == '%' ? HexValue(text[in + 1]) : -1;
+    const int lo = hi >= 0 ? HexValue(text[in + 2]) : -1;
+    // A NUL would end the path early as the library hands it on: "%00" stays as sent, so
+    // the path names no route.
+    if (lo >= 0 && (hi | lo) != 0) {
+      text[out++] = static_cast<char>(hi * 16 + lo);
+      in += 2;
+    } else {
+      text[out++] = text[in];
+    }
+  }
+  text[out] = '\0';
+  return out;
+}
+
+namespace {
+
+size_t Unescape(void*, MHD_Connection*, char* text) { return UnescapeUrl(text); }
+
 MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
                   const char* upload, size_t* uploadSize, void** state) {
   auto* server = static_cast<TCheckinServer*>(cls);
@@ -295,7 +326,8 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
       MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
       kMaxConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT, kTimeoutSeconds,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(2 * kMaxHeaderBytes + 4096),
-      MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_END);
+      MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_UNESCAPE_CALLBACK, &Unescape,
+      nullptr, MHD_OPTION_END);
   if (!m_daemon) {
     m_watch.End();
     error = text::G("签到服务未能启动（") + ipv4 + ":" + std::to_string(port) + text::G("）。");

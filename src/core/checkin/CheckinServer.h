@@ -98,6 +98,11 @@ class TCheckinServer {
   std::string m_url;
 };
 
+// Decodes the %XX escapes of a request's path in place (what the library would), but keeps
+// "%00" as sent: a path is handed on as a C string, and a NUL in it would cut it to another
+// route. Returns the new length.
+size_t UnescapeUrl(char* text);
+
 // The machine's IPv4 addresses, up and not loopback first (in interface order), then
 // 127.0.0.1.
 std::vector<std::string> LocalIPv4Addresses();

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "core/checkin/LanSettings.h"
 #include "core/draw/DrawJournal.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -28,10 +29,6 @@ bool DrawFixed(int32_t taskId) {
   return paths::FileExists(paths::FinishedJournalPath(taskId)) || HasWinnerFiles(taskId);
 }
 
-std::string DrawFixedText() {
-  return text::G("该项目的抽奖已经开始，签到名单已确定，不能再签到。");
-}
-
 bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
                     std::string& error) {
   if (!CheckinRows(taskId, rows, error)) return false;
@@ -49,8 +46,17 @@ bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::stri
   return true;
 }
 
-std::string CloseForDrawQuestion(size_t checkedIn, size_t total) {
-  return text::G("签到还在进行（") + CountText(checkedIn, total) +
+std::string RestoreFailedText(const std::string& ipv4, uint16_t port) {
+  return text::G("上次运行的签到服务未能在") + ipv4 + ":" + std::to_string(port) +
+         text::G("重新启动：");
+}
+
+std::string SettingsNotKeptText() {
+  return text::G("服务已启动，但地址和端口未能保存，下次打开程序时不会自动恢复：");
+}
+
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total, size_t checkedInIds) {
+  return text::G("签到还在进行（") + CountText(checkedIn, total, checkedInIds) +
          text::G("）。打开抽奖屏幕将结束签到，只抽取已签到的人员。现在结束签到并开始抽奖吗？");
 }
 
@@ -67,11 +73,6 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   if (!LoadLuckTask(taskId, task, error)) return false;
   error = checkin::NoListRefusal(task.OrderBy);
   if (!error.empty()) return false;
-  // Whoever the draw used is on file; nobody joins that list afterwards.
-  if (checkin::DrawFixed(taskId)) {
-    error = checkin::DrawFixedText();
-    return false;
-  }
   checkin::TCheckinTask t;
   t.TaskId = task.TaskId;
   t.TaskName = task.MainTitle.empty() ? task.TaskName : task.MainTitle;
@@ -83,6 +84,9 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
     return false;
   auto desk = std::make_unique<checkin::TCheckinDesk>();
   if (!desk->Open(t, error)) return false;
+  // Whoever the draw used is on file; nobody joins that list afterwards, but the phones
+  // keep their pages and the winners their claims.
+  if (checkin::DrawFixed(taskId)) desk->Close();
   // Claims of the results on file go on; a draw on stage brings its own winners.
   auto claimDesk = claims::SharedClaimDesk(taskId);
   m_claimsError.clear();
@@ -98,9 +102,58 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   m_claimRoutes = std::move(routes);
   m_server = std::move(server);
   m_titleLine = t.TitleLine;
+  const int32_t before = m_taskId;
   m_taskId = taskId;
   m_closedForDraw = false;
+  // Only the task started last comes back by itself.
+  m_settingsError.clear();
+  if (before != 0 && before != taskId) {
+    checkin::TLanSettings old = checkin::ReadLanSettings(before);
+    if (old.Running) {
+      old.Running = false;
+      checkin::WriteLanSettings(before, old, m_settingsError);
+    }
+  }
+  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  s.Address = ipv4;
+  s.Port = port;
+  s.Running = true;
+  s.WifiName = m_wifiName;
+  s.WifiPassword = m_wifiPassword;
+  checkin::WriteLanSettings(taskId, s, m_settingsError);
   return true;
+}
+
+void TCheckinService::StopByOperator() {
+  const bool running = Running();
+  Stop();
+  if (!running || m_taskId == 0) return;
+  checkin::TLanSettings s = checkin::ReadLanSettings(m_taskId);
+  s.Running = false;
+  m_settingsError.clear();
+  checkin::WriteLanSettings(m_taskId, s, m_settingsError);
+}
+
+bool TCheckinService::Restore(const std::vector<int32_t>& taskIds, std::string& error) {
+  error.clear();
+  for (int32_t id : taskIds) {
+    const checkin::TLanSettings s = checkin::ReadLanSettings(id);
+    if (!s.Running || s.Address.empty() || s.Port == 0) continue;
+    SetWifi(s.WifiName, s.WifiPassword);
+    if (!Start(id, s.Address, s.Port, error))
+      error = checkin::RestoreFailedText(s.Address, s.Port) + error;
+    return true;
+  }
+  return false;
+}
+
+bool TCheckinService::RememberWifi(int32_t taskId, const std::string& name,
+                                   const std::string& password, std::string& error) {
+  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  if (s.WifiName == name && s.WifiPassword == password) return true;
+  s.WifiName = name;
+  s.WifiPassword = password;
+  return checkin::WriteLanSettings(taskId, s, error);
 }
 
 void TCheckinService::Stop() {
@@ -119,7 +172,7 @@ std::string TCheckinService::BeforeDraw(int32_t taskId) const {
   std::string error;
   if (!LoadCheckinOnly(taskId, checkinOnly, error) || !checkinOnly) return {};
   const checkin::TCheckinView v = m_desk->View();
-  return checkin::CloseForDrawQuestion(v.CheckedIn, v.Total);
+  return checkin::CloseForDrawQuestion(v.CheckedIn, v.Total, v.CheckedInIds);
 }
 
 void TCheckinService::CloseDesk() {

@@ -28,8 +28,6 @@ std::string NoListRefusal(TDrawType type);
 // damaged), its draw finished, or it has winners. Check-in then stays closed, so the list
 // the draw used is the one on file.
 bool DrawFixed(int32_t taskId);
-// Why check-in cannot start for such a task (GBK).
-std::string DrawFixedText();
 
 // The task's check-ins as the 签到名单 export lists them (id, time): for a draw of those
 // checked in, the ones its journal fixed (a check-in file that grew afterwards changes
@@ -37,9 +35,16 @@ std::string DrawFixedText();
 bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
                     std::string& error);
 
+// The head of the message when the server left running could not start again (GBK); the
+// server's reason follows it.
+std::string RestoreFailedText(const std::string& ipv4, uint16_t port);
+
+// The head of the warning when the server runs but its settings could not be noted (GBK).
+std::string SettingsNotKeptText();
+
 // The question before the draw screen of a task drawn from those checked in opens while its
 // check-in is open (GBK).
-std::string CloseForDrawQuestion(size_t checkedIn, size_t total);
+std::string CloseForDrawQuestion(size_t checkedIn, size_t total, size_t checkedInIds);
 
 }  // namespace checkin
 
@@ -49,11 +54,20 @@ class TCheckinService {
   ~TCheckinService();
 
   // Opens the desk of `taskId` on its list and check-in file and starts the server on the
-  // address and port. False with the text to show (GBK): a task without a list, one whose
-  // draw fixed its list, or a desk or server that would not open; nothing runs then.
+  // address and port, and notes them in the task's LAN settings as running. Once the task's
+  // draw fixed its list the desk stays closed, but the server runs for the winners' pages,
+  // the claims and the host. False with the text to show (GBK): a task without a list, or a
+  // desk or server that would not open; nothing runs then.
   bool Start(int32_t taskId, const std::string& ipv4, uint16_t port, std::string& error);
-  // Stops the server; the desk's records stay on disk.
+  // Stops the server; the desk's records stay on disk, and the settings still say running,
+  // so the program's next start brings the server back (a close or a crash is no decision).
   void Stop();
+  // The operator stops it: as Stop, and the settings say so.
+  void StopByOperator();
+  // At the program's start: the first of `taskIds` whose settings say running starts again
+  // on its address and port, with its Wi-Fi line. True when one was to start; `error` then
+  // holds why it did not (GBK), empty when it runs.
+  bool Restore(const std::vector<int32_t>& taskIds, std::string& error);
   bool Running() const { return m_server && m_server->Running(); }
   int32_t TaskId() const { return m_taskId; }
   std::string Url() const { return Running() ? m_server->Url() : std::string(); }
@@ -85,9 +99,15 @@ class TCheckinService {
   std::string DeskPairUrl();
   // The error of the last refresh of the claims (GBK), empty when none.
   const std::string& ClaimsError() const { return m_claimsError; }
+  // Why the LAN settings could not be noted at the last start or stop (GBK), empty when
+  // they were: the server then runs, but may not come back by itself.
+  const std::string& SettingsError() const { return m_settingsError; }
 
   // The hall's Wi-Fi, shown on the check-in screen (GBK; empty: no line).
   void SetWifi(std::string name, std::string password);
+  // Notes the Wi-Fi of `taskId` in its LAN settings; false with the writer's text.
+  static bool RememberWifi(int32_t taskId, const std::string& name, const std::string& password,
+                           std::string& error);
   std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
 
  private:
@@ -99,6 +119,7 @@ class TCheckinService {
   std::unique_ptr<claims::TClaimRoutes> m_claimRoutes;
   std::string m_titleLine;
   std::string m_claimsError;
+  std::string m_settingsError;
   int32_t m_taskId = 0;
   bool m_closedForDraw = false;
   std::string m_wifiName;

@@ -4,12 +4,16 @@
 #include <ctime>
 #include <unordered_map>
 
+#include <nettle/hmac.h>
+
 #include "core/draw/DrawProof.h"
 #include "core/records/Loaders.h"
 #include "core/records/WinnerFiles.h"
 #include "core/results/QueryRules.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Format.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 #include "core/text/Text.h"
 
 namespace claims {
@@ -41,6 +45,22 @@ std::string DigitsOf(std::string_view code) {
       return {};
   }
   return out;
+}
+
+// The draw's claim-code key, kept in DATA/ (never in LUCK_FILE/ nor in an audit bundle), so
+// the codes on the winners' phones still hold after a restart. Made on first use; a key that
+// cannot be read or kept serves this run only, and the codes are then new after a restart.
+TDrawSecret ClaimCodeKey(int32_t taskId, std::string_view drawKey) {
+  const std::string path = paths::DataRoot() + "DATA/CLAIMKEY_" + std::to_string(taskId) + "_" +
+                           std::string(drawKey.substr(0, 16)) + ".txt";
+  TDrawSecret key{};
+  std::string bytes, error;
+  if (files::ReadWholeFile(path, bytes, error) && bytes.size() >= 64 &&
+      ParseSecretHex(std::string_view(bytes).substr(0, 64), key))
+    return key;
+  if (!SystemSecret(key, error)) return key;
+  files::WriteFileAtomic(path, SecretHex(key) + "\r\n", error);
+  return key;
 }
 
 }  // namespace
@@ -83,8 +103,10 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
   // no claim of the one held is on its way to disk.
   TClaimFile file;
   if (!ReadDrawClaims(draw.TaskId, draw.DrawKey, file, error)) return false;
+  const TDrawSecret codeKey = ClaimCodeKey(draw.TaskId, draw.DrawKey);
   std::unique_lock<std::mutex> lock(m_mutex);
   m_flushed.wait(lock, [this] { return !m_flushing && m_queued.empty(); });
+  m_codeKey = codeKey;
   m_codes.clear();
   m_byCode.clear();
   m_claimed.clear();
@@ -118,20 +140,26 @@ void TClaimDesk::TakeLocked(TClaimDraw draw, bool sameDraw) {
   m_absent = std::move(absent);
   for (const auto& [key, at] : m_index) {
     if (m_codes.count(key)) continue;
-    const std::string code = NewCodeLocked();
-    if (code.empty()) continue;  // no randomness now: the next Use gives it one
+    const std::string code = NewCodeLocked(key);
+    if (code.empty()) continue;
     m_codes.emplace(key, code);
     m_byCode.emplace(code, key);
   }
 }
 
-std::string TClaimDesk::NewCodeLocked() {
+std::string TClaimDesk::NewCodeLocked(const Key& key) {
+  // The same prize gets the same code in every run: a keyed hash of the prize, tried again
+  // with the next number only where two prizes meet (about 1 in 10^8 a pair).
   for (int tries = 0; tries < 100; ++tries) {
-    TDrawSecret secret{};
-    std::string ignored;
-    if (!SystemSecret(secret, ignored)) return {};
+    const std::string what =
+        key.first + "\t" + std::to_string(key.second) + "\t" + std::to_string(tries);
+    hmac_sha256_ctx ctx;
+    hmac_sha256_set_key(&ctx, m_codeKey.size(), m_codeKey.data());
+    hmac_sha256_update(&ctx, what.size(), reinterpret_cast<const uint8_t*>(what.data()));
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    hmac_sha256_digest(&ctx, sizeof digest, digest);
     uint64_t n = 0;
-    for (size_t i = 0; i < 8; ++i) n = n << 8 | secret[i];
+    for (size_t i = 0; i < 8; ++i) n = n << 8 | digest[i];
     std::string code = std::to_string(n % 100'000'000);
     code.insert(0, kClaimCodeDigits - code.size(), '0');
     if (!m_byCode.count(code)) return code;

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/draw/DrawProof.h"
 #include "core/draw/StageObserver.h"
 #include "core/records/ClaimFile.h"
 
@@ -112,7 +113,7 @@ class TClaimDesk {
   TPrize PrizeLocked(size_t winner) const;
   // Takes the draw's winners; `sameDraw`: the one held, whose absent winners stay.
   void TakeLocked(TClaimDraw draw, bool sameDraw);
-  std::string NewCodeLocked();
+  std::string NewCodeLocked(const Key& key);
 
   struct Outcome {
     bool done = false;
@@ -136,6 +137,7 @@ class TClaimDesk {
   TClaimDraw m_draw;
   std::map<Key, size_t> m_index;  // prize → place in m_draw.Winners
   std::set<Key> m_absent;
+  TDrawSecret m_codeKey{};  // the draw's claim-code key (ClaimCodeKey)
   std::map<Key, std::string> m_codes;
   std::map<std::string, Key> m_byCode;
   std::map<Key, TClaimRecord> m_claimed;

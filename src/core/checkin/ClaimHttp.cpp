@@ -249,9 +249,11 @@ THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
   std::string body = "{\"kind\":\"found\",\"desk\":" + JsonString(U8(desk)) + ",\"prizes\":[";
   for (size_t i = 0; i < found.size(); ++i) {
     if (i) body += ',';
-    // Photos for a single winner only: a search's list stays small.
-    body += PrizeJson(found[i], found.size() == 1 ? PhotoData(m_desk->TaskId(), found[i].Winner.Id)
-                                                  : std::string());
+    // Photos for a single winner only: a search's list stays small. Photos are named by
+    // id, so an id that people share has none the desk could trust.
+    const bool photo = found.size() == 1 && !m_checkin.RepeatedId(found[i].Winner.Id);
+    body += PrizeJson(found[i],
+                      photo ? PhotoData(m_desk->TaskId(), found[i].Winner.Id) : std::string());
   }
   body += "]}";
   return checkin::JsonResponse(std::move(body));

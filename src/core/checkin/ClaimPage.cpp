@@ -15,11 +15,12 @@ constexpr std::string_view kHead = R"page(<!DOCTYPE html>
 <title>领奖台</title>
 <style>
 *{box-sizing:border-box}
-body{margin:0;font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
+body{margin:0;word-break:keep-all;overflow-wrap:anywhere;
+font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
 background:#12355b;color:#fff;font-size:17px;line-height:1.5}
 main{max-width:480px;margin:0 auto;padding:14px}
 h1{font-size:22px;margin:6px 0 2px;text-align:center;color:#ffd75e}
-.task{text-align:center;margin:0 0 12px;word-break:break-all;color:#cfe0f5}
+.task{text-align:center;margin:0 0 12px;color:#cfe0f5}
 form,.card{background:#fff;color:#16263a;border-radius:12px;padding:14px;margin-bottom:12px}
 label{display:block;font-weight:bold;margin:0 0 6px}
 input{width:100%;font-size:20px;padding:10px;border:1px solid #8aa4c2;border-radius:8px}
@@ -27,14 +28,13 @@ button{width:100%;margin-top:12px;font-size:20px;padding:12px;border:0;border-ra
 background:#1f6fd1;color:#fff;font-weight:bold}
 button.claim{background:#d62b1e}
 button:disabled{background:#9aa9ba}
-#msg{min-height:28px;text-align:center;font-size:19px;font-weight:bold;margin-bottom:10px;
-word-break:break-all}
+#msg{min-height:28px;text-align:center;font-size:19px;font-weight:bold;margin-bottom:10px}
 #msg.ok{color:#7dffa0}#msg.no{color:#ffb3a8}
 .card .who{display:flex;gap:12px;align-items:center}
 .card img{width:96px;height:96px;object-fit:cover;border-radius:8px;flex:none;background:#dde}
-.card .name{font-size:24px;font-weight:bold;word-break:break-all}
-.card .id{color:#4b5d73;word-break:break-all}
-.card .item{font-size:20px;color:#b3150b;font-weight:bold;margin-top:6px;word-break:break-all}
+.card .name{font-size:24px;font-weight:bold}
+.card .id{color:#4b5d73}
+.card .item{font-size:20px;color:#b3150b;font-weight:bold;margin-top:6px}
 .card .state{margin-top:6px;font-weight:bold;color:#4b5d73}
 .card .state.done{color:#127a2c}
 #desk{text-align:center;color:#cfe0f5;font-size:15px}

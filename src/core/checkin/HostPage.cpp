@@ -14,7 +14,8 @@ constexpr std::string_view kPage = R"(<!DOCTYPE html>
 <title>主持人遥控</title>
 <style>
 *{box-sizing:border-box}
-body{margin:0;font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
+body{margin:0;word-break:keep-all;overflow-wrap:anywhere;
+font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
 background:#7a0d0d;color:#fff4d6;font-size:17px;line-height:1.45}
 main{max-width:480px;margin:0 auto;padding:12px}
 h1{font-size:22px;margin:4px 0 10px;text-align:center;color:#ffd75e}
@@ -26,15 +27,14 @@ button{display:block;width:100%;margin-top:10px;font-size:22px;padding:14px 8px;
 border-radius:10px;background:#d62b1e;color:#fff;font-weight:bold}
 button.alt{background:#6b4a2a}
 button:disabled{background:#b48b86}
-.msg{margin-top:10px;font-weight:bold;text-align:center;color:#b3150b;min-height:24px;
-word-break:break-all}
-#task{font-size:15px;color:#8a6a4a;word-break:break-all}
+.msg{margin-top:10px;font-weight:bold;text-align:center;color:#b3150b;min-height:24px}
+#task{font-size:15px;color:#8a6a4a}
 #phase{font-size:24px;font-weight:bold;color:#b3150b;margin:2px 0}
-#prize{font-size:18px;font-weight:bold;word-break:break-all}
+#prize{font-size:18px;font-weight:bold}
 #left{font-size:15px;color:#6b4a2a}
 #prompt{display:none;background:#ffd75e;color:#5a0a0a;font-size:19px;font-weight:bold;
-border-radius:10px;padding:10px;margin-top:10px;word-break:break-all}
-#won div,#won button{text-align:left;font-size:18px;word-break:break-all}
+border-radius:10px;padding:10px;margin-top:10px}
+#won div,#won button{text-align:left;font-size:18px}
 #won div{padding:6px 0;border-bottom:1px solid #ecd9b8}
 #won button{background:#fff;color:#3a1a00;border:2px solid #d62b1e;margin-top:6px}
 #won button.on{background:#ffd75e}

@@ -1,5 +1,7 @@
 #include "core/checkin/WinnersBoard.h"
 
+#include <algorithm>
+
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/text/Gbk.h"
@@ -23,7 +25,11 @@ TWinnersBoard BoardOf(const TRevealedList& list) {
 }
 
 void TWinnersFeed::Revealed(const TRevealedList& list) {
-  if (list.taskId == m_taskId) m_desk.SetBoard(BoardOf(list));
+  if (list.taskId != m_taskId) return;
+  const bool drawn = std::any_of(list.lines.begin(), list.lines.end(),
+                                 [](const TRevealedLine& l) { return l.place >= 0; });
+  if (drawn && m_desk.IsOpen()) m_desk.Close();
+  m_desk.SetBoard(BoardOf(list));
 }
 
 }  // namespace checkin

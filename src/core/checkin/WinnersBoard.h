@@ -15,7 +15,9 @@ namespace checkin {
 TWinnersBoard BoardOf(const TRevealedList& list);
 
 // Keeps the desk's board as the stage of `taskId` reveals its winners: subscribed to the
-// draw session, it hears every reveal and passes over other tasks' draws.
+// draw session, it hears every reveal and passes over other tasks' draws. The first reveal
+// of a winner closes the desk, whoever the draw takes: from then on the check-in file is
+// the list of the night.
 class TWinnersFeed : public TStageObserver {
  public:
   TWinnersFeed(TCheckinDesk& desk, int32_t taskId) : m_desk(desk), m_taskId(taskId) {}

@@ -423,6 +423,14 @@ TCheckinService& TMainForm::Checkin() {
   return *m_checkin;
 }
 
+void TMainForm::RestoreCheckin() {
+  std::vector<int32_t> ids;
+  for (int r = 0; r < m_tasks.Count(); ++r)
+    if (m_tasks.At(r)->OrderBy == TDrawType::FromData) ids.push_back(m_tasks.At(r)->TaskId);
+  std::string error;
+  if (Checkin().Restore(ids, error) && !error.empty()) ShowMessageBox(MessageKind::Warning, error);
+}
+
 void TMainForm::SBtnCheckinClick() {
   const config::TTaskRow* task = SelectedTask();
   if (!task) {

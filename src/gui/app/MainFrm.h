@@ -124,6 +124,9 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // The check-in service (made on first use).
   TCheckinService& Checkin();
   TCheckinFrm* CheckinWindow() const { return m_checkinFrm; }
+  // At the program's start: the LAN server a task had running when the program last ended
+  // (closed, killed or crashed) starts again on its address and port; a failure is told.
+  void RestoreCheckin();
 
  private:
   int m_bannerWidth = 0;  // the width the banner was painted for

@@ -120,9 +120,9 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
     const bool running = m_checkin && m_checkin->Running() && m_checkin->TaskId() == taskId;
     const std::string url = running ? m_checkin->Url() : std::string();
     const checkin::TCheckinView v = running ? m_checkin->Desk().View() : checkin::TCheckinView{};
-    m_findings.push_back(check::CheckinFinding(running, running && PageAnswers(Q(url)), url,
-                                               static_cast<int64_t>(v.CheckedIn),
-                                               static_cast<int64_t>(v.Total)));
+    m_findings.push_back(check::CheckinFinding(
+        checkin::DrawFixed(taskId), running, running && PageAnswers(Q(url)), url,
+        static_cast<int64_t>(v.CheckedIn), static_cast<int64_t>(v.Total)));
   }
 
   // Phones reach the program through the firewall whether or not this task checks in.

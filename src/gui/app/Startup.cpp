@@ -10,6 +10,7 @@
 
 #include "Version.h"
 #include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinService.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/FileWrite.h"
@@ -123,6 +124,18 @@ int RunTombolix(int argc, char** argv) {
   ConnectWindows(mainForm);
   FirstPaintProbe::Watch(mainForm);
   mainForm.show();
+  mainForm.RestoreCheckin();
+  // For the program's tests: the pairing codes of a server that came back, written to the
+  // file TOMBOLIX_PAIRING_LOG names ("host=<code>", "desk=<code>"), as its windows show them.
+  if (const QString log = qEnvironmentVariable("TOMBOLIX_PAIRING_LOG");
+      !log.isEmpty() && mainForm.Checkin().Running()) {
+    TCheckinService& s = mainForm.Checkin();
+    std::string ignored;
+    files::WriteFileAtomic(text::Utf8ToGbk(log.toStdString()),
+                           "host=" + s.Pairing().Code(checkin::TPairRole::Host) +
+                               "\ndesk=" + s.Pairing().Code(checkin::TPairRole::Desk) + "\n",
+                           ignored);
+  }
 
   // Also for those tests: TOMBOLIX_KEYS ("enter,4,2,enter,q,wait,esc") is typed into the window
   // that has the keyboard, one key every 150 ms, as an operator would. Once the last key has

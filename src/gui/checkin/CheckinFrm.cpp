@@ -15,12 +15,14 @@
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
+#include "core/checkin/LanSettings.h"
 #include "core/config/TaskCheckin.h"
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/checkin/DeskPairFrm.h"
 #include "gui/checkin/HostRemoteFrm.h"
 #include "gui/checkin/QrImage.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -44,13 +46,18 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   SePort = new QSpinBox(this);
   SePort->setObjectName(QStringLiteral("SePort"));
   SePort->setRange(1, 65535);
-  SePort->setValue(checkin::FreePort(CbAddress->currentText().toStdString()));
+  // The address and port of the task's last start: the QR codes printed for it still work.
+  const checkin::TLanSettings stored = checkin::ReadLanSettings(taskId);
+  if (const int at = CbAddress->findText(QString::fromStdString(stored.Address)); at >= 0)
+    CbAddress->setCurrentIndex(at);
+  SePort->setValue(stored.Port != 0 ? stored.Port
+                                    : checkin::FreePort(CbAddress->currentText().toStdString()));
   grid->addWidget(SePort, 0, 3);
   BtnStart = new QPushButton(this);
   BtnStart->setObjectName(QStringLiteral("BtnStart"));
   grid->addWidget(BtnStart, 0, 4);
   layout->addLayout(grid);
-  LbWarn = new QLabel(Q(checkin::LoopbackWarning()), this);
+  LbWarn = new QLabel(WholeWords(Q(checkin::LoopbackWarning())), this);
   LbWarn->setObjectName(QStringLiteral("LbWarn"));
   LbWarn->setWordWrap(true);
   LbWarn->setStyleSheet(QStringLiteral("color:#b3150b;font-weight:bold"));
@@ -128,19 +135,45 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
     if (!m_service.Running()) SePort->setValue(checkin::FreePort(a.toStdString()));
     LbWarn->setVisible(checkin::IsLoopback(a.toStdString()));
   });
+  EdWifiName->setText(Q(stored.WifiName));
+  EdWifiPassword->setText(Q(stored.WifiPassword));
+  if (!m_service.Running() || m_service.TaskId() == taskId)
+    m_service.SetWifi(stored.WifiName, stored.WifiPassword);
+  // Noted a moment after the typing stops, not at every key.
+  m_wifiSave = new QTimer(this);
+  m_wifiSave->setSingleShot(true);
+  m_wifiSave->setInterval(500);
+  connect(m_wifiSave, &QTimer::timeout, this, [this] {
+    std::string error;
+    if (!TCheckinService::RememberWifi(m_taskId, FromQ(EdWifiName->text()),
+                                       FromQ(EdWifiPassword->text()), error))
+      ShowMessageBox(MessageKind::Error, error);
+  });
   const auto wifiChanged = [this] {
     m_service.SetWifi(FromQ(EdWifiName->text()), FromQ(EdWifiPassword->text()));
+    m_wifiSave->start();
   };
   connect(EdWifiName, &QLineEdit::textChanged, this, wifiChanged);
   connect(EdWifiPassword, &QLineEdit::textChanged, this, wifiChanged);
   LbWarn->setVisible(checkin::IsLoopback(CbAddress->currentText().toStdString()));
+  m_drawFixed = checkin::DrawFixed(taskId);
+  m_wasRunning = m_service.Running();
   m_timer->setInterval(300);
   connect(m_timer, &QTimer::timeout, this, &TCheckinFrm::ShowState);
   m_timer->start();
   ShowState();
 }
 
-TCheckinFrm::~TCheckinFrm() { delete m_host; }
+TCheckinFrm::~TCheckinFrm() {
+  // Typing not yet noted is noted now.
+  if (m_wifiSave->isActive()) {
+    m_wifiSave->stop();
+    std::string error;
+    TCheckinService::RememberWifi(m_taskId, FromQ(EdWifiName->text()),
+                                  FromQ(EdWifiPassword->text()), error);
+  }
+  delete m_host;
+}
 
 void TCheckinFrm::BtnHostClick() {
   if (!m_host) m_host = new THostRemoteFrm(m_service);
@@ -151,12 +184,15 @@ void TCheckinFrm::BtnHostClick() {
 
 void TCheckinFrm::BtnStartClick() {
   if (m_service.Running() && m_service.TaskId() == m_taskId) {
-    m_service.Stop();
+    m_service.StopByOperator();
   } else {
     std::string error;
     if (!m_service.Start(m_taskId, CbAddress->currentText().toStdString(),
                          static_cast<uint16_t>(SePort->value()), error))
       ShowMessageBox(MessageKind::Warning, error);
+    else if (!m_service.SettingsError().empty())
+      ShowMessageBox(MessageKind::Warning,
+                     checkin::SettingsNotKeptText() + m_service.SettingsError());
   }
   ShowState();
 }
@@ -180,7 +216,14 @@ void TCheckinFrm::BtnDesksClick() {
 
 void TCheckinFrm::ShowState() {
   const bool mine = m_service.Running() && m_service.TaskId() == m_taskId;
-  BtnStart->setText(mine ? QStringLiteral("停止签到(&T)") : QStringLiteral("开始签到(&B)"));
+  if (m_service.Running() != m_wasRunning) {
+    m_wasRunning = m_service.Running();
+    m_drawFixed = checkin::DrawFixed(m_taskId);
+  }
+  const bool closed = mine ? !m_service.DeskOpen() : m_drawFixed;
+  BtnStart->setText(
+      mine ? (closed ? QStringLiteral("停止服务(&T)") : QStringLiteral("停止签到(&T)"))
+           : (closed ? QStringLiteral("启动服务(&B)") : QStringLiteral("开始签到(&B)")));
   CbAddress->setEnabled(!m_service.Running());
   SePort->setEnabled(!m_service.Running());
   BtnScreen->setEnabled(mine);
@@ -192,11 +235,12 @@ void TCheckinFrm::ShowState() {
     LbUrl->setText(url);
   }
   const checkin::TCheckinView v = m_service.Desk().View();
-  LbCount->setText(mine ? Q(checkin::CountText(v.CheckedIn, v.Total)) : QString());
-  const checkin::TDeskState state = !mine                  ? checkin::TDeskState::Stopped
-                                    : m_service.DeskOpen() ? checkin::TDeskState::Open
-                                                           : checkin::TDeskState::ClosedForDraw;
-  LbState->setText(Q(checkin::StateText(state)));
+  LbCount->setText(mine ? Q(checkin::CountText(v.CheckedIn, v.Total, v.CheckedInIds)) : QString());
+  const checkin::TDeskState state =
+      !mine ? (m_drawFixed ? checkin::TDeskState::StoppedAfterDraw : checkin::TDeskState::Stopped)
+      : m_service.DeskOpen() ? checkin::TDeskState::Open
+                             : checkin::TDeskState::ClosedForDraw;
+  LbState->setText(WholeWords(Q(checkin::StateText(state))));
   std::vector<checkin::TCheckinLock> locks;
   if (mine) locks = m_service.Desk().Locks();
   if (locks != m_shownLocks) {

@@ -1,7 +1,9 @@
 // The operator's check-in window for the selected task: the address (every IPv4 address
-// of the machine; loopback is warned about) and a free port, start and stop, the address
-// and its QR code, the count, the hall's Wi-Fi for the screen, the ids and addresses locked
-// for guessing (lifted here), and the check-in screen for the projector.
+// of the machine; loopback is warned about) and a port (those of the task's last start, else
+// a free one), start and stop, the address and its QR code, the count, the hall's Wi-Fi for
+// the screen (kept with the task), the ids and addresses locked for guessing (lifted here),
+// and the check-in screen for the projector. Once the task's draw fixed its list, start and
+// stop run the server alone: check-in stays closed.
 #pragma once
 
 #include <QDialog>
@@ -71,5 +73,9 @@ class TCheckinFrm : public QDialog {
   // A window of its own, not this one's child: the draw screen leaves it in reach.
   THostRemoteFrm* m_host = nullptr;
   QString m_shownUrl;
+  // Whether the task's draw fixed its list, read again whenever the server starts or stops.
+  bool m_drawFixed = false;
+  bool m_wasRunning = false;
+  QTimer* m_wifiSave;
   std::vector<checkin::TCheckinLock> m_shownLocks;
 };

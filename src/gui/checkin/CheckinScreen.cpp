@@ -185,7 +185,8 @@ QPixmap TCheckinScreen::Render() const {
   FitText(p, QRectF(420, 230, 570, 90), m_open ? m_url : QStringLiteral("—"), 60, kDarkRed,
           Qt::AlignLeft | Qt::AlignVCenter, false);
   const std::string wifi = m_service.WifiLine();
-  FitText(p, QRectF(420, 330, 570, 110), Q(checkin::CountText(v.CheckedIn, v.Total)), 84, kDarkRed,
+  FitText(p, QRectF(420, 330, 570, 110),
+          Q(checkin::CountText(v.CheckedIn, v.Total, v.CheckedInIds)), 84, kDarkRed,
           Qt::AlignLeft | Qt::AlignVCenter, false);
   if (!wifi.empty())
     FitText(p, QRectF(420, 440, 570, 56), Q(wifi), 34, kDarkRed, Qt::AlignLeft | Qt::AlignVCenter,
@@ -277,10 +278,8 @@ void TCheckinScreen::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_F11) {
     isFullScreen() ? showNormal() : showFullScreen();
   } else if (e->key() == Qt::Key_Escape) {
-    if (isFullScreen())
-      showNormal();
-    else
-      close();
+    // The projector's screen goes at once, full screen or not: the operator means to leave.
+    close();
   } else {
     QWidget::keyPressEvent(e);
   }

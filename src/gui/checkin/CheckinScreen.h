@@ -1,6 +1,6 @@
 // The check-in screen for the projector: the QR code, the address in large type, the count
 // "已签到 N / M", the hall's Wi-Fi when given, the latest names (the 签到墙) and the state line, on
-// the stage's background. Double click or F11 toggles full screen, Esc leaves it. It only shows
+// the stage's background. Double click or F11 toggles full screen, Esc closes it. It only shows
 // what the service's desk answers; the wall's content is core's, the window slides each new name
 // into its place (a few frames of the wall's area only, then the timer stops).
 #pragma once

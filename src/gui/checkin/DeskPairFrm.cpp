@@ -8,6 +8,7 @@
 
 #include "core/checkin/CheckinService.h"
 #include "gui/checkin/QrImage.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
@@ -17,10 +18,10 @@ TDeskPairFrm::TDeskPairFrm(TCheckinService& service, QWidget* parent)
   setObjectName(QStringLiteral("DeskPairFrm"));
   setWindowTitle(QStringLiteral("领奖台配对"));
   auto* layout = new QVBoxLayout(this);
-  auto* hint = new QLabel(
-      QStringLiteral("领奖台的手机扫描下面的二维码（或打开地址后输入配对码）即成为领奖台。"
-                     "配对码只能用一次，每配对一台会换一个新码。"),
-      this);
+  auto* hint = new QLabel(WholeWords(QStringLiteral(
+                              "领奖台的手机扫描下面的二维码（或打开地址后输入配对码）即成为领奖台。"
+                              "配对码只能用一次，每配对一台会换一个新码。")),
+                          this);
   hint->setWordWrap(true);
   layout->addWidget(hint);
   LbCode = new QLabel(this);

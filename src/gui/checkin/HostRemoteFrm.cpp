@@ -8,6 +8,7 @@
 
 #include "core/checkin/CheckinService.h"
 #include "gui/checkin/QrImage.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
@@ -18,8 +19,9 @@ THostRemoteFrm::THostRemoteFrm(TCheckinService& service, QWidget* parent)
   setWindowTitle(QStringLiteral("主持人遥控"));
   setFont(UiFont(QStringLiteral("MS Sans Serif"), 12));
   auto* layout = new QVBoxLayout(this);
-  auto* hint = new QLabel(
-      QStringLiteral("主持人用手机扫码，或打开下面的地址输入配对码。配对码只能用一次。"), this);
+  auto* hint = new QLabel(WholeWords(QStringLiteral(
+                              "主持人用手机扫码，或打开下面的地址输入配对码。配对码只能用一次。")),
+                          this);
   hint->setWordWrap(true);
   layout->addWidget(hint);
   LbCode = new QLabel(this);
@@ -88,20 +90,24 @@ void THostRemoteFrm::ShowState() {
     LbUrl->setText(running ? QString::fromStdString(m_service.Url() + "host") : QString());
   }
   LbCode->setText(running ? QString::fromStdString(code) : QString());
+  QString host;
   if (!running) {
-    LbHost->setText(QStringLiteral("请先在“扫码签到”中开始签到，手机才能连上"));
+    // The server runs once started in 扫码签到, also after the draw when check-in is over.
+    host = QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动");
   } else if (v.LockedSeconds > 0) {
-    LbHost->setText(QStringLiteral("配对码输错太多次，暂停配对 %1 秒（换一个配对码可立即恢复）")
-                        .arg(v.LockedSeconds));
+    host = QStringLiteral("配对码输错太多次，暂停配对 %1 秒（换一个配对码可立即恢复）")
+               .arg(v.LockedSeconds);
   } else if (v.HostPaired) {
-    LbHost->setText(QStringLiteral("已配对主持人手机：") + QString::fromStdString(v.HostAddress));
+    host = QStringLiteral("已配对主持人手机：") + QString::fromStdString(v.HostAddress);
   } else {
-    LbHost->setText(QStringLiteral("尚未配对主持人手机"));
+    host = QStringLiteral("尚未配对主持人手机");
   }
-  LbWaiting->setText(v.HostWaiting ? QStringLiteral("另一部手机（%1）请求成为主持人遥控器，"
-                                                    "允许后原来的手机将被解除。")
-                                         .arg(QString::fromStdString(v.WaitingAddress))
-                                   : QString());
+  LbHost->setText(WholeWords(host));
+  LbWaiting->setText(v.HostWaiting
+                         ? WholeWords(QStringLiteral("另一部手机（%1）请求成为主持人遥控器，"
+                                                     "允许后原来的手机将被解除。")
+                                          .arg(QString::fromStdString(v.WaitingAddress)))
+                         : QString());
   LbWaiting->setVisible(v.HostWaiting);
   BtnAllow->setVisible(v.HostWaiting);
   BtnRefuse->setVisible(v.HostWaiting);

@@ -12,6 +12,7 @@
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
+#include "core/checkin/LanSettings.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
@@ -295,8 +296,15 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   ASSERT_TRUE(checkin::CheckinsOfDraw(1001, rows, err)) << err;
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows.back().first, "202");
-  EXPECT_FALSE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err));
-  EXPECT_EQ(err, G("该项目的抽奖已经开始，签到名单已确定，不能再签到。"));
+  // Started again (as after a restart), the server answers for the night while check-in
+  // stays closed.
+  service.Stop();
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+      << text::GbkToUtf8(err);
+  EXPECT_TRUE(service.Running());
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.9", "204", "员工").Answer, checkin::TAnswer::Closed);
+  service.Stop();
 
   // The audit bundle carries the check-in file the draw used, and its check finds it.
   TLuckTask task;
@@ -306,4 +314,64 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   const TVerifyResult r = VerifyAuditBundle(zip);
   EXPECT_TRUE(r.Passed) << VerifyText(r);
   EXPECT_NE(VerifyText(r).find("均在签到记录文件中"), std::string::npos) << VerifyText(r);
+}
+
+TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart) {
+  EXPECT_EQ(checkin::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
+            (checkin::TLanSettings{"10.0.0.2", 0, true, "", ""}));
+  const uint16_t port = checkin::FreePort("127.0.0.1", 18960);
+  std::string err;
+  {
+    TCheckinService first;
+    first.SetWifi(G("年会"), "12345678");
+    ASSERT_TRUE(first.Start(1001, "127.0.0.1", port, err)) << text::GbkToUtf8(err);
+    EXPECT_EQ(ReadAll(m_root.dir() / ("DATA/SERVER_1001.txt")),
+              "ADDRESS=127.0.0.1\r\nPORT=" + std::to_string(port) +
+                  "\r\nRUNNING=1\r\nWIFI=" + G("年会") + "\r\nPASSWORD=12345678\r\n");
+  }  // the program ends without the operator stopping it
+
+  // A batch was drawn meanwhile: the list is fixed.
+  CheckIn({"200"});
+  {
+    Run run(4u);
+    ASSERT_TRUE(run.e.BeginBatch());
+    run.e.SelectBatchWinners();
+    run.e.RollStep();
+    run.e.RevealBatch();
+  }
+  TCheckinService second;
+  ASSERT_TRUE(second.Restore({1001}, err));
+  EXPECT_EQ(err, "");
+  ASSERT_TRUE(second.Running());
+  EXPECT_EQ(second.Url(), "http://127.0.0.1:" + std::to_string(port) + "/");
+  EXPECT_TRUE(checkin::PageAnswers("127.0.0.1", port, 3000));
+  EXPECT_FALSE(second.DeskOpen());
+  EXPECT_EQ(second.Desk().View().CheckedIn, 1u);
+  EXPECT_EQ(second.WifiLine(), G("Wi-Fi：年会  密码：12345678"));
+  EXPECT_EQ(second.BeforeDraw(1001), "");
+
+  // The port taken by another program meanwhile: said, with the address it wanted.
+  second.Stop();
+  {
+    checkin::TCheckinDesk other;
+    checkin::TCheckinServer taken(other);
+    ASSERT_TRUE(taken.Start("127.0.0.1", port, err)) << text::GbkToUtf8(err);
+    TCheckinService third;
+    ASSERT_TRUE(third.Restore({1001}, err));
+    EXPECT_FALSE(third.Running());
+    EXPECT_EQ(err, G("上次运行的签到服务未能在127.0.0.1:") + std::to_string(port) +
+                       G("重新启动：端口") + std::to_string(port) +
+                       G("已被其他程序占用，请换一个端口。"));
+  }
+
+  // Stopped by the operator, it stays off.
+  TCheckinService fourth;
+  ASSERT_TRUE(fourth.Restore({1001}, err));
+  ASSERT_TRUE(fourth.Running());
+  fourth.StopByOperator();
+  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
+  EXPECT_EQ(checkin::ReadLanSettings(1001).Port, port);
+  TCheckinService fifth;
+  EXPECT_FALSE(fifth.Restore({1001}, err));
+  EXPECT_FALSE(fifth.Running());
 }

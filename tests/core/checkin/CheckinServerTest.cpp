@@ -166,3 +166,28 @@ TEST(CheckinServer, OwnsItsPortAloneAndRestartsOnItAtOnce) {
   EXPECT_EQ(BindSharing(port), EADDRINUSE);
 }
 #endif
+
+TEST(CheckinServer, AnEncodedNulInThePathNamesNoRoute) {
+  Served s;
+  // As the path of the check-in form cut at the NUL, this would check in.
+  const std::string body = "id=13800000001&name=%E5%BC%A0%E4%B8%89";
+  EXPECT_EQ(StatusOf(s.port,
+                     "POST /checkin%00.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                     "Content-Type: application/x-www-form-urlencoded\r\n"
+                     "Content-Length: " +
+                         std::to_string(body.size()) + "\r\n\r\n" + body),
+            "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(s.desk.View().CheckedIn, 0u);
+  // Other escapes are decoded as before: the same form on its own path checks in.
+  EXPECT_EQ(StatusOf(s.port,
+                     "POST /%63heckin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                     "Content-Type: application/x-www-form-urlencoded\r\n"
+                     "Content-Length: " +
+                         std::to_string(body.size()) + "\r\n\r\n" + body),
+            "HTTP/1.1 200 OK");
+  EXPECT_EQ(s.desk.View().CheckedIn, 1u);
+
+  char path[] = "/a%41%2fb%00c%zz%4";
+  EXPECT_EQ(UnescapeUrl(path), 14u);
+  EXPECT_STREQ(path, "/aA/b%00c%zz%4");
+}

@@ -10,7 +10,10 @@
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
+#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/WinnersBoard.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/DrawDataFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 
@@ -474,4 +477,90 @@ TEST(CheckinDesk, TheWallKeepsOnlyItsLastNamesWhileArrivalsCount) {
   ASSERT_EQ(v.Latest.size(), kWallLines);
   EXPECT_EQ(v.Latest.front(), "139XXXX0030");  // the 21st, masked as the stage masks it
   EXPECT_EQ(v.Latest.back(), "139XXXX0069");
+}
+
+TEST(CheckinDesk, ANameWithBlanksInOneCellMatchesHoweverTheBlanksAreTyped) {
+  TempRoot root;
+  // The import keeps the cell's blanks as no-break spaces, so the cell stays one field.
+  std::string line = "1001 ";
+  AppendCellField("Maximilian Alexander von Hohenberg", line);
+  line += G(" 销售");
+  Desk d(TaskAt(root, {line, G("1002 李四 财务"), G("1003 王五 技术")}));
+  EXPECT_EQ(d.desk.View().Total, 3u);
+  // Runs of blanks, a no-break space, an ideographic space, blanks around.
+  const TCheckinResult r = d.In("1001", "  Maximilian  Alexander\u00a0von\u3000Hohenberg ");
+  ASSERT_EQ(r.Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(r.Name, "Maximilian Alexander von Hohenberg");
+  EXPECT_EQ(d.desk.View().Latest.back(), "Maximilian Alexander von Hohenberg");
+  EXPECT_EQ(d.In("1001", "Maximilian Alexander von Hohenberg").Answer, TAnswer::AlreadyIn);
+  EXPECT_EQ(d.In("1002", "Maximilian Alexander").Answer, TAnswer::NameMismatch);
+  EXPECT_EQ(FoldText(G("甲") + std::string(kCellBlank) + G("乙")), G("甲 乙"));
+}
+
+TEST(CheckinDesk, CountsSayPeopleAndIdsWhenTwoPeopleShareAnId) {
+  TempRoot root;
+  Desk d(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  ASSERT_EQ(d.In("8", "张三").Answer, TAnswer::CheckedIn);
+  ASSERT_EQ(d.In("8", "李四").Answer, TAnswer::CheckedIn);
+  const TCheckinView v = d.desk.View();
+  EXPECT_EQ(v.CheckedIn, 2u);
+  EXPECT_EQ(v.CheckedInIds, 1u);
+  EXPECT_EQ(CountText(v.CheckedIn, v.Total, v.CheckedInIds), G("已签到 2 / 3 人（1 个号码）"));
+  // Where each person has an id of their own, the count reads as always.
+  ASSERT_EQ(d.In("9", "王五").Answer, TAnswer::CheckedIn);
+  EXPECT_EQ(CountText(3, 3, 2), G("已签到 3 / 3 人（2 个号码）"));
+  EXPECT_EQ(CountText(307, 310, 307), G("已签到 307 / 310"));
+  // Read again from the file, the same.
+  Desk again(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  EXPECT_EQ(again.desk.View().CheckedIn, 3u);
+  EXPECT_EQ(again.desk.View().CheckedInIds, 2u);
+}
+
+TEST(CheckinDesk, AnIdOnMoreThanOneLineIsRepeatedWithOrWithoutNames) {
+  TempRoot root;
+  // A photo filed under 8 could be either of them.
+  Desk named(TaskAt(root, {G("8 张三 a"), G("8 李四 b"), G("9 王五 c")}));
+  EXPECT_TRUE(named.desk.RepeatedId("8"));
+  EXPECT_FALSE(named.desk.RepeatedId("9"));
+  EXPECT_FALSE(named.desk.RepeatedId("7"));
+  Desk noNames(TaskAt(root, {"5 a", "5 b"}, "id dept"));
+  EXPECT_TRUE(noNames.desk.RepeatedId("5"));
+}
+
+TEST(CheckinDesk, TheFirstRevealedWinnerClosesCheckInWhoeverTheDrawTakes) {
+  TempRoot root;
+  Desk d(TaskAt(root));
+  TWinnersFeed feed(d.desk, 7);
+  TRevealedList list;
+  list.taskId = 7;
+  TRevealedLine caption;
+  caption.text = G("[一等奖]");
+  caption.caption = true;
+  list.lines.push_back(caption);
+  feed.Revealed(list);  // a caption alone: nobody drawn yet
+  EXPECT_TRUE(d.desk.IsOpen());
+  list.taskId = 8;
+  list.lines.push_back({"138****0002", false, 0, "13800000002", G("一等奖"), 1, ThreeLines()[1]});
+  feed.Revealed(list);  // another task's draw
+  EXPECT_TRUE(d.desk.IsOpen());
+  list.taskId = 7;
+  feed.Revealed(list);
+  EXPECT_FALSE(d.desk.IsOpen());
+  EXPECT_EQ(d.In("13800000001", "张三").Answer, TAnswer::Closed);
+  std::vector<TBoardLine> lines;
+  std::string won;
+  d.desk.ReadBoard("", lines, won);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].Text, "138****0002");
+}
+
+TEST(CheckinHttp, ThePhonesPagesWrapChineseOnlyAtPunctuation) {
+  // keep-all: no break between two Chinese characters (不能领/取), only at punctuation and
+  // blanks; anywhere only for a run that would not fit at all (a long id).
+  for (const std::string& page :
+       {CheckinPage(G("年会"), true, G("工号"), true), HostPage(), claims::DeskPage(G("年会"))}) {
+    EXPECT_NE(page.find("body{margin:0;word-break:keep-all;overflow-wrap:anywhere;"),
+              std::string::npos);
+    EXPECT_EQ(page.find("break-all"), std::string::npos);
+  }
 }

@@ -344,3 +344,57 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   EXPECT_TRUE(handled);
   EXPECT_TRUE(Has(r, "确认领取") && Has(r, "<p class=\"task\">年会</p>"));
 }
+
+TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
+  TempRoot root;
+  checkin::TCheckinTask task;
+  task.TaskId = 7;
+  task.TitleLine = G("工号 姓名");
+  task.Lines = {G("8 张三"), G("8 李四"), G("9 王五")};
+  task.FilePath = root.path("LUCK_FILE/CHECKIN_7.txt");
+  checkin::TCheckinDesk checkins;
+  std::string error;
+  ASSERT_TRUE(checkins.Open(task, error)) << error;
+  // Photos are filed by id: 8.jpg is one of the two people of id 8, which one nobody knows.
+  WriteAll(root.dir() / "DATA_FILE/PHOTO_7/8.jpg", "\xff\xd8zhang");
+  WriteAll(root.dir() / "DATA_FILE/PHOTO_7/9.jpg", "\xff\xd8wang");
+  TClaimDraw draw;
+  draw.TaskId = 7;
+  draw.DrawKey = kKey;
+  draw.Winners = {{"8", 11, G("一等奖"), G("李四")}, {"9", 12, G("二等奖"), G("王五")}};
+  auto desk = std::make_shared<TClaimDesk>();
+  ASSERT_TRUE(desk->Use(draw, error)) << error;
+  checkin::TPairing pairing;
+  TClaimRoutes routes(checkins, pairing, desk);
+  checkin::THttpResponse r =
+      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
+  const std::string token = r.Body.substr(r.Body.find("\"token\":\"") + 9, 32);
+
+  r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=1&c=" + desk->PrizesOf("8")[0].Code);
+  EXPECT_TRUE(Has(r, "\"name\":\"李四\"")) << r.Body;
+  EXPECT_TRUE(Has(r, "\"photo\":\"\"")) << r.Body;
+  r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=2&c=" + desk->PrizesOf("9")[0].Code);
+  EXPECT_TRUE(Has(r, "\"photo\":\"data:image/jpeg;base64,/9h3YW5n\"")) << r.Body;
+}
+
+// A winner's code on the phone is what the desk finds after a restart too.
+TEST(ClaimDesk, APrizeKeepsItsCodeAcrossARestartOfTheProgram) {
+  TempRoot root;
+  std::string first;
+  {
+    Desk d;
+    const std::vector<TPrize> prizes = d.desk.PrizesOf("13800000001");
+    ASSERT_EQ(prizes.size(), 1u);
+    first = prizes[0].Code;
+    ASSERT_EQ(first.size(), kClaimCodeDigits);
+  }
+  Desk again;
+  ASSERT_TRUE(again.desk.Find(first).has_value());
+  EXPECT_EQ(again.desk.Find(first)->Winner.Id, "13800000001");
+  EXPECT_EQ(again.desk.ClaimCode(first, G("领奖台1")).Answer, TClaimAnswer::Claimed);
+  // Another draw of the task has codes of its own.
+  TClaimDraw other = TwoWinners();
+  other.DrawKey = Sha256Hex("DRAW\ttwo\r\n");
+  Desk later(other);
+  EXPECT_FALSE(later.desk.Find(first).has_value());
+}

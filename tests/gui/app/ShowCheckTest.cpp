@@ -16,6 +16,7 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/db/TombolixDB.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
@@ -135,7 +136,20 @@ TEST_F(ShowCheckWindow, ADrawOfThoseCheckedInNeedsCheckInRunningAndAnswering) {
   EXPECT_EQ(Row(running, QStringLiteral("签到")),
             QStringLiteral("✓|签到网页应答正常：") + url + QStringLiteral("，已签到0 / 2"));
 
+  // Once the draw fixed the list, check-in is over: the server alone is spoken of.
+  files::WriteFileAtomic(paths::FinishedJournalPath(1001), "DRAW\r\n", error);
+  TShowCheckForm drawn;
+  drawn.SetCheckin(&service);
+  ASSERT_TRUE(drawn.Check(1001, QStringLiteral("年会")));
+  EXPECT_EQ(Row(drawn, QStringLiteral("签到")),
+            QStringLiteral("✓|签到已结束，名单已确定；网页应答正常：") + url);
+
   // Nothing answers on a port nobody serves.
   service.Stop();
   EXPECT_FALSE(checkin::PageAnswers("127.0.0.1", port, 200));
+  TShowCheckForm stopped;
+  stopped.SetCheckin(&service);
+  ASSERT_TRUE(stopped.Check(1001, QStringLiteral("年会")));
+  EXPECT_EQ(Row(stopped, QStringLiteral("签到")),
+            QStringLiteral("✓|签到已结束，名单已确定；网页服务未启动"));
 }

@@ -8,14 +8,17 @@
 #include <unistd.h>
 #endif
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QToolButton>
 
 #include "Crowded.h"
@@ -26,15 +29,18 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/CheckinWall.h"
+#include "core/checkin/LanSettings.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
 #include "core/records/Loaders.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/app/MainFrm.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/checkin/HostRemoteFrm.h"
+#include "gui/checkin/WholeWords.h"
 #include "gui/stage/GetLuckMainFrm.h"
 
 using text::G;
@@ -65,6 +71,9 @@ using TSocket = int;
 using TSockLen = socklen_t;
 void CloseSocket(TSocket s) { ::close(s); }
 #endif
+
+// A label's text as read: without the word joiners that keep its words whole.
+QString Plain(const QLabel* label) { return QString(label->text()).remove(QChar(0x2060)); }
 
 // A socket listening on 127.0.0.1 at a port the system picks; its port.
 int Listen(TSocket& fd) {
@@ -106,7 +115,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   // Loopback reaches no phone: said beside the address.
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
   EXPECT_TRUE(frm.LbWarn->isVisible());
-  EXPECT_EQ(frm.LbWarn->text(),
+  EXPECT_EQ(Plain(frm.LbWarn),
             QStringLiteral("注意：此地址只有本机能访问，手机无法连接。请选择手机所在网络的地址。"));
 
   // A busy port is a clear message and nothing runs.
@@ -129,7 +138,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_FALSE(frm.LbQr->pixmap().isNull());
   EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("停止签到(&T)"));
   EXPECT_FALSE(frm.CbAddress->isEnabled());
-  EXPECT_EQ(frm.LbState->text(), QStringLiteral("请用手机扫描二维码签到"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("请用手机扫描二维码签到"));
   EXPECT_EQ(frm.LbCount->text(), QStringLiteral("已签到 0 / 3"));
 
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
@@ -154,10 +163,15 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
   EXPECT_TRUE(frm.Screen()->isFullScreen());
   frm.Screen()->resize(1024, 768);
   EXPECT_EQ(frm.Screen()->Frame().size(), QSize(1024, 768));
+  // The first Esc closes the projector's screen, full screen or not.
+  frm.Screen()->showFullScreen();
+  ASSERT_TRUE(frm.Screen()->isFullScreen());
+  QTest::keyClick(frm.Screen(), Qt::Key_Escape);
+  EXPECT_FALSE(frm.Screen()->isVisible());
 
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
-  EXPECT_EQ(frm.LbState->text(), QStringLiteral("签到未开始"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到未开始"));
   EXPECT_EQ(frm.LbUrl->text(), QString());
   // The records stay: started again, the count goes on.
   frm.BtnStart->click();
@@ -309,7 +323,7 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
   EXPECT_EQ(pairing.Take(first, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Unpaired);
   EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Taken);
-  EXPECT_EQ(window.LbHost->text(), QStringLiteral("已配对主持人手机：10.0.0.6"));
+  EXPECT_EQ(Plain(window.LbHost), QStringLiteral("已配对主持人手机：10.0.0.6"));
 
   // A press queued from the server's side reaches the stage through the draw screen.
   TDrawSession session;
@@ -328,4 +342,112 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   }
   // The screen closed: the host's pairing ended with it.
   EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
+}
+
+TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
+  const uint16_t port = checkin::FreePort("127.0.0.1", 18840);
+  {
+    TCheckinService service;
+    TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+    frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
+    frm.SePort->setValue(port);
+    frm.EdWifiName->setText(QStringLiteral("年会"));
+    frm.EdWifiPassword->setText(QStringLiteral("12345678"));
+    frm.BtnStart->click();
+    ASSERT_TRUE(service.Running());
+    frm.EdWifiPassword->setText(QStringLiteral("87654321"));
+  }  // the program ends, the server still on: nobody stopped it
+
+  // The window of the next start proposes what the task had, not a free port.
+  TCheckinService service;
+  {
+    TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+    EXPECT_EQ(frm.CbAddress->currentText(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(frm.SePort->value(), port);
+    EXPECT_EQ(frm.EdWifiName->text(), QStringLiteral("年会"));
+    EXPECT_EQ(frm.EdWifiPassword->text(), QStringLiteral("87654321"));
+  }
+  // And the main window starts the server again by itself, on the same address and port.
+  TMainForm main;
+  main.RestoreCheckin();
+  ASSERT_TRUE(main.Checkin().Running());
+  EXPECT_EQ(main.Checkin().Url(), "http://127.0.0.1:" + std::to_string(port) + "/");
+  EXPECT_EQ(main.Checkin().WifiLine(), G("Wi-Fi：年会  密码：87654321"));
+  EXPECT_TRUE(main.Checkin().DeskOpen());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSaysWhere) {
+  // A finished draw of the task.
+  std::string err;
+  ASSERT_TRUE(files::WriteFileAtomic(paths::FinishedJournalPath(1001), "DRAW\r\n", err));
+  TCheckinService service;
+  TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
+  THostRemoteFrm host(service);
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("启动服务(&B)"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到已结束，服务未启动"));
+  EXPECT_EQ(Plain(host.LbHost), QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动"));
+  // Pictures to look at (TOMBOLIX_CHECKIN_WINDOW_PNG=<prefix>, under a real screen).
+  const QString pictures = qEnvironmentVariable("TOMBOLIX_CHECKIN_WINDOW_PNG");
+  const auto snap = [&](const QString& name) {
+    if (pictures.isEmpty()) return;
+    frm.show();
+    host.show();
+    host.move(frm.frameGeometry().topRight());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&frm) && QTest::qWaitForWindowExposed(&host));
+    frm.grab().save(pictures + QStringLiteral("-checkin-") + name + QStringLiteral(".png"));
+    host.grab().save(pictures + QStringLiteral("-host-") + name + QStringLiteral(".png"));
+    frm.screen()->grabWindow(0).save(pictures + QStringLiteral("-screen-") + name +
+                                     QStringLiteral(".png"));
+  };
+  frm.EdWifiName->setText(QStringLiteral("年会嘉宾"));
+  frm.EdWifiPassword->setText(QStringLiteral("12345678"));
+  snap(QStringLiteral("stopped"));
+  frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
+  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18860));
+  frm.BtnStart->click();
+  ASSERT_TRUE(service.Running()) << m_dialogs.messages().size();
+  EXPECT_TRUE(m_dialogs.messages().empty());
+  EXPECT_FALSE(service.DeskOpen());
+  EXPECT_EQ(frm.BtnStart->text(), QStringLiteral("停止服务(&T)"));
+  EXPECT_EQ(Plain(frm.LbState), QStringLiteral("签到已结束：抽奖名单已确定"));
+  EXPECT_TRUE(frm.BtnDesks->isEnabled());
+  host.ShowState();
+  EXPECT_EQ(Plain(host.LbHost), QStringLiteral("尚未配对主持人手机"));
+  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(checkin::TPairRole::Host));
+  EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
+            checkin::TAnswer::Closed);
+  snap(QStringLiteral("running"));
+  // Stopped by the operator: it stays off at the next start.
+  frm.BtnStart->click();
+  EXPECT_FALSE(service.Running());
+  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
+}
+
+TEST_F(CheckinWindow, SentencesWrapAfterPunctuationAndNeverInsideAWord) {
+  const QString text =
+      QStringLiteral("服务未启动：请先在“扫码签到”窗口中启动，手机才能连上。领奖台不能领取");
+  const QString joined = WholeWords(text);
+  EXPECT_EQ(QString(joined).remove(QChar(0x2060)), text);
+  QFont font = QApplication::font();
+  font.setPixelSize(16);
+  const QString breakAfter = QStringLiteral("：，。");
+  int wrapped = 0;
+  for (int width = 60; width <= 480; width += 20) {
+    QTextLayout layout(joined, font);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+      line.setLineWidth(width);
+    layout.endLayout();
+    for (int i = 0; i + 1 < layout.lineCount(); ++i) {
+      const QTextLine line = layout.lineAt(i);
+      const QString shown = joined.mid(line.textStart(), line.textLength()).remove(QChar(0x2060));
+      // Each line but the last ends after a punctuation mark, or before an opening quote.
+      const QChar next = joined.at(line.textStart() + line.textLength());
+      EXPECT_TRUE(breakAfter.contains(shown.back()) || next == QChar(0x201C))
+          << width << ": " << shown.toStdString();
+      ++wrapped;
+    }
+  }
+  EXPECT_GT(wrapped, 10);
 }
