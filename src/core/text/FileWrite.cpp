@@ -1,5 +1,6 @@
 #include "core/text/FileWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -179,7 +180,8 @@ void SyncDir(const fs::path& dir) {
 #endif
 }
 
-bool RenameOver(const std::string& temp, const std::string& target, std::string& error) {
+bool RenameOver(const std::string& temp, const std::string& target, std::string& error,
+                bool flushFolder = true) {
   if (g_renameFault) {
     if (const int err = g_renameFault(target); err != 0) {
       error = WriteError(text::Utf8ToGbk(target), err);
@@ -205,11 +207,82 @@ bool RenameOver(const std::string& temp, const std::string& target, std::string&
     return false;
   }
 #endif
-  SyncDir(to.parent_path());
+  if (flushFolder) SyncDir(to.parent_path());
   return true;
 }
 
+// Flushes the bytes of the temporaries `temps` (native UTF-8), written for `targets`, in as
+// few flushes as the system allows: on Linux one flush of each file system they are on
+// (syncfs), elsewhere one per file. The watch hears of each target once its flush returned.
+int SyncTemporaries(const std::vector<std::string>& temps, const std::vector<fs::path>& targets) {
+#ifdef _WIN32
+  for (size_t i = 0; i < temps.size(); ++i) {
+    FILE* f = _wfopen(paths::FromU8(temps[i]).c_str(), L"r+b");
+    const int err = f ? SyncFile(f, targets[i]) : errno;
+    if (f) fclose(f);
+    if (err != 0) return err;
+  }
+#else
+  std::vector<fs::path> folders;
+  for (const fs::path& t : targets)
+    if (std::find(folders.begin(), folders.end(), t.parent_path()) == folders.end())
+      folders.push_back(t.parent_path());
+  for (const fs::path& folder : folders) {
+    const int fd = ::open((folder.empty() ? fs::path(".") : folder).c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int err = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    if (err != 0) return err;
+  }
+  if (g_fileFlushWatch)
+    for (const fs::path& t : targets) g_fileFlushWatch(paths::U8(t));
+#endif
+  return 0;
+}
+
 }  // namespace
+
+bool WriteFilesAtomic(const std::vector<std::pair<std::string, std::string>>& filesToWrite,
+                      size_t& written, std::string& error) {
+  written = 0;
+  if (filesToWrite.empty()) return true;
+  std::vector<std::string> temps;
+  std::vector<fs::path> targets;
+  const auto discard = [&temps] {
+    std::error_code ec;
+    for (const std::string& t : temps) fs::remove(paths::FromU8(t), ec);
+  };
+  for (const auto& [gbkPath, content] : filesToWrite) {
+    const fs::path target = paths::NativePath(gbkPath);
+    std::string temp;
+    if (!WriteTemp(target, gbkPath, content, temp, error, false)) {
+      discard();
+      return false;
+    }
+    temps.push_back(std::move(temp));
+    targets.push_back(target);
+  }
+  if (const int err = SyncTemporaries(temps, targets); err != 0) {
+    discard();
+    error = WriteError(filesToWrite.front().first, err);
+    return false;
+  }
+  std::vector<fs::path> folders;
+  for (size_t i = 0; i < temps.size(); ++i) {
+    if (!RenameOver(temps[i], paths::U8(targets[i]), error, false)) {
+      temps.erase(temps.begin(), temps.begin() + static_cast<long>(i));
+      discard();
+      for (const fs::path& f : folders) SyncDir(f);
+      return false;
+    }
+    ++written;
+    if (std::find(folders.begin(), folders.end(), targets[i].parent_path()) == folders.end())
+      folders.push_back(targets[i].parent_path());
+  }
+  for (const fs::path& f : folders) SyncDir(f);
+  return true;
+}
 
 bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::string& error) {
   const fs::path target = paths::NativePath(gbkPath);

@@ -368,3 +368,47 @@ TEST(FileFlushWatch, HearsOfEachFlushFromTheFlushItselfAfterTheBytesAndBeforeThe
   files::SetFileFlushWatch(nullptr);
   files::SetFolderFlushWatch(nullptr);
 }
+
+namespace {
+int FailSecondRename(const std::string& target) { return target.ends_with("2.jpg") ? ENOSPC : 0; }
+}  // namespace
+
+// Many files written together: each whole in its place, every file flushed before any is
+// renamed, the folder flushed once after the renames; a failure half way keeps the files
+// before it, leaves no temporary and says so.
+TEST(WriteFilesAtomic, ManyFilesWithOneFlushEachWholeOrNotThere) {
+  TempRoot root;
+  std::string err;
+  size_t written = 9;
+  g_appended.clear();
+  files::SetFileFlushWatch(RecordFileFlush);
+  files::SetFolderFlushWatch(RecordFolderFlush);
+  g_events.clear();
+  ASSERT_TRUE(files::WriteFilesAtomic({{root.path("PHOTO/1.jpg"), "one"},
+                                       {root.path("PHOTO/2.jpg"), "two"},
+                                       {root.path("PHOTO/3.jpg"), "three"}},
+                                      written, err))
+      << err;
+  EXPECT_EQ(written, 3u);
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/2.jpg"), "two");
+  // The first "folder" is PHOTO's own making, in the root.
+  const std::vector<std::string> after(g_events.begin() + 1, g_events.end());
+  EXPECT_EQ(after,
+            (std::vector<std::string>{"file 1.jpg: ", "file 2.jpg: ", "file 3.jpg: ", "folder"}));
+  files::SetRenameFault(FailSecondRename);
+  EXPECT_FALSE(files::WriteFilesAtomic({{root.path("PHOTO/1.jpg"), "new one"},
+                                        {root.path("PHOTO/2.jpg"), "new two"},
+                                        {root.path("PHOTO/3.jpg"), "new three"}},
+                                       written, err));
+  files::SetRenameFault(nullptr);
+  files::SetFileFlushWatch(nullptr);
+  files::SetFolderFlushWatch(nullptr);
+  EXPECT_EQ(written, 1u);
+  EXPECT_NE(err.find(text::G("无法写入文件")), std::string::npos);
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/1.jpg"), "new one");
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/2.jpg"), "two");
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/3.jpg"), "three");
+  EXPECT_EQ(EntriesIn(root.dir() / "PHOTO"), 3u);
+  EXPECT_TRUE(files::WriteFilesAtomic({}, written, err));
+  EXPECT_EQ(written, 0u);
+}
