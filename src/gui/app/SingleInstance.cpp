@@ -11,6 +11,10 @@
 #include <algorithm>
 
 #ifdef Q_OS_WIN
+// std::min and std::max stay functions.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -32,8 +36,11 @@ constexpr qint64 kMaxRequest = 64;
 // The copy's name for later starts, one per lock file: the same user and temporary folder
 // reach the same copy, and a test's own temporary folder its own copy.
 QString ServerName(const QString& lockPath) {
-  const QByteArray key =
-      QCryptographicHash::hash(QDir::cleanPath(lockPath).toUtf8(), QCryptographicHash::Sha256);
+  QString path = QDir::cleanPath(lockPath);
+#ifdef Q_OS_WIN
+  path = path.toLower();  // one folder however its letters are cased
+#endif
+  const QByteArray key = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256);
   return QStringLiteral("tombolix-") + QString::fromLatin1(key.toHex().left(24));
 }
 
