@@ -7,10 +7,13 @@
 #include <unordered_set>
 
 #include "Version.h"
+#include "core/draw/CandidatePool.h"
+#include "core/draw/DrawTexts.h"
 #include "core/presets/PresetList.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
+#include "core/records/WinnerFiles.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -45,14 +48,14 @@ std::string ReadFingerprint(int32_t taskId) {
 
 // The list: there, readable as the draw reads it, and the file the import wrote.
 TFinding CheckList(const TLuckTask& task, int32_t luckTotal, const std::string& dataPath,
-                   TArraySring& lines, std::string& fingerprint) {
+                   TArraySring& lines, std::string& title, std::string& fingerprint) {
   TFinding f{TMark::Warning, G("名单"), {}};
   if (dataPath.empty() || !paths::FileExists(dataPath)) {
     f.Text = G("名单未导入，请在抽奖配置中导入名单");
     return f;
   }
   int32_t idMax = 0;
-  std::string title, error;
+  std::string error;
   if (!ReadDrawDataFile(dataPath, luckTotal, task.LuckAgain, lines, idMax, title, error)) {
     f.Text = G("名单不能用于抽奖：") + error;
     return f;
@@ -157,6 +160,62 @@ TFinding CheckPhotos(int32_t taskId, const TArraySring& lines) {
   return f;
 }
 
+// The draw's rules in the words the draw screen shows before each item's batches, item by
+// item, with how many winners each excluded task has now. The list's people the exclusion
+// lists shut out are counted on the list as read; without a list that part is left out. A
+// rule the draw would refuse (a field the title line lacks) is warned in the draw's words.
+TFinding CheckRules(const TLuckTask& task, const TArrLuckItem& items, const TArraySring& lines,
+                    const std::string& title) {
+  TFinding f{TMark::Warning, G("抽奖规则"), {}};
+  std::string stored, error;
+  TTaskRules rules;
+  if (!LoadRulesText(task.TaskId, stored, error) || !ParseRules(stored, rules, error)) {
+    f.Text = G("抽奖规则无法读取：") + error;
+    return f;
+  }
+  if (rules.Empty()) return {TMark::NotUsed, f.Topic, G("未设抽奖规则，名单中每个人都可以中奖")};
+  TPoolRules pool{rules, title, {}, false, {}};
+  std::vector<std::string> names;
+  std::string counts;
+  for (int32_t other : rules.ExcludeTasks) {
+    std::vector<std::string> ids;
+    TLuckTask named;
+    std::string ignored;
+    const std::string name = LoadLuckTask(other, named, ignored) && !named.TaskName.empty()
+                                 ? named.TaskName
+                                 : G("任务") + Num(other);
+    names.push_back(name);
+    if (!CurrentWinnerIds(other, ids, error)) {
+      f.Text = drawtext::ExcludedUnreadable(other, error);
+      return f;
+    }
+    counts += (counts.empty() ? G("；") : G("，")) + G("[") + name + G("]目前有中奖者") +
+              Num(static_cast<int64_t>(ids.size())) + G("人");
+    pool.ExcludedIds.insert(pool.ExcludedIds.end(), ids.begin(), ids.end());
+  }
+  std::sort(pool.ExcludedIds.begin(), pool.ExcludedIds.end());
+  pool.ExcludedIds.erase(std::unique(pool.ExcludedIds.begin(), pool.ExcludedIds.end()),
+                         pool.ExcludedIds.end());
+  std::shared_ptr<const TRulesIndex> index;
+  if (!lines.empty()) {
+    index = IndexRules(lines, pool, error);
+    if (!index) {
+      f.Text = G("抽奖规则不能用于本名单：") + error;
+      return f;
+    }
+  }
+  std::string said;
+  for (const TLuckItem& it : items) {
+    const int64_t listed = index ? ListedCandidates(*index, it.ItemId) : 0;
+    const std::string line = drawtext::RulesLine(rules, it.ItemId, names, listed);
+    if (!line.empty())
+      said += (said.empty() ? std::string() : G("；")) + G("奖项[") + it.ItemName + G("]") + line;
+  }
+  f.Mark = TMark::Ok;
+  f.Text = (said.empty() ? G("抽奖规则不涉及任何奖项") : said) + counts;
+  return f;
+}
+
 // mp3 (an ID3 tag or an MPEG frame), wma (the ASF header) or wav, by the first bytes.
 bool LooksLikeMusic(std::string_view b) {
   if (b.size() >= 3 && b.substr(0, 3) == "ID3") return true;
@@ -227,9 +286,9 @@ bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error) {
   if (!LoadLuckItems(taskId, items, count, sum, error)) return false;
 
   TArraySring lines;
-  std::string fingerprint;
+  std::string title, fingerprint;
   const std::string dataPath = DrawDataFileOf(task);
-  out.Findings.push_back(CheckList(task, sum, dataPath, lines, fingerprint));
+  out.Findings.push_back(CheckList(task, sum, dataPath, lines, title, fingerprint));
   out.Candidates = static_cast<int64_t>(lines.size());
   std::unordered_set<std::string> ids;
   ids.reserve(lines.size());
@@ -239,6 +298,7 @@ bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error) {
     longest = std::max(longest, line.size());
   }
   out.Findings.push_back(CheckPresets(task, items, ids, !lines.empty()));
+  out.Findings.push_back(CheckRules(task, items, lines, title));
   out.Findings.push_back(CheckPhotos(taskId, lines));
   out.Findings.push_back(CheckMusic(task.MusicFilePath));
 

@@ -31,7 +31,8 @@ struct TPictureToOpen {
 };
 
 struct TShowCheck {
-  std::vector<TFinding> Findings;        // list, presets, photos, music, disk, in that order
+  // list, presets, rules, photos, music, disk, in that order
+  std::vector<TFinding> Findings;
   std::vector<TPictureToOpen> Pictures;  // background first, then the items in draw order
   int64_t Candidates = 0;
   bool CheckinOnly = false;  // the draw takes only those checked in
@@ -39,7 +40,9 @@ struct TShowCheck {
 
 // Runs the checks that need no window system for the task: the list (imported, readable,
 // unchanged since the import: its fingerprint against the one the import left), the preset lists
-// (every entry a candidate, no id twice, no more than the item's winners), the photos (how many
+// (every entry a candidate, no id twice, no more than the item's winners), the draw's rules
+// item by item in the draw screen's words (conditions, quotas, excluded tasks with their
+// winners so far, the exclusion lists' people of this list, tickets), the photos (how many
 // candidates have one), the music (there, and an mp3/wma/wav file by its first bytes) and the free
 // disk space for the journal and the winner files. False with the error text only when the task
 // cannot be read.

@@ -698,6 +698,14 @@ TRuleVerdict RuleVerdict(const TRulesIndex& index, int32_t itemId, int32_t k) {
   return index.Verdict(index.ItemOf(itemId), k);
 }
 
+int64_t ListedCandidates(const TRulesIndex& index, int32_t itemId) {
+  const TRulesIndex::Item& item = index.ItemOf(itemId);
+  int64_t n = 0;
+  for (size_t k = 0; k < index.excluded.size(); ++k)
+    n += (index.excluded[k] & TRulesIndex::kListed) || (!item.excluded.empty() && item.excluded[k]);
+  return n;
+}
+
 int32_t TCandidatePool::PresetsAgainstRules(int32_t itemId) const {
   if (!m_rules) return 0;
   auto q = m_queues.find(itemId);

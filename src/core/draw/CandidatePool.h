@@ -60,6 +60,10 @@ struct TRuleVerdict {
 // the pool's (MayWin).
 TRuleVerdict RuleVerdict(const TRulesIndex& index, int32_t itemId, int32_t k);
 
+// The candidates of the indexed lines that an exclusion list (the task's or item `itemId`'s)
+// shuts out of the item: people of this list, not the ids the lists name.
+int64_t ListedCandidates(const TRulesIndex& index, int32_t itemId);
+
 class TCandidatePool {
  public:
   TCandidatePool();

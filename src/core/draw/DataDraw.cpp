@@ -269,8 +269,10 @@ void TDataDraw::KeepJournalExclusion() {
 std::string TDataDraw::RulesLine(int itemIndex) const {
   if (!m_draw.rulesIndex || itemIndex < 0 || itemIndex >= static_cast<int>(Items().size()))
     return {};
-  return drawtext::RulesLine(m_draw.rules.Rules, Items()[static_cast<size_t>(itemIndex)].ItemId,
-                             m_draw.excludedNames, !m_draw.hideExcludeCount);
+  const int32_t itemId = Items()[static_cast<size_t>(itemIndex)].ItemId;
+  return drawtext::RulesLine(m_draw.rules.Rules, itemId, m_draw.excludedNames,
+                             ListedCandidates(*m_draw.rulesIndex, itemId),
+                             !m_draw.hideExcludeCount);
 }
 
 void TDataDraw::CatchUpFinishedFiles() {

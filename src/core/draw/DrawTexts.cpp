@@ -50,7 +50,8 @@ std::string ValuesText(const std::vector<std::string>& values) {
 }  // namespace
 
 std::string RulesLine(const TTaskRules& rules, int32_t itemId,
-                      const std::vector<std::string>& excludedNames, bool showExcludeList) {
+                      const std::vector<std::string>& excludedNames, int64_t listedPeople,
+                      bool showExcludeList) {
   std::vector<std::string> parts;
   const TItemRules* item = rules.ItemRulesOf(itemId);
   if (item && !item->Conditions.empty()) {
@@ -69,13 +70,8 @@ std::string RulesLine(const TTaskRules& rules, int32_t itemId,
     parts.push_back(G("每") + rules.TaskQuota.Field + G("全场最多") +
                     std::to_string(rules.TaskQuota.Max) + G("名"));
   if (!excludedNames.empty()) parts.push_back(G("不含") + ValuesText(excludedNames) + G("中奖者"));
-  // The task's list and the item's together, each id once.
-  size_t listed = rules.ExcludeIds.size();
-  if (item)
-    for (const std::string& id : item->ExcludeIds)
-      listed += !std::binary_search(rules.ExcludeIds.begin(), rules.ExcludeIds.end(), id);
-  if (listed > 0 && showExcludeList)
-    parts.push_back(G("排除名单") + std::to_string(listed) + G("人"));
+  if (listedPeople > 0 && showExcludeList)
+    parts.push_back(G("排除名单") + std::to_string(listedPeople) + G("人"));
   if (!rules.TicketsField.empty()) parts.push_back(G("按") + rules.TicketsField + G("计票"));
   std::string line;
   for (size_t i = 0; i < parts.size(); ++i) line += (i ? G("　") : std::string()) + parts[i];

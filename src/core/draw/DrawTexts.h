@@ -36,10 +36,13 @@ std::string Exhausted(std::string_view itemName);
 //   仅限：分公司不是总部，员工类型是实习、试用　每部门最多2名　每部门全场最多5名
 //   不含午宴中奖者　排除名单128人　按工龄计票
 // Value lists over three show the first three and "等N项". Empty when no rule applies.
-// `excludedNames` names the excluded tasks, in the rules' order. The exclusion lists (the
-// task's and the item's, each id counted once) are left out when `showExcludeList` is off.
+// `excludedNames` names the excluded tasks, in the rules' order. `listedPeople` counts the
+// people of the draw's list whom the exclusion lists (the task's and the item's) shut out,
+// not the ids the lists name (a title row or last year's leavers are no one here); the part
+// is left out when it is 0 or `showExcludeList` is off.
 std::string RulesLine(const TTaskRules& rules, int32_t itemId,
-                      const std::vector<std::string>& excludedNames, bool showExcludeList = true);
+                      const std::vector<std::string>& excludedNames, int64_t listedPeople,
+                      bool showExcludeList = true);
 // An item whose rules leave it fewer winners than its 中奖个数 `luckCount`, the same words
 // at set-up and when the rules are saved: `eligible` candidates keep its rules, of whom its
 // own quota lets at most `reach` win (reach <= eligible; equal without a quota):

@@ -109,6 +109,23 @@ TWinnerHit FindWinnerInItems(const std::vector<std::vector<std::vector<std::stri
   return {};
 }
 
+std::vector<std::vector<std::string>> SearchRows(const TWinnerFile& winners,
+                                                 const TAbsentFile& absent) {
+  std::vector<std::vector<std::string>> rows = winners.rows;
+  if (!absent.exists || absent.rows.empty()) return rows;
+  rows.emplace_back();  // the 缺席名单： line
+  for (const TAbsentFile::Row& r : absent.rows) rows.push_back(r.fields);
+  return rows;
+}
+
+std::string ClaimRecordedText(std::string_view id, std::string_view name, std::string_view itemName,
+                              std::string_view time, std::string_view desk) {
+  std::string who(id);
+  if (!name.empty()) who += " " + std::string(name);
+  return text::G("已登记领取：") + who + text::G("，奖项[") + std::string(itemName) +
+         text::G("]，") + std::string(time) + text::G("，") + std::string(desk);
+}
+
 std::string NotFoundText() { return text::G("未找到"); }
 
 std::string NotDrawnText() { return text::G("该奖项尚未抽取"); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/records/Records.h"
+#include "core/records/WinnerFiles.h"
 
 namespace query {
 
@@ -38,6 +39,17 @@ struct TWinnerHit {
 // row.
 TWinnerHit FindWinnerInItems(const std::vector<std::vector<std::vector<std::string>>>& items,
                              int item, int row, std::string_view needle);
+
+// The rows 查找 looks in for one prize item, in the order the grid shows them: its winners,
+// then, when it has absent winners, the line that heads them (no fields) and each absent
+// winner's fields. Row k stands in grid row k + 1.
+std::vector<std::vector<std::string>> SearchRows(const TWinnerFile& winners,
+                                                 const TAbsentFile& absent);
+
+// What 领取 in the results window says once the claim is on record (GBK):
+// "已登记领取：13800000002 李四，奖项[一等奖]，2026-12-10 20:31:05，结果查询".
+std::string ClaimRecordedText(std::string_view id, std::string_view name, std::string_view itemName,
+                              std::string_view time, std::string_view desk);
 
 // "未找到".
 std::string NotFoundText();

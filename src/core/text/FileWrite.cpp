@@ -1,5 +1,6 @@
 #include "core/text/FileWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,14 +93,29 @@ int WriteAll(int fd, std::string_view bytes) {
 
 FileFlushWatch g_fileFlushWatch = nullptr;
 
-// Tells the watch that the file's bytes reached the disk.
-void FileFlushed(const fs::path& file) {
-  if (g_fileFlushWatch) g_fileFlushWatch(paths::U8(file));
+// The one place a file's bytes are flushed to the disk: 0 or the errno of the failure. The
+// watch hears of `watched` only from here, once the flush itself has returned, so a write
+// that skips its flush is seen by the tests as unflushed.
+#ifdef _WIN32
+int SyncFile(FILE* f, const fs::path& watched) {
+  const int err = FlushToDisk(f);
+  if (err == 0 && g_fileFlushWatch) g_fileFlushWatch(paths::U8(watched));
+  return err;
 }
+#else
+enum class SyncKind { Everything, DataOnly };
+int SyncFile(int fd, const fs::path& watched, SyncKind kind = SyncKind::Everything) {
+  const int rc = kind == SyncKind::DataOnly ? ::fdatasync(fd) : ::fsync(fd);
+  if (rc != 0) return errno;
+  if (g_fileFlushWatch) g_fileFlushWatch(paths::U8(watched));
+  return 0;
+}
+#endif
 
-// Writes content to a fresh temporary beside `target`; returns its path or empty.
+// Writes content to a fresh temporary beside `target`, flushed to disk unless `flush` is off
+// (a reservation that its filler flushes); false with the error text.
 bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_view content,
-               std::string& tempOut, std::string& error) {
+               std::string& tempOut, std::string& error, bool flush = true) {
   if (!MakeFolder(target.parent_path(), gbkPath, error)) return false;
   std::error_code ec;
   if (fs::is_directory(target, ec)) {
@@ -115,14 +131,13 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     return false;
   }
   int werr = fwrite(content.data(), 1, content.size(), f) == content.size() ? 0 : errno;
-  if (werr == 0) werr = FlushToDisk(f);
+  if (werr == 0 && flush) werr = SyncFile(f, target);
   if (fclose(f) != 0 && werr == 0) werr = errno;
   if (werr != 0) {
     fs::remove(temp, ec);
     error = WriteError(gbkPath, werr);
     return false;
   }
-  FileFlushed(target);
   tempOut = paths::U8(temp);
 #else
   std::string tmpl = target.string() + ".tmp-XXXXXX";
@@ -132,7 +147,7 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     return false;
   }
   int werr = WriteAll(fd, content);
-  if (werr == 0 && ::fsync(fd) != 0) werr = errno;
+  if (werr == 0 && flush) werr = SyncFile(fd, target);
   // Keep the target's usual permissions rather than mkstemp's 0600.
   if (werr == 0) ::fchmod(fd, 0644);
   if (::close(fd) != 0 && werr == 0) werr = errno;
@@ -141,7 +156,6 @@ bool WriteTemp(const fs::path& target, std::string_view gbkPath, std::string_vie
     error = WriteError(gbkPath, werr);
     return false;
   }
-  FileFlushed(target);
   tempOut = tmpl;
 #endif
   return true;
@@ -166,7 +180,8 @@ void SyncDir(const fs::path& dir) {
 #endif
 }
 
-bool RenameOver(const std::string& temp, const std::string& target, std::string& error) {
+bool RenameOver(const std::string& temp, const std::string& target, std::string& error,
+                bool flushFolder = true) {
   if (g_renameFault) {
     if (const int err = g_renameFault(target); err != 0) {
       error = WriteError(text::Utf8ToGbk(target), err);
@@ -192,11 +207,82 @@ bool RenameOver(const std::string& temp, const std::string& target, std::string&
     return false;
   }
 #endif
-  SyncDir(to.parent_path());
+  if (flushFolder) SyncDir(to.parent_path());
   return true;
 }
 
+// Flushes the bytes of the temporaries `temps` (native UTF-8), written for `targets`, in as
+// few flushes as the system allows: on Linux one flush of each file system they are on
+// (syncfs), elsewhere one per file. The watch hears of each target once its flush returned.
+int SyncTemporaries(const std::vector<std::string>& temps, const std::vector<fs::path>& targets) {
+#ifdef _WIN32
+  for (size_t i = 0; i < temps.size(); ++i) {
+    FILE* f = _wfopen(paths::FromU8(temps[i]).c_str(), L"r+b");
+    const int err = f ? SyncFile(f, targets[i]) : errno;
+    if (f) fclose(f);
+    if (err != 0) return err;
+  }
+#else
+  std::vector<fs::path> folders;
+  for (const fs::path& t : targets)
+    if (std::find(folders.begin(), folders.end(), t.parent_path()) == folders.end())
+      folders.push_back(t.parent_path());
+  for (const fs::path& folder : folders) {
+    const int fd = ::open((folder.empty() ? fs::path(".") : folder).c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int err = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    if (err != 0) return err;
+  }
+  if (g_fileFlushWatch)
+    for (const fs::path& t : targets) g_fileFlushWatch(paths::U8(t));
+#endif
+  return 0;
+}
+
 }  // namespace
+
+bool WriteFilesAtomic(const std::vector<std::pair<std::string, std::string>>& filesToWrite,
+                      size_t& written, std::string& error) {
+  written = 0;
+  if (filesToWrite.empty()) return true;
+  std::vector<std::string> temps;
+  std::vector<fs::path> targets;
+  const auto discard = [&temps] {
+    std::error_code ec;
+    for (const std::string& t : temps) fs::remove(paths::FromU8(t), ec);
+  };
+  for (const auto& [gbkPath, content] : filesToWrite) {
+    const fs::path target = paths::NativePath(gbkPath);
+    std::string temp;
+    if (!WriteTemp(target, gbkPath, content, temp, error, false)) {
+      discard();
+      return false;
+    }
+    temps.push_back(std::move(temp));
+    targets.push_back(target);
+  }
+  if (const int err = SyncTemporaries(temps, targets); err != 0) {
+    discard();
+    error = WriteError(filesToWrite.front().first, err);
+    return false;
+  }
+  std::vector<fs::path> folders;
+  for (size_t i = 0; i < temps.size(); ++i) {
+    if (!RenameOver(temps[i], paths::U8(targets[i]), error, false)) {
+      temps.erase(temps.begin(), temps.begin() + static_cast<long>(i));
+      discard();
+      for (const fs::path& f : folders) SyncDir(f);
+      return false;
+    }
+    ++written;
+    if (std::find(folders.begin(), folders.end(), targets[i].parent_path()) == folders.end())
+      folders.push_back(targets[i].parent_path());
+  }
+  for (const fs::path& f : folders) SyncDir(f);
+  return true;
+}
 
 bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::string& error) {
   const fs::path target = paths::NativePath(gbkPath);
@@ -214,7 +300,7 @@ bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std:
   const fs::path target = paths::NativePath(gbkPath);
   // An empty temporary reserves the name beside the target; `fill` then writes it whole.
   std::string temp;
-  if (!WriteTemp(target, gbkPath, {}, temp, error)) return false;
+  if (!WriteTemp(target, gbkPath, {}, temp, error, false)) return false;
   const auto discard = [&temp] {
     std::error_code ec;
     fs::remove(paths::FromU8(temp), ec);
@@ -226,11 +312,11 @@ bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std:
   int err = 0;
 #ifdef _WIN32
   FILE* f = _wfopen(paths::FromU8(temp).c_str(), L"r+b");
-  err = f ? FlushToDisk(f) : errno;
+  err = f ? SyncFile(f, target) : errno;
   if (f) fclose(f);
 #else
   const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || ::fsync(fd) != 0) err = errno;
+  err = fd < 0 ? errno : SyncFile(fd, target);
   if (fd >= 0) ::close(fd);
 #endif
   if (err != 0) {
@@ -334,11 +420,10 @@ bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string
     error = WriteError(gbkPath, errno);
     return false;
   }
-  const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && fflush(f) == 0 &&
-                  _commit(_fileno(f)) == 0;
-  const int werr = errno;
+  int werr = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() ? 0 : errno;
+  if (werr == 0) werr = SyncFile(f, target);
   fclose(f);
-  if (!ok) {
+  if (werr != 0) {
     error = WriteError(gbkPath, werr);
     return false;
   }
@@ -349,14 +434,13 @@ bool AppendDurable(std::string_view gbkPath, std::string_view bytes, std::string
     return false;
   }
   int werr = WriteAll(fd, bytes);
-  if (werr == 0 && ::fdatasync(fd) != 0) werr = errno;
+  if (werr == 0) werr = SyncFile(fd, target, SyncKind::DataOnly);
   if (::close(fd) != 0 && werr == 0) werr = errno;
   if (werr != 0) {
     error = WriteError(gbkPath, werr);
     return false;
   }
 #endif
-  FileFlushed(target);
   if (isNew) SyncDir(dir);
   return true;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace files {
@@ -21,6 +22,14 @@ bool WriteFileAtomic(std::string_view gbkPath, std::string_view content, std::st
 // flushed. A fill or rename that fails leaves no temporary and the previous file as it was.
 using FillTemporary = std::function<bool(const std::string& tempU8, std::string& error)>;
 bool WriteFileAtomicBy(std::string_view gbkPath, const FillTemporary& fill, std::string& error);
+
+// Many files at once, each whole or not at all, as WriteFileAtomic would write them one by
+// one but with far fewer flushes: every file goes to a temporary beside its target, then
+// their bytes are flushed together (on Linux one flush of the file system), then each is
+// renamed over its target and each folder is flushed once. False with the error text at the
+// first failure: the `written` files before it are in place, no temporary is left.
+bool WriteFilesAtomic(const std::vector<std::pair<std::string, std::string>>& filesToWrite,
+                      size_t& written, std::string& error);
 
 // Several files that are replaced together: Stage() writes each to a temporary, Commit()
 // renames them all over their targets. If any stage fails, nothing is renamed and every

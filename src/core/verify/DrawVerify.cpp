@@ -632,15 +632,33 @@ class Checker {
                              (j.Start.Audience.empty() ? G("(无)") : j.Start.Audience) +
                              G(", 种子") + Num(m_seed));
     if (!h.Rules.empty())
-      m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + G(", 排除") +
-                               Num(static_cast<int64_t>(h.Excluded.size())) +
-                               G("人, 规则与指纹一致"));
+      m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + ExclusionsText() +
+                               G(", 规则与指纹一致"));
     if (h.CheckinOnly)
       m_result.Lines.push_back(
           G("仅抽取已签到人员: 签到名单指纹") + h.PresentHash.substr(0, 16) + ", " +
           Num(static_cast<int64_t>(h.Present.size())) + G("人, 与指纹一致") +
           (m_checkinFileChecked ? G(", 均在签到记录文件中") : G(", 目录中没有签到记录文件")));
     return true;
+  }
+
+  // What the rules leave out, each number saying what it counts: the excluded tasks'
+  // winners as recorded, the ids the exclusion lists name (the task's and every item's, each
+  // once) and how many people of this list those are.
+  std::string ExclusionsText() const {
+    std::string out;
+    if (!m_rules.ExcludeTasks.empty())
+      out += G(", 排除其他任务的中奖者") +
+             Num(static_cast<int64_t>(m_journal.Head.Excluded.size())) + G("人");
+    std::set<std::string> listed(m_rules.ExcludeIds.begin(), m_rules.ExcludeIds.end());
+    for (const TItemRules& it : m_rules.Items)
+      listed.insert(it.ExcludeIds.begin(), it.ExcludeIds.end());
+    if (listed.empty()) return out;
+    int64_t people = 0;
+    for (const std::string& line : m_lines)
+      people += listed.count(std::string(text::FirstField(line)));
+    return out + G(", 排除名单列出") + Num(static_cast<int64_t>(listed.size())) +
+           G("个号码, 其中名单中") + Num(people) + G("人");
   }
 
   // Every batch is replayed from the seed: by the flat rule, or by the draw's rules.

@@ -106,7 +106,11 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
   const std::vector<check::TFinding> window = WindowFindings(files, installedFonts, parentWidget());
   // In the order an operator goes through them: the list, then the show, then the machine.
   m_findings.clear();
-  const size_t coreMusic = 3;
+  // The pictures go before the music, the first finding of the show's sound and machine.
+  size_t coreMusic = 0;
+  while (coreMusic < files.Findings.size() &&
+         files.Findings[coreMusic].Topic != text::G("背景音乐"))
+    ++coreMusic;
   for (size_t i = 0; i < files.Findings.size() && i < coreMusic; ++i)
     m_findings.push_back(files.Findings[i]);
   for (size_t i = 0; i + 2 < window.size(); ++i) m_findings.push_back(window[i]);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <exception>
@@ -99,9 +100,22 @@ int RunTombolix(int argc, char** argv) {
 
   SingleInstance instance(QString::fromUtf8(kProductName));
   if (!instance.tryAcquire()) {
-    ShowMessageBox(MessageKind::Information, "Qarvo抽奖软件已经在执行");
+    // The operator started it again to find it: the running copy comes forward instead.
+    if (!instance.AskToComeForward())
+      ShowMessageBox(MessageKind::Information, "Qarvo抽奖软件已经在执行");
     return 0;
   }
+  // A later start brings forward the window the operator last used (a question, a draw
+  // screen, the results), or else the main window.
+  QPointer<QWidget> lastUsed, mainWindow;
+  QObject::connect(&app, &QApplication::focusChanged, &app, [&lastUsed](QWidget*, QWidget* now) {
+    if (now) lastUsed = now->window();
+  });
+  instance.Listen([&lastUsed, &mainWindow] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w && lastUsed && lastUsed->isVisible()) w = lastUsed;
+    BringWindowForward(w ? w : mainWindow.data());
+  });
 
   // A read-only program folder with data in it: that data moves on with the operator.
   std::string from, to, error;
@@ -121,6 +135,7 @@ int RunTombolix(int argc, char** argv) {
   dataModule.DataModuleCreate();
 
   TMainForm mainForm;
+  mainWindow = &mainForm;
   ConnectWindows(mainForm);
   FirstPaintProbe::Watch(mainForm);
   mainForm.show();

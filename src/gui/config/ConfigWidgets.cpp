@@ -39,8 +39,9 @@ bool DigitKeyFilter::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QString ImageFilter() {
-  return QStringLiteral("图像文件(JPG/JPGE/BMP)|") + AnyCase(QStringLiteral("jpg")) + ';' +
-         AnyCase(QStringLiteral("jpeg")) + ';' + AnyCase(QStringLiteral("bmp"));
+  return QStringLiteral("图像文件(JPG/PNG/BMP)|") + AnyCase(QStringLiteral("jpg")) + ';' +
+         AnyCase(QStringLiteral("jpeg")) + ';' + AnyCase(QStringLiteral("png")) + ';' +
+         AnyCase(QStringLiteral("bmp"));
 }
 
 QString MusicFilter() {

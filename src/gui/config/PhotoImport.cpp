@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -19,11 +20,10 @@
 
 namespace {
 
-enum class PhotoCopied { Yes, Unreadable, NotWritten };
-
-// One picture, read at the size the stage needs, flattened on white and written as JPEG into
-// the task's photo folder. Runs on a helper thread: QImage and its reader are reentrant.
-PhotoCopied CopyPhoto(const photos::TPhotoCopy& c, std::string& error) {
+// One picture, read at the size the stage needs, flattened on white and encoded as JPEG for
+// the task's photo folder; false when it cannot be read. Runs on a helper thread: QImage and
+// its reader are reentrant.
+bool MakePhoto(const photos::TPhotoCopy& c, std::string& jpeg) {
   QImageReader reader(Q(c.source));
   reader.setAutoTransform(true);  // a phone's portrait stays upright
   // A camera's picture is decoded straight at the size the stage needs (JPEG scales while
@@ -32,25 +32,55 @@ PhotoCopied CopyPhoto(const photos::TPhotoCopy& c, std::string& error) {
   if (full.isValid() && (full.width() > photos::kMaxSide || full.height() > photos::kMaxSide))
     reader.setScaledSize(full.scaled(photos::kMaxSide, photos::kMaxSide, Qt::KeepAspectRatio));
   QImage picture = reader.read();
-  if (picture.isNull()) return PhotoCopied::Unreadable;
+  if (picture.isNull()) return false;
   if (picture.width() > photos::kMaxSide || picture.height() > photos::kMaxSide)
     picture = picture.scaled(photos::kMaxSide, photos::kMaxSide, Qt::KeepAspectRatio,
                              Qt::SmoothTransformation);
   // A picture with transparency stands on white, as on the card.
-  QImage flat(picture.size(), QImage::Format_RGB32);
-  flat.fill(Qt::white);
-  {
+  if (picture.hasAlphaChannel()) {
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
     QPainter p(&flat);
     p.drawImage(0, 0, picture);
+    p.end();
+    picture = std::move(flat);
   }
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  if (!flat.save(&buffer, "JPG", 88)) return PhotoCopied::Unreadable;
-  if (!files::WriteFileAtomic(c.target, std::string_view(bytes.constData(), bytes.size()), error))
-    return PhotoCopied::NotWritten;
-  return PhotoCopied::Yes;
+  if (!picture.save(&buffer, "JPG", 88)) return false;
+  jpeg.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+  return true;
 }
+
+// The photos made so far, written together: one flush for many files instead of two each.
+class PhotoWriter {
+ public:
+  void Add(std::string target, std::string jpeg) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pending.emplace_back(std::move(target), std::move(jpeg));
+  }
+  // Writes what is pending once `atLeast` photos wait; false with the error at a failure.
+  bool Write(size_t atLeast, int64_t& copied, std::string& error) {
+    std::vector<std::pair<std::string, std::string>> batch;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (m_pending.empty() || m_pending.size() < atLeast) return true;
+      batch.swap(m_pending);
+    }
+    size_t written = 0;
+    const bool ok = files::WriteFilesAtomic(batch, written, error);
+    copied += static_cast<int64_t>(written);
+    return ok;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::pair<std::string, std::string>> m_pending;
+};
+
+// Photos held in memory at most before they are written (a hundred kilobytes each).
+constexpr size_t kPhotosPerWrite = 64;
 
 }  // namespace
 
@@ -76,24 +106,19 @@ bool ImportPhotos(int32_t taskId, const QString& folder, const std::string& gbkD
   if (!plan.copies.empty() && !files::MakeFolders(photos::PhotoDir(taskId), error)) return false;
 
   // Decoding a camera's picture is most of the work: the pictures are made on a few threads
-  // at once, while this one keeps the window painted.
+  // at once, while this one keeps the window painted and writes them, many at a time.
   std::atomic<size_t> next{0};
-  std::atomic<int64_t> copied{0}, unreadable{0};
+  std::atomic<int64_t> unreadable{0};
   std::atomic<bool> failed{false};
+  PhotoWriter writer;
+  int64_t copied = 0;
   const auto work = [&] {
     for (size_t i = next++; i < plan.copies.size() && !failed; i = next++) {
-      std::string why;
-      switch (CopyPhoto(plan.copies[i], why)) {
-        case PhotoCopied::Yes:
-          ++copied;
-          break;
-        case PhotoCopied::Unreadable:
-          ++unreadable;
-          break;
-        case PhotoCopied::NotWritten:
-          if (!failed.exchange(true)) error = why;  // read once every helper is done
-          break;
-      }
+      std::string jpeg;
+      if (MakePhoto(plan.copies[i], jpeg))
+        writer.Add(plan.copies[i].target, std::move(jpeg));
+      else
+        ++unreadable;
     }
   };
   const size_t helpers = std::min<size_t>(
@@ -104,9 +129,15 @@ bool ImportPhotos(int32_t taskId, const QString& folder, const std::string& gbkD
   } catch (const std::system_error&) {
     work();  // no thread to be had: this one does what is left
   }
+  const auto write = [&](size_t atLeast) {
+    if (!failed && !writer.Write(atLeast, copied, error)) failed = true;
+  };
   for (std::future<void>& r : running)
-    while (r.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready)
+    while (r.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
+      write(kPhotosPerWrite);
       if (pulse) pulse();
+    }
+  write(1);
   result.copied = copied;
   result.unreadable = unreadable;
   result.idsWithout += unreadable;

@@ -11,8 +11,10 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
+#include <algorithm>
 
 #include "core/checkin/ClaimDesk.h"
 #include "core/export/ExcelExport.h"
@@ -37,6 +39,9 @@ namespace {
 constexpr int kDesignWidth = 777;
 constexpr int kDesignHeight = 547;
 constexpr int kSingleColumnWidth = 500;
+// The largest the window opens, however large the screen.
+constexpr int kLargestWidth = 1100;
+constexpr int kLargestHeight = 760;
 
 // The busy cursor for the length of an export, restored on every way out.
 class BusyCursor {
@@ -167,18 +172,66 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   connect(BtnClaim, &QPushButton::clicked, this, &TQueryForm::BtnClaimClick);
   connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
 
-  resize(kDesignWidth, kDesignHeight);
   const QWidget* over = parent ? parent->window() : nullptr;
-  const QRect area = over ? over->frameGeometry()
-                          : (QGuiApplication::primaryScreen()
-                                 ? QGuiApplication::primaryScreen()->availableGeometry()
-                                 : QRect(0, 0, kDesignWidth, kDesignHeight));
-  move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
+  const QScreen* screen =
+      over && over->screen() ? over->screen() : QGuiApplication::primaryScreen();
+  const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  // Where the screen has room the window opens larger (up to nine tenths of it), so that a
+  // list's fields and the marks beside them (缺席, 签到, 领取) fit side by side at 1024x768.
+  const QSize start = QSize(kDesignWidth, kDesignHeight)
+                          .expandedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10)
+                                          .boundedTo(QSize(kLargestWidth, kLargestHeight)));
+  resize(start);
+  const QRect area = over ? over->frameGeometry() : room;
+  QRect placed(area.center() - QPoint(start.width() / 2, start.height() / 2), start);
+  // Kept on the screen when the window it opens over is smaller or near an edge.
+  placed.moveLeft(std::max(room.left(), std::min(placed.left(), room.right() - start.width())));
+  placed.moveTop(std::max(room.top(), std::min(placed.top(), room.bottom() - start.height())));
+  move(placed.topLeft());
 }
 
 void TQueryForm::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
   m_layout.Apply(size());
+  FitColumns();
+}
+
+void TQueryForm::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  FitColumns();
+}
+
+void TQueryForm::FitColumns() {
+  const int columns = SGLuckId->columnCount();
+  // A single column (one field, or the line of an item not drawn) keeps its set width.
+  if (columns <= 1) return;
+  const QFontMetrics cells(SGLuckId->font());
+  const QFontMetrics heads(SGLuckId->horizontalHeader()->font());
+  constexpr int kPad = 14, kMin = 40, kMax = 260;
+  // The first rows tell a column's width; a thousand rows need not all be measured.
+  const int rows = std::min(SGLuckId->rowCount(), 200);
+  std::vector<int> wanted(static_cast<size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    int w = heads.horizontalAdvance(GridCell(SGLuckId, 0, c)) + kPad + 8;
+    for (int r = 1; r < rows; ++r) {
+      if (const QTableWidgetItem* it = SGLuckId->item(r, c))
+        w = std::max(w, QFontMetrics(it->font()).horizontalAdvance(it->text()) + kPad);
+    }
+    wanted[static_cast<size_t>(c)] = std::clamp(w, kMin, kMax);
+  }
+  // The room beside a vertical scroll bar, whether or not it shows now.
+  const int room = SGLuckId->width() - 2 * SGLuckId->frameWidth() -
+                   SGLuckId->verticalScrollBar()->sizeHint().width();
+  // The largest cap under which all columns fit; only columns wider than it are cut.
+  int cap = kMax;
+  const auto total = [&](int limit) {
+    int sum = 0;
+    for (int w : wanted) sum += std::min(w, limit);
+    return sum;
+  };
+  while (cap > kMin && total(cap) > room) --cap;
+  for (int c = 0; c < columns; ++c)
+    SGLuckId->setColumnWidth(c, std::min(wanted[static_cast<size_t>(c)], cap));
 }
 
 int TQueryForm::SetUpQuery(int32_t taskId) {
@@ -226,6 +279,7 @@ void TQueryForm::ShowItemWinners() {
   PTitle->setText(Q(item.ItemName) + QStringLiteral("中奖名单："));
 
   m_winners = TWinnerFile();
+  m_absent = TAbsentFile();
   std::string error;
   const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, m_winners, error);
   if (ok && !m_winners.exists) {
@@ -250,6 +304,7 @@ void TQueryForm::ShowItemWinners() {
   ShowAbsent(item);
   ShowCheckins(count);
   ShowClaims(item, count);
+  FitColumns();
   SGLuckId->setCurrentCell(1, 0);
   SGLuckId->selectRow(1);
 }
@@ -261,6 +316,7 @@ void TQueryForm::ShowAbsent(const TLuckItem& item) {
   if (!LoadAbsentFile(m_session.Task.TaskId, item.ItemId, absent, error) || !absent.exists ||
       absent.rows.empty())
     return;
+  m_absent = absent;
   size_t fields = absent.head.size();
   for (const TAbsentFile::Row& r : absent.rows) fields = std::max(fields, r.fields.size());
   const int mark = static_cast<int>(std::max<size_t>(fields, 1));
@@ -357,6 +413,9 @@ void TQueryForm::BtnClaimClick() {
   const std::string text = claims::ClaimAnswerText(r.Answer, r.Prize.Time);
   switch (r.Answer) {
     case claims::TClaimAnswer::Claimed:
+      ShowMessageBox(MessageKind::Information,
+                     query::ClaimRecordedText(id, r.Prize.Winner.Name, item.ItemName, r.Prize.Time,
+                                              r.Prize.Desk));
       break;
     case claims::TClaimAnswer::AlreadyClaimed:
       ShowMessageBox(MessageKind::Information, text + " (" + r.Prize.Desk + ")");
@@ -392,21 +451,25 @@ void TQueryForm::FindWinner() {
   // Every prize item is looked in, from the selected winner on: at the prize desk the
   // question is what someone won, not whether they won the item in view.
   const int current = LBItem->currentRow();
+  // Absent winners too: the desk asks for a name whatever became of its prize.
   std::vector<std::vector<std::vector<std::string>>> items;
   for (size_t i = 0; i < m_session.Items.size(); ++i) {
     if (static_cast<int>(i) == current) {
-      items.push_back(m_winners.rows);
+      items.push_back(query::SearchRows(m_winners, m_absent));
       continue;
     }
     TWinnerFile file;
+    TAbsentFile absent;
     std::string error;
     // An item whose file cannot be read has no winner to find; opened, it says why.
-    if (LoadWinnerFile(m_session.Task.TaskId, m_session.Items[i].ItemId, file, error))
-      items.push_back(std::move(file.rows));
+    const int32_t itemId = m_session.Items[i].ItemId;
+    if (LoadWinnerFile(m_session.Task.TaskId, itemId, file, error) && file.exists &&
+        LoadAbsentFile(m_session.Task.TaskId, itemId, absent, error))
+      items.push_back(query::SearchRows(file, absent));
     else
       items.emplace_back();
   }
-  // Grid row 0 is the hidden head row: winner k stands in row k + 1.
+  // Grid row 0 is the hidden head row: row k of an item stands in grid row k + 1.
   const query::TWinnerHit hit =
       query::FindWinnerInItems(items, current, SGLuckId->currentRow() - 1, needle);
   if (hit.item < 0) {

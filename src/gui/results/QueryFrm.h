@@ -68,6 +68,7 @@ class TQueryForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void ExportWinners(query::ExportKind kind);
@@ -81,11 +82,16 @@ class TQueryForm : public QDialog {
   void ShowClaims(const TLuckItem& item, int count);
   // The first column after the winners' fields that no head names, made when missing.
   int FreeColumn(int width);
+  // Each column as wide as its head and texts; when they are wider than the grid together,
+  // the widest give way (their texts cut short), so the marks at the right (缺席, 签到,
+  // 领取) stay in view without scrolling sideways.
+  void FitColumns();
 
   TDrawSession& m_session;
   TDesignLayout m_layout;
-  // The winners the grid shows, which 查找 searches.
+  // The winners and absent winners the grid shows, which 查找 searches.
   TWinnerFile m_winners;
+  TAbsentFile m_absent;
 };
 
 // The results window as the main window opens it.

@@ -114,7 +114,7 @@ bool WindowDialogProvider::getOpenFileName(QWidget* owner, const QString& title,
   QFileDialog dialog(owner, title, QString(), filter);
   SpeakChinese(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  // The type list shows the caption ("图像文件(JPG/JPGE/BMP)"), not the any-case patterns
+  // The type list shows the caption ("图像文件(JPG/PNG/BMP)"), not the any-case patterns
   // behind it.
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   // The caller reports a missing file itself, so the dialog takes any name typed.

@@ -13,6 +13,7 @@
 #include "SqlRows.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/TaskRules.h"
 #include "core/db/TombolixDB.h"
 #include "core/import/Import.h"
 #include "core/records/FileHash.h"
@@ -136,6 +137,40 @@ TEST_F(ShowCheck, PhotosMusicAndPicturesToOpen) {
   EXPECT_EQ(Topic(Run(), "背景音乐").Mark, TMark::Ok);
   SetTask("MusicFilePath", m_root.path("gone.mp3"));
   EXPECT_EQ(Topic(Run(), "背景音乐").Text, G("背景音乐文件不存在：") + m_root.path("gone.mp3"));
+}
+
+// The rules are listed item by item in the draw screen's words; the exclusion list counts
+// the people of this list, the excluded task its winners so far; a field the list lacks is
+// warned as the draw would refuse it.
+TEST_F(ShowCheck, TheRulesAreListedInWordsWithTheirExclusions) {
+  EXPECT_EQ(Topic(Run(), "抽奖规则").Mark, TMark::NotUsed);
+  TaskDef lunch;
+  lunch.taskId = 1002;
+  lunch.items = {{G("午宴奖"), 1, 1, ""}};
+  lunch.candidates = {"1 a"};
+  const std::vector<int> lunchItems = BuildTask(m_dm, lunch);
+  std::string error;
+  ASSERT_TRUE(db::ExecRaw(m_dm.ADOConnection1,
+                          "update LuckTask set TaskName='午宴' where TaskId=1002", error));
+  std::filesystem::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1002, lunchItems[0])), "id name\r\n3 c\r\n");
+  TTaskRules rules;
+  rules.ExcludeTasks = {1002};
+  rules.ExcludeIds = {"1", "2", "99", G("工号")};
+  rules.Items = {{m_items[1], {{"name", TConditionKind::NoneOf, {"e"}}}, {"name", 1}}};
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << error;
+  auto f = Topic(Run(), "抽奖规则");
+  EXPECT_EQ(f.Mark, TMark::Ok);
+  EXPECT_EQ(text::GbkToUtf8(f.Text),
+            "奖项[一等奖]不含午宴中奖者　排除名单2人；"
+            "奖项[二等奖]仅限：name不是e　每name最多1名　不含午宴中奖者　排除名单2人；"
+            "[午宴]目前有中奖者1人");
+  rules.Items = {{m_items[1], {{G("部门"), TConditionKind::OneOf, {G("销售")}}}, {}}};
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << error;
+  f = Topic(Run(), "抽奖规则");
+  EXPECT_EQ(f.Mark, TMark::Warning);
+  EXPECT_EQ(text::GbkToUtf8(f.Text),
+            "抽奖规则不能用于本名单：抽奖规则中的字段[部门]不在名单的标题行中");
 }
 
 TEST(ShowCheckTexts, DiskPicturesFontsAndScreens) {

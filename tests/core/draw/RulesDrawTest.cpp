@@ -619,6 +619,27 @@ TEST_F(RulesDraw, ExclusionListsHoldPerItemAndATaskQuotaShortfallIsWarned) {
   EXPECT_EQ(text::GbkToUtf8(Start(3u)->e.RulesLine(0)), "每部门全场最多2名");
 }
 
+// The band counts the people of this list whom the exclusion lists shut out: an id of a
+// leaver, the lists' title row read as an id, or an id on both lists is no extra person.
+TEST_F(RulesDraw, TheExclusionListCountsPeopleOfTheListNotTheIdsItNames) {
+  Build({{G("一等奖"), 1, 1, ""}, {G("二等奖"), 1, 1, ""}},
+        "EXCLUDEIDS\t101\t102\t999\t工号\nITEMEXCLUDEIDS\t2001\t102\t103\t888\n");
+  auto run = Start(3u);
+  EXPECT_EQ(text::GbkToUtf8(run->e.RulesLine(0)), "排除名单3人");
+  EXPECT_EQ(text::GbkToUtf8(run->e.RulesLine(1)), "排除名单2人");
+  // The verifier says what each of its numbers counts.
+  DrawAll(run->e);
+  const auto r = Verify();
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
+  const auto line = std::find_if(r.Lines.begin(), r.Lines.end(), [](const std::string& l) {
+    return l.starts_with(G("抽奖规则指纹"));
+  });
+  ASSERT_NE(line, r.Lines.end()) << VerifyText(r);
+  EXPECT_TRUE(
+      text::GbkToUtf8(*line).ends_with(", 排除名单列出6个号码, 其中名单中3人, 规则与指纹一致"))
+      << text::GbkToUtf8(*line);
+}
+
 TEST_F(RulesDraw, ATooLargeTicketCountIsCalledSoAndPlacedAsACandidate) {
   std::vector<std::string> lines = Staff();
   lines[4] = G("105 戊 B 北京 99999999999999999999");

@@ -12,6 +12,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/check/ShowCheck.h"
+#include "core/config/ItemSettings.h"
 #include "core/config/StageColumnChoice.h"
 #include "core/config/TaskCheckin.h"
 #include "core/config/TaskRollStyle.h"
@@ -379,6 +380,83 @@ TEST_F(EventPackage, AnExcludedTaskTravelsAsItsWinnersNotAsABareId) {
   TDrawFailure f;
   ASSERT_TRUE(e.SetUp(id, f)) << U(f.text);
   EXPECT_EQ(U(e.RulesLine(0)), "排除名单1人");
+}
+
+// A task here with the same id and the same name whose draw gave other winners is not the
+// task the rules meant: the rule keeps the winners the package carries and never re-binds.
+TEST_F(EventPackage, AnExcludedTaskOfTheSameIdAndNameButOtherWinnersIsNotLinked) {
+  TaskDef last;
+  last.taskId = 1004;
+  last.items = {{G("特等奖"), 1, 1, ""}};
+  last.candidates = {"A01 " + G("张三"), "A02 " + G("李四")};
+  std::string error;
+  const std::vector<int> lastItems = BuildTask(m_dm, last);
+  ASSERT_TRUE(db::ExecRaw(m_dm.ADOConnection1,
+                          "update LuckTask set TaskName='去年年会' where TaskId=1004", error));
+  fs::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1004, lastItems[0])),
+           "id name\r\nA01 " + G("张三") + "\r\n");
+  TTaskRules rules;
+  rules.ExcludeTasks = {1004};
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << U(error);
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+
+  // The spare laptop has its own 去年年会 as task 1004, drawn there with A02 as its winner.
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  BuildTask(dm2, last);
+  ASSERT_TRUE(db::ExecRaw(dm2.ADOConnection1,
+                          "update LuckTask set TaskName='去年年会' where TaskId=1004", error));
+  fs::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1004, lastItems[0])),
+           "id name\r\nA02 " + G("李四") + "\r\n");
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_NE(U(summary).find("\n排除[去年年会]（序号1004）的中奖者：本机同序号的任务不是同一任务，"
+                            "已改为固定的排除名单（1人）"),
+            std::string::npos)
+      << U(summary);
+  TTaskRules imported;
+  ASSERT_TRUE(config::LoadTaskRules(dm2, id, imported, error)) << U(error);
+  EXPECT_TRUE(imported.ExcludeTasks.empty());
+  EXPECT_EQ(imported.ExcludeIds, std::vector<std::string>{"A01"});
+}
+
+// The counters standing exactly at the imported ids move past them: the next task and the
+// next item added to the imported task get ids of their own.
+TEST_F(EventPackage, CountersStandingAtTheImportedIdsMovePastThem) {
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  std::string error;
+  // The next ids this machine would hand out are the package's own: task 1001, item 2002.
+  ASSERT_TRUE(db::ExecRaw(dm2.ADOConnection1,
+                          "delete from Sequence; insert into Sequence values(1, 1001, 'TaskId');"
+                          "insert into Sequence values(2, 2002, 'ItemId')",
+                          error))
+      << U(error);
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  ASSERT_EQ(id, 1001);
+  EXPECT_EQ(Items(dm2, id), "2001|一等奖|1|1|汽车|1\n2002|二等奖|2|1|手机|2\n");
+  EXPECT_EQ(SqlRows(dm2, "select SeqType, SeqId from Sequence order by SeqType"),
+            "1|1002\n2|2003\n");
+  config::TItemSettings s;
+  s.TaskId = "1001";
+  s.Name = G("三等奖");
+  s.LuckCount = "3";
+  s.ListCount = "1";
+  config::TItemFailure f;
+  ASSERT_TRUE(config::SaveItem(s, false, 2, f)) << U(f.text);
+  EXPECT_EQ(s.ItemId, "2003");
 }
 
 // A list edited after its import is flagged on the spare laptop as on the first one.

@@ -313,3 +313,102 @@ TEST(CopyProgramData, AReadOnlyProgramFoldersDataIsCopiedOnceDatabaseLast) {
   EXPECT_FALSE(paths::CopyProgramData(program, user, err));
   EXPECT_EQ(ReadAll(user / "DATA/Tombolix.db"), "db");
 }
+
+namespace {
+// What each file flush and folder flush saw, in order: "file <name>: <bytes the file held>",
+// "filled", "folder".
+std::vector<std::string> g_events;
+fs::path g_appended;
+
+void RecordFileFlush(const std::string& file) {
+  const fs::path p = paths::FromU8(file);
+  std::error_code ec;
+  g_events.push_back("file " + paths::U8(p.filename()) + ": " +
+                     (p == g_appended && fs::exists(p, ec) ? ReadAll(p) : std::string()));
+}
+void RecordFolderFlush(const std::string&) { g_events.push_back("folder"); }
+}  // namespace
+
+TEST(FileFlushWatch, HearsOfEachFlushFromTheFlushItselfAfterTheBytesAndBeforeTheRename) {
+  TempRoot root;
+  std::string err;
+  g_appended = root.dir() / "LUCK_FILE/JOURNAL_1001.txt";
+  ASSERT_TRUE(files::AppendDurable(root.path("LUCK_FILE/JOURNAL_1001.txt"), "a\r\n", err));
+  files::SetFileFlushWatch(RecordFileFlush);
+  files::SetFolderFlushWatch(RecordFolderFlush);
+  g_events.clear();
+  // Each append is flushed once, holding every byte appended so far.
+  ASSERT_TRUE(files::AppendDurable(root.path("LUCK_FILE/JOURNAL_1001.txt"), "b\r\n", err));
+  size_t whole = 6;
+  ASSERT_TRUE(
+      files::AppendRecords(root.path("LUCK_FILE/JOURNAL_1001.txt"), whole, "", "c\r\n", err));
+  EXPECT_EQ(g_events, (std::vector<std::string>{"file JOURNAL_1001.txt: a\r\nb\r\n",
+                                                "file JOURNAL_1001.txt: a\r\nb\r\nc\r\n"}));
+  // A file written beside: flushed once before its rename, whose folder is flushed after.
+  g_events.clear();
+  ASSERT_TRUE(files::WriteFileAtomic(root.path("LUCK_FILE/1001_1002.txt"), "x", err));
+  EXPECT_EQ(g_events, (std::vector<std::string>{"file 1001_1002.txt: ", "folder"}));
+  // A file a library fills: flushed once it is filled, not when its name was reserved.
+  g_events.clear();
+  ASSERT_TRUE(files::WriteFileAtomicBy(
+      root.path("LUCK_FILE/1001.xlsx"),
+      [](const std::string& tempU8, std::string&) {
+        WriteAll(paths::FromU8(tempU8), "book");
+        g_events.push_back("filled");
+        return true;
+      },
+      err))
+      << err;
+  EXPECT_EQ(g_events, (std::vector<std::string>{"filled", "file 1001.xlsx: ", "folder"}));
+  // A write that fails before its flush is not heard of as flushed.
+  g_events.clear();
+  fs::create_directories(root.dir() / "LUCK_FILE/dir.txt");
+  EXPECT_FALSE(files::WriteFileAtomic(root.path("LUCK_FILE/dir.txt"), "x", err));
+  EXPECT_TRUE(g_events.empty());
+  files::SetFileFlushWatch(nullptr);
+  files::SetFolderFlushWatch(nullptr);
+}
+
+namespace {
+int FailSecondRename(const std::string& target) { return target.ends_with("2.jpg") ? ENOSPC : 0; }
+}  // namespace
+
+// Many files written together: each whole in its place, every file flushed before any is
+// renamed, the folder flushed once after the renames; a failure half way keeps the files
+// before it, leaves no temporary and says so.
+TEST(WriteFilesAtomic, ManyFilesWithOneFlushEachWholeOrNotThere) {
+  TempRoot root;
+  std::string err;
+  size_t written = 9;
+  g_appended.clear();
+  files::SetFileFlushWatch(RecordFileFlush);
+  files::SetFolderFlushWatch(RecordFolderFlush);
+  g_events.clear();
+  ASSERT_TRUE(files::WriteFilesAtomic({{root.path("PHOTO/1.jpg"), "one"},
+                                       {root.path("PHOTO/2.jpg"), "two"},
+                                       {root.path("PHOTO/3.jpg"), "three"}},
+                                      written, err))
+      << err;
+  EXPECT_EQ(written, 3u);
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/2.jpg"), "two");
+  // The first "folder" is PHOTO's own making, in the root.
+  const std::vector<std::string> after(g_events.begin() + 1, g_events.end());
+  EXPECT_EQ(after,
+            (std::vector<std::string>{"file 1.jpg: ", "file 2.jpg: ", "file 3.jpg: ", "folder"}));
+  files::SetRenameFault(FailSecondRename);
+  EXPECT_FALSE(files::WriteFilesAtomic({{root.path("PHOTO/1.jpg"), "new one"},
+                                        {root.path("PHOTO/2.jpg"), "new two"},
+                                        {root.path("PHOTO/3.jpg"), "new three"}},
+                                       written, err));
+  files::SetRenameFault(nullptr);
+  files::SetFileFlushWatch(nullptr);
+  files::SetFolderFlushWatch(nullptr);
+  EXPECT_EQ(written, 1u);
+  EXPECT_NE(err.find(text::G("无法写入文件")), std::string::npos);
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/1.jpg"), "new one");
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/2.jpg"), "two");
+  EXPECT_EQ(ReadAll(root.dir() / "PHOTO/3.jpg"), "three");
+  EXPECT_EQ(EntriesIn(root.dir() / "PHOTO"), 3u);
+  EXPECT_TRUE(files::WriteFilesAtomic({}, written, err));
+  EXPECT_EQ(written, 0u);
+}

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -15,6 +16,7 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
+#include "core/config/TaskRules.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -87,8 +89,10 @@ TEST_F(ShowCheckWindow, ABrokenPictureAndAMissingFontAreWarnedTheRestTicked) {
   QStringList topics;
   for (int i = 0; i < form.TVFindings->topLevelItemCount(); ++i)
     topics << form.TVFindings->topLevelItem(i)->text(1);
-  EXPECT_EQ(topics, QStringList({"名单", "预设名单", "照片", "背景图片", "奖品图片", "背景音乐",
-                                 "字体", "屏幕", "磁盘空间"}));
+  EXPECT_EQ(topics, QStringList({"名单", "预设名单", "抽奖规则", "照片", "背景图片", "奖品图片",
+                                 "背景音乐", "字体", "屏幕", "磁盘空间"}));
+  EXPECT_EQ(Row(form, QStringLiteral("抽奖规则")),
+            QStringLiteral("—|未设抽奖规则，名单中每个人都可以中奖"));
   // The faces installed here pass.
   TShowCheckForm here;
   ASSERT_TRUE(here.Check(1001, QStringLiteral("年会")));
@@ -152,4 +156,24 @@ TEST_F(ShowCheckWindow, ADrawOfThoseCheckedInNeedsCheckInRunningAndAnswering) {
   ASSERT_TRUE(stopped.Check(1001, QStringLiteral("年会")));
   EXPECT_EQ(Row(stopped, QStringLiteral("签到")),
             QStringLiteral("✓|签到已结束，名单已确定；网页服务未启动"));
+}
+
+// The task's rules are listed in the words the draw screen uses, wrapped whole in the row.
+TEST_F(ShowCheckWindow, TheRulesAreListedInWords) {
+  TTaskRules rules;
+  rules.ExcludeIds = {"1"};
+  rules.TaskQuota = {"name", 1};
+  rules.Items = {{2001, {{"name", TConditionKind::NoneOf, {"x", "y", "z", "w"}}}, {}}};
+  std::string error;
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << error;
+  TShowCheckForm form;
+  ASSERT_TRUE(form.Check(1001, QStringLiteral("年会")));
+  EXPECT_EQ(
+      Row(form, QStringLiteral("抽奖规则")),
+      QStringLiteral("✓|奖项[一等奖]仅限：name不是w、x、y等4项　每name全场最多1名　排除名单1人"));
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  EXPECT_EQ(Crowded(&form).join(QLatin1Char('\n')).toStdString(), "");
+  if (qEnvironmentVariableIsSet("TOMBOLIX_SHOW_CHECK_RULES_PNG"))
+    form.screen()->grabWindow(0).save(qEnvironmentVariable("TOMBOLIX_SHOW_CHECK_RULES_PNG"));
 }

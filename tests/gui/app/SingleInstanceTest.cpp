@@ -1,10 +1,16 @@
-// The single-instance lock, within one process (an advisory lock per open file, so two
-// holders here conflict as two programs do).
+// The single-instance lock, within one process (a lock per open file, so two holders here
+// conflict as two programs do), and a later start of the real program bringing a holder's
+// window forward.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 
 #include "gui/app/SingleInstance.h"
 
@@ -84,3 +90,58 @@ TEST_F(SingleInstanceLock, NeverOpensThroughALinkInTheTemporaryFolder) {
   EXPECT_EQ(file.readAll(), QByteArray("keep me"));
 }
 #endif
+
+// The real program started while this process holds the lock asks it to come forward: the
+// window the callback names is restored, raised and given the keyboard, and the program
+// ends without a word.
+TEST_F(SingleInstanceLock, ALaterStartOfTheProgramBringsTheRunningCopyForward) {
+  QWidget other, last;
+  other.setWindowTitle(QStringLiteral("other"));
+  last.setWindowTitle(QStringLiteral("last"));
+  last.show();
+  last.showMinimized();
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other.isActiveWindow(); }));
+  SingleInstance running(QStringLiteral("Qarvo抽奖软件"));
+  ASSERT_TRUE(running.tryAcquire());
+  int asked = 0;
+  ASSERT_TRUE(running.Listen([&] {
+    ++asked;
+    BringWindowForward(&last);
+  }));
+
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QString::fromLatin1(kTmpVar), QDir::toNativeSeparators(m_dir.path()));
+#ifdef _WIN32
+  env.insert(QStringLiteral("TEMP"), QDir::toNativeSeparators(m_dir.path()));
+#endif
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  const QString log = m_dir.filePath(QStringLiteral("dialogs.log"));
+  env.insert(QStringLiteral("TOMBOLIX_DIALOG_LOG"), log);
+  program.setProcessEnvironment(env);
+  program.start(QStringLiteral(TOMBOLIX_EXE), {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  // This event loop answers it meanwhile.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 30000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_FALSE(QFileInfo::exists(log) && QFileInfo(log).size() > 0);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return last.isActiveWindow(); }));
+  EXPECT_FALSE(last.isMinimized());
+}
+
+// A holder that does not answer (still starting, or hung) is not waited on beyond the time
+// given: the start then says that the program runs.
+TEST_F(SingleInstanceLock, AHolderThatDoesNotAnswerIsWaitedOnOnlySoLong) {
+  SingleInstance silent(QStringLiteral("Qarvo抽奖软件"));
+  ASSERT_TRUE(silent.tryAcquire());
+  SingleInstance later(QStringLiteral("Qarvo抽奖软件"));
+  ASSERT_FALSE(later.tryAcquire());
+  QElapsedTimer t;
+  t.start();
+  EXPECT_FALSE(later.AskToComeForward(300));
+  EXPECT_LT(t.elapsed(), 5000);
+}

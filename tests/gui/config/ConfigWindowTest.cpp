@@ -418,7 +418,7 @@ TEST_F(ConfigWindow, PictureChoiceFindsPicturesInAnyLetterCase) {
   EXPECT_TRUE(f.TSItem->BtnSaveItem->isEnabled());
   const RecordedDialog& d = m_dialogs.log.back();
   EXPECT_EQ(d.text, QStringLiteral("请选择图像文件"));
-  ASSERT_TRUE(d.filter.startsWith(QStringLiteral("图像文件(JPG/JPGE/BMP) (")));
+  ASSERT_TRUE(d.filter.startsWith(QStringLiteral("图像文件(JPG/PNG/BMP) (")));
   // The patterns the dialog filters with, as Qt reads them.
   const QString patterns = d.filter.section(QStringLiteral(" ("), 1).chopped(1);
   auto matches = [&](const QString& name) {
@@ -430,9 +430,9 @@ TEST_F(ConfigWindow, PictureChoiceFindsPicturesInAnyLetterCase) {
     }
     return false;
   };
-  for (const char* yes : {"photo.jpg", "PHOTO.JPG", "a.Jpeg", "b.bmp", "c.BMP"})
+  for (const char* yes : {"photo.jpg", "PHOTO.JPG", "a.Jpeg", "b.bmp", "c.BMP", "d.png", "e.PNG"})
     EXPECT_TRUE(matches(QString::fromLatin1(yes))) << yes;
-  for (const char* no : {"photo.png", "jpg.txt", "song.mp3"})
+  for (const char* no : {"png.txt", "jpg.txt", "song.mp3"})
     EXPECT_FALSE(matches(QString::fromLatin1(no))) << no;
 
   // The background picture choice: a cancelled dialog empties the field.

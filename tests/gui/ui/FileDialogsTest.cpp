@@ -148,9 +148,9 @@ TEST(ChooseOpenFile, TheRealDialogShowsTheFilterCaptionWithoutItsPatterns) {
     w->close();
   });
   QString name;
-  ChooseOpenFile(QStringLiteral("图像文件(JPG/JPGE/BMP)|*.[jJ][pP][gG];*.[bB][mM][pP]"),
+  ChooseOpenFile(QStringLiteral("图像文件(JPG/PNG/BMP)|*.[jJ][pP][gG];*.[bB][mM][pP]"),
                  QStringLiteral("请选择图像文件"), name);
-  EXPECT_EQ(shown, QStringLiteral("图像文件(JPG/JPGE/BMP)"));
+  EXPECT_EQ(shown, QStringLiteral("图像文件(JPG/PNG/BMP)"));
   EXPECT_TRUE(name.isEmpty());
 }
 
