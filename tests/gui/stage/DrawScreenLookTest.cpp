@@ -30,6 +30,7 @@
 #include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
+#include "gui/ui/Fonts.h"
 #include "gui/ui/MessageFrm.h"
 #include "gui/ui/ScrollText.h"
 
@@ -552,3 +553,54 @@ TEST(DrawScreenPlacement, OpensBesideTheMainWindowWhenThereAreTwoScreens) {
 }
 
 }  // namespace
+
+namespace {
+
+// A five-column HR list: long departments and branches, a name of two to four characters.
+std::vector<std::string> HrLines(int n) {
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如", "王芳", "张伟"};
+  std::vector<std::string> out;
+  for (int i = 0; i < n; ++i)
+    out.push_back("E" + std::to_string(100000 + i) + " " + G(names[i % 6]) +
+                  G(" 人力资源部 华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  return out;
+}
+
+}  // namespace
+
+TEST_F(DrawLook, TheGrandPrizesFiveWinnersStandLargerThanABatchOnTheBand) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 3, 3, G("电脑")}, {G("特等奖"), 5, 5, G("汽车")}};
+  def.candidates = HrLines(40);
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(3840, 2160)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 5u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    ASSERT_EQ(screen.CardsNow->Cards().size(), 3u);
+    const int band = screen.CardsNow->NamePixels();
+    if (size.width() == 1024) EXPECT_GE(band, 48);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    ASSERT_TRUE(screen.PGrand->isVisible());
+    const TRevealCards* cards = screen.PGrand->Cards;
+    ASSERT_EQ(cards->Cards().size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+      const TRevealCards::Look& look = cards->LookOf(i);
+      EXPECT_GE(look.name, band);
+      EXPECT_GT(look.name, look.id);
+      EXPECT_LT(look.rest, look.id);
+      EXPECT_TRUE(cards->rect().contains(cards->CardRects()[static_cast<size_t>(i)]));
+    }
+    Key(screen);  // the end
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.PGrand->isVisible(); }, 5000));
+  }
+}
