@@ -577,4 +577,84 @@ BENCHMARK(BM_GrandPrizeCpu)
     ->Iterations(1)
     ->UseRealTime();
 
+// From the stop key to the reveal with the landing's own timer (900 ms by design): the
+// processor time of the GUI thread from the key to the reveal painted, how long after the
+// landing's time the reveal stood (reveal_late_ms), and the longest the event loop was held
+// meanwhile (a 5 ms timer's worst lateness: a frozen frame). Args: the screen's width, and the
+// batch: 0 three cards of an early item, 1 the grand prize alone, 5 the grand prize's five.
+// Each case is a task of its own, from a list of 2,000 with a five-column HR line.
+void BM_LandingToReveal(benchmark::State& state) {
+  Task();
+  const int width = static_cast<int>(state.range(0));
+  const int grand = static_cast<int>(state.range(1));
+  static int nextTask = 1100;
+  TaskDef def;
+  def.taskId = ++nextTask;
+  def.title = text::G("工号 姓名 部门 分公司 手机");
+  if (grand == 0) {
+    def.items = {{text::G("三等奖"), 3, 3, ""}, {text::G("特等奖"), 1, 1, ""}};
+  } else {
+    def.items = {{text::G("特等奖"), grand, grand, text::G("新能源汽车一辆")}};
+  }
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如", "王芳", "张伟"};
+  for (int i = 0; i < 2000; ++i)
+    def.candidates.push_back("E" + std::to_string(100000 + i) + " " + text::G(names[i % 6]) +
+                             text::G(" 人力资源部 华东区上海分公司 ") +
+                             std::to_string(13800000000LL + i));
+  BuildTask(Task().dm, def);
+  double cpu = 0, late = 0, held = 0;
+  for (auto _ : state) {
+    held = 0;
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 1u);
+    if (screen.SetUpDraw(def.taskId) != 1) {
+      state.SkipWithError("set-up failed");
+      return;
+    }
+    screen.resize(width, width * 9 / 16);
+    screen.show();
+    (void)QTest::qWaitForWindowExposed(&screen);
+    screen.SBeginClick();
+    QApplication::processEvents();  // the selection
+    QTest::qWait(200);              // the roll runs
+    QElapsedTimer since;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      held = std::max(held, since.nsecsElapsed() / 1e6 - 5);
+      since.restart();
+    });
+    const double cpu0 = ThreadCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    screen.EKeyCtrlKeyPress();  // the stop key
+    since.start();
+    probe.start();
+    auto revealed = [&] {
+      return grand ? screen.PGrand->isVisible() : screen.CardsNow->isVisible();
+    };
+    while (!revealed() && wall.elapsed() < 10000) QTest::qWait(1);
+    screen.repaint();
+    late = wall.nsecsElapsed() / 1e6 - screen.TMLanding->interval();
+    cpu = ThreadCpuSeconds() - cpu0;
+    QTest::qWait(30);  // the probe's next turn tells how long the reveal held the loop
+    probe.stop();
+    screen.Celebration->Stop();
+    if (!revealed()) state.SkipWithError("no reveal");
+  }
+  state.counters["cpu_ms"] = cpu * 1000;
+  state.counters["reveal_late_ms"] = late;
+  state.counters["longest_held_ms"] = held;
+}
+BENCHMARK(BM_LandingToReveal)
+    ->Args({1920, 0})
+    ->Args({1920, 1})
+    ->Args({1920, 5})
+    ->Args({3840, 0})
+    ->Args({3840, 1})
+    ->Args({3840, 5})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
 }  // namespace

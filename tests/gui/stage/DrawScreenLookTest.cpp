@@ -604,3 +604,25 @@ TEST_F(DrawLook, TheGrandPrizesFiveWinnersStandLargerThanABatchOnTheBand) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.PGrand->isVisible(); }, 5000));
   }
 }
+
+TEST_F(DrawLook, TheLandingDrawsTheCardsAheadBetweenItsFrames) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 3, 3, ""}, {G("特等奖"), 2, 2, G("汽车")}};
+  def.candidates = HrLines(30);
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 8u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  for (TRevealCards* cards : {screen.CardsNow, screen.PGrand->Cards}) {
+    Key(screen);
+    Key(screen);  // stop: the roll rests on the first winner
+    ASSERT_TRUE(screen.TMLanding->isActive());
+    // Nothing drawn in the key's own handler: the frames go on.
+    EXPECT_FALSE(cards->Prepared());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cards->Prepared(); }, 5000));
+    EXPECT_TRUE(screen.TMLanding->isActive() || cards->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cards->isVisible(); }, 5000));
+    EXPECT_TRUE(cards->DrawnAhead());
+  }
+}
