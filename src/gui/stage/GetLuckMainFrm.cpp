@@ -763,7 +763,7 @@ void TGetLuckMainForm::HideGrand() {
 void TGetLuckMainForm::Celebrate() {
   const bool sound = !m_stage.Task().MusicFilePath.empty();
   if (PGrand->isVisible()) {
-    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound);
+    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
   }
   // The fireworks burst where nothing is written: over the top of the screen beside the

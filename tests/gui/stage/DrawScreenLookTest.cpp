@@ -605,6 +605,38 @@ TEST_F(DrawLook, TheGrandPrizesFiveWinnersStandLargerThanABatchOnTheBand) {
   }
 }
 
+TEST_F(DrawLook, TheGrandPrizesFireworksAreSeenAroundItsCards) {
+  TaskDef def;
+  def.items = {{G("一等奖"), 2, 2, ""}, {G("特等奖"), 1, 1, G("汽车")}};
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  for (int batch = 0; batch < 2; ++batch) {
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+  }
+  ASSERT_TRUE(screen.PGrand->isVisible());
+  ASSERT_TRUE(screen.Celebration->Running());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Celebration->Sparks() > 0; }, 2000));
+  QTest::qWait(3 * TCelebration::kFrameMs);
+  // What the hall sees differs from the grand screen alone in its free zones: the sparks.
+  const QImage seen = screen.grab().toImage();
+  const QImage ground = screen.PGrand->grab().toImage();
+  int sparks = 0;
+  for (const QRect& z : screen.PGrand->FreeZones())
+    for (int y = z.top(); y <= z.bottom(); y += 2)
+      for (int x = z.left(); x <= z.right(); x += 2)
+        if (seen.pixel(x, y) != ground.pixel(x, y)) ++sparks;
+  EXPECT_GT(sparks, 20);
+  // And none over what is written.
+  for (const QRect& r : screen.PGrand->Cards->CardRects()) {
+    const QRect at = r.translated(screen.PGrand->Cards->pos());
+    EXPECT_EQ(seen.copy(at), ground.copy(at));
+  }
+}
+
 TEST_F(DrawLook, TheLandingDrawsTheCardsAheadBetweenItsFrames) {
   TaskDef def;
   def.title = G("工号 姓名 部门 分公司 手机");
