@@ -658,3 +658,52 @@ TEST_F(DrawLook, TheLandingDrawsTheCardsAheadBetweenItsFrames) {
     EXPECT_TRUE(cards->DrawnAhead());
   }
 }
+
+TEST_F(DrawLook, TheAbsentQuestionKeepsItsWordsWhole) {
+  TaskDef def;
+  // Phone numbers as ids: the question's first clause is longer than its card's line.
+  def.title = G("手机号码 姓名 部门");
+  def.items = {{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}};
+  def.candidates = Phones(20, G(" 欧阳娜娜 人力资源部"));
+  DialogProvider* recorder = SetDialogProvider(nullptr);  // asked on the stage itself
+  for (const QSize size : {QSize(1920, 1080), QSize(1024, 768), QSize(3840, 2160)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 6u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    Key(screen, Qt::Key_Q);
+    Key(screen, Qt::Key_Return);
+    TStagePrompt* p = screen.Prompt();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->IsOpen(); }, 3000));
+    const QStringList lines = p->LbText->text().split(QLatin1Char('\n'));
+    const QFontMetrics fm(p->LbText->font());
+    bool whole = false;
+    for (const QString& l : lines) {
+      EXPECT_LE(fm.horizontalAdvance(l), p->LbText->width()) << l.toStdString();
+      EXPECT_FALSE(l.endsWith(QStringLiteral("缺"))) << l.toStdString();
+      whole = whole || l.contains(QStringLiteral("缺席"));
+    }
+    EXPECT_TRUE(whole) << p->LbText->text().toStdString();
+    Key(screen, Qt::Key_Escape);
+  }
+  SetDialogProvider(recorder);
+}
+
+TEST(StagePromptLines, AClauseLongerThanALineBreaksWhereNoWordParts) {
+  QFont f = UiFont(StageFamily(), 40, true);
+  const QFontMetrics fm(f);
+  const QString q = QStringLiteral("[一等奖]的中奖者E100013缺席，是否为该奖项抽取一名替补？");
+  // Room for thirteen characters: the first clause does not fit a line, the second does.
+  const int width = fm.horizontalAdvance(QStringLiteral("一二三四五六七八九十一二三"));
+  EXPECT_EQ(TStagePrompt::ClauseLines(q, fm, width),
+            QStringLiteral("[一等奖]的中奖者E100013\n缺席，\n是否为该奖项抽取一名替补？"));
+  // A run of Chinese with no soft place keeps its last two characters with the mark.
+  EXPECT_EQ(TStagePrompt::SoftPieces(QStringLiteral("一二三四五六七八九十一缺席，"), fm, width),
+            QStringList({QStringLiteral("一二三四五六七八九十一\n"), QStringLiteral("缺席，")}));
+}
