@@ -568,6 +568,48 @@ std::vector<std::string> HrLines(int n) {
 
 }  // namespace
 
+TEST_F(DrawLook, BatchesOfTenAndTwentyStandWholeInTheMiddleOfTheirPanel) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("三等奖"), 10, 10, ""}, {G("二等奖"), 20, 20, ""}, {G("一等奖"), 10, 10, ""}};
+  def.candidates = HrLines(60);
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;  // a task of its own per size: none asks about earlier results
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 9u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    for (int n : {10, 20, 10}) {
+      SCOPED_TRACE(n);
+      Key(screen);
+      Key(screen);
+      screen.ShowReveal();
+      ASSERT_EQ(screen.MLuckNow->LineCount(), n);
+      EXPECT_FALSE(screen.TMListNow->isActive());
+      EXPECT_TRUE(screen.PLuckNow->rect().contains(screen.MLuckNow->geometry()));
+      // The ink of the block as drawn: its first and last rows of dark pixels.
+      const QImage text = screen.MLuckNow->grab().toImage();
+      int top = -1, bottom = -1;
+      for (int y = 0; y < text.height(); ++y)
+        for (int x = 0; x < text.width(); ++x)
+          if (qRed(text.pixel(x, y)) < 200 && qGreen(text.pixel(x, y)) < 120) {
+            if (top < 0) top = y;
+            bottom = y;
+            break;
+          }
+      ASSERT_GE(top, 0);
+      // The last row's characters whole, above the text's edge; as much room above the block
+      // as below it (within a tenth of a line).
+      const int above = top, below = text.height() - 1 - bottom;
+      EXPECT_GE(below, 1);
+      EXPECT_LE(std::abs(above - below), screen.MLuckNow->FontPixels() / 10)
+          << above << " above, " << below << " below";
+    }
+  }
+}
+
 TEST_F(DrawLook, TheGrandPrizesFiveWinnersStandLargerThanABatchOnTheBand) {
   TaskDef def;
   def.title = G("工号 姓名 部门 分公司 手机");
