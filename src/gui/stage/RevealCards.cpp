@@ -62,20 +62,23 @@ struct TCardTexts {
   double restWide = 0;
 };
 
-// The name in two lines as even as may be: at a blank (or after a hyphen) where it has one,
-// else, for a long Chinese name, between any two characters; one line for a short name or a
-// single Latin word.
+// A name may break before a blank, or after a hyphen or the dot of a transliterated name.
+bool BreaksAt(const QString& name, int i) {
+  return name[i] == QLatin1Char(' ') || name[i - 1] == QLatin1Char('-') ||
+         name[i - 1] == QChar(0x00B7) || name[i - 1] == QChar(0x30FB);
+}
+
+// The name in two lines as even as may be: where it may break, else, for a long Chinese
+// name, between any two characters; one line for a short name or a single Latin word.
 QStringList TwoLines(const QString& name, const TPerPixel& m) {
+  bool places = false, latin = false;
+  for (int i = 1; i < name.size(); ++i) places = places || BreaksAt(name, i);
+  for (const QChar c : name) latin = latin || (c.unicode() < 0x80 && c.isLetterOrNumber());
+  if (!places && (latin || name.size() <= kShortName)) return {name};
   int best = -1;
   double bestWide = 0;
-  const bool blanks = name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char('-'));
-  bool latin = false;
-  for (const QChar c : name) latin = latin || (c.unicode() < 0x80 && c.isLetterOrNumber());
-  if (!blanks && (latin || name.size() <= kShortName)) return {name};
   for (int i = 1; i < name.size(); ++i) {
-    if (name[i].isLowSurrogate()) continue;
-    const bool at = name[i] == QLatin1Char(' ') || name[i - 1] == QLatin1Char('-');
-    if (blanks && !at) continue;
+    if (name[i].isLowSurrogate() || (places && !BreaksAt(name, i))) continue;
     const double wide = std::max(m.Bold(name.left(i).trimmed()), m.Bold(name.mid(i).trimmed()));
     if (best < 0 || wide < bestWide) {
       best = i;

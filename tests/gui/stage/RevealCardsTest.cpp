@@ -139,7 +139,8 @@ void ExpectReadable(const TRevealCards& cards) {
 TEST(RevealCards, ALongNameBreaksIntoTwoLinesAndShrinksNoOtherName) {
   for (const QSize screen : kScreens) {
     for (const char* longName : {"Maximilian Alexander von Hohenberg",
-                                 "爱新觉罗弘历乾隆皇帝之第十七代玄孙女王氏欧阳娜娜丽莎"}) {
+                                 "爱新觉罗弘历乾隆皇帝之第十七代玄孙女王氏欧阳娜娜丽莎",
+                                 "马克西米利安·亚历山大·冯·霍恩贝格"}) {
       SCOPED_TRACE(QStringLiteral("%1x%2 %3")
                        .arg(screen.width())
                        .arg(screen.height())
@@ -158,6 +159,10 @@ TEST(RevealCards, ALongNameBreaksIntoTwoLinesAndShrinksNoOtherName) {
       // The long name on two lines, not above the others.
       EXPECT_EQ(cards.LookOf(2).nameLines.size(), 2);
       EXPECT_LE(cards.LookOf(2).name, ordinary);
+      // A transliterated name breaks after one of its dots.
+      if (QString::fromUtf8(longName).contains(QChar(0x00B7)))
+        EXPECT_EQ(cards.LookOf(2).nameLines, QStringList({QStringLiteral("马克西米利安·"),
+                                                          QStringLiteral("亚历山大·冯·霍恩贝格")}));
       // Its id and fields stay below its own name.
       EXPECT_LT(cards.LookOf(2).id, cards.LookOf(2).name);
     }
