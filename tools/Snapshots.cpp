@@ -94,14 +94,14 @@ int StageLook(TTombolixDataModule& dm, TDrawSession& session) {
                          "陈静"};
   TaskDef def;
   def.taskId = 1050;
-  def.title = text::G("工号 姓名 部门 分公司 手机");
+  // Phone numbers as ids: the absent question's first clause is longer than its line.
+  def.title = text::G("手机号码 姓名 部门 分公司");
   def.items = {{text::G("三等奖"), 10, 10, text::G("电饭煲")},
                {text::G("二等奖"), 5, 5, text::G("扫地机器人")},
                {text::G("特等奖"), 5, 5, text::G("新能源汽车一辆")}};
   for (int i = 0; i < 30; ++i)
-    def.candidates.push_back("HR" + std::to_string(20230000 + i) + " " + text::G(names[i % 10]) +
-                             text::G(" 人力资源部 华东区上海分公司 ") +
-                             std::to_string(13800000000LL + 7919LL * i));
+    def.candidates.push_back(std::to_string(13800000000LL + 7919LL * i) + " " +
+                             text::G(names[i % 10]) + text::G(" 人力资源部 华东区上海分公司"));
   BuildTask(dm, def);
   TGetLuckMainForm screen(session, nullptr, 12u);
   if (screen.SetUpDraw(def.taskId) != 1) return 31;
