@@ -202,7 +202,8 @@ std::vector<QRect> TRevealCards::RectsIn(int n, int rows, QSize room) const {
 
 std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCard>& cards,
                                                      const std::vector<QRect>& rects,
-                                                     int* batchName) const {
+                                                     int* batchName,
+                                                     std::vector<bool>* longNames) const {
   const TPerPixel m;
   std::vector<TCardTexts> texts(cards.size());
   std::vector<Look> looks(cards.size());
@@ -259,22 +260,32 @@ std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCar
     if (id && look.id) look.id = std::min(look.id, id);
     if (rest && look.rest) look.rest = std::min(look.rest, rest);
   }
+  if (longNames) *longNames = longName;
+  if (batchName) *batchName = batch;
+  return looks;
+}
+
+void TRevealCards::Check(const std::vector<TStageCard>& cards, std::vector<Look>& looks,
+                         const std::vector<bool>& longName, int* batchName) const {
   // Checked once as drawn: type grows almost, not quite, in proportion.
+  int batch = *batchName;
   for (size_t i = 0; i < looks.size(); ++i) {
     Look& look = looks[i];
+    const QString second = cards[i].name.isEmpty() ? QString() : cards[i].id;
+    const QStringList rest = RestLines(cards[i].rest);
     for (int guard = 0; guard < 6 && look.name > 1; ++guard) {
       const QFontMetricsF name(Face(look.name, true));
       double wide = 0, high = name.height() * look.nameLines.size();
       for (const QString& l : look.nameLines) wide = std::max(wide, name.horizontalAdvance(l));
       if (look.id) {
         const QFontMetricsF id(Face(look.id, true));
-        wide = std::max(wide, id.horizontalAdvance(texts[i].second));
+        wide = std::max(wide, id.horizontalAdvance(second));
         high += id.height();
       }
       if (look.rest) {
-        const QFontMetricsF rest(Face(look.rest, false));
-        for (const QString& l : texts[i].rest) wide = std::max(wide, rest.horizontalAdvance(l));
-        high += rest.height() * texts[i].rest.size();
+        const QFontMetricsF plain(Face(look.rest, false));
+        for (const QString& l : rest) wide = std::max(wide, plain.horizontalAdvance(l));
+        high += plain.height() * rest.size();
       }
       if (wide <= look.text.width() && high <= look.text.height()) break;
       const double k = std::min(look.text.width() / wide, look.text.height() / high);
@@ -287,8 +298,7 @@ std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCar
     }
     if (!longName[i]) batch = std::min(batch, look.name);
   }
-  if (batchName) *batchName = batch;
-  return looks;
+  *batchName = batch;
 }
 
 QStringList TRevealCards::RestLines(const QString& rest) {
@@ -338,18 +348,36 @@ TRevealCards::Ahead TRevealCards::Begin(std::vector<TStageCard> cards, QSize siz
 bool TRevealCards::Step(Ahead& a) const {
   const int n = static_cast<int>(a.cards.size());
   if (n == 0 || a.size.isEmpty()) return true;
-  if (a.next < 0) {
+  if (!a.laidOut) {
     // The grand prize's winners stand in as many rows as give their names the largest type.
-    a.looks = LayOut(a.cards, RectsIn(n, 1, a.size), &a.batchName);
+    a.looks = LayOut(a.cards, RectsIn(n, 1, a.size), &a.batchName, &a.longNames);
     for (int rows = 2; a.grand && rows <= std::min(kMostRows, n); ++rows) {
       int name = 0;
-      std::vector<Look> looks = LayOut(a.cards, RectsIn(n, rows, a.size), &name);
+      std::vector<bool> longNames;
+      std::vector<Look> looks = LayOut(a.cards, RectsIn(n, rows, a.size), &name, &longNames);
       if (name > a.batchName) {
         a.rows = rows;
         a.looks = std::move(looks);
+        a.longNames = std::move(longNames);
         a.batchName = name;
       }
     }
+    // Each new size of type costs the system's font matching once: a step of its own each.
+    for (const Look& l : a.looks)
+      for (const std::pair<int, bool> f :
+           {std::pair{l.name, true}, std::pair{l.id, true}, std::pair{l.rest, false}})
+        if (f.first > 0 && std::find(a.fonts.begin(), a.fonts.end(), f) == a.fonts.end())
+          a.fonts.push_back(f);
+    a.laidOut = true;
+    return false;
+  }
+  if (a.warmed < a.fonts.size()) {
+    const std::pair<int, bool> f = a.fonts[a.warmed++];
+    (void)QFontMetricsF(Face(f.first, f.second)).height();
+    return false;
+  }
+  if (a.next < 0) {
+    Check(a.cards, a.looks, a.longNames, &a.batchName);
     a.picture = QPixmap(a.size * a.dpr);
     a.picture.setDevicePixelRatio(a.dpr);
     a.picture.fill(Qt::transparent);

@@ -17,6 +17,7 @@
 class QTimer;
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct TStageCard {
@@ -86,8 +87,12 @@ class TRevealCards : public QWidget {
     int rows = 1;
     std::vector<Look> looks;
     int batchName = 0;
+    std::vector<bool> longNames;
+    bool laidOut = false;
+    std::vector<std::pair<int, bool>> fonts;  // the sizes of type to load, and bold
+    size_t warmed = 0;                        // of them loaded
     QPixmap picture;
-    int next = -1;  // the card to draw next; -1 before the layout
+    int next = -1;  // the card to draw next; -1 before the check as drawn
   };
   Ahead Begin(std::vector<TStageCard> cards, QSize size) const;
   // One step; true when the picture is complete.
@@ -99,9 +104,14 @@ class TRevealCards : public QWidget {
   void Mark();
   // The places of `n` cards in `rows` rows (one on the band) in a widget of `room`.
   std::vector<QRect> RectsIn(int n, int rows, QSize room) const;
-  // Lays `cards` out in `rects`; returns the looks, and in `batchName` the batch's size.
+  // Lays `cards` out in `rects` from their texts measured once; returns the looks, in
+  // `batchName` the batch's size and in `longNames` which names are long.
   std::vector<Look> LayOut(const std::vector<TStageCard>& cards, const std::vector<QRect>& rects,
-                           int* batchName) const;
+                           int* batchName, std::vector<bool>* longNames) const;
+  // Checks the looks as drawn, shrinking a card whose texts do not quite fit, and the
+  // batch's size with it.
+  void Check(const std::vector<TStageCard>& cards, std::vector<Look>& looks,
+             const std::vector<bool>& longNames, int* batchName) const;
   void PaintCard(QPainter& p, const TStageCard& c, QRect r, const Look& look, bool chosen,
                  bool grand) const;
   // The card's room for its text (and where its photo goes).
