@@ -585,16 +585,17 @@ BENCHMARK(BM_GrandPrizeCpu)
 // Each case is a task of its own, from a list of 2,000 with a five-column HR line.
 //
 // Shared 2-core machine, load 7 to 9 (other builds), last of 3 runs, before -> after the
-// cards were laid out from one measure and drawn while the roll rests:
+// cards were laid out from one measure and drawn while the roll rests, each new size of type
+// loaded in a step of its own:
 //                     cpu ms        reveal late ms    longest held ms
-//   1080p 3 cards     110 -> 45     136 -> 21         150 -> 17
-//   1080p grand 1     106 -> 48     210 -> 80         121 -> 16
-//   1080p grand 5     534 -> 56     1320 -> 27        1300 -> 22
-//   4K 3 cards        117 -> 62     263 -> -9..84     248 -> 22..27
-//   4K grand 1        121 -> 52..118  774 -> 31..49   726 -> 329..654
-//   4K grand 5        503 -> 59..117  1856 -> 50..69  1772 -> 53..727
-// At 4K the grand screen's longest hold after is mostly time without the processor (its
-// processor time is that of the 1080p case): the machine's load, in a step of the landing.
+//   1080p 3 cards     110 -> 43     136 -> -7         150 -> 15
+//   1080p grand 1     106 -> 48     210 -> 16         121 -> 5
+//   1080p grand 5     534 -> 39     1320 -> 18        1300 -> 25
+//   4K 3 cards        117 -> 44     263 -> 31         248 -> 17
+//   4K grand 1        121 -> 102    774 -> 61         726 -> 205
+//   4K grand 5        503 -> 106    1856 -> 43        1772 -> 190
+// At 4K the grand screen's longest step left is its background (a gradient over the whole
+// screen and the prize's lines), drawn while the roll rests.
 void BM_LandingToReveal(benchmark::State& state) {
   Task();
   const int width = static_cast<int>(state.range(0));
