@@ -66,9 +66,16 @@ void TGrandPrize::Prepare(const QString& item, const QString& gift, std::vector<
   setGeometry(parentWidget()->rect());
   Layout();
   Cards->Prepare(std::move(winners), Cards->geometry().size());
-  // The background after the cards' first step, in a turn of the event loop of its own.
+  // The prize's type, then the background, each in a turn of the event loop of its own: a
+  // new size of type costs the system's font matching, the background a whole screen.
   QTimer::singleShot(0, this, [this] {
-    if (!isVisible() && m_cache.isNull()) Render();
+    if (isVisible() || !m_cache.isNull()) return;
+    (void)QFontMetrics(Fitted(m_item, m_title.height() * 3 / 4, m_title.width())).height();
+    if (!m_gift.isEmpty())
+      (void)QFontMetrics(Fitted(m_gift, m_giftLine.height() * 3 / 4, m_giftLine.width())).height();
+    QTimer::singleShot(0, this, [this] {
+      if (!isVisible() && m_cache.isNull()) Render();
+    });
   });
 }
 

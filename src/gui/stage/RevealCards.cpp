@@ -265,40 +265,33 @@ std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCar
   return looks;
 }
 
-void TRevealCards::Check(const std::vector<TStageCard>& cards, std::vector<Look>& looks,
-                         const std::vector<bool>& longName, int* batchName) const {
+void TRevealCards::Check(const TStageCard& card, Look& look) const {
   // Checked once as drawn: type grows almost, not quite, in proportion.
-  int batch = *batchName;
-  for (size_t i = 0; i < looks.size(); ++i) {
-    Look& look = looks[i];
-    const QString second = cards[i].name.isEmpty() ? QString() : cards[i].id;
-    const QStringList rest = RestLines(cards[i].rest);
-    for (int guard = 0; guard < 6 && look.name > 1; ++guard) {
-      const QFontMetricsF name(Face(look.name, true));
-      double wide = 0, high = name.height() * look.nameLines.size();
-      for (const QString& l : look.nameLines) wide = std::max(wide, name.horizontalAdvance(l));
-      if (look.id) {
-        const QFontMetricsF id(Face(look.id, true));
-        wide = std::max(wide, id.horizontalAdvance(second));
-        high += id.height();
-      }
-      if (look.rest) {
-        const QFontMetricsF plain(Face(look.rest, false));
-        for (const QString& l : rest) wide = std::max(wide, plain.horizontalAdvance(l));
-        high += plain.height() * rest.size();
-      }
-      if (wide <= look.text.width() && high <= look.text.height()) break;
-      const double k = std::min(look.text.width() / wide, look.text.height() / high);
-      auto shrink = [k](int px) {
-        return px ? std::max(1, static_cast<int>(px * std::min(k, 0.98))) : 0;
-      };
-      look.name = shrink(look.name);
-      look.id = shrink(look.id);
-      look.rest = shrink(look.rest);
+  const QString second = card.name.isEmpty() ? QString() : card.id;
+  const QStringList rest = RestLines(card.rest);
+  for (int guard = 0; guard < 6 && look.name > 1; ++guard) {
+    const QFontMetricsF name(Face(look.name, true));
+    double wide = 0, high = name.height() * look.nameLines.size();
+    for (const QString& l : look.nameLines) wide = std::max(wide, name.horizontalAdvance(l));
+    if (look.id) {
+      const QFontMetricsF id(Face(look.id, true));
+      wide = std::max(wide, id.horizontalAdvance(second));
+      high += id.height();
     }
-    if (!longName[i]) batch = std::min(batch, look.name);
+    if (look.rest) {
+      const QFontMetricsF plain(Face(look.rest, false));
+      for (const QString& l : rest) wide = std::max(wide, plain.horizontalAdvance(l));
+      high += plain.height() * rest.size();
+    }
+    if (wide <= look.text.width() && high <= look.text.height()) break;
+    const double k = std::min(look.text.width() / wide, look.text.height() / high);
+    auto shrink = [k](int px) {
+      return px ? std::max(1, static_cast<int>(px * std::min(k, 0.98))) : 0;
+    };
+    look.name = shrink(look.name);
+    look.id = shrink(look.id);
+    look.rest = shrink(look.rest);
   }
-  *batchName = batch;
 }
 
 QStringList TRevealCards::RestLines(const QString& rest) {
@@ -373,11 +366,18 @@ bool TRevealCards::Step(Ahead& a) const {
   }
   if (a.warmed < a.fonts.size()) {
     const std::pair<int, bool> f = a.fonts[a.warmed++];
-    (void)QFontMetricsF(Face(f.first, f.second)).height();
+    // Measuring a line makes the face ready for shaping too, not only its metrics.
+    (void)QFontMetricsF(Face(f.first, f.second)).horizontalAdvance(QStringLiteral("国A1"));
+    return false;
+  }
+  // A card's check measures its lines at their sizes, glyph by glyph: a step each.
+  if (a.checked < a.cards.size()) {
+    Check(a.cards[a.checked], a.looks[a.checked]);
+    if (!a.longNames[a.checked]) a.batchName = std::min(a.batchName, a.looks[a.checked].name);
+    ++a.checked;
     return false;
   }
   if (a.next < 0) {
-    Check(a.cards, a.looks, a.longNames, &a.batchName);
     a.picture = QPixmap(a.size * a.dpr);
     a.picture.setDevicePixelRatio(a.dpr);
     a.picture.fill(Qt::transparent);

@@ -91,6 +91,7 @@ class TRevealCards : public QWidget {
     bool laidOut = false;
     std::vector<std::pair<int, bool>> fonts;  // the sizes of type to load, and bold
     size_t warmed = 0;                        // of them loaded
+    size_t checked = 0;                       // cards checked as drawn
     QPixmap picture;
     int next = -1;  // the card to draw next; -1 before the check as drawn
   };
@@ -108,10 +109,8 @@ class TRevealCards : public QWidget {
   // `batchName` the batch's size and in `longNames` which names are long.
   std::vector<Look> LayOut(const std::vector<TStageCard>& cards, const std::vector<QRect>& rects,
                            int* batchName, std::vector<bool>* longNames) const;
-  // Checks the looks as drawn, shrinking a card whose texts do not quite fit, and the
-  // batch's size with it.
-  void Check(const std::vector<TStageCard>& cards, std::vector<Look>& looks,
-             const std::vector<bool>& longNames, int* batchName) const;
+  // Checks a card's look as drawn, shrinking it when its texts do not quite fit.
+  void Check(const TStageCard& card, Look& look) const;
   void PaintCard(QPainter& p, const TStageCard& c, QRect r, const Look& look, bool chosen,
                  bool grand) const;
   // The card's room for its text (and where its photo goes).
