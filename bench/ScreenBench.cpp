@@ -584,18 +584,18 @@ BENCHMARK(BM_GrandPrizeCpu)
 // batch: 0 three cards of an early item, 1 the grand prize alone, 5 the grand prize's five.
 // Each case is a task of its own, from a list of 2,000 with a five-column HR line.
 //
-// Shared 2-core machine, load 7 to 9 (other builds), last of 3 runs, before -> after the
-// cards were laid out from one measure and drawn while the roll rests, each new size of type
-// loaded in a step of its own:
+// Shared 2-core machine, last of 3 runs, before (load 9) -> after (load 3) the cards were
+// laid out from one measure and drawn while the roll rests, a step per new size of type, per
+// card checked and per card drawn, the grand screen's type and background in steps too:
 //                     cpu ms        reveal late ms    longest held ms
-//   1080p 3 cards     110 -> 43     136 -> -7         150 -> 15
-//   1080p grand 1     106 -> 48     210 -> 16         121 -> 5
-//   1080p grand 5     534 -> 39     1320 -> 18        1300 -> 25
-//   4K 3 cards        117 -> 44     263 -> 31         248 -> 17
-//   4K grand 1        121 -> 102    774 -> 61         726 -> 205
-//   4K grand 5        503 -> 106    1856 -> 43        1772 -> 190
-// At 4K the grand screen's longest step left is its background (a gradient over the whole
-// screen and the prize's lines), drawn while the roll rests.
+//   1080p 3 cards     110 -> 38     136 -> 35         150 -> 7
+//   1080p grand 1     106 -> 38     210 -> 27         121 -> 8
+//   1080p grand 5     534 -> 42     1320 -> 27        1300 -> 11
+//   4K 3 cards        117 -> 42     263 -> 48         248 -> 13
+//   4K grand 1        121 -> 102    774 -> 43         726 -> 97
+//   4K grand 5        503 -> 112    1856 -> 69        1772 -> 108
+// At load 7 the same build held 4K's grand screen 150 to 225 ms. Its longest step left is
+// the background (a gradient over the whole screen and the prize's lines in large type).
 void BM_LandingToReveal(benchmark::State& state) {
   Task();
   const int width = static_cast<int>(state.range(0));
