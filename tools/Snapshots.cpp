@@ -1,10 +1,11 @@
 // Shows each window of the program on the current display and saves a picture of it, for
-// looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR
+// looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR [stage]
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -70,6 +71,74 @@ void Save(QWidget* w, const QString& name) {
   shot.save(QDir(g_out).filePath(name + QStringLiteral(".png")));
 }
 
+// The stage's look at its hardest: five cards with long names, a batch of ten in lines, the
+// grand prize's five winners with their fireworks, and the absent question. Names carry the
+// screen's size; returns 0 when every scene was taken.
+int StageLook(TTombolixDataModule& dm, TDrawSession& session) {
+  const QString size = QStringLiteral("_%1x%2")
+                           .arg(QGuiApplication::primaryScreen()->size().width())
+                           .arg(QGuiApplication::primaryScreen()->size().height());
+  auto full = [&](QWidget* w, const QString& name) {
+    ShowOnWholeScreen(w);
+    Save(w, name + size);
+  };
+  const char* names[] = {"欧阳娜娜",
+                         "马克西米利安·亚历山大·冯·霍恩贝格",
+                         "李雷",
+                         "爱新觉罗弘历乾隆皇帝之第十七代玄孙女王氏欧阳娜娜丽莎",
+                         "韩梅梅",
+                         "王芳",
+                         "司马相如",
+                         "张伟",
+                         "Anna-Maria-Magdalena-Schwarzenberg",
+                         "陈静"};
+  TaskDef def;
+  def.taskId = 1050;
+  // Phone numbers as ids: the absent question's first clause is longer than its line.
+  def.title = text::G("手机号码 姓名 部门 分公司");
+  def.items = {{text::G("三等奖"), 10, 10, text::G("电饭煲")},
+               {text::G("二等奖"), 5, 5, text::G("扫地机器人")},
+               {text::G("特等奖"), 5, 5, text::G("新能源汽车一辆")}};
+  for (int i = 0; i < 30; ++i)
+    def.candidates.push_back(std::to_string(13800000000LL + 7919LL * i) + " " +
+                             text::G(names[i % 10]) + text::G(" 人力资源部 华东区上海分公司"));
+  BuildTask(dm, def);
+  TGetLuckMainForm screen(session, nullptr, 12u);
+  if (screen.SetUpDraw(def.taskId) != 1) return 31;
+  ShowOnWholeScreen(&screen);
+  auto batch = [&](const QString& name) {
+    screen.EKeyCtrlKeyPress();
+    QApplication::processEvents();
+    screen.RollTick();
+    screen.EKeyCtrlKeyPress();
+    screen.ShowReveal();
+    screen.Celebration->Stop();
+    full(&screen, name);
+  };
+  batch(QStringLiteral("look_batch10"));
+  batch(QStringLiteral("look_cards5"));
+  // The absent question over the five cards.
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Q);
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+  QTest::qWait(300);
+  screen.screen()->grabWindow(0).save(
+      QDir(g_out).filePath(QStringLiteral("look_question") + size + ".png"));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Escape);  // No: the winner stays
+  screen.EKeyCtrlKeyPress();
+  QApplication::processEvents();
+  screen.RollTick();
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+  // The fireworks in the air, a moment after the reveal.
+  QTest::qWait(900);
+  full(&screen, QStringLiteral("look_grand5"));
+  screen.Celebration->Stop();
+  screen.EKeyCtrlKeyPress();
+  QTest::qWait(300);
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +154,12 @@ int main(int argc, char** argv) {
   dm.DataModuleCreate();
   // The keys below come faster than an operator's: no rest after a reveal, no minimum roll.
   NoStageKeyTimes(dm);
+  // "stage": the stage's hardest scenes alone.
+  if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("stage")) {
+    // Questions and messages come up on the stage itself, as in the program.
+    TDrawSession session;
+    return StageLook(dm, session);
+  }
 
   TMainForm main;
   {
@@ -692,6 +767,7 @@ int main(int argc, char** argv) {
     TStageKeysDlg keys(1040);
     if (keys.Load()) Save(&keys, QStringLiteral("stage_keys"));
   }
+  if (const int rc = StageLook(dm, session)) return rc;
   {
     // The import tab after a list of 60 candidates came in from a csv (last, since it
     // replaces the example task's list that the draw pictures use).

@@ -60,7 +60,8 @@ TCelebration::TCelebration(QWidget* screen) : QWidget(screen) {
 
 bool TCelebration::Running() const { return TMFrame->isActive(); }
 
-void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut, bool fanfare) {
+void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut, bool fanfare,
+                         QWidget* ground) {
   setGeometry(parentWidget()->rect());
   m_zones.clear();
   for (const QRect& z : zones)
@@ -72,7 +73,7 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
   m_elapsed = 0;
   m_nextBurst = 0;
   if (m_zones.empty()) return;
-  lower();  // above the background only: every text and card stays in front
+  StandOver(ground);
   TMFrame->start();
   Frame();
   if (fanfare) {
@@ -81,6 +82,18 @@ void TCelebration::Start(const std::vector<QRect>& zones, const QRegion& keepOut
     m_fanfare = new QObject(this);
     TMusic(m_fanfare).Play(FanfareFile());
   }
+}
+
+void TCelebration::StandOver(QWidget* ground) {
+  // Every text and card stays in front; below a widget that covers the screen nothing of
+  // them would be seen.
+  if (!ground || ground->parentWidget() != parentWidget()) return lower();
+  const QObjectList& siblings = parentWidget()->children();  // in stacking order
+  for (qsizetype i = siblings.indexOf(ground) + 1; i < siblings.size(); ++i) {
+    auto* w = qobject_cast<QWidget*>(siblings[i]);
+    if (w && w != this) return stackUnder(w);
+  }
+  raise();
 }
 
 void TCelebration::Stop() {

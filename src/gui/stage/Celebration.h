@@ -21,7 +21,10 @@ class TCelebration : public QWidget {
 
   // Starts the fireworks, bursting inside `zones` and drawn nowhere in `keepOut` (both in
   // the screen's pixels); `fanfare` plays the fanfare too. A running celebration starts over.
-  void Start(const std::vector<QRect>& zones, const QRegion& keepOut, bool fanfare);
+  // They stand just above `ground`, a sibling that covers the screen (the grand prize's
+  // moment), or else above the screen's own background only.
+  void Start(const std::vector<QRect>& zones, const QRegion& keepOut, bool fanfare,
+             QWidget* ground = nullptr);
   void Stop();
   bool Running() const;
   int Sparks() const { return static_cast<int>(m_sparks.size()); }
@@ -41,6 +44,8 @@ class TCelebration : public QWidget {
     int life = 0;  // ms
   };
   void Frame();
+  // Stacks the fireworks right above `ground`, or at the bottom without one.
+  void StandOver(QWidget* ground);
   void Burst();
   QRect SparkRect(const Spark& s) const;
   bool Shown(const Spark& s) const;

@@ -531,6 +531,8 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       MLuckNow->SetLines(m_revealLines);
       SOut->setEnabled(true);
       TMLanding->start();
+      // The draw's last batch (not a replacement's) is the grand prize's moment.
+      PrepareReveal(*f.reveal, !f.replacement && m_engine.state() == TDataDraw::State::Finished);
       break;
     case TStageStep::Reveals:
     case TStageStep::Resumes:
@@ -641,9 +643,10 @@ void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
   emit rollingStarted();
 }
 
-void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
-  m_revealLines = ToQ(reveal.lines);
-  MLuckNow->SetLines(m_revealLines);
+std::vector<TStageCard> TGetLuckMainForm::CardsOf(const TStageReveal& reveal) const {
+  // Drawn ahead while the roll rested: the same cards, photos and all.
+  if (reveal.cards == m_landed.cards && m_landedCards.size() == reveal.cards.size())
+    return m_landedCards;
   std::vector<TStageCard> cards;
   for (const TStageCardText& c : reveal.cards) {
     TStageCard card{Q(c.id), Q(c.name), Q(c.rest), {}};
@@ -651,7 +654,24 @@ void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
     if (!c.photo.empty() && picture.load(Q(c.photo))) card.photo = QPixmap::fromImage(picture);
     cards.push_back(std::move(card));
   }
-  CardsNow->SetCards(std::move(cards));
+  return cards;
+}
+
+void TGetLuckMainForm::PrepareReveal(const TStageReveal& reveal, bool grand) {
+  m_landedCards = CardsOf(reveal);
+  m_landed = reveal;
+  if (m_landedCards.empty()) return;
+  // The cards are laid out and drawn while the roll rests, a card at a time between its
+  // frames: the reveal then only shows them.
+  CardsNow->Prepare(m_landedCards,
+                    QSize(m_design.Px(kRevealRect.width()), m_design.Px(kRevealRect.height())));
+  if (grand) ShowGrand(false);
+}
+
+void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
+  m_revealLines = ToQ(reveal.lines);
+  MLuckNow->SetLines(m_revealLines);
+  CardsNow->SetCards(CardsOf(reveal));
   LayoutReveal();
 }
 
@@ -723,15 +743,17 @@ void TGetLuckMainForm::ShowSummaryPanel(const TStageFrame& f) {
   LayoutSummary();
 }
 
-void TGetLuckMainForm::ShowGrand() {
+void TGetLuckMainForm::ShowGrand(bool shown) {
   if (m_engine.Session().Items.empty()) return;
   const TLuckItem& item = m_engine.Session().Items.back();
-  std::vector<TStageCard> winners;
-  for (const TStageCard& c : CardsNow->Cards()) winners.push_back(c);
   const QString gift = item.AwardName.empty()
                            ? QString()
                            : QStringLiteral("奖品：") + Q(StagePunctuation(item.AwardName));
-  PGrand->Show(Q(StagePunctuation(item.ItemName)), gift, std::move(winners), m_prizePicture);
+  if (!shown) {
+    PGrand->Prepare(Q(StagePunctuation(item.ItemName)), gift, m_landedCards, m_prizePicture);
+    return;
+  }
+  PGrand->Show(Q(StagePunctuation(item.ItemName)), gift, CardsNow->Cards(), m_prizePicture);
   Celebration->raise();
 }
 
@@ -746,7 +768,7 @@ void TGetLuckMainForm::HideGrand() {
 void TGetLuckMainForm::Celebrate() {
   const bool sound = !m_stage.Task().MusicFilePath.empty();
   if (PGrand->isVisible()) {
-    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound);
+    Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
   }
   // The fireworks burst where nothing is written: over the top of the screen beside the

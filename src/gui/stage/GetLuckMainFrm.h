@@ -11,6 +11,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
+#include "gui/stage/RevealCards.h"
 #include "gui/ui/SetUpScreen.h"
 
 class QFrame;
@@ -19,7 +20,6 @@ class QTimer;
 class QToolButton;
 class TCelebration;
 class TGrandPrize;
-class TRevealCards;
 class TScrollText;
 class TSphereStage;
 namespace checkin {
@@ -141,10 +141,16 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowRoll(const TStageFrame& f);
   void ShowBatch(const TStageFrame& f, std::function<void()> then);
   void ShowCards(const TStageReveal& reveal);
+  // The reveal's cards, with their photos.
+  std::vector<TStageCard> CardsOf(const TStageReveal& reveal) const;
+  // Draws the landing's reveal ahead while the roll rests, on the grand prize's screen too
+  // when it is `grand`.
+  void PrepareReveal(const TStageReveal& reveal, bool grand);
   void ShowSummaryPanel(const TStageFrame& f);
   void Celebrate();
-  // The draw's last winners on the whole screen (a grand reveal), and gone again.
-  void ShowGrand();
+  // The draw's last winners on the whole screen (a grand reveal), and gone again; not
+  // `shown`: drawn ahead only.
+  void ShowGrand(bool shown = true);
   void HideGrand();
   void ShowNext(int itemIndex);
   void ShowRollTexts(const std::vector<std::string>& texts);
@@ -179,6 +185,8 @@ class TGetLuckMainForm : public TDrawScreenBase {
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
   QStringList m_revealLines;  // a batch too large for cards, as revealed
+  TStageReveal m_landed;      // the reveal the roll rests on, and its cards drawn ahead
+  std::vector<TStageCard> m_landedCards;
   // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
   std::unique_ptr<TSphereStage> m_sphere;
 };

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QTimer>
 #include <algorithm>
 
 #include "gui/ui/Fonts.h"
@@ -42,16 +43,45 @@ TGrandPrize::TGrandPrize(QWidget* screen) : QWidget(screen) {
 
 void TGrandPrize::Show(const QString& item, const QString& gift, std::vector<TStageCard> winners,
                        const QPixmap& picture) {
+  const bool drawn = Drawn(item, gift, picture);
   m_item = item;
   m_gift = gift;
   m_picture = picture;
   setGeometry(parentWidget()->rect());
   Layout();
   Cards->SetCards(std::move(winners));
-  Render();
+  if (!drawn) Render();
   show();
   raise();
   update();
+}
+
+void TGrandPrize::Prepare(const QString& item, const QString& gift, std::vector<TStageCard> winners,
+                          const QPixmap& picture) {
+  if (isVisible()) return;
+  m_item = item;
+  m_gift = gift;
+  m_picture = picture;
+  m_cache = QPixmap();
+  setGeometry(parentWidget()->rect());
+  Layout();
+  Cards->Prepare(std::move(winners), Cards->geometry().size());
+  // The prize's type, then the background, each in a turn of the event loop of its own: a
+  // new size of type costs the system's font matching, the background a whole screen.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible() || !m_cache.isNull()) return;
+    (void)QFontMetrics(Fitted(m_item, m_title.height() * 3 / 4, m_title.width())).height();
+    if (!m_gift.isEmpty())
+      (void)QFontMetrics(Fitted(m_gift, m_giftLine.height() * 3 / 4, m_giftLine.width())).height();
+    QTimer::singleShot(0, this, [this] {
+      if (!isVisible() && m_cache.isNull()) Render();
+    });
+  });
+}
+
+bool TGrandPrize::Drawn(const QString& item, const QString& gift, const QPixmap& picture) const {
+  return !m_cache.isNull() && m_cacheFor == parentWidget()->size() && item == m_item &&
+         gift == m_gift && picture.cacheKey() == m_picture.cacheKey();
 }
 
 void TGrandPrize::Layout() {
@@ -78,6 +108,7 @@ void TGrandPrize::Layout() {
 
 void TGrandPrize::Render() {
   const qreal dpr = devicePixelRatioF();
+  m_cacheFor = size();
   m_cache = QPixmap(size() * dpr);
   m_cache.setDevicePixelRatio(dpr);
   QPainter p(&m_cache);
@@ -147,5 +178,6 @@ void TGrandPrize::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   if (!isVisible() && m_cache.isNull()) return;
   Layout();
-  Render();
+  // A screen drawn ahead while hidden hears of its size only when shown.
+  if (m_cacheFor != size()) Render();
 }

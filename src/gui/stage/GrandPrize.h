@@ -22,6 +22,10 @@ class TGrandPrize : public QWidget {
   // and the gift's `picture` (null: none).
   void Show(const QString& item, const QString& gift, std::vector<TStageCard> winners,
             const QPixmap& picture);
+  // Lays the screen out and draws it ahead, hidden, a step at a time from the event loop:
+  // Show with the same texts and winners then only shows it.
+  void Prepare(const QString& item, const QString& gift, std::vector<TStageCard> winners,
+               const QPixmap& picture);
   // Where the fireworks may burst, and where they must not be drawn (screen pixels).
   std::vector<QRect> FreeZones() const;
   QRegion Written() const;
@@ -37,11 +41,14 @@ class TGrandPrize : public QWidget {
  private:
   void Layout();
   void Render();
+  // The screen's own texts and picture as drawn in m_cache.
+  bool Drawn(const QString& item, const QString& gift, const QPixmap& picture) const;
 
   QString m_item;
   QString m_gift;
   QPixmap m_picture;
   QPixmap m_cache;
+  QSize m_cacheFor;  // the screen's size m_cache was drawn for
   QRect m_title;
   QRect m_giftLine;
   QRect m_pictureRect;

@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <algorithm>
 
 #include "gui/ui/Fonts.h"
@@ -21,18 +22,125 @@ const QColor kGrandFill(255, 246, 214);
 // The chosen card's frame: a colour of its own, found at a glance among the gold edges.
 const QColor kChosenEdge(0, 96, 200);
 const QColor kChosenFill(232, 242, 255);
-constexpr double kIdScale = 0.72;   // the id stands below the name, smaller
-constexpr double kRestScale = 0.5;  // the other fields smaller still
+constexpr double kIdScale = 0.62;   // the id stands below the name, smaller
+constexpr double kRestScale = 0.5;  // the other fields at most half the name,
+constexpr double kRestOfId = 0.8;   // and smaller than the id
+// A name that fits its line only below this share of the size its card's height allows is
+// long, when it can break (words, or more than kShortName Chinese characters): it takes two
+// lines and does not set the batch's size. A short name never breaks.
+constexpr double kLongName = 0.6;
+constexpr int kShortName = 5;
+constexpr int kReference = 100;  // texts are measured once, at this size
+constexpr int kMostRows = 3;     // of the grand prize's cards
 
-QFont Face(int pixels, bool bold) {
-  QFont f = UiFont(StageFamily(), std::max(1, pixels), bold);
+QFont Face(int pixels, bool bold) { return UiFont(StageFamily(), std::max(1, pixels), bold); }
+
+// Widths and line heights per pixel of type, from one measure at the reference size: type of
+// a scalable face grows in proportion, and the sizes found are checked once as drawn.
+class TPerPixel {
+ public:
+  TPerPixel() : m_bold(Face(kReference, true)), m_plain(Face(kReference, false)) {}
+  double Bold(const QString& s) const { return m_bold.horizontalAdvance(s) / kReference; }
+  double Plain(const QString& s) const { return m_plain.horizontalAdvance(s) / kReference; }
+  double BoldHeight() const { return m_bold.height() / kReference; }
+  double PlainHeight() const { return m_plain.height() / kReference; }
+
+ private:
+  QFontMetricsF m_bold;
+  QFontMetricsF m_plain;
+};
+
+// A card's texts, measured.
+struct TCardTexts {
+  QString lead;        // the name, or the id on a card without a name
+  QString second;      // the id under a name
+  QStringList two;     // the name on two lines
+  QStringList rest;    // the other fields' lines
+  double one = 0;      // the name's width on one line, per pixel of type
+  double twoWide = 0;  // the wider of its two lines
+  double id = 0;
+  double restWide = 0;
+};
+
+// A name may break before a blank, or after a hyphen or the dot of a transliterated name.
+bool BreaksAt(const QString& name, int i) {
+  return name[i] == QLatin1Char(' ') || name[i - 1] == QLatin1Char('-') ||
+         name[i - 1] == QChar(0x00B7) || name[i - 1] == QChar(0x30FB);
+}
+
+// The name in two lines as even as may be: where it may break, else, for a long Chinese
+// name, between any two characters; one line for a short name or a single Latin word.
+QStringList TwoLines(const QString& name, const TPerPixel& m) {
+  bool places = false, latin = false;
+  for (int i = 1; i < name.size(); ++i) places = places || BreaksAt(name, i);
+  for (const QChar c : name) latin = latin || (c.unicode() < 0x80 && c.isLetterOrNumber());
+  if (!places && (latin || name.size() <= kShortName)) return {name};
+  int best = -1;
+  double bestWide = 0;
+  for (int i = 1; i < name.size(); ++i) {
+    if (name[i].isLowSurrogate() || (places && !BreaksAt(name, i))) continue;
+    const double wide = std::max(m.Bold(name.left(i).trimmed()), m.Bold(name.mid(i).trimmed()));
+    if (best < 0 || wide < bestWide) {
+      best = i;
+      bestWide = wide;
+    }
+  }
+  if (best < 0) return {name};
+  return {name.left(best).trimmed(), name.mid(best).trimmed()};
+}
+
+struct TFields {
+  int id = 0;
+  int rest = 0;
+};
+
+// The id and the other fields under a name of `name` pixels in a room `width` wide.
+TFields FieldsUnder(const TCardTexts& t, int name, double width) {
+  TFields f;
+  if (!t.second.isEmpty())
+    f.id = std::max(1, std::min(static_cast<int>(name * kIdScale),
+                                static_cast<int>(width / std::max(t.id, 1e-6))));
+  if (!t.rest.isEmpty()) {
+    const int idCap = f.id ? f.id : static_cast<int>(name * kIdScale);
+    f.rest = std::max(
+        1, std::min({static_cast<int>(name * kRestScale), static_cast<int>(idCap * kRestOfId),
+                     static_cast<int>(width / std::max(t.restWide, 1e-6))}));
+  }
   return f;
+}
+
+double TextHeight(const TCardTexts& t, int name, int lines, const TFields& f, const TPerPixel& m) {
+  return lines * m.BoldHeight() * name + (f.id ? m.BoldHeight() * f.id : 0) +
+         t.rest.size() * m.PlainHeight() * f.rest;
+}
+
+// The largest name size up to `most` at which the name on `lines` lines (`wide` per pixel;
+// 0: its width left aside) and the fields under it fit `room`.
+int Largest(const TCardTexts& t, QSize room, int lines, double wide, int most, const TPerPixel& m) {
+  int lo = 1, hi = std::max(1, most);
+  auto fits = [&](int s) {
+    return s * wide <= room.width() &&
+           TextHeight(t, s, lines, FieldsUnder(t, s, room.width()), m) <= room.height();
+  };
+  if (!fits(lo)) return 1;
+  while (lo < hi) {
+    const int mid = (lo + hi + 1) / 2;
+    if (fits(mid))
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  return lo;
 }
 
 }  // namespace
 
 TRevealCards::TRevealCards(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("RevealCards"));
+  m_step = new QTimer(this);
+  m_step->setSingleShot(true);
+  m_step->setInterval(0);
+  connect(m_step, &QTimer::timeout, this, &TRevealCards::StepAhead);
 }
 
 int TRevealCards::CardAt(QPoint p) const {
@@ -55,7 +163,7 @@ void TRevealCards::SetChosen(int card) {
   if (card < 0 || card >= static_cast<int>(m_cards.size())) card = -1;
   if (card == m_chosen) return;
   m_chosen = card;
-  Render();
+  Mark();
   update();
 }
 
@@ -68,52 +176,122 @@ void TRevealCards::SetCards(std::vector<TStageCard> cards) {
 }
 
 std::vector<QRect> TRevealCards::CardRects() const {
+  return RectsIn(static_cast<int>(m_cards.size()), m_rows, size());
+}
+
+std::vector<QRect> TRevealCards::RectsIn(int n, int rows, QSize room) const {
   std::vector<QRect> out;
-  const int n = static_cast<int>(m_cards.size());
+  const int width = room.width(), height = room.height();
   if (n == 0) return out;
-  const int gap = std::max(4, width() / 60);
+  rows = std::clamp(rows, 1, n);
+  const int perRow = (n + rows - 1) / rows;
+  const int gap = std::max(4, width / 60);
   // One winner takes a wide card in the middle; more share the band. The grand prize's
   // cards take all the room they are given.
-  const int most = m_grand  ? width()
-                   : n == 1 ? width() * 2 / 3
-                   : n == 2 ? width() * 45 / 100
-                            : width();
-  const int w = std::min(most, (width() - gap * (n - 1)) / n);
-  const int total = w * n + gap * (n - 1);
-  int x = (width() - total) / 2;
-  for (int i = 0; i < n; ++i, x += w + gap) out.emplace_back(x, 0, w, height());
+  const int most = m_grand ? width : n == 1 ? width * 2 / 3 : n == 2 ? width * 45 / 100 : width;
+  const int w = std::min(most, (width - gap * (perRow - 1)) / perRow);
+  const int h = (height - gap * (rows - 1)) / rows;
+  for (int row = 0, first = 0; row < rows && first < n; ++row, first += perRow) {
+    const int k = std::min(perRow, n - first);
+    const int total = w * k + gap * (k - 1);
+    int x = (width - total) / 2;
+    for (int i = 0; i < k; ++i, x += w + gap) out.emplace_back(x, row * (h + gap), w, h);
+  }
   return out;
 }
 
-TRevealCards::Sizes TRevealCards::FitSizes(const TStageCard& c, QRect text) const {
-  // The name leads: the largest size at which it fits its line and, below it, the id at most
-  // kIdScale of it and the rest at most kRestScale of it fit the card. The id and the rest
-  // shrink further to their lines' width, never the name.
-  const QString& lead = c.name.isEmpty() ? c.id : c.name;
-  const QString second = c.name.isEmpty() ? QString() : c.id;
-  const QStringList rest = RestLines(c.rest);
-  auto fit = [&text](const QString& s, int most, bool bold) {
-    if (s.isEmpty() || most <= 0) return most;
-    const double w = QFontMetricsF(Face(most, bold)).horizontalAdvance(s);
-    return w <= text.width() ? most : std::max(1, static_cast<int>(most * text.width() / w));
-  };
-  Sizes z;
-  for (int px = text.height(); px >= 6; px -= std::max(1, px / 24)) {
-    z.lead = px;
-    z.second = second.isEmpty() ? 0 : fit(second, static_cast<int>(px * kIdScale), true);
-    z.rest = 0;
-    for (int i = 0; i < rest.size(); ++i) {
-      const int f = fit(rest[i], static_cast<int>(px * kRestScale), false);
-      z.rest = i == 0 ? f : std::min(z.rest, f);
-    }
-    const double height = QFontMetricsF(Face(z.lead, true)).height() +
-                          (z.second ? QFontMetricsF(Face(z.second, true)).height() : 0) +
-                          (z.rest ? QFontMetricsF(Face(z.rest, false)).height() * rest.size() : 0);
-    if (height <= text.height() &&
-        QFontMetricsF(Face(z.lead, true)).horizontalAdvance(lead) <= text.width())
-      break;
+std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCard>& cards,
+                                                     const std::vector<QRect>& rects,
+                                                     int* batchName,
+                                                     std::vector<bool>* longNames) const {
+  const TPerPixel m;
+  std::vector<TCardTexts> texts(cards.size());
+  std::vector<Look> looks(cards.size());
+  std::vector<int> oneLine(cards.size());
+  std::vector<bool> longName(cards.size());
+  int batch = 0, tallest = 0;
+  for (size_t i = 0; i < cards.size(); ++i) {
+    const TStageCard& c = cards[i];
+    TCardTexts& t = texts[i];
+    t.lead = c.name.isEmpty() ? c.id : c.name;
+    t.second = c.name.isEmpty() ? QString() : c.id;
+    t.rest = RestLines(c.rest);
+    t.one = m.Bold(t.lead);
+    t.two = TwoLines(t.lead, m);
+    for (const QString& l : t.two) t.twoWide = std::max(t.twoWide, m.Bold(l));
+    t.id = m.Bold(t.second);
+    for (const QString& l : t.rest) t.restWide = std::max(t.restWide, m.Plain(l));
+    looks[i].text = TextRect(c, rects[i], nullptr);
+    const QSize room = looks[i].text.size();
+    const int high = Largest(t, room, 1, 0, room.height(), m);
+    oneLine[i] = Largest(t, room, 1, t.one, high, m);
+    longName[i] = t.two.size() == 2 && oneLine[i] < high * kLongName;
+    tallest = std::max(tallest, high);
+    if (!longName[i]) batch = batch ? std::min(batch, oneLine[i]) : oneLine[i];
   }
-  return z;
+  // Only long names: the batch's size is what the cards' height allows.
+  if (batch == 0) batch = tallest;
+  for (size_t i = 0; i < cards.size(); ++i) {
+    const TCardTexts& t = texts[i];
+    Look& look = looks[i];
+    const QSize room = look.text.size();
+    look.name = std::min(batch, oneLine[i]);
+    look.nameLines = {t.lead};
+    if (longName[i] && t.two.size() == 2) {
+      // Two lines before it shrinks, never above the batch's size.
+      const int two = Largest(t, room, 2, t.twoWide, batch, m);
+      if (two > look.name) {
+        look.name = two;
+        look.nameLines = t.two;
+      }
+    }
+    const TFields f = FieldsUnder(t, look.name, room.width());
+    look.id = f.id;
+    look.rest = f.rest;
+  }
+  // The ids and the other fields of the ordinary cards share a size too.
+  int id = 0, rest = 0;
+  for (size_t i = 0; i < looks.size(); ++i) {
+    if (longName[i]) continue;
+    if (looks[i].id) id = id ? std::min(id, looks[i].id) : looks[i].id;
+    if (looks[i].rest) rest = rest ? std::min(rest, looks[i].rest) : looks[i].rest;
+  }
+  for (Look& look : looks) {
+    if (id && look.id) look.id = std::min(look.id, id);
+    if (rest && look.rest) look.rest = std::min(look.rest, rest);
+  }
+  if (longNames) *longNames = longName;
+  if (batchName) *batchName = batch;
+  return looks;
+}
+
+void TRevealCards::Check(const TStageCard& card, Look& look) const {
+  // Checked once as drawn: type grows almost, not quite, in proportion.
+  const QString second = card.name.isEmpty() ? QString() : card.id;
+  const QStringList rest = RestLines(card.rest);
+  for (int guard = 0; guard < 6 && look.name > 1; ++guard) {
+    const QFontMetricsF name(Face(look.name, true));
+    double wide = 0, high = name.height() * look.nameLines.size();
+    for (const QString& l : look.nameLines) wide = std::max(wide, name.horizontalAdvance(l));
+    if (look.id) {
+      const QFontMetricsF id(Face(look.id, true));
+      wide = std::max(wide, id.horizontalAdvance(second));
+      high += id.height();
+    }
+    if (look.rest) {
+      const QFontMetricsF plain(Face(look.rest, false));
+      for (const QString& l : rest) wide = std::max(wide, plain.horizontalAdvance(l));
+      high += plain.height() * rest.size();
+    }
+    if (wide <= look.text.width() && high <= look.text.height()) break;
+    const double k = std::min(look.text.width() / wide, look.text.height() / high);
+    auto shrink = [k](int px) {
+      return px ? std::max(1, static_cast<int>(px * std::min(k, 0.98))) : 0;
+    };
+    look.name = shrink(look.name);
+    look.id = shrink(look.id);
+    look.rest = shrink(look.rest);
+  }
 }
 
 QStringList TRevealCards::RestLines(const QString& rest) {
@@ -151,66 +329,154 @@ QRect TRevealCards::TextRect(const TStageCard& c, QRect r, QRect* photo) const {
   return inner;
 }
 
-void TRevealCards::Render() {
-  m_cache = QPixmap();
-  m_sizes = Sizes();
-  if (m_cards.empty() || width() <= 0 || height() <= 0) return;
-  const std::vector<QRect> rects = CardRects();
-  // One size per role for the whole batch, so that its cards read as one row.
-  Sizes z{100000, 100000, 100000};
-  bool second = false, rest = false;
-  for (size_t i = 0; i < m_cards.size(); ++i) {
-    const Sizes c = FitSizes(m_cards[i], TextRect(m_cards[i], rects[i], nullptr));
-    z.lead = std::min(z.lead, c.lead);
-    if (c.second) {
-      z.second = std::min(z.second, c.second);
-      second = true;
-    }
-    if (c.rest) {
-      z.rest = std::min(z.rest, c.rest);
-      rest = true;
-    }
-  }
-  // A card whose name fits larger must not lift its id or rest above the batch's name.
-  z.second = second ? std::min(z.second, static_cast<int>(z.lead * kIdScale)) : 0;
-  z.rest = rest ? std::min(z.rest, static_cast<int>(z.lead * kRestScale)) : 0;
-  m_sizes = z;
+TRevealCards::Ahead TRevealCards::Begin(std::vector<TStageCard> cards, QSize size) const {
+  Ahead a;
+  a.cards = std::move(cards);
+  a.size = size;
+  a.dpr = devicePixelRatioF();
+  a.grand = m_grand;
+  return a;
+}
 
-  const qreal dpr = devicePixelRatioF();
-  m_cache = QPixmap(size() * dpr);
-  m_cache.setDevicePixelRatio(dpr);
-  m_cache.fill(Qt::transparent);
+bool TRevealCards::Step(Ahead& a) const {
+  const int n = static_cast<int>(a.cards.size());
+  if (n == 0 || a.size.isEmpty()) return true;
+  if (!a.laidOut) {
+    // The grand prize's winners stand in as many rows as give their names the largest type.
+    a.looks = LayOut(a.cards, RectsIn(n, 1, a.size), &a.batchName, &a.longNames);
+    for (int rows = 2; a.grand && rows <= std::min(kMostRows, n); ++rows) {
+      int name = 0;
+      std::vector<bool> longNames;
+      std::vector<Look> looks = LayOut(a.cards, RectsIn(n, rows, a.size), &name, &longNames);
+      if (name > a.batchName) {
+        a.rows = rows;
+        a.looks = std::move(looks);
+        a.longNames = std::move(longNames);
+        a.batchName = name;
+      }
+    }
+    // Each new size of type costs the system's font matching once: a step of its own each.
+    for (const Look& l : a.looks)
+      for (const std::pair<int, bool> f :
+           {std::pair{l.name, true}, std::pair{l.id, true}, std::pair{l.rest, false}})
+        if (f.first > 0 && std::find(a.fonts.begin(), a.fonts.end(), f) == a.fonts.end())
+          a.fonts.push_back(f);
+    a.laidOut = true;
+    return false;
+  }
+  if (a.warmed < a.fonts.size()) {
+    const std::pair<int, bool> f = a.fonts[a.warmed++];
+    // Measuring a line makes the face ready for shaping too, not only its metrics.
+    (void)QFontMetricsF(Face(f.first, f.second)).horizontalAdvance(QStringLiteral("国A1"));
+    return false;
+  }
+  // A card's check measures its lines at their sizes, glyph by glyph: a step each.
+  if (a.checked < a.cards.size()) {
+    Check(a.cards[a.checked], a.looks[a.checked]);
+    if (!a.longNames[a.checked]) a.batchName = std::min(a.batchName, a.looks[a.checked].name);
+    ++a.checked;
+    return false;
+  }
+  if (a.next < 0) {
+    a.picture = QPixmap(a.size * a.dpr);
+    a.picture.setDevicePixelRatio(a.dpr);
+    a.picture.fill(Qt::transparent);
+    a.next = 0;
+    return false;
+  }
+  if (a.next < n) {
+    QPainter p(&a.picture);
+    const size_t i = static_cast<size_t>(a.next);
+    PaintCard(p, a.cards[i], RectsIn(n, a.rows, a.size)[i], a.looks[i], false, a.grand);
+    ++a.next;
+  }
+  return a.next >= n;
+}
+
+bool TRevealCards::SameCards(const std::vector<TStageCard>& a, const std::vector<TStageCard>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].id != b[i].id || a[i].name != b[i].name || a[i].rest != b[i].rest ||
+        a[i].photo.cacheKey() != b[i].photo.cacheKey())
+      return false;
+  return true;
+}
+
+void TRevealCards::Prepare(std::vector<TStageCard> cards, QSize size) {
+  if (cards.size() > static_cast<size_t>(kMaxCards)) cards.resize(kMaxCards);
+  m_ahead = Begin(std::move(cards), size);
+  m_step->start();
+}
+
+bool TRevealCards::Prepared() const {
+  return m_ahead && m_ahead->next >= static_cast<int>(m_ahead->cards.size());
+}
+
+void TRevealCards::StepAhead() {
+  if (m_ahead && !Step(*m_ahead)) m_step->start();
+}
+
+void TRevealCards::Render() {
+  m_step->stop();
+  std::optional<Ahead> ahead = std::move(m_ahead);
+  m_ahead.reset();
+  if (!ahead || ahead->size != size() || ahead->dpr != devicePixelRatioF() ||
+      ahead->grand != m_grand || !SameCards(ahead->cards, m_cards))
+    ahead = Begin(m_cards, size());
+  m_drawnAhead = !m_cards.empty() && ahead->next >= static_cast<int>(m_cards.size());
+  while (!Step(*ahead)) {
+  }
+  m_rows = ahead->rows;
+  m_looks = std::move(ahead->looks);
+  m_batchName = ahead->batchName;
+  m_plain = std::move(ahead->picture);
+  if (m_looks.size() != m_cards.size()) m_looks.assign(m_cards.size(), Look());
+  Mark();
+}
+
+void TRevealCards::Mark() {
+  m_cache = m_plain;
+  if (m_chosen < 0 || m_plain.isNull()) return;
+  // The chosen card drawn again over the batch in its own fill, with a broad frame inside
+  // its edge, clear of its text.
+  const QRect r = CardRects()[static_cast<size_t>(m_chosen)];
   QPainter p(&m_cache);
+  PaintCard(p, m_cards[static_cast<size_t>(m_chosen)], r, m_looks[static_cast<size_t>(m_chosen)],
+            true, m_grand);
+  const double width = std::max(4, r.height() / 22);
+  const double radius = r.height() / 14.0;
+  QPainterPath frame;
+  frame.addRoundedRect(QRectF(r).adjusted(width / 2, width / 2, -width / 2, -width / 2), radius,
+                       radius);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(kChosenEdge, width));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(frame);
+}
+
+int TRevealCards::IdPixels() const {
+  int most = 0;
+  for (const Look& l : m_looks) most = std::max(most, l.id);
+  return most;
+}
+
+int TRevealCards::RestPixels() const {
+  int most = 0;
+  for (const Look& l : m_looks) most = std::max(most, l.rest);
+  return most;
+}
+
+void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, const Look& look,
+                             bool chosen, bool grand) const {
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
-  for (size_t i = 0; i < m_cards.size(); ++i) PaintCard(p, m_cards[i], rects[i], z);
-  if (m_chosen >= 0) {
-    // A broad frame inside the chosen card's edge, clear of its text.
-    const QRect r = rects[static_cast<size_t>(m_chosen)];
-    const double width = std::max(4, r.height() / 22);
-    const double radius = r.height() / 14.0;
-    QPainterPath frame;
-    frame.addRoundedRect(QRectF(r).adjusted(width / 2, width / 2, -width / 2, -width / 2), radius,
-                         radius);
-    p.setPen(QPen(kChosenEdge, width));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(frame);
-  }
-}
-
-int TRevealCards::IdPixels() const { return m_sizes.second; }
-
-int TRevealCards::NamePixels() const { return m_sizes.lead; }
-
-void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, const Sizes& z) const {
   const int edge = std::max(2, r.height() / 70);
   const double radius = r.height() / 14.0;
   QPainterPath card;
   card.addRoundedRect(QRectF(r).adjusted(edge / 2.0, edge / 2.0, -edge / 2.0, -edge / 2.0), radius,
                       radius);
-  const bool chosen = m_chosen >= 0 && &c == &m_cards[static_cast<size_t>(m_chosen)];
-  p.fillPath(card, chosen ? kChosenFill : m_grand ? kGrandFill : kCardFill);
+  p.fillPath(card, chosen ? kChosenFill : grand ? kGrandFill : kCardFill);
   p.setPen(QPen(kCardEdge, edge));
   p.drawPath(card);
 
@@ -232,15 +498,12 @@ void TRevealCards::PaintCard(QPainter& p, const TStageCard& c, QRect r, const Si
   };
   // The name first and largest, the id under it, the other fields smaller below.
   std::vector<Line> lines;
-  if (!c.name.isEmpty()) {
-    lines.push_back({c.name, Face(z.lead, true), kNameColour});
-    if (!c.id.isEmpty()) lines.push_back({c.id, Face(z.second, true), kIdColour});
-  } else if (!c.id.isEmpty()) {
-    lines.push_back({c.id, Face(z.lead, true), kNameColour});
-  }
-  if (z.rest > 0)
+  for (const QString& l : look.nameLines) lines.push_back({l, Face(look.name, true), kNameColour});
+  if (!c.name.isEmpty() && !c.id.isEmpty() && look.id > 0)
+    lines.push_back({c.id, Face(look.id, true), kIdColour});
+  if (look.rest > 0)
     for (const QString& l : RestLines(c.rest))
-      lines.push_back({l, Face(z.rest, false), kRestColour});
+      lines.push_back({l, Face(look.rest, false), kRestColour});
   double total = 0;
   for (const Line& l : lines) total += QFontMetricsF(l.font).height();
   double y = inner.y() + (inner.height() - total) / 2;
@@ -262,7 +525,10 @@ void TRevealCards::paintEvent(QPaintEvent* e) {
 
 void TRevealCards::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
-  Render();
+  // A hidden widget hears of its size late (when shown, or when a parent is grabbed): the
+  // cards drawn, or being drawn ahead, for that size stay.
+  if (m_ahead && m_ahead->size == size()) return;
+  if (m_plain.isNull() || m_plain.size() != size() * devicePixelRatioF()) Render();
 }
 
 void TRevealCards::mouseReleaseEvent(QMouseEvent* e) {

@@ -166,6 +166,46 @@ bool TStagePrompt::Key(const QKeyEvent* e) {
   return true;
 }
 
+namespace {
+
+bool Latin(QChar c) {
+  return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+}
+
+// A line may end between `a` and `b`: at a blank, after a closing bracket, before an opening
+// one, or where Latin letters and digits meet Chinese.
+bool SoftBreak(QChar a, QChar b) {
+  static const QString kClosing = QStringLiteral("])）】」》");
+  static const QString kOpening = QStringLiteral("[(（【「《");
+  if (a == QLatin1Char(' ') || b == QLatin1Char(' ')) return true;
+  if (kClosing.contains(a) || kOpening.contains(b)) return true;
+  return Latin(a) != Latin(b) && !a.isPunct() && !b.isPunct();
+}
+
+}  // namespace
+
+QStringList TStagePrompt::SoftPieces(const QString& clause, const QFontMetrics& fm, int width) {
+  QStringList out;
+  QString rest = clause;
+  while (fm.horizontalAdvance(rest) > width && rest.size() > 1) {
+    // The longest head that fits, ended at a soft place when there is one.
+    int fits = 1;
+    while (fits < rest.size() && fm.horizontalAdvance(rest.left(fits + 1)) <= width) ++fits;
+    int cut = 0;
+    for (int i = fits; i > 0 && cut == 0; --i)
+      if (i < rest.size() && SoftBreak(rest[i - 1], rest[i])) cut = i;
+    // None: a run of Chinese is broken, but its last two characters stay with the clause's
+    // mark (缺席，), and a surrogate pair stays whole.
+    if (cut == 0) cut = std::max(1, std::min(fits, static_cast<int>(rest.size()) - 3));
+    if (rest[cut].isLowSurrogate() && cut > 1) --cut;
+    out << rest.left(cut) + QLatin1Char('\n');
+    rest = rest.mid(cut);
+    while (rest.startsWith(QLatin1Char(' '))) rest.remove(0, 1);
+  }
+  if (!rest.isEmpty()) out << rest;
+  return out;
+}
+
 QString TStagePrompt::ClauseLines(const QString& text, const QFontMetrics& fm, int width) {
   if (fm.horizontalAdvance(text) <= width) return text;
   // A line ends after a clause's mark, so that a word such as 是否 never parts; only a
@@ -181,6 +221,11 @@ QString TStagePrompt::ClauseLines(const QString& text, const QFontMetrics& fm, i
     }
   }
   if (!clause.isEmpty()) clauses << clause;
+  // A clause longer than a line is broken here, at a place where no word parts: the label's
+  // own wrapping would break anywhere, even inside 缺席.
+  QStringList pieces;
+  for (const QString& c : clauses) pieces << SoftPieces(c, fm, width);
+  clauses = pieces;
   QString out, line;
   for (const QString& c : clauses) {
     if (!line.isEmpty() && !line.endsWith(QLatin1Char('\n')) &&

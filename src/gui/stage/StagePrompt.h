@@ -51,6 +51,9 @@ class TStagePrompt : public QWidget {
   // `text` in lines no wider than `width`, each ending after a clause's mark (，。？ …) or at
   // a line break of its own; unchanged when it fits one line.
   static QString ClauseLines(const QString& text, const QFontMetrics& fm, int width);
+  // A clause wider than `width` in pieces that fit, each but the last ending in a line break,
+  // broken where no word parts (a blank, a bracket, Latin beside Chinese).
+  static QStringList SoftPieces(const QString& clause, const QFontMetrics& fm, int width);
   // Answers what is in sight as from afar (the host's remote): a question with `a`, a
   // message with its 确定 whatever `a` is. False when nothing is open.
   bool Reply(Answer a);

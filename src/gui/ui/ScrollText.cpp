@@ -104,18 +104,28 @@ void TScrollText::PaintRow(QPainter& p, int row, double y) const {
   const double x = m_left * m_scale;
   const double column = (width() - 2 * x) / m_columns;
   const int align = (m_centered ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+  // Type of 0.92 of the line is taller than its line by its ascent and deep descent: centred
+  // by those, Chinese stood low, its feet cut by the row below and the last row's by the
+  // text's edge, with an empty strip above. It is centred by its ink instead, in a place
+  // taller than the row, so nothing of it is cut.
+  const auto place = [&](const QFontMetricsF& m, double left) {
+    const double ink = m.tightBoundingRect(QStringLiteral("国")).center().y();
+    const double box = (m.descent() - m.ascent()) / 2;
+    const double spare = lh / 4;
+    return QRectF(left, y - (ink - box) - spare, column, lh + 2 * spare);
+  };
   for (int c = 0; c < m_columns; ++c) {
     const int i = row * m_columns + c;
     if (i >= LineCount()) break;
-    const QRectF r(x + c * column, y, column, lh);
+    const double left = x + c * column;
     // A line too wide for its place is drawn smaller; the others keep their size.
     const double w = m_shrink ? fm.horizontalAdvance(m_lines[i]) : 0;
-    if (w > r.width()) {
+    if (w > column) {
       QFont small = f;
-      small.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * r.width() / w)));
-      largetype::Draw(p, r, align, m_lines[i], small, m_color);
+      small.setPixelSize(std::max(1, static_cast<int>(f.pixelSize() * column / w)));
+      largetype::Draw(p, place(QFontMetricsF(small), left), align, m_lines[i], small, m_color);
     } else {
-      largetype::Draw(p, r, align, m_lines[i], f, m_color);
+      largetype::Draw(p, place(fm, left), align, m_lines[i], f, m_color);
     }
   }
 }

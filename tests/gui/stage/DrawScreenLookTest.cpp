@@ -30,6 +30,7 @@
 #include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/StagePrompt.h"
+#include "gui/ui/Fonts.h"
 #include "gui/ui/MessageFrm.h"
 #include "gui/ui/ScrollText.h"
 
@@ -552,3 +553,199 @@ TEST(DrawScreenPlacement, OpensBesideTheMainWindowWhenThereAreTwoScreens) {
 }
 
 }  // namespace
+
+namespace {
+
+// A five-column HR list: long departments and branches, a name of two to four characters.
+std::vector<std::string> HrLines(int n) {
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如", "王芳", "张伟"};
+  std::vector<std::string> out;
+  for (int i = 0; i < n; ++i)
+    out.push_back("E" + std::to_string(100000 + i) + " " + G(names[i % 6]) +
+                  G(" 人力资源部 华东区上海分公司 ") + std::to_string(13800000000LL + i));
+  return out;
+}
+
+}  // namespace
+
+TEST_F(DrawLook, BatchesOfTenAndTwentyStandWholeInTheMiddleOfTheirPanel) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("三等奖"), 10, 10, ""}, {G("二等奖"), 20, 20, ""}, {G("一等奖"), 10, 10, ""}};
+  def.candidates = HrLines(60);
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;  // a task of its own per size: none asks about earlier results
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 9u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    for (int n : {10, 20, 10}) {
+      SCOPED_TRACE(n);
+      Key(screen);
+      Key(screen);
+      screen.ShowReveal();
+      ASSERT_EQ(screen.MLuckNow->LineCount(), n);
+      EXPECT_FALSE(screen.TMListNow->isActive());
+      EXPECT_TRUE(screen.PLuckNow->rect().contains(screen.MLuckNow->geometry()));
+      // The ink of the block as drawn: its first and last rows of dark pixels.
+      const QImage text = screen.MLuckNow->grab().toImage();
+      int top = -1, bottom = -1;
+      for (int y = 0; y < text.height(); ++y)
+        for (int x = 0; x < text.width(); ++x)
+          if (qRed(text.pixel(x, y)) < 200 && qGreen(text.pixel(x, y)) < 120) {
+            if (top < 0) top = y;
+            bottom = y;
+            break;
+          }
+      ASSERT_GE(top, 0);
+      // The last row's characters whole, above the text's edge; as much room above the block
+      // as below it (within a tenth of a line).
+      const int above = top, below = text.height() - 1 - bottom;
+      EXPECT_GE(below, 1);
+      EXPECT_LE(std::abs(above - below), screen.MLuckNow->FontPixels() / 10)
+          << above << " above, " << below << " below";
+    }
+  }
+}
+
+TEST_F(DrawLook, TheGrandPrizesFiveWinnersStandLargerThanABatchOnTheBand) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 3, 3, G("电脑")}, {G("特等奖"), 5, 5, G("汽车")}};
+  def.candidates = HrLines(40);
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(3840, 2160)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 5u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    ASSERT_EQ(screen.CardsNow->Cards().size(), 3u);
+    const int band = screen.CardsNow->NamePixels();
+    if (size.width() == 1024) EXPECT_GE(band, 48);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    ASSERT_TRUE(screen.PGrand->isVisible());
+    const TRevealCards* cards = screen.PGrand->Cards;
+    ASSERT_EQ(cards->Cards().size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+      const TRevealCards::Look& look = cards->LookOf(i);
+      EXPECT_GE(look.name, band);
+      EXPECT_GT(look.name, look.id);
+      EXPECT_LT(look.rest, look.id);
+      EXPECT_TRUE(cards->rect().contains(cards->CardRects()[static_cast<size_t>(i)]));
+    }
+    Key(screen);  // the end
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.PGrand->isVisible(); }, 5000));
+  }
+}
+
+TEST_F(DrawLook, TheGrandPrizesFireworksAreSeenAroundItsCards) {
+  TaskDef def;
+  def.items = {{G("一等奖"), 2, 2, ""}, {G("特等奖"), 1, 1, G("汽车")}};
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 3u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  for (int batch = 0; batch < 2; ++batch) {
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+  }
+  ASSERT_TRUE(screen.PGrand->isVisible());
+  ASSERT_TRUE(screen.Celebration->Running());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Celebration->Sparks() > 0; }, 2000));
+  QTest::qWait(3 * TCelebration::kFrameMs);
+  // What the hall sees differs from the grand screen alone in its free zones: the sparks.
+  const QImage seen = screen.grab().toImage();
+  const QImage ground = screen.PGrand->grab().toImage();
+  int sparks = 0;
+  for (const QRect& z : screen.PGrand->FreeZones())
+    for (int y = z.top(); y <= z.bottom(); y += 2)
+      for (int x = z.left(); x <= z.right(); x += 2)
+        if (seen.pixel(x, y) != ground.pixel(x, y)) ++sparks;
+  EXPECT_GT(sparks, 20);
+  // And none over what is written.
+  for (const QRect& r : screen.PGrand->Cards->CardRects()) {
+    const QRect at = r.translated(screen.PGrand->Cards->pos());
+    EXPECT_EQ(seen.copy(at), ground.copy(at));
+  }
+}
+
+TEST_F(DrawLook, TheLandingDrawsTheCardsAheadBetweenItsFrames) {
+  TaskDef def;
+  def.title = G("工号 姓名 部门 分公司 手机");
+  def.items = {{G("一等奖"), 3, 3, ""}, {G("特等奖"), 2, 2, G("汽车")}};
+  def.candidates = HrLines(30);
+  Task(def);
+  TGetLuckMainForm screen(m_session, nullptr, 8u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  Show(screen);
+  for (TRevealCards* cards : {screen.CardsNow, screen.PGrand->Cards}) {
+    Key(screen);
+    Key(screen);  // stop: the roll rests on the first winner
+    ASSERT_TRUE(screen.TMLanding->isActive());
+    // Nothing drawn in the key's own handler: the frames go on.
+    EXPECT_FALSE(cards->Prepared());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cards->Prepared(); }, 5000));
+    EXPECT_TRUE(screen.TMLanding->isActive() || cards->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cards->isVisible(); }, 5000));
+    EXPECT_TRUE(cards->DrawnAhead());
+  }
+}
+
+TEST_F(DrawLook, TheAbsentQuestionKeepsItsWordsWhole) {
+  TaskDef def;
+  // Phone numbers as ids: the question's first clause is longer than its card's line.
+  def.title = G("手机号码 姓名 部门");
+  def.items = {{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}};
+  def.candidates = Phones(20, G(" 欧阳娜娜 人力资源部"));
+  DialogProvider* recorder = SetDialogProvider(nullptr);  // asked on the stage itself
+  for (const QSize size : {QSize(1920, 1080), QSize(1024, 768), QSize(3840, 2160)}) {
+    SCOPED_TRACE(size.width());
+    ++def.taskId;
+    Task(def);
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 6u);
+    ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+    Show(screen, size);
+    Key(screen);
+    Key(screen);
+    screen.ShowReveal();
+    Key(screen, Qt::Key_Q);
+    Key(screen, Qt::Key_Return);
+    TStagePrompt* p = screen.Prompt();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->IsOpen(); }, 3000));
+    const QStringList lines = p->LbText->text().split(QLatin1Char('\n'));
+    const QFontMetrics fm(p->LbText->font());
+    bool whole = false;
+    for (const QString& l : lines) {
+      EXPECT_LE(fm.horizontalAdvance(l), p->LbText->width()) << l.toStdString();
+      EXPECT_FALSE(l.endsWith(QStringLiteral("缺"))) << l.toStdString();
+      whole = whole || l.contains(QStringLiteral("缺席"));
+    }
+    EXPECT_TRUE(whole) << p->LbText->text().toStdString();
+    Key(screen, Qt::Key_Escape);
+  }
+  SetDialogProvider(recorder);
+}
+
+TEST(StagePromptLines, AClauseLongerThanALineBreaksWhereNoWordParts) {
+  QFont f = UiFont(StageFamily(), 40, true);
+  const QFontMetrics fm(f);
+  const QString q = QStringLiteral("[一等奖]的中奖者E100013缺席，是否为该奖项抽取一名替补？");
+  // Room for thirteen characters: the first clause does not fit a line, the second does.
+  const int width = fm.horizontalAdvance(QStringLiteral("一二三四五六七八九十一二三"));
+  EXPECT_EQ(TStagePrompt::ClauseLines(q, fm, width),
+            QStringLiteral("[一等奖]的中奖者E100013\n缺席，\n是否为该奖项抽取一名替补？"));
+  // A run of Chinese with no soft place keeps its last two characters with the mark.
+  EXPECT_EQ(TStagePrompt::SoftPieces(QStringLiteral("一二三四五六七八九十一缺席，"), fm, width),
+            QStringList({QStringLiteral("一二三四五六七八九十一\n"), QStringLiteral("缺席，")}));
+}
