@@ -123,56 +123,87 @@ void TCardPainter::Work() {
   }
 }
 
+TCardPainter::Layout TCardPainter::Lay(const QString& name, QSize size, bool photo) {
+  Layout l;
+  const int w = size.width(), h = size.height();
+  const int edge = std::max(1, h / 40);
+  // The name alone, as large as the card lets it, stacked when it is long.
+  const QRect face(edge * 3, edge * 3, w - edge * 6, h - edge * 6);
+  int plain = 0;
+  if (name.size() > 3 && name.size() <= 8) {
+    const int half = static_cast<int>((name.size() + 1) / 2);
+    const QString a = name.left(half), b = name.mid(half);
+    plain = FitPixels(a.size() >= b.size() ? a : b, QSize(face.width(), face.height() / 2),
+                      face.height() * 45 / 100);
+    l.stacked = !photo;
+  } else {
+    plain = FitPixels(name, face.size(), face.height() * 55 / 100);
+  }
+  if (!photo) {
+    l.name = face;
+    l.namePx = plain;
+    return l;
+  }
+  // One line across the band, in the type a card without a photo has when the band can be
+  // that tall; the photo keeps at least 58 % of the card. The band is measured by the
+  // name's ink, not the font's line, whose room for accents is empty in a Chinese name.
+  const int across = w - edge * 4;
+  const int wanted = FitPixels(name, QSize(across, h * 4), plain);
+  const QRectF ink = Measure().tightBoundingRect(name);
+  const double top = std::min(ink.top(), -0.6 * kMeasure) / kMeasure;  // above the baseline
+  const double tall = std::max(ink.bottom() / kMeasure - top, 0.8);
+  const int band =
+      std::clamp(static_cast<int>(std::ceil(wanted * tall)) + edge * 4, h * 28 / 100, h * 42 / 100);
+  l.photo = QRect(0, 0, w, h - band);
+  l.name = QRect(edge * 2, h - band, across, band - edge);
+  l.namePx = std::max(8, std::min(wanted, static_cast<int>((band - edge * 4) / tall)));
+  // The ink centred in the band.
+  l.baseline = h - band +
+               static_cast<int>(std::lround((band - edge - l.namePx * tall) / 2 - l.namePx * top));
+  return l;
+}
+
 TCardPainter::Card TCardPainter::Paint(int32_t k, const QString& name, const QString& photoPath,
                                        QSize size) {
   Card card;
   card.k = k;
   card.size = size;
-  // The photo decoded at the card's size (a JPEG's own scaling does most of it), cut to it;
-  // one that does not decode leaves the name alone.
-  const int strip = size.height() * 22 / 100;
-  const QSize room(size.width(), size.height() - strip);
+  // The photo decoded at its place's size (a JPEG's own scaling does most of it), cut to
+  // it; one that does not decode leaves the name alone.
   QImage photo;
+  Layout l = Lay(name, size, true);
   if (!photoPath.isEmpty()) {
     QImageReader reader(photoPath);
     const QSize full = reader.size();
     if (full.isValid() && !full.isEmpty()) {
-      reader.setScaledSize(full.scaled(room, Qt::KeepAspectRatioByExpanding));
+      reader.setScaledSize(full.scaled(l.photo.size(), Qt::KeepAspectRatioByExpanding));
       photo = reader.read();
     }
   }
+  if (photo.isNull()) l = Lay(name, size, false);
   QImage img(size, QImage::Format_RGB32);
   img.fill(kCardFace);
   QPainter p(&img);
   const int edge = std::max(1, size.height() / 40);
+  p.setFont(UiFont(StageFamily(), l.namePx, true));
+  p.setPen(kNameGold);
   if (!photo.isNull()) {
-    const QSize s = photo.size();
+    // Cut from the top third of what is left over: a portrait's head is in its upper half.
+    const QSize s = photo.size(), room = l.photo.size();
     p.drawImage(QPoint(0, 0), photo,
-                QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 2,
+                QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 3,
                       room.width(), room.height()));
-    const QRect band(0, size.height() - strip, size.width(), strip);
-    p.fillRect(band, kNameStrip);
-    const QRect line = band.adjusted(edge * 2, 0, -edge * 2, 0);
-    p.setFont(UiFont(StageFamily(), FitPixels(name, line.size(), strip * 85 / 100), true));
-    p.setPen(kNameGold);
-    p.drawText(line, Qt::AlignCenter, name);
+    p.fillRect(QRect(0, room.height(), size.width(), size.height() - room.height()), kNameStrip);
+    const double advance = QFontMetricsF(p.font()).horizontalAdvance(name);
+    p.drawText(QPointF(l.name.left() + (l.name.width() - advance) / 2, l.baseline), name);
+  } else if (l.stacked) {
+    const int half = static_cast<int>((name.size() + 1) / 2);
+    const QSize line(l.name.width(), l.name.height() / 2);
+    p.drawText(QRect(l.name.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, name.left(half));
+    p.drawText(QRect(l.name.left(), l.name.top() + line.height(), line.width(), line.height()),
+               Qt::AlignHCenter | Qt::AlignTop, name.mid(half));
   } else {
-    // The name alone, as large as the card lets it, stacked when it is long.
-    const QRect box(edge * 3, edge * 3, size.width() - edge * 6, size.height() - edge * 6);
-    p.setPen(kNameGold);
-    if (name.size() > 3 && name.size() <= 8) {
-      const int half = static_cast<int>((name.size() + 1) / 2);
-      const QString a = name.left(half), b = name.mid(half);
-      const QSize line(box.width(), box.height() / 2);
-      const int px = FitPixels(a.size() >= b.size() ? a : b, line, box.height() * 45 / 100);
-      p.setFont(UiFont(StageFamily(), px, true));
-      p.drawText(QRect(box.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, a);
-      p.drawText(QRect(box.left(), box.top() + line.height(), line.width(), line.height()),
-                 Qt::AlignHCenter | Qt::AlignTop, b);
-    } else {
-      p.setFont(UiFont(StageFamily(), FitPixels(name, box.size(), box.height() * 55 / 100), true));
-      p.drawText(box, Qt::AlignCenter, name);
-    }
+    p.drawText(l.name, Qt::AlignCenter, name);
   }
   p.setPen(QPen(kCardEdge, edge));
   p.setBrush(Qt::NoBrush);
@@ -565,6 +596,11 @@ void TSphereRoll::TakeCards() {
   if (arrived && !m_timer->isActive()) update();
 }
 
+int TSphereRoll::CountPixels() const {
+  // Large enough to read from the back of the hall, small enough to leave the cards be.
+  return std::max(16, height() * 13 / 100);
+}
+
 void TSphereRoll::PaintCount(QPainter& p) {
   const size_t count = m_population.Count() + m_flyers.size();
   if (count != m_countShown || m_countPicture.isNull()) {
@@ -572,7 +608,7 @@ void TSphereRoll::PaintCount(QPainter& p) {
     const QString t =
         QStringLiteral("可中奖 %1 人")
             .arg(QLocale(QLocale::Chinese).toString(static_cast<qlonglong>(m_population.Count())));
-    const int px = std::max(12, height() / 11);
+    const int px = CountPixels();
     const QFont f = UiFont(StageFamily(), px, true);
     const QFontMetrics m(f);
     const QSize size(m.horizontalAdvance(t) + px, m.height() + px / 3);

@@ -54,6 +54,17 @@ class TCardPainter {
   void Forget();
   // Makes one card on the calling thread.
   static Card Paint(int32_t k, const QString& name, const QString& photoPath, QSize size);
+  // Where a card of `size` shows its photo and `name`, and the type's size. With a photo the
+  // name's band below it is tall enough for the type a card without one would have (up to
+  // a share of the card), so the name reads from the back of the hall either way.
+  struct Layout {
+    QRect photo;  // empty on a card without a photo
+    QRect name;   // the name's box: the band below the photo, or the card's face
+    int namePx = 0;
+    int baseline = 0;      // the name's baseline on a card with a photo
+    bool stacked = false;  // two lines, each half of `name`'s height
+  };
+  static Layout Lay(const QString& name, QSize size, bool photo);
 
  private:
   void Work();
@@ -113,6 +124,8 @@ class TSphereRoll : public QWidget {
   void ResetFrameStats();
   // Waits until every card on the sphere has its picture (pictures and the bench).
   void WaitForPhotos(int ms);
+  // The type size of the count of those who may win, in the band's corner.
+  int CountPixels() const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;

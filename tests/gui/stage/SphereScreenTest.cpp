@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -162,4 +163,61 @@ TEST_F(SphereScreen, FewerPeopleGetLargerCards) {
   const size_t cards = roll->CardMembers().size();
   EXPECT_GT(cards, 60u);
   EXPECT_LT(cards, 600u);
+}
+
+// Two thousand who may win: three rings of small cards at every screen size. A card with a
+// photo gives its name the type a card without one has, or nearly, and the count reads.
+TEST_F(SphereScreen, NamesOnPhotoCardsAreAsLargeAsOnCardsWithoutPhotos) {
+  TaskDef def;
+  def.taskId = 1003;
+  def.title = G("工号 姓名");
+  def.items = {{G("一等奖"), 1, 1, ""}};
+  for (int i = 0; i < 2000; ++i)
+    def.candidates.push_back(std::to_string(10000 + i) + G(" 员工") + std::to_string(i));
+  BuildTask(m_dm, def);
+  std::string error;
+  ASSERT_TRUE(config::SaveRollStyle(1003, TRollStyle::Sphere, error));
+  // A portrait as the import stores them.
+  QImage portrait(120, 150, QImage::Format_RGB32);
+  portrait.fill(QColor(30, 140, 220));
+  const QString photo = QString::fromStdString((m_root.dir() / "portrait.jpg").string());
+  ASSERT_TRUE(portrait.save(photo, "JPG"));
+  struct Screen {
+    QSize size;
+    int cardHeight;  // three rings of a third of the band
+    int countPx;
+  };
+  for (const Screen& s :
+       {Screen{{1024, 768}, 68, 26}, Screen{{1920, 1080}, 98, 37}, Screen{{3840, 2160}, 196, 75}}) {
+    SCOPED_TRACE(s.size.width());
+    TDrawSession session;
+    TGetLuckMainForm screen(session, nullptr, 5u);
+    ASSERT_EQ(screen.SetUpDraw(1003), 1);
+    screen.resize(s.size);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    TSphereRoll* roll = screen.findChild<TSphereRoll*>();
+    ASSERT_NE(roll, nullptr);
+    const QSize card = roll->CardSize();
+    EXPECT_NEAR(card.height(), s.cardHeight, 1);
+    EXPECT_EQ(roll->CountPixels(), s.countPx);
+    for (const QString& name : {QStringLiteral("王芳"), QStringLiteral("欧阳明")}) {
+      SCOPED_TRACE(name.toStdString());
+      const TCardPainter::Layout plain = TCardPainter::Lay(name, card, false);
+      const TCardPainter::Layout withPhoto = TCardPainter::Lay(name, card, true);
+      EXPECT_GE(withPhoto.namePx * 100, plain.namePx * 85);
+      // A fifth of the card's height at least, and the photo keeps more than half of it.
+      EXPECT_GE(withPhoto.namePx * 5, card.height());
+      EXPECT_GE(withPhoto.photo.height() * 100, card.height() * 58);
+      EXPECT_EQ(withPhoto.photo.width(), card.width());
+      EXPECT_LE(withPhoto.name.bottom(), card.height());
+    }
+    // The card as it is painted: the photo above, the name's band from the photo's bottom.
+    const TCardPainter::Card c = TCardPainter::Paint(0, QStringLiteral("欧阳明"), photo, card);
+    const TCardPainter::Layout l = TCardPainter::Lay(QStringLiteral("欧阳明"), card, true);
+    const int edge = std::max(1, card.height() / 40);
+    EXPECT_GT(c.front.pixelColor(card.width() / 2, l.photo.height() / 2).blue(), 150);
+    EXPECT_EQ(c.front.pixelColor(edge + edge / 2, l.photo.height() + 1), QColor(120, 8, 8));
+    EXPECT_GT(c.front.pixelColor(edge + edge / 2, l.photo.height() - 2).blue(), 150);
+  }
 }
