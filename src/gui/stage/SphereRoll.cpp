@@ -35,6 +35,27 @@ const QColor kCardFace(168, 22, 22);
 const QColor kCardEdge(232, 186, 80);
 const QColor kNameGold(255, 228, 150);
 const QColor kNameStrip(120, 8, 8);
+// The back half is seen through the sphere: darker, so the front reads first.
+const QColor kBackShade(40, 0, 0, 130);
+
+// The size a card is drawn at for `height` pixels: steps of a fortieth of the card's height,
+// so that a turning card's picture is scaled again every few frames, not in each.
+QSize ShownSize(QSize card, double height) {
+  const int step = std::max(1, card.height() / 40);
+  const int h = std::max(step, static_cast<int>(std::lround(height / step)) * step);
+  return QSize(std::max(1, static_cast<int>(std::lround(double(card.width()) * h / card.height()))),
+               h);
+}
+
+// Draws `front` at `size` into the top left of `into` (a card's size, allocated once, so a
+// turning card allocates nothing): nearest pixels, as the painter scales without smoothing,
+// darkened for the back half.
+void ShowPicture(QImage& into, const QImage& front, QSize size, bool back) {
+  if (into.size() != front.size()) into = QImage(front.size(), QImage::Format_RGB32);
+  QPainter p(&into);
+  p.drawImage(QRect(QPoint(0, 0), size), front);
+  if (back) p.fillRect(QRect(QPoint(0, 0), size), kBackShade);
+}
 
 // The largest bold stage type in which `text` fits `box` on one line. Measured once at a
 // large size and scaled: a font engine per trial size made a new card cost milliseconds.
@@ -194,7 +215,7 @@ TCardPainter::Card TCardPainter::Paint(int32_t k, const QString& name, const QSt
                 QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 3,
                       room.width(), room.height()));
     p.fillRect(QRect(0, room.height(), size.width(), size.height() - room.height()), kNameStrip);
-    const double advance = QFontMetricsF(p.font()).horizontalAdvance(name);
+    const double advance = Measure().horizontalAdvance(name) * l.namePx / kMeasure;
     p.drawText(QPointF(l.name.left() + (l.name.width() - advance) / 2, l.baseline), name);
   } else if (l.stacked) {
     const int half = static_cast<int>((name.size() + 1) / 2);
@@ -210,10 +231,6 @@ TCardPainter::Card TCardPainter::Paint(int32_t k, const QString& name, const QSt
   p.drawRect(QRectF(edge / 2.0, edge / 2.0, size.width() - edge, size.height() - edge));
   p.end();
   card.front = img;
-  // The back half is seen through the sphere: darker, so the front reads first.
-  card.back = img.copy();
-  QPainter b(&card.back);
-  b.fillRect(card.back.rect(), QColor(40, 0, 0, 130));
   return card;
 }
 
@@ -330,7 +347,7 @@ void TSphereRoll::FlyOut(const std::vector<int32_t>& winners, int flightMs) {
         card.k = -1;  // it leaves the sphere for good
       }
     // The card as the sphere had it, grown on its way: made while the batch rolled.
-    m_flyerPictures.insert(k, PictureNow(k).front);
+    m_flyerPictures.insert(k, PictureNow(k));
     m_flyers.push_back({k, from, to});
   }
   m_prepared.clear();
@@ -546,13 +563,13 @@ void TSphereRoll::Ask(int32_t k, bool urgent) {
   m_painter.Ask(k, NameOf(k), PhotoPathOf(k), m_card, urgent);
 }
 
-const TSphereRoll::Picture& TSphereRoll::PictureNow(int32_t k) {
+const QImage& TSphereRoll::PictureNow(int32_t k) {
   TakeCards();
   auto it = m_pictures.find(k);
   if (it != m_pictures.end()) return *it;
   TCardPainter::Card c = TCardPainter::Paint(k, NameOf(k), PhotoPathOf(k), m_card);
-  m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
-  return *m_pictures.insert(k, {QPixmap::fromImage(c.front), QPixmap::fromImage(c.back)});
+  m_pictureBytes += static_cast<size_t>(m_card.width()) * m_card.height() * 4;
+  return *m_pictures.insert(k, std::move(c.front));
 }
 
 void TSphereRoll::TopUpUpcoming() {
@@ -570,15 +587,14 @@ void TSphereRoll::KeepPicturesInBudget() {
   if (m_pictureBytes <= kPictureBudget) return;
   // Those on cards and the batch's stay: dropping them would redraw a whole sphere in one
   // frame.
-  QHash<int32_t, Picture> kept;
+  QHash<int32_t, QImage> kept;
   for (const Card& c : m_cards)
     if (c.k >= 0 && m_pictures.contains(c.k)) kept.insert(c.k, m_pictures.value(c.k));
   for (const std::vector<int32_t>* ks : {&m_prepared, &m_upcoming})
     for (int32_t k : *ks)
       if (m_pictures.contains(k)) kept.insert(k, m_pictures.value(k));
   m_pictures = std::move(kept);
-  m_pictureBytes =
-      static_cast<size_t>(m_pictures.size()) * 2 * m_card.width() * m_card.height() * 4;
+  m_pictureBytes = static_cast<size_t>(m_pictures.size()) * m_card.width() * m_card.height() * 4;
 }
 
 void TSphereRoll::TakeCards() {
@@ -587,9 +603,8 @@ void TSphereRoll::TakeCards() {
     if (c.size != m_card || !m_asked.contains(c.k)) continue;  // of an older size
     m_asked.remove(c.k);
     KeepPicturesInBudget();
-    m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
-    m_pictures.insert(
-        c.k, {QPixmap::fromImage(std::move(c.front)), QPixmap::fromImage(std::move(c.back))});
+    m_pictureBytes += static_cast<size_t>(m_card.width()) * m_card.height() * 4;
+    m_pictures.insert(c.k, std::move(c.front));
     arrived = true;
   }
   // A sphere standing still shows its cards as they come.
@@ -632,25 +647,61 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
   QElapsedTimer t;
   t.start();
   QPainter p(this);
-  struct Drawn {
-    float depth;
-    QRectF rect;
-    int32_t k;
-  };
-  std::vector<Drawn> order;
-  order.reserve(m_cards.size());
-  for (const Card& c : m_cards) {
-    if (c.k < 0) continue;
+  m_order.clear();  // kept: no allocation a frame
+  for (size_t i = 0; i < m_cards.size(); ++i) {
+    if (m_cards[i].k < 0) continue;
     float depth = 0;
-    const QRectF r = Place(c, &depth);
-    order.push_back({depth, r, c.k});
+    const QRectF r = Place(m_cards[i], &depth);
+    m_order.push_back({depth, r, i, QRect(), false});
   }
-  std::sort(order.begin(), order.end(),
+  std::sort(m_order.begin(), m_order.end(),
             [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
-  for (const Drawn& d : order) {
-    const auto pic = m_pictures.constFind(d.k);
+  // Where each card stands, and whether nearer cards hide all of it: the cards are opaque,
+  // so one hidden is not drawn (a third of them are, most behind the front half). What the
+  // nearer cards cover is kept in cells of a sixteenth of a card's height, a cell marked
+  // only when a card covers all of it; a region of rectangles cost more than it saved.
+  const int cell = std::max(2, m_card.height() / 16);
+  const int cols = (width() + cell - 1) / cell, rows = (height() + cell - 1) / cell;
+  m_cover.assign(static_cast<size_t>(cols) * rows, 0);
+  const auto hidden = [&](const QRect& r) {
+    const int x0 = std::max(0, r.left() / cell), x1 = std::min(cols - 1, r.right() / cell);
+    const int y0 = std::max(0, r.top() / cell), y1 = std::min(rows - 1, r.bottom() / cell);
+    if (r.left() < 0 || r.top() < 0) return false;
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x)
+        if (!m_cover[static_cast<size_t>(y) * cols + x]) return false;
+    return true;
+  };
+  const auto cover = [&](const QRect& r) {
+    const int x0 = std::max(0, (r.left() + cell - 1) / cell);
+    const int x1 = std::min(cols, (r.right() + 1) / cell);
+    const int y0 = std::max(0, (r.top() + cell - 1) / cell);
+    const int y1 = std::min(rows, (r.bottom() + 1) / cell);
+    for (int y = y0; y < y1; ++y)
+      std::fill_n(m_cover.begin() + static_cast<ptrdiff_t>(y) * cols + x0, std::max(0, x1 - x0), 1);
+  };
+  for (auto d = m_order.rbegin(); d != m_order.rend(); ++d) {
+    const QSize size = ShownSize(m_card, d->rect.height());
+    const QPointF centre = d->rect.center();
+    d->at = QRect(QPoint(static_cast<int>(std::lround(centre.x() - size.width() / 2.0)),
+                         static_cast<int>(std::lround(centre.y() - size.height() / 2.0))),
+                  size);
+    d->hidden = hidden(d->at);
+    if (!d->hidden && m_pictures.contains(m_cards[d->card].k)) cover(d->at);
+  }
+  for (const Drawn& d : m_order) {
+    if (d.hidden) continue;
+    Card& c = m_cards[d.card];
+    const auto pic = m_pictures.constFind(c.k);
     if (pic == m_pictures.constEnd()) continue;  // on its way from the painter
-    p.drawPixmap(d.rect.toRect(), d.depth < 0 ? pic->back : pic->front);
+    const bool back = d.depth < 0;
+    if (c.shownK != c.k || c.shownBack != back || c.shownSize != d.at.size()) {
+      ShowPicture(c.shown, *pic, d.at.size(), back);
+      c.shownK = c.k;
+      c.shownBack = back;
+      c.shownSize = d.at.size();
+    }
+    p.drawImage(d.at.topLeft(), c.shown, QRect(QPoint(0, 0), d.at.size()));
   }
   if (m_veiled)
     p.fillRect(rect(), kVeil);  // the band's texts and cards read over it
@@ -663,7 +714,7 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
     for (const Flyer& f : m_flyers) {
       const QRectF r(f.from.topLeft() + (f.to.topLeft() - f.from.topLeft()) * e,
                      f.from.size() + (f.to.size() - f.from.size()) * e);
-      p.drawPixmap(r.toRect(), m_flyerPictures.value(f.k));
+      p.drawImage(r.toRect(), m_flyerPictures.value(f.k));
     }
   }
   ++m_frames;
