@@ -12,6 +12,8 @@
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
+#include "gui/stage/Celebration.h"
+#include "gui/stage/DrawScreenBase.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
@@ -47,6 +49,30 @@ QSize ShownSize(QSize card, double height) {
                h);
 }
 
+// `x`'s four channels times `a` / 255, rounded as Qt's painter rounds them.
+inline uint32_t ByteMul(uint32_t x, uint32_t a) {
+  uint64_t t = ((uint64_t(x) | (uint64_t(x) << 24)) & 0x00ff00ff00ff00ffULL) * a;
+  t = (t + ((t >> 8) & 0x00ff00ff00ff00ffULL) + 0x0080008000800080ULL) >> 8;
+  t &= 0x00ff00ff00ff00ffULL;
+  return uint32_t(t) | uint32_t(t >> 24);
+}
+
+}  // namespace
+
+void DarkenForBack(QImage& img, const QRect& area) {
+  // What a painter's fillRect with kBackShade gives, without the thread pool Qt starts for
+  // a fill of more than a hundred rows: at 4K that cost more than the fill.
+  const uint32_t shade = qPremultiply(kBackShade.rgba());
+  const uint32_t keep = qAlpha(~shade);
+  const QRect r = area & img.rect();
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    auto* line = reinterpret_cast<uint32_t*>(img.scanLine(y)) + r.left();
+    for (int x = 0; x < r.width(); ++x) line[x] = shade + ByteMul(line[x], keep);
+  }
+}
+
+namespace {
+
 // Draws `front` at `size` into the top left of `into` (a card's size, allocated once, so a
 // turning card allocates nothing): nearest pixels, as the painter scales without smoothing,
 // darkened for the back half.
@@ -54,7 +80,8 @@ void ShowPicture(QImage& into, const QImage& front, QSize size, bool back) {
   if (into.size() != front.size()) into = QImage(front.size(), QImage::Format_RGB32);
   QPainter p(&into);
   p.drawImage(QRect(QPoint(0, 0), size), front);
-  if (back) p.fillRect(QRect(QPoint(0, 0), size), kBackShade);
+  p.end();
+  if (back) DarkenForBack(into, QRect(QPoint(0, 0), size));
 }
 
 // The largest bold stage type in which `text` fits `box` on one line. Measured once at a
@@ -279,6 +306,7 @@ void TSphereRoll::Roll() {
   m_motion = Motion::Fast;
   m_speed = kFastTurn;
   m_last = m_clock.elapsed();
+  ChooseOpaque();
   StartTimer();
 }
 
@@ -287,6 +315,7 @@ void TSphereRoll::Stand() {
   m_speed = 0;
   m_flyers.clear();
   m_timer->stop();
+  ChooseOpaque();
   update();
 }
 
@@ -301,7 +330,31 @@ void TSphereRoll::Idle() {
 void TSphereRoll::SetVeiled(bool veiled) {
   if (veiled == m_veiled) return;
   m_veiled = veiled;
+  ChooseOpaque();
   update();
+}
+
+const QPixmap* TSphereRoll::Backdrop() const {
+  // The veil lets the band show through whatever stands behind the sphere.
+  if (m_veiled || m_cards.empty()) return nullptr;
+  const auto* screen = dynamic_cast<const TDrawScreenBase*>(parentWidget());
+  if (!screen || !QRect(QPoint(0, 0), screen->Background().size()).contains(geometry()))
+    return nullptr;
+  for (const QObject* o : screen->children()) {
+    if (o == this) break;  // those after it stand in front
+    const auto* w = qobject_cast<const QWidget*>(o);
+    if (!w || w->isWindow() || !w->isVisible() || !w->geometry().intersects(geometry())) continue;
+    // The fireworks' layer paints nothing between its bursts.
+    if (const auto* c = qobject_cast<const TCelebration*>(w); c && c->Sparks() == 0) continue;
+    return nullptr;
+  }
+  return &screen->Background();
+}
+
+void TSphereRoll::ChooseOpaque() {
+  const bool opaque = Backdrop() != nullptr;
+  if (opaque != testAttribute(Qt::WA_OpaquePaintEvent))
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }
 
 void TSphereRoll::StartTimer() {
@@ -536,6 +589,7 @@ void TSphereRoll::Step() {
     m_motion = Motion::Still;
     m_timer->stop();
   }
+  ChooseOpaque();
   update();
 }
 
@@ -609,6 +663,46 @@ void TSphereRoll::TakeCards() {
   }
   // A sphere standing still shows its cards as they come.
   if (arrived && !m_timer->isActive()) update();
+}
+
+void TSphereRoll::PaintBackdrop(QPainter& p, const QPixmap& backdrop, int cell, int cols,
+                                int rows) {
+  // Runs of cells no card covers, a run grown down while the rows below have the same.
+  using Run = BackdropRun;
+  std::vector<Run>& open = m_runs;
+  open.clear();
+  const QPoint at = pos();
+  const auto draw = [&](const Run& r) {
+    const QRect target(r.x0 * cell, r.y0 * cell, (r.x1 - r.x0) * cell, (r.y1 - r.y0) * cell);
+    const QRect inside = target & rect();
+    p.drawPixmap(inside.topLeft(), backdrop, inside.translated(at));
+  };
+  size_t first = 0;  // the previous row's runs are open[first..]
+  for (int y = 0; y <= rows; ++y) {
+    const size_t end = open.size();
+    size_t carried = first;
+    for (int x = 0; y < rows && x < cols;) {
+      const uint8_t* row = m_cover.data() + static_cast<size_t>(y) * cols;
+      if (row[x]) {
+        ++x;
+        continue;
+      }
+      int x1 = x;
+      while (x1 < cols && !row[x1]) ++x1;
+      // The same run in the row above grows; others above are done.
+      while (carried < end && open[carried].x0 < x) draw(open[carried++]);
+      if (carried < end && open[carried].x0 == x && open[carried].x1 == x1) {
+        Run r = open[carried++];
+        r.y1 = y + 1;
+        open.push_back(r);
+      } else {
+        open.push_back({x, x1, y, y + 1});
+      }
+      x = x1;
+    }
+    while (carried < end) draw(open[carried++]);
+    first = end;
+  }
 }
 
 int TSphereRoll::CountPixels() const {
@@ -688,6 +782,12 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
                   size);
     d->hidden = hidden(d->at);
     if (!d->hidden && m_pictures.contains(m_cards[d->card].k)) cover(d->at);
+  }
+  if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+    if (const QPixmap* backdrop = Backdrop())
+      PaintBackdrop(p, *backdrop, cell, cols, rows);
+    else  // what stood below it came up since the frame began: the screen's colour
+      p.fillRect(rect(), parentWidget()->palette().brush(parentWidget()->backgroundRole()));
   }
   for (const Drawn& d : m_order) {
     if (d.hidden) continue;

@@ -34,6 +34,9 @@
 class QTimer;
 class TDataDraw;
 
+// Darkens `area` of `img` (RGB32) as the back half of the sphere shows its cards.
+void DarkenForBack(QImage& img, const QRect& area);
+
 // Makes card pictures on a worker thread: the photo decoded at the card's size and the name
 // set in the largest type that fits.
 class TCardPainter {
@@ -151,6 +154,10 @@ class TSphereRoll : public QWidget {
     double phi;
     double lift;
   };
+  // Cells [x0, x1) × [y0, y1) of the frame's cover that no card covers.
+  struct BackdropRun {
+    int x0, x1, y0, y1;
+  };
   // A card of the frame, where it stands and how near.
   struct Drawn {
     float depth;
@@ -182,6 +189,12 @@ class TSphereRoll : public QWidget {
   QString NameOf(int32_t k) const;
   QString PhotoPathOf(int32_t k) const;
   void PaintCount(QPainter& p);
+  // The screen's picture behind the sphere when the sphere may paint it itself, in full or
+  // where no card covers it (rolling, with nothing of the screen's stacked below it), else
+  // null; the sphere is then opaque and the screen does not paint the band first.
+  const QPixmap* Backdrop() const;
+  void ChooseOpaque();
+  void PaintBackdrop(QPainter& p, const QPixmap& backdrop, int cell, int cols, int rows);
 
   const TArraySring& m_lines;
   int m_nameField = -1;  // the 姓名 field, or -1: the card's name as the stage has it
@@ -202,6 +215,7 @@ class TSphereRoll : public QWidget {
   std::vector<int32_t> m_upcoming;  // the sample's next members, cards being made
   std::vector<Drawn> m_order;       // the frame's cards in depth order
   std::vector<uint8_t> m_cover;     // cells the frame's nearer cards cover
+  std::vector<BackdropRun> m_runs;  // kept: no allocation a frame
   std::vector<Flyer> m_flyers;
   QHash<int32_t, QImage> m_flyerPictures;
   QTimer* m_timer;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -220,4 +221,26 @@ TEST_F(SphereScreen, NamesOnPhotoCardsAreAsLargeAsOnCardsWithoutPhotos) {
     EXPECT_EQ(c.front.pixelColor(edge + edge / 2, l.photo.height() + 1), QColor(120, 8, 8));
     EXPECT_GT(c.front.pixelColor(edge + edge / 2, l.photo.height() - 2).blue(), 150);
   }
+}
+
+// The back half's cards are darkened without a painter (whose fill of many rows starts
+// threads): pixel for pixel what the painter's fill gives.
+TEST_F(SphereScreen, CardsBehindAreDarkenedAsThePainterWould) {
+  QImage card(97, 160, QImage::Format_RGB32);
+  for (int y = 0; y < card.height(); ++y)
+    for (int x = 0; x < card.width(); ++x)
+      card.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 3) % 256, (x * y) % 256));
+  QImage painted = card.copy(), darkened = card.copy();
+  QPainter p(&painted);
+  p.fillRect(QRect(0, 0, 90, 150), QColor(40, 0, 0, 130));
+  p.end();
+  DarkenForBack(darkened, QRect(0, 0, 90, 150));
+  EXPECT_EQ(darkened, painted);
+  // Pure white and black as the rule gives them: 255 * 125 / 255 + 20 (40 * 130 / 255).
+  QImage corners(2, 1, QImage::Format_RGB32);
+  corners.setPixel(0, 0, qRgb(255, 255, 255));
+  corners.setPixel(1, 0, qRgb(0, 0, 0));
+  DarkenForBack(corners, corners.rect());
+  EXPECT_EQ(corners.pixel(0, 0), qRgb(145, 125, 125));
+  EXPECT_EQ(corners.pixel(1, 0), qRgb(20, 0, 0));
 }
