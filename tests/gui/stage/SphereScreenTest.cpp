@@ -244,3 +244,35 @@ TEST_F(SphereScreen, CardsBehindAreDarkenedAsThePainterWould) {
   EXPECT_EQ(corners.pixel(0, 0), qRgb(145, 125, 125));
   EXPECT_EQ(corners.pixel(1, 0), qRgb(20, 0, 0));
 }
+
+// Rolling with nothing of the screen below it, the sphere paints the band's picture itself
+// where no card stands, so the screen does not paint the band under it first; veiled on
+// the Ready band it lets the screen's picture show through as before.
+TEST_F(SphereScreen, RollingItPaintsTheBandItselfAndTheHallSeesTheSame) {
+  std::string error;
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error));
+  TDrawSession session;
+  TGetLuckMainForm screen(session, nullptr, 5u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
+  screen.resize(1280, 720);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  TSphereRoll* roll = screen.findChild<TSphereRoll*>();
+  ASSERT_NE(roll, nullptr);
+  EXPECT_FALSE(roll->testAttribute(Qt::WA_OpaquePaintEvent));
+  screen.SBeginClick();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return screen.Engine().state() == TDataDraw::State::Rolling; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return roll->testAttribute(Qt::WA_OpaquePaintEvent); }));
+  roll->WaitForPhotos(5000);
+  // Ten cards in one ring of 80 % of the band: its top corners are the band's picture.
+  const QImage shown = screen.grab().toImage();
+  const QImage band = screen.Background().toImage();
+  for (const QPoint at :
+       {roll->geometry().topLeft() + QPoint(3, 3), roll->geometry().topRight() + QPoint(-3, 3)})
+    EXPECT_EQ(shown.pixel(at), band.pixel(at)) << at.x() << "," << at.y();
+  screen.EKeyCtrlKeyPress();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.PLuckNow->isVisible(); }, 3000));
+  EXPECT_TRUE(roll->Veiled());
+  EXPECT_FALSE(roll->testAttribute(Qt::WA_OpaquePaintEvent));
+}
