@@ -34,6 +34,8 @@ class TDrawScreenBase : public QDialog, public MessageStage {
   ~TDrawScreenBase() override;
   const QColor& TextColor() const { return m_textColor; }
   bool HasTaskBackground() const { return !m_taskBackground.isNull(); }
+  // The screen's picture behind its controls, at the screen's size (null before the first).
+  const QPixmap& Background() const { return m_background; }
 
   QLineEdit* EKeyCtrl;
   // Hides the mouse pointer once it has rested this long (2 s).

@@ -12,6 +12,8 @@
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
+#include "gui/stage/Celebration.h"
+#include "gui/stage/DrawScreenBase.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
@@ -35,6 +37,52 @@ const QColor kCardFace(168, 22, 22);
 const QColor kCardEdge(232, 186, 80);
 const QColor kNameGold(255, 228, 150);
 const QColor kNameStrip(120, 8, 8);
+// The back half is seen through the sphere: darker, so the front reads first.
+const QColor kBackShade(40, 0, 0, 130);
+
+// The size a card is drawn at for `height` pixels: steps of a fortieth of the card's height,
+// so that a turning card's picture is scaled again every few frames, not in each.
+QSize ShownSize(QSize card, double height) {
+  const int step = std::max(1, card.height() / 40);
+  const int h = std::max(step, static_cast<int>(std::lround(height / step)) * step);
+  return QSize(std::max(1, static_cast<int>(std::lround(double(card.width()) * h / card.height()))),
+               h);
+}
+
+// `x`'s four channels times `a` / 255, rounded as Qt's painter rounds them.
+inline uint32_t ByteMul(uint32_t x, uint32_t a) {
+  uint64_t t = ((uint64_t(x) | (uint64_t(x) << 24)) & 0x00ff00ff00ff00ffULL) * a;
+  t = (t + ((t >> 8) & 0x00ff00ff00ff00ffULL) + 0x0080008000800080ULL) >> 8;
+  t &= 0x00ff00ff00ff00ffULL;
+  return uint32_t(t) | uint32_t(t >> 24);
+}
+
+}  // namespace
+
+void DarkenForBack(QImage& img, const QRect& area) {
+  // What a painter's fillRect with kBackShade gives, without the thread pool Qt starts for
+  // a fill of more than a hundred rows: at 4K that cost more than the fill.
+  const uint32_t shade = qPremultiply(kBackShade.rgba());
+  const uint32_t keep = qAlpha(~shade);
+  const QRect r = area & img.rect();
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    auto* line = reinterpret_cast<uint32_t*>(img.scanLine(y)) + r.left();
+    for (int x = 0; x < r.width(); ++x) line[x] = shade + ByteMul(line[x], keep);
+  }
+}
+
+namespace {
+
+// Draws `front` at `size` into the top left of `into` (a card's size, allocated once, so a
+// turning card allocates nothing): nearest pixels, as the painter scales without smoothing,
+// darkened for the back half.
+void ShowPicture(QImage& into, const QImage& front, QSize size, bool back) {
+  if (into.size() != front.size()) into = QImage(front.size(), QImage::Format_RGB32);
+  QPainter p(&into);
+  p.drawImage(QRect(QPoint(0, 0), size), front);
+  p.end();
+  if (back) DarkenForBack(into, QRect(QPoint(0, 0), size));
+}
 
 // The largest bold stage type in which `text` fits `box` on one line. Measured once at a
 // large size and scaled: a font engine per trial size made a new card cost milliseconds.
@@ -123,66 +171,93 @@ void TCardPainter::Work() {
   }
 }
 
+TCardPainter::Layout TCardPainter::Lay(const QString& name, QSize size, bool photo) {
+  Layout l;
+  const int w = size.width(), h = size.height();
+  const int edge = std::max(1, h / 40);
+  // The name alone, as large as the card lets it, stacked when it is long.
+  const QRect face(edge * 3, edge * 3, w - edge * 6, h - edge * 6);
+  int plain = 0;
+  if (name.size() > 3 && name.size() <= 8) {
+    const int half = static_cast<int>((name.size() + 1) / 2);
+    const QString a = name.left(half), b = name.mid(half);
+    plain = FitPixels(a.size() >= b.size() ? a : b, QSize(face.width(), face.height() / 2),
+                      face.height() * 45 / 100);
+    l.stacked = !photo;
+  } else {
+    plain = FitPixels(name, face.size(), face.height() * 55 / 100);
+  }
+  if (!photo) {
+    l.name = face;
+    l.namePx = plain;
+    return l;
+  }
+  // One line across the band, in the type a card without a photo has when the band can be
+  // that tall; the photo keeps at least 58 % of the card. The band is measured by the
+  // name's ink, not the font's line, whose room for accents is empty in a Chinese name.
+  const int across = w - edge * 4;
+  const int wanted = FitPixels(name, QSize(across, h * 4), plain);
+  const QRectF ink = Measure().tightBoundingRect(name);
+  const double top = std::min(ink.top(), -0.6 * kMeasure) / kMeasure;  // above the baseline
+  const double tall = std::max(ink.bottom() / kMeasure - top, 0.8);
+  const int band =
+      std::clamp(static_cast<int>(std::ceil(wanted * tall)) + edge * 4, h * 28 / 100, h * 42 / 100);
+  l.photo = QRect(0, 0, w, h - band);
+  l.name = QRect(edge * 2, h - band, across, band - edge);
+  l.namePx = std::max(8, std::min(wanted, static_cast<int>((band - edge * 4) / tall)));
+  // The ink centred in the band.
+  l.baseline = h - band +
+               static_cast<int>(std::lround((band - edge - l.namePx * tall) / 2 - l.namePx * top));
+  return l;
+}
+
 TCardPainter::Card TCardPainter::Paint(int32_t k, const QString& name, const QString& photoPath,
                                        QSize size) {
   Card card;
   card.k = k;
   card.size = size;
-  // The photo decoded at the card's size (a JPEG's own scaling does most of it), cut to it;
-  // one that does not decode leaves the name alone.
-  const int strip = size.height() * 22 / 100;
-  const QSize room(size.width(), size.height() - strip);
+  // The photo decoded at its place's size (a JPEG's own scaling does most of it), cut to
+  // it; one that does not decode leaves the name alone.
   QImage photo;
+  Layout l = Lay(name, size, true);
   if (!photoPath.isEmpty()) {
     QImageReader reader(photoPath);
     const QSize full = reader.size();
     if (full.isValid() && !full.isEmpty()) {
-      reader.setScaledSize(full.scaled(room, Qt::KeepAspectRatioByExpanding));
+      reader.setScaledSize(full.scaled(l.photo.size(), Qt::KeepAspectRatioByExpanding));
       photo = reader.read();
     }
   }
+  if (photo.isNull()) l = Lay(name, size, false);
   QImage img(size, QImage::Format_RGB32);
   img.fill(kCardFace);
   QPainter p(&img);
   const int edge = std::max(1, size.height() / 40);
+  p.setFont(UiFont(StageFamily(), l.namePx, true));
+  p.setPen(kNameGold);
   if (!photo.isNull()) {
-    const QSize s = photo.size();
+    // Cut from the top third of what is left over: a portrait's head is in its upper half.
+    const QSize s = photo.size(), room = l.photo.size();
     p.drawImage(QPoint(0, 0), photo,
-                QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 2,
+                QRect((s.width() - room.width()) / 2, (s.height() - room.height()) / 3,
                       room.width(), room.height()));
-    const QRect band(0, size.height() - strip, size.width(), strip);
-    p.fillRect(band, kNameStrip);
-    const QRect line = band.adjusted(edge * 2, 0, -edge * 2, 0);
-    p.setFont(UiFont(StageFamily(), FitPixels(name, line.size(), strip * 85 / 100), true));
-    p.setPen(kNameGold);
-    p.drawText(line, Qt::AlignCenter, name);
+    p.fillRect(QRect(0, room.height(), size.width(), size.height() - room.height()), kNameStrip);
+    const double advance = Measure().horizontalAdvance(name) * l.namePx / kMeasure;
+    p.drawText(QPointF(l.name.left() + (l.name.width() - advance) / 2, l.baseline), name);
+  } else if (l.stacked) {
+    const int half = static_cast<int>((name.size() + 1) / 2);
+    const QSize line(l.name.width(), l.name.height() / 2);
+    p.drawText(QRect(l.name.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, name.left(half));
+    p.drawText(QRect(l.name.left(), l.name.top() + line.height(), line.width(), line.height()),
+               Qt::AlignHCenter | Qt::AlignTop, name.mid(half));
   } else {
-    // The name alone, as large as the card lets it, stacked when it is long.
-    const QRect box(edge * 3, edge * 3, size.width() - edge * 6, size.height() - edge * 6);
-    p.setPen(kNameGold);
-    if (name.size() > 3 && name.size() <= 8) {
-      const int half = static_cast<int>((name.size() + 1) / 2);
-      const QString a = name.left(half), b = name.mid(half);
-      const QSize line(box.width(), box.height() / 2);
-      const int px = FitPixels(a.size() >= b.size() ? a : b, line, box.height() * 45 / 100);
-      p.setFont(UiFont(StageFamily(), px, true));
-      p.drawText(QRect(box.topLeft(), line), Qt::AlignHCenter | Qt::AlignBottom, a);
-      p.drawText(QRect(box.left(), box.top() + line.height(), line.width(), line.height()),
-                 Qt::AlignHCenter | Qt::AlignTop, b);
-    } else {
-      p.setFont(UiFont(StageFamily(), FitPixels(name, box.size(), box.height() * 55 / 100), true));
-      p.drawText(box, Qt::AlignCenter, name);
-    }
+    p.drawText(l.name, Qt::AlignCenter, name);
   }
   p.setPen(QPen(kCardEdge, edge));
   p.setBrush(Qt::NoBrush);
   p.drawRect(QRectF(edge / 2.0, edge / 2.0, size.width() - edge, size.height() - edge));
   p.end();
   card.front = img;
-  // The back half is seen through the sphere: darker, so the front reads first.
-  card.back = img.copy();
-  QPainter b(&card.back);
-  b.fillRect(card.back.rect(), QColor(40, 0, 0, 130));
   return card;
 }
 
@@ -231,6 +306,7 @@ void TSphereRoll::Roll() {
   m_motion = Motion::Fast;
   m_speed = kFastTurn;
   m_last = m_clock.elapsed();
+  ChooseOpaque();
   StartTimer();
 }
 
@@ -239,6 +315,7 @@ void TSphereRoll::Stand() {
   m_speed = 0;
   m_flyers.clear();
   m_timer->stop();
+  ChooseOpaque();
   update();
 }
 
@@ -253,7 +330,31 @@ void TSphereRoll::Idle() {
 void TSphereRoll::SetVeiled(bool veiled) {
   if (veiled == m_veiled) return;
   m_veiled = veiled;
+  ChooseOpaque();
   update();
+}
+
+const QPixmap* TSphereRoll::Backdrop() const {
+  // The veil lets the band show through whatever stands behind the sphere.
+  if (m_veiled || m_cards.empty()) return nullptr;
+  const auto* screen = dynamic_cast<const TDrawScreenBase*>(parentWidget());
+  if (!screen || !QRect(QPoint(0, 0), screen->Background().size()).contains(geometry()))
+    return nullptr;
+  for (const QObject* o : screen->children()) {
+    if (o == this) break;  // those after it stand in front
+    const auto* w = qobject_cast<const QWidget*>(o);
+    if (!w || w->isWindow() || !w->isVisible() || !w->geometry().intersects(geometry())) continue;
+    // The fireworks' layer paints nothing between its bursts.
+    if (const auto* c = qobject_cast<const TCelebration*>(w); c && c->Sparks() == 0) continue;
+    return nullptr;
+  }
+  return &screen->Background();
+}
+
+void TSphereRoll::ChooseOpaque() {
+  const bool opaque = Backdrop() != nullptr;
+  if (opaque != testAttribute(Qt::WA_OpaquePaintEvent))
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }
 
 void TSphereRoll::StartTimer() {
@@ -299,7 +400,7 @@ void TSphereRoll::FlyOut(const std::vector<int32_t>& winners, int flightMs) {
         card.k = -1;  // it leaves the sphere for good
       }
     // The card as the sphere had it, grown on its way: made while the batch rolled.
-    m_flyerPictures.insert(k, PictureNow(k).front);
+    m_flyerPictures.insert(k, PictureNow(k));
     m_flyers.push_back({k, from, to});
   }
   m_prepared.clear();
@@ -488,6 +589,7 @@ void TSphereRoll::Step() {
     m_motion = Motion::Still;
     m_timer->stop();
   }
+  ChooseOpaque();
   update();
 }
 
@@ -515,13 +617,13 @@ void TSphereRoll::Ask(int32_t k, bool urgent) {
   m_painter.Ask(k, NameOf(k), PhotoPathOf(k), m_card, urgent);
 }
 
-const TSphereRoll::Picture& TSphereRoll::PictureNow(int32_t k) {
+const QImage& TSphereRoll::PictureNow(int32_t k) {
   TakeCards();
   auto it = m_pictures.find(k);
   if (it != m_pictures.end()) return *it;
   TCardPainter::Card c = TCardPainter::Paint(k, NameOf(k), PhotoPathOf(k), m_card);
-  m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
-  return *m_pictures.insert(k, {QPixmap::fromImage(c.front), QPixmap::fromImage(c.back)});
+  m_pictureBytes += static_cast<size_t>(m_card.width()) * m_card.height() * 4;
+  return *m_pictures.insert(k, std::move(c.front));
 }
 
 void TSphereRoll::TopUpUpcoming() {
@@ -539,15 +641,14 @@ void TSphereRoll::KeepPicturesInBudget() {
   if (m_pictureBytes <= kPictureBudget) return;
   // Those on cards and the batch's stay: dropping them would redraw a whole sphere in one
   // frame.
-  QHash<int32_t, Picture> kept;
+  QHash<int32_t, QImage> kept;
   for (const Card& c : m_cards)
     if (c.k >= 0 && m_pictures.contains(c.k)) kept.insert(c.k, m_pictures.value(c.k));
   for (const std::vector<int32_t>* ks : {&m_prepared, &m_upcoming})
     for (int32_t k : *ks)
       if (m_pictures.contains(k)) kept.insert(k, m_pictures.value(k));
   m_pictures = std::move(kept);
-  m_pictureBytes =
-      static_cast<size_t>(m_pictures.size()) * 2 * m_card.width() * m_card.height() * 4;
+  m_pictureBytes = static_cast<size_t>(m_pictures.size()) * m_card.width() * m_card.height() * 4;
 }
 
 void TSphereRoll::TakeCards() {
@@ -556,13 +657,57 @@ void TSphereRoll::TakeCards() {
     if (c.size != m_card || !m_asked.contains(c.k)) continue;  // of an older size
     m_asked.remove(c.k);
     KeepPicturesInBudget();
-    m_pictureBytes += 2u * static_cast<size_t>(m_card.width()) * m_card.height() * 4;
-    m_pictures.insert(
-        c.k, {QPixmap::fromImage(std::move(c.front)), QPixmap::fromImage(std::move(c.back))});
+    m_pictureBytes += static_cast<size_t>(m_card.width()) * m_card.height() * 4;
+    m_pictures.insert(c.k, std::move(c.front));
     arrived = true;
   }
   // A sphere standing still shows its cards as they come.
   if (arrived && !m_timer->isActive()) update();
+}
+
+void TSphereRoll::PaintBackdrop(QPainter& p, const QPixmap& backdrop, int cell, int cols,
+                                int rows) {
+  // Runs of cells no card covers, a run grown down while the rows below have the same.
+  using Run = BackdropRun;
+  std::vector<Run>& open = m_runs;
+  open.clear();
+  const QPoint at = pos();
+  const auto draw = [&](const Run& r) {
+    const QRect target(r.x0 * cell, r.y0 * cell, (r.x1 - r.x0) * cell, (r.y1 - r.y0) * cell);
+    const QRect inside = target & rect();
+    p.drawPixmap(inside.topLeft(), backdrop, inside.translated(at));
+  };
+  size_t first = 0;  // the previous row's runs are open[first..]
+  for (int y = 0; y <= rows; ++y) {
+    const size_t end = open.size();
+    size_t carried = first;
+    for (int x = 0; y < rows && x < cols;) {
+      const uint8_t* row = m_cover.data() + static_cast<size_t>(y) * cols;
+      if (row[x]) {
+        ++x;
+        continue;
+      }
+      int x1 = x;
+      while (x1 < cols && !row[x1]) ++x1;
+      // The same run in the row above grows; others above are done.
+      while (carried < end && open[carried].x0 < x) draw(open[carried++]);
+      if (carried < end && open[carried].x0 == x && open[carried].x1 == x1) {
+        Run r = open[carried++];
+        r.y1 = y + 1;
+        open.push_back(r);
+      } else {
+        open.push_back({x, x1, y, y + 1});
+      }
+      x = x1;
+    }
+    while (carried < end) draw(open[carried++]);
+    first = end;
+  }
+}
+
+int TSphereRoll::CountPixels() const {
+  // Large enough to read from the back of the hall, small enough to leave the cards be.
+  return std::max(16, height() * 13 / 100);
 }
 
 void TSphereRoll::PaintCount(QPainter& p) {
@@ -572,7 +717,7 @@ void TSphereRoll::PaintCount(QPainter& p) {
     const QString t =
         QStringLiteral("可中奖 %1 人")
             .arg(QLocale(QLocale::Chinese).toString(static_cast<qlonglong>(m_population.Count())));
-    const int px = std::max(12, height() / 11);
+    const int px = CountPixels();
     const QFont f = UiFont(StageFamily(), px, true);
     const QFontMetrics m(f);
     const QSize size(m.horizontalAdvance(t) + px, m.height() + px / 3);
@@ -596,25 +741,67 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
   QElapsedTimer t;
   t.start();
   QPainter p(this);
-  struct Drawn {
-    float depth;
-    QRectF rect;
-    int32_t k;
-  };
-  std::vector<Drawn> order;
-  order.reserve(m_cards.size());
-  for (const Card& c : m_cards) {
-    if (c.k < 0) continue;
+  m_order.clear();  // kept: no allocation a frame
+  for (size_t i = 0; i < m_cards.size(); ++i) {
+    if (m_cards[i].k < 0) continue;
     float depth = 0;
-    const QRectF r = Place(c, &depth);
-    order.push_back({depth, r, c.k});
+    const QRectF r = Place(m_cards[i], &depth);
+    m_order.push_back({depth, r, i, QRect(), false});
   }
-  std::sort(order.begin(), order.end(),
+  std::sort(m_order.begin(), m_order.end(),
             [](const Drawn& a, const Drawn& b) { return a.depth < b.depth; });
-  for (const Drawn& d : order) {
-    const auto pic = m_pictures.constFind(d.k);
+  // Where each card stands, and whether nearer cards hide all of it: the cards are opaque,
+  // so one hidden is not drawn (a third of them are, most behind the front half). What the
+  // nearer cards cover is kept in cells of a sixteenth of a card's height, a cell marked
+  // only when a card covers all of it; a region of rectangles cost more than it saved.
+  const int cell = std::max(2, m_card.height() / 16);
+  const int cols = (width() + cell - 1) / cell, rows = (height() + cell - 1) / cell;
+  m_cover.assign(static_cast<size_t>(cols) * rows, 0);
+  const auto hidden = [&](const QRect& r) {
+    const int x0 = std::max(0, r.left() / cell), x1 = std::min(cols - 1, r.right() / cell);
+    const int y0 = std::max(0, r.top() / cell), y1 = std::min(rows - 1, r.bottom() / cell);
+    if (r.left() < 0 || r.top() < 0) return false;
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x)
+        if (!m_cover[static_cast<size_t>(y) * cols + x]) return false;
+    return true;
+  };
+  const auto cover = [&](const QRect& r) {
+    const int x0 = std::max(0, (r.left() + cell - 1) / cell);
+    const int x1 = std::min(cols, (r.right() + 1) / cell);
+    const int y0 = std::max(0, (r.top() + cell - 1) / cell);
+    const int y1 = std::min(rows, (r.bottom() + 1) / cell);
+    for (int y = y0; y < y1; ++y)
+      std::fill_n(m_cover.begin() + static_cast<ptrdiff_t>(y) * cols + x0, std::max(0, x1 - x0), 1);
+  };
+  for (auto d = m_order.rbegin(); d != m_order.rend(); ++d) {
+    const QSize size = ShownSize(m_card, d->rect.height());
+    const QPointF centre = d->rect.center();
+    d->at = QRect(QPoint(static_cast<int>(std::lround(centre.x() - size.width() / 2.0)),
+                         static_cast<int>(std::lround(centre.y() - size.height() / 2.0))),
+                  size);
+    d->hidden = hidden(d->at);
+    if (!d->hidden && m_pictures.contains(m_cards[d->card].k)) cover(d->at);
+  }
+  if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+    if (const QPixmap* backdrop = Backdrop())
+      PaintBackdrop(p, *backdrop, cell, cols, rows);
+    else  // what stood below it came up since the frame began: the screen's colour
+      p.fillRect(rect(), parentWidget()->palette().brush(parentWidget()->backgroundRole()));
+  }
+  for (const Drawn& d : m_order) {
+    if (d.hidden) continue;
+    Card& c = m_cards[d.card];
+    const auto pic = m_pictures.constFind(c.k);
     if (pic == m_pictures.constEnd()) continue;  // on its way from the painter
-    p.drawPixmap(d.rect.toRect(), d.depth < 0 ? pic->back : pic->front);
+    const bool back = d.depth < 0;
+    if (c.shownK != c.k || c.shownBack != back || c.shownSize != d.at.size()) {
+      ShowPicture(c.shown, *pic, d.at.size(), back);
+      c.shownK = c.k;
+      c.shownBack = back;
+      c.shownSize = d.at.size();
+    }
+    p.drawImage(d.at.topLeft(), c.shown, QRect(QPoint(0, 0), d.at.size()));
   }
   if (m_veiled)
     p.fillRect(rect(), kVeil);  // the band's texts and cards read over it
@@ -627,7 +814,7 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
     for (const Flyer& f : m_flyers) {
       const QRectF r(f.from.topLeft() + (f.to.topLeft() - f.from.topLeft()) * e,
                      f.from.size() + (f.to.size() - f.from.size()) * e);
-      p.drawPixmap(r.toRect(), m_flyerPictures.value(f.k));
+      p.drawImage(r.toRect(), m_flyerPictures.value(f.k));
     }
   }
   ++m_frames;

@@ -4,9 +4,11 @@
 // engine's, in the journal before they fly out of the sphere to their places.
 //
 // Drawn with Qt's painter from finished card pictures (opaque, so a card is a plain copy), in
-// depth order, the back half from darkened copies. A card's picture (the photo decoded at
-// the card's size, the name in type that fits) is made once per size on a thread of its
-// own; a frame never decodes or sets type, and a card joins the sample when it is ready.
+// depth order, the back half darkened. A card's picture (the photo decoded at the card's
+// size, the name in type that fits) is made once per size on a thread of its own; a frame
+// never decodes or sets type, and a card joins the sample when it is ready. Each card on the
+// sphere keeps its picture at the size it is drawn now, in steps of a fortieth of its
+// height, so that most frames copy rows instead of scaling every pixel.
 #pragma once
 
 #include <QElapsedTimer>
@@ -32,15 +34,17 @@
 class QTimer;
 class TDataDraw;
 
-// Makes card pictures on a worker thread: the photo decoded at the card's size, the name
-// set in the largest type that fits, and the darker copy for the back of the sphere.
+// Darkens `area` of `img` (RGB32) as the back half of the sphere shows its cards.
+void DarkenForBack(QImage& img, const QRect& area);
+
+// Makes card pictures on a worker thread: the photo decoded at the card's size and the name
+// set in the largest type that fits.
 class TCardPainter {
  public:
   struct Card {
     int32_t k = -1;
     QSize size;
     QImage front;
-    QImage back;
   };
   // `arrived` is called on the worker thread when made cards wait to be taken.
   explicit TCardPainter(std::function<void()> arrived);
@@ -54,6 +58,17 @@ class TCardPainter {
   void Forget();
   // Makes one card on the calling thread.
   static Card Paint(int32_t k, const QString& name, const QString& photoPath, QSize size);
+  // Where a card of `size` shows its photo and `name`, and the type's size. With a photo the
+  // name's band below it is tall enough for the type a card without one would have (up to
+  // a share of the card), so the name reads from the back of the hall either way.
+  struct Layout {
+    QRect photo;  // empty on a card without a photo
+    QRect name;   // the name's box: the band below the photo, or the card's face
+    int namePx = 0;
+    int baseline = 0;      // the name's baseline on a card with a photo
+    bool stacked = false;  // two lines, each half of `name`'s height
+  };
+  static Layout Lay(const QString& name, QSize size, bool photo);
 
  private:
   void Work();
@@ -113,6 +128,8 @@ class TSphereRoll : public QWidget {
   void ResetFrameStats();
   // Waits until every card on the sphere has its picture (pictures and the bench).
   void WaitForPhotos(int ms);
+  // The type size of the count of those who may win, in the band's corner.
+  int CountPixels() const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -124,6 +141,12 @@ class TSphereRoll : public QWidget {
     float theta = 0;  // longitude at turn 0
     int ring = 0;     // its ring in m_rings
     int lap = 0;      // turns it has made behind the sphere
+    // Its picture as the last frame drew it (in the top left of a card's size): whose,
+    // whether darkened, and at which size.
+    QImage shown;
+    int32_t shownK = -1;
+    bool shownBack = false;
+    QSize shownSize;
   };
   // A ring of the sphere: its latitude and its place between the middle (0) and the band's
   // edge (-1 top, 1 bottom).
@@ -131,14 +154,22 @@ class TSphereRoll : public QWidget {
     double phi;
     double lift;
   };
+  // Cells [x0, x1) × [y0, y1) of the frame's cover that no card covers.
+  struct BackdropRun {
+    int x0, x1, y0, y1;
+  };
+  // A card of the frame, where it stands and how near.
+  struct Drawn {
+    float depth;
+    QRectF rect;
+    size_t card;  // in m_cards
+    QRect at;     // where it is drawn, at its shown size
+    bool hidden;  // behind nearer cards
+  };
   struct Flyer {
     int32_t k;
     QRectF from;
     QRectF to;
-  };
-  struct Picture {
-    QPixmap front;
-    QPixmap back;
   };
 
   void Step();
@@ -150,7 +181,7 @@ class TSphereRoll : public QWidget {
   void Ask(int32_t k, bool urgent = false);
   bool Ready(int32_t k) const { return m_pictures.contains(k); }
   // The picture of `k`, made here and now when the painter has not delivered it yet.
-  const Picture& PictureNow(int32_t k);
+  const QImage& PictureNow(int32_t k);
   void KeepPicturesInBudget();
   void TakeCards();
   void TopUpUpcoming();
@@ -158,6 +189,12 @@ class TSphereRoll : public QWidget {
   QString NameOf(int32_t k) const;
   QString PhotoPathOf(int32_t k) const;
   void PaintCount(QPainter& p);
+  // The screen's picture behind the sphere when the sphere may paint it itself, in full or
+  // where no card covers it (rolling, with nothing of the screen's stacked below it), else
+  // null; the sphere is then opaque and the screen does not paint the band first.
+  const QPixmap* Backdrop() const;
+  void ChooseOpaque();
+  void PaintBackdrop(QPainter& p, const QPixmap& backdrop, int cell, int cols, int rows);
 
   const TArraySring& m_lines;
   int m_nameField = -1;  // the 姓名 field, or -1: the card's name as the stage has it
@@ -167,17 +204,20 @@ class TSphereRoll : public QWidget {
   TSphereSampler m_sampler;
   std::vector<Ring> m_rings;
   std::vector<Card> m_cards;
-  std::vector<int32_t> m_shown;        // the cards' members, sorted
-  QSize m_card;                        // a front card's size
-  int m_capacity = 0;                  // cards the sphere holds at this size
-  QHash<int32_t, Picture> m_pictures;  // made at m_card's size
+  std::vector<int32_t> m_shown;       // the cards' members, sorted
+  QSize m_card;                       // a front card's size
+  int m_capacity = 0;                 // cards the sphere holds at this size
+  QHash<int32_t, QImage> m_pictures;  // made at m_card's size
   size_t m_pictureBytes = 0;
   QSet<int32_t> m_asked;  // asked of the painter at that size, not delivered
   TCardPainter m_painter;
   std::vector<int32_t> m_prepared;  // the rolling batch's winners, cards made ahead
   std::vector<int32_t> m_upcoming;  // the sample's next members, cards being made
+  std::vector<Drawn> m_order;       // the frame's cards in depth order
+  std::vector<uint8_t> m_cover;     // cells the frame's nearer cards cover
+  std::vector<BackdropRun> m_runs;  // kept: no allocation a frame
   std::vector<Flyer> m_flyers;
-  QHash<int32_t, QPixmap> m_flyerPictures;
+  QHash<int32_t, QImage> m_flyerPictures;
   QTimer* m_timer;
   QElapsedTimer m_clock;
   Motion m_motion = Motion::Still;
