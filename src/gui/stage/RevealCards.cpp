@@ -52,12 +52,13 @@ class TPerPixel {
 
 // A card's texts, measured.
 struct TCardTexts {
-  QString lead;        // the name, or the id on a card without a name
-  QString second;      // the id under a name
-  QStringList two;     // the name on two lines
-  QStringList rest;    // the other fields' lines
-  double one = 0;      // the name's width on one line, per pixel of type
-  double twoWide = 0;  // the wider of its two lines
+  QString lead;                   // the name, or the id on a card without a name
+  QString second;                 // the id under a name
+  QStringList two;                // the name on two lines
+  std::vector<QStringList> more;  // on three lines, on four, where it breaks so
+  QStringList rest;               // the other fields' lines
+  double one = 0;                 // the name's width on one line, per pixel of type
+  double twoWide = 0;             // the wider of its two lines
   double id = 0;
   double restWide = 0;
 };
@@ -68,26 +69,48 @@ bool BreaksAt(const QString& name, int i) {
          name[i - 1] == QChar(0x00B7) || name[i - 1] == QChar(0x30FB);
 }
 
-// The name in two lines as even as may be: where it may break, else, for a long Chinese
-// name, between any two characters; one line for a short name or a single Latin word.
-QStringList TwoLines(const QString& name, const TPerPixel& m) {
+// The name in `lines` lines as even as may be: broken where it may break, else, for a long
+// Chinese name, between any two characters; one line for a short name or a single Latin
+// word, or when it has fewer places to break than `lines` asks.
+QStringList NameLines(const QString& name, int lines, const TPerPixel& m) {
   bool places = false, latin = false;
   for (int i = 1; i < name.size(); ++i) places = places || BreaksAt(name, i);
   for (const QChar c : name) latin = latin || (c.unicode() < 0x80 && c.isLetterOrNumber());
   if (!places && (latin || name.size() <= kShortName)) return {name};
-  int best = -1;
-  double bestWide = 0;
-  for (int i = 1; i < name.size(); ++i) {
-    if (name[i].isLowSurrogate() || (places && !BreaksAt(name, i))) continue;
-    const double wide = std::max(m.Bold(name.left(i).trimmed()), m.Bold(name.mid(i).trimmed()));
-    if (best < 0 || wide < bestWide) {
-      best = i;
-      bestWide = wide;
-    }
-  }
-  if (best < 0) return {name};
-  return {name.left(best).trimmed(), name.mid(best).trimmed()};
+  std::vector<int> at{0};
+  for (int i = 1; i < name.size(); ++i)
+    if (!name[i].isLowSurrogate() && (!places || BreaksAt(name, i))) at.push_back(i);
+  at.push_back(static_cast<int>(name.size()));
+  const int n = static_cast<int>(at.size());
+  if (n - 1 < lines) return {name};
+  // Widths of the pieces between two places, measured once; then the split whose widest
+  // line is narrowest (few places and at most four lines: a small table).
+  std::vector<std::vector<double>> wide(n, std::vector<double>(n, 0));
+  for (int p = 0; p < n; ++p)
+    for (int q = p + 1; q < n; ++q) wide[p][q] = m.Bold(name.mid(at[p], at[q] - at[p]).trimmed());
+  constexpr double kNone = 1e18;
+  std::vector<std::vector<double>> best(lines + 1, std::vector<double>(n, kNone));
+  std::vector<std::vector<int>> from(lines + 1, std::vector<int>(n, -1));
+  best[0][0] = 0;
+  for (int j = 1; j <= lines; ++j)
+    for (int q = 1; q < n; ++q)
+      for (int p = 0; p < q; ++p) {
+        if (best[j - 1][p] >= kNone) continue;
+        const double w = std::max(best[j - 1][p], wide[p][q]);
+        if (w < best[j][q]) {
+          best[j][q] = w;
+          from[j][q] = p;
+        }
+      }
+  if (best[lines][n - 1] >= kNone) return {name};
+  QStringList out;
+  for (int j = lines, q = n - 1; j > 0; q = from[j][q], --j)
+    out.prepend(name.mid(at[from[j][q]], at[q] - at[from[j][q]]).trimmed());
+  return out;
 }
+
+// A long name may take up to this many lines before it shrinks.
+constexpr int kMostNameLines = 4;
 
 struct TFields {
   int id = 0;
@@ -217,7 +240,11 @@ std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCar
     t.second = c.name.isEmpty() ? QString() : c.id;
     t.rest = RestLines(c.rest);
     t.one = m.Bold(t.lead);
-    t.two = TwoLines(t.lead, m);
+    t.two = NameLines(t.lead, 2, m);
+    for (int k = 3; k <= kMostNameLines && t.two.size() == 2; ++k) {
+      QStringList split = NameLines(t.lead, k, m);
+      if (split.size() == k) t.more.push_back(std::move(split));
+    }
     for (const QString& l : t.two) t.twoWide = std::max(t.twoWide, m.Bold(l));
     t.id = m.Bold(t.second);
     for (const QString& l : t.rest) t.restWide = std::max(t.restWide, m.Plain(l));
@@ -243,6 +270,16 @@ std::vector<TRevealCards::Look> TRevealCards::LayOut(const std::vector<TStageCar
       if (two > look.name) {
         look.name = two;
         look.nameLines = t.two;
+      }
+      // Then three or four, where they give it larger type.
+      for (const QStringList& split : t.more) {
+        double wide = 0;
+        for (const QString& l : split) wide = std::max(wide, m.Bold(l));
+        const int size = Largest(t, room, static_cast<int>(split.size()), wide, batch, m);
+        if (size > look.name) {
+          look.name = size;
+          look.nameLines = split;
+        }
       }
     }
     const TFields f = FieldsUnder(t, look.name, room.width());
