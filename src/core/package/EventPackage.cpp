@@ -339,6 +339,13 @@ struct TReading {
 };
 
 using TFields = std::vector<std::string_view>;
+// Files of an install: where each is staged and where it goes.
+using TPlaces = std::vector<std::pair<std::string, std::string>>;
+
+// Where an imported task's pictures and music go.
+std::string MediaDir(int32_t id) {
+  return paths::DataFileDir() + "MEDIA_" + std::to_string(id) + "/";
+}
 
 bool IsColumnName(std::string_view name) {
   return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
@@ -379,6 +386,21 @@ class TSection {
   virtual bool Owns(const std::string&, const TReading&) const { return false; }
   // After every entry is unpacked. False with the error text.
   virtual bool Unpacked(const TEventPackage&, std::string&) const { return true; }
+
+  // Install: where the section's file `entry` goes for task `id`; false when not its own.
+  virtual bool Target(const std::string&, const TEventPackage&, int32_t /*id*/,
+                      std::string& /*target*/) const {
+    return false;
+  }
+  // The entry whose file fills PathColumn() (of item `item` for a PerItem section), or empty.
+  virtual std::string EntryOf(const TEventPackage&, size_t /*item*/) const { return {}; }
+  // After every file is staged: more files to stage in `staging` as (staged, final).
+  virtual bool Stage(const TEventPackage&, int32_t /*id*/, const std::string& /*staging*/, TPlaces&,
+                     std::string&) const {
+    return true;
+  }
+  // After the rows are in, in the same transaction: what the section keeps elsewhere.
+  virtual bool Store(const TEventPackage&, int32_t /*id*/, std::string&) const { return true; }
 };
 
 // The start of every manifest error: "…第<n>行" or what is wrong.
@@ -400,6 +422,10 @@ class TRollSection final : public TSection {
     r.RollSeen = true;
     r.Pkg.RollStyle = f[1] == "sphere" ? TRollStyle::Sphere : TRollStyle::Numbers;
     return true;
+  }
+  // Always stored: a row left by a deleted task of the same id must not decide the look.
+  bool Store(const TEventPackage& pkg, int32_t id, std::string& error) const override {
+    return config::SaveRollStyle(id, pkg.RollStyle, error);
   }
 };
 
@@ -434,6 +460,31 @@ class TListSection final : public TSection {
     error = G("活动包中的名单不是抽奖名单文件");
     return false;
   }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if (pkg.ListEntry.empty() || entry != pkg.ListEntry) return false;
+    target = paths::DrawDataPath(id);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t) const override { return pkg.ListEntry; }
+  // The list's fingerprint, as an import leaves it: the one the list's import left on the
+  // first machine when the package has it, else the list's own.
+  bool Stage(const TEventPackage& pkg, int32_t id, const std::string& staging, TPlaces& places,
+             std::string& error) const override {
+    if (pkg.ListEntry.empty()) return true;
+    const std::string staged = staging + "fingerprint";
+    std::string hex;
+    const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
+      return p.second == paths::DrawDataPath(id);
+    });
+    if (list == places.end() ||
+        (pkg.ListFingerprint.empty() ? !Sha256File(list->first, hex, error)
+                                     : (hex = pkg.ListFingerprint, false)) ||
+        !files::WriteFileAtomic(staged, hex + "\r\n", error))
+      return false;
+    places.emplace_back(staged, ListFingerprintPath(id));
+    return true;
+  }
 };
 
 // A picture or the music of the task: `file` TAB <stem> TAB media/<stem>.<ext>.
@@ -467,6 +518,13 @@ class TTaskMediaSection final : public TSection {
     std::string stem;
     return MediaName(n, "media/", stem) && n == r.Pkg.*m_entry;
   }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if ((pkg.*m_entry).empty() || entry != pkg.*m_entry) return false;
+    target = MediaDir(id) + entry.substr(6);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t) const override { return pkg.*m_entry; }
 
  private:
   std::string_view m_stem, m_column;
@@ -655,6 +713,17 @@ class TPrizeSection final : public TSection {
            std::find(r.Pkg.PrizeEntries.begin(), r.Pkg.PrizeEntries.end(), n) !=
                r.Pkg.PrizeEntries.end();
   }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if (entry.empty() || std::find(pkg.PrizeEntries.begin(), pkg.PrizeEntries.end(), entry) ==
+                             pkg.PrizeEntries.end())
+      return false;
+    target = MediaDir(id) + entry.substr(6);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t item) const override {
+    return item < pkg.PrizeEntries.size() ? pkg.PrizeEntries[item] : std::string();
+  }
 };
 
 // An item's preset winners: presets/<ItemId>.txt, no manifest line.
@@ -675,6 +744,12 @@ class TPresetsSection final : public TSection {
     std::string stem;
     return MediaName(n, "presets/", stem) && n.substr(n.size() - 4) == ".txt" &&
            r.ItemIds.count(stem) > 0;
+  }
+  bool Target(const std::string& entry, const TEventPackage&, int32_t id,
+              std::string& target) const override {
+    if (entry.rfind("presets/", 0) != 0) return false;
+    target = paths::PresetFilePath(std::to_string(id), entry.substr(8, entry.size() - 12));
+    return true;
   }
 };
 
@@ -701,6 +776,12 @@ class TPhotosSection final : public TSection {
     std::string stem, id;
     return MediaName(n, "photos/", stem, false) && text::IsValidUtf8(n) &&
            photos::PictureId(text::Utf8ToGbk(n.substr(7)), id) && photos::IdNamesFile(id);
+  }
+  bool Target(const std::string& entry, const TEventPackage&, int32_t id,
+              std::string& target) const override {
+    if (entry.rfind("photos/", 0) != 0) return false;
+    target = photos::PhotoDir(id) + text::Utf8ToGbk(entry.substr(7));
+    return true;
   }
 };
 
@@ -1144,58 +1225,40 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     fs::remove_all(paths::NativePath(staging), ec);  // left by an import that was killed
   }
   if (!files::MakeFolders(staging, why)) return fail(why);
-  const std::string mediaDir = paths::DataFileDir() + "MEDIA_" + sid + "/";
-  folders = {photos::PhotoDir(id), mediaDir};
-  std::vector<std::pair<std::string, std::string>> places;  // staged, final
-  std::map<std::string, std::string> finalOf;               // entry, final path
+  folders = {photos::PhotoDir(id), MediaDir(id)};
+  TPlaces places;
+  std::map<std::string, std::string> finalOf;  // entry, final path
   for (const TPackedFile& f : pkg.Files) {
     std::string target;
-    if (f.Entry == pkg.ListEntry) {
-      target = paths::DrawDataPath(id);
-    } else if (f.Entry.rfind("presets/", 0) == 0) {
-      target = paths::PresetFilePath(sid, f.Entry.substr(8, f.Entry.size() - 12));
-    } else if (f.Entry.rfind("photos/", 0) == 0) {
-      target = photos::PhotoDir(id) + text::Utf8ToGbk(f.Entry.substr(7));
-    } else {
-      target = mediaDir + f.Entry.substr(6);
-    }
+    if (std::none_of(Sections().begin(), Sections().end(),
+                     [&](const TSection* s) { return s->Target(f.Entry, pkg, id, target); }))
+      return fail(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(f.Entry));
     const std::string staged = staging + Num(static_cast<int64_t>(places.size()));
     if (!files::WriteFileAtomic(staged, f.Bytes, why)) return fail(why);
     places.emplace_back(staged, target);
     finalOf[f.Entry] = target;
   }
-  if (!pkg.ListEntry.empty()) {
-    // The list's fingerprint, as an import leaves it.
-    const std::string staged = staging + "fingerprint";
-    std::string hex;
-    const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
-      return p.second == paths::DrawDataPath(id);
-    });
-    // The fingerprint the list's import left on the first machine, when the package has it.
-    if (list == places.end() ||
-        (pkg.ListFingerprint.empty() ? !Sha256File(list->first, hex, why)
-                                     : (hex = pkg.ListFingerprint, false)) ||
-        !files::WriteFileAtomic(staged, hex + "\r\n", why))
-      return fail(why);
-    places.emplace_back(staged, ListFingerprintPath(id));
-  }
+  for (const TSection* s : Sections())
+    if (!s->Stage(pkg, id, staging, places, why)) return fail(why);
 
-  auto pathOf = [&](const std::string& entry) {
-    return entry.empty() ? std::string() : finalOf[entry];
+  // Each path column gets its file's new place.
+  auto withPaths = [&](TRow row, bool perItem, size_t item) {
+    for (const TSection* s : Sections()) {
+      if (s->PathColumn().empty() || (s->Place() == TPlace::PerItem) != perItem) continue;
+      const std::string entry = s->EntryOf(pkg, item);
+      row = With(std::move(row), s->PathColumn(), entry.empty() ? std::string() : finalOf[entry]);
+    }
+    return row;
   };
   TRow task = With(pkg.Task, "TaskId", sid);
   if (Value(pkg.Task, "Rules")) task = With(task, "Rules", rulesText);
-  task = With(task, kDataColumn, pathOf(pkg.ListEntry));
-  task = With(task, kBackgroundColumn, pathOf(pkg.BackgroundEntry));
-  task = With(task, kMusicColumn, pathOf(pkg.MusicEntry));
-  if (!Insert("LuckTask", taskCols, task, why)) return fail(why);
+  if (!Insert("LuckTask", taskCols, withPaths(std::move(task), false, 0), why)) return fail(why);
   for (size_t i = 0; i < pkg.Items.size(); ++i) {
-    TRow item = With(pkg.Items[i], "TaskId", sid);
-    item = With(item, kPrizeColumn, pathOf(pkg.PrizeEntries[i]));
+    TRow item = withPaths(With(pkg.Items[i], "TaskId", sid), true, i);
     if (!Insert("TaskItem", itemCols, item, why)) return fail(why);
   }
-  // Always stored: a row left by a deleted task of the same id must not decide the look.
-  if (!config::SaveRollStyle(id, pkg.RollStyle, why)) return fail(why);
+  for (const TSection* s : Sections())
+    if (!s->Store(pkg, id, why)) return fail(why);
   for (const auto& [staged, target] : places)
     if (!moves.Move(staged, target, why)) return fail(why);
   if (!db::ExecRaw(c, "commit", why)) return fail(why);
