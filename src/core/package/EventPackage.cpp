@@ -813,7 +813,8 @@ int NewestVersion() {
   return v;
 }
 
-// Whether `column` is a path column of a section in `place`: its value travels as an entry.
+// Whether `column` is a path column of the task (or with `item` of the items): its file
+// travels as an entry.
 bool IsPathColumn(std::string_view column, bool item) {
   return std::any_of(Sections().begin(), Sections().end(), [&](const TSection* s) {
     return (s->Place() == TPlace::PerItem) == item && !s->PathColumn().empty() &&
