@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -266,6 +267,589 @@ bool ExclusionHere(int32_t taskId, TPackedExclusion& out, std::string& error) {
   return true;
 }
 
+// --- sections ----------------------------------------------------------------------------
+//
+// A package is made of sections (the settings, the items, the list, the pictures, ...). Each
+// writes its manifest lines and entries, reads its lines back and checks its entries, and
+// knows from which version of the format it exists: a new version adds a section.
+
+// Where a section's lines and entries go in the package: before the items, with each item
+// (in the items' order), or after them.
+enum class TPlace { BeforeItems, PerItem, AfterItems };
+
+// An export under way: the task's rows and what has been written so far.
+struct TWriting {
+  int32_t TaskId = 0;
+  TRow Task;
+  std::vector<TRow> Items;
+  std::string ListPath;  // the task's draw data file
+  std::string Manifest;  // the lines after the head
+  TCounts Counts;
+  std::string Warning;  // added to the summary
+  sheet::ZipWriter Zip;
+  std::vector<std::unique_ptr<std::string>> Kept;  // the entries' bytes, alive until Finish
+  uint64_t Total = 0;
+
+  // Adds the file at `gbkPath` as `entry`; its bytes stay in Kept.back().
+  bool Add(const std::string& entry, const std::string& gbkPath, std::string& error) {
+    auto bytes = std::make_unique<std::string>();
+    std::string why;
+    if (!files::ReadWholeFile(gbkPath, *bytes, why)) {
+      error = G("无法读取文件") + gbkPath + G("：") + why;
+      return false;
+    }
+    Total += bytes->size();
+    // What the import would refuse is not written.
+    if (Total > kMaxPackageBytes) {
+      error = G("活动包会超过1024MB，无法导出；请减少照片或图片的大小");
+      return false;
+    }
+    if (!Zip.Add(entry, *bytes)) {
+      error = G("无法创建压缩文件");
+      return false;
+    }
+    Kept.push_back(std::move(bytes));
+    return true;
+  }
+
+  // A file the task names must go along, as media/<stem>.<ext>; an empty name is none, and
+  // leaves `entry` empty.
+  bool Media(const std::string& what, const std::string* path, const std::string& stem,
+             std::string& entry, std::string& error) {
+    entry.clear();
+    if (!path || text::Trim(*path).empty()) return true;
+    if (!paths::FileExists(*path)) {
+      error = what + G("文件不存在，无法导出：") + *path;
+      return false;
+    }
+    entry = "media/" + stem + "." + Extension(*path);
+    return Add(entry, *path, error);
+  }
+};
+
+// A package being read: the manifest's lines gathered into `Pkg`.
+struct TReading {
+  explicit TReading(TEventPackage& pkg) : Pkg(pkg) {}
+  TEventPackage& Pkg;
+  std::map<size_t, TRow> Items;
+  std::map<size_t, std::string> Prizes;
+  std::set<std::string> Named;  // entries the manifest names
+  std::set<std::string> ItemIds;
+  bool RollSeen = false;
+};
+
+using TFields = std::vector<std::string_view>;
+// Files of an install: where each is staged and where it goes.
+using TPlaces = std::vector<std::pair<std::string, std::string>>;
+
+// Where an imported task's pictures and music go.
+std::string MediaDir(int32_t id) {
+  return paths::DataFileDir() + "MEDIA_" + std::to_string(id) + "/";
+}
+
+bool IsColumnName(std::string_view name) {
+  return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  });
+}
+
+bool IsSmallNumber(std::string_view s, size_t digits) {
+  return !s.empty() && s.size() <= digits && text::IsAllDigits(s);
+}
+
+class TSection {
+ public:
+  virtual ~TSection() = default;
+  // The first version of the format with this section: a package with any of its lines is
+  // written with at least this version.
+  virtual int Since() const { return 1; }
+  virtual TPlace Place() const { return TPlace::BeforeItems; }
+  // The task's (or for PerItem sections the items') path column whose file the section
+  // carries: written empty, given the file's new path on import.
+  virtual std::string_view PathColumn() const { return {}; }
+  // The folder of its entries, "<folder>/", when it has one.
+  virtual std::string_view Folder() const { return {}; }
+
+  // Export: adds the section's lines to w.Manifest and its entries to w.Zip, for the task
+  // (or for item `item` of a PerItem section). False with the error text.
+  virtual bool Write(TWriting&, std::string&) const { return true; }
+  virtual bool WriteItem(TWriting&, size_t /*item*/, std::string&) const { return true; }
+
+  // Reading: takes the manifest line `f` when it is one of the section's and sound; false
+  // leaves `r` as it was.
+  virtual bool Line(const TFields&, TReading&) const { return false; }
+  // After every line, first every section's Gather (putting what was read in order), then
+  // every section's Check (what must be there). False with the error text.
+  virtual bool Gather(TReading&, std::string&) const { return true; }
+  virtual bool Check(TReading&, std::string&) const { return true; }
+  // Whether the file entry `n` (not a folder) is one of the section's.
+  virtual bool Owns(const std::string&, const TReading&) const { return false; }
+  // After every entry is unpacked. False with the error text.
+  virtual bool Unpacked(const TEventPackage&, std::string&) const { return true; }
+
+  // Install: where the section's file `entry` goes for task `id`; false when not its own.
+  virtual bool Target(const std::string&, const TEventPackage&, int32_t /*id*/,
+                      std::string& /*target*/) const {
+    return false;
+  }
+  // The entry whose file fills PathColumn() (of item `item` for a PerItem section), or empty.
+  virtual std::string EntryOf(const TEventPackage&, size_t /*item*/) const { return {}; }
+  // After every file is staged: more files to stage in `staging` as (staged, final).
+  virtual bool Stage(const TEventPackage&, int32_t /*id*/, const std::string& /*staging*/, TPlaces&,
+                     std::string&) const {
+    return true;
+  }
+  // After the rows are in, in the same transaction: what the section keeps elsewhere.
+  virtual bool Store(const TEventPackage&, int32_t /*id*/, std::string&) const { return true; }
+};
+
+// The start of every manifest error: "…第<n>行" or what is wrong.
+std::string Bad() { return G("活动包的清单有误，第"); }
+
+// `roll` TAB sphere|numbers: how the draw screen rolls; written only for 名单球.
+class TRollSection final : public TSection {
+ public:
+  int Since() const override { return kRollVersion; }
+  bool Write(TWriting& w, std::string& error) const override {
+    TRollStyle style = TRollStyle::Numbers;
+    if (!config::LoadRollStyle(w.TaskId, style, error)) return false;
+    if (style == TRollStyle::Sphere) w.Manifest += "roll\tsphere\n";
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    if (f[0] != "roll" || f.size() != 2 || r.RollSeen || (f[1] != "sphere" && f[1] != "numbers"))
+      return false;
+    r.RollSeen = true;
+    r.Pkg.RollStyle = f[1] == "sphere" ? TRollStyle::Sphere : TRollStyle::Numbers;
+    return true;
+  }
+  // Always stored: a row left by a deleted task of the same id must not decide the look.
+  bool Store(const TEventPackage& pkg, int32_t id, std::string& error) const override {
+    return config::SaveRollStyle(id, pkg.RollStyle, error);
+  }
+};
+
+// The list: `file` TAB list TAB list.txt and its entry.
+class TListSection final : public TSection {
+ public:
+  std::string_view PathColumn() const override { return kDataColumn; }
+  bool Write(TWriting& w, std::string& error) const override {
+    if (!paths::FileExists(w.ListPath)) return true;
+    if (!w.Add("list.txt", w.ListPath, error)) return false;
+    w.Counts.candidates = CandidatesIn(*w.Kept.back());
+    w.Manifest += "file\tlist\tlist.txt\n";
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    if (f[0] != "file" || f.size() != 3 || f[1] != "list" || f[2] != "list.txt" ||
+        !r.Pkg.ListEntry.empty())
+      return false;
+    r.Pkg.ListEntry = std::string(f[2]);
+    r.Named.insert(r.Pkg.ListEntry);
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading& r) const override {
+    return n == "list.txt" && r.Pkg.ListEntry == n;
+  }
+  bool Unpacked(const TEventPackage& pkg, std::string& error) const override {
+    if (pkg.ListEntry.empty()) return true;
+    const auto list = std::find_if(pkg.Files.begin(), pkg.Files.end(),
+                                   [&](const TPackedFile& f) { return f.Entry == pkg.ListEntry; });
+    const std::string_view b = list->Bytes;
+    if (b.substr(0, 5) == "BEGIN" && CandidatesIn(b) >= 1) return true;
+    error = G("活动包中的名单不是抽奖名单文件");
+    return false;
+  }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if (pkg.ListEntry.empty() || entry != pkg.ListEntry) return false;
+    target = paths::DrawDataPath(id);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t) const override { return pkg.ListEntry; }
+  // The list's fingerprint, as an import leaves it: the one the list's import left on the
+  // first machine when the package has it, else the list's own.
+  bool Stage(const TEventPackage& pkg, int32_t id, const std::string& staging, TPlaces& places,
+             std::string& error) const override {
+    if (pkg.ListEntry.empty()) return true;
+    const std::string staged = staging + "fingerprint";
+    std::string hex;
+    const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
+      return p.second == paths::DrawDataPath(id);
+    });
+    if (list == places.end() ||
+        (pkg.ListFingerprint.empty() ? !Sha256File(list->first, hex, error)
+                                     : (hex = pkg.ListFingerprint, false)) ||
+        !files::WriteFileAtomic(staged, hex + "\r\n", error))
+      return false;
+    places.emplace_back(staged, ListFingerprintPath(id));
+    return true;
+  }
+};
+
+// A picture or the music of the task: `file` TAB <stem> TAB media/<stem>.<ext>.
+class TTaskMediaSection final : public TSection {
+ public:
+  TTaskMediaSection(std::string_view stem, std::string_view column, const char* what,
+                    std::string TEventPackage::*entry, int64_t TCounts::*count)
+      : m_stem(stem), m_column(column), m_what(what), m_entry(entry), m_count(count) {}
+  std::string_view PathColumn() const override { return m_column; }
+  std::string_view Folder() const override { return "media/"; }
+  bool Write(TWriting& w, std::string& error) const override {
+    std::string entry;
+    if (!w.Media(G(m_what), Value(w.Task, m_column), std::string(m_stem), entry, error))
+      return false;
+    if (entry.empty()) return true;
+    w.Manifest += "file\t" + std::string(m_stem) + "\t" + entry + "\n";
+    ++(w.Counts.*m_count);
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string stem;
+    std::string& slot = r.Pkg.*m_entry;
+    if (f[0] != "file" || f.size() != 3 || f[1] != m_stem || !MediaName(f[2], "media/", stem) ||
+        stem != m_stem || !slot.empty())
+      return false;
+    slot = std::string(f[2]);
+    r.Named.insert(slot);
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading& r) const override {
+    std::string stem;
+    return MediaName(n, "media/", stem) && n == r.Pkg.*m_entry;
+  }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if ((pkg.*m_entry).empty() || entry != pkg.*m_entry) return false;
+    target = MediaDir(id) + entry.substr(6);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t) const override { return pkg.*m_entry; }
+
+ private:
+  std::string_view m_stem, m_column;
+  const char* m_what;
+  std::string TEventPackage::*m_entry;
+  int64_t TCounts::*m_count;
+};
+
+// The task's settings: `task` TAB column TAB value, every LuckTask column.
+class TSettingsSection final : public TSection {
+ public:
+  bool Write(TWriting& w, std::string& error) const override;
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string value;
+    if (f[0] != "task" || f.size() != 3 || !IsColumnName(f[1]) || !Unescape(f[2], value) ||
+        Value(r.Pkg.Task, f[1]))
+      return false;
+    r.Pkg.Task.emplace_back(std::string(f[1]), text::Utf8ToGbk(value));
+    return true;
+  }
+  bool Check(TReading& r, std::string& error) const override {
+    const std::string* id = Value(r.Pkg.Task, "TaskId");
+    if (id && IsSmallNumber(*id, 9) && std::stol(*id) >= 1 && Value(r.Pkg.Task, "TaskName"))
+      return true;
+    error = Bad() + G("抽奖项目缺少序号或名称");
+    return false;
+  }
+};
+
+// The tasks the rules exclude: `exclude` TAB id TAB name TAB fingerprint TAB ids.
+class TExclusionsSection final : public TSection {
+ public:
+  int Since() const override { return 2; }
+  bool Write(TWriting& w, std::string& error) const override {
+    // Each excluded task's winners travel as they stand: its id alone would name another task.
+    for (int32_t other : ExcludedTasks(Value(w.Task, "Rules"))) {
+      TPackedExclusion x;
+      if (!ExclusionHere(other, x, error)) {
+        error = G("无法读取被排除的抽奖任务") + Num(other) + G("的中奖名单：") + error;
+        return false;
+      }
+      w.Manifest += "exclude\t" + Num(other) + "\t" + Escape(text::GbkToUtf8(x.Name)) + "\t" +
+                    x.Fingerprint + "\t" + Escape(text::GbkToUtf8(IdLines(x.Ids))) + "\n";
+    }
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string name, ids;
+    if (f[0] != "exclude" || f.size() != 5 || !IsSmallNumber(f[1], 9) || !IsHex64(f[3]) ||
+        !Unescape(f[2], name) || !Unescape(f[4], ids))
+      return false;
+    TPackedExclusion x;
+    x.TaskId = static_cast<int32_t>(std::stol(std::string(f[1])));
+    x.Name = text::Utf8ToGbk(name);
+    x.Fingerprint = std::string(f[3]);
+    ids = text::Utf8ToGbk(ids);
+    for (std::string_view id : text::SplitAt(ids, '\n'))
+      if (!id.empty()) x.Ids.emplace_back(id);
+    // The ids must be what their fingerprint says, and each a rule's token.
+    if (ExcludedHashOf(x.Ids) != x.Fingerprint ||
+        std::any_of(r.Pkg.Exclusions.begin(), r.Pkg.Exclusions.end(),
+                    [&](const TPackedExclusion& o) { return o.TaskId == x.TaskId; }) ||
+        std::any_of(x.Ids.begin(), x.Ids.end(), [](const std::string& id) {
+          return std::any_of(id.begin(), id.end(),
+                             [](char c) { return static_cast<unsigned char>(c) <= 32; });
+        }))
+      return false;
+    r.Pkg.Exclusions.push_back(std::move(x));
+    return true;
+  }
+};
+
+// `fingerprint` TAB hex: the list's fingerprint as its import left it.
+class TFingerprintSection final : public TSection {
+ public:
+  int Since() const override { return 2; }
+  bool Write(TWriting& w, std::string&) const override {
+    // The import's fingerprint, not one of the list as it is now: an edit since then stays
+    // visible on the other machine.
+    std::string recorded, ignoredError;
+    if (!files::ReadWholeFile(ListFingerprintPath(w.TaskId), recorded, ignoredError) ||
+        !IsHex64(text::Trim(recorded)))
+      return true;
+    recorded = text::Trim(recorded);
+    w.Manifest += "fingerprint\t" + recorded + "\n";
+    std::string now;
+    if (paths::FileExists(w.ListPath) && Sha256File(w.ListPath, now, ignoredError) &&
+        now != recorded)
+      w.Warning =
+          G("。注意：名单文件在导入后被改动过（指纹与导入时不符），"
+            "备用电脑的开场前检查同样会指出，请重新导入名单后再导出");
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    if (f[0] != "fingerprint" || f.size() != 2 || !IsHex64(f[1]) || !r.Pkg.ListFingerprint.empty())
+      return false;
+    r.Pkg.ListFingerprint = std::string(f[1]);
+    return true;
+  }
+};
+
+// The prize items: `item` TAB n TAB column TAB value, every TaskItem column.
+class TItemsSection final : public TSection {
+ public:
+  TPlace Place() const override { return TPlace::PerItem; }
+  bool WriteItem(TWriting& w, size_t item, std::string& error) const override;
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string value;
+    if (f[0] != "item" || f.size() != 4 || !IsColumnName(f[2]) || !Unescape(f[3], value) ||
+        !IsSmallNumber(f[1], 4))
+      return false;
+    const size_t k = std::stoul(std::string(f[1]));
+    const auto it = r.Items.find(k);
+    if (it != r.Items.end() && Value(it->second, f[2])) return false;
+    r.Items[k].emplace_back(std::string(f[2]), text::Utf8ToGbk(value));
+    return true;
+  }
+  // Items numbered 0, 1, … without a gap.
+  bool Gather(TReading& r, std::string& error) const override {
+    for (size_t k = 0; k < r.Items.size(); ++k) {
+      const auto it = r.Items.find(k);
+      if (it == r.Items.end()) {
+        error = Bad() + G("奖项编号不连续");
+        return false;
+      }
+      r.Pkg.Items.push_back(std::move(it->second));
+    }
+    return true;
+  }
+  // Each with its id and name, the ids all different.
+  bool Check(TReading& r, std::string& error) const override {
+    for (const TRow& row : r.Pkg.Items) {
+      const std::string* id = Value(row, "ItemId");
+      if (!id || !IsSmallNumber(*id, 9) || !Value(row, "ItemName") ||
+          !r.ItemIds.insert(*id).second) {
+        error = Bad() + G("奖项缺少编号或名称，或编号重复");
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+// An item's prize picture: `file` TAB prize TAB n TAB media/prize_<n>.<ext>.
+class TPrizeSection final : public TSection {
+ public:
+  TPlace Place() const override { return TPlace::PerItem; }
+  std::string_view PathColumn() const override { return kPrizeColumn; }
+  std::string_view Folder() const override { return "media/"; }
+  bool WriteItem(TWriting& w, size_t item, std::string& error) const override {
+    const std::string index = Num(static_cast<int64_t>(item));
+    const std::string* itemName = Value(w.Items[item], "ItemName");
+    std::string entry;
+    if (!w.Media(G("奖项[") + (itemName ? *itemName : "") + G("]的奖品图片"),
+                 Value(w.Items[item], kPrizeColumn), "prize_" + index, entry, error))
+      return false;
+    if (entry.empty()) return true;
+    w.Manifest += "file\tprize\t" + index + "\t" + entry + "\n";
+    ++w.Counts.pictures;
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string stem;
+    if (f[0] != "file" || f.size() != 4 || f[1] != "prize" || !IsSmallNumber(f[2], 4) ||
+        !MediaName(f[3], "media/", stem) || stem != "prize_" + std::string(f[2]))
+      return false;
+    const size_t k = std::stoul(std::string(f[2]));
+    if (r.Prizes.count(k)) return false;
+    r.Prizes[k] = std::string(f[3]);
+    r.Named.insert(r.Prizes[k]);
+    return true;
+  }
+  bool Gather(TReading& r, std::string& error) const override {
+    for (const auto& [k, entry] : r.Prizes) {
+      if (k < r.Pkg.Items.size()) continue;
+      error = Bad() + G("奖品图片属于不存在的奖项");
+      return false;
+    }
+    r.Pkg.PrizeEntries.assign(r.Pkg.Items.size(), std::string());
+    for (const auto& [k, entry] : r.Prizes) r.Pkg.PrizeEntries[k] = entry;
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading& r) const override {
+    std::string stem;
+    return MediaName(n, "media/", stem) && r.Named.count(n) > 0 &&
+           std::find(r.Pkg.PrizeEntries.begin(), r.Pkg.PrizeEntries.end(), n) !=
+               r.Pkg.PrizeEntries.end();
+  }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if (entry.empty() || std::find(pkg.PrizeEntries.begin(), pkg.PrizeEntries.end(), entry) ==
+                             pkg.PrizeEntries.end())
+      return false;
+    target = MediaDir(id) + entry.substr(6);
+    return true;
+  }
+  std::string EntryOf(const TEventPackage& pkg, size_t item) const override {
+    return item < pkg.PrizeEntries.size() ? pkg.PrizeEntries[item] : std::string();
+  }
+};
+
+// An item's preset winners: presets/<ItemId>.txt, no manifest line.
+class TPresetsSection final : public TSection {
+ public:
+  TPlace Place() const override { return TPlace::PerItem; }
+  std::string_view Folder() const override { return "presets/"; }
+  bool WriteItem(TWriting& w, size_t item, std::string& error) const override {
+    const std::string* itemId = Value(w.Items[item], "ItemId");
+    if (!itemId) return true;
+    const std::string preset = paths::PresetFilePath(std::to_string(w.TaskId), *itemId);
+    if (!paths::FileExists(preset)) return true;
+    if (!w.Add("presets/" + *itemId + ".txt", preset, error)) return false;
+    w.Counts.presets += Lines(*w.Kept.back());
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading& r) const override {
+    std::string stem;
+    return MediaName(n, "presets/", stem) && n.substr(n.size() - 4) == ".txt" &&
+           r.ItemIds.count(stem) > 0;
+  }
+  bool Target(const std::string& entry, const TEventPackage&, int32_t id,
+              std::string& target) const override {
+    if (entry.rfind("presets/", 0) != 0) return false;
+    target = paths::PresetFilePath(std::to_string(id), entry.substr(8, entry.size() - 12));
+    return true;
+  }
+};
+
+// The winners' photos: photos/<id>.<ext>, no manifest line.
+class TPhotosSection final : public TSection {
+ public:
+  TPlace Place() const override { return TPlace::AfterItems; }
+  std::string_view Folder() const override { return "photos/"; }
+  bool Write(TWriting& w, std::string& error) const override {
+    std::vector<std::string> names;
+    std::string ignored;
+    if (!photos::ListFolder(photos::PhotoDir(w.TaskId), names, ignored)) return true;
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+      std::string id;
+      if (!photos::PictureId(n, id) || !photos::IdNamesFile(id)) continue;
+      if (!w.Add("photos/" + text::GbkToUtf8(n), photos::PhotoDir(w.TaskId) + n, error))
+        return false;
+      ++w.Counts.photos;
+    }
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading&) const override {
+    std::string stem, id;
+    return MediaName(n, "photos/", stem, false) && text::IsValidUtf8(n) &&
+           photos::PictureId(text::Utf8ToGbk(n.substr(7)), id) && photos::IdNamesFile(id);
+  }
+  bool Target(const std::string& entry, const TEventPackage&, int32_t id,
+              std::string& target) const override {
+    if (entry.rfind("photos/", 0) != 0) return false;
+    target = photos::PhotoDir(id) + text::Utf8ToGbk(entry.substr(7));
+    return true;
+  }
+};
+
+// Every section, in the order their lines and entries are written.
+const std::vector<const TSection*>& Sections() {
+  static const TRollSection roll;
+  static const TListSection list;
+  static const TTaskMediaSection background("background", kBackgroundColumn, "背景图片",
+                                            &TEventPackage::BackgroundEntry, &TCounts::pictures);
+  static const TTaskMediaSection music("music", kMusicColumn, "背景音乐",
+                                       &TEventPackage::MusicEntry, &TCounts::music);
+  static const TSettingsSection settings;
+  static const TExclusionsSection exclusions;
+  static const TFingerprintSection fingerprint;
+  static const TItemsSection items;
+  static const TPrizeSection prize;
+  static const TPresetsSection presets;
+  static const TPhotosSection photos;
+  static const std::vector<const TSection*> all = {&roll,     &list,       &background,  &music,
+                                                   &settings, &exclusions, &fingerprint, &items,
+                                                   &prize,    &presets,    &photos};
+  return all;
+}
+
+// The newest version any section needs.
+int NewestVersion() {
+  int v = kVersion;
+  for (const TSection* s : Sections()) v = std::max(v, s->Since());
+  return v;
+}
+
+// Whether `column` is a path column of the task (or with `item` of the items): its file
+// travels as an entry.
+bool IsPathColumn(std::string_view column, bool item) {
+  return std::any_of(Sections().begin(), Sections().end(), [&](const TSection* s) {
+    return (s->Place() == TPlace::PerItem) == item && !s->PathColumn().empty() &&
+           Same(column, s->PathColumn());
+  });
+}
+
+// A row's lines: `<prefix><column> TAB <value>`, path columns written empty.
+std::string RowLines(const std::string& prefix, const TRow& row, bool item) {
+  std::string out;
+  for (const auto& [name, value] : row)
+    out += prefix + name + "\t" + Escape(text::GbkToUtf8(IsPathColumn(name, item) ? "" : value)) +
+           "\n";
+  return out;
+}
+
+bool TSettingsSection::Write(TWriting& w, std::string&) const {
+  w.Manifest += RowLines("task\t", w.Task, false);
+  return true;
+}
+
+bool TItemsSection::WriteItem(TWriting& w, size_t item, std::string&) const {
+  w.Manifest += RowLines("item\t" + Num(static_cast<int64_t>(item)) + "\t", w.Items[item], true);
+  return true;
+}
+
+// Runs one section's writing; a section that wrote a line needs its version.
+bool WriteSection(const TSection& s, TWriting& w, std::optional<size_t> item, int& version,
+                  std::string& error) {
+  const size_t before = w.Manifest.size();
+  if (!(item ? s.WriteItem(w, *item, error) : s.Write(w, error))) return false;
+  if (w.Manifest.size() != before) version = std::max(version, s.Since());
+  return true;
+}
+
 }  // namespace
 
 // --- export ------------------------------------------------------------------------------
@@ -279,160 +863,51 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
   }
   std::vector<TColumn> taskCols, itemCols;
   if (!Columns("LuckTask", taskCols, error) || !Columns("TaskItem", itemCols, error)) return false;
-  std::vector<TRow> tasks, items;
+  TWriting w;
+  std::vector<TRow> tasks;
   if (!ReadRows("LuckTask", taskCols, "where TaskId=?", taskId, tasks, error) ||
-      !ReadRows("TaskItem", itemCols, "where TaskId=? order by ListIndex", taskId, items, error))
+      !ReadRows("TaskItem", itemCols, "where TaskId=? order by ListIndex", taskId, w.Items, error))
     return false;
   if (tasks.empty()) {
     error = G("抽奖项目不存在");
     return false;
   }
-  const TRow& task = tasks.front();
-  TRollStyle rollStyle = TRollStyle::Numbers;
-  if (!config::LoadRollStyle(taskId, rollStyle, error)) return false;
-  const bool sphere = rollStyle == TRollStyle::Sphere;
-
-  std::vector<std::unique_ptr<std::string>> keep;  // the entries' bytes, alive until Finish
-  std::string manifest = std::string(kMagic) + "\t" + Num(sphere ? kRollVersion : kVersion) + "\n";
-  if (sphere) manifest += "roll\tsphere\n";
-  sheet::ZipWriter zip;
-  if (!zip.Ok()) {
+  if (!w.Zip.Ok()) {
     error = G("无法创建压缩文件");
     return false;
   }
-  uint64_t total = 0;
-  auto add = [&](const std::string& entry, const std::string& gbkPath) {
-    auto bytes = std::make_unique<std::string>();
-    std::string why;
-    if (!files::ReadWholeFile(gbkPath, *bytes, why)) {
-      error = G("无法读取文件") + gbkPath + G("：") + why;
-      return false;
-    }
-    total += bytes->size();
-    // What the import would refuse is not written.
-    if (total > kMaxPackageBytes) {
-      error = G("活动包会超过1024MB，无法导出；请减少照片或图片的大小");
-      return false;
-    }
-    if (!zip.Add(entry, *bytes)) {
-      error = G("无法创建压缩文件");
-      return false;
-    }
-    keep.push_back(std::move(bytes));
-    return true;
-  };
-  // A file the task names must go along; an empty name is none.
-  auto media = [&](const std::string& what, const std::string* path, const std::string& stem,
-                   std::string& entry) {
-    if (!path || text::Trim(*path).empty()) return true;
-    if (!paths::FileExists(*path)) {
-      error = what + G("文件不存在，无法导出：") + *path;
-      return false;
-    }
-    entry = "media/" + stem + "." + Extension(*path);
-    return add(entry, *path);
-  };
-
+  w.TaskId = taskId;
+  w.Task = std::move(tasks.front());
   TLuckTask lt;
   lt.TaskId = taskId;
-  if (const std::string* p = Value(task, kDataColumn)) lt.DataFilePath = *p;
-  const std::string dataPath = DrawDataFileOf(lt);
-  TCounts counts;
-  counts.items = static_cast<int64_t>(items.size());
-  if (paths::FileExists(dataPath)) {
-    if (!add("list.txt", dataPath)) return false;
-    counts.candidates = CandidatesIn(*keep.back());
-    manifest += "file\tlist\tlist.txt\n";
-  }
-  std::string entry;
-  if (!media(G("背景图片"), Value(task, kBackgroundColumn), "background", entry)) return false;
-  if (!entry.empty()) {
-    manifest += "file\tbackground\t" + entry + "\n";
-    ++counts.pictures;
-  }
-  entry.clear();
-  if (!media(G("背景音乐"), Value(task, kMusicColumn), "music", entry)) return false;
-  if (!entry.empty()) {
-    manifest += "file\tmusic\t" + entry + "\n";
-    counts.music = 1;
-  }
-  for (const auto& [name, value] : task) {
-    const bool path =
-        Same(name, kDataColumn) || Same(name, kBackgroundColumn) || Same(name, kMusicColumn);
-    manifest += "task\t" + name + "\t" + Escape(text::GbkToUtf8(path ? "" : value)) + "\n";
-  }
-  // Each excluded task's winners travel as they stand: its id alone would name another task.
-  for (int32_t other : ExcludedTasks(Value(task, "Rules"))) {
-    TPackedExclusion x;
-    if (!ExclusionHere(other, x, error)) {
-      error = G("无法读取被排除的抽奖任务") + Num(other) + G("的中奖名单：") + error;
-      return false;
-    }
-    manifest += "exclude\t" + Num(other) + "\t" + Escape(text::GbkToUtf8(x.Name)) + "\t" +
-                x.Fingerprint + "\t" + Escape(text::GbkToUtf8(IdLines(x.Ids))) + "\n";
-  }
-  // The import's fingerprint, not one of the list as it is now: an edit since then stays
-  // visible on the other machine.
-  std::string fingerprintWarning;
-  {
-    std::string recorded, ignoredError;
-    if (files::ReadWholeFile(ListFingerprintPath(taskId), recorded, ignoredError) &&
-        IsHex64(text::Trim(recorded))) {
-      recorded = text::Trim(recorded);
-      manifest += "fingerprint\t" + recorded + "\n";
-      std::string now;
-      if (paths::FileExists(dataPath) && Sha256File(dataPath, now, ignoredError) && now != recorded)
-        fingerprintWarning =
-            G("。注意：名单文件在导入后被改动过（指纹与导入时不符），"
-              "备用电脑的开场前检查同样会指出，请重新导入名单后再导出");
+  if (const std::string* p = Value(w.Task, kDataColumn)) lt.DataFilePath = *p;
+  w.ListPath = DrawDataFileOf(lt);
+  w.Counts.items = static_cast<int64_t>(w.Items.size());
+
+  int version = kVersion;
+  for (const TPlace place : {TPlace::BeforeItems, TPlace::PerItem, TPlace::AfterItems}) {
+    const size_t rounds = place == TPlace::PerItem ? w.Items.size() : 1;
+    for (size_t i = 0; i < rounds; ++i) {
+      for (const TSection* s : Sections()) {
+        if (s->Place() != place) continue;
+        const std::optional<size_t> item =
+            place == TPlace::PerItem ? std::optional<size_t>(i) : std::nullopt;
+        if (!WriteSection(*s, w, item, version, error)) return false;
+      }
     }
   }
-  for (size_t i = 0; i < items.size(); ++i) {
-    const std::string index = Num(static_cast<int64_t>(i));
-    for (const auto& [name, value] : items[i]) {
-      const bool path = Same(name, kPrizeColumn);
-      manifest +=
-          "item\t" + index + "\t" + name + "\t" + Escape(text::GbkToUtf8(path ? "" : value)) + "\n";
-    }
-    const std::string* itemName = Value(items[i], "ItemName");
-    entry.clear();
-    if (!media(G("奖项[") + (itemName ? *itemName : "") + G("]的奖品图片"),
-               Value(items[i], kPrizeColumn), "prize_" + index, entry))
-      return false;
-    if (!entry.empty()) {
-      manifest += "file\tprize\t" + index + "\t" + entry + "\n";
-      ++counts.pictures;
-    }
-    const std::string* itemId = Value(items[i], "ItemId");
-    const std::string preset =
-        itemId ? paths::PresetFilePath(std::to_string(taskId), *itemId) : std::string();
-    if (itemId && paths::FileExists(preset)) {
-      if (!add("presets/" + *itemId + ".txt", preset)) return false;
-      counts.presets += Lines(*keep.back());
-    }
-  }
-  std::vector<std::string> photoNames;
-  std::string ignored;
-  if (photos::ListFolder(photos::PhotoDir(taskId), photoNames, ignored)) {
-    std::sort(photoNames.begin(), photoNames.end());
-    for (const std::string& n : photoNames) {
-      std::string id;
-      if (!photos::PictureId(n, id) || !photos::IdNamesFile(id)) continue;
-      if (!add("photos/" + text::GbkToUtf8(n), photos::PhotoDir(taskId) + n)) return false;
-      ++counts.photos;
-    }
-  }
-  keep.push_back(std::make_unique<std::string>(std::move(manifest)));
+  w.Kept.push_back(
+      std::make_unique<std::string>(std::string(kMagic) + "\t" + Num(version) + "\n" + w.Manifest));
   std::string out;
   // The manifest is added last but read first by name.
-  if (!zip.Add(std::string(kManifestEntry), *keep.back()) || !zip.Finish(out)) {
+  if (!w.Zip.Add(std::string(kManifestEntry), *w.Kept.back()) || !w.Zip.Finish(out)) {
     error = G("无法创建压缩文件");
     return false;
   }
   if (!files::WriteFileAtomic(gbkZipPath, out, error)) return false;
-  const std::string* name = Value(task, "TaskName");
-  summary = G("已导出抽奖项目[") + (name ? *name : "") + G("]：") + CountsText(counts) +
-            fingerprintWarning;
+  const std::string* name = Value(w.Task, "TaskName");
+  summary =
+      G("已导出抽奖项目[") + (name ? *name : "") + G("]：") + CountsText(w.Counts) + w.Warning;
   return true;
 }
 
@@ -478,126 +953,33 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
   if (lines.empty()) return refuse(foreign);
   const auto head = text::SplitAt(lines.front(), '\t');
   if (head.size() != 2 || head[0] != kMagic) return refuse(foreign);
-  if (head[1] != Num(kRollVersion) && head[1] != Num(kVersion) && head[1] != "1")
+  bool known = false;
+  for (int v = 1; v <= NewestVersion(); ++v) known = known || head[1] == Num(v);
+  if (!known)
     return refuse(G("活动包的格式版本") + std::string(head[1].substr(0, 8)) +
                   G("不是本程序能读的，请用较新版本的程序导入"));
 
-  const std::string bad = G("活动包的清单有误，第");
-  std::map<size_t, TRow> items;
-  std::map<size_t, std::string> prizes;
-  std::set<std::string> named;  // entries the manifest names
-  bool rollSeen = false;
-  auto column = [](std::string_view name) {
-    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
-      return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    });
-  };
+  TReading r{pkg};
   for (size_t i = 1; i < lines.size(); ++i) {
-    const auto f = text::SplitAt(lines[i], '\t');
-    const std::string where = bad + Num(static_cast<int64_t>(i + 1)) + G("行");
-    std::string value;
-    if (f[0] == "task" && f.size() == 3 && column(f[1]) && Unescape(f[2], value)) {
-      if (Value(pkg.Task, f[1])) return refuse(where);
-      pkg.Task.emplace_back(std::string(f[1]), text::Utf8ToGbk(value));
-    } else if (f[0] == "item" && f.size() == 4 && column(f[2]) && Unescape(f[3], value) &&
-               !f[1].empty() && f[1].size() <= 4 && text::IsAllDigits(f[1])) {
-      TRow& row = items[std::stoul(std::string(f[1]))];
-      if (Value(row, f[2])) return refuse(where);
-      row.emplace_back(std::string(f[2]), text::Utf8ToGbk(value));
-    } else if (f[0] == "file" && f.size() == 3 &&
-               ((f[1] == "list" && f[2] == "list.txt") ||
-                ((f[1] == "background" || f[1] == "music") && MediaName(f[2], "media/", value) &&
-                 value == (f[1] == "music" ? "music" : "background")))) {
-      std::string& slot = f[1] == "list"         ? pkg.ListEntry
-                          : f[1] == "background" ? pkg.BackgroundEntry
-                                                 : pkg.MusicEntry;
-      if (!slot.empty()) return refuse(where);
-      slot = std::string(f[2]);
-      named.insert(slot);
-    } else if (f[0] == "file" && f.size() == 4 && f[1] == "prize" && !f[2].empty() &&
-               f[2].size() <= 4 && text::IsAllDigits(f[2]) && MediaName(f[3], "media/", value) &&
-               value == "prize_" + std::string(f[2])) {
-      std::string& slot = prizes[std::stoul(std::string(f[2]))];
-      if (!slot.empty()) return refuse(where);
-      slot = std::string(f[3]);
-      named.insert(slot);
-    } else if (f[0] == "exclude" && f.size() == 5 && !f[1].empty() && f[1].size() <= 9 &&
-               text::IsAllDigits(f[1]) && IsHex64(f[3]) && Unescape(f[2], value)) {
-      TPackedExclusion x;
-      x.TaskId = static_cast<int32_t>(std::stol(std::string(f[1])));
-      x.Name = text::Utf8ToGbk(value);
-      x.Fingerprint = std::string(f[3]);
-      std::string ids;
-      if (!Unescape(f[4], ids)) return refuse(where);
-      ids = text::Utf8ToGbk(ids);
-      for (std::string_view id : text::SplitAt(ids, '\n'))
-        if (!id.empty()) x.Ids.emplace_back(id);
-      // The ids must be what their fingerprint says, and each a rule's token.
-      if (ExcludedHashOf(x.Ids) != x.Fingerprint ||
-          std::any_of(pkg.Exclusions.begin(), pkg.Exclusions.end(),
-                      [&](const TPackedExclusion& o) { return o.TaskId == x.TaskId; }) ||
-          std::any_of(x.Ids.begin(), x.Ids.end(), [](const std::string& id) {
-            return std::any_of(id.begin(), id.end(),
-                               [](char c) { return static_cast<unsigned char>(c) <= 32; });
-          }))
-        return refuse(where);
-      pkg.Exclusions.push_back(std::move(x));
-    } else if (f[0] == "roll" && f.size() == 2 && !rollSeen &&
-               (f[1] == "sphere" || f[1] == "numbers")) {
-      rollSeen = true;
-      pkg.RollStyle = f[1] == "sphere" ? TRollStyle::Sphere : TRollStyle::Numbers;
-    } else if (f[0] == "fingerprint" && f.size() == 2 && IsHex64(f[1]) &&
-               pkg.ListFingerprint.empty()) {
-      pkg.ListFingerprint = std::string(f[1]);
-    } else {
-      return refuse(where);
-    }
+    const TFields f = text::SplitAt(lines[i], '\t');
+    if (std::none_of(Sections().begin(), Sections().end(),
+                     [&](const TSection* s) { return s->Line(f, r); }))
+      return refuse(Bad() + Num(static_cast<int64_t>(i + 1)) + G("行"));
   }
-  // Items numbered 0, 1, … without a gap, each with its id and name.
-  for (size_t k = 0; k < items.size(); ++k) {
-    const auto it = items.find(k);
-    if (it == items.end()) return refuse(bad + G("奖项编号不连续"));
-    pkg.Items.push_back(std::move(it->second));
-  }
-  for (const auto& [k, entry] : prizes)
-    if (k >= pkg.Items.size()) return refuse(bad + G("奖品图片属于不存在的奖项"));
-  pkg.PrizeEntries.assign(pkg.Items.size(), std::string());
-  for (const auto& [k, entry] : prizes) pkg.PrizeEntries[k] = entry;
+  for (const TSection* s : Sections())
+    if (!s->Gather(r, why)) return refuse(why);
+  for (const TSection* s : Sections())
+    if (!s->Check(r, why)) return refuse(why);
 
-  auto integer = [](const std::string* v) {
-    return v && !v->empty() && v->size() <= 9 && text::IsAllDigits(*v);
-  };
-  if (!integer(Value(pkg.Task, "TaskId")) || std::stol(*Value(pkg.Task, "TaskId")) < 1 ||
-      !Value(pkg.Task, "TaskName"))
-    return refuse(bad + G("抽奖项目缺少序号或名称"));
-  std::set<std::string> itemIds;
-  for (const TRow& r : pkg.Items) {
-    if (!integer(Value(r, "ItemId")) || !Value(r, "ItemName") ||
-        !itemIds.insert(*Value(r, "ItemId")).second)
-      return refuse(bad + G("奖项缺少编号或名称，或编号重复"));
-  }
-
-  // Each entry: the manifest's own, the list, a preset of an item, a photo, or named media.
+  // Each entry: the manifest's own or a section's, or a section's folder.
   uint64_t total = 0;
   for (const std::string& n : names) {
     if (n == kManifestEntry) continue;
-    if (!n.empty() && n.back() == '/') {
-      if (n == "presets/" || n == "photos/" || n == "media/") continue;
-      return refuse(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(n));
-    }
-    std::string stem;
-    bool ok = false;
-    if (n == "list.txt") {
-      ok = pkg.ListEntry == n;
-    } else if (MediaName(n, "presets/", stem)) {
-      ok = n.substr(n.size() - 4) == ".txt" && itemIds.count(stem) > 0;
-    } else if (MediaName(n, "photos/", stem, false)) {
-      std::string id;
-      ok = text::IsValidUtf8(n) && photos::PictureId(text::Utf8ToGbk(n.substr(7)), id) &&
-           photos::IdNamesFile(id);
-    } else if (MediaName(n, "media/", stem)) {
-      ok = named.count(n) > 0;
-    }
+    const bool folder = !n.empty() && n.back() == '/';
+    const bool ok = std::any_of(Sections().begin(), Sections().end(), [&](const TSection* s) {
+      return folder ? s->Folder() == n : s->Owns(n, r);
+    });
+    if (folder && ok) continue;
     if (!ok) return refuse(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(n));
     TPackedFile file{n, {}};
     bool tooBig = false;
@@ -615,18 +997,13 @@ bool ReadEventPackage(std::string_view bytes, TEventPackage& pkg, std::string& e
     pkg.Files.push_back(std::move(file));
   }
   // Every file the manifest names is there.
-  for (const std::string& n : named) {
+  for (const std::string& n : r.Named) {
     if (std::none_of(pkg.Files.begin(), pkg.Files.end(),
                      [&](const TPackedFile& f) { return f.Entry == n; }))
       return refuse(G("活动包缺少文件：") + text::Utf8ToGbk(n));
   }
-  if (!pkg.ListEntry.empty()) {
-    const auto list = std::find_if(pkg.Files.begin(), pkg.Files.end(),
-                                   [&](const TPackedFile& f) { return f.Entry == pkg.ListEntry; });
-    const std::string_view b = list->Bytes;
-    if (b.substr(0, 5) != "BEGIN" || CandidatesIn(b) < 1)
-      return refuse(G("活动包中的名单不是抽奖名单文件"));
-  }
+  for (const TSection* s : Sections())
+    if (!s->Unpacked(pkg, why)) return refuse(why);
   return true;
 }
 
@@ -849,58 +1226,40 @@ bool InstallEventPackage(const TEventPackage& pkg, int32_t& taskId, std::string&
     fs::remove_all(paths::NativePath(staging), ec);  // left by an import that was killed
   }
   if (!files::MakeFolders(staging, why)) return fail(why);
-  const std::string mediaDir = paths::DataFileDir() + "MEDIA_" + sid + "/";
-  folders = {photos::PhotoDir(id), mediaDir};
-  std::vector<std::pair<std::string, std::string>> places;  // staged, final
-  std::map<std::string, std::string> finalOf;               // entry, final path
+  folders = {photos::PhotoDir(id), MediaDir(id)};
+  TPlaces places;
+  std::map<std::string, std::string> finalOf;  // entry, final path
   for (const TPackedFile& f : pkg.Files) {
     std::string target;
-    if (f.Entry == pkg.ListEntry) {
-      target = paths::DrawDataPath(id);
-    } else if (f.Entry.rfind("presets/", 0) == 0) {
-      target = paths::PresetFilePath(sid, f.Entry.substr(8, f.Entry.size() - 12));
-    } else if (f.Entry.rfind("photos/", 0) == 0) {
-      target = photos::PhotoDir(id) + text::Utf8ToGbk(f.Entry.substr(7));
-    } else {
-      target = mediaDir + f.Entry.substr(6);
-    }
+    if (std::none_of(Sections().begin(), Sections().end(),
+                     [&](const TSection* s) { return s->Target(f.Entry, pkg, id, target); }))
+      return fail(G("活动包中有不属于活动包的文件：") + text::Utf8ToGbk(f.Entry));
     const std::string staged = staging + Num(static_cast<int64_t>(places.size()));
     if (!files::WriteFileAtomic(staged, f.Bytes, why)) return fail(why);
     places.emplace_back(staged, target);
     finalOf[f.Entry] = target;
   }
-  if (!pkg.ListEntry.empty()) {
-    // The list's fingerprint, as an import leaves it.
-    const std::string staged = staging + "fingerprint";
-    std::string hex;
-    const auto list = std::find_if(places.begin(), places.end(), [&](const auto& p) {
-      return p.second == paths::DrawDataPath(id);
-    });
-    // The fingerprint the list's import left on the first machine, when the package has it.
-    if (list == places.end() ||
-        (pkg.ListFingerprint.empty() ? !Sha256File(list->first, hex, why)
-                                     : (hex = pkg.ListFingerprint, false)) ||
-        !files::WriteFileAtomic(staged, hex + "\r\n", why))
-      return fail(why);
-    places.emplace_back(staged, ListFingerprintPath(id));
-  }
+  for (const TSection* s : Sections())
+    if (!s->Stage(pkg, id, staging, places, why)) return fail(why);
 
-  auto pathOf = [&](const std::string& entry) {
-    return entry.empty() ? std::string() : finalOf[entry];
+  // Each path column gets its file's new place.
+  auto withPaths = [&](TRow row, bool perItem, size_t item) {
+    for (const TSection* s : Sections()) {
+      if (s->PathColumn().empty() || (s->Place() == TPlace::PerItem) != perItem) continue;
+      const std::string entry = s->EntryOf(pkg, item);
+      row = With(std::move(row), s->PathColumn(), entry.empty() ? std::string() : finalOf[entry]);
+    }
+    return row;
   };
   TRow task = With(pkg.Task, "TaskId", sid);
   if (Value(pkg.Task, "Rules")) task = With(task, "Rules", rulesText);
-  task = With(task, kDataColumn, pathOf(pkg.ListEntry));
-  task = With(task, kBackgroundColumn, pathOf(pkg.BackgroundEntry));
-  task = With(task, kMusicColumn, pathOf(pkg.MusicEntry));
-  if (!Insert("LuckTask", taskCols, task, why)) return fail(why);
+  if (!Insert("LuckTask", taskCols, withPaths(std::move(task), false, 0), why)) return fail(why);
   for (size_t i = 0; i < pkg.Items.size(); ++i) {
-    TRow item = With(pkg.Items[i], "TaskId", sid);
-    item = With(item, kPrizeColumn, pathOf(pkg.PrizeEntries[i]));
+    TRow item = withPaths(With(pkg.Items[i], "TaskId", sid), true, i);
     if (!Insert("TaskItem", itemCols, item, why)) return fail(why);
   }
-  // Always stored: a row left by a deleted task of the same id must not decide the look.
-  if (!config::SaveRollStyle(id, pkg.RollStyle, why)) return fail(why);
+  for (const TSection* s : Sections())
+    if (!s->Store(pkg, id, why)) return fail(why);
   for (const auto& [staged, target] : places)
     if (!moves.Move(staged, target, why)) return fail(why);
   if (!db::ExecRaw(c, "commit", why)) return fail(why);

@@ -575,3 +575,55 @@ TEST_F(EventPackage, TheRollStyleTravelsAndAnOlderPackageRollsNumbers) {
       Zip({{"event.txt", "Qarvo抽奖软件活动包\t3\nroll\tcube\n"}}), pkg, error));
   EXPECT_EQ(text::GbkToUtf8(error), "活动包的清单有误，第2行");
 }
+
+// A task with every part a package can carry writes exactly the package kept beside this test:
+// the same entries in the same order with the same bytes (the zip's own timestamps aside).
+TEST_F(EventPackage, ATaskWithEveryPartWritesTheKeptPackage) {
+  TaskDef last;
+  last.taskId = 1004;
+  last.items = {{G("特等奖"), 1, 1, ""}};
+  last.candidates = {"A01 " + G("张三")};
+  std::string error;
+  const std::vector<int> lastItems = BuildTask(m_dm, last);
+  fs::create_directories(paths::NativePath(paths::LuckFileDir()));
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1004, lastItems[0])),
+           "id name\r\nA01 " + G("张三") + "\r\n");
+  TTaskRules rules;
+  rules.ExcludeTasks = {1004};
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1001, rules, error)) << U(error);
+  ASSERT_TRUE(db::ExecRaw(m_dm.ADOConnection1,
+                          "update TaskItem set Rules='限 部门=市场部' where ItemName='一等奖'",
+                          error));
+  ASSERT_TRUE(config::SaveColumnChoices(
+      1001, {{"", TColumnShow::Shown}, {"", TColumnShow::Hidden}, {"", TColumnShow::Masked}},
+      error));
+  ASSERT_TRUE(config::SaveStageKeyTimes(1001, {500, 2500}, error));
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Sphere, error)) << error;
+  Export();
+
+  auto entries = [](const std::string& bytes) {
+    std::vector<std::pair<std::string, std::string>> out;
+    sheet::ZipArchive zip;
+    std::string why;
+    EXPECT_TRUE(zip.OpenBuffer(bytes, why)) << why;
+    for (const std::string& n : zip.Names()) {
+      std::string part;
+      EXPECT_TRUE(zip.ReadPart(n, part, why)) << why;
+      out.emplace_back(n, part);
+    }
+    return out;
+  };
+  const fs::path fixtures = fs::path(IMPORT_FIXTURES) / "../../package/fixtures";
+  auto written = entries(ReadAll(m_root.dir() / "night.zip"));
+  ASSERT_EQ(written.size(), 8u);
+  EXPECT_EQ(written.back().first, "event.txt");
+  EXPECT_TRUE(written.back().second.starts_with("Qarvo抽奖软件活动包\t3\nroll\tsphere\n"));
+  EXPECT_EQ(written, entries(ReadAll(fixtures / "every_part_sphere.zip")));
+
+  // Rolling numbers, the same task writes the version every reader takes.
+  ASSERT_TRUE(config::SaveRollStyle(1001, TRollStyle::Numbers, error)) << error;
+  Export();
+  written = entries(ReadAll(m_root.dir() / "night.zip"));
+  EXPECT_TRUE(written.back().second.starts_with("Qarvo抽奖软件活动包\t2\nfile\tlist\t"));
+  EXPECT_EQ(written, entries(ReadAll(fixtures / "every_part.zip")));
+}
