@@ -24,25 +24,6 @@ namespace {
 constexpr int kMaxRollLabels = 32;
 }  // namespace
 
-std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd) {
-  const std::string t = text::Trim(s);
-  if (hideBegin > hideEnd) return t;
-  // Whole characters: a Chinese character is masked by one X, never cut in half.
-  std::string out;
-  out.reserve(t.size());
-  int64_t position = 0;
-  for (size_t i = 0; i < t.size();) {
-    const size_t n = GbkCharLength(t, i);
-    ++position;
-    if (position >= hideBegin && position <= hideEnd)
-      out += 'X';
-    else
-      out.append(t, i, n);
-    i += n;
-  }
-  return out;
-}
-
 std::vector<std::string> RevealLayout(const std::vector<std::string>& ids) {
   std::vector<std::string> lines;
   std::string line;

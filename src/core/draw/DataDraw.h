@@ -23,10 +23,6 @@
 #include "core/draw/StageKeys.h"
 #include "core/text/Messages.h"
 
-// Masks the characters at 1-based positions hideBegin … hideEnd of the trimmed text, each
-// with one 'X'; a GBK character counts once, so none is ever split.
-std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
-
 // The reveal panel's lines for the ids of one batch: ids over 8 bytes on a line of their
 // own, others padded to 8 bytes, at most 26 bytes a line, each line trimmed.
 std::vector<std::string> RevealLayout(const std::vector<std::string>& ids);
