@@ -219,8 +219,8 @@ class TStage {
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
   int RollLabelCount() const;
   bool NumericIds() const { return m_e.Session().Task.IdType == TIdType::Numeric; }
-  // The widest line of the winners list, in the list's pixels.
-  int ListWidth() const { return m_e.WinnerList().Width(); }
+  // Bytes in the widest winner line of the list; the screen turns them into its pixels.
+  size_t ListWidestLine() const { return m_e.WinnerList().WidestLine(); }
 
   // The reveal of the winners at `places` (draw order): the one source of the live and the
   // resumed reveal.
