@@ -327,7 +327,9 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
 
   // 名单球: the sphere stands where the roll labels are and is told every frame.
-  if ((m_sphere = TSphereStage::ForTask(this, m_engine))) {
+  if ((m_sphere =
+           TSphereStage::ForTask(this, m_engine.Session(), m_engine.Columns().NameColumn()))) {
+    m_stage.CarrySphere();
     m_sphere->SetLandingMs(kLandingMs);
     m_design.Add(m_sphere->Widget(), kRevealRect);
   }

@@ -139,6 +139,35 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_EQ(*shown.status, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
 }
 
+TEST_F(Stage, TheFramesCarryWhoTheSphereShowsOnlyOnceAsked) {
+  BuildTwoItems();
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  const TStageFrame numbers = s.Open();
+  EXPECT_FALSE(numbers.sphere);  // a task that rolls numbers pays nothing for it
+  s.CarrySphere();
+  const TStageFrame start = s.Enter();
+  ASSERT_TRUE(start.sphere);
+  EXPECT_EQ(start.sphere->Members(), (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  const TStageFrame roll = s.Select();
+  ASSERT_EQ(e.Session().Winners.size(), 2u);
+  const std::vector<int32_t> winners{e.Session().Winners[0].CandidateIndex,
+                                     e.Session().Winners[1].CandidateIndex};
+  EXPECT_EQ(roll.sphereWinners, winners);
+  const TStageFrame land = s.Enter();
+  EXPECT_EQ(land.sphereWinners, winners);
+  const TStageFrame reveal = s.LandingOver();
+  EXPECT_EQ(reveal.step, TStageStep::Reveals);
+  ASSERT_TRUE(reveal.sphere);  // 二等奖 is next: all but the two winners
+  EXPECT_EQ(reveal.sphere->Count(), 8u);
+  EXPECT_FALSE(reveal.sphere->Contains(winners[0]));
+  EXPECT_FALSE(reveal.sphere->Contains(winners[1]));
+  const TStageFrame last = Batch(s);
+  EXPECT_TRUE(last.finished);
+  EXPECT_FALSE(last.sphere);  // the sphere goes with the draw's end
+}
+
 TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   BuildTwoItems();
   TDataDraw e(m_session, m_rng, 31u);
