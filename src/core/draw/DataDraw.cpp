@@ -24,51 +24,6 @@ namespace {
 constexpr int kMaxRollLabels = 32;
 }  // namespace
 
-std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd) {
-  const std::string t = text::Trim(s);
-  if (hideBegin > hideEnd) return t;
-  // Whole characters: a Chinese character is masked by one X, never cut in half.
-  std::string out;
-  out.reserve(t.size());
-  int64_t position = 0;
-  for (size_t i = 0; i < t.size();) {
-    const size_t n = GbkCharLength(t, i);
-    ++position;
-    if (position >= hideBegin && position <= hideEnd)
-      out += 'X';
-    else
-      out.append(t, i, n);
-    i += n;
-  }
-  return out;
-}
-
-std::vector<std::string> RevealLayout(const std::vector<std::string>& ids) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (const std::string& raw : ids) {
-    const std::string id = text::Trim(raw);
-    if (id.size() > 8) {
-      std::string t = text::Trim(line);
-      if (!t.empty()) lines.push_back(std::move(t));
-      lines.push_back(id);
-      line.clear();
-      continue;
-    }
-    const std::string extended = id + text::RepeatText(" ", 8 - static_cast<int>(id.size()));
-    const std::string previous = line;
-    line += extended;
-    if (line.size() > 26) {
-      lines.push_back(text::Trim(previous));
-      line = extended;
-    }
-    line += ' ';
-  }
-  std::string t = text::Trim(line);
-  if (!t.empty()) lines.push_back(std::move(t));
-  return lines;
-}
-
 std::string_view CandidateId(std::string_view line) {
   const size_t blank = line.find(' ');
   return blank == std::string_view::npos ? line : line.substr(0, blank);
@@ -84,8 +39,7 @@ void TWinnerList::Add(std::string_view maskedLine, std::string_view itemName, in
   }
   m_places.resize(m_lines.size(), -1);
   m_places.push_back(place);
-  const int64_t w = static_cast<int64_t>(kCharWidth) * static_cast<int64_t>(t.size());
-  if (m_width < w) m_width = static_cast<int>(std::min<int64_t>(w, 1 << 20));
+  m_widest = std::max(m_widest, t.size());
   m_lines.push_back(std::move(t));
 }
 
@@ -362,7 +316,6 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
       // The replacement was eligible once its winner was absent.
       if (!m_run.pool.MayReplace(a.Replacement, a.Absent, a.ItemId)) return false;
       MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
-      m_run.lastReveal = RevealLayout(IdsOf({a.Replacement}));
       m_run.lastReplaced = static_cast<size_t>(a.Place);
     }
     return true;
@@ -383,7 +336,6 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     }
     if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
     if (b.Closed) m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
-    m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
     m_run.lastReplaced.reset();
     m_run.state = State::Rolling;
     end = Advance();
@@ -571,9 +523,8 @@ std::vector<std::string> TDataDraw::RevealBatch() {
     Journal(FormatJournalAbsence(record));
     MarkAbsent(replace.place, replace.pick);
     m_run.revealed = true;
-    m_run.lastReveal = RevealLayout(IdsOf({replace.pick}));
     m_run.lastReplaced = replace.place;
-    return m_run.lastReveal;
+    return IdsOf({replace.pick});
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   TJournalBatch record;
@@ -586,9 +537,8 @@ std::vector<std::string> TDataDraw::RevealBatch() {
   record.Winners = m_run.lastBatch.picks;
   Journal(FormatJournalBatch(record));
   m_run.revealed = true;
-  m_run.lastReveal = RevealLayout(IdsOf(m_run.lastBatch.picks));
   m_run.lastReplaced.reset();
-  return m_run.lastReveal;
+  return IdsOf(m_run.lastBatch.picks);
 }
 
 std::string TDataDraw::JournalFile() const {

@@ -23,36 +23,26 @@
 #include "core/draw/StageKeys.h"
 #include "core/text/Messages.h"
 
-// Masks the characters at 1-based positions hideBegin … hideEnd of the trimmed text, each
-// with one 'X'; a GBK character counts once, so none is ever split.
-std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
-
-// The reveal panel's lines for the ids of one batch: ids over 8 bytes on a line of their
-// own, others padded to 8 bytes, at most 26 bytes a line, each line trimmed.
-std::vector<std::string> RevealLayout(const std::vector<std::string>& ids);
-
 // The candidate id of a candidate line: the text before its first blank.
 std::string_view CandidateId(std::string_view line);
 
 // The scrolling list of winners, with a caption before the first winner of each prize item.
 class TWinnerList {
  public:
-  static constexpr int kCharWidth = 21;  // pixels per byte of a line
-
-  explicit TWinnerList(int initialWidth = 423) : m_width(initialWidth) {}
   // Adds an already masked line under its prize item's caption; `place` is the winner's
   // place in draw order, -1 for a line that names no winner now (an absent one).
   void Add(std::string_view maskedLine, std::string_view itemName, int32_t place = -1);
   const std::vector<std::string>& Lines() const { return m_lines; }
   // The winner's place a line shows, or -1 (captions, blank lines, absent winners).
   int32_t PlaceAt(size_t line) const { return line < m_places.size() ? m_places[line] : -1; }
-  int Width() const { return m_width; }
+  // Bytes in the longest line added (captions not counted); the screen sizes the list by it.
+  size_t WidestLine() const { return m_widest; }
 
  private:
   std::vector<std::string> m_lines;
   std::vector<int32_t> m_places;
   std::string m_lastItemName;
-  int m_width;
+  size_t m_widest = 0;
 };
 
 class TDataDraw {
@@ -107,7 +97,7 @@ class TDataDraw {
   // once it is revealed.
   std::vector<std::string> BatchIds() const;
   // Enter while rolling: the batch goes into the journal, flushed to disk, and then the
-  // reveal panel's lines for the batch, unmasked. Empty once the batch is revealed.
+  // batch's ids, unmasked. Empty once the batch is revealed.
   std::vector<std::string> RevealBatch();
   // After the reveal: counts the batch, moves on to the next item, and on the last one
   // writes the winner files once (the previous ones move to the history). After a
@@ -216,8 +206,7 @@ class TDataDraw {
     State state = State::Ready;
     int32_t curItem = 0;
     TWinnerList list;
-    Batch lastBatch;  // the running batch, or the last one
-    std::vector<std::string> lastReveal;
+    Batch lastBatch;                     // the running batch, or the last one
     std::optional<size_t> lastReplaced;  // the last reveal was this place's replacement
     bool revealed = false;               // the running batch is in the journal
     int32_t rolls = 0;                   // roll ticks of the running batch

@@ -78,6 +78,7 @@ TStageFrame TStage::Ready(TStageFrame f) {
   f.taken = true;
   f.status = ReadyText();
   f.proof = ProofText();
+  SphereNow(f);
   f.audience = AudienceText();
   f.prizeChanged = true;
   f.prizeItem = 0;
@@ -232,6 +233,8 @@ TStageFrame TStage::Start() {
   // The last batch stood beside its own prize until now: the item drawn next takes the line.
   ShowPrizeOf(f,
               std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1));
+  // Who may win this batch, before its winners are picked.
+  SphereNow(f);
   return f;
 }
 
@@ -408,6 +411,11 @@ TStageFrame TStage::Replace(size_t place) {
   m_prizeShown = f.prizeItem;
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
+  if (m_sphere) {
+    const TLuckId& absent = m_e.Session().Winners[place];
+    f.sphere.emplace().FillReplacement(m_e.Pool(), absent.CandidateIndex, absent.ItemId,
+                                       m_e.Session().CandidateLines.size());
+  }
   return f;
 }
 
@@ -428,6 +436,8 @@ TStageFrame TStage::Select() {
   f.status = drawtext::Rolling();
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
+  // The batch is picked: the sphere makes its cards while it rolls.
+  SphereWinners(f, m_e.LastBatchPlaces());
   return f;
 }
 
@@ -449,6 +459,10 @@ TStageFrame TStage::StopRoll() {
   f.replacement = m_e.LastReplacedPlace().has_value();
   f.rollTexts = std::move(landing);
   f.reveal = RevealOf(RevealedPlaces());  // laid out while the roll rests
+  if (const std::optional<size_t> replaced = m_e.LastReplacedPlace())
+    SphereWinners(f, {*replaced});
+  else
+    SphereWinners(f, m_e.LastBatchPlaces());
   return f;
 }
 
@@ -472,6 +486,7 @@ TStageFrame TStage::Reveal() {
   m_phase = Standing();
   m_shownAt = m_clock();
   RevealList(f);
+  if (!f.finished) SphereNow(f);
   // What there is to tell comes after the winners are in sight.
   const std::string journalError = m_e.TakeJournalError();
   if (!journalError.empty()) f.messages.push_back({MessageKind::Error, journalError});
@@ -562,11 +577,27 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   f.hint = HintText();
   f.finished = m_e.state() == TDataDraw::State::Finished;
   RevealList(f);
+  if (!f.finished) SphereNow(f);
   if (end.finished) {
     TellFinish(f, end);
     f.startSummaryTimer = true;
   }
   return f;
+}
+
+void TStage::SphereNow(TStageFrame& f) const {
+  if (!m_sphere) return;
+  TSpherePopulation& p = f.sphere.emplace();
+  const int32_t index = m_e.CurItemIndex();
+  if (index >= 0 && static_cast<size_t>(index) < m_e.Session().Items.size())
+    p.Fill(m_e.Pool(), m_e.Session().Items[static_cast<size_t>(index)].ItemId,
+           m_e.Session().CandidateLines.size());
+}
+
+void TStage::SphereWinners(TStageFrame& f, const std::vector<size_t>& places) const {
+  if (!m_sphere) return;
+  for (size_t place : places)
+    f.sphereWinners.push_back(m_e.Session().Winners[place].CandidateIndex);
 }
 
 void TStage::RevealList(TStageFrame& f) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/SpherePopulation.h"
 #include "core/draw/StageColumns.h"
 #include "core/draw/StageKeys.h"
 #include "core/draw/StageObserver.h"
@@ -134,6 +135,11 @@ struct TStageFrame {
   bool stopSummaryTimer = false;
   // The frame ended a landing early: the input it answered goes on with Follow().
   bool follows = false;
+  // For the sphere of the roll, when the stage carries it: who may win now (with Opens,
+  // Starts, a replacement's Rolls, and Reveals and Resumes that do not finish the draw), and
+  // the winners who leave it (with a batch's Rolls, and Lands).
+  std::optional<TSpherePopulation> sphere;
+  std::vector<int32_t> sphereWinners;
 };
 
 class TStage {
@@ -152,6 +158,9 @@ class TStage {
   // the resumed one) follows; what the rules leave short is told once.
   TStageFrame Open();
   const TLuckTask& Task() const { return m_e.Session().Task; }
+
+  // The frames carry the sphere's population from now on (the task rolls a sphere).
+  void CarrySphere() { m_sphere = true; }
 
   TStagePhase Phase() const { return m_phase; }
   // The question waiting for its answer, None when none.
@@ -219,8 +228,8 @@ class TStage {
   // Number of roll labels: one per id byte for numeric ids, one otherwise.
   int RollLabelCount() const;
   bool NumericIds() const { return m_e.Session().Task.IdType == TIdType::Numeric; }
-  // The widest line of the winners list, in the list's pixels.
-  int ListWidth() const { return m_e.WinnerList().Width(); }
+  // Bytes in the widest winner line of the list; the screen turns them into its pixels.
+  size_t ListWidestLine() const { return m_e.WinnerList().WidestLine(); }
 
   // The reveal of the winners at `places` (draw order): the one source of the live and the
   // resumed reveal.
@@ -276,6 +285,10 @@ class TStage {
   // A stop key now falls within the minimum roll.
   bool RollTooShort() const;
   TStageFrame Reveal();
+  // The sphere's population for the item drawn now, when the frames carry it.
+  void SphereNow(TStageFrame& f) const;
+  // The candidates of the winners at `places`, when the frames carry the sphere.
+  void SphereWinners(TStageFrame& f, const std::vector<size_t>& places) const;
   TStageFrame OpenChoice();
   TStageFrame EndChoice();
   TStageFrame ChoiceFrame();
@@ -319,6 +332,7 @@ class TStage {
   size_t m_askPlace = 0;  // the absent winner asked about
   size_t m_choice = 0;
   bool m_celebrate = false;
+  bool m_sphere = false;      // the frames carry the sphere's population
   bool m_summaryDue = false;  // the end of the draw has been told
   std::string m_exhausted;
   std::string m_skipped;

@@ -1,6 +1,5 @@
 #include "core/draw/StageColumns.h"
 
-#include "core/draw/DataDraw.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
 
@@ -31,6 +30,25 @@ void Join(std::string& to, std::string_view field) {
 }
 
 }  // namespace
+
+std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd) {
+  const std::string t = text::Trim(s);
+  if (hideBegin > hideEnd) return t;
+  // Whole characters: a Chinese character is masked by one X, never cut in half.
+  std::string out;
+  out.reserve(t.size());
+  int64_t position = 0;
+  for (size_t i = 0; i < t.size();) {
+    const size_t n = GbkCharLength(t, i);
+    ++position;
+    if (position >= hideBegin && position <= hideEnd)
+      out += 'X';
+    else
+      out.append(t, i, n);
+    i += n;
+  }
+  return out;
+}
 
 std::vector<TColumnShow> ParseColumnShows(std::string_view stored) {
   std::vector<TColumnShow> shows;

@@ -11,6 +11,10 @@
 
 #include "core/draw/StageText.h"
 
+// Masks the characters at 1-based positions hideBegin … hideEnd of the trimmed text, each
+// with one 'X'; a GBK character counts once, so none is ever split.
+std::string MaskId(std::string_view s, int32_t hideBegin, int32_t hideEnd);
+
 enum class TColumnShow { Shown, Masked, Hidden };
 
 // The stored choice (LuckTask.StageColumns): one letter per column of the title line, in

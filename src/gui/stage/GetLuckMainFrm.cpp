@@ -64,6 +64,8 @@ constexpr int kListZoneTop = 500;
 constexpr int kListZoneBottom = 716;
 constexpr int kListMinWidth = 428;
 constexpr int kListMaxWidth = 944;
+constexpr int64_t kListByteWidth = 21;    // design pixels per byte of a winner line
+constexpr int64_t kListLinesWidth = 423;  // the lines' width however short they are
 const QSize kPictureSize(210, 196);
 constexpr int kButtonsLeft = 744;
 constexpr int kButtonsTop = 148;
@@ -325,7 +327,9 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
 
   // 名单球: the sphere stands where the roll labels are and is told every frame.
-  if ((m_sphere = TSphereStage::ForTask(this, m_engine))) {
+  if ((m_sphere =
+           TSphereStage::ForTask(this, m_engine.Session(), m_engine.Columns().NameColumn()))) {
+    m_stage.CarrySphere();
     m_sphere->SetLandingMs(kLandingMs);
     m_design.Add(m_sphere->Widget(), kRevealRect);
   }
@@ -1069,7 +1073,9 @@ void TGetLuckMainForm::LayoutPanels() {
   const bool picture = !m_prizePicture.isNull() && IMGet->isVisibleTo(this);
   const int gap = 24;
   const int room = kListMaxWidth - (picture ? kPictureSize.width() + gap : 0);
-  const int width = std::clamp(m_stage.ListWidth() + 24, kListMinWidth, room);
+  const int64_t lines =
+      std::max(kListLinesWidth, kListByteWidth * static_cast<int64_t>(m_stage.ListWidestLine()));
+  const int width = static_cast<int>(std::clamp<int64_t>(lines + 24, kListMinWidth, room));
   const int group = width + (picture ? gap + kPictureSize.width() : 0);
   const int left = (kDesign.width() - group) / 2;
   m_listRows = (kListZoneBottom - kListZoneTop - 12) / kListLine;

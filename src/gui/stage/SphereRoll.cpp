@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "core/config/TaskRollStyle.h"
-#include "core/draw/DataDraw.h"
+#include "core/draw/DrawSession.h"
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
@@ -825,34 +825,23 @@ void TSphereRoll::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------------------------------
 
-std::unique_ptr<TSphereStage> TSphereStage::ForTask(QWidget* screen, const TDataDraw& engine) {
+std::unique_ptr<TSphereStage> TSphereStage::ForTask(QWidget* screen, const TDrawSession& session,
+                                                    int nameColumn) {
   TRollStyle style = TRollStyle::Numbers;
   std::string ignored;  // a style that cannot be read rolls numbers, as every task did
-  if (!config::LoadRollStyle(engine.Session().Task.TaskId, style, ignored) ||
-      style != TRollStyle::Sphere)
+  if (!config::LoadRollStyle(session.Task.TaskId, style, ignored) || style != TRollStyle::Sphere)
     return nullptr;
-  return std::make_unique<TSphereStage>(screen, engine);
+  return std::make_unique<TSphereStage>(screen, session, nameColumn);
 }
 
-TSphereStage::TSphereStage(QWidget* screen, const TDataDraw& engine)
-    : m_e(engine),
-      m_roll(new TSphereRoll(screen, engine.Session().CandidateLines, engine.Columns().NameColumn(),
-                             engine.Session().Task.IdType == TIdType::Numeric,
-                             engine.Session().Task.TaskId)) {
+TSphereStage::TSphereStage(QWidget* screen, const TDrawSession& session, int nameColumn)
+    : m_roll(new TSphereRoll(screen, session.CandidateLines, nameColumn,
+                             session.Task.IdType == TIdType::Numeric, session.Task.TaskId)) {
   m_roll->hide();
 }
 
-void TSphereStage::Fill() {
-  TSpherePopulation p;
-  const int32_t index = m_e.CurItemIndex();
-  if (index >= 0 && static_cast<size_t>(index) < m_e.Session().Items.size())
-    p.Fill(m_e.Pool(), m_e.Session().Items[static_cast<size_t>(index)].ItemId,
-           m_e.Session().CandidateLines.size());
-  m_roll->SetPopulation(p);
-}
-
-void TSphereStage::Rest(bool turning) {
-  Fill();
+void TSphereStage::Rest(const TStageFrame& f, bool turning) {
+  if (f.sphere) m_roll->SetPopulation(*f.sphere);
   // Nobody left to win: the band is the reveal's and the summary's alone.
   if (m_roll->Population().Count() == 0) {
     m_roll->Stand();
@@ -875,45 +864,28 @@ void TSphereStage::Roll() {
   m_roll->Roll();
 }
 
+// The stage's frames carry who the sphere shows and who leaves it; the sphere reads no
+// engine.
 void TSphereStage::Apply(const TStageFrame& f) {
   switch (f.step) {
     case TStageStep::Opens:
-      Rest(true);
-      break;
-    case TStageStep::Asks:
-      m_absentPlace = f.place;
+      Rest(f, true);
       break;
     case TStageStep::Starts:
-      // Who may win this batch, before its winners are picked.
-      Fill();
+      if (f.sphere) m_roll->SetPopulation(*f.sphere);
       Roll();
       break;
     case TStageStep::Rolls:
-      if (f.replacement && m_absentPlace < m_e.Session().Winners.size()) {
-        const TLuckId& w = m_e.Session().Winners[m_absentPlace];
-        TSpherePopulation p;
-        p.FillReplacement(m_e.Pool(), w.CandidateIndex, w.ItemId,
-                          m_e.Session().CandidateLines.size());
-        m_roll->SetPopulation(p);
+      if (f.replacement) {
+        if (f.sphere) m_roll->SetPopulation(*f.sphere);
       } else {
-        // The batch is picked: its cards are made while it rolls.
-        std::vector<int32_t> winners;
-        for (size_t place : m_e.LastBatchPlaces())
-          winners.push_back(m_e.Session().Winners[place].CandidateIndex);
-        m_roll->Prepare(winners);
+        m_roll->Prepare(f.sphereWinners);  // its cards are made while it rolls
       }
       Roll();
       break;
-    case TStageStep::Lands: {
-      std::vector<int32_t> winners;
-      if (f.replacement && m_absentPlace < m_e.Session().Winners.size())
-        winners.push_back(m_e.Session().Winners[m_absentPlace].CandidateIndex);
-      else
-        for (size_t place : m_e.LastBatchPlaces())
-          winners.push_back(m_e.Session().Winners[place].CandidateIndex);
-      m_roll->FlyOut(winners, m_landingMs * 8 / 10);
+    case TStageStep::Lands:
+      m_roll->FlyOut(f.sphereWinners, m_landingMs * 8 / 10);
       break;
-    }
     case TStageStep::Reveals:
     case TStageStep::Resumes:
       // Between batches it stands still behind the reveal: no frame is drawn until the next.
@@ -921,7 +893,7 @@ void TSphereStage::Apply(const TStageFrame& f) {
         m_roll->Stand();
         m_roll->hide();
       } else {
-        Rest(false);
+        Rest(f, false);
       }
       break;
     case TStageStep::Summarises:

@@ -32,7 +32,6 @@
 #include "core/records/Records.h"
 
 class QTimer;
-class TDataDraw;
 
 // Darkens `area` of `img` (RGB32) as the back half of the sphere shows its cards.
 void DarkenForBack(QImage& img, const QRect& area);
@@ -239,9 +238,11 @@ class TSphereRoll : public QWidget {
 // from the engine's pool and moves as the frame says.
 class TSphereStage {
  public:
-  // The sphere for the engine's task, or null when the task rolls numbers.
-  static std::unique_ptr<TSphereStage> ForTask(QWidget* screen, const TDataDraw& engine);
-  TSphereStage(QWidget* screen, const TDataDraw& engine);
+  // The sphere for the session's task, or null when the task rolls numbers; `nameColumn`
+  // is the column of the candidate lines that holds the name.
+  static std::unique_ptr<TSphereStage> ForTask(QWidget* screen, const TDrawSession& session,
+                                               int nameColumn);
+  TSphereStage(QWidget* screen, const TDrawSession& session, int nameColumn);
   TSphereRoll* Widget() const { return m_roll; }
   // Applies what the frame means for the sphere; called before the screen applies it.
   void Apply(const TStageFrame& f);
@@ -249,12 +250,10 @@ class TSphereStage {
   void SetLandingMs(int ms) { m_landingMs = ms; }
 
  private:
-  void Fill();
-  // Faint behind the band's texts: turning slowly (the Ready screen) or still.
-  void Rest(bool turning);
+  // Faint behind the band's texts, showing the frame's population: turning slowly (the
+  // Ready screen) or still.
+  void Rest(const TStageFrame& f, bool turning);
   void Roll();
-  const TDataDraw& m_e;
   TSphereRoll* m_roll;
-  size_t m_absentPlace = SIZE_MAX;
   int m_landingMs = 900;
 };

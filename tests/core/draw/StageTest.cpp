@@ -2,6 +2,8 @@
 // and what the frames show.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -19,7 +21,8 @@ using text::G;
 
 namespace {
 
-// Ten candidates 13800000000, 13800000011, …; 一等奖 2 in one batch, 二等奖 2 in one batch.
+// The session, the engine, the stage and its clock. Build: ten candidates 13800000000,
+// 13800000011, …; BuildTwoItems: 一等奖 2 in one batch, 二等奖 2 in one batch.
 class Stage : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
@@ -38,6 +41,41 @@ class Stage : public ::testing::Test {
   }
   void BuildTwoItems() { Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}}); }
 
+  void BuildTimed(std::vector<ItemDef> items, int candidates = 10) {
+    TaskDef def;
+    def.items = std::move(items);
+    def.title = G("号码 姓名");
+    def.stageKeys = "";  // the program's defaults
+    for (int i = 0; i < candidates; ++i)
+      def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
+                               std::to_string(i));
+    BuildTask(m_dm, def);
+  }
+
+  // The engine of the built task, seeded with `seed` and set up, and its stage on the
+  // fixture's clock.
+  void Draw(uint32_t seed = 31u) {
+    m_stage.reset();
+    m_engine.emplace(m_session, m_rng, seed);
+    ASSERT_TRUE(SetUpDraw(*m_engine));
+    m_stage.emplace(*m_engine, Clock());
+  }
+  TDataDraw& E() { return *m_engine; }
+  TStage& S() { return *m_stage; }
+  // A stage of its own for the engine, as when the screen opens again.
+  void NewStage() { m_stage.emplace(*m_engine, Clock()); }
+  // The program stops: the stage and the engine go, what they wrote stays on disk.
+  void Stop() {
+    m_stage.reset();
+    m_engine.reset();
+  }
+
+  // The clock the test sets: the rules of time (a rest after the screen shows something new,
+  // a shortest roll) read it; tasks built with Build keep no time at all.
+  TStageClock Clock() {
+    return [this] { return m_now; };
+  }
+
   // The opening of a task with no earlier draw: the Ready screen at once.
   static void Open(TStage& s) { ASSERT_EQ(s.Open().step, TStageStep::Opens); }
 
@@ -49,11 +87,29 @@ class Stage : public ::testing::Test {
     return s.LandingOver();
   }
 
+  // Starts a batch at `at` and stops its roll once its minimum has passed; the landing is
+  // over 900 ms later. The frame of the reveal.
+  TStageFrame TimedBatch(TStage& s, int64_t at) {
+    m_now = at;
+    EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+    m_now += 1500;
+    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+    m_now += 900;
+    return s.LandingOver();
+  }
+
   TempRoot m_root;
   TTombolixDataModule m_dm;
   TRandom m_rng;
   TDrawSession m_session;
+  std::optional<TDataDraw> m_engine;
+  std::optional<TStage> m_stage;  // declared after the engine: it goes first
+  int64_t m_now = 100000;
 };
+
+// The rules of time, with the task's own key times.
+using StageTime = Stage;
 
 std::string Id(const TLuckId& w) { return std::string(CandidateId(w.CandidateLine)); }
 
@@ -94,62 +150,85 @@ TEST(StageRules, AListCaptionEndsInAFullWidthColon) {
 
 TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  EXPECT_EQ(s.Phase(), TStagePhase::Opening);
-  Open(s);
-  EXPECT_EQ(s.Phase(), TStagePhase::Ready);
-  const TStageFrame start = s.Enter();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  EXPECT_EQ(S().Phase(), TStagePhase::Opening);
+  Open(S());
+  EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  const TStageFrame start = S().Enter();
   EXPECT_EQ(start.step, TStageStep::Starts);
   EXPECT_EQ(*start.status, drawtext::Selecting());
-  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
-  EXPECT_EQ(s.Enter().step, TStageStep::None);  // the winners are being fixed
-  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
-  const TStageFrame roll = s.Select();
-  EXPECT_EQ(s.Phase(), TStagePhase::Rolling);
+  EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);  // the winners are being fixed
+  EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
+  const TStageFrame roll = S().Select();
+  EXPECT_EQ(S().Phase(), TStagePhase::Rolling);
   EXPECT_EQ(*roll.status, drawtext::Rolling());
   ASSERT_TRUE(roll.rollTexts);
   EXPECT_EQ(roll.rollTexts->size(), 11u);  // a label per digit
   // A card click while rolling asks nothing.
-  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
-  const TStageFrame land = s.Enter();
+  EXPECT_EQ(S().CardClicked(0).step, TStageStep::None);
+  const TStageFrame land = S().Enter();
   EXPECT_EQ(land.step, TStageStep::Lands);
-  EXPECT_EQ(s.Phase(), TStagePhase::Landing);
-  ASSERT_EQ(e.Session().Winners.size(), 2u);
-  EXPECT_EQ(*land.rollTexts, e.RollTexts(Id(e.Session().Winners[0])));  // the first winner
-  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);                   // not in sight yet
-  const TStageFrame shown = s.LandingOver();
+  EXPECT_EQ(S().Phase(), TStagePhase::Landing);
+  ASSERT_EQ(E().Session().Winners.size(), 2u);
+  EXPECT_EQ(*land.rollTexts, E().RollTexts(Id(E().Session().Winners[0])));  // the first winner
+  EXPECT_EQ(S().CardClicked(0).step, TStageStep::None);                     // not in sight yet
+  const TStageFrame shown = S().LandingOver();
   EXPECT_EQ(shown.step, TStageStep::Reveals);
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   ASSERT_TRUE(shown.reveal);
   ASSERT_EQ(shown.reveal->cards.size(), 2u);
   EXPECT_TRUE(shown.reveal->lines.empty());
-  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Session().Winners[0]));
-  EXPECT_EQ(shown.reveal->cards[1].id, Id(e.Session().Winners[1]));
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(E().Session().Winners[0]));
+  EXPECT_EQ(shown.reveal->cards[1].id, Id(E().Session().Winners[1]));
   EXPECT_EQ(shown.reveal->cards[1].name.substr(0, 4), G("员工"));
   EXPECT_FALSE(shown.celebrate);  // two of the first of two items
   EXPECT_FALSE(shown.finished);
   // The two 一等奖 winners stand beside their own prize, not the next one's.
   EXPECT_FALSE(shown.prizeChanged);
-  EXPECT_EQ(s.PrizeShown(), 0);
+  EXPECT_EQ(S().PrizeShown(), 0);
   EXPECT_TRUE(shown.messages.empty());
   EXPECT_FALSE(shown.startSummaryTimer);
   EXPECT_EQ(*shown.hint, G("缺席按Q"));
   EXPECT_EQ(*shown.status, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
 }
 
+TEST_F(Stage, TheFramesCarryWhoTheSphereShowsOnlyOnceAsked) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  const TStageFrame numbers = S().Open();
+  EXPECT_FALSE(numbers.sphere);  // a task that rolls numbers pays nothing for it
+  S().CarrySphere();
+  const TStageFrame start = S().Enter();
+  ASSERT_TRUE(start.sphere);
+  EXPECT_EQ(start.sphere->Members(), (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  const TStageFrame roll = S().Select();
+  ASSERT_EQ(E().Session().Winners.size(), 2u);
+  const std::vector<int32_t> winners{E().Session().Winners[0].CandidateIndex,
+                                     E().Session().Winners[1].CandidateIndex};
+  EXPECT_EQ(roll.sphereWinners, winners);
+  const TStageFrame land = S().Enter();
+  EXPECT_EQ(land.sphereWinners, winners);
+  const TStageFrame reveal = S().LandingOver();
+  EXPECT_EQ(reveal.step, TStageStep::Reveals);
+  ASSERT_TRUE(reveal.sphere);  // 二等奖 is next: all but the two winners
+  EXPECT_EQ(reveal.sphere->Count(), 8u);
+  EXPECT_FALSE(reveal.sphere->Contains(winners[0]));
+  EXPECT_FALSE(reveal.sphere->Contains(winners[1]));
+  const TStageFrame last = Batch(S());
+  EXPECT_TRUE(last.finished);
+  EXPECT_FALSE(last.sphere);  // the sphere goes with the draw's end
+}
+
 TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);
-  s.Enter();
-  s.Select();
-  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
-  const TStageFrame last = s.Enter();  // during the landing
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  S().Enter();
+  S().Select();
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+  const TStageFrame last = S().Enter();  // during the landing
   EXPECT_EQ(last.step, TStageStep::Reveals);
   EXPECT_FALSE(last.follows);  // the grand prize's moment is seen first
   EXPECT_TRUE(last.finished);
@@ -158,215 +237,203 @@ TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   EXPECT_TRUE(last.celebrate);  // the grand prize
   EXPECT_TRUE(last.messages.empty());
   EXPECT_FALSE(last.startSummaryTimer);
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_TRUE(s.GrandMoment());
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_TRUE(S().GrandMoment());
   // The next key tells the end.
-  const TStageFrame end = s.Enter();
+  const TStageFrame end = S().Enter();
   EXPECT_EQ(end.step, TStageStep::Ends);
   ASSERT_EQ(end.messages.size(), 1u);
   EXPECT_EQ(end.messages[0].kind, MessageKind::Information);
   EXPECT_EQ(end.messages[0].text, G("所有奖项已经全部抽取完毕"));
   EXPECT_TRUE(end.startSummaryTimer);
-  EXPECT_FALSE(s.GrandMoment());
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_EQ(s.Enter().step, TStageStep::None);  // nothing is left to draw
+  EXPECT_FALSE(S().GrandMoment());
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);  // nothing is left to draw
   // A landing timer that fires late starts the summary's again, once it is due.
-  EXPECT_TRUE(s.LandingOver().startSummaryTimer);
-  const TStageFrame summary = s.SummaryTime();
+  EXPECT_TRUE(S().LandingOver().startSummaryTimer);
+  const TStageFrame summary = S().SummaryTime();
   EXPECT_EQ(summary.step, TStageStep::Summarises);
   EXPECT_TRUE(summary.hintShown);
-  EXPECT_EQ(s.Phase(), TStagePhase::Summary);
-  EXPECT_FALSE(s.LandingOver().startSummaryTimer);
+  EXPECT_EQ(S().Phase(), TStagePhase::Summary);
+  EXPECT_FALSE(S().LandingOver().startSummaryTimer);
 }
 
 TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  s.Enter();
-  s.Select();
-  s.Enter();
-  const TStageFrame shown = s.Enter();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  S().Enter();
+  S().Select();
+  S().Enter();
+  const TStageFrame shown = S().Enter();
   ASSERT_EQ(shown.step, TStageStep::Reveals);
   ASSERT_TRUE(shown.follows);
-  EXPECT_EQ(s.Follow().step, TStageStep::Starts);
-  EXPECT_EQ(s.Phase(), TStagePhase::Selecting);
+  EXPECT_EQ(S().Follow().step, TStageStep::Starts);
+  EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
 }
 
 TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);
-  const TStageFrame ask = s.CardClicked(1);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  const TStageFrame ask = S().CardClicked(1);
   EXPECT_EQ(ask.step, TStageStep::Asks);
   EXPECT_EQ(ask.place, 1u);
-  EXPECT_EQ(ask.question, G("[一等奖]中奖者") + e.Session().Winners[1].CandidateLine.substr(12) +
-                              G("（") + Id(e.Session().Winners[1]) +
+  EXPECT_EQ(ask.question, G("[一等奖]中奖者") + E().Session().Winners[1].CandidateLine.substr(12) +
+                              G("（") + Id(E().Session().Winners[1]) +
                               G("）暂未到场,是否为该奖项抽取一名替补?"));
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
-  EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
-  EXPECT_EQ(s.CardClicked(2).step, TStageStep::None);  // no third card
-  EXPECT_EQ(s.CardClicked(-1).step, TStageStep::None);
-  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);  // No keeps everyone
-  EXPECT_TRUE(e.Session().Absences.empty());
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(E().state(), TDataDraw::State::BetweenBatches);
+  EXPECT_EQ(S().CardClicked(2).step, TStageStep::None);  // no third card
+  EXPECT_EQ(S().CardClicked(-1).step, TStageStep::None);
+  EXPECT_EQ(S().Answer(TStageAnswer::No).step, TStageStep::None);  // No keeps everyone
+  EXPECT_TRUE(E().Session().Absences.empty());
 
-  const std::string absent = e.Session().Winners[1].CandidateLine;
-  EXPECT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::None);  // nothing is asked now
-  ASSERT_EQ(s.CardClicked(1).asks, TStageQuestion::Absent);
-  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
+  const std::string absent = E().Session().Winners[1].CandidateLine;
+  EXPECT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::None);  // nothing is asked now
+  ASSERT_EQ(S().CardClicked(1).asks, TStageQuestion::Absent);
+  const TStageFrame roll = S().Answer(TStageAnswer::Yes);
   EXPECT_EQ(roll.step, TStageStep::Rolls);
   EXPECT_TRUE(roll.replacement);
   EXPECT_TRUE(roll.stopSummaryTimer);
-  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
-  EXPECT_EQ(s.CardClicked(0).step, TStageStep::None);
-  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
-  const TStageFrame shown = s.LandingOver();
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(S().CardClicked(0).step, TStageStep::None);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
+  const TStageFrame shown = S().LandingOver();
   EXPECT_TRUE(shown.replacement);
   EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
-  EXPECT_EQ(shown.reveal->cards[0].id, Id(e.Session().Winners[1]));
-  EXPECT_NE(e.Session().Winners[1].CandidateLine, absent);
+  EXPECT_EQ(shown.reveal->cards[0].id, Id(E().Session().Winners[1]));
+  EXPECT_NE(E().Session().Winners[1].CandidateLine, absent);
   // The cards show the replacement alone: the card and the number key 1 name it.
-  EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
-  EXPECT_EQ(s.CardClicked(0).place, 1u);
-  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // the question waits
-  s.Answer(TStageAnswer::No);
-  EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // no second card
+  EXPECT_EQ(S().RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(S().CardClicked(0).place, 1u);
+  EXPECT_EQ(S().CardClicked(1).step, TStageStep::None);  // the question waits
+  S().Answer(TStageAnswer::No);
+  EXPECT_EQ(S().CardClicked(1).step, TStageStep::None);  // no second card
 
   // On the finished screen a card still asks; the next batch brings the batch's cards back.
-  s.Enter();
-  s.Select();
-  s.Enter();
-  s.LandingOver();
-  ASSERT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_EQ(s.RevealedPlaces(), (std::vector<size_t>{2, 3}));
-  const TStageFrame again = s.CardClicked(0);
+  S().Enter();
+  S().Select();
+  S().Enter();
+  S().LandingOver();
+  ASSERT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_EQ(S().RevealedPlaces(), (std::vector<size_t>{2, 3}));
+  const TStageFrame again = S().CardClicked(0);
   EXPECT_EQ(again.step, TStageStep::Asks);
   EXPECT_EQ(again.place, 2u);
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
 }
 
 TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  EXPECT_FALSE(s.Key(TStageKey::Q).taken);  // nobody to mark yet
-  Batch(s);
-  Batch(s);  // places 2 and 3: 二等奖
-  const TStageFrame open = s.Key(TStageKey::Q);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  EXPECT_FALSE(S().Key(TStageKey::Q).taken);  // nobody to mark yet
+  Batch(S());
+  Batch(S());  // places 2 and 3: 二等奖
+  const TStageFrame open = S().Key(TStageKey::Q);
   EXPECT_EQ(open.step, TStageStep::Chooses);
-  EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
-  EXPECT_EQ(s.Choice(), 2u);  // the batch's first
+  EXPECT_EQ(S().Phase(), TStagePhase::Choosing);
+  EXPECT_EQ(S().Choice(), 2u);  // the batch's first
   // Where the operator looks: its card, and its line under 二等奖's caption.
   EXPECT_EQ(open.chosenCard, std::optional<size_t>(0));
   EXPECT_EQ(open.chosenLine, std::optional<size_t>(5));
   // The winner by name and id ("员工5（13800000055）"), as the hall may read it.
-  const auto person = [&e](size_t p) {
-    const std::string& line = e.Session().Winners[p].CandidateLine;
+  const auto person = [this](size_t p) {
+    const std::string& line = E().Session().Winners[p].CandidateLine;
     return line.substr(12) + G("（") + line.substr(0, 11) + G("）");
   };
   EXPECT_EQ(*open.status,
             G("标记缺席:[二等奖]") + person(2) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-  const TStageFrame down = s.Key(TStageKey::Down);
-  EXPECT_EQ(s.Choice(), 3u);
+  const TStageFrame down = S().Key(TStageKey::Down);
+  EXPECT_EQ(S().Choice(), 3u);
   EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
   EXPECT_EQ(down.chosenLine, std::optional<size_t>(6));
-  s.Key(TStageKey::Down);
-  EXPECT_EQ(s.Choice(), 3u);  // the last winner
-  for (int i = 0; i < 4; ++i) s.Key(TStageKey::Up);
-  EXPECT_EQ(s.Choice(), 0u);  // the first winner of all
-  const TStageFrame left = s.Key(TStageKey::Left);
+  S().Key(TStageKey::Down);
+  EXPECT_EQ(S().Choice(), 3u);  // the last winner
+  for (int i = 0; i < 4; ++i) S().Key(TStageKey::Up);
+  EXPECT_EQ(S().Choice(), 0u);  // the first winner of all
+  const TStageFrame left = S().Key(TStageKey::Left);
   EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
   EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
   EXPECT_EQ(*left.status,
             G("标记缺席:[一等奖]") + person(0) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-  EXPECT_FALSE(s.Key(TStageKey::Other).taken);
+  EXPECT_FALSE(S().Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
-  const TStageFrame three = s.Key(TStageKey::Digit, 3);
+  const TStageFrame three = S().Key(TStageKey::Digit, 3);
   EXPECT_TRUE(three.taken);
   EXPECT_EQ(three.step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Choosing);
+  EXPECT_EQ(S().Phase(), TStagePhase::Choosing);
   // 2: the batch's second, asked at once; the choice is left.
-  const TStageFrame two = s.Key(TStageKey::Digit, 2);
+  const TStageFrame two = S().Key(TStageKey::Digit, 2);
   EXPECT_EQ(two.step, TStageStep::Asks);
   EXPECT_EQ(two.place, 3u);
   EXPECT_EQ(*two.status, G("所有奖项已经全部抽取完毕!"));
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  s.Answer(TStageAnswer::No);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  S().Answer(TStageAnswer::No);
   // Enter in the choice asks for the winner it stands on.
-  s.Key(TStageKey::Q);
-  s.Key(TStageKey::Down);
-  const TStageFrame enter = s.Enter();
+  S().Key(TStageKey::Q);
+  S().Key(TStageKey::Down);
+  const TStageFrame enter = S().Enter();
   EXPECT_EQ(enter.step, TStageStep::Asks);
   EXPECT_EQ(enter.place, 3u);
-  s.Answer(TStageAnswer::No);
+  S().Answer(TStageAnswer::No);
   // Esc and Q leave it.
-  s.Key(TStageKey::Q);
-  const TStageFrame esc = s.Key(TStageKey::Esc);
+  S().Key(TStageKey::Q);
+  const TStageFrame esc = S().Key(TStageKey::Esc);
   EXPECT_TRUE(esc.taken);
   EXPECT_EQ(*esc.status, G("所有奖项已经全部抽取完毕!"));
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  s.Key(TStageKey::Q);
-  EXPECT_EQ(s.Key(TStageKey::Q).step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  S().Key(TStageKey::Q);
+  EXPECT_EQ(S().Key(TStageKey::Q).step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
 }
 
 TEST_F(Stage, QDuringTheLandingShowsTheBatchAndOpensTheChoiceOnIt) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  s.Enter();
-  s.Select();
-  s.Enter();
-  const TStageFrame shown = s.Key(TStageKey::Q);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  S().Enter();
+  S().Select();
+  S().Enter();
+  const TStageFrame shown = S().Key(TStageKey::Q);
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   ASSERT_TRUE(shown.follows);
-  const TStageFrame open = s.Follow();
+  const TStageFrame open = S().Follow();
   EXPECT_EQ(open.step, TStageStep::Chooses);
-  EXPECT_EQ(s.Choice(), 0u);
+  EXPECT_EQ(S().Choice(), 0u);
 }
 
 TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  EXPECT_EQ(s.AudienceText(), G("现场号码（可选）：输入数字后按回车开始"));
-  EXPECT_EQ(*s.Key(TStageKey::Digit, 4).audience, G("现场号码：4    按回车开始"));
-  EXPECT_EQ(*s.Key(TStageKey::Digit, 0).audience, G("现场号码：40    按回车开始"));
-  s.Key(TStageKey::Backspace);
-  EXPECT_EQ(*s.Key(TStageKey::Backspace).audience, G("现场号码（可选）：输入数字后按回车开始"));
-  EXPECT_FALSE(s.Key(TStageKey::Backspace).taken);
-  Batch(s);
-  EXPECT_FALSE(s.Key(TStageKey::Digit, 4).taken);
-  EXPECT_EQ(e.AudienceNumber(), "");
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  EXPECT_EQ(S().AudienceText(), G("现场号码（可选）：输入数字后按回车开始"));
+  EXPECT_EQ(*S().Key(TStageKey::Digit, 4).audience, G("现场号码：4    按回车开始"));
+  EXPECT_EQ(*S().Key(TStageKey::Digit, 0).audience, G("现场号码：40    按回车开始"));
+  S().Key(TStageKey::Backspace);
+  EXPECT_EQ(*S().Key(TStageKey::Backspace).audience, G("现场号码（可选）：输入数字后按回车开始"));
+  EXPECT_FALSE(S().Key(TStageKey::Backspace).taken);
+  Batch(S());
+  EXPECT_FALSE(S().Key(TStageKey::Digit, 4).taken);
+  EXPECT_EQ(E().AudienceNumber(), "");
 }
 
 TEST_F(Stage, MoreThanSixShowTheirIdsAndNamesAndTheHintKeepsTheTasksText) {
   Build({{G("一等奖"), 8, 8, ""}}, 12, G("请到台前领奖!"));
-  TDataDraw e(m_session, m_rng, 5u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  EXPECT_EQ(s.HintText(), G("请到台前领奖！"));
-  const TStageFrame shown = Batch(s);
+  ASSERT_NO_FATAL_FAILURE(Draw(5u));
+  Open(S());
+  EXPECT_EQ(S().HintText(), G("请到台前领奖！"));
+  const TStageFrame shown = Batch(S());
   ASSERT_TRUE(shown.reveal);
   EXPECT_TRUE(shown.reveal->cards.empty());
   ASSERT_EQ(shown.reveal->lines.size(), 8u);
   // "<id>  员工<n>": the id and the name of the 姓名 column.
   for (size_t i = 0; i < 8; ++i) {
-    const std::string& line = e.Session().Winners[i].CandidateLine;
-    EXPECT_EQ(shown.reveal->lines[i], Id(e.Session().Winners[i]) + "  " + line.substr(12));
+    const std::string& line = E().Session().Winners[i].CandidateLine;
+    EXPECT_EQ(shown.reveal->lines[i], Id(E().Session().Winners[i]) + "  " + line.substr(12));
   }
   EXPECT_TRUE(shown.celebrate);  // the only item is the grand prize
   EXPECT_EQ(*shown.hint, G("请到台前领奖！    缺席按Q"));
@@ -377,13 +444,12 @@ TEST_F(Stage, AResumedDrawShowsTheLastBatchAsTheLiveRevealShowedIt) {
   TStageReveal live;
   std::string progress;
   {
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    TStage s(e);
-    Open(s);
-    const TStageFrame shown = Batch(s);
+    ASSERT_NO_FATAL_FAILURE(Draw());
+    Open(S());
+    const TStageFrame shown = Batch(S());
     live = *shown.reveal;
     progress = *shown.status;
+    Stop();
   }  // the program stops here, the journal on disk
   TDrawSession session;
   TDataDraw e(session, m_rng);
@@ -408,16 +474,15 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   BuildTwoItems();
   TStageReveal live;
   {
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    TStage s(e);
-    Open(s);
-    Batch(s);
-    ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
-    ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-    ASSERT_EQ(s.Enter().step, TStageStep::Lands);
-    const TStageFrame shown = s.LandingOver();
+    ASSERT_NO_FATAL_FAILURE(Draw());
+    Open(S());
+    Batch(S());
+    ASSERT_EQ(S().CardClicked(1).step, TStageStep::Asks);
+    ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+    ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+    const TStageFrame shown = S().LandingOver();
     live = *shown.reveal;
+    Stop();
   }  // killed after the replacement, its record last in the journal
   ASSERT_EQ(live.cards.size(), 1u);
   EXPECT_EQ(live.cards[0].id, "13800000055");
@@ -445,21 +510,19 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
 
 TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);
-  const std::string absent = e.Session().Winners[0].CandidateLine;
-  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
-  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-  s.Enter();
-  s.LandingOver();
-  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  const std::string absent = E().Session().Winners[0].CandidateLine;
+  ASSERT_EQ(S().CardClicked(0).step, TStageStep::Asks);
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  S().Enter();
+  S().LandingOver();
+  const std::vector<TItemSummary> items = S().SummaryItems();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].caption, G("一等奖 2名"));
-  EXPECT_EQ(items[0].winners, (std::vector<std::string>{e.Session().Winners[0].CandidateLine,
-                                                        e.Session().Winners[1].CandidateLine,
+  EXPECT_EQ(items[0].winners, (std::vector<std::string>{E().Session().Winners[0].CandidateLine,
+                                                        E().Session().Winners[1].CandidateLine,
                                                         absent + " " + G("缺席")}));
   EXPECT_TRUE(items[0].absent.empty());
   EXPECT_EQ(items[1].caption, G("二等奖 0名"));
@@ -468,12 +531,10 @@ TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHi
 
 TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
   Build({{G("一等奖"), 2, 2, G("电视(大)")}}, 10, {}, 1);
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);
-  const std::vector<TItemSummary> items = s.SummaryItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  const std::vector<TItemSummary> items = S().SummaryItems();
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].caption, G("一等奖 电视（大） 2名"));
   EXPECT_TRUE(items[0].winners.empty());
@@ -481,14 +542,12 @@ TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
 
 TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
   Build({{G("一等奖"), 1, 1, G("笔记本电脑")}, {G("二等奖"), 3, 3, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  EXPECT_EQ(s.NextItemTexts(0).item, G("一等奖"));
-  EXPECT_EQ(s.NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
-  EXPECT_EQ(s.NextItemTexts(1).gift, G("共3名"));
-  EXPECT_EQ(s.NextItemTexts(2).item, "");
-  EXPECT_EQ(s.NextItemTexts(-1).gift, "");
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  EXPECT_EQ(S().NextItemTexts(0).item, G("一等奖"));
+  EXPECT_EQ(S().NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
+  EXPECT_EQ(S().NextItemTexts(1).gift, G("共3名"));
+  EXPECT_EQ(S().NextItemTexts(2).item, "");
+  EXPECT_EQ(S().NextItemTexts(-1).gift, "");
 }
 
 TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
@@ -501,33 +560,31 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   BuildTask(m_dm, def);
   std::string err;
   ASSERT_TRUE(db::ExecSql(m_dm.ARryPub, "update LuckTask set StageColumns='SHSM'", {}, err)) << err;
-  TDataDraw e(m_session, m_rng, 3u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  const TStageFrame shown = Batch(s);
+  ASSERT_NO_FATAL_FAILURE(Draw(3u));
+  Open(S());
+  const TStageFrame shown = Batch(S());
   ASSERT_TRUE(shown.reveal);
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
   // The name by its title, 部门 left out, 手机 masked; the id whole on its card.
   EXPECT_EQ(shown.reveal->cards[0].id, "13800000000");
   EXPECT_EQ(shown.reveal->cards[0].name, G("张三"));
   EXPECT_EQ(shown.reveal->cards[0].rest, "139XXXX5678");
-  ASSERT_FALSE(e.WinnerList().Lines().empty());
-  EXPECT_EQ(e.WinnerList().Lines().back(), "138XXXX0000 " + G("张三 ") + "139XXXX5678");
+  ASSERT_FALSE(E().WinnerList().Lines().empty());
+  EXPECT_EQ(E().WinnerList().Lines().back(), "138XXXX0000 " + G("张三 ") + "139XXXX5678");
   // The winner file keeps the whole line.
-  EXPECT_EQ(e.Session().Winners[0].CandidateLine, def.candidates[0]);
-  ASSERT_EQ(s.SummaryItems().size(), 1u);
-  EXPECT_EQ(s.SummaryItems()[0].winners, (std::vector<std::string>{e.WinnerList().Lines().back()}));
+  EXPECT_EQ(E().Session().Winners[0].CandidateLine, def.candidates[0]);
+  ASSERT_EQ(S().SummaryItems().size(), 1u);
+  EXPECT_EQ(S().SummaryItems()[0].winners,
+            (std::vector<std::string>{E().WinnerList().Lines().back()}));
 }
 
 TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadyScreen) {
   BuildTwoItems();
   {
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    TStage s(e);
-    Open(s);
-    Batch(s);
+    ASSERT_NO_FATAL_FAILURE(Draw());
+    Open(S());
+    Batch(S());
+    Stop();
   }  // the program stops with two winners in the journal
   const auto reopen = [&](TDrawSession& session, TDataDraw& e, TStage& s) {
     (void)session;
@@ -589,83 +646,77 @@ TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadySc
 
 TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  {
-    TStage s(e);
-    Open(s);
-    EXPECT_TRUE(s.MayClose());
-    EXPECT_EQ(s.Leave().step, TStageStep::Closes);  // nothing drawn: no question
-  }
-  TStage s(e);
-  Open(s);
-  EXPECT_TRUE(s.ShowsWinnersList());
-  s.Enter();
-  EXPECT_EQ(s.Leave().step, TStageStep::None);  // selecting
-  EXPECT_FALSE(s.ShowsWinnersList());
-  s.Select();
-  EXPECT_TRUE(s.Busy());
-  EXPECT_EQ(s.Leave().step, TStageStep::None);  // rolling
-  s.Enter();
-  s.LandingOver();
-  EXPECT_FALSE(s.MayClose());
-  const TStageFrame ask = s.Leave();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  EXPECT_TRUE(S().MayClose());
+  EXPECT_EQ(S().Leave().step, TStageStep::Closes);  // nothing drawn: no question
+  NewStage();                                       // the screen opened again on the same draw
+  Open(S());
+  EXPECT_TRUE(S().ShowsWinnersList());
+  S().Enter();
+  EXPECT_EQ(S().Leave().step, TStageStep::None);  // selecting
+  EXPECT_FALSE(S().ShowsWinnersList());
+  S().Select();
+  EXPECT_TRUE(S().Busy());
+  EXPECT_EQ(S().Leave().step, TStageStep::None);  // rolling
+  S().Enter();
+  S().LandingOver();
+  EXPECT_FALSE(S().MayClose());
+  const TStageFrame ask = S().Leave();
   EXPECT_EQ(ask.asks, TStageQuestion::Leave);
   // It says what becomes of the draw: kept, and resumable.
   EXPECT_EQ(ask.question, G("奖项未全部抽取完毕。已抽出的中奖者都已记录，下次打开本任务时可以继续抽"
                             "奖。是否现在退出？"));
   EXPECT_EQ(ask.preferred, TStageAnswer::No);
   EXPECT_EQ(ask.escape, TStageAnswer::No);
-  EXPECT_EQ(s.Enter().step, TStageStep::None);  // the question keeps the keys
-  EXPECT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);  // the draw goes on
-  s.Select();
-  s.Enter();
-  s.LandingOver();
-  ASSERT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_TRUE(s.MayClose());  // the winner files are written
-  EXPECT_EQ(s.Leave().step, TStageStep::Closes);
-  EXPECT_EQ(s.Phase(), TStagePhase::Closed);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);  // the question keeps the keys
+  EXPECT_EQ(S().Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(S().Enter().step, TStageStep::Starts);  // the draw goes on
+  S().Select();
+  S().Enter();
+  S().LandingOver();
+  ASSERT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_TRUE(S().MayClose());  // the winner files are written
+  EXPECT_EQ(S().Leave().step, TStageStep::Closes);
+  EXPECT_EQ(S().Phase(), TStagePhase::Closed);
 }
 
 TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTheNextBatch) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);  // 一等奖 complete: 二等奖 is next
-  ASSERT_EQ(s.CardClicked(1).step, TStageStep::Asks);
-  const TStageFrame roll = s.Answer(TStageAnswer::Yes);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());  // 一等奖 complete: 二等奖 is next
+  ASSERT_EQ(S().CardClicked(1).step, TStageStep::Asks);
+  const TStageFrame roll = S().Answer(TStageAnswer::Yes);
   ASSERT_EQ(roll.step, TStageStep::Rolls);
   EXPECT_EQ(*roll.status, G("[一等奖] 替补"));
   EXPECT_TRUE(roll.prizeChanged);
   EXPECT_EQ(roll.prizeItem, 0);  // the replacement's item, not the next one
   // Nothing but Enter stops it: not the timers, not the start button.
-  EXPECT_EQ(s.LandingOver().step, TStageStep::None);
-  EXPECT_TRUE(s.RollTick().rollTexts);
-  EXPECT_EQ(s.Start().step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
-  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().LandingOver().step, TStageStep::None);
+  EXPECT_TRUE(S().RollTick().rollTexts);
+  EXPECT_EQ(S().Start().step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
   // The habitual Enter during its landing shows the card and starts nothing.
-  const TStageFrame shown = s.Enter();
+  const TStageFrame shown = S().Enter();
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.follows);
   // The replacement stands beside the prize it won; its card says it replaces.
   EXPECT_FALSE(shown.prizeChanged);
-  EXPECT_EQ(s.PrizeShown(), 0);
+  EXPECT_EQ(S().PrizeShown(), 0);
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
   EXPECT_EQ(shown.reveal->cards[0].rest, G("替补"));
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
-  EXPECT_EQ(s.Follow().step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(S().Follow().step, TStageStep::None);
   // The next key, with the card in sight, starts the next batch, under the next prize.
-  const TStageFrame next = s.Enter();
+  const TStageFrame next = S().Enter();
   EXPECT_EQ(next.step, TStageStep::Starts);
   EXPECT_TRUE(next.prizeChanged);
   EXPECT_EQ(next.prizeItem, 1);
-  EXPECT_EQ(next.prize, s.PrizeText(1));
+  EXPECT_EQ(next.prize, S().PrizeText(1));
 }
 
 namespace {
@@ -677,23 +728,21 @@ struct Watcher : TStageObserver {
 
 TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_NO_FATAL_FAILURE(Draw());
   Watcher w;
   TSessionWatch watch(m_session, &w);
-  TStage s(e);
-  Open(s);
-  s.Enter();
-  s.Select();
-  s.Enter();
+  Open(S());
+  S().Enter();
+  S().Select();
+  S().Enter();
   EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
-  const TStageFrame shown = s.LandingOver();
+  const TStageFrame shown = S().LandingOver();
   // The window has not shown the cards yet: the phones wait for the projector.
   EXPECT_TRUE(w.told.empty());
-  EXPECT_TRUE(s.Untold());
-  s.InSight();
+  EXPECT_TRUE(S().Untold());
+  S().InSight();
   ASSERT_EQ(w.told.size(), 1u);
-  s.InSight();  // told once
+  S().InSight();  // told once
   ASSERT_EQ(w.told.size(), 1u);
   ASSERT_TRUE(shown.list);
   EXPECT_EQ(*shown.list, w.told[0]);
@@ -702,114 +751,110 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   ASSERT_EQ(first.lines.size(), 3u);  // from the first caption on
   EXPECT_EQ(first.lines[0], (TRevealedLine{G("一等奖:"), true, -1, "", ""}));
   for (int32_t p = 0; p < 2; ++p) {
-    const TLuckId& winner = e.Session().Winners[static_cast<size_t>(p)];
+    const TLuckId& winner = E().Session().Winners[static_cast<size_t>(p)];
     EXPECT_EQ(first.lines[static_cast<size_t>(p) + 1],
               (TRevealedLine{winner.CandidateLine, false, p, Id(winner), G("一等奖"), winner.ItemId,
                              winner.CandidateLine}));
   }
   // A line of the list asks for its winner.
-  EXPECT_EQ(s.ListLineClicked(2).place, 1u);
-  ASSERT_EQ(s.Answer(TStageAnswer::No).step, TStageStep::None);
-  EXPECT_EQ(s.ListLineClicked(0).step, TStageStep::None);  // a caption
+  EXPECT_EQ(S().ListLineClicked(2).place, 1u);
+  ASSERT_EQ(S().Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_EQ(S().ListLineClicked(0).step, TStageStep::None);  // a caption
 
   // A replacement: the absent winner stays, marked, above the one who took the place.
-  const std::string absent = e.Session().Winners[0].CandidateLine;
-  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
-  s.Answer(TStageAnswer::Yes);
-  s.Enter();
+  const std::string absent = E().Session().Winners[0].CandidateLine;
+  ASSERT_EQ(S().CardClicked(0).step, TStageStep::Asks);
+  S().Answer(TStageAnswer::Yes);
+  S().Enter();
   EXPECT_EQ(w.told.size(), 1u);
-  s.LandingOver();
+  S().LandingOver();
   EXPECT_EQ(w.told.size(), 1u);
-  s.InSight();
+  S().InSight();
   ASSERT_EQ(w.told.size(), 2u);
   const TRevealedList& second = w.told[1];
   ASSERT_EQ(second.lines.size(), 4u);
   EXPECT_EQ(second.lines[1], (TRevealedLine{absent + " " + G("缺席"), false, -1, "", ""}));
   EXPECT_EQ(second.lines[2].place, 0);
-  EXPECT_EQ(second.lines[2].id, Id(e.Session().Winners[0]));
-  EXPECT_EQ(s.RevealedList(), second);
+  EXPECT_EQ(second.lines[2].id, Id(E().Session().Winners[0]));
+  EXPECT_EQ(S().RevealedList(), second);
   // The phones' board: the absent winner won nothing.
   const checkin::TWinnersBoard board = checkin::BoardOf(second);
   EXPECT_EQ(board.Lines.size(), 4u);
   EXPECT_TRUE(board.Lines[0].Caption);
   EXPECT_EQ(board.WonBy.size(), 2u);
-  EXPECT_EQ(board.WonBy.at(Id(e.Session().Winners[0])), G("一等奖"));
+  EXPECT_EQ(board.WonBy.at(Id(E().Session().Winners[0])), G("一等奖"));
   EXPECT_EQ(board.WonBy.count(std::string(CandidateId(absent))), 0u);
 }
 
 TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSight) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_NO_FATAL_FAILURE(Draw());
   Watcher w;
   TSessionWatch watch(m_session, &w);
-  TStage s(e);
-  Open(s);
-  s.Enter();
-  s.Select();
-  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  Open(S());
+  S().Enter();
+  S().Select();
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   // Nothing revealed is lost: the batch is on disk before anything of it shows.
   TJournal j;
   std::string error;
   ASSERT_EQ(ReadJournal(paths::JournalPath(1001), j, error), JournalRead::Ok) << error;
   EXPECT_EQ(j.WinnerCount(), 2);
   // The reveal's frame: the host's page still sees no card, the phones no line.
-  s.LandingOver();
+  S().LandingOver();
   EXPECT_TRUE(w.told.empty());
-  EXPECT_TRUE(StageStateOf(s, e).cards.empty());
-  s.InSight();
+  EXPECT_TRUE(StageStateOf(S(), E()).cards.empty());
+  S().InSight();
   ASSERT_EQ(w.told.size(), 1u);
-  ASSERT_EQ(StageStateOf(s, e).cards.size(), 2u);
-  EXPECT_EQ(StageStateOf(s, e).cards[0].id, Id(e.Session().Winners[0]));
+  ASSERT_EQ(StageStateOf(S(), E()).cards.size(), 2u);
+  EXPECT_EQ(StageStateOf(S(), E()).cards[0].id, Id(E().Session().Winners[0]));
   // A window that never reports the reveal: the next key tells it before anything moves on.
-  s.Enter();
-  s.Select();
-  s.Enter();
-  s.LandingOver();
+  S().Enter();
+  S().Select();
+  S().Enter();
+  S().LandingOver();
   EXPECT_EQ(w.told.size(), 1u);
-  s.Leave();
+  S().Leave();
   ASSERT_EQ(w.told.size(), 2u);
   EXPECT_EQ(w.told[1].lines.size(), 7u);  // both items' captions, winners and the blank line
 }
 
 TEST_F(Stage, ALandingTimerWhileARollIsBusyChangesNothing) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_NO_FATAL_FAILURE(Draw());
   Watcher w;
   TSessionWatch watch(m_session, &w);
-  TStage s(e);
-  Open(s);
-  ASSERT_EQ(s.Enter().step, TStageStep::Starts);
+  Open(S());
+  ASSERT_EQ(S().Enter().step, TStageStep::Starts);
   // While the winners are fixed, and while they roll.
   for (TStagePhase busy : {TStagePhase::Selecting, TStagePhase::Rolling}) {
-    if (busy == TStagePhase::Rolling) ASSERT_EQ(s.Select().step, TStageStep::Rolls);
-    const TStageFrame late = s.LandingOver();
+    if (busy == TStagePhase::Rolling) ASSERT_EQ(S().Select().step, TStageStep::Rolls);
+    const TStageFrame late = S().LandingOver();
     EXPECT_EQ(late.step, TStageStep::None);
     EXPECT_FALSE(late.taken);
     EXPECT_FALSE(late.hideRoll);
     EXPECT_FALSE(late.reveal);
     EXPECT_FALSE(late.list);
     EXPECT_FALSE(late.startSummaryTimer);
-    EXPECT_EQ(s.Phase(), busy);
-    EXPECT_TRUE(s.Busy());
+    EXPECT_EQ(S().Phase(), busy);
+    EXPECT_TRUE(S().Busy());
   }
-  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+  EXPECT_EQ(E().state(), TDataDraw::State::Rolling);
   EXPECT_TRUE(w.told.empty());
-  EXPECT_TRUE(s.RevealedList().lines.empty());
+  EXPECT_TRUE(S().RevealedList().lines.empty());
   // The roll still lands by its own stop key, once.
-  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
-  EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().LandingOver().step, TStageStep::Reveals);
   // And a replacement's roll the same way.
-  ASSERT_EQ(s.CardClicked(0).step, TStageStep::Asks);
-  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-  const size_t winners = e.Session().Winners.size();
-  const TStageFrame late = s.LandingOver();
+  ASSERT_EQ(S().CardClicked(0).step, TStageStep::Asks);
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  const size_t winners = E().Session().Winners.size();
+  const TStageFrame late = S().LandingOver();
   EXPECT_EQ(late.step, TStageStep::None);
   EXPECT_FALSE(late.hideRoll);
-  EXPECT_EQ(s.Phase(), TStagePhase::Replacing);
-  EXPECT_EQ(e.Session().Winners.size(), winners);
-  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(E().Session().Winners.size(), winners);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
 }
 
 TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCardSaysSo) {
@@ -820,85 +865,46 @@ TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCa
   def.items = {{G("五等奖"), 1, 1, ""}};
   def.candidates = {G("13812345678 张三 销售"), G("13987654321 李四 财务")};
   BuildTask(m_dm, def);
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e);
-  Open(s);
-  Batch(s);
-  ASSERT_EQ(e.Session().Winners.size(), 1u);
-  const bool first = Id(e.Session().Winners[0]) == "13812345678";
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  ASSERT_EQ(E().Session().Winners.size(), 1u);
+  const bool first = Id(E().Session().Winners[0]) == "13812345678";
   const std::string person = first ? G("张三（138XXXX5678）") : G("李四（139XXXX4321）");
-  EXPECT_EQ(s.PersonText(0), person);
-  const TStageFrame choice = s.Key(TStageKey::Q);
+  EXPECT_EQ(S().PersonText(0), person);
+  const TStageFrame choice = S().Key(TStageKey::Q);
   EXPECT_EQ(*choice.status,
             G("标记缺席:[五等奖]") + person + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
-  const TStageFrame ask = s.Enter();
+  const TStageFrame ask = S().Enter();
   ASSERT_EQ(ask.asks, TStageQuestion::Absent);
   EXPECT_EQ(ask.question, G("[五等奖]中奖者") + person + G("暂未到场,是否为该奖项抽取一名替补?"));
-  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
-  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
-  const TStageFrame shown = s.LandingOver();
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+  const TStageFrame shown = S().LandingOver();
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
   const TStageCardText& card = shown.reveal->cards[0];
   EXPECT_EQ(card.name, first ? G("李四") : G("张三"));
   EXPECT_EQ(card.rest, first ? G("替补 财务") : G("替补 销售"));
-  s.InSight();
+  S().InSight();
   // The host's page shows the same card.
-  ASSERT_EQ(StageStateOf(s, e).cards.size(), 1u);
-  EXPECT_EQ(StageStateOf(s, e).cards[0].rest, card.rest);
+  ASSERT_EQ(StageStateOf(S(), E()).cards.size(), 1u);
+  EXPECT_EQ(StageStateOf(S(), E()).cards[0].rest, card.rest);
 }
 
 TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
   BuildTwoItems();
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
+  ASSERT_NO_FATAL_FAILURE(Draw());
   Watcher w;
-  TStage s(e);
-  Open(s);
+  Open(S());
   {
     TSessionWatch watch(m_session, &w);
-    Batch(s);
-    s.InSight();
+    Batch(S());
+    S().InSight();
   }
-  Batch(s);
+  Batch(S());
   EXPECT_EQ(w.told.size(), 1u);
   EXPECT_TRUE(m_session.Watchers().empty());
 }
-
-namespace {
-
-// The rules of time, on a clock the test sets: 1 s of rest after the screen shows something
-// new, a roll of at least 1.5 s.
-class StageTime : public Stage {
- protected:
-  void BuildTimed(std::vector<ItemDef> items, int candidates = 10) {
-    TaskDef def;
-    def.items = std::move(items);
-    def.title = G("号码 姓名");
-    def.stageKeys = "";  // the program's defaults
-    for (int i = 0; i < candidates; ++i)
-      def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
-                               std::to_string(i));
-    BuildTask(m_dm, def);
-  }
-  TStageClock Clock() {
-    return [this] { return m_now; };
-  }
-  // Starts a batch at `at` and stops its roll once its minimum has passed; the landing is
-  // over 900 ms later. The frame of the reveal.
-  TStageFrame TimedBatch(TStage& s, int64_t at) {
-    m_now = at;
-    EXPECT_EQ(s.Enter().step, TStageStep::Starts);
-    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
-    m_now += 1500;
-    EXPECT_EQ(s.Enter().step, TStageStep::Lands);
-    m_now += 900;
-    return s.LandingOver();
-  }
-  int64_t m_now = 100000;
-};
-
-}  // namespace
 
 TEST(StageKeyTimes, TheStoredTextGivesTheSpansOrTheDefaults) {
   EXPECT_EQ(ParseStageKeys(""), (TStageKeys{1000, 1500}));
@@ -913,129 +919,119 @@ TEST(StageKeyTimes, TheStoredTextGivesTheSpansOrTheDefaults) {
 
 TEST_F(StageTime, AStartKeyWithinASecondOfTheScreenShowingSomethingNewIsIgnored) {
   BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  ASSERT_EQ(e.Keys(), TStageKeys{});
-  TStage s(e, Clock());
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  ASSERT_EQ(E().Keys(), TStageKeys{});
   const int64_t opened = m_now;
-  Open(s);
+  Open(S());
   // The Ready screen has just come up: the key that opened it, fired twice, starts nothing.
   m_now = opened + 999;
-  EXPECT_EQ(s.Enter().step, TStageStep::None);
-  EXPECT_EQ(s.Start().step, TStageStep::None);  // 开始, or a phone: the same input
-  EXPECT_EQ(s.Phase(), TStagePhase::Ready);
-  const TStageFrame first = TimedBatch(s, opened + 1000);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);
+  EXPECT_EQ(S().Start().step, TStageStep::None);  // 开始, or a phone: the same input
+  EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  const TStageFrame first = TimedBatch(S(), opened + 1000);
   ASSERT_EQ(first.step, TStageStep::Reveals);
   const int64_t revealed = m_now;
   m_now = revealed + 50;  // the clicker's second press
-  EXPECT_EQ(s.Enter().step, TStageStep::None);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);
   m_now = revealed + 999;
-  EXPECT_EQ(s.Start().step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
-  EXPECT_EQ(e.Session().Winners.size(), 1u);
+  EXPECT_EQ(S().Start().step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(E().Session().Winners.size(), 1u);
   m_now = revealed + 1000;
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  EXPECT_EQ(S().Enter().step, TStageStep::Starts);
 }
 
 TEST_F(StageTime, AStopKeyBeforeTheMinimumRollIsIgnoredAndTheRollRunsOn) {
   BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e, Clock());
-  Open(s);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
   m_now += 5000;
-  ASSERT_EQ(s.Enter().step, TStageStep::Starts);
+  ASSERT_EQ(S().Enter().step, TStageStep::Starts);
   m_now += 20;  // the window selects on its next turn
-  ASSERT_EQ(s.Select().step, TStageStep::Rolls);
+  ASSERT_EQ(S().Select().step, TStageStep::Rolls);
   const int64_t rolled = m_now;
   // Six quick presses: the start's own second press and a few more, none lands the roll.
   for (int64_t at : {50, 120, 300, 800, 1499}) {
     m_now = rolled + at;
-    EXPECT_EQ(s.Enter().step, TStageStep::None) << at;
-    EXPECT_EQ(s.Phase(), TStagePhase::Rolling) << at;
-    EXPECT_TRUE(s.RollTick().rollTexts) << at;  // it rolls on
+    EXPECT_EQ(S().Enter().step, TStageStep::None) << at;
+    EXPECT_EQ(S().Phase(), TStagePhase::Rolling) << at;
+    EXPECT_TRUE(S().RollTick().rollTexts) << at;  // it rolls on
   }
-  EXPECT_EQ(e.state(), TDataDraw::State::Rolling);
+  EXPECT_EQ(E().state(), TDataDraw::State::Rolling);
   m_now = rolled + 1500;
-  EXPECT_EQ(s.Enter().step, TStageStep::Lands);
-  EXPECT_EQ(s.Phase(), TStagePhase::Landing);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().Phase(), TStagePhase::Landing);
 }
 
 TEST_F(StageTime, AClickerThatFiresTwiceOnTheStopShowsTheBatchAndStartsNothing) {
   BuildTimed({{G("一等奖"), 2, 1, ""}, {G("二等奖"), 2, 2, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e, Clock());
-  Open(s);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
   m_now += 5000;
-  s.Enter();
-  s.Select();
+  S().Enter();
+  S().Select();
   m_now += 2000;
-  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   m_now += 50;
   // The second press during the landing shows the batch at once; what it would go on to is
   // a start key within the rest after that reveal.
-  const TStageFrame shown = s.Enter();
+  const TStageFrame shown = S().Enter();
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   ASSERT_TRUE(shown.follows);
-  EXPECT_EQ(s.Follow().step, TStageStep::None);
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(S().Follow().step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   // A landing timer that fires after it changes nothing.
-  EXPECT_EQ(s.LandingOver().step, TStageStep::None);
+  EXPECT_EQ(S().LandingOver().step, TStageStep::None);
   m_now += 1000;
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  EXPECT_EQ(S().Enter().step, TStageStep::Starts);
 }
 
 TEST_F(StageTime, AReplacementRollsItsMinimumAndNoStartKeyCountsUntilItsCardIsSeen) {
   BuildTimed({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e, Clock());
-  Open(s);
-  TimedBatch(s, m_now + 1000);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  TimedBatch(S(), m_now + 1000);
   m_now += 3000;
-  ASSERT_EQ(s.CardClicked(1).asks, TStageQuestion::Absent);
-  ASSERT_EQ(s.Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  ASSERT_EQ(S().CardClicked(1).asks, TStageQuestion::Absent);
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
   const int64_t rolled = m_now;
   // While it rolls, at any time, no start key starts a batch; a stop key waits for the
   // minimum like any roll's.
   for (int64_t at : {50, 800, 1499}) {
     m_now = rolled + at;
-    EXPECT_EQ(s.Start().step, TStageStep::None) << at;
-    EXPECT_EQ(s.Enter().step, TStageStep::None) << at;
-    EXPECT_EQ(s.Phase(), TStagePhase::Replacing) << at;
+    EXPECT_EQ(S().Start().step, TStageStep::None) << at;
+    EXPECT_EQ(S().Enter().step, TStageStep::None) << at;
+    EXPECT_EQ(S().Phase(), TStagePhase::Replacing) << at;
   }
   m_now = rolled + 4000;
-  EXPECT_EQ(s.Start().step, TStageStep::None);
-  EXPECT_EQ(s.LandingOver().step, TStageStep::None);  // no timer stops it either
-  ASSERT_EQ(s.Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().Start().step, TStageStep::None);
+  EXPECT_EQ(S().LandingOver().step, TStageStep::None);  // no timer stops it either
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   // During its landing a start key (Enter, or 开始 from any source) shows the card, and only
   // that.
   m_now += 50;
-  const TStageFrame shown = s.Start();
+  const TStageFrame shown = S().Start();
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.follows);
-  EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   // The card is in sight: the rest after a reveal holds for it as for any.
   const int64_t revealed = m_now;
   m_now = revealed + 999;
-  EXPECT_EQ(s.Enter().step, TStageStep::None);
-  EXPECT_EQ(e.Session().Winners.size(), 2u);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);
+  EXPECT_EQ(E().Session().Winners.size(), 2u);
   m_now = revealed + 1000;
-  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  EXPECT_EQ(S().Enter().step, TStageStep::Starts);
 }
 
 TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndTheSummary) {
   BuildTimed({{G("一等奖"), 2, 2, ""}, {G("特等奖"), 1, 1, ""}});
-  TDataDraw e(m_session, m_rng, 31u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e, Clock());
-  Open(s);
-  const TStageFrame first = TimedBatch(s, m_now + 1000);
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  const TStageFrame first = TimedBatch(S(), m_now + 1000);
   EXPECT_FALSE(first.reveal->grand);
-  EXPECT_FALSE(s.GrandMoment());
-  const TStageFrame last = TimedBatch(s, m_now + 1000);
+  EXPECT_FALSE(S().GrandMoment());
+  const TStageFrame last = TimedBatch(S(), m_now + 1000);
   ASSERT_EQ(last.step, TStageStep::Reveals);
   ASSERT_TRUE(last.reveal);
   EXPECT_TRUE(last.reveal->grand);
@@ -1044,55 +1040,54 @@ TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndThe
   // Nothing over it: no end message, no summary on its way.
   EXPECT_TRUE(last.messages.empty());
   EXPECT_FALSE(last.startSummaryTimer);
-  EXPECT_TRUE(s.GrandMoment());
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_FALSE(s.LandingOver().startSummaryTimer);  // a late landing timer brings no summary
+  EXPECT_TRUE(S().GrandMoment());
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_FALSE(S().LandingOver().startSummaryTimer);  // a late landing timer brings no summary
   const int64_t revealed = m_now;
   // Too soon: the clicker's second press, Enter, 开始 or Esc, ends nothing.
   m_now = revealed + 60;
-  EXPECT_EQ(s.Enter().step, TStageStep::None);
-  EXPECT_EQ(s.Start().step, TStageStep::None);
-  const TStageFrame esc = s.Key(TStageKey::Esc);
+  EXPECT_EQ(S().Enter().step, TStageStep::None);
+  EXPECT_EQ(S().Start().step, TStageStep::None);
+  const TStageFrame esc = S().Key(TStageKey::Esc);
   EXPECT_TRUE(esc.taken);  // taken: Esc does not leave the screen either
   EXPECT_EQ(esc.step, TStageStep::None);
-  EXPECT_TRUE(s.GrandMoment());
+  EXPECT_TRUE(S().GrandMoment());
   // Q chooses on the grand prize's card; the moment stays.
   m_now = revealed + 2000;
-  const TStageFrame q = s.Key(TStageKey::Q);
+  const TStageFrame q = S().Key(TStageKey::Q);
   EXPECT_EQ(q.step, TStageStep::Chooses);
   EXPECT_EQ(q.chosenCard, std::optional<size_t>(0));
-  EXPECT_TRUE(s.GrandMoment());
-  EXPECT_EQ(s.Key(TStageKey::Esc).step, TStageStep::None);  // leaves the choice
-  EXPECT_TRUE(s.GrandMoment());
-  EXPECT_EQ(s.Phase(), TStagePhase::Finished);
-  EXPECT_EQ(s.SummaryItems().size(), 2u);
+  EXPECT_TRUE(S().GrandMoment());
+  EXPECT_EQ(S().Key(TStageKey::Esc).step, TStageStep::None);  // leaves the choice
+  EXPECT_TRUE(S().GrandMoment());
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_EQ(S().SummaryItems().size(), 2u);
   // The next key: the end of the draw, and the summary's timer after it.
-  const TStageFrame end = s.Enter();
+  const TStageFrame end = S().Enter();
   EXPECT_EQ(end.step, TStageStep::Ends);
   EXPECT_TRUE(end.taken);
   ASSERT_EQ(end.messages.size(), 1u);
   EXPECT_EQ(end.messages[0].text, drawtext::FinishMessage());
   EXPECT_TRUE(end.startSummaryTimer);
   EXPECT_EQ(*end.status, G("所有奖项已经全部抽取完毕!"));
-  EXPECT_FALSE(s.GrandMoment());
-  EXPECT_EQ(s.Enter().step, TStageStep::None);  // told once
-  EXPECT_EQ(s.SummaryTime().step, TStageStep::Summarises);
+  EXPECT_FALSE(S().GrandMoment());
+  EXPECT_EQ(S().Enter().step, TStageStep::None);  // told once
+  EXPECT_EQ(S().SummaryTime().step, TStageStep::Summarises);
 }
 
 TEST_F(StageTime, EscEndsTheGrandPrizesMomentAndAReplacementTakesItOver) {
   BuildTimed({{G("特等奖"), 1, 1, ""}});
   {
-    TDataDraw e(m_session, m_rng, 31u);
-    ASSERT_TRUE(SetUpDraw(e));
-    TStage s(e, Clock());
-    Open(s);
-    ASSERT_TRUE(TimedBatch(s, m_now + 1000).reveal->grand);
+    ASSERT_NO_FATAL_FAILURE(Draw());
+    Open(S());
+    ASSERT_TRUE(TimedBatch(S(), m_now + 1000).reveal->grand);
     m_now += 1000;
-    const TStageFrame end = s.Key(TStageKey::Esc);
+    const TStageFrame end = S().Key(TStageKey::Esc);
     EXPECT_EQ(end.step, TStageStep::Ends);
     EXPECT_EQ(end.messages.size(), 1u);
-    EXPECT_FALSE(s.GrandMoment());
-    s.Shut();
+    EXPECT_FALSE(S().GrandMoment());
+    S().Shut();
+    Stop();
   }
   // The grand prize's winner is absent: the replacement's roll takes the screen, and the end
   // is told at the replacement's reveal.
@@ -1123,17 +1118,15 @@ TEST_F(StageTime, EscEndsTheGrandPrizesMomentAndAReplacementTakesItOver) {
 
 TEST_F(StageTime, ABatchTooLargeForCardsEndsAtOnceAndMarksTheChosenLine) {
   BuildTimed({{G("一等奖"), 8, 8, ""}}, 12);
-  TDataDraw e(m_session, m_rng, 5u);
-  ASSERT_TRUE(SetUpDraw(e));
-  TStage s(e, Clock());
-  Open(s);
-  const TStageFrame shown = TimedBatch(s, m_now + 1000);
+  ASSERT_NO_FATAL_FAILURE(Draw(5u));
+  Open(S());
+  const TStageFrame shown = TimedBatch(S(), m_now + 1000);
   EXPECT_FALSE(shown.reveal->grand);  // lines, not cards: told at once as before
   ASSERT_EQ(shown.messages.size(), 1u);
   EXPECT_TRUE(shown.startSummaryTimer);
-  EXPECT_FALSE(s.GrandMoment());
-  const TStageFrame q = s.Key(TStageKey::Q);
+  EXPECT_FALSE(S().GrandMoment());
+  const TStageFrame q = S().Key(TStageKey::Q);
   EXPECT_FALSE(q.chosenCard);
   EXPECT_EQ(q.chosenRow, std::optional<size_t>(0));
-  EXPECT_EQ(s.Key(TStageKey::Down).chosenRow, std::optional<size_t>(1));
+  EXPECT_EQ(S().Key(TStageKey::Down).chosenRow, std::optional<size_t>(1));
 }
