@@ -1,7 +1,5 @@
 #include "core/checkin/CheckinService.h"
 
-#include <set>
-
 #include "core/checkin/LanSettings.h"
 #include "core/draw/DrawJournal.h"
 #include "core/records/CheckinFile.h"
@@ -27,23 +25,6 @@ bool DrawFixed(int32_t taskId) {
     return true;
   // A finished draw renames its journal; its winner files stay until moved to the history.
   return paths::FileExists(paths::FinishedJournalPath(taskId)) || HasWinnerFiles(taskId);
-}
-
-bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
-                    std::string& error) {
-  if (!CheckinRows(taskId, rows, error)) return false;
-  TJournal j;
-  std::string ignored;
-  const bool running = paths::FileExists(paths::JournalPath(taskId));
-  const std::string path =
-      running ? paths::JournalPath(taskId) : paths::FinishedJournalPath(taskId);
-  if (ReadJournal(path, j, ignored) != JournalRead::Ok || !j.Head.CheckinOnly) return true;
-  const std::set<std::string> present(j.Head.Present.begin(), j.Head.Present.end());
-  std::set<std::string> listed;
-  std::erase_if(rows, [&](const std::pair<std::string, std::string>& r) {
-    return !present.count(r.first) || !listed.insert(r.first).second;
-  });
-  return true;
 }
 
 std::string RestoreFailedText(const std::string& ipv4, uint16_t port) {

@@ -29,12 +29,6 @@ std::string NoListRefusal(TDrawType type);
 // the draw used is the one on file.
 bool DrawFixed(int32_t taskId);
 
-// The task's check-ins as the 签到名单 export lists them (id, time): for a draw of those
-// checked in, the ones its journal fixed (a check-in file that grew afterwards changes
-// nothing); else every record. False with the reader's error.
-bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
-                    std::string& error);
-
 // The head of the message when the server left running could not start again (GBK); the
 // server's reason follows it.
 std::string RestoreFailedText(const std::string& ipv4, uint16_t port);

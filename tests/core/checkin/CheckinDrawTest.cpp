@@ -10,6 +10,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
+#include "core/checkin/CheckinRecords.h"
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/LanSettings.h"
