@@ -1,7 +1,7 @@
 #include "core/checkin/CheckinService.h"
 
-#include "core/checkin/LanSettings.h"
 #include "core/draw/DrawJournal.h"
+#include "core/net/LanSettings.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/Loaders.h"

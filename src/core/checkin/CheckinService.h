@@ -15,7 +15,7 @@
 #include "core/checkin/ClaimDesk.h"
 #include "core/checkin/ClaimHttp.h"
 #include "core/checkin/HostRemote.h"
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 #include "core/records/Records.h"
 
 namespace checkin {

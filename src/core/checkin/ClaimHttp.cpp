@@ -7,7 +7,7 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/ClaimDesk.h"
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
