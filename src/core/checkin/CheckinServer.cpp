@@ -23,6 +23,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "core/checkin/CheckinDesk.h"
@@ -198,11 +199,12 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
   req.Address = address;
   req.HeaderBytes = p->headerBytes;
   req.BodyTooLarge = p->tooLarge;
-  // The claims' routes first, then the host's and the check-in's.
-  THttpResponse r;
-  claims::TClaimRoutes* claimRoutes = server->ClaimRoutes();
-  if (!claimRoutes || !claimRoutes->Handle(req, r))
-    r = HandleRequest(server->Desk(), req, server->Host());
+  // The claims' routes first, then the check-in's and the host's.
+  TCheckinRoutes checkinRoutes(server->Desk());
+  std::optional<THostRoutes> hostRoutes;
+  if (server->Host()) hostRoutes.emplace(*server->Host());
+  const THttpResponse r =
+      Dispatch(req, {server->ClaimRoutes(), &checkinRoutes, hostRoutes ? &*hostRoutes : nullptr});
   *uploadSize = 0;
   return Send(c, r);
 }

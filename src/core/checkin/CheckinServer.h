@@ -1,5 +1,5 @@
 // The LAN server of check-in: GNU libmicrohttpd on threads of its own, listening on one
-// IPv4 address, handing each whole request to HandleRequest. It brings the connection
+// IPv4 address, handing each whole request to Dispatch. It brings the connection
 // limits (in total and per address), the idle timeout and the header size limit; the body
 // is kept up to kMaxBodyBytes, and a longer one is read on and dropped before its 413 goes
 // out. Each request has a deadline besides: a client that trickles its bytes is cut off
