@@ -93,12 +93,6 @@ bool TCheckinRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
   return true;
 }
 
-bool THostRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
-  if (!IsHostPath(req.Path)) return false;
-  response = HandleHostRequest(m_host, req);
-  return true;
-}
-
 THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req, THostRemote* host) {
   TCheckinRoutes checkinRoutes(desk);
   if (!host) return Dispatch(req, {&checkinRoutes});

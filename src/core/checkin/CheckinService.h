@@ -14,9 +14,9 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/ClaimDesk.h"
 #include "core/checkin/ClaimHttp.h"
-#include "core/checkin/HostRemote.h"
 #include "core/net/Pairing.h"
 #include "core/records/Records.h"
+#include "core/remote/HostRemote.h"
 
 namespace checkin {
 
