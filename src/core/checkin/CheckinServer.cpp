@@ -23,12 +23,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
-#include "core/checkin/ClaimHttp.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
@@ -199,12 +197,7 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
   req.Address = address;
   req.HeaderBytes = p->headerBytes;
   req.BodyTooLarge = p->tooLarge;
-  // The claims' routes first, then the check-in's and the host's.
-  TCheckinRoutes checkinRoutes(server->Desk());
-  std::optional<THostRoutes> hostRoutes;
-  if (server->Host()) hostRoutes.emplace(*server->Host());
-  const THttpResponse r =
-      Dispatch(req, {server->ClaimRoutes(), &checkinRoutes, hostRoutes ? &*hostRoutes : nullptr});
+  const THttpResponse r = Dispatch(req, server->Routes());
   *uploadSize = 0;
   return Send(c, r);
 }
@@ -296,6 +289,12 @@ void CutOff(intptr_t fd) {
 }
 
 }  // namespace
+
+TCheckinServer::TCheckinServer(TCheckinDesk& desk, THostRemote* host)
+    : m_desk(desk), m_host(host), m_checkinRoutes(desk) {
+  m_routes.push_back(&m_checkinRoutes);
+  if (host) m_routes.push_back(&m_hostRoutes.emplace(*host));
+}
 
 TCheckinServer::~TCheckinServer() { Stop(); }
 

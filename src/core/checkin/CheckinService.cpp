@@ -75,7 +75,7 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
   auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
   auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
-  server->SetClaimRoutes(routes.get());
+  server->AddRoutes(routes.get());
   if (!server->Start(ipv4, port, error)) return false;
   routes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);
