@@ -15,8 +15,8 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/ClaimDesk.h"
 #include "core/checkin/ClaimHttp.h"
-#include "core/checkin/Pairing.h"
 #include "core/draw/DataDraw.h"
+#include "core/net/Pairing.h"
 #include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   auto claims = std::make_shared<claims::TClaimDesk>();
   claims::TClaimRoutes routes(desk, pairing, claims);
   checkin::TCheckinServer server(desk);
-  server.SetClaimRoutes(&routes);
+  server.AddRoutes(&routes);
   if (!server.Start("127.0.0.1", static_cast<uint16_t>(std::stoi(argv[2])), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;

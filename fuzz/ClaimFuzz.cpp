@@ -16,7 +16,7 @@
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/ClaimDesk.h"
 #include "core/checkin/ClaimHttp.h"
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
 #include "core/text/Gbk.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "core/checkin/CheckinHttp.h"
-#include "core/checkin/HostRemote.h"
+#include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
 namespace {

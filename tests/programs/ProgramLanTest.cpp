@@ -16,7 +16,7 @@
 
 #include "ProgramCopy.h"
 #include "core/checkin/CheckinServer.h"
-#include "core/checkin/LanSettings.h"
+#include "core/net/LanSettings.h"
 
 namespace {
 

@@ -134,7 +134,7 @@ void TCheckinDesk::Close() {
   m_open = false;
   // Check-ins already accepted are written and answered first: once Close returns, the
   // file holds every check-in there will be.
-  m_flushed.wait(lock, [this] { return !m_flushing && m_queued.empty(); });
+  m_commit.Drain(lock);
   PublishLocked();
 }
 
@@ -272,48 +272,33 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
   const std::string token = SecretHex(secret).substr(0, 32);
   const std::string listName = m_list.NameOf(at);
   m_in.insert(at);
-  m_pending += FormatCheckinRecord(
+  const std::string lines = FormatCheckinRecord(
       {listId, m_wallTime(), token, m_list.SharedId(listId) ? listName : std::string()});
-  auto outcome = std::make_shared<Outcome>();
-  m_queued.push_back(
-      {at, listId, listName.empty() ? MaskId(listId, m_task.HideBegin, m_task.HideEnd) : listName,
-       token, outcome});
-  // Group commit: whoever finds no write running writes everything queued so far in one
-  // flushed append; the others wait for theirs to be on disk.
-  while (!outcome->done) {
-    if (m_flushing) {
-      m_flushed.wait(lock);
-      continue;
-    }
-    m_flushing = true;
-    std::string lines;
-    lines.swap(m_pending);
-    std::vector<Queued> batch;
-    batch.swap(m_queued);
-    lock.unlock();
-    std::string error;
-    const bool ok = m_writer.Append(lines, error);
-    lock.lock();
-    m_flushing = false;
-    for (Queued& q : batch) {
-      q.outcome->done = true;
-      q.outcome->ok = ok;
-      if (!ok) {
-        m_in.erase(q.line);
-        continue;
-      }
-      m_tokens[q.token] = q.id;
-      m_tokenNames[q.token] = q.wallName;
-      m_confirmed.insert(q.line);
-      m_confirmedIds.insert(q.id);
-      m_wall.push_back(q.wallName);
-      ++m_arrivals;
-      if (m_wall.size() > kWallLines) m_wall.pop_front();
-    }
-    PublishLocked();
-    m_flushed.notify_all();
-  }
-  if (!outcome->ok) {
+  Queued queued{at, listId,
+                listName.empty() ? MaskId(listId, m_task.HideBegin, m_task.HideEnd) : listName,
+                token};
+  const bool ok = m_commit.Commit(
+      lock, lines, std::move(queued),
+      [this](const std::string& batch, std::string& error) {
+        return m_writer.Append(batch, error);
+      },
+      [this](std::vector<Queued>& batch, bool written) {
+        for (Queued& q : batch) {
+          if (!written) {
+            m_in.erase(q.line);
+            continue;
+          }
+          m_tokens[q.token] = q.id;
+          m_tokenNames[q.token] = q.wallName;
+          m_confirmed.insert(q.line);
+          m_confirmedIds.insert(q.id);
+          m_wall.push_back(q.wallName);
+          ++m_arrivals;
+          if (m_wall.size() > kWallLines) m_wall.pop_front();
+        }
+        PublishLocked();
+      });
+  if (!ok) {
     result.Answer = TAnswer::NotSaved;
     return result;
   }

@@ -5,7 +5,6 @@
 // View() and sets the board; neither waits on a disk write (Close does, briefly).
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -20,6 +19,7 @@
 
 #include "core/checkin/CheckinList.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/GroupCommit.h"
 
 namespace checkin {
 
@@ -143,16 +143,12 @@ class TCheckinDesk {
   void SetClock(std::function<int64_t()> steadyMs, std::function<std::string()> wallTime);
 
  private:
-  struct Outcome {
-    bool done = false;
-    bool ok = false;
-  };
+  // A check-in on its way to disk.
   struct Queued {
     size_t line;
     std::string id;
     std::string wallName;
     std::string token;
-    std::shared_ptr<Outcome> outcome;
   };
 
   using Failures = std::unordered_map<std::string, std::deque<int64_t>>;
@@ -161,7 +157,7 @@ class TCheckinDesk {
   void PublishLocked();
 
   mutable std::mutex m_mutex;  // everything below up to the view
-  std::condition_variable m_flushed;
+  TGroupCommit<Queued> m_commit;
   bool m_open = false;
   TCheckinTask m_task;
   TCheckinList m_list;
@@ -175,9 +171,6 @@ class TCheckinDesk {
   uint64_t m_arrivals = 0;
   Failures m_addressFailures;
   Failures m_idFailures;  // by the id as on the list
-  std::string m_pending;
-  std::vector<Queued> m_queued;
-  bool m_flushing = false;
   std::function<int64_t()> m_steadyMs;
   std::function<std::string()> m_wallTime;
 

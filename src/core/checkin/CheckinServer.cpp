@@ -27,7 +27,6 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
-#include "core/checkin/ClaimHttp.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
@@ -198,11 +197,7 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
   req.Address = address;
   req.HeaderBytes = p->headerBytes;
   req.BodyTooLarge = p->tooLarge;
-  // The claims' routes first, then the host's and the check-in's.
-  THttpResponse r;
-  claims::TClaimRoutes* claimRoutes = server->ClaimRoutes();
-  if (!claimRoutes || !claimRoutes->Handle(req, r))
-    r = HandleRequest(server->Desk(), req, server->Host());
+  const THttpResponse r = Dispatch(req, server->Routes());
   *uploadSize = 0;
   return Send(c, r);
 }
@@ -294,6 +289,12 @@ void CutOff(intptr_t fd) {
 }
 
 }  // namespace
+
+TCheckinServer::TCheckinServer(TCheckinDesk& desk, THostRemote* host)
+    : m_desk(desk), m_host(host), m_checkinRoutes(desk) {
+  m_routes.push_back(&m_checkinRoutes);
+  if (host) m_routes.push_back(&m_hostRoutes.emplace(*host));
+}
 
 TCheckinServer::~TCheckinServer() { Stop(); }
 

@@ -1,5 +1,5 @@
 // The LAN server of check-in: GNU libmicrohttpd on threads of its own, listening on one
-// IPv4 address, handing each whole request to HandleRequest. It brings the connection
+// IPv4 address, handing each whole request to Dispatch. It brings the connection
 // limits (in total and per address), the idle timeout and the header size limit; the body
 // is kept up to kMaxBodyBytes, and a longer one is read on and dropped before its 413 goes
 // out. Each request has a deadline besides: a client that trickles its bytes is cut off
@@ -10,16 +10,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
-struct MHD_Daemon;
+#include "core/checkin/CheckinHttp.h"
 
-namespace claims {
-class TClaimRoutes;
-}
+struct MHD_Daemon;
 
 namespace checkin {
 
@@ -67,8 +66,7 @@ class TRequestWatch {
 class TCheckinServer {
  public:
   // With `host`, the server also answers pairing and the host's remote.
-  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr)
-      : m_desk(desk), m_host(host) {}
+  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr);
   ~TCheckinServer();
   TCheckinServer(const TCheckinServer&) = delete;
   TCheckinServer& operator=(const TCheckinServer&) = delete;
@@ -85,14 +83,17 @@ class TCheckinServer {
   TCheckinDesk& Desk() { return m_desk; }
   THostRemote* Host() { return m_host; }
   TRequestWatch& Watch() { return m_watch; }
-  // The prize claims' routes, answered before the check-in ones; set before Start.
-  void SetClaimRoutes(claims::TClaimRoutes* routes) { m_claims = routes; }
-  claims::TClaimRoutes* ClaimRoutes() { return m_claims; }
+  // Another feature's routes (the prize claims'), asked after those added before; added
+  // before Start. Every request goes through Dispatch over these.
+  void AddRoutes(net::TRoutes* routes) { m_routes.push_back(routes); }
+  const std::vector<net::TRoutes*>& Routes() const { return m_routes; }
 
  private:
   TCheckinDesk& m_desk;
   THostRemote* m_host;
-  claims::TClaimRoutes* m_claims = nullptr;
+  TCheckinRoutes m_checkinRoutes;
+  std::optional<THostRoutes> m_hostRoutes;
+  std::vector<net::TRoutes*> m_routes;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;

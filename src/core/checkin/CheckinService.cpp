@@ -1,9 +1,7 @@
 #include "core/checkin/CheckinService.h"
 
-#include <set>
-
-#include "core/checkin/LanSettings.h"
 #include "core/draw/DrawJournal.h"
+#include "core/net/LanSettings.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/Loaders.h"
@@ -27,23 +25,6 @@ bool DrawFixed(int32_t taskId) {
     return true;
   // A finished draw renames its journal; its winner files stay until moved to the history.
   return paths::FileExists(paths::FinishedJournalPath(taskId)) || HasWinnerFiles(taskId);
-}
-
-bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
-                    std::string& error) {
-  if (!CheckinRows(taskId, rows, error)) return false;
-  TJournal j;
-  std::string ignored;
-  const bool running = paths::FileExists(paths::JournalPath(taskId));
-  const std::string path =
-      running ? paths::JournalPath(taskId) : paths::FinishedJournalPath(taskId);
-  if (ReadJournal(path, j, ignored) != JournalRead::Ok || !j.Head.CheckinOnly) return true;
-  const std::set<std::string> present(j.Head.Present.begin(), j.Head.Present.end());
-  std::set<std::string> listed;
-  std::erase_if(rows, [&](const std::pair<std::string, std::string>& r) {
-    return !present.count(r.first) || !listed.insert(r.first).second;
-  });
-  return true;
 }
 
 std::string RestoreFailedText(const std::string& ipv4, uint16_t port) {
@@ -94,7 +75,7 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
   auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
   auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
-  server->SetClaimRoutes(routes.get());
+  server->AddRoutes(routes.get());
   if (!server->Start(ipv4, port, error)) return false;
   routes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);

@@ -14,9 +14,9 @@
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/ClaimDesk.h"
 #include "core/checkin/ClaimHttp.h"
-#include "core/checkin/HostRemote.h"
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 #include "core/records/Records.h"
+#include "core/remote/HostRemote.h"
 
 namespace checkin {
 
@@ -28,12 +28,6 @@ std::string NoListRefusal(TDrawType type);
 // damaged), its draw finished, or it has winners. Check-in then stays closed, so the list
 // the draw used is the one on file.
 bool DrawFixed(int32_t taskId);
-
-// The task's check-ins as the 签到名单 export lists them (id, time): for a draw of those
-// checked in, the ones its journal fixed (a check-in file that grew afterwards changes
-// nothing); else every record. False with the reader's error.
-bool CheckinsOfDraw(int32_t taskId, std::vector<std::pair<std::string, std::string>>& rows,
-                    std::string& error);
 
 // The head of the message when the server left running could not start again (GBK); the
 // server's reason follows it.

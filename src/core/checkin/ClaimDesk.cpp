@@ -105,7 +105,7 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
   if (!ReadDrawClaims(draw.TaskId, draw.DrawKey, file, error)) return false;
   const TDrawSecret codeKey = ClaimCodeKey(draw.TaskId, draw.DrawKey);
   std::unique_lock<std::mutex> lock(m_mutex);
-  m_flushed.wait(lock, [this] { return !m_flushing && m_queued.empty(); });
+  m_commit.Drain(lock);
   m_codeKey = codeKey;
   m_codes.clear();
   m_byCode.clear();
@@ -195,7 +195,7 @@ TClaimResult TClaimDesk::Claim(std::string_view id, int32_t itemId, std::string_
   std::unique_lock<std::mutex> lock(m_mutex);
   const Key key(std::string(id), itemId);
   // The same prize being written for another desk: its outcome decides this answer.
-  m_flushed.wait(lock, [&] { return !m_writing.count(key); });
+  m_commit.WaitUntil(lock, [&] { return !m_writing.count(key); });
   if (m_draw.DrawKey.empty()) return result;
   const auto at = m_index.find(key);
   if (at == m_index.end()) {
@@ -219,35 +219,19 @@ TClaimResult TClaimDesk::Claim(std::string_view id, int32_t itemId, std::string_
   if (deskName.empty()) deskName = "?";
   TClaimRecord record{key.first, itemId, m_wallTime(), deskName};
   m_writing.insert(key);
-  m_pending += FormatClaimRecord(record);
-  auto outcome = std::make_shared<Outcome>();
-  m_queued.push_back({key, record, outcome});
-  // Group commit: whoever finds no write running writes every claim queued so far in one
-  // flushed append; the others wait for theirs to be on disk. Readers go on meanwhile.
-  while (!outcome->done) {
-    if (m_flushing) {
-      m_flushed.wait(lock);
-      continue;
-    }
-    m_flushing = true;
-    std::string lines;
-    lines.swap(m_pending);
-    std::vector<Queued> batch;
-    batch.swap(m_queued);
-    lock.unlock();
-    std::string error;
-    const bool ok = m_writer.Append(lines, error);
-    lock.lock();
-    m_flushing = false;
-    for (Queued& q : batch) {
-      q.outcome->done = true;
-      q.outcome->ok = ok;
-      m_writing.erase(q.key);
-      if (ok) m_claimed.emplace(q.key, std::move(q.record));
-    }
-    m_flushed.notify_all();
-  }
-  if (!outcome->ok) {
+  // Readers go on while the claim is written.
+  const bool ok = m_commit.Commit(
+      lock, FormatClaimRecord(record), Queued{key, record},
+      [this](const std::string& batch, std::string& error) {
+        return m_writer.Append(batch, error);
+      },
+      [this](std::vector<Queued>& batch, bool written) {
+        for (Queued& q : batch) {
+          m_writing.erase(q.key);
+          if (written) m_claimed.emplace(q.key, std::move(q.record));
+        }
+      });
+  if (!ok) {
     result.Answer = TClaimAnswer::NotSaved;
     return result;
   }

@@ -7,7 +7,6 @@
 // readers never wait on a disk write.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,6 +22,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/draw/StageObserver.h"
 #include "core/records/ClaimFile.h"
+#include "core/records/GroupCommit.h"
 
 namespace claims {
 
@@ -115,25 +115,18 @@ class TClaimDesk {
   void TakeLocked(TClaimDraw draw, bool sameDraw);
   std::string NewCodeLocked(const Key& key);
 
-  struct Outcome {
-    bool done = false;
-    bool ok = false;
-  };
+  // A claim on its way to disk.
   struct Queued {
     Key key;
     TClaimRecord record;
-    std::shared_ptr<Outcome> outcome;
   };
 
   // Everything below, the writer included, under m_mutex; the writer is used by the one
-  // claim that flushes (m_flushing) or, between flushes, by Use.
+  // claim that flushes (m_commit) or, between flushes, by Use.
   mutable std::mutex m_mutex;
-  std::condition_variable m_flushed;
+  TGroupCommit<Queued> m_commit;
   claims::TClaimWriter m_writer;
   std::function<std::string()> m_wallTime;
-  bool m_flushing = false;
-  std::string m_pending;
-  std::vector<Queued> m_queued;
   TClaimDraw m_draw;
   std::map<Key, size_t> m_index;  // prize → place in m_draw.Winners
   std::set<Key> m_absent;

@@ -7,7 +7,7 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/ClaimDesk.h"
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -146,12 +146,12 @@ std::string TClaimRoutes::DeskName(std::string_view token) const {
   return it == m_deskNames.end() ? std::string() : it->second;
 }
 
-bool TClaimRoutes::Handle(const THttpRequest& req, THttpResponse& response) {
+bool TClaimRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
   const bool ours =
       (req.Method == "GET" && req.Path == "/desk") ||
       (req.Method == "POST" && (req.Path == "/desk/pair" || req.Path == "/desk/find" ||
                                 req.Path == "/desk/claim" || req.Path == "/prize"));
-  if (!ours || checkin::OverLimits(req)) return false;
+  if (!ours) return false;
   if (req.Method == "GET") {
     response = checkin::HtmlResponse(DeskPage(m_checkin.TaskName()));
   } else if (req.Path == "/desk/pair") {

@@ -30,7 +30,7 @@ class TClaimDesk;
 // The longest photo a desk is sent, in bytes.
 inline constexpr size_t kMaxPhotoBytes = 1024 * 1024;
 
-class TClaimRoutes {
+class TClaimRoutes : public net::TRoutes {
  public:
   TClaimRoutes(checkin::TCheckinDesk& checkin, checkin::TPairing& pairing,
                std::shared_ptr<TClaimDesk> desk)
@@ -40,12 +40,11 @@ class TClaimRoutes {
   // opens the desk page below it.
   void SetBaseUrl(std::string url);
 
-  // True when the request is one of these routes, with its answer in `response`; a request
-  // over the size limits is left to HandleRequest.
-  bool Handle(const checkin::THttpRequest& request, checkin::THttpResponse& response);
-
   // The name a desk's token got when it paired (GBK), empty for another token.
   std::string DeskName(std::string_view token) const;
+
+ protected:
+  bool Answer(const checkin::THttpRequest& request, checkin::THttpResponse& response) override;
 
  private:
   checkin::THttpResponse Pair(const checkin::THttpRequest& request);

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/checkin/CheckinService.h"
+#include "core/checkin/CheckinRecords.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/WinnerFiles.h"

@@ -15,7 +15,7 @@
 
 #include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
-#include "core/checkin/Firewall.h"
+#include "core/net/Firewall.h"
 #include "core/text/Gbk.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"

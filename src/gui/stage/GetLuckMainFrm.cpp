@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "core/checkin/HostRemote.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageState.h"
 #include "core/draw/StageText.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/records/WinnerPhotos.h"
+#include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 #include "core/text/Messages.h"
 #include "gui/stage/Celebration.h"

@@ -2,8 +2,8 @@
 // request is checked against the pairing before anything else is read from it.
 #include <charconv>
 
-#include "core/checkin/CheckinHttp.h"
-#include "core/checkin/HostRemote.h"
+#include "core/remote/HostHttp.h"
+#include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
@@ -204,6 +204,12 @@ THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& req) {
   if (req.Method == "POST" && req.Path == "/host/state") return StateRoute(host, req);
   if (req.Method == "POST" && req.Path == "/host/input") return InputRoute(host, req);
   return PlainResponse(404, "没有这个页面");
+}
+
+bool THostRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
+  if (!IsHostPath(req.Path)) return false;
+  response = HandleHostRequest(m_host, req);
+  return true;
 }
 
 }  // namespace checkin

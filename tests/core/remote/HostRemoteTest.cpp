@@ -6,10 +6,10 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinHttp.h"
-#include "core/checkin/HostRemote.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageState.h"
+#include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
 using namespace checkin;

@@ -1,4 +1,4 @@
-#include "core/checkin/Firewall.h"
+#include "core/net/Firewall.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "core/checkin/LanSettings.h"
+#include "core/net/LanSettings.h"
 
 #include <charconv>
 

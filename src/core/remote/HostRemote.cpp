@@ -1,4 +1,4 @@
-#include "core/checkin/HostRemote.h"
+#include "core/remote/HostRemote.h"
 
 namespace checkin {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/checkin/Pairing.h"
 #include "core/draw/StageObserver.h"
 #include "core/draw/StageState.h"
+#include "core/net/Pairing.h"
 
 namespace checkin {
 

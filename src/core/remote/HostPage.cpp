@@ -2,7 +2,7 @@
 // stage as the hall sees it and the buttons its phase allows. ES5 and XMLHttpRequest for
 // the chat apps' browsers; one request at a time, each with a timeout; every text goes in
 // through textContent, never as markup.
-#include "core/checkin/CheckinHttp.h"
+#include "core/remote/HostHttp.h"
 
 namespace checkin {
 

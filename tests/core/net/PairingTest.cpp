@@ -1,4 +1,4 @@
-#include "core/checkin/Pairing.h"
+#include "core/net/Pairing.h"
 
 #include <gtest/gtest.h>
 
