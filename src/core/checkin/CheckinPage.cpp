@@ -170,11 +170,13 @@ function poll(){
       $("done").style.display="block";
       $("f").style.display="none";
     }
-    // Once the draw closed check-in the winners come first, and an old refusal goes.
+    // Once the draw closed check-in the winners come first, and an old refusal goes; the
+    // answer that check-in has ended stays, whichever of the two came first.
     var main=document.getElementsByTagName("main")[0];
     if(!r.open&&main.className!=="closed"){
       main.className="closed";
-      if($("answer").className==="no")show("",true);
+      var a=$("answer");
+      if(a.className==="no"&&a.textContent!=="签到已结束")show("",true);
     }else if(r.open&&main.className==="closed"){main.className="";}
     $("count").textContent="已签到 "+r.count+" / "+r.total+(r.open?"":" · 签到已结束");
   });
