@@ -38,16 +38,21 @@ class PendingJournal : public ::testing::Test {
     TDataDraw e(session, rng, 4242u);
     EXPECT_TRUE(SetUpDraw(e));
     for (int b = 0; b < batches; ++b) {
-      EXPECT_TRUE(e.BeginBatch());
-      e.SelectBatchWinners();
-      e.RollStep();
-      e.RevealBatch();
+      RevealOne(e);
       e.EndBatch();
     }
     TJournal j;
     std::string error;
     EXPECT_EQ(ReadJournal(paths::JournalPath(1001), j, error), JournalRead::Ok) << error;
     return j;
+  }
+
+  // One batch selected, rolled and revealed; the caller ends it.
+  static void RevealOne(TDataDraw& e) {
+    EXPECT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RollStep();
+    e.RevealBatch();
   }
 
   // Writes the journal's records again, each sealed with its own check value.
@@ -154,10 +159,7 @@ TEST_F(PendingJournal, TheMainListAndTheDrawAgreeOnWhatCanGoOn) {
     TDataDraw::BatchEnd end;
     std::string error;
     ASSERT_TRUE(e.Resume(end, error)) << error;
-    ASSERT_TRUE(e.BeginBatch());
-    e.SelectBatchWinners();
-    e.RollStep();
-    e.RevealBatch();
+    RevealOne(e);
     ASSERT_EQ(ReadJournal(paths::JournalPath(1001), done, error), JournalRead::Ok) << error;
     e.EndBatch();
   }
