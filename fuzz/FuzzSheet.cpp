@@ -14,6 +14,7 @@
 #include "core/import/Import.h"
 #include "core/import/Sheet.h"
 #include "core/records/DrawDataFile.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 
@@ -123,7 +124,7 @@ void ImportEndToEnd(const std::string& path) {
     const std::string r = "/dev/shm/tombolix-fuzz-sheet-" + std::to_string(getpid()) + "/";
     paths::SetDataRoot(r);
     std::string e;
-    paths::EnsureDir(r, e);
+    files::MakeFolders(r, e);
     return r;
   }();
   dataimport::Callbacks cb;

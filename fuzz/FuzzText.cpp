@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/import/Import.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string r = "/dev/shm/tombolix-fuzz-text-" + std::to_string(getpid()) + "/";
     paths::SetDataRoot(r);
     std::string e;
-    paths::EnsureDir(r, e);
+    files::MakeFolders(r, e);
     return r;
   }();
   const std::string source = root + "source.txt";

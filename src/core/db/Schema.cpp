@@ -10,6 +10,45 @@
 
 namespace db {
 
+bool ConnectDatabase(TConnection& connection, std::string_view gbkPath, std::string_view,
+                     std::string& error) {
+  connection.Close();
+  const std::string native = paths::U8(paths::NativePath(gbkPath));
+  sqlite3* h = nullptr;
+  // Never create here: a missing file is brought into existence by the schema code, and an
+  // unreadable one must stay exactly as it is.
+  int rc = sqlite3_open_v2(native.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    error = EngineMessage(h);
+    sqlite3_close_v2(h);
+    return false;
+  }
+  sqlite3_busy_timeout(h, 2000);
+  sqlite3_extended_result_codes(h, 1);
+  // SQLite reads the file lazily; this makes a file that is not a database fail here.
+  int version = 0;
+  std::string schemaError;
+  if (!ReadSchemaVersion(h, version, schemaError)) {
+    error = schemaError;
+    sqlite3_close_v2(h);
+    return false;
+  }
+  if (version > kSchemaVersion) {
+    error = text::G("数据库文件由更新版本的程序创建(版本") + std::to_string(version) +
+            text::G(")，本程序只能打开版本") + std::to_string(kSchemaVersion) +
+            text::G("及以下的数据库，请使用新版本的程序");
+    sqlite3_close_v2(h);
+    return false;
+  }
+  if (!MigrateSchema(h, version, schemaError)) {
+    error = schemaError;
+    sqlite3_close_v2(h);
+    return false;
+  }
+  connection.m_db = h;
+  return true;
+}
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -17,6 +17,12 @@ namespace db {
 // on LuckTask (how the stage takes the operator's keys in time).
 inline constexpr int kSchemaVersion = 5;
 
+// Opens an existing database file; the password is accepted for the interface and unused.
+// Refuses a file that is not a database or was written by a newer program, and brings an
+// older one up to kSchemaVersion. On success the error text is left as it was.
+bool ConnectDatabase(TConnection& connection, std::string_view gbkPath, std::string_view password,
+                     std::string& error);
+
 // Reads user_version; fails with the engine's text when the file is not a database.
 bool ReadSchemaVersion(sqlite3* handle, int& version, std::string& error);
 

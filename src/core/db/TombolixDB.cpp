@@ -5,18 +5,17 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/db/Schema.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 
 namespace db {
 
-namespace {
-
 std::string EngineMessage(sqlite3* h) {
   return text::Utf8ToGbk(h ? sqlite3_errmsg(h) : "out of memory");
 }
+
+namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -81,45 +80,6 @@ std::string ValueText(const Value& v) {
   if (const auto* i = std::get_if<int64_t>(&v)) return std::to_string(*i);
   if (const auto* s = std::get_if<std::string>(&v)) return *s;
   return {};
-}
-
-bool ConnectDatabase(TConnection& connection, std::string_view gbkPath, std::string_view,
-                     std::string& error) {
-  connection.Close();
-  const std::string native = paths::U8(paths::NativePath(gbkPath));
-  sqlite3* h = nullptr;
-  // Never create here: a missing file is brought into existence by the schema code, and an
-  // unreadable one must stay exactly as it is.
-  int rc = sqlite3_open_v2(native.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) {
-    error = EngineMessage(h);
-    sqlite3_close_v2(h);
-    return false;
-  }
-  sqlite3_busy_timeout(h, 2000);
-  sqlite3_extended_result_codes(h, 1);
-  // SQLite reads the file lazily; this makes a file that is not a database fail here.
-  int version = 0;
-  std::string schemaError;
-  if (!ReadSchemaVersion(h, version, schemaError)) {
-    error = schemaError;
-    sqlite3_close_v2(h);
-    return false;
-  }
-  if (version > kSchemaVersion) {
-    error = text::G("数据库文件由更新版本的程序创建(版本") + std::to_string(version) +
-            text::G(")，本程序只能打开版本") + std::to_string(kSchemaVersion) +
-            text::G("及以下的数据库，请使用新版本的程序");
-    sqlite3_close_v2(h);
-    return false;
-  }
-  if (!MigrateSchema(h, version, schemaError)) {
-    error = schemaError;
-    sqlite3_close_v2(h);
-    return false;
-  }
-  connection.m_db = h;
-  return true;
 }
 
 bool RunSql(TQuery& query, std::string_view statement, const Params& params, bool returnsRows,

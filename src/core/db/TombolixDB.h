@@ -66,11 +66,8 @@ class TQuery {
   size_t m_pos = 0;
 };
 
-// Opens an existing database file; the password is accepted for the interface and unused.
-// Refuses a file that is not a database or was written by a newer program. On success the
-// error text is left as it was.
-bool ConnectDatabase(TConnection& connection, std::string_view gbkPath, std::string_view password,
-                     std::string& error);
+// The engine's message for the handle (GBK); "out of memory" without one.
+std::string EngineMessage(sqlite3* handle);
 
 // Runs one statement; the error text is emptied on success and holds the engine's message on
 // failure, with the query left closed.

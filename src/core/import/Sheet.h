@@ -51,8 +51,4 @@ bool ReadXlsDirect(std::string_view gbkPath, Visitor& visitor, std::string& erro
 std::string XlsHelperPath();
 void SetXlsHelperPath(std::string_view nativePath);
 
-// Largest total the readers unpack from one zip; a file that claims more is refused before
-// anything is unpacked.
-inline constexpr uint64_t kMaxUnpackedBytes = 2ull << 30;
-
 }  // namespace sheet

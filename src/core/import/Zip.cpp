@@ -1,5 +1,4 @@
 #include "core/import/Zip.h"
-#include "core/import/Sheet.h"
 
 #include <expat.h>
 #include <zip.h>

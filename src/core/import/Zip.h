@@ -16,6 +16,10 @@ struct XML_ParserStruct;
 
 namespace sheet {
 
+// Largest total the readers unpack from one zip; a file that claims more is refused before
+// anything is unpacked.
+inline constexpr uint64_t kMaxUnpackedBytes = 2ull << 30;
+
 class ZipArchive {
  public:
   ZipArchive() = default;

@@ -27,7 +27,7 @@ std::string FileName(const std::string& gbkPath) {
 bool NewFolder(int taskId, std::string& folder, std::string& error) {
   const std::string stamp = text::LocalTime(std::time(nullptr), "%Y%m%d_%H%M%S");
   const std::string base = paths::HistoryDir() + std::to_string(taskId) + "_" + stamp;
-  if (!paths::EnsureDir(paths::HistoryDir(), error)) return false;
+  if (!files::MakeFolders(paths::HistoryDir(), error)) return false;
   for (int n = 1; n < 1000; ++n) {
     const std::string name = n == 1 ? base : base + "_" + std::to_string(n);
     std::error_code ec;

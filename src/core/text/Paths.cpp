@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "Version.h"
-#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 
 #ifdef _WIN32
@@ -265,10 +264,6 @@ bool AdoptProgramData(std::string& from, std::string& to, std::string& error) {
   from = WithSlash(FromNative(exeDir));
   to = DataRoot();
   return true;
-}
-
-bool EnsureDir(std::string_view gbkDir, std::string& error) {
-  return files::MakeFolders(gbkDir, error);
 }
 
 }  // namespace paths

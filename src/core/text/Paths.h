@@ -74,7 +74,4 @@ bool AdoptProgramData(std::string& from, std::string& to, std::string& error);
 bool CopyProgramData(const std::filesystem::path& from, const std::filesystem::path& to,
                      std::string& error);
 
-// Creates the directory and its parents when missing.
-bool EnsureDir(std::string_view gbkDir, std::string& error);
-
 }  // namespace paths
