@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
     Print(text::G("      tombolix-verify 抽奖任务号"));
     return 1;
   }
-  for (const std::string& line : r.Lines) Print(line);
+  // The verdict comes last, after the openings of the task's draw.
+  for (size_t i = 0; i + 1 < r.Lines.size(); ++i) Print(r.Lines[i]);
+  for (const std::string& line : r.Openings) Print(line);
+  if (!r.Lines.empty()) Print(r.Lines.back());
   return r.Passed ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 
 #include "Version.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
@@ -14,6 +15,7 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/verify/Openings.h"
 
 using text::G;
 
@@ -102,6 +104,13 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
         rows.end() - 1,
         TAuditRows::value_type{G("仅抽取已签到人员"), std::to_string(h.Present.size()) +
                                                           G("人, 指纹(SHA-256) ") + h.PresentHash});
+  // Which opening of the task's draw this was, beside the seed; the other heads travel in
+  // the bundle.
+  if (h.Opening > 0) {
+    const auto seed = std::find_if(rows.begin(), rows.end(),
+                                   [](const auto& row) { return row.first == G("随机数种子"); });
+    rows.insert(seed + 1, TAuditRows::value_type{G("开启次数"), OpeningText(h)});
+  }
   return true;
 }
 
@@ -192,6 +201,15 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
     for (const std::string& id : j.Head.Present) *ids += id + "\n";
     contents.push_back(std::move(ids));
     added = added && zip.Add(kAuditCheckinEntry, *contents.back());
+  }
+  // The heads of every other opening of the task, so that the chain can be followed.
+  std::string heads;
+  const std::string own = claims::JournalDrawKey(paths::FinishedJournalPath(task.TaskId));
+  for (const std::string& line : TaskHeadLines(paths::DataRoot(), task.TaskId))
+    if (JournalHeadKey(line) != own) heads += line;
+  if (!heads.empty()) {
+    contents.push_back(std::make_unique<std::string>(std::move(heads)));
+    added = added && zip.Add(OpeningsFilePath("", task.TaskId), *contents.back());
   }
   std::string out;
   if (!added || !zip.Finish(out)) {

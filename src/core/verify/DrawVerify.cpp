@@ -21,6 +21,7 @@
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/Openings.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -433,6 +434,7 @@ class Checker {
 
   TVerifyResult Run() {
     Check();
+    CheckTheOpenings();
     m_result.Passed = m_result.Problems.empty();
     m_result.Lines.push_back(m_result.Passed ? VerifyPassedText() : VerifyFailedText());
     return std::move(m_result);
@@ -457,6 +459,16 @@ class Checker {
     if (!ReplayTheBatches()) return;
     CheckTheResultFiles();
     CheckTheClaims();
+  }
+
+  // The chain of the task's journal heads up to this draw's: every earlier opening is there.
+  void CheckTheOpenings() {
+    const TJournalHead& h = m_journal.Head;
+    if (h.TaskId != m_task || h.Commit.empty() || h.Opening <= 0) return;
+    const TOpeningsCheck c =
+        CheckOpenings(h, claims::JournalDrawKey(Rel(m_journalName)), TaskHeadLines(m_root, m_task));
+    m_result.Openings = c.Lines;
+    for (const std::string& p : c.Problems) Problem(p);
   }
 
   // The finished journal (or the open one), whole, of this task, with a committed secret.
@@ -925,6 +937,10 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
   } else if (startsWith(s, paths::kLuckFileFolder, checkin::kCheckinPrefix)) {
     // The check-in file of a draw of those checked in: CHECKIN_<task>.txt.
     at = paths::kLuckFileFolder.size() + checkin::kCheckinPrefix.size();
+    listFile = true;
+  } else if (startsWith(s, paths::kLuckFileFolder, kOpeningsPrefix)) {
+    // The heads of the task's other openings: OPENINGS_<task>.txt.
+    at = paths::kLuckFileFolder.size() + kOpeningsPrefix.size();
     listFile = true;
   } else if (startsWith(s, paths::kDataFileFolder)) {
     at = paths::kDataFileFolder.size();

@@ -14,6 +14,9 @@ struct TVerifyResult {
   std::vector<std::string> Lines;
   // The things that differ (also among Lines), empty when it passed.
   std::vector<std::string> Problems;
+  // The openings of the task's draw: the summary and one line per opening of the chain
+  // (printed before the verdict); empty for a journal written before openings were counted.
+  std::vector<std::string> Openings;
 };
 
 // Checks the draw of `taskId` whose files lie below the data folder `gbkRoot` (DATA_FILE/,
