@@ -15,6 +15,7 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/verify/ListTree.h"
 #include "core/verify/Openings.h"
 
 using text::G;
@@ -43,12 +44,15 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   if (!FinishedJournal(task, j, error)) return false;
   const TJournalHead& h = j.Head;
   int64_t candidates = 0;
+  std::string listRoot;
   {
     TArraySring lines;
     int32_t idMax = 0;
     std::string title, ignored;
-    if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored))
+    if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored)) {
       candidates = static_cast<int64_t>(lines.size());
+      listRoot = listtree::TListTree(lines).RootHex();
+    }
   }
   // A winner marked absent gave the place to a replacement: the places are the winners, and
   // the absent ones are counted beside them.
@@ -66,6 +70,7 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
       {G("名单文件"), paths::DrawDataPath("", task.TaskId)},
       {G("名单指纹(SHA-256)"), h.DataHash},
       {G("候选人数"), std::to_string(candidates)},
+      {G("名单哈希树根值"), listRoot},
       {G("指定中奖指纹(SHA-256)"), h.PresetHash},
       {G("重复中奖"), h.LuckAgain == 1 ? G("允许") : G("不允许")},
       {G("奖项(编号/人数/每次)"), items},

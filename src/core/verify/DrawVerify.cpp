@@ -21,6 +21,7 @@
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/ListTree.h"
 #include "core/verify/Openings.h"
 
 using text::G;
@@ -533,6 +534,8 @@ class Checker {
       Problem(G("名单文件") + dataName + G("无法读取：") + error);
       return false;
     }
+    m_result.ListRoot = listtree::TListTree(m_lines).RootHex();
+    m_result.ListCount = m_lines.size();
     return true;
   }
 

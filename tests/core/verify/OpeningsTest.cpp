@@ -3,6 +3,7 @@
 // tombolix-verify's check, from the data folder and from the audit bundle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "DrawSetUp.h"
@@ -19,6 +20,7 @@
 #include "core/verify/AuditBundle.h"
 #include "core/verify/DrawVerify.h"
 #include "core/verify/Openings.h"
+#include "core/verify/VerifyWords.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -147,6 +149,12 @@ TEST_F(Openings, TheCheckFollowsTheChainAndNamesADeletedHead) {
   ASSERT_TRUE(AuditReport(task, rows, err)) << err;
   EXPECT_NE(text::GbkToUtf8(AuditReportText(rows)).find("开启次数: 本任务第3次开启\r\n"),
             std::string::npos);
+  // The root over the list's twelve lines "E100 x" … "E111 x", worked out with hashlib.
+  const std::string root = "7e7345d282142a8e9399197205438c13af2c4d4de28225ec1e735af4b48f5e20";
+  EXPECT_NE(text::GbkToUtf8(AuditReportText(rows)).find("名单哈希树根值: " + root + "\r\n"),
+            std::string::npos);
+  EXPECT_EQ(r.ListRoot, root);
+  EXPECT_EQ(r.ListCount, 12u);
   const std::string zip = m_root.path("out/audit.zip");
   ASSERT_TRUE(WriteAuditBundle(task, zip, err)) << err;
   r = VerifyAuditBundle(zip);
@@ -221,4 +229,40 @@ TEST_F(Openings, AnEventPackageCarriesNoCountToTheTaskItAdds) {
   EXPECT_EQ(openings.LastHead, "");
   ASSERT_TRUE(LoadOpenings(1001, openings, err)) << err;
   EXPECT_EQ(openings.Count, 2);
+}
+
+TEST_F(Openings, TheReportReadsInEnglishWithNoChineseLeft) {
+  Open(1);
+  const TJournalHead h = Open(2, -1);
+  TVerifyResult r = VerifyDrawFolder(paths::DataRoot(), 1001);
+  ASSERT_TRUE(r.Passed) << VerifyText(r);
+  std::vector<std::string> lines = r.Lines;
+  lines.insert(lines.end(), r.Openings.begin(), r.Openings.end());
+  for (const std::string& line : lines) {
+    const std::string english = VerifyLineInEnglish(line);
+    EXPECT_TRUE(std::all_of(english.begin(), english.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x80;
+    })) << text::GbkToUtf8(english);
+  }
+  TJournal j;
+  std::string err;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), j, err), JournalRead::Ok);
+  EXPECT_EQ(VerifyLineInEnglish(r.Lines[0]),
+            "List of 12 candidates, the commitment matches the secret, audience's number (none), "
+            "seed " +
+                std::to_string(j.Start.Seed));
+  EXPECT_EQ(VerifyLineInEnglish(r.Lines[1]).rfind("Batch 1, item 2001, 1 winner(s): E1", 0), 0u);
+  EXPECT_EQ(VerifyLineInEnglish(r.Lines.back()), "Verification passed");
+  EXPECT_EQ(VerifyLineInEnglish(r.Openings[0]),
+            "Opening 2 of this task's draw, the heads of the 1 openings before it are all there, "
+            "the chain is whole");
+  EXPECT_EQ(VerifyLineInEnglish(r.Openings[2]),
+            "  Opening 2, commitment " + h.Commit.substr(0, 16) + " (this draw)");
+  // What differs, told in English too.
+  WriteAll(m_root.dir() / "LUCK_FILE/1001_2002.txt", "changed\r\n");
+  r = VerifyDrawFolder(paths::DataRoot(), 1001);
+  ASSERT_EQ(r.Problems.size(), 1u);
+  EXPECT_EQ(VerifyLineInEnglish(r.Problems[0]),
+            "The winner file LUCK_FILE/1001_2002.txt differs from the replay");
+  EXPECT_EQ(VerifyLineInEnglish(r.Lines.back()), "Verification FAILED");
 }
