@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
   }
   // The list's root and the openings of the task's draw, then the verdict.
   for (size_t i = 0; i + 1 < r.Lines.size(); ++i) Print(r.Lines[i]);
+  if (!r.Voucher.empty()) Print(r.Voucher);
   if (!r.ListRoot.empty())
     Print(text::G("名单哈希树根值: ") + r.ListRoot + " (" + std::to_string(r.ListCount) +
           text::G("行)"));

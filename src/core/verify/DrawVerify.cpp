@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
@@ -463,9 +464,20 @@ class Checker {
   }
 
   // The chain of the task's journal heads up to this draw's: every earlier opening is there.
+  // Also the 抽奖凭证 line, in the Ready screen's words.
   void CheckTheOpenings() {
     const TJournalHead& h = m_journal.Head;
-    if (h.TaskId != m_task || h.Commit.empty() || h.Opening <= 0) return;
+    if (h.TaskId != m_task || h.Commit.empty()) return;
+    if (!m_result.ListRoot.empty()) {
+      m_result.Voucher = G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " +
+                         Num(static_cast<int64_t>(m_lines.size())) + G("人  ");
+      if (h.CheckinOnly)
+        m_result.Voucher += G("签到 ") + h.PresentHash.substr(0, 8) + "  " +
+                            Num(static_cast<int64_t>(h.Present.size())) + G("人  ");
+      m_result.Voucher += G("承诺 ") + h.Commit.substr(0, 16);
+      if (h.Opening > 0) m_result.Voucher += "  " + OpeningText(h);
+    }
+    if (h.Opening <= 0) return;
     const TOpeningsCheck c =
         CheckOpenings(h, claims::JournalDrawKey(Rel(m_journalName)), TaskHeadLines(m_root, m_task));
     m_result.Openings = c.Lines;

@@ -22,6 +22,10 @@ struct TVerifyResult {
   // once the list was read; a guest's proof of their line is checked against it.
   std::string ListRoot;
   size_t ListCount = 0;
+  // The draw's 抽奖凭证 as the Ready screen showed it (the list's fingerprint and count,
+  // those checked in, the commitment, the opening), for a guest to hold against a photograph;
+  // empty until the journal and the list were read.
+  std::string Voucher;
 };
 
 // Checks the draw of `taskId` whose files lie below the data folder `gbkRoot` (DATA_FILE/,
