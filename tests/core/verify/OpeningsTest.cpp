@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "DrawSetUp.h"
@@ -15,6 +16,7 @@
 #include "core/draw/DrawOpenings.h"
 #include "core/package/EventPackage.h"
 #include "core/records/Loaders.h"
+#include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/verify/AuditBundle.h"
@@ -273,4 +275,30 @@ TEST_F(Openings, TheReportReadsInEnglishWithNoChineseLeft) {
   EXPECT_EQ(VerifyLineInEnglish(r.Problems[0]),
             "The winner file LUCK_FILE/1001_2002.txt differs from the replay");
   EXPECT_EQ(VerifyLineInEnglish(r.Lines.back()), "Verification FAILED");
+}
+
+TEST_F(Openings, AHeadWhoseWriteFailedKeepsItsNumberWhenTheFirstBatchWritesIt) {
+  Open(1);
+  const std::string key1 = KeyOf("LUCK_FILE/JOURNAL_1001.txt");
+  TDrawRun run(5);
+  ASSERT_TRUE(SetUpDraw(run.e));
+  std::string err;
+  ASSERT_TRUE(run.e.SetAsidePending(err)) << err;
+  files::SetRenameFault([](const std::string&) { return EIO; });
+  EXPECT_FALSE(run.e.StartJournal(err));
+  files::SetRenameFault(nullptr);
+  // Counted before the write: the screen names the opening it shows.
+  EXPECT_EQ(run.e.JournalHead().Opening, 2);
+  ASSERT_TRUE(run.e.BeginBatch());
+  run.e.SelectBatchWinners();
+  run.e.RevealBatch();
+  run.e.EndBatch();
+  TJournal j;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(1001), j, err), JournalRead::Ok) << err;
+  EXPECT_EQ(j.Head.Opening, 2);
+  EXPECT_EQ(j.Head.PrevHead, key1);
+  TOpenings db;
+  ASSERT_TRUE(LoadOpenings(1001, db, err)) << err;
+  EXPECT_EQ(db.Count, 2);
+  EXPECT_EQ(db.LastHead, KeyOf("LUCK_FILE/JOURNAL_1001.txt"));
 }
