@@ -75,7 +75,9 @@ constexpr const char* kCreateTables =
     " CheckinOnly integer not null default 0,"
     " HideExcludeCount integer not null default 0,"
     " StageColumns text not null default '',"
-    " StageKeys text not null default '');"
+    " StageKeys text not null default '',"
+    " Openings integer not null default 0,"
+    " LastHead text not null default '');"
     "create table TaskItem ("
     " ItemId integer not null,"
     " ItemName text not null default '',"
@@ -203,6 +205,14 @@ bool AddStageKeysColumn(sqlite3* h, std::string& error) {
          Exec(h, "alter table LuckTask add column StageKeys text not null default ''", error);
 }
 
+// Version 6: the openings of the task's draw, counted where deleting files does not reset them.
+bool AddOpeningsColumns(sqlite3* h, std::string& error) {
+  return (HasColumn(h, "LuckTask", "Openings") ||
+          Exec(h, "alter table LuckTask add column Openings integer not null default 0", error)) &&
+         (HasColumn(h, "LuckTask", "LastHead") ||
+          Exec(h, "alter table LuckTask add column LastHead text not null default ''", error));
+}
+
 }  // namespace
 
 bool MigrateSchema(sqlite3* h, int version, std::string& error) {
@@ -213,7 +223,7 @@ bool MigrateSchema(sqlite3* h, int version, std::string& error) {
   if (!Exec(h, "begin immediate", error)) return false;
   if (AddRulesColumns(h, error) && AddCheckinColumn(h, error) &&
       AddHideExcludeCountColumn(h, error) && AddStageColumnsColumn(h, error) &&
-      AddStageKeysColumn(h, error) &&
+      AddStageKeysColumn(h, error) && AddOpeningsColumns(h, error) &&
       Exec(h, "pragma user_version=" + std::to_string(kSchemaVersion), error) &&
       Exec(h, "commit", error))
     return true;

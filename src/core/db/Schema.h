@@ -14,8 +14,9 @@ namespace db {
 // 3: CheckinOnly on LuckTask (draw only those checked in on the LAN); 4: HideExcludeCount on
 // LuckTask (the draw screen's rules line leaves out the exclusion lists' count) and
 // StageColumns on LuckTask (which columns of the list the stage shows and masks); 5: StageKeys
-// on LuckTask (how the stage takes the operator's keys in time).
-inline constexpr int kSchemaVersion = 5;
+// on LuckTask (how the stage takes the operator's keys in time); 6: Openings and LastHead on
+// LuckTask (how many times the task's draw was opened, and the key of the last head written).
+inline constexpr int kSchemaVersion = 6;
 
 // Opens an existing database file; the password is accepted for the interface and unused.
 // Refuses a file that is not a database or was written by a newer program, and brings an

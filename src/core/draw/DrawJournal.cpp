@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/records/FileHash.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -183,6 +184,15 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
     h.PresentHash = std::string(hash);
     if (!ParseIdLines(ids, h.Present)) return false;
   }
+  h.Opening = 0;
+  h.PrevHead.clear();
+  if (std::string_view prev; Field(f, "opening", prev)) {
+    if (!Number(prev, h.Opening) || h.Opening < 1) return false;
+    if (Field(f, "prevhead", prev)) {
+      if (!IsHex64(prev) || h.Opening < 2) return false;
+      h.PrevHead = std::string(prev);
+    }
+  }
   h.Items.clear();
   if (items.empty()) return true;
   for (std::string_view one : text::SplitAt(items, ',')) {
@@ -243,6 +253,8 @@ bool ParseAbsence(const std::vector<std::string_view>& f, TJournalAbsence& a) {
 
 std::string SealJournalRecord(std::string body) { return Sealed(std::move(body)); }
 
+std::string JournalHeadKey(std::string_view headLine) { return Sha256Hex(headLine); }
+
 bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
          LuckAgain == o.LuckAgain && Items == o.Items && Rules == o.Rules &&
@@ -290,6 +302,11 @@ std::string FormatJournalHead(const TJournalHead& h) {
   // Only a draw of those checked in names them.
   if (h.CheckinOnly)
     s += "\tcheckin=" + Escaped(IdLines(h.Present)) + "\tcheckinhash=" + h.PresentHash;
+  // Counted openings; a head without a number reads as before.
+  if (h.Opening > 0) {
+    s += "\topening=" + std::to_string(h.Opening);
+    if (!h.PrevHead.empty()) s += "\tprevhead=" + h.PrevHead;
+  }
   return Sealed(std::move(s));
 }
 

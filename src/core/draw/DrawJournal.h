@@ -42,6 +42,11 @@ struct TJournalHead {
   bool CheckinOnly = false;
   std::vector<std::string> Present;
   std::string PresentHash;
+  // The how-manieth opening of the task's draw this head began (1 for the first), and the
+  // key (JournalHeadKey) of the head the previous opening wrote: empty for the first opening.
+  // Both absent (0, empty) in journals written before openings were counted.
+  int32_t Opening = 0;
+  std::string PrevHead;
 
   // Same task, data, presets, repeat rule, prize items, rules and check-in list; the seed
   // may differ.
@@ -106,6 +111,9 @@ struct TJournal {
 // A record line of any kind from its TAB-separated fields: the fields, the check value and
 // CR LF. Readers that do not know the kind keep it in its place.
 std::string SealJournalRecord(std::string body);
+
+// The key of a journal's head: SHA-256 (lower-case hex) of its first line, line end included.
+std::string JournalHeadKey(std::string_view headLine);
 
 // One record's line, CR LF included.
 std::string FormatJournalHead(const TJournalHead& head);

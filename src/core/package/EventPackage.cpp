@@ -863,6 +863,11 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
   }
   std::vector<TColumn> taskCols, itemCols;
   if (!Columns("LuckTask", taskCols, error) || !Columns("TaskItem", itemCols, error)) return false;
+  // How often this machine opened the draw is its own record, not a setting: the task a
+  // package adds counts its openings from none.
+  std::erase_if(taskCols, [](const TColumn& c) {
+    return Same(c.name, "Openings") || Same(c.name, "LastHead");
+  });
   TWriting w;
   std::vector<TRow> tasks;
   if (!ReadRows("LuckTask", taskCols, "where TaskId=?", taskId, tasks, error) ||

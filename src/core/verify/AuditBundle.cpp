@@ -5,6 +5,7 @@
 
 #include "Version.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
@@ -14,6 +15,8 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/verify/ListTree.h"
+#include "core/verify/Openings.h"
 
 using text::G;
 
@@ -41,12 +44,15 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   if (!FinishedJournal(task, j, error)) return false;
   const TJournalHead& h = j.Head;
   int64_t candidates = 0;
+  std::string listRoot;
   {
     TArraySring lines;
     int32_t idMax = 0;
     std::string title, ignored;
-    if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored))
+    if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored)) {
       candidates = static_cast<int64_t>(lines.size());
+      listRoot = listtree::TListTree(lines).RootHex();
+    }
   }
   // A winner marked absent gave the place to a replacement: the places are the winners, and
   // the absent ones are counted beside them.
@@ -64,6 +70,7 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
       {G("名单文件"), paths::DrawDataPath("", task.TaskId)},
       {G("名单指纹(SHA-256)"), h.DataHash},
       {G("候选人数"), std::to_string(candidates)},
+      {G("名单哈希树根值"), listRoot},
       {G("指定中奖指纹(SHA-256)"), h.PresetHash},
       {G("重复中奖"), h.LuckAgain == 1 ? G("允许") : G("不允许")},
       {G("奖项(编号/人数/每次)"), items},
@@ -102,6 +109,13 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
         rows.end() - 1,
         TAuditRows::value_type{G("仅抽取已签到人员"), std::to_string(h.Present.size()) +
                                                           G("人, 指纹(SHA-256) ") + h.PresentHash});
+  // Which opening of the task's draw this was, beside the seed; the other heads travel in
+  // the bundle.
+  if (h.Opening > 0) {
+    const auto seed = std::find_if(rows.begin(), rows.end(),
+                                   [](const auto& row) { return row.first == G("随机数种子"); });
+    rows.insert(seed + 1, TAuditRows::value_type{G("开启次数"), OpeningText(h)});
+  }
   return true;
 }
 
@@ -192,6 +206,15 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
     for (const std::string& id : j.Head.Present) *ids += id + "\n";
     contents.push_back(std::move(ids));
     added = added && zip.Add(kAuditCheckinEntry, *contents.back());
+  }
+  // The heads of every other opening of the task, so that the chain can be followed.
+  std::string heads;
+  const std::string own = claims::JournalDrawKey(paths::FinishedJournalPath(task.TaskId));
+  for (const std::string& line : TaskHeadLines(paths::DataRoot(), task.TaskId))
+    if (JournalHeadKey(line) != own) heads += line;
+  if (!heads.empty()) {
+    contents.push_back(std::make_unique<std::string>(std::move(heads)));
+    added = added && zip.Add(OpeningsFilePath("", task.TaskId), *contents.back());
   }
   std::string out;
   if (!added || !zip.Finish(out)) {

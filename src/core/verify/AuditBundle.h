@@ -34,7 +34,8 @@ inline constexpr const char* kAuditCheckinEntry = "签到名单.txt";
 // Writes the bundle of the task's finished draw to `gbkZipPath` (atomically): the draw data
 // file as DATA_FILE/<TaskId>.txt, the prize items' preset files, the finished journal, the
 // winner files, the draw's claim file when prizes were claimed, each under the name it has in
-// a data folder, the report, and for a draw with
+// a data folder, the heads of the task's other openings (OPENINGS_<TaskId>.txt), the report,
+// and for a draw with
 // rules its rules and excluded ids. False with
 // the error text; nothing is written then.
 bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::string& error);

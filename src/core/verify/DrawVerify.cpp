@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
 #include "core/import/Zip.h"
@@ -21,6 +22,8 @@
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/ListTree.h"
+#include "core/verify/Openings.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -433,6 +436,7 @@ class Checker {
 
   TVerifyResult Run() {
     Check();
+    CheckTheOpenings();
     m_result.Passed = m_result.Problems.empty();
     m_result.Lines.push_back(m_result.Passed ? VerifyPassedText() : VerifyFailedText());
     return std::move(m_result);
@@ -457,6 +461,27 @@ class Checker {
     if (!ReplayTheBatches()) return;
     CheckTheResultFiles();
     CheckTheClaims();
+  }
+
+  // The chain of the task's journal heads up to this draw's: every earlier opening is there.
+  // Also the 抽奖凭证 line, in the Ready screen's words.
+  void CheckTheOpenings() {
+    const TJournalHead& h = m_journal.Head;
+    if (h.TaskId != m_task || h.Commit.empty()) return;
+    if (!m_result.ListRoot.empty()) {
+      m_result.Voucher = G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " +
+                         Num(static_cast<int64_t>(m_lines.size())) + G("人  ");
+      if (h.CheckinOnly)
+        m_result.Voucher += G("签到 ") + h.PresentHash.substr(0, 8) + "  " +
+                            Num(static_cast<int64_t>(h.Present.size())) + G("人  ");
+      m_result.Voucher += G("承诺 ") + h.Commit.substr(0, 16);
+      if (h.Opening > 0) m_result.Voucher += "  " + OpeningText(h);
+    }
+    if (h.Opening <= 0) return;
+    const TOpeningsCheck c =
+        CheckOpenings(h, claims::JournalDrawKey(Rel(m_journalName)), TaskHeadLines(m_root, m_task));
+    m_result.Openings = c.Lines;
+    for (const std::string& p : c.Problems) Problem(p);
   }
 
   // The finished journal (or the open one), whole, of this task, with a committed secret.
@@ -521,6 +546,8 @@ class Checker {
       Problem(G("名单文件") + dataName + G("无法读取：") + error);
       return false;
     }
+    m_result.ListRoot = listtree::TListTree(m_lines).RootHex();
+    m_result.ListCount = m_lines.size();
     return true;
   }
 
@@ -925,6 +952,10 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
   } else if (startsWith(s, paths::kLuckFileFolder, checkin::kCheckinPrefix)) {
     // The check-in file of a draw of those checked in: CHECKIN_<task>.txt.
     at = paths::kLuckFileFolder.size() + checkin::kCheckinPrefix.size();
+    listFile = true;
+  } else if (startsWith(s, paths::kLuckFileFolder, kOpeningsPrefix)) {
+    // The heads of the task's other openings: OPENINGS_<task>.txt.
+    at = paths::kLuckFileFolder.size() + kOpeningsPrefix.size();
     listFile = true;
   } else if (startsWith(s, paths::kDataFileFolder)) {
     at = paths::kDataFileFolder.size();

@@ -4,6 +4,7 @@
 // against the replay. It reads files only: no database, no window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,17 @@ struct TVerifyResult {
   std::vector<std::string> Lines;
   // The things that differ (also among Lines), empty when it passed.
   std::vector<std::string> Problems;
+  // The openings of the task's draw: the summary and one line per opening of the chain
+  // (printed before the verdict); empty for a journal written before openings were counted.
+  std::vector<std::string> Openings;
+  // The root of the hash tree over the list's candidate lines (ListTree.h) and their number,
+  // once the list was read; a guest's proof of their line is checked against it.
+  std::string ListRoot;
+  size_t ListCount = 0;
+  // The draw's 抽奖凭证 as the Ready screen showed it (the list's fingerprint and count,
+  // those checked in, the commitment, the opening), for a guest to hold against a photograph;
+  // empty until the journal and the list were read.
+  std::string Voucher;
 };
 
 // Checks the draw of `taskId` whose files lie below the data folder `gbkRoot` (DATA_FILE/,

@@ -9,6 +9,7 @@
 #include "TempRoot.h"
 #include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawOpenings.h"
 #include "core/records/ExampleTasks.h"
 #include "core/records/Loaders.h"
 #include "core/records/Records.h"
@@ -65,16 +66,16 @@ TEST(Database, NewFileHasExactlyTheThreeTablesAndVersion) {
             (std::vector<std::string>{"LuckTask", "Sequence", "TaskItem"}));
   EXPECT_EQ(Columns(h, "LuckTask"),
             (std::vector<std::string>{
-                "TaskId",   "TaskName",  "MainImageName", "IdType",           "MainTitle",
-                "FontSize", "FontColor", "RemainText",    "HideBegin",        "HideEnd",
-                "PassWd",   "OrderBy",   "DataFilePath",  "LuckAgain",        "MusicFilePath",
-                "ShowLuck", "Rules",     "CheckinOnly",   "HideExcludeCount", "StageColumns",
-                "StageKeys"}));
+                "TaskId",    "TaskName",  "MainImageName", "IdType",           "MainTitle",
+                "FontSize",  "FontColor", "RemainText",    "HideBegin",        "HideEnd",
+                "PassWd",    "OrderBy",   "DataFilePath",  "LuckAgain",        "MusicFilePath",
+                "ShowLuck",  "Rules",     "CheckinOnly",   "HideExcludeCount", "StageColumns",
+                "StageKeys", "Openings",  "LastHead"}));
   EXPECT_EQ(Columns(h, "TaskItem"),
             (std::vector<std::string>{"ItemId", "ItemName", "TaskId", "LuckCount", "ListCount",
                                       "AwardName", "AwardImageName", "ListIndex", "Rules"}));
   EXPECT_EQ(Columns(h, "Sequence"), (std::vector<std::string>{"SeqType", "SeqId", "SeqName"}));
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_TRUE(Rows(h, "select * from LuckTask").empty());  // no seeder given
 }
 
@@ -282,7 +283,7 @@ TEST(Connection, EmptyFileIsSetUpInPlaceAndUnversionedTablesAreKept) {
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "select count(*) from LuckTask"),
             (std::vector<std::string>{"2"}));
   EXPECT_EQ(Rows(dm.ADOConnection1.Handle(), "pragma user_version"),
-            (std::vector<std::string>{"5"}));
+            (std::vector<std::string>{"6"}));
 }
 
 TEST(Connection, DataDirectoryThatCannotBeMadeFailsWithoutLeavingFiles) {
@@ -362,7 +363,7 @@ TEST(Migration, Version1FileGainsTheRulesColumnsAndKeepsEveryRow) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_EQ(Rows(h,
                  "select TaskId, TaskName, OrderBy, DataFilePath, FontSize, Rules, CheckinOnly "
                  "from LuckTask order by TaskId"),
@@ -390,7 +391,7 @@ TEST(Migration, AFileWithOneColumnAlreadyAddedIsCompletedNotFailed) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_EQ(Rows(h, "select count(*) from pragma_table_info('LuckTask') where name like 'rules'"),
             (std::vector<std::string>{"1"}));
   EXPECT_EQ(Columns(h, "TaskItem").back(), "Rules");
@@ -407,7 +408,7 @@ TEST(Migration, Version2FileGainsTheCheckinOptionOffForEveryTask) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_EQ(Rows(h, "select TaskId, Rules, CheckinOnly from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001|EXCLUDE\t1002\n|0", "1002||0"}));
   bool only = true;
@@ -428,7 +429,7 @@ TEST(Migration, Version3FileShowsEveryColumnOnStage) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_EQ(Rows(h, "select TaskId, CheckinOnly, StageColumns from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001|0|", "1002|1|"}));
   std::string stored = "x", err;
@@ -450,7 +451,7 @@ TEST(Migration, Version4FileTakesTheStagesDefaultKeyTimesForEveryTask) {
   TTombolixDataModule dm;
   ASSERT_TRUE(dm.DataModuleCreate());
   sqlite3* h = dm.ADOConnection1.Handle();
-  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"5"}));
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
   EXPECT_EQ(Rows(h, "select TaskId, StageColumns, StageKeys from LuckTask order by TaskId"),
             (std::vector<std::string>{"1001||", "1002|SH|"}));
   std::string stored = "x", err;
@@ -466,16 +467,40 @@ TEST(Migration, Version4FileTakesTheStagesDefaultKeyTimesForEveryTask) {
             (std::vector<std::string>{"600 10000"}));
 }
 
+TEST(Migration, Version5FileHasCountedNoOpeningYet) {
+  TempRoot root;
+  const fs::path file = root.dir() / "DATA/Tombolix.db";
+  const char* v5 =
+      "alter table LuckTask add column Rules text not null default '';"
+      "alter table TaskItem add column Rules text not null default '';"
+      "alter table LuckTask add column CheckinOnly integer not null default 0;"
+      "alter table LuckTask add column HideExcludeCount integer not null default 0;"
+      "alter table LuckTask add column StageColumns text not null default '';"
+      "alter table LuckTask add column StageKeys text not null default '';";
+  WriteVersion1File(file, v5, 5);
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  sqlite3* h = dm.ADOConnection1.Handle();
+  EXPECT_EQ(Rows(h, "pragma user_version"), (std::vector<std::string>{"6"}));
+  EXPECT_EQ(Rows(h, "select TaskId, Openings, LastHead from LuckTask order by TaskId"),
+            (std::vector<std::string>{"1001|0|", "1002|0|"}));
+  TOpenings openings{5, "x"};
+  std::string err;
+  ASSERT_TRUE(LoadOpenings(1002, openings, err)) << err;
+  EXPECT_EQ(openings.Count, 0);
+  EXPECT_EQ(openings.LastHead, "");
+}
+
 TEST(Migration, AFileNewerThanThisProgramIsRefusedUntouched) {
   TempRoot root;
   const fs::path file = root.dir() / "DATA/Tombolix.db";
-  WriteVersion1File(file, "", 6);
+  WriteVersion1File(file, "", 7);
   const std::string before = ReadAll(file);
   MessageCapture capture;
   TTombolixDataModule dm;
   EXPECT_FALSE(dm.DataModuleCreate());
   ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_NE(capture.messages[0].second.find(G("版本6")), std::string::npos);
-  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本5")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("版本7")), std::string::npos);
+  EXPECT_NE(capture.messages[0].second.find(G("只能打开版本6")), std::string::npos);
   EXPECT_EQ(ReadAll(file), before);
 }

@@ -6,7 +6,8 @@ would write one: it shares no code with the program. Run by ctest as
 
 it has FIXTURE write draws with and without rules (replacements included) into WORKDIR,
 replays each from the page's rules, and fails unless every one agrees; a forged
-replacement must then fail the replay."""
+replacement must then fail the replay. The list's root and the chain of openings are
+worked out from the page too; a deleted head must fail the chain."""
 import hashlib
 import os
 import shutil
@@ -73,6 +74,53 @@ def fields(b):
         out.append(head)
 
 
+def mth(lines):
+    """The Merkle Tree Hash of RFC 6962 over the lines, as the page defines the list's tree."""
+    if not lines:
+        return hashlib.sha256(b'').digest()
+    if len(lines) == 1:
+        return hashlib.sha256(b'\x00' + lines[0]).digest()
+    k = 1
+    while k * 2 < len(lines):
+        k *= 2
+    return hashlib.sha256(b'\x01' + mth(lines[:k]) + mth(lines[k:])).digest()
+
+
+def first_line(path):
+    with open(path, 'rb') as f:
+        line = f.readline()
+    return line if line.endswith(b'\n') else b''
+
+
+def head_fields(line):
+    body = line.rstrip(b'\r\n').rsplit(b'\tcheck=', 1)[0]
+    return dict(x.split(b'=', 1) for x in body.split(b'\t')[1:])
+
+
+def check_openings(root, task, D):
+    """Follows prevhead from the checked head back to opening 1 among the task's other heads
+    (the history's journals and those in LUCK_FILE); returns the checked head's number."""
+    heads = {}
+    names = ('JOURNAL_%d.txt' % task, 'JOURNAL_%d_DONE.txt' % task)
+    folders = [os.path.join(root, 'LUCK_FILE')]
+    hist = os.path.join(root, 'LUCK_FILE', 'history')
+    if os.path.isdir(hist):
+        folders += [os.path.join(hist, d) for d in sorted(os.listdir(hist))]
+    for folder in folders:
+        for n in names:
+            p = os.path.join(folder, n)
+            if os.path.exists(p) and first_line(p):
+                heads[sha(first_line(p))] = head_fields(first_line(p))
+    n, cur = int(D[b'opening']), D
+    while b'prevhead' in cur:
+        prev = heads.get(cur[b'prevhead'].decode())
+        expect(prev is not None, 'opening %d: the head it names is missing' % int(cur[b'opening']))
+        expect(int(prev[b'opening']) == int(cur[b'opening']) - 1, 'openings in order')
+        cur = prev
+    expect(int(cur[b'opening']) == 1, 'the chain reaches the first opening')
+    return n
+
+
 def check(root, task):
     def rd(p):
         return open(os.path.join(root, p), 'rb').read()
@@ -118,6 +166,10 @@ def check(root, task):
         si += b'rules=' + D[b'rulehash'] + b'\nexcluded=' + sha(excl_raw).encode() + b'\n'
     seed = int.from_bytes(hashlib.sha256(si).digest()[:4], 'big')
     expect(seed == int(start[b'seed']), 'seed')
+    # The list's root over the candidate lines, against the one the program gives.
+    root_hex = hashlib.sha256(b'\x02' + N.to_bytes(8, 'big') + mth(cand)).hexdigest()
+    expect(root_hex == rd('list_root.txt').decode(), 'list root')
+    expect(check_openings(root, task, D) == 3, 'third opening')
     gen = [seed]
 
     def step():
@@ -333,6 +385,20 @@ def main():
         if absences == 0:
             sys.exit('%s: the fixture made no replacement' % case)
         print('%s: %d batches, %d replacements agree' % (case, batches, absences))
+        # The second opening's head deleted from the history: a gap in the chain.
+        gap = root + '-gap'
+        shutil.copytree(root, gap)
+        hist = os.path.join(gap, 'LUCK_FILE', 'history')
+        for d in os.listdir(hist):
+            p = os.path.join(hist, d, 'JOURNAL_1001.txt')
+            if os.path.exists(p) and head_fields(first_line(p)).get(b'opening') == b'2':
+                os.remove(p)
+        try:
+            check(gap, 1001)
+        except Disagree as e:
+            print('%s: a deleted head is a gap: %s' % (case, e))
+        else:
+            sys.exit('%s: a deleted head passed' % case)
         forge_first_replacement(root)
         try:
             check(root, 1001)

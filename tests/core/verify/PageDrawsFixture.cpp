@@ -3,7 +3,8 @@
 //                   replacements;
 //   <dir>/flat      the same list and presets without rules, with replacements;
 //   <dir>/uniform   conditions and a quota without tickets, with replacements.
-// Each folder is a data root (DATA_FILE/, LUCK_FILE/) of task 1001.
+// Each folder is a data root (DATA_FILE/, LUCK_FILE/) of task 1001, whose draw is its third
+// opening, with list_root.txt: the list's root as tombolix-verify's check gives it.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/verify/DrawVerify.h"
 
 using text::G;
 
@@ -50,10 +52,17 @@ bool Draw(const std::string& root, const char* rulesUtf8, uint32_t secret) {
   if (!ParseRules(G(rulesUtf8), rules, err) || !config::SaveTaskRules(dm, 1001, rules, err))
     return false;
   TRandom rng;
+  TDrawFailure f;
+  // Two openings left before their first batch: their heads go to the history, and the
+  // draw is the third.
+  for (uint32_t k = 1; k <= 2; ++k) {
+    TDrawSession s0;
+    TDataDraw e0(s0, rng, secret + 100 * k);
+    if (!e0.SetUp(1001, f) || !e0.SetAsidePending(err) || !e0.StartJournal(err)) return false;
+  }
   TDrawSession s;
   TDataDraw e(s, rng, secret);
-  TDrawFailure f;
-  if (!e.SetUp(1001, f)) return false;
+  if (!e.SetUp(1001, f) || !e.SetAsidePending(err) || !e.StartJournal(err)) return false;
   for (int batch = 0; !(e.state() == TDataDraw::State::Finished) && batch < 20; ++batch) {
     e.BeginBatch();
     e.SelectBatchWinners();
@@ -74,7 +83,10 @@ bool Draw(const std::string& root, const char* rulesUtf8, uint32_t secret) {
     e.RevealBatch();
     e.EndBatch();
   }
-  return (e.state() == TDataDraw::State::Finished);
+  // The list's root as the check gives it, for the page's checker to work out again.
+  return (e.state() == TDataDraw::State::Finished) &&
+         files::WriteFileAtomic(root + "/list_root.txt", VerifyDrawFolder(root, 1001).ListRoot,
+                                err);
 }
 
 }  // namespace
