@@ -13,8 +13,8 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/draw/DataDraw.h"
 #include "core/net/Pairing.h"
 #include "core/records/CheckinFile.h"

@@ -12,8 +12,8 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinServer.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/net/Pairing.h"
 #include "core/records/Records.h"
 #include "core/remote/HostRemote.h"

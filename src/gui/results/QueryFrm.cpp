@@ -16,7 +16,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"

@@ -12,8 +12,8 @@
 
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/net/Pairing.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
@@ -251,20 +251,20 @@ TEST(ClaimDesk, AKillBetweenAppendAndAnswerLosesAndDoublesNothing) {
 
 namespace {
 
-checkin::THttpResponse Ask(TClaimRoutes& routes, const char* method, const char* path,
-                           const std::string& body, bool* handled = nullptr) {
-  checkin::THttpRequest req;
+net::THttpResponse Ask(TClaimRoutes& routes, const char* method, const char* path,
+                       const std::string& body, bool* handled = nullptr) {
+  net::THttpRequest req;
   req.Method = method;
   req.Path = path;
   req.Body = body;
   req.Address = "10.0.0.9";
-  checkin::THttpResponse r;
+  net::THttpResponse r;
   const bool h = routes.Handle(req, r);
   if (handled) *handled = h;
   return r;
 }
 
-bool Has(const checkin::THttpResponse& r, const std::string& part) {
+bool Has(const net::THttpResponse& r, const std::string& part) {
   return r.Body.find(part) != std::string::npos;
 }
 
@@ -291,7 +291,7 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   routes.SetBaseUrl("http://127.0.0.1:8080/");
 
   // The winner's phone: its code and the QR of the desk page with it.
-  checkin::THttpResponse r = Ask(routes, "POST", "/prize", "t=" + phone);
+  net::THttpResponse r = Ask(routes, "POST", "/prize", "t=" + phone);
   const std::string code = desk->PrizesOf("13800000001")[0].Code;
   EXPECT_TRUE(Has(r, "\"code\":\"" + code.substr(0, 4) + " " + code.substr(4) + "\"")) << r.Body;
   EXPECT_TRUE(Has(r, "\"claimed\":false")) << r.Body;
@@ -338,7 +338,7 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   bool handled = true;
   Ask(routes, "GET", "/desk/list", "", &handled);
   EXPECT_FALSE(handled);
-  Ask(routes, "POST", "/prize", std::string(checkin::kMaxBodyBytes + 1, 'a'), &handled);
+  Ask(routes, "POST", "/prize", std::string(net::kMaxBodyBytes + 1, 'a'), &handled);
   EXPECT_FALSE(handled);
   r = Ask(routes, "GET", "/desk", "", &handled);
   EXPECT_TRUE(handled);
@@ -366,7 +366,7 @@ TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
   ASSERT_TRUE(desk->Use(draw, error)) << error;
   checkin::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
-  checkin::THttpResponse r =
+  net::THttpResponse r =
       Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
   const std::string token = r.Body.substr(r.Body.find("\"token\":\"") + 9, 32);
 

@@ -1,4 +1,4 @@
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 
 #include <algorithm>
 #include <ctime>
