@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
   InstallFontSubstitutions();
   UnattendedDialogProvider silent;
   SetDialogProvider(&silent);
-  checkin::RaiseDescriptorLimit();
+  net::RaiseDescriptorLimit();
   TempRoot root;
   TTombolixDataModule dm;
   if (!dm.DataModuleCreate()) return 1;
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
   BuildTask(dm, def);
   TCheckinService service;
   std::string error;
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18950);
+  const uint16_t port = net::FreePort("127.0.0.1", 18950);
   if (!service.Start(def.taskId, "127.0.0.1", port, error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;

@@ -73,14 +73,18 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   m_claimsError.clear();
   claims::TClaimDraw draw;
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
-  auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
-  auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
-  server->AddRoutes(routes.get());
+  auto checkinRoutes = std::make_unique<checkin::TCheckinRoutes>(*desk);
+  auto claimRoutes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
+  auto server = std::make_unique<net::TLanServer>();
+  server->AddRoutes(checkinRoutes.get());
+  server->AddRoutes(&m_hostRoutes);
+  server->AddRoutes(claimRoutes.get());
   if (!server->Start(ipv4, port, error)) return false;
-  routes->SetBaseUrl(server->Url());
+  claimRoutes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);
   m_claims = std::move(claimDesk);
-  m_claimRoutes = std::move(routes);
+  m_checkinRoutes = std::move(checkinRoutes);
+  m_claimRoutes = std::move(claimRoutes);
   m_server = std::move(server);
   m_titleLine = t.TitleLine;
   const int32_t before = m_taskId;
@@ -141,6 +145,7 @@ void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
   m_claimRoutes.reset();
+  m_checkinRoutes.reset();
   if (m_desk) m_desk->Close();
   // A paired phone is paired with this server: a new start pairs again.
   m_pairing.Unpair(checkin::TPairRole::Host);

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinHttp.h"
 #include "core/claims/ClaimDesk.h"
 #include "core/claims/ClaimHttp.h"
+#include "core/net/LanServer.h"
 #include "core/net/Pairing.h"
 #include "core/records/Records.h"
+#include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 
 namespace checkin {
@@ -107,10 +109,14 @@ class TCheckinService {
  private:
   checkin::TPairing m_pairing;
   checkin::THostRemote m_host{m_pairing};
+  checkin::THostRoutes m_hostRoutes{m_host};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
-  std::unique_ptr<checkin::TCheckinServer> m_server;
   std::shared_ptr<claims::TClaimDesk> m_claims;
+  // The routes the server answers, in the order it asks them: check-in, the host, claims.
+  // The server goes first (Stop), then its routes.
+  std::unique_ptr<checkin::TCheckinRoutes> m_checkinRoutes;
   std::unique_ptr<claims::TClaimRoutes> m_claimRoutes;
+  std::unique_ptr<net::TLanServer> m_server;
   std::string m_titleLine;
   std::string m_claimsError;
   std::string m_settingsError;

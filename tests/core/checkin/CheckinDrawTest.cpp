@@ -11,7 +11,6 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinRecords.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
@@ -20,6 +19,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/draw/Stage.h"
 #include "core/import/Zip.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -264,7 +264,7 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   CheckInOnly({"200", "201", "202"});
   TCheckinService service;
   std::string err;
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18950), err))
       << text::GbkToUtf8(err);
   EXPECT_EQ(service.BeforeDraw(1002), "");
   EXPECT_EQ(service.BeforeDraw(1001),
@@ -300,7 +300,7 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   // Started again (as after a restart), the server answers for the night while check-in
   // stays closed.
   service.Stop();
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18950), err))
       << text::GbkToUtf8(err);
   EXPECT_TRUE(service.Running());
   EXPECT_FALSE(service.DeskOpen());
@@ -320,7 +320,7 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
 TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart) {
   EXPECT_EQ(checkin::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
             (checkin::TLanSettings{"10.0.0.2", 0, true, "", ""}));
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18960);
+  const uint16_t port = net::FreePort("127.0.0.1", 18960);
   std::string err;
   {
     TCheckinService first;
@@ -345,7 +345,7 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   EXPECT_EQ(err, "");
   ASSERT_TRUE(second.Running());
   EXPECT_EQ(second.Url(), "http://127.0.0.1:" + std::to_string(port) + "/");
-  EXPECT_TRUE(checkin::PageAnswers("127.0.0.1", port, 3000));
+  EXPECT_TRUE(net::PageAnswers("127.0.0.1", port, 3000));
   EXPECT_FALSE(second.DeskOpen());
   EXPECT_EQ(second.Desk().View().CheckedIn, 1u);
   EXPECT_EQ(second.WifiLine(), G("Wi-Fi：年会  密码：12345678"));
@@ -354,8 +354,7 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   // The port taken by another program meanwhile: said, with the address it wanted.
   second.Stop();
   {
-    checkin::TCheckinDesk other;
-    checkin::TCheckinServer taken(other);
+    net::TLanServer taken;
     ASSERT_TRUE(taken.Start("127.0.0.1", port, err)) << text::GbkToUtf8(err);
     TCheckinService third;
     ASSERT_TRUE(third.Restore({1001}, err));

@@ -14,6 +14,7 @@
 #include "core/claims/ClaimHttp.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
+#include "core/remote/HostHttp.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 

@@ -26,11 +26,11 @@
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/CheckinWall.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 #include "core/records/Loaders.h"
 #include "core/text/FileWrite.h"
@@ -130,7 +130,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
             QStringLiteral("端口%1已被其他程序占用，请换一个端口。").arg(busy));
   EXPECT_FALSE(service.Running());
 
-  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18800));
+  frm.SePort->setValue(net::FreePort("127.0.0.1", 18800));
   frm.BtnStart->click();
   ASSERT_TRUE(service.Running());
   const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(frm.SePort->value());
@@ -225,7 +225,7 @@ TEST_F(CheckinWindow, OpeningTheDrawOfThoseCheckedInAsksAndClosesCheckInFirst) {
   EXPECT_EQ(main.CheckinWindow()->property("taskId").toInt(), 1001);
   TCheckinService& service = main.Checkin();
   EXPECT_FALSE(service.Running());
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18900), err))
       << text::GbkToUtf8(err);
   ASSERT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::CheckedIn);
@@ -260,7 +260,7 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
   BuildTask(m_dm, def);
   TCheckinService service;
   std::string error;
-  ASSERT_TRUE(service.Start(1002, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  ASSERT_TRUE(service.Start(1002, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   TCheckinScreen screen(service);
   screen.resize(1024, 768);
   screen.show();
@@ -311,7 +311,7 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
 TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPresses) {
   TCheckinService service;
   std::string error;
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   THostRemoteFrm window(service);
   checkin::TPairing& pairing = service.Pairing();
   EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(checkin::TPairRole::Host));
@@ -345,7 +345,7 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
 }
 
 TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18840);
+  const uint16_t port = net::FreePort("127.0.0.1", 18840);
   {
     TCheckinService service;
     TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
@@ -404,7 +404,7 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   frm.EdWifiPassword->setText(QStringLiteral("12345678"));
   snap(QStringLiteral("stopped"));
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
-  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18860));
+  frm.SePort->setValue(net::FreePort("127.0.0.1", 18860));
   frm.BtnStart->click();
   ASSERT_TRUE(service.Running()) << m_dialogs.messages().size();
   EXPECT_TRUE(m_dialogs.messages().empty());
