@@ -194,3 +194,30 @@ void TCheckinService::SetWifi(std::string name, std::string password) {
   m_wifiName = std::move(name);
   m_wifiPassword = std::move(password);
 }
+
+TDrawLink::TDrawLink(TCheckinService* service, TDrawSession& session, int32_t taskId)
+    : m_service(service), m_session(session), m_taskId(taskId) {
+  if (!m_service || !m_service->Running()) return;
+  m_checkingIn = m_service->TaskId() == taskId;
+  // The phones of the task's check-in see the winners as the stage reveals them, and the
+  // prize desks learn who may claim, reveal by reveal.
+  if (m_checkingIn) {
+    m_board = std::make_unique<checkin::TWinnersFeed>(m_service->Desk(), taskId);
+    m_session.Watch(m_board.get());
+    if (m_service->Claims()) {
+      m_claims =
+          std::make_unique<claims::TClaimFeed>(m_service->Claims(), taskId, m_service->TitleLine());
+      m_session.Watch(m_claims.get());
+    }
+  }
+  // The paired host's phone drives the stage of any task as its keys do.
+  m_host = &m_service->Host();
+  m_session.Watch(m_host);
+}
+
+TDrawLink::~TDrawLink() {
+  if (m_checkingIn) m_service->AfterDraw(m_taskId);
+  m_session.Unwatch(m_host);
+  m_session.Unwatch(m_claims.get());
+  m_session.Unwatch(m_board.get());
+}

@@ -12,8 +12,10 @@
 
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
+#include "core/checkin/WinnersBoard.h"
 #include "core/claims/ClaimDesk.h"
 #include "core/claims/ClaimHttp.h"
+#include "core/draw/DrawSession.h"
 #include "core/net/LanServer.h"
 #include "core/net/Pairing.h"
 #include "core/records/Records.h"
@@ -74,10 +76,6 @@ class TCheckinService {
   // The operator agreed: the desk closes, every accepted check-in on disk, before the
   // draw's set-up reads the list.
   void CloseDesk();
-  // After the draw screen of `taskId` closed: once a batch was drawn check-in stays closed
-  // (the phones keep the winners page); a draw left before its first batch lets a desk it
-  // closed answer again.
-  void AfterDraw(int32_t taskId);
   bool DeskOpen() const { return m_desk && m_desk->IsOpen(); }
 
   checkin::TCheckinDesk& Desk() { return *m_desk; }
@@ -107,6 +105,12 @@ class TCheckinService {
   std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
 
  private:
+  friend class TDrawLink;
+  // After the draw screen of `taskId` closed: once a batch was drawn check-in stays closed
+  // (the phones keep the winners page); a draw left before its first batch lets a desk it
+  // closed answer again.
+  void AfterDraw(int32_t taskId);
+
   checkin::TPairing m_pairing;
   checkin::THostRemote m_host{m_pairing};
   checkin::THostRoutes m_hostRoutes{m_host};
@@ -124,4 +128,30 @@ class TCheckinService {
   bool m_closedForDraw = false;
   std::string m_wifiName;
   std::string m_wifiPassword;
+};
+
+// One draw of a task on the check-in service, for as long as the draw screen lives: while
+// the server runs, the paired host's remote hears the stage; while the task's own check-in
+// runs, the phones' winners board and the prize desks hear it too; and when the link goes,
+// the check-in of the task is handed back (AfterDraw). Made after the operator agreed to
+// close the desk (CloseDesk) and before the screen's set-up; it goes after the screen.
+class TDrawLink {
+ public:
+  // With a null `service` (none made yet) nothing is linked.
+  TDrawLink(TCheckinService* service, TDrawSession& session, int32_t taskId);
+  ~TDrawLink();
+  TDrawLink(const TDrawLink&) = delete;
+  TDrawLink& operator=(const TDrawLink&) = delete;
+
+  // The host's remote for the draw screen (SetRemote); null while the server is off.
+  checkin::THostRemote* Host() const { return m_host; }
+
+ private:
+  TCheckinService* m_service;
+  TDrawSession& m_session;
+  int32_t m_taskId;
+  bool m_checkingIn = false;
+  std::unique_ptr<checkin::TWinnersFeed> m_board;
+  std::unique_ptr<claims::TClaimFeed> m_claims;
+  checkin::THostRemote* m_host = nullptr;
 };

@@ -273,20 +273,22 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   // Left at the Ready screen: nothing fixed, check-in answers again.
   service.CloseDesk();
   {
+    TDrawSession screen;
+    const TDrawLink link(&service, screen, 1001);
     Run ready(4u);
     ASSERT_TRUE(ready.e.StartJournal(err)) << err;
   }
-  service.AfterDraw(1001);
   EXPECT_TRUE(service.DeskOpen());
 
   // A whole draw; its journal gets its final name, and nobody joins the list it used.
   service.CloseDesk();
   {
+    TDrawSession screen;
+    const TDrawLink link(&service, screen, 1001);
     Run run(4u);
     DrawAll(run.e);
   }
   ASSERT_FALSE(paths::FileExists(paths::JournalPath(1001)));
-  service.AfterDraw(1001);
   EXPECT_FALSE(service.DeskOpen());
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.9", "203", "员工").Answer, checkin::TAnswer::Closed);
   EXPECT_TRUE(service.Running());  // the phones keep the winners page
@@ -315,6 +317,71 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   const TVerifyResult r = VerifyAuditBundle(zip);
   EXPECT_TRUE(r.Passed) << VerifyText(r);
   EXPECT_NE(VerifyText(r).find("均在签到记录文件中"), std::string::npos) << VerifyText(r);
+}
+
+// The main window's one link of a draw to the service: the board, the claims and the host
+// hear the stage while it lives, and the task's check-in is handed back when it goes.
+TEST_F(CheckinDraw, ADrawLinkFeedsThePhonesWhileItLivesAndHandsCheckinBackWhenItGoes) {
+  CheckInOnly({"200", "201", "202"});
+  TDrawSession session;
+  {
+    const TDrawLink none(nullptr, session, 1001);  // no service made yet
+    EXPECT_EQ(none.Host(), nullptr);
+    EXPECT_TRUE(session.Watchers().empty());
+  }
+  TCheckinService service;
+  std::string err;
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18930), err))
+      << text::GbkToUtf8(err);
+  service.CloseDesk();
+  {
+    const TDrawLink link(&service, session, 1001);
+    EXPECT_EQ(link.Host(), &service.Host());
+    ASSERT_EQ(session.Watchers().size(), 3u);
+    EXPECT_EQ(session.Watchers()[2], &service.Host());
+    TRevealedLine caption, winner;
+    caption.text = G("一等奖");
+    caption.caption = true;
+    winner.text = winner.line = G("201 员工");
+    winner.place = 0;
+    winner.id = "201";
+    winner.item = G("一等奖");
+    winner.itemId = m_items[0];
+    TRevealedList list;
+    list.taskId = 1001;
+    list.lines = {caption, winner};
+    for (TStageObserver* o : session.Watchers()) o->Revealed(list);
+    std::vector<checkin::TBoardLine> board;
+    std::string won;
+    service.Desk().ReadBoard("", board, won);
+    ASSERT_EQ(board.size(), 2u);
+    EXPECT_EQ(board[1].Text, G("201 员工"));
+    const std::vector<claims::TPrize> prizes = service.Claims()->Prizes();
+    ASSERT_EQ(prizes.size(), 1u);
+    EXPECT_EQ(prizes[0].Winner.Id, "201");
+    EXPECT_EQ(prizes[0].Winner.ItemId, m_items[0]);
+    EXPECT_FALSE(service.DeskOpen());  // handed back only when the link goes
+  }
+  EXPECT_TRUE(session.Watchers().empty());
+  EXPECT_TRUE(service.DeskOpen());  // no batch on file: check-in answers again
+
+  // Another task's draw: the host alone follows it, and this task's desk stays as it is.
+  service.CloseDesk();
+  {
+    const TDrawLink other(&service, session, 1002);
+    ASSERT_EQ(session.Watchers().size(), 1u);
+    EXPECT_EQ(session.Watchers()[0], &service.Host());
+  }
+  EXPECT_TRUE(session.Watchers().empty());
+  EXPECT_FALSE(service.DeskOpen());
+
+  // Stopped, the service links nothing and hands nothing back.
+  service.Stop();
+  {
+    const TDrawLink stopped(&service, session, 1001);
+    EXPECT_EQ(stopped.Host(), nullptr);
+    EXPECT_TRUE(session.Watchers().empty());
+  }
 }
 
 TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart) {
