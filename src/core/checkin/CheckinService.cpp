@@ -69,7 +69,9 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   // keep their pages and the winners their claims.
   if (checkin::DrawFixed(taskId)) desk->Close();
   // Claims of the results on file go on; a draw on stage brings its own winners.
-  auto claimDesk = claims::SharedClaimDesk(taskId);
+  // A start again of the same task keeps its desk, which the results window may hold too.
+  auto claimDesk =
+      m_claims && m_taskId == taskId ? m_claims : std::make_shared<claims::TClaimDesk>();
   m_claimsError.clear();
   claims::TClaimDraw draw;
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);

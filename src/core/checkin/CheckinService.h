@@ -85,8 +85,9 @@ class TCheckinService {
   // listens to; both answer on the server while it runs. Stop unpairs everyone.
   checkin::TPairing& Pairing() { return m_pairing; }
   checkin::THostRemote& Host() { return m_host; }
-  // The prize claims of the task (its shared claim desk) and the list's title line (it
-  // names the winners' 姓名 field). Claims() is null while no task was started.
+  // The prize claims of the task, which the results window of the task is handed too, and
+  // the list's title line (it names the winners' 姓名 field). Claims() is null while no
+  // task was started.
   std::shared_ptr<claims::TClaimDesk> Claims() const { return m_claims; }
   const std::string& TitleLine() const { return m_titleLine; }
   // The address a desk phone opens to pair (its code in it), empty while not running.

@@ -458,7 +458,11 @@ void TMainForm::SBtnQueryClick() {
   const int32_t taskId = task->TaskId;
   if (!m_queryFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
-  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  if (screen) {
+    // 领取 goes through the desk the paired prize desks use, when check-in holds this task's.
+    if (m_checkin && m_checkin->TaskId() == taskId) screen->SetClaimDesk(m_checkin->Claims());
+    if (screen->SetUp(taskId) == 1) screen->ShowModal();
+  }
   RefreshTaskStates();
 }
 
