@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   auto claims = std::make_shared<claims::TClaimDesk>();
   checkin::TCheckinRoutes checkinRoutes(desk);
   claims::TClaimRoutes routes(desk, pairing, claims);
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   std::string line;
   while (std::getline(std::cin, line)) {
     if (line == "code") {
-      std::printf("code %s\n", pairing.Code(checkin::TPairRole::Desk).c_str());
+      std::printf("code %s\n", pairing.Code(net::TPairRole::Desk).c_str());
       std::fflush(stdout);
       continue;
     }

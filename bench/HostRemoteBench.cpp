@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
   std::thread client([&] {
     std::string body;
     TConnection c(port, nullptr);
-    c.Post("/pair", "c=" + service.Pairing().Code(checkin::TPairRole::Host), body);
+    c.Post("/pair", "c=" + service.Pairing().Code(net::TPairRole::Host), body);
     const size_t at = body.find("\"token\":\"");
     const std::string token = at == std::string::npos ? "" : body.substr(at + 9, 32);
     if (token.empty() || !WaitPhase(watch, TStagePhase::Ready)) {

@@ -90,7 +90,7 @@ class LanRestart : public ProgramCopy {
     // As 开始签到 on 127.0.0.1 left the example task, the program then closed.
     m_port = net::FreePort("127.0.0.1", 18700);
     std::string error;
-    ASSERT_TRUE(checkin::WriteLanSettings(1001, {"127.0.0.1", m_port, true, "", ""}, error));
+    ASSERT_TRUE(net::WriteLanSettings(1001, {"127.0.0.1", m_port, true, "", ""}, error));
     qputenv("TOMBOLIX_PAIRING_LOG", Path(QStringLiteral("pairing.txt")).toUtf8());
   }
   void TearDown() override { qunsetenv("TOMBOLIX_PAIRING_LOG"); }
@@ -189,5 +189,5 @@ TEST_F(LanRestart, AfterAKillTheServerComesBackForHostDeskAndWinnersOnTheSamePor
   EXPECT_EQ(state.status, 200) << state.body.toStdString();
   EXPECT_TRUE(Ask(m_port, "GET", "/host").body.contains("<html"));
   Kill(*third);
-  EXPECT_TRUE(checkin::ReadLanSettings(1001).Running);
+  EXPECT_TRUE(net::ReadLanSettings(1001).Running);
 }

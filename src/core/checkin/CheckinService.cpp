@@ -95,19 +95,19 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   // Only the task started last comes back by itself.
   m_settingsError.clear();
   if (before != 0 && before != taskId) {
-    checkin::TLanSettings old = checkin::ReadLanSettings(before);
+    net::TLanSettings old = net::ReadLanSettings(before);
     if (old.Running) {
       old.Running = false;
-      checkin::WriteLanSettings(before, old, m_settingsError);
+      net::WriteLanSettings(before, old, m_settingsError);
     }
   }
-  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  net::TLanSettings s = net::ReadLanSettings(taskId);
   s.Address = ipv4;
   s.Port = port;
   s.Running = true;
   s.WifiName = m_wifiName;
   s.WifiPassword = m_wifiPassword;
-  checkin::WriteLanSettings(taskId, s, m_settingsError);
+  net::WriteLanSettings(taskId, s, m_settingsError);
   return true;
 }
 
@@ -115,16 +115,16 @@ void TCheckinService::StopByOperator() {
   const bool running = Running();
   Stop();
   if (!running || m_taskId == 0) return;
-  checkin::TLanSettings s = checkin::ReadLanSettings(m_taskId);
+  net::TLanSettings s = net::ReadLanSettings(m_taskId);
   s.Running = false;
   m_settingsError.clear();
-  checkin::WriteLanSettings(m_taskId, s, m_settingsError);
+  net::WriteLanSettings(m_taskId, s, m_settingsError);
 }
 
 bool TCheckinService::Restore(const std::vector<int32_t>& taskIds, std::string& error) {
   error.clear();
   for (int32_t id : taskIds) {
-    const checkin::TLanSettings s = checkin::ReadLanSettings(id);
+    const net::TLanSettings s = net::ReadLanSettings(id);
     if (!s.Running || s.Address.empty() || s.Port == 0) continue;
     SetWifi(s.WifiName, s.WifiPassword);
     if (!Start(id, s.Address, s.Port, error))
@@ -136,11 +136,11 @@ bool TCheckinService::Restore(const std::vector<int32_t>& taskIds, std::string& 
 
 bool TCheckinService::RememberWifi(int32_t taskId, const std::string& name,
                                    const std::string& password, std::string& error) {
-  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  net::TLanSettings s = net::ReadLanSettings(taskId);
   if (s.WifiName == name && s.WifiPassword == password) return true;
   s.WifiName = name;
   s.WifiPassword = password;
-  return checkin::WriteLanSettings(taskId, s, error);
+  return net::WriteLanSettings(taskId, s, error);
 }
 
 void TCheckinService::Stop() {
@@ -150,8 +150,8 @@ void TCheckinService::Stop() {
   m_checkinRoutes.reset();
   if (m_desk) m_desk->Close();
   // A paired phone is paired with this server: a new start pairs again.
-  m_pairing.Unpair(checkin::TPairRole::Host);
-  m_pairing.Unpair(checkin::TPairRole::Desk);
+  m_pairing.Unpair(net::TPairRole::Host);
+  m_pairing.Unpair(net::TPairRole::Desk);
 }
 
 std::string TCheckinService::BeforeDraw(int32_t taskId) const {
@@ -188,7 +188,7 @@ void TCheckinService::AfterDraw(int32_t taskId) {
 
 std::string TCheckinService::DeskPairUrl() {
   if (!Running()) return {};
-  const std::string code = m_pairing.Code(checkin::TPairRole::Desk);
+  const std::string code = m_pairing.Code(net::TPairRole::Desk);
   return code.empty() ? std::string() : Url() + "desk?p=" + code;
 }
 

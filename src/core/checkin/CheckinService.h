@@ -83,7 +83,7 @@ class TCheckinService {
 
   // The pairing of the host's remote and the prize desks, and the remote the draw screen
   // listens to; both answer on the server while it runs. Stop unpairs everyone.
-  checkin::TPairing& Pairing() { return m_pairing; }
+  net::TPairing& Pairing() { return m_pairing; }
   checkin::THostRemote& Host() { return m_host; }
   // The prize claims of the task, which the results window of the task is handed too, and
   // the list's title line (it names the winners' 姓名 field). Claims() is null while no
@@ -112,7 +112,7 @@ class TCheckinService {
   // closed answer again.
   void AfterDraw(int32_t taskId);
 
-  checkin::TPairing m_pairing;
+  net::TPairing m_pairing;
   checkin::THostRemote m_host{m_pairing};
   checkin::THostRoutes m_hostRoutes{m_host};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;

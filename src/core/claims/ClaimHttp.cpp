@@ -168,10 +168,10 @@ bool TClaimRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
 THttpResponse TClaimRoutes::Pair(const THttpRequest& req) {
   std::map<std::string, std::string> form;
   if (!net::ParseForm(req.Body, form)) return BadRequest();
-  const checkin::TPairAnswer a = m_pairing.Pair(req.Address, Field(form, "code"));
-  using checkin::TPairOutcome;
+  const net::TPairAnswer a = m_pairing.Pair(req.Address, Field(form, "code"));
+  using net::TPairOutcome;
   if ((a.Outcome == TPairOutcome::Paired || a.Outcome == TPairOutcome::Waiting) &&
-      a.Role != checkin::TPairRole::Desk) {
+      a.Role != net::TPairRole::Desk) {
     // The host's code typed at a desk: that pairing is not kept.
     m_pairing.Unpair(a.Token);
     return Refused(403, "wrongrole", text::G("这是主持人遥控的配对码，请输入领奖台配对码"));
@@ -207,10 +207,10 @@ bool TClaimRoutes::TakeDesk(const std::map<std::string, std::string>& form, std:
     refusal = BadRequest();
     return false;
   }
-  switch (m_pairing.Take(token, checkin::TPairRole::Desk, seq)) {
-    case checkin::TTokenCheck::Taken:
+  switch (m_pairing.Take(token, net::TPairRole::Desk, seq)) {
+    case net::TTokenCheck::Taken:
       break;
-    case checkin::TTokenCheck::Replayed:
+    case net::TTokenCheck::Replayed:
       refusal = Refused(409, "replayed", text::G("请求已过期，请再试一次"),
                         ",\"last\":" + std::to_string(m_pairing.LastSeq(token)));
       return false;

@@ -19,9 +19,9 @@
 #include "core/claims/Claimants.h"
 #include "core/net/Http.h"
 
-namespace checkin {
+namespace net {
 class TPairing;
-}  // namespace checkin
+}  // namespace net
 
 namespace claims {
 
@@ -33,7 +33,7 @@ inline constexpr size_t kMaxPhotoBytes = 1024 * 1024;
 class TClaimRoutes : public net::TRoutes {
  public:
   // `claimants` names the phones' tokens and the task; it outlives the routes.
-  TClaimRoutes(const TClaimants& claimants, checkin::TPairing& pairing,
+  TClaimRoutes(const TClaimants& claimants, net::TPairing& pairing,
                std::shared_ptr<TClaimDesk> desk)
       : m_claimants(claimants), m_pairing(pairing), m_desk(std::move(desk)) {}
 
@@ -58,7 +58,7 @@ class TClaimRoutes : public net::TRoutes {
                 net::THttpResponse& refusal);
 
   const TClaimants& m_claimants;
-  checkin::TPairing& m_pairing;
+  net::TPairing& m_pairing;
   std::shared_ptr<TClaimDesk> m_desk;
   mutable std::mutex m_mutex;
   std::string m_baseUrl;

@@ -131,9 +131,9 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
 
   // Phones reach the program through the firewall whether or not this task checks in.
   std::string profiles;
-  const checkin::TFirewall firewall = checkin::InboundFirewall(profiles);
-  if (firewall != checkin::TFirewall::Unknown)
-    m_findings.push_back(check::FirewallFinding(firewall == checkin::TFirewall::Blocked, profiles));
+  const net::TFirewall firewall = net::InboundFirewall(profiles);
+  if (firewall != net::TFirewall::Unknown)
+    m_findings.push_back(check::FirewallFinding(firewall == net::TFirewall::Blocked, profiles));
 
   setWindowTitle(QStringLiteral("开场前检查 - ") + taskName);
   TVFindings->clear();

@@ -147,8 +147,8 @@ int RunTombolix(int argc, char** argv) {
     TCheckinService& s = mainForm.Checkin();
     std::string ignored;
     files::WriteFileAtomic(text::Utf8ToGbk(log.toStdString()),
-                           "host=" + s.Pairing().Code(checkin::TPairRole::Host) +
-                               "\ndesk=" + s.Pairing().Code(checkin::TPairRole::Desk) + "\n",
+                           "host=" + s.Pairing().Code(net::TPairRole::Host) +
+                               "\ndesk=" + s.Pairing().Code(net::TPairRole::Desk) + "\n",
                            ignored);
   }
 

@@ -47,7 +47,7 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   SePort->setObjectName(QStringLiteral("SePort"));
   SePort->setRange(1, 65535);
   // The address and port of the task's last start: the QR codes printed for it still work.
-  const checkin::TLanSettings stored = checkin::ReadLanSettings(taskId);
+  const net::TLanSettings stored = net::ReadLanSettings(taskId);
   if (const int at = CbAddress->findText(QString::fromStdString(stored.Address)); at >= 0)
     CbAddress->setCurrentIndex(at);
   SePort->setValue(stored.Port != 0 ? stored.Port

@@ -385,8 +385,8 @@ TEST_F(CheckinDraw, ADrawLinkFeedsThePhonesWhileItLivesAndHandsCheckinBackWhenIt
 }
 
 TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart) {
-  EXPECT_EQ(checkin::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
-            (checkin::TLanSettings{"10.0.0.2", 0, true, "", ""}));
+  EXPECT_EQ(net::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
+            (net::TLanSettings{"10.0.0.2", 0, true, "", ""}));
   const uint16_t port = net::FreePort("127.0.0.1", 18960);
   std::string err;
   {
@@ -436,8 +436,8 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   ASSERT_TRUE(fourth.Restore({1001}, err));
   ASSERT_TRUE(fourth.Running());
   fourth.StopByOperator();
-  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
-  EXPECT_EQ(checkin::ReadLanSettings(1001).Port, port);
+  EXPECT_FALSE(net::ReadLanSettings(1001).Running);
+  EXPECT_EQ(net::ReadLanSettings(1001).Port, port);
   TCheckinService fifth;
   EXPECT_FALSE(fifth.Restore({1001}, err));
   EXPECT_FALSE(fifth.Running());

@@ -286,7 +286,7 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   auto desk = std::make_shared<TClaimDesk>();
   desk->SetClock([] { return std::string("2026-12-09 21:30:05"); });
   ASSERT_TRUE(desk->Use(TwoWinners(), error)) << error;
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
   routes.SetBaseUrl("http://127.0.0.1:8080/");
 
@@ -306,10 +306,10 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   const std::string find = "&n=1&c=" + code;
   EXPECT_EQ(Ask(routes, "POST", "/desk/find", "k=" + std::string(32, 'b') + find).Status, 403);
   EXPECT_EQ(Ask(routes, "POST", "/desk/pair", "code=000000x").Status, 403);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Host));
+  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Host));
   EXPECT_TRUE(Has(r, "wrongrole")) << r.Body;
   EXPECT_FALSE(pairing.View().HostPaired);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
+  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
   ASSERT_EQ(r.Status, 200);
   const size_t at = r.Body.find("\"token\":\"") + 9;
   const std::string token = r.Body.substr(at, 32);
@@ -364,10 +364,10 @@ TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
   draw.Winners = {{"8", 11, G("一等奖"), G("李四")}, {"9", 12, G("二等奖"), G("王五")}};
   auto desk = std::make_shared<TClaimDesk>();
   ASSERT_TRUE(desk->Use(draw, error)) << error;
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
   net::THttpResponse r =
-      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
+      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
   const std::string token = r.Body.substr(r.Body.find("\"token\":\"") + 9, 32);
 
   r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=1&c=" + desk->PrizesOf("8")[0].Code);

@@ -14,6 +14,7 @@
 #include "core/text/Gbk.h"
 
 using namespace checkin;
+using namespace net;
 using text::G;
 
 namespace {

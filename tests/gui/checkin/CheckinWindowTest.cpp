@@ -313,16 +313,16 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   std::string error;
   ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   THostRemoteFrm window(service);
-  checkin::TPairing& pairing = service.Pairing();
-  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(checkin::TPairRole::Host));
-  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(checkin::TPairRole::Host)).Token;
-  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(checkin::TPairRole::Host)).Token;
+  net::TPairing& pairing = service.Pairing();
+  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(net::TPairRole::Host));
+  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(net::TPairRole::Host)).Token;
+  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(net::TPairRole::Host)).Token;
   window.ShowState();
   ASSERT_TRUE(window.BtnAllow->isVisibleTo(&window));
   QTest::mouseClick(window.BtnAllow, Qt::LeftButton);
   EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
-  EXPECT_EQ(pairing.Take(first, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Unpaired);
-  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Taken);
+  EXPECT_EQ(pairing.Take(first, net::TPairRole::Host, 1), net::TTokenCheck::Unpaired);
+  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 1), net::TTokenCheck::Taken);
   EXPECT_EQ(Plain(window.LbHost), QStringLiteral("已配对主持人手机：10.0.0.6"));
 
   // A press queued from the server's side reaches the stage through the draw screen.
@@ -341,7 +341,7 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
         QTest::qWaitFor([&] { return service.Host().State(rev).phase == TStagePhase::Rolling; }));
   }
   // The screen closed: the host's pairing ended with it.
-  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
+  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 2), net::TTokenCheck::Unpaired);
 }
 
 TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
@@ -414,14 +414,14 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   EXPECT_TRUE(frm.BtnDesks->isEnabled());
   host.ShowState();
   EXPECT_EQ(Plain(host.LbHost), QStringLiteral("尚未配对主持人手机"));
-  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(checkin::TPairRole::Host));
+  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(net::TPairRole::Host));
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::Closed);
   snap(QStringLiteral("running"));
   // Stopped by the operator: it stays off at the next start.
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
-  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
+  EXPECT_FALSE(net::ReadLanSettings(1001).Running);
 }
 
 TEST_F(CheckinWindow, SentencesWrapAfterPunctuationAndNeverInsideAWord) {
