@@ -12,10 +12,11 @@
 #include <string>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinServer.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/CheckinHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/draw/DataDraw.h"
+#include "core/net/LanServer.h"
 #include "core/net/Pairing.h"
 #include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_checkin_server ROOT PORT IDS\n");
     return 2;
   }
-  checkin::RaiseDescriptorLimit();
+  net::RaiseDescriptorLimit();
   std::string root = argv[1];
   if (root.back() != '/') root += '/';
   paths::SetDataRoot(root);
@@ -47,10 +48,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   auto claims = std::make_shared<claims::TClaimDesk>();
+  checkin::TCheckinRoutes checkinRoutes(desk);
   claims::TClaimRoutes routes(desk, pairing, claims);
-  checkin::TCheckinServer server(desk);
+  net::TLanServer server;
+  server.AddRoutes(&checkinRoutes);
   server.AddRoutes(&routes);
   if (!server.Start("127.0.0.1", static_cast<uint16_t>(std::stoi(argv[2])), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
@@ -62,7 +65,7 @@ int main(int argc, char** argv) {
   std::string line;
   while (std::getline(std::cin, line)) {
     if (line == "code") {
-      std::printf("code %s\n", pairing.Code(checkin::TPairRole::Desk).c_str());
+      std::printf("code %s\n", pairing.Code(net::TPairRole::Desk).c_str());
       std::fflush(stdout);
       continue;
     }

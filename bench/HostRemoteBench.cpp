@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
   InstallFontSubstitutions();
   UnattendedDialogProvider silent;
   SetDialogProvider(&silent);
-  checkin::RaiseDescriptorLimit();
+  net::RaiseDescriptorLimit();
   TempRoot root;
   TTombolixDataModule dm;
   if (!dm.DataModuleCreate()) return 1;
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
   BuildTask(dm, def);
   TCheckinService service;
   std::string error;
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18950);
+  const uint16_t port = net::FreePort("127.0.0.1", 18950);
   if (!service.Start(def.taskId, "127.0.0.1", port, error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
   std::thread client([&] {
     std::string body;
     TConnection c(port, nullptr);
-    c.Post("/pair", "c=" + service.Pairing().Code(checkin::TPairRole::Host), body);
+    c.Post("/pair", "c=" + service.Pairing().Code(net::TPairRole::Host), body);
     const size_t at = body.find("\"token\":\"");
     const std::string token = at == std::string::npos ? "" : body.substr(at + 9, 32);
     if (token.empty() || !WaitPhase(watch, TStagePhase::Ready)) {

@@ -38,9 +38,10 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinService.h"
 #include "core/draw/DrawSession.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "gui/checkin/CheckinScreen.h"
 #include "gui/stage/Celebration.h"
@@ -192,7 +193,8 @@ void Flood(uint16_t port, int perSecond, const std::atomic<bool>& stop, std::ato
 // `perSecond` requests at it on a thread of its own (none when 0) until Stop.
 class FloodedServer {
  public:
-  explicit FloodedServer(int perSecond) : m_server(m_desk) {
+  explicit FloodedServer(int perSecond) {
+    m_server.AddRoutes(&m_routes);
     Task();
     checkin::TCheckinTask task;
     task.TaskId = 1001;
@@ -200,7 +202,7 @@ class FloodedServer {
     task.Lines = {"13800000000 name0"};
     task.FilePath = Task().root.path("LUCK_FILE/CHECKIN_1001.txt");
     std::string error;
-    const uint16_t port = checkin::FreePort("127.0.0.1", 18950);
+    const uint16_t port = net::FreePort("127.0.0.1", 18950);
     m_up = m_desk.Open(task, error) && m_server.Start("127.0.0.1", port, error);
     if (!m_up) m_error = text::GbkToUtf8(error);
     if (m_up && perSecond > 0)
@@ -222,7 +224,8 @@ class FloodedServer {
 
  private:
   checkin::TCheckinDesk m_desk;
-  checkin::TCheckinServer m_server;
+  checkin::TCheckinRoutes m_routes{m_desk};
+  net::TLanServer m_server;
   bool m_up = false;
   std::string m_error;
   std::atomic<bool> m_stop{false};
@@ -374,7 +377,7 @@ void BM_CheckinWall3000(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   TCheckinService service;
   std::string error;
-  if (!service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18960), error)) {
+  if (!service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18960), error)) {
     state.SkipWithError("no check-in");
     return;
   }

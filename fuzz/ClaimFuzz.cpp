@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/net/Pairing.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
@@ -72,15 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   draw.Winners = {{"1", 11, text::G("一等奖"), text::G("张三")}, {"3", 12, text::G("二等奖"), ""}};
   draw.Absent = {{"2", 11, text::G("一等奖"), text::G("李四")}};
   if (!desk->Use(draw, error)) return 0;  // a damaged file is refused, not opened
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   claims::TClaimRoutes routes(checkins, pairing, desk);
   routes.SetBaseUrl("http://127.0.0.1:8080/");
-  const std::string token =
-      (mode & 0x40) ? pairing.Pair("10.0.0.2", pairing.Code(checkin::TPairRole::Desk)).Token
-                    : std::string();
+  const std::string token = (mode & 0x40)
+                                ? pairing.Pair("10.0.0.2", pairing.Code(net::TPairRole::Desk)).Token
+                                : std::string();
   const size_t before = desk->ClaimedCount();
 
-  checkin::THttpRequest req;
+  net::THttpRequest req;
   static const char* kMethods[] = {"GET", "POST", "HEAD", "POST"};
   req.Method = kMethods[mode & 3];
   std::string body;
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   req.Body = body;
   req.Address = "10.0.0.3";
   req.HeaderBytes = first.size();
-  checkin::THttpResponse r;
+  net::THttpResponse r;
   const bool handled = routes.Handle(req, r);
   if (!handled) return 0;
   if (r.Status != 200 && r.Status != 400 && r.Status != 403 && r.Status != 409 && r.Status != 429 &&

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/checkin/CheckinHttp.h"
+#include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
@@ -38,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view first = rest.substr(0, nul);
   const std::string_view second = nul == std::string_view::npos ? "" : rest.substr(nul + 1);
 
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   checkin::THostRemote remote(pairing);
   std::string token;
-  if (mode & 0x40) token = pairing.Pair("10.0.0.1", pairing.Code(checkin::TPairRole::Host)).Token;
+  if (mode & 0x40) token = pairing.Pair("10.0.0.1", pairing.Code(net::TPairRole::Host)).Token;
   if (mode & 0x80) {
     remote.Attach(nullptr);
     TStageState s;
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.promptAsks = mode & 1;
     remote.Moved(s);
   }
-  const std::string code = pairing.Code(checkin::TPairRole::Host);
+  const std::string code = pairing.Code(net::TPairRole::Host);
   const std::string body = Substituted(first, code, token);
 
   checkin::THttpRequest req;

@@ -15,7 +15,7 @@
 #include <map>
 
 #include "ProgramCopy.h"
-#include "core/checkin/CheckinServer.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 
 namespace {
@@ -88,15 +88,15 @@ class LanRestart : public ProgramCopy {
     ::WSAStartup(MAKEWORD(2, 2), &data);
 #endif
     // As 开始签到 on 127.0.0.1 left the example task, the program then closed.
-    m_port = checkin::FreePort("127.0.0.1", 18700);
+    m_port = net::FreePort("127.0.0.1", 18700);
     std::string error;
-    ASSERT_TRUE(checkin::WriteLanSettings(1001, {"127.0.0.1", m_port, true, "", ""}, error));
+    ASSERT_TRUE(net::WriteLanSettings(1001, {"127.0.0.1", m_port, true, "", ""}, error));
     qputenv("TOMBOLIX_PAIRING_LOG", Path(QStringLiteral("pairing.txt")).toUtf8());
   }
   void TearDown() override { qunsetenv("TOMBOLIX_PAIRING_LOG"); }
 
   bool Serving(QProcess& p) {
-    return WaitFor(p, [&] { return checkin::PageAnswers("127.0.0.1", m_port, 500); });
+    return WaitFor(p, [&] { return net::PageAnswers("127.0.0.1", m_port, 500); });
   }
 
   // The candidates of the example list: id → name (UTF-8).
@@ -147,7 +147,7 @@ TEST_F(LanRestart, AfterAKillTheServerComesBackForHostDeskAndWinnersOnTheSamePor
       << LogLines().join('\n').toStdString() << " batches " << Batches().size();
   EXPECT_EQ(Field(CheckIn(tokens.begin()->first, "x"), "kind"), "closed");
   Kill(*second);
-  EXPECT_FALSE(checkin::PageAnswers("127.0.0.1", m_port, 300));
+  EXPECT_FALSE(net::PageAnswers("127.0.0.1", m_port, 300));
 
   QFile::remove(Path(QStringLiteral("pairing.txt")));
   auto third = Start();
@@ -189,5 +189,5 @@ TEST_F(LanRestart, AfterAKillTheServerComesBackForHostDeskAndWinnersOnTheSamePor
   EXPECT_EQ(state.status, 200) << state.body.toStdString();
   EXPECT_TRUE(Ask(m_port, "GET", "/host").body.contains("<html"));
   Kill(*third);
-  EXPECT_TRUE(checkin::ReadLanSettings(1001).Running);
+  EXPECT_TRUE(net::ReadLanSettings(1001).Running);
 }

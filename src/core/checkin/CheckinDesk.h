@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/checkin/CheckinList.h"
+#include "core/claims/Claimants.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/GroupCommit.h"
 
@@ -88,7 +89,7 @@ inline constexpr int64_t kFailureWindowMs = 10 * 60'000;
 inline constexpr size_t kMaxAddresses = 20'000;
 inline constexpr size_t kWallLines = 40;
 
-class TCheckinDesk {
+class TCheckinDesk : public claims::TClaimants {
  public:
   TCheckinDesk();
   ~TCheckinDesk();
@@ -122,9 +123,9 @@ class TCheckinDesk {
   // The ids checked in that are on the list, sorted bytewise.
   std::vector<std::string> CheckedInIds() const;
   bool HasNameField() const;
-  std::string TaskName() const;
+  std::string TaskName() const override;
   // More than one line of the list holds the id (as on the list): TCheckinList::RepeatedId.
-  bool RepeatedId(std::string_view id) const;
+  bool RepeatedId(std::string_view id) const override;
 
   // The board the phones read; replaced whole by the draw screen at each reveal.
   void SetBoard(TWinnersBoard board);
@@ -137,7 +138,7 @@ class TCheckinDesk {
   // token is unknown.
   std::string CheckedInAs(std::string_view token) const;
   // The id (as on the list) that `token` checked in with; empty when the token is unknown.
-  std::string IdOfToken(std::string_view token) const;
+  std::string IdOfToken(std::string_view token) const override;
 
   // For tests: the clock of the rate limit (ms, steady) and of the records' times.
   void SetClock(std::function<int64_t()> steadyMs, std::function<std::string()> wallTime);

@@ -93,11 +93,9 @@ bool TCheckinRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
   return true;
 }
 
-THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req, THostRemote* host) {
-  TCheckinRoutes checkinRoutes(desk);
-  if (!host) return Dispatch(req, {&checkinRoutes});
-  THostRoutes hostRoutes(*host);
-  return Dispatch(req, {&checkinRoutes, &hostRoutes});
+THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& req) {
+  TCheckinRoutes routes(desk);
+  return Dispatch(req, {&routes});
 }
 
 }  // namespace checkin

@@ -4,7 +4,6 @@
 //   POST /checkin   form id=…&name=…: the answer of the desk, as JSON
 //   POST /winners   form t=<token>: the winners board, the asker's own result and the name
 //                   its token checked in (so a reloaded page still says 已签到), as JSON
-// With a host remote, the routes of pairing and of the host's page (core/remote/HostHttp).
 // Everything else is 404. Nothing here reads a file or changes anything but a check-in.
 #pragma once
 
@@ -12,7 +11,6 @@
 #include <string_view>
 
 #include "core/net/Http.h"
-#include "core/remote/HostHttp.h"
 
 namespace checkin {
 
@@ -43,10 +41,8 @@ class TCheckinRoutes : public TRoutes {
   TCheckinDesk& m_desk;
 };
 
-// The answer to one request (Dispatch over the check-in's routes); `host` adds the host's
-// routes.
-THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& request,
-                            THostRemote* host = nullptr);
+// The answer to one request (Dispatch over the check-in's routes alone).
+THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& request);
 
 // The page for a desk: its task name (GBK), whether the name is asked, what the id is
 // called (the list's first title, GBK; 号码 when empty), and whether it is digits alone

@@ -69,18 +69,24 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   // keep their pages and the winners their claims.
   if (checkin::DrawFixed(taskId)) desk->Close();
   // Claims of the results on file go on; a draw on stage brings its own winners.
-  auto claimDesk = claims::SharedClaimDesk(taskId);
+  // A start again of the same task keeps its desk, which the results window may hold too.
+  auto claimDesk =
+      m_claims && m_taskId == taskId ? m_claims : std::make_shared<claims::TClaimDesk>();
   m_claimsError.clear();
   claims::TClaimDraw draw;
   if (claims::ResultsDraw(taskId, draw, m_claimsError)) claimDesk->Use(draw, m_claimsError);
-  auto routes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
-  auto server = std::make_unique<checkin::TCheckinServer>(*desk, &m_host);
-  server->AddRoutes(routes.get());
+  auto checkinRoutes = std::make_unique<checkin::TCheckinRoutes>(*desk);
+  auto claimRoutes = std::make_unique<claims::TClaimRoutes>(*desk, m_pairing, claimDesk);
+  auto server = std::make_unique<net::TLanServer>();
+  server->AddRoutes(checkinRoutes.get());
+  server->AddRoutes(&m_hostRoutes);
+  server->AddRoutes(claimRoutes.get());
   if (!server->Start(ipv4, port, error)) return false;
-  routes->SetBaseUrl(server->Url());
+  claimRoutes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);
   m_claims = std::move(claimDesk);
-  m_claimRoutes = std::move(routes);
+  m_checkinRoutes = std::move(checkinRoutes);
+  m_claimRoutes = std::move(claimRoutes);
   m_server = std::move(server);
   m_titleLine = t.TitleLine;
   const int32_t before = m_taskId;
@@ -89,19 +95,19 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   // Only the task started last comes back by itself.
   m_settingsError.clear();
   if (before != 0 && before != taskId) {
-    checkin::TLanSettings old = checkin::ReadLanSettings(before);
+    net::TLanSettings old = net::ReadLanSettings(before);
     if (old.Running) {
       old.Running = false;
-      checkin::WriteLanSettings(before, old, m_settingsError);
+      net::WriteLanSettings(before, old, m_settingsError);
     }
   }
-  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  net::TLanSettings s = net::ReadLanSettings(taskId);
   s.Address = ipv4;
   s.Port = port;
   s.Running = true;
   s.WifiName = m_wifiName;
   s.WifiPassword = m_wifiPassword;
-  checkin::WriteLanSettings(taskId, s, m_settingsError);
+  net::WriteLanSettings(taskId, s, m_settingsError);
   return true;
 }
 
@@ -109,16 +115,16 @@ void TCheckinService::StopByOperator() {
   const bool running = Running();
   Stop();
   if (!running || m_taskId == 0) return;
-  checkin::TLanSettings s = checkin::ReadLanSettings(m_taskId);
+  net::TLanSettings s = net::ReadLanSettings(m_taskId);
   s.Running = false;
   m_settingsError.clear();
-  checkin::WriteLanSettings(m_taskId, s, m_settingsError);
+  net::WriteLanSettings(m_taskId, s, m_settingsError);
 }
 
 bool TCheckinService::Restore(const std::vector<int32_t>& taskIds, std::string& error) {
   error.clear();
   for (int32_t id : taskIds) {
-    const checkin::TLanSettings s = checkin::ReadLanSettings(id);
+    const net::TLanSettings s = net::ReadLanSettings(id);
     if (!s.Running || s.Address.empty() || s.Port == 0) continue;
     SetWifi(s.WifiName, s.WifiPassword);
     if (!Start(id, s.Address, s.Port, error))
@@ -130,21 +136,22 @@ bool TCheckinService::Restore(const std::vector<int32_t>& taskIds, std::string& 
 
 bool TCheckinService::RememberWifi(int32_t taskId, const std::string& name,
                                    const std::string& password, std::string& error) {
-  checkin::TLanSettings s = checkin::ReadLanSettings(taskId);
+  net::TLanSettings s = net::ReadLanSettings(taskId);
   if (s.WifiName == name && s.WifiPassword == password) return true;
   s.WifiName = name;
   s.WifiPassword = password;
-  return checkin::WriteLanSettings(taskId, s, error);
+  return net::WriteLanSettings(taskId, s, error);
 }
 
 void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
   m_claimRoutes.reset();
+  m_checkinRoutes.reset();
   if (m_desk) m_desk->Close();
   // A paired phone is paired with this server: a new start pairs again.
-  m_pairing.Unpair(checkin::TPairRole::Host);
-  m_pairing.Unpair(checkin::TPairRole::Desk);
+  m_pairing.Unpair(net::TPairRole::Host);
+  m_pairing.Unpair(net::TPairRole::Desk);
 }
 
 std::string TCheckinService::BeforeDraw(int32_t taskId) const {
@@ -181,11 +188,38 @@ void TCheckinService::AfterDraw(int32_t taskId) {
 
 std::string TCheckinService::DeskPairUrl() {
   if (!Running()) return {};
-  const std::string code = m_pairing.Code(checkin::TPairRole::Desk);
+  const std::string code = m_pairing.Code(net::TPairRole::Desk);
   return code.empty() ? std::string() : Url() + "desk?p=" + code;
 }
 
 void TCheckinService::SetWifi(std::string name, std::string password) {
   m_wifiName = std::move(name);
   m_wifiPassword = std::move(password);
+}
+
+TDrawLink::TDrawLink(TCheckinService* service, TDrawSession& session, int32_t taskId)
+    : m_service(service), m_session(session), m_taskId(taskId) {
+  if (!m_service || !m_service->Running()) return;
+  m_checkingIn = m_service->TaskId() == taskId;
+  // The phones of the task's check-in see the winners as the stage reveals them, and the
+  // prize desks learn who may claim, reveal by reveal.
+  if (m_checkingIn) {
+    m_board = std::make_unique<checkin::TWinnersFeed>(m_service->Desk(), taskId);
+    m_session.Watch(m_board.get());
+    if (m_service->Claims()) {
+      m_claims =
+          std::make_unique<claims::TClaimFeed>(m_service->Claims(), taskId, m_service->TitleLine());
+      m_session.Watch(m_claims.get());
+    }
+  }
+  // The paired host's phone drives the stage of any task as its keys do.
+  m_host = &m_service->Host();
+  m_session.Watch(m_host);
+}
+
+TDrawLink::~TDrawLink() {
+  if (m_checkingIn) m_service->AfterDraw(m_taskId);
+  m_session.Unwatch(m_host);
+  m_session.Unwatch(m_claims.get());
+  m_session.Unwatch(m_board.get());
 }

@@ -11,11 +11,15 @@
 #include <vector>
 
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinServer.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/checkin/CheckinHttp.h"
+#include "core/checkin/WinnersBoard.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
+#include "core/draw/DrawSession.h"
+#include "core/net/LanServer.h"
 #include "core/net/Pairing.h"
 #include "core/records/Records.h"
+#include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 
 namespace checkin {
@@ -72,10 +76,6 @@ class TCheckinService {
   // The operator agreed: the desk closes, every accepted check-in on disk, before the
   // draw's set-up reads the list.
   void CloseDesk();
-  // After the draw screen of `taskId` closed: once a batch was drawn check-in stays closed
-  // (the phones keep the winners page); a draw left before its first batch lets a desk it
-  // closed answer again.
-  void AfterDraw(int32_t taskId);
   bool DeskOpen() const { return m_desk && m_desk->IsOpen(); }
 
   checkin::TCheckinDesk& Desk() { return *m_desk; }
@@ -83,10 +83,11 @@ class TCheckinService {
 
   // The pairing of the host's remote and the prize desks, and the remote the draw screen
   // listens to; both answer on the server while it runs. Stop unpairs everyone.
-  checkin::TPairing& Pairing() { return m_pairing; }
+  net::TPairing& Pairing() { return m_pairing; }
   checkin::THostRemote& Host() { return m_host; }
-  // The prize claims of the task (its shared claim desk) and the list's title line (it
-  // names the winners' 姓名 field). Claims() is null while no task was started.
+  // The prize claims of the task, which the results window of the task is handed too, and
+  // the list's title line (it names the winners' 姓名 field). Claims() is null while no
+  // task was started.
   std::shared_ptr<claims::TClaimDesk> Claims() const { return m_claims; }
   const std::string& TitleLine() const { return m_titleLine; }
   // The address a desk phone opens to pair (its code in it), empty while not running.
@@ -105,12 +106,22 @@ class TCheckinService {
   std::string WifiLine() const { return checkin::WifiText(m_wifiName, m_wifiPassword); }
 
  private:
-  checkin::TPairing m_pairing;
+  friend class TDrawLink;
+  // After the draw screen of `taskId` closed: once a batch was drawn check-in stays closed
+  // (the phones keep the winners page); a draw left before its first batch lets a desk it
+  // closed answer again.
+  void AfterDraw(int32_t taskId);
+
+  net::TPairing m_pairing;
   checkin::THostRemote m_host{m_pairing};
+  checkin::THostRoutes m_hostRoutes{m_host};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
-  std::unique_ptr<checkin::TCheckinServer> m_server;
   std::shared_ptr<claims::TClaimDesk> m_claims;
+  // The routes the server answers, in the order it asks them: check-in, the host, claims.
+  // The server goes first (Stop), then its routes.
+  std::unique_ptr<checkin::TCheckinRoutes> m_checkinRoutes;
   std::unique_ptr<claims::TClaimRoutes> m_claimRoutes;
+  std::unique_ptr<net::TLanServer> m_server;
   std::string m_titleLine;
   std::string m_claimsError;
   std::string m_settingsError;
@@ -118,4 +129,30 @@ class TCheckinService {
   bool m_closedForDraw = false;
   std::string m_wifiName;
   std::string m_wifiPassword;
+};
+
+// One draw of a task on the check-in service, for as long as the draw screen lives: while
+// the server runs, the paired host's remote hears the stage; while the task's own check-in
+// runs, the phones' winners board and the prize desks hear it too; and when the link goes,
+// the check-in of the task is handed back (AfterDraw). Made after the operator agreed to
+// close the desk (CloseDesk) and before the screen's set-up; it goes after the screen.
+class TDrawLink {
+ public:
+  // With a null `service` (none made yet) nothing is linked.
+  TDrawLink(TCheckinService* service, TDrawSession& session, int32_t taskId);
+  ~TDrawLink();
+  TDrawLink(const TDrawLink&) = delete;
+  TDrawLink& operator=(const TDrawLink&) = delete;
+
+  // The host's remote for the draw screen (SetRemote); null while the server is off.
+  checkin::THostRemote* Host() const { return m_host; }
+
+ private:
+  TCheckinService* m_service;
+  TDrawSession& m_session;
+  int32_t m_taskId;
+  bool m_checkingIn = false;
+  std::unique_ptr<checkin::TWinnersFeed> m_board;
+  std::unique_ptr<claims::TClaimFeed> m_claims;
+  checkin::THostRemote* m_host = nullptr;
 };

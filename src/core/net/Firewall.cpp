@@ -12,7 +12,7 @@
 #include "core/text/Gbk.h"
 #endif
 
-namespace checkin {
+namespace net {
 
 namespace {
 
@@ -158,4 +158,4 @@ TFirewall InboundFirewall(std::string& profileText) {
 
 #endif
 
-}  // namespace checkin
+}  // namespace net

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace checkin {
+namespace net {
 
 enum class TFirewall {
   Open,     // every network profile in use lets the program be reached
@@ -47,4 +47,4 @@ TFirewall JudgeFirewall(int32_t active, const std::vector<TFirewallProfile>& pro
 // or when it cannot be read. `profileText` gets the names of the profiles in use (GBK).
 TFirewall InboundFirewall(std::string& profileText);
 
-}  // namespace checkin
+}  // namespace net

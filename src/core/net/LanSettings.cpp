@@ -6,7 +6,7 @@
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 
-namespace checkin {
+namespace net {
 
 namespace {
 
@@ -71,4 +71,4 @@ bool WriteLanSettings(int32_t taskId, const TLanSettings& settings, std::string&
   return files::WriteFileAtomic(LanSettingsPath(taskId), FormatLanSettings(settings), error);
 }
 
-}  // namespace checkin
+}  // namespace net

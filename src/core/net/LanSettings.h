@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace checkin {
+namespace net {
 
 struct TLanSettings {
   std::string Address;  // dotted IPv4; empty: never started
@@ -35,4 +35,4 @@ TLanSettings ReadLanSettings(int32_t taskId);
 // one then stays.
 bool WriteLanSettings(int32_t taskId, const TLanSettings& settings, std::string& error);
 
-}  // namespace checkin
+}  // namespace net

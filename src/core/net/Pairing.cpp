@@ -5,7 +5,7 @@
 
 #include "core/draw/DrawProof.h"
 
-namespace checkin {
+namespace net {
 
 namespace {
 
@@ -274,4 +274,4 @@ TPairingView TPairing::View() const {
   return v;
 }
 
-}  // namespace checkin
+}  // namespace net

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace checkin {
+namespace net {
 
 enum class TPairRole { Host, Desk };
 
@@ -146,4 +146,4 @@ class TPairing {
 // 128 bits from the system's CSPRNG as 32 lower-case hex digits; empty when it failed.
 std::string NewToken();
 
-}  // namespace checkin
+}  // namespace net

@@ -8,6 +8,12 @@
 
 namespace checkin {
 
+using net::TPairAnswer;
+using net::TPairOutcome;
+using net::TPairRole;
+using net::TTokenCheck;
+using net::TTokenState;
+
 namespace {
 
 std::string U8(std::string_view gbk) { return text::GbkToUtf8(gbk); }

@@ -130,7 +130,7 @@ void THostRemote::Detach() {
     m_state = {};
     ++m_revision;
   }
-  m_pairing.Unpair(TPairRole::Host);
+  m_pairing.Unpair(net::TPairRole::Host);
 }
 
 bool THostRemote::Attached() const {

@@ -53,8 +53,8 @@ inline constexpr size_t kMaxHostInputs = 16;
 
 class THostRemote : public TStageObserver {
  public:
-  explicit THostRemote(TPairing& pairing) : m_pairing(pairing) {}
-  TPairing& Pairing() { return m_pairing; }
+  explicit THostRemote(net::TPairing& pairing) : m_pairing(pairing) {}
+  net::TPairing& Pairing() { return m_pairing; }
 
   enum class TPush { Queued, NoStage, Full };
   // An input of the host (its token and number already taken).
@@ -76,7 +76,7 @@ class THostRemote : public TStageObserver {
   void Moved(const TStageState& state) override;
 
  private:
-  TPairing& m_pairing;
+  net::TPairing& m_pairing;
   mutable std::mutex m_mutex;
   std::function<void()> m_wake;
   bool m_attached = false;

@@ -24,7 +24,6 @@
 
 #include "Version.h"
 #include "core/checkin/CheckinService.h"
-#include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
 #include "core/config/TaskState.h"
 #include "core/config/WindowPlace.h"
@@ -393,22 +392,14 @@ void TMainForm::SBtnGetLuckClick() {
     // Nobody checked in here (a spare laptop): said on this window, never on the stage.
     if (AskYesNo(Q(missing), Answer::No) != Answer::Yes) return;
   }
-  // The phones of the task's check-in see the winners as the stage reveals them.
-  std::optional<checkin::TWinnersFeed> feed;
-  if (checkingIn) feed.emplace(m_checkin->Desk(), taskId);
-  const TSessionWatch watch(m_drawSession, feed ? &*feed : nullptr);
-  // And the prize desks learn who may claim, reveal by reveal.
-  std::optional<claims::TClaimFeed> claimFeed;
-  if (checkingIn && m_checkin->Claims())
-    claimFeed.emplace(m_checkin->Claims(), taskId, m_checkin->TitleLine());
-  const TSessionWatch claimWatch(m_drawSession, claimFeed ? &*claimFeed : nullptr);
-  // While the server runs, the paired host's phone drives the stage as its keys do.
-  checkin::THostRemote* host = m_checkin && m_checkin->Running() ? &m_checkin->Host() : nullptr;
-  const TSessionWatch hostWatch(m_drawSession, host);
-  screen->SetRemote(host);
-  if (screen->SetUp(taskId) == 1) screen->ShowModal();
-  screen.reset();
-  if (checkingIn) m_checkin->AfterDraw(taskId);
+  {
+    // The phones, the prize desks and the paired host follow this draw while its screen
+    // lives; check-in is handed back once it closed.
+    const TDrawLink link(m_checkin.get(), m_drawSession, taskId);
+    screen->SetRemote(link.Host());
+    if (screen->SetUp(taskId) == 1) screen->ShowModal();
+    screen.reset();
+  }
   RefreshTaskStates();
 }
 
@@ -467,7 +458,11 @@ void TMainForm::SBtnQueryClick() {
   const int32_t taskId = task->TaskId;
   if (!m_queryFactory) return;
   std::unique_ptr<TSetUpScreen> screen = m_queryFactory(this, m_drawSession);
-  if (screen && screen->SetUp(taskId) == 1) screen->ShowModal();
+  if (screen) {
+    // 领取 goes through the desk the paired prize desks use, when check-in holds this task's.
+    if (m_checkin && m_checkin->TaskId() == taskId) screen->SetClaimDesk(m_checkin->Claims());
+    if (screen->SetUp(taskId) == 1) screen->ShowModal();
+  }
   RefreshTaskStates();
 }
 

@@ -13,9 +13,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/net/Firewall.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
@@ -53,7 +53,7 @@ namespace {
 // The check-in page answers at `url` as a phone would load it.
 bool PageAnswers(const QString& url) {
   const QUrl u(url);
-  return checkin::PageAnswers(u.host().toStdString(), static_cast<uint16_t>(u.port(80)), 400);
+  return net::PageAnswers(u.host().toStdString(), static_cast<uint16_t>(u.port(80)), 400);
 }
 
 }  // namespace
@@ -131,9 +131,9 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
 
   // Phones reach the program through the firewall whether or not this task checks in.
   std::string profiles;
-  const checkin::TFirewall firewall = checkin::InboundFirewall(profiles);
-  if (firewall != checkin::TFirewall::Unknown)
-    m_findings.push_back(check::FirewallFinding(firewall == checkin::TFirewall::Blocked, profiles));
+  const net::TFirewall firewall = net::InboundFirewall(profiles);
+  if (firewall != net::TFirewall::Unknown)
+    m_findings.push_back(check::FirewallFinding(firewall == net::TFirewall::Blocked, profiles));
 
   setWindowTitle(QStringLiteral("开场前检查 - ") + taskName);
   TVFindings->clear();

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "Version.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/db/TombolixDM.h"
+#include "core/net/LanServer.h"
 #include "core/records/ExampleTasks.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -60,7 +60,7 @@ void ConnectWindows(TMainForm& mainForm) {
 
 int RunTombolix(int argc, char** argv) {
   // Once for the program: the check-in server may hold a hall of phones' connections.
-  checkin::RaiseDescriptorLimit();
+  net::RaiseDescriptorLimit();
   TFontConfigWarmUp fontConfig;
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tombolix"));
@@ -147,8 +147,8 @@ int RunTombolix(int argc, char** argv) {
     TCheckinService& s = mainForm.Checkin();
     std::string ignored;
     files::WriteFileAtomic(text::Utf8ToGbk(log.toStdString()),
-                           "host=" + s.Pairing().Code(checkin::TPairRole::Host) +
-                               "\ndesk=" + s.Pairing().Code(checkin::TPairRole::Desk) + "\n",
+                           "host=" + s.Pairing().Code(net::TPairRole::Host) +
+                               "\ndesk=" + s.Pairing().Code(net::TPairRole::Desk) + "\n",
                            ignored);
   }
 

@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 
 #include "core/checkin/CheckinList.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/config/TaskCheckin.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 #include "core/records/Loaders.h"
 #include "gui/checkin/CheckinScreen.h"
@@ -39,7 +39,7 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   grid->addWidget(new QLabel(QStringLiteral("地址："), this), 0, 0);
   CbAddress = new QComboBox(this);
   CbAddress->setObjectName(QStringLiteral("CbAddress"));
-  for (const std::string& a : checkin::LocalIPv4Addresses())
+  for (const std::string& a : net::LocalIPv4Addresses())
     CbAddress->addItem(QString::fromStdString(a));
   grid->addWidget(CbAddress, 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("端口："), this), 0, 2);
@@ -47,11 +47,11 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   SePort->setObjectName(QStringLiteral("SePort"));
   SePort->setRange(1, 65535);
   // The address and port of the task's last start: the QR codes printed for it still work.
-  const checkin::TLanSettings stored = checkin::ReadLanSettings(taskId);
+  const net::TLanSettings stored = net::ReadLanSettings(taskId);
   if (const int at = CbAddress->findText(QString::fromStdString(stored.Address)); at >= 0)
     CbAddress->setCurrentIndex(at);
   SePort->setValue(stored.Port != 0 ? stored.Port
-                                    : checkin::FreePort(CbAddress->currentText().toStdString()));
+                                    : net::FreePort(CbAddress->currentText().toStdString()));
   grid->addWidget(SePort, 0, 3);
   BtnStart = new QPushButton(this);
   BtnStart->setObjectName(QStringLiteral("BtnStart"));
@@ -132,8 +132,8 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   connect(CbCheckinOnly, &QCheckBox::clicked, this, &TCheckinFrm::CbCheckinOnlyClick);
   connect(BtnLift, &QPushButton::clicked, this, &TCheckinFrm::BtnLiftClick);
   connect(CbAddress, &QComboBox::currentTextChanged, this, [this](const QString& a) {
-    if (!m_service.Running()) SePort->setValue(checkin::FreePort(a.toStdString()));
-    LbWarn->setVisible(checkin::IsLoopback(a.toStdString()));
+    if (!m_service.Running()) SePort->setValue(net::FreePort(a.toStdString()));
+    LbWarn->setVisible(net::IsLoopback(a.toStdString()));
   });
   EdWifiName->setText(Q(stored.WifiName));
   EdWifiPassword->setText(Q(stored.WifiPassword));
@@ -155,7 +155,7 @@ TCheckinFrm::TCheckinFrm(TCheckinService& service, int32_t taskId, const QString
   };
   connect(EdWifiName, &QLineEdit::textChanged, this, wifiChanged);
   connect(EdWifiPassword, &QLineEdit::textChanged, this, wifiChanged);
-  LbWarn->setVisible(checkin::IsLoopback(CbAddress->currentText().toStdString()));
+  LbWarn->setVisible(net::IsLoopback(CbAddress->currentText().toStdString()));
   m_drawFixed = checkin::DrawFixed(taskId);
   m_wasRunning = m_service.Running();
   m_timer->setInterval(300);

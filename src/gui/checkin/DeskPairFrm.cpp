@@ -68,7 +68,7 @@ void TDeskPairFrm::ShowState() {
     LbQr->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrImage(url, 5)));
     LbUrl->setText(url.isEmpty() ? QStringLiteral("签到服务未启动") : url);
   }
-  const checkin::TPairingView v = m_service.Pairing().View();
+  const net::TPairingView v = m_service.Pairing().View();
   LbCode->setText(url.isEmpty() ? QString() : QString::fromStdString(v.DeskCode));
   size_t claimed = 0, prizes = 0;
   if (const auto desk = m_service.Claims()) {
@@ -82,7 +82,7 @@ void TDeskPairFrm::ShowState() {
 }
 
 void TDeskPairFrm::BtnRenewClick() {
-  m_service.Pairing().Renew(checkin::TPairRole::Desk);
+  m_service.Pairing().Renew(net::TPairRole::Desk);
   ShowState();
 }
 
@@ -90,6 +90,6 @@ void TDeskPairFrm::BtnUnpairClick() {
   if (AskYesNo(QStringLiteral("取消所有领奖台的配对吗？它们须重新配对才能登记领奖。"),
                Answer::No) != Answer::Yes)
     return;
-  m_service.Pairing().Unpair(checkin::TPairRole::Desk);
+  m_service.Pairing().Unpair(net::TPairRole::Desk);
   ShowState();
 }

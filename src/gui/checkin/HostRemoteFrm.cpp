@@ -79,8 +79,8 @@ THostRemoteFrm::THostRemoteFrm(TCheckinService& service, QWidget* parent)
 
 void THostRemoteFrm::ShowState() {
   const bool running = m_service.Running();
-  const std::string code = running ? m_service.Pairing().Code(checkin::TPairRole::Host) : "";
-  const checkin::TPairingView v = m_service.Pairing().View();
+  const std::string code = running ? m_service.Pairing().Code(net::TPairRole::Host) : "";
+  const net::TPairingView v = m_service.Pairing().View();
   // The code's address: a scan opens the host page and pairs at once.
   const QString url =
       running ? QString::fromStdString(m_service.Url() + "host#c=" + code) : QString();
@@ -126,11 +126,11 @@ void THostRemoteFrm::BtnRefuseClick() {
 }
 
 void THostRemoteFrm::BtnUnpairClick() {
-  m_service.Pairing().Unpair(checkin::TPairRole::Host);
+  m_service.Pairing().Unpair(net::TPairRole::Host);
   ShowState();
 }
 
 void THostRemoteFrm::BtnRenewClick() {
-  m_service.Pairing().Renew(checkin::TPairRole::Host);
+  m_service.Pairing().Renew(net::TPairRole::Host);
   ShowState();
 }

@@ -16,7 +16,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
@@ -409,7 +409,7 @@ void TQueryForm::BtnClaimClick() {
   const TLuckItem& item = m_session.Items[static_cast<size_t>(index)];
   std::string error;
   const claims::TClaimResult r =
-      claims::ClaimFromResults(m_session.Task.TaskId, id, item.ItemId, error);
+      claims::ClaimFromResults(m_session.Task.TaskId, id, item.ItemId, error, m_claims);
   const std::string text = claims::ClaimAnswerText(r.Answer, r.Prize.Time);
   switch (r.Answer) {
     case claims::TClaimAnswer::Claimed:
@@ -549,6 +549,9 @@ class QueryScreen : public TSetUpScreen {
  public:
   QueryScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
   int SetUp(int32_t taskId) override { return m_form.SetUpQuery(taskId); }
+  void SetClaimDesk(std::shared_ptr<claims::TClaimDesk> desk) override {
+    m_form.SetClaimDesk(std::move(desk));
+  }
   void ShowModal() override { m_form.exec(); }
 
  private:

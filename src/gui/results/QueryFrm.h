@@ -30,6 +30,9 @@ class TQueryForm : public QDialog {
   // Loads the task `taskId` and its prize items and shows the first item's winners; 1 when
   // the window is to be shown. A failure has shown its message.
   int SetUpQuery(int32_t taskId);
+  // The claim desk the check-in service holds for the task, which 领取 records through; null
+  // (none held) makes 领取 read and write the results' claims alone.
+  void SetClaimDesk(std::shared_ptr<claims::TClaimDesk> desk) { m_claims = std::move(desk); }
   // LBItem := the names of the current prize items; the first is selected.
   void FillItemList();
   // The grid := the winner file of the selected prize item (head row 0, at most 1000 rows),
@@ -88,6 +91,7 @@ class TQueryForm : public QDialog {
   void FitColumns();
 
   TDrawSession& m_session;
+  std::shared_ptr<claims::TClaimDesk> m_claims;
   TDesignLayout m_layout;
   // The winners and absent winners the grid shows, which 查找 searches.
   TWinnerFile m_winners;

@@ -11,6 +11,9 @@ class TDrawSession;
 namespace checkin {
 class THostRemote;
 }
+namespace claims {
+class TClaimDesk;
+}
 
 class TSetUpScreen {
  public:
@@ -22,6 +25,9 @@ class TSetUpScreen {
   // The host's phone drives the screen as its keys do, before the set-up; a screen that
   // takes no remote ignores it.
   virtual void SetRemote(checkin::THostRemote*) {}
+  // The prize claims the check-in service holds for the task, before the set-up; a window
+  // that records no claims ignores it.
+  virtual void SetClaimDesk(std::shared_ptr<claims::TClaimDesk>) {}
 };
 
 // Makes the draw screen for a task's draw type, or the results window, on the program's

@@ -11,7 +11,6 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinRecords.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
@@ -20,6 +19,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/draw/Stage.h"
 #include "core/import/Zip.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -264,7 +264,7 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   CheckInOnly({"200", "201", "202"});
   TCheckinService service;
   std::string err;
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18950), err))
       << text::GbkToUtf8(err);
   EXPECT_EQ(service.BeforeDraw(1002), "");
   EXPECT_EQ(service.BeforeDraw(1001),
@@ -273,20 +273,22 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   // Left at the Ready screen: nothing fixed, check-in answers again.
   service.CloseDesk();
   {
+    TDrawSession screen;
+    const TDrawLink link(&service, screen, 1001);
     Run ready(4u);
     ASSERT_TRUE(ready.e.StartJournal(err)) << err;
   }
-  service.AfterDraw(1001);
   EXPECT_TRUE(service.DeskOpen());
 
   // A whole draw; its journal gets its final name, and nobody joins the list it used.
   service.CloseDesk();
   {
+    TDrawSession screen;
+    const TDrawLink link(&service, screen, 1001);
     Run run(4u);
     DrawAll(run.e);
   }
   ASSERT_FALSE(paths::FileExists(paths::JournalPath(1001)));
-  service.AfterDraw(1001);
   EXPECT_FALSE(service.DeskOpen());
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.9", "203", "员工").Answer, checkin::TAnswer::Closed);
   EXPECT_TRUE(service.Running());  // the phones keep the winners page
@@ -300,7 +302,7 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   // Started again (as after a restart), the server answers for the night while check-in
   // stays closed.
   service.Stop();
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18950), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18950), err))
       << text::GbkToUtf8(err);
   EXPECT_TRUE(service.Running());
   EXPECT_FALSE(service.DeskOpen());
@@ -317,10 +319,75 @@ TEST_F(CheckinDraw, TheServiceClosesForTheDrawAndStaysClosedOnceABatchWasDrawn) 
   EXPECT_NE(VerifyText(r).find("均在签到记录文件中"), std::string::npos) << VerifyText(r);
 }
 
+// The main window's one link of a draw to the service: the board, the claims and the host
+// hear the stage while it lives, and the task's check-in is handed back when it goes.
+TEST_F(CheckinDraw, ADrawLinkFeedsThePhonesWhileItLivesAndHandsCheckinBackWhenItGoes) {
+  CheckInOnly({"200", "201", "202"});
+  TDrawSession session;
+  {
+    const TDrawLink none(nullptr, session, 1001);  // no service made yet
+    EXPECT_EQ(none.Host(), nullptr);
+    EXPECT_TRUE(session.Watchers().empty());
+  }
+  TCheckinService service;
+  std::string err;
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18930), err))
+      << text::GbkToUtf8(err);
+  service.CloseDesk();
+  {
+    const TDrawLink link(&service, session, 1001);
+    EXPECT_EQ(link.Host(), &service.Host());
+    ASSERT_EQ(session.Watchers().size(), 3u);
+    EXPECT_EQ(session.Watchers()[2], &service.Host());
+    TRevealedLine caption, winner;
+    caption.text = G("一等奖");
+    caption.caption = true;
+    winner.text = winner.line = G("201 员工");
+    winner.place = 0;
+    winner.id = "201";
+    winner.item = G("一等奖");
+    winner.itemId = m_items[0];
+    TRevealedList list;
+    list.taskId = 1001;
+    list.lines = {caption, winner};
+    for (TStageObserver* o : session.Watchers()) o->Revealed(list);
+    std::vector<checkin::TBoardLine> board;
+    std::string won;
+    service.Desk().ReadBoard("", board, won);
+    ASSERT_EQ(board.size(), 2u);
+    EXPECT_EQ(board[1].Text, G("201 员工"));
+    const std::vector<claims::TPrize> prizes = service.Claims()->Prizes();
+    ASSERT_EQ(prizes.size(), 1u);
+    EXPECT_EQ(prizes[0].Winner.Id, "201");
+    EXPECT_EQ(prizes[0].Winner.ItemId, m_items[0]);
+    EXPECT_FALSE(service.DeskOpen());  // handed back only when the link goes
+  }
+  EXPECT_TRUE(session.Watchers().empty());
+  EXPECT_TRUE(service.DeskOpen());  // no batch on file: check-in answers again
+
+  // Another task's draw: the host alone follows it, and this task's desk stays as it is.
+  service.CloseDesk();
+  {
+    const TDrawLink other(&service, session, 1002);
+    ASSERT_EQ(session.Watchers().size(), 1u);
+    EXPECT_EQ(session.Watchers()[0], &service.Host());
+  }
+  EXPECT_TRUE(session.Watchers().empty());
+  EXPECT_FALSE(service.DeskOpen());
+
+  // Stopped, the service links nothing and hands nothing back.
+  service.Stop();
+  {
+    const TDrawLink stopped(&service, session, 1001);
+    EXPECT_EQ(stopped.Host(), nullptr);
+    EXPECT_TRUE(session.Watchers().empty());
+  }
+}
+
 TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart) {
-  EXPECT_EQ(checkin::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
-            (checkin::TLanSettings{"10.0.0.2", 0, true, "", ""}));
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18960);
+  EXPECT_EQ(net::ParseLanSettings("PORT=99999\nRUBBISH\r\nADDRESS= 10.0.0.2\r\nRUNNING=1"),
+            (net::TLanSettings{"10.0.0.2", 0, true, "", ""}));
+  const uint16_t port = net::FreePort("127.0.0.1", 18960);
   std::string err;
   {
     TCheckinService first;
@@ -345,7 +412,7 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   EXPECT_EQ(err, "");
   ASSERT_TRUE(second.Running());
   EXPECT_EQ(second.Url(), "http://127.0.0.1:" + std::to_string(port) + "/");
-  EXPECT_TRUE(checkin::PageAnswers("127.0.0.1", port, 3000));
+  EXPECT_TRUE(net::PageAnswers("127.0.0.1", port, 3000));
   EXPECT_FALSE(second.DeskOpen());
   EXPECT_EQ(second.Desk().View().CheckedIn, 1u);
   EXPECT_EQ(second.WifiLine(), G("Wi-Fi：年会  密码：12345678"));
@@ -354,8 +421,7 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   // The port taken by another program meanwhile: said, with the address it wanted.
   second.Stop();
   {
-    checkin::TCheckinDesk other;
-    checkin::TCheckinServer taken(other);
+    net::TLanServer taken;
     ASSERT_TRUE(taken.Start("127.0.0.1", port, err)) << text::GbkToUtf8(err);
     TCheckinService third;
     ASSERT_TRUE(third.Restore({1001}, err));
@@ -370,8 +436,8 @@ TEST_F(CheckinDraw, AServerLeftRunningComesBackOnItsAddressAndPortAfterARestart)
   ASSERT_TRUE(fourth.Restore({1001}, err));
   ASSERT_TRUE(fourth.Running());
   fourth.StopByOperator();
-  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
-  EXPECT_EQ(checkin::ReadLanSettings(1001).Port, port);
+  EXPECT_FALSE(net::ReadLanSettings(1001).Running);
+  EXPECT_EQ(net::ReadLanSettings(1001).Port, port);
   TCheckinService fifth;
   EXPECT_FALSE(fifth.Restore({1001}, err));
   EXPECT_FALSE(fifth.Running());

@@ -10,10 +10,11 @@
 #include "core/checkin/CheckinHttp.h"
 #include "core/checkin/CheckinList.h"
 #include "core/checkin/CheckinWall.h"
-#include "core/checkin/ClaimHttp.h"
 #include "core/checkin/WinnersBoard.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
+#include "core/remote/HostHttp.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 

@@ -5,7 +5,7 @@
 #include "core/check/ShowCheck.h"
 #include "core/text/Gbk.h"
 
-using namespace checkin;
+using namespace net;
 
 namespace {
 

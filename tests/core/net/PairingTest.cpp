@@ -4,7 +4,7 @@
 
 #include <set>
 
-using namespace checkin;
+using namespace net;
 
 namespace {
 

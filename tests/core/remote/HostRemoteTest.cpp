@@ -9,10 +9,12 @@
 #include "core/db/TombolixDB.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageState.h"
+#include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
 using namespace checkin;
+using namespace net;
 using text::G;
 
 namespace {

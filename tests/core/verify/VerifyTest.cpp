@@ -8,7 +8,7 @@
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"

@@ -14,10 +14,10 @@
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/config/TaskRules.h"
 #include "core/db/TombolixDB.h"
+#include "core/net/LanServer.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -131,7 +131,7 @@ TEST_F(ShowCheckWindow, ADrawOfThoseCheckedInNeedsCheckInRunningAndAnswering) {
             QStringLiteral("！|本项目只抽取已签到人员，但签到尚未开始：请先开始签到"));
 
   TCheckinService service;
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18950);
+  const uint16_t port = net::FreePort("127.0.0.1", 18950);
   ASSERT_TRUE(service.Start(1001, "127.0.0.1", port, error)) << text::GbkToUtf8(error);
   const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
   TShowCheckForm running;
@@ -150,7 +150,7 @@ TEST_F(ShowCheckWindow, ADrawOfThoseCheckedInNeedsCheckInRunningAndAnswering) {
 
   // Nothing answers on a port nobody serves.
   service.Stop();
-  EXPECT_FALSE(checkin::PageAnswers("127.0.0.1", port, 200));
+  EXPECT_FALSE(net::PageAnswers("127.0.0.1", port, 200));
   TShowCheckForm stopped;
   stopped.SetCheckin(&service);
   ASSERT_TRUE(stopped.Check(1001, QStringLiteral("年会")));

@@ -24,16 +24,14 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <optional>
 
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
-#include "core/checkin/WinnersBoard.h"
 #include "core/config/TaskCheckin.h"
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -88,7 +86,7 @@ int main(int argc, char** argv) {
     return 1;
 
   TCheckinService service;
-  if (!service.Start(def.taskId, "127.0.0.1", checkin::FreePort("127.0.0.1", 18700), error)) {
+  if (!service.Start(def.taskId, "127.0.0.1", net::FreePort("127.0.0.1", 18700), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }
@@ -97,8 +95,7 @@ int main(int argc, char** argv) {
   TCheckinScreen screen(service);
   TDrawSession session;
   std::unique_ptr<TGetLuckMainForm> draw;
-  std::optional<checkin::TWinnersFeed> feed;    // the phones' board hears the stage
-  std::optional<claims::TClaimFeed> claimFeed;  // and so do the prize desks
+  std::unique_ptr<TDrawLink> link;  // the phones' board and the prize desks hear the stage
   std::unique_ptr<TDeskPairFrm> desks;
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -134,10 +131,7 @@ int main(int argc, char** argv) {
       // As the main window does for a draw of those checked in: check-in closes first.
       service.CloseDesk();
       draw = std::make_unique<TGetLuckMainForm>(session, nullptr, 4242u);
-      feed.emplace(service.Desk(), def.taskId);
-      session.Watch(&*feed);
-      claimFeed.emplace(service.Claims(), def.taskId, service.TitleLine());
-      session.Watch(&*claimFeed);
+      link = std::make_unique<TDrawLink>(&service, session, def.taskId);
       if (draw->SetUpDraw(def.taskId) != 1) return Say("failed");
       draw->resize(1024, 768);
       draw->show();
@@ -164,6 +158,7 @@ int main(int argc, char** argv) {
   });
   const int rc = app.exec();
   draw.reset();
+  link.reset();
   desks.reset();
   service.Stop();
   return rc;

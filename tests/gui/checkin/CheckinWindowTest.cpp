@@ -26,11 +26,11 @@
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/CheckinWall.h"
 #include "core/config/TaskCheckin.h"
 #include "core/draw/DataDraw.h"
+#include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 #include "core/records/Loaders.h"
 #include "core/text/FileWrite.h"
@@ -130,7 +130,7 @@ TEST_F(CheckinWindow, StartsOnTheChosenAddressShowsTheCodeAndCountsAndStops) {
             QStringLiteral("端口%1已被其他程序占用，请换一个端口。").arg(busy));
   EXPECT_FALSE(service.Running());
 
-  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18800));
+  frm.SePort->setValue(net::FreePort("127.0.0.1", 18800));
   frm.BtnStart->click();
   ASSERT_TRUE(service.Running());
   const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(frm.SePort->value());
@@ -225,7 +225,7 @@ TEST_F(CheckinWindow, OpeningTheDrawOfThoseCheckedInAsksAndClosesCheckInFirst) {
   EXPECT_EQ(main.CheckinWindow()->property("taskId").toInt(), 1001);
   TCheckinService& service = main.Checkin();
   EXPECT_FALSE(service.Running());
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), err))
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18900), err))
       << text::GbkToUtf8(err);
   ASSERT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::CheckedIn);
@@ -260,7 +260,7 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
   BuildTask(m_dm, def);
   TCheckinService service;
   std::string error;
-  ASSERT_TRUE(service.Start(1002, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  ASSERT_TRUE(service.Start(1002, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   TCheckinScreen screen(service);
   screen.resize(1024, 768);
   screen.show();
@@ -311,18 +311,18 @@ TEST_F(CheckinWindow, TheWallSlidesInTheNewestNamesAndSkipsAheadOfACrowd) {
 TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPresses) {
   TCheckinService service;
   std::string error;
-  ASSERT_TRUE(service.Start(1001, "127.0.0.1", checkin::FreePort("127.0.0.1", 18820), error));
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   THostRemoteFrm window(service);
-  checkin::TPairing& pairing = service.Pairing();
-  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(checkin::TPairRole::Host));
-  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(checkin::TPairRole::Host)).Token;
-  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(checkin::TPairRole::Host)).Token;
+  net::TPairing& pairing = service.Pairing();
+  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(net::TPairRole::Host));
+  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(net::TPairRole::Host)).Token;
+  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(net::TPairRole::Host)).Token;
   window.ShowState();
   ASSERT_TRUE(window.BtnAllow->isVisibleTo(&window));
   QTest::mouseClick(window.BtnAllow, Qt::LeftButton);
   EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
-  EXPECT_EQ(pairing.Take(first, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Unpaired);
-  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 1), checkin::TTokenCheck::Taken);
+  EXPECT_EQ(pairing.Take(first, net::TPairRole::Host, 1), net::TTokenCheck::Unpaired);
+  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 1), net::TTokenCheck::Taken);
   EXPECT_EQ(Plain(window.LbHost), QStringLiteral("已配对主持人手机：10.0.0.6"));
 
   // A press queued from the server's side reaches the stage through the draw screen.
@@ -341,11 +341,11 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
         QTest::qWaitFor([&] { return service.Host().State(rev).phase == TStagePhase::Rolling; }));
   }
   // The screen closed: the host's pairing ended with it.
-  EXPECT_EQ(pairing.Take(second, checkin::TPairRole::Host, 2), checkin::TTokenCheck::Unpaired);
+  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 2), net::TTokenCheck::Unpaired);
 }
 
 TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18840);
+  const uint16_t port = net::FreePort("127.0.0.1", 18840);
   {
     TCheckinService service;
     TCheckinFrm frm(service, 1001, QStringLiteral("年会"));
@@ -404,7 +404,7 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   frm.EdWifiPassword->setText(QStringLiteral("12345678"));
   snap(QStringLiteral("stopped"));
   frm.CbAddress->setCurrentText(QStringLiteral("127.0.0.1"));
-  frm.SePort->setValue(checkin::FreePort("127.0.0.1", 18860));
+  frm.SePort->setValue(net::FreePort("127.0.0.1", 18860));
   frm.BtnStart->click();
   ASSERT_TRUE(service.Running()) << m_dialogs.messages().size();
   EXPECT_TRUE(m_dialogs.messages().empty());
@@ -414,14 +414,14 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   EXPECT_TRUE(frm.BtnDesks->isEnabled());
   host.ShowState();
   EXPECT_EQ(Plain(host.LbHost), QStringLiteral("尚未配对主持人手机"));
-  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(checkin::TPairRole::Host));
+  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(net::TPairRole::Host));
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::Closed);
   snap(QStringLiteral("running"));
   // Stopped by the operator: it stays off at the next start.
   frm.BtnStart->click();
   EXPECT_FALSE(service.Running());
-  EXPECT_FALSE(checkin::ReadLanSettings(1001).Running);
+  EXPECT_FALSE(net::ReadLanSettings(1001).Running);
 }
 
 TEST_F(CheckinWindow, SentencesWrapAfterPunctuationAndNeverInsideAWord) {

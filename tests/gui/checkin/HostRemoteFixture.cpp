@@ -32,11 +32,11 @@
 
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Stage.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "gui/checkin/HostRemoteFrm.h"
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     return 1;
 
   TCheckinService service;
-  if (!service.Start(def.taskId, "127.0.0.1", checkin::FreePort("127.0.0.1", 18900), error)) {
+  if (!service.Start(def.taskId, "127.0.0.1", net::FreePort("127.0.0.1", 18900), error)) {
     std::fprintf(stderr, "%s\n", text::GbkToUtf8(error).c_str());
     return 1;
   }

@@ -21,6 +21,7 @@
 #include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/ExampleTasks.h"
@@ -426,6 +427,38 @@ TEST_F(QueryForm, ClaimingTheSelectedWinnerShowsTimeAndDeskAndASecondClaimSaysWh
   ASSERT_EQ(m_dialogs.messages().size(), 2u);
   EXPECT_EQ(m_dialogs.messages()[1].second,
             QStringLiteral("已于 ") + mark.left(5) + QStringLiteral(" 领取 (结果查询)"));
+}
+
+// 领取 goes through the desk the window is handed (the check-in service's, which the paired
+// prize desks use), so they see the claim at once; another task's desk is left alone.
+TEST_F(QueryForm, ClaimingGoesThroughTheDeskItIsHandedButNeverAnotherTasks) {
+  Winners(0, "号码 姓名\r\n13800000001 张三\r\n13800000002 李四\r\n");
+  auto desk = std::make_shared<claims::TClaimDesk>();
+  m_form.SetClaimDesk(desk);
+  ASSERT_EQ(m_form.SetUpQuery(m_taskId), 1);
+  m_form.SGLuckId->selectRow(2);
+  m_form.SGLuckId->setCurrentCell(2, 0);
+  QTest::mouseClick(m_form.BtnClaim, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Information);
+  EXPECT_EQ(desk->TaskId(), 1001);
+  EXPECT_EQ(desk->ClaimedCount(), 1u);
+  const std::vector<claims::TPrize> won = desk->PrizesOf("13800000002");
+  ASSERT_EQ(won.size(), 1u);
+  EXPECT_TRUE(won[0].Claimed);
+  EXPECT_EQ(won[0].Desk, G("结果查询"));
+
+  auto other = std::make_shared<claims::TClaimDesk>();
+  std::string err;
+  ASSERT_TRUE(other->Use({999, "0123456789abcdef", {}, {}}, err)) << err;
+  m_form.SetClaimDesk(other);
+  m_form.SGLuckId->selectRow(1);
+  m_form.SGLuckId->setCurrentCell(1, 0);
+  QTest::mouseClick(m_form.BtnClaim, Qt::LeftButton);
+  ASSERT_EQ(m_dialogs.messages().size(), 2u);
+  EXPECT_EQ(m_dialogs.messages()[1].first, MessageKind::Information);
+  EXPECT_EQ(other->TaskId(), 999);
+  EXPECT_EQ(other->ClaimedCount(), 0u);
 }
 
 // A list of five fields with the absent, check-in and claim marks beside them: at the size

@@ -22,11 +22,11 @@
 #include "DialogRecorder.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
-#include "core/checkin/CheckinServer.h"
 #include "core/checkin/CheckinService.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawSession.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/RevealCards.h"
@@ -118,7 +118,7 @@ class WinnersBoardTiming : public ::testing::Test {
 TEST_F(WinnersBoardTiming, APhoneNeverSeesTheBatchBeforeTheProjectorPaintsIt) {
   TCheckinService service;
   std::string error;
-  const uint16_t port = checkin::FreePort("127.0.0.1", 18760);
+  const uint16_t port = net::FreePort("127.0.0.1", 18760);
   ASSERT_TRUE(service.Start(1001, "127.0.0.1", port, error)) << text::GbkToUtf8(error);
   service.CloseDesk();
   TGetLuckMainForm screen(m_session, nullptr, 31u);

@@ -16,12 +16,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/checkin/CheckinHttp.h"
+#include "core/claims/Claimants.h"
+#include "core/net/Http.h"
 
-namespace checkin {
-class TCheckinDesk;
+namespace net {
 class TPairing;
-}  // namespace checkin
+}  // namespace net
 
 namespace claims {
 
@@ -32,9 +32,10 @@ inline constexpr size_t kMaxPhotoBytes = 1024 * 1024;
 
 class TClaimRoutes : public net::TRoutes {
  public:
-  TClaimRoutes(checkin::TCheckinDesk& checkin, checkin::TPairing& pairing,
+  // `claimants` names the phones' tokens and the task; it outlives the routes.
+  TClaimRoutes(const TClaimants& claimants, net::TPairing& pairing,
                std::shared_ptr<TClaimDesk> desk)
-      : m_checkin(checkin), m_pairing(pairing), m_desk(std::move(desk)) {}
+      : m_claimants(claimants), m_pairing(pairing), m_desk(std::move(desk)) {}
 
   // Where the phones reach the server (http://<address>:<port>/): the winners' claim QR
   // opens the desk page below it.
@@ -44,20 +45,20 @@ class TClaimRoutes : public net::TRoutes {
   std::string DeskName(std::string_view token) const;
 
  protected:
-  bool Answer(const checkin::THttpRequest& request, checkin::THttpResponse& response) override;
+  bool Answer(const net::THttpRequest& request, net::THttpResponse& response) override;
 
  private:
-  checkin::THttpResponse Pair(const checkin::THttpRequest& request);
-  checkin::THttpResponse Find(const checkin::THttpRequest& request);
-  checkin::THttpResponse Claim(const checkin::THttpRequest& request);
-  checkin::THttpResponse Prize(const checkin::THttpRequest& request);
+  net::THttpResponse Pair(const net::THttpRequest& request);
+  net::THttpResponse Find(const net::THttpRequest& request);
+  net::THttpResponse Claim(const net::THttpRequest& request);
+  net::THttpResponse Prize(const net::THttpRequest& request);
   // The desk's name when the form carries a paired desk token and a new number; else the
   // refusal to send.
   bool TakeDesk(const std::map<std::string, std::string>& form, std::string& name,
-                checkin::THttpResponse& refusal);
+                net::THttpResponse& refusal);
 
-  checkin::TCheckinDesk& m_checkin;
-  checkin::TPairing& m_pairing;
+  const TClaimants& m_claimants;
+  net::TPairing& m_pairing;
   std::shared_ptr<TClaimDesk> m_desk;
   mutable std::mutex m_mutex;
   std::string m_baseUrl;

@@ -1,7 +1,7 @@
-// The LAN server of check-in: GNU libmicrohttpd on threads of its own, listening on one
-// IPv4 address, handing each whole request to Dispatch. It brings the connection
-// limits (in total and per address), the idle timeout and the header size limit; the body
-// is kept up to kMaxBodyBytes, and a longer one is read on and dropped before its 413 goes
+// The LAN server: GNU libmicrohttpd on threads of its own, listening on one IPv4 address,
+// handing each whole request to Dispatch over the routes the features added. It brings the
+// connection limits (in total and per address), the idle timeout and the header size limit; the
+// body is kept up to kMaxBodyBytes, and a longer one is read on and dropped before its 413 goes
 // out. Each request has a deadline besides: a client that trickles its bytes is cut off
 // kRequestSeconds after its connection opened or its last answer. The library's errors go
 // to the error output. Off until Start.
@@ -10,20 +10,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
-#include "core/checkin/CheckinHttp.h"
+#include "core/net/Http.h"
 
 struct MHD_Daemon;
 
-namespace checkin {
-
-class TCheckinDesk;
-class THostRemote;
+namespace net {
 
 // Limits of the server.
 inline constexpr unsigned kServerThreads = 16;
@@ -63,13 +59,12 @@ class TRequestWatch {
   int64_t m_deadlineMs = kRequestSeconds * 1000;
 };
 
-class TCheckinServer {
+class TLanServer {
  public:
-  // With `host`, the server also answers pairing and the host's remote.
-  explicit TCheckinServer(TCheckinDesk& desk, THostRemote* host = nullptr);
-  ~TCheckinServer();
-  TCheckinServer(const TCheckinServer&) = delete;
-  TCheckinServer& operator=(const TCheckinServer&) = delete;
+  TLanServer() = default;
+  ~TLanServer();
+  TLanServer(const TLanServer&) = delete;
+  TLanServer& operator=(const TLanServer&) = delete;
 
   // Listens on `ipv4` (dotted) and `port`. False with a GBK text the operator can act on:
   // a busy port, an address the machine does not have, or a start that failed.
@@ -80,20 +75,15 @@ class TCheckinServer {
   // http://<address>:<port>/ while running.
   const std::string& Url() const { return m_url; }
 
-  TCheckinDesk& Desk() { return m_desk; }
-  THostRemote* Host() { return m_host; }
   TRequestWatch& Watch() { return m_watch; }
-  // Another feature's routes (the prize claims'), asked after those added before; added
-  // before Start. Every request goes through Dispatch over these.
-  void AddRoutes(net::TRoutes* routes) { m_routes.push_back(routes); }
-  const std::vector<net::TRoutes*>& Routes() const { return m_routes; }
+  // A feature's routes, asked after those added before; added before Start, and they
+  // outlive the server's run (Stop before they go). Every request goes through Dispatch
+  // over these.
+  void AddRoutes(TRoutes* routes) { m_routes.push_back(routes); }
+  const std::vector<TRoutes*>& Routes() const { return m_routes; }
 
  private:
-  TCheckinDesk& m_desk;
-  THostRemote* m_host;
-  TCheckinRoutes m_checkinRoutes;
-  std::optional<THostRoutes> m_hostRoutes;
-  std::vector<net::TRoutes*> m_routes;
+  std::vector<TRoutes*> m_routes;
   TRequestWatch m_watch;
   MHD_Daemon* m_daemon = nullptr;
   std::string m_url;
@@ -119,4 +109,4 @@ uint16_t FreePort(const std::string& ipv4, uint16_t from = 8080);
 // `timeoutMs` for the connection and again for the answer.
 bool PageAnswers(const std::string& ipv4, uint16_t port, int timeoutMs);
 
-}  // namespace checkin
+}  // namespace net

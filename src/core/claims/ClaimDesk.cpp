@@ -1,8 +1,7 @@
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 
 #include <algorithm>
 #include <ctime>
-#include <unordered_map>
 
 #include <nettle/hmac.h>
 
@@ -310,17 +309,6 @@ size_t TClaimDesk::ClaimedCount() const {
   return m_claimed.size();
 }
 
-std::shared_ptr<TClaimDesk> SharedClaimDesk(int32_t taskId) {
-  static std::mutex mutex;
-  static std::unordered_map<int32_t, std::weak_ptr<TClaimDesk>> desks;
-  std::lock_guard<std::mutex> lock(mutex);
-  std::erase_if(desks, [](const auto& d) { return d.second.expired(); });
-  if (auto held = desks[taskId].lock()) return held;
-  auto desk = std::make_shared<TClaimDesk>();
-  desks[taskId] = desk;
-  return desk;
-}
-
 bool ResultsDraw(int32_t taskId, TClaimDraw& draw, std::string& error) {
   draw = TClaimDraw();
   draw.TaskId = taskId;
@@ -360,10 +348,13 @@ bool ResultsDraw(int32_t taskId, TClaimDraw& draw, std::string& error) {
 std::string ResultsDeskName() { return text::G("结果查询"); }
 
 TClaimResult ClaimFromResults(int32_t taskId, std::string_view id, int32_t itemId,
-                              std::string& error) {
+                              std::string& error, const std::shared_ptr<TClaimDesk>& held) {
   error.clear();
   const std::string key = ResultsDrawKey(taskId);
-  std::shared_ptr<TClaimDesk> desk = SharedClaimDesk(taskId);
+  // Another task's desk is never taken over.
+  std::shared_ptr<TClaimDesk> desk = held && (held->TaskId() == taskId || held->TaskId() == 0)
+                                         ? held
+                                         : std::make_shared<TClaimDesk>();
   if (desk->TaskId() != taskId || desk->DrawKey() != key) {
     // A desk holding a draw now on stage is left to it: these results have a file of their
     // own.

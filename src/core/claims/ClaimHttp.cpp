@@ -1,12 +1,11 @@
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimHttp.h"
 
 #include <qrencode.h>
 
 #include <charconv>
 #include <vector>
 
-#include "core/checkin/CheckinDesk.h"
-#include "core/checkin/ClaimDesk.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/net/Pairing.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
@@ -14,9 +13,9 @@
 
 namespace claims {
 
-using checkin::JsonString;
-using checkin::THttpRequest;
-using checkin::THttpResponse;
+using net::JsonString;
+using net::THttpRequest;
+using net::THttpResponse;
 
 namespace {
 
@@ -106,13 +105,13 @@ const char* AnswerKind(TClaimAnswer a) {
 
 THttpResponse Refused(int status, const char* kind, std::string_view gbkText,
                       std::string extra = {}) {
-  THttpResponse r = checkin::JsonResponse("{\"kind\":\"" + std::string(kind) +
-                                          "\",\"text\":" + JsonString(U8(gbkText)) + extra + "}");
+  THttpResponse r = net::JsonResponse("{\"kind\":\"" + std::string(kind) +
+                                      "\",\"text\":" + JsonString(U8(gbkText)) + extra + "}");
   r.Status = status;
   return r;
 }
 
-THttpResponse BadRequest() { return checkin::PlainResponse(400, "请求无效"); }
+THttpResponse BadRequest() { return net::PlainResponse(400, "请求无效"); }
 
 }  // namespace
 
@@ -153,7 +152,7 @@ bool TClaimRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
                                 req.Path == "/desk/claim" || req.Path == "/prize"));
   if (!ours) return false;
   if (req.Method == "GET") {
-    response = checkin::HtmlResponse(DeskPage(m_checkin.TaskName()));
+    response = net::HtmlResponse(DeskPage(m_claimants.TaskName()));
   } else if (req.Path == "/desk/pair") {
     response = Pair(req);
   } else if (req.Path == "/desk/find") {
@@ -168,11 +167,11 @@ bool TClaimRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
 
 THttpResponse TClaimRoutes::Pair(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!checkin::ParseForm(req.Body, form)) return BadRequest();
-  const checkin::TPairAnswer a = m_pairing.Pair(req.Address, Field(form, "code"));
-  using checkin::TPairOutcome;
+  if (!net::ParseForm(req.Body, form)) return BadRequest();
+  const net::TPairAnswer a = m_pairing.Pair(req.Address, Field(form, "code"));
+  using net::TPairOutcome;
   if ((a.Outcome == TPairOutcome::Paired || a.Outcome == TPairOutcome::Waiting) &&
-      a.Role != checkin::TPairRole::Desk) {
+      a.Role != net::TPairRole::Desk) {
     // The host's code typed at a desk: that pairing is not kept.
     m_pairing.Unpair(a.Token);
     return Refused(403, "wrongrole", text::G("这是主持人遥控的配对码，请输入领奖台配对码"));
@@ -185,9 +184,9 @@ THttpResponse TClaimRoutes::Pair(const THttpRequest& req) {
         name = text::G("领奖台") + std::to_string(m_deskNames.size() + 1);
         m_deskNames[a.Token] = name;
       }
-      return checkin::JsonResponse(
-          "{\"kind\":\"ok\",\"text\":" + JsonString(U8(text::G("配对成功"))) +
-          ",\"token\":" + JsonString(a.Token) + ",\"desk\":" + JsonString(U8(name)) + "}");
+      return net::JsonResponse("{\"kind\":\"ok\",\"text\":" + JsonString(U8(text::G("配对成功"))) +
+                               ",\"token\":" + JsonString(a.Token) +
+                               ",\"desk\":" + JsonString(U8(name)) + "}");
     }
     case TPairOutcome::Locked:
       return Refused(429, "locked", text::G("配对码错误次数过多，请稍后再试"));
@@ -208,10 +207,10 @@ bool TClaimRoutes::TakeDesk(const std::map<std::string, std::string>& form, std:
     refusal = BadRequest();
     return false;
   }
-  switch (m_pairing.Take(token, checkin::TPairRole::Desk, seq)) {
-    case checkin::TTokenCheck::Taken:
+  switch (m_pairing.Take(token, net::TPairRole::Desk, seq)) {
+    case net::TTokenCheck::Taken:
       break;
-    case checkin::TTokenCheck::Replayed:
+    case net::TTokenCheck::Replayed:
       refusal = Refused(409, "replayed", text::G("请求已过期，请再试一次"),
                         ",\"last\":" + std::to_string(m_pairing.LastSeq(token)));
       return false;
@@ -226,7 +225,7 @@ bool TClaimRoutes::TakeDesk(const std::map<std::string, std::string>& form, std:
 
 THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!checkin::ParseForm(req.Body, form)) return BadRequest();
+  if (!net::ParseForm(req.Body, form)) return BadRequest();
   std::string desk;
   THttpResponse refusal;
   if (!TakeDesk(form, desk, refusal)) return refusal;
@@ -251,17 +250,17 @@ THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
     if (i) body += ',';
     // Photos for a single winner only: a search's list stays small. Photos are named by
     // id, so an id that people share has none the desk could trust.
-    const bool photo = found.size() == 1 && !m_checkin.RepeatedId(found[i].Winner.Id);
+    const bool photo = found.size() == 1 && !m_claimants.RepeatedId(found[i].Winner.Id);
     body += PrizeJson(found[i],
                       photo ? PhotoData(m_desk->TaskId(), found[i].Winner.Id) : std::string());
   }
   body += "]}";
-  return checkin::JsonResponse(std::move(body));
+  return net::JsonResponse(std::move(body));
 }
 
 THttpResponse TClaimRoutes::Claim(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!checkin::ParseForm(req.Body, form)) return BadRequest();
+  if (!net::ParseForm(req.Body, form)) return BadRequest();
   std::string desk;
   THttpResponse refusal;
   if (!TakeDesk(form, desk, refusal)) return refusal;
@@ -283,16 +282,16 @@ THttpResponse TClaimRoutes::Claim(const THttpRequest& req) {
                      "\",\"text\":" + JsonString(U8(ClaimAnswerText(r.Answer, r.Prize.Time)));
   if (!r.Prize.Winner.Id.empty()) body += ",\"prize\":" + PrizeJson(r.Prize, {});
   body += "}";
-  THttpResponse out = checkin::JsonResponse(std::move(body));
+  THttpResponse out = net::JsonResponse(std::move(body));
   if (r.Answer == TClaimAnswer::NotSaved) out.Status = 503;
   return out;
 }
 
 THttpResponse TClaimRoutes::Prize(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!checkin::ParseForm(req.Body, form)) return BadRequest();
+  if (!net::ParseForm(req.Body, form)) return BadRequest();
   const std::string token = Field(form, "t");
-  const std::string id = token.empty() ? std::string() : m_checkin.IdOfToken(token);
+  const std::string id = token.empty() ? std::string() : m_claimants.IdOfToken(token);
   std::string base;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -316,7 +315,7 @@ THttpResponse TClaimRoutes::Prize(const THttpRequest& req) {
     body += "}";
   }
   body += "]}";
-  return checkin::JsonResponse(std::move(body));
+  return net::JsonResponse(std::move(body));
 }
 
 }  // namespace claims

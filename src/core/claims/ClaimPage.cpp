@@ -1,8 +1,8 @@
 // The prize desk's page: one HTML text with its style and script, for a 360-px phone (ES5,
 // XMLHttpRequest). The desk's token stays in the browser's storage, so the claim QR a camera
 // app opens in the same browser finds the desk paired. Texts go in through textContent only.
-#include "core/checkin/CheckinHttp.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimHttp.h"
+#include "core/net/Http.h"
 #include "core/text/Gbk.h"
 
 namespace claims {
@@ -154,7 +154,7 @@ else if(!key&&arg("c"))say("请先输入领奖台配对码",false);
 
 std::string DeskPage(std::string_view taskNameGbk) {
   std::string page(kHead);
-  page += "<p class=\"task\">" + checkin::HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
+  page += "<p class=\"task\">" + net::HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
   page += kBody;
   return page;
 }

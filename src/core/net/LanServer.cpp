@@ -1,4 +1,4 @@
-#include "core/checkin/CheckinServer.h"
+#include "core/net/LanServer.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -25,11 +25,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinHttp.h"
 #include "core/text/Gbk.h"
 
-namespace checkin {
+namespace net {
 
 namespace {
 
@@ -91,7 +89,7 @@ inline constexpr size_t kMaxLingerBytes = 1024 * 1024;
 // The library's complaints (a connection it dropped, a socket that failed) go to the
 // program's error output, where an operator's log collects them.
 void LogError(void*, const char* format, va_list args) {
-  std::fputs("check-in server: ", stderr);
+  std::fputs("LAN server: ", stderr);
   std::vfprintf(stderr, format, args);
   const size_t n = std::strlen(format);
   if (n == 0 || format[n - 1] != '\n') std::fputc('\n', stderr);
@@ -161,7 +159,7 @@ size_t Unescape(void*, MHD_Connection*, char* text) { return UnescapeUrl(text); 
 
 MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
                   const char* upload, size_t* uploadSize, void** state) {
-  auto* server = static_cast<TCheckinServer*>(cls);
+  auto* server = static_cast<TLanServer*>(cls);
   auto* p = static_cast<Pending*>(*state);
   if (!p) {
     p = new Pending;
@@ -205,7 +203,7 @@ MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* met
 void Completed(void* cls, MHD_Connection* c, void** state, MHD_RequestTerminationCode) {
   delete static_cast<Pending*>(*state);
   *state = nullptr;
-  static_cast<TCheckinServer*>(cls)->Watch().Answered(c);
+  static_cast<TLanServer*>(cls)->Watch().Answered(c);
 }
 
 // Before a connection closes with bytes of the client still unread (a head or body too
@@ -242,7 +240,7 @@ void Linger(intptr_t fd) {
 }
 
 void Connection(void* cls, MHD_Connection* c, void**, MHD_ConnectionNotificationCode code) {
-  auto& watch = static_cast<TCheckinServer*>(cls)->Watch();
+  auto& watch = static_cast<TLanServer*>(cls)->Watch();
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (info) watch.Started(c, static_cast<intptr_t>(info->connect_fd));
@@ -290,15 +288,9 @@ void CutOff(intptr_t fd) {
 
 }  // namespace
 
-TCheckinServer::TCheckinServer(TCheckinDesk& desk, THostRemote* host)
-    : m_desk(desk), m_host(host), m_checkinRoutes(desk) {
-  m_routes.push_back(&m_checkinRoutes);
-  if (host) m_routes.push_back(&m_hostRoutes.emplace(*host));
-}
+TLanServer::~TLanServer() { Stop(); }
 
-TCheckinServer::~TCheckinServer() { Stop(); }
-
-bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& error) {
+bool TLanServer::Start(const std::string& ipv4, uint16_t port, std::string& error) {
   if (m_daemon) return true;
   sockaddr_in addr{};
   if (!ParseAddress(ipv4, port, addr) || port == 0) {
@@ -338,7 +330,7 @@ bool TCheckinServer::Start(const std::string& ipv4, uint16_t port, std::string& 
   return true;
 }
 
-void TCheckinServer::Stop() {
+void TLanServer::Stop() {
   if (!m_daemon) return;
   MHD_stop_daemon(m_daemon);
   m_daemon = nullptr;
@@ -529,4 +521,4 @@ uint64_t TRequestWatch::CutOffCount() const {
   return m_cut;
 }
 
-}  // namespace checkin
+}  // namespace net

@@ -1,10 +1,10 @@
 // The prize claims of one task while the program runs: who won in the draw now on record,
 // each prize's claim code, and the claims so far (from the draw's claim file, so a restarted
-// program goes on where it stopped). One desk per task in the process (SharedClaimDesk):
-// the paired desks' requests and the results window's 领取 all go through it, so a claim is
-// decided once and written once. Safe to call from several server threads at once; a claim
-// is on disk before Claim returns it (claims made together share one flushed append), and
-// readers never wait on a disk write.
+// program goes on where it stopped). The check-in service holds its task's desk and hands it
+// to the results window: the paired desks' requests and the results window's 领取 all go
+// through it, so a claim is decided once and written once. Safe to call from several server threads
+// at once; a claim is on disk before Claim returns it (claims made together share one flushed
+// append), and readers never wait on a disk write.
 #pragma once
 
 #include <cstdint>
@@ -137,19 +137,18 @@ class TClaimDesk {
   std::set<Key> m_writing;  // claims on their way to disk
 };
 
-// The task's claim desk in this process: the one others hold, or a new one.
-std::shared_ptr<TClaimDesk> SharedClaimDesk(int32_t taskId);
-
 // The draw whose winner files the results show: their winners and absent winners, named
 // through the list's title line. False with the reader's error.
 bool ResultsDraw(int32_t taskId, TClaimDraw& draw, std::string& error);
 
 // The results window's 领取 of a winner without a phone (`id` as on the list, `itemId`):
-// through the task's shared desk when it holds the results' draw, else a desk of their own
-// (a draw on stage keeps its desk). The desk is named ResultsDeskName(); `error` holds the
-// reader's or writer's error behind NotSaved.
+// through `held`, the desk the check-in service holds for the task (null when none), when
+// it holds the results' draw or none yet, else a desk of their own (a draw on stage keeps
+// its desk). The desk is named ResultsDeskName(); `error` holds the reader's or writer's
+// error behind NotSaved.
 TClaimResult ClaimFromResults(int32_t taskId, std::string_view id, int32_t itemId,
-                              std::string& error);
+                              std::string& error,
+                              const std::shared_ptr<TClaimDesk>& held = nullptr);
 std::string ResultsDeskName();  // 结果查询
 
 // The winners the stage has revealed, as a draw for the desk: its task and the key of its

@@ -12,10 +12,12 @@
 
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/CheckinServer.h"
+#include "core/checkin/CheckinHttp.h"
+#include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 
 using namespace checkin;
+using namespace net;
 
 namespace {
 
@@ -84,9 +86,11 @@ std::string StatusOf(uint16_t port, const std::string& ask) {
 struct Served {
   TempRoot root;
   TCheckinDesk desk;
-  TCheckinServer server{desk};
+  TCheckinRoutes routes{desk};
+  TLanServer server;
   uint16_t port = 0;
   Served() {
+    server.AddRoutes(&routes);
     TCheckinTask task;
     task.TaskId = 9;
     task.TitleLine = text::G("手机号码 姓名");
@@ -101,7 +105,7 @@ struct Served {
 
 }  // namespace
 
-TEST(CheckinServer, OversizedHeadersAndBodiesAreAnsweredNotReset) {
+TEST(LanServer, OversizedHeadersAndBodiesAreAnsweredNotReset) {
   Served s;
   EXPECT_EQ(StatusOf(s.port, "GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(100000, 'a') +
                                  "\r\n\r\n"),
@@ -120,7 +124,7 @@ TEST(CheckinServer, OversizedHeadersAndBodiesAreAnsweredNotReset) {
   EXPECT_TRUE(PageAnswers("127.0.0.1", s.port, 3000));
 }
 
-TEST(CheckinServer, ARequestTrickledInIsCutOffAtItsDeadline) {
+TEST(LanServer, ARequestTrickledInIsCutOffAtItsDeadline) {
   Served s;
   s.server.Watch().SetDeadlineMs(1000);
   const int c = Connect(s.port);
@@ -144,7 +148,7 @@ TEST(CheckinServer, ARequestTrickledInIsCutOffAtItsDeadline) {
 
 // The port is the server's alone while it runs (no other program can take a share of the
 // phones' connections), and it can be started again on it at once after a stop.
-TEST(CheckinServer, OwnsItsPortAloneAndRestartsOnItAtOnce) {
+TEST(LanServer, OwnsItsPortAloneAndRestartsOnItAtOnce) {
   TempRoot root;
   TCheckinDesk desk;
   TCheckinTask task;
@@ -154,7 +158,9 @@ TEST(CheckinServer, OwnsItsPortAloneAndRestartsOnItAtOnce) {
   task.FilePath = root.path("LUCK_FILE/CHECKIN_9.txt");
   std::string error;
   ASSERT_TRUE(desk.Open(task, error)) << error;
-  TCheckinServer server(desk);
+  TCheckinRoutes routes(desk);
+  TLanServer server;
+  server.AddRoutes(&routes);
   const uint16_t port = FreePort("127.0.0.1", 18870);
   ASSERT_TRUE(server.Start("127.0.0.1", port, error)) << error;
   EXPECT_TRUE(FetchClosedByServer(port));
@@ -167,7 +173,7 @@ TEST(CheckinServer, OwnsItsPortAloneAndRestartsOnItAtOnce) {
 }
 #endif
 
-TEST(CheckinServer, AnEncodedNulInThePathNamesNoRoute) {
+TEST(LanServer, AnEncodedNulInThePathNamesNoRoute) {
   Served s;
   // As the path of the check-in form cut at the NUL, this would check in.
   const std::string body = "id=13800000001&name=%E5%BC%A0%E4%B8%89";

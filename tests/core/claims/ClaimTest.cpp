@@ -12,8 +12,8 @@
 
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
-#include "core/checkin/ClaimDesk.h"
-#include "core/checkin/ClaimHttp.h"
+#include "core/claims/ClaimDesk.h"
+#include "core/claims/ClaimHttp.h"
 #include "core/net/Pairing.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
@@ -251,20 +251,20 @@ TEST(ClaimDesk, AKillBetweenAppendAndAnswerLosesAndDoublesNothing) {
 
 namespace {
 
-checkin::THttpResponse Ask(TClaimRoutes& routes, const char* method, const char* path,
-                           const std::string& body, bool* handled = nullptr) {
-  checkin::THttpRequest req;
+net::THttpResponse Ask(TClaimRoutes& routes, const char* method, const char* path,
+                       const std::string& body, bool* handled = nullptr) {
+  net::THttpRequest req;
   req.Method = method;
   req.Path = path;
   req.Body = body;
   req.Address = "10.0.0.9";
-  checkin::THttpResponse r;
+  net::THttpResponse r;
   const bool h = routes.Handle(req, r);
   if (handled) *handled = h;
   return r;
 }
 
-bool Has(const checkin::THttpResponse& r, const std::string& part) {
+bool Has(const net::THttpResponse& r, const std::string& part) {
   return r.Body.find(part) != std::string::npos;
 }
 
@@ -286,12 +286,12 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   auto desk = std::make_shared<TClaimDesk>();
   desk->SetClock([] { return std::string("2026-12-09 21:30:05"); });
   ASSERT_TRUE(desk->Use(TwoWinners(), error)) << error;
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
   routes.SetBaseUrl("http://127.0.0.1:8080/");
 
   // The winner's phone: its code and the QR of the desk page with it.
-  checkin::THttpResponse r = Ask(routes, "POST", "/prize", "t=" + phone);
+  net::THttpResponse r = Ask(routes, "POST", "/prize", "t=" + phone);
   const std::string code = desk->PrizesOf("13800000001")[0].Code;
   EXPECT_TRUE(Has(r, "\"code\":\"" + code.substr(0, 4) + " " + code.substr(4) + "\"")) << r.Body;
   EXPECT_TRUE(Has(r, "\"claimed\":false")) << r.Body;
@@ -306,10 +306,10 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   const std::string find = "&n=1&c=" + code;
   EXPECT_EQ(Ask(routes, "POST", "/desk/find", "k=" + std::string(32, 'b') + find).Status, 403);
   EXPECT_EQ(Ask(routes, "POST", "/desk/pair", "code=000000x").Status, 403);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Host));
+  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Host));
   EXPECT_TRUE(Has(r, "wrongrole")) << r.Body;
   EXPECT_FALSE(pairing.View().HostPaired);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
+  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
   ASSERT_EQ(r.Status, 200);
   const size_t at = r.Body.find("\"token\":\"") + 9;
   const std::string token = r.Body.substr(at, 32);
@@ -338,7 +338,7 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   bool handled = true;
   Ask(routes, "GET", "/desk/list", "", &handled);
   EXPECT_FALSE(handled);
-  Ask(routes, "POST", "/prize", std::string(checkin::kMaxBodyBytes + 1, 'a'), &handled);
+  Ask(routes, "POST", "/prize", std::string(net::kMaxBodyBytes + 1, 'a'), &handled);
   EXPECT_FALSE(handled);
   r = Ask(routes, "GET", "/desk", "", &handled);
   EXPECT_TRUE(handled);
@@ -364,10 +364,10 @@ TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
   draw.Winners = {{"8", 11, G("一等奖"), G("李四")}, {"9", 12, G("二等奖"), G("王五")}};
   auto desk = std::make_shared<TClaimDesk>();
   ASSERT_TRUE(desk->Use(draw, error)) << error;
-  checkin::TPairing pairing;
+  net::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
-  checkin::THttpResponse r =
-      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(checkin::TPairRole::Desk));
+  net::THttpResponse r =
+      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
   const std::string token = r.Body.substr(r.Body.find("\"token\":\"") + 9, 32);
 
   r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=1&c=" + desk->PrizesOf("8")[0].Code);
