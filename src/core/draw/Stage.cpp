@@ -154,7 +154,7 @@ TStageState TStage::State() const {
     s.prompt = StagePunctuation(m_question);
     s.promptAsks = true;
   }
-  s.finished = m_e.state() == TDataDraw::State::Finished;
+  s.finished = AllDrawn();
   s.grand = m_grand;
   s.mayMarkAbsent = m_e.MayMarkAbsent();
   const int32_t item = m_e.CurItemIndex();
@@ -175,15 +175,20 @@ TStageState TStage::State() const {
   return s;
 }
 
-TStagePhase TStage::Phase() const { return m_phase; }
+TStagePhase TStage::Phase() const { return m_phase == kStanding ? Standing() : m_phase; }
+
+bool TStage::AllDrawn() const {
+  const size_t items = m_e.Session().Items.size();
+  return items > 0 && m_e.CurItemIndex() >= static_cast<int32_t>(items);
+}
 
 void TStage::Status(TStageFrame& f, const std::string& text) { f.status = StagePunctuation(text); }
 
 TStageReveal TStage::RevealNow() const { return stageview::RevealOf(m_e, RevealedPlaces(m_e)); }
 
 TStagePhase TStage::Standing() const {
-  if (m_e.state() == TDataDraw::State::Finished) return TStagePhase::Finished;
-  if (m_e.state() == TDataDraw::State::BetweenBatches) return TStagePhase::Revealed;
+  if (AllDrawn()) return TStagePhase::Finished;
+  if (m_e.CurItemIndex() > 0 || !m_e.Session().Winners.empty()) return TStagePhase::Revealed;
   return TStagePhase::Ready;
 }
 
@@ -240,7 +245,7 @@ TStageFrame TStage::Ready(TStageFrame f) {
   std::string error;
   if (!m_e.StartJournal(error)) f.messages.push_back({MessageKind::Error, error});
   TellNotes(f);
-  m_phase = TStagePhase::Ready;
+  m_phase = kStanding;
   m_grand = false;
   m_shownAt = m_clock();
   f.step = TStageStep::Opens;
@@ -319,7 +324,7 @@ bool TStage::Busy() const {
 
 bool TStage::LeaveAsks() const {
   // Winners revealed and not yet in the winner files.
-  return !Busy() && m_e.state() == TDataDraw::State::BetweenBatches;
+  return !Busy() && Standing() == TStagePhase::Revealed;
 }
 
 bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
@@ -472,7 +477,7 @@ TStageFrame TStage::OnKey(TStageKey key, int digit) {
     return f;
   }
   if (key == TStageKey::Q && m_e.MayMarkAbsent()) return OpenChoice();
-  if (m_phase != TStagePhase::Ready) return {};
+  if (Phase() != TStagePhase::Ready) return {};
   std::string n = m_e.AudienceNumber();
   if (key == TStageKey::Digit && digit >= 0 && digit <= 9) {
     n += static_cast<char>('0' + digit);
@@ -617,7 +622,7 @@ TStageFrame TStage::Select() {
 }
 
 TStageFrame TStage::StopRoll() {
-  if (m_e.state() != TDataDraw::State::Rolling) return {};
+  if (m_phase != TStagePhase::Rolling && m_phase != TStagePhase::Replacing) return {};
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const std::vector<std::string> ids = m_e.BatchIds();
   std::optional<std::vector<std::string>> landing;
@@ -663,7 +668,7 @@ TStageFrame TStage::Reveal() {
   ShowPrizeOf(f, RevealedItem());
   f.celebrate = m_celebrate;
   m_celebrate = false;
-  m_phase = Standing();
+  m_phase = kStanding;
   m_shownAt = m_clock();
   RevealList(f);
   if (!f.finished) SphereNow(f);
@@ -745,7 +750,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   m_end = end;
   // A journal that ends in a replacement left its card alone on the screen: the engine's
   // last reveal says which.
-  m_phase = Standing();
+  m_phase = kStanding;
   m_grand = false;
   m_shownAt = m_clock();
   TellNotes(f);
@@ -756,7 +761,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   f.reveal = RevealNow();
   Status(f, end.progressText);
   f.hint = stageview::HintText(m_e);
-  f.finished = m_e.state() == TDataDraw::State::Finished;
+  f.finished = AllDrawn();
   RevealList(f);
   if (!f.finished) SphereNow(f);
   if (end.finished) {

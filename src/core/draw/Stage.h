@@ -160,7 +160,10 @@ class TStage {
                        TStageAnswer escape = TStageAnswer::No);
   bool LeaveAsks() const;
   void TellNotes(TStageFrame& f) const;
+  // Where the draw's data stand: Ready before anything was drawn, Finished once every item
+  // is, Revealed between.
   TStagePhase Standing() const;
+  bool AllDrawn() const;
   // The status line of the frame, finished.
   static void Status(TStageFrame& f, const std::string& text);
   // The end of the draw told after its last reveal: the finish message, or the writer's
@@ -181,8 +184,12 @@ class TStage {
   std::optional<int64_t> m_shownAt;  // when the screen last showed something new
   int64_t m_rollAt = 0;              // when the roll running started
   bool m_grand = false;              // the grand prize's moment stands
+  // What the stage itself holds: the opening, a batch being fixed, rolled or landing, a
+  // choice, a replacement's roll, the summary, closed; kStanding otherwise, where Phase()
+  // answers from the draw's data (Standing()).
+  static constexpr TStagePhase kStanding = TStagePhase::Ready;
   TStagePhase m_phase = TStagePhase::Opening;
-  TStagePhase m_back = TStagePhase::Revealed;  // where the choice goes back to
+  TStagePhase m_back = kStanding;  // where the choice goes back to
   TStageQuestion m_asking = TStageQuestion::None;
   std::string m_question;            // the text of the question asked
   std::deque<TStageMessage> m_told;  // the messages told and not yet acknowledged
