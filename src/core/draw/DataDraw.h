@@ -106,6 +106,13 @@ class TDataDraw {
   // replacement's reveal the draw stands where it stood; on the finished screen the files
   // are written again.
   BatchEnd EndBatch();
+  // The batch under way, as its data say: its winners being picked; a roll (a batch's or a
+  // replacement's) not revealed yet, and whether it is a replacement's.
+  bool Picking() const { return m_run.under == Under::Selecting; }
+  bool RollRuns() const {
+    return (m_run.under == Under::Rolling || m_run.replace.active) && !m_run.revealed;
+  }
+  bool ReplacementRuns() const { return m_run.replace.active && !m_run.revealed; }
   // The item being drawn (the item count once all are drawn).
   int32_t CurItemIndex() const { return m_run.curItem; }
   // Places (in Winners) of the last batch's winners, in pick order.

@@ -175,7 +175,13 @@ TStageState TStage::State() const {
   return s;
 }
 
-TStagePhase TStage::Phase() const { return m_phase == kStanding ? Standing() : m_phase; }
+TStagePhase TStage::Phase() const {
+  if (m_phase != kStanding) return m_phase;
+  // A batch or a replacement under way is the engine's to know.
+  if (m_e.Picking()) return TStagePhase::Selecting;
+  if (m_e.RollRuns()) return m_e.ReplacementRuns() ? TStagePhase::Replacing : TStagePhase::Rolling;
+  return Standing();
+}
 
 bool TStage::AllDrawn() const {
   const size_t items = m_e.Session().Items.size();
@@ -318,8 +324,8 @@ TStageFrame TStage::OnAnswer(TStageAnswer a) {
 }
 
 bool TStage::Busy() const {
-  return m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
-         m_phase == TStagePhase::Replacing;
+  const TStagePhase p = Phase();
+  return p == TStagePhase::Selecting || p == TStagePhase::Rolling || p == TStagePhase::Replacing;
 }
 
 bool TStage::LeaveAsks() const {
@@ -348,7 +354,7 @@ void TStage::Shut() {
 }
 
 TStageFrame TStage::RollTick() {
-  if (m_phase != TStagePhase::Rolling && m_phase != TStagePhase::Replacing) return {};
+  if (!m_e.RollRuns()) return {};
   TStageFrame f;
   f.rollTexts = m_e.RollStep();
   return f;
@@ -357,7 +363,7 @@ TStageFrame TStage::RollTick() {
 TStageFrame TStage::OnEnter() {
   TellUntold();
   if (m_asking != TStageQuestion::None) return {};
-  switch (m_phase) {
+  switch (Phase()) {
     case TStagePhase::Selecting:
       return {};  // the winners are being fixed: the key waits for nothing
     case TStagePhase::Choosing:
@@ -400,10 +406,8 @@ TStageFrame TStage::OnStart() {
   if (Resting()) return {};
   if (m_phase == TStagePhase::Choosing) m_phase = m_back;
   if (m_grand) return EndGrand();
-  if (m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
-      m_phase == TStagePhase::Replacing || !m_e.BeginBatch())
-    return {};
-  m_phase = TStagePhase::Selecting;
+  if (Busy() || !m_e.BeginBatch()) return {};
+  m_phase = kStanding;  // the engine picks the batch's winners now
   TStageFrame f;
   f.step = TStageStep::Starts;
   f.taken = true;
@@ -574,7 +578,7 @@ TStageFrame TStage::Replace(size_t place) {
   m_celebrate = true;
   m_grand = false;
   m_rollAt = m_clock();
-  m_phase = TStagePhase::Replacing;
+  m_phase = kStanding;  // the replacement rolls: the summary, if any, makes way
   f.step = TStageStep::Rolls;
   f.taken = true;
   f.replacement = true;
@@ -600,13 +604,12 @@ TStageFrame TStage::Replace(size_t place) {
 }
 
 TStageFrame TStage::Select() {
-  if (m_phase != TStagePhase::Selecting) return {};
+  if (Phase() != TStagePhase::Selecting) return {};
   const TDataDraw::Batch batch = m_e.SelectBatchWinners();
   m_exhausted = batch.exhaustedText;
   m_skipped = batch.skippedText;
   m_celebrate = stageview::Celebrates(batch.picks.size(), m_e.CurItemIndex(),
                                       static_cast<int>(m_e.Session().Items.size()));
-  m_phase = TStagePhase::Rolling;
   m_rollAt = m_clock();
   // Nobody could be drawn: nothing to roll for.
   if (batch.picks.empty()) return StopRoll();
@@ -622,7 +625,7 @@ TStageFrame TStage::Select() {
 }
 
 TStageFrame TStage::StopRoll() {
-  if (m_phase != TStagePhase::Rolling && m_phase != TStagePhase::Replacing) return {};
+  if (!m_e.RollRuns()) return {};
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const std::vector<std::string> ids = m_e.BatchIds();
   std::optional<std::vector<std::string>> landing;

@@ -160,8 +160,8 @@ class TStage {
                        TStageAnswer escape = TStageAnswer::No);
   bool LeaveAsks() const;
   void TellNotes(TStageFrame& f) const;
-  // Where the draw's data stand: Ready before anything was drawn, Finished once every item
-  // is, Revealed between.
+  // Where the draw's data stand with no batch under way: Ready before anything was drawn,
+  // Finished once every item is, Revealed between.
   TStagePhase Standing() const;
   bool AllDrawn() const;
   // The status line of the frame, finished.
@@ -184,9 +184,9 @@ class TStage {
   std::optional<int64_t> m_shownAt;  // when the screen last showed something new
   int64_t m_rollAt = 0;              // when the roll running started
   bool m_grand = false;              // the grand prize's moment stands
-  // What the stage itself holds: the opening, a batch being fixed, rolled or landing, a
-  // choice, a replacement's roll, the summary, closed; kStanding otherwise, where Phase()
-  // answers from the draw's data (Standing()).
+  // What the stage itself holds: the opening, the landing, a choice, the summary, closed;
+  // kStanding otherwise, where Phase() answers from the draw's data (a batch or replacement
+  // under way, else Standing()).
   static constexpr TStagePhase kStanding = TStagePhase::Ready;
   TStagePhase m_phase = TStagePhase::Opening;
   TStagePhase m_back = kStanding;  // where the choice goes back to

@@ -1288,3 +1288,38 @@ TEST_F(Stage, TheFramesCarryTheirTextsFinished) {
   EXPECT_EQ(summary.summary[1].winners,
             std::vector<std::string>{E().Session().Winners[1].CandidateLine});
 }
+
+TEST_F(Stage, ThePhaseIsWhereTheDrawsDataStandWhoeverMovedThem) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  // The engine moves without the stage: the stage keeps no copy that could lag behind.
+  ASSERT_TRUE(E().BeginBatch());
+  EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
+  EXPECT_TRUE(S().Busy());
+  EXPECT_EQ(E().SelectBatchWinners().picks.size(), 2u);
+  EXPECT_EQ(S().Phase(), TStagePhase::Rolling);
+  EXPECT_EQ(S().Press(TStageInput::Leave).step, TStageStep::None);  // 结束 waits for the roll
+  E().RevealBatch();
+  E().EndBatch();
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(E().state(), TDataDraw::State::BetweenBatches);
+  EXPECT_FALSE(S().Busy());
+  // A replacement's roll is the engine's too, and the summary makes way for it.
+  Batch(S());
+  S().InSight();
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  S().Enter();  // the grand prize's moment gives way to the end
+  ASSERT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+  EXPECT_EQ(S().Phase(), TStagePhase::Summary);
+  ASSERT_EQ(S().CardClicked(0).asks, TStageQuestion::Absent);
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(E().state(), TDataDraw::State::Rolling);
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().Phase(), TStagePhase::Landing);
+  S().Time(TStageTimer::Landing);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_EQ(E().state(), TDataDraw::State::Finished);
+}
