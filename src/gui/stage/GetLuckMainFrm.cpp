@@ -517,7 +517,11 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   if (f.status && f.step != TStageStep::Opens) SetShowList(*f.status);
   // Out of the choice, the list shows its lines again and moves on, and no card is marked.
   if (f.step != TStageStep::Chooses && m_stage.Phase() != TStagePhase::Choosing) {
-    if (MUser2_1->Lines() != m_listLines && PUser2->isVisible()) {
+    // The list stands in sight while the stage shows it, unless a batch too large for cards
+    // or the summary holds its place.
+    const bool listShown = m_stage.ShowsWinnersList() && m_revealLines.isEmpty() &&
+                           m_stage.Phase() != TStagePhase::Summary;
+    if (MUser2_1->Lines() != m_listLines && listShown) {
       MUser2_1->SetLines(m_listLines);
       ShowListFrom(m_listFirst);
       TMList->start();
@@ -941,7 +945,9 @@ void TGetLuckMainForm::EndChoiceMarks() {
   PGrand->Cards->SetChosen(-1);
   if (!m_revealLines.isEmpty() && MLuckNow->Lines() != m_revealLines) {
     MLuckNow->SetLines(m_revealLines);
-    if (m_revealCrawls && PLuckNow->isVisible()) Crawl(MLuckNow);
+    // The batch steps on while it is in sight: not under the summary nor behind a roll.
+    if (m_revealCrawls && !m_stage.Busy() && m_stage.Phase() != TStagePhase::Summary)
+      Crawl(MLuckNow);
   }
 }
 
