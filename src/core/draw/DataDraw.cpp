@@ -132,7 +132,7 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
     case TPendingKind::Complete: {
       // The replay has the last word: a complete journal only lacks its winner files.
       BatchEnd end;
-      m_draw.pending.kind = Replay(m_draw.pending.journal, end) && m_run.state == State::Finished
+      m_draw.pending.kind = Replay(m_draw.pending.journal, end) && state() == State::Finished
                                 ? TPendingKind::Complete
                                 : TPendingKind::Resumable;
       ResetDraw();
@@ -241,11 +241,11 @@ void TDataDraw::CatchUpFinishedFiles() {
   BatchEnd end;
   TJournal before = done;
   before.Absences.pop_back();
-  const bool replaysBefore = Replay(before, end) && m_run.state == State::Finished;
+  const bool replaysBefore = Replay(before, end) && state() == State::Finished;
   const TArrLuckId winnersBefore = m_s.Winners;
   const TArrAbsentId absencesBefore = m_s.Absences;
   ResetDraw();
-  if (replaysBefore && Replay(done, end) && m_run.state == State::Finished &&
+  if (replaysBefore && Replay(done, end) && state() == State::Finished &&
       DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
                       m_draw.titleLine))
     SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, ignored);
@@ -274,7 +274,7 @@ bool TDataDraw::StartJournal(std::string& error) {
 }
 
 bool TDataDraw::AudienceOpen() const {
-  return m_draw.setUp && m_run.state == State::Ready && !m_draw.started && m_s.Winners.empty();
+  return m_draw.setUp && state() == State::Ready && !m_draw.started && m_s.Winners.empty();
 }
 
 bool TDataDraw::SetAudienceNumber(std::string_view digits) {
@@ -326,7 +326,7 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
   if (!absencesAfter(0)) return false;
   size_t done = 0;
   for (const TJournalBatch& b : journal.Batches) {
-    if (m_run.state == State::Finished || m_run.curItem >= count) return false;
+    if (m_run.curItem >= count) return false;
     TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
     if (item.ItemId != b.ItemId || !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
       return false;
@@ -340,7 +340,6 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     if (item.DrawnCount + static_cast<int32_t>(b.Winners.size()) != b.Drawn) return false;
     if (b.Closed) m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
     m_run.lastReplaced.reset();
-    m_run.state = State::Rolling;
     end = Advance();
     if (!absencesAfter(++done)) return false;
   }
@@ -351,7 +350,7 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   end = BatchEnd();
   if ((m_draw.pending.kind != TPendingKind::Resumable &&
        m_draw.pending.kind != TPendingKind::Complete) ||
-      m_run.state != State::Ready)
+      state() != State::Ready)
     return false;
   const TJournal& pending = m_draw.pending.journal;
   if (!Replay(pending, end)) {
@@ -380,8 +379,17 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     CutJournalTail(paths::JournalPath(Task().TaskId), pending.WholeBytes, cutError);
   }
   m_draw.pending = TPendingDraw();
-  if (m_run.state == State::Finished) Save(end);
+  if (state() == State::Finished) Save(end);
   return true;
+}
+
+TDataDraw::State TDataDraw::state() const {
+  if (m_run.replace.active || m_run.under == Under::Rolling) return State::Rolling;
+  if (m_run.under == Under::Selecting) return State::Selecting;
+  const int32_t count = static_cast<int32_t>(Items().size());
+  if (count > 0 && m_run.curItem >= count) return State::Finished;
+  if (m_run.curItem == 0 && m_s.Winners.empty()) return State::Ready;
+  return State::BetweenBatches;
 }
 
 int RollLabelCount(const TDrawSession& session) {
@@ -408,25 +416,23 @@ void TDataDraw::Accept(int32_t k, const TLuckItem& item) {
 }
 
 bool TDataDraw::BeginBatch() {
-  if (!m_draw.setUp || (m_run.state != State::Ready && m_run.state != State::BetweenBatches))
-    return false;
+  const State s = state();
+  if (!m_draw.setUp || (s != State::Ready && s != State::BetweenBatches)) return false;
   if (BatchSize() == 0) return false;
-  m_run.state = State::Selecting;
+  m_run.under = Under::Selecting;
   return true;
 }
 
 TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   Batch batch;
-  State& state = m_run.state;
-  if (state != State::Ready && state != State::BetweenBatches && state != State::Selecting)
-    return batch;
+  const State s = state();
+  if (s != State::Ready && s != State::BetweenBatches && s != State::Selecting) return batch;
   batch.wanted = BatchSize();
   if (batch.wanted == 0) {
-    if (state == State::Selecting)
-      state = m_run.curItem == 0 && m_s.Winners.empty() ? State::Ready : State::BetweenBatches;
+    m_run.under = Under::None;
     return batch;
   }
-  state = State::Selecting;
+  m_run.under = Under::Selecting;
   m_run.revealed = false;
   m_run.rolls = 0;
   if (!m_draw.started) {
@@ -458,7 +464,7 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
   if (const int32_t skipped = m_run.pool.PresetsSkipped(item.ItemId) - skippedBefore; skipped > 0)
     batch.skippedText = drawtext::PresetsSkipped(item.ItemName, skipped);
   m_run.lastBatch = batch;
-  state = State::Rolling;
+  m_run.under = Under::Rolling;
   return batch;
 }
 
@@ -475,7 +481,7 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (m_run.state != State::Rolling || m_run.revealed) {
+  if (state() != State::Rolling || m_run.revealed) {
     // Under rules the first line may be one who can win nothing: stand on a winner instead.
     const std::vector<int32_t>& last = m_run.lastBatch.picks;
     const size_t k = m_run.pool.HasRules() && !last.empty() ? static_cast<size_t>(last.front()) : 0;
@@ -508,13 +514,13 @@ std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) con
 }
 
 std::vector<std::string> TDataDraw::BatchIds() const {
-  if (m_run.state != State::Rolling || m_run.revealed) return {};
+  if (state() != State::Rolling || m_run.revealed) return {};
   if (m_run.replace.active) return IdsOf({m_run.replace.pick});
   return IdsOf(m_run.lastBatch.picks);
 }
 
 std::vector<std::string> TDataDraw::RevealBatch() {
-  if (m_run.state != State::Rolling || m_run.revealed) return {};
+  if (state() != State::Rolling || m_run.revealed) return {};
   const Replace& replace = m_run.replace;
   if (replace.active) {
     const TLuckId& w = m_s.Winners[replace.place];
@@ -572,7 +578,7 @@ void TDataDraw::Journal(const std::string& record) {
 }
 
 TDataDraw::BatchEnd TDataDraw::EndBatch() {
-  if (m_run.state != State::Rolling) return BatchEnd();
+  if (state() != State::Rolling) return BatchEnd();
   if (m_run.replace.active) return EndReplacement();
   if (!m_run.revealed) RevealBatch();
   BatchEnd end = Advance();
@@ -585,9 +591,9 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
   TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
   item.DrawnCount += static_cast<int32_t>(m_run.lastBatch.picks.size());
   m_run.revealed = false;
+  m_run.under = Under::None;
   const bool closed = m_run.closed[static_cast<size_t>(m_run.curItem)] != 0;
   if (item.DrawnCount < item.LuckCount && !closed) {
-    m_run.state = State::BetweenBatches;
     end.progressText = drawtext::ItemGoesOn(item);
     m_run.progress = end.progressText;
     return end;
@@ -595,14 +601,12 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
   ++m_run.curItem;
   const int32_t count = static_cast<int32_t>(Items().size());
   if (m_run.curItem < count) {
-    m_run.state = State::BetweenBatches;
     end.progressText = drawtext::NextItem(item, Items()[static_cast<size_t>(m_run.curItem)],
                                           count - m_run.curItem);
     end.prizeChanged = true;
     m_run.progress = end.progressText;
     return end;
   }
-  m_run.state = State::Finished;
   end.finished = true;
   end.progressText = drawtext::AllDrawn();
   m_run.progress = end.progressText;
@@ -632,14 +636,13 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
     message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
     return false;
   }
-  m_run.replace = {true, place, k, m_run.state, {}};
+  m_run.replace = {true, place, k, {}};
   if (m_run.pool.HasRules()) {
     m_run.replace.shown = m_run.pool.ReplacementChoices(w.CandidateIndex, w.ItemId);
     std::erase(m_run.replace.shown, k);
   }
   m_run.revealed = false;
   m_run.rolls = 0;
-  m_run.state = State::Rolling;
   return true;
 }
 
@@ -675,11 +678,10 @@ TDataDraw::BatchEnd TDataDraw::EndReplacement() {
   BatchEnd end;
   if (!m_run.replace.active) return end;
   if (!m_run.revealed) RevealBatch();
-  m_run.state = m_run.replace.back;
   m_run.replace = Replace();
   m_run.revealed = false;
   end.progressText = m_run.progress;
-  if (m_run.state == State::Finished) {
+  if (state() == State::Finished) {
     // The files of this draw are written again with the replacement in its place.
     end.finished = true;
     end.saved =

@@ -80,7 +80,9 @@ class TDataDraw {
   // the session, and looks for an unfinished journal of the task. False with the message to
   // show.
   bool SetUp(int32_t taskId, TDrawFailure& failure);
-  State state() const { return m_run.state; }
+  // Where the draw stands, from its data: the batch or replacement under way, else how far
+  // the items are drawn (Ready before anything was drawn).
+  State state() const;
 
   // --- the batches ---
   // Ready or between batches, with something left to draw: Selecting.
@@ -104,6 +106,13 @@ class TDataDraw {
   // replacement's reveal the draw stands where it stood; on the finished screen the files
   // are written again.
   BatchEnd EndBatch();
+  // The batch under way, as its data say: its winners being picked; a roll (a batch's or a
+  // replacement's) not revealed yet, and whether it is a replacement's.
+  bool Picking() const { return m_run.under == Under::Selecting; }
+  bool RollRuns() const {
+    return (m_run.under == Under::Rolling || m_run.replace.active) && !m_run.revealed;
+  }
+  bool ReplacementRuns() const { return m_run.replace.active && !m_run.revealed; }
   // The item being drawn (the item count once all are drawn).
   int32_t CurItemIndex() const { return m_run.curItem; }
   // Places (in Winners) of the last batch's winners, in pick order.
@@ -116,8 +125,8 @@ class TDataDraw {
   // --- absent winners ---
   // A revealed winner may be marked absent between batches and on the finished screen.
   bool MayMarkAbsent() const {
-    return (m_run.state == State::BetweenBatches || m_run.state == State::Finished) &&
-           !m_s.Winners.empty();
+    const State s = state();
+    return (s == State::BetweenBatches || s == State::Finished) && !m_s.Winners.empty();
   }
   // The winner at `place` is absent and one replacement is picked for the place from those
   // who may still win (not on a preset list, not absent, and not drawn yet unless repeated
@@ -171,15 +180,16 @@ class TDataDraw {
   void Close() { m_s.Clear(); }
 
  private:
-  // The replacement being rolled: the place, the replacement, the state to go back to, and
-  // with rules those the roll shows (who else may take the place).
+  // The replacement being rolled: the place, the replacement, and with rules those the roll
+  // shows (who else may take the place).
   struct Replace {
     bool active = false;
     size_t place = 0;
     int32_t pick = -1;
-    State back = State::BetweenBatches;
     std::vector<int32_t> shown;
   };
+  // The batch under way: its winners being picked, or picked and rolling until it ends.
+  enum class Under { None, Selecting, Rolling };
   // What one set-up decides, kept until the next: each SetUp builds it afresh.
   struct Draw {
     bool setUp = false;
@@ -203,7 +213,7 @@ class TDataDraw {
   // The draw from its first batch on: built afresh at set-up and before each replay.
   struct Run {
     TCandidatePool pool;
-    State state = State::Ready;
+    Under under = Under::None;
     int32_t curItem = 0;
     TWinnerList list;
     Batch lastBatch;                     // the running batch, or the last one

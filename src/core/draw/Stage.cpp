@@ -1,20 +1,200 @@
 #include "core/draw/Stage.h"
 
-#include "core/draw/DrawTexts.h"
-#include "core/draw/StageColumns.h"
-#include "core/draw/StageText.h"
-#include "core/records/ResultsHistory.h"
-#include "core/records/WinnerPhotos.h"
-#include "core/text/Gbk.h"
-#include "core/text/Text.h"
-
 #include <algorithm>
 
-using text::G;
+#include "core/draw/DrawTexts.h"
+#include "core/draw/StageText.h"
+#include "core/draw/StageView.h"
+#include "core/records/ResultsHistory.h"
+
+using stageview::RevealedPlaces;
+
+class TStage::Telling {
+ public:
+  explicit Telling(TStage& s) : m_s(s) { ++m_s.m_inputs; }
+  ~Telling() {
+    if (--m_s.m_inputs == 0) m_s.TellMoved();
+  }
+  Telling(const Telling&) = delete;
+  Telling& operator=(const Telling&) = delete;
+  // The frame the input answers; the outermost input's messages are in sight from now on.
+  TStageFrame operator()(TStageFrame f) {
+    if (m_s.m_inputs == 1)
+      m_s.m_told.insert(m_s.m_told.end(), f.messages.begin(), f.messages.end());
+    return f;
+  }
+
+ private:
+  TStage& m_s;
+};
+
+TStageFrame TStage::Open() {
+  Telling t(*this);
+  TStageFrame f = OnOpen();
+  // The screen shows the task's hint from the first question of the opening on.
+  if (!f.hint) f.hint = stageview::HintText(m_e);
+  return t(std::move(f));
+}
+TStageFrame TStage::Enter() {
+  Telling t(*this);
+  return t(OnEnter());
+}
+TStageFrame TStage::Start() {
+  Telling t(*this);
+  return t(OnStart());
+}
+TStageFrame TStage::Key(TStageKey key, int digit) {
+  Telling t(*this);
+  return t(OnKey(key, digit));
+}
+TStageFrame TStage::Follow() {
+  Telling t(*this);
+  return t(OnFollow());
+}
+TStageFrame TStage::CardClicked(int card) {
+  Telling t(*this);
+  return t(OnCardClicked(card));
+}
+TStageFrame TStage::Answer(TStageAnswer a) {
+  Telling t(*this);
+  return t(OnAnswer(a));
+}
+TStageFrame TStage::Leave() {
+  Telling t(*this);
+  return t(OnLeave());
+}
+
+TStageFrame TStage::Time(TStageTimer timer) {
+  // A roll's tick changes nothing a remote sees: it is not told.
+  if (timer == TStageTimer::Roll) return RollTick();
+  Telling t(*this);
+  switch (timer) {
+    case TStageTimer::Select:
+      return t(Select());
+    case TStageTimer::Landing:
+      return t(LandingOver());
+    case TStageTimer::Summary:
+      return t(SummaryTime());
+    case TStageTimer::Roll:
+      break;
+  }
+  return {};
+}
+
+TStageFrame TStage::Press(TStageInput input, int index) {
+  Telling t(*this);
+  if (!Allowed(input)) return {};
+  TStageFrame f;
+  switch (input) {
+    case TStageInput::Start:
+      return t(OnStart());
+    case TStageInput::Stop:
+      return t(OnEnter());
+    case TStageInput::MarkAbsent:
+    case TStageInput::CancelChoice:
+      return t(OnKey(TStageKey::Q, 0));
+    case TStageInput::Choose:
+      // A tap on a winner stands for a click on that card.
+      return t(OnCardClicked(index));
+    case TStageInput::Leave:
+      return t(OnLeave());
+    case TStageInput::Yes:
+    case TStageInput::Ok:
+      f.reply = TStageAnswer::Yes;
+      break;
+    case TStageInput::No:
+      f.reply = TStageAnswer::No;
+      break;
+  }
+  f.taken = true;
+  return f;
+}
+
+void TStage::Acknowledge() {
+  Telling t(*this);
+  if (!m_told.empty()) m_told.pop_front();
+}
+
+std::optional<TStageMessage> TStage::Message() const {
+  if (m_told.empty()) return std::nullopt;
+  return m_told.front();
+}
+
+void TStage::TellMoved() const {
+  const std::vector<TStageObserver*>& watchers = m_e.Session().Watchers();
+  if (watchers.empty()) return;
+  const TStageState state = State();
+  for (TStageObserver* o : watchers) o->Moved(state);
+}
+
+namespace {
+
+// The reveal is in sight from the reveal on; before it (a roll, its landing, a
+// replacement rolling) the winners are the hall's surprise still.
+bool RevealInSight(TStagePhase p) {
+  return p == TStagePhase::Revealed || p == TStagePhase::Choosing || p == TStagePhase::Finished ||
+         p == TStagePhase::Summary;
+}
+
+}  // namespace
+
+TStageState TStage::State() const {
+  TStageState s;
+  const TDrawSession& session = m_e.Session();
+  s.phase = Phase();
+  s.open = s.phase != TStagePhase::Closed;
+  s.taskId = session.Task.TaskId;
+  // The title the hall sees, as the phones' pages name the task.
+  s.task = session.Task.MainTitle.empty() ? session.Task.TaskName : session.Task.MainTitle;
+  s.asking = m_asking;
+  // The messages come first, then the question, as the screen shows them.
+  if (!m_told.empty()) {
+    s.prompt = StagePunctuation(m_told.front().text);
+  } else if (m_asking != TStageQuestion::None) {
+    s.prompt = StagePunctuation(m_question);
+    s.promptAsks = true;
+  }
+  s.finished = AllDrawn();
+  s.grand = m_grand;
+  s.mayMarkAbsent = m_e.MayMarkAbsent();
+  const int32_t item = m_e.CurItemIndex();
+  if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
+    s.prize = stageview::PrizeText(m_e, item);
+    const TLuckItem& it = session.Items[static_cast<size_t>(item)];
+    s.left = std::max(0, it.LuckCount - it.DrawnCount);
+  }
+  // A reveal the window has not shown yet is not the hall's yet either.
+  if (!RevealInSight(s.phase) || m_untold) return s;
+  const std::vector<size_t> places = RevealedPlaces(m_e);
+  const TStageReveal reveal = stageview::RevealOf(m_e, places);
+  s.lines = reveal.lines;
+  for (const TStageCardText& c : reveal.cards) s.cards.push_back({c.id, c.name, c.rest, {}});
+  if (s.phase == TStagePhase::Choosing)
+    for (size_t i = 0; i < places.size(); ++i)
+      if (places[i] == m_choice) s.chosen = static_cast<int>(i);
+  return s;
+}
+
+TStagePhase TStage::Phase() const {
+  if (m_phase != kStanding) return m_phase;
+  // A batch or a replacement under way is the engine's to know.
+  if (m_e.Picking()) return TStagePhase::Selecting;
+  if (m_e.RollRuns()) return m_e.ReplacementRuns() ? TStagePhase::Replacing : TStagePhase::Rolling;
+  return Standing();
+}
+
+bool TStage::AllDrawn() const {
+  const size_t items = m_e.Session().Items.size();
+  return items > 0 && m_e.CurItemIndex() >= static_cast<int32_t>(items);
+}
+
+void TStage::Status(TStageFrame& f, const std::string& text) { f.status = StagePunctuation(text); }
+
+TStageReveal TStage::RevealNow() const { return stageview::RevealOf(m_e, RevealedPlaces(m_e)); }
 
 TStagePhase TStage::Standing() const {
-  if (m_e.state() == TDataDraw::State::Finished) return TStagePhase::Finished;
-  if (m_e.state() == TDataDraw::State::BetweenBatches) return TStagePhase::Revealed;
+  if (AllDrawn()) return TStagePhase::Finished;
+  if (m_e.CurItemIndex() > 0 || !m_e.Session().Winners.empty()) return TStagePhase::Revealed;
   return TStagePhase::Ready;
 }
 
@@ -23,7 +203,7 @@ bool TStage::SetUp(int32_t taskId, TDrawFailure& failure) {
   return m_e.SetUp(taskId, failure);
 }
 
-TStageFrame TStage::Open() {
+TStageFrame TStage::OnOpen() {
   m_phase = TStagePhase::Opening;
   TStageFrame f;
   std::string error;
@@ -71,18 +251,19 @@ TStageFrame TStage::Ready(TStageFrame f) {
   std::string error;
   if (!m_e.StartJournal(error)) f.messages.push_back({MessageKind::Error, error});
   TellNotes(f);
-  m_phase = TStagePhase::Ready;
+  m_phase = kStanding;
   m_grand = false;
   m_shownAt = m_clock();
   f.step = TStageStep::Opens;
   f.taken = true;
-  f.status = ReadyText();
-  f.proof = ProofText();
+  Status(f, drawtext::Ready(m_e.Session().Items));
+  f.proof = stageview::ProofText(m_e);
+  f.band = stageview::BandOf(m_e, 0);
   SphereNow(f);
-  f.audience = AudienceText();
+  f.audience = stageview::AudienceText(m_e.AudienceNumber());
   f.prizeChanged = true;
   f.prizeItem = 0;
-  f.prize = PrizeText(0);
+  f.prize = StagePunctuation(stageview::PrizeText(m_e, 0));
   m_prizeShown = 0;
   return f;
 }
@@ -105,6 +286,7 @@ TStageFrame TStage::Close(TStageFrame f) {
 TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
                              TStageAnswer preferred, TStageAnswer escape) {
   m_asking = q;
+  m_question = text;
   f.step = TStageStep::Asks;
   f.taken = true;
   f.asks = q;
@@ -114,7 +296,7 @@ TStageFrame TStage::Question(TStageFrame f, TStageQuestion q, std::string text,
   return f;
 }
 
-TStageFrame TStage::Answer(TStageAnswer a) {
+TStageFrame TStage::OnAnswer(TStageAnswer a) {
   TellUntold();
   const TStageQuestion q = m_asking;
   m_asking = TStageQuestion::None;
@@ -142,18 +324,18 @@ TStageFrame TStage::Answer(TStageAnswer a) {
 }
 
 bool TStage::Busy() const {
-  return m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
-         m_phase == TStagePhase::Replacing;
+  const TStagePhase p = Phase();
+  return p == TStagePhase::Selecting || p == TStagePhase::Rolling || p == TStagePhase::Replacing;
 }
 
 bool TStage::LeaveAsks() const {
   // Winners revealed and not yet in the winner files.
-  return !Busy() && m_e.state() == TDataDraw::State::BetweenBatches;
+  return !Busy() && Standing() == TStagePhase::Revealed;
 }
 
 bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
 
-TStageFrame TStage::Leave() {
+TStageFrame TStage::OnLeave() {
   TellUntold();
   if (m_phase == TStagePhase::Closed || m_asking != TStageQuestion::None || Busy()) return {};
   // No is the default and closing the question is No: a habitual Enter keeps the draw.
@@ -163,6 +345,8 @@ TStageFrame TStage::Leave() {
 }
 
 void TStage::Shut() {
+  Telling t(*this);
+  m_told.clear();
   TellUntold();
   m_phase = TStagePhase::Closed;
   m_asking = TStageQuestion::None;
@@ -170,16 +354,16 @@ void TStage::Shut() {
 }
 
 TStageFrame TStage::RollTick() {
-  if (m_phase != TStagePhase::Rolling && m_phase != TStagePhase::Replacing) return {};
+  if (!m_e.RollRuns()) return {};
   TStageFrame f;
   f.rollTexts = m_e.RollStep();
   return f;
 }
 
-TStageFrame TStage::Enter() {
+TStageFrame TStage::OnEnter() {
   TellUntold();
   if (m_asking != TStageQuestion::None) return {};
-  switch (m_phase) {
+  switch (Phase()) {
     case TStagePhase::Selecting:
       return {};  // the winners are being fixed: the key waits for nothing
     case TStagePhase::Choosing:
@@ -191,7 +375,7 @@ TStageFrame TStage::Enter() {
       if (RollTooShort()) return {};
       return StopRoll();
     default:
-      return Start();
+      return OnStart();
   }
 }
 
@@ -199,7 +383,7 @@ bool TStage::Resting() const { return m_shownAt && m_clock() - *m_shownAt < m_e.
 
 bool TStage::RollTooShort() const { return m_clock() - m_rollAt < m_e.Keys().minRollMs; }
 
-TStageFrame TStage::Start() {
+TStageFrame TStage::OnStart() {
   TellUntold();
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
       m_asking != TStageQuestion::None)
@@ -222,14 +406,12 @@ TStageFrame TStage::Start() {
   if (Resting()) return {};
   if (m_phase == TStagePhase::Choosing) m_phase = m_back;
   if (m_grand) return EndGrand();
-  if (m_phase == TStagePhase::Selecting || m_phase == TStagePhase::Rolling ||
-      m_phase == TStagePhase::Replacing || !m_e.BeginBatch())
-    return {};
-  m_phase = TStagePhase::Selecting;
+  if (Busy() || !m_e.BeginBatch()) return {};
+  m_phase = kStanding;  // the engine picks the batch's winners now
   TStageFrame f;
   f.step = TStageStep::Starts;
   f.taken = true;
-  f.status = drawtext::Selecting();
+  Status(f, drawtext::Selecting());
   // The last batch stood beside its own prize until now: the item drawn next takes the line.
   ShowPrizeOf(f,
               std::min(m_e.CurItemIndex(), static_cast<int32_t>(m_e.Session().Items.size()) - 1));
@@ -238,16 +420,16 @@ TStageFrame TStage::Start() {
   return f;
 }
 
-TStageFrame TStage::Follow() {
+TStageFrame TStage::OnFollow() {
   const Pending p = m_follow;
   m_follow = Pending::None;
-  if (p == Pending::Start) return Start();
+  if (p == Pending::Start) return OnStart();
   if (p == Pending::Q && m_e.MayMarkAbsent() && m_phase != TStagePhase::Landing)
     return OpenChoice();
   return {};
 }
 
-TStageFrame TStage::Key(TStageKey key, int digit) {
+TStageFrame TStage::OnKey(TStageKey key, int digit) {
   TellUntold();
   if (m_asking != TStageQuestion::None || m_phase == TStagePhase::Opening ||
       m_phase == TStagePhase::Closed)
@@ -274,7 +456,7 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
         break;
       case TStageKey::Digit: {
         if (digit < 1) return {};
-        const std::vector<size_t> places = RevealedPlaces();
+        const std::vector<size_t> places = RevealedPlaces(m_e);
         const size_t k = static_cast<size_t>(digit - 1);
         if (k < places.size()) return Ask(places[k]);
         TStageFrame f;
@@ -299,7 +481,7 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
     return f;
   }
   if (key == TStageKey::Q && m_e.MayMarkAbsent()) return OpenChoice();
-  if (m_phase != TStagePhase::Ready) return {};
+  if (Phase() != TStagePhase::Ready) return {};
   std::string n = m_e.AudienceNumber();
   if (key == TStageKey::Digit && digit >= 0 && digit <= 9) {
     n += static_cast<char>('0' + digit);
@@ -312,14 +494,14 @@ TStageFrame TStage::Key(TStageKey key, int digit) {
   if (!m_e.SetAudienceNumber(n)) return {};
   TStageFrame f;
   f.taken = true;
-  f.audience = AudienceText();
+  f.audience = stageview::AudienceText(m_e.AudienceNumber());
   return f;
 }
 
 TStageFrame TStage::OpenChoice() {
   m_back = m_phase;
   m_phase = TStagePhase::Choosing;
-  const std::vector<size_t> places = RevealedPlaces();
+  const std::vector<size_t> places = RevealedPlaces(m_e);
   m_choice = places.empty() ? m_e.Session().Winners.size() - 1 : places.front();
   return ChoiceFrame();
 }
@@ -328,11 +510,12 @@ TStageFrame TStage::ChoiceFrame() {
   TStageFrame f;
   f.step = TStageStep::Chooses;
   f.taken = true;
-  f.status = ChoiceText(m_choice);
+  Status(f, stageview::ChoiceText(m_e, m_choice));
   // Where the operator looks: the chosen card, and its line in the list kept in view.
-  const std::vector<size_t> places = RevealedPlaces();
+  const std::vector<size_t> places = RevealedPlaces(m_e);
   for (size_t i = 0; i < places.size(); ++i)
-    if (places[i] == m_choice) (places.size() <= kMaxCards ? f.chosenCard : f.chosenRow) = i;
+    if (places[i] == m_choice)
+      (places.size() <= stageview::kMaxCards ? f.chosenCard : f.chosenRow) = i;
   for (size_t i = 0; i < m_list.lines.size(); ++i)
     if (m_list.lines[i].place == static_cast<int32_t>(m_choice)) f.chosenLine = i;
   return f;
@@ -342,7 +525,7 @@ TStageFrame TStage::EndChoice() {
   m_phase = m_back;
   TStageFrame f;
   f.taken = true;
-  f.status = m_end.progressText;
+  Status(f, m_end.progressText);
   return f;
 }
 
@@ -355,24 +538,25 @@ TStageFrame TStage::Ask(size_t place) {
   m_askPlace = place;
   f.place = place;
   // No is the default: a stray Enter changes nothing.
-  return Question(
-      std::move(f), TStageQuestion::Absent,
-      drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId), PersonText(place)),
-      TStageAnswer::No);
+  return Question(std::move(f), TStageQuestion::Absent,
+                  drawtext::AbsentQuestion(ItemNameOf(m_e.Session().Items, w.ItemId),
+                                           stageview::PersonText(m_e, place)),
+                  TStageAnswer::No);
 }
 
-TStageFrame TStage::CardClicked(int card) {
+TStageFrame TStage::OnCardClicked(int card) {
   TellUntold();
   // A card is a winner's place: it never starts a batch.
   if (card < 0 || m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None ||
       !m_e.MayMarkAbsent())
     return {};
-  const std::vector<size_t> places = RevealedPlaces();
+  const std::vector<size_t> places = RevealedPlaces(m_e);
   if (static_cast<size_t>(card) >= places.size()) return {};
   return Ask(places[static_cast<size_t>(card)]);
 }
 
 TStageFrame TStage::ListLineClicked(size_t line) {
+  Telling t(*this);
   TellUntold();
   if (m_phase == TStagePhase::Landing || m_asking != TStageQuestion::None || !m_e.MayMarkAbsent() ||
       line >= m_list.lines.size())
@@ -394,20 +578,20 @@ TStageFrame TStage::Replace(size_t place) {
   m_celebrate = true;
   m_grand = false;
   m_rollAt = m_clock();
-  m_phase = TStagePhase::Replacing;
+  m_phase = kStanding;  // the replacement rolls: the summary, if any, makes way
   f.step = TStageStep::Rolls;
   f.taken = true;
   f.replacement = true;
   f.stopSummaryTimer = true;
-  f.hint = HintText();
+  f.hint = stageview::HintText(m_e);
   // The replacement's own item, not the one drawn next, names the roll and its prize line.
   const TArrLuckItem& items = m_e.Session().Items;
   const int32_t itemId = m_e.Session().Winners[place].ItemId;
-  f.status = drawtext::ReplacementRolling(ItemNameOf(items, itemId));
+  Status(f, drawtext::ReplacementRolling(ItemNameOf(items, itemId)));
   for (size_t i = 0; i < items.size(); ++i)
     if (items[i].ItemId == itemId) f.prizeItem = static_cast<int>(i);
   f.prizeChanged = true;
-  f.prize = PrizeText(f.prizeItem);
+  f.prize = StagePunctuation(stageview::PrizeText(m_e, f.prizeItem));
   m_prizeShown = f.prizeItem;
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
@@ -420,20 +604,19 @@ TStageFrame TStage::Replace(size_t place) {
 }
 
 TStageFrame TStage::Select() {
-  if (m_phase != TStagePhase::Selecting) return {};
+  if (Phase() != TStagePhase::Selecting) return {};
   const TDataDraw::Batch batch = m_e.SelectBatchWinners();
   m_exhausted = batch.exhaustedText;
   m_skipped = batch.skippedText;
-  m_celebrate = Celebrates(batch.picks.size(), m_e.CurItemIndex(),
-                           static_cast<int>(m_e.Session().Items.size()));
-  m_phase = TStagePhase::Rolling;
+  m_celebrate = stageview::Celebrates(batch.picks.size(), m_e.CurItemIndex(),
+                                      static_cast<int>(m_e.Session().Items.size()));
   m_rollAt = m_clock();
   // Nobody could be drawn: nothing to roll for.
   if (batch.picks.empty()) return StopRoll();
   TStageFrame f;
   f.step = TStageStep::Rolls;
   f.taken = true;
-  f.status = drawtext::Rolling();
+  Status(f, drawtext::Rolling());
   const std::vector<std::string> ids = m_e.BatchIds();
   if (!ids.empty()) f.rollTexts = m_e.RollTexts(ids.back());
   // The batch is picked: the sphere makes its cards while it rolls.
@@ -442,7 +625,7 @@ TStageFrame TStage::Select() {
 }
 
 TStageFrame TStage::StopRoll() {
-  if (m_e.state() != TDataDraw::State::Rolling) return {};
+  if (!m_e.RollRuns()) return {};
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
   const std::vector<std::string> ids = m_e.BatchIds();
   std::optional<std::vector<std::string>> landing;
@@ -458,7 +641,11 @@ TStageFrame TStage::StopRoll() {
   f.taken = true;
   f.replacement = m_e.LastReplacedPlace().has_value();
   f.rollTexts = std::move(landing);
-  f.reveal = RevealOf(RevealedPlaces());  // laid out while the roll rests
+  f.reveal = RevealNow();  // laid out while the roll rests
+  // The draw's last batch (not a replacement) on cards is the grand prize's moment: its
+  // screen is drawn ahead too.
+  f.reveal->grand = m_end.finished && !f.replacement && !f.reveal->cards.empty();
+  if (f.reveal->grand) stageview::GrandTexts(m_e, *f.reveal);
   if (const std::optional<size_t> replaced = m_e.LastReplacedPlace())
     SphereWinners(f, {*replaced});
   else
@@ -474,16 +661,17 @@ TStageFrame TStage::Reveal() {
   f.hideRoll = true;
   const bool replaced = m_e.LastReplacedPlace().has_value();
   f.replacement = replaced;
-  f.reveal = RevealOf(RevealedPlaces());
-  f.status = m_end.progressText;
+  f.reveal = RevealNow();
+  Status(f, m_end.progressText);
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !replaced && !f.reveal->cards.empty();
+  if (f.reveal->grand) stageview::GrandTexts(m_e, *f.reveal);
   // The winners stand beside their own prize (a replacement's too) until the next key, even
   // when their batch completed the item.
   ShowPrizeOf(f, RevealedItem());
   f.celebrate = m_celebrate;
   m_celebrate = false;
-  m_phase = Standing();
+  m_phase = kStanding;
   m_shownAt = m_clock();
   RevealList(f);
   if (!f.finished) SphereNow(f);
@@ -494,7 +682,7 @@ TStageFrame TStage::Reveal() {
   m_skipped.clear();
   if (!m_exhausted.empty()) f.messages.push_back({MessageKind::Attention, m_exhausted});
   m_exhausted.clear();
-  f.hint = HintText();
+  f.hint = stageview::HintText(m_e);
   f.hintAfter = f.messages.size();
   if (!m_end.finished) return f;
   if (f.reveal->grand) {
@@ -521,7 +709,7 @@ TStageFrame TStage::EndGrand() {
   TStageFrame f;
   f.step = TStageStep::Ends;
   f.taken = true;
-  f.status = m_end.progressText;
+  Status(f, m_end.progressText);
   TellFinish(f, m_end);
   f.startSummaryTimer = m_end.saved;
   return f;
@@ -557,6 +745,7 @@ TStageFrame TStage::SummaryTime() {
   f.hideRoll = true;
   f.stopSummaryTimer = true;
   f.hintShown = m_e.MayMarkAbsent();
+  f.summary = stageview::SummaryItems(m_e);
   return f;
 }
 
@@ -564,7 +753,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   m_end = end;
   // A journal that ends in a replacement left its card alone on the screen: the engine's
   // last reveal says which.
-  m_phase = Standing();
+  m_phase = kStanding;
   m_grand = false;
   m_shownAt = m_clock();
   TellNotes(f);
@@ -572,10 +761,10 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   f.taken = true;
   m_prizeShown = -1;
   ShowPrizeOf(f, RevealedItem());
-  f.reveal = RevealOf(RevealedPlaces());
-  f.status = end.progressText;
-  f.hint = HintText();
-  f.finished = m_e.state() == TDataDraw::State::Finished;
+  f.reveal = RevealNow();
+  Status(f, end.progressText);
+  f.hint = stageview::HintText(m_e);
+  f.finished = AllDrawn();
   RevealList(f);
   if (!f.finished) SphereNow(f);
   if (end.finished) {
@@ -627,10 +816,15 @@ void TStage::RevealList(TStageFrame& f) {
   m_list = r;
   // The observers hear it once the window has it in sight (InSight).
   m_untold = true;
+  f.listLines = stageview::ListLines(r);
+  f.listWidest = list.WidestLine();
   f.list = std::move(r);
 }
 
-void TStage::InSight() { TellUntold(); }
+void TStage::InSight() {
+  Telling t(*this);
+  TellUntold();
+}
 
 void TStage::TellUntold() {
   if (!m_untold) return;
@@ -641,7 +835,7 @@ void TStage::TellUntold() {
 int TStage::RevealedItem() const {
   const TArrLuckItem& items = m_e.Session().Items;
   const int last = static_cast<int>(items.size()) - 1;
-  const std::vector<size_t> places = RevealedPlaces();
+  const std::vector<size_t> places = RevealedPlaces(m_e);
   if (!places.empty() && places.front() < m_e.Session().Winners.size()) {
     const int32_t itemId = m_e.Session().Winners[places.front()].ItemId;
     for (size_t i = 0; i < items.size(); ++i)
@@ -656,134 +850,5 @@ void TStage::ShowPrizeOf(TStageFrame& f, int itemIndex) {
   m_prizeShown = itemIndex;
   f.prizeChanged = true;
   f.prizeItem = itemIndex;
-  f.prize = PrizeText(itemIndex);
+  f.prize = StagePunctuation(stageview::PrizeText(m_e, itemIndex));
 }
-
-TStageReveal TStage::RevealOf(const std::vector<size_t>& places) const {
-  TStageReveal r;
-  const TStageColumns& columns = m_e.Columns();
-  std::vector<std::string> lines;
-  for (size_t p : places)
-    if (p < m_e.Session().Winners.size()) lines.push_back(m_e.Session().Winners[p].CandidateLine);
-  // More than six winners show their ids and names as lines; fewer stand on cards.
-  if (lines.size() > kMaxCards) {
-    for (const std::string& line : lines) r.lines.push_back(columns.ShortLine(line));
-    return r;
-  }
-  for (const std::string& line : lines) r.cards.push_back(CardOf(line, columns, Task().TaskId));
-  // A replacement's card says so, before the fields the list gives.
-  const std::optional<size_t> replaced = m_e.LastReplacedPlace();
-  if (replaced && places.size() == 1 && places.front() == *replaced && r.cards.size() == 1) {
-    std::string& rest = r.cards.front().rest;
-    rest = G("替补") + (rest.empty() ? std::string() : " " + rest);
-  }
-  return r;
-}
-
-TStageCardText TStage::CardOf(const std::string& candidateLine, bool numericIds, int32_t taskId) {
-  return CardOf(candidateLine,
-                TStageColumns(std::string_view(), std::string_view(), numericIds, 0, 0), taskId);
-}
-
-TStageCardText TStage::CardOf(const std::string& candidateLine, const TStageColumns& columns,
-                              int32_t taskId) {
-  const TWinnerCard c = columns.Card(candidateLine);
-  // The photo is stored under the id, shown or not.
-  return {c.id, c.name, c.rest, photos::PhotoOf(taskId, text::FirstField(candidateLine))};
-}
-
-std::vector<size_t> TStage::RevealedPlaces() const {
-  if (const std::optional<size_t> replaced = m_e.LastReplacedPlace()) return {*replaced};
-  return m_e.LastBatchPlaces();
-}
-
-bool TStage::Celebrates(size_t picks, int itemIndex, int itemCount) {
-  return picks > 0 && (picks == 1 || itemIndex == itemCount - 1);
-}
-
-std::string TStage::HintText() const {
-  std::string hint = StagePunctuation(Task().RemainText);
-  if (m_e.MayMarkAbsent()) hint += (hint.empty() ? std::string() : "    ") + G("缺席按Q");
-  return hint;
-}
-
-std::string TStage::ChoiceText(size_t place) const {
-  if (place >= m_e.Session().Winners.size()) return {};
-  const TLuckId& w = m_e.Session().Winners[place];
-  return G("标记缺席:[") + ItemNameOf(m_e.Session().Items, w.ItemId) + G("]") + PersonText(place) +
-         G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消");
-}
-
-std::string TStage::PersonText(size_t place) const {
-  if (place >= m_e.Session().Winners.size()) return {};
-  const std::string& line = m_e.Session().Winners[place].CandidateLine;
-  const TWinnerCard card = m_e.Columns().Card(line);
-  // The id as the winners list masks it; an id that is the name is the name already.
-  const std::string id =
-      card.id.empty() ? std::string() : MaskId(CandidateId(line), Task().HideBegin, Task().HideEnd);
-  if (card.name.empty()) return id;
-  if (id.empty()) return card.name;
-  return card.name + G("（") + id + G("）");
-}
-
-std::vector<TItemSummary> TStage::SummaryItems() const {
-  const TLuckTask& task = Task();
-  std::vector<TItemSummary> items = WinnerSummary(m_e.Session().Items, m_e.Session().Winners,
-                                                  m_e.Columns(), m_e.Session().Absences);
-  for (TItemSummary& s : items) {
-    s.caption = StagePunctuation(s.caption);
-    if (task.ShowLuck == 1)
-      s.winners.clear();
-    else
-      s.winners.insert(s.winners.end(), s.absent.begin(), s.absent.end());
-    s.absent.clear();
-  }
-  return items;
-}
-
-TStage::NextItem TStage::NextItemTexts(int itemIndex) const {
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(m_e.Session().Items.size())) return {};
-  const TLuckItem& it = m_e.Session().Items[static_cast<size_t>(itemIndex)];
-  NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名"),
-             m_e.RulesLine(itemIndex)};
-  if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
-  return n;
-}
-
-std::string TStage::ListLine(const std::string& line) {
-  if (line.empty() || line.back() != ':') return line;
-  return line.substr(0, line.size() - 1) + G("：");
-}
-
-std::string TStage::AudienceText() const {
-  const std::string& n = m_e.AudienceNumber();
-  if (n.empty()) return G("现场号码（可选）：输入数字后按回车开始");
-  return G("现场号码：") + n + G("    按回车开始");
-}
-
-std::string TStage::ReadyText() const { return drawtext::Ready(m_e.Session().Items); }
-
-std::string TStage::PrizeText(int itemIndex) const {
-  const TArrLuckItem& items = m_e.Session().Items;
-  if (itemIndex < 0 || itemIndex >= static_cast<int>(items.size())) return {};
-  const TLuckItem& item = items[static_cast<size_t>(itemIndex)];
-  const std::string prize = drawtext::Prize(item);
-  // Under rules the prize line keeps the item's rules in sight for all its batches.
-  const std::string rules = m_e.RulesLine(itemIndex);
-  if (rules.empty()) return prize;
-  return (prize.empty() ? item.ItemName : prize) + G("　") + rules;
-}
-
-std::string TStage::ProofText() const {
-  const TJournalHead& h = m_e.JournalHead();
-  const size_t n = m_e.Session().CandidateLines.size();
-  std::string proof =
-      G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(n) + G("人  ");
-  // Those checked in, when only they are drawn: their number and fingerprint.
-  if (h.CheckinOnly)
-    proof += G("签到 ") + h.PresentHash.substr(0, 8) + "  " + std::to_string(h.Present.size()) +
-             G("人  ");
-  return proof + G("承诺 ") + h.Commit.substr(0, 16);
-}
-
-int TStage::RollLabelCount() const { return ::RollLabelCount(m_e.Session()); }

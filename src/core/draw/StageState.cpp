@@ -1,50 +1,30 @@
 #include "core/draw/StageState.h"
 
-#include <algorithm>
-
-#include "core/draw/StageObserver.h"
-
-namespace {
-
-// The reveal is in sight from the reveal on; before it (a roll, its landing, a
-// replacement rolling) the winners are the hall's surprise still.
-bool RevealInSight(TStagePhase p) {
-  return p == TStagePhase::Revealed || p == TStagePhase::Choosing || p == TStagePhase::Finished ||
-         p == TStagePhase::Summary;
-}
-
-}  // namespace
-
-TStageState StageStateOf(const TStage& stage, const TDataDraw& engine) {
-  TStageState s;
-  const TDrawSession& session = engine.Session();
-  s.open = stage.Phase() != TStagePhase::Closed;
-  s.taskId = session.Task.TaskId;
-  // The title the hall sees, as the phones' pages name the task.
-  s.task = session.Task.MainTitle.empty() ? session.Task.TaskName : session.Task.MainTitle;
-  s.phase = stage.Phase();
-  s.asking = stage.Asking();
-  s.finished = engine.state() == TDataDraw::State::Finished;
-  s.grand = stage.GrandMoment();
-  s.mayMarkAbsent = engine.MayMarkAbsent();
-  const int32_t item = engine.CurItemIndex();
-  if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
-    s.prize = stage.PrizeText(item);
-    const TLuckItem& it = session.Items[static_cast<size_t>(item)];
-    s.left = std::max(0, it.LuckCount - it.DrawnCount);
+bool Allows(const TStageState& s, TStageInput in) {
+  using I = TStageInput;
+  if (!s.open) return false;
+  // What is in sight on the screen is answered first, as its keys would.
+  if (!s.prompt.empty()) return s.promptAsks ? in == I::Yes || in == I::No : in == I::Ok;
+  switch (s.phase) {
+    case TStagePhase::Ready:
+      return in == I::Start || in == I::Leave;
+    case TStagePhase::Rolling:
+    case TStagePhase::Replacing:
+      return in == I::Stop;
+    case TStagePhase::Revealed:
+    case TStagePhase::Finished:
+      // 继续 goes on with the draw, or ends the grand prize's moment.
+      return (in == I::Start && (!s.finished || s.grand)) ||
+             (in == I::MarkAbsent && s.mayMarkAbsent) || in == I::Leave;
+    case TStagePhase::Choosing:
+      return in == I::Choose || in == I::CancelChoice;
+    case TStagePhase::Summary:
+      return in == I::Leave;
+    case TStagePhase::Opening:
+    case TStagePhase::Selecting:
+    case TStagePhase::Landing:
+    case TStagePhase::Closed:
+      break;
   }
-  // A reveal the window has not shown yet is not the hall's yet either.
-  if (!RevealInSight(s.phase) || stage.Untold()) return s;
-  const std::vector<size_t> places = stage.RevealedPlaces();
-  const TStageReveal reveal = stage.RevealOf(places);
-  s.lines = reveal.lines;
-  for (const TStageCardText& c : reveal.cards) s.cards.push_back({c.id, c.name, c.rest, {}});
-  if (s.phase == TStagePhase::Choosing)
-    for (size_t i = 0; i < places.size(); ++i)
-      if (places[i] == stage.Choice()) s.chosen = static_cast<int>(i);
-  return s;
-}
-
-void TellMoved(const TDrawSession& session, const TStageState& state) {
-  for (TStageObserver* o : session.Watchers()) o->Moved(state);
+  return false;
 }

@@ -1,14 +1,13 @@
 // The moment of the stage as a remote sees it: what the projector shows of the draw now,
-// never a winner still rolling and nothing of the draw's secret. Made from the stage and its
-// engine after each input, and told to the session's observers.
+// never a winner still rolling and nothing of the draw's secret. The stage makes it
+// (TStage::State) and tells it to the session's observers after each input.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/draw/DataDraw.h"
-#include "core/draw/Stage.h"
+#include "core/draw/StageFrame.h"
 
 struct TStageState {
   bool open = false;  // a draw screen of imported data is up
@@ -25,15 +24,15 @@ struct TStageState {
   std::vector<TStageCardText> cards;
   std::vector<std::string> lines;
   int chosen = -1;  // Choosing: the index among those of the winner chosen
-  // A question or message in sight on the screen (GBK), and which question.
+  // A question or message in sight on the screen (GBK, as the screen shows it), and which
+  // question.
   std::string prompt;
   bool promptAsks = false;
   TStageQuestion asking = TStageQuestion::None;
   bool operator==(const TStageState&) const = default;
 };
 
-// The state of `stage` over `engine`; the prompt is the window's to fill in.
-TStageState StageStateOf(const TStage& stage, const TDataDraw& engine);
-
-// Tells each observer of `session` the state.
-void TellMoved(const TDrawSession& session, const TStageState& state);
+// Whether a remote's `input` counts in `state`: what is in sight is answered first (a
+// question by Yes or No, a message by Ok); otherwise what the phase allows. The one rule
+// for the stage's Press and for the buttons the host's page offers.
+bool Allows(const TStageState& state, TStageInput input);

@@ -38,62 +38,10 @@ bool ParseHostAction(std::string_view name, THostAction& a) {
 }
 
 std::vector<THostAction> HostActions(const TStageState& s) {
-  if (!s.open) return {};
-  // What is in sight on the screen is answered first, as its keys would.
-  if (!s.prompt.empty())
-    return s.promptAsks ? std::vector{THostAction::Yes, THostAction::No}
-                        : std::vector{THostAction::Ok};
   std::vector<THostAction> actions;
-  switch (s.phase) {
-    case TStagePhase::Ready:
-      return {THostAction::Start, THostAction::Leave};
-    case TStagePhase::Rolling:
-    case TStagePhase::Replacing:
-      return {THostAction::Stop};
-    case TStagePhase::Revealed:
-    case TStagePhase::Finished:
-      // 继续 goes on with the draw, or ends the grand prize's moment.
-      if (!s.finished || s.grand) actions.push_back(THostAction::Start);
-      if (s.mayMarkAbsent) actions.push_back(THostAction::MarkAbsent);
-      actions.push_back(THostAction::Leave);
-      return actions;
-    case TStagePhase::Choosing:
-      return {THostAction::Choose, THostAction::CancelChoice};
-    case TStagePhase::Summary:
-      return {THostAction::Leave};
-    case TStagePhase::Opening:
-    case TStagePhase::Selecting:
-    case TStagePhase::Landing:
-    case TStagePhase::Closed:
-      break;
-  }
-  return {};
-}
-
-TStageFrame DriveStage(TStage& stage, const THostInput& in) {
-  const TStagePhase p = stage.Phase();
-  switch (in.action) {
-    case THostAction::Start:
-      return stage.Start();
-    case THostAction::Stop:
-      // A late 停止 must never start the next batch, as Enter would.
-      if (p == TStagePhase::Rolling || p == TStagePhase::Replacing) return stage.Enter();
-      return {};
-    case THostAction::MarkAbsent:
-      return p == TStagePhase::Choosing ? TStageFrame{} : stage.Key(TStageKey::Q);
-    case THostAction::CancelChoice:
-      return p == TStagePhase::Choosing ? stage.Key(TStageKey::Q) : TStageFrame{};
-    case THostAction::Choose:
-      // A tap on a winner stands for a click on that card, only while choosing.
-      return p == TStagePhase::Choosing ? stage.CardClicked(in.index) : TStageFrame{};
-    case THostAction::Leave:
-      return stage.Leave();
-    case THostAction::Yes:
-    case THostAction::No:
-    case THostAction::Ok:
-      break;
-  }
-  return {};
+  for (const ActionName& n : kNames)
+    if (Allows(s, n.action)) actions.push_back(n.action);
+  return actions;
 }
 
 THostRemote::TPush THostRemote::Push(const THostInput& in) {

@@ -1,8 +1,8 @@
 // The host's phone as a remote of the data draw screen. The server's threads push the
-// inputs of the paired host here; the draw screen, on its own thread, drains them and feeds
-// each to its stage through the same entry points its keys and clicks use, so every rule of
-// the stage applies alike. What the phone shows is the stage's state, told to this observer
-// after each move. Nothing here decides anything about the draw.
+// inputs of the paired host here; the draw screen, on its own thread, drains them into its
+// stage (TStage::Press), which takes each as its keys and clicks, where its phase allows.
+// What the phone shows is the stage's state, told to this observer after each input.
+// Nothing here decides anything about the draw.
 #pragma once
 
 #include <cstdint>
@@ -12,24 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "core/draw/StageFrame.h"
 #include "core/draw/StageObserver.h"
 #include "core/draw/StageState.h"
 #include "core/net/Pairing.h"
 
 namespace checkin {
 
-// The buttons of the host's page.
-enum class THostAction {
-  Start,         // 开始 / 继续
-  Stop,          // 停止: only ever stops a roll
-  MarkAbsent,    // 标记缺席: the choice of an absent winner opens
-  Choose,        // the winner at `index` among those revealed is the absent one
-  CancelChoice,  // the choice closes
-  Yes,           // the question in sight: 是 (替补 for an absent winner)
-  No,            // 否
-  Ok,            // the message in sight: 确定
-  Leave,         // 结束
-};
+// The buttons of the host's page: the stage's remote inputs.
+using THostAction = TStageInput;
 
 struct THostInput {
   THostAction action = THostAction::Start;
@@ -37,17 +28,13 @@ struct THostInput {
   bool operator==(const THostInput&) const = default;
 };
 
-// The actions the page offers for a state: those the phase allows (the stage still decides).
+// The actions the page offers for a state: those the stage allows in it (Allows), in the
+// order of the inputs.
 std::vector<THostAction> HostActions(const TStageState& s);
 // The name of an action in requests and the page ("start", "stop", …), and back; false for
 // a name that is none.
 const char* HostActionName(THostAction a);
 bool ParseHostAction(std::string_view name, THostAction& a);
-
-// The stage input an action stands for, fed to `stage`: Start, Enter (only while a roll runs),
-// Key Q, CardClicked, Leave. The answers to a question or message are the screen's prompt's
-// (it asks the stage in turn); those and inputs that mean nothing now give an empty frame.
-TStageFrame DriveStage(TStage& stage, const THostInput& in);
 
 inline constexpr size_t kMaxHostInputs = 16;
 

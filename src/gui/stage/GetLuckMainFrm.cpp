@@ -11,12 +11,8 @@
 #include <QToolButton>
 
 #include "core/draw/Stage.h"
-#include "core/draw/StageState.h"
-#include "core/draw/StageText.h"
 #include "core/draw/WinnerSummary.h"
-#include "core/records/WinnerPhotos.h"
 #include "core/remote/HostRemote.h"
-#include "core/text/Gbk.h"
 #include "core/text/Messages.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
@@ -119,13 +115,6 @@ QStringList ToQ(const std::vector<std::string>& lines, size_t from = 0,
   QStringList out;
   out.reserve(static_cast<qsizetype>(to - std::min(from, to)));
   for (size_t i = from; i < to; ++i) out << Q(lines[i]);
-  return out;
-}
-
-// The winners list's lines as the stage shows them.
-QStringList ListLines(const TRevealedList& list) {
-  QStringList out;
-  for (const TRevealedLine& l : list.lines) out << Q(TStage::ListLine(l.text));
   return out;
 }
 
@@ -293,11 +282,8 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
   m_design.SetFontPixels(LbMain, qMax(1, task.FontSize) * 4 / 3);
   SetTitleText(m_design, LbMain, Q(task.MainTitle));
-  HintList->setText(Q(StagePunctuation(task.RemainText)));
-  m_design.Fit(HintList);
-
-  const bool numeric = m_stage.NumericIds();
-  const int count = m_stage.RollLabelCount();
+  const bool numeric = task.IdType == TIdType::Numeric;
+  const int count = RollLabelCount(m_engine.Session());
   // One cell per digit, as wide as the face's digits, the row centred on the band; a long
   // id makes its digits smaller rather than run off the screen.
   const QFontMetricsF digits(UiFont(StageFamily(), 100, true));
@@ -360,8 +346,6 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   int digit = 0;
   switch (e->key()) {
     case Qt::Key_Q:
-      // A question on the screen keeps Q for itself.
-      if (Prompt()->IsOpen()) return false;
       key = TStageKey::Q;
       break;
     case Qt::Key_Up:
@@ -389,7 +373,7 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
 }
 
 void TGetLuckMainForm::SetShowList(const std::string& gbkText) {
-  LbShowList->setText(Q(StagePunctuation(gbkText)));
+  LbShowList->setText(Q(gbkText));
   m_design.Fit(LbShowList);
 }
 
@@ -399,7 +383,7 @@ void TGetLuckMainForm::SetHint(const std::string& gbkText) {
 }
 
 void TGetLuckMainForm::ShowPrize(int itemIndex, const std::string& gbkText) {
-  LGet->setText(Q(StagePunctuation(gbkText)));
+  LGet->setText(Q(gbkText));
   m_design.Fit(LGet);
   // The prize picture of the item, when its file loads.
   m_prizePicture = QPixmap();
@@ -413,18 +397,17 @@ void TGetLuckMainForm::ShowPrize(int itemIndex, const std::string& gbkText) {
   LayoutPanels();
 }
 
-void TGetLuckMainForm::ShowNext(int itemIndex) {
+void TGetLuckMainForm::ShowNext(const std::optional<TStageBand>& band) {
   // Before the first batch the band says what comes: the prize item, how many win it and
   // its gift.
-  const TStage::NextItem next = m_stage.NextItemTexts(itemIndex);
-  if (next.item.empty() && next.gift.empty()) {
+  if (!band || (band->item.empty() && band->gift.empty())) {
     LbNextItem->hide();
     LbNextGift->hide();
     return;
   }
-  LbNextItem->setText(Q(next.item));
-  // The item's rules follow its count and gift on their line, which shrinks to fit.
-  LbNextGift->setText(Q(next.rules.empty() ? next.gift : next.gift + text::G("　") + next.rules));
+  LbNextItem->setText(Q(band->item));
+  // The gift's line shrinks to fit.
+  LbNextGift->setText(Q(band->gift));
   m_design.Fit(LbNextItem);
   m_design.Fit(LbNextGift);
   LbNextItem->show();
@@ -436,16 +419,16 @@ void TGetLuckMainForm::SContinueClick() { SBeginClick(); }
 
 void TGetLuckMainForm::EKeyCtrlKeyPress() { Run(m_stage.Enter()); }
 
-void TGetLuckMainForm::SelectWinners() { Run(m_stage.Select()); }
+void TGetLuckMainForm::SelectWinners() { Run(m_stage.Time(TStageTimer::Select)); }
 
 void TGetLuckMainForm::RollTick() {
-  const TStageFrame f = m_stage.RollTick();
+  const TStageFrame f = m_stage.Time(TStageTimer::Roll);
   if (f.rollTexts) ShowRollTexts(*f.rollTexts);
 }
 
-void TGetLuckMainForm::ShowReveal() { Run(m_stage.LandingOver()); }
+void TGetLuckMainForm::ShowReveal() { Run(m_stage.Time(TStageTimer::Landing)); }
 
-void TGetLuckMainForm::ShowSummary() { Run(m_stage.SummaryTime()); }
+void TGetLuckMainForm::ShowSummary() { Run(m_stage.Time(TStageTimer::Summary)); }
 
 void TGetLuckMainForm::Run(TStageFrame f) {
   // Once the stage has closed, nothing that was still on its way shows.
@@ -454,7 +437,6 @@ void TGetLuckMainForm::Run(TStageFrame f) {
   Apply(f, [this, follows] {
     if (follows) Run(m_stage.Follow());
   });
-  PublishState();
 }
 
 void TGetLuckMainForm::SetRemote(checkin::THostRemote* remote) {
@@ -469,43 +451,23 @@ void TGetLuckMainForm::SetRemote(checkin::THostRemote* remote) {
 }
 
 void TGetLuckMainForm::DrainRemote() {
+  // The stage takes each input as its keys, or refuses it; the screen applies its frame.
   if (!m_remote || m_closed) return;
   for (const checkin::THostInput& in : m_remote->Drain()) {
     if (m_closed) return;
-    const bool asking =
-        Prompt()->IsOpen() && Prompt()->CurrentStyle() == TStagePrompt::Style::Question;
-    switch (in.action) {
-      case checkin::THostAction::Yes:
-      case checkin::THostAction::No:
-        // The answer goes where the screen's own keys send it, and from there to the stage.
-        if (asking)
-          Prompt()->Reply(in.action == checkin::THostAction::Yes ? Answer::Yes : Answer::No);
-        break;
-      case checkin::THostAction::Ok:
-        if (Prompt()->IsOpen() && !asking) Prompt()->Reply(Answer::Yes);
-        break;
-      default:
-        // While something is in sight the keys answer it; so do the remote's buttons.
-        if (Prompt()->IsOpen()) break;
-        if (in.action == checkin::THostAction::Leave && !SOut->isEnabled()) break;
-        Run(checkin::DriveStage(m_stage, in));
-    }
+    Run(m_stage.Press(in.action, in.index));
   }
-  PublishState();
-}
-
-void TGetLuckMainForm::PublishState() {
-  if (!m_remote || !m_setUp || m_closed) return;
-  TStageState s = StageStateOf(m_stage, m_engine);
-  if (Prompt()->IsOpen()) {
-    s.prompt = FromQ(Prompt()->Text());
-    s.promptAsks = Prompt()->CurrentStyle() == TStagePrompt::Style::Question;
-  }
-  TellMoved(m_engine.Session(), s);
 }
 
 void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   if (m_sphere) m_sphere->Apply(f);  // 名单球
+  // 结束 waits while a batch is fixed or rolls.
+  SOut->setEnabled(!m_stage.Busy());
+  if (f.reply) {
+    // A remote answered what is in sight: the prompt takes it as from its own keys.
+    Prompt()->Reply(*f.reply == TStageAnswer::Yes ? Answer::Yes : Answer::No);
+    return;
+  }
   if (f.audience) ShowAudienceNumber(*f.audience);
   // The grand prize's moment lasts as long as the stage keeps it: a question or a choice
   // stands over it, the next start key (Ends) or a replacement's roll ends it.
@@ -515,7 +477,7 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
     case TStageStep::Opens:
       SetShowList(*f.status);
       ShowPrize(f.prizeItem, f.prize);
-      ShowNext(0);
+      ShowNext(f.band);
       ShowProof(true, *f.proof);
       SBegin->show();
       break;
@@ -533,10 +495,8 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
       // More than six winners show their whole lines; fewer stand on cards.
       m_revealLines = ToQ(f.reveal->lines);
       MLuckNow->SetLines(m_revealLines);
-      SOut->setEnabled(true);
       TMLanding->start();
-      // The draw's last batch (not a replacement's) is the grand prize's moment.
-      PrepareReveal(*f.reveal, !f.replacement && m_engine.state() == TDataDraw::State::Finished);
+      PrepareReveal(*f.reveal);
       break;
     case TStageStep::Reveals:
     case TStageStep::Resumes:
@@ -557,8 +517,12 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   if (f.status && f.step != TStageStep::Opens) SetShowList(*f.status);
   // Out of the choice, the list shows its lines again and moves on, and no card is marked.
   if (f.step != TStageStep::Chooses && m_stage.Phase() != TStagePhase::Choosing) {
-    if (MUser2_1->Lines() != ListLines(m_stage.RevealedList()) && PUser2->isVisible()) {
-      MUser2_1->SetLines(ListLines(m_stage.RevealedList()));
+    // The list stands in sight while the stage shows it, unless a batch too large for cards
+    // or the summary holds its place.
+    const bool listShown = m_stage.ShowsWinnersList() && m_revealLines.isEmpty() &&
+                           m_stage.Phase() != TStagePhase::Summary;
+    if (MUser2_1->Lines() != m_listLines && listShown) {
+      MUser2_1->SetLines(m_listLines);
       ShowListFrom(m_listFirst);
       TMList->start();
     }
@@ -579,9 +543,12 @@ void TGetLuckMainForm::Tell(const std::vector<TStageMessage>& messages, size_t f
                             std::function<void()> then) {
   if (from >= to || from >= messages.size()) return then();
   if (!isVisible()) ShowForQuestions();
-  ShowLater(
-      messages[from].kind, messages[from].text,
-      [this, messages, from, to, then = std::move(then)] { Tell(messages, from + 1, to, then); });
+  ShowLater(messages[from].kind, messages[from].text,
+            [this, messages, from, to, then = std::move(then)] {
+              // Answered on the screen: the stage has the next message in sight.
+              m_stage.Acknowledge();
+              Tell(messages, from + 1, to, then);
+            });
 }
 
 void TGetLuckMainForm::Ask(const TStageFrame& f) {
@@ -606,7 +573,7 @@ void TGetLuckMainForm::ShowStart() {
   SBegin->hide();
   SContinue->hide();
   PLuckNow->hide();
-  ShowNext(-1);
+  ShowNext({});
   ShowProof(false, {});
   TMListNow->stop();
   // A large batch made way for nothing now: its lines go, the list and the picture return.
@@ -619,7 +586,6 @@ void TGetLuckMainForm::ShowStart() {
   }
   // Selecting: the winners are fixed before anything rolls. The winners list stays in
   // sight, as it was.
-  SOut->setEnabled(false);
   QTimer::singleShot(0, this, &TGetLuckMainForm::SelectWinners);
 }
 
@@ -638,7 +604,6 @@ void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
     PLuckNow->hide();
     PUser2->hide();
     MUser2_1->hide();
-    SOut->setEnabled(false);
   }
   if (f.rollTexts) ShowRollTexts(*f.rollTexts);
   if (f.status) SetShowList(*f.status);
@@ -661,7 +626,7 @@ std::vector<TStageCard> TGetLuckMainForm::CardsOf(const TStageReveal& reveal) co
   return cards;
 }
 
-void TGetLuckMainForm::PrepareReveal(const TStageReveal& reveal, bool grand) {
+void TGetLuckMainForm::PrepareReveal(const TStageReveal& reveal) {
   m_landedCards = CardsOf(reveal);
   m_landed = reveal;
   if (m_landedCards.empty()) return;
@@ -669,7 +634,8 @@ void TGetLuckMainForm::PrepareReveal(const TStageReveal& reveal, bool grand) {
   // frames: the reveal then only shows them.
   CardsNow->Prepare(m_landedCards,
                     QSize(m_design.Px(kRevealRect.width()), m_design.Px(kRevealRect.height())));
-  if (grand) ShowGrand(false);
+  // The draw's last batch is the grand prize's moment: its screen is drawn ahead too.
+  if (reveal.grand) ShowGrand(reveal, false);
 }
 
 void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
@@ -682,24 +648,21 @@ void TGetLuckMainForm::ShowCards(const TStageReveal& reveal) {
 void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> then) {
   const bool resumed = f.step == TStageStep::Resumes;
   TMLanding->stop();
-  if (!resumed) {
-    TMRoll->stop();
-    SOut->setEnabled(true);
-  }
+  if (!resumed) TMRoll->stop();
   HideRollLabels();
   if (resumed) {
-    ShowNext(-1);
+    ShowNext({});
     SetShowList(*f.status);
     SetHint(*f.hint);
   }
   // The batch: cards for up to six, whole lines in columns for more.
   ShowCards(*f.reveal);
-  if ((MLuckNow->LineCount() > 0 || !CardsNow->Cards().empty()) && !PSummary->isVisible()) {
+  if (MLuckNow->LineCount() > 0 || !CardsNow->Cards().empty()) {
     PLuckNow->show();
-    if (m_revealCrawls) TMListNow->start();
+    if (m_revealCrawls) Crawl(MLuckNow);
   }
   // Now, and not before, the rest of the screen moves on.
-  if (f.list) ShowWinnerList(*f.list);
+  if (f.list) ShowWinnerList(f.listLines, f.listWidest);
   if (!resumed) SetShowList(*f.status);
   SBegin->hide();
   SContinue->setVisible(!f.finished);
@@ -713,7 +676,7 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> the
     MUser2_1->show();
     TMList->start();
   }
-  if (f.reveal->grand) ShowGrand();
+  if (f.reveal->grand) ShowGrand(*f.reveal);
   if (f.celebrate) Celebrate();
   // The phones and the host's page hear of the batch once the projector shows it, not before.
   repaint();
@@ -738,26 +701,24 @@ void TGetLuckMainForm::ShowSummaryPanel(const TStageFrame& f) {
   m_design.SetDesignRect(HintList, f.hintShown ? kHintBelowSummary : kHintRect);
   HintList->setVisible(f.hintShown);
   IMGet->hide();
-  ShowNext(-1);
+  ShowNext({});
   TMList->stop();
   PUser2->hide();  // the summary holds every winner
   PSummary->show();
   PSummary->raise();
   if (f.hintShown) HintList->raise();
+  m_summary = f.summary;
   LayoutSummary();
 }
 
-void TGetLuckMainForm::ShowGrand(bool shown) {
-  if (m_engine.Session().Items.empty()) return;
-  const TLuckItem& item = m_engine.Session().Items.back();
-  const QString gift = item.AwardName.empty()
-                           ? QString()
-                           : QStringLiteral("奖品：") + Q(StagePunctuation(item.AwardName));
+void TGetLuckMainForm::ShowGrand(const TStageReveal& reveal, bool shown) {
+  const QString item = Q(reveal.grandItem);
+  const QString gift = Q(reveal.grandGift);
   if (!shown) {
-    PGrand->Prepare(Q(StagePunctuation(item.ItemName)), gift, m_landedCards, m_prizePicture);
+    PGrand->Prepare(item, gift, m_landedCards, m_prizePicture);
     return;
   }
-  PGrand->Show(Q(StagePunctuation(item.ItemName)), gift, CardsNow->Cards(), m_prizePicture);
+  PGrand->Show(item, gift, CardsNow->Cards(), m_prizePicture);
   Celebration->raise();
 }
 
@@ -771,7 +732,7 @@ void TGetLuckMainForm::HideGrand() {
 
 void TGetLuckMainForm::Celebrate() {
   const bool sound = !m_stage.Task().MusicFilePath.empty();
-  if (PGrand->isVisible()) {
+  if (m_stage.GrandMoment()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
   }
@@ -858,7 +819,7 @@ void TGetLuckMainForm::LayoutReveal() {
 }
 
 void TGetLuckMainForm::LayoutSummary() {
-  const std::vector<TItemSummary> items = m_stage.SummaryItems();
+  const std::vector<TItemSummary>& items = m_summary;
   QFont f = UiFont(StageFamily(), 100, true);
   const QFontMetricsF fm(f);
   double entry100 = 1;
@@ -904,7 +865,7 @@ void TGetLuckMainForm::LayoutSummary() {
   MSummary->SetScale(m_design.Scale());
   m_crawlRow = 0;
   MSummary->SetTop(0);
-  if (steps) TMListNow->start();
+  if (steps) Crawl(MSummary);
 }
 
 void TGetLuckMainForm::ShowRollTexts(const std::vector<std::string>& texts) {
@@ -928,9 +889,11 @@ void TGetLuckMainForm::HideRollLabels() {
   for (QLabel* l : RollLabels) l->hide();
 }
 
-void TGetLuckMainForm::ShowWinnerList(const TRevealedList& list) {
+void TGetLuckMainForm::ShowWinnerList(const std::vector<std::string>& listLines, size_t widest) {
   // Only what has been revealed: a batch still rolling is not in the list yet.
-  const QStringList lines = ListLines(list);
+  const QStringList lines = ToQ(listLines);
+  m_listLines = lines;
+  m_listWidest = widest;
   if (MUser2_1->Lines() != lines) {
     MUser2_1->SetLines(lines);
     // The newest winners in view.
@@ -965,7 +928,7 @@ void TGetLuckMainForm::ShowChoice(const TStageFrame& f) {
     if (MLuckNow->Lines() != rows) MLuckNow->SetLines(rows);
   }
   // The chosen winner's line is marked and stays in view: the list holds still meanwhile.
-  QStringList lines = ListLines(m_stage.RevealedList());
+  QStringList lines = m_listLines;
   if (f.chosenLine && static_cast<qsizetype>(*f.chosenLine) < lines.size()) {
     QString& line = lines[static_cast<qsizetype>(*f.chosenLine)];
     line = QStringLiteral("▶ ") + line;
@@ -982,7 +945,9 @@ void TGetLuckMainForm::EndChoiceMarks() {
   PGrand->Cards->SetChosen(-1);
   if (!m_revealLines.isEmpty() && MLuckNow->Lines() != m_revealLines) {
     MLuckNow->SetLines(m_revealLines);
-    if (m_revealCrawls && PLuckNow->isVisible()) TMListNow->start();
+    // The batch steps on while it is in sight: not under the summary nor behind a roll.
+    if (m_revealCrawls && !m_stage.Busy() && m_stage.Phase() != TStagePhase::Summary)
+      Crawl(MLuckNow);
   }
 }
 
@@ -1003,9 +968,15 @@ void TGetLuckMainForm::ShowListFrom(int row) {
   MUser2_1->update();  // whole rows, painted afresh: no part of a line is left at an edge
 }
 
+void TGetLuckMainForm::Crawl(TScrollText* text) {
+  m_crawling = text;
+  TMListNow->start();
+}
+
 void TGetLuckMainForm::TMListNowTimer() {
   // A batch or a summary taller than its panel moves on by a whole row the same way.
-  TScrollText* t = PSummary->isVisible() ? MSummary : MLuckNow;
+  TScrollText* t = m_crawling;
+  if (!t) return TMListNow->stop();
   const int line = t->LineHeight();
   const int shown =
       std::max(1, static_cast<int>(std::lround(t->height() / (line * m_design.Scale()))));
@@ -1018,9 +989,7 @@ void TGetLuckMainForm::TMListNowTimer() {
   t->SetTop(-m_crawlRow * line);
 }
 
-void TGetLuckMainForm::SOutClick() {
-  if (SOut->isEnabled()) Run(m_stage.Leave());
-}
+void TGetLuckMainForm::SOutClick() { Run(m_stage.Leave()); }
 
 void TGetLuckMainForm::closeEvent(QCloseEvent* e) {
   // A close from the window manager is the 结束 button; while a batch runs it is refused.
@@ -1074,7 +1043,7 @@ void TGetLuckMainForm::LayoutPanels() {
   const int gap = 24;
   const int room = kListMaxWidth - (picture ? kPictureSize.width() + gap : 0);
   const int64_t lines =
-      std::max(kListLinesWidth, kListByteWidth * static_cast<int64_t>(m_stage.ListWidestLine()));
+      std::max(kListLinesWidth, kListByteWidth * static_cast<int64_t>(m_listWidest));
   const int width = static_cast<int>(std::clamp<int64_t>(lines + 24, kListMinWidth, room));
   const int group = width + (picture ? gap + kPictureSize.width() : 0);
   const int left = (kDesign.width() - group) / 2;

@@ -105,7 +105,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void ShowReveal();
   // The summary's timer: every winner in the reveal's place.
   void ShowSummary();
-  // Feeds the remote's waiting inputs to the stage.
+  // Hands the remote's waiting inputs to the stage.
   void DrainRemote();
 
  signals:
@@ -144,18 +144,22 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // The reveal's cards, with their photos.
   std::vector<TStageCard> CardsOf(const TStageReveal& reveal) const;
   // Draws the landing's reveal ahead while the roll rests, on the grand prize's screen too
-  // when it is `grand`.
-  void PrepareReveal(const TStageReveal& reveal, bool grand);
+  // when it is the grand prize's.
+  void PrepareReveal(const TStageReveal& reveal);
   void ShowSummaryPanel(const TStageFrame& f);
   void Celebrate();
   // The draw's last winners on the whole screen (a grand reveal), and gone again; not
   // `shown`: drawn ahead only.
-  void ShowGrand(bool shown = true);
+  void ShowGrand(const TStageReveal& reveal, bool shown = true);
   void HideGrand();
-  void ShowNext(int itemIndex);
+  // The band's texts before the first batch; none: the band has no text.
+  void ShowNext(const std::optional<TStageBand>& band);
   void ShowRollTexts(const std::vector<std::string>& texts);
   void HideRollLabels();
-  void ShowWinnerList(const TRevealedList& list);
+  // The winners list's lines as revealed, and the bytes of its widest winner line.
+  void ShowWinnerList(const std::vector<std::string>& listLines, size_t widest);
+  // `text` (the batch or the summary) steps by a row on TMListNow.
+  void Crawl(TScrollText* text);
   void ShowChoice(const TStageFrame& f);
   // Out of the choice: no card or line of the batch is marked.
   void EndChoiceMarks();
@@ -169,8 +173,6 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void LayoutSummary();
   void ShowProof(bool shown, const std::string& gbkText);
   void ShowAudienceNumber(const std::string& gbkText);
-  // Tells the session's observers the stage's state, with the prompt in sight.
-  void PublishState();
 
   TDataDraw m_engine;
   // The screen's phase and rules; the window applies what it answers.
@@ -184,8 +186,12 @@ class TGetLuckMainForm : public TDrawScreenBase {
   int m_crawlRow = 0;   // first row in view of a batch or summary taller than its panel
   QPixmap m_prizePicture;
   bool m_revealCrawls = false;
-  QStringList m_revealLines;  // a batch too large for cards, as revealed
-  TStageReveal m_landed;      // the reveal the roll rests on, and its cards drawn ahead
+  TScrollText* m_crawling = nullptr;  // what TMListNow steps
+  QStringList m_listLines;            // the winners list as last revealed
+  size_t m_listWidest = 0;
+  std::vector<TItemSummary> m_summary;  // the summary's items once it shows
+  QStringList m_revealLines;            // a batch too large for cards, as revealed
+  TStageReveal m_landed;                // the reveal the roll rests on, and its cards drawn ahead
   std::vector<TStageCard> m_landedCards;
   // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
   std::unique_ptr<TSphereStage> m_sphere;

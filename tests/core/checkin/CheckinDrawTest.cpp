@@ -17,7 +17,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
-#include "core/draw/Stage.h"
+#include "core/draw/StageView.h"
 #include "core/import/Zip.h"
 #include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
@@ -118,7 +118,7 @@ TEST_F(CheckinDraw, OnlyThoseCheckedInWinAndTheHeadSeedAndProofNameThem) {
     EXPECT_TRUE(e.JournalHead().CheckinOnly);
     EXPECT_EQ(e.JournalHead().Present, present);
     EXPECT_EQ(e.JournalHead().PresentHash, hash);
-    const std::string proof = TStage(e).ProofText();
+    const std::string proof = stageview::ProofText(e);
     EXPECT_NE(proof.find(G("签到 ") + hash.substr(0, 8) + G("  5人  承诺 ")), std::string::npos)
         << text::GbkToUtf8(proof);
     DrawAll(e);
@@ -154,7 +154,7 @@ TEST_F(CheckinDraw, ThePoolIsFixedAtSetUpAndAnOptionOffDrawsEveryone) {
     EXPECT_FALSE(off.e.JournalHead().CheckinOnly);
     EXPECT_EQ(FormatJournalHead(off.e.JournalHead()).find("checkin="), std::string::npos);
     // Every one of the twelve may win: no count of those checked in on the proof line.
-    EXPECT_EQ(TStage(off.e).ProofText().find(G("签到")), std::string::npos);
+    EXPECT_EQ(stageview::ProofText(off.e).find(G("签到")), std::string::npos);
   }
   CheckInOnly({});
   Run run(3u);

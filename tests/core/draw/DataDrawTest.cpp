@@ -6,7 +6,8 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
-#include "core/draw/Stage.h"
+#include "core/draw/DrawTexts.h"
+#include "core/draw/StageView.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -299,10 +300,9 @@ TEST_F(DataDraw, BatchesProgressTextsAndOneSaveAtTheEnd) {
   def.title = G("号码 姓名");
   const std::vector<int> ids = Build(def);
   ASSERT_TRUE(SetUpEngine());
-  const TStage stage(m_engine);
-  EXPECT_EQ(stage.ReadyText(), G("请点击[开始]抽取一等奖"));
-  EXPECT_EQ(stage.PrizeText(0), G("一等奖奖品:电脑"));
-  EXPECT_EQ(stage.PrizeText(1), "");
+  EXPECT_EQ(drawtext::Ready(m_engine.Session().Items), G("请点击[开始]抽取一等奖"));
+  EXPECT_EQ(stageview::PrizeText(m_engine, 0), G("一等奖奖品:电脑"));
+  EXPECT_EQ(stageview::PrizeText(m_engine, 1), "");
   std::vector<int> sizes;
   std::vector<TDataDraw::BatchEnd> ends;
   while (m_engine.state() != TDataDraw::State::Finished) {

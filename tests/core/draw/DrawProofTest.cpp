@@ -12,7 +12,7 @@
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawTexts.h"
-#include "core/draw/Stage.h"
+#include "core/draw/StageView.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -365,6 +365,6 @@ TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
   ASSERT_EQ(j.Batches.size(), 1u);
   EXPECT_EQ(j.Batches[0].Rolls, kRolls);
   // The proof line: 12 digits of the list's hash, the count, 16 of the commitment.
-  EXPECT_EQ(TStage(e).ProofText(), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) +
-                                       G("  40人  承诺 ") + h.Commit.substr(0, 16));
+  EXPECT_EQ(stageview::ProofText(e), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) +
+                                         G("  40人  承诺 ") + h.Commit.substr(0, 16));
 }

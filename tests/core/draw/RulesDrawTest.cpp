@@ -17,7 +17,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
-#include "core/draw/Stage.h"
+#include "core/draw/StageView.h"
 #include "core/import/Zip.h"
 #include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
@@ -149,8 +149,8 @@ TEST_F(RulesDraw, AnItemWhoseEligibleRunOutClosesWithThoseItHasAndSetUpSaysSo) {
   EXPECT_EQ(e.RulesNotes(),
             (std::vector<std::string>{
                 G("奖项[一等奖]符合条件的只有4人，少于中奖个数5，抽完这些人后该奖项即结束")}));
-  EXPECT_EQ(text::GbkToUtf8(TStage(e).PrizeText(0)), "一等奖　仅限：分公司是上海");
-  EXPECT_EQ(TStage(e).PrizeText(1), "");
+  EXPECT_EQ(text::GbkToUtf8(stageview::PrizeText(e, 0)), "一等奖　仅限：分公司是上海");
+  EXPECT_EQ(stageview::PrizeText(e, 1), "");
   ASSERT_TRUE(e.BeginBatch());
   const TDataDraw::Batch b = e.SelectBatchWinners();
   EXPECT_EQ(std::set<int32_t>(b.picks.begin(), b.picks.end()), (std::set<int32_t>{2, 5, 7, 10}));

@@ -14,6 +14,8 @@
 #include "core/draw/DrawTexts.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageState.h"
+#include "core/draw/StageText.h"
+#include "core/draw/StageView.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -82,9 +84,9 @@ class Stage : public ::testing::Test {
   // Enter starts, the selection runs, Enter stops the roll, the landing is over.
   static TStageFrame Batch(TStage& s) {
     EXPECT_EQ(s.Enter().step, TStageStep::Starts);
-    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+    EXPECT_EQ(s.Time(TStageTimer::Select).step, TStageStep::Rolls);
     EXPECT_EQ(s.Enter().step, TStageStep::Lands);
-    return s.LandingOver();
+    return s.Time(TStageTimer::Landing);
   }
 
   // Starts a batch at `at` and stops its roll once its minimum has passed; the landing is
@@ -92,11 +94,11 @@ class Stage : public ::testing::Test {
   TStageFrame TimedBatch(TStage& s, int64_t at) {
     m_now = at;
     EXPECT_EQ(s.Enter().step, TStageStep::Starts);
-    EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+    EXPECT_EQ(s.Time(TStageTimer::Select).step, TStageStep::Rolls);
     m_now += 1500;
     EXPECT_EQ(s.Enter().step, TStageStep::Lands);
     m_now += 900;
-    return s.LandingOver();
+    return s.Time(TStageTimer::Landing);
   }
 
   TempRoot m_root;
@@ -116,36 +118,36 @@ std::string Id(const TLuckId& w) { return std::string(CandidateId(w.CandidateLin
 }  // namespace
 
 TEST(StageRules, TheGrandPrizeAndAWinnerDrawnAloneAreCelebrated) {
-  EXPECT_TRUE(TStage::Celebrates(1, 0, 3));   // alone, first item
-  EXPECT_FALSE(TStage::Celebrates(2, 0, 3));  // a batch of two, not the last item
-  EXPECT_FALSE(TStage::Celebrates(5, 1, 3));
-  EXPECT_TRUE(TStage::Celebrates(5, 2, 3));   // the last item
-  EXPECT_FALSE(TStage::Celebrates(0, 2, 3));  // nobody drawn
+  EXPECT_TRUE(stageview::Celebrates(1, 0, 3));   // alone, first item
+  EXPECT_FALSE(stageview::Celebrates(2, 0, 3));  // a batch of two, not the last item
+  EXPECT_FALSE(stageview::Celebrates(5, 1, 3));
+  EXPECT_TRUE(stageview::Celebrates(5, 2, 3));   // the last item
+  EXPECT_FALSE(stageview::Celebrates(0, 2, 3));  // nobody drawn
 }
 
 TEST(StageRules, ACardOfAnIdThatIsNoNumberShowsTheIdAsTheName) {
-  const TStageCardText n = TStage::CardOf("13800000000 " + G("张三 销售 北京"), true, 1001);
+  const TStageCardText n = stageview::CardOf("13800000000 " + G("张三 销售 北京"), true, 1001);
   EXPECT_EQ(n.id, "13800000000");
   EXPECT_EQ(n.name, G("张三"));
   EXPECT_EQ(n.rest, G("销售 北京"));
   EXPECT_EQ(n.photo, "");  // no stored photo
-  const TStageCardText t = TStage::CardOf(G("张三 销售 北京"), false, 1001);
+  const TStageCardText t = stageview::CardOf(G("张三 销售 北京"), false, 1001);
   EXPECT_EQ(t.id, "");
   EXPECT_EQ(t.name, G("张三"));
   EXPECT_EQ(t.rest, G("销售 北京"));
-  const TStageCardText two = TStage::CardOf(G("张三 销售"), false, 1001);
+  const TStageCardText two = stageview::CardOf(G("张三 销售"), false, 1001);
   EXPECT_EQ(two.name, G("张三"));
   EXPECT_EQ(two.rest, G("销售"));
-  const TStageCardText one = TStage::CardOf(G("张三"), false, 1001);
+  const TStageCardText one = stageview::CardOf(G("张三"), false, 1001);
   EXPECT_EQ(one.name, G("张三"));
   EXPECT_EQ(one.rest, "");
 }
 
 TEST(StageRules, AListCaptionEndsInAFullWidthColon) {
-  EXPECT_EQ(TStage::ListLine(G("一等奖:")), G("一等奖："));
-  EXPECT_EQ(TStage::ListLine("13800000000 " + G("张三")), "13800000000 " + G("张三"));
-  EXPECT_EQ(TStage::ListLine("10:30"), "10:30");
-  EXPECT_EQ(TStage::ListLine(""), "");
+  EXPECT_EQ(stageview::ListLine(G("一等奖:")), G("一等奖："));
+  EXPECT_EQ(stageview::ListLine("13800000000 " + G("张三")), "13800000000 " + G("张三"));
+  EXPECT_EQ(stageview::ListLine("10:30"), "10:30");
+  EXPECT_EQ(stageview::ListLine(""), "");
 }
 
 TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
@@ -156,13 +158,13 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_EQ(S().Phase(), TStagePhase::Ready);
   const TStageFrame start = S().Enter();
   EXPECT_EQ(start.step, TStageStep::Starts);
-  EXPECT_EQ(*start.status, drawtext::Selecting());
+  EXPECT_EQ(*start.status, StagePunctuation(drawtext::Selecting()));
   EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
   EXPECT_EQ(S().Enter().step, TStageStep::None);  // the winners are being fixed
   EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
-  const TStageFrame roll = S().Select();
+  const TStageFrame roll = S().Time(TStageTimer::Select);
   EXPECT_EQ(S().Phase(), TStagePhase::Rolling);
-  EXPECT_EQ(*roll.status, drawtext::Rolling());
+  EXPECT_EQ(*roll.status, StagePunctuation(drawtext::Rolling()));
   ASSERT_TRUE(roll.rollTexts);
   EXPECT_EQ(roll.rollTexts->size(), 11u);  // a label per digit
   // A card click while rolling asks nothing.
@@ -173,7 +175,7 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   ASSERT_EQ(E().Session().Winners.size(), 2u);
   EXPECT_EQ(*land.rollTexts, E().RollTexts(Id(E().Session().Winners[0])));  // the first winner
   EXPECT_EQ(S().CardClicked(0).step, TStageStep::None);                     // not in sight yet
-  const TStageFrame shown = S().LandingOver();
+  const TStageFrame shown = S().Time(TStageTimer::Landing);
   EXPECT_EQ(shown.step, TStageStep::Reveals);
   EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   ASSERT_TRUE(shown.reveal);
@@ -190,7 +192,8 @@ TEST_F(Stage, ABatchGoesFromReadyThroughTheLandingToItsCards) {
   EXPECT_TRUE(shown.messages.empty());
   EXPECT_FALSE(shown.startSummaryTimer);
   EXPECT_EQ(*shown.hint, G("缺席按Q"));
-  EXPECT_EQ(*shown.status, G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项"));
+  EXPECT_EQ(*shown.status,
+            StagePunctuation(G("[一等奖]已经抽取完毕,请继续抽取[二等奖],还剩1个奖项")));
 }
 
 TEST_F(Stage, TheFramesCarryWhoTheSphereShowsOnlyOnceAsked) {
@@ -202,14 +205,14 @@ TEST_F(Stage, TheFramesCarryWhoTheSphereShowsOnlyOnceAsked) {
   const TStageFrame start = S().Enter();
   ASSERT_TRUE(start.sphere);
   EXPECT_EQ(start.sphere->Members(), (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-  const TStageFrame roll = S().Select();
+  const TStageFrame roll = S().Time(TStageTimer::Select);
   ASSERT_EQ(E().Session().Winners.size(), 2u);
   const std::vector<int32_t> winners{E().Session().Winners[0].CandidateIndex,
                                      E().Session().Winners[1].CandidateIndex};
   EXPECT_EQ(roll.sphereWinners, winners);
   const TStageFrame land = S().Enter();
   EXPECT_EQ(land.sphereWinners, winners);
-  const TStageFrame reveal = S().LandingOver();
+  const TStageFrame reveal = S().Time(TStageTimer::Landing);
   EXPECT_EQ(reveal.step, TStageStep::Reveals);
   ASSERT_TRUE(reveal.sphere);  // 二等奖 is next: all but the two winners
   EXPECT_EQ(reveal.sphere->Count(), 8u);
@@ -226,7 +229,7 @@ TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   Open(S());
   Batch(S());
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   const TStageFrame last = S().Enter();  // during the landing
   EXPECT_EQ(last.step, TStageStep::Reveals);
@@ -250,12 +253,12 @@ TEST_F(Stage, EnterDuringTheLandingShowsTheBatchAndTheLastOneEndsInTheSummary) {
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
   EXPECT_EQ(S().Enter().step, TStageStep::None);  // nothing is left to draw
   // A landing timer that fires late starts the summary's again, once it is due.
-  EXPECT_TRUE(S().LandingOver().startSummaryTimer);
-  const TStageFrame summary = S().SummaryTime();
+  EXPECT_TRUE(S().Time(TStageTimer::Landing).startSummaryTimer);
+  const TStageFrame summary = S().Time(TStageTimer::Summary);
   EXPECT_EQ(summary.step, TStageStep::Summarises);
   EXPECT_TRUE(summary.hintShown);
   EXPECT_EQ(S().Phase(), TStagePhase::Summary);
-  EXPECT_FALSE(S().LandingOver().startSummaryTimer);
+  EXPECT_FALSE(S().Time(TStageTimer::Landing).startSummaryTimer);
 }
 
 TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
@@ -263,7 +266,7 @@ TEST_F(Stage, EnterDuringTheLandingOfAnEarlierBatchStartsTheNext) {
   ASSERT_NO_FATAL_FAILURE(Draw());
   Open(S());
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
   const TStageFrame shown = S().Enter();
   ASSERT_EQ(shown.step, TStageStep::Reveals);
@@ -300,14 +303,14 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
   EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
   EXPECT_EQ(S().CardClicked(0).step, TStageStep::None);
   EXPECT_EQ(S().Enter().step, TStageStep::Lands);
-  const TStageFrame shown = S().LandingOver();
+  const TStageFrame shown = S().Time(TStageTimer::Landing);
   EXPECT_TRUE(shown.replacement);
   EXPECT_TRUE(shown.celebrate);  // a replacement is drawn alone
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
   EXPECT_EQ(shown.reveal->cards[0].id, Id(E().Session().Winners[1]));
   EXPECT_NE(E().Session().Winners[1].CandidateLine, absent);
   // The cards show the replacement alone: the card and the number key 1 name it.
-  EXPECT_EQ(S().RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(stageview::RevealedPlaces(E()), std::vector<size_t>{1});
   EXPECT_EQ(S().CardClicked(0).place, 1u);
   EXPECT_EQ(S().CardClicked(1).step, TStageStep::None);  // the question waits
   S().Answer(TStageAnswer::No);
@@ -315,11 +318,11 @@ TEST_F(Stage, ACardClickAsksForThatCardsWinnerAndNeverStartsABatch) {
 
   // On the finished screen a card still asks; the next batch brings the batch's cards back.
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   ASSERT_EQ(S().Phase(), TStagePhase::Finished);
-  EXPECT_EQ(S().RevealedPlaces(), (std::vector<size_t>{2, 3}));
+  EXPECT_EQ(stageview::RevealedPlaces(E()), (std::vector<size_t>{2, 3}));
   const TStageFrame again = S().CardClicked(0);
   EXPECT_EQ(again.step, TStageStep::Asks);
   EXPECT_EQ(again.place, 2u);
@@ -345,8 +348,8 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
     const std::string& line = E().Session().Winners[p].CandidateLine;
     return line.substr(12) + G("（") + line.substr(0, 11) + G("）");
   };
-  EXPECT_EQ(*open.status,
-            G("标记缺席:[二等奖]") + person(2) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_EQ(*open.status, StagePunctuation(G("标记缺席:[二等奖]") + person(2) +
+                                           G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消")));
   const TStageFrame down = S().Key(TStageKey::Down);
   EXPECT_EQ(S().Choice(), 3u);
   EXPECT_EQ(down.chosenCard, std::optional<size_t>(1));
@@ -358,8 +361,8 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   const TStageFrame left = S().Key(TStageKey::Left);
   EXPECT_FALSE(left.chosenCard);  // an earlier batch's winner: in the list only
   EXPECT_EQ(left.chosenLine, std::optional<size_t>(1));
-  EXPECT_EQ(*left.status,
-            G("标记缺席:[一等奖]") + person(0) + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_EQ(*left.status, StagePunctuation(G("标记缺席:[一等奖]") + person(0) +
+                                           G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消")));
   EXPECT_FALSE(S().Key(TStageKey::Other).taken);
   // A number past the batch is taken and does nothing.
   const TStageFrame three = S().Key(TStageKey::Digit, 3);
@@ -370,7 +373,7 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   const TStageFrame two = S().Key(TStageKey::Digit, 2);
   EXPECT_EQ(two.step, TStageStep::Asks);
   EXPECT_EQ(two.place, 3u);
-  EXPECT_EQ(*two.status, G("所有奖项已经全部抽取完毕!"));
+  EXPECT_EQ(*two.status, StagePunctuation(G("所有奖项已经全部抽取完毕!")));
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
   S().Answer(TStageAnswer::No);
   // Enter in the choice asks for the winner it stands on.
@@ -384,7 +387,7 @@ TEST_F(Stage, TheChoiceMovesWithTheArrowsAndTheNumbersChooseInTheBatch) {
   S().Key(TStageKey::Q);
   const TStageFrame esc = S().Key(TStageKey::Esc);
   EXPECT_TRUE(esc.taken);
-  EXPECT_EQ(*esc.status, G("所有奖项已经全部抽取完毕!"));
+  EXPECT_EQ(*esc.status, StagePunctuation(G("所有奖项已经全部抽取完毕!")));
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
   S().Key(TStageKey::Q);
   EXPECT_EQ(S().Key(TStageKey::Q).step, TStageStep::None);
@@ -396,7 +399,7 @@ TEST_F(Stage, QDuringTheLandingShowsTheBatchAndOpensTheChoiceOnIt) {
   ASSERT_NO_FATAL_FAILURE(Draw());
   Open(S());
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
   const TStageFrame shown = S().Key(TStageKey::Q);
   EXPECT_EQ(shown.step, TStageStep::Reveals);
@@ -410,7 +413,8 @@ TEST_F(Stage, TheAudienceNumberIsTypedOnTheReadyScreenOnly) {
   BuildTwoItems();
   ASSERT_NO_FATAL_FAILURE(Draw());
   Open(S());
-  EXPECT_EQ(S().AudienceText(), G("现场号码（可选）：输入数字后按回车开始"));
+  EXPECT_EQ(stageview::AudienceText(E().AudienceNumber()),
+            G("现场号码（可选）：输入数字后按回车开始"));
   EXPECT_EQ(*S().Key(TStageKey::Digit, 4).audience, G("现场号码：4    按回车开始"));
   EXPECT_EQ(*S().Key(TStageKey::Digit, 0).audience, G("现场号码：40    按回车开始"));
   S().Key(TStageKey::Backspace);
@@ -425,7 +429,7 @@ TEST_F(Stage, MoreThanSixShowTheirIdsAndNamesAndTheHintKeepsTheTasksText) {
   Build({{G("一等奖"), 8, 8, ""}}, 12, G("请到台前领奖!"));
   ASSERT_NO_FATAL_FAILURE(Draw(5u));
   Open(S());
-  EXPECT_EQ(S().HintText(), G("请到台前领奖！"));
+  EXPECT_EQ(stageview::HintText(E()), G("请到台前领奖！"));
   const TStageFrame shown = Batch(S());
   ASSERT_TRUE(shown.reveal);
   EXPECT_TRUE(shown.reveal->cards.empty());
@@ -480,7 +484,7 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
     ASSERT_EQ(S().CardClicked(1).step, TStageStep::Asks);
     ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
     ASSERT_EQ(S().Enter().step, TStageStep::Lands);
-    const TStageFrame shown = S().LandingOver();
+    const TStageFrame shown = S().Time(TStageTimer::Landing);
     live = *shown.reveal;
     Stop();
   }  // killed after the replacement, its record last in the journal
@@ -499,13 +503,13 @@ TEST_F(Stage, AResumedReplacementShowsTheReplacementAloneAsTheLiveRevealShowedIt
   EXPECT_EQ(*resumed.reveal, live);
   EXPECT_EQ(s.Phase(), TStagePhase::Revealed);
   // The keys and clicks stand for the one card, as live.
-  EXPECT_EQ(s.RevealedPlaces(), std::vector<size_t>{1});
+  EXPECT_EQ(stageview::RevealedPlaces(e), std::vector<size_t>{1});
   EXPECT_EQ(s.CardClicked(1).step, TStageStep::None);  // no second card
   EXPECT_EQ(s.CardClicked(0).place, 1u);
   s.Answer(TStageAnswer::No);
   // The next batch brings the batch's cards back.
   Batch(s);
-  EXPECT_EQ(s.RevealedPlaces(), (std::vector<size_t>{2, 3}));
+  EXPECT_EQ(stageview::RevealedPlaces(e), (std::vector<size_t>{2, 3}));
 }
 
 TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHidden) {
@@ -517,8 +521,8 @@ TEST_F(Stage, TheSummaryListsTheAbsentAfterTheWinnersOrOnlyCountsWhenTheListIsHi
   ASSERT_EQ(S().CardClicked(0).step, TStageStep::Asks);
   ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
   S().Enter();
-  S().LandingOver();
-  const std::vector<TItemSummary> items = S().SummaryItems();
+  S().Time(TStageTimer::Landing);
+  const std::vector<TItemSummary> items = stageview::SummaryItems(E());
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].caption, G("一等奖 2名"));
   EXPECT_EQ(items[0].winners, (std::vector<std::string>{E().Session().Winners[0].CandidateLine,
@@ -534,7 +538,7 @@ TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
   ASSERT_NO_FATAL_FAILURE(Draw());
   Open(S());
   Batch(S());
-  const std::vector<TItemSummary> items = S().SummaryItems();
+  const std::vector<TItemSummary> items = stageview::SummaryItems(E());
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].caption, G("一等奖 电视（大） 2名"));
   EXPECT_TRUE(items[0].winners.empty());
@@ -543,11 +547,11 @@ TEST_F(Stage, AHiddenWinnersListLeavesTheSummaryItsCountsOnly) {
 TEST_F(Stage, TheBandBeforeABatchNamesTheItemItsCountAndItsGift) {
   Build({{G("一等奖"), 1, 1, G("笔记本电脑")}, {G("二等奖"), 3, 3, ""}});
   ASSERT_NO_FATAL_FAILURE(Draw());
-  EXPECT_EQ(S().NextItemTexts(0).item, G("一等奖"));
-  EXPECT_EQ(S().NextItemTexts(0).gift, G("共1名　奖品：笔记本电脑"));
-  EXPECT_EQ(S().NextItemTexts(1).gift, G("共3名"));
-  EXPECT_EQ(S().NextItemTexts(2).item, "");
-  EXPECT_EQ(S().NextItemTexts(-1).gift, "");
+  EXPECT_EQ(stageview::NextItemTexts(E(), 0).item, G("一等奖"));
+  EXPECT_EQ(stageview::NextItemTexts(E(), 0).gift, G("共1名　奖品：笔记本电脑"));
+  EXPECT_EQ(stageview::NextItemTexts(E(), 1).gift, G("共3名"));
+  EXPECT_EQ(stageview::NextItemTexts(E(), 2).item, "");
+  EXPECT_EQ(stageview::NextItemTexts(E(), -1).gift, "");
 }
 
 TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
@@ -573,8 +577,8 @@ TEST_F(Stage, TheOperatorsColumnsShapeTheCardsTheListAndTheSummary) {
   EXPECT_EQ(E().WinnerList().Lines().back(), "138XXXX0000 " + G("张三 ") + "139XXXX5678");
   // The winner file keeps the whole line.
   EXPECT_EQ(E().Session().Winners[0].CandidateLine, def.candidates[0]);
-  ASSERT_EQ(S().SummaryItems().size(), 1u);
-  EXPECT_EQ(S().SummaryItems()[0].winners,
+  ASSERT_EQ(stageview::SummaryItems(E()).size(), 1u);
+  EXPECT_EQ(stageview::SummaryItems(E())[0].winners,
             (std::vector<std::string>{E().WinnerList().Lines().back()}));
 }
 
@@ -618,7 +622,7 @@ TEST_F(Stage, TheOpeningAsksAboutAnEarlierDrawAndAboutTheResultsBeforeTheReadySc
     reopen(session, e, s);
     const TStageFrame ready = s.Answer(TStageAnswer::No);
     EXPECT_EQ(ready.step, TStageStep::Opens);
-    EXPECT_EQ(*ready.status, G("请点击[开始]抽取一等奖"));
+    EXPECT_EQ(*ready.status, StagePunctuation(G("请点击[开始]抽取一等奖")));
     EXPECT_EQ(ready.proof->rfind(G("抽奖凭证  名单 ") + e.JournalHead().DataHash.substr(0, 12), 0),
               0u);
     EXPECT_EQ(*ready.audience, G("现场号码（可选）：输入数字后按回车开始"));
@@ -656,11 +660,11 @@ TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
   S().Enter();
   EXPECT_EQ(S().Leave().step, TStageStep::None);  // selecting
   EXPECT_FALSE(S().ShowsWinnersList());
-  S().Select();
+  S().Time(TStageTimer::Select);
   EXPECT_TRUE(S().Busy());
   EXPECT_EQ(S().Leave().step, TStageStep::None);  // rolling
   S().Enter();
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   EXPECT_FALSE(S().MayClose());
   const TStageFrame ask = S().Leave();
   EXPECT_EQ(ask.asks, TStageQuestion::Leave);
@@ -673,9 +677,9 @@ TEST_F(Stage, LeavingAsksOnlyWithWinnersRevealedAndWaitsWhileABatchRuns) {
   EXPECT_EQ(S().Answer(TStageAnswer::No).step, TStageStep::None);
   EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   EXPECT_EQ(S().Enter().step, TStageStep::Starts);  // the draw goes on
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   ASSERT_EQ(S().Phase(), TStagePhase::Finished);
   EXPECT_TRUE(S().MayClose());  // the winner files are written
   EXPECT_EQ(S().Leave().step, TStageStep::Closes);
@@ -690,12 +694,12 @@ TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTh
   ASSERT_EQ(S().CardClicked(1).step, TStageStep::Asks);
   const TStageFrame roll = S().Answer(TStageAnswer::Yes);
   ASSERT_EQ(roll.step, TStageStep::Rolls);
-  EXPECT_EQ(*roll.status, G("[一等奖] 替补"));
+  EXPECT_EQ(*roll.status, StagePunctuation(G("[一等奖] 替补")));
   EXPECT_TRUE(roll.prizeChanged);
   EXPECT_EQ(roll.prizeItem, 0);  // the replacement's item, not the next one
   // Nothing but Enter stops it: not the timers, not the start button.
-  EXPECT_EQ(S().LandingOver().step, TStageStep::None);
-  EXPECT_TRUE(S().RollTick().rollTexts);
+  EXPECT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::None);
+  EXPECT_TRUE(S().Time(TStageTimer::Roll).rollTexts);
   EXPECT_EQ(S().Start().step, TStageStep::None);
   EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
   EXPECT_EQ(S().Enter().step, TStageStep::Lands);
@@ -716,7 +720,7 @@ TEST_F(Stage, AReplacementRollsUntilEnterUnderItsOwnItemAndItsCardIsSeenBeforeTh
   EXPECT_EQ(next.step, TStageStep::Starts);
   EXPECT_TRUE(next.prizeChanged);
   EXPECT_EQ(next.prizeItem, 1);
-  EXPECT_EQ(next.prize, S().PrizeText(1));
+  EXPECT_EQ(next.prize, StagePunctuation(stageview::PrizeText(E(), 1)));
 }
 
 namespace {
@@ -733,13 +737,13 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   TSessionWatch watch(m_session, &w);
   Open(S());
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
   EXPECT_TRUE(w.told.empty());  // rolling and landing: nobody is revealed yet
-  const TStageFrame shown = S().LandingOver();
+  const TStageFrame shown = S().Time(TStageTimer::Landing);
   // The window has not shown the cards yet: the phones wait for the projector.
   EXPECT_TRUE(w.told.empty());
-  EXPECT_TRUE(S().Untold());
+  EXPECT_TRUE(S().State().cards.empty());  // the host's page waits as well
   S().InSight();
   ASSERT_EQ(w.told.size(), 1u);
   S().InSight();  // told once
@@ -767,7 +771,7 @@ TEST_F(Stage, EveryRevealIsToldToTheObserversWithTheListAsTheHallSawIt) {
   S().Answer(TStageAnswer::Yes);
   S().Enter();
   EXPECT_EQ(w.told.size(), 1u);
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   EXPECT_EQ(w.told.size(), 1u);
   S().InSight();
   ASSERT_EQ(w.told.size(), 2u);
@@ -793,7 +797,7 @@ TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSig
   TSessionWatch watch(m_session, &w);
   Open(S());
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   // Nothing revealed is lost: the batch is on disk before anything of it shows.
   TJournal j;
@@ -801,18 +805,18 @@ TEST_F(Stage, TheJournalHoldsTheBatchAtTheLandingAndThePhonesHearItOnceItIsInSig
   ASSERT_EQ(ReadJournal(paths::JournalPath(1001), j, error), JournalRead::Ok) << error;
   EXPECT_EQ(j.WinnerCount(), 2);
   // The reveal's frame: the host's page still sees no card, the phones no line.
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   EXPECT_TRUE(w.told.empty());
-  EXPECT_TRUE(StageStateOf(S(), E()).cards.empty());
+  EXPECT_TRUE(S().State().cards.empty());
   S().InSight();
   ASSERT_EQ(w.told.size(), 1u);
-  ASSERT_EQ(StageStateOf(S(), E()).cards.size(), 2u);
-  EXPECT_EQ(StageStateOf(S(), E()).cards[0].id, Id(E().Session().Winners[0]));
+  ASSERT_EQ(S().State().cards.size(), 2u);
+  EXPECT_EQ(S().State().cards[0].id, Id(E().Session().Winners[0]));
   // A window that never reports the reveal: the next key tells it before anything moves on.
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   S().Enter();
-  S().LandingOver();
+  S().Time(TStageTimer::Landing);
   EXPECT_EQ(w.told.size(), 1u);
   S().Leave();
   ASSERT_EQ(w.told.size(), 2u);
@@ -828,8 +832,9 @@ TEST_F(Stage, ALandingTimerWhileARollIsBusyChangesNothing) {
   ASSERT_EQ(S().Enter().step, TStageStep::Starts);
   // While the winners are fixed, and while they roll.
   for (TStagePhase busy : {TStagePhase::Selecting, TStagePhase::Rolling}) {
-    if (busy == TStagePhase::Rolling) ASSERT_EQ(S().Select().step, TStageStep::Rolls);
-    const TStageFrame late = S().LandingOver();
+    if (busy == TStagePhase::Rolling)
+      ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
+    const TStageFrame late = S().Time(TStageTimer::Landing);
     EXPECT_EQ(late.step, TStageStep::None);
     EXPECT_FALSE(late.taken);
     EXPECT_FALSE(late.hideRoll);
@@ -844,12 +849,12 @@ TEST_F(Stage, ALandingTimerWhileARollIsBusyChangesNothing) {
   EXPECT_TRUE(S().RevealedList().lines.empty());
   // The roll still lands by its own stop key, once.
   EXPECT_EQ(S().Enter().step, TStageStep::Lands);
-  EXPECT_EQ(S().LandingOver().step, TStageStep::Reveals);
+  EXPECT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::Reveals);
   // And a replacement's roll the same way.
   ASSERT_EQ(S().CardClicked(0).step, TStageStep::Asks);
   ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
   const size_t winners = E().Session().Winners.size();
-  const TStageFrame late = S().LandingOver();
+  const TStageFrame late = S().Time(TStageTimer::Landing);
   EXPECT_EQ(late.step, TStageStep::None);
   EXPECT_FALSE(late.hideRoll);
   EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
@@ -871,24 +876,24 @@ TEST_F(Stage, TheAbsentQuestionNamesThePersonWithTheMaskedIdAndTheReplacementsCa
   ASSERT_EQ(E().Session().Winners.size(), 1u);
   const bool first = Id(E().Session().Winners[0]) == "13812345678";
   const std::string person = first ? G("张三（138XXXX5678）") : G("李四（139XXXX4321）");
-  EXPECT_EQ(S().PersonText(0), person);
+  EXPECT_EQ(stageview::PersonText(E(), 0), person);
   const TStageFrame choice = S().Key(TStageKey::Q);
-  EXPECT_EQ(*choice.status,
-            G("标记缺席:[五等奖]") + person + G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消"));
+  EXPECT_EQ(*choice.status, StagePunctuation(G("标记缺席:[五等奖]") + person +
+                                             G("  ↑↓选择,数字键选本批第几名,回车确认,Esc取消")));
   const TStageFrame ask = S().Enter();
   ASSERT_EQ(ask.asks, TStageQuestion::Absent);
   EXPECT_EQ(ask.question, G("[五等奖]中奖者") + person + G("暂未到场,是否为该奖项抽取一名替补?"));
   ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
-  const TStageFrame shown = S().LandingOver();
+  const TStageFrame shown = S().Time(TStageTimer::Landing);
   ASSERT_EQ(shown.reveal->cards.size(), 1u);
   const TStageCardText& card = shown.reveal->cards[0];
   EXPECT_EQ(card.name, first ? G("李四") : G("张三"));
   EXPECT_EQ(card.rest, first ? G("替补 财务") : G("替补 销售"));
   S().InSight();
   // The host's page shows the same card.
-  ASSERT_EQ(StageStateOf(S(), E()).cards.size(), 1u);
-  EXPECT_EQ(StageStateOf(S(), E()).cards[0].rest, card.rest);
+  ASSERT_EQ(S().State().cards.size(), 1u);
+  EXPECT_EQ(S().State().cards[0].rest, card.rest);
 }
 
 TEST_F(Stage, AnObserverThatStopsWatchingHearsNoMore) {
@@ -948,14 +953,14 @@ TEST_F(StageTime, AStopKeyBeforeTheMinimumRollIsIgnoredAndTheRollRunsOn) {
   m_now += 5000;
   ASSERT_EQ(S().Enter().step, TStageStep::Starts);
   m_now += 20;  // the window selects on its next turn
-  ASSERT_EQ(S().Select().step, TStageStep::Rolls);
+  ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
   const int64_t rolled = m_now;
   // Six quick presses: the start's own second press and a few more, none lands the roll.
   for (int64_t at : {50, 120, 300, 800, 1499}) {
     m_now = rolled + at;
     EXPECT_EQ(S().Enter().step, TStageStep::None) << at;
     EXPECT_EQ(S().Phase(), TStagePhase::Rolling) << at;
-    EXPECT_TRUE(S().RollTick().rollTexts) << at;  // it rolls on
+    EXPECT_TRUE(S().Time(TStageTimer::Roll).rollTexts) << at;  // it rolls on
   }
   EXPECT_EQ(E().state(), TDataDraw::State::Rolling);
   m_now = rolled + 1500;
@@ -969,7 +974,7 @@ TEST_F(StageTime, AClickerThatFiresTwiceOnTheStopShowsTheBatchAndStartsNothing) 
   Open(S());
   m_now += 5000;
   S().Enter();
-  S().Select();
+  S().Time(TStageTimer::Select);
   m_now += 2000;
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   m_now += 50;
@@ -981,7 +986,7 @@ TEST_F(StageTime, AClickerThatFiresTwiceOnTheStopShowsTheBatchAndStartsNothing) 
   EXPECT_EQ(S().Follow().step, TStageStep::None);
   EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
   // A landing timer that fires after it changes nothing.
-  EXPECT_EQ(S().LandingOver().step, TStageStep::None);
+  EXPECT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::None);
   m_now += 1000;
   EXPECT_EQ(S().Enter().step, TStageStep::Starts);
 }
@@ -1005,7 +1010,7 @@ TEST_F(StageTime, AReplacementRollsItsMinimumAndNoStartKeyCountsUntilItsCardIsSe
   }
   m_now = rolled + 4000;
   EXPECT_EQ(S().Start().step, TStageStep::None);
-  EXPECT_EQ(S().LandingOver().step, TStageStep::None);  // no timer stops it either
+  EXPECT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::None);  // no timer stops it either
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   // During its landing a start key (Enter, or 开始 from any source) shows the card, and only
   // that.
@@ -1042,7 +1047,8 @@ TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndThe
   EXPECT_FALSE(last.startSummaryTimer);
   EXPECT_TRUE(S().GrandMoment());
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
-  EXPECT_FALSE(S().LandingOver().startSummaryTimer);  // a late landing timer brings no summary
+  EXPECT_FALSE(
+      S().Time(TStageTimer::Landing).startSummaryTimer);  // a late landing timer brings no summary
   const int64_t revealed = m_now;
   // Too soon: the clicker's second press, Enter, 开始 or Esc, ends nothing.
   m_now = revealed + 60;
@@ -1061,7 +1067,7 @@ TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndThe
   EXPECT_EQ(S().Key(TStageKey::Esc).step, TStageStep::None);  // leaves the choice
   EXPECT_TRUE(S().GrandMoment());
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
-  EXPECT_EQ(S().SummaryItems().size(), 2u);
+  EXPECT_EQ(stageview::SummaryItems(E()).size(), 2u);
   // The next key: the end of the draw, and the summary's timer after it.
   const TStageFrame end = S().Enter();
   EXPECT_EQ(end.step, TStageStep::Ends);
@@ -1069,10 +1075,10 @@ TEST_F(StageTime, TheGrandPrizeStandsAloneUntilTheNextKeyAndOnlyThenTheEndAndThe
   ASSERT_EQ(end.messages.size(), 1u);
   EXPECT_EQ(end.messages[0].text, drawtext::FinishMessage());
   EXPECT_TRUE(end.startSummaryTimer);
-  EXPECT_EQ(*end.status, G("所有奖项已经全部抽取完毕!"));
+  EXPECT_EQ(*end.status, StagePunctuation(G("所有奖项已经全部抽取完毕!")));
   EXPECT_FALSE(S().GrandMoment());
   EXPECT_EQ(S().Enter().step, TStageStep::None);  // told once
-  EXPECT_EQ(S().SummaryTime().step, TStageStep::Summarises);
+  EXPECT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
 }
 
 TEST_F(StageTime, EscEndsTheGrandPrizesMomentAndAReplacementTakesItOver) {
@@ -1108,7 +1114,7 @@ TEST_F(StageTime, EscEndsTheGrandPrizesMomentAndAReplacementTakesItOver) {
   EXPECT_FALSE(s.GrandMoment());
   m_now += 1500;
   ASSERT_EQ(s.Enter().step, TStageStep::Lands);
-  const TStageFrame shown = s.LandingOver();
+  const TStageFrame shown = s.Time(TStageTimer::Landing);
   EXPECT_TRUE(shown.replacement);
   EXPECT_FALSE(shown.reveal->grand);
   ASSERT_EQ(shown.messages.size(), 1u);
@@ -1129,4 +1135,191 @@ TEST_F(StageTime, ABatchTooLargeForCardsEndsAtOnceAndMarksTheChosenLine) {
   EXPECT_FALSE(q.chosenCard);
   EXPECT_EQ(q.chosenRow, std::optional<size_t>(0));
   EXPECT_EQ(S().Key(TStageKey::Down).chosenRow, std::optional<size_t>(1));
+}
+
+namespace {
+// Keeps every state the stage tells.
+struct StateWatcher : TStageObserver {
+  void Revealed(const TRevealedList&) override {}
+  void Moved(const TStageState& s) override { moved.push_back(s); }
+  std::vector<TStageState> moved;
+};
+}  // namespace
+
+TEST_F(Stage, TheObserversHearTheStateAfterEveryInputOnceAndNotAtARollsTick) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  StateWatcher w;
+  TSessionWatch watch(m_session, &w);
+  Open(S());
+  ASSERT_EQ(w.moved.size(), 1u);
+  EXPECT_TRUE(w.moved[0].open);
+  EXPECT_EQ(w.moved[0].phase, TStagePhase::Ready);
+  EXPECT_EQ(w.moved[0].left, 2);
+  // 开始 from the remote goes through Start: one input, told once.
+  ASSERT_EQ(S().Press(TStageInput::Start).step, TStageStep::Starts);
+  ASSERT_EQ(w.moved.size(), 2u);
+  EXPECT_EQ(w.moved[1].phase, TStagePhase::Selecting);
+  S().Time(TStageTimer::Select);
+  ASSERT_EQ(w.moved.size(), 3u);
+  EXPECT_EQ(w.moved[2].phase, TStagePhase::Rolling);
+  EXPECT_TRUE(S().Time(TStageTimer::Roll).rollTexts);
+  EXPECT_EQ(w.moved.size(), 3u);  // a tick shows nothing new to a remote
+  S().Enter();
+  ASSERT_EQ(w.moved.size(), 4u);
+  EXPECT_EQ(w.moved[3].phase, TStagePhase::Landing);
+  S().Time(TStageTimer::Landing);
+  ASSERT_EQ(w.moved.size(), 5u);
+  EXPECT_EQ(w.moved[4].phase, TStagePhase::Revealed);
+  EXPECT_TRUE(w.moved[4].cards.empty());  // not on the projector yet
+  S().InSight();
+  ASSERT_EQ(w.moved.size(), 6u);
+  EXPECT_EQ(w.moved[5].cards.size(), 2u);
+  EXPECT_TRUE(w.moved[5].mayMarkAbsent);
+  S().Shut();
+  ASSERT_EQ(w.moved.size(), 7u);
+  EXPECT_FALSE(w.moved[6].open);
+}
+
+TEST_F(Stage, AMessageStaysInSightUntilItIsAcknowledgedAndOnlyOkAnswersIt) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  StateWatcher w;
+  TSessionWatch watch(m_session, &w);
+  Open(S());
+  EXPECT_FALSE(S().Message());
+  Batch(S());
+  ASSERT_TRUE(Batch(S()).reveal->grand);
+  S().InSight();
+  ASSERT_EQ(S().Enter().step, TStageStep::Ends);
+  ASSERT_TRUE(S().Message());
+  EXPECT_EQ(S().Message()->kind, MessageKind::Information);
+  EXPECT_EQ(S().Message()->text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_EQ(S().State().prompt, G("所有奖项已经全部抽取完毕"));
+  EXPECT_FALSE(S().State().promptAsks);
+  // While it is in sight the remote's other buttons count for nothing.
+  EXPECT_TRUE(S().Allowed(TStageInput::Ok));
+  EXPECT_FALSE(S().Allowed(TStageInput::Leave));
+  EXPECT_FALSE(S().Allowed(TStageInput::MarkAbsent));
+  const TStageFrame leave = S().Press(TStageInput::Leave);
+  EXPECT_FALSE(leave.taken);
+  EXPECT_EQ(leave.step, TStageStep::None);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  // 确定 goes to the screen's prompt, which acknowledges it here as its own keys do.
+  const TStageFrame ok = S().Press(TStageInput::Ok);
+  EXPECT_EQ(ok.reply, std::optional<TStageAnswer>(TStageAnswer::Yes));
+  EXPECT_TRUE(S().Message());
+  const size_t told = w.moved.size();
+  S().Acknowledge();
+  EXPECT_FALSE(S().Message());
+  ASSERT_EQ(w.moved.size(), told + 1);
+  EXPECT_EQ(w.moved.back().prompt, "");
+  EXPECT_TRUE(S().Allowed(TStageInput::Leave));
+  EXPECT_TRUE(S().Allowed(TStageInput::MarkAbsent));
+  EXPECT_FALSE(S().Allowed(TStageInput::Start));  // nothing is left to draw
+  S().Acknowledge();                              // nothing in sight: nothing changes
+  EXPECT_FALSE(S().Message());
+}
+
+TEST_F(Stage, ARemoteIsRefusedWhatThePhaseDoesNotAllowAndAnswersAQuestionThroughThePrompt) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  EXPECT_FALSE(S().Allowed(TStageInput::Start));  // the opening has not stood the screen
+  Open(S());
+  for (TStageInput refused :
+       {TStageInput::Stop, TStageInput::MarkAbsent, TStageInput::Choose, TStageInput::CancelChoice,
+        TStageInput::Yes, TStageInput::No, TStageInput::Ok}) {
+    const TStageFrame f = S().Press(refused);
+    EXPECT_FALSE(f.taken);
+    EXPECT_FALSE(f.reply);
+    EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  }
+  Batch(S());
+  S().InSight();
+  ASSERT_EQ(S().Press(TStageInput::MarkAbsent).step, TStageStep::Chooses);
+  EXPECT_FALSE(S().Press(TStageInput::Start).taken);  // a choice is open
+  const TStageFrame asks = S().Press(TStageInput::Choose, 1);
+  ASSERT_EQ(asks.asks, TStageQuestion::Absent);
+  const std::string person = stageview::PersonText(E(), 1);
+  EXPECT_EQ(S().State().prompt,
+            G("[一等奖]中奖者") + person + G("暂未到场，是否为该奖项抽取一名替补？"));
+  EXPECT_TRUE(S().State().promptAsks);
+  EXPECT_EQ(S().State().asking, TStageQuestion::Absent);
+  EXPECT_FALSE(S().Press(TStageInput::Leave).taken);
+  EXPECT_FALSE(S().Press(TStageInput::Ok).taken);
+  // 否: the prompt takes it, and its answer comes back as Answer.
+  EXPECT_EQ(S().Press(TStageInput::No).reply, std::optional<TStageAnswer>(TStageAnswer::No));
+  EXPECT_EQ(S().Asking(), TStageQuestion::Absent);
+  EXPECT_EQ(S().Answer(TStageAnswer::No).step, TStageStep::None);
+  EXPECT_EQ(S().State().prompt, "");
+  EXPECT_TRUE(S().Allowed(TStageInput::Start));
+}
+
+TEST_F(Stage, TheFramesCarryTheirTextsFinished) {
+  Build({{G("一等奖"), 1, 1, G("电脑")}, {G("特等奖"), 1, 1, G("汽车")}});
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  const TStageFrame ready = S().Open();
+  ASSERT_TRUE(ready.band);
+  EXPECT_EQ(ready.band->item, G("一等奖"));
+  EXPECT_EQ(ready.band->gift, G("共1名　奖品：电脑"));
+  EXPECT_EQ(ready.prize, G("一等奖奖品：电脑"));
+  EXPECT_EQ(*ready.hint, "");
+  const TStageFrame first = Batch(S());
+  EXPECT_EQ(*first.status, G("[一等奖]已经抽取完毕，请继续抽取[特等奖]，还剩1个奖项"));
+  ASSERT_EQ(first.listLines.size(), 2u);
+  EXPECT_EQ(first.listLines[0], G("一等奖："));
+  EXPECT_EQ(first.listLines[1], E().Session().Winners[0].CandidateLine);
+  EXPECT_EQ(first.listWidest, E().Session().Winners[0].CandidateLine.size());
+  EXPECT_FALSE(first.reveal->grand);
+  EXPECT_EQ(first.reveal->grandItem, "");
+  S().Enter();
+  S().Time(TStageTimer::Select);
+  const TStageFrame land = S().Enter();
+  ASSERT_EQ(land.step, TStageStep::Lands);
+  // The grand prize's screen is drawn while the roll rests: it comes with the landing.
+  EXPECT_TRUE(land.reveal->grand);
+  EXPECT_EQ(land.reveal->grandItem, G("特等奖"));
+  EXPECT_EQ(land.reveal->grandGift, G("奖品：汽车"));
+  S().Time(TStageTimer::Landing);
+  S().Enter();
+  const TStageFrame summary = S().Time(TStageTimer::Summary);
+  ASSERT_EQ(summary.summary.size(), 2u);
+  EXPECT_EQ(summary.summary[0].caption, G("一等奖 电脑 1名"));
+  EXPECT_EQ(summary.summary[1].winners,
+            std::vector<std::string>{E().Session().Winners[1].CandidateLine});
+}
+
+TEST_F(Stage, ThePhaseIsWhereTheDrawsDataStandWhoeverMovedThem) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  // The engine moves without the stage: the stage keeps no copy that could lag behind.
+  ASSERT_TRUE(E().BeginBatch());
+  EXPECT_EQ(S().Phase(), TStagePhase::Selecting);
+  EXPECT_TRUE(S().Busy());
+  EXPECT_EQ(E().SelectBatchWinners().picks.size(), 2u);
+  EXPECT_EQ(S().Phase(), TStagePhase::Rolling);
+  EXPECT_EQ(S().Press(TStageInput::Leave).step, TStageStep::None);  // 结束 waits for the roll
+  E().RevealBatch();
+  E().EndBatch();
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_EQ(E().state(), TDataDraw::State::BetweenBatches);
+  EXPECT_FALSE(S().Busy());
+  // A replacement's roll is the engine's too, and the summary makes way for it.
+  Batch(S());
+  S().InSight();
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  S().Enter();  // the grand prize's moment gives way to the end
+  ASSERT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+  EXPECT_EQ(S().Phase(), TStagePhase::Summary);
+  ASSERT_EQ(S().CardClicked(0).asks, TStageQuestion::Absent);
+  ASSERT_EQ(S().Answer(TStageAnswer::Yes).step, TStageStep::Rolls);
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(E().state(), TDataDraw::State::Rolling);
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+  EXPECT_EQ(S().Phase(), TStagePhase::Landing);
+  S().Time(TStageTimer::Landing);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+  EXPECT_EQ(E().state(), TDataDraw::State::Finished);
 }

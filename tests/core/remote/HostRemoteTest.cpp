@@ -9,6 +9,7 @@
 #include "core/db/TombolixDB.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageState.h"
+#include "core/draw/StageView.h"
 #include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
@@ -90,31 +91,32 @@ TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
   THostRemote remote(pairing);
   remote.Attach(nullptr);
   const TSessionWatch watch(m_session, &remote);
-  const auto tell = [&] { TellMoved(m_session, StageStateOf(s, e)); };
+  // The stage tells its observers after every input; telling again changes nothing.
+  const auto tell = [&] { remote.Moved(s.State()); };
 
   // 停止 before anything rolls stops nothing and never starts a batch, as Enter would.
-  EXPECT_EQ(DriveStage(s, {A::Stop}).step, TStageStep::None);
+  EXPECT_EQ(s.Press(A::Stop).step, TStageStep::None);
   EXPECT_EQ(s.Phase(), TStagePhase::Ready);
   tell();
   uint64_t rev = 0;
   TStageState seen = remote.State(rev);
   EXPECT_EQ(seen.task, "title");  // the title the hall sees, not the task's name "task"
-  EXPECT_EQ(seen.prize, s.PrizeText(0));
+  EXPECT_EQ(seen.prize, stageview::PrizeText(e, 0));
   EXPECT_EQ(seen.left, 2);
   EXPECT_TRUE(seen.cards.empty());
 
-  EXPECT_EQ(DriveStage(s, {A::Start}).step, TStageStep::Starts);
-  EXPECT_EQ(s.Select().step, TStageStep::Rolls);
+  EXPECT_EQ(s.Press(A::Start).step, TStageStep::Starts);
+  EXPECT_EQ(s.Time(TStageTimer::Select).step, TStageStep::Rolls);
   tell();
   // The winners are fixed but still rolling: the phone has no card of them.
   seen = remote.State(rev);
   EXPECT_EQ(seen.phase, TStagePhase::Rolling);
   EXPECT_TRUE(seen.cards.empty());
-  EXPECT_EQ(DriveStage(s, {A::Start}).step, TStageStep::None);  // a batch runs already
-  EXPECT_EQ(DriveStage(s, {A::Stop}).step, TStageStep::Lands);
+  EXPECT_EQ(s.Press(A::Start).step, TStageStep::None);  // a batch runs already
+  EXPECT_EQ(s.Press(A::Stop).step, TStageStep::Lands);
   tell();
   EXPECT_TRUE(remote.State(rev).cards.empty());
-  EXPECT_EQ(s.LandingOver().step, TStageStep::Reveals);
+  EXPECT_EQ(s.Time(TStageTimer::Landing).step, TStageStep::Reveals);
   tell();
   EXPECT_TRUE(remote.State(rev).cards.empty());  // not painted on the screen yet
   s.InSight();
@@ -128,7 +130,7 @@ TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
   EXPECT_EQ(seen.cards[1].id, std::string(CandidateId(w[1].CandidateLine)));
   EXPECT_EQ(seen.cards[0].photo, "");  // no path of this machine goes out
   // 一等奖 is done: the prize moves on to 二等奖 with 2 left.
-  EXPECT_EQ(seen.prize, s.PrizeText(1));
+  EXPECT_EQ(seen.prize, stageview::PrizeText(e, 1));
   EXPECT_EQ(seen.left, 2);
   // Told again unchanged, the revision stays.
   tell();
@@ -137,12 +139,12 @@ TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
   EXPECT_EQ(again, rev);
 
   // 标记缺席 → the second winner → the stage's own question.
-  EXPECT_EQ(DriveStage(s, {A::Choose, 1}).step, TStageStep::None);  // not choosing yet
-  EXPECT_EQ(DriveStage(s, {A::MarkAbsent}).step, TStageStep::Chooses);
-  EXPECT_EQ(DriveStage(s, {A::MarkAbsent}).step, TStageStep::None);  // already choosing
+  EXPECT_EQ(s.Press(A::Choose, 1).step, TStageStep::None);  // not choosing yet
+  EXPECT_EQ(s.Press(A::MarkAbsent).step, TStageStep::Chooses);
+  EXPECT_EQ(s.Press(A::MarkAbsent).step, TStageStep::None);  // already choosing
   tell();
   EXPECT_EQ(remote.State(rev).chosen, 0);
-  const TStageFrame asks = DriveStage(s, {A::Choose, 1});
+  const TStageFrame asks = s.Press(A::Choose, 1);
   EXPECT_EQ(asks.step, TStageStep::Asks);
   EXPECT_EQ(asks.asks, TStageQuestion::Absent);
   EXPECT_EQ(asks.place, 1u);
@@ -152,7 +154,7 @@ TEST_F(HostStage, EachButtonIsTheKeysInputAndThePhoneSeesOnlyWhatWasRevealed) {
   EXPECT_EQ(seen.phase, TStagePhase::Replacing);
   EXPECT_TRUE(seen.cards.empty());  // the replacement rolls: nobody in sight yet
   // 结束 waits while a roll runs.
-  EXPECT_EQ(DriveStage(s, {A::Leave}).step, TStageStep::None);
+  EXPECT_EQ(s.Press(A::Leave).step, TStageStep::None);
 }
 
 TEST(HostRoutes, OnlyThePairedHostsFreshRequestsReachTheStage) {

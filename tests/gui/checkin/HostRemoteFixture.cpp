@@ -36,6 +36,7 @@
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
 #include "core/draw/Stage.h"
+#include "core/draw/StageView.h"
 #include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
              : "failed in phase " + std::to_string(draw ? int(draw->Stage().Phase()) : -1));
     } else if (line == "winners") {
       std::string ids;
-      for (size_t place : draw->Stage().RevealedPlaces())
+      for (size_t place : stageview::RevealedPlaces(draw->Engine()))
         ids += " " + draw->Engine().Session().Winners[place].CandidateLine.substr(0, 11);
       Say("winners" + ids);
     } else if (line == "waiting") {
