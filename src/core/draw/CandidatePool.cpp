@@ -781,6 +781,12 @@ void TCandidatePool::MarkAbsent(int32_t absent, int32_t replacement, int32_t ite
   }
 }
 
+void TCandidatePool::MarkVoided(int32_t voided, int32_t replacement, int32_t itemId) {
+  if (!InRange(voided)) return;
+  if (m_rules) Count(voided, itemId, -1);
+  if (InRange(replacement)) MarkDrawn(replacement, itemId);
+}
+
 int32_t TCandidatePool::PresetsUsed(int32_t itemId) const {
   auto q = m_queues.find(itemId);
   return q == m_queues.end() ? 0 : static_cast<int32_t>(q->second.next);

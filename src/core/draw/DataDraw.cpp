@@ -56,6 +56,7 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
     }
   }
   m_s.Winners.clear();
+  m_draw.plannedItems = m_s.Items;
   std::string error;
   m_draw.dataPath = DrawDataFileOf(m_s.Task);
   if (!m_s.LoadCandidates(m_draw.dataPath, m_draw.titleLine, error)) {
@@ -233,13 +234,30 @@ void TDataDraw::CatchUpFinishedFiles() {
   TJournal done;
   std::string ignored;
   if (ReadJournal(paths::FinishedJournalPath(Task().TaskId), done, ignored) != JournalRead::Ok ||
-      done.Absences.empty() || !done.Head.SameDraw(m_draw.head))
+      !done.Head.SameDraw(m_draw.head))
     return;
-  // Only a replacement made once the draw had finished can be missing from the files.
-  if (done.Absences.back().AfterBatches < done.Batches.size()) return;
-  BatchEnd end;
+  // Only a replacement or a void made once the draw had finished can be missing from the
+  // files: the journal's last record, after its last batch.
+  std::vector<TJournalStep> steps;
+  std::vector<TPlanRecord> plan;
+  if (!JournalSteps(done, steps, plan, ignored) || steps.empty()) return;
   TJournal before = done;
-  before.Absences.pop_back();
+  const TJournalStep last = steps.back();
+  if (last.kind == TJournalStep::Kind::Absence) {
+    if (done.Absences.back().AfterBatches < done.Batches.size()) return;
+    before.Absences.pop_back();
+  } else if (last.kind == TJournalStep::Kind::Plan && plan.back().Kind == TPlanKind::Void) {
+    // The plan record is the last of the other records that reads as one.
+    for (size_t i = before.Others.size(); i-- > 0;) {
+      TPlanRecord r;
+      if (ParsePlanRecord(before.Others[i].Line, r) != PlanParse::Ok) continue;
+      before.Others.erase(before.Others.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  } else {
+    return;
+  }
+  BatchEnd end;
   const bool replaysBefore = Replay(before, end) && m_run.state == State::Finished;
   const TArrLuckId winnersBefore = m_s.Winners;
   const TArrAbsentId absencesBefore = m_s.Absences;
@@ -247,7 +265,8 @@ void TDataDraw::CatchUpFinishedFiles() {
   if (replaysBefore && Replay(done, end) && m_run.state == State::Finished &&
       DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
                       m_draw.titleLine))
-    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, ignored);
+    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine, false,
+                  ignored);
   ResetDraw();
 }
 
@@ -281,6 +300,8 @@ bool TDataDraw::SetAudienceNumber(std::string_view digits) {
 }
 
 void TDataDraw::ResetDraw() {
+  // The plan as set up: a replay applies its changes again.
+  if (!m_draw.plannedItems.empty()) m_s.Items = m_draw.plannedItems;
   m_s.Winners.clear();
   m_s.Absences.clear();
   for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
@@ -301,15 +322,19 @@ bool TDataDraw::SetAsidePending(std::string& error) {
 }
 
 bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
-  const int32_t count = static_cast<int32_t>(Items().size());
   const int32_t candidates = static_cast<int32_t>(m_s.CandidateLines.size());
-  size_t nextAbsence = 0;
-  // The absences written after `batches` batches, in their order.
-  const auto absencesAfter = [&](size_t batches) {
-    for (; nextAbsence < journal.Absences.size() &&
-           journal.Absences[nextAbsence].AfterBatches == batches;
-         ++nextAbsence) {
-      const TJournalAbsence& a = journal.Absences[nextAbsence];
+  std::vector<TJournalStep> steps;
+  std::vector<TPlanRecord> plan;
+  std::string ignored;
+  if (!JournalSteps(journal, steps, plan, ignored)) return false;
+  m_run.lastRng = journal.DrawSeed();
+  for (const TJournalStep& step : steps) {
+    if (step.kind == TJournalStep::Kind::Plan) {
+      if (!ReplayPlan(plan[step.index], end)) return false;
+      continue;
+    }
+    if (step.kind == TJournalStep::Kind::Absence) {
+      const TJournalAbsence& a = journal.Absences[step.index];
       if (a.Place < 0 || static_cast<size_t>(a.Place) >= m_s.Winners.size()) return false;
       const TLuckId& w = m_s.Winners[static_cast<size_t>(a.Place)];
       if (w.ItemId != a.ItemId || w.CandidateIndex != a.Absent) return false;
@@ -317,13 +342,12 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
       if (!m_run.pool.MayReplace(a.Replacement, a.Absent, a.ItemId)) return false;
       MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
       m_run.lastReplaced = static_cast<size_t>(a.Place);
+      m_run.lastRng = a.Rng;
+      continue;
     }
-    return true;
-  };
-  if (!absencesAfter(0)) return false;
-  size_t done = 0;
-  for (const TJournalBatch& b : journal.Batches) {
-    if (m_run.state == State::Finished || m_run.curItem >= count) return false;
+    const TJournalBatch& b = journal.Batches[step.index];
+    if (m_run.state == State::Finished || m_run.curItem >= static_cast<int32_t>(Items().size()))
+      return false;
     TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
     if (item.ItemId != b.ItemId || !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
       return false;
@@ -339,9 +363,9 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     m_run.lastReplaced.reset();
     m_run.state = State::Rolling;
     end = Advance();
-    if (!absencesAfter(++done)) return false;
+    m_run.lastRng = b.Rng;
   }
-  return !journal.Batches.empty() && nextAbsence == journal.Absences.size();
+  return !journal.Batches.empty();
 }
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
@@ -357,7 +381,7 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     error = drawtext::PendingMismatch();
     return false;
   }
-  m_rng.Randomize(pending.LastRng());
+  m_rng.Randomize(m_run.lastRng);
   // The draw goes on with the journal's secret, seed and audience's number.
   const TJournalHead& h = pending.Head;
   m_draw.head.Seed = h.Seed;
@@ -504,6 +528,11 @@ std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) con
 
 std::vector<std::string> TDataDraw::BatchIds() const {
   if (m_run.state != State::Rolling || m_run.revealed) return {};
+  if (m_run.replace.active && !m_run.replace.voids.empty()) {
+    std::vector<int32_t> picks;
+    for (const TPlanRecord& v : m_run.replace.voids) picks.push_back(v.Replacement);
+    return IdsOf(picks);
+  }
   if (m_run.replace.active) return IdsOf({m_run.replace.pick});
   return IdsOf(m_run.lastBatch.picks);
 }
@@ -511,6 +540,11 @@ std::vector<std::string> TDataDraw::BatchIds() const {
 std::vector<std::string> TDataDraw::RevealBatch() {
   if (m_run.state != State::Rolling || m_run.revealed) return {};
   const Replace& replace = m_run.replace;
+  if (replace.active && !replace.voids.empty()) {
+    const std::vector<std::string> ids = BatchIds();
+    RevealVoids();
+    return ids;
+  }
   if (replace.active) {
     const TLuckId& w = m_s.Winners[replace.place];
     TJournalAbsence record;
@@ -601,8 +635,9 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
 void TDataDraw::Save(BatchEnd& end) {
   const std::string& title = m_draw.titleLine;
   // Killed after the winner files, before the journal's rename: they stay as they are.
-  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, title) ||
-              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, title, true, end.saveError);
+  end.saved =
+      DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, title) ||
+      SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, title, true, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;
@@ -621,7 +656,7 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
     message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
     return false;
   }
-  m_run.replace = {true, place, k, m_run.state, {}};
+  m_run.replace = {true, place, k, m_run.state, {}, {}};
   if (m_run.pool.HasRules()) {
     m_run.replace.shown = m_run.pool.ReplacementChoices(w.CandidateIndex, w.ItemId);
     std::erase(m_run.replace.shown, k);
@@ -648,15 +683,27 @@ void TDataDraw::RebuildList() {
   for (const TAbsentId& a : m_s.Absences)
     if (a.Place >= 0 && static_cast<size_t>(a.Place) < before.size())
       before[static_cast<size_t>(a.Place)].push_back(&a);
+  // A voided winner stays too, marked, where its place was.
+  std::vector<std::vector<const TVoidId*>> voided(m_s.Winners.size() + 1);
+  for (const TVoidId& v : m_run.voids)
+    if (v.Place >= 0 && static_cast<size_t>(v.Place) < voided.size())
+      voided[static_cast<size_t>(v.Place)].push_back(&v);
   // An absent winner stays in the list, marked, just above whoever took the place.
   TWinnerList list;
+  const auto addVoided = [&](size_t i) {
+    for (const TVoidId* v : voided[i])
+      list.Add(m_draw.columns.ListLine(v->CandidateLine) + " " + plantext::VoidMark(v->Reason),
+               ItemNameOf(Items(), v->ItemId));
+  };
   for (size_t i = 0; i < m_s.Winners.size(); ++i) {
     const TLuckId& w = m_s.Winners[i];
     const std::string name = ItemNameOf(Items(), w.ItemId);
+    addVoided(i);
     for (const TAbsentId* a : before[i])
       list.Add(m_draw.columns.ListLine(a->CandidateLine) + " " + drawtext::AbsentMark(), name);
     list.Add(m_draw.columns.ListLine(w.CandidateLine), name, static_cast<int32_t>(i));
   }
+  addVoided(m_s.Winners.size());
   m_run.list = std::move(list);
 }
 
@@ -671,8 +718,8 @@ TDataDraw::BatchEnd TDataDraw::EndReplacement() {
   if (m_run.state == State::Finished) {
     // The files of this draw are written again with the replacement in its place.
     end.finished = true;
-    end.saved =
-        SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, end.saveError);
+    end.saved = SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine,
+                              false, end.saveError);
   }
   return end;
 }

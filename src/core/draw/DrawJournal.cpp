@@ -384,7 +384,8 @@ JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_vi
     } else if (f[0] == "DRAW") {
       return damaged();
     } else {
-      journal.Others.push_back({journal.Batches.size(), std::string(lines[i].text)});
+      journal.Others.push_back(
+          {journal.Batches.size(), journal.Absences.size(), std::string(lines[i].text)});
     }
   }
   journal.WholeBytes = lines[lastWhole].end;

@@ -82,7 +82,8 @@ struct TJournalAbsence {
 // A whole record of a kind this reader does not know, after `AfterBatches` batches.
 struct TJournalOther {
   size_t AfterBatches = 0;
-  std::string Line;  // without its line end
+  size_t AfterAbsences = 0;  // the absences before it: with AfterBatches, its place
+  std::string Line;          // without its line end
 };
 
 struct TJournal {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/records/Records.h"
+#include "core/records/VoidFile.h"
 
 // Writes one winner file per prize item: the title line, then the candidate lines of the
 // item's winners in draw order. The task's previous winner files and finished journal move
@@ -23,6 +24,10 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                    const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
                    std::string& error);
+// The same with the voided winners: each item with voided winners also gets its void file.
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, const TArrVoidId& voids,
+                   std::string_view titleLine, bool intoHistory, std::string& error);
 
 // An absent file's line: the absent winner's candidate line, a blank and "替补:" with the
 // replacement's id.
@@ -37,6 +42,9 @@ bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
 // The same with the absent files SaveDrawFiles would write.
 bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                       const TArrAbsentId& absences, std::string_view titleLine);
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, const TArrVoidId& voids,
+                      std::string_view titleLine);
 
 // True when some of the draw files stand as the `before` winners and absences would write
 // them and every other one as the `after` ones would: a rewrite for one more replacement that
