@@ -95,6 +95,7 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
   head.LuckAgain = m_s.Task.LuckAgain;
   for (const TLuckItem& it : m_s.Items)
     head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+  if (!SetUpNamed(failure)) return false;
   KeepJournalExclusion();
   if (!MakeSecret(error)) {
     failure = {MessageKind::Error, error};
@@ -309,6 +310,9 @@ void TDataDraw::ResetDraw() {
   m_run.pool = TCandidatePool(m_s.CandidateLines, m_s.Presets, m_s.Task.LuckAgain == 1);
   m_run.pool.UseRules(m_draw.rulesIndex);
   m_run.closed.assign(m_s.Items.size(), 0);
+  // Named winners are out of the random draw from the start, unless winners may win again.
+  for (const auto& [itemId, named] : m_draw.named)
+    for (int32_t k : named) m_run.pool.Reserve(k);
 }
 
 std::string TDataDraw::TakeJournalError() { return m_draw.journal.TakeError(); }
@@ -349,7 +353,8 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     if (m_run.state == State::Finished || m_run.curItem >= static_cast<int32_t>(Items().size()))
       return false;
     TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
-    if (item.ItemId != b.ItemId || !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
+    if (item.ItemId != b.ItemId || NamedOf(item.ItemId) ||
+        !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
       return false;
     m_run.lastBatch = Batch();
     if (static_cast<int64_t>(b.Winners.size()) > BatchSize()) return false;
@@ -365,7 +370,7 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     end = Advance();
     m_run.lastRng = b.Rng;
   }
-  return !journal.Batches.empty();
+  return !journal.Batches.empty() || !m_run.changes.empty();
 }
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
@@ -415,6 +420,8 @@ int TDataDraw::BatchSize() const {
     return 0;
   const TLuckItem& it = Items()[static_cast<size_t>(cur)];
   if (it.DrawnCount >= it.LuckCount || m_run.closed[static_cast<size_t>(cur)]) return 0;
+  // A named award is handed out whole.
+  if (NamedOf(it.ItemId)) return it.LuckCount - it.DrawnCount;
   return std::min(it.LuckCount - it.DrawnCount, it.ListCount);
 }
 
@@ -457,12 +464,23 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
     m_draw.start.Seed =
         DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
                    h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
-                   h.CheckinOnly ? h.PresentHash : std::string());
+                   h.CheckinOnly ? h.PresentHash : std::string(), h.NamedHash);
     m_rng.Randomize(m_draw.start.Seed);
     m_draw.started = true;
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
+  if (const std::vector<int32_t>* named = NamedOf(item.ItemId)) {
+    // Handed out by name: no number is drawn, nothing rolls.
+    for (size_t i = static_cast<size_t>(item.DrawnCount); i < named->size(); ++i) {
+      Accept((*named)[i], item);
+      batch.picks.push_back((*named)[i]);
+    }
+    m_run.lastBatch = batch;
+    m_run.namedBatch = true;
+    state = State::Rolling;
+    return batch;
+  }
   const int32_t skippedBefore = m_run.pool.PresetsSkipped(item.ItemId);
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
     const int32_t k = m_run.pool.Pick(item.ItemId, m_rng);
@@ -494,10 +512,12 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (m_run.state != State::Rolling || m_run.revealed) {
+  if (m_run.state != State::Rolling || m_run.revealed || m_run.namedBatch) {
     // Under rules the first line may be one who can win nothing: stand on a winner instead.
     const std::vector<int32_t>& last = m_run.lastBatch.picks;
-    const size_t k = m_run.pool.HasRules() && !last.empty() ? static_cast<size_t>(last.front()) : 0;
+    const size_t k = (m_run.pool.HasRules() || m_run.namedBatch) && !last.empty()
+                         ? static_cast<size_t>(last.front())
+                         : 0;
     return RollTexts(CandidateId(lines[k]));
   }
   ++m_run.rolls;
@@ -561,6 +581,17 @@ std::vector<std::string> TDataDraw::RevealBatch() {
     return IdsOf({replace.pick});
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
+  if (m_run.namedBatch) {
+    TPlanRecord named;
+    named.Kind = TPlanKind::Named;
+    named.ItemId = item.ItemId;
+    named.Winners = m_run.lastBatch.picks;
+    Journal(FormatPlanRecord(named));
+    m_run.changes.push_back(named);
+    m_run.revealed = true;
+    m_run.lastReplaced.reset();
+    return IdsOf(m_run.lastBatch.picks);
+  }
   TJournalBatch record;
   record.ItemId = item.ItemId;
   record.Drawn = item.DrawnCount + static_cast<int32_t>(m_run.lastBatch.picks.size());
@@ -608,6 +639,7 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
   TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
   item.DrawnCount += static_cast<int32_t>(m_run.lastBatch.picks.size());
   m_run.revealed = false;
+  m_run.namedBatch = false;
   const bool closed = m_run.closed[static_cast<size_t>(m_run.curItem)] != 0;
   if (item.DrawnCount < item.LuckCount && !closed) {
     m_run.state = State::BetweenBatches;

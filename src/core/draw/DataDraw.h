@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -152,6 +153,9 @@ class TDataDraw {
                    std::string& message);
   // The unfinished item `itemId` is drawn next; the item it displaces comes after it.
   bool ChooseNext(int32_t itemId, std::string_view audience, BatchEnd& end, std::string& message);
+  // The item is a named award (指定颁奖): its batch hands out the named winners at once,
+  // with no roll and no number drawn, and its record names them.
+  bool IsNamedItem(int32_t itemId) const { return NamedOf(itemId) != nullptr; }
   // The changes made so far, in their order (replayed ones included).
   const std::vector<TPlanRecord>& PlanChanges() const { return m_run.changes; }
 
@@ -254,6 +258,8 @@ class TDataDraw {
     std::vector<std::string> excludedNames;  // the excluded tasks' names, in the rules' order
     bool hideExcludeCount = false;           // the rules line leaves out the lists' count
     TArrLuckItem plannedItems;               // the items as set up, before any change
+    // Named awards: per item, the candidates handed the award by name, in their order.
+    std::map<int32_t, std::vector<int32_t>> named;
   };
   // The draw from its first batch on: built afresh at set-up and before each replay.
   struct Run {
@@ -270,7 +276,8 @@ class TDataDraw {
     std::vector<uint8_t> closed;       // per item: ran out of eligible candidates, counts complete
     std::vector<TPlanRecord> changes;  // the plan's changes and voids, in their order
     TArrVoidId voids;
-    uint32_t lastRng = 0;  // the generator's state after the last record replayed
+    uint32_t lastRng = 0;     // the generator's state after the last record replayed
+    bool namedBatch = false;  // the running batch hands out a named award: nothing rolls
   };
 
   const TLuckTask& Task() const { return m_s.Task; }
@@ -312,6 +319,10 @@ class TDataDraw {
   void SettlePlan(int32_t wasCurrent, BatchEnd& end);
   bool ItemComplete(size_t index) const;
   void SaveFinishedInPlace(BatchEnd& end);
+  // Reads the items' named awards, checks them against the list and puts them in the head.
+  bool SetUpNamed(TDrawFailure& failure);
+  // The item's named winners; null for an item that is drawn.
+  const std::vector<int32_t>* NamedOf(int32_t itemId) const;
 
   TDrawSession& m_s;
   TRandom& m_rng;

@@ -5,6 +5,8 @@
 #include "core/db/TombolixDM.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawTexts.h"
+#include "core/records/FileHash.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -85,6 +87,10 @@ bool TDataDraw::CheckChange(const TPlanRecord& r, std::string& message) const {
         }
         return true;
       }
+      if (NamedOf(r.ItemId)) {
+        message = Bracketed(at->ItemName) + G("是指定颁奖,名额由指定的人数决定");
+        return false;
+      }
       if (r.LuckCount < 1 || r.LuckCount > kMaxLuckCount) {
         message = G("[中奖个数]必须大于0,请重新输入!");
         return false;
@@ -102,6 +108,7 @@ bool TDataDraw::CheckChange(const TPlanRecord& r, std::string& message) const {
       return true;
     }
     case TPlanKind::Void:
+    case TPlanKind::Named:
       break;
   }
   return false;
@@ -423,6 +430,25 @@ void TDataDraw::SaveFinishedInPlace(BatchEnd& end) {
 }
 
 bool TDataDraw::ReplayPlan(const TPlanRecord& r, BatchEnd& end) {
+  if (r.Kind == TPlanKind::Named) {
+    // The award the plan has next, handed to exactly those named.
+    if (m_run.state != State::Ready && m_run.state != State::BetweenBatches) return false;
+    if (m_run.curItem >= static_cast<int32_t>(Items().size())) return false;
+    TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
+    const std::vector<int32_t>* named = NamedOf(item.ItemId);
+    if (item.ItemId != r.ItemId || !named || item.DrawnCount != 0 || r.Winners != *named)
+      return false;
+    m_run.lastBatch = Batch();
+    for (int32_t k : r.Winners) {
+      Accept(k, item);
+      m_run.lastBatch.picks.push_back(k);
+    }
+    m_run.changes.push_back(r);
+    m_run.lastReplaced.reset();
+    m_run.state = State::Rolling;
+    end = Advance();
+    return true;
+  }
   if (r.Kind == TPlanKind::Void) {
     if (r.Place < 0 || static_cast<size_t>(r.Place) >= m_s.Winners.size()) return false;
     const TLuckId& w = m_s.Winners[static_cast<size_t>(r.Place)];
@@ -472,5 +498,46 @@ bool TDataDraw::OpenFinished(std::string& error) {
     std::string cutError;
     CutJournalTail(paths::FinishedJournalPath(taskId), done.WholeBytes, cutError);
   }
+  return true;
+}
+
+// --- named awards -------------------------------------------------------------------------
+
+const std::vector<int32_t>* TDataDraw::NamedOf(int32_t itemId) const {
+  const auto at = m_draw.named.find(itemId);
+  return at == m_draw.named.end() ? nullptr : &at->second;
+}
+
+bool TDataDraw::SetUpNamed(TDrawFailure& failure) {
+  std::string error;
+  std::map<int32_t, std::string> namedBy;  // a candidate's named award, by name
+  for (const TLuckItem& it : Items()) {
+    std::vector<std::string> ids;
+    std::vector<int32_t> named;
+    if (!LoadNamedIds(Task().TaskId, it.ItemId, ids, error) ||
+        !NamedCandidates(ids, m_s.CandidateLines, it.ItemName, named, error)) {
+      failure = {MessageKind::Error, error};
+      return false;
+    }
+    if (named.empty()) continue;
+    if (static_cast<int32_t>(named.size()) != it.LuckCount) {
+      failure = {MessageKind::Attention,
+                 G("奖项") + Bracketed(it.ItemName) + G("指定颁奖") + std::to_string(named.size()) +
+                     G("人,与中奖人数") + std::to_string(it.LuckCount) + G("不符,请重新配置奖项")};
+      return false;
+    }
+    for (size_t i = 0; i < named.size(); ++i) {
+      const auto [at, fresh] = namedBy.emplace(named[i], it.ItemName);
+      if (!fresh && Task().LuckAgain != 1) {
+        failure = {MessageKind::Attention,
+                   G("号码[") + ids[i] + G("]在奖项") + Bracketed(at->second) + G("和") +
+                       Bracketed(it.ItemName) + G("中都被指定颁奖,但本任务不允许重复中奖")};
+        return false;
+      }
+      m_draw.head.Named += std::to_string(it.ItemId) + "\t" + ids[i] + "\n";
+    }
+    m_draw.named[it.ItemId] = std::move(named);
+  }
+  if (!m_draw.head.Named.empty()) m_draw.head.NamedHash = Sha256Hex(m_draw.head.Named);
   return true;
 }

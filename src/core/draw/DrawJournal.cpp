@@ -183,6 +183,15 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
     h.PresentHash = std::string(hash);
     if (!ParseIdLines(ids, h.Present)) return false;
   }
+  h.Named.clear();
+  h.NamedHash.clear();
+  if (std::string_view named; Field(f, "named", named)) {
+    std::string_view hash;
+    if (!Field(f, "namedhash", hash) || !IsHex64(hash) || !Unescaped(named, h.Named) ||
+        h.Named.empty())
+      return false;
+    h.NamedHash = std::string(hash);
+  }
   h.Items.clear();
   if (items.empty()) return true;
   for (std::string_view one : text::SplitAt(items, ',')) {
@@ -247,7 +256,8 @@ bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
          LuckAgain == o.LuckAgain && Items == o.Items && Rules == o.Rules &&
          RulesHash == o.RulesHash && Excluded == o.Excluded && CheckinOnly == o.CheckinOnly &&
-         Present == o.Present && PresentHash == o.PresentHash;
+         Present == o.Present && PresentHash == o.PresentHash && Named == o.Named &&
+         NamedHash == o.NamedHash;
 }
 
 int32_t TJournal::WinnerCount() const {
@@ -290,6 +300,8 @@ std::string FormatJournalHead(const TJournalHead& h) {
   // Only a draw of those checked in names them.
   if (h.CheckinOnly)
     s += "\tcheckin=" + Escaped(IdLines(h.Present)) + "\tcheckinhash=" + h.PresentHash;
+  // Only a draw with named awards names them.
+  if (!h.Named.empty()) s += "\tnamed=" + Escaped(h.Named) + "\tnamedhash=" + h.NamedHash;
   return Sealed(std::move(s));
 }
 

@@ -42,9 +42,13 @@ struct TJournalHead {
   bool CheckinOnly = false;
   std::vector<std::string> Present;
   std::string PresentHash;
+  // Named awards: per named winner "<ItemId> TAB <id> LF", items in draw order, and the
+  // SHA-256 of that text. Empty without named awards, and the head reads as before.
+  std::string Named;
+  std::string NamedHash;
 
-  // Same task, data, presets, repeat rule, prize items, rules and check-in list; the seed
-  // may differ.
+  // Same task, data, presets, repeat rule, prize items, rules, check-in list and named
+  // awards; the seed may differ.
   bool SameDraw(const TJournalHead& other) const;
 };
 

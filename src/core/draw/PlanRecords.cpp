@@ -22,6 +22,8 @@ std::string_view KindName(TPlanKind kind) {
       return "NEXT";
     case TPlanKind::Void:
       return "VOID";
+    case TPlanKind::Named:
+      return "NAMED";
   }
   return "NEXT";
 }
@@ -116,8 +118,14 @@ std::string FormatPlanRecord(const TPlanRecord& r) {
         s += "\treplacement=" + std::to_string(r.Replacement) + "\trng=" + std::to_string(r.Rng) +
              "\trolls=" + std::to_string(r.Rolls);
       break;
+    case TPlanKind::Named:
+      s += "\twinners=";
+      for (size_t i = 0; i < r.Winners.size(); ++i)
+        s += (i ? "," : "") + std::to_string(r.Winners[i]);
+      break;
   }
-  if (r.Kind != TPlanKind::Void && !r.Audience.empty()) s += "\taudience=" + r.Audience;
+  if (r.Kind != TPlanKind::Void && r.Kind != TPlanKind::Named && !r.Audience.empty())
+    s += "\taudience=" + r.Audience;
   return SealJournalRecord(std::move(s));
 }
 
@@ -136,6 +144,8 @@ PlanParse ParsePlanRecord(std::string_view line, TPlanRecord& r) {
     r.Kind = TPlanKind::Next;
   else if (kind == "VOID")
     r.Kind = TPlanKind::Void;
+  else if (kind == "NAMED")
+    r.Kind = TPlanKind::Named;
   else
     return PlanParse::NotPlan;
   Fields f;
@@ -148,7 +158,7 @@ PlanParse ParsePlanRecord(std::string_view line, TPlanRecord& r) {
   }
   if (!f.Num("item", r.ItemId)) return PlanParse::Bad;
   std::string_view s;
-  if (r.Kind != TPlanKind::Void && f.Get("audience", s)) {
+  if (r.Kind != TPlanKind::Void && r.Kind != TPlanKind::Named && f.Get("audience", s)) {
     if (s.empty() || !Digits(s)) return PlanParse::Bad;
     r.Audience = std::string(s);
   }
@@ -179,6 +189,16 @@ PlanParse ParsePlanRecord(std::string_view line, TPlanRecord& r) {
       if (r.Redraw && (!f.Num("replacement", r.Replacement) || !f.Num("rng", r.Rng) ||
                        !f.Num("rolls", r.Rolls)))
         return PlanParse::Bad;
+      break;
+    }
+    case TPlanKind::Named: {
+      std::string_view winners;
+      if (!f.Get("winners", winners) || winners.empty()) return PlanParse::Bad;
+      for (std::string_view w : text::SplitAt(winners, ',')) {
+        int32_t k = 0;
+        if (!Number(w, k)) return PlanParse::Bad;
+        r.Winners.push_back(k);
+      }
       break;
     }
   }
@@ -236,6 +256,8 @@ std::string Band(const TPlanRecord& r, std::string_view itemName, std::string_vi
     case TPlanKind::Void:
       return G("作废：") + item + " " + std::string(voidedId) + " (" + r.Reason + ")" +
              (r.Redraw ? G(", 重抽") : G(", 名额空缺"));
+    case TPlanKind::Named:
+      return G("指定颁奖：") + item + " " + std::to_string(r.Winners.size()) + G("名");
   }
   return {};
 }

@@ -1,6 +1,7 @@
 // The journal records of what departs from the plan of the night: a prize item added live
-// (ADD), a changed winner count (COUNT), the choice of the next item (NEXT), and a winner
-// voided (VOID), with or without a redraw of the place. Each is one sealed journal line, a
+// (ADD), a changed winner count (COUNT), the choice of the next item (NEXT), a winner
+// voided (VOID), with or without a redraw of the place, and the winners of a named award
+// handed out by name (NAMED), with no number drawn. Each is one sealed journal line, a
 // new record beside the batches: nothing earlier is ever rewritten. Journals without them
 // read exactly as before; readers that do not know them keep them among the other records.
 #pragma once
@@ -13,7 +14,7 @@
 
 #include "core/draw/DrawJournal.h"
 
-enum class TPlanKind { Add, Count, Next, Void };
+enum class TPlanKind { Add, Count, Next, Void, Named };
 
 struct TPlanRecord {
   TPlanKind Kind = TPlanKind::Next;
@@ -34,6 +35,8 @@ struct TPlanRecord {
   int32_t Replacement = -1;  // the redrawn place's winner (Redraw only)
   uint32_t Rng = 0;          // the generator's state after the redraw's roll
   int32_t Rolls = 0;
+  // NAMED: the winners' candidate indices, in the order named.
+  std::vector<int32_t> Winners;
   bool operator==(const TPlanRecord&) const = default;
 };
 

@@ -132,6 +132,13 @@ class Replay {
   uint32_t State() const { return m_rng.state; }
   void Mix(std::string_view audience) { m_rng.state = MixAudience(m_rng.state, audience); }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
+  // A named winner is out of the random picks from the start (without repeated winning).
+  void Reserve(int32_t k) {
+    const size_t i = static_cast<size_t>(k);
+    if (m_again || m_won[i]) return;
+    m_won[i] = true;
+    if (!m_onList[i]) --m_free;
+  }
 
  private:
   bool Eligible(int32_t k) const {
@@ -338,6 +345,10 @@ class RulesReplay {
   }
   uint32_t State() const { return m_rng.state; }
   void Mix(std::string_view audience) { m_rng.state = MixAudience(m_rng.state, audience); }
+  // A named winner is out of the random picks from the start (without repeated winning).
+  void Reserve(int32_t k) {
+    if (!m_again) m_won[static_cast<size_t>(k)] = true;
+  }
   // A voided winner leaves its place empty: the quotas stop counting it.
   void Unseat(int32_t k, int32_t itemId) { Tally(k, itemId, -1); }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
@@ -463,7 +474,9 @@ class Checker {
                                         : G("抽奖记录缺少开始记录(START)"));
       return;
     }
-    if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheSeed() || !PrepareTheReplay()) return;
+    if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheNamed() || !CheckTheSeed() ||
+        !PrepareTheReplay())
+      return;
     if (!ReplayTheBatches()) return;
     CheckTheResultFiles();
     CheckTheClaims();
@@ -623,6 +636,48 @@ class Checker {
     return true;
   }
 
+  // The named awards are the text their fingerprint names, each id on the list, each item
+  // one of the draw's.
+  bool CheckTheNamed() {
+    const TJournalHead& h = m_journal.Head;
+    if (h.Named.empty()) return true;
+    if (Sha256Hex(h.Named) != h.NamedHash) {
+      Problem(G("抽奖记录中的指定颁奖名单与其指纹不符(名单已被改动)"));
+      return false;
+    }
+    std::map<std::string_view, int32_t> first;
+    for (size_t k = m_lines.size(); k-- > 0;)
+      first[text::FirstField(m_lines[k])] = static_cast<int32_t>(k);
+    for (size_t from = 0; from < h.Named.size();) {
+      const size_t end = h.Named.find('\n', from);
+      const std::string line = h.Named.substr(from, end - from);
+      const size_t tab = line.find('\t');
+      int32_t itemId = 0;
+      const bool known = end != std::string::npos && tab != std::string::npos &&
+                         text::ParseInt32(line.substr(0, tab), itemId) &&
+                         std::any_of(h.Items.begin(), h.Items.end(),
+                                     [&](const TJournalItem& it) { return it.ItemId == itemId; });
+      if (!known) {
+        Problem(G("抽奖记录中的指定颁奖名单无法读取"));
+        return false;
+      }
+      const std::string id = line.substr(tab + 1);
+      const auto at = first.find(id);
+      if (at == first.end()) {
+        Problem(G("抽奖记录中指定颁奖的号码") + id + G("不在名单中"));
+        return false;
+      }
+      m_named[itemId].push_back(at->second);
+      from = end + 1;
+    }
+    return true;
+  }
+  size_t NamedCount() const {
+    size_t n = 0;
+    for (const auto& [item, ks] : m_named) n += ks.size();
+    return n;
+  }
+
   // The seed follows from what was committed and recorded; the report names it.
   bool CheckTheSeed() {
     const TJournalHead& h = m_journal.Head;
@@ -631,7 +686,7 @@ class Checker {
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     m_seed = DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
                         h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
-                        h.CheckinOnly ? h.PresentHash : std::string());
+                        h.CheckinOnly ? h.PresentHash : std::string(), h.NamedHash);
     if (m_seed != j.Start.Seed) {
       Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(m_seed) +
               G("不符"));
@@ -644,6 +699,9 @@ class Checker {
     if (!h.Rules.empty())
       m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + ExclusionsText() +
                                G(", 规则与指纹一致"));
+    if (!h.Named.empty())
+      m_result.Lines.push_back(G("指定颁奖: 指纹") + h.NamedHash.substr(0, 16) + ", " +
+                               Num(static_cast<int64_t>(NamedCount())) + G("人, 与指纹一致"));
     if (h.CheckinOnly)
       m_result.Lines.push_back(
           G("仅抽取已签到人员: 签到名单指纹") + h.PresentHash.substr(0, 16) + ", " +
@@ -678,6 +736,11 @@ class Checker {
     m_flatReplay.emplace(m_lines, m_presets, again, m_seed);
     m_rulesReplay.emplace(m_lines, m_presets, again, m_seed, m_rules);
     m_ruled = !h.Rules.empty() || h.CheckinOnly;
+    for (const auto& [item, ks] : m_named)
+      for (int32_t k : ks) {
+        m_flatReplay->Reserve(k);
+        m_rulesReplay->Reserve(k);
+      }
     if (!m_ruled) return true;
     std::string problem;
     if (!m_rulesReplay->Prepare(m_title, h.Excluded, h.CheckinOnly ? &h.Present : nullptr,
@@ -760,7 +823,11 @@ class Checker {
           if (!ReplayAbsence(step.index)) return false;
           break;
         case TJournalStep::Kind::Plan:
-          if (!ReplayChange(step.index, n)) return false;
+          if (m_changes[step.index].Kind == TPlanKind::Named) {
+            if (!ReplayNamed(m_changes[step.index], ++n)) return false;
+          } else if (!ReplayChange(step.index, n)) {
+            return false;
+          }
           break;
       }
     }
@@ -790,6 +857,10 @@ class Checker {
       return false;
     }
     PlanItem& it = m_plan[cur];
+    if (m_named.count(it.itemId)) {
+      Problem(label + G(": 奖项") + Num(b.ItemId) + G("是指定颁奖,不能随机抽取"));
+      return false;
+    }
     const int32_t want = std::min(it.list, it.luck - it.drawn);
     bool closed = false;
     std::optional<RulesReplay> before;
@@ -817,6 +888,32 @@ class Checker {
     m_result.Lines.push_back(head + Ids(m_lines, picks) + G("  一致"));
     for (int32_t k : picks) m_flat.emplace_back(it.itemId, k);
     if (closed) it.closed = true;
+    return true;
+  }
+
+  // A named award (the `n`th reveal): the item the plan has next, handed to exactly those the
+  // head names for it, with no number drawn.
+  bool ReplayNamed(const TPlanRecord& r, int n) {
+    const std::string label = G("第") + Num(n) + G("批 奖项") + Num(r.ItemId) + G(" 指定颁奖 ");
+    const size_t cur = Current();
+    const auto named = m_named.find(r.ItemId);
+    if (cur >= m_plan.size() || m_plan[cur].itemId != r.ItemId || named == m_named.end() ||
+        m_plan[cur].drawn != 0) {
+      Problem(label + G(": 不是此时应颁发的指定奖项"));
+      return false;
+    }
+    if (r.Winners != named->second) {
+      Problem(label + G(": 抽奖记录为 ") + Ids(m_lines, r.Winners) + G(", 指定的是 ") +
+              Ids(m_lines, named->second));
+      return false;
+    }
+    for (int32_t k : r.Winners) {
+      if (m_ruled) m_rulesReplay->Accept(k, r.ItemId);
+      m_flat.emplace_back(r.ItemId, k);
+    }
+    m_plan[cur].drawn += static_cast<int32_t>(r.Winners.size());
+    m_result.Lines.push_back(label + Num(static_cast<int64_t>(r.Winners.size())) + G("名: ") +
+                             Ids(m_lines, r.Winners) + G("  一致"));
     return true;
   }
 
@@ -884,6 +981,7 @@ class Checker {
       case TPlanKind::Count: {
         if (!it) return refuse(G("不是本次抽奖的奖项"));
         if (it->Complete()) return refuse(G("已经抽完,不能再改名额"));
+        if (m_named.count(r.ItemId)) return refuse(G("是指定颁奖,名额不能修改"));
         if (r.LuckCount < 1 || r.LuckCount < it->drawn)
           return refuse(G("名额") + Num(r.LuckCount) + G("少于已抽出的") + Num(it->drawn) +
                         G("名"));
@@ -905,6 +1003,7 @@ class Checker {
         break;
       }
       case TPlanKind::Void:
+      case TPlanKind::Named:
         break;
     }
     if (!r.Audience.empty()) {
@@ -1054,6 +1153,7 @@ class Checker {
   std::vector<std::pair<int32_t, int32_t>> m_flat;
   std::vector<TAbsentId> m_absent;
   std::vector<TVoidId> m_voids;
+  std::map<int32_t, std::vector<int32_t>> m_named;  // per named item, its winners in order
 };
 
 // A bundle's entries that the check reads; anything else in it is ignored.

@@ -12,6 +12,7 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/PlanRecords.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -501,4 +502,95 @@ TEST_F(PlanChange, AKillAfterEachRecordResumesWithItAndNeverTwice) {
     const std::vector<std::string> got = records(added);
     EXPECT_EQ(got, wholeRecords);
   }
+}
+
+TEST_F(PlanChange, ANamedAwardIsHandedOutByNameWithNoNumberDrawn) {
+  Build(10, {{G("一等奖"), 2, 1, ""}, {G("荣誉奖"), 2, 1, ""}, {G("二等奖"), 4, 4, ""}});
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[1], {"17", "13"}, error)) << error;
+  for (uint32_t secret = 1; secret <= 6; ++secret) {
+    SCOPED_TRACE(secret);
+    auto run = StartDraw(secret);
+    TDataDraw& e = run->e;
+    EXPECT_EQ(e.JournalHead().Named,
+              std::to_string(m_ids[1]) + "\t17\n" + std::to_string(m_ids[1]) + "\t13\n");
+    EXPECT_TRUE(e.IsNamedItem(m_ids[1]));
+    Batch(e);
+    Batch(e);
+    ASSERT_EQ(CurrentName(e), G("荣誉奖"));
+    // Both handed out at once, whatever the per-batch count, and the generator stands still.
+    const uint32_t state = run->rng.Seed();
+    ASSERT_TRUE(e.BeginBatch());
+    const TDataDraw::Batch b = e.SelectBatchWinners();
+    EXPECT_EQ(b.picks, (std::vector<int32_t>{6, 2}));
+    for (int r = 0; r < 5; ++r) EXPECT_EQ(e.RollStep(), e.RollTexts("17"));
+    EXPECT_EQ(e.RevealBatch(), (std::vector<std::string>{"17", "13"}));
+    e.EndBatch();
+    EXPECT_EQ(run->rng.Seed(), state);
+    EXPECT_EQ(Records().back(), "NAMED\titem=" + std::to_string(m_ids[1]) + "\twinners=6,2");
+    Batch(e);
+    ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+    // Nobody named won a drawn item, before or after the award.
+    std::vector<int32_t> drawn;
+    for (const TLuckId& w : e.Session().Winners)
+      if (w.ItemId != m_ids[1]) drawn.push_back(w.CandidateIndex);
+    EXPECT_EQ(drawn.size(), 6u);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 2), 0);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 6), 0);
+  }
+}
+
+TEST_F(PlanChange, ANamedAwardThatCannotHoldIsRefusedAtSetUpAndKeepsItsCount) {
+  Build(10, {{G("一等奖"), 1, 1, ""}, {G("荣誉奖"), 2, 1, ""}, {G("二等奖"), 1, 1, ""}});
+  std::string error;
+  const auto setUpFails = [&](const std::vector<std::string>& ids, const std::string& text) {
+    ASSERT_TRUE(SaveNamedIds(1001, m_ids[1], ids, error)) << error;
+    TDrawRun run(3u);
+    TDrawFailure f;
+    EXPECT_FALSE(run.e.SetUp(1001, f));
+    EXPECT_EQ(f.text, text);
+  };
+  setUpFails({"13", "99"}, G("奖项[荣誉奖]指定颁奖的号码[99]不在名单中"));
+  setUpFails({"13"}, G("奖项[荣誉奖]指定颁奖1人,与中奖人数2不符,请重新配置奖项"));
+  EXPECT_FALSE(SaveNamedIds(1001, m_ids[1], {"13", "13"}, error));
+  EXPECT_EQ(error, G("指定颁奖的号码[13]重复"));
+  EXPECT_FALSE(SaveNamedIds(1001, m_ids[1], {"13 x"}, error));
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[1], {"13", "14"}, error)) << error;
+  auto run = StartDraw(3u);
+  Batch(run->e);
+  TDataDraw::BatchEnd end;
+  std::string message;
+  EXPECT_FALSE(run->e.ChangeCount(m_ids[1], 3, "", end, message));
+  EXPECT_EQ(message, G("[荣誉奖]是指定颁奖,名额由指定的人数决定"));
+  // Killed right after the award: the resume holds it and hands out nothing twice.
+  Batch(run->e);
+  run.reset();
+  run = StartDraw(4u);
+  ASSERT_EQ(run->e.Pending().kind, TPendingKind::Resumable);
+  std::string err;
+  ASSERT_TRUE(run->e.Resume(end, err)) << err;
+  ASSERT_EQ(CurrentName(run->e), G("二等奖"));
+  ASSERT_EQ(run->e.Session().Winners.size(), 3u);
+  EXPECT_EQ(run->e.Session().Winners[1].CandidateIndex, 2);
+  EXPECT_EQ(run->e.Session().Winners[2].CandidateIndex, 3);
+  Batch(run->e);
+  ASSERT_EQ(run->e.state(), TDataDraw::State::Finished);
+  EXPECT_EQ(run->e.Session().Winners.size(), 4u);
+}
+
+TEST_F(PlanChange, ANamedAwardFirstIsResumedAfterAKill) {
+  Build(10, {{G("荣誉奖"), 2, 1, ""}, {G("一等奖"), 1, 1, ""}});
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[0], {"15", "11"}, error)) << error;
+  {
+    auto run = StartDraw(3u);
+    Batch(run->e, 0);  // the award alone is in the journal, after its START
+  }
+  auto run = StartDraw(4u);
+  ASSERT_EQ(run->e.Pending().kind, TPendingKind::Resumable);
+  TDataDraw::BatchEnd end;
+  ASSERT_TRUE(run->e.Resume(end, error)) << error;
+  ASSERT_EQ(run->e.Session().Winners.size(), 2u);
+  EXPECT_EQ(run->e.Session().Winners[0].CandidateIndex, 4);
+  EXPECT_EQ(CurrentName(run->e), G("一等奖"));
 }

@@ -15,6 +15,7 @@
 #include "core/draw/DrawJournal.h"
 #include "core/draw/PlanRecords.h"
 #include "core/records/Loaders.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
@@ -32,13 +33,16 @@ class PlanVerify : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(m_dm.DataModuleCreate());
     TaskDef def;
-    def.items = {{G("一等奖"), 3, 1, ""}, {G("二等奖"), 3, 3, ""}};
+    def.items = {{G("一等奖"), 3, 1, ""}, {G("二等奖"), 3, 3, ""}, {G("荣誉奖"), 2, 1, ""}};
     def.title = G("号码 姓名");
     for (int i = 0; i < 16; ++i)
       def.candidates.push_back(std::to_string(13800000000LL + i * 7) + " " + G("员工") +
                                std::to_string(i));
     m_lines = def.candidates;
     m_ids = BuildTask(m_dm, def);
+    // 荣誉奖 goes to two people by name: candidates 9 and 4.
+    std::string err;
+    ASSERT_TRUE(SaveNamedIds(1001, m_ids[2], {Id(9), Id(4)}, err)) << err;
     Night();
   }
 
@@ -58,7 +62,7 @@ class PlanVerify : public ::testing::Test {
   // The night: 一等奖 1; 特别奖 added (2, drawn next, number 31415) and drawn; 一等奖 cut to
   // 2; 特别奖's second winner voided, place left empty; 一等奖's first voided and redrawn;
   // 二等奖 chosen next with number 27 and drawn; its first winner absent and replaced;
-  // 一等奖's last.
+  // 一等奖's last; 荣誉奖 handed out by name.
   void Night() {
     auto run = StartDraw(4242u);
     TDataDraw& e = run->e;
@@ -79,6 +83,8 @@ class PlanVerify : public ::testing::Test {
     ASSERT_TRUE(e.BeginReplacement(2, message)) << message;
     Roll(e, 1);
     Batch(e, 6);
+    ASSERT_TRUE(e.IsNamedItem(m_ids[2]));
+    Batch(e, 0);
     ASSERT_EQ(e.state(), TDataDraw::State::Finished);
     m_winners = e.Session().Winners;
   }
@@ -137,6 +143,10 @@ TEST_F(PlanVerify, EveryChangeAndVoidIsReplayedAndReported) {
   EXPECT_TRUE(
       Has(r, G("第6项改动 选择下一个奖项 奖项") + std::to_string(m_ids[1]) + G(", 现场号码27")))
       << VerifyText(r);
+  EXPECT_TRUE(Has(r, G("第5批 奖项") + std::to_string(m_ids[2]) + G(" 指定颁奖 2名: ") + Id(9) +
+                         " " + Id(4) + G("  一致")))
+      << VerifyText(r);
+  EXPECT_TRUE(Has(r, G("指定颁奖: 指纹"))) << VerifyText(r);
   EXPECT_TRUE(Has(r, G("共作废2名中奖者(重抽1名, 名额空缺1名); 作废者曾被抽中, 已不在中奖名单中")))
       << VerifyText(r);
   // The same from the audit bundle, which carries the added item's files and the void files.
@@ -182,6 +192,10 @@ TEST_F(PlanVerify, RecordsThatDoNotReplayAreRefused) {
         "第3批 奖项2002 3名: 抽奖记录为");
   fails(With(Journal(), [&] { ForgeFinishedJournal(1001, "VOID\titem=", "voided", "15"); }),
         "作废者不是此位置上的中奖者");
+  fails(With(Journal(), [&] { ForgeFinishedJournal(1001, "NAMED\titem=", "winners", "4,9"); }),
+        "第5批 奖项" + std::to_string(m_ids[2]) + " 指定颁奖 : 抽奖记录为 " +
+            text::GbkToUtf8(Id(4) + " " + Id(9)) + ", 指定的是 " +
+            text::GbkToUtf8(Id(9) + " " + Id(4)));
   fails(With(Journal(), [&] { ForgeFinishedJournal(1001, "COUNT\titem=", "count", "x"); }),
         "抽奖记录中的第3条改动记录无法读取：COUNT");
   // A winner file that still names the voided winner presents the void as if it had not been.
