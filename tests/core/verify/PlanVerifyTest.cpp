@@ -6,13 +6,16 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "DrawSetUp.h"
 #include "JournalForge.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/config/TaskRules.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawRules.h"
 #include "core/draw/PlanRecords.h"
 #include "core/records/Loaders.h"
 #include "core/records/NamedAwardFile.h"
@@ -209,4 +212,44 @@ TEST_F(PlanVerify, RecordsThatDoNotReplayAreRefused) {
   const std::filesystem::path voids = paths::NativePath(VoidFilePath(1001, m_added));
   fails(With(voids, [&] { std::filesystem::remove(voids); }),
         "找不到作废名单文件LUCK_FILE/VOID_1001_" + std::to_string(m_added) + ".txt");
+}
+
+// Under a quota of one winner per department (four departments, two people each), voids of a
+// whole batch with redraws, a void without, and an added item are replayed by the rules,
+// whatever the secret: the place left empty frees its department for the later items.
+TEST_F(PlanVerify, VoidsAndChangesUnderRulesReplayToo) {
+  TaskDef def;
+  def.taskId = 1002;
+  def.items = {{G("甲奖"), 2, 2, ""}, {G("乙奖"), 2, 2, ""}};
+  def.title = G("号码 姓名 部门");
+  for (int i = 0; i < 8; ++i)
+    def.candidates.push_back(std::to_string(500 + i) + " " + G("员工") + std::to_string(i) + " " +
+                             G("部") + std::to_string(i % 4));
+  BuildTask(m_dm, def);
+  TTaskRules rules;
+  std::string err;
+  ASSERT_TRUE(ParseRules(G("TASKQUOTA\t部门\t1\n"), rules, err)) << err;
+  ASSERT_TRUE(config::SaveTaskRules(m_dm, 1002, rules, err)) << text::GbkToUtf8(err);
+  for (uint32_t secret = 1; secret <= 8; ++secret) {
+    SCOPED_TRACE(secret);
+    auto run = StartDraw(secret, 1002);
+    TDataDraw& e = run->e;
+    TDataDraw::BatchEnd end;
+    std::string message;
+    Batch(e, 2);
+    ASSERT_TRUE(e.VoidLastBatch(G("误抽"), kTime, true, end, message)) << message;
+    Roll(e, 3);
+    ASSERT_TRUE(e.VoidWinner(1, G("本人放弃"), kTime, false, end, message)) << message;
+    ASSERT_TRUE(e.AddItem({G("丙奖"), 1, 1, ""}, false, "8", end, message)) << message;
+    while (e.state() != TDataDraw::State::Finished) Batch(e, 1);
+    EXPECT_EQ(e.Voids().size(), 3u);
+    // One winner a department at most among those who stand.
+    std::map<std::string, int> perDepartment;
+    for (const TLuckId& w : e.Session().Winners)
+      ++perDepartment[w.CandidateLine.substr(w.CandidateLine.rfind(' ') + 1)];
+    for (const auto& [department, n] : perDepartment) EXPECT_EQ(n, 1) << department;
+    const TVerifyResult r = VerifyDrawFolder(Root(), 1002);
+    EXPECT_TRUE(r.Passed) << VerifyText(r);
+    EXPECT_TRUE(Has(r, G("共作废3名中奖者(重抽2名, 名额空缺1名)"))) << VerifyText(r);
+  }
 }
