@@ -264,20 +264,31 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
       return false;
     }
     const std::string absent = paths::AbsentFilePath(it.TaskId, it.ItemId);
-    if (!paths::FileExists(absent)) continue;
-    LineReader absentIn;
-    if (!absentIn.Open(absent, error)) return false;
-    out += "\r\n";
-    out += it.ItemName + text::G("缺席名单");
-    out += "\r\n";
-    while (absentIn.Next(line)) {
-      out += ShownField(line);
+    if (paths::FileExists(absent)) {
+      LineReader absentIn;
+      if (!absentIn.Open(absent, error)) return false;
       out += "\r\n";
+      out += it.ItemName + text::G("缺席名单");
+      out += "\r\n";
+      while (absentIn.Next(line)) {
+        out += ShownField(line);
+        out += "\r\n";
+      }
+      if (absentIn.Failed()) {
+        error = absentIn.Error();
+        return false;
+      }
     }
-    if (absentIn.Failed()) {
-      error = absentIn.Error();
-      return false;
-    }
+    // Voided winners stay on the record: each with its reason, time and who took the place.
+    TVoidFile voids;
+    if (!LoadVoidFile(VoidFilePath(it.TaskId, it.ItemId), voids, error)) return false;
+    if (!voids.exists) continue;
+    out +=
+        "\r\n" + it.ItemName + text::G("作废名单") + "\r\n" + ShownField(voids.titleLine) + "\r\n";
+    for (const TVoidRow& r : voids.rows)
+      out += ShownField(r.CandidateLine) + " " + text::G("作废:") + r.Reason + " " + r.Time + " " +
+             (r.ReplacementId.empty() ? text::G("名额空缺") : text::G("重抽:") + r.ReplacementId) +
+             "\r\n";
   }
   if (itemId < 0) {
     std::vector<std::pair<std::string, std::string>> checkins;

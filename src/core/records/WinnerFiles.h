@@ -97,8 +97,11 @@ bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>
 // Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
 // winner file exists, an empty line, the item name and the winner file's lines; when the
 // item has an absent file, then an empty line, the item name with "缺席名单" and that file's
-// lines. A whole task's export (`itemId` below 0) of a task with check-ins ends with an
-// empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a check-in.
+// lines; when it has a void file, then an empty line, the item name with "作废名单", the title
+// line and per voided winner its line, "作废:" and the reason, the time, and "重抽:" with the
+// id drawn for the place or "名额空缺". A whole task's export (`itemId` below 0) of a task with
+// check-ins ends with an empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a
+// check-in.
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
                        std::string_view gbkPath, std::string& error);
 

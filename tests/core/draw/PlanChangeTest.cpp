@@ -14,6 +14,7 @@
 #include "core/draw/PlanRecords.h"
 #include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
+#include "core/records/WinnerFiles.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -329,6 +330,15 @@ TEST_F(PlanChange, AVoidWithoutRedrawLeavesThePlaceEmptyAndTheFilesTellIt) {
   EXPECT_EQ(file.rows[0].CandidateLine, voided.CandidateLine);
   EXPECT_EQ(file.rows[0].Reason, G("不符合资格"));
   EXPECT_EQ(file.rows[0].ReplacementId, "");
+  // The text export ends with the item's voided winners.
+  const std::string out = m_root.path("export/all.txt");
+  ASSERT_TRUE(ExportWinnersText(e.Session().Items, e.Session().Task, -1, out, error)) << error;
+  const std::string tail = "\r\n\r\n" + G("二等奖作废名单") + "\r\n" + G("号码 姓名") + "\r\n" +
+                           voided.CandidateLine + " " + G("作废:不符合资格") +
+                           " 2026-12-10 20:15:00 " + G("名额空缺") + "\r\n";
+  const std::string all = ReadAll(out);
+  ASSERT_GE(all.size(), tail.size());
+  EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
 }
 
 TEST_F(PlanChange, AVoidWithRedrawTakesThePlaceAndTheVoidedNeverWinsAgain) {
