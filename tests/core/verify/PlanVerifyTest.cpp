@@ -17,6 +17,7 @@
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawRules.h"
 #include "core/draw/PlanRecords.h"
+#include "core/records/ClaimFile.h"
 #include "core/records/Loaders.h"
 #include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
@@ -209,6 +210,15 @@ TEST_F(PlanVerify, RecordsThatDoNotReplayAreRefused) {
                         ReadAll(winners) + m_lines[static_cast<size_t>(m_voidedEmpty)] + "\r\n");
              }),
         "中奖名单文件LUCK_FILE/1001_" + std::to_string(m_added) + ".txt与重放结果不符");
+  // A prize claimed by a voided winner is named as such.
+  const std::string key = claims::JournalDrawKey(paths::FinishedJournalPath(1001));
+  const std::filesystem::path claimFile = paths::NativePath(claims::ClaimFilePath(1001, key));
+  WriteAll(claimFile, "CLAIM\t1001\t" + key + "\r\n" + Id(m_voidedEmpty) + "\t" +
+                          std::to_string(m_added) + "\t2026-12-10 22:00:00\t1\r\n");
+  const TVerifyResult claimed = VerifyDrawFolder(Root(), 1001);
+  std::filesystem::remove(claimFile);
+  fails(claimed, "领奖记录中" + text::GbkToUtf8(Id(m_voidedEmpty)) + " (奖项" +
+                     std::to_string(m_added) + ", 2026-12-10 22:00:00 1) 已被作废,不能领奖");
   const std::filesystem::path voids = paths::NativePath(VoidFilePath(1001, m_added));
   fails(With(voids, [&] { std::filesystem::remove(voids); }),
         "找不到作废名单文件LUCK_FILE/VOID_1001_" + std::to_string(m_added) + ".txt");
