@@ -12,6 +12,8 @@
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
 #include "core/draw/PlanRecords.h"
+#include "core/export/ExcelExport.h"
+#include "core/import/Zip.h"
 #include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
@@ -339,6 +341,20 @@ TEST_F(PlanChange, AVoidWithoutRedrawLeavesThePlaceEmptyAndTheFilesTellIt) {
   const std::string all = ReadAll(out);
   ASSERT_GE(all.size(), tail.size());
   EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
+  // The workbook has a sheet 作废名单 after the items' sheets.
+  const std::string xlsx = m_root.path("export/all.xlsx");
+  ASSERT_TRUE(ExportWinnersExcel(e.Session().Items, e.Session().Task, -1, xlsx, error)) << error;
+  sheet::ZipArchive zip;
+  ASSERT_TRUE(zip.OpenFile(xlsx, error)) << error;
+  std::string workbook, sheet3;
+  ASSERT_TRUE(zip.ReadPart("xl/workbook.xml", workbook, error));
+  EXPECT_NE(workbook.find("name=\"作废名单\""), std::string::npos) << workbook;
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet3.xml", sheet3, error));
+  const std::string id = std::string(text::FirstField(voided.CandidateLine));
+  for (const std::string c : {"二等奖", "号码", "作废原因", "作废时间", "重抽", "不符合资格",
+                              "2026-12-10 20:15:00", "名额空缺"})
+    EXPECT_NE(sheet3.find(">" + c + "<"), std::string::npos) << c;
+  EXPECT_NE(sheet3.find(">" + id + "<"), std::string::npos);
 }
 
 TEST_F(PlanChange, AVoidWithRedrawTakesThePlaceAndTheVoidedNeverWinsAgain) {
