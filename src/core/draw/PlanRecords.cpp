@@ -242,6 +242,23 @@ bool JournalSteps(const TJournal& j, std::vector<TJournalStep>& steps,
   return true;
 }
 
+std::vector<TLuckItem> AddedItems(const TJournal& journal) {
+  std::vector<TLuckItem> items;
+  for (const TJournalOther& o : journal.Others) {
+    TPlanRecord r;
+    if (ParsePlanRecord(o.Line, r) != PlanParse::Ok || r.Kind != TPlanKind::Add) continue;
+    TLuckItem it;
+    it.ItemId = r.ItemId;
+    it.ItemName = r.Name;
+    it.TaskId = journal.Head.TaskId;
+    it.LuckCount = r.LuckCount;
+    it.ListCount = r.ListCount;
+    it.AwardName = r.Gift;
+    items.push_back(std::move(it));
+  }
+  return items;
+}
+
 namespace plantext {
 
 std::string Band(const TPlanRecord& r, std::string_view itemName, std::string_view voidedId) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/draw/DrawJournal.h"
+#include "core/records/Records.h"
 
 enum class TPlanKind { Add, Count, Next, Void, Named };
 
@@ -73,6 +74,10 @@ bool ValidPlanTime(std::string_view time);
 
 // The reasons offered for a void (GBK): 误抽, 不符合资格, 本人放弃.
 const std::vector<std::string>& VoidReasons();
+
+// The prize items the journal's ADD records added during the draw, in their order, as the
+// results and exports list them beside the task's own items (the database holds only those).
+std::vector<TLuckItem> AddedItems(const TJournal& journal);
 
 // What the stage's band, the results and the report say of a change (GBK).
 namespace plantext {

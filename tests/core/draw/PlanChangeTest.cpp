@@ -180,6 +180,18 @@ TEST_F(PlanChange, AnAddedItemIsWrittenFirstAndDrawnNext) {
   std::string file = G("号码 姓名") + "\r\n";
   for (size_t i = 1; i <= 3; ++i) file += w[i].CandidateLine + "\r\n";
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, added))), file);
+  // The results find the added item in the finished journal.
+  TJournal done;
+  std::string error;
+  ASSERT_EQ(ReadJournal(paths::FinishedJournalPath(1001), done, error), JournalRead::Ok) << error;
+  const std::vector<TLuckItem> extra = AddedItems(done);
+  ASSERT_EQ(extra.size(), 1u);
+  EXPECT_EQ(extra[0].ItemId, added);
+  EXPECT_EQ(extra[0].ItemName, G("特别奖"));
+  EXPECT_EQ(extra[0].AwardName, G("手机"));
+  EXPECT_EQ(extra[0].TaskId, 1001);
+  EXPECT_EQ(extra[0].LuckCount, 3);
+  EXPECT_EQ(extra[0].ListCount, 3);
 }
 
 TEST_F(PlanChange, WhatCannotHoldIsRefusedAndChangesNothing) {
