@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "DrawSetUp.h"
@@ -631,4 +632,30 @@ TEST_F(PlanChange, ANamedAwardFirstIsResumedAfterAKill) {
   ASSERT_EQ(run->e.Session().Winners.size(), 2u);
   EXPECT_EQ(run->e.Session().Winners[0].CandidateIndex, 4);
   EXPECT_EQ(CurrentName(run->e), G("一等奖"));
+}
+
+// Killed after a void on the finished screen reached the journal, before the files: the next
+// set-up writes them as the journal says.
+TEST_F(PlanChange, AVoidInTheJournalButNotTheFilesIsCaughtUp) {
+  Build();
+  TArrLuckId winners;
+  std::string winnerFile;
+  {
+    auto run = StartDraw(5u);
+    for (int i = 0; i < 4; ++i) Batch(run->e);
+    ASSERT_EQ(run->e.state(), TDataDraw::State::Finished);
+    winners = run->e.Session().Winners;
+    winnerFile = ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0])));
+    TDataDraw::BatchEnd end;
+    std::string message;
+    ASSERT_TRUE(run->e.VoidWinner(0, G("误抽"), kTime, false, end, message)) << message;
+  }
+  const std::string after = ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0])));
+  ASSERT_NE(after, winnerFile);
+  // The files as they stood before the void.
+  WriteAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0])), winnerFile);
+  std::filesystem::remove(paths::NativePath(VoidFilePath(1001, m_ids[0])));
+  auto run = StartDraw(6u);
+  EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0]))), after);
+  EXPECT_TRUE(paths::FileExists(VoidFilePath(1001, m_ids[0])));
 }
