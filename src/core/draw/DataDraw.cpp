@@ -237,38 +237,36 @@ void TDataDraw::CatchUpFinishedFiles() {
   if (ReadJournal(paths::FinishedJournalPath(Task().TaskId), done, ignored) != JournalRead::Ok ||
       !done.Head.SameDraw(m_draw.head))
     return;
-  // Only a replacement or a void made once the draw had finished can be missing from the
-  // files: the journal's last record, after its last batch.
+  // Only replacements and voids made once the draw had finished can be missing from the
+  // files: the journal's last records, after its last batch. One append may hold several
+  // (a batch voided at once), so the files may stand before any number of them.
   std::vector<TJournalStep> steps;
   std::vector<TPlanRecord> plan;
-  if (!JournalSteps(done, steps, plan, ignored) || steps.empty()) return;
+  if (!JournalSteps(done, steps, plan, ignored)) return;
   TJournal before = done;
-  const TJournalStep last = steps.back();
-  if (last.kind == TJournalStep::Kind::Absence) {
-    if (done.Absences.back().AfterBatches < done.Batches.size()) return;
-    before.Absences.pop_back();
-  } else if (last.kind == TJournalStep::Kind::Plan && plan.back().Kind == TPlanKind::Void) {
-    // The plan record is the last of the other records that reads as one.
-    for (size_t i = before.Others.size(); i-- > 0;) {
-      TPlanRecord r;
-      if (ParsePlanRecord(before.Others[i].Line, r) != PlanParse::Ok) continue;
-      before.Others.erase(before.Others.begin() + static_cast<std::ptrdiff_t>(i));
-      break;
+  for (size_t i = steps.size(); i-- > 0;) {
+    const TJournalStep& last = steps[i];
+    if (last.kind == TJournalStep::Kind::Absence) {
+      before.Absences.pop_back();
+    } else if (last.kind == TJournalStep::Kind::Plan && plan[last.index].Kind == TPlanKind::Void) {
+      before.Others.erase(before.Others.begin() + static_cast<std::ptrdiff_t>(last.other));
+    } else {
+      return;
     }
-  } else {
-    return;
+    BatchEnd end;
+    const bool replaysBefore = Replay(before, end) && m_run.state == State::Finished;
+    const TArrLuckId winnersBefore = m_s.Winners;
+    const TArrAbsentId absencesBefore = m_s.Absences;
+    ResetDraw();
+    const bool behind = replaysBefore && Replay(done, end) && m_run.state == State::Finished &&
+                        DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore,
+                                        absencesBefore, m_draw.titleLine);
+    if (behind)
+      SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine, false,
+                    ignored);
+    ResetDraw();
+    if (behind) return;
   }
-  BatchEnd end;
-  const bool replaysBefore = Replay(before, end) && m_run.state == State::Finished;
-  const TArrLuckId winnersBefore = m_s.Winners;
-  const TArrAbsentId absencesBefore = m_s.Absences;
-  ResetDraw();
-  if (replaysBefore && Replay(done, end) && m_run.state == State::Finished &&
-      DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
-                      m_draw.titleLine))
-    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine, false,
-                  ignored);
-  ResetDraw();
 }
 
 bool TDataDraw::MakeSecret(std::string& error) {

@@ -226,7 +226,7 @@ bool JournalSteps(const TJournal& j, std::vector<TJournalStep>& steps,
         case PlanParse::Ok:
           break;
       }
-      steps.push_back({TJournalStep::Kind::Plan, plan.size()});
+      steps.push_back({TJournalStep::Kind::Plan, plan.size(), other});
       plan.push_back(std::move(r));
     }
     return true;

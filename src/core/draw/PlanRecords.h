@@ -54,6 +54,7 @@ PlanParse ParsePlanRecord(std::string_view line, TPlanRecord& record);
 struct TJournalStep {
   enum class Kind { Batch, Absence, Plan } kind = Kind::Batch;
   size_t index = 0;  // into Batches, Absences, or the plan records
+  size_t other = 0;  // a plan record's place among the journal's other records
 };
 // The journal's batches, absences and plan records in the order written, and its plan
 // records. False with the GBK text naming the first plan record that does not read.

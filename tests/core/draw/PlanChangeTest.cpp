@@ -659,3 +659,31 @@ TEST_F(PlanChange, AVoidInTheJournalButNotTheFilesIsCaughtUp) {
   EXPECT_EQ(ReadAll(paths::NativePath(paths::WinnerFilePath(1001, m_ids[0]))), after);
   EXPECT_TRUE(paths::FileExists(VoidFilePath(1001, m_ids[0])));
 }
+
+// The same after the whole last batch was voided in one append: the files may stand before
+// all of its records.
+TEST_F(PlanChange, ABatchVoidInTheJournalButNotTheFilesIsCaughtUp) {
+  Build();
+  const std::string path = paths::WinnerFilePath(1001, m_ids[1]);
+  std::string winnerFile, after;
+  {
+    auto run = StartDraw(5u);
+    for (int i = 0; i < 4; ++i) Batch(run->e);
+    ASSERT_EQ(run->e.state(), TDataDraw::State::Finished);
+    winnerFile = ReadAll(paths::NativePath(path));
+    TDataDraw::BatchEnd end;
+    std::string message;
+    ASSERT_TRUE(run->e.VoidLastBatch(G("误抽"), kTime, false, end, message)) << message;
+    ASSERT_EQ(run->e.Voids().size(), 3u);
+    after = ReadAll(paths::NativePath(path));
+  }
+  EXPECT_EQ(after, G("号码 姓名") + "\r\n");
+  WriteAll(paths::NativePath(path), winnerFile);
+  std::filesystem::remove(paths::NativePath(VoidFilePath(1001, m_ids[1])));
+  auto run = StartDraw(6u);
+  EXPECT_EQ(ReadAll(paths::NativePath(path)), after);
+  TVoidFile voids;
+  std::string error;
+  ASSERT_TRUE(LoadVoidFile(VoidFilePath(1001, m_ids[1]), voids, error)) << error;
+  EXPECT_EQ(voids.rows.size(), 3u);
+}
