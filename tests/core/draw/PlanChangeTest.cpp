@@ -687,3 +687,49 @@ TEST_F(PlanChange, ABatchVoidInTheJournalButNotTheFilesIsCaughtUp) {
   ASSERT_TRUE(LoadVoidFile(VoidFilePath(1001, m_ids[1]), voids, error)) << error;
   EXPECT_EQ(voids.rows.size(), 3u);
 }
+
+TEST_F(PlanChange, TheNextItemMustHaveSomeoneLeftToDraw) {
+  Build(4, {{G("一等奖"), 2, 2, ""}, {G("二等奖"), 1, 1, ""}, {G("三等奖"), 1, 1, ""}});
+  auto run = StartDraw(2u);
+  TDataDraw& e = run->e;
+  Batch(e);
+  TDataDraw::BatchEnd end;
+  std::string message;
+  // Both winners voided and redrawn: the four people are spent.
+  ASSERT_TRUE(e.VoidLastBatch(G("误抽"), kTime, true, end, message)) << message;
+  Redraw(e);
+  const int64_t bytes = JournalBytes();
+  EXPECT_FALSE(e.ChooseNext(m_ids[2], "", end, message));
+  EXPECT_EQ(message, G("[三等奖]已没有可抽取的候选人"));
+  EXPECT_EQ(JournalBytes(), bytes);
+  EXPECT_EQ(CurrentName(e), G("二等奖"));
+}
+
+// The chairman's extra prize after the last batch: the finished draw is taken up again under
+// its open name, drawn to its end, and finished once more.
+TEST_F(PlanChange, AnItemAddedAfterTheLastBatchReopensTheDraw) {
+  Build();
+  auto run = StartDraw(5u);
+  TDataDraw& e = run->e;
+  for (int i = 0; i < 4; ++i) Batch(e);
+  ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  ASSERT_TRUE(paths::FileExists(paths::FinishedJournalPath(1001)));
+  TDataDraw::BatchEnd end;
+  std::string message;
+  ASSERT_TRUE(e.AddItem({G("特别奖"), 2, 2, ""}, true, "9", end, message)) << message;
+  EXPECT_EQ(e.state(), TDataDraw::State::BetweenBatches);
+  EXPECT_EQ(CurrentName(e), G("特别奖"));
+  EXPECT_TRUE(end.prizeChanged);
+  EXPECT_TRUE(paths::FileExists(paths::JournalPath(1001)));
+  EXPECT_FALSE(paths::FileExists(paths::FinishedJournalPath(1001)));
+  // A kill now resumes with the item to draw.
+  run.reset();
+  run = StartDraw(6u);
+  ASSERT_EQ(run->e.Pending().kind, TPendingKind::Resumable);
+  ASSERT_TRUE(run->e.Resume(end, message)) << message;
+  EXPECT_EQ(CurrentName(run->e), G("特别奖"));
+  Batch(run->e);
+  ASSERT_EQ(run->e.state(), TDataDraw::State::Finished);
+  EXPECT_TRUE(paths::FileExists(paths::FinishedJournalPath(1001)));
+  EXPECT_EQ(run->e.Session().Winners.size(), 8u);
+}

@@ -263,3 +263,23 @@ TEST_F(PlanVerify, VoidsAndChangesUnderRulesReplayToo) {
     EXPECT_TRUE(Has(r, G("共作废3名中奖者(重抽2名, 名额空缺1名)"))) << VerifyText(r);
   }
 }
+
+// An item added after the last batch takes the finished draw up again; the check replays the
+// whole night from the journal, finished once more.
+TEST_F(PlanVerify, AnItemAddedAfterTheLastBatchIsReplayed) {
+  TLuckTask task;
+  std::string err;
+  ASSERT_TRUE(LoadLuckTask(1001, task, err)) << err;
+  auto run = StartDraw(77u);
+  TDataDraw& e = run->e;
+  ASSERT_TRUE(e.OpenFinished(err)) << err;
+  TDataDraw::BatchEnd end;
+  std::string message;
+  ASSERT_TRUE(e.AddItem({G("压轴奖"), 1, 1, ""}, false, "2026", end, message)) << message;
+  Batch(e, 7);
+  ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  const TVerifyResult r = VerifyDrawFolder(Root(), 1001);
+  EXPECT_TRUE(r.Passed) << VerifyText(r);
+  EXPECT_TRUE(Has(r, G("第8项改动 临时加奖 奖项"))) << VerifyText(r);
+  EXPECT_TRUE(Has(r, G("第6批 奖项"))) << VerifyText(r);
+}
