@@ -757,11 +757,19 @@ int32_t TCandidatePool::PickReplacement(int32_t absent, int32_t itemId, TRandom&
 
 void TCandidatePool::MarkDrawn(int32_t k, int32_t itemId) {
   if (!InRange(k)) return;
-  if (!m_luckAgain) {
+  // A reserved winner is out of the random draw already.
+  if (!m_luckAgain && !m_drawn[static_cast<size_t>(k)]) {
     m_drawn[static_cast<size_t>(k)] = 1;
     if (!m_isPreset[static_cast<size_t>(k)]) --m_randomCount;
   }
   if (m_rules) Count(k, itemId, +1);
+}
+
+void TCandidatePool::Reserve(int32_t k) {
+  if (!InRange(k) || m_luckAgain || m_drawn[static_cast<size_t>(k)]) return;
+  m_drawn[static_cast<size_t>(k)] = 1;
+  if (!m_isPreset[static_cast<size_t>(k)]) --m_randomCount;
+  if (m_rules) RefreshCandidate(k);
 }
 
 void TCandidatePool::MarkAbsent(int32_t absent, int32_t replacement, int32_t itemId) {
@@ -779,6 +787,12 @@ void TCandidatePool::MarkAbsent(int32_t absent, int32_t replacement, int32_t ite
     Count(absent, itemId, -1);
     Count(replacement, itemId, +1);
   }
+}
+
+void TCandidatePool::MarkVoided(int32_t voided, int32_t replacement, int32_t itemId) {
+  if (!InRange(voided)) return;
+  if (m_rules) Count(voided, itemId, -1);
+  if (InRange(replacement)) MarkDrawn(replacement, itemId);
 }
 
 int32_t TCandidatePool::PresetsUsed(int32_t itemId) const {

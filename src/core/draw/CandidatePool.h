@@ -107,6 +107,13 @@ class TCandidatePool {
   // `absent` never wins again in this draw; `replacement` took its place at item `itemId`
   // (the quotas count the replacement instead of the absent winner).
   void MarkAbsent(int32_t absent, int32_t replacement, int32_t itemId = 0);
+  // The winner `voided` of item `itemId` no longer holds its place: the quotas stop counting
+  // it, and `replacement` (-1: none) takes the place as a winner. Unlike an absent winner,
+  // a voided one is not shut out: with repeated winning on it may win again.
+  void MarkVoided(int32_t voided, int32_t replacement, int32_t itemId);
+  // `k` is named for an award (指定颁奖): without repeated winning it leaves the random
+  // draw now, before its award; MarkDrawn counts it when the award is made.
+  void Reserve(int32_t k);
 
   // With rules: one roll tick's id for item `itemId`, one number drawn whatever the pool
   // holds: uniform among those who may still win the item at random; -1 when nobody is

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
 #include "core/records/CheckinFile.h"
@@ -57,6 +56,7 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
     }
   }
   m_s.Winners.clear();
+  m_draw.plannedItems = m_s.Items;
   std::string error;
   m_draw.dataPath = DrawDataFileOf(m_s.Task);
   if (!m_s.LoadCandidates(m_draw.dataPath, m_draw.titleLine, error)) {
@@ -95,6 +95,7 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
   head.LuckAgain = m_s.Task.LuckAgain;
   for (const TLuckItem& it : m_s.Items)
     head.Items.push_back({it.ItemId, it.LuckCount, it.ListCount});
+  if (!SetUpNamed(failure)) return false;
   KeepJournalExclusion();
   if (!MakeSecret(error)) {
     failure = {MessageKind::Error, error};
@@ -234,22 +235,38 @@ void TDataDraw::CatchUpFinishedFiles() {
   TJournal done;
   std::string ignored;
   if (ReadJournal(paths::FinishedJournalPath(Task().TaskId), done, ignored) != JournalRead::Ok ||
-      done.Absences.empty() || !done.Head.SameDraw(m_draw.head))
+      !done.Head.SameDraw(m_draw.head))
     return;
-  // Only a replacement made once the draw had finished can be missing from the files.
-  if (done.Absences.back().AfterBatches < done.Batches.size()) return;
-  BatchEnd end;
+  // Only replacements and voids made once the draw had finished can be missing from the
+  // files: the journal's last records, after its last batch. One append may hold several
+  // (a batch voided at once), so the files may stand before any number of them.
+  std::vector<TJournalStep> steps;
+  std::vector<TPlanRecord> plan;
+  if (!JournalSteps(done, steps, plan, ignored)) return;
   TJournal before = done;
-  before.Absences.pop_back();
-  const bool replaysBefore = Replay(before, end) && state() == State::Finished;
-  const TArrLuckId winnersBefore = m_s.Winners;
-  const TArrAbsentId absencesBefore = m_s.Absences;
-  ResetDraw();
-  if (replaysBefore && Replay(done, end) && state() == State::Finished &&
-      DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore, absencesBefore,
-                      m_draw.titleLine))
-    SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, ignored);
-  ResetDraw();
+  for (size_t i = steps.size(); i-- > 0;) {
+    const TJournalStep& last = steps[i];
+    if (last.kind == TJournalStep::Kind::Absence) {
+      before.Absences.pop_back();
+    } else if (last.kind == TJournalStep::Kind::Plan && plan[last.index].Kind == TPlanKind::Void) {
+      before.Others.erase(before.Others.begin() + static_cast<std::ptrdiff_t>(last.other));
+    } else {
+      return;
+    }
+    BatchEnd end;
+    const bool replaysBefore = Replay(before, end) && state() == State::Finished;
+    const TArrLuckId winnersBefore = m_s.Winners;
+    const TArrAbsentId absencesBefore = m_s.Absences;
+    ResetDraw();
+    const bool behind = replaysBefore && Replay(done, end) && state() == State::Finished &&
+                        DrawFilesBehind(m_s.Items, m_s.Winners, m_s.Absences, winnersBefore,
+                                        absencesBefore, m_draw.titleLine);
+    if (behind)
+      SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine, false,
+                    ignored);
+    ResetDraw();
+    if (behind) return;
+  }
 }
 
 bool TDataDraw::MakeSecret(std::string& error) {
@@ -268,8 +285,6 @@ bool TDataDraw::StartJournal(std::string& error) {
   TJournalWriter& journal = m_draw.journal;
   if (!m_draw.setUp || journal.Started() || m_draw.started) return journal.Started();
   const int32_t taskId = Task().TaskId;
-  // The opening is counted before its head is on disk; a retry keeps the number it got.
-  if (m_draw.head.Opening == 0 && !CountOpening(m_draw.head, error)) return false;
   return journal.Start(taskId, paths::JournalPath(taskId), FormatJournalHead(m_draw.head), error);
 }
 
@@ -284,6 +299,8 @@ bool TDataDraw::SetAudienceNumber(std::string_view digits) {
 }
 
 void TDataDraw::ResetDraw() {
+  // The plan as set up: a replay applies its changes again.
+  if (!m_draw.plannedItems.empty()) m_s.Items = m_draw.plannedItems;
   m_s.Winners.clear();
   m_s.Absences.clear();
   for (TLuckItem& it : m_s.Items) it.DrawnCount = 0;
@@ -291,6 +308,9 @@ void TDataDraw::ResetDraw() {
   m_run.pool = TCandidatePool(m_s.CandidateLines, m_s.Presets, m_s.Task.LuckAgain == 1);
   m_run.pool.UseRules(m_draw.rulesIndex);
   m_run.closed.assign(m_s.Items.size(), 0);
+  // Named winners are out of the random draw from the start, unless winners may win again.
+  for (const auto& [itemId, named] : m_draw.named)
+    for (int32_t k : named) m_run.pool.Reserve(k);
 }
 
 std::string TDataDraw::TakeJournalError() { return m_draw.journal.TakeError(); }
@@ -304,15 +324,19 @@ bool TDataDraw::SetAsidePending(std::string& error) {
 }
 
 bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
-  const int32_t count = static_cast<int32_t>(Items().size());
   const int32_t candidates = static_cast<int32_t>(m_s.CandidateLines.size());
-  size_t nextAbsence = 0;
-  // The absences written after `batches` batches, in their order.
-  const auto absencesAfter = [&](size_t batches) {
-    for (; nextAbsence < journal.Absences.size() &&
-           journal.Absences[nextAbsence].AfterBatches == batches;
-         ++nextAbsence) {
-      const TJournalAbsence& a = journal.Absences[nextAbsence];
+  std::vector<TJournalStep> steps;
+  std::vector<TPlanRecord> plan;
+  std::string ignored;
+  if (!JournalSteps(journal, steps, plan, ignored)) return false;
+  m_run.lastRng = journal.DrawSeed();
+  for (const TJournalStep& step : steps) {
+    if (step.kind == TJournalStep::Kind::Plan) {
+      if (!ReplayPlan(plan[step.index], end)) return false;
+      continue;
+    }
+    if (step.kind == TJournalStep::Kind::Absence) {
+      const TJournalAbsence& a = journal.Absences[step.index];
       if (a.Place < 0 || static_cast<size_t>(a.Place) >= m_s.Winners.size()) return false;
       const TLuckId& w = m_s.Winners[static_cast<size_t>(a.Place)];
       if (w.ItemId != a.ItemId || w.CandidateIndex != a.Absent) return false;
@@ -320,15 +344,15 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
       if (!m_run.pool.MayReplace(a.Replacement, a.Absent, a.ItemId)) return false;
       MarkAbsent(static_cast<size_t>(a.Place), a.Replacement);
       m_run.lastReplaced = static_cast<size_t>(a.Place);
+      m_run.lastRng = a.Rng;
+      continue;
     }
-    return true;
-  };
-  if (!absencesAfter(0)) return false;
-  size_t done = 0;
-  for (const TJournalBatch& b : journal.Batches) {
-    if (m_run.curItem >= count) return false;
+    const TJournalBatch& b = journal.Batches[step.index];
+    if (state() == State::Finished || m_run.curItem >= static_cast<int32_t>(Items().size()))
+      return false;
     TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
-    if (item.ItemId != b.ItemId || !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
+    if (item.ItemId != b.ItemId || NamedOf(item.ItemId) ||
+        !m_run.pool.UsePresetsTo(item.ItemId, b.PresetsUsed))
       return false;
     m_run.lastBatch = Batch();
     if (static_cast<int64_t>(b.Winners.size()) > BatchSize()) return false;
@@ -341,9 +365,9 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
     if (b.Closed) m_run.closed[static_cast<size_t>(m_run.curItem)] = 1;
     m_run.lastReplaced.reset();
     end = Advance();
-    if (!absencesAfter(++done)) return false;
+    m_run.lastRng = b.Rng;
   }
-  return !journal.Batches.empty() && nextAbsence == journal.Absences.size();
+  return !journal.Batches.empty() || !m_run.changes.empty();
 }
 
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
@@ -359,14 +383,12 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     error = drawtext::PendingMismatch();
     return false;
   }
-  m_rng.Randomize(pending.LastRng());
+  m_rng.Randomize(m_run.lastRng);
   // The draw goes on with the journal's secret, seed and audience's number.
   const TJournalHead& h = pending.Head;
   m_draw.head.Seed = h.Seed;
   m_draw.head.Commit = h.Commit;
   m_draw.head.Secret = h.Secret;
-  m_draw.head.Opening = h.Opening;
-  m_draw.head.PrevHead = h.PrevHead;
   if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
   m_draw.start = pending.Start;
   m_draw.started = true;
@@ -388,7 +410,8 @@ TDataDraw::State TDataDraw::state() const {
   if (m_run.under == Under::Selecting) return State::Selecting;
   const int32_t count = static_cast<int32_t>(Items().size());
   if (count > 0 && m_run.curItem >= count) return State::Finished;
-  if (m_run.curItem == 0 && m_s.Winners.empty()) return State::Ready;
+  // A first batch voided whole with its places left empty was still drawn.
+  if (m_run.curItem == 0 && m_s.Winners.empty() && m_run.voids.empty()) return State::Ready;
   return State::BetweenBatches;
 }
 
@@ -404,6 +427,8 @@ int TDataDraw::BatchSize() const {
     return 0;
   const TLuckItem& it = Items()[static_cast<size_t>(cur)];
   if (it.DrawnCount >= it.LuckCount || m_run.closed[static_cast<size_t>(cur)]) return 0;
+  // A named award is handed out whole.
+  if (NamedOf(it.ItemId)) return it.LuckCount - it.DrawnCount;
   return std::min(it.LuckCount - it.DrawnCount, it.ListCount);
 }
 
@@ -444,12 +469,23 @@ TDataDraw::Batch TDataDraw::SelectBatchWinners() {
     m_draw.start.Seed =
         DeriveSeed(h.Secret, m_draw.start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
                    h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
-                   h.CheckinOnly ? h.PresentHash : std::string());
+                   h.CheckinOnly ? h.PresentHash : std::string(), h.NamedHash);
     m_rng.Randomize(m_draw.start.Seed);
     m_draw.started = true;
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
   batch.picks.reserve(static_cast<size_t>(batch.wanted));
+  if (const std::vector<int32_t>* named = NamedOf(item.ItemId)) {
+    // Handed out by name: no number is drawn, nothing rolls.
+    for (size_t i = static_cast<size_t>(item.DrawnCount); i < named->size(); ++i) {
+      Accept((*named)[i], item);
+      batch.picks.push_back((*named)[i]);
+    }
+    m_run.lastBatch = batch;
+    m_run.namedBatch = true;
+    m_run.under = Under::Rolling;
+    return batch;
+  }
   const int32_t skippedBefore = m_run.pool.PresetsSkipped(item.ItemId);
   while (static_cast<int>(batch.picks.size()) < batch.wanted) {
     const int32_t k = m_run.pool.Pick(item.ItemId, m_rng);
@@ -481,10 +517,12 @@ std::vector<std::string> TDataDraw::RollStep() {
   if (lines.empty()) return RollTexts({});
   // Only a batch's roll before its reveal draws numbers, which the journal counts; at any
   // other moment the first candidate stands still.
-  if (state() != State::Rolling || m_run.revealed) {
+  if (state() != State::Rolling || m_run.revealed || m_run.namedBatch) {
     // Under rules the first line may be one who can win nothing: stand on a winner instead.
     const std::vector<int32_t>& last = m_run.lastBatch.picks;
-    const size_t k = m_run.pool.HasRules() && !last.empty() ? static_cast<size_t>(last.front()) : 0;
+    const size_t k = (m_run.pool.HasRules() || m_run.namedBatch) && !last.empty()
+                         ? static_cast<size_t>(last.front())
+                         : 0;
     return RollTexts(CandidateId(lines[k]));
   }
   ++m_run.rolls;
@@ -515,6 +553,11 @@ std::vector<std::string> TDataDraw::IdsOf(const std::vector<int32_t>& picks) con
 
 std::vector<std::string> TDataDraw::BatchIds() const {
   if (state() != State::Rolling || m_run.revealed) return {};
+  if (m_run.replace.active && !m_run.replace.voids.empty()) {
+    std::vector<int32_t> picks;
+    for (const TPlanRecord& v : m_run.replace.voids) picks.push_back(v.Replacement);
+    return IdsOf(picks);
+  }
   if (m_run.replace.active) return IdsOf({m_run.replace.pick});
   return IdsOf(m_run.lastBatch.picks);
 }
@@ -522,6 +565,11 @@ std::vector<std::string> TDataDraw::BatchIds() const {
 std::vector<std::string> TDataDraw::RevealBatch() {
   if (state() != State::Rolling || m_run.revealed) return {};
   const Replace& replace = m_run.replace;
+  if (replace.active && !replace.voids.empty()) {
+    const std::vector<std::string> ids = BatchIds();
+    RevealVoids();
+    return ids;
+  }
   if (replace.active) {
     const TLuckId& w = m_s.Winners[replace.place];
     TJournalAbsence record;
@@ -538,6 +586,17 @@ std::vector<std::string> TDataDraw::RevealBatch() {
     return IdsOf({replace.pick});
   }
   const TLuckItem& item = Items()[static_cast<size_t>(m_run.curItem)];
+  if (m_run.namedBatch) {
+    TPlanRecord named;
+    named.Kind = TPlanKind::Named;
+    named.ItemId = item.ItemId;
+    named.Winners = m_run.lastBatch.picks;
+    Journal(FormatPlanRecord(named));
+    m_run.changes.push_back(named);
+    m_run.revealed = true;
+    m_run.lastReplaced.reset();
+    return IdsOf(m_run.lastBatch.picks);
+  }
   TJournalBatch record;
   record.ItemId = item.ItemId;
   record.Drawn = item.DrawnCount + static_cast<int32_t>(m_run.lastBatch.picks.size());
@@ -568,12 +627,6 @@ void TDataDraw::Journal(const std::string& record) {
     m_draw.startQueued = true;  // from now on it travels with the writer until written
   }
   records += record;
-  // A head that could not be counted at the opening gets its number now if it can; the
-  // batch is written either way.
-  if (!m_draw.journal.Started() && m_draw.head.Opening == 0 && !m_draw.head.Commit.empty()) {
-    std::string ignored;
-    CountOpening(m_draw.head, ignored);
-  }
   m_draw.journal.Append(Task().TaskId, JournalFile(), FormatJournalHead(m_draw.head), records);
 }
 
@@ -591,6 +644,7 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
   TLuckItem& item = m_s.Items[static_cast<size_t>(m_run.curItem)];
   item.DrawnCount += static_cast<int32_t>(m_run.lastBatch.picks.size());
   m_run.revealed = false;
+  m_run.namedBatch = false;
   m_run.under = Under::None;
   const bool closed = m_run.closed[static_cast<size_t>(m_run.curItem)] != 0;
   if (item.DrawnCount < item.LuckCount && !closed) {
@@ -616,8 +670,9 @@ TDataDraw::BatchEnd TDataDraw::Advance() {
 void TDataDraw::Save(BatchEnd& end) {
   const std::string& title = m_draw.titleLine;
   // Killed after the winner files, before the journal's rename: they stay as they are.
-  end.saved = DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, title) ||
-              SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, title, true, end.saveError);
+  end.saved =
+      DrawFilesInPlace(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, title) ||
+      SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, title, true, end.saveError);
   if (!end.saved) return;  // the journal keeps the draw: opening it again saves it
   const int32_t taskId = Task().TaskId;
   std::string ignored;
@@ -636,7 +691,7 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
     message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
     return false;
   }
-  m_run.replace = {true, place, k, {}};
+  m_run.replace = {true, place, k, {}, {}};
   if (m_run.pool.HasRules()) {
     m_run.replace.shown = m_run.pool.ReplacementChoices(w.CandidateIndex, w.ItemId);
     std::erase(m_run.replace.shown, k);
@@ -662,15 +717,27 @@ void TDataDraw::RebuildList() {
   for (const TAbsentId& a : m_s.Absences)
     if (a.Place >= 0 && static_cast<size_t>(a.Place) < before.size())
       before[static_cast<size_t>(a.Place)].push_back(&a);
+  // A voided winner stays too, marked, where its place was.
+  std::vector<std::vector<const TVoidId*>> voided(m_s.Winners.size() + 1);
+  for (const TVoidId& v : m_run.voids)
+    if (v.Place >= 0 && static_cast<size_t>(v.Place) < voided.size())
+      voided[static_cast<size_t>(v.Place)].push_back(&v);
   // An absent winner stays in the list, marked, just above whoever took the place.
   TWinnerList list;
+  const auto addVoided = [&](size_t i) {
+    for (const TVoidId* v : voided[i])
+      list.Add(m_draw.columns.ListLine(v->CandidateLine) + " " + plantext::VoidMark(v->Reason),
+               ItemNameOf(Items(), v->ItemId));
+  };
   for (size_t i = 0; i < m_s.Winners.size(); ++i) {
     const TLuckId& w = m_s.Winners[i];
     const std::string name = ItemNameOf(Items(), w.ItemId);
+    addVoided(i);
     for (const TAbsentId* a : before[i])
       list.Add(m_draw.columns.ListLine(a->CandidateLine) + " " + drawtext::AbsentMark(), name);
     list.Add(m_draw.columns.ListLine(w.CandidateLine), name, static_cast<int32_t>(i));
   }
+  addVoided(m_s.Winners.size());
   m_run.list = std::move(list);
 }
 
@@ -684,8 +751,8 @@ TDataDraw::BatchEnd TDataDraw::EndReplacement() {
   if (state() == State::Finished) {
     // The files of this draw are written again with the replacement in its place.
     end.finished = true;
-    end.saved =
-        SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_draw.titleLine, false, end.saveError);
+    end.saved = SaveDrawFiles(m_s.Items, m_s.Winners, m_s.Absences, m_run.voids, m_draw.titleLine,
+                              false, end.saveError);
   }
   return end;
 }

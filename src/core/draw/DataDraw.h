@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,9 +19,11 @@
 #include "core/draw/DrawResume.h"
 #include "core/draw/DrawSession.h"
 #include "core/draw/JournalWriter.h"
+#include "core/draw/PlanRecords.h"
 #include "core/draw/Random.h"
 #include "core/draw/StageColumns.h"
 #include "core/draw/StageKeys.h"
+#include "core/records/VoidFile.h"
 #include "core/text/Messages.h"
 
 // The candidate id of a candidate line: the text before its first blank.
@@ -134,6 +137,58 @@ class TDataDraw {
   // with `message` when nobody is left: nothing changes.
   bool BeginReplacement(size_t place, std::string& message);
 
+  // --- changes to the plan and voids (DataDrawPlan.cpp) ---
+  // A prize item added live: its name and gift (GBK), winners and winners per batch.
+  struct NewItem {
+    std::string Name;
+    int32_t LuckCount = 0;
+    int32_t ListCount = 0;
+    std::string Gift;
+  };
+  // The plan may change once the first batch is revealed, between batches and after the
+  // last one; never while a batch or a replacement is selected or rolled.
+  bool MayChangePlan() const;
+  // Each change is checked, its record goes into the journal, flushed, and then it applies;
+  // a change refused leaves `message` (GBK) and changes nothing. `audience` (empty, or the
+  // digits the hall called) is mixed into the generator from then on. `end` says where the
+  // draw stands afterwards: a count down to the winners drawn completes the item, and the
+  // last item's completion finishes the draw (its files written).
+  // AddItem puts the item last in the plan, or next with `drawNext`; after the last batch
+  // it takes the finished draw up again.
+  bool AddItem(const NewItem& item, bool drawNext, std::string_view audience, BatchEnd& end,
+               std::string& message);
+  // The item's winners from now on: at least one and never below those already drawn.
+  bool ChangeCount(int32_t itemId, int32_t count, std::string_view audience, BatchEnd& end,
+                   std::string& message);
+  // The unfinished item `itemId` is drawn next; the item it displaces comes after it.
+  bool ChooseNext(int32_t itemId, std::string_view audience, BatchEnd& end, std::string& message);
+  // The item is a named award (指定颁奖): its batch hands out the named winners at once,
+  // with no roll and no number drawn, and its record names them.
+  bool IsNamedItem(int32_t itemId) const { return NamedOf(itemId) != nullptr; }
+  // The changes made so far, in their order (replayed ones included).
+  const std::vector<TPlanRecord>& PlanChanges() const { return m_run.changes; }
+
+  // Voids the winner at `place` (作废/弃奖) for `reason` at `time` (YYYY-MM-DD HH:MM:SS),
+  // between batches or after the last one. Without `redraw` the place stays empty at once
+  // and the record is in the journal. With it one replacement is picked as for an absent
+  // winner and rolled (state Rolling) until RevealBatch, which writes the record, and
+  // EndBatch; nobody left to draw refuses the void. The voided winner stays in Voids() and
+  // is not drawn again unless winners may win again.
+  bool VoidWinner(size_t place, std::string_view reason, std::string_view time, bool redraw,
+                  BatchEnd& end, std::string& message);
+  // The same for every winner of the last batch still in place, with one roll for all the
+  // redraws.
+  bool VoidLastBatch(std::string_view reason, std::string_view time, bool redraw, BatchEnd& end,
+                     std::string& message);
+  // The voided winners in the order voided.
+  const TArrVoidId& Voids() const { return m_run.voids; }
+  // The place of the current winner `candidate` of item `itemId`; -1 with `message` when
+  // that person holds no place there (voided already, or never drawn for it).
+  int32_t PlaceOf(int32_t itemId, int32_t candidate, std::string& message) const;
+  // Takes the task's finished draw up again after SetUp (for a void from the results): its
+  // journal replayed, the draw standing finished. False with the GBK error.
+  bool OpenFinished(std::string& error);
+
   // --- the journal and the resume ---
   // The unfinished journal found by SetUp: its kind and the winners it holds.
   const TPendingDraw& Pending() const { return m_draw.pending; }
@@ -187,6 +242,9 @@ class TDataDraw {
     size_t place = 0;
     int32_t pick = -1;
     std::vector<int32_t> shown;
+    // A void's redraw: its records, one per place in order, replacements chosen; written
+    // at the reveal.
+    std::vector<TPlanRecord> voids;
   };
   // The batch under way: its winners being picked, or picked and rolling until it ends.
   enum class Under { None, Selecting, Rolling };
@@ -209,6 +267,9 @@ class TDataDraw {
     std::vector<std::string> notes;
     std::vector<std::string> excludedNames;  // the excluded tasks' names, in the rules' order
     bool hideExcludeCount = false;           // the rules line leaves out the lists' count
+    TArrLuckItem plannedItems;               // the items as set up, before any change
+    // Named awards: per item, the candidates handed the award by name, in their order.
+    std::map<int32_t, std::vector<int32_t>> named;
   };
   // The draw from its first batch on: built afresh at set-up and before each replay.
   struct Run {
@@ -222,7 +283,11 @@ class TDataDraw {
     int32_t rolls = 0;                   // roll ticks of the running batch
     std::string progress;                // the last progress text
     Replace replace;
-    std::vector<uint8_t> closed;  // per item: ran out of eligible candidates, counts complete
+    std::vector<uint8_t> closed;       // per item: ran out of eligible candidates, counts complete
+    std::vector<TPlanRecord> changes;  // the plan's changes and voids, in their order
+    TArrVoidId voids;
+    uint32_t lastRng = 0;     // the generator's state after the last record replayed
+    bool namedBatch = false;  // the running batch hands out a named award: nothing rolls
   };
 
   const TLuckTask& Task() const { return m_s.Task; }
@@ -251,6 +316,23 @@ class TDataDraw {
   // but not its files (killed in between). Anything else is left as it stands.
   void CatchUpFinishedFiles();
   std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
+  // The plan's records (DataDrawPlan.cpp): checks, applies, and replays them.
+  bool CheckChange(const TPlanRecord& r, std::string& message) const;
+  void ApplyChange(const TPlanRecord& r, BatchEnd& end);
+  bool ApplyVoid(const TPlanRecord& r);
+  bool ReplayPlan(const TPlanRecord& r, BatchEnd& end);
+  bool Change(TPlanRecord r, std::string_view audience, BatchEnd& end, std::string& message);
+  bool Void(std::vector<size_t> places, std::string_view reason, std::string_view time, bool redraw,
+            BatchEnd& end, std::string& message);
+  void RevealVoids();
+  // The current item is the first unfinished one; the draw is finished when none is left.
+  void SettlePlan(int32_t wasCurrent, BatchEnd& end);
+  bool ItemComplete(size_t index) const;
+  void SaveFinishedInPlace(BatchEnd& end);
+  // Reads the items' named awards, checks them against the list and puts them in the head.
+  bool SetUpNamed(TDrawFailure& failure);
+  // The item's named winners; null for an item that is drawn.
+  const std::vector<int32_t>* NamedOf(int32_t itemId) const;
 
   TDrawSession& m_s;
   TRandom& m_rng;

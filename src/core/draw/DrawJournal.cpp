@@ -193,6 +193,15 @@ bool ParseHead(const std::vector<std::string_view>& f, TJournalHead& h) {
       h.PrevHead = std::string(prev);
     }
   }
+  h.Named.clear();
+  h.NamedHash.clear();
+  if (std::string_view named; Field(f, "named", named)) {
+    std::string_view hash;
+    if (!Field(f, "namedhash", hash) || !IsHex64(hash) || !Unescaped(named, h.Named) ||
+        h.Named.empty())
+      return false;
+    h.NamedHash = std::string(hash);
+  }
   h.Items.clear();
   if (items.empty()) return true;
   for (std::string_view one : text::SplitAt(items, ',')) {
@@ -259,7 +268,8 @@ bool TJournalHead::SameDraw(const TJournalHead& o) const {
   return TaskId == o.TaskId && DataHash == o.DataHash && PresetHash == o.PresetHash &&
          LuckAgain == o.LuckAgain && Items == o.Items && Rules == o.Rules &&
          RulesHash == o.RulesHash && Excluded == o.Excluded && CheckinOnly == o.CheckinOnly &&
-         Present == o.Present && PresentHash == o.PresentHash;
+         Present == o.Present && PresentHash == o.PresentHash && Named == o.Named &&
+         NamedHash == o.NamedHash;
 }
 
 int32_t TJournal::WinnerCount() const {
@@ -307,6 +317,8 @@ std::string FormatJournalHead(const TJournalHead& h) {
     s += "\topening=" + std::to_string(h.Opening);
     if (!h.PrevHead.empty()) s += "\tprevhead=" + h.PrevHead;
   }
+  // Only a draw with named awards names them.
+  if (!h.Named.empty()) s += "\tnamed=" + Escaped(h.Named) + "\tnamedhash=" + h.NamedHash;
   return Sealed(std::move(s));
 }
 
@@ -401,7 +413,8 @@ JournalRead ParseJournal(std::string_view all, TJournal& journal, std::string_vi
     } else if (f[0] == "DRAW") {
       return damaged();
     } else {
-      journal.Others.push_back({journal.Batches.size(), std::string(lines[i].text)});
+      journal.Others.push_back(
+          {journal.Batches.size(), journal.Absences.size(), std::string(lines[i].text)});
     }
   }
   journal.WholeBytes = lines[lastWhole].end;

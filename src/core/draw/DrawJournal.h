@@ -47,9 +47,13 @@ struct TJournalHead {
   // Both absent (0, empty) in journals written before openings were counted.
   int32_t Opening = 0;
   std::string PrevHead;
+  // Named awards: per named winner "<ItemId> TAB <id> LF", items in draw order, and the
+  // SHA-256 of that text. Empty without named awards, and the head reads as before.
+  std::string Named;
+  std::string NamedHash;
 
-  // Same task, data, presets, repeat rule, prize items, rules and check-in list; the seed
-  // may differ.
+  // Same task, data, presets, repeat rule, prize items, rules, check-in list and named
+  // awards; the seed may differ.
   bool SameDraw(const TJournalHead& other) const;
 };
 
@@ -87,7 +91,8 @@ struct TJournalAbsence {
 // A whole record of a kind this reader does not know, after `AfterBatches` batches.
 struct TJournalOther {
   size_t AfterBatches = 0;
-  std::string Line;  // without its line end
+  size_t AfterAbsences = 0;  // the absences before it: with AfterBatches, its place
+  std::string Line;          // without its line end
 };
 
 struct TJournal {

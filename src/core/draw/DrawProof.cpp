@@ -97,7 +97,8 @@ std::string ItemsText(const std::vector<TProofItem>& items) {
 std::string SeedInput(std::string_view secretHex, std::string_view audience,
                       std::string_view dataHash, std::string_view presetHash,
                       std::string_view itemsText, std::string_view rulesHash,
-                      std::string_view excludedHash, std::string_view checkinHash) {
+                      std::string_view excludedHash, std::string_view checkinHash,
+                      std::string_view namedHash) {
   std::string s = "tombolix-seed-1\n";
   s.append("secret=").append(secretHex).append("\n");
   s.append("audience=").append(audience).append("\n");
@@ -109,15 +110,17 @@ std::string SeedInput(std::string_view secretHex, std::string_view audience,
     s.append("excluded=").append(excludedHash).append("\n");
   }
   if (!checkinHash.empty()) s.append("checkin=").append(checkinHash).append("\n");
+  if (!namedHash.empty()) s.append("named=").append(namedHash).append("\n");
   return s;
 }
 
 uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
                     std::string_view dataHash, std::string_view presetHash,
                     std::string_view itemsText, std::string_view rulesHash,
-                    std::string_view excludedHash, std::string_view checkinHash) {
+                    std::string_view excludedHash, std::string_view checkinHash,
+                    std::string_view namedHash) {
   const std::string input = SeedInput(secretHex, audience, dataHash, presetHash, itemsText,
-                                      rulesHash, excludedHash, checkinHash);
+                                      rulesHash, excludedHash, checkinHash, namedHash);
   uint8_t d[SHA256_DIGEST_SIZE];
   sha256_ctx ctx;
   sha256_init(&ctx);

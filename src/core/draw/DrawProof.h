@@ -44,16 +44,19 @@ std::string ItemsText(const std::vector<TProofItem>& items);
 // The text whose SHA-256 gives the seed (ASCII, one "key=value" a line, LF). A draw with
 // rules adds the rules' fingerprint and that of the excluded ids as two more lines; one
 // without (empty `rulesHash`) has exactly the lines it always had. A draw of those checked
-// in adds "checkin=<fingerprint of their ids>" last (none when `checkinHash` is empty).
+// in adds "checkin=<fingerprint of their ids>" (none when `checkinHash` is empty); one with
+// named awards "named=<fingerprint of the named text>" last.
 std::string SeedInput(std::string_view secretHex, std::string_view audience,
                       std::string_view dataHash, std::string_view presetHash,
                       std::string_view itemsText, std::string_view rulesHash = {},
-                      std::string_view excludedHash = {}, std::string_view checkinHash = {});
+                      std::string_view excludedHash = {}, std::string_view checkinHash = {},
+                      std::string_view namedHash = {});
 // The generator's seed: the first four bytes of SHA-256(SeedInput), big-endian.
 uint32_t DeriveSeed(std::string_view secretHex, std::string_view audience,
                     std::string_view dataHash, std::string_view presetHash,
                     std::string_view itemsText, std::string_view rulesHash = {},
-                    std::string_view excludedHash = {}, std::string_view checkinHash = {});
+                    std::string_view excludedHash = {}, std::string_view checkinHash = {},
+                    std::string_view namedHash = {});
 
 // The SHA-256 of the excluded ids: each id (GBK) followed by a LF, in the order given
 // (ascending bytewise, no duplicates).

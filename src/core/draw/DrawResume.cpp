@@ -13,10 +13,22 @@ bool JournalComplete(const TJournal& journal) {
   return true;
 }
 
+namespace {
+
+// Something was revealed: a batch, or a named award handed out (a NAMED record).
+bool Revealed(const TJournal& journal) {
+  if (!journal.Batches.empty()) return true;
+  for (const TJournalOther& o : journal.Others)
+    if (o.Line.rfind("NAMED\t", 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
 TPendingKind JudgePendingDraw(JournalRead read, const TJournal& journal, bool sameDraw) {
   switch (read) {
     case JournalRead::Ok:
-      if (journal.Batches.empty()) return TPendingKind::None;  // nothing shown: set aside unasked
+      if (!Revealed(journal)) return TPendingKind::None;  // nothing shown: set aside unasked
       if (!sameDraw) return TPendingKind::Mismatch;
       return JournalComplete(journal) ? TPendingKind::Complete : TPendingKind::Resumable;
     case JournalRead::Damaged:

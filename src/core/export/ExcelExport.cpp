@@ -9,6 +9,7 @@
 #include "core/checkin/CheckinRecords.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
+#include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -111,7 +112,8 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
                    const std::vector<std::pair<std::string, std::string>>& checkins,
-                   const claims::TClaimFile& claimed, const TAuditRows* audit, std::string& error);
+                   const claims::TClaimFile& claimed, bool withVoids, const TAuditRows* audit,
+                   std::string& error);
 
 // The cell formats of a prize item's worksheet.
 struct ItemFormats {
@@ -230,6 +232,43 @@ bool AddAbsentSheet(lxw_workbook* wb, const std::string& sheetName,
       std::vector<std::string> cells = r.fields;
       cells.resize(columns);
       cells.push_back(r.replacementId);
+      if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, cells, formats.cell, widest);
+    }
+  }
+  return SizeColumns(ws, widest, e, error);
+}
+
+// The sheet 作废名单: for each exported item with voided winners, the item name, the title
+// line's fields with 作废原因, 作废时间 and 重抽 as heads, then each voided winner's fields, why,
+// when, and who took the place (名额空缺 when nobody did).
+bool AddVoidSheet(lxw_workbook* wb, const std::string& sheetName,
+                  const std::vector<Exported>& exported, const ItemFormats& formats,
+                  std::string& error) {
+  lxw_worksheet* ws = AddSheet(wb, sheetName, error);
+  if (!ws) return false;
+  std::vector<size_t> widest;
+  lxw_row_t row = 0;
+  lxw_error e = LXW_NO_ERROR;
+  for (const Exported& x : exported) {
+    TVoidFile file;
+    if (!LoadVoidFile(VoidFilePath(x.item->TaskId, x.item->ItemId), file, error)) return false;
+    if (!file.exists || file.rows.empty()) continue;
+    if (row > 0) ++row;  // a blank row between items
+    const std::string name = text::GbkToUtf8(x.item->ItemName);
+    if (e == LXW_NO_ERROR) e = worksheet_write_string(ws, row++, 0, name.c_str(), formats.title);
+    std::vector<std::string> heads = text::SplitFields(file.titleLine);
+    size_t columns = heads.size();
+    for (const TVoidRow& r : file.rows)
+      columns = std::max(columns, text::SplitFields(r.CandidateLine).size());
+    heads.resize(columns);
+    for (const char* h : {"作废原因", "作废时间", "重抽"}) heads.push_back(text::G(h));
+    if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, heads, formats.head, widest);
+    for (const TVoidRow& r : file.rows) {
+      std::vector<std::string> cells = text::SplitFields(r.CandidateLine);
+      cells.resize(columns);
+      cells.push_back(r.Reason);
+      cells.push_back(r.Time);
+      cells.push_back(r.ReplacementId.empty() ? text::G("名额空缺") : r.ReplacementId);
       if (e == LXW_NO_ERROR) e = WriteRow(ws, row++, cells, formats.cell, widest);
     }
   }
@@ -365,6 +404,11 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
                         [&](const Exported& x) { return x.item->ItemId == r.ItemId; });
   });
   if (!claimed.Records.empty()) itemNames.push_back("领奖名单");
+  // Voided winners stay on the record, on a sheet of their own.
+  bool withVoids = false;
+  for (const Exported& e : exported)
+    withVoids = withVoids || paths::FileExists(VoidFilePath(e.item->TaskId, e.item->ItemId));
+  if (withVoids) itemNames.push_back("作废名单");
   // A whole task's export of a draw that can be checked ends with the sheet 抽奖凭证.
   TAuditRows audit;
   std::string noAudit;
@@ -378,7 +422,7 @@ bool ExportWinnersExcel(const TArrLuckItem& items, const TLuckTask& task, int it
       gbkPath,
       [&](const std::string& tempU8, std::string& error) {
         return WriteWorkbook(tempU8, gbkPath, task, exported, sheetNames, withAbsent, checkins,
-                             claimed, withAudit ? &audit : nullptr, error);
+                             claimed, withVoids, withAudit ? &audit : nullptr, error);
       },
       error);
 }
@@ -389,7 +433,8 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
                    const std::vector<Exported>& exported,
                    const std::vector<std::string>& sheetNames, bool withAbsent,
                    const std::vector<std::pair<std::string, std::string>>& checkins,
-                   const claims::TClaimFile& claimed, const TAuditRows* audit, std::string& error) {
+                   const claims::TClaimFile& claimed, bool withVoids, const TAuditRows* audit,
+                   std::string& error) {
   // Rows go to disk as they are written, so a large export does not sit in memory. That
   // holds a temporary file open per worksheet, though; with many prize items the rows stay
   // in memory instead, so that no number of items runs out of open files.
@@ -441,6 +486,10 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   const size_t claimSheet = exported.size() + (withAbsent ? 1 : 0) + (checkins.empty() ? 0 : 1);
   if (!claimed.Records.empty() &&
       !AddClaimSheet(wb.get(), sheetNames[claimSheet], exported, claimed, formats, error))
+    return false;
+  if (withVoids &&
+      !AddVoidSheet(wb.get(), sheetNames[claimSheet + (claimed.Records.empty() ? 0 : 1)], exported,
+                    formats, error))
     return false;
   if (audit && !AddAuditSheet(wb.get(), sheetNames.back(), *audit, error)) return false;
   // An export of nothing still gives a workbook that opens: one empty worksheet.

@@ -14,7 +14,8 @@
 // and leading zeros stay text. Each column is as wide as its widest cell. After them, when
 // there are any: the sheet 缺席名单 (absent winners), and for a whole task (`itemId` below 0)
 // the sheet 签到名单 (号码, 签到时间 of each check-in), the sheet 领奖名单 (号码, 奖项, 领取时间,
-// 领奖台 of each claim of the exported items, which also get a 领奖 column) and the sheet
+// 领奖台 of each claim of the exported items, which also get a 领奖 column), the sheet 作废名单
+// (voided winners of the exported items, with 作废原因, 作废时间 and 重抽) and the sheet
 // 抽奖凭证. The workbook
 // is written beside `gbkPath` and renamed into place: a failure leaves no file and the
 // previous one as it was. False with the error text on any failure.

@@ -2,6 +2,7 @@
 
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
+#include "core/records/VoidFile.h"
 
 #include <algorithm>
 #include <ctime>
@@ -61,19 +62,22 @@ std::vector<std::string> TaskResultFiles(int taskId) {
     if (!text::IsAllDigits(name.substr(prefix.size(), name.size() - prefix.size() - 4))) continue;
     out.push_back(paths::LuckFileDir() + name);
   }
-  // The absent winners' files of the same draw go where its winner files go.
-  const std::string absentPrefix = std::string(paths::kAbsentPrefix) + prefix;
-  for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
-       !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    const std::string name = paths::U8(it->path().filename());
-    if (name.size() <= absentPrefix.size() + 4 ||
-        name.compare(0, absentPrefix.size(), absentPrefix) != 0 ||
-        name.compare(name.size() - 4, 4, ".txt") != 0)
-      continue;
-    if (!text::IsAllDigits(name.substr(absentPrefix.size(), name.size() - absentPrefix.size() - 4)))
-      continue;
-    out.push_back(paths::LuckFileDir() + name);
+  // The absent and voided winners' files of the same draw go where its winner files go.
+  for (const std::string_view kind : {paths::kAbsentPrefix, kVoidPrefix}) {
+    const std::string absentPrefix = std::string(kind) + prefix;
+    for (auto it = fs::directory_iterator(paths::NativePath(paths::LuckFileDir()), ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      if (!it->is_regular_file(ec)) continue;
+      const std::string name = paths::U8(it->path().filename());
+      if (name.size() <= absentPrefix.size() + 4 ||
+          name.compare(0, absentPrefix.size(), absentPrefix) != 0 ||
+          name.compare(name.size() - 4, 4, ".txt") != 0)
+        continue;
+      if (!text::IsAllDigits(
+              name.substr(absentPrefix.size(), name.size() - absentPrefix.size() - 4)))
+        continue;
+      out.push_back(paths::LuckFileDir() + name);
+    }
   }
   std::sort(out.begin(), out.end());
   if (paths::FileExists(paths::FinishedJournalPath(taskId)))

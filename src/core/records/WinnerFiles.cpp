@@ -45,7 +45,8 @@ const std::string& ReplacementMark() {
 std::vector<std::pair<std::string, std::string>> DrawFileTexts(const TArrLuckItem& items,
                                                                const TArrLuckId& winners,
                                                                const TArrAbsentId& absences,
-                                                               std::string_view titleLine) {
+                                                               std::string_view titleLine,
+                                                               const TArrVoidId& voids = {}) {
   // One pass over the winners, whatever the number of items.
   std::unordered_map<int32_t, std::string> bodies;
   for (const TLuckItem& it : items) bodies.emplace(it.ItemId, std::string());
@@ -69,6 +70,7 @@ std::vector<std::pair<std::string, std::string>> DrawFileTexts(const TArrLuckIte
     absent.insert(0, std::string(titleLine) + "\r\n");
     out.emplace_back(paths::AbsentFilePath(it.TaskId, it.ItemId), std::move(absent));
   }
+  for (auto& v : VoidFileTexts(voids, titleLine)) out.push_back(std::move(v));
   return out;
 }
 
@@ -99,9 +101,15 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                    const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
                    std::string& error) {
+  return SaveDrawFiles(items, winners, absences, {}, titleLine, intoHistory, error);
+}
+
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, const TArrVoidId& voids,
+                   std::string_view titleLine, bool intoHistory, std::string& error) {
   if (items.empty()) return true;
   files::AtomicBatch batch;
-  for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine))
+  for (const auto& [path, content] : DrawFileTexts(items, winners, absences, titleLine, voids))
     if (!batch.Stage(path, content, error)) return false;
   if (!intoHistory) return batch.Commit(error);
   const int taskId = items.front().TaskId;
@@ -125,8 +133,14 @@ bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
 
 bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                       const TArrAbsentId& absences, std::string_view titleLine) {
+  return DrawFilesInPlace(items, winners, absences, {}, titleLine);
+}
+
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, const TArrVoidId& voids,
+                      std::string_view titleLine) {
   if (items.empty()) return false;
-  const auto texts = DrawFileTexts(items, winners, absences, titleLine);
+  const auto texts = DrawFileTexts(items, winners, absences, titleLine, voids);
   // Nothing else of the task's results may be there: no finished journal, no other file.
   if (TaskResultFiles(items.front().TaskId).size() != texts.size()) return false;
   for (const auto& [path, content] : texts) {
@@ -172,8 +186,10 @@ bool LoadAbsentFile(int taskId, int itemId, TAbsentFile& file, std::string& erro
 
 bool CurrentWinnerIds(int taskId, std::vector<std::string>& ids, std::string& error) {
   const std::string absent = paths::LuckFileDir() + std::string(paths::kAbsentPrefix);
+  const std::string voided = paths::LuckFileDir() + std::string(kVoidPrefix);
   for (const std::string& path : TaskResultFiles(taskId)) {
-    if (path == paths::FinishedJournalPath(taskId) || path.compare(0, absent.size(), absent) == 0)
+    if (path == paths::FinishedJournalPath(taskId) || path.compare(0, absent.size(), absent) == 0 ||
+        path.compare(0, voided.size(), voided) == 0)
       continue;
     bool exists = false;
     std::vector<std::string> head;
@@ -248,20 +264,31 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
       return false;
     }
     const std::string absent = paths::AbsentFilePath(it.TaskId, it.ItemId);
-    if (!paths::FileExists(absent)) continue;
-    LineReader absentIn;
-    if (!absentIn.Open(absent, error)) return false;
-    out += "\r\n";
-    out += it.ItemName + text::G("缺席名单");
-    out += "\r\n";
-    while (absentIn.Next(line)) {
-      out += ShownField(line);
+    if (paths::FileExists(absent)) {
+      LineReader absentIn;
+      if (!absentIn.Open(absent, error)) return false;
       out += "\r\n";
+      out += it.ItemName + text::G("缺席名单");
+      out += "\r\n";
+      while (absentIn.Next(line)) {
+        out += ShownField(line);
+        out += "\r\n";
+      }
+      if (absentIn.Failed()) {
+        error = absentIn.Error();
+        return false;
+      }
     }
-    if (absentIn.Failed()) {
-      error = absentIn.Error();
-      return false;
-    }
+    // Voided winners stay on the record: each with its reason, time and who took the place.
+    TVoidFile voids;
+    if (!LoadVoidFile(VoidFilePath(it.TaskId, it.ItemId), voids, error)) return false;
+    if (!voids.exists) continue;
+    out +=
+        "\r\n" + it.ItemName + text::G("作废名单") + "\r\n" + ShownField(voids.titleLine) + "\r\n";
+    for (const TVoidRow& r : voids.rows)
+      out += ShownField(r.CandidateLine) + " " + text::G("作废:") + r.Reason + " " + r.Time + " " +
+             (r.ReplacementId.empty() ? text::G("名额空缺") : text::G("重抽:") + r.ReplacementId) +
+             "\r\n";
   }
   if (itemId < 0) {
     std::vector<std::pair<std::string, std::string>> checkins;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/records/Records.h"
+#include "core/records/VoidFile.h"
 
 // Writes one winner file per prize item: the title line, then the candidate lines of the
 // item's winners in draw order. The task's previous winner files and finished journal move
@@ -23,6 +24,10 @@ bool SaveWinnerFiles(const TArrLuckItem& items, const TArrLuckId& winners,
 bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
                    const TArrAbsentId& absences, std::string_view titleLine, bool intoHistory,
                    std::string& error);
+// The same with the voided winners: each item with voided winners also gets its void file.
+bool SaveDrawFiles(const TArrLuckItem& items, const TArrLuckId& winners,
+                   const TArrAbsentId& absences, const TArrVoidId& voids,
+                   std::string_view titleLine, bool intoHistory, std::string& error);
 
 // An absent file's line: the absent winner's candidate line, a blank and "替补:" with the
 // replacement's id.
@@ -37,6 +42,9 @@ bool WinnerFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
 // The same with the absent files SaveDrawFiles would write.
 bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
                       const TArrAbsentId& absences, std::string_view titleLine);
+bool DrawFilesInPlace(const TArrLuckItem& items, const TArrLuckId& winners,
+                      const TArrAbsentId& absences, const TArrVoidId& voids,
+                      std::string_view titleLine);
 
 // True when some of the draw files stand as the `before` winners and absences would write
 // them and every other one as the `after` ones would: a rewrite for one more replacement that
@@ -89,8 +97,11 @@ bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>
 // Writes the task name and, for each item (or only `itemId` when it is 0 or more) whose
 // winner file exists, an empty line, the item name and the winner file's lines; when the
 // item has an absent file, then an empty line, the item name with "缺席名单" and that file's
-// lines. A whole task's export (`itemId` below 0) of a task with check-ins ends with an
-// empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a check-in.
+// lines; when it has a void file, then an empty line, the item name with "作废名单", the title
+// line and per voided winner its line, "作废:" and the reason, the time, and "重抽:" with the
+// id drawn for the place or "名额空缺". A whole task's export (`itemId` below 0) of a task with
+// check-ins ends with an empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a
+// check-in.
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
                        std::string_view gbkPath, std::string& error);
 

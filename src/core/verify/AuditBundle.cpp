@@ -7,14 +7,17 @@
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
+#include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/VoidFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
+#include "core/text/Text.h"
 #include "core/verify/ListTree.h"
 #include "core/verify/Openings.h"
 
@@ -45,8 +48,8 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   const TJournalHead& h = j.Head;
   int64_t candidates = 0;
   std::string listRoot;
+  TArraySring lines;
   {
-    TArraySring lines;
     int32_t idMax = 0;
     std::string title, ignored;
     if (ReadDrawDataFile(DrawDataFileOf(task), 0, 1, lines, idMax, title, ignored)) {
@@ -85,6 +88,20 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   if (!j.Absences.empty())
     rows.insert(rows.end() - 1,
                 std::make_pair(G("缺席（已抽替补）"), std::to_string(j.Absences.size()) + G("人")));
+  // Each change of the plan and each void, as the journal holds it.
+  for (const TJournalOther& o : j.Others) {
+    TPlanRecord r;
+    if (ParsePlanRecord(o.Line, r) != PlanParse::Ok) continue;
+    std::string id;
+    if (r.Kind == TPlanKind::Void)
+      id = r.Voided >= 0 && static_cast<size_t>(r.Voided) < lines.size()
+               ? std::string(text::FirstField(lines[static_cast<size_t>(r.Voided)]))
+               : "#" + std::to_string(r.Voided);
+    rows.insert(rows.end() - 1,
+                std::make_pair(r.Kind == TPlanKind::Void ? G("作废") : G("改动"),
+                               plantext::Band(r, G("奖项") + std::to_string(r.ItemId), id) +
+                                   (r.Kind == TPlanKind::Void ? " " + r.Time : std::string())));
+  }
   // A draw with rules: each rule as journalled (fields split by blanks), their fingerprint
   // and that of the excluded ids, before the line on checking.
   if (!h.Rules.empty()) {
@@ -151,10 +168,24 @@ bool WriteAuditBundle(const TLuckTask& task, std::string_view gbkZipPath, std::s
   for (const TJournalItem& it : j.Head.Items)
     entries.push_back({paths::WinnerFilePath("", task.TaskId, it.ItemId),
                        paths::WinnerFilePath(task.TaskId, it.ItemId), true});
-  // Absent winners, where the draw had any.
-  for (const TJournalItem& it : j.Head.Items)
-    entries.push_back({paths::AbsentFilePath("", task.TaskId, it.ItemId),
-                       paths::AbsentFilePath(task.TaskId, it.ItemId), false});
+  // Items added during the draw have their winner files too.
+  std::vector<int32_t> itemIds;
+  for (const TJournalItem& it : j.Head.Items) itemIds.push_back(it.ItemId);
+  for (const TJournalOther& o : j.Others) {
+    TPlanRecord r;
+    if (ParsePlanRecord(o.Line, r) == PlanParse::Ok && r.Kind == TPlanKind::Add) {
+      itemIds.push_back(r.ItemId);
+      entries.push_back({paths::WinnerFilePath("", task.TaskId, r.ItemId),
+                         paths::WinnerFilePath(task.TaskId, r.ItemId), true});
+    }
+  }
+  // Absent and voided winners, where the draw had any.
+  for (const int32_t itemId : itemIds) {
+    entries.push_back({paths::AbsentFilePath("", task.TaskId, itemId),
+                       paths::AbsentFilePath(task.TaskId, itemId), false});
+    entries.push_back(
+        {VoidFilePath("", task.TaskId, itemId), VoidFilePath(task.TaskId, itemId), false});
+  }
   // The check-in file, for a draw of those checked in.
   if (j.Head.CheckinOnly)
     entries.push_back(

@@ -11,11 +11,13 @@
 #include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
+#include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -84,18 +86,22 @@ class Replay {
     m_absent.assign(lines.size(), false);
   }
 
-  // The winner `absent` is absent: picks the replacement at random from those not on a
-  // list who may still win; -1 when nobody is left.
-  int32_t Replace(int32_t absent) {
+  // The winner `absent` is absent (or, without `markAbsent`, voided): picks the replacement
+  // at random from those not on a list who may still win, never `absent` itself; -1 when
+  // nobody is left. A voided winner is not shut out of later items.
+  int32_t Replace(int32_t absent, bool markAbsent = true) {
     if (absent < 0 || absent >= static_cast<int32_t>(m_lines.size())) return -1;
     const size_t a = static_cast<size_t>(absent);
-    if (m_again && !m_onList[a] && !m_absent[a]) --m_free;
-    m_absent[a] = true;
-    if (m_free <= 0) return -1;
+    const bool leaves = m_again && !m_onList[a] && !m_absent[a];
+    if (markAbsent) {
+      if (leaves) --m_free;
+      m_absent[a] = true;
+    }
+    if (m_free - (!markAbsent && leaves ? 1 : 0) <= 0) return -1;
     int32_t k;
     do {
       k = m_rng.Random(static_cast<int32_t>(m_lines.size()));
-    } while (m_onList[static_cast<size_t>(k)] || !Eligible(k));
+    } while (m_onList[static_cast<size_t>(k)] || !Eligible(k) || k == absent);
     if (!m_again) {
       m_won[static_cast<size_t>(k)] = true;
       --m_free;
@@ -127,7 +133,15 @@ class Replay {
     for (int32_t i = 0; i < ticks; ++i) m_rng.Random(static_cast<int32_t>(m_lines.size()));
   }
   uint32_t State() const { return m_rng.state; }
+  void Mix(std::string_view audience) { m_rng.state = MixAudience(m_rng.state, audience); }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
+  // A named winner is out of the random picks from the start (without repeated winning).
+  void Reserve(int32_t k) {
+    const size_t i = static_cast<size_t>(k);
+    if (m_again || m_won[i]) return;
+    m_won[i] = true;
+    if (!m_onList[i]) --m_free;
+  }
 
  private:
   bool Eligible(int32_t k) const {
@@ -318,11 +332,11 @@ class RulesReplay {
     Tally(k, itemId, +1);
   }
 
-  int32_t Replace(int32_t absent, int32_t itemId) {
+  int32_t Replace(int32_t absent, int32_t itemId, bool markAbsent = true) {
     if (absent < 0 || absent >= static_cast<int32_t>(m_lines.size())) return -1;
     const int32_t k = RandomPick(itemId, absent);
     if (k < 0) return -1;
-    m_absent[static_cast<size_t>(absent)] = true;
+    if (markAbsent) m_absent[static_cast<size_t>(absent)] = true;
     if (!m_again) m_won[static_cast<size_t>(k)] = true;
     Tally(absent, itemId, -1);
     Tally(k, itemId, +1);
@@ -333,6 +347,13 @@ class RulesReplay {
     for (int32_t i = 0; i < ticks; ++i) m_rng.Random(1);
   }
   uint32_t State() const { return m_rng.state; }
+  void Mix(std::string_view audience) { m_rng.state = MixAudience(m_rng.state, audience); }
+  // A named winner is out of the random picks from the start (without repeated winning).
+  void Reserve(int32_t k) {
+    if (!m_again) m_won[static_cast<size_t>(k)] = true;
+  }
+  // A voided winner leaves its place empty: the quotas stop counting it.
+  void Unseat(int32_t k, int32_t itemId) { Tally(k, itemId, -1); }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
 
  private:
@@ -457,7 +478,9 @@ class Checker {
                                         : G("抽奖记录缺少开始记录(START)"));
       return;
     }
-    if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheSeed() || !PrepareTheReplay()) return;
+    if (!CheckTheRules() || !CheckTheCheckins() || !CheckTheNamed() || !CheckTheSeed() ||
+        !PrepareTheReplay())
+      return;
     if (!ReplayTheBatches()) return;
     CheckTheResultFiles();
     CheckTheClaims();
@@ -640,6 +663,48 @@ class Checker {
     return true;
   }
 
+  // The named awards are the text their fingerprint names, each id on the list, each item
+  // one of the draw's.
+  bool CheckTheNamed() {
+    const TJournalHead& h = m_journal.Head;
+    if (h.Named.empty()) return true;
+    if (Sha256Hex(h.Named) != h.NamedHash) {
+      Problem(G("抽奖记录中的指定颁奖名单与其指纹不符(名单已被改动)"));
+      return false;
+    }
+    std::map<std::string_view, int32_t> first;
+    for (size_t k = m_lines.size(); k-- > 0;)
+      first[text::FirstField(m_lines[k])] = static_cast<int32_t>(k);
+    for (size_t from = 0; from < h.Named.size();) {
+      const size_t end = h.Named.find('\n', from);
+      const std::string line = h.Named.substr(from, end - from);
+      const size_t tab = line.find('\t');
+      int32_t itemId = 0;
+      const bool known = end != std::string::npos && tab != std::string::npos &&
+                         text::ParseInt32(line.substr(0, tab), itemId) &&
+                         std::any_of(h.Items.begin(), h.Items.end(),
+                                     [&](const TJournalItem& it) { return it.ItemId == itemId; });
+      if (!known) {
+        Problem(G("抽奖记录中的指定颁奖名单无法读取"));
+        return false;
+      }
+      const std::string id = line.substr(tab + 1);
+      const auto at = first.find(id);
+      if (at == first.end()) {
+        Problem(G("抽奖记录中指定颁奖的号码") + id + G("不在名单中"));
+        return false;
+      }
+      m_named[itemId].push_back(at->second);
+      from = end + 1;
+    }
+    return true;
+  }
+  size_t NamedCount() const {
+    size_t n = 0;
+    for (const auto& [item, ks] : m_named) n += ks.size();
+    return n;
+  }
+
   // The seed follows from what was committed and recorded; the report names it.
   bool CheckTheSeed() {
     const TJournalHead& h = m_journal.Head;
@@ -648,7 +713,7 @@ class Checker {
     for (const TJournalItem& it : h.Items) items.push_back({it.ItemId, it.LuckCount, it.ListCount});
     m_seed = DeriveSeed(h.Secret, j.Start.Audience, h.DataHash, h.PresetHash, ItemsText(items),
                         h.RulesHash, h.Rules.empty() ? std::string() : ExcludedHashOf(h.Excluded),
-                        h.CheckinOnly ? h.PresentHash : std::string());
+                        h.CheckinOnly ? h.PresentHash : std::string(), h.NamedHash);
     if (m_seed != j.Start.Seed) {
       Problem(G("抽奖记录中的种子") + Num(j.Start.Seed) + G("与推导结果") + Num(m_seed) +
               G("不符"));
@@ -661,6 +726,9 @@ class Checker {
     if (!h.Rules.empty())
       m_result.Lines.push_back(G("抽奖规则指纹") + h.RulesHash.substr(0, 16) + ExclusionsText() +
                                G(", 规则与指纹一致"));
+    if (!h.Named.empty())
+      m_result.Lines.push_back(G("指定颁奖: 指纹") + h.NamedHash.substr(0, 16) + ", " +
+                               Num(static_cast<int64_t>(NamedCount())) + G("人, 与指纹一致"));
     if (h.CheckinOnly)
       m_result.Lines.push_back(
           G("仅抽取已签到人员: 签到名单指纹") + h.PresentHash.substr(0, 16) + ", " +
@@ -695,6 +763,11 @@ class Checker {
     m_flatReplay.emplace(m_lines, m_presets, again, m_seed);
     m_rulesReplay.emplace(m_lines, m_presets, again, m_seed, m_rules);
     m_ruled = !h.Rules.empty() || h.CheckinOnly;
+    for (const auto& [item, ks] : m_named)
+      for (int32_t k : ks) {
+        m_flatReplay->Reserve(k);
+        m_rulesReplay->Reserve(k);
+      }
     if (!m_ruled) return true;
     std::string problem;
     if (!m_rulesReplay->Prepare(m_title, h.Excluded, h.CheckinOnly ? &h.Present : nullptr,
@@ -707,8 +780,12 @@ class Checker {
   std::vector<int32_t> Select(int32_t item, int32_t n, bool& closed) {
     return m_ruled ? m_rulesReplay->Select(item, n, closed) : m_flatReplay->Select(item, n, closed);
   }
-  int32_t Replace(int32_t absent, int32_t item) {
-    return m_ruled ? m_rulesReplay->Replace(absent, item) : m_flatReplay->Replace(absent);
+  int32_t Replace(int32_t absent, int32_t item, bool markAbsent = true) {
+    return m_ruled ? m_rulesReplay->Replace(absent, item, markAbsent)
+                   : m_flatReplay->Replace(absent, markAbsent);
+  }
+  void Mix(std::string_view audience) {
+    m_ruled ? m_rulesReplay->Mix(audience) : m_flatReplay->Mix(audience);
   }
   void Roll(int32_t ticks) { m_ruled ? m_rulesReplay->Roll(ticks) : m_flatReplay->Roll(ticks); }
   uint32_t State() const { return m_ruled ? m_rulesReplay->State() : m_flatReplay->State(); }
@@ -727,51 +804,106 @@ class Checker {
     return {};
   }
 
+  // The plan as the head sets it up; changes move it on.
+  struct PlanItem {
+    int32_t itemId = 0;
+    int32_t luck = 0;
+    int32_t list = 0;
+    int32_t drawn = 0;
+    bool closed = false;
+    std::string name;  // of an added item
+    bool Complete() const { return drawn >= luck || closed; }
+  };
+  // The item the next batch draws: the first unfinished one in the plan's order.
+  size_t Current() const {
+    size_t i = 0;
+    while (i < m_plan.size() && m_plan[i].Complete()) ++i;
+    return i;
+  }
+  PlanItem* ItemOf(int32_t itemId) {
+    for (PlanItem& it : m_plan)
+      if (it.itemId == itemId) return &it;
+    return nullptr;
+  }
+
   bool ReplayTheBatches() {
     const TJournalHead& h = m_journal.Head;
-    m_drawn.assign(h.Items.size(), 0);
-    int n = 0;
-    for (const TJournalBatch& b : m_journal.Batches)
-      if (!ReplayBatch(b, ++n) || !ReplayAbsences(static_cast<size_t>(n))) return false;
-    if (m_nextAbsence < m_journal.Absences.size()) {
-      Problem(G("抽奖记录中的缺席记录不在批次之后"));
+    for (const TJournalItem& it : h.Items)
+      m_plan.push_back({it.ItemId, it.LuckCount, it.ListCount, 0, false, {}});
+    std::vector<TJournalStep> steps;
+    std::string why;
+    if (!JournalSteps(m_journal, steps, m_changes, why)) {
+      Problem(why);
       return false;
     }
-    if (m_cur < h.Items.size()) {
-      Problem(m_finished
-                  ? G("抽奖记录标为已完成,但奖项") + Num(h.Items[m_cur].ItemId) + G("尚未抽完")
-                  : G("抽奖尚未完成,还没有中奖名单文件可以核对"));
+    int n = 0;
+    for (const TJournalStep& step : steps) {
+      switch (step.kind) {
+        case TJournalStep::Kind::Batch:
+          if (!ReplayBatch(m_journal.Batches[step.index], ++n)) return false;
+          break;
+        case TJournalStep::Kind::Absence:
+          if (n == 0) {
+            Problem(G("抽奖记录中的缺席记录不在批次之后"));
+            return false;
+          }
+          if (!ReplayAbsence(step.index)) return false;
+          break;
+        case TJournalStep::Kind::Plan:
+          if (m_changes[step.index].Kind == TPlanKind::Named) {
+            if (!ReplayNamed(m_changes[step.index], ++n)) return false;
+          } else if (!ReplayChange(step.index, n)) {
+            return false;
+          }
+          break;
+      }
+    }
+    const size_t cur = Current();
+    if (cur < m_plan.size()) {
+      Problem(m_finished ? G("抽奖记录标为已完成,但奖项") + Num(m_plan[cur].itemId) + G("尚未抽完")
+                         : G("抽奖尚未完成,还没有中奖名单文件可以核对"));
       return false;
+    }
+    if (!m_voids.empty()) {
+      int64_t redrawn = 0;
+      for (const TVoidId& v : m_voids) redrawn += v.ReplacementIndex >= 0;
+      m_result.Lines.push_back(G("共作废") + Num(static_cast<int64_t>(m_voids.size())) +
+                               G("名中奖者(重抽") + Num(redrawn) + G("名, 名额空缺") +
+                               Num(static_cast<int64_t>(m_voids.size()) - redrawn) +
+                               G("名); 作废者曾被抽中, 已不在中奖名单中"));
     }
     return true;
   }
 
   // Batch `n` (from 1) of the journal against the replay.
   bool ReplayBatch(const TJournalBatch& b, int n) {
-    const TJournalHead& h = m_journal.Head;
     const std::string label = G("第") + Num(n) + G("批");
-    if (m_cur >= h.Items.size() || b.ItemId != h.Items[m_cur].ItemId) {
+    const size_t cur = Current();
+    if (cur >= m_plan.size() || b.ItemId != m_plan[cur].itemId) {
       Problem(label + G(": 奖项") + Num(b.ItemId) + G("不是此时应抽的奖项"));
       return false;
     }
-    const TJournalItem& it = h.Items[m_cur];
-    const int32_t want = std::min(it.ListCount, it.LuckCount - m_drawn[m_cur]);
+    PlanItem& it = m_plan[cur];
+    if (m_named.count(it.itemId)) {
+      Problem(label + G(": 奖项") + Num(b.ItemId) + G("是指定颁奖,不能随机抽取"));
+      return false;
+    }
+    const int32_t want = std::min(it.list, it.luck - it.drawn);
     bool closed = false;
     std::optional<RulesReplay> before;
     if (m_ruled) before.emplace(*m_rulesReplay);
-    const std::vector<int32_t> picks = Select(it.ItemId, want, closed);
+    const std::vector<int32_t> picks = Select(it.itemId, want, closed);
     Roll(b.Rolls);
-    const std::string head = label + G(" 奖项") + Num(it.ItemId) + " " +
+    const std::string head = label + G(" 奖项") + Num(it.itemId) + " " +
                              Num(static_cast<int64_t>(picks.size())) + G("名: ");
     if (picks != b.Winners) {
       Problem(head + G("抽奖记录为 ") + Ids(m_lines, b.Winners) + G(", 按规则重放应为 ") +
               Ids(m_lines, picks) +
-              (before ? FirstBreach(*before, it.ItemId, b.Winners) : std::string()));
+              (before ? FirstBreach(*before, it.itemId, b.Winners) : std::string()));
       return false;
     }
-    m_drawn[m_cur] += static_cast<int32_t>(picks.size());
-    if (b.Drawn != m_drawn[m_cur] || b.Closed != closed ||
-        b.PresetsUsed != PresetsUsed(it.ItemId)) {
+    it.drawn += static_cast<int32_t>(picks.size());
+    if (b.Drawn != it.drawn || b.Closed != closed || b.PresetsUsed != PresetsUsed(it.itemId)) {
       Problem(head + G("抽奖记录中的计数与重放结果不符"));
       return false;
     }
@@ -781,61 +913,181 @@ class Checker {
       return false;
     }
     m_result.Lines.push_back(head + Ids(m_lines, picks) + G("  一致"));
-    for (int32_t k : picks) m_flat.emplace_back(m_cur, k);
-    if (m_drawn[m_cur] >= it.LuckCount || closed) ++m_cur;
+    for (int32_t k : picks) m_flat.emplace_back(it.itemId, k);
+    if (closed) it.closed = true;
     return true;
   }
 
-  // The absences the journal holds after `batches` batches, each against the replay.
-  bool ReplayAbsences(size_t batches) {
-    const TJournal& j = m_journal;
-    for (; m_nextAbsence < j.Absences.size() && j.Absences[m_nextAbsence].AfterBatches == batches;
-         ++m_nextAbsence) {
-      const TJournalAbsence& a = j.Absences[m_nextAbsence];
-      const std::string head = G("第") + Num(static_cast<int64_t>(m_nextAbsence + 1)) +
-                               G("次缺席 奖项") + Num(a.ItemId) + ": ";
-      const size_t place = static_cast<size_t>(a.Place);
-      if (a.Place < 0 || place >= m_flat.size() ||
-          j.Head.Items[m_flat[place].first].ItemId != a.ItemId ||
-          m_flat[place].second != a.Absent) {
-        Problem(head + G("缺席者不是此位置上的中奖者"));
-        return false;
-      }
-      const std::string breach =
-          m_ruled ? m_rulesReplay->Breaks(a.Replacement, a.ItemId, a.Absent) : std::string();
-      const int32_t k = Replace(a.Absent, a.ItemId);
-      Roll(a.Rolls);
-      if (k != a.Replacement) {
-        Problem(head + G("抽奖记录中的替补为 ") + Ids(m_lines, {a.Replacement}) +
-                G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(m_lines, {k})) +
-                (breach.empty() ? std::string() : G(", 该替补违反抽奖规则: ") + breach));
-        return false;
-      }
-      if (a.Rng != State()) {
-        Problem(head + G("滚动") + Num(a.Rolls) + G("次后随机数状态为") + Num(State()) +
-                G(", 抽奖记录为") + Num(a.Rng));
-        return false;
-      }
-      const size_t k0 = static_cast<size_t>(a.Absent);
-      const size_t k1 = static_cast<size_t>(k);
-      m_absent.push_back({a.ItemId, m_task, a.Place, a.Absent, m_lines[k0], k, m_lines[k1]});
-      m_flat[place].second = k;
-      m_result.Lines.push_back(head + Ids(m_lines, {a.Absent}) + G(" 缺席, 替补 ") +
-                               Ids(m_lines, {k}) + G("  一致"));
+  // A named award (the `n`th reveal): the item the plan has next, handed to exactly those the
+  // head names for it, with no number drawn.
+  bool ReplayNamed(const TPlanRecord& r, int n) {
+    const std::string label = G("第") + Num(n) + G("批 奖项") + Num(r.ItemId) + G(" 指定颁奖 ");
+    const size_t cur = Current();
+    const auto named = m_named.find(r.ItemId);
+    if (cur >= m_plan.size() || m_plan[cur].itemId != r.ItemId || named == m_named.end() ||
+        m_plan[cur].drawn != 0) {
+      Problem(label + G(": 不是此时应颁发的指定奖项"));
+      return false;
     }
+    if (r.Winners != named->second) {
+      Problem(label + G(": 抽奖记录为 ") + Ids(m_lines, r.Winners) + G(", 指定的是 ") +
+              Ids(m_lines, named->second));
+      return false;
+    }
+    for (int32_t k : r.Winners) {
+      if (m_ruled) m_rulesReplay->Accept(k, r.ItemId);
+      m_flat.emplace_back(r.ItemId, k);
+    }
+    m_plan[cur].drawn += static_cast<int32_t>(r.Winners.size());
+    m_result.Lines.push_back(label + Num(static_cast<int64_t>(r.Winners.size())) + G("名: ") +
+                             Ids(m_lines, r.Winners) + G("  一致"));
+    return true;
+  }
+
+  // The absence `index` of the journal against the replay.
+  bool ReplayAbsence(size_t index) {
+    const TJournalAbsence& a = m_journal.Absences[index];
+    const std::string head =
+        G("第") + Num(static_cast<int64_t>(index + 1)) + G("次缺席 奖项") + Num(a.ItemId) + ": ";
+    const size_t place = static_cast<size_t>(a.Place);
+    if (a.Place < 0 || place >= m_flat.size() || m_flat[place].first != a.ItemId ||
+        m_flat[place].second != a.Absent) {
+      Problem(head + G("缺席者不是此位置上的中奖者"));
+      return false;
+    }
+    const std::string breach =
+        m_ruled ? m_rulesReplay->Breaks(a.Replacement, a.ItemId, a.Absent) : std::string();
+    const int32_t k = Replace(a.Absent, a.ItemId);
+    Roll(a.Rolls);
+    if (k != a.Replacement) {
+      Problem(head + G("抽奖记录中的替补为 ") + Ids(m_lines, {a.Replacement}) +
+              G(", 按规则重放应为 ") + (k < 0 ? G("(无人可替补)") : Ids(m_lines, {k})) +
+              (breach.empty() ? std::string() : G(", 该替补违反抽奖规则: ") + breach));
+      return false;
+    }
+    if (a.Rng != State()) {
+      Problem(head + G("滚动") + Num(a.Rolls) + G("次后随机数状态为") + Num(State()) +
+              G(", 抽奖记录为") + Num(a.Rng));
+      return false;
+    }
+    const size_t k0 = static_cast<size_t>(a.Absent);
+    const size_t k1 = static_cast<size_t>(k);
+    m_absent.push_back({a.ItemId, m_task, a.Place, a.Absent, m_lines[k0], k, m_lines[k1]});
+    m_flat[place].second = k;
+    m_result.Lines.push_back(head + Ids(m_lines, {a.Absent}) + G(" 缺席, 替补 ") +
+                             Ids(m_lines, {k}) + G("  一致"));
+    return true;
+  }
+
+  // The change `index` (a plan record) against the plan replayed so far, after `batches`
+  // batches.
+  bool ReplayChange(size_t index, int batches) {
+    const TPlanRecord& r = m_changes[index];
+    const std::string head = G("第") + Num(static_cast<int64_t>(index + 1)) + G("项改动 ");
+    if (batches == 0) {
+      Problem(head + G("在第一批之前,抽奖开始后才能改动"));
+      return false;
+    }
+    if (r.Kind == TPlanKind::Void) return ReplayVoid(r, head);
+    PlanItem* it = ItemOf(r.ItemId);
+    const auto refuse = [&](const std::string& why) {
+      Problem(head + G("奖项") + Num(r.ItemId) + ": " + why);
+      return false;
+    };
+    std::string line;
+    switch (r.Kind) {
+      case TPlanKind::Add: {
+        if (it) return refuse(G("临时加奖的编号已经是本次抽奖的奖项"));
+        if (r.ListCount < 1 || r.LuckCount < r.ListCount)
+          return refuse(G("临时加奖的名额或每次抽取人数无效"));
+        m_plan.push_back({r.ItemId, r.LuckCount, r.ListCount, 0, false, r.Name});
+        line = G("临时加奖 奖项") + Num(r.ItemId) + " " + r.Name + " " + Num(r.LuckCount) +
+               G("名(每次") + Num(r.ListCount) + G("名)");
+        break;
+      }
+      case TPlanKind::Count: {
+        if (!it) return refuse(G("不是本次抽奖的奖项"));
+        if (it->Complete()) return refuse(G("已经抽完,不能再改名额"));
+        if (m_named.count(r.ItemId)) return refuse(G("是指定颁奖,名额不能修改"));
+        if (r.LuckCount < 1 || r.LuckCount < it->drawn)
+          return refuse(G("名额") + Num(r.LuckCount) + G("少于已抽出的") + Num(it->drawn) +
+                        G("名"));
+        line = G("改名额 奖项") + Num(r.ItemId) + " " + Num(it->luck) + G("名改为") +
+               Num(r.LuckCount) + G("名(已抽出") + Num(it->drawn) + G("名)");
+        it->luck = r.LuckCount;
+        break;
+      }
+      case TPlanKind::Next: {
+        if (!it) return refuse(G("不是本次抽奖的奖项"));
+        if (it->Complete()) return refuse(G("已经抽完,不能作为下一个奖项"));
+        const size_t cur = Current();
+        const size_t at = static_cast<size_t>(it - m_plan.data());
+        if (at == cur) return refuse(G("已经是下一个奖项"));
+        const PlanItem moved = *it;
+        m_plan.erase(m_plan.begin() + static_cast<std::ptrdiff_t>(at));
+        m_plan.insert(m_plan.begin() + static_cast<std::ptrdiff_t>(cur), moved);
+        line = G("选择下一个奖项 奖项") + Num(r.ItemId);
+        break;
+      }
+      case TPlanKind::Void:
+      case TPlanKind::Named:
+        break;
+    }
+    if (!r.Audience.empty()) {
+      Mix(r.Audience);
+      line += G(", 现场号码") + r.Audience + G(", 随机数状态变为") + Num(State());
+    }
+    m_result.Lines.push_back(head + line + G("  一致"));
+    return true;
+  }
+
+  bool ReplayVoid(const TPlanRecord& r, const std::string& head) {
+    const size_t place = static_cast<size_t>(r.Place);
+    if (r.Place < 0 || place >= m_flat.size() || m_flat[place].first != r.ItemId ||
+        m_flat[place].second != r.Voided) {
+      Problem(head + G("作废 奖项") + Num(r.ItemId) + G(": 作废者不是此位置上的中奖者"));
+      return false;
+    }
+    const std::string what = head + G("作废 奖项") + Num(r.ItemId) + ": " +
+                             Ids(m_lines, {r.Voided}) + " (" + r.Reason + ", " + r.Time + ")";
+    TVoidId v{r.ItemId, m_task, r.Place, r.Voided, m_lines[static_cast<size_t>(r.Voided)],
+              r.Reason, r.Time, -1,      {}};
+    if (r.Redraw) {
+      const int32_t k = Replace(r.Voided, r.ItemId, false);
+      Roll(r.Rolls);
+      if (k != r.Replacement) {
+        Problem(what + G(" 抽奖记录中的重抽为 ") + Ids(m_lines, {r.Replacement}) +
+                G(", 按规则重放应为 ") + (k < 0 ? G("(无人可重抽)") : Ids(m_lines, {k})));
+        return false;
+      }
+      if (r.Rng != State()) {
+        Problem(what + G(" 滚动") + Num(r.Rolls) + G("次后随机数状态为") + Num(State()) +
+                G(", 抽奖记录为") + Num(r.Rng));
+        return false;
+      }
+      v.ReplacementIndex = k;
+      v.ReplacementLine = m_lines[static_cast<size_t>(k)];
+      m_flat[place].second = k;
+      m_result.Lines.push_back(what + G(" 重抽 ") + Ids(m_lines, {k}) + G("  一致"));
+    } else {
+      if (m_ruled) m_rulesReplay->Unseat(r.Voided, r.ItemId);
+      m_flat.erase(m_flat.begin() + static_cast<std::ptrdiff_t>(place));
+      m_result.Lines.push_back(what + G(" 名额空缺  一致"));
+    }
+    m_voids.push_back(std::move(v));
     return true;
   }
 
   // The winner files hold the replayed winners, nothing else; the absent files the absent
   // winners with their replacements.
   void CheckTheResultFiles() {
-    const TJournalHead& h = m_journal.Head;
     std::string error;
-    for (size_t i = 0; i < h.Items.size(); ++i) {
-      const std::string name = paths::WinnerFilePath("", m_task, h.Items[i].ItemId);
+    for (const PlanItem& plan : m_plan) {
+      const int32_t itemId = plan.itemId;
+      const std::string name = paths::WinnerFilePath("", m_task, itemId);
       std::string expected = m_title + "\r\n";
       for (const auto& [item, k] : m_flat)
-        if (item == i) expected += m_lines[static_cast<size_t>(k)] + "\r\n";
+        if (item == itemId) expected += m_lines[static_cast<size_t>(k)] + "\r\n";
       std::string got;
       if (!files::ReadWholeFile(Rel(name), got, error)) {
         Problem(G("找不到中奖名单文件") + name);
@@ -844,8 +1096,8 @@ class Checker {
       }
       std::string absentText;
       for (const TAbsentId& a : m_absent)
-        if (a.ItemId == h.Items[i].ItemId) absentText += AbsentLine(a) + "\r\n";
-      const std::string absentName = paths::AbsentFilePath("", m_task, h.Items[i].ItemId);
+        if (a.ItemId == itemId) absentText += AbsentLine(a) + "\r\n";
+      const std::string absentName = paths::AbsentFilePath("", m_task, itemId);
       const bool there = files::ReadWholeFile(Rel(absentName), got, error);
       if (absentText.empty()) {
         if (there) Problem(G("缺席名单文件") + absentName + G("不在抽奖记录中"));
@@ -853,6 +1105,18 @@ class Checker {
         Problem(G("找不到缺席名单文件") + absentName);
       } else if (got != m_title + "\r\n" + absentText) {
         Problem(G("缺席名单文件") + absentName + G("与重放结果不符"));
+      }
+      std::string voidText;
+      for (const TVoidId& v : m_voids)
+        if (v.ItemId == itemId) voidText += VoidLine(v) + "\r\n";
+      const std::string voidName = VoidFilePath("", m_task, itemId);
+      const bool voidThere = files::ReadWholeFile(Rel(voidName), got, error);
+      if (voidText.empty()) {
+        if (voidThere) Problem(G("作废名单文件") + voidName + G("不在抽奖记录中"));
+      } else if (!voidThere) {
+        Problem(G("找不到作废名单文件") + voidName);
+      } else if (got != m_title + "\r\n" + voidText) {
+        Problem(G("作废名单文件") + voidName + G("与重放结果不符"));
       }
     }
   }
@@ -873,19 +1137,20 @@ class Checker {
       Problem(G("领奖记录文件") + name + G("不属于这次抽奖"));
       return;
     }
-    const TJournalHead& h = m_journal.Head;
-    std::set<std::pair<std::string, int32_t>> winners, absent;
+    std::set<std::pair<std::string, int32_t>> winners, absent, voided;
     for (const auto& [item, k] : m_flat)
-      winners.emplace(text::FirstField(m_lines[static_cast<size_t>(k)]), h.Items[item].ItemId);
+      winners.emplace(text::FirstField(m_lines[static_cast<size_t>(k)]), item);
     for (const TAbsentId& a : m_absent) absent.emplace(text::FirstField(a.CandidateLine), a.ItemId);
+    for (const TVoidId& v : m_voids) voided.emplace(text::FirstField(v.CandidateLine), v.ItemId);
     size_t bad = 0;
     for (const claims::TClaimRecord& r : file.Records) {
       if (winners.count({r.Id, r.ItemId})) continue;
       ++bad;
       Problem(G("领奖记录中") + r.Id + G(" (奖项") + Num(r.ItemId) + G(", ") + r.Time + " " +
               r.Desk +
-              (absent.count({r.Id, r.ItemId}) ? G(") 已标为缺席,奖项应由替补领取")
-                                              : G(") 不是本次抽奖的中奖者")));
+              (absent.count({r.Id, r.ItemId})   ? G(") 已标为缺席,奖项应由替补领取")
+               : voided.count({r.Id, r.ItemId}) ? G(") 已被作废,不能领奖")
+                                                : G(") 不是本次抽奖的中奖者")));
     }
     if (bad == 0)
       m_result.Lines.push_back(G("领奖记录") + Num(static_cast<int64_t>(file.Records.size())) +
@@ -908,13 +1173,14 @@ class Checker {
   bool m_ruled = false;  // replayed by the rules (a draw with rules or of those checked in)
   std::optional<Replay> m_flatReplay;
   std::optional<RulesReplay> m_rulesReplay;
-  std::vector<int32_t> m_drawn;  // per item
-  size_t m_cur = 0;              // the item being drawn
-  size_t m_nextAbsence = 0;
-  // Every winner in draw order: the item's index and the candidate; a replacement takes the
-  // place of its absent winner.
-  std::vector<std::pair<size_t, int32_t>> m_flat;
+  std::vector<PlanItem> m_plan;  // the prize items in the order they are drawn now
+  std::vector<TPlanRecord> m_changes;
+  // Every winner in draw order: the item's id and the candidate; a replacement takes the
+  // place of its absent or voided winner, a void without redraw leaves no place.
+  std::vector<std::pair<int32_t, int32_t>> m_flat;
   std::vector<TAbsentId> m_absent;
+  std::vector<TVoidId> m_voids;
+  std::map<int32_t, std::vector<int32_t>> m_named;  // per named item, its winners in order
 };
 
 // A bundle's entries that the check reads; anything else in it is ignored.
@@ -942,6 +1208,8 @@ bool BundleEntry(const std::string& name, int32_t& taskId) {
     at = paths::kDataFileFolder.size() + paths::kPresetPrefix.size();
   } else if (startsWith(s, paths::kLuckFileFolder, paths::kAbsentPrefix)) {
     at = paths::kLuckFileFolder.size() + paths::kAbsentPrefix.size();
+  } else if (startsWith(s, paths::kLuckFileFolder, kVoidPrefix)) {
+    at = paths::kLuckFileFolder.size() + kVoidPrefix.size();
   } else if (startsWith(s, paths::kLuckFileFolder, claims::kClaimPrefix)) {
     // The claim file of the draw: CLAIM_<task>_<16 hex>.txt.
     at = paths::kLuckFileFolder.size() + claims::kClaimPrefix.size();

@@ -1,0 +1,29 @@
+// Named awards (指定颁奖): an item whose winners are named before the event, by their ids on
+// the list, and handed out by name, never drawn. The ids of an item are kept beside its
+// preset list, in DATA_FILE/NAMED_<TaskId>_<ItemId>.txt: GBK, one id a line, CR LF. An item
+// without the file is drawn as always; the preset list (which rolls) is a different thing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::string_view kNamedPrefix = "NAMED_";  // in DATA_FILE/
+
+std::string NamedAwardPath(int taskId, int itemId);
+
+// The item's named ids in file order (lines trimmed of bytes 0x00 to 0x20, empty ones
+// skipped); none when there is no file. False with the reader's text.
+bool LoadNamedIds(int taskId, int itemId, std::vector<std::string>& ids, std::string& error);
+
+// Writes the item's ids (an empty list removes the file), written beside it and renamed into
+// place. An id that is empty, holds a blank or is given twice is refused with its text.
+bool SaveNamedIds(int taskId, int itemId, const std::vector<std::string>& ids, std::string& error);
+
+// The candidates `ids` name on `lines` (the first line whose first field is the id), in the
+// order of `ids`. False with a GBK message naming `itemName` and the first id that is not
+// on the list or is named twice.
+bool NamedCandidates(const std::vector<std::string>& ids, const std::vector<std::string>& lines,
+                     std::string_view itemName, std::vector<int32_t>& candidates,
+                     std::string& error);
