@@ -34,6 +34,10 @@ class NoticeFiles : public ::testing::Test {
     def.items = {{G("一等奖"), 1, 1, G("电视机")}, {G("二等奖"), 2, 1, ""}};
     def.candidates = {"1 a", "2 b", "3 c"};
     m_items = BuildTask(m_dm, def);
+    std::string error;
+    ASSERT_TRUE(db::ExecRaw(m_dm.ADOConnection1,
+                            "update LuckTask set TaskName='2026年会抽奖' where TaskId=1001",
+                            error));
   }
 
   // Clicks 公示单… with `pdf` chosen in the save dialog.
@@ -106,7 +110,8 @@ TEST_F(NoticeFiles, ThePdfSaysTheRootCountAndFingerprint) {
   EXPECT_TRUE(text.contains(QString::fromLatin1(kFingerprint))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("人数：3人"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("名单 e8081a182fbb 3人"))) << text.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("电视机"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("2026年会抽奖 奖项 奖项 名额 奖品 一等奖 1名 电视机")))
+      << text.toStdString();
   EXPECT_EQ(Pages(Out("out/notice.pdf")), 1);
 
   Keep({Out("out/notice_A4.png"), Out("out/notice_1920x1080.png")});
