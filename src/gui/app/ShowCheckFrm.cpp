@@ -189,7 +189,11 @@ void TShowCheckForm::BtnNoticeClick() {
                  QStringLiteral("公示单"));
   if (pdfPath.isEmpty()) return;
   QStringList written;
-  if (!WriteNotice(notice, pdfPath, written, error)) {
+  // Drawing the 300 dpi pages takes a second or two; the operator sees it is at work.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool ok = WriteNotice(notice, pdfPath, written, error);
+  QGuiApplication::restoreOverrideCursor();
+  if (!ok) {
     QString text = QStringLiteral("公示单没有保存完整：") + Q(error);
     if (!written.isEmpty())
       text += QStringLiteral("\n已写好的文件：\n") +
