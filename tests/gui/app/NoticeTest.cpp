@@ -13,6 +13,7 @@
 #include "TempRoot.h"
 #include "core/db/TombolixDB.h"
 #include "core/text/Gbk.h"
+#include "core/verify/ListTree.h"
 #include "gui/app/NoticePage.h"
 #include "gui/app/ShowCheckFrm.h"
 
@@ -113,6 +114,16 @@ TEST_F(NoticeFiles, ThePdfSaysTheRootCountAndFingerprint) {
   EXPECT_TRUE(text.contains(QStringLiteral("2026年会抽奖 奖项 奖项 名额 奖品 一等奖 1名 电视机")))
       << text.toStdString();
   EXPECT_EQ(Pages(Out("out/notice.pdf")), 1);
+  // The root as a guest reads it off the page checks the proof of their line.
+  const QRegularExpressionMatch root =
+      QRegularExpression(QStringLiteral("名单哈希树根值： ?([0-9a-f]{64})")).match(text);
+  ASSERT_TRUE(root.hasMatch()) << text.toStdString();
+  const listtree::TListTree tree({"1 a", "2 b", "3 c"});
+  uint64_t count = 0;
+  EXPECT_EQ(
+      listtree::CheckProof("2 b", 2, tree.ProofText(2), root.captured(1).toStdString(), count),
+      listtree::TProofVerdict::Holds);
+  EXPECT_EQ(count, 3u);
 
   Keep({Out("out/notice_A4.png"), Out("out/notice_1920x1080.png")});
   EXPECT_EQ(QImage(Out("out/notice_A4.png")).size(), QSize(2480, 3508));
@@ -131,6 +142,8 @@ TEST_F(NoticeFiles, ManyItemsTakeMorePagesAndLoseNothing) {
   std::string error;
   ASSERT_TRUE(check::MakeNotice(1001, {2026, 3, 9}, n, error));
   n.Items.clear();
+  // Marks of the page's own language are the item's text, not markup.
+  n.Items.push_back({G("A&B <b>奖</b>"), 1, ""});
   for (int i = 1; i <= 30; ++i)
     n.Items.push_back({G("第") + std::to_string(i) + G("名特别奖（由本公司全体同仁共同推选产生）"),
                        i, G("价值不菲的纪念品一份及证书一张") + std::to_string(i)});
@@ -144,6 +157,7 @@ TEST_F(NoticeFiles, ManyItemsTakeMorePagesAndLoseNothing) {
   const QString text = PdfText(Out("many.pdf"));
   for (int i : {1, 15, 30}) EXPECT_TRUE(text.contains(QStringLiteral("证书一张%1").arg(i))) << i;
   EXPECT_TRUE(text.contains(QString::fromLatin1(kRoot)));
+  EXPECT_TRUE(text.contains(QStringLiteral("A&B <b>奖</b>"))) << text.toStdString();
   Keep(written);
 }
 
