@@ -160,59 +160,21 @@ TFinding CheckPhotos(int32_t taskId, const TArraySring& lines) {
   return f;
 }
 
-// The draw's rules in the words the draw screen shows before each item's batches, item by
-// item, with how many winners each excluded task has now. The list's people the exclusion
-// lists shut out are counted on the list as read; without a list that part is left out. A
-// rule the draw would refuse (a field the title line lacks) is warned in the draw's words.
+// The rules finding: the rules' words item by item with the excluded tasks' winners so far.
 TFinding CheckRules(const TLuckTask& task, const TArrLuckItem& items, const TArraySring& lines,
                     const std::string& title) {
   TFinding f{TMark::Warning, G("抽奖规则"), {}};
-  std::string stored, error;
-  TTaskRules rules;
-  if (!LoadRulesText(task.TaskId, stored, error) || !ParseRules(stored, rules, error)) {
-    f.Text = G("抽奖规则无法读取：") + error;
-    return f;
-  }
-  if (rules.Empty()) return {TMark::NotUsed, f.Topic, G("未设抽奖规则，名单中每个人都可以中奖")};
-  TPoolRules pool{rules, title, {}, false, {}};
-  std::vector<std::string> names;
-  std::string counts;
-  for (int32_t other : rules.ExcludeTasks) {
-    std::vector<std::string> ids;
-    TLuckTask named;
-    std::string ignored;
-    const std::string name = LoadLuckTask(other, named, ignored) && !named.TaskName.empty()
-                                 ? named.TaskName
-                                 : G("任务") + Num(other);
-    names.push_back(name);
-    if (!CurrentWinnerIds(other, ids, error)) {
-      f.Text = drawtext::ExcludedUnreadable(other, error);
-      return f;
-    }
-    counts += (counts.empty() ? G("；") : G("，")) + G("[") + name + G("]目前有中奖者") +
-              Num(static_cast<int64_t>(ids.size())) + G("人");
-    pool.ExcludedIds.insert(pool.ExcludedIds.end(), ids.begin(), ids.end());
-  }
-  std::sort(pool.ExcludedIds.begin(), pool.ExcludedIds.end());
-  pool.ExcludedIds.erase(std::unique(pool.ExcludedIds.begin(), pool.ExcludedIds.end()),
-                         pool.ExcludedIds.end());
-  std::shared_ptr<const TRulesIndex> index;
-  if (!lines.empty()) {
-    index = IndexRules(lines, pool, error);
-    if (!index) {
-      f.Text = G("抽奖规则不能用于本名单：") + error;
-      return f;
-    }
-  }
+  TRulesWords words;
+  if (!RulesWords(task, items, lines, title, words, f.Text)) return f;
+  if (words.None) return {TMark::NotUsed, f.Topic, NoRulesText()};
   std::string said;
-  for (const TLuckItem& it : items) {
-    const int64_t listed = index ? ListedCandidates(*index, it.ItemId) : 0;
-    const std::string line = drawtext::RulesLine(rules, it.ItemId, names, listed);
-    if (!line.empty())
-      said += (said.empty() ? std::string() : G("；")) + G("奖项[") + it.ItemName + G("]") + line;
+  for (size_t i = 0; i < items.size() && i < words.Items.size(); ++i) {
+    if (!words.Items[i].empty())
+      said += (said.empty() ? std::string() : G("；")) + G("奖项[") + items[i].ItemName + G("]") +
+              words.Items[i];
   }
   f.Mark = TMark::Ok;
-  f.Text = (said.empty() ? G("抽奖规则不涉及任何奖项") : said) + counts;
+  f.Text = (said.empty() ? G("抽奖规则不涉及任何奖项") : said) + words.Counts;
   return f;
 }
 
@@ -251,6 +213,57 @@ TFinding CheckMusic(const std::string& path) {
 }
 
 }  // namespace
+
+std::string NoRulesText() { return G("未设抽奖规则，名单中每个人都可以中奖"); }
+
+bool RulesWords(const TLuckTask& task, const TArrLuckItem& items, const TArraySring& lines,
+                const std::string& title, TRulesWords& out, std::string& error) {
+  out = TRulesWords();
+  std::string stored;
+  TTaskRules rules;
+  if (!LoadRulesText(task.TaskId, stored, error) || !ParseRules(stored, rules, error)) {
+    error = G("抽奖规则无法读取：") + error;
+    return false;
+  }
+  if (rules.Empty()) {
+    out.None = true;
+    return true;
+  }
+  TPoolRules pool{rules, title, {}, false, {}};
+  std::vector<std::string> names;
+  for (int32_t other : rules.ExcludeTasks) {
+    std::vector<std::string> ids;
+    TLuckTask named;
+    std::string ignored;
+    const std::string name = LoadLuckTask(other, named, ignored) && !named.TaskName.empty()
+                                 ? named.TaskName
+                                 : G("任务") + Num(other);
+    names.push_back(name);
+    if (!CurrentWinnerIds(other, ids, error)) {
+      error = drawtext::ExcludedUnreadable(other, error);
+      return false;
+    }
+    out.Counts += (out.Counts.empty() ? G("；") : G("，")) + G("[") + name + G("]目前有中奖者") +
+                  Num(static_cast<int64_t>(ids.size())) + G("人");
+    pool.ExcludedIds.insert(pool.ExcludedIds.end(), ids.begin(), ids.end());
+  }
+  std::sort(pool.ExcludedIds.begin(), pool.ExcludedIds.end());
+  pool.ExcludedIds.erase(std::unique(pool.ExcludedIds.begin(), pool.ExcludedIds.end()),
+                         pool.ExcludedIds.end());
+  std::shared_ptr<const TRulesIndex> index;
+  if (!lines.empty()) {
+    index = IndexRules(lines, pool, error);
+    if (!index) {
+      error = G("抽奖规则不能用于本名单：") + error;
+      return false;
+    }
+  }
+  for (const TLuckItem& it : items) {
+    const int64_t listed = index ? ListedCandidates(*index, it.ItemId) : 0;
+    out.Items.push_back(drawtext::RulesLine(rules, it.ItemId, names, listed));
+  }
+  return true;
+}
 
 int64_t BytesNeeded(int64_t winners, int64_t longestLine) {
   // A winner file line and a journal record per winner, and the history's copy of both.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/records/Records.h"
+
 namespace check {
 
 enum class TMark {
@@ -47,6 +49,21 @@ struct TShowCheck {
 // disk space for the journal and the winner files. False with the error text only when the task
 // cannot be read.
 bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error);
+
+// The draw's rules in the words the draw screen shows before each item's batches.
+struct TRulesWords {
+  bool None = false;               // the task has no rules: everyone on the list may win
+  std::vector<std::string> Items;  // per item in draw order (GBK); empty when none applies
+  std::string Counts;  // "；[午宴]目前有中奖者3人", the excluded tasks' winners so far
+};
+// The words for a task without rules.
+std::string NoRulesText();
+// Reads the task's rules and says them item by item for the list `lines` (with its title
+// line); the people of the list the exclusion lists shut out are counted on it, and left out
+// when `lines` is empty. False with the error text (GBK, ready to show) when the rules
+// cannot be read, an excluded task's winners cannot be read, or the rules do not fit the list.
+bool RulesWords(const TLuckTask& task, const TArrLuckItem& items, const TArraySring& lines,
+                const std::string& title, TRulesWords& out, std::string& error);
 
 // The bytes the night writes to LUCK_FILE for `winners` winners whose candidate lines are at
 // most `longestLine` bytes: the winner files, the journal, and the history's copy, doubled

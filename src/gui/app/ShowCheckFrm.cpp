@@ -1,8 +1,11 @@
 #include "gui/app/ShowCheckFrm.h"
 
+#include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
 #include <QImageReader>
@@ -13,12 +16,15 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/check/Notice.h"
 #include "core/checkin/CheckinService.h"
 #include "core/net/Firewall.h"
 #include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
+#include "gui/app/NoticePage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
@@ -78,6 +84,11 @@ TShowCheckForm::TShowCheckForm(QWidget* parent) : QDialog(parent) {
   TVFindings->header()->setStretchLastSection(true);
   TVFindings->setColumnWidth(0, 50);
   TVFindings->setColumnWidth(1, 90);
+  BtnNotice = new QPushButton(QStringLiteral("公示单…"), this);
+  BtnNotice->setObjectName(QStringLiteral("BtnNotice"));
+  BtnNotice->setToolTip(
+      QStringLiteral("把任务、奖项、规则和名单的人数、指纹、根值写成可打印的公示单"));
+  connect(BtnNotice, &QPushButton::clicked, this, &TShowCheckForm::BtnNoticeClick);
   BtnClose = new QPushButton(QStringLiteral("关闭"), this);
   BtnClose->setObjectName(QStringLiteral("BtnClose"));
   BtnClose->setDefault(true);
@@ -85,7 +96,11 @@ TShowCheckForm::TShowCheckForm(QWidget* parent) : QDialog(parent) {
   auto* root = new QVBoxLayout(this);
   root->addWidget(LbSummary);
   root->addWidget(TVFindings, 1);
-  root->addWidget(BtnClose, 0, Qt::AlignRight);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(BtnNotice);
+  buttons->addStretch(1);
+  buttons->addWidget(BtnClose);
+  root->addLayout(buttons);
   resize(840, 420);
 }
 
@@ -98,6 +113,7 @@ int TShowCheckForm::Warnings() const {
 bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList installedFonts) {
   check::TShowCheck files;
   std::string error;
+  m_taskId = taskId;
   if (!check::CheckShow(taskId, files, error)) {
     ShowMessageBox(MessageKind::Error, error);
     return false;
@@ -157,4 +173,37 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
   LbSummary->setText(warnings == 0 ? QStringLiteral("全部检查通过，可以开场。")
                                    : QStringLiteral("有%1项需要处理：").arg(warnings));
   return true;
+}
+
+void TShowCheckForm::BtnNoticeClick() {
+  const QDate today = QDate::currentDate();
+  check::TNotice notice;
+  std::string error;
+  if (!check::MakeNotice(m_taskId, {today.year(), today.month(), today.day()}, notice, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  QString pdfPath;
+  ChooseSaveFile(QStringLiteral("pdf"), QStringLiteral("保存公示单"),
+                 QStringLiteral("公示单_%1").arg(m_taskId), this, pdfPath,
+                 QStringLiteral("公示单"));
+  if (pdfPath.isEmpty()) return;
+  QStringList written;
+  // Drawing the 300 dpi pages takes a second or two; the operator sees it is at work.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool ok = WriteNotice(notice, pdfPath, written, error);
+  QGuiApplication::restoreOverrideCursor();
+  if (!ok) {
+    QString text = QStringLiteral("公示单没有保存完整：") + Q(error);
+    if (!written.isEmpty())
+      text += QStringLiteral("\n已写好的文件：\n") +
+              QDir::toNativeSeparators(written.join(QLatin1Char('\n')));
+    ShowMessageBox(MessageKind::Error, text);
+    return;
+  }
+  QStringList shown;
+  for (const QString& name : written) shown << QDir::toNativeSeparators(name);
+  ShowMessageBox(MessageKind::Information,
+                 QStringLiteral("公示单已保存（PDF为A4，可打印；PNG为A4和1920×1080各一份）：\n") +
+                     shown.join(QLatin1Char('\n')));
 }

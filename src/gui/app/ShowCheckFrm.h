@@ -36,9 +36,15 @@ class TShowCheckForm : public QDialog {
 
   QLabel* LbSummary;
   QTreeWidget* TVFindings;
+  QPushButton* BtnNotice;
   QPushButton* BtnClose;
+
+ public slots:
+  // 公示单…: asks where to save the notice's PDF and writes it with its pictures beside it.
+  void BtnNoticeClick();
 
  private:
   std::vector<check::TFinding> m_findings;
+  int32_t m_taskId = 0;
   const TCheckinService* m_checkin = nullptr;
 };
