@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view second = nul == std::string_view::npos ? "" : rest.substr(nul + 1);
 
   net::TPairing pairing;
-  checkin::THostRemote remote(pairing);
+  remote::THostRemote remote(pairing);
   std::string token;
   if (mode & 0x40) token = pairing.Pair("10.0.0.1", pairing.Code(net::TPairRole::Host)).Token;
   if (mode & 0x80) {
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   req.Address = "10.0.0.2";
   req.HeaderBytes = body.size();
-  const checkin::THttpResponse r = checkin::HandleHostRequest(remote, req);
+  const checkin::THttpResponse r = remote::HandleHostRequest(remote, req);
   switch (r.Status) {
     case 200:
     case 400:
@@ -91,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (queued != (press && r.Status == 200 ? 1u : 0u)) std::abort();
   if (queued && (token.empty() || !(mode & 0x80))) std::abort();
   // The same press again is a replay.
-  if (queued && checkin::HandleHostRequest(remote, req).Status != 409) std::abort();
+  if (queued && remote::HandleHostRequest(remote, req).Status != 409) std::abort();
   return 0;
 }

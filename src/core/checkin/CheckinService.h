@@ -84,7 +84,7 @@ class TCheckinService {
   // The pairing of the host's remote and the prize desks, and the remote the draw screen
   // listens to; both answer on the server while it runs. Stop unpairs everyone.
   net::TPairing& Pairing() { return m_pairing; }
-  checkin::THostRemote& Host() { return m_host; }
+  remote::THostRemote& Host() { return m_host; }
   // The prize claims of the task, which the results window of the task is handed too, and
   // the list's title line (it names the winners' 姓名 field). Claims() is null while no
   // task was started.
@@ -113,8 +113,8 @@ class TCheckinService {
   void AfterDraw(int32_t taskId);
 
   net::TPairing m_pairing;
-  checkin::THostRemote m_host{m_pairing};
-  checkin::THostRoutes m_hostRoutes{m_host};
+  remote::THostRemote m_host{m_pairing};
+  remote::THostRoutes m_hostRoutes{m_host};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
   std::shared_ptr<claims::TClaimDesk> m_claims;
   // The routes the server answers, in the order it asks them: check-in, the host, claims.
@@ -145,7 +145,7 @@ class TDrawLink {
   TDrawLink& operator=(const TDrawLink&) = delete;
 
   // The host's remote for the draw screen (SetRemote); null while the server is off.
-  checkin::THostRemote* Host() const { return m_host; }
+  remote::THostRemote* Host() const { return m_host; }
 
  private:
   TCheckinService* m_service;
@@ -154,5 +154,5 @@ class TDrawLink {
   bool m_checkingIn = false;
   std::unique_ptr<checkin::TWinnersFeed> m_board;
   std::unique_ptr<claims::TClaimFeed> m_claims;
-  checkin::THostRemote* m_host = nullptr;
+  remote::THostRemote* m_host = nullptr;
 };

@@ -61,6 +61,18 @@ bool CountOpening(TJournalHead& head, std::string& error) {
   return true;
 }
 
+std::string VoucherText(const TJournalHead& h, size_t lines) {
+  using text::G;
+  std::string v =
+      G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(lines) + G("人  ");
+  if (h.CheckinOnly)
+    v += G("签到 ") + h.PresentHash.substr(0, 8) + "  " + std::to_string(h.Present.size()) +
+         G("人  ");
+  v += G("承诺 ") + h.Commit.substr(0, 16);
+  if (h.Opening > 0) v += "  " + OpeningText(h);
+  return v;
+}
+
 std::string OpeningText(const TJournalHead& head) {
   if (head.Opening <= 0) return {};
   return text::G("本任务第") + std::to_string(head.Opening) + text::G("次开启");

@@ -28,3 +28,9 @@ bool CountOpening(TJournalHead& head, std::string& error);
 // The Ready screen's line beside the commitment: "本任务第N次开启" (GBK); empty for a head
 // without a number (a journal written before openings were counted).
 std::string OpeningText(const TJournalHead& head);
+
+// The line the audience can photograph before the draw, the same on the Ready screen and in
+// the verifier's report (GBK): the list's fingerprint and its `lines`, for a draw of those
+// checked in their fingerprint and number, the commitment, shortened, and the opening's
+// number when the head has one.
+std::string VoucherText(const TJournalHead& head, size_t lines);

@@ -1,5 +1,6 @@
 #include "core/draw/StageView.h"
 
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
 #include "core/records/WinnerPhotos.h"
@@ -66,15 +67,7 @@ std::string PrizeText(const TDataDraw& e, int itemIndex) {
 }
 
 std::string ProofText(const TDataDraw& e) {
-  const TJournalHead& h = e.JournalHead();
-  const size_t n = e.Session().CandidateLines.size();
-  std::string proof =
-      G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(n) + G("人  ");
-  // Those checked in, when only they are drawn: their number and fingerprint.
-  if (h.CheckinOnly)
-    proof += G("签到 ") + h.PresentHash.substr(0, 8) + "  " + std::to_string(h.Present.size()) +
-             G("人  ");
-  return proof + G("承诺 ") + h.Commit.substr(0, 16);
+  return VoucherText(e.JournalHead(), e.Session().CandidateLines.size());
 }
 
 std::string HintText(const TDataDraw& e) {

@@ -6,7 +6,7 @@
 #include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
-namespace checkin {
+namespace remote {
 
 using net::TPairAnswer;
 using net::TPairOutcome;
@@ -218,4 +218,4 @@ bool THostRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
   return true;
 }
 
-}  // namespace checkin
+}  // namespace remote

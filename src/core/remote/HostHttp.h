@@ -7,7 +7,7 @@
 
 #include "core/net/Http.h"
 
-namespace checkin {
+namespace remote {
 
 class THostRemote;
 
@@ -44,4 +44,4 @@ class THostRoutes : public TRoutes {
   THostRemote& m_host;
 };
 
-}  // namespace checkin
+}  // namespace remote

@@ -4,7 +4,7 @@
 // through textContent, never as markup.
 #include "core/remote/HostHttp.h"
 
-namespace checkin {
+namespace remote {
 
 namespace {
 
@@ -142,4 +142,4 @@ else{token=load();if(token){$('pair').style.display='none';$('remote').style.dis
 
 std::string HostPage() { return std::string(kPage); }
 
-}  // namespace checkin
+}  // namespace remote

@@ -1,6 +1,6 @@
 #include "core/remote/HostRemote.h"
 
-namespace checkin {
+namespace remote {
 
 namespace {
 
@@ -100,4 +100,4 @@ void THostRemote::Moved(const TStageState& state) {
   ++m_revision;
 }
 
-}  // namespace checkin
+}  // namespace remote

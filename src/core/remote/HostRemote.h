@@ -17,7 +17,7 @@
 #include "core/draw/StageState.h"
 #include "core/net/Pairing.h"
 
-namespace checkin {
+namespace remote {
 
 // The buttons of the host's page: the stage's remote inputs.
 using THostAction = TStageInput;
@@ -72,4 +72,4 @@ class THostRemote : public TStageObserver {
   uint64_t m_revision = 1;
 };
 
-}  // namespace checkin
+}  // namespace remote

@@ -492,13 +492,7 @@ class Checker {
     const TJournalHead& h = m_journal.Head;
     if (h.TaskId != m_task || h.Commit.empty()) return;
     if (!m_result.ListRoot.empty()) {
-      m_result.Voucher = G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " +
-                         Num(static_cast<int64_t>(m_lines.size())) + G("人  ");
-      if (h.CheckinOnly)
-        m_result.Voucher += G("签到 ") + h.PresentHash.substr(0, 8) + "  " +
-                            Num(static_cast<int64_t>(h.Present.size())) + G("人  ");
-      m_result.Voucher += G("承诺 ") + h.Commit.substr(0, 16);
-      if (h.Opening > 0) m_result.Voucher += "  " + OpeningText(h);
+      m_result.Voucher = VoucherText(h, m_lines.size());
     }
     if (h.Opening <= 0) return;
     const TOpeningsCheck c =

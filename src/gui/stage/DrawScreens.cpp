@@ -11,7 +11,7 @@ class DrawScreen : public TSetUpScreen {
  public:
   DrawScreen(QWidget* owner, TDrawSession& session) : m_form(session, owner) {}
   int SetUp(int32_t taskId) override { return m_form.SetUpDraw(taskId); }
-  void SetRemote(checkin::THostRemote* remote) override {
+  void SetRemote(remote::THostRemote* remote) override {
     if constexpr (requires { m_form.SetRemote(remote); }) m_form.SetRemote(remote);
   }
   void ShowModal() override {

@@ -439,7 +439,7 @@ void TGetLuckMainForm::Run(TStageFrame f) {
   });
 }
 
-void TGetLuckMainForm::SetRemote(checkin::THostRemote* remote) {
+void TGetLuckMainForm::SetRemote(remote::THostRemote* remote) {
   if (m_remote) m_remote->Detach();
   m_remote = remote;
   if (!m_remote) return TMRemote->stop();
@@ -453,7 +453,7 @@ void TGetLuckMainForm::SetRemote(checkin::THostRemote* remote) {
 void TGetLuckMainForm::DrainRemote() {
   // The stage takes each input as its keys, or refuses it; the screen applies its frame.
   if (!m_remote || m_closed) return;
-  for (const checkin::THostInput& in : m_remote->Drain()) {
+  for (const remote::THostInput& in : m_remote->Drain()) {
     if (m_closed) return;
     Run(m_stage.Press(in.action, in.index));
   }

@@ -22,7 +22,7 @@ class TCelebration;
 class TGrandPrize;
 class TScrollText;
 class TSphereStage;
-namespace checkin {
+namespace remote {
 class THostRemote;
 }
 
@@ -51,7 +51,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // The host's phone: its buttons reach the stage through the same entry points as the keys
   // and clicks, on this thread, and it hears the stage's state after every move. Its pairing
   // ends when the screen closes. Null: no remote.
-  void SetRemote(checkin::THostRemote* remote);
+  void SetRemote(remote::THostRemote* remote);
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -179,7 +179,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   TStage m_stage{m_engine};
   bool m_setUp = false;   // the engine holds the task: closing empties the session
   bool m_closed = false;  // done: frames still on their way show nothing
-  checkin::THostRemote* m_remote = nullptr;
+  remote::THostRemote* m_remote = nullptr;
   int m_listBaseTop = 1;
   int m_listFirst = 0;  // first row of the winners list in view
   int m_listRows = 5;   // rows the winners list shows at once

@@ -8,7 +8,7 @@
 
 class QWidget;
 class TDrawSession;
-namespace checkin {
+namespace remote {
 class THostRemote;
 }
 namespace claims {
@@ -24,7 +24,7 @@ class TSetUpScreen {
   virtual void ShowModal() = 0;
   // The host's phone drives the screen as its keys do, before the set-up; a screen that
   // takes no remote ignores it.
-  virtual void SetRemote(checkin::THostRemote*) {}
+  virtual void SetRemote(remote::THostRemote*) {}
   // The prize claims the check-in service holds for the task, before the set-up; a window
   // that records no claims ignores it.
   virtual void SetClaimDesk(std::shared_ptr<claims::TClaimDesk>) {}

@@ -364,7 +364,9 @@ TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
   EXPECT_EQ(j.Start.Seed, e.DrawSeed());
   ASSERT_EQ(j.Batches.size(), 1u);
   EXPECT_EQ(j.Batches[0].Rolls, kRolls);
-  // The proof line: 12 digits of the list's hash, the count, 16 of the commitment.
+  // The proof line: 12 digits of the list's hash, the count, 16 of the commitment, and
+  // which opening of the task this is.
   EXPECT_EQ(stageview::ProofText(e), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) +
-                                         G("  40人  承诺 ") + h.Commit.substr(0, 16));
+                                         G("  40人  承诺 ") + h.Commit.substr(0, 16) +
+                                         G("  本任务第1次开启"));
 }

@@ -15,6 +15,7 @@
 #include "core/text/Gbk.h"
 
 using namespace checkin;
+using namespace remote;
 using namespace net;
 using text::G;
 

@@ -333,8 +333,8 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
     draw.SetRemote(&service.Host());
     ASSERT_EQ(draw.SetUpDraw(1001), 1);
     draw.show();
-    ASSERT_EQ(service.Host().Push({checkin::THostAction::Start}),
-              checkin::THostRemote::TPush::Queued);
+    ASSERT_EQ(service.Host().Push({remote::THostAction::Start}),
+              remote::THostRemote::TPush::Queued);
     EXPECT_TRUE(QTest::qWaitFor([&] { return draw.Stage().Phase() == TStagePhase::Rolling; }));
     uint64_t rev = 0;
     EXPECT_TRUE(

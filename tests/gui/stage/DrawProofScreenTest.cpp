@@ -82,7 +82,8 @@ TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
   EXPECT_EQ(screen.LbProof->text(), QStringLiteral("抽奖凭证  名单 ") +
                                         QString::fromStdString(head.Head.DataHash.substr(0, 12)) +
                                         QStringLiteral("  20人  承诺 ") +
-                                        QString::fromStdString(head.Head.Commit.substr(0, 16)));
+                                        QString::fromStdString(head.Head.Commit.substr(0, 16)) +
+                                        QStringLiteral("  本任务第1次开启"));
   EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码（可选）：输入数字后按回车开始"));
   Key(screen, Qt::Key_4);
   Key(screen, Qt::Key_7);
