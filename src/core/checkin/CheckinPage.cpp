@@ -81,7 +81,7 @@ constexpr std::string_view kProofBox = R"(<div id="proof" role="status">
 <label for="pc">对照公示单或大屏幕上的根值（输入前8位或全部）</label>
 <input id="pc" autocomplete="off" autocapitalize="off" spellcheck="false">
 <div id="pm"></div>
-<div class="pl">你在名单中的一行</div>
+<div class="pl">你的一行</div>
 <div id="pn"></div>
 <div class="pl">用 tombolix-verify 核对（可复制）</div>
 <textarea id="pt" readonly rows="6"></textarea>
@@ -192,7 +192,11 @@ function showProof(p){
   proofRoot=ok?root:"";
   $("pv").textContent=ok?"你在名单中（第"+p.n+"行）":"证明核对失败：不能确认你在名单中";
   $("pv").className=ok?"ok":"no";
-  $("pr").textContent=root||"（无法算出）";
+  // The first 16 digits stand out: the verifier's answer names the root by them.
+  var pr=$("pr");
+  pr.textContent=root?"":"（无法算出）";
+  if(root){var b=document.createElement("b");b.textContent=root.substr(0,16);pr.appendChild(b);
+    pr.appendChild(document.createTextNode(root.substr(16)));}
   $("pw").textContent=ok?"本页用你这一行和证明算出了根值，与签到服务给出的相同。请与公示单和大屏幕上的“名单哈希树根值”核对。":
     (root?"算出的根值与签到服务给出的 "+p.root+" 不同。":"证明的格式不对，或行号不在证明的范围内。");
   $("pn").textContent=text;
@@ -331,7 +335,10 @@ setInterval(poll,1000);
 constexpr std::string_view kListTail = R"(<button id="go" type="submit">查询</button>
 <div id="answer" role="status"></div>
 </form>
-<p class="alt">名单本身不公开：这里只回答你自己的一行，并给出它在名单中的证明。<br>
+)";
+
+constexpr std::string_view kListFoot =
+    R"(<p class="alt">名单本身不公开：这里只回答你自己的一行，并给出它在名单中的证明。<br>
 <a href="/">返回签到页</a></p>
 </main>
 )";
@@ -398,6 +405,7 @@ std::string ListPage(std::string_view taskNameGbk, bool askName, std::string_vie
   page += Fields(askName, idTitleGbk, numericIds);
   page += kListTail;
   page += kProofBox;
+  page += kListFoot;
   page += kProofScript;
   page += kListScript;
   return page;
