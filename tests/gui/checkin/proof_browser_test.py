@@ -113,6 +113,9 @@ try:
         browser.find_element(By.ID, button).click()
 
     fill((("id", "13900000001"), ("name", "员工一")))
+    if SHOTS:
+        wait_for(lambda: text("pv") != "", 5)
+        browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-proof-top.png"))
     check(wait_for(lambda: text("pv") != "", 5) and text("pv") == f"你在名单中（第{number}行）",
           f"a check-in shows its line: {text('pv')!r}")
     check(text("pr") == root, f"the page computed the list's root {text('pr')!r}, here {root!r}")
@@ -161,6 +164,8 @@ try:
     fill((("id", "13900000002"), ("name", "员工二")))
     check(wait_for(lambda: text("pv") == f"你在名单中（第{number2}行）", 5) and
           text("pr") == root, "a guest who does not check in gets the line's proof")
+    if SHOTS:
+        browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-list.png"))
 
     # The answer tampered on its way: the page's own check fails and says so.
     def tampered(change):
@@ -177,6 +182,8 @@ try:
                          ("root", f"r.proof.root='{other}';"),
                          ("line", "r.proof.hex=r.proof.hex.replace('3032','3033');")):
         verdict, why = tampered(change)
+        if SHOTS and what == "root":
+            browser.save_screenshot(os.path.join(SHOTS, "checkin-phone-proof-failed.png"))
         check(verdict == "证明核对失败：不能确认你在名单中" and "不同" in why,
               f"a tampered {what} fails the page's check: {verdict!r} {why!r}")
     verdict, why = tampered("r.proof.proof=r.proof.proof+'00';")
