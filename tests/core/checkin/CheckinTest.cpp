@@ -559,7 +559,8 @@ TEST(CheckinHttp, ThePhonesPagesWrapChineseOnlyAtPunctuation) {
   // keep-all: no break between two Chinese characters (不能领/取), only at punctuation and
   // blanks; anywhere only for a run that would not fit at all (a long id).
   for (const std::string& page :
-       {CheckinPage(G("年会"), true, G("工号"), true), HostPage(), claims::DeskPage(G("年会"))}) {
+       {CheckinPage(G("年会"), true, G("工号"), true), ListPage(G("年会"), true, G("工号"), true),
+        HostPage(), claims::DeskPage(G("年会"))}) {
     EXPECT_NE(page.find("body{margin:0;word-break:keep-all;overflow-wrap:anywhere;"),
               std::string::npos);
     EXPECT_EQ(page.find("break-all"), std::string::npos);
