@@ -1,7 +1,8 @@
 // libFuzzer harness for the check-in request handling: any method, path and body (and any
 // check-in file to resume from) give an answer of the routes, never a crash; the desk's
-// count never exceeds its list, JSON answers are valid UTF-8 with no raw '<', and after an
-// answer the check-in file holds whole records only. The list has ids that differ only by
+// count never exceeds its list, JSON answers are valid UTF-8 with no raw '<', a line found
+// by a lookup has a proof that holds, and after an answer the check-in file holds whole
+// records only. The list has ids that differ only by
 // letter case and an id shared by two names, so folding and telling apart are exercised.
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,7 @@
 #include "core/checkin/CheckinHttp.h"
 #include "core/records/CheckinFile.h"
 #include "core/text/Gbk.h"
+#include "core/verify/ListTree.h"
 
 namespace {
 
@@ -71,8 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       req.Path = "/checkin";
       req.Body = first;
       break;
-    default:
+    case 2:
       req.Path = "/winners";
+      req.Body = first;
+      break;
+    default:
+      req.Path = "/list";
       req.Body = first;
       break;
   }
@@ -82,13 +89,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (r.Status != 200 && r.Status != 400 && r.Status != 404 && r.Status != 413 && r.Status != 431)
     std::abort();
   if (r.Status == 200 && req.Path != "/" && req.Path != "/index.html" && req.Path != "/checkin" &&
-      req.Path != "/winners")
+      req.Path != "/winners" && req.Path != "/list")
     std::abort();
   if (r.ContentType.rfind("application/json", 0) == 0 &&
       (!text::IsValidUtf8(r.Body) || r.Body.find('<') != std::string::npos))
     std::abort();
   const checkin::TCheckinView v = desk.View();
   if (v.CheckedIn > v.Total) std::abort();
+  // A line found has a proof that holds against the list's root, for that line's number.
+  std::map<std::string, std::string> form;
+  std::string id(first), name;
+  if (checkin::ParseForm(first, form)) {
+    id = form["id"];
+    name = form["name"];
+  }
+  const checkin::TLookupResult look = desk.Lookup(req.Address, id, name);
+  uint64_t count = 0;
+  if (look.Answer == checkin::TLookup::OnList &&
+      (look.Proof.Number < 1 || look.Proof.Number > task.Lines.size() ||
+       look.Proof.Line != task.Lines[look.Proof.Number - 1] ||
+       listtree::CheckProof(look.Proof.Line, look.Proof.Number, look.Proof.Proof, look.Proof.Root,
+                            count) != listtree::TProofVerdict::Holds ||
+       count != task.Lines.size()))
+    std::abort();
   // A second attempt with the same form; a new check-in leaves the file whole.
   if (req.Path == "/checkin") checkin::HandleRequest(desk, req);
   checkin::TCheckinFile file;

@@ -71,6 +71,26 @@ bool PhoneText(std::string_view utf8, std::string& gbk) {
 
 }  // namespace
 
+std::string LookupText(TLookup answer, uint64_t number) {
+  switch (answer) {
+    case TLookup::OnList:
+      return text::G("你在名单中（第") + std::to_string(number) + text::G("行）");
+    case TLookup::NotOnList:
+      return text::G("不在名单中：名单中没有这个号码");
+    case TLookup::NameMismatch:
+      return AnswerText(TAnswer::NameMismatch);
+    case TLookup::Empty:
+      return AnswerText(TAnswer::Empty);
+    case TLookup::BadText:
+      return AnswerText(TAnswer::BadText);
+    case TLookup::TooMany:
+      return AnswerText(TAnswer::TooMany);
+    case TLookup::NoList:
+      return text::G("名单查询尚未开放");
+  }
+  return {};
+}
+
 std::string LockText(const TCheckinLock& lock) {
   return (lock.IsId ? text::G("号码 ") : text::G("地址 ")) + lock.Key + text::G("（还剩 ") +
          std::to_string(lock.SecondsLeft) + text::G(" 秒）");
@@ -94,8 +114,11 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
     error = text::G("签到记录文件") + task.FilePath + text::G("属于另一个抽奖任务，无法继续签到。");
     return false;
   }
+  // Built before the lock: the phones go on being answered meanwhile.
+  auto tree = std::make_unique<listtree::TListTree>(task.Lines);
   std::lock_guard<std::mutex> lock(m_mutex);
   m_task = task;
+  m_tree = std::move(tree);
   m_list.Load(task.TitleLine, task.Lines);
   m_writer.Continue(task.FilePath, task.TaskId, file.WholeBytes);
   m_in.clear();
@@ -105,6 +128,7 @@ bool TCheckinDesk::Open(const TCheckinTask& task, std::string& error) {
   m_arrivals = 0;
   m_addressFailures.clear();
   m_idFailures.clear();
+  m_addressLookups.clear();
   m_confirmed.clear();
   m_confirmedIds.clear();
   for (const TCheckinRecord& r : file.Records) {
@@ -203,8 +227,8 @@ std::vector<TCheckinLock> TCheckinDesk::Locks() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   const int64_t now = m_steadyMs();
   std::vector<TCheckinLock> out;
-  const auto collect = [&](const Failures& failures, int max, bool isId) {
-    std::vector<TCheckinLock> some;
+  const auto collect = [&](std::vector<TCheckinLock>& some, const Failures& failures, int max,
+                           bool isId) {
     for (const auto& [key, times] : failures) {
       // Locked while `max` failures stay in the window: until the oldest of them expires.
       size_t live = 0;
@@ -213,18 +237,31 @@ std::vector<TCheckinLock> TCheckinDesk::Locks() const {
       const int64_t until = times[times.size() - static_cast<size_t>(max)] + kFailureWindowMs;
       some.push_back({key, isId, (until - now + 999) / 1000});
     }
-    std::sort(some.begin(), some.end(),
-              [](const TCheckinLock& a, const TCheckinLock& b) { return a.Key < b.Key; });
+  };
+  // By key; an address locked for its failures and for its lookups is one lock, the longer.
+  const auto sorted = [&](std::vector<TCheckinLock>& some) {
+    std::sort(some.begin(), some.end(), [](const TCheckinLock& a, const TCheckinLock& b) {
+      return a.Key != b.Key ? a.Key < b.Key : a.SecondsLeft > b.SecondsLeft;
+    });
+    const auto sameKey = [](const TCheckinLock& a, const TCheckinLock& b) {
+      return a.Key == b.Key;
+    };
+    some.erase(std::unique(some.begin(), some.end(), sameKey), some.end());
     out.insert(out.end(), some.begin(), some.end());
   };
-  collect(m_idFailures, kMaxIdFailures, true);
-  collect(m_addressFailures, kMaxAddressFailures, false);
+  std::vector<TCheckinLock> ids, addresses;
+  collect(ids, m_idFailures, kMaxIdFailures, true);
+  collect(addresses, m_addressFailures, kMaxAddressFailures, false);
+  collect(addresses, m_addressLookups, kMaxAddressLookups, false);
+  sorted(ids);
+  sorted(addresses);
   return out;
 }
 
 void TCheckinDesk::Lift(const std::string& key, bool isId) {
   std::lock_guard<std::mutex> lock(m_mutex);
   (isId ? m_idFailures : m_addressFailures).erase(key);
+  if (!isId) m_addressLookups.erase(key);
 }
 
 TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view idUtf8,
@@ -234,34 +271,10 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
   const bool readable = PhoneText(idUtf8, id) && PhoneText(nameUtf8, name);
   std::unique_lock<std::mutex> lock(m_mutex);
   if (!m_open) return result;
-  const std::string from(address);
-  const int64_t now = m_steadyMs();
-  if (Limited(m_addressFailures, from, kMaxAddressFailures, now)) {
-    result.Answer = TAnswer::TooMany;
-    return result;
-  }
-  if (!readable) {
-    result.Answer = TAnswer::BadText;
-    return result;
-  }
   int64_t line = -1;
-  result.Answer = m_list.Match(id, name, line);
-  // An attempt that names an id of the list counts against that id too.
-  const bool idKnown = line >= 0;
-  const std::string listId = idKnown ? m_list.IdOf(static_cast<size_t>(line)) : std::string();
-  if (idKnown && Limited(m_idFailures, listId, kMaxIdFailures, now)) {
-    result.Answer = TAnswer::TooMany;
-    return result;
-  }
-  if (result.Answer == TAnswer::CheckedIn && m_in.count(static_cast<size_t>(line)))
-    result.Answer = TAnswer::AlreadyIn;
-  if (result.Answer != TAnswer::CheckedIn) {
-    if (IsFailure(result.Answer)) {
-      CountFailure(m_addressFailures, from, now);
-      if (idKnown) CountFailure(m_idFailures, listId, now);
-    }
-    return result;
-  }
+  result.Answer = MatchLocked(std::string(address), readable, id, name, true, m_steadyMs(), line);
+  if (result.Answer != TAnswer::CheckedIn) return result;
+  const std::string listId = m_list.IdOf(static_cast<size_t>(line));
   TDrawSecret secret{};
   std::string ignored;
   if (!SystemSecret(secret, ignored)) {
@@ -304,6 +317,78 @@ TCheckinResult TCheckinDesk::CheckIn(std::string_view address, std::string_view 
   }
   result.Name = listName;
   result.Token = token;
+  result.Proof = ProofLocked(at);
+  return result;
+}
+
+TAnswer TCheckinDesk::MatchLocked(const std::string& from, bool readable, const std::string& id,
+                                  const std::string& name, bool checkingIn, int64_t now,
+                                  int64_t& line) {
+  line = -1;
+  if (Limited(m_addressFailures, from, kMaxAddressFailures, now)) return TAnswer::TooMany;
+  if (!readable) return TAnswer::BadText;
+  TAnswer answer = m_list.Match(id, name, line);
+  // An attempt that names an id of the list counts against that id too.
+  const bool idKnown = line >= 0;
+  const std::string listId = idKnown ? m_list.IdOf(static_cast<size_t>(line)) : std::string();
+  if (idKnown && Limited(m_idFailures, listId, kMaxIdFailures, now)) return TAnswer::TooMany;
+  if (checkingIn && answer == TAnswer::CheckedIn && m_in.count(static_cast<size_t>(line)))
+    answer = TAnswer::AlreadyIn;
+  if (answer != TAnswer::CheckedIn && IsFailure(answer)) {
+    CountFailure(m_addressFailures, from, now);
+    if (idKnown) CountFailure(m_idFailures, listId, now);
+  }
+  return answer;
+}
+
+TLineProof TCheckinDesk::ProofLocked(size_t line) const {
+  TLineProof p;
+  if (!m_tree || line >= m_tree->Count()) return p;
+  p.Number = line + 1;
+  p.Line = m_list.Line(line);
+  p.Proof = m_tree->ProofText(p.Number);
+  p.Root = m_tree->RootHex();
+  return p;
+}
+
+TLookupResult TCheckinDesk::Lookup(std::string_view address, std::string_view idUtf8,
+                                   std::string_view nameUtf8) {
+  TLookupResult result;
+  std::string id, name;
+  const bool readable = PhoneText(idUtf8, id) && PhoneText(nameUtf8, name);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_tree) return result;
+  const std::string from(address);
+  const int64_t now = m_steadyMs();
+  if (Limited(m_addressLookups, from, kMaxAddressLookups, now)) {
+    result.Answer = TLookup::TooMany;
+    return result;
+  }
+  int64_t line = -1;
+  const TAnswer answer = MatchLocked(from, readable, id, name, false, now, line);
+  switch (answer) {
+    case TAnswer::CheckedIn:
+      result.Answer = TLookup::OnList;
+      result.Proof = ProofLocked(static_cast<size_t>(line));
+      break;
+    case TAnswer::NotOnList:
+      result.Answer = TLookup::NotOnList;
+      break;
+    case TAnswer::NameMismatch:
+      result.Answer = TLookup::NameMismatch;
+      break;
+    case TAnswer::Empty:
+      result.Answer = TLookup::Empty;
+      break;
+    case TAnswer::BadText:
+      result.Answer = TLookup::BadText;
+      break;
+    default:
+      result.Answer = TLookup::TooMany;
+      break;
+  }
+  if (result.Answer != TLookup::Empty && result.Answer != TLookup::TooMany)
+    CountFailure(m_addressLookups, from, now);
   return result;
 }
 

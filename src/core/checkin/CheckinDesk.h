@@ -21,6 +21,7 @@
 #include "core/claims/Claimants.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/GroupCommit.h"
+#include "core/verify/ListTree.h"
 
 namespace checkin {
 
@@ -35,11 +36,40 @@ struct TCheckinTask {
   std::string FilePath;  // the check-in file (GBK path)
 };
 
+// A line of the list with the proof that it is in the list (see ListTree.h): what a guest's
+// phone checks against the root printed on the notice.
+struct TLineProof {
+  uint64_t Number = 0;  // the line's number as the root counts lines, from 1; 0: none
+  std::string Line;     // the candidate line as the list holds it (GBK)
+  std::string Proof;    // the proof text, "<count>:<hashes>"
+  std::string Root;     // the list's root, 64 lower-case hex digits
+};
+
 // The answer to one attempt, texts in GBK.
 struct TCheckinResult {
   TAnswer Answer = TAnswer::Closed;
   std::string Name;   // the list's name on success (or the masked id without a name field)
   std::string Token;  // on success: the phone's key to its own result
+  TLineProof Proof;   // on success: the line checked in
+};
+
+// A guest asking whether they are on the list, without checking in.
+enum class TLookup {
+  OnList,        // 你在名单中（第N行）
+  NotOnList,     // 名单中没有这个号码
+  NameMismatch,  // 号码与姓名不符
+  Empty,         // no id given
+  BadText,       // the id or name is not readable text, or too long
+  TooMany,       // too many attempts from the address or for the id
+  NoList,        // the desk was never opened on a list
+};
+
+// The phone's text for a lookup (GBK); OnList names the line's number.
+std::string LookupText(TLookup answer, uint64_t number);
+
+struct TLookupResult {
+  TLookup Answer = TLookup::NoList;
+  TLineProof Proof;  // on OnList
 };
 
 // An id or an address refused for now, as the check-in window lists it.
@@ -87,6 +117,9 @@ inline constexpr int kMaxAddressFailures = 60;
 inline constexpr int64_t kFailureWindowMs = 10 * 60'000;
 // Addresses remembered at most; when full, new addresses are refused until old ones expire.
 inline constexpr size_t kMaxAddresses = 20'000;
+// Lookups answered to one address in the failure window, found or not: a guest asks once or
+// twice, and the list cannot be read out line by line by guessing ids that exist.
+inline constexpr int kMaxAddressLookups = 20;
 inline constexpr size_t kWallLines = 40;
 
 class TCheckinDesk : public claims::TClaimants {
@@ -111,6 +144,11 @@ class TCheckinDesk : public claims::TClaimants {
   // of any width and full-width forms are folded before the list is asked (FoldText).
   TCheckinResult CheckIn(std::string_view address, std::string_view idUtf8,
                          std::string_view nameUtf8);
+  // Whether the id and name (UTF-8, folded as CheckIn folds them) are on the list, with the
+  // line's proof; checks nobody in. Answers while check-in is closed too; its refusals count
+  // as check-in's do, and every answer counts against the address's lookups.
+  TLookupResult Lookup(std::string_view address, std::string_view idUtf8,
+                       std::string_view nameUtf8);
 
   TCheckinView View() const;
   // The ids and addresses locked now, ids first, each by its key.
@@ -155,6 +193,11 @@ class TCheckinDesk : public claims::TClaimants {
   using Failures = std::unordered_map<std::string, std::deque<int64_t>>;
   static bool Limited(Failures& failures, const std::string& key, int max, int64_t now);
   static void CountFailure(Failures& failures, const std::string& key, int64_t now);
+  // Under m_mutex: the line a phone's id and name name after the limits, refusals counted;
+  // AlreadyIn only when `checkingIn`.
+  TAnswer MatchLocked(const std::string& from, bool readable, const std::string& id,
+                      const std::string& name, bool checkingIn, int64_t now, int64_t& line);
+  TLineProof ProofLocked(size_t line) const;
   void PublishLocked();
 
   mutable std::mutex m_mutex;  // everything below up to the view
@@ -172,6 +215,8 @@ class TCheckinDesk : public claims::TClaimants {
   uint64_t m_arrivals = 0;
   Failures m_addressFailures;
   Failures m_idFailures;  // by the id as on the list
+  Failures m_addressLookups;
+  std::unique_ptr<listtree::TListTree> m_tree;  // over the desk's lines, in their order
   std::function<int64_t()> m_steadyMs;
   std::function<std::string()> m_wallTime;
 

@@ -35,6 +35,55 @@ const char* AnswerKind(TAnswer a) {
   return "closed";
 }
 
+// The line's proof as the phone's page checks it: the line's GBK bytes in hex (what the
+// tree hashes), the line as text to show and copy, its number, the proof and the root.
+std::string ProofJson(const TLineProof& p) {
+  static const char* kHex = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(p.Line.size() * 2);
+  for (unsigned char c : p.Line) {
+    hex += kHex[c >> 4];
+    hex += kHex[c & 15];
+  }
+  return "{\"n\":" + std::to_string(p.Number) + ",\"line\":" + JsonString(U8(p.Line)) +
+         ",\"hex\":\"" + hex + "\",\"proof\":\"" + p.Proof + "\",\"root\":\"" + p.Root + "\"}";
+}
+
+const char* LookupKind(TLookup a) {
+  switch (a) {
+    case TLookup::OnList:
+      return "onlist";
+    case TLookup::NotOnList:
+      return "notlisted";
+    case TLookup::NameMismatch:
+      return "mismatch";
+    case TLookup::Empty:
+      return "empty";
+    case TLookup::BadText:
+      return "badtext";
+    case TLookup::TooMany:
+      return "toomany";
+    case TLookup::NoList:
+      return "nolist";
+  }
+  return "nolist";
+}
+
+THttpResponse LookupRoute(TCheckinDesk& desk, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const auto id = form.find("id");
+  const auto name = form.find("name");
+  const TLookupResult r =
+      desk.Lookup(req.Address, id == form.end() ? std::string_view() : id->second,
+                  name == form.end() ? std::string_view() : name->second);
+  std::string body = "{\"kind\":\"";
+  body += LookupKind(r.Answer);
+  body += "\",\"text\":" + JsonString(U8(LookupText(r.Answer, r.Proof.Number)));
+  if (r.Answer == TLookup::OnList) body += ",\"proof\":" + ProofJson(r.Proof);
+  return JsonResponse(body + "}");
+}
+
 THttpResponse CheckInRoute(TCheckinDesk& desk, const THttpRequest& req) {
   std::map<std::string, std::string> form;
   if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
@@ -47,8 +96,10 @@ THttpResponse CheckInRoute(TCheckinDesk& desk, const THttpRequest& req) {
   body += AnswerKind(r.Answer);
   body += "\",\"text\":" + JsonString(U8(AnswerText(r.Answer)));
   body += ",\"name\":" + JsonString(U8(r.Name));
-  body += ",\"token\":" + JsonString(r.Token) + "}";
-  return JsonResponse(std::move(body));
+  body += ",\"token\":" + JsonString(r.Token);
+  if (r.Answer == TAnswer::CheckedIn && r.Proof.Number > 0)
+    body += ",\"proof\":" + ProofJson(r.Proof);
+  return JsonResponse(body + "}");
 }
 
 THttpResponse WinnersRoute(TCheckinDesk& desk, const THttpRequest& req) {
@@ -85,6 +136,11 @@ bool TCheckinRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
                                         m_desk.NumericIds()));
   } else if (req.Method == "POST" && req.Path == "/checkin") {
     response = CheckInRoute(m_desk, req);
+  } else if (req.Method == "GET" && req.Path == "/list") {
+    response = HtmlResponse(
+        ListPage(m_desk.TaskName(), m_desk.HasNameField(), m_desk.IdTitle(), m_desk.NumericIds()));
+  } else if (req.Method == "POST" && req.Path == "/list") {
+    response = LookupRoute(m_desk, req);
   } else if (req.Method == "POST" && req.Path == "/winners") {
     response = WinnersRoute(m_desk, req);
   } else {

@@ -1,10 +1,18 @@
 // The phones' side of check-in as requests and answers, without a network: the server
-// hands each request here whole and sends back what comes out. Only three routes answer:
+// hands each request here whole and sends back what comes out. Only these routes answer:
 //   GET  /          the page (HTML with its CSS and script inline, no outside assets)
-//   POST /checkin   form id=…&name=…: the answer of the desk, as JSON
+//   POST /checkin   form id=…&name=…: the answer of the desk, as JSON; a check-in carries
+//                   the proof of the guest's line (ProofJson below)
+//   GET  /list      the page of those who do not check in: am I on the list?
+//   POST /list      form id=…&name=…: the lookup's answer with the line's proof, as JSON
 //   POST /winners   form t=<token>: the winners board, the asker's own result and the name
 //                   its token checked in (so a reloaded page still says 已签到), as JSON
-// Everything else is 404. Nothing here reads a file or changes anything but a check-in.
+// Everything else is 404. Nothing here reads a file or changes anything but a check-in; the
+// list is never served, only the asker's own line. A proof is
+//   {"n":<number>,"line":<the line, UTF-8>,"hex":<its GBK bytes in hex>,"proof":<proof text>,
+//    "root":<the list's root>}
+// and the page checks it itself (its own SHA-256: crypto.subtle is not offered to a page
+// from a LAN address over plain http).
 #pragma once
 
 #include <string>
@@ -29,7 +37,7 @@ using net::THttpResponse;
 using net::TRoutes;
 using net::WithinLimits;
 
-// The check-in's routes: the page, /checkin and /winners.
+// The check-in's routes: the pages, /checkin, /list and /winners.
 class TCheckinRoutes : public TRoutes {
  public:
   explicit TCheckinRoutes(TCheckinDesk& desk) : m_desk(desk) {}
@@ -49,5 +57,8 @@ THttpResponse HandleRequest(TCheckinDesk& desk, const THttpRequest& request);
 // (the phone then offers its number pad).
 std::string CheckinPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
                         bool numericIds);
+// The lookup page, asking what the check-in page asks.
+std::string ListPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
+                     bool numericIds);
 
 }  // namespace checkin

@@ -8,11 +8,12 @@ namespace checkin {
 
 namespace {
 
-constexpr std::string_view kHead = R"(<!DOCTYPE html>
+constexpr std::string_view kHeadStart = R"(<!DOCTYPE html>
 <html lang="zh-CN"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width,initial-scale=1">
-<title>扫码签到</title>
-<style>
+)";
+
+constexpr std::string_view kStyle = R"(<style>
 *{box-sizing:border-box}
 body{margin:0;word-break:keep-all;overflow-wrap:anywhere;
 font-family:"Noto Sans CJK SC","PingFang SC","Microsoft YaHei",sans-serif;
@@ -48,31 +49,52 @@ h2{font-size:19px;margin:0 0 8px;color:#b3150b}
 #lines div.c{font-weight:bold;margin-top:8px;font-family:inherit}
 .muted{color:#8a6a4a;font-size:15px}
 #count{text-align:center;font-size:15px;color:#ffe9b0}
+#proof{order:5;display:none;background:#fffaf0;color:#3a1a00;border-radius:12px;padding:16px;
+margin-bottom:14px}
+#pv{font-size:22px;font-weight:bold;text-align:center;margin-bottom:8px}
+#pv.ok,#pm.ok{color:#127a2c}#pv.no,#pm.no{color:#b3150b}
+#proof .pl{font-weight:bold;margin:10px 0 2px}
+#proof .hash{font-family:monospace;font-size:16px;overflow-wrap:anywhere;word-break:break-word}
+#pm{font-weight:bold;min-height:24px;margin-top:4px}
+#pt{width:100%;font-family:monospace;font-size:13px;padding:8px;border:1px solid #c9a36a;
+border-radius:8px;overflow-wrap:anywhere;word-break:break-word}
+.alt{order:8;text-align:center;margin:14px 0 4px}
+.alt a{color:#ffd75e}
 </style></head><body><main>
-<h1>扫码签到</h1>
 )";
 
-constexpr std::string_view kFormStart = R"(<div id="me"></div>
+constexpr std::string_view kWinnerBoxes = R"(<div id="me"></div>
 <div id="prize"></div>
 <div id="done" role="status"></div>
-<form id="f" autocomplete="off">
 )";
 
 constexpr std::string_view kNameField = R"(<label for="name">姓名</label>
 <input id="name" name="name" maxlength="32" required>
 )";
 
-constexpr std::string_view kTail = R"(<button id="go" type="submit">签到</button>
-<div id="answer" role="status"></div>
-</form>
-<section id="board"><h2>中奖名单</h2><div id="lines"><div class="muted">尚未开奖</div></div></section>
-<div id="count"></div>
-</main>
-<script>
+// The proof of the guest's line, checked by the page's script (kProofScript).
+constexpr std::string_view kProofBox = R"(<div id="proof" role="status">
+<div id="pv"></div>
+<div class="pl">名单哈希树根值（本页算出）</div>
+<div id="pr" class="hash"></div>
+<div id="pw" class="muted"></div>
+<label for="pc">对照公示单或大屏幕上的根值（输入前8位或全部）</label>
+<input id="pc" autocomplete="off" autocapitalize="off" spellcheck="false">
+<div id="pm"></div>
+<div class="pl">你的一行</div>
+<div id="pn"></div>
+<div class="pl">用 tombolix-verify 核对（可复制）</div>
+<textarea id="pt" readonly rows="6"></textarea>
+<button type="button" id="pcopy">复制</button>
+</div>
+)";
+
+// What both pages' scripts share: requests, answers, and the check of a line's proof. The
+// hash tree's rules are those of ListTree.h; SHA-256 is written out here because a page
+// loaded over plain http from a LAN address gets no crypto.subtle.
+constexpr std::string_view kProofScript = R"(<script>
 (function(){
 var $=function(i){return document.getElementById(i);};
-var token="",here=false;
-try{token=window.localStorage.getItem("checkin-token")||"";}catch(e){}
 function post(path,body,done){
   var x=new XMLHttpRequest();
   x.open("POST",path,true);
@@ -87,6 +109,126 @@ function post(path,body,done){
   x.send(body);
 }
 function show(text,ok){var a=$("answer");a.textContent=text;a.className=ok?"ok":"no";}
+var K=[0x428a2f98,0x71374491,0xb5c0fbcf,0xe9b5dba5,0x3956c25b,0x59f111f1,0x923f82a4,
+0xab1c5ed5,0xd807aa98,0x12835b01,0x243185be,0x550c7dc3,0x72be5d74,0x80deb1fe,0x9bdc06a7,
+0xc19bf174,0xe49b69c1,0xefbe4786,0x0fc19dc6,0x240ca1cc,0x2de92c6f,0x4a7484aa,0x5cb0a9dc,
+0x76f988da,0x983e5152,0xa831c66d,0xb00327c8,0xbf597fc7,0xc6e00bf3,0xd5a79147,0x06ca6351,
+0x14292967,0x27b70a85,0x2e1b2138,0x4d2c6dfc,0x53380d13,0x650a7354,0x766a0abb,0x81c2c92e,
+0x92722c85,0xa2bfe8a1,0xa81a664b,0xc24b8b70,0xc76c51a3,0xd192e819,0xd6990624,0xf40e3585,
+0x106aa070,0x19a4c116,0x1e376c08,0x2748774c,0x34b0bcb5,0x391c0cb3,0x4ed8aa4a,0x5b9cca4f,
+0x682e6ff3,0x748f82ee,0x78a5636f,0x84c87814,0x8cc70208,0x90befffa,0xa4506ceb,0xbef9a3f7,
+0xc67178f2];
+function rot(x,n){return (x>>>n)|(x<<(32-n));}
+// SHA-256 of an array of bytes, as an array of 32 bytes.
+function sha256(m){
+  var H=[0x6a09e667,0xbb67ae85,0x3c6ef372,0xa54ff53a,0x510e527f,0x9b05688c,0x1f83d9ab,
+    0x5be0cd19];
+  var b=m.slice(0),bits=m.length*8,hi=Math.floor(bits/4294967296),w=[],i,t;
+  b.push(0x80);
+  while(b.length%64!==56)b.push(0);
+  b.push(hi>>>24&255,hi>>>16&255,hi>>>8&255,hi&255,bits>>>24&255,bits>>>16&255,bits>>>8&255,
+    bits&255);
+  for(var o=0;o<b.length;o+=64){
+    for(t=0;t<16;t++)w[t]=b[o+4*t]<<24|b[o+4*t+1]<<16|b[o+4*t+2]<<8|b[o+4*t+3];
+    for(t=16;t<64;t++)
+      w[t]=(w[t-16]+(rot(w[t-15],7)^rot(w[t-15],18)^w[t-15]>>>3)+w[t-7]+
+        (rot(w[t-2],17)^rot(w[t-2],19)^w[t-2]>>>10))|0;
+    var A=H[0],B=H[1],C=H[2],D=H[3],E=H[4],F=H[5],G=H[6],J=H[7];
+    for(t=0;t<64;t++){
+      var t1=(J+(rot(E,6)^rot(E,11)^rot(E,25))+(E&F^~E&G)+K[t]+w[t])|0;
+      var t2=((rot(A,2)^rot(A,13)^rot(A,22))+(A&B^A&C^B&C))|0;
+      J=G;G=F;F=E;E=(D+t1)|0;D=C;C=B;B=A;A=(t1+t2)|0;
+    }
+    H[0]=H[0]+A|0;H[1]=H[1]+B|0;H[2]=H[2]+C|0;H[3]=H[3]+D|0;
+    H[4]=H[4]+E|0;H[5]=H[5]+F|0;H[6]=H[6]+G|0;H[7]=H[7]+J|0;
+  }
+  var out=[];
+  for(i=0;i<8;i++)out.push(H[i]>>>24&255,H[i]>>>16&255,H[i]>>>8&255,H[i]&255);
+  return out;
+}
+function bytes(hex){var o=[];for(var i=0;i<hex.length;i+=2)o.push(parseInt(hex.substr(i,2),16));
+  return o;}
+function hexOf(b){var s="";for(var i=0;i<b.length;i++)s+=(b[i]<16?"0":"")+b[i].toString(16);
+  return s;}
+// The root that the line (its bytes in hex), its number and the proof lead to; "" when the
+// proof is not well formed or does not name that number.
+function rootOf(lineHex,n,proof){
+  var m=/^([1-9][0-9]{0,15}):((?:[0-9a-f]{64})*)$/.exec(proof);
+  if(!m||!/^(?:[0-9a-f]{2})*$/.test(lineHex))return "";
+  var count=parseInt(m[1],10),hs=m[2],s=count,i=n-1,used=0,p,be=[],k;
+  if(count>9007199254740991||!(n>=1&&n<=count&&Math.floor(n)===n))return "";
+  var h=sha256([0].concat(bytes(lineHex)));
+  for(;s>1;i=Math.floor(i/2),s=Math.floor((s+1)/2)){
+    if(i%2===0&&i+1===s)continue;  // the last node of its level goes up as it is
+    if(used+64>hs.length)return "";
+    p=bytes(hs.substr(used,64));used+=64;
+    h=sha256([1].concat(i%2?p.concat(h):h.concat(p)));
+  }
+  if(used!==hs.length)return "";
+  for(k=7;k>=0;k--){be[k]=count%256;count=Math.floor(count/256);}
+  return hexOf(sha256([2].concat(be,h)));
+}
+// The line as the bytes that were hashed read it, where the browser can read GBK.
+function lineText(p){
+  try{if(window.TextDecoder)
+    return new TextDecoder("gb18030").decode(new Uint8Array(bytes(p.hex)));}catch(e){}
+  return p.line;
+}
+var proofRoot="";
+function compareRoot(){
+  var t=$("pc").value.replace(/\s+/g,"").toLowerCase(),m=$("pm"),ok=false,say="";
+  if(!t)say="";
+  else if(!/^[0-9a-f]+$/.test(t))say="根值只有数字0-9和字母a-f";
+  else if(t.length<8)say="请至少输入8位";
+  else if(proofRoot&&proofRoot.indexOf(t)===0){ok=true;
+    say=t.length===64?"与你输入的根值完全相同":"前"+t.length+"位与你输入的相同";}
+  else say="与你输入的根值不同：这份证明不属于公示的名单";
+  m.textContent=say;m.className=ok?"ok":"no";
+}
+// Shows a proof and the page's own check of it: the root it computes must be the root the
+// server names, and the guest compares it with the notice and the screen.
+function showProof(p){
+  var root=rootOf(p.hex,p.n,p.proof),ok=root!==""&&root===p.root,text=lineText(p);
+  proofRoot=ok?root:"";
+  $("pv").textContent=ok?"你在名单中（第"+p.n+"行）":"证明核对失败：不能确认你在名单中";
+  $("pv").className=ok?"ok":"no";
+  // The first 16 digits stand out: the verifier's answer names the root by them.
+  var pr=$("pr");
+  pr.textContent=root?"":"（无法算出）";
+  if(root){var b=document.createElement("b");b.textContent=root.substr(0,16);pr.appendChild(b);
+    pr.appendChild(document.createTextNode(root.substr(16)));}
+  $("pw").textContent=ok?"本页用你这一行和证明算出了根值，与签到服务给出的相同。请与公示单和大屏幕上的“名单哈希树根值”核对。":
+    (root?"算出的根值与签到服务给出的 "+p.root+" 不同。":"证明的格式不对，或行号不在证明的范围内。");
+  $("pn").textContent=text;
+  $("pt").value="tombolix-verify --proof \""+text.replace(/"/g,"\\\"")+"\" "+p.n+" "+p.proof+" "+
+    p.root;
+  $("proof").style.display="block";
+  compareRoot();
+}
+$("pc").oninput=compareRoot;
+$("pcopy").onclick=function(){
+  var t=$("pt"),done=false;
+  t.focus();t.select();
+  try{done=document.execCommand("copy");}catch(e){}
+  $("pcopy").textContent=done?"已复制":"请长按上面的文字复制";
+};
+)";
+
+constexpr std::string_view kTail = R"(<button id="go" type="submit">签到</button>
+<div id="answer" role="status"></div>
+</form>
+)";
+
+constexpr std::string_view kBoard =
+    R"(<section id="board"><h2>中奖名单</h2><div id="lines"><div class="muted">尚未开奖</div></div></section>
+<div id="count"></div>
+<p class="alt"><a href="/list">不签到，只查自己在不在名单中</a></p>
+</main>
+)";
+
+constexpr std::string_view kCheckinScript = R"(var token="",here=false,kept=null;
+try{token=window.localStorage.getItem("checkin-token")||"";
+  kept=JSON.parse(window.localStorage.getItem("checkin-proof")||"null");}catch(e){}
 $("f").onsubmit=function(ev){
   ev.preventDefault();
   var body="id="+encodeURIComponent($("id").value);
@@ -100,7 +242,9 @@ $("f").onsubmit=function(ev){
       show(r.text+(r.name?"，"+r.name:""),true);
       token=r.token;
       here=true;
-      try{window.localStorage.setItem("checkin-token",token);}catch(e){}
+      try{window.localStorage.setItem("checkin-token",token);
+        window.localStorage.setItem("checkin-proof",JSON.stringify(r.proof||null));}catch(e){}
+      if(r.proof)showProof(r.proof);
       poll();
     }else{show(r.text,false);}
   });
@@ -169,6 +313,7 @@ function poll(){
       $("done").textContent="已签到："+r["in"];
       $("done").style.display="block";
       $("f").style.display="none";
+      if(kept&&$("proof").style.display!=="block")showProof(kept);
     }
     // Once the draw closed check-in the winners come first, and an old refusal goes; the
     // answer that check-in has ended stays, whichever of the two came first.
@@ -187,20 +332,82 @@ setInterval(poll,1000);
 </script></body></html>
 )";
 
+constexpr std::string_view kListTail = R"(<button id="go" type="submit">查询</button>
+<div id="answer" role="status"></div>
+</form>
+)";
+
+constexpr std::string_view kListFoot =
+    R"(<p class="alt">名单本身不公开：这里只回答你自己的一行，并给出它在名单中的证明。<br>
+<a href="/">返回签到页</a></p>
+</main>
+)";
+
+constexpr std::string_view kListScript = R"($("f").onsubmit=function(ev){
+  ev.preventDefault();
+  var body="id="+encodeURIComponent($("id").value);
+  if($("name"))body+="&name="+encodeURIComponent($("name").value);
+  $("go").disabled=true;
+  $("proof").style.display="none";
+  show("正在查询…",true);
+  post("/list",body,function(r){
+    $("go").disabled=false;
+    if(!r){show("网络不通，请再试一次",false);return;}
+    if(r.proof){show("",true);showProof(r.proof);}else{show(r.text,false);}
+  });
+};
+})();
+</script></body></html>
+)";
+
+std::string TaskLine(std::string_view taskNameGbk) {
+  return "<p class=\"task\">" + HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
+}
+
+// The form and its fields: the id as the list calls it, and the name when the list has one.
+std::string Fields(bool askName, std::string_view idTitleGbk, bool numericIds) {
+  std::string out = "<form id=\"f\" autocomplete=\"off\">\n";
+  const std::string idTitle = idTitleGbk.empty() ? "号码" : text::GbkToUtf8(idTitleGbk);
+  out += "<label for=\"id\">" + HtmlEscape(idTitle) + "</label>\n";
+  out += "<input id=\"id\" name=\"id\" maxlength=\"32\" inputmode=\"";
+  out += numericIds ? "numeric" : "text";
+  out += "\" required>\n";
+  if (askName) out += kNameField;
+  return out;
+}
+
 }  // namespace
 
 std::string CheckinPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
                         bool numericIds) {
-  std::string page(kHead);
-  page += "<p class=\"task\">" + HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
-  page += kFormStart;
-  const std::string idTitle = idTitleGbk.empty() ? "号码" : text::GbkToUtf8(idTitleGbk);
-  page += "<label for=\"id\">" + HtmlEscape(idTitle) + "</label>\n";
-  page += "<input id=\"id\" name=\"id\" maxlength=\"32\" inputmode=\"";
-  page += numericIds ? "numeric" : "text";
-  page += "\" required>\n";
-  if (askName) page += kNameField;
+  std::string page(kHeadStart);
+  page += "<title>扫码签到</title>\n";
+  page += kStyle;
+  page += "<h1>扫码签到</h1>\n";
+  page += TaskLine(taskNameGbk);
+  page += kWinnerBoxes;
+  page += Fields(askName, idTitleGbk, numericIds);
   page += kTail;
+  page += kProofBox;
+  page += kBoard;
+  page += kProofScript;
+  page += kCheckinScript;
+  return page;
+}
+
+std::string ListPage(std::string_view taskNameGbk, bool askName, std::string_view idTitleGbk,
+                     bool numericIds) {
+  std::string page(kHeadStart);
+  page += "<title>名单查询</title>\n";
+  page += kStyle;
+  page += "<h1>名单查询</h1>\n";
+  page += TaskLine(taskNameGbk);
+  page += Fields(askName, idTitleGbk, numericIds);
+  page += kListTail;
+  page += kProofBox;
+  page += kListFoot;
+  page += kProofScript;
+  page += kListScript;
   return page;
 }
 
