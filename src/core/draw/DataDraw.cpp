@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
 #include "core/records/CheckinFile.h"
@@ -285,6 +286,8 @@ bool TDataDraw::StartJournal(std::string& error) {
   TJournalWriter& journal = m_draw.journal;
   if (!m_draw.setUp || journal.Started() || m_draw.started) return journal.Started();
   const int32_t taskId = Task().TaskId;
+  // The opening is counted before its head is on disk; a retry keeps the number it got.
+  if (m_draw.head.Opening == 0 && !CountOpening(m_draw.head, error)) return false;
   return journal.Start(taskId, paths::JournalPath(taskId), FormatJournalHead(m_draw.head), error);
 }
 
@@ -389,6 +392,8 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   m_draw.head.Seed = h.Seed;
   m_draw.head.Commit = h.Commit;
   m_draw.head.Secret = h.Secret;
+  m_draw.head.Opening = h.Opening;
+  m_draw.head.PrevHead = h.PrevHead;
   if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
   m_draw.start = pending.Start;
   m_draw.started = true;
@@ -627,6 +632,12 @@ void TDataDraw::Journal(const std::string& record) {
     m_draw.startQueued = true;  // from now on it travels with the writer until written
   }
   records += record;
+  // A head that could not be counted at the opening gets its number now if it can; the
+  // batch is written either way.
+  if (!m_draw.journal.Started() && m_draw.head.Opening == 0 && !m_draw.head.Commit.empty()) {
+    std::string ignored;
+    CountOpening(m_draw.head, ignored);
+  }
   m_draw.journal.Append(Task().TaskId, JournalFile(), FormatJournalHead(m_draw.head), records);
 }
 
