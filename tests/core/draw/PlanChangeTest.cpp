@@ -509,6 +509,8 @@ TEST_F(PlanChange, AKillAfterEachRecordResumesWithItAndNeverTwice) {
   };
   const auto records = [](int32_t added) {
     std::vector<std::string> out = Records();
+    // Each night is another opening of the task: its number and chain are its own.
+    if (!out.empty()) out[0] = out[0].substr(0, out[0].find("\topening="));
     const std::string id = "item=" + std::to_string(added) + "\t";
     for (std::string& r : out) {
       r += '\t';
