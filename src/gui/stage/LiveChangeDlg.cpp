@@ -46,6 +46,7 @@ TPlanChangeDialog::TPlanChangeDialog(const TArrLuckItem& items, int from, QWidge
   setWindowTitle(QStringLiteral("修改奖项"));
   setModal(true);
   Tabs = new QTabWidget(this);
+  Tabs->setUsesScrollButtons(false);  // every tab's name whole
 
   auto* add = new QWidget(Tabs);
   auto* addForm = new QFormLayout(add);
