@@ -950,11 +950,17 @@ TStageFrame TStage::OnVoid(const TVoidRequest& request) {
   m_grand = false;
   m_shownAt = m_clock();
   if (!end.progressText.empty()) m_end.progressText = end.progressText;
-  if (end.finished && !end.saved) f.messages.push_back({MessageKind::Error, end.saveError});
   RevealList(f);
   f.status = StagePunctuation(stageview::ChangeText(m_e, r, who));
   f.hint = stageview::HintText(m_e);
   f.finished = AllDrawn();
+  if (f.finished && !m_summaryDue) {
+    // A void over the grand prize's moment: the end of the draw is told now.
+    TellFinish(f, end);
+    f.startSummaryTimer = end.saved;
+  } else if (end.finished && !end.saved) {
+    f.messages.push_back({MessageKind::Error, end.saveError});
+  }
   const TStagePhase standing = m_phase == TStagePhase::Choosing ? m_back : m_phase;
   if (standing == TStagePhase::Summary) {
     f.step = TStageStep::Summarises;

@@ -1430,6 +1430,25 @@ TEST_F(Stage, AVoidWithoutRedrawLeavesThePlaceEmptyOnTheCardsAndTheList) {
   EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
 }
 
+TEST_F(Stage, AVoidOverTheGrandPrizesMomentEndsItAndTellsTheEnd) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  Batch(S());
+  ASSERT_TRUE(S().GrandMoment());
+  const TStageFrame f =
+      S().Void({TVoidScope::Winner, 3, G("本人放弃"), "2026-12-10 20:15:00", false});
+  ASSERT_EQ(f.step, TStageStep::Reveals);
+  EXPECT_FALSE(S().GrandMoment());
+  EXPECT_TRUE(f.finished);
+  EXPECT_EQ(f.reveal->cards.size(), 1u);
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_TRUE(f.startSummaryTimer);
+  EXPECT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+}
+
 TEST_F(Stage, AVoidWithRedrawRollsAReplacementForThePlace) {
   BuildTwoItems();
   ASSERT_NO_FATAL_FAILURE(Draw());
