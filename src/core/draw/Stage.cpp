@@ -65,13 +65,10 @@ TStageFrame TStage::Leave() {
   Telling t(*this);
   return t(OnLeave());
 }
-TStageFrame TStage::ChangePlan(const TPlanChange& change) {
+TStageFrame TStage::Change(const TStageChange& change) {
   Telling t(*this);
-  return t(OnChangePlan(change));
-}
-TStageFrame TStage::Void(const TVoidRequest& request) {
-  Telling t(*this);
-  return t(OnVoid(request));
+  if (const auto* plan = std::get_if<TPlanChange>(&change)) return t(OnChangePlan(*plan));
+  return t(OnVoid(std::get<TVoidRequest>(change)));
 }
 
 TStageFrame TStage::Time(TStageTimer timer) {
@@ -167,6 +164,7 @@ TStageState TStage::State() const {
   s.finished = AllDrawn();
   s.grand = m_grand;
   s.mayMarkAbsent = m_e.MayMarkAbsent();
+  s.mayChange = MayChange();
   const int32_t item = m_e.CurItemIndex();
   if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
     s.prize = stageview::PrizeText(m_e, item);

@@ -19,6 +19,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "core/draw/DataDraw.h"
@@ -51,6 +52,8 @@ struct TVoidRequest {
   std::string time;    // YYYY-MM-DD HH:MM:SS
   bool redraw = false;
 };
+// What departs from the plan, as one input of the stage.
+using TStageChange = std::variant<TPlanChange, TVoidRequest>;
 
 class TStage {
  public:
@@ -119,18 +122,16 @@ class TStage {
   // winners are revealed and the draw is not finished; refused while a batch is fixed or
   // rolls.
   TStageFrame Leave();
-  // The plan may change and a winner may be voided now: between batches and on the finished
-  // screen, never while a batch is fixed, rolls or lands, nor during a choice or a question.
-  bool MayChange() const;
-  // A change to the plan. Accepted: the engine has it on the record, the band (Changes)
-  // says what changed and what comes next, the prize line and the winners list follow the
-  // engine's items; a change that ends the draw ends it as its last batch does. Refused:
-  // the frame's message says why and nothing changes.
-  TStageFrame ChangePlan(const TPlanChange& change);
-  // A void. Without redraw the cards and the list show the place empty at once (Reveals,
-  // the status line saying what was voided); with it the place's replacement rolls as an
-  // absent winner's does (Rolls, replacement). Refused as ChangePlan is.
-  TStageFrame Void(const TVoidRequest& request);
+  // A change to the plan or a void, taken between batches and on the finished screen
+  // (State().mayChange), never while a batch is fixed, rolls or lands, nor during a choice
+  // or a question; otherwise refused, the frame's message saying why, and nothing changes.
+  // An accepted change to the plan is on the engine's record; the band (Changes) says what
+  // changed and what comes next, the prize line and the winners list follow the engine's
+  // items, and a change that ends the draw ends it as its last batch does. A void without
+  // redraw shows the cards and the list with the place empty at once (Reveals, the status
+  // line saying what was voided); with it the place's replacement rolls as an absent
+  // winner's does (Rolls, replacement).
+  TStageFrame Change(const TStageChange& change);
   // The screen has gone (after Closes, or torn down): nothing more is asked, and the
   // session is emptied as every draw screen empties it.
   void Shut();
@@ -164,6 +165,8 @@ class TStage {
   TStageFrame OnLeave();
   TStageFrame OnChangePlan(const TPlanChange& change);
   TStageFrame OnVoid(const TVoidRequest& request);
+  // Whether a change or a void is taken now.
+  bool MayChange() const;
   // A refusal of a change: its message, nothing else.
   static TStageFrame Refused(const std::string& message);
   // The frame after an accepted change with the engine's `end`, the change told by `text`.

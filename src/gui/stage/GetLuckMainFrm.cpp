@@ -386,9 +386,9 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
 
 void TGetLuckMainForm::OpenPlanChange() {
   // Not now: the stage's refusal says why.
-  if (!m_stage.MayChange()) return Run(m_stage.ChangePlan({}));
+  if (!m_stage.State().mayChange) return Run(m_stage.Change(TPlanChange{}));
   auto* d = new TPlanChangeDialog(m_engine.Session().Items, m_engine.CurItemIndex(), this);
-  connect(d, &QDialog::accepted, this, [this, d] { Run(m_stage.ChangePlan(d->Change())); });
+  connect(d, &QDialog::accepted, this, [this, d] { Run(m_stage.Change(d->Change())); });
   ShowOperatorDialog(d);
 }
 
@@ -410,7 +410,8 @@ void TGetLuckMainForm::ShowOperatorDialog(QDialog* d) {
 }
 
 void TGetLuckMainForm::OpenVoid() {
-  if (!m_stage.MayChange() || !m_engine.MayMarkAbsent()) return Run(m_stage.Void({}));
+  if (!m_stage.State().mayChange || !m_engine.MayMarkAbsent())
+    return Run(m_stage.Change(TVoidRequest{}));
   const std::vector<size_t> places = stageview::RevealedPlaces(m_engine);
   std::vector<std::string> people;
   for (size_t p : places) people.push_back(stageview::PersonText(m_engine, p));
@@ -418,7 +419,7 @@ void TGetLuckMainForm::OpenVoid() {
   connect(d, &QDialog::accepted, this, [this, d] {
     const QString now =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    Run(m_stage.Void(d->Request(now.toStdString())));
+    Run(m_stage.Change(d->Request(now.toStdString())));
   });
   ShowOperatorDialog(d);
 }

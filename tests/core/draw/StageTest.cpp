@@ -1331,7 +1331,7 @@ TEST_F(Stage, AnItemAddedLiveIsOnTheBandAndDrawnNext) {
   Batch(S());
   TPlanChange add;
   add.item = {G("特别奖"), 3, 3, G("手机")};
-  const TStageFrame f = S().ChangePlan(add);
+  const TStageFrame f = S().Change(add);
   ASSERT_EQ(f.step, TStageStep::Changes);
   ASSERT_TRUE(f.band);
   EXPECT_EQ(f.band->item, G("临时加奖：特别奖 3名"));
@@ -1361,7 +1361,7 @@ TEST_F(Stage, ACountChangedLiveIsOnTheBandAndACountDownToTheDrawnEndsTheDraw) {
   count.kind = TPlanChangeKind::ChangeCount;
   count.itemId = E().Session().Items[1].ItemId;
   count.count = 6;
-  TStageFrame f = S().ChangePlan(count);
+  TStageFrame f = S().Change(count);
   ASSERT_EQ(f.step, TStageStep::Changes);
   EXPECT_EQ(f.band->item, G("改名额：二等奖 6名"));
   EXPECT_EQ(f.band->gift, G("接下来：二等奖　共6名"));
@@ -1369,7 +1369,7 @@ TEST_F(Stage, ACountChangedLiveIsOnTheBandAndACountDownToTheDrawnEndsTheDraw) {
   // Two of 二等奖 drawn: never below them, refused with the reason, nothing changes.
   Batch(S());
   count.count = 1;
-  f = S().ChangePlan(count);
+  f = S().Change(count);
   EXPECT_EQ(f.step, TStageStep::None);
   ASSERT_EQ(f.messages.size(), 1u);
   EXPECT_EQ(f.messages[0].text, G("[二等奖]已经抽出2名,名额不能少于2名"));
@@ -1377,7 +1377,7 @@ TEST_F(Stage, ACountChangedLiveIsOnTheBandAndACountDownToTheDrawnEndsTheDraw) {
   S().Acknowledge();
   // Down to the two drawn: the draw is finished and said so.
   count.count = 2;
-  f = S().ChangePlan(count);
+  f = S().Change(count);
   ASSERT_EQ(f.step, TStageStep::Changes);
   EXPECT_TRUE(f.finished);
   EXPECT_EQ(f.band->item, G("改名额：二等奖 2名"));
@@ -1396,7 +1396,7 @@ TEST_F(Stage, AnItemChosenNextIsOnTheBandAndDrawnNext) {
   TPlanChange next;
   next.kind = TPlanChangeKind::ChooseNext;
   next.itemId = E().Session().Items[2].ItemId;
-  const TStageFrame f = S().ChangePlan(next);
+  const TStageFrame f = S().Change(next);
   ASSERT_EQ(f.step, TStageStep::Changes);
   EXPECT_EQ(f.band->item, G("下一个奖项：三等奖"));
   EXPECT_EQ(f.band->gift, G("接下来：三等奖　共3名　奖品：水杯"));
@@ -1414,7 +1414,7 @@ TEST_F(Stage, AVoidWithoutRedrawLeavesThePlaceEmptyOnTheCardsAndTheList) {
   const std::string kept = Id(E().Session().Winners[1]);
   const std::string voided = Id(E().Session().Winners[0]);
   TVoidRequest v{TVoidScope::Winner, 0, G("误抽"), "2026-12-10 20:15:00", false};
-  const TStageFrame f = S().Void(v);
+  const TStageFrame f = S().Change(v);
   ASSERT_EQ(f.step, TStageStep::Reveals);
   ASSERT_EQ(f.reveal->cards.size(), 1u);
   EXPECT_EQ(f.reveal->cards[0].id, kept);
@@ -1438,7 +1438,7 @@ TEST_F(Stage, AVoidOverTheGrandPrizesMomentEndsItAndTellsTheEnd) {
   Batch(S());
   ASSERT_TRUE(S().GrandMoment());
   const TStageFrame f =
-      S().Void({TVoidScope::Winner, 3, G("本人放弃"), "2026-12-10 20:15:00", false});
+      S().Change(TVoidRequest{TVoidScope::Winner, 3, G("本人放弃"), "2026-12-10 20:15:00", false});
   ASSERT_EQ(f.step, TStageStep::Reveals);
   EXPECT_FALSE(S().GrandMoment());
   EXPECT_TRUE(f.finished);
@@ -1456,7 +1456,7 @@ TEST_F(Stage, AVoidWithRedrawRollsAReplacementForThePlace) {
   Batch(S());
   const std::string voided = Id(E().Session().Winners[1]);
   TVoidRequest v{TVoidScope::Winner, 1, G("不符合资格"), "2026-12-10 20:15:00", true};
-  TStageFrame f = S().Void(v);
+  TStageFrame f = S().Change(v);
   ASSERT_EQ(f.step, TStageStep::Rolls);
   EXPECT_TRUE(f.replacement);
   EXPECT_EQ(*f.status, G("[一等奖] 替补"));
@@ -1479,7 +1479,7 @@ TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands)
   TPlanChange add;
   add.item = {G("特别奖"), 1, 1, ""};
   // Before the first batch the engine says why.
-  EXPECT_EQ(S().ChangePlan(add).messages.at(0).text,
+  EXPECT_EQ(S().Change(add).messages.at(0).text,
             G("第一批揭晓后才能修改奖项;开始前请关闭抽奖窗口修改任务设置"));
   S().Acknowledge();
   Batch(S());
@@ -1487,12 +1487,12 @@ TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands)
   const auto refusedNow = [&](const char* when) {
     SCOPED_TRACE(when);
     const TStagePhase phase = S().Phase();
-    TStageFrame f = S().ChangePlan(add);
+    TStageFrame f = S().Change(add);
     ASSERT_EQ(f.messages.size(), 1u);
     EXPECT_EQ(f.messages[0].text, G("正在抽奖,请在本批揭晓后再修改奖项"));
     EXPECT_EQ(f.step, TStageStep::None);
     S().Acknowledge();
-    f = S().Void(v);
+    f = S().Change(v);
     ASSERT_EQ(f.messages.size(), 1u);
     EXPECT_EQ(f.messages[0].text, G("正在抽奖,请在本批揭晓后再作废"));
     S().Acknowledge();
@@ -1513,5 +1513,5 @@ TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands)
   ASSERT_EQ(S().Enter().step, TStageStep::Lands);
   refusedNow("landing");
   ASSERT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::Reveals);
-  EXPECT_TRUE(S().MayChange());
+  EXPECT_TRUE(S().State().mayChange);
 }
