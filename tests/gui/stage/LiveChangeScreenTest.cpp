@@ -2,6 +2,8 @@
 // values go to the stage, and the screen shows the stage's answer.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -91,4 +93,46 @@ TEST_F(LiveChangeScreen, AnItemAddedByKeysIsOnTheBandAndDrawnNext) {
   EXPECT_EQ(screen.CardsNow->Cards().size(), 3u);
   ASSERT_EQ(m_session.Winners.size(), 4u);
   EXPECT_EQ(ItemNameOf(m_session.Items, m_session.Winners[3].ItemId), G("特别奖"));
+
+  // F3: the first of them voided, the place left empty on the cards.
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F3);
+  TVoidDialog* v = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    v = screen.findChild<TVoidDialog*>();
+    return v && v->isVisible();
+  }));
+  ASSERT_EQ(v->CbWho->count(), 4);  // the three on the cards, and the whole batch
+  v->CbWho->setCurrentIndex(0);
+  v->CbRedraw->setChecked(false);
+  const std::string voided = m_session.Winners[1].CandidateLine;
+  QTest::keyClick(v->CbWho, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.CardsNow->Cards().size() == 2u; }));
+  EXPECT_FALSE(screen.LbNextItem->isVisible());
+  ASSERT_EQ(screen.Engine().Voids().size(), 1u);
+  EXPECT_EQ(screen.Engine().Voids()[0].CandidateLine, voided);
+  EXPECT_EQ(screen.Engine().Voids()[0].Reason, G("误抽"));
+  EXPECT_TRUE(screen.LbShowList->text().startsWith(QStringLiteral("作废：特别奖 员工")));
+  EXPECT_TRUE(screen.LbShowList->text().endsWith(QStringLiteral("（误抽），名额空缺")));
+
+  // A count raised (the band says so), then a void at once: the band makes way for the cards.
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F2);
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    d = screen.findChild<TPlanChangeDialog*>();
+    return d && d->isVisible();
+  }));
+  d->Tabs->setCurrentIndex(1);
+  d->SpNewCount->setValue(d->SpNewCount->value() + 1);
+  QTest::keyClick(d->SpNewCount, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.LbNextItem->isVisible(); }));
+  EXPECT_TRUE(screen.LbNextItem->text().startsWith(QStringLiteral("改名额：")));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F3);
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    v = screen.findChild<TVoidDialog*>();
+    return v && v->isVisible();
+  }));
+  v->CbRedraw->setChecked(false);
+  QTest::keyClick(v->CbWho, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Engine().Voids().size() == 2u; }));
+  EXPECT_FALSE(screen.LbNextItem->isVisible());
+  EXPECT_TRUE(screen.PLuckNow->isVisible());
 }
