@@ -1352,6 +1352,31 @@ TEST_F(Stage, AnItemAddedLiveIsOnTheBandAndDrawnNext) {
   EXPECT_EQ(E().Session().Items[2].DrawnCount, 0);
 }
 
+TEST_F(Stage, AnItemAddedOnTheSummaryTakesTheFinishedDrawUpAgain) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  Batch(S());
+  ASSERT_EQ(S().Enter().step, TStageStep::Ends);  // the grand prize's moment is over
+  ASSERT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+  TPlanChange add;
+  add.item = {G("加码奖"), 2, 1, ""};
+  const TStageFrame f = S().Change(add);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  EXPECT_FALSE(f.finished);
+  EXPECT_TRUE(f.stopSummaryTimer);
+  EXPECT_EQ(f.band->item, G("临时加奖：加码奖 2名"));
+  EXPECT_EQ(f.band->gift, G("接下来：加码奖　共2名"));
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_TRUE(S().State().mayChange);
+  // Two batches of one, the second ending the draw again.
+  EXPECT_EQ(Batch(S()).reveal->cards.size(), 1u);
+  const TStageFrame last = Batch(S());
+  EXPECT_TRUE(last.finished);
+  EXPECT_EQ(E().Session().Winners.size(), 6u);
+}
+
 TEST_F(Stage, ACountChangedLiveIsOnTheBandAndACountDownToTheDrawnEndsTheDraw) {
   Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 4, 2, ""}});
   ASSERT_NO_FATAL_FAILURE(Draw());
