@@ -429,6 +429,10 @@ void TGetLuckMainForm::ShowChange(const TStageFrame& f) {
   TMListNow->stop();
   Celebration->Stop();
   PSummary->hide();
+  // Out of the summary the hint is back in its place.
+  m_design.SetDesignRect(HintList, kHintRect);
+  if (f.hint) SetHint(*f.hint);
+  HintList->show();
   PLuckNow->hide();
   m_revealLines.clear();
   if (MLuckNow->LineCount() > 0) {
