@@ -1,6 +1,7 @@
 // Shows each window of the program on the current display and saves a picture of it, for
 // looking at the real rendering (run under Xvfb). Usage: tombolix_snapshots OUTDIR [stage]
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -48,6 +50,7 @@
 #include "gui/stage/DrawScreens.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GetLuckProdFrm.h"
+#include "gui/stage/LiveChangeDlg.h"
 #include "gui/stage/StagePrompt.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Dialogs.h"
@@ -139,6 +142,65 @@ int StageLook(TTombolixDataModule& dm, TDrawSession& session) {
   return 0;
 }
 
+// A live change on the stage: after the first batch F2 opens the operator's window, a prize
+// item is added and drawn next; the window, and the band after it. Returns 0 when taken.
+int LiveChangeLook(TTombolixDataModule& dm, TDrawSession& session) {
+  const QString size = QStringLiteral("_%1x%2")
+                           .arg(QGuiApplication::primaryScreen()->size().width())
+                           .arg(QGuiApplication::primaryScreen()->size().height());
+  TaskDef def;
+  def.taskId = 1060;
+  def.title = text::G("手机号码 姓名 部门");
+  def.items = {{text::G("一等奖"), 3, 3, text::G("笔记本电脑")},
+               {text::G("二等奖"), 5, 5, text::G("扫地机器人")}};
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "王芳", "司马相如", "张伟", "陈静", "刘洋"};
+  for (int i = 0; i < 40; ++i)
+    def.candidates.push_back(std::to_string(13800000000LL + 7919LL * i) + " " +
+                             text::G(names[i % 8]) + text::G(" 市场部"));
+  BuildTask(dm, def);
+  TGetLuckMainForm screen(session, nullptr, 44u);
+  if (screen.SetUpDraw(def.taskId) != 1) return 41;
+  ShowOnWholeScreen(&screen);
+  (void)QTest::qWaitForWindowExposed(&screen);
+  screen.EKeyCtrlKeyPress();
+  QApplication::processEvents();
+  screen.RollTick();
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+  screen.Celebration->Stop();
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F2);
+  auto* d = screen.findChild<TPlanChangeDialog*>();
+  if (!d) return 42;
+  d->EdName->setText(QStringLiteral("特别奖"));
+  d->SpCount->setValue(3);
+  d->SpPerPress->setValue(3);
+  d->EdGift->setText(QStringLiteral("智能手表"));
+  QTest::qWait(300);
+  d->grab().save(QDir(g_out).filePath(QStringLiteral("live_change_dialog") + size + ".png"));
+  QTest::keyClick(d->EdName, Qt::Key_Return);
+  QTest::qWait(300);
+  Save(&screen, QStringLiteral("live_change_band") + size);
+  // The added item drawn, then its second winner voided without a redraw.
+  screen.EKeyCtrlKeyPress();
+  QApplication::processEvents();
+  screen.RollTick();
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+  screen.Celebration->Stop();
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F3);
+  auto* v = screen.findChild<TVoidDialog*>();
+  if (!v) return 43;
+  v->CbWho->setCurrentIndex(1);
+  v->CbReason->setCurrentIndex(1);
+  v->CbRedraw->setChecked(false);
+  QTest::qWait(300);
+  v->grab().save(QDir(g_out).filePath(QStringLiteral("live_void_dialog") + size + ".png"));
+  QTest::keyClick(v->CbWho, Qt::Key_Return);
+  QTest::qWait(300);
+  Save(&screen, QStringLiteral("live_void_empty") + size);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,6 +221,11 @@ int main(int argc, char** argv) {
     // Questions and messages come up on the stage itself, as in the program.
     TDrawSession session;
     return StageLook(dm, session);
+  }
+  // "live": a live change on the stage alone.
+  if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("live")) {
+    TDrawSession session;
+    return LiveChangeLook(dm, session);
   }
 
   TMainForm main;

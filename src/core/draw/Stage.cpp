@@ -6,8 +6,10 @@
 #include "core/draw/StageText.h"
 #include "core/draw/StageView.h"
 #include "core/records/ResultsHistory.h"
+#include "core/text/Gbk.h"
 
 using stageview::RevealedPlaces;
+using text::G;
 
 class TStage::Telling {
  public:
@@ -62,6 +64,11 @@ TStageFrame TStage::Answer(TStageAnswer a) {
 TStageFrame TStage::Leave() {
   Telling t(*this);
   return t(OnLeave());
+}
+TStageFrame TStage::Change(const TStageChange& change) {
+  Telling t(*this);
+  if (const auto* plan = std::get_if<TPlanChange>(&change)) return t(OnChangePlan(*plan));
+  return t(OnVoid(std::get<TVoidRequest>(change)));
 }
 
 TStageFrame TStage::Time(TStageTimer timer) {
@@ -157,6 +164,7 @@ TStageState TStage::State() const {
   s.finished = AllDrawn();
   s.grand = m_grand;
   s.mayMarkAbsent = m_e.MayMarkAbsent();
+  s.mayChange = MayChange();
   const int32_t item = m_e.CurItemIndex();
   if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
     s.prize = stageview::PrizeText(m_e, item);
@@ -573,6 +581,11 @@ TStageFrame TStage::Replace(size_t place) {
     if (!message.empty()) f.messages.push_back({MessageKind::Attention, message});
     return f;
   }
+  return ReplacementRoll(place);
+}
+
+TStageFrame TStage::ReplacementRoll(size_t place) {
+  TStageFrame f;
   // Like a batch of one: a short roll that lands on the replacement, masked as it rolls.
   // It takes the screen from the grand prize's moment too.
   m_celebrate = true;
@@ -851,4 +864,154 @@ void TStage::ShowPrizeOf(TStageFrame& f, int itemIndex) {
   f.prizeChanged = true;
   f.prizeItem = itemIndex;
   f.prize = StagePunctuation(stageview::PrizeText(m_e, itemIndex));
+}
+
+bool TStage::MayChange() const {
+  if (m_asking != TStageQuestion::None) return false;
+  const TStagePhase p = Phase();
+  return p == TStagePhase::Revealed || p == TStagePhase::Finished || p == TStagePhase::Summary;
+}
+
+TStageFrame TStage::Refused(const std::string& message) {
+  TStageFrame f;
+  f.taken = true;
+  f.messages.push_back({MessageKind::Attention, message});
+  return f;
+}
+
+TStageFrame TStage::OnChangePlan(const TPlanChange& change) {
+  TellUntold();
+  if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed) return {};
+  // Before the first batch the engine says why; under way the stage does.
+  if (!MayChange() && Phase() != TStagePhase::Ready) return Refused(stageview::ChangeWaits());
+  TDataDraw::BatchEnd end;
+  std::string message;
+  TPlanRecord r;
+  r.LuckCount = change.count;
+  r.ItemId = change.itemId;
+  bool ok = false;
+  switch (change.kind) {
+    case TPlanChangeKind::AddItem:
+      r.Kind = TPlanKind::Add;
+      r.Name = PlanText(change.item.Name);
+      r.LuckCount = change.item.LuckCount;
+      ok = m_e.AddItem(change.item, change.drawNext, change.audience, end, message);
+      break;
+    case TPlanChangeKind::ChangeCount:
+      r.Kind = TPlanKind::Count;
+      ok = m_e.ChangeCount(change.itemId, change.count, change.audience, end, message);
+      break;
+    case TPlanChangeKind::ChooseNext:
+      r.Kind = TPlanKind::Next;
+      ok = m_e.ChooseNext(change.itemId, change.audience, end, message);
+      break;
+  }
+  if (!ok) return Refused(message);
+  return Changed(end, stageview::ChangeText(m_e, r, {}));
+}
+
+TStageFrame TStage::OnVoid(const TVoidRequest& request) {
+  TellUntold();
+  if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed) return {};
+  if (!MayChange()) return Refused(stageview::VoidWaits());
+  const TArrLuckId& winners = m_e.Session().Winners;
+  const std::vector<size_t> places = request.scope == TVoidScope::LastBatch
+                                         ? m_e.LastBatchPlaces()
+                                         : std::vector<size_t>{request.place};
+  // Named before the void: without a redraw the place is gone afterwards.
+  TPlanRecord r;
+  r.Kind = TPlanKind::Void;
+  r.Reason = PlanText(request.reason);
+  r.Redraw = request.redraw;
+  std::string who;
+  if (!places.empty() && places.front() < winners.size()) {
+    r.ItemId = winners[places.front()].ItemId;
+    who = places.size() == 1 ? stageview::PersonText(m_e, places.front())
+                             : std::to_string(places.size()) + G("名");
+  }
+  TDataDraw::BatchEnd end;
+  std::string message;
+  const bool ok =
+      request.scope == TVoidScope::LastBatch
+          ? m_e.VoidLastBatch(request.reason, request.time, request.redraw, end, message)
+          : m_e.VoidWinner(request.place, request.reason, request.time, request.redraw, end,
+                           message);
+  if (!ok) return Refused(message);
+  if (m_e.ReplacementRuns()) {
+    TStageFrame f = ReplacementRoll(places.front());
+    // A place that found no replacement is told once its redraw is in sight.
+    if (!message.empty()) m_skipped = message;
+    return f;
+  }
+  TStageFrame f;
+  f.taken = true;
+  m_grand = false;
+  m_shownAt = m_clock();
+  if (!end.progressText.empty()) m_end.progressText = end.progressText;
+  RevealList(f);
+  f.status = StagePunctuation(stageview::ChangeText(m_e, r, who));
+  f.hint = stageview::HintText(m_e);
+  f.finished = AllDrawn();
+  if (f.finished && !m_summaryDue) {
+    // A void over the grand prize's moment: the end of the draw is told now.
+    TellFinish(f, end);
+    f.startSummaryTimer = end.saved;
+  } else if (end.finished && !end.saved) {
+    f.messages.push_back({MessageKind::Error, end.saveError});
+  }
+  const TStagePhase standing = m_phase == TStagePhase::Choosing ? m_back : m_phase;
+  if (standing == TStagePhase::Summary) {
+    f.step = TStageStep::Summarises;
+    f.hintShown = m_e.MayMarkAbsent();
+    f.summary = stageview::SummaryItems(m_e);
+    return f;
+  }
+  // The cards stand as the batch now is: the voided place empty.
+  f.step = TStageStep::Reveals;
+  f.hideRoll = true;
+  f.reveal = RevealNow();
+  ShowPrizeOf(f, RevealedItem());
+  f.hintAfter = f.messages.size();
+  if (!f.finished) SphereNow(f);
+  return f;
+}
+
+TStageFrame TStage::Changed(const TDataDraw::BatchEnd& end, const std::string& text) {
+  TStageFrame f;
+  f.taken = true;
+  m_grand = false;
+  m_shownAt = m_clock();
+  if (!end.progressText.empty()) m_end.progressText = end.progressText;
+  RevealList(f);
+  f.hint = stageview::HintText(m_e);
+  if (AllDrawn()) {
+    // The change completed the last item: the draw ends as after its last batch.
+    f.finished = true;
+    Status(f, m_end.progressText);
+    if (end.finished) {
+      m_end = end;
+      TellFinish(f, end);
+      f.startSummaryTimer = end.saved;
+    }
+    if (m_phase == TStagePhase::Summary) {
+      f.step = TStageStep::Summarises;
+      f.hintShown = m_e.MayMarkAbsent();
+      f.summary = stageview::SummaryItems(m_e);
+      return f;
+    }
+    f.step = TStageStep::Changes;
+    f.band = TStageBand{StagePunctuation(text), {}};
+    return f;
+  }
+  // The draw goes on (a finished one is taken up again): the next item comes.
+  m_phase = kStanding;
+  m_summaryDue = false;
+  f.step = TStageStep::Changes;
+  f.stopSummaryTimer = true;
+  Status(f, m_end.progressText);
+  const int next = m_e.CurItemIndex();
+  f.band = stageview::ChangeBand(m_e, text, next);
+  ShowPrizeOf(f, next);
+  SphereNow(f);
+  return f;
 }

@@ -19,6 +19,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "core/draw/DataDraw.h"
@@ -26,6 +27,33 @@
 #include "core/draw/StageKeys.h"
 #include "core/draw/StageObserver.h"
 #include "core/draw/StageState.h"
+
+// A change to the plan made live, whoever makes it (the draw window's keys, a phone).
+enum class TPlanChangeKind {
+  AddItem,      // 临时加奖: `item`, drawn next or last
+  ChangeCount,  // 改名额: the item `itemId` has `count` winners from now on
+  ChooseNext,   // 选择下一个奖项: the item `itemId` is drawn next
+};
+struct TPlanChange {
+  TPlanChangeKind kind = TPlanChangeKind::AddItem;
+  TDataDraw::NewItem item;
+  bool drawNext = true;
+  int32_t itemId = 0;
+  int32_t count = 0;
+  std::string audience;  // digits the hall called, mixed in from now on; empty for none
+};
+
+// A void (作废/弃奖) of the winner at `place` (draw order), or of the whole last batch.
+enum class TVoidScope { Winner, LastBatch };
+struct TVoidRequest {
+  TVoidScope scope = TVoidScope::Winner;
+  size_t place = 0;
+  std::string reason;  // GBK: one of VoidReasons() or typed
+  std::string time;    // YYYY-MM-DD HH:MM:SS
+  bool redraw = false;
+};
+// What departs from the plan, as one input of the stage.
+using TStageChange = std::variant<TPlanChange, TVoidRequest>;
 
 class TStage {
  public:
@@ -94,6 +122,16 @@ class TStage {
   // winners are revealed and the draw is not finished; refused while a batch is fixed or
   // rolls.
   TStageFrame Leave();
+  // A change to the plan or a void, taken between batches and on the finished screen
+  // (State().mayChange), never while a batch is fixed, rolls or lands, nor during a choice
+  // or a question; otherwise refused, the frame's message saying why, and nothing changes.
+  // An accepted change to the plan is on the engine's record; the band (Changes) says what
+  // changed and what comes next, the prize line and the winners list follow the engine's
+  // items, and a change that ends the draw ends it as its last batch does. A void without
+  // redraw shows the cards and the list with the place empty at once (Reveals, the status
+  // line saying what was voided); with it the place's replacement rolls as an absent
+  // winner's does (Rolls, replacement).
+  TStageFrame Change(const TStageChange& change);
   // The screen has gone (after Closes, or torn down): nothing more is asked, and the
   // session is emptied as every draw screen empties it.
   void Shut();
@@ -125,6 +163,14 @@ class TStage {
   TStageFrame OnCardClicked(int card);
   TStageFrame OnAnswer(TStageAnswer a);
   TStageFrame OnLeave();
+  TStageFrame OnChangePlan(const TPlanChange& change);
+  TStageFrame OnVoid(const TVoidRequest& request);
+  // Whether a change or a void is taken now.
+  bool MayChange() const;
+  // A refusal of a change: its message, nothing else.
+  static TStageFrame Refused(const std::string& message);
+  // The frame after an accepted change with the engine's `end`, the change told by `text`.
+  TStageFrame Changed(const TDataDraw::BatchEnd& end, const std::string& text);
   TStageFrame Select();
   TStageFrame RollTick();
   TStageFrame LandingOver();
@@ -148,6 +194,8 @@ class TStage {
   TStageFrame ChoiceFrame();
   TStageFrame Ask(size_t place);
   TStageFrame Replace(size_t place);
+  // The roll of a replacement at `place` has begun in the engine: its frame.
+  TStageFrame ReplacementRoll(size_t place);
   // After the engine resumed an earlier draw with `end`: the cards show the last reveal, the
   // replacement alone when the journal ended in one.
   TStageFrame Resumed(const TDataDraw::BatchEnd& end, TStageFrame f);

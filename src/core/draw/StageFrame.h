@@ -74,6 +74,8 @@ enum class TStageStep {
   Asks,        // the frame's question is to be asked (after its messages); Answer() follows
   Summarises,  // the summary takes the reveal's place
   Resumes,     // an earlier draw goes on: the screen stands as after its last batch
+  Changes,     // a change to the plan holds: the cards make way for the band, which says
+               // what changed and what comes next
   Ends,        // the grand prize's moment gives way to the finished screen; the end of the
                // draw is told (the frame's messages), then the summary's timer runs
   Closes,      // the screen closes (after the frame's messages)
@@ -136,7 +138,7 @@ struct TStageFrame {
   int prizeItem = 0;          // with prizeChanged: the item now drawn
   std::string prize;          // with prizeChanged: its prize line
   std::optional<std::string> proof;            // with Opens: the draw's proof line
-  std::optional<TStageBand> band;              // with Opens: the band's texts
+  std::optional<TStageBand> band;              // with Opens and Changes: the band's texts
   bool celebrate = false;                      // fireworks over the reveal
   bool replacement = false;                    // the roll or reveal is a replacement's
   TStageQuestion asks = TStageQuestion::None;  // with Asks: which question

@@ -29,6 +29,8 @@ struct TStageState {
   std::string prompt;
   bool promptAsks = false;
   TStageQuestion asking = TStageQuestion::None;
+  // A change to the plan or a void is taken now (TStage::Change).
+  bool mayChange = false;
   bool operator==(const TStageState&) const = default;
 };
 

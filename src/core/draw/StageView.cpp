@@ -125,6 +125,19 @@ TStageBand BandOf(const TDataDraw& e, int itemIndex) {
   return {n.item, n.rules.empty() ? n.gift : n.gift + G("　") + n.rules};
 }
 
+std::string ChangeText(const TDataDraw& e, const TPlanRecord& r, const std::string& person) {
+  return StagePunctuation(plantext::Band(r, ItemNameOf(e.Session().Items, r.ItemId), person));
+}
+
+TStageBand ChangeBand(const TDataDraw& e, const std::string& change, int itemIndex) {
+  const NextItem n = NextItemTexts(e, itemIndex);
+  if (n.item.empty()) return {StagePunctuation(change), {}};
+  return {StagePunctuation(change), StagePunctuation(G("接下来：") + n.item + G("　") + n.gift)};
+}
+
+std::string ChangeWaits() { return G("正在抽奖,请在本批揭晓后再修改奖项"); }
+std::string VoidWaits() { return G("正在抽奖,请在本批揭晓后再作废"); }
+
 std::string ListLine(const std::string& line) {
   if (line.empty() || line.back() != ':') return line;
   return line.substr(0, line.size() - 1) + G("：");

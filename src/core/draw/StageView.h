@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/PlanRecords.h"
 #include "core/draw/StageColumns.h"
 #include "core/draw/StageFrame.h"
 #include "core/draw/StageObserver.h"
@@ -62,6 +63,15 @@ struct NextItem {
 NextItem NextItemTexts(const TDataDraw& e, int itemIndex);
 // The band's two lines as the screen shows them: the item, and its gift with the rules.
 TStageBand BandOf(const TDataDraw& e, int itemIndex);
+// What the stage tells of a change to the plan or a void (plantext::Band, the item named
+// by `r.ItemId`, `person` the voided winner as the hall may read it), finished.
+std::string ChangeText(const TDataDraw& e, const TPlanRecord& r, const std::string& person);
+// The band after a change: the change, and the item drawn next (`itemIndex`) with its count
+// and gift, "接下来：特别奖　共3名　奖品：手机".
+TStageBand ChangeBand(const TDataDraw& e, const std::string& change, int itemIndex);
+// The refusals of a change or a void while the stage is busy.
+std::string ChangeWaits();
+std::string VoidWaits();
 // A winners-list line as the stage shows it: a prize item's caption ends in a full-width
 // colon; a winner's line stays exactly as it is.
 std::string ListLine(const std::string& line);

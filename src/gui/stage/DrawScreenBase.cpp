@@ -281,7 +281,8 @@ bool TDrawScreenBase::eventFilter(QObject* watched, QEvent* event) {
   // screen, however it was parented.
   if (event->type() == QEvent::Show && watched != this && isVisible()) {
     auto* box = qobject_cast<QDialog*>(watched);
-    if (box && box->isWindow()) {
+    // The operator's own windows (a live change, a void) stay where the screen put them.
+    if (box && box->isWindow() && !box->property("operatorSide").toBool()) {
       if (box->screen() != screen()) box->setScreen(screen());
       if (!geometry().contains(box->frameGeometry().center()))
         box->move(geometry().center() - QPoint(box->width() / 2, box->height() / 2));

@@ -2,21 +2,25 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
 #include "core/draw/Stage.h"
+#include "core/draw/StageView.h"
 #include "core/draw/WinnerSummary.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Messages.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/GrandPrize.h"
+#include "gui/stage/LiveChangeDlg.h"
 #include "gui/stage/RevealCards.h"
 #include "gui/stage/SphereRoll.h"
 #include "gui/stage/StagePrompt.h"
@@ -342,6 +346,14 @@ void TGetLuckMainForm::ShowAudienceNumber(const std::string& gbkText) {
 }
 
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
+  if (e->key() == Qt::Key_F2) {
+    OpenPlanChange();
+    return true;
+  }
+  if (e->key() == Qt::Key_F3) {
+    OpenVoid();
+    return true;
+  }
   TStageKey key = TStageKey::Other;
   int digit = 0;
   switch (e->key()) {
@@ -370,6 +382,75 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   const bool taken = f.taken;
   Run(std::move(f));
   return taken;
+}
+
+void TGetLuckMainForm::OpenPlanChange() {
+  // Not now: the stage's refusal says why.
+  if (!m_stage.State().mayChange) return Run(m_stage.Change(TPlanChange{}));
+  auto* d = new TPlanChangeDialog(m_engine.Session().Items, m_engine.CurItemIndex(), this);
+  connect(d, &QDialog::accepted, this, [this, d] { Run(m_stage.Change(d->Change())); });
+  ShowOperatorDialog(d);
+}
+
+void TGetLuckMainForm::ShowOperatorDialog(QDialog* d) {
+  d->setProperty("operatorSide", true);  // the screen does not move it onto the stage
+  d->setAttribute(Qt::WA_DeleteOnClose);
+  d->adjustSize();
+  // The operator's screen is the opener's when the stage has a screen of its own (the
+  // projector); on one screen a corner below the band, away from the cards.
+  QScreen* own = parentWidget() ? parentWidget()->screen() : nullptr;
+  if (own && own != screen()) {
+    d->setScreen(own);
+    d->move(own->availableGeometry().center() - QPoint(d->width() / 2, d->height() / 2));
+  } else {
+    const QRect g = geometry();
+    d->move(g.left() + 16, std::max(g.top(), g.bottom() - d->height() - 64));
+  }
+  d->open();
+}
+
+void TGetLuckMainForm::OpenVoid() {
+  if (!m_stage.State().mayChange || !m_engine.MayMarkAbsent())
+    return Run(m_stage.Change(TVoidRequest{}));
+  const std::vector<size_t> places = stageview::RevealedPlaces(m_engine);
+  std::vector<std::string> people;
+  for (size_t p : places) people.push_back(stageview::PersonText(m_engine, p));
+  auto* d = new TVoidDialog(people, places, this);
+  connect(d, &QDialog::accepted, this, [this, d] {
+    const QString now =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    Run(m_stage.Change(d->Request(now.toStdString())));
+  });
+  ShowOperatorDialog(d);
+}
+
+void TGetLuckMainForm::ShowChange(const TStageFrame& f) {
+  TMLanding->stop();
+  TMListNow->stop();
+  Celebration->Stop();
+  PSummary->hide();
+  // Out of the summary the hint is back in its place.
+  m_design.SetDesignRect(HintList, kHintRect);
+  if (f.hint) SetHint(*f.hint);
+  HintList->show();
+  PLuckNow->hide();
+  m_revealLines.clear();
+  if (MLuckNow->LineCount() > 0) {
+    MLuckNow->SetLines({});
+    LayoutReveal();
+  }
+  HideRollLabels();
+  ShowNext(f.band);
+  if (f.prizeChanged) ShowPrize(f.prizeItem, f.prize);
+  if (f.list) ShowWinnerList(f.listLines, f.listWidest);
+  if (m_stage.ShowsWinnersList() && MUser2_1->LineCount() > 0) {
+    PUser2->show();
+    MUser2_1->show();
+  }
+  SBegin->hide();
+  SContinue->setVisible(!f.finished);
+  repaint();
+  m_stage.InSight();
 }
 
 void TGetLuckMainForm::SetShowList(const std::string& gbkText) {
@@ -505,6 +586,9 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
     case TStageStep::Summarises:
       ShowSummaryPanel(f);
       break;
+    case TStageStep::Changes:
+      ShowChange(f);
+      break;
     case TStageStep::Chooses:
       ShowChoice(f);
       break;
@@ -596,6 +680,7 @@ void TGetLuckMainForm::ShowRoll(const TStageFrame& f) {
     TMList->stop();
     TMListNow->stop();
     PSummary->hide();
+    ShowNext({});
     m_design.SetDesignRect(HintList, kHintRect);
     if (f.hint) SetHint(*f.hint);
     HintList->show();
@@ -650,8 +735,8 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> the
   TMLanding->stop();
   if (!resumed) TMRoll->stop();
   HideRollLabels();
+  ShowNext({});  // a change's band makes way for the cards
   if (resumed) {
-    ShowNext({});
     SetShowList(*f.status);
     SetHint(*f.hint);
   }

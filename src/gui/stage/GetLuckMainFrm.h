@@ -137,6 +137,14 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // Asks the frame's question; its answer goes to the stage.
   void Ask(const TStageFrame& f);
   void ShowStart();
+  // F2: the operator's window for a change to the plan; F3: for a void. Their values go to
+  // the stage, which refuses them (a message) when the draw cannot take them now.
+  void OpenPlanChange();
+  void OpenVoid();
+  // Shows an operator's window off the stage (WA_DeleteOnClose, window-modal).
+  void ShowOperatorDialog(QDialog* d);
+  // A change holds: the cards make way for the band that says it.
+  void ShowChange(const TStageFrame& f);
   void SelectWinners();
   void ShowRoll(const TStageFrame& f);
   void ShowBatch(const TStageFrame& f, std::function<void()> then);

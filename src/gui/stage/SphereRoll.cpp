@@ -896,6 +896,15 @@ void TSphereStage::Apply(const TStageFrame& f) {
         Rest(f, false);
       }
       break;
+    case TStageStep::Changes:
+      // The next item's population, or nothing more to roll.
+      if (f.finished) {
+        m_roll->Stand();
+        m_roll->hide();
+      } else {
+        Rest(f, false);
+      }
+      break;
     case TStageStep::Summarises:
       m_roll->Stand();
       m_roll->hide();

@@ -1323,3 +1323,220 @@ TEST_F(Stage, ThePhaseIsWhereTheDrawsDataStandWhoeverMovedThem) {
   EXPECT_EQ(S().Phase(), TStagePhase::Finished);
   EXPECT_EQ(E().state(), TDataDraw::State::Finished);
 }
+
+TEST_F(Stage, AnItemAddedLiveIsOnTheBandAndDrawnNext) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  TPlanChange add;
+  add.item = {G("特别奖"), 3, 3, G("手机")};
+  const TStageFrame f = S().Change(add);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  ASSERT_TRUE(f.band);
+  EXPECT_EQ(f.band->item, G("临时加奖：特别奖 3名"));
+  EXPECT_EQ(f.band->gift, G("接下来：特别奖　共3名　奖品：手机"));
+  EXPECT_EQ(*f.status, G("[特别奖]已经抽取0名，请继续抽取（还剩3名）"));
+  EXPECT_TRUE(f.prizeChanged);
+  EXPECT_EQ(f.prizeItem, 1);
+  EXPECT_EQ(f.prize, G("特别奖奖品：手机"));
+  EXPECT_TRUE(f.messages.empty());
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  // The next batch is the added item's: three winners on its cards.
+  const TStageFrame r = Batch(S());
+  ASSERT_EQ(r.step, TStageStep::Reveals);
+  EXPECT_EQ(r.reveal->cards.size(), 3u);
+  ASSERT_EQ(E().Session().Winners.size(), 5u);
+  EXPECT_EQ(ItemNameOf(E().Session().Items, E().Session().Winners[4].ItemId), G("特别奖"));
+  EXPECT_EQ(E().Session().Items[2].ItemName, G("二等奖"));
+  EXPECT_EQ(E().Session().Items[2].DrawnCount, 0);
+}
+
+TEST_F(Stage, AnItemAddedOnTheSummaryTakesTheFinishedDrawUpAgain) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  Batch(S());
+  ASSERT_EQ(S().Enter().step, TStageStep::Ends);  // the grand prize's moment is over
+  ASSERT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+  TPlanChange add;
+  add.item = {G("加码奖"), 2, 1, ""};
+  const TStageFrame f = S().Change(add);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  EXPECT_FALSE(f.finished);
+  EXPECT_TRUE(f.stopSummaryTimer);
+  EXPECT_EQ(f.band->item, G("临时加奖：加码奖 2名"));
+  EXPECT_EQ(f.band->gift, G("接下来：加码奖　共2名"));
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+  EXPECT_TRUE(S().State().mayChange);
+  // Two batches of one, the second ending the draw again.
+  EXPECT_EQ(Batch(S()).reveal->cards.size(), 1u);
+  const TStageFrame last = Batch(S());
+  EXPECT_TRUE(last.finished);
+  EXPECT_EQ(E().Session().Winners.size(), 6u);
+}
+
+TEST_F(Stage, ACountChangedLiveIsOnTheBandAndACountDownToTheDrawnEndsTheDraw) {
+  Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 4, 2, ""}});
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  TPlanChange count;
+  count.kind = TPlanChangeKind::ChangeCount;
+  count.itemId = E().Session().Items[1].ItemId;
+  count.count = 6;
+  TStageFrame f = S().Change(count);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  EXPECT_EQ(f.band->item, G("改名额：二等奖 6名"));
+  EXPECT_EQ(f.band->gift, G("接下来：二等奖　共6名"));
+  EXPECT_EQ(E().Session().Items[1].LuckCount, 6);
+  // Two of 二等奖 drawn: never below them, refused with the reason, nothing changes.
+  Batch(S());
+  count.count = 1;
+  f = S().Change(count);
+  EXPECT_EQ(f.step, TStageStep::None);
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].text, G("[二等奖]已经抽出2名,名额不能少于2名"));
+  EXPECT_EQ(E().Session().Items[1].LuckCount, 6);
+  S().Acknowledge();
+  // Down to the two drawn: the draw is finished and said so.
+  count.count = 2;
+  f = S().Change(count);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  EXPECT_TRUE(f.finished);
+  EXPECT_EQ(f.band->item, G("改名额：二等奖 2名"));
+  EXPECT_EQ(f.band->gift, "");
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_TRUE(f.startSummaryTimer);
+  EXPECT_EQ(S().Phase(), TStagePhase::Finished);
+}
+
+TEST_F(Stage, AnItemChosenNextIsOnTheBandAndDrawnNext) {
+  Build({{G("一等奖"), 1, 1, ""}, {G("二等奖"), 2, 2, ""}, {G("三等奖"), 3, 3, G("水杯")}});
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  TPlanChange next;
+  next.kind = TPlanChangeKind::ChooseNext;
+  next.itemId = E().Session().Items[2].ItemId;
+  const TStageFrame f = S().Change(next);
+  ASSERT_EQ(f.step, TStageStep::Changes);
+  EXPECT_EQ(f.band->item, G("下一个奖项：三等奖"));
+  EXPECT_EQ(f.band->gift, G("接下来：三等奖　共3名　奖品：水杯"));
+  EXPECT_EQ(f.prize, G("三等奖奖品：水杯"));
+  const TStageFrame r = Batch(S());
+  EXPECT_EQ(r.reveal->cards.size(), 3u);
+  EXPECT_EQ(ItemNameOf(E().Session().Items, E().Session().Winners[1].ItemId), G("三等奖"));
+}
+
+TEST_F(Stage, AVoidWithoutRedrawLeavesThePlaceEmptyOnTheCardsAndTheList) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  const std::string kept = Id(E().Session().Winners[1]);
+  const std::string voided = Id(E().Session().Winners[0]);
+  TVoidRequest v{TVoidScope::Winner, 0, G("误抽"), "2026-12-10 20:15:00", false};
+  const TStageFrame f = S().Change(v);
+  ASSERT_EQ(f.step, TStageStep::Reveals);
+  ASSERT_EQ(f.reveal->cards.size(), 1u);
+  EXPECT_EQ(f.reveal->cards[0].id, kept);
+  // The status line names the voided winner as the hall may read them, and why.
+  const std::string n = std::to_string((std::stoll(voided) - 13800000000LL) / 11);
+  EXPECT_EQ(*f.status, G("作废：一等奖 员工") + n + G("（") + voided + G("） （误抽），名额空缺"));
+  ASSERT_TRUE(f.list);
+  size_t winnersListed = 0;
+  for (const TRevealedLine& l : f.list->lines) winnersListed += l.place >= 0 ? 1 : 0;
+  EXPECT_EQ(winnersListed, 1u);
+  ASSERT_EQ(E().Voids().size(), 1u);
+  EXPECT_EQ(E().Voids()[0].Reason, G("误抽"));
+  EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+}
+
+TEST_F(Stage, AVoidOverTheGrandPrizesMomentEndsItAndTellsTheEnd) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  Batch(S());
+  ASSERT_TRUE(S().GrandMoment());
+  const TStageFrame f =
+      S().Change(TVoidRequest{TVoidScope::Winner, 3, G("本人放弃"), "2026-12-10 20:15:00", false});
+  ASSERT_EQ(f.step, TStageStep::Reveals);
+  EXPECT_FALSE(S().GrandMoment());
+  EXPECT_TRUE(f.finished);
+  EXPECT_EQ(f.reveal->cards.size(), 1u);
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].text, G("所有奖项已经全部抽取完毕"));
+  EXPECT_TRUE(f.startSummaryTimer);
+  EXPECT_EQ(S().Time(TStageTimer::Summary).step, TStageStep::Summarises);
+}
+
+TEST_F(Stage, AVoidWithRedrawRollsAReplacementForThePlace) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  Batch(S());
+  const std::string voided = Id(E().Session().Winners[1]);
+  TVoidRequest v{TVoidScope::Winner, 1, G("不符合资格"), "2026-12-10 20:15:00", true};
+  TStageFrame f = S().Change(v);
+  ASSERT_EQ(f.step, TStageStep::Rolls);
+  EXPECT_TRUE(f.replacement);
+  EXPECT_EQ(*f.status, G("[一等奖] 替补"));
+  EXPECT_EQ(S().Phase(), TStagePhase::Replacing);
+  EXPECT_EQ(S().Enter().step, TStageStep::Lands);
+  f = S().Time(TStageTimer::Landing);
+  ASSERT_EQ(f.step, TStageStep::Reveals);
+  ASSERT_EQ(f.reveal->cards.size(), 1u);
+  EXPECT_EQ(f.reveal->cards[0].rest.substr(0, 4), G("替补"));
+  EXPECT_NE(Id(E().Session().Winners[1]), voided);
+  EXPECT_EQ(f.reveal->cards[0].id, Id(E().Session().Winners[1]));
+  ASSERT_EQ(E().Voids().size(), 1u);
+  EXPECT_EQ(E().Voids()[0].ReplacementIndex, E().Session().Winners[1].CandidateIndex);
+}
+
+TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  Open(S());
+  TPlanChange add;
+  add.item = {G("特别奖"), 1, 1, ""};
+  // Before the first batch the engine says why.
+  EXPECT_EQ(S().Change(add).messages.at(0).text,
+            G("第一批揭晓后才能修改奖项;开始前请关闭抽奖窗口修改任务设置"));
+  S().Acknowledge();
+  Batch(S());
+  const TVoidRequest v{TVoidScope::LastBatch, 0, G("误抽"), "2026-12-10 20:15:00", false};
+  const auto refusedNow = [&](const char* when) {
+    SCOPED_TRACE(when);
+    const TStagePhase phase = S().Phase();
+    TStageFrame f = S().Change(add);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0].text, G("正在抽奖,请在本批揭晓后再修改奖项"));
+    EXPECT_EQ(f.step, TStageStep::None);
+    S().Acknowledge();
+    f = S().Change(v);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0].text, G("正在抽奖,请在本批揭晓后再作废"));
+    S().Acknowledge();
+    EXPECT_EQ(S().Phase(), phase);
+    EXPECT_EQ(E().Session().Items.size(), 2u);
+    EXPECT_TRUE(E().Voids().empty());
+    EXPECT_TRUE(E().PlanChanges().empty());
+  };
+  ASSERT_EQ(S().Key(TStageKey::Q).step, TStageStep::Chooses);
+  refusedNow("choosing");
+  ASSERT_EQ(S().Key(TStageKey::Digit, 1).step, TStageStep::Asks);
+  refusedNow("asking");
+  S().Answer(TStageAnswer::No);
+  ASSERT_EQ(S().Enter().step, TStageStep::Starts);
+  refusedNow("selecting");
+  ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
+  refusedNow("rolling");
+  ASSERT_EQ(S().Enter().step, TStageStep::Lands);
+  refusedNow("landing");
+  ASSERT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::Reveals);
+  EXPECT_TRUE(S().State().mayChange);
+}
