@@ -63,8 +63,9 @@ bool LoadItemVoids(int taskId, int itemId, TVoidFile& file, std::string& error) 
   return LoadVoidFile(VoidFilePath(taskId, itemId), file, error);
 }
 
-std::string VoidMarkText(const TVoidRow& row) {
-  return text::G("作废:") + row.Reason + " " + row.Time + " " +
+std::string VoidMarkText(const TVoidRow& row, bool clock) {
+  const std::string time = clock && row.Time.size() >= 16 ? row.Time.substr(11, 5) : row.Time;
+  return text::G("作废:") + row.Reason + " " + time + " " +
          (row.ReplacementId.empty() ? text::G("名额空缺") : text::G("重抽:") + row.ReplacementId);
 }
 

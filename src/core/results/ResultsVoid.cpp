@@ -2,6 +2,7 @@
 
 #include "core/draw/DataDraw.h"
 #include "core/draw/Random.h"
+#include "core/records/ClaimFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -92,7 +93,8 @@ std::string ClaimedVoidQuestion(std::string_view time, std::string_view desk) {
 
 std::string ClaimedVoidReason(std::string_view reason, std::string_view time,
                               std::string_view desk) {
-  return std::string(reason) + G("；已领奖 ") + std::string(time) + " " + std::string(desk);
+  return std::string(reason) + G("；已于 ") + claims::ClockOf(time) + G(" 领奖（") +
+         std::string(desk) + G("）");
 }
 
 std::string VoidConfirmText(std::string_view itemName, std::string_view shown,

@@ -19,8 +19,8 @@ bool MayVoidFromResults(const TLuckTask& task);
 // The question asked before anything else when the winner already claimed the prize (GBK):
 // "该中奖者已领奖（2026-12-10 20:31:05 结果查询），仍要作废?"
 std::string ClaimedVoidQuestion(std::string_view time, std::string_view desk);
-// The reason recorded for a winner who had claimed: the reason chosen, then
-// "；已领奖 2026-12-10 20:31:05 结果查询", so the record says both.
+// The reason recorded for a winner who had claimed (the claim's time as on the claim record):
+// the reason chosen, then "；已于 20:31 领奖（结果查询）", so the record says both.
 std::string ClaimedVoidReason(std::string_view reason, std::string_view time,
                               std::string_view desk);
 // The confirmation (GBK): "确定作废[一等奖] 13800000002 李四?\n原因：误抽\n名额将空缺，不再重抽。"

@@ -217,7 +217,8 @@ void TQueryForm::FitColumns() {
   if (columns <= 1) return;
   const QFontMetrics cells(SGLuckId->font());
   const QFontMetrics heads(SGLuckId->horizontalHeader()->font());
-  constexpr int kPad = 14, kMin = 40, kMax = 260;
+  // A long text (a void's reason) is as wide as it needs while the grid has room.
+  constexpr int kPad = 14, kMin = 40, kMax = 560;
   // The first rows tell a column's width; a thousand rows need not all be measured.
   const int rows = std::min(SGLuckId->rowCount(), 200);
   std::vector<int> wanted(static_cast<size_t>(columns));
@@ -386,7 +387,9 @@ void TQueryForm::ShowVoids(const TLuckItem& item) {
     ++row;
     const std::vector<std::string> f = text::SplitFields(r.CandidateLine);
     for (size_t c = 0; c < f.size(); ++c) SetGridCell(SGLuckId, row, static_cast<int>(c), Q(f[c]));
-    SetGridCell(SGLuckId, row, col, Q(VoidMarkText(r)));
+    // The clock only: the date is the night's; the pointer shows it all.
+    SetGridCell(SGLuckId, row, col, Q(VoidMarkText(r, true)));
+    if (QTableWidgetItem* cell = SGLuckId->item(row, col)) cell->setToolTip(Q(VoidMarkText(r)));
     for (int c = 0; c < SGLuckId->columnCount(); ++c) {
       if (QTableWidgetItem* cell = SGLuckId->item(row, c)) {
         cell->setForeground(red);

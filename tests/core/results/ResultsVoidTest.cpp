@@ -104,6 +104,7 @@ TEST_F(ResultsVoid, AWinnerLeavesTheWinnerFileForTheVoidFileOnceAndThePlaceStays
   EXPECT_EQ(file.rows[0].CandidateLine, voided);
   EXPECT_EQ(file.rows[0].Reason, G("本人放弃"));
   EXPECT_EQ(VoidMarkText(file.rows[0]), G("作废:本人放弃 2026-12-10 20:15:00 名额空缺"));
+  EXPECT_EQ(VoidMarkText(file.rows[0], true), G("作废:本人放弃 20:15 名额空缺"));
   TVoidRow redrawn = file.rows[0];
   redrawn.ReplacementId = "17";
   EXPECT_EQ(VoidMarkText(redrawn), G("作废:本人放弃 2026-12-10 20:15:00 重抽:17"));
@@ -184,7 +185,7 @@ TEST_F(ResultsVoid, TheClaimDeskRefusesAVoidedWinnerAndAClaimedOneIsAskedAbout) 
             G("该中奖者已领奖（2026-12-10 20:31:05 结果查询），仍要作废?"));
   const std::string reason =
       query::ClaimedVoidReason(G("本人放弃"), "2026-12-10 20:31:05", G("结果查询"));
-  EXPECT_EQ(reason, G("本人放弃；已领奖 2026-12-10 20:31:05 结果查询"));
+  EXPECT_EQ(reason, G("本人放弃；已于 20:31 领奖（结果查询）"));
   ASSERT_TRUE(Void(1, 0, stays, reason, message)) << message;
   TVoidFile file;
   ASSERT_TRUE(LoadItemVoids(1001, m_ids[1], file, error)) << error;

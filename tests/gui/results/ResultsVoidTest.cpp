@@ -127,9 +127,12 @@ TEST_F(ResultsVoidWindow, AVoidedWinnerIsStruckThroughBelowTheWinnersAndOnRecord
   EXPECT_FALSE(m_form.SGLuckId->item(1, 0)->font().strikeOut());
   const int mark = Column(QStringLiteral("作废"));
   ASSERT_GE(mark, 2);
-  EXPECT_TRUE(Cell(4, mark).startsWith(QStringLiteral("作废:不符合资格 2")))
-      << FromQ(Cell(4, mark));
+  // The clock in the grid (作废:不符合资格 21:07 名额空缺), the date too under the pointer.
+  EXPECT_EQ(Cell(4, mark).size(), QStringLiteral("作废:不符合资格 21:07 名额空缺").size());
+  EXPECT_TRUE(Cell(4, mark).startsWith(QStringLiteral("作废:不符合资格 ")));
   EXPECT_TRUE(Cell(4, mark).endsWith(QStringLiteral(" 名额空缺")));
+  EXPECT_TRUE(
+      m_form.SGLuckId->item(4, mark)->toolTip().startsWith(QStringLiteral("作废:不符合资格 2")));
   EXPECT_EQ(m_form.SGLuckId->currentRow(), 4);
 
   // The struck row again: the engine's refusal before any question.
@@ -163,8 +166,9 @@ TEST_F(ResultsVoidWindow, AClaimedWinnerIsAskedAboutFirstAndCannotClaimOnceVoide
   std::string error;
   ASSERT_TRUE(LoadItemVoids(1001, m_ids[1], file, error)) << error;
   ASSERT_EQ(file.rows.size(), 1u);
-  EXPECT_TRUE(Q(file.rows[0].Reason).startsWith(QStringLiteral("本人放弃；已领奖 2")));
-  EXPECT_TRUE(Q(file.rows[0].Reason).endsWith(QStringLiteral(" 结果查询")));
+  EXPECT_EQ(file.rows[0].Reason.size(), G("本人放弃；已于 21:02 领奖（结果查询）").size());
+  EXPECT_TRUE(Q(file.rows[0].Reason).startsWith(QStringLiteral("本人放弃；已于 ")));
+  EXPECT_TRUE(Q(file.rows[0].Reason).endsWith(QStringLiteral(" 领奖（结果查询）")));
 
   // 领取 on the struck row: the desk says why not.
   ASSERT_EQ(Cell(4, 0), id);
