@@ -58,11 +58,10 @@ TVoidReasonDlg::TVoidReasonDlg(const std::string& what, QWidget* parent) : QDial
   buttons->addWidget(BtnCancel);
   box->addLayout(buttons);
 
-  connect(m_group, &QButtonGroup::idClicked, this, &TVoidReasonDlg::Follow);
-  connect(EdtReason, &QLineEdit::textEdited, this, [this, rbOther] {
-    rbOther->setChecked(true);
-    Follow();
-  });
+  // Whatever sets the choice or the text, 作废 follows it.
+  connect(m_group, &QButtonGroup::idToggled, this, &TVoidReasonDlg::Follow);
+  connect(EdtReason, &QLineEdit::textChanged, this, &TVoidReasonDlg::Follow);
+  connect(EdtReason, &QLineEdit::textEdited, rbOther, [rbOther] { rbOther->setChecked(true); });
   connect(BtnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
   Follow();
