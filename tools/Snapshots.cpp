@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -48,6 +49,7 @@
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/presets/LuckCheatFrm.h"
 #include "gui/results/QueryFrm.h"
+#include "gui/results/VoidReasonDlg.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/DrawScreens.h"
@@ -190,6 +192,11 @@ int ResultsVoidLook(TTombolixDataModule& dm, TDrawSession& session) {
   if (query.SetUpQuery(def.taskId) != 1) return 46;
   query.LBItem->setCurrentRow(1);
   query.SGLuckId->setCurrentCell(1, 0);
+  TVoidReasonDlg reason(text::G("[二等奖] 13800015838 韩梅梅 研发中心"), &query);
+  reason.RbReasons.back()->setChecked(true);
+  reason.EdtReason->setText(QStringLiteral("去年已获一等奖，按规定不可重复"));
+  Save(&reason, QStringLiteral("query_void_reason"));
+  reason.close();
   Save(&query, QStringLiteral("query_void_%1x%2")
                    .arg(QGuiApplication::primaryScreen()->size().width())
                    .arg(QGuiApplication::primaryScreen()->size().height()));
