@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -24,16 +25,21 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "Version.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/config/ItemSettings.h"
 #include "core/config/RuleCheck.h"
 #include "core/config/TaskStageKeys.h"
 #include "core/db/TombolixDB.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DataDraw.h"
 #include "core/draw/DrawSession.h"
+#include "core/draw/Random.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/ExampleTasks.h"
 #include "core/records/Loaders.h"
+#include "core/records/WinnerFiles.h"
 #include "core/records/WinnerPhotos.h"
+#include "core/results/ResultsVoid.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -45,6 +51,7 @@
 #include "gui/presets/LuckCheatAddFrm.h"
 #include "gui/presets/LuckCheatFrm.h"
 #include "gui/results/QueryFrm.h"
+#include "gui/results/VoidReasonDlg.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/DrawScreens.h"
@@ -201,6 +208,63 @@ int LiveChangeLook(TTombolixDataModule& dm, TDrawSession& session) {
   return 0;
 }
 
+// 结果查询 after two voids of a finished draw from a list, one of a winner who had claimed:
+// the struck-through 作废 rows under the winners. The name carries the screen's size.
+int ResultsVoidLook(TTombolixDataModule& dm, TDrawSession& session) {
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "司马相如", "王芳", "张伟", "刘洋", "陈静"};
+  const char* depts[] = {"销售部", "人力资源部", "研发中心", "财务部"};
+  TaskDef def;
+  def.taskId = 1060;
+  def.title = text::G("手机号码 姓名 部门");
+  def.items = {{text::G("一等奖"), 3, 1, text::G("笔记本电脑")},
+               {text::G("二等奖"), 8, 4, text::G("扫地机器人")}};
+  for (int i = 0; i < 40; ++i)
+    def.candidates.push_back(std::to_string(13800000000LL + 7919LL * i) + " " +
+                             text::G(names[i % 8]) + " " + text::G(depts[i % 4]));
+  const std::vector<int> ids = BuildTask(dm, def);
+  {
+    TRandom rng;
+    TDrawSession drawn;
+    TDataDraw e(drawn, rng, 21u);
+    TDrawFailure failure;
+    if (!e.SetUp(def.taskId, failure)) return 41;
+    while (e.state() != TDataDraw::State::Finished) {
+      if (!e.BeginBatch()) return 42;
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    }
+  }
+  TWinnerFile second;
+  std::string error;
+  if (!LoadWinnerFile(def.taskId, ids[1], second, error) || second.rows.size() < 8) return 43;
+  const std::string claimed = second.rows[5][0];
+  if (claims::ClaimFromResults(def.taskId, claimed, ids[1], error).Answer !=
+      claims::TClaimAnswer::Claimed)
+    return 44;
+  if (!query::VoidFromResults(session, def.taskId, ids[1], 2, second.rows[2][0],
+                              text::G("不符合资格"), "2026-12-10 21:05:12", error) ||
+      !query::VoidFromResults(session, def.taskId, ids[1], 4, claimed,
+                              query::ClaimedVoidReason(text::G("本人放弃"), "2026-12-10 21:02:40",
+                                                       claims::ResultsDeskName()),
+                              "2026-12-10 21:07:31", error))
+    return 45;
+  TQueryForm query(session);
+  if (query.SetUpQuery(def.taskId) != 1) return 46;
+  query.LBItem->setCurrentRow(1);
+  query.SGLuckId->setCurrentCell(1, 0);
+  TVoidReasonDlg reason(text::G("[二等奖] 13800015838 韩梅梅 研发中心"), &query);
+  reason.RbReasons.back()->setChecked(true);
+  reason.EdtReason->setText(QStringLiteral("去年已获一等奖，按规定不可重复"));
+  Save(&reason, QStringLiteral("query_void_reason"));
+  reason.close();
+  Save(&query, QStringLiteral("query_void_%1x%2")
+                   .arg(QGuiApplication::primaryScreen()->size().width())
+                   .arg(QGuiApplication::primaryScreen()->size().height()));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +290,11 @@ int main(int argc, char** argv) {
   if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("live")) {
     TDrawSession session;
     return LiveChangeLook(dm, session);
+  }
+  // "void": the results window with voided winners alone.
+  if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("void")) {
+    TDrawSession session;
+    return ResultsVoidLook(dm, session);
   }
 
   TMainForm main;

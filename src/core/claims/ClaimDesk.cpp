@@ -72,6 +72,8 @@ std::string ClaimAnswerText(TClaimAnswer answer, std::string_view time) {
       return text::G("已于 ") + ClockOf(time) + text::G(" 领取");
     case TClaimAnswer::Absent:
       return text::G("该中奖者已标为缺席，奖项已由替补获得，不能领取");
+    case TClaimAnswer::Voided:
+      return text::G("该中奖者的中奖已作废，不能领取");
     case TClaimAnswer::NotWinner:
       return text::G("不是本次抽奖的中奖者，或领奖码有误");
     case TClaimAnswer::NotSaved:
@@ -110,6 +112,7 @@ bool TClaimDesk::Use(TClaimDraw draw, std::string& error) {
   m_byCode.clear();
   m_claimed.clear();
   m_absent.clear();
+  m_voided.clear();
   m_index.clear();
   for (TClaimRecord& r : file.Records) {
     Key key(r.Id, r.ItemId);
@@ -127,16 +130,30 @@ void TClaimDesk::TakeLocked(TClaimDraw draw, bool sameDraw) {
     index.emplace(Key(draw.Winners[i].Id, draw.Winners[i].ItemId), i);
   std::set<Key> absent;
   for (const TClaimWinner& w : draw.Absent) absent.insert({w.Id, w.ItemId});
+  std::set<Key> voided;
+  for (const TClaimWinner& w : draw.Voided) voided.insert({w.Id, w.ItemId});
   if (sameDraw) {
     // A winner the stage no longer lists was marked absent: the place went to another.
     absent.insert(m_absent.begin(), m_absent.end());
+    voided.insert(m_voided.begin(), m_voided.end());
     for (const auto& [key, at] : m_index)
-      if (!index.count(key)) absent.insert(key);
+      if (!index.count(key) && !voided.count(key)) absent.insert(key);
   }
-  for (const auto& [key, at] : index) absent.erase(key);  // a winner again (another item)
+  for (const auto& [key, at] : index) {  // a winner again (another item, or drawn anew)
+    absent.erase(key);
+    voided.erase(key);
+  }
+  for (const Key& key : voided) absent.erase(key);
+  // The voided keep their names for the answers.
+  if (sameDraw)
+    for (const TClaimWinner& w : m_draw.Voided)
+      if (std::none_of(draw.Voided.begin(), draw.Voided.end(),
+                       [&](const TClaimWinner& v) { return v.Id == w.Id && v.ItemId == w.ItemId; }))
+        draw.Voided.push_back(w);
   m_draw = std::move(draw);
   m_index = std::move(index);
   m_absent = std::move(absent);
+  m_voided = std::move(voided);
   for (const auto& [key, at] : m_index) {
     if (m_codes.count(key)) continue;
     const std::string code = NewCodeLocked(key);
@@ -198,11 +215,15 @@ TClaimResult TClaimDesk::Claim(std::string_view id, int32_t itemId, std::string_
   if (m_draw.DrawKey.empty()) return result;
   const auto at = m_index.find(key);
   if (at == m_index.end()) {
-    result.Answer = m_absent.count(key) ? TClaimAnswer::Absent : TClaimAnswer::NotWinner;
-    if (result.Answer == TClaimAnswer::Absent) {
-      for (const TClaimWinner& w : m_draw.Absent)
+    result.Answer = m_voided.count(key)   ? TClaimAnswer::Voided
+                    : m_absent.count(key) ? TClaimAnswer::Absent
+                                          : TClaimAnswer::NotWinner;
+    if (result.Answer != TClaimAnswer::NotWinner) {
+      const auto& named = result.Answer == TClaimAnswer::Voided ? m_draw.Voided : m_draw.Absent;
+      for (const TClaimWinner& w : named)
         if (w.Id == id && w.ItemId == itemId) result.Prize.Winner = w;
       if (result.Prize.Winner.Id.empty()) result.Prize.Winner = {key.first, itemId, {}, {}};
+      result.Prize.Voided = result.Answer == TClaimAnswer::Voided;
     }
     return result;
   }
@@ -262,10 +283,11 @@ std::optional<TPrize> TClaimDesk::Find(std::string_view code) const {
   if (it == m_byCode.end()) return std::nullopt;
   const auto at = m_index.find(it->second);
   if (at == m_index.end()) {
-    // The code of a winner since marked absent.
+    // The code of a winner since marked absent or voided.
     TPrize p;
     p.Winner = {it->second.first, it->second.second, {}, {}};
-    for (const TClaimWinner& w : m_draw.Absent)
+    p.Voided = m_voided.count(it->second) > 0;
+    for (const TClaimWinner& w : p.Voided ? m_draw.Voided : m_draw.Absent)
       if (w.Id == p.Winner.Id && w.ItemId == p.Winner.ItemId) p.Winner = w;
     return p;
   }
@@ -341,6 +363,13 @@ bool ResultsDraw(int32_t taskId, TClaimDraw& draw, std::string& error) {
     for (const TAbsentFile::Row& r : absent.rows)
       if (!r.fields.empty())
         draw.Absent.push_back({r.fields[0], item.ItemId, item.ItemName, nameOf(r.fields)});
+    TVoidFile voids;
+    if (!LoadItemVoids(taskId, item.ItemId, voids, error)) return false;
+    for (const TVoidRow& r : voids.rows) {
+      const std::vector<std::string> fields = text::SplitFields(r.CandidateLine);
+      if (!fields.empty())
+        draw.Voided.push_back({fields[0], item.ItemId, item.ItemName, nameOf(fields)});
+    }
   }
   return true;
 }
@@ -355,21 +384,26 @@ TClaimResult ClaimFromResults(int32_t taskId, std::string_view id, int32_t itemI
   std::shared_ptr<TClaimDesk> desk = held && (held->TaskId() == taskId || held->TaskId() == 0)
                                          ? held
                                          : std::make_shared<TClaimDesk>();
-  if (desk->TaskId() != taskId || desk->DrawKey() != key) {
-    // A desk holding a draw now on stage is left to it: these results have a file of their
-    // own.
-    if (!desk->DrawKey().empty() && desk->TaskId() == taskId) desk = std::make_shared<TClaimDesk>();
-    TClaimDraw draw;
-    if (!ResultsDraw(taskId, draw, error) || !desk->Use(std::move(draw), error)) {
-      TClaimResult r;
-      r.Answer = TClaimAnswer::NotSaved;
-      return r;
-    }
+  // A desk holding a draw now on stage is left to it: these results have a file of their own.
+  if (!desk->DrawKey().empty() && desk->TaskId() == taskId && desk->DrawKey() != key)
+    desk = std::make_shared<TClaimDesk>();
+  // Taken again each time: the results may have changed since (a void).
+  TClaimDraw draw;
+  if (!ResultsDraw(taskId, draw, error) || !desk->Use(std::move(draw), error)) {
+    TClaimResult r;
+    r.Answer = TClaimAnswer::NotSaved;
+    return r;
   }
   TClaimResult r = desk->Claim(id, itemId, ResultsDeskName());
   if (r.Answer == TClaimAnswer::NotSaved && error.empty())
     error = ClaimAnswerText(TClaimAnswer::NotSaved);
   return r;
+}
+
+bool RetakeResults(int32_t taskId, const std::shared_ptr<TClaimDesk>& held, std::string& error) {
+  if (!held || held->TaskId() != taskId || held->DrawKey() != ResultsDrawKey(taskId)) return true;
+  TClaimDraw draw;
+  return ResultsDraw(taskId, draw, error) && held->Use(std::move(draw), error);
 }
 
 TClaimDraw RevealedDraw(const TRevealedList& list, std::string_view titleLine) {

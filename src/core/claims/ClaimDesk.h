@@ -30,6 +30,7 @@ enum class TClaimAnswer {
   Claimed,         // 领取成功
   AlreadyClaimed,  // 已于 HH:MM 领取
   Absent,          // marked absent and replaced: the prize went to another
+  Voided,          // voided (作废) after the draw: the prize is not this person's any more
   NotWinner,       // not a winner of the draw on record (or an unknown code)
   NotSaved,        // the claim could not be written; the desk may try again
   Closed,          // no draw on record yet
@@ -48,13 +49,14 @@ struct TClaimWinner {
   bool operator==(const TClaimWinner&) const = default;
 };
 
-// The draw whose prizes are claimed: its task, key (ClaimFile.h), winners in draw order, and
-// the winners marked absent whose places went to others.
+// The draw whose prizes are claimed: its task, key (ClaimFile.h), winners in draw order, the
+// winners marked absent whose places went to others, and the voided winners.
 struct TClaimDraw {
   int32_t TaskId = 0;
   std::string DrawKey;
   std::vector<TClaimWinner> Winners;
   std::vector<TClaimWinner> Absent;
+  std::vector<TClaimWinner> Voided;
 };
 
 // One prize as the desk and the winner's phone see it.
@@ -64,6 +66,7 @@ struct TPrize {
   bool Claimed = false;
   std::string Time;  // of the claim, YYYY-MM-DD HH:MM:SS
   std::string Desk;
+  bool Voided = false;  // the winner was voided: no code, nothing to claim
 };
 
 struct TClaimResult {
@@ -80,7 +83,8 @@ class TClaimDesk {
 
   // Takes the draw: its claim file is read when the draw is another than the one held (a
   // torn tail is left for the next append to cut back). Winners the same draw had before and
-  // no longer has were marked absent. Codes of prizes already known stay as they were.
+  // no longer has were marked absent, unless the draw names them voided; a void stays.
+  // Codes of prizes already known stay as they were.
   // False with the reader's error (GBK); the desk then keeps what it had.
   bool Use(TClaimDraw draw, std::string& error);
   // The task and draw held (0 and empty before the first Use).
@@ -93,7 +97,8 @@ class TClaimDesk {
   // The same for the prize of a claim code (blanks in it are ignored).
   TClaimResult ClaimCode(std::string_view code, std::string_view desk);
 
-  // The prize of a claim code, or none; Absent answers come back as a prize with no code.
+  // The prize of a claim code, or none; absent and voided winners come back as a prize with
+  // no code (Voided set for the voided).
   std::optional<TPrize> Find(std::string_view code) const;
   // Prizes whose winner's id or name contains `gbk` (Latin letters in any case), in draw
   // order, at most kMaxSearchHits; an exact id first.
@@ -130,6 +135,7 @@ class TClaimDesk {
   TClaimDraw m_draw;
   std::map<Key, size_t> m_index;  // prize → place in m_draw.Winners
   std::set<Key> m_absent;
+  std::set<Key> m_voided;
   TDrawSecret m_codeKey{};  // the draw's claim-code key (ClaimCodeKey)
   std::map<Key, std::string> m_codes;
   std::map<std::string, Key> m_byCode;
@@ -137,19 +143,25 @@ class TClaimDesk {
   std::set<Key> m_writing;  // claims on their way to disk
 };
 
-// The draw whose winner files the results show: their winners and absent winners, named
-// through the list's title line. False with the reader's error.
+// The draw whose winner files the results show: their winners, absent winners and voided
+// winners (LoadItemVoids), named through the list's title line. False with the reader's error.
 bool ResultsDraw(int32_t taskId, TClaimDraw& draw, std::string& error);
 
 // The results window's 领取 of a winner without a phone (`id` as on the list, `itemId`):
 // through `held`, the desk the check-in service holds for the task (null when none), when
 // it holds the results' draw or none yet, else a desk of their own (a draw on stage keeps
-// its desk). The desk is named ResultsDeskName(); `error` holds the reader's or writer's
-// error behind NotSaved.
+// its desk). The desk takes the results as they are on disk first, so a void made since
+// counts. The desk is named ResultsDeskName(); `error` holds the reader's or writer's error
+// behind NotSaved.
 TClaimResult ClaimFromResults(int32_t taskId, std::string_view id, int32_t itemId,
                               std::string& error,
                               const std::shared_ptr<TClaimDesk>& held = nullptr);
 std::string ResultsDeskName();  // 结果查询
+
+// After the results changed (a void): `held` takes them again when it holds the task's
+// results draw, so the paired desks refuse a voided winner at once. True when there was
+// nothing to take; false with the reader's error.
+bool RetakeResults(int32_t taskId, const std::shared_ptr<TClaimDesk>& held, std::string& error);
 
 // The winners the stage has revealed, as a draw for the desk: its task and the key of its
 // open journal, winners of the lines that name a place (`titleLine` names the 姓名 field).

@@ -93,6 +93,8 @@ const char* AnswerKind(TClaimAnswer a) {
       return "already";
     case TClaimAnswer::Absent:
       return "absent";
+    case TClaimAnswer::Voided:
+      return "voided";
     case TClaimAnswer::NotWinner:
       return "notwinner";
     case TClaimAnswer::NotSaved:
@@ -235,6 +237,7 @@ THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
   if (!code.empty()) {
     const std::optional<TPrize> p = m_desk->Find(code);
     if (!p) return Refused(200, "notwinner", ClaimAnswerText(TClaimAnswer::NotWinner));
+    if (p->Voided) return Refused(200, "voided", ClaimAnswerText(TClaimAnswer::Voided));
     if (p->Code.empty()) return Refused(200, "absent", ClaimAnswerText(TClaimAnswer::Absent));
     found.push_back(*p);
   } else if (!text::Utf8ToGbk(Field(form, "q"), query)) {

@@ -251,7 +251,7 @@ bool AddVoidSheet(lxw_workbook* wb, const std::string& sheetName,
   lxw_error e = LXW_NO_ERROR;
   for (const Exported& x : exported) {
     TVoidFile file;
-    if (!LoadVoidFile(VoidFilePath(x.item->TaskId, x.item->ItemId), file, error)) return false;
+    if (!LoadItemVoids(x.item->TaskId, x.item->ItemId, file, error)) return false;
     if (!file.exists || file.rows.empty()) continue;
     if (row > 0) ++row;  // a blank row between items
     const std::string name = text::GbkToUtf8(x.item->ItemName);

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "core/text/Gbk.h"
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
@@ -56,6 +57,16 @@ bool LoadVoidFile(std::string_view gbkPath, TVoidFile& file, std::string& error)
     return false;
   }
   return true;
+}
+
+bool LoadItemVoids(int taskId, int itemId, TVoidFile& file, std::string& error) {
+  return LoadVoidFile(VoidFilePath(taskId, itemId), file, error);
+}
+
+std::string VoidMarkText(const TVoidRow& row, bool clock) {
+  const std::string time = clock && row.Time.size() >= 16 ? row.Time.substr(11, 5) : row.Time;
+  return text::G("作废:") + row.Reason + " " + time + " " +
+         (row.ReplacementId.empty() ? text::G("名额空缺") : text::G("重抽:") + row.ReplacementId);
 }
 
 std::vector<std::pair<std::string, std::string>> VoidFileTexts(const TArrVoidId& voids,

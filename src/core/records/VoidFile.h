@@ -51,6 +51,15 @@ struct TVoidFile {
 };
 bool LoadVoidFile(std::string_view gbkPath, TVoidFile& file, std::string& error);
 
+// The voided winners of one prize item as every reader of the results takes them: the
+// results window, both exports and the claim desk. False with the reader's text.
+bool LoadItemVoids(int taskId, int itemId, TVoidFile& file, std::string& error);
+
+// What a voided winner's line carries after it in the results and the text export (GBK):
+// "作废:误抽 2026-12-10 20:15:00 名额空缺", or "重抽:<id>" when someone took the place; with
+// `clock` the time only as HH:MM ("作废:误抽 20:15 名额空缺"), where the night is known.
+std::string VoidMarkText(const TVoidRow& row, bool clock = false);
+
 // The void files of the items that have voided winners: path and text (title line and CR LF,
 // then each line and CR LF).
 std::vector<std::pair<std::string, std::string>> VoidFileTexts(const TArrVoidId& voids,

@@ -281,14 +281,12 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     }
     // Voided winners stay on the record: each with its reason, time and who took the place.
     TVoidFile voids;
-    if (!LoadVoidFile(VoidFilePath(it.TaskId, it.ItemId), voids, error)) return false;
+    if (!LoadItemVoids(it.TaskId, it.ItemId, voids, error)) return false;
     if (!voids.exists) continue;
     out +=
         "\r\n" + it.ItemName + text::G("作废名单") + "\r\n" + ShownField(voids.titleLine) + "\r\n";
     for (const TVoidRow& r : voids.rows)
-      out += ShownField(r.CandidateLine) + " " + text::G("作废:") + r.Reason + " " + r.Time + " " +
-             (r.ReplacementId.empty() ? text::G("名额空缺") : text::G("重抽:") + r.ReplacementId) +
-             "\r\n";
+      out += ShownField(r.CandidateLine) + " " + VoidMarkText(r) + "\r\n";
   }
   if (itemId < 0) {
     std::vector<std::pair<std::string, std::string>> checkins;

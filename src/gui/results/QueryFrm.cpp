@@ -15,16 +15,21 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <ctime>
 
 #include "core/claims/ClaimDesk.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
+#include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
+#include "core/results/ResultsVoid.h"
+#include "core/text/Format.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "core/verify/AuditBundle.h"
+#include "gui/results/VoidReasonDlg.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/FileDialogs.h"
@@ -152,6 +157,10 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   BtnClaim = Button(this, "BtnClaim", QStringLiteral("领取(&L)"),
                     QStringLiteral("登记选中的中奖者已领取奖品（没有手机的中奖者）"));
   m_layout.Place(BtnClaim, {664, 466, 106, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  BtnVoid = Button(
+      this, "BtnVoid", QStringLiteral("作废(&V)…"),
+      QStringLiteral("作废选中的中奖者（误抽、不符合资格、本人放弃），记入抽奖记录，名额空缺"));
+  m_layout.Place(BtnVoid, {208, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
   BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
   m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
@@ -159,8 +168,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
       Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
   m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
 
-  QWidget* order[] = {LBItem,   SGLuckId, EdtFindId, SBFind,  CBOnly,
-                      BtnClaim, BtnAudit, BitBtn2,   BitBtn1, BtnCloseBase};
+  QWidget* order[] = {LBItem,  SGLuckId, EdtFindId, SBFind,  CBOnly,      BtnClaim,
+                      BtnVoid, BtnAudit, BitBtn2,   BitBtn1, BtnCloseBase};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
@@ -170,6 +179,7 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   connect(BitBtn2, &QPushButton::clicked, this, &TQueryForm::BitBtn2Click);
   connect(BtnAudit, &QPushButton::clicked, this, &TQueryForm::BtnAuditClick);
   connect(BtnClaim, &QPushButton::clicked, this, &TQueryForm::BtnClaimClick);
+  connect(BtnVoid, &QPushButton::clicked, this, &TQueryForm::BtnVoidClick);
   connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
 
   const QWidget* over = parent ? parent->window() : nullptr;
@@ -207,7 +217,8 @@ void TQueryForm::FitColumns() {
   if (columns <= 1) return;
   const QFontMetrics cells(SGLuckId->font());
   const QFontMetrics heads(SGLuckId->horizontalHeader()->font());
-  constexpr int kPad = 14, kMin = 40, kMax = 260;
+  // A long text (a void's reason) is as wide as it needs while the grid has room.
+  constexpr int kPad = 14, kMin = 40, kMax = 560;
   // The first rows tell a column's width; a thousand rows need not all be measured.
   const int rows = std::min(SGLuckId->rowCount(), 200);
   std::vector<int> wanted(static_cast<size_t>(columns));
@@ -256,6 +267,8 @@ int TQueryForm::SetUpQuery(int32_t taskId) {
   // Only a finished draw that can be checked has an audit to export.
   TAuditRows rows;
   BtnAudit->setEnabled(AuditReport(m_session.Task, rows, error));
+  // Only a finished draw from a list has a record a void can go on.
+  BtnVoid->setEnabled(query::MayVoidFromResults(m_session.Task));
   return 1;
 }
 
@@ -280,6 +293,8 @@ void TQueryForm::ShowItemWinners() {
 
   m_winners = TWinnerFile();
   m_absent = TAbsentFile();
+  m_voids = TVoidFile();
+  m_voidRow = -1;
   std::string error;
   const bool ok = LoadWinnerFile(m_session.Task.TaskId, item.ItemId, m_winners, error);
   if (ok && !m_winners.exists) {
@@ -302,6 +317,7 @@ void TQueryForm::ShowItemWinners() {
   }
   LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
   ShowAbsent(item);
+  ShowVoids(item);
   ShowCheckins(count);
   ShowClaims(item, count);
   FitColumns();
@@ -340,6 +356,46 @@ void TQueryForm::ShowAbsent(const TLuckItem& item) {
         QFont f = cell->font();
         f.setStrikeOut(c < mark);
         cell->setFont(f);
+      }
+    }
+  }
+  ShowHeadRow();
+}
+
+void TQueryForm::ShowVoids(const TLuckItem& item) {
+  TVoidFile voids;
+  std::string error;
+  if (!LoadItemVoids(m_session.Task.TaskId, item.ItemId, voids, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  if (!voids.exists || voids.rows.empty()) return;
+  m_voids = voids;
+  int fields = static_cast<int>(m_winners.head.size());
+  for (const TVoidRow& r : voids.rows)
+    fields = std::max(fields, static_cast<int>(text::SplitFields(r.CandidateLine).size()));
+  if (SGLuckId->columnCount() < fields) SGLuckId->setColumnCount(fields);
+  const int col = FreeColumn(240);
+  SetGridCell(SGLuckId, 0, col, QStringLiteral("作废"));
+  int row = SGLuckId->rowCount();
+  SGLuckId->setRowCount(row + 1 + static_cast<int>(voids.rows.size()));
+  SetGridCell(SGLuckId, row, 0, QStringLiteral("作废名单："));
+  m_voidRow = row + 1;
+  // Struck through and red: still on the record, no longer a winner.
+  const QColor red(176, 0, 0);
+  for (const TVoidRow& r : voids.rows) {
+    ++row;
+    const std::vector<std::string> f = text::SplitFields(r.CandidateLine);
+    for (size_t c = 0; c < f.size(); ++c) SetGridCell(SGLuckId, row, static_cast<int>(c), Q(f[c]));
+    // The clock only: the date is the night's; the pointer shows it all.
+    SetGridCell(SGLuckId, row, col, Q(VoidMarkText(r, true)));
+    if (QTableWidgetItem* cell = SGLuckId->item(row, col)) cell->setToolTip(Q(VoidMarkText(r)));
+    for (int c = 0; c < SGLuckId->columnCount(); ++c) {
+      if (QTableWidgetItem* cell = SGLuckId->item(row, c)) {
+        cell->setForeground(red);
+        QFont font = cell->font();
+        font.setStrikeOut(c != col);
+        cell->setFont(font);
       }
     }
   }
@@ -430,6 +486,90 @@ void TQueryForm::BtnClaimClick() {
   ShowItemWinners();
   SGLuckId->setCurrentCell(row, 0);
   SGLuckId->selectRow(row);
+}
+
+void TQueryForm::BtnVoidClick() {
+  const int index = LBItem->currentRow();
+  const int row = SGLuckId->currentRow();
+  if (index < 0 || index >= static_cast<int>(m_session.Items.size()) || row < 1 ||
+      !m_winners.exists) {
+    ShowMessageBox(MessageKind::Attention, "请先选择中奖者");
+    return;
+  }
+  // A winner row, or a voided one (which the engine refuses by name); nothing else.
+  const size_t winner = static_cast<size_t>(row - 1);
+  const bool isWinner = winner < m_winners.rows.size() && !m_winners.rows[winner].empty();
+  const bool isVoided = m_voidRow > 0 && row >= m_voidRow &&
+                        static_cast<size_t>(row - m_voidRow) < m_voids.rows.size();
+  if (!isWinner && !isVoided) {
+    ShowMessageBox(MessageKind::Attention, "请先选择中奖者");
+    return;
+  }
+  const int winnerRow = isWinner ? static_cast<int>(winner) : -1;
+  const std::vector<std::string> fields =
+      isWinner
+          ? m_winners.rows[winner]
+          : text::SplitFields(m_voids.rows[static_cast<size_t>(row - m_voidRow)].CandidateLine);
+  const std::string id = fields.front();
+  std::string shown;
+  for (const std::string& f : fields) shown += (shown.empty() ? "" : " ") + f;
+  const TLuckItem item = m_session.Items[static_cast<size_t>(index)];
+  const int32_t taskId = m_session.Task.TaskId;
+
+  std::string message;
+  {
+    BusyCursor busy;
+    if (!query::CheckVoidFromResults(m_session, taskId, item.ItemId, winnerRow, id, message)) {
+      ShowMessageBox(MessageKind::Attention, message);
+      return;
+    }
+  }
+  // A prize handed over already: asked first, and the record says so.
+  claims::TClaimsByWinner claimed;
+  if (!claims::ResultsClaims(taskId, claimed, message)) {
+    ShowMessageBox(MessageKind::Error, message);
+    return;
+  }
+  const auto claim = claimed.find({id, item.ItemId});
+  if (claim != claimed.end() &&
+      AskYesNo(Q(query::ClaimedVoidQuestion(claim->second.Time, claim->second.Desk)), Answer::No) !=
+          Answer::Yes)
+    return;
+  TVoidReasonDlg ask("[" + item.ItemName + "] " + shown, this);
+  if (ask.exec() != QDialog::Accepted || ask.Reason().empty()) return;
+  const std::string chosen = ask.Reason();
+  if (AskYesNo(Q(query::VoidConfirmText(item.ItemName, shown, chosen)), Answer::No) != Answer::Yes)
+    return;
+  const std::string reason =
+      claim == claimed.end()
+          ? chosen
+          : query::ClaimedVoidReason(chosen, claim->second.Time, claim->second.Desk);
+  const std::string time = text::LocalTime(std::time(nullptr), "%Y-%m-%d %H:%M:%S");
+  bool ok = false;
+  {
+    BusyCursor busy;
+    ok = query::VoidFromResults(m_session, taskId, item.ItemId, winnerRow, id, reason, time,
+                                message);
+  }
+  if (ok) {
+    // The paired prize desks refuse the voided winner from now on.
+    std::string error;
+    if (!claims::RetakeResults(taskId, m_claims, error)) ShowMessageBox(MessageKind::Error, error);
+    ShowMessageBox(MessageKind::Information, query::VoidDoneText(item.ItemName, id, chosen));
+  } else {
+    ShowMessageBox(MessageKind::Attention, message);
+  }
+  // The item list and the winners as the files now hold them.
+  FillItemList();
+  {
+    const QSignalBlocker quiet(LBItem);
+    LBItem->setCurrentRow(std::min(index, LBItem->count() - 1));
+  }
+  ShowItemWinners();
+  if (ok && m_voidRow > 0) {
+    SGLuckId->setCurrentCell(m_voidRow + static_cast<int>(m_voids.rows.size()) - 1, 0);
+    SGLuckId->scrollTo(SGLuckId->model()->index(SGLuckId->currentRow(), 0));
+  }
 }
 
 void TQueryForm::ShowHeadRow() {

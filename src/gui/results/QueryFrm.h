@@ -1,5 +1,6 @@
 // The results window: the prize items of the current draw task, the winners of the selected
-// one, a search in them and the export to a text file or a workbook.
+// one (and, struck through below them, those marked absent or voided), a search in them, the
+// export to a text file or a workbook, a claim and a void of the selected winner.
 #pragma once
 
 #include <QDialog>
@@ -57,6 +58,8 @@ class TQueryForm : public QDialog {
   QPushButton* BtnAudit;
   // Records the prize of the selected winner as claimed (a winner without a phone).
   QPushButton* BtnClaim;
+  // Voids the selected winner of a draw from a list (作废), on the draw's record.
+  QPushButton* BtnVoid;
   QPushButton* BtnCloseBase;
 
  public slots:
@@ -67,6 +70,7 @@ class TQueryForm : public QDialog {
   void BitBtn2Click();
   void BtnAuditClick();
   void BtnClaimClick();
+  void BtnVoidClick();
   void BtnCloseBaseClick();
 
  protected:
@@ -79,6 +83,9 @@ class TQueryForm : public QDialog {
   void ShowHeadRow();
   // Adds the item's absent winners, marked, below its winners.
   void ShowAbsent(const TLuckItem& item);
+  // Adds the item's voided winners, struck through, below the winners and absent winners,
+  // with when and why in a column of their own.
+  void ShowVoids(const TLuckItem& item);
   // The check-in column for the first `count` winner rows.
   void ShowCheckins(int count);
   // The 领取 column (time and desk) for the first `count` winner rows of `item`.
@@ -96,6 +103,9 @@ class TQueryForm : public QDialog {
   // The winners and absent winners the grid shows, which 查找 searches.
   TWinnerFile m_winners;
   TAbsentFile m_absent;
+  // The voided winners shown, and the grid row of the first (-1: none).
+  TVoidFile m_voids;
+  int m_voidRow = -1;
 };
 
 // The results window as the main window opens it.
