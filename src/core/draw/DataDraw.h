@@ -137,7 +137,7 @@ class TDataDraw {
   // with `message` when nobody is left: nothing changes.
   bool BeginReplacement(size_t place, std::string& message);
 
-  // --- changes to the plan and voids (DataDrawPlan.cpp) ---
+  // --- changes to the plan and voids ---
   // A prize item added live: its name and gift (GBK), winners and winners per batch.
   struct NewItem {
     std::string Name;
@@ -316,12 +316,13 @@ class TDataDraw {
   // but not its files (killed in between). Anything else is left as it stands.
   void CatchUpFinishedFiles();
   std::vector<std::string> IdsOf(const std::vector<int32_t>& picks) const;
-  // The plan's records (DataDrawPlan.cpp): checks, applies, and replays them.
+  // The plan's records: checks, applies, and replays them.
   bool CheckChange(const TPlanRecord& r, std::string& message) const;
   void ApplyChange(const TPlanRecord& r, BatchEnd& end);
   bool ApplyVoid(const TPlanRecord& r);
   bool ReplayPlan(const TPlanRecord& r, BatchEnd& end);
-  bool Change(TPlanRecord r, std::string_view audience, BatchEnd& end, std::string& message);
+  bool WritePlanRecord(TPlanRecord r, std::string_view audience, BatchEnd& end,
+                       std::string& message);
   bool Void(std::vector<size_t> places, std::string_view reason, std::string_view time, bool redraw,
             BatchEnd& end, std::string& message);
   void RevealVoids();

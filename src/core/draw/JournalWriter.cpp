@@ -5,7 +5,7 @@
 #include "core/text/FileWrite.h"
 #include "core/text/Paths.h"
 
-bool TJournalWriter::Start(int32_t taskId, const std::string& path, std::string_view head,
+bool TJournalWriter::Begin(int32_t taskId, const std::string& path, std::string_view head,
                            std::string& error) {
   if (paths::FileExists(path)) {
     std::string folder;

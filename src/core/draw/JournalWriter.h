@@ -12,10 +12,10 @@ class TJournalWriter {
  public:
   // A new journal at `path` holding `head` alone, written beside it and renamed into place;
   // an earlier file there goes to the history of `taskId` first. False with the error.
-  bool Start(int32_t taskId, const std::string& path, std::string_view head, std::string& error);
+  bool Begin(int32_t taskId, const std::string& path, std::string_view head, std::string& error);
   // Goes on with the journal at hand, whose first `wholeBytes` bytes are whole records.
   void Continue(size_t wholeBytes);
-  // The journal's head is on disk (Start, Continue or an append that wrote it).
+  // The journal's head is on disk (Begin, Continue or an append that wrote it).
   bool Started() const { return m_started; }
   // Bytes of whole records in the journal file.
   size_t WholeBytes() const { return m_wholeBytes; }

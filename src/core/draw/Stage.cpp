@@ -161,7 +161,7 @@ TStageState TStage::State() const {
     s.prompt = StagePunctuation(m_question);
     s.promptAsks = true;
   }
-  s.finished = AllDrawn();
+  s.finished = EveryItemDrawn();
   s.grand = m_grand;
   s.mayMarkAbsent = m_e.MayMarkAbsent();
   s.mayChange = MayChange();
@@ -191,7 +191,7 @@ TStagePhase TStage::Phase() const {
   return Standing();
 }
 
-bool TStage::AllDrawn() const {
+bool TStage::EveryItemDrawn() const {
   const size_t items = m_e.Session().Items.size();
   return items > 0 && m_e.CurItemIndex() >= static_cast<int32_t>(items);
 }
@@ -201,7 +201,7 @@ void TStage::Status(TStageFrame& f, const std::string& text) { f.status = StageP
 TStageReveal TStage::RevealNow() const { return stageview::RevealOf(m_e, RevealedPlaces(m_e)); }
 
 TStagePhase TStage::Standing() const {
-  if (AllDrawn()) return TStagePhase::Finished;
+  if (EveryItemDrawn()) return TStagePhase::Finished;
   if (m_e.CurItemIndex() > 0 || !m_e.Session().Winners.empty()) return TStagePhase::Revealed;
   return TStagePhase::Ready;
 }
@@ -322,7 +322,7 @@ TStageFrame TStage::OnAnswer(TStageAnswer a) {
     case TStageQuestion::Results:
       return a == TStageAnswer::Yes ? Ready({}) : Close({});
     case TStageQuestion::Absent:
-      return a == TStageAnswer::Yes ? Replace(m_askPlace) : TStageFrame{};
+      return a == TStageAnswer::Yes ? ReplaceAbsent(m_askPlace) : TStageFrame{};
     case TStageQuestion::Leave:
       return a == TStageAnswer::Yes ? Close({}) : TStageFrame{};
     case TStageQuestion::None:
@@ -574,7 +574,7 @@ TStageFrame TStage::ListLineClicked(size_t line) {
   return Ask(static_cast<size_t>(place));
 }
 
-TStageFrame TStage::Replace(size_t place) {
+TStageFrame TStage::ReplaceAbsent(size_t place) {
   TStageFrame f;
   std::string message;
   if (!m_e.BeginReplacement(place, message)) {
@@ -777,7 +777,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   f.reveal = RevealNow();
   Status(f, end.progressText);
   f.hint = stageview::HintText(m_e);
-  f.finished = AllDrawn();
+  f.finished = EveryItemDrawn();
   RevealList(f);
   if (!f.finished) SphereNow(f);
   if (end.finished) {
@@ -951,7 +951,7 @@ TStageFrame TStage::OnVoid(const TVoidRequest& request) {
   RevealList(f);
   f.status = StagePunctuation(stageview::ChangeText(m_e, r, who));
   f.hint = stageview::HintText(m_e);
-  f.finished = AllDrawn();
+  f.finished = EveryItemDrawn();
   if (f.finished && !m_summaryDue) {
     // A void over the grand prize's moment: the end of the draw is told now.
     TellFinish(f, end);
@@ -984,7 +984,7 @@ TStageFrame TStage::Changed(const TDataDraw::BatchEnd& end, const std::string& t
   if (!end.progressText.empty()) m_end.progressText = end.progressText;
   RevealList(f);
   f.hint = stageview::HintText(m_e);
-  if (AllDrawn()) {
+  if (EveryItemDrawn()) {
     // The change completed the last item: the draw ends as after its last batch.
     f.finished = true;
     Status(f, m_end.progressText);

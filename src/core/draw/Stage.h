@@ -193,7 +193,7 @@ class TStage {
   TStageFrame EndChoice();
   TStageFrame ChoiceFrame();
   TStageFrame Ask(size_t place);
-  TStageFrame Replace(size_t place);
+  TStageFrame ReplaceAbsent(size_t place);
   // The roll of a replacement at `place` has begun in the engine: its frame.
   TStageFrame ReplacementRoll(size_t place);
   // After the engine resumed an earlier draw with `end`: the cards show the last reveal, the
@@ -211,7 +211,7 @@ class TStage {
   // Where the draw's data stand with no batch under way: Ready before anything was drawn,
   // Finished once every item is, Revealed between.
   TStagePhase Standing() const;
-  bool AllDrawn() const;
+  bool EveryItemDrawn() const;
   // The status line of the frame, finished.
   static void Status(TStageFrame& f, const std::string& text);
   // The end of the draw told after its last reveal: the finish message, or the writer's

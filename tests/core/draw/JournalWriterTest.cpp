@@ -44,7 +44,7 @@ TEST(JournalWriter, AnAppendThatFailsHalfWayIsCutBackAndWrittenWholeWithTheNext)
   const std::string r3 = Record(2002, {5});
   TJournalWriter w;
   std::string error;
-  ASSERT_TRUE(w.Start(1, path, head, error)) << error;
+  ASSERT_TRUE(w.Begin(1, path, head, error)) << error;
   ASSERT_TRUE(w.Append(1, path, head, r1));
   ASSERT_EQ(w.WholeBytes(), head.size() + r1.size());
   {
