@@ -10,8 +10,10 @@
 
 #include "core/config/TaskIds.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
+#include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
@@ -945,6 +947,47 @@ bool TItemsSection::WriteItem(TWriting& w, size_t item, std::string&) const {
   return true;
 }
 
+// The items as the task's draw left them: the journal's ADD records add items after the
+// task's own, its COUNT records change their counts. A task never drawn keeps its rows.
+void ApplyDrawnPlan(int32_t taskId, const std::vector<TColumn>& itemCols,
+                    std::vector<TRow>& items) {
+  TJournal journal;
+  std::string ignored;
+  const std::string done = paths::FinishedJournalPath(taskId);
+  const JournalRead read =
+      ReadJournal(paths::FileExists(done) ? done : paths::JournalPath(taskId), journal, ignored);
+  if ((read != JournalRead::Ok && read != JournalRead::Damaged) || journal.Head.TaskId != taskId)
+    return;
+  const auto rowOf = [&](int32_t itemId) -> TRow* {
+    for (TRow& row : items)
+      if (const std::string* id = Value(row, "ItemId"); id && *id == Num(itemId)) return &row;
+    return nullptr;
+  };
+  for (const TJournalOther& o : journal.Others) {
+    TPlanRecord r;
+    if (ParsePlanRecord(o.Line, r) != PlanParse::Ok) continue;
+    if (r.Kind == TPlanKind::Count) {
+      if (TRow* row = rowOf(r.ItemId)) *row = With(std::move(*row), "LuckCount", Num(r.LuckCount));
+    } else if (r.Kind == TPlanKind::Add && !rowOf(r.ItemId)) {
+      int64_t last = -1;
+      for (const TRow& row : items)
+        if (const std::string* k = Value(row, "ListIndex"); k && IsSmallNumber(*k, 9))
+          last = std::max<int64_t>(last, std::stol(*k));
+      const std::map<std::string, std::string> known = {
+          {"ItemId", Num(r.ItemId)},       {"ItemName", r.Name},
+          {"TaskId", Num(taskId)},         {"LuckCount", Num(r.LuckCount)},
+          {"ListCount", Num(r.ListCount)}, {"AwardName", r.Gift},
+          {"ListIndex", Num(last + 1)}};
+      TRow row;
+      for (const TColumn& c : itemCols) {
+        const auto v = known.find(c.name);
+        row.emplace_back(c.name, v != known.end() ? v->second : c.integer ? "0" : "");
+      }
+      items.push_back(std::move(row));
+    }
+  }
+}
+
 // Runs one section's writing; a section that wrote a line needs its version.
 bool WriteSection(const TSection& s, TWriting& w, std::optional<size_t> item, int& version,
                   std::string& error) {
@@ -991,6 +1034,7 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
   lt.TaskId = taskId;
   if (const std::string* p = Value(w.Task, kDataColumn)) lt.DataFilePath = *p;
   w.ListPath = DrawDataFileOf(lt);
+  ApplyDrawnPlan(taskId, itemCols, w.Items);
   w.Counts.items = static_cast<int64_t>(w.Items.size());
 
   int version = kVersion;

@@ -630,6 +630,46 @@ TEST_F(EventPackage, ATaskWithEveryPartWritesTheKeptPackage) {
   EXPECT_EQ(written, entries(ReadAll(fixtures / "every_part.zip")));
 }
 
+// A finished draw whose plan changed on the night travels with its items as drawn: the
+// count changed from 2 to 1 and the item added live, with its gift, after the task's own.
+TEST_F(EventPackage, AFinishedTaskTravelsWithItsItemsAsDrawn) {
+  std::string added;
+  {
+    auto run = StartDraw(5u);
+    TDataDraw& e = run->e;
+    const auto batch = [&] {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    };
+    batch();  // 一等奖
+    TDataDraw::BatchEnd end;
+    std::string message;
+    ASSERT_TRUE(e.ChangeCount(m_items[1], 1, "", end, message)) << U(message);
+    ASSERT_TRUE(e.AddItem({G("特别奖"), 1, 1, G("手机")}, false, "", end, message)) << U(message);
+    added = std::to_string(e.Session().Items.back().ItemId);
+    batch();  // 二等奖
+    batch();  // 特别奖
+    ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  }
+  const std::string exported = U(Export());
+  EXPECT_NE(exported.find("]：奖项3个，名单3人"), std::string::npos) << exported;
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary, error;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_NE(U(summary).find("：奖项3个，名单3人"), std::string::npos) << U(summary);
+  EXPECT_EQ(Items(dm2, id), std::to_string(m_items[0]) + "|一等奖|1|1|汽车|1\n" +
+                                std::to_string(m_items[1]) + "|二等奖|1|1|手机|2\n" + added +
+                                "|特别奖|1|1|手机|3\n");
+}
+
 // A named award's list is set-up like the presets: it travels in a package of version 4,
 // which an older program refuses by its version instead of rolling the award.
 TEST_F(EventPackage, ANamedAwardsListTravelsWithItsItem) {
