@@ -10,12 +10,15 @@
 
 #include "core/config/TaskIds.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
+#include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/Loaders.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/ResultsHistory.h"
 #include "core/records/WinnerFiles.h"
 #include "core/records/WinnerPhotos.h"
@@ -49,6 +52,17 @@ const std::string* Value(const TRow& row, std::string_view column) {
   for (const auto& [name, value] : row)
     if (Same(name, column)) return &value;
   return nullptr;
+}
+
+TRow With(TRow row, std::string_view column, std::string value) {
+  for (auto& [name, v] : row) {
+    if (Same(name, column)) {
+      v = std::move(value);
+      return row;
+    }
+  }
+  row.emplace_back(std::string(column), std::move(value));
+  return row;
 }
 
 std::string Escape(std::string_view s) {
@@ -753,6 +767,97 @@ class TPresetsSection final : public TSection {
   }
 };
 
+// The candidates of a list file's bytes: the lines between its head (BEGIN, COUNT=,
+// ID_MAX_LENGTH=, the title) and END.
+std::vector<std::string> ListCandidates(std::string_view bytes) {
+  std::vector<std::string> out;
+  size_t k = 0;
+  for (std::string_view line : text::SplitAt(bytes, '\n')) {
+    line = text::TrimView(line);
+    if (k++ < 4 || line.empty()) continue;
+    if (line == "END") break;
+    out.emplace_back(line);
+  }
+  return out;
+}
+
+// An item's named award (指定颁奖): `file` TAB named TAB named/<ItemId>.txt, its ids as kept.
+// Set-up like the presets, but newer: an older program refuses the package by its version
+// rather than hand the award out by a roll.
+class TNamedSection final : public TSection {
+ public:
+  int Since() const override { return kNamedVersion; }
+  TPlace Place() const override { return TPlace::PerItem; }
+  std::string_view Folder() const override { return "named/"; }
+  bool WriteItem(TWriting& w, size_t item, std::string& error) const override {
+    const std::string* itemId = Value(w.Items[item], "ItemId");
+    if (!itemId || !IsSmallNumber(*itemId, 9)) return true;
+    const std::string path = NamedAwardPath(w.TaskId, std::stoi(*itemId));
+    if (!paths::FileExists(path)) return true;
+    const std::string entry = "named/" + *itemId + ".txt";
+    if (!w.Add(entry, path, error)) return false;
+    w.Manifest += "file\tnamed\t" + entry + "\n";
+    return true;
+  }
+  bool Line(const TFields& f, TReading& r) const override {
+    std::string stem;
+    if (f[0] != "file" || f.size() != 3 || f[1] != "named" || !MediaName(f[2], "named/", stem) ||
+        !f[2].ends_with(".txt") || !IsSmallNumber(stem, 9) || r.Named.count(std::string(f[2])))
+      return false;
+    r.Pkg.NamedEntries.emplace_back(f[2]);
+    r.Named.insert(std::string(f[2]));
+    return true;
+  }
+  bool Check(TReading& r, std::string& error) const override {
+    for (const std::string& e : r.Pkg.NamedEntries) {
+      if (r.ItemIds.count(e.substr(6, e.size() - 10))) continue;
+      error = Bad() + G("指定颁奖名单属于不存在的奖项");
+      return false;
+    }
+    return true;
+  }
+  bool Owns(const std::string& n, const TReading& r) const override {
+    return std::find(r.Pkg.NamedEntries.begin(), r.Pkg.NamedEntries.end(), n) !=
+           r.Pkg.NamedEntries.end();
+  }
+  // Every named id is on the package's list, once: the draw would refuse the task otherwise.
+  bool Unpacked(const TEventPackage& pkg, std::string& error) const override {
+    if (pkg.NamedEntries.empty()) return true;
+    const auto bytesOf = [&](const std::string& entry) -> std::string_view {
+      for (const TPackedFile& f : pkg.Files)
+        if (f.Entry == entry) return f.Bytes;
+      return {};
+    };
+    const std::vector<std::string> lines = ListCandidates(bytesOf(pkg.ListEntry));
+    for (const std::string& e : pkg.NamedEntries) {
+      const std::string itemId = e.substr(6, e.size() - 10);
+      const std::string* name = nullptr;
+      for (const TRow& row : pkg.Items)
+        if (const std::string* id = Value(row, "ItemId"); id && *id == itemId)
+          name = Value(row, "ItemName");
+      std::vector<std::string> ids;
+      for (std::string_view line : text::SplitAt(bytesOf(e), '\n'))
+        if (!text::TrimView(line).empty()) ids.emplace_back(text::TrimView(line));
+      std::vector<int32_t> candidates;
+      std::string why;
+      if (ids.empty()) why = G("奖项[") + (name ? *name : itemId) + G("]的指定颁奖名单是空的");
+      if (!ids.empty() && NamedCandidates(ids, lines, name ? *name : itemId, candidates, why))
+        continue;
+      error = G("活动包中的指定颁奖名单有误：") + why + G("，未导入任何内容");
+      return false;
+    }
+    return true;
+  }
+  bool Target(const std::string& entry, const TEventPackage& pkg, int32_t id,
+              std::string& target) const override {
+    if (std::find(pkg.NamedEntries.begin(), pkg.NamedEntries.end(), entry) ==
+        pkg.NamedEntries.end())
+      return false;
+    target = NamedAwardPath(id, std::stoi(entry.substr(6, entry.size() - 10)));
+    return true;
+  }
+};
+
 // The winners' photos: photos/<id>.<ext>, no manifest line.
 class TPhotosSection final : public TSection {
  public:
@@ -799,10 +904,11 @@ const std::vector<const TSection*>& Sections() {
   static const TItemsSection items;
   static const TPrizeSection prize;
   static const TPresetsSection presets;
+  static const TNamedSection named;
   static const TPhotosSection photos;
   static const std::vector<const TSection*> all = {&roll,     &list,       &background,  &music,
                                                    &settings, &exclusions, &fingerprint, &items,
-                                                   &prize,    &presets,    &photos};
+                                                   &prize,    &presets,    &named,       &photos};
   return all;
 }
 
@@ -839,6 +945,47 @@ bool TSettingsSection::Write(TWriting& w, std::string&) const {
 bool TItemsSection::WriteItem(TWriting& w, size_t item, std::string&) const {
   w.Manifest += RowLines("item\t" + Num(static_cast<int64_t>(item)) + "\t", w.Items[item], true);
   return true;
+}
+
+// The items as the task's draw left them: the journal's ADD records add items after the
+// task's own, its COUNT records change their counts. A task never drawn keeps its rows.
+void ApplyDrawnPlan(int32_t taskId, const std::vector<TColumn>& itemCols,
+                    std::vector<TRow>& items) {
+  TJournal journal;
+  std::string ignored;
+  const std::string done = paths::FinishedJournalPath(taskId);
+  const JournalRead read =
+      ReadJournal(paths::FileExists(done) ? done : paths::JournalPath(taskId), journal, ignored);
+  if ((read != JournalRead::Ok && read != JournalRead::Damaged) || journal.Head.TaskId != taskId)
+    return;
+  const auto rowOf = [&](int32_t itemId) -> TRow* {
+    for (TRow& row : items)
+      if (const std::string* id = Value(row, "ItemId"); id && *id == Num(itemId)) return &row;
+    return nullptr;
+  };
+  for (const TJournalOther& o : journal.Others) {
+    TPlanRecord r;
+    if (ParsePlanRecord(o.Line, r) != PlanParse::Ok) continue;
+    if (r.Kind == TPlanKind::Count) {
+      if (TRow* row = rowOf(r.ItemId)) *row = With(std::move(*row), "LuckCount", Num(r.LuckCount));
+    } else if (r.Kind == TPlanKind::Add && !rowOf(r.ItemId)) {
+      int64_t last = -1;
+      for (const TRow& row : items)
+        if (const std::string* k = Value(row, "ListIndex"); k && IsSmallNumber(*k, 9))
+          last = std::max<int64_t>(last, std::stol(*k));
+      const std::map<std::string, std::string> known = {
+          {"ItemId", Num(r.ItemId)},       {"ItemName", r.Name},
+          {"TaskId", Num(taskId)},         {"LuckCount", Num(r.LuckCount)},
+          {"ListCount", Num(r.ListCount)}, {"AwardName", r.Gift},
+          {"ListIndex", Num(last + 1)}};
+      TRow row;
+      for (const TColumn& c : itemCols) {
+        const auto v = known.find(c.name);
+        row.emplace_back(c.name, v != known.end() ? v->second : c.integer ? "0" : "");
+      }
+      items.push_back(std::move(row));
+    }
+  }
 }
 
 // Runs one section's writing; a section that wrote a line needs its version.
@@ -887,6 +1034,7 @@ bool ExportEventPackage(int32_t taskId, std::string_view gbkZipPath, std::string
   lt.TaskId = taskId;
   if (const std::string* p = Value(w.Task, kDataColumn)) lt.DataFilePath = *p;
   w.ListPath = DrawDataFileOf(lt);
+  ApplyDrawnPlan(taskId, itemCols, w.Items);
   w.Counts.items = static_cast<int64_t>(w.Items.size());
 
   int version = kVersion;
@@ -1156,17 +1304,6 @@ bool SettleExclusions(const TEventPackage& pkg, std::string& rulesText, std::str
   rules.ExcludeTasks = kept;
   rulesText = FormatRules(rules);
   return true;
-}
-
-TRow With(TRow row, std::string_view column, std::string value) {
-  for (auto& [name, v] : row) {
-    if (Same(name, column)) {
-      v = std::move(value);
-      return row;
-    }
-  }
-  row.emplace_back(std::string(column), std::move(value));
-  return row;
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ inline constexpr std::string_view kMagic = "Qarvo抽奖软件活动包";
 // program still reads every other package and refuses that one by its version.
 inline constexpr int kVersion = 2;
 inline constexpr int kRollVersion = 3;
+// Version 4 adds the named awards' lists (`file` TAB named), written only when an item has one.
+inline constexpr int kNamedVersion = 4;
 // What a package may unpack to at most, all entries together.
 inline constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 30;
 
@@ -50,6 +52,7 @@ struct TEventPackage {
   // Where each path column's file is in the package (entry name), or empty.
   std::string ListEntry, BackgroundEntry, MusicEntry;
   std::vector<std::string> PrizeEntries;  // per item, in Items order
+  std::vector<std::string> NamedEntries;  // named/<ItemId>.txt, the named awards' lists
   std::vector<TPackedExclusion> Exclusions;
   // The list's fingerprint as its import left it (DATA_FILE/<TaskId>.sha256), or empty:
   // a list edited since stays flagged on the other machine.

@@ -8,6 +8,7 @@
 #include <set>
 #include <tuple>
 
+#include "DrawSetUp.h"
 #include "SqlRows.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
@@ -24,6 +25,7 @@
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -626,4 +628,103 @@ TEST_F(EventPackage, ATaskWithEveryPartWritesTheKeptPackage) {
   written = entries(ReadAll(m_root.dir() / "night.zip"));
   EXPECT_TRUE(written.back().second.starts_with("Qarvo抽奖软件活动包\t2\nfile\tlist\t"));
   EXPECT_EQ(written, entries(ReadAll(fixtures / "every_part.zip")));
+}
+
+// A finished draw whose plan changed on the night travels with its items as drawn: the
+// count changed from 2 to 1 and the item added live, with its gift, after the task's own.
+TEST_F(EventPackage, AFinishedTaskTravelsWithItsItemsAsDrawn) {
+  std::string added;
+  {
+    auto run = StartDraw(5u);
+    TDataDraw& e = run->e;
+    const auto batch = [&] {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    };
+    batch();  // 一等奖
+    TDataDraw::BatchEnd end;
+    std::string message;
+    ASSERT_TRUE(e.ChangeCount(m_items[1], 1, "", end, message)) << U(message);
+    ASSERT_TRUE(e.AddItem({G("特别奖"), 1, 1, G("手机")}, false, "", end, message)) << U(message);
+    added = std::to_string(e.Session().Items.back().ItemId);
+    batch();  // 二等奖
+    batch();  // 特别奖
+    ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  }
+  const std::string exported = U(Export());
+  EXPECT_NE(exported.find("]：奖项3个，名单3人"), std::string::npos) << exported;
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary, error;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_NE(U(summary).find("：奖项3个，名单3人"), std::string::npos) << U(summary);
+  EXPECT_EQ(Items(dm2, id), std::to_string(m_items[0]) + "|一等奖|1|1|汽车|1\n" +
+                                std::to_string(m_items[1]) + "|二等奖|1|1|手机|2\n" + added +
+                                "|特别奖|1|1|手机|3\n");
+}
+
+// A named award's list is set-up like the presets: it travels in a package of version 4,
+// which an older program refuses by its version instead of rolling the award.
+TEST_F(EventPackage, ANamedAwardsListTravelsWithItsItem) {
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_items[1], {"A03", "A01"}, error)) << U(error);
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  {
+    sheet::ZipArchive zip;
+    std::string manifest, why;
+    ASSERT_TRUE(zip.OpenBuffer(bytes, why));
+    ASSERT_TRUE(zip.ReadPart("event.txt", manifest, why));
+    EXPECT_TRUE(manifest.starts_with("Qarvo抽奖软件活动包\t4\n")) << manifest;
+    EXPECT_NE(manifest.find("file\tnamed\tnamed/" + std::to_string(m_items[1]) + ".txt\n"),
+              std::string::npos)
+        << manifest;
+  }
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_EQ(ReadAll(paths::NativePath(NamedAwardPath(id, m_items[1]))), "A03\r\nA01\r\n");
+  EXPECT_FALSE(fs::exists(paths::NativePath(NamedAwardPath(id, m_items[0]))));
+  // The draw on the spare hands the award out by name.
+  auto run = StartDraw(5u, id);
+  EXPECT_TRUE(run->e.IsNamedItem(m_items[1]));
+}
+
+// A named list whose ids are not on the package's list, or named twice, or none at all is
+// refused as a whole: nothing is imported.
+TEST_F(EventPackage, ABrokenNamedListRefusesThePackage) {
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_items[1], {"A01"}, error)) << U(error);
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  const std::string entry = "named/" + std::to_string(m_items[1]) + ".txt";
+  const auto with = [&](const std::string& named) {
+    sheet::ZipArchive zip;
+    std::string why;
+    EXPECT_TRUE(zip.OpenBuffer(bytes, why));
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const std::string& n : zip.Names()) {
+      std::string part;
+      EXPECT_TRUE(zip.ReadPart(n, part, why)) << why;
+      entries.emplace_back(n, n == entry ? named : part);
+    }
+    return Zip(entries);
+  };
+  const std::string head = "活动包中的指定颁奖名单有误：奖项[二等奖]";
+  ExpectRefused(with("A01\r\nA09\r\n"), G(head + "指定颁奖的号码[A09]不在名单中，未导入任何内容"));
+  ExpectRefused(with("A02\r\n A02\r\n"), G(head + "指定颁奖的号码[A02]重复，未导入任何内容"));
+  ExpectRefused(with("\r\n"), G(head + "的指定颁奖名单是空的，未导入任何内容"));
+  // The title is no candidate.
+  ExpectRefused(with("id\r\n"), G(head + "指定颁奖的号码[id]不在名单中，未导入任何内容"));
 }
