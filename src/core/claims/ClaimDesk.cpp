@@ -411,8 +411,14 @@ TClaimDraw RevealedDraw(const TRevealedList& list, std::string_view titleLine) {
   draw.TaskId = list.taskId;
   draw.DrawKey = CurrentDrawKey(list.taskId);
   const int nameField = NameField(titleLine);
+  std::set<std::pair<std::string, int32_t>> voided;
+  for (const TRevealedLine& l : list.voided) {
+    if (l.id.empty() || !voided.insert({l.id, l.itemId}).second) continue;
+    draw.Voided.push_back({l.id, l.itemId, l.item, NameIn(l.line, nameField)});
+  }
+  // A place drawn again still lists its voided winner until the replacement is revealed.
   for (const TRevealedLine& l : list.lines)
-    if (l.place >= 0 && !l.id.empty())
+    if (l.place >= 0 && !l.id.empty() && !voided.count({l.id, l.itemId}))
       draw.Winners.push_back({l.id, l.itemId, l.item, NameIn(l.line, nameField)});
   return draw;
 }

@@ -826,6 +826,7 @@ void TStage::RevealList(TStageFrame& f) {
     }
     r.lines.push_back(std::move(line));
   }
+  r.voided = VoidedLines();
   m_list = r;
   // The observers hear it once the window has it in sight (InSight).
   m_untold = true;
@@ -837,6 +838,27 @@ void TStage::RevealList(TStageFrame& f) {
 void TStage::InSight() {
   Telling t(*this);
   TellUntold();
+}
+
+std::vector<TRevealedLine> TStage::VoidedLines() const {
+  std::vector<TRevealedLine> lines;
+  for (const TVoidId& v : m_e.Voids()) {
+    TRevealedLine line;
+    line.place = v.Place;
+    line.id = std::string(CandidateId(v.CandidateLine));
+    line.item = ItemNameOf(m_e.Session().Items, v.ItemId);
+    line.itemId = v.ItemId;
+    line.line = v.CandidateLine;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+void TStage::TellVoids(std::vector<TRevealedLine> pending) {
+  // A voided winner may claim nothing from now on, even while the place is drawn again.
+  m_list.voided = VoidedLines();
+  for (TRevealedLine& l : pending) m_list.voided.push_back(std::move(l));
+  for (TStageObserver* o : m_e.Session().Watchers()) o->Revealed(m_list);
 }
 
 void TStage::TellUntold() {
@@ -937,6 +959,13 @@ TStageFrame TStage::OnVoid(const TVoidRequest& request) {
           : m_e.VoidWinner(request.place, request.reason, request.time, request.redraw, end,
                            message);
   if (!ok) return Refused(message);
+  // A redraw puts its void on record with the replacement: till then it is told as pending.
+  std::vector<TRevealedLine> pending;
+  if (m_e.ReplacementRuns())
+    for (size_t place : places)
+      for (const TRevealedLine& l : m_list.lines)
+        if (l.place == static_cast<int32_t>(place)) pending.push_back(l);
+  TellVoids(std::move(pending));
   if (m_e.ReplacementRuns()) {
     TStageFrame f = ReplacementRoll(places.front());
     // A place that found no replacement is told once its redraw is in sight.

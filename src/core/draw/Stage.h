@@ -224,6 +224,11 @@ class TStage {
   int RevealedItem() const;
   // The observers hear the winners list held back since the last reveal.
   void TellUntold();
+  // The voided winners on the engine's record.
+  std::vector<TRevealedLine> VoidedLines() const;
+  // The voided winners (the engine's, then `pending`: those a redraw voids) into the list,
+  // told to the observers at once.
+  void TellVoids(std::vector<TRevealedLine> pending);
   // The prize line moves to `itemIndex` when another item's is in sight.
   void ShowPrizeOf(TStageFrame& f, int itemIndex);
 

@@ -23,10 +23,12 @@ struct TRevealedLine {
   bool operator==(const TRevealedLine&) const = default;
 };
 
-// The winners list up to the last reveal of the task's draw.
+// The winners list up to the last reveal of the task's draw, and the winners voided on the
+// stage so far (`voided`, in the order voided, each with its place at the void).
 struct TRevealedList {
   int32_t taskId = 0;
   std::vector<TRevealedLine> lines;
+  std::vector<TRevealedLine> voided;
   bool operator==(const TRevealedList&) const = default;
 };
 
@@ -36,7 +38,8 @@ class TStageObserver {
  public:
   virtual ~TStageObserver() = default;
   // A batch or a replacement was revealed, or an earlier draw resumed: `list` is the whole
-  // winners list the hall has seen, never a line of a winner still rolling.
+  // winners list the hall has seen, never a line of a winner still rolling. Told again at
+  // once after a void, with the voided winners.
   virtual void Revealed(const TRevealedList& list) = 0;
   // The stage moved (an input, a timer, a question or message in sight): what a remote
   // shows of it now. Told again with the same state; the observer keeps what changed.

@@ -160,6 +160,11 @@ THttpResponse StateRoute(THostRemote& host, const THttpRequest& req) {
   b += "],\"chosen\":" + std::to_string(s.chosen);
   b += ",\"prompt\":" + JsonString(U8(s.prompt));
   b += std::string(",\"asks\":\"") + (s.promptAsks ? QuestionName(s.asking) : "") + "\"";
+  b += std::string(",\"mayChange\":") + (s.mayChange ? "true" : "false");
+  const THostAnswer answer = host.LastAnswer();
+  b += ",\"added\":{\"n\":" + std::to_string(answer.seq) +
+       ",\"ok\":" + (answer.accepted ? "true" : "false") +
+       ",\"text\":" + JsonString(U8(answer.text)) + "}";
   b += ",\"actions\":[";
   const std::vector<THostAction> actions = HostActions(s);
   for (size_t i = 0; i < actions.size(); ++i)
@@ -167,19 +172,9 @@ THttpResponse StateRoute(THostRemote& host, const THttpRequest& req) {
   return JsonResponse(b + "]}");
 }
 
-THttpResponse InputRoute(THostRemote& host, const THttpRequest& req) {
-  std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
-  const std::string token = Field(form, "t");
-  if (auto refusal = Refusal(host, token)) return *refusal;
-  THostInput in;
-  uint64_t seq = 0, index = 0;
-  const std::string k = Field(form, "k");
-  if (!ParseNumber(Field(form, "n"), seq) || !ParseHostAction(Field(form, "a"), in.action) ||
-      (!k.empty() && (!ParseNumber(k, index) || index > 999)))
-    return PlainResponse(400, "请求无效");
-  in.index = static_cast<int>(index);
-  switch (host.Pairing().Take(token, TPairRole::Host, seq)) {
+// Takes the numbered input of the paired host `token` into the stage's queue.
+THttpResponse Queue(THostRemote& host, const std::string& token, const THostInput& in) {
+  switch (host.Pairing().Take(token, TPairRole::Host, in.seq)) {
     case TTokenCheck::Taken:
       break;
     case TTokenCheck::Replayed:
@@ -198,6 +193,54 @@ THttpResponse InputRoute(THostRemote& host, const THttpRequest& req) {
   return Kind("busy", "操作太快，请稍候", 429);
 }
 
+THttpResponse InputRoute(THostRemote& host, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const std::string token = Field(form, "t");
+  if (auto refusal = Refusal(host, token)) return *refusal;
+  THostInput in;
+  uint64_t seq = 0, index = 0;
+  const std::string k = Field(form, "k");
+  if (!ParseNumber(Field(form, "n"), seq) || !ParseHostAction(Field(form, "a"), in.action) ||
+      (!k.empty() && (!ParseNumber(k, index) || index > 999)))
+    return PlainResponse(400, "请求无效");
+  in.index = static_cast<int>(index);
+  in.seq = seq;
+  return Queue(host, token, in);
+}
+
+// A count typed on the phone: 1 … 9999, or 0 for an empty optional one.
+bool ParseCount(const std::string& s, bool optional, int32_t& n) {
+  uint64_t v = 0;
+  if (s.empty() && optional) {
+    n = 0;
+    return true;
+  }
+  if (!ParseNumber(s, v) || v < 1 || v > 9999) return false;
+  n = static_cast<int32_t>(v);
+  return true;
+}
+
+THttpResponse AddRoute(THostRemote& host, const THttpRequest& req) {
+  std::map<std::string, std::string> form;
+  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
+  const std::string token = Field(form, "t");
+  if (auto refusal = Refusal(host, token)) return *refusal;
+  THostInput in;
+  THostAdd add;
+  if (!ParseNumber(Field(form, "n"), in.seq)) return PlainResponse(400, "请求无效");
+  if (!ParseCount(Field(form, "count"), false, add.count) ||
+      !ParseCount(Field(form, "per"), true, add.perPress))
+    return Kind("invalid", "名额和每次抽取人数请填1到9999的数字", 400);
+  // The rest (an empty name, a per press above the count, …) the stage checks as the
+  // operator's own change.
+  if (!text::Utf8ToGbk(Field(form, "name"), add.name) ||
+      !text::Utf8ToGbk(Field(form, "gift"), add.gift))
+    return Kind("invalid", "名称里有电脑无法显示的字，请换个写法", 400);
+  in.add = std::move(add);
+  return Queue(host, token, in);
+}
+
 }  // namespace
 
 bool IsHostPath(std::string_view path) {
@@ -209,6 +252,7 @@ THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& req) {
   if (req.Method == "POST" && req.Path == "/pair") return PairRoute(host, req);
   if (req.Method == "POST" && req.Path == "/host/state") return StateRoute(host, req);
   if (req.Method == "POST" && req.Path == "/host/input") return InputRoute(host, req);
+  if (req.Method == "POST" && req.Path == "/host/add") return AddRoute(host, req);
   return PlainResponse(404, "没有这个页面");
 }
 

@@ -26,6 +26,8 @@ using net::TRoutes;
 //   POST /host/state   form t=<token>: what the stage shows now and the buttons it allows
 //   POST /host/input   form t=<token>&n=<number>&a=<action>[&k=<index>]: one button press;
 //                      the number rises with each press, so a replayed one is refused
+//   POST /host/add     form t&n&name=<utf-8>&count=<1…9999>[&per=<1…9999>][&gift=<utf-8>]:
+//                      临时加奖, numbered as a press; the state's "added" tells its outcome
 // A request without a paired host token is refused (403) and changes nothing.
 bool IsHostPath(std::string_view path);
 THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& request);

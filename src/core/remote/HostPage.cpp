@@ -40,6 +40,8 @@ border-radius:10px;padding:10px;margin-top:10px}
 #won button.on{background:#ffd75e}
 .muted{color:#8a6a4a;font-size:15px}
 #remote{display:none}
+#add{display:none}
+#add input{font-size:19px;letter-spacing:0;text-align:left;margin-bottom:8px}
 </style></head><body><main>
 <h1>主持人遥控</h1>
 <section id="pair">
@@ -61,11 +63,24 @@ border-radius:10px;padding:10px;margin-top:10px}
 <div id="rmsg" class="msg" role="status"></div>
 </section>
 <section><div class="muted">刚揭晓的中奖者</div><div id="won"></div></section>
+<section id="add">
+<form id="af" autocomplete="off">
+<div class="muted">临时加奖（本批揭晓后可加，加完下一个抽）</div>
+<label for="an">奖项名称</label><input id="an" maxlength="30" required>
+<label for="ac">名额</label>
+<input id="ac" inputmode="numeric" pattern="[0-9]*" maxlength="4" required>
+<label for="ap">每次抽取人数（可不填：一次抽完）</label>
+<input id="ap" inputmode="numeric" pattern="[0-9]*" maxlength="4">
+<label for="ag">奖品（可不填）</label><input id="ag" maxlength="30">
+<button id="ago" type="submit">加奖</button>
+</form>
+<div id="amsg" class="msg" role="status"></div>
+</section>
 </div>
 </main>
 <script>
 (function(){
-var KEY='tombolix-host',token='',seq=0,busy=false,timer=null,lastRev=-1;
+var KEY='tombolix-host',token='',seq=0,busy=false,timer=null,lastRev=-1,addSeq=0;
 var PH={opening:'等待抽奖画面',ready:'准备抽奖',selecting:'正在抽取…',rolling:'滚动中',
 landing:'即将揭晓',revealed:'已揭晓',choosing:'请点选缺席的中奖者',replacing:'替补滚动中',
 summary:'全部中奖名单',finished:'本次抽奖已完成',closed:'等待抽奖画面打开'};
@@ -97,7 +112,14 @@ var bs=document.getElementsByTagName('button'),i;for(i=0;i<bs.length;i++)bs[i].d
 post('/host/input',enc(o),function(st,d){
 if(st===403){showPair(d?d.text:'');return;}
 $('rmsg').textContent=st===200?'':(d?d.text:'连接失败，请重试');lastRev=-1;schedule(80);});}
+function add(){seq+=1;addSeq=seq;$('ago').disabled=true;$('amsg').textContent='已发送，等待抽奖画面…';
+post('/host/add',enc({t:token,n:seq,name:$('an').value,count:$('ac').value,per:$('ap').value,gift:$('ag').value}),
+function(st,d){$('ago').disabled=false;if(st===403){showPair(d?d.text:'');return;}
+if(st!==200){addSeq=0;$('amsg').textContent=d?d.text:'连接失败，请重试';}lastRev=-1;schedule(80);});}
 function render(d){
+$('add').style.display=d.open&&(d.mayChange||(addSeq&&d.added.n===addSeq))?'block':'none';
+if(addSeq&&d.added.n===addSeq){$('amsg').textContent=d.added.text;
+if(d.added.ok){$('an').value=$('ac').value=$('ap').value=$('ag').value='';}addSeq=0;}
 $('task').textContent=d.task;$('phase').textContent=d.open?(PH[d.phase]||''):PH.closed;
 var now=d.phase==='selecting'||d.phase==='rolling'||d.phase==='landing';
 $('prize').textContent=d.prize?((now?'正在抽取：':'下一批：')+d.prize):'';
@@ -129,6 +151,7 @@ if(d.kind==='waiting'){$('rmsg').textContent=d.text;schedule(1000);return;}
 if(d.n>seq)seq=d.n;
 if(d.rev!==lastRev){lastRev=d.rev;if($('rmsg').textContent==='连接中断，正在重试…')$('rmsg').textContent='';render(d);}
 schedule(400);});}
+$('af').onsubmit=function(e){e.preventDefault();add();return false;};
 $('pf').onsubmit=function(e){e.preventDefault();pair($('code').value.replace(/\s/g,''));return false;};
 var m=/[#&]c=([0-9]{6,8})/.exec(location.hash);
 if(m){try{history.replaceState(null,'',location.pathname);}catch(e){}pair(m[1]);}

@@ -1,5 +1,8 @@
 #include "core/remote/HostRemote.h"
 
+#include "core/draw/Stage.h"
+#include "core/text/Gbk.h"
+
 namespace remote {
 
 namespace {
@@ -91,6 +94,38 @@ std::vector<THostInput> THostRemote::Drain() {
   std::vector<THostInput> out(m_inputs.begin(), m_inputs.end());
   m_inputs.clear();
   return out;
+}
+
+void THostRemote::Answered(THostAnswer answer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_answer = std::move(answer);
+  ++m_revision;
+}
+
+THostAnswer THostRemote::LastAnswer() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_answer;
+}
+
+TStageFrame TakeHostInput(TStage& stage, THostRemote& remote, const THostInput& in) {
+  if (!in.add) return stage.Press(in.action, in.index);
+  TPlanChange c;
+  c.kind = TPlanChangeKind::AddItem;
+  const int32_t perPress = in.add->perPress > 0 ? in.add->perPress : in.add->count;
+  c.item = {in.add->name, in.add->count, perPress, in.add->gift};
+  c.drawNext = true;
+  TStageFrame f = stage.Change(c);
+  THostAnswer a;
+  a.seq = in.seq;
+  // An accepted change shows the winners list anew; a refusal only its message.
+  a.accepted = f.list.has_value();
+  if (a.accepted)
+    a.text = text::G("已加奖：") + in.add->name + " " + std::to_string(in.add->count) +
+             text::G("名，下一个抽");
+  else
+    a.text = f.messages.empty() ? text::G("现在不能加奖，请在本批揭晓后再加") : f.messages[0].text;
+  remote.Answered(std::move(a));
+  return f;
 }
 
 void THostRemote::Moved(const TStageState& state) {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,38 @@
 #include "core/draw/StageState.h"
 #include "core/net/Pairing.h"
 
+class TStage;
+
 namespace remote {
 
 // The buttons of the host's page: the stage's remote inputs.
 using THostAction = TStageInput;
 
+// 临时加奖 typed on the host's phone (GBK); `perPress` 0 draws the whole count at once.
+struct THostAdd {
+  std::string name;
+  int32_t count = 0;
+  int32_t perPress = 0;
+  std::string gift;
+  bool operator==(const THostAdd&) const = default;
+};
+
+// A press of the host, or (with `add`) an item to add, numbered `seq` by the phone.
 struct THostInput {
   THostAction action = THostAction::Start;
   int index = 0;
+  std::optional<THostAdd> add;
+  uint64_t seq = 0;
   bool operator==(const THostInput&) const = default;
+};
+
+// How the stage took the host's last item to add: the press `seq`, and the text to show
+// (GBK): what was added, or the refusal's message.
+struct THostAnswer {
+  uint64_t seq = 0;
+  bool accepted = false;
+  std::string text;
+  bool operator==(const THostAnswer&) const = default;
 };
 
 // The actions the page offers for a state: those the stage allows in it (Allows), in the
@@ -58,6 +82,9 @@ class THostRemote : public TStageObserver {
   bool Attached() const;
   // The inputs waiting, oldest first.
   std::vector<THostInput> Drain();
+  // The stage took an item to add: the phone shows `answer` from now on.
+  void Answered(THostAnswer answer);
+  THostAnswer LastAnswer() const;
 
   void Revealed(const TRevealedList&) override {}
   void Moved(const TStageState& state) override;
@@ -69,7 +96,13 @@ class THostRemote : public TStageObserver {
   bool m_attached = false;
   std::deque<THostInput> m_inputs;
   TStageState m_state;
+  THostAnswer m_answer;
   uint64_t m_revision = 1;
 };
+
+// The host's input taken on the stage (on the draw screen's thread): a press as TStage::Press,
+// an item to add as the operator's 临时加奖 through TStage::Change, whose outcome `remote`
+// then shows the phone. The frame to apply.
+TStageFrame TakeHostInput(TStage& stage, THostRemote& remote, const THostInput& in);
 
 }  // namespace remote

@@ -536,7 +536,7 @@ void TGetLuckMainForm::DrainRemote() {
   if (!m_remote || m_closed) return;
   for (const remote::THostInput& in : m_remote->Drain()) {
     if (m_closed) return;
-    Run(m_stage.Press(in.action, in.index));
+    Run(remote::TakeHostInput(m_stage, *m_remote, in));
   }
 }
 

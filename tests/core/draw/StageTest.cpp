@@ -8,6 +8,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/WinnersBoard.h"
+#include "core/claims/ClaimDesk.h"
 #include "core/db/TombolixDB.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
@@ -1495,6 +1496,45 @@ TEST_F(Stage, AVoidWithRedrawRollsAReplacementForThePlace) {
   EXPECT_EQ(f.reveal->cards[0].id, Id(E().Session().Winners[1]));
   ASSERT_EQ(E().Voids().size(), 1u);
   EXPECT_EQ(E().Voids()[0].ReplacementIndex, E().Session().Winners[1].CandidateIndex);
+}
+
+TEST_F(Stage, APrizeDeskRefusesAWinnerVoidedOnStageAtOnceAndNeverCallsThemAbsent) {
+  BuildTwoItems();
+  ASSERT_NO_FATAL_FAILURE(Draw());
+  auto desk = std::make_shared<claims::TClaimDesk>();
+  claims::TClaimFeed feed(desk, 1001, G("号码 姓名"));
+  TSessionWatch watch(m_session, &feed);
+  Open(S());
+  Batch(S());
+  S().InSight();
+  const std::string first = Id(E().Session().Winners[0]);
+  const std::string second = Id(E().Session().Winners[1]);
+  const int32_t item = E().Session().Winners[0].ItemId;
+  ASSERT_EQ(desk->PrizesOf(first).size(), 1u);
+
+  // Drawn again: refused while the replacement still rolls, and after it is revealed.
+  ASSERT_EQ(
+      S().Change(TVoidRequest{TVoidScope::Winner, 0, G("不符合资格"), "2026-12-10 20:15:00", true})
+          .step,
+      TStageStep::Rolls);
+  EXPECT_EQ(desk->Claim(first, item, G("领奖台1")).Answer, claims::TClaimAnswer::Voided);
+  S().Enter();
+  S().Time(TStageTimer::Landing);
+  S().InSight();
+  const claims::TClaimResult r = desk->Claim(first, item, G("领奖台1"));
+  EXPECT_EQ(r.Answer, claims::TClaimAnswer::Voided);
+  EXPECT_EQ(r.Prize.Winner.Name,
+            G("员工") + std::to_string((std::stoll(first) - 13800000000LL) / 11));
+  EXPECT_EQ(desk->Claim(Id(E().Session().Winners[0]), item, G("领奖台1")).Answer,
+            claims::TClaimAnswer::Claimed);
+
+  // Left empty: refused as voided the moment the void is taken.
+  ASSERT_EQ(
+      S().Change(TVoidRequest{TVoidScope::Winner, 1, G("本人放弃"), "2026-12-10 20:16:00", false})
+          .step,
+      TStageStep::Reveals);
+  EXPECT_EQ(desk->Claim(second, item, G("领奖台1")).Answer, claims::TClaimAnswer::Voided);
+  EXPECT_TRUE(feed.Error().empty()) << feed.Error();
 }
 
 TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands) {

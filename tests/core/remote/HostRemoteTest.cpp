@@ -190,7 +190,8 @@ TEST(HostRoutes, OnlyThePairedHostsFreshRequestsReachTheStage) {
   EXPECT_EQ(post("/host/input", "t=" + token + "&n=x&a=start").Status, 400);
   EXPECT_EQ(post("/host/input", "t=" + token + "&n=4&a=choose&k=1000").Status, 400);
   EXPECT_EQ(post("/host/input", "t=" + token + "&n=5&a=choose&k=3").Status, 200);
-  EXPECT_EQ(remote.Drain(), (std::vector<THostInput>{{A::Start, 0}, {A::Choose, 3}}));
+  EXPECT_EQ(remote.Drain(), (std::vector<THostInput>{{A::Start, 0, std::nullopt, 2},
+                                                     {A::Choose, 3, std::nullopt, 5}}));
   const THttpResponse state = post("/host/state", "t=" + token);
   EXPECT_EQ(state.Status, 200);
   EXPECT_NE(state.Body.find("\"n\":5"), std::string::npos);
@@ -200,4 +201,94 @@ TEST(HostRoutes, OnlyThePairedHostsFreshRequestsReachTheStage) {
   EXPECT_EQ(post("/host/state", "t=" + token).Status, 403);
   EXPECT_EQ(post("/host/input", "t=" + token + "&n=6&a=start").Status, 403);
   EXPECT_TRUE(remote.Drain().empty());
+}
+
+TEST_F(HostStage, AnItemAddedFromThePhoneIsTheOperatorsChangeAndThePhoneSeesItsOutcome) {
+  TDataDraw e(m_session, m_rng, 31u);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  ASSERT_EQ(s.Open().step, TStageStep::Opens);
+  TPairing pairing;
+  THostRemote remote(pairing);
+  remote.Attach(nullptr);
+  const TSessionWatch watch(m_session, &remote);
+  const auto post = [&](std::string_view path, const std::string& body) {
+    THttpRequest r;
+    r.Method = "POST";
+    r.Path = path;
+    r.Body = body;
+    r.Address = "10.0.0.5";
+    return HandleHostRequest(remote, r);
+  };
+  const THttpResponse paired = post("/pair", "c=" + pairing.Code(TPairRole::Host));
+  const std::string token = paired.Body.substr(paired.Body.find("\"token\":\"") + 9, 32);
+  // What the phone types arrives as UTF-8, percent-encoded.
+  const std::string special = "%E7%89%B9%E5%88%AB%E5%A5%96";  // 特别奖
+  const auto take = [&] {
+    std::vector<THostInput> in = remote.Drain();
+    EXPECT_EQ(in.size(), 1u);
+    for (const THostInput& i : in) TakeHostInput(s, remote, i);
+    // A refusal stays in sight on the screen until acknowledged (the screen's 确定).
+    if (!remote.LastAnswer().accepted) {
+      EXPECT_EQ(s.Message()->text, remote.LastAnswer().text);
+      s.Acknowledge();
+    }
+    remote.Moved(s.State());
+  };
+
+  // Before the first reveal the stage takes no change; nothing is added.
+  EXPECT_FALSE(s.State().mayChange);
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=1&name=" + special + "&count=3").Status, 200);
+  take();
+  EXPECT_EQ(
+      remote.LastAnswer(),
+      (THostAnswer{1, false, G("第一批揭晓后才能修改奖项;开始前请关闭抽奖窗口修改任务设置")}));
+  EXPECT_EQ(e.Session().Items.size(), 2u);
+
+  EXPECT_EQ(s.Press(A::Start).step, TStageStep::Starts);
+  s.Time(TStageTimer::Select);
+  s.Press(A::Stop);
+  s.Time(TStageTimer::Landing);
+  s.InSight();
+  remote.Moved(s.State());
+  EXPECT_TRUE(s.State().mayChange);
+  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"mayChange\":true"), std::string::npos);
+
+  // Counts that are no numbers never reach the stage; the rest the stage checks.
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=2&name=" + special + "&count=0").Status, 400);
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=3&name=" + special + "&count=3&per=x").Status,
+            400);
+  EXPECT_TRUE(remote.Drain().empty());
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=4&name=&count=3").Status, 200);
+  take();
+  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{4, false, G("请输入奖项名称!")}));
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=5&name=" + special + "&count=3&per=4").Status,
+            200);
+  take();
+  EXPECT_EQ(remote.LastAnswer(),
+            (THostAnswer{5, false, G("[每次抽取个数]不能大于[中奖个数],请重新选择")}));
+  EXPECT_EQ(e.Session().Items.size(), 2u);
+
+  // Accepted: drawn next, the whole count in one press, and the phone is told.
+  EXPECT_EQ(
+      post("/host/add", "t=" + token + "&n=6&name=" + special + "&count=3&gift=%E6%89%8B%E6%9C%BA")
+          .Status,
+      200);
+  EXPECT_EQ(post("/host/add", "t=" + token + "&n=6&name=" + special + "&count=3").Status,
+            409);  // replayed: never added twice
+  take();
+  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{6, true, G("已加奖：特别奖 3名，下一个抽")}));
+  ASSERT_EQ(e.Session().Items.size(), 3u);
+  EXPECT_EQ(e.Session().Items[1].ItemName, G("特别奖"));
+  EXPECT_EQ(e.Session().Items[1].LuckCount, 3);
+  EXPECT_EQ(e.Session().Items[1].ListCount, 3);
+  EXPECT_EQ(e.Session().Items[1].AwardName, G("手机"));
+  // On the record as the operator's own: the item, then its place next.
+  ASSERT_EQ(e.PlanChanges().size(), 2u);
+  EXPECT_EQ(e.PlanChanges()[0].Kind, TPlanKind::Add);
+  EXPECT_EQ(e.PlanChanges()[1].Kind, TPlanKind::Next);
+  EXPECT_NE(
+      post("/host/state", "t=" + token)
+          .Body.find("\"added\":{\"n\":6,\"ok\":true,\"text\":\"已加奖：特别奖 3名，下一个抽\"}"),
+      std::string::npos);
 }
