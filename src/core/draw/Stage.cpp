@@ -247,7 +247,7 @@ TStageFrame TStage::Fresh(TStageFrame f) {
     return Close(std::move(f));
   }
   // No is the default: a habitual Enter must not start over a task that was drawn.
-  if (HasWinnerFiles(Task().TaskId))  // a new draw moves them to the history
+  if (HasWinnerFiles(m_e.Session().Task.TaskId))  // a new draw moves them to the history
     return Question(std::move(f), TStageQuestion::Results, drawtext::ResultsQuestion(),
                     TStageAnswer::No);
   return Ready(std::move(f));
@@ -341,7 +341,7 @@ bool TStage::LeaveAsks() const {
   return !Busy() && Standing() == TStagePhase::Revealed;
 }
 
-bool TStage::ShowsWinnersList() const { return Task().ShowLuck != 1 && !Busy(); }
+bool TStage::ShowsWinnersList() const { return m_e.Session().Task.ShowLuck != 1 && !Busy(); }
 
 TStageFrame TStage::OnLeave() {
   TellUntold();
@@ -804,7 +804,7 @@ void TStage::SphereWinners(TStageFrame& f, const std::vector<size_t>& places) co
 
 void TStage::RevealList(TStageFrame& f) {
   TRevealedList r;
-  r.taskId = Task().TaskId;
+  r.taskId = m_e.Session().Task.TaskId;
   const TWinnerList& list = m_e.WinnerList();
   const TArrLuckId& winners = m_e.Session().Winners;
   for (size_t i = 0; i < list.Lines().size(); ++i) {

@@ -68,7 +68,6 @@ class TStage {
   // first), a task already drawn asks before it is drawn again, and the Ready screen (or
   // the resumed one) follows; what the rules leave short is told once.
   TStageFrame Open();
-  const TLuckTask& Task() const { return m_e.Session().Task; }
 
   // The frames carry the sphere's population from now on (the task rolls a sphere).
   void CarrySphere() { m_sphere = true; }

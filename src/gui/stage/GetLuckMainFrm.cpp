@@ -275,7 +275,7 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
     return 0;
   }
   m_setUp = true;
-  const TLuckTask& task = m_stage.Task();
+  const TLuckTask& task = m_engine.Session().Task;
   SetTextColour(task.FontColor);
   // The screen as the hall will see it, before any question is asked on it.
   if (!LoadTaskPicture(task.MainImageName)) return 0;
@@ -816,7 +816,7 @@ void TGetLuckMainForm::HideGrand() {
 }
 
 void TGetLuckMainForm::Celebrate() {
-  const bool sound = !m_stage.Task().MusicFilePath.empty();
+  const bool sound = !m_engine.Session().Task.MusicFilePath.empty();
   if (m_stage.GrandMoment()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
@@ -1116,7 +1116,7 @@ void TGetLuckMainForm::FormClose() {
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
   TDrawScreenBase::showEvent(e);
-  if (m_setUp) StartMusic(m_stage.Task().MusicFilePath);
+  if (m_setUp) StartMusic(m_engine.Session().Task.MusicFilePath);
 }
 
 void TGetLuckMainForm::LayoutPanels() {
