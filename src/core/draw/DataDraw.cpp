@@ -375,6 +375,28 @@ bool TDataDraw::Replay(const TJournal& journal, BatchEnd& end) {
   return !journal.Batches.empty() || !m_run.changes.empty();
 }
 
+void TDataDraw::TakeUp(const TJournal& journal, const std::string& path) {
+  m_rng.Randomize(m_run.lastRng);
+  // The draw goes on with the journal's secret, seed, audience's number and opening.
+  const TJournalHead& h = journal.Head;
+  m_draw.head.Seed = h.Seed;
+  m_draw.head.Commit = h.Commit;
+  m_draw.head.Secret = h.Secret;
+  m_draw.head.Opening = h.Opening;
+  m_draw.head.PrevHead = h.PrevHead;
+  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
+  m_draw.start = journal.Start;
+  m_draw.started = true;
+  m_draw.startQueued = true;
+  m_draw.journal.Continue(journal.WholeBytes);
+  // A record cut short goes before anything is appended; if that fails here, the next
+  // append tries again.
+  if (journal.TornTail) {
+    std::string cutError;
+    CutJournalTail(path, journal.WholeBytes, cutError);
+  }
+}
+
 bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
   end = BatchEnd();
   if ((m_draw.pending.kind != TPendingKind::Resumable &&
@@ -388,25 +410,7 @@ bool TDataDraw::Resume(BatchEnd& end, std::string& error) {
     error = drawtext::PendingMismatch();
     return false;
   }
-  m_rng.Randomize(m_run.lastRng);
-  // The draw goes on with the journal's secret, seed and audience's number.
-  const TJournalHead& h = pending.Head;
-  m_draw.head.Seed = h.Seed;
-  m_draw.head.Commit = h.Commit;
-  m_draw.head.Secret = h.Secret;
-  m_draw.head.Opening = h.Opening;
-  m_draw.head.PrevHead = h.PrevHead;
-  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
-  m_draw.start = pending.Start;
-  m_draw.started = true;
-  m_draw.startQueued = true;
-  m_draw.journal.Continue(pending.WholeBytes);
-  // A record cut short goes before anything is appended; if that fails here, the next
-  // append tries again.
-  if (pending.TornTail) {
-    std::string cutError;
-    CutJournalTail(paths::JournalPath(Task().TaskId), pending.WholeBytes, cutError);
-  }
+  TakeUp(pending, paths::JournalPath(Task().TaskId));
   m_draw.pending = TPendingDraw();
   if (state() == State::Finished) Save(end);
   return true;
@@ -1248,20 +1252,7 @@ bool TDataDraw::OpenFinished(std::string& error) {
     error = G("任务的名单或奖项在抽奖后已经改动,无法在原抽奖记录上作废");
     return false;
   }
-  m_rng.Randomize(m_run.lastRng);
-  const TJournalHead& h = done.Head;
-  m_draw.head.Seed = h.Seed;
-  m_draw.head.Commit = h.Commit;
-  m_draw.head.Secret = h.Secret;
-  if (!h.Secret.empty()) ParseSecretHex(h.Secret, m_draw.secret);
-  m_draw.start = done.Start;
-  m_draw.started = true;
-  m_draw.startQueued = true;
-  m_draw.journal.Continue(done.WholeBytes);
-  if (done.TornTail) {
-    std::string cutError;
-    CutJournalTail(paths::FinishedJournalPath(taskId), done.WholeBytes, cutError);
-  }
+  TakeUp(done, paths::FinishedJournalPath(taskId));
   return true;
 }
 

@@ -298,6 +298,9 @@ class TDataDraw {
   BatchEnd EndReplacement();
   void Accept(int32_t k, const TLuckItem& item);
   void ResetDraw();
+  // After `journal` (at `path`) was replayed: the draw goes on from its end, its secret and
+  // seed taken up, the next record appended to it.
+  void TakeUp(const TJournal& journal, const std::string& path);
   BatchEnd Advance();
   void Save(BatchEnd& end);
   void Journal(const std::string& record);
