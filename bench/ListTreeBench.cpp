@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 
 namespace {
 

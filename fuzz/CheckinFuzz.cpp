@@ -17,8 +17,8 @@
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
 #include "core/records/CheckinFile.h"
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
-#include "core/verify/ListTree.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/draw/DrawJournal.h"
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 #include "core/verify/Openings.h"
 
 using listtree::CheckProof;

@@ -18,11 +18,11 @@
 #include <shellapi.h>
 #endif
 
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "core/verify/DrawVerify.h"
-#include "core/verify/ListTree.h"
 #include "core/verify/VerifyWords.h"
 
 namespace {

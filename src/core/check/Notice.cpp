@@ -4,12 +4,12 @@
 #include "core/presets/PresetList.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/ListTree.h"
 #include "core/records/Loaders.h"
 #include "core/records/Records.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
-#include "core/verify/ListTree.h"
 
 namespace check {
 

@@ -21,7 +21,7 @@
 #include "core/claims/Claimants.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/GroupCommit.h"
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 
 namespace checkin {
 

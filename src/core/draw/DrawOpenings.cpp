@@ -61,10 +61,10 @@ bool CountOpening(TJournalHead& head, std::string& error) {
   return true;
 }
 
-std::string VoucherText(const TJournalHead& h, size_t lines) {
+std::string VoucherText(const TJournalHead& h, size_t lines, std::string_view rootHex) {
   using text::G;
-  std::string v =
-      G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(lines) + G("人  ");
+  std::string v = G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) + "  " + std::to_string(lines) +
+                  G("人  根值 ") + std::string(rootHex.substr(0, 8)) + "  ";
   if (h.CheckinOnly)
     v += G("签到 ") + h.PresentHash.substr(0, 8) + "  " + std::to_string(h.Present.size()) +
          G("人  ");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/draw/DrawJournal.h"
 
@@ -30,7 +31,8 @@ bool CountOpening(TJournalHead& head, std::string& error);
 std::string OpeningText(const TJournalHead& head);
 
 // The line the audience can photograph before the draw, the same on the Ready screen and in
-// the verifier's report (GBK): the list's fingerprint and its `lines`, for a draw of those
-// checked in their fingerprint and number, the commitment, shortened, and the opening's
-// number when the head has one.
-std::string VoucherText(const TJournalHead& head, size_t lines);
+// the verifier's report (GBK): the list's fingerprint and its `lines`, the first 8 digits of
+// the list's root `rootHex` (what a guest's phone and the notice show in full), for a draw of
+// those checked in their fingerprint and number, the commitment, shortened, and the
+// opening's number when the head has one.
+std::string VoucherText(const TJournalHead& head, size_t lines, std::string_view rootHex);

@@ -3,6 +3,7 @@
 #include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageText.h"
+#include "core/records/ListTree.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/text/Gbk.h"
 #include "core/text/Text.h"
@@ -67,7 +68,8 @@ std::string PrizeText(const TDataDraw& e, int itemIndex) {
 }
 
 std::string ProofText(const TDataDraw& e) {
-  return VoucherText(e.JournalHead(), e.Session().CandidateLines.size());
+  const std::vector<std::string>& lines = e.Session().CandidateLines;
+  return VoucherText(e.JournalHead(), lines.size(), listtree::HashHex(listtree::ListRoot(lines)));
 }
 
 std::string HintText(const TDataDraw& e) {

@@ -13,12 +13,12 @@
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/ListTree.h"
 #include "core/records/VoidFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
-#include "core/verify/ListTree.h"
 #include "core/verify/Openings.h"
 
 using text::G;

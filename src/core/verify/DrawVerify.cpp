@@ -17,6 +17,7 @@
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
+#include "core/records/ListTree.h"
 #include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
@@ -24,7 +25,6 @@
 #include "core/text/LineReader.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
-#include "core/verify/ListTree.h"
 #include "core/verify/Openings.h"
 
 using text::G;
@@ -492,7 +492,7 @@ class Checker {
     const TJournalHead& h = m_journal.Head;
     if (h.TaskId != m_task || h.Commit.empty()) return;
     if (!m_result.ListRoot.empty()) {
-      m_result.Voucher = VoucherText(h, m_lines.size());
+      m_result.Voucher = VoucherText(h, m_lines.size(), m_result.ListRoot);
     }
     if (h.Opening <= 0) return;
     const TOpeningsCheck c =

@@ -19,7 +19,8 @@ const std::vector<std::pair<std::regex, std::string>>& Patterns() {
          "List of $1 candidates, the commitment matches the secret, audience's number $2, "
          "seed $3"},
         {"^第(\\d+)批 奖项(\\d+) (\\d+)名: ", "Batch $1, item $2, $3 winner(s): "},
-        {"^抽奖凭证  名单 ([0-9a-f]+)  (\\d+)人  ", "Draw voucher  list $1  $2 people  "},
+        {"^抽奖凭证  名单 ([0-9a-f]+)  (\\d+)人  根值 ([0-9a-f]+)  ",
+         "Draw voucher  list $1  $2 people  root $3  "},
         {"签到 ([0-9a-f]+)  (\\d+)人  ", "checked in $1  $2 people  "},
         {"承诺 ([0-9a-f]+)", "commitment $1"},
         {"  本任务第(\\d+)次开启$", "  opening $1 of this task's draw"},

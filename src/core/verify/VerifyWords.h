@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 
 enum class TVerifyLanguage { Chinese, English };
 

@@ -6,8 +6,8 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/checkin/CheckinHttp.h"
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
-#include "core/verify/ListTree.h"
 
 using namespace checkin;
 using text::G;

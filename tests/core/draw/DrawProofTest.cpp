@@ -13,6 +13,7 @@
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawTexts.h"
 #include "core/draw/StageView.h"
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -364,9 +365,10 @@ TEST_F(JournalFaults, TheAudienceNumberIsTakenOnlyBeforeTheFirstBatch) {
   EXPECT_EQ(j.Start.Seed, e.DrawSeed());
   ASSERT_EQ(j.Batches.size(), 1u);
   EXPECT_EQ(j.Batches[0].Rolls, kRolls);
-  // The proof line: 12 digits of the list's hash, the count, 16 of the commitment, and
-  // which opening of the task this is.
+  // The proof line: 12 digits of the list's hash, the count, 8 of the list's root, 16 of
+  // the commitment, and which opening of the task this is.
+  const std::string root = listtree::TListTree(e.Session().CandidateLines).RootHex();
   EXPECT_EQ(stageview::ProofText(e), G("抽奖凭证  名单 ") + h.DataHash.substr(0, 12) +
-                                         G("  40人  承诺 ") + h.Commit.substr(0, 16) +
-                                         G("  本任务第1次开启"));
+                                         G("  40人  根值 ") + root.substr(0, 8) + G("  承诺 ") +
+                                         h.Commit.substr(0, 16) + G("  本任务第1次开启"));
 }

@@ -144,8 +144,8 @@ TEST_F(Openings, TheCheckFollowsTheChainAndNamesADeletedHead) {
             "  第3次开启 承诺值 " + h3.Commit.substr(0, 16) + " (本次抽奖)");
   // The voucher as the Ready screen showed it, for a guest's photograph.
   EXPECT_EQ(text::GbkToUtf8(r.Voucher), "抽奖凭证  名单 " + h3.DataHash.substr(0, 12) +
-                                            "  12人  承诺 " + h3.Commit.substr(0, 16) +
-                                            "  本任务第3次开启");
+                                            "  12人  根值 " + r.ListRoot.substr(0, 8) + "  承诺 " +
+                                            h3.Commit.substr(0, 16) + "  本任务第3次开启");
 
   // The bundle carries the two abandoned heads and passes the same way.
   TLuckTask task;
@@ -263,9 +263,10 @@ TEST_F(Openings, TheReportReadsInEnglishWithNoChineseLeft) {
   EXPECT_EQ(VerifyLineInEnglish(r.Openings[0]),
             "Opening 2 of this task's draw, the heads of the 1 openings before it are all there, "
             "the chain is whole");
-  EXPECT_EQ(VerifyLineInEnglish(r.Voucher),
-            "Draw voucher  list " + h.DataHash.substr(0, 12) + "  12 people  commitment " +
-                h.Commit.substr(0, 16) + "  opening 2 of this task's draw");
+  EXPECT_EQ(VerifyLineInEnglish(r.Voucher), "Draw voucher  list " + h.DataHash.substr(0, 12) +
+                                                "  12 people  root " + r.ListRoot.substr(0, 8) +
+                                                "  commitment " + h.Commit.substr(0, 16) +
+                                                "  opening 2 of this task's draw");
   EXPECT_EQ(VerifyLineInEnglish(r.Openings[2]),
             "  Opening 2, commitment " + h.Commit.substr(0, 16) + " (this draw)");
   // What differs, told in English too.

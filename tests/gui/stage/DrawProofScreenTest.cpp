@@ -20,6 +20,7 @@
 #include "core/draw/DrawJournal.h"
 #include "core/import/Zip.h"
 #include "core/records/ExampleTasks.h"
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/verify/DrawVerify.h"
@@ -79,11 +80,15 @@ TEST_F(DrawProofScreen, TheReadyScreenShowsTheProofAndTakesTheHallsNumber) {
   const TJournal head = Journal(paths::JournalPath(1001));
   ASSERT_FALSE(head.Head.Commit.empty());
   EXPECT_TRUE(screen.LbProof->isVisible());
-  EXPECT_EQ(screen.LbProof->text(), QStringLiteral("抽奖凭证  名单 ") +
-                                        QString::fromStdString(head.Head.DataHash.substr(0, 12)) +
-                                        QStringLiteral("  20人  承诺 ") +
-                                        QString::fromStdString(head.Head.Commit.substr(0, 16)) +
-                                        QStringLiteral("  本任务第1次开启"));
+  EXPECT_EQ(screen.LbProof->text(),
+            QStringLiteral("抽奖凭证  名单 ") +
+                QString::fromStdString(head.Head.DataHash.substr(0, 12)) +
+                QStringLiteral("  20人  根值 ") +
+                QString::fromStdString(listtree::TListTree(screen.Engine().Session().CandidateLines)
+                                           .RootHex()
+                                           .substr(0, 8)) +
+                QStringLiteral("  承诺 ") + QString::fromStdString(head.Head.Commit.substr(0, 16)) +
+                QStringLiteral("  本任务第1次开启"));
   EXPECT_EQ(screen.LbAudience->text(), QStringLiteral("现场号码（可选）：输入数字后按回车开始"));
   Key(screen, Qt::Key_4);
   Key(screen, Qt::Key_7);

@@ -28,6 +28,10 @@ std::string HashHex(const THash& hash);
 // SHA-256(0x02 || count as 8 bytes big-endian || treeHash).
 THash RootOf(uint64_t count, const THash& treeHash);
 
+// The list's root without keeping the tree: the same as TListTree(lines).Root(), in memory
+// of a hash per level, for a screen that shows the root and needs no proof.
+THash ListRoot(const std::vector<std::string>& lines);
+
 class TListTree {
  public:
   // Builds every level of the tree over `lines` (memory: about 64 bytes a line).

@@ -1,4 +1,4 @@
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 
 #include <nettle/sha2.h>
 
@@ -66,6 +66,26 @@ std::string HashHex(const THash& hash) {
     out += digits[b & 15];
   }
   return out;
+}
+
+THash ListRoot(const std::vector<std::string>& lines) {
+  // Complete subtrees from the left, at most one of each height; joining what is left from
+  // the right gives the same split at the largest power of two as the levels do.
+  std::vector<std::pair<THash, int>> stack;
+  for (const std::string& line : lines) {
+    stack.emplace_back(LeafHash(line), 0);
+    while (stack.size() > 1 && stack[stack.size() - 2].second == stack.back().second) {
+      const THash right = stack.back().first;
+      stack.pop_back();
+      stack.back() = {NodeHash(stack.back().first, right), stack.back().second + 1};
+    }
+  }
+  while (stack.size() > 1) {
+    const THash right = stack.back().first;
+    stack.pop_back();
+    stack.back().first = NodeHash(stack.back().first, right);
+  }
+  return RootOf(lines.size(), stack.empty() ? TListTree({}).TreeHash() : stack.front().first);
 }
 
 TListTree::TListTree(const std::vector<std::string>& lines) {

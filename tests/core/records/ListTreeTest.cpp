@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/verify/ListTree.h"
+#include "core/records/ListTree.h"
 
 using listtree::CheckProof;
 using listtree::TListTree;
@@ -70,6 +70,18 @@ TEST(ListTree, TreeHashesAreThoseOfTheStandardVectorsAndRootsBindTheCount) {
             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(TListTree({}).RootHex(),
             "f0c1e0b4cd1983b9c92909f8145cc102993e4c797489c0ba98639fd93056b82f");
+  // The root computed without the tree: the same numbers.
+  EXPECT_EQ(listtree::HashHex(listtree::ListRoot(First(7))), kRoot7);
+  EXPECT_EQ(listtree::HashHex(listtree::ListRoot(First(1))),
+            "5cc26cdeaf1949b023361937a0119ed5d1f0cd9fba7d5577f2da20280f29cc64");
+  EXPECT_EQ(listtree::HashHex(listtree::ListRoot({})),
+            "f0c1e0b4cd1983b9c92909f8145cc102993e4c797489c0ba98639fd93056b82f");
+  // Every shape of the last subtrees up to 40 lines agrees with the levels.
+  std::vector<std::string> lines;
+  for (int n = 1; n <= 40; ++n) {
+    lines.push_back(std::to_string(n * 7919));
+    EXPECT_EQ(listtree::ListRoot(lines), TListTree(lines).Root()) << n;
+  }
 }
 
 TEST(ListTree, ProofsOfTheFirstLastAndMiddleLinesHold) {
