@@ -21,7 +21,7 @@
 #include "core/net/Firewall.h"
 #include "core/net/LanServer.h"
 #include "core/text/Gbk.h"
-#include "gui/app/NoticePage.h"
+#include "gui/results/NoticePage.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/FileDialogs.h"
@@ -175,35 +175,4 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
   return true;
 }
 
-void TShowCheckForm::BtnNoticeClick() {
-  const QDate today = QDate::currentDate();
-  check::TNotice notice;
-  std::string error;
-  if (!check::MakeNotice(m_taskId, {today.year(), today.month(), today.day()}, notice, error)) {
-    ShowMessageBox(MessageKind::Error, error);
-    return;
-  }
-  QString pdfPath;
-  ChooseSaveFile(QStringLiteral("pdf"), QStringLiteral("保存公示单"),
-                 QStringLiteral("公示单_%1").arg(m_taskId), this, pdfPath,
-                 QStringLiteral("公示单"));
-  if (pdfPath.isEmpty()) return;
-  QStringList written;
-  // Drawing the 300 dpi pages takes a second or two; the operator sees it is at work.
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool ok = WriteNotice(notice, pdfPath, written, error);
-  QGuiApplication::restoreOverrideCursor();
-  if (!ok) {
-    QString text = QStringLiteral("公示单没有保存完整：") + Q(error);
-    if (!written.isEmpty())
-      text += QStringLiteral("\n已写好的文件：\n") +
-              QDir::toNativeSeparators(written.join(QLatin1Char('\n')));
-    ShowMessageBox(MessageKind::Error, text);
-    return;
-  }
-  QStringList shown;
-  for (const QString& name : written) shown << QDir::toNativeSeparators(name);
-  ShowMessageBox(MessageKind::Information,
-                 QStringLiteral("公示单已保存（PDF为A4，可打印；PNG为A4和1920×1080各一份）：\n") +
-                     shown.join(QLatin1Char('\n')));
-}
+void TShowCheckForm::BtnNoticeClick() { SaveNotice(m_taskId, this); }

@@ -1,10 +1,12 @@
-#include "gui/app/NoticePage.h"
+#include "gui/results/NoticePage.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -16,6 +18,8 @@
 #include "Version.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
+#include "gui/ui/Dialogs.h"
+#include "gui/ui/FileDialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
@@ -262,4 +266,37 @@ bool WriteNotice(const check::TNotice& notice, const QString& pdfPath, QStringLi
   const bool ok = files::WriteFilesAtomic(files, done, error);
   for (size_t i = 0; i < done && i < files.size(); ++i) written << names[static_cast<int>(i)];
   return ok;
+}
+
+void SaveNotice(int32_t taskId, QWidget* parent) {
+  const QDate today = QDate::currentDate();
+  check::TNotice notice;
+  std::string error;
+  if (!check::MakeNotice(taskId, {today.year(), today.month(), today.day()}, notice, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  QString pdfPath;
+  ChooseSaveFile(QStringLiteral("pdf"), QStringLiteral("保存公示单"),
+                 QStringLiteral("公示单_%1").arg(taskId), parent, pdfPath,
+                 QStringLiteral("公示单"));
+  if (pdfPath.isEmpty()) return;
+  QStringList written;
+  // Drawing the 300 dpi pages takes a second or two; the operator sees it is at work.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool ok = WriteNotice(notice, pdfPath, written, error);
+  QGuiApplication::restoreOverrideCursor();
+  if (!ok) {
+    QString text = QStringLiteral("公示单没有保存完整：") + Q(error);
+    if (!written.isEmpty())
+      text += QStringLiteral("\n已写好的文件：\n") +
+              QDir::toNativeSeparators(written.join(QLatin1Char('\n')));
+    ShowMessageBox(MessageKind::Error, text);
+    return;
+  }
+  QStringList shown;
+  for (const QString& name : written) shown << QDir::toNativeSeparators(name);
+  ShowMessageBox(MessageKind::Information,
+                 QStringLiteral("公示单已保存（PDF为A4，可打印；PNG为A4和1920×1080各一份）：\n") +
+                     shown.join(QLatin1Char('\n')));
 }

@@ -34,3 +34,7 @@ QStringList NoticeFileNames(const QString& pdfPath, int a4Pages);
 // it are whole and the rest untouched. `written` gets the names written.
 bool WriteNotice(const check::TNotice& notice, const QString& pdfPath, QStringList& written,
                  std::string& error);
+
+// Makes task `taskId`'s notice as of today, asks where to save it and writes it, telling
+// the operator what was written or what was not.
+void SaveNotice(int32_t taskId, QWidget* parent);

@@ -29,6 +29,7 @@
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
 #include "core/verify/AuditBundle.h"
+#include "gui/results/NoticePage.h"
 #include "gui/results/VoidReasonDlg.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -95,7 +96,7 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   LBItem->setObjectName(QStringLiteral("LBItem"));
   LBItem->setCursor(Qt::PointingHandCursor);
   LBItem->setUniformItemSizes(true);
-  m_layout.Place(LBItem, {0, 24, 201, 519}, TDesignLayout::Tall);
+  m_layout.Place(LBItem, {0, 24, 201, 486}, TDesignLayout::Tall);
 
   SGLuckId = new QTableWidget(2, 1, this);
   SGLuckId->setObjectName(QStringLiteral("SGLuckId"));
@@ -161,6 +162,11 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
       this, "BtnVoid", QStringLiteral("作废(&V)…"),
       QStringLiteral("作废选中的中奖者（误抽、不符合资格、本人放弃），记入抽奖记录，名额空缺"));
   m_layout.Place(BtnVoid, {208, 506, 111, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
+  // Reprinted after the draw too: the same numbers the guests checked against.
+  BtnNotice =
+      Button(this, "BtnNotice", QStringLiteral("公示单(&G)…"),
+             QStringLiteral("保存本任务的公示单（PDF和PNG）：奖项、规则、名单人数、指纹和根值"));
+  m_layout.Place(BtnNotice, {4, 516, 193, 25}, TDesignLayout::Bottom);
   BitBtn1 = Button(this, "BitBtn1", QStringLiteral("导出到文本(&T)"),
                    QStringLiteral("以文本文件方式保存抽奖结果"));
   m_layout.Place(BitBtn1, {577, 506, 108, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
@@ -168,8 +174,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
       Button(this, "BtnCloseBase", QStringLiteral("返回(&R)"), QStringLiteral("点击退出查询界面"));
   m_layout.Place(BtnCloseBase, {695, 506, 75, 25}, TDesignLayout::Bottom | TDesignLayout::Right);
 
-  QWidget* order[] = {LBItem,  SGLuckId, EdtFindId, SBFind,  CBOnly,      BtnClaim,
-                      BtnVoid, BtnAudit, BitBtn2,   BitBtn1, BtnCloseBase};
+  QWidget* order[] = {LBItem,  SGLuckId, EdtFindId, SBFind,  CBOnly,    BtnClaim,
+                      BtnVoid, BtnAudit, BitBtn2,   BitBtn1, BtnNotice, BtnCloseBase};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(LBItem, &QListWidget::currentRowChanged, this, &TQueryForm::LBItemClick);
@@ -180,6 +186,8 @@ TQueryForm::TQueryForm(TDrawSession& session, QWidget* parent)
   connect(BtnAudit, &QPushButton::clicked, this, &TQueryForm::BtnAuditClick);
   connect(BtnClaim, &QPushButton::clicked, this, &TQueryForm::BtnClaimClick);
   connect(BtnVoid, &QPushButton::clicked, this, &TQueryForm::BtnVoidClick);
+  connect(BtnNotice, &QPushButton::clicked, this,
+          [this] { SaveNotice(m_session.Task.TaskId, this); });
   connect(BtnCloseBase, &QPushButton::clicked, this, &TQueryForm::BtnCloseBaseClick);
 
   const QWidget* over = parent ? parent->window() : nullptr;

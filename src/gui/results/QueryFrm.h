@@ -60,6 +60,7 @@ class TQueryForm : public QDialog {
   QPushButton* BtnClaim;
   // Voids the selected winner of a draw from a list (作废), on the draw's record.
   QPushButton* BtnVoid;
+  QPushButton* BtnNotice;
   QPushButton* BtnCloseBase;
 
  public slots:

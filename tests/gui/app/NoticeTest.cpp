@@ -12,10 +12,11 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/db/TombolixDB.h"
+#include "core/records/ListTree.h"
 #include "core/text/Gbk.h"
-#include "core/verify/ListTree.h"
-#include "gui/app/NoticePage.h"
 #include "gui/app/ShowCheckFrm.h"
+#include "gui/results/NoticePage.h"
+#include "gui/results/QueryFrm.h"
 
 using text::G;
 
@@ -183,4 +184,17 @@ TEST_F(NoticeFiles, AFailureSaysSoAndATaskWithoutAListIsRefused) {
             QStringLiteral("名单未导入，不能生成公示单，请先在抽奖配置中导入名单"));
   EXPECT_EQ(m_dialogs.files.size(), 1u);  // the save dialog was never asked
   EXPECT_FALSE(QFile::exists(Out("bare.pdf")));
+}
+
+// The results window saves the same notice, for a reprint after the draw.
+TEST_F(NoticeFiles, TheResultsWindowSavesTheSameNotice) {
+  std::filesystem::create_directories(m_root.dir() / "out");
+  TDrawSession session;
+  TQueryForm form(session);
+  ASSERT_EQ(form.SetUpQuery(1001), 1);
+  m_dialogs.files.push_back(Out("out/again.pdf"));
+  form.BtnNotice->click();
+  ASSERT_EQ(m_dialogs.messages().size(), 1u);
+  EXPECT_EQ(m_dialogs.messages()[0].first, MessageKind::Information);
+  EXPECT_TRUE(PdfText(Out("out/again.pdf")).contains(QString::fromLatin1(kRoot)));
 }
