@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QCursor>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>

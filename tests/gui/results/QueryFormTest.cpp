@@ -366,13 +366,13 @@ TEST_F(QueryForm, TabWalksTheWindowOnceAndEscCloses) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
   m_form.LBItem->setFocus();
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 9; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {m_form.SGLuckId, m_form.EdtFindId,   m_form.SBFind,
-                                          m_form.CBOnly,   m_form.BtnClaim,    m_form.BitBtn2,
-                                          m_form.BitBtn1,  m_form.BtnCloseBase};
+  const std::vector<QWidget*> expected = {m_form.SGLuckId, m_form.EdtFindId, m_form.SBFind,
+                                          m_form.CBOnly,   m_form.BtnClaim,  m_form.BitBtn2,
+                                          m_form.BitBtn1,  m_form.BtnNotice, m_form.BtnCloseBase};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(Row(), 1);  // Tab through the grid moved no winner
   QTest::keyClick(m_form.BtnCloseBase, Qt::Key_Escape);
