@@ -97,3 +97,19 @@ bool CheckNamedAwards(const std::vector<TNamedItem>& items, const std::vector<st
   }
   return true;
 }
+
+std::string NamedColumnHead() { return G("颁奖方式"); }
+std::string NamedMark() { return G("指定"); }
+
+std::vector<std::string> NamedMarks(const TNamedWinners& named, int32_t itemId,
+                                    const std::vector<std::string>& ids) {
+  std::vector<std::string> marks(ids.size());
+  bool any = false;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (!named.count({itemId, ids[i]})) continue;
+    marks[i] = NamedMark();
+    any = true;
+  }
+  if (!any) marks.clear();
+  return marks;
+}

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text/Messages.h"
@@ -47,3 +49,17 @@ struct TNamedItem {
 bool CheckNamedAwards(const std::vector<TNamedItem>& items, const std::vector<std::string>& lines,
                       bool mayWinAgain, std::map<int32_t, std::vector<int32_t>>& candidates,
                       MessageKind& kind, std::string& error);
+
+// The winners a draw handed a named award, as (ItemId, id), as its journal's head fixed
+// them (LoadNamedWinners in core/draw/NamedWinners.h).
+using TNamedWinners = std::set<std::pair<int32_t, std::string>>;
+
+// The column that marks a named winner's row in 结果查询 and both exports, and its mark
+// (GBK): 颁奖方式, 指定.
+std::string NamedColumnHead();
+std::string NamedMark();
+
+// The mark of each winner of item `itemId` whose id (first field) is `ids[i]`: NamedMark()
+// or empty; no marks at all when none of them is named, so that no column is added.
+std::vector<std::string> NamedMarks(const TNamedWinners& named, int32_t itemId,
+                                    const std::vector<std::string>& ids);
