@@ -1,8 +1,11 @@
 // A named award on the real draw window: the start key puts its winners on their own whole
-// screen at once, with the fireworks, and nothing rolls; the next key draws on as always.
+// screen at once, with the fireworks, and nothing rolls; the next key draws on as always, and
+// 结果查询 marks the named winners afterwards.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -13,10 +16,12 @@
 #include "core/draw/DrawSession.h"
 #include "core/records/NamedAwardFile.h"
 #include "core/text/Gbk.h"
+#include "gui/results/QueryFrm.h"
 #include "gui/stage/Celebration.h"
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GrandPrize.h"
 #include "gui/stage/RevealCards.h"
+#include "gui/ui/GridHelpers.h"
 
 using text::G;
 
@@ -72,4 +77,22 @@ TEST_F(NamedAwardScreen, TheStartKeyShowsTheNamedWinnersOnTheirOwnScreenAtOnce) 
   Key(screen);
   EXPECT_TRUE(screen.TMRoll->isActive());
   EXPECT_TRUE(screen.PGrand->isHidden());
+  Key(screen);
+  screen.ShowReveal();
+  ASSERT_TRUE(screen.PGrand->isVisible());  // the grand prize, drawn
+  // 结果查询 says 指定 beside each named winner.
+  TDrawSession results;
+  TQueryForm query(results);
+  ASSERT_EQ(query.SetUpQuery(1001), 1);
+  query.LBItem->setCurrentRow(1);
+  query.LBItemClick();
+  int column = -1;
+  for (int c = 0; c < query.SGLuckId->columnCount(); ++c)
+    if (const QTableWidgetItem* h = query.SGLuckId->horizontalHeaderItem(c);
+        h && h->text() == QStringLiteral("颁奖方式"))
+      column = c;
+  ASSERT_GE(column, 2);
+  EXPECT_EQ(GridCell(query.SGLuckId, 1, 0), QStringLiteral("E107"));
+  EXPECT_EQ(GridCell(query.SGLuckId, 1, column), QStringLiteral("指定"));
+  EXPECT_EQ(GridCell(query.SGLuckId, 2, column), QStringLiteral("指定"));
 }
