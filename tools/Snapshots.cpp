@@ -37,6 +37,7 @@
 #include "core/records/ClaimFile.h"
 #include "core/records/ExampleTasks.h"
 #include "core/records/Loaders.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/records/WinnerPhotos.h"
 #include "core/results/ResultsVoid.h"
@@ -208,6 +209,61 @@ int LiveChangeLook(TTombolixDataModule& dm, TDrawSession& session) {
   return 0;
 }
 
+// A named award (指定颁奖) on the stage: 一等奖 drawn, then the start key hands out 荣誉奖 to the
+// two named at once, on their own screen; and the item tab with the award marked. The stage's
+// picture carries the screen's size.
+int NamedAwardLook(TTombolixDataModule& dm, TDrawSession& session) {
+  const QString size = QStringLiteral("_%1x%2")
+                           .arg(QGuiApplication::primaryScreen()->size().width())
+                           .arg(QGuiApplication::primaryScreen()->size().height());
+  TaskDef def;
+  def.taskId = 1070;
+  def.title = text::G("工号 姓名 部门");
+  def.items = {{text::G("一等奖"), 1, 1, text::G("笔记本电脑")},
+               {text::G("终身成就奖"), 2, 2, text::G("水晶奖杯及荣誉证书")},
+               {text::G("二等奖"), 3, 3, text::G("扫地机器人")}};
+  const char* names[] = {"欧阳娜娜", "李雷", "韩梅梅", "王芳", "司马相如", "张伟", "陈静", "刘洋"};
+  const char* depts[] = {"研发中心", "市场营销部", "财务共享中心", "人力资源部"};
+  for (int i = 0; i < 40; ++i)
+    def.candidates.push_back("E" + std::to_string(2000 + i) + " " + text::G(names[i % 8]) + " " +
+                             text::G(depts[i % 4]));
+  const std::vector<int> ids = BuildTask(dm, def);
+  std::string err;
+  db::ExecSql(dm.ARryPub, "update LuckTask set TaskName=?, MainTitle=? where TaskId=?",
+              {text::G("年会颁奖"), text::G("二〇二六年度员工大会颁奖典礼"),
+               db::Value(int64_t{def.taskId})},
+              err);
+  if (!SaveNamedIds(def.taskId, ids[1], {"E2004", "E2009"}, err)) return 51;
+  TGetLuckMainForm screen(session, nullptr, 45u);
+  if (screen.SetUpDraw(def.taskId) != 1) return 52;
+  ShowOnWholeScreen(&screen);
+  (void)QTest::qWaitForWindowExposed(&screen);
+  screen.EKeyCtrlKeyPress();
+  QApplication::processEvents();
+  screen.RollTick();
+  screen.EKeyCtrlKeyPress();
+  screen.ShowReveal();
+  screen.Celebration->Stop();
+  screen.EKeyCtrlKeyPress();
+  QTest::qWait(600);  // the fireworks have burst
+  Save(&screen, QStringLiteral("named_award") + size);
+  screen.close();
+
+  TMainForm main;
+  main.LoadTaskList();
+  TLuckConfigForm config(&main);
+  for (int node = 0; node < config.LuckTaskTV->topLevelItemCount(); ++node)
+    if (config.LuckTaskTV->topLevelItem(node)->text(0) == QStringLiteral("年会颁奖"))
+      config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(node));
+  config.LuckTaskTVClick();
+  config.show();
+  config.PageControl1->setCurrentWidget(config.TSItem);
+  config.TSItem->LBItem->setCurrentRow(1);
+  config.TSItem->LBItemClick();
+  Save(&config, QStringLiteral("config_item_named"));
+  return 0;
+}
+
 // 结果查询 after two voids of a finished draw from a list, one of a winner who had claimed:
 // the struck-through 作废 rows under the winners. The name carries the screen's size.
 int ResultsVoidLook(TTombolixDataModule& dm, TDrawSession& session) {
@@ -290,6 +346,11 @@ int main(int argc, char** argv) {
   if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("live")) {
     TDrawSession session;
     return LiveChangeLook(dm, session);
+  }
+  // "named": a named award on the stage and in the item tab alone.
+  if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("named")) {
+    TDrawSession session;
+    return NamedAwardLook(dm, session);
   }
   // "void": the results window with voided winners alone.
   if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("void")) {

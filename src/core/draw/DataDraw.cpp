@@ -1265,34 +1265,25 @@ const std::vector<int32_t>* TDataDraw::NamedOf(int32_t itemId) const {
 
 bool TDataDraw::SetUpNamed(TDrawFailure& failure) {
   std::string error;
-  std::map<int32_t, std::string> namedBy;  // a candidate's named award, by name
+  std::vector<TNamedItem> items;
   for (const TLuckItem& it : Items()) {
-    std::vector<std::string> ids;
-    std::vector<int32_t> named;
-    if (!LoadNamedIds(Task().TaskId, it.ItemId, ids, error) ||
-        !NamedCandidates(ids, m_s.CandidateLines, it.ItemName, named, error)) {
+    TNamedItem n{it.ItemId, it.ItemName, it.LuckCount, {}};
+    if (!LoadNamedIds(Task().TaskId, it.ItemId, n.Ids, error)) {
       failure = {MessageKind::Error, error};
       return false;
     }
-    if (named.empty()) continue;
-    if (static_cast<int32_t>(named.size()) != it.LuckCount) {
-      failure = {MessageKind::Attention,
-                 G("奖项") + Bracketed(it.ItemName) + G("指定颁奖") + std::to_string(named.size()) +
-                     G("人,与中奖人数") + std::to_string(it.LuckCount) + G("不符,请重新配置奖项")};
-      return false;
-    }
-    for (size_t i = 0; i < named.size(); ++i) {
-      const auto [at, fresh] = namedBy.emplace(named[i], it.ItemName);
-      if (!fresh && Task().LuckAgain != 1) {
-        failure = {MessageKind::Attention,
-                   G("号码[") + ids[i] + G("]在奖项") + Bracketed(at->second) + G("和") +
-                       Bracketed(it.ItemName) + G("中都被指定颁奖,但本任务不允许重复中奖")};
-        return false;
-      }
-      m_draw.head.Named += std::to_string(it.ItemId) + "\t" + ids[i] + "\n";
-    }
-    m_draw.named[it.ItemId] = std::move(named);
+    items.push_back(std::move(n));
   }
+  MessageKind kind = MessageKind::Error;
+  if (!CheckNamedAwards(items, m_s.CandidateLines, Task().LuckAgain == 1, m_draw.named, kind,
+                        error)) {
+    m_draw.named.clear();
+    failure = {kind, error};
+    return false;
+  }
+  for (const TNamedItem& n : items)
+    for (const std::string& id : n.Ids)
+      m_draw.head.Named += std::to_string(n.ItemId) + "\t" + id + "\n";
   if (!m_draw.head.Named.empty()) m_draw.head.NamedHash = Sha256Hex(m_draw.head.Named);
   return true;
 }

@@ -261,6 +261,7 @@ TStageFrame TStage::Ready(TStageFrame f) {
   TellNotes(f);
   m_phase = kStanding;
   m_grand = false;
+  m_named = false;
   m_shownAt = m_clock();
   f.step = TStageStep::Opens;
   f.taken = true;
@@ -329,6 +330,12 @@ TStageFrame TStage::OnAnswer(TStageAnswer a) {
       break;
   }
   return {};
+}
+
+bool TStage::NamedMoment() const {
+  const TStagePhase p = Phase();
+  return m_named &&
+         (p == TStagePhase::Revealed || p == TStagePhase::Choosing || p == TStagePhase::Finished);
 }
 
 bool TStage::Busy() const {
@@ -416,6 +423,9 @@ TStageFrame TStage::OnStart() {
   if (m_grand) return EndGrand();
   if (Busy() || !m_e.BeginBatch()) return {};
   m_phase = kStanding;  // the engine picks the batch's winners now
+  m_named = false;
+  const int32_t cur = m_e.CurItemIndex();
+  if (m_e.IsNamedItem(m_e.Session().Items[static_cast<size_t>(cur)].ItemId)) return NamedAward();
   TStageFrame f;
   f.step = TStageStep::Starts;
   f.taken = true;
@@ -590,6 +600,7 @@ TStageFrame TStage::ReplacementRoll(size_t place) {
   // It takes the screen from the grand prize's moment too.
   m_celebrate = true;
   m_grand = false;
+  m_named = false;
   m_rollAt = m_clock();
   m_phase = kStanding;  // the replacement rolls: the summary, if any, makes way
   f.step = TStageStep::Rolls;
@@ -637,6 +648,19 @@ TStageFrame TStage::Select() {
   return f;
 }
 
+TStageFrame TStage::NamedAward() {
+  // Nobody is drawn, so there is nothing to roll or land on: the award is on disk, then in
+  // sight, with the fanfare.
+  const TDataDraw::Batch batch = m_e.SelectBatchWinners();
+  m_exhausted = batch.exhaustedText;
+  m_skipped = batch.skippedText;
+  m_celebrate = !batch.picks.empty();
+  m_e.RevealBatch();
+  m_end = m_e.EndBatch();
+  m_phase = TStagePhase::Landing;
+  return Reveal();
+}
+
 TStageFrame TStage::StopRoll() {
   if (!m_e.RollRuns()) return {};
   // The roll lands on the batch's first winner, masked as it rolled; no number is drawn.
@@ -675,6 +699,7 @@ TStageFrame TStage::Reveal() {
   const bool replaced = m_e.LastReplacedPlace().has_value();
   f.replacement = replaced;
   f.reveal = RevealNow();
+  m_named = f.reveal->named;
   Status(f, m_end.progressText);
   f.finished = m_end.finished;
   f.reveal->grand = m_end.finished && !replaced && !f.reveal->cards.empty();
@@ -719,6 +744,7 @@ TStageFrame TStage::Reveal() {
 
 TStageFrame TStage::EndGrand() {
   m_grand = false;
+  m_named = false;
   TStageFrame f;
   f.step = TStageStep::Ends;
   f.taken = true;
@@ -775,6 +801,7 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   m_prizeShown = -1;
   ShowPrizeOf(f, RevealedItem());
   f.reveal = RevealNow();
+  m_named = f.reveal->named;
   Status(f, end.progressText);
   f.hint = stageview::HintText(m_e);
   f.finished = EveryItemDrawn();
@@ -975,6 +1002,7 @@ TStageFrame TStage::OnVoid(const TVoidRequest& request) {
   TStageFrame f;
   f.taken = true;
   m_grand = false;
+  m_named = false;
   m_shownAt = m_clock();
   if (!end.progressText.empty()) m_end.progressText = end.progressText;
   RevealList(f);
@@ -1009,6 +1037,7 @@ TStageFrame TStage::Changed(const TDataDraw::BatchEnd& end, const std::string& t
   TStageFrame f;
   f.taken = true;
   m_grand = false;
+  m_named = false;
   m_shownAt = m_clock();
   if (!end.progressText.empty()) m_end.progressText = end.progressText;
   RevealList(f);

@@ -84,6 +84,10 @@ class TStage {
   // The grand prize's moment: the draw's last reveal is on the whole screen, and the end of
   // the draw is not told yet.
   bool GrandMoment() const { return m_grand; }
+  // A named award's card is in sight: from its reveal (or the resumed draw that ends in it)
+  // until the next batch starts, the plan changes, a winner is voided or replaced, or the
+  // summary takes the screen. A choice stands over it.
+  bool NamedMoment() const;
   // Leaving now closes the screen without a question.
   bool MayClose() const { return !Busy() && !LeaveAsks(); }
   // The winners list shows (and scrolls) unless the task hides it or a batch is running.
@@ -97,7 +101,8 @@ class TStage {
   // Enter, or a click on the roll's area: a start key, or a stop key while a roll runs.
   TStageFrame Enter();
   // 开始 or 继续: a batch starts (a landing is shown at once first; a choice is left); in the
-  // grand prize's moment the end of the draw follows instead.
+  // grand prize's moment the end of the draw follows instead. A named award's batch is not
+  // drawn: it is revealed at once (Reveals, celebrated), nothing rolls.
   TStageFrame Start();
   // Any other key; `digit` is 0 … 9 with TStageKey::Digit. Esc in the grand prize's moment
   // ends it as a start key does.
@@ -171,6 +176,8 @@ class TStage {
   // The frame after an accepted change with the engine's `end`, the change told by `text`.
   TStageFrame Changed(const TDataDraw::BatchEnd& end, const std::string& text);
   TStageFrame Select();
+  // The named award of the item drawn now, handed out and revealed in one step.
+  TStageFrame NamedAward();
   TStageFrame RollTick();
   TStageFrame LandingOver();
   TStageFrame SummaryTime();
@@ -236,6 +243,7 @@ class TStage {
   std::optional<int64_t> m_shownAt;  // when the screen last showed something new
   int64_t m_rollAt = 0;              // when the roll running started
   bool m_grand = false;              // the grand prize's moment stands
+  bool m_named = false;              // the reveal in sight is a named award's card
   // What the stage itself holds: the opening, the landing, a choice, the summary, closed;
   // kStanding otherwise, where Phase() answers from the draw's data (a batch or replacement
   // under way, else Standing()).

@@ -101,6 +101,10 @@ struct TStageReveal {
   bool grand = false;
   std::string grandItem;
   std::string grandGift;
+  // A named award (指定颁奖), handed out by name: its winners stand on a whole screen of their
+  // own like the grand prize's, titled by grandItem (the item's name, then 指定颁奖) and
+  // grandGift. It stays while the stage keeps it (TStage::NamedMoment).
+  bool named = false;
   bool operator==(const TStageReveal&) const = default;
 };
 inline bool operator==(const TStageCardText& a, const TStageCardText& b) {

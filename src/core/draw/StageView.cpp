@@ -24,6 +24,18 @@ TStageCardText CardOf(const std::string& candidateLine, const TStageColumns& col
   return {c.id, c.name, c.rest, photos::PhotoOf(taskId, text::FirstField(candidateLine))};
 }
 
+void NamedTexts(const TDataDraw& e, int32_t itemId, TStageReveal& reveal) {
+  for (const TLuckItem& item : e.Session().Items) {
+    if (item.ItemId != itemId) continue;
+    reveal.named = true;
+    reveal.grandItem = StagePunctuation(item.ItemName) + G("　") + NamedWords();
+    reveal.grandGift =
+        item.AwardName.empty() ? std::string() : G("奖品：") + StagePunctuation(item.AwardName);
+  }
+}
+
+std::string NamedWords() { return G("指定颁奖"); }
+
 TStageReveal RevealOf(const TDataDraw& e, const std::vector<size_t>& places) {
   TStageReveal r;
   const TStageColumns& columns = e.Columns();
@@ -43,7 +55,10 @@ TStageReveal RevealOf(const TDataDraw& e, const std::vector<size_t>& places) {
   if (replaced && places.size() == 1 && places.front() == *replaced && r.cards.size() == 1) {
     std::string& rest = r.cards.front().rest;
     rest = G("替补") + (rest.empty() ? std::string() : " " + rest);
+    return r;
   }
+  if (!r.cards.empty() && e.IsNamedItem(winners[places.front()].ItemId))
+    NamedTexts(e, winners[places.front()].ItemId, r);
   return r;
 }
 
@@ -118,6 +133,8 @@ NextItem NextItemTexts(const TDataDraw& e, int itemIndex) {
   const TLuckItem& it = items[static_cast<size_t>(itemIndex)];
   NextItem n{it.ItemName, G("共") + std::to_string(it.LuckCount) + G("名"), e.RulesLine(itemIndex)};
   if (!it.AwardName.empty()) n.gift += G("　奖品：") + it.AwardName;
+  // Said before anything happens: this prize is handed out, not drawn.
+  if (e.IsNamedItem(it.ItemId)) n.gift = NamedWords() + G("　") + n.gift;
   return n;
 }
 
@@ -159,7 +176,8 @@ std::string AudienceText(const std::string& number) {
 
 void GrandTexts(const TDataDraw& e, TStageReveal& reveal) {
   const TArrLuckItem& items = e.Session().Items;
-  if (items.empty()) return;
+  // A named award keeps its own title, which says so.
+  if (items.empty() || reveal.named) return;
   reveal.grandItem = StagePunctuation(items.back().ItemName);
   reveal.grandGift = items.back().AwardName.empty()
                          ? std::string()

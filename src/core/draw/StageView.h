@@ -78,7 +78,13 @@ std::string ListLine(const std::string& line);
 std::vector<std::string> ListLines(const TRevealedList& list);
 // The Ready screen's line for the audience's number `number` (digits, possibly none).
 std::string AudienceText(const std::string& number);
-// The grand prize's screen's texts of the last item: its name and "奖品：<gift>", finished.
+// The grand prize's screen's texts of the last item: its name and "奖品：<gift>", finished;
+// a named award's reveal keeps its own.
 void GrandTexts(const TDataDraw& e, TStageReveal& reveal);
+// The words that say a prize is handed out by name, not drawn: 指定颁奖.
+std::string NamedWords();
+// The card of item `itemId`'s named award: `reveal` is marked named, titled by the item's
+// name and NamedWords, with its "奖品：<gift>" line, finished.
+void NamedTexts(const TDataDraw& e, int32_t itemId, TStageReveal& reveal);
 
 }  // namespace stageview

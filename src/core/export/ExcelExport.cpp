@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "core/checkin/CheckinRecords.h"
+#include "core/draw/NamedWinners.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/DrawDataFile.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/text/FileWrite.h"
@@ -163,8 +165,8 @@ lxw_worksheet* AddSheet(lxw_workbook* wb, const std::string& sheetName, std::str
 // fields as column heads, then one winner a row, each field in its own column, so that the
 // sheet sorts and filters. Every column is as wide as its widest cell.
 bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported& item,
-                  const claims::TClaimsByWinner& claimed, const ItemFormats& formats,
-                  std::string& error) {
+                  const claims::TClaimsByWinner& claimed, const TNamedWinners& named,
+                  const ItemFormats& formats, std::string& error) {
   lxw_worksheet* ws = AddSheet(wb, sheetName, error);
   if (!ws) return false;
   LineReader in;
@@ -175,6 +177,11 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
   // Claims add their column after the title line's fields: time and desk of each claim.
   const size_t claimColumn = heads.size();
   if (!claimed.empty()) heads.push_back(claims::ClaimExportHead());
+  // A named award's winners say so in a column of their own, after the claims.
+  const bool namedItem = std::any_of(named.begin(), named.end(),
+                                     [&](const auto& n) { return n.first == item.item->ItemId; });
+  const size_t namedColumn = heads.size();
+  if (namedItem) heads.push_back(NamedColumnHead());
   const std::string name = text::GbkToUtf8(item.item->ItemName);
   // Rows are streamed, so A1 is written (and merged over the heads) before anything else.
   lxw_error e = heads.size() > 1
@@ -195,6 +202,10 @@ bool AddItemSheet(lxw_workbook* wb, const std::string& sheetName, const Exported
       const auto c = claimed.find({cells[0], item.item->ItemId});
       cells.resize(std::max(cells.size(), claimColumn + 1));
       if (c != claimed.end()) cells[claimColumn] = c->second.Time + " " + c->second.Desk;
+    }
+    if (namedItem && !cells.empty() && named.count({item.item->ItemId, cells[0]})) {
+      cells.resize(std::max(cells.size(), namedColumn + 1));
+      cells[namedColumn] = NamedMark();
     }
     e = WriteRow(ws, row++, cells, formats.cell, widest);
   }
@@ -473,8 +484,13 @@ bool WriteWorkbook(const std::string& tempU8, std::string_view gbkPath, const TL
   claims::TClaimsByWinner byWinner;
   for (const claims::TClaimRecord& r : claimed.Records)
     byWinner.emplace(std::make_pair(r.Id, r.ItemId), r);
+  // A journal that cannot be read only costs the marks: the winners are exported all the same.
+  TNamedWinners named;
+  std::string unmarked;
+  LoadNamedWinners(task.TaskId, named, unmarked);
   for (size_t k = 0; k < exported.size(); ++k) {
-    if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], byWinner, formats, error)) return false;
+    if (!AddItemSheet(wb.get(), sheetNames[k], exported[k], byWinner, named, formats, error))
+      return false;
   }
   if (withAbsent &&
       !AddAbsentSheet(wb.get(), sheetNames[exported.size()], exported, formats, error))

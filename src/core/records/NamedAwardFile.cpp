@@ -64,3 +64,52 @@ bool NamedCandidates(const std::vector<std::string>& ids, const std::vector<std:
   }
   return true;
 }
+
+bool CheckNamedAwards(const std::vector<TNamedItem>& items, const std::vector<std::string>& lines,
+                      bool mayWinAgain, std::map<int32_t, std::vector<int32_t>>& candidates,
+                      MessageKind& kind, std::string& error) {
+  candidates.clear();
+  const auto bracketed = [](const std::string& s) { return G("[") + s + G("]"); };
+  std::map<int32_t, std::string> namedBy;  // a candidate's named award, by name
+  for (const TNamedItem& it : items) {
+    std::vector<int32_t> named;
+    if (!NamedCandidates(it.Ids, lines, it.ItemName, named, error)) {
+      kind = MessageKind::Error;
+      return false;
+    }
+    if (named.empty()) continue;
+    if (static_cast<int32_t>(named.size()) != it.LuckCount) {
+      kind = MessageKind::Attention;
+      error = G("奖项") + bracketed(it.ItemName) + G("指定颁奖") + std::to_string(named.size()) +
+              G("人,与中奖人数") + std::to_string(it.LuckCount) + G("不符,请重新配置奖项");
+      return false;
+    }
+    for (size_t i = 0; i < named.size(); ++i) {
+      const auto [at, fresh] = namedBy.emplace(named[i], it.ItemName);
+      if (!fresh && !mayWinAgain) {
+        kind = MessageKind::Attention;
+        error = G("号码[") + it.Ids[i] + G("]在奖项") + bracketed(at->second) + G("和") +
+                bracketed(it.ItemName) + G("中都被指定颁奖,但本任务不允许重复中奖");
+        return false;
+      }
+    }
+    candidates[it.ItemId] = std::move(named);
+  }
+  return true;
+}
+
+std::string NamedColumnHead() { return G("颁奖方式"); }
+std::string NamedMark() { return G("指定"); }
+
+std::vector<std::string> NamedMarks(const TNamedWinners& named, int32_t itemId,
+                                    const std::vector<std::string>& ids) {
+  std::vector<std::string> marks(ids.size());
+  bool any = false;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (!named.count({itemId, ids[i]})) continue;
+    marks[i] = NamedMark();
+    any = true;
+  }
+  if (!any) marks.clear();
+  return marks;
+}

@@ -1,5 +1,7 @@
 #include "core/records/WinnerFiles.h"
 
+#include <algorithm>
+
 #include <functional>
 #include <unordered_map>
 
@@ -242,7 +244,7 @@ bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>
 }
 
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
-                       std::string_view gbkPath, std::string& error) {
+                       std::string_view gbkPath, std::string& error, const TNamedWinners& named) {
   std::string out = task.TaskName + "\r\n";
   for (const TLuckItem& it : items) {
     if (itemId >= 0 && itemId != it.ItemId) continue;
@@ -254,9 +256,17 @@ bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int ite
     out += it.ItemName;
     out += "\r\n";
     std::string_view line;
+    const bool namedItem = std::any_of(named.begin(), named.end(),
+                                       [&](const auto& n) { return n.first == it.ItemId; });
+    bool title = true;
     // Read by people, in any editor: a cell's blanks as the list had them.
     while (in.Next(line)) {
       out += ShownField(line);
+      if (namedItem && title)
+        out += " " + NamedColumnHead();
+      else if (namedItem && named.count({it.ItemId, std::string(text::FirstField(line))}))
+        out += " " + NamedMark();
+      title = false;
       out += "\r\n";
     }
     if (in.Failed()) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/records/NamedAwardFile.h"
 #include "core/records/Records.h"
 #include "core/records/VoidFile.h"
 
@@ -101,9 +102,11 @@ bool CheckinRows(int32_t taskId, std::vector<std::pair<std::string, std::string>
 // line and per voided winner its line, "作废:" and the reason, the time, and "重抽:" with the
 // id drawn for the place or "名额空缺". A whole task's export (`itemId` below 0) of a task with
 // check-ins ends with an empty line, "签到名单", the line "号码 签到日期 签到时间" and one line a
-// check-in.
+// check-in. An item with winners in `named` has NamedColumnHead() after its title line and
+// NamedMark() after each named winner's line, a blank before each.
 bool ExportWinnersText(const TArrLuckItem& items, const TLuckTask& task, int itemId,
-                       std::string_view gbkPath, std::string& error);
+                       std::string_view gbkPath, std::string& error,
+                       const TNamedWinners& named = {});
 
 // Deletes a task's file: kind 1 the draw data file, 2 the winner file, 3 the preset-winner
 // file. A missing file, or any other kind, is no error.

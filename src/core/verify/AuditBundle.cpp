@@ -14,6 +14,7 @@
 #include "core/records/DrawDataFile.h"
 #include "core/records/FileHash.h"
 #include "core/records/ListTree.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -92,6 +93,18 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
   for (const TJournalOther& o : j.Others) {
     TPlanRecord r;
     if (ParsePlanRecord(o.Line, r) != PlanParse::Ok) continue;
+    if (r.Kind == TPlanKind::Named) {
+      // A row per named winner, marked as the exports mark it.
+      for (int32_t k : r.Winners)
+        rows.insert(
+            rows.end() - 1,
+            std::make_pair(NamedMark(),
+                           G("奖项") + std::to_string(r.ItemId) + " " +
+                               (k >= 0 && static_cast<size_t>(k) < lines.size()
+                                    ? std::string(text::FirstField(lines[static_cast<size_t>(k)]))
+                                    : "#" + std::to_string(k))));
+      continue;
+    }
     std::string id;
     if (r.Kind == TPlanKind::Void)
       id = r.Voided >= 0 && static_cast<size_t>(r.Voided) < lines.size()

@@ -1,13 +1,18 @@
 #include "gui/config/ItemTab.h"
 
+#include <QCheckBox>
+#include <QCompleter>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include "core/config/NamedAwardCheck.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/text/Text.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"
@@ -66,6 +71,27 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   GBItemRules = new TItemRulesBox(it);
   GBItemRules->setGeometry(214, 208, 294, 300);
   GBItemRules->SetList(&m_host->RuleContext().List);
+  CKNamed = new QCheckBox(QStringLiteral("指定颁奖"), it);
+  CKNamed->setObjectName(QStringLiteral("CKNamed"));
+  CKNamed->setGeometry(ifx + 108, 178, 90, 22);
+  CKNamed->setToolTip(QStringLiteral("本奖项不抽取,颁给指定的人"));
+  PNamed = new QWidget(it);
+  PNamed->setObjectName(QStringLiteral("PNamed"));
+  PNamed->setGeometry(214, 208, 294, 300);
+  DesignLabel(PNamed, QStringLiteral("指定颁奖的号码(每行一个,可粘贴):"), 0, 0, 294)
+      ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  MNamedIds = new QPlainTextEdit(PNamed);
+  MNamedIds->setObjectName(QStringLiteral("MNamedIds"));
+  MNamedIds->setGeometry(0, 20, 294, 180);
+  EdtNamedPick = DesignEdit(PNamed, "EdtNamedPick", 0, 206, 214);
+  EdtNamedPick->setPlaceholderText(QStringLiteral("从名单中选择"));
+  BtnNamedAdd = DesignButton(PNamed, "BtnNamedAdd", QStringLiteral("加入"), 220, 204, 74);
+  LNamedState = DesignLabel(PNamed, QString(), 0, 236, 294);
+  LNamedState->setObjectName(QStringLiteral("LNamedState"));
+  LNamedState->setWordWrap(true);
+  LNamedState->resize(294, 60);
+  LNamedState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PNamed->hide();
   const int by = 420 + config::kRulesRoom;
   BtnAddItem = DesignButton(it, "BtnAddItem", QStringLiteral("增加奖项(&A)"), 92, by, 80);
   BtnDelItem = DesignButton(it, "BtnDelItem", QStringLiteral("删除奖项(&L)"), 177, by, 80);
@@ -88,6 +114,14 @@ TItemTab::TItemTab(TItemTabHost& host, QWidget* parent) : QWidget(parent), m_hos
   connect(SbSelectItem, &QPushButton::clicked, this, &TItemTab::SbSelectItemClick);
   connect(BntCheat, &QPushButton::clicked, this, &TItemTab::BntCheatClick);
   connect(GBItemRules, &TItemRulesBox::Changed, this, &TItemTab::ItemFieldChange);
+  connect(CKNamed, &QCheckBox::clicked, this, &TItemTab::CKNamedClick);
+  connect(BtnNamedAdd, &QPushButton::clicked, this, &TItemTab::BtnNamedAddClick);
+  connect(EdtNamedPick, &QLineEdit::returnPressed, this, &TItemTab::BtnNamedAddClick);
+  connect(MNamedIds, &QPlainTextEdit::textChanged, this, &TItemTab::NamedIdsChange);
+  // The count the ids are held against, as typed.
+  connect(DBEdtLuckCount, &QLineEdit::textChanged, this, [this] {
+    if (CKNamed->isChecked()) NamedIdsChange();
+  });
   for (QLineEdit* e : {DBEdtId, DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName,
                        DBEdtAwardImage, EdtListIndex})
     connect(e, &QLineEdit::textChanged, this, &TItemTab::ItemFieldChange);
@@ -104,12 +138,122 @@ bool TItemTab::eventFilter(QObject* watched, QEvent* event) {
 void TItemTab::ShowDrawType(bool byData) {
   LListCount->setVisible(byData);
   DBEditListCount->setVisible(byData);
-  // A draw by probability has no candidates to choose among.
-  GBItemRules->setVisible(byData);
+  // A draw by probability has no candidates to choose among, nor to name.
+  m_byData = byData;
+  CKNamed->setVisible(byData);
+  ShowNamedPanel();
+}
+
+void TItemTab::ShowNamedPanel() {
+  const bool named = m_byData && CKNamed->isChecked();
+  GBItemRules->setVisible(m_byData && !named);
+  PNamed->setVisible(named);
+  const std::vector<std::string>& list = m_host->RuleContext().List.Lines;
+  if (!named || (EdtNamedPick->completer() && m_pickTask == m_host->ShownTaskId() &&
+                 m_pickLines == list.size()))
+    return;
+  // The list's lines to pick from, made again for another task or list.
+  delete EdtNamedPick->completer();
+  m_pickTask = m_host->ShownTaskId();
+  m_pickLines = list.size();
+  QStringList lines;
+  for (const std::string& l : list) lines << Q(l);
+  auto* completer = new QCompleter(lines, EdtNamedPick);
+  completer->setFilterMode(Qt::MatchContains);
+  completer->setCaseSensitivity(Qt::CaseInsensitive);
+  EdtNamedPick->setCompleter(completer);
+}
+
+std::vector<std::string> TItemTab::NamedIds() const {
+  if (!CKNamed->isChecked()) return {};
+  return config::SplitNamedIds(FromQ(MNamedIds->toPlainText()));
+}
+
+bool TItemTab::CheckNamed(const std::vector<std::string>& ids, MessageKind& kind,
+                          std::string& error) const {
+  int32_t luck = 0;
+  text::ParseInt32(text::Trim(FromQ(DBEdtLuckCount->text())), luck);
+  return config::CheckNamedAward(m_host->ShownTaskId(), m_item.ItemId,
+                                 text::Trim(FromQ(DBEdtName->text())), luck, ids,
+                                 m_host->RuleContext().List.Lines, kind, error);
+}
+
+void TItemTab::NamedIdsChange() {
+  ItemFieldChange();
+  const std::vector<std::string> ids = NamedIds();
+  MessageKind kind = MessageKind::Information;
+  std::string error;
+  if (ids.empty()) {
+    LNamedState->clear();
+  } else if (CheckNamed(ids, kind, error)) {
+    LNamedState->setStyleSheet(QString());
+    int32_t luck = 0;
+    text::ParseInt32(text::Trim(FromQ(DBEdtLuckCount->text())), luck);
+    LNamedState->setText(Q(config::NamedCountText(ids.size(), luck)));
+  } else {
+    LNamedState->setStyleSheet(QStringLiteral("color: #c00000"));
+    LNamedState->setText(Q(error));
+  }
+}
+
+void TItemTab::BtnNamedAddClick() {
+  // A line of the list stands for its id.
+  const std::vector<std::string> picked = config::SplitNamedIds(FromQ(EdtNamedPick->text()));
+  if (picked.empty()) return;
+  std::vector<std::string> ids = config::SplitNamedIds(FromQ(MNamedIds->toPlainText()));
+  ids.push_back(picked.front());
+  std::string error;
+  // Refused at once when it is not on the list or named already; a count still short is
+  // only said.
+  std::vector<int32_t> found;
+  if (!NamedCandidates(ids, m_host->RuleContext().List.Lines, text::Trim(FromQ(DBEdtName->text())),
+                       found, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    EdtNamedPick->setFocus();
+    return;
+  }
+  QString text = MNamedIds->toPlainText();
+  if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+  MNamedIds->setPlainText(text + Q(picked.front()));
+  EdtNamedPick->clear();
+}
+
+void TItemTab::CKNamedClick() {
+  const std::vector<std::string> ids = config::SplitNamedIds(FromQ(MNamedIds->toPlainText()));
+  if (!CKNamed->isChecked() && !ids.empty()) {
+    // The list is dropped at the next save: ask first.
+    if (AskYesNo(Q(config::NamedDropQuestion(ids.size())), Answer::No) != Answer::Yes) {
+      const QSignalBlocker quiet(CKNamed);
+      CKNamed->setChecked(true);
+      return;
+    }
+    MNamedIds->clear();
+  }
+  ItemFieldChange();
+  ShowNamedPanel();
+  if (CKNamed->isChecked()) MNamedIds->setFocus();
+}
+
+void TItemTab::ShowNamed() {
+  std::vector<std::string> ids;
+  std::string error;
+  const int32_t taskId = m_host->ShownTaskId();
+  if (taskId > 0 && m_item.ItemId > 0 && !LoadNamedIds(taskId, m_item.ItemId, ids, error))
+    ShowMessageBox(MessageKind::Error, error);
+  QStringList lines;
+  for (const std::string& id : ids) lines << Q(id);
+  {
+    const QSignalBlocker quiet(CKNamed);
+    CKNamed->setChecked(!ids.empty());
+  }
+  MNamedIds->setPlainText(lines.join(QLatin1Char('\n')));
+  ShowNamedPanel();
 }
 
 void TItemTab::ListChanged() {
   const bool edited = BtnSaveItem->isEnabled();
+  m_pickTask = -1;  // the lines to pick from are the new list's
+  ShowNamedPanel();
   GBItemRules->ShowRules(GBItemRules->Rules(m_item.ItemId));
   BtnSaveItem->setEnabled(edited);
 }
@@ -162,7 +306,7 @@ bool TItemTab::Edited() const {
        {DBEdtName, DBEdtLuckCount, DBEditListCount, DBEdtAwardName, DBEdtAwardImage}) {
     if (!e->text().isEmpty()) return true;
   }
-  return false;
+  return !MNamedIds->toPlainText().isEmpty();
 }
 
 void TItemTab::ClearFields() {
@@ -171,6 +315,16 @@ void TItemTab::ClearFields() {
     e->clear();
   m_item = config::TItemRow();
   GBItemRules->ShowRules(TItemRules{});
+  {
+    const QSignalBlocker quiet(CKNamed);
+    CKNamed->setChecked(false);
+  }
+  {
+    const QSignalBlocker quiet(MNamedIds);
+    MNamedIds->clear();
+  }
+  LNamedState->clear();
+  ShowNamedPanel();
 }
 
 void TItemTab::Reset() {
@@ -213,6 +367,7 @@ void TItemTab::Load(int32_t taskId) {
   BtnSaveItem->setEnabled(false);
   BtnDelItem->setEnabled(any);
   BntCheat->setEnabled(any && m_host->ShownDataImported());
+  CKNamed->setEnabled(task && m_host->ShownDataImported());
 }
 
 void TItemTab::ShowSelected() {
@@ -239,11 +394,17 @@ void TItemTab::ShowSelected() {
       m_item = row;
       config::ShowFromStart({DBEdtName, DBEdtAwardName, DBEdtAwardImage});
       ShowItemRules();
+      {
+        const QSignalBlocker quiet(MNamedIds);
+        ShowNamed();
+      }
+      NamedIdsChange();
       shown = true;
     }
   }
   BtnDelItem->setEnabled(shown);
   BntCheat->setEnabled(shown && m_host->ShownDataImported());
+  CKNamed->setEnabled(taskId > 0 && m_host->ShownDataImported());
   BtnSaveItem->setEnabled(false);
 }
 
@@ -266,6 +427,7 @@ void TItemTab::BtnAddItemClick() {
   DBEdtName->setFocus();
   BtnDelItem->setEnabled(false);
   BntCheat->setEnabled(false);
+  CKNamed->setEnabled(m_host->ShownDataImported());
 }
 
 void TItemTab::Focus(config::ItemField field) {
@@ -300,6 +462,7 @@ void TItemTab::BtnSaveItemClick() {
   config::TItemFailure failure;
   // The fields are judged before the rules, and nothing is stored when either is refused.
   TTaskRules rules;
+  const std::vector<std::string> named = NamedIds();
   if (!probability) {
     config::TItemSettings probe = s;
     if (!config::CheckItem(probe, probability, failure)) {
@@ -309,6 +472,21 @@ void TItemTab::BtnSaveItemClick() {
     }
     int32_t luck = 0;
     text::ParseInt32(text::Trim(probe.LuckCount), luck);
+    if (CKNamed->isChecked()) {
+      // The ids are judged as the draw will judge them, before anything is stored.
+      if (named.empty()) {
+        ShowMessageBox(MessageKind::Attention, "请输入指定颁奖的号码");
+        MNamedIds->setFocus();
+        return;
+      }
+      MessageKind kind = MessageKind::Attention;
+      std::string error;
+      if (!CheckNamed(named, kind, error)) {
+        ShowMessageBox(kind, error);
+        MNamedIds->setFocus();
+        return;
+      }
+    }
     if (!CheckedRules(m_item.ItemId, text::Trim(s.Name), luck, rules)) return;
   }
   const bool ok = config::SaveItem(s, probability, LBItem->count(), failure);
@@ -346,6 +524,12 @@ void TItemTab::BtnSaveItemClick() {
     else
       warning = config::TooFewText(rules, context, m_item.ItemId);
     rulesFailed = !error.empty();
+    // The named ids under the item's id; none removes them. Written beside and renamed.
+    std::string namedError;
+    if (!SaveNamedIds(m_host->ShownTaskId(), m_item.ItemId, named, namedError)) {
+      ShowMessageBox(MessageKind::Error, namedError);
+      rulesFailed = true;
+    }
   }
   if (!rulesFailed) ShowMessageBox(MessageKind::Information, "保存成功");
   if (!warning.empty()) ShowMessageBox(MessageKind::Warning, warning);

@@ -4,15 +4,19 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/config/ItemSettings.h"
 #include "core/config/RuleCheck.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class TItemRulesBox;
 
@@ -71,6 +75,14 @@ class TItemTab : public QWidget {
   QPushButton* BtnCancelItem;
   QPushButton* BtnCloseItem;
   TItemRulesBox* GBItemRules;
+  // 指定颁奖: the item's winners are named by id and handed out, not drawn. While it is
+  // marked, its panel takes the place of the item's rules (nobody is drawn).
+  QCheckBox* CKNamed;
+  QWidget* PNamed;
+  QPlainTextEdit* MNamedIds;  // one id a line; pasted lists are split at blanks and commas
+  QLineEdit* EdtNamedPick;    // an id or a line of the list, completed from the list
+  QPushButton* BtnNamedAdd;
+  QLabel* LNamedState;  // what the ids entered come to, checked at once
 
  public slots:
   void LBItemClick();
@@ -83,6 +95,9 @@ class TItemTab : public QWidget {
   void SbSelectItemClick();
   void ItemFieldChange();
   void BntCheatClick();
+  void CKNamedClick();
+  void BtnNamedAddClick();
+  void NamedIdsChange();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,10 +109,23 @@ class TItemTab : public QWidget {
   // The task's rules with the item's as chosen, checked; false after showing the refusal.
   bool CheckedRules(int32_t itemId, const std::string& name, int32_t luckCount, TTaskRules& rules);
   QStringList ItemLines() const;
+  // The named ids as entered; empty while the item is not marked.
+  std::vector<std::string> NamedIds() const;
+  // The item as typed with its named ids, checked as the draw's set-up will; false with the
+  // refusal's kind and text.
+  bool CheckNamed(const std::vector<std::string>& ids, MessageKind& kind, std::string& error) const;
+  // The named panel or the rules, as the mark and the draw type say.
+  void ShowNamedPanel();
+  // Shows the stored named ids of the item shown.
+  void ShowNamed();
 
   TItemTabHost* m_host;
   // The item shown (ItemId 0 for a new one).
   config::TItemRow m_item;
   bool m_listMouse = false;
   int m_rowBeforeAdd = -1;  // the line selected when 增加奖项 was pressed
+  bool m_byData = true;     // the task draws from imported data
+  // The list the pick's completer offers: of this task, with this many lines.
+  int32_t m_pickTask = -1;
+  size_t m_pickLines = 0;
 };

@@ -18,9 +18,11 @@
 #include <ctime>
 
 #include "core/claims/ClaimDesk.h"
+#include "core/draw/NamedWinners.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/records/VoidFile.h"
 #include "core/records/WinnerFiles.h"
 #include "core/results/ResultsVoid.h"
@@ -326,6 +328,7 @@ void TQueryForm::ShowItemWinners() {
   LbCount->setText(error.empty() ? Q(query::WinnerCountText(count)) : Q(error));
   ShowAbsent(item);
   ShowVoids(item);
+  ShowNamed(item, count);
   ShowCheckins(count);
   ShowClaims(item, count);
   FitColumns();
@@ -449,6 +452,22 @@ void TQueryForm::ShowClaims(const TLuckItem& item, int count) {
   const std::vector<std::string> marks = claims::ClaimMarks(claimed, item.ItemId, m_winners.rows);
   const int col = FreeColumn(150);
   SetGridCell(SGLuckId, 0, col, Q(claims::ClaimColumnHead()));
+  for (int r = 0; r < count && r < static_cast<int>(marks.size()); ++r)
+    SetGridCell(SGLuckId, r + 1, col, Q(marks[static_cast<size_t>(r)]));
+  ShowHeadRow();
+}
+
+void TQueryForm::ShowNamed(const TLuckItem& item, int count) {
+  TNamedWinners named;
+  std::string unmarked;
+  // Shown all the same, unmarked, when the journal cannot be read; the audit says why.
+  LoadNamedWinners(m_session.Task.TaskId, named, unmarked);
+  std::vector<std::string> ids;
+  for (const std::vector<std::string>& r : m_winners.rows) ids.push_back(r.empty() ? "" : r[0]);
+  const std::vector<std::string> marks = NamedMarks(named, item.ItemId, ids);
+  if (marks.empty()) return;
+  const int col = FreeColumn(90);
+  SetGridCell(SGLuckId, 0, col, Q(NamedColumnHead()));
   for (int r = 0; r < count && r < static_cast<int>(marks.size()); ++r)
     SetGridCell(SGLuckId, r + 1, col, Q(marks[static_cast<size_t>(r)]));
   ShowHeadRow();
@@ -652,8 +671,12 @@ void TQueryForm::ExportWinners(query::ExportKind kind) {
   bool ok = false;
   {
     BusyCursor busy;
+    // The marks only; the winners are exported without them should the journal not read.
+    TNamedWinners named;
+    std::string unmarked;
+    LoadNamedWinners(m_session.Task.TaskId, named, unmarked);
     ok = kind == query::ExportKind::Text
-             ? ExportWinnersText(m_session.Items, m_session.Task, scope, gbkPath, error)
+             ? ExportWinnersText(m_session.Items, m_session.Task, scope, gbkPath, error, named)
              : ExportWinnersExcel(m_session.Items, m_session.Task, scope, gbkPath, error);
   }
   if (ok) {

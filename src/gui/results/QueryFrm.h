@@ -91,6 +91,8 @@ class TQueryForm : public QDialog {
   void ShowCheckins(int count);
   // The 领取 column (time and desk) for the first `count` winner rows of `item`.
   void ShowClaims(const TLuckItem& item, int count);
+  // 颁奖方式: 指定 beside each winner a named award was handed to.
+  void ShowNamed(const TLuckItem& item, int count);
   // The first column after the winners' fields that no head names, made when missing.
   int FreeColumn(int width);
   // Each column as wide as its head and texts; when they are wider than the grid together,

@@ -551,8 +551,9 @@ void TGetLuckMainForm::Apply(const TStageFrame& f, std::function<void()> then) {
   }
   if (f.audience) ShowAudienceNumber(*f.audience);
   // The grand prize's moment lasts as long as the stage keeps it: a question or a choice
-  // stands over it, the next start key (Ends) or a replacement's roll ends it.
-  if (!m_stage.GrandMoment()) HideGrand();
+  // stands over it, the next start key (Ends) or a replacement's roll ends it. A named
+  // award's card likewise.
+  if (!m_stage.GrandMoment() && !m_stage.NamedMoment()) HideGrand();
   if (f.stopSummaryTimer) TMSummary->stop();
   switch (f.step) {
     case TStageStep::Opens:
@@ -761,7 +762,8 @@ void TGetLuckMainForm::ShowBatch(const TStageFrame& f, std::function<void()> the
     MUser2_1->show();
     TMList->start();
   }
-  if (f.reveal->grand) ShowGrand(*f.reveal);
+  // A named award has a whole screen of its own, as the grand prize has.
+  if (f.reveal->grand || (f.reveal->named && !CardsNow->Cards().empty())) ShowGrand(*f.reveal);
   if (f.celebrate) Celebrate();
   // The phones and the host's page hear of the batch once the projector shows it, not before.
   repaint();
@@ -817,7 +819,8 @@ void TGetLuckMainForm::HideGrand() {
 
 void TGetLuckMainForm::Celebrate() {
   const bool sound = !m_engine.Session().Task.MusicFilePath.empty();
-  if (m_stage.GrandMoment()) {
+  // The grand prize's or a named award's whole screen.
+  if (!PGrand->isHidden()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
   }

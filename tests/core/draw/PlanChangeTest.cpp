@@ -12,6 +12,7 @@
 #include "TempRoot.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/NamedWinners.h"
 #include "core/draw/PlanRecords.h"
 #include "core/export/ExcelExport.h"
 #include "core/import/Zip.h"
@@ -21,6 +22,7 @@
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
 
 using text::G;
 
@@ -617,6 +619,52 @@ TEST_F(PlanChange, ANamedAwardThatCannotHoldIsRefusedAtSetUpAndKeepsItsCount) {
   Batch(run->e);
   ASSERT_EQ(run->e.state(), TDataDraw::State::Finished);
   EXPECT_EQ(run->e.Session().Winners.size(), 4u);
+}
+
+// Each named winner's row says 指定 in the text and xlsx exports and the audit report, as the
+// journal's head fixed them: a list edited after the draw changes no mark.
+TEST_F(PlanChange, ANamedAwardsWinnersAreMarkedInBothExportsAndTheAudit) {
+  Build(10, {{G("一等奖"), 1, 1, ""}, {G("荣誉奖"), 2, 1, ""}, {G("二等奖"), 1, 1, ""}});
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[1], {"17", "13"}, error)) << error;
+  auto run = StartDraw(3u);
+  TDataDraw& e = run->e;
+  for (int i = 0; i < 3; ++i) Batch(e);
+  ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[1], {"11", "12"}, error)) << error;
+  TNamedWinners named;
+  ASSERT_TRUE(LoadNamedWinners(1001, named, error)) << error;
+  EXPECT_EQ(named, (TNamedWinners{{m_ids[1], "13"}, {m_ids[1], "17"}}));
+  const std::string out = m_root.path("export/named.txt");
+  ASSERT_TRUE(ExportWinnersText(e.Session().Items, e.Session().Task, -1, out, error, named))
+      << error;
+  const std::string all = ReadAll(out);
+  EXPECT_NE(all.find("\r\n" + G("荣誉奖") + "\r\n" + G("号码 姓名 颁奖方式") + "\r\n17 " +
+                     G("人6 指定") + "\r\n13 " + G("人2 指定") + "\r\n"),
+            std::string::npos)
+      << all;
+  EXPECT_EQ(all.find(G("指定"), all.find(G("二等奖"))), std::string::npos);
+  const std::string xlsx = m_root.path("export/named.xlsx");
+  ASSERT_TRUE(ExportWinnersExcel(e.Session().Items, e.Session().Task, -1, xlsx, error)) << error;
+  sheet::ZipArchive zip;
+  ASSERT_TRUE(zip.OpenFile(xlsx, error)) << error;
+  std::string first, honour;
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet1.xml", first, error));
+  ASSERT_TRUE(zip.ReadPart("xl/worksheets/sheet2.xml", honour, error));
+  EXPECT_EQ(first.find(">颁奖方式<"), std::string::npos);
+  EXPECT_NE(honour.find(">颁奖方式<"), std::string::npos);
+  size_t marks = 0;
+  for (size_t at = honour.find(">指定<"); at != std::string::npos;
+       at = honour.find(">指定<", at + 1))
+    ++marks;
+  EXPECT_EQ(marks, 2u);
+  TAuditRows rows;
+  ASSERT_TRUE(AuditReport(e.Session().Task, rows, error)) << error;
+  std::vector<std::string> marked;
+  for (const auto& [label, value] : rows)
+    if (label == G("指定")) marked.push_back(value);
+  const std::string item = G("奖项") + std::to_string(m_ids[1]);
+  EXPECT_EQ(marked, (std::vector<std::string>{item + " 17", item + " 13"}));
 }
 
 TEST_F(PlanChange, ANamedAwardFirstIsResumedAfterAKill) {

@@ -17,6 +17,7 @@
 #include "core/draw/StageState.h"
 #include "core/draw/StageText.h"
 #include "core/draw/StageView.h"
+#include "core/records/NamedAwardFile.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -30,8 +31,9 @@ class Stage : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dm.DataModuleCreate()); }
 
-  void Build(std::vector<ItemDef> items, int candidates = 10, std::string remain = {},
-             int showLuck = 0) {
+  // The items' ids.
+  std::vector<int> Build(std::vector<ItemDef> items, int candidates = 10, std::string remain = {},
+                         int showLuck = 0) {
     TaskDef def;
     def.showLuck = showLuck;
     def.items = std::move(items);
@@ -40,7 +42,7 @@ class Stage : public ::testing::Test {
     for (int i = 0; i < candidates; ++i)
       def.candidates.push_back(std::to_string(13800000000LL + i * 11) + " " + G("员工") +
                                std::to_string(i));
-    BuildTask(m_dm, def);
+    return BuildTask(m_dm, def);
   }
   void BuildTwoItems() { Build({{G("一等奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}}); }
 
@@ -1579,4 +1581,59 @@ TEST_F(Stage, ChangesAndVoidsAreRefusedWhileABatchRunsOrAChoiceOrQuestionStands)
   refusedNow("landing");
   ASSERT_EQ(S().Time(TStageTimer::Landing).step, TStageStep::Reveals);
   EXPECT_TRUE(S().State().mayChange);
+}
+
+// A named award is handed out, not drawn: the start key (here the host's phone) reveals it
+// at once on its own card with the fanfare, nothing rolls, and the journal has it before the
+// card shows; the card stays until the next batch starts, and a resumed draw shows it alike.
+TEST_F(Stage, ANamedAwardIsRevealedAtOnceOnItsOwnCardAndNothingRolls) {
+  const std::vector<int> ids = Build(
+      {{G("一等奖"), 1, 1, G("手机")}, {G("荣誉奖"), 2, 1, G("奖杯")}, {G("二等奖"), 2, 2, ""}});
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, ids[1], {"13800000033", "13800000011"}, error)) << error;
+  TStageReveal live;
+  {
+    ASSERT_NO_FATAL_FAILURE(Draw());
+    Open(S());
+    EXPECT_EQ(stageview::BandOf(E(), 1).gift, G("指定颁奖　共2名　奖品：奖杯"));
+    Batch(S());
+    EXPECT_FALSE(S().NamedMoment());
+    const std::string journal = ReadAll(paths::NativePath(paths::JournalPath(1001)));
+    const TStageFrame f = S().Press(TStageInput::Start);
+    EXPECT_EQ(f.step, TStageStep::Reveals);
+    EXPECT_EQ(S().Phase(), TStagePhase::Revealed);
+    EXPECT_FALSE(f.rollTexts);
+    EXPECT_TRUE(f.celebrate);
+    ASSERT_TRUE(f.reveal);
+    EXPECT_TRUE(f.reveal->named);
+    EXPECT_FALSE(f.reveal->grand);
+    EXPECT_EQ(f.reveal->grandItem, G("荣誉奖　指定颁奖"));
+    EXPECT_EQ(f.reveal->grandGift, G("奖品：奖杯"));
+    ASSERT_EQ(f.reveal->cards.size(), 2u);
+    EXPECT_EQ(f.reveal->cards[0].name, G("员工3"));
+    EXPECT_EQ(f.reveal->cards[1].name, G("员工1"));
+    EXPECT_TRUE(S().NamedMoment());
+    // No tick draws a number, and nothing waits to be selected.
+    EXPECT_FALSE(S().Time(TStageTimer::Roll).rollTexts);
+    EXPECT_FALSE(S().Time(TStageTimer::Select).taken);
+    const std::string after = ReadAll(paths::NativePath(paths::JournalPath(1001)));
+    ASSERT_GT(after.size(), journal.size());
+    EXPECT_EQ(after.substr(journal.size(), after.find("\tcheck=", journal.size()) - journal.size()),
+              "NAMED\titem=" + std::to_string(ids[1]) + "\twinners=3,1");
+    live = *f.reveal;
+    Stop();
+  }
+  TDrawSession session;
+  TDataDraw e(session, m_rng);
+  ASSERT_TRUE(SetUpDraw(e));
+  TStage s(e);
+  ASSERT_EQ(s.Open().asks, TStageQuestion::Resume);
+  const TStageFrame resumed = s.Answer(TStageAnswer::Yes);
+  ASSERT_TRUE(resumed.reveal);
+  EXPECT_EQ(*resumed.reveal, live);
+  EXPECT_TRUE(s.NamedMoment());
+  // The next item is drawn as always, and the card makes way.
+  EXPECT_EQ(s.Enter().step, TStageStep::Starts);
+  EXPECT_FALSE(s.NamedMoment());
+  EXPECT_EQ(s.Time(TStageTimer::Select).step, TStageStep::Rolls);
 }
