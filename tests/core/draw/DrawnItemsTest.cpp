@@ -6,6 +6,8 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/draw/DrawnItems.h"
+#include "core/export/ExcelExport.h"
+#include "core/import/Zip.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 
@@ -79,6 +81,19 @@ TEST_F(DrawnItems, TheJournalGivesTheItemsInTheOrderDrawn) {
   EXPECT_EQ(items[3].AwardName, G("手机"));
   EXPECT_EQ(items[3].ListCount, 2);
   EXPECT_EQ(items[3].TaskId, 1001);
+
+  // The workbook of the results has a sheet for each, 特别奖 too, in that order.
+  const std::string xlsx = m_root.path("winners.xlsx");
+  ASSERT_TRUE(ExportWinnersExcel(items, e.Session().Task, -1, xlsx, error)) << error;
+  sheet::ZipArchive zip;
+  std::string workbook;
+  ASSERT_TRUE(zip.OpenFile(xlsx, error)) << error;
+  ASSERT_TRUE(zip.ReadPart("xl/workbook.xml", workbook, error)) << error;
+  size_t at = 0;
+  for (const char* name : {"一等奖", "三等奖", "二等奖", "特别奖"}) {
+    at = workbook.find("name=\"" + std::string(name) + "\"", at);
+    EXPECT_NE(at, std::string::npos) << name << " in " << workbook;
+  }
 }
 
 // The chosen item goes before one whose batches had begun; a task never drawn keeps its plan.
