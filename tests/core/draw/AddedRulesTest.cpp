@@ -3,15 +3,19 @@
 // tombolix-verify replay them, and nobody eligible refuses the item.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DrawSetUp.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/config/TaskRules.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/PlanRecords.h"
+#include "core/records/Loaders.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
 #include "core/text/Text.h"
+#include "core/verify/AuditBundle.h"
 #include "core/verify/DrawVerify.h"
 
 using text::G;
@@ -132,9 +136,18 @@ TEST_F(AddedRules, AnAddedItemDrawsOnlyThoseItsRulesLetInAndVerifies) {
                      " 特别奖 3名(每次3名), 仅限: 部门须是销售; 排除 104  一致"),
             std::string::npos)
       << all;
+  // The report of the audit bundle names the rules with the change.
+  TAuditRows rows;
+  std::string error;
+  TLuckTask task;
+  ASSERT_TRUE(LoadLuckTask(1001, task, error)) << U(error);
+  ASSERT_TRUE(AuditReport(task, rows, error)) << U(error);
+  const auto change = std::find_if(rows.begin(), rows.end(),
+                                   [](const auto& row) { return row.first == G("改动"); });
+  ASSERT_NE(change, rows.end());
+  EXPECT_EQ(U(change->second), "临时加奖：特别奖 3名, 仅限部门为销售, 排除 104");
   // The finished draw opens again: the record replays with its rules.
   auto again = StartDraw(11u);
-  std::string error;
   ASSERT_TRUE(again->e.OpenFinished(error)) << U(error);
   EXPECT_EQ(again->e.state(), TDataDraw::State::Finished);
 }
