@@ -183,6 +183,9 @@ int LiveChangeLook(TTombolixDataModule& dm, TDrawSession& session) {
   d->SpCount->setValue(3);
   d->SpPerPress->setValue(3);
   d->EdGift->setText(QStringLiteral("智能手表"));
+  d->CbRuleField->setCurrentIndex(2);  // 部门
+  d->EdRuleValues->setText(QStringLiteral("市场部"));
+  d->EdExcludeIds->setText(QStringLiteral("13800000000 13800007919"));
   QTest::qWait(300);
   d->grab().save(QDir(g_out).filePath(QStringLiteral("live_change_dialog") + size + ".png"));
   QTest::keyClick(d->EdName, Qt::Key_Return);

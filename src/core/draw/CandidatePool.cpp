@@ -445,20 +445,33 @@ void TCandidatePool::UseRules(std::shared_ptr<const TRulesIndex> index) {
         static_cast<size_t>(x.columns[static_cast<size_t>(x.taskQuotaColumn)].values), 0);
 }
 
+void TCandidatePool::GiveItemRules(int32_t itemId, std::shared_ptr<const TRulesIndex> own) {
+  if (!own) return;
+  m_own[itemId] = std::move(own);
+  // The item's members are made again with its own rules.
+  if (m_rules && m_rules->active && m_rules->activeItem == itemId) m_rules->active = false;
+}
+
+bool TCandidatePool::OwnKeeps(int32_t k, int32_t itemId) const {
+  const auto own = m_own.find(itemId);
+  return own == m_own.end() || RuleVerdict(*own->second, itemId, k).bar == TRuleBar::None;
+}
+
 bool TCandidatePool::DynamicOk(int32_t k) const {
   if (m_absent[static_cast<size_t>(k)]) return false;  // never wins again in this draw
   return m_luckAgain || m_drawn[static_cast<size_t>(k)] == 0;
 }
 
 bool TCandidatePool::MayWin(int32_t k, int32_t itemId) const {
-  if (!InRange(k) || !DynamicOk(k)) return false;
+  if (!InRange(k) || !DynamicOk(k) || !OwnKeeps(k, itemId)) return false;
   if (!m_rules) return true;
   return m_rules->index->Keeps(m_rules->index->ItemOf(itemId), k) &&
          m_rules->QuotaOk(itemId, k, -1);
 }
 
 bool TCandidatePool::MayReplace(int32_t k, int32_t absent, int32_t itemId) const {
-  if (!InRange(k) || k == absent || m_isPreset[static_cast<size_t>(k)] || !DynamicOk(k))
+  if (!InRange(k) || k == absent || m_isPreset[static_cast<size_t>(k)] || !DynamicOk(k) ||
+      !OwnKeeps(k, itemId))
     return false;
   if (!m_rules) return true;
   return m_rules->index->Keeps(m_rules->index->ItemOf(itemId), k) &&
@@ -475,7 +488,8 @@ void TCandidatePool::Activate(int32_t itemId) {
   r.members.clear();
   const int32_t n = static_cast<int32_t>(m_drawn.size());
   for (int32_t k = 0; k < n; ++k)
-    if (!m_isPreset[static_cast<size_t>(k)] && x.Keeps(item, k)) r.members.push_back(k);
+    if (!m_isPreset[static_cast<size_t>(k)] && x.Keeps(item, k) && OwnKeeps(k, itemId))
+      r.members.push_back(k);
   r.weight.assign(r.members.size(), 0);
   std::vector<int32_t> heads(r.members.size(), 0);
   for (size_t p = 0; p < r.members.size(); ++p) {
@@ -571,7 +585,13 @@ bool TCandidatePool::MayPick(int32_t itemId) const {
       if (!m_isPreset[static_cast<size_t>(k)] && MayWin(k, itemId)) return true;
     return false;
   }
-  if (m_randomCount > 0) return true;
+  if (HasOwn(itemId)) {
+    // Those the item's own rules let in: one of them must still be free.
+    for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k)
+      if (!m_isPreset[static_cast<size_t>(k)] && MayWin(k, itemId)) return true;
+  } else if (m_randomCount > 0) {
+    return true;
+  }
   // Only preset entries can still give a winner: one of the unused ones must.
   auto q = m_queues.find(itemId);
   if (q == m_queues.end()) return false;
@@ -585,6 +605,16 @@ bool TCandidatePool::MayPick(int32_t itemId) const {
 int32_t TCandidatePool::Pick(int32_t itemId, TRandom& rng) {
   if (m_rules) return RulesPick(itemId, rng);
   const int32_t count = static_cast<int32_t>(m_drawn.size());
+  if (HasOwn(itemId) && (m_queues.find(itemId) == m_queues.end())) {
+    // An added item has no preset list: the numbers drawn are those of the loop below, with
+    // the item's rules looked at once, not at every number.
+    if (!MayPick(itemId)) return -1;
+    int32_t k;
+    do {
+      k = rng.Random(count);
+    } while (m_isPreset[static_cast<size_t>(k)] || !MayWin(k, itemId));
+    return k;
+  }
   while (MayPick(itemId)) {
     int32_t k = -1;
     auto q = m_queues.find(itemId);
@@ -652,11 +682,15 @@ std::vector<int32_t> TCandidatePool::ReplacementChoices(int32_t absent, int32_t 
 }
 
 int64_t TCandidatePool::RuleEligibleCount(int32_t itemId) const {
-  if (!m_rules) return static_cast<int64_t>(m_drawn.size());
+  const int32_t n = static_cast<int32_t>(m_drawn.size());
+  int64_t count = 0;
+  if (!m_rules) {
+    for (int32_t k = 0; k < n; ++k) count += OwnKeeps(k, itemId);
+    return count;
+  }
   const TRulesIndex& x = *m_rules->index;
   const TRulesIndex::Item& item = x.ItemOf(itemId);
-  int64_t count = 0;
-  for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k) count += x.Keeps(item, k);
+  for (int32_t k = 0; k < n; ++k) count += x.Keeps(item, k) && OwnKeeps(k, itemId);
   return count;
 }
 
@@ -748,6 +782,12 @@ int32_t TCandidatePool::PickReplacement(int32_t absent, int32_t itemId, TRandom&
     --left;
   if (left <= 0) return -1;
   const int32_t count = static_cast<int32_t>(m_drawn.size());
+  if (HasOwn(itemId)) {
+    // Only those the item's own rules let in: one of them must be there to draw.
+    bool any = false;
+    for (int32_t k = 0; k < count && !any; ++k) any = MayReplace(k, absent, itemId);
+    if (!any) return -1;
+  }
   int32_t k;
   do {
     k = rng.Random(count);

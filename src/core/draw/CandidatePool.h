@@ -80,6 +80,12 @@ class TCandidatePool {
   void UseRules(std::shared_ptr<const TRulesIndex> index);
   bool HasRules() const { return m_rules != nullptr; }
 
+  // An item added during the draw keeps rules of its own besides the draw's: `own` indexes
+  // them over the same lines (IndexRules with only that item's conditions and exclusion
+  // list). Every question about the item (MayWin, MayReplace, MayPick, the picks, the roll,
+  // RuleEligibleCount) then asks them too, the draw's rules or the flat draw as before.
+  void GiveItemRules(int32_t itemId, std::shared_ptr<const TRulesIndex> own);
+
   // Candidate `k` may win item `itemId` now: it is a candidate index, not marked absent,
   // and not drawn yet unless repeated winning is on; with rules, it also keeps the item's
   // conditions, is not excluded, has tickets, and neither quota of its values is full.
@@ -173,7 +179,12 @@ class TCandidatePool {
   // that lets in or shuts out.
   void Count(int32_t k, int32_t itemId, int32_t delta);
 
+  // The added item's own rules let `k` win it (true for an item without them).
+  bool OwnKeeps(int32_t k, int32_t itemId) const;
+  bool HasOwn(int32_t itemId) const { return m_own.count(itemId) != 0; }
+
   TArrCheatId* m_presets = nullptr;
+  std::unordered_map<int32_t, std::shared_ptr<const TRulesIndex>> m_own;  // per added item
   bool m_luckAgain = false;
   // Per candidate index: drawn; marked absent; line equal to some preset entry's text.
   std::vector<uint8_t> m_drawn;

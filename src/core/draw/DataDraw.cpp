@@ -225,6 +225,12 @@ void TDataDraw::KeepJournalExclusion() {
   head.Excluded = pending.Head.Excluded;
 }
 
+std::vector<std::string> TDataDraw::ListFields() const {
+  std::vector<std::string> heads = text::SplitFields(m_draw.titleLine);
+  if (!heads.empty()) heads.erase(heads.begin());
+  return heads;
+}
+
 std::string TDataDraw::RulesLine(int itemIndex) const {
   if (!m_draw.rulesIndex || itemIndex < 0 || itemIndex >= static_cast<int>(Items().size()))
     return {};
@@ -830,11 +836,23 @@ bool TDataDraw::CheckChange(const TPlanRecord& r, std::string& message) const {
         message = G("奖项编号") + std::to_string(r.ItemId) + G("已经存在");
         return false;
       }
-      if (!m_run.pool.MayPick(r.ItemId)) {
-        message = Bracketed(r.Name) + G("已没有可抽取的候选人,不能加奖");
-        return false;
+      if (r.Rules.Empty()) {
+        if (!m_run.pool.MayPick(r.ItemId)) {
+          message = Bracketed(r.Name) + G("已没有可抽取的候选人,不能加奖");
+          return false;
+        }
+        return true;
       }
-      return true;
+      if (!AddedItemRulesOk(r.Rules, message)) return false;
+      const std::shared_ptr<const TRulesIndex> own = OwnRulesIndex(r.ItemId, r.Rules, message);
+      if (!own) return false;
+      const int32_t n = static_cast<int32_t>(m_s.CandidateLines.size());
+      for (int32_t k = 0; k < n; ++k)
+        if (!m_run.pool.IsPreset(k) && m_run.pool.MayWin(k, r.ItemId) &&
+            RuleVerdict(*own, r.ItemId, k).bar == TRuleBar::None)
+          return true;
+      message = Bracketed(r.Name) + G("的规则下名单中没有可以中奖的人,不能加奖");
+      return false;
     }
     case TPlanKind::Count:
     case TPlanKind::Next: {
@@ -928,6 +946,10 @@ void TDataDraw::ApplyChange(const TPlanRecord& r, BatchEnd& end) {
     it.AwardName = r.Gift;
     m_s.Items.push_back(std::move(it));
     m_run.closed.push_back(0);
+    if (!r.Rules.Empty()) {
+      std::string ignored;  // checked before the record was written
+      m_run.pool.GiveItemRules(r.ItemId, OwnRulesIndex(r.ItemId, r.Rules, ignored));
+    }
   } else {
     const auto at = std::find_if(m_s.Items.begin(), m_s.Items.end(),
                                  [&](const TLuckItem& it) { return it.ItemId == r.ItemId; });
@@ -979,6 +1001,11 @@ bool TDataDraw::AddItem(const NewItem& item, bool drawNext, std::string_view aud
   add.Gift = PlanText(item.Gift);
   add.LuckCount = item.LuckCount;
   add.ListCount = item.ListCount;
+  // As the record reads it back: sorted, without duplicates.
+  TTaskRules own;
+  own.Items.push_back(item.Rules);
+  NormaliseRules(own);
+  if (!own.Items.empty()) add.Rules = own.Items[0];
   end = BatchEnd();
   message.clear();
   if (!MayChangePlan()) return WritePlanRecord(add, audience, end, message);
@@ -995,6 +1022,7 @@ bool TDataDraw::AddItem(const NewItem& item, bool drawNext, std::string_view aud
     }
   } while (std::any_of(Items().begin(), Items().end(),
                        [&](const TLuckItem& it) { return it.ItemId == add.ItemId; }));
+  if (!add.Rules.Empty()) add.Rules.ItemId = add.ItemId;
   // A finished draw goes on: its journal takes its open name again, and the winner files
   // are written anew when the added item is drawn.
   const int32_t taskId = Task().TaskId;
@@ -1232,6 +1260,17 @@ bool TDataDraw::ReplayPlan(const TPlanRecord& r, BatchEnd& end) {
   if (!r.Audience.empty()) m_run.lastRng = MixAudience(m_run.lastRng, r.Audience);
   ApplyChange(r, end);
   return true;
+}
+
+std::shared_ptr<const TRulesIndex> TDataDraw::OwnRulesIndex(int32_t itemId, const TItemRules& rules,
+                                                            std::string& error) const {
+  TPoolRules own;
+  own.Rules.Items.push_back(rules);
+  own.Rules.Items[0].ItemId = itemId;
+  own.TitleLine = m_draw.titleLine;
+  std::shared_ptr<const TRulesIndex> index = IndexRules(m_s.CandidateLines, own, error);
+  if (!index && error.empty()) error = G("临时加奖的规则为空");
+  return index;
 }
 
 bool TDataDraw::OpenFinished(std::string& error) {

@@ -144,6 +144,9 @@ class TDataDraw {
     int32_t LuckCount = 0;
     int32_t ListCount = 0;
     std::string Gift;
+    // Who may win it, as any item's rules say (conditions on fields, an exclusion list; no
+    // quota), besides the task's own; empty: anyone who may still win. ItemId is not read.
+    TItemRules Rules = {};
   };
   // The plan may change once the first batch is revealed, between batches and after the
   // last one; never while a batch or a replacement is selected or rolled.
@@ -154,7 +157,8 @@ class TDataDraw {
   // draw stands afterwards: a count down to the winners drawn completes the item, and the
   // last item's completion finishes the draw (its files written).
   // AddItem puts the item last in the plan, or next with `drawNext`; after the last batch
-  // it takes the finished draw up again.
+  // it takes the finished draw up again. Its rules are refused when a field is not on the
+  // list or nobody on the list may win it under them.
   bool AddItem(const NewItem& item, bool drawNext, std::string_view audience, BatchEnd& end,
                std::string& message);
   // The item's winners from now on: at least one and never below those already drawn.
@@ -225,6 +229,8 @@ class TDataDraw {
   // The session as the operations left it: the task, the items, the winners in draw order
   // and the absent ones.
   const TDrawSession& Session() const { return m_s; }
+  // The heads of the list's title line after the id's, for an added item's conditions.
+  std::vector<std::string> ListFields() const;
   // What the stage shows of a candidate line (the operator's columns and masks).
   const TStageColumns& Columns() const { return m_draw.columns; }
   // How the stage takes the operator's keys in time (the task's spans).
@@ -324,6 +330,9 @@ class TDataDraw {
   void ApplyChange(const TPlanRecord& r, BatchEnd& end);
   bool ApplyVoid(const TPlanRecord& r);
   bool ReplayPlan(const TPlanRecord& r, BatchEnd& end);
+  // An added item's own rules indexed over the list; null with the GBK error.
+  std::shared_ptr<const TRulesIndex> OwnRulesIndex(int32_t itemId, const TItemRules& rules,
+                                                   std::string& error) const;
   bool WritePlanRecord(TPlanRecord r, std::string_view audience, BatchEnd& end,
                        std::string& message);
   bool Void(std::vector<size_t> places, std::string_view reason, std::string_view time, bool redraw,

@@ -66,7 +66,128 @@ bool Digits(std::string_view s) {
   return true;
 }
 
+// The rules' text in one record field: '%', TAB and LF escaped.
+std::string EscapeRules(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '%')
+      out += "%25";
+    else if (c == '\t')
+      out += "%09";
+    else if (c == '\n')
+      out += "%0A";
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool UnescapeRules(std::string_view field, std::string& text) {
+  text.clear();
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '%') {
+      text += field[i];
+      continue;
+    }
+    const std::string_view code = field.substr(i + 1, 2);
+    if (code == "25")
+      text += '%';
+    else if (code == "09")
+      text += '\t';
+    else if (code == "0A")
+      text += '\n';
+    else
+      return false;
+    i += 2;
+  }
+  return true;
+}
+
+// The field's rules: the canonical text of one item's rules, that item `itemId`, nothing of
+// the task's.
+bool ParseAddedRules(std::string_view field, int32_t itemId, TItemRules& rules) {
+  std::string text, ignored;
+  TTaskRules parsed;
+  if (!UnescapeRules(field, text) || !ParseRules(text, parsed, ignored) ||
+      !RulesTextFault(text).empty() || parsed.Items.size() != 1 || parsed.Items[0].ItemId != itemId)
+    return false;
+  rules = parsed.Items[0];
+  parsed.Items.clear();
+  return parsed.Empty() && AddedItemRulesOk(rules, ignored);
+}
+
 }  // namespace
+
+namespace {
+
+// The words of a typed list: split at ASCII blanks and commas and at GBK ，and 、.
+std::vector<std::string> Words(std::string_view typed) {
+  std::vector<std::string> out;
+  std::string word;
+  const auto cut = [&] {
+    if (!word.empty()) out.push_back(std::move(word));
+    word.clear();
+  };
+  for (size_t i = 0; i < typed.size();) {
+    const unsigned char c = static_cast<unsigned char>(typed[i]);
+    if (c >= 0x81 && i + 1 < typed.size()) {
+      const std::string_view ch = typed.substr(i, 2);
+      if (ch == G("，") || ch == G("、"))
+        cut();
+      else
+        word += ch;
+      i += 2;
+      continue;
+    }
+    if (c <= 0x20 || c == ',')
+      cut();
+    else
+      word += static_cast<char>(c);
+    ++i;
+  }
+  cut();
+  return out;
+}
+
+}  // namespace
+
+TItemRules AddedRulesOf(std::string_view field, std::string_view values,
+                        std::string_view excludeIds) {
+  TItemRules rules;
+  const std::string f = PlanText(field);
+  if (!f.empty()) rules.Conditions.push_back({f, TConditionKind::OneOf, Words(values)});
+  rules.ExcludeIds = Words(excludeIds);
+  TTaskRules own;
+  own.Items.push_back(rules);
+  own.Items[0].ItemId = 1;
+  NormaliseRules(own);
+  if (own.Items.empty()) return {};
+  own.Items[0].ItemId = 0;
+  return own.Items[0];
+}
+
+bool AddedItemRulesOk(const TItemRules& rules, std::string& error) {
+  if (rules.Quota.IsSet()) {
+    error = G("临时加奖的规则不能设限额");
+    return false;
+  }
+  for (const TRuleCondition& c : rules.Conditions)
+    if (c.Field.empty() || c.Values.empty()) {
+      error = G("临时加奖的条件须有字段和至少一个值");
+      return false;
+    }
+  // What the record holds must read back as it is: no blank inside a value or an id.
+  TTaskRules own, back;
+  own.Items.push_back(rules);
+  own.Items[0].ItemId = 1;
+  NormaliseRules(own);
+  std::string ignored;
+  if (!ParseRules(FormatRules(own), back, ignored) || back != own) {
+    error = G("临时加奖的条件值和排除号码中不能有空格");
+    return false;
+  }
+  return true;
+}
 
 std::string PlanText(std::string_view gbk) {
   std::string s(gbk);
@@ -105,6 +226,12 @@ std::string FormatPlanRecord(const TPlanRecord& r) {
     case TPlanKind::Add:
       s += "\tname=" + r.Name + "\tcount=" + std::to_string(r.LuckCount) +
            "\tper=" + std::to_string(r.ListCount) + "\tgift=" + r.Gift;
+      if (!r.Rules.Empty()) {
+        TTaskRules own;
+        own.Items.push_back(r.Rules);
+        own.Items[0].ItemId = r.ItemId;
+        s += "\trules=" + EscapeRules(FormatRules(own));
+      }
       break;
     case TPlanKind::Count:
       s += "\tcount=" + std::to_string(r.LuckCount);
@@ -170,6 +297,10 @@ PlanParse ParsePlanRecord(std::string_view line, TPlanRecord& r) {
         return PlanParse::Bad;
       r.Name = std::string(name);
       r.Gift = std::string(gift);
+      // Records written before an added item could have rules have no such field.
+      if (std::string_view rules;
+          f.Get("rules", rules) && !ParseAddedRules(rules, r.ItemId, r.Rules))
+        return PlanParse::Bad;
       break;
     }
     case TPlanKind::Count:

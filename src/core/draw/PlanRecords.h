@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/draw/DrawJournal.h"
+#include "core/draw/DrawRules.h"
 #include "core/records/Records.h"
 
 enum class TPlanKind { Add, Count, Next, Void, Named };
@@ -25,6 +26,10 @@ struct TPlanRecord {
   int32_t LuckCount = 0;  // ADD, COUNT: the item's winners from now on
   int32_t ListCount = 0;
   std::string Gift;
+  // ADD: the added item's own rules (conditions on fields, its exclusion list; no quota),
+  // with ItemId the item's; empty for an item anyone may win. Written as the field
+  // rules=<FormatRules text of these alone> with '%', TAB and LF as %25, %09 and %0A.
+  TItemRules Rules;
   // ADD, COUNT, NEXT: a number from the audience mixed into the generator (empty: none).
   std::string Audience;
   // VOID: the place among the current winners, the voided candidate, why and when.
@@ -75,6 +80,16 @@ bool ValidPlanTime(std::string_view time);
 
 // The reasons offered for a void (GBK): 误抽, 不符合资格, 本人放弃.
 const std::vector<std::string>& VoidReasons();
+
+// The rules an added item may have: conditions and an exclusion list of its own, no quota.
+// False with the GBK text of what is wrong; `rules.ItemId` is not looked at.
+bool AddedItemRulesOk(const TItemRules& rules, std::string& error);
+
+// An added item's rules as the operator typed them (GBK): only those whose `field` is one
+// of `values`, none of the ids `excludeIds`; values and ids split at blanks, commas (, ，)
+// and 、. An empty field sets no condition.
+TItemRules AddedRulesOf(std::string_view field, std::string_view values,
+                        std::string_view excludeIds);
 
 // The prize items the journal's ADD records added during the draw, in their order, as the
 // results and exports list them beside the task's own items (the database holds only those).

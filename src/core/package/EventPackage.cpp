@@ -13,6 +13,7 @@
 #include "core/draw/DrawJournal.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
+#include "core/draw/DrawnItems.h"
 #include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/DrawDataFile.h"
@@ -947,45 +948,56 @@ bool TItemsSection::WriteItem(TWriting& w, size_t item, std::string&) const {
   return true;
 }
 
-// The items as the task's draw left them: the journal's ADD records add items after the
-// task's own, its COUNT records change their counts. A task never drawn keeps its rows.
+// The items as the task's draw left them (ItemsAsDrawn): an item added live after the
+// task's own, counts as changed, and the rows in the order drawn, which their ListIndex
+// values (the rows' own, then one more for each added item) follow. A task never drawn
+// keeps its rows.
 void ApplyDrawnPlan(int32_t taskId, const std::vector<TColumn>& itemCols,
                     std::vector<TRow>& items) {
   TJournal journal;
-  std::string ignored;
-  const std::string done = paths::FinishedJournalPath(taskId);
-  const JournalRead read =
-      ReadJournal(paths::FileExists(done) ? done : paths::JournalPath(taskId), journal, ignored);
-  if ((read != JournalRead::Ok && read != JournalRead::Damaged) || journal.Head.TaskId != taskId)
-    return;
-  const auto rowOf = [&](int32_t itemId) -> TRow* {
-    for (TRow& row : items)
-      if (const std::string* id = Value(row, "ItemId"); id && *id == Num(itemId)) return &row;
-    return nullptr;
-  };
-  for (const TJournalOther& o : journal.Others) {
-    TPlanRecord r;
-    if (ParsePlanRecord(o.Line, r) != PlanParse::Ok) continue;
-    if (r.Kind == TPlanKind::Count) {
-      if (TRow* row = rowOf(r.ItemId)) *row = With(std::move(*row), "LuckCount", Num(r.LuckCount));
-    } else if (r.Kind == TPlanKind::Add && !rowOf(r.ItemId)) {
-      int64_t last = -1;
-      for (const TRow& row : items)
-        if (const std::string* k = Value(row, "ListIndex"); k && IsSmallNumber(*k, 9))
-          last = std::max<int64_t>(last, std::stol(*k));
-      const std::map<std::string, std::string> known = {
-          {"ItemId", Num(r.ItemId)},       {"ItemName", r.Name},
-          {"TaskId", Num(taskId)},         {"LuckCount", Num(r.LuckCount)},
-          {"ListCount", Num(r.ListCount)}, {"AwardName", r.Gift},
-          {"ListIndex", Num(last + 1)}};
-      TRow row;
-      for (const TColumn& c : itemCols) {
-        const auto v = known.find(c.name);
-        row.emplace_back(c.name, v != known.end() ? v->second : c.integer ? "0" : "");
-      }
-      items.push_back(std::move(row));
-    }
+  if (!ReadLastJournal(taskId, journal)) return;
+  TArrLuckItem planned;
+  std::vector<int64_t> listIndex;
+  for (const TRow& row : items) {
+    TLuckItem it;
+    const std::string* id = Value(row, "ItemId");
+    it.ItemId = id && IsSmallNumber(*id, 9) ? std::stoi(*id) : -1;
+    if (const std::string* n = Value(row, "LuckCount"); n && IsSmallNumber(*n, 9))
+      it.LuckCount = std::stoi(*n);
+    it.TaskId = taskId;
+    planned.push_back(std::move(it));
+    const std::string* k = Value(row, "ListIndex");
+    listIndex.push_back(k && IsSmallNumber(*k, 9) ? std::stol(*k) : -1);
   }
+  const TArrLuckItem drawn = ItemsAsDrawn(planned, journal);
+  std::vector<TRow> rows;
+  for (const TLuckItem& it : drawn) {
+    const auto at = std::find_if(planned.begin(), planned.end(),
+                                 [&](const TLuckItem& p) { return p.ItemId == it.ItemId; });
+    if (at != planned.end()) {
+      TRow row = items[static_cast<size_t>(at - planned.begin())];
+      if (it.LuckCount != at->LuckCount) row = With(std::move(row), "LuckCount", Num(it.LuckCount));
+      rows.push_back(std::move(row));
+      continue;
+    }
+    listIndex.push_back(
+        (listIndex.empty() ? -1 : *std::max_element(listIndex.begin(), listIndex.end())) + 1);
+    const std::map<std::string, std::string> known = {
+        {"ItemId", Num(it.ItemId)},       {"ItemName", it.ItemName},
+        {"TaskId", Num(taskId)},          {"LuckCount", Num(it.LuckCount)},
+        {"ListCount", Num(it.ListCount)}, {"AwardName", it.AwardName}};
+    TRow row;
+    for (const TColumn& c : itemCols) {
+      const auto v = known.find(c.name);
+      row.emplace_back(c.name, v != known.end() ? v->second : c.integer ? "0" : "");
+    }
+    rows.push_back(std::move(row));
+  }
+  // The order is the rows': their ListIndex values, ascending, follow it.
+  std::sort(listIndex.begin(), listIndex.end());
+  for (size_t i = 0; i < rows.size() && i < listIndex.size(); ++i)
+    if (listIndex[i] >= 0) rows[i] = With(std::move(rows[i]), "ListIndex", Num(listIndex[i]));
+  items = std::move(rows);
 }
 
 // Runs one section's writing; a section that wrote a line needs its version.

@@ -1,6 +1,7 @@
 #include "core/results/ResultsVoid.h"
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/DrawnItems.h"
 #include "core/draw/Random.h"
 #include "core/records/ClaimFile.h"
 #include "core/text/Gbk.h"
@@ -76,7 +77,10 @@ bool OnEngine(TDrawSession& session, int32_t taskId, int32_t itemId, int row, st
   }
   // The results go on with the task as they load it.
   std::string error;
-  if (!session.LoadTask(taskId, error) && message.empty()) message = error;
+  if ((!session.LoadTask(taskId, error) ||
+       !LoadItemsAsDrawn(taskId, session.Items, session.ItemCount, session.LuckTotal, error)) &&
+      message.empty())
+    message = error;
   return ok;
 }
 

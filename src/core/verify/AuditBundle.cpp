@@ -40,6 +40,21 @@ bool FinishedJournal(const TLuckTask& task, TJournal& j, std::string& error) {
   return true;
 }
 
+// An added item's own rules as the report lists them: ", 仅限部门为市场、销售, 排除 100 104";
+// empty for an item anyone may win.
+std::string OwnRulesText(const TItemRules& rules) {
+  std::string s;
+  for (const TRuleCondition& c : rules.Conditions) {
+    s += G(", 仅限") + c.Field + G(c.Kind == TConditionKind::OneOf ? "为" : "不为");
+    for (size_t i = 0; i < c.Values.size(); ++i) s += (i ? G("、") : std::string()) + c.Values[i];
+  }
+  if (!rules.ExcludeIds.empty()) {
+    s += G(", 排除");
+    for (const std::string& id : rules.ExcludeIds) s += " " + id;
+  }
+  return s;
+}
+
 }  // namespace
 
 bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
@@ -113,6 +128,7 @@ bool AuditReport(const TLuckTask& task, TAuditRows& rows, std::string& error) {
     rows.insert(rows.end() - 1,
                 std::make_pair(r.Kind == TPlanKind::Void ? G("作废") : G("改动"),
                                plantext::Band(r, G("奖项") + std::to_string(r.ItemId), id) +
+                                   OwnRulesText(r.Rules) +
                                    (r.Kind == TPlanKind::Void ? " " + r.Time : std::string())));
   }
   // A draw with rules: each rule as journalled (fields split by blanks), their fingerprint

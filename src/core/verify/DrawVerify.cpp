@@ -65,6 +65,68 @@ int32_t UsedOf(const std::vector<Preset>& presets, int32_t itemId) {
   return n;
 }
 
+// The rules an item added during the draw has of its own (its conditions and exclusion
+// list), read from each candidate's line as it stands.
+class ItemConditions {
+ public:
+  // False when a condition's field is not in `title`.
+  bool Prepare(const TItemRules& rules, const std::string& title) {
+    m_rules = rules;
+    const std::vector<std::string> heads = text::SplitFields(title);
+    for (const TRuleCondition& c : m_rules.Conditions) {
+      const auto at = std::find(heads.begin(), heads.end(), c.Field);
+      if (at == heads.end()) return false;
+      m_columns.push_back(static_cast<size_t>(at - heads.begin()));
+    }
+    return true;
+  }
+  // Why the candidate `line` may not win the item, empty when it may.
+  std::string Breaks(const std::string& line) const {
+    const std::vector<std::string> f = text::SplitFields(line);
+    const std::string id = f.empty() ? std::string() : f[0];
+    if (std::binary_search(m_rules.ExcludeIds.begin(), m_rules.ExcludeIds.end(), id))
+      return G("在本奖项的排除名单中");
+    for (size_t i = 0; i < m_rules.Conditions.size(); ++i) {
+      const TRuleCondition& c = m_rules.Conditions[i];
+      const std::string v = m_columns[i] < f.size() ? f[m_columns[i]] : std::string();
+      const bool in = std::binary_search(c.Values.begin(), c.Values.end(), v);
+      if (in != (c.Kind == TConditionKind::OneOf))
+        return G("不符合临时加奖的条件：") + c.Field +
+               G(c.Kind == TConditionKind::OneOf ? "须是" : "不能是") + Listed(c.Values) +
+               G("(此人为") + (v.empty() ? G("空") : v) + G(")");
+    }
+    return {};
+  }
+  // The rules in a line of the report: "部门须是市场、销售; 排除 A01 A02".
+  std::string Text() const {
+    std::string s;
+    for (const TRuleCondition& c : m_rules.Conditions)
+      s += (s.empty() ? "" : "; ") + c.Field +
+           G(c.Kind == TConditionKind::OneOf ? "须是" : "不能是") + Listed(c.Values);
+    if (!m_rules.ExcludeIds.empty()) {
+      s += (s.empty() ? "" : "; ") + G("排除");
+      for (const std::string& id : m_rules.ExcludeIds) s += " " + id;
+    }
+    return s;
+  }
+
+ private:
+  static std::string Listed(const std::vector<std::string>& values) {
+    std::string s;
+    for (const std::string& v : values) s += (s.empty() ? "" : G("、")) + v;
+    return s;
+  }
+  TItemRules m_rules;
+  std::vector<size_t> m_columns;  // per condition: its field's place on a line
+};
+using TOwnRules = std::map<int32_t, std::shared_ptr<const ItemConditions>>;
+
+// An added item's own rules keep the candidate `line` out: why, empty when they do not.
+std::string OwnBreaks(const TOwnRules& own, int32_t itemId, const std::string& line) {
+  const auto at = own.find(itemId);
+  return at == own.end() ? std::string() : at->second->Breaks(line);
+}
+
 // The pick rules replayed over the candidate lines.
 class Replay {
  public:
@@ -89,7 +151,7 @@ class Replay {
   // The winner `absent` is absent (or, without `markAbsent`, voided): picks the replacement
   // at random from those not on a list who may still win, never `absent` itself; -1 when
   // nobody is left. A voided winner is not shut out of later items.
-  int32_t Replace(int32_t absent, bool markAbsent = true) {
+  int32_t Replace(int32_t absent, int32_t itemId, bool markAbsent = true) {
     if (absent < 0 || absent >= static_cast<int32_t>(m_lines.size())) return -1;
     const size_t a = static_cast<size_t>(absent);
     const bool leaves = m_again && !m_onList[a] && !m_absent[a];
@@ -98,10 +160,19 @@ class Replay {
       m_absent[a] = true;
     }
     if (m_free - (!markAbsent && leaves ? 1 : 0) <= 0) return -1;
+    const auto may = [&](int32_t k) {
+      return !m_onList[static_cast<size_t>(k)] && Eligible(k) && k != absent && Own(k, itemId);
+    };
+    // An added item's own rules: somebody they let in must be left.
+    if (m_own.count(itemId)) {
+      int32_t k = 0;
+      while (k < static_cast<int32_t>(m_lines.size()) && !may(k)) ++k;
+      if (k == static_cast<int32_t>(m_lines.size())) return -1;
+    }
     int32_t k;
     do {
       k = m_rng.Random(static_cast<int32_t>(m_lines.size()));
-    } while (m_onList[static_cast<size_t>(k)] || !Eligible(k) || k == absent);
+    } while (!may(k));
     if (!m_again) {
       m_won[static_cast<size_t>(k)] = true;
       --m_free;
@@ -119,7 +190,7 @@ class Replay {
         break;
       }
       const int32_t k = Pick(itemId);
-      if (!Eligible(k)) continue;
+      if (!Eligible(k) || !Own(k, itemId)) continue;
       if (!m_again) {
         m_won[static_cast<size_t>(k)] = true;
         if (!m_onList[static_cast<size_t>(k)]) --m_free;
@@ -135,6 +206,10 @@ class Replay {
   uint32_t State() const { return m_rng.state; }
   void Mix(std::string_view audience) { m_rng.state = MixAudience(m_rng.state, audience); }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
+  // The added item `itemId` has rules of its own.
+  void Restrict(int32_t itemId, std::shared_ptr<const ItemConditions> own) {
+    m_own[itemId] = std::move(own);
+  }
   // A named winner is out of the random picks from the start (without repeated winning).
   void Reserve(int32_t k) {
     const size_t i = static_cast<size_t>(k);
@@ -149,8 +224,17 @@ class Replay {
     if (m_absent[static_cast<size_t>(k)]) return false;
     return m_again || !m_won[static_cast<size_t>(k)];
   }
+  bool Own(int32_t k, int32_t itemId) const {
+    return OwnBreaks(m_own, itemId, m_lines[static_cast<size_t>(k)]).empty();
+  }
   bool CanPick(int32_t itemId) const {
-    if (m_free > 0) return true;
+    if (m_own.count(itemId)) {
+      // Only those the item's own rules let in count.
+      for (int32_t k = 0; k < static_cast<int32_t>(m_lines.size()); ++k)
+        if (!m_onList[static_cast<size_t>(k)] && Eligible(k) && Own(k, itemId)) return true;
+    } else if (m_free > 0) {
+      return true;
+    }
     for (const Preset& p : m_presets)
       if (p.itemId == itemId && !p.used && p.line >= 0 && Eligible(p.line)) return true;
     return false;
@@ -178,6 +262,7 @@ class Replay {
   std::vector<bool> m_absent;
   int64_t m_free = 0;
   int64_t m_notOnList = 0;
+  TOwnRules m_own;
 };
 
 // The draw's rules replayed over the candidate lines, written from the rule as published:
@@ -270,6 +355,7 @@ class RulesReplay {
       return G("在本任务的排除名单中");
     if (m_fixed->absentFromCheckin[i]) return G("没有签到");
     if (m_fixed->tickets[i] == 0) return G("票数为0");
+    if (std::string why = OwnBreaks(m_own, itemId, m_lines[i]); !why.empty()) return why;
     const TItemRules* item = m_rules.ItemRulesOf(itemId);
     if (item) {
       if (std::binary_search(item->ExcludeIds.begin(), item->ExcludeIds.end(), id))
@@ -354,6 +440,10 @@ class RulesReplay {
   }
   // A voided winner leaves its place empty: the quotas stop counting it.
   void Unseat(int32_t k, int32_t itemId) { Tally(k, itemId, -1); }
+  // The added item `itemId` has rules of its own.
+  void Restrict(int32_t itemId, std::shared_ptr<const ItemConditions> own) {
+    m_own[itemId] = std::move(own);
+  }
   int32_t PresetsUsed(int32_t itemId) const { return UsedOf(m_presets, itemId); }
 
  private:
@@ -435,6 +525,7 @@ class RulesReplay {
   std::vector<bool> m_onList, m_won, m_absent;
   std::map<std::pair<int32_t, std::string>, int32_t> m_itemCounts;  // (item, value): winners
   std::map<std::string, int32_t> m_taskCounts;                      // value: winners
+  TOwnRules m_own;
 };
 
 std::string Ids(const std::vector<std::string>& lines, const std::vector<int32_t>& picks) {
@@ -776,7 +867,7 @@ class Checker {
   }
   int32_t Replace(int32_t absent, int32_t item, bool markAbsent = true) {
     return m_ruled ? m_rulesReplay->Replace(absent, item, markAbsent)
-                   : m_flatReplay->Replace(absent, markAbsent);
+                   : m_flatReplay->Replace(absent, item, markAbsent);
   }
   void Mix(std::string_view audience) {
     m_ruled ? m_rulesReplay->Mix(audience) : m_flatReplay->Mix(audience);
@@ -997,6 +1088,14 @@ class Checker {
         m_plan.push_back({r.ItemId, r.LuckCount, r.ListCount, 0, false, r.Name});
         line = G("临时加奖 奖项") + Num(r.ItemId) + " " + r.Name + " " + Num(r.LuckCount) +
                G("名(每次") + Num(r.ListCount) + G("名)");
+        if (!r.Rules.Empty()) {
+          auto own = std::make_shared<ItemConditions>();
+          if (!own->Prepare(r.Rules, m_title))
+            return refuse(G("临时加奖的规则中的字段不在名单的标题行中"));
+          line += G(", 仅限: ") + own->Text();
+          m_flatReplay->Restrict(r.ItemId, own);
+          m_rulesReplay->Restrict(r.ItemId, own);
+        }
         break;
       }
       case TPlanKind::Count: {

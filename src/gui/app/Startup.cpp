@@ -176,10 +176,11 @@ int RunTombolix(int argc, char** argv) {
       if (!keysDone.empty()) files::WriteFileAtomic(keysDone, {}, ignored);
       return;
     }
-    // "esc", "q", "up", "down", a digit (the audience's number on the draw screen), "wait"
-    // (nothing this time), "double" (Enter twice, 50 ms apart, as a clicker that fires
-    // twice), or Enter.
-    const QString name = keys[nextKey++].trimmed().toLower();
+    // "esc", "q", "up", "down", "tab", "f2", "f3", a digit (the audience's number on the
+    // draw screen), "text:<characters>" (typed into a field), "wait" (nothing this time),
+    // "double" (Enter twice, 50 ms apart, as a clicker that fires twice), or Enter.
+    const QString given = keys[nextKey++].trimmed();
+    const QString name = given.toLower();
     if (name == QLatin1String("wait")) return;
     const auto post = [](QWidget* to, int key, const QString& text) {
       QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
@@ -201,6 +202,15 @@ int RunTombolix(int argc, char** argv) {
       key = Qt::Key_Up;
     } else if (name == QLatin1String("down")) {
       key = Qt::Key_Down;
+    } else if (name == QLatin1String("tab")) {
+      key = Qt::Key_Tab;
+    } else if (name == QLatin1String("f2")) {
+      key = Qt::Key_F2;
+    } else if (name == QLatin1String("f3")) {
+      key = Qt::Key_F3;
+    } else if (name.startsWith(QLatin1String("text:"))) {
+      key = 0;  // no key of its own: the characters as an input method hands them over
+      text = given.mid(5);
     } else if (name.size() == 1 && name[0].isDigit()) {
       key = Qt::Key_0 + name[0].digitValue();
       text = name;

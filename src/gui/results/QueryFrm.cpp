@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "core/claims/ClaimDesk.h"
+#include "core/draw/DrawnItems.h"
 #include "core/draw/NamedWinners.h"
 #include "core/export/ExcelExport.h"
 #include "core/records/CheckinFile.h"
@@ -261,7 +262,9 @@ int TQueryForm::SetUpQuery(int32_t taskId) {
     return 0;
   }
   std::string error;
-  if (!m_session.LoadTask(taskId, error)) {
+  // The items as the draw left them: one added on the night is listed with its winners.
+  if (!m_session.LoadTask(taskId, error) ||
+      !LoadItemsAsDrawn(taskId, m_session.Items, m_session.ItemCount, m_session.LuckTotal, error)) {
     ShowMessageBox(MessageKind::Error, error);
     return 0;
   }

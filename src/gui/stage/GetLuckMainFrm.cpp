@@ -387,7 +387,8 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
 void TGetLuckMainForm::OpenPlanChange() {
   // Not now: the stage's refusal says why.
   if (!m_stage.State().mayChange) return Run(m_stage.Change(TPlanChange{}));
-  auto* d = new TPlanChangeDialog(m_engine.Session().Items, m_engine.CurItemIndex(), this);
+  auto* d = new TPlanChangeDialog(m_engine.Session().Items, m_engine.CurItemIndex(),
+                                  m_engine.ListFields(), this);
   connect(d, &QDialog::accepted, this, [this, d] { Run(m_stage.Change(d->Change())); });
   ShowOperatorDialog(d);
 }

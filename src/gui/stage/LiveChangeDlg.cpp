@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -40,7 +42,8 @@ void Finish(QDialog* d, QWidget* body) {
 
 }  // namespace
 
-TPlanChangeDialog::TPlanChangeDialog(const TArrLuckItem& items, int from, QWidget* parent)
+TPlanChangeDialog::TPlanChangeDialog(const TArrLuckItem& items, int from,
+                                     const std::vector<std::string>& fields, QWidget* parent)
     : QDialog(parent) {
   setObjectName("PlanChangeDialog");
   setWindowTitle(QStringLiteral("修改奖项"));
@@ -60,12 +63,34 @@ TPlanChangeDialog::TPlanChangeDialog(const TArrLuckItem& items, int from, QWidge
   EdGift = new QLineEdit(add);
   EdGift->setObjectName("EdGift");
   EdGift->setMaxLength(60);
+  // Who may win it, as any item's rules: one field's values, and ids left out.
+  CbRuleField = new QComboBox(add);
+  CbRuleField->setObjectName("CbRuleField");
+  CbRuleField->addItem(QStringLiteral("(不限)"));
+  for (const std::string& f : fields) CbRuleField->addItem(Q(f));
+  EdRuleValues = new QLineEdit(add);
+  EdRuleValues->setObjectName("EdRuleValues");
+  EdRuleValues->setPlaceholderText(QStringLiteral("多个值用空格或逗号分隔"));
+  EdRuleValues->setEnabled(false);
+  connect(CbRuleField, &QComboBox::currentIndexChanged, EdRuleValues,
+          [this](int k) { EdRuleValues->setEnabled(k > 0); });
+  auto* only = new QWidget(add);
+  auto* onlyRow = new QHBoxLayout(only);
+  onlyRow->setContentsMargins(0, 0, 0, 0);
+  onlyRow->addWidget(CbRuleField);
+  onlyRow->addWidget(new QLabel(QStringLiteral("为"), only));
+  onlyRow->addWidget(EdRuleValues, 1);
+  EdExcludeIds = new QLineEdit(add);
+  EdExcludeIds->setObjectName("EdExcludeIds");
+  EdExcludeIds->setPlaceholderText(QStringLiteral("不能中此奖的号码，用空格或逗号分隔"));
   CbDrawNext = new QCheckBox(QStringLiteral("下一个抽取"), add);
   CbDrawNext->setChecked(true);
   addForm->addRow(QStringLiteral("奖项名称"), EdName);
   addForm->addRow(QStringLiteral("中奖个数"), SpCount);
   addForm->addRow(QStringLiteral("每次抽取个数"), SpPerPress);
   addForm->addRow(QStringLiteral("奖品"), EdGift);
+  addForm->addRow(QStringLiteral("仅限"), only);
+  addForm->addRow(QStringLiteral("排除号码"), EdExcludeIds);
   addForm->addRow(QString(), CbDrawNext);
   Tabs->addTab(add, QStringLiteral("临时加奖"));
 
@@ -122,6 +147,9 @@ TPlanChange TPlanChangeDialog::Change() const {
       c.kind = TPlanChangeKind::AddItem;
       c.item = {FromQ(EdName->text()), SpCount->value(), SpPerPress->value(),
                 FromQ(EdGift->text())};
+      c.item.Rules = AddedRulesOf(
+          CbRuleField->currentIndex() > 0 ? FromQ(CbRuleField->currentText()) : std::string(),
+          FromQ(EdRuleValues->text()), FromQ(EdExcludeIds->text()));
       c.drawNext = CbDrawNext->isChecked();
       break;
     case 1:

@@ -19,8 +19,10 @@ class QTabWidget;
 class TPlanChangeDialog : public QDialog {
   Q_OBJECT
  public:
-  // `items` are the prize items in their order, `from` the first not yet finished.
-  TPlanChangeDialog(const TArrLuckItem& items, int from, QWidget* parent);
+  // `items` are the prize items in their order, `from` the first not yet finished; `fields`
+  // the list's fields an added item's condition may name (GBK).
+  TPlanChangeDialog(const TArrLuckItem& items, int from, const std::vector<std::string>& fields,
+                    QWidget* parent);
   // The change the operator filled in (the tab in sight).
   TPlanChange Change() const;
 
@@ -30,6 +32,9 @@ class TPlanChangeDialog : public QDialog {
   QSpinBox* SpPerPress;
   QLineEdit* EdGift;
   QCheckBox* CbDrawNext;
+  QComboBox* CbRuleField;  // 仅限: (不限) or a field of the list
+  QLineEdit* EdRuleValues;
+  QLineEdit* EdExcludeIds;
   QComboBox* CbCountItem;
   QSpinBox* SpNewCount;
   QComboBox* CbNextItem;

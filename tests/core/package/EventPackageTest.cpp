@@ -670,6 +670,44 @@ TEST_F(EventPackage, AFinishedTaskTravelsWithItsItemsAsDrawn) {
                                 "|特别奖|1|1|手机|3\n");
 }
 
+// An item added live and drawn next travels where it was drawn: before the task's own item
+// that was drawn after it, the rows' ListIndex values following that order.
+TEST_F(EventPackage, ItemsTravelInTheOrderANextChose) {
+  std::string added;
+  {
+    auto run = StartDraw(5u);
+    TDataDraw& e = run->e;
+    const auto batch = [&] {
+      ASSERT_TRUE(e.BeginBatch());
+      e.SelectBatchWinners();
+      e.RollStep();
+      e.RevealBatch();
+      e.EndBatch();
+    };
+    batch();  // 一等奖
+    TDataDraw::BatchEnd end;
+    std::string message;
+    ASSERT_TRUE(e.ChangeCount(m_items[1], 1, "", end, message)) << U(message);
+    ASSERT_TRUE(e.AddItem({G("特别奖"), 1, 1, G("手表")}, true, "", end, message)) << U(message);
+    added = std::to_string(e.Session().Items[1].ItemId);
+    batch();  // 特别奖
+    batch();  // 二等奖
+    ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+  }
+  Export();
+  const std::string bytes = ReadAll(m_root.dir() / "night.zip");
+  TempRoot other;
+  TTombolixDataModule dm2;
+  ASSERT_TRUE(dm2.DataModuleCreate());
+  WriteAll(other.dir() / "night.zip", bytes);
+  int32_t id = 0;
+  std::string summary, error;
+  ASSERT_TRUE(package::ImportEventPackage(other.path("night.zip"), id, summary, error)) << U(error);
+  EXPECT_EQ(Items(dm2, id), std::to_string(m_items[0]) + "|一等奖|1|1|汽车|1\n" + added +
+                                "|特别奖|1|1|手表|2\n" + std::to_string(m_items[1]) +
+                                "|二等奖|1|1|手机|3\n");
+}
+
 // A named award's list is set-up like the presets: it travels in a package of version 4,
 // which an older program refuses by its version instead of rolling the award.
 TEST_F(EventPackage, ANamedAwardsListTravelsWithItsItem) {

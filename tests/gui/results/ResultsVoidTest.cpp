@@ -16,6 +16,7 @@
 #include "core/claims/ClaimDesk.h"
 #include "core/records/VoidFile.h"
 #include "core/text/Gbk.h"
+#include "core/text/Text.h"
 #include "gui/results/QueryFrm.h"
 #include "gui/results/VoidReasonDlg.h"
 #include "gui/ui/GridHelpers.h"
@@ -177,4 +178,35 @@ TEST_F(ResultsVoidWindow, AClaimedWinnerIsAskedAboutFirstAndCannotClaimOnceVoide
   EXPECT_EQ(
       m_dialogs.messages().back(),
       std::make_pair(MessageKind::Attention, QStringLiteral("该中奖者的中奖已作废，不能领取")));
+}
+
+// An item added on the night (here after the last batch) is listed after the task's own,
+// with its winners like any other.
+TEST_F(ResultsVoidWindow, AnItemAddedLiveIsListedWithItsWinners) {
+  std::vector<std::string> added;
+  {
+    auto run = StartDraw(5u);
+    TDataDraw& e = run->e;
+    std::string message;
+    ASSERT_TRUE(e.OpenFinished(message)) << message;
+    TDataDraw::BatchEnd end;
+    ASSERT_TRUE(e.AddItem({G("特别奖"), 2, 2, G("手机")}, true, "", end, message)) << message;
+    ASSERT_TRUE(e.BeginBatch());
+    e.SelectBatchWinners();
+    e.RollStep();
+    e.RevealBatch();
+    e.EndBatch();
+    ASSERT_EQ(e.state(), TDataDraw::State::Finished);
+    for (const TLuckId& w : e.Session().Winners)
+      if (w.ItemId == e.Session().Items.back().ItemId)
+        added.emplace_back(text::FirstField(w.CandidateLine));
+  }
+  ASSERT_EQ(added.size(), 2u);
+  ASSERT_EQ(m_form.SetUpQuery(1001), 1);
+  ASSERT_EQ(m_form.LBItem->count(), 3);
+  EXPECT_EQ(m_form.LBItem->item(2)->text(), QStringLiteral("特别奖"));
+  m_form.LBItem->setCurrentRow(2);
+  EXPECT_EQ(m_form.LbCount->text(), QStringLiteral("共(2)名"));
+  EXPECT_EQ(Cell(1, 0), Q(added[0]));
+  EXPECT_EQ(Cell(2, 0), Q(added[1]));
 }

@@ -2,6 +2,8 @@
 // values go to the stage, and the screen shows the stage's answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -135,4 +137,53 @@ TEST_F(LiveChangeScreen, AnItemAddedByKeysIsOnTheBandAndDrawnNext) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Engine().Voids().size() == 2u; }));
   EXPECT_FALSE(screen.LbNextItem->isVisible());
   EXPECT_TRUE(screen.PLuckNow->isVisible());
+}
+
+// The 临时加奖 panel's 仅限 and 排除号码: the item is drawn among those they let in.
+TEST_F(LiveChangeScreen, AnItemAddedWithRulesIsDrawnAmongThoseTheyLetIn) {
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
+  screen.resize(1280, 720);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  ASSERT_TRUE(Batch(screen));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_F2);
+  TPlanChangeDialog* d = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    d = screen.findChild<TPlanChangeDialog*>();
+    return d && d->isVisible();
+  }));
+  // The list's fields after the id.
+  ASSERT_EQ(d->CbRuleField->count(), 2);
+  EXPECT_EQ(d->CbRuleField->itemText(1), QStringLiteral("name"));
+  EXPECT_FALSE(d->EdRuleValues->isEnabled());
+  d->EdName->setText(QStringLiteral("特别奖"));
+  d->SpCount->setValue(2);
+  d->SpPerPress->setValue(2);
+  d->CbRuleField->setCurrentIndex(1);
+  EXPECT_TRUE(d->EdRuleValues->isEnabled());
+  // Two the first batch did not draw, and 员工7, left out by id.
+  const auto line = [](int i) {
+    return "1390000000" + std::to_string(i) + " " + G("员工") + std::to_string(i);
+  };
+  std::vector<std::string> want;
+  QStringList names;
+  for (int i : {3, 5, 8})
+    if (want.size() < 2 && m_session.Winners[0].CandidateLine != line(i)) {
+      want.push_back(line(i));
+      names << QStringLiteral("员工%1").arg(i);
+    }
+  d->EdRuleValues->setText(names.join(QStringLiteral("，")) + QStringLiteral(" 员工7"));
+  d->EdExcludeIds->setText(QStringLiteral("13900000007"));
+  QTest::keyClick(d->EdName, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.LbNextItem->isVisible(); }));
+  ASSERT_TRUE(Batch(screen));
+  ASSERT_EQ(m_session.Winners.size(), 3u);
+  std::vector<std::string> got = {m_session.Winners[1].CandidateLine,
+                                  m_session.Winners[2].CandidateLine};
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, want);
+  ASSERT_FALSE(screen.Engine().PlanChanges().empty());
+  EXPECT_EQ(screen.Engine().PlanChanges().front().Rules.ExcludeIds,
+            std::vector<std::string>{"13900000007"});
 }
