@@ -10,6 +10,7 @@
 #endif
 
 #include "core/draw/DrawJournal.h"
+#include "core/package/EventPackage.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
@@ -160,6 +161,17 @@ void TStageStream::SetSetup(std::string bytes) {
   s->Bytes = std::move(bytes);
   std::lock_guard lock(m_mutex);
   m_setup = std::move(s);
+}
+
+bool TStageStream::PublishSetup(std::string& error) {
+  const std::string zip = m_root + "SPARE/setup_" + std::to_string(m_taskId) + ".zip";
+  std::string summary, bytes;
+  if (!files::MakeFolders(m_root + "SPARE/", error) ||
+      !package::ExportEventPackage(m_taskId, zip, summary, error) ||
+      !files::ReadWholeFile(zip, bytes, error))
+    return false;
+  SetSetup(std::move(bytes));
+  return true;
 }
 
 uint64_t TStageStream::Answered() const {

@@ -54,6 +54,10 @@ class TStageStream : public net::TRoutes {
   void Renew();
   // The set-up the spare fetches; handed over by the window after each export.
   void SetSetup(std::string bytes);
+  // Exports the task's event package and hands it over (SetSetup). On the window's thread,
+  // where the database is read: when the code is shown and before a draw opens, never while
+  // a draw runs. False with the export's error (GBK); the spare keeps the set-up it had.
+  bool PublishSetup(std::string& error);
   int32_t TaskId() const { return m_taskId; }
   // Answers taken so far, and the time (ms, steady) of the last; for the operator's window.
   uint64_t Answered() const;

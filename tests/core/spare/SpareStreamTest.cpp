@@ -10,9 +10,12 @@
 #include <filesystem>
 #include <string>
 
+#include "TaskBuilder.h"
 #include "TempRoot.h"
+#include "core/checkin/CheckinService.h"
 #include "core/draw/DrawJournal.h"
 #include "core/net/LanServer.h"
+#include "core/package/EventPackage.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
@@ -366,6 +369,44 @@ TEST_F(SpareStreamTest, FollowsARealServerOnLoopback) {
   EXPECT_EQ(f.Beat().Batches, 3u);
   EXPECT_EQ(f.Beat().TaskName, G("年会抽奖"));
   EXPECT_EQ(stage->Answered(), 6u);
+}
+
+TEST_F(SpareStreamTest, TheServiceAnswersTheSpareAndADrawOpeningHandsOverItsSetup) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef def;
+  def.items = {{G("一等奖"), 1, 1, G("汽车")}};
+  def.candidates = {"A01 " + G("张三"), "A02 " + G("李四")};
+  BuildTask(dm, def);
+  TCheckinService service;
+  const uint16_t port = net::FreePort("127.0.0.1", 18650);
+  std::string error;
+  ASSERT_TRUE(service.Start(1001, "127.0.0.1", port, error)) << text::GbkToUtf8(error);
+  ASSERT_NE(service.Spare(), nullptr);
+  const auto [helloStatus, hello] = HttpAsk(port, "GET", "/spare/hello", "");
+  ASSERT_EQ(helloStatus, 200);
+  TFollower f(spareRoot);
+  std::string code;
+  ASSERT_TRUE(ReadTypedCode(service.Spare()->Code(), code, error));
+  ASSERT_TRUE(f.Begin(hello, code, 0, error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(f.Folder(), spareRoot + "SPARE/1001/");
+  {
+    TDrawSession session;
+    TDrawLink link(&service, session, 1001);
+    for (int poll = 0; poll < 3; ++poll) {
+      std::string ask;
+      ASSERT_TRUE(f.NextRequest(ask, error));
+      const auto [status, body] = HttpAsk(port, "POST", "/spare/sync", ask);
+      ASSERT_EQ(status, 200);
+      ASSERT_TRUE(f.Apply(body, 1000, error)) << text::GbkToUtf8(error);
+    }
+  }
+  service.Stop();
+  // What arrived is the task's event package, whole.
+  const std::string setup = ReadAll(root.dir() / "spare/SPARE/1001/setup.zip");
+  package::TEventPackage pkg;
+  ASSERT_TRUE(package::ReadEventPackage(setup, pkg, error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(pkg.Items.size(), 1u);
 }
 
 }  // namespace
