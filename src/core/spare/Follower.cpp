@@ -232,6 +232,8 @@ std::string TFollower::StatusText(int64_t nowMs) const {
   s += text::G("已同步到第") + std::to_string(m_batches) + text::G("批") + Dot() + text::G("签到") +
        std::to_string(m_checkins) + text::G("人") + Dot() + text::G("领奖") +
        std::to_string(m_claims) + text::G("人") + Dot() + text::G("最后更新 ") + m_updatedAt;
+  // Without the set-up the spare cannot take over: said, not left to be found out.
+  if (m_setupSha.empty()) s += Dot() + text::G("尚未收到活动设置");
   return s;
 }
 

@@ -58,7 +58,8 @@ class TFollower {
   bool Apply(std::string_view message, int64_t nowMs, std::string& error);
 
   // "已同步到第N批 · 签到M人 · 领奖K人 · 最后更新 HH:MM:SS" (GBK), led by "主机未响应 N秒"
-  // while the stage has not been heard for kStageSilentMs.
+  // while the stage has not been heard for kStageSilentMs, and followed by "尚未收到活动设置"
+  // while no set-up is held.
   std::string StatusText(int64_t nowMs) const;
   bool Late(int64_t nowMs) const { return nowMs - m_heardMs >= kStageSilentMs; }
   const THeartbeat& Beat() const { return m_beat; }
