@@ -190,7 +190,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   for (QToolButton* b : {SBtnExportPackage, SBtnImportPackage}) b->setFixedSize(110, 22);
   SBtnExportPackage->move(x + 8, 8);
   SBtnImportPackage->move(x + 8, 34);
-  SBtnSpare = LinkButton(Image1, "SBtnSpare", QStringLiteral("热备跟随…"));
+  SBtnSpare = LinkButton(Image1, "SBtnSpare", QStringLiteral("热备跟随(&R)…"));
   SBtnSpare->setToolTip(QStringLiteral("本机作为备用电脑，在局域网上跟随主机的抽奖进度"));
   SBtnSpare->setFixedSize(110, 22);
   SBtnSpare->move(x + 126, 8);

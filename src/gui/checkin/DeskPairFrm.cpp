@@ -118,7 +118,8 @@ void TDeskPairFrm::ShowSpare() {
   note = QStringLiteral("备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。已应答 %2 次。")
              .arg(QUrl(Q(m_service.Url())).authority())
              .arg(stream->Answered());
-  LbSpare->setText(m_setupError.isEmpty() ? note : note + QLatin1Char('\n') + m_setupError);
+  LbSpare->setText(
+      WholeWords(m_setupError.isEmpty() ? note : note + QLatin1Char('\n') + m_setupError));
 }
 
 void TDeskPairFrm::BtnRenewClick() {
