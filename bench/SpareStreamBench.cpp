@@ -4,6 +4,12 @@
 // on loopback ten times a second, ten times the spare window's pace (argument 1), applying
 // each answer to its spare folder on the same disk. The counter `polls` is the number of
 // answers the follower applied during the run.
+//
+// Figures on the shared 2-core machine (load average 16 from other builds), 300 batches of a
+// 10,000-line list, 3 repetitions, real time per batch, mean / median:
+//   alone                     5.95 / 6.72 ms
+//   a follower at 10 polls/s  6.59 / 6.63 ms   (15-17 answers applied per run)
+// The difference is within the runs' own spread (a coefficient of variation of 25 % alone).
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
