@@ -166,12 +166,18 @@ void TStageStream::SetSetup(std::string bytes) {
 bool TStageStream::PublishSetup(std::string& error) {
   const std::string zip = m_root + "SPARE/setup_" + std::to_string(m_taskId) + ".zip";
   std::string summary, bytes;
-  if (!files::MakeFolders(m_root + "SPARE/", error) ||
-      !package::ExportEventPackage(m_taskId, zip, summary, error) ||
-      !files::ReadWholeFile(zip, bytes, error))
-    return false;
-  SetSetup(std::move(bytes));
-  return true;
+  const bool ok = files::MakeFolders(m_root + "SPARE/", error) &&
+                  package::ExportEventPackage(m_taskId, zip, summary, error) &&
+                  files::ReadWholeFile(zip, bytes, error);
+  if (ok) SetSetup(std::move(bytes));
+  std::lock_guard lock(m_mutex);
+  m_setupError = ok ? std::string() : error;
+  return ok;
+}
+
+std::string TStageStream::SetupError() const {
+  std::lock_guard lock(m_mutex);
+  return m_setupError;
 }
 
 uint64_t TStageStream::Answered() const {

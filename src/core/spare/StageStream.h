@@ -58,6 +58,9 @@ class TStageStream : public net::TRoutes {
   // where the database is read: when the code is shown and before a draw opens, never while
   // a draw runs. False with the export's error (GBK); the spare keeps the set-up it had.
   bool PublishSetup(std::string& error);
+  // Why the last PublishSetup failed (GBK), empty after one that succeeded: the operator's
+  // window shows it, wherever the export was asked for.
+  std::string SetupError() const;
   int32_t TaskId() const { return m_taskId; }
   // Answers taken so far, and the time (ms, steady) of the last; for the operator's window.
   uint64_t Answered() const;
@@ -78,6 +81,7 @@ class TStageStream : public net::TRoutes {
   uint64_t m_lastNumber = 0;
   uint64_t m_answered = 0;
   std::shared_ptr<const TSetupBytes> m_setup;
+  std::string m_setupError;
 };
 
 }  // namespace spare

@@ -106,20 +106,18 @@ void TDeskPairFrm::ShowSpare() {
   }
   LbSpareCode->setText(Q(stream->Code()));
   // The set-up goes to the spare when its code is first shown, and again as a draw opens.
-  QString note;
   if (m_published != stream) {
     m_published = stream;
-    std::string error;
-    if (!stream->PublishSetup(error))
-      m_setupError = QStringLiteral("活动设置未能交给备用电脑：") + Q(error);
-    else
-      m_setupError.clear();
+    std::string ignored;  // kept by the stream, shown below
+    stream->PublishSetup(ignored);
   }
-  note = QStringLiteral("备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。已应答 %2 次。")
-             .arg(QUrl(Q(m_service.Url())).authority())
-             .arg(stream->Answered());
-  LbSpare->setText(
-      WholeWords(m_setupError.isEmpty() ? note : note + QLatin1Char('\n') + m_setupError));
+  const std::string setupError = stream->SetupError();
+  QString note =
+      QStringLiteral("备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。已应答 %2 次。")
+          .arg(QUrl(Q(m_service.Url())).authority())
+          .arg(stream->Answered());
+  if (!setupError.empty()) note += QStringLiteral("\n活动设置未能交给备用电脑：") + Q(setupError);
+  LbSpare->setText(WholeWords(note));
 }
 
 void TDeskPairFrm::BtnRenewClick() {

@@ -35,6 +35,5 @@ class TDeskPairFrm : public QDialog {
   TCheckinService& m_service;
   QTimer* m_timer;
   QString m_shownUrl;
-  const void* m_published = nullptr;
-  QString m_setupError;  // the spare stream the set-up was handed to
+  const void* m_published = nullptr;  // the spare stream the set-up was handed to
 };

@@ -409,4 +409,22 @@ TEST_F(SpareStreamTest, TheServiceAnswersTheSpareAndADrawOpeningHandsOverItsSetu
   EXPECT_EQ(pkg.Items.size(), 1u);
 }
 
+TEST_F(SpareStreamTest, AFailedExportOfTheSetupIsKeptForTheOperator) {
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef def;
+  def.mainImage = root.path("bg.jpg");  // set, but not there yet
+  def.items = {{G("一等奖"), 1, 1, G("汽车")}};
+  def.candidates = {"A01 " + G("张三")};
+  BuildTask(dm, def);
+  TStageStream s(1001, paths::DataRoot(), G("年会"));
+  std::string error;
+  EXPECT_FALSE(s.PublishSetup(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(s.SetupError(), error);
+  WriteAll(root.dir() / "bg.jpg", "JPEG");
+  EXPECT_TRUE(s.PublishSetup(error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(s.SetupError(), "");
+}
+
 }  // namespace
