@@ -161,8 +161,9 @@ bool TFollower::Apply(std::string_view message, int64_t nowMs, std::string& erro
               text::G("），已丢弃并重新请求");
       return false;
     }
+    // Nothing new: the file stays as it is (and a file the spare lacks is not made empty).
+    if (p.Bytes.empty() && !p.Restart) continue;
     if (p.Restart) bytes[i].clear();
-    if (p.Bytes.empty() && !p.Restart && paths::FileExists(path)) continue;
     bytes[i] += p.Bytes;
     writes.emplace_back(path, bytes[i]);
   }
@@ -205,8 +206,10 @@ bool TFollower::Apply(std::string_view message, int64_t nowMs, std::string& erro
       m.Batches = static_cast<uint32_t>(journal.Batches.size());
     const std::string& setup = setupDone.empty() ? setupBytes : setupDone;
     if (!setup.empty()) m.Hashes.emplace_back(std::string(kSetupName), Sha256Hex(setup));
+    // The entries the folder holds once this answer is in place.
     for (size_t i = 0; i < kEntries; ++i)
-      if (answer.Pieces[i].Present)
+      if (answer.Pieces[i].Present &&
+          (!bytes[i].empty() || paths::FileExists(m_folder + std::string(kEntryNames[i]))))
         m.Hashes.emplace_back(std::string(kEntryNames[i]), Sha256Hex(bytes[i]));
     // The manifest goes last: it names the entries as they are once all are in place.
     writes.emplace_back(m_folder + std::string(kManifestName), FormatManifest(m));

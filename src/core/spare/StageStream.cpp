@@ -23,19 +23,26 @@ namespace spare {
 
 namespace {
 
-// The file's bytes; empty and false when it is missing or unreadable.
-bool ReadIfThere(const std::string& gbkPath, std::string& bytes) {
+// How reading a file of the draw went.
+enum class TRead { Missing, Read, Unreadable };
+
+TRead ReadIfThere(const std::string& gbkPath, std::string& bytes) {
   bytes.clear();
+  if (gbkPath.empty() || !paths::FileExists(gbkPath)) return TRead::Missing;
   std::string error;
-  return !gbkPath.empty() && paths::FileExists(gbkPath) &&
-         files::ReadWholeFile(gbkPath, bytes, error);
+  return files::ReadWholeFile(gbkPath, bytes, error) ? TRead::Read : TRead::Unreadable;
 }
 
 // The piece of a file for a spare that holds `held`, at most `room` bytes.
-TPiece PieceOf(bool present, const std::string& bytes, const THeld& held, size_t& room) {
+TPiece PieceOf(TRead read, const std::string& bytes, const THeld& held, size_t& room) {
   TPiece p;
-  p.Present = present;
-  if (!present) return p;
+  p.Present = read != TRead::Missing;
+  if (read == TRead::Missing) return p;
+  if (read == TRead::Unreadable) {
+    // Not readable this moment (a rename under way): no news, and never "gone".
+    p.Offset = p.Total = held.Length;
+    return p;
+  }
   p.Total = bytes.size();
   const bool prefix = held.Length <= bytes.size() &&
                       (held.Length == 0 ||
@@ -79,8 +86,7 @@ TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TR
   const std::string* paths[kEntries] = {&files.Journal, &files.Checkin, &files.Claims};
   std::string bytes[kEntries];
   for (size_t i = 0; i < kEntries; ++i) {
-    const bool present = ReadIfThere(*paths[i], bytes[i]);
-    a.Pieces[i] = PieceOf(present, bytes[i], request.Held[i], room);
+    a.Pieces[i] = PieceOf(ReadIfThere(*paths[i], bytes[i]), bytes[i], request.Held[i], room);
   }
   // The heartbeat counts the whole records on the stage now.
   std::string error;

@@ -273,6 +273,28 @@ TEST_F(SpareStreamTest, AnAppendThatDoesNotFitIsRefusedAndAskedAgain) {
   EXPECT_EQ(ReadAll(SpareFile("journal.txt")), JournalText(3));
 }
 
+TEST_F(SpareStreamTest, AStageFileUnreadableForAMomentIsNoNewsAndOnlyAGoneOneGoes) {
+  TFollower f(spareRoot);
+  std::string error;
+  ASSERT_TRUE(Begin(f, Code(), error));
+  ASSERT_TRUE(Round(f, error)) << error;
+  const std::string held = ReadAll(SpareFile("journal.txt"));
+  // A journal that is there but cannot be read (a file of the system that refuses reads at
+  // its start; as root no permission would refuse them).
+  fs::remove(JournalFile());
+  fs::create_symlink("/proc/self/mem", JournalFile());
+  ASSERT_TRUE(Round(f, error)) << error;
+  EXPECT_EQ(ReadAll(SpareFile("journal.txt")), held);
+  EXPECT_NE(ReadAll(SpareFile("relay.txt")).find("sha256 journal.txt " + Sha256Hex(held)),
+            std::string::npos);
+  // Gone for good on the stage: gone on the spare, and no longer named in relay.txt.
+  fs::remove(JournalFile());
+  ASSERT_TRUE(Round(f, error)) << error;
+  EXPECT_FALSE(fs::exists(SpareFile("journal.txt")));
+  EXPECT_EQ(ReadAll(SpareFile("relay.txt")).find("journal.txt"), std::string::npos);
+  EXPECT_TRUE(fs::exists(SpareFile("checkin.txt")));
+}
+
 TEST_F(SpareStreamTest, AKillBetweenWriteAndRenameLosesNothing) {
   TFollower f(spareRoot);
   std::string error;
