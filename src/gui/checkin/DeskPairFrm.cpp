@@ -113,7 +113,8 @@ void TDeskPairFrm::ShowSpare() {
   }
   const std::string setupError = stream->SetupError();
   QString note =
-      QStringLiteral("备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。已应答 %2 次。")
+      QStringLiteral(
+          "备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。\n已应答备用电脑 %2 次。")
           .arg(QUrl(Q(m_service.Url())).authority())
           .arg(stream->Answered());
   if (!setupError.empty()) note += QStringLiteral("\n活动设置未能交给备用电脑：") + Q(setupError);
