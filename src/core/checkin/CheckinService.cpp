@@ -81,12 +81,15 @@ bool TCheckinService::Start(int32_t taskId, const std::string& ipv4, uint16_t po
   server->AddRoutes(checkinRoutes.get());
   server->AddRoutes(&m_hostRoutes);
   server->AddRoutes(claimRoutes.get());
+  auto spareStream = std::make_unique<spare::TStageStream>(taskId, paths::DataRoot(), t.TaskName);
+  server->AddRoutes(spareStream.get());
   if (!server->Start(ipv4, port, error)) return false;
   claimRoutes->SetBaseUrl(server->Url());
   m_desk = std::move(desk);
   m_claims = std::move(claimDesk);
   m_checkinRoutes = std::move(checkinRoutes);
   m_claimRoutes = std::move(claimRoutes);
+  m_spare = std::move(spareStream);
   m_server = std::move(server);
   m_titleLine = t.TitleLine;
   const int32_t before = m_taskId;
@@ -147,6 +150,7 @@ void TCheckinService::Stop() {
   if (m_server) m_server->Stop();
   m_server.reset();
   m_claimRoutes.reset();
+  m_spare.reset();
   m_checkinRoutes.reset();
   if (m_desk) m_desk->Close();
   // A paired phone is paired with this server: a new start pairs again.
@@ -211,6 +215,11 @@ TDrawLink::TDrawLink(TCheckinService* service, TDrawSession& session, int32_t ta
           std::make_unique<claims::TClaimFeed>(m_service->Claims(), taskId, m_service->TitleLine());
       m_session.Watch(m_claims.get());
     }
+  }
+  // The spare follows the draw with the set-up it opens with.
+  if (m_checkingIn && m_service->Spare()) {
+    std::string ignored;
+    m_service->Spare()->PublishSetup(ignored);
   }
   // The paired host's phone drives the stage of any task as its keys do.
   m_host = &m_service->Host();

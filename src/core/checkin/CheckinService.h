@@ -21,6 +21,7 @@
 #include "core/records/Records.h"
 #include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
+#include "core/spare/StageStream.h"
 
 namespace checkin {
 
@@ -92,6 +93,8 @@ class TCheckinService {
   const std::string& TitleLine() const { return m_titleLine; }
   // The address a desk phone opens to pair (its code in it), empty while not running.
   std::string DeskPairUrl();
+  // The stream a spare laptop follows the task's draw by; null while not running.
+  spare::TStageStream* Spare() const { return m_spare.get(); }
   // The error of the last refresh of the claims (GBK), empty when none.
   const std::string& ClaimsError() const { return m_claimsError; }
   // Why the LAN settings could not be noted at the last start or stop (GBK), empty when
@@ -117,10 +120,12 @@ class TCheckinService {
   remote::THostRoutes m_hostRoutes{m_host};
   std::unique_ptr<checkin::TCheckinDesk> m_desk;
   std::shared_ptr<claims::TClaimDesk> m_claims;
-  // The routes the server answers, in the order it asks them: check-in, the host, claims.
+  // The routes the server answers, in the order it asks them: check-in, the host, claims,
+  // the spare.
   // The server goes first (Stop), then its routes.
   std::unique_ptr<checkin::TCheckinRoutes> m_checkinRoutes;
   std::unique_ptr<claims::TClaimRoutes> m_claimRoutes;
+  std::unique_ptr<spare::TStageStream> m_spare;
   std::unique_ptr<net::TLanServer> m_server;
   std::string m_titleLine;
   std::string m_claimsError;

@@ -33,6 +33,7 @@
 #include "core/text/Paths.h"
 #include "gui/app/ShowCheckFrm.h"
 #include "gui/checkin/CheckinFrm.h"
+#include "gui/spare/SpareFollowFrm.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -189,6 +190,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   for (QToolButton* b : {SBtnExportPackage, SBtnImportPackage}) b->setFixedSize(110, 22);
   SBtnExportPackage->move(x + 8, 8);
   SBtnImportPackage->move(x + 8, 34);
+  SBtnSpare = LinkButton(Image1, "SBtnSpare", QStringLiteral("热备跟随(&R)…"));
+  SBtnSpare->setToolTip(QStringLiteral("本机作为备用电脑，在局域网上跟随主机的抽奖进度"));
+  SBtnSpare->setFixedSize(110, 22);
+  SBtnSpare->move(x + 126, 8);
 
   // The columns come after the header and the fonts, so nothing is measured before. The heads
   // keep the font of a table's own heads, the window's, not the list's.
@@ -270,12 +275,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnShowCheck, &QToolButton::clicked, this, &TMainForm::SBtnShowCheckClick);
   connect(SBtnExportPackage, &QToolButton::clicked, this, &TMainForm::SBtnExportPackageClick);
   connect(SBtnImportPackage, &QToolButton::clicked, this, &TMainForm::SBtnImportPackageClick);
+  connect(SBtnSpare, &QToolButton::clicked, this, &TMainForm::SBtnSpareClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders,   SBtnGetLuck,       SBtnConfig,        SBtnQuery,
-                      SBtnCheckin, SBtnExportPackage, SBtnImportPackage, SBtnShowCheck,
-                      SBtnHelp,    SBtnAbout,         SBtnExit};
+  QWidget* order[] = {LVHeaders,     SBtnGetLuck,       SBtnConfig,        SBtnQuery,
+                      SBtnCheckin,   SBtnExportPackage, SBtnImportPackage, SBtnSpare,
+                      SBtnShowCheck, SBtnHelp,          SBtnAbout,         SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -509,6 +515,14 @@ void TMainForm::SBtnExportPackageClick() {
     return;
   }
   ShowMessageBox(MessageKind::Information, summary);
+}
+
+void TMainForm::SBtnSpareClick() {
+  // One window, kept while the program runs: closing it does not stop following.
+  if (!m_spareFrm) m_spareFrm = new TSpareFollowFrm(this);
+  m_spareFrm->show();
+  m_spareFrm->raise();
+  m_spareFrm->activateWindow();
 }
 
 void TMainForm::SBtnImportPackageClick() {

@@ -19,6 +19,7 @@ class QLabel;
 class QStatusBar;
 class TCheckinFrm;
 class TCheckinService;
+class TSpareFollowFrm;
 class QTableWidget;
 class QToolButton;
 
@@ -79,6 +80,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QToolButton* SBtnExit;
   QToolButton* SBtnExportPackage;
   QToolButton* SBtnImportPackage;
+  QToolButton* SBtnSpare;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
 
@@ -94,6 +96,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // 导出活动包 of the selected task, 导入活动包 of a package file: the spare laptop's copy.
   void SBtnExportPackageClick();
   void SBtnImportPackageClick();
+  void SBtnSpareClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 
@@ -119,6 +122,7 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // The check-in of one task on the LAN, off until the operator starts it; and its window.
   std::unique_ptr<TCheckinService> m_checkin;
   TCheckinFrm* m_checkinFrm = nullptr;
+  TSpareFollowFrm* m_spareFrm = nullptr;
 
  public:
   // The check-in service (made on first use).

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "core/checkin/CheckinService.h"
@@ -52,6 +53,20 @@ TDeskPairFrm::TDeskPairFrm(TCheckinService& service, QWidget* parent)
   buttons->addWidget(BtnRenew);
   buttons->addWidget(BtnUnpair);
   layout->addLayout(buttons);
+  // The spare laptop follows the draw with a code of its own, typed there, never sent.
+  auto* spareHead = new QLabel(QStringLiteral("热备跟随"), this);
+  spareHead->setFont(UiFont(QStringLiteral("黑体"), 14));
+  layout->addWidget(spareHead);
+  LbSpareCode = new QLabel(this);
+  LbSpareCode->setObjectName(QStringLiteral("LbSpareCode"));
+  LbSpareCode->setFont(UiFont(QStringLiteral("黑体"), 22));
+  LbSpareCode->setAlignment(Qt::AlignCenter);
+  LbSpareCode->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(LbSpareCode);
+  LbSpare = new QLabel(this);
+  LbSpare->setObjectName(QStringLiteral("LbSpare"));
+  LbSpare->setWordWrap(true);
+  layout->addWidget(LbSpare);
   connect(BtnRenew, &QPushButton::clicked, this, &TDeskPairFrm::BtnRenewClick);
   connect(BtnUnpair, &QPushButton::clicked, this, &TDeskPairFrm::BtnUnpairClick);
   m_timer->setInterval(500);
@@ -77,8 +92,33 @@ void TDeskPairFrm::ShowState() {
   }
   LbDesks->setText(
       QStringLiteral("已配对领奖台：%1 台　已领取：%2 / %3").arg(v.Desks).arg(claimed).arg(prizes));
+  ShowSpare();
   BtnRenew->setEnabled(!url.isEmpty());
   BtnUnpair->setEnabled(v.Desks > 0);
+}
+
+void TDeskPairFrm::ShowSpare() {
+  spare::TStageStream* stream = m_service.Spare();
+  if (!stream) {
+    LbSpareCode->clear();
+    LbSpare->setText(QStringLiteral("签到服务未启动"));
+    return;
+  }
+  LbSpareCode->setText(Q(stream->Code()));
+  // The set-up goes to the spare when its code is first shown, and again as a draw opens.
+  if (m_published != stream) {
+    m_published = stream;
+    std::string ignored;  // kept by the stream, shown below
+    stream->PublishSetup(ignored);
+  }
+  const std::string setupError = stream->SetupError();
+  QString note =
+      QStringLiteral(
+          "备用电脑打开“热备跟随…”，输入主机地址 %1 和上面的配对码。\n已应答备用电脑 %2 次。")
+          .arg(QUrl(Q(m_service.Url())).authority())
+          .arg(stream->Answered());
+  if (!setupError.empty()) note += QStringLiteral("\n活动设置未能交给备用电脑：") + Q(setupError);
+  LbSpare->setText(WholeWords(note));
 }
 
 void TDeskPairFrm::BtnRenewClick() {

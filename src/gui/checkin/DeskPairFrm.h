@@ -22,14 +22,18 @@ class TDeskPairFrm : public QDialog {
   QLabel* LbDesks;
   QPushButton* BtnRenew;
   QPushButton* BtnUnpair;
+  QLabel* LbSpareCode;  // 热备跟随: the code the spare laptop types
+  QLabel* LbSpare;
 
  public slots:
   void ShowState();
   void BtnRenewClick();
   void BtnUnpairClick();
+  void ShowSpare();
 
  private:
   TCheckinService& m_service;
   QTimer* m_timer;
   QString m_shownUrl;
+  const void* m_published = nullptr;  // the spare stream the set-up was handed to
 };
