@@ -18,6 +18,9 @@
 class QLabel;
 class QStatusBar;
 class TCheckinFrm;
+namespace spare {
+class TAutoRelay;
+}
 class TCheckinService;
 class QTableWidget;
 class QToolButton;
@@ -79,6 +82,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QToolButton* SBtnExit;
   QToolButton* SBtnExportPackage;
   QToolButton* SBtnImportPackage;
+  QToolButton* SBtnWriteRelay;
+  QToolButton* SBtnTakeOver;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
 
@@ -94,6 +99,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   // 导出活动包 of the selected task, 导入活动包 of a package file: the spare laptop's copy.
   void SBtnExportPackageClick();
   void SBtnImportPackageClick();
+  void SBtnWriteRelayClick();
+  void SBtnTakeOverClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 
@@ -103,6 +110,10 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // The draw's automatic relay package when the task has a folder for it; null when not.
+  std::unique_ptr<spare::TAutoRelay> StartAutoRelay(int32_t taskId);
+  // A line for the operator in the status bar, never on the stage.
+  void OperatorStatus(const QString& text);
   int SelectedRow() const;
   void PlaceWindow();
   void PlaceBannerButtons();
