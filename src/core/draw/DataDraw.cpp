@@ -5,6 +5,7 @@
 #include "core/db/TombolixDM.h"
 #include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawTexts.h"
+#include "core/draw/MoveRecords.h"
 #include "core/draw/StageText.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
@@ -128,6 +129,11 @@ bool TDataDraw::SetUp(int32_t taskId, TDrawFailure& failure) {
   }
 
   m_draw.pending = ReadPendingDraw(paths::JournalPath(taskId), head);
+  // A spare laptop took this draw over: it goes on there, never here as well.
+  if (TakenAt(m_draw.pending.journal)) {
+    failure = {MessageKind::Error, movetext::TakenRefusal()};
+    return false;
+  }
   switch (m_draw.pending.kind) {
     case TPendingKind::None:
       CatchUpFinishedFiles();
@@ -395,6 +401,9 @@ void TDataDraw::TakeUp(const TJournal& journal, const std::string& path) {
   m_draw.started = true;
   m_draw.startQueued = true;
   m_draw.journal.Continue(journal.WholeBytes);
+  // The move is news only until a batch is drawn after it.
+  m_draw.moved = LastMove(journal);
+  if (m_draw.moved && m_draw.moved->Held != RevealedBatches(journal)) m_draw.moved.reset();
   // A record cut short goes before anything is appended; if that fails here, the next
   // append tries again.
   if (journal.TornTail) {

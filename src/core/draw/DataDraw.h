@@ -19,6 +19,7 @@
 #include "core/draw/DrawResume.h"
 #include "core/draw/DrawSession.h"
 #include "core/draw/JournalWriter.h"
+#include "core/draw/MoveRecords.h"
 #include "core/draw/PlanRecords.h"
 #include "core/draw/Random.h"
 #include "core/draw/StageColumns.h"
@@ -207,6 +208,9 @@ class TDataDraw {
   // Ready screen shows it (an earlier journal goes to the history first). When this fails
   // the first batch tries again.
   bool StartJournal(std::string& error);
+  // The draw's move to this machine, once its journal was taken up (Resume), while no batch
+  // was drawn after it; none otherwise.
+  const std::optional<TMoveRecord>& Moved() const { return m_draw.moved; }
   // What the current draw's journal names in its first record.
   const TJournalHead& JournalHead() const { return m_draw.head; }
   // The text of the last failed journal write, cleared when read.
@@ -268,6 +272,7 @@ class TDataDraw {
     TStageKeys keys;
     TPendingDraw pending;
     TJournalWriter journal;
+    std::optional<TMoveRecord> moved;
     TPoolRules rules;
     std::shared_ptr<const TRulesIndex> rulesIndex;  // null without rules
     std::vector<std::string> notes;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/draw/DrawTexts.h"
+#include "core/draw/MoveRecords.h"
 #include "core/draw/StageText.h"
 #include "core/draw/StageView.h"
 #include "core/records/ResultsHistory.h"
@@ -798,6 +799,10 @@ TStageFrame TStage::Resumed(const TDataDraw::BatchEnd& end, TStageFrame f) {
   TellNotes(f);
   f.step = TStageStep::Resumes;
   f.taken = true;
+  // Taken over from a copy that lacked the hall's last batches: the hall hears they are
+  // drawn again.
+  if (const auto& moved = m_e.Moved(); moved && !movetext::Redrawn(*moved).empty())
+    f.messages.push_back({MessageKind::Attention, movetext::Redrawn(*moved)});
   m_prizeShown = -1;
   ShowPrizeOf(f, RevealedItem());
   f.reveal = RevealNow();

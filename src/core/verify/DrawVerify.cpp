@@ -11,6 +11,7 @@
 #include "core/draw/DrawOpenings.h"
 #include "core/draw/DrawProof.h"
 #include "core/draw/DrawRules.h"
+#include "core/draw/MoveRecords.h"
 #include "core/draw/PlanRecords.h"
 #include "core/import/Zip.h"
 #include "core/records/CheckinFile.h"
@@ -911,6 +912,35 @@ class Checker {
     return nullptr;
   }
 
+  // A draw that changed machines keeps one journal and one secret: each MOVED record says
+  // when and from where, and stands after exactly the batches it says it held.
+  bool TellTheMoves() {
+    int32_t named = 0;
+    for (const TJournalOther& o : m_journal.Others) {
+      if (o.Line.rfind("NAMED\t", 0) == 0) ++named;
+      if (o.Line.rfind("TAKEN\t", 0) == 0)
+        m_result.Lines.push_back(G("此后抽奖已由备用电脑接管,本机的记录到此为止"));
+      if (o.Line.rfind("MOVED\t", 0) != 0) continue;
+      TMoveRecord r;
+      if (!ParseMoveRecord(o.Line, r)) {
+        Problem(G("抽奖记录中的移机记录无法读取"));
+        return false;
+      }
+      const int32_t before = static_cast<int32_t>(o.AfterBatches) + named;
+      if (r.Held != before) {
+        Problem(G("移机记录说已揭晓") + Num(r.Held) + G("批, 但它之前有") + Num(before) + G("批"));
+        return false;
+      }
+      const std::string redrawn = movetext::Redrawn(r);
+      m_result.Lines.push_back(G("抽奖于") + r.Time + G("移至备用电脑(") +
+                               movetext::SourceName(r.Source) + G(", 来自") + r.Machine +
+                               G("), 此前已揭晓") + Num(r.Held) + G("批") +
+                               (redrawn.empty() ? std::string() : G(", ") + redrawn) +
+                               G("; 同一份抽奖记录, 同一个密钥"));
+    }
+    return true;
+  }
+
   bool ReplayTheBatches() {
     const TJournalHead& h = m_journal.Head;
     for (const TJournalItem& it : h.Items)
@@ -943,6 +973,7 @@ class Checker {
           break;
       }
     }
+    if (!TellTheMoves()) return false;
     const size_t cur = Current();
     if (cur < m_plan.size()) {
       Problem(m_finished ? G("抽奖记录标为已完成,但奖项") + Num(m_plan[cur].itemId) + G("尚未抽完")

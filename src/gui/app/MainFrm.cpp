@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 #include "Version.h"
@@ -30,8 +32,12 @@
 #include "core/db/TombolixDM.h"
 #include "core/package/EventPackage.h"
 #include "core/records/Loaders.h"
+#include "core/spare/AutoRelay.h"
+#include "core/spare/Relay.h"
+#include "core/spare/TakeOver.h"
 #include "core/text/Paths.h"
 #include "gui/app/ShowCheckFrm.h"
+#include "gui/app/TakeOverFrm.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/spare/SpareFollowFrm.h"
 #include "gui/ui/AboutFrm.h"
@@ -190,10 +196,19 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   for (QToolButton* b : {SBtnExportPackage, SBtnImportPackage}) b->setFixedSize(110, 22);
   SBtnExportPackage->move(x + 8, 8);
   SBtnImportPackage->move(x + 8, 34);
-  SBtnSpare = LinkButton(Image1, "SBtnSpare", QStringLiteral("热备跟随(&R)…"));
+  // A running draw carried to the spare laptop, and taken over there.
+  SBtnWriteRelay = LinkButton(Image1, "SBtnWriteRelay", QStringLiteral("写接力包…(&R)"));
+  SBtnWriteRelay->setToolTip(QStringLiteral(
+      "把所选项目进行中的抽奖写成接力包,备用电脑可用它接着抽;接力包含抽奖密钥,请妥善保管"));
+  SBtnTakeOver = LinkButton(Image1, "SBtnTakeOver", QStringLiteral("接管抽奖…(&T)"));
+  SBtnTakeOver->setToolTip(QStringLiteral("用台上电脑的接力包在本机接着抽奖"));
+  for (QToolButton* b : {SBtnWriteRelay, SBtnTakeOver}) b->setFixedSize(104, 22);
+  SBtnWriteRelay->move(x + 8 + 114, 8);
+  SBtnTakeOver->move(x + 8 + 114, 34);
+  SBtnSpare = LinkButton(Image1, "SBtnSpare", QStringLiteral("热备跟随(&F)…"));
   SBtnSpare->setToolTip(QStringLiteral("本机作为备用电脑，在局域网上跟随主机的抽奖进度"));
-  SBtnSpare->setFixedSize(110, 22);
-  SBtnSpare->move(x + 126, 8);
+  SBtnSpare->setFixedSize(104, 22);
+  SBtnSpare->move(x + 8 + 114 + 110, 8);
 
   // The columns come after the header and the fonts, so nothing is measured before. The heads
   // keep the font of a table's own heads, the window's, not the list's.
@@ -275,13 +290,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(SBtnShowCheck, &QToolButton::clicked, this, &TMainForm::SBtnShowCheckClick);
   connect(SBtnExportPackage, &QToolButton::clicked, this, &TMainForm::SBtnExportPackageClick);
   connect(SBtnImportPackage, &QToolButton::clicked, this, &TMainForm::SBtnImportPackageClick);
+  connect(SBtnWriteRelay, &QToolButton::clicked, this, &TMainForm::SBtnWriteRelayClick);
+  connect(SBtnTakeOver, &QToolButton::clicked, this, &TMainForm::SBtnTakeOverClick);
   connect(SBtnSpare, &QToolButton::clicked, this, &TMainForm::SBtnSpareClick);
   // Enter or a double click on a task opens its draw, so the keyboard alone reaches it.
   connect(LVHeaders, &QTableWidget::activated, this, &TMainForm::SBtnGetLuckClick);
   auto* enter = new EnterPresses(this);
-  QWidget* order[] = {LVHeaders,     SBtnGetLuck,       SBtnConfig,        SBtnQuery,
-                      SBtnCheckin,   SBtnExportPackage, SBtnImportPackage, SBtnSpare,
-                      SBtnShowCheck, SBtnHelp,          SBtnAbout,         SBtnExit};
+  QWidget* order[] = {LVHeaders,    SBtnGetLuck,       SBtnConfig,        SBtnQuery,
+                      SBtnCheckin,  SBtnExportPackage, SBtnImportPackage, SBtnWriteRelay,
+                      SBtnTakeOver, SBtnSpare,         SBtnShowCheck,     SBtnHelp,
+                      SBtnAbout,    SBtnExit};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
     order[i]->installEventFilter(enter);
@@ -402,12 +420,34 @@ void TMainForm::SBtnGetLuckClick() {
     // The phones, the prize desks and the paired host follow this draw while its screen
     // lives; check-in is handed back once it closed.
     const TDrawLink link(m_checkin.get(), m_drawSession, taskId);
+    const std::unique_ptr<spare::TAutoRelay> relay = StartAutoRelay(taskId);
+    std::optional<TSessionWatch> relayWatch;
+    if (relay) relayWatch.emplace(m_drawSession, relay.get());
     screen->SetRemote(link.Host());
     if (screen->SetUp(taskId) == 1) screen->ShowModal();
     screen.reset();
   }
   RefreshTaskStates();
 }
+
+std::unique_ptr<spare::TAutoRelay> TMainForm::StartAutoRelay(int32_t taskId) {
+  std::string folder, error;
+  spare::TRelaySetup setup;
+  if (!spare::LoadAutoRelayFolder(taskId, folder, error) ||
+      (!folder.empty() && !spare::PrepareRelay(taskId, setup, error))) {
+    OperatorStatus(QStringLiteral("自动写接力包失败:") + Q(error));
+    return nullptr;
+  }
+  if (folder.empty()) return nullptr;
+  // The worker tells its failure on its own thread; the status line is this thread's.
+  return std::make_unique<spare::TAutoRelay>(
+      std::move(setup), folder, [this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this, [this, t = Q(text)] { OperatorStatus(t); }, Qt::QueuedConnection);
+      });
+}
+
+void TMainForm::OperatorStatus(const QString& text) { StBMain->showMessage(text); }
 
 TMainForm::~TMainForm() {
   // The check-in window reads the service: it goes first, then the server stops.
@@ -541,6 +581,59 @@ void TMainForm::SBtnImportPackageClick() {
   // Its check-ins stayed where check-in ran.
   if (const std::string missing = config::CheckinMissingText(taskId); !missing.empty())
     ShowMessageBox(MessageKind::Warning, missing);
+}
+
+void TMainForm::SBtnWriteRelayClick() {
+  const config::TTaskRow* task = SelectedTask();
+  if (!task) {
+    ShowMessageBox(MessageKind::Attention, "请先选择抽奖项目");
+    return;
+  }
+  const int32_t taskId = task->TaskId;
+  QString name;
+  ChooseSaveFile(QStringLiteral("zip"), QStringLiteral("写接力包"),
+                 Q(task->TaskName) + QStringLiteral("_接力包_") +
+                     QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmm")),
+                 this, name, QStringLiteral("接力包"));
+  if (name.isEmpty()) return;
+  spare::TRelaySummary summary;
+  std::string error;
+  if (!spare::WriteRelay(taskId, FromQ(name), summary, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  ShowMessageBox(MessageKind::Information, summary.Text);
+}
+
+void TMainForm::SBtnTakeOverClick() {
+  QString name;
+  ChooseOpenFile(QStringLiteral("接力包|*.zip;*.ZIP"), QStringLiteral("接管抽奖"), name);
+  if (name.isEmpty()) return;
+  spare::TRelay relay;
+  spare::TTakeOverOffer offer;
+  std::string error;
+  if (!spare::ReadRelayPackage(FromQ(name), relay, error) || !spare::OfferOf(relay, offer, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  TTakeOverForm form(offer, this);
+  if (form.exec() != QDialog::Accepted) return;
+  const spare::TTakeOverChoice choice = form.Choice();
+  if (AskYesNo(
+          QStringLiteral("在本机接管“%1”的抽奖,从第%2批接着抽?\n接管后台上电脑不能再继续这个抽奖。")
+              .arg(Q(offer.TaskName))
+              .arg(offer.Held + 1),
+          Answer::No) != Answer::Yes)
+    return;
+  int32_t taskId = 0;
+  std::string message;
+  if (!spare::TakeOver(relay, choice, taskId, message)) {
+    ShowMessageBox(MessageKind::Error, message);
+    return;
+  }
+  LoadTaskList();
+  SelectRow(m_tasks.IndexOf(taskId));
+  ShowMessageBox(MessageKind::Information, message);
 }
 
 void TMainForm::SBtnHelpClick() {

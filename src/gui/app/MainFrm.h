@@ -18,6 +18,9 @@
 class QLabel;
 class QStatusBar;
 class TCheckinFrm;
+namespace spare {
+class TAutoRelay;
+}
 class TCheckinService;
 class TSpareFollowFrm;
 class QTableWidget;
@@ -81,6 +84,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   QToolButton* SBtnExportPackage;
   QToolButton* SBtnImportPackage;
   QToolButton* SBtnSpare;
+  QToolButton* SBtnWriteRelay;
+  QToolButton* SBtnTakeOver;
   QTableWidget* LVHeaders;
   QStatusBar* StBMain;
 
@@ -97,6 +102,8 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void SBtnExportPackageClick();
   void SBtnImportPackageClick();
   void SBtnSpareClick();
+  void SBtnWriteRelayClick();
+  void SBtnTakeOverClick();
   void SBtnAboutClick();
   void SBtnExitClick();
 
@@ -106,6 +113,10 @@ class TMainForm : public QMainWindow, public TTaskListHost {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // The draw's automatic relay package when the task has a folder for it; null when not.
+  std::unique_ptr<spare::TAutoRelay> StartAutoRelay(int32_t taskId);
+  // A line for the operator in the status bar, never on the stage.
+  void OperatorStatus(const QString& text);
   int SelectedRow() const;
   void PlaceWindow();
   void PlaceBannerButtons();

@@ -18,6 +18,7 @@
 #include "core/config/TaskRules.h"
 #include "core/records/Loaders.h"
 #include "core/text/Text.h"
+#include "gui/config/AutoRelayDlg.h"
 #include "gui/config/ConfigWidgets.h"
 #include "gui/config/RulesBoxes.h"
 #include "gui/config/StageColumnsDlg.h"
@@ -108,6 +109,14 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
       return;
     }
     TStageKeysDlg dlg(m_taskId, this);
+    if (dlg.Load()) dlg.exec();
+  });
+  connect(TSBase, &TTaskBaseTab::autoRelayAsked, this, [this] {
+    if (m_taskId <= 0) {
+      ShowMessageBox(MessageKind::Attention, "请先保存抽奖项目");
+      return;
+    }
+    TAutoRelayDlg dlg(m_taskId, this);
     if (dlg.Load()) dlg.exec();
   });
   for (QPushButton* back : {TSBase->BtnCloseBase, TSItem->BtnCloseItem, TsData->BtnCloseData})

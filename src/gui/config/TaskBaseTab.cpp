@@ -108,7 +108,9 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   CBIdType = DesignCombo(PData, "CBIdType", {QStringLiteral("数字"), QStringLiteral("非数字")}, fx,
                          28, 106);
   DesignLabel(PData, QStringLiteral("大屏按键："), 258, 28, 72);
-  BtnStageKeys = DesignButton(PData, "BtnStageKeys", QStringLiteral("按键时间..."), 334, 27, 164);
+  BtnStageKeys = DesignButton(PData, "BtnStageKeys", QStringLiteral("按键时间..."), 334, 27, 80);
+  BtnAutoRelay = DesignButton(PData, "BtnAutoRelay", QStringLiteral("接力包..."), 418, 27, 80);
+  BtnAutoRelay->setToolTip(QStringLiteral("每批揭晓后自动写接力包到选定的文件夹"));
   BtnStageKeys->setToolTip(
       QStringLiteral("揭晓后多久开始键才算数、号码至少滚动多久（防止翻页笔连按）"));
   PProb = new QWidget(b);
@@ -181,6 +183,7 @@ TTaskBaseTab::TTaskBaseTab(QWidget* parent) : QWidget(parent) {
   connect(SpSelectMusic, &QPushButton::clicked, this, &TTaskBaseTab::SpSelectMusicClick);
   connect(BtnStageColumns, &QPushButton::clicked, this, &TTaskBaseTab::stageColumnsAsked);
   connect(BtnStageKeys, &QPushButton::clicked, this, &TTaskBaseTab::stageKeysAsked);
+  connect(BtnAutoRelay, &QPushButton::clicked, this, &TTaskBaseTab::autoRelayAsked);
 }
 
 void TTaskBaseTab::Reset() {

@@ -54,6 +54,7 @@ class TTaskBaseTab : public QWidget {
   QComboBox* CBLuckAgain;
   QComboBox* CBIdType;
   QPushButton* BtnStageKeys;  // 大屏按键: opens the times of the stage's keys
+  QPushButton* BtnAutoRelay;  // 接力包: the folder each reveal's relay package goes to
   QComboBox* CBRollStyle;
   QWidget* PProb;
   QLineEdit* EProb;
@@ -80,6 +81,7 @@ class TTaskBaseTab : public QWidget {
  signals:
   void stageColumnsAsked();
   void stageKeysAsked();
+  void autoRelayAsked();
 
  public slots:
   void SpSelectImageClick();

@@ -347,22 +347,22 @@ TEST_F(MainWindow, TheKeyboardReachesEveryButtonAndTabNeverChangesTheTask) {
 
   // One Tab stop for the list, then the buttons in their order, then round again.
   std::vector<QWidget*> visited;
-  for (int i = 0; i < 12; ++i) {
+  for (int i = 0; i < 14; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget());
   }
-  const std::vector<QWidget*> expected = {w.SBtnGetLuck, w.SBtnConfig,        w.SBtnQuery,
-                                          w.SBtnCheckin, w.SBtnExportPackage, w.SBtnImportPackage,
-                                          w.SBtnSpare,   w.SBtnShowCheck,     w.SBtnHelp,
-                                          w.SBtnAbout,   w.SBtnExit,          w.LVHeaders};
+  const std::vector<QWidget*> expected = {
+      w.SBtnGetLuck,       w.SBtnConfig,     w.SBtnQuery,    w.SBtnCheckin, w.SBtnExportPackage,
+      w.SBtnImportPackage, w.SBtnWriteRelay, w.SBtnTakeOver, w.SBtnSpare,   w.SBtnShowCheck,
+      w.SBtnHelp,          w.SBtnAbout,      w.SBtnExit,     w.LVHeaders};
   EXPECT_EQ(visited, expected);
   EXPECT_EQ(w.SelectedTask()->TaskId, 1002);
 
   // Each button shows its own accelerator; Alt+Q opens the results of the selected task.
   QSet<QChar> keys;
-  for (QToolButton* b :
-       {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin, w.SBtnExportPackage,
-        w.SBtnImportPackage, w.SBtnSpare, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit}) {
+  for (QToolButton* b : {w.SBtnGetLuck, w.SBtnConfig, w.SBtnQuery, w.SBtnCheckin,
+                         w.SBtnExportPackage, w.SBtnImportPackage, w.SBtnWriteRelay, w.SBtnTakeOver,
+                         w.SBtnSpare, w.SBtnShowCheck, w.SBtnHelp, w.SBtnAbout, w.SBtnExit}) {
     const qsizetype amp = b->text().indexOf(QLatin1Char('&'));
     ASSERT_GE(amp, 0) << b->text().toStdString();
     EXPECT_FALSE(keys.contains(b->text().at(amp + 1).toUpper())) << b->text().toStdString();
