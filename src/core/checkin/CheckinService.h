@@ -90,7 +90,8 @@ class TCheckinService {
   // task was started.
   std::shared_ptr<claims::TClaimDesk> Claims() const { return m_claims; }
   const std::string& TitleLine() const { return m_titleLine; }
-  // The address a desk phone opens to pair (its code in it), empty while not running.
+  // The address a desk phone opens to pair (the code's key in its fragment, never sent), empty
+  // while not running.
   std::string DeskPairUrl();
   // The error of the last refresh of the claims (GBK), empty when none.
   const std::string& ClaimsError() const { return m_claimsError; }
