@@ -91,7 +91,7 @@ landing:'即将揭晓',revealed:'已揭晓',choosing:'请点选缺席的中奖�
 summary:'全部中奖名单',finished:'本次抽奖已完成',closed:'等待抽奖画面打开'};
 function $(id){return document.getElementById(id);}
 function enc(o){var s=[],k;for(k in o)if(o.hasOwnProperty(k))s.push(k+'='+encodeURIComponent(o[k]));return s.join('&');}
-function showPair(text){S.forget();$('remote').style.display='none';
+function showPair(text){S.forget();$('remote').style.display='none';$('pgo').disabled=false;
 $('pair').style.display='block';$('pmsg').textContent=text||'';}
 function showRemote(){$('pair').style.display='none';$('remote').style.display='block';lastRev=-1;}
 function schedule(ms){if(timer)clearTimeout(timer);timer=setTimeout(poll,ms);}
