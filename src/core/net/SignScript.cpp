@@ -22,10 +22,9 @@ var IV=[0x6a09e667,0xbb67ae85,0x3c6ef372,0xa54ff53a,0x510e527f,0x9b05688c,0x1f83
 0x5be0cd19];
 var ALPHA="@ALPHABET@",CHARS=@CHARS@,ROUNDS=@ROUNDS@,SALT="@SALT@";
 function rot(x,n){return (x>>>n)|(x<<(32-n));}
-// One 64-byte block of b from o into the state H (changed in place).
-function block(H,b,o){
-  var w=[],t;
-  for(t=0;t<16;t++)w[t]=b[o+4*t]<<24|b[o+4*t+1]<<16|b[o+4*t+2]<<8|b[o+4*t+3];
+// One block of 16 words (w, 64 long once expanded) into the state H (changed in place).
+function compress(H,w){
+  var t;
   for(t=16;t<64;t++)
     w[t]=(w[t-16]+(rot(w[t-15],7)^rot(w[t-15],18)^w[t-15]>>>3)+w[t-7]+
       (rot(w[t-2],17)^rot(w[t-2],19)^w[t-2]>>>10))|0;
@@ -37,6 +36,12 @@ function block(H,b,o){
   }
   H[0]=H[0]+A|0;H[1]=H[1]+B|0;H[2]=H[2]+C|0;H[3]=H[3]+D|0;
   H[4]=H[4]+E|0;H[5]=H[5]+F|0;H[6]=H[6]+G|0;H[7]=H[7]+J|0;
+}
+// One 64-byte block of b from o into the state H.
+function block(H,b,o){
+  var w=[],t;
+  for(t=0;t<16;t++)w[t]=b[o+4*t]<<24|b[o+4*t+1]<<16|b[o+4*t+2]<<8|b[o+4*t+3];
+  compress(H,w);
 }
 // SHA-256 of m, going on from the state H0 after `pre` bytes (whole blocks) hashed.
 function hash(H0,pre,m){
@@ -61,10 +66,26 @@ function pads(k){
 }
 function mac(p,m){return hash(p[1],64,hash(p[0],64,m));}
 function hmac(k,m){return mac(pads(k),m);}
+// HMAC of a 32-byte message given as 8 words, as 8 words: PBKDF2's rounds, without bytes.
+function mac32(p,u){
+  var w=new Array(64),H=p[0].slice(0),i;
+  for(i=0;i<8;i++)w[i]=u[i];
+  w[8]=0x80000000;for(i=9;i<15;i++)w[i]=0;w[15]=768;
+  compress(H,w);
+  var O=p[1].slice(0);
+  for(i=0;i<8;i++)w[i]=H[i];
+  w[8]=0x80000000;for(i=9;i<15;i++)w[i]=0;w[15]=768;
+  compress(O,w);
+  return O;
+}
 function pbkdf2(pw,salt,rounds){
-  var p=pads(pw),u=mac(p,salt.concat([0,0,0,1])),out=u.slice(0),i,j;
-  for(i=1;i<rounds;i++){u=mac(p,u);for(j=0;j<32;j++)out[j]^=u[j];}
-  return out;
+  var p=pads(pw),b=mac(p,salt.concat([0,0,0,1])),u=[],out,i,j;
+  for(i=0;i<8;i++)u[i]=b[4*i]<<24|b[4*i+1]<<16|b[4*i+2]<<8|b[4*i+3];
+  out=u.slice(0);
+  for(i=1;i<rounds;i++){u=mac32(p,u);for(j=0;j<8;j++)out[j]^=u[j];}
+  var r=[];
+  for(i=0;i<8;i++)r.push(out[i]>>>24&255,out[i]>>>16&255,out[i]>>>8&255,out[i]&255);
+  return r;
 }
 function bytes(s){s=unescape(encodeURIComponent(s));var o=[],i;
   for(i=0;i<s.length;i++)o.push(s.charCodeAt(i));return o;}
