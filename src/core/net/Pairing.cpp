@@ -278,13 +278,6 @@ TSignedAnswer TPairing::Check(const THttpRequest& request, TPairRole role) {
   return answer;
 }
 
-std::optional<TPairRole> TPairing::RoleOf(std::string_view token) const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const auto it = m_holders.find(std::string(token));
-  if (it == m_holders.end() || it->second.waiting) return std::nullopt;
-  return it->second.role;
-}
-
 uint64_t TPairing::LastSeq(std::string_view token) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   const auto it = m_holders.find(std::string(token));

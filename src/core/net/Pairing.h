@@ -15,7 +15,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -112,8 +111,6 @@ class TPairing {
   // the payload's fields handed back. A Refused token is told once and then forgotten.
   TSignedAnswer Check(const THttpRequest& request, TPairRole role);
 
-  // The role of a paired token.
-  std::optional<TPairRole> RoleOf(std::string_view token) const;
   // The last counter taken from `token` (0 when none): a reloaded page goes on from it.
   uint64_t LastSeq(std::string_view token) const;
 
