@@ -6,7 +6,6 @@
 #include <charconv>
 
 #include "core/draw/DrawProof.h"
-#include "core/net/Pairing.h"
 
 namespace net {
 

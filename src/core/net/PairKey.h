@@ -13,7 +13,8 @@
 
 namespace net {
 
-enum class TPairRole;
+// Who a phone is paired as: the host's remote or a prize desk.
+enum class TPairRole { Host, Desk };
 
 using TPairKey = std::array<uint8_t, 32>;
 

@@ -25,8 +25,6 @@
 
 namespace net {
 
-enum class TPairRole { Host, Desk };
-
 // How a pairing attempt ended.
 enum class TPairOutcome {
   Paired,     // the token is good from now on
