@@ -1,8 +1,8 @@
 // libFuzzer harness for the prize claims' request handling: any method, path and body (and any
 // claim file to resume from) give an answer of the routes or are left to the check-in ones,
-// never a crash. A desk request counts only with the paired token and a new number; a claim
-// is recorded at most once per prize and only for a winner; JSON answers are valid UTF-8 with
-// no raw '<'; and after an answer the claim file holds whole records only.
+// never a crash. A desk request counts only when the paired desk signed it with a new
+// counter; a claim is recorded at most once per prize and only for a winner; JSON answers are valid
+// UTF-8 with no raw '<'; and after an answer the claim file holds whole records only.
 #include <unistd.h>
 
 #include <cstddef>
@@ -32,9 +32,10 @@ std::string ScratchRoot() {
 
 }  // namespace
 
-// Input: the first byte picks the method and route, the bytes up to the first NUL are the
-// path (or the form after the desk's token for the form routes), the rest is, with the high
-// bit of the first byte, a claim file to open the desk on.
+// Input: the first byte picks the method and route, whether a desk is paired (0x40) and
+// whether it signs the form (0x20); the bytes up to the first NUL are the path (or the
+// form's own fields for the form routes); the rest is, with the high bit of the first byte,
+// a claim file to open the desk on.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t mode = data[0];
@@ -75,14 +76,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   net::TPairing pairing;
   claims::TClaimRoutes routes(checkins, pairing, desk);
   routes.SetBaseUrl("http://127.0.0.1:8080/");
-  const std::string token = (mode & 0x40)
-                                ? pairing.Pair("10.0.0.2", pairing.Code(net::TPairRole::Desk)).Token
-                                : std::string();
+  const net::TPairKey deskKey = net::PairKeyOf(pairing.Code(net::TPairRole::Desk));
+  std::string token;
+  if (mode & 0x40) {
+    const std::string pair =
+        net::SignedBody(deskKey, net::TPairRole::Desk, "POST", "/desk/pair", "", 1, "");
+    net::THttpRequest p;
+    p.Method = "POST";
+    p.Path = "/desk/pair";
+    p.Body = pair;
+    p.Address = "10.0.0.2";
+    token = pairing.Pair(p, net::TPairRole::Desk).Token;
+  }
+  const bool sign = (mode & 0x20) && !token.empty();
   const size_t before = desk->ClaimedCount();
 
   net::THttpRequest req;
   static const char* kMethods[] = {"GET", "POST", "HEAD", "POST"};
   req.Method = kMethods[mode & 3];
+  // The desk's form: signed by the paired desk, or its token before the fields as they come.
+  const auto form = [&](const char* path) {
+    return sign ? net::SignedBody(deskKey, net::TPairRole::Desk, req.Method, path, token, 2, first)
+                : "t=" + token + "&" + std::string(first);
+  };
   std::string body;
   switch ((mode >> 2) & 7) {
     case 0:
@@ -95,12 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 2:
     case 3:
       req.Path = "/desk/find";
-      body = "k=" + token + "&" + std::string(first);
+      body = form("/desk/find");
       break;
     case 4:
     case 5:
       req.Path = "/desk/claim";
-      body = "k=" + token + "&" + std::string(first);
+      body = form("/desk/claim");
       break;
     default:
       req.Path = "/prize";
@@ -122,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Only a paired desk claims, one prize a request, and only a winner's; whatever the file
   // held before stays as it was.
   const size_t after = desk->ClaimedCount();
-  if (after > before && (token.empty() || req.Path != "/desk/claim")) std::abort();
+  if (after > before && (!sign || req.Path != "/desk/claim")) std::abort();
   if (after > before + 1) std::abort();
   claims::TClaimFile claimed;
   if (after > before) {

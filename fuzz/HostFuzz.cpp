@@ -1,9 +1,10 @@
 // libFuzzer harness for the pairing and host remote routes: any method, path and body give
 // an answer of the routes, never a crash. "CODE" and "TOKEN" in the body stand for the host
-// code shown and a paired host's token, so the checks past pairing are reached. Invariants:
-// only the known statuses; JSON answers are valid UTF-8 with no raw '<'; a press is queued
-// only when its answer is 200, never from an unpaired request, and the same request again
-// is refused as a replay.
+// code shown and a paired host's token; or the body is signed as the paired phone signs it,
+// so the checks past the signature are reached. Invariants: only the known statuses; JSON
+// answers are valid UTF-8 with no raw '<'; a press is queued only when its answer is 200,
+// never from a request the paired phone did not sign, and the same request again is
+// refused as a replay.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,9 +28,10 @@ std::string Substituted(std::string_view in, const std::string& code, const std:
 
 }  // namespace
 
-// Input: the first byte picks the method, the route and whether a host is paired and a draw
-// screen attached; up to the first NUL is the path or the body; the rest is the task's name
-// on the stage (GBK bytes as they come).
+// Input: the first byte picks the method, the route, whether a host is paired and a draw
+// screen attached, and whether the body is signed by the phone (0x10, or by the code's key
+// on /pair); up to the first NUL is the path or the body's fields; the rest is the task's
+// name on the stage (GBK bytes as they come).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t mode = data[0];
@@ -41,7 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   net::TPairing pairing;
   remote::THostRemote remote(pairing);
   std::string token;
-  if (mode & 0x40) token = pairing.Pair("10.0.0.1", pairing.Code(net::TPairRole::Host)).Token;
+  const net::TPairKey key = net::PairKeyOf(pairing.Code(net::TPairRole::Host));
+  if (mode & 0x40) {
+    const std::string pair = net::SignedBody(key, net::TPairRole::Host, "POST", "/pair", "", 1, "");
+    net::THttpRequest p;
+    p.Method = "POST";
+    p.Path = "/pair";
+    p.Body = pair;
+    p.Address = "10.0.0.1";
+    token = pairing.Pair(p, net::TPairRole::Host).Token;
+  }
   if (mode & 0x80) {
     remote.Attach(nullptr);
     TStageState s;
@@ -55,13 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     remote.Moved(s);
   }
   const std::string code = pairing.Code(net::TPairRole::Host);
-  const std::string body = Substituted(first, code, token);
-
-  checkin::THttpRequest req;
   static const char* kMethods[] = {"GET", "POST"};
-  req.Method = kMethods[mode & 1];
   static const char* kPaths[] = {"/pair", "/host/state", "/host/input", "/host"};
   const int route = (mode >> 1) & 7;
+  const bool sign = (mode & 0x10) && route < 4;
+  const std::string body =
+      sign ? net::SignedBody(route == 0 ? net::PairKeyOf(code) : key, net::TPairRole::Host,
+                             kMethods[mode & 1], kPaths[route], route == 0 ? "" : token,
+                             route == 0 ? 1 : 2, first)
+           : Substituted(first, code, token);
+
+  net::THttpRequest req;
+  req.Method = kMethods[mode & 1];
   if (route < 4) {
     req.Path = kPaths[route];
     req.Body = body;
@@ -70,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   req.Address = "10.0.0.2";
   req.HeaderBytes = body.size();
-  const checkin::THttpResponse r = remote::HandleHostRequest(remote, req);
+  const net::THttpResponse r = remote::HandleHostRequest(remote, req);
   switch (r.Status) {
     case 200:
     case 400:
@@ -89,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool press = req.Method == "POST" && req.Path == "/host/input";
   const size_t queued = remote.Drain().size();
   if (queued != (press && r.Status == 200 ? 1u : 0u)) std::abort();
-  if (queued && (token.empty() || !(mode & 0x80))) std::abort();
+  if (queued && (token.empty() || !sign || !(mode & 0x80))) std::abort();
   // The same press again is a replay.
   if (queued && remote::HandleHostRequest(remote, req).Status != 409) std::abort();
   return 0;

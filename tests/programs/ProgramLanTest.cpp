@@ -15,6 +15,7 @@
 #include <map>
 
 #include "ProgramCopy.h"
+#include "SignedPhone.h"
 #include "core/net/LanServer.h"
 #include "core/net/LanSettings.h"
 
@@ -174,18 +175,25 @@ TEST_F(LanRestart, AfterAKillTheServerComesBackForHostDeskAndWinnersOnTheSamePor
   ASSERT_EQ(code.size(), 8) << prize.body.toStdString();
 
   // A prize desk pairs with the window's code and records the claim.
-  const THttpAnswer desk = Ask(m_port, "POST", "/desk/pair", "code=" + codes["desk"]);
-  const QByteArray deskToken = Field(desk.body, "token");
-  ASSERT_EQ(deskToken.size(), 32) << desk.body.toStdString();
-  const THttpAnswer claim = Ask(m_port, "POST", "/desk/claim", "k=" + deskToken + "&n=1&c=" + code);
+  SignedPhone deskPhone(net::TPairRole::Desk, codes["desk"].toStdString());
+  const THttpAnswer desk = Ask(m_port, "POST", "/desk/pair",
+                               QByteArray::fromStdString(deskPhone.PairBody("/desk/pair")));
+  ASSERT_TRUE(deskPhone.Paired(desk.body.toStdString())) << desk.body.toStdString();
+  const THttpAnswer claim =
+      Ask(m_port, "POST", "/desk/claim",
+          QByteArray::fromStdString(deskPhone.Body("/desk/claim", "c=" + code.toStdString())));
   EXPECT_EQ(Field(claim.body, "kind"), "ok") << claim.body.toStdString();
   EXPECT_TRUE(
       Ask(m_port, "POST", "/prize", "t=" + tokens[winner]).body.contains("\"claimed\":true"));
 
   // The host pairs and reads the stage.
-  const THttpAnswer host = Ask(m_port, "POST", "/pair", "c=" + codes["host"]);
+  SignedPhone hostPhone(net::TPairRole::Host, codes["host"].toStdString());
+  const THttpAnswer host =
+      Ask(m_port, "POST", "/pair", QByteArray::fromStdString(hostPhone.PairBody("/pair")));
   EXPECT_EQ(Field(host.body, "kind"), "paired") << host.body.toStdString();
-  const THttpAnswer state = Ask(m_port, "POST", "/host/state", "t=" + Field(host.body, "token"));
+  ASSERT_TRUE(hostPhone.Paired(host.body.toStdString()));
+  const THttpAnswer state =
+      Ask(m_port, "POST", "/host/state", QByteArray::fromStdString(hostPhone.Body("/host/state")));
   EXPECT_EQ(state.status, 200) << state.body.toStdString();
   EXPECT_TRUE(Ask(m_port, "GET", "/host").body.contains("<html"));
   Kill(*third);

@@ -192,8 +192,9 @@ void TCheckinService::AfterDraw(int32_t taskId) {
 
 std::string TCheckinService::DeskPairUrl() {
   if (!Running()) return {};
-  const std::string code = m_pairing.Code(net::TPairRole::Desk);
-  return code.empty() ? std::string() : Url() + "desk?p=" + code;
+  net::TPairKey key;
+  return m_pairing.Key(net::TPairRole::Desk, key) ? net::PairAddress(Url() + "desk", key)
+                                                  : std::string();
 }
 
 void TCheckinService::SetWifi(std::string name, std::string password) {

@@ -91,7 +91,8 @@ class TCheckinService {
   // task was started.
   std::shared_ptr<claims::TClaimDesk> Claims() const { return m_claims; }
   const std::string& TitleLine() const { return m_titleLine; }
-  // The address a desk phone opens to pair (its code in it), empty while not running.
+  // The address a desk phone opens to pair (the code's key in its fragment, never sent), empty
+  // while not running.
   std::string DeskPairUrl();
   // The stream a spare laptop follows the task's draw by; null while not running.
   spare::TStageStream* Spare() const { return m_spare.get(); }

@@ -26,12 +26,6 @@ std::string Field(const std::map<std::string, std::string>& form, const char* na
   return it == form.end() ? std::string() : it->second;
 }
 
-bool ParseNumber(std::string_view s, uint64_t& n) {
-  if (s.empty() || s.size() > 19) return false;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
-  return ec == std::errc() && end == s.data() + s.size();
-}
-
 std::string Base64(std::string_view bytes) {
   static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
@@ -170,14 +164,8 @@ bool TClaimRoutes::Answer(const THttpRequest& req, THttpResponse& response) {
 THttpResponse TClaimRoutes::Pair(const THttpRequest& req) {
   std::map<std::string, std::string> form;
   if (!net::ParseForm(req.Body, form)) return BadRequest();
-  const net::TPairAnswer a = m_pairing.Pair(req.Address, Field(form, "code"));
+  const net::TPairAnswer a = m_pairing.Pair(req, net::TPairRole::Desk);
   using net::TPairOutcome;
-  if ((a.Outcome == TPairOutcome::Paired || a.Outcome == TPairOutcome::Waiting) &&
-      a.Role != net::TPairRole::Desk) {
-    // The host's code typed at a desk: that pairing is not kept.
-    m_pairing.Unpair(a.Token);
-    return Refused(403, "wrongrole", text::G("这是主持人遥控的配对码，请输入领奖台配对码"));
-  }
   switch (a.Outcome) {
     case TPairOutcome::Paired: {
       std::string name;
@@ -196,41 +184,33 @@ THttpResponse TClaimRoutes::Pair(const THttpRequest& req) {
       return Refused(403, "full", text::G("领奖台数量已满"));
     case TPairOutcome::Failed:
       return Refused(503, "failed", text::G("配对失败，请再试一次"));
+    case TPairOutcome::WrongRole:
+      return Refused(403, "wrongrole", text::G("这是主持人遥控的配对码，请输入领奖台配对码"));
+    case TPairOutcome::Unsigned:
+      return Refused(403, "unsigned", text::G("配对方式已更新，请重新扫描操作电脑上的二维码"));
     default:
       return Refused(403, "wrongcode", text::G("配对码不正确或已被使用"));
   }
 }
 
-bool TClaimRoutes::TakeDesk(const std::map<std::string, std::string>& form, std::string& name,
-                            THttpResponse& refusal) {
-  const std::string token = Field(form, "k");
-  uint64_t seq = 0;
-  if (!ParseNumber(Field(form, "n"), seq)) {
-    refusal = BadRequest();
+bool TClaimRoutes::TakeDesk(const THttpRequest& req, std::map<std::string, std::string>& form,
+                            std::string& name, THttpResponse& refusal) {
+  net::TSignedAnswer a = m_pairing.Check(req, net::TPairRole::Desk);
+  if (a.Check != net::TSignedCheck::Taken) {
+    refusal = net::SignedRefusal(a);
     return false;
   }
-  switch (m_pairing.Take(token, net::TPairRole::Desk, seq)) {
-    case net::TTokenCheck::Taken:
-      break;
-    case net::TTokenCheck::Replayed:
-      refusal = Refused(409, "replayed", text::G("请求已过期，请再试一次"),
-                        ",\"last\":" + std::to_string(m_pairing.LastSeq(token)));
-      return false;
-    default:
-      refusal = Refused(403, "unpaired", text::G("领奖台未配对或已被取消，请重新配对"));
-      return false;
-  }
-  name = DeskName(token);
+  form = std::move(a.Form);
+  name = DeskName(a.Token);
   if (name.empty()) name = text::G("领奖台");
   return true;
 }
 
 THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!net::ParseForm(req.Body, form)) return BadRequest();
   std::string desk;
   THttpResponse refusal;
-  if (!TakeDesk(form, desk, refusal)) return refusal;
+  if (!TakeDesk(req, form, desk, refusal)) return refusal;
   std::vector<TPrize> found;
   const std::string code = Field(form, "c");
   std::string query;
@@ -263,10 +243,9 @@ THttpResponse TClaimRoutes::Find(const THttpRequest& req) {
 
 THttpResponse TClaimRoutes::Claim(const THttpRequest& req) {
   std::map<std::string, std::string> form;
-  if (!net::ParseForm(req.Body, form)) return BadRequest();
   std::string desk;
   THttpResponse refusal;
-  if (!TakeDesk(form, desk, refusal)) return refusal;
+  if (!TakeDesk(req, form, desk, refusal)) return refusal;
   TClaimResult r;
   const std::string code = Field(form, "c");
   if (!code.empty()) {

@@ -1,12 +1,13 @@
 // The prize claims' routes of the LAN server, as requests and answers without a network:
 //   GET  /desk         the prize desk's page (pairing, code entry, search, 确认领取)
-//   POST /desk/pair    code=…: pairs a desk; its token and name, as JSON
-//   POST /desk/find    k=<desk token>&n=<number>&c=<claim code> | q=<id or name>: the prizes
-//   POST /desk/claim   k, n, and c=<claim code> | i=<id>&p=<ItemId>: records the claim
+//   POST /desk/pair    signed with the desk code's key, no token: pairs a desk; its token and
+//                      name, as JSON
+//   POST /desk/find    signed, c=<claim code> | q=<id or name>: the prizes
+//   POST /desk/claim   signed, c=<claim code> | i=<id>&p=<ItemId>: records the claim
 //   POST /prize        t=<check-in token>: the asker's own prizes, codes and their QR
-// Every /desk/ request but the pairing needs a desk's token and a number above its last one;
-// anything else is refused 403, a malformed form 400. The list is never served: a desk sees
-// the winners it asks for, a phone its own prizes.
+// Signed bodies are those of PairKey.h; every /desk/ request but the pairing must be taken by
+// the pairing's Check, else it is refused (SignedRefusal). The list is never served: a desk
+// sees the winners it asks for, a phone its own prizes.
 #pragma once
 
 #include <cstdint>
@@ -52,10 +53,10 @@ class TClaimRoutes : public net::TRoutes {
   net::THttpResponse Find(const net::THttpRequest& request);
   net::THttpResponse Claim(const net::THttpRequest& request);
   net::THttpResponse Prize(const net::THttpRequest& request);
-  // The desk's name when the form carries a paired desk token and a new number; else the
-  // refusal to send.
-  bool TakeDesk(const std::map<std::string, std::string>& form, std::string& name,
-                net::THttpResponse& refusal);
+  // The desk's name and the signed fields when Check takes the request; else the refusal
+  // to send.
+  bool TakeDesk(const net::THttpRequest& request, std::map<std::string, std::string>& form,
+                std::string& name, net::THttpResponse& refusal);
 
   const TClaimants& m_claimants;
   net::TPairing& m_pairing;

@@ -1,8 +1,10 @@
 // The prize desk's page: one HTML text with its style and script, for a 360-px phone (ES5,
-// XMLHttpRequest). The desk's token stays in the browser's storage, so the claim QR a camera
-// app opens in the same browser finds the desk paired. Texts go in through textContent only.
+// XMLHttpRequest). The desk's key, token and counter stay in the browser's storage, so the
+// claim QR a camera app opens in the same browser finds the desk paired; every desk request
+// is signed (SignScript). Texts go in through textContent only.
 #include "core/claims/ClaimHttp.h"
 #include "core/net/Http.h"
+#include "core/net/SignScript.h"
 #include "core/text/Gbk.h"
 
 namespace claims {
@@ -45,7 +47,8 @@ button:disabled{background:#9aa9ba}
 constexpr std::string_view kBody = R"page(<div id="desk"></div>
 <form id="pair" autocomplete="off" style="display:none">
 <label for="code">领奖台配对码</label>
-<input id="code" inputmode="numeric" maxlength="12" required>
+<input id="code" autocapitalize="characters" autocorrect="off" spellcheck="false"
+maxlength="24" placeholder="XXXX XXXX XXXX XXXX" required>
 <button type="submit">配对</button>
 </form>
 <form id="find" autocomplete="off" style="display:none">
@@ -57,44 +60,29 @@ constexpr std::string_view kBody = R"page(<div id="desk"></div>
 <div id="list"></div>
 </main>
 <script>
+)page";
+
+constexpr std::string_view kScript = R"page(
 (function(){
 var $=function(i){return document.getElementById(i);};
-var key="",seq=0,desk="";
-try{key=window.localStorage.getItem("desk-token")||"";
-seq=parseInt(window.localStorage.getItem("desk-seq")||"0",10)||0;
-desk=window.localStorage.getItem("desk-name")||"";}catch(e){}
-function keep(){try{window.localStorage.setItem("desk-token",key);
-window.localStorage.setItem("desk-seq",String(seq));
-window.localStorage.setItem("desk-name",desk);}catch(e){}}
+var S=Signed.Session("desk","desk-signed"),desk="";
+try{desk=window.localStorage.getItem("desk-name")||"";}catch(e){}
+function keep(){try{window.localStorage.setItem("desk-name",desk);}catch(e){}}
 function arg(n){var m=new RegExp("[?&]"+n+"=([^&]*)").exec(window.location.search);
 return m?decodeURIComponent(m[1]):"";}
 function say(t,ok){var m=$("msg");m.textContent=t;m.className=ok?"ok":"no";}
-function post(path,body,done){
-  var x=new XMLHttpRequest();
-  x.open("POST",path,true);
-  x.setRequestHeader("Content-Type","application/x-www-form-urlencoded");
-  x.timeout=8000;
-  x.onreadystatechange=function(){
-    if(x.readyState!==4)return;
-    var r=null;
-    try{r=JSON.parse(x.responseText);}catch(e){}
-    done(r,x.status);
-  };
-  x.send(body);
-}
-// A desk request: its token and a number above the last one, once more after a stale number.
-function ask(path,body,done,again){
-  seq++;keep();
-  post(path,"k="+encodeURIComponent(key)+"&n="+seq+"&"+body,function(r,st){
-    if(r&&r.kind==="replayed"&&!again){seq=r.last;ask(path,body,done,true);return;}
-    if(r&&r.kind==="unpaired"){key="";keep();show();}
+// A desk request, signed; a desk no longer paired asks for a code again.
+function ask(path,body,done){
+  S.post(path,body,function(st,r){
+    if(st===403&&r&&r.kind!=="wrongrole"){S.forget();show();}
     done(r,st);
   });
 }
 function show(){
-  $("pair").style.display=key?"none":"block";
-  $("find").style.display=key?"block":"none";
-  $("desk").textContent=key?desk+" · 已配对":"";
+  var on=S.paired();
+  $("pair").style.display=on?"none":"block";
+  $("find").style.display=on?"block":"none";
+  $("desk").textContent=on?desk+" · 已配对":"";
 }
 function clear(){var l=$("list");while(l.firstChild)l.removeChild(l.firstChild);}
 function el(tag,cls,text){var e=document.createElement(tag);if(cls)e.className=cls;
@@ -128,24 +116,31 @@ function find(body){
     for(var i=0;i<r.prizes.length;i++)$("list").appendChild(card(r.prizes[i]));
   });
 }
-function pair(code){
+function pair(key){
   say("正在配对…",true);
-  post("/desk/pair","code="+encodeURIComponent(code),function(r){
+  S.pair("/desk/pair",key,function(st,r){
     if(!r){say("网络不通，请再试一次",false);return;}
     if(r.kind!=="ok"){say(r.text,false);return;}
-    key=r.token;desk=r.desk;seq=0;keep();show();say(r.text+"："+desk,true);
+    desk=r.desk;keep();show();say(r.text+"："+desk,true);
     if(arg("c"))find("c="+encodeURIComponent(arg("c")));
   });
 }
-$("pair").onsubmit=function(ev){ev.preventDefault();pair($("code").value);};
+$("pair").onsubmit=function(ev){
+  ev.preventDefault();
+  var code=Signed.codeOf($("code").value);
+  if(!code){say("配对码是16位字母和数字（操作电脑上显示的4组），请核对",false);return;}
+  say("正在配对…",true);
+  setTimeout(function(){pair(Signed.keyOf(code));},30);
+};
 $("find").onsubmit=function(ev){
   ev.preventDefault();
   find("q="+encodeURIComponent($("q").value));
 };
 show();
-if(!key&&arg("p"))pair(arg("p"));
-else if(key&&arg("c"))find("c="+encodeURIComponent(arg("c")));
-else if(!key&&arg("c"))say("请先输入领奖台配对码",false);
+var key=Signed.keyFromHash();
+if(key)pair(key);
+else if(S.paired()&&arg("c"))find("c="+encodeURIComponent(arg("c")));
+else if(!S.paired()&&arg("c"))say("请先扫描领奖台配对二维码或输入配对码",false);
 })();
 </script></body></html>
 )page";
@@ -156,6 +151,8 @@ std::string DeskPage(std::string_view taskNameGbk) {
   std::string page(kHead);
   page += "<p class=\"task\">" + net::HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
   page += kBody;
+  page += net::SignScript();
+  page += kScript;
   return page;
 }
 

@@ -15,27 +15,6 @@ int64_t SteadyMs() {
       .count();
 }
 
-// A code of kPairCodeDigits digits, uniform: 32-bit draws above the last whole multiple of
-// 10^6 are thrown away.
-std::string RandomCode() {
-  constexpr uint32_t kRange = 1'000'000;
-  constexpr uint32_t kLimit = 4294u * kRange;
-  for (int round = 0; round < 4; ++round) {
-    TDrawSecret secret;
-    std::string error;
-    if (!SystemSecret(secret, error)) return {};
-    for (size_t i = 0; i + 4 <= secret.size(); i += 4) {
-      const uint32_t v = uint32_t(secret[i]) << 24 | uint32_t(secret[i + 1]) << 16 |
-                         uint32_t(secret[i + 2]) << 8 | uint32_t(secret[i + 3]);
-      if (v >= kLimit) continue;
-      std::string code = std::to_string(v % kRange);
-      code.insert(0, kPairCodeDigits - code.size(), '0');
-      return code;
-    }
-  }
-  return {};
-}
-
 // Compares without stopping at the first difference.
 bool SameCode(std::string_view a, const std::string& b) {
   if (a.size() != b.size() || b.empty()) return false;
@@ -44,17 +23,50 @@ bool SameCode(std::string_view a, const std::string& b) {
   return diff == 0;
 }
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
-  return s;
-}
-
 void Expire(std::deque<int64_t>& times, int64_t now) {
   while (!times.empty() && now - times.front() >= kPairFailureWindowMs) times.pop_front();
 }
 
 }  // namespace
+
+THttpResponse SignedRefusal(const TSignedAnswer& answer) {
+  const char* kind = "unpaired";
+  const char* text = "本机未配对或已解除配对，请重新扫码或输入配对码";
+  int status = 403;
+  std::string extra;
+  switch (answer.Check) {
+    case TSignedCheck::Taken:
+    case TSignedCheck::Unpaired:
+      break;
+    case TSignedCheck::Waiting:
+      kind = "waiting";
+      text = "已有主持人配对，请等操作员允许";
+      status = 200;
+      break;
+    case TSignedCheck::Refused:
+      kind = "refused";
+      text = "操作员没有允许本机配对";
+      break;
+    case TSignedCheck::Forged:
+      kind = "forged";
+      text = "请求的签名不对，已拒绝；请重新扫码或输入配对码";
+      break;
+    case TSignedCheck::Replayed:
+      kind = "replayed";
+      text = "这个请求已经收到过";
+      status = 409;
+      extra = ",\"last\":" + std::to_string(answer.Last);
+      break;
+    case TSignedCheck::Unsigned:
+      // An old page's token: "unpaired", so that it forgets the token and asks again.
+      text = "配对方式已更新，请重新扫描操作电脑上的二维码（或输入新的配对码）";
+      break;
+    case TSignedCheck::Malformed:
+      return PlainResponse(400, "请求无效");
+  }
+  return JsonResponse(
+      std::string("{\"kind\":\"") + kind + "\",\"text\":" + JsonString(text) + extra + "}", status);
+}
 
 std::string NewToken() {
   TDrawSecret secret;
@@ -70,25 +82,34 @@ void TPairing::SetClock(std::function<int64_t()> steadyMs) {
   m_now = std::move(steadyMs);
 }
 
-std::string& TPairing::CodeLocked(TPairRole role) {
-  return role == TPairRole::Host ? m_hostCode : m_deskCode;
+TPairing::Secret& TPairing::SecretLocked(TPairRole role) {
+  return role == TPairRole::Host ? m_hostSecret : m_deskSecret;
 }
 
 bool TPairing::RenewLocked(TPairRole role) {
   const std::string& other =
-      CodeLocked(role == TPairRole::Host ? TPairRole::Desk : TPairRole::Host);
+      SecretLocked(role == TPairRole::Host ? TPairRole::Desk : TPairRole::Host).code;
   std::string code;
-  // The two codes differ, so a code names its role.
-  for (int i = 0; i < 8 && (code.empty() || code == other); ++i) code = RandomCode();
-  CodeLocked(role) = code == other ? std::string() : code;
+  // The two codes differ, so a key names its role.
+  for (int i = 0; i < 8 && (code.empty() || code == other); ++i) code = NewPairCode();
+  Secret& secret = SecretLocked(role);
+  secret.code = code == other ? std::string() : code;
+  secret.key = secret.code.empty() ? TPairKey{} : PairKeyOf(secret.code);
   Changed();
-  return !CodeLocked(role).empty();
+  return !secret.code.empty();
 }
 
 std::string TPairing::Code(TPairRole role) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (CodeLocked(role).empty()) RenewLocked(role);
-  return CodeLocked(role);
+  if (SecretLocked(role).code.empty()) RenewLocked(role);
+  return SecretLocked(role).code;
+}
+
+bool TPairing::Key(TPairRole role, TPairKey& key) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (SecretLocked(role).code.empty() && !RenewLocked(role)) return false;
+  key = SecretLocked(role).key;
+  return true;
 }
 
 void TPairing::Renew(TPairRole role) {
@@ -98,16 +119,22 @@ void TPairing::Renew(TPairRole role) {
   m_failures.clear();
 }
 
-TPairAnswer TPairing::Pair(std::string_view address, std::string_view code) {
+TPairAnswer TPairing::Pair(const THttpRequest& request, TPairRole role) {
   std::lock_guard<std::mutex> lock(m_mutex);
   TPairAnswer answer;
+  answer.Role = role;
+  TSignedBody body;
+  if (!SplitSignedBody(request.Body, body) || !body.Token.empty()) {
+    answer.Outcome = TPairOutcome::Unsigned;
+    return answer;
+  }
   const int64_t now = m_now();
   if (now < m_lockedUntil) {
     answer.Outcome = TPairOutcome::Locked;
     return answer;
   }
-  const std::string key(address);
-  auto failures = m_addressFailures.find(key);
+  const std::string address(request.Address);
+  auto failures = m_addressFailures.find(address);
   if (failures == m_addressFailures.end() && m_addressFailures.size() >= kMaxPairAddresses) {
     for (auto it = m_addressFailures.begin(); it != m_addressFailures.end();) {
       Expire(it->second, now);
@@ -126,11 +153,19 @@ TPairAnswer TPairing::Pair(std::string_view address, std::string_view code) {
       return answer;
     }
   }
-  code = Trimmed(code);
-  const bool host = SameCode(code, m_hostCode);
-  const bool desk = !host && SameCode(code, m_deskCode);
-  if (!host && !desk) {
-    m_addressFailures[key].push_back(now);
+  const std::string text =
+      SignedText(role, request.Method, request.Path, body.Counter, body.Payload);
+  const TPairRole other = role == TPairRole::Host ? TPairRole::Desk : TPairRole::Host;
+  const Secret& mine = SecretLocked(role);
+  const bool right = !mine.code.empty() && SameCode(body.Signature, SignatureOf(mine.key, text));
+  if (!right) {
+    const Secret& theirs = SecretLocked(other);
+    if (!theirs.code.empty() && SameCode(body.Signature, SignatureOf(theirs.key, text))) {
+      // Whoever holds the other code may pair with it on the other page.
+      answer.Outcome = TPairOutcome::WrongRole;
+      return answer;
+    }
+    m_addressFailures[address].push_back(now);
     Expire(m_failures, now);
     m_failures.push_back(now);
     if (m_failures.size() >= static_cast<size_t>(kMaxPairFailures)) {
@@ -143,8 +178,8 @@ TPairAnswer TPairing::Pair(std::string_view address, std::string_view code) {
     answer.Outcome = TPairOutcome::WrongCode;
     return answer;
   }
-  answer.Role = host ? TPairRole::Host : TPairRole::Desk;
-  if (desk) {
+  const bool host = role == TPairRole::Host;
+  if (!host) {
     size_t desks = 0;
     for (const auto& h : m_holders) desks += h.second.role == TPairRole::Desk;
     if (desks >= kMaxDesks) {
@@ -157,15 +192,17 @@ TPairAnswer TPairing::Pair(std::string_view address, std::string_view code) {
     answer.Outcome = TPairOutcome::Failed;
     return answer;
   }
-  RenewLocked(answer.Role);  // used once
   Holder holder;
-  holder.role = answer.Role;
-  holder.address = key;
+  holder.role = role;
+  holder.address = address;
+  holder.key = mine.key;
+  holder.seq = body.Counter;
+  RenewLocked(role);  // used once
   if (host && !m_host.empty()) {
     // A second host waits for the operator; an earlier one still waiting is dropped.
     if (!m_waiting.empty()) {
+      Refused(m_waiting, m_holders.at(m_waiting).key);
       m_holders.erase(m_waiting);
-      Refused(m_waiting);
     }
     holder.waiting = true;
     m_waiting = token;
@@ -180,36 +217,65 @@ TPairAnswer TPairing::Pair(std::string_view address, std::string_view code) {
   return answer;
 }
 
-void TPairing::Refused(const std::string& token) {
-  m_refused.push_back(token);
+void TPairing::Refused(const std::string& token, const TPairKey& key) {
+  m_refused.emplace_back(token, key);
   if (m_refused.size() > 16) m_refused.pop_front();
 }
 
-TTokenState TPairing::StateOf(std::string_view token) {
+TSignedAnswer TPairing::Check(const THttpRequest& request, TPairRole role) {
+  TSignedAnswer answer;
+  TSignedBody body;
+  std::map<std::string, std::string> form;
+  if (!ParseForm(request.Body, form)) {
+    answer.Check = TSignedCheck::Malformed;
+    return answer;
+  }
+  if (!SplitSignedBody(request.Body, body) || body.Token.empty()) {
+    answer.Check = TSignedCheck::Unsigned;
+    return answer;
+  }
+  answer.Token = body.Token;
+  const std::string text =
+      SignedText(role, request.Method, request.Path, body.Counter, body.Payload);
   std::lock_guard<std::mutex> lock(m_mutex);
-  const auto it = m_holders.find(std::string(token));
-  if (it != m_holders.end()) return it->second.waiting ? TTokenState::Waiting : TTokenState::Paired;
-  const auto refused = std::find(m_refused.begin(), m_refused.end(), token);
-  if (refused == m_refused.end() || token.empty()) return TTokenState::Unknown;
-  m_refused.erase(refused);
-  return TTokenState::Refused;
-}
-
-std::optional<TPairRole> TPairing::RoleOf(std::string_view token) const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const auto it = m_holders.find(std::string(token));
-  if (it == m_holders.end() || it->second.waiting) return std::nullopt;
-  return it->second.role;
-}
-
-TTokenCheck TPairing::Take(std::string_view token, TPairRole role, uint64_t seq) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const auto it = m_holders.find(std::string(token));
-  if (it == m_holders.end() || it->second.waiting || it->second.role != role)
-    return TTokenCheck::Unpaired;
-  if (seq <= it->second.seq) return TTokenCheck::Replayed;
-  it->second.seq = seq;
-  return TTokenCheck::Taken;
+  const auto it = m_holders.find(body.Token);
+  if (it == m_holders.end()) {
+    const auto refused = std::find_if(m_refused.begin(), m_refused.end(),
+                                      [&](const auto& r) { return r.first == body.Token; });
+    // Told to the refused phone itself, not to whoever repeats its token.
+    if (refused != m_refused.end() && role == TPairRole::Host &&
+        SameCode(body.Signature, SignatureOf(refused->second, text))) {
+      m_refused.erase(refused);
+      answer.Check = TSignedCheck::Refused;
+      return answer;
+    }
+    answer.Check = TSignedCheck::Unpaired;
+    return answer;
+  }
+  Holder& holder = it->second;
+  if (holder.role != role) {
+    answer.Check = TSignedCheck::Unpaired;
+    return answer;
+  }
+  if (!SameCode(body.Signature, SignatureOf(holder.key, text))) {
+    answer.Check = TSignedCheck::Forged;
+    return answer;
+  }
+  if (body.Counter <= holder.seq) {
+    answer.Check = TSignedCheck::Replayed;
+    answer.Last = holder.seq;
+    return answer;
+  }
+  holder.seq = body.Counter;
+  answer.Last = holder.seq;
+  answer.Check = holder.waiting ? TSignedCheck::Waiting : TSignedCheck::Taken;
+  if (answer.Check == TSignedCheck::Taken) {
+    form.erase("t");
+    form.erase("n");
+    form.erase("s");
+    answer.Form = std::move(form);
+  }
+  return answer;
 }
 
 uint64_t TPairing::LastSeq(std::string_view token) const {
@@ -232,8 +298,8 @@ bool TPairing::Allow() {
 bool TPairing::Refuse() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_waiting.empty()) return false;
+  Refused(m_waiting, m_holders.at(m_waiting).key);
   m_holders.erase(m_waiting);
-  Refused(m_waiting);
   m_waiting.clear();
   Changed();
   return true;
@@ -261,8 +327,8 @@ void TPairing::Unpair(std::string_view token) {
 TPairingView TPairing::View() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   TPairingView v;
-  v.HostCode = m_hostCode;
-  v.DeskCode = m_deskCode;
+  v.HostCode = m_hostSecret.code;
+  v.DeskCode = m_deskSecret.code;
   v.HostPaired = !m_host.empty();
   if (v.HostPaired) v.HostAddress = m_holders.at(m_host).address;
   v.HostWaiting = !m_waiting.empty();

@@ -11,8 +11,8 @@ namespace remote {
 using net::TPairAnswer;
 using net::TPairOutcome;
 using net::TPairRole;
-using net::TTokenCheck;
-using net::TTokenState;
+using net::TSignedAnswer;
+using net::TSignedCheck;
 
 namespace {
 
@@ -82,7 +82,7 @@ THttpResponse Kind(const char* kind, std::string_view textUtf8, int status = 200
 THttpResponse PairRoute(THostRemote& host, const THttpRequest& req) {
   std::map<std::string, std::string> form;
   if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
-  const TPairAnswer a = host.Pairing().Pair(req.Address, Field(form, "c"));
+  const TPairAnswer a = host.Pairing().Pair(req, TPairRole::Host);
   const char* kind = "wrong";
   const char* text = "配对码不对，请看操作电脑上的配对码";
   switch (a.Outcome) {
@@ -95,6 +95,14 @@ THttpResponse PairRoute(THostRemote& host, const THttpRequest& req) {
       text = "已有主持人配对，请等操作员允许";
       break;
     case TPairOutcome::WrongCode:
+      break;
+    case TPairOutcome::WrongRole:
+      kind = "wrongrole";
+      text = "这是领奖台的配对码，请输入主持人配对码";
+      break;
+    case TPairOutcome::Unsigned:
+      kind = "unsigned";
+      text = "配对方式已更新，请重新扫描操作电脑上的二维码";
       break;
     case TPairOutcome::Locked:
       kind = "locked";
@@ -117,31 +125,11 @@ THttpResponse PairRoute(THostRemote& host, const THttpRequest& req) {
   return JsonResponse(body + "}");
 }
 
-// The answer to a token that is not a paired host's, or none when it is one.
-std::optional<THttpResponse> Refusal(THostRemote& host, const std::string& token) {
-  switch (host.Pairing().StateOf(token)) {
-    case TTokenState::Paired:
-      if (host.Pairing().RoleOf(token) == TPairRole::Host) return std::nullopt;
-      break;
-    case TTokenState::Waiting:
-      return Kind("waiting", "已有主持人配对，请等操作员允许");
-    case TTokenState::Refused:
-      return Kind("refused", "操作员没有允许本机配对", 403);
-    case TTokenState::Unknown:
-      break;
-  }
-  return Kind("unpaired", "本机未配对或已解除配对，请重新输入配对码", 403);
-}
-
-THttpResponse StateRoute(THostRemote& host, const THttpRequest& req) {
-  std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
-  const std::string token = Field(form, "t");
-  if (auto refusal = Refusal(host, token)) return *refusal;
+THttpResponse StateRoute(const TSignedAnswer& signedAnswer, THostRemote& host) {
   uint64_t revision = 0;
   const TStageState s = host.State(revision);
   std::string b = "{\"kind\":\"paired\",\"rev\":" + std::to_string(revision);
-  b += ",\"n\":" + std::to_string(host.Pairing().LastSeq(token));
+  b += ",\"n\":" + std::to_string(signedAnswer.Last);
   b += std::string(",\"open\":") + (s.open ? "true" : "false");
   b += ",\"task\":" + JsonString(U8(s.task));
   b += std::string(",\"phase\":\"") + PhaseName(s.phase) + "\"";
@@ -172,16 +160,8 @@ THttpResponse StateRoute(THostRemote& host, const THttpRequest& req) {
   return JsonResponse(b + "]}");
 }
 
-// Takes the numbered input of the paired host `token` into the stage's queue.
-THttpResponse Queue(THostRemote& host, const std::string& token, const THostInput& in) {
-  switch (host.Pairing().Take(token, TPairRole::Host, in.seq)) {
-    case TTokenCheck::Taken:
-      break;
-    case TTokenCheck::Replayed:
-      return Kind("replayed", "这个操作已经收到过", 409);
-    case TTokenCheck::Unpaired:
-      return Kind("unpaired", "本机未配对或已解除配对，请重新输入配对码", 403);
-  }
+// Takes the paired host's signed input into the stage's queue.
+THttpResponse Queue(THostRemote& host, const THostInput& in) {
   switch (host.Push(in)) {
     case THostRemote::TPush::Queued:
       return Kind("ok", "");
@@ -193,20 +173,17 @@ THttpResponse Queue(THostRemote& host, const std::string& token, const THostInpu
   return Kind("busy", "操作太快，请稍候", 429);
 }
 
-THttpResponse InputRoute(THostRemote& host, const THttpRequest& req) {
-  std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
-  const std::string token = Field(form, "t");
-  if (auto refusal = Refusal(host, token)) return *refusal;
+THttpResponse InputRoute(const TSignedAnswer& signedAnswer, THostRemote& host) {
+  const std::map<std::string, std::string>& form = signedAnswer.Form;
   THostInput in;
-  uint64_t seq = 0, index = 0;
+  uint64_t index = 0;
   const std::string k = Field(form, "k");
-  if (!ParseNumber(Field(form, "n"), seq) || !ParseHostAction(Field(form, "a"), in.action) ||
+  if (!ParseHostAction(Field(form, "a"), in.action) ||
       (!k.empty() && (!ParseNumber(k, index) || index > 999)))
     return PlainResponse(400, "请求无效");
   in.index = static_cast<int>(index);
-  in.seq = seq;
-  return Queue(host, token, in);
+  in.seq = signedAnswer.Last;
+  return Queue(host, in);
 }
 
 // A count typed on the phone: 1 … 9999, or 0 for an empty optional one.
@@ -221,14 +198,11 @@ bool ParseCount(const std::string& s, bool optional, int32_t& n) {
   return true;
 }
 
-THttpResponse AddRoute(THostRemote& host, const THttpRequest& req) {
-  std::map<std::string, std::string> form;
-  if (!ParseForm(req.Body, form)) return PlainResponse(400, "请求无效");
-  const std::string token = Field(form, "t");
-  if (auto refusal = Refusal(host, token)) return *refusal;
+THttpResponse AddRoute(const TSignedAnswer& signedAnswer, THostRemote& host) {
+  const std::map<std::string, std::string>& form = signedAnswer.Form;
   THostInput in;
   THostAdd add;
-  if (!ParseNumber(Field(form, "n"), in.seq)) return PlainResponse(400, "请求无效");
+  in.seq = signedAnswer.Last;
   if (!ParseCount(Field(form, "count"), false, add.count) ||
       !ParseCount(Field(form, "per"), true, add.perPress))
     return Kind("invalid", "名额和每次抽取人数请填1到9999的数字", 400);
@@ -238,7 +212,7 @@ THttpResponse AddRoute(THostRemote& host, const THttpRequest& req) {
       !text::Utf8ToGbk(Field(form, "gift"), add.gift))
     return Kind("invalid", "名称里有电脑无法显示的字，请换个写法", 400);
   in.add = std::move(add);
-  return Queue(host, token, in);
+  return Queue(host, in);
 }
 
 }  // namespace
@@ -250,10 +224,14 @@ bool IsHostPath(std::string_view path) {
 THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& req) {
   if (req.Method == "GET" && req.Path == "/host") return HtmlResponse(HostPage());
   if (req.Method == "POST" && req.Path == "/pair") return PairRoute(host, req);
-  if (req.Method == "POST" && req.Path == "/host/state") return StateRoute(host, req);
-  if (req.Method == "POST" && req.Path == "/host/input") return InputRoute(host, req);
-  if (req.Method == "POST" && req.Path == "/host/add") return AddRoute(host, req);
-  return PlainResponse(404, "没有这个页面");
+  const bool state = req.Path == "/host/state", input = req.Path == "/host/input",
+             add = req.Path == "/host/add";
+  if (req.Method != "POST" || !(state || input || add)) return PlainResponse(404, "没有这个页面");
+  // Nothing of a request is read before its signature and counter are.
+  const TSignedAnswer signedAnswer = host.Pairing().Check(req, TPairRole::Host);
+  if (signedAnswer.Check != TSignedCheck::Taken) return net::SignedRefusal(signedAnswer);
+  if (state) return StateRoute(signedAnswer, host);
+  return input ? InputRoute(signedAnswer, host) : AddRoute(signedAnswer, host);
 }
 
 bool THostRoutes::Answer(const THttpRequest& req, THttpResponse& response) {

@@ -20,15 +20,16 @@ using net::THttpRequest;
 using net::THttpResponse;
 using net::TRoutes;
 
-// The routes of pairing and of the host's remote:
-//   POST /pair         form c=<code>: the pairing's answer, with its token and role, as JSON
+// The routes of pairing and of the host's remote. Every POST is a signed body (PairKey.h):
+// "t=<token>&n=<counter>&s=<signature>" and then the fields below.
+//   POST /pair         (no token, signed with the host code's key): the pairing's answer,
+//                      with its token and role, as JSON
 //   GET  /host         the host's page
-//   POST /host/state   form t=<token>: what the stage shows now and the buttons it allows
-//   POST /host/input   form t=<token>&n=<number>&a=<action>[&k=<index>]: one button press;
-//                      the number rises with each press, so a replayed one is refused
-//   POST /host/add     form t&n&name=<utf-8>&count=<1…9999>[&per=<1…9999>][&gift=<utf-8>]:
-//                      临时加奖, numbered as a press; the state's "added" tells its outcome
-// A request without a paired host token is refused (403) and changes nothing.
+//   POST /host/state   what the stage shows now, the buttons it allows, the last counter
+//   POST /host/input   a=<action>[&k=<index>]: one button press
+//   POST /host/add     name=<utf-8>&count=<1…9999>[&per=<1…9999>][&gift=<utf-8>]: 临时加奖,
+//                      numbered by its counter; the state's "added" tells its outcome
+// A request that Check does not take is refused (SignedRefusal) and changes nothing.
 bool IsHostPath(std::string_view path);
 THttpResponse HandleHostRequest(THostRemote& host, const THttpRequest& request);
 // The host's page (HTML with its CSS and script inline, no outside assets).

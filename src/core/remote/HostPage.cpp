@@ -1,7 +1,8 @@
-// The host's page: pairing with the code (typed, or from the QR code's address), then the
-// stage as the hall sees it and the buttons its phase allows. ES5 and XMLHttpRequest for
-// the chat apps' browsers; one request at a time, each with a timeout; every text goes in
-// through textContent, never as markup.
+// The host's page: pairing with the key (from the QR code's address) or the code typed,
+// then the stage as the hall sees it and the buttons its phase allows. ES5 and
+// XMLHttpRequest for the chat apps' browsers; every request signed (SignScript), one at a
+// time, each with a timeout; every text goes in through textContent, never as markup.
+#include "core/net/SignScript.h"
 #include "core/remote/HostHttp.h"
 
 namespace remote {
@@ -21,7 +22,7 @@ main{max-width:480px;margin:0 auto;padding:12px}
 h1{font-size:22px;margin:4px 0 10px;text-align:center;color:#ffd75e}
 section{background:#fffaf0;color:#3a1a00;border-radius:12px;padding:14px;margin-bottom:12px}
 label{display:block;font-weight:bold;margin-bottom:6px}
-input{width:100%;font-size:26px;letter-spacing:6px;text-align:center;padding:10px;
+input{width:100%;font-size:22px;letter-spacing:2px;text-align:center;padding:10px;
 border:1px solid #c9a36a;border-radius:8px}
 button{display:block;width:100%;margin-top:10px;font-size:22px;padding:14px 8px;border:0;
 border-radius:10px;background:#d62b1e;color:#fff;font-weight:bold}
@@ -47,7 +48,8 @@ border-radius:10px;padding:10px;margin-top:10px}
 <section id="pair">
 <form id="pf" autocomplete="off">
 <label for="code">配对码</label>
-<input id="code" name="code" inputmode="numeric" pattern="[0-9]*" maxlength="8" required>
+<input id="code" name="code" autocapitalize="characters" autocorrect="off" spellcheck="false"
+maxlength="24" placeholder="XXXX XXXX XXXX XXXX" required>
 <button id="pgo" type="submit">配对</button>
 </form>
 <div id="pmsg" class="msg" role="status"></div>
@@ -79,46 +81,44 @@ border-radius:10px;padding:10px;margin-top:10px}
 </div>
 </main>
 <script>
+)";
+
+constexpr std::string_view kScript = R"(
 (function(){
-var KEY='tombolix-host',token='',seq=0,busy=false,timer=null,lastRev=-1,addSeq=0;
+var S=Signed.Session('host','tombolix-host'),busy=false,timer=null,lastRev=-1,addSeq=0;
 var PH={opening:'等待抽奖画面',ready:'准备抽奖',selecting:'正在抽取…',rolling:'滚动中',
 landing:'即将揭晓',revealed:'已揭晓',choosing:'请点选缺席的中奖者',replacing:'替补滚动中',
 summary:'全部中奖名单',finished:'本次抽奖已完成',closed:'等待抽奖画面打开'};
 function $(id){return document.getElementById(id);}
-function load(){try{return localStorage.getItem(KEY)||'';}catch(e){return '';}}
-function save(t){try{if(t)localStorage.setItem(KEY,t);else localStorage.removeItem(KEY);}catch(e){}}
-function post(path,body,done){
-var x=new XMLHttpRequest();x.open('POST',path,true);x.timeout=5000;
-x.setRequestHeader('Content-Type','application/x-www-form-urlencoded');
-x.onreadystatechange=function(){if(x.readyState!==4)return;var d=null;
-try{d=JSON.parse(x.responseText);}catch(e){}done(x.status,d);};
-x.send(body);}
 function enc(o){var s=[],k;for(k in o)if(o.hasOwnProperty(k))s.push(k+'='+encodeURIComponent(o[k]));return s.join('&');}
-function showPair(text){token='';save('');$('remote').style.display='none';
+function showPair(text){S.forget();$('remote').style.display='none';$('pgo').disabled=false;
 $('pair').style.display='block';$('pmsg').textContent=text||'';}
+function showRemote(){$('pair').style.display='none';$('remote').style.display='block';lastRev=-1;}
 function schedule(ms){if(timer)clearTimeout(timer);timer=setTimeout(poll,ms);}
-function pair(code){$('pgo').disabled=true;$('pmsg').textContent='';
-post('/pair',enc({c:code}),function(st,d){$('pgo').disabled=false;
+function pair(key){$('pgo').disabled=true;
+S.pair('/pair',key,function(st,d){$('pgo').disabled=false;
 if(!d){$('pmsg').textContent='连接失败，请重试';return;}
-if((d.kind==='paired'&&d.role==='host')||d.kind==='waiting'){token=d.token;seq=0;save(token);
-$('pair').style.display='none';$('remote').style.display='block';lastRev=-1;
+if((d.kind==='paired'&&d.role==='host')||d.kind==='waiting'){showRemote();
 $('rmsg').textContent=d.kind==='waiting'?d.text:'';schedule(0);return;}
-if(d.kind==='paired'){$('pmsg').textContent='这是领奖台的配对码，请输入主持人配对码';return;}
 $('pmsg').textContent=d.text;});}
+function typed(){var code=Signed.codeOf($('code').value);
+if(!code){$('pmsg').textContent='配对码是16位字母和数字（操作电脑上显示的4组），请核对';return;}
+$('pgo').disabled=true;$('pmsg').textContent='正在配对…';
+setTimeout(function(){pair(Signed.keyOf(code));},30);}
 function button(label,cls,a,k){var b=document.createElement('button');b.type='button';
 b.textContent=label;if(cls)b.className=cls;b.onclick=function(){press(a,k);};return b;}
-function press(a,k){seq+=1;var o={t:token,n:seq,a:a};if(k!==undefined)o.k=k;
+function press(a,k){var o={a:a};if(k!==undefined)o.k=k;
 var bs=document.getElementsByTagName('button'),i;for(i=0;i<bs.length;i++)bs[i].disabled=true;
-post('/host/input',enc(o),function(st,d){
+S.post('/host/input',enc(o),function(st,d){
 if(st===403){showPair(d?d.text:'');return;}
 $('rmsg').textContent=st===200?'':(d?d.text:'连接失败，请重试');lastRev=-1;schedule(80);});}
-function add(){seq+=1;addSeq=seq;$('ago').disabled=true;$('amsg').textContent='已发送，等待抽奖画面…';
-post('/host/add',enc({t:token,n:seq,name:$('an').value,count:$('ac').value,per:$('ap').value,gift:$('ag').value}),
-function(st,d){$('ago').disabled=false;if(st===403){showPair(d?d.text:'');return;}
-if(st!==200){addSeq=0;$('amsg').textContent=d?d.text:'连接失败，请重试';}lastRev=-1;schedule(80);});}
+function add(){addSeq=-1;$('ago').disabled=true;$('amsg').textContent='已发送，等待抽奖画面…';
+S.post('/host/add',enc({name:$('an').value,count:$('ac').value,per:$('ap').value,gift:$('ag').value}),
+function(st,d,n){$('ago').disabled=false;if(st===403){showPair(d?d.text:'');return;}
+if(st===200)addSeq=n;else{addSeq=0;$('amsg').textContent=d?d.text:'连接失败，请重试';}lastRev=-1;schedule(80);});}
 function render(d){
-$('add').style.display=d.open&&(d.mayChange||(addSeq&&d.added.n===addSeq))?'block':'none';
-if(addSeq&&d.added.n===addSeq){$('amsg').textContent=d.added.text;
+$('add').style.display=d.open&&(d.mayChange||addSeq<0||(addSeq&&d.added.n===addSeq))?'block':'none';
+if(addSeq>0&&d.added.n===addSeq){$('amsg').textContent=d.added.text;
 if(d.added.ok){$('an').value=$('ac').value=$('ap').value=$('ag').value='';}addSeq=0;}
 $('task').textContent=d.task;$('phase').textContent=d.open?(PH[d.phase]||''):PH.closed;
 var now=d.phase==='selecting'||d.phase==='rolling'||d.phase==='landing';
@@ -143,19 +143,18 @@ if(!items.length){var m=document.createElement('div');m.className='muted';m.text
 for(i=0;i<items.length;i++){var t=(i+1)+'. '+items[i];
 if(has.choose){var b=button(t,i===d.chosen?'on':'','choose',i);w.appendChild(b);}
 else{var e=document.createElement('div');e.textContent=t;w.appendChild(e);}}}
-function poll(){timer=null;if(!token||busy)return;busy=true;
-post('/host/state',enc({t:token}),function(st,d){busy=false;
+function poll(){timer=null;if(!S.paired()||busy)return;busy=true;
+S.post('/host/state','',function(st,d){busy=false;
 if(st===403){showPair(d?d.text:'');return;}
 if(st!==200||!d){$('rmsg').textContent='连接中断，正在重试…';schedule(2000);return;}
 if(d.kind==='waiting'){$('rmsg').textContent=d.text;schedule(1000);return;}
-if(d.n>seq)seq=d.n;
 if(d.rev!==lastRev){lastRev=d.rev;if($('rmsg').textContent==='连接中断，正在重试…')$('rmsg').textContent='';render(d);}
 schedule(400);});}
 $('af').onsubmit=function(e){e.preventDefault();add();return false;};
-$('pf').onsubmit=function(e){e.preventDefault();pair($('code').value.replace(/\s/g,''));return false;};
-var m=/[#&]c=([0-9]{6,8})/.exec(location.hash);
-if(m){try{history.replaceState(null,'',location.pathname);}catch(e){}pair(m[1]);}
-else{token=load();if(token){$('pair').style.display='none';$('remote').style.display='block';schedule(0);}}
+$('pf').onsubmit=function(e){e.preventDefault();typed();return false;};
+var key=Signed.keyFromHash();
+if(key)pair(key);
+else if(S.paired()){showRemote();schedule(0);}
 })();
 </script>
 </body></html>
@@ -163,6 +162,6 @@ else{token=load();if(token){$('pair').style.display='none';$('remote').style.dis
 
 }  // namespace
 
-std::string HostPage() { return std::string(kPage); }
+std::string HostPage() { return std::string(kPage) + net::SignScript() + std::string(kScript); }
 
 }  // namespace remote

@@ -27,7 +27,7 @@ TDeskPairFrm::TDeskPairFrm(TCheckinService& service, QWidget* parent)
   layout->addWidget(hint);
   LbCode = new QLabel(this);
   LbCode->setObjectName(QStringLiteral("LbCode"));
-  LbCode->setFont(UiFont(QStringLiteral("黑体"), 28));
+  LbCode->setFont(UiFont(QStringLiteral("黑体"), 24));
   LbCode->setAlignment(Qt::AlignCenter);
   LbCode->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(LbCode);
@@ -81,10 +81,13 @@ void TDeskPairFrm::ShowState() {
   if (url != m_shownUrl) {
     m_shownUrl = url;
     LbQr->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrImage(url, 5)));
-    LbUrl->setText(url.isEmpty() ? QStringLiteral("签到服务未启动") : url);
+    // The page's address to type; the key stays in the QR code alone.
+    LbUrl->setText(url.isEmpty() ? QStringLiteral("签到服务未启动")
+                                 : QString::fromStdString(m_service.Url() + "desk"));
   }
   const net::TPairingView v = m_service.Pairing().View();
-  LbCode->setText(url.isEmpty() ? QString() : QString::fromStdString(v.DeskCode));
+  LbCode->setText(url.isEmpty() ? QString()
+                                : QString::fromStdString(net::ShownPairCode(v.DeskCode)));
   size_t claimed = 0, prizes = 0;
   if (const auto desk = m_service.Claims()) {
     claimed = desk->ClaimedCount();

@@ -26,7 +26,7 @@ THostRemoteFrm::THostRemoteFrm(TCheckinService& service, QWidget* parent)
   layout->addWidget(hint);
   LbCode = new QLabel(this);
   LbCode->setObjectName(QStringLiteral("LbCode"));
-  LbCode->setFont(UiFont(StageFamily(), 40, true));
+  LbCode->setFont(UiFont(StageFamily(), 26, true));
   LbCode->setAlignment(Qt::AlignCenter);
   LbCode->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(LbCode);
@@ -80,16 +80,19 @@ THostRemoteFrm::THostRemoteFrm(TCheckinService& service, QWidget* parent)
 void THostRemoteFrm::ShowState() {
   const bool running = m_service.Running();
   const std::string code = running ? m_service.Pairing().Code(net::TPairRole::Host) : "";
+  net::TPairKey key;
+  const bool keyed = running && m_service.Pairing().Key(net::TPairRole::Host, key);
   const net::TPairingView v = m_service.Pairing().View();
-  // The code's address: a scan opens the host page and pairs at once.
+  // The key's address: a scan opens the host page and pairs at once; a browser never sends
+  // the fragment.
   const QString url =
-      running ? QString::fromStdString(m_service.Url() + "host#c=" + code) : QString();
+      keyed ? QString::fromStdString(net::PairAddress(m_service.Url() + "host", key)) : QString();
   if (url != m_shownUrl) {
     m_shownUrl = url;
     LbQr->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrImage(url, 5)));
     LbUrl->setText(running ? QString::fromStdString(m_service.Url() + "host") : QString());
   }
-  LbCode->setText(running ? QString::fromStdString(code) : QString());
+  LbCode->setText(running ? QString::fromStdString(net::ShownPairCode(code)) : QString());
   QString host;
   if (!running) {
     // The server runs once started in 扫码签到, also after the draw when check-in is over.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include "SignedPhone.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinDesk.h"
 #include "core/claims/ClaimDesk.h"
@@ -302,39 +303,51 @@ TEST(ClaimHttp, APairedDeskFindsAndClaimsAndTheWinnersPhoneSeesItClaimed) {
   EXPECT_GE(side, 21);
   EXPECT_EQ(Ask(routes, "POST", "/prize", "t=" + std::string(32, 'a')).Body, "{\"prizes\":[]}");
 
-  // Unpaired, a wrong code, the host's code: refused.
-  const std::string find = "&n=1&c=" + code;
-  EXPECT_EQ(Ask(routes, "POST", "/desk/find", "k=" + std::string(32, 'b') + find).Status, 403);
+  // Unpaired, a wrong code, the host's code: refused; the host's code is not used up.
+  SignedPhone stranger(net::TPairRole::Desk, "2345234523452345");
+  stranger.token = std::string(32, 'b');
+  EXPECT_EQ(Ask(routes, "POST", "/desk/find", stranger.Body("/desk/find", "c=" + code)).Status,
+            403);
   EXPECT_EQ(Ask(routes, "POST", "/desk/pair", "code=000000x").Status, 403);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Host));
+  EXPECT_EQ(Ask(routes, "POST", "/desk/pair", stranger.PairBody("/desk/pair")).Status, 403);
+  const std::string hostCode = pairing.Code(net::TPairRole::Host);
+  SignedPhone host(net::TPairRole::Desk, hostCode);
+  r = Ask(routes, "POST", "/desk/pair", host.PairBody("/desk/pair"));
   EXPECT_TRUE(Has(r, "wrongrole")) << r.Body;
   EXPECT_FALSE(pairing.View().HostPaired);
-  r = Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
+  EXPECT_EQ(pairing.Code(net::TPairRole::Host), hostCode);
+  SignedPhone d(net::TPairRole::Desk, pairing.Code(net::TPairRole::Desk));
+  r = Ask(routes, "POST", "/desk/pair", d.PairBody("/desk/pair"));
   ASSERT_EQ(r.Status, 200);
-  const size_t at = r.Body.find("\"token\":\"") + 9;
-  const std::string token = r.Body.substr(at, 32);
+  ASSERT_TRUE(d.Paired(r.Body));
   EXPECT_TRUE(Has(r, "\"desk\":\"领奖台1\"")) << r.Body;
 
-  r = Ask(routes, "POST", "/desk/find", "k=" + token + find);
+  const std::string find = d.Body("/desk/find", "c=" + code);
+  r = Ask(routes, "POST", "/desk/find", find);
   EXPECT_TRUE(Has(r, "\"name\":\"张三\",\"item\":\"一等奖\",\"p\":11")) << r.Body;
   EXPECT_TRUE(Has(r, "\"text\":\"未领取\"")) << r.Body;
-  EXPECT_EQ(Ask(routes, "POST", "/desk/find", "k=" + token + find).Status, 409);  // replayed
-  r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=2&q=%E6%9D%8E");       // 李
+  r = Ask(routes, "POST", "/desk/find", find);  // replayed: told the last counter
+  EXPECT_EQ(r.Status, 409);
+  EXPECT_TRUE(Has(r, "\"last\":2")) << r.Body;
+  r = Ask(routes, "POST", "/desk/find", d.Body("/desk/find", "q=%E6%9D%8E"));  // 李
   EXPECT_TRUE(Has(r, "\"id\":\"13800000002\"")) << r.Body;
-  r = Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=3&c=" + code);
+  // A find's signature does not claim.
+  std::string moved = d.Body("/desk/find", "c=" + code);
+  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", moved).Status, 403);
+  r = Ask(routes, "POST", "/desk/claim", d.Body("/desk/claim", "c=" + code));
   EXPECT_TRUE(Has(r, "\"kind\":\"ok\",\"text\":\"领取成功\"")) << r.Body;
-  r = Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=4&i=13800000001&p=11");
+  r = Ask(routes, "POST", "/desk/claim", d.Body("/desk/claim", "i=13800000001&p=11"));
   EXPECT_TRUE(Has(r, "\"kind\":\"already\",\"text\":\"已于 21:30 领取\"")) << r.Body;
-  r = Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=5&i=13800000009&p=11");
+  r = Ask(routes, "POST", "/desk/claim", d.Body("/desk/claim", "i=13800000009&p=11"));
   EXPECT_TRUE(Has(r, "\"kind\":\"notwinner\"")) << r.Body;
   EXPECT_EQ(desk->ClaimedCount(), 1u);
   r = Ask(routes, "POST", "/prize", "t=" + phone);
   EXPECT_TRUE(Has(r, "\"claimed\":true,\"text\":\"已领取\"")) << r.Body;
 
   // Malformed forms are 400; other paths and oversized requests are not these routes'.
-  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=6&i=%zz&p=11").Status, 400);
-  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=x").Status, 400);
-  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", "k=" + token + "&n=7&i=1&p=1x").Status, 400);
+  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", d.Body("/desk/claim", "i=%zz&p=11")).Status, 400);
+  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", "k=" + d.token + "&n=%").Status, 400);
+  EXPECT_EQ(Ask(routes, "POST", "/desk/claim", d.Body("/desk/claim", "i=1&p=1x")).Status, 400);
   bool handled = true;
   Ask(routes, "GET", "/desk/list", "", &handled);
   EXPECT_FALSE(handled);
@@ -366,14 +379,14 @@ TEST(ClaimHttp, TheDeskShowsNoPhotoForAnIdTwoPeopleShare) {
   ASSERT_TRUE(desk->Use(draw, error)) << error;
   net::TPairing pairing;
   TClaimRoutes routes(checkins, pairing, desk);
-  net::THttpResponse r =
-      Ask(routes, "POST", "/desk/pair", "code=" + pairing.Code(net::TPairRole::Desk));
-  const std::string token = r.Body.substr(r.Body.find("\"token\":\"") + 9, 32);
+  SignedPhone d(net::TPairRole::Desk, pairing.Code(net::TPairRole::Desk));
+  net::THttpResponse r = Ask(routes, "POST", "/desk/pair", d.PairBody("/desk/pair"));
+  ASSERT_TRUE(d.Paired(r.Body));
 
-  r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=1&c=" + desk->PrizesOf("8")[0].Code);
+  r = Ask(routes, "POST", "/desk/find", d.Body("/desk/find", "c=" + desk->PrizesOf("8")[0].Code));
   EXPECT_TRUE(Has(r, "\"name\":\"李四\"")) << r.Body;
   EXPECT_TRUE(Has(r, "\"photo\":\"\"")) << r.Body;
-  r = Ask(routes, "POST", "/desk/find", "k=" + token + "&n=2&c=" + desk->PrizesOf("9")[0].Code);
+  r = Ask(routes, "POST", "/desk/find", d.Body("/desk/find", "c=" + desk->PrizesOf("9")[0].Code));
   EXPECT_TRUE(Has(r, "\"photo\":\"data:image/jpeg;base64,/9h3YW5n\"")) << r.Body;
 }
 

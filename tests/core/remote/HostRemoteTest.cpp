@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DrawSetUp.h"
+#include "SignedPhone.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinHttp.h"
@@ -169,37 +170,47 @@ TEST(HostRoutes, OnlyThePairedHostsFreshRequestsReachTheStage) {
     r.Address = "10.0.0.5";
     return HandleHostRequest(remote, r);
   };
-  // An attendee's phone without a token, or with a guess.
+  // An attendee's phone: plain forms, a guessed token, a wrong code.
   EXPECT_EQ(post("/host/state", "t=").Status, 403);
   EXPECT_EQ(post("/host/input", "t=00112233445566778899aabbccddeeff&n=1&a=start").Status, 403);
-  EXPECT_EQ(post("/pair", "c=12").Body.find("\"kind\":\"wrong\""), 1u);
+  EXPECT_EQ(post("/pair", "c=12").Body.find("\"kind\":\"unsigned\""), 1u);
+  SignedPhone guess(TPairRole::Host, "2222333344445555");
+  EXPECT_EQ(post("/pair", guess.PairBody("/pair")).Body.find("\"kind\":\"wrong\""), 1u);
+  guess.token = "00112233445566778899aabbccddeeff";
+  EXPECT_EQ(post("/host/input", guess.Body("/host/input", "a=start")).Status, 403);
 
-  const THttpResponse paired = post("/pair", "c=" + pairing.Code(TPairRole::Host));
+  SignedPhone phone(TPairRole::Host, pairing.Code(TPairRole::Host));
+  const THttpResponse paired = post("/pair", phone.PairBody("/pair"));
   ASSERT_EQ(paired.Status, 200);
-  const size_t at = paired.Body.find("\"token\":\"");
-  ASSERT_NE(at, std::string::npos);
-  const std::string token = paired.Body.substr(at + 9, 32);
+  ASSERT_TRUE(phone.Paired(paired.Body));
   EXPECT_NE(paired.Body.find("\"role\":\"host\""), std::string::npos);
 
   // No draw screen yet: the press is refused and nothing waits for the screen.
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=1&a=start").Status, 503);
+  EXPECT_EQ(post("/host/input", phone.Body("/host/input", "a=start")).Status, 503);
   remote.Attach(nullptr);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=2&a=start").Status, 200);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=2&a=start").Status, 409);  // replayed
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=3&a=fly").Status, 400);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=x&a=start").Status, 400);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=4&a=choose&k=1000").Status, 400);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=5&a=choose&k=3").Status, 200);
-  EXPECT_EQ(remote.Drain(), (std::vector<THostInput>{{A::Start, 0, std::nullopt, 2},
-                                                     {A::Choose, 3, std::nullopt, 5}}));
-  const THttpResponse state = post("/host/state", "t=" + token);
+  const std::string start = phone.Body("/host/input", "a=start");
+  EXPECT_EQ(post("/host/input", start).Status, 200);
+  const THttpResponse replayed = post("/host/input", start);
+  EXPECT_EQ(replayed.Status, 409);
+  EXPECT_NE(replayed.Body.find("\"last\":3"), std::string::npos) << replayed.Body;
+  EXPECT_EQ(post("/host/input", phone.Body("/host/input", "a=fly")).Status, 400);
+  EXPECT_EQ(post("/host/input", phone.Body("/host/input", "a=choose&k=1000")).Status, 400);
+  EXPECT_EQ(post("/host/input", phone.Body("/host/input", "a=choose&k=3")).Status, 200);
+  EXPECT_EQ(remote.Drain(), (std::vector<THostInput>{{A::Start, 0, std::nullopt, 3},
+                                                     {A::Choose, 3, std::nullopt, 6}}));
+  const THttpResponse state = post("/host/state", phone.Body("/host/state"));
   EXPECT_EQ(state.Status, 200);
-  EXPECT_NE(state.Body.find("\"n\":5"), std::string::npos);
+  EXPECT_NE(state.Body.find("\"n\":7"), std::string::npos);
+  // The phone's old way with its token: refused, told to scan again.
+  const THttpResponse plain = post("/host/input", "t=" + phone.token + "&n=20&a=start");
+  EXPECT_EQ(plain.Status, 403);
+  EXPECT_NE(plain.Body.find("请重新扫描操作电脑上的二维码"), std::string::npos) << plain.Body;
+  EXPECT_TRUE(remote.Drain().empty());
 
   // The screen closed: the pairing ended with it.
   remote.Detach();
-  EXPECT_EQ(post("/host/state", "t=" + token).Status, 403);
-  EXPECT_EQ(post("/host/input", "t=" + token + "&n=6&a=start").Status, 403);
+  EXPECT_EQ(post("/host/state", phone.Body("/host/state")).Status, 403);
+  EXPECT_EQ(post("/host/input", phone.Body("/host/input", "a=start")).Status, 403);
   EXPECT_TRUE(remote.Drain().empty());
 }
 
@@ -220,8 +231,11 @@ TEST_F(HostStage, AnItemAddedFromThePhoneIsTheOperatorsChangeAndThePhoneSeesItsO
     r.Address = "10.0.0.5";
     return HandleHostRequest(remote, r);
   };
-  const THttpResponse paired = post("/pair", "c=" + pairing.Code(TPairRole::Host));
-  const std::string token = paired.Body.substr(paired.Body.find("\"token\":\"") + 9, 32);
+  SignedPhone phone(TPairRole::Host, pairing.Code(TPairRole::Host));
+  ASSERT_TRUE(phone.Paired(post("/pair", phone.PairBody("/pair")).Body));
+  const auto add = [&](const std::string& payload) {
+    return post("/host/add", phone.Body("/host/add", payload)).Status;
+  };
   // What the phone types arrives as UTF-8, percent-encoded.
   const std::string special = "%E7%89%B9%E5%88%AB%E5%A5%96";  // 特别奖
   const auto take = [&] {
@@ -238,11 +252,11 @@ TEST_F(HostStage, AnItemAddedFromThePhoneIsTheOperatorsChangeAndThePhoneSeesItsO
 
   // Before the first reveal the stage takes no change; nothing is added.
   EXPECT_FALSE(s.State().mayChange);
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=1&name=" + special + "&count=3").Status, 200);
+  EXPECT_EQ(add("name=" + special + "&count=3"), 200);
   take();
   EXPECT_EQ(
       remote.LastAnswer(),
-      (THostAnswer{1, false, G("第一批揭晓后才能修改奖项;开始前请关闭抽奖窗口修改任务设置")}));
+      (THostAnswer{2, false, G("第一批揭晓后才能修改奖项;开始前请关闭抽奖窗口修改任务设置")}));
   EXPECT_EQ(e.Session().Items.size(), 2u);
 
   EXPECT_EQ(s.Press(A::Start).step, TStageStep::Starts);
@@ -252,32 +266,29 @@ TEST_F(HostStage, AnItemAddedFromThePhoneIsTheOperatorsChangeAndThePhoneSeesItsO
   s.InSight();
   remote.Moved(s.State());
   EXPECT_TRUE(s.State().mayChange);
-  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"mayChange\":true"), std::string::npos);
+  EXPECT_NE(post("/host/state", phone.Body("/host/state")).Body.find("\"mayChange\":true"),
+            std::string::npos);
 
   // Counts that are no numbers never reach the stage; the rest the stage checks.
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=2&name=" + special + "&count=0").Status, 400);
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=3&name=" + special + "&count=3&per=x").Status,
-            400);
+  EXPECT_EQ(add("name=" + special + "&count=0"), 400);
+  EXPECT_EQ(add("name=" + special + "&count=3&per=x"), 400);
   EXPECT_TRUE(remote.Drain().empty());
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=4&name=&count=3").Status, 200);
+  EXPECT_EQ(add("name=&count=3"), 200);
   take();
-  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{4, false, G("请输入奖项名称!")}));
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=5&name=" + special + "&count=3&per=4").Status,
-            200);
+  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{6, false, G("请输入奖项名称!")}));
+  EXPECT_EQ(add("name=" + special + "&count=3&per=4"), 200);
   take();
   EXPECT_EQ(remote.LastAnswer(),
-            (THostAnswer{5, false, G("[每次抽取个数]不能大于[中奖个数],请重新选择")}));
+            (THostAnswer{7, false, G("[每次抽取个数]不能大于[中奖个数],请重新选择")}));
   EXPECT_EQ(e.Session().Items.size(), 2u);
 
   // Accepted: drawn next, the whole count in one press, and the phone is told.
-  EXPECT_EQ(
-      post("/host/add", "t=" + token + "&n=6&name=" + special + "&count=3&gift=%E6%89%8B%E6%9C%BA")
-          .Status,
-      200);
-  EXPECT_EQ(post("/host/add", "t=" + token + "&n=6&name=" + special + "&count=3").Status,
-            409);  // replayed: never added twice
+  const std::string accepted =
+      phone.Body("/host/add", "name=" + special + "&count=3&gift=%E6%89%8B%E6%9C%BA");
+  EXPECT_EQ(post("/host/add", accepted).Status, 200);
+  EXPECT_EQ(post("/host/add", accepted).Status, 409);  // replayed: never added twice
   take();
-  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{6, true, G("已加奖：特别奖 3名，下一个抽")}));
+  EXPECT_EQ(remote.LastAnswer(), (THostAnswer{8, true, G("已加奖：特别奖 3名，下一个抽")}));
   ASSERT_EQ(e.Session().Items.size(), 3u);
   EXPECT_EQ(e.Session().Items[1].ItemName, G("特别奖"));
   EXPECT_EQ(e.Session().Items[1].LuckCount, 3);
@@ -288,7 +299,7 @@ TEST_F(HostStage, AnItemAddedFromThePhoneIsTheOperatorsChangeAndThePhoneSeesItsO
   EXPECT_EQ(e.PlanChanges()[0].Kind, TPlanKind::Add);
   EXPECT_EQ(e.PlanChanges()[1].Kind, TPlanKind::Next);
   EXPECT_NE(
-      post("/host/state", "t=" + token)
-          .Body.find("\"added\":{\"n\":6,\"ok\":true,\"text\":\"已加奖：特别奖 3名，下一个抽\"}"),
+      post("/host/state", phone.Body("/host/state"))
+          .Body.find("\"added\":{\"n\":8,\"ok\":true,\"text\":\"已加奖：特别奖 3名，下一个抽\"}"),
       std::string::npos);
 }

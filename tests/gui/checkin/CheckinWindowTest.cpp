@@ -24,6 +24,7 @@
 #include "Crowded.h"
 #include "DialogRecorder.h"
 #include "DrawSetUp.h"
+#include "SignedPhone.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinService.h"
@@ -314,15 +315,29 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
   ASSERT_TRUE(service.Start(1001, "127.0.0.1", net::FreePort("127.0.0.1", 18820), error));
   THostRemoteFrm window(service);
   net::TPairing& pairing = service.Pairing();
-  EXPECT_EQ(window.LbCode->text().toStdString(), pairing.Code(net::TPairRole::Host));
-  const std::string first = pairing.Pair("10.0.0.5", pairing.Code(net::TPairRole::Host)).Token;
-  const std::string second = pairing.Pair("10.0.0.6", pairing.Code(net::TPairRole::Host)).Token;
+  const std::string code = pairing.Code(net::TPairRole::Host);
+  // In groups of four, as typed.
+  EXPECT_EQ(window.LbCode->text().toStdString(), code.substr(0, 4) + " " + code.substr(4, 4) + " " +
+                                                     code.substr(8, 4) + " " + code.substr(12));
+  // The phones pair as the page does: the first with the typed code, the second from the QR.
+  SignedPhone first(net::TPairRole::Host, code);
+  first.token = pairing.Pair(PostOf("/pair", first.PairBody("/pair")), net::TPairRole::Host).Token;
+  net::TPairKey key;
+  ASSERT_TRUE(pairing.Key(net::TPairRole::Host, key));
+  SignedPhone second(net::TPairRole::Host, key);
+  second.token =
+      pairing.Pair(PostOf("/pair", second.PairBody("/pair"), "10.0.0.6"), net::TPairRole::Host)
+          .Token;
   window.ShowState();
   ASSERT_TRUE(window.BtnAllow->isVisibleTo(&window));
   QTest::mouseClick(window.BtnAllow, Qt::LeftButton);
   EXPECT_FALSE(window.BtnAllow->isVisibleTo(&window));
-  EXPECT_EQ(pairing.Take(first, net::TPairRole::Host, 1), net::TTokenCheck::Unpaired);
-  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 1), net::TTokenCheck::Taken);
+  const auto check = [&](SignedPhone& p) {
+    const std::string body = p.Body("/host/state");
+    return pairing.Check(PostOf("/host/state", body), net::TPairRole::Host).Check;
+  };
+  EXPECT_EQ(check(first), net::TSignedCheck::Unpaired);
+  EXPECT_EQ(check(second), net::TSignedCheck::Taken);
   EXPECT_EQ(Plain(window.LbHost), QStringLiteral("已配对主持人手机：10.0.0.6"));
 
   // A press queued from the server's side reaches the stage through the draw screen.
@@ -341,7 +356,7 @@ TEST_F(CheckinWindow, TheRemoteWindowAllowsASecondHostAndTheDrawScreenTakesItsPr
         QTest::qWaitFor([&] { return service.Host().State(rev).phase == TStagePhase::Rolling; }));
   }
   // The screen closed: the host's pairing ended with it.
-  EXPECT_EQ(pairing.Take(second, net::TPairRole::Host, 2), net::TTokenCheck::Unpaired);
+  EXPECT_EQ(check(second), net::TSignedCheck::Unpaired);
 }
 
 TEST_F(CheckinWindow, TheTasksAddressPortAndWifiComeBackAfterARestartAndSoDoesTheServer) {
@@ -414,7 +429,8 @@ TEST_F(CheckinWindow, OnceTheListIsFixedTheServerStartsAloneAndTheHostWindowSays
   EXPECT_TRUE(frm.BtnDesks->isEnabled());
   host.ShowState();
   EXPECT_EQ(Plain(host.LbHost), QStringLiteral("尚未配对主持人手机"));
-  EXPECT_EQ(host.LbCode->text().toStdString(), service.Pairing().Code(net::TPairRole::Host));
+  EXPECT_EQ(host.LbCode->text().remove(QLatin1Char(' ')).toStdString(),
+            service.Pairing().Code(net::TPairRole::Host));
   EXPECT_EQ(service.Desk().CheckIn("10.0.0.1", "13900000001", "员工一").Answer,
             checkin::TAnswer::Closed);
   snap(QStringLiteral("running"));

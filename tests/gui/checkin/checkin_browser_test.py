@@ -19,74 +19,31 @@ checkin_stage_fixture, a task drawn from those checked in only:
 Exits 77 (skipped) when chromium, chromium-driver, selenium or zbarimg is missing.
 """
 import os
-import shutil
 import subprocess
 import sys
 import time
 
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.by import By
-except ImportError:
-    print("selenium missing: skipped")
-    sys.exit(77)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser_support import (By, Fixture, check, finish, need, phone, qr_text,  # noqa: E402
+                             wait_for)
 
+need(zbarimg=True)
 FIXTURE, VERIFY, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
 SHOTS = sys.argv[4] if len(sys.argv) > 4 else None
-CHROMIUM = shutil.which("chromium")
-DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
-if not CHROMIUM or not os.path.exists(DRIVER) or not shutil.which("zbarimg"):
-    print("chromium, chromedriver or zbarimg missing: skipped")
-    sys.exit(77)
-
-shutil.rmtree(WORK, ignore_errors=True)
-os.makedirs(WORK)
-env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-fixture = subprocess.Popen([FIXTURE, WORK], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                           env=env, text=True)
-failures = []
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what)
-    if not cond:
-        failures.append(what)
-
-
-def step(command):
-    fixture.stdin.write(command + "\n")
-    fixture.stdin.flush()
-    return fixture.stdout.readline().strip()
-
-
-def wait_for(cond, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(0.1)
-    return cond()
-
+fixture = Fixture([FIXTURE], WORK)
+step = fixture.step
 
 browser = None
 try:
-    first = fixture.stdout.readline().strip()
+    first = fixture.line()
     assert first.startswith("url "), first
     url = first[4:]
     shot = os.path.join(WORK, "checkin-screen.png")
     assert step(f"shot 1024 768 {shot}") == f"shot {shot}"
-    decoded = subprocess.run(["zbarimg", "--raw", "-q", shot], capture_output=True,
-                             text=True).stdout.strip()
+    decoded = qr_text(shot)
     check(decoded == url, f"the QR code on the screen reads {decoded!r}, the address {url!r}")
 
-    options = webdriver.ChromeOptions()
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-              "--window-size=360,740", f"--user-data-dir={WORK}/chromium"):
-        options.add_argument(a)
-    options.binary_location = CHROMIUM
-    browser = webdriver.Chrome(service=Service(DRIVER), options=options)
-    browser.set_window_size(360, 740)
+    browser = phone(f"{WORK}/chromium")
     browser.get(decoded or url)
     check(browser.find_element(By.TAG_NAME, "h1").text == "扫码签到", "the page loads")
 
@@ -153,25 +110,21 @@ try:
     browser.save_screenshot(phone_shot)
     if SHOTS:
         browser.save_screenshot(os.path.join(SHOTS, "claim-winner-phone.png"))
-    claim_url = subprocess.run(["zbarimg", "--raw", "-q", phone_shot], capture_output=True,
-                               text=True).stdout.strip()
+    claim_url = qr_text(phone_shot)
     check(claim_url == url + "desk?c=" + code,
           f"the phone's claim QR reads {claim_url!r}")
     pair_url = step("deskurl")[8:]
     if SHOTS:
         out = os.path.join(SHOTS, "claim-desk-pairing.png")
         assert step(f"deskshot {out}") == f"deskshot {out}"
-    desk_options = webdriver.ChromeOptions()
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-              "--window-size=360,740", f"--user-data-dir={WORK}/chromium-desk"):
-        desk_options.add_argument(a)
-    desk_options.binary_location = CHROMIUM
-    desk = webdriver.Chrome(service=Service(DRIVER), options=desk_options)
+    check("#k=" in pair_url and "?" not in pair_url,
+          f"the desk's QR carries its key in the fragment only ({pair_url[:len(url) + 8]}…)")
+    desk = phone(f"{WORK}/chromium-desk")
     try:
-        desk.set_window_size(360, 740)
         desk.get(pair_url)
         check(wait_for(lambda: "已配对" in desk.find_element(By.ID, "desk").text, 5),
-              "the desk pairs with the code in its QR")
+              "the desk pairs with the key in its QR")
+        check("#" not in desk.current_url, f"and the key leaves the address ({desk.current_url})")
         desk.get(claim_url or url + "desk?c=" + code)
         check(wait_for(lambda: "员工一" in desk.find_element(By.ID, "list").text, 5),
               "the desk sees the winner of the code")
@@ -199,12 +152,6 @@ try:
 finally:
     if browser:
         browser.quit()
-    try:
-        fixture.stdin.write("quit\n")
-        fixture.stdin.flush()
-        fixture.wait(timeout=20)
-    except Exception:
-        fixture.kill()
+    fixture.quit()
 
-print("browser test: PASS" if not failures else f"browser test: {len(failures)} FAILED")
-sys.exit(1 if failures else 0)
+finish("browser test")

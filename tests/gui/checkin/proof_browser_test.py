@@ -20,48 +20,16 @@ Exits 77 (skipped) when chromium, chromium-driver or selenium is missing.
 import hashlib
 import os
 import shlex
-import shutil
 import subprocess
 import sys
-import time
 
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.by import By
-except ImportError:
-    print("selenium missing: skipped")
-    sys.exit(77)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser_support import By, Fixture, check, finish, need, phone, wait_for  # noqa: E402
 
+need()
 FIXTURE, VERIFY, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
 SHOTS = sys.argv[4] if len(sys.argv) > 4 else None
-CHROMIUM = shutil.which("chromium")
-DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
-if not CHROMIUM or not os.path.exists(DRIVER):
-    print("chromium or chromedriver missing: skipped")
-    sys.exit(77)
-
-shutil.rmtree(WORK, ignore_errors=True)
-os.makedirs(WORK)
-env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-fixture = subprocess.Popen([FIXTURE, WORK], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                           env=env, text=True)
-failures = []
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what)
-    if not cond:
-        failures.append(what)
-
-
-def wait_for(cond, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(0.1)
-    return cond()
+fixture = Fixture([FIXTURE], WORK)
 
 
 def list_root(path):
@@ -89,19 +57,13 @@ def list_root(path):
 
 browser = None
 try:
-    first = fixture.stdout.readline().strip()
+    first = fixture.line()
     assert first.startswith("url "), first
     url = first[4:]
     root, leaves = list_root(os.path.join(WORK, "root", "DATA_FILE", "1001.txt"))
     number = leaves.index("13900000001 员工一 财务".encode("gbk")) + 1
 
-    options = webdriver.ChromeOptions()
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-              "--window-size=360,740", f"--user-data-dir={WORK}/chromium"):
-        options.add_argument(a)
-    options.binary_location = CHROMIUM
-    browser = webdriver.Chrome(service=Service(DRIVER), options=options)
-    browser.set_window_size(360, 740)
+    browser = phone(f"{WORK}/chromium")
     browser.get(url)
     text = lambda i: browser.find_element(By.ID, i).text
 
@@ -192,12 +154,6 @@ try:
 finally:
     if browser:
         browser.quit()
-    try:
-        fixture.stdin.write("quit\n")
-        fixture.stdin.flush()
-        fixture.wait(timeout=20)
-    except Exception:
-        fixture.kill()
+    fixture.quit()
 
-print("proof browser test: PASS" if not failures else f"proof browser test: {len(failures)} FAILED")
-sys.exit(1 if failures else 0)
+finish("proof browser test")
