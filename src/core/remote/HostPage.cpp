@@ -135,6 +135,8 @@ if(has.stop)bx.appendChild(button('停止','','stop'));
 if(has.absent)bx.appendChild(button('标记缺席','alt','absent'));
 if(has.cancel)bx.appendChild(button('取消','alt','cancel'));
 if(has.leave)bx.appendChild(button('结束','alt','leave'));
+if(d.blank)bx.appendChild(button(d.blank==='blank'?'黑屏':'恢复投影','alt',d.blank));
+if(d.note){var n=document.createElement('div');n.className='muted';n.textContent=d.note;bx.appendChild(n);}
 var w=$('won');w.innerHTML='';
 var items=[];for(i=0;i<d.cards.length;i++){var c=d.cards[i];
 items.push((c.id?c.id+'  ':'')+c.name+(c.rest?'  '+c.rest:''));}
