@@ -13,6 +13,7 @@
 #include "core/draw/Console.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/Stage.h"
+#include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Gbk.h"
 
@@ -160,6 +161,46 @@ TEST_F(Console, BlankingHidesTheProjectorAndNoRollStartsUnderIt) {
   EXPECT_EQ(remote::BlankAction(S().State()), std::optional(TStageInput::Blank));
   EXPECT_EQ(S().Enter().step, TStageStep::Starts);
   EXPECT_EQ(remote::BlankAction(S().State()), std::nullopt);
+}
+
+TEST_F(Console, TheHostsPhoneBlanksAndSeesWhyAStartWasRefused) {
+  net::TPairing pairing;
+  remote::THostRemote host(pairing);
+  host.Attach(nullptr);
+  const TSessionWatch watch(m_session, &host);
+  const auto post = [&](std::string_view path, const std::string& body) {
+    net::THttpRequest r;
+    r.Method = "POST";
+    r.Path = path;
+    r.Body = body;
+    r.Address = "10.0.0.5";
+    return remote::HandleHostRequest(host, r);
+  };
+  const net::THttpResponse paired = post("/pair", "c=" + pairing.Code(net::TPairRole::Host));
+  const size_t at = paired.Body.find("\"token\":\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::string token = paired.Body.substr(at + 9, 32);
+  const auto press = [&](int n, const char* action) {
+    ASSERT_EQ(post("/host/input", "t=" + token + "&n=" + std::to_string(n) + "&a=" + action).Status,
+              200);
+    for (const remote::THostInput& in : host.Drain()) remote::TakeHostInput(S(), host, in);
+  };
+  S().Blank(false);  // the state is told to the phone
+  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"blank\":\"blank\""), std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(press(1, "blank"));
+  EXPECT_TRUE(S().Blanked());
+  ASSERT_NO_FATAL_FAILURE(press(2, "start"));
+  EXPECT_EQ(S().Phase(), TStagePhase::Ready);
+  const std::string state = post("/host/state", "t=" + token).Body;
+  EXPECT_NE(state.find("\"blank\":\"unblank\""), std::string::npos);
+  EXPECT_NE(state.find("\"blanked\":true"), std::string::npos);
+  EXPECT_NE(state.find(text::GbkToUtf8(G("请先按B恢复投影"))), std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(press(3, "unblank"));
+  EXPECT_FALSE(S().Blanked());
+  // While a roll runs the page offers neither.
+  ASSERT_NO_FATAL_FAILURE(press(4, "start"));
+  ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
+  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"blank\":\"\""), std::string::npos);
 }
 
 TEST_F(Console, TheOverlayStandsOnlyBetweenBatches) {
