@@ -18,6 +18,7 @@
 #include "gui/stage/ConsoleFrm.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/GetLuckMainFrm.h"
+#include "gui/stage/LiveChangeDlg.h"
 #include "gui/stage/StagePrompt.h"
 
 using text::G;
@@ -155,6 +156,22 @@ TEST_F(ConsoleScreen, TwoScreensConsoleFollowsTheStageAndBlankLeavesItInSight) {
   EXPECT_TRUE(c->LbBatches->text().contains(QStringLiteral("一等奖：")));
   EXPECT_TRUE(c->LbItems->text().contains(QStringLiteral("▶ 二等奖　已抽0/2　还剩2")));
   EXPECT_TRUE(c->LbItems->text().contains(QStringLiteral("可随机抽中[二等奖]的还有8人")));
+
+  // The console's buttons are the stage's keys: 标记缺席 opens the choice on the stage, 作废
+  // the void window on the operator's screen.
+  c->BtAbsent->click();
+  ASSERT_TRUE(In(screen, TStagePhase::Choosing));
+  Key(c, Qt::Key_Escape);
+  ASSERT_TRUE(In(screen, TStagePhase::Revealed));
+  c->BtVoid->click();
+  TVoidDialog* voiding = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    voiding = screen.findChild<TVoidDialog*>();
+    return voiding && voiding->isVisible();
+  }));
+  EXPECT_EQ(voiding->screen(), screens[0]);
+  voiding->reject();
+  EXPECT_EQ(screen.Stage().Phase(), TStagePhase::Revealed);
 
   // 黑屏 from the console: only the projector goes black.
   Key(c, Qt::Key_B);
