@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/StageView.h"
 #include "core/text/Format.h"
 #include "core/text/Gbk.h"
 
@@ -204,6 +205,7 @@ TView ViewOf(const TFeed& feed, const TDataDraw& engine, const TRoom& given) {
   v.blanked = s.blanked;
   v.note = s.note;
   v.prize = s.prize;
+  if (s.phase == TStagePhase::Ready) v.audience = stageview::AudienceText(engine.AudienceNumber());
   const TArrLuckItem& items = engine.Session().Items;
   const int32_t cur = engine.CurItemIndex();
   for (size_t i = 0; i < items.size(); ++i) {

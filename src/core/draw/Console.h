@@ -69,6 +69,8 @@ struct TView {
   bool blanked = false;
   std::string note;  // why the last input was refused, empty when it was not
   std::string prize;
+  // On the Ready screen: the audience's number as typed (the stage's digits), finished.
+  std::string audience;
   std::vector<TItemLine> items;
   int64_t mayWin = -1;  // may still win the current item at random; -1 when none is drawn
   std::string mayWinText;

@@ -44,6 +44,7 @@ QString Lines(const std::vector<std::string>& lines) {
 
 QString ItemsText(const console::TView& v) {
   QStringList out;
+  if (!v.audience.empty()) out << Q(v.audience);
   for (const console::TItemLine& it : v.items)
     out << (it.current ? QStringLiteral("▶ ") : QStringLiteral("　 ")) + Q(it.name) +
                QStringLiteral("　已抽%1/%2　还剩%3").arg(it.drawn).arg(it.count).arg(it.left);

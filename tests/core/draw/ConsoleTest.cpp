@@ -77,11 +77,17 @@ TEST_F(Console, FollowsTheStageThroughABatch) {
   EXPECT_EQ(v.mayWinText, G("可随机抽中[一等奖]的还有10人"));
   EXPECT_TRUE(v.batches.empty());
   EXPECT_FALSE(v.blanked);
+  EXPECT_EQ(v.audience, G("现场号码（可选）：输入数字后按回车开始"));
+  // The hall's number typed on the console reaches the stage as its digits.
+  S().Key(TStageKey::Digit, 2);
+  S().Key(TStageKey::Digit, 0);
+  EXPECT_EQ(View().audience, G("现场号码：20    按回车开始"));
 
   ASSERT_EQ(S().Enter().step, TStageStep::Starts);
   EXPECT_EQ(View().nextKey, G("正在抽取，请稍候"));
   ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
   v = View();
+  EXPECT_EQ(v.audience, "");  // fixed with the batch's start
   EXPECT_EQ(v.phaseText, G("滚动中"));
   EXPECT_EQ(v.nextKey, G("回车：停止"));
   EXPECT_TRUE(v.batches.empty());  // the winners are still the hall's surprise

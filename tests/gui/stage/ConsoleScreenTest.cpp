@@ -141,7 +141,8 @@ TEST_F(ConsoleScreen, TwoScreensConsoleFollowsTheStageAndBlankLeavesItInSight) {
   EXPECT_EQ(screen.screen(), screens[1]);
   EXPECT_EQ(c->LbPhase->text(), QStringLiteral("准备开始"));
   EXPECT_EQ(c->LbNextKey->text(), QStringLiteral("回车：开始抽奖　数字键：现场号码"));
-  EXPECT_TRUE(c->LbItems->text().startsWith(QStringLiteral("▶ 一等奖　已抽0/2　还剩2")));
+  EXPECT_TRUE(c->LbItems->text().startsWith(
+      QStringLiteral("现场号码（可选）：输入数字后按回车开始\n▶ 一等奖　已抽0/2　还剩2")));
   ASSERT_TRUE(QTest::qWaitFor([&] { return c->Pictures() > 0; }));
 
   // The console's keys are the stage's: Enter starts and stops, the picture follows.
