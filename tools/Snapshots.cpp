@@ -54,6 +54,7 @@
 #include "gui/results/QueryFrm.h"
 #include "gui/results/VoidReasonDlg.h"
 #include "gui/stage/Celebration.h"
+#include "gui/stage/ConsoleFrm.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/DrawScreens.h"
 #include "gui/stage/GetLuckMainFrm.h"
@@ -324,6 +325,93 @@ int ResultsVoidLook(TTombolixDataModule& dm, TDrawSession& session) {
   return 0;
 }
 
+// The operator's console beside the stage as the hall sees it: the stage at 1920 x 1080 on
+// the projector, the console at 1366 x 768 on the laptop, after a batch and blanked. Taken
+// side by side as one picture each; returns 0 when every scene was taken.
+int ConsoleLook(TTombolixDataModule& dm, TDrawSession& session) {
+  TaskDef def;
+  def.taskId = 1060;
+  def.title = text::G("工号 姓名 部门");
+  def.items = {{text::G("三等奖"), 6, 3, text::G("蓝牙耳机")},
+               {text::G("二等奖"), 3, 3, text::G("平板电脑")},
+               {text::G("一等奖"), 1, 1, text::G("笔记本电脑")}};
+  const char* names[] = {"王芳", "李雷", "韩梅梅", "张伟", "陈静", "刘洋", "赵敏", "孙悟"};
+  for (int i = 0; i < 40; ++i)
+    def.candidates.push_back(std::to_string(10200 + i) + " " + text::G(names[i % 8]) +
+                             text::G(" 市场部"));
+  BuildTask(dm, def);
+  TGetLuckMainForm screen(session, nullptr, 21u);
+  if (screen.SetUpDraw(def.taskId) != 1) return 41;
+  screen.setGeometry(QRect(0, 0, 1920, 1080));
+  screen.show();
+  (void)QTest::qWaitForWindowExposed(&screen);
+  for (int batch = 0; batch < 2; ++batch) {
+    screen.EKeyCtrlKeyPress();
+    QApplication::processEvents();  // the selection
+    screen.RollTick();
+    screen.EKeyCtrlKeyPress();
+    screen.ShowReveal();
+    screen.Celebration->Stop();
+  }
+  const auto room = [] {
+    console::TRoom r;
+    r.checkins = 286;
+    r.claims = 41;
+    r.hostPaired = true;
+    r.desks = 2;
+    r.freeBytes = 38LL * 1024 * 1024 * 1024;
+    r.batteryPercent = 64;
+    r.onBattery = true;
+    return r;
+  };
+  TConsoleForm console(&screen, screen.EKeyCtrl, screen.Feed(), screen.Engine(), room);
+  console.setGeometry(QRect(0, 0, 1366, 768));
+  console.show();
+  (void)QTest::qWaitForWindowExposed(&console);
+  auto take = [&](const QString& name) {
+    console.Refresh();
+    console.FrameChanged();
+    const int pictures = console.Pictures();
+    (void)QTest::qWaitFor([&] { return console.Pictures() > pictures; });
+    QTest::qWait(100);
+    const QPixmap stage = screen.grab().scaledToHeight(768, Qt::SmoothTransformation);
+    const QPixmap desk = console.grab();
+    QPixmap both(stage.width() + 24 + desk.width(), 768);
+    both.fill(QColor(90, 90, 90));
+    QPainter p(&both);
+    p.drawPixmap(0, 0, desk);
+    p.drawPixmap(desk.width() + 24, 0, stage);
+    p.end();
+    both.save(QDir(g_out).filePath(name + QStringLiteral(".png")));
+  };
+  take(QStringLiteral("console_beside_stage"));
+  // The console alone on a small and a large laptop screen.
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+    console.setGeometry(QRect(QPoint(0, 0), size));
+    console.FrameChanged();
+    QTest::qWait(400);
+    console.grab().save(QDir(g_out).filePath(
+        QStringLiteral("console_%1x%2.png").arg(size.width()).arg(size.height())));
+  }
+  console.setGeometry(QRect(0, 0, 1366, 768));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_B);
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);  // refused under the cover
+  take(QStringLiteral("console_blanked"));
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_B);
+  console.Release();
+  console.close();
+  // One screen: the overlay at the operator's request, beside the winners list.
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+    screen.setGeometry(QRect(QPoint(0, 0), size));
+    QTest::qWait(200);
+    if (!screen.Overlay()->isVisible()) QTest::keyClick(screen.EKeyCtrl, Qt::Key_I);
+    QTest::qWait(200);
+    screen.grab().save(QDir(g_out).filePath(
+        QStringLiteral("stage_overlay_%1x%2.png").arg(size.width()).arg(size.height())));
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -354,6 +442,11 @@ int main(int argc, char** argv) {
   if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("named")) {
     TDrawSession session;
     return NamedAwardLook(dm, session);
+  }
+  // "console": the operator's console beside the stage alone.
+  if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("console")) {
+    TDrawSession session;
+    return ConsoleLook(dm, session);
   }
   // "void": the results window with voided winners alone.
   if (argc > 2 && QString::fromLatin1(argv[2]) == QStringLiteral("void")) {
@@ -968,6 +1061,7 @@ int main(int argc, char** argv) {
     if (keys.Load()) Save(&keys, QStringLiteral("stage_keys"));
   }
   if (const int rc = StageLook(dm, session)) return rc;
+  if (const int rc = ConsoleLook(dm, session)) return rc;
   {
     // The import tab after a list of 60 candidates came in from a csv (last, since it
     // replaces the example task's list that the draw pictures use).

@@ -681,6 +681,16 @@ std::vector<int32_t> TCandidatePool::ReplacementChoices(int32_t absent, int32_t 
   return out;
 }
 
+int64_t TCandidatePool::MayWinCount(int32_t itemId) const {
+  if (!m_rules) return m_randomCount;
+  // The item being drawn keeps its count in its tree of heads.
+  if (m_rules->active && m_rules->activeItem == itemId) return m_rules->heads.Total();
+  int64_t count = 0;
+  for (int32_t k = 0; k < static_cast<int32_t>(m_drawn.size()); ++k)
+    count += !m_isPreset[static_cast<size_t>(k)] && MayWin(k, itemId);
+  return count;
+}
+
 int64_t TCandidatePool::RuleEligibleCount(int32_t itemId) const {
   const int32_t n = static_cast<int32_t>(m_drawn.size());
   int64_t count = 0;

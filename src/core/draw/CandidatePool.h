@@ -147,6 +147,10 @@ class TCandidatePool {
 
   // Exactly counted candidates that may still win at random.
   int64_t RandomCount() const { return m_randomCount; }
+  // Those on no preset list who may still win item `itemId` at random now (MayWin): the
+  // flat draw's count, with rules the item's own (quotas, check-in, absences and voids
+  // counted as the pick counts them).
+  int64_t MayWinCount(int32_t itemId) const;
   bool IsPreset(int32_t k) const;
 
   // The item's preset entries used up so far.

@@ -14,7 +14,10 @@ using text::G;
 
 class TStage::Telling {
  public:
-  explicit Telling(TStage& s) : m_s(s) { ++m_s.m_inputs; }
+  // The outermost input clears the operator's note of the one before.
+  explicit Telling(TStage& s) : m_s(s) {
+    if (m_s.m_inputs++ == 0) m_s.m_note.clear();
+  }
   ~Telling() {
     if (--m_s.m_inputs == 0) m_s.TellMoved();
   }
@@ -72,6 +75,11 @@ TStageFrame TStage::Change(const TStageChange& change) {
   return t(OnVoid(std::get<TVoidRequest>(change)));
 }
 
+TStageFrame TStage::Blank(bool on) {
+  Telling t(*this);
+  return t(OnBlank(on));
+}
+
 TStageFrame TStage::Time(TStageTimer timer) {
   // A roll's tick changes nothing a remote sees: it is not told.
   if (timer == TStageTimer::Roll) return RollTick();
@@ -106,6 +114,10 @@ TStageFrame TStage::Press(TStageInput input, int index) {
       return t(OnCardClicked(index));
     case TStageInput::Leave:
       return t(OnLeave());
+    case TStageInput::Blank:
+      return t(OnBlank(true));
+    case TStageInput::Unblank:
+      return t(OnBlank(false));
     case TStageInput::Yes:
     case TStageInput::Ok:
       f.reply = TStageAnswer::Yes;
@@ -166,6 +178,8 @@ TStageState TStage::State() const {
   s.grand = m_grand;
   s.mayMarkAbsent = m_e.MayMarkAbsent();
   s.mayChange = MayChange();
+  s.blanked = m_blanked;
+  s.note = m_note;
   const int32_t item = m_e.CurItemIndex();
   if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
     s.prize = stageview::PrizeText(m_e, item);
@@ -404,6 +418,7 @@ TStageFrame TStage::OnStart() {
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed ||
       m_asking != TStageQuestion::None)
     return {};
+  if (m_blanked) return RefusedBlanked();
   if (m_phase == TStagePhase::Landing) {
     // A key during the landing shows the batch at once and goes on: it is never kept
     // waiting, though what it goes on to is a start key like any (the rest after the reveal
@@ -586,6 +601,7 @@ TStageFrame TStage::ListLineClicked(size_t line) {
 }
 
 TStageFrame TStage::ReplaceAbsent(size_t place) {
+  if (m_blanked) return RefusedBlanked();
   TStageFrame f;
   std::string message;
   if (!m_e.BeginReplacement(place, message)) {
@@ -933,6 +949,27 @@ TStageFrame TStage::Refused(const std::string& message) {
   return f;
 }
 
+TStageFrame TStage::OnBlank(bool on) {
+  TellUntold();
+  TStageFrame f;
+  if (m_phase == TStagePhase::Closed || on == m_blanked) return f;
+  if (on && RollUnderWay(Phase())) {
+    m_note = G("正在抽奖，揭晓后才能黑屏");
+    return f;
+  }
+  m_blanked = on;
+  f.taken = true;
+  f.blank = on;
+  return f;
+}
+
+TStageFrame TStage::RefusedBlanked() {
+  TStageFrame f;
+  f.taken = true;
+  m_note = G("投影已黑屏，不能开始抽奖：请先按B恢复投影");
+  return f;
+}
+
 TStageFrame TStage::OnChangePlan(const TPlanChange& change) {
   TellUntold();
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed) return {};
@@ -968,6 +1005,7 @@ TStageFrame TStage::OnVoid(const TVoidRequest& request) {
   TellUntold();
   if (m_phase == TStagePhase::Opening || m_phase == TStagePhase::Closed) return {};
   if (!MayChange()) return Refused(stageview::VoidWaits());
+  if (request.redraw && m_blanked) return RefusedBlanked();
   const TArrLuckId& winners = m_e.Session().Winners;
   const std::vector<size_t> places = request.scope == TVoidScope::LastBatch
                                          ? m_e.LastBatchPlaces()

@@ -136,6 +136,13 @@ class TStage {
   // line saying what was voided); with it the place's replacement rolls as an absent
   // winner's does (Rolls, replacement).
   TStageFrame Change(const TStageChange& change);
+  // 黑屏 (`on`) or 恢复: the projector shows its background alone, or the draw again;
+  // nothing of the draw stops or changes. Refused while a batch or a replacement is fixed,
+  // rolls or lands (the note says why). While blanked no roll starts: a start key, the
+  // replacement of an absent winner and a void with redraw are refused with a note for the
+  // operator, never a message on the projector.
+  TStageFrame Blank(bool on);
+  bool Blanked() const { return m_blanked; }
   // The screen has gone (after Closes, or torn down): nothing more is asked, and the
   // session is emptied as every draw screen empties it.
   void Shut();
@@ -169,6 +176,9 @@ class TStage {
   TStageFrame OnLeave();
   TStageFrame OnChangePlan(const TPlanChange& change);
   TStageFrame OnVoid(const TVoidRequest& request);
+  TStageFrame OnBlank(bool on);
+  // A roll was asked for while blanked: refused, the operator told why.
+  TStageFrame RefusedBlanked();
   // Whether a change or a void is taken now.
   bool MayChange() const;
   // A refusal of a change: its message, nothing else.
@@ -244,6 +254,8 @@ class TStage {
   int64_t m_rollAt = 0;              // when the roll running started
   bool m_grand = false;              // the grand prize's moment stands
   bool m_named = false;              // the reveal in sight is a named award's card
+  bool m_blanked = false;            // 黑屏: the projector shows its background alone
+  std::string m_note;                // why the last input was refused, for the operator
   // What the stage itself holds: the opening, the landing, a choice, the summary, closed;
   // kStanding otherwise, where Phase() answers from the draw's data (a batch or replacement
   // under way, else Standing()).

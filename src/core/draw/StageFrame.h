@@ -52,6 +52,8 @@ enum class TStageInput {
   No,            // 否
   Ok,            // the message in sight: 确定
   Leave,         // 结束
+  Blank,         // 黑屏: the projector shows the background alone; nothing else changes
+  Unblank,       // 恢复: the projector shows the draw again
 };
 
 // The screen's timers and turns, each an input of the stage (TStage::Time).
@@ -174,4 +176,6 @@ struct TStageFrame {
   // the winners who leave it (with a batch's Rolls, and Lands).
   std::optional<TSpherePopulation> sphere;
   std::vector<int32_t> sphereWinners;
+  // 黑屏 / 恢复: the projector goes to its background (true) or shows the draw again.
+  std::optional<bool> blank;
 };

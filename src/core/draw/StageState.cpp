@@ -1,8 +1,15 @@
 #include "core/draw/StageState.h"
 
+bool RollUnderWay(TStagePhase p) {
+  return p == TStagePhase::Selecting || p == TStagePhase::Rolling || p == TStagePhase::Landing ||
+         p == TStagePhase::Replacing;
+}
+
 bool Allows(const TStageState& s, TStageInput in) {
   using I = TStageInput;
   if (!s.open) return false;
+  if (in == I::Blank) return !s.blanked && !RollUnderWay(s.phase);
+  if (in == I::Unblank) return s.blanked;
   // What is in sight on the screen is answered first, as its keys would.
   if (!s.prompt.empty()) return s.promptAsks ? in == I::Yes || in == I::No : in == I::Ok;
   switch (s.phase) {

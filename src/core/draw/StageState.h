@@ -31,10 +31,18 @@ struct TStageState {
   TStageQuestion asking = TStageQuestion::None;
   // A change to the plan or a void is taken now (TStage::Change).
   bool mayChange = false;
+  // 黑屏: the projector shows its background alone, and no roll starts until 恢复.
+  bool blanked = false;
+  // Why the operator's last input was refused, for the operator's eyes only (GBK); empty
+  // when it was not. Cleared by the next input.
+  std::string note;
   bool operator==(const TStageState&) const = default;
 };
 
-// Whether a remote's `input` counts in `state`: what is in sight is answered first (a
-// question by Yes or No, a message by Ok); otherwise what the phase allows. The one rule
+// Whether a remote's `input` counts in `state`: 黑屏 whenever no roll runs and 恢复 while
+// blanked, whatever is in sight; else what is in sight is answered first (a question by Yes
+// or No, a message by Ok); otherwise what the phase allows. The one rule
 // for the stage's Press and for the buttons the host's page offers.
 bool Allows(const TStageState& state, TStageInput input);
+// A batch or a replacement is being fixed, rolls or lands: the projector may not go blank.
+bool RollUnderWay(TStagePhase phase);

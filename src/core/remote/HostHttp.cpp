@@ -149,6 +149,10 @@ THttpResponse StateRoute(const TSignedAnswer& signedAnswer, THostRemote& host) {
   b += ",\"prompt\":" + JsonString(U8(s.prompt));
   b += std::string(",\"asks\":\"") + (s.promptAsks ? QuestionName(s.asking) : "") + "\"";
   b += std::string(",\"mayChange\":") + (s.mayChange ? "true" : "false");
+  const std::optional<THostAction> blank = BlankAction(s);
+  b += std::string(",\"blank\":\"") + (blank ? HostActionName(*blank) : "") + "\"";
+  b += std::string(",\"blanked\":") + (s.blanked ? "true" : "false");
+  b += ",\"note\":" + JsonString(U8(s.note));
   const THostAnswer answer = host.LastAnswer();
   b += ",\"added\":{\"n\":" + std::to_string(answer.seq) +
        ",\"ok\":" + (answer.accepted ? "true" : "false") +

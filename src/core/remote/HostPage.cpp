@@ -62,6 +62,7 @@ maxlength="24" placeholder="XXXX XXXX XXXX XXXX" required>
 <div id="left"></div>
 <div id="prompt" role="status"></div>
 <div id="buttons"></div>
+<div id="screen"></div>
 <div id="rmsg" class="msg" role="status"></div>
 </section>
 <section><div class="muted">刚揭晓的中奖者</div><div id="won"></div></section>
@@ -135,6 +136,9 @@ if(has.stop)bx.appendChild(button('停止','','stop'));
 if(has.absent)bx.appendChild(button('标记缺席','alt','absent'));
 if(has.cancel)bx.appendChild(button('取消','alt','cancel'));
 if(has.leave)bx.appendChild(button('结束','alt','leave'));
+var sx=$('screen');sx.innerHTML='';
+if(d.blank)sx.appendChild(button(d.blank==='blank'?'黑屏':'恢复投影','alt',d.blank));
+if(d.note){var n=document.createElement('div');n.className='muted';n.textContent=d.note;sx.appendChild(n);}
 var w=$('won');w.innerHTML='';
 var items=[];for(i=0;i<d.cards.length;i++){var c=d.cards[i];
 items.push((c.id?c.id+'  ':'')+c.name+(c.rest?'  '+c.rest:''));}

@@ -21,6 +21,8 @@ constexpr ActionName kNames[] = {
     {THostAction::No, "no"},
     {THostAction::Ok, "ok"},
     {THostAction::Leave, "leave"},
+    {THostAction::Blank, "blank"},
+    {THostAction::Unblank, "unblank"},
 };
 
 }  // namespace
@@ -42,9 +44,17 @@ bool ParseHostAction(std::string_view name, THostAction& a) {
 
 std::vector<THostAction> HostActions(const TStageState& s) {
   std::vector<THostAction> actions;
+  // 黑屏 and 恢复 stand apart on the page (BlankAction), whatever the phase offers.
   for (const ActionName& n : kNames)
-    if (Allows(s, n.action)) actions.push_back(n.action);
+    if (n.action != THostAction::Blank && n.action != THostAction::Unblank && Allows(s, n.action))
+      actions.push_back(n.action);
   return actions;
+}
+
+std::optional<THostAction> BlankAction(const TStageState& s) {
+  for (THostAction a : {THostAction::Blank, THostAction::Unblank})
+    if (Allows(s, a)) return a;
+  return std::nullopt;
 }
 
 THostRemote::TPush THostRemote::Push(const THostInput& in) {

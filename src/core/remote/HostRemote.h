@@ -55,6 +55,8 @@ struct THostAnswer {
 // The actions the page offers for a state: those the stage allows in it (Allows), in the
 // order of the inputs.
 std::vector<THostAction> HostActions(const TStageState& s);
+// The page's 黑屏 (Blank) or 恢复 (Unblank) button for a state, none while a roll runs.
+std::optional<THostAction> BlankAction(const TStageState& s);
 // The name of an action in requests and the page ("start", "stop", …), and back; false for
 // a name that is none.
 const char* HostActionName(THostAction a);

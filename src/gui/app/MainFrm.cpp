@@ -30,6 +30,7 @@
 #include "core/config/TaskState.h"
 #include "core/config/WindowPlace.h"
 #include "core/db/TombolixDM.h"
+#include "core/draw/Console.h"
 #include "core/package/EventPackage.h"
 #include "core/records/Loaders.h"
 #include "core/spare/AutoRelay.h"
@@ -424,6 +425,17 @@ void TMainForm::SBtnGetLuckClick() {
     std::optional<TSessionWatch> relayWatch;
     if (relay) relayWatch.emplace(m_drawSession, relay.get());
     screen->SetRemote(link.Host());
+    screen->SetRoomFacts([this, taskId](console::TRoom& room) {
+      // The service may stop or turn to another task while the screen stands.
+      if (!m_checkin || !m_checkin->Running() || m_checkin->TaskId() != taskId) return;
+      const net::TPairingView pairing = m_checkin->Pairing().View();
+      room.hostPaired = pairing.HostPaired;
+      room.desks = pairing.Desks;
+      if (room.checkins < 0)
+        room.checkins = static_cast<int64_t>(m_checkin->Desk().View().CheckedIn);
+      if (m_checkin->Claims())
+        room.claims = static_cast<int64_t>(m_checkin->Claims()->ClaimedCount());
+    });
     if (screen->SetUp(taskId) == 1) screen->ShowModal();
     screen.reset();
   }

@@ -232,6 +232,7 @@ void TDrawScreenBase::hideEvent(QHideEvent* e) {
 }
 
 void TDrawScreenBase::keyPressEvent(QKeyEvent* e) {
+  if (PriorityKeyPressed(e)) return;
   if (m_prompt->Key(e)) return;  // a waiting message or question takes every key
   // Keys that reach the window itself (the edit lost the focus) act as in the edit.
   if (IsEnterKey(e->key())) {
@@ -290,6 +291,7 @@ bool TDrawScreenBase::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == EKeyCtrl && event->type() == QEvent::KeyPress) {
     const auto* k = static_cast<QKeyEvent*>(event);
+    if (PriorityKeyPressed(k)) return true;
     if (m_prompt->Key(k)) return true;
     const int key = k->key();
     if (IsEnterKey(key)) {

@@ -62,6 +62,9 @@ class TDrawScreenBase : public QDialog, public MessageStage {
   virtual void EnterPressed() = 0;
   // Any other key typed into it but Esc; true when the screen took it.
   virtual bool OtherKeyPressed(const QKeyEvent*) { return false; }
+  // A key that counts even while a message or question waits on the screen (黑屏); true
+  // when the screen took it.
+  virtual bool PriorityKeyPressed(const QKeyEvent*) { return false; }
   // Called after the controls were laid out for a new size.
   virtual void LayoutChanged() {}
   // Design area where a click counts as Enter (the roll and its result).

@@ -14,6 +14,9 @@ class DrawScreen : public TSetUpScreen {
   void SetRemote(remote::THostRemote* remote) override {
     if constexpr (requires { m_form.SetRemote(remote); }) m_form.SetRemote(remote);
   }
+  void SetRoomFacts(std::function<void(console::TRoom&)> facts) override {
+    if constexpr (requires { m_form.SetRoomFacts(facts); }) m_form.SetRoomFacts(std::move(facts));
+  }
   void ShowModal() override {
     ShowOnWholeScreen(&m_form);
     // Modal to the main window only: the host remote's window, on the operator's screen,

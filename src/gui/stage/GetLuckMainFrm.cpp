@@ -17,7 +17,9 @@
 #include "core/draw/WinnerSummary.h"
 #include "core/remote/HostRemote.h"
 #include "core/text/Messages.h"
+#include "core/text/Paths.h"
 #include "gui/stage/Celebration.h"
+#include "gui/stage/ConsoleFrm.h"
 #include "gui/stage/DrawScreenArt.h"
 #include "gui/stage/GrandPrize.h"
 #include "gui/stage/LiveChangeDlg.h"
@@ -136,7 +138,8 @@ QLabel* BandLabel(QWidget* parent, const char* name) {
 TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(session, Rng(), seed) {
+      m_engine(session, Rng(), seed),
+      m_watch(session, &m_feed) {
   Celebration = new TCelebration(this);
   PGrand = new TGrandPrize(this);
   LbMain = TextLabel(this, "LbMain");
@@ -255,6 +258,9 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
   connect(SContinue, &QToolButton::clicked, this, &TGetLuckMainForm::SContinueClick);
   connect(SOut, &QToolButton::clicked, this, &TGetLuckMainForm::SOutClick);
 
+  m_cover = new TBlankCover(this);
+  m_overlay = new TStageOverlay(this);
+
   // FormCreate (the generator was seeded by the base)
   LGet->clear();
 }
@@ -345,6 +351,13 @@ void TGetLuckMainForm::ShowAudienceNumber(const std::string& gbkText) {
   m_design.Fit(LbAudience);
 }
 
+bool TGetLuckMainForm::PriorityKeyPressed(const QKeyEvent* e) {
+  // 黑屏 and 恢复 whatever waits on the screen; held down it does not flicker.
+  if (e->key() != Qt::Key_B || e->isAutoRepeat() || !m_setUp) return false;
+  Run(m_stage.Blank(!m_stage.Blanked()));
+  return true;
+}
+
 bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   if (e->key() == Qt::Key_F2) {
     OpenPlanChange();
@@ -352,6 +365,14 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   }
   if (e->key() == Qt::Key_F3) {
     OpenVoid();
+    return true;
+  }
+  if (e->key() == Qt::Key_I) {
+    // The console's facts on the one screen, at the operator's request.
+    if (!m_console) {
+      m_overlayAsked = !m_overlayAsked;
+      ShowOverlay();
+    }
     return true;
   }
   TStageKey key = TStageKey::Other;
@@ -506,6 +527,7 @@ void TGetLuckMainForm::SelectWinners() { Run(m_stage.Time(TStageTimer::Select));
 void TGetLuckMainForm::RollTick() {
   const TStageFrame f = m_stage.Time(TStageTimer::Roll);
   if (f.rollTexts) ShowRollTexts(*f.rollTexts);
+  if (m_console) m_console->FrameChanged();
 }
 
 void TGetLuckMainForm::ShowReveal() { Run(m_stage.Time(TStageTimer::Landing)); }
@@ -516,9 +538,85 @@ void TGetLuckMainForm::Run(TStageFrame f) {
   // Once the stage has closed, nothing that was still on its way shows.
   if (m_closed) return;
   const bool follows = f.follows;
+  if (f.step == TStageStep::Starts) m_overlayAsked = false;  // never over a roll or a reveal
   Apply(f, [this, follows] {
     if (follows) Run(m_stage.Follow());
   });
+  if (f.blank) {
+    m_cover->SetPicture(HasTaskBackground() ? Background() : QPixmap());
+    m_cover->setGeometry(rect());
+  }
+  FrameShown();
+}
+
+void TGetLuckMainForm::FrameShown() {
+  if (m_closed) return;
+  if (m_stage.Blanked()) {
+    // Over everything the stage shows, its prompts and celebrations too.
+    if (m_cover->geometry() != rect()) m_cover->setGeometry(rect());
+    m_cover->show();
+    m_cover->raise();
+  } else {
+    m_cover->hide();
+  }
+  ShowOverlay();
+  if (m_console) {
+    m_console->Refresh();
+    m_console->FrameChanged();
+  }
+}
+
+void TGetLuckMainForm::ShowOverlay() {
+  if (!m_overlay) return;  // not made yet
+  const TStageState& s = m_feed.State();
+  // On one screen the operator's note is the only word of a refused key under the cover.
+  const bool note = !m_console && m_stage.Blanked() && !s.note.empty();
+  if (m_console || (!note && !(m_overlayAsked && console::OverlayMayShow(s)))) {
+    m_overlay->hide();
+    return;
+  }
+  m_overlay->Show(console::ViewOf(m_feed, m_engine, Room()));
+  // The bottom left corner, beside the winners list and below the band of the cards.
+  const QRect stage = m_design.StageRect();
+  const int top = ScreenRect(QRect(0, kListZoneTop, 0, 0)).y();
+  int right = PUser2->isVisible() ? PUser2->x() - m_design.Px(12) : stage.center().x();
+  right = std::min(right, stage.center().x());
+  const int width = right - m_design.Px(8);
+  m_overlay->setFont(UiFont(StageFamily(), std::max(12, m_design.Px(15))));
+  const int height = std::min(m_overlay->heightForWidth(std::max(1, width)), this->height() - top);
+  if (width < m_design.Px(150)) {
+    m_overlay->hide();  // no room beside the winners
+    return;
+  }
+  m_overlay->setGeometry(m_design.Px(8), this->height() - height - m_design.Px(8), width, height);
+  m_overlay->show();
+  m_overlay->raise();  // over the blank cover too
+}
+
+QWidget* TGetLuckMainForm::BlankCover() const { return m_cover; }
+QLabel* TGetLuckMainForm::Overlay() const { return m_overlay; }
+
+console::TRoom TGetLuckMainForm::Room() const {
+  console::TRoom room;
+  console::ProbeMachine(paths::NativePath(paths::DataRoot()), room);
+  if (m_remote) {
+    const net::TPairingView pairing = m_remote->Pairing().View();
+    room.hostPaired = pairing.HostPaired;
+    room.desks = pairing.Desks;
+  }
+  if (m_roomFacts) m_roomFacts(room);
+  return room;
+}
+
+void TGetLuckMainForm::OpenConsole() {
+  QScreen* own = parentWidget() ? parentWidget()->screen() : nullptr;
+  if (m_console || !m_setUp || !own || own == screen()) return;
+  m_console = new TConsoleForm(this, EKeyCtrl, m_feed, m_engine, [this] { return Room(); });
+  m_console->setScreen(own);
+  m_console->setGeometry(own->availableGeometry());
+  m_console->show();
+  m_overlay->hide();
+  FrameShown();
 }
 
 void TGetLuckMainForm::SetRemote(remote::THostRemote* remote) {
@@ -1112,6 +1210,10 @@ void TGetLuckMainForm::FormClose() {
   Celebration->Stop();
   StopMusic();
   TMRemote->stop();
+  if (m_console) {
+    m_console->Release();
+    m_console->close();
+  }
   // The host's pairing ends with the screen.
   if (m_remote) m_remote->Detach();
   m_remote = nullptr;
@@ -1121,6 +1223,8 @@ void TGetLuckMainForm::FormClose() {
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
   TDrawScreenBase::showEvent(e);
   if (m_setUp) StartMusic(m_engine.Session().Task.MusicFilePath);
+  // Once the screen stands where it goes.
+  QTimer::singleShot(0, this, &TGetLuckMainForm::OpenConsole);
 }
 
 void TGetLuckMainForm::LayoutPanels() {

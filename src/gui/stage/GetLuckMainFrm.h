@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/draw/Console.h"
 #include "core/draw/DataDraw.h"
 #include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
@@ -18,7 +19,10 @@ class QFrame;
 class QLabel;
 class QTimer;
 class QToolButton;
+class TBlankCover;
 class TCelebration;
+class TConsoleForm;
+class TStageOverlay;
 class TGrandPrize;
 class TScrollText;
 class TSphereStage;
@@ -52,6 +56,17 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // and clicks, on this thread, and it hears the stage's state after every move. Its pairing
   // ends when the screen closes. Null: no remote.
   void SetRemote(remote::THostRemote* remote);
+  // What the main window knows of the room (claims, check-in, the phones), asked whenever
+  // the console looks at the room.
+  void SetRoomFacts(std::function<void(console::TRoom&)> facts) { m_roomFacts = std::move(facts); }
+
+  // The operator's console on the main window's screen while the stage stands on another
+  // (null on one screen); the projector's 黑屏 cover; the one screen's overlay (key I).
+  TConsoleForm* Console() const { return m_console; }
+  // What the stage told, as the console reads it.
+  const console::TFeed& Feed() const { return m_feed; }
+  QWidget* BlankCover() const;
+  QLabel* Overlay() const;
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -119,7 +134,11 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void done(int r) override;
   void EnterPressed() override { EKeyCtrlKeyPress(); }
   bool OtherKeyPressed(const QKeyEvent* e) override;
-  void LayoutChanged() override { LayoutPanels(); }
+  bool PriorityKeyPressed(const QKeyEvent* e) override;
+  void LayoutChanged() override {
+    LayoutPanels();
+    ShowOverlay();
+  }
   QRect EnterArea() const override;
   QRect StageBand() const override;
   QRect BannerArea() const override;
@@ -181,6 +200,13 @@ class TGetLuckMainForm : public TDrawScreenBase {
   void LayoutSummary();
   void ShowProof(bool shown, const std::string& gbkText);
   void ShowAudienceNumber(const std::string& gbkText);
+  // After each frame: the cover, the console and the overlay follow the stage.
+  void FrameShown();
+  // The console opens when the stage stands on another screen than the main window's.
+  void OpenConsole();
+  // The room as the console shows it: the machine, the phones, the main window's facts.
+  console::TRoom Room() const;
+  void ShowOverlay();
 
   TDataDraw m_engine;
   // The screen's phase and rules; the window applies what it answers.
@@ -203,4 +229,13 @@ class TGetLuckMainForm : public TDrawScreenBase {
   std::vector<TStageCard> m_landedCards;
   // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
   std::unique_ptr<TSphereStage> m_sphere;
+  // What the stage told, for the console and the overlay; it watches the session while the
+  // screen lives.
+  console::TFeed m_feed;
+  TSessionWatch m_watch;
+  std::function<void(console::TRoom&)> m_roomFacts;
+  TConsoleForm* m_console = nullptr;
+  TBlankCover* m_cover = nullptr;
+  TStageOverlay* m_overlay = nullptr;
+  bool m_overlayAsked = false;  // the operator pressed I; dropped when a batch starts
 };

@@ -14,6 +14,9 @@ class THostRemote;
 namespace claims {
 class TClaimDesk;
 }
+namespace console {
+struct TRoom;
+}
 
 class TSetUpScreen {
  public:
@@ -28,6 +31,9 @@ class TSetUpScreen {
   // The prize claims the check-in service holds for the task, before the set-up; a window
   // that records no claims ignores it.
   virtual void SetClaimDesk(std::shared_ptr<claims::TClaimDesk>) {}
+  // What the opener knows of the room (check-in, claims, the phones), filled in whenever
+  // the operator's console looks; a window without a console ignores it.
+  virtual void SetRoomFacts(std::function<void(console::TRoom&)>) {}
 };
 
 // Makes the draw screen for a task's draw type, or the results window, on the program's

@@ -172,3 +172,33 @@ TEST(CandidatePool, TheVerdictNamesTheFirstBarInItsOrder) {
   EXPECT_EQ(RuleVerdict(*index, kSecond, 0).bar, TRuleBar::ExcludedList);
   EXPECT_EQ(RuleVerdict(*index, kSecond, 3).bar, TRuleBar::None);
 }
+
+TEST(CandidatePool, MayWinCountsAsThePickDoesUnderRulesAndCheckIn) {
+  // 号 部门: the first item only for 研发; 5 did not check in.
+  const TArraySring lines = {"1 销售", "2 研发", "3 研发", "4 研发", "5 研发", "6 研发"};
+  TPoolRules given;
+  given.TitleLine = "号 部门";
+  given.Rules.Items = {{kFirst, {{"部门", TConditionKind::OneOf, {"研发"}}}, {}, {}}};
+  given.CheckinOnly = true;
+  given.PresentIds = {"1", "2", "3", "4", "6"};
+  std::string error;
+  const auto index = IndexRules(lines, given, error);
+  ASSERT_TRUE(index) << error;
+  TArrCheatId presets;
+  TCandidatePool pool(lines, presets, false);
+  pool.UseRules(index);
+  EXPECT_EQ(pool.MayWinCount(kFirst), 4);   // 2, 3, 4, 6
+  EXPECT_EQ(pool.MayWinCount(kSecond), 5);  // all checked in
+  TRandom rng;
+  rng.Randomize(7u);
+  const int32_t k = pool.Pick(kFirst, rng);
+  ASSERT_GE(k, 1);
+  pool.MarkDrawn(k, kFirst);
+  EXPECT_EQ(pool.MayWinCount(kFirst), 3);  // the item drawn now, from its own tree
+  EXPECT_EQ(pool.MayWinCount(kSecond), 4);
+  // Without rules: the flat draw's count.
+  TCandidatePool flat(lines, presets, false);
+  EXPECT_EQ(flat.MayWinCount(kFirst), 6);
+  flat.MarkDrawn(0, kFirst);
+  EXPECT_EQ(flat.MayWinCount(kSecond), 5);
+}

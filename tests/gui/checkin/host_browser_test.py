@@ -63,14 +63,14 @@ def post(url, body):
         return status, None
 
 
-def buttons(browser):
-    return [b.text for b in browser.find_elements(By.CSS_SELECTOR, "#buttons button")]
+def buttons(browser, where="#buttons button"):
+    return [b.text for b in browser.find_elements(By.CSS_SELECTOR, where)]
 
 
-def press(browser, label):
+def press(browser, label, where="#buttons button"):
     """Clicks the button once the page offers it (3 s at most)."""
     def click():
-        for b in browser.find_elements(By.CSS_SELECTOR, "#buttons button"):
+        for b in browser.find_elements(By.CSS_SELECTOR, where):
             if b.text == label:
                 b.click()
                 return True
@@ -139,6 +139,13 @@ try:
           f"the phone shows the stage's winners {ids}: {won.text!r}")
     check(wait_for(lambda: "继续" in buttons(browser) and "标记缺席" in buttons(browser), 3),
           f"then 继续, 标记缺席, 结束 ({buttons(browser)})")
+    # 黑屏 stands apart from the phase's buttons; the stage's answer turns it to 恢复投影.
+    press(browser, "黑屏", "#screen button")
+    check(wait_for(lambda: buttons(browser, "#screen button") == ["恢复投影"], 3),
+          "the stage blanked the projector: the page offers 恢复投影")
+    press(browser, "恢复投影", "#screen button")
+    check(wait_for(lambda: buttons(browser, "#screen button") == ["黑屏"], 3),
+          "the projector is back: the page offers 黑屏")
     if SHOTS:
         browser.save_screenshot(os.path.join(SHOTS, "host-remote-phone.png"))
         assert step(f"winshot {SHOTS}/host-remote-window.png").startswith("winshot")
