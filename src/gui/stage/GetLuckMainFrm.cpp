@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "core/config/TaskSounds.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageView.h"
 #include "core/draw/WinnerSummary.h"
@@ -136,7 +137,8 @@ QLabel* BandLabel(QWidget* parent, const char* name) {
 TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
-      m_engine(session, Rng(), seed) {
+      m_engine(session, Rng(), seed),
+      m_watched(session) {
   Celebration = new TCelebration(this);
   PGrand = new TGrandPrize(this);
   LbMain = TextLabel(this, "LbMain");
@@ -276,6 +278,11 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
   m_setUp = true;
   const TLuckTask& task = m_engine.Session().Task;
+  // The sound hears the stage from its opening on; unreadable settings give the old ones.
+  TSoundSettings sounds;
+  std::string soundError;
+  config::LoadTaskSounds(task, sounds, soundError);
+  m_sound = std::make_unique<TStageSound>(std::move(sounds), m_watched);
   SetTextColour(task.FontColor);
   // The screen as the hall will see it, before any question is asked on it.
   if (!LoadTaskPicture(task.MainImageName)) return 0;
@@ -352,6 +359,10 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   }
   if (e->key() == Qt::Key_F3) {
     OpenVoid();
+    return true;
+  }
+  if (e->key() == Qt::Key_M && m_sound) {
+    m_sound->ToggleMute();
     return true;
   }
   TStageKey key = TStageKey::Other;
@@ -816,7 +827,8 @@ void TGetLuckMainForm::HideGrand() {
 }
 
 void TGetLuckMainForm::Celebrate() {
-  const bool sound = !m_engine.Session().Task.MusicFilePath.empty();
+  // The fanfares are the stage's sound cues (m_sound), not the fireworks'.
+  constexpr bool sound = false;
   if (m_stage.GrandMoment()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
@@ -1106,7 +1118,7 @@ void TGetLuckMainForm::FormClose() {
   TMLanding->stop();
   TMSummary->stop();
   Celebration->Stop();
-  StopMusic();
+  if (m_sound) m_sound->Stop();
   TMRemote->stop();
   // The host's pairing ends with the screen.
   if (m_remote) m_remote->Detach();
@@ -1115,8 +1127,8 @@ void TGetLuckMainForm::FormClose() {
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
+  // The background music is the roll's loop now (m_sound), not a piece for the whole screen.
   TDrawScreenBase::showEvent(e);
-  if (m_setUp) StartMusic(m_engine.Session().Task.MusicFilePath);
 }
 
 void TGetLuckMainForm::LayoutPanels() {

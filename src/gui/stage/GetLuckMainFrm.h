@@ -12,6 +12,7 @@
 #include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
 #include "gui/stage/RevealCards.h"
+#include "gui/stage/StageSound.h"
 #include "gui/ui/SetUpScreen.h"
 
 class QFrame;
@@ -52,6 +53,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   // and clicks, on this thread, and it hears the stage's state after every move. Its pairing
   // ends when the screen closes. Null: no remote.
   void SetRemote(remote::THostRemote* remote);
+  // The show's sound of the draw set up (null before): the M key mutes it, and the
+  // operator's console may hold its switch (TSoundMute) while the screen is up.
+  TStageSound* Sound() { return m_sound.get(); }
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -203,4 +207,6 @@ class TGetLuckMainForm : public TDrawScreenBase {
   std::vector<TStageCard> m_landedCards;
   // 名单球: the roll as a sphere of cards in the labels' place; null for 滚动号码.
   std::unique_ptr<TSphereStage> m_sphere;
+  TDrawSession& m_watched;               // the engine's session, which the sound watches
+  std::unique_ptr<TStageSound> m_sound;  // after the engine: it watches the session
 };
