@@ -517,11 +517,11 @@ int main(int argc, char** argv) {
   {
     // The configuration window on the example data task, then on the prize wheel.
     TLuckConfigForm config(&main);
-    const char* tabs[] = {"base", "items", "import"};
+    const char* tabs[] = {"base", "items", "import", "sound"};
     for (int node = 0; node < 2; ++node) {
       config.LuckTaskTV->setCurrentItem(config.LuckTaskTV->topLevelItem(node));
       config.LuckTaskTVClick();
-      for (int tab = 0; tab < 3; ++tab) {
+      for (int tab = 0; tab < 4; ++tab) {
         config.show();
         config.PageControl1->setCurrentIndex(tab);
         Save(&config, QStringLiteral("config_%1_%2")

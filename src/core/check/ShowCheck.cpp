@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "Version.h"
+#include "core/config/TaskSounds.h"
 #include "core/draw/CandidatePool.h"
 #include "core/draw/DrawTexts.h"
 #include "core/presets/PresetList.h"
@@ -190,29 +191,84 @@ bool LooksLikeMusic(std::string_view b) {
   return b.size() >= 12 && b.substr(0, 4) == "RIFF" && b.substr(8, 4) == "WAVE";
 }
 
+// What is wrong with the sound file `path` (GBK, not empty), by its first bytes: None when it
+// opens and is mp3, wma or wav.
+enum class TSoundFault { None, Missing, Unreadable, NotMusic };
+TSoundFault SoundFault(const std::string& path) {
+  if (!paths::FileExists(path)) return TSoundFault::Missing;
+  files::ReadHandle h = files::OpenForReading(path);
+  if (!h) return TSoundFault::Unreadable;
+  char buf[16];
+  const size_t n = std::fread(buf, 1, sizeof buf, h.get());
+  return LooksLikeMusic(std::string_view(buf, n)) ? TSoundFault::None : TSoundFault::NotMusic;
+}
+
 TFinding CheckMusic(const std::string& path) {
   TFinding f{TMark::NotUsed, G("背景音乐"), G("未设背景音乐")};
   if (text::Trim(path).empty()) return f;
   f.Mark = TMark::Warning;
-  if (!paths::FileExists(path)) {
-    f.Text = G("背景音乐文件不存在：") + path;
-    return f;
-  }
-  files::ReadHandle h = files::OpenForReading(path);
-  char buf[16];
-  const size_t n = h ? std::fread(buf, 1, sizeof buf, h.get()) : 0;
-  if (!h) {
-    f.Text = G("背景音乐文件无法打开：") + path;
-  } else if (!LooksLikeMusic(std::string_view(buf, n))) {
-    f.Text = G("背景音乐文件不是mp3、wma或wav音乐：") + path;
-  } else {
-    f.Mark = TMark::Ok;
-    f.Text = G("背景音乐可以打开：") + path;
+  switch (SoundFault(path)) {
+    case TSoundFault::Missing:
+      f.Text = G("背景音乐文件不存在：") + path;
+      break;
+    case TSoundFault::Unreadable:
+      f.Text = G("背景音乐文件无法打开：") + path;
+      break;
+    case TSoundFault::NotMusic:
+      f.Text = G("背景音乐文件不是mp3、wma或wav音乐：") + path;
+      break;
+    case TSoundFault::None:
+      f.Mark = TMark::Ok;
+      f.Text = G("背景音乐可以打开：") + path;
+      break;
   }
   return f;
 }
 
 }  // namespace
+
+TFinding SoundsFinding(const TSoundSettings& sounds, const TArrLuckItem& items) {
+  TFinding f{TMark::NotUsed, G("音效"), G("未设其他音效")};
+  std::vector<std::pair<std::string, std::string>> files;  // name, path
+  for (TSoundCue cue :
+       {TSoundCue::Hit, TSoundCue::Fanfare, TSoundCue::GrandFanfare, TSoundCue::Applause}) {
+    const TCueSound& s = sounds.Of(cue);
+    if (!s.builtIn && !text::Trim(s.path).empty()) files.emplace_back(CueName(cue), s.path);
+  }
+  for (const TLuckItem& it : items) {
+    const auto piece = sounds.items.find(it.ItemId);
+    if (piece != sounds.items.end() && !text::Trim(piece->second.path).empty())
+      files.emplace_back(G("奖项[") + it.ItemName + G("]的音乐"), piece->second.path);
+  }
+  if (files.empty()) return f;
+  std::string faults, fine;
+  for (const auto& [name, path] : files) {
+    std::string why;
+    switch (SoundFault(path)) {
+      case TSoundFault::Missing:
+        why = G("文件不存在：");
+        break;
+      case TSoundFault::Unreadable:
+        why = G("文件无法打开：");
+        break;
+      case TSoundFault::NotMusic:
+        why = G("文件不是mp3、wma或wav音乐：");
+        break;
+      case TSoundFault::None:
+        fine += (fine.empty() ? std::string() : G("、")) + name;
+        continue;
+    }
+    faults += (faults.empty() ? std::string() : G("；")) + name + why + path;
+  }
+  if (faults.empty()) {
+    f.Mark = TMark::Ok;
+    f.Text = G("音效都可以打开：") + fine;
+  } else {
+    f.Mark = TMark::Warning;
+    f.Text = faults + G("。抽奖照常进行，这些音效不响");
+  }
+  return f;
+}
 
 std::string NoRulesText() { return G("未设抽奖规则，名单中每个人都可以中奖"); }
 
@@ -314,6 +370,10 @@ bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error) {
   out.Findings.push_back(CheckRules(task, items, lines, title));
   out.Findings.push_back(CheckPhotos(taskId, lines));
   out.Findings.push_back(CheckMusic(task.MusicFilePath));
+  TSoundSettings sounds;
+  if (!config::LoadTaskSounds(task, sounds, error)) return false;
+  const TFinding cues = SoundsFinding(sounds, items);
+  if (cues.Mark != TMark::NotUsed) out.Findings.push_back(cues);
 
   std::error_code ec;
   fs::path where = paths::NativePath(paths::LuckFileDir());

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/draw/SoundCues.h"
 #include "core/records/Records.h"
 
 namespace check {
@@ -33,7 +34,7 @@ struct TPictureToOpen {
 };
 
 struct TShowCheck {
-  // list, presets, rules, photos, music, disk, in that order
+  // list, presets, rules, photos, music, the other sounds (when set), disk, in that order
   std::vector<TFinding> Findings;
   std::vector<TPictureToOpen> Pictures;  // background first, then the items in draw order
   int64_t Candidates = 0;
@@ -45,9 +46,9 @@ struct TShowCheck {
 // (every entry a candidate, no id twice, no more than the item's winners), the draw's rules
 // item by item in the draw screen's words (conditions, quotas, excluded tasks with their
 // winners so far, the exclusion lists' people of this list, tickets), the photos (how many
-// candidates have one), the music (there, and an mp3/wma/wav file by its first bytes) and the free
-// disk space for the journal and the winner files. False with the error text only when the task
-// cannot be read.
+// candidates have one), the music and the other sounds (there, and an mp3/wma/wav file by its first
+// bytes) and the free disk space for the journal and the winner files. False with the error text
+// only when the task cannot be read.
 bool CheckShow(int32_t taskId, TShowCheck& out, std::string& error);
 
 // The draw's rules in the words the draw screen shows before each item's batches.
@@ -71,6 +72,12 @@ bool RulesWords(const TLuckTask& task, const TArrLuckItem& items, const TArraySr
 int64_t BytesNeeded(int64_t winners, int64_t longestLine);
 // The finding for `available` free bytes against `needed`.
 TFinding DiskFinding(int64_t available, int64_t needed);
+
+// The show's sounds beside the background music (the hit, the fanfares, the applause, the
+// items' pieces of `items`): each file there and mp3, wma or wav by its first bytes. A fault
+// is a warning naming the cue and the file, and the draw goes on without that sound;
+// NotUsed when no such file is set (the program's own fanfare needs none).
+TFinding SoundsFinding(const TSoundSettings& sounds, const TArrLuckItem& items);
 
 // The finding of a picture the window tried to open: `exists` and `opened`, with the
 // decoder's reason when it failed.

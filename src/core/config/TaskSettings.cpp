@@ -3,6 +3,7 @@
 #include "core/config/ConfigStore.h"
 #include "core/config/Refusal.h"
 #include "core/config/TaskIds.h"
+#include "core/config/TaskSounds.h"
 #include "core/db/TombolixDM.h"
 #include "core/records/Colour.h"
 #include "core/records/FileHash.h"
@@ -214,6 +215,9 @@ bool DeleteTask(int taskId, bool& rowsDeleted, std::string& error) {
       error);
   if (!ok) return false;
   rowsDeleted = true;
+  // Sounds left behind would name files of a task that is gone; nothing else reads them.
+  std::string ignored;
+  DeleteTaskSounds(taskId, ignored);
   return RemoveTaskFiles(taskId, itemIds, error);
 }
 

@@ -180,6 +180,8 @@ TStageState TStage::State() const {
   s.mayChange = MayChange();
   s.blanked = m_blanked;
   s.note = m_note;
+  if (m_prizeShown >= 0 && static_cast<size_t>(m_prizeShown) < session.Items.size())
+    s.itemId = session.Items[static_cast<size_t>(m_prizeShown)].ItemId;
   const int32_t item = m_e.CurItemIndex();
   if (!s.finished && item >= 0 && static_cast<size_t>(item) < session.Items.size()) {
     s.prize = stageview::PrizeText(m_e, item);

@@ -16,6 +16,8 @@ struct TStageState {
   TStagePhase phase = TStagePhase::Closed;
   std::string prize;  // the prize line of the item now drawn (GBK), empty when none
   int32_t left = 0;   // winners of that item still to draw
+  // The item whose prize line is in sight (the roll's), 0 before any.
+  int32_t itemId = 0;
   bool finished = false;
   bool grand = false;  // the grand prize's moment: the next start key tells the end
   bool mayMarkAbsent = false;

@@ -130,10 +130,15 @@ bool TShowCheckForm::Check(int32_t taskId, const QString& taskName, QStringList 
   for (size_t i = 0; i < files.Findings.size() && i < coreMusic; ++i)
     m_findings.push_back(files.Findings[i]);
   for (size_t i = 0; i + 2 < window.size(); ++i) m_findings.push_back(window[i]);
+  const size_t lastSound =
+      coreMusic + (coreMusic + 1 < files.Findings.size() &&
+                           files.Findings[coreMusic + 1].Topic == text::G("音效")
+                       ? 1
+                       : 0);
   for (size_t i = coreMusic; i < files.Findings.size(); ++i) {
     m_findings.push_back(files.Findings[i]);
-    // Fonts and screens after the music, before the disk.
-    if (i == coreMusic) m_findings.insert(m_findings.end(), window.end() - 2, window.end());
+    // Fonts and screens after the music and the other sounds, before the disk.
+    if (i == lastSound) m_findings.insert(m_findings.end(), window.end() - 2, window.end());
   }
 
   if (files.CheckinOnly) {

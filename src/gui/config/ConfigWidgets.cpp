@@ -49,6 +49,11 @@ QString MusicFilter() {
          AnyCase(QStringLiteral("wma"));
 }
 
+QString SoundFilter() {
+  return QStringLiteral("音频文件(mp3/wma/wav)|") + AnyCase(QStringLiteral("mp3")) + ';' +
+         AnyCase(QStringLiteral("wma")) + ';' + AnyCase(QStringLiteral("wav"));
+}
+
 void ShowFromStart(std::initializer_list<QLineEdit*> edits) {
   for (QLineEdit* e : edits) e->setCursorPosition(0);
 }

@@ -26,6 +26,8 @@ class DigitKeyFilter : public QObject {
 // The open-file filters of pictures and music, matching the extensions in any letter case.
 QString ImageFilter();
 QString MusicFilter();
+// The show's sounds (音效): the formats the draw screen plays and the check opens.
+QString SoundFilter();
 
 // A loaded value is shown from its first character: setText leaves the cursor at the end,
 // and a long title or path would show only its tail.

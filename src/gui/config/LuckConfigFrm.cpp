@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "core/config/TaskRules.h"
+#include "core/config/TaskSounds.h"
 #include "core/records/Loaders.h"
 #include "core/text/Text.h"
 #include "gui/config/AutoRelayDlg.h"
@@ -75,6 +76,14 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
   PageControl1->addTab(TSBase, QStringLiteral("基本配置"));
   PageControl1->addTab(TSItem, QStringLiteral("奖项配置"));
   PageControl1->addTab(TsData, QStringLiteral("抽奖数据导入"));
+  TSSound = new TSoundTab;
+  PageControl1->addTab(TSSound, QStringLiteral("音效"));
+  // Items added or removed since the task was shown get their rows when the tab comes up.
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    if (PageControl1->currentWidget() == TSSound && !TSSound->Edited()) LoadSoundTab();
+  });
+  connect(TSSound->BtnSaveSound, &QPushButton::clicked, this, &TLuckConfigForm::BtnSaveSoundClick);
+  connect(TSSound->BtnCancelSound, &QPushButton::clicked, this, &TLuckConfigForm::LoadSoundTab);
 
   connect(LuckTaskTV, &QTreeWidget::itemClicked, this, &TLuckConfigForm::LuckTaskTVClick);
   // Moving with the keys shows the task too; a mouse click is handled once, above.
@@ -119,7 +128,8 @@ TLuckConfigForm::TLuckConfigForm(TTaskListHost* host)
     TAutoRelayDlg dlg(m_taskId, this);
     if (dlg.Load()) dlg.exec();
   });
-  for (QPushButton* back : {TSBase->BtnCloseBase, TSItem->BtnCloseItem, TsData->BtnCloseData})
+  for (QPushButton* back :
+       {TSBase->BtnCloseBase, TSItem->BtnCloseItem, TsData->BtnCloseData, TSSound->BtnCloseSound})
     connect(back, &QPushButton::clicked, this, &TLuckConfigForm::BtnCloseBaseClick);
 
   if (QScreen* s = (host && host->HostWindow() ? host->HostWindow()->screen()
@@ -261,6 +271,38 @@ void TLuckConfigForm::FillBaseTab(const TLuckTask* t) {
   TsData->EnableImport(true);
   ApplyDrawType();
   ShowTaskRules();
+  LoadSoundTab();
+}
+
+void TLuckConfigForm::LoadSoundTab() {
+  TLuckTask task;
+  TArrLuckItem items;
+  int32_t count = 0, sum = 0;
+  std::string error;
+  const bool shown = m_taskId > 0 && LoadLuckTask(m_taskId, task, error) &&
+                     task.TaskId == m_taskId && LoadLuckItems(m_taskId, items, count, sum, error);
+  TSSound->Load(shown ? &task : nullptr, items);
+}
+
+void TLuckConfigForm::BtnSaveSoundClick() {
+  if (m_taskId <= 0) {
+    ShowMessageBox(MessageKind::Attention, "请先保存抽奖项目");
+    return;
+  }
+  const TSoundSettings sounds = TSSound->Settings();
+  std::string error;
+  if (!config::SaveTaskSounds(m_taskId, sounds, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return;
+  }
+  // The roll loop is the task's background music: the base tab shows it, its other edits
+  // kept.
+  const bool baseKept = TSBase->State() == m_baseState;
+  TSBase->EdtMusicFilePath->setText(Q(text::Trim(sounds.Of(TSoundCue::RollLoop).path)));
+  TSBase->EdtMusicFilePath->setCursorPosition(0);
+  if (baseKept) KeepBaseState();
+  LoadSoundTab();
+  ShowMessageBox(MessageKind::Information, "保存成功");
 }
 
 void TLuckConfigForm::OfferRuleChoices() {
@@ -327,6 +369,7 @@ void TLuckConfigForm::ResetBaseTab() {
   m_taskId = 0;
   ApplyDrawType();
   OfferRuleChoices();
+  LoadSoundTab();
 }
 
 void TLuckConfigForm::CBOrderByChange() { ApplyDrawType(); }
@@ -335,6 +378,7 @@ void TLuckConfigForm::ApplyDrawType() {
   const bool byData = TSBase->ShowDrawType();
   TsData->EnableImport(byData);
   TSItem->ShowDrawType(byData);
+  TSSound->ShowDrawType(byData);
 }
 
 bool TLuckConfigForm::ProbabilityChosen() const { return TSBase->ByProbability(); }
@@ -438,7 +482,7 @@ void TLuckConfigForm::LoadItemList() {
 void TLuckConfigForm::KeepBaseState() { m_baseState = TSBase->State(); }
 
 bool TLuckConfigForm::HasUnsavedEdits() const {
-  return TSBase->State() != m_baseState || TSItem->Edited();
+  return TSBase->State() != m_baseState || TSItem->Edited() || TSSound->Edited();
 }
 
 void TLuckConfigForm::PopupTaskMenu() {

@@ -13,6 +13,7 @@
 #include "core/config/TaskSettings.h"
 #include "gui/config/ImportTab.h"
 #include "gui/config/ItemTab.h"
+#include "gui/config/SoundTab.h"
 #include "gui/config/TaskBaseTab.h"
 #include "gui/config/TaskListHost.h"
 
@@ -62,6 +63,7 @@ class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHo
   TTaskBaseTab* TSBase;
   TItemTab* TSItem;
   TImportTab* TsData;
+  TSoundTab* TSSound;
 
   // TItemTabHost, TImportTabHost.
   int32_t ShownTaskId() const override { return m_taskId; }
@@ -83,10 +85,13 @@ class TLuckConfigForm : public QDialog, public TItemTabHost, public TImportTabHo
   void BtnSaveBaseClick();
   void BtnCancelBaseClick();
   void BtnCloseBaseClick();
+  void BtnSaveSoundClick();
 
  public:
   void LoadTaskTree();
   void ShowSelectedTask();
+  // The 音效 tab shows the sounds of the task shown, with a row for each of its items.
+  void LoadSoundTab();
   void ResetBaseTab();
   void ApplyDrawType();
   void DeleteTask();

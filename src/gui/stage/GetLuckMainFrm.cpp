@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "core/config/TaskSounds.h"
 #include "core/draw/Stage.h"
 #include "core/draw/StageView.h"
 #include "core/draw/WinnerSummary.h"
@@ -139,7 +140,8 @@ TGetLuckMainForm::TGetLuckMainForm(TDrawSession& session, QWidget* parent,
                                    std::optional<uint32_t> seed)
     : TDrawScreenBase(parent, "GetLuckMainForm", kDesign, QStringLiteral("draw_background"), seed),
       m_engine(session, Rng(), seed),
-      m_watch(session, &m_feed) {
+      m_watch(session, &m_feed),
+      m_watched(session) {
   Celebration = new TCelebration(this);
   PGrand = new TGrandPrize(this);
   LbMain = TextLabel(this, "LbMain");
@@ -282,6 +284,11 @@ int TGetLuckMainForm::SetUpDraw(int32_t taskId) {
   }
   m_setUp = true;
   const TLuckTask& task = m_engine.Session().Task;
+  // The sound hears the stage from its opening on; unreadable settings give the old ones.
+  TSoundSettings sounds;
+  std::string soundError;
+  config::LoadTaskSounds(task, sounds, soundError);
+  m_sound = std::make_unique<TStageSound>(std::move(sounds), m_watched);
   SetTextColour(task.FontColor);
   // The screen as the hall will see it, before any question is asked on it.
   if (!LoadTaskPicture(task.MainImageName)) return 0;
@@ -373,6 +380,10 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
       m_overlayAsked = !m_overlayAsked;
       ShowOverlay();
     }
+    return true;
+  }
+  if (e->key() == Qt::Key_M && m_sound) {
+    m_sound->ToggleMute();
     return true;
   }
   TStageKey key = TStageKey::Other;
@@ -917,9 +928,10 @@ void TGetLuckMainForm::HideGrand() {
 }
 
 void TGetLuckMainForm::Celebrate() {
-  const bool sound = !m_engine.Session().Task.MusicFilePath.empty();
+  // The fanfares are the stage's sound cues (m_sound), not the fireworks'.
+  constexpr bool sound = false;
   // The grand prize's or a named award's whole screen.
-  if (!PGrand->isHidden()) {
+  if (m_stage.GrandMoment() || m_stage.NamedMoment()) {
     Celebration->Start(PGrand->FreeZones(), PGrand->Written(), sound, PGrand);
     return;
   }
@@ -1208,7 +1220,7 @@ void TGetLuckMainForm::FormClose() {
   TMLanding->stop();
   TMSummary->stop();
   Celebration->Stop();
-  StopMusic();
+  if (m_sound) m_sound->Stop();
   TMRemote->stop();
   if (m_console) {
     m_console->Release();
@@ -1221,8 +1233,8 @@ void TGetLuckMainForm::FormClose() {
 }
 
 void TGetLuckMainForm::showEvent(QShowEvent* e) {
+  // The background music is the roll's loop now (m_sound), not a piece for the whole screen.
   TDrawScreenBase::showEvent(e);
-  if (m_setUp) StartMusic(m_engine.Session().Task.MusicFilePath);
   // Once the screen stands where it goes.
   QTimer::singleShot(0, this, &TGetLuckMainForm::OpenConsole);
 }

@@ -13,6 +13,7 @@
 #include "core/draw/Stage.h"
 #include "gui/stage/DrawScreenBase.h"
 #include "gui/stage/RevealCards.h"
+#include "gui/stage/StageSound.h"
 #include "gui/ui/SetUpScreen.h"
 
 class QFrame;
@@ -67,6 +68,9 @@ class TGetLuckMainForm : public TDrawScreenBase {
   const console::TFeed& Feed() const { return m_feed; }
   QWidget* BlankCover() const;
   QLabel* Overlay() const;
+  // The show's sound of the draw set up (null before): the M key mutes it, and the
+  // operator's console may hold its switch (TSoundMute) while the screen is up.
+  TStageSound* Sound() { return m_sound.get(); }
 
   QLabel* LbMain;
   QLabel* LbShowList;
@@ -237,5 +241,7 @@ class TGetLuckMainForm : public TDrawScreenBase {
   TConsoleForm* m_console = nullptr;
   TBlankCover* m_cover = nullptr;
   TStageOverlay* m_overlay = nullptr;
-  bool m_overlayAsked = false;  // the operator pressed I; dropped when a batch starts
+  bool m_overlayAsked = false;           // the operator pressed I; dropped when a batch starts
+  TDrawSession& m_watched;               // the engine's session, which the sound watches
+  std::unique_ptr<TStageSound> m_sound;  // after the engine: it watches the session
 };

@@ -14,6 +14,7 @@
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/config/TaskRules.h"
+#include "core/config/TaskSounds.h"
 #include "core/db/TombolixDB.h"
 #include "core/import/Import.h"
 #include "core/records/FileHash.h"
@@ -210,3 +211,30 @@ TEST_F(ShowCheck, AFullDiskIsWarned) {
   EXPECT_EQ(roomy.Mark, TMark::Ok) << text::GbkToUtf8(roomy.Text);
 }
 #endif
+
+// The sounds beside the music: none set says nothing; a missing or broken file is named
+// with its cue, and the draw is said to go on.
+TEST_F(ShowCheck, SoundFilesAreNamedWhenMissingOrBroken) {
+  auto c = Run();
+  for (const check::TFinding& f : c.Findings) EXPECT_NE(f.Topic, G("音效"));
+  WriteAll(m_root.dir() / "hit.wav", std::string("RIFF\x10\0\0\0WAVEfmt ", 16));
+  WriteAll(m_root.dir() / "clap.mp3", "not a sound");
+  TSoundSettings s;
+  s.Of(TSoundCue::Hit).path = m_root.path("hit.wav");
+  s.Of(TSoundCue::Fanfare).builtIn = true;
+  std::string error;
+  ASSERT_TRUE(config::SaveTaskSounds(1001, s, error)) << error;
+  c = Run();
+  ASSERT_GE(c.Findings.size(), 6u);
+  EXPECT_EQ(c.Findings[5].Topic, G("音效"));
+  EXPECT_EQ(c.Findings[5].Mark, TMark::Ok);
+  EXPECT_EQ(c.Findings[5].Text, G("音效都可以打开：停止音"));
+  s.Of(TSoundCue::Applause).path = m_root.path("clap.mp3");
+  s.items[m_items[1]].path = m_root.path("gone.mp3");
+  ASSERT_TRUE(config::SaveTaskSounds(1001, s, error)) << error;
+  const auto f = Topic(Run(), "音效");
+  EXPECT_EQ(f.Mark, TMark::Warning);
+  EXPECT_EQ(f.Text, G("结束掌声文件不是mp3、wma或wav音乐：") + m_root.path("clap.mp3") +
+                        G("；奖项[二等奖]的音乐文件不存在：") + m_root.path("gone.mp3") +
+                        G("。抽奖照常进行，这些音效不响"));
+}

@@ -16,6 +16,7 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinService.h"
 #include "core/config/TaskRules.h"
+#include "core/config/TaskSounds.h"
 #include "core/db/TombolixDB.h"
 #include "core/net/LanServer.h"
 #include "core/text/FileWrite.h"
@@ -176,4 +177,24 @@ TEST_F(ShowCheckWindow, TheRulesAreListedInWords) {
   EXPECT_EQ(Crowded(&form).join(QLatin1Char('\n')).toStdString(), "");
   if (qEnvironmentVariableIsSet("TOMBOLIX_SHOW_CHECK_RULES_PNG"))
     form.screen()->grabWindow(0).save(qEnvironmentVariable("TOMBOLIX_SHOW_CHECK_RULES_PNG"));
+}
+
+// A missing sound file is a warning of its own beside the background music, before the
+// machine's fonts and screens.
+TEST_F(ShowCheckWindow, AMissingSoundIsNamedBesideTheMusic) {
+  TSoundSettings s;
+  s.Of(TSoundCue::Applause).path = m_root.path("clap.mp3");
+  std::string error;
+  ASSERT_TRUE(config::SaveTaskSounds(1001, s, error)) << error;
+  TShowCheckForm form;
+  ASSERT_TRUE(form.Check(1001, QStringLiteral("年会")));
+  QStringList topics;
+  for (int i = 0; i < form.TVFindings->topLevelItemCount(); ++i)
+    topics << form.TVFindings->topLevelItem(i)->text(1);
+  const qsizetype music = topics.indexOf(QStringLiteral("背景音乐"));
+  ASSERT_GE(music, 0);
+  EXPECT_EQ(topics.mid(music, 4), QStringList({"背景音乐", "音效", "字体", "屏幕"}));
+  EXPECT_EQ(Row(form, QStringLiteral("音效")), QStringLiteral("！|结束掌声文件不存在：") +
+                                                   QString::fromStdString(m_root.path("clap.mp3")) +
+                                                   QStringLiteral("。抽奖照常进行，这些音效不响"));
 }

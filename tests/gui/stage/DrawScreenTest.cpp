@@ -23,6 +23,7 @@
 #include "gui/stage/GetLuckMainFrm.h"
 #include "gui/stage/GetLuckProdFrm.h"
 #include "gui/stage/RevealCards.h"
+#include "gui/stage/StageSound.h"
 #include "gui/ui/ScrollText.h"
 
 using text::G;
@@ -452,20 +453,18 @@ TEST_F(DrawScreen, PrizePictureShowsForItsItemAndABadMusicFileIsSilent) {
   TGetLuckMainForm screen(m_session, nullptr, 6u);
   ASSERT_EQ(screen.SetUpDraw(m_taskId), 1);
   ShowOn(screen);
-  QTest::qWait(100);  // the player may report its failure; nobody must hear of it
-  // The music module was found beside the program and made a player for the file.
-  const QObject* player = nullptr;
-  for (const QObject* o : screen.findChildren<QObject*>())
-    if (QLatin1String(o->metaObject()->className()) == QLatin1String("QMediaPlayer")) player = o;
-  EXPECT_NE(player, nullptr);
   ASSERT_TRUE(screen.IMGet->isVisible());
   const QPixmap shown = screen.IMGet->pixmap();
   ASSERT_FALSE(shown.isNull());
   EXPECT_LE(shown.width(), screen.IMGet->width());
   EXPECT_LE(shown.height(), screen.IMGet->height());
   EXPECT_NEAR(double(shown.width()) / shown.height(), 2.0, 0.05);  // proportions kept
+  const int players = SoundPlayersMade();
   Enter(screen.EKeyCtrl);
   Settle();
+  // The music is the roll's loop: the module was found beside the program and made a player
+  // for the file on the sound thread; its failure reaches nobody.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return SoundPlayersMade() > players; }, 5000));
   Enter(screen.EKeyCtrl);                  // on to item B, whose picture does not load
   EXPECT_TRUE(screen.IMGet->isVisible());  // A's picture beside A's winner
   Reveal(screen);
