@@ -14,6 +14,7 @@
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
+#include "core/spare/Relay.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Format.h"
 #include "core/text/Gbk.h"
@@ -116,19 +117,6 @@ TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TR
     }
   }
   return a;
-}
-
-std::string MachineName() {
-#ifdef _WIN32
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD n = sizeof name;
-  if (GetComputerNameA(name, &n)) return std::string(name, n);
-  return {};
-#else
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) == 0) return name;
-  return {};
-#endif
 }
 
 TStageStream::TStageStream(int32_t taskId, std::string root, std::string gbkTaskName)

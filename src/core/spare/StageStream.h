@@ -38,9 +38,6 @@ struct TSetupBytes {
 TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TRequest& request,
                     THeartbeat beat);
 
-// This machine's name, for the heartbeat.
-std::string MachineName();
-
 // The routes GET /spare/hello (the task and the salt, in clear) and POST /spare/sync (a
 // sealed request in, a sealed answer out).
 class TStageStream : public net::TRoutes {
