@@ -23,6 +23,12 @@
 using text::G;
 
 namespace {
+
+// Why a named award's place is never drawn again (GBK).
+std::string NamedNoRedraw(const std::string& itemName) {
+  return text::G("奖项[") + itemName + text::G("]是指定颁奖,不抽替补;可以作废并让名额空缺");
+}
+
 // Numeric ids get one roll label per byte; a header claiming more than a screen can show
 // must not make thousands of labels.
 constexpr int kMaxRollLabels = 32;
@@ -718,6 +724,11 @@ bool TDataDraw::BeginReplacement(size_t place, std::string& message) {
   message.clear();
   if (!MayMarkAbsent() || m_run.replace.active || place >= m_s.Winners.size()) return false;
   const TLuckId& w = m_s.Winners[place];
+  // A named award is handed to those named: drawing someone in their place would roll it.
+  if (NamedOf(w.ItemId)) {
+    message = NamedNoRedraw(ItemNameOf(Items(), w.ItemId));
+    return false;
+  }
   const int32_t k = m_run.pool.PickReplacement(w.CandidateIndex, w.ItemId, m_rng);
   if (k < 0) {
     message = drawtext::NoReplacement(ItemNameOf(Items(), w.ItemId));
@@ -1128,6 +1139,12 @@ bool TDataDraw::Void(std::vector<size_t> places, std::string_view reason, std::s
     message = G("没有可作废的中奖者");
     return false;
   }
+  if (redraw)
+    for (size_t place : places)
+      if (NamedOf(m_s.Winners[place].ItemId)) {
+        message = NamedNoRedraw(ItemNameOf(Items(), m_s.Winners[place].ItemId));
+        return false;
+      }
   // From the last place back: a place left empty moves no place still to be voided.
   std::reverse(places.begin(), places.end());
   std::vector<TPlanRecord> records;

@@ -583,6 +583,29 @@ TEST_F(PlanChange, ANamedAwardIsHandedOutByNameWithNoNumberDrawn) {
   }
 }
 
+// Someone named who is absent or voided is never replaced by a draw: that would roll the
+// award. A void that leaves the place empty stands.
+TEST_F(PlanChange, ANamedWinnersPlaceIsNeverDrawnAgain) {
+  Build(10, {{G("荣誉奖"), 2, 2, ""}, {G("二等奖"), 2, 2, ""}});
+  std::string error;
+  ASSERT_TRUE(SaveNamedIds(1001, m_ids[0], {"17", "13"}, error)) << error;
+  auto run = StartDraw(3);
+  TDataDraw& e = run->e;
+  Batch(e);
+  ASSERT_EQ(e.Session().Winners.size(), 2u);
+  const size_t before = Records().size();
+  std::string message;
+  EXPECT_FALSE(e.BeginReplacement(0, message));
+  EXPECT_EQ(message, G("奖项[荣誉奖]是指定颁奖,不抽替补;可以作废并让名额空缺"));
+  TDataDraw::BatchEnd end;
+  EXPECT_FALSE(e.VoidWinner(1, G("本人放弃"), "2026-12-10 20:00:00", true, end, message));
+  EXPECT_EQ(message, G("奖项[荣誉奖]是指定颁奖,不抽替补;可以作废并让名额空缺"));
+  EXPECT_EQ(Records().size(), before);
+  EXPECT_TRUE(e.VoidWinner(1, G("本人放弃"), "2026-12-10 20:00:00", false, end, message))
+      << message;
+  EXPECT_EQ(Records().size(), before + 1);
+}
+
 TEST_F(PlanChange, ANamedAwardThatCannotHoldIsRefusedAtSetUpAndKeepsItsCount) {
   Build(10, {{G("一等奖"), 1, 1, ""}, {G("荣誉奖"), 2, 1, ""}, {G("二等奖"), 1, 1, ""}});
   std::string error;
