@@ -38,11 +38,13 @@ struct TSetupBytes {
 TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TRequest& request,
                     THeartbeat beat);
 
-// This machine's name, for the heartbeat.
-std::string MachineName();
+// Where the stage keeps a task's code and salt (<root>SPARE/stream_<TaskId>.txt), so that a
+// spare's sealed notice still opens after the stage program was started again.
+std::string StreamKeyPath(std::string_view root, int32_t taskId);
 
-// The routes GET /spare/hello (the task and the salt, in clear) and POST /spare/sync (a
-// sealed request in, a sealed answer out).
+// The routes GET /spare/hello (the task and the salt, in clear), POST /spare/sync (a sealed
+// request in, a sealed answer out) and POST /spare/taken (a spare's sealed notice that it took
+// the draw over: the task's journal here gets its TAKEN record, and the answer says so).
 class TStageStream : public net::TRoutes {
  public:
   TStageStream(int32_t taskId, std::string root, std::string gbkTaskName);
@@ -50,7 +52,9 @@ class TStageStream : public net::TRoutes {
   // The code shown to the operator, grouped (made with the salt on first use); empty when
   // the random source failed.
   std::string Code();
-  // A new code and salt: a spare following with the old one is refused from now on.
+  // The code and salt are kept in the data folder (StreamKeyPath): made on first use, read
+  // back by a stage started again. A new code and salt: a spare following with the old one is
+  // refused from now on.
   void Renew();
   // The set-up the spare fetches; handed over by the window after each export.
   void SetSetup(std::string bytes);
@@ -70,6 +74,7 @@ class TStageStream : public net::TRoutes {
 
  private:
   bool MakeLocked();
+  bool Taken(const net::THttpRequest& request, net::THttpResponse& response);
   const int32_t m_taskId;
   const std::string m_root;
   const std::string m_taskName;
@@ -80,6 +85,7 @@ class TStageStream : public net::TRoutes {
   std::optional<TStreamKey> m_key;  // derived on the server's thread at the first request
   uint64_t m_lastNumber = 0;
   uint64_t m_answered = 0;
+  bool m_renewing = false;  // the next code is made new, not read back
   std::shared_ptr<const TSetupBytes> m_setup;
   std::string m_setupError;
 };
