@@ -1,7 +1,8 @@
 // The stage laptop dies mid-draw and the spare that followed it over the LAN goes on: the
 // real program is the stage (its LAN server answers the spare), killed with SIGKILL; the
 // spare's side is the core follower and takeover, called as the 热备跟随 window calls them,
-// and the real program finishes the draw on the spare's data.
+// and the real program finishes the draw on the spare's data. The old stage, back, records
+// the spare's notice and refuses its draw.
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -246,4 +247,31 @@ TEST_F(SpareFollow, ASpareFollowsTheStageTakesOverAfterAKillAndFinishesTheDraw) 
   EXPECT_EQ(verify.exitCode(), 0) << out.toStdString();
   EXPECT_TRUE(out.contains(QStringLiteral("移至备用电脑(热备"))) << out.toStdString();
   EXPECT_TRUE(out.endsWith(QStringLiteral("验证通过\n"))) << out.toStdString();
+
+  // The old laptop comes back (its folder in place again): its server answers the spare's
+  // notice with the code it kept, and its draw then refuses to go on.
+  QTemporaryDir spareAside;
+  ASSERT_TRUE(spareAside.isValid());
+  for (const QString& d :
+       {QStringLiteral("DATA"), QStringLiteral("DATA_FILE"), QStringLiteral("LUCK_FILE")})
+    ASSERT_TRUE(QDir().rename(Path(d), spareAside.filePath(d)));
+  for (const QString& d : {QStringLiteral("DATA"), QStringLiteral("DATA_FILE"),
+                           QStringLiteral("LUCK_FILE"), QStringLiteral("SPARE")})
+    ASSERT_TRUE(QDir().rename(aside.filePath(d), Path(d)));
+  {
+    auto back = Start();
+    ASSERT_TRUE(Serving(*back));
+    std::string notice;
+    ASSERT_TRUE(follower.TakenNotice("2026-12-10 21:05:00", notice, error));
+    const TAnswer told = Ask("POST", "/spare/taken", QByteArray::fromStdString(notice));
+    ASSERT_EQ(told.status, 200) << told.body.toStdString();
+    EXPECT_TRUE(follower.TakenRecorded(told.body.toStdString(), error)) << text::GbkToUtf8(error);
+    Kill(*back);
+  }
+  auto refused = Start(QStringLiteral("enter"), QStringLiteral("yes"));
+  const QString refusal = QStringLiteral("message\t2\t本抽奖已由备用电脑接管,不能在本机继续");
+  EXPECT_TRUE(WaitFor(*refused, [&] { return LogLines().contains(refusal); }))
+      << LogLines().join('\n').toStdString();
+  Kill(*refused);
+  EXPECT_EQ(Batches(), held);
 }
