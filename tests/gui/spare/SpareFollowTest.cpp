@@ -238,6 +238,7 @@ TEST_F(SpareFollowWindow, TakesTheDrawOverAndTellsTheOldStageUntilItRecordsIt) {
     auto* form = qobject_cast<TTakeOverForm*>(w);
     if (!form) return w->close(), void();
     offered = form->LbOffer->text();
+    Snapshot(*form, QStringLiteral("spare-takeover-form"));
     form->BtnTakeOver->click();
   });
   QSignalSpy taken(&m_frm, &TSpareFollowFrm::TakenOver);
