@@ -16,7 +16,7 @@
 #include "core/spare/Relay.h"
 #include "core/text/Format.h"
 #include "core/text/Paths.h"
-#include "gui/app/TakeOverFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"

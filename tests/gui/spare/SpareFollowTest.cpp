@@ -27,7 +27,7 @@
 #include "core/spare/StageStream.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
-#include "gui/app/TakeOverFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 #include "gui/checkin/DeskPairFrm.h"
 #include "gui/spare/SpareFollowFrm.h"
 

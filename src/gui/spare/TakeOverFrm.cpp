@@ -1,4 +1,4 @@
-#include "gui/app/TakeOverFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
