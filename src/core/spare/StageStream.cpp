@@ -218,6 +218,11 @@ std::string TStageStream::SetupError() const {
   return m_setupError;
 }
 
+void TStageStream::SetDrawOpen(bool open) {
+  std::lock_guard lock(m_mutex);
+  m_drawOpen = open;
+}
+
 uint64_t TStageStream::Answered() const {
   std::lock_guard lock(m_mutex);
   return m_answered;
@@ -323,6 +328,11 @@ bool TStageStream::Taken(const net::THttpRequest& request, net::THttpResponse& r
       return true;
     }
     m_lastNumber = number;
+    // Never a line beside the draw screen's own writes: asked again once it has closed.
+    if (m_drawOpen) {
+      response = net::PlainResponse(423, "draw open");
+      return true;
+    }
   }
   // From now on opening this draw here refuses; a journal that cannot take the record is
   // said, and the spare asks again.

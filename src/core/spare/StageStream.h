@@ -66,6 +66,9 @@ class TStageStream : public net::TRoutes {
   // window shows it, wherever the export was asked for.
   std::string SetupError() const;
   int32_t TaskId() const { return m_taskId; }
+  // While the task's draw screen is open here its journal is being written: a spare's notice
+  // is then answered 423 and recorded once the screen has closed (the spare asks again).
+  void SetDrawOpen(bool open);
   // Answers taken so far, and the time (ms, steady) of the last; for the operator's window.
   uint64_t Answered() const;
 
@@ -85,7 +88,8 @@ class TStageStream : public net::TRoutes {
   std::optional<TStreamKey> m_key;  // derived on the server's thread at the first request
   uint64_t m_lastNumber = 0;
   uint64_t m_answered = 0;
-  bool m_renewing = false;  // the next code is made new, not read back
+  bool m_renewing = false;
+  bool m_drawOpen = false;  // the next code is made new, not read back
   std::shared_ptr<const TSetupBytes> m_setup;
   std::string m_setupError;
 };

@@ -283,6 +283,7 @@ void TSpareFollowFrm::TellDone(QNetworkReply* reply) {
     m_stageTold = true;
     m_tellTimer->stop();
   }
+  m_stageBusy = status == 423;
   ShowState();
 }
 
@@ -307,9 +308,10 @@ void TSpareFollowFrm::ShowState() {
     EdCode->setEnabled(false);
     LbStatus->setPalette(palette());
     LbStatus->setText(m_takenText);
-    LbNote->setText(m_stageTold
-                        ? QStringLiteral("原主机已记下接管，它不能再继续这个抽奖")
-                        : QStringLiteral("正在告知原主机已被接管（每3秒一次，直到关闭本窗口）"));
+    LbNote->setText(
+        m_stageTold   ? QStringLiteral("原主机已记下接管，它不能再继续这个抽奖")
+        : m_stageBusy ? QStringLiteral("原主机的抽奖画面还开着：关上后即记下接管（每3秒询问一次）")
+                      : QStringLiteral("正在告知原主机已被接管（每3秒一次，直到关闭本窗口）"));
     return;
   }
   BtnTakeOver->setEnabled(m_follower != nullptr);

@@ -80,4 +80,5 @@ class TSpareFollowFrm : public QDialog {
   QString m_takenText;    // what the status says once taken over
   std::string m_takenAt;  // YYYY-MM-DD HH:MM:SS, as the MOVED record has it
   bool m_stageTold = false;
+  bool m_stageBusy = false;  // the old stage's draw screen is open: asked again
 };

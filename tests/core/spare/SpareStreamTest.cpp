@@ -497,6 +497,12 @@ TEST_F(SpareStreamTest, AStageStartedAgainRecordsTheTakeoverTheSpareTellsIt) {
   again.AddRoutes(stage.get());
   ASSERT_TRUE(again.Start("127.0.0.1", port, error)) << error;
   std::string notice;
+  // Its draw screen is open again: nothing is written beside it, and the spare asks again.
+  stage->SetDrawOpen(true);
+  ASSERT_TRUE(f.TakenNotice("2026-12-10 21:05:00", notice, error));
+  EXPECT_EQ(HttpAsk(port, "POST", "/spare/taken", notice).first, 423);
+  EXPECT_EQ(ReadAll(JournalFile()), JournalText(2));
+  stage->SetDrawOpen(false);
   ASSERT_TRUE(f.TakenNotice("2026-12-10 21:05:00", notice, error));
   const auto [status, body] = HttpAsk(port, "POST", "/spare/taken", notice);
   ASSERT_EQ(status, 200) << body;

@@ -27,9 +27,9 @@
 #include "core/spare/StageStream.h"
 #include "core/text/Gbk.h"
 #include "core/text/Paths.h"
-#include "gui/spare/TakeOverFrm.h"
 #include "gui/checkin/DeskPairFrm.h"
 #include "gui/spare/SpareFollowFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -242,6 +242,7 @@ TEST_F(SpareFollowWindow, TakesTheDrawOverAndTellsTheOldStageUntilItRecordsIt) {
     form->BtnTakeOver->click();
   });
   QSignalSpy taken(&m_frm, &TSpareFollowFrm::TakenOver);
+  stage.SetDrawOpen(true);  // the old stage's draw screen is still open at first
   QTest::mouseClick(m_frm.BtnTakeOver, Qt::LeftButton);
   EXPECT_TRUE(offered.endsWith(QStringLiteral("已同步揭晓:第1至2批"))) << offered.toStdString();
   ASSERT_EQ(m_frm.TakenTask(), 1001)
@@ -263,7 +264,17 @@ TEST_F(SpareFollowWindow, TakesTheDrawOverAndTellsTheOldStageUntilItRecordsIt) {
   EXPECT_EQ(moved->Source, TMoveSource::Stream);
   EXPECT_EQ(moved->Held, 2);
 
-  // The stage answers the notice: its journal says it was taken over, at the MOVED's time.
+  // The stage answers the notice once its draw screen has closed: its journal then says it
+  // was taken over, at the MOVED's time.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return m_frm.LbNote->text() ==
+               QStringLiteral("原主机的抽奖画面还开着：关上后即记下接管（每3秒询问一次）");
+      },
+      10000))
+      << m_frm.LbNote->text().toStdString();
+  EXPECT_FALSE(m_frm.StageTold());
+  stage.SetDrawOpen(false);
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_frm.StageTold(); }, 10000))
       << m_frm.LbNote->text().toStdString();
   EXPECT_EQ(m_frm.LbNote->text(), QStringLiteral("原主机已记下接管，它不能再继续这个抽奖"));
