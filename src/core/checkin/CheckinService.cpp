@@ -221,6 +221,7 @@ TDrawLink::TDrawLink(TCheckinService* service, TDrawSession& session, int32_t ta
   if (m_checkingIn && m_service->Spare()) {
     std::string ignored;
     m_service->Spare()->PublishSetup(ignored);
+    m_service->Spare()->SetDrawOpen(true);
   }
   // The paired host's phone drives the stage of any task as its keys do.
   m_host = &m_service->Host();
@@ -228,6 +229,7 @@ TDrawLink::TDrawLink(TCheckinService* service, TDrawSession& session, int32_t ta
 }
 
 TDrawLink::~TDrawLink() {
+  if (m_checkingIn && m_service->Spare()) m_service->Spare()->SetDrawOpen(false);
   if (m_checkingIn) m_service->AfterDraw(m_taskId);
   m_session.Unwatch(m_host);
   m_session.Unwatch(m_claims.get());

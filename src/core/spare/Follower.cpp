@@ -5,9 +5,11 @@
 #include <utility>
 
 #include "core/draw/DrawJournal.h"
+#include "core/draw/MoveRecords.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
+#include "core/spare/Relay.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Format.h"
 #include "core/text/Gbk.h"
@@ -28,17 +30,6 @@ bool ReadIfThere(const std::string& gbkPath, std::string& bytes, std::string& er
 std::string Dot() { return text::G(" · "); }
 
 }  // namespace
-
-std::string FormatManifest(const TManifest& m) {
-  std::string s = "format=1\r\n";
-  s += "taskid=" + std::to_string(m.TaskId) + "\r\n";
-  s += "task=" + m.TaskName + "\r\n";
-  s += "machine=" + m.Machine + "\r\n";
-  s += "written=" + m.WrittenAt + "\r\n";
-  s += "batches=" + std::to_string(m.Batches) + "\r\n";
-  for (const auto& [name, hex] : m.Hashes) s += "sha256 " + name + " " + hex + "\r\n";
-  return s;
-}
 
 TFollower::TFollower(std::string root) : m_root(std::move(root)) {}
 
@@ -85,7 +76,7 @@ void TFollower::Count(const std::string bytes[kEntries]) {
   std::string error;
   TJournal journal;
   m_batches = !bytes[0].empty() && ParseJournal(bytes[0], journal, "", error) == JournalRead::Ok
-                  ? static_cast<uint32_t>(journal.Batches.size())
+                  ? static_cast<uint32_t>(RevealedBatches(journal))
                   : 0;
   checkin::TCheckinFile checkins;
   m_checkins = checkin::ParseCheckinFile(bytes[1], checkins, "", error)
@@ -105,15 +96,48 @@ bool TFollower::NextRequest(std::string& message, std::string& error) {
   TRequest request;
   std::string bytes[kEntries];
   if (!Held(request, bytes, error)) return false;
+  return Seal(EncodeRequest(request), message, error);
+}
+
+bool TFollower::Seal(std::string_view plain, std::string& message, std::string& error) {
   // From the clock in microseconds: a spare started again goes on above its earlier numbers.
   const auto micros = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                                 std::chrono::system_clock::now().time_since_epoch())
                                                 .count());
   const uint64_t number = std::max(m_number + 1, micros);
-  if (!SealMessage(m_key, TDirection::ToStage, number, EncodeRequest(request), message, error))
-    return false;
+  if (!SealMessage(m_key, TDirection::ToStage, number, plain, message, error)) return false;
   m_number = number;
   m_pending = number;
+  return true;
+}
+
+bool TFollower::TakenNotice(std::string_view when, std::string& message, std::string& error) {
+  if (!m_begun) {
+    error = text::G("请先输入主机地址和配对码");
+    return false;
+  }
+  return Seal(FormatTakenNotice(when), message, error);
+}
+
+bool TFollower::TakenRecorded(std::string_view message, std::string& error) {
+  if (m_pending == 0) {
+    error = OpenRefusal(TOpenResult::Replayed);
+    return false;
+  }
+  uint64_t number = 0;
+  std::string plain;
+  TOpenResult opened =
+      OpenMessage(m_key, TDirection::ToSpare, m_pending - 1, message, number, plain);
+  if (opened == TOpenResult::Opened && number != m_pending) opened = TOpenResult::Replayed;
+  if (opened != TOpenResult::Opened) {
+    error = OpenRefusal(opened);
+    return false;
+  }
+  m_pending = 0;
+  if (plain != kTakenRecorded) {
+    error = text::G("原主机未能记下接管，稍后再告知");
+    return false;
+  }
   return true;
 }
 
@@ -195,7 +219,7 @@ bool TFollower::Apply(std::string_view message, int64_t nowMs, std::string& erro
     std::string setupBytes;
     if (setupDone.empty() && !ReadIfThere(m_folder + std::string(kSetupName), setupBytes, error))
       return false;
-    TManifest m;
+    TRelayManifest m;
     m.TaskId = m_taskId;
     m.TaskName = answer.Beat.TaskName;
     m.Machine = answer.Beat.Machine;
@@ -203,7 +227,7 @@ bool TFollower::Apply(std::string_view message, int64_t nowMs, std::string& erro
     TJournal journal;
     std::string ignored;
     if (!bytes[0].empty() && ParseJournal(bytes[0], journal, "", ignored) == JournalRead::Ok)
-      m.Batches = static_cast<uint32_t>(journal.Batches.size());
+      m.Batches = RevealedBatches(journal);
     const std::string& setup = setupDone.empty() ? setupBytes : setupDone;
     if (!setup.empty()) m.Hashes.emplace_back(std::string(kSetupName), Sha256Hex(setup));
     // The entries the folder holds once this answer is in place.
@@ -212,7 +236,7 @@ bool TFollower::Apply(std::string_view message, int64_t nowMs, std::string& erro
           (!bytes[i].empty() || paths::FileExists(m_folder + std::string(kEntryNames[i]))))
         m.Hashes.emplace_back(std::string(kEntryNames[i]), Sha256Hex(bytes[i]));
     // The manifest goes last: it names the entries as they are once all are in place.
-    writes.emplace_back(m_folder + std::string(kManifestName), FormatManifest(m));
+    writes.emplace_back(m_folder + std::string(kManifestName), FormatRelayManifest(m));
     size_t written = 0;
     if (!files::WriteFilesAtomic(writes, written, error)) return false;
     for (const std::string& path : removes)

@@ -22,19 +22,8 @@ namespace spare {
 // How long the stage may be silent before the view turns red.
 inline constexpr int64_t kStageSilentMs = 5000;
 
-// relay.txt of a spare folder (GBK, CR LF): "format=1", the task's id and name, the stage
-// machine's name, when it was written (local time), the batches revealed in its journal, and
-// "sha256 <entry> <hex>" for each entry present, in the order setup, journal, check-in, claims.
-struct TManifest {
-  int32_t TaskId = 0;
-  std::string TaskName;  // GBK
-  std::string Machine;
-  std::string WrittenAt;  // YYYY-MM-DD HH:MM:SS
-  uint32_t Batches = 0;
-  // (entry name, SHA-256 hex) of the entries present.
-  std::vector<std::pair<std::string, std::string>> Hashes;
-};
-std::string FormatManifest(const TManifest& manifest);
+// The folder's relay.txt is a relay manifest (Relay.h) with the stage's task id, its batches
+// counted from the journal the folder holds: the folder reads as a relay (ReadRelayFolder).
 
 class TFollower {
  public:
@@ -57,6 +46,12 @@ class TFollower {
   // not written: the folder then holds what it held, and the next request asks again.
   bool Apply(std::string_view message, int64_t nowMs, std::string& error);
 
+  // After this machine took the draw over at `when` (YYYY-MM-DD HH:MM:SS): the sealed notice
+  // for the old stage, numbered as the requests are, and the reading of the stage's answer
+  // (true once the stage's journal records it; false with the text (GBK) otherwise).
+  bool TakenNotice(std::string_view when, std::string& message, std::string& error);
+  bool TakenRecorded(std::string_view message, std::string& error);
+
   // "已同步到第N批 · 签到M人 · 领奖K人 · 最后更新 HH:MM:SS" (GBK), led by "主机未响应 N秒"
   // while the stage has not been heard for kStageSilentMs, and followed by "尚未收到活动设置"
   // while no set-up is held.
@@ -68,6 +63,7 @@ class TFollower {
   uint32_t Claims() const { return m_claims; }
 
  private:
+  bool Seal(std::string_view plain, std::string& message, std::string& error);
   bool Held(TRequest& request, std::string bytes[kEntries], std::string& error) const;
   void Count(const std::string bytes[kEntries]);
 

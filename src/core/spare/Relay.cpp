@@ -154,6 +154,7 @@ std::string MachineName() {
 
 std::string FormatRelayManifest(const TRelayManifest& m) {
   std::string s = "format=" + std::to_string(m.Format) + "\r\n";
+  if (m.TaskId > 0) s += "taskid=" + std::to_string(m.TaskId) + "\r\n";
   s += "task=" + OneLine(m.TaskName) + "\r\n";
   s += "machine=" + OneLine(m.Machine) + "\r\n";
   s += "written=" + m.WrittenAt + "\r\n";
@@ -165,7 +166,7 @@ std::string FormatRelayManifest(const TRelayManifest& m) {
 bool ParseRelayManifest(std::string_view textIn, TRelayManifest& m, std::string& error) {
   m = TRelayManifest();
   m.Format = 0;
-  bool task = false, machine = false, written = false, batches = false;
+  bool taskId = false, task = false, machine = false, written = false, batches = false;
   size_t lineNo = 0;
   const auto bad = [&] {
     error = G("接力包的清单(relay.txt)第") + std::to_string(lineNo) + G("行无法读取,不能使用。");
@@ -188,6 +189,9 @@ bool ParseRelayManifest(std::string_view textIn, TRelayManifest& m, std::string&
         return false;
       }
       m.Format = v;
+    } else if (line.rfind("taskid=", 0) == 0 && !taskId) {
+      if (!text::ParseInt32(line.substr(7), m.TaskId) || m.TaskId <= 0) return bad();
+      taskId = true;
     } else if (line.rfind("task=", 0) == 0 && !task) {
       m.TaskName = std::string(line.substr(5));
       task = true;

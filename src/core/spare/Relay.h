@@ -23,11 +23,13 @@ inline constexpr std::string_view kCheckinEntry = "checkin.txt";
 inline constexpr std::string_view kClaimsEntry = "claims.txt";
 inline constexpr std::string_view kManifestEntry = "relay.txt";
 
-// relay.txt: GBK, CR LF, "format=1", "task=<name>", "machine=<stage machine>",
+// relay.txt: GBK, CR LF, "format=1", "taskid=<id on the stage>" (a spare folder's only),
+// "task=<name>", "machine=<stage machine>",
 // "written=<YYYY-MM-DD HH:MM:SS local>", "batches=<revealed batches in the journal>", then
 // "sha256 <entry> <64 lower-case hex>" per entry.
 struct TRelayManifest {
   int32_t Format = kRelayFormat;
+  int32_t TaskId = 0;    // the task's id on the stage; 0: not written (a relay package)
   std::string TaskName;  // GBK
   std::string Machine;   // GBK
   std::string WrittenAt;

@@ -342,4 +342,21 @@ bool ReadHello(std::string_view text, int32_t& taskId, std::string& salt, std::s
   return true;
 }
 
+std::string FormatTakenNotice(std::string_view when) { return "TAKEN " + std::string(when); }
+
+bool ReadTakenNotice(std::string_view plain, std::string& when) {
+  when.clear();
+  if (!plain.starts_with("TAKEN ")) return false;
+  const std::string_view t = plain.substr(6);
+  // YYYY-MM-DD HH:MM:SS and nothing else: it goes into a journal line as it is.
+  constexpr std::string_view shape = "0000-00-00 00:00:00";
+  if (t.size() != shape.size()) return false;
+  for (size_t i = 0; i < t.size(); ++i) {
+    const bool digit = t[i] >= '0' && t[i] <= '9';
+    if (shape[i] == '0' ? !digit : t[i] != shape[i]) return false;
+  }
+  when = std::string(t);
+  return true;
+}
+
 }  // namespace spare

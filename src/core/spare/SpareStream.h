@@ -126,6 +126,13 @@ bool DecodeRequest(std::string_view bytes, TRequest& request, std::string& error
 std::string EncodeAnswer(const TAnswer& answer);
 bool DecodeAnswer(std::string_view bytes, TAnswer& answer, std::string& error);
 
+// The spare's notice, sent sealed once it took the draw over, that it did so at `when`
+// (YYYY-MM-DD HH:MM:SS); ReadTakenNotice is false on anything else. The stage answers it,
+// sealed, with kTakenRecorded once its journal says so.
+std::string FormatTakenNotice(std::string_view when);
+bool ReadTakenNotice(std::string_view plain, std::string& when);
+inline constexpr std::string_view kTakenRecorded = "TAKEN-RECORDED";
+
 // The stage's greeting, in clear: the task and the stream's salt (hex), "TOMBOLIX-SPARE 1
 // <TaskId> <salt>". ReadHello is false with the error (GBK) on anything else.
 std::string FormatHello(int32_t taskId, std::string_view salt);

@@ -3,18 +3,14 @@
 #include <ctime>
 #include <utility>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "core/draw/DrawJournal.h"
+#include "core/draw/MoveRecords.h"
 #include "core/package/EventPackage.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
 #include "core/spare/Relay.h"
+#include "core/spare/TakeOver.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Format.h"
 #include "core/text/Gbk.h"
@@ -86,20 +82,29 @@ TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TR
   size_t room = kMaxAnswerBytes;
   const std::string* paths[kEntries] = {&files.Journal, &files.Checkin, &files.Claims};
   std::string bytes[kEntries];
-  for (size_t i = 0; i < kEntries; ++i) {
-    a.Pieces[i] = PieceOf(ReadIfThere(*paths[i], bytes[i]), bytes[i], request.Held[i], room);
-  }
-  // The heartbeat counts the whole records on the stage now.
+  TRead read[kEntries];
+  for (size_t i = 0; i < kEntries; ++i) read[i] = ReadIfThere(*paths[i], bytes[i]);
+  // Whole records only: a write under way on the stage never reaches the spare half done,
+  // so a spare whose stage dies at that moment still holds a relay it can take over.
   std::string error;
   TJournal journal;
-  if (!bytes[0].empty() && ParseJournal(bytes[0], journal, files.Journal, error) == JournalRead::Ok)
-    beat.Batches = static_cast<uint32_t>(journal.Batches.size());
+  if (!bytes[0].empty() &&
+      ParseJournal(bytes[0], journal, files.Journal, error) == JournalRead::Ok) {
+    beat.Batches = static_cast<uint32_t>(RevealedBatches(journal));
+    bytes[0].resize(journal.WholeBytes);
+  }
   checkin::TCheckinFile checkins;
-  if (checkin::ParseCheckinFile(bytes[1], checkins, files.Checkin, error))
+  if (checkin::ParseCheckinFile(bytes[1], checkins, files.Checkin, error)) {
     beat.Checkins = static_cast<uint32_t>(checkins.Records.size());
+    bytes[1].resize(checkins.WholeBytes);
+  }
   claims::TClaimFile claimed;
-  if (claims::ParseClaimFile(bytes[2], claimed, files.Claims, error))
+  if (claims::ParseClaimFile(bytes[2], claimed, files.Claims, error)) {
     beat.Claims = static_cast<uint32_t>(claimed.Records.size());
+    bytes[2].resize(claimed.WholeBytes);
+  }
+  for (size_t i = 0; i < kEntries; ++i)
+    a.Pieces[i] = PieceOf(read[i], bytes[i], request.Held[i], room);
   if (beat.StageTime.empty()) beat.StageTime = Now();
   a.Beat = std::move(beat);
   if (setup && !setup->Sha256.empty()) {
@@ -119,6 +124,32 @@ TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TR
   return a;
 }
 
+std::string StreamKeyPath(std::string_view root, int32_t taskId) {
+  return std::string(root) + "SPARE/stream_" + std::to_string(taskId) + ".txt";
+}
+
+namespace {
+
+// The kept code and salt, when the file is there and whole.
+bool ReadKept(const std::string& path, std::string& code, std::string& salt) {
+  std::string bytes, error;
+  if (!paths::FileExists(path) || !files::ReadWholeFile(path, bytes, error)) return false;
+  const size_t cut = bytes.find("\r\n");
+  if (cut == std::string::npos) return false;
+  std::string typed;
+  if (!ReadTypedCode(bytes.substr(0, cut), typed, error)) return false;
+  std::string rest = bytes.substr(cut + 2);
+  if (rest.size() < 2 || !rest.ends_with("\r\n")) return false;
+  rest.resize(rest.size() - 2);
+  if (rest.size() != kSaltBytes || rest.find_first_not_of(kCodeAlphabet) != std::string::npos)
+    return false;
+  code = std::move(typed);
+  salt = std::move(rest);
+  return true;
+}
+
+}  // namespace
+
 TStageStream::TStageStream(int32_t taskId, std::string root, std::string gbkTaskName)
     : m_taskId(taskId),
       m_root(std::move(root)),
@@ -127,7 +158,16 @@ TStageStream::TStageStream(int32_t taskId, std::string root, std::string gbkTask
 
 bool TStageStream::MakeLocked() {
   if (!m_code.empty()) return true;
+  const std::string kept = StreamKeyPath(m_root, m_taskId);
   std::string code, error, salt;
+  if (!m_renewing && ReadKept(kept, code, salt)) {
+    m_code = std::move(code);
+    m_salt = std::move(salt);
+    m_key.reset();
+    m_lastNumber = 0;
+    return true;
+  }
+  m_renewing = false;
   if (!NewStreamCode(code, error)) return false;
   // The salt is random too: each code is a stream of its own, whatever was drawn before.
   if (!NewStreamCode(salt, error)) return false;
@@ -135,6 +175,9 @@ bool TStageStream::MakeLocked() {
   m_salt = salt.substr(0, kSaltBytes);
   m_key.reset();
   m_lastNumber = 0;
+  // Kept for a restart; should it fail, this run still follows and only a restart renews it.
+  if (files::MakeFolders(m_root + "SPARE/", error))
+    files::WriteFileAtomic(kept, m_code + "\r\n" + m_salt + "\r\n", error);
   return true;
 }
 
@@ -146,6 +189,7 @@ std::string TStageStream::Code() {
 void TStageStream::Renew() {
   std::lock_guard lock(m_mutex);
   m_code.clear();
+  m_renewing = true;
   MakeLocked();
 }
 
@@ -174,6 +218,11 @@ std::string TStageStream::SetupError() const {
   return m_setupError;
 }
 
+void TStageStream::SetDrawOpen(bool open) {
+  std::lock_guard lock(m_mutex);
+  m_drawOpen = open;
+}
+
 uint64_t TStageStream::Answered() const {
   std::lock_guard lock(m_mutex);
   return m_answered;
@@ -189,6 +238,7 @@ bool TStageStream::Answer(const net::THttpRequest& request, net::THttpResponse& 
     response = net::PlainResponse(200, FormatHello(m_taskId, m_salt));
     return true;
   }
+  if (request.Path == "/spare/taken") return Taken(request, response);
   if (request.Path != "/spare/sync") return false;
   if (request.Method != "POST") {
     response = net::PlainResponse(405, "POST only");
@@ -241,6 +291,59 @@ bool TStageStream::Answer(const net::THttpRequest& request, net::THttpResponse& 
   {
     std::lock_guard lock(m_mutex);
     ++m_answered;
+  }
+  response = Sealed(std::move(sealed));
+  return true;
+}
+
+bool TStageStream::Taken(const net::THttpRequest& request, net::THttpResponse& response) {
+  if (request.Method != "POST") {
+    response = net::PlainResponse(405, "POST only");
+    return true;
+  }
+  TStreamKey key;
+  uint64_t last = 0;
+  {
+    std::lock_guard lock(m_mutex);
+    if (!MakeLocked()) {
+      response = net::PlainResponse(503, "no random source");
+      return true;
+    }
+    if (!m_key) m_key = DeriveKey(m_code, m_salt);
+    key = *m_key;
+    last = m_lastNumber;
+  }
+  uint64_t number = 0;
+  std::string plain, when, error;
+  const TOpenResult opened =
+      OpenMessage(key, TDirection::ToStage, last, request.Body, number, plain);
+  if (opened != TOpenResult::Opened || !ReadTakenNotice(plain, when)) {
+    response = net::PlainResponse(opened == TOpenResult::Replayed ? 409 : 403, "refused");
+    return true;
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_key || *m_key != key || number <= m_lastNumber) {
+      response = net::PlainResponse(409, "refused");
+      return true;
+    }
+    m_lastNumber = number;
+    // Never a line beside the draw screen's own writes: asked again once it has closed.
+    if (m_drawOpen) {
+      response = net::PlainResponse(423, "draw open");
+      return true;
+    }
+  }
+  // From now on opening this draw here refuses; a journal that cannot take the record is
+  // said, and the spare asks again.
+  if (!MarkTakenOver(m_root, m_taskId, when, error)) {
+    response = net::PlainResponse(500, text::GbkToUtf8(error));
+    return true;
+  }
+  std::string sealed;
+  if (!SealMessage(key, TDirection::ToSpare, number, kTakenRecorded, sealed, error)) {
+    response = net::PlainResponse(503, "no random source");
+    return true;
   }
   response = Sealed(std::move(sealed));
   return true;

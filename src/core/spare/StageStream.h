@@ -38,8 +38,13 @@ struct TSetupBytes {
 TAnswer BuildAnswer(const TStageFiles& files, const TSetupBytes* setup, const TRequest& request,
                     THeartbeat beat);
 
-// The routes GET /spare/hello (the task and the salt, in clear) and POST /spare/sync (a
-// sealed request in, a sealed answer out).
+// Where the stage keeps a task's code and salt (<root>SPARE/stream_<TaskId>.txt), so that a
+// spare's sealed notice still opens after the stage program was started again.
+std::string StreamKeyPath(std::string_view root, int32_t taskId);
+
+// The routes GET /spare/hello (the task and the salt, in clear), POST /spare/sync (a sealed
+// request in, a sealed answer out) and POST /spare/taken (a spare's sealed notice that it took
+// the draw over: the task's journal here gets its TAKEN record, and the answer says so).
 class TStageStream : public net::TRoutes {
  public:
   TStageStream(int32_t taskId, std::string root, std::string gbkTaskName);
@@ -47,7 +52,9 @@ class TStageStream : public net::TRoutes {
   // The code shown to the operator, grouped (made with the salt on first use); empty when
   // the random source failed.
   std::string Code();
-  // A new code and salt: a spare following with the old one is refused from now on.
+  // The code and salt are kept in the data folder (StreamKeyPath): made on first use, read
+  // back by a stage started again. A new code and salt: a spare following with the old one is
+  // refused from now on.
   void Renew();
   // The set-up the spare fetches; handed over by the window after each export.
   void SetSetup(std::string bytes);
@@ -59,6 +66,9 @@ class TStageStream : public net::TRoutes {
   // window shows it, wherever the export was asked for.
   std::string SetupError() const;
   int32_t TaskId() const { return m_taskId; }
+  // While the task's draw screen is open here its journal is being written: a spare's notice
+  // is then answered 423 and recorded once the screen has closed (the spare asks again).
+  void SetDrawOpen(bool open);
   // Answers taken so far, and the time (ms, steady) of the last; for the operator's window.
   uint64_t Answered() const;
 
@@ -67,6 +77,7 @@ class TStageStream : public net::TRoutes {
 
  private:
   bool MakeLocked();
+  bool Taken(const net::THttpRequest& request, net::THttpResponse& response);
   const int32_t m_taskId;
   const std::string m_root;
   const std::string m_taskName;
@@ -77,6 +88,8 @@ class TStageStream : public net::TRoutes {
   std::optional<TStreamKey> m_key;  // derived on the server's thread at the first request
   uint64_t m_lastNumber = 0;
   uint64_t m_answered = 0;
+  bool m_renewing = false;
+  bool m_drawOpen = false;  // the next code is made new, not read back
   std::shared_ptr<const TSetupBytes> m_setup;
   std::string m_setupError;
 };

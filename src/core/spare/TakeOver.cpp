@@ -230,7 +230,12 @@ bool TakeOver(const TRelay& relay, const TTakeOverChoice& choice, int32_t& local
 }
 
 bool MarkTakenOver(int32_t taskId, std::string_view when, std::string& error) {
-  const std::string path = paths::JournalPath(taskId);
+  return MarkTakenOver(paths::DataRoot(), taskId, when, error);
+}
+
+bool MarkTakenOver(std::string_view root, int32_t taskId, std::string_view when,
+                   std::string& error) {
+  const std::string path = paths::JournalPath(root, taskId);
   TJournal journal;
   switch (ReadJournal(path, journal, error)) {
     case JournalRead::Ok:

@@ -50,5 +50,8 @@ bool TakeOver(const TRelay& relay, const TTakeOverChoice& choice, int32_t& local
 // record is appended to the task's open journal, after which opening that draw here refuses.
 // True when the record is there (also when it already was); false with the error (GBK).
 bool MarkTakenOver(int32_t taskId, std::string_view when, std::string& error);
+// The same below the data root `root` (GBK, trailing separator).
+bool MarkTakenOver(std::string_view root, int32_t taskId, std::string_view when,
+                   std::string& error);
 
 }  // namespace spare

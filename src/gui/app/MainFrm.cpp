@@ -38,9 +38,9 @@
 #include "core/spare/TakeOver.h"
 #include "core/text/Paths.h"
 #include "gui/app/ShowCheckFrm.h"
-#include "gui/app/TakeOverFrm.h"
 #include "gui/checkin/CheckinFrm.h"
 #include "gui/spare/SpareFollowFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Art.h"
 #include "gui/ui/Dialogs.h"
@@ -571,7 +571,13 @@ void TMainForm::SBtnExportPackageClick() {
 
 void TMainForm::SBtnSpareClick() {
   // One window, kept while the program runs: closing it does not stop following.
-  if (!m_spareFrm) m_spareFrm = new TSpareFollowFrm(this);
+  if (!m_spareFrm) {
+    m_spareFrm = new TSpareFollowFrm(this);
+    connect(m_spareFrm, &TSpareFollowFrm::TakenOver, this, [this](int taskId) {
+      LoadTaskList();
+      SelectRow(m_tasks.IndexOf(taskId));
+    });
+  }
   m_spareFrm->show();
   m_spareFrm->raise();
   m_spareFrm->activateWindow();
@@ -622,30 +628,15 @@ void TMainForm::SBtnTakeOverClick() {
   ChooseOpenFile(QStringLiteral("接力包|*.zip;*.ZIP"), QStringLiteral("接管抽奖"), name);
   if (name.isEmpty()) return;
   spare::TRelay relay;
-  spare::TTakeOverOffer offer;
   std::string error;
-  if (!spare::ReadRelayPackage(FromQ(name), relay, error) || !spare::OfferOf(relay, offer, error)) {
+  if (!spare::ReadRelayPackage(FromQ(name), relay, error)) {
     ShowMessageBox(MessageKind::Error, error);
     return;
   }
-  TTakeOverForm form(offer, this);
-  if (form.exec() != QDialog::Accepted) return;
-  const spare::TTakeOverChoice choice = form.Choice();
-  if (AskYesNo(
-          QStringLiteral("在本机接管“%1”的抽奖,从第%2批接着抽?\n接管后台上电脑不能再继续这个抽奖。")
-              .arg(Q(offer.TaskName))
-              .arg(offer.Held + 1),
-          Answer::No) != Answer::Yes)
-    return;
   int32_t taskId = 0;
-  std::string message;
-  if (!spare::TakeOver(relay, choice, taskId, message)) {
-    ShowMessageBox(MessageKind::Error, message);
-    return;
-  }
+  if (!RunTakeOver(this, relay, TMoveSource::Relay, "", taskId)) return;
   LoadTaskList();
   SelectRow(m_tasks.IndexOf(taskId));
-  ShowMessageBox(MessageKind::Information, message);
 }
 
 void TMainForm::SBtnHelpClick() {

@@ -1,6 +1,7 @@
 #include "gui/spare/SpareFollowFrm.h"
 
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
@@ -10,8 +11,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <ctime>
 
+#include "core/spare/Relay.h"
+#include "core/text/Format.h"
 #include "core/text/Paths.h"
+#include "gui/spare/TakeOverFrm.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
@@ -22,11 +27,16 @@ constexpr int kPollMs = 1000;
 // A request that has had no answer by then is given up; the next poll asks again.
 constexpr int kRequestMs = 4000;
 constexpr uint16_t kDefaultPort = 8080;
+// How often the old stage is told it was taken over, until it answers or the window closes.
+constexpr int kTellMs = 3000;
 
 }  // namespace
 
 TSpareFollowFrm::TSpareFollowFrm(QWidget* parent)
-    : QDialog(parent), m_net(new QNetworkAccessManager(this)), m_timer(new QTimer(this)) {
+    : QDialog(parent),
+      m_net(new QNetworkAccessManager(this)),
+      m_timer(new QTimer(this)),
+      m_tellTimer(new QTimer(this)) {
   setObjectName(QStringLiteral("SpareFollowFrm"));
   setWindowTitle(QStringLiteral("热备跟随"));
   m_clock.start();
@@ -51,7 +61,13 @@ TSpareFollowFrm::TSpareFollowFrm(QWidget* parent)
   layout->addLayout(form);
   BtnFollow = new QPushButton(QStringLiteral("开始跟随(&F)"), this);
   BtnFollow->setObjectName(QStringLiteral("BtnFollow"));
-  layout->addWidget(BtnFollow);
+  BtnTakeOver = new QPushButton(QStringLiteral("接管(&T)"), this);
+  BtnTakeOver->setObjectName(QStringLiteral("BtnTakeOver"));
+  BtnTakeOver->setToolTip(QStringLiteral("主机坏了：在本机从备用文件夹接着抽奖"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(BtnFollow, 1);
+  buttons->addWidget(BtnTakeOver);
+  layout->addLayout(buttons);
   LbStatus = new QLabel(this);
   LbStatus->setObjectName(QStringLiteral("LbStatus"));
   LbStatus->setFont(UiFont(QStringLiteral("黑体"), 14));
@@ -72,12 +88,18 @@ TSpareFollowFrm::TSpareFollowFrm(QWidget* parent)
   layout->addWidget(LbFolder);
   setMinimumWidth(520);
   connect(BtnFollow, &QPushButton::clicked, this, &TSpareFollowFrm::BtnFollowClick);
+  connect(BtnTakeOver, &QPushButton::clicked, this, &TSpareFollowFrm::BtnTakeOverClick);
+  m_tellTimer->setInterval(kTellMs);
+  connect(m_tellTimer, &QTimer::timeout, this, &TSpareFollowFrm::TellStage);
   m_timer->setInterval(kPollMs);
   connect(m_timer, &QTimer::timeout, this, &TSpareFollowFrm::Poll);
   ShowState();
 }
 
-TSpareFollowFrm::~TSpareFollowFrm() { Stop(); }
+TSpareFollowFrm::~TSpareFollowFrm() {
+  m_tellTimer->stop();
+  Stop();
+}
 
 QString TSpareFollowFrm::BaseUrl() const {
   QString a = EdAddress->text().trimmed();
@@ -195,7 +217,104 @@ void TSpareFollowFrm::SyncDone(QNetworkReply* reply) {
   ShowState();
 }
 
+void TSpareFollowFrm::BtnTakeOverClick() {
+  if (!m_follower || m_takenTask != 0) return;
+  // Nothing is written to the folder while it is read and taken over.
+  const bool wasFollowing = m_following;
+  Stop();
+  const auto resume = [&] {
+    if (!wasFollowing) return;
+    m_following = true;
+    m_timer->start();
+  };
+  spare::TRelay relay;
+  std::string error;
+  if (!spare::ReadRelayFolder(m_follower->Folder(), relay, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    resume();
+    ShowState();
+    return;
+  }
+  const std::string now = text::LocalTime(std::time(nullptr), "%Y-%m-%d %H:%M:%S");
+  int32_t taskId = 0;
+  if (!RunTakeOver(this, relay, TMoveSource::Stream, now, taskId)) {
+    resume();
+    ShowState();
+    return;
+  }
+  m_takenTask = taskId;
+  m_takenAt = now;
+  m_takenText = QStringLiteral("已接管：“%1”可在本机打开抽奖，从第%2批接着抽")
+                    .arg(Q(relay.Manifest.TaskName))
+                    .arg(relay.Manifest.Batches + 1);
+  m_note.clear();
+  emit TakenOver(taskId);
+  m_tellTimer->start();
+  TellStage();
+}
+
+void TSpareFollowFrm::TellStage() {
+  if (m_takenTask == 0 || m_stageTold || m_inFlight || !m_follower) return;
+  std::string message, error;
+  if (!m_follower->TakenNotice(m_takenAt, message, error)) {
+    m_note = Q(error);
+    ShowState();
+    return;
+  }
+  QNetworkRequest q(QUrl(BaseUrl() + QStringLiteral("spare/taken")));
+  q.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
+  q.setTransferTimeout(kRequestMs);
+  m_inFlight = m_net->post(q, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
+  connect(m_inFlight, &QNetworkReply::finished, this, [this, r = m_inFlight] { TellDone(r); });
+  ShowState();
+}
+
+void TSpareFollowFrm::TellDone(QNetworkReply* reply) {
+  reply->deleteLater();
+  if (reply != m_inFlight) return;
+  m_inFlight = nullptr;
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  const QByteArray body = reply->readAll();
+  std::string error;
+  // No answer (the old stage is still down) or a refusal: asked again on the timer.
+  if (status == 200 &&
+      m_follower->TakenRecorded(
+          std::string_view(body.constData(), static_cast<size_t>(body.size())), error)) {
+    m_stageTold = true;
+    m_tellTimer->stop();
+  }
+  m_stageBusy = status == 423;
+  ShowState();
+}
+
+void TSpareFollowFrm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (m_takenTask != 0 && !m_stageTold) m_tellTimer->start();
+}
+
+void TSpareFollowFrm::hideEvent(QHideEvent* event) {
+  // Told until the window is closed; shown again, it goes on telling.
+  m_tellTimer->stop();
+  if (m_takenTask != 0 && m_inFlight) Stop();
+  QDialog::hideEvent(event);
+}
+
 void TSpareFollowFrm::ShowState() {
+  if (m_takenTask != 0) {
+    BtnFollow->setText(QStringLiteral("开始跟随(&F)"));
+    BtnFollow->setEnabled(false);
+    BtnTakeOver->setEnabled(false);
+    EdAddress->setEnabled(false);
+    EdCode->setEnabled(false);
+    LbStatus->setPalette(palette());
+    LbStatus->setText(m_takenText);
+    LbNote->setText(
+        m_stageTold   ? QStringLiteral("原主机已记下接管，它不能再继续这个抽奖")
+        : m_stageBusy ? QStringLiteral("原主机的抽奖画面还开着：关上后即记下接管（每3秒询问一次）")
+                      : QStringLiteral("正在告知原主机已被接管（每3秒一次，直到关闭本窗口）"));
+    return;
+  }
+  BtnTakeOver->setEnabled(m_follower != nullptr);
   BtnFollow->setText(m_following || m_inFlight ? QStringLiteral("停止跟随(&S)")
                                                : QStringLiteral("开始跟随(&F)"));
   EdAddress->setEnabled(!m_following);

@@ -2,7 +2,10 @@
 // reads out, then where the spare stands, polled once a second without ever blocking the
 // window. What the spare asks and how it writes the answers is core (spare::TFollower); this
 // window only carries the bytes over the network and shows the follower's text, red while
-// the stage is silent.
+// the stage is silent. 接管 takes the draw over from the spare folder through the same flow as
+// 接管抽奖…; then the window stops following and, every few seconds until it is closed,
+// tells the old stage's address that the draw was taken over, so that the old laptop, once
+// back, refuses to go on with it.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "core/spare/Follower.h"
 
@@ -29,11 +33,15 @@ class TSpareFollowFrm : public QDialog {
   QLineEdit* EdAddress;
   QLineEdit* EdCode;
   QPushButton* BtnFollow;
+  QPushButton* BtnTakeOver;
   QLabel* LbStatus;
   QLabel* LbNote;
   QLabel* LbFolder;
 
   bool Following() const { return m_following; }
+  // The task taken over here, 0 before; and whether the old stage has recorded it.
+  int32_t TakenTask() const { return m_takenTask; }
+  bool StageTold() const { return m_stageTold; }
   // For tests: the steady clock (ms) the silence is measured on.
   void SetClock(std::function<int64_t()> nowMs) { m_now = std::move(nowMs); }
 
@@ -41,10 +49,21 @@ class TSpareFollowFrm : public QDialog {
   void BtnFollowClick();
   void Poll();
   void ShowState();
+  void BtnTakeOverClick();
+  void TellStage();
+
+ signals:
+  // The draw of this task is now this machine's: the task list shows it.
+  void TakenOver(int taskId);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void HelloDone(QNetworkReply* reply);
   void SyncDone(QNetworkReply* reply);
+  void TellDone(QNetworkReply* reply);
   void Stop();
   QString BaseUrl() const;
 
@@ -56,4 +75,10 @@ class TSpareFollowFrm : public QDialog {
   QNetworkReply* m_inFlight = nullptr;
   bool m_following = false;
   QString m_note;  // the last refusal, shown under the status until an answer is taken
+  QTimer* m_tellTimer;
+  int32_t m_takenTask = 0;
+  QString m_takenText;    // what the status says once taken over
+  std::string m_takenAt;  // YYYY-MM-DD HH:MM:SS, as the MOVED record has it
+  bool m_stageTold = false;
+  bool m_stageBusy = false;  // the old stage's draw screen is open: asked again
 };

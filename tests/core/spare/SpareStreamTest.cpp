@@ -14,12 +14,14 @@
 #include "TempRoot.h"
 #include "core/checkin/CheckinService.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/MoveRecords.h"
 #include "core/net/LanServer.h"
 #include "core/package/EventPackage.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/ClaimFile.h"
 #include "core/records/FileHash.h"
 #include "core/spare/Follower.h"
+#include "core/spare/Relay.h"
 #include "core/spare/StageStream.h"
 #include "core/text/FileWrite.h"
 #include "core/text/Gbk.h"
@@ -447,6 +449,74 @@ TEST_F(SpareStreamTest, AFailedExportOfTheSetupIsKeptForTheOperator) {
   WriteAll(root.dir() / "bg.jpg", "JPEG");
   EXPECT_TRUE(s.PublishSetup(error)) << text::GbkToUtf8(error);
   EXPECT_EQ(s.SetupError(), "");
+}
+
+TEST_F(SpareStreamTest, AFollowedFolderReadsBackAsARelayOfWholeRecords) {
+  stage->SetSetup("PK-setup");
+  // The stage is writing its third batch when the spare asks: half a line on disk.
+  const std::string torn = JournalText(3).substr(JournalText(2).size());
+  WriteAll(JournalFile(), JournalText(2) + torn.substr(0, torn.size() / 2));
+  TFollower f(spareRoot);
+  std::string error;
+  ASSERT_TRUE(Begin(f, Code(), error)) << error;
+  ASSERT_TRUE(Round(f, error)) << error;
+  TRelay relay;
+  ASSERT_TRUE(ReadRelayFolder(spareRoot + "SPARE/7/", relay, error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(relay.Manifest.TaskId, 7);
+  EXPECT_EQ(relay.Manifest.TaskName, G("年会抽奖"));
+  EXPECT_EQ(relay.Manifest.Batches, 2);
+  EXPECT_EQ(*relay.Entry(kJournalEntry), JournalText(2));
+  EXPECT_EQ(*relay.Entry(kSetupEntry), "PK-setup");
+  ASSERT_NE(relay.Entry(kCheckinEntry), nullptr);
+  EXPECT_EQ(relay.Entry(kClaimsEntry), nullptr);
+  // The line completed, the next round brings it whole.
+  WriteAll(JournalFile(), JournalText(3));
+  ASSERT_TRUE(Round(f, error)) << error;
+  ASSERT_TRUE(ReadRelayFolder(spareRoot + "SPARE/7/", relay, error)) << text::GbkToUtf8(error);
+  EXPECT_EQ(relay.Manifest.Batches, 3);
+  EXPECT_EQ(*relay.Entry(kJournalEntry), JournalText(3));
+}
+
+TEST_F(SpareStreamTest, AStageStartedAgainRecordsTheTakeoverTheSpareTellsIt) {
+  net::TLanServer server;
+  server.AddRoutes(stage.get());
+  const uint16_t port = net::FreePort("127.0.0.1", 18670);
+  std::string error;
+  ASSERT_TRUE(server.Start("127.0.0.1", port, error)) << error;
+  TFollower f(spareRoot);
+  const auto [helloStatus, hello] = HttpAsk(port, "GET", "/spare/hello", "");
+  ASSERT_EQ(helloStatus, 200);
+  ASSERT_TRUE(f.Begin(hello, Code(), 0, error)) << error;
+  std::string ask;
+  ASSERT_TRUE(f.NextRequest(ask, error));
+  ASSERT_EQ(HttpAsk(port, "POST", "/spare/sync", ask).first, 200);
+  // The stage program dies and is started again: a new stream on the same data folder.
+  server.Stop();
+  stage = std::make_unique<TStageStream>(kTask, stageRoot, G("年会抽奖"));
+  net::TLanServer again;
+  again.AddRoutes(stage.get());
+  ASSERT_TRUE(again.Start("127.0.0.1", port, error)) << error;
+  std::string notice;
+  // Its draw screen is open again: nothing is written beside it, and the spare asks again.
+  stage->SetDrawOpen(true);
+  ASSERT_TRUE(f.TakenNotice("2026-12-10 21:05:00", notice, error));
+  EXPECT_EQ(HttpAsk(port, "POST", "/spare/taken", notice).first, 423);
+  EXPECT_EQ(ReadAll(JournalFile()), JournalText(2));
+  stage->SetDrawOpen(false);
+  ASSERT_TRUE(f.TakenNotice("2026-12-10 21:05:00", notice, error));
+  const auto [status, body] = HttpAsk(port, "POST", "/spare/taken", notice);
+  ASSERT_EQ(status, 200) << body;
+  EXPECT_TRUE(f.TakenRecorded(body, error)) << text::GbkToUtf8(error);
+  TJournal j;
+  ASSERT_EQ(ReadJournal(JournalFile().string(), j, error), JournalRead::Ok);
+  ASSERT_TRUE(TakenAt(j).has_value());
+  EXPECT_EQ(*TakenAt(j), "2026-12-10 21:05:00");
+  // The same notice again is a replay; a notice that is no time is refused.
+  EXPECT_EQ(HttpAsk(port, "POST", "/spare/taken", notice).first, 409);
+  ASSERT_TRUE(f.TakenNotice("21:05", notice, error));
+  EXPECT_EQ(HttpAsk(port, "POST", "/spare/taken", notice).first, 403);
+  again.Stop();
+  EXPECT_EQ(ReadAll(JournalFile()), JournalText(2) + FormatTakenRecord("2026-12-10 21:05:00"));
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 #include "core/db/TombolixDM.h"
 #include "core/spare/AutoRelay.h"
 #include "core/text/Gbk.h"
-#include "gui/app/TakeOverFrm.h"
 #include "gui/config/AutoRelayDlg.h"
+#include "gui/spare/TakeOverFrm.h"
 
 using text::G;
 

@@ -7,21 +7,29 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 #include <memory>
 
 #include "DialogRecorder.h"
+#include "DrawSetUp.h"
+#include "ModalHelper.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/checkin/CheckinService.h"
+#include "core/db/TombolixDM.h"
 #include "core/draw/DrawJournal.h"
+#include "core/draw/MoveRecords.h"
 #include "core/net/LanServer.h"
+#include "core/package/EventPackage.h"
 #include "core/spare/SpareStream.h"
 #include "core/spare/StageStream.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 #include "gui/checkin/DeskPairFrm.h"
 #include "gui/spare/SpareFollowFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 
 using text::G;
 namespace fs = std::filesystem;
@@ -178,6 +186,104 @@ TEST_F(SpareFollowWindow, TheDeskWindowShowsTheSparesCodeAndHandsOverTheSetup) {
       QTest::qWaitFor([&] { return fs::exists(m_root.dir() / "SPARE/1001/setup.zip"); }, 10000))
       << m_frm.LbNote->text().toStdString();
   EXPECT_FALSE(m_frm.LbStatus->text().contains(QStringLiteral("尚未收到活动设置")));
+}
+
+TEST_F(SpareFollowWindow, TakesTheDrawOverAndTellsTheOldStageUntilItRecordsIt) {
+  // The stage: a real task, two batches revealed, its set-up exported for the spare.
+  TTombolixDataModule dm;
+  ASSERT_TRUE(dm.DataModuleCreate());
+  TaskDef def;
+  def.items = {{G("一等奖"), 6, 2, G("电视")}};
+  for (int i = 0; i < 10; ++i) def.candidates.push_back("A0" + std::to_string(i) + " " + G("人"));
+  BuildTask(dm, def);
+  {
+    std::unique_ptr<TDrawRun> run = StartDraw(4242u);
+    for (int batch = 0; batch < 2; ++batch) {
+      ASSERT_TRUE(run->e.BeginBatch());
+      run->e.SelectBatchWinners();
+      run->e.RollStep();
+      run->e.RevealBatch();
+      run->e.EndBatch();
+    }
+  }
+  const std::string stageRoot = paths::DataRoot();
+  std::string summary, error;
+  ASSERT_TRUE(package::ExportEventPackage(1001, m_root.path("setup.zip"), summary, error));
+  spare::TStageStream stage(1001, stageRoot, G("年会"));
+  stage.SetSetup(ReadAll(m_root.dir() / "setup.zip"));
+  net::TLanServer server;
+  server.AddRoutes(&stage);
+  const uint16_t port = net::FreePort("127.0.0.1", 18690);
+  ASSERT_TRUE(server.Start("127.0.0.1", port, error)) << error;
+
+  // The spare: a data folder and database of its own, following the stage.
+  TempRoot spareRoot;
+  TTombolixDataModule spareDm;
+  ASSERT_TRUE(spareDm.DataModuleCreate());
+  m_frm.EdAddress->setText(QStringLiteral("127.0.0.1:%1").arg(port));
+  m_frm.EdCode->setText(QString::fromStdString(stage.Code()));
+  QTest::mouseClick(m_frm.BtnFollow, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QString t = m_frm.LbStatus->text();
+        return t.startsWith(QStringLiteral("已同步到第2批")) &&
+               !t.contains(QStringLiteral("尚未收到活动设置"));
+      },
+      10000))
+      << m_frm.LbStatus->text().toStdString() << m_frm.LbNote->text().toStdString();
+
+  // 接管: the form of 接管抽奖… as it stands, then the question, then the takeover.
+  QString offered;
+  OnNextModal([&](QWidget* w) {
+    auto* form = qobject_cast<TTakeOverForm*>(w);
+    if (!form) return w->close(), void();
+    offered = form->LbOffer->text();
+    Snapshot(*form, QStringLiteral("spare-takeover-form"));
+    form->BtnTakeOver->click();
+  });
+  QSignalSpy taken(&m_frm, &TSpareFollowFrm::TakenOver);
+  stage.SetDrawOpen(true);  // the old stage's draw screen is still open at first
+  QTest::mouseClick(m_frm.BtnTakeOver, Qt::LeftButton);
+  EXPECT_TRUE(offered.endsWith(QStringLiteral("已同步揭晓:第1至2批"))) << offered.toStdString();
+  ASSERT_EQ(m_frm.TakenTask(), 1001)
+      << (m_dialogs.log.empty() ? std::string() : m_dialogs.log.back().text.toStdString());
+  ASSERT_EQ(taken.count(), 1);
+  EXPECT_EQ(taken.at(0).at(0).toInt(), 1001);
+  ASSERT_GE(m_dialogs.log.size(), 2u);
+  EXPECT_TRUE(m_dialogs.log[0].text.startsWith(
+      QStringLiteral("接管后本机继续抽奖，原主机不能再继续。\n在本机接管“年会")));
+  EXPECT_TRUE(m_dialogs.log[1].text.startsWith(QStringLiteral("已接管任务")));
+  EXPECT_FALSE(m_frm.Following());
+  EXPECT_FALSE(m_frm.BtnTakeOver->isEnabled());
+  EXPECT_EQ(m_frm.LbStatus->text(),
+            QStringLiteral("已接管：“年会”可在本机打开抽奖，从第3批接着抽"));
+  TJournal here;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(1001), here, error), JournalRead::Ok);
+  const std::optional<TMoveRecord> moved = LastMove(here);
+  ASSERT_TRUE(moved.has_value());
+  EXPECT_EQ(moved->Source, TMoveSource::Stream);
+  EXPECT_EQ(moved->Held, 2);
+
+  // The stage answers the notice once its draw screen has closed: its journal then says it
+  // was taken over, at the MOVED's time.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return m_frm.LbNote->text() ==
+               QStringLiteral("原主机的抽奖画面还开着：关上后即记下接管（每3秒询问一次）");
+      },
+      10000))
+      << m_frm.LbNote->text().toStdString();
+  EXPECT_FALSE(m_frm.StageTold());
+  stage.SetDrawOpen(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frm.StageTold(); }, 10000))
+      << m_frm.LbNote->text().toStdString();
+  EXPECT_EQ(m_frm.LbNote->text(), QStringLiteral("原主机已记下接管，它不能再继续这个抽奖"));
+  TJournal old;
+  ASSERT_EQ(ReadJournal(paths::JournalPath(stageRoot, 1001), old, error), JournalRead::Ok);
+  ASSERT_TRUE(TakenAt(old).has_value());
+  EXPECT_EQ(*TakenAt(old), moved->Time);
+  Snapshot(m_frm, QStringLiteral("spare-taken-over"));
+  server.Stop();
 }
 
 }  // namespace

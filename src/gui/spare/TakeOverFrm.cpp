@@ -1,4 +1,4 @@
-#include "gui/app/TakeOverFrm.h"
+#include "gui/spare/TakeOverFrm.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -7,10 +7,12 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "gui/ui/Dialogs.h"
 #include "gui/ui/Qt.h"
 
-TTakeOverForm::TTakeOverForm(const spare::TTakeOverOffer& offer, QWidget* parent)
-    : QDialog(parent), m_offer(offer) {
+TTakeOverForm::TTakeOverForm(const spare::TTakeOverOffer& offer, QWidget* parent,
+                             TMoveSource source)
+    : QDialog(parent), m_offer(offer), m_source(source) {
   setObjectName(QStringLiteral("TTakeOverForm"));
   setWindowTitle(QStringLiteral("接管抽奖"));
   // Wide enough that the missing batches' sentence keeps to two lines.
@@ -18,9 +20,12 @@ TTakeOverForm::TTakeOverForm(const spare::TTakeOverOffer& offer, QWidget* parent
   auto* layout = new QVBoxLayout(this);
   const QString held = offer.Held == 0 ? QStringLiteral("尚无揭晓的批次")
                                        : QStringLiteral("第1至%1批").arg(offer.Held);
-  LbOffer = new QLabel(QStringLiteral("任务:%1\n接力包来自:%2,写于%3\n包中已揭晓:%4")
-                           .arg(Q(offer.TaskName), Q(offer.Machine), Q(offer.WrittenAt), held),
-                       this);
+  const QString from =
+      source == TMoveSource::Stream
+          ? QStringLiteral("任务:%1\n热备跟随的主机:%2,最后同步于%3\n已同步揭晓:%4")
+          : QStringLiteral("任务:%1\n接力包来自:%2,写于%3\n包中已揭晓:%4");
+  LbOffer =
+      new QLabel(from.arg(Q(offer.TaskName), Q(offer.Machine), Q(offer.WrittenAt), held), this);
   LbOffer->setObjectName(QStringLiteral("LbOffer"));
   layout->addWidget(LbOffer);
   auto* row = new QHBoxLayout;
@@ -79,6 +84,36 @@ spare::TTakeOverChoice TTakeOverForm::Choice() const {
   spare::TTakeOverChoice c;
   c.ShownBatch = SeShown->value();
   c.RedrawMissing = SeShown->value() > m_offer.Held && CbRedraw->isChecked();
-  c.Source = TMoveSource::Relay;
+  c.Source = m_source;
   return c;
+}
+
+bool RunTakeOver(QWidget* parent, const spare::TRelay& relay, TMoveSource source,
+                 const std::string& time, int32_t& taskId) {
+  taskId = 0;
+  spare::TTakeOverOffer offer;
+  std::string error;
+  if (!spare::OfferOf(relay, offer, error)) {
+    ShowMessageBox(MessageKind::Error, error);
+    return false;
+  }
+  TTakeOverForm form(offer, parent, source);
+  if (form.exec() != QDialog::Accepted) return false;
+  spare::TTakeOverChoice choice = form.Choice();
+  choice.Time = time;
+  const QString question =
+      source == TMoveSource::Stream
+          ? QStringLiteral(
+                "接管后本机继续抽奖，原主机不能再继续。\n在本机接管“%1”的抽奖,从第%2批接着抽?")
+          : QStringLiteral(
+                "在本机接管“%1”的抽奖,从第%2批接着抽?\n接管后台上电脑不能再继续这个抽奖。");
+  if (AskYesNo(question.arg(Q(offer.TaskName)).arg(offer.Held + 1), Answer::No) != Answer::Yes)
+    return false;
+  std::string message;
+  if (!spare::TakeOver(relay, choice, taskId, message)) {
+    ShowMessageBox(MessageKind::Error, message);
+    return false;
+  }
+  ShowMessageBox(MessageKind::Information, message);
+  return true;
 }
