@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "DrawSetUp.h"
+#include "SignedPhone.h"
 #include "TaskBuilder.h"
 #include "TempRoot.h"
 #include "core/db/TombolixDB.h"
@@ -182,31 +183,30 @@ TEST_F(Console, TheHostsPhoneBlanksAndSeesWhyAStartWasRefused) {
     r.Address = "10.0.0.5";
     return remote::HandleHostRequest(host, r);
   };
-  const net::THttpResponse paired = post("/pair", "c=" + pairing.Code(net::TPairRole::Host));
-  const size_t at = paired.Body.find("\"token\":\"");
-  ASSERT_NE(at, std::string::npos);
-  const std::string token = paired.Body.substr(at + 9, 32);
-  const auto press = [&](int n, const char* action) {
-    ASSERT_EQ(post("/host/input", "t=" + token + "&n=" + std::to_string(n) + "&a=" + action).Status,
+  SignedPhone phone(net::TPairRole::Host, pairing.Code(net::TPairRole::Host));
+  ASSERT_TRUE(phone.Paired(post("/pair", phone.PairBody("/pair")).Body));
+  const auto state = [&] { return post("/host/state", phone.Body("/host/state")).Body; };
+  const auto press = [&](const char* action) {
+    ASSERT_EQ(post("/host/input", phone.Body("/host/input", std::string("a=") + action)).Status,
               200);
     for (const remote::THostInput& in : host.Drain()) remote::TakeHostInput(S(), host, in);
   };
   S().Blank(false);  // the state is told to the phone
-  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"blank\":\"blank\""), std::string::npos);
-  ASSERT_NO_FATAL_FAILURE(press(1, "blank"));
+  EXPECT_NE(state().find("\"blank\":\"blank\""), std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(press("blank"));
   EXPECT_TRUE(S().Blanked());
-  ASSERT_NO_FATAL_FAILURE(press(2, "start"));
+  ASSERT_NO_FATAL_FAILURE(press("start"));
   EXPECT_EQ(S().Phase(), TStagePhase::Ready);
-  const std::string state = post("/host/state", "t=" + token).Body;
-  EXPECT_NE(state.find("\"blank\":\"unblank\""), std::string::npos);
-  EXPECT_NE(state.find("\"blanked\":true"), std::string::npos);
-  EXPECT_NE(state.find(text::GbkToUtf8(G("请先按B恢复投影"))), std::string::npos);
-  ASSERT_NO_FATAL_FAILURE(press(3, "unblank"));
+  const std::string blanked = state();
+  EXPECT_NE(blanked.find("\"blank\":\"unblank\""), std::string::npos);
+  EXPECT_NE(blanked.find("\"blanked\":true"), std::string::npos);
+  EXPECT_NE(blanked.find(text::GbkToUtf8(G("请先按B恢复投影"))), std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(press("unblank"));
   EXPECT_FALSE(S().Blanked());
   // While a roll runs the page offers neither.
-  ASSERT_NO_FATAL_FAILURE(press(4, "start"));
+  ASSERT_NO_FATAL_FAILURE(press("start"));
   ASSERT_EQ(S().Time(TStageTimer::Select).step, TStageStep::Rolls);
-  EXPECT_NE(post("/host/state", "t=" + token).Body.find("\"blank\":\"\""), std::string::npos);
+  EXPECT_NE(state().find("\"blank\":\"\""), std::string::npos);
 }
 
 TEST_F(Console, TheOverlayStandsOnlyBetweenBatches) {
