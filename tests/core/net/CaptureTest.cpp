@@ -1,7 +1,8 @@
-// What a guest on the hall's Wi-Fi sees of the host and a prize desk: the real LAN server on
-// 127.0.0.1 behind a recording TCP proxy, a host and a desk paired through it, presses that
-// drive a real stage and a claim. The capture holds neither key, code nor the draw's secret,
-// and no captured request goes through again, as it was or with its counter raised. The
+// What a guest on the hall's Wi-Fi sees of the host, a prize desk and a spare laptop: the real
+// LAN server on 127.0.0.1 behind a recording TCP proxy, a host and a desk paired through it,
+// presses that drive a real stage, a claim, and a spare that follows the draw's journal and
+// tells the stage it took over. The capture holds neither key, code nor the draw's secret, and
+// no captured request goes through again, as it was or with its counter raised. The
 // proxy is written on POSIX sockets; the signing it relies on is tested everywhere.
 #ifndef _WIN32
 #include <arpa/inet.h>
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -31,7 +33,10 @@
 #include "core/records/FileHash.h"
 #include "core/remote/HostHttp.h"
 #include "core/remote/HostRemote.h"
+#include "core/spare/Follower.h"
+#include "core/spare/StageStream.h"
 #include "core/text/Gbk.h"
+#include "core/text/Paths.h"
 
 using namespace net;
 using text::G;
@@ -91,6 +96,14 @@ std::string Post(const std::string& path, const std::string& body) {
          " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
          "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
          std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// A spare's sealed message, as its window posts it.
+std::string PostSealed(const std::string& path, const std::string& message) {
+  return "POST " + path +
+         " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+         "Content-Type: application/octet-stream\r\nContent-Length: " +
+         std::to_string(message.size()) + "\r\n\r\n" + message;
 }
 
 int StatusOf(const std::string& answer) {
@@ -260,9 +273,13 @@ TEST_F(Capture, AGuestOnTheWifiSeesNoSecretAndCanReplayNothing) {
 
   remote::THostRoutes hostRoutes(host);
   claims::TClaimRoutes claimRoutes(checkins, pairing, desk);
+  // The stage's stream for a spare laptop, on the same server; the draw screen is open.
+  spare::TStageStream stream(1001, paths::DataRoot(), G("年会"));
+  stream.SetDrawOpen(true);
   TLanServer server;
   server.AddRoutes(&hostRoutes);
   server.AddRoutes(&claimRoutes);
+  server.AddRoutes(&stream);
   const uint16_t port = FreePort("127.0.0.1", 18700);
   ASSERT_TRUE(server.Start("127.0.0.1", port, error)) << text::GbkToUtf8(error);
   RecordingProxy proxy(port);
@@ -307,19 +324,74 @@ TEST_F(Capture, AGuestOnTheWifiSeesNoSecretAndCanReplayNothing) {
   EXPECT_NE(BodyOf(answer).find("\"kind\":\"ok\""), std::string::npos) << answer;
   ASSERT_EQ(desk->ClaimedCount(), 1u);
 
+  // The spare's operator types the stage's code; three polls bring the journal over.
+  std::string spareCode;
+  ASSERT_TRUE(spare::ReadTypedCode(stream.Code(), spareCode, error));
+  const std::string hello = BodyOf(Exchange(proxy.Port(),
+                                            "GET /spare/hello HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                            "Connection: close\r\n\r\n"));
+  std::filesystem::create_directories(m_root.dir() / "spare");
+  spare::TFollower follower(m_root.path("spare/"));
+  ASSERT_TRUE(follower.Begin(hello, spareCode, 0, error)) << text::GbkToUtf8(error);
+  for (int poll = 0; poll < 3; ++poll) {
+    std::string message;
+    ASSERT_TRUE(follower.NextRequest(message, error)) << text::GbkToUtf8(error);
+    answer = Exchange(proxy.Port(), PostSealed("/spare/sync", message));
+    ASSERT_EQ(StatusOf(answer), 200) << answer;
+    ASSERT_TRUE(follower.Apply(BodyOf(answer), 1000 * (poll + 1), error)) << text::GbkToUtf8(error);
+  }
+  // It took the draw over: told while the draw screen is open, then once it has closed.
+  std::string notice;
+  ASSERT_TRUE(follower.TakenNotice("2026-12-10 21:00:00", notice, error));
+  EXPECT_EQ(StatusOf(Exchange(proxy.Port(), PostSealed("/spare/taken", notice))), 423);
+  stream.SetDrawOpen(false);
+  ASSERT_TRUE(follower.TakenNotice("2026-12-10 21:00:00", notice, error));
+  answer = Exchange(proxy.Port(), PostSealed("/spare/taken", notice));
+  ASSERT_EQ(StatusOf(answer), 200) << answer;
+  EXPECT_TRUE(follower.TakenRecorded(BodyOf(answer), error)) << text::GbkToUtf8(error);
+  const std::string journal = ReadAll(paths::JournalPath(1001));
+  const size_t taken = journal.find("\nTAKEN\t");
+  ASSERT_NE(taken, std::string::npos) << journal;
+
   const std::vector<RecordingProxy::Exchanged> capture = proxy.Capture();
-  ASSERT_EQ(capture.size(), 9u);
+  ASSERT_EQ(capture.size(), 15u);
   std::string all;
   for (const auto& x : capture) all += x.request + x.answer;
   const std::string secret = e.JournalHead().Secret;
   ASSERT_EQ(secret.size(), 64u);
   TDrawSecret secretBytes;
   ASSERT_TRUE(ParseSecretHex(secret, secretBytes));
+  // The spare holds the stage's journal, secret and all: it did travel, sealed.
+  EXPECT_NE(journal.find(secret), std::string::npos);
+  EXPECT_EQ(ReadAll(m_root.dir() / "spare/SPARE/1001/journal.txt"), journal.substr(0, taken + 1));
+  int32_t helloTask = 0;
+  std::string salt;
+  ASSERT_TRUE(spare::ReadHello(hello, helloTask, salt, error));
+  const spare::TStreamKey streamKey = spare::DeriveKey(spareCode, salt);
+  std::string dashed = spare::GroupedCode(spareCode);
+  for (char& c : dashed)
+    if (c == ' ') c = '-';
   const TPairKey hostKey = PairKeyOf(hostCode);
-  for (const std::string& hidden :
-       {PairKeyHex(hostKey), Bytes(hostKey), PairKeyHex(deskKey), Bytes(deskKey), hostCode,
-        Lower(hostCode), ShownPairCode(hostCode), deskCode, Lower(deskCode),
-        ShownPairCode(deskCode), secret, std::string(secretBytes.begin(), secretBytes.end())})
+  for (const std::string& hidden : {PairKeyHex(hostKey),
+                                    Bytes(hostKey),
+                                    PairKeyHex(deskKey),
+                                    Bytes(deskKey),
+                                    hostCode,
+                                    Lower(hostCode),
+                                    ShownPairCode(hostCode),
+                                    deskCode,
+                                    Lower(deskCode),
+                                    ShownPairCode(deskCode),
+                                    secret,
+                                    std::string(secretBytes.begin(), secretBytes.end()),
+                                    spareCode,
+                                    Lower(spareCode),
+                                    spare::GroupedCode(spareCode),
+                                    Lower(spare::GroupedCode(spareCode)),
+                                    dashed,
+                                    Lower(dashed),
+                                    PairKeyHex(streamKey),
+                                    Bytes(streamKey)})
     EXPECT_EQ(all.find(hidden), std::string::npos) << hidden;
   // The capture is of the real exchange: its tokens and the claim code are in it.
   EXPECT_NE(all.find(phone.token), std::string::npos);
@@ -330,7 +402,7 @@ TEST_F(Capture, AGuestOnTheWifiSeesNoSecretAndCanReplayNothing) {
   const TPairingView before = pairing.View();
   int replayed = 0;
   for (const auto& x : capture) {
-    if (!x.request.starts_with("POST ")) continue;
+    if (!x.request.starts_with("POST ") || x.request.starts_with("POST /spare/")) continue;
     for (const std::string& again : {x.request, Raised(x.request)}) {
       const std::string reply = Exchange(port, again);
       const std::string body = BodyOf(reply);
@@ -345,6 +417,19 @@ TEST_F(Capture, AGuestOnTheWifiSeesNoSecretAndCanReplayNothing) {
     }
   }
   EXPECT_EQ(replayed, 16);
+  // The spare's sealed requests, byte for byte: refused, and the stage answers and writes
+  // nothing more.
+  const uint64_t answered = stream.Answered();
+  int spareReplayed = 0;
+  for (const auto& x : capture) {
+    if (!x.request.starts_with("POST /spare/")) continue;
+    const std::string reply = Exchange(port, x.request);
+    EXPECT_EQ(StatusOf(reply), 409) << x.request.substr(0, x.request.find("\r\n")) << "\n" << reply;
+    ++spareReplayed;
+  }
+  EXPECT_EQ(spareReplayed, 5);
+  EXPECT_EQ(stream.Answered(), answered);
+  EXPECT_EQ(ReadAll(paths::JournalPath(1001)), journal);
   EXPECT_TRUE(host.Drain().empty());
   EXPECT_EQ(desk->ClaimedCount(), 1u);
   const TPairingView after = pairing.View();
