@@ -26,20 +26,6 @@ class LiveChangeProgram : public ProgramCopy {
     }
     return out;
   }
-
-  // A record's field `key`, empty when it has none.
-  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
-    for (const QByteArray& f : record.split('\t'))
-      if (f.startsWith(key + '=')) return f.mid(key.size() + 1);
-    return {};
-  }
-
-  // The candidate lines of the example task, by index.
-  QList<QByteArray> Candidates() const {
-    QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n').mid(4);
-    for (QByteArray& l : lines) l = l.trimmed();
-    return lines;
-  }
 };
 
 const QString kDone = QStringLiteral("message\t0\t所有奖项已经全部抽取完毕");

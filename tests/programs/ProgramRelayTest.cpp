@@ -23,41 +23,6 @@ class RelayDraw : public ProgramCopy {
     SetStageKeys();
   }
 
-  QList<QByteArray> Candidates(const QString& root) const {
-    QList<QByteArray> lines = Read(root + QStringLiteral("/DATA_FILE/1001.txt")).split('\n');
-    lines = lines.mid(4);
-    for (QByteArray& l : lines) l = l.trimmed();
-    return lines;
-  }
-
-  static QList<int> Winners(const QByteArray& batch) {
-    QList<int> out;
-    for (const QByteArray& f : batch.split('\t'))
-      if (f.startsWith("winners="))
-        for (const QByteArray& k : f.mid(8).split(',')) out << k.toInt();
-    return out;
-  }
-
-  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
-    for (const QByteArray& f : record.split('\t'))
-      if (f.startsWith(key + "=")) return f.mid(key.size() + 1);
-    return {};
-  }
-
-  // The winner lines of the example task's files in `root`, in item order.
-  static QList<QByteArray> WinnerLines(const QString& root) {
-    QList<QByteArray> out;
-    const QStringList files =
-        QDir(root + QStringLiteral("/LUCK_FILE"))
-            .entryList({QStringLiteral("1001_*.txt")}, QDir::Files, QDir::Name);
-    for (const QString& f : files) {
-      QList<QByteArray> lines = Read(root + QStringLiteral("/LUCK_FILE/") + f).split('\n');
-      for (int i = 1; i < lines.size(); ++i)
-        if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
-    }
-    return out;
-  }
-
   static std::string Gbk(const QString& s) { return text::Utf8ToGbk(s.toStdString()); }
 };
 

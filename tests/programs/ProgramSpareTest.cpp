@@ -95,39 +95,6 @@ class SpareFollow : public ProgramCopy {
     return WaitFor(p, [&] { return net::PageAnswers("127.0.0.1", m_port, 500); });
   }
 
-  // The candidates' lines of the example list.
-  QList<QByteArray> Candidates() const {
-    QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n').mid(4);
-    for (QByteArray& l : lines) l = l.trimmed();
-    return lines;
-  }
-
-  static QList<int> Winners(const QByteArray& batch) {
-    QList<int> out;
-    for (const QByteArray& f : batch.split('\t'))
-      if (f.startsWith("winners="))
-        for (const QByteArray& k : f.mid(8).split(',')) out << k.toInt();
-    return out;
-  }
-
-  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
-    for (const QByteArray& f : record.split('\t'))
-      if (f.startsWith(key + "=")) return f.mid(key.size() + 1);
-    return {};
-  }
-
-  static QList<QByteArray> WinnerLines(const QString& root) {
-    QList<QByteArray> out;
-    for (const QString& f :
-         QDir(root + QStringLiteral("/LUCK_FILE"))
-             .entryList({QStringLiteral("1001_*.txt")}, QDir::Files, QDir::Name)) {
-      const QList<QByteArray> lines = Read(root + QStringLiteral("/LUCK_FILE/") + f).split('\n');
-      for (int i = 1; i < lines.size(); ++i)
-        if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
-    }
-    return out;
-  }
-
   static std::string Gbk(const QString& s) { return text::Utf8ToGbk(s.toStdString()); }
 
   QTemporaryDir m_spare;  // the spare laptop's data folder while it follows

@@ -15,19 +15,6 @@ namespace {
 
 class SphereKilled : public ProgramCopy {
  protected:
-  QList<QByteArray> Candidates() const {
-    QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n');
-    lines = lines.mid(4);  // BEGIN, COUNT=, ID_MAX_LENGTH=, title
-    for (QByteArray& l : lines) l = l.trimmed();
-    return lines;
-  }
-  static QList<int> Winners(const QByteArray& batch) {
-    QList<int> out;
-    for (const QByteArray& f : batch.split('\t'))
-      if (f.startsWith("winners="))
-        for (const QByteArray& k : f.mid(8).split(',')) out << k.toInt();
-    return out;
-  }
   QList<QByteArray> WinnerLines() const {
     QList<QByteArray> out;
     for (const QString& f :

@@ -182,15 +182,18 @@ void TSpareFollowFrm::Poll() {
     if (!m_follower->NextRequest(message, error)) {
       m_note = Q(error);
     } else {
-      QNetworkRequest q(QUrl(BaseUrl() + QStringLiteral("spare/sync")));
-      q.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
-      q.setTransferTimeout(kRequestMs);
-      m_inFlight =
-          m_net->post(q, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
+      m_inFlight = PostSealed(QStringLiteral("spare/sync"), message);
       connect(m_inFlight, &QNetworkReply::finished, this, [this, r = m_inFlight] { SyncDone(r); });
     }
   }
   ShowState();
+}
+
+QNetworkReply* TSpareFollowFrm::PostSealed(const QString& path, const std::string& message) {
+  QNetworkRequest q(QUrl(BaseUrl() + path));
+  q.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
+  q.setTransferTimeout(kRequestMs);
+  return m_net->post(q, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
 }
 
 void TSpareFollowFrm::SyncDone(QNetworkReply* reply) {
@@ -261,10 +264,7 @@ void TSpareFollowFrm::TellStage() {
     ShowState();
     return;
   }
-  QNetworkRequest q(QUrl(BaseUrl() + QStringLiteral("spare/taken")));
-  q.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
-  q.setTransferTimeout(kRequestMs);
-  m_inFlight = m_net->post(q, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
+  m_inFlight = PostSealed(QStringLiteral("spare/taken"), message);
   connect(m_inFlight, &QNetworkReply::finished, this, [this, r = m_inFlight] { TellDone(r); });
   ShowState();
 }

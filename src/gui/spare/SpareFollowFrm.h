@@ -66,6 +66,8 @@ class TSpareFollowFrm : public QDialog {
   void TellDone(QNetworkReply* reply);
   void Stop();
   QString BaseUrl() const;
+  // A sealed message posted to the stage's `path`, with the request limit.
+  QNetworkReply* PostSealed(const QString& path, const std::string& message);
 
   QNetworkAccessManager* m_net;
   QTimer* m_timer;

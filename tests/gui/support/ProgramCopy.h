@@ -111,6 +111,43 @@ class ProgramCopy : public ::testing::Test {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
+  // The candidate lines of the example task in the data folder `root` (this copy's when
+  // empty), by index: the lines after BEGIN, COUNT=, ID_MAX_LENGTH= and the title.
+  QList<QByteArray> Candidates(QString root = {}) const {
+    if (root.isEmpty()) root = m_dir.path();
+    QList<QByteArray> lines = Read(root + QStringLiteral("/DATA_FILE/1001.txt")).split('\n').mid(4);
+    for (QByteArray& l : lines) l = l.trimmed();
+    return lines;
+  }
+
+  // A journal record's field `key`, empty when it has none.
+  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
+    for (const QByteArray& f : record.split('\t'))
+      if (f.startsWith(key + '=')) return f.mid(key.size() + 1);
+    return {};
+  }
+
+  // The candidate indices a BATCH record names.
+  static QList<int> Winners(const QByteArray& batch) {
+    QList<int> out;
+    for (const QByteArray& k : Field(batch, "winners").split(','))
+      if (!k.isEmpty()) out << k.toInt();
+    return out;
+  }
+
+  // The winner lines of the example task's files in the data folder `root`, in item order.
+  static QList<QByteArray> WinnerLines(const QString& root) {
+    QList<QByteArray> out;
+    for (const QString& f :
+         QDir(root + QStringLiteral("/LUCK_FILE"))
+             .entryList({QStringLiteral("1001_*.txt")}, QDir::Files, QDir::Name)) {
+      const QList<QByteArray> lines = Read(root + QStringLiteral("/LUCK_FILE/") + f).split('\n');
+      for (int i = 1; i < lines.size(); ++i)
+        if (!lines[i].trimmed().isEmpty()) out << lines[i].trimmed();
+    }
+    return out;
+  }
+
   // The lines of the dialog log: every message and question the program showed.
   QStringList LogLines() const {
     return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
