@@ -61,6 +61,7 @@
 #include "gui/stage/GetLuckProdFrm.h"
 #include "gui/stage/LiveChangeDlg.h"
 #include "gui/stage/StagePrompt.h"
+#include "gui/stage/StageSound.h"
 #include "gui/ui/AboutFrm.h"
 #include "gui/ui/Dialogs.h"
 #include "gui/ui/Fonts.h"
@@ -393,6 +394,14 @@ int ConsoleLook(TTombolixDataModule& dm, TDrawSession& session) {
     console.grab().save(QDir(g_out).filePath(
         QStringLiteral("console_%1x%2.png").arg(size.width()).arg(size.height())));
   }
+  // Muted from its button, on the small laptop screen.
+  console.SetMute(screen.Sound());
+  console.setGeometry(QRect(0, 0, 1024, 768));
+  console.BtMute->click();
+  console.FrameChanged();
+  QTest::qWait(400);
+  console.grab().save(QDir(g_out).filePath(QStringLiteral("console_muted_1024x768.png")));
+  console.BtMute->click();
   console.setGeometry(QRect(0, 0, 1366, 768));
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_B);
   QTest::keyClick(screen.EKeyCtrl, Qt::Key_Return);  // refused under the cover
@@ -408,6 +417,15 @@ int ConsoleLook(TTombolixDataModule& dm, TDrawSession& session) {
     QTest::qWait(200);
     screen.grab().save(QDir(g_out).filePath(
         QStringLiteral("stage_overlay_%1x%2.png").arg(size.width()).arg(size.height())));
+  }
+  // One screen muted: the mark alone in the operator's corner.
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_I);
+  QTest::keyClick(screen.EKeyCtrl, Qt::Key_M);
+  for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+    screen.setGeometry(QRect(QPoint(0, 0), size));
+    QTest::qWait(300);
+    screen.grab().save(QDir(g_out).filePath(
+        QStringLiteral("stage_muted_%1x%2.png").arg(size.width()).arg(size.height())));
   }
   return 0;
 }

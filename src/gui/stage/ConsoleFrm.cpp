@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/draw/DataDraw.h"
+#include "core/draw/SoundCues.h"
 #include "gui/ui/Fonts.h"
 #include "gui/ui/Qt.h"
 
@@ -92,6 +93,11 @@ TConsoleForm::TConsoleForm(QWidget* stage, QWidget* keys, const console::TFeed& 
   LbBlank->setStyleSheet(
       QStringLiteral("QLabel { color: white; background: rgb(170, 20, 20); padding: 6px; }"));
   LbBlank->hide();
+  LbMute = ConsoleLabel(this, "LbMute", 24, true);
+  LbMute->setText(QStringLiteral("已静音：抽奖声音已关闭，按M恢复"));
+  LbMute->setStyleSheet(QStringLiteral(
+      "QLabel { color: rgb(20, 20, 20); background: rgb(120, 200, 255); padding: 6px; }"));
+  LbMute->hide();
   LbNote = ConsoleLabel(this, "LbNote", 20, true);
   LbNote->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 120, 100); }"));
   LbPrompt = ConsoleLabel(this, "LbPrompt", 20);
@@ -111,10 +117,16 @@ TConsoleForm::TConsoleForm(QWidget* stage, QWidget* keys, const console::TFeed& 
   BtVoid = ConsoleButton(this, "BtVoid", QStringLiteral("作废 (F3)"));
   BtChange = ConsoleButton(this, "BtChange", QStringLiteral("现场变更 (F2)"));
   BtBlank = ConsoleButton(this, "BtBlank", QStringLiteral("黑屏 (B)"));
+  BtMute = ConsoleButton(this, "BtMute", QStringLiteral("静音 (M)"));
+  BtMute->setEnabled(false);  // until there is a sound to mute
   connect(BtAbsent, &QPushButton::clicked, this, [this] { SendKey(Qt::Key_Q); });
   connect(BtVoid, &QPushButton::clicked, this, [this] { SendKey(Qt::Key_F3); });
   connect(BtChange, &QPushButton::clicked, this, [this] { SendKey(Qt::Key_F2); });
   connect(BtBlank, &QPushButton::clicked, this, [this] { SendKey(Qt::Key_B); });
+  connect(BtMute, &QPushButton::clicked, this, [this] {
+    SendKey(Qt::Key_M);
+    ShowMute();
+  });
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(16, 12, 16, 12);
@@ -123,7 +135,10 @@ TConsoleForm::TConsoleForm(QWidget* stage, QWidget* keys, const console::TFeed& 
   grid->addWidget(LbTask, 0, 0, 1, 2);
   grid->addWidget(LbPhase, 1, 0);
   grid->addWidget(LbNextKey, 1, 1);
-  grid->addWidget(LbBlank, 2, 0, 1, 2);
+  auto* marks = new QHBoxLayout;
+  marks->addWidget(LbBlank, 1);
+  marks->addWidget(LbMute, 1);
+  grid->addLayout(marks, 2, 0, 1, 2);
   grid->addWidget(LbNote, 3, 0, 1, 2);
   grid->addWidget(LbPrompt, 4, 0, 1, 2);
   grid->addWidget(Picture, 5, 0);
@@ -135,7 +150,7 @@ TConsoleForm::TConsoleForm(QWidget* stage, QWidget* keys, const console::TFeed& 
   grid->addLayout(side, 5, 1, 2, 1);
   grid->addWidget(LbBatches, 6, 0);
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {BtAbsent, BtVoid, BtChange, BtBlank}) buttons->addWidget(b);
+  for (QPushButton* b : {BtAbsent, BtVoid, BtChange, BtBlank, BtMute}) buttons->addWidget(b);
   grid->addLayout(buttons, 7, 0, 1, 2);
   grid->setColumnStretch(0, 3);
   grid->setColumnStretch(1, 2);
@@ -162,6 +177,7 @@ TConsoleForm::TConsoleForm(QWidget* stage, QWidget* keys, const console::TFeed& 
 }
 
 void TConsoleForm::Refresh() {
+  ShowMute();  // the mute is no move of the stage
   if (m_feed.Revision() == m_revision) return;
   ShowView();
 }
@@ -188,6 +204,18 @@ void TConsoleForm::ShowView() {
   BtChange->setEnabled(s.mayChange);
   BtBlank->setText(m_view.blanked ? QStringLiteral("恢复投影 (B)") : QStringLiteral("黑屏 (B)"));
   BtBlank->setEnabled(Allows(s, m_view.blanked ? TStageInput::Unblank : TStageInput::Blank));
+}
+
+void TConsoleForm::SetMute(const TSoundMute* mute) {
+  m_mute = mute;
+  ShowMute();
+}
+
+void TConsoleForm::ShowMute() {
+  const bool muted = m_mute && m_mute->Muted();
+  LbMute->setVisible(muted);
+  BtMute->setEnabled(m_mute != nullptr);
+  BtMute->setText(muted ? QStringLiteral("恢复声音 (M)") : QStringLiteral("静音 (M)"));
 }
 
 void TConsoleForm::FrameChanged() {
@@ -226,6 +254,7 @@ void TConsoleForm::keyPressEvent(QKeyEvent* e) {
   // The stage takes the key as from its own screen.
   QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(), e->count());
   QCoreApplication::sendEvent(m_keys, &copy);
+  ShowMute();
   e->accept();
 }
 
@@ -271,8 +300,10 @@ TStageOverlay::TStageOverlay(QWidget* stage) : QLabel(stage) {
   hide();
 }
 
-void TStageOverlay::Show(const console::TView& v) {
+void TStageOverlay::Show(const console::TView& v, bool full, bool muted) {
   QStringList lines;
+  if (muted) lines << QStringLiteral("已静音（按M恢复声音）");
+  if (!full) return setText(lines.join(QLatin1Char('\n')));
   lines << Q(v.phaseText) + QStringLiteral("　") + Q(v.nextKey);
   for (const console::TItemLine& it : v.items)
     if (it.current) lines << Q(it.name) + QStringLiteral("　还剩%1/%2").arg(it.left).arg(it.count);

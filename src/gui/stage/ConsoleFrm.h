@@ -14,6 +14,7 @@
 class QPushButton;
 class QTimer;
 class TDataDraw;
+class TSoundMute;
 
 class TConsoleForm : public QWidget {
   Q_OBJECT
@@ -33,6 +34,9 @@ class TConsoleForm : public QWidget {
   int Pictures() const { return m_pictures; }
   // The console goes with the draw screen only.
   void Release() { m_released = true; }
+  // The show's sound whose mute the console shows (null: none, no mark); it lives as long
+  // as the draw screen. The 静音 button presses the stage's M key, never this switch.
+  void SetMute(const TSoundMute* mute);
 
   static constexpr int kPictureMs = 200;  // at most five pictures a second
   static constexpr int kRoomMs = 5000;    // the disk, the battery, the phones
@@ -41,6 +45,7 @@ class TConsoleForm : public QWidget {
   QLabel* LbPhase;
   QLabel* LbNextKey;
   QLabel* LbBlank;  // 投影已黑屏, while it is
+  QLabel* LbMute;   // 已静音, while it is
   QLabel* LbNote;   // why the last input was refused
   QLabel* LbPrompt;
   QLabel* Picture;  // the draw screen as the hall sees it
@@ -52,6 +57,7 @@ class TConsoleForm : public QWidget {
   QPushButton* BtVoid;
   QPushButton* BtChange;
   QPushButton* BtBlank;
+  QPushButton* BtMute;
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -65,6 +71,7 @@ class TConsoleForm : public QWidget {
   void TakePicture();
   void ShowView();
   void ShowPicture();
+  void ShowMute();
 
   QWidget* m_stage;
   QWidget* m_keys;
@@ -80,6 +87,7 @@ class TConsoleForm : public QWidget {
   QPixmap m_picture;
   int m_pictures = 0;
   bool m_released = false;
+  const TSoundMute* m_mute = nullptr;
 };
 
 // Over the projector while it is blanked: the task's background picture, else black.
@@ -99,5 +107,6 @@ class TBlankCover : public QWidget {
 class TStageOverlay : public QLabel {
  public:
   explicit TStageOverlay(QWidget* stage);
-  void Show(const console::TView& view);
+  // The facts of `view` when `full`, and the mute mark when `muted`.
+  void Show(const console::TView& view, bool full, bool muted);
 };

@@ -384,6 +384,7 @@ bool TGetLuckMainForm::OtherKeyPressed(const QKeyEvent* e) {
   }
   if (e->key() == Qt::Key_M && m_sound) {
     m_sound->ToggleMute();
+    FrameShown();  // the mark on the operator's side follows
     return true;
   }
   TStageKey key = TStageKey::Other;
@@ -582,20 +583,26 @@ void TGetLuckMainForm::ShowOverlay() {
   const TStageState& s = m_feed.State();
   // On one screen the operator's note is the only word of a refused key under the cover.
   const bool note = !m_console && m_stage.Blanked() && !s.note.empty();
-  if (m_console || (!note && !(m_overlayAsked && console::OverlayMayShow(s)))) {
+  const bool full = note || (m_overlayAsked && console::OverlayMayShow(s));
+  // Muted, the one screen says so in the operator's corner whatever the phase, but not over
+  // the grand prize's own screen.
+  const bool muted = m_sound && m_sound->Muted() && s.open && !s.grand;
+  if (m_console || (!full && !muted)) {
     m_overlay->hide();
     return;
   }
-  m_overlay->Show(console::ViewOf(m_feed, m_engine, Room()));
+  m_overlay->Show(full ? console::ViewOf(m_feed, m_engine, Room()) : console::TView{}, full, muted);
   // The bottom left corner, beside the winners list and below the band of the cards.
   const QRect stage = m_design.StageRect();
   const int top = ScreenRect(QRect(0, kListZoneTop, 0, 0)).y();
   int right = PUser2->isVisible() ? PUser2->x() - m_design.Px(12) : stage.center().x();
   right = std::min(right, stage.center().x());
-  const int width = right - m_design.Px(8);
+  const int room = right - m_design.Px(8);
   m_overlay->setFont(UiFont(StageFamily(), std::max(12, m_design.Px(15))));
+  // The mark alone is as wide as its words.
+  const int width = full ? room : std::min(room, m_overlay->sizeHint().width());
   const int height = std::min(m_overlay->heightForWidth(std::max(1, width)), this->height() - top);
-  if (width < m_design.Px(150)) {
+  if (room < m_design.Px(150)) {
     m_overlay->hide();  // no room beside the winners
     return;
   }
@@ -623,6 +630,7 @@ void TGetLuckMainForm::OpenConsole() {
   QScreen* own = parentWidget() ? parentWidget()->screen() : nullptr;
   if (m_console || !m_setUp || !own || own == screen()) return;
   m_console = new TConsoleForm(this, EKeyCtrl, m_feed, m_engine, [this] { return Room(); });
+  m_console->SetMute(m_sound.get());
   m_console->setScreen(own);
   m_console->setGeometry(own->availableGeometry());
   m_console->show();

@@ -199,3 +199,72 @@ TEST_F(ConsoleScreen, TwoScreensConsoleFollowsTheStageAndBlankLeavesItInSight) {
   Key(c, Qt::Key_Return);
   EXPECT_TRUE(In(screen, TStagePhase::Rolling));
 }
+
+TEST_F(ConsoleScreen, MuteIsMarkedInTheOneScreensCornerUntilUnmuted) {
+  TGetLuckMainForm screen(m_session, nullptr, 31u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
+  screen.resize(1024, 768);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  EXPECT_FALSE(screen.Overlay()->isVisible());
+  Key(screen.EKeyCtrl, Qt::Key_M);
+  EXPECT_TRUE(screen.Sound()->Muted());
+  ASSERT_TRUE(screen.Overlay()->isVisible());
+  EXPECT_EQ(screen.Overlay()->text(), QStringLiteral("已静音（按M恢复声音）"));
+  // The mark stays through the batch, away from the cards and the winners.
+  Key(screen.EKeyCtrl, Qt::Key_Return);
+  ASSERT_TRUE(In(screen, TStagePhase::Rolling));
+  EXPECT_TRUE(screen.Overlay()->isVisible());
+  Key(screen.EKeyCtrl, Qt::Key_Return);
+  ASSERT_TRUE(In(screen, TStagePhase::Revealed));
+  ASSERT_TRUE(screen.Overlay()->isVisible());
+  ASSERT_TRUE(screen.PUser2->isVisible());
+  EXPECT_FALSE(screen.Overlay()->geometry().intersects(screen.PUser2->geometry()));
+  EXPECT_FALSE(screen.Overlay()->geometry().intersects(screen.PLuckNow->geometry()));
+  // With the facts asked for it heads them.
+  Key(screen.EKeyCtrl, Qt::Key_I);
+  EXPECT_TRUE(screen.Overlay()->text().startsWith(QStringLiteral("已静音（按M恢复声音）\n已揭晓")));
+  Key(screen.EKeyCtrl, Qt::Key_M);
+  EXPECT_FALSE(screen.Sound()->Muted());
+  EXPECT_TRUE(screen.Overlay()->text().startsWith(QStringLiteral("已揭晓")));
+  Key(screen.EKeyCtrl, Qt::Key_I);
+  EXPECT_FALSE(screen.Overlay()->isVisible());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
+
+// Two screens as ConsoleScreen.TwoScreens* runs them; skipped on one.
+TEST_F(ConsoleScreen, TwoScreensMuteButtonPressesTheStagesKeyAndTheConsoleMarksIt) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() < 2) GTEST_SKIP() << "one screen only";
+  QWidget owner;
+  owner.setGeometry(QRect(screens[0]->geometry().topLeft() + QPoint(20, 20), QSize(800, 600)));
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  TGetLuckMainForm screen(m_session, &owner, 31u);
+  ASSERT_EQ(screen.SetUpDraw(1001), 1);
+  ShowOnWholeScreen(&screen);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Console() && screen.Console()->isVisible(); }));
+  TConsoleForm* c = screen.Console();
+  EXPECT_TRUE(c->BtMute->isEnabled());
+  EXPECT_EQ(c->BtMute->text(), QStringLiteral("静音 (M)"));
+  EXPECT_FALSE(c->LbMute->isVisible());
+
+  c->BtMute->click();
+  EXPECT_TRUE(screen.Sound()->Muted());
+  EXPECT_TRUE(c->LbMute->isVisible());
+  EXPECT_EQ(c->LbMute->text(), QStringLiteral("已静音：抽奖声音已关闭，按M恢复"));
+  EXPECT_EQ(c->BtMute->text(), QStringLiteral("恢复声音 (M)"));
+  EXPECT_FALSE(screen.Overlay()->isVisible());  // the console says it, not the projector
+  Key(c, Qt::Key_M);
+  EXPECT_FALSE(screen.Sound()->Muted());
+  EXPECT_FALSE(c->LbMute->isVisible());
+  EXPECT_EQ(c->BtMute->text(), QStringLiteral("静音 (M)"));
+  // The stage's own M shows on the console too.
+  Key(screen.EKeyCtrl, Qt::Key_M);
+  EXPECT_TRUE(c->LbMute->isVisible());
+  Key(screen.EKeyCtrl, Qt::Key_M);
+  EXPECT_FALSE(c->LbMute->isVisible());
+  EXPECT_TRUE(m_dialogs.messages().empty());
+}
