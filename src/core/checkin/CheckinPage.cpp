@@ -2,6 +2,7 @@
 // and in the chat apps' browsers (ES5, XMLHttpRequest). Every text the script shows goes
 // in through textContent, never as markup.
 #include "core/checkin/CheckinHttp.h"
+#include "core/net/SignScript.h"
 #include "core/text/Gbk.h"
 
 namespace checkin {
@@ -90,10 +91,9 @@ constexpr std::string_view kProofBox = R"(<div id="proof" role="status">
 )";
 
 // What both pages' scripts share: requests, answers, and the check of a line's proof. The
-// hash tree's rules are those of ListTree.h; SHA-256 is written out here because a page
-// loaded over plain http from a LAN address gets no crypto.subtle.
-constexpr std::string_view kProofScript = R"(<script>
-(function(){
+// hash tree's rules are those of ListTree.h; SHA-256 is the signing script's, so the phones'
+// pages carry one copy of it. Follows "<script>" and SignScript().
+constexpr std::string_view kProofScript = R"((function(){
 var $=function(i){return document.getElementById(i);};
 function post(path,body,done){
   var x=new XMLHttpRequest();
@@ -109,43 +109,7 @@ function post(path,body,done){
   x.send(body);
 }
 function show(text,ok){var a=$("answer");a.textContent=text;a.className=ok?"ok":"no";}
-var K=[0x428a2f98,0x71374491,0xb5c0fbcf,0xe9b5dba5,0x3956c25b,0x59f111f1,0x923f82a4,
-0xab1c5ed5,0xd807aa98,0x12835b01,0x243185be,0x550c7dc3,0x72be5d74,0x80deb1fe,0x9bdc06a7,
-0xc19bf174,0xe49b69c1,0xefbe4786,0x0fc19dc6,0x240ca1cc,0x2de92c6f,0x4a7484aa,0x5cb0a9dc,
-0x76f988da,0x983e5152,0xa831c66d,0xb00327c8,0xbf597fc7,0xc6e00bf3,0xd5a79147,0x06ca6351,
-0x14292967,0x27b70a85,0x2e1b2138,0x4d2c6dfc,0x53380d13,0x650a7354,0x766a0abb,0x81c2c92e,
-0x92722c85,0xa2bfe8a1,0xa81a664b,0xc24b8b70,0xc76c51a3,0xd192e819,0xd6990624,0xf40e3585,
-0x106aa070,0x19a4c116,0x1e376c08,0x2748774c,0x34b0bcb5,0x391c0cb3,0x4ed8aa4a,0x5b9cca4f,
-0x682e6ff3,0x748f82ee,0x78a5636f,0x84c87814,0x8cc70208,0x90befffa,0xa4506ceb,0xbef9a3f7,
-0xc67178f2];
-function rot(x,n){return (x>>>n)|(x<<(32-n));}
-// SHA-256 of an array of bytes, as an array of 32 bytes.
-function sha256(m){
-  var H=[0x6a09e667,0xbb67ae85,0x3c6ef372,0xa54ff53a,0x510e527f,0x9b05688c,0x1f83d9ab,
-    0x5be0cd19];
-  var b=m.slice(0),bits=m.length*8,hi=Math.floor(bits/4294967296),w=[],i,t;
-  b.push(0x80);
-  while(b.length%64!==56)b.push(0);
-  b.push(hi>>>24&255,hi>>>16&255,hi>>>8&255,hi&255,bits>>>24&255,bits>>>16&255,bits>>>8&255,
-    bits&255);
-  for(var o=0;o<b.length;o+=64){
-    for(t=0;t<16;t++)w[t]=b[o+4*t]<<24|b[o+4*t+1]<<16|b[o+4*t+2]<<8|b[o+4*t+3];
-    for(t=16;t<64;t++)
-      w[t]=(w[t-16]+(rot(w[t-15],7)^rot(w[t-15],18)^w[t-15]>>>3)+w[t-7]+
-        (rot(w[t-2],17)^rot(w[t-2],19)^w[t-2]>>>10))|0;
-    var A=H[0],B=H[1],C=H[2],D=H[3],E=H[4],F=H[5],G=H[6],J=H[7];
-    for(t=0;t<64;t++){
-      var t1=(J+(rot(E,6)^rot(E,11)^rot(E,25))+(E&F^~E&G)+K[t]+w[t])|0;
-      var t2=((rot(A,2)^rot(A,13)^rot(A,22))+(A&B^A&C^B&C))|0;
-      J=G;G=F;F=E;E=(D+t1)|0;D=C;C=B;B=A;A=(t1+t2)|0;
-    }
-    H[0]=H[0]+A|0;H[1]=H[1]+B|0;H[2]=H[2]+C|0;H[3]=H[3]+D|0;
-    H[4]=H[4]+E|0;H[5]=H[5]+F|0;H[6]=H[6]+G|0;H[7]=H[7]+J|0;
-  }
-  var out=[];
-  for(i=0;i<8;i++)out.push(H[i]>>>24&255,H[i]>>>16&255,H[i]>>>8&255,H[i]&255);
-  return out;
-}
+var sha256=Signed.sha256;
 function bytes(hex){var o=[];for(var i=0;i<hex.length;i+=2)o.push(parseInt(hex.substr(i,2),16));
   return o;}
 function hexOf(b){var s="";for(var i=0;i<b.length;i++)s+=(b[i]<16?"0":"")+b[i].toString(16);
@@ -360,6 +324,9 @@ constexpr std::string_view kListScript = R"($("f").onsubmit=function(ev){
 </script></body></html>
 )";
 
+// The shared script first: kProofScript takes its SHA-256.
+std::string ProofScript() { return "<script>\n" + net::SignScript() + std::string(kProofScript); }
+
 std::string TaskLine(std::string_view taskNameGbk) {
   return "<p class=\"task\">" + HtmlEscape(text::GbkToUtf8(taskNameGbk)) + "</p>\n";
 }
@@ -390,7 +357,7 @@ std::string CheckinPage(std::string_view taskNameGbk, bool askName, std::string_
   page += kTail;
   page += kProofBox;
   page += kBoard;
-  page += kProofScript;
+  page += ProofScript();
   page += kCheckinScript;
   return page;
 }
@@ -406,7 +373,7 @@ std::string ListPage(std::string_view taskNameGbk, bool askName, std::string_vie
   page += kListTail;
   page += kProofBox;
   page += kListFoot;
-  page += kProofScript;
+  page += ProofScript();
   page += kListScript;
   return page;
 }

@@ -156,7 +156,7 @@ function Session(role,store){
     }
   };
 }
-return {codeOf:codeOf,keyOf:keyOf,keyFromHash:keyFromHash,Session:Session,
+return {codeOf:codeOf,keyOf:keyOf,keyFromHash:keyFromHash,Session:Session,sha256:sha256,
   hmacHex:function(k,m){return hex(hmac(unhex(k),bytes(m)));}};
 })();
 )";

@@ -17,6 +17,7 @@ namespace net {
 //                                 counter (once more above the server's when it answers
 //                                 "replayed"); done(status, json or null, counter)
 //     .paired() .forget()
+//   Signed.sha256(bytes)   SHA-256 of an array of bytes (0..255), as an array of 32 bytes
 // SHA-256 is written out: a page loaded over plain http from a LAN address gets no
 // crypto.subtle.
 std::string SignScript();

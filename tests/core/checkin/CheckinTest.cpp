@@ -12,6 +12,7 @@
 #include "core/checkin/CheckinWall.h"
 #include "core/checkin/WinnersBoard.h"
 #include "core/claims/ClaimHttp.h"
+#include "core/net/SignScript.h"
 #include "core/records/CheckinFile.h"
 #include "core/records/DrawDataFile.h"
 #include "core/remote/HostHttp.h"
@@ -564,5 +565,16 @@ TEST(CheckinHttp, ThePhonesPagesWrapChineseOnlyAtPunctuation) {
     EXPECT_NE(page.find("body{margin:0;word-break:keep-all;overflow-wrap:anywhere;"),
               std::string::npos);
     EXPECT_EQ(page.find("break-all"), std::string::npos);
+  }
+}
+
+TEST(CheckinHttp, TheProofPagesTakeSha256FromTheSigningScript) {
+  // One copy of SHA-256: the signing script, before the proof's check that calls it.
+  for (const std::string& page :
+       {CheckinPage(G("年会"), true, G("工号"), true), ListPage(G("年会"), false, "", false)}) {
+    const size_t script = page.find(net::SignScript());
+    ASSERT_NE(script, std::string::npos);
+    EXPECT_EQ(page.find("0x428a2f98"), page.rfind("0x428a2f98"));
+    EXPECT_GT(page.find("var sha256=Signed.sha256;"), script);
   }
 }
