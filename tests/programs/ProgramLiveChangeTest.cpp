@@ -52,16 +52,16 @@ TEST_F(LiveChangeProgram, AnItemAddedByKeysIsDrawnWithItsCountAndVerifies) {
   for (qsizetype i = 0; i < records.size(); ++i)
     if (records[i].startsWith("ADD\t")) add = i;
   ASSERT_GE(add, 0) << Records().join('\n').toStdString();
-  const QByteArray item = Field(records[add], "item");
-  EXPECT_EQ(Field(records[add], "name"), name);
-  EXPECT_EQ(Field(records[add], "count"), "2");
-  EXPECT_EQ(Field(records[add], "per"), "2");
+  const QByteArray item = RecordField(records[add], "item");
+  EXPECT_EQ(RecordField(records[add], "name"), name);
+  EXPECT_EQ(RecordField(records[add], "count"), "2");
+  EXPECT_EQ(RecordField(records[add], "per"), "2");
   // Drawn next: the NEXT that follows names it, and the batch after is its own.
   ASSERT_LT(add + 2, records.size());
   EXPECT_EQ(records[add + 1], "NEXT\titem=" + item);
   EXPECT_TRUE(records[add + 2].startsWith("BATCH\titem=" + item + "\tdrawn=2\t"))
       << records[add + 2].toStdString();
-  const QList<QByteArray> winners = Field(records[add + 2], "winners").split(',');
+  const QList<QByteArray> winners = RecordField(records[add + 2], "winners").split(',');
   ASSERT_EQ(winners.size(), 2);
 
   // Its own winner file: the title line, then the two drawn, in their order.
@@ -77,7 +77,8 @@ TEST_F(LiveChangeProgram, AnItemAddedByKeysIsDrawnWithItsCountAndVerifies) {
   // Every other item drew its count: 1 + 3 + 10 batches' winners beside the added two.
   int drawn = 0;
   for (const QByteArray& r : records)
-    if (r.startsWith("BATCH\t")) drawn += static_cast<int>(Field(r, "winners").split(',').size());
+    if (r.startsWith("BATCH\t"))
+      drawn += static_cast<int>(RecordField(r, "winners").split(',').size());
   EXPECT_EQ(drawn, 16);
 
   QProcess verify;

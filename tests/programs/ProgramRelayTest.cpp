@@ -56,7 +56,7 @@ TEST_F(RelayDraw, ASpareTakesOverFromTheRelayPackageAndFinishesTheDraw) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray::fromStdString(
         claims::FormatClaimHead(1001, key) +
-        claims::FormatClaimRecord({winner.toStdString(), Field(held[0], "item").toInt(),
+        claims::FormatClaimRecord({winner.toStdString(), RecordField(held[0], "item").toInt(),
                                    "2026-12-10 20:00:00", text::G("一号台")})));
   }
   // The relay package, written while the stage runs.

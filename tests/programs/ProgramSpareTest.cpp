@@ -136,7 +136,7 @@ TEST_F(SpareFollow, ASpareFollowsTheStageTakesOverAfterAKillAndFinishesTheDraw) 
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray::fromStdString(
         claims::FormatClaimHead(1001, key) +
-        claims::FormatClaimRecord({winner.toStdString(), Field(held[0], "item").toInt(),
+        claims::FormatClaimRecord({winner.toStdString(), RecordField(held[0], "item").toInt(),
                                    "2026-12-10 20:00:00", text::G("一号台")})));
   }
   // The spare greets the stage; the code is the one the stage's screen shows (kept in its

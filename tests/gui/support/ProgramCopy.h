@@ -121,7 +121,7 @@ class ProgramCopy : public ::testing::Test {
   }
 
   // A journal record's field `key`, empty when it has none.
-  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
+  static QByteArray RecordField(const QByteArray& record, const QByteArray& key) {
     for (const QByteArray& f : record.split('\t'))
       if (f.startsWith(key + '=')) return f.mid(key.size() + 1);
     return {};
@@ -130,7 +130,7 @@ class ProgramCopy : public ::testing::Test {
   // The candidate indices a BATCH record names.
   static QList<int> Winners(const QByteArray& batch) {
     QList<int> out;
-    for (const QByteArray& k : Field(batch, "winners").split(','))
+    for (const QByteArray& k : RecordField(batch, "winners").split(','))
       if (!k.isEmpty()) out << k.toInt();
     return out;
   }
