@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -167,6 +168,13 @@ int RunTombolix(int argc, char** argv) {
     // The topmost modal window (a question over the draw screen) takes the key first.
     QWidget* window = QApplication::activeModalWidget();
     if (!window) window = QApplication::activeWindow();
+    if (!window) {
+      // A window that closed leaves none active where no window manager passes it on: the
+      // window shown under it takes the keys, as it would on a desktop.
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) window = w;
+      if (window) window->activateWindow();
+    }
     QWidget* target = window && window->focusWidget() ? window->focusWidget() : window;
     if (!target) target = QApplication::focusWidget();
     if (!target) return;
