@@ -1,8 +1,10 @@
 #include "gui/app/Startup.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -166,6 +168,13 @@ int RunTombolix(int argc, char** argv) {
     // The topmost modal window (a question over the draw screen) takes the key first.
     QWidget* window = QApplication::activeModalWidget();
     if (!window) window = QApplication::activeWindow();
+    if (!window) {
+      // A window that closed leaves none active where no window manager passes it on: the
+      // window shown under it takes the keys, as it would on a desktop.
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) window = w;
+      if (window) window->activateWindow();
+    }
     QWidget* target = window && window->focusWidget() ? window->focusWidget() : window;
     if (!target) target = QApplication::focusWidget();
     if (!target) return;
@@ -176,12 +185,28 @@ int RunTombolix(int argc, char** argv) {
       if (!keysDone.empty()) files::WriteFileAtomic(keysDone, {}, ignored);
       return;
     }
-    // "esc", "q", "up", "down", "tab", "f2", "f3", a digit (the audience's number on the
-    // draw screen), "text:<characters>" (typed into a field), "wait" (nothing this time),
-    // "double" (Enter twice, 50 ms apart, as a clicker that fires twice), or Enter.
+    // "esc", "q", "up", "down", "tab", "space", "f2", "f3", a digit (the audience's number on
+    // the draw screen), "text:<characters>" (typed into a field), "alt+<letter>" (a button's
+    // accelerator), "wait" (nothing this time), "double" (Enter twice, 50 ms apart, as a
+    // clicker that fires twice), or Enter.
     const QString given = keys[nextKey++].trimmed();
     const QString name = given.toLower();
     if (name == QLatin1String("wait")) return;
+    if (name.startsWith(QLatin1String("alt+")) && name.size() == 5) {
+      // Posted keys miss the platform's shortcut map, so the accelerator is found as Qt finds
+      // it: the shown, enabled button of this window whose caption marks the letter.
+      const QString mark = QLatin1Char('&') + name.back();
+      for (QAbstractButton* b :
+           window ? window->findChildren<QAbstractButton*>() : QList<QAbstractButton*>{}) {
+        if (b->window() == window && b->isVisible() && b->isEnabled() &&
+            b->text().contains(mark, Qt::CaseInsensitive)) {
+          b->setFocus(Qt::ShortcutFocusReason);
+          b->animateClick();
+          break;
+        }
+      }
+      return;
+    }
     const auto post = [](QWidget* to, int key, const QString& text) {
       QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
       QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
@@ -204,6 +229,9 @@ int RunTombolix(int argc, char** argv) {
       key = Qt::Key_Down;
     } else if (name == QLatin1String("tab")) {
       key = Qt::Key_Tab;
+    } else if (name == QLatin1String("space")) {
+      key = Qt::Key_Space;
+      text = QStringLiteral(" ");
     } else if (name == QLatin1String("f2")) {
       key = Qt::Key_F2;
     } else if (name == QLatin1String("f3")) {
