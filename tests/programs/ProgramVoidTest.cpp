@@ -27,25 +27,11 @@ class VoidProgram : public ProgramCopy {
     return out;
   }
 
-  // A record's field `key`, empty when it has none.
-  static QByteArray Field(const QByteArray& record, const QByteArray& key) {
-    for (const QByteArray& f : record.split('\t'))
-      if (f.startsWith(key + '=')) return f.mid(key.size() + 1);
-    return {};
-  }
-
   // A file of LUCK_FILE in lines, line ends and empty lines cut.
   QList<QByteArray> Lines(const QString& name) const {
     QList<QByteArray> lines = Read(Path(QStringLiteral("LUCK_FILE/") + name)).split('\n');
     for (QByteArray& l : lines) l = l.trimmed();
     lines.removeAll(QByteArray());
-    return lines;
-  }
-
-  // The candidate lines of the example task, by index.
-  QList<QByteArray> Candidates() const {
-    QList<QByteArray> lines = Read(Path(QStringLiteral("DATA_FILE/1001.txt"))).split('\n').mid(4);
-    for (QByteArray& l : lines) l = l.trimmed();
     return lines;
   }
 
@@ -82,14 +68,14 @@ TEST_F(VoidProgram, AWinnerVoidedFromTheResultsLeavesThePlaceEmptyAndVerifies) {
   }
   ASSERT_FALSE(voided.isEmpty()) << records.join('\n').toStdString();
   // 一等奖's one winner, at the first place, for 误抽, the place left empty.
-  const QByteArray item = Field(batch, "item");
-  EXPECT_EQ(Field(voided, "item"), item);
-  EXPECT_EQ(Field(voided, "place"), "0");
-  EXPECT_EQ(Field(voided, "voided"), Field(batch, "winners"));
-  EXPECT_EQ(Field(voided, "reason"), QByteArray::fromStdString(text::Utf8ToGbk("误抽")));
-  EXPECT_EQ(Field(voided, "redraw"), "0");
+  const QByteArray item = RecordField(batch, "item");
+  EXPECT_EQ(RecordField(voided, "item"), item);
+  EXPECT_EQ(RecordField(voided, "place"), "0");
+  EXPECT_EQ(RecordField(voided, "voided"), RecordField(batch, "winners"));
+  EXPECT_EQ(RecordField(voided, "reason"), QByteArray::fromStdString(text::Utf8ToGbk("误抽")));
+  EXPECT_EQ(RecordField(voided, "redraw"), "0");
 
-  const QByteArray winner = Candidates()[Field(batch, "winners").toInt()];
+  const QByteArray winner = Candidates()[RecordField(batch, "winners").toInt()];
   const QByteArray id =
       winner.left(winner.indexOf('\t') < 0 ? winner.indexOf(' ') : winner.indexOf('\t'));
   EXPECT_TRUE(LogLines().contains(QStringLiteral("message\t0\t已作废：[一等奖] ") +
