@@ -14,18 +14,6 @@ class LiveChangeProgram : public ProgramCopy {
     ProgramCopy::SetUp();
     SetStageKeys();
   }
-
-  // The whole records of the finished journal of task 1001, CR LF and check values cut.
-  QList<QByteArray> Records() const {
-    QList<QByteArray> out;
-    for (QByteArray l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt"))).split('\n')) {
-      if (!l.endsWith('\r')) continue;
-      l.chop(1);
-      const qsizetype check = l.lastIndexOf("\tcheck=");
-      out << (check < 0 ? l : l.left(check));
-    }
-    return out;
-  }
 };
 
 const QString kDone = QStringLiteral("message\t0\t所有奖项已经全部抽取完毕");

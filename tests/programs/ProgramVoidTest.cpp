@@ -15,18 +15,6 @@ class VoidProgram : public ProgramCopy {
     SetStageKeys();
   }
 
-  // The whole records of the finished journal of task 1001, CR LF and check values cut.
-  QList<QByteArray> Records() const {
-    QList<QByteArray> out;
-    for (QByteArray l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt"))).split('\n')) {
-      if (!l.endsWith('\r')) continue;
-      l.chop(1);
-      const qsizetype check = l.lastIndexOf("\tcheck=");
-      out << (check < 0 ? l : l.left(check));
-    }
-    return out;
-  }
-
   // A file of LUCK_FILE in lines, line ends and empty lines cut.
   QList<QByteArray> Lines(const QString& name) const {
     QList<QByteArray> lines = Read(Path(QStringLiteral("LUCK_FILE/") + name)).split('\n');

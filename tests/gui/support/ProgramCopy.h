@@ -153,6 +153,18 @@ class ProgramCopy : public ::testing::Test {
     return QString::fromUtf8(Read(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
 
+  // The whole records of the finished journal of task 1001, CR LF and check values cut.
+  QList<QByteArray> Records() const {
+    QList<QByteArray> out;
+    for (QByteArray l : Read(Path(QStringLiteral("LUCK_FILE/JOURNAL_1001_DONE.txt"))).split('\n')) {
+      if (!l.endsWith('\r')) continue;
+      l.chop(1);
+      const qsizetype check = l.lastIndexOf("\tcheck=");
+      out << (check < 0 ? l : l.left(check));
+    }
+    return out;
+  }
+
   // The batch records of the copy's journal of task 1001 (whole lines only).
   QList<QByteArray> Batches() const {
     QList<QByteArray> out;
